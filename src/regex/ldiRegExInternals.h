@@ -1,0 +1,48 @@
+// Pieces shared by the .cpp files of the regular-expression unit; not part of its public face.
+#pragma once
+
+#include "regex/ldiPcreAPI.h"
+#include "regex/ldiRegEx.h"
+
+namespace kes {
+
+// What a match needs of a table entry, read under the table's lock so that the table may grow
+// in another thread while the match runs.
+struct TldiRegExBase::TEntryView {
+    const real_pcre* Compiled = nullptr;
+    const pcre_extra* Extra = nullptr;
+    int32_t Serial = 0;
+    int32_t CaptureCount = 0;
+    int32_t VectorSize = 3;
+};
+
+// Access to the objects' private state for the unit-level functions and the callout hook.
+struct TRegExInternals {
+    static bool GetMatch(TldiRegExBase& regex, int32_t patternID, const char* target,
+                         TMatchResult& result, TRegExMethod callingMethod, bool capture,
+                         int32_t flags, uint32_t startOffset, uint32_t targetLength) {
+        return regex.GetMatch(patternID, target, result, callingMethod, capture, flags, startOffset,
+                              targetLength);
+    }
+    static int32_t DefaultMatchFlags(const TldiRegExBase& regex) {
+        return regex.fDefaultMatchFlags;
+    }
+    static int CallOut(pcre_callout_block* block);
+};
+
+// Maps a negative pcre_exec result to the layer's error code.
+TRegExError ExecResultError(int rc);
+
+// Appends the pieces of a split (see SplitToArray); raises execution errors from SplitToArray.
+// Raises an execution error; code 35 carries the library's own result number.
+[[noreturn]] void RaiseExecError(TRegExError code, int rc, TRegExMethod method, TRegExMethod called,
+                                 const std::string& className);
+
+void SplitLoop(const real_pcre* code, const pcre_extra* extra, int32_t captureCount, int32_t flags,
+               const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
+               std::vector<std::string>& pieces);
+
+// For tests: the locale names tried for a language, in order; forgets tables already built.
+void SetLanguageLocaleCandidates(TPatternLanguage language, std::vector<std::string> names);
+
+} // namespace kes

@@ -1,0 +1,304 @@
+// Matching: one match, every match of a text, splitting, and the unit-level conveniences.
+#include "regex/ldiRegExInternals.h"
+
+#include <algorithm>
+
+namespace kes {
+
+TRegExError ExecResultError(int rc) {
+    switch (rc) {
+    case PCRE_ERROR_NOMATCH:
+        return reMatchNotFound;
+    case PCRE_ERROR_NULL:
+        return reNullPatternOrTarget;
+    case PCRE_ERROR_BADOPTION:
+        return reBadMatchOption;
+    case PCRE_ERROR_BADMAGIC:
+        return reBadPatternCode;
+    case PCRE_ERROR_UNKNOWN_OPCODE:
+        return reUnknownPatternItem;
+    case PCRE_ERROR_NOMEMORY:
+        return reOutOfMemory;
+    case PCRE_ERROR_MATCHLIMIT:
+        return reMatchLimit;
+    // The recursion limit is the same kind of backtracking limit, so it gets the same message.
+    case PCRE_ERROR_RECURSIONLIMIT:
+        return reMatchLimit;
+    case PCRE_ERROR_BADUTF8:
+        return reBadUtf8;
+    default:
+        return rc >= 0 ? reNone : reUnknownExecResult;
+    }
+}
+
+void RaiseExecError(TRegExError code, int rc, TRegExMethod method, TRegExMethod called,
+                    const std::string& className) {
+    const int64_t value = code == reUnknownExecResult ? rc : 0;
+    if (className.empty())
+        RaiseErrorCalling(code, method, called, 0, {value});
+    RaiseClassErrorCalling(code, method, called, className, 0, {value});
+}
+
+namespace {
+
+void StoreExecResult(int rc, const char* target, uint32_t length, int32_t flags,
+                     int32_t captureCount, TMatchResult& result) {
+    result.Matched = rc >= 0;
+    result.Target = result.Matched ? target : nullptr;
+    result.TargetLength = result.Matched ? length : 0;
+    result.MatchOptions = result.Matched ? flags : 0;
+    result.GroupCount = result.Matched ? captureCount + 1 : 0;
+    result.ErrorCode = ExecResultError(rc);
+}
+
+// The library leaves the pairs of trailing groups that did not take part untouched.
+void MarkUnsetGroups(int rc, int32_t groupCount, TGroupStartEndArray& offsets) {
+    if (rc <= 0)
+        return; // no match, or every pair the vector holds was filled
+    for (auto i = static_cast<size_t>(std::max(rc, 0)) * 2;
+         i < static_cast<size_t>(groupCount) * 2 && i < offsets.size(); ++i)
+        offsets[i] = -1;
+}
+
+uint32_t NextCharacter(const char* target, uint32_t length, uint32_t pos, bool utf8) {
+    ++pos;
+    while (utf8 && pos < length && (static_cast<unsigned char>(target[pos]) & 0xC0) == 0x80)
+        ++pos;
+    return pos;
+}
+
+// One match of a throw-away pattern; errors other than "no match" are raised.
+bool GetMatchStatic(const real_pcre* code, const pcre_extra* extra, const char* target,
+                    TMatchResult& result, TRegExMethod callingMethod, int32_t flags,
+                    uint32_t startOffset, uint32_t length) {
+    if (code == nullptr)
+        RaiseErrorCalling(reCompiledPatternNil, callingMethod, rmGetMatchStatic, -1, {});
+    if (startOffset > length)
+        RaiseErrorCalling(reStartAtTooLarge, callingMethod, rmGetMatchStatic, -1,
+                          {int64_t{length}, int64_t{startOffset}});
+    const int32_t captureCount = pcre_api::CaptureCount(code);
+    result.GroupStartEnd.assign(static_cast<size_t>(captureCount + 1) * 3, 0);
+    const int rc =
+        pcre_api::Exec(code, extra, target, length, startOffset, flags, result.GroupStartEnd.data(),
+                       static_cast<int>(result.GroupStartEnd.size()));
+    StoreExecResult(rc, target, length, flags, captureCount, result);
+    MarkUnsetGroups(rc, result.GroupCount, result.GroupStartEnd);
+    result.PatternID = -1;
+    result.MatchPatternID = 0;
+    if (result.ErrorCode != reNone && result.ErrorCode != reMatchNotFound) {
+        const TRegExError code35 = result.ErrorCode;
+        ClearMatchResult(result);
+        RaiseExecError(code35, rc, callingMethod, rmGetMatchStatic, "");
+    }
+    return result.Matched;
+}
+
+[[noreturn]] void RaiseStatus(const TPatternStatus& status, TRegExMethod method, int32_t id) {
+    RaiseError(status.StatusCode, method, id, {status.ErrorText, int64_t{status.ErrorOffset}});
+}
+
+} // namespace
+
+TldiRegExBase::TEntryView TldiRegExBase::ValidatedEntry(int32_t patternID, TRegExMethod method,
+                                                        TRegExMethod called, bool withClass,
+                                                        bool requireCompiled) const {
+    const std::string className = withClass ? ClassName() : "";
+    auto lock = LockTable();
+    if (patternID < 0 || patternID >= fSlotsUsed) {
+        const bool cachingObject = dynamic_cast<const TldiRegEx*>(this) != nullptr;
+        if (patternID == -1 && cachingObject)
+            RaiseClassErrorCalling(reNoActivePattern, method, called, className, 0, {});
+        RaiseClassErrorCalling(reInvalidPatternID, method, called, className, 0,
+                               {int64_t{patternID}});
+    }
+    const TRegExPattern& entry = *fPatterns[static_cast<size_t>(patternID)];
+    if (!entry.Compiled && requireCompiled)
+        RaiseClassErrorCalling(reCompiledPatternNil, method, called, className, 0, {});
+    return TEntryView{entry.Compiled.get(), entry.Extra.get(), entry.Serial, entry.CaptureCount,
+                      fGroupOffsetVectorSize};
+}
+
+bool TldiRegExBase::GetMatch(int32_t patternID, const char* target, TMatchResult& result,
+                             TRegExMethod callingMethod, bool capture, int32_t flags,
+                             uint32_t startOffset, uint32_t targetLength) {
+    const TEntryView entry = ValidatedEntry(patternID, callingMethod, rmGetMatch, true);
+    if (startOffset > targetLength)
+        RaiseClassErrorCalling(reStartAtTooLarge, callingMethod, rmGetMatch, ClassName(), 0,
+                               {int64_t{targetLength}, int64_t{startOffset}});
+    // Without captures only the whole match is asked for: its end is still needed to go on.
+    result.GroupStartEnd.assign(static_cast<size_t>(capture ? entry.VectorSize : 3), 0);
+    const int rc =
+        pcre_api::Exec(entry.Compiled, entry.Extra, target, targetLength, startOffset, flags,
+                       result.GroupStartEnd.data(), static_cast<int>(result.GroupStartEnd.size()));
+    StoreExecResult(rc, target, targetLength, flags, capture ? entry.CaptureCount : 0, result);
+    MarkUnsetGroups(rc, result.GroupCount, result.GroupStartEnd);
+    if (!capture)
+        result.GroupStartEnd.resize(result.Matched ? 2 : 0);
+    result.PatternID = patternID;
+    result.MatchPatternID = entry.Serial;
+    if (result.ErrorCode != reNone && result.ErrorCode != reMatchNotFound)
+        RaiseExecError(result.ErrorCode, rc, callingMethod, rmGetMatch, ClassName());
+    return result.Matched;
+}
+
+bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targetLength,
+                            uint32_t startOffset, TMatchOptions options,
+                            TMatchCollection& results) {
+    const int32_t flags = MatchOptionsToFlags(options);
+    const bool capture = !options.Contains(moNoCapturing);
+    const TEntryView entry = ValidatedEntry(patternID, rmMatches, rmMatches, true);
+    if (startOffset > targetLength)
+        RaiseClassError(reStartAtTooLarge, rmMatches, ClassName(), 0,
+                        {int64_t{targetLength}, int64_t{startOffset}});
+    const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
+    results.clear();
+    uint32_t pos = startOffset;
+    int32_t retryFlags = 0; // set after an empty match: try a non-empty match at the same place
+    try {
+        for (;;) {
+            TMatchResult result;
+            if (!GetMatch(patternID, target, result, rmMatches, capture, flags | retryFlags, pos,
+                          targetLength)) {
+                if (retryFlags == 0)
+                    break;
+                retryFlags = 0;
+                pos = NextCharacter(target, targetLength, pos, utf8);
+                if (pos > targetLength)
+                    break;
+                continue;
+            }
+            const auto start = static_cast<uint32_t>(result.GroupStartEnd[0]);
+            const auto end = static_cast<uint32_t>(result.GroupStartEnd[1]);
+            results.push_back(std::move(result));
+            if (end >= targetLength)
+                break;
+            retryFlags =
+                (start == end || end <= pos) ? pcre_api::kNotEmptyAtStart | pcre_api::kAnchored : 0;
+            pos = std::max(end, pos);
+        }
+    } catch (...) {
+        ClearMatchCollection(results);
+        throw;
+    }
+    return !results.empty();
+}
+
+void SplitLoop(const real_pcre* code, const pcre_extra* extra, int32_t captureCount, int32_t flags,
+               const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
+               std::vector<std::string>& pieces) {
+    std::vector<int> ovector(static_cast<size_t>(captureCount + 1) * 3);
+    uint32_t pos = startOffset;
+    flags |= pcre_api::kNotEmpty;
+    while (limit != 0) {
+        const int rc = pcre_api::Exec(code, extra, target, length, pos, flags, ovector.data(),
+                                      static_cast<int>(ovector.size()));
+        if (rc < PCRE_ERROR_NOMATCH)
+            RaiseExecError(ExecResultError(rc), rc, rmSplitToArray, rmSplitToArray, "");
+        if (rc <= 0)
+            break;
+        pieces.emplace_back(target + pos, static_cast<size_t>(ovector[0]) - pos);
+        for (int group = 1; group < rc; ++group) {
+            const int from = ovector[2 * group];
+            const int to = ovector[2 * group + 1];
+            pieces.emplace_back(from < 0 ? std::string() : std::string(target + from, target + to));
+        }
+        pos = static_cast<uint32_t>(ovector[1]);
+        if (limit > 0 && --limit == 0)
+            break;
+        flags |= pcre_api::kNoUtf8Check;
+    }
+    if (pos < length)
+        pieces.emplace_back(target + pos, length - pos);
+}
+
+void TldiRegExBase::SplitToArray(int32_t patternID, const char* target, uint32_t targetLength,
+                                 uint32_t startOffset, int32_t limit,
+                                 std::vector<std::string>& pieces) {
+    const TEntryView entry = ValidatedEntry(patternID, rmSplit, rmSplitToArray, true);
+    if (startOffset > targetLength)
+        RaiseError(reStartAtTooLarge, rmSplitToArray, 0,
+                   {int64_t{targetLength}, int64_t{startOffset}});
+    pieces.clear();
+    SplitLoop(entry.Compiled, entry.Extra, entry.CaptureCount, fDefaultMatchFlags, target,
+              targetLength, startOffset, limit, pieces);
+}
+
+// ---- unit level --------------------------------------------------------------------------------
+
+namespace {
+
+// Resolves the pattern through the shared cache; -1 when it must be compiled per call.
+int32_t CachedOrRaise(const std::string& pattern, bool bypassCache, TRegExMethod method) {
+    if (bypassCache)
+        return -1;
+    TPatternStatus status;
+    const int32_t id =
+        RegExStatic().GetCachedPatternID(pattern, DefaultStaticPatternOptions, status, laEnglish);
+    if (id < 0 && status.StatusCode != reCacheFull)
+        RaiseStatus(status, method, id);
+    return id;
+}
+
+struct TThrowAway {
+    TCompiledPtr Compiled;
+    TExtraPtr Extra;
+};
+
+TThrowAway CompileThrowAway(const std::string& pattern, TRegExMethod method) {
+    TThrowAway block;
+    TPatternStatus status;
+    const bool study = !DefaultStaticPatternOptions.Contains(coNoStudy);
+    if (!CompileStandalone(pattern, PatternOptionsToFlags(DefaultStaticPatternOptions), study,
+                           laEnglish, block.Compiled, block.Extra, status))
+        RaiseStatus(status, method, -1);
+    return block;
+}
+
+} // namespace
+
+bool Match(const std::string& pattern, const std::string& target, bool bypassCache,
+           TMatchResult& result) {
+    const auto length = static_cast<uint32_t>(target.size());
+    const int32_t id = CachedOrRaise(pattern, bypassCache, rmMatch);
+    if (id >= 0)
+        return TRegExInternals::GetMatch(RegExStatic(), id, target.data(), result, rmMatch, true,
+                                         TRegExInternals::DefaultMatchFlags(RegExStatic()), 0,
+                                         length);
+    const TThrowAway block = CompileThrowAway(pattern, rmMatch);
+    return GetMatchStatic(block.Compiled.get(), block.Extra.get(), target.data(), result, rmMatch,
+                          0, 0, length);
+}
+
+void Split(const std::string& pattern, const std::string& target, bool bypassCache,
+           std::vector<std::string>& pieces) {
+    const auto length = static_cast<uint32_t>(target.size());
+    const int32_t id = CachedOrRaise(pattern, bypassCache, rmSplit);
+    if (id >= 0) {
+        RegExStatic().SplitToArray(id, target.data(), length, 0, -1, pieces);
+        return;
+    }
+    const TThrowAway block = CompileThrowAway(pattern, rmSplit);
+    pieces.clear();
+    SplitLoop(block.Compiled.get(), block.Extra.get(), pcre_api::CaptureCount(block.Compiled.get()),
+              0, target.data(), length, 0, -1, pieces);
+}
+
+void GroupValue(const TMatchResult& result, int32_t groupNumber, std::string& value) {
+    const auto index = static_cast<size_t>(groupNumber) * 2;
+    if (groupNumber < 0 || groupNumber >= result.GroupCount ||
+        index + 1 >= result.GroupStartEnd.size())
+        RaiseError(reGroupNumOutOfBounds, rmGroupValue, 0, {int64_t{groupNumber}});
+    const int32_t from = result.GroupStartEnd[index];
+    const int32_t to = result.GroupStartEnd[index + 1];
+    value = from < 0 ? std::string() : std::string(result.Target + from, result.Target + to);
+}
+
+void ClearMatchResult(TMatchResult& result) {
+    result = TMatchResult{};
+}
+
+void ClearMatchCollection(TMatchCollection& results) {
+    results.clear();
+}
+
+} // namespace kes

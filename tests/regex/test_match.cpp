@@ -1,0 +1,297 @@
+// Matching: single matches, every match of a text, splitting, groups, JIT against interpreter.
+#include "regex/ldiPcreAPI.h"
+#include "regex_test_util.h"
+
+#include <gtest/gtest.h>
+
+namespace kes {
+namespace {
+
+struct TSpan {
+    int32_t Start;
+    int32_t End;
+    bool operator==(const TSpan&) const = default;
+};
+
+std::vector<TSpan> Spans(const TMatchCollection& results) {
+    std::vector<TSpan> spans;
+    for (const TMatchResult& r : results)
+        spans.push_back({r.GroupStartEnd[0], r.GroupStartEnd[1]});
+    return spans;
+}
+
+std::vector<TSpan> AllMatches(const std::string& pattern, const std::string& text,
+                              TPatternOptions options = {}) {
+    TldiRegExMulti regex;
+    regex.SetDefaultPatternOptions(options);
+    int32_t id = 0;
+    TPatternStatus status;
+    EXPECT_TRUE(regex.AddPattern(pattern, id, status)) << status.ErrorMessage;
+    TMatchCollection results;
+    regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+    return Spans(results);
+}
+
+std::vector<std::string> SplitOf(const std::string& pattern, const std::string& text) {
+    std::vector<std::string> pieces{"stale"};
+    Split(pattern, text, false, pieces);
+    return pieces;
+}
+
+TEST(Matches, ReportsEveryMatchOnceInOrder) {
+    struct Case {
+        const char* pattern;
+        std::string text;
+        std::vector<TSpan> expected;
+    };
+    const Case cases[] = {
+        {"b", "abcabc", {{1, 2}, {4, 5}}},
+        {"xyz", "abcabc", {}},
+        {"c$", "abc", {{2, 3}}},                // ends exactly at the end: last search
+        {"^a", "abc", {{0, 1}}},                // match at offset 0
+        {"x*", "ab", {{0, 0}, {1, 1}, {2, 2}}}, // empty matches never loop
+        {"a*", "baaac", {{0, 0}, {1, 4}, {4, 4}, {5, 5}}},
+        {"a??", "aa", {{0, 0}, {0, 1}, {1, 1}, {1, 2}}}, // non-empty retried at the same place
+        {"\\b", "ab cd", {{0, 0}, {2, 2}, {3, 3}, {5, 5}}},
+        {"(?=b)|b", "abb", {{1, 1}, {1, 2}, {2, 2}, {2, 3}}},
+        {"a|", "aXa", {{0, 1}, {1, 1}, {2, 3}}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(AllMatches(c.pattern, c.text), c.expected) << c.pattern << " on " << c.text;
+}
+
+TEST(Matches, EmptyMatchesStepOverWholeUtf8Characters) {
+    const std::string text = "\xC3\xA9\xC3\xA9"; // two e-acute
+    EXPECT_EQ(AllMatches("x*", text, {coUtf8}), (std::vector<TSpan>{{0, 0}, {2, 2}, {4, 4}}));
+}
+
+TEST(Matches, GroupsThatDidNotTakePartAreMinusOne) {
+    TldiRegExMulti regex;
+    int32_t id = 0;
+    TPatternStatus status;
+    regex.AddPattern("(a)|(b)(c)?", id, status);
+    TMatchCollection results;
+    ASSERT_TRUE(regex.Matches(id, "b", 1, 0, {}, results));
+    const TMatchResult& r = results[0];
+    EXPECT_EQ(r.GroupCount, 4);
+    EXPECT_EQ(std::vector<int32_t>(r.GroupStartEnd.begin(), r.GroupStartEnd.begin() + 8),
+              (std::vector<int32_t>{0, 1, -1, -1, 0, 1, -1, -1}));
+    std::string value = "x";
+    GroupValue(r, 3, value);
+    EXPECT_EQ(value, "");
+    EXPECT_EQ(r.PatternID, id);
+    EXPECT_EQ(r.MatchPatternID, 1);
+}
+
+TEST(Matches, StartOffsetBounds) {
+    TldiRegExMulti regex;
+    int32_t id = 0;
+    TPatternStatus status;
+    regex.AddPattern("$", id, status);
+    TMatchCollection results;
+    EXPECT_TRUE(regex.Matches(id, "abc", 3, 3, {}, results)) << "equal to the length is allowed";
+    const auto raised = test::Raised([&] { regex.Matches(id, "abc", 3, 4, {}, results); });
+    EXPECT_EQ(raised.Code, reStartAtTooLarge);
+    EXPECT_EQ(
+        raised.Message,
+        R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Matches" on Class "TldiRegExMulti".)m");
+}
+
+TEST(Matches, InvalidIDsAndFreedSlots) {
+    TldiRegExMulti multi;
+    TMatchCollection results;
+    EXPECT_EQ(
+        test::Raised([&] { multi.Matches(7, "a", 1, 0, {}, results); }).Message,
+        R"m("Invalid PatternID (7)" reported by Method "Matches" on Class "TldiRegExMulti".)m");
+    EXPECT_EQ(test::Raised([&] { multi.Matches(-1, "a", 1, 0, {}, results); }).Code,
+              reInvalidPatternID);
+    TldiRegExStatic cached;
+    EXPECT_EQ(
+        test::Raised([&] { cached.Matches(-1, "a", 1, 0, {}, results); }).Message,
+        R"m("No Active Pattern found" reported by Method "Matches" on Class "TldiRegExStatic".)m");
+    int32_t id = 0;
+    TPatternStatus status;
+    multi.AddPattern("a", id, status);
+    multi.RemovePattern(id);
+    EXPECT_EQ(test::Raised([&] { multi.Matches(id, "a", 1, 0, {}, results); }).Code,
+              reCompiledPatternNil);
+}
+
+TEST(Matches, WithoutCapturesOnlyTheWholeMatchIsKept) {
+    TldiRegExMulti regex;
+    int32_t id = 0;
+    TPatternStatus status;
+    regex.AddPattern("(a)(b)", id, status);
+    TMatchCollection results;
+    ASSERT_TRUE(regex.Matches(id, "abab", 4, 0, {moNoCapturing}, results));
+    EXPECT_EQ(Spans(results), (std::vector<TSpan>{{0, 2}, {2, 4}}));
+    std::string value;
+    EXPECT_EQ(test::Raised([&] { GroupValue(results[0], 1, value); }).Code, reGroupNumOutOfBounds);
+}
+
+TEST(UnitLevel, MatchIsCaseInsensitiveAndDotAll) {
+    TMatchResult result;
+    const std::string excluding = "<excluding x>";
+    ASSERT_TRUE(Match("EXCLUDING (.*?)>", excluding, false, result));
+    std::string value;
+    GroupValue(result, 1, value);
+    EXPECT_EQ(value, "x");
+    const std::string lines = "a\nb";
+    EXPECT_TRUE(Match("a.b", lines, true, result)) << "throw-away path, same options";
+    EXPECT_EQ(result.PatternID, -1);
+    ClearMatchResult(result);
+    EXPECT_FALSE(Match("zzz", lines, false, result));
+}
+
+TEST(UnitLevel, PatternErrorsNameTheMethodWithoutClass) {
+    TMatchResult result;
+    std::vector<std::string> pieces;
+    const std::string x = "x";
+    for (bool bypass : {false, true}) {
+        EXPECT_EQ(test::Raised([&] { Match("a(", x, bypass, result); }).Message,
+                  R"m("Error in Pattern: "missing )" at offset (2)" reported by Method "Match".)m");
+        EXPECT_EQ(
+            test::Raised([&] { Split("[", "x", bypass, pieces); }).Message,
+            R"m("Error in Pattern: "missing terminating ] for character class" at offset (1)" reported by Method "Split".)m");
+    }
+}
+
+TEST(UnitLevel, GroupValueBounds) {
+    TMatchResult result;
+    std::string value;
+    const std::string abc = "abc";
+    ASSERT_TRUE(Match("(b)", abc, false, result));
+    GroupValue(result, 0, value);
+    EXPECT_EQ(value, "b");
+    EXPECT_EQ(test::Raised([&] { GroupValue(result, 2, value); }).Message,
+              R"m("GroupNum out of bounds (2)" reported by Method "GroupValue".)m");
+    EXPECT_EQ(test::Raised([&] { GroupValue(result, -1, value); }).Code, reGroupNumOutOfBounds);
+    ClearMatchResult(result);
+    ASSERT_FALSE(Match("(q)", abc, false, result));
+    EXPECT_EQ(test::Raised([&] { GroupValue(result, 0, value); }).Code, reGroupNumOutOfBounds)
+        << "a result that did not match has no groups, not even 0";
+}
+
+TEST(UnitLevel, SplitPieces) {
+    using P = std::vector<std::string>;
+    EXPECT_EQ(SplitOf("\\|", "a||b"), (P{"a", "", "b"}));
+    EXPECT_EQ(SplitOf("\\|", "a|"), (P{"a"}));
+    EXPECT_EQ(SplitOf("\\|", "|a"), (P{"", "a"}));
+    EXPECT_EQ(SplitOf("\\|", ""), (P{}));
+    EXPECT_EQ(SplitOf("\\|", "abc"), (P{"abc"}));
+    EXPECT_EQ(SplitOf("(<)|(>)", "a<b>c"), (P{"a", "<", "b", "", ">", "c"}));
+    EXPECT_EQ(SplitOf("x*", "axb"), (P{"a", "b"})) << "empty separators are never used";
+    std::vector<std::string> pieces;
+    Split("\\|", "a|b", true, pieces);
+    EXPECT_EQ(pieces, (P{"a", "b"})) << "throw-away path";
+}
+
+TEST(SplitToArray, LimitAndStartOffset) {
+    TldiRegExMulti regex;
+    int32_t id = 0;
+    TPatternStatus status;
+    regex.AddPattern(",", id, status);
+    std::vector<std::string> pieces;
+    regex.SplitToArray(id, "a,b,c,d", 7, 0, 2, pieces);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b", "c,d"}));
+    regex.SplitToArray(id, "a,b,c,d", 7, 2, -1, pieces);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"b", "c", "d"}));
+    EXPECT_EQ(
+        test::Raised([&] { regex.SplitToArray(id, "a", 1, 2, -1, pieces); }).Message,
+        R"m("StartAt is greater than length of target. TargetLength = 1 but StartAt = 2." reported by Method "SplitToArray".)m");
+    EXPECT_EQ(
+        test::Raised([&] { regex.SplitToArray(9, "a", 1, 0, -1, pieces); }).Message,
+        R"m("Invalid PatternID (9)" reported by Method "Split" on Class "TldiRegExMulti" when calling "SplitToArray".)m");
+}
+
+// The same pattern compiled for the JIT (studied) and for the interpreter must agree exactly.
+TEST(JitAndInterpreter, AgreeOnEveryMatch) {
+    const char* patterns[] = {"abc",
+                              "a|b|cd",
+                              "\\b\\w+ing\\b",
+                              "(\\w+)@(\\w+)\\.com",
+                              "x*",
+                              "(a|ab)(c|bcd)(d*)",
+                              "^\\s*$",
+                              "(?m)^\\w",
+                              "[^\\n]*",
+                              "(?i)straSSe",
+                              "(?<y>\\d{4})-(?<m>\\d\\d)",
+                              "a(?=b)|(?<=a)b",
+                              "",
+                              "\\d+?"};
+    const std::string texts[] = {"",
+                                 "abc abcd ab",
+                                 "singing rings bring\nking ping",
+                                 "me@host.com, you@there.com",
+                                 "abcd abd abcdd",
+                                 "line one\n\n  \nline two\n",
+                                 "1999-12 2026-11-05",
+                                 "Strasse STRASSE",
+                                 std::string("nul\0byte ab", 11)};
+    for (const char* pattern : patterns)
+        for (const std::string& text : texts) {
+            TldiRegExMulti jit;
+            TldiRegExMulti interpreter;
+            interpreter.SetDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
+            int32_t a = 0;
+            int32_t b = 0;
+            TPatternStatus status;
+            ASSERT_TRUE(jit.AddPattern(pattern, a, status)) << pattern;
+            ASSERT_TRUE(interpreter.AddPattern(pattern, b, status)) << pattern;
+            TMatchCollection ra;
+            TMatchCollection rb;
+            const auto length = static_cast<uint32_t>(text.size());
+            jit.Matches(a, text.data(), length, 0, {}, ra);
+            interpreter.Matches(b, text.data(), length, 0, {}, rb);
+            ASSERT_EQ(ra.size(), rb.size()) << pattern << " on " << text;
+            for (size_t i = 0; i < ra.size(); ++i) {
+                const auto used =
+                    static_cast<size_t>(ra[i].GroupCount) * 2; // the rest is workspace
+                EXPECT_EQ(std::vector<int32_t>(ra[i].GroupStartEnd.begin(),
+                                               ra[i].GroupStartEnd.begin() + used),
+                          std::vector<int32_t>(rb[i].GroupStartEnd.begin(),
+                                               rb[i].GroupStartEnd.begin() + used))
+                    << pattern << " #" << i;
+            }
+        }
+}
+
+TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
+    pcre_api::SetThreadJitStackLimit(pcre_api::kJitStackStart); // as small as it gets
+    TldiRegExMulti regex;
+    int32_t id = 0;
+    TPatternStatus status;
+    ASSERT_TRUE(regex.AddPattern("(?:(a)|b)*c", id, status));
+    const std::string text = std::string(1000, 'a') + "c";
+    TMatchCollection results;
+    EXPECT_TRUE(regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results));
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].GroupStartEnd[1], 1001);
+
+    // Proof that the small stack really overflows: the JIT alone gives up.
+    std::vector<int> ovector(6);
+    const int rc =
+        pcre_exec(regex.PatternEntry(id)->Compiled.get(), regex.PatternEntry(id)->Extra.get(),
+                  text.data(), static_cast<int>(text.size()), 0, 0, ovector.data(), 6);
+    EXPECT_EQ(rc, PCRE_ERROR_JIT_STACKLIMIT);
+    pcre_api::SetThreadJitStackLimit(pcre_api::kJitStackMax);
+}
+
+TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
+    TldiRegExMulti regex;
+    regex.SetDefaultPatternOptions({coNoStudy});
+    int32_t id = 0;
+    TPatternStatus status;
+    ASSERT_TRUE(regex.AddPattern("(?:(a)|b)*c", id, status));
+    const std::string text = std::string(2000000, 'a') + "c";
+    TMatchCollection results;
+    EXPECT_EQ(test::Raised([&] {
+                  regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {},
+                                results);
+              }).Code,
+              reMatchLimit);
+}
+
+} // namespace
+} // namespace kes
