@@ -141,13 +141,23 @@ std::string RegExStatusMessage(TRegExError code, TFormatArgs args) {
 
 std::string ComposeRegExMessage(TRegExError code, TRegExMethod method, TRegExMethod called,
                                 const std::string& className, TFormatArgs args) {
-    std::string text =
-        "\"" + RegExErrorText(code) + "\" reported by Method \"" + RegExMethodName(method) + "\"";
-    if (!className.empty())
-        text += " on Class \"" + className + "\"";
-    if (called != method)
-        text += " when calling \"" + RegExMethodName(called) + "\"";
-    text += ".";
+    // Built by appends: chained literal + string trips a false -Wrestrict in GCC 12 at -O3.
+    std::string text = "\"";
+    text += RegExErrorText(code);
+    text += "\" reported by Method \"";
+    text += RegExMethodName(method);
+    text += '"';
+    if (!className.empty()) {
+        text += " on Class \"";
+        text += className;
+        text += '"';
+    }
+    if (called != method) {
+        text += " when calling \"";
+        text += RegExMethodName(called);
+        text += '"';
+    }
+    text += '.';
     return FormatRegExText(text, args);
 }
 

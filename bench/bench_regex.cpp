@@ -1,0 +1,63 @@
+// Matches over a 64 MiB text: JIT-compiled patterns against the interpreter.
+#include "regex/ldiRegEx.h"
+
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+namespace {
+
+const std::string& Text() {
+    static const std::string text = [] {
+        const char* words[] = {"the",    "river",   "stone",  "running", "cloud",   "of",
+                               "apple",  "bring",   "singer", "towards", "kestrel", "and",
+                               "string", "morning", "quiet",  "garden",  "walked",  "to",
+                               "light",  "over",    "thing",  "before",  "window",  "a"};
+        std::mt19937 random(42);
+        std::uniform_int_distribution<size_t> pick(0, std::size(words) - 1);
+        std::string out;
+        out.reserve(64u << 20);
+        size_t lineLength = 0;
+        while (out.size() < (64u << 20)) {
+            const char* word = words[pick(random)];
+            out += word;
+            lineLength += std::char_traits<char>::length(word) + 1;
+            out += lineLength > 70 ? '\n' : ' ';
+            lineLength = lineLength > 70 ? 0 : lineLength;
+        }
+        return out;
+    }();
+    return text;
+}
+
+void BM_Matches(benchmark::State& state, const char* pattern, bool jit) {
+    kes::TldiRegExMulti regex;
+    if (!jit)
+        regex.SetDefaultPatternOptions({kes::coIgnoreCase, kes::coDotMatchesAll, kes::coNoStudy});
+    int32_t id = 0;
+    kes::TPatternStatus status;
+    if (!regex.AddPattern(pattern, id, status)) {
+        state.SkipWithError(status.ErrorMessage.c_str());
+        return;
+    }
+    const std::string& text = Text();
+    kes::TMatchCollection results;
+    for (auto _ : state) {
+        regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+        benchmark::DoNotOptimize(results.data());
+    }
+    state.counters["matches"] = static_cast<double>(results.size());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+BENCHMARK_CAPTURE(BM_Matches, literal_jit, "kestrel", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, literal_interpreter, "kestrel", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, alternation_jit, "apple|river|stone|cloud|garden", true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, alternation_interpreter, "apple|river|stone|cloud|garden", false)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, ing_words_jit, "\\b\\w+ing\\b", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, ing_words_interpreter, "\\b\\w+ing\\b", false)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
