@@ -4,6 +4,8 @@
 #include "regex/ldiPcreAPI.h"
 #include "regex/ldiRegEx.h"
 
+#include <string_view>
+
 namespace kes {
 
 // What a match needs of a table entry, read under the table's lock so that the table may grow
@@ -29,6 +31,14 @@ struct TRegExInternals {
     }
     static int CallOut(pcre_callout_block* block);
 };
+
+// The text of a group from an offset vector; empty when the group did not take part.
+inline std::string_view GroupText(const char* target, const int* ovector, int group) {
+    const int from = ovector[static_cast<size_t>(group) * 2];
+    const int to = ovector[static_cast<size_t>(group) * 2 + 1];
+    return from < 0 ? std::string_view()
+                    : std::string_view(target + from, static_cast<size_t>(to - from));
+}
 
 // Maps a negative pcre_exec result to the layer's error code.
 TRegExError ExecResultError(int rc);

@@ -19,9 +19,8 @@ TRegExError ExecResultError(int rc) {
         return reUnknownPatternItem;
     case PCRE_ERROR_NOMEMORY:
         return reOutOfMemory;
-    case PCRE_ERROR_MATCHLIMIT:
-        return reMatchLimit;
     // The recursion limit is the same kind of backtracking limit, so it gets the same message.
+    case PCRE_ERROR_MATCHLIMIT:
     case PCRE_ERROR_RECURSIONLIMIT:
         return reMatchLimit;
     case PCRE_ERROR_BADUTF8:
@@ -197,11 +196,8 @@ void SplitLoop(const real_pcre* code, const pcre_extra* extra, int32_t captureCo
         if (rc <= 0)
             break;
         pieces.emplace_back(target + pos, static_cast<size_t>(ovector[0]) - pos);
-        for (int group = 1; group < rc; ++group) {
-            const int from = ovector[2 * group];
-            const int to = ovector[2 * group + 1];
-            pieces.emplace_back(from < 0 ? std::string() : std::string(target + from, target + to));
-        }
+        for (int group = 1; group < rc; ++group)
+            pieces.emplace_back(GroupText(target, ovector.data(), group));
         pos = static_cast<uint32_t>(ovector[1]);
         if (limit > 0 && --limit == 0)
             break;
@@ -284,13 +280,10 @@ void Split(const std::string& pattern, const std::string& target, bool bypassCac
 }
 
 void GroupValue(const TMatchResult& result, int32_t groupNumber, std::string& value) {
-    const auto index = static_cast<size_t>(groupNumber) * 2;
     if (groupNumber < 0 || groupNumber >= result.GroupCount ||
-        index + 1 >= result.GroupStartEnd.size())
+        static_cast<size_t>(groupNumber) * 2 + 1 >= result.GroupStartEnd.size())
         RaiseError(reGroupNumOutOfBounds, rmGroupValue, 0, {int64_t{groupNumber}});
-    const int32_t from = result.GroupStartEnd[index];
-    const int32_t to = result.GroupStartEnd[index + 1];
-    value = from < 0 ? std::string() : std::string(result.Target + from, result.Target + to);
+    value = GroupText(result.Target, result.GroupStartEnd.data(), groupNumber);
 }
 
 void ClearMatchResult(TMatchResult& result) {

@@ -251,9 +251,10 @@ void TldiRegExBase::AppendReplacement(const std::string& tokens, const TEntryVie
         } else if (kind == tkGroup) {
             if (value > entry.CaptureCount)
                 RaiseError(reGroupNumOutOfBounds, rmAppendReplacement, 0, {int64_t{value}});
-            if (value < rc && ovector[2 * value] >= 0)
-                AppendGrowing(output, target + ovector[2 * value],
-                              static_cast<size_t>(ovector[2 * value + 1] - ovector[2 * value]));
+            if (value < rc) {
+                const std::string_view text = GroupText(target, ovector, value);
+                AppendGrowing(output, text.data(), text.size());
+            }
         } else {
             if (value > static_cast<int32_t>(fCustomTokenList.size()) - 1)
                 RaiseError(reCustomTokenIndex, rmAppendReplacement, 0, {int64_t{value}});
