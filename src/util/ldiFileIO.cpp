@@ -1,0 +1,264 @@
+#include "util/ldiFileIO.h"
+
+#include "util/ldiFileHandle.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kes {
+namespace {
+
+constexpr size_t kNameMax = 255;
+constexpr size_t kRandomLength = 6;
+constexpr int kMaxLinkHops = 40;
+constexpr int kMaxTempAttempts = 100;
+
+std::string ErrnoText(int err) {
+    char buffer[256];
+    return strerror_r(err, buffer, sizeof buffer); // GNU form: returns the text
+}
+
+bool IsFolder(const std::string& folder) {
+    struct stat st {};
+    return !folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string NamePart(const std::string& fileName) {
+    return fileName.substr(ldiFileFolder(fileName).size());
+}
+
+std::string RandomSuffix() {
+    static constexpr char kChars[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 engine{std::random_device{}()};
+    std::string suffix(kRandomLength, ' ');
+    for (char& c : suffix)
+        c = kChars[engine() % (sizeof kChars - 1)];
+    return suffix;
+}
+
+// ".<name>.kestrava-tmp-XXXXXX", with the name shortened when the whole would pass NAME_MAX.
+std::string TempName(const std::string& name) {
+    const size_t room = kNameMax - 1 - kTempNameMarker.size() - kRandomLength;
+    return "." + name.substr(0, room) + std::string(kTempNameMarker) + RandomSuffix();
+}
+
+// The temporary file beside the target; removed again unless it was renamed into place.
+class TTempFile {
+  public:
+    TTempFile() = default;
+    ~TTempFile() {
+        fd_.Close();
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    int Fd() const { return fd_.Get(); }
+
+    bool Create(const std::string& folder, const std::string& name, mode_t mode, int& err) {
+        for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
+            path_ = folder + TempName(name);
+            fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+            if (fd_.Get() >= 0)
+                return true;
+            err = errno;
+            if (err != EEXIST)
+                break;
+        }
+        path_.clear();
+        return false;
+    }
+
+    bool FlushAndClose(int& err) {
+        if (::fsync(fd_.Get()) != 0 || fd_.Close() != 0) {
+            err = errno;
+            return false;
+        }
+        return true;
+    }
+
+    bool RenameOver(const std::string& target, int& err) {
+        if (::rename(path_.c_str(), target.c_str()) != 0) {
+            err = errno;
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+  private:
+    TFileHandle fd_;
+    std::string path_;
+};
+
+// Follows a chain of symlinks to the name that really holds the data, so the link itself stays a
+// link. A missing final name is fine: it is created.
+bool ResolveLinks(const std::string& fileName, std::string& target, int& err) {
+    target = fileName;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return true;
+        std::error_code ec;
+        const std::string link = std::filesystem::read_symlink(target, ec).string();
+        if (ec) {
+            err = ec.value();
+            return false;
+        }
+        if (link.starts_with('/')) {
+            target = link;
+        } else {
+            target = ldiFileFolder(target);
+            target += link;
+        }
+    }
+    err = ELOOP;
+    return false;
+}
+
+// Why an existing target must not be replaced; empty when it may be. A read-only file stays
+// refused even though its folder would let the rename through, and devices or FIFOs are never
+// swapped for a regular file.
+std::string RefusalOf(const std::string& target, const struct stat& original) {
+    if (S_ISDIR(original.st_mode))
+        return ErrnoText(EISDIR);
+    if (!S_ISREG(original.st_mode))
+        return "Not a regular file";
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return ErrnoText(errno);
+    return {};
+}
+
+bool WriteAll(int fd, std::string_view data, int& err) {
+    constexpr size_t kChunk = size_t{1} << 30;
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), std::min(data.size(), kChunk));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            err = written < 0 ? errno : EIO;
+            return false;
+        }
+        data.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+bool CopyOwnerAndMode(int fd, const struct stat& original, int& err) {
+    // Owner first: a change of owner clears set-id bits, which the chmod then restores.
+    struct stat mine {};
+    if (::fstat(fd, &mine) == 0 &&
+        (mine.st_uid != original.st_uid || mine.st_gid != original.st_gid)) {
+        if (::fchown(fd, original.st_uid, original.st_gid) != 0 &&
+            ::fchown(fd, static_cast<uid_t>(-1), original.st_gid) != 0) {
+            // Not allowed to give the file away: it keeps our own owner.
+        }
+    }
+    if (::fchmod(fd, original.st_mode & 07777) != 0) {
+        err = errno;
+        return false;
+    }
+    return true;
+}
+
+// Makes the rename itself durable. The new content is already in place, so a folder that cannot
+// be synced (some file systems refuse) is no reason to report failure.
+void SyncFolder(const std::string& folder) {
+    TFileHandle dir(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0)
+        ::fsync(dir.Get());
+}
+
+bool Fail(std::string& error, const std::string& what, const std::string& reason) {
+    error = what + ": " + reason;
+    return false;
+}
+
+// The one writer behind both public functions: text then tail, into a temporary file renamed
+// over the target.
+bool WriteSafely(const std::string& fileName, std::string_view text, std::string_view tail,
+                 std::string& error) {
+    if (fileName.empty())
+        return Fail(error, "Cannot write", "No file name given");
+    std::string target;
+    int err = 0;
+    if (!ResolveLinks(fileName, target, err))
+        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
+    struct stat original {};
+    const bool exists = ::stat(target.c_str(), &original) == 0;
+    if (const std::string refusal = exists ? RefusalOf(target, original) : ""; !refusal.empty())
+        return Fail(error, "Cannot write " + fileName, refusal);
+    const std::string folder = ldiFileFolder(target);
+    TTempFile temp;
+    // An existing file's content must not show through looser bits while it is being written.
+    if (!temp.Create(folder, NamePart(target), exists ? 0600 : 0666, err))
+        return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
+                    ErrnoText(err));
+    if (!WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
+        (exists && !CopyOwnerAndMode(temp.Fd(), original, err)) || !temp.FlushAndClose(err))
+        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
+    if (!temp.RenameOver(target, err))
+        return Fail(error, "Cannot replace " + fileName, ErrnoText(err));
+    SyncFolder(folder);
+    return true;
+}
+
+} // namespace
+
+std::string ldiFileFolder(const std::string& fileName) {
+    const size_t slash = fileName.rfind('/');
+    return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+void ldiWriteCompleteTextFile(const std::string& fileName, std::string_view text) {
+    if (fileName.empty())
+        throw std::runtime_error("ldiWriteCompleteTextFile requires a non-blank filename.");
+    // The existing file is never deleted beforehand: the rename replaces it only once the new
+    // text is safely on disk.
+    const std::string folder = ldiFileFolder(fileName);
+    if (!IsFolder(folder))
+        throw std::runtime_error("Directory \"" + folder + "\" does not exist.");
+    std::string error;
+    if (!WriteSafely(fileName, text, "\r\n", error))
+        throw std::runtime_error(error);
+}
+
+bool ldiTryWriteTextFile(const std::string& fileName, std::string_view text,
+                         std::string& errorMessage) {
+    errorMessage.clear();
+    try {
+        return WriteSafely(fileName, text, {}, errorMessage);
+    } catch (const std::exception& e) {
+        errorMessage = "Cannot write " + fileName + ": " + e.what();
+    }
+    return false;
+}
+
+bool ldiForceFileFolder(const std::string& fileName) {
+    try {
+        std::string folder = ldiFileFolder(fileName);
+        if (folder.empty())
+            return false;
+        if (IsFolder(folder))
+            return true;
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        return IsFolder(folder);
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace kes

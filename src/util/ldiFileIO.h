@@ -1,0 +1,32 @@
+// Whole-file writing and folder creation. Every write goes to a temporary file beside the target
+// and is renamed over it only once it is complete and on disk, so a crash, a full disk or a size
+// limit never leaves a half-written or emptied original behind.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kes {
+
+// Temporary files are named ".<name>" + this marker + six random characters; the leading dot
+// keeps them out of every folder scan.
+inline constexpr std::string_view kTempNameMarker = ".kestrava-tmp-";
+
+// The folder part of a name: up to and including the last "/", empty when there is none.
+std::string ldiFileFolder(const std::string& fileName);
+
+// Writes text followed by CR LF, replacing any existing file (through a symlink, its target).
+// Raises std::runtime_error: "ldiWriteCompleteTextFile requires a non-blank filename.",
+// "Directory \"<folder>\" does not exist.", or the platform's error text.
+void ldiWriteCompleteTextFile(const std::string& fileName, std::string_view text);
+
+// Writes text exactly; false with errorMessage filled on failure, never raises. An existing file
+// keeps its permission bits (and owner where allowed) and stays intact when the write fails.
+bool ldiTryWriteTextFile(const std::string& fileName, std::string_view text,
+                         std::string& errorMessage);
+
+// True when the file's folder exists afterwards (created with every missing parent); false for a
+// name without a folder part. Never raises.
+bool ldiForceFileFolder(const std::string& fileName);
+
+} // namespace kes

@@ -1,0 +1,91 @@
+// Scratch folders and small file helpers for the utility tests.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace kestest {
+
+// A fresh folder under TMPDIR, removed with everything in it; Path() ends with "/".
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/kesutil-XXXXXX";
+        path_ = std::string(::mkdtemp(pattern.data())) + "/";
+    }
+    ~TempFolder() {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(path_, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void WriteRaw(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+inline std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs body in a forked child (for process-wide limits) and returns the text it produced.
+inline std::string RunInChild(const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const std::string text = body();
+        const ssize_t written = ::write(fds[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(got));
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return text;
+}
+
+// Content of a file that a started program writes; polls until it appears, giving up after a
+// generous bound so a program that never starts fails the test instead of hanging it.
+inline std::string WaitForFile(const std::string& path) {
+    using namespace std::chrono;
+    const auto giveUp = steady_clock::now() + seconds(20);
+    while (!std::filesystem::exists(path) && steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(milliseconds(10));
+    return std::filesystem::exists(path) ? ReadFile(path) : "<never written>";
+}
+
+} // namespace kestest
