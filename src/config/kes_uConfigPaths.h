@@ -1,0 +1,42 @@
+// Where the settings file and the history file live: one folder, chosen from the environment
+// (KESTRAVA_CONFIG_DIR), a portable install beside the program, or the XDG config folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kes {
+
+inline constexpr std::string_view kConfigFileName = "KestravaConfig.xml";
+inline constexpr std::string_view kHistoryFileName = "kestrava.ini";
+
+// The environment values the choice depends on; an empty string stands for "not set".
+struct TConfigEnvironment {
+    std::string KestravaConfigDir; // KESTRAVA_CONFIG_DIR
+    std::string XdgConfigHome;     // XDG_CONFIG_HOME
+    std::string Home;              // HOME, else the user's home from the password database
+};
+
+// The current process's values.
+TConfigEnvironment CurrentConfigEnvironment();
+
+// The folder of the running program file, with a trailing "/"; empty when it cannot be found.
+std::string ProgramFolder();
+
+// The settings folder, with a trailing "/": KESTRAVA_CONFIG_DIR when set; else programFolder
+// when it holds a KestravaConfig.xml (a portable install); else $XDG_CONFIG_HOME/kestrava
+// (only an absolute XDG_CONFIG_HOME counts), else $HOME/.config/kestrava; programFolder when
+// there is no home either.
+std::string SettingsFolder(const std::string& programFolder, const TConfigEnvironment& env);
+// The same with the current environment.
+std::string SettingsFolder(const std::string& programFolder);
+
+// folder + "KestravaConfig.xml" and folder + "kestrava.ini"; folder ends with "/".
+std::string ConfigFilePath(const std::string& folder);
+std::string HistoryFilePath(const std::string& folder);
+
+// Creates the folder of fileName with its parents; raises std::runtime_error naming the folder
+// when that fails.
+void ForceSettingsFolder(const std::string& fileName);
+
+} // namespace kes
