@@ -100,4 +100,11 @@ void ForceSettingsFolder(const std::string& fileName) {
     throw std::runtime_error(message);
 }
 
+void WriteSettingsFile(const std::string& fileName, const std::string& text) {
+    ForceSettingsFolder(fileName);
+    std::string error;
+    if (!ldiTryWriteTextFile(fileName, text, error))
+        throw std::runtime_error(error);
+}
+
 } // namespace kes

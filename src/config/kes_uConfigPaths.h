@@ -38,5 +38,7 @@ std::string HistoryFilePath(const std::string& folder);
 // Creates the folder of fileName with its parents; raises std::runtime_error naming the folder
 // when that fails.
 void ForceSettingsFolder(const std::string& fileName);
+// Writes a settings file whole (creating its folder); raises std::runtime_error on failure.
+void WriteSettingsFile(const std::string& fileName, const std::string& text);
 
 } // namespace kes

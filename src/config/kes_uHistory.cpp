@@ -177,11 +177,7 @@ std::string HistoryToText(const THistoryBoxes& boxes) {
 }
 
 void SaveHistory(const std::string& fileName, const THistoryBoxes& boxes) {
-    const std::string text = HistoryToText(boxes);
-    ForceSettingsFolder(fileName);
-    std::string error;
-    if (!ldiTryWriteTextFile(fileName, text, error))
-        throw std::runtime_error(error);
+    WriteSettingsFile(fileName, HistoryToText(boxes));
 }
 
 } // namespace kes

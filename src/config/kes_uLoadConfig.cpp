@@ -268,11 +268,7 @@ std::string ConfigToXml(const TkesConfig& config) {
 }
 
 void SaveConfig(const std::string& fileName, const TkesConfig& config) {
-    const std::string text = ConfigToXml(config);
-    ForceSettingsFolder(fileName);
-    std::string error;
-    if (!ldiTryWriteTextFile(fileName, text, error))
-        throw std::runtime_error(error);
+    WriteSettingsFile(fileName, ConfigToXml(config));
 }
 
 } // namespace kes
