@@ -231,7 +231,7 @@ void CopyChildren(const pugi::xml_node& from, TUtf8XmlNode& to) {
 void TUtf8NativeXml::LoadFromFile(const std::string& fileName) {
     std::string text;
     std::string error;
-    if (ldiReadWholeFile(fileName, text, error) != rfOk)
+    if (ReadSettingsFile(fileName, text, error) != rfOk)
         throw std::runtime_error(error);
     LoadFromString(text);
 }

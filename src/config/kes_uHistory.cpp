@@ -154,7 +154,7 @@ void LoadHistoryFromText(std::string_view text, const THistoryLoadCallbacks& cal
 void LoadHistory(const std::string& fileName, const THistoryLoadCallbacks& callbacks) {
     std::string text;
     std::string error;
-    if (ldiReadWholeFile(fileName, text, error) == rfFailed)
+    if (ReadSettingsFile(fileName, text, error) == rfFailed)
         RaiseLoadError(error);
     LoadHistoryFromText(text, callbacks); // a missing file reads as empty sections
 }

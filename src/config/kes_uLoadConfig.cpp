@@ -228,7 +228,7 @@ void LoadConfig(const std::string& fileName, const std::string& defaultScriptsFo
     SetDefaults(scriptsFolder, screenWidth, screenHeight, config);
     std::string text;
     std::string error;
-    switch (ldiReadWholeFile(fileName, text, error)) {
+    switch (ReadSettingsFile(fileName, text, error)) {
     case rfMissing:
         return;
     case rfFailed:

@@ -11,7 +11,7 @@ enum TReadFileStatus : uint8_t { rfOk, rfMissing, rfFailed };
 
 // Reads the whole file into text as raw bytes. On rfMissing and rfFailed, errorMessage names the
 // file and the reason.
-TReadFileStatus ldiReadWholeFile(const std::string& fileName, std::string& text,
+TReadFileStatus ReadSettingsFile(const std::string& fileName, std::string& text,
                                  std::string& errorMessage);
 
 } // namespace kes

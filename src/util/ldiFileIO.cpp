@@ -262,3 +262,58 @@ bool ldiForceFileFolder(const std::string& fileName) {
 }
 
 } // namespace kes
+
+namespace kes {
+
+namespace {
+
+// Reads until the buffer is full or the file ends early (it shrank since fstat).
+bool ReadFully(int fd, std::string& buffer, int& error) {
+    size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t got = read(fd, buffer.data() + done, buffer.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = errno;
+            return false;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    buffer.resize(done);
+    return true;
+}
+
+} // namespace
+
+TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
+                             int64_t maxSize) {
+    buffer.clear();
+    error = 0;
+    // O_NONBLOCK: should a FIFO have taken the file's place, opening it must not wait for a writer.
+    const TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.IsOpen()) {
+        error = errno;
+        // ENOTDIR: a part of the path is a file, so this file cannot exist either.
+        return error == ENOENT || error == ENOTDIR ? rsMissing : rsUnreadable;
+    }
+    struct stat info {};
+    if (fstat(file.Get(), &info) != 0) {
+        error = errno;
+        return rsUnreadable;
+    }
+    if (!S_ISREG(info.st_mode))
+        return rsNotRegular;
+    if (info.st_size > maxSize)
+        return rsTooLarge;
+    buffer.resize(static_cast<size_t>(info.st_size));
+    if (!ReadFully(file.Get(), buffer, error)) {
+        buffer.clear();
+        return rsUnreadable;
+    }
+    return buffer.empty() ? rsEmpty : rsRead;
+}
+
+} // namespace kes

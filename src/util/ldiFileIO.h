@@ -1,8 +1,9 @@
-// Whole-file writing and folder creation. Every write goes to a temporary file beside the target
-// and is renamed over it only once it is complete and on disk, so a crash, a full disk or a size
-// limit never leaves a half-written or emptied original behind.
+// Whole-file reading and writing, and folder creation. Every write goes to a temporary file beside
+// the target and is renamed over it only once it is complete and on disk, so a crash, a full disk
+// or a size limit never leaves a half-written or emptied original behind.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,14 @@ namespace kes {
 // Temporary files are named ".<name>" + this marker + six random characters; the leading dot
 // keeps them out of every folder scan.
 inline constexpr std::string_view kTempNameMarker = ".kestrava-tmp-";
+
+enum TReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarge, rsNotRegular };
+
+// Reads a whole regular file with one read into `buffer`, sized exactly. Anything but rsRead
+// leaves `buffer` empty and `error` holding errno (0 when no call failed). Files larger than
+// maxSize are never read; FIFOs and devices are never waited on.
+TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
+                             int64_t maxSize);
 
 // The folder part of a name: up to and including the last "/", empty when there is none.
 std::string ldiFileFolder(const std::string& fileName);

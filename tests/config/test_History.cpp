@@ -218,7 +218,7 @@ TEST(HistoryLoad, UnreadableFileIsAnError) {
         ADD_FAILURE() << "no error";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()),
-                  "Error loading configuration: Cannot read " + folder.Path() + ": Is a directory");
+                  "Error loading configuration: Cannot read " + folder.Path() + ": not a regular file");
     }
 }
 

@@ -1,0 +1,207 @@
+// The search engine: parses the Folder(s) and File(s) entries, collects the files to search,
+// reads and searches each one whole, records every file, line and match, and writes replaced
+// text in place or into a "kesReplace" copy. Plain records in, plain records out: no globals,
+// no output; progress and cancellation are parameters.
+#pragma once
+
+#include "regex/ldiRegEx.h"
+#include "util/ldiFileIO.h"
+
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kes {
+
+// ---- Folder and file specifications ---------------------------------------------------------
+
+struct TkesFolderToSearch {
+    std::string Folder; // trimmed, used as typed
+    bool IncludeSubfolders = false;
+    std::vector<std::string> ExcludedFolders; // paths relative to Folder, trimmed
+};
+using TkesFoldersToSearch = std::vector<TkesFolderToSearch>;
+
+struct TkesFileToSearch {
+    std::string FileMask;                   // "*" and "?" wildcards, letter case ignored
+    std::vector<std::string> ExcludedFiles; // plain names, not masks
+};
+using TkesFilesToSearch = std::vector<TkesFileToSearch>;
+
+// Appends one record per "|"-separated specification; an empty text appends nothing. On a
+// specification that cannot be divided, empties `folders` and throws std::runtime_error
+// "Invalid Syntax for Folders To Search: " + the specification.
+void ParseFoldersToSearch(const std::string& text, TkesFoldersToSearch& folders);
+// The same for file masks; the message begins "Invalid Syntax for Files To Search: ".
+void ParseFilesToSearch(const std::string& text, TkesFilesToSearch& files);
+
+// The texts shown when a Folder(s) or File(s) entry is rejected on leaving its box. The folders
+// text ends with CR LF and is followed directly by the exception's message; the files text is
+// shown alone.
+extern const char* const kInvalidFoldersFormatText;
+extern const char* const kInvalidFilesFormatText;
+
+// Removes leading and trailing bytes of code 32 or below.
+std::string TrimControl(std::string_view text);
+
+// ---- File collection ------------------------------------------------------------------------
+
+struct TkesScanItem {
+    bool IsFile = false;
+    std::string Name; // a top folder's path as parsed, otherwise the bare name
+    bool Exists = true;
+    int32_t ParentIndex = -1; // -1 for a top folder
+};
+using TkesScanList = std::vector<TkesScanItem>;
+
+enum TkesSkipReason : uint8_t { srMissing, srUnreadable, srTooLarge, srNotRegular };
+
+// A file that matched a mask but could not be searched.
+struct TkesSkippedFile {
+    std::string FileName; // full path
+    TkesSkipReason Reason = srUnreadable;
+    std::string Message;
+};
+
+// What a walk shares between its folders: the list being built, the ancestors on the current
+// path (device and inode, so directory links cannot loop), and where non-regular files go.
+struct TkesScanWalk {
+    TkesScanList& List;
+    int32_t& FileCount;
+    std::vector<TkesSkippedFile>* Skipped = nullptr; // optional
+    std::stop_token Stop;
+    std::vector<std::pair<uint64_t, uint64_t>> Ancestors;
+};
+
+// Empties the list, then collects every folder and file depth first; fileCount is the number of
+// file entries. Only regular files (and links to them) are listed; other matching entries are
+// appended to `skipped` when given. A stop request ends the walk early.
+void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
+                   TkesScanList& list, int32_t& fileCount,
+                   std::vector<TkesSkippedFile>* skipped = nullptr, std::stop_token stop = {});
+// Appends the files of one folder, one directory listing per mask, in listing order.
+void AddFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
+                    const TkesFilesToSearch& files);
+// Appends the subfolders of topFolder + relativePath (empty or ending in "/"), each followed by
+// its files and its own subfolders; relative paths in `excluded` are left out whole.
+void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,
+                   const std::string& relativePath, int32_t parentIndex,
+                   const std::vector<std::string>& excluded, const TkesFilesToSearch& files);
+// True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
+bool FileMaskMatches(const std::string& mask, const std::string& name);
+// True when a and b are equal ignoring the case of A-Z only.
+bool SameTextAscii(std::string_view a, std::string_view b);
+
+// ---- Find/replace items and results ---------------------------------------------------------
+
+struct TFindReplace {
+    int32_t PatternID = -1;
+    bool DoReplace = false;
+    std::string ReplaceWith; // a template; "^$" has already become ""
+};
+
+struct TFindReplaceSpecs {
+    TldiRegExMulti RegEx; // every item's pattern lives here
+    std::vector<TFindReplace> Items;
+    bool Replace = false; // some item replaces
+};
+
+struct TMatchedSegment {
+    int32_t Start = 1; // 1-based position in the line's Text
+    int32_t Length = 0;
+    bool IsMatch = false;
+};
+
+struct TMatchedLines {
+    std::string Text;
+    bool Truncated = false; // a match was cut at the line's end
+    std::vector<TMatchedSegment> Segments;
+    int32_t MatchStart = 0; // file offset of the line's first match
+    int32_t MatchEnd = 0;   // just past it
+};
+using TMatchedLineArray = std::vector<TMatchedLines>;
+
+struct TkesFile {
+    std::string FileName; // without its folder
+    int32_t FolderIndex = 0;
+    int32_t NumMatches = 0;
+    TMatchedLineArray Lines;
+};
+
+struct TkesMatchResults {
+    int32_t FilesScanned = 0;
+    int32_t FilesWithMatches = 0;
+    int32_t TotalMatches = 0;
+    int32_t TotalLines = 0;
+    std::vector<std::string> Folders; // each ends with "/", in order of first use
+    std::vector<TkesFile> Files;
+    int32_t FilesSkipped = 0; // equals Skipped.size()
+    std::vector<TkesSkippedFile> Skipped;
+    bool Cancelled = false; // a stop request ended a run early
+};
+
+// Sets the counters to 0 and empties every list.
+void ClearMatchResults(TkesMatchResults& results);
+// Index in Folders of the path's folder part (up to and including the last "/"), appended when
+// absent. Compared byte for byte.
+int32_t FolderIndexOf(TkesMatchResults& results, const std::string& fullPath);
+
+// ---- The search run -------------------------------------------------------------------------
+
+using TkesReadStatus = TReadStatus; // rsRead, rsEmpty, rsMissing, ... (util/ldiFileIO.h)
+
+// Reads a whole regular file with one read into `buffer`, sized exactly. Anything but rsRead
+// leaves `buffer` empty and `errorText` saying why; files of 2 GiB or more are never read.
+TkesReadStatus ReadWholeFile(const std::string& fileName, std::string& buffer,
+                             std::string& errorText);
+
+// Appends the lines holding the matches of one item in one file (matches in ascending order,
+// non-overlapping, non-empty; offsets into the file text the matches point at).
+void BuildMatchedLines(const TMatchCollection& matches, TMatchedLineArray& lines);
+
+using TkesProgressEvent = std::function<void(const std::string& statusText)>;
+
+// Collects the files, searches each with every item, appends files with matches to `results`
+// (not cleared first) and, when specs.Replace, writes the replaced text. Returns TotalMatches.
+// Unreadable files are skipped and counted. A stop request ends the run after the current file
+// with results.Cancelled set. Any exception clears `results` and propagates.
+int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
+                  TFindReplaceSpecs& specs, bool replaceInPlace, TkesMatchResults& results,
+                  const TkesProgressEvent& progress = {}, const std::stop_token& stop = {});
+
+// ---- Replace output -------------------------------------------------------------------------
+
+// Where the replaced text of fullPath goes: the path itself, or its folder + "kesReplace/" +
+// its name.
+std::string ReplaceOutputName(const std::string& fullPath, bool replaceInPlace);
+// Applies every replacing item in order (all matches) to `text` and writes the result. Throws
+// std::runtime_error when the folder cannot be made or the file cannot be written.
+void WriteReplacedFile(TFindReplaceSpecs& specs, const std::string& fullPath, std::string text,
+                       bool replaceInPlace);
+// The note put after a replace confirmation question; both forms begin with a blank.
+std::string ReplaceNote(bool replaceInPlace);
+
+// ---- The Find/Replace press -----------------------------------------------------------------
+
+// The criteria boxes of one request (Options is unused by a press).
+struct TkesSpecs {
+    std::string Folders;
+    std::string Files;
+    std::string Find;
+    std::string Replace;
+    std::string Options;
+};
+
+// Checks a Find (or, with `replacing`, Find & Replace) request and compiles it into `specs` as
+// its one item, applying the case setting first. Returns "" when the run may start, otherwise
+// the error text to show (patterns are then cleared).
+std::string PrepareFindReplace(const TkesSpecs& criteria, bool replacing, bool caseSensitive,
+                               TFindReplaceSpecs& specs);
+// The question asked before a Find & Replace run, note and "?" included.
+std::string ReplaceConfirmText(bool replaceInPlace);
+
+} // namespace kes
