@@ -1,0 +1,63 @@
+// Building each view from results holding 1,000,000 matches.
+#include "results/kes_uResults.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+// 10,000 files of 50 lines with two matches each, drawn from `words` distinct words in two
+// letter cases.
+kes::TkesMatchResults MillionMatches(int words) {
+    kes::TkesMatchResults r;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> word(0, words - 1);
+    for (int f = 0; f < 10000; ++f) {
+        kes::TkesFile file;
+        file.FileName = "file" + std::to_string(f) + ".txt";
+        file.FolderIndex = kes::FolderIndexOf(r, "/corpus/d" + std::to_string(f % 100) + "/x");
+        for (int l = 0; l < 50; ++l) {
+            const int w = word(random);
+            const std::string a = (w % 2 ? "Word" : "word") + std::to_string(w);
+            const std::string b = "term" + std::to_string(word(random));
+            kes::TMatchedLines line;
+            line.Text = "  " + a + " and " + b + " end";
+            const auto aLen = static_cast<int32_t>(a.size());
+            const auto bLen = static_cast<int32_t>(b.size());
+            line.Segments = {{1, 2, false},
+                             {3, aLen, true},
+                             {3 + aLen, 5, false},
+                             {8 + aLen, bLen, true},
+                             {8 + aLen + bLen, 4, false}};
+            file.Lines.push_back(std::move(line));
+        }
+        file.NumMatches = 100;
+        r.TotalMatches += 100;
+        r.TotalLines += 50;
+        r.Files.push_back(std::move(file));
+    }
+    r.FilesScanned = r.FilesWithMatches = 10000;
+    return r;
+}
+
+void BM_BuildView(benchmark::State& state) {
+    setenv("LC_ALL", "en_US.UTF-8", 1);
+    const auto view = static_cast<kes::TResultView>(state.range(0));
+    static const kes::TkesMatchResults fewWords = MillionMatches(5000);
+    static const kes::TkesMatchResults allDistinct = MillionMatches(1 << 30);
+    const kes::TkesMatchResults& results = state.range(1) == 0 ? fewWords : allDistinct;
+    kes::TResultRows rows;
+    for (auto _ : state) {
+        kes::BuildResultRows(results, view, rows);
+        benchmark::DoNotOptimize(rows.data());
+    }
+    state.counters["rows"] = static_cast<double>(rows.size());
+}
+
+// Arguments: the view (0 lines, 1 matches, 2 unique, 3 unique sorted); 0 for 5,000 distinct
+// words, 1 for nearly every match distinct.
+BENCHMARK(BM_BuildView)->ArgsProduct({{0, 1, 2, 3}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+} // namespace

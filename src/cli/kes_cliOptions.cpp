@@ -1,0 +1,131 @@
+#include "cli/kes_cliOptions.h"
+
+#include <stdexcept>
+
+namespace kes::cli {
+
+const char* const kUsageText =
+    "Usage:\n"
+    "  kestrava-cli find    -d|--folders SPEC -f|--files SPEC -e|--find EXPR [options]\n"
+    "  kestrava-cli replace -d SPEC -f SPEC -e EXPR -r|--replace TEMPLATE [--in-situ] [--yes] "
+    "[options]\n"
+    "\n"
+    "Finds (and replaces) Perl-compatible regular-expression matches across many files.\n"
+    "\n"
+    "  -d, --folders SPEC   folders to search: \"/src<+>\" adds subfolders, \"/src<+>excluding "
+    "tmp|.git\"\n"
+    "                       leaves some out; several specifications are separated by \"|\"\n"
+    "  -f, --files SPEC     file masks such as \"*.cpp|*.h\", optionally \"*.* excluding a.txt\"\n"
+    "  -e, --find EXPR      the regular expression to find\n"
+    "  -r, --replace TEMPLATE  the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces "
+    "with nothing\n"
+    "      --in-situ        replace in the files themselves (default: copies in a kesReplace "
+    "subfolder)\n"
+    "      --yes            replace without asking\n"
+    "      --view VIEW      lines (default), matches, unique or unique-sorted\n"
+    "      --case-sensitive match letter case exactly (default: ignore it)\n"
+    "      --filenames-only list the files only, without line or match rows\n"
+    "      --no-header      leave out the criteria lines at the top\n"
+    "      --rtf            print the rich-text document instead of the text\n"
+    "  -h, --help           show this help\n"
+    "      --version        show the version\n"
+    "\n"
+    "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n";
+
+namespace {
+
+TResultView ParseView(const std::string& text) {
+    if (text == "lines")
+        return rvLinesWithMatches;
+    if (text == "matches")
+        return rvMatchesOnly;
+    if (text == "unique")
+        return rvUniqueMatches;
+    if (text == "unique-sorted")
+        return rvUniqueMatchesSorted;
+    throw std::invalid_argument("Unknown view \"" + text +
+                                "\": use lines, matches, unique or unique-sorted");
+}
+
+TCommand ParseCommand(const std::string& word) {
+    if (word == "find")
+        return ccFind;
+    if (word == "replace")
+        return ccReplace;
+    if (word == "-h" || word == "--help" || word == "help")
+        return ccHelp;
+    if (word == "--version")
+        return ccVersion;
+    throw std::invalid_argument("Unknown command \"" + word + "\": use find or replace");
+}
+
+// The value of an option: "--name=value", or the next argument.
+std::string OptionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                        const std::string& inlineValue, bool hasInline) {
+    if (hasInline)
+        return inlineValue;
+    if (i + 1 >= args.size())
+        throw std::invalid_argument("Option " + name + " needs a value");
+    return args[++i];
+}
+
+bool ApplyFlag(TCliOptions& options, const std::string& name) {
+    const bool replacing = options.Command == ccReplace;
+    if (name == "--in-situ" && replacing)
+        options.InSitu = true;
+    else if (name == "--yes" && replacing)
+        options.Yes = true;
+    else if (name == "--case-sensitive")
+        options.CaseSensitive = true;
+    else if (name == "--filenames-only")
+        options.FilenamesOnly = true;
+    else if (name == "--no-header")
+        options.NoHeader = true;
+    else if (name == "--rtf")
+        options.RichText = true;
+    else if (name == "-h" || name == "--help")
+        options.Command = ccHelp;
+    else if (name == "--version")
+        options.Command = ccVersion;
+    else
+        return false;
+    return true;
+}
+
+std::string* ValueTarget(TCliOptions& options, const std::string& name) {
+    if (name == "-d" || name == "--folders")
+        return &options.Criteria.Folders;
+    if (name == "-f" || name == "--files")
+        return &options.Criteria.Files;
+    if (name == "-e" || name == "--find")
+        return &options.Criteria.Find;
+    if ((name == "-r" || name == "--replace") && options.Command == ccReplace)
+        return &options.Criteria.Replace;
+    return nullptr;
+}
+
+} // namespace
+
+TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
+    TCliOptions options;
+    if (args.empty())
+        throw std::invalid_argument("No command given");
+    options.Command = ParseCommand(args[0]);
+    for (size_t i = 1; i < args.size() && options.Command != ccHelp && options.Command != ccVersion;
+         ++i) {
+        const std::string& arg = args[i];
+        const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, equals);
+        const std::string inlineValue = equals == std::string::npos ? "" : arg.substr(equals + 1);
+        const bool hasInline = equals != std::string::npos;
+        if (std::string* target = ValueTarget(options, name))
+            *target = OptionValue(args, i, name, inlineValue, hasInline);
+        else if (name == "--view")
+            options.View = ParseView(OptionValue(args, i, name, inlineValue, hasInline));
+        else if (hasInline || !ApplyFlag(options, name))
+            throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
+    }
+    return options;
+}
+
+} // namespace kes::cli

@@ -1,0 +1,166 @@
+#include "cli/kes_cliRun.h"
+
+#include <istream>
+#include <ostream>
+#include <stop_token>
+
+namespace kes::cli {
+
+namespace {
+
+const char* const kVersionText = "kestrava-cli 1.1\n";
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The confirmation a replace needs: asked on a terminal, or given with --yes.
+bool ConfirmReplace(const TCliOptions& options, TCliConsole& console, int& status) {
+    if (options.Yes)
+        return true;
+    if (!console.CanAsk) {
+        console.Err << "Replacing needs a confirmation: run on a terminal or add --yes\n";
+        status = kExitError;
+        return false;
+    }
+    console.Err << ReplaceConfirmText(options.InSitu) << " [y/N] " << std::flush;
+    std::string answer;
+    std::getline(console.In, answer);
+    answer = Lower(TrimControl(answer));
+    if (answer == "y" || answer == "yes")
+        return true;
+    console.Err << "Nothing was replaced.\n";
+    status = kExitNoMatch;
+    return false;
+}
+
+TkesProgressEvent ProgressPrinter(TCliConsole& console, std::stop_source& stop) {
+    return [&console, &stop](const std::string& text) {
+        if (console.Interrupted != nullptr && console.Interrupted->load())
+            stop.request_stop();
+        if (console.ShowProgress)
+            console.Err << '\r' << text << "\x1b[K" << std::flush;
+    };
+}
+
+void ClearProgress(TCliConsole& console) {
+    if (console.ShowProgress)
+        console.Err << "\r\x1b[K" << std::flush;
+}
+
+TExportHeader ExportHeader(const TCliOptions& options) {
+    if (options.NoHeader)
+        return TExportHeader{
+            mdViewFoldersFiles, {}, {}, {}, {}, {}}; // the mode without header lines
+    const TkesSpecs& c = options.Criteria;
+    return TExportHeader{options.Command == ccReplace ? mdFindAndReplace : mdFind,
+                         c.Folders,
+                         c.Files,
+                         c.Find,
+                         c.Replace,
+                         {}};
+}
+
+void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
+                  TCliConsole& console) {
+    TResultRows rows;
+    const int32_t unique = BuildResultRows(results, options.View, rows);
+    const std::vector<std::string> lines =
+        BuildResultLines(results, rows, ExportHeader(options), !options.FilenamesOnly);
+    if (options.RichText) {
+        console.Out << BuildRichText(lines);
+    } else {
+        for (const std::string& line : lines)
+            console.Out << line << '\n';
+    }
+    console.Out.flush();
+    console.Err << SummaryLine(SummaryTexts(results, options.View, unique)) << '\n';
+}
+
+void PrintSkipped(const TkesMatchResults& results, TCliConsole& console) {
+    if (results.Skipped.empty())
+        return;
+    console.Err << "Skipped " << results.Skipped.size()
+                << (results.Skipped.size() == 1 ? " file" : " files")
+                << " that could not be read:\n";
+    for (const TkesSkippedFile& skipped : results.Skipped)
+        console.Err << "  " << skipped.FileName << ": " << skipped.Message << '\n';
+}
+
+int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
+    const bool replacing = options.Command == ccReplace;
+    TFindReplaceSpecs specs;
+    const std::string errors =
+        PrepareFindReplace(options.Criteria, replacing, options.CaseSensitive, specs);
+    if (!errors.empty()) {
+        console.Err << ConsoleMessage(errors);
+        return kExitError;
+    }
+    int status = kExitMatched;
+    if (replacing && !ConfirmReplace(options, console, status))
+        return status;
+    TkesMatchResults results;
+    std::stop_source stop;
+    try {
+        TkesFilesToSearch files;
+        TkesFoldersToSearch folders;
+        ParseFilesToSearch(options.Criteria.Files, files);
+        ParseFoldersToSearch(options.Criteria.Folders, folders);
+        ScanFiles(folders, files, specs, options.InSitu, results, ProgressPrinter(console, stop),
+                  stop.get_token());
+    } catch (const std::exception& e) {
+        ClearProgress(console);
+        console.Err << ConsoleMessage(std::string("Error during ") +
+                                      (replacing ? "Replace" : "Find") + ": " + e.what());
+        return kExitError;
+    }
+    ClearProgress(console);
+    PrintResults(options, results, console);
+    PrintSkipped(results, console);
+    if (results.Cancelled) {
+        console.Err << "Interrupted: the results above are incomplete.\n";
+        return kExitInterrupted;
+    }
+    return results.TotalMatches > 0 ? kExitMatched : kExitNoMatch;
+}
+
+} // namespace
+
+std::string ConsoleMessage(const std::string& message) {
+    std::string text;
+    for (size_t i = 0; i < message.size(); ++i) {
+        if (message.compare(i, 2, "\r\n") == 0) {
+            text += '\n';
+            ++i;
+        } else {
+            text += message[i];
+        }
+    }
+    text.erase(0, text.find_first_not_of('\n'));
+    if (text.empty() || text.back() != '\n')
+        text += '\n';
+    return text;
+}
+
+int RunCommand(const TCliOptions& options, TCliConsole& console) {
+    switch (options.Command) {
+    case ccHelp:
+        console.Out << kUsageText;
+        return kExitMatched;
+    case ccVersion:
+        console.Out << kVersionText;
+        return kExitMatched;
+    case ccFind:
+    case ccReplace:
+        return RunFindReplace(options, console);
+    case ccNone:
+        break;
+    }
+    console.Err << kUsageText;
+    return kExitError;
+}
+
+} // namespace kes::cli

@@ -1,0 +1,116 @@
+// Summary texts and the export text of the results.
+#include "results/kes_uResults.h"
+
+namespace kes {
+
+namespace {
+
+std::string Counted(int32_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + (count == 1 ? singular : plural);
+}
+
+void AppendHeader(const TExportHeader& header, std::vector<std::string>& lines) {
+    switch (header.Mode) {
+    case mdFind:
+        lines.push_back("Folders:  " + header.Folders);
+        lines.push_back("Files:    " + header.Files);
+        lines.push_back("Find:     " + header.Find);
+        break;
+    case mdFindAndReplace:
+        lines.push_back("Folders:      " + header.Folders);
+        lines.push_back("Files:        " + header.Files);
+        lines.push_back("Find:         " + header.Find);
+        lines.push_back("Replace with: " + header.Replace);
+        break;
+    case mdScript:
+        lines.push_back("Script: " + (header.ScriptFileName.empty()
+                                          ? std::string("New (unsaved) script")
+                                          : header.ScriptFileName));
+        break;
+    case mdViewFoldersFiles:
+        return;
+    }
+    lines.emplace_back();
+}
+
+std::string LineText(const TMatchedLines& line) {
+    std::string text;
+    for (const TMatchedSegment& segment : line.Segments)
+        text += SegmentText(line, segment);
+    if (line.Truncated)
+        text += "->";
+    return text;
+}
+
+std::string RowText(const TkesMatchResults& results, const TResultRow& row) {
+    const TkesFile& file = results.Files.at(static_cast<size_t>(row.FileIndex));
+    if (row.Kind == rkFileHeader)
+        return "Found " + Counted(file.NumMatches, " match", " matches") + " in " +
+               FilePath(results, file);
+    const TMatchedLines& line = file.Lines.at(static_cast<size_t>(row.LineIndex));
+    if (row.Kind == rkLine)
+        return LineText(line);
+    const auto segment = static_cast<size_t>(row.SegmentIndex);
+    std::string text(SegmentText(line, line.Segments.at(segment)));
+    if (line.Truncated && segment + 1 == line.Segments.size())
+        text += ">";
+    return text;
+}
+
+} // namespace
+
+TSummaryTexts SummaryTexts(const TkesMatchResults& results, TResultView view,
+                           int32_t uniqueMatchCount) {
+    TSummaryTexts texts;
+    texts.Label1 = "Searched " + Counted(results.FilesScanned, " file", " files") + ":   Found " +
+                   std::to_string(results.TotalMatches);
+    texts.Label2 = results.TotalMatches == 1 ? " match" : " matches";
+    texts.Label3 = " in " + Counted(results.FilesWithMatches, " file", " files");
+    if (view == rvUniqueMatches || view == rvUniqueMatchesSorted) // 0 keeps the singular
+        texts.Label4 = "(" + std::to_string(uniqueMatchCount) + " Unique Match" +
+                       (uniqueMatchCount > 1 ? "es" : "") + ")";
+    return texts;
+}
+
+std::string SummaryLine(const TSummaryTexts& texts) {
+    std::string line = texts.Label1 + texts.Label2 + texts.Label3;
+    if (!texts.Label4.empty())
+        line += " " + texts.Label4;
+    return line;
+}
+
+std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,
+                                          const TExportHeader& header, bool details) {
+    if (rows.empty())
+        return {"No matches found", "", ""};
+    std::vector<std::string> lines;
+    AppendHeader(header, lines);
+    for (const TResultRow& row : rows) {
+        if (row.Kind == rkBlank)
+            lines.emplace_back();
+        else if (row.Kind == rkFileHeader || details)
+            lines.push_back(RowText(results, row));
+    }
+    lines.emplace_back();
+    return lines;
+}
+
+std::string BuildRichText(const std::vector<std::string>& lines) {
+    std::string document =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 "
+        "Arial;}}{\\colortbl "
+        ";\\red255\\green0\\blue0;;\\red0\\green128\\blue0;\\red0\\green0\\blue255;}"
+        "{\\*\\generator Msftedit 5.41.21.2500;}\\viewkind4\\uc1\\pard\\f0\\fs20 ";
+    for (const std::string& line : lines) {
+        for (const char c : line) {
+            if (c == '\\' || c == '{' || c == '}')
+                document += '\\';
+            document += c;
+        }
+        document += "\\par\r\n";
+    }
+    document += "\\cf0\\par}";
+    return document;
+}
+
+} // namespace kes

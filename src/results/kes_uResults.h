@@ -1,0 +1,68 @@
+// What a run's results look like to the user: the row table of each view, the four summary
+// texts, and the export text and rich-text document. The window draws these rows and the
+// command line prints these lines; nothing here draws or prints.
+#pragma once
+
+#include "search/kes_uFind.h"
+#include "util/kes_uGlobal.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kes {
+
+enum TResultView : uint8_t {
+    rvLinesWithMatches,
+    rvMatchesOnly,
+    rvUniqueMatches,
+    rvUniqueMatchesSorted,
+};
+
+enum TResultRowKind : uint8_t { rkFileHeader, rkLine, rkMatch, rkBlank };
+
+// One row of a view; indexes point into the results record.
+struct TResultRow {
+    TResultRowKind Kind = rkBlank;
+    int32_t FileIndex = 0;
+    int32_t LineIndex = 0;
+    int32_t SegmentIndex = 0;
+};
+using TResultRows = std::vector<TResultRow>;
+
+// Rebuilds `rows` for the view; empty when nothing matched. Returns the number of rows of a
+// unique view (matches equal ignoring letter case count once, the first occurrence shown),
+// 0 for the other views.
+int32_t BuildResultRows(const TkesMatchResults& results, TResultView view, TResultRows& rows);
+
+// The bytes of a segment within its line.
+std::string_view SegmentText(const TMatchedLines& line, const TMatchedSegment& segment);
+// The file's full path: its folder entry followed by its name.
+std::string FilePath(const TkesMatchResults& results, const TkesFile& file);
+
+// The four summary labels above the results, e.g. "Searched 12 files:   Found 5", " matches",
+// " in 3 files", "(4 Unique Matches)"; the fourth is empty outside the unique views.
+struct TSummaryTexts {
+    std::string Label1, Label2, Label3, Label4;
+};
+TSummaryTexts SummaryTexts(const TkesMatchResults& results, TResultView view,
+                           int32_t uniqueMatchCount);
+// The four texts as one line, with a blank before a non-empty fourth.
+std::string SummaryLine(const TSummaryTexts& texts);
+
+// The criteria the header shows, as the boxes hold them at the moment of the export.
+struct TExportHeader {
+    TkesMode Mode = mdFind; // decides the header lines
+    std::string Folders, Files, Find, Replace;
+    std::string ScriptFileName; // empty: "New (unsaved) script"
+};
+
+// The export text as lines: header, one line per row (line and match rows only with details),
+// and a final empty line; "No matches found" and two empty lines when there are no rows.
+std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,
+                                          const TExportHeader& header, bool details);
+// The lines as a rich-text document (code page 1252, one paragraph per line).
+std::string BuildRichText(const std::vector<std::string>& lines);
+
+} // namespace kes
