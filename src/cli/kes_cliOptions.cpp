@@ -9,6 +9,7 @@ const char* const kUsageText =
     "  kestrava-cli find    -d|--folders SPEC -f|--files SPEC -e|--find EXPR [options]\n"
     "  kestrava-cli replace -d SPEC -f SPEC -e EXPR -r|--replace TEMPLATE [--in-situ] [--yes] "
     "[options]\n"
+    "  kestrava-cli script  FILE.ksc [--root-folder TEXT] [--in-situ] [--yes] [options]\n"
     "\n"
     "Finds (and replaces) Perl-compatible regular-expression matches across many files.\n"
     "\n"
@@ -19,6 +20,7 @@ const char* const kUsageText =
     "  -e, --find EXPR      the regular expression to find\n"
     "  -r, --replace TEMPLATE  the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces "
     "with nothing\n"
+    "      --root-folder TEXT  for a script: the text that replaces {RootFolder}\n"
     "      --in-situ        replace in the files themselves (default: copies in a kesReplace "
     "subfolder)\n"
     "      --yes            replace without asking\n"
@@ -52,11 +54,13 @@ TCommand ParseCommand(const std::string& word) {
         return ccFind;
     if (word == "replace")
         return ccReplace;
+    if (word == "script")
+        return ccScript;
     if (word == "-h" || word == "--help" || word == "help")
         return ccHelp;
     if (word == "--version")
         return ccVersion;
-    throw std::invalid_argument("Unknown command \"" + word + "\": use find or replace");
+    throw std::invalid_argument("Unknown command \"" + word + "\": use find, replace or script");
 }
 
 // The value of an option: "--name=value", or the next argument.
@@ -70,7 +74,7 @@ std::string OptionValue(const std::vector<std::string>& args, size_t& i, const s
 }
 
 bool ApplyFlag(TCliOptions& options, const std::string& name) {
-    const bool replacing = options.Command == ccReplace;
+    const bool replacing = options.Command == ccReplace || options.Command == ccScript;
     if (name == "--in-situ" && replacing)
         options.InSitu = true;
     else if (name == "--yes" && replacing)
@@ -93,6 +97,8 @@ bool ApplyFlag(TCliOptions& options, const std::string& name) {
 }
 
 std::string* ValueTarget(TCliOptions& options, const std::string& name) {
+    if (options.Command == ccScript)
+        return name == "--root-folder" ? &options.RootFolder : nullptr;
     if (name == "-d" || name == "--folders")
         return &options.Criteria.Folders;
     if (name == "-f" || name == "--files")
@@ -118,13 +124,17 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
         const std::string name = arg.substr(0, equals);
         const std::string inlineValue = equals == std::string::npos ? "" : arg.substr(equals + 1);
         const bool hasInline = equals != std::string::npos;
-        if (std::string* target = ValueTarget(options, name))
+        if (options.Command == ccScript && options.ScriptFile.empty() && !arg.starts_with("-"))
+            options.ScriptFile = arg;
+        else if (std::string* target = ValueTarget(options, name))
             *target = OptionValue(args, i, name, inlineValue, hasInline);
         else if (name == "--view")
             options.View = ParseView(OptionValue(args, i, name, inlineValue, hasInline));
         else if (hasInline || !ApplyFlag(options, name))
             throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
     }
+    if (options.Command == ccScript && options.ScriptFile.empty())
+        throw std::invalid_argument("No script file given");
     return options;
 }
 

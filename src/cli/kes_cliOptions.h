@@ -8,11 +8,13 @@
 
 namespace kes::cli {
 
-enum TCommand : uint8_t { ccNone, ccFind, ccReplace, ccHelp, ccVersion };
+enum TCommand : uint8_t { ccNone, ccFind, ccReplace, ccScript, ccHelp, ccVersion };
 
 struct TCliOptions {
     TCommand Command = ccNone;
     TkesSpecs Criteria;
+    std::string ScriptFile; // script: the .ksc file as given
+    std::string RootFolder; // script: the text that replaces "{RootFolder}"
     bool InSitu = false;
     bool Yes = false;
     TResultView View = rvLinesWithMatches;

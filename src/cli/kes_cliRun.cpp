@@ -1,5 +1,7 @@
 #include "cli/kes_cliRun.h"
 
+#include "script/kes_uScriptRun.h"
+
 #include <istream>
 #include <ostream>
 #include <stop_token>
@@ -18,7 +20,8 @@ std::string Lower(std::string text) {
 }
 
 // The confirmation a replace needs: asked on a terminal, or given with --yes.
-bool ConfirmReplace(const TCliOptions& options, TCliConsole& console, int& status) {
+bool ConfirmReplace(const std::string& question, const TCliOptions& options, TCliConsole& console,
+                    int& status) {
     if (options.Yes)
         return true;
     if (!console.CanAsk) {
@@ -26,7 +29,9 @@ bool ConfirmReplace(const TCliOptions& options, TCliConsole& console, int& statu
         status = kExitError;
         return false;
     }
-    console.Err << ReplaceConfirmText(options.InSitu) << " [y/N] " << std::flush;
+    std::string text = ConsoleMessage(question);
+    text.pop_back(); // the answer goes on the question's last line
+    console.Err << text << " [y/N] " << std::flush;
     std::string answer;
     std::getline(console.In, answer);
     answer = Lower(TrimControl(answer));
@@ -52,16 +57,20 @@ void ClearProgress(TCliConsole& console) {
 }
 
 TExportHeader ExportHeader(const TCliOptions& options) {
+    TExportHeader header;
+    const TkesSpecs& criteria = options.Criteria;
     if (options.NoHeader)
-        return TExportHeader{
-            mdViewFoldersFiles, {}, {}, {}, {}, {}}; // the mode without header lines
-    const TkesSpecs& c = options.Criteria;
-    return TExportHeader{options.Command == ccReplace ? mdFindAndReplace : mdFind,
-                         c.Folders,
-                         c.Files,
-                         c.Find,
-                         c.Replace,
-                         {}};
+        header.Mode = mdViewFoldersFiles; // the mode without header lines
+    else if (options.Command == ccScript)
+        header.Mode = mdScript;
+    else
+        header.Mode = options.Command == ccReplace ? mdFindAndReplace : mdFind;
+    header.Folders = criteria.Folders;
+    header.Files = criteria.Files;
+    header.Find = criteria.Find;
+    header.Replace = criteria.Replace;
+    header.ScriptFileName = options.ScriptFile;
+    return header;
 }
 
 void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
@@ -90,6 +99,17 @@ void PrintSkipped(const TkesMatchResults& results, TCliConsole& console) {
         console.Err << "  " << skipped.FileName << ": " << skipped.Message << '\n';
 }
 
+// Prints what a run found and gives the exit status.
+int FinishRun(const TCliOptions& options, const TkesMatchResults& results, TCliConsole& console) {
+    PrintResults(options, results, console);
+    PrintSkipped(results, console);
+    if (results.Cancelled) {
+        console.Err << "Interrupted: the results above are incomplete.\n";
+        return kExitInterrupted;
+    }
+    return results.TotalMatches > 0 ? kExitMatched : kExitNoMatch;
+}
+
 int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
     const bool replacing = options.Command == ccReplace;
     TFindReplaceSpecs specs;
@@ -100,7 +120,7 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         return kExitError;
     }
     int status = kExitMatched;
-    if (replacing && !ConfirmReplace(options, console, status))
+    if (replacing && !ConfirmReplace(ReplaceConfirmText(options.InSitu), options, console, status))
         return status;
     TkesMatchResults results;
     std::stop_source stop;
@@ -118,13 +138,48 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         return kExitError;
     }
     ClearProgress(console);
-    PrintResults(options, results, console);
-    PrintSkipped(results, console);
-    if (results.Cancelled) {
-        console.Err << "Interrupted: the results above are incomplete.\n";
-        return kExitInterrupted;
+    return FinishRun(options, results, console);
+}
+
+int RunScriptCommand(const TCliOptions& options, TCliConsole& console) {
+    TkesScript script;
+    try {
+        LoadScript(script, options.ScriptFile);
+    } catch (const std::exception& e) {
+        console.Err << ConsoleMessage(e.what());
+        return kExitError;
     }
-    return results.TotalMatches > 0 ? kExitMatched : kExitNoMatch;
+    const TkesScriptRunSettings settings{options.RootFolder, options.CaseSensitive, options.InSitu};
+    int status = kExitMatched;
+    TkesScriptRunEvents events;
+    // Only a script that writes files needs a confirmation, as a replace does.
+    if (ScriptReplaces(script))
+        events.Confirm = [&](const std::string& question) {
+            return ConfirmReplace(question, options, console, status);
+        };
+    std::stop_source stop;
+    events.Progress = ProgressPrinter(console, stop);
+    TFindReplaceSpecs specs;
+    TkesMatchResults results;
+    const TkesScriptRunResult run =
+        RunScript(script, settings, specs, results, events, stop.get_token());
+    ClearProgress(console);
+    switch (run.Outcome) {
+    case roDeclined:
+        return status;
+    case roRootFolderEmpty:
+        console.Err << ConsoleMessage(run.Message);
+        return kExitError;
+    case roFailed: // what the earlier groups found is kept, and shown before the failure
+        if (results.TotalMatches > 0)
+            FinishRun(options, results, console);
+        console.Err << ConsoleMessage(run.Message);
+        return kExitError;
+    case roCompleted:
+    case roCancelled:
+        break;
+    }
+    return FinishRun(options, results, console);
 }
 
 } // namespace
@@ -156,6 +211,8 @@ int RunCommand(const TCliOptions& options, TCliConsole& console) {
     case ccFind:
     case ccReplace:
         return RunFindReplace(options, console);
+    case ccScript:
+        return RunScriptCommand(options, console);
     case ccNone:
         break;
     }

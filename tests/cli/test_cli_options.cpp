@@ -33,7 +33,9 @@ TEST(CliOptions, ValuesFlagsAndViews) {
 TEST(CliOptions, MistakesAreExplained) {
     const std::pair<TArgs, const char*> cases[] = {
         {{}, "No command given"},
-        {{"search"}, "Unknown command \"search\": use find or replace"},
+        {{"search"}, "Unknown command \"search\": use find, replace or script"},
+        {{"script", "--yes"}, "No script file given"},
+        {{"script", "a.ksc", "-d", "x"}, "Unknown option \"-d\" for script"},
         {{"find", "-d"}, "Option -d needs a value"},
         {{"find", "--view", "grid"},
          "Unknown view \"grid\": use lines, matches, unique or unique-sorted"},

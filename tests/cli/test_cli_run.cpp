@@ -1,60 +1,12 @@
 // kestrava-cli end to end: the built program run on trees the tests create, its standard output
 // compared byte for byte.
+#include "cli_test_util.h"
+
 #include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct TRun {
-    std::string Out;
-    std::string Err;
-    int Status = -1;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// Runs the program with standard input from /dev/null, so it never sees a terminal.
-TRun RunCli(const std::vector<std::string>& args, const fs::path& scratch) {
-    const fs::path out = scratch / "stdout";
-    const fs::path err = scratch / "stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        dup2(in, 0);
-        dup2(o, 1);
-        dup2(e, 2);
-        std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(KESTRAVA_CLI, argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {ReadFile(out), ReadFile(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
+using namespace kes::test;
 
 class CliTest : public ::testing::Test {
   protected:
