@@ -15,15 +15,6 @@ void ResetSpecs(TFindReplaceSpecs& specs) {
     specs.Replace = false;
 }
 
-void ApplyCaseSetting(TldiRegExMulti& regEx, bool caseSensitive) {
-    TPatternOptions options = regEx.DefaultPatternOptions();
-    if (caseSensitive)
-        options.Exclude(coIgnoreCase);
-    else
-        options.Include(coIgnoreCase);
-    regEx.SetDefaultPatternOptions(options);
-}
-
 class TScriptRun {
   public:
     TScriptRun(const TkesScriptRunSettings& settings, TFindReplaceSpecs& specs,

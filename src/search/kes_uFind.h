@@ -34,7 +34,7 @@ using TkesFilesToSearch = std::vector<TkesFileToSearch>;
 
 // Appends one record per "|"-separated specification; an empty text appends nothing. On a
 // specification that cannot be divided, empties `folders` and throws std::runtime_error
-// "Invalid Syntax for Folders To Search: " + the specification.
+// "Invalid Syntax for Folders To Search: " + the piece that could not be divided.
 void ParseFoldersToSearch(const std::string& text, TkesFoldersToSearch& folders);
 // The same for file masks; the message begins "Invalid Syntax for Files To Search: ".
 void ParseFilesToSearch(const std::string& text, TkesFilesToSearch& files);
@@ -196,6 +196,8 @@ struct TkesSpecs {
     std::string Options;
 };
 
+// Adds coIgnoreCase to the default pattern options unless matching is case sensitive.
+void ApplyCaseSetting(TldiRegExMulti& regEx, bool caseSensitive);
 // Checks a Find (or, with `replacing`, Find & Replace) request and compiles it into `specs` as
 // its one item, applying the case setting first. Returns "" when the run may start, otherwise
 // the error text to show (patterns are then cleared).

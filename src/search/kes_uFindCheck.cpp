@@ -10,15 +10,6 @@ namespace {
 
 const char* const kCrLf = "\r\n";
 
-void ApplyCaseSetting(TldiRegExMulti& regEx, bool caseSensitive) {
-    TPatternOptions options = regEx.DefaultPatternOptions();
-    if (caseSensitive)
-        options.Exclude(coIgnoreCase);
-    else
-        options.Include(coIgnoreCase);
-    regEx.SetDefaultPatternOptions(options);
-}
-
 std::string EmptyCriteriaErrors(const TkesSpecs& criteria) {
     std::string errors;
     if (criteria.Folders.empty())
@@ -69,6 +60,15 @@ std::string ReplaceConfirmText(bool replaceInPlace) {
     return "Replace all matches of the \"Find\" expression with the \"ReplaceWith\" expression "
            "in the specified files" +
            ReplaceNote(replaceInPlace) + "?";
+}
+
+void ApplyCaseSetting(TldiRegExMulti& regEx, bool caseSensitive) {
+    TPatternOptions options = regEx.DefaultPatternOptions();
+    if (caseSensitive)
+        options.Exclude(coIgnoreCase);
+    else
+        options.Include(coIgnoreCase);
+    regEx.SetDefaultPatternOptions(options);
 }
 
 } // namespace kes
