@@ -24,9 +24,7 @@ std::vector<TSpan> AllMatches(const std::string& pattern, const std::string& tex
                               TPatternOptions options = {}) {
     TldiRegExMulti regex;
     regex.SetDefaultPatternOptions(options);
-    int32_t id = 0;
-    TPatternStatus status;
-    EXPECT_TRUE(regex.AddPattern(pattern, id, status)) << status.ErrorMessage;
+    const int32_t id = test::Compile(regex, pattern);
     TMatchCollection results;
     regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
     return Spans(results);
@@ -67,9 +65,7 @@ TEST(Matches, EmptyMatchesStepOverWholeUtf8Characters) {
 
 TEST(Matches, GroupsThatDidNotTakePartAreMinusOne) {
     TldiRegExMulti regex;
-    int32_t id = 0;
-    TPatternStatus status;
-    regex.AddPattern("(a)|(b)(c)?", id, status);
+    const int32_t id = test::Compile(regex, "(a)|(b)(c)?");
     TMatchCollection results;
     ASSERT_TRUE(regex.Matches(id, "b", 1, 0, {}, results));
     const TMatchResult& r = results[0];
@@ -85,9 +81,7 @@ TEST(Matches, GroupsThatDidNotTakePartAreMinusOne) {
 
 TEST(Matches, StartOffsetBounds) {
     TldiRegExMulti regex;
-    int32_t id = 0;
-    TPatternStatus status;
-    regex.AddPattern("$", id, status);
+    const int32_t id = test::Compile(regex, "$");
     TMatchCollection results;
     EXPECT_TRUE(regex.Matches(id, "abc", 3, 3, {}, results)) << "equal to the length is allowed";
     const auto raised = test::Raised([&] { regex.Matches(id, "abc", 3, 4, {}, results); });
@@ -109,9 +103,7 @@ TEST(Matches, InvalidIDsAndFreedSlots) {
     EXPECT_EQ(
         test::Raised([&] { cached.Matches(-1, "a", 1, 0, {}, results); }).Message,
         R"m("No Active Pattern found" reported by Method "Matches" on Class "TldiRegExStatic".)m");
-    int32_t id = 0;
-    TPatternStatus status;
-    multi.AddPattern("a", id, status);
+    const int32_t id = test::Compile(multi, "a");
     multi.RemovePattern(id);
     EXPECT_EQ(test::Raised([&] { multi.Matches(id, "a", 1, 0, {}, results); }).Code,
               reCompiledPatternNil);
@@ -119,9 +111,7 @@ TEST(Matches, InvalidIDsAndFreedSlots) {
 
 TEST(Matches, WithoutCapturesOnlyTheWholeMatchIsKept) {
     TldiRegExMulti regex;
-    int32_t id = 0;
-    TPatternStatus status;
-    regex.AddPattern("(a)(b)", id, status);
+    const int32_t id = test::Compile(regex, "(a)(b)");
     TMatchCollection results;
     ASSERT_TRUE(regex.Matches(id, "abab", 4, 0, {moNoCapturing}, results));
     EXPECT_EQ(Spans(results), (std::vector<TSpan>{{0, 2}, {2, 4}}));
@@ -188,9 +178,7 @@ TEST(UnitLevel, SplitPieces) {
 
 TEST(SplitToArray, LimitAndStartOffset) {
     TldiRegExMulti regex;
-    int32_t id = 0;
-    TPatternStatus status;
-    regex.AddPattern(",", id, status);
+    const int32_t id = test::Compile(regex, ",");
     std::vector<std::string> pieces;
     regex.SplitToArray(id, "a,b,c,d", 7, 0, 2, pieces);
     EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b", "c,d"}));
@@ -234,11 +222,8 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
             TldiRegExMulti jit;
             TldiRegExMulti interpreter;
             interpreter.SetDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
-            int32_t a = 0;
-            int32_t b = 0;
-            TPatternStatus status;
-            ASSERT_TRUE(jit.AddPattern(pattern, a, status)) << pattern;
-            ASSERT_TRUE(interpreter.AddPattern(pattern, b, status)) << pattern;
+            const int32_t a = test::Compile(jit, pattern);
+            const int32_t b = test::Compile(interpreter, pattern);
             TMatchCollection ra;
             TMatchCollection rb;
             const auto length = static_cast<uint32_t>(text.size());
@@ -260,9 +245,7 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
 TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
     pcre_api::SetThreadJitStackLimit(pcre_api::kJitStackStart); // as small as it gets
     TldiRegExMulti regex;
-    int32_t id = 0;
-    TPatternStatus status;
-    ASSERT_TRUE(regex.AddPattern("(?:(a)|b)*c", id, status));
+    const int32_t id = test::Compile(regex, "(?:(a)|b)*c");
     const std::string text = std::string(1000, 'a') + "c";
     TMatchCollection results;
     EXPECT_TRUE(regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results));
@@ -281,9 +264,7 @@ TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
 TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
     TldiRegExMulti regex;
     regex.SetDefaultPatternOptions({coNoStudy});
-    int32_t id = 0;
-    TPatternStatus status;
-    ASSERT_TRUE(regex.AddPattern("(?:(a)|b)*c", id, status));
+    const int32_t id = test::Compile(regex, "(?:(a)|b)*c");
     const std::string text = std::string(2000000, 'a') + "c";
     TMatchCollection results;
     EXPECT_EQ(test::Raised([&] {

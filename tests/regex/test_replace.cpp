@@ -8,12 +8,7 @@ namespace {
 
 class ReplaceTest : public ::testing::Test {
   protected:
-    int32_t Compile(const std::string& pattern) {
-        int32_t id = 0;
-        TPatternStatus status;
-        EXPECT_TRUE(fRegex.AddPattern(pattern, id, status)) << status.ErrorMessage;
-        return id;
-    }
+    int32_t Compile(const std::string& pattern) { return test::Compile(fRegex, pattern); }
     std::string Replaced(const std::string& pattern, const std::string& text,
                          const std::string& tmpl, int32_t max = -1, int32_t startAt = 1) {
         std::string output = "stale";
