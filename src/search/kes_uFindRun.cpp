@@ -196,6 +196,8 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
         RunState run{specs, replaceInPlace, results, {}};
         ProgressThrottle throttle(progress, listTotal);
         FullPathBuilder paths(list);
+        // A stop while the list was being built leaves it short, so it counts as well.
+        results.Cancelled = stop.stop_requested();
         for (const TkesScanItem& item : list) {
             if (stop.stop_requested()) {
                 results.Cancelled = true;

@@ -1,0 +1,322 @@
+// The main window: the four modes, the criteria boxes and their histories, the Find/Replace
+// press (run on a worker thread, cancellable), the results grid and its summary labels, and
+// start-up and shut-down with the settings and history files.
+#pragma once
+
+#include "config/kes_uHistory.h"
+#include "config/kes_uLoadConfig.h"
+#include "kes_uDrawGrid.h"
+#include "kes_uUiServices.h"
+#include "results/kes_uResults.h"
+#include "search/kes_uFind.h"
+
+#include <QMainWindow>
+#include <QRect>
+
+#include <array>
+#include <memory>
+#include <thread>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class TfmAbout;
+class TfmPreferences;
+class TfmReferences;
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // The editing states of a script; only Viewing and Results are reached until scripts can be
+    // edited here.
+    enum TkesScriptState : uint8_t { ssViewing, ssAppend, ssInsert, ssChange, ssResults };
+
+    // Builds the window and runs FormCreate: histories and settings are loaded from the
+    // settings folder. services answers every box and dialog (Qt's own when null).
+    explicit TfmMain(std::unique_ptr<TkesUiServices> services = nullptr, QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // The windows that start-up creates after this one; each may stay null.
+    void SetPreferencesDialog(TfmPreferences* dialog) { FPreferences = dialog; }
+    void SetReferencesWindow(TfmReferences* window) { FReferences = window; }
+    void SetAboutWindow(TfmAbout* window) { FAbout = window; }
+
+    // ---- Modes and window state
+    // Switches mode: layout, enable states, texts, restored selections, grid content.
+    void SetMode(kes::TkesMode mode);
+    // Recomputes the mode status line, the status bar and the action button's enable state.
+    void RefreshModeStatus(kes::TkesMode mode);
+    // Switches what the grid shows; gcResults builds the current view from the results.
+    void SetGridContent(TGridContent content);
+    // Empties Folders, Files, Find and Replace (no selection).
+    void ClearCriteria();
+    // Re-selects the selected entry of each showing box (not while histories load).
+    void RefreshCriteriaCombos();
+    // Moves the rows for a mode: delta pixels on the criteria panel, the Root Folder row shown.
+    void LayoutCriteriaPanel(int delta, bool showRoot);
+    void ActivateRootFolderRow();
+    void DeactivateRootFolderRow();
+    void DeactivateCriteriaRows();
+    void ActivateFolderFileRows();
+    void ActivateFindReplaceRows();
+    void ActivateAllCriteriaRows();
+    void EnableFindButtons();
+    // The four criteria boxes' texts (Options empty).
+    kes::TkesSpecs GetCriteria() const;
+
+    // ---- Criteria entry and history
+    // Validate (folder or file specification), add and select; empty does nothing. Throw the
+    // parser's error on an invalid value.
+    void Update_cboxFolders(const QString& value);
+    void Update_cboxFiles(const QString& value);
+    void Update_cboxRootFolder(const QString& value);
+    // Commit on leaving a box: validation messages, saved indices, status refresh.
+    void cboxFoldersExit();
+    void cboxFilesExit();
+    void cboxRootFolderExit();
+    void cboxExit(QComboBox* box);
+    // Context menu of a box: Remove entry, Remove All (asked), Cancel.
+    void cboxPopup(QComboBox* box, const QPoint& globalPos);
+    void pumRemoveEntryClick();
+    void pumRemoveAllClick();
+    void sbFoldersClick();
+    void sbFilesClick();
+    void sbRootFolderClick();
+
+    // ---- The search run
+    // The Find/Replace press: checks, confirmation, then the run on a worker thread.
+    void bbFindClick();
+    // Asks a running search to stop after the current file; its results so far are shown.
+    void CancelRun();
+    bool IsRunning() const { return FRunning; }
+    // laMatchResults1 and the status bar show the text.
+    void ShowStatusText(const QString& text);
+
+    // ---- Results views
+    void mmView_LinesWithMatchesClick();
+    void mmView_MatchesOnlyClick();
+    void mmView_UniqueMatchesClick();
+    void mmView_UniqueMatchesSortedClick();
+
+    // ---- Start-up and shut-down
+    // The font-size layout: point sizes, criteria column, buttons, labels, bars, grid.
+    void ApplyFontSize(kes::TFontSize size);
+    // First activation only: chooses the start-up mode.
+    void FormActivate();
+    void FormResize();
+    // Commits the focused criteria box so its text reaches the history.
+    void FormClose();
+    // Stores bounds and last mode; saves histories and settings. Failures are shown. Runs once.
+    void FormDestroy();
+    void mmFile_PreferencesClick();
+    // Places the window by the saved bounds when they fit the screens, else centred at the
+    // default size.
+    void ApplyBounds(const kes::TkesFormBounds& bounds);
+    void mmFile_ExitClick() { close(); }
+
+    // ---- State, for the program entry and tests
+    kes::TkesSettings& Settings() { return FConfig.Settings; }
+    const kes::TkesConfig& Config() const { return FConfig; }
+    kes::TkesMode Mode() const { return FMode; }
+    TGridContent GridContent() const { return FGridContent; }
+    TkesScriptState ScriptState() const { return FScriptState; }
+    const kes::TkesMatchResults& Results() const { return FResults; }
+    const kes::TResultRows& ResultRows() const { return FResultRows; }
+    kes::TResultView ResultView() const { return FResultView; }
+    int32_t SavedItemIndex(size_t box) const { return FSavedIndex.at(box); }
+    QString StatusBarText() const;
+    TkesUiServices& UiServices() { return *FServices; }
+    // The settings folder this window reads and writes (ends with "/").
+    const std::string& SettingsFolderPath() const { return FSettingsFolder; }
+
+    // Controls (object names as the member names).
+    QWidget* paMode = nullptr;
+    QLabel* laModeName = nullptr;
+    QLabel* laModeStatus = nullptr;
+    QLabel* laModeDetail = nullptr;
+    QWidget* paActionsSpecs = nullptr;
+    QWidget* paFolderFile = nullptr;
+    QWidget* paFindReplace = nullptr;
+    QWidget* paActionButtons = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* laFolders = nullptr;
+    QLabel* laFiles = nullptr;
+    QLabel* laRootFolder = nullptr;
+    QLabel* laItemNo = nullptr;
+    QLabel* laFind = nullptr;
+    QLabel* laFindRegEx = nullptr;
+    QLabel* laReplace = nullptr;
+    QComboBox* cboxFolders = nullptr;
+    QComboBox* cboxFiles = nullptr;
+    QComboBox* cboxRootFolder = nullptr;
+    QComboBox* cboxFind = nullptr;
+    QComboBox* cboxReplace = nullptr;
+    QToolButton* sbFolders = nullptr;
+    QToolButton* sbFiles = nullptr;
+    QToolButton* sbRootFolder = nullptr;
+    QPushButton* bbFind = nullptr;
+    QPushButton* bbReplace = nullptr;
+    QPushButton* bbList = nullptr;
+    QPushButton* bbRunScript = nullptr;
+    QWidget* paStatus = nullptr;
+    std::array<QLabel*, 4> laMatchResults{};
+    QWidget* paScriptMaintenance = nullptr;
+    QLabel* laScriptItems = nullptr;
+    QWidget* paScriptButtons = nullptr;
+    std::array<QPushButton*, 6> sbScriptButtons{}; // Append, Insert, Change, Delete, Up, Down
+    QWidget* paScriptAcceptCancel = nullptr;
+    QPushButton* bbAccept = nullptr;
+    QPushButton* bbCancel = nullptr;
+    TkesDrawGrid* DrawGrid1 = nullptr;
+    QLabel* StatusBar1Text = nullptr;
+    QProgressBar* pbProgress = nullptr;
+    QPushButton* bbCancelRun = nullptr;
+    QMenu* PopupMenu1 = nullptr; // criteria boxes
+    QMenu* PopupMenu2 = nullptr; // results grid
+
+  signals:
+    // After every mode switch.
+    void ModeChanged(kes::TkesMode mode);
+    // After a search run has ended and its results or error are shown.
+    void RunEnded();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Construction (kes_fmMainBuild.cpp).
+    void FormCreate();
+    void BuildModeLine();
+    void BuildCriteriaPanel();
+    void BuildActionButtons();
+    void BuildStatusPanel();
+    void BuildScriptBar();
+    void BuildStatusBar();
+    void BuildMenus();
+    void BuildPopupMenus();
+    QComboBox* MakeCriteriaBox(const char* name, QWidget* parent);
+    QAction* AddMenuItem(QMenu* menu, const char* name, const QString& caption,
+                         void (TfmMain::*handler)());
+    // Layout (kes_fmMainLayout.cpp).
+    void PlaceControls();
+    void PlaceCriteriaRows();
+    void PlaceActionButtons();
+    void PlaceModeLine();
+    void PlaceStatusLabels();
+    void PlaceScriptBar();
+    // Modes (kes_fmMainModes.cpp).
+    void ResetModeControls();
+    void ApplyModeSettings(kes::TkesMode mode);
+    QString ComputeScriptStatus();
+    void SetScriptState(TkesScriptState state);
+    void mmMode_FindClick() { SetMode(kes::mdFind); }
+    void mmMode_FindAndReplaceClick() { SetMode(kes::mdFindAndReplace); }
+    void mmMode_ScriptClick() { SetMode(kes::mdScript); }
+    void mmMode_ViewClick() {}
+    void mmScript_ViewScriptClick() { SetGridContent(gcScript); }
+    void mmScript_ViewResultsClick() { SetScriptState(ssResults); }
+    void ShowResults();
+    // Criteria (kes_fmMainCriteria.cpp).
+    void AddAndSelect(QComboBox* box, const QString& value);
+    void SetBoxIndex(QComboBox* box, int index);
+    int SelectedIndex(const QComboBox* box) const;
+    void cboxChange();
+    void cboxKeyUp();
+    void CommitBox(QComboBox* box);
+    void LoadHistories();
+    void LoadSettings();
+    kes::THistoryBoxes HistoryBoxes() const;
+    QComboBox* HistoryBox(kes::THistoryBox box) const;
+    // Search run (kes_fmMainSearch.cpp).
+    void StartRun(const kes::TkesFoldersToSearch& folders, const kes::TkesFilesToSearch& files);
+    void RunFinished(const QString& error);
+    void ShowRunProgress(const QString& text);
+    void SetRunControls(bool running);
+    void StopRunAndWait();
+    // Help menu (kes_fmMainLifecycle.cpp).
+    void mmHelp_QuickStartGuideClick();
+    void mmHelp_LatestVersionClick();
+    void mmHelp_ReferencesClick();
+    void mmHelp_AboutClick();
+
+    std::unique_ptr<TkesUiServices> FServices;
+    TfmPreferences* FPreferences = nullptr;
+    TfmReferences* FReferences = nullptr;
+    TfmAbout* FAbout = nullptr;
+
+    std::string FSettingsFolder;
+    kes::TkesConfig FConfig;
+    kes::TkesMode FMode = kes::mdFind;
+    TGridContent FGridContent = gcEmpty;
+    TkesScriptState FScriptState = ssViewing;
+    kes::TFindReplaceSpecs FSpecs;
+    kes::TkesMatchResults FResults;
+    kes::TResultRows FResultRows;
+    kes::TResultView FResultView = kes::rvLinesWithMatches;
+    int32_t FUniqueMatchCount = 0;
+    std::array<int32_t, kes::kHistoryBoxCount> FSavedIndex{-1, -1, -1, -1, -1};
+
+    int FDelta = 0;         // criteria panel offset of the current mode
+    bool FShowRoot = false; // Root Folder row shown
+    int FPointSize = 10;
+    bool FActivated = false;
+    bool FLoading = false;
+    bool FFoldersSorted = false;
+    bool FDestroyed = false;
+    QComboBox* FPopupTarget = nullptr;
+    QString FOpenDialogFolder;
+
+    bool FRunning = false;
+    QString FOperationName;
+    QString FRunNote; // said after a run: cancelled, files skipped
+    std::jthread FRun;
+
+    QMenu* mmFile = nullptr;
+    QMenu* mmMode = nullptr;
+    QMenu* mmView = nullptr;
+    QMenu* mmScript = nullptr;
+    QMenu* mmHelp = nullptr;
+    QAction* mmMode_Find = nullptr;
+    QAction* mmMode_FindandReplace = nullptr;
+    QAction* mmMode_Script = nullptr;
+    QAction* mmMode_View = nullptr;
+    std::array<QAction*, 4> mmView_Results{}; // Lines, Matches Only, Unique, Unique (sorted)
+    std::array<QAction*, 2> mmView_Folders{}; // never visible
+    QAction* mmFile_Preferences = nullptr;
+    QAction* mmScript_New = nullptr;
+    QAction* mmScript_Open = nullptr;
+    QAction* mmScript_Save = nullptr;
+    QAction* mmScript_SaveAs = nullptr;
+    QAction* mmScript_Run = nullptr;
+    QAction* mmScript_ViewScript = nullptr;
+    QAction* mmScript_ViewResults = nullptr;
+    QAction* pumRemoveEntry = nullptr;
+    QAction* pumRemoveAll = nullptr;
+};
+
+namespace kes {
+
+// The history and saved-index slot of each box (THistoryBox order).
+inline constexpr size_t kSavedRootFolder = hbRootFolders;
+inline constexpr size_t kSavedFolders = hbFoldersToSearch;
+inline constexpr size_t kSavedFiles = hbFilesToSearch;
+inline constexpr size_t kSavedFind = hbFindExpressions;
+inline constexpr size_t kSavedReplace = hbReplaceExpressions;
+
+// True when bounds are worth applying: both sides at least 1, and enough of the window lies on
+// one of the screens (given as their available rectangles) to be grabbed.
+bool BoundsFitScreens(const TkesFormBounds& bounds, const std::vector<QRect>& screens);
+
+// Reads "Processing file N of M" into current and total; false for any other text.
+bool ParseProgressText(const QString& text, int& current, int& total);
+
+} // namespace kes

@@ -1,0 +1,346 @@
+// Building the main window's controls and menus, and FormCreate.
+#include "kes_fmMain.h"
+
+#include "config/kes_uConfigPaths.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel* MakeLabel(const char* name, const QString& text, QWidget* parent) {
+    auto* label = Named(new QLabel(text, parent), name);
+    label->setAutoFillBackground(false);
+    return label;
+}
+
+QToolButton* MakeFolderButton(const char* name, QWidget* parent) {
+    auto* button = Named(new QToolButton(parent), name);
+    button->setText(QStringLiteral("..."));
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+} // namespace
+
+TfmMain::TfmMain(std::unique_ptr<TkesUiServices> services, QWidget* parent)
+    : QMainWindow(parent), FServices(services ? std::move(services) : MakeQtUiServices()) {
+    setObjectName(QStringLiteral("fmMain"));
+    FormCreate();
+}
+
+TfmMain::~TfmMain() {
+    StopRunAndWait();
+}
+
+void TfmMain::FormCreate() {
+    FSettingsFolder = kes::SettingsFolder(kes::ProgramFolder());
+    FOpenDialogFolder = QDir::currentPath();
+    auto* central = Named(new QWidget(this), "paClient");
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setCentralWidget(central);
+    BuildModeLine();
+    BuildCriteriaPanel();
+    BuildStatusPanel();
+    BuildScriptBar();
+    DrawGrid1 = new TkesDrawGrid(central);
+    for (QWidget* w : {paMode, paActionsSpecs, paStatus, paScriptMaintenance})
+        layout->addWidget(w);
+    layout->addWidget(DrawGrid1, 1);
+    BuildStatusBar();
+    BuildMenus();
+    BuildPopupMenus();
+
+    for (QLabel* label : laMatchResults)
+        label->clear();
+    laItemNo->clear();
+    SetGridContent(gcEmpty);
+    FActivated = false;
+    FScriptState = ssViewing;
+    setWindowTitle(QStringLiteral("Kestrava") + QStringLiteral(" v1.1"));
+
+    FLoading = true;
+    LoadHistories();
+    LoadSettings();
+    FLoading = false;
+    // Folders keep their sorted order from here on (new entries go to their sorted place).
+    FFoldersSorted = true;
+    QStringList folders;
+    for (int i = 0; i < cboxFolders->count(); ++i)
+        folders << cboxFolders->itemText(i);
+    const QString shown = cboxFolders->currentText();
+    cboxFolders->clear();
+    for (const QString& folder : folders)
+        AddAndSelect(cboxFolders, folder);
+    SetBoxIndex(cboxFolders, cboxFolders->findText(shown, Qt::MatchFixedString));
+
+    Settings().GridColor = 0xF7F7F7;
+    Settings().HighlightColor = 0xFFFFB3;
+    Settings().GridFontName = "Arial";
+    DrawGrid1->SetBackground(QColor::fromRgb(Settings().GridColor));
+    ApplyFontSize(Settings().FontSize);
+    LayoutCriteriaPanel(0, false);
+}
+
+void TfmMain::BuildModeLine() {
+    paMode = Named(new QWidget(centralWidget()), "paMode");
+    paMode->setFixedHeight(41);
+    laModeName = MakeLabel("laModeName", QString(), paMode);
+    laModeStatus = MakeLabel("laModeStatus", QString(), paMode);
+    laModeDetail = MakeLabel("laModeDetail", QString(), paMode);
+    QFont name(QStringLiteral("Arial"));
+    name.setPixelSize(19);
+    name.setBold(true);
+    laModeName->setFont(name);
+    QFont status(QStringLiteral("Arial"));
+    status.setPixelSize(13);
+    laModeStatus->setFont(status);
+    laModeDetail->setFont(status);
+    QPalette palette = laModeName->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    laModeName->setPalette(palette);
+    palette.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
+    laModeStatus->setPalette(palette);
+}
+
+QComboBox* TfmMain::MakeCriteriaBox(const char* name, QWidget* parent) {
+    auto* box = Named(new QComboBox(parent), name);
+    box->setEditable(true);
+    box->setCompleter(nullptr); // no completion while typing
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setMaxVisibleItems(20);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(10);
+    box->installEventFilter(this);
+    box->lineEdit()->installEventFilter(this);
+    box->lineEdit()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(box->lineEdit(), &QLineEdit::customContextMenuRequested, this,
+            [this, box](const QPoint& pos) { cboxPopup(box, box->lineEdit()->mapToGlobal(pos)); });
+    connect(box->lineEdit(), &QLineEdit::textEdited, this, [this] { cboxChange(); });
+    connect(box, &QComboBox::activated, this, [this] { cboxChange(); });
+    return box;
+}
+
+void TfmMain::BuildCriteriaPanel() {
+    paActionsSpecs = Named(new QWidget(centralWidget()), "paActionsSpecs");
+    paActionsSpecs->installEventFilter(this);
+    paFolderFile = Named(new QWidget(paActionsSpecs), "paFolderFile");
+    paFindReplace = Named(new QWidget(paActionsSpecs), "paFindReplace");
+    laFolders = MakeLabel("laFolders", QStringLiteral("Folder(s)"), paFolderFile);
+    laFiles = MakeLabel("laFiles", QStringLiteral("File(s)"), paFolderFile);
+    laRootFolder = MakeLabel("laRootFolder", QStringLiteral("Root Folder"), paFolderFile);
+    laItemNo = MakeLabel("laItemNo", QString(), paFolderFile);
+    cboxRootFolder = MakeCriteriaBox("cboxRootFolder", paFolderFile);
+    cboxFolders = MakeCriteriaBox("cboxFolders", paFolderFile);
+    cboxFiles = MakeCriteriaBox("cboxFiles", paFolderFile);
+    sbRootFolder = MakeFolderButton("sbRootFolder", paFolderFile);
+    sbFolders = MakeFolderButton("sbFolders", paFolderFile);
+    sbFiles = MakeFolderButton("sbFiles", paFolderFile);
+    connect(sbFolders, &QToolButton::clicked, this, &TfmMain::sbFoldersClick);
+    connect(sbFiles, &QToolButton::clicked, this, &TfmMain::sbFilesClick);
+    connect(sbRootFolder, &QToolButton::clicked, this, &TfmMain::sbRootFolderClick);
+
+    laFind = MakeLabel("laFind", QStringLiteral("Find"), paFindReplace);
+    laFindRegEx = MakeLabel("laFindRegEx", QStringLiteral("(RegEx)"), paFindReplace);
+    laReplace = MakeLabel("laReplace", QStringLiteral("Replace With"), paFindReplace);
+    cboxFind = MakeCriteriaBox("cboxFind", paFindReplace);
+    cboxReplace = MakeCriteriaBox("cboxReplace", paFindReplace);
+    BuildActionButtons();
+    setTabOrder(cboxFolders, cboxFiles);
+    setTabOrder(cboxFiles, cboxFind);
+    setTabOrder(cboxFind, cboxReplace);
+}
+
+void TfmMain::BuildActionButtons() {
+    paActionButtons = Named(new QWidget(paActionsSpecs), "paActionButtons");
+    Bevel1 = Named(new QFrame(paActionButtons), "Bevel1");
+    Bevel1->setFrameShape(QFrame::VLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    bbFind = Named(new QPushButton(QStringLiteral(" Find"), paActionButtons), "bbFind");
+    bbReplace = Named(new QPushButton(QStringLiteral("Replace"), paActionButtons), "bbReplace");
+    bbList = Named(new QPushButton(QStringLiteral("List"), paActionButtons), "bbList");
+    bbRunScript =
+        Named(new QPushButton(QStringLiteral("Run Script"), paActionButtons), "bbRunScript");
+    connect(bbFind, &QPushButton::clicked, this, &TfmMain::bbFindClick);
+    connect(bbReplace, &QPushButton::clicked, this, &TfmMain::bbFindClick);
+    // Listing folders and running scripts are not offered yet: both stay disabled.
+    bbList->setEnabled(false);
+    paActionButtons->raise();
+}
+
+void TfmMain::BuildStatusPanel() {
+    paStatus = Named(new QWidget(centralWidget()), "paStatus");
+    static const char* const kNames[] = {"laMatchResults1", "laMatchResults2", "laMatchResults3",
+                                         "laMatchResults4"};
+    for (size_t i = 0; i < laMatchResults.size(); ++i)
+        laMatchResults[i] = MakeLabel(kNames[i], QString(), paStatus);
+    QPalette palette = laMatchResults[1]->palette();
+    palette.setColor(QPalette::WindowText, Qt::red);
+    laMatchResults[1]->setPalette(palette);
+}
+
+void TfmMain::BuildScriptBar() {
+    paScriptMaintenance = Named(new QWidget(centralWidget()), "paScriptMaintenance");
+    laScriptItems =
+        MakeLabel("laScriptItems", QStringLiteral("Script Items:"), paScriptMaintenance);
+    paScriptButtons = Named(new QWidget(paScriptMaintenance), "paScriptButtons");
+    static const char* const kNames[] = {"sbAppend", "sbInsert", "sbChange",
+                                         "sbDelete", "sbUp",     "sbDown"};
+    static const char* const kCaptions[] = {"Append", "Insert", "Change", "Delete", "Up", "Down"};
+    for (size_t i = 0; i < sbScriptButtons.size(); ++i) {
+        sbScriptButtons[i] =
+            Named(new QPushButton(QString::fromLatin1(kCaptions[i]), paScriptButtons), kNames[i]);
+        sbScriptButtons[i]->setEnabled(false); // script editing is not offered yet
+    }
+    paScriptAcceptCancel = Named(new QWidget(paScriptMaintenance), "paScriptAcceptCancel");
+    bbAccept = Named(new QPushButton(QStringLiteral("Accept"), paScriptAcceptCancel), "bbAccept");
+    bbCancel = Named(new QPushButton(QStringLiteral("Cancel"), paScriptAcceptCancel), "bbCancel");
+    paScriptAcceptCancel->hide();
+}
+
+void TfmMain::BuildStatusBar() {
+    auto* bar = Named(new QStatusBar(this), "StatusBar1");
+    setStatusBar(bar);
+    bar->setSizeGripEnabled(true);
+    StatusBar1Text = MakeLabel("StatusBar1Text", QString(), bar);
+    bar->addWidget(StatusBar1Text, 1);
+    pbProgress = Named(new QProgressBar(bar), "pbProgress");
+    pbProgress->setMaximumWidth(220);
+    pbProgress->setTextVisible(false);
+    bbCancelRun = Named(new QPushButton(QStringLiteral("Cancel"), bar), "bbCancelRun");
+    bbCancelRun->setToolTip(QStringLiteral("Stop the search after the current file (Esc)"));
+    bar->addPermanentWidget(pbProgress);
+    bar->addPermanentWidget(bbCancelRun);
+    pbProgress->hide();
+    bbCancelRun->hide();
+    connect(bbCancelRun, &QPushButton::clicked, this, &TfmMain::CancelRun);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &TfmMain::CancelRun);
+}
+
+QAction* TfmMain::AddMenuItem(QMenu* menu, const char* name, const QString& caption,
+                              void (TfmMain::*handler)()) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    if (handler != nullptr)
+        connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void TfmMain::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    mmFile = Named(bar->addMenu(QStringLiteral("&File")), "mmFile");
+    mmFile_Preferences = AddMenuItem(mmFile, "mmFile_Preferences", QStringLiteral("Preferences"),
+                                     &TfmMain::mmFile_PreferencesClick);
+    AddMenuItem(mmFile, "mmFile_Exit", QStringLiteral("Exit"), &TfmMain::mmFile_ExitClick);
+
+    mmMode = Named(bar->addMenu(QStringLiteral("&Mode")), "mmMode");
+    mmMode_Find =
+        AddMenuItem(mmMode, "mmMode_Find", QStringLiteral("Find"), &TfmMain::mmMode_FindClick);
+    mmMode_FindandReplace =
+        AddMenuItem(mmMode, "mmMode_FindandReplace", QStringLiteral("Find and Replace"),
+                    &TfmMain::mmMode_FindAndReplaceClick);
+    mmMode_Script = AddMenuItem(mmMode, "mmMode_Script", QStringLiteral("Script"),
+                                &TfmMain::mmMode_ScriptClick);
+    mmMode_View =
+        AddMenuItem(mmMode, "mmMode_View", QStringLiteral("View"), &TfmMain::mmMode_ViewClick);
+    mmMode_View->setVisible(false);
+    for (QAction* a : {mmMode_Find, mmMode_FindandReplace, mmMode_Script, mmMode_View})
+        a->setCheckable(true);
+
+    mmView = Named(bar->addMenu(QStringLiteral("&View")), "mmView");
+    mmView_Folders[0] =
+        AddMenuItem(mmView, "mmView_FoldersList", QStringLiteral("Folders list"), nullptr);
+    mmView_Folders[1] = AddMenuItem(mmView, "mmView_FoldersAndFilesList",
+                                    QStringLiteral("Folders and Files list"), nullptr);
+    for (QAction* a : mmView_Folders)
+        a->setVisible(false);
+    mmView_Results = {
+        AddMenuItem(mmView, "mmView_LinesWithMatches", QStringLiteral("Lines with Matches"),
+                    &TfmMain::mmView_LinesWithMatchesClick),
+        AddMenuItem(mmView, "mmView_MatchesOnly", QStringLiteral("Matches Only"),
+                    &TfmMain::mmView_MatchesOnlyClick),
+        AddMenuItem(mmView, "mmView_UniqueMatches", QStringLiteral("Unique Matches"),
+                    &TfmMain::mmView_UniqueMatchesClick),
+        AddMenuItem(mmView, "mmView_UniqueMatchesSorted", QStringLiteral("Unique Matches (sorted)"),
+                    &TfmMain::mmView_UniqueMatchesSortedClick)};
+
+    mmScript = Named(bar->addMenu(QStringLiteral("&Script")), "mmScript");
+    mmScript_New = AddMenuItem(mmScript, "mmScript_New", QStringLiteral("New"), nullptr);
+    mmScript_Open = AddMenuItem(mmScript, "mmScript_Open", QStringLiteral("Open"), nullptr);
+    mmScript_Save = AddMenuItem(mmScript, "mmScript_Save", QStringLiteral("Save"), nullptr);
+    mmScript_SaveAs = AddMenuItem(mmScript, "mmScript_SaveAs", QStringLiteral("Save-As"), nullptr);
+    mmScript_Run = AddMenuItem(mmScript, "mmScript_Run", QStringLiteral("Run"), nullptr);
+    mmScript->addSeparator();
+    mmScript_ViewScript =
+        AddMenuItem(mmScript, "mmScript_ViewScript", QStringLiteral("View Script"),
+                    &TfmMain::mmScript_ViewScriptClick);
+    mmScript_ViewResults =
+        AddMenuItem(mmScript, "mmScript_ViewResults", QStringLiteral("View Results"),
+                    &TfmMain::mmScript_ViewResultsClick);
+
+    mmHelp = Named(bar->addMenu(QStringLiteral("&Help")), "mmHelp");
+    AddMenuItem(mmHelp, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
+                &TfmMain::mmHelp_QuickStartGuideClick);
+    AddMenuItem(mmHelp, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
+                &TfmMain::mmHelp_LatestVersionClick);
+    AddMenuItem(mmHelp, "mmHelp_References", QStringLiteral("References"),
+                &TfmMain::mmHelp_ReferencesClick);
+    AddMenuItem(mmHelp, "mmHelp_About", QStringLiteral("About"), &TfmMain::mmHelp_AboutClick);
+}
+
+void TfmMain::BuildPopupMenus() {
+    PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
+    pumRemoveEntry = AddMenuItem(PopupMenu1, "pumRemoveEntry", QStringLiteral("Remove entry"),
+                                 &TfmMain::pumRemoveEntryClick);
+    pumRemoveAll = AddMenuItem(PopupMenu1, "pumRemoveAll", QStringLiteral("Remove All"),
+                               &TfmMain::pumRemoveAllClick);
+    AddMenuItem(PopupMenu1, "pumCancel", QStringLiteral("Cancel"), nullptr);
+
+    // The results grid's menu; opening, copying and saving results are not offered yet, so
+    // their items are present but disabled.
+    PopupMenu2 = Named(new QMenu(this), "PopupMenu2");
+    struct TItem {
+        const char* Name;
+        const char* Caption;
+    };
+    static const TItem kItems[] = {{"Openwithpreferrededitor1", "Open with preferred editor"},
+                                   {"Openwithdefaultprogram1", "Open with default program"},
+                                   {"pumCopy", "Copy all results to Clipboard"},
+                                   {"pumCopyToTextFile", "Save all results to Text File"},
+                                   {"SaveallresultsfilenamesonlytoTextfile1",
+                                    "Save all results (filenames only) to Text file"}};
+    for (const TItem& item : kItems) {
+        QAction* action =
+            AddMenuItem(PopupMenu2, item.Name, QString::fromLatin1(item.Caption), nullptr);
+        action->setEnabled(false);
+        if (item.Name != kItems[2].Name)
+            PopupMenu2->addSeparator();
+    }
+    AddMenuItem(PopupMenu2, "pumCancelCopy", QStringLiteral("Cancel"), nullptr);
+    DrawGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(DrawGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (FGridContent != gcScript)
+            PopupMenu2->popup(DrawGrid1->mapToGlobal(pos));
+    });
+}

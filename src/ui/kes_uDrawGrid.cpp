@@ -1,0 +1,302 @@
+#include "kes_uDrawGrid.h"
+
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kHeaderFill{204, 255, 153};
+const QColor kMatchColor{255, 0, 0};
+const QColor kContextColor{0, 0, 255};
+const QColor kScriptHeaderFill{0x77, 0x88, 0x99};
+constexpr int kTextTop = 2; // text sits 2 pixels below a cell's top
+
+QString MatchCountText(int32_t count) {
+    return QString::number(count) +
+           (count == 1 ? QStringLiteral(" match") : QStringLiteral(" matches"));
+}
+
+// Control bytes become U+2400.. pictures; the rest is left as decoded.
+QString ShowControls(QString text) {
+    for (QChar& c : text)
+        if (c.unicode() < 32)
+            c = QChar(0x2400 + c.unicode());
+    return text;
+}
+
+const kes::TMatchedLines& RowLine(const kes::TkesMatchResults& results, const kes::TResultRow& r) {
+    return results.Files.at(static_cast<size_t>(r.FileIndex))
+        .Lines.at(static_cast<size_t>(r.LineIndex));
+}
+
+} // namespace
+
+QString DisplayText(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return ShowControls(std::move(text));
+}
+
+std::vector<TkesGridPiece> ResultRowPieces(const kes::TkesMatchResults& results,
+                                           const kes::TResultRows& rows, size_t row) {
+    std::vector<TkesGridPiece> pieces;
+    if (row >= rows.size())
+        return pieces;
+    const kes::TResultRow& r = rows[row];
+    switch (r.Kind) {
+    case kes::rkFileHeader: {
+        const kes::TkesFile& file = results.Files.at(static_cast<size_t>(r.FileIndex));
+        const std::string& folder = results.Folders.at(static_cast<size_t>(file.FolderIndex));
+        pieces.push_back({QStringLiteral("Found ") + MatchCountText(file.NumMatches) +
+                              QStringLiteral(" in ") + DisplayText(folder),
+                          Qt::black});
+        pieces.push_back({DisplayText(file.FileName), Qt::black, true, 2, 2});
+        break;
+    }
+    case kes::rkLine: {
+        const kes::TMatchedLines& line = RowLine(results, r);
+        for (const kes::TMatchedSegment& segment : line.Segments)
+            pieces.push_back({DisplayText(kes::SegmentText(line, segment)),
+                              segment.IsMatch ? kMatchColor : kContextColor});
+        if (line.Truncated)
+            pieces.push_back({QStringLiteral("->"), Qt::black});
+        break;
+    }
+    case kes::rkMatch: {
+        const kes::TMatchedLines& line = RowLine(results, r);
+        const auto index = static_cast<size_t>(r.SegmentIndex);
+        pieces.push_back({DisplayText(kes::SegmentText(line, line.Segments.at(index))), Qt::black});
+        if (line.Truncated && index + 1 == line.Segments.size())
+            pieces.push_back({QStringLiteral("->"), Qt::black});
+        break;
+    }
+    case kes::rkBlank:
+        break;
+    }
+    return pieces;
+}
+
+QString ResultRowText(const kes::TkesMatchResults& results, const kes::TResultRows& rows,
+                      size_t row) {
+    QString text;
+    for (const TkesGridPiece& piece : ResultRowPieces(results, rows, row))
+        text += piece.Text;
+    return text;
+}
+
+QColor ResultRowFill(const kes::TResultRows& rows, size_t row, const QColor& background) {
+    return row < rows.size() && rows[row].Kind == kes::rkFileHeader ? kHeaderFill : background;
+}
+
+TkesDrawGrid::TkesDrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+    setObjectName(QStringLiteral("DrawGrid1"));
+    setFocusPolicy(Qt::StrongFocus);
+    SetGridFont(QStringLiteral("Arial"), 10);
+    SetBackground(FBackground);
+    ClearDrawGrid(1);
+}
+
+void TkesDrawGrid::ClearDrawGrid(int columnCount) {
+    const int width = viewport()->width();
+    if (columnCount == 4) {
+        QFont header = FFont;
+        header.setPointSize(std::max(1, FFont.pointSize() - 2));
+        const QFontMetrics metrics(header);
+        const int item = metrics.horizontalAdvance(QStringLiteral("  Item")) + 10;
+        const int files = metrics.horizontalAdvance(QStringLiteral("  Files/Action")) + 20;
+        FColumnWidths = {5, item, files, std::max(10, width - 5 - item - files - 4)};
+        FFixedRows = 1;
+    } else {
+        FColumnWidths = {std::max(10, width - 4)};
+        FFixedRows = 0;
+    }
+    FWidestExtent = 0;
+    FRowCount = FFixedRows + 2;
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TkesDrawGrid::ShowEmpty() {
+    FContent = gcEmpty;
+    FResults = nullptr;
+    FRows = nullptr;
+    FRowCount = FFixedRows + 2;
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TkesDrawGrid::ShowResults(const kes::TkesMatchResults* results, const kes::TResultRows* rows) {
+    FContent = gcResults;
+    FResults = results;
+    FRows = rows;
+    FRowCount = rows->empty() ? 2 : static_cast<int>(rows->size());
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TkesDrawGrid::ShowScript() {
+    FContent = gcScript;
+    FResults = nullptr;
+    FRows = nullptr;
+    FRowCount = 3; // header, and the two rows of an empty script
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TkesDrawGrid::SetBackground(const QColor& color) {
+    FBackground = color;
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Base, color);
+    palette.setColor(QPalette::Window, color);
+    viewport()->setPalette(palette);
+    viewport()->setAutoFillBackground(true);
+    viewport()->update();
+}
+
+void TkesDrawGrid::SetGridFont(const QString& name, int pointSize) {
+    FFont = QFont(name);
+    FFont.setPointSize(pointSize);
+    FRowHeight = QFontMetrics(FFont).height() + 4; // the text height of "Ap" plus 4
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+void TkesDrawGrid::FitColumnsToWidth() {
+    const int width = viewport()->width();
+    if (FColumnWidths.size() == 1)
+        FColumnWidths[0] = std::max({10, width - 4, FWidestExtent});
+    else if (FColumnWidths.size() == 4)
+        FColumnWidths[3] =
+            std::max(10, width - FColumnWidths[0] - FColumnWidths[1] - FColumnWidths[2] - 4);
+    UpdateScrollBars();
+    viewport()->update();
+}
+
+int TkesDrawGrid::TopRow() const {
+    return verticalScrollBar()->value();
+}
+
+int TkesDrawGrid::VisibleRowCount() const {
+    return std::max(1, viewport()->height() / std::max(1, FRowHeight));
+}
+
+int TkesDrawGrid::RowAt(const QPoint& viewportPoint) const {
+    if (viewportPoint.y() < 0)
+        return -1;
+    const int row = TopRow() + viewportPoint.y() / FRowHeight;
+    return row < FRowCount ? row : -1;
+}
+
+void TkesDrawGrid::UpdateScrollBars() {
+    // Scrolling is by whole rows, so the range stays small however many rows there are.
+    verticalScrollBar()->setRange(0, std::max(0, FRowCount - VisibleRowCount()));
+    verticalScrollBar()->setPageStep(VisibleRowCount());
+    verticalScrollBar()->setSingleStep(1);
+    int total = 0;
+    for (int width : FColumnWidths)
+        total += width;
+    horizontalScrollBar()->setRange(0, std::max(0, total - viewport()->width()));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setSingleStep(20);
+}
+
+void TkesDrawGrid::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    FitColumnsToWidth();
+}
+
+void TkesDrawGrid::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void TkesDrawGrid::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), FBackground);
+    const int first = TopRow();
+    const int last = std::min(FRowCount, first + VisibleRowCount() + 1);
+    const int left = -horizontalScrollBar()->value();
+    for (int row = first; row < last; ++row) {
+        const QRect rect(left, (row - first) * FRowHeight, FColumnWidths[0], FRowHeight);
+        if (FContent == gcResults)
+            DrawResultRow(painter, row, rect);
+        else if (FContent == gcScript)
+            DrawScriptRow(painter, row, rect);
+    }
+}
+
+void TkesDrawGrid::DrawResultRow(QPainter& painter, int row, const QRect& rect) {
+    const auto index = static_cast<size_t>(row);
+    if (row == 0)
+        FWidestExtent = 0;
+    if (FRows->empty()) {
+        if (row == 0) {
+            painter.setFont(FFont);
+            painter.setPen(Qt::black);
+            DrawPieces(painter, {{QStringLiteral("No matches found"), Qt::black}}, rect);
+        }
+        return;
+    }
+    painter.fillRect(rect, ResultRowFill(*FRows, index, FBackground));
+    DrawPieces(painter, ResultRowPieces(*FResults, *FRows, index), rect);
+}
+
+void TkesDrawGrid::DrawPieces(QPainter& painter, const std::vector<TkesGridPiece>& pieces,
+                              const QRect& rect) {
+    const QFontMetrics plainMetrics(FFont);
+    int x = rect.left();
+    for (const TkesGridPiece& piece : pieces) {
+        QFont font = FFont;
+        font.setBold(piece.Bold);
+        painter.setFont(font);
+        painter.setPen(piece.Color);
+        x += piece.OffsetX;
+        const int baseline = rect.top() + kTextTop + piece.OffsetY + plainMetrics.ascent();
+        painter.drawText(QPoint(x, baseline), piece.Text);
+        x += QFontMetrics(font).horizontalAdvance(piece.Text);
+    }
+    WidenColumn(x - rect.left());
+}
+
+void TkesDrawGrid::WidenColumn(int extent) {
+    // The column only ever widens while results are shown, so long lines can be scrolled to.
+    FWidestExtent = std::max(FWidestExtent, extent);
+    if (FColumnWidths.size() == 1 && FColumnWidths[0] < FWidestExtent) {
+        FColumnWidths[0] = FWidestExtent;
+        QMetaObject::invokeMethod(
+            this, [this] { UpdateScrollBars(); }, Qt::QueuedConnection);
+    }
+}
+
+void TkesDrawGrid::DrawScriptRow(QPainter& painter, int row, const QRect& rect) {
+    static const QString kTitles[] = {QString(), QStringLiteral("  Item"),
+                                      QStringLiteral("  Files/Action"), QStringLiteral("  Value")};
+    int x = rect.left();
+    QFont font = FFont;
+    if (row == 0) {
+        font.setPointSize(std::max(1, FFont.pointSize() - 2));
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+    } else {
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+    }
+    const QFontMetrics metrics(font);
+    for (size_t column = 0; column < FColumnWidths.size(); ++column) {
+        const QRect cell(x, rect.top(), FColumnWidths[column], rect.height());
+        painter.fillRect(cell, row == 0 ? kScriptHeaderFill : FBackground);
+        const QString text = row == 0                  ? kTitles[column]
+                             : row == 2 && column == 3 ? QStringLiteral("  Empty Script")
+                                                       : QString();
+        painter.drawText(QPoint(cell.left(), cell.top() + kTextTop + metrics.ascent()), text);
+        x += FColumnWidths[column];
+    }
+}

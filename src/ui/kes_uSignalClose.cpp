@@ -1,0 +1,62 @@
+#include "kes_uSignalClose.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The pipe's two ends; the handler may only touch async-signal-safe things.
+int gSignalFds[2] = {-1, -1};
+
+void OnSignal(int number) {
+    const int saved = errno;
+    const auto byte = static_cast<unsigned char>(number);
+    [[maybe_unused]] const ssize_t written = ::write(gSignalFds[0], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+TkesSignalClose::TkesSignalClose(QWidget* window, std::initializer_list<int> signalNumbers)
+    : FWindow(window) {
+    if (gSignalFds[0] != -1)
+        throw std::runtime_error("Signal handling is already installed");
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalFds) != 0)
+        throw std::runtime_error("Unable to create the signal pipe");
+    // A full pipe must never block the handler, and draining it must stop when it is empty.
+    ::fcntl(gSignalFds[0], F_SETFL, O_NONBLOCK);
+    ::fcntl(gSignalFds[1], F_SETFL, O_NONBLOCK);
+    FNotifier = std::make_unique<QSocketNotifier>(gSignalFds[1], QSocketNotifier::Read);
+    connect(FNotifier.get(), &QSocketNotifier::activated, this, &TkesSignalClose::SignalArrived);
+    for (int number : signalNumbers) {
+        struct sigaction action = {};
+        action.sa_handler = OnSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        struct sigaction previous = {};
+        if (::sigaction(number, &action, &previous) == 0)
+            FPrevious.emplace_back(number, previous);
+    }
+}
+
+TkesSignalClose::~TkesSignalClose() {
+    for (const auto& [number, previous] : FPrevious)
+        ::sigaction(number, &previous, nullptr);
+    FNotifier.reset();
+    ::close(gSignalFds[0]);
+    ::close(gSignalFds[1]);
+    gSignalFds[0] = gSignalFds[1] = -1;
+}
+
+void TkesSignalClose::SignalArrived() {
+    unsigned char byte = 0;
+    while (::read(gSignalFds[1], &byte, 1) == 1)
+        FLastSignal = byte;
+    if (FWindow)
+        FWindow->close();
+}

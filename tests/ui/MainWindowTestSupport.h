@@ -1,0 +1,147 @@
+// Shared by the main-window suites: a fake for every box and dialog the window shows, a
+// private settings folder per test, and helpers that type into the real criteria boxes.
+#pragma once
+
+#include "ui/kes_fmMain.h"
+#include "ui/kes_uUiServices.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Records everything shown and answers questions from a queue (Yes when the queue is empty).
+class TFakeUiServices : public TkesUiServices {
+  public:
+    struct TShown {
+        QString Kind; // "message" or "error"
+        QString Text;
+    };
+    std::vector<TShown> Shown;
+    std::vector<QString> Questions;
+    std::deque<bool> Answers;
+    QString FolderToPick; // empty: the picker is cancelled
+    QString FileToOpen;   // empty: the open dialog is cancelled
+    QString LastOpenTitle, LastOpenFolder;
+    std::vector<std::string> OpenedDocuments;
+
+    void ShowMessage(QWidget*, const QString& text) override { Shown.push_back({"message", text}); }
+    void ShowError(QWidget*, const QString& text) override { Shown.push_back({"error", text}); }
+    bool AskYesNo(QWidget*, const QString& text) override {
+        Questions.push_back(text);
+        if (Answers.empty())
+            return true;
+        const bool answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    QString GetOpenFileName(QWidget*, const QString& title, const QString& folder,
+                            const QString&) override {
+        LastOpenTitle = title;
+        LastOpenFolder = folder;
+        return FileToOpen;
+    }
+    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&,
+                            const QString&) override {
+        return {};
+    }
+    bool PickFolder(QWidget*, QString& folder) override {
+        if (FolderToPick.isEmpty())
+            return false;
+        folder = FolderToPick;
+        return true;
+    }
+    bool OpenDocument(const std::string& path) override {
+        OpenedDocuments.push_back(path);
+        return true;
+    }
+    bool StartProgram(const std::vector<std::string>&) override { return true; }
+
+    QString LastText() const { return Shown.empty() ? QString() : Shown.back().Text; }
+};
+
+// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives.
+class TTestConfigFolder {
+  public:
+    TTestConfigFolder() { qputenv("KESTRAVA_CONFIG_DIR", Path().toLocal8Bit()); }
+    ~TTestConfigFolder() { qunsetenv("KESTRAVA_CONFIG_DIR"); }
+    QString Path() const { return FDir.path() + "/cfg"; }
+    QString File(const QString& name) const { return Path() + "/" + name; }
+    void Write(const QString& name, const QByteArray& text) const {
+        QDir().mkpath(Path());
+        QFile file(File(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    QByteArray Read(const QString& name) const {
+        QFile file(File(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+  private:
+    QTemporaryDir FDir;
+};
+
+// A window with a fake; the fake stays reachable through `fake`.
+struct TTestWindow {
+    TFakeUiServices* fake = nullptr;
+    std::unique_ptr<TfmMain> window;
+
+    explicit TTestWindow(bool show = true) {
+        auto services = std::make_unique<TFakeUiServices>();
+        fake = services.get();
+        window = std::make_unique<TfmMain>(std::move(services));
+        window->resize(1060, 748);
+        if (show) {
+            window->show();
+            window->activateWindow();
+        }
+    }
+    TfmMain* operator->() const { return window.get(); }
+};
+
+// Types text into a box as a user would (the box's current text replaced first).
+inline void TypeInto(QComboBox* box, const QString& text) {
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+}
+
+// Types text into a box and leaves it, so the text is committed.
+inline void Commit(TfmMain& window, QComboBox* box, const QString& text) {
+    TypeInto(box, text);
+    if (box == window.cboxFolders)
+        window.cboxFoldersExit();
+    else if (box == window.cboxFiles)
+        window.cboxFilesExit();
+    else if (box == window.cboxRootFolder)
+        window.cboxRootFolderExit();
+    else
+        window.cboxExit(box);
+}
+
+inline QStringList Entries(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// Writes a file under root, making its folders.
+inline void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}

@@ -1,0 +1,133 @@
+// The results grid: what each row kind draws (texts, colours, bold names, "->" markers), how
+// bytes become screen text, the widening column, and a million rows held without trouble.
+#include "ui/kes_fmMain.h"
+#include "ui/kes_uDrawGrid.h"
+
+#include <QScrollBar>
+#include <QTest>
+
+namespace {
+
+// One file "/d/f.txt" with one line "ab\tc": match "b" then match "\tc"-free "c" cut at the end.
+kes::TkesMatchResults SampleResults(bool truncated) {
+    kes::TkesMatchResults results;
+    results.Folders = {"/d/"};
+    kes::TkesFile file;
+    file.FileName = "f.txt";
+    file.NumMatches = 2;
+    kes::TMatchedLines line;
+    line.Text = "abxc";
+    line.Truncated = truncated;
+    line.Segments = {{1, 1, false}, {2, 1, true}, {3, 1, false}, {4, 1, true}};
+    file.Lines.push_back(line);
+    results.Files.push_back(file);
+    results.FilesScanned = results.FilesWithMatches = 1;
+    results.TotalMatches = 2;
+    results.TotalLines = 1;
+    return results;
+}
+
+const kes::TResultRows kRows = {{kes::rkFileHeader, 0, 0, 0},
+                                {kes::rkLine, 0, 0, 0},
+                                {kes::rkMatch, 0, 0, 1},
+                                {kes::rkMatch, 0, 0, 3},
+                                {kes::rkBlank, 0, 0, 0}};
+
+} // namespace
+
+class TestDrawGrid : public QObject {
+    Q_OBJECT
+  private slots:
+    void HeaderRowShowsCountFolderAndBoldNameBelowRight() {
+        const auto results = SampleResults(false);
+        const auto pieces = ResultRowPieces(results, kRows, 0);
+        QCOMPARE(pieces.size(), size_t(2));
+        QCOMPARE(pieces[0].Text, QString("Found 2 matches in /d/"));
+        QVERIFY(!pieces[0].Bold);
+        QCOMPARE(pieces[1].Text, QString("f.txt"));
+        QVERIFY(pieces[1].Bold);
+        QCOMPARE(pieces[1].OffsetX, 2);
+        QCOMPARE(pieces[1].OffsetY, 2);
+        QCOMPARE(ResultRowFill(kRows, 0, Qt::white), QColor(204, 255, 153));
+        QCOMPARE(ResultRowFill(kRows, 1, Qt::white), QColor(Qt::white));
+    }
+
+    void LineRowColoursMatchesRedAndTheRestBlue() {
+        const auto results = SampleResults(false);
+        const auto pieces = ResultRowPieces(results, kRows, 1);
+        QCOMPARE(pieces.size(), size_t(4));
+        const QColor expected[] = {Qt::blue, Qt::red, Qt::blue, Qt::red};
+        for (size_t i = 0; i < pieces.size(); ++i)
+            QCOMPARE(pieces[i].Color, expected[i]);
+        QCOMPARE(ResultRowText(results, kRows, 1), QString("abxc"));
+        QCOMPARE(ResultRowText(results, kRows, 4), QString());
+    }
+
+    void CutLinesEndWithArrowMatchesOnlyWhenLastOnTheLine() {
+        const auto results = SampleResults(true);
+        QCOMPARE(ResultRowText(results, kRows, 1), QString("abxc->"));
+        QCOMPARE(ResultRowText(results, kRows, 2), QString("b"));   // not the line's last segment
+        QCOMPARE(ResultRowText(results, kRows, 3), QString("c->")); // the last one
+        QCOMPARE(ResultRowPieces(results, kRows, 3)[0].Color, QColor(Qt::black));
+    }
+
+    void BytesShowAsUtf8ElseLatin1WithControlsVisible_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9") << QString::fromUtf8("caf\xc3\xa9");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9") << QString::fromUtf8("caf\xc3\xa9");
+        QTest::newRow("tab and line end")
+            << QByteArray("a\tb\r\n")
+            << QString("a") + QChar(0x2409) + "b" + QChar(0x240D) + QChar(0x240A);
+    }
+    void BytesShowAsUtf8ElseLatin1WithControlsVisible() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QCOMPARE(DisplayText(std::string_view(bytes.constData(), size_t(bytes.size()))), shown);
+    }
+
+    void LongLineWidensTheColumnOnceDrawn() {
+        auto results = SampleResults(false);
+        results.Files[0].Lines[0].Text = std::string(3000, 'x');
+        results.Files[0].Lines[0].Segments = {{1, 3000, true}};
+        const kes::TResultRows rows = {{kes::rkLine, 0, 0, 0}};
+        TkesDrawGrid grid;
+        grid.resize(400, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.ClearDrawGrid(1);
+        grid.ShowResults(&results, &rows);
+        QVERIFY(grid.ColumnWidth(0) < 400);
+        grid.grab(); // paints the visible rows
+        QVERIFY(grid.ColumnWidth(0) > 1000);
+        QTRY_VERIFY(grid.horizontalScrollBar()->maximum() > 0);
+    }
+
+    void MillionRowsScrollByRows() {
+        kes::TkesMatchResults results = SampleResults(false);
+        kes::TResultRows rows(1'000'000, kes::TResultRow{kes::rkLine, 0, 0, 0});
+        TkesDrawGrid grid;
+        grid.resize(400, 200);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.ShowResults(&results, &rows);
+        QCOMPARE(grid.RowCount(), 1'000'000);
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+        grid.grab();
+        // The last page ends exactly at the last row.
+        QCOMPARE(grid.TopRow() + grid.viewport()->height() / grid.DefaultRowHeight(), 1'000'000);
+        QCOMPARE(grid.RowAt(QPoint(5, 0)), grid.TopRow());
+    }
+
+    void ProgressTextGivesNumbers() {
+        int current = 0;
+        int total = 0;
+        QVERIFY(kes::ParseProgressText("Processing file 10 of 120", current, total));
+        QCOMPARE(current, 10);
+        QCOMPARE(total, 120);
+        QVERIFY(!kes::ParseProgressText("Creating list of files to scan ..", current, total));
+    }
+};
+
+QTEST_MAIN(TestDrawGrid)
+#include "test_drawgrid.moc"

@@ -1,0 +1,153 @@
+// Start-up and shut-down: what is written at close and read at the next start, the focused box
+// committed on closing, font sizes, Preferences re-applying the layout, failed saves shown,
+// closing on SIGTERM, and when saved bounds are used.
+#include "MainWindowTestSupport.h"
+
+#include "ui/kes_fmPreferences.h"
+#include "ui/kes_uSignalClose.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <csignal>
+
+class TestMainWindowLifecycle : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { FConfig = std::make_unique<TTestConfigFolder>(); }
+    void cleanup() { FConfig.reset(); }
+
+    void HistoriesAndSettingsSurviveARestart() {
+        {
+            TTestWindow w;
+            w->SetMode(kes::mdFindAndReplace);
+            Commit(*w.window, w->cboxFolders, "/srv");
+            Commit(*w.window, w->cboxFolders, "/etc");
+            Commit(*w.window, w->cboxFiles, "*.conf");
+            Commit(*w.window, w->cboxFind, "a b");
+            Commit(*w.window, w->cboxReplace, "^$");
+            w->Settings().CaseSensitiveMatching = true;
+            w->Settings().InitialMode = kes::imLastUsed;
+            QVERIFY(w->close());
+            QVERIFY(w.fake->Shown.empty());
+        }
+        const QByteArray ini = FConfig->Read("kestrava.ini");
+        QVERIFY2(ini.contains("[FoldersToSearch]\r\n1=/etc\r\n2=/srv") ||
+                     ini.contains("[FoldersToSearch]\n1=/etc\n2=/srv"),
+                 ini.constData());
+        QVERIFY(ini.contains("FoldersToSearch=0"));
+        QVERIFY(!FConfig->Read("KestravaConfig.xml").isEmpty());
+
+        TTestWindow again;
+        QCOMPARE(Entries(again->cboxFolders), (QStringList{"/etc", "/srv"}));
+        QCOMPARE(Entries(again->cboxReplace), QStringList{"^$"});
+        QVERIFY(again->Settings().CaseSensitiveMatching);
+        QCOMPARE(again->Mode(), kes::mdFindAndReplace); // the last mode, with its selections
+        QCOMPARE(again->cboxFolders->currentText(), QString("/etc"));
+        QCOMPARE(again->cboxFind->currentText(), QString("a b"));
+    }
+
+    void ClosingCommitsTheFocusedBox() {
+        {
+            TTestWindow w;
+            QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+            TypeInto(w->cboxFolders, "/typed/not/left");
+            QVERIFY(w->close());
+        }
+        QVERIFY(FConfig->Read("kestrava.ini").contains("1=/typed/not/left"));
+    }
+
+    void FontSizeSetsPointSizes_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("modeName");
+        QTest::newRow("small") << int(kes::fsSmall) << 10 << 12;
+        QTest::newRow("medium") << int(kes::fsMedium) << 11 << 14;
+        QTest::newRow("large") << int(kes::fsLarge) << 12 << 14;
+    }
+    void FontSizeSetsPointSizes() {
+        QFETCH(int, size);
+        QFETCH(int, points);
+        QFETCH(int, modeName);
+        TTestWindow w;
+        w->ApplyFontSize(static_cast<kes::TFontSize>(size));
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{w->cboxFolders, w->cboxFind, w->laFolders, w->bbFind})
+            QCOMPARE(widget->font().pointSize(), points);
+        QCOMPARE(w->laModeName->font().pointSize(), modeName);
+        QCOMPARE(w->laModeStatus->font().pointSize(), std::min(points, 11));
+        QCOMPARE(w->laFindRegEx->font().pointSize(), points - 2);
+        QCOMPARE(w->Settings().CurrentPointSize, points);
+        QCOMPARE(w->cboxFind->font().fixedPitch() ||
+                     w->cboxFind->font().styleHint() == QFont::Monospace,
+                 true);
+        QVERIFY(w->cboxFind->font().bold());
+        // The boxes start 6 pixels after the "Replace With" label's text.
+        QCOMPARE(w->cboxFind->x(),
+                 w->laReplace->x() +
+                     QFontMetrics(w->laReplace->font()).horizontalAdvance("Replace With") + 6);
+    }
+
+    void PreferencesCancelStillReappliesTheFontSize() {
+        TTestWindow w;
+        TfmPreferences preferences(w->Settings(), w.window.get());
+        w->SetPreferencesDialog(&preferences);
+        w->Settings().FontSize = kes::fsLarge; // in force, but not yet laid out
+        QCOMPARE(w->cboxFolders->font().pointSize(), 10);
+        QTimer::singleShot(0, &preferences, [&preferences] {
+            preferences.cboxFontSize->setCurrentIndex(0);
+            preferences.reject();
+        });
+        w->mmFile_PreferencesClick();
+        QCOMPARE(w->Settings().FontSize, kes::fsLarge);
+        QCOMPARE(w->cboxFolders->font().pointSize(), 12);
+    }
+
+    void FailedSaveIsShown() {
+        QTemporaryDir dir;
+        WriteFile(dir.path() + "/file", "not a folder");
+        qputenv("KESTRAVA_CONFIG_DIR", (dir.path() + "/file/cfg").toLocal8Bit());
+        TTestWindow w;
+        Commit(*w.window, w->cboxFind, "lost?");
+        QVERIFY(w->close());
+        QCOMPARE(w.fake->Shown.size(), size_t(1));
+        QCOMPARE(w.fake->Shown[0].Kind, QString("error"));
+        QVERIFY(w.fake->LastText().startsWith("Unable to save the settings:"));
+        // One line for each file that could not be written.
+        QCOMPARE(w.fake->LastText().count("\r\n"), 2);
+    }
+
+    void TerminationSignalClosesAndSaves() {
+        TTestWindow w;
+        Commit(*w.window, w->cboxFiles, "*.sig");
+        TkesSignalClose closer(w.window.get(), {SIGTERM});
+        ::raise(SIGTERM);
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(closer.LastSignal(), SIGTERM);
+        QVERIFY(FConfig->Read("kestrava.ini").contains("*.sig"));
+    }
+
+    void SavedBoundsAreUsedOnlyWhenTheyFitAScreen_data() {
+        QTest::addColumn<QRect>("bounds"); // left, top, width, height
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("inside") << QRect(100, 50, 800, 600) << true;
+        QTest::newRow("no size") << QRect(100, 50, 0, 600) << false;
+        QTest::newRow("off to the right") << QRect(5000, 50, 800, 600) << false;
+        QTest::newRow("title bar above the screen") << QRect(100, -400, 800, 600) << false;
+        QTest::newRow("mostly off the left, still grabbable") << QRect(-700, 50, 800, 600) << true;
+        QTest::newRow("on the second screen") << QRect(2000, 100, 800, 600) << true;
+    }
+    void SavedBoundsAreUsedOnlyWhenTheyFitAScreen() {
+        QFETCH(QRect, bounds);
+        QFETCH(bool, fits);
+        const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        const kes::TkesFormBounds b{bounds.top(), bounds.left(), bounds.height(), bounds.width()};
+        QCOMPARE(kes::BoundsFitScreens(b, screens), fits);
+    }
+
+  private:
+    std::unique_ptr<TTestConfigFolder> FConfig;
+};
+
+QTEST_MAIN(TestMainWindowLifecycle)
+#include "test_mainwindow_lifecycle.moc"
