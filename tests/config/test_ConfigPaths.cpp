@@ -1,19 +1,22 @@
-// Choosing the settings folder: the environment override, a portable install, the XDG folder.
+// Where the settings live (the environment override, a portable install, the XDG folder), and how
+// both settings files are saved into it.
 #include "config/kes_uConfigPaths.h"
+#include "config/kes_uHistory.h"
+#include "config/kes_uLoadConfig.h"
 
-#include "TempFolder.h"
+#include "../util/UtilTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 namespace kes {
 namespace {
 
 TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
-    test::TTempFolder portable; // holds a KestravaConfig.xml
-    test::WriteFileBytes(portable.Path() + "KestravaConfig.xml", "<KestravaConfig/>");
-    test::TTempFolder installed; // holds none
+    kestest::TempFolder portable; // holds a KestravaConfig.xml
+    kestest::WriteRaw(portable.Path() + "KestravaConfig.xml", "<KestravaConfig/>");
+    kestest::TempFolder installed; // holds none
+    kestest::TempFolder lookalike; // holds a folder of that name
+    std::filesystem::create_directory(lookalike.Path() + "KestravaConfig.xml");
     const std::string portableNoSlash = portable.Path().substr(0, portable.Path().size() - 1);
     const struct {
         const char* Case;
@@ -21,41 +24,19 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
         std::string Program;
         std::string Expected;
     } cases[] = {
-        {"override wins over everything",
-         {"/etc/kes", "/x", "/home/u"},
-         portable.Path(),
-         "/etc/kes/"},
+        {"override wins", {"/etc/kes", "/x", "/home/u"}, portable.Path(), "/etc/kes/"},
         {"portable install", {"", "/x", "/home/u"}, portable.Path(), portable.Path()},
-        {"portable install, folder without slash",
-         {"", "/x", "/home/u"},
-         portableNoSlash,
-         portable.Path()},
+        {"portable, no slash", {"", "/x", "/home/u"}, portableNoSlash, portable.Path()},
+        {"folder named like the file", {"", "/x", ""}, lookalike.Path(), "/x/kestrava/"},
         {"XDG folder", {"", "/x/conf/", "/home/u"}, installed.Path(), "/x/conf/kestrava/"},
-        {"relative XDG folder is ignored",
-         {"", "conf", "/home/u"},
-         installed.Path(),
-         "/home/u/.config/kestrava/"},
+        {"relative XDG", {"", "conf", "/home/u"}, installed.Path(), "/home/u/.config/kestrava/"},
         {"home default", {"", "", "/home/u/"}, installed.Path(), "/home/u/.config/kestrava/"},
         {"no home at all", {"", "", ""}, installed.Path(), installed.Path()},
     };
     for (const auto& c : cases)
         EXPECT_EQ(SettingsFolder(c.Program, c.Env), c.Expected) << c.Case;
-}
-
-TEST(SettingsFolder, AFolderNamedLikeTheSettingsFileIsNoPortableInstall) {
-    test::TTempFolder program;
-    std::filesystem::create_directory(program.Path() + "KestravaConfig.xml");
-    EXPECT_EQ(SettingsFolder(program.Path(), {"", "/x", ""}), "/x/kestrava/");
-}
-
-TEST(SettingsFolder, FileNamesAndFolderCreation) {
     EXPECT_EQ(ConfigFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(HistoryFilePath("/a/b/"), "/a/b/kestrava.ini");
-    test::TTempFolder folder;
-    ForceSettingsFolder(folder.Path() + "x/y/kestrava.ini");
-    EXPECT_TRUE(std::filesystem::is_directory(folder.Path() + "x/y"));
-    test::WriteFileBytes(folder.Path() + "plain", "x");
-    EXPECT_THROW(ForceSettingsFolder(folder.Path() + "plain/sub/kestrava.ini"), std::runtime_error);
 }
 
 TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
@@ -63,6 +44,22 @@ TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(std::filesystem::exists(folder + "config_tests"));
+}
+
+// A folder that is a regular file cannot be created, not even by root.
+TEST(SettingsFiles, SavingCreatesTheFolderAndAFailureNamesIt) {
+    kestest::TempFolder folder;
+    kestest::WriteRaw(folder.Path() + "plain", "x");
+    const std::pair<const char*, std::function<void(const std::string&)>> savers[] = {
+        {"settings", [](const std::string& name) { SaveConfig(name, TkesConfig{}); }},
+        {"histories", [](const std::string& name) { SaveHistory(name, THistoryBoxes{}); }},
+    };
+    for (const auto& [what, save] : savers) {
+        save(folder.Path() + what + "/sub/file");
+        EXPECT_TRUE(std::filesystem::is_regular_file(folder.Path() + what + "/sub/file")) << what;
+        const std::string error = kestest::ErrorOf([&] { save(folder.Path() + "plain/file"); });
+        EXPECT_NE(error.find(folder.Path() + "plain"), std::string::npos) << what << ": " << error;
+    }
 }
 
 } // namespace

@@ -1,251 +1,151 @@
-// kestrava.ini: load order through the window's callbacks, re-validation of stored entries, the
-// written layout, and exact round trips of awkward entries.
+// kestrava.ini: the written layout, load order through the window's callbacks, re-validation of
+// stored entries, and exact round trips of awkward entries.
 #include "config/kes_uHistory.h"
 
-#include "TempFolder.h"
+#include "../util/UtilTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 namespace kes {
 namespace {
 
-// Records every callback as one line, e.g. "add FoldersToSearch c:\temp" or "index Find... 0".
+using Strings = std::vector<std::string>;
+using Indices = std::array<int32_t, kHistoryBoxCount>;
+constexpr int32_t kNotSet = -9;
+
+// Records the checks ("check Folders X") and additions ("add FoldersToSearch X") in order, and
+// the index each box was given. Its fake parsers refuse every entry that begins with "bad".
 struct TRecorder {
-    std::vector<std::string> Log;
-    std::string RejectedEntry = "\x01"; // the fake parser refuses only this entry
+    Strings Log;
+    Indices Index{kNotSet, kNotSet, kNotSet, kNotSet, kNotSet};
 
     THistoryLoadCallbacks Callbacks() {
-        THistoryLoadCallbacks cb;
-        cb.ValidateFolders = [this](const std::string& entry) {
-            Log.push_back("check folders " + entry);
-            if (entry == RejectedEntry)
-                throw std::runtime_error("Invalid Syntax for Folders To Search: " + entry);
+        const auto validator = [this](std::string kind) {
+            return [this, kind](const std::string& entry) {
+                Log.push_back("check " + kind + " " + entry);
+                if (entry.starts_with("bad"))
+                    throw std::runtime_error("Invalid Syntax for " + kind + " To Search: " + entry);
+            };
         };
-        cb.ValidateFiles = [this](const std::string& entry) {
-            Log.push_back("check files " + entry);
-            if (entry == RejectedEntry)
-                throw std::runtime_error("Invalid Syntax for Files To Search: " + entry);
-        };
-        cb.AddItem = [this](THistoryBox box, const std::string& entry) {
-            Log.push_back("add " + std::string(kHistorySections[box]) + " " + entry);
-        };
-        cb.SetItemIndex = [this](THistoryBox box, int32_t index) {
-            Log.push_back("index " + std::string(kHistorySections[box]) + " " +
-                          std::to_string(index));
-        };
-        return cb;
-    }
-
-    // Only the "add ..." lines.
-    std::vector<std::string> Added() const {
-        std::vector<std::string> added;
-        for (const auto& line : Log) {
-            if (line.starts_with("add "))
-                added.push_back(line);
-        }
-        return added;
+        return {validator("Folders"), validator("Files"),
+                [this](THistoryBox box, const std::string& entry) {
+                    Log.push_back("add " + std::string(kHistorySections[box]) + " " + entry);
+                },
+                [this](THistoryBox box, int32_t index) { Index[box] = index; }};
     }
 };
 
-const char* const kExampleText = "[RootFolders]\n"
-                                 "1=c:\\projects\n"
-                                 "[FoldersToSearch]\n"
-                                 "1=c:\\temp<+>\n"
-                                 "2=d:\\src<+><excluding obj,bin>\n"
-                                 "[FilesToSearch]\n"
-                                 "1=*.pas | *.dfm\n"
-                                 "[FindExpressions]\n"
-                                 "1=\\bTODO\\b\n"
-                                 "[ItemIndex]\n"
-                                 "FoldersToSearch=1\n"
-                                 "FilesToSearch=0\n"
-                                 "FindExpressions=0\n"
-                                 "ReplaceExpressions=-1\n";
+const std::string kNoIndices = "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
+                               "FindExpressions=-1\nReplaceExpressions=-1\n";
 
-THistoryBoxes ExampleBoxes() {
+TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
     THistoryBoxes boxes;
-    boxes[hbRootFolders].Items = {"c:\\projects"};
+    EXPECT_EQ(HistoryToText(boxes), kNoIndices);
+    boxes[hbRootFolders] = {{"c:\\projects"}, 0};
     boxes[hbFoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
     boxes[hbFilesToSearch] = {{"*.pas | *.dfm"}, 0};
     boxes[hbFindExpressions] = {{"\\bTODO\\b"}, 0};
-    return boxes;
-}
-
-std::string LoadError(std::string_view text, TRecorder& recorder) {
-    try {
-        LoadHistoryFromText(text, recorder.Callbacks());
-    } catch (const std::runtime_error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
-// ---- Writing ----
-
-TEST(HistorySave, ExampleLayout) {
-    EXPECT_EQ(HistoryToText(ExampleBoxes()), kExampleText);
-}
-
-TEST(HistorySave, AllEmptyWritesOnlyTheIndices) {
-    EXPECT_EQ(HistoryToText(THistoryBoxes{}), "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
-                                              "FindExpressions=-1\nReplaceExpressions=-1\n");
+    EXPECT_EQ(HistoryToText(boxes),
+              "[RootFolders]\n1=c:\\projects\n"
+              "[FoldersToSearch]\n1=c:\\temp<+>\n2=d:\\src<+><excluding obj,bin>\n"
+              "[FilesToSearch]\n1=*.pas | *.dfm\n"
+              "[FindExpressions]\n1=\\bTODO\\b\n"
+              "[ItemIndex]\nFoldersToSearch=1\nFilesToSearch=0\nFindExpressions=0\n"
+              "ReplaceExpressions=-1\n");
 }
 
 TEST(HistorySave, LineBreaksInsideAnEntryCannotBreakTheFile) {
     THistoryBoxes boxes;
     boxes[hbFindExpressions].Items = {"a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"};
-    const std::string start =
-        "[FindExpressions]\n1=a  b\n2=x [ItemIndex] FoldersToSearch=7\n[ItemIndex]\n";
-    EXPECT_EQ(HistoryToText(boxes).substr(0, start.size()), start);
-    TRecorder recorder;
-    LoadHistoryFromText(HistoryToText(boxes), recorder.Callbacks());
-    EXPECT_EQ(recorder.Log.back(), "index ReplaceExpressions -1");
-    EXPECT_EQ(recorder.Log[3], "index FoldersToSearch -1");
+    EXPECT_EQ(HistoryToText(boxes),
+              "[FindExpressions]\n1=a  b\n2=x [ItemIndex] FoldersToSearch=7\n" + kNoIndices);
 }
 
-TEST(HistorySave, CreatesTheFolderAndReportsFailure) {
-    test::TTempFolder folder;
-    const std::string fileName = folder.Path() + "a/b/kestrava.ini";
-    SaveHistory(fileName, ExampleBoxes());
-    EXPECT_EQ(test::ReadFileBytes(fileName), kExampleText);
-    test::WriteFileBytes(folder.Path() + "plain", "x");
-    try {
-        SaveHistory(folder.Path() + "plain/kestrava.ini", ExampleBoxes());
-        ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find(folder.Path() + "plain"), std::string::npos)
-            << e.what();
+TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
+    const struct {
+        const char* Case;
+        std::string Text;
+        Strings Log;
+        Indices Index;
+        std::string Error;
+    } cases[] = {
+        {"sections in box order, entries in file order, keys not interpreted",
+         "[ItemIndex]\nFindExpressions=3\nfoldersTOsearch=+2\nRootFolders=1\n"
+         "[ReplaceExpressions]\n9=r1\n1=r2\n[FoldersToSearch]\nb=/b\na=/a\n[RootFolders]\n1=/r\n",
+         {"check Folders /r", "add RootFolders /r", "check Folders /b", "add FoldersToSearch /b",
+          "check Folders /a", "add FoldersToSearch /a", "add ReplaceExpressions r1",
+          "add ReplaceExpressions r2"},
+         {-1, 2, -1, 3, -1},
+         ""},
+        {"CR LF lines and a byte order mark",
+         "\xEF\xBB\xBF[FilesToSearch]\r\n1=*.c\r\n[ItemIndex]\r\nFilesToSearch=0\r\n",
+         {"check Files *.c", "add FilesToSearch *.c"},
+         {-1, -1, 0, -1, -1},
+         ""},
+        {"empty entries and stray lines are skipped, unreadable indices are none",
+         "1=before any section\n[FilesToSearch]\n1=\n; note\nno equals sign\n\n2=*.c\n"
+         "[ItemIndex]\nFoldersToSearch=abc\nFilesToSearch=\nFindExpressions=99999999999\n"
+         "ReplaceExpressions= 4 \n",
+         {"check Files *.c", "add FilesToSearch *.c"},
+         {-1, -1, -1, -1, 4},
+         ""},
+        {"rejected folder",
+         "[FoldersToSearch]\n1=/good\n2=bad<+\n3=/never\n[FindExpressions]\n1=x\n",
+         {"check Folders /good", "add FoldersToSearch /good", "check Folders bad<+"},
+         {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
+         "Error loading configuration: Invalid Syntax for Folders To Search: bad<+"},
+        {"rejected root folder",
+         "[RootFolders]\n1=bad?\n[FoldersToSearch]\n1=/a\n",
+         {"check Folders bad?"},
+         {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
+         "Error loading configuration: Invalid Syntax for Folders To Search: bad?"},
+        {"rejected file entry",
+         "[FoldersToSearch]\n1=/a\n[FilesToSearch]\n1=bad<<\n[FindExpressions]\n1=x\n",
+         {"check Folders /a", "add FoldersToSearch /a", "check Files bad<<"},
+         {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
+         "Error loading configuration: Invalid Syntax for Files To Search: bad<<"},
+    };
+    for (const auto& c : cases) {
+        TRecorder recorder;
+        const std::string error =
+            kestest::ErrorOf([&] { LoadHistoryFromText(c.Text, recorder.Callbacks()); });
+        EXPECT_EQ(error, c.Error.empty() ? "(no error)" : c.Error) << c.Case;
+        EXPECT_EQ(recorder.Log, c.Log) << c.Case;
+        EXPECT_EQ(recorder.Index, c.Index) << c.Case;
     }
 }
 
-// ---- Loading ----
-
-TEST(HistoryLoad, SectionsInBoxOrderEntriesInFileOrderThenIndices) {
-    // Sections deliberately out of order in the file; keys are not interpreted.
-    const std::string text = "[ItemIndex]\nFindExpressions=3\nfoldersTOsearch=+2\n"
-                             "[ReplaceExpressions]\n9=r1\n1=r2\n"
-                             "[FoldersToSearch]\nb=/b\na=/a\n"
-                             "[RootFolders]\n1=/root\n";
-    TRecorder recorder;
-    LoadHistoryFromText(text, recorder.Callbacks());
-    const std::vector<std::string> expected = {
-        "check folders /root",        "add RootFolders /root",     "check folders /b",
-        "add FoldersToSearch /b",     "check folders /a",          "add FoldersToSearch /a",
-        "add ReplaceExpressions r1",  "add ReplaceExpressions r2", "index RootFolders -1",
-        "index FoldersToSearch 2",    "index FilesToSearch -1",    "index FindExpressions 3",
-        "index ReplaceExpressions -1"};
-    EXPECT_EQ(recorder.Log, expected);
-}
-
-TEST(HistoryLoad, ExampleFileWithCrLfLinesAndAByteOrderMark) {
-    std::string text = "\xEF\xBB\xBF";
-    for (const char* p = kExampleText; *p; ++p)
-        text += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
-    TRecorder recorder;
-    LoadHistoryFromText(text, recorder.Callbacks());
-    const std::vector<std::string> added = {
-        "add RootFolders c:\\projects", "add FoldersToSearch c:\\temp<+>",
-        "add FoldersToSearch d:\\src<+><excluding obj,bin>", "add FilesToSearch *.pas | *.dfm",
-        "add FindExpressions \\bTODO\\b"};
-    EXPECT_EQ(recorder.Added(), added);
-    EXPECT_EQ(recorder.Log.back(), "index ReplaceExpressions -1");
-}
-
-TEST(HistoryLoad, EmptyEntriesAndStrayLinesAreSkipped) {
-    TRecorder recorder;
-    LoadHistoryFromText("1=before any section\n[FilesToSearch]\n1=\n; note\nno equals sign\n\n"
-                        "2=*.txt\n",
-                        recorder.Callbacks());
-    EXPECT_EQ(recorder.Added(), std::vector<std::string>{"add FilesToSearch *.txt"});
-    EXPECT_EQ(recorder.Log.front(), "check files *.txt"); // the empty entry is not even checked
-}
-
-TEST(HistoryLoad, UnreadableIndicesFallBackToNone) {
-    TRecorder recorder;
-    LoadHistoryFromText("[ItemIndex]\nFoldersToSearch=abc\nFilesToSearch=\n"
-                        "FindExpressions=99999999999\nReplaceExpressions= 4 \n",
-                        recorder.Callbacks());
-    const std::vector<std::string> expected = {"index RootFolders -1", "index FoldersToSearch -1",
-                                               "index FilesToSearch -1", "index FindExpressions -1",
-                                               "index ReplaceExpressions 4"};
-    EXPECT_EQ(recorder.Log, expected);
-}
-
-TEST(HistoryLoad, RejectedFolderStopsTheLoadThere) {
-    TRecorder recorder;
-    recorder.RejectedEntry = "bad<+";
-    const std::string text = "[FoldersToSearch]\n1=/good\n2=bad<+\n3=/never\n"
-                             "[FilesToSearch]\n1=*.c\n[FindExpressions]\n1=x\n"
-                             "[ItemIndex]\nFoldersToSearch=0\n";
-    EXPECT_EQ(LoadError(text, recorder),
-              "Error loading configuration: Invalid Syntax for Folders To Search: bad<+");
-    const std::vector<std::string> expected = {"check folders /good", "add FoldersToSearch /good",
-                                               "check folders bad<+"};
-    EXPECT_EQ(recorder.Log, expected); // no later entry, no index
-}
-
-TEST(HistoryLoad, RejectedRootFolderOrFileEntryStopsTheLoadToo) {
-    TRecorder roots;
-    roots.RejectedEntry = "?";
-    EXPECT_EQ(LoadError("[RootFolders]\n1=?\n[FoldersToSearch]\n1=/a\n", roots),
-              "Error loading configuration: Invalid Syntax for Folders To Search: ?");
-    EXPECT_TRUE(roots.Added().empty());
-
-    TRecorder files;
-    files.RejectedEntry = "<<";
-    EXPECT_EQ(LoadError("[FoldersToSearch]\n1=/a\n[FilesToSearch]\n1=<<\n[FindExpressions]\n1=x\n",
-                        files),
-              "Error loading configuration: Invalid Syntax for Files To Search: <<");
-    EXPECT_EQ(files.Added(), std::vector<std::string>{"add FoldersToSearch /a"});
-}
-
-TEST(HistoryLoad, MissingFileLoadsNothingButTheIndices) {
-    test::TTempFolder folder;
+TEST(HistoryLoad, MissingFileLoadsEmptyAndAnUnreadableOneIsAnError) {
+    kestest::TempFolder folder; // a folder cannot be read as a file, not even by root
     TRecorder recorder;
     LoadHistory(folder.Path() + "kestrava.ini", recorder.Callbacks());
-    EXPECT_TRUE(recorder.Added().empty());
-    EXPECT_EQ(recorder.Log.size(), kHistoryBoxCount);
+    EXPECT_TRUE(recorder.Log.empty());
+    EXPECT_EQ(recorder.Index, (Indices{-1, -1, -1, -1, -1}));
+    EXPECT_EQ(kestest::ErrorOf([&] { LoadHistory(folder.Path(), recorder.Callbacks()); }),
+              "Error loading configuration: Cannot read " + folder.Path() + ": not a regular file");
 }
-
-TEST(HistoryLoad, UnreadableFileIsAnError) {
-    test::TTempFolder folder; // a folder cannot be read as a file, not even by root
-    TRecorder recorder;
-    EXPECT_EQ(LoadError("", recorder), "(no error)");
-    try {
-        LoadHistory(folder.Path(), recorder.Callbacks());
-        ADD_FAILURE() << "no error";
-    } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Error loading configuration: Cannot read " + folder.Path() + ": not a regular file");
-    }
-}
-
-// ---- Round trip ----
 
 TEST(HistoryRoundTrip, AwkwardEntriesComeBackUnchanged) {
     THistoryBoxes saved;
-    saved[hbRootFolders].Items = {"  /leading and trailing  ", "/tab\tinside\t"};
+    saved[hbRootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
     saved[hbFoldersToSearch] = {{"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
     saved[hbFilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
     saved[hbFindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
     saved[hbReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
 
-    test::TTempFolder folder;
-    const std::string fileName = folder.Path() + "kestrava.ini";
-    SaveHistory(fileName, saved);
-
+    kestest::TempFolder folder;
+    SaveHistory(folder.Path() + "kestrava.ini", saved);
     THistoryBoxes loaded;
     THistoryLoadCallbacks cb;
     cb.AddItem = [&](THistoryBox box, const std::string& entry) {
         loaded[box].Items.push_back(entry);
     };
     cb.SetItemIndex = [&](THistoryBox box, int32_t index) { loaded[box].ItemIndex = index; };
-    LoadHistory(fileName, cb);
+    LoadHistory(folder.Path() + "kestrava.ini", cb);
+    saved[hbRootFolders].ItemIndex = -1; // never saved
     for (size_t box = 0; box < kHistoryBoxCount; ++box) {
         EXPECT_EQ(loaded[box].Items, saved[box].Items) << kHistorySections[box];
-        EXPECT_EQ(loaded[box].ItemIndex, box == hbRootFolders ? -1 : saved[box].ItemIndex);
+        EXPECT_EQ(loaded[box].ItemIndex, saved[box].ItemIndex) << kHistorySections[box];
     }
 }
 

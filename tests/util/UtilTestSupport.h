@@ -1,4 +1,5 @@
-// Scratch folders and small file helpers for the utility tests.
+// Scratch folders and small file helpers for the utility tests and the configuration tests that
+// sit on top of them.
 #pragma once
 
 #include <algorithm>
@@ -7,7 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -20,8 +22,10 @@ namespace kestest {
 class TempFolder {
   public:
     TempFolder() {
-        std::string pattern = std::filesystem::temp_directory_path().string() + "/kesutil-XXXXXX";
-        path_ = std::string(::mkdtemp(pattern.data())) + "/";
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/kestest-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern + "/";
     }
     ~TempFolder() {
         namespace fs = std::filesystem;
@@ -39,21 +43,30 @@ class TempFolder {
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteRaw(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
+// The names in a folder, sorted.
 inline std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The message of the std::runtime_error that body raises; "(no error)" when it raises none.
+inline std::string ErrorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(no error)";
 }
 
 // Runs body in a forked child (for process-wide limits) and returns the text it produced.

@@ -1,3 +1,4 @@
+// The find expression check and the font sizes of the settings.
 #include "util/kes_uGlobal.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +8,10 @@ using namespace kes;
 TEST(CheckFindExpression, RefusesAnUnescapedBarAtTheEnd) {
     const std::string refused = "Expression cannot end with '|'";
     const std::pair<std::string, bool> cases[] = {
-        {"abc|", true},    {"|", true},         {"abc| ", true},     {"abc|\t\r\n", true},
-        {"  |  ", true},   {"a\\\\|", true}, // escaped backslash, bare bar
-        {"abc\\|", false}, {"a\\\\\\|", false}, {"a|b", false},      {"", false},
-        {"   ", false},    {"[|]", false},      {"abc|\xe9", false}, // a Latin-1 letter is no blank
-                                                                     // to trim
+        {"abc|", true},      {"|", true},      {"abc| ", true},   {"abc|\t\r\n", true},
+        {"  |  ", true},     {"a\\\\|", true}, {"abc\\|", false}, {"a\\\\\\|", false},
+        {"a|b", false},      {"", false},      {"   ", false},    {"[|]", false},
+        {"abc|\xe9", false}, // a Latin-1 letter is no blank to trim
     };
     for (const auto& [expression, isRefused] : cases) {
         std::string message = "stale";
