@@ -1,51 +1,13 @@
-// Shared helpers of the script tests: a scratch folder removed afterwards, and short builders
-// for script items.
+// Short builders for the items of the script tests; scratch trees come from the search tests.
 #pragma once
 
+#include "../search/SearchTestTree.h"
 #include "script/kes_uScript.h"
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-#include <string>
 
 namespace kes::test {
 
-class TScratch {
-  public:
-    TScratch() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kes-script-XXXXXX");
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        fRoot = pattern;
-    }
-    ~TScratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(fRoot, ignored);
-    }
-    TScratch(const TScratch&) = delete;
-    TScratch& operator=(const TScratch&) = delete;
-
-    const std::string& Root() const { return fRoot; }
-    std::string Path(const std::string& relative) const { return fRoot + "/" + relative; }
-    // Writes the bytes, creating the file's folders; returns the full path.
-    std::string Write(const std::string& relative, const std::string& bytes) const {
-        const std::string path = Path(relative);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-    std::string Read(const std::string& relative) const { return ReadBytes(Path(relative)); }
-    static std::string ReadBytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-  private:
-    std::string fRoot;
-};
+using kes::testing::ErrorOf;
+using kes::testing::TempTree;
 
 inline TkesScriptEntry FolderItem(std::string folders, std::string files) {
     return {0, 0, sekFolderFile, std::move(folders), std::move(files), ""};

@@ -5,171 +5,111 @@
 #include <gtest/gtest.h>
 
 using namespace kes;
+using kes::test::ErrorOf;
 using kes::test::FindItem;
 using kes::test::FolderItem;
 using kes::test::MakeScript;
-using kes::test::TScratch;
+using kes::test::TempTree;
 
 namespace {
 
 const std::string kHead = "Folder(s):  /data\r\nFile(s):    *.txt\r\n\r\n";
 
-// Loads the bytes from a file; returns the failure's message, or "" when it read.
-std::string LoadText(const TScratch& scratch, const std::string& bytes, TkesScript& script) {
-    const std::string path = scratch.Write("s.ksc", bytes);
-    try {
-        LoadScript(script, path);
-    } catch (const std::runtime_error& failure) {
-        return failure.what();
-    }
-    return "";
-}
-
-struct TRejectCase {
-    const char* Name;
-    std::string Text;
-    std::string Message; // after "Unable to load script file: " + path + CR LF
-};
-
-void PrintTo(const TRejectCase& c, std::ostream* os) {
-    *os << c.Name;
-}
-
-class ScriptRejected : public ::testing::TestWithParam<TRejectCase> {};
-
-TEST_P(ScriptRejected, FailsWithTheMessageAndLeavesTheScriptEmpty) {
-    TScratch scratch;
-    TkesScript script = MakeScript({FolderItem("old", "*")});
-    script.FileName = "/old.ksc";
-    const std::string message = LoadText(scratch, GetParam().Text, script);
-    EXPECT_EQ(message,
-              "Unable to load script file: " + scratch.Path("s.ksc") + "\r\n" + GetParam().Message);
-    EXPECT_TRUE(script.Entries.empty() && script.Lines.empty() && script.FileName.empty());
-    EXPECT_EQ(script.CurrentEntry, -1);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ScriptReading, ScriptRejected,
-    ::testing::Values(
-        TRejectCase{"FindFirst", "Find:       x\r\n",
-                    "Folder(s) and File(s) must be defined before this line Find:       x"},
-        TRejectCase{"FindAfterIncompleteGroup", "Folder(s):  a\r\nFind:       x\r\n",
-                    "Invalid line type prior to: \"Find:       x\""},
-        TRejectCase{"ReplaceAfterFolders", "Folder(s):  a\r\nReplace:    x\r\n",
-                    "Invalid line type prior to: \"Replace:    x\""},
-        TRejectCase{"FoldersAfterFind", kHead + "Find:       x\r\nFolder(s):  b\r\n",
-                    "Invalid line type prior to: \"Folder(s):  b\""},
-        TRejectCase{"TwoFilesLines", "Folder(s):  a\r\nFile(s):    b\r\nFile(s):    c\r\n",
-                    "Invalid line type prior to: \"File(s):    c\""},
-        TRejectCase{"FilesFirst", "File(s):    b\r\n",
-                    "Invalid line type prior to: \"File(s):    b\""},
-        TRejectCase{"ReplaceAfterOptions",
-                    kHead + "Find:       x\r\nOptions:    o\r\nReplace:    y\r\n",
-                    "Invalid line type prior to: \"Replace:    y\""},
-        TRejectCase{"OptionsAfterBlank", kHead + "Options:    o\r\n",
-                    "Invalid line type prior to: \"Options:    o\""},
-        TRejectCase{"FindAlone", kHead + "Find:\r\n", "Unknown line in script: Find:"},
-        TRejectCase{"OtherLetterCase", kHead + "find:       x\r\n",
-                    "Unknown line in script: find:       x"},
-        TRejectCase{"OneBlankAfterColon", "File(s): *.txt",
-                    "Unknown line in script: File(s): *.txt"},
-        TRejectCase{"BlanksOnly", kHead + "   \r\n", "Unknown line in script:    "}),
-    [](const auto& testInfo) { return std::string(testInfo.param.Name); });
-
-TEST(ScriptReading, MissingFileGivesTheSystemMessage) {
-    TScratch scratch;
-    TkesScript script;
-    const std::string path = scratch.Path("none.ksc");
-    try {
-        LoadScript(script, path);
-        FAIL() << "read a missing file";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_EQ(std::string(failure.what()), "Unable to load script file: " + path +
-                                                   "\r\nOpen Error: No such file or directory");
+TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
+    const std::pair<std::string, std::string> cases[] = {
+        // text, message
+        {"Find:       x\r\n",
+         "Folder(s) and File(s) must be defined before this line Find:       x"},
+        {"Folder(s):  a\r\nFind:       x\r\n", "Invalid line type prior to: \"Find:       x\""},
+        {"Folder(s):  a\r\nReplace:    x\r\n", "Invalid line type prior to: \"Replace:    x\""},
+        {kHead + "Find:       x\r\nFolder(s):  b\r\n",
+         "Invalid line type prior to: \"Folder(s):  b\""},
+        {"Folder(s):  a\r\nFile(s):    b\r\nFile(s):    c\r\n",
+         "Invalid line type prior to: \"File(s):    c\""},
+        {"File(s):    b\r\n", "Invalid line type prior to: \"File(s):    b\""},
+        {kHead + "Find:       x\r\nOptions:    o\r\nReplace:    y\r\n",
+         "Invalid line type prior to: \"Replace:    y\""},
+        {kHead + "Options:    o\r\n", "Invalid line type prior to: \"Options:    o\""},
+        {kHead + "Find:\r\n", "Unknown line in script: Find:"},
+        {kHead + "find:       x\r\n", "Unknown line in script: find:       x"},
+        {"File(s): *.txt", "Unknown line in script: File(s): *.txt"},
+        {kHead + "   \r\n", "Unknown line in script:    "},
+        {"", "Open Error: No such file or directory"}, // no file at all
+    };
+    for (const auto& [text, message] : cases) {
+        TempTree scratch;
+        const std::string path =
+            text.empty() ? scratch.Path("none.ksc") : scratch.Write("s.ksc", text);
+        TkesScript script = MakeScript({FolderItem("old", "*")}, ssAppend);
+        script.FileName = "/old.ksc";
+        script.Changed = true;
+        EXPECT_EQ(ErrorOf([&] { LoadScript(script, path); }),
+                  "Unable to load script file: " + path + "\r\n" + message);
+        EXPECT_TRUE(script.Entries.empty() && script.Lines.empty() && script.FileName.empty())
+            << message;
+        EXPECT_TRUE(script.CurrentEntry == -1 && script.State == ssViewing && !script.Changed)
+            << message;
     }
 }
 
-TEST(ScriptReading, EmptyFileIsAnEmptyScriptWithItsName) {
-    TScratch scratch;
-    TkesScript script;
-    EXPECT_EQ(LoadText(scratch, "", script), "");
-    EXPECT_TRUE(script.Entries.empty());
-    EXPECT_EQ(script.CurrentEntry, -1);
-    EXPECT_EQ(script.FileName, scratch.Path("s.ksc"));
+// Lines that end in CR LF, CR or LF, with a last line without an end and a NUL ending the text.
+std::string Lines(const std::vector<std::string>& lines, const std::string& end) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + end;
+    return text + "Find:       c" + std::string(1, '\0') + "Find:       junk";
 }
 
-TEST(ScriptReading, EveryLineEndReadsTheSame) {
-    const TkesScriptEntries expected{FolderItem("/d", "*.c"), FindItem("a", "b"), FindItem("c")};
-    for (const char* end : {"\r\n", "\r", "\n"}) {
-        TScratch scratch;
+TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
+    const std::vector<std::string> twoGroups{"Folder(s):  /d",
+                                             "File(s):    *.c",
+                                             "",
+                                             "Find:       a",
+                                             "Replace:    b",
+                                             "",
+                                             "",
+                                             "Folder(s):  e",
+                                             "",
+                                             ""};
+    const TkesScriptEntries twoGroupsItems{FolderItem("/d", "*.c"), FindItem("a", "b"),
+                                           FolderItem("e", ""), FindItem("c")};
+    const std::pair<std::string, TkesScriptEntries> cases[] = {
+        {Lines(twoGroups, "\r\n"), twoGroupsItems},
+        {Lines(twoGroups, "\r"), twoGroupsItems},
+        {Lines(twoGroups, "\n"), twoGroupsItems},
+        // Values start in column 13; only Find and Replace keep their blanks.
+        {"Folder(s):XY  /d \t\r\nFile(s):    *.c  \r\n\r\n"
+         "Find:         a b  \r\nReplace:    ^$ \r\nOptions:    x  \r\n\r\nFind:     \r\n",
+         {FolderItem("/d", "*.c"), FindItem("  a b  ", "^$ ", "x"), FindItem("")}},
+        {"", {}},
+    };
+    for (const auto& [text, entries] : cases) {
+        TempTree scratch;
         TkesScript script;
-        const std::string e = end;
-        std::string text; // two blank lines before the last, which has no line end
-        for (const char* line :
-             {"Folder(s):  /d", "File(s):    *.c", "", "Find:       a", "Replace:    b", "", ""})
-            text.append(line).append(e);
-        text += "Find:       c";
-        ASSERT_EQ(LoadText(scratch, text, script), "") << "line end " << e.size();
-        EXPECT_EQ(script.Entries, MakeScript(expected).Entries) << "line end " << e.size();
+        const std::string path = scratch.Write("s.ksc", text);
+        ASSERT_EQ(ErrorOf([&] { LoadScript(script, path); }), "(no error)") << text;
+        const TkesScript expected = MakeScript(entries);
+        EXPECT_EQ(script.Entries, expected.Entries) << text;
+        EXPECT_EQ(script.Lines, expected.Lines) << text;
+        EXPECT_EQ(script.CurrentEntry, expected.CurrentEntry) << text;
+        EXPECT_TRUE(script.FileName == path && !script.Changed) << text;
     }
 }
 
-TEST(ScriptReading, NulEndsTheText) {
-    TScratch scratch;
-    TkesScript script;
-    ASSERT_EQ(
-        LoadText(scratch, kHead + "Find:       x\r\n" + std::string(1, '\0') + "junk", script), "");
-    EXPECT_EQ(script.Entries.size(), 2u);
-}
-
-TEST(ScriptReading, ValuesStartInColumn13AndOnlyFindAndReplaceKeepTheirBlanks) {
-    TScratch scratch;
-    TkesScript script;
-    ASSERT_EQ(LoadText(scratch,
-                       "Folder(s):XY  /d \t\r\nFile(s):    *.c  \r\n\r\n"
-                       "Find:         a b  \r\nReplace:    ^$ \r\nOptions:    x  \r\n\r\n"
-                       "Find:     \r\n",
-                       script),
-              "");
-    EXPECT_EQ(script.Entries,
-              MakeScript({FolderItem("/d", "*.c"), FindItem("  a b  ", "^$ ", "x"), FindItem("")})
-                  .Entries);
-}
-
-TEST(ScriptReading, NumbersTheItemsAndBuildsTheLineView) {
-    TScratch scratch;
-    TkesScript script;
-    ASSERT_EQ(LoadText(scratch, kHead + "Find:       x\r\n\r\nFolder(s):  b\r\n\r\nFind:       y",
-                       script),
-              "");
-    const TkesScript expected = MakeScript(
-        {FolderItem("/data", "*.txt"), FindItem("x"), FolderItem("b", ""), FindItem("y")});
-    EXPECT_EQ(script.Entries, expected.Entries);
-    EXPECT_EQ(script.Entries[3].ItemNo, 2);
-    EXPECT_EQ(script.Lines, expected.Lines);
-    EXPECT_EQ(script.CurrentEntry, 0);
-    EXPECT_FALSE(script.Changed);
-}
-
-TEST(ScriptWriting, ProducesTheExactBytes) {
-    const TkesScript script = MakeScript({FolderItem("/t", "*.txt"), FindItem("colou?r", "color"),
-                                          FindItem("[0-9]+", "", "opt"), FolderItem("/u", "")});
-    EXPECT_EQ(ScriptText(script), "Folder(s):  /t\r\nFile(s):    *.txt\r\n\r\n"
-                                  "Find:       colou?r\r\nReplace:    color\r\n\r\n"
-                                  "Find:       [0-9]+\r\n\r\n"
-                                  "Folder(s):  /u\r\nFile(s):    \r\n\r\n");
-    EXPECT_EQ(ScriptText(MakeScript({})), "");
-}
-
-TEST(ScriptWriting, RoundTripKeepsEverythingButOptions) {
-    TScratch scratch;
+TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptions) {
+    TempTree scratch;
     TkesScript script = MakeScript({FolderItem("/a <+>", "*.c|*.h"), FindItem(" x ", "y", "o"),
                                     FindItem(""), FolderItem("/b", ""), FindItem("z", "^$")});
     script.Changed = true;
     const std::string path = scratch.Path("rt.ksc");
     WriteScript(script, path);
-    EXPECT_EQ(script.FileName, path);
-    EXPECT_FALSE(script.Changed);
+    EXPECT_TRUE(script.FileName == path && !script.Changed);
+    EXPECT_EQ(scratch.Read("rt.ksc"), "Folder(s):  /a <+>\r\nFile(s):    *.c|*.h\r\n\r\n"
+                                      "Find:        x \r\nReplace:    y\r\n\r\n"
+                                      "Find:       \r\n\r\n"
+                                      "Folder(s):  /b\r\nFile(s):    \r\n\r\n"
+                                      "Find:       z\r\nReplace:    ^$\r\n\r\n");
+    EXPECT_EQ(ScriptText(MakeScript({})), "");
     TkesScript back;
     LoadScript(back, path);
     script.Entries[1].Text3.clear();
@@ -179,29 +119,22 @@ TEST(ScriptWriting, RoundTripKeepsEverythingButOptions) {
 }
 
 TEST(ScriptWriting, FailureNamesThePathAndChangesNothing) {
-    TScratch scratch;
-    TkesScript script = MakeScript({FolderItem("/a", "*")});
-    script.FileName = "/before.ksc";
-    script.Changed = true;
-    const std::string path = scratch.Path("missing/s.ksc");
-    try {
-        WriteScript(script, path);
-        FAIL() << "wrote into a missing folder";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_EQ(std::string(failure.what()).rfind("Unable to save Script to " + path + ": ", 0),
-                  0u)
-            << failure.what();
+    TempTree scratch;
+    const std::pair<TkesScriptEntries, std::string> cases[] = {
+        {{FolderItem("/a", "*")}, "missing/s.ksc"},
+        // A value that would read back as other lines is refused.
+        {{FolderItem("/a", "*"), FindItem("x\r\nFind:       y")}, "s.ksc"},
+    };
+    for (const auto& [entries, name] : cases) {
+        TkesScript script = MakeScript(entries);
+        script.FileName = "/before.ksc";
+        script.Changed = true;
+        const std::string path = scratch.Path(name);
+        const std::string failure = ErrorOf([&] { WriteScript(script, path); });
+        EXPECT_TRUE(failure.starts_with("Unable to save Script to " + path + ": ")) << failure;
+        EXPECT_FALSE(std::filesystem::exists(path)) << name;
+        EXPECT_TRUE(script.FileName == "/before.ksc" && script.Changed) << name;
     }
-    EXPECT_EQ(script.FileName, "/before.ksc");
-    EXPECT_TRUE(script.Changed);
-}
-
-TEST(ScriptWriting, RefusesAValueThatWouldReadBackAsOtherLines) {
-    TScratch scratch;
-    TkesScript script = MakeScript({FolderItem("/a", "*"), FindItem("x\r\nFind:       y")});
-    const std::string path = scratch.Path("s.ksc");
-    EXPECT_THROW(WriteScript(script, path), std::runtime_error);
-    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 } // namespace

@@ -4,10 +4,11 @@
 #include <gtest/gtest.h>
 
 using namespace kes;
+using kes::test::ErrorOf;
 using kes::test::FindItem;
 using kes::test::FolderItem;
 using kes::test::MakeScript;
-using kes::test::TScratch;
+using kes::test::TempTree;
 
 namespace {
 
@@ -38,43 +39,26 @@ TkesScript ChangedScript(const std::string& fileName = "") {
     return script;
 }
 
-struct TAnswerCase {
-    const char* Name;
-    TkesSaveAnswer Answer;
-    bool HasFile; // the script has a file of its own
-    bool GoOn;    // SaveChangedScript's result
-    size_t Items; // items left afterwards
-    bool StillChanged;
-};
-
-void PrintTo(const TAnswerCase& c, std::ostream* os) {
-    *os << c.Name;
-}
-
-class ScriptSaveQuestion : public ::testing::TestWithParam<TAnswerCase> {};
-
-TEST_P(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
-    const TAnswerCase& c = GetParam();
-    TScratch scratch;
-    TFakeDialogs dialogs; // a save dialog, when shown, is cancelled
-    dialogs.Answer = c.Answer;
-    TkesScript script = ChangedScript(c.HasFile ? scratch.Path("own.ksc") : "");
-    EXPECT_EQ(SaveChangedScript(script, dialogs), c.GoOn);
-    EXPECT_EQ(dialogs.Shown.front(), "Save changed script before continuing ?");
-    EXPECT_EQ(script.Entries.size(), c.Items);
-    EXPECT_EQ(script.Changed, c.StillChanged);
-    if (c.HasFile && c.Answer == saYes) {
-        EXPECT_EQ(TScratch::ReadBytes(scratch.Path("own.ksc")), ScriptText(script));
+// The caller may go on exactly when the changes were saved or discarded.
+TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
+    // Answer, whether the script has a file of its own (else the save dialog is cancelled), and
+    // whether the caller may go on.
+    const std::tuple<TkesSaveAnswer, bool, bool> cases[] = {
+        {saYes, true, true}, {saYes, false, false}, {saNo, true, true}, {saCancel, true, false}};
+    for (const auto& [answer, hasFile, goOn] : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "answer " << static_cast<int>(answer) << ", file " << hasFile);
+        TempTree scratch;
+        TFakeDialogs dialogs;
+        dialogs.Answer = answer;
+        TkesScript script = ChangedScript(hasFile ? scratch.Path("own.ksc") : "");
+        EXPECT_EQ(SaveChangedScript(script, dialogs), goOn);
+        EXPECT_EQ(dialogs.Shown.at(0), "Save changed script before continuing ?");
+        EXPECT_EQ(script.Entries.size(), answer == saNo ? 0u : 2u);
+        EXPECT_EQ(script.Changed, !goOn);
+        EXPECT_EQ(scratch.Read("own.ksc"), answer == saYes && goOn ? ScriptText(script) : "");
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    ScriptAnswers, ScriptSaveQuestion,
-    ::testing::Values(TAnswerCase{"YesSavesToItsFile", saYes, true, true, 2, false},
-                      TAnswerCase{"YesWithoutFileAndSaveCancelled", saYes, false, false, 2, true},
-                      TAnswerCase{"NoDiscardsAtOnce", saNo, true, true, 0, false},
-                      TAnswerCase{"CancelKeepsEverything", saCancel, true, false, 2, true}),
-    [](const auto& testInfo) { return std::string(testInfo.param.Name); });
 
 TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
     TFakeDialogs dialogs;
@@ -93,52 +77,38 @@ TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
 }
 
 TEST(ScriptSaveAs, AddsTheExtensionOnlyToANameWithout) {
-    TScratch scratch;
+    TempTree scratch;
     TFakeDialogs dialogs;
     dialogs.SavePath = scratch.Path("named");
     TkesScript script = ChangedScript(scratch.Path("old.ksc"));
     EXPECT_TRUE(SaveScriptAs(script, dialogs));
     EXPECT_EQ(script.FileName, scratch.Path("named.ksc"));
-    EXPECT_TRUE(std::filesystem::exists(scratch.Path("named.ksc")));
+    EXPECT_EQ(scratch.Read("named.ksc"), ScriptText(script));
     for (const std::string kept : {"/s/a.txt", "/s/a.ksc"})
         EXPECT_EQ(WithScriptExtension(kept), kept);
     EXPECT_EQ(WithScriptExtension("/s.d/a"), "/s.d/a.ksc");
     EXPECT_EQ(WithScriptExtension("/s/.hidden"), "/s/.hidden.ksc");
 }
 
-TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolder) {
-    TScratch scratch;
-    const std::string path =
-        scratch.Write("lib/one.ksc", "Folder(s):  /a\r\nFile(s):    *\r\n\r\nFind:       x\r\n");
-    TFakeDialogs dialogs;
-    dialogs.OpenPath = path;
-    TkesScript script;
-    std::string folder = "/scripts/";
-    EXPECT_TRUE(OpenScript(script, dialogs, folder));
-    EXPECT_EQ(dialogs.Shown, std::vector<std::string>{"open in /scripts/"});
-    EXPECT_EQ(script.Entries, ChangedScript().Entries);
-    EXPECT_EQ(script.FileName, path);
-    EXPECT_EQ(folder, scratch.Path("lib/"));
-}
-
-TEST(ScriptOpen, NoThenCancelledDialogLeavesAnEmptyScript) {
+TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
+    TempTree scratch;
     TFakeDialogs dialogs;
     dialogs.Answer = saNo;
     TkesScript script = ChangedScript("/x.ksc");
     std::string folder = "/scripts/";
+    // No, then a cancelled dialog: the changes are gone and nothing is read.
     EXPECT_TRUE(OpenScript(script, dialogs, folder));
     EXPECT_TRUE(script.Entries.empty() && script.FileName.empty());
-    EXPECT_EQ(folder, "/scripts/");
-}
-
-TEST(ScriptOpen, AFileThatCannotBeReadPropagatesAndKeepsTheFolder) {
-    TScratch scratch;
-    TFakeDialogs dialogs;
     dialogs.OpenPath = scratch.Path("absent.ksc");
-    TkesScript script;
-    std::string folder = "/scripts/";
-    EXPECT_THROW(OpenScript(script, dialogs, folder), std::runtime_error);
+    EXPECT_NE(ErrorOf([&] { OpenScript(script, dialogs, folder); }), "(no error)");
     EXPECT_EQ(folder, "/scripts/");
+    dialogs.OpenPath =
+        scratch.Write("lib/one.ksc", "Folder(s):  /a\r\nFile(s):    *\r\n\r\nFind:       x\r\n");
+    EXPECT_TRUE(OpenScript(script, dialogs, folder));
+    EXPECT_EQ(dialogs.Shown.back(), "open in /scripts/");
+    EXPECT_EQ(script.Entries, ChangedScript().Entries);
+    EXPECT_EQ(script.FileName, dialogs.OpenPath);
+    EXPECT_EQ(folder, scratch.Path("lib/"));
 }
 
 } // namespace

@@ -6,49 +6,37 @@
 
 using namespace kes;
 using ::testing::ElementsAre;
-using Strings = std::vector<std::string>;
 
 namespace {
 
-struct FolderCase {
-    const char* Entry;
-    std::vector<TkesFolderToSearch> Expected;
-};
-
-void PrintTo(const FolderCase& c, std::ostream* out) {
-    *out << c.Entry;
-}
-
-class FolderGrammar : public ::testing::TestWithParam<FolderCase> {};
-
-TEST_P(FolderGrammar, DividesEachSpecification) {
-    TkesFoldersToSearch folders;
-    ParseFoldersToSearch(GetParam().Entry, folders);
-    ASSERT_EQ(folders.size(), GetParam().Expected.size());
-    for (size_t i = 0; i < folders.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(folders[i].Folder, GetParam().Expected[i].Folder);
-        EXPECT_EQ(folders[i].IncludeSubfolders, GetParam().Expected[i].IncludeSubfolders);
-        EXPECT_EQ(folders[i].ExcludedFolders, GetParam().Expected[i].ExcludedFolders);
+TEST(FolderGrammar, DividesEachSpecification) {
+    const std::pair<const char*, std::vector<TkesFolderToSearch>> cases[] = {
+        {"c:\\Temp<+><excluding abc,def>", {{"c:\\Temp", true, {"abc", "def"}}}},
+        {"c:\\Temp <+> <excluding abc>", {{"c:\\Temp", true, {"abc"}}}},
+        // Two blanks after the marker: the marker stays in the path.
+        {"c:\\Temp <+>  <excluding abc>", {{"c:\\Temp <+>", false, {"abc"}}}},
+        // Reversed order: the exclusion group runs to the last ">".
+        {"c:\\Temp<excluding abc><+>", {{"c:\\Temp", false, {"abc><+"}}}},
+        {"d:\\temp", {{"d:\\temp", false, {}}}},
+        {"  /src <+>  ", {{"/src", true, {}}}},
+        {"/src<+><EXCLUDING Bin>", {{"/src", true, {"Bin"}}}},
+        {"/src/<+><excluding a, b ,,c>", {{"/src/", true, {"a", "b", "", "c"}}}},
+        {"a|b|", {{"a", false, {}}, {"b", false, {}}}},
+        {"a||b", {{"a", false, {}}, {"", false, {}}, {"b", false, {}}}},
+        {"|a", {{"", false, {}}, {"a", false, {}}}},
+        {"", {}},
+    };
+    for (const auto& [entry, expected] : cases) {
+        TkesFoldersToSearch folders;
+        ParseFoldersToSearch(entry, folders);
+        ASSERT_EQ(folders.size(), expected.size()) << entry;
+        for (size_t i = 0; i < folders.size(); ++i) {
+            EXPECT_EQ(folders[i].Folder, expected[i].Folder) << entry;
+            EXPECT_EQ(folders[i].IncludeSubfolders, expected[i].IncludeSubfolders) << entry;
+            EXPECT_EQ(folders[i].ExcludedFolders, expected[i].ExcludedFolders) << entry;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, FolderGrammar,
-    ::testing::Values(
-        FolderCase{"c:\\Temp<+><excluding abc,def>", {{"c:\\Temp", true, {"abc", "def"}}}},
-        FolderCase{"c:\\Temp <+> <excluding abc>", {{"c:\\Temp", true, {"abc"}}}},
-        // Two blanks after the marker: the marker stays in the path.
-        FolderCase{"c:\\Temp <+>  <excluding abc>", {{"c:\\Temp <+>", false, {"abc"}}}},
-        // Reversed order: the exclusion group runs to the last ">".
-        FolderCase{"c:\\Temp<excluding abc><+>", {{"c:\\Temp", false, {"abc><+"}}}},
-        FolderCase{"d:\\temp", {{"d:\\temp", false, {}}}},
-        FolderCase{"  /src <+>  ", {{"/src", true, {}}}},
-        FolderCase{"/src<+><EXCLUDING Bin>", {{"/src", true, {"Bin"}}}},
-        FolderCase{"/src/<+><excluding a, b ,,c>", {{"/src/", true, {"a", "b", "", "c"}}}},
-        FolderCase{"a|b|", {{"a", false, {}}, {"b", false, {}}}},
-        FolderCase{"a||b", {{"a", false, {}}, {"", false, {}}, {"b", false, {}}}},
-        FolderCase{"|a", {{"", false, {}}, {"a", false, {}}}}, FolderCase{"", {}}));
 
 TEST(FileGrammar, DividesMasksAndExclusions) {
     TkesFilesToSearch files;
@@ -60,14 +48,6 @@ TEST(FileGrammar, DividesMasksAndExclusions) {
     EXPECT_TRUE(files[1].ExcludedFiles.empty());
     EXPECT_EQ(files[2].FileMask, "*.h");
     EXPECT_THAT(files[2].ExcludedFiles, ElementsAre("a.h", "b.h"));
-}
-
-TEST(FormatTexts, LinesEndWithCrLfExceptTheFilesTextsLast) {
-    const std::string folders = kInvalidFoldersFormatText;
-    const std::string files = kInvalidFilesFormatText;
-    EXPECT_TRUE(folders.starts_with("Invalid format for Folders to search:\r\nCorrect format"));
-    EXPECT_TRUE(folders.ends_with("\r\ne.g. c:\\Temp<+><excluding abc,def> | d:\\temp\r\n"));
-    EXPECT_TRUE(files.ends_with("optional\r\ne.g. *.html<excluding abc.html> | *.pas"));
 }
 
 } // namespace
