@@ -29,6 +29,7 @@ const char* const kUsageText =
     "      --filenames-only list the files only, without line or match rows\n"
     "      --no-header      leave out the criteria lines at the top\n"
     "      --rtf            print the rich-text document instead of the text\n"
+    "      --threads N      search on N threads (default: one per core); the output is the same\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
@@ -47,6 +48,19 @@ TResultView ParseView(const std::string& text) {
         return rvUniqueMatchesSorted;
     throw std::invalid_argument("Unknown view \"" + text +
                                 "\": use lines, matches, unique or unique-sorted");
+}
+
+int32_t ParseThreads(const std::string& text) {
+    size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || value < 1 || value > 256)
+        throw std::invalid_argument("--threads needs a number from 1 to 256, not \"" + text + "\"");
+    return value;
 }
 
 TCommand ParseCommand(const std::string& word) {
@@ -130,6 +144,8 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
             *target = OptionValue(args, i, name, inlineValue, hasInline);
         else if (name == "--view")
             options.View = ParseView(OptionValue(args, i, name, inlineValue, hasInline));
+        else if (name == "--threads")
+            options.Threads = ParseThreads(OptionValue(args, i, name, inlineValue, hasInline));
         else if (hasInline || !ApplyFlag(options, name))
             throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
     }

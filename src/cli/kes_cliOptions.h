@@ -22,6 +22,7 @@ struct TCliOptions {
     bool FilenamesOnly = false;
     bool NoHeader = false;
     bool RichText = false;
+    int32_t Threads = 0; // 0: one per core
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user on a bad command line.

@@ -130,7 +130,7 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         ParseFilesToSearch(options.Criteria.Files, files);
         ParseFoldersToSearch(options.Criteria.Folders, folders);
         ScanFiles(folders, files, specs, options.InSitu, results, ProgressPrinter(console, stop),
-                  stop.get_token());
+                  stop.get_token(), options.Threads);
     } catch (const std::exception& e) {
         ClearProgress(console);
         console.Err << ConsoleMessage(std::string("Error during ") +
@@ -149,7 +149,8 @@ int RunScriptCommand(const TCliOptions& options, TCliConsole& console) {
         console.Err << ConsoleMessage(e.what());
         return kExitError;
     }
-    const TkesScriptRunSettings settings{options.RootFolder, options.CaseSensitive, options.InSitu};
+    const TkesScriptRunSettings settings{options.RootFolder, options.CaseSensitive, options.InSitu,
+                                         options.Threads};
     int status = kExitMatched;
     TkesScriptRunEvents events;
     // Only a script that writes files needs a confirmation, as a replace does.

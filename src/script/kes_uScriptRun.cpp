@@ -94,7 +94,8 @@ class TScriptRun {
         TkesFilesToSearch files;
         ParseFoldersToSearch(fFolders, folders);
         ParseFilesToSearch(fFiles, files);
-        ScanFiles(folders, files, fSpecs, fSettings.ReplaceInPlace, fResults, fProgress, fStop);
+        ScanFiles(folders, files, fSpecs, fSettings.ReplaceInPlace, fResults, fProgress, fStop,
+                  fSettings.Threads);
         fPending = false;
     }
 

@@ -21,6 +21,7 @@ struct TkesScriptRunSettings {
     std::string RootFolder;      // the Root Folder text, substituted exactly as typed
     bool CaseSensitive = false;  // off: every Find compiles ignoring letter case
     bool ReplaceInPlace = false; // off: replaced text goes to "kesReplace" copies
+    int32_t Threads = 0;         // search threads, 0: one per core
 };
 
 struct TkesScriptRunEvents {

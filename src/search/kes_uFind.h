@@ -169,19 +169,23 @@ using TkesProgressEvent = std::function<void(const std::string& statusText)>;
 // (not cleared first) and, when specs.Replace, writes the replaced text. Returns TotalMatches.
 // Unreadable files are skipped and counted. A stop request ends the run after the current file
 // with results.Cancelled set. Any exception clears `results` and propagates.
+// Files are read and searched on threadCount threads (0: one per core) but recorded, reported
+// and written strictly in list order, so the outcome is that of a one-thread run.
 int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                   TFindReplaceSpecs& specs, bool replaceInPlace, TkesMatchResults& results,
-                  const TkesProgressEvent& progress = {}, const std::stop_token& stop = {});
+                  const TkesProgressEvent& progress = {}, const std::stop_token& stop = {},
+                  int32_t threadCount = 0);
 
 // ---- Replace output -------------------------------------------------------------------------
 
 // Where the replaced text of fullPath goes: the path itself, or its folder + "kesReplace/" +
 // its name.
 std::string ReplaceOutputName(const std::string& fullPath, bool replaceInPlace);
-// Applies every replacing item in order (all matches) to `text` and writes the result. Throws
-// std::runtime_error when the folder cannot be made or the file cannot be written.
-void WriteReplacedFile(TFindReplaceSpecs& specs, const std::string& fullPath, std::string text,
-                       bool replaceInPlace);
+// Applies every replacing item in order, each to all its matches, to `text`.
+std::string ReplacedText(TFindReplaceSpecs& specs, std::string text);
+// Writes replaced text in place or into the kesReplace copy; throws std::runtime_error when the
+// folder cannot be made or the file cannot be written.
+void WriteReplacedText(const std::string& fullPath, const std::string& text, bool replaceInPlace);
 // The note put after a replace confirmation question; both forms begin with a blank.
 std::string ReplaceNote(bool replaceInPlace);
 

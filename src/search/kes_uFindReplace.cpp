@@ -16,8 +16,7 @@ std::string ReplaceOutputName(const std::string& fullPath, bool replaceInPlace) 
     return fullPath.substr(0, nameStart) + "kesReplace/" + fullPath.substr(nameStart);
 }
 
-void WriteReplacedFile(TFindReplaceSpecs& specs, const std::string& fullPath, std::string text,
-                       bool replaceInPlace) {
+std::string ReplacedText(TFindReplaceSpecs& specs, std::string text) {
     std::string replaced;
     for (const TFindReplace& item : specs.Items) {
         if (!item.DoReplace)
@@ -26,6 +25,10 @@ void WriteReplacedFile(TFindReplaceSpecs& specs, const std::string& fullPath, st
         specs.RegEx.Replace(item.PatternID, text, item.ReplaceWith, -1, 1, replaced);
         text.swap(replaced);
     }
+    return text;
+}
+
+void WriteReplacedText(const std::string& fullPath, const std::string& text, bool replaceInPlace) {
     const std::string outputName = ReplaceOutputName(fullPath, replaceInPlace);
     if (!replaceInPlace && !ldiForceFileFolder(outputName))
         throw std::runtime_error("Unable to create directory for " + outputName);

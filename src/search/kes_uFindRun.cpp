@@ -2,7 +2,16 @@
 // files, lines and matches found.
 #include "search/kes_uFind.h"
 
+#include "search/kes_uFindWorkers.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
+#include <exception>
+#include <map>
+#include <optional>
+#include <thread>
 
 namespace kes {
 
@@ -109,50 +118,154 @@ void RecordSkipped(TkesMatchResults& results, std::string path, TkesReadStatus s
     ++results.FilesSkipped;
 }
 
-struct RunState {
-    TFindReplaceSpecs& Specs;
-    bool ReplaceInPlace;
-    TkesMatchResults& Results;
-    std::string Buffer;
-    bool Reserved = false; // the last record of Files is the reusable one
-};
-
-// Searches one listed file (steps: read, count, search, record, replace).
-void ScanOneFile(RunState& run, const std::string& fullPath, const std::string& name,
-                 ProgressThrottle& throttle) {
-    TkesMatchResults& results = run.Results;
-    std::string errorText;
-    const TkesReadStatus status = ReadWholeFile(fullPath, run.Buffer, errorText);
-    if (status != rsRead) {
-        if (status != rsEmpty)
-            RecordSkipped(results, fullPath, status, std::move(errorText));
-        return;
-    }
-    ++results.FilesScanned;
-    throttle.FileRead(results.FilesScanned);
-    if (!run.Reserved) {
-        results.Files.emplace_back();
-        run.Reserved = true;
-    }
-    TkesFile& file = results.Files.back();
-    file.NumMatches = SearchBuffer(run.Specs, run.Buffer, file);
-    if (file.NumMatches == 0)
-        return;
-    file.FileName = name;
-    file.FolderIndex = FolderIndexOf(results, fullPath);
-    ++results.FilesWithMatches;
-    results.TotalMatches += file.NumMatches;
-    results.TotalLines += static_cast<int32_t>(file.Lines.size());
-    run.Reserved = false;
-    if (run.Specs.Replace)
-        WriteReplacedFile(run.Specs, fullPath, std::move(run.Buffer), run.ReplaceInPlace);
-}
-
 void ReleaseBuffer(std::string& buffer) {
     if (buffer.capacity() > kKeepBufferBytes)
         std::string().swap(buffer);
     else
         buffer.clear();
+}
+
+struct TListedFile {
+    std::string Path;
+    std::string Name;
+};
+
+std::vector<TListedFile> ListedFiles(const TkesScanList& list) {
+    std::vector<TListedFile> files;
+    FullPathBuilder paths(list);
+    for (const TkesScanItem& item : list)
+        if (item.IsFile)
+            files.push_back({paths.FullPath(item), item.Name});
+    return files;
+}
+
+// What searching one file gives, before it is recorded.
+struct TFileOutcome {
+    TkesReadStatus Status = rsRead;
+    std::string ErrorText;
+    TkesFile File;
+    bool Replaced = false;
+    std::string ReplacedText;
+    std::exception_ptr Error; // raised again when the file's turn comes
+};
+
+// Reads and searches one file (and works out its replaced text); safe to run on several
+// threads at once, each with its own buffer.
+TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::string& buffer) {
+    TFileOutcome outcome;
+    try {
+        outcome.Status = ReadWholeFile(path, buffer, outcome.ErrorText);
+        if (outcome.Status == rsRead) {
+            outcome.File.NumMatches = SearchBuffer(specs, buffer, outcome.File);
+            if (outcome.File.NumMatches > 0 && specs.Replace) {
+                outcome.ReplacedText = ReplacedText(specs, buffer);
+                outcome.Replaced = true;
+            }
+        }
+    } catch (...) {
+        outcome.Error = std::current_exception();
+    }
+    ReleaseBuffer(buffer);
+    return outcome;
+}
+
+// Records outcomes in list order: counters, progress, files with matches, replaced text written.
+class TCommitter {
+  public:
+    TCommitter(TkesMatchResults& results, const TkesProgressEvent& progress, int32_t listTotal,
+               bool replaceInPlace)
+        : fResults(results), fThrottle(progress, listTotal), fReplaceInPlace(replaceInPlace) {}
+
+    void Commit(const TListedFile& listed, TFileOutcome&& outcome) {
+        if (outcome.Error)
+            std::rethrow_exception(outcome.Error);
+        if (outcome.Status != rsRead) {
+            if (outcome.Status != rsEmpty)
+                RecordSkipped(fResults, listed.Path, outcome.Status, std::move(outcome.ErrorText));
+            return;
+        }
+        ++fResults.FilesScanned;
+        fThrottle.FileRead(fResults.FilesScanned);
+        TkesFile& file = outcome.File;
+        if (file.NumMatches == 0)
+            return;
+        file.FileName = listed.Name;
+        file.FolderIndex = FolderIndexOf(fResults, listed.Path);
+        ++fResults.FilesWithMatches;
+        fResults.TotalMatches += file.NumMatches;
+        fResults.TotalLines += static_cast<int32_t>(file.Lines.size());
+        fResults.Files.push_back(std::move(file));
+        if (outcome.Replaced)
+            WriteReplacedText(listed.Path, outcome.ReplacedText, fReplaceInPlace);
+    }
+
+  private:
+    TkesMatchResults& fResults;
+    ProgressThrottle fThrottle;
+    bool fReplaceInPlace;
+};
+
+size_t WorkerCount(int32_t requested, size_t files) {
+    size_t threads = requested > 0 ? static_cast<size_t>(requested)
+                                   : std::max<size_t>(std::thread::hardware_concurrency(), 1);
+    return std::min(threads, std::max<size_t>(files, 1));
+}
+
+// The file identity (device, inode) of a path, or nothing when it does not exist.
+std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return std::make_pair(info.st_dev, info.st_ino);
+}
+
+// For a replacing run on several threads: a file that an earlier file's replaced text may be
+// written over (the same file listed twice, or an old kesReplace copy) must be read only after
+// that write, as it would be in a one-thread run.
+std::vector<int64_t> WriteDependencies(const std::vector<TListedFile>& files, bool replaceInPlace) {
+    std::vector<int64_t> waitFor(files.size(), -1);
+    std::map<std::pair<dev_t, ino_t>, int64_t> lastWriter;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (const auto identity = FileIdentity(files[i].Path)) {
+            const auto writer = lastWriter.find(*identity);
+            if (writer != lastWriter.end())
+                waitFor[i] = writer->second;
+        }
+        if (const auto output = FileIdentity(ReplaceOutputName(files[i].Path, replaceInPlace)))
+            lastWriter[*output] = static_cast<int64_t>(i);
+    }
+    return waitFor;
+}
+
+void SearchInOrder(const std::vector<TListedFile>& files, TFindReplaceSpecs& specs,
+                   TCommitter& committer, TkesMatchResults& results, const std::stop_token& stop) {
+    std::string buffer;
+    for (const TListedFile& listed : files) {
+        if (stop.stop_requested()) {
+            results.Cancelled = true;
+            return;
+        }
+        committer.Commit(listed, SearchFile(specs, listed.Path, buffer));
+    }
+}
+
+void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
+                     TFindReplaceSpecs& specs, bool replaceInPlace, TCommitter& committer,
+                     TkesMatchResults& results, const std::stop_token& stop) {
+    std::vector<std::string> buffers(threads);
+    TOrderedWorkers<TFileOutcome> workers(
+        files.size(), threads,
+        [&](size_t index, size_t worker) {
+            return SearchFile(specs, files[index].Path, buffers[worker]);
+        },
+        specs.Replace ? WriteDependencies(files, replaceInPlace) : std::vector<int64_t>{});
+    const bool complete = workers.CommitAll(
+        [&](size_t index, TFileOutcome&& outcome) {
+            committer.Commit(files[index], std::move(outcome));
+        },
+        stop);
+    if (!complete)
+        results.Cancelled = true;
 }
 
 } // namespace
@@ -185,7 +298,8 @@ int32_t FolderIndexOf(TkesMatchResults& results, const std::string& fullPath) {
 
 int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                   TFindReplaceSpecs& specs, bool replaceInPlace, TkesMatchResults& results,
-                  const TkesProgressEvent& progress, const std::stop_token& stop) {
+                  const TkesProgressEvent& progress, const std::stop_token& stop,
+                  int32_t threadCount) {
     try {
         if (progress)
             progress("Creating list of files to scan ..");
@@ -193,23 +307,15 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
         int32_t listTotal = 0;
         BuildScanList(folders, files, list, listTotal, &results.Skipped, stop);
         results.FilesSkipped = static_cast<int32_t>(results.Skipped.size());
-        RunState run{specs, replaceInPlace, results, {}};
-        ProgressThrottle throttle(progress, listTotal);
-        FullPathBuilder paths(list);
         // A stop while the list was being built leaves it short, so it counts as well.
         results.Cancelled = stop.stop_requested();
-        for (const TkesScanItem& item : list) {
-            if (stop.stop_requested()) {
-                results.Cancelled = true;
-                break;
-            }
-            if (!item.IsFile)
-                continue;
-            ScanOneFile(run, paths.FullPath(item), item.Name, throttle);
-            ReleaseBuffer(run.Buffer);
-        }
-        if (run.Reserved)
-            results.Files.pop_back();
+        const std::vector<TListedFile> listed = ListedFiles(list);
+        TCommitter committer(results, progress, listTotal, replaceInPlace);
+        const size_t threads = WorkerCount(threadCount, listed.size());
+        if (threads <= 1)
+            SearchInOrder(listed, specs, committer, results, stop);
+        else
+            SearchOnWorkers(listed, threads, specs, replaceInPlace, committer, results, stop);
     } catch (...) {
         ClearMatchResults(results);
         throw;

@@ -25,6 +25,8 @@ TEST(CliOptions, ValuesFlagsAndViews) {
     const TCliOptions plain = ParseCommandLine({"find", "--find", "-dash-"});
     EXPECT_EQ(plain.Criteria.Find, "-dash-") << "a value may begin with a dash";
     EXPECT_EQ(plain.View, rvLinesWithMatches);
+    EXPECT_EQ(plain.Threads, 0);
+    EXPECT_EQ(ParseCommandLine({"find", "--threads", "3"}).Threads, 3);
     EXPECT_FALSE(plain.CaseSensitive);
     EXPECT_EQ(ParseCommandLine({"--version"}).Command, ccVersion);
     EXPECT_EQ(ParseCommandLine({"find", "-h"}).Command, ccHelp);
@@ -43,6 +45,8 @@ TEST(CliOptions, MistakesAreExplained) {
         {{"find", "-r", "x"}, "Unknown option \"-r\" for find"},
         {{"find", "--in-situ"}, "Unknown option \"--in-situ\" for find"},
         {{"find", "--rtf=1"}, "Unknown option \"--rtf=1\" for find"},
+        {{"find", "--threads", "0"}, "--threads needs a number from 1 to 256, not \"0\""},
+        {{"find", "--threads=2x"}, "--threads needs a number from 1 to 256, not \"2x\""},
     };
     for (const auto& [args, message] : cases) {
         try {

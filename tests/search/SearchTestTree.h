@@ -1,60 +1,33 @@
-// A temporary folder tree for the search tests, removed with everything in it afterwards.
+// A temporary folder tree for the search and script tests, on the shared scratch folder of the
+// util tests, and a search set up the way a Find press sets it up.
 #pragma once
 
+#include "../util/UtilTestSupport.h"
 #include "search/kes_uFind.h"
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-#include <string>
-#include <unistd.h>
 
 namespace kes::testing {
 
+using kestest::ErrorOf;
+
 class TempTree {
   public:
-    TempTree() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kes-search-XXXXXX");
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        fRoot = pattern;
-    }
-    ~TempTree() {
-        std::error_code ignored;
-        std::filesystem::permissions(fRoot, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(fRoot, ignored);
-    }
-    TempTree(const TempTree&) = delete;
-    TempTree& operator=(const TempTree&) = delete;
-
-    const std::string& Root() const { return fRoot; }
-    std::string Path(const std::string& relative) const { return fRoot + "/" + relative; }
-    // Writes a file, creating its folders.
+    // The folder without its trailing "/", as a user would type it.
+    std::string Root() const { return fFolder.Path().substr(0, fFolder.Path().size() - 1); }
+    std::string Path(const std::string& relative) const { return fFolder.Path() + relative; }
+    // Writes the bytes, creating the file's folders; returns the full path.
     std::string Write(const std::string& relative, const std::string& content) const {
         const std::string path = Path(relative);
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << content;
+        kestest::WriteRaw(path, content);
         return path;
     }
     std::string Read(const std::string& relative) const {
-        std::ifstream in(Path(relative), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    bool Exists(const std::string& relative) const {
-        return std::filesystem::exists(std::filesystem::symlink_status(Path(relative)));
+        return kestest::ReadFile(Path(relative));
     }
 
   private:
-    std::string fRoot;
+    kestest::TempFolder fFolder;
 };
-
-inline bool RunningAsRoot() {
-    return geteuid() == 0;
-}
 
 // Parses both entries the way a press does (files first).
 inline void ParseBoth(const std::string& folders, const std::string& files,
@@ -67,7 +40,7 @@ inline void ParseBoth(const std::string& folders, const std::string& files,
 inline TkesMatchResults Search(const std::string& folders, const std::string& files,
                                const std::string& find, const std::string& replace = "",
                                bool inPlace = true, const TkesProgressEvent& progress = {},
-                               std::stop_token stop = {}) {
+                               std::stop_token stop = {}, int32_t threads = 0) {
     TFindReplaceSpecs specs;
     const std::string errors =
         PrepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), false, specs);
@@ -77,7 +50,7 @@ inline TkesMatchResults Search(const std::string& folders, const std::string& fi
     TkesFilesToSearch fileSpecs;
     ParseBoth(folders, files, folderSpecs, fileSpecs);
     TkesMatchResults results;
-    ScanFiles(folderSpecs, fileSpecs, specs, inPlace, results, progress, std::move(stop));
+    ScanFiles(folderSpecs, fileSpecs, specs, inPlace, results, progress, std::move(stop), threads);
     return results;
 }
 
