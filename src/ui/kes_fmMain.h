@@ -1,6 +1,7 @@
 // The main window: the four modes, the criteria boxes and their histories, the Find/Replace
-// press (run on a worker thread, cancellable), the results grid and its summary labels, and
-// start-up and shut-down with the settings and history files.
+// press and the script run (on a worker thread, cancellable), Script mode's item editor, the
+// results grid with its summary labels, opening and exporting results, and start-up and
+// shut-down with the settings and history files.
 #pragma once
 
 #include "config/kes_uHistory.h"
@@ -8,12 +9,15 @@
 #include "kes_uDrawGrid.h"
 #include "kes_uUiServices.h"
 #include "results/kes_uResults.h"
+#include "script/kes_uScript.h"
+#include "script/kes_uScriptRun.h"
 #include "search/kes_uFind.h"
 
 #include <QMainWindow>
 #include <QRect>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -32,10 +36,6 @@ class TfmReferences;
 class TfmMain : public QMainWindow {
     Q_OBJECT
   public:
-    // The editing states of a script; only Viewing and Results are reached until scripts can be
-    // edited here.
-    enum TkesScriptState : uint8_t { ssViewing, ssAppend, ssInsert, ssChange, ssResults };
-
     // Builds the window and runs FormCreate: histories and settings are loaded from the
     // settings folder. services answers every box and dialog (Qt's own when null).
     explicit TfmMain(std::unique_ptr<TkesUiServices> services = nullptr, QWidget* parent = nullptr);
@@ -97,6 +97,59 @@ class TfmMain : public QMainWindow {
     // laMatchResults1 and the status bar show the text.
     void ShowStatusText(const QString& text);
 
+    // ---- Script mode: editing (kes_fmMainScript.cpp)
+    // Enters an editing state: panels, criteria rows, the line view, the mode status.
+    void SetScriptState(kes::TkesScriptState state);
+    // Refreshes the bar's buttons, the criteria boxes and the grid from the script.
+    void ShowScript();
+    // Fills the criteria boxes and laItemNo from the current item and the state.
+    void ShowCurrentItem();
+    void sbAppendClick() { SetScriptState(kes::ssAppend); }
+    void sbInsertClick() { SetScriptState(kes::ssInsert); }
+    void sbChangeClick() { SetScriptState(kes::ssChange); }
+    // Stores the typed item by the state's rules; a missing value is said and nothing changes.
+    void bbAcceptClick();
+    void bbCancelClick() { SetScriptState(kes::ssViewing); }
+    // Removes the current item unless a Find/Replace item would come first.
+    void sbDeleteClick();
+    // Move the current item one place (a Folder(s)/File(s) item with its whole group).
+    void sbUpClick();
+    void sbDownClick();
+    // The grid's press and key handling while it shows the script.
+    void ScriptGridMouseDown(const QPoint& viewportPoint);
+    void ScriptGridKeyDown(int key);
+
+    // ---- Script mode: the Script menu (kes_fmMainScriptMenu.cpp) and the run
+    void mmScript_NewClick();
+    void mmScript_OpenClick();
+    void mmScript_SaveClick();
+    void mmScript_SaveAsClick();
+    void mmScript_ViewScriptClick() { SetGridContent(gcScript); }
+    void mmScript_ViewResultsClick() { SetScriptState(kes::ssResults); }
+    // The run: Root Folder check and question here, the search on the worker thread.
+    void bbRunScriptClick();
+    void mmScript_RunClick() { bbRunScriptClick(); }
+
+    // ---- Opening result files (kes_fmMainOpen.cpp)
+    // Every press on the grid: the script's current item, or the recorded press position and
+    // the context menu's enable states.
+    void DrawGrid1MouseDown(const QPoint& viewportPoint);
+    // Opens the pressed file (header row) or line (line row) in the preferred editor.
+    void DrawGrid1DblClick();
+    void Openwithpreferrededitor1Click() { DrawGrid1DblClick(); }
+    // Opens the pressed header row's file with the desktop's program for it (xdg-open).
+    void Openwithdefaultprogram1Click();
+
+    // ---- Exporting results (kes_fmMainExport.cpp)
+    // The current view as rich text (and plain text) on the clipboard.
+    void pumCopyClick();
+    // The current view saved with its lines (or file lines only) to a chosen text file.
+    void pumCopyToTextFileClick();
+    void SaveallresultsfilenamesonlytoTextfile1Click();
+    // The export text's header: the mode and the criteria as the boxes hold them now.
+    kes::TExportHeader ExportHeader() const;
+    const QString& LastExportFolder() const { return FLastExportFolder; }
+
     // ---- Results views
     void mmView_LinesWithMatchesClick();
     void mmView_MatchesOnlyClick();
@@ -124,7 +177,8 @@ class TfmMain : public QMainWindow {
     const kes::TkesConfig& Config() const { return FConfig; }
     kes::TkesMode Mode() const { return FMode; }
     TGridContent GridContent() const { return FGridContent; }
-    TkesScriptState ScriptState() const { return FScriptState; }
+    kes::TkesScriptState ScriptState() const { return FScript.State; }
+    const kes::TkesScript& Script() const { return FScript; }
     const kes::TkesMatchResults& Results() const { return FResults; }
     const kes::TResultRows& ResultRows() const { return FResultRows; }
     kes::TResultView ResultView() const { return FResultView; }
@@ -169,6 +223,12 @@ class TfmMain : public QMainWindow {
     QLabel* laScriptItems = nullptr;
     QWidget* paScriptButtons = nullptr;
     std::array<QPushButton*, 6> sbScriptButtons{}; // Append, Insert, Change, Delete, Up, Down
+    QPushButton* sbAppend = nullptr;
+    QPushButton* sbInsert = nullptr;
+    QPushButton* sbChange = nullptr;
+    QPushButton* sbDelete = nullptr;
+    QPushButton* sbUp = nullptr;
+    QPushButton* sbDown = nullptr;
     QWidget* paScriptAcceptCancel = nullptr;
     QPushButton* bbAccept = nullptr;
     QPushButton* bbCancel = nullptr;
@@ -178,11 +238,16 @@ class TfmMain : public QMainWindow {
     QPushButton* bbCancelRun = nullptr;
     QMenu* PopupMenu1 = nullptr; // criteria boxes
     QMenu* PopupMenu2 = nullptr; // results grid
+    QAction* Openwithpreferrededitor1 = nullptr;
+    QAction* Openwithdefaultprogram1 = nullptr;
+    QAction* pumCopy = nullptr;
+    QAction* pumCopyToTextFile = nullptr;
+    QAction* SaveallresultsfilenamesonlytoTextfile1 = nullptr;
 
   signals:
     // After every mode switch.
     void ModeChanged(kes::TkesMode mode);
-    // After a search run has ended and its results or error are shown.
+    // After a search or script run has ended and its results or error are shown.
     void RunEnded();
 
   protected:
@@ -217,14 +282,16 @@ class TfmMain : public QMainWindow {
     void ResetModeControls();
     void ApplyModeSettings(kes::TkesMode mode);
     QString ComputeScriptStatus();
-    void SetScriptState(TkesScriptState state);
     void mmMode_FindClick() { SetMode(kes::mdFind); }
     void mmMode_FindAndReplaceClick() { SetMode(kes::mdFindAndReplace); }
     void mmMode_ScriptClick() { SetMode(kes::mdScript); }
     void mmMode_ViewClick() {}
-    void mmScript_ViewScriptClick() { SetGridContent(gcScript); }
-    void mmScript_ViewResultsClick() { SetScriptState(ssResults); }
     void ShowResults();
+    // Script mode (kes_fmMainScript.cpp, kes_fmMainScriptMenu.cpp).
+    void ShowScriptLines();
+    void SetEditPanelColour(QWidget* panel, bool highlighted);
+    bool LeaveScript();
+    void ScriptRunFinished(const QString& error);
     // Criteria (kes_fmMainCriteria.cpp).
     void AddAndSelect(QComboBox* box, const QString& value);
     void SetBoxIndex(QComboBox* box, int index);
@@ -236,12 +303,19 @@ class TfmMain : public QMainWindow {
     void LoadSettings();
     kes::THistoryBoxes HistoryBoxes() const;
     QComboBox* HistoryBox(kes::THistoryBox box) const;
-    // Search run (kes_fmMainSearch.cpp).
-    void StartRun(const kes::TkesFoldersToSearch& folders, const kes::TkesFilesToSearch& files);
+    // Search run (kes_fmMainSearch.cpp). A job runs on the worker thread and returns an error
+    // text (empty on success); `finished` then runs on the window thread.
+    using TRunJob = std::function<QString(const kes::TkesProgressEvent&, std::stop_token)>;
+    void StartRun(TRunJob job, void (TfmMain::*finished)(const QString&));
+    bool EndRun(bool& stopped);
+    void NoteRunEnd(const QString& what, bool stopped);
     void RunFinished(const QString& error);
     void ShowRunProgress(const QString& text);
     void SetRunControls(bool running);
     void StopRunAndWait();
+    // Opening and exporting (kes_fmMainOpen.cpp, kes_fmMainExport.cpp).
+    const kes::TResultRow* PressedResultRow() const;
+    void SaveResults(bool details);
     // Help menu (kes_fmMainLifecycle.cpp).
     void mmHelp_QuickStartGuideClick();
     void mmHelp_LatestVersionClick();
@@ -257,7 +331,8 @@ class TfmMain : public QMainWindow {
     kes::TkesConfig FConfig;
     kes::TkesMode FMode = kes::mdFind;
     TGridContent FGridContent = gcEmpty;
-    TkesScriptState FScriptState = ssViewing;
+    kes::TkesScript FScript;
+    kes::TkesScriptRunResult FScriptRun; // written by the worker, read after it has ended
     kes::TFindReplaceSpecs FSpecs;
     kes::TkesMatchResults FResults;
     kes::TResultRows FResultRows;
@@ -274,6 +349,8 @@ class TfmMain : public QMainWindow {
     bool FDestroyed = false;
     QComboBox* FPopupTarget = nullptr;
     QString FOpenDialogFolder;
+    QPoint FPressPos{-1, -1}; // last press on the results grid (viewport pixels)
+    QString FLastExportFolder;
 
     bool FRunning = false;
     QString FOperationName;

@@ -75,7 +75,6 @@ void TfmMain::FormCreate() {
     laItemNo->clear();
     SetGridContent(gcEmpty);
     FActivated = false;
-    FScriptState = ssViewing;
     setWindowTitle(QStringLiteral("Kestrava") + QStringLiteral(" v1.1"));
 
     FLoading = true;
@@ -182,7 +181,8 @@ void TfmMain::BuildActionButtons() {
         Named(new QPushButton(QStringLiteral("Run Script"), paActionButtons), "bbRunScript");
     connect(bbFind, &QPushButton::clicked, this, &TfmMain::bbFindClick);
     connect(bbReplace, &QPushButton::clicked, this, &TfmMain::bbFindClick);
-    // Listing folders and running scripts are not offered yet: both stay disabled.
+    connect(bbRunScript, &QPushButton::clicked, this, &TfmMain::bbRunScriptClick);
+    // Listing folders is not offered: List stays disabled.
     bbList->setEnabled(false);
     paActionButtons->raise();
 }
@@ -200,20 +200,33 @@ void TfmMain::BuildStatusPanel() {
 
 void TfmMain::BuildScriptBar() {
     paScriptMaintenance = Named(new QWidget(centralWidget()), "paScriptMaintenance");
+    paScriptMaintenance->installEventFilter(this);
     laScriptItems =
         MakeLabel("laScriptItems", QStringLiteral("Script Items:"), paScriptMaintenance);
     paScriptButtons = Named(new QWidget(paScriptMaintenance), "paScriptButtons");
     static const char* const kNames[] = {"sbAppend", "sbInsert", "sbChange",
                                          "sbDelete", "sbUp",     "sbDown"};
     static const char* const kCaptions[] = {"Append", "Insert", "Change", "Delete", "Up", "Down"};
+    static void (TfmMain::*const kHandlers[])() = {&TfmMain::sbAppendClick, &TfmMain::sbInsertClick,
+                                                   &TfmMain::sbChangeClick, &TfmMain::sbDeleteClick,
+                                                   &TfmMain::sbUpClick,     &TfmMain::sbDownClick};
     for (size_t i = 0; i < sbScriptButtons.size(); ++i) {
         sbScriptButtons[i] =
             Named(new QPushButton(QString::fromLatin1(kCaptions[i]), paScriptButtons), kNames[i]);
-        sbScriptButtons[i]->setEnabled(false); // script editing is not offered yet
+        sbScriptButtons[i]->setEnabled(false);
+        connect(sbScriptButtons[i], &QPushButton::clicked, this, kHandlers[i]);
     }
+    sbAppend = sbScriptButtons[0];
+    sbInsert = sbScriptButtons[1];
+    sbChange = sbScriptButtons[2];
+    sbDelete = sbScriptButtons[3];
+    sbUp = sbScriptButtons[4];
+    sbDown = sbScriptButtons[5];
     paScriptAcceptCancel = Named(new QWidget(paScriptMaintenance), "paScriptAcceptCancel");
     bbAccept = Named(new QPushButton(QStringLiteral("Accept"), paScriptAcceptCancel), "bbAccept");
     bbCancel = Named(new QPushButton(QStringLiteral("Cancel"), paScriptAcceptCancel), "bbCancel");
+    connect(bbAccept, &QPushButton::clicked, this, &TfmMain::bbAcceptClick);
+    connect(bbCancel, &QPushButton::clicked, this, &TfmMain::bbCancelClick);
     paScriptAcceptCancel->hide();
 }
 
@@ -286,11 +299,16 @@ void TfmMain::BuildMenus() {
                     &TfmMain::mmView_UniqueMatchesSortedClick)};
 
     mmScript = Named(bar->addMenu(QStringLiteral("&Script")), "mmScript");
-    mmScript_New = AddMenuItem(mmScript, "mmScript_New", QStringLiteral("New"), nullptr);
-    mmScript_Open = AddMenuItem(mmScript, "mmScript_Open", QStringLiteral("Open"), nullptr);
-    mmScript_Save = AddMenuItem(mmScript, "mmScript_Save", QStringLiteral("Save"), nullptr);
-    mmScript_SaveAs = AddMenuItem(mmScript, "mmScript_SaveAs", QStringLiteral("Save-As"), nullptr);
-    mmScript_Run = AddMenuItem(mmScript, "mmScript_Run", QStringLiteral("Run"), nullptr);
+    mmScript_New =
+        AddMenuItem(mmScript, "mmScript_New", QStringLiteral("New"), &TfmMain::mmScript_NewClick);
+    mmScript_Open = AddMenuItem(mmScript, "mmScript_Open", QStringLiteral("Open"),
+                                &TfmMain::mmScript_OpenClick);
+    mmScript_Save = AddMenuItem(mmScript, "mmScript_Save", QStringLiteral("Save"),
+                                &TfmMain::mmScript_SaveClick);
+    mmScript_SaveAs = AddMenuItem(mmScript, "mmScript_SaveAs", QStringLiteral("Save-As"),
+                                  &TfmMain::mmScript_SaveAsClick);
+    mmScript_Run =
+        AddMenuItem(mmScript, "mmScript_Run", QStringLiteral("Run"), &TfmMain::mmScript_RunClick);
     mmScript->addSeparator();
     mmScript_ViewScript =
         AddMenuItem(mmScript, "mmScript_ViewScript", QStringLiteral("View Script"),
@@ -317,30 +335,37 @@ void TfmMain::BuildPopupMenus() {
                                &TfmMain::pumRemoveAllClick);
     AddMenuItem(PopupMenu1, "pumCancel", QStringLiteral("Cancel"), nullptr);
 
-    // The results grid's menu; opening, copying and saving results are not offered yet, so
-    // their items are present but disabled.
+    // The results grid's menu: open, copy, save. The two "Open with" items wait for a press
+    // on a file header row.
     PopupMenu2 = Named(new QMenu(this), "PopupMenu2");
-    struct TItem {
-        const char* Name;
-        const char* Caption;
-    };
-    static const TItem kItems[] = {{"Openwithpreferrededitor1", "Open with preferred editor"},
-                                   {"Openwithdefaultprogram1", "Open with default program"},
-                                   {"pumCopy", "Copy all results to Clipboard"},
-                                   {"pumCopyToTextFile", "Save all results to Text File"},
-                                   {"SaveallresultsfilenamesonlytoTextfile1",
-                                    "Save all results (filenames only) to Text file"}};
-    for (const TItem& item : kItems) {
-        QAction* action =
-            AddMenuItem(PopupMenu2, item.Name, QString::fromLatin1(item.Caption), nullptr);
-        action->setEnabled(false);
-        if (item.Name != kItems[2].Name)
-            PopupMenu2->addSeparator();
-    }
+    Openwithpreferrededitor1 = AddMenuItem(PopupMenu2, "Openwithpreferrededitor1",
+                                           QStringLiteral("Open with preferred editor"),
+                                           &TfmMain::Openwithpreferrededitor1Click);
+    PopupMenu2->addSeparator();
+    Openwithdefaultprogram1 = AddMenuItem(PopupMenu2, "Openwithdefaultprogram1",
+                                          QStringLiteral("Open with default program"),
+                                          &TfmMain::Openwithdefaultprogram1Click);
+    PopupMenu2->addSeparator();
+    pumCopy = AddMenuItem(PopupMenu2, "pumCopy", QStringLiteral("Copy all results to Clipboard"),
+                          &TfmMain::pumCopyClick);
+    pumCopyToTextFile = AddMenuItem(PopupMenu2, "pumCopyToTextFile",
+                                    QStringLiteral("Save all results to Text File"),
+                                    &TfmMain::pumCopyToTextFileClick);
+    PopupMenu2->addSeparator();
+    SaveallresultsfilenamesonlytoTextfile1 =
+        AddMenuItem(PopupMenu2, "SaveallresultsfilenamesonlytoTextfile1",
+                    QStringLiteral("Save all results (filenames only) to Text file"),
+                    &TfmMain::SaveallresultsfilenamesonlytoTextfile1Click);
+    PopupMenu2->addSeparator();
     AddMenuItem(PopupMenu2, "pumCancelCopy", QStringLiteral("Cancel"), nullptr);
+    Openwithpreferrededitor1->setEnabled(false);
+    Openwithdefaultprogram1->setEnabled(false);
     DrawGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DrawGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (FGridContent != gcScript)
             PopupMenu2->popup(DrawGrid1->mapToGlobal(pos));
     });
+    connect(DrawGrid1, &TkesDrawGrid::MouseDown, this, &TfmMain::DrawGrid1MouseDown);
+    connect(DrawGrid1, &TkesDrawGrid::DoubleClicked, this, [this] { DrawGrid1DblClick(); });
+    connect(DrawGrid1, &TkesDrawGrid::KeyDown, this, &TfmMain::ScriptGridKeyDown);
 }

@@ -181,6 +181,10 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
         PlaceControls();
         return false;
     }
+    if (watched == paScriptMaintenance && event->type() == QEvent::Resize) {
+        PlaceScriptBar(); // it gets its width only once it is shown in the layout
+        return false;
+    }
     auto* box = qobject_cast<QComboBox*>(watched);
     if (box == nullptr)
         box = qobject_cast<QComboBox*>(watched->parent());

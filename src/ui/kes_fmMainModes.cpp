@@ -43,11 +43,13 @@ QColor Light3DColour() {
 } // namespace
 
 void TfmMain::SetMode(kes::TkesMode mode) {
-    if (mode == kes::mdScript && FMode != kes::mdScript)
-        ClearCriteria(); // a new, empty script
+    if (mode == kes::mdScript && FMode != kes::mdScript) {
+        kes::ClearScript(FScript); // nothing unsaved can exist outside Script mode
+        ClearCriteria();
+    }
     if (mode != kes::mdScript && FMode == kes::mdScript) {
-        // The script cannot hold unsaved changes while it cannot be edited, so leaving is
-        // never refused.
+        if (!LeaveScript())
+            return; // the user keeps the script: mode, grid and controls stay as they are
         ClearCriteria();
         FSavedIndex[kes::kSavedFolders] = -1;
         FSavedIndex[kes::kSavedFiles] = -1;
@@ -195,41 +197,23 @@ QString TfmMain::ComputeScriptStatus() {
     static const char* const kStates[] = {"Viewing", "Append new script item",
                                           "Insert new script item", "Change script item",
                                           "Results"};
-    const bool hasItems = false; // scripts cannot be built here yet, so the script is empty
-    const bool viewing = FScriptState == ssViewing;
-    const bool editing = !viewing && FScriptState != ssResults;
+    const bool hasItems = !FScript.Entries.empty();
+    const bool viewing = FScript.State == kes::ssViewing;
+    const bool results = FScript.State == kes::ssResults;
     for (QMenu* menu : {mmFile, mmMode, mmView, mmScript, mmHelp})
-        menu->menuAction()->setEnabled(!editing);
-    bbRunScript->setEnabled(viewing && hasItems);
+        menu->menuAction()->setEnabled(viewing || results);
+    bbRunScript->setEnabled(viewing && hasItems && !FRunning);
     for (QAction* item : {mmScript_New, mmScript_Run, mmScript_SaveAs})
         item->setEnabled(viewing && hasItems);
-    mmScript_Open->setEnabled(false); // opening scripts is not offered yet
-    mmScript_Save->setEnabled(false); // nothing is ever unsaved
-    mmScript_ViewScript->setEnabled(FScriptState == ssResults);
-    mmScript_ViewResults->setEnabled(viewing && FResults.FilesScanned >= 1);
-    laModeDetail->setText(QStringLiteral("New script"));
-    DrawGrid1->setEnabled((bbRunScript->isEnabled() && viewing) || FScriptState == ssResults);
-    return QString::fromLatin1(kStates[FScriptState]);
-}
-
-void TfmMain::SetScriptState(TkesScriptState state) {
-    FScriptState = state;
-    if (state == ssResults) {
-        paScriptMaintenance->hide();
-        paStatus->show();
-        ClearCriteria();
-        bbRunScript->setEnabled(false);
-        SetGridContent(gcResults);
-    } else {
-        paScriptAcceptCancel->hide();
-        paScriptButtons->show();
-        DeactivateCriteriaRows();
-        bbRunScript->setEnabled(true);
-        paScriptMaintenance->show();
-        paStatus->hide();
-        DrawGrid1->ShowScript();
-    }
-    RefreshModeStatus(kes::mdScript);
+    mmScript_Open->setEnabled(viewing);
+    mmScript_Save->setEnabled(viewing && FScript.Changed);
+    mmScript_ViewScript->setEnabled(results);
+    // A running search owns the results; they are read only once it has ended.
+    mmScript_ViewResults->setEnabled(viewing && !FRunning && FResults.FilesScanned >= 1);
+    laModeDetail->setText(FScript.FileName.empty() ? QStringLiteral("New script")
+                                                   : QString::fromStdString(FScript.FileName));
+    DrawGrid1->setEnabled((bbRunScript->isEnabled() && viewing) || results);
+    return QString::fromLatin1(kStates[FScript.State]);
 }
 
 void TfmMain::SetGridContent(TGridContent content) {
@@ -262,7 +246,7 @@ void TfmMain::SetGridContent(TGridContent content) {
         DrawGrid1->ClearDrawGrid(4);
         paScriptMaintenance->show();
         paScriptAcceptCancel->hide();
-        SetScriptState(ssViewing);
+        SetScriptState(kes::ssViewing);
         break;
     }
     DrawGrid1->setContextMenuPolicy(content == gcScript ? Qt::NoContextMenu

@@ -1,6 +1,7 @@
-// The Find/Replace press and its run. The checks and the confirmation happen on the window
-// thread; ScanFiles runs on a worker thread and reports progress through queued calls, so the
-// window repaints and stays responsive, and Escape or Cancel stops it after the current file.
+// The Find/Replace press and the one worker that runs every search, a Find's or a script's. The
+// checks and the confirmation happen on the window thread; the search runs on a worker thread and
+// reports progress through queued calls, so the window repaints and stays responsive, and Escape
+// or Cancel stops it after the current file.
 #include "kes_fmMain.h"
 
 #include <QComboBox>
@@ -66,34 +67,56 @@ void TfmMain::bbFindClick() {
         RunFinished(Q(e.what()));
         return;
     }
-    StartRun(folders, files);
+    const bool inPlace = Settings().ReplaceInSitu;
+    StartRun(
+        [this, folders, files, inPlace](const kes::TkesProgressEvent& progress,
+                                        std::stop_token stop) {
+            kes::ScanFiles(folders, files, FSpecs, inPlace, FResults, progress, stop);
+            return QString();
+        },
+        &TfmMain::RunFinished);
 }
 
-void TfmMain::StartRun(const kes::TkesFoldersToSearch& folders,
-                       const kes::TkesFilesToSearch& files) {
+void TfmMain::StartRun(TRunJob job, void (TfmMain::*finished)(const QString&)) {
     SetRunControls(true);
-    const bool inPlace = Settings().ReplaceInSitu;
-    // The worker owns copies of the specifications; the window leaves FSpecs and FResults alone
-    // until RunFinished, which runs after the worker has returned.
-    FRun = std::jthread([this, folders, files, inPlace](std::stop_token stop) {
+    // The job owns copies of what it searches; the window leaves FSpecs and FResults alone
+    // until `finished`, which runs after the worker has returned.
+    FRun = std::jthread([this, job = std::move(job), finished](std::stop_token stop) {
+        const kes::TkesProgressEvent progress = [this](const std::string& text) {
+            QMetaObject::invokeMethod(
+                this, [this, status = Q(text)] { ShowRunProgress(status); }, Qt::QueuedConnection);
+        };
         QString error;
         try {
-            kes::ScanFiles(
-                folders, files, FSpecs, inPlace, FResults,
-                [this](const std::string& text) {
-                    QMetaObject::invokeMethod(
-                        this, [this, status = Q(text)] { ShowRunProgress(status); },
-                        Qt::QueuedConnection);
-                },
-                stop);
+            error = job(progress, stop);
         } catch (const std::exception& e) {
             error = Q(e.what());
             if (error.isEmpty())
                 error = QStringLiteral("unknown error");
         }
         QMetaObject::invokeMethod(
-            this, [this, error] { RunFinished(error); }, Qt::QueuedConnection);
+            this, [this, error, finished] { (this->*finished)(error); }, Qt::QueuedConnection);
     });
+}
+
+bool TfmMain::EndRun(bool& stopped) {
+    // A stop that came while the file list was still being built can leave nothing to cancel;
+    // the user asked for it all the same.
+    stopped = FRun.get_stop_token().stop_requested();
+    if (FRun.joinable())
+        FRun.join();
+    SetRunControls(false);
+    return !FDestroyed;
+}
+
+void TfmMain::NoteRunEnd(const QString& what, bool stopped) {
+    if (FResults.Cancelled || stopped)
+        FRunNote = what + QStringLiteral(" cancelled after ") +
+                   FileCountText(FResults.FilesScanned) +
+                   QStringLiteral(": the results found so far are shown");
+    if (FResults.FilesSkipped > 0)
+        FRunNote += (FRunNote.isEmpty() ? QString() : QStringLiteral("; ")) +
+                    FileCountText(FResults.FilesSkipped) + QStringLiteral(" could not be read");
 }
 
 void TfmMain::ShowRunProgress(const QString& text) {
@@ -111,26 +134,15 @@ void TfmMain::ShowRunProgress(const QString& text) {
 }
 
 void TfmMain::RunFinished(const QString& error) {
-    // A stop that came while the file list was still being built can leave nothing to cancel;
-    // the user asked for it all the same.
-    const bool stopped = FRun.get_stop_token().stop_requested();
-    if (FRun.joinable())
-        FRun.join();
-    SetRunControls(false);
-    if (FDestroyed)
+    bool stopped = false;
+    if (!EndRun(stopped))
         return;
     if (!error.isEmpty()) {
         // The results are as the failed run left them: cleared when the engine failed.
         FServices->ShowMessage(this, QStringLiteral("Error during ") + FOperationName +
                                          QStringLiteral(": ") + error);
     } else {
-        if (FResults.Cancelled || stopped)
-            FRunNote = QStringLiteral("search cancelled after ") +
-                       FileCountText(FResults.FilesScanned) +
-                       QStringLiteral(": the results found so far are shown");
-        if (FResults.FilesSkipped > 0)
-            FRunNote += (FRunNote.isEmpty() ? QString() : QStringLiteral("; ")) +
-                        FileCountText(FResults.FilesSkipped) + QStringLiteral(" could not be read");
+        NoteRunEnd(QStringLiteral("search"), stopped);
         FResultView = kes::rvLinesWithMatches;
         SetGridContent(gcResults);
     }
@@ -147,6 +159,9 @@ void TfmMain::SetRunControls(bool running) {
     // Nothing that changes the criteria, the mode or the settings may happen under a run.
     paFolderFile->setEnabled(!running);
     paFindReplace->setEnabled(!running);
+    paScriptMaintenance->setEnabled(!running);
+    if (running)
+        DrawGrid1->setEnabled(false); // it shows nothing until the run's results arrive
     for (QMenu* menu : {mmMode, mmView, mmScript})
         menu->setEnabled(!running);
     mmFile_Preferences->setEnabled(!running);

@@ -1,6 +1,8 @@
 #include "kes_uDrawGrid.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -14,6 +16,8 @@ const QColor kHeaderFill{204, 255, 153};
 const QColor kMatchColor{255, 0, 0};
 const QColor kContextColor{0, 0, 255};
 const QColor kScriptHeaderFill{0x77, 0x88, 0x99};
+const QColor kCurrentItemFill{0xFF, 0xE4, 0xC4};
+const QColor kGroupMarker{0xFF, 0x00, 0x00};
 constexpr int kTextTop = 2; // text sits 2 pixels below a cell's top
 
 QString MatchCountText(int32_t count) {
@@ -95,6 +99,99 @@ QColor ResultRowFill(const kes::TResultRows& rows, size_t row, const QColor& bac
     return row < rows.size() && rows[row].Kind == kes::rkFileHeader ? kHeaderFill : background;
 }
 
+namespace {
+
+const kes::TkesScriptEntry* LineEntry(const kes::TkesScript& script,
+                                      const kes::TkesScriptLine& line) {
+    if (line.EntryIndex < 0 || static_cast<size_t>(line.EntryIndex) >= script.Entries.size())
+        return nullptr;
+    return &script.Entries[static_cast<size_t>(line.EntryIndex)];
+}
+
+QColor ScriptRowFill(const kes::TkesScript& script, const kes::TkesScriptLine& line,
+                     const TkesScriptColours& colours) {
+    const bool currentItem = line.EntryIndex >= 0 && line.EntryIndex == script.CurrentEntry &&
+                             line.LineKind != kes::slkBlank && line.LineKind != kes::slkNewItem;
+    switch (script.State) {
+    case kes::ssViewing:
+        return currentItem ? kCurrentItemFill : colours.Background;
+    case kes::ssChange:
+        return currentItem ? colours.Highlight : colours.Background;
+    case kes::ssAppend:
+    case kes::ssInsert:
+        return line.LineKind == kes::slkNewItem ? colours.Highlight : colours.Background;
+    default:
+        return colours.Background;
+    }
+}
+
+bool InCurrentGroup(const kes::TkesScript& script, const kes::TkesScriptEntry* entry) {
+    if (entry == nullptr || script.CurrentEntry < 0 ||
+        static_cast<size_t>(script.CurrentEntry) >= script.Entries.size())
+        return false;
+    return entry->ItemNo == script.Entries[static_cast<size_t>(script.CurrentEntry)].ItemNo;
+}
+
+QString ScriptColumnText(const kes::TkesScript& script, const kes::TkesScriptLine& line,
+                         const kes::TkesScriptEntry* entry, int column) {
+    static const char* const kActions[] = {
+        "", "Folder(s):", "File(s)", "Find:", "Replace:", "Options:", "", ""};
+    if (line.LineKind == kes::slkNewItem)
+        return column != 3 ? QString()
+               : script.State == kes::ssInsert
+                   ? QStringLiteral("New script item will be Inserted here")
+                   : QStringLiteral("New script item will be Appended here");
+    if (entry == nullptr || line.LineKind == kes::slkBlank)
+        return {};
+    switch (column) {
+    case 1:
+        return line.LineKind == kes::slkFolders || line.LineKind == kes::slkFind
+                   ? QString::fromStdString(kes::ScriptItemNumber(*entry))
+                   : QString();
+    case 2:
+        return QString::fromLatin1(kActions[line.LineKind]);
+    case 3:
+        switch (line.LineKind) {
+        case kes::slkFolders:
+        case kes::slkFind:
+            return DisplayText(entry->Text1);
+        case kes::slkFiles:
+        case kes::slkReplace:
+            return DisplayText(entry->Text2);
+        case kes::slkOptions:
+            return DisplayText(entry->Text3);
+        default:
+            return {};
+        }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+TkesScriptCell ScriptLineCell(const kes::TkesScript& script, int row, int column,
+                              const TkesScriptColours& colours) {
+    static const char* const kTitles[] = {"", "  Item", "  Files/Action", "  Value"};
+    if (row == 0)
+        return {kScriptHeaderFill, QString::fromLatin1(kTitles[column]), true};
+    if (script.Lines.empty())
+        return {colours.Background,
+                row == 2 && column == 3 ? QStringLiteral("  Empty Script") : QString()};
+    const auto index = static_cast<size_t>(row - 1);
+    if (index >= script.Lines.size())
+        return {colours.Background, QString()};
+    const kes::TkesScriptLine& line = script.Lines[index];
+    const kes::TkesScriptEntry* entry = LineEntry(script, line);
+    if (column == 0)
+        return {InCurrentGroup(script, entry) ? kGroupMarker : colours.Background, QString()};
+    return {ScriptRowFill(script, line, colours), ScriptColumnText(script, line, entry, column)};
+}
+
+int ScriptGridRowCount(const kes::TkesScript& script) {
+    return script.Lines.empty() ? 3 : static_cast<int>(script.Lines.size()) + 2;
+}
+
 TkesDrawGrid::TkesDrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName(QStringLiteral("DrawGrid1"));
     setFocusPolicy(Qt::StrongFocus);
@@ -143,11 +240,13 @@ void TkesDrawGrid::ShowResults(const kes::TkesMatchResults* results, const kes::
     viewport()->update();
 }
 
-void TkesDrawGrid::ShowScript() {
+void TkesDrawGrid::ShowScript(const kes::TkesScript* script, const TkesScriptColours& colours) {
     FContent = gcScript;
     FResults = nullptr;
     FRows = nullptr;
-    FRowCount = 3; // header, and the two rows of an empty script
+    FScript = script;
+    FScriptColours = colours;
+    FRowCount = ScriptGridRowCount(*script);
     UpdateScrollBars();
     viewport()->update();
 }
@@ -277,26 +376,37 @@ void TkesDrawGrid::WidenColumn(int extent) {
 }
 
 void TkesDrawGrid::DrawScriptRow(QPainter& painter, int row, const QRect& rect) {
-    static const QString kTitles[] = {QString(), QStringLiteral("  Item"),
-                                      QStringLiteral("  Files/Action"), QStringLiteral("  Value")};
+    QFont header = FFont;
+    header.setPointSize(std::max(1, FFont.pointSize() - 2));
     int x = rect.left();
-    QFont font = FFont;
-    if (row == 0) {
-        font.setPointSize(std::max(1, FFont.pointSize() - 2));
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-    } else {
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-    }
-    const QFontMetrics metrics(font);
     for (size_t column = 0; column < FColumnWidths.size(); ++column) {
         const QRect cell(x, rect.top(), FColumnWidths[column], rect.height());
-        painter.fillRect(cell, row == 0 ? kScriptHeaderFill : FBackground);
-        const QString text = row == 0                  ? kTitles[column]
-                             : row == 2 && column == 3 ? QStringLiteral("  Empty Script")
-                                                       : QString();
-        painter.drawText(QPoint(cell.left(), cell.top() + kTextTop + metrics.ascent()), text);
+        const TkesScriptCell content =
+            ScriptLineCell(*FScript, row, static_cast<int>(column), FScriptColours);
+        painter.fillRect(cell, content.Fill);
+        // Texts run over into the next cell until that cell's fill covers them.
+        painter.setFont(content.Header ? header : FFont);
+        painter.setPen(content.Header ? Qt::white : Qt::black);
+        const QFontMetrics metrics(painter.font());
+        painter.drawText(QPoint(cell.left(), cell.top() + kTextTop + metrics.ascent()),
+                         content.Text);
         x += FColumnWidths[column];
     }
+}
+
+void TkesDrawGrid::mousePressEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mousePressEvent(event);
+    emit MouseDown(event->position().toPoint());
+}
+
+void TkesDrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+    // The second press of a double click is a press too: it records where the click was.
+    emit MouseDown(event->position().toPoint());
+    emit DoubleClicked(event->position().toPoint());
+}
+
+void TkesDrawGrid::keyPressEvent(QKeyEvent* event) {
+    emit KeyDown(event->key());
+    QAbstractScrollArea::keyPressEvent(event); // the grid still scrolls as usual
 }

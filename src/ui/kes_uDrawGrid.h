@@ -4,6 +4,7 @@
 #pragma once
 
 #include "results/kes_uResults.h"
+#include "script/kes_uScript.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -38,6 +39,23 @@ QString ResultRowText(const kes::TkesMatchResults& results, const kes::TResultRo
 // The fill of a results row.
 QColor ResultRowFill(const kes::TResultRows& rows, size_t row, const QColor& background);
 
+// One cell of the script grid: its fill and text (drawn black, or white in the smaller header
+// font). Row 0 is the header; row r shows line r - 1 of the script's line view.
+struct TkesScriptCell {
+    QColor Fill;
+    QString Text;
+    bool Header = false;
+};
+// The script grid's colours that are settings.
+struct TkesScriptColours {
+    QColor Background{0xF7, 0xF7, 0xF7};
+    QColor Highlight{0xFF, 0xFF, 0xB3};
+};
+TkesScriptCell ScriptLineCell(const kes::TkesScript& script, int row, int column,
+                              const TkesScriptColours& colours);
+// Rows the script grid has: a header, the lines and one spare row (3 for an empty script).
+int ScriptGridRowCount(const kes::TkesScript& script);
+
 class TkesDrawGrid : public QAbstractScrollArea {
     Q_OBJECT
   public:
@@ -49,8 +67,9 @@ class TkesDrawGrid : public QAbstractScrollArea {
     void ShowEmpty();
     // Shows the rows of a results view; both records must outlive the showing.
     void ShowResults(const kes::TkesMatchResults* results, const kes::TResultRows* rows);
-    // Shows the script's header row; an empty script reads "  Empty Script".
-    void ShowScript();
+    // Shows the script's lines (it must outlive the showing); an empty script reads
+    // "  Empty Script". Call again after every change of the script.
+    void ShowScript(const kes::TkesScript* script, const TkesScriptColours& colours);
 
     void SetBackground(const QColor& color);
     // The grid font: name and point size; the row height follows ("Ap" plus 4).
@@ -67,7 +86,16 @@ class TkesDrawGrid : public QAbstractScrollArea {
     // The row under a point of the viewport, or -1.
     int RowAt(const QPoint& viewportPoint) const;
 
+  signals:
+    // A mouse press, a double click and a key press on the grid (viewport coordinates).
+    void MouseDown(const QPoint& viewportPoint);
+    void DoubleClicked(const QPoint& viewportPoint);
+    void KeyDown(int key);
+
   protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -83,6 +111,8 @@ class TkesDrawGrid : public QAbstractScrollArea {
     TGridContent FContent = gcEmpty;
     const kes::TkesMatchResults* FResults = nullptr;
     const kes::TResultRows* FRows = nullptr;
+    const kes::TkesScript* FScript = nullptr;
+    TkesScriptColours FScriptColours;
     std::vector<int> FColumnWidths{0};
     int FFixedRows = 0;
     int FRowCount = 2;

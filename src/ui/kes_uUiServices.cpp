@@ -23,6 +23,18 @@ class TkesQtUiServices final : public TkesUiServices {
         return QMessageBox::question(parent, kBoxTitle, DisplayMessageText(text),
                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     }
+    TkesAnswer AskYesNoCancel(QWidget* parent, const QString& text) override {
+        switch (QMessageBox::question(parent, kBoxTitle, DisplayMessageText(text),
+                                      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                      QMessageBox::Cancel)) {
+        case QMessageBox::Yes:
+            return anYes;
+        case QMessageBox::No:
+            return anNo;
+        default:
+            return anCancel;
+        }
+    }
     QString GetOpenFileName(QWidget* parent, const QString& title, const QString& startFolder,
                             const QString& filter) override {
         return QFileDialog::getOpenFileName(parent, title, startFolder, filter);

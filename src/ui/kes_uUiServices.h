@@ -5,11 +5,15 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 class QWidget;
+
+// The answers to a Yes/No/Cancel question; closing the box counts as Cancel.
+enum TkesAnswer : uint8_t { anYes, anNo, anCancel };
 
 class TkesUiServices {
   public:
@@ -21,6 +25,8 @@ class TkesUiServices {
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
     // A confirmation with Yes and No; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+    // A confirmation with Yes, No and Cancel.
+    virtual TkesAnswer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
     // The file-open dialog; the chosen path, or empty when cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const QString& title,
                                     const QString& startFolder, const QString& filter) = 0;

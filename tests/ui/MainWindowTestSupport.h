@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-// Records everything shown and answers questions from a queue (Yes when the queue is empty).
+// Records everything shown and every program started, and answers questions from queues (Yes
+// when a queue is empty) and dialogs from the file names set beforehand.
 class TFakeUiServices : public TkesUiServices {
   public:
     struct TShown {
@@ -32,8 +33,15 @@ class TFakeUiServices : public TkesUiServices {
     std::deque<bool> Answers;
     QString FolderToPick; // empty: the picker is cancelled
     QString FileToOpen;   // empty: the open dialog is cancelled
-    QString LastOpenTitle, LastOpenFolder;
+    QString LastOpenTitle, LastOpenFolder, LastOpenFilter;
+    std::deque<TkesAnswer> ThreeWayAnswers; // Yes/No/Cancel questions
+    std::deque<QString> FilesToSave;        // empty: the save dialog is cancelled
+    struct TSaveDialog {
+        QString Title, Folder, Filter, Suffix;
+    };
+    std::vector<TSaveDialog> SaveDialogs;
     std::vector<std::string> OpenedDocuments;
+    std::vector<std::vector<std::string>> StartedPrograms;
 
     void ShowMessage(QWidget*, const QString& text) override { Shown.push_back({"message", text}); }
     void ShowError(QWidget*, const QString& text) override { Shown.push_back({"error", text}); }
@@ -45,15 +53,29 @@ class TFakeUiServices : public TkesUiServices {
         Answers.pop_front();
         return answer;
     }
+    TkesAnswer AskYesNoCancel(QWidget*, const QString& text) override {
+        Questions.push_back(text);
+        if (ThreeWayAnswers.empty())
+            return anYes;
+        const TkesAnswer answer = ThreeWayAnswers.front();
+        ThreeWayAnswers.pop_front();
+        return answer;
+    }
     QString GetOpenFileName(QWidget*, const QString& title, const QString& folder,
-                            const QString&) override {
+                            const QString& filter) override {
         LastOpenTitle = title;
         LastOpenFolder = folder;
+        LastOpenFilter = filter;
         return FileToOpen;
     }
-    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&,
-                            const QString&) override {
-        return {};
+    QString GetSaveFileName(QWidget*, const QString& title, const QString& folder,
+                            const QString& filter, const QString& suffix) override {
+        SaveDialogs.push_back({title, folder, filter, suffix});
+        if (FilesToSave.empty())
+            return {};
+        const QString chosen = FilesToSave.front();
+        FilesToSave.pop_front();
+        return chosen;
     }
     bool PickFolder(QWidget*, QString& folder) override {
         if (FolderToPick.isEmpty())
@@ -65,7 +87,10 @@ class TFakeUiServices : public TkesUiServices {
         OpenedDocuments.push_back(path);
         return true;
     }
-    bool StartProgram(const std::vector<std::string>&) override { return true; }
+    bool StartProgram(const std::vector<std::string>& argv) override {
+        StartedPrograms.push_back(argv);
+        return true;
+    }
 
     QString LastText() const { return Shown.empty() ? QString() : Shown.back().Text; }
 };

@@ -1,0 +1,88 @@
+// Editor arguments and match positions for opening result files.
+#include "kes_uOpenFile.h"
+
+#include "search/kes_uFind.h"
+#include "util/ldiShell.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+
+namespace kes {
+
+namespace {
+
+// Replaces the first occurrence of token in the first argument that holds it.
+void ReplaceFirst(std::vector<std::string>& args, std::string_view token,
+                  const std::string& value) {
+    for (std::string& arg : args) {
+        const size_t at = arg.find(token);
+        if (at != std::string::npos) {
+            arg.replace(at, token.size(), value);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void LineAndColumn(std::string_view text, int64_t offset, int64_t& lineNumber, int64_t& column) {
+    offset = std::max<int64_t>(offset, 0);
+    const std::string_view before = text.substr(0, static_cast<size_t>(offset));
+    lineNumber = 1 + std::count(before.begin(), before.end(), '\n');
+    const size_t lastFeed = before.rfind('\n');
+    const int64_t lineStart = lastFeed == std::string_view::npos ? 0 : int64_t(lastFeed) + 1;
+    column = offset - lineStart + 1;
+}
+
+void FileLineAndColumn(const std::string& path, int64_t offset, int64_t& lineNumber,
+                       int64_t& column) {
+    // Only the bytes before the match matter; read them in pieces so a large file is never held.
+    std::ifstream file(path, std::ios::binary);
+    std::array<char, 64 * 1024> buffer{};
+    int64_t done = 0;
+    int64_t feeds = 0;
+    int64_t lineStart = 0;
+    while (file && done < offset) {
+        const auto want = static_cast<std::streamsize>(
+            std::min<int64_t>(offset - done, static_cast<int64_t>(buffer.size())));
+        file.read(buffer.data(), want);
+        const std::streamsize got = file.gcount();
+        for (std::streamsize i = 0; i < got; ++i) {
+            if (buffer[static_cast<size_t>(i)] == '\n') {
+                ++feeds;
+                lineStart = done + i + 1;
+            }
+        }
+        done += got;
+        if (got < want)
+            break;
+    }
+    lineNumber = feeds + 1;
+    column = std::max<int64_t>(offset, 0) - lineStart + 1;
+}
+
+std::vector<std::string> EditorArguments(const std::string& commandLine, const std::string& path,
+                                         const TkesMatchPosition& position) {
+    std::vector<std::string> args = SplitCommandLine(commandLine);
+    ReplaceFirst(args, kCursorAtToken, std::to_string(position.MatchStart + 1));
+    ReplaceFirst(args, kStartSelToken, std::to_string(position.MatchStart + 1));
+    ReplaceFirst(args, kEndSelToken, std::to_string(position.MatchEnd + 1));
+    ReplaceFirst(args, kLineNumberToken, std::to_string(position.LineNumber));
+    ReplaceFirst(args, kColumnToken, std::to_string(position.Column));
+    // The path goes in last, so nothing inside it is ever taken for a token.
+    ReplaceFirst(args, kFilenameToken, path);
+    return args;
+}
+
+std::string CheckEditor(const std::string& fileSpec, std::string& resolved) {
+    resolved.clear();
+    if (TrimControl(fileSpec).empty())
+        return kNoEditorText;
+    resolved = FindProgram(fileSpec);
+    if (resolved.empty())
+        return "The Editor specified in Preferences cannot be found.\r\n(" + fileSpec + ")";
+    return {};
+}
+
+} // namespace kes
