@@ -253,8 +253,10 @@ void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
                      TFindReplaceSpecs& specs, bool replaceInPlace, TCommitter& committer,
                      TkesMatchResults& results, const std::stop_token& stop) {
     std::vector<std::string> buffers(threads);
+    // Finished but uncommitted searches hold only their records; replaced texts are whole files.
+    const size_t window = specs.Replace ? 2 * threads : 64 * threads;
     TOrderedWorkers<TFileOutcome> workers(
-        files.size(), threads,
+        files.size(), threads, window,
         [&](size_t index, size_t worker) {
             return SearchFile(specs, files[index].Path, buffers[worker]);
         },

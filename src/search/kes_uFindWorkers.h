@@ -3,6 +3,7 @@
 // happens exactly as in a one-thread run. Internal to the search run.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -18,12 +19,14 @@ template <typename Outcome> class TOrderedWorkers {
   public:
     // process(i, worker) runs on a worker thread (worker: 0 .. threads-1, for per-thread state);
     // commit(i, outcome) runs on the calling thread in order and may throw, which stops the run.
-    // waitFor[i] (optional) names a job that must be committed before job i may start.
+    // waitFor[i] (optional) names a job that must be committed before job i may start. At most
+    // `window` jobs are done and waiting to be committed at any time.
     using TProcess = std::function<Outcome(size_t index, size_t worker)>;
     using TCommit = std::function<void(size_t index, Outcome&& outcome)>;
 
-    TOrderedWorkers(size_t jobs, size_t threads, TProcess process, std::vector<int64_t> waitFor)
-        : fJobs(jobs), fWindow(threads * 2), fProcess(std::move(process)),
+    TOrderedWorkers(size_t jobs, size_t threads, size_t window, TProcess process,
+                    std::vector<int64_t> waitFor)
+        : fJobs(jobs), fWindow(std::max<size_t>(window, threads)), fProcess(std::move(process)),
           fWaitFor(std::move(waitFor)), fReady(jobs) {
         for (size_t worker = 0; worker < threads; ++worker)
             fThreads.emplace_back([this, worker] { Work(worker); });
@@ -33,7 +36,7 @@ template <typename Outcome> class TOrderedWorkers {
             std::lock_guard lock(fLock);
             fAbort = true;
         }
-        fChanged.notify_all();
+        fSpace.notify_all();
         for (std::thread& thread : fThreads)
             thread.join();
     }
@@ -43,36 +46,60 @@ template <typename Outcome> class TOrderedWorkers {
     // Commits every job in order; false when a stop request ended it early (nothing after the
     // last committed job is committed).
     bool CommitAll(const TCommit& commit, const std::stop_token& stop) {
-        for (size_t index = 0; index < fJobs; ++index) {
-            std::optional<Outcome> outcome;
-            {
-                std::unique_lock lock(fLock);
-                fChanged.wait(lock, stop, [&] { return fReady[index].has_value(); });
+        std::vector<Outcome> batch;
+        for (size_t index = 0; index < fJobs;) {
+            if (!TakeReady(index, batch, stop))
+                return false;
+            for (Outcome& outcome : batch) {
                 if (stop.stop_requested())
                     return false;
-                outcome = std::move(fReady[index]);
-                fReady[index].reset();
+                commit(index++, std::move(outcome));
             }
-            commit(index, std::move(*outcome));
-            {
-                std::lock_guard lock(fLock);
-                fCommitted = index + 1;
-            }
-            fChanged.notify_all();
+            MarkCommitted(index);
         }
         return true;
     }
 
   private:
+    // Waits for job `index`, then takes it and every ready job after it, in order. Signalling
+    // is kept to the jobs someone waits for: a wake-up per file costs more than the search.
+    bool TakeReady(size_t index, std::vector<Outcome>& batch, const std::stop_token& stop) {
+        batch.clear();
+        std::unique_lock lock(fLock);
+        fMergerWaitsFor = index;
+        fReadyChanged.wait(lock, stop, [&] { return fReady[index].has_value(); });
+        fMergerWaitsFor = kNobody;
+        if (stop.stop_requested())
+            return false;
+        for (size_t i = index; i < fJobs && fReady[i].has_value(); ++i) {
+            batch.push_back(std::move(*fReady[i]));
+            fReady[i].reset();
+        }
+        return true;
+    }
+
+    void MarkCommitted(size_t committed) {
+        bool wake = false;
+        {
+            std::lock_guard lock(fLock);
+            fCommitted = committed;
+            wake = fWorkersWaiting > 0;
+        }
+        if (wake)
+            fSpace.notify_all();
+    }
+
+    bool MayStart(size_t index) const {
+        const int64_t waitFor = fWaitFor.empty() ? -1 : fWaitFor[index];
+        return index < fCommitted + fWindow && waitFor < static_cast<int64_t>(fCommitted);
+    }
+
     // Takes the next job once it is inside the window and what it waits for is committed.
     bool TakeJob(size_t& index) {
         std::unique_lock lock(fLock);
-        fChanged.wait(lock, [&] {
-            if (fAbort || fNext >= fJobs)
-                return true;
-            const int64_t waitFor = fWaitFor.empty() ? -1 : fWaitFor[fNext];
-            return fNext < fCommitted + fWindow && waitFor < static_cast<int64_t>(fCommitted);
-        });
+        ++fWorkersWaiting;
+        fSpace.wait(lock, [&] { return fAbort || fNext >= fJobs || MayStart(fNext); });
+        --fWorkersWaiting;
         if (fAbort || fNext >= fJobs)
             return false;
         index = fNext++;
@@ -83,23 +110,30 @@ template <typename Outcome> class TOrderedWorkers {
         size_t index = 0;
         while (TakeJob(index)) {
             Outcome outcome = fProcess(index, worker);
+            bool wake = false;
             {
                 std::lock_guard lock(fLock);
                 fReady[index] = std::move(outcome);
+                wake = fMergerWaitsFor == index;
             }
-            fChanged.notify_all();
+            if (wake)
+                fReadyChanged.notify_one();
         }
     }
 
+    static constexpr size_t kNobody = static_cast<size_t>(-1);
     const size_t fJobs;
-    const size_t fWindow; // jobs done but not committed: about two per worker
+    const size_t fWindow;
     const TProcess fProcess;
     const std::vector<int64_t> fWaitFor;
     std::mutex fLock;
-    std::condition_variable_any fChanged;
+    std::condition_variable_any fReadyChanged; // the committing thread waits here
+    std::condition_variable fSpace;            // workers wait here
     std::vector<std::optional<Outcome>> fReady;
     size_t fNext = 0;
     size_t fCommitted = 0;
+    size_t fMergerWaitsFor = kNobody;
+    size_t fWorkersWaiting = 0;
     bool fAbort = false;
     std::vector<std::thread> fThreads; // last: joined while everything above still exists
 };
