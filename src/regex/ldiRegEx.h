@@ -107,6 +107,10 @@ struct TRegExPattern {
     uint32_t MatchLimit = kDefaultMatchLimit;
     int32_t Serial = 0;
     int32_t CaptureCount = 0;
+    // A studied pattern that is plain text is found by a literal search instead of the library;
+    // empty when the pattern is anything else.
+    std::string Literal;
+    bool LiteralCaseless = false;
 };
 
 class TldiRegExBase;
@@ -187,6 +191,9 @@ class TldiRegExBase {
     TEntryView ValidatedEntry(int32_t patternID, TRegExMethod method, TRegExMethod called,
                               bool withClass, bool requireCompiled = true) const;
     void ApplyExtraSettings(TRegExPattern& entry);
+    bool LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                        uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                        TMatchCollection& results) const;
     void MatchAndReplace(int32_t patternID, const char* target, std::string& output,
                          uint32_t startOffset, int32_t maxReplacements,
                          const std::string& replaceTemplate, uint32_t targetLength);

@@ -16,6 +16,8 @@ struct TldiRegExBase::TEntryView {
     int32_t Serial = 0;
     int32_t CaptureCount = 0;
     int32_t VectorSize = 3;
+    const std::string* Literal = nullptr; // non-null: found by FindLiteral
+    bool LiteralCaseless = false;
 };
 
 // Access to the objects' private state for the unit-level functions and the callout hook.
@@ -39,6 +41,14 @@ inline std::string_view GroupText(const char* target, const int* ovector, int gr
     return from < 0 ? std::string_view()
                     : std::string_view(target + from, static_cast<size_t>(to - from));
 }
+
+// The text a pattern matches when it is plain text that the literal search finds exactly as the
+// library would (no metacharacters, built-in tables, no UTF-8 or extended syntax); else empty.
+std::string PlainLiteral(const std::string& pattern, int32_t flags, TPatternLanguage language);
+// The first occurrence of literal in text at or after `from` (letter case of A-Z ignored when
+// caseless), or std::string::npos.
+size_t FindLiteral(const char* text, size_t length, size_t from, const std::string& literal,
+                   bool caseless);
 
 // Maps a negative pcre_exec result to the layer's error code.
 TRegExError ExecResultError(int rc);

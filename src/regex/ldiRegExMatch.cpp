@@ -113,8 +113,10 @@ TldiRegExBase::TEntryView TldiRegExBase::ValidatedEntry(int32_t patternID, TRegE
     const TRegExPattern& entry = *fPatterns[static_cast<size_t>(patternID)];
     if (!entry.Compiled && requireCompiled)
         RaiseClassErrorCalling(reCompiledPatternNil, method, called, className, 0, {});
-    return TEntryView{entry.Compiled.get(), entry.Extra.get(), entry.Serial, entry.CaptureCount,
-                      fGroupOffsetVectorSize};
+    return TEntryView{entry.Compiled.get(),   entry.Extra.get(),
+                      entry.Serial,           entry.CaptureCount,
+                      fGroupOffsetVectorSize, entry.Literal.empty() ? nullptr : &entry.Literal,
+                      entry.LiteralCaseless};
 }
 
 bool TldiRegExBase::GetMatch(int32_t patternID, const char* target, TMatchResult& result,
@@ -149,6 +151,9 @@ bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targ
     if (startOffset > targetLength)
         RaiseClassError(reStartAtTooLarge, rmMatches, ClassName(), 0,
                         {int64_t{targetLength}, int64_t{startOffset}});
+    if (entry.Literal != nullptr && (flags & pcre_api::kAnchored) == 0)
+        return LiteralMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
+                              results);
     const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
     results.clear();
     uint32_t pos = startOffset;
@@ -178,6 +183,31 @@ bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targ
     } catch (...) {
         ClearMatchCollection(results);
         throw;
+    }
+    return !results.empty();
+}
+
+bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                                   uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                   bool capture, TMatchCollection& results) const {
+    results.clear();
+    const std::string& literal = *entry.Literal;
+    for (size_t pos = startOffset; pos < targetLength;) {
+        const size_t hit = FindLiteral(target, targetLength, pos, literal, entry.LiteralCaseless);
+        if (hit == std::string::npos)
+            break;
+        TMatchResult& result = results.emplace_back();
+        result.Matched = true;
+        result.Target = target;
+        result.TargetLength = targetLength;
+        result.MatchOptions = flags;
+        result.PatternID = patternID;
+        result.MatchPatternID = entry.Serial;
+        result.GroupCount = 1;
+        result.GroupStartEnd.assign(capture ? static_cast<size_t>(entry.VectorSize) : 2, 0);
+        result.GroupStartEnd[0] = static_cast<int32_t>(hit);
+        result.GroupStartEnd[1] = static_cast<int32_t>(hit + literal.size());
+        pos = hit + literal.size();
     }
     return !results.empty();
 }

@@ -216,7 +216,10 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
                                  "line one\n\n  \nline two\n",
                                  "1999-12 2026-11-05",
                                  "Strasse STRASSE",
-                                 std::string("nul\0byte ab", 11)};
+                                 std::string("nul\0byte ab", 11),
+                                 "ABC abc aBc AbCd",
+                                 "b bb b",
+                                 "RING ring Ring"};
     for (const char* pattern : patterns)
         for (const std::string& text : texts) {
             TldiRegExMulti jit;
@@ -240,6 +243,32 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
                     << pattern << " #" << i;
             }
         }
+}
+
+// Plain text is found by a byte search; anything the engine might read differently is not.
+TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
+    const std::pair<const char*, TPatternOptions> literal[] = {
+        {"abc", {coIgnoreCase, coDotMatchesAll}}, {"a b#c", {}}, {"caf\xE9", {coIgnoreCase}}};
+    const std::pair<const char*, TPatternOptions> engine[] = {
+        {"a.c", {}},          {"a\\.c", {}},
+        {"(?i)x", {}},        {"", {}},
+        {"ab", {coUtf8}},     {"a b", {coIgnorePatternWhiteSpace}},
+        {"ab", {coAnchored}}, {"ab", {coNoStudy}},
+        {"x{2}", {}}};
+    for (const auto& [pattern, options] : literal) {
+        TldiRegExMulti regex;
+        regex.SetDefaultPatternOptions(options);
+        EXPECT_EQ(regex.PatternEntry(test::Compile(regex, pattern))->Literal, pattern);
+    }
+    for (const auto& [pattern, options] : engine) {
+        TldiRegExMulti regex;
+        regex.SetDefaultPatternOptions(options);
+        EXPECT_EQ(regex.PatternEntry(test::Compile(regex, pattern))->Literal, "") << pattern;
+    }
+    // Caseless folds A-Z only, as the engine's built-in tables do.
+    EXPECT_EQ(AllMatches("caf\xE9", "CAF\xC9 caf\xE9 Caf\xE9", {coIgnoreCase}),
+              (std::vector<TSpan>{{5, 9}, {10, 14}}));
+    EXPECT_EQ(AllMatches("aa", "aaaaa", {}), (std::vector<TSpan>{{0, 2}, {2, 4}}));
 }
 
 TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
