@@ -3,6 +3,7 @@
 #include "config/NativeXml.h"
 
 #include "util/ldiFileIO.h"
+#include "util/ldiText.h"
 
 #include <array>
 #include <charconv>
@@ -20,20 +21,6 @@ struct TEntity {
 // Ampersand first, so the other replacements are not escaped twice.
 constexpr std::array<TEntity, 5> kEntities = {
     {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'\'', "&apos;"}, {'"', "&quot;"}}};
-
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 void AppendUtf8(uint32_t code, std::string& out) {
     if (code < 0x80) {

@@ -6,6 +6,7 @@
 #include "config/kes_uConfigPaths.h"
 #include "config/kes_uReadFile.h"
 #include "util/ldiFileIO.h"
+#include "util/ldiText.h"
 
 #include <charconv>
 #include <stdexcept>
@@ -23,25 +24,6 @@ struct TIniSection {
     std::string_view Name;
     std::vector<TIniEntry> Entries;
 };
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // The next line of text from pos (without its LF or CR LF); pos moves past it.
 std::string_view NextLine(std::string_view text, size_t& pos) {

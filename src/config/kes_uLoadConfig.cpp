@@ -6,6 +6,7 @@
 #include "config/kes_uConfigPaths.h"
 #include "config/kes_uReadFile.h"
 #include "util/ldiFileIO.h"
+#include "util/ldiText.h"
 
 #include <algorithm>
 #include <array>
@@ -27,14 +28,6 @@ std::string AsciiLower(std::string_view text) {
             c = static_cast<char>(c - 'A' + 'a');
     }
     return lower;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Plain decimal notation only ("2", "-0.5", "1e3"): from_chars alone would also take "inf".

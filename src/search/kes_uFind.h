@@ -6,6 +6,7 @@
 
 #include "regex/ldiRegEx.h"
 #include "util/ldiFileIO.h"
+#include "util/ldiText.h"
 
 #include <cstdint>
 #include <functional>
@@ -44,9 +45,6 @@ void ParseFilesToSearch(const std::string& text, TkesFilesToSearch& files);
 // shown alone.
 extern const char* const kInvalidFoldersFormatText;
 extern const char* const kInvalidFilesFormatText;
-
-// Removes leading and trailing bytes of code 32 or below.
-std::string TrimControl(std::string_view text);
 
 // ---- File collection ------------------------------------------------------------------------
 
@@ -93,8 +91,6 @@ void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,
                    const std::vector<std::string>& excluded, const TkesFilesToSearch& files);
 // True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
 bool FileMaskMatches(const std::string& mask, const std::string& name);
-// True when a and b are equal ignoring the case of A-Z only.
-bool SameTextAscii(std::string_view a, std::string_view b);
 
 // ---- Find/replace items and results ---------------------------------------------------------
 

@@ -98,12 +98,6 @@ void AddMaskFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentI
 
 } // namespace
 
-bool SameTextAscii(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 bool FileMaskMatches(const std::string& mask, const std::string& name) {
     // Users of the original platform write "*.*" for "every file", extension or not.
     if (mask == "*.*")

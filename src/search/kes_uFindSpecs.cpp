@@ -28,10 +28,6 @@ namespace {
 const char* const kFolderSpecPattern = "\\s*(.*?)(<\\+>)?\\s?(<excluding (.*?)>)?\\s*$";
 const char* const kFileSpecPattern = "\\s*(.*?)\\s?(<excluding (.*?)>)?\\s*$";
 
-bool IsBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 std::vector<std::string> SplitSpecifications(const std::string& text) {
     std::vector<std::string> pieces;
     Split("\\|", text, false, pieces);
@@ -51,16 +47,6 @@ std::vector<std::string> ExclusionList(const TMatchResult& match, int32_t group)
 }
 
 } // namespace
-
-std::string TrimControl(std::string_view text) {
-    size_t first = 0;
-    size_t last = text.size();
-    while (first < last && IsBlankOrControl(text[first]))
-        ++first;
-    while (last > first && IsBlankOrControl(text[last - 1]))
-        --last;
-    return std::string(text.substr(first, last - first));
-}
 
 void ParseFoldersToSearch(const std::string& text, TkesFoldersToSearch& folders) {
     if (text.empty())
