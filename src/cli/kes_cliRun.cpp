@@ -57,20 +57,12 @@ void ClearProgress(TCliConsole& console) {
 }
 
 TExportHeader ExportHeader(const TCliOptions& options) {
-    TExportHeader header;
-    const TkesSpecs& criteria = options.Criteria;
+    TkesMode mode = options.Command == ccReplace ? mdFindAndReplace : mdFind;
+    if (options.Command == ccScript)
+        mode = mdScript;
     if (options.NoHeader)
-        header.Mode = mdViewFoldersFiles; // the mode without header lines
-    else if (options.Command == ccScript)
-        header.Mode = mdScript;
-    else
-        header.Mode = options.Command == ccReplace ? mdFindAndReplace : mdFind;
-    header.Folders = criteria.Folders;
-    header.Files = criteria.Files;
-    header.Find = criteria.Find;
-    header.Replace = criteria.Replace;
-    header.ScriptFileName = options.ScriptFile;
-    return header;
+        mode = mdViewFoldersFiles; // the mode without header lines
+    return MakeExportHeader(mode, options.Criteria, options.ScriptFile);
 }
 
 void PrintResults(const TCliOptions& options, const TkesMatchResults& results,

@@ -79,6 +79,12 @@ std::string SummaryLine(const TSummaryTexts& texts) {
     return line;
 }
 
+TExportHeader MakeExportHeader(TkesMode mode, const TkesSpecs& criteria,
+                               const std::string& scriptFileName) {
+    return TExportHeader{mode,          criteria.Folders, criteria.Files,
+                         criteria.Find, criteria.Replace, scriptFileName};
+}
+
 std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,
                                           const TExportHeader& header, bool details) {
     if (rows.empty())

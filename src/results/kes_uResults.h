@@ -58,6 +58,10 @@ struct TExportHeader {
     std::string ScriptFileName; // empty: "New (unsaved) script"
 };
 
+// The header of a mode for the criteria as they stand.
+TExportHeader MakeExportHeader(TkesMode mode, const TkesSpecs& criteria,
+                               const std::string& scriptFileName);
+
 // The export text as lines: header, one line per row (line and match rows only with details),
 // and a final empty line; "No matches found" and two empty lines when there are no rows.
 std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,

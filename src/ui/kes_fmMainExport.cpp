@@ -38,15 +38,7 @@ std::string JoinLines(const std::vector<std::string>& lines, std::string_view en
 } // namespace
 
 kes::TExportHeader TfmMain::ExportHeader() const {
-    const kes::TkesSpecs criteria = GetCriteria();
-    kes::TExportHeader header;
-    header.Mode = FMode;
-    header.Folders = criteria.Folders;
-    header.Files = criteria.Files;
-    header.Find = criteria.Find;
-    header.Replace = criteria.Replace;
-    header.ScriptFileName = FScript.FileName;
-    return header;
+    return kes::MakeExportHeader(FMode, GetCriteria(), FScript.FileName);
 }
 
 void TfmMain::pumCopyClick() {
