@@ -1,10 +1,9 @@
 // The row table of each view.
 #include "results/kes_uCollation.h"
 #include "results/kes_uResults.h"
+#include "results/kes_uTextSet.h"
 
 #include <algorithm>
-#include <unordered_map>
-#include <unordered_set>
 
 namespace kes {
 
@@ -44,29 +43,26 @@ void BuildFileRows(const TkesMatchResults& results, bool matchesOnly, TResultRow
 // never need a key.
 void BuildUniqueRows(const TkesMatchResults& results, bool sorted, TResultRows& rows) {
     TMatchCollator collator;
-    std::unordered_set<std::string_view> seenTexts;
-    std::unordered_set<std::string> seenKeys;
-    std::vector<std::pair<std::string_view, int32_t>> keyOfRow; // views into seenKeys
-    seenTexts.reserve(static_cast<size_t>(results.TotalMatches));
+    const auto expected = static_cast<size_t>(results.TotalMatches);
+    TTextSet seenTexts(expected, false); // views into the results' line texts
+    TTextSet seenKeys(expected / 4, true);
     ForEachMatchSegment(results, [&](int32_t f, int32_t l, int32_t s) {
         const TMatchedLines& line =
             results.Files[static_cast<size_t>(f)].Lines[static_cast<size_t>(l)];
         const std::string_view text = SegmentText(line, line.Segments[static_cast<size_t>(s)]);
-        if (!seenTexts.insert(text).second)
-            return;
-        const auto [key, added] = seenKeys.insert(collator.SortKey(text));
-        if (!added)
-            return;
-        keyOfRow.emplace_back(*key, static_cast<int32_t>(rows.size()));
-        rows.push_back({rkMatch, f, l, s});
+        if (seenTexts.Insert(text) && seenKeys.Insert(collator.SortKey(text)))
+            rows.push_back({rkMatch, f, l, s}); // row i has key i
     });
     if (!sorted)
         return;
-    std::sort(keyOfRow.begin(), keyOfRow.end());
+    std::vector<std::pair<std::string_view, uint32_t>> order(rows.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = {seenKeys.Text(i), i};
+    std::sort(order.begin(), order.end());
     TResultRows ordered;
     ordered.reserve(rows.size());
-    for (const auto& entry : keyOfRow)
-        ordered.push_back(rows[static_cast<size_t>(entry.second)]);
+    for (const auto& entry : order)
+        ordered.push_back(rows[entry.second]);
     rows = std::move(ordered);
 }
 

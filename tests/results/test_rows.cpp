@@ -1,6 +1,7 @@
 // Row tables of the four views and the unique-match collation.
 #include "results/kes_uCollation.h"
 #include "results/kes_uResults.h"
+#include "results/kes_uTextSet.h"
 #include "results_test_util.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,30 @@ TEST(MatchCollation, BytesThatAreNotUtf8ReadAsLatin1) {
     EXPECT_EQ(collator.SortKey("caf\xE9"), collator.SortKey("CAF\xC9"));
     EXPECT_EQ(collator.SortKey("caf\xE9"), collator.SortKey("caf\xC3\xA9")) << "same character";
     EXPECT_NE(collator.SortKey("cafe"), collator.SortKey("caf\xE9")) << "accents are not folded";
+}
+
+} // namespace
+} // namespace kes
+
+namespace kes {
+namespace {
+
+TEST(TextSet, KeepsTheFirstOfEqualTextsInOrderThroughGrowth) {
+    for (const bool copy : {false, true}) {
+        std::vector<std::string> texts;
+        for (int i = 0; i < 5000; ++i)
+            texts.push_back("t" + std::to_string(i % 2500)); // every text twice
+        TTextSet set(4, copy);
+        size_t added = 0;
+        for (const std::string& text : texts)
+            added += set.Insert(text);
+        EXPECT_EQ(added, 2500u);
+        ASSERT_EQ(set.Size(), 2500u);
+        EXPECT_EQ(set.Text(0), "t0");
+        EXPECT_EQ(set.Text(2499), "t2499");
+        EXPECT_FALSE(set.Insert(std::string("t17")));
+        EXPECT_TRUE(set.Insert(std::string_view("t1\0", 3))) << "bytes after a NUL count";
+    }
 }
 
 } // namespace
