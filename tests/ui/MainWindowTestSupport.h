@@ -3,8 +3,10 @@
 #pragma once
 
 #include "ui/kes_fmMain.h"
+#include "ui/kes_uDrawGrid.h"
 #include "ui/kes_uUiServices.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -47,19 +49,11 @@ class TFakeUiServices : public TkesUiServices {
     void ShowError(QWidget*, const QString& text) override { Shown.push_back({"error", text}); }
     bool AskYesNo(QWidget*, const QString& text) override {
         Questions.push_back(text);
-        if (Answers.empty())
-            return true;
-        const bool answer = Answers.front();
-        Answers.pop_front();
-        return answer;
+        return Next(Answers, true);
     }
     TkesAnswer AskYesNoCancel(QWidget*, const QString& text) override {
         Questions.push_back(text);
-        if (ThreeWayAnswers.empty())
-            return anYes;
-        const TkesAnswer answer = ThreeWayAnswers.front();
-        ThreeWayAnswers.pop_front();
-        return answer;
+        return Next(ThreeWayAnswers, anYes);
     }
     QString GetOpenFileName(QWidget*, const QString& title, const QString& folder,
                             const QString& filter) override {
@@ -71,11 +65,7 @@ class TFakeUiServices : public TkesUiServices {
     QString GetSaveFileName(QWidget*, const QString& title, const QString& folder,
                             const QString& filter, const QString& suffix) override {
         SaveDialogs.push_back({title, folder, filter, suffix});
-        if (FilesToSave.empty())
-            return {};
-        const QString chosen = FilesToSave.front();
-        FilesToSave.pop_front();
-        return chosen;
+        return Next(FilesToSave, QString());
     }
     bool PickFolder(QWidget*, QString& folder) override {
         if (FolderToPick.isEmpty())
@@ -92,7 +82,21 @@ class TFakeUiServices : public TkesUiServices {
         return true;
     }
 
+    template <class T> static T Next(std::deque<T>& queue, T otherwise) {
+        if (queue.empty())
+            return otherwise;
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
     QString LastText() const { return Shown.empty() ? QString() : Shown.back().Text; }
+    // Everything shown so far as "kind: text" lines, so one comparison checks count, kind and text.
+    QString AllShown() const {
+        QStringList lines;
+        for (const TShown& shown : Shown)
+            lines << shown.Kind + ": " + shown.Text;
+        return lines.join('\n');
+    }
 };
 
 // A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives.
@@ -115,6 +119,13 @@ class TTestConfigFolder {
 
   private:
     QTemporaryDir FDir;
+};
+
+// A settings folder and a temporary tree of files, made afresh for each test.
+struct TTestFolders {
+    TTestConfigFolder Config;
+    QTemporaryDir Tree;
+    QString Root() const { return Tree.path(); }
 };
 
 // A window with a fake; the fake stays reachable through `fake`.
@@ -154,6 +165,30 @@ inline void Commit(TfmMain& window, QComboBox* box, const QString& text) {
         window.cboxRootFolderExit();
     else
         window.cboxExit(box);
+}
+
+inline QAction* Item(const TfmMain& window, const char* name) {
+    return window.findChild<QAction*>(QString::fromLatin1(name));
+}
+
+// The centre of a grid row, a little in from the left edge.
+inline QPoint RowCentre(const TfmMain& w, int row) {
+    const int height = w.DrawGrid1->DefaultRowHeight();
+    return {60, row * height + height / 2};
+}
+
+inline void ClickRow(const TfmMain& w, int row, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(w.DrawGrid1->viewport(), button, {}, RowCentre(w, row));
+}
+
+// Fills the three Find boxes and presses Find, returning once the run has ended.
+inline void RunFind(TTestWindow& w, const QString& folders, const QString& files,
+                    const QString& find) {
+    TypeInto(w->cboxFolders, folders);
+    TypeInto(w->cboxFiles, files);
+    TypeInto(w->cboxFind, find);
+    w->bbFindClick();
+    QTRY_VERIFY(!w->IsRunning());
 }
 
 inline QStringList Entries(const QComboBox* box) {

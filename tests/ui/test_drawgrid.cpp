@@ -33,32 +33,33 @@ const kes::TResultRows kRows = {{kes::rkFileHeader, 0, 0, 0},
                                 {kes::rkMatch, 0, 0, 3},
                                 {kes::rkBlank, 0, 0, 0}};
 
+void Show(TkesDrawGrid& grid) {
+    grid.resize(400, 200);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+}
+
 } // namespace
 
 class TestDrawGrid : public QObject {
     Q_OBJECT
   private slots:
-    void HeaderRowShowsCountFolderAndBoldNameBelowRight() {
+    void RowsShowTheirTextsColoursAndFills() {
         const auto results = SampleResults(false);
-        const auto pieces = ResultRowPieces(results, kRows, 0);
-        QCOMPARE(pieces.size(), size_t(2));
-        QCOMPARE(pieces[0].Text, QString("Found 2 matches in /d/"));
-        QVERIFY(!pieces[0].Bold);
-        QCOMPARE(pieces[1].Text, QString("f.txt"));
-        QVERIFY(pieces[1].Bold);
-        QCOMPARE(pieces[1].OffsetX, 2);
-        QCOMPARE(pieces[1].OffsetY, 2);
+        const auto header = ResultRowPieces(results, kRows, 0);
+        QCOMPARE(header.size(), size_t(2)); // count and folder, then the bold name below right
+        QCOMPARE(header[0].Text, QString("Found 2 matches in /d/"));
+        QVERIFY(!header[0].Bold);
+        QCOMPARE(header[1].Text, QString("f.txt"));
+        QVERIFY(header[1].Bold);
+        QCOMPARE(QPoint(header[1].OffsetX, header[1].OffsetY), QPoint(2, 2));
         QCOMPARE(ResultRowFill(kRows, 0, Qt::white), QColor(204, 255, 153));
         QCOMPARE(ResultRowFill(kRows, 1, Qt::white), QColor(Qt::white));
-    }
-
-    void LineRowColoursMatchesRedAndTheRestBlue() {
-        const auto results = SampleResults(false);
-        const auto pieces = ResultRowPieces(results, kRows, 1);
-        QCOMPARE(pieces.size(), size_t(4));
+        const auto line = ResultRowPieces(results, kRows, 1); // matches red, the rest blue
+        QCOMPARE(line.size(), size_t(4));
         const QColor expected[] = {Qt::blue, Qt::red, Qt::blue, Qt::red};
-        for (size_t i = 0; i < pieces.size(); ++i)
-            QCOMPARE(pieces[i].Color, expected[i]);
+        for (size_t i = 0; i < line.size(); ++i)
+            QCOMPARE(line[i].Color, expected[i]);
         QCOMPARE(ResultRowText(results, kRows, 1), QString("abxc"));
         QCOMPARE(ResultRowText(results, kRows, 4), QString());
     }
@@ -92,9 +93,7 @@ class TestDrawGrid : public QObject {
         results.Files[0].Lines[0].Segments = {{1, 3000, true}};
         const kes::TResultRows rows = {{kes::rkLine, 0, 0, 0}};
         TkesDrawGrid grid;
-        grid.resize(400, 200);
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        Show(grid);
         grid.ClearDrawGrid(1);
         grid.ShowResults(&results, &rows);
         QVERIFY(grid.ColumnWidth(0) < 400);
@@ -107,9 +106,7 @@ class TestDrawGrid : public QObject {
         kes::TkesMatchResults results = SampleResults(false);
         kes::TResultRows rows(1'000'000, kes::TResultRow{kes::rkLine, 0, 0, 0});
         TkesDrawGrid grid;
-        grid.resize(400, 200);
-        grid.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        Show(grid);
         grid.ShowResults(&results, &rows);
         QCOMPARE(grid.RowCount(), 1'000'000);
         grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
@@ -123,8 +120,7 @@ class TestDrawGrid : public QObject {
         int current = 0;
         int total = 0;
         QVERIFY(kes::ParseProgressText("Processing file 10 of 120", current, total));
-        QCOMPARE(current, 10);
-        QCOMPARE(total, 120);
+        QCOMPARE(QPoint(current, total), QPoint(10, 120));
         QVERIFY(!kes::ParseProgressText("Creating list of files to scan ..", current, total));
     }
 };

@@ -1,28 +1,32 @@
 // The criteria boxes: commit rules, validation messages, the context menu's removals, the
-// folder and file buttons, and an edit clearing shown results.
+// folder and file buttons, and an unreadable settings file at start-up.
 #include "MainWindowTestSupport.h"
 
 #include "search/kes_uFind.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QMenu>
+
+#include <optional>
 
 class TestMainWindowCriteria : public QObject {
     Q_OBJECT
   private slots:
-    void init() { FConfig = std::make_unique<TTestConfigFolder>(); }
-    void cleanup() { FConfig.reset(); }
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
 
-    void CommitIgnoresLetterCaseAndShowsTheStoredEntry() {
+    void CommitIgnoresLetterCaseAndSkipsEmptyText() {
         TTestWindow w;
         Commit(*w.window, w->cboxFolders, "/tmp/Data");
         Commit(*w.window, w->cboxFolders, "/TMP/DATA");
         QCOMPARE(Entries(w->cboxFolders), QStringList{"/tmp/Data"});
-        QCOMPARE(w->cboxFolders->currentText(), QString("/tmp/Data"));
+        QCOMPARE(w->cboxFolders->currentText(), QString("/tmp/Data")); // the stored entry shows
         Commit(*w.window, w->cboxFind, "Todo");
         Commit(*w.window, w->cboxFind, "TODO");
         QCOMPARE(Entries(w->cboxFind), QStringList{"Todo"});
+        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
+            Commit(*w.window, box, "");
+        QCOMPARE(w->cboxFolders->count() + w->cboxFiles->count() + w->cboxFind->count(), 2);
+        QVERIFY(w.fake->Shown.empty());
     }
 
     void FoldersAreSortedFindEntriesGoToTheEnd() {
@@ -37,21 +41,12 @@ class TestMainWindowCriteria : public QObject {
         QCOMPARE(w->SavedItemIndex(kes::kSavedFind), 1);
     }
 
-    void EmptyCommitDoesNothing() {
-        TTestWindow w;
-        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
-            Commit(*w.window, box, "");
-        QVERIFY(w.fake->Shown.empty());
-        QCOMPARE(w->cboxFolders->count() + w->cboxFiles->count() + w->cboxFind->count(), 0);
-    }
-
     void LeavingABoxCommitsIt() {
         TTestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         TypeInto(w->cboxFolders, "/var");
         w->cboxFiles->setFocus();
         QTRY_COMPARE(Entries(w->cboxFolders), QStringList{"/var"});
-        QCOMPARE(w->SavedItemIndex(kes::kSavedFolders), 0);
         TypeInto(w->cboxFind, "x+");
         w->cboxFolders->setFocus();
         QTRY_COMPARE(Entries(w->cboxFind), QStringList{"x+"});
@@ -59,48 +54,35 @@ class TestMainWindowCriteria : public QObject {
 
     void RemoveEntryDeletesOnlyACommittedSelection() {
         TTestWindow w;
+        auto* removeEntry = Item(*w.window, "pumRemoveEntry");
+        Popup(w, w->cboxFind); // an empty box: nothing to remove
+        QVERIFY(!removeEntry->isEnabled());
+        QVERIFY(!Item(*w.window, "pumRemoveAll")->isEnabled());
         Commit(*w.window, w->cboxFind, "one");
         Commit(*w.window, w->cboxFind, "two");
         // Typed but never committed: nothing is deleted, the box is emptied.
         TypeInto(w->cboxFind, "tw");
-        w->cboxPopup(w->cboxFind, QPoint(0, 0));
+        Popup(w, w->cboxFind);
+        QVERIFY(removeEntry->isEnabled());
         w->pumRemoveEntryClick();
-        w->PopupMenu1->hide();
         QCOMPARE(Entries(w->cboxFind), (QStringList{"one", "two"}));
         QCOMPARE(w->cboxFind->currentText(), QString());
         // A selected entry goes, and the saved selection does not point past it.
-        Commit(*w.window, w->cboxFind, "one");
         Commit(*w.window, w->cboxFind, "two");
         QCOMPARE(w->SavedItemIndex(kes::kSavedFind), 1);
-        w->cboxPopup(w->cboxFind, QPoint(0, 0));
-        w->PopupMenu1->hide();
-        SetSelected(w->cboxFind, 0);
+        Popup(w, w->cboxFind);
+        w->cboxFind->setCurrentIndex(0);
+        w->cboxFind->setEditText("one");
         w->pumRemoveEntryClick();
         QCOMPARE(Entries(w->cboxFind), QStringList{"two"});
         QCOMPARE(w->SavedItemIndex(kes::kSavedFind), 0);
-    }
-
-    void PopupItemsFollowTheBox() {
-        TTestWindow w;
-        auto* removeEntry = w->findChild<QAction*>("pumRemoveEntry");
-        auto* removeAll = w->findChild<QAction*>("pumRemoveAll");
-        w->cboxPopup(w->cboxFiles, QPoint(0, 0));
-        w->PopupMenu1->hide();
-        QVERIFY(!removeEntry->isEnabled());
-        QVERIFY(!removeAll->isEnabled());
-        TypeInto(w->cboxFiles, "*.c");
-        w->cboxPopup(w->cboxFiles, QPoint(0, 0));
-        w->PopupMenu1->hide();
-        QVERIFY(removeEntry->isEnabled());
-        QVERIFY(!removeAll->isEnabled());
     }
 
     void RemoveAllAsksAndNoKeepsEverything() {
         TTestWindow w;
         Commit(*w.window, w->cboxFiles, "*.c");
         Commit(*w.window, w->cboxFiles, "*.h");
-        w->cboxPopup(w->cboxFiles, QPoint(0, 0));
-        w->PopupMenu1->hide();
+        Popup(w, w->cboxFiles);
         w.fake->Answers = {false};
         w->pumRemoveAllClick();
         QCOMPARE(w.fake->Questions.back(), QString("Remove all File(s) items ?"));
@@ -117,8 +99,8 @@ class TestMainWindowCriteria : public QObject {
         TTestWindow w;
         w.fake->FolderToPick = "/usr/share";
         QTest::mouseClick(w->sbFolders, Qt::LeftButton);
-        QCOMPARE(w->cboxFolders->currentText(), QString("/usr/share"));
         QCOMPARE(Entries(w->cboxFolders), QStringList{"/usr/share"});
+        QCOMPARE(w->cboxFolders->currentText(), QString("/usr/share"));
         Commit(*w.window, w->cboxFolders, "/usr/share<+><excluding doc>");
         w.fake->FileToOpen = "/usr/share/dict/words";
         QTest::mouseClick(w->sbFiles, Qt::LeftButton);
@@ -131,8 +113,8 @@ class TestMainWindowCriteria : public QObject {
     }
 
     void UnreadableSettingsFileIsShownAndDefaultsApply() {
-        FConfig->Write("KestravaConfig.xml", "<configuration><options>");
-        FConfig->Write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
+        F->Config.Write("KestravaConfig.xml", "<configuration><options>");
+        F->Config.Write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
         TTestWindow w;
         QCOMPARE(w.fake->Shown.size(), size_t(1));
         QCOMPARE(w.fake->Shown[0].Kind, QString("error"));
@@ -141,11 +123,11 @@ class TestMainWindowCriteria : public QObject {
     }
 
   private:
-    static void SetSelected(QComboBox* box, int index) {
-        box->setCurrentIndex(index);
-        box->setEditText(box->itemText(index));
+    static void Popup(TTestWindow& w, QComboBox* box) {
+        w->cboxPopup(box, QPoint(0, 0));
+        w->PopupMenu1->hide();
     }
-    std::unique_ptr<TTestConfigFolder> FConfig;
+    std::optional<TTestFolders> F;
 };
 
 QTEST_MAIN(TestMainWindowCriteria)

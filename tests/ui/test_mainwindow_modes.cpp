@@ -10,14 +10,12 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 
+#include <optional>
+
 namespace {
 
 bool Shown(QWidget* widget, TfmMain& window) {
     return widget->isVisibleTo(&window);
-}
-
-QAction* Item(TfmMain& window, const char* name) {
-    return window.findChild<QAction*>(QString::fromLatin1(name));
 }
 
 } // namespace
@@ -25,53 +23,64 @@ QAction* Item(TfmMain& window, const char* name) {
 class TestMainWindowModes : public QObject {
     Q_OBJECT
   private slots:
-    void init() { FConfig = std::make_unique<TTestConfigFolder>(); }
-    void cleanup() { FConfig.reset(); }
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
 
-    void EachModeShowsItsRowsButtonsAndPanelHeight_data() {
+    void EachModeShowsItsRowsButtonsMenusAndTexts_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("panelHeight");
-        QTest::addColumn<bool>("replaceRow");
-        QTest::addColumn<bool>("rootRow");
+        QTest::addColumn<QString>("rows"); // the optional rows shown
         QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("find") << int(kes::mdFind) << 138 << false << false << "bbFind"
-                              << "Find mode"
-                              << "(Awaiting search criteria)";
-        QTest::newRow("replace") << int(kes::mdFindAndReplace) << 170 << true << false
+        QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
+        QTest::addColumn<QString>("texts");    // mode name | mode status
+        QTest::newRow("find") << int(kes::mdFind) << 138 << ""
+                              << "bbFind"
+                              << "mmMode_Find"
+                              << "Find mode|(Awaiting search criteria)";
+        QTest::newRow("replace") << int(kes::mdFindAndReplace) << 170 << "replace"
                                  << "bbReplace"
-                                 << "Find & Replace mode"
-                                 << "(Awaiting search and replace criteria)";
-        QTest::newRow("script") << int(kes::mdScript) << 210 << true << true << "bbRunScript"
-                                << "Script mode"
-                                << "(Viewing)";
-        QTest::newRow("view") << int(kes::mdViewFoldersFiles) << 170 << true << false << "bbList"
-                              << "View Folders/Files mode"
-                              << "()";
+                                 << "mmMode_FindandReplace"
+                                 << "Find & Replace mode|(Awaiting search and replace criteria)";
+        QTest::newRow("script") << int(kes::mdScript) << 210 << "replace root"
+                                << "bbRunScript"
+                                << "mmMode_Script"
+                                << "Script mode|(Viewing)";
+        QTest::newRow("view") << int(kes::mdViewFoldersFiles) << 170 << "replace"
+                              << "bbList"
+                              << ""
+                              << "View Folders/Files mode|()";
     }
-    void EachModeShowsItsRowsButtonsAndPanelHeight() {
+    void EachModeShowsItsRowsButtonsMenusAndTexts() {
         QFETCH(int, mode);
         QFETCH(int, panelHeight);
-        QFETCH(bool, replaceRow);
-        QFETCH(bool, rootRow);
+        QFETCH(QString, rows);
         QFETCH(QString, button);
-        QFETCH(QString, name);
-        QFETCH(QString, status);
+        QFETCH(QString, menuItem);
+        QFETCH(QString, texts);
         TTestWindow w;
         w->SetMode(static_cast<kes::TkesMode>(mode));
+        const bool script = mode == kes::mdScript;
         QCOMPARE(w->paActionsSpecs->height(), panelHeight);
-        QCOMPARE(Shown(w->cboxReplace, *w.window), replaceRow);
-        QCOMPARE(Shown(w->laReplace, *w.window), replaceRow);
-        QCOMPARE(Shown(w->cboxRootFolder, *w.window), rootRow);
+        QStringList shown;
+        if (Shown(w->cboxReplace, *w.window) && Shown(w->laReplace, *w.window))
+            shown << "replace";
+        if (Shown(w->cboxRootFolder, *w.window))
+            shown << "root";
+        QCOMPARE(shown.join(' '), rows);
         for (QPushButton* b : {w->bbFind, w->bbReplace, w->bbList, w->bbRunScript})
             QCOMPARE(Shown(b, *w.window), b->objectName() == button);
-        QCOMPARE(w->laModeName->text(), name);
-        QCOMPARE(w->laModeStatus->text(), status);
-        QCOMPARE(Shown(w->paStatus, *w.window), mode != kes::mdScript);
-        QCOMPARE(Shown(w->paScriptMaintenance, *w.window), mode == kes::mdScript);
+        for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"}) {
+            QCOMPARE(Item(*w.window, name)->isEnabled(), name != menuItem);
+            QCOMPARE(Item(*w.window, name)->isChecked(), name == menuItem);
+        }
+        QCOMPARE(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled(), script);
+        QCOMPARE(w->laModeName->text() + "|" + w->laModeStatus->text(), texts);
+        QCOMPARE(Shown(w->paStatus, *w.window), !script);
+        QCOMPARE(Shown(w->paScriptMaintenance, *w.window), script);
+        QCOMPARE(w->DrawGrid1->Content() == gcScript, script);
         // The mode status sits 10 pixels right of the mode name.
         QCOMPARE(w->laModeStatus->x(), w->laModeName->geometry().right() + 1 + 10);
+        QVERIFY(!Item(*w.window, "mmMode_View")->isVisible());
     }
 
     void ScriptModeMovesFolderRowsDownAndShowsRootRowInTheirPlace() {
@@ -88,46 +97,6 @@ class TestMainWindowModes : public QObject {
         QVERIFY(!w->cboxFind->isEnabled());
         w->SetMode(kes::mdFind);
         QCOMPARE(w->cboxFolders->y(), foldersTop); // offsets never accumulate
-    }
-
-    void CurrentModeMenuItemIsDisabledAndChecked() {
-        TTestWindow w;
-        const struct {
-            kes::TkesMode Mode;
-            const char* Item;
-        } cases[] = {{kes::mdFind, "mmMode_Find"},
-                     {kes::mdFindAndReplace, "mmMode_FindandReplace"},
-                     {kes::mdScript, "mmMode_Script"}};
-        for (const auto& c : cases) {
-            w->SetMode(c.Mode);
-            for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"}) {
-                const bool current = qstrcmp(name, c.Item) == 0;
-                QCOMPARE(Item(*w.window, name)->isEnabled(), !current);
-                QCOMPARE(Item(*w.window, name)->isChecked(), current);
-            }
-        }
-        QVERIFY(!Item(*w.window, "mmMode_View")->isVisible());
-        QVERIFY(!Item(*w.window, "mmView_FoldersList")->isVisible());
-    }
-
-    void ScriptMenuIsEnabledOnlyInScriptMode() {
-        TTestWindow w;
-        auto* script = w->findChild<QMenu*>("mmScript");
-        w->SetMode(kes::mdFind);
-        QVERIFY(!script->menuAction()->isEnabled());
-        w->SetMode(kes::mdScript);
-        QVERIFY(script->menuAction()->isEnabled());
-        QCOMPARE(w->laModeDetail->text(), QString("New script"));
-        QVERIFY(w->laModeDetail->isVisible());
-        // An empty script: nothing to run, save or view, but one can be opened; nothing was
-        // searched yet.
-        for (const char* name : {"mmScript_New", "mmScript_Save", "mmScript_SaveAs", "mmScript_Run",
-                                 "mmScript_ViewScript", "mmScript_ViewResults"})
-            QVERIFY2(!Item(*w.window, name)->isEnabled(), name);
-        QVERIFY(Item(*w.window, "mmScript_Open")->isEnabled());
-        QVERIFY(!w->bbRunScript->isEnabled());
-        QCOMPARE(w->DrawGrid1->Content(), gcScript);
-        QCOMPARE(w->DrawGrid1->ColumnCount(), 4);
     }
 
     void FindScriptFindClearsSavedSelectionsButKeepsReplace() {
@@ -174,12 +143,7 @@ class TestMainWindowModes : public QObject {
                  QString(" Enter search criteria, then press [Find] when ready"));
         TypeInto(w->cboxFiles, "");
         QVERIFY(!w->bbFind->isEnabled());
-    }
-
-    void ReplaceNeedsAllFourBoxes() {
-        TTestWindow w;
-        w->SetMode(kes::mdFindAndReplace);
-        TypeInto(w->cboxFolders, "/tmp");
+        w->SetMode(kes::mdFindAndReplace); // Replace needs all four boxes
         TypeInto(w->cboxFiles, "*");
         TypeInto(w->cboxFind, "a");
         QVERIFY(!w->bbReplace->isEnabled());
@@ -190,7 +154,7 @@ class TestMainWindowModes : public QObject {
     void StartupModeScriptPassesThroughFind() {
         kes::TkesConfig config;
         config.Settings.InitialMode = kes::imScript;
-        kes::SaveConfig(kes::ConfigFilePath(FConfig->Path().toStdString() + "/"), config);
+        kes::SaveConfig(kes::ConfigFilePath(F->Config.Path().toStdString() + "/"), config);
         TTestWindow w(false);
         QSignalSpy modes(w.window.get(), &TfmMain::ModeChanged);
         w->show();
@@ -203,25 +167,8 @@ class TestMainWindowModes : public QObject {
         QCOMPARE(modes.count(), 2);
     }
 
-    void StartupModeLastUsedRestoresModeAndSelections() {
-        kes::TkesConfig config;
-        config.Settings.InitialMode = kes::imLastUsed;
-        config.LastMode = kes::mdFindAndReplace;
-        const std::string folder = FConfig->Path().toStdString() + "/";
-        kes::SaveConfig(kes::ConfigFilePath(folder), config);
-        FConfig->Write("kestrava.ini",
-                       "[FoldersToSearch]\n1=/tmp\n[FindExpressions]\n1=a\n2=b\n"
-                       "[ReplaceExpressions]\n1=r\n[ItemIndex]\nFoldersToSearch=0\n"
-                       "FilesToSearch=-1\nFindExpressions=1\nReplaceExpressions=0\n");
-        TTestWindow w;
-        QCOMPARE(w->Mode(), kes::mdFindAndReplace);
-        QCOMPARE(w->cboxFolders->currentText(), QString("/tmp"));
-        QCOMPARE(w->cboxFind->currentText(), QString("b"));
-        QCOMPARE(w->cboxReplace->currentText(), QString("r"));
-    }
-
   private:
-    std::unique_ptr<TTestConfigFolder> FConfig;
+    std::optional<TTestFolders> F;
 };
 
 QTEST_MAIN(TestMainWindowModes)

@@ -5,7 +5,7 @@
 
 #include "ui/kes_uOpenFile.h"
 
-#include <QAction>
+#include <optional>
 
 using Args = std::vector<std::string>;
 Q_DECLARE_METATYPE(Args)
@@ -14,28 +14,13 @@ namespace {
 
 const std::string kOddPath = "/t/my \"odd\" file.txt";
 
-QPoint RowCentre(const TfmMain& w, int row) {
-    const int height = w.DrawGrid1->DefaultRowHeight();
-    return {40, row * height + height / 2};
-}
-
-QAction* Item(TfmMain& window, const char* name) {
-    return window.findChild<QAction*>(QString::fromLatin1(name));
-}
-
 } // namespace
 
 class TestMainWindowOpen : public QObject {
     Q_OBJECT
   private slots:
-    void init() {
-        FConfig = std::make_unique<TTestConfigFolder>();
-        FTree = std::make_unique<QTemporaryDir>();
-    }
-    void cleanup() {
-        FTree.reset();
-        FConfig.reset();
-    }
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
 
     // ---- The argument list
 
@@ -75,56 +60,39 @@ class TestMainWindowOpen : public QObject {
 
     void LineAndColumnCountLineFeedsBeforeTheMatch_data() {
         QTest::addColumn<int>("offset");
-        QTest::addColumn<int>("line");
-        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("position"); // line:column
         // "ab\ncd\r\nef": lines start at 0, 3 and 7.
-        QTest::newRow("first byte") << 0 << 1 << 1;
-        QTest::newRow("inside the first line") << 1 << 1 << 2;
-        QTest::newRow("just after a line feed") << 3 << 2 << 1;
-        QTest::newRow("the carriage return is a column") << 5 << 2 << 3;
-        QTest::newRow("after CR LF") << 7 << 3 << 1;
-        QTest::newRow("past the end of a shorter file") << 20 << 3 << 14;
+        QTest::newRow("first byte") << 0 << "1:1";
+        QTest::newRow("inside the first line") << 1 << "1:2";
+        QTest::newRow("just after a line feed") << 3 << "2:1";
+        QTest::newRow("the carriage return is a column") << 5 << "2:3";
+        QTest::newRow("after CR LF") << 7 << "3:1";
+        QTest::newRow("past the end of a shorter file") << 20 << "3:14";
     }
     void LineAndColumnCountLineFeedsBeforeTheMatch() {
         QFETCH(int, offset);
-        QFETCH(int, line);
-        QFETCH(int, column);
+        QFETCH(QString, position);
         const QByteArray text("ab\ncd\r\nef");
-        int64_t gotLine = 0;
-        int64_t gotColumn = 0;
-        kes::LineAndColumn(text.toStdString(), offset, gotLine, gotColumn);
-        QCOMPARE(gotLine, int64_t(line));
-        QCOMPARE(gotColumn, int64_t(column));
-        const QString path = FTree->path() + "/f.txt";
-        WriteFile(path, text);
-        kes::FileLineAndColumn(path.toStdString(), offset, gotLine, gotColumn);
-        QCOMPARE(gotLine, int64_t(line));
-        QCOMPARE(gotColumn, int64_t(column));
+        int64_t line = 0;
+        int64_t column = 0;
+        kes::LineAndColumn(text.toStdString(), offset, line, column);
+        QCOMPARE(QString("%1:%2").arg(line).arg(column), position);
+        WriteFile(F->Root() + "/f.txt", text);
+        QCOMPARE(FilePosition("/f.txt", offset), position);
     }
 
     void FileLineAndColumnReadsAcrossPiecesAndSurvivesAMissingFile() {
         QByteArray text;
         for (int i = 0; i < 1500; ++i)
             text += QByteArray(99, 'x') + '\n'; // 150000 bytes: more than one read
-        const QString path = FTree->path() + "/big.txt";
-        WriteFile(path, text);
-        int64_t line = 0;
-        int64_t column = 0;
-        kes::FileLineAndColumn(path.toStdString(), 130050, line, column);
-        QCOMPARE(line, int64_t(1301));
-        QCOMPARE(column, int64_t(51));
-        kes::FileLineAndColumn((FTree->path() + "/gone.txt").toStdString(), 41, line, column);
-        QCOMPARE(line, int64_t(1));
-        QCOMPARE(column, int64_t(42));
+        WriteFile(F->Root() + "/big.txt", text);
+        QCOMPARE(FilePosition("/big.txt", 130050), "1301:51");
+        QCOMPARE(FilePosition("/gone.txt", 41), "1:42");
     }
 
-    void CheckEditorNamesWhatIsMissing() {
+    void CheckEditorResolvesPathsAndBareNames() {
         const QString editor = MakeEditor();
         std::string resolved;
-        QCOMPARE(kes::CheckEditor(" \t", resolved), std::string(kes::kNoEditorText));
-        QCOMPARE(kes::CheckEditor("/nowhere/ed", resolved),
-                 std::string("The Editor specified in Preferences cannot be found.\r\n"
-                             "(/nowhere/ed)"));
         QCOMPARE(kes::CheckEditor(editor.toStdString(), resolved), std::string());
         QCOMPARE(resolved, editor.toStdString());
         QCOMPARE(kes::CheckEditor("sh", resolved), std::string()); // a bare name: on PATH
@@ -165,16 +133,14 @@ class TestMainWindowOpen : public QObject {
         QFETCH(QString, message);
         TTestWindow w;
         RunFindOnOddFile(w);
-        w->Settings().EditorFileSpec = fileSpec.toStdString();
+        w->Settings().EditorFileSpec = fileSpec.toStdString(); // blanks only, or missing
         Item(*w.window, "mmView_MatchesOnly")->trigger();
         QCOMPARE(w->ResultRows()[1].Kind, kes::rkMatch);
         DoubleClick(w, 1); // a match row opens nothing and says nothing
         QVERIFY(w.fake->Shown.empty());
         Item(*w.window, "mmView_LinesWithMatches")->trigger();
         DoubleClick(w, 1);
-        QCOMPARE(w.fake->Shown.size(), size_t(1));
-        QCOMPARE(w.fake->Shown[0].Kind, QString("message"));
-        QCOMPARE(w.fake->LastText(), message);
+        QCOMPARE(w.fake->AllShown(), "message: " + message);
         QVERIFY(w.fake->StartedPrograms.empty());
     }
 
@@ -189,16 +155,13 @@ class TestMainWindowOpen : public QObject {
             bool Enabled;
         } presses[] = {{0, true}, {1, false}, {0, true}, {40, true}, {2, false}, {40, false}};
         for (const auto& press : presses) {
-            QTest::mousePress(w->DrawGrid1->viewport(), Qt::RightButton, {},
-                              RowCentre(*w.window, press.Row));
-            QTest::mouseRelease(w->DrawGrid1->viewport(), Qt::RightButton, {},
-                                RowCentre(*w.window, press.Row));
+            ClickRow(*w.window, press.Row, Qt::RightButton);
             QCOMPARE(editorItem->isEnabled(), press.Enabled);
             QCOMPARE(defaultItem->isEnabled(), press.Enabled);
             QVERIFY(namesItem->isEnabled());
         }
         Item(*w.window, "mmView_UniqueMatches")->trigger();
-        QTest::mouseClick(w->DrawGrid1->viewport(), Qt::LeftButton, {}, RowCentre(*w.window, 0));
+        ClickRow(*w.window, 0);
         QVERIFY(!namesItem->isEnabled());
         QVERIFY(!editorItem->isEnabled()); // a unique match row is no file header
     }
@@ -207,10 +170,10 @@ class TestMainWindowOpen : public QObject {
         TTestWindow w;
         const std::string path = RunFindOnOddFile(w);
         w->Settings().EditorFileSpec = ""; // not consulted
-        QTest::mouseClick(w->DrawGrid1->viewport(), Qt::LeftButton, {}, RowCentre(*w.window, 1));
+        ClickRow(*w.window, 1);
         w->Openwithdefaultprogram1Click();
         QVERIFY(w.fake->OpenedDocuments.empty());
-        QTest::mouseClick(w->DrawGrid1->viewport(), Qt::LeftButton, {}, RowCentre(*w.window, 0));
+        ClickRow(*w.window, 0);
         Item(*w.window, "Openwithdefaultprogram1")->trigger();
         QCOMPARE(w.fake->OpenedDocuments, Args{path});
         QVERIFY(w.fake->StartedPrograms.empty()); // never run, even if it were executable
@@ -218,20 +181,24 @@ class TestMainWindowOpen : public QObject {
     }
 
   private:
+    // "line:column" of offset in the file name under the tree.
+    QString FilePosition(const QString& name, int64_t offset) {
+        int64_t line = 0;
+        int64_t column = 0;
+        kes::FileLineAndColumn((F->Root() + name).toStdString(), offset, line, column);
+        return QString("%1:%2").arg(line).arg(column);
+    }
+
     // A file whose name has blanks and quotes, one "TODO" at byte 18 (line 2, column 8).
     std::string RunFindOnOddFile(TTestWindow& w) {
-        const QString path = FTree->path() + "/my \"odd\" file.txt";
+        const QString path = F->Root() + "/my \"odd\" file.txt";
         WriteFile(path, "first line\nsecond TODO here\n");
-        TypeInto(w->cboxFolders, FTree->path());
-        TypeInto(w->cboxFiles, "*.txt");
-        TypeInto(w->cboxFind, "todo");
-        w->bbFindClick();
-        [&] { QTRY_VERIFY(!w->IsRunning()); }();
+        [&] { RunFind(w, F->Root(), "*.txt", "todo"); }();
         return path.toStdString();
     }
 
     QString MakeEditor() {
-        const QString path = FTree->path() + "/bin/editor";
+        const QString path = F->Root() + "/bin/editor";
         WriteFile(path, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
@@ -241,8 +208,7 @@ class TestMainWindowOpen : public QObject {
         QTest::mouseDClick(w->DrawGrid1->viewport(), Qt::LeftButton, {}, RowCentre(*w.window, row));
     }
 
-    std::unique_ptr<TTestConfigFolder> FConfig;
-    std::unique_ptr<QTemporaryDir> FTree;
+    std::optional<TTestFolders> F;
 };
 
 QTEST_MAIN(TestMainWindowOpen)
