@@ -59,7 +59,7 @@ size_t FindNoCase(const char* text, const char* from, const char* lastStart,
 
 std::string PlainLiteral(const std::string& pattern, int32_t flags, TPatternLanguage language) {
     // The library reads the pattern up to its first NUL.
-    const std::string text(pattern.c_str());
+    std::string text(pattern.c_str());
     if (text.empty() || language != laEnglish || (flags & ~kLiteralSafeFlags) != 0)
         return {};
     if (text.find_first_of("\\^$.|?*+()[]{}") != std::string::npos)
