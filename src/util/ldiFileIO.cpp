@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -63,6 +64,9 @@ class TTempFile {
     TTempFile& operator=(const TTempFile&) = delete;
 
     int Fd() const { return fd_.Get(); }
+    const std::string& Path() const { return path_; }
+    // Leaves the file on disk (it holds something the user may need).
+    void Keep() { path_.clear(); }
 
     bool Create(const std::string& folder, const std::string& name, mode_t mode, int& err) {
         for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
@@ -153,6 +157,41 @@ bool WriteAll(int fd, std::string_view data, int& err) {
     return true;
 }
 
+// Copies everything from one open file to another.
+bool CopyData(int from, int to, int& err) {
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(from, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            err = errno;
+            return false;
+        }
+        if (got == 0)
+            return true;
+        if (!WriteAll(to, std::string_view(buffer, static_cast<size_t>(got)), err))
+            return false;
+    }
+}
+
+// Replaces the content of `target` in place (same inode): text then tail, flushed.
+bool OverwriteInPlace(const std::string& target, std::string_view text, std::string_view tail,
+                      int& err) {
+    TFileHandle out(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (!out.IsOpen()) {
+        err = errno;
+        return false;
+    }
+    if (!WriteAll(out.Get(), text, err) || !WriteAll(out.Get(), tail, err))
+        return false;
+    if (::fsync(out.Get()) != 0 || out.Close() != 0) {
+        err = errno;
+        return false;
+    }
+    return true;
+}
+
 bool CopyOwnerAndMode(int fd, const struct stat& original, int& err) {
     // Owner first: a change of owner clears set-id bits, which the chmod then restores.
     struct stat mine {};
@@ -184,6 +223,35 @@ bool Fail(std::string& error, const std::string& what, const std::string& reason
     return false;
 }
 
+// A file with several names keeps them all together: the new text goes through the same inode
+// (so owner, mode and attributes stay too), with the old content saved beside it until the
+// write is complete, and written back should it fail.
+bool WriteThroughInode(const std::string& target, const std::string& fileName,
+                       std::string_view text, std::string_view tail, std::string& error) {
+    const std::string folder = ldiFileFolder(target);
+    TTempFile saved;
+    int err = 0;
+    if (!saved.Create(folder, NamePart(target), 0600, err))
+        return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
+                    ErrnoText(err));
+    const TFileHandle original(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!original.IsOpen() || !CopyData(original.Get(), saved.Fd(), err) ||
+        !saved.FlushAndClose(err))
+        return Fail(error, "Cannot write " + fileName, ErrnoText(original.IsOpen() ? err : errno));
+    if (OverwriteInPlace(target, text, tail, err))
+        return true;
+    const int writeError = err;
+    std::string old;
+    int readError = 0;
+    if (ldiReadWholeFile(saved.Path(), old, readError, INT64_MAX) >= rsMissing ||
+        !OverwriteInPlace(target, old, {}, readError)) {
+        saved.Keep();
+        return Fail(error, "Cannot write " + fileName,
+                    ErrnoText(writeError) + "; the original content is kept in " + saved.Path());
+    }
+    return Fail(error, "Cannot write " + fileName, ErrnoText(writeError));
+}
+
 // The one writer behind both public functions: text then tail, into a temporary file renamed
 // over the target.
 bool WriteSafely(const std::string& fileName, std::string_view text, std::string_view tail,
@@ -198,6 +266,8 @@ bool WriteSafely(const std::string& fileName, std::string_view text, std::string
     const bool exists = ::stat(target.c_str(), &original) == 0;
     if (const std::string refusal = exists ? RefusalOf(target, original) : ""; !refusal.empty())
         return Fail(error, "Cannot write " + fileName, refusal);
+    if (exists && original.st_nlink > 1)
+        return WriteThroughInode(target, fileName, text, tail, error);
     const std::string folder = ldiFileFolder(target);
     TTempFile temp;
     // An existing file's content must not show through looser bits while it is being written.

@@ -26,6 +26,12 @@ mode_t ModeOf(const std::string& path) {
     return st.st_mode;
 }
 
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_ino;
+}
+
 // "ok" when the write succeeded, else its message.
 std::string TryWrite(const std::string& fileName, std::string_view text) {
     std::string message;
@@ -39,8 +45,11 @@ class FileWriting : public ::testing::Test {
 
     // Writes a megabyte over f.txt in a child process once setLimit has run, and returns the
     // write's message; the original must survive byte for byte with no temporary file left.
-    std::string FailedWriteUnder(void (*setLimit)()) {
+    // With `linked`, f.txt has a second name g.txt, which must keep sharing its content.
+    std::string FailedWriteUnder(void (*setLimit)(), bool linked = false) {
         WriteRaw(Dir + "f.txt", "original\n");
+        if (linked)
+            ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
         const std::string message = kestest::RunInChild([&] {
             setLimit();
             std::string error;
@@ -48,7 +57,11 @@ class FileWriting : public ::testing::Test {
                                                                                         : error;
         });
         EXPECT_EQ(ReadFile(Dir + "f.txt"), "original\n");
-        EXPECT_EQ(Names(Dir), Strings{"f.txt"});
+        EXPECT_EQ(Names(Dir), (linked ? Strings{"f.txt", "g.txt"} : Strings{"f.txt"}));
+        if (linked) {
+            EXPECT_EQ(ReadFile(Dir + "g.txt"), "original\n");
+            EXPECT_EQ(InodeOf(Dir + "f.txt"), InodeOf(Dir + "g.txt"));
+        }
         return message;
     }
 };
@@ -166,6 +179,27 @@ TEST_F(FileWriting, FileSizeLimitFailsAndKeepsOriginal) {
                   ::setrlimit(RLIMIT_FSIZE, &limit);
                   ::signal(SIGXFSZ, SIG_IGN);
               }),
+              "Cannot write " + Dir + "f.txt: File too large");
+}
+
+TEST_F(FileWriting, HardLinkedFileIsRewrittenThroughItsInodeAndRestoredOnFailure) {
+    WriteRaw(Dir + "a.txt", "old");
+    ::link((Dir + "a.txt").c_str(), (Dir + "b.txt").c_str());
+    const ino_t inode = InodeOf(Dir + "a.txt");
+    EXPECT_EQ(TryWrite(Dir + "a.txt", "new text"), "ok");
+    EXPECT_EQ(ReadFile(Dir + "b.txt"), "new text") << "the other name sees the new content";
+    EXPECT_EQ(InodeOf(Dir + "a.txt"), inode);
+    EXPECT_EQ(Names(Dir), (Strings{"a.txt", "b.txt"})) << "the saved copy is gone";
+    ::unlink((Dir + "a.txt").c_str());
+    ::unlink((Dir + "b.txt").c_str());
+
+    EXPECT_EQ(FailedWriteUnder(
+                  [] {
+                      const rlimit limit{4096, 4096};
+                      ::setrlimit(RLIMIT_FSIZE, &limit);
+                      ::signal(SIGXFSZ, SIG_IGN);
+                  },
+                  true),
               "Cannot write " + Dir + "f.txt: File too large");
 }
 
