@@ -11,7 +11,9 @@
 #include <random>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kes {
 namespace {
@@ -209,6 +211,32 @@ bool CopyOwnerAndMode(int fd, const struct stat& original, int& err) {
     return true;
 }
 
+// Extended attributes (ACLs among them) of the file being replaced go onto its replacement.
+// Attributes the kernel manages itself (security.*, trusted.*) are left to it when we may not
+// set them; a file system without attributes has nothing to keep.
+bool CopyExtendedAttributes(const std::string& from, int to, int& err) {
+    std::vector<char> names(
+        static_cast<size_t>(std::max<ssize_t>(::listxattr(from.c_str(), nullptr, 0), 0)));
+    const ssize_t listed =
+        names.empty() ? 0 : ::listxattr(from.c_str(), names.data(), names.size());
+    for (ssize_t at = 0; at < listed;) {
+        const std::string name(names.data() + at);
+        at += static_cast<ssize_t>(name.size()) + 1;
+        std::vector<char> value(static_cast<size_t>(
+            std::max<ssize_t>(::getxattr(from.c_str(), name.c_str(), nullptr, 0), 0)));
+        const ssize_t size = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
+        if (size < 0 ||
+            ::fsetxattr(to, name.c_str(), value.data(), static_cast<size_t>(size), 0) == 0)
+            continue;
+        const bool managed = name.starts_with("security.") || name.starts_with("trusted.");
+        if (!(managed && (errno == EPERM || errno == ENOTSUP))) {
+            err = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
 // Makes the rename itself durable. The new content is already in place, so a folder that cannot
 // be synced (some file systems refuse) is no reason to report failure.
 void SyncFolder(const std::string& folder) {
@@ -275,7 +303,8 @@ bool WriteSafely(const std::string& fileName, std::string_view text, std::string
         return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
                     ErrnoText(err));
     if (!WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
-        (exists && !CopyOwnerAndMode(temp.Fd(), original, err)) || !temp.FlushAndClose(err))
+        (exists && !CopyOwnerAndMode(temp.Fd(), original, err)) ||
+        (exists && !CopyExtendedAttributes(target, temp.Fd(), err)) || !temp.FlushAndClose(err))
         return Fail(error, "Cannot write " + fileName, ErrnoText(err));
     if (!temp.RenameOver(target, err))
         return Fail(error, "Cannot replace " + fileName, ErrnoText(err));

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 using kestest::ErrorOf;
 using kestest::Names;
@@ -180,6 +181,16 @@ TEST_F(FileWriting, FileSizeLimitFailsAndKeepsOriginal) {
                   ::signal(SIGXFSZ, SIG_IGN);
               }),
               "Cannot write " + Dir + "f.txt: File too large");
+}
+
+TEST_F(FileWriting, ExtendedAttributesAreKept) {
+    WriteRaw(Dir + "x.txt", "old");
+    if (::setxattr((Dir + "x.txt").c_str(), "user.kestrava", "tag", 3, 0) != 0)
+        GTEST_SKIP() << "this file system keeps no user attributes";
+    EXPECT_EQ(TryWrite(Dir + "x.txt", "new"), "ok");
+    char value[8] = {};
+    EXPECT_EQ(::getxattr((Dir + "x.txt").c_str(), "user.kestrava", value, sizeof value), 3);
+    EXPECT_STREQ(value, "tag");
 }
 
 TEST_F(FileWriting, HardLinkedFileIsRewrittenThroughItsInodeAndRestoredOnFailure) {
