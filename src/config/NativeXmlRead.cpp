@@ -173,11 +173,15 @@ bool HoldsOnlyText(const pugi::xml_node& element) {
     return true;
 }
 
-void CopyChildren(const pugi::xml_node& from, TUtf8XmlNode& to);
+// The copy below recurses once per level, so a hostile file nested thousands deep would run out
+// of stack; no settings file comes near this.
+constexpr int kMaxNesting = 256;
+
+void CopyChildren(const pugi::xml_node& from, TUtf8XmlNode& to, int depth);
 
 // Copies one parsed node below `to`. The pugixml kinds map onto ours one to one, except that an
 // element holding only text keeps it as its value text.
-void CopyNode(const pugi::xml_node& from, TUtf8XmlNode& to) {
+void CopyNode(const pugi::xml_node& from, TUtf8XmlNode& to, int depth) {
     switch (from.type()) {
     case pugi::node_element: {
         TUtf8XmlNode& element = to.NodeNew(from.name());
@@ -188,7 +192,7 @@ void CopyNode(const pugi::xml_node& from, TUtf8XmlNode& to) {
                 value += child.value();
             element.SetValueText(value);
         } else {
-            CopyChildren(from, element);
+            CopyChildren(from, element, depth + 1);
         }
         break;
     }
@@ -221,9 +225,12 @@ void CopyNode(const pugi::xml_node& from, TUtf8XmlNode& to) {
     }
 }
 
-void CopyChildren(const pugi::xml_node& from, TUtf8XmlNode& to) {
+void CopyChildren(const pugi::xml_node& from, TUtf8XmlNode& to, int depth) {
+    if (depth > kMaxNesting)
+        throw std::runtime_error("Elements nested more than " + std::to_string(kMaxNesting) +
+                                 " levels deep");
     for (const pugi::xml_node& child : from.children())
-        CopyNode(child, to);
+        CopyNode(child, to, depth);
 }
 
 } // namespace
@@ -243,7 +250,7 @@ void TUtf8NativeXml::LoadFromString(std::string_view text) {
         parsed.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
     // The top level is copied below a holder node, then taken over as the document's nodes.
     TUtf8XmlNode holder(xeElement);
-    CopyChildren(parsed, holder);
+    CopyChildren(parsed, holder, 0);
     for (size_t i = 0; i < holder.NodeCount(); ++i) {
         TUtf8XmlNode& node = holder.Nodes(i);
         if (node.ElementType() == xeDeclaration &&

@@ -2,6 +2,8 @@
 #include "search/kes_uFind.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fnmatch.h>
 #include <memory>
@@ -69,12 +71,12 @@ int32_t AppendItem(TkesScanList& list, bool isFile, std::string name, bool exist
     return static_cast<int32_t>(list.size()) - 1;
 }
 
-// One directory listing for one mask.
-void AddMaskFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
+// One directory listing for one mask; false with errno set when the folder cannot be listed.
+bool AddMaskFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
                   const TkesFileToSearch& fileMask) {
     DirHandle dir(opendir(folder.c_str()));
     if (!dir)
-        return;
+        return false;
     while (const dirent* entry = readdir(dir.get())) {
         const std::string name = entry->d_name;
         if (IsHiddenName(entry->d_name) || !FileMaskMatches(fileMask.FileMask, name))
@@ -94,6 +96,7 @@ void AddMaskFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentI
         AppendItem(walk.List, true, name, true, parentIndex);
         ++walk.FileCount;
     }
+    return true;
 }
 
 } // namespace
@@ -107,8 +110,16 @@ bool FileMaskMatches(const std::string& mask, const std::string& name) {
 
 void AddFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
                     const TkesFilesToSearch& files) {
-    for (const TkesFileToSearch& fileMask : files)
-        AddMaskFiles(walk, folder, parentIndex, fileMask);
+    for (const TkesFileToSearch& fileMask : files) {
+        if (AddMaskFiles(walk, folder, parentIndex, fileMask))
+            continue;
+        // A folder that cannot be listed hides its files: the user is told rather than left to
+        // think it holds none. One that vanished meanwhile has nothing to tell.
+        if (errno != ENOENT && walk.Skipped != nullptr)
+            walk.Skipped->push_back({folder + "/", srUnreadable,
+                                     std::string("Cannot list folder: ") + std::strerror(errno)});
+        return;
+    }
 }
 
 void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,

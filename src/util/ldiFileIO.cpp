@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -144,10 +146,49 @@ std::string RefusalOf(const std::string& target, const struct stat& original) {
     return {};
 }
 
+#ifdef KES_FAULT_HOOKS
+// Test builds only: KESTRAVA_FAULT=after-temp-write:abort (or :pause, which stops the process)
+// acts once the temporary file is complete and flushed, before it is renamed, so tests can show
+// what a kill at that moment leaves behind.
+void FaultPoint(const std::string& point) {
+    const char* fault = ::getenv("KESTRAVA_FAULT");
+    if (fault == nullptr)
+        return;
+    if (fault == point + ":abort")
+        std::abort();
+    if (fault == point + ":pause")
+        ::raise(SIGSTOP);
+}
+
+// KESTRAVA_FAULT=write:short lets each write call take at most a few bytes (as a pipe or a
+// signal may); write:nospace lets no file grow past 4 KiB, as a nearly full disk would.
+ssize_t WriteCall(int fd, const char* data, size_t size) {
+    constexpr off_t kRoom = 4096;
+    const char* fault = ::getenv("KESTRAVA_FAULT");
+    const std::string_view kind = fault == nullptr ? "" : fault;
+    struct stat st {};
+    if (kind == "write:short")
+        size = std::min<size_t>(size, 7);
+    if (kind == "write:nospace" && ::fstat(fd, &st) == 0) {
+        if (st.st_size >= kRoom) {
+            errno = ENOSPC;
+            return -1;
+        }
+        size = std::min<size_t>(size, static_cast<size_t>(kRoom - st.st_size));
+    }
+    return ::write(fd, data, size);
+}
+#else
+void FaultPoint(const std::string&) {}
+ssize_t WriteCall(int fd, const char* data, size_t size) {
+    return ::write(fd, data, size);
+}
+#endif
+
 bool WriteAll(int fd, std::string_view data, int& err) {
     constexpr size_t kChunk = size_t{1} << 30;
     while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), std::min(data.size(), kChunk));
+        const ssize_t written = WriteCall(fd, data.data(), std::min(data.size(), kChunk));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
@@ -306,6 +347,7 @@ bool WriteSafely(const std::string& fileName, std::string_view text, std::string
         (exists && !CopyOwnerAndMode(temp.Fd(), original, err)) ||
         (exists && !CopyExtendedAttributes(target, temp.Fd(), err)) || !temp.FlushAndClose(err))
         return Fail(error, "Cannot write " + fileName, ErrnoText(err));
+    FaultPoint("after-temp-write");
     if (!temp.RenameOver(target, err))
         return Fail(error, "Cannot replace " + fileName, ErrnoText(err));
     SyncFolder(folder);

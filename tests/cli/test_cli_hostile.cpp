@@ -1,0 +1,82 @@
+// kestrava-cli on hostile trees and patterns: unreadable files are reported on standard error
+// without changing the exit status, and a runaway pattern ends with the limit's message.
+#include "cli_test_util.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kes::test;
+
+class CliHostileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kestrava-cli-XXXXXX";
+        fScratch = mkdtemp(pattern);
+        fRoot = (fScratch / "tree").string();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(fScratch, ec))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(fScratch, ec);
+    }
+
+    fs::path fScratch;
+    std::string fRoot;
+};
+
+TEST_F(CliHostileTest, UnreadableFilesGoToStandardErrorAndTheExitStatusKeepsItsMeaning) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "as root every file can be read";
+    WriteFile(fRoot + "/locked.txt", "word\n");
+    WriteFile(fRoot + "/closed/inner.txt", "word\n");
+    chmod((fRoot + "/locked.txt").c_str(), 0);
+    chmod((fRoot + "/closed").c_str(), 0);
+    const std::string skipped = "Skipped 2 files that could not be read:\n  " + fRoot +
+                                "/closed/: Cannot list folder: Permission denied\n  " + fRoot +
+                                "/locked.txt: Read Error: Permission denied\n";
+    const struct {
+        const char* Name;
+        const char* Content; // of the one readable file
+        int Status;
+    } cases[] = {{"with a match", "word\n", 0}, {"without a match", "none\n", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteFile(fRoot + "/open.txt", c.Content);
+        const TRun run =
+            RunCli({"find", "-d", fRoot + "<+>", "-f", "*.txt", "-e", "word"}, fScratch);
+        EXPECT_EQ(run.Status, c.Status);
+        EXPECT_NE(run.Err.find(skipped), std::string::npos) << run.Err;
+        EXPECT_EQ(run.Out.find("locked"), std::string::npos);
+    }
+}
+
+// Holds for root too: a FIFO is never opened, whoever runs the search.
+TEST_F(CliHostileTest, SpecialFilesAreReportedAsSkippedWithoutChangingTheExitStatus) {
+    WriteFile(fRoot + "/a.txt", "word\n");
+    ASSERT_EQ(mkfifo((fRoot + "/pipe.txt").c_str(), 0600), 0);
+    const TRun run = RunCli({"find", "-d", fRoot, "-f", "*.txt", "-e", "word"}, fScratch);
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Err.find("Skipped 1 file that could not be read:\n  " + fRoot +
+                           "/pipe.txt: Not a regular file\n"),
+              std::string::npos)
+        << run.Err;
+    const TRun none = RunCli({"find", "-d", fRoot, "-f", "*.txt", "-e", "absent"}, fScratch);
+    EXPECT_EQ(none.Status, 1);
+    EXPECT_NE(none.Err.find("pipe.txt: Not a regular file"), std::string::npos) << none.Err;
+}
+
+TEST_F(CliHostileTest, RunawayPatternEndsWithTheLimitsMessageNotNoMatch) {
+    WriteFile(fRoot + "/a.txt", std::string(40, 'a') + "b");
+    const TRun run = RunCli({"find", "-d", fRoot, "-f", "*.txt", "-e", "(a+)+$"}, fScratch);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("The recursion and backtracking limit (MatchLimit) was reached"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(run.Out, "");
+}
+
+} // namespace

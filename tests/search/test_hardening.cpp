@@ -1,0 +1,481 @@
+// The search engine on hostile input: runaway patterns, empty matches, failing batches, odd
+// bytes, unreadable and special files, link loops, huge and deep trees, read-only targets.
+#include "SearchTestTree.h"
+#include "util/ldiFileHandle.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace kes::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLimitText = "The recursion and backtracking limit (MatchLimit) was reached";
+
+bool IsRoot() {
+    return ::geteuid() == 0;
+}
+
+// Every name below the folder, recursively, relative to it.
+std::vector<std::string> AllNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        names.push_back(fs::relative(entry.path(), folder).string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool HasTempName(const std::vector<std::string>& names) {
+    return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+        return name.find(kTempNameMarker) != std::string::npos;
+    });
+}
+
+// ---- Runaway patterns -----------------------------------------------------------------------
+
+struct RunawayCase {
+    const char* Name;
+    const char* Pattern;
+    std::string Text;
+};
+
+TEST(RunawayPatterns, ReportTheLimitNeverNoMatchWithAndWithoutJit) {
+    const RunawayCase cases[] = {
+        {"nested plus", "(a+)+$", std::string(40, 'a') + "b"},
+        {"alternation over 1 MB", "(.|\r\n)+$", std::string(1 << 20, 'x') + "\r\n" + "\x01"},
+        {"words and blanks", "^(\\w+\\s?)*$", std::string(40, 'w') + "!"},
+    };
+    for (const RunawayCase& c : cases) {
+        for (const bool study : {true, false}) {
+            SCOPED_TRACE(std::string(c.Name) + (study ? " (JIT)" : " (interpreter)"));
+            TldiRegExMulti regex;
+            TPatternOptions options = regex.DefaultPatternOptions();
+            if (!study)
+                options.Include(coNoStudy);
+            regex.SetDefaultPatternOptions(options);
+            regex.DefaultMatchLimit = 100000; // keeps the interpreter's case short
+            int32_t id = -1;
+            TPatternStatus status;
+            ASSERT_TRUE(regex.AddPattern(c.Pattern, id, status)) << status.ErrorMessage;
+            TMatchCollection matches;
+            const std::string error = ErrorOf([&] {
+                regex.Matches(id, c.Text.data(), static_cast<uint32_t>(c.Text.size()), 0, {},
+                              matches);
+            });
+            EXPECT_NE(error.find(kLimitText), std::string::npos) << error;
+        }
+    }
+}
+
+TEST(RunawayPatterns, EndTheSearchRunWithTheLimitsMessage) {
+    TempTree tree;
+    tree.Write("a.txt", "plain\n");
+    tree.Write("b.txt", std::string(40, 'a') + "b");
+    const std::string error = ErrorOf([&] { Search(tree.Root(), "*.txt", "(a+)+$"); });
+    EXPECT_NE(error.find(kLimitText), std::string::npos) << error;
+}
+
+// ---- Empty-matching patterns ----------------------------------------------------------------
+
+// Every match as "start-end", so two engines can be compared.
+std::string MatchList(const std::string& pattern, const std::string& text, bool study) {
+    TldiRegExMulti regex;
+    TPatternOptions options = regex.DefaultPatternOptions();
+    if (!study)
+        options.Include(coNoStudy);
+    regex.SetDefaultPatternOptions(options);
+    int32_t id = -1;
+    TPatternStatus status;
+    if (!regex.AddPattern(pattern, id, status))
+        return "compile failed: " + status.ErrorMessage;
+    TMatchCollection matches;
+    regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, matches);
+    std::string list;
+    for (const TMatchResult& m : matches)
+        list += std::to_string(m.GroupStartEnd[0]) + "-" + std::to_string(m.GroupStartEnd[1]) + " ";
+    return list;
+}
+
+TEST(EmptyMatches, EndAndAgreeWithAndWithoutJit) {
+    const std::string texts[] = {"ax xa\nb", "x\r\n\r\nxx\r\n", "\xe9x\xff\x80 a\xc3\xa9",
+                                 std::string("\0x\0", 3), ""};
+    const char* patterns[] = {"x*", "^", "$", "\\b", "(?=a)", "(?m)^", "\\B", "a??"};
+    for (const std::string& text : texts)
+        for (const char* pattern : patterns) {
+            SCOPED_TRACE(std::string(pattern) + " over \"" + text + "\"");
+            const std::string jit = MatchList(pattern, text, true);
+            EXPECT_EQ(jit, MatchList(pattern, text, false));
+            // Each position is reported at most once, so the list is bounded by the text.
+            EXPECT_LE(std::count(jit.begin(), jit.end(), ' '),
+                      static_cast<std::ptrdiff_t>(2 * text.size() + 2));
+        }
+}
+
+TEST(EmptyMatches, AreNeitherCountedNorReplaced) {
+    TempTree tree;
+    const std::string content = "x\r\nab\xe9\r\n";
+    tree.Write("a.txt", content);
+    for (const char* pattern : {"^", "\\b", "(?=a)", "q*"}) {
+        SCOPED_TRACE(pattern);
+        const TkesMatchResults results = Search(tree.Root(), "*.txt", pattern, "Z");
+        EXPECT_EQ(results.TotalMatches, 0);
+        EXPECT_EQ(tree.Read("a.txt"), content);
+    }
+    const TkesMatchResults results = Search(tree.Root(), "*.txt", "x*", "Z");
+    EXPECT_EQ(results.TotalMatches, 1);
+    EXPECT_EQ(tree.Read("a.txt"), "Z\r\nab\xe9\r\n");
+}
+
+// ---- A failing batch ------------------------------------------------------------------------
+
+// The files of a folder in the order the run takes them (its directory listing order).
+std::vector<std::string> ListingOrder(const TempTree& tree, const std::string& mask) {
+    TkesFoldersToSearch folders;
+    TkesFilesToSearch files;
+    ParseBoth(tree.Root(), mask, folders, files);
+    TkesScanList list;
+    int32_t fileCount = 0;
+    BuildScanList(folders, files, list, fileCount);
+    std::vector<std::string> names;
+    for (const TkesScanItem& item : list)
+        if (item.IsFile)
+            names.push_back(item.Name);
+    return names;
+}
+
+// File 100's copy cannot be written because a folder stands where it would go: this fails
+// for every user, root included.
+TEST(FailingBatch, KeepsEarlierWritesNamesTheFileAndLeavesNoTemporaryFile) {
+    for (const int32_t threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        TempTree tree;
+        for (int i = 1; i <= 200; ++i)
+            tree.Write("f" + std::to_string(1000 + i).substr(1) + ".txt", "old\n");
+        const std::vector<std::string> order = ListingOrder(tree, "*.txt");
+        ASSERT_EQ(order.size(), 200u);
+        fs::create_directories(tree.Path("kesReplace/" + order[99]));
+        const std::string error =
+            ErrorOf([&] { Search(tree.Root(), "*.txt", "old", "new", false, {}, {}, threads); });
+        EXPECT_NE(error.find(tree.Path("kesReplace/" + order[99])), std::string::npos) << error;
+        EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (i == 99)
+                continue;
+            const std::string copy = tree.Path("kesReplace/" + order[i]);
+            // Files before the failure are written, none after it: the run ends there.
+            EXPECT_EQ(fs::exists(copy), i < 99) << order[i];
+            if (i < 99) {
+                EXPECT_EQ(kestest::ReadFile(copy), "new\n") << order[i];
+            }
+            EXPECT_EQ(tree.Read(order[i]), "old\n");
+        }
+        EXPECT_FALSE(HasTempName(AllNames(tree.Root())));
+    }
+}
+
+TEST(FailingBatch, ClearsTheResults) {
+    TempTree tree;
+    tree.Write("a.txt", "old\n");
+    tree.Write("b.txt", "old\n");
+    fs::create_directories(tree.Path("kesReplace/b.txt"));
+    TFindReplaceSpecs specs;
+    ASSERT_EQ(PrepareFindReplace({"-", "-", "old", "new", ""}, true, false, specs), "");
+    TkesFoldersToSearch folders;
+    TkesFilesToSearch files;
+    ParseBoth(tree.Root(), "*.txt", folders, files);
+    TkesMatchResults results;
+    EXPECT_THROW(ScanFiles(folders, files, specs, false, results, {}, {}, 1), std::runtime_error);
+    EXPECT_EQ(results.TotalMatches, 0);
+    EXPECT_EQ(results.FilesScanned, 0);
+    EXPECT_TRUE(results.Files.empty());
+}
+
+// ---- Unreadable files and folders -----------------------------------------------------------
+
+TEST(Unreadable, FilesAreSkippedAndCountedAndFoldersDoNotEndTheRun) {
+    if (IsRoot())
+        GTEST_SKIP() << "as root every file can be read";
+    TempTree tree;
+    tree.Write("a.txt", "hit\n");
+    tree.Write("locked.txt", "hit\n");
+    tree.Write("closed/inner.txt", "hit\n");
+    tree.Write("open/z.txt", "hit\n");
+    ::chmod(tree.Path("locked.txt").c_str(), 0);
+    ::chmod(tree.Path("closed").c_str(), 0);
+    const TkesMatchResults results = Search(tree.Root() + "<+>", "*.txt", "hit");
+    ::chmod(tree.Path("closed").c_str(), 0700);
+    EXPECT_EQ(results.FilesWithMatches, 2); // a.txt and open/z.txt
+    ASSERT_EQ(results.FilesSkipped, 2);
+    ASSERT_EQ(results.Skipped.size(), 2u);
+    // The folder is met while listing, before any file is read.
+    EXPECT_EQ(results.Skipped[0].FileName, tree.Path("closed/"));
+    EXPECT_EQ(results.Skipped[0].Message, "Cannot list folder: Permission denied");
+    EXPECT_EQ(results.Skipped[1].FileName, tree.Path("locked.txt"));
+    EXPECT_EQ(results.Skipped[1].Message, "Read Error: Permission denied");
+    for (const TkesSkippedFile& skipped : results.Skipped)
+        EXPECT_EQ(skipped.Reason, srUnreadable);
+}
+
+// ---- Special files --------------------------------------------------------------------------
+
+TEST(SpecialFiles, AreNeverOpenedAndAreCounted) {
+    TempTree tree;
+    tree.Write("a.txt", "hit\n");
+    ASSERT_EQ(::mkfifo(tree.Path("pipe.txt").c_str(), 0600), 0);
+    fs::create_directories(tree.Path("sub"));
+    ASSERT_EQ(::mkfifo(tree.Path("sub/exact").c_str(), 0600), 0);
+    const TFileHandle sock(::socket(AF_UNIX, SOCK_STREAM, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = tree.Path("sock.txt");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(sock.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::symlink("/dev/zero", tree.Path("zero.txt").c_str()), 0);
+
+    // A FIFO opened for reading would wait for a writer forever: reaching the end is the proof.
+    const TkesMatchResults results = Search(tree.Root() + "<+>", "*.txt|exact", "hit");
+    EXPECT_EQ(results.FilesWithMatches, 1);
+    std::vector<std::string> skipped;
+    for (const TkesSkippedFile& file : results.Skipped) {
+        EXPECT_EQ(file.Reason, srNotRegular) << file.FileName;
+        skipped.push_back(file.FileName.substr(tree.Path("").size()));
+    }
+    std::sort(skipped.begin(), skipped.end());
+    EXPECT_EQ(skipped, (std::vector<std::string>{"pipe.txt", "sock.txt", "sub/exact", "zero.txt"}));
+}
+
+TEST(SpecialFiles, AFifoInPlaceOfAListedFileIsNotWaitedOn) {
+    TempTree tree;
+    const std::string path = tree.Path("p");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    std::string buffer;
+    std::string error;
+    EXPECT_EQ(ReadWholeFile(path, buffer, error), rsNotRegular);
+    EXPECT_EQ(error, "Not a regular file");
+}
+
+// ---- Sizes and depths -----------------------------------------------------------------------
+
+TEST(Sizes, ASparse3GiBFileIsSkippedAsTooLarge) {
+    TempTree tree;
+    tree.Write("small.txt", "hit\n");
+    const std::string big = tree.Write("big.txt", "hit\n");
+    ASSERT_EQ(::truncate(big.c_str(), int64_t{3} << 30), 0);
+    const TkesMatchResults results = Search(tree.Root(), "*.txt", "hit");
+    EXPECT_EQ(results.FilesWithMatches, 1);
+    ASSERT_EQ(results.Skipped.size(), 1u);
+    EXPECT_EQ(results.Skipped[0].FileName, big);
+    EXPECT_EQ(results.Skipped[0].Reason, srTooLarge);
+    EXPECT_EQ(results.Skipped[0].Message, "File is 2 GiB or larger");
+}
+
+TEST(Sizes, AFileOf2GiBExactlyIsTooLarge) {
+    TempTree tree;
+    const std::string path = tree.Write("edge.bin", "");
+    std::string buffer;
+    std::string error;
+    ASSERT_EQ(::truncate(path.c_str(), int64_t{1} << 31), 0);
+    EXPECT_EQ(ReadWholeFile(path, buffer, error), rsTooLarge);
+    EXPECT_TRUE(buffer.empty());
+}
+
+TEST(Sizes, ATreeTwoThousandLevelsDeepIsWalkedWhole) {
+    TempTree tree;
+    // Built relative to the last folder, so no path passes PATH_MAX while building it.
+    const int depth = 2000;
+    std::string relative;
+    {
+        const int top = ::open(tree.Root().c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(top, 0);
+        int dir = top;
+        for (int i = 0; i < depth; ++i) {
+            ASSERT_EQ(::mkdirat(dir, "d", 0700), 0);
+            const int next = ::openat(dir, "d", O_RDONLY | O_DIRECTORY);
+            if (dir != top)
+                ::close(dir);
+            ASSERT_GE(next, 0);
+            dir = next;
+        }
+        const int file = ::openat(dir, "deep.txt", O_WRONLY | O_CREAT, 0600);
+        ASSERT_EQ(::write(file, "hit\n", 4), 4);
+        ::close(file);
+        ::close(dir);
+        ::close(top);
+    }
+    TkesFoldersToSearch folders;
+    TkesFilesToSearch files;
+    ParseBoth(tree.Root() + "<+>", "*.txt", folders, files);
+    TkesScanList list;
+    int32_t fileCount = 0;
+    BuildScanList(folders, files, list, fileCount);
+    EXPECT_EQ(fileCount, 1);
+    EXPECT_EQ(list.size(), static_cast<size_t>(depth) + 2);
+    // Its full path passes PATH_MAX, so reading it fails and is counted, never a crash.
+    const TkesMatchResults results = Search(tree.Root() + "<+>", "*.txt", "hit");
+    EXPECT_EQ(results.FilesWithMatches + results.FilesSkipped, 1);
+}
+
+TEST(Sizes, ALineOf200MBIsSearchedAsOneLine) {
+    TempTree tree;
+    std::string line(200u << 20, 'a');
+    line[100u << 20] = 'X';
+    line += "\n";
+    tree.Write("long.txt", line);
+    line.clear();
+    line.shrink_to_fit();
+    const TkesMatchResults results = Search(tree.Root(), "*.txt", "X");
+    ASSERT_EQ(results.TotalMatches, 1);
+    ASSERT_EQ(results.Files.size(), 1u);
+    ASSERT_EQ(results.Files[0].Lines.size(), 1u);
+    EXPECT_EQ(results.Files[0].Lines[0].MatchStart, 100 << 20);
+}
+
+// ---- Link loops -----------------------------------------------------------------------------
+
+TEST(LinkLoops, EndAndListEveryFileOnce) {
+    TempTree tree;
+    tree.Write("d/x.txt", "hit\n");
+    tree.Write("a/y.txt", "hit\n");
+    tree.Write("b/z.txt", "hit\n");
+    ASSERT_EQ(::symlink("..", tree.Path("d/up").c_str()), 0);
+    ASSERT_EQ(::symlink("../b", tree.Path("a/to_b").c_str()), 0);
+    ASSERT_EQ(::symlink("../a", tree.Path("b/to_a").c_str()), 0);
+    ASSERT_EQ(::symlink("self", tree.Path("self").c_str()), 0);
+    TkesFoldersToSearch folders;
+    TkesFilesToSearch files;
+    ParseBoth(tree.Root() + "<+>", "*.txt", folders, files);
+    TkesScanList list;
+    int32_t fileCount = 0;
+    BuildScanList(folders, files, list, fileCount);
+    // a/to_b/z.txt and b/to_a/y.txt are reached once each through a link; nothing loops.
+    EXPECT_EQ(fileCount, 5);
+    EXPECT_LT(list.size(), 20u);
+}
+
+// ---- Byte fidelity --------------------------------------------------------------------------
+
+TEST(ByteFidelity, BytesOutsideReplacedSpansAreKept) {
+    const std::string cases[] = {
+        "\xef\xbb\xbfone old\r\ntwo\r\n",
+        "old\rlone\rcr\r",
+        "mix\r\nold\nand\rend",
+        "no final line end old",
+        std::string("nul\0old\0\0tail", 14),
+        std::string("\xff\xfe"
+                    "o\0l\0d\0 old",
+                    12),
+        "\x80\x81old\xfe\xff",
+    };
+    for (const bool inPlace : {true, false})
+        for (const std::string& content : cases) {
+            SCOPED_TRACE(content);
+            TempTree tree;
+            tree.Write("a.bin", content);
+            Search(tree.Root(), "*.bin", "old", "NEW", inPlace);
+            std::string expected = content;
+            expected.replace(expected.find("old"), 3, "NEW");
+            EXPECT_EQ(tree.Read(inPlace ? "a.bin" : "kesReplace/a.bin"), expected);
+            if (!inPlace) {
+                EXPECT_EQ(tree.Read("a.bin"), content);
+            }
+        }
+}
+
+// ---- Copy mode twice ------------------------------------------------------------------------
+
+TEST(CopyMode, ASecondRunWritesBesideTheFirstAndNeverNestsInItsOwnOutput) {
+    TempTree tree;
+    tree.Write("a.txt", "old\n");
+    tree.Write("sub/b.txt", "old\n");
+    Search(tree.Root() + "<+>", "*.txt", "old", "new", false);
+    EXPECT_EQ(AllNames(tree.Root()),
+              (std::vector<std::string>{"a.txt", "kesReplace", "kesReplace/a.txt", "sub",
+                                        "sub/b.txt", "sub/kesReplace", "sub/kesReplace/b.txt"}));
+    // The first run's copies are searched too; each goes into a kesReplace beside it, but this
+    // run's new folders are not searched again.
+    // The first run's folders are searched like any other, so a file found there gets its own
+    // copy one level down; this run's new folders are not searched again.
+    tree.Write("kesReplace/c.txt", "old again\n");
+    const TkesMatchResults second = Search(tree.Root() + "<+>", "*.txt", "old", "new", false);
+    EXPECT_EQ(second.FilesWithMatches, 3); // a.txt, kesReplace/c.txt, sub/b.txt
+    EXPECT_EQ(tree.Read("kesReplace/kesReplace/c.txt"), "new again\n");
+    EXPECT_EQ(tree.Read("kesReplace/c.txt"), "old again\n");
+    EXPECT_FALSE(fs::exists(tree.Path("kesReplace/kesReplace/kesReplace")));
+    EXPECT_FALSE(fs::exists(tree.Path("sub/kesReplace/kesReplace")));
+    EXPECT_EQ(tree.Read("a.txt"), "old\n");
+}
+
+// ---- Read-only targets ----------------------------------------------------------------------
+
+TEST(ReadOnlyTargets, AreNotReplacedThoughTheFolderWouldAllowIt) {
+    if (IsRoot())
+        GTEST_SKIP() << "as root every file can be written";
+    TempTree tree;
+    tree.Write("ro.txt", "old\n");
+    ::chmod(tree.Path("ro.txt").c_str(), 0444);
+    const std::string error = ErrorOf([&] { Search(tree.Root(), "*.txt", "old", "new"); });
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    EXPECT_EQ(tree.Read("ro.txt"), "old\n");
+}
+
+TEST(ReadOnlyTargets, AWritableFileInALockedFolderFailsClearlyAndStaysIntact) {
+    if (IsRoot())
+        GTEST_SKIP() << "as root every folder can be written";
+    TempTree tree;
+    tree.Write("locked/w.txt", "old\n");
+    ::chmod(tree.Path("locked").c_str(), 0555);
+    const std::string error = ErrorOf([&] { Search(tree.Path("locked"), "*.txt", "old", "new"); });
+    ::chmod(tree.Path("locked").c_str(), 0700);
+    EXPECT_NE(error.find("Cannot create a temporary file in"), std::string::npos) << error;
+    EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
+    EXPECT_EQ(tree.Read("locked/w.txt"), "old\n");
+    EXPECT_EQ(kestest::Names(tree.Path("locked")), std::vector<std::string>{"w.txt"});
+}
+
+// ---- Leftover temporary files ---------------------------------------------------------------
+
+TEST(LeftoverTemporaryFiles, AReplaceKilledBeforeItsRenameLeavesOneThatIsNeverSearched) {
+    TempTree tree;
+    tree.Write("a.txt", "hit old\r\n");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("KESTRAVA_FAULT", "after-temp-write:abort", 1);
+        Search(tree.Root(), "*.txt", "old", "new", true, {}, {}, 1);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the fault hook did not fire";
+    EXPECT_EQ(tree.Read("a.txt"), "hit old\r\n");
+    ASSERT_TRUE(HasTempName(AllNames(tree.Root())));
+    for (const char* mask : {"*", "*.*", "*a.txt*", ".*"}) {
+        const TkesMatchResults results = Search(tree.Root() + "<+>", mask, "hit");
+        EXPECT_LE(results.FilesWithMatches, 1) << mask;
+        EXPECT_EQ(results.FilesSkipped, 0) << mask;
+        for (const TkesFile& file : results.Files)
+            EXPECT_EQ(file.FileName, "a.txt") << mask;
+    }
+}
+
+TEST(LeftoverTemporaryFiles, AreNeitherListedNorSearched) {
+    TempTree tree;
+    tree.Write("a.txt", "hit\n");
+    tree.Write(std::string(".a.txt") + std::string(kTempNameMarker) + "Ab12Cd", "hit\n");
+    const TkesMatchResults results = Search(tree.Root() + "<+>", "*", "hit");
+    EXPECT_EQ(results.FilesWithMatches, 1);
+    EXPECT_EQ(results.FilesSkipped, 0);
+}
+
+} // namespace
+} // namespace kes::testing
