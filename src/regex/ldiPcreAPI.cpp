@@ -66,9 +66,21 @@ TExtraPtr NewExtra() {
     return TExtraPtr(extra);
 }
 
-TExtraPtr Study(const real_pcre* code, const char*& error) {
+bool JitGivesExactResults(const std::string& pattern, const real_pcre* code) {
+    // The JIT of this library version can report a capture left over from an earlier attempt
+    // when a possessive quantifier or an atomic group holds captures ("(a+)*+$" on "aaab"); such
+    // patterns run on the interpreter, which reports them correctly.
+    if (CaptureCount(code) == 0)
+        return true;
+    for (const char* risky : {"*+", "++", "?+", "}+", "(?>"})
+        if (pattern.find(risky) != std::string::npos)
+            return false;
+    return true;
+}
+
+TExtraPtr Study(const real_pcre* code, bool jit, const char*& error) {
     error = nullptr;
-    TExtraPtr extra(pcre_study(code, PCRE_STUDY_JIT_COMPILE, &error));
+    TExtraPtr extra(pcre_study(code, jit ? PCRE_STUDY_JIT_COMPILE : 0, &error));
     if (extra && (extra->flags & PCRE_EXTRA_EXECUTABLE_JIT) != 0)
         pcre_assign_jit_stack(extra.get(), ThreadJitStackCallback, nullptr);
     return extra;

@@ -23,9 +23,11 @@ constexpr int32_t kJitStackMax = 16 * 1024 * 1024;
 
 // A zeroed extra block that pcre_free_study releases.
 TExtraPtr NewExtra();
-// Studies (and JIT-compiles) the pattern; null is normal when there is nothing to keep.
-// error is set to the library's text on failure.
-TExtraPtr Study(const real_pcre* code, const char*& error);
+// Studies (and, with jit, JIT-compiles) the pattern; null is normal when there is nothing to
+// keep. error is set to the library's text on failure.
+TExtraPtr Study(const real_pcre* code, bool jit, const char*& error);
+// False for the patterns whose JIT results this library version gets wrong.
+bool JitGivesExactResults(const std::string& pattern, const real_pcre* code);
 
 // pcre_exec. The JIT runs on this thread's own stack (grown up to kJitStackMax); a JIT stack
 // overflow is retried on the interpreter, whose recursion is bounded by the thread's stack so a

@@ -122,7 +122,8 @@ bool CompileAndStudy(const std::string& pattern, int32_t flags, bool study,
         return false;
     }
     if (study) {
-        extra = pcre_api::Study(compiled.get(), errorText);
+        extra = pcre_api::Study(compiled.get(),
+                                pcre_api::JitGivesExactResults(pattern, compiled.get()), errorText);
         if (errorText != nullptr) {
             FailStatus(status, reStudyError, errorText, errorOffset);
             return false;

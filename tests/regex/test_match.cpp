@@ -207,7 +207,12 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
                               "(?<y>\\d{4})-(?<m>\\d\\d)",
                               "a(?=b)|(?<=a)b",
                               "",
-                              "\\d+?"};
+                              "\\d+?",
+                              "AbC",
+                              "b b",
+                              "ing",
+                              "(a+)*+$",
+                              "(?>(b)|a)+c"};
     const std::string texts[] = {"",
                                  "abc abcd ab",
                                  "singing rings bring\nking ping",
@@ -219,7 +224,9 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
                                  std::string("nul\0byte ab", 11),
                                  "ABC abc aBc AbCd",
                                  "b bb b",
-                                 "RING ring Ring"};
+                                 "RING ring Ring",
+                                 "aaab",
+                                 "abac"};
     for (const char* pattern : patterns)
         for (const std::string& text : texts) {
             TldiRegExMulti jit;
