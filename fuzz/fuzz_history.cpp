@@ -14,14 +14,8 @@ using kes::fuzz::Require;
 // Loads text into boxes the way the window would; returns false when the load stopped.
 bool Load(const std::string& text, kes::THistoryBoxes& boxes) {
     kes::THistoryLoadCallbacks callbacks;
-    callbacks.ValidateFolders = [](const std::string& entry) {
-        kes::TkesFoldersToSearch folders;
-        kes::ParseFoldersToSearch(entry, folders);
-    };
-    callbacks.ValidateFiles = [](const std::string& entry) {
-        kes::TkesFilesToSearch files;
-        kes::ParseFilesToSearch(entry, files);
-    };
+    callbacks.ValidateFolders = kes::ValidateFoldersEntry;
+    callbacks.ValidateFiles = kes::ValidateFilesEntry;
     callbacks.AddItem = [&boxes](kes::THistoryBox box, const std::string& entry) {
         Require(box < kes::kHistoryBoxCount, "entries go to a known box");
         Require(!entry.empty(), "no empty entry reaches a box");

@@ -40,6 +40,11 @@ void ParseFoldersToSearch(const std::string& text, TkesFoldersToSearch& folders)
 // The same for file masks; the message begins "Invalid Syntax for Files To Search: ".
 void ParseFilesToSearch(const std::string& text, TkesFilesToSearch& files);
 
+// Parse only to check an entry, as a box does when it is left or a stored history is loaded;
+// throws what the parsers throw.
+void ValidateFoldersEntry(const std::string& text);
+void ValidateFilesEntry(const std::string& text);
+
 // The texts shown when a Folder(s) or File(s) entry is rejected on leaving its box. The folders
 // text ends with CR LF and is followed directly by the exception's message; the files text is
 // shown alone.

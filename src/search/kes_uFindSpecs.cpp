@@ -86,4 +86,14 @@ void ParseFilesToSearch(const std::string& text, TkesFilesToSearch& files) {
     }
 }
 
+void ValidateFoldersEntry(const std::string& text) {
+    TkesFoldersToSearch folders;
+    ParseFoldersToSearch(text, folders);
+}
+
+void ValidateFilesEntry(const std::string& text) {
+    TkesFilesToSearch files;
+    ParseFilesToSearch(text, files);
+}
+
 } // namespace kes

@@ -60,24 +60,21 @@ void TfmMain::AddAndSelect(QComboBox* box, const QString& value) {
 void TfmMain::Update_cboxFolders(const QString& value) {
     if (value.isEmpty())
         return;
-    kes::TkesFoldersToSearch folders;
-    kes::ParseFoldersToSearch(value.toStdString(), folders);
+    kes::ValidateFoldersEntry(value.toStdString());
     AddAndSelect(cboxFolders, value);
 }
 
 void TfmMain::Update_cboxFiles(const QString& value) {
     if (value.isEmpty())
         return;
-    kes::TkesFilesToSearch files;
-    kes::ParseFilesToSearch(value.toStdString(), files);
+    kes::ValidateFilesEntry(value.toStdString());
     AddAndSelect(cboxFiles, value);
 }
 
 void TfmMain::Update_cboxRootFolder(const QString& value) {
     if (value.isEmpty())
         return;
-    kes::TkesFoldersToSearch folders;
-    kes::ParseFoldersToSearch(value.toStdString(), folders);
+    kes::ValidateFoldersEntry(value.toStdString());
     AddAndSelect(cboxRootFolder, value);
 }
 
@@ -272,14 +269,8 @@ void TfmMain::LoadHistories() {
     for (QComboBox* box : {cboxFolders, cboxFiles, cboxFind, cboxReplace})
         box->clear();
     kes::THistoryLoadCallbacks callbacks;
-    callbacks.ValidateFolders = [](const std::string& entry) {
-        kes::TkesFoldersToSearch folders;
-        kes::ParseFoldersToSearch(entry, folders);
-    };
-    callbacks.ValidateFiles = [](const std::string& entry) {
-        kes::TkesFilesToSearch files;
-        kes::ParseFilesToSearch(entry, files);
-    };
+    callbacks.ValidateFolders = kes::ValidateFoldersEntry;
+    callbacks.ValidateFiles = kes::ValidateFilesEntry;
     callbacks.AddItem = [this](kes::THistoryBox box, const std::string& entry) {
         AddAndSelect(HistoryBox(box), Q(entry));
     };

@@ -57,36 +57,30 @@ TEST(KilledMidWrite, AbortBeforeTheRenameLeavesTheOldBytesAndANamedLeftover) {
     EXPECT_EQ(ReadFile(tmp.Path() + leftover), kNew) << "the leftover is complete";
 }
 
-TEST(KilledMidWrite, PausedBeforeTheRenameTheOriginalIsWholeThenKillKeepsIt) {
-    kestest::TempFolder tmp;
-    const std::string path = tmp.Path() + "f.txt";
-    WriteRaw(path, kOld);
-    const pid_t pid = StartFaultyWrite(path, "after-temp-write:pause");
-    int status = 0;
-    ::waitpid(pid, &status, WUNTRACED);
-    ASSERT_TRUE(WIFSTOPPED(status));
-    EXPECT_EQ(ReadFile(path), kOld);
-    EXPECT_NE(LeftoverOf(tmp.Path(), "f.txt"), "");
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(ReadFile(path), kOld);
-}
-
-TEST(KilledMidWrite, ResumedAfterThePauseTheWriteCompletes) {
-    kestest::TempFolder tmp;
-    const std::string path = tmp.Path() + "f.txt";
-    WriteRaw(path, kOld);
-    const pid_t pid = StartFaultyWrite(path, "after-temp-write:pause");
-    int status = 0;
-    ::waitpid(pid, &status, WUNTRACED);
-    ASSERT_TRUE(WIFSTOPPED(status));
-    ::kill(pid, SIGCONT);
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(ReadFile(path), kNew);
-    EXPECT_EQ(Names(tmp.Path()), std::vector<std::string>{"f.txt"});
+// Stopped between the complete temporary file and the rename, the original is whole; killed
+// there, it stays so; let go on, the write completes and nothing is left behind.
+TEST(KilledMidWrite, PausedBeforeTheRenameTheOriginalIsWholeUntilTheRename) {
+    for (const int signal : {SIGKILL, SIGCONT}) {
+        kestest::TempFolder tmp;
+        const std::string path = tmp.Path() + "f.txt";
+        WriteRaw(path, kOld);
+        const pid_t pid = StartFaultyWrite(path, "after-temp-write:pause");
+        int status = 0;
+        ::waitpid(pid, &status, WUNTRACED);
+        ASSERT_TRUE(WIFSTOPPED(status));
+        EXPECT_EQ(ReadFile(path), kOld);
+        EXPECT_NE(LeftoverOf(tmp.Path(), "f.txt"), "");
+        ::kill(pid, signal);
+        ::waitpid(pid, &status, 0);
+        if (signal == SIGKILL) {
+            EXPECT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(ReadFile(path), kOld);
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+            EXPECT_EQ(ReadFile(path), kNew);
+            EXPECT_EQ(Names(tmp.Path()), std::vector<std::string>{"f.txt"});
+        }
+    }
 }
 
 // ---- Short writes, a full disk, a size limit --------------------------------------------------
