@@ -165,6 +165,16 @@ void CopyAttributes(const pugi::xml_node& from, TUtf8XmlNode& to) {
         to.AddRawAttribute(a.name(), a.value());
 }
 
+// pugixml accepts a declaration whose odd attribute name makes it read on past the first "?>"
+// into a value; written back, that value would end the declaration early. Refused here, as a
+// plain file with "?>" inside a declaration value is.
+void RequireClosedDeclaration(const TUtf8XmlNode& declaration) {
+    for (const auto& attribute : declaration.Attributes()) {
+        if (attribute.Value.find("?>") != std::string::npos)
+            throw std::runtime_error("Error parsing document declaration/processing instruction");
+    }
+}
+
 bool HoldsOnlyText(const pugi::xml_node& element) {
     for (const pugi::xml_node& child : element.children()) {
         if (child.type() != pugi::node_pcdata)
@@ -200,6 +210,7 @@ void CopyNode(const pugi::xml_node& from, TUtf8XmlNode& to, int depth) {
         TUtf8XmlNode& declaration = to.NodeAdd(xeDeclaration);
         declaration.SetName(from.name());
         CopyAttributes(from, declaration);
+        RequireClosedDeclaration(declaration);
         break;
     }
     case pugi::node_pi: {

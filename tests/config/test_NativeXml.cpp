@@ -112,6 +112,9 @@ TEST(XmlReader, MalformedFilesGiveTheirMessages) {
         {"<>", "Missing element name"},
         {"<a>\n<b x=1/></a>", "Error parsing element attribute at line 2, column 6"},
         {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a/>", "Unsupported string encoding"},
+        // A name byte that makes pugixml read past the declaration's end into a value.
+        {"<?xml versi\xff\xffo=\"U?>x?></r>M\"/><r/>",
+         "Error parsing document declaration/processing instruction"},
     };
     for (const auto& [text, message] : cases)
         EXPECT_EQ(ParseError(text), message) << text;
