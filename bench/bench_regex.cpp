@@ -52,6 +52,10 @@ void BM_Matches(benchmark::State& state, const char* pattern, bool jit) {
 
 BENCHMARK_CAPTURE(BM_Matches, literal_jit, "kestrel", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Matches, literal_interpreter, "kestrel", false)->Unit(benchmark::kMillisecond);
+// Absent from the text: the pure scanning speed of the search.
+BENCHMARK_CAPTURE(BM_Matches, rare_literal, "zebra", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, rare_alternation, "zebra|quartz|yak", true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Matches, alternation_jit, "apple|river|stone|cloud|garden", true)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Matches, alternation_interpreter, "apple|river|stone|cloud|garden", false)

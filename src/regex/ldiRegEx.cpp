@@ -244,7 +244,8 @@ bool TldiRegExBase::CompileIntoTable(const std::string& pattern, int32_t flags, 
             fGroupOffsetVectorSize = (entry.CaptureCount + 1) * 3;
         }
         entry.Serial = ++fLastSerial;
-        entry.Literal = study ? PlainLiteral(pattern, flags, language) : std::string();
+        entry.Literals =
+            study ? PlainLiterals(pattern, flags, language) : std::vector<std::string>();
         entry.LiteralCaseless = (flags & PCRE_CASELESS) != 0;
     }
     if (status.StatusCode != reNone) {

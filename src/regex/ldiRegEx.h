@@ -107,9 +107,9 @@ struct TRegExPattern {
     uint32_t MatchLimit = kDefaultMatchLimit;
     int32_t Serial = 0;
     int32_t CaptureCount = 0;
-    // A studied pattern that is plain text is found by a literal search instead of the library;
-    // empty when the pattern is anything else.
-    std::string Literal;
+    // A studied pattern that is plain text, or an alternation of plain texts, is found by a
+    // literal search instead of the library; empty when the pattern is anything else.
+    std::vector<std::string> Literals;
     bool LiteralCaseless = false;
 };
 

@@ -16,7 +16,7 @@ struct TldiRegExBase::TEntryView {
     int32_t Serial = 0;
     int32_t CaptureCount = 0;
     int32_t VectorSize = 3;
-    const std::string* Literal = nullptr; // non-null: found by FindLiteral
+    const std::vector<std::string>* Literals = nullptr; // non-null: found by TLiteralScanner
     bool LiteralCaseless = false;
 };
 
@@ -42,13 +42,32 @@ inline std::string_view GroupText(const char* target, const int* ovector, int gr
                     : std::string_view(target + from, static_cast<size_t>(to - from));
 }
 
-// The text a pattern matches when it is plain text that the literal search finds exactly as the
-// library would (no metacharacters, built-in tables, no UTF-8 or extended syntax); else empty.
-std::string PlainLiteral(const std::string& pattern, int32_t flags, TPatternLanguage language);
+// The texts a pattern matches when it is plain text or an alternation of a few non-empty plain
+// texts, which the literal search finds exactly as the library would (no other metacharacters,
+// built-in tables, no UTF-8 or extended syntax); else empty.
+std::vector<std::string> PlainLiterals(const std::string& pattern, int32_t flags,
+                                       TPatternLanguage language);
 // The first occurrence of literal in text at or after `from` (letter case of A-Z ignored when
 // caseless), or std::string::npos.
-size_t FindLiteral(const char* text, size_t length, size_t from, const std::string& literal,
+size_t FindLiteral(const char* text, size_t length, size_t from, std::string_view literal,
                    bool caseless);
+
+// Successive matches of an alternation of literals in one text, with the engine's choice: the
+// leftmost place, and there the first alternative in pattern order. `from` must not go back.
+class TLiteralScanner {
+  public:
+    TLiteralScanner(const std::vector<std::string>& alternatives, bool caseless, const char* text,
+                    size_t length);
+    bool Next(size_t from, size_t& start, size_t& end);
+
+  private:
+    static constexpr size_t kUnknown = std::string::npos - 1;
+    const std::vector<std::string>& Alternatives_;
+    bool Caseless_;
+    const char* Text_;
+    size_t Length_;
+    std::vector<size_t> Next_; // each alternative's next place, npos when there is none
+};
 
 // Maps a negative pcre_exec result to the layer's error code.
 TRegExError ExecResultError(int rc);

@@ -1,9 +1,14 @@
-// Plain-text patterns: found with the C library's vectorised byte search instead of the regex
-// engine, with exactly the matches the engine would report.
+// Plain-text patterns and alternations of plain texts ("struct|union"): found with a vectorised
+// byte search instead of the regex engine, with exactly the matches the engine would report.
 #include "regex/ldiRegExInternals.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kes {
 
@@ -14,69 +19,136 @@ constexpr int32_t kLiteralSafeFlags = PCRE_CASELESS | PCRE_DOTALL | PCRE_MULTILI
                                       PCRE_DOLLAR_ENDONLY | PCRE_UNGREEDY | PCRE_NO_AUTO_CAPTURE |
                                       PCRE_EXTRA | PCRE_NO_UTF8_CHECK;
 
+// Each alternative costs one pass over the text; past this many the engine's own start-byte
+// table is the better search.
+constexpr size_t kMaxAlternatives = 8;
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
-char UpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
-bool EqualNoCase(const char* text, const std::string& literal) {
+// The built-in tables fold A-Z only, so that is all a caseless comparison may fold.
+bool EqualAt(const char* text, std::string_view literal, bool caseless) {
+    if (!caseless)
+        return std::memcmp(text, literal.data(), literal.size()) == 0;
     for (size_t i = 0; i < literal.size(); ++i)
         if (LowerAscii(text[i]) != LowerAscii(literal[i]))
             return false;
     return true;
 }
 
-const char* Find(const char* from, const char* end, char c) {
-    return from < end
-               ? static_cast<const char*>(std::memchr(from, c, static_cast<size_t>(end - from)))
-               : nullptr;
-}
+#if defined(__SSE2__)
+// Compares 16 bytes with one literal byte. Caseless letters compare with bit 0x20 set on both
+// sides; that also lets a few non-letters through ('@' for '`'), which the full check rejects.
+class TByteProbe {
+  public:
+    TByteProbe(char c, bool caseless)
+        : Fold_(_mm_set1_epi8(caseless && IsAsciiLetter(c) ? 0x20 : 0)),
+          Byte_(_mm_set1_epi8(caseless && IsAsciiLetter(c) ? LowerAscii(c) : c)) {}
 
-// Walks the occurrences of both cases of the first byte in order, checking each candidate.
-size_t FindNoCase(const char* text, const char* from, const char* lastStart,
-                  const std::string& literal) {
-    const char lower = LowerAscii(literal[0]);
-    const char upper = UpperAscii(literal[0]);
-    const char* nextLower = Find(from, lastStart, lower);
-    const char* nextUpper = lower == upper ? nullptr : Find(from, lastStart, upper);
-    while (nextLower != nullptr || nextUpper != nullptr) {
-        const bool lowerFirst =
-            nextUpper == nullptr || (nextLower != nullptr && nextLower < nextUpper);
-        const char* candidate = lowerFirst ? nextLower : nextUpper;
-        if (EqualNoCase(candidate, literal))
-            return static_cast<size_t>(candidate - text);
-        if (lowerFirst)
-            nextLower = Find(candidate + 1, lastStart, lower);
-        else
-            nextUpper = Find(candidate + 1, lastStart, upper);
+    __m128i Equal(const char* at) const {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return _mm_cmpeq_epi8(_mm_or_si128(block, Fold_), Byte_);
     }
+
+  private:
+    __m128i Fold_;
+    __m128i Byte_;
+};
+
+// Candidates are places where the literal's first and last bytes both fit; 16 places a step.
+size_t FindVectorised(const char* text, size_t from, size_t lastStart, std::string_view literal,
+                      bool caseless, size_t& scannedTo) {
+    const size_t lastOffset = literal.size() - 1;
+    const TByteProbe first(literal.front(), caseless);
+    const TByteProbe last(literal.back(), caseless);
+    size_t pos = from;
+    for (; pos + 16 <= lastStart + 1; pos += 16) {
+        const __m128i both =
+            _mm_and_si128(first.Equal(text + pos), last.Equal(text + pos + lastOffset));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(both));
+        while (mask != 0) {
+            const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
+            if (EqualAt(text + candidate, literal, caseless))
+                return candidate;
+            mask &= mask - 1;
+        }
+    }
+    scannedTo = pos;
     return std::string::npos;
 }
+#endif
 
 } // namespace
 
-std::string PlainLiteral(const std::string& pattern, int32_t flags, TPatternLanguage language) {
+std::vector<std::string> PlainLiterals(const std::string& pattern, int32_t flags,
+                                       TPatternLanguage language) {
     // The library reads the pattern up to its first NUL.
-    std::string text(pattern.c_str());
+    const std::string text(pattern.c_str());
     if (text.empty() || language != laEnglish || (flags & ~kLiteralSafeFlags) != 0)
         return {};
-    if (text.find_first_of("\\^$.|?*+()[]{}") != std::string::npos)
+    if (text.find_first_of("\\^$.?*+()[]{}") != std::string::npos)
         return {};
-    return text;
+    std::vector<std::string> alternatives;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = text.find('|', start);
+        const std::string alternative = text.substr(start, bar - start);
+        // An empty alternative matches the empty text everywhere: that is the engine's work.
+        if (alternative.empty() || alternatives.size() == kMaxAlternatives)
+            return {};
+        alternatives.push_back(alternative);
+        if (bar == std::string::npos)
+            return alternatives;
+        start = bar + 1;
+    }
 }
 
-size_t FindLiteral(const char* text, size_t length, size_t from, const std::string& literal,
+size_t FindLiteral(const char* text, size_t length, size_t from, std::string_view literal,
                    bool caseless) {
     if (from > length || literal.size() > length - from)
         return std::string::npos;
-    if (!caseless) {
-        const void* hit = memmem(text + from, length - from, literal.data(), literal.size());
-        return hit == nullptr ? std::string::npos
-                              : static_cast<size_t>(static_cast<const char*>(hit) - text);
+    const size_t lastStart = length - literal.size();
+    size_t pos = from;
+#if defined(__SSE2__)
+    const size_t hit = FindVectorised(text, from, lastStart, literal, caseless, pos);
+    if (hit != std::string::npos)
+        return hit;
+#endif
+    // What is left after the vectorised steps (or everything, without them), one place a step.
+    for (; pos <= lastStart; ++pos)
+        if (EqualAt(text + pos, literal, caseless))
+            return pos;
+    return std::string::npos;
+}
+
+TLiteralScanner::TLiteralScanner(const std::vector<std::string>& alternatives, bool caseless,
+                                 const char* text, size_t length)
+    : Alternatives_(alternatives), Caseless_(caseless), Text_(text), Length_(length),
+      Next_(alternatives.size(), kUnknown) {}
+
+bool TLiteralScanner::Next(size_t from, size_t& start, size_t& end) {
+    // Each alternative remembers its next place at or after the last `from`; only those left
+    // behind are searched again, so every alternative passes over the text once.
+    size_t best = std::string::npos;
+    size_t bestIndex = 0;
+    for (size_t i = 0; i < Alternatives_.size(); ++i) {
+        if (Next_[i] == kUnknown || (Next_[i] != std::string::npos && Next_[i] < from))
+            Next_[i] = FindLiteral(Text_, Length_, from, Alternatives_[i], Caseless_);
+        // Leftmost wins; at the same place the earlier alternative, as the engine tries them.
+        if (Next_[i] < best) {
+            best = Next_[i];
+            bestIndex = i;
+        }
     }
-    return FindNoCase(text, text + from, text + length - literal.size() + 1, literal);
+    if (best == std::string::npos)
+        return false;
+    start = best;
+    end = best + Alternatives_[bestIndex].size();
+    return true;
 }
 
 } // namespace kes

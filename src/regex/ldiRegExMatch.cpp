@@ -115,7 +115,7 @@ TldiRegExBase::TEntryView TldiRegExBase::ValidatedEntry(int32_t patternID, TRegE
         RaiseClassErrorCalling(reCompiledPatternNil, method, called, className, 0, {});
     return TEntryView{entry.Compiled.get(),   entry.Extra.get(),
                       entry.Serial,           entry.CaptureCount,
-                      fGroupOffsetVectorSize, entry.Literal.empty() ? nullptr : &entry.Literal,
+                      fGroupOffsetVectorSize, entry.Literals.empty() ? nullptr : &entry.Literals,
                       entry.LiteralCaseless};
 }
 
@@ -151,7 +151,7 @@ bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targ
     if (startOffset > targetLength)
         RaiseClassError(reStartAtTooLarge, rmMatches, ClassName(), 0,
                         {int64_t{targetLength}, int64_t{startOffset}});
-    if (entry.Literal != nullptr && (flags & pcre_api::kAnchored) == 0)
+    if (entry.Literals != nullptr && (flags & pcre_api::kAnchored) == 0)
         return LiteralMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
                               results);
     const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
@@ -191,11 +191,10 @@ bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, c
                                    uint32_t targetLength, uint32_t startOffset, int32_t flags,
                                    bool capture, TMatchCollection& results) const {
     results.clear();
-    const std::string& literal = *entry.Literal;
-    for (size_t pos = startOffset; pos < targetLength;) {
-        const size_t hit = FindLiteral(target, targetLength, pos, literal, entry.LiteralCaseless);
-        if (hit == std::string::npos)
-            break;
+    TLiteralScanner scanner(*entry.Literals, entry.LiteralCaseless, target, targetLength);
+    size_t start = 0;
+    size_t end = 0;
+    for (size_t pos = startOffset; pos < targetLength && scanner.Next(pos, start, end); pos = end) {
         TMatchResult& result = results.emplace_back();
         result.Matched = true;
         result.Target = target;
@@ -205,9 +204,8 @@ bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, c
         result.MatchPatternID = entry.Serial;
         result.GroupCount = 1;
         result.GroupStartEnd.assign(capture ? static_cast<size_t>(entry.VectorSize) : 2, 0);
-        result.GroupStartEnd[0] = static_cast<int32_t>(hit);
-        result.GroupStartEnd[1] = static_cast<int32_t>(hit + literal.size());
-        pos = hit + literal.size();
+        result.GroupStartEnd[0] = static_cast<int32_t>(start);
+        result.GroupStartEnd[1] = static_cast<int32_t>(end);
     }
     return !results.empty();
 }

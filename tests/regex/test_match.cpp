@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <tuple>
+
 namespace kes {
 namespace {
 
@@ -252,30 +255,72 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
         }
 }
 
-// Plain text is found by a byte search; anything the engine might read differently is not.
+// Plain text and alternations of plain texts are found by a byte search; anything the engine
+// might read differently is not.
 TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
-    const std::pair<const char*, TPatternOptions> literal[] = {
-        {"abc", {coIgnoreCase, coDotMatchesAll}}, {"a b#c", {}}, {"caf\xE9", {coIgnoreCase}}};
-    const std::pair<const char*, TPatternOptions> engine[] = {
-        {"a.c", {}},          {"a\\.c", {}},
-        {"(?i)x", {}},        {"", {}},
-        {"ab", {coUtf8}},     {"a b", {coIgnorePatternWhiteSpace}},
-        {"ab", {coAnchored}}, {"ab", {coNoStudy}},
-        {"x{2}", {}}};
-    for (const auto& [pattern, options] : literal) {
+    using TTexts = std::vector<std::string>;
+    const std::tuple<const char*, TPatternOptions, TTexts> literal[] = {
+        {"abc", {coIgnoreCase, coDotMatchesAll}, {"abc"}},
+        {"a b#c", {}, {"a b#c"}},
+        {"caf\xE9", {coIgnoreCase}, {"caf\xE9"}},
+        {"struct|union|ab", {}, {"struct", "union", "ab"}}};
+    const std::pair<const char*, TPatternOptions> engine[] = {{"a.c", {}},
+                                                              {"a\\.c", {}},
+                                                              {"(?i)x", {}},
+                                                              {"", {}},
+                                                              {"ab", {coUtf8}},
+                                                              {"a b", {coIgnorePatternWhiteSpace}},
+                                                              {"ab", {coAnchored}},
+                                                              {"ab", {coNoStudy}},
+                                                              {"x{2}", {}},
+                                                              {"a|", {}},
+                                                              {"|a", {}},
+                                                              {"a||b", {}},
+                                                              {"a|b|c|d|e|f|g|h|i", {}}};
+    for (const auto& [pattern, options, texts] : literal) {
         TldiRegExMulti regex;
         regex.SetDefaultPatternOptions(options);
-        EXPECT_EQ(regex.PatternEntry(test::Compile(regex, pattern))->Literal, pattern);
+        EXPECT_EQ(regex.PatternEntry(test::Compile(regex, pattern))->Literals, texts) << pattern;
     }
     for (const auto& [pattern, options] : engine) {
         TldiRegExMulti regex;
         regex.SetDefaultPatternOptions(options);
-        EXPECT_EQ(regex.PatternEntry(test::Compile(regex, pattern))->Literal, "") << pattern;
+        EXPECT_EQ(regex.PatternEntry(test::Compile(regex, pattern))->Literals, TTexts{}) << pattern;
     }
     // Caseless folds A-Z only, as the engine's built-in tables do.
     EXPECT_EQ(AllMatches("caf\xE9", "CAF\xC9 caf\xE9 Caf\xE9", {coIgnoreCase}),
               (std::vector<TSpan>{{5, 9}, {10, 14}}));
     EXPECT_EQ(AllMatches("aa", "aaaaa", {}), (std::vector<TSpan>{{0, 2}, {2, 4}}));
+    // Leftmost first; at one place, the first alternative in pattern order.
+    EXPECT_EQ(AllMatches("ab|abc|b", "abc bc", {}), (std::vector<TSpan>{{0, 2}, {4, 5}}));
+}
+
+// The byte search against the interpreter on texts long enough for its 16-byte steps, over an
+// alphabet whose bytes tempt a careless case fold ('@' and '`' differ from 'A'/'a' only in case
+// bit terms), with matches at every offset and at the very ends.
+TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
+    const char* patterns[] = {
+        "ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"};
+    const char alphabet[] = {'a', 'b', 'A', 'B', '@', '`', '\n'};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
+    std::uniform_int_distribution<size_t> length(0, 90);
+    for (int round = 0; round < 200; ++round) {
+        std::string text(length(random), ' ');
+        for (char& c : text)
+            c = alphabet[pick(random)];
+        for (const char* pattern : patterns)
+            for (const bool caseless : {false, true}) {
+                TPatternOptions options{coDotMatchesAll};
+                if (caseless)
+                    options.Include(coIgnoreCase);
+                TPatternOptions interpreted = options;
+                interpreted.Include(coNoStudy);
+                ASSERT_EQ(AllMatches(pattern, text, options),
+                          AllMatches(pattern, text, interpreted))
+                    << pattern << (caseless ? " caseless" : "") << " on " << text;
+            }
+    }
 }
 
 TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
