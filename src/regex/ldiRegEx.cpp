@@ -247,6 +247,8 @@ bool TldiRegExBase::CompileIntoTable(const std::string& pattern, int32_t flags, 
         entry.Literals =
             study ? PlainLiterals(pattern, flags, language) : std::vector<std::string>();
         entry.LiteralCaseless = (flags & PCRE_CASELESS) != 0;
+        if (study && entry.Literals.empty())
+            entry.Required = PlanRequiredText(pattern, flags, language);
     }
     if (status.StatusCode != reNone) {
         RemovePattern(id);

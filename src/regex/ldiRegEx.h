@@ -96,6 +96,13 @@ struct ExtraDeleter {
 using TCompiledPtr = std::unique_ptr<real_pcre, pcre_api::CompiledDeleter>;
 using TExtraPtr = std::unique_ptr<pcre_extra, pcre_api::ExtraDeleter>;
 
+// A text every match of a pattern contains (empty when none is known), and whether no match can
+// reach past a line break; lets the search skip text that cannot hold a match.
+struct TRequiredText {
+    std::string Text;
+    bool WithinLine = false;
+};
+
 // One entry of the pattern table; a free slot has a null Compiled and Serial 0.
 struct TRegExPattern {
     std::string Pattern;
@@ -110,7 +117,8 @@ struct TRegExPattern {
     // A studied pattern that is plain text, or an alternation of plain texts, is found by a
     // literal search instead of the library; empty when the pattern is anything else.
     std::vector<std::string> Literals;
-    bool LiteralCaseless = false;
+    bool LiteralCaseless = false; // for Literals and Required
+    TRequiredText Required;       // for any other studied pattern
 };
 
 class TldiRegExBase;
@@ -194,6 +202,9 @@ class TldiRegExBase {
     bool LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
                         uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                         TMatchCollection& results) const;
+    bool LineBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                          uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                          TMatchCollection& results);
     void MatchAndReplace(int32_t patternID, const char* target, std::string& output,
                          uint32_t startOffset, int32_t maxReplacements,
                          const std::string& replaceTemplate, uint32_t targetLength);

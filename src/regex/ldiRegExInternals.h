@@ -18,6 +18,7 @@ struct TldiRegExBase::TEntryView {
     int32_t VectorSize = 3;
     const std::vector<std::string>* Literals = nullptr; // non-null: found by TLiteralScanner
     bool LiteralCaseless = false;
+    const TRequiredText* Required = nullptr; // non-null: a text every match contains
 };
 
 // Access to the objects' private state for the unit-level functions and the callout hook.
@@ -51,6 +52,12 @@ std::vector<std::string> PlainLiterals(const std::string& pattern, int32_t flags
 // caseless), or std::string::npos.
 size_t FindLiteral(const char* text, size_t length, size_t from, std::string_view literal,
                    bool caseless);
+
+// For a pattern of the simple kind "\b\w+_t\b" or "[a-z]+ing" (single bytes, classes, \w \d \s
+// and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
+// contains and whether matches stay within a line; an empty text for anything else.
+TRequiredText PlanRequiredText(const std::string& pattern, int32_t flags,
+                               TPatternLanguage language);
 
 // Successive matches of an alternation of literals in one text, with the engine's choice: the
 // leftmost place, and there the first alternative in pattern order. `from` must not go back.

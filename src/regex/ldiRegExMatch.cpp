@@ -2,6 +2,7 @@
 #include "regex/ldiRegExInternals.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kes {
 
@@ -113,10 +114,11 @@ TldiRegExBase::TEntryView TldiRegExBase::ValidatedEntry(int32_t patternID, TRegE
     const TRegExPattern& entry = *fPatterns[static_cast<size_t>(patternID)];
     if (!entry.Compiled && requireCompiled)
         RaiseClassErrorCalling(reCompiledPatternNil, method, called, className, 0, {});
-    return TEntryView{entry.Compiled.get(),   entry.Extra.get(),
-                      entry.Serial,           entry.CaptureCount,
-                      fGroupOffsetVectorSize, entry.Literals.empty() ? nullptr : &entry.Literals,
-                      entry.LiteralCaseless};
+    return TEntryView{
+        entry.Compiled.get(),   entry.Extra.get(),
+        entry.Serial,           entry.CaptureCount,
+        fGroupOffsetVectorSize, entry.Literals.empty() ? nullptr : &entry.Literals,
+        entry.LiteralCaseless,  entry.Required.Text.empty() ? nullptr : &entry.Required};
 }
 
 bool TldiRegExBase::GetMatch(int32_t patternID, const char* target, TMatchResult& result,
@@ -151,9 +153,20 @@ bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targ
     if (startOffset > targetLength)
         RaiseClassError(reStartAtTooLarge, rmMatches, ClassName(), 0,
                         {int64_t{targetLength}, int64_t{startOffset}});
-    if (entry.Literals != nullptr && (flags & pcre_api::kAnchored) == 0)
+    const bool anchored = (flags & pcre_api::kAnchored) != 0;
+    if (entry.Literals != nullptr && !anchored)
         return LiteralMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
                               results);
+    if (entry.Required != nullptr && !anchored) {
+        if (entry.Required->WithinLine)
+            return LineBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
+                                    capture, results);
+        if (FindLiteral(target, targetLength, startOffset, entry.Required->Text,
+                        entry.LiteralCaseless) == std::string::npos) {
+            results.clear();
+            return false;
+        }
+    }
     const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
     results.clear();
     uint32_t pos = startOffset;
@@ -206,6 +219,45 @@ bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, c
         result.GroupStartEnd.assign(capture ? static_cast<size_t>(entry.VectorSize) : 2, 0);
         result.GroupStartEnd[0] = static_cast<int32_t>(start);
         result.GroupStartEnd[1] = static_cast<int32_t>(end);
+    }
+    return !results.empty();
+}
+
+// Every match holds the required text and lies within one line, so only lines holding that text
+// are searched. The engine sees the whole text before the line (for \b at its start) and ends
+// at the line break, which a match cannot cross and which \b reads as the end of the text does.
+bool TldiRegExBase::LineBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                                     uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                     bool capture, TMatchCollection& results) {
+    results.clear();
+    const std::string& required = entry.Required->Text;
+    try {
+        for (uint32_t pos = startOffset; pos < targetLength;) {
+            const size_t hit =
+                FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
+            if (hit == std::string::npos)
+                break;
+            const auto* lineBreakBefore =
+                static_cast<const char*>(memrchr(target + pos, '\n', hit - pos));
+            const auto* lineBreakAfter =
+                static_cast<const char*>(std::memchr(target + hit, '\n', targetLength - hit));
+            const auto lineStart = static_cast<uint32_t>(
+                lineBreakBefore == nullptr ? pos : lineBreakBefore + 1 - target);
+            const auto lineEnd = static_cast<uint32_t>(
+                lineBreakAfter == nullptr ? targetLength : lineBreakAfter - target);
+            TMatchResult result;
+            if (!GetMatch(patternID, target, result, rmMatches, capture, flags, lineStart,
+                          lineEnd)) {
+                pos = lineEnd;
+                continue;
+            }
+            result.TargetLength = targetLength;
+            pos = static_cast<uint32_t>(result.GroupStartEnd[1]);
+            results.push_back(std::move(result));
+        }
+    } catch (...) {
+        ClearMatchCollection(results);
+        throw;
     }
     return !results.empty();
 }

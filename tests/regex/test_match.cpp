@@ -295,21 +295,18 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
     EXPECT_EQ(AllMatches("ab|abc|b", "abc bc", {}), (std::vector<TSpan>{{0, 2}, {4, 5}}));
 }
 
-// The byte search against the interpreter on texts long enough for its 16-byte steps, over an
-// alphabet whose bytes tempt a careless case fold ('@' and '`' differ from 'A'/'a' only in case
-// bit terms), with matches at every offset and at the very ends.
-TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
-    const char* patterns[] = {
-        "ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"};
-    const char alphabet[] = {'a', 'b', 'A', 'B', '@', '`', '\n'};
+// Random texts over a small alphabet against the interpreter, which never takes a shortcut:
+// the studied pattern (byte search, required text, line-bound search) must find the same.
+void ExpectStudiedFindsWhatTheInterpreterFinds(const std::vector<std::string>& patterns,
+                                               std::string_view alphabet, size_t maxLength) {
     std::mt19937 random(7);
-    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
-    std::uniform_int_distribution<size_t> length(0, 90);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<size_t> length(0, maxLength);
     for (int round = 0; round < 200; ++round) {
         std::string text(length(random), ' ');
         for (char& c : text)
             c = alphabet[pick(random)];
-        for (const char* pattern : patterns)
+        for (const std::string& pattern : patterns)
             for (const bool caseless : {false, true}) {
                 TPatternOptions options{coDotMatchesAll};
                 if (caseless)
@@ -320,6 +317,40 @@ TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
                           AllMatches(pattern, text, interpreted))
                     << pattern << (caseless ? " caseless" : "") << " on " << text;
             }
+    }
+}
+
+// Texts long enough for the byte search's 16-byte steps, over bytes that tempt a careless case
+// fold ('@' and '`' differ by the same bit as 'A' and 'a').
+TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
+    ExpectStudiedFindsWhatTheInterpreterFinds(
+        {"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"},
+        "abAB@`\n", 90);
+}
+
+// Lines, word boundaries and the required text at both ends of lines and of the text.
+TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
+    ExpectStudiedFindsWhatTheInterpreterFinds({"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz",
+                                               "a\\sb", "[^b]ab", "\\Ba_", "_\\b", "g\\W*i", "n.g",
+                                               "[\\d_]+?_t", "i\\b\\w"},
+                                              "ingtxyz_ab1.\n\r NG", 120);
+}
+
+// What a pattern promises about its matches: a text each holds, and whether it stays in a line.
+TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"\\b\\w+_t\\b", "_t", true}, {"[a-z]+ing", "ing", true}, {"foo.*barbaz", "barbaz", false},
+        {"a\\sbc", "bc", false},      {"x+yz", "xyz", true},      {"ab*cd", "cd", true},
+        {"a\\nb", "a", false},        {"[^x]ing", "ing", false},  {"\\d+\\.\\d+", ".", true},
+        {"a\\b-c", "a-c", true},      {"(a)bc", "", false},       {"^abc\\w", "", false},
+        {"ab{2}", "", false},         {"\\x41bc", "", false},     {"[[:alpha:]]ing", "", false},
+        {"\\Qab\\E", "", false},      {"abc$", "", false},        {"(?i)abc\\w", "", false},
+        {"\\w+", "", false},          {"[]a]bc", "bc", true}};
+    for (const auto& [pattern, text, withinLine] : cases) {
+        TldiRegExMulti regex;
+        const TRequiredText& required = regex.PatternEntry(test::Compile(regex, pattern))->Required;
+        EXPECT_EQ(required.Text, text) << pattern;
+        EXPECT_EQ(required.WithinLine, withinLine) << pattern;
     }
 }
 
