@@ -27,10 +27,10 @@ struct FolderId {
 
 // Classifies a listed entry; links and unknown types are resolved with stat so that a link to a
 // regular file counts as a file and a link to a folder as a folder.
-EntryKind KindOf(const dirent& entry, const std::string& path, FolderId* id = nullptr) {
-    if (entry.d_type == DT_REG)
+EntryKind KindOf(unsigned char type, const std::string& path, FolderId* id = nullptr) {
+    if (type == DT_REG)
         return EntryKind::Regular;
-    if (entry.d_type != DT_DIR && entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
+    if (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)
         return EntryKind::Other;
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
@@ -71,20 +71,34 @@ int32_t AppendItem(TkesScanList& list, bool isFile, std::string name, bool exist
     return static_cast<int32_t>(list.size()) - 1;
 }
 
-// One directory listing for one mask; false with errno set when the folder cannot be listed.
-bool AddMaskFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
-                  const TkesFileToSearch& fileMask) {
+// A folder's entries, read once: the files of every mask and the subfolders are all taken from
+// them. Hidden names are left out here. False with errno set when the folder cannot be listed.
+struct TFolderEntry {
+    std::string Name;
+    unsigned char Type = DT_UNKNOWN;
+};
+bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries) {
+    entries.clear();
     DirHandle dir(opendir(folder.c_str()));
     if (!dir)
         return false;
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        if (IsHiddenName(entry->d_name) || !FileMaskMatches(fileMask.FileMask, name))
+    while (const dirent* entry = readdir(dir.get()))
+        if (!IsHiddenName(entry->d_name))
+            entries.push_back({entry->d_name, entry->d_type});
+    return true;
+}
+
+// The files of one mask, in listing order.
+void AddMaskFiles(TkesScanWalk& walk, const std::string& folder,
+                  const std::vector<TFolderEntry>& entries, int32_t parentIndex,
+                  const TkesFileToSearch& fileMask) {
+    for (const TFolderEntry& entry : entries) {
+        if (entry.Type == DT_DIR || !FileMaskMatches(fileMask.FileMask, entry.Name))
             continue;
         std::string path = folder;
-        path.append("/").append(name);
-        const EntryKind kind = KindOf(*entry, path);
-        if (kind == EntryKind::Directory || IsListed(fileMask.ExcludedFiles, name))
+        path.append("/").append(entry.Name);
+        const EntryKind kind = KindOf(entry.Type, path);
+        if (kind == EntryKind::Directory || IsListed(fileMask.ExcludedFiles, entry.Name))
             continue;
         if (kind == EntryKind::Other) {
             // FIFOs, sockets and devices are never opened: a read could block forever.
@@ -93,10 +107,61 @@ bool AddMaskFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentI
             continue;
         }
         // A broken link is listed; reading it reports why it cannot be searched.
-        AppendItem(walk.List, true, name, true, parentIndex);
+        AppendItem(walk.List, true, entry.Name, true, parentIndex);
         ++walk.FileCount;
     }
+}
+
+void AddListedFiles(TkesScanWalk& walk, const std::string& folder,
+                    const std::vector<TFolderEntry>& entries, int32_t parentIndex,
+                    const TkesFilesToSearch& files) {
+    for (const TkesFileToSearch& fileMask : files)
+        AddMaskFiles(walk, folder, entries, parentIndex, fileMask);
+}
+
+// Lists a folder and adds its files; a folder that cannot be listed hides its files, so the user
+// is told rather than left to think it holds none (one that vanished meanwhile has nothing to
+// tell). False when there is nothing to go on with.
+bool ListFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
+                     const TkesFilesToSearch& files, std::vector<TFolderEntry>& entries) {
+    if (!ListFolder(folder, entries)) {
+        if (errno != ENOENT && walk.Skipped != nullptr)
+            walk.Skipped->push_back({folder + "/", srUnreadable,
+                                     std::string("Cannot list folder: ") + std::strerror(errno)});
+        return false;
+    }
+    AddListedFiles(walk, folder, entries, parentIndex, files);
     return true;
+}
+
+// Each subfolder of an already listed folder, followed by its files and its own subfolders.
+void AddListedSubfolders(TkesScanWalk& walk, const std::string& topFolder,
+                         const std::string& relativePath, const std::vector<TFolderEntry>& entries,
+                         int32_t parentIndex, const std::vector<std::string>& excluded,
+                         const TkesFilesToSearch& files) {
+    const std::string folder = topFolder + "/" + relativePath;
+    std::vector<TFolderEntry> subEntries;
+    for (const TFolderEntry& entry : entries) {
+        if (walk.Stop.stop_requested())
+            return;
+        if (entry.Type != DT_DIR && entry.Type != DT_LNK && entry.Type != DT_UNKNOWN)
+            continue;
+        FolderId id;
+        if (KindOf(entry.Type, folder + entry.Name, &id) != EntryKind::Directory)
+            continue;
+        const std::string relativeName = relativePath + entry.Name;
+        // A folder already on the current path is reached through a link: entering it again
+        // would never end.
+        if (IsListed(excluded, relativeName) || OnCurrentPath(walk, id))
+            continue;
+        const int32_t index = AppendItem(walk.List, false, entry.Name, true, parentIndex);
+        if (!ListFolderFiles(walk, folder + entry.Name, index, files, subEntries))
+            continue;
+        walk.Ancestors.emplace_back(id.Device, id.Inode);
+        AddListedSubfolders(walk, topFolder, relativeName + "/", subEntries, index, excluded,
+                            files);
+        walk.Ancestors.pop_back();
+    }
 }
 
 } // namespace
@@ -110,45 +175,16 @@ bool FileMaskMatches(const std::string& mask, const std::string& name) {
 
 void AddFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
                     const TkesFilesToSearch& files) {
-    for (const TkesFileToSearch& fileMask : files) {
-        if (AddMaskFiles(walk, folder, parentIndex, fileMask))
-            continue;
-        // A folder that cannot be listed hides its files: the user is told rather than left to
-        // think it holds none. One that vanished meanwhile has nothing to tell.
-        if (errno != ENOENT && walk.Skipped != nullptr)
-            walk.Skipped->push_back({folder + "/", srUnreadable,
-                                     std::string("Cannot list folder: ") + std::strerror(errno)});
-        return;
-    }
+    std::vector<TFolderEntry> entries;
+    ListFolderFiles(walk, folder, parentIndex, files, entries);
 }
 
 void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,
                    const std::string& relativePath, int32_t parentIndex,
                    const std::vector<std::string>& excluded, const TkesFilesToSearch& files) {
-    const std::string folder = topFolder + "/" + relativePath;
-    DirHandle dir(opendir(folder.c_str()));
-    if (!dir)
-        return;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (walk.Stop.stop_requested())
-            return;
-        if (IsHiddenName(entry->d_name))
-            continue;
-        const std::string name = entry->d_name;
-        FolderId id;
-        if (KindOf(*entry, folder + name, &id) != EntryKind::Directory)
-            continue;
-        const std::string relativeName = relativePath + name;
-        // A folder already on the current path is reached through a link: entering it again
-        // would never end.
-        if (IsListed(excluded, relativeName) || OnCurrentPath(walk, id))
-            continue;
-        const int32_t index = AppendItem(walk.List, false, name, true, parentIndex);
-        AddFolderFiles(walk, folder + name, index, files);
-        walk.Ancestors.emplace_back(id.Device, id.Inode);
-        AddSubfolders(walk, topFolder, relativeName + "/", index, excluded, files);
-        walk.Ancestors.pop_back();
-    }
+    std::vector<TFolderEntry> entries;
+    if (ListFolder(topFolder + "/" + relativePath, entries))
+        AddListedSubfolders(walk, topFolder, relativePath, entries, parentIndex, excluded, files);
 }
 
 void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
@@ -165,11 +201,11 @@ void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& 
         const int32_t index = AppendItem(list, false, top.Folder, exists, -1);
         if (!exists)
             continue;
-        AddFolderFiles(walk, top.Folder, index, files);
-        if (!top.IncludeSubfolders)
+        std::vector<TFolderEntry> entries;
+        if (!ListFolderFiles(walk, top.Folder, index, files, entries) || !top.IncludeSubfolders)
             continue;
         walk.Ancestors.assign(1, {id.Device, id.Inode});
-        AddSubfolders(walk, top.Folder, "", index, top.ExcludedFolders, files);
+        AddListedSubfolders(walk, top.Folder, "", entries, index, top.ExcludedFolders, files);
     }
 }
 
