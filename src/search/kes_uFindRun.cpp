@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <exception>
+#include <limits>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -19,27 +22,6 @@ namespace {
 
 constexpr int64_t kMaxFileSize = 0x7fffffff; // offsets are 32-bit
 constexpr size_t kKeepBufferBytes = size_t{64} << 20;
-
-// Folder path of every scan item, built by walking up the parents; the last folder is kept
-// because files of one folder come together.
-class FullPathBuilder {
-  public:
-    explicit FullPathBuilder(const TkesScanList& list) : fList(list) {}
-    std::string FullPath(const TkesScanItem& item) {
-        if (item.ParentIndex != fCachedParent) {
-            fCachedParent = item.ParentIndex;
-            fCachedFolder.clear();
-            for (int32_t i = item.ParentIndex; i >= 0; i = fList[i].ParentIndex)
-                fCachedFolder.insert(0, fList[i].Name + "/");
-        }
-        return fCachedFolder + item.Name;
-    }
-
-  private:
-    const TkesScanList& fList;
-    int32_t fCachedParent = -2;
-    std::string fCachedFolder;
-};
 
 class ProgressThrottle {
   public:
@@ -130,15 +112,6 @@ struct TListedFile {
     std::string Name;
 };
 
-std::vector<TListedFile> ListedFiles(const TkesScanList& list) {
-    std::vector<TListedFile> files;
-    FullPathBuilder paths(list);
-    for (const TkesScanItem& item : list)
-        if (item.IsFile)
-            files.push_back({paths.FullPath(item), item.Name});
-    return files;
-}
-
 // What searching one file gives, before it is recorded.
 struct TFileOutcome {
     TkesReadStatus Status = rsRead;
@@ -205,10 +178,9 @@ class TCommitter {
     bool fReplaceInPlace;
 };
 
-size_t WorkerCount(int32_t requested, size_t files) {
-    size_t threads = requested > 0 ? static_cast<size_t>(requested)
-                                   : std::max<size_t>(std::thread::hardware_concurrency(), 1);
-    return std::min(threads, std::max<size_t>(files, 1));
+size_t WorkerCount(int32_t requested) {
+    return requested > 0 ? static_cast<size_t>(requested)
+                         : std::max<size_t>(std::thread::hardware_concurrency(), 1);
 }
 
 // The file identity (device, inode) of a path, or nothing when it does not exist.
@@ -270,6 +242,56 @@ void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
         results.Cancelled = true;
 }
 
+// Walks the folders; returns the number of files listed, each also given to fileListed.
+int32_t ListFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
+                  TkesMatchResults& results, const std::stop_token& stop,
+                  const TkesFileListedEvent& fileListed) {
+    TkesScanList list;
+    int32_t listTotal = 0;
+    BuildScanList(folders, files, list, listTotal, &results.Skipped, stop, fileListed);
+    results.FilesSkipped = static_cast<int32_t>(results.Skipped.size());
+    // A stop while the list was being built leaves it short, so it counts as well.
+    results.Cancelled = stop.stop_requested();
+    return listTotal;
+}
+
+// A find run on several threads searches the files already listed while the walk goes on. The
+// outcomes are committed once the list is complete, as progress counts against its total; until
+// then they wait, which costs little, since finds keep only their records.
+void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
+                        size_t threads, TFindReplaceSpecs& specs, const TkesProgressEvent& progress,
+                        TkesMatchResults& results, const std::stop_token& stop) {
+    std::deque<TListedFile> listed; // grows at the back: what workers hold stays in place
+    std::mutex listedLock;
+    std::vector<std::string> buffers(threads);
+    TOrderedWorkers<TFileOutcome> workers(threads, std::numeric_limits<size_t>::max(),
+                                          [&](size_t index, size_t worker) {
+                                              const TListedFile* file = nullptr;
+                                              {
+                                                  std::lock_guard lock(listedLock);
+                                                  file = &listed[index];
+                                              }
+                                              return SearchFile(specs, file->Path, buffers[worker]);
+                                          });
+    const int32_t listTotal =
+        ListFiles(folders, files, results, stop, [&](std::string path, const std::string& name) {
+            {
+                std::lock_guard lock(listedLock);
+                listed.push_back({std::move(path), name});
+            }
+            workers.AddJob();
+        });
+    workers.Close();
+    TCommitter committer(results, progress, listTotal, false);
+    const bool complete = workers.CommitAll(
+        [&](size_t index, TFileOutcome&& outcome) {
+            committer.Commit(listed[index], std::move(outcome));
+        },
+        stop);
+    if (!complete)
+        results.Cancelled = true;
+}
+
 } // namespace
 
 TkesReadStatus ReadWholeFile(const std::string& fileName, std::string& buffer,
@@ -305,19 +327,24 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
     try {
         if (progress)
             progress("Creating list of files to scan ..");
-        TkesScanList list;
-        int32_t listTotal = 0;
-        BuildScanList(folders, files, list, listTotal, &results.Skipped, stop);
-        results.FilesSkipped = static_cast<int32_t>(results.Skipped.size());
-        // A stop while the list was being built leaves it short, so it counts as well.
-        results.Cancelled = stop.stop_requested();
-        const std::vector<TListedFile> listed = ListedFiles(list);
-        TCommitter committer(results, progress, listTotal, replaceInPlace);
-        const size_t threads = WorkerCount(threadCount, listed.size());
-        if (threads <= 1)
-            SearchInOrder(listed, specs, committer, results, stop);
-        else
-            SearchOnWorkers(listed, threads, specs, replaceInPlace, committer, results, stop);
+        const size_t threads = WorkerCount(threadCount);
+        if (threads > 1 && !specs.Replace) {
+            SearchWhileWalking(folders, files, threads, specs, progress, results, stop);
+        } else {
+            // Replacing runs list every file before anything is written, so no output of this
+            // run (a new kesReplace folder) can join the list.
+            std::vector<TListedFile> listed;
+            const int32_t listTotal = ListFiles(folders, files, results, stop,
+                                                [&](std::string path, const std::string& name) {
+                                                    listed.push_back({std::move(path), name});
+                                                });
+            TCommitter committer(results, progress, listTotal, replaceInPlace);
+            if (threads <= 1 || listed.size() <= 1)
+                SearchInOrder(listed, specs, committer, results, stop);
+            else
+                SearchOnWorkers(listed, std::min(threads, listed.size()), specs, replaceInPlace,
+                                committer, results, stop);
+        }
     } catch (...) {
         ClearMatchResults(results);
         throw;

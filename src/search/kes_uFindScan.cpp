@@ -109,6 +109,8 @@ void AddMaskFiles(TkesScanWalk& walk, const std::string& folder,
         // A broken link is listed; reading it reports why it cannot be searched.
         AppendItem(walk.List, true, entry.Name, true, parentIndex);
         ++walk.FileCount;
+        if (walk.FileListed)
+            walk.FileListed(std::move(path), entry.Name);
     }
 }
 
@@ -189,10 +191,10 @@ void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,
 
 void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                    TkesScanList& list, int32_t& fileCount, std::vector<TkesSkippedFile>* skipped,
-                   std::stop_token stop) {
+                   std::stop_token stop, const TkesFileListedEvent& fileListed) {
     list.clear();
     fileCount = 0;
-    TkesScanWalk walk{list, fileCount, skipped, std::move(stop), {}};
+    TkesScanWalk walk{list, fileCount, skipped, std::move(stop), {}, fileListed};
     for (const TkesFolderToSearch& top : folders) {
         if (walk.Stop.stop_requested())
             return;

@@ -26,11 +26,10 @@ template <typename Outcome> class TOrderedWorkers {
 
     TOrderedWorkers(size_t jobs, size_t threads, size_t window, TProcess process,
                     std::vector<int64_t> waitFor)
-        : fJobs(jobs), fWindow(std::max<size_t>(window, threads)), fProcess(std::move(process)),
-          fWaitFor(std::move(waitFor)), fReady(jobs) {
-        for (size_t worker = 0; worker < threads; ++worker)
-            fThreads.emplace_back([this, worker] { Work(worker); });
-    }
+        : TOrderedWorkers(jobs, true, threads, window, std::move(process), std::move(waitFor)) {}
+    // Open-ended: jobs are added one by one (AddJob) while the workers already run, until Close.
+    TOrderedWorkers(size_t threads, size_t window, TProcess process)
+        : TOrderedWorkers(0, false, threads, window, std::move(process), {}) {}
     ~TOrderedWorkers() {
         {
             std::lock_guard lock(fLock);
@@ -43,8 +42,27 @@ template <typename Outcome> class TOrderedWorkers {
     TOrderedWorkers(const TOrderedWorkers&) = delete;
     TOrderedWorkers& operator=(const TOrderedWorkers&) = delete;
 
-    // Commits every job in order; false when a stop request ended it early (nothing after the
-    // last committed job is committed).
+    void AddJob() {
+        bool wake = false;
+        {
+            std::lock_guard lock(fLock);
+            ++fJobs;
+            fReady.emplace_back();
+            wake = fWorkersWaiting > 0;
+        }
+        if (wake)
+            fSpace.notify_one();
+    }
+    void Close() {
+        {
+            std::lock_guard lock(fLock);
+            fClosed = true;
+        }
+        fSpace.notify_all();
+    }
+
+    // Commits every job in order, once the jobs are closed; false when a stop request ended it
+    // early (nothing after the last committed job is committed).
     bool CommitAll(const TCommit& commit, const std::stop_token& stop) {
         std::vector<Outcome> batch;
         for (size_t index = 0; index < fJobs;) {
@@ -61,6 +79,14 @@ template <typename Outcome> class TOrderedWorkers {
     }
 
   private:
+    TOrderedWorkers(size_t jobs, bool closed, size_t threads, size_t window, TProcess process,
+                    std::vector<int64_t> waitFor)
+        : fJobs(jobs), fClosed(closed), fWindow(std::max<size_t>(window, threads)),
+          fProcess(std::move(process)), fWaitFor(std::move(waitFor)), fReady(jobs) {
+        for (size_t worker = 0; worker < threads; ++worker)
+            fThreads.emplace_back([this, worker] { Work(worker); });
+    }
+
     // Waits for job `index`, then takes it and every ready job after it, in order. Signalling
     // is kept to the jobs someone waits for: a wake-up per file costs more than the search.
     bool TakeReady(size_t index, std::vector<Outcome>& batch, const std::stop_token& stop) {
@@ -91,14 +117,17 @@ template <typename Outcome> class TOrderedWorkers {
 
     bool MayStart(size_t index) const {
         const int64_t waitFor = fWaitFor.empty() ? -1 : fWaitFor[index];
-        return index < fCommitted + fWindow && waitFor < static_cast<int64_t>(fCommitted);
+        return index - fCommitted < fWindow && waitFor < static_cast<int64_t>(fCommitted);
     }
 
-    // Takes the next job once it is inside the window and what it waits for is committed.
+    // Takes the next job once there is one, it is inside the window and what it waits for is
+    // committed.
     bool TakeJob(size_t& index) {
         std::unique_lock lock(fLock);
         ++fWorkersWaiting;
-        fSpace.wait(lock, [&] { return fAbort || fNext >= fJobs || MayStart(fNext); });
+        fSpace.wait(lock, [&] {
+            return fAbort || (fNext >= fJobs && fClosed) || (fNext < fJobs && MayStart(fNext));
+        });
         --fWorkersWaiting;
         if (fAbort || fNext >= fJobs)
             return false;
@@ -122,7 +151,8 @@ template <typename Outcome> class TOrderedWorkers {
     }
 
     static constexpr size_t kNobody = static_cast<size_t>(-1);
-    const size_t fJobs;
+    size_t fJobs = 0;
+    bool fClosed = false;
     const size_t fWindow;
     const TProcess fProcess;
     const std::vector<int64_t> fWaitFor;

@@ -37,13 +37,20 @@ inline void ParseBoth(const std::string& folders, const std::string& files,
 }
 
 // Compiles find (and replace, when given) as a press would, then searches the entries.
+// plainEngine compiles without study: the library's interpreter alone, with no byte search.
 inline TkesMatchResults Search(const std::string& folders, const std::string& files,
                                const std::string& find, const std::string& replace = "",
                                bool inPlace = true, const TkesProgressEvent& progress = {},
-                               std::stop_token stop = {}, int32_t threads = 0) {
+                               std::stop_token stop = {}, int32_t threads = 0,
+                               bool caseSensitive = false, bool plainEngine = false) {
     TFindReplaceSpecs specs;
+    if (plainEngine) {
+        TPatternOptions options = specs.RegEx.DefaultPatternOptions();
+        options.Include(coNoStudy);
+        specs.RegEx.SetDefaultPatternOptions(options);
+    }
     const std::string errors =
-        PrepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), false, specs);
+        PrepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), caseSensitive, specs);
     if (!errors.empty())
         throw std::runtime_error(errors);
     TkesFoldersToSearch folderSpecs;

@@ -68,7 +68,15 @@ struct TRun {
     std::string Error;
 };
 
-TRun RunOn(int32_t threads, const std::string& files, const std::string& find,
+// How a run is made: threads, letter case, and whether the engine runs alone (no study, so no
+// byte search and no required-text search).
+struct TRunKind {
+    int32_t Threads = 1;
+    bool CaseSensitive = false;
+    bool PlainEngine = false;
+};
+
+TRun RunOn(TRunKind kind, const std::string& files, const std::string& find,
            const std::string& replace, bool inPlace,
            const std::function<void(TempTree&)>& setUp = {}) {
     TempTree tree;
@@ -77,8 +85,8 @@ TRun RunOn(int32_t threads, const std::string& files, const std::string& find,
         setUp(tree);
     TRun run;
     try {
-        run.Outcome =
-            Describe(Search(tree.Root() + "<+>", files, find, replace, inPlace, {}, {}, threads));
+        run.Outcome = Describe(Search(tree.Root() + "<+>", files, find, replace, inPlace, {}, {},
+                                      kind.Threads, kind.CaseSensitive, kind.PlainEngine));
     } catch (const std::exception& e) {
         run.Error = e.what();
     }
@@ -97,8 +105,8 @@ TRun RunOn(int32_t threads, const std::string& files, const std::string& find,
 void ExpectSameOnOneAndFourThreads(const std::string& files, const std::string& find,
                                    const std::string& replace = "", bool inPlace = true,
                                    const std::function<void(TempTree&)>& setUp = {}) {
-    const TRun one = RunOn(1, files, find, replace, inPlace, setUp);
-    const TRun four = RunOn(4, files, find, replace, inPlace, setUp);
+    const TRun one = RunOn({1}, files, find, replace, inPlace, setUp);
+    const TRun four = RunOn({4}, files, find, replace, inPlace, setUp);
     const std::string what = files + " / " + find + " / " + replace;
     EXPECT_EQ(four.Outcome, one.Outcome) << what;
     EXPECT_EQ(four.Files, one.Files) << what;
@@ -116,6 +124,25 @@ TEST(ParallelSearch, ReplacesWhatOneThreadReplaces) {
     ExpectSameOnOneAndFourThreads("*.txt|f1*", "cat", "[$0]", true);
     // Copy mode over old kesReplace copies, which are searched after being overwritten.
     ExpectSameOnOneAndFourThreads("*.txt", "(c)at", "$1ow", false);
+}
+
+// Four threads with every shortcut (byte search of plain texts and alternations, searching only
+// lines that hold a required text) against one thread on the library's interpreter alone.
+TEST(ParallelSearch, ShortcutsOnFourThreadsGiveWhatThePlainEngineGivesOnOne) {
+    const char* finds[] = {"cat",         "dog|cat\tand|line", "\\bline \\d\\b",
+                           "[a-z]+at\\b", "\\w+\\s+\\d",       "n.\\d",
+                           "at\\r"};
+    for (const bool caseSensitive : {false, true})
+        for (const char* find : finds)
+            for (const char* replace : {"", "<$0>"}) {
+                const TRun plain = RunOn({1, caseSensitive, true}, "*.txt", find, replace, true);
+                const TRun shortcuts =
+                    RunOn({4, caseSensitive, false}, "*.txt", find, replace, true);
+                const std::string what = std::string(find) + " / " + replace +
+                                         (caseSensitive ? " / case sensitive" : "");
+                EXPECT_EQ(shortcuts.Outcome, plain.Outcome) << what;
+                EXPECT_EQ(shortcuts.Files, plain.Files) << what;
+            }
 }
 
 TEST(ParallelSearch, AFailedWriteStopsAtTheSamePlace) {
