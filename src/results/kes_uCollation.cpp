@@ -45,6 +45,10 @@ TMatchCollator::TMatchCollator(const std::string& localeName) {
 TMatchCollator::~TMatchCollator() = default;
 
 std::string TMatchCollator::SortKey(std::string_view text) {
+    return std::string(SortKeyView(text));
+}
+
+std::string_view TMatchCollator::SortKeyView(std::string_view text) {
     fWide.resize(text.size());
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
@@ -55,16 +59,14 @@ std::string TMatchCollator::SortKey(std::string_view text) {
         for (size_t i = 0; i < text.size(); ++i)
             fWide[i] = static_cast<unsigned char>(text[i]);
     }
-    std::string key(text.size() * 4 + 16, '\0');
+    fKey.resize(std::max(fKey.size(), text.size() * 4 + 16));
     for (;;) {
         const int32_t needed = ucol_getSortKey(fCollator.get(), fWide.data(), length,
-                                               reinterpret_cast<uint8_t*>(key.data()),
-                                               static_cast<int32_t>(key.size()));
-        if (needed <= static_cast<int32_t>(key.size())) {
-            key.resize(static_cast<size_t>(needed > 0 ? needed - 1 : 0)); // drop the final zero
-            return key;
-        }
-        key.resize(static_cast<size_t>(needed));
+                                               reinterpret_cast<uint8_t*>(fKey.data()),
+                                               static_cast<int32_t>(fKey.size()));
+        if (needed <= static_cast<int32_t>(fKey.size())) // the final zero is not part of the key
+            return std::string_view(fKey.data(), static_cast<size_t>(needed > 0 ? needed - 1 : 0));
+        fKey.resize(static_cast<size_t>(needed));
     }
 }
 

@@ -22,6 +22,8 @@ class TMatchCollator {
     // A key whose byte order is the collation order; equal keys mean equal texts. The bytes are
     // read as UTF-8 when valid, else as Latin-1.
     std::string SortKey(std::string_view text);
+    // The same key, in a buffer of the collator's that the next call reuses.
+    std::string_view SortKeyView(std::string_view text);
 
   private:
     struct TCloser {
@@ -29,6 +31,7 @@ class TMatchCollator {
     };
     std::unique_ptr<UCollator, TCloser> fCollator;
     std::u16string fWide;
+    std::string fKey;
 };
 
 // The ICU locale for a POSIX locale name: "de_DE.UTF-8@euro" gives "de_DE"; "", "C" and

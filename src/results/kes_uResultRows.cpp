@@ -39,6 +39,15 @@ void BuildFileRows(const TkesMatchResults& results, bool matchesOnly, TResultRow
     }
 }
 
+// Eight bytes of a key from `from` on as a number that orders as the bytes do (short keys
+// padded with zeros, which order first, as a shorter key does).
+uint64_t KeyPart(std::string_view key, size_t from) {
+    uint64_t part = 0;
+    for (size_t i = from; i < from + 8; ++i)
+        part = (part << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    return part;
+}
+
 // One row per text not seen before, comparing collation keys; exact repeats, the common case,
 // never need a key.
 void BuildUniqueRows(const TkesMatchResults& results, bool sorted, TResultRows& rows) {
@@ -50,19 +59,33 @@ void BuildUniqueRows(const TkesMatchResults& results, bool sorted, TResultRows& 
         const TMatchedLines& line =
             results.Files[static_cast<size_t>(f)].Lines[static_cast<size_t>(l)];
         const std::string_view text = SegmentText(line, line.Segments[static_cast<size_t>(s)]);
-        if (seenTexts.Insert(text) && seenKeys.Insert(collator.SortKey(text)))
+        if (seenTexts.Insert(text) && seenKeys.Insert(collator.SortKeyView(text)))
             rows.push_back({rkMatch, f, l, s}); // row i has key i
     });
     if (!sorted)
         return;
-    std::vector<std::pair<std::string_view, uint32_t>> order(rows.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = {seenKeys.Text(i), i};
-    std::sort(order.begin(), order.end());
+    // Most comparisons are settled by the keys' first sixteen bytes, held in the entry as two
+    // numbers: the keys themselves lie all over memory.
+    struct TOrderEntry {
+        uint64_t High;
+        uint64_t Low;
+        std::string_view Key;
+        uint32_t Row;
+    };
+    std::vector<TOrderEntry> order(rows.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        const std::string_view key = seenKeys.Text(i);
+        order[i] = {KeyPart(key, 0), KeyPart(key, 8), key, i};
+    }
+    std::sort(order.begin(), order.end(), [](const TOrderEntry& a, const TOrderEntry& b) {
+        if (a.High != b.High)
+            return a.High < b.High;
+        return a.Low != b.Low ? a.Low < b.Low : a.Key < b.Key;
+    });
     TResultRows ordered;
     ordered.reserve(rows.size());
-    for (const auto& entry : order)
-        ordered.push_back(rows[entry.second]);
+    for (const TOrderEntry& entry : order)
+        ordered.push_back(rows[entry.Row]);
     rows = std::move(ordered);
 }
 
