@@ -339,6 +339,7 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
                                                     listed.push_back({std::move(path), name});
                                                 });
             TCommitter committer(results, progress, listTotal, replaceInPlace);
+            const TFolderSyncBatch folderSyncs; // writes are committed on this thread
             if (threads <= 1 || listed.size() <= 1)
                 SearchInOrder(listed, specs, committer, results, stop);
             else

@@ -280,11 +280,20 @@ bool CopyExtendedAttributes(const std::string& from, int to, int& err) {
 
 // Makes the rename itself durable. The new content is already in place, so a folder that cannot
 // be synced (some file systems refuse) is no reason to report failure.
-void SyncFolder(const std::string& folder) {
+void SyncFolderNow(const std::string& folder) {
     TFileHandle dir(
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0)
         ::fsync(dir.Get());
+}
+
+thread_local TFolderSyncBatch* tActiveBatch = nullptr;
+
+void SyncFolder(const std::string& folder) {
+    if (tActiveBatch != nullptr)
+        tActiveBatch->Note(folder);
+    else
+        SyncFolderNow(folder);
 }
 
 bool Fail(std::string& error, const std::string& what, const std::string& reason) {
@@ -355,6 +364,26 @@ bool WriteSafely(const std::string& fileName, std::string_view text, std::string
 }
 
 } // namespace
+
+TFolderSyncBatch::TFolderSyncBatch() : Outer_(tActiveBatch) {
+    tActiveBatch = this;
+}
+
+TFolderSyncBatch::~TFolderSyncBatch() {
+    if (!Pending_.empty())
+        SyncFolderNow(Pending_);
+    tActiveBatch = Outer_;
+}
+
+void TFolderSyncBatch::Note(const std::string& folder) {
+    // "" is the current folder; kept as "." so that an empty Pending_ means nothing is waiting.
+    const std::string name = folder.empty() ? "." : folder;
+    if (name == Pending_)
+        return;
+    if (!Pending_.empty())
+        SyncFolderNow(Pending_);
+    Pending_ = name;
+}
 
 std::string ldiFileFolder(const std::string& fileName) {
     const size_t slash = fileName.rfind('/');

@@ -34,6 +34,23 @@ void ldiWriteCompleteTextFile(const std::string& fileName, std::string_view text
 bool ldiTryWriteTextFile(const std::string& fileName, std::string_view text,
                          std::string& errorMessage);
 
+// While one lives on a thread, that thread's writes flush each folder's entry list once, when
+// writing moves on to another folder and when the batch ends, rather than after every rename:
+// a run replacing many files in one folder then pays one folder flush, not one per file. Every
+// file's own content is still flushed before its rename.
+class TFolderSyncBatch {
+  public:
+    TFolderSyncBatch();
+    ~TFolderSyncBatch();
+    TFolderSyncBatch(const TFolderSyncBatch&) = delete;
+    TFolderSyncBatch& operator=(const TFolderSyncBatch&) = delete;
+    void Note(const std::string& folder);
+
+  private:
+    TFolderSyncBatch* Outer_;
+    std::string Pending_;
+};
+
 // True when the file's folder exists afterwards (created with every missing parent); false for a
 // name without a folder part. Never raises.
 bool ldiForceFileFolder(const std::string& fileName);
