@@ -221,6 +221,18 @@ void SearchInOrder(const std::vector<TListedFile>& files, TFindReplaceSpecs& spe
     }
 }
 
+template <typename TFiles>
+void CommitInOrder(TOrderedWorkers<TFileOutcome>& workers, const TFiles& files,
+                   TCommitter& committer, TkesMatchResults& results, const std::stop_token& stop) {
+    const bool complete = workers.CommitAll(
+        [&](size_t index, TFileOutcome&& outcome) {
+            committer.Commit(files[index], std::move(outcome));
+        },
+        stop);
+    if (!complete)
+        results.Cancelled = true;
+}
+
 void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
                      TFindReplaceSpecs& specs, bool replaceInPlace, TCommitter& committer,
                      TkesMatchResults& results, const std::stop_token& stop) {
@@ -233,13 +245,7 @@ void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
             return SearchFile(specs, files[index].Path, buffers[worker]);
         },
         specs.Replace ? WriteDependencies(files, replaceInPlace) : std::vector<int64_t>{});
-    const bool complete = workers.CommitAll(
-        [&](size_t index, TFileOutcome&& outcome) {
-            committer.Commit(files[index], std::move(outcome));
-        },
-        stop);
-    if (!complete)
-        results.Cancelled = true;
+    CommitInOrder(workers, files, committer, results, stop);
 }
 
 // Walks the folders; returns the number of files listed, each also given to fileListed.
@@ -283,13 +289,7 @@ void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSea
         });
     workers.Close();
     TCommitter committer(results, progress, listTotal, false);
-    const bool complete = workers.CommitAll(
-        [&](size_t index, TFileOutcome&& outcome) {
-            committer.Commit(listed[index], std::move(outcome));
-        },
-        stop);
-    if (!complete)
-        results.Cancelled = true;
+    CommitInOrder(workers, listed, committer, results, stop);
 }
 
 } // namespace
