@@ -3,6 +3,7 @@
 #include "search/kes_uFind.h"
 
 #include "search/kes_uFindWorkers.h"
+#include "util/ldiFileText.h"
 
 #include <sys/stat.h>
 
@@ -73,7 +74,7 @@ void DropEmptyMatches(TMatchCollection& matches) {
 }
 
 // Searches the buffer with every item; returns the number of matches added to `file`.
-int32_t SearchBuffer(TFindReplaceSpecs& specs, const std::string& buffer, TkesFile& file) {
+int32_t SearchBuffer(TFindReplaceSpecs& specs, std::string_view buffer, TkesFile& file) {
     TMatchCollection matches;
     int32_t found = 0;
     for (const TFindReplace& item : specs.Items) {
@@ -127,13 +128,24 @@ struct TFileOutcome {
 TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::string& buffer) {
     TFileOutcome outcome;
     try {
-        outcome.Status = ReadWholeFile(path, buffer, outcome.ErrorText);
-        if (outcome.Status == rsRead) {
-            outcome.File.NumMatches = SearchBuffer(specs, buffer, outcome.File);
-            if (outcome.File.NumMatches > 0 && specs.Replace) {
-                outcome.ReplacedText = ReplacedText(specs, buffer);
-                outcome.Replaced = true;
-            }
+        TFileText text;
+        int error = 0;
+        outcome.Status = text.Load(path, buffer, error, kMaxFileSize);
+        outcome.ErrorText = ReadStatusText(outcome.Status, error);
+        // Built in locals and handed over only at the end: should a mapped file shrink under
+        // the search, what was half built is abandoned, never left in the outcome.
+        const bool searched = outcome.Status != rsRead || text.Use([&](std::string_view content) {
+            TkesFile file;
+            file.NumMatches = SearchBuffer(specs, content, file);
+            const bool replacing = file.NumMatches > 0 && specs.Replace;
+            std::string replaced = replacing ? ReplacedText(specs, std::string(content)) : "";
+            outcome.File = std::move(file);
+            outcome.Replaced = replacing;
+            outcome.ReplacedText = std::move(replaced);
+        });
+        if (!searched) {
+            outcome.Status = rsUnreadable;
+            outcome.ErrorText = "Read Error: the file shrank while it was searched";
         }
     } catch (...) {
         outcome.Error = std::current_exception();

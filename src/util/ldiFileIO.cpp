@@ -458,12 +458,12 @@ bool ReadFully(int fd, std::string& buffer, int& error) {
 
 } // namespace
 
-TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
-                             int64_t maxSize) {
-    buffer.clear();
+TReadStatus ldiOpenRegularFile(const std::string& fileName, int64_t maxSize, TFileHandle& file,
+                               size_t& size, int& error) {
     error = 0;
+    size = 0;
     // O_NONBLOCK: should a FIFO have taken the file's place, opening it must not wait for a writer.
-    const TFileHandle file(open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    file.Reset(open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file.IsOpen()) {
         error = errno;
         // ENOTDIR: a part of the path is a file, so this file cannot exist either.
@@ -478,7 +478,24 @@ TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, i
         return rsNotRegular;
     if (info.st_size > maxSize)
         return rsTooLarge;
-    buffer.resize(static_cast<size_t>(info.st_size));
+    size = static_cast<size_t>(info.st_size);
+    return size == 0 ? rsEmpty : rsRead;
+}
+
+TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
+                             int64_t maxSize) {
+    buffer.clear();
+    TFileHandle file;
+    size_t size = 0;
+    const TReadStatus opened = ldiOpenRegularFile(fileName, maxSize, file, size, error);
+    if (opened != rsRead && opened != rsEmpty)
+        return opened;
+    return ldiReadOpenedFile(file, size, buffer, error);
+}
+
+TReadStatus ldiReadOpenedFile(const TFileHandle& file, size_t size, std::string& buffer,
+                              int& error) {
+    buffer.resize(size);
     if (!ReadFully(file.Get(), buffer, error)) {
         buffer.clear();
         return rsUnreadable;

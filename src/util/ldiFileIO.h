@@ -3,6 +3,7 @@
 // or a size limit never leaves a half-written or emptied original behind.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,15 @@ enum TReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarg
 // maxSize are never read; FIFOs and devices are never waited on.
 TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
                              int64_t maxSize);
+
+class TFileHandle;
+// Opens a regular file of at most maxSize bytes for reading and tells its size: rsRead, rsEmpty
+// (0 bytes; it may still grow) or why it cannot be read, with errno in `error`.
+TReadStatus ldiOpenRegularFile(const std::string& fileName, int64_t maxSize, TFileHandle& file,
+                               size_t& size, int& error);
+// Reads the `size` bytes of a file opened so (fewer should it have shrunk) into `buffer`.
+TReadStatus ldiReadOpenedFile(const TFileHandle& file, size_t size, std::string& buffer,
+                              int& error);
 
 // The folder part of a name: up to and including the last "/", empty when there is none.
 std::string ldiFileFolder(const std::string& fileName);

@@ -1,5 +1,6 @@
 // The search run: counters, records, items, progress, skipped files and cancellation.
 #include "SearchTestTree.h"
+#include "util/ldiFileText.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -51,6 +52,26 @@ TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
     EXPECT_EQ(r.Files[1].FileName, "z.txt");
     EXPECT_EQ(r.Files[1].FolderIndex, 1);
     EXPECT_EQ(r.Files[1].Lines.at(0).Text, "FOO");
+}
+
+// Files from the size on which they are mapped rather than read are searched and replaced alike.
+TEST(Run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
+    TempTree tree;
+    std::string text = "needle first\n";
+    while (text.size() < TFileText::kMapFrom)
+        text += "hay hay hay hay hay hay hay hay hay hay hay hay hay hay hay\n";
+    text += "last needle";
+    tree.Write("big.txt", text);
+    const TkesMatchResults found = Search(tree.Root(), "*.txt", "needle");
+    ASSERT_EQ(found.TotalMatches, 2);
+    EXPECT_EQ(found.Files.at(0).Lines.at(1).Text, "\nlast needle"); // from the line break on
+    EXPECT_EQ(found.Files[0].Lines[1].MatchStart, static_cast<int32_t>(text.size()) - 6);
+
+    Search(tree.Root(), "*.txt", "needle", "pin");
+    std::string expected = text;
+    expected.replace(0, 6, "pin");
+    expected.replace(expected.size() - 6, 6, "pin");
+    EXPECT_TRUE(tree.Read("big.txt") == expected);
 }
 
 // Every item searches the file as read; each replacing item works on the previous one's output.

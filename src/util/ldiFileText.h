@@ -1,0 +1,40 @@
+// The whole text of a file for searching. Small files are read into a buffer the caller keeps
+// from file to file; large ones are mapped, which spares copying them and setting up fresh pages
+// (for a file of several hundred megabytes, most of the time a read would take).
+#pragma once
+
+#include "util/ldiFileIO.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kes {
+
+class TFileText {
+  public:
+    // Files of this size and more are mapped.
+    static constexpr size_t kMapFrom = size_t{16} << 20;
+
+    TFileText() = default;
+    ~TFileText();
+    TFileText(const TFileText&) = delete;
+    TFileText& operator=(const TFileText&) = delete;
+
+    // Reads or maps the file as ldiReadWholeFile reads it; `buffer` serves for reading.
+    TReadStatus Load(const std::string& fileName, std::string& buffer, int& error, int64_t maxSize);
+
+    // Runs `work` over the text. A mapped file that another program shrinks meanwhile would
+    // end the process with SIGBUS when the lost part is touched; instead `work` is abandoned
+    // where it stands (what it allocated is not freed) and the result is false.
+    bool Use(const std::function<void(std::string_view text)>& work) const;
+
+  private:
+    void Unmap();
+    std::string_view Text_;
+    void* Mapping_ = nullptr;
+    size_t MappedSize_ = 0;
+};
+
+} // namespace kes
