@@ -226,35 +226,56 @@ bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, c
 // Every match holds the required text and lies within one line, so only lines holding that text
 // are searched. The engine sees the whole text before the line (for \b at its start) and ends
 // at the line break, which a match cannot cross and which \b reads as the end of the text does.
+// Where nearly every line holds a match, skipping saves less than the extra calls cost, so
+// after a trial the engine goes on over the whole rest alone (with the same matches).
 bool TldiRegExBase::LineBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
                                      uint32_t targetLength, uint32_t startOffset, int32_t flags,
                                      bool capture, TMatchCollection& results) {
+    // One call of the engine costs about as much as letting it run over this many bytes.
+    constexpr uint64_t kBytesPerCall = 64;
+    constexpr int kTrialLines = 256;
     results.clear();
     const std::string& required = entry.Required->Text;
+    int linesTried = 0;
+    uint64_t bytesSkipped = 0;
+    uint32_t lineEnd = 0; // of the line searched last; a later hit before it is on that line
     try {
-        for (uint32_t pos = startOffset; pos < targetLength;) {
-            const size_t hit =
-                FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
-            if (hit == std::string::npos)
-                break;
-            const auto* lineBreakBefore =
-                static_cast<const char*>(memrchr(target + pos, '\n', hit - pos));
-            const auto* lineBreakAfter =
-                static_cast<const char*>(std::memchr(target + hit, '\n', targetLength - hit));
-            const auto lineStart = static_cast<uint32_t>(
-                lineBreakBefore == nullptr ? pos : lineBreakBefore + 1 - target);
-            const auto lineEnd = static_cast<uint32_t>(
-                lineBreakAfter == nullptr ? targetLength : lineBreakAfter - target);
-            TMatchResult result;
-            if (!GetMatch(patternID, target, result, rmMatches, capture, flags, lineStart,
-                          lineEnd)) {
-                pos = lineEnd;
-                continue;
-            }
+        uint32_t pos = startOffset;
+        const auto keep = [&](TMatchResult& result) {
             result.TargetLength = targetLength;
             pos = static_cast<uint32_t>(result.GroupStartEnd[1]);
             results.push_back(std::move(result));
+        };
+        while (pos < targetLength) {
+            if (linesTried == kTrialLines && bytesSkipped < kTrialLines * kBytesPerCall)
+                break;
+            const size_t hit =
+                FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
+            if (hit == std::string::npos)
+                return !results.empty();
+            uint32_t lineStart = pos;
+            if (hit >= lineEnd) {
+                const auto* before =
+                    static_cast<const char*>(memrchr(target + pos, '\n', hit - pos));
+                const auto* after =
+                    static_cast<const char*>(std::memchr(target + hit, '\n', targetLength - hit));
+                lineStart = before == nullptr ? pos : static_cast<uint32_t>(before + 1 - target);
+                lineEnd = after == nullptr ? targetLength : static_cast<uint32_t>(after - target);
+                bytesSkipped += lineStart - pos;
+                linesTried += linesTried < kTrialLines ? 1 : 0;
+            }
+            TMatchResult result;
+            if (GetMatch(patternID, target, result, rmMatches, capture, flags, lineStart, lineEnd))
+                keep(result);
+            else
+                pos = lineEnd;
         }
+        // The engine alone from here: no match is empty, so each search starts at the last end.
+        for (TMatchResult result;
+             pos < targetLength &&
+             GetMatch(patternID, target, result, rmMatches, capture, flags, pos, targetLength);
+             result = TMatchResult())
+            keep(result);
     } catch (...) {
         ClearMatchCollection(results);
         throw;

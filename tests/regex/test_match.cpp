@@ -298,11 +298,12 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
 // Random texts over a small alphabet against the interpreter, which never takes a shortcut:
 // the studied pattern (byte search, required text, line-bound search) must find the same.
 void ExpectStudiedFindsWhatTheInterpreterFinds(const std::vector<std::string>& patterns,
-                                               std::string_view alphabet, size_t maxLength) {
+                                               std::string_view alphabet, size_t maxLength,
+                                               int rounds = 200) {
     std::mt19937 random(7);
     std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
     std::uniform_int_distribution<size_t> length(0, maxLength);
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         std::string text(length(random), ' ');
         for (char& c : text)
             c = alphabet[pick(random)];
@@ -334,6 +335,29 @@ TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
                                                "a\\sb", "[^b]ab", "\\Ba_", "_\\b", "g\\W*i", "n.g",
                                                "[\\d_]+?_t", "i\\b\\w"},
                                               "ingtxyz_ab1.\n\r NG", 120);
+}
+
+// Thousands of lines, nearly all holding a match: the line-bound search gives way to the engine
+// alone part-way, and the matches must run on unbroken.
+TEST(JitAndInterpreter, DenseMatchesFindWhatTheInterpreterFinds) {
+    const char* words[] = {"sing", "rings", "thing", "go", "n_tn_t", "in g", "ING", "x_t"};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<size_t> pick(0, std::size(words) - 1);
+    std::string text;
+    for (int line = 0; line < 3000; ++line) {
+        for (int word = 0; word < 5; ++word)
+            text += std::string(words[pick(random)]) + (word < 4 ? " " : "\n");
+    }
+    for (const char* pattern : {"[a-z]+ing", "\\bi\\w*g\\b", "n_t", "\\w_t\\b"})
+        for (const bool caseless : {false, true}) {
+            TPatternOptions options{coDotMatchesAll};
+            if (caseless)
+                options.Include(coIgnoreCase);
+            TPatternOptions interpreted = options;
+            interpreted.Include(coNoStudy);
+            EXPECT_EQ(AllMatches(pattern, text, options), AllMatches(pattern, text, interpreted))
+                << pattern << (caseless ? " caseless" : "");
+        }
 }
 
 // What a pattern promises about its matches: a text each holds, and whether it stays in a line.
