@@ -73,17 +73,6 @@ struct TkesSkippedFile {
 // Told of each file as it joins the list: its full path and bare name.
 using TkesFileListedEvent = std::function<void(std::string fullPath, const std::string& name)>;
 
-// What a walk shares between its folders: the list being built, the ancestors on the current
-// path (device and inode, so directory links cannot loop), and where non-regular files go.
-struct TkesScanWalk {
-    TkesScanList& List;
-    int32_t& FileCount;
-    std::vector<TkesSkippedFile>* Skipped = nullptr; // optional
-    std::stop_token Stop;
-    std::vector<std::pair<uint64_t, uint64_t>> Ancestors;
-    TkesFileListedEvent FileListed; // optional
-};
-
 // Empties the list, then collects every folder and file depth first; fileCount is the number of
 // file entries. Only regular files (and links to them) are listed; other matching entries are
 // appended to `skipped` when given. A stop request ends the walk early. fileListed, when given,
@@ -92,14 +81,6 @@ void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& 
                    TkesScanList& list, int32_t& fileCount,
                    std::vector<TkesSkippedFile>* skipped = nullptr, std::stop_token stop = {},
                    const TkesFileListedEvent& fileListed = {});
-// Appends the files of one folder, one directory listing per mask, in listing order.
-void AddFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
-                    const TkesFilesToSearch& files);
-// Appends the subfolders of topFolder + relativePath (empty or ending in "/"), each followed by
-// its files and its own subfolders; relative paths in `excluded` are left out whole.
-void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,
-                   const std::string& relativePath, int32_t parentIndex,
-                   const std::vector<std::string>& excluded, const TkesFilesToSearch& files);
 // True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
 bool FileMaskMatches(const std::string& mask, const std::string& name);
 

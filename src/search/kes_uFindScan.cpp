@@ -13,6 +13,17 @@ namespace kes {
 
 namespace {
 
+// What a walk shares between its folders: the list being built, the ancestors on the current
+// path (device and inode, so directory links cannot loop), and where non-regular files go.
+struct TScanWalk {
+    TkesScanList& List;
+    int32_t& FileCount;
+    std::vector<TkesSkippedFile>* Skipped = nullptr; // optional
+    std::stop_token Stop;
+    std::vector<std::pair<uint64_t, uint64_t>> Ancestors;
+    TkesFileListedEvent FileListed; // optional
+};
+
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -59,7 +70,7 @@ bool IsListed(const std::vector<std::string>& names, std::string_view name) {
                        [&](const std::string& listed) { return SameTextAscii(listed, name); });
 }
 
-bool OnCurrentPath(const TkesScanWalk& walk, const FolderId& id) {
+bool OnCurrentPath(const TScanWalk& walk, const FolderId& id) {
     return std::any_of(walk.Ancestors.begin(), walk.Ancestors.end(), [&](const auto& ancestor) {
         return ancestor.first == id.Device && ancestor.second == id.Inode;
     });
@@ -89,7 +100,7 @@ bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries) {
 }
 
 // The files of one mask, in listing order.
-void AddMaskFiles(TkesScanWalk& walk, const std::string& folder,
+void AddMaskFiles(TScanWalk& walk, const std::string& folder,
                   const std::vector<TFolderEntry>& entries, int32_t parentIndex,
                   const TkesFileToSearch& fileMask) {
     for (const TFolderEntry& entry : entries) {
@@ -114,7 +125,7 @@ void AddMaskFiles(TkesScanWalk& walk, const std::string& folder,
     }
 }
 
-void AddListedFiles(TkesScanWalk& walk, const std::string& folder,
+void AddListedFiles(TScanWalk& walk, const std::string& folder,
                     const std::vector<TFolderEntry>& entries, int32_t parentIndex,
                     const TkesFilesToSearch& files) {
     for (const TkesFileToSearch& fileMask : files)
@@ -124,8 +135,8 @@ void AddListedFiles(TkesScanWalk& walk, const std::string& folder,
 // Lists a folder and adds its files; a folder that cannot be listed hides its files, so the user
 // is told rather than left to think it holds none (one that vanished meanwhile has nothing to
 // tell). False when there is nothing to go on with.
-bool ListFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
-                     const TkesFilesToSearch& files, std::vector<TFolderEntry>& entries) {
+bool AddFolderFiles(TScanWalk& walk, const std::string& folder, int32_t parentIndex,
+                    const TkesFilesToSearch& files, std::vector<TFolderEntry>& entries) {
     if (!ListFolder(folder, entries)) {
         if (errno != ENOENT && walk.Skipped != nullptr)
             walk.Skipped->push_back({folder + "/", srUnreadable,
@@ -137,10 +148,9 @@ bool ListFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t pare
 }
 
 // Each subfolder of an already listed folder, followed by its files and its own subfolders.
-void AddListedSubfolders(TkesScanWalk& walk, const std::string& topFolder,
-                         const std::string& relativePath, const std::vector<TFolderEntry>& entries,
-                         int32_t parentIndex, const std::vector<std::string>& excluded,
-                         const TkesFilesToSearch& files) {
+void AddSubfolders(TScanWalk& walk, const std::string& topFolder, const std::string& relativePath,
+                   const std::vector<TFolderEntry>& entries, int32_t parentIndex,
+                   const std::vector<std::string>& excluded, const TkesFilesToSearch& files) {
     const std::string folder = topFolder + "/" + relativePath;
     std::vector<TFolderEntry> subEntries;
     for (const TFolderEntry& entry : entries) {
@@ -157,11 +167,10 @@ void AddListedSubfolders(TkesScanWalk& walk, const std::string& topFolder,
         if (IsListed(excluded, relativeName) || OnCurrentPath(walk, id))
             continue;
         const int32_t index = AppendItem(walk.List, false, entry.Name, true, parentIndex);
-        if (!ListFolderFiles(walk, folder + entry.Name, index, files, subEntries))
+        if (!AddFolderFiles(walk, folder + entry.Name, index, files, subEntries))
             continue;
         walk.Ancestors.emplace_back(id.Device, id.Inode);
-        AddListedSubfolders(walk, topFolder, relativeName + "/", subEntries, index, excluded,
-                            files);
+        AddSubfolders(walk, topFolder, relativeName + "/", subEntries, index, excluded, files);
         walk.Ancestors.pop_back();
     }
 }
@@ -175,26 +184,12 @@ bool FileMaskMatches(const std::string& mask, const std::string& name) {
     return fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD) == 0;
 }
 
-void AddFolderFiles(TkesScanWalk& walk, const std::string& folder, int32_t parentIndex,
-                    const TkesFilesToSearch& files) {
-    std::vector<TFolderEntry> entries;
-    ListFolderFiles(walk, folder, parentIndex, files, entries);
-}
-
-void AddSubfolders(TkesScanWalk& walk, const std::string& topFolder,
-                   const std::string& relativePath, int32_t parentIndex,
-                   const std::vector<std::string>& excluded, const TkesFilesToSearch& files) {
-    std::vector<TFolderEntry> entries;
-    if (ListFolder(topFolder + "/" + relativePath, entries))
-        AddListedSubfolders(walk, topFolder, relativePath, entries, parentIndex, excluded, files);
-}
-
 void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                    TkesScanList& list, int32_t& fileCount, std::vector<TkesSkippedFile>* skipped,
                    std::stop_token stop, const TkesFileListedEvent& fileListed) {
     list.clear();
     fileCount = 0;
-    TkesScanWalk walk{list, fileCount, skipped, std::move(stop), {}, fileListed};
+    TScanWalk walk{list, fileCount, skipped, std::move(stop), {}, fileListed};
     for (const TkesFolderToSearch& top : folders) {
         if (walk.Stop.stop_requested())
             return;
@@ -204,10 +199,10 @@ void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& 
         if (!exists)
             continue;
         std::vector<TFolderEntry> entries;
-        if (!ListFolderFiles(walk, top.Folder, index, files, entries) || !top.IncludeSubfolders)
+        if (!AddFolderFiles(walk, top.Folder, index, files, entries) || !top.IncludeSubfolders)
             continue;
         walk.Ancestors.assign(1, {id.Device, id.Inode});
-        AddListedSubfolders(walk, top.Folder, "", entries, index, top.ExcludedFolders, files);
+        AddSubfolders(walk, top.Folder, "", entries, index, top.ExcludedFolders, files);
     }
 }
 

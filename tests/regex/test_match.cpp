@@ -295,6 +295,22 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
     EXPECT_EQ(AllMatches("ab|abc|b", "abc bc", {}), (std::vector<TSpan>{{0, 2}, {4, 5}}));
 }
 
+// The studied pattern (byte search, required text, line-bound search) against the interpreter,
+// which never takes a shortcut, in both letter-case settings.
+::testing::AssertionResult StudiedFindsWhatTheInterpreterFinds(const std::string& pattern,
+                                                               const std::string& text) {
+    for (const bool caseless : {false, true}) {
+        TPatternOptions options{coDotMatchesAll};
+        if (caseless)
+            options.Include(coIgnoreCase);
+        TPatternOptions interpreted = options;
+        interpreted.Include(coNoStudy);
+        if (AllMatches(pattern, text, options) != AllMatches(pattern, text, interpreted))
+            return ::testing::AssertionFailure() << pattern << (caseless ? " caseless" : "");
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // Random texts over a small alphabet against the interpreter, which never takes a shortcut:
 // the studied pattern (byte search, required text, line-bound search) must find the same.
 void ExpectStudiedFindsWhatTheInterpreterFinds(const std::vector<std::string>& patterns,
@@ -308,16 +324,7 @@ void ExpectStudiedFindsWhatTheInterpreterFinds(const std::vector<std::string>& p
         for (char& c : text)
             c = alphabet[pick(random)];
         for (const std::string& pattern : patterns)
-            for (const bool caseless : {false, true}) {
-                TPatternOptions options{coDotMatchesAll};
-                if (caseless)
-                    options.Include(coIgnoreCase);
-                TPatternOptions interpreted = options;
-                interpreted.Include(coNoStudy);
-                ASSERT_EQ(AllMatches(pattern, text, options),
-                          AllMatches(pattern, text, interpreted))
-                    << pattern << (caseless ? " caseless" : "") << " on " << text;
-            }
+            ASSERT_TRUE(StudiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
     }
 }
 
@@ -349,15 +356,7 @@ TEST(JitAndInterpreter, DenseMatchesFindWhatTheInterpreterFinds) {
             text += std::string(words[pick(random)]) + (word < 4 ? " " : "\n");
     }
     for (const char* pattern : {"[a-z]+ing", "\\bi\\w*g\\b", "n_t", "\\w_t\\b"})
-        for (const bool caseless : {false, true}) {
-            TPatternOptions options{coDotMatchesAll};
-            if (caseless)
-                options.Include(coIgnoreCase);
-            TPatternOptions interpreted = options;
-            interpreted.Include(coNoStudy);
-            EXPECT_EQ(AllMatches(pattern, text, options), AllMatches(pattern, text, interpreted))
-                << pattern << (caseless ? " caseless" : "");
-        }
+        EXPECT_TRUE(StudiedFindsWhatTheInterpreterFinds(pattern, text));
 }
 
 // What a pattern promises about its matches: a text each holds, and whether it stays in a line.
