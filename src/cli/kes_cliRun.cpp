@@ -69,13 +69,16 @@ void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
                   TCliConsole& console) {
     TResultRows rows;
     const int32_t unique = BuildResultRows(results, options.View, rows);
-    const std::vector<std::string> lines =
-        BuildResultLines(results, rows, ExportHeader(options), !options.FilenamesOnly);
+    const bool details = !options.FilenamesOnly;
     if (options.RichText) {
-        console.Out << BuildRichText(lines);
+        console.Out << BuildRichText(
+            BuildResultLines(results, rows, ExportHeader(options), details));
     } else {
-        for (const std::string& line : lines)
-            console.Out << line << '\n';
+        ForEachResultLine(results, rows, ExportHeader(options), details,
+                          [&console](std::string_view line) {
+                              console.Out.write(line.data(), static_cast<std::streamsize>(line.size()));
+                              console.Out.put('\n');
+                          });
     }
     console.Out.flush();
     console.Err << SummaryLine(SummaryTexts(results, options.View, unique)) << '\n';

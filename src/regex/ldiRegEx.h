@@ -5,7 +5,9 @@
 
 #include "regex/ldiRegExMessages.h"
 #include "regex/ldiSet.h"
+#include "regex/ldiSmallArray.h"
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -67,7 +69,8 @@ struct TPatternStatus {
     int32_t ErrorOffset = 0;
 };
 
-using TGroupStartEndArray = std::vector<int32_t>;
+// In place up to a whole match and one group with the library's workspace.
+using TGroupStartEndArray = TSmallArray<int32_t, 6>;
 
 // One match. Offsets are 0-based byte offsets into Target, which is not copied.
 struct TMatchResult {
@@ -96,11 +99,12 @@ struct ExtraDeleter {
 using TCompiledPtr = std::unique_ptr<real_pcre, pcre_api::CompiledDeleter>;
 using TExtraPtr = std::unique_ptr<pcre_extra, pcre_api::ExtraDeleter>;
 
-// A text every match of a pattern contains (empty when none is known), and whether no match can
-// reach past a line break; lets the search skip text that cannot hold a match.
+// A text every match of a pattern contains (empty when none is known), and the bytes no match
+// contains, so that each match lies within one run of other bytes (a line, a word); lets the
+// search skip text that cannot hold a match.
 struct TRequiredText {
     std::string Text;
-    bool WithinLine = false;
+    std::bitset<256> Stops;
 };
 
 // One entry of the pattern table; a free slot has a null Compiled and Serial 0.
@@ -202,7 +206,7 @@ class TldiRegExBase {
     bool LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
                         uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                         TMatchCollection& results) const;
-    bool LineBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
+    bool RunBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
                           uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                           TMatchCollection& results);
     void MatchAndReplace(int32_t patternID, const char* target, std::string& output,

@@ -55,7 +55,7 @@ size_t FindLiteral(const char* text, size_t length, size_t from, std::string_vie
 
 // For a pattern of the simple kind "\b\w+_t\b" or "[a-z]+ing" (single bytes, classes, \w \d \s
 // and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
-// contains and whether matches stay within a line; an empty text for anything else.
+// contains and the bytes no match contains; an empty text for anything else.
 TRequiredText PlanRequiredText(const std::string& pattern, int32_t flags,
                                TPatternLanguage language);
 

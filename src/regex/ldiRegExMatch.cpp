@@ -158,8 +158,8 @@ bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targ
         return LiteralMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
                               results);
     if (entry.Required != nullptr && !anchored) {
-        if (entry.Required->WithinLine)
-            return LineBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
+        if (entry.Required->Stops.any())
+            return RunBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
                                     capture, results);
         if (FindLiteral(target, targetLength, startOffset, entry.Required->Text,
                         entry.LiteralCaseless) == std::string::npos) {
@@ -223,22 +223,67 @@ bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, c
     return !results.empty();
 }
 
-// Every match holds the required text and lies within one line, so only lines holding that text
-// are searched. The engine sees the whole text before the line (for \b at its start) and ends
-// at the line break, which a match cannot cross and which \b reads as the end of the text does.
-// Where nearly every line holds a match, skipping saves less than the extra calls cost, so
-// after a trial the engine goes on over the whole rest alone (with the same matches).
-bool TldiRegExBase::LineBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
-                                     uint32_t targetLength, uint32_t startOffset, int32_t flags,
-                                     bool capture, TMatchCollection& results) {
+namespace {
+
+// Finds the run of bytes around a place that holds none of a set of stop bytes; a lone stop
+// byte (a line break, mostly) is looked for with memchr.
+class TRunLocator {
+  public:
+    explicit TRunLocator(const std::bitset<256>& stops) {
+        for (unsigned c = 0; c < 256; ++c)
+            Stop_[c] = stops[c];
+        if (stops.count() == 1)
+            for (unsigned c = 0; c < 256; ++c)
+                Single_ = stops[c] ? static_cast<int>(c) : Single_;
+    }
+
+    // Where the run holding `at` starts, looking back no further than `from`.
+    uint32_t StartBefore(const char* text, uint32_t from, uint32_t at) const {
+        if (Single_ >= 0) {
+            const auto* stop = static_cast<const char*>(memrchr(text + from, Single_, at - from));
+            return stop == nullptr ? from : static_cast<uint32_t>(stop + 1 - text);
+        }
+        while (at > from && !IsStop(text[at - 1]))
+            --at;
+        return at;
+    }
+    // Where the run holding `at` ends: its first stop byte, or the text's end.
+    uint32_t EndAfter(const char* text, uint32_t at, uint32_t length) const {
+        if (Single_ >= 0) {
+            const auto* stop = static_cast<const char*>(std::memchr(text + at, Single_, length - at));
+            return stop == nullptr ? length : static_cast<uint32_t>(stop - text);
+        }
+        while (at < length && !IsStop(text[at]))
+            ++at;
+        return at;
+    }
+
+  private:
+    bool IsStop(char c) const { return Stop_[static_cast<unsigned char>(c)]; }
+    bool Stop_[256] = {};
+    int Single_ = -1;
+};
+
+} // namespace
+
+// Every match holds the required text and lies within one run of bytes that are not stop bytes
+// (a line, a word), so only the runs holding that text are searched. The engine sees the whole
+// text before the run (for \b at its start) and the stop byte after it (for \b at its end),
+// which no match can take in. Where nearly every run holds a match, skipping saves less than
+// the extra calls cost, so after a trial the engine goes on over the whole rest alone (with the
+// same matches).
+bool TldiRegExBase::RunBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                                    uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                    bool capture, TMatchCollection& results) {
     // One call of the engine costs about as much as letting it run over this many bytes.
     constexpr uint64_t kBytesPerCall = 64;
-    constexpr int kTrialLines = 256;
+    constexpr int kTrialRuns = 256;
     results.clear();
     const std::string& required = entry.Required->Text;
-    int linesTried = 0;
+    const TRunLocator runs(entry.Required->Stops);
+    int runsTried = 0;
     uint64_t bytesSkipped = 0;
-    uint32_t lineEnd = 0; // of the line searched last; a later hit before it is on that line
+    uint32_t runEnd = 0; // of the run searched last; a later hit before it is in that run
     try {
         uint32_t pos = startOffset;
         const auto keep = [&](TMatchResult& result) {
@@ -247,28 +292,26 @@ bool TldiRegExBase::LineBoundMatches(int32_t patternID, const TEntryView& entry,
             results.push_back(std::move(result));
         };
         while (pos < targetLength) {
-            if (linesTried == kTrialLines && bytesSkipped < kTrialLines * kBytesPerCall)
+            if (runsTried == kTrialRuns && bytesSkipped < kTrialRuns * kBytesPerCall)
                 break;
             const size_t hit =
                 FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
             if (hit == std::string::npos)
                 return !results.empty();
-            uint32_t lineStart = pos;
-            if (hit >= lineEnd) {
-                const auto* before =
-                    static_cast<const char*>(memrchr(target + pos, '\n', hit - pos));
-                const auto* after =
-                    static_cast<const char*>(std::memchr(target + hit, '\n', targetLength - hit));
-                lineStart = before == nullptr ? pos : static_cast<uint32_t>(before + 1 - target);
-                lineEnd = after == nullptr ? targetLength : static_cast<uint32_t>(after - target);
-                bytesSkipped += lineStart - pos;
-                linesTried += linesTried < kTrialLines ? 1 : 0;
+            uint32_t runStart = pos;
+            if (hit >= runEnd) {
+                runStart = runs.StartBefore(target, pos, static_cast<uint32_t>(hit));
+                runEnd = runs.EndAfter(target, static_cast<uint32_t>(hit + required.size()),
+                                       targetLength);
+                bytesSkipped += runStart - pos;
+                runsTried += runsTried < kTrialRuns ? 1 : 0;
             }
+            const uint32_t searchEnd = std::min(runEnd + 1, targetLength);
             TMatchResult result;
-            if (GetMatch(patternID, target, result, rmMatches, capture, flags, lineStart, lineEnd))
+            if (GetMatch(patternID, target, result, rmMatches, capture, flags, runStart, searchEnd))
                 keep(result);
             else
-                pos = lineEnd;
+                pos = runEnd;
         }
         // The engine alone from here: no match is empty, so each search starts at the last end.
         for (TMatchResult result;

@@ -1,5 +1,5 @@
 // Reads simple patterns ("\b\w+_t\b", "[a-z]+ing") far enough to know a text every match must
-// contain and whether a match can reach past a line break. Anything outside the small grammar
+// contain and the bytes no match can contain. Anything outside the small grammar
 // below gives no plan, and the engine searches alone.
 #include "regex/ldiRegExInternals.h"
 
@@ -61,15 +61,16 @@ class TPlanner {
                 return false;
             if (quantified && atom.ZeroWidth)
                 return false;
-            if (!atom.ZeroWidth && atom.Bytes['\n'])
-                CrossesLines_ = true;
+            if (!atom.ZeroWidth)
+                Consumed_ |= atom.Bytes;
             AddToRun(atom, quantified, minimum);
         }
         return true;
     }
 
     const std::string& Required() const { return Best_; }
-    bool CrossesLines() const { return CrossesLines_; }
+    // The bytes some step of the pattern consumes, as written (before any case folding).
+    const TByteSet& Consumed() const { return Consumed_; }
 
   private:
     bool ReadAtom(TAtom& atom) {
@@ -227,10 +228,20 @@ class TPlanner {
     std::string_view Text_;
     bool DotAll_;
     size_t Pos_ = 0;
-    bool CrossesLines_ = false;
+    TByteSet Consumed_;
     std::string Run_;
     std::string Best_;
 };
+
+// Caseless matching lets each ASCII letter stand for both its cases.
+TByteSet FoldCase(TByteSet set) {
+    for (unsigned c = 'a'; c <= 'z'; ++c) {
+        const bool either = set[c] || set[c - 'a' + 'A'];
+        set[c] = either;
+        set[c - 'a' + 'A'] = either;
+    }
+    return set;
+}
 
 } // namespace
 
@@ -243,7 +254,8 @@ TRequiredText PlanRequiredText(const std::string& pattern, int32_t flags,
     TPlanner planner(text, (flags & PCRE_DOTALL) != 0);
     if (!planner.Run() || planner.Required().empty())
         return {};
-    return {planner.Required(), !planner.CrossesLines()};
+    const bool caseless = (flags & PCRE_CASELESS) != 0;
+    return {planner.Required(), ~(caseless ? FoldCase(planner.Consumed()) : planner.Consumed())};
 }
 
 } // namespace kes

@@ -33,28 +33,31 @@ void AppendHeader(const TExportHeader& header, std::vector<std::string>& lines) 
     lines.emplace_back();
 }
 
-std::string LineText(const TMatchedLines& line) {
-    std::string text;
+void AppendLineText(const TMatchedLines& line, std::string& text) {
     for (const TMatchedSegment& segment : line.Segments)
         text += SegmentText(line, segment);
     if (line.Truncated)
         text += "->";
-    return text;
 }
 
-std::string RowText(const TkesMatchResults& results, const TResultRow& row) {
+// Appends the text of one file, line or match row.
+void AppendRowText(const TkesMatchResults& results, const TResultRow& row, std::string& text) {
     const TkesFile& file = results.Files.at(static_cast<size_t>(row.FileIndex));
-    if (row.Kind == rkFileHeader)
-        return "Found " + Counted(file.NumMatches, " match", " matches") + " in " +
-               FilePath(results, file);
+    if (row.Kind == rkFileHeader) {
+        text += "Found " + Counted(file.NumMatches, " match", " matches") + " in ";
+        text += results.Folders.at(static_cast<size_t>(file.FolderIndex));
+        text += file.FileName;
+        return;
+    }
     const TMatchedLines& line = file.Lines.at(static_cast<size_t>(row.LineIndex));
-    if (row.Kind == rkLine)
-        return LineText(line);
+    if (row.Kind == rkLine) {
+        AppendLineText(line, text);
+        return;
+    }
     const auto segment = static_cast<size_t>(row.SegmentIndex);
-    std::string text(SegmentText(line, line.Segments.at(segment)));
+    text += SegmentText(line, line.Segments.at(segment));
     if (line.Truncated && segment + 1 == line.Segments.size())
         text += ">";
-    return text;
 }
 
 } // namespace
@@ -85,19 +88,36 @@ TExportHeader MakeExportHeader(TkesMode mode, const TkesSpecs& criteria,
                          criteria.Find, criteria.Replace, scriptFileName};
 }
 
+void ForEachResultLine(const TkesMatchResults& results, const TResultRows& rows,
+                       const TExportHeader& header, bool details,
+                       const std::function<void(std::string_view)>& emit) {
+    if (rows.empty()) {
+        for (const char* line : {"No matches found", "", ""})
+            emit(line);
+        return;
+    }
+    std::vector<std::string> headerLines;
+    AppendHeader(header, headerLines);
+    for (const std::string& line : headerLines)
+        emit(line);
+    std::string text; // reused: no allocation per row
+    for (const TResultRow& row : rows) {
+        if (row.Kind == rkBlank) {
+            emit("");
+        } else if (row.Kind == rkFileHeader || details) {
+            text.clear();
+            AppendRowText(results, row, text);
+            emit(text);
+        }
+    }
+    emit("");
+}
+
 std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,
                                           const TExportHeader& header, bool details) {
-    if (rows.empty())
-        return {"No matches found", "", ""};
     std::vector<std::string> lines;
-    AppendHeader(header, lines);
-    for (const TResultRow& row : rows) {
-        if (row.Kind == rkBlank)
-            lines.emplace_back();
-        else if (row.Kind == rkFileHeader || details)
-            lines.push_back(RowText(results, row));
-    }
-    lines.emplace_back();
+    ForEachResultLine(results, rows, header, details,
+                      [&lines](std::string_view line) { lines.emplace_back(line); });
     return lines;
 }
 

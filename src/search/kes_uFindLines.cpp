@@ -49,7 +49,7 @@ class LineBuilder {
     // match spanning a line end takes the next line along with it.
     void OpenLine(int32_t lineStart, int32_t start, int32_t end) {
         CloseLine();
-        fLines.emplace_back();
+        fLines.emplace_back().Segments.reserve(3); // text, match, text: the usual line
         fOpen = true;
         fLineStart = lineStart;
         int32_t q = end > 0 ? end - 1 : 0;

@@ -340,7 +340,8 @@ TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
 TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
     ExpectStudiedFindsWhatTheInterpreterFinds({"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz",
                                                "a\\sb", "[^b]ab", "\\Ba_", "_\\b", "g\\W*i", "n.g",
-                                               "[\\d_]+?_t", "i\\b\\w"},
+                                               "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b",
+                                               "\\B[g-z]+_t", "[^\\s]+ng\\B"},
                                               "ingtxyz_ab1.\n\r NG", 120);
 }
 
@@ -359,7 +360,8 @@ TEST(JitAndInterpreter, DenseMatchesFindWhatTheInterpreterFinds) {
         EXPECT_TRUE(StudiedFindsWhatTheInterpreterFinds(pattern, text));
 }
 
-// What a pattern promises about its matches: a text each holds, and whether it stays in a line.
+// What a pattern promises about its matches: a text each holds, and whether it stays in a line
+// (no match holds a line break).
 TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
     const std::tuple<const char*, const char*, bool> cases[] = {
         {"\\b\\w+_t\\b", "_t", true}, {"[a-z]+ing", "ing", true}, {"foo.*barbaz", "barbaz", false},
@@ -373,7 +375,20 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
         TldiRegExMulti regex;
         const TRequiredText& required = regex.PatternEntry(test::Compile(regex, pattern))->Required;
         EXPECT_EQ(required.Text, text) << pattern;
-        EXPECT_EQ(required.WithinLine, withinLine) << pattern;
+        EXPECT_EQ(required.Stops['\n'], withinLine) << pattern;
+    }
+}
+
+// The bytes no match holds bound the runs searched; caseless, a letter stands for both cases.
+TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
+    for (const bool caseless : {false, true}) {
+        TldiRegExMulti regex;
+        regex.SetDefaultPatternOptions(caseless ? TPatternOptions{coIgnoreCase} : TPatternOptions{});
+        const auto& stops = regex.PatternEntry(test::Compile(regex, "\\b[a-z]+ing"))->Required.Stops;
+        EXPECT_FALSE(stops['a'] || stops['z'] || stops['i']);
+        EXPECT_EQ(stops['A'] && stops['I'], !caseless);
+        EXPECT_TRUE(stops['_'] && stops['0'] && stops[' '] && stops['\n'] && stops[0xE9]);
+        EXPECT_EQ(stops.count(), caseless ? 256u - 52 : 256u - 26);
     }
 }
 

@@ -1,0 +1,57 @@
+#include "regex/ldiSmallArray.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kes {
+namespace {
+
+using TArray = TSmallArray<int, 3>;
+
+std::vector<int> Values(const TArray& array) {
+    return {array.begin(), array.end()};
+}
+
+// Growing past the places kept in the object keeps every value, and so do copies and moves
+// from either storage, which leave the source empty but usable.
+TEST(SmallArray, KeepsValuesAcrossGrowthCopiesAndMoves) {
+    for (const size_t count : {2u, 7u}) {
+        TArray array;
+        for (size_t i = 0; i < count; ++i)
+            array.push_back(static_cast<int>(i) * 10);
+        std::vector<int> expected;
+        for (size_t i = 0; i < count; ++i)
+            expected.push_back(static_cast<int>(i) * 10);
+        EXPECT_EQ(Values(array), expected);
+
+        TArray copy = array;
+        copy[0] = 99;
+        EXPECT_EQ(array[0], 0) << "a copy shares nothing";
+        TArray moved = std::move(array);
+        EXPECT_EQ(Values(moved), expected);
+        EXPECT_TRUE(array.empty()); // NOLINT(bugprone-use-after-move): moved-from state is defined
+        array.push_back(5);
+        EXPECT_EQ(Values(array), std::vector<int>{5});
+
+        TArray assigned{1};
+        assigned = std::move(moved);
+        EXPECT_EQ(Values(assigned), expected);
+        assigned = copy;
+        EXPECT_EQ(assigned, copy);
+    }
+}
+
+TEST(SmallArray, AssignAndResizeFillOnlyNewPlaces) {
+    TArray array;
+    array.assign(5, 0);
+    EXPECT_EQ(Values(array), (std::vector<int>{0, 0, 0, 0, 0}));
+    array[1] = 7;
+    array.resize(2);
+    array.resize(4, -1);
+    EXPECT_EQ(Values(array), (std::vector<int>{0, 7, -1, -1}));
+    EXPECT_THROW((void)array.at(4), std::out_of_range);
+}
+
+} // namespace
+} // namespace kes
