@@ -26,11 +26,8 @@ kes::TkesMatchResults MillionMatches(int words) {
             line.Text = "  " + a + " and " + b + " end";
             const auto aLen = static_cast<int32_t>(a.size());
             const auto bLen = static_cast<int32_t>(b.size());
-            line.Segments = {{1, 2, false},
-                             {3, aLen, true},
-                             {3 + aLen, 5, false},
-                             {8 + aLen, bLen, true},
-                             {8 + aLen + bLen, 4, false}};
+            line.AddMatch({3, aLen});
+            line.AddMatch({8 + aLen, bLen});
             file.Lines.push_back(std::move(line));
         }
         file.NumMatches = 100;

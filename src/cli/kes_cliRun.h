@@ -21,6 +21,7 @@ struct TCliConsole {
     bool CanAsk = false;       // standard input and error are a terminal: questions can be asked
     bool ShowProgress = false; // standard error is a terminal: progress on one updating line
     const std::atomic<bool>* Interrupted = nullptr; // set by Ctrl+C: stop after the current file
+    bool EndsAfterRun = false; // the process ends after the command: its results are not freed
 };
 
 // Runs the command and returns the exit status.

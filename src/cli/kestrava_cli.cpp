@@ -30,6 +30,6 @@ int main(int argc, char** argv) {
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
     kes::cli::TCliConsole console{std::cout,     std::cerr,
                                   std::cin,      errIsTerminal && isatty(STDIN_FILENO) != 0,
-                                  errIsTerminal, &gInterrupted};
+                                  errIsTerminal, &gInterrupted,  true};
     return kes::cli::RunCommand(options, console);
 }

@@ -34,7 +34,7 @@ void AppendHeader(const TExportHeader& header, std::vector<std::string>& lines) 
 }
 
 void AppendLineText(const TMatchedLines& line, std::string& text) {
-    for (const TMatchedSegment& segment : line.Segments)
+    for (const TMatchedSegment segment : line.Segments())
         text += SegmentText(line, segment);
     if (line.Truncated)
         text += "->";
@@ -54,9 +54,9 @@ void AppendRowText(const TkesMatchResults& results, const TResultRow& row, std::
         AppendLineText(line, text);
         return;
     }
-    const auto segment = static_cast<size_t>(row.SegmentIndex);
-    text += SegmentText(line, line.Segments.at(segment));
-    if (line.Truncated && segment + 1 == line.Segments.size())
+    const auto match = static_cast<size_t>(row.MatchIndex);
+    text += MatchText(line, match);
+    if (CutAfterMatch(line, match))
         text += ">";
 }
 

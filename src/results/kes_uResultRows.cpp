@@ -9,14 +9,12 @@ namespace kes {
 
 namespace {
 
-template <typename Visit> void ForEachMatchSegment(const TkesMatchResults& results, Visit visit) {
+template <typename Visit> void ForEachMatch(const TkesMatchResults& results, Visit visit) {
     for (size_t f = 0; f < results.Files.size(); ++f) {
         const TMatchedLineArray& lines = results.Files[f].Lines;
         for (size_t l = 0; l < lines.size(); ++l)
-            for (size_t s = 0; s < lines[l].Segments.size(); ++s)
-                if (lines[l].Segments[s].IsMatch)
-                    visit(static_cast<int32_t>(f), static_cast<int32_t>(l),
-                          static_cast<int32_t>(s));
+            for (size_t m = 0; m < lines[l].MatchCount(); ++m)
+                visit(static_cast<int32_t>(f), static_cast<int32_t>(l), static_cast<int32_t>(m));
     }
 }
 
@@ -31,9 +29,8 @@ void BuildFileRows(const TkesMatchResults& results, bool matchesOnly, TResultRow
                 rows.push_back({rkLine, file, line, 0});
                 continue;
             }
-            for (size_t s = 0; s < lines[l].Segments.size(); ++s)
-                if (lines[l].Segments[s].IsMatch)
-                    rows.push_back({rkMatch, file, line, static_cast<int32_t>(s)});
+            for (size_t m = 0; m < lines[l].MatchCount(); ++m)
+                rows.push_back({rkMatch, file, line, static_cast<int32_t>(m)});
         }
         rows.push_back({rkBlank, 0, 0, 0});
     }
@@ -55,12 +52,12 @@ void BuildUniqueRows(const TkesMatchResults& results, bool sorted, TResultRows& 
     const auto expected = static_cast<size_t>(results.TotalMatches);
     TTextSet seenTexts(expected, false); // views into the results' line texts
     TTextSet seenKeys(expected / 4, true);
-    ForEachMatchSegment(results, [&](int32_t f, int32_t l, int32_t s) {
+    ForEachMatch(results, [&](int32_t f, int32_t l, int32_t m) {
         const TMatchedLines& line =
             results.Files[static_cast<size_t>(f)].Lines[static_cast<size_t>(l)];
-        const std::string_view text = SegmentText(line, line.Segments[static_cast<size_t>(s)]);
+        const std::string_view text = MatchText(line, static_cast<size_t>(m));
         if (seenTexts.Insert(text) && seenKeys.Insert(collator.SortKeyView(text)))
-            rows.push_back({rkMatch, f, l, s}); // row i has key i
+            rows.push_back({rkMatch, f, l, m}); // row i has key i
     });
     if (!sorted)
         return;
@@ -96,6 +93,18 @@ std::string_view SegmentText(const TMatchedLines& line, const TMatchedSegment& s
     if (start >= line.Text.size())
         return {};
     return std::string_view(line.Text).substr(start, static_cast<size_t>(segment.Length));
+}
+
+std::string_view MatchText(const TMatchedLines& line, size_t match) {
+    const TMatchSpan span = line.Match(match);
+    return SegmentText(line, {span.Start, span.Length, true});
+}
+
+bool CutAfterMatch(const TMatchedLines& line, size_t match) {
+    if (!line.Truncated || match + 1 != line.MatchCount())
+        return false;
+    const TMatchSpan span = line.Match(match);
+    return span.Start + span.Length > static_cast<int32_t>(line.Text.size()); // nothing after it
 }
 
 std::string FilePath(const TkesMatchResults& results, const TkesFile& file) {

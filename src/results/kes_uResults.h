@@ -28,7 +28,7 @@ struct TResultRow {
     TResultRowKind Kind = rkBlank;
     int32_t FileIndex = 0;
     int32_t LineIndex = 0;
-    int32_t SegmentIndex = 0;
+    int32_t MatchIndex = 0; // of a match row: which of the line's matches
 };
 using TResultRows = std::vector<TResultRow>;
 
@@ -39,6 +39,9 @@ int32_t BuildResultRows(const TkesMatchResults& results, TResultView view, TResu
 
 // The bytes of a segment within its line.
 std::string_view SegmentText(const TMatchedLines& line, const TMatchedSegment& segment);
+// The bytes of one of the line's matches, and whether the line is cut right after it.
+std::string_view MatchText(const TMatchedLines& line, size_t match);
+bool CutAfterMatch(const TMatchedLines& line, size_t match);
 // The file's full path: its folder entry followed by its name.
 std::string FilePath(const TkesMatchResults& results, const TkesFile& file);
 

@@ -8,8 +8,11 @@
 #include "util/ldiFileIO.h"
 #include "util/ldiText.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -104,12 +107,84 @@ struct TMatchedSegment {
     bool IsMatch = false;
 };
 
+// A match within its line: 1-based start in the line's Text, and length up to the line's end.
+struct TMatchSpan {
+    int32_t Start = 1;
+    int32_t Length = 0;
+};
+
+struct TMatchedLines;
+
+// The segments of a line in order (text, match, text, ...), worked out from its matches while
+// they are visited. Each match has a text before it, empty where it follows another match or
+// starts the line; a final text only when there is one. The line's leading control byte, which
+// only separates it from what came before, is in no segment unless a match takes it in.
+class TLineSegments {
+  public:
+    class Iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = TMatchedSegment;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const TMatchedSegment*;
+        using reference = TMatchedSegment;
+
+        TMatchedSegment operator*() const { return Current_; }
+        Iterator& operator++() {
+            Advance();
+            return *this;
+        }
+        bool operator==(const Iterator& other) const {
+            return Done_ == other.Done_ &&
+                   (Done_ || (Next_ == other.Next_ && BeforeShown_ == other.BeforeShown_));
+        }
+
+      private:
+        friend class TLineSegments;
+        Iterator(const TMatchedLines* line, bool done);
+        void Advance();
+
+        const TMatchedLines* Line_;
+        size_t Next_ = 0;  // the next match to visit
+        int32_t Pos_ = 1;  // the first position of the Text not yet visited
+        bool BeforeShown_ = false; // the text before match Next_ was visited
+        TMatchedSegment Current_;
+        bool Done_;
+    };
+
+    explicit TLineSegments(const TMatchedLines& line) : Line_(&line) {}
+    Iterator begin() const { return Iterator(Line_, false); }
+    Iterator end() const { return Iterator(Line_, true); }
+
+  private:
+    const TMatchedLines* Line_;
+};
+
+// A line holding matches. Only its matches are kept, the first in place: the text between them
+// follows from them and the line's length, which keeps a million lines small.
 struct TMatchedLines {
     std::string Text;
     bool Truncated = false; // a match was cut at the line's end
-    std::vector<TMatchedSegment> Segments;
     int32_t MatchStart = 0; // file offset of the line's first match
     int32_t MatchEnd = 0;   // just past it
+
+    TMatchedLines() = default;
+    TMatchedLines(const TMatchedLines& other);
+    TMatchedLines(TMatchedLines&&) noexcept = default;
+    TMatchedLines& operator=(const TMatchedLines& other);
+    TMatchedLines& operator=(TMatchedLines&&) noexcept = default;
+    ~TMatchedLines() = default;
+
+    // Matches are added in order, each after the one before.
+    void AddMatch(TMatchSpan match);
+    size_t MatchCount() const { return MatchCount_; }
+    TMatchSpan Match(size_t index) const { return index == 0 ? FirstMatch_ : MoreMatches_[index - 1]; }
+    TLineSegments Segments() const { return TLineSegments(*this); }
+
+  private:
+    TMatchSpan FirstMatch_;
+    uint32_t MatchCount_ = 0;
+    std::unique_ptr<TMatchSpan[]> MoreMatches_; // room for the next power of two
 };
 using TMatchedLineArray = std::vector<TMatchedLines>;
 

@@ -2,6 +2,9 @@
 // control characters on either side, so files are never split into lines.
 #include "search/kes_uFind.h"
 
+#include <algorithm>
+#include <bit>
+
 namespace kes {
 
 namespace {
@@ -27,10 +30,7 @@ class LineBuilder {
             clipped = fLineEnd;
             line.Truncated = true;
         }
-        const int32_t covered = LastCovered(line);
-        if (start > covered)
-            line.Segments.push_back({covered + 1 - fLineStart + 1, start - covered - 1, false});
-        line.Segments.push_back({start - fLineStart + 1, clipped - start, true});
+        line.AddMatch({start - fLineStart + 1, clipped - start});
         fPrevEnd = clipped;
     }
 
@@ -39,8 +39,6 @@ class LineBuilder {
             return;
         TMatchedLines& line = fLines.back();
         line.Text.assign(fText + fLineStart, static_cast<size_t>(fLineEnd - fLineStart));
-        if (fLineEnd > fPrevEnd)
-            line.Segments.push_back({fPrevEnd - fLineStart + 1, fLineEnd - fPrevEnd, false});
         fOpen = false;
     }
 
@@ -49,7 +47,7 @@ class LineBuilder {
     // match spanning a line end takes the next line along with it.
     void OpenLine(int32_t lineStart, int32_t start, int32_t end) {
         CloseLine();
-        fLines.emplace_back().Segments.reserve(3); // text, match, text: the usual line
+        fLines.emplace_back();
         fOpen = true;
         fLineStart = lineStart;
         int32_t q = end > 0 ? end - 1 : 0;
@@ -58,16 +56,6 @@ class LineBuilder {
         fLineEnd = q;
         fLines.back().MatchStart = start;
         fLines.back().MatchEnd = end;
-    }
-
-    // File offset of the last byte already shown; a leading control byte only separates the
-    // line from what came before, so it counts as covered.
-    int32_t LastCovered(const TMatchedLines& line) const {
-        if (!line.Segments.empty()) {
-            const TMatchedSegment& last = line.Segments.back();
-            return fLineStart + last.Start - 1 + last.Length - 1;
-        }
-        return IsControl(fText[fLineStart]) ? fLineStart : fLineStart - 1;
     }
 
     const char* fText;
@@ -79,12 +67,85 @@ class LineBuilder {
     bool fOpen = false;
 };
 
+// A million one-match lines must stay within 64 bytes each, besides their texts.
+static_assert(sizeof(TMatchedLines) <= 64);
+
+// Room for `count` matches beyond the first: a power of two, so growing one by one stays cheap.
+size_t MoreCapacity(size_t count) {
+    return count == 0 ? 0 : std::bit_ceil(count);
+}
+
 } // namespace
+
+TMatchedLines::TMatchedLines(const TMatchedLines& other)
+    : Text(other.Text), Truncated(other.Truncated), MatchStart(other.MatchStart),
+      MatchEnd(other.MatchEnd), FirstMatch_(other.FirstMatch_), MatchCount_(other.MatchCount_) {
+    const size_t more = MatchCount_ > 0 ? MatchCount_ - 1 : 0;
+    if (more > 0) {
+        MoreMatches_ = std::make_unique<TMatchSpan[]>(MoreCapacity(more));
+        std::copy_n(other.MoreMatches_.get(), more, MoreMatches_.get());
+    }
+}
+
+TMatchedLines& TMatchedLines::operator=(const TMatchedLines& other) {
+    if (this != &other)
+        *this = TMatchedLines(other);
+    return *this;
+}
+
+void TMatchedLines::AddMatch(TMatchSpan match) {
+    if (MatchCount_ == 0) {
+        FirstMatch_ = match;
+        MatchCount_ = 1;
+        return;
+    }
+    const size_t more = MatchCount_ - 1;
+    if (more == MoreCapacity(more)) { // full
+        auto grown = std::make_unique<TMatchSpan[]>(MoreCapacity(more + 1));
+        std::copy_n(MoreMatches_.get(), more, grown.get());
+        MoreMatches_ = std::move(grown);
+    }
+    MoreMatches_[more] = match;
+    ++MatchCount_;
+}
+
+TLineSegments::Iterator::Iterator(const TMatchedLines* line, bool done)
+    : Line_(line), Done_(done) {
+    if (done)
+        return;
+    Pos_ = !line->Text.empty() && IsControl(line->Text[0]) ? 2 : 1;
+    Advance();
+}
+
+void TLineSegments::Iterator::Advance() {
+    if (Next_ < Line_->MatchCount()) {
+        const TMatchSpan match = Line_->Match(Next_);
+        if (!BeforeShown_ && match.Start >= Pos_) { // the text before it, empty between matches
+            Current_ = {Pos_, match.Start - Pos_, false};
+            Pos_ = match.Start;
+            BeforeShown_ = true;
+            return;
+        }
+        Current_ = {match.Start, match.Length, true};
+        Pos_ = match.Start + match.Length;
+        BeforeShown_ = false;
+        ++Next_;
+        return;
+    }
+    const auto length = static_cast<int32_t>(Line_->Text.size());
+    if (Pos_ <= length) { // the text after the last match
+        Current_ = {Pos_, length - Pos_ + 1, false};
+        Pos_ = length + 1;
+        return;
+    }
+    Done_ = true;
+}
 
 void BuildMatchedLines(const TMatchCollection& matches, TMatchedLineArray& lines) {
     if (matches.empty())
         return;
     const TMatchResult& first = matches.front();
+    lines.reserve(lines.size() + matches.size()); // at most a line per match: no doubling slack
     LineBuilder builder(first.Target, static_cast<int32_t>(first.TargetLength), lines);
     for (const TMatchResult& match : matches)
         builder.Add(match.GroupStartEnd[0], match.GroupStartEnd[1]);

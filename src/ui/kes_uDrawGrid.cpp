@@ -66,7 +66,7 @@ std::vector<TkesGridPiece> ResultRowPieces(const kes::TkesMatchResults& results,
     }
     case kes::rkLine: {
         const kes::TMatchedLines& line = RowLine(results, r);
-        for (const kes::TMatchedSegment& segment : line.Segments)
+        for (const kes::TMatchedSegment segment : line.Segments())
             pieces.push_back({DisplayText(kes::SegmentText(line, segment)),
                               segment.IsMatch ? kMatchColor : kContextColor});
         if (line.Truncated)
@@ -75,9 +75,9 @@ std::vector<TkesGridPiece> ResultRowPieces(const kes::TkesMatchResults& results,
     }
     case kes::rkMatch: {
         const kes::TMatchedLines& line = RowLine(results, r);
-        const auto index = static_cast<size_t>(r.SegmentIndex);
-        pieces.push_back({DisplayText(kes::SegmentText(line, line.Segments.at(index))), Qt::black});
-        if (line.Truncated && index + 1 == line.Segments.size())
+        const auto match = static_cast<size_t>(r.MatchIndex);
+        pieces.push_back({DisplayText(kes::MatchText(line, match)), Qt::black});
+        if (kes::CutAfterMatch(line, match))
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
     }

@@ -18,9 +18,9 @@ inline TMatchedLines MakeLine(std::string spec) {
     bool inMatch = false;
     std::string piece;
     auto flush = [&](bool isMatch) {
-        if (!piece.empty() || isMatch)
-            line.Segments.push_back({static_cast<int32_t>(line.Text.size() + 1),
-                                     static_cast<int32_t>(piece.size()), isMatch});
+        if (isMatch)
+            line.AddMatch({static_cast<int32_t>(line.Text.size() + 1),
+                           static_cast<int32_t>(piece.size())});
         line.Text += piece;
         piece.clear();
     };
@@ -51,8 +51,7 @@ inline TkesMatchResults MakeResults(const std::vector<TFileSpec>& files, int32_t
         file.FolderIndex = FolderIndexOf(results, spec.Folder + spec.Name);
         for (const std::string& lineSpec : spec.Lines) {
             file.Lines.push_back(MakeLine(lineSpec));
-            for (const TMatchedSegment& segment : file.Lines.back().Segments)
-                file.NumMatches += segment.IsMatch;
+            file.NumMatches += static_cast<int32_t>(file.Lines.back().MatchCount());
         }
         results.TotalMatches += file.NumMatches;
         results.TotalLines += static_cast<int32_t>(file.Lines.size());

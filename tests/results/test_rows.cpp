@@ -28,9 +28,7 @@ std::string Shape(const TkesMatchResults& results, const TResultRows& rows) {
         case rkMatch: {
             const TMatchedLines& line = results.Files[static_cast<size_t>(row.FileIndex)]
                                             .Lines[static_cast<size_t>(row.LineIndex)];
-            shape += std::string(
-                         SegmentText(line, line.Segments[static_cast<size_t>(row.SegmentIndex)])) +
-                     " ";
+            shape += std::string(MatchText(line, static_cast<size_t>(row.MatchIndex))) + " ";
         }
         }
     }

@@ -23,9 +23,10 @@ TMatchedLineArray Build(const std::string& file, const std::string& pattern) {
 // "<text before the first segment>{gap}[match]", "->" when truncated, " @start,end". A "#"
 // marks a hole or overlap between segments, or segments that stop short of the Text's end.
 std::string Render(const TMatchedLines& line) {
-    int32_t next = line.Segments.empty() ? 1 : line.Segments.front().Start;
+    const TLineSegments segments = line.Segments();
+    int32_t next = segments.begin() == segments.end() ? 1 : (*segments.begin()).Start;
     std::string out = next > 1 ? "<" + line.Text.substr(0, next - 1) + ">" : "";
-    for (const TMatchedSegment& s : line.Segments) {
+    for (const TMatchedSegment s : segments) {
         const char* marks = s.IsMatch ? "[]" : "{}";
         out += (s.Start == next ? "" : "#") + (marks[0] + line.Text.substr(s.Start - 1, s.Length)) +
                marks[1];

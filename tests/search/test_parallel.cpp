@@ -22,7 +22,7 @@ std::string Describe(const TkesMatchResults& r) {
         for (const TMatchedLines& line : file.Lines) {
             out << "  [" << line.Text << "] " << line.Truncated << ' ' << line.MatchStart << ' '
                 << line.MatchEnd;
-            for (const TMatchedSegment& s : line.Segments)
+            for (const TMatchedSegment s : line.Segments())
                 out << ' ' << s.Start << ':' << s.Length << ':' << s.IsMatch;
             out << '\n';
         }

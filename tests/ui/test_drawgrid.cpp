@@ -18,7 +18,8 @@ kes::TkesMatchResults SampleResults(bool truncated) {
     kes::TMatchedLines line;
     line.Text = "abxc";
     line.Truncated = truncated;
-    line.Segments = {{1, 1, false}, {2, 1, true}, {3, 1, false}, {4, 1, true}};
+    line.AddMatch({2, 1}); // b
+    line.AddMatch({4, 1}); // c
     file.Lines.push_back(line);
     results.Files.push_back(file);
     results.FilesScanned = results.FilesWithMatches = 1;
@@ -29,8 +30,8 @@ kes::TkesMatchResults SampleResults(bool truncated) {
 
 const kes::TResultRows kRows = {{kes::rkFileHeader, 0, 0, 0},
                                 {kes::rkLine, 0, 0, 0},
+                                {kes::rkMatch, 0, 0, 0},
                                 {kes::rkMatch, 0, 0, 1},
-                                {kes::rkMatch, 0, 0, 3},
                                 {kes::rkBlank, 0, 0, 0}};
 
 void Show(TkesDrawGrid& grid) {
@@ -89,8 +90,10 @@ class TestDrawGrid : public QObject {
 
     void LongLineWidensTheColumnOnceDrawn() {
         auto results = SampleResults(false);
-        results.Files[0].Lines[0].Text = std::string(3000, 'x');
-        results.Files[0].Lines[0].Segments = {{1, 3000, true}};
+        kes::TMatchedLines wide;
+        wide.Text = std::string(3000, 'x');
+        wide.AddMatch({1, 3000});
+        results.Files[0].Lines[0] = wide;
         const kes::TResultRows rows = {{kes::rkLine, 0, 0, 0}};
         TkesDrawGrid grid;
         Show(grid);
