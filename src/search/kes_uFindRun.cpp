@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <thread>
 
 namespace kes {
@@ -120,12 +121,15 @@ struct TFileOutcome {
     TkesFile File;
     bool Replaced = false;
     std::string ReplacedText;
+    TPreparedWrite Prepared; // in place: the replaced text already written beside the file
     std::exception_ptr Error; // raised again when the file's turn comes
 };
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
-// threads at once, each with its own buffer.
-TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::string& buffer) {
+// threads at once, each with its own buffer. With prepareInPlace, the replaced text is also
+// written and flushed beside the file, leaving only the rename to its turn.
+TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::string& buffer,
+                        bool prepareInPlace = false) {
     TFileOutcome outcome;
     try {
         TFileText text;
@@ -146,6 +150,8 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
         if (!searched) {
             outcome.Status = rsUnreadable;
             outcome.ErrorText = "Read Error: the file shrank while it was searched";
+        } else if (outcome.Replaced && prepareInPlace) {
+            outcome.Prepared.Prepare(path, outcome.ReplacedText);
         }
     } catch (...) {
         outcome.Error = std::current_exception();
@@ -181,10 +187,22 @@ class TCommitter {
         fResults.TotalLines += static_cast<int32_t>(file.Lines.size());
         fResults.Files.push_back(std::move(file));
         if (outcome.Replaced)
-            WriteReplacedText(listed.Path, outcome.ReplacedText, fReplaceInPlace);
+            WriteReplaced(listed.Path, outcome);
     }
 
   private:
+    // A prepared write only needs its rename; anything else (or a preparation that failed, which
+    // then fails again here with its message) is written now.
+    void WriteReplaced(const std::string& path, TFileOutcome& outcome) {
+        if (!outcome.Prepared.Prepared()) {
+            WriteReplacedText(path, outcome.ReplacedText, fReplaceInPlace);
+            return;
+        }
+        std::string error;
+        if (!outcome.Prepared.Commit(error))
+            throw std::runtime_error(error + " (" + ReplaceOutputName(path, true) + ")");
+    }
+
     TkesMatchResults& fResults;
     ProgressThrottle fThrottle;
     bool fReplaceInPlace;
@@ -254,7 +272,7 @@ void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
     TOrderedWorkers<TFileOutcome> workers(
         files.size(), threads, window,
         [&](size_t index, size_t worker) {
-            return SearchFile(specs, files[index].Path, buffers[worker]);
+            return SearchFile(specs, files[index].Path, buffers[worker], replaceInPlace);
         },
         specs.Replace ? WriteDependencies(files, replaceInPlace) : std::vector<int64_t>{});
     CommitInOrder(workers, files, committer, results, stop);

@@ -330,37 +330,71 @@ bool WriteThroughInode(const std::string& target, const std::string& fileName,
     return Fail(error, "Cannot write " + fileName, ErrnoText(writeError));
 }
 
+// Where a write goes and what it must keep of the file it replaces.
+struct TWritePlan {
+    std::string Target; // the name at the end of any symlinks
+    struct stat Original {};
+    bool Exists = false;
+};
+
+// Follows the links and checks that an existing target may be replaced.
+bool PlanWrite(const std::string& fileName, TWritePlan& plan, std::string& error) {
+    if (fileName.empty())
+        return Fail(error, "Cannot write", "No file name given");
+    int err = 0;
+    if (!ResolveLinks(fileName, plan.Target, err))
+        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
+    plan.Exists = ::stat(plan.Target.c_str(), &plan.Original) == 0;
+    if (const std::string refusal = plan.Exists ? RefusalOf(plan.Target, plan.Original) : "";
+        !refusal.empty())
+        return Fail(error, "Cannot write " + fileName, refusal);
+    return true;
+}
+
+bool HasOtherNames(const TWritePlan& plan) {
+    return plan.Exists && plan.Original.st_nlink > 1;
+}
+
+// Text then tail into a temporary file beside the target, with the original's owner, mode and
+// attributes, flushed to disk.
+bool WriteTemporary(const TWritePlan& plan, const std::string& fileName, std::string_view text,
+                    std::string_view tail, TTempFile& temp, std::string& error) {
+    const std::string folder = ldiFileFolder(plan.Target);
+    int err = 0;
+    // An existing file's content must not show through looser bits while it is being written.
+    if (!temp.Create(folder, NamePart(plan.Target), plan.Exists ? 0600 : 0666, err))
+        return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
+                    ErrnoText(err));
+    if (!WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
+        (plan.Exists && !CopyOwnerAndMode(temp.Fd(), plan.Original, err)) ||
+        (plan.Exists && !CopyExtendedAttributes(plan.Target, temp.Fd(), err)) ||
+        !temp.FlushAndClose(err))
+        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
+    return true;
+}
+
+bool RenameTemporary(const TWritePlan& plan, const std::string& fileName, TTempFile& temp,
+                     std::string& error) {
+    FaultPoint("after-temp-write");
+    int err = 0;
+    if (!temp.RenameOver(plan.Target, err))
+        return Fail(error, "Cannot replace " + fileName, ErrnoText(err));
+    SyncFolder(ldiFileFolder(plan.Target));
+    return true;
+}
+
 // The one writer behind both public functions: text then tail, into a temporary file renamed
 // over the target.
 bool WriteSafely(const std::string& fileName, std::string_view text, std::string_view tail,
                  std::string& error) {
-    if (fileName.empty())
-        return Fail(error, "Cannot write", "No file name given");
-    std::string target;
-    int err = 0;
-    if (!ResolveLinks(fileName, target, err))
-        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
-    struct stat original {};
-    const bool exists = ::stat(target.c_str(), &original) == 0;
-    if (const std::string refusal = exists ? RefusalOf(target, original) : ""; !refusal.empty())
-        return Fail(error, "Cannot write " + fileName, refusal);
-    if (exists && original.st_nlink > 1)
-        return WriteThroughInode(target, fileName, text, tail, error);
-    const std::string folder = ldiFileFolder(target);
+    TWritePlan plan;
+    if (!PlanWrite(fileName, plan, error))
+        return false;
+    if (HasOtherNames(plan))
+        return WriteThroughInode(plan.Target, fileName, text, tail, error);
     TTempFile temp;
-    // An existing file's content must not show through looser bits while it is being written.
-    if (!temp.Create(folder, NamePart(target), exists ? 0600 : 0666, err))
-        return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
-                    ErrnoText(err));
-    if (!WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
-        (exists && !CopyOwnerAndMode(temp.Fd(), original, err)) ||
-        (exists && !CopyExtendedAttributes(target, temp.Fd(), err)) || !temp.FlushAndClose(err))
-        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
-    FaultPoint("after-temp-write");
-    if (!temp.RenameOver(target, err))
-        return Fail(error, "Cannot replace " + fileName, ErrnoText(err));
-    SyncFolder(folder);
-    return true;
+    return WriteTemporary(plan, fileName, text, tail, temp, error) &&
+           RenameTemporary(plan, fileName, temp, error);
 }
 
 } // namespace
@@ -383,6 +417,46 @@ void TFolderSyncBatch::Note(const std::string& folder) {
     if (!Pending_.empty())
         SyncFolderNow(Pending_);
     Pending_ = name;
+}
+
+struct TPreparedWrite::TState {
+    std::string FileName;
+    TWritePlan Plan;
+    TTempFile Temp;
+};
+
+TPreparedWrite::TPreparedWrite() = default;
+TPreparedWrite::~TPreparedWrite() = default;
+TPreparedWrite::TPreparedWrite(TPreparedWrite&&) noexcept = default;
+TPreparedWrite& TPreparedWrite::operator=(TPreparedWrite&&) noexcept = default;
+
+bool TPreparedWrite::Prepare(const std::string& fileName, std::string_view text) {
+    State_.reset();
+    try {
+        auto state = std::make_unique<TState>();
+        std::string error;
+        state->FileName = fileName;
+        if (!PlanWrite(fileName, state->Plan, error) || HasOtherNames(state->Plan) ||
+            !WriteTemporary(state->Plan, fileName, text, {}, state->Temp, error))
+            return false;
+        State_ = std::move(state);
+        return true;
+    } catch (const std::exception&) {
+        return false; // the write is simply done the usual way later
+    }
+}
+
+bool TPreparedWrite::Commit(std::string& errorMessage) {
+    errorMessage.clear();
+    if (!State_)
+        return Fail(errorMessage, "Cannot write", "Nothing was prepared");
+    const std::unique_ptr<TState> state = std::move(State_);
+    try {
+        return RenameTemporary(state->Plan, state->FileName, state->Temp, errorMessage);
+    } catch (const std::exception& e) {
+        errorMessage = "Cannot write " + state->FileName + ": " + e.what();
+    }
+    return false;
 }
 
 std::string ldiFileFolder(const std::string& fileName) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,29 @@ void ldiWriteCompleteTextFile(const std::string& fileName, std::string_view text
 // keeps its permission bits (and owner where allowed) and stays intact when the write fails.
 bool ldiTryWriteTextFile(const std::string& fileName, std::string_view text,
                          std::string& errorMessage);
+
+// The slow half of ldiTryWriteTextFile done ahead, on any thread: the text written and flushed
+// into a temporary file beside the file, which Commit then renames over it. Destroyed before
+// that, it removes the temporary file and the original stays as it was.
+class TPreparedWrite {
+  public:
+    TPreparedWrite();
+    ~TPreparedWrite();
+    TPreparedWrite(TPreparedWrite&&) noexcept;
+    TPreparedWrite& operator=(TPreparedWrite&&) noexcept;
+
+    // False when nothing was prepared: the write failed, or the file has several names and is
+    // written through its one inode at its turn. Either way the caller writes as usual then,
+    // which gives the failure its message in its place.
+    bool Prepare(const std::string& fileName, std::string_view text);
+    bool Prepared() const { return State_ != nullptr; }
+    // Puts the prepared text in place; false with errorMessage as ldiTryWriteTextFile gives it.
+    bool Commit(std::string& errorMessage);
+
+  private:
+    struct TState;
+    std::unique_ptr<TState> State_;
+};
 
 // While one lives on a thread, that thread's writes flush each folder's entry list once, when
 // writing moves on to another folder and when the batch ends, rather than after every rename:

@@ -151,6 +151,16 @@ TEST(ParallelSearch, AFailedWriteStopsAtTheSamePlace) {
                                   [](TempTree& tree) { tree.Write("2/kesReplace", "in the way"); });
 }
 
+// In place, later files are written beside their originals ahead of their turn. When an earlier
+// write fails (a disk that takes no file past 4 KiB), those must vanish and their originals stay.
+TEST(ParallelSearch, AFailedInPlaceWriteLeavesLaterFilesUntouched) {
+    ::setenv("KESTRAVA_FAULT", "write:nospace", 1);
+    ExpectSameOnOneAndFourThreads("*.txt", "cat", "x", true, [](TempTree& tree) {
+        tree.Write("0/big.txt", std::string(5000, 'c') + "cat\n");
+    });
+    ::unsetenv("KESTRAVA_FAULT");
+}
+
 TEST(ParallelSearch, AStopWhileListingCountsAsCancelled) {
     TempTree tree;
     Populate(tree);

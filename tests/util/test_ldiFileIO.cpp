@@ -253,3 +253,32 @@ TEST_F(FileWriting, ForceFileFolderCreatesMissingParents) {
     EXPECT_FALSE(ldiForceFileFolder(Dir + "plain/sub/f.txt"));
     EXPECT_EQ(Names(Dir), (Strings{"a", "plain"}));
 }
+
+// A write prepared ahead touches nothing visible until its commit; dropped, it leaves no trace.
+// A file with a second name is never prepared: it is written through its inode at its turn.
+TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
+    WriteRaw(Dir + "f.txt", "old");
+    ::chmod((Dir + "f.txt").c_str(), 0640);
+    {
+        TPreparedWrite dropped;
+        ASSERT_TRUE(dropped.Prepare(Dir + "f.txt", "dropped"));
+        EXPECT_EQ(ReadFile(Dir + "f.txt"), "old");
+    }
+    EXPECT_EQ(Names(Dir), Strings{"f.txt"});
+
+    TPreparedWrite prepared;
+    ASSERT_TRUE(prepared.Prepare(Dir + "f.txt", "new"));
+    TPreparedWrite moved = std::move(prepared);
+    EXPECT_EQ(ReadFile(Dir + "f.txt"), "old");
+    std::string error;
+    ASSERT_TRUE(moved.Commit(error)) << error;
+    EXPECT_EQ(ReadFile(Dir + "f.txt"), "new");
+    EXPECT_EQ(ModeOf(Dir + "f.txt") & 07777, 0640u);
+    EXPECT_EQ(Names(Dir), Strings{"f.txt"});
+    EXPECT_FALSE(moved.Commit(error)) << "a prepared write is committed once";
+
+    ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
+    TPreparedWrite linked;
+    EXPECT_FALSE(linked.Prepare(Dir + "f.txt", "through"));
+    EXPECT_EQ(Names(Dir), (Strings{"f.txt", "g.txt"}));
+}
