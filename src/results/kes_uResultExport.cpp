@@ -1,6 +1,8 @@
 // Summary texts and the export text of the results.
 #include "results/kes_uResults.h"
 
+#include <algorithm>
+
 namespace kes {
 
 namespace {
@@ -44,7 +46,9 @@ void AppendLineText(const TMatchedLines& line, std::string& text) {
 void AppendRowText(const TkesMatchResults& results, const TResultRow& row, std::string& text) {
     const TkesFile& file = results.Files.at(static_cast<size_t>(row.FileIndex));
     if (row.Kind == rkFileHeader) {
-        text += "Found " + Counted(file.NumMatches, " match", " matches") + " in ";
+        text += "Found ";
+        text += std::to_string(file.NumMatches);
+        text += file.NumMatches == 1 ? " match in " : " matches in ";
         text += results.Folders.at(static_cast<size_t>(file.FolderIndex));
         text += file.FileName;
         return;

@@ -17,6 +17,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <unordered_map>
 
 namespace kes {
 
@@ -181,7 +182,7 @@ class TCommitter {
         if (file.NumMatches == 0)
             return;
         file.FileName = listed.Name;
-        file.FolderIndex = FolderIndexOf(fResults, listed.Path);
+        file.FolderIndex = FolderIndex(listed.Path);
         ++fResults.FilesWithMatches;
         fResults.TotalMatches += file.NumMatches;
         fResults.TotalLines += static_cast<int32_t>(file.Lines.size());
@@ -191,6 +192,20 @@ class TCommitter {
     }
 
   private:
+    // FolderIndexOf with a lookup table: a run over thousands of folders would otherwise compare
+    // each new folder with all before it.
+    int32_t FolderIndex(const std::string& path) {
+        std::vector<std::string>& folders = fResults.Folders;
+        for (; fIndexed < folders.size(); ++fIndexed)
+            fFolderIndex.try_emplace(folders[fIndexed], static_cast<int32_t>(fIndexed));
+        const size_t slash = path.rfind('/');
+        const std::string_view folder =
+            std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
+        if (const auto known = fFolderIndex.find(folder); known != fFolderIndex.end())
+            return known->second;
+        return FolderIndexOf(fResults, path); // appends it; indexed on the next call
+    }
+
     // A prepared write only needs its rename; anything else (or a preparation that failed, which
     // then fails again here with its message) is written now.
     void WriteReplaced(const std::string& path, TFileOutcome& outcome) {
@@ -203,7 +218,13 @@ class TCommitter {
             throw std::runtime_error(error + " (" + ReplaceOutputName(path, true) + ")");
     }
 
+    struct TFolderHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
     TkesMatchResults& fResults;
+    std::unordered_map<std::string, int32_t, TFolderHash, std::equal_to<>> fFolderIndex;
+    size_t fIndexed = 0; // Folders entries already in fFolderIndex
     ProgressThrottle fThrottle;
     bool fReplaceInPlace;
 };
@@ -338,7 +359,8 @@ void ClearMatchResults(TkesMatchResults& results) {
 
 int32_t FolderIndexOf(TkesMatchResults& results, const std::string& fullPath) {
     const size_t slash = fullPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : fullPath.substr(0, slash + 1);
+    const std::string_view folder =
+        slash == std::string::npos ? std::string_view() : std::string_view(fullPath).substr(0, slash + 1);
     std::vector<std::string>& folders = results.Folders;
     // Files of one folder arrive together, so the newest entry is the likely one.
     if (!folders.empty() && folders.back() == folder)
@@ -346,7 +368,7 @@ int32_t FolderIndexOf(TkesMatchResults& results, const std::string& fullPath) {
     for (size_t i = 0; i < folders.size(); ++i)
         if (folders[i] == folder)
             return static_cast<int32_t>(i);
-    folders.push_back(folder);
+    folders.emplace_back(folder);
     return static_cast<int32_t>(folders.size()) - 1;
 }
 
