@@ -330,14 +330,24 @@ void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSea
                                               }
                                               return SearchFile(specs, file->Path, buffers[worker]);
                                           });
+    // Listed files are handed over a few at a time: each handing takes both locks.
+    constexpr size_t kHandOver = 16;
+    std::vector<TListedFile> pending;
+    const auto handOver = [&] {
+        {
+            std::lock_guard lock(listedLock);
+            std::move(pending.begin(), pending.end(), std::back_inserter(listed));
+        }
+        workers.AddJobs(pending.size());
+        pending.clear();
+    };
     const int32_t listTotal =
         ListFiles(folders, files, results, stop, [&](std::string path, const std::string& name) {
-            {
-                std::lock_guard lock(listedLock);
-                listed.push_back({std::move(path), name});
-            }
-            workers.AddJob();
+            pending.push_back({std::move(path), name});
+            if (pending.size() == kHandOver)
+                handOver();
         });
+    handOver();
     workers.Close();
     TCommitter committer(results, progress, listTotal, false);
     CommitInOrder(workers, listed, committer, results, stop);

@@ -27,7 +27,7 @@ template <typename Outcome> class TOrderedWorkers {
     TOrderedWorkers(size_t jobs, size_t threads, size_t window, TProcess process,
                     std::vector<int64_t> waitFor)
         : TOrderedWorkers(jobs, true, threads, window, std::move(process), std::move(waitFor)) {}
-    // Open-ended: jobs are added one by one (AddJob) while the workers already run, until Close.
+    // Open-ended: jobs are added (AddJobs) while the workers already run, until Close.
     TOrderedWorkers(size_t threads, size_t window, TProcess process)
         : TOrderedWorkers(0, false, threads, window, std::move(process), {}) {}
     ~TOrderedWorkers() {
@@ -42,16 +42,18 @@ template <typename Outcome> class TOrderedWorkers {
     TOrderedWorkers(const TOrderedWorkers&) = delete;
     TOrderedWorkers& operator=(const TOrderedWorkers&) = delete;
 
-    void AddJob() {
+    // A sleeping worker is woken once a few jobs wait, not for each: a wake-up costs more than
+    // searching a small file, and Close wakes everyone for what is left.
+    void AddJobs(size_t count) {
         bool wake = false;
         {
             std::lock_guard lock(fLock);
-            ++fJobs;
-            fReady.emplace_back();
-            wake = fWorkersWaiting > 0;
+            fJobs += count;
+            fReady.resize(fJobs);
+            wake = fWorkersWaiting > 0 && fJobs - fNext >= kWakeBatch;
         }
         if (wake)
-            fSpace.notify_one();
+            fSpace.notify_all();
     }
     void Close() {
         {
@@ -81,7 +83,8 @@ template <typename Outcome> class TOrderedWorkers {
   private:
     TOrderedWorkers(size_t jobs, bool closed, size_t threads, size_t window, TProcess process,
                     std::vector<int64_t> waitFor)
-        : fJobs(jobs), fClosed(closed), fWindow(std::max<size_t>(window, threads)),
+        : fJobs(jobs), fClosed(closed), fThreadCount(threads),
+          fWindow(std::max<size_t>(window, threads)),
           fProcess(std::move(process)), fWaitFor(std::move(waitFor)), fReady(jobs) {
         for (size_t worker = 0; worker < threads; ++worker)
             fThreads.emplace_back([this, worker] { Work(worker); });
@@ -120,9 +123,10 @@ template <typename Outcome> class TOrderedWorkers {
         return index - fCommitted < fWindow && waitFor < static_cast<int64_t>(fCommitted);
     }
 
-    // Takes the next job once there is one, it is inside the window and what it waits for is
-    // committed.
-    bool TakeJob(size_t& index) {
+    // Takes the next jobs once there are some, inside the window and with what they wait for
+    // committed. Without such waits, a worker takes several at once while many are pending
+    // (leaving enough for the others): the shared lock, taken twice per turn, then stays free.
+    bool TakeJobs(size_t& first, size_t& count) {
         std::unique_lock lock(fLock);
         ++fWorkersWaiting;
         fSpace.wait(lock, [&] {
@@ -131,19 +135,31 @@ template <typename Outcome> class TOrderedWorkers {
         --fWorkersWaiting;
         if (fAbort || fNext >= fJobs)
             return false;
-        index = fNext++;
+        first = fNext;
+        count = 1;
+        if (fWaitFor.empty()) {
+            const size_t share = (fJobs - fNext) / (2 * fThreadCount);
+            const size_t room = fCommitted + fWindow - fNext;
+            count = std::clamp<size_t>(std::min(share, room), 1, kMostPerTurn);
+        }
+        fNext += count;
         return true;
     }
 
     void Work(size_t worker) {
-        size_t index = 0;
-        while (TakeJob(index)) {
-            Outcome outcome = fProcess(index, worker);
+        size_t first = 0;
+        size_t count = 0;
+        std::vector<Outcome> outcomes;
+        while (TakeJobs(first, count)) {
+            outcomes.clear();
+            for (size_t index = first; index < first + count; ++index)
+                outcomes.push_back(fProcess(index, worker));
             bool wake = false;
             {
                 std::lock_guard lock(fLock);
-                fReady[index] = std::move(outcome);
-                wake = fMergerWaitsFor == index;
+                for (size_t i = 0; i < count; ++i)
+                    fReady[first + i] = std::move(outcomes[i]);
+                wake = fMergerWaitsFor >= first && fMergerWaitsFor < first + count;
             }
             if (wake)
                 fReadyChanged.notify_one();
@@ -151,8 +167,11 @@ template <typename Outcome> class TOrderedWorkers {
     }
 
     static constexpr size_t kNobody = static_cast<size_t>(-1);
+    static constexpr size_t kWakeBatch = 16;
+    static constexpr size_t kMostPerTurn = 8;
     size_t fJobs = 0;
     bool fClosed = false;
+    const size_t fThreadCount;
     const size_t fWindow;
     const TProcess fProcess;
     const std::vector<int64_t> fWaitFor;
