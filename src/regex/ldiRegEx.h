@@ -4,6 +4,7 @@
 #pragma once
 
 #include "regex/ldiRegExMessages.h"
+#include "regex/ldiLargeArray.h"
 #include "regex/ldiSet.h"
 #include "regex/ldiSmallArray.h"
 
@@ -86,7 +87,7 @@ struct TMatchResult {
     TGroupStartEndArray GroupStartEnd;
     TRegExError ErrorCode = reNone;
 };
-using TMatchCollection = std::vector<TMatchResult>;
+using TMatchCollection = std::vector<TMatchResult, TLargeArrayAllocator<TMatchResult>>;
 
 namespace pcre_api {
 struct CompiledDeleter {

@@ -186,7 +186,7 @@ struct TMatchedLines {
     uint32_t MatchCount_ = 0;
     std::unique_ptr<TMatchSpan[]> MoreMatches_; // room for the next power of two
 };
-using TMatchedLineArray = std::vector<TMatchedLines>;
+using TMatchedLineArray = std::vector<TMatchedLines, TLargeArrayAllocator<TMatchedLines>>;
 
 struct TkesFile {
     std::string FileName; // without its folder

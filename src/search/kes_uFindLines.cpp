@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <bit>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kes {
 
 namespace {
@@ -13,15 +17,46 @@ bool IsControl(char c) {
     return static_cast<unsigned char>(c) < 32;
 }
 
+#if defined(__SSE2__)
+// One bit per byte of the 16 at p: set for a control byte (below 32).
+unsigned ControlBits(const char* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i below32 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(31)), bytes);
+    return static_cast<unsigned>(_mm_movemask_epi8(below32));
+}
+#endif
+
+// The first control byte at or after `from`, or `size`.
+int32_t NextControl(const char* text, int32_t from, int32_t size) {
+#if defined(__SSE2__)
+    for (; from + 16 <= size; from += 16)
+        if (const unsigned bits = ControlBits(text + from); bits != 0)
+            return from + std::countr_zero(bits);
+#endif
+    while (from < size && !IsControl(text[from]))
+        ++from;
+    return from;
+}
+
+// The last control byte in (floor, at], or `floor` when there is none.
+int32_t PreviousControl(const char* text, int32_t floor, int32_t at) {
+#if defined(__SSE2__)
+    for (; at - 15 > floor; at -= 16)
+        if (const unsigned bits = ControlBits(text + at - 15); bits != 0)
+            return at - 15 + (31 - std::countl_zero(bits));
+#endif
+    while (at > floor && !IsControl(text[at]))
+        --at;
+    return at;
+}
+
 class LineBuilder {
   public:
     LineBuilder(const char* text, int32_t size, TMatchedLineArray& lines)
         : fText(text), fSize(size), fLines(lines) {}
 
     void Add(int32_t start, int32_t end) {
-        int32_t p = start;
-        while (p > fPrevEnd && !IsControl(fText[p]))
-            --p;
+        const int32_t p = PreviousControl(fText, fPrevEnd, start);
         if (p >= fLineEnd)
             OpenLine(p, start, end);
         TMatchedLines& line = fLines.back();
@@ -50,10 +85,7 @@ class LineBuilder {
         fLines.emplace_back();
         fOpen = true;
         fLineStart = lineStart;
-        int32_t q = end > 0 ? end - 1 : 0;
-        while (q < fSize && !IsControl(fText[q]))
-            ++q;
-        fLineEnd = q;
+        fLineEnd = NextControl(fText, end > 0 ? end - 1 : 0, fSize);
         fLines.back().MatchStart = start;
         fLines.back().MatchEnd = end;
     }

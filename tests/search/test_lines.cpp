@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 using namespace kes;
 
 namespace {
@@ -72,3 +75,38 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
 }
 
 } // namespace
+
+// Long lines and long runs without control bytes, where the line ends are looked for sixteen
+// bytes at a time: each line must be what a plain byte-by-byte reading gives. A line starts at
+// the control byte before its first match (or where the previous line or the file ends) and
+// ends at the first control byte at or after that match's last byte.
+TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
+    std::mt19937 random(5);
+    const std::string alphabet = "aaaaaaaaaaaaaaab \t\n\r\x01\x1f\x7f";
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    for (int round = 0; round < 200; ++round) {
+        std::string file(static_cast<size_t>(random() % 400), 'a');
+        for (char& c : file)
+            c = random() % 8 == 0 ? alphabet[pick(random)] : 'a';
+        const auto isControl = [&](int32_t i) { return static_cast<unsigned char>(file[i]) < 32; };
+        int32_t previousEnd = 0;
+        int32_t lineEnd = 0;
+        std::vector<std::string> expected;
+        for (const TMatchedLines& line : Build(file, "b+\\W?b*|\\n\\x01")) {
+            int32_t start = line.MatchStart;
+            while (start > previousEnd && !isControl(start))
+                --start;
+            ASSERT_GE(start, lineEnd) << "each built line holds its first match";
+            int32_t end = std::max(line.MatchEnd - 1, 0);
+            while (end < static_cast<int32_t>(file.size()) && !isControl(end))
+                ++end;
+            EXPECT_EQ(line.Text, file.substr(static_cast<size_t>(start),
+                                             static_cast<size_t>(end - start)));
+            lineEnd = end;
+            previousEnd = line.MatchStart; // a later line starts after this line's matches
+            for (size_t m = 0; m < line.MatchCount(); ++m)
+                previousEnd = std::max(previousEnd, start + line.Match(m).Start - 1 +
+                                                        line.Match(m).Length);
+        }
+    }
+}

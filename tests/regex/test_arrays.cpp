@@ -1,7 +1,9 @@
+#include "regex/ldiLargeArray.h"
 #include "regex/ldiSmallArray.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace kes {
@@ -51,6 +53,27 @@ TEST(SmallArray, AssignAndResizeFillOnlyNewPlaces) {
     array.resize(4, -1);
     EXPECT_EQ(Values(array), (std::vector<int>{0, 7, -1, -1}));
     EXPECT_THROW((void)array.at(4), std::out_of_range);
+}
+
+} // namespace
+} // namespace kes
+
+namespace kes {
+namespace {
+
+// Arrays that grow from the heap into mapped blocks keep every value across each move, and a
+// mapped block starts on a huge-page boundary (else the kernel could not use huge pages).
+TEST(LargeArray, GrowsFromTheHeapIntoMappedBlocks) {
+    std::vector<int64_t, TLargeArrayAllocator<int64_t>> values;
+    for (int64_t i = 0; i < 3'000'000; ++i)
+        values.push_back(i * 7);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(values.data()) % (uintptr_t{2} << 20), 0u);
+    for (int64_t i = 0; i < 3'000'000; i += 99'999)
+        ASSERT_EQ(values[static_cast<size_t>(i)], i * 7);
+    auto copy = values;
+    values.clear();
+    values.shrink_to_fit();
+    EXPECT_EQ(copy.back(), 2'999'999 * 7);
 }
 
 } // namespace

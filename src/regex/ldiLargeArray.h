@@ -1,0 +1,33 @@
+// An allocator for arrays that may grow to millions of entries (a file's matches, its lines).
+// Blocks of 4 MiB and more are mapped on their own and offered transparent huge pages, so that
+// filling them costs a page fault per 2 MiB instead of one per 4 KiB; smaller blocks come from
+// the ordinary heap.
+#pragma once
+
+#include <cstddef>
+#include <new>
+
+namespace kes {
+
+void* AllocateLargeArray(size_t bytes);
+void FreeLargeArray(void* block, size_t bytes) noexcept;
+
+template <typename T> struct TLargeArrayAllocator {
+    using value_type = T;
+
+    TLargeArrayAllocator() = default;
+    template <typename U> TLargeArrayAllocator(const TLargeArrayAllocator<U>&) noexcept {}
+
+    T* allocate(size_t count) {
+        if (count > static_cast<size_t>(-1) / sizeof(T))
+            throw std::bad_array_new_length();
+        return static_cast<T*>(AllocateLargeArray(count * sizeof(T)));
+    }
+    void deallocate(T* block, size_t count) noexcept { FreeLargeArray(block, count * sizeof(T)); }
+
+    friend bool operator==(const TLargeArrayAllocator&, const TLargeArrayAllocator&) {
+        return true;
+    }
+};
+
+} // namespace kes
