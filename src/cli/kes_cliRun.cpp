@@ -75,22 +75,9 @@ void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
         console.Out << BuildRichText(
             BuildResultLines(results, rows, ExportHeader(options), details));
     } else {
-        // Lines are gathered into large blocks: one stream call per line costs more than its copy.
-        constexpr size_t kBlock = size_t{1} << 20;
-        std::string block;
-        block.reserve(kBlock + 4096);
-        const auto flush = [&] {
-            console.Out.write(block.data(), static_cast<std::streamsize>(block.size()));
-            block.clear();
-        };
-        ForEachResultLine(results, rows, ExportHeader(options), details,
-                          [&](std::string_view line) {
-                              block += line;
-                              block += '\n';
-                              if (block.size() >= kBlock)
-                                  flush();
-                          });
-        flush();
+        WriteResultText(results, rows, ExportHeader(options), details, [&](std::string_view text) {
+            console.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        });
     }
     console.Out.flush();
     console.Err << SummaryLine(SummaryTexts(results, options.View, unique)) << '\n';

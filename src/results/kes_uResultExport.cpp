@@ -92,36 +92,64 @@ TExportHeader MakeExportHeader(TkesMode mode, const TkesSpecs& criteria,
                          criteria.Find, criteria.Replace, scriptFileName};
 }
 
-void ForEachResultLine(const TkesMatchResults& results, const TResultRows& rows,
-                       const TExportHeader& header, bool details,
-                       const std::function<void(std::string_view)>& emit) {
+namespace {
+
+// Appends each line of the export text to `out` in turn and calls lineDone(out) after each, so
+// a caller may keep lines apart or let them run on in one block.
+template <typename LineDone>
+void AppendEachLine(const TkesMatchResults& results, const TResultRows& rows,
+                    const TExportHeader& header, bool details, std::string& out,
+                    LineDone lineDone) {
     if (rows.empty()) {
-        for (const char* line : {"No matches found", "", ""})
-            emit(line);
+        for (const char* line : {"No matches found", "", ""}) {
+            out += line;
+            lineDone(out);
+        }
         return;
     }
     std::vector<std::string> headerLines;
     AppendHeader(header, headerLines);
-    for (const std::string& line : headerLines)
-        emit(line);
-    std::string text; // reused: no allocation per row
+    for (const std::string& line : headerLines) {
+        out += line;
+        lineDone(out);
+    }
     for (const TResultRow& row : rows) {
         if (row.Kind == rkBlank) {
-            emit("");
+            lineDone(out);
         } else if (row.Kind == rkFileHeader || details) {
-            text.clear();
-            AppendRowText(results, row, text);
-            emit(text);
+            AppendRowText(results, row, out);
+            lineDone(out);
         }
     }
-    emit("");
+    lineDone(out);
+}
+
+} // namespace
+
+void WriteResultText(const TkesMatchResults& results, const TResultRows& rows,
+                     const TExportHeader& header, bool details,
+                     const std::function<void(std::string_view)>& write) {
+    constexpr size_t kBlock = size_t{1} << 20;
+    std::string block;
+    block.reserve(kBlock + 4096);
+    AppendEachLine(results, rows, header, details, block, [&](std::string& text) {
+        text += '\n';
+        if (text.size() >= kBlock) {
+            write(text);
+            text.clear();
+        }
+    });
+    write(block);
 }
 
 std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,
                                           const TExportHeader& header, bool details) {
     std::vector<std::string> lines;
-    ForEachResultLine(results, rows, header, details,
-                      [&lines](std::string_view line) { lines.emplace_back(line); });
+    std::string line;
+    AppendEachLine(results, rows, header, details, line, [&lines](std::string& text) {
+        lines.push_back(text);
+        text.clear();
+    });
     return lines;
 }
 

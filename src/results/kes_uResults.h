@@ -70,11 +70,11 @@ TExportHeader MakeExportHeader(TkesMode mode, const TkesSpecs& criteria,
 // and a final empty line; "No matches found" and two empty lines when there are no rows.
 std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const TResultRows& rows,
                                           const TExportHeader& header, bool details);
-// The same lines handed to `emit` one at a time, none kept: printing a million rows this way
-// needs no list of them.
-void ForEachResultLine(const TkesMatchResults& results, const TResultRows& rows,
-                       const TExportHeader& header, bool details,
-                       const std::function<void(std::string_view)>& emit);
+// The same lines, each ended by "\n", handed to `write` in blocks of about a megabyte: printing a
+// million rows this way needs neither a list of them nor a string per row.
+void WriteResultText(const TkesMatchResults& results, const TResultRows& rows,
+                     const TExportHeader& header, bool details,
+                     const std::function<void(std::string_view)>& write);
 // The lines as a rich-text document (code page 1252, one paragraph per line).
 std::string BuildRichText(const std::vector<std::string>& lines);
 

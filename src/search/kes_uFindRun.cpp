@@ -203,7 +203,8 @@ class TCommitter {
             std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
         if (const auto known = fFolderIndex.find(folder); known != fFolderIndex.end())
             return known->second;
-        return FolderIndexOf(fResults, path); // appends it; indexed on the next call
+        folders.emplace_back(folder); // indexed on the next call
+        return static_cast<int32_t>(folders.size()) - 1;
     }
 
     // A prepared write only needs its rename; anything else (or a preparation that failed, which
