@@ -66,18 +66,30 @@ TExportHeader ExportHeader(const TCliOptions& options) {
     return MakeExportHeader(mode, options.Criteria, options.ScriptFile);
 }
 
+// The lines and matches views as plain text are made file by file while the run goes on.
+std::unique_ptr<TExportWhileRunning> ExportWhileRunning(const TCliOptions& options) {
+    if (options.RichText || (options.View != rvLinesWithMatches && options.View != rvMatchesOnly))
+        return nullptr;
+    return std::make_unique<TExportWhileRunning>(ExportHeader(options), options.View,
+                                                 !options.FilenamesOnly);
+}
+
 void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
-                  TCliConsole& console) {
+                  TExportWhileRunning* madeWhileRunning, TCliConsole& console) {
+    const auto write = [&](std::string_view text) {
+        console.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    };
     TResultRows rows;
-    const int32_t unique = BuildResultRows(results, options.View, rows);
+    const int32_t unique =
+        madeWhileRunning != nullptr ? 0 : BuildResultRows(results, options.View, rows);
     const bool details = !options.FilenamesOnly;
-    if (options.RichText) {
+    if (madeWhileRunning != nullptr) {
+        madeWhileRunning->Finish(write);
+    } else if (options.RichText) {
         console.Out << BuildRichText(
             BuildResultLines(results, rows, ExportHeader(options), details));
     } else {
-        WriteResultText(results, rows, ExportHeader(options), details, [&](std::string_view text) {
-            console.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        });
+        WriteResultText(results, rows, ExportHeader(options), details, write);
     }
     console.Out.flush();
     console.Err << SummaryLine(SummaryTexts(results, options.View, unique)) << '\n';
@@ -103,8 +115,9 @@ void KeepIfEnding(std::unique_ptr<TkesMatchResults>& results, const TCliConsole&
 }
 
 // Prints what a run found and gives the exit status.
-int FinishRun(const TCliOptions& options, const TkesMatchResults& results, TCliConsole& console) {
-    PrintResults(options, results, console);
+int FinishRun(const TCliOptions& options, const TkesMatchResults& results, TCliConsole& console,
+              TExportWhileRunning* madeWhileRunning = nullptr) {
+    PrintResults(options, results, madeWhileRunning, console);
     PrintSkipped(results, console);
     if (results.Cancelled) {
         console.Err << "Interrupted: the results above are incomplete.\n";
@@ -127,14 +140,20 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         return status;
     auto kept = std::make_unique<TkesMatchResults>();
     TkesMatchResults& results = *kept;
+    const std::unique_ptr<TExportWhileRunning> madeWhileRunning = ExportWhileRunning(options);
     std::stop_source stop;
     try {
         TkesFilesToSearch files;
         TkesFoldersToSearch folders;
         ParseFilesToSearch(options.Criteria.Files, files);
         ParseFoldersToSearch(options.Criteria.Folders, folders);
+        TkesFileRecordedEvent recorded;
+        if (madeWhileRunning)
+            recorded = [&](const TkesMatchResults& found, size_t file) {
+                madeWhileRunning->FileRecorded(found, file);
+            };
         ScanFiles(folders, files, specs, options.InSitu, results, ProgressPrinter(console, stop),
-                  stop.get_token(), options.Threads);
+                  stop.get_token(), options.Threads, recorded);
     } catch (const std::exception& e) {
         ClearProgress(console);
         console.Err << ConsoleMessage(std::string("Error during ") +
@@ -142,7 +161,7 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         return kExitError;
     }
     ClearProgress(console);
-    const int exitStatus = FinishRun(options, results, console);
+    const int exitStatus = FinishRun(options, results, console, madeWhileRunning.get());
     KeepIfEnding(kept, console);
     return exitStatus;
 }

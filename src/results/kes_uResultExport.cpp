@@ -153,6 +153,41 @@ std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const
     return lines;
 }
 
+TExportWhileRunning::TExportWhileRunning(TExportHeader header, TResultView view, bool details)
+    : Header_(std::move(header)), MatchesOnly_(view == rvMatchesOnly), Details_(details) {}
+
+void TExportWhileRunning::FileRecorded(const TkesMatchResults& results, size_t fileIndex) {
+    constexpr size_t kBlock = size_t{1} << 20;
+    const bool first = Blocks_.empty();
+    if (first || Blocks_.back().size() >= kBlock)
+        Blocks_.emplace_back().reserve(kBlock + 4096);
+    std::string& text = Blocks_.back();
+    if (first) {
+        std::vector<std::string> headerLines;
+        AppendHeader(Header_, headerLines);
+        for (const std::string& line : headerLines)
+            (text += line) += '\n';
+    }
+    Rows_.clear();
+    AppendFileRows(results, fileIndex, MatchesOnly_, Rows_);
+    for (const TResultRow& row : Rows_) {
+        if (row.Kind == rkFileHeader || (row.Kind != rkBlank && Details_))
+            AppendRowText(results, row, text);
+        if (row.Kind == rkFileHeader || row.Kind == rkBlank || Details_)
+            text += '\n';
+    }
+}
+
+void TExportWhileRunning::Finish(const std::function<void(std::string_view)>& write) {
+    if (Blocks_.empty()) {
+        write("No matches found\n\n\n");
+        return;
+    }
+    for (const std::string& block : Blocks_)
+        write(block);
+    write("\n");
+}
+
 std::string BuildRichText(const std::vector<std::string>& lines) {
     std::string document =
         "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 "

@@ -19,21 +19,8 @@ template <typename Visit> void ForEachMatch(const TkesMatchResults& results, Vis
 }
 
 void BuildFileRows(const TkesMatchResults& results, bool matchesOnly, TResultRows& rows) {
-    for (size_t f = 0; f < results.Files.size(); ++f) {
-        const auto file = static_cast<int32_t>(f);
-        rows.push_back({rkFileHeader, file, 0, 0});
-        const TMatchedLineArray& lines = results.Files[f].Lines;
-        for (size_t l = 0; l < lines.size(); ++l) {
-            const auto line = static_cast<int32_t>(l);
-            if (!matchesOnly) {
-                rows.push_back({rkLine, file, line, 0});
-                continue;
-            }
-            for (size_t m = 0; m < lines[l].MatchCount(); ++m)
-                rows.push_back({rkMatch, file, line, static_cast<int32_t>(m)});
-        }
-        rows.push_back({rkBlank, 0, 0, 0});
-    }
+    for (size_t f = 0; f < results.Files.size(); ++f)
+        AppendFileRows(results, f, matchesOnly, rows);
 }
 
 // Eight bytes of a key from `from` on as a number that orders as the bytes do (short keys
@@ -87,6 +74,23 @@ void BuildUniqueRows(const TkesMatchResults& results, bool sorted, TResultRows& 
 }
 
 } // namespace
+
+void AppendFileRows(const TkesMatchResults& results, size_t fileIndex, bool matchesOnly,
+                    TResultRows& rows) {
+    const auto file = static_cast<int32_t>(fileIndex);
+    rows.push_back({rkFileHeader, file, 0, 0});
+    const TMatchedLineArray& lines = results.Files[fileIndex].Lines;
+    for (size_t l = 0; l < lines.size(); ++l) {
+        const auto line = static_cast<int32_t>(l);
+        if (!matchesOnly) {
+            rows.push_back({rkLine, file, line, 0});
+            continue;
+        }
+        for (size_t m = 0; m < lines[l].MatchCount(); ++m)
+            rows.push_back({rkMatch, file, line, static_cast<int32_t>(m)});
+    }
+    rows.push_back({rkBlank, 0, 0, 0});
+}
 
 std::string_view SegmentText(const TMatchedLines& line, const TMatchedSegment& segment) {
     const auto start = static_cast<size_t>(std::max(segment.Start - 1, 0));

@@ -37,6 +37,11 @@ using TResultRows = std::vector<TResultRow>;
 // 0 for the other views.
 int32_t BuildResultRows(const TkesMatchResults& results, TResultView view, TResultRows& rows);
 
+// Appends one file's rows of the lines view, or of the matches view: its header, its lines or
+// matches, a blank row.
+void AppendFileRows(const TkesMatchResults& results, size_t fileIndex, bool matchesOnly,
+                    TResultRows& rows);
+
 // The bytes of a segment within its line.
 std::string_view SegmentText(const TMatchedLines& line, const TMatchedSegment& segment);
 // The bytes of one of the line's matches, and whether the line is cut right after it.
@@ -75,6 +80,23 @@ std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const
 void WriteResultText(const TkesMatchResults& results, const TResultRows& rows,
                      const TExportHeader& header, bool details,
                      const std::function<void(std::string_view)>& write);
+// The export text of the lines or matches view made while a run records its files (see
+// ScanFiles), so that little is left to do when it ends: for a run that starts from empty
+// results, the text Finish hands over is the one WriteResultText gives for them.
+class TExportWhileRunning {
+  public:
+    TExportWhileRunning(TExportHeader header, TResultView view, bool details);
+    void FileRecorded(const TkesMatchResults& results, size_t fileIndex);
+    void Finish(const std::function<void(std::string_view)>& write);
+
+  private:
+    TExportHeader Header_;
+    bool MatchesOnly_;
+    bool Details_;
+    std::vector<std::string> Blocks_; // of about a megabyte each
+    TResultRows Rows_;                // one file's, reused
+};
+
 // The lines as a rich-text document (code page 1252, one paragraph per line).
 std::string BuildRichText(const std::vector<std::string>& lines);
 

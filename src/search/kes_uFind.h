@@ -227,6 +227,8 @@ TkesReadStatus ReadWholeFile(const std::string& fileName, std::string& buffer,
 void BuildMatchedLines(const TMatchCollection& matches, TMatchedLineArray& lines);
 
 using TkesProgressEvent = std::function<void(const std::string& statusText)>;
+// Told of each file with matches right after it joins results.Files, on the calling thread.
+using TkesFileRecordedEvent = std::function<void(const TkesMatchResults& results, size_t fileIndex)>;
 
 // Collects the files, searches each with every item, appends files with matches to `results`
 // (not cleared first) and, when specs.Replace, writes the replaced text. Returns TotalMatches.
@@ -237,7 +239,7 @@ using TkesProgressEvent = std::function<void(const std::string& statusText)>;
 int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                   TFindReplaceSpecs& specs, bool replaceInPlace, TkesMatchResults& results,
                   const TkesProgressEvent& progress = {}, const std::stop_token& stop = {},
-                  int32_t threadCount = 0);
+                  int32_t threadCount = 0, const TkesFileRecordedEvent& recorded = {});
 
 // ---- Replace output -------------------------------------------------------------------------
 

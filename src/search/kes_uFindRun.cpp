@@ -165,8 +165,9 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
 class TCommitter {
   public:
     TCommitter(TkesMatchResults& results, const TkesProgressEvent& progress, int32_t listTotal,
-               bool replaceInPlace)
-        : fResults(results), fThrottle(progress, listTotal), fReplaceInPlace(replaceInPlace) {}
+               bool replaceInPlace, const TkesFileRecordedEvent& recorded)
+        : fResults(results), fThrottle(progress, listTotal), fReplaceInPlace(replaceInPlace),
+          fRecorded(recorded) {}
 
     void Commit(const TListedFile& listed, TFileOutcome&& outcome) {
         if (outcome.Error)
@@ -189,6 +190,8 @@ class TCommitter {
         fResults.Files.push_back(std::move(file));
         if (outcome.Replaced)
             WriteReplaced(listed.Path, outcome);
+        if (fRecorded)
+            fRecorded(fResults, fResults.Files.size() - 1);
     }
 
   private:
@@ -228,6 +231,7 @@ class TCommitter {
     size_t fIndexed = 0; // Folders entries already in fFolderIndex
     ProgressThrottle fThrottle;
     bool fReplaceInPlace;
+    const TkesFileRecordedEvent& fRecorded;
 };
 
 size_t WorkerCount(int32_t requested) {
@@ -318,7 +322,8 @@ int32_t ListFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
 // then they wait, which costs little, since finds keep only their records.
 void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                         size_t threads, TFindReplaceSpecs& specs, const TkesProgressEvent& progress,
-                        TkesMatchResults& results, const std::stop_token& stop) {
+                        const TkesFileRecordedEvent& recorded, TkesMatchResults& results,
+                        const std::stop_token& stop) {
     std::deque<TListedFile> listed; // grows at the back: what workers hold stays in place
     std::mutex listedLock;
     std::vector<std::string> buffers(threads);
@@ -350,7 +355,7 @@ void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSea
         });
     handOver();
     workers.Close();
-    TCommitter committer(results, progress, listTotal, false);
+    TCommitter committer(results, progress, listTotal, false, recorded);
     CommitInOrder(workers, listed, committer, results, stop);
 }
 
@@ -386,13 +391,13 @@ int32_t FolderIndexOf(TkesMatchResults& results, const std::string& fullPath) {
 int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                   TFindReplaceSpecs& specs, bool replaceInPlace, TkesMatchResults& results,
                   const TkesProgressEvent& progress, const std::stop_token& stop,
-                  int32_t threadCount) {
+                  int32_t threadCount, const TkesFileRecordedEvent& recorded) {
     try {
         if (progress)
             progress("Creating list of files to scan ..");
         const size_t threads = WorkerCount(threadCount);
         if (threads > 1 && !specs.Replace) {
-            SearchWhileWalking(folders, files, threads, specs, progress, results, stop);
+            SearchWhileWalking(folders, files, threads, specs, progress, recorded, results, stop);
         } else {
             // Replacing runs list every file before anything is written, so no output of this
             // run (a new kesReplace folder) can join the list.
@@ -401,7 +406,7 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
                                                 [&](std::string path, const std::string& name) {
                                                     listed.push_back({std::move(path), name});
                                                 });
-            TCommitter committer(results, progress, listTotal, replaceInPlace);
+            TCommitter committer(results, progress, listTotal, replaceInPlace, recorded);
             const TFolderSyncBatch folderSyncs; // writes are committed on this thread
             if (threads <= 1 || listed.size() <= 1)
                 SearchInOrder(listed, specs, committer, results, stop);

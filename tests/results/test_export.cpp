@@ -96,3 +96,38 @@ TEST(RichText, EscapesAndEndsEachLineWithPar) {
 
 } // namespace
 } // namespace kes
+
+namespace kes {
+namespace {
+
+std::string Written(const std::function<void(const std::function<void(std::string_view)>&)>& make) {
+    std::string text;
+    make([&text](std::string_view block) { text += block; });
+    return text;
+}
+
+// Made file by file while a run records them, the text of the lines and matches views is the
+// one made from the finished results, in every header mode and with or without details; and a
+// run without matches says so.
+TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
+    for (const TResultView view : {rvLinesWithMatches, rvMatchesOnly})
+        for (const bool details : {true, false})
+            for (const TkesMode mode : {mdFind, mdFindAndReplace, mdScript, mdViewFoldersFiles}) {
+                const TExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
+                TExportWhileRunning running(header, view, details);
+                for (size_t f = 0; f < fResults.Files.size(); ++f)
+                    running.FileRecorded(fResults, f);
+                TResultRows rows;
+                BuildResultRows(fResults, view, rows);
+                EXPECT_EQ(Written([&](const auto& write) { running.Finish(write); }),
+                          Written([&](const auto& write) {
+                              WriteResultText(fResults, rows, header, details, write);
+                          }))
+                    << view << details << mode;
+            }
+    TExportWhileRunning nothing({}, rvLinesWithMatches, true);
+    EXPECT_EQ(Written([&](const auto& write) { nothing.Finish(write); }), "No matches found\n\n\n");
+}
+
+} // namespace
+} // namespace kes
