@@ -79,6 +79,8 @@ void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
     const auto write = [&](std::string_view text) {
         console.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
     };
+    if (madeWhileRunning != nullptr && !madeWhileRunning->Complete())
+        madeWhileRunning = nullptr;
     TResultRows rows;
     const int32_t unique =
         madeWhileRunning != nullptr ? 0 : BuildResultRows(results, options.View, rows);

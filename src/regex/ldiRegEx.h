@@ -154,6 +154,11 @@ class TldiRegExBase {
     // every match is reported once, in order. Raises 4, 7, 8, 13 or an execution error.
     bool Matches(int32_t patternID, const char* target, uint32_t targetLength, uint32_t startOffset,
                  TMatchOptions options, TMatchCollection& results);
+    // The same matches handed to `found` one at a time as they are found, none kept (a file
+    // with millions of them needs no list); returns how many there were.
+    using TMatchFound = std::function<void(TMatchResult& match)>;
+    size_t ForEachMatch(int32_t patternID, const char* target, uint32_t targetLength,
+                        uint32_t startOffset, TMatchOptions options, const TMatchFound& found);
     // Pieces of the target between non-empty matches, with the text of each group between them.
     // A limit > 0 stops after that many matches; < 0 means no limit.
     void SplitToArray(int32_t patternID, const char* target, uint32_t targetLength,
@@ -204,12 +209,15 @@ class TldiRegExBase {
     TEntryView ValidatedEntry(int32_t patternID, TRegExMethod method, TRegExMethod called,
                               bool withClass, bool requireCompiled = true) const;
     void ApplyExtraSettings(TRegExPattern& entry);
-    bool LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
-                        uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
-                        TMatchCollection& results) const;
-    bool RunBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
+    size_t LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
                           uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
-                          TMatchCollection& results);
+                          const TMatchFound& found) const;
+    size_t RunBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                           uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                           bool capture, const TMatchFound& found);
+    size_t EngineMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                         uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                         const TMatchFound& found);
     void MatchAndReplace(int32_t patternID, const char* target, std::string& output,
                          uint32_t startOffset, int32_t maxReplacements,
                          const std::string& replaceTemplate, uint32_t targetLength);

@@ -147,6 +147,20 @@ bool TldiRegExBase::GetMatch(int32_t patternID, const char* target, TMatchResult
 bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targetLength,
                             uint32_t startOffset, TMatchOptions options,
                             TMatchCollection& results) {
+    results.clear();
+    try {
+        ForEachMatch(patternID, target, targetLength, startOffset, options,
+                     [&results](TMatchResult& match) { results.push_back(std::move(match)); });
+    } catch (...) {
+        ClearMatchCollection(results);
+        throw;
+    }
+    return !results.empty();
+}
+
+size_t TldiRegExBase::ForEachMatch(int32_t patternID, const char* target, uint32_t targetLength,
+                                   uint32_t startOffset, TMatchOptions options,
+                                   const TMatchFound& found) {
     const int32_t flags = MatchOptionsToFlags(options);
     const bool capture = !options.Contains(moNoCapturing);
     const TEntryView entry = ValidatedEntry(patternID, rmMatches, rmMatches, true);
@@ -156,71 +170,77 @@ bool TldiRegExBase::Matches(int32_t patternID, const char* target, uint32_t targ
     const bool anchored = (flags & pcre_api::kAnchored) != 0;
     if (entry.Literals != nullptr && !anchored)
         return LiteralMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
-                              results);
+                              found);
     if (entry.Required != nullptr && !anchored) {
         if (entry.Required->Stops.any())
             return RunBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
-                                    capture, results);
+                                   capture, found);
         if (FindLiteral(target, targetLength, startOffset, entry.Required->Text,
-                        entry.LiteralCaseless) == std::string::npos) {
-            results.clear();
-            return false;
-        }
+                        entry.LiteralCaseless) == std::string::npos)
+            return 0;
     }
-    const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
-    results.clear();
-    uint32_t pos = startOffset;
-    int32_t retryFlags = 0; // set after an empty match: try a non-empty match at the same place
-    try {
-        for (;;) {
-            TMatchResult result;
-            if (!GetMatch(patternID, target, result, rmMatches, capture, flags | retryFlags, pos,
-                          targetLength)) {
-                if (retryFlags == 0)
-                    break;
-                retryFlags = 0;
-                pos = NextCharacter(target, targetLength, pos, utf8);
-                if (pos > targetLength)
-                    break;
-                continue;
-            }
-            const auto start = static_cast<uint32_t>(result.GroupStartEnd[0]);
-            const auto end = static_cast<uint32_t>(result.GroupStartEnd[1]);
-            results.push_back(std::move(result));
-            if (end >= targetLength)
-                break;
-            retryFlags =
-                (start == end || end <= pos) ? pcre_api::kNotEmptyAtStart | pcre_api::kAnchored : 0;
-            pos = std::max(end, pos);
-        }
-    } catch (...) {
-        ClearMatchCollection(results);
-        throw;
-    }
-    return !results.empty();
+    return EngineMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
+                         found);
 }
 
-bool TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
-                                   uint32_t targetLength, uint32_t startOffset, int32_t flags,
-                                   bool capture, TMatchCollection& results) const {
-    results.clear();
+size_t TldiRegExBase::EngineMatches(int32_t patternID, const TEntryView& entry,
+                                    const char* target, uint32_t targetLength,
+                                    uint32_t startOffset, int32_t flags, bool capture,
+                                    const TMatchFound& found) {
+    const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
+    size_t count = 0;
+    uint32_t pos = startOffset;
+    int32_t retryFlags = 0; // set after an empty match: try a non-empty match at the same place
+    for (;;) {
+        TMatchResult result;
+        if (!GetMatch(patternID, target, result, rmMatches, capture, flags | retryFlags, pos,
+                      targetLength)) {
+            if (retryFlags == 0)
+                break;
+            retryFlags = 0;
+            pos = NextCharacter(target, targetLength, pos, utf8);
+            if (pos > targetLength)
+                break;
+            continue;
+        }
+        const auto start = static_cast<uint32_t>(result.GroupStartEnd[0]);
+        const auto end = static_cast<uint32_t>(result.GroupStartEnd[1]);
+        found(result);
+        ++count;
+        if (end >= targetLength)
+            break;
+        retryFlags =
+            (start == end || end <= pos) ? pcre_api::kNotEmptyAtStart | pcre_api::kAnchored : 0;
+        pos = std::max(end, pos);
+    }
+    return count;
+}
+
+size_t TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry,
+                                     const char* target, uint32_t targetLength,
+                                     uint32_t startOffset, int32_t flags, bool capture,
+                                     const TMatchFound& found) const {
     TLiteralScanner scanner(*entry.Literals, entry.LiteralCaseless, target, targetLength);
+    size_t count = 0;
     size_t start = 0;
     size_t end = 0;
+    TMatchResult result;
+    result.Matched = true;
+    result.Target = target;
+    result.TargetLength = targetLength;
+    result.MatchOptions = flags;
+    result.PatternID = patternID;
+    result.MatchPatternID = entry.Serial;
+    result.GroupCount = 1;
     for (size_t pos = startOffset; pos < targetLength && scanner.Next(pos, start, end); pos = end) {
-        TMatchResult& result = results.emplace_back();
-        result.Matched = true;
-        result.Target = target;
-        result.TargetLength = targetLength;
-        result.MatchOptions = flags;
-        result.PatternID = patternID;
-        result.MatchPatternID = entry.Serial;
-        result.GroupCount = 1;
         result.GroupStartEnd.assign(capture ? static_cast<size_t>(entry.VectorSize) : 2, 0);
         result.GroupStartEnd[0] = static_cast<int32_t>(start);
         result.GroupStartEnd[1] = static_cast<int32_t>(end);
+        TMatchResult handed = result;
+        found(handed);
+        ++count;
     }
-    return !results.empty();
+    return count;
 }
 
 namespace {
@@ -272,58 +292,55 @@ class TRunLocator {
 // which no match can take in. Where nearly every run holds a match, skipping saves less than
 // the extra calls cost, so after a trial the engine goes on over the whole rest alone (with the
 // same matches).
-bool TldiRegExBase::RunBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
-                                    uint32_t targetLength, uint32_t startOffset, int32_t flags,
-                                    bool capture, TMatchCollection& results) {
+size_t TldiRegExBase::RunBoundMatches(int32_t patternID, const TEntryView& entry,
+                                      const char* target, uint32_t targetLength,
+                                      uint32_t startOffset, int32_t flags, bool capture,
+                                      const TMatchFound& found) {
     // One call of the engine costs about as much as letting it run over this many bytes.
     constexpr uint64_t kBytesPerCall = 64;
     constexpr int kTrialRuns = 256;
-    results.clear();
     const std::string& required = entry.Required->Text;
     const TRunLocator runs(entry.Required->Stops);
+    size_t count = 0;
     int runsTried = 0;
     uint64_t bytesSkipped = 0;
     uint32_t runEnd = 0; // of the run searched last; a later hit before it is in that run
-    try {
-        uint32_t pos = startOffset;
-        const auto keep = [&](TMatchResult& result) {
-            result.TargetLength = targetLength;
-            pos = static_cast<uint32_t>(result.GroupStartEnd[1]);
-            results.push_back(std::move(result));
-        };
-        while (pos < targetLength) {
-            if (runsTried == kTrialRuns && bytesSkipped < kTrialRuns * kBytesPerCall)
-                break;
-            const size_t hit =
-                FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
-            if (hit == std::string::npos)
-                return !results.empty();
-            uint32_t runStart = pos;
-            if (hit >= runEnd) {
-                runStart = runs.StartBefore(target, pos, static_cast<uint32_t>(hit));
-                runEnd = runs.EndAfter(target, static_cast<uint32_t>(hit + required.size()),
-                                       targetLength);
-                bytesSkipped += runStart - pos;
-                runsTried += runsTried < kTrialRuns ? 1 : 0;
-            }
-            const uint32_t searchEnd = std::min(runEnd + 1, targetLength);
-            TMatchResult result;
-            if (GetMatch(patternID, target, result, rmMatches, capture, flags, runStart, searchEnd))
-                keep(result);
-            else
-                pos = runEnd;
+    uint32_t pos = startOffset;
+    const auto keep = [&](TMatchResult& result) {
+        result.TargetLength = targetLength;
+        pos = static_cast<uint32_t>(result.GroupStartEnd[1]);
+        found(result);
+        ++count;
+    };
+    while (pos < targetLength) {
+        if (runsTried == kTrialRuns && bytesSkipped < kTrialRuns * kBytesPerCall)
+            break;
+        const size_t hit =
+            FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
+        if (hit == std::string::npos)
+            return count;
+        uint32_t runStart = pos;
+        if (hit >= runEnd) {
+            runStart = runs.StartBefore(target, pos, static_cast<uint32_t>(hit));
+            runEnd = runs.EndAfter(target, static_cast<uint32_t>(hit + required.size()),
+                                   targetLength);
+            bytesSkipped += runStart - pos;
+            runsTried += runsTried < kTrialRuns ? 1 : 0;
         }
-        // The engine alone from here: no match is empty, so each search starts at the last end.
-        for (TMatchResult result;
-             pos < targetLength &&
-             GetMatch(patternID, target, result, rmMatches, capture, flags, pos, targetLength);
-             result = TMatchResult())
+        const uint32_t searchEnd = std::min(runEnd + 1, targetLength);
+        TMatchResult result;
+        if (GetMatch(patternID, target, result, rmMatches, capture, flags, runStart, searchEnd))
             keep(result);
-    } catch (...) {
-        ClearMatchCollection(results);
-        throw;
+        else
+            pos = runEnd;
     }
-    return !results.empty();
+    // The engine alone from here: no match is empty, so each search starts at the last end.
+    for (TMatchResult result;
+         pos < targetLength &&
+         GetMatch(patternID, target, result, rmMatches, capture, flags, pos, targetLength);
+         result = TMatchResult())
+        keep(result);
+    return count;
 }
 
 void SplitLoop(const real_pcre* code, const pcre_extra* extra, int32_t captureCount, int32_t flags,

@@ -153,14 +153,20 @@ std::vector<std::string> BuildResultLines(const TkesMatchResults& results, const
     return lines;
 }
 
-TExportWhileRunning::TExportWhileRunning(TExportHeader header, TResultView view, bool details)
-    : Header_(std::move(header)), MatchesOnly_(view == rvMatchesOnly), Details_(details) {}
+TExportWhileRunning::TExportWhileRunning(TExportHeader header, TResultView view, bool details,
+                                         size_t mostBytes)
+    : Header_(std::move(header)), MatchesOnly_(view == rvMatchesOnly), Details_(details),
+      MostBytes_(mostBytes) {}
 
 void TExportWhileRunning::FileRecorded(const TkesMatchResults& results, size_t fileIndex) {
     constexpr size_t kBlock = size_t{1} << 20;
+    if (GaveUp_)
+        return;
     const bool first = Blocks_.empty();
-    if (first || Blocks_.back().size() >= kBlock)
+    if (first || Blocks_.back().size() >= kBlock) {
+        Bytes_ += first ? 0 : Blocks_.back().size();
         Blocks_.emplace_back().reserve(kBlock + 4096);
+    }
     std::string& text = Blocks_.back();
     if (first) {
         std::vector<std::string> headerLines;
@@ -175,6 +181,10 @@ void TExportWhileRunning::FileRecorded(const TkesMatchResults& results, size_t f
             AppendRowText(results, row, text);
         if (row.Kind == rkFileHeader || row.Kind == rkBlank || Details_)
             text += '\n';
+    }
+    if (Bytes_ + text.size() > MostBytes_) {
+        GaveUp_ = true;
+        std::vector<std::string>().swap(Blocks_);
     }
 }
 

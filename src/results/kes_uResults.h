@@ -82,17 +82,24 @@ void WriteResultText(const TkesMatchResults& results, const TResultRows& rows,
                      const std::function<void(std::string_view)>& write);
 // The export text of the lines or matches view made while a run records its files (see
 // ScanFiles), so that little is left to do when it ends: for a run that starts from empty
-// results, the text Finish hands over is the one WriteResultText gives for them.
+// results, the text Finish hands over is the one WriteResultText gives for them. Past
+// mostBytes of text it gives up, keeping memory in bounds, and Complete() is false: the text
+// is then made from the results at the end.
 class TExportWhileRunning {
   public:
-    TExportWhileRunning(TExportHeader header, TResultView view, bool details);
+    TExportWhileRunning(TExportHeader header, TResultView view, bool details,
+                        size_t mostBytes = size_t{64} << 20);
     void FileRecorded(const TkesMatchResults& results, size_t fileIndex);
+    bool Complete() const { return !GaveUp_; }
     void Finish(const std::function<void(std::string_view)>& write);
 
   private:
     TExportHeader Header_;
     bool MatchesOnly_;
     bool Details_;
+    size_t MostBytes_;
+    bool GaveUp_ = false;
+    size_t Bytes_ = 0; // in the blocks before the last
     std::vector<std::string> Blocks_; // of about a megabyte each
     TResultRows Rows_;                // one file's, reused
 };

@@ -222,9 +222,11 @@ using TkesReadStatus = TReadStatus; // rsRead, rsEmpty, rsMissing, ... (util/ldi
 TkesReadStatus ReadWholeFile(const std::string& fileName, std::string& buffer,
                              std::string& errorText);
 
-// Appends the lines holding the matches of one item in one file (matches in ascending order,
-// non-overlapping, non-empty; offsets into the file text the matches point at).
-void BuildMatchedLines(const TMatchCollection& matches, TMatchedLineArray& lines);
+// Appends the lines holding the non-empty matches of one pattern in one file's text, taking each
+// match as the engine finds it (no list of them is kept); returns how many there were. Only
+// non-empty matches are results: an empty one has nothing to show or replace.
+int32_t FindMatchedLines(TldiRegExBase& regex, int32_t patternID, std::string_view text,
+                         TMatchedLineArray& lines);
 
 using TkesProgressEvent = std::function<void(const std::string& statusText)>;
 // Told of each file with matches right after it joins results.Files, on the calling thread.

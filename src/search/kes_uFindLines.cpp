@@ -173,15 +173,26 @@ void TLineSegments::Iterator::Advance() {
     Done_ = true;
 }
 
-void BuildMatchedLines(const TMatchCollection& matches, TMatchedLineArray& lines) {
-    if (matches.empty())
-        return;
-    const TMatchResult& first = matches.front();
-    lines.reserve(lines.size() + matches.size()); // at most a line per match: no doubling slack
-    LineBuilder builder(first.Target, static_cast<int32_t>(first.TargetLength), lines);
-    for (const TMatchResult& match : matches)
-        builder.Add(match.GroupStartEnd[0], match.GroupStartEnd[1]);
+int32_t FindMatchedLines(TldiRegExBase& regex, int32_t patternID, std::string_view text,
+                         TMatchedLineArray& lines) {
+    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines);
+    int32_t found = 0;
+    regex.ForEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
+                       [&](TMatchResult& match) {
+                           const int32_t start = match.GroupStartEnd[0];
+                           const int32_t end = match.GroupStartEnd[1];
+                           if (end > start) {
+                               builder.Add(start, end);
+                               ++found;
+                           }
+                       });
     builder.CloseLine();
+    // Growing by doubling may leave up to half the array unused; a large file's lines are
+    // moved into an array of their own size instead.
+    constexpr size_t kMostUnusedBytes = size_t{1} << 20;
+    if ((lines.capacity() - lines.size()) * sizeof(TMatchedLines) > kMostUnusedBytes)
+        lines.shrink_to_fit();
+    return found;
 }
 
 } // namespace kes

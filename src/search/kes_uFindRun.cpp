@@ -68,28 +68,11 @@ std::string ReadStatusText(TkesReadStatus status, int error) {
     return std::string("Read Error: ") + std::strerror(error);
 }
 
-// Only non-empty matches are results: an empty one has nothing to show or replace.
-void DropEmptyMatches(TMatchCollection& matches) {
-    std::erase_if(matches, [](const TMatchResult& m) {
-        return m.GroupStartEnd.size() < 2 || m.GroupStartEnd[1] <= m.GroupStartEnd[0];
-    });
-}
-
 // Searches the buffer with every item; returns the number of matches added to `file`.
 int32_t SearchBuffer(TFindReplaceSpecs& specs, std::string_view buffer, TkesFile& file) {
-    TMatchCollection matches;
     int32_t found = 0;
-    for (const TFindReplace& item : specs.Items) {
-        ClearMatchCollection(matches);
-        if (!specs.RegEx.Matches(item.PatternID, buffer.data(),
-                                 static_cast<uint32_t>(buffer.size()), 0, {}, matches))
-            continue;
-        DropEmptyMatches(matches);
-        if (matches.empty())
-            continue;
-        BuildMatchedLines(matches, file.Lines);
-        found += MatchCount(matches);
-    }
+    for (const TFindReplace& item : specs.Items)
+        found += FindMatchedLines(specs.RegEx, item.PatternID, buffer, file.Lines);
     return found;
 }
 

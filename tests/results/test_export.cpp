@@ -127,6 +127,11 @@ TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
             }
     TExportWhileRunning nothing({}, rvLinesWithMatches, true);
     EXPECT_EQ(Written([&](const auto& write) { nothing.Finish(write); }), "No matches found\n\n\n");
+    TExportWhileRunning small({}, rvLinesWithMatches, true, 100);
+    small.FileRecorded(fResults, 0);
+    EXPECT_TRUE(small.Complete()) << "the first file's text fits";
+    small.FileRecorded(fResults, 1);
+    EXPECT_FALSE(small.Complete()) << "past the limit, the text is left to be made at the end";
 }
 
 } // namespace

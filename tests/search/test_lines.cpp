@@ -15,11 +15,9 @@ TMatchedLineArray Build(const std::string& file, const std::string& pattern) {
     TldiRegExMulti regEx;
     int32_t id = -1;
     TPatternStatus status;
-    TMatchCollection matches;
     TMatchedLineArray lines;
-    if (regEx.AddPattern(pattern, id, status) &&
-        regEx.Matches(id, file.data(), static_cast<uint32_t>(file.size()), 0, {}, matches))
-        BuildMatchedLines(matches, lines);
+    if (regEx.AddPattern(pattern, id, status))
+        FindMatchedLines(regEx, id, file, lines);
     return lines;
 }
 
