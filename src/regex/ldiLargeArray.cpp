@@ -8,7 +8,6 @@ namespace kes {
 
 namespace {
 
-constexpr size_t kLargeBlock = size_t{4} << 20;
 constexpr size_t kHugePage = size_t{2} << 20;
 
 size_t MappedSize(size_t bytes) {
@@ -18,7 +17,7 @@ size_t MappedSize(size_t bytes) {
 } // namespace
 
 void* AllocateLargeArray(size_t bytes) {
-    if (bytes < kLargeBlock)
+    if (bytes < kLargeArrayBlock)
         return ::operator new(bytes);
     // Mapped one huge page larger, then trimmed to start on a huge-page boundary.
     const size_t size = MappedSize(bytes);
@@ -37,7 +36,7 @@ void* AllocateLargeArray(size_t bytes) {
 }
 
 void FreeLargeArray(void* block, size_t bytes) noexcept {
-    if (bytes < kLargeBlock)
+    if (bytes < kLargeArrayBlock)
         ::operator delete(block);
     else
         munmap(block, MappedSize(bytes));

@@ -9,6 +9,9 @@
 
 namespace kes {
 
+// Blocks of this size and more are mapped; the part of one not yet written takes no memory.
+inline constexpr size_t kLargeArrayBlock = size_t{4} << 20;
+
 void* AllocateLargeArray(size_t bytes);
 void FreeLargeArray(void* block, size_t bytes) noexcept;
 

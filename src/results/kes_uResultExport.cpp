@@ -162,6 +162,15 @@ void TExportWhileRunning::FileRecorded(const TkesMatchResults& results, size_t f
     constexpr size_t kBlock = size_t{1} << 20;
     if (GaveUp_)
         return;
+    // A file whose text would pass the limit is not made at all: it would only be thrown away.
+    size_t estimate = 256;
+    if (Details_)
+        for (const TMatchedLines& line : results.Files[fileIndex].Lines)
+            estimate += line.Text.size() + 4;
+    if (Bytes_ + (Blocks_.empty() ? 0 : Blocks_.back().size()) + estimate > MostBytes_) {
+        GiveUp();
+        return;
+    }
     const bool first = Blocks_.empty();
     if (first || Blocks_.back().size() >= kBlock) {
         Bytes_ += first ? 0 : Blocks_.back().size();
@@ -182,10 +191,13 @@ void TExportWhileRunning::FileRecorded(const TkesMatchResults& results, size_t f
         if (row.Kind == rkFileHeader || row.Kind == rkBlank || Details_)
             text += '\n';
     }
-    if (Bytes_ + text.size() > MostBytes_) {
-        GaveUp_ = true;
-        std::vector<std::string>().swap(Blocks_);
-    }
+    if (Bytes_ + text.size() > MostBytes_)
+        GiveUp();
+}
+
+void TExportWhileRunning::GiveUp() {
+    GaveUp_ = true;
+    std::vector<std::string>().swap(Blocks_);
 }
 
 void TExportWhileRunning::Finish(const std::function<void(std::string_view)>& write) {

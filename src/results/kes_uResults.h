@@ -91,9 +91,11 @@ class TExportWhileRunning {
                         size_t mostBytes = size_t{64} << 20);
     void FileRecorded(const TkesMatchResults& results, size_t fileIndex);
     bool Complete() const { return !GaveUp_; }
+    // Only for a complete text.
     void Finish(const std::function<void(std::string_view)>& write);
 
   private:
+    void GiveUp();
     TExportHeader Header_;
     bool MatchesOnly_;
     bool Details_;

@@ -187,10 +187,11 @@ int32_t FindMatchedLines(TldiRegExBase& regex, int32_t patternID, std::string_vi
                            }
                        });
     builder.CloseLine();
-    // Growing by doubling may leave up to half the array unused; a large file's lines are
-    // moved into an array of their own size instead.
-    constexpr size_t kMostUnusedBytes = size_t{1} << 20;
-    if ((lines.capacity() - lines.size()) * sizeof(TMatchedLines) > kMostUnusedBytes)
+    // Growing by doubling may leave up to half the array unused. In a mapped block that part
+    // was never written and takes no memory; from the heap, the lines move to an array of their
+    // own size when more than a fifth would be left unused.
+    if (lines.capacity() * sizeof(TMatchedLines) < kLargeArrayBlock &&
+        lines.capacity() - lines.size() > lines.size() / 4)
         lines.shrink_to_fit();
     return found;
 }

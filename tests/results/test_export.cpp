@@ -127,7 +127,7 @@ TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
             }
     TExportWhileRunning nothing({}, rvLinesWithMatches, true);
     EXPECT_EQ(Written([&](const auto& write) { nothing.Finish(write); }), "No matches found\n\n\n");
-    TExportWhileRunning small({}, rvLinesWithMatches, true, 100);
+    TExportWhileRunning small({}, rvLinesWithMatches, true, 300);
     small.FileRecorded(fResults, 0);
     EXPECT_TRUE(small.Complete()) << "the first file's text fits";
     small.FileRecorded(fResults, 1);
