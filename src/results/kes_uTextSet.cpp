@@ -21,31 +21,42 @@ bool TTextSet::Equal(const TEntry& entry, uint64_t hash, std::string_view text) 
            Text(static_cast<size_t>(&entry - fEntries.data())) == text;
 }
 
+namespace {
+
+// A slot holds the entry's number (from 1) in its low half and the top of its hash in the
+// high half, so that most probes are settled without reading the entry itself.
+uint64_t SlotOf(uint64_t hash, size_t entryNumber) {
+    return (hash & 0xFFFFFFFF00000000u) | entryNumber;
+}
+
+} // namespace
+
 bool TTextSet::Insert(std::string_view text) {
     const uint64_t hash = std::hash<std::string_view>{}(text);
     const size_t mask = fSlots.size() - 1;
     size_t slot = hash & mask;
     for (; fSlots[slot] != 0; slot = (slot + 1) & mask)
-        if (Equal(fEntries[fSlots[slot] - 1], hash, text))
+        if ((fSlots[slot] >> 32) == (hash >> 32) &&
+            Equal(fEntries[(fSlots[slot] & 0xFFFFFFFFu) - 1], hash, text))
             return false;
     TEntry entry{hash, fCopyTexts ? nullptr : text.data(), fArena.size(), text.size()};
     if (fCopyTexts)
         fArena.append(text);
     fEntries.push_back(entry);
-    fSlots[slot] = static_cast<uint32_t>(fEntries.size());
+    fSlots[slot] = SlotOf(hash, fEntries.size());
     if (fEntries.size() * 2 > fSlots.size())
         Grow();
     return true;
 }
 
 void TTextSet::Grow() {
-    std::vector<uint32_t> slots(fSlots.size() * 2, 0);
+    std::vector<uint64_t> slots(fSlots.size() * 2, 0);
     const size_t mask = slots.size() - 1;
     for (size_t i = 0; i < fEntries.size(); ++i) {
         size_t slot = fEntries[i].Hash & mask;
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
-        slots[slot] = static_cast<uint32_t>(i + 1);
+        slots[slot] = SlotOf(fEntries[i].Hash, i + 1);
     }
     fSlots = std::move(slots);
 }

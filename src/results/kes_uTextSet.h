@@ -33,7 +33,7 @@ class TTextSet {
     bool fCopyTexts;
     std::string fArena;
     std::vector<TEntry> fEntries;
-    std::vector<uint32_t> fSlots; // entry index + 1, 0 for free; size is a power of two
+    std::vector<uint64_t> fSlots; // see SlotOf; 0 for free; size is a power of two
 };
 
 } // namespace kes
