@@ -48,7 +48,6 @@ template <typename T, size_t InPlace> class TSmallArray {
             throw std::out_of_range("TSmallArray::at");
         return data()[i];
     }
-    T& back() { return data()[Size_ - 1]; }
 
     void clear() { Size_ = 0; }
     void assign(size_t count, const T& value) {
