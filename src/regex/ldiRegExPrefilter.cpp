@@ -33,8 +33,8 @@ bool IsAlnumByte(unsigned char c) {
 bool IsWordByte(unsigned char c) {
     return IsAlnumByte(c) || c == '_';
 }
-bool IsSpaceByte(unsigned char c) { // what the engine's \s means: no vertical tab
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+bool IsSpaceByte(unsigned char c) { // what the engine's \s means, vertical tab included
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
 // One step of the pattern: a byte set it consumes, or a zero-width word-boundary test.

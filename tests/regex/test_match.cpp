@@ -341,8 +341,9 @@ TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
     ExpectStudiedFindsWhatTheInterpreterFinds({"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz",
                                                "a\\sb", "[^b]ab", "\\Ba_", "_\\b", "g\\W*i", "n.g",
                                                "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b",
-                                               "\\B[g-z]+_t", "[^\\s]+ng\\B"},
-                                              "ingtxyz_ab1.\n\r NG", 120);
+                                               "\\B[g-z]+_t", "[^\\s]+ng\\B", "\\s+ng",
+                                               "\\S+\\s+i"},
+                                              "ingtxyz_ab1.\n\r\v NG", 120);
 }
 
 // Thousands of lines, nearly all holding a match: the line-bound search gives way to the engine
