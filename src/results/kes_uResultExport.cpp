@@ -94,6 +94,31 @@ TExportHeader MakeExportHeader(TkesMode mode, const TkesSpecs& criteria,
 
 namespace {
 
+// The header's lines, each appended to `out` and followed by lineDone(out).
+template <typename LineDone>
+void AppendHeaderLines(const TExportHeader& header, std::string& out, LineDone lineDone) {
+    std::vector<std::string> headerLines;
+    AppendHeader(header, headerLines);
+    for (const std::string& line : headerLines) {
+        out += line;
+        lineDone(out);
+    }
+}
+
+// The rows' lines (line and match rows only with details), each followed by lineDone(out).
+template <typename LineDone>
+void AppendRowLines(const TkesMatchResults& results, const TResultRows& rows, bool details,
+                    std::string& out, LineDone lineDone) {
+    for (const TResultRow& row : rows) {
+        if (row.Kind == rkBlank) {
+            lineDone(out);
+        } else if (row.Kind == rkFileHeader || details) {
+            AppendRowText(results, row, out);
+            lineDone(out);
+        }
+    }
+}
+
 // Appends each line of the export text to `out` in turn and calls lineDone(out) after each, so
 // a caller may keep lines apart or let them run on in one block.
 template <typename LineDone>
@@ -107,20 +132,8 @@ void AppendEachLine(const TkesMatchResults& results, const TResultRows& rows,
         }
         return;
     }
-    std::vector<std::string> headerLines;
-    AppendHeader(header, headerLines);
-    for (const std::string& line : headerLines) {
-        out += line;
-        lineDone(out);
-    }
-    for (const TResultRow& row : rows) {
-        if (row.Kind == rkBlank) {
-            lineDone(out);
-        } else if (row.Kind == rkFileHeader || details) {
-            AppendRowText(results, row, out);
-            lineDone(out);
-        }
-    }
+    AppendHeaderLines(header, out, lineDone);
+    AppendRowLines(results, rows, details, out, lineDone);
     lineDone(out);
 }
 
@@ -177,20 +190,12 @@ void TExportWhileRunning::FileRecorded(const TkesMatchResults& results, size_t f
         Blocks_.emplace_back().reserve(kBlock + 4096);
     }
     std::string& text = Blocks_.back();
-    if (first) {
-        std::vector<std::string> headerLines;
-        AppendHeader(Header_, headerLines);
-        for (const std::string& line : headerLines)
-            (text += line) += '\n';
-    }
+    const auto endLine = [](std::string& line) { line += '\n'; };
+    if (first)
+        AppendHeaderLines(Header_, text, endLine);
     Rows_.clear();
     AppendFileRows(results, fileIndex, MatchesOnly_, Rows_);
-    for (const TResultRow& row : Rows_) {
-        if (row.Kind == rkFileHeader || (row.Kind != rkBlank && Details_))
-            AppendRowText(results, row, text);
-        if (row.Kind == rkFileHeader || row.Kind == rkBlank || Details_)
-            text += '\n';
-    }
+    AppendRowLines(results, Rows_, Details_, text, endLine);
     if (Bytes_ + text.size() > MostBytes_)
         GiveUp();
 }

@@ -144,6 +144,12 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
     return outcome;
 }
 
+// A path's folder part, up to and including its last "/"; empty without one.
+std::string_view FolderPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
+}
+
 // Records outcomes in list order: counters, progress, files with matches, replaced text written.
 class TCommitter {
   public:
@@ -184,9 +190,7 @@ class TCommitter {
         std::vector<std::string>& folders = fResults.Folders;
         for (; fIndexed < folders.size(); ++fIndexed)
             fFolderIndex.try_emplace(folders[fIndexed], static_cast<int32_t>(fIndexed));
-        const size_t slash = path.rfind('/');
-        const std::string_view folder =
-            std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
+        const std::string_view folder = FolderPart(path);
         if (const auto known = fFolderIndex.find(folder); known != fFolderIndex.end())
             return known->second;
         folders.emplace_back(folder); // indexed on the next call
@@ -357,9 +361,7 @@ void ClearMatchResults(TkesMatchResults& results) {
 }
 
 int32_t FolderIndexOf(TkesMatchResults& results, const std::string& fullPath) {
-    const size_t slash = fullPath.rfind('/');
-    const std::string_view folder =
-        slash == std::string::npos ? std::string_view() : std::string_view(fullPath).substr(0, slash + 1);
+    const std::string_view folder = FolderPart(fullPath);
     std::vector<std::string>& folders = results.Folders;
     // Files of one folder arrive together, so the newest entry is the likely one.
     if (!folders.empty() && folders.back() == folder)
