@@ -64,7 +64,7 @@ struct TkesScanItem {
 };
 using TkesScanList = std::vector<TkesScanItem>;
 
-enum TkesSkipReason : uint8_t { srMissing, srUnreadable, srTooLarge, srNotRegular };
+enum TkesSkipReason : uint8_t { srMissing, srUnreadable, srTooLarge, srNotRegular, srRefused };
 
 // A file that matched a mask but could not be searched.
 struct TkesSkippedFile {
@@ -205,6 +205,13 @@ struct TkesMatchResults {
     int32_t FilesSkipped = 0; // equals Skipped.size()
     std::vector<TkesSkippedFile> Skipped;
     bool Cancelled = false; // a stop request ended a run early
+    int32_t FilesReplaced = 0; // files whose replaced text was written
+    // Files with matches whose replaced text was not written (changed meanwhile, read-only, an
+    // output place that is not what it should be); the run went on with the others.
+    std::vector<TkesSkippedFile> NotReplaced;
+    // What the user should know that is no failure of this run, such as the backup left by an
+    // earlier rewrite that was interrupted.
+    std::vector<std::string> Notices;
 };
 
 // Sets the counters to 0 and empties every list.

@@ -22,7 +22,6 @@ namespace {
 
 constexpr size_t kNameMax = 255;
 constexpr size_t kRandomLength = 6;
-constexpr int kMaxLinkHops = 40;
 constexpr int kMaxTempAttempts = 100;
 
 std::string ErrnoText(int err) {
@@ -107,31 +106,6 @@ class TTempFile {
     TFileHandle fd_;
     std::string path_;
 };
-
-// Follows a chain of symlinks to the name that really holds the data, so the link itself stays a
-// link. A missing final name is fine: it is created.
-bool ResolveLinks(const std::string& fileName, std::string& target, int& err) {
-    target = fileName;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat st {};
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            return true;
-        std::error_code ec;
-        const std::string link = std::filesystem::read_symlink(target, ec).string();
-        if (ec) {
-            err = ec.value();
-            return false;
-        }
-        if (link.starts_with('/')) {
-            target = link;
-        } else {
-            target = ldiFileFolder(target);
-            target += link;
-        }
-    }
-    err = ELOOP;
-    return false;
-}
 
 // Why an existing target must not be replaced; empty when it may be. A read-only file stays
 // refused even though its folder would let the rename through, and devices or FIFOs are never
@@ -342,7 +316,7 @@ bool PlanWrite(const std::string& fileName, TWritePlan& plan, std::string& error
     if (fileName.empty())
         return Fail(error, "Cannot write", "No file name given");
     int err = 0;
-    if (!ResolveLinks(fileName, plan.Target, err))
+    if (!ldiResolveLinks(fileName, plan.Target, err))
         return Fail(error, "Cannot write " + fileName, ErrnoText(err));
     plan.Exists = ::stat(plan.Target.c_str(), &plan.Original) == 0;
     if (const std::string refusal = plan.Exists ? RefusalOf(plan.Target, plan.Original) : "";
@@ -503,78 +477,6 @@ bool ldiForceFileFolder(const std::string& fileName) {
     } catch (...) {
         return false;
     }
-}
-
-} // namespace kes
-
-namespace kes {
-
-namespace {
-
-// Reads until the buffer is full or the file ends early (it shrank since fstat).
-bool ReadFully(int fd, std::string& buffer, int& error) {
-    size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t got = read(fd, buffer.data() + done, buffer.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = errno;
-            return false;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    buffer.resize(done);
-    return true;
-}
-
-} // namespace
-
-TReadStatus ldiOpenRegularFile(const std::string& fileName, int64_t maxSize, TFileHandle& file,
-                               size_t& size, int& error) {
-    error = 0;
-    size = 0;
-    // O_NONBLOCK: should a FIFO have taken the file's place, opening it must not wait for a writer.
-    file.Reset(open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!file.IsOpen()) {
-        error = errno;
-        // ENOTDIR: a part of the path is a file, so this file cannot exist either.
-        return error == ENOENT || error == ENOTDIR ? rsMissing : rsUnreadable;
-    }
-    struct stat info {};
-    if (fstat(file.Get(), &info) != 0) {
-        error = errno;
-        return rsUnreadable;
-    }
-    if (!S_ISREG(info.st_mode))
-        return rsNotRegular;
-    if (info.st_size > maxSize)
-        return rsTooLarge;
-    size = static_cast<size_t>(info.st_size);
-    return size == 0 ? rsEmpty : rsRead;
-}
-
-TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
-                             int64_t maxSize) {
-    buffer.clear();
-    TFileHandle file;
-    size_t size = 0;
-    const TReadStatus opened = ldiOpenRegularFile(fileName, maxSize, file, size, error);
-    if (opened != rsRead && opened != rsEmpty)
-        return opened;
-    return ldiReadOpenedFile(file, size, buffer, error);
-}
-
-TReadStatus ldiReadOpenedFile(const TFileHandle& file, size_t size, std::string& buffer,
-                              int& error) {
-    buffer.resize(size);
-    if (!ReadFully(file.Get(), buffer, error)) {
-        buffer.clear();
-        return rsUnreadable;
-    }
-    return buffer.empty() ? rsEmpty : rsRead;
 }
 
 } // namespace kes

@@ -9,11 +9,18 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace kes {
 
 // Temporary files are named ".<name>" + this marker + six random characters; the leading dot
 // keeps them out of every folder scan.
 inline constexpr std::string_view kTempNameMarker = ".kestrava-tmp-";
+
+// A file that must be rewritten through its own inode first gets its old content saved as
+// "<name>" + this suffix beside it, removed again once the new text is on disk. One found later
+// means that rewrite was interrupted.
+inline constexpr std::string_view kBackupNameSuffix = ".kestrava-backup";
 
 enum TReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarge, rsNotRegular };
 
@@ -23,11 +30,37 @@ enum TReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarg
 TReadStatus ldiReadWholeFile(const std::string& fileName, std::string& buffer, int& error,
                              int64_t maxSize);
 
+// Which file a name led to when it was read: a replacement may only go over that very file,
+// unchanged since (same device, inode, size and modification time).
+struct TFileIdentity {
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    int64_t Size = -1;
+    int64_t ModifiedSeconds = 0;
+    int64_t ModifiedNanoseconds = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+
+// What a read resolved: the name at the end of any symlinks (the name itself when it is none)
+// and the identity of the file opened there.
+struct TReadTarget {
+    std::string Name;
+    TFileIdentity Identity;
+};
+
+// The identity in a stat record.
+TFileIdentity ldiIdentityOf(const struct stat& info);
+
 class TFileHandle;
 // Opens a regular file of at most maxSize bytes for reading and tells its size: rsRead, rsEmpty
-// (0 bytes; it may still grow) or why it cannot be read, with errno in `error`.
+// (0 bytes; it may still grow) or why it cannot be read, with errno in `error`. With `target`,
+// symlinks are resolved first and what was opened is told there.
 TReadStatus ldiOpenRegularFile(const std::string& fileName, int64_t maxSize, TFileHandle& file,
-                               size_t& size, int& error);
+                               size_t& size, int& error, TReadTarget* target = nullptr);
+
+// Follows a chain of symlinks to the name that really holds the data; a missing final name is
+// fine (it is what a write creates). False with errno in `error` on a loop or an unreadable link.
+bool ldiResolveLinks(const std::string& fileName, std::string& target, int& error);
 // Reads the `size` bytes of a file opened so (fewer should it have shrunk) into `buffer`.
 TReadStatus ldiReadOpenedFile(const TFileHandle& file, size_t size, std::string& buffer,
                               int& error);
