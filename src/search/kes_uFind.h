@@ -26,13 +26,15 @@ namespace kes {
 struct TkesFolderToSearch {
     std::string Folder; // trimmed, used as typed
     bool IncludeSubfolders = false;
-    std::vector<std::string> ExcludedFolders; // paths relative to Folder, trimmed
+    // Paths relative to Folder, trimmed; each a name or a mask ("*" and "?" within one folder
+    // name, letter case ignored). A trailing "/" is ignored.
+    std::vector<std::string> ExcludedFolders;
 };
 using TkesFoldersToSearch = std::vector<TkesFolderToSearch>;
 
 struct TkesFileToSearch {
     std::string FileMask;                   // "*" and "?" wildcards, letter case ignored
-    std::vector<std::string> ExcludedFiles; // plain names, not masks
+    std::vector<std::string> ExcludedFiles; // names or masks as FileMask ("[" is no wildcard)
 };
 using TkesFilesToSearch = std::vector<TkesFileToSearch>;
 
@@ -76,14 +78,17 @@ struct TkesSkippedFile {
 // Told of each file as it joins the list: its full path and bare name.
 using TkesFileListedEvent = std::function<void(std::string fullPath, const std::string& name)>;
 
-// Empties the list, then collects every folder and file depth first; fileCount is the number of
-// file entries. Only regular files (and links to them) are listed; other matching entries are
-// appended to `skipped` when given. A stop request ends the walk early. fileListed, when given,
-// hears of each file as it is listed, in list order.
+// Empties the list, then collects every folder and file depth first, at any depth (full paths
+// may pass PATH_MAX); fileCount is the number of file entries. Only regular files (and links to
+// them) are listed; other matching entries and folders that cannot be listed are appended to
+// `skipped` when given. The backup of an interrupted rewrite ("<name>" + kBackupNameSuffix) is
+// never listed; each one in a walked folder is told in `notices` when given. A stop request ends
+// the walk early. fileListed, when given, hears of each file as it is listed, in list order.
 void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                    TkesScanList& list, int32_t& fileCount,
                    std::vector<TkesSkippedFile>* skipped = nullptr, std::stop_token stop = {},
-                   const TkesFileListedEvent& fileListed = {});
+                   const TkesFileListedEvent& fileListed = {},
+                   std::vector<std::string>* notices = nullptr);
 // True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
 bool FileMaskMatches(const std::string& mask, const std::string& name);
 
@@ -257,9 +262,14 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
 std::string ReplaceOutputName(const std::string& fullPath, bool replaceInPlace);
 // Applies every replacing item in order, each to all its matches, to `text`.
 std::string ReplacedText(TFindReplaceSpecs& specs, std::string text);
-// Writes replaced text in place or into the kesReplace copy; throws std::runtime_error when the
-// folder cannot be made or the file cannot be written.
-void WriteReplacedText(const std::string& fullPath, const std::string& text, bool replaceInPlace);
+// Writes the replaced text of fullPath, which was read as `read`: over that very file, or into
+// its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it
+// is, and a run goes on with the others); throws std::runtime_error when writing failed.
+std::string WriteReplacedText(const std::string& fullPath, const TReadTarget& read,
+                              const std::string& text, bool replaceInPlace);
+// The line that ends a replace stopped by an error: "N files were replaced before the error; M
+// files were not touched".
+std::string PartialReplaceSummary(int32_t replaced, int32_t listed);
 // The note put after a replace confirmation question; both forms begin with a blank.
 std::string ReplaceNote(bool replaceInPlace);
 

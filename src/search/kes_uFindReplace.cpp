@@ -28,13 +28,25 @@ std::string ReplacedText(TFindReplaceSpecs& specs, std::string text) {
     return text;
 }
 
-void WriteReplacedText(const std::string& fullPath, const std::string& text, bool replaceInPlace) {
-    const std::string outputName = ReplaceOutputName(fullPath, replaceInPlace);
-    if (!replaceInPlace && !ldiForceFileFolder(outputName))
-        throw std::runtime_error("Unable to create directory for " + outputName);
-    std::string errorMessage;
-    if (!ldiTryWriteTextFile(outputName, text, errorMessage))
-        throw std::runtime_error(errorMessage + " (" + outputName + ")");
+std::string WriteReplacedText(const std::string& fullPath, const TReadTarget& read,
+                              const std::string& text, bool replaceInPlace) {
+    std::string message;
+    const TWriteOutcome outcome =
+        replaceInPlace ? ldiReplaceReadFile(read, text, message)
+                       : ldiWriteIntoSubfolder(ldiFileFolder(fullPath), "kesReplace",
+                                               fullPath.substr(ldiFileFolder(fullPath).size()),
+                                               text, message);
+    if (outcome == woFailed)
+        throw std::runtime_error(message + " (" + ReplaceOutputName(fullPath, replaceInPlace) + ")");
+    return outcome == woRefused ? message : std::string();
+}
+
+std::string PartialReplaceSummary(int32_t replaced, int32_t listed) {
+    const auto files = [](int32_t count) {
+        return std::to_string(count) + (count == 1 ? " file was" : " files were");
+    };
+    return files(replaced) + " replaced before the error; " + files(listed - replaced) +
+           " not touched";
 }
 
 std::string ReplaceNote(bool replaceInPlace) {

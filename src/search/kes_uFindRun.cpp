@@ -105,6 +105,7 @@ struct TFileOutcome {
     TkesFile File;
     bool Replaced = false;
     std::string ReplacedText;
+    TReadTarget Target; // when replacing: the file that was read, which the write must find
     TPreparedWrite Prepared; // in place: the replaced text already written beside the file
     std::exception_ptr Error; // raised again when the file's turn comes
 };
@@ -118,7 +119,8 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
     try {
         TFileText text;
         int error = 0;
-        outcome.Status = text.Load(path, buffer, error, kMaxFileSize);
+        outcome.Status =
+            text.Load(path, buffer, error, kMaxFileSize, specs.Replace ? &outcome.Target : nullptr);
         outcome.ErrorText = ReadStatusText(outcome.Status, error);
         // Built in locals and handed over only at the end: should a mapped file shrink under
         // the search, what was half built is abandoned, never left in the outcome.
@@ -135,8 +137,13 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
             outcome.Status = rsUnreadable;
             outcome.ErrorText = "Read Error: the file shrank while it was searched";
         } else if (outcome.Replaced && prepareInPlace) {
-            outcome.Prepared.Prepare(path, outcome.ReplacedText);
+            outcome.Prepared.Prepare(outcome.Target, outcome.ReplacedText);
         }
+    } catch (const std::exception& e) {
+        // A replace stopped by a file must say which one: some files may be replaced already.
+        outcome.Error = specs.Replace ? std::make_exception_ptr(std::runtime_error(
+                                            std::string(e.what()) + " (" + path + ")"))
+                                      : std::current_exception();
     } catch (...) {
         outcome.Error = std::current_exception();
     }
@@ -198,15 +205,22 @@ class TCommitter {
     }
 
     // A prepared write only needs its rename; anything else (or a preparation that failed, which
-    // then fails again here with its message) is written now.
+    // then fails again here with its message) is written now. A file that may not be replaced
+    // is named and left as it is; the run goes on.
     void WriteReplaced(const std::string& path, TFileOutcome& outcome) {
+        std::string refusal;
         if (!outcome.Prepared.Prepared()) {
-            WriteReplacedText(path, outcome.ReplacedText, fReplaceInPlace);
-            return;
+            refusal = WriteReplacedText(path, outcome.Target, outcome.ReplacedText, fReplaceInPlace);
+        } else if (const TWriteOutcome written = outcome.Prepared.Commit(refusal);
+                   written == woFailed) {
+            throw std::runtime_error(refusal + " (" + path + ")");
+        } else if (written == woWritten) {
+            refusal.clear();
         }
-        std::string error;
-        if (!outcome.Prepared.Commit(error))
-            throw std::runtime_error(error + " (" + ReplaceOutputName(path, true) + ")");
+        if (refusal.empty())
+            ++fResults.FilesReplaced;
+        else
+            fResults.NotReplaced.push_back({path, srRefused, std::move(refusal)});
     }
 
     struct TFolderHash {
@@ -346,6 +360,27 @@ void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSea
     CommitInOrder(workers, listed, committer, results, stop);
 }
 
+// Searches a complete list, writing replaced text as each file's turn comes. A replace that an
+// error stops says how far it got.
+void SearchListed(const std::vector<TListedFile>& listed, size_t threads, TFindReplaceSpecs& specs,
+                  bool replaceInPlace, TCommitter&& committer, TkesMatchResults& results,
+                  const std::stop_token& stop) {
+    try {
+        const TFolderSyncBatch folderSyncs; // writes are committed on this thread
+        if (threads <= 1 || listed.size() <= 1)
+            SearchInOrder(listed, specs, committer, results, stop);
+        else
+            SearchOnWorkers(listed, std::min(threads, listed.size()), specs, replaceInPlace,
+                            committer, results, stop);
+    } catch (const std::exception& e) {
+        if (!specs.Replace)
+            throw;
+        throw std::runtime_error(
+            std::string(e.what()) + "\r\n" +
+            PartialReplaceSummary(results.FilesReplaced, static_cast<int32_t>(listed.size())));
+    }
+}
+
 } // namespace
 
 TkesReadStatus ReadWholeFile(const std::string& fileName, std::string& buffer,
@@ -391,13 +426,9 @@ int32_t ScanFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
                                                 [&](std::string path, const std::string& name) {
                                                     listed.push_back({std::move(path), name});
                                                 });
-            TCommitter committer(results, progress, listTotal, replaceInPlace, recorded);
-            const TFolderSyncBatch folderSyncs; // writes are committed on this thread
-            if (threads <= 1 || listed.size() <= 1)
-                SearchInOrder(listed, specs, committer, results, stop);
-            else
-                SearchOnWorkers(listed, std::min(threads, listed.size()), specs, replaceInPlace,
-                                committer, results, stop);
+            SearchListed(listed, threads, specs, replaceInPlace,
+                         TCommitter(results, progress, listTotal, replaceInPlace, recorded),
+                         results, stop);
         }
     } catch (...) {
         ClearMatchResults(results);

@@ -1,10 +1,15 @@
 // File collection: turns the parsed specifications into one flat, depth-first scan list.
 #include "search/kes_uFind.h"
 
+#include "util/ldiFileHandle.h"
+#include "util/ldiPath.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <memory>
 #include <sys/stat.h>
@@ -13,16 +18,49 @@ namespace kes {
 
 namespace {
 
-// What a walk shares between its folders: the list being built, the ancestors on the current
-// path (device and inode, so directory links cannot loop), and where non-regular files go.
+struct FolderId {
+    uint64_t Device = 0;
+    uint64_t Inode = 0;
+    bool operator==(const FolderId&) const = default;
+};
+
+FolderId IdOf(const struct stat& info) {
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+// What a walk shares between its folders: the list being built, and where non-regular files and
+// left-over backups are told.
 struct TScanWalk {
     TkesScanList& List;
     int32_t& FileCount;
     std::vector<TkesSkippedFile>* Skipped = nullptr; // optional
+    std::vector<std::string>* Notices = nullptr;     // optional
     std::stop_token Stop;
-    std::vector<std::pair<uint64_t, uint64_t>> Ancestors;
     TkesFileListedEvent FileListed; // optional
 };
+
+// A folder being walked: its path as listed (without a trailing "/") and a descriptor that its
+// entries are examined and opened relative to, so depth is never limited by PATH_MAX.
+struct TWalkFolder {
+    TWalkFolder(std::string path, FolderId id) : Path(std::move(path)), Id(id) {}
+    // Takes what an open call returned, keeping its errno should it have failed.
+    void Adopt(int fd) {
+        OpenError = fd < 0 ? errno : 0;
+        Fd.Reset(fd);
+    }
+
+    std::string Path;
+    FolderId Id;
+    TFileHandle Fd;
+    int OpenError = 0;
+};
+
+constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// Past this depth a folder gives up its descriptor while a subfolder is walked and opens itself
+// again by path afterwards: a tree thousands of folders deep must not use up the descriptors
+// that the files being read need too.
+constexpr size_t kHeldFolderLimit = 64;
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -31,23 +69,19 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 enum class EntryKind { Regular, Directory, Other, Unknown };
 
-struct FolderId {
-    uint64_t Device = 0;
-    uint64_t Inode = 0;
-};
-
 // Classifies a listed entry; links and unknown types are resolved with stat so that a link to a
 // regular file counts as a file and a link to a folder as a folder.
-EntryKind KindOf(unsigned char type, const std::string& path, FolderId* id = nullptr) {
+EntryKind KindOf(unsigned char type, int folderFd, const std::string& name,
+                 FolderId* id = nullptr) {
     if (type == DT_REG)
         return EntryKind::Regular;
     if (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)
         return EntryKind::Other;
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0)
+    if (fstatat(folderFd, name.c_str(), &info, 0) != 0)
         return EntryKind::Unknown;
     if (id != nullptr)
-        *id = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+        *id = IdOf(info);
     if (S_ISDIR(info.st_mode))
         return EntryKind::Directory;
     return S_ISREG(info.st_mode) ? EntryKind::Regular : EntryKind::Other;
@@ -55,9 +89,9 @@ EntryKind KindOf(unsigned char type, const std::string& path, FolderId* id = nul
 
 bool FolderExists(const std::string& path, FolderId& id) {
     struct stat info {};
-    if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (path.empty() || !ldiStatPath(path, info, true) || !S_ISDIR(info.st_mode))
         return false;
-    id = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    id = IdOf(info);
     return true;
 }
 
@@ -65,14 +99,38 @@ bool IsHiddenName(const char* name) {
     return name[0] == '.';
 }
 
-bool IsListed(const std::vector<std::string>& names, std::string_view name) {
-    return std::any_of(names.begin(), names.end(),
-                       [&](const std::string& listed) { return SameTextAscii(listed, name); });
+bool IsBackupName(const std::string& name) {
+    return name.size() > kBackupNameSuffix.size() && name.ends_with(kBackupNameSuffix);
 }
 
-bool OnCurrentPath(const TScanWalk& walk, const FolderId& id) {
-    return std::any_of(walk.Ancestors.begin(), walk.Ancestors.end(), [&](const auto& ancestor) {
-        return ancestor.first == id.Device && ancestor.second == id.Inode;
+// Exclusions take "*" and "?" only: brackets and backslashes stand for themselves, so a name
+// excluded before masks were accepted, such as "a[1].txt", still excludes just itself.
+bool WildcardMatches(std::string_view mask, const std::string& name, int flags) {
+    std::string pattern;
+    for (const char c : mask) {
+        if (c == '[' || c == '\\')
+            pattern += '\\';
+        pattern += c;
+    }
+    return fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | flags) == 0;
+}
+
+bool FileExcluded(const std::vector<std::string>& exclusions, const std::string& name) {
+    return std::any_of(exclusions.begin(), exclusions.end(), [&](const std::string& excluded) {
+        return SameTextAscii(excluded, name) || excluded == "*.*" ||
+               WildcardMatches(excluded, name, 0);
+    });
+}
+
+// A folder exclusion is a path relative to the searched folder; "*" and "?" stay within one
+// folder name, as in a shell.
+bool FolderExcluded(const std::vector<std::string>& exclusions, const std::string& relativeName) {
+    return std::any_of(exclusions.begin(), exclusions.end(), [&](const std::string& excluded) {
+        std::string_view path = excluded;
+        while (path.ends_with('/'))
+            path.remove_suffix(1);
+        return SameTextAscii(path, relativeName) ||
+               WildcardMatches(path, relativeName, FNM_PATHNAME);
     });
 }
 
@@ -83,34 +141,64 @@ int32_t AppendItem(TkesScanList& list, bool isFile, std::string name, bool exist
 }
 
 // A folder's entries, read once: the files of every mask and the subfolders are all taken from
-// them. Hidden names are left out here. False with errno set when the folder cannot be listed.
+// them. Hidden names are left out here. Returns 0, or errno when the folder cannot be listed.
 struct TFolderEntry {
     std::string Name;
     unsigned char Type = DT_UNKNOWN;
 };
-bool ListFolder(const std::string& folder, std::vector<TFolderEntry>& entries) {
+int ListFolder(const TWalkFolder& folder, std::vector<TFolderEntry>& entries) {
     entries.clear();
-    DirHandle dir(opendir(folder.c_str()));
-    if (!dir)
-        return false;
+    if (!folder.Fd.IsOpen())
+        return folder.OpenError;
+    // The listing gets a descriptor of its own: closing it must leave the folder's open.
+    const int listing = fcntl(folder.Fd.Get(), F_DUPFD_CLOEXEC, 0);
+    if (listing < 0)
+        return errno;
+    DirHandle dir(fdopendir(listing));
+    if (!dir) {
+        const int error = errno;
+        close(listing);
+        return error;
+    }
     while (const dirent* entry = readdir(dir.get()))
         if (!IsHiddenName(entry->d_name))
             entries.push_back({entry->d_name, entry->d_type});
-    return true;
+    return 0;
+}
+
+// Takes out the backups left by rewrites that were interrupted: they are never searched nor
+// replaced, whatever the masks, and each one is told so the user can restore it.
+void SetAsideBackups(TScanWalk& walk, const TWalkFolder& folder,
+                     std::vector<TFolderEntry>& entries) {
+    std::vector<TFolderEntry> kept;
+    kept.reserve(entries.size());
+    for (TFolderEntry& entry : entries) {
+        if (!IsBackupName(entry.Name) ||
+            KindOf(entry.Type, folder.Fd.Get(), entry.Name) == EntryKind::Directory) {
+            kept.push_back(std::move(entry));
+            continue;
+        }
+        const std::string backup = folder.Path + "/" + entry.Name;
+        if (walk.Notices != nullptr)
+            walk.Notices->push_back("An earlier replacement of " +
+                                    backup.substr(0, backup.size() - kBackupNameSuffix.size()) +
+                                    " was interrupted; its old content is in " + backup);
+    }
+    entries = std::move(kept);
 }
 
 // The files of one mask, in listing order.
-void AddMaskFiles(TScanWalk& walk, const std::string& folder,
+void AddMaskFiles(TScanWalk& walk, const TWalkFolder& folder,
                   const std::vector<TFolderEntry>& entries, int32_t parentIndex,
                   const TkesFileToSearch& fileMask) {
     for (const TFolderEntry& entry : entries) {
         if (entry.Type == DT_DIR || !FileMaskMatches(fileMask.FileMask, entry.Name))
             continue;
-        std::string path = folder;
-        path.append("/").append(entry.Name);
-        const EntryKind kind = KindOf(entry.Type, path);
-        if (kind == EntryKind::Directory || IsListed(fileMask.ExcludedFiles, entry.Name))
+        const EntryKind kind = KindOf(entry.Type, folder.Fd.Get(), entry.Name);
+        if (kind == EntryKind::Directory || FileExcluded(fileMask.ExcludedFiles, entry.Name))
             continue;
+        std::string path = folder.Path;
+        path.append("/").append(entry.Name);
         if (kind == EntryKind::Other) {
             // FIFOs, sockets and devices are never opened: a read could block forever.
             if (walk.Skipped != nullptr)
@@ -125,53 +213,105 @@ void AddMaskFiles(TScanWalk& walk, const std::string& folder,
     }
 }
 
-void AddListedFiles(TScanWalk& walk, const std::string& folder,
+void AddListedFiles(TScanWalk& walk, const TWalkFolder& folder,
                     const std::vector<TFolderEntry>& entries, int32_t parentIndex,
                     const TkesFilesToSearch& files) {
     for (const TkesFileToSearch& fileMask : files)
         AddMaskFiles(walk, folder, entries, parentIndex, fileMask);
 }
 
-// Lists a folder and adds its files; a folder that cannot be listed hides its files, so the user
-// is told rather than left to think it holds none (one that vanished meanwhile has nothing to
-// tell). False when there is nothing to go on with.
-bool AddFolderFiles(TScanWalk& walk, const std::string& folder, int32_t parentIndex,
+// Lists a folder and adds its files; a folder that cannot be opened or listed hides its files,
+// so the user is told rather than left to think it holds none (one that vanished meanwhile has
+// nothing to tell). False when there is nothing to go on with.
+bool AddFolderFiles(TScanWalk& walk, const TWalkFolder& folder, int32_t parentIndex,
                     const TkesFilesToSearch& files, std::vector<TFolderEntry>& entries) {
-    if (!ListFolder(folder, entries)) {
-        if (errno != ENOENT && walk.Skipped != nullptr)
-            walk.Skipped->push_back({folder + "/", srUnreadable,
-                                     std::string("Cannot list folder: ") + std::strerror(errno)});
+    if (const int error = ListFolder(folder, entries); error != 0) {
+        if (error != ENOENT && walk.Skipped != nullptr)
+            walk.Skipped->push_back({folder.Path + "/", srUnreadable,
+                                     std::string("Cannot list folder: ") + std::strerror(error)});
         return false;
     }
+    SetAsideBackups(walk, folder, entries);
     AddListedFiles(walk, folder, entries, parentIndex, files);
     return true;
 }
 
-// Each subfolder of an already listed folder, followed by its files and its own subfolders.
-void AddSubfolders(TScanWalk& walk, const std::string& topFolder, const std::string& relativePath,
-                   const std::vector<TFolderEntry>& entries, int32_t parentIndex,
-                   const std::vector<std::string>& excluded, const TkesFilesToSearch& files) {
-    const std::string folder = topFolder + "/" + relativePath;
-    std::vector<TFolderEntry> subEntries;
-    for (const TFolderEntry& entry : entries) {
-        if (walk.Stop.stop_requested())
-            return;
-        if (entry.Type != DT_DIR && entry.Type != DT_LNK && entry.Type != DT_UNKNOWN)
+// Opens a folder that gave up its descriptor again. False when it cannot be, or its path now
+// leads elsewhere (it was moved or replaced meanwhile, so what is left of it is gone too).
+bool Reopen(TScanWalk& walk, TWalkFolder& folder) {
+    folder.Adopt(ldiOpenPath(folder.Path, kFolderOpenFlags));
+    struct stat info {};
+    if (folder.Fd.IsOpen() && fstat(folder.Fd.Get(), &info) == 0 && IdOf(info) == folder.Id)
+        return true;
+    if (folder.OpenError != 0 && folder.OpenError != ENOENT && walk.Skipped != nullptr)
+        walk.Skipped->push_back({folder.Path + "/", srUnreadable,
+                                 std::string("Cannot open folder: ") +
+                                     std::strerror(folder.OpenError)});
+    return false;
+}
+
+// One folder on the path from a top folder down to the folder being walked: its listed entries
+// and how far its subfolders have been taken. The walk keeps these in a list of its own rather
+// than on the call stack, which a tree thousands of folders deep would overflow.
+struct TWalkLevel {
+    TWalkLevel(std::string path, FolderId id, std::string relativePath, int32_t index)
+        : Folder(std::move(path), id), RelativePath(std::move(relativePath)), Index(index) {}
+
+    TWalkFolder Folder;
+    std::string RelativePath; // "" for a top folder, otherwise ending with "/"
+    int32_t Index;            // in the scan list
+    std::vector<TFolderEntry> Entries;
+    size_t Next = 0; // the entry to look at next
+};
+// A deque: adding a level leaves the others where they are.
+using TWalkLevels = std::deque<TWalkLevel>;
+
+// A folder already on the current path is reached through a link: entering it again would
+// never end.
+bool OnCurrentPath(const TWalkLevels& levels, const FolderId& id) {
+    return std::any_of(levels.begin(), levels.end(),
+                       [&](const TWalkLevel& level) { return level.Folder.Id == id; });
+}
+
+// When the entry is a subfolder to walk: appends it and its files, and makes it the deepest level.
+void EnterSubfolder(TScanWalk& walk, TWalkLevels& levels, const TFolderEntry& entry,
+                    const std::vector<std::string>& excluded, const TkesFilesToSearch& files) {
+    TWalkLevel& parent = levels.back();
+    if (entry.Type != DT_DIR && entry.Type != DT_LNK && entry.Type != DT_UNKNOWN)
+        return;
+    FolderId id;
+    if (KindOf(entry.Type, parent.Folder.Fd.Get(), entry.Name, &id) != EntryKind::Directory)
+        return;
+    const std::string relativeName = parent.RelativePath + entry.Name;
+    if (FolderExcluded(excluded, relativeName) || OnCurrentPath(levels, id))
+        return;
+    const int32_t index = AppendItem(walk.List, false, entry.Name, true, parent.Index);
+    TWalkLevel& sub =
+        levels.emplace_back(parent.Folder.Path + "/" + entry.Name, id, relativeName + "/", index);
+    sub.Folder.Adopt(openat(parent.Folder.Fd.Get(), entry.Name.c_str(), kFolderOpenFlags));
+    if (!AddFolderFiles(walk, sub.Folder, index, files, sub.Entries)) {
+        levels.pop_back();
+        return;
+    }
+    if (levels.size() > kHeldFolderLimit)
+        parent.Folder.Fd.Close();
+}
+
+// Walks the subfolders below the top level, depth first, each followed by its files and then its
+// own subfolders.
+void WalkSubfolders(TScanWalk& walk, TWalkLevels& levels, const std::vector<std::string>& excluded,
+                    const TkesFilesToSearch& files) {
+    while (!levels.empty() && !walk.Stop.stop_requested()) {
+        TWalkLevel& level = levels.back();
+        if (level.Next < level.Entries.size()) {
+            EnterSubfolder(walk, levels, level.Entries[level.Next++], excluded, files);
             continue;
-        FolderId id;
-        if (KindOf(entry.Type, folder + entry.Name, &id) != EntryKind::Directory)
+        }
+        levels.pop_back();
+        if (levels.empty() || levels.back().Folder.Fd.IsOpen())
             continue;
-        const std::string relativeName = relativePath + entry.Name;
-        // A folder already on the current path is reached through a link: entering it again
-        // would never end.
-        if (IsListed(excluded, relativeName) || OnCurrentPath(walk, id))
-            continue;
-        const int32_t index = AppendItem(walk.List, false, entry.Name, true, parentIndex);
-        if (!AddFolderFiles(walk, folder + entry.Name, index, files, subEntries))
-            continue;
-        walk.Ancestors.emplace_back(id.Device, id.Inode);
-        AddSubfolders(walk, topFolder, relativeName + "/", subEntries, index, excluded, files);
-        walk.Ancestors.pop_back();
+        if (!Reopen(walk, levels.back().Folder))
+            levels.back().Next = levels.back().Entries.size();
     }
 }
 
@@ -186,10 +326,11 @@ bool FileMaskMatches(const std::string& mask, const std::string& name) {
 
 void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& files,
                    TkesScanList& list, int32_t& fileCount, std::vector<TkesSkippedFile>* skipped,
-                   std::stop_token stop, const TkesFileListedEvent& fileListed) {
+                   std::stop_token stop, const TkesFileListedEvent& fileListed,
+                   std::vector<std::string>* notices) {
     list.clear();
     fileCount = 0;
-    TScanWalk walk{list, fileCount, skipped, std::move(stop), {}, fileListed};
+    TScanWalk walk{list, fileCount, skipped, notices, std::move(stop), fileListed};
     for (const TkesFolderToSearch& top : folders) {
         if (walk.Stop.stop_requested())
             return;
@@ -198,11 +339,11 @@ void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& 
         const int32_t index = AppendItem(list, false, top.Folder, exists, -1);
         if (!exists)
             continue;
-        std::vector<TFolderEntry> entries;
-        if (!AddFolderFiles(walk, top.Folder, index, files, entries) || !top.IncludeSubfolders)
-            continue;
-        walk.Ancestors.assign(1, {id.Device, id.Inode});
-        AddSubfolders(walk, top.Folder, "", entries, index, top.ExcludedFolders, files);
+        TWalkLevels levels;
+        TWalkLevel& level = levels.emplace_back(top.Folder, id, "", index);
+        level.Folder.Adopt(ldiOpenPath(top.Folder, kFolderOpenFlags));
+        if (AddFolderFiles(walk, level.Folder, index, files, level.Entries) && top.IncludeSubfolders)
+            WalkSubfolders(walk, levels, top.ExcludedFolders, files);
     }
 }
 

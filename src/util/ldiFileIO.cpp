@@ -3,6 +3,7 @@
 #include "util/ldiFileHandle.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -54,34 +56,52 @@ std::string TempName(const std::string& name) {
     return "." + name.substr(0, room) + std::string(kTempNameMarker) + RandomSuffix();
 }
 
-// The temporary file beside the target; removed again unless it was renamed into place.
+// A folder held open: names in it are created, checked and renamed relative to its descriptor,
+// so a link planted in place of the folder or of a name in it is never followed by a write.
+struct TFolder {
+    TFileHandle Fd;
+    std::string Path; // as given, for messages and flushes: "" or ending with "/"
+};
+
+bool OpenFolder(const std::string& path, TFolder& folder, int& err) {
+    folder.Path = path;
+    folder.Fd.Reset(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    err = folder.Fd.IsOpen() ? 0 : errno;
+    return folder.Fd.IsOpen();
+}
+
+std::string FolderShown(const TFolder& folder) {
+    return folder.Path.empty() ? "./" : folder.Path;
+}
+
+// The temporary file beside the target; removed again unless it was renamed into place. Its
+// folder must outlive it.
 class TTempFile {
   public:
     TTempFile() = default;
     ~TTempFile() {
         fd_.Close();
-        if (!path_.empty())
-            ::unlink(path_.c_str());
+        if (folder_ != nullptr && !name_.empty())
+            ::unlinkat(folder_->Fd.Get(), name_.c_str(), 0);
     }
     TTempFile(const TTempFile&) = delete;
     TTempFile& operator=(const TTempFile&) = delete;
 
     int Fd() const { return fd_.Get(); }
-    const std::string& Path() const { return path_; }
-    // Leaves the file on disk (it holds something the user may need).
-    void Keep() { path_.clear(); }
 
-    bool Create(const std::string& folder, const std::string& name, mode_t mode, int& err) {
+    bool Create(const TFolder& folder, const std::string& name, mode_t mode, int& err) {
+        folder_ = &folder;
         for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
-            path_ = folder + TempName(name);
-            fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+            name_ = TempName(name);
+            fd_.Reset(::openat(folder.Fd.Get(), name_.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
             if (fd_.Get() >= 0)
                 return true;
             err = errno;
             if (err != EEXIST)
                 break;
         }
-        path_.clear();
+        name_.clear();
         return false;
     }
 
@@ -94,28 +114,32 @@ class TTempFile {
     }
 
     bool RenameOver(const std::string& target, int& err) {
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
+        const int folder = folder_->Fd.Get();
+        if (::renameat(folder, name_.c_str(), folder, target.c_str()) != 0) {
             err = errno;
             return false;
         }
-        path_.clear();
+        name_.clear();
         return true;
     }
 
   private:
+    const TFolder* folder_ = nullptr;
     TFileHandle fd_;
-    std::string path_;
+    std::string name_;
 };
 
-// Why an existing target must not be replaced; empty when it may be. A read-only file stays
-// refused even though its folder would let the rename through, and devices or FIFOs are never
-// swapped for a regular file.
-std::string RefusalOf(const std::string& target, const struct stat& original) {
+// Why an existing target must not be replaced; empty when it may be. A file without any write
+// bit is read-only whoever runs the program (root too), and stays refused even though its
+// folder would let the rename through; devices or FIFOs are never swapped for a regular file.
+std::string RefusalOf(const TFolder& folder, const std::string& name, const struct stat& original) {
     if (S_ISDIR(original.st_mode))
         return ErrnoText(EISDIR);
     if (!S_ISREG(original.st_mode))
         return "Not a regular file";
-    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+    if ((original.st_mode & 0222) == 0)
+        return ErrnoText(EACCES);
+    if (::faccessat(folder.Fd.Get(), name.c_str(), W_OK, AT_EACCESS) != 0)
         return ErrnoText(errno);
     return {};
 }
@@ -132,6 +156,12 @@ void FaultPoint(const std::string& point) {
         std::abort();
     if (fault == point + ":pause")
         ::raise(SIGSTOP);
+}
+
+// KESTRAVA_FAULT=disk-full:<name> fails the writing of that one name as a full disk would.
+bool FaultFails(const std::string& name) {
+    const char* fault = ::getenv("KESTRAVA_FAULT");
+    return fault != nullptr && fault == "disk-full:" + name;
 }
 
 // KESTRAVA_FAULT=write:short lets each write call take at most a few bytes (as a pipe or a
@@ -154,6 +184,9 @@ ssize_t WriteCall(int fd, const char* data, size_t size) {
 }
 #else
 void FaultPoint(const std::string&) {}
+bool FaultFails(const std::string&) {
+    return false;
+}
 ssize_t WriteCall(int fd, const char* data, size_t size) {
     return ::write(fd, data, size);
 }
@@ -174,11 +207,11 @@ bool WriteAll(int fd, std::string_view data, int& err) {
     return true;
 }
 
-// Copies everything from one open file to another.
+// Copies everything from one open file, from its start, to another.
 bool CopyData(int from, int to, int& err) {
     char buffer[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(from, buffer, sizeof buffer);
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(from, buffer, sizeof buffer, at);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -189,35 +222,35 @@ bool CopyData(int from, int to, int& err) {
             return true;
         if (!WriteAll(to, std::string_view(buffer, static_cast<size_t>(got)), err))
             return false;
+        at += got;
     }
 }
 
-// Replaces the content of `target` in place (same inode): text then tail, flushed.
-bool OverwriteInPlace(const std::string& target, std::string_view text, std::string_view tail,
-                      int& err) {
-    TFileHandle out(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-    if (!out.IsOpen()) {
-        err = errno;
-        return false;
-    }
-    if (!WriteAll(out.Get(), text, err) || !WriteAll(out.Get(), tail, err))
-        return false;
-    if (::fsync(out.Get()) != 0 || out.Close() != 0) {
-        err = errno;
+// Puts text then tail in place of an open file's content (same inode), flushed. The old bytes
+// are written over, not freed first, so a nearly full disk needs room only for what grows;
+// `emptyFirst` frees them first instead.
+bool OverwriteOpened(int fd, std::string_view text, std::string_view tail, int& err,
+                     bool emptyFirst = false) {
+    if ((emptyFirst && ::ftruncate(fd, 0) != 0) || ::lseek(fd, 0, SEEK_SET) != 0 ||
+        !WriteAll(fd, text, err) || !WriteAll(fd, tail, err) ||
+        ::ftruncate(fd, static_cast<off_t>(text.size() + tail.size())) != 0 || ::fsync(fd) != 0) {
+        err = err != 0 ? err : errno;
         return false;
     }
     return true;
 }
 
-bool CopyOwnerAndMode(int fd, const struct stat& original, int& err) {
-    // Owner first: a change of owner clears set-id bits, which the chmod then restores.
+// Owner first: a change of owner clears set-id bits, which the chmod then restores. `ownerKept`
+// tells whether the file could be given the original's owner and group.
+bool CopyOwnerAndMode(int fd, const struct stat& original, bool& ownerKept, int& err) {
     struct stat mine {};
-    if (::fstat(fd, &mine) == 0 &&
-        (mine.st_uid != original.st_uid || mine.st_gid != original.st_gid)) {
-        if (::fchown(fd, original.st_uid, original.st_gid) != 0 &&
-            ::fchown(fd, static_cast<uid_t>(-1), original.st_gid) != 0) {
-            // Not allowed to give the file away: it keeps our own owner.
-        }
+    ownerKept = ::fstat(fd, &mine) == 0 && mine.st_uid == original.st_uid &&
+                mine.st_gid == original.st_gid;
+    if (!ownerKept) {
+        ownerKept = ::fchown(fd, original.st_uid, original.st_gid) == 0;
+        if (!ownerKept)
+            [[maybe_unused]] const int groupOnly =
+                ::fchown(fd, static_cast<uid_t>(-1), original.st_gid);
     }
     if (::fchmod(fd, original.st_mode & 07777) != 0) {
         err = errno;
@@ -270,105 +303,298 @@ void SyncFolder(const std::string& folder) {
         SyncFolderNow(folder);
 }
 
-bool Fail(std::string& error, const std::string& what, const std::string& reason) {
+TWriteOutcome Fail(std::string& error, const std::string& what, const std::string& reason) {
     error = what + ": " + reason;
-    return false;
+    return woFailed;
 }
 
-// A file with several names keeps them all together: the new text goes through the same inode
-// (so owner, mode and attributes stay too), with the old content saved beside it until the
-// write is complete, and written back should it fail.
-bool WriteThroughInode(const std::string& target, const std::string& fileName,
-                       std::string_view text, std::string_view tail, std::string& error) {
-    const std::string folder = ldiFileFolder(target);
-    TTempFile saved;
-    int err = 0;
-    if (!saved.Create(folder, NamePart(target), 0600, err))
-        return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
-                    ErrnoText(err));
-    const TFileHandle original(::open(target.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!original.IsOpen() || !CopyData(original.Get(), saved.Fd(), err) ||
-        !saved.FlushAndClose(err))
-        return Fail(error, "Cannot write " + fileName, ErrnoText(original.IsOpen() ? err : errno));
-    if (OverwriteInPlace(target, text, tail, err))
-        return true;
-    const int writeError = err;
-    std::string old;
-    int readError = 0;
-    if (ldiReadWholeFile(saved.Path(), old, readError, INT64_MAX) >= rsMissing ||
-        !OverwriteInPlace(target, old, {}, readError)) {
-        saved.Keep();
-        return Fail(error, "Cannot write " + fileName,
-                    ErrnoText(writeError) + "; the original content is kept in " + saved.Path());
+TWriteOutcome Refuse(std::string& error, std::string reason) {
+    error = std::move(reason);
+    return woRefused;
+}
+
+// SIGINT and SIGTERM that arrive while a file is rewritten through its inode wait until the
+// rewrite is on disk. The low bits count the rewrites under way, the bits above hold a signal
+// that waits; one atomic word, so a signal can never slip between the check and the release.
+std::atomic<uint32_t> gHeldSignals{0};
+constexpr uint32_t kHeldMask = 0xffff;
+constexpr int kPendingShift = 16;
+
+class TSignalsHeld {
+  public:
+    TSignalsHeld() { gHeldSignals.fetch_add(1); }
+    ~TSignalsHeld() {
+        uint32_t state = gHeldSignals.load();
+        uint32_t next = 0;
+        do {
+            next = (state & kHeldMask) == 1 ? 0 : state - 1;
+        } while (!gHeldSignals.compare_exchange_weak(state, next));
+        if ((state & kHeldMask) == 1 && (state >> kPendingShift) != 0)
+            ::raise(static_cast<int>(state >> kPendingShift));
     }
-    return Fail(error, "Cannot write " + fileName, ErrnoText(writeError));
-}
-
-// Where a write goes and what it must keep of the file it replaces.
-struct TWritePlan {
-    std::string Target; // the name at the end of any symlinks
-    struct stat Original {};
-    bool Exists = false;
+    TSignalsHeld(const TSignalsHeld&) = delete;
+    TSignalsHeld& operator=(const TSignalsHeld&) = delete;
 };
 
-// Follows the links and checks that an existing target may be replaced.
-bool PlanWrite(const std::string& fileName, TWritePlan& plan, std::string& error) {
-    if (fileName.empty())
-        return Fail(error, "Cannot write", "No file name given");
+// Where a write goes, what it must keep of the file it replaces, and what that file must still
+// be when it is replaced.
+struct TWritePlan {
+    TFolder Folder;
+    std::string Name;  // the target's name in Folder
+    std::string Shown; // the name the user knows, for messages
+    struct stat Original {};
+    bool Exists = false;
+    bool KeepOwner = true; // a kesReplace copy may take ours; a replaced file must keep its own
+    std::optional<TFileIdentity> Expected; // the file that was read, when replacing one
+};
+
+std::string FullName(const TWritePlan& plan) {
+    return plan.Folder.Path + plan.Name;
+}
+
+bool LookUp(TWritePlan& plan, int& err) {
+    plan.Exists =
+        ::fstatat(plan.Folder.Fd.Get(), plan.Name.c_str(), &plan.Original, AT_SYMLINK_NOFOLLOW) == 0;
+    err = plan.Exists || errno == ENOENT ? 0 : errno;
+    return err == 0;
+}
+
+bool StillAsRead(const TWritePlan& plan) {
+    return !plan.Expected ||
+           (plan.Exists && S_ISREG(plan.Original.st_mode) && ldiIdentityOf(plan.Original) == *plan.Expected);
+}
+
+const char* const kChangedText = "changed while it was being replaced; left as it is";
+
+// Looks the target up again and refuses it when it is no longer the file that was read, or may
+// not be replaced.
+TWriteOutcome CheckTarget(TWritePlan& plan, std::string& error) {
     int err = 0;
-    if (!ldiResolveLinks(fileName, plan.Target, err))
-        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
-    plan.Exists = ::stat(plan.Target.c_str(), &plan.Original) == 0;
-    if (const std::string refusal = plan.Exists ? RefusalOf(plan.Target, plan.Original) : "";
+    if (!LookUp(plan, err))
+        return Fail(error, "Cannot write " + plan.Shown, ErrnoText(err));
+    if (!StillAsRead(plan))
+        return Refuse(error, kChangedText);
+    if (const std::string refusal = plan.Exists ? RefusalOf(plan.Folder, plan.Name, plan.Original) : "";
         !refusal.empty())
-        return Fail(error, "Cannot write " + fileName, refusal);
+        return Refuse(error, refusal);
+    return woWritten;
+}
+
+// Text then tail into a temporary file beside the target, with the original's mode, owner
+// (where allowed; `ownerKept` tells) and attributes, flushed to disk.
+bool WriteTemporary(const TWritePlan& plan, std::string_view text, std::string_view tail,
+                    TTempFile& temp, bool& ownerKept, std::string& error) {
+    int err = 0;
+    ownerKept = true;
+    // An existing file's content must not show through looser bits while it is being written.
+    if (!temp.Create(plan.Folder, plan.Name, plan.Exists ? 0600 : 0666, err)) {
+        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder), ErrnoText(err));
+        return false;
+    }
+    if (FaultFails(plan.Name))
+        err = ENOSPC;
+    if (err != 0 || !WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
+        (plan.Exists && !CopyOwnerAndMode(temp.Fd(), plan.Original, ownerKept, err)) ||
+        (plan.Exists && !CopyExtendedAttributes(FullName(plan), temp.Fd(), err)) ||
+        !temp.FlushAndClose(err)) {
+        Fail(error, "Cannot write " + plan.Shown, ErrnoText(err));
+        return false;
+    }
     return true;
+}
+
+// Renames the temporary file over the target, once the target is checked to be still the file
+// that was read: another program's change made meanwhile is never overwritten.
+TWriteOutcome RenameTemporary(TWritePlan& plan, TTempFile& temp, std::string& error) {
+    FaultPoint("after-temp-write");
+    int err = 0;
+    if (!LookUp(plan, err))
+        return Fail(error, "Cannot replace " + plan.Shown, ErrnoText(err));
+    if (!StillAsRead(plan))
+        return Refuse(error, kChangedText);
+    if (!temp.RenameOver(plan.Name, err))
+        return Fail(error, "Cannot replace " + plan.Shown, ErrnoText(err));
+    SyncFolder(plan.Folder.Path);
+    return woWritten;
+}
+
+// The backup kept beside a file while it is rewritten through its inode; removed again unless
+// it is the only copy left of the old content.
+class TBackupFile {
+  public:
+    TBackupFile(const TFolder& folder, std::string name) : folder_(folder), name_(std::move(name)) {}
+    ~TBackupFile() {
+        fd_.Close();
+        if (created_ && !kept_)
+            ::unlinkat(folder_.Fd.Get(), name_.c_str(), 0);
+    }
+    TBackupFile(const TBackupFile&) = delete;
+    TBackupFile& operator=(const TBackupFile&) = delete;
+
+    int Fd() const { return fd_.Get(); }
+    std::string Path() const { return folder_.Path + name_; }
+    bool Create(int& err) {
+        fd_.Reset(::openat(folder_.Fd.Get(), name_.c_str(),
+                           O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        created_ = fd_.IsOpen();
+        err = created_ ? 0 : errno;
+        return created_;
+    }
+    void Keep() { kept_ = true; }
+
+  private:
+    const TFolder& folder_;
+    std::string name_;
+    TFileHandle fd_;
+    bool created_ = false;
+    bool kept_ = false;
+};
+
+// Saves the open file's content into a new backup and makes both the content and its name
+// durable before anything is overwritten.
+TWriteOutcome SaveBackup(const TWritePlan& plan, int original, TBackupFile& backup,
+                         std::string& error) {
+    int err = 0;
+    if (!backup.Create(err)) {
+        if (err == EEXIST)
+            return Refuse(error, "an earlier replacement was interrupted and its old content is "
+                                 "still in " + backup.Path() + "; left as it is");
+        return Fail(error, "Cannot create a backup in " + FolderShown(plan.Folder), ErrnoText(err));
+    }
+    if (!CopyData(original, backup.Fd(), err) || ::fsync(backup.Fd()) != 0)
+        return Fail(error, "Cannot write " + backup.Path(), ErrnoText(err != 0 ? err : errno));
+    SyncFolderNow(plan.Folder.Path);
+    return woWritten;
+}
+
+// A file whose names or owner must stay as they are (several hard links, an owner we cannot
+// give a new file) is rewritten through its own inode, as an editor does. Its old content is
+// first saved to a visible, flushed backup beside it, which stays should the rewrite fail and
+// its old content not go back, or should the process be killed meanwhile; SIGINT and SIGTERM
+// wait until the rewrite is on disk.
+TWriteOutcome RewriteInPlace(const TWritePlan& plan, std::string_view text, std::string_view tail,
+                             std::string& error) {
+    if (plan.Name.size() + kBackupNameSuffix.size() > kNameMax)
+        return Fail(error, "Cannot write " + plan.Shown, ErrnoText(ENAMETOOLONG));
+    const TFileHandle original(
+        ::openat(plan.Folder.Fd.Get(), plan.Name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    struct stat now {};
+    if (!original.IsOpen() || ::fstat(original.Get(), &now) != 0)
+        return Fail(error, "Cannot write " + plan.Shown, ErrnoText(errno));
+    if (plan.Expected && ldiIdentityOf(now) != *plan.Expected)
+        return Refuse(error, kChangedText);
+    // Held before the backup exists and released after it is gone (it is destroyed first).
+    const TSignalsHeld held;
+    TBackupFile backup(plan.Folder, plan.Name + std::string(kBackupNameSuffix));
+    if (const TWriteOutcome saved = SaveBackup(plan, original.Get(), backup, error); saved != woWritten)
+        return saved;
+    int err = 0;
+    FaultPoint("mid-rewrite");
+    if (OverwriteOpened(original.Get(), text, tail, err)) {
+        SyncFolder(plan.Folder.Path);
+        return woWritten;
+    }
+    std::string old;
+    old.resize(static_cast<size_t>(now.st_size));
+    int restoreError = 0;
+    if (::pread(backup.Fd(), old.data(), old.size(), 0) != static_cast<ssize_t>(old.size()) ||
+        !OverwriteOpened(original.Get(), old, {}, restoreError, true)) {
+        backup.Keep();
+        return Fail(error, "Cannot write " + plan.Shown,
+                    ErrnoText(err) + "; the original content is kept in " + backup.Path());
+    }
+    return Fail(error, "Cannot write " + plan.Shown, ErrnoText(err));
 }
 
 bool HasOtherNames(const TWritePlan& plan) {
-    return plan.Exists && plan.Original.st_nlink > 1;
+    return plan.Exists && plan.KeepOwner && plan.Original.st_nlink > 1;
 }
 
-// Text then tail into a temporary file beside the target, with the original's owner, mode and
-// attributes, flushed to disk.
-bool WriteTemporary(const TWritePlan& plan, const std::string& fileName, std::string_view text,
-                    std::string_view tail, TTempFile& temp, std::string& error) {
-    const std::string folder = ldiFileFolder(plan.Target);
-    int err = 0;
-    // An existing file's content must not show through looser bits while it is being written.
-    if (!temp.Create(folder, NamePart(plan.Target), plan.Exists ? 0600 : 0666, err))
-        return Fail(error, "Cannot create a temporary file in " + (folder.empty() ? "./" : folder),
-                    ErrnoText(err));
-    if (!WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
-        (plan.Exists && !CopyOwnerAndMode(temp.Fd(), plan.Original, err)) ||
-        (plan.Exists && !CopyExtendedAttributes(plan.Target, temp.Fd(), err)) ||
-        !temp.FlushAndClose(err))
-        return Fail(error, "Cannot write " + fileName, ErrnoText(err));
-    return true;
-}
-
-bool RenameTemporary(const TWritePlan& plan, const std::string& fileName, TTempFile& temp,
-                     std::string& error) {
-    FaultPoint("after-temp-write");
-    int err = 0;
-    if (!temp.RenameOver(plan.Target, err))
-        return Fail(error, "Cannot replace " + fileName, ErrnoText(err));
-    SyncFolder(ldiFileFolder(plan.Target));
-    return true;
-}
-
-// The one writer behind both public functions: text then tail, into a temporary file renamed
-// over the target.
-bool WriteSafely(const std::string& fileName, std::string_view text, std::string_view tail,
-                 std::string& error) {
-    TWritePlan plan;
-    if (!PlanWrite(fileName, plan, error))
-        return false;
+// Writes a checked plan: through a temporary file renamed over the target, or through the
+// target's inode where its names or owner must stay.
+TWriteOutcome WritePlanned(TWritePlan& plan, std::string_view text, std::string_view tail,
+                           std::string& error) {
     if (HasOtherNames(plan))
-        return WriteThroughInode(plan.Target, fileName, text, tail, error);
-    TTempFile temp;
-    return WriteTemporary(plan, fileName, text, tail, temp, error) &&
-           RenameTemporary(plan, fileName, temp, error);
+        return RewriteInPlace(plan, text, tail, error);
+    bool ownerKept = true;
+    {
+        TTempFile temp;
+        if (!WriteTemporary(plan, text, tail, temp, ownerKept, error))
+            return woFailed;
+        if (ownerKept || !plan.KeepOwner)
+            return RenameTemporary(plan, temp, error);
+    }
+    return RewriteInPlace(plan, text, tail, error);
+}
+
+TWriteOutcome WriteChecked(TWritePlan& plan, std::string_view text, std::string_view tail,
+                           std::string& error) {
+    const TWriteOutcome checked = CheckTarget(plan, error);
+    return checked == woWritten ? WritePlanned(plan, text, tail, error) : checked;
+}
+
+// A plan for a name as given: past any links, to the name that holds the data.
+bool PlanPath(const std::string& fileName, TWritePlan& plan, std::string& error) {
+    if (fileName.empty()) {
+        Fail(error, "Cannot write", "No file name given");
+        return false;
+    }
+    int err = 0;
+    std::string target;
+    if (!ldiResolveLinks(fileName, target, err)) {
+        Fail(error, "Cannot write " + fileName, ErrnoText(err));
+        return false;
+    }
+    if (!OpenFolder(ldiFileFolder(target), plan.Folder, err)) {
+        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder), ErrnoText(err));
+        return false;
+    }
+    plan.Name = NamePart(target);
+    plan.Shown = fileName;
+    return true;
+}
+
+// A plan for the very file a read opened.
+bool PlanRead(const TReadTarget& read, TWritePlan& plan, std::string& error) {
+    int err = 0;
+    if (!OpenFolder(ldiFileFolder(read.Name), plan.Folder, err)) {
+        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder), ErrnoText(err));
+        return false;
+    }
+    plan.Name = NamePart(read.Name);
+    plan.Shown = read.Name;
+    plan.Expected = read.Identity;
+    return true;
+}
+
+TWriteOutcome WritePath(const std::string& fileName, std::string_view text, std::string_view tail,
+                        std::string& error) {
+    TWritePlan plan;
+    if (!PlanPath(fileName, plan, error))
+        return woFailed;
+    const TWriteOutcome outcome = WriteChecked(plan, text, tail, error);
+    if (outcome == woRefused)
+        error = "Cannot write " + fileName + ": " + error;
+    return outcome;
+}
+
+// The subfolder of a copy, created or opened without following a link.
+TWriteOutcome OpenSubfolder(const std::string& folder, const std::string& subfolder,
+                            TFolder& opened, std::string& error) {
+    TFolder parent;
+    int err = 0;
+    const std::string shown = folder + subfolder;
+    if (!OpenFolder(folder, parent, err) ||
+        (::mkdirat(parent.Fd.Get(), subfolder.c_str(), 0777) != 0 && errno != EEXIST))
+        return Fail(error, "Unable to create directory " + shown, ErrnoText(err != 0 ? err : errno));
+    opened.Path = shown + "/";
+    opened.Fd.Reset(::openat(parent.Fd.Get(), subfolder.c_str(),
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (opened.Fd.IsOpen())
+        return woWritten;
+    if (errno == ELOOP || errno == ENOTDIR)
+        return Refuse(error, shown + " is not a folder but a link or a file; nothing is written into it");
+    return Fail(error, "Unable to open directory " + shown, ErrnoText(errno));
 }
 
 } // namespace
@@ -394,9 +620,8 @@ void TFolderSyncBatch::Note(const std::string& folder) {
 }
 
 struct TPreparedWrite::TState {
-    std::string FileName;
     TWritePlan Plan;
-    TTempFile Temp;
+    TTempFile Temp; // after the plan: removed while its folder is still open
 };
 
 TPreparedWrite::TPreparedWrite() = default;
@@ -404,14 +629,15 @@ TPreparedWrite::~TPreparedWrite() = default;
 TPreparedWrite::TPreparedWrite(TPreparedWrite&&) noexcept = default;
 TPreparedWrite& TPreparedWrite::operator=(TPreparedWrite&&) noexcept = default;
 
-bool TPreparedWrite::Prepare(const std::string& fileName, std::string_view text) {
+bool TPreparedWrite::Prepare(const TReadTarget& read, std::string_view text) {
     State_.reset();
     try {
         auto state = std::make_unique<TState>();
         std::string error;
-        state->FileName = fileName;
-        if (!PlanWrite(fileName, state->Plan, error) || HasOtherNames(state->Plan) ||
-            !WriteTemporary(state->Plan, fileName, text, {}, state->Temp, error))
+        bool ownerKept = true;
+        if (!PlanRead(read, state->Plan, error) || CheckTarget(state->Plan, error) != woWritten ||
+            HasOtherNames(state->Plan) ||
+            !WriteTemporary(state->Plan, text, {}, state->Temp, ownerKept, error) || !ownerKept)
             return false;
         State_ = std::move(state);
         return true;
@@ -420,17 +646,27 @@ bool TPreparedWrite::Prepare(const std::string& fileName, std::string_view text)
     }
 }
 
-bool TPreparedWrite::Commit(std::string& errorMessage) {
+TWriteOutcome TPreparedWrite::Commit(std::string& errorMessage) {
     errorMessage.clear();
     if (!State_)
         return Fail(errorMessage, "Cannot write", "Nothing was prepared");
     const std::unique_ptr<TState> state = std::move(State_);
     try {
-        return RenameTemporary(state->Plan, state->FileName, state->Temp, errorMessage);
+        return RenameTemporary(state->Plan, state->Temp, errorMessage);
     } catch (const std::exception& e) {
-        errorMessage = "Cannot write " + state->FileName + ": " + e.what();
+        errorMessage = "Cannot write " + state->Plan.Shown + ": " + e.what();
     }
-    return false;
+    return woFailed;
+}
+
+bool ldiDeferSignal(int signalNumber) noexcept {
+    uint32_t state = gHeldSignals.load();
+    do {
+        if ((state & kHeldMask) == 0)
+            return false;
+    } while (!gHeldSignals.compare_exchange_weak(
+        state, (state & kHeldMask) | (static_cast<uint32_t>(signalNumber) << kPendingShift)));
+    return true;
 }
 
 std::string ldiFileFolder(const std::string& fileName) {
@@ -447,7 +683,7 @@ void ldiWriteCompleteTextFile(const std::string& fileName, std::string_view text
     if (!IsFolder(folder))
         throw std::runtime_error("Directory \"" + folder + "\" does not exist.");
     std::string error;
-    if (!WriteSafely(fileName, text, "\r\n", error))
+    if (WritePath(fileName, text, "\r\n", error) != woWritten)
         throw std::runtime_error(error);
 }
 
@@ -455,11 +691,47 @@ bool ldiTryWriteTextFile(const std::string& fileName, std::string_view text,
                          std::string& errorMessage) {
     errorMessage.clear();
     try {
-        return WriteSafely(fileName, text, {}, errorMessage);
+        return WritePath(fileName, text, {}, errorMessage) == woWritten;
     } catch (const std::exception& e) {
         errorMessage = "Cannot write " + fileName + ": " + e.what();
     }
     return false;
+}
+
+TWriteOutcome ldiReplaceReadFile(const TReadTarget& read, std::string_view text,
+                                 std::string& message) {
+    message.clear();
+    try {
+        TWritePlan plan;
+        return PlanRead(read, plan, message) ? WriteChecked(plan, text, {}, message) : woFailed;
+    } catch (const std::exception& e) {
+        message = "Cannot write " + read.Name + ": " + e.what();
+    }
+    return woFailed;
+}
+
+TWriteOutcome ldiWriteIntoSubfolder(const std::string& folder, const std::string& subfolder,
+                                    const std::string& name, std::string_view text,
+                                    std::string& message) {
+    message.clear();
+    try {
+        TWritePlan plan;
+        if (const TWriteOutcome opened = OpenSubfolder(folder, subfolder, plan.Folder, message);
+            opened != woWritten)
+            return opened;
+        plan.Name = name;
+        plan.Shown = FullName(plan);
+        plan.KeepOwner = false;
+        int err = 0;
+        if (!LookUp(plan, err))
+            return Fail(message, "Cannot write " + plan.Shown, ErrnoText(err));
+        if (plan.Exists && !S_ISREG(plan.Original.st_mode))
+            return Refuse(message, plan.Shown + " is a link or not a regular file; not replaced");
+        return WriteChecked(plan, text, {}, message);
+    } catch (const std::exception& e) {
+        message = "Cannot write " + folder + subfolder + "/" + name + ": " + e.what();
+    }
+    return woFailed;
 }
 
 bool ldiForceFileFolder(const std::string& fileName) {

@@ -74,13 +74,38 @@ std::string ldiFileFolder(const std::string& fileName);
 void ldiWriteCompleteTextFile(const std::string& fileName, std::string_view text);
 
 // Writes text exactly; false with errorMessage filled on failure, never raises. An existing file
-// keeps its permission bits (and owner where allowed) and stays intact when the write fails.
+// keeps its permission bits, owner and attributes, and stays intact when the write fails.
 bool ldiTryWriteTextFile(const std::string& fileName, std::string_view text,
                          std::string& errorMessage);
 
-// The slow half of ldiTryWriteTextFile done ahead, on any thread: the text written and flushed
-// into a temporary file beside the file, which Commit then renames over it. Destroyed before
-// that, it removes the temporary file and the original stays as it was.
+// What a replacing write did: the new text is in place; it was refused (the file changed since
+// it was read, is read-only, is not a regular file, or an earlier rewrite's backup is still
+// there: the message tells why, and the file is left as it is); or it failed ("Cannot write
+// <name>: <reason>"). Whatever the outcome, the original is whole.
+enum TWriteOutcome : uint8_t { woWritten, woRefused, woFailed };
+
+// Replaces the file a read opened (see ldiOpenRegularFile) with text, only while its name still
+// leads to that very file, unchanged. A file with several names, or whose owner could not be
+// kept by a new file, is rewritten through its inode with a "<name>.kestrava-backup" beside it
+// until the rewrite is on disk.
+TWriteOutcome ldiReplaceReadFile(const TReadTarget& read, std::string_view text,
+                                 std::string& message);
+
+// Writes text as folder + subfolder + "/" + name, creating the subfolder. Nothing there is
+// followed: a subfolder or a name that is a link or not of its kind is refused.
+TWriteOutcome ldiWriteIntoSubfolder(const std::string& folder, const std::string& subfolder,
+                                    const std::string& name, std::string_view text,
+                                    std::string& message);
+
+// Signal handlers of SIGINT and SIGTERM ask this first: true when a file is being rewritten
+// through its inode right now; the signal is then raised again once that rewrite is on disk.
+// Async-signal-safe.
+bool ldiDeferSignal(int signalNumber) noexcept;
+
+// The slow half of ldiReplaceReadFile done ahead, on any thread: the text written and flushed
+// into a temporary file beside the file, which Commit then renames over it once the file is
+// checked to be still as it was read. Destroyed before that, it removes the temporary file and
+// the original stays as it was.
 class TPreparedWrite {
   public:
     TPreparedWrite();
@@ -88,13 +113,13 @@ class TPreparedWrite {
     TPreparedWrite(TPreparedWrite&&) noexcept;
     TPreparedWrite& operator=(TPreparedWrite&&) noexcept;
 
-    // False when nothing was prepared: the write failed, or the file has several names and is
-    // written through its one inode at its turn. Either way the caller writes as usual then,
-    // which gives the failure its message in its place.
-    bool Prepare(const std::string& fileName, std::string_view text);
+    // False when nothing was prepared: the write was refused or failed, or the file is written
+    // through its inode at its turn. Either way the caller writes as usual then, which gives
+    // the outcome its message in its place.
+    bool Prepare(const TReadTarget& read, std::string_view text);
     bool Prepared() const { return State_ != nullptr; }
-    // Puts the prepared text in place; false with errorMessage as ldiTryWriteTextFile gives it.
-    bool Commit(std::string& errorMessage);
+    // Puts the prepared text in place, as ldiReplaceReadFile would.
+    TWriteOutcome Commit(std::string& errorMessage);
 
   private:
     struct TState;

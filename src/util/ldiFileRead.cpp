@@ -2,6 +2,7 @@
 #include "util/ldiFileIO.h"
 
 #include "util/ldiFileHandle.h"
+#include "util/ldiPath.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -34,8 +35,9 @@ bool ReadFully(int fd, std::string& buffer, int& error) {
 }
 
 // O_NONBLOCK: should a FIFO have taken the file's place, opening it must not wait for a writer.
+// A walk lists files deeper than PATH_MAX, so the path may be longer than open(2) takes.
 int OpenForReading(const std::string& fileName, int extraFlags) {
-    return open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | extraFlags);
+    return ldiOpenPath(fileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK | extraFlags);
 }
 
 // Opens the file at the end of any symlinks and tells that name. The final name is opened

@@ -67,12 +67,12 @@ void TFileText::Unmap() {
 }
 
 TReadStatus TFileText::Load(const std::string& fileName, std::string& buffer, int& error,
-                            int64_t maxSize) {
+                            int64_t maxSize, TReadTarget* target) {
     Unmap();
     buffer.clear();
     TFileHandle file;
     size_t size = 0;
-    const TReadStatus opened = ldiOpenRegularFile(fileName, maxSize, file, size, error);
+    const TReadStatus opened = ldiOpenRegularFile(fileName, maxSize, file, size, error, target);
     if (opened == rsRead && size >= kMapFrom) {
         void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.Get(), 0);
         if (mapping != MAP_FAILED) {

@@ -22,8 +22,10 @@ class TFileText {
     TFileText(const TFileText&) = delete;
     TFileText& operator=(const TFileText&) = delete;
 
-    // Reads or maps the file as ldiReadWholeFile reads it; `buffer` serves for reading.
-    TReadStatus Load(const std::string& fileName, std::string& buffer, int& error, int64_t maxSize);
+    // Reads or maps the file as ldiReadWholeFile reads it; `buffer` serves for reading. With
+    // `target`, what was opened is told there (see ldiOpenRegularFile).
+    TReadStatus Load(const std::string& fileName, std::string& buffer, int& error, int64_t maxSize,
+                     TReadTarget* target = nullptr);
 
     // Runs `work` over the text. A mapped file that another program shrinks meanwhile would
     // end the process with SIGBUS when the lost part is touched; instead `work` is abandoned

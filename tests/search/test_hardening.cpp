@@ -153,8 +153,7 @@ std::vector<std::string> ListingOrder(const TempTree& tree, const std::string& m
     return names;
 }
 
-// File 100's copy cannot be written because a folder stands where it would go: this fails
-// for every user, root included.
+// File 100's copy cannot be written: the test build's fault hook fills the disk for it.
 TEST(FailingBatch, KeepsEarlierWritesNamesTheFileAndLeavesNoTemporaryFile) {
     for (const int32_t threads : {1, 4}) {
         SCOPED_TRACE(threads);
@@ -163,11 +162,15 @@ TEST(FailingBatch, KeepsEarlierWritesNamesTheFileAndLeavesNoTemporaryFile) {
             tree.Write("f" + std::to_string(1000 + i).substr(1) + ".txt", "old\n");
         const std::vector<std::string> order = ListingOrder(tree, "*.txt");
         ASSERT_EQ(order.size(), 200u);
-        fs::create_directories(tree.Path("kesReplace/" + order[99]));
+        ::setenv("KESTRAVA_FAULT", ("disk-full:" + order[99]).c_str(), 1);
         const std::string error =
             ErrorOf([&] { Search(tree.Root(), "*.txt", "old", "new", false, {}, {}, threads); });
+        ::unsetenv("KESTRAVA_FAULT");
         EXPECT_NE(error.find(tree.Path("kesReplace/" + order[99])), std::string::npos) << error;
-        EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+        EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+        EXPECT_NE(error.find("\r\n99 files were replaced before the error; 101 files were not touched"),
+                  std::string::npos)
+            << error;
         for (size_t i = 0; i < order.size(); ++i) {
             if (i == 99)
                 continue;
@@ -187,7 +190,7 @@ TEST(FailingBatch, ClearsTheResults) {
     TempTree tree;
     tree.Write("a.txt", "old\n");
     tree.Write("b.txt", "old\n");
-    fs::create_directories(tree.Path("kesReplace/b.txt"));
+    ::setenv("KESTRAVA_FAULT", "disk-full:b.txt", 1);
     TFindReplaceSpecs specs;
     ASSERT_EQ(PrepareFindReplace({"-", "-", "old", "new", ""}, true, false, specs), "");
     TkesFoldersToSearch folders;
@@ -195,6 +198,7 @@ TEST(FailingBatch, ClearsTheResults) {
     ParseBoth(tree.Root(), "*.txt", folders, files);
     TkesMatchResults results;
     EXPECT_THROW(ScanFiles(folders, files, specs, false, results, {}, {}, 1), std::runtime_error);
+    ::unsetenv("KESTRAVA_FAULT");
     EXPECT_EQ(results.TotalMatches, 0);
     EXPECT_EQ(results.FilesScanned, 0);
     EXPECT_TRUE(results.Files.empty());

@@ -1,5 +1,6 @@
 // Whole-file writing: the exact bytes, kept permission bits and owner, symlinks followed, and an
 // original that survives every failure with no temporary file left behind.
+#include "util/ldiFileHandle.h"
 #include "util/ldiFileIO.h"
 
 #include "UtilTestSupport.h"
@@ -31,6 +32,15 @@ ino_t InodeOf(const std::string& path) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     return st.st_ino;
+}
+
+TReadTarget ReadAs(const std::string& path) {
+    TFileHandle file;
+    size_t size = 0;
+    int error = 0;
+    TReadTarget target;
+    ldiOpenRegularFile(path, INT64_MAX, file, size, error, &target);
+    return target;
 }
 
 // "ok" when the write succeeded, else its message.
@@ -261,24 +271,24 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
     ::chmod((Dir + "f.txt").c_str(), 0640);
     {
         TPreparedWrite dropped;
-        ASSERT_TRUE(dropped.Prepare(Dir + "f.txt", "dropped"));
+        ASSERT_TRUE(dropped.Prepare(ReadAs(Dir + "f.txt"), "dropped"));
         EXPECT_EQ(ReadFile(Dir + "f.txt"), "old");
     }
     EXPECT_EQ(Names(Dir), Strings{"f.txt"});
 
     TPreparedWrite prepared;
-    ASSERT_TRUE(prepared.Prepare(Dir + "f.txt", "new"));
+    ASSERT_TRUE(prepared.Prepare(ReadAs(Dir + "f.txt"), "new"));
     TPreparedWrite moved = std::move(prepared);
     EXPECT_EQ(ReadFile(Dir + "f.txt"), "old");
     std::string error;
-    ASSERT_TRUE(moved.Commit(error)) << error;
+    ASSERT_EQ(moved.Commit(error), woWritten) << error;
     EXPECT_EQ(ReadFile(Dir + "f.txt"), "new");
     EXPECT_EQ(ModeOf(Dir + "f.txt") & 07777, 0640u);
     EXPECT_EQ(Names(Dir), Strings{"f.txt"});
-    EXPECT_FALSE(moved.Commit(error)) << "a prepared write is committed once";
+    EXPECT_EQ(moved.Commit(error), woFailed) << "a prepared write is committed once";
 
     ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
     TPreparedWrite linked;
-    EXPECT_FALSE(linked.Prepare(Dir + "f.txt", "through"));
+    EXPECT_FALSE(linked.Prepare(ReadAs(Dir + "f.txt"), "through"));
     EXPECT_EQ(Names(Dir), (Strings{"f.txt", "g.txt"}));
 }

@@ -1,0 +1,61 @@
+// Paths past the kernel's length limit, opened a stretch at a time.
+#include "util/ldiPath.h"
+
+#include "util/ldiFileHandle.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+
+namespace kes {
+
+namespace {
+
+// Opens the folders at the start of a path until what remains, `rest`, is short enough for the
+// kernel; `folder` stays closed when the whole path already is. Each stretch ends at a "/" and
+// is opened with openat, which follows links and ".." in it just as open would; O_PATH needs
+// only the search permission that open needs on those folders. False with errno set.
+bool OpenNearFolder(const std::string& path, TFileHandle& folder, std::string& rest) {
+    rest = path;
+    while (rest.size() >= PATH_MAX) {
+        const size_t slash = rest.rfind('/', PATH_MAX - 1);
+        if (slash == std::string::npos) {
+            errno = ENAMETOOLONG; // one name alone is too long: no folder can help
+            return false;
+        }
+        const std::string stretch = slash == 0 ? "/" : rest.substr(0, slash);
+        const int base = folder.IsOpen() ? folder.Get() : AT_FDCWD;
+        folder.Reset(openat(base, stretch.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!folder.IsOpen())
+            return false;
+        rest.erase(0, slash + 1);
+    }
+    // A path ending in "/" just past a stretch names that folder itself.
+    if (rest.empty() && folder.IsOpen())
+        rest = ".";
+    return true;
+}
+
+int BaseOf(const TFileHandle& folder) {
+    return folder.IsOpen() ? folder.Get() : AT_FDCWD;
+}
+
+} // namespace
+
+int ldiOpenPath(const std::string& path, int flags, mode_t mode) {
+    TFileHandle folder;
+    std::string rest;
+    if (!OpenNearFolder(path, folder, rest))
+        return -1;
+    return openat(BaseOf(folder), rest.c_str(), flags, mode);
+}
+
+bool ldiStatPath(const std::string& path, struct stat& info, bool followLinks) {
+    TFileHandle folder;
+    std::string rest;
+    if (!OpenNearFolder(path, folder, rest))
+        return false;
+    return fstatat(BaseOf(folder), rest.c_str(), &info, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+} // namespace kes
