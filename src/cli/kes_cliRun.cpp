@@ -2,7 +2,11 @@
 
 #include "script/kes_uScriptRun.h"
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <istream>
+#include <thread>
 #include <memory>
 #include <ostream>
 #include <stop_token>
@@ -42,6 +46,25 @@ bool ConfirmReplace(const std::string& question, const TCliOptions& options, TCl
     status = kExitNoMatch;
     return false;
 }
+
+// Turns Ctrl+C (or SIGTERM) into a stop request within a fraction of a second, even while one
+// long file is searched and no progress is told.
+class TInterruptWatch {
+  public:
+    TInterruptWatch(const TCliConsole& console, std::stop_source& stop) {
+        if (console.Interrupted == nullptr)
+            return;
+        fWatch = std::jthread([flag = console.Interrupted, stop](std::stop_token done) mutable {
+            while (!done.stop_requested() && !flag->load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (flag->load())
+                stop.request_stop();
+        });
+    }
+
+  private:
+    std::jthread fWatch;
+};
 
 TkesProgressEvent ProgressPrinter(TCliConsole& console, std::stop_source& stop) {
     return [&console, &stop](const std::string& text) {
@@ -97,14 +120,23 @@ void PrintResults(const TCliOptions& options, const TkesMatchResults& results,
     console.Err << SummaryLine(SummaryTexts(results, options.View, unique)) << '\n';
 }
 
-void PrintSkipped(const TkesMatchResults& results, TCliConsole& console) {
-    if (results.Skipped.empty())
+// "<what> N file(s)<why>:" and a line per file with its reason.
+void PrintFileList(const std::vector<TkesSkippedFile>& list, const char* what, const char* why,
+                   TCliConsole& console) {
+    if (list.empty())
         return;
-    console.Err << "Skipped " << results.Skipped.size()
-                << (results.Skipped.size() == 1 ? " file" : " files")
-                << " that could not be read:\n";
-    for (const TkesSkippedFile& skipped : results.Skipped)
-        console.Err << "  " << skipped.FileName << ": " << skipped.Message << '\n';
+    console.Err << what << ' ' << list.size() << (list.size() == 1 ? " file" : " files") << why
+                << ":\n";
+    for (const TkesSkippedFile& file : list)
+        console.Err << "  " << file.FileName << ": " << file.Message << '\n';
+}
+
+// Files left out, and what the user should know, after the results.
+void PrintSkipped(const TkesMatchResults& results, TCliConsole& console) {
+    PrintFileList(results.Skipped, "Skipped", " that could not be read", console);
+    PrintFileList(results.NotReplaced, "Did not replace", "", console);
+    for (const std::string& notice : results.Notices)
+        console.Err << notice << '\n';
 }
 
 // The results of a process that ends right after printing them stay reachable, unfreed, until
@@ -117,14 +149,17 @@ void KeepIfEnding(std::unique_ptr<TkesMatchResults>& results, const TCliConsole&
 }
 
 // Prints what a run found and gives the exit status.
-int FinishRun(const TCliOptions& options, const TkesMatchResults& results, TCliConsole& console,
-              TExportWhileRunning* madeWhileRunning = nullptr) {
+int FinishRun(const TCliOptions& options, const TkesMatchResults& results, bool replacing,
+              TCliConsole& console, TExportWhileRunning* madeWhileRunning = nullptr) {
     PrintResults(options, results, madeWhileRunning, console);
     PrintSkipped(results, console);
     if (results.Cancelled) {
         console.Err << "Interrupted: the results above are incomplete.\n";
         return kExitInterrupted;
     }
+    // A replace that left out a file the user asked for did not do all it was asked.
+    if (!results.NotReplaced.empty() || (replacing && !results.Skipped.empty()))
+        return kExitError;
     return results.TotalMatches > 0 ? kExitMatched : kExitNoMatch;
 }
 
@@ -154,6 +189,7 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
             recorded = [&](const TkesMatchResults& found, size_t file) {
                 madeWhileRunning->FileRecorded(found, file);
             };
+        const TInterruptWatch watch(console, stop);
         ScanFiles(folders, files, specs, options.InSitu, results, ProgressPrinter(console, stop),
                   stop.get_token(), options.Threads, recorded);
     } catch (const std::exception& e) {
@@ -163,7 +199,7 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         return kExitError;
     }
     ClearProgress(console);
-    const int exitStatus = FinishRun(options, results, console, madeWhileRunning.get());
+    const int exitStatus = FinishRun(options, results, replacing, console, madeWhileRunning.get());
     KeepIfEnding(kept, console);
     return exitStatus;
 }
@@ -189,8 +225,11 @@ int RunScriptCommand(const TCliOptions& options, TCliConsole& console) {
     events.Progress = ProgressPrinter(console, stop);
     TFindReplaceSpecs specs;
     TkesMatchResults results;
-    const TkesScriptRunResult run =
-        RunScript(script, settings, specs, results, events, stop.get_token());
+    TkesScriptRunResult run;
+    {
+        const TInterruptWatch watch(console, stop);
+        run = RunScript(script, settings, specs, results, events, stop.get_token());
+    }
     ClearProgress(console);
     switch (run.Outcome) {
     case roDeclined:
@@ -200,14 +239,14 @@ int RunScriptCommand(const TCliOptions& options, TCliConsole& console) {
         return kExitError;
     case roFailed: // what the earlier groups found is kept, and shown before the failure
         if (results.TotalMatches > 0)
-            FinishRun(options, results, console);
+            FinishRun(options, results, ScriptReplaces(script), console);
         console.Err << ConsoleMessage(run.Message);
         return kExitError;
     case roCompleted:
     case roCancelled:
         break;
     }
-    return FinishRun(options, results, console);
+    return FinishRun(options, results, ScriptReplaces(script), console);
 }
 
 } // namespace
@@ -228,7 +267,18 @@ std::string ConsoleMessage(const std::string& message) {
     return text;
 }
 
-int RunCommand(const TCliOptions& options, TCliConsole& console) {
+namespace {
+
+// A failed write to standard output (a full disk, a closed pipe) is an error, not a success.
+int CheckedOutput(TCliConsole& console, int status) {
+    if (console.Out.flush())
+        return status;
+    const int error = console.OutError != nullptr && *console.OutError != 0 ? *console.OutError : EIO;
+    console.Err << "kestrava-cli: write error: " << std::strerror(error) << '\n';
+    return kExitError;
+}
+
+int RunCommandUnchecked(const TCliOptions& options, TCliConsole& console) {
     switch (options.Command) {
     case ccHelp:
         console.Out << kUsageText;
@@ -246,6 +296,12 @@ int RunCommand(const TCliOptions& options, TCliConsole& console) {
     }
     console.Err << kUsageText;
     return kExitError;
+}
+
+} // namespace
+
+int RunCommand(const TCliOptions& options, TCliConsole& console) {
+    return CheckedOutput(console, RunCommandUnchecked(options, console));
 }
 
 } // namespace kes::cli

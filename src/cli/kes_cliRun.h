@@ -22,6 +22,7 @@ struct TCliConsole {
     bool ShowProgress = false; // standard error is a terminal: progress on one updating line
     const std::atomic<bool>* Interrupted = nullptr; // set by Ctrl+C: stop after the current file
     bool EndsAfterRun = false; // the process ends after the command: its results are not freed
+    const int* OutError = nullptr; // errno of the first failed write to Out, when it is known
 };
 
 // Runs the command and returns the exit status.

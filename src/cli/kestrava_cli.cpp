@@ -1,25 +1,80 @@
 // kestrava-cli: find and replace across files from a terminal.
 #include "cli/kes_cliRun.h"
+#include "util/ldiFileIO.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
+#include <streambuf>
 #include <unistd.h>
 
 namespace {
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int) {
-    // A second Ctrl+C ends the program at once.
-    if (gInterrupted.exchange(true))
-        std::_Exit(kes::cli::kExitInterrupted);
+extern "C" void OnInterrupt(int signalNumber) {
+    // The first Ctrl+C (or SIGTERM) stops the run where it stands; a second one ends the program
+    // at once, unless a file is being rewritten through its inode: then once that is on disk.
+    if (!gInterrupted.exchange(true) || kes::ldiDeferSignal(signalNumber))
+        return;
+    std::_Exit(kes::cli::kExitInterrupted);
+}
+
+// Standard output written straight to its descriptor in large blocks, remembering why the first
+// failed write failed, so that the failure can be reported by name.
+class TOutputBuffer : public std::streambuf {
+  public:
+    TOutputBuffer() { setp(fBuffer, fBuffer + sizeof fBuffer); }
+    int Error() const { return fError; }
+    const int* ErrorAddress() const { return &fError; }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (!Drain())
+            return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof()))
+            sputc(traits_type::to_char_type(c));
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+  private:
+    bool Drain() {
+        for (const char* at = pbase(); at < pptr() && fError == 0;) {
+            const ssize_t written = ::write(STDOUT_FILENO, at, static_cast<size_t>(pptr() - at));
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                fError = written < 0 ? errno : EIO;
+            else
+                at += written;
+        }
+        setp(fBuffer, fBuffer + sizeof fBuffer);
+        return fError == 0;
+    }
+
+    char fBuffer[1 << 20];
+    int fError = 0;
+};
+
+// A closed standard descriptor would be handed to the next file opened, and results written
+// into it; each closed one is taken by /dev/null opened read-only, so writes to it fail.
+void OccupyClosedStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd)
+            std::_Exit(kes::cli::kExitError);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    OccupyClosedStandardDescriptors();
     std::ios::sync_with_stdio(false);
-    std::signal(SIGINT, OnInterrupt);
+    // Never freed: standard output is flushed once more when the program ends.
+    static TOutputBuffer* const output = new TOutputBuffer;
+    std::cout.rdbuf(output);
     kes::cli::TCliOptions options;
     try {
         options = kes::cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -27,9 +82,20 @@ int main(int argc, char** argv) {
         std::cerr << "kestrava-cli: " << e.what() << "\nTry 'kestrava-cli --help'.\n";
         return kes::cli::kExitError;
     }
+    std::signal(SIGINT, OnInterrupt);
+    // A run that may write files stops cleanly on SIGTERM; one that only reads may simply end.
+    if (options.Command == kes::cli::ccReplace || options.Command == kes::cli::ccScript)
+        std::signal(SIGTERM, OnInterrupt);
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
     kes::cli::TCliConsole console{std::cout,     std::cerr,
                                   std::cin,      errIsTerminal && isatty(STDIN_FILENO) != 0,
-                                  errIsTerminal, &gInterrupted,  true};
-    return kes::cli::RunCommand(options, console);
+                                  errIsTerminal, &gInterrupted,
+                                  true,          output->ErrorAddress()};
+    int status = kes::cli::RunCommand(options, console);
+    // Some file systems tell of a failed write only when the file is closed.
+    if (::close(STDOUT_FILENO) != 0 && output->Error() == 0 && errno != EBADF) {
+        std::cerr << "kestrava-cli: write error: " << std::strerror(errno) << '\n';
+        status = kes::cli::kExitError;
+    }
+    return status;
 }

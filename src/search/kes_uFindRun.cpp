@@ -142,7 +142,7 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
     } catch (const std::exception& e) {
         // A replace stopped by a file must say which one: some files may be replaced already.
         outcome.Error = specs.Replace ? std::make_exception_ptr(std::runtime_error(
-                                            std::string(e.what()) + " (" + path + ")"))
+                                            std::string(e.what()) + "\r\nFile: " + path))
                                       : std::current_exception();
     } catch (...) {
         outcome.Error = std::current_exception();

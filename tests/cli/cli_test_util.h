@@ -33,17 +33,23 @@ inline void WriteFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Runs the program with standard input from /dev/null, so it never sees a terminal.
-inline TRun RunCli(const std::vector<std::string>& args, const fs::path& scratch) {
-    const fs::path out = scratch / "stdout";
+// Runs the program with standard input from /dev/null, so it never sees a terminal. Standard
+// output goes to `outTo` when given ("-": closed), else to a file read back into Out.
+inline TRun RunCli(const std::vector<std::string>& args, const fs::path& scratch,
+                   const std::string& outTo = "") {
+    const fs::path out = outTo.empty() ? scratch / "stdout" : fs::path(outTo);
     const fs::path err = scratch / "stderr";
     const pid_t pid = fork();
     if (pid == 0) {
         const int in = open("/dev/null", O_RDONLY);
-        const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
-        dup2(o, 1);
+        if (outTo == "-") {
+            close(1);
+        } else {
+            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(o, 1);
+        }
         dup2(e, 2);
         std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
         for (const std::string& arg : args)
@@ -54,7 +60,8 @@ inline TRun RunCli(const std::vector<std::string>& args, const fs::path& scratch
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    return {ReadFile(out), ReadFile(err), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    return {outTo.empty() ? ReadFile(out) : "", ReadFile(err),
+            WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
 } // namespace kes::test

@@ -79,4 +79,50 @@ TEST_F(CliHostileTest, RunawayPatternEndsWithTheLimitsMessageNotNoMatch) {
     EXPECT_EQ(run.Out, "");
 }
 
+// A result that cannot be written is an error, named, whatever the output is.
+TEST_F(CliHostileTest, AFailedWriteToStandardOutputIsAnError) {
+    WriteFile(fRoot + "/a.txt", "word\n");
+    const struct {
+        const char* OutTo;
+        const char* Reason;
+    } cases[] = {{"/dev/full", "No space left on device"}, {"-", "Bad file descriptor"}};
+    for (const auto& c : cases) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"find", "-d", fRoot, "-f", "*.txt", "-e", "word"},
+              std::vector<std::string>{"--version"}}) {
+            const TRun run = RunCli(args, fScratch, c.OutTo);
+            EXPECT_EQ(run.Status, 2) << c.OutTo << ' ' << args[0];
+            EXPECT_NE(run.Err.find(std::string("kestrava-cli: write error: ") + c.Reason),
+                      std::string::npos)
+                << run.Err;
+        }
+    }
+    EXPECT_EQ(ReadFile(fRoot + "/a.txt"), "word\n") << "no file took the closed output's place";
+}
+
+// A replace that left out a file it was asked to replace did not do its whole job: exit 2, with
+// each file named; the rest is replaced all the same.
+TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
+    WriteFile(fRoot + "/a.txt", "word\n");
+    WriteFile(fRoot + "/sub/b.txt", "word\n");
+    WriteFile(fScratch / "victim/b.txt", "secret\n");
+    fs::create_directory_symlink(fScratch / "victim", fRoot + "/sub/kesReplace");
+    ASSERT_EQ(mkfifo((fRoot + "/pipe.txt").c_str(), 0600), 0);
+    const TRun run = RunCli({"replace", "-d", fRoot + "<+>", "-f", "*.txt", "-e", "word", "-r",
+                             "WORD", "--yes"},
+                            fScratch);
+    EXPECT_EQ(run.Status, 2) << run.Err;
+    EXPECT_NE(run.Err.find("Skipped 1 file that could not be read:\n  " + fRoot +
+                           "/pipe.txt: Not a regular file\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("Did not replace 1 file:\n  " + fRoot + "/sub/b.txt: " + fRoot +
+                           "/sub/kesReplace is not a folder but a link or a file; nothing is "
+                           "written into it\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(ReadFile(fRoot + "/kesReplace/a.txt"), "WORD\n");
+    EXPECT_EQ(ReadFile(fScratch / "victim/b.txt"), "secret\n");
+}
+
 } // namespace

@@ -129,7 +129,7 @@ TEST_F(CliTest, ReplaceNeedsAConfirmationWithoutATerminal) {
 TEST_F(CliTest, ValidationMessagesAndExitCodes) {
     const struct {
         std::vector<std::string> args;
-        const char* err;
+        std::string err;
     } cases[] = {
         {{"find"}, "No Folder(s) specified\nNo File(s) specified\nNothing to \"Find\" specified\n"},
         {{"find", "-d", "/x", "-f", "*"}, "Nothing to \"Find\" specified\n"},
@@ -142,7 +142,8 @@ TEST_F(CliTest, ValidationMessagesAndExitCodes) {
          "Error during Replace: \"Error in Replacement string \"$2\" at offset (2): Invalid "
          "Capture "
          "Group \"$2\"\" reported by Method \"Match\" on Class \"TldiRegExMulti\" when calling "
-         "\"MatchAndReplace\".\n"},
+         "\"MatchAndReplace\".\nFile: " +
+             fRoot + "/a.txt\n0 files were replaced before the error; 2 files were not touched\n"},
         {{"find", "--view", "grid"},
          "kestrava-cli: Unknown view \"grid\": use lines, matches, unique or unique-sorted\n"
          "Try 'kestrava-cli --help'.\n"},
