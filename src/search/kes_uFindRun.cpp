@@ -311,7 +311,7 @@ int32_t ListFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
                   const TkesFileListedEvent& fileListed) {
     TkesScanList list;
     int32_t listTotal = 0;
-    BuildScanList(folders, files, list, listTotal, &results.Skipped, stop, fileListed);
+    BuildScanList(folders, files, list, listTotal, &results.Skipped, stop, fileListed, &results.Notices);
     results.FilesSkipped = static_cast<int32_t>(results.Skipped.size());
     // A stop while the list was being built leaves it short, so it counts as well.
     results.Cancelled = stop.stop_requested();

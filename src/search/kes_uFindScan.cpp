@@ -115,6 +115,7 @@ bool WildcardMatches(std::string_view mask, const std::string& name, int flags) 
     return fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD | flags) == 0;
 }
 
+// "*.*" means every file, as it does for the masks themselves.
 bool FileExcluded(const std::vector<std::string>& exclusions, const std::string& name) {
     return std::any_of(exclusions.begin(), exclusions.end(), [&](const std::string& excluded) {
         return SameTextAscii(excluded, name) || excluded == "*.*" ||
@@ -244,9 +245,9 @@ bool Reopen(TScanWalk& walk, TWalkFolder& folder) {
     if (folder.Fd.IsOpen() && fstat(folder.Fd.Get(), &info) == 0 && IdOf(info) == folder.Id)
         return true;
     if (folder.OpenError != 0 && folder.OpenError != ENOENT && walk.Skipped != nullptr)
-        walk.Skipped->push_back({folder.Path + "/", srUnreadable,
-                                 std::string("Cannot open folder: ") +
-                                     std::strerror(folder.OpenError)});
+        walk.Skipped->push_back(
+            {folder.Path + "/", srUnreadable,
+             std::string("Cannot open folder: ") + std::strerror(folder.OpenError)});
     return false;
 }
 
@@ -342,7 +343,8 @@ void BuildScanList(const TkesFoldersToSearch& folders, const TkesFilesToSearch& 
         TWalkLevels levels;
         TWalkLevel& level = levels.emplace_back(top.Folder, id, "", index);
         level.Folder.Adopt(ldiOpenPath(top.Folder, kFolderOpenFlags));
-        if (AddFolderFiles(walk, level.Folder, index, files, level.Entries) && top.IncludeSubfolders)
+        if (AddFolderFiles(walk, level.Folder, index, files, level.Entries) &&
+            top.IncludeSubfolders)
             WalkSubfolders(walk, levels, top.ExcludedFolders, files);
     }
 }

@@ -91,7 +91,7 @@ class TfmMain : public QMainWindow {
     // ---- The search run
     // The Find/Replace press: checks, confirmation, then the run on a worker thread.
     void bbFindClick();
-    // Asks a running search to stop after the current file; its results so far are shown.
+    // Asks a running search to stop, even inside a long file; the files done so far are shown.
     void CancelRun();
     bool IsRunning() const { return FRunning; }
     // laMatchResults1 and the status bar show the text.
@@ -309,6 +309,8 @@ class TfmMain : public QMainWindow {
     void StartRun(TRunJob job, void (TfmMain::*finished)(const QString&));
     bool EndRun(bool& stopped);
     void NoteRunEnd(const QString& what, bool stopped);
+    // The files a run left as they were, with why, and its notices; empty when there are none.
+    QString RunWarnings() const;
     void RunFinished(const QString& error);
     void ShowRunProgress(const QString& text);
     void SetRunControls(bool running);

@@ -240,7 +240,7 @@ void TfmMain::BuildStatusBar() {
     pbProgress->setMaximumWidth(220);
     pbProgress->setTextVisible(false);
     bbCancelRun = Named(new QPushButton(QStringLiteral("Cancel"), bar), "bbCancelRun");
-    bbCancelRun->setToolTip(QStringLiteral("Stop the search after the current file (Esc)"));
+    bbCancelRun->setToolTip(QStringLiteral("Stop the search (Esc)"));
     bar->addPermanentWidget(pbProgress);
     bar->addPermanentWidget(bbCancelRun);
     pbProgress->hide();

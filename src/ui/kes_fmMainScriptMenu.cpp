@@ -163,6 +163,8 @@ void TfmMain::ScriptRunFinished(const QString& error) {
         NoteRunEnd(QStringLiteral("script run"), stopped);
         FResultView = kes::rvLinesWithMatches;
         SetScriptState(kes::ssResults);
+        if (const QString warnings = RunWarnings(); !warnings.isEmpty())
+            FServices->ShowMessage(this, warnings);
     } else {
         // Back to the script, then the reason; groups searched before a failure keep their
         // results for View Results.

@@ -1,7 +1,7 @@
 // The Find/Replace press and the one worker that runs every search, a Find's or a script's. The
 // checks and the confirmation happen on the window thread; the search runs on a worker thread and
 // reports progress through queued calls, so the window repaints and stays responsive, and Escape
-// or Cancel stops it after the current file.
+// or Cancel stops it within a moment, even inside a long file.
 #include "kes_fmMain.h"
 
 #include <QComboBox>
@@ -117,6 +117,20 @@ void TfmMain::NoteRunEnd(const QString& what, bool stopped) {
     if (FResults.FilesSkipped > 0)
         FRunNote += (FRunNote.isEmpty() ? QString() : QStringLiteral("; ")) +
                     FileCountText(FResults.FilesSkipped) + QStringLiteral(" could not be read");
+    if (!FResults.NotReplaced.empty())
+        FRunNote += (FRunNote.isEmpty() ? QString() : QStringLiteral("; ")) +
+                    FileCountText(static_cast<int32_t>(FResults.NotReplaced.size())) +
+                    QStringLiteral(" not replaced");
+}
+
+QString TfmMain::RunWarnings() const {
+    QStringList lines;
+    for (const kes::TkesSkippedFile& file : FResults.NotReplaced)
+        lines << QStringLiteral("Not replaced: ") + Q(file.FileName) + QStringLiteral(": ") +
+                     Q(file.Message);
+    for (const std::string& notice : FResults.Notices)
+        lines << Q(notice);
+    return lines.join(QStringLiteral("\r\n"));
 }
 
 void TfmMain::ShowRunProgress(const QString& text) {
@@ -145,6 +159,9 @@ void TfmMain::RunFinished(const QString& error) {
         NoteRunEnd(QStringLiteral("search"), stopped);
         FResultView = kes::rvLinesWithMatches;
         SetGridContent(gcResults);
+        // Files left as they were, and backups of interrupted rewrites, must not go unseen.
+        if (const QString warnings = RunWarnings(); !warnings.isEmpty())
+            FServices->ShowMessage(this, warnings);
     }
     RefreshModeStatus(FMode);
     emit RunEnded();
@@ -172,7 +189,7 @@ void TfmMain::CancelRun() {
         return;
     FRun.request_stop();
     bbCancelRun->setEnabled(false);
-    ShowStatusText(QStringLiteral("Stopping after the current file .."));
+    ShowStatusText(QStringLiteral("Stopping .."));
 }
 
 void TfmMain::StopRunAndWait() {

@@ -1,6 +1,7 @@
 #include "util/ldiFileIO.h"
 
 #include "util/ldiFileHandle.h"
+#include "util/ldiPath.h"
 
 #include <algorithm>
 #include <atomic>
@@ -65,7 +66,7 @@ struct TFolder {
 
 bool OpenFolder(const std::string& path, TFolder& folder, int& err) {
     folder.Path = path;
-    folder.Fd.Reset(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder.Fd.Reset(ldiOpenPath(path.empty() ? "." : path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     err = folder.Fd.IsOpen() ? 0 : errno;
     return folder.Fd.IsOpen();
 }

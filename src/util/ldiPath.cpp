@@ -3,6 +3,7 @@
 
 #include "util/ldiFileHandle.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <fcntl.h>
@@ -10,6 +11,10 @@
 namespace kes {
 
 namespace {
+
+int BaseOf(const TFileHandle& folder) {
+    return folder.IsOpen() ? folder.Get() : AT_FDCWD;
+}
 
 // Opens the folders at the start of a path until what remains, `rest`, is short enough for the
 // kernel; `folder` stays closed when the whole path already is. Each stretch ends at a "/" and
@@ -24,20 +29,16 @@ bool OpenNearFolder(const std::string& path, TFileHandle& folder, std::string& r
             return false;
         }
         const std::string stretch = slash == 0 ? "/" : rest.substr(0, slash);
-        const int base = folder.IsOpen() ? folder.Get() : AT_FDCWD;
-        folder.Reset(openat(base, stretch.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        folder.Reset(openat(BaseOf(folder), stretch.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         if (!folder.IsOpen())
             return false;
-        rest.erase(0, slash + 1);
+        // What follows must stay relative to that folder, even after "//".
+        rest.erase(0, std::min(rest.find_first_not_of('/', slash), rest.size()));
     }
     // A path ending in "/" just past a stretch names that folder itself.
     if (rest.empty() && folder.IsOpen())
         rest = ".";
     return true;
-}
-
-int BaseOf(const TFileHandle& folder) {
-    return folder.IsOpen() ? folder.Get() : AT_FDCWD;
 }
 
 } // namespace

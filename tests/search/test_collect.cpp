@@ -1,9 +1,18 @@
-// File collection: order, exclusions, hidden names, masks and links. Special files are covered
-// with the other skipped files in the run tests.
+// File collection: order, exclusions, hidden names, masks, links, left-over backups and depth.
+// Special files are covered with the other skipped files in the run tests.
 #include "SearchTestTree.h"
+#include "util/ldiFileHandle.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+
+extern char** environ;
 
 using namespace kes;
 using kes::testing::TempTree;
@@ -15,13 +24,14 @@ namespace {
 
 // Each entry as "path relative to its top folder", folders ending in "/"; a top folder is
 // "<top>", or "<missing>" when it does not exist.
-Strings Collect(const std::string& folders, const std::string& files, int32_t* count = nullptr) {
+Strings Collect(const std::string& folders, const std::string& files, int32_t* count = nullptr,
+                Strings* notices = nullptr) {
     TkesFoldersToSearch folderSpecs;
     TkesFilesToSearch fileSpecs;
     kes::testing::ParseBoth(folders, files, folderSpecs, fileSpecs);
     TkesScanList list;
     int32_t fileCount = -1;
-    BuildScanList(folderSpecs, fileSpecs, list, fileCount);
+    BuildScanList(folderSpecs, fileSpecs, list, fileCount, nullptr, {}, {}, notices);
     if (count != nullptr)
         *count = fileCount;
     Strings out;
@@ -46,21 +56,42 @@ TEST(Collection, IsDepthFirstWithAFoldersFilesBeforeItsSubfolders) {
     EXPECT_THAT(Collect(tree.Root(), "*.txt"), ElementsAre("<top>", "f1.txt"));
 }
 
-TEST(Collection, ExclusionsLeaveOutWholeRelativePathsIgnoringAsciiCase) {
+TEST(Collection, FolderExclusionsAreRelativePathsOrMasksIgnoringAsciiCase) {
     TempTree tree;
     for (const char* folder : {"bin/x", "src/bin", "src/lib", "\xC3\xA4q"})
         std::filesystem::create_directories(tree.Path(folder));
     const std::pair<const char*, Strings> cases[] = {
         {"bin", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
         {"src/bin", {"<top>", "bin/", "bin/x/", "src/", "src/lib/", "\xC3\xA4q/"}},
-        {"BIN, SRC/Lib", {"<top>", "src/", "src/bin/", "\xC3\xA4q/"}},
+        {"BIN, SRC/Lib/", {"<top>", "src/", "src/bin/", "\xC3\xA4q/"}},
         {"src", {"<top>", "bin/", "bin/x/", "\xC3\xA4q/"}},
         // Only A-Z fold: the upper-case a-umlaut is a different name.
         {"\xC3\x84Q,,", {"<top>", "bin/", "bin/x/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        // A wildcard stays within one folder name, so "*in" is the top "bin" alone.
+        {"*in", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"S?C/*", {"<top>", "bin/", "bin/x/", "src/", "\xC3\xA4q/"}},
+        {"*/?", {"<top>", "bin/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
     };
     for (const auto& [excluding, folders] : cases)
         EXPECT_THAT(Collect(tree.Root() + "<+><excluding " + excluding + ">", "*"),
                     ::testing::UnorderedElementsAreArray(folders))
+            << excluding;
+}
+
+// A name that held a bracket before masks were accepted still excludes only itself.
+TEST(Collection, FileExclusionsAreNamesOrMasksIgnoringAsciiCase) {
+    TempTree tree;
+    for (const char* file : {"app.min.js", "app.js", "a[1].txt", "a1.txt", "Notes"})
+        tree.Write(file, "x");
+    const std::pair<const char*, Strings> cases[] = {
+        {"*.MIN.js", {"<top>", "app.js", "a[1].txt", "a1.txt", "Notes"}},
+        {"A[1].TXT", {"<top>", "app.min.js", "app.js", "a1.txt", "Notes"}},
+        {"a?.txt,notes", {"<top>", "app.min.js", "app.js", "a[1].txt"}},
+        {"*.*", {"<top>"}},
+    };
+    for (const auto& [excluding, files] : cases)
+        EXPECT_THAT(Collect(tree.Root(), std::string("*<excluding ") + excluding + ">"),
+                    ::testing::UnorderedElementsAreArray(files))
             << excluding;
 }
 
@@ -106,6 +137,72 @@ TEST(Collection, FollowsLinksToFilesAndFoldersButNeverLoops) {
     std::filesystem::create_symlink("a/f.txt", tree.Path("link.txt"));
     EXPECT_THAT(Collect(tree.Root() + "<+>", "*.txt"),
                 UnorderedElementsAre("<top>", "link.txt", "a/", "a/f.txt"));
+}
+
+// The backup "<name>.kestrava-backup" holds the old content of a rewrite that never finished:
+// searching or replacing it would treat stale text as the user's.
+TEST(Collection, LeavesOutBackupsOfInterruptedRewritesAndTellsOfEach) {
+    TempTree tree;
+    const std::string suffix(kBackupNameSuffix);
+    for (const std::string& file :
+         Strings{"a.txt", "a.txt" + suffix, "sub/b.bin" + suffix, "sub/c.txt"})
+        tree.Write(file, "x");
+    Strings notices;
+    EXPECT_THAT(Collect(tree.Root() + "<+>", "*.txt|*.txt" + suffix, nullptr, &notices),
+                ElementsAre("<top>", "a.txt", "sub/", "sub/c.txt"));
+    const auto notice = [&](const std::string& name) {
+        return "An earlier replacement of " + tree.Path(name) +
+               " was interrupted; its old content is in " + tree.Path(name + suffix);
+    };
+    EXPECT_THAT(notices, ElementsAre(notice("a.txt"), notice("sub/b.bin")));
+}
+
+// Its folders are opened one below the other, so a full path past PATH_MAX is no limit; the
+// files found there are read the same way.
+TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
+    TempTree tree;
+    const std::string name(50, 'n');
+    std::string bottom = tree.Root();
+    {
+        TFileHandle folder(::open(tree.Root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        while (bottom.size() <= PATH_MAX + 100) {
+            ASSERT_EQ(::mkdirat(folder.Get(), name.c_str(), 0700), 0);
+            folder.Reset(::openat(folder.Get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            ASSERT_TRUE(folder.IsOpen());
+            bottom += "/" + name;
+        }
+        // Two subfolders at the bottom: the walk must find its way back for the second.
+        for (const char* file : {"deep.txt", "a/f.txt", "b/f.txt"}) {
+            ::mkdirat(folder.Get(), std::string(file, 1).c_str(), 0700);
+            TFileHandle out(::openat(folder.Get(), file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+            const std::string_view text = file;
+            ASSERT_EQ(::write(out.Get(), text.data(), text.size()), std::ssize(text));
+        }
+    }
+    TkesFoldersToSearch folders;
+    TkesFilesToSearch files;
+    kes::testing::ParseBoth(tree.Root() + "<+>", "*.txt", folders, files);
+    TkesScanList list;
+    int32_t count = 0;
+    std::vector<TkesSkippedFile> skipped;
+    Strings belowBottom; // each full path without the bottom folder's, which is no news
+    BuildScanList(
+        folders, files, list, count, &skipped, {}, [&](std::string path, const std::string&) {
+            std::string buffer;
+            int error = 0;
+            EXPECT_EQ(ldiReadWholeFile(path, buffer, error, 100), rsRead) << std::strerror(error);
+            EXPECT_TRUE(path.ends_with(buffer)) << buffer;
+            belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
+                                                           : "elsewhere");
+        });
+    EXPECT_EQ(skipped.size(), 0u);
+    EXPECT_THAT(belowBottom, UnorderedElementsAre("/deep.txt", "/a/f.txt", "/b/f.txt"));
+    // rm removes a tree this deep without naming its full paths; started without a shell.
+    const std::string top = tree.Path(name);
+    const char* argv[] = {"rm", "-rf", "--", top.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawnp(&pid, "rm", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    ::waitpid(pid, nullptr, 0);
 }
 
 } // namespace
