@@ -30,6 +30,8 @@ const char* const kUsageText =
     "      --no-header      leave out the criteria lines at the top\n"
     "      --rtf            print the rich-text document instead of the text\n"
     "      --threads N      search on N threads (default: one per core); the output is the same\n"
+    "      --verbose        when an error stops a replace, name the files replaced before it and\n"
+    "                       those not touched\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
@@ -101,6 +103,8 @@ bool ApplyFlag(TCliOptions& options, const std::string& name) {
         options.NoHeader = true;
     else if (name == "--rtf")
         options.RichText = true;
+    else if (name == "--verbose")
+        options.Verbose = true;
     else if (name == "-h" || name == "--help")
         options.Command = ccHelp;
     else if (name == "--version")

@@ -23,6 +23,7 @@ struct TCliOptions {
     bool NoHeader = false;
     bool RichText = false;
     int32_t Threads = 0; // 0: one per core
+    bool Verbose = false; // a replace stopped by an error names the files on each side of it
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user on a bad command line.

@@ -163,6 +163,20 @@ int FinishRun(const TCliOptions& options, const TkesMatchResults& results, bool 
     return results.TotalMatches > 0 ? kExitMatched : kExitNoMatch;
 }
 
+void ReportRunError(bool replacing, const std::string& error, TCliConsole& console) {
+    ClearProgress(console);
+    console.Err << ConsoleMessage(std::string("Error during ") + (replacing ? "Replace" : "Find") +
+                                  ": " + error);
+}
+
+void PrintNames(const char* title, const std::vector<std::string>& names, TCliConsole& console) {
+    if (names.empty())
+        return;
+    console.Err << title << '\n';
+    for (const std::string& name : names)
+        console.Err << "  " << name << '\n';
+}
+
 int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
     const bool replacing = options.Command == ccReplace;
     TFindReplaceSpecs specs;
@@ -192,10 +206,15 @@ int RunFindReplace(const TCliOptions& options, TCliConsole& console) {
         const TInterruptWatch watch(console, stop);
         ScanFiles(folders, files, specs, options.InSitu, results, ProgressPrinter(console, stop),
                   stop.get_token(), options.Threads, recorded);
+    } catch (const TReplaceStoppedError& e) {
+        ReportRunError(replacing, e.what(), console);
+        if (options.Verbose) {
+            PrintNames("Replaced before the error:", e.Replaced, console);
+            PrintNames("Not touched:", e.NotTouched, console);
+        }
+        return kExitError;
     } catch (const std::exception& e) {
-        ClearProgress(console);
-        console.Err << ConsoleMessage(std::string("Error during ") +
-                                      (replacing ? "Replace" : "Find") + ": " + e.what());
+        ReportRunError(replacing, e.what(), console);
         return kExitError;
     }
     ClearProgress(console);

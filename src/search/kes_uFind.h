@@ -13,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <stdexcept>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -270,6 +271,15 @@ std::string WriteReplacedText(const std::string& fullPath, const TReadTarget& re
 // The line that ends a replace stopped by an error: "N files were replaced before the error; M
 // files were not touched".
 std::string PartialReplaceSummary(int32_t replaced, int32_t listed);
+
+// What ScanFiles raises when an error stops a replacing run: the error's message, then the
+// summary above; the files on each side of it by name.
+struct TReplaceStoppedError : std::runtime_error {
+    TReplaceStoppedError(const std::string& message, std::vector<std::string> replaced,
+                         std::vector<std::string> notTouched);
+    std::vector<std::string> Replaced;
+    std::vector<std::string> NotTouched;
+};
 // The note put after a replace confirmation question; both forms begin with a blank.
 std::string ReplaceNote(bool replaceInPlace);
 

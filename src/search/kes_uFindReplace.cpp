@@ -49,6 +49,15 @@ std::string PartialReplaceSummary(int32_t replaced, int32_t listed) {
            " not touched";
 }
 
+TReplaceStoppedError::TReplaceStoppedError(const std::string& message,
+                                           std::vector<std::string> replaced,
+                                           std::vector<std::string> notTouched)
+    : std::runtime_error(message + "\r\n" +
+                         PartialReplaceSummary(static_cast<int32_t>(replaced.size()),
+                                               static_cast<int32_t>(replaced.size() +
+                                                                    notTouched.size()))),
+      Replaced(std::move(replaced)), NotTouched(std::move(notTouched)) {}
+
 std::string ReplaceNote(bool replaceInPlace) {
     if (replaceInPlace)
         return " (note: original files will be altered and no backup performed)";

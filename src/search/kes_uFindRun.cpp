@@ -217,11 +217,17 @@ class TCommitter {
         } else if (written == woWritten) {
             refusal.clear();
         }
-        if (refusal.empty())
+        if (refusal.empty()) {
             ++fResults.FilesReplaced;
-        else
+            fReplacedPaths.push_back(path);
+        } else
             fResults.NotReplaced.push_back({path, srRefused, std::move(refusal)});
     }
+
+  public:
+    const std::vector<std::string>& ReplacedPaths() const { return fReplacedPaths; }
+
+  private:
 
     struct TFolderHash {
         using is_transparent = void;
@@ -233,6 +239,7 @@ class TCommitter {
     ProgressThrottle fThrottle;
     bool fReplaceInPlace;
     const TkesFileRecordedEvent& fRecorded;
+    std::vector<std::string> fReplacedPaths; // in the order they were written
 };
 
 size_t WorkerCount(int32_t requested) {
@@ -375,9 +382,17 @@ void SearchListed(const std::vector<TListedFile>& listed, size_t threads, TFindR
     } catch (const std::exception& e) {
         if (!specs.Replace)
             throw;
-        throw std::runtime_error(
-            std::string(e.what()) + "\r\n" +
-            PartialReplaceSummary(results.FilesReplaced, static_cast<int32_t>(listed.size())));
+        const std::vector<std::string>& replaced = committer.ReplacedPaths();
+        // Files are replaced in list order, so one pass over both lists sorts them out.
+        std::vector<std::string> notTouched;
+        auto next = replaced.begin();
+        for (const TListedFile& file : listed) {
+            if (next != replaced.end() && *next == file.Path)
+                ++next;
+            else
+                notTouched.push_back(file.Path);
+        }
+        throw TReplaceStoppedError(e.what(), replaced, std::move(notTouched));
     }
 }
 

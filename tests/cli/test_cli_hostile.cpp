@@ -125,4 +125,28 @@ TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
     EXPECT_EQ(ReadFile(fScratch / "victim/b.txt"), "secret\n");
 }
 
+// A replace that an error stops says how far it got; --verbose names the files on each side.
+TEST_F(CliHostileTest, AReplaceStoppedByAnErrorSaysHowFarItGot) {
+    std::string folders;
+    for (const char* name : {"d1", "d2", "d3"}) {
+        WriteFile(fRoot + "/" + name + "/x" + name + ".txt", "word\n");
+        folders += (folders.empty() ? "" : "|") + fRoot + "/" + name;
+    }
+    setenv("KESTRAVA_FAULT", "disk-full:xd2.txt", 1); // the test build's hook: a full disk
+    const TRun run = RunCli({"replace", "-d", folders, "-f", "*.txt", "-e", "word", "-r", "W",
+                             "--yes", "--in-situ", "--verbose", "--threads", "1"},
+                            fScratch);
+    unsetenv("KESTRAVA_FAULT");
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find(": No space left on device (" + fRoot + "/d2/xd2.txt)\n"
+                           "1 file was replaced before the error; 2 files were not touched\n"
+                           "Replaced before the error:\n  " + fRoot + "/d1/xd1.txt\n"
+                           "Not touched:\n  " + fRoot + "/d2/xd2.txt\n  " + fRoot + "/d3/xd3.txt\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_EQ(ReadFile(fRoot + "/d1/xd1.txt"), "W\n");
+    EXPECT_EQ(ReadFile(fRoot + "/d2/xd2.txt"), "word\n");
+    EXPECT_EQ(ReadFile(fRoot + "/d3/xd3.txt"), "word\n");
+}
+
 } // namespace

@@ -12,14 +12,14 @@ TEST(CliOptions, ValuesFlagsAndViews) {
     const TCliOptions o =
         ParseCommandLine({"replace", "-d", "/a<+>", "--files=*.c", "-e", "x(y)", "--replace", "$1",
                           "--in-situ", "--yes", "--view", "unique-sorted", "--case-sensitive",
-                          "--filenames-only", "--no-header", "--rtf"});
+                          "--filenames-only", "--no-header", "--rtf", "--verbose"});
     EXPECT_EQ(o.Command, ccReplace);
     EXPECT_EQ(o.Criteria.Folders, "/a<+>");
     EXPECT_EQ(o.Criteria.Files, "*.c");
     EXPECT_EQ(o.Criteria.Find, "x(y)");
     EXPECT_EQ(o.Criteria.Replace, "$1");
     EXPECT_TRUE(o.InSitu && o.Yes && o.CaseSensitive && o.FilenamesOnly && o.NoHeader &&
-                o.RichText);
+                o.RichText && o.Verbose);
     EXPECT_EQ(o.View, rvUniqueMatchesSorted);
 
     const TCliOptions plain = ParseCommandLine({"find", "--find", "-dash-"});
