@@ -137,6 +137,17 @@ class TestMainWindowSearch : public QObject {
         QFile copy(Root() + "/kesReplace/b.txt");
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), QByteArray("DONE x"));
+
+        // A kesReplace planted as a link is refused, and the window says so.
+        QVERIFY(QDir(Root() + "/kesReplace").removeRecursively());
+        QVERIFY(QFile::link(Root() + "/elsewhere", Root() + "/kesReplace"));
+        w->bbFindClick();
+        QTRY_VERIFY(!w->IsRunning());
+        QVERIFY(!QFile::exists(Root() + "/elsewhere/b.txt"));
+        QCOMPARE(w.fake->Shown.back().Text,
+                 "Not replaced: " + Root() + "/b.txt: " + Root() +
+                     "/kesReplace is not a folder but a link or a file; nothing is written into it");
+        QVERIFY2(w->StatusBarText().contains("1 file not replaced"), qPrintable(w->StatusBarText()));
     }
 
     void FindRunsOffTheWindowThreadAndCancelKeepsWhatWasFound() {
