@@ -4,6 +4,7 @@
 
 #include "search/kes_uFindWorkers.h"
 #include "util/ldiFileText.h"
+#include "util/ldiPath.h"
 
 #include <sys/stat.h>
 
@@ -250,7 +251,7 @@ size_t WorkerCount(int32_t requested) {
 // The file identity (device, inode) of a path, or nothing when it does not exist.
 std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& path) {
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0)
+    if (!ldiStatPath(path, info, true))
         return std::nullopt;
     return std::make_pair(info.st_dev, info.st_ino);
 }

@@ -263,21 +263,29 @@ bool CopyOwnerAndMode(int fd, const struct stat& original, bool& ownerKept, int&
 // Extended attributes (ACLs among them) of the file being replaced go onto its replacement.
 // Attributes the kernel manages itself (security.*, trusted.*) are left to it when we may not
 // set them; a file system without attributes has nothing to keep.
-bool CopyExtendedAttributes(const std::string& from, int to, int& err) {
+bool CopyExtendedAttributes(const TFolder& folder, const std::string& name, int to, int& err) {
+    // Read through a descriptor of the very name, never through a link put in its place.
+    const TFileHandle file(
+        ::openat(folder.Fd.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!file.IsOpen()) {
+        err = errno;
+        return false;
+    }
+    const std::string from = "/proc/self/fd/" + std::to_string(file.Get());
     std::vector<char> names(
         static_cast<size_t>(std::max<ssize_t>(::listxattr(from.c_str(), nullptr, 0), 0)));
     const ssize_t listed =
         names.empty() ? 0 : ::listxattr(from.c_str(), names.data(), names.size());
     for (ssize_t at = 0; at < listed;) {
-        const std::string name(names.data() + at);
-        at += static_cast<ssize_t>(name.size()) + 1;
+        const std::string key(names.data() + at);
+        at += static_cast<ssize_t>(key.size()) + 1;
         std::vector<char> value(static_cast<size_t>(
-            std::max<ssize_t>(::getxattr(from.c_str(), name.c_str(), nullptr, 0), 0)));
-        const ssize_t size = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size());
+            std::max<ssize_t>(::getxattr(from.c_str(), key.c_str(), nullptr, 0), 0)));
+        const ssize_t size = ::getxattr(from.c_str(), key.c_str(), value.data(), value.size());
         if (size < 0 ||
-            ::fsetxattr(to, name.c_str(), value.data(), static_cast<size_t>(size), 0) == 0)
+            ::fsetxattr(to, key.c_str(), value.data(), static_cast<size_t>(size), 0) == 0)
             continue;
-        const bool managed = name.starts_with("security.") || name.starts_with("trusted.");
+        const bool managed = key.starts_with("security.") || key.starts_with("trusted.");
         if (!(managed && (errno == EPERM || errno == ENOTSUP))) {
             err = errno;
             return false;
@@ -289,8 +297,7 @@ bool CopyExtendedAttributes(const std::string& from, int to, int& err) {
 // Makes the rename itself durable. The new content is already in place, so a folder that cannot
 // be synced (some file systems refuse) is no reason to report failure.
 void SyncFolderNow(const std::string& folder) {
-    TFileHandle dir(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    TFileHandle dir(ldiOpenPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0)
         ::fsync(dir.Get());
 }
@@ -396,7 +403,7 @@ bool WriteTemporary(const TWritePlan& plan, std::string_view text, std::string_v
         err = ENOSPC;
     if (err != 0 || !WriteAll(temp.Fd(), text, err) || !WriteAll(temp.Fd(), tail, err) ||
         (plan.Exists && !CopyOwnerAndMode(temp.Fd(), plan.Original, ownerKept, err)) ||
-        (plan.Exists && !CopyExtendedAttributes(FullName(plan), temp.Fd(), err)) ||
+        (plan.Exists && !CopyExtendedAttributes(plan.Folder, plan.Name, temp.Fd(), err)) ||
         !temp.FlushAndClose(err)) {
         Fail(error, "Cannot write " + plan.Shown, ErrnoText(err));
         return false;

@@ -6,8 +6,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <filesystem>
-#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +58,26 @@ bool OpenResolved(const std::string& fileName, TFileHandle& file, TReadTarget& t
     return file.IsOpen();
 }
 
+// What a symlink holds, read relative to its folder so that the path may be of any length.
+bool ReadLink(const std::string& path, std::string& link, int& error) {
+    const std::string folder = ldiFileFolder(path);
+    const TFileHandle dir(
+        ldiOpenPath(folder.empty() ? "." : folder, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    const std::string name = path.substr(folder.size());
+    for (size_t room = 256; dir.IsOpen(); room *= 2) {
+        link.resize(room);
+        const ssize_t got = readlinkat(dir.Get(), name.c_str(), link.data(), room);
+        if (got < 0)
+            break;
+        if (static_cast<size_t>(got) < room) {
+            link.resize(static_cast<size_t>(got));
+            return true;
+        }
+    }
+    error = errno;
+    return false;
+}
+
 } // namespace
 
 TFileIdentity ldiIdentityOf(const struct stat& info) {
@@ -73,14 +91,11 @@ bool ldiResolveLinks(const std::string& fileName, std::string& target, int& erro
     target = fileName;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         struct stat st {};
-        if (lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+        if (!ldiStatPath(target, st, false) || !S_ISLNK(st.st_mode))
             return true;
-        std::error_code ec;
-        const std::string link = std::filesystem::read_symlink(target, ec).string();
-        if (ec) {
-            error = ec.value();
+        std::string link;
+        if (!ReadLink(target, link, error))
             return false;
-        }
         target = link.starts_with('/') ? link : ldiFileFolder(target) + link;
     }
     error = ELOOP;
