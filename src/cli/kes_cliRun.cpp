@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <istream>
+#include <mutex>
 #include <thread>
 #include <memory>
 #include <ostream>
@@ -55,10 +57,16 @@ class TInterruptWatch {
         if (console.Interrupted == nullptr)
             return;
         fWatch = std::jthread([flag = console.Interrupted, stop](std::stop_token done) mutable {
-            while (!done.stop_requested() && !flag->load())
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            if (flag->load())
-                stop.request_stop();
+            // Woken at once when the run ends, so the watch never holds up the program's end.
+            std::mutex lock;
+            std::condition_variable_any wake;
+            std::unique_lock held(lock);
+            while (!wake.wait_for(held, done, std::chrono::milliseconds(50),
+                                  [&] { return flag->load(); })) {
+                if (done.stop_requested())
+                    return;
+            }
+            stop.request_stop();
         });
     }
 

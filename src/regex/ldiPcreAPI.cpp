@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace kes::pcre_api {
@@ -57,7 +58,196 @@ unsigned long InterpreterRecursionLimit() {
     return limit;
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// After "(*": the length of "LIMIT_MATCH=d)" or "LIMIT_RECURSION=d)", or 0. The library stops
+// reading digits short of an overflow, and then takes the item for no setting at all.
+size_t LimitVerbLength(std::string_view rest) {
+    for (const std::string_view name : {"LIMIT_MATCH=", "LIMIT_RECURSION="}) {
+        if (!rest.starts_with(name))
+            continue;
+        size_t pos = name.size();
+        uint32_t value = 0;
+        while (pos < rest.size() && IsDigit(rest[pos]) && value <= UINT32_MAX / 10 - 1)
+            value = value * 10 + static_cast<uint32_t>(rest[pos++] - '0');
+        return pos < rest.size() && rest[pos] == ')' ? pos + 1 : 0;
+    }
+    return 0;
+}
+
+// After "(*": the length of an option-setting item the library takes only at the start, or 0.
+size_t StartVerbLength(std::string_view rest) {
+    static constexpr std::string_view kVerbs[] = {
+        "UTF8)", "UTF)",  "UCP)", "NO_AUTO_POSSESS)", "NO_START_OPT)", "CR)",
+        "LF)",   "CRLF)", "ANY)", "ANYCRLF)",         "BSR_ANYCRLF)",  "BSR_UNICODE)"};
+    for (const std::string_view verb : kVerbs)
+        if (rest.starts_with(verb))
+            return verb.size();
+    return LimitVerbLength(rest);
+}
+
+int RunExec(const real_pcre* code, const pcre_extra* extra, const char* subject, uint32_t length,
+            uint32_t startOffset, int32_t options, int* ovector, int ovectorSize,
+            unsigned long matchLimit) {
+    if (length > static_cast<uint32_t>(INT_MAX) || startOffset > length)
+        return PCRE_ERROR_BADLENGTH;
+    pcre_extra local{};
+    if (extra != nullptr)
+        local = *extra;
+    if ((local.flags & PCRE_EXTRA_MATCH_LIMIT_RECURSION) == 0) {
+        local.flags |= PCRE_EXTRA_MATCH_LIMIT_RECURSION;
+        local.match_limit_recursion = InterpreterRecursionLimit();
+    }
+    if (matchLimit != 0 &&
+        ((local.flags & PCRE_EXTRA_MATCH_LIMIT) == 0 || local.match_limit > matchLimit)) {
+        local.flags |= PCRE_EXTRA_MATCH_LIMIT;
+        local.match_limit = matchLimit;
+    }
+    const auto run = [&] {
+        return pcre_exec(code, &local, subject, static_cast<int>(length),
+                         static_cast<int>(startOffset), options, ovector, ovectorSize);
+    };
+    int rc = run();
+    if (rc == PCRE_ERROR_JIT_STACKLIMIT) {
+        local.flags &= ~static_cast<unsigned long>(PCRE_EXTRA_EXECUTABLE_JIT);
+        rc = run();
+    }
+    return rc;
+}
+
+thread_local uint32_t tSearchWindow = kSearchWindowBytes;
+
+bool IsAnchored(const real_pcre* code, int32_t options) {
+    unsigned long compiled = 0;
+    pcre_fullinfo(code, nullptr, PCRE_INFO_OPTIONS, &compiled);
+    return ((options | static_cast<int32_t>(compiled)) & PCRE_ANCHORED) != 0;
+}
+
+// One search as Search makes it without the stop check. Each window holds the text from the
+// search's place on; the library's partial matching tells when an attempt needed more of it.
+class TWindowSearch {
+  public:
+    TWindowSearch(const TSearchCode& code, const char* subject, uint32_t length, uint32_t start,
+                  int32_t options, int* ovector, int ovectorSize)
+        : Code_(code), Subject_(subject), Length_(length), Start_(start), Options_(options),
+          Ovector_(ovector), OvectorSize_(ovectorSize) {}
+
+    // True with the whole text's result in rc; false when Compiled must search on from Pos_.
+    bool Run(int& rc) {
+        for (;;) {
+            CheckStop();
+            const uint32_t end = WindowEnd();
+            const bool last = end == Length_;
+            if (end == Pos_ && !last)
+                return false;
+            rc = RunExec(Code_.Unchecked, Code_.UncheckedExtra, Subject_, end, Pos_,
+                         OptionsAt(Pos_) | (last ? 0 : PCRE_PARTIAL_HARD), Ovector_, OvectorSize_,
+                         kWindowMatchLimit);
+            // A complete match shows that no attempt before it reached the window's end; one
+            // that starts at the end may have been cut short.
+            if (rc >= 0)
+                return last || static_cast<uint32_t>(Ovector_[0]) < end;
+            if (rc == PCRE_ERROR_NOMATCH) {
+                if (last || IsAnchored(Code_.Unchecked, Options_))
+                    return true;
+                Pos_ = end;
+            } else if (rc != PCRE_ERROR_PARTIAL) {
+                return false; // the window's own step limit, a character cut in two, ...
+            } else if (SettleAttempt(rc)) {
+                return true;
+            }
+        }
+    }
+
+    // Where the windows got to: no match starts before.
+    uint32_t Pos() const { return Pos_; }
+
+    // An empty match is refused only at the search's own start.
+    int32_t OptionsAt(uint32_t pos) const {
+        return pos == Start_ ? Options_ : Options_ & ~PCRE_NOTEMPTY_ATSTART;
+    }
+
+  private:
+    // The attempt at Ovector_[2] reached past the window: Anchored makes it alone over the whole
+    // text (one attempt ends soon enough). True when that decides the search; else the windows
+    // go on after it.
+    bool SettleAttempt(int& rc) {
+        const auto at = static_cast<uint32_t>(Ovector_[2]);
+        rc = Exec(Code_.Anchored, Code_.AnchoredExtra, Subject_, Length_, at, OptionsAt(at),
+                  Ovector_, OvectorSize_);
+        if (rc != PCRE_ERROR_NOMATCH || IsAnchored(Code_.Unchecked, Options_))
+            return true;
+        Pos_ = NextCharacter(at);
+        return Pos_ > Length_; // rc is "no match" there
+    }
+
+    uint32_t WindowEnd() const {
+        const uint32_t window = tSearchWindow;
+        if (Length_ - Pos_ <= window)
+            return Length_;
+        uint32_t end = Pos_ + window;
+        if (Code_.Utf8) // a window holds whole characters
+            while (end > Pos_ && (static_cast<unsigned char>(Subject_[end]) & 0xC0) == 0x80)
+                --end;
+        return end;
+    }
+
+    uint32_t NextCharacter(uint32_t pos) const {
+        ++pos;
+        if (Code_.Utf8)
+            while (pos < Length_ && (static_cast<unsigned char>(Subject_[pos]) & 0xC0) == 0x80)
+                ++pos;
+        return pos;
+    }
+
+    const TSearchCode& Code_;
+    const char* Subject_;
+    uint32_t Length_;
+    uint32_t Start_;
+    int32_t Options_;
+    int* Ovector_;
+    int OvectorSize_;
+    uint32_t Pos_ = Start_;
+};
+
 } // namespace
+
+constinit thread_local const std::stop_token* tThreadStop = nullptr;
+
+size_t LeadingVerbsLength(std::string_view pattern) {
+    size_t at = 0;
+    while (pattern.substr(at).starts_with("(*")) {
+        const size_t length = StartVerbLength(pattern.substr(at + 2));
+        if (length == 0)
+            break;
+        at += 2 + length;
+    }
+    return at;
+}
+
+std::string WithStopCallOut(std::string_view pattern, size_t at) {
+    std::string text;
+    text.reserve(pattern.size() + kStopCallOut.size());
+    text.append(pattern.substr(0, at)).append(kStopCallOut).append(pattern.substr(at));
+    return text;
+}
+
+int PatternOffset(int offset, size_t at) {
+    const auto start = static_cast<int>(at);
+    const auto length = static_cast<int>(kStopCallOut.size());
+    if (offset <= start)
+        return offset;
+    return offset < start + length ? start : offset - length;
+}
+
+bool IsStopCallOut(const pcre_callout_block& block, size_t at) {
+    // The library reports where the item after a callout begins; the pattern's own callouts
+    // all lie further on.
+    return block.callout_number == kStopCallOutNumber &&
+           block.pattern_position == static_cast<int>(at + kStopCallOut.size());
+}
 
 TExtraPtr NewExtra() {
     auto* extra = static_cast<pcre_extra*>(pcre_malloc(sizeof(pcre_extra)));
@@ -78,9 +268,11 @@ bool JitGivesExactResults(const std::string& pattern, const real_pcre* code) {
     return true;
 }
 
-TExtraPtr Study(const real_pcre* code, bool jit, const char*& error) {
+TExtraPtr Study(const real_pcre* code, bool jit, const char*& error, bool forWindows) {
     error = nullptr;
-    TExtraPtr extra(pcre_study(code, jit ? PCRE_STUDY_JIT_COMPILE : 0, &error));
+    const int modes =
+        PCRE_STUDY_JIT_COMPILE | (forWindows ? PCRE_STUDY_JIT_PARTIAL_HARD_COMPILE : 0);
+    TExtraPtr extra(pcre_study(code, jit ? modes : 0, &error));
     if (extra && (extra->flags & PCRE_EXTRA_EXECUTABLE_JIT) != 0)
         pcre_assign_jit_stack(extra.get(), ThreadJitStackCallback, nullptr);
     return extra;
@@ -88,25 +280,45 @@ TExtraPtr Study(const real_pcre* code, bool jit, const char*& error) {
 
 int Exec(const real_pcre* code, const pcre_extra* extra, const char* subject, uint32_t length,
          uint32_t startOffset, int32_t options, int* ovector, int ovectorSize) {
-    if (length > static_cast<uint32_t>(INT_MAX) || startOffset > length)
-        return PCRE_ERROR_BADLENGTH;
-    pcre_extra local{};
-    if (extra != nullptr)
-        local = *extra;
-    if ((local.flags & PCRE_EXTRA_MATCH_LIMIT_RECURSION) == 0) {
-        local.flags |= PCRE_EXTRA_MATCH_LIMIT_RECURSION;
-        local.match_limit_recursion = InterpreterRecursionLimit();
-    }
-    const auto run = [&] {
-        return pcre_exec(code, &local, subject, static_cast<int>(length),
-                         static_cast<int>(startOffset), options, ovector, ovectorSize);
-    };
-    int rc = run();
-    if (rc == PCRE_ERROR_JIT_STACKLIMIT) {
-        local.flags &= ~static_cast<unsigned long>(PCRE_EXTRA_EXECUTABLE_JIT);
-        rc = run();
-    }
+    CheckStop(); // the library may skip every attempt, and with them the callout
+    const int rc =
+        RunExec(code, extra, subject, length, startOffset, options, ovector, ovectorSize, 0);
+    if (rc == kStopped && StopRequested())
+        throw EldiRegExStopped();
     return rc;
+}
+
+bool SearchesInWindows(std::string_view pattern) {
+    for (const std::string_view item : {"\\G", "(*", "(?C"})
+        if (pattern.find(item) != std::string_view::npos)
+            return false;
+    return true;
+}
+
+int Search(const TSearchCode& code, const char* subject, uint32_t length, uint32_t startOffset,
+           int32_t options, int* ovector, int ovectorSize) {
+    const bool windows = code.Unchecked != nullptr && ovectorSize >= 3 &&
+                         length <= static_cast<uint32_t>(INT_MAX) && startOffset <= length;
+    if (windows && length - startOffset <= tSearchWindow) {
+        // One window holds the rest of the text: only the window's step limit needs Compiled.
+        CheckStop();
+        const int rc = RunExec(code.Unchecked, code.UncheckedExtra, subject, length, startOffset,
+                               options, ovector, ovectorSize, kWindowMatchLimit);
+        if (rc != PCRE_ERROR_MATCHLIMIT)
+            return rc;
+    } else if (windows && (options & PCRE_NOTEOL) == 0 &&
+               (!code.Utf8 || (options & PCRE_NO_UTF8_CHECK) != 0)) {
+        // (NOTEOL makes a window's end a place where "$" fails, not one where more text may
+        // come; and the library checks UTF-8 only as far as the window reaches.)
+        TWindowSearch search{code, subject, length, startOffset, options, ovector, ovectorSize};
+        int rc = 0;
+        if (search.Run(rc))
+            return rc;
+        return Exec(code.Compiled, code.Extra, subject, length, search.Pos(),
+                    search.OptionsAt(search.Pos()), ovector, ovectorSize);
+    }
+    return Exec(code.Compiled, code.Extra, subject, length, startOffset, options, ovector,
+                ovectorSize);
 }
 
 int32_t CaptureCount(const real_pcre* code) {
@@ -150,4 +362,25 @@ void SetThreadJitStackLimit(int32_t maxBytes) {
     tJitStack.stack.reset();
 }
 
+void SetThreadSearchWindow(uint32_t bytes) {
+    tSearchWindow = bytes != 0 ? bytes : kSearchWindowBytes;
+}
+
 } // namespace kes::pcre_api
+
+namespace kes {
+
+TldiRegExStopScope::TldiRegExStopScope(std::stop_token stop)
+    : fStop(std::move(stop)), fOuter(pcre_api::tThreadStop) {
+    pcre_api::tThreadStop = &fStop;
+}
+
+TldiRegExStopScope::~TldiRegExStopScope() {
+    pcre_api::tThreadStop = fOuter;
+}
+
+const char* EldiRegExStopped::what() const noexcept {
+    return "Matching stopped on request";
+}
+
+} // namespace kes

@@ -1,6 +1,7 @@
-// The one owner of the PCRE library inside the program: flag values, study with JIT, execution
-// with a growable per-thread JIT stack and a stack-safe interpreter, and pattern information.
-// Only src/regex/ includes this header (and its tests).
+// The one owner of the PCRE library inside the program: flag values, the stop check every
+// compiled pattern carries, study with JIT, execution with a growable per-thread JIT stack and a
+// stack-safe interpreter, and pattern information. Only src/regex/ includes this header (and its
+// tests).
 #pragma once
 
 #include "regex/ldiRegEx.h"
@@ -8,6 +9,7 @@
 #include <pcre.h>
 
 #include <cstddef>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -21,19 +23,85 @@ constexpr int32_t kUtf8 = PCRE_UTF8;
 constexpr int32_t kJitStackStart = 32 * 1024;
 constexpr int32_t kJitStackMax = 16 * 1024 * 1024;
 
+// Every compiled pattern begins with this callout, so that each match attempt can notice the
+// thread's stop request (see TldiRegExStopScope). It follows the pattern's leading "(*UTF8)",
+// "(*CRLF)" ... items, which the library reads only at the very start.
+constexpr std::string_view kStopCallOut = "(?C255)";
+constexpr int kStopCallOutNumber = 255;
+// What a callout returns, and so what pcre_exec returns, to end a match on a stop request.
+constexpr int kStopped = PCRE_ERROR_CALLOUT;
+// Plain-text searches check the stop request at least this often.
+constexpr size_t kStopCheckBytes = size_t{4} << 20;
+// Searches without the stop check go over windows of this many bytes, each match attempt in
+// them limited to this many steps: a window takes a fraction of a second at worst.
+constexpr uint32_t kSearchWindowBytes = 2048;
+constexpr unsigned long kWindowMatchLimit = 5000;
+
+// The length of the pattern's leading items that set options ("(*UTF8)", "(*LIMIT_MATCH=9)"),
+// read exactly as the library reads them: where the stop callout goes.
+size_t LeadingVerbsLength(std::string_view pattern);
+// The text handed to the library: the pattern with kStopCallOut inserted at `at`.
+std::string WithStopCallOut(std::string_view pattern, size_t at);
+// An offset the library reports into that text, as an offset into the pattern.
+int PatternOffset(int offset, size_t at);
+// True for the stop callout of a pattern whose callout sits at `at`, false for its own ones.
+bool IsStopCallOut(const pcre_callout_block& block, size_t at);
+
+// The calling thread's innermost stop scope's token, or null; kept by TldiRegExStopScope.
+extern constinit thread_local const std::stop_token* tThreadStop;
+
+// True when the calling thread's innermost stop scope has had its stop requested.
+inline bool StopRequested() {
+    const std::stop_token* stop = tThreadStop;
+    return stop != nullptr && stop->stop_requested();
+}
+// Throws EldiRegExStopped when StopRequested().
+inline void CheckStop() {
+    if (StopRequested())
+        throw EldiRegExStopped();
+}
+
+// True when a search in windows (see Search) finds what the search over the whole text finds:
+// nothing in the pattern depends on where a search starts ("\G"), stops the search as a whole
+// ("(*COMMIT)" and the other verbs; the leading ones may also change what a line break is), or
+// calls out.
+bool SearchesInWindows(std::string_view pattern);
+
 // A zeroed extra block that pcre_free_study releases.
 TExtraPtr NewExtra();
 // Studies (and, with jit, JIT-compiles) the pattern; null is normal when there is nothing to
-// keep. error is set to the library's text on failure.
-TExtraPtr Study(const real_pcre* code, bool jit, const char*& error);
+// keep. error is set to the library's text on failure. forWindows also compiles the JIT's
+// partial matching, which the windows use.
+TExtraPtr Study(const real_pcre* code, bool jit, const char*& error, bool forWindows = false);
 // False for the patterns whose JIT results this library version gets wrong.
 bool JitGivesExactResults(const std::string& pattern, const real_pcre* code);
 
 // pcre_exec. The JIT runs on this thread's own stack (grown up to kJitStackMax); a JIT stack
 // overflow is retried on the interpreter, whose recursion is bounded by the thread's stack so a
-// deep match reports PCRE_ERROR_RECURSIONLIMIT instead of crashing.
+// deep match reports PCRE_ERROR_RECURSIONLIMIT instead of crashing. Throws EldiRegExStopped on
+// the thread's stop request, seen before the call or at any match attempt.
 int Exec(const real_pcre* code, const pcre_extra* extra, const char* subject, uint32_t length,
          uint32_t startOffset, int32_t options, int* ovector, int ovectorSize);
+
+// A compiled pattern as a search runs it: with the stop check, and, where the pattern allows
+// (see SearchesInWindows), without it as well.
+struct TSearchCode {
+    const real_pcre* Compiled = nullptr;
+    const pcre_extra* Extra = nullptr;
+    const real_pcre* Unchecked = nullptr; // null: always with the stop check
+    const pcre_extra* UncheckedExtra = nullptr;
+    const real_pcre* Anchored = nullptr; // compiled anchored, without the stop check
+    const pcre_extra* AnchoredExtra = nullptr;
+    bool Utf8 = false; // compiled with PCRE_UTF8
+};
+
+// Exec with Compiled, to the same result. With Unchecked, the search goes window by window
+// without the stop check first (whose callout slows an ordinary search a great deal), taking a
+// window's answer only where the library shows it is the whole text's too: an attempt that
+// reaches past its window is settled by Compiled alone, anything else unclear by Compiled from
+// there on.
+int Search(const TSearchCode& code, const char* subject, uint32_t length, uint32_t startOffset,
+           int32_t options, int* ovector, int ovectorSize);
 
 int32_t CaptureCount(const real_pcre* code);
 // The number of the named group, or 0 when the pattern has no group of that name.
@@ -43,5 +111,7 @@ bool IsUtf8(const real_pcre* code);
 
 // For tests: the largest JIT stack the calling thread's matches may use from now on.
 void SetThreadJitStackLimit(int32_t maxBytes);
+// For tests: the window size of the calling thread's searches from now on (0: the default).
+void SetThreadSearchWindow(uint32_t bytes);
 
 } // namespace kes::pcre_api

@@ -59,14 +59,16 @@ TSet<E> FromFlags(int32_t flags, const std::array<TOptionFlag, N>& table) {
     return options;
 }
 
-// The process-wide callout hook stays installed while any object has a handler.
-std::mutex gCallOutLock;
-int gCallOutHandlers = 0;
+// Every compiled pattern calls out (the stop check), so the hook is installed before the first
+// compile and stays.
+void InstallCallOut() {
+    static std::once_flag once;
+    std::call_once(once, [] { pcre_callout = &TRegExInternals::CallOut; });
+}
 
-void CountCallOutHandler(int delta) {
-    std::lock_guard lock(gCallOutLock);
-    gCallOutHandlers += delta;
-    pcre_callout = gCallOutHandlers > 0 ? &TRegExInternals::CallOut : nullptr;
+void LimitMatches(pcre_extra& extra, uint32_t limit) {
+    extra.flags |= PCRE_EXTRA_MATCH_LIMIT;
+    extra.match_limit = limit;
 }
 
 bool ExtraCarriesData(const pcre_extra& extra) {
@@ -103,27 +105,43 @@ void FailStatus(TPatternStatus& status, TRegExError code, std::string text, int3
     status.ErrorMessage = RegExStatusMessage(code, {status.ErrorText, int64_t{offset}});
 }
 
-// Tables, compile and study: the steps a table compile and a standalone compile share.
+// The forms a pattern is compiled in: the one every search can use, and the two that serve
+// searches in windows (see pcre_api::Search).
+enum class TCodeKind : uint8_t { Checked, Unchecked, Anchored };
+
+// Tables, compile and study: the steps a table compile and a standalone compile share. Checked
+// code holds the stop callout at stopCallOutAt (set here); what the library reports is still
+// the pattern's own (offsets included).
 bool CompileAndStudy(const std::string& pattern, int32_t flags, bool study,
-                     TPatternLanguage language, TCompiledPtr& compiled, TExtraPtr& extra,
-                     TPatternStatus& status) {
+                     TPatternLanguage language, TCodeKind kind, TCompiledPtr& compiled,
+                     TExtraPtr& extra, TPatternStatus& status, size_t& stopCallOutAt) {
+    const bool stopCheck = kind == TCodeKind::Checked;
+    flags |= kind == TCodeKind::Anchored ? PCRE_ANCHORED : 0;
     int32_t localeError = 0;
     const unsigned char* tables = GetLanguageTables(language, localeError);
     if (localeError != 0) {
         FailStatus(status, reLocaleUnavailable, LanguageName(language), 0);
         return false;
     }
+    InstallCallOut();
+    const std::string_view text = pattern.c_str(); // the library reads up to the first NUL
+    stopCallOutAt = pcre_api::LeadingVerbsLength(text);
+    const std::string compiledText =
+        stopCheck ? pcre_api::WithStopCallOut(text, stopCallOutAt) : std::string(text);
     const char* errorText = nullptr;
     int errorOffset = 0;
-    compiled.reset(pcre_compile(pattern.c_str(), flags, &errorText, &errorOffset, tables));
+    compiled.reset(pcre_compile(compiledText.c_str(), flags, &errorText, &errorOffset, tables));
+    if (stopCheck)
+        errorOffset = pcre_api::PatternOffset(errorOffset, stopCallOutAt);
     status.ErrorOffset = errorOffset;
     if (!compiled) {
         FailStatus(status, rePatternError, errorText != nullptr ? errorText : "", errorOffset);
         return false;
     }
     if (study) {
-        extra = pcre_api::Study(compiled.get(),
-                                pcre_api::JitGivesExactResults(pattern, compiled.get()), errorText);
+        extra =
+            pcre_api::Study(compiled.get(), pcre_api::JitGivesExactResults(pattern, compiled.get()),
+                            errorText, kind == TCodeKind::Unchecked);
         if (errorText != nullptr) {
             FailStatus(status, reStudyError, errorText, errorOffset);
             return false;
@@ -157,12 +175,20 @@ TMatchOptions FlagsToMatchOptions(int32_t flags, bool capture) {
 }
 
 int TRegExInternals::CallOut(pcre_callout_block* block) {
+    if (pcre_api::StopRequested())
+        return pcre_api::kStopped;
     if (block == nullptr || block->callout_data == nullptr)
         return 0;
-    auto* owner = static_cast<TldiRegExBase*>(block->callout_data);
+    const auto& entry = *static_cast<const TRegExPattern*>(block->callout_data);
+    TldiRegExBase* owner = entry.CallOutOwner;
+    const auto at = static_cast<size_t>(entry.StopCallOutAt);
+    if (owner == nullptr || !owner->fOnCallOut || pcre_api::IsStopCallOut(*block, at))
+        return 0;
+    // The handler sees positions in the pattern as written.
+    pcre_callout_block own = *block;
+    own.pattern_position = pcre_api::PatternOffset(own.pattern_position, at);
     int32_t result = 0;
-    if (owner->fOnCallOut)
-        owner->fOnCallOut(*block, result);
+    owner->fOnCallOut(own, result);
     return result;
 }
 
@@ -173,10 +199,7 @@ TldiRegExBase::TldiRegExBase() {
     TldiRegExBase::ClearPatterns();
 }
 
-TldiRegExBase::~TldiRegExBase() {
-    if (fOnCallOut)
-        CountCallOutHandler(-1);
-}
+TldiRegExBase::~TldiRegExBase() = default;
 
 void TldiRegExBase::InitDefaults() {
     fDefaultCompileFlags = kInitialCompileFlags;
@@ -209,6 +232,10 @@ void TldiRegExBase::RemovePattern(int32_t patternID) {
     entry.Pattern.clear();
     entry.Compiled.reset();
     entry.Extra.reset();
+    entry.Unchecked.reset();
+    entry.UncheckedExtra.reset();
+    entry.Anchored.reset();
+    entry.AnchoredExtra.reset();
     entry.Serial = 0;
     fFreeIDs.push_back(patternID);
 }
@@ -231,13 +258,21 @@ bool TldiRegExBase::CompileIntoTable(const std::string& pattern, int32_t flags, 
     entry.Pattern = pattern;
     entry.Compiled.reset();
     entry.Extra.reset();
+    entry.Unchecked.reset();
+    entry.UncheckedExtra.reset();
+    entry.Anchored.reset();
+    entry.AnchoredExtra.reset();
+    entry.Required = TRequiredText{};
+    entry.CallOutOwner = nullptr;
     entry.CompileOptions = flags;
     entry.Study = study;
     entry.Language = language;
     entry.MatchLimit = DefaultMatchLimit;
 
-    if (CompileAndStudy(pattern, flags, study, language, entry.Compiled, entry.Extra, status)) {
-        ApplyExtraSettings(entry);
+    size_t stopCallOutAt = 0;
+    if (CompileAndStudy(pattern, flags, study, language, TCodeKind::Checked, entry.Compiled,
+                        entry.Extra, status, stopCallOutAt)) {
+        entry.StopCallOutAt = static_cast<int32_t>(stopCallOutAt);
         entry.CaptureCount = pcre_api::CaptureCount(entry.Compiled.get());
         if (entry.CaptureCount > fLargestCaptureCount) {
             fLargestCaptureCount = entry.CaptureCount;
@@ -249,6 +284,9 @@ bool TldiRegExBase::CompileIntoTable(const std::string& pattern, int32_t flags, 
         entry.LiteralCaseless = (flags & PCRE_CASELESS) != 0;
         if (study && entry.Literals.empty())
             entry.Required = PlanRequiredText(pattern, flags, language);
+        if (study && pcre_api::SearchesInWindows(pattern.c_str()))
+            CompileForWindows(entry);
+        ApplyExtraSettings(entry);
     }
     if (status.StatusCode != reNone) {
         RemovePattern(id);
@@ -259,18 +297,40 @@ bool TldiRegExBase::CompileIntoTable(const std::string& pattern, int32_t flags, 
     return status.Success;
 }
 
+void TldiRegExBase::CompileForWindows(TRegExPattern& entry) {
+    TPatternStatus status;
+    size_t unused = 0;
+    const auto compile = [&](TCodeKind kind, TCompiledPtr& compiled, TExtraPtr& extra) {
+        return CompileAndStudy(entry.Pattern, entry.CompileOptions, true, entry.Language, kind,
+                               compiled, extra, status, unused);
+    };
+    if (!compile(TCodeKind::Unchecked, entry.Unchecked, entry.UncheckedExtra) ||
+        !compile(TCodeKind::Anchored, entry.Anchored, entry.AnchoredExtra)) {
+        entry.Unchecked.reset(); // not expected: the same text compiled just before
+        entry.UncheckedExtra.reset();
+        entry.Anchored.reset();
+        entry.AnchoredExtra.reset();
+    }
+}
+
 void TldiRegExBase::ApplyExtraSettings(TRegExPattern& entry) {
     if (entry.MatchLimit == kDefaultMatchLimit && !fOnCallOut)
         return;
     if (!entry.Extra)
         entry.Extra = pcre_api::NewExtra();
     if (entry.MatchLimit != kDefaultMatchLimit) {
-        entry.Extra->flags |= PCRE_EXTRA_MATCH_LIMIT;
-        entry.Extra->match_limit = entry.MatchLimit;
+        LimitMatches(*entry.Extra, entry.MatchLimit);
+        for (auto* extra : {&entry.UncheckedExtra, &entry.AnchoredExtra}) {
+            if (entry.Unchecked && !*extra)
+                *extra = pcre_api::NewExtra();
+            if (*extra)
+                LimitMatches(**extra, entry.MatchLimit);
+        }
     }
     if (fOnCallOut) {
+        entry.CallOutOwner = this;
         entry.Extra->flags |= PCRE_EXTRA_CALLOUT_DATA;
-        entry.Extra->callout_data = this;
+        entry.Extra->callout_data = &entry;
     }
 }
 
@@ -328,7 +388,6 @@ std::string TldiRegExBase::CustomTokenName(int32_t index) const {
 }
 
 void TldiRegExBase::SetOnCallOut(TPcreCallOutEvent handler) {
-    const bool had = static_cast<bool>(fOnCallOut);
     fOnCallOut = std::move(handler);
     const bool has = static_cast<bool>(fOnCallOut);
     for (int32_t id = 0; id < fSlotsUsed; ++id) {
@@ -338,14 +397,13 @@ void TldiRegExBase::SetOnCallOut(TPcreCallOutEvent handler) {
         if (has) {
             ApplyExtraSettings(entry);
         } else if (entry.Extra) {
+            entry.CallOutOwner = nullptr;
             entry.Extra->flags &= ~static_cast<unsigned long>(PCRE_EXTRA_CALLOUT_DATA);
             entry.Extra->callout_data = nullptr;
             if (!ExtraCarriesData(*entry.Extra))
                 entry.Extra.reset();
         }
     }
-    if (had != has)
-        CountCallOutHandler(has ? 1 : -1);
 }
 
 void TldiRegExBase::SetOnReplaceCustomToken(TldiRegExReplaceTokenEvent handler) {
@@ -416,7 +474,9 @@ bool CompileStandalone(const std::string& pattern, int32_t flags, bool study,
     status = TPatternStatus{};
     compiled.reset();
     extra.reset();
-    if (!CompileAndStudy(pattern, flags, study, language, compiled, extra, status)) {
+    size_t stopCallOutAt = 0;
+    if (!CompileAndStudy(pattern, flags, study, language, TCodeKind::Checked, compiled, extra,
+                         status, stopCallOutAt)) {
         compiled.reset();
         extra.reset();
     }

@@ -10,9 +10,11 @@
 
 #include <bitset>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -108,6 +110,8 @@ struct TRequiredText {
     std::bitset<256> Stops;
 };
 
+class TldiRegExBase;
+
 // One entry of the pattern table; a free slot has a null Compiled and Serial 0.
 struct TRegExPattern {
     std::string Pattern;
@@ -124,9 +128,41 @@ struct TRegExPattern {
     std::vector<std::string> Literals;
     bool LiteralCaseless = false; // for Literals and Required
     TRequiredText Required;       // for any other studied pattern
+    // Where the compiled text holds the stop check's callout (see TldiRegExStopScope).
+    int32_t StopCallOutAt = 0;
+    // For searches in windows (see pcre_api::Search), kept when the pattern allows them: the
+    // studied pattern compiled without the stop check, and compiled anchored, which settles a
+    // single attempt on the JIT (it takes no anchoring at match time).
+    TCompiledPtr Unchecked;
+    TExtraPtr UncheckedExtra;
+    TCompiledPtr Anchored;
+    TExtraPtr AnchoredExtra;
+    // Whose handler gets the pattern's own callouts; set while that object has a handler.
+    TldiRegExBase* CallOutOwner = nullptr;
 };
 
-class TldiRegExBase;
+// While one lives on a thread, every match made on that thread checks `stop` as it goes (at
+// each match attempt or each few kilobytes searched, each few megabytes of a plain-text search)
+// and, once a stop is requested, ends by throwing EldiRegExStopped. Scopes nest; ending one
+// restores the one around it.
+class TldiRegExStopScope {
+  public:
+    explicit TldiRegExStopScope(std::stop_token stop);
+    ~TldiRegExStopScope();
+    TldiRegExStopScope(const TldiRegExStopScope&) = delete;
+    TldiRegExStopScope& operator=(const TldiRegExStopScope&) = delete;
+
+  private:
+    std::stop_token fStop;
+    const std::stop_token* fOuter;
+};
+
+// A match that ended on its thread's stop request; not an EldiRegExError, so a caller can tell
+// a stop from a failure. Whatever the call had already produced is the caller's to drop.
+struct EldiRegExStopped : std::exception {
+    const char* what() const noexcept override;
+};
+
 // Called from a "(?C)" callout; result 0 continues, positive fails here, negative aborts.
 using TPcreCallOutEvent = std::function<void(pcre_callout_block& block, int32_t& result)>;
 // Supplies the value of custom token TokenIndex ("${name}") for one expansion.
@@ -208,6 +244,7 @@ class TldiRegExBase {
     struct TEntryView;
     TEntryView ValidatedEntry(int32_t patternID, TRegExMethod method, TRegExMethod called,
                               bool withClass, bool requireCompiled = true) const;
+    void CompileForWindows(TRegExPattern& entry);
     void ApplyExtraSettings(TRegExPattern& entry);
     size_t LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
                           uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,

@@ -19,6 +19,15 @@ struct TldiRegExBase::TEntryView {
     const std::vector<std::string>* Literals = nullptr; // non-null: found by TLiteralScanner
     bool LiteralCaseless = false;
     const TRequiredText* Required = nullptr; // non-null: a text every match contains
+    const real_pcre* Unchecked = nullptr;    // see TRegExPattern::Unchecked
+    const pcre_extra* UncheckedExtra = nullptr;
+    const real_pcre* Anchored = nullptr;
+    const pcre_extra* AnchoredExtra = nullptr;
+    bool Utf8 = false;
+
+    pcre_api::TSearchCode Code() const {
+        return {Compiled, Extra, Unchecked, UncheckedExtra, Anchored, AnchoredExtra, Utf8};
+    }
 };
 
 // Access to the objects' private state for the unit-level functions and the callout hook.
@@ -50,8 +59,18 @@ std::vector<std::string> PlainLiterals(const std::string& pattern, int32_t flags
                                        TPatternLanguage language);
 // The first occurrence of literal in text at or after `from` (letter case of A-Z ignored when
 // caseless), or std::string::npos.
-size_t FindLiteral(const char* text, size_t length, size_t from, std::string_view literal,
-                   bool caseless);
+size_t FindLiteralBefore(const char* text, size_t length, size_t from, std::string_view literal,
+                         bool caseless);
+// The same a few megabytes at a time, throwing EldiRegExStopped on the thread's stop request.
+size_t FindLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
+                           bool caseless);
+// FindLiteralBefore, in pieces when the text is long: a short search never looks for a stop.
+inline size_t FindLiteral(const char* text, size_t length, size_t from, std::string_view literal,
+                          bool caseless) {
+    if (from < length && length - from > pcre_api::kStopCheckBytes + literal.size())
+        return FindLiteralInPieces(text, length, from, literal, caseless);
+    return FindLiteralBefore(text, length, from, literal, caseless);
+}
 
 // For a pattern of the simple kind "\b\w+_t\b" or "[a-z]+ing" (single bytes, classes, \w \d \s
 // and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
@@ -84,7 +103,7 @@ TRegExError ExecResultError(int rc);
 [[noreturn]] void RaiseExecError(TRegExError code, int rc, TRegExMethod method, TRegExMethod called,
                                  const std::string& className);
 
-void SplitLoop(const real_pcre* code, const pcre_extra* extra, int32_t captureCount, int32_t flags,
+void SplitLoop(const pcre_api::TSearchCode& code, int32_t captureCount, int32_t flags,
                const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
                std::vector<std::string>& pieces);
 

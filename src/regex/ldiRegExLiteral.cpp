@@ -107,8 +107,8 @@ std::vector<std::string> PlainLiterals(const std::string& pattern, int32_t flags
     }
 }
 
-size_t FindLiteral(const char* text, size_t length, size_t from, std::string_view literal,
-                   bool caseless) {
+size_t FindLiteralBefore(const char* text, size_t length, size_t from, std::string_view literal,
+                         bool caseless) {
     if (from > length || literal.size() > length - from)
         return std::string::npos;
     const size_t lastStart = length - literal.size();
@@ -123,6 +123,20 @@ size_t FindLiteral(const char* text, size_t length, size_t from, std::string_vie
         if (EqualAt(text + pos, literal, caseless))
             return pos;
     return std::string::npos;
+}
+
+size_t FindLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
+                           bool caseless) {
+    const size_t piece = pcre_api::kStopCheckBytes;
+    while (from < length && length - from > piece + literal.size()) {
+        const size_t hit =
+            FindLiteralBefore(text, from + piece + literal.size() - 1, from, literal, caseless);
+        if (hit != std::string::npos)
+            return hit;
+        from += piece;
+        pcre_api::CheckStop();
+    }
+    return FindLiteralBefore(text, length, from, literal, caseless);
 }
 
 TLiteralScanner::TLiteralScanner(const std::vector<std::string>& alternatives, bool caseless,

@@ -114,11 +114,19 @@ TldiRegExBase::TEntryView TldiRegExBase::ValidatedEntry(int32_t patternID, TRegE
     const TRegExPattern& entry = *fPatterns[static_cast<size_t>(patternID)];
     if (!entry.Compiled && requireCompiled)
         RaiseClassErrorCalling(reCompiledPatternNil, method, called, className, 0, {});
-    return TEntryView{
-        entry.Compiled.get(),   entry.Extra.get(),
-        entry.Serial,           entry.CaptureCount,
-        fGroupOffsetVectorSize, entry.Literals.empty() ? nullptr : &entry.Literals,
-        entry.LiteralCaseless,  entry.Required.Text.empty() ? nullptr : &entry.Required};
+    return TEntryView{entry.Compiled.get(),
+                      entry.Extra.get(),
+                      entry.Serial,
+                      entry.CaptureCount,
+                      fGroupOffsetVectorSize,
+                      entry.Literals.empty() ? nullptr : &entry.Literals,
+                      entry.LiteralCaseless,
+                      entry.Required.Text.empty() ? nullptr : &entry.Required,
+                      entry.Unchecked.get(),
+                      entry.UncheckedExtra.get(),
+                      entry.Anchored.get(),
+                      entry.AnchoredExtra.get(),
+                      (entry.CompileOptions & PCRE_UTF8) != 0};
 }
 
 bool TldiRegExBase::GetMatch(int32_t patternID, const char* target, TMatchResult& result,
@@ -130,9 +138,9 @@ bool TldiRegExBase::GetMatch(int32_t patternID, const char* target, TMatchResult
                                {int64_t{targetLength}, int64_t{startOffset}});
     // Without captures only the whole match is asked for: its end is still needed to go on.
     result.GroupStartEnd.assign(static_cast<size_t>(capture ? entry.VectorSize : 3), 0);
-    const int rc =
-        pcre_api::Exec(entry.Compiled, entry.Extra, target, targetLength, startOffset, flags,
-                       result.GroupStartEnd.data(), static_cast<int>(result.GroupStartEnd.size()));
+    const int rc = pcre_api::Search(entry.Code(), target, targetLength, startOffset, flags,
+                                    result.GroupStartEnd.data(),
+                                    static_cast<int>(result.GroupStartEnd.size()));
     StoreExecResult(rc, target, targetLength, flags, capture ? entry.CaptureCount : 0, result);
     MarkUnsetGroups(rc, result.GroupCount, result.GroupStartEnd);
     if (!capture)
@@ -164,6 +172,7 @@ size_t TldiRegExBase::ForEachMatch(int32_t patternID, const char* target, uint32
     const int32_t flags = MatchOptionsToFlags(options);
     const bool capture = !options.Contains(moNoCapturing);
     const TEntryView entry = ValidatedEntry(patternID, rmMatches, rmMatches, true);
+    pcre_api::CheckStop(); // the plain-text searches look only now and then
     if (startOffset > targetLength)
         RaiseClassError(reStartAtTooLarge, rmMatches, ClassName(), 0,
                         {int64_t{targetLength}, int64_t{startOffset}});
@@ -216,6 +225,10 @@ size_t TldiRegExBase::EngineMatches(int32_t patternID, const TEntryView& entry,
     return count;
 }
 
+// Handing over a match costs far more than a stop check, so this few between checks keeps a
+// stop prompt however slow the receiver is.
+constexpr size_t kMatchesPerStopCheck = 64;
+
 size_t TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry,
                                      const char* target, uint32_t targetLength,
                                      uint32_t startOffset, int32_t flags, bool capture,
@@ -233,6 +246,8 @@ size_t TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry,
     result.MatchPatternID = entry.Serial;
     result.GroupCount = 1;
     for (size_t pos = startOffset; pos < targetLength && scanner.Next(pos, start, end); pos = end) {
+        if (count % kMatchesPerStopCheck == 0)
+            pcre_api::CheckStop(); // the scanner checks only while it searches far
         result.GroupStartEnd.assign(capture ? static_cast<size_t>(entry.VectorSize) : 2, 0);
         result.GroupStartEnd[0] = static_cast<int32_t>(start);
         result.GroupStartEnd[1] = static_cast<int32_t>(end);
@@ -257,8 +272,33 @@ class TRunLocator {
                 Single_ = stops[c] ? static_cast<int>(c) : Single_;
     }
 
-    // Where the run holding `at` starts, looking back no further than `from`.
+    // Where the run holding `at` starts, looking back no further than `from`. A huge run is
+    // looked through a few megabytes at a time, so that a stop request is seen.
     uint32_t StartBefore(const char* text, uint32_t from, uint32_t at) const {
+        for (; at - from > kPiece; at -= kPiece) {
+            const uint32_t start = StartWithin(text, at - kPiece, at);
+            if (start > at - kPiece)
+                return start;
+            pcre_api::CheckStop();
+        }
+        return StartWithin(text, from, at);
+    }
+    // Where the run holding `at` ends: its first stop byte, or the text's end.
+    uint32_t EndAfter(const char* text, uint32_t at, uint32_t length) const {
+        for (; length - at > kPiece; at += kPiece) {
+            const uint32_t end = EndWithin(text, at, at + kPiece);
+            if (end < at + kPiece)
+                return end;
+            pcre_api::CheckStop();
+        }
+        return EndWithin(text, at, length);
+    }
+
+  private:
+    static constexpr auto kPiece = static_cast<uint32_t>(pcre_api::kStopCheckBytes);
+
+    // The first place after the last stop byte in [from, at), or from.
+    uint32_t StartWithin(const char* text, uint32_t from, uint32_t at) const {
         if (Single_ >= 0) {
             const auto* stop = static_cast<const char*>(memrchr(text + from, Single_, at - from));
             return stop == nullptr ? from : static_cast<uint32_t>(stop + 1 - text);
@@ -267,18 +307,17 @@ class TRunLocator {
             --at;
         return at;
     }
-    // Where the run holding `at` ends: its first stop byte, or the text's end.
-    uint32_t EndAfter(const char* text, uint32_t at, uint32_t length) const {
+    // The first stop byte in [at, limit), or limit.
+    uint32_t EndWithin(const char* text, uint32_t at, uint32_t limit) const {
         if (Single_ >= 0) {
-            const auto* stop = static_cast<const char*>(std::memchr(text + at, Single_, length - at));
-            return stop == nullptr ? length : static_cast<uint32_t>(stop - text);
+            const auto* stop =
+                static_cast<const char*>(std::memchr(text + at, Single_, limit - at));
+            return stop == nullptr ? limit : static_cast<uint32_t>(stop - text);
         }
-        while (at < length && !IsStop(text[at]))
+        while (at < limit && !IsStop(text[at]))
             ++at;
         return at;
     }
-
-  private:
     bool IsStop(char c) const { return Stop_[static_cast<unsigned char>(c)]; }
     bool Stop_[256] = {};
     int Single_ = -1;
@@ -343,15 +382,15 @@ size_t TldiRegExBase::RunBoundMatches(int32_t patternID, const TEntryView& entry
     return count;
 }
 
-void SplitLoop(const real_pcre* code, const pcre_extra* extra, int32_t captureCount, int32_t flags,
+void SplitLoop(const pcre_api::TSearchCode& code, int32_t captureCount, int32_t flags,
                const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
                std::vector<std::string>& pieces) {
     std::vector<int> ovector(static_cast<size_t>(captureCount + 1) * 3);
     uint32_t pos = startOffset;
     flags |= pcre_api::kNotEmpty;
     while (limit != 0) {
-        const int rc = pcre_api::Exec(code, extra, target, length, pos, flags, ovector.data(),
-                                      static_cast<int>(ovector.size()));
+        const int rc = pcre_api::Search(code, target, length, pos, flags, ovector.data(),
+                                        static_cast<int>(ovector.size()));
         if (rc < PCRE_ERROR_NOMATCH)
             RaiseExecError(ExecResultError(rc), rc, rmSplitToArray, rmSplitToArray, "");
         if (rc <= 0)
@@ -376,8 +415,8 @@ void TldiRegExBase::SplitToArray(int32_t patternID, const char* target, uint32_t
         RaiseError(reStartAtTooLarge, rmSplitToArray, 0,
                    {int64_t{targetLength}, int64_t{startOffset}});
     pieces.clear();
-    SplitLoop(entry.Compiled, entry.Extra, entry.CaptureCount, fDefaultMatchFlags, target,
-              targetLength, startOffset, limit, pieces);
+    SplitLoop(entry.Code(), entry.CaptureCount, fDefaultMatchFlags, target, targetLength,
+              startOffset, limit, pieces);
 }
 
 // ---- unit level --------------------------------------------------------------------------------
@@ -436,8 +475,9 @@ void Split(const std::string& pattern, const std::string& target, bool bypassCac
     }
     const TThrowAway block = CompileThrowAway(pattern, rmSplit);
     pieces.clear();
-    SplitLoop(block.Compiled.get(), block.Extra.get(), pcre_api::CaptureCount(block.Compiled.get()),
-              0, target.data(), length, 0, -1, pieces);
+    SplitLoop({block.Compiled.get(), block.Extra.get()},
+              pcre_api::CaptureCount(block.Compiled.get()), 0, target.data(), length, 0, -1,
+              pieces);
 }
 
 void GroupValue(const TMatchResult& result, int32_t groupNumber, std::string& value) {

@@ -217,8 +217,8 @@ void TldiRegExBase::MatchAndReplace(int32_t patternID, const char* target, std::
     if (maxReplacements != 0) {
         output.reserve(targetLength);
         for (;;) {
-            const int rc = pcre_api::Exec(entry.Compiled, entry.Extra, target, targetLength, pos,
-                                          flags, ovector.data(), static_cast<int>(ovector.size()));
+            const int rc = pcre_api::Search(entry.Code(), target, targetLength, pos, flags,
+                                            ovector.data(), static_cast<int>(ovector.size()));
             // A failed search must not pass for "no more matches": the output would be partial.
             if (rc < PCRE_ERROR_NOMATCH)
                 RaiseExecError(ExecResultError(rc), rc, rmMatch, rmMatchAndReplace, ClassName());

@@ -247,7 +247,8 @@ using TkesFileRecordedEvent = std::function<void(const TkesMatchResults& results
 
 // Collects the files, searches each with every item, appends files with matches to `results`
 // (not cleared first) and, when specs.Replace, writes the replaced text. Returns TotalMatches.
-// Unreadable files are skipped and counted. A stop request ends the run after the current file
+// Unreadable files are skipped and counted. A stop request ends the run within a moment, even
+// inside a file (whose results so far are dropped; a file being written is finished first),
 // with results.Cancelled set. Any exception clears `results` and propagates.
 // Files are read and searched on threadCount threads (0: one per core) but recorded, reported
 // and written strictly in list order, so the outcome is that of a one-thread run.

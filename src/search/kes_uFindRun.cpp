@@ -109,15 +109,19 @@ struct TFileOutcome {
     TReadTarget Target; // when replacing: the file that was read, which the write must find
     TPreparedWrite Prepared; // in place: the replaced text already written beside the file
     std::exception_ptr Error; // raised again when the file's turn comes
+    bool Stopped = false;     // a stop request came while the file was searched
 };
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
 // threads at once, each with its own buffer. With prepareInPlace, the replaced text is also
 // written and flushed beside the file, leaving only the rename to its turn.
 TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::string& buffer,
-                        bool prepareInPlace = false) {
+                        const std::stop_token& stop, bool prepareInPlace = false) {
     TFileOutcome outcome;
     try {
+        // A stop is heard between match attempts, so a slow pattern in one large file cannot
+        // hold the run; the file's half-made results are then dropped.
+        const TldiRegExStopScope stopScope(stop);
         TFileText text;
         int error = 0;
         outcome.Status =
@@ -140,6 +144,8 @@ TFileOutcome SearchFile(TFindReplaceSpecs& specs, const std::string& path, std::
         } else if (outcome.Replaced && prepareInPlace) {
             outcome.Prepared.Prepare(outcome.Target, outcome.ReplacedText);
         }
+    } catch (const EldiRegExStopped&) {
+        outcome.Stopped = true; // the search's results were still in locals: nothing to drop
     } catch (const std::exception& e) {
         // A replace stopped by a file must say which one: some files may be replaced already.
         outcome.Error = specs.Replace ? std::make_exception_ptr(std::runtime_error(
@@ -169,6 +175,10 @@ class TCommitter {
     void Commit(const TListedFile& listed, TFileOutcome&& outcome) {
         if (outcome.Error)
             std::rethrow_exception(outcome.Error);
+        if (outcome.Stopped) {
+            fResults.Cancelled = true;
+            return;
+        }
         if (outcome.Status != rsRead) {
             if (outcome.Status != rsEmpty)
                 RecordSkipped(fResults, listed.Path, outcome.Status, std::move(outcome.ErrorText));
@@ -282,7 +292,7 @@ void SearchInOrder(const std::vector<TListedFile>& files, TFindReplaceSpecs& spe
             results.Cancelled = true;
             return;
         }
-        committer.Commit(listed, SearchFile(specs, listed.Path, buffer));
+        committer.Commit(listed, SearchFile(specs, listed.Path, buffer, stop));
     }
 }
 
@@ -307,7 +317,7 @@ void SearchOnWorkers(const std::vector<TListedFile>& files, size_t threads,
     TOrderedWorkers<TFileOutcome> workers(
         files.size(), threads, window,
         [&](size_t index, size_t worker) {
-            return SearchFile(specs, files[index].Path, buffers[worker], replaceInPlace);
+            return SearchFile(specs, files[index].Path, buffers[worker], stop, replaceInPlace);
         },
         specs.Replace ? WriteDependencies(files, replaceInPlace) : std::vector<int64_t>{});
     CommitInOrder(workers, files, committer, results, stop);
@@ -343,7 +353,8 @@ void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSea
                                                   std::lock_guard lock(listedLock);
                                                   file = &listed[index];
                                               }
-                                              return SearchFile(specs, file->Path, buffers[worker]);
+                                              return SearchFile(specs, file->Path, buffers[worker],
+                                                                stop);
                                           });
     // Listed files are handed over a few at a time: each handing takes both locks.
     constexpr size_t kHandOver = 16;

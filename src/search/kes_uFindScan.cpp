@@ -62,10 +62,6 @@ constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // that the files being read need too.
 constexpr size_t kHeldFolderLimit = 64;
 
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
 enum class EntryKind { Regular, Directory, Other, Unknown };
 
@@ -151,20 +147,22 @@ int ListFolder(const TWalkFolder& folder, std::vector<TFolderEntry>& entries) {
     entries.clear();
     if (!folder.Fd.IsOpen())
         return folder.OpenError;
-    // The listing gets a descriptor of its own: closing it must leave the folder's open.
-    const int listing = fcntl(folder.Fd.Get(), F_DUPFD_CLOEXEC, 0);
-    if (listing < 0)
-        return errno;
-    DirHandle dir(fdopendir(listing));
-    if (!dir) {
-        const int error = errno;
-        close(listing);
-        return error;
+    // Read straight from the folder's own descriptor: a directory stream would need a copy of
+    // it, and a walk pays those calls once per folder.
+    alignas(dirent64) char buffer[1 << 15];
+    for (;;) {
+        const ssize_t got = getdents64(folder.Fd.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0 ? 0 : errno;
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (!IsHiddenName(entry->d_name))
+                entries.push_back({entry->d_name, entry->d_type});
+        }
     }
-    while (const dirent* entry = readdir(dir.get()))
-        if (!IsHiddenName(entry->d_name))
-            entries.push_back({entry->d_name, entry->d_type});
-    return 0;
 }
 
 // Takes out the backups left by rewrites that were interrupted: they are never searched nor

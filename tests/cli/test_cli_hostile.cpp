@@ -108,6 +108,7 @@ TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
     WriteFile(fScratch / "victim/b.txt", "secret\n");
     fs::create_directory_symlink(fScratch / "victim", fRoot + "/sub/kesReplace");
     ASSERT_EQ(mkfifo((fRoot + "/pipe.txt").c_str(), 0600), 0);
+    WriteFile(fRoot + "/c.txt.kestrava-backup", "word\n"); // left by an interrupted rewrite
     const TRun run = RunCli({"replace", "-d", fRoot + "<+>", "-f", "*.txt", "-e", "word", "-r",
                              "WORD", "--yes"},
                             fScratch);
@@ -119,6 +120,10 @@ TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
     EXPECT_NE(run.Err.find("Did not replace 1 file:\n  " + fRoot + "/sub/b.txt: " + fRoot +
                            "/sub/kesReplace is not a folder but a link or a file; nothing is "
                            "written into it\n"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("An earlier replacement of " + fRoot + "/c.txt was interrupted; its old "
+                           "content is in " + fRoot + "/c.txt.kestrava-backup\n"),
               std::string::npos)
         << run.Err;
     EXPECT_EQ(ReadFile(fRoot + "/kesReplace/a.txt"), "WORD\n");

@@ -37,6 +37,17 @@ TEST(PatternTable, FreedIDsAreReusedMostRecentFirst) {
         R"m("Invalid PatternID (5)" reported by Method "RemovePattern" on Class "TldiRegExMulti".)m");
 }
 
+TEST(PatternTable, ReusedSlotForgetsWhatItKnewOfTheOldPattern) {
+    TldiRegExMulti regex;
+    const int32_t planned = test::Compile(regex, "\\b\\w+_t\\b");
+    ASSERT_FALSE(regex.PatternEntry(planned)->Required.Text.empty());
+    regex.RemovePattern(planned);
+    regex.SetDefaultPatternOptions({coNoStudy});
+    ASSERT_EQ(test::Compile(regex, "x"), planned);
+    TMatchCollection results;
+    EXPECT_TRUE(regex.Matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
+}
+
 TEST(PatternTable, SerialsCountCompilesUntilCleared) {
     TldiRegExMulti regex;
     test::Compile(regex, "a");
@@ -211,6 +222,7 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     regex.SetOnCallOut([&](pcre_callout_block& block, int32_t& result) {
         ++calls;
         EXPECT_EQ(block.callout_number, 1);
+        EXPECT_EQ(block.pattern_position, 6) << "the place in the pattern as written";
         result = verdict;
     });
     const int32_t after = test::Compile(regex, "c(?C1)d");

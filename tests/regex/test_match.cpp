@@ -393,6 +393,82 @@ TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
     }
 }
 
+// Studied patterns search window by window where the library can show a window's answer is
+// the whole text's; tiny windows cut through every match and every attempt. Matches, Replace
+// and Split (which search with "not empty") must come out as the interpreter's.
+TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
+    const std::pair<const char*, TPatternOptions> patterns[] = {
+        {"(a|ab)(c|bcd)(d*)", {}},
+        {"a(?=b)|(?<=a)b", {}},
+        {"(?!a)\\w|(?!a)", {}},
+        {"\\bab\\b|\\Bb", {}},
+        {"a.*?b", {coDotMatchesAll}},
+        {"a.*b", {}},
+        {"(?m)^a|b\\z", {}},
+        {"a*|b??", {}},
+        {"(?:ab)*", {}},
+        {"(a)\\1+", {}},
+        {"[^b]+c", {}},
+        {"a\\Kb", {}},
+        {"(?i)ab|", {}},
+        {"b+$|c\\Z", {}},
+        {"b$", {coMultiline}},
+        {"(*ANY)^b", {coMultiline}},
+        {"\\Ga|c", {}},
+        {"a+(*COMMIT)b|c", {}},
+        {"a{2,3}(?:b|c)", {}},
+        {"(?:\xC3\xA9|a)+", {coUtf8}},
+        {".(?<=\xC3\xA9)", {coUtf8}},
+        {"\xC3\xA9+b", {coUtf8}},
+    };
+    const char* alphabet[] = {"a", "b", "c", "d", "\n", " ", "\xC3\xA9"};
+    std::mt19937 random(5);
+    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
+    std::uniform_int_distribution<size_t> length(0, 40);
+    for (const uint32_t window : {1u, 2u, 3u, 5u, 8u}) {
+        pcre_api::SetThreadSearchWindow(window);
+        for (int round = 0; round < 60; ++round) {
+            std::string text;
+            for (size_t i = length(random); i > 0; --i)
+                text += alphabet[pick(random)];
+            for (const auto& [pattern, options] : patterns) {
+                TPatternOptions interpreted = options;
+                interpreted.Include(coNoStudy);
+                ASSERT_EQ(AllMatches(pattern, text, options),
+                          AllMatches(pattern, text, interpreted))
+                    << pattern << " on " << text << ", window " << window;
+                std::string pieces[2];
+                std::vector<std::string> split[2];
+                for (int i = 0; i < 2; ++i) {
+                    TldiRegExMulti regex;
+                    regex.SetDefaultPatternOptions(i == 0 ? options : interpreted);
+                    const int32_t id = test::Compile(regex, pattern);
+                    regex.Replace(id, text, "<$0>", -1, 1, pieces[i]);
+                    regex.SplitToArray(id, text.data(), static_cast<uint32_t>(text.size()), 0, -1,
+                                       split[i]);
+                }
+                ASSERT_EQ(pieces[0], pieces[1])
+                    << pattern << " on " << text << ", window " << window;
+                ASSERT_EQ(split[0], split[1]) << pattern << " on " << text << ", window " << window;
+            }
+        }
+    }
+    pcre_api::SetThreadSearchWindow(0);
+    // The library checks UTF-8 only as far as the text it is given reaches: a bad byte beyond
+    // the first window must fail the search all the same.
+    const std::string bad = "ab" + std::string(5000, 'c') + "\xFF";
+    TldiRegExMulti regex;
+    regex.SetDefaultPatternOptions({coUtf8});
+    const int32_t id = test::Compile(regex, "b");
+    size_t found = 0;
+    EXPECT_EQ(test::Raised([&] {
+                  regex.ForEachMatch(id, bad.data(), static_cast<uint32_t>(bad.size()), 0, {},
+                                     [&](TMatchResult&) { ++found; });
+              }).Code,
+              reBadUtf8);
+    EXPECT_EQ(found, 0u) << "the first search already fails";
+}
+
 TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
     pcre_api::SetThreadJitStackLimit(pcre_api::kJitStackStart); // as small as it gets
     TldiRegExMulti regex;

@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <chrono>
+#include <thread>
 
 #include <cstring>
 #include <filesystem>
@@ -83,6 +85,28 @@ TEST(RunawayPatterns, EndTheSearchRunWithTheLimitsMessage) {
     tree.Write("b.txt", std::string(40, 'a') + "b");
     const std::string error = ErrorOf([&] { Search(tree.Root(), "*.txt", "(a+)+$"); });
     EXPECT_NE(error.find(kLimitText), std::string::npos) << error;
+}
+
+// A pattern whose time grows with the square of the file is stopped inside the file, whose
+// half-made results are dropped; the file that would take minutes is never finished.
+TEST(RunawayPatterns, AStopIsHeardInsideOneSlowFile) {
+    TempTree tree;
+    std::string text;
+    for (int i = 0; i < 40000; ++i)
+        text += "word ";
+    tree.Write("slow.txt", text);
+    for (const int32_t threads : {1, 2}) {
+        std::stop_source stop;
+        std::jthread stopper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            stop.request_stop();
+        });
+        const TkesMatchResults results =
+            Search(tree.Root(), "*.txt", "\\s.*\\d", "", true, {}, stop.get_token(), threads);
+        EXPECT_TRUE(results.Cancelled) << threads;
+        EXPECT_EQ(results.FilesScanned, 0) << threads;
+        EXPECT_TRUE(results.Files.empty()) << threads;
+    }
 }
 
 // ---- Empty-matching patterns ----------------------------------------------------------------
