@@ -22,7 +22,7 @@ struct TCliOptions {
     bool FilenamesOnly = false;
     bool NoHeader = false;
     bool RichText = false;
-    int32_t Threads = 0; // 0: one per core
+    int32_t Threads = 0;  // 0: one per core
     bool Verbose = false; // a replace stopped by an error names the files on each side of it
 };
 

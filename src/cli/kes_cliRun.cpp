@@ -7,11 +7,11 @@
 #include <condition_variable>
 #include <cstring>
 #include <istream>
-#include <mutex>
-#include <thread>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <stop_token>
+#include <thread>
 
 namespace kes::cli {
 
@@ -300,7 +300,8 @@ namespace {
 int CheckedOutput(TCliConsole& console, int status) {
     if (console.Out.flush())
         return status;
-    const int error = console.OutError != nullptr && *console.OutError != 0 ? *console.OutError : EIO;
+    const int error =
+        console.OutError != nullptr && *console.OutError != 0 ? *console.OutError : EIO;
     console.Err << "kestrava-cli: write error: " << std::strerror(error) << '\n';
     return kExitError;
 }

@@ -20,8 +20,8 @@ struct TCliConsole {
     std::istream& In;
     bool CanAsk = false;       // standard input and error are a terminal: questions can be asked
     bool ShowProgress = false; // standard error is a terminal: progress on one updating line
-    const std::atomic<bool>* Interrupted = nullptr; // set by Ctrl+C: stop after the current file
-    bool EndsAfterRun = false; // the process ends after the command: its results are not freed
+    const std::atomic<bool>* Interrupted = nullptr; // set by Ctrl+C (or SIGTERM): stop the run
+    bool EndsAfterRun = false;     // the process ends after the command: its results are not freed
     const int* OutError = nullptr; // errno of the first failed write to Out, when it is known
 };
 

@@ -87,10 +87,9 @@ int main(int argc, char** argv) {
     if (options.Command == kes::cli::ccReplace || options.Command == kes::cli::ccScript)
         std::signal(SIGTERM, OnInterrupt);
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
-    kes::cli::TCliConsole console{std::cout,     std::cerr,
-                                  std::cin,      errIsTerminal && isatty(STDIN_FILENO) != 0,
-                                  errIsTerminal, &gInterrupted,
-                                  true,          output->ErrorAddress()};
+    kes::cli::TCliConsole console{
+        std::cout,     std::cerr,     std::cin, errIsTerminal && isatty(STDIN_FILENO) != 0,
+        errIsTerminal, &gInterrupted, true,     output->ErrorAddress()};
     int status = kes::cli::RunCommand(options, console);
     // Some file systems tell of a failed write only when the file is closed.
     if (::close(STDOUT_FILENO) != 0 && output->Error() == 0 && errno != EBADF) {

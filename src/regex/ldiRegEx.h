@@ -3,8 +3,8 @@
 // conveniences that compile through one shared, locked cache.
 #pragma once
 
-#include "regex/ldiRegExMessages.h"
 #include "regex/ldiLargeArray.h"
+#include "regex/ldiRegExMessages.h"
 #include "regex/ldiSet.h"
 #include "regex/ldiSmallArray.h"
 
@@ -250,8 +250,8 @@ class TldiRegExBase {
                           uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                           const TMatchFound& found) const;
     size_t RunBoundMatches(int32_t patternID, const TEntryView& entry, const char* target,
-                           uint32_t targetLength, uint32_t startOffset, int32_t flags,
-                           bool capture, const TMatchFound& found);
+                           uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                           const TMatchFound& found);
     size_t EngineMatches(int32_t patternID, const TEntryView& entry, const char* target,
                          uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                          const TMatchFound& found);

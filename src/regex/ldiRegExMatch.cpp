@@ -192,10 +192,9 @@ size_t TldiRegExBase::ForEachMatch(int32_t patternID, const char* target, uint32
                          found);
 }
 
-size_t TldiRegExBase::EngineMatches(int32_t patternID, const TEntryView& entry,
-                                    const char* target, uint32_t targetLength,
-                                    uint32_t startOffset, int32_t flags, bool capture,
-                                    const TMatchFound& found) {
+size_t TldiRegExBase::EngineMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                                    uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                    bool capture, const TMatchFound& found) {
     const bool utf8 = pcre_api::IsUtf8(entry.Compiled);
     size_t count = 0;
     uint32_t pos = startOffset;
@@ -229,10 +228,9 @@ size_t TldiRegExBase::EngineMatches(int32_t patternID, const TEntryView& entry,
 // stop prompt however slow the receiver is.
 constexpr size_t kMatchesPerStopCheck = 64;
 
-size_t TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry,
-                                     const char* target, uint32_t targetLength,
-                                     uint32_t startOffset, int32_t flags, bool capture,
-                                     const TMatchFound& found) const {
+size_t TldiRegExBase::LiteralMatches(int32_t patternID, const TEntryView& entry, const char* target,
+                                     uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                     bool capture, const TMatchFound& found) const {
     TLiteralScanner scanner(*entry.Literals, entry.LiteralCaseless, target, targetLength);
     size_t count = 0;
     size_t start = 0;
@@ -354,15 +352,14 @@ size_t TldiRegExBase::RunBoundMatches(int32_t patternID, const TEntryView& entry
     while (pos < targetLength) {
         if (runsTried == kTrialRuns && bytesSkipped < kTrialRuns * kBytesPerCall)
             break;
-        const size_t hit =
-            FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
+        const size_t hit = FindLiteral(target, targetLength, pos, required, entry.LiteralCaseless);
         if (hit == std::string::npos)
             return count;
         uint32_t runStart = pos;
         if (hit >= runEnd) {
             runStart = runs.StartBefore(target, pos, static_cast<uint32_t>(hit));
-            runEnd = runs.EndAfter(target, static_cast<uint32_t>(hit + required.size()),
-                                   targetLength);
+            runEnd =
+                runs.EndAfter(target, static_cast<uint32_t>(hit + required.size()), targetLength);
             bytesSkipped += runStart - pos;
             runsTried += runsTried < kTrialRuns ? 1 : 0;
         }
@@ -374,9 +371,8 @@ size_t TldiRegExBase::RunBoundMatches(int32_t patternID, const TEntryView& entry
             pos = runEnd;
     }
     // The engine alone from here: no match is empty, so each search starts at the last end.
-    for (TMatchResult result;
-         pos < targetLength &&
-         GetMatch(patternID, target, result, rmMatches, capture, flags, pos, targetLength);
+    for (TMatchResult result; pos < targetLength && GetMatch(patternID, target, result, rmMatches,
+                                                             capture, flags, pos, targetLength);
          result = TMatchResult())
         keep(result);
     return count;

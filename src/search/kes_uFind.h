@@ -151,8 +151,8 @@ class TLineSegments {
         void Advance();
 
         const TMatchedLines* Line_;
-        size_t Next_ = 0;  // the next match to visit
-        int32_t Pos_ = 1;  // the first position of the Text not yet visited
+        size_t Next_ = 0;          // the next match to visit
+        int32_t Pos_ = 1;          // the first position of the Text not yet visited
         bool BeforeShown_ = false; // the text before match Next_ was visited
         TMatchedSegment Current_;
         bool Done_;
@@ -184,7 +184,9 @@ struct TMatchedLines {
     // Matches are added in order, each after the one before.
     void AddMatch(TMatchSpan match);
     size_t MatchCount() const { return MatchCount_; }
-    TMatchSpan Match(size_t index) const { return index == 0 ? FirstMatch_ : MoreMatches_[index - 1]; }
+    TMatchSpan Match(size_t index) const {
+        return index == 0 ? FirstMatch_ : MoreMatches_[index - 1];
+    }
     TLineSegments Segments() const { return TLineSegments(*this); }
 
   private:
@@ -210,7 +212,7 @@ struct TkesMatchResults {
     std::vector<TkesFile> Files;
     int32_t FilesSkipped = 0; // equals Skipped.size()
     std::vector<TkesSkippedFile> Skipped;
-    bool Cancelled = false; // a stop request ended a run early
+    bool Cancelled = false;    // a stop request ended a run early
     int32_t FilesReplaced = 0; // files whose replaced text was written
     // Files with matches whose replaced text was not written (changed meanwhile, read-only, an
     // output place that is not what it should be); the run went on with the others.
@@ -243,7 +245,8 @@ int32_t FindMatchedLines(TldiRegExBase& regex, int32_t patternID, std::string_vi
 
 using TkesProgressEvent = std::function<void(const std::string& statusText)>;
 // Told of each file with matches right after it joins results.Files, on the calling thread.
-using TkesFileRecordedEvent = std::function<void(const TkesMatchResults& results, size_t fileIndex)>;
+using TkesFileRecordedEvent =
+    std::function<void(const TkesMatchResults& results, size_t fileIndex)>;
 
 // Collects the files, searches each with every item, appends files with matches to `results`
 // (not cleared first) and, when specs.Replace, writes the replaced text. Returns TotalMatches.

@@ -32,12 +32,13 @@ std::string WriteReplacedText(const std::string& fullPath, const TReadTarget& re
                               const std::string& text, bool replaceInPlace) {
     std::string message;
     const TWriteOutcome outcome =
-        replaceInPlace ? ldiReplaceReadFile(read, text, message)
-                       : ldiWriteIntoSubfolder(ldiFileFolder(fullPath), "kesReplace",
-                                               fullPath.substr(ldiFileFolder(fullPath).size()),
-                                               text, message);
+        replaceInPlace
+            ? ldiReplaceReadFile(read, text, message)
+            : ldiWriteIntoSubfolder(ldiFileFolder(fullPath), "kesReplace",
+                                    fullPath.substr(ldiFileFolder(fullPath).size()), text, message);
     if (outcome == woFailed)
-        throw std::runtime_error(message + " (" + ReplaceOutputName(fullPath, replaceInPlace) + ")");
+        throw std::runtime_error(message + " (" + ReplaceOutputName(fullPath, replaceInPlace) +
+                                 ")");
     return outcome == woRefused ? message : std::string();
 }
 
@@ -52,10 +53,10 @@ std::string PartialReplaceSummary(int32_t replaced, int32_t listed) {
 TReplaceStoppedError::TReplaceStoppedError(const std::string& message,
                                            std::vector<std::string> replaced,
                                            std::vector<std::string> notTouched)
-    : std::runtime_error(message + "\r\n" +
-                         PartialReplaceSummary(static_cast<int32_t>(replaced.size()),
-                                               static_cast<int32_t>(replaced.size() +
-                                                                    notTouched.size()))),
+    : std::runtime_error(
+          message + "\r\n" +
+          PartialReplaceSummary(static_cast<int32_t>(replaced.size()),
+                                static_cast<int32_t>(replaced.size() + notTouched.size()))),
       Replaced(std::move(replaced)), NotTouched(std::move(notTouched)) {}
 
 std::string ReplaceNote(bool replaceInPlace) {

@@ -106,8 +106,8 @@ struct TFileOutcome {
     TkesFile File;
     bool Replaced = false;
     std::string ReplacedText;
-    TReadTarget Target; // when replacing: the file that was read, which the write must find
-    TPreparedWrite Prepared; // in place: the replaced text already written beside the file
+    TReadTarget Target;       // when replacing: the file that was read, which the write must find
+    TPreparedWrite Prepared;  // in place: the replaced text already written beside the file
     std::exception_ptr Error; // raised again when the file's turn comes
     bool Stopped = false;     // a stop request came while the file was searched
 };
@@ -221,7 +221,8 @@ class TCommitter {
     void WriteReplaced(const std::string& path, TFileOutcome& outcome) {
         std::string refusal;
         if (!outcome.Prepared.Prepared()) {
-            refusal = WriteReplacedText(path, outcome.Target, outcome.ReplacedText, fReplaceInPlace);
+            refusal =
+                WriteReplacedText(path, outcome.Target, outcome.ReplacedText, fReplaceInPlace);
         } else if (const TWriteOutcome written = outcome.Prepared.Commit(refusal);
                    written == woFailed) {
             throw std::runtime_error(refusal + " (" + path + ")");
@@ -239,10 +240,11 @@ class TCommitter {
     const std::vector<std::string>& ReplacedPaths() const { return fReplacedPaths; }
 
   private:
-
     struct TFolderHash {
         using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
     };
     TkesMatchResults& fResults;
     std::unordered_map<std::string, int32_t, TFolderHash, std::equal_to<>> fFolderIndex;
@@ -329,7 +331,8 @@ int32_t ListFiles(const TkesFoldersToSearch& folders, const TkesFilesToSearch& f
                   const TkesFileListedEvent& fileListed) {
     TkesScanList list;
     int32_t listTotal = 0;
-    BuildScanList(folders, files, list, listTotal, &results.Skipped, stop, fileListed, &results.Notices);
+    BuildScanList(folders, files, list, listTotal, &results.Skipped, stop, fileListed,
+                  &results.Notices);
     results.FilesSkipped = static_cast<int32_t>(results.Skipped.size());
     // A stop while the list was being built leaves it short, so it counts as well.
     results.Cancelled = stop.stop_requested();
@@ -346,16 +349,15 @@ void SearchWhileWalking(const TkesFoldersToSearch& folders, const TkesFilesToSea
     std::deque<TListedFile> listed; // grows at the back: what workers hold stays in place
     std::mutex listedLock;
     std::vector<std::string> buffers(threads);
-    TOrderedWorkers<TFileOutcome> workers(threads, std::numeric_limits<size_t>::max(),
-                                          [&](size_t index, size_t worker) {
-                                              const TListedFile* file = nullptr;
-                                              {
-                                                  std::lock_guard lock(listedLock);
-                                                  file = &listed[index];
-                                              }
-                                              return SearchFile(specs, file->Path, buffers[worker],
-                                                                stop);
-                                          });
+    TOrderedWorkers<TFileOutcome> workers(
+        threads, std::numeric_limits<size_t>::max(), [&](size_t index, size_t worker) {
+            const TListedFile* file = nullptr;
+            {
+                std::lock_guard lock(listedLock);
+                file = &listed[index];
+            }
+            return SearchFile(specs, file->Path, buffers[worker], stop);
+        });
     // Listed files are handed over a few at a time: each handing takes both locks.
     constexpr size_t kHandOver = 16;
     std::vector<TListedFile> pending;

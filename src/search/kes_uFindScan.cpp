@@ -62,7 +62,6 @@ constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // that the files being read need too.
 constexpr size_t kHeldFolderLimit = 64;
 
-
 enum class EntryKind { Regular, Directory, Other, Unknown };
 
 // Classifies a listed entry; links and unknown types are resolved with stat so that a link to a

@@ -245,13 +245,12 @@ bool OverwriteOpened(int fd, std::string_view text, std::string_view tail, int& 
 // tells whether the file could be given the original's owner and group.
 bool CopyOwnerAndMode(int fd, const struct stat& original, bool& ownerKept, int& err) {
     struct stat mine {};
-    ownerKept = ::fstat(fd, &mine) == 0 && mine.st_uid == original.st_uid &&
-                mine.st_gid == original.st_gid;
+    ownerKept =
+        ::fstat(fd, &mine) == 0 && mine.st_uid == original.st_uid && mine.st_gid == original.st_gid;
     if (!ownerKept) {
         ownerKept = ::fchown(fd, original.st_uid, original.st_gid) == 0;
-        if (!ownerKept)
-            [[maybe_unused]] const int groupOnly =
-                ::fchown(fd, static_cast<uid_t>(-1), original.st_gid);
+        if (!ownerKept) [[maybe_unused]]
+            const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), original.st_gid);
     }
     if (::fchmod(fd, original.st_mode & 07777) != 0) {
         err = errno;
@@ -361,15 +360,15 @@ std::string FullName(const TWritePlan& plan) {
 }
 
 bool LookUp(TWritePlan& plan, int& err) {
-    plan.Exists =
-        ::fstatat(plan.Folder.Fd.Get(), plan.Name.c_str(), &plan.Original, AT_SYMLINK_NOFOLLOW) == 0;
+    plan.Exists = ::fstatat(plan.Folder.Fd.Get(), plan.Name.c_str(), &plan.Original,
+                            AT_SYMLINK_NOFOLLOW) == 0;
     err = plan.Exists || errno == ENOENT ? 0 : errno;
     return err == 0;
 }
 
 bool StillAsRead(const TWritePlan& plan) {
-    return !plan.Expected ||
-           (plan.Exists && S_ISREG(plan.Original.st_mode) && ldiIdentityOf(plan.Original) == *plan.Expected);
+    return !plan.Expected || (plan.Exists && S_ISREG(plan.Original.st_mode) &&
+                              ldiIdentityOf(plan.Original) == *plan.Expected);
 }
 
 const char* const kChangedText = "changed while it was being replaced; left as it is";
@@ -382,7 +381,8 @@ TWriteOutcome CheckTarget(TWritePlan& plan, std::string& error) {
         return Fail(error, "Cannot write " + plan.Shown, ErrnoText(err));
     if (!StillAsRead(plan))
         return Refuse(error, kChangedText);
-    if (const std::string refusal = plan.Exists ? RefusalOf(plan.Folder, plan.Name, plan.Original) : "";
+    if (const std::string refusal =
+            plan.Exists ? RefusalOf(plan.Folder, plan.Name, plan.Original) : "";
         !refusal.empty())
         return Refuse(error, refusal);
     return woWritten;
@@ -396,7 +396,8 @@ bool WriteTemporary(const TWritePlan& plan, std::string_view text, std::string_v
     ownerKept = true;
     // An existing file's content must not show through looser bits while it is being written.
     if (!temp.Create(plan.Folder, plan.Name, plan.Exists ? 0600 : 0666, err)) {
-        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder), ErrnoText(err));
+        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder),
+             ErrnoText(err));
         return false;
     }
     if (FaultFails(plan.Name))
@@ -430,7 +431,8 @@ TWriteOutcome RenameTemporary(TWritePlan& plan, TTempFile& temp, std::string& er
 // it is the only copy left of the old content.
 class TBackupFile {
   public:
-    TBackupFile(const TFolder& folder, std::string name) : folder_(folder), name_(std::move(name)) {}
+    TBackupFile(const TFolder& folder, std::string name)
+        : folder_(folder), name_(std::move(name)) {}
     ~TBackupFile() {
         fd_.Close();
         if (created_ && !kept_)
@@ -466,7 +468,8 @@ TWriteOutcome SaveBackup(const TWritePlan& plan, int original, TBackupFile& back
     if (!backup.Create(err)) {
         if (err == EEXIST)
             return Refuse(error, "an earlier replacement was interrupted and its old content is "
-                                 "still in " + backup.Path() + "; left as it is");
+                                 "still in " +
+                                     backup.Path() + "; left as it is");
         return Fail(error, "Cannot create a backup in " + FolderShown(plan.Folder), ErrnoText(err));
     }
     if (!CopyData(original, backup.Fd(), err) || ::fsync(backup.Fd()) != 0)
@@ -494,7 +497,8 @@ TWriteOutcome RewriteInPlace(const TWritePlan& plan, std::string_view text, std:
     // Held before the backup exists and released after it is gone (it is destroyed first).
     const TSignalsHeld held;
     TBackupFile backup(plan.Folder, plan.Name + std::string(kBackupNameSuffix));
-    if (const TWriteOutcome saved = SaveBackup(plan, original.Get(), backup, error); saved != woWritten)
+    if (const TWriteOutcome saved = SaveBackup(plan, original.Get(), backup, error);
+        saved != woWritten)
         return saved;
     int err = 0;
     FaultPoint("mid-rewrite");
@@ -554,7 +558,8 @@ bool PlanPath(const std::string& fileName, TWritePlan& plan, std::string& error)
         return false;
     }
     if (!OpenFolder(ldiFileFolder(target), plan.Folder, err)) {
-        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder), ErrnoText(err));
+        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder),
+             ErrnoText(err));
         return false;
     }
     plan.Name = NamePart(target);
@@ -566,7 +571,8 @@ bool PlanPath(const std::string& fileName, TWritePlan& plan, std::string& error)
 bool PlanRead(const TReadTarget& read, TWritePlan& plan, std::string& error) {
     int err = 0;
     if (!OpenFolder(ldiFileFolder(read.Name), plan.Folder, err)) {
-        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder), ErrnoText(err));
+        Fail(error, "Cannot create a temporary file in " + FolderShown(plan.Folder),
+             ErrnoText(err));
         return false;
     }
     plan.Name = NamePart(read.Name);
@@ -594,14 +600,16 @@ TWriteOutcome OpenSubfolder(const std::string& folder, const std::string& subfol
     const std::string shown = folder + subfolder;
     if (!OpenFolder(folder, parent, err) ||
         (::mkdirat(parent.Fd.Get(), subfolder.c_str(), 0777) != 0 && errno != EEXIST))
-        return Fail(error, "Unable to create directory " + shown, ErrnoText(err != 0 ? err : errno));
+        return Fail(error, "Unable to create directory " + shown,
+                    ErrnoText(err != 0 ? err : errno));
     opened.Path = shown + "/";
     opened.Fd.Reset(::openat(parent.Fd.Get(), subfolder.c_str(),
                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (opened.Fd.IsOpen())
         return woWritten;
     if (errno == ELOOP || errno == ENOTDIR)
-        return Refuse(error, shown + " is not a folder but a link or a file; nothing is written into it");
+        return Refuse(error,
+                      shown + " is not a folder but a link or a file; nothing is written into it");
     return Fail(error, "Unable to open directory " + shown, ErrnoText(errno));
 }
 

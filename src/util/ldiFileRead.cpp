@@ -40,8 +40,7 @@ int OpenForReading(const std::string& fileName, int extraFlags) {
 
 // Opens the file at the end of any symlinks and tells that name. The final name is opened
 // without following a link, so a link planted after the resolution is refused, not followed.
-bool OpenResolved(const std::string& fileName, TFileHandle& file, TReadTarget& target,
-                  int& error) {
+bool OpenResolved(const std::string& fileName, TFileHandle& file, TReadTarget& target, int& error) {
     file.Reset(OpenForReading(fileName, O_NOFOLLOW));
     if (file.IsOpen()) {
         target.Name = fileName;

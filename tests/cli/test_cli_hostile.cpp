@@ -109,9 +109,9 @@ TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
     fs::create_directory_symlink(fScratch / "victim", fRoot + "/sub/kesReplace");
     ASSERT_EQ(mkfifo((fRoot + "/pipe.txt").c_str(), 0600), 0);
     WriteFile(fRoot + "/c.txt.kestrava-backup", "word\n"); // left by an interrupted rewrite
-    const TRun run = RunCli({"replace", "-d", fRoot + "<+>", "-f", "*.txt", "-e", "word", "-r",
-                             "WORD", "--yes"},
-                            fScratch);
+    const TRun run =
+        RunCli({"replace", "-d", fRoot + "<+>", "-f", "*.txt", "-e", "word", "-r", "WORD", "--yes"},
+               fScratch);
     EXPECT_EQ(run.Status, 2) << run.Err;
     EXPECT_NE(run.Err.find("Skipped 1 file that could not be read:\n  " + fRoot +
                            "/pipe.txt: Not a regular file\n"),
@@ -122,8 +122,10 @@ TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
                            "written into it\n"),
               std::string::npos)
         << run.Err;
-    EXPECT_NE(run.Err.find("An earlier replacement of " + fRoot + "/c.txt was interrupted; its old "
-                           "content is in " + fRoot + "/c.txt.kestrava-backup\n"),
+    EXPECT_NE(run.Err.find("An earlier replacement of " + fRoot +
+                           "/c.txt was interrupted; its old "
+                           "content is in " +
+                           fRoot + "/c.txt.kestrava-backup\n"),
               std::string::npos)
         << run.Err;
     EXPECT_EQ(ReadFile(fRoot + "/kesReplace/a.txt"), "WORD\n");
@@ -143,10 +145,14 @@ TEST_F(CliHostileTest, AReplaceStoppedByAnErrorSaysHowFarItGot) {
                             fScratch);
     unsetenv("KESTRAVA_FAULT");
     EXPECT_EQ(run.Status, 2);
-    EXPECT_NE(run.Err.find(": No space left on device (" + fRoot + "/d2/xd2.txt)\n"
+    EXPECT_NE(run.Err.find(": No space left on device (" + fRoot +
+                           "/d2/xd2.txt)\n"
                            "1 file was replaced before the error; 2 files were not touched\n"
-                           "Replaced before the error:\n  " + fRoot + "/d1/xd1.txt\n"
-                           "Not touched:\n  " + fRoot + "/d2/xd2.txt\n  " + fRoot + "/d3/xd3.txt\n"),
+                           "Replaced before the error:\n  " +
+                           fRoot +
+                           "/d1/xd1.txt\n"
+                           "Not touched:\n  " +
+                           fRoot + "/d2/xd2.txt\n  " + fRoot + "/d3/xd3.txt\n"),
               std::string::npos)
         << run.Err;
     EXPECT_EQ(ReadFile(fRoot + "/d1/xd1.txt"), "W\n");

@@ -338,12 +338,11 @@ TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
 
 // Lines, word boundaries and the required text at both ends of lines and of the text.
 TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
-    ExpectStudiedFindsWhatTheInterpreterFinds({"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz",
-                                               "a\\sb", "[^b]ab", "\\Ba_", "_\\b", "g\\W*i", "n.g",
-                                               "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b",
-                                               "\\B[g-z]+_t", "[^\\s]+ng\\B", "\\s+ng",
-                                               "\\S+\\s+i"},
-                                              "ingtxyz_ab1.\n\r\v NG", 120);
+    ExpectStudiedFindsWhatTheInterpreterFinds(
+        {"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz", "a\\sb", "[^b]ab", "\\Ba_", "_\\b",
+         "g\\W*i", "n.g", "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b", "\\B[g-z]+_t", "[^\\s]+ng\\B",
+         "\\s+ng", "\\S+\\s+i"},
+        "ingtxyz_ab1.\n\r\v NG", 120);
 }
 
 // Thousands of lines, nearly all holding a match: the line-bound search gives way to the engine
@@ -384,8 +383,10 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
 TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
     for (const bool caseless : {false, true}) {
         TldiRegExMulti regex;
-        regex.SetDefaultPatternOptions(caseless ? TPatternOptions{coIgnoreCase} : TPatternOptions{});
-        const auto& stops = regex.PatternEntry(test::Compile(regex, "\\b[a-z]+ing"))->Required.Stops;
+        regex.SetDefaultPatternOptions(caseless ? TPatternOptions{coIgnoreCase}
+                                                : TPatternOptions{});
+        const auto& stops =
+            regex.PatternEntry(test::Compile(regex, "\\b[a-z]+ing"))->Required.Stops;
         EXPECT_FALSE(stops['a'] || stops['z'] || stops['i']);
         EXPECT_EQ(stops['A'] && stops['I'], !caseless);
         EXPECT_TRUE(stops['_'] && stops['0'] && stops[' '] && stops['\n'] && stops[0xE9]);

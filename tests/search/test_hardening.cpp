@@ -10,8 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 
 #include <cstring>
@@ -192,8 +192,9 @@ TEST(FailingBatch, KeepsEarlierWritesNamesTheFileAndLeavesNoTemporaryFile) {
         ::unsetenv("KESTRAVA_FAULT");
         EXPECT_NE(error.find(tree.Path("kesReplace/" + order[99])), std::string::npos) << error;
         EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
-        EXPECT_NE(error.find("\r\n99 files were replaced before the error; 101 files were not touched"),
-                  std::string::npos)
+        EXPECT_NE(
+            error.find("\r\n99 files were replaced before the error; 101 files were not touched"),
+            std::string::npos)
             << error;
         for (size_t i = 0; i < order.size(); ++i) {
             if (i == 99)

@@ -86,7 +86,8 @@ TEST(ReplaceRefusal, AFileSwappedForALinkMidRunIsLeftAlone) {
         }
         int status = 0;
         // Stopped before a rename: a.txt is swapped once its own replaced text waits beside it.
-        for (bool swapped = false; ::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status);) {
+        for (bool swapped = false;
+             ::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status);) {
             const auto names = kestest::Names(tree.Path("tree"));
             if (!swapped && std::any_of(names.begin(), names.end(), [](const std::string& name) {
                     return name.starts_with(".a.txt.kestrava-tmp-");
@@ -117,8 +118,9 @@ TEST(ReplaceFailure, FailedInPlaceWriteNamesTheFileAndLeavesItIntact) {
         setrlimit(RLIMIT_FSIZE, &limit);
         return ErrorOf([&] { Search(tree.Root(), "*.txt", "a", "aaaa"); });
     });
-    EXPECT_NE(failure.find("(" + tree.Path("a.txt") + ")\r\n0 files were replaced before the error"),
-              std::string::npos)
+    EXPECT_NE(
+        failure.find("(" + tree.Path("a.txt") + ")\r\n0 files were replaced before the error"),
+        std::string::npos)
         << failure;
     EXPECT_EQ(tree.Read("a.txt"), original);
 }

@@ -144,10 +144,12 @@ class TestMainWindowSearch : public QObject {
         w->bbFindClick();
         QTRY_VERIFY(!w->IsRunning());
         QVERIFY(!QFile::exists(Root() + "/elsewhere/b.txt"));
-        QCOMPARE(w.fake->Shown.back().Text,
-                 "Not replaced: " + Root() + "/b.txt: " + Root() +
-                     "/kesReplace is not a folder but a link or a file; nothing is written into it");
-        QVERIFY2(w->StatusBarText().contains("1 file not replaced"), qPrintable(w->StatusBarText()));
+        QCOMPARE(
+            w.fake->Shown.back().Text,
+            "Not replaced: " + Root() + "/b.txt: " + Root() +
+                "/kesReplace is not a folder but a link or a file; nothing is written into it");
+        QVERIFY2(w->StatusBarText().contains("1 file not replaced"),
+                 qPrintable(w->StatusBarText()));
     }
 
     void FindRunsOffTheWindowThreadAndCancelKeepsWhatWasFound() {

@@ -2,6 +2,9 @@
 // sit on top of them.
 #pragma once
 
+#include "util/ldiFileHandle.h"
+#include "util/ldiFileIO.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -99,6 +102,16 @@ inline std::string WaitForFile(const std::string& path) {
     while (!std::filesystem::exists(path) && steady_clock::now() < giveUp)
         std::this_thread::sleep_for(milliseconds(10));
     return std::filesystem::exists(path) ? ReadFile(path) : "<never written>";
+}
+
+// What reading the file tells of it, as a replacement needs it (see ldiReplaceReadFile).
+inline kes::TReadTarget ReadTargetOf(const std::string& path) {
+    kes::TFileHandle file;
+    size_t size = 0;
+    int error = 0;
+    kes::TReadTarget target;
+    kes::ldiOpenRegularFile(path, INT64_MAX, file, size, error, &target);
+    return target;
 }
 
 } // namespace kestest

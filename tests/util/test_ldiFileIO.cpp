@@ -34,15 +34,6 @@ ino_t InodeOf(const std::string& path) {
     return st.st_ino;
 }
 
-TReadTarget ReadAs(const std::string& path) {
-    TFileHandle file;
-    size_t size = 0;
-    int error = 0;
-    TReadTarget target;
-    ldiOpenRegularFile(path, INT64_MAX, file, size, error, &target);
-    return target;
-}
-
 // "ok" when the write succeeded, else its message.
 std::string TryWrite(const std::string& fileName, std::string_view text) {
     std::string message;
@@ -271,13 +262,13 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
     ::chmod((Dir + "f.txt").c_str(), 0640);
     {
         TPreparedWrite dropped;
-        ASSERT_TRUE(dropped.Prepare(ReadAs(Dir + "f.txt"), "dropped"));
+        ASSERT_TRUE(dropped.Prepare(kestest::ReadTargetOf(Dir + "f.txt"), "dropped"));
         EXPECT_EQ(ReadFile(Dir + "f.txt"), "old");
     }
     EXPECT_EQ(Names(Dir), Strings{"f.txt"});
 
     TPreparedWrite prepared;
-    ASSERT_TRUE(prepared.Prepare(ReadAs(Dir + "f.txt"), "new"));
+    ASSERT_TRUE(prepared.Prepare(kestest::ReadTargetOf(Dir + "f.txt"), "new"));
     TPreparedWrite moved = std::move(prepared);
     EXPECT_EQ(ReadFile(Dir + "f.txt"), "old");
     std::string error;
@@ -289,6 +280,6 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
 
     ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
     TPreparedWrite linked;
-    EXPECT_FALSE(linked.Prepare(ReadAs(Dir + "f.txt"), "through"));
+    EXPECT_FALSE(linked.Prepare(kestest::ReadTargetOf(Dir + "f.txt"), "through"));
     EXPECT_EQ(Names(Dir), (Strings{"f.txt", "g.txt"}));
 }

@@ -21,15 +21,6 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
-TReadTarget ReadAs(const std::string& path) {
-    TFileHandle file;
-    size_t size = 0;
-    int error = 0;
-    TReadTarget target;
-    EXPECT_EQ(ldiOpenRegularFile(path, INT64_MAX, file, size, error, &target), rsRead) << path;
-    return target;
-}
-
 void Link(const std::string& target, const std::string& name) {
     ASSERT_EQ(::symlink(target.c_str(), name.c_str()), 0) << name;
 }
@@ -73,7 +64,7 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
     };
     for (const auto& c : cases) {
         WriteRaw(a, "old");
-        const TReadTarget read = ReadAs(a);
+        const TReadTarget read = kestest::ReadTargetOf(a);
         c.Change();
         std::string message;
         EXPECT_EQ(ldiReplaceReadFile(read, "new", message), woRefused) << c.Name;
@@ -90,12 +81,15 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
 TEST_F(WriteGuards, LinksReadAreFollowedOnceAndReadOnlyMeansNoWriteBit) {
     Link("a.txt", Tree + "link.txt");
     std::string message;
-    ASSERT_EQ(ldiReplaceReadFile(ReadAs(Tree + "link.txt"), "new", message), woWritten) << message;
+    ASSERT_EQ(ldiReplaceReadFile(kestest::ReadTargetOf(Tree + "link.txt"), "new", message),
+              woWritten)
+        << message;
     EXPECT_EQ(ReadFile(Tree + "a.txt"), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(Tree + "link.txt"));
 
     ::chmod((Tree + "a.txt").c_str(), 0444);
-    EXPECT_EQ(ldiReplaceReadFile(ReadAs(Tree + "a.txt"), "newer", message), woRefused);
+    EXPECT_EQ(ldiReplaceReadFile(kestest::ReadTargetOf(Tree + "a.txt"), "newer", message),
+              woRefused);
     EXPECT_EQ(message, "Permission denied");
     EXPECT_EQ(ReadFile(Tree + "a.txt"), "new");
 }
@@ -137,7 +131,7 @@ TEST_F(WriteGuards, CopiesRefuseAPlantedLinkOrAFileWhereTheirFolderGoes) {
 // a later rewrite of the file refuses to go on while that backup is there.
 TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne) {
     ::link((Tree + "a.txt").c_str(), (Tree + "b.txt").c_str());
-    const TReadTarget read = ReadAs(Tree + "a.txt");
+    const TReadTarget read = kestest::ReadTargetOf(Tree + "a.txt");
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setenv("KESTRAVA_FAULT", "mid-rewrite:abort", 1);
@@ -152,7 +146,8 @@ TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne
     EXPECT_EQ(ReadFile(Tree + "a.txt.kestrava-backup"), "old");
 
     std::string message;
-    EXPECT_EQ(ldiReplaceReadFile(ReadAs(Tree + "a.txt"), "newer", message), woRefused);
+    EXPECT_EQ(ldiReplaceReadFile(kestest::ReadTargetOf(Tree + "a.txt"), "newer", message),
+              woRefused);
     EXPECT_NE(message.find("still in " + Tree + "a.txt.kestrava-backup"), std::string::npos)
         << message;
 }
@@ -165,7 +160,7 @@ extern "C" void ExitOnTerm(int signalNumber) {
 // SIGTERM that comes during a rewrite through the inode waits until the rewrite is on disk.
 TEST_F(WriteGuards, TerminationWaitsForARewriteThroughTheInode) {
     ::link((Tree + "a.txt").c_str(), (Tree + "b.txt").c_str());
-    const TReadTarget read = ReadAs(Tree + "a.txt");
+    const TReadTarget read = kestest::ReadTargetOf(Tree + "a.txt");
     const pid_t pid = ::fork();
     if (pid == 0) {
         std::signal(SIGTERM, ExitOnTerm);
@@ -193,7 +188,7 @@ TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
     ::chmod(tmp.Path().c_str(), 0777);
     ::chmod(Tree.c_str(), 0777);
     ::chmod((Tree + "a.txt").c_str(), 0666);
-    const TReadTarget read = ReadAs(Tree + "a.txt");
+    const TReadTarget read = kestest::ReadTargetOf(Tree + "a.txt");
     const std::string outcome = kestest::RunInChild([&] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return std::string("setuid failed");
