@@ -140,7 +140,7 @@ void PrintFileList(const std::vector<TkesSkippedFile>& list, const char* what, c
 }
 
 // Files left out, and what the user should know, after the results.
-void PrintSkipped(const TkesMatchResults& results, TCliConsole& console) {
+void PrintLeftOut(const TkesMatchResults& results, TCliConsole& console) {
     PrintFileList(results.Skipped, "Skipped", " that could not be read", console);
     PrintFileList(results.NotReplaced, "Did not replace", "", console);
     for (const std::string& notice : results.Notices)
@@ -160,7 +160,7 @@ void KeepIfEnding(std::unique_ptr<TkesMatchResults>& results, const TCliConsole&
 int FinishRun(const TCliOptions& options, const TkesMatchResults& results, bool replacing,
               TCliConsole& console, TExportWhileRunning* madeWhileRunning = nullptr) {
     PrintResults(options, results, madeWhileRunning, console);
-    PrintSkipped(results, console);
+    PrintLeftOut(results, console);
     if (results.Cancelled) {
         console.Err << "Interrupted: the results above are incomplete.\n";
         return kExitInterrupted;

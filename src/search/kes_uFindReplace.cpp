@@ -30,12 +30,12 @@ std::string ReplacedText(TFindReplaceSpecs& specs, std::string text) {
 
 std::string WriteReplacedText(const std::string& fullPath, const TReadTarget& read,
                               const std::string& text, bool replaceInPlace) {
+    const std::string folder = ldiFileFolder(fullPath);
     std::string message;
     const TWriteOutcome outcome =
-        replaceInPlace
-            ? ldiReplaceReadFile(read, text, message)
-            : ldiWriteIntoSubfolder(ldiFileFolder(fullPath), "kesReplace",
-                                    fullPath.substr(ldiFileFolder(fullPath).size()), text, message);
+        replaceInPlace ? ldiReplaceReadFile(read, text, message)
+                       : ldiWriteIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()),
+                                               text, message);
     if (outcome == woFailed)
         throw std::runtime_error(message + " (" + ReplaceOutputName(fullPath, replaceInPlace) +
                                  ")");

@@ -4,7 +4,7 @@
 
 #include "search/kes_uFindWorkers.h"
 #include "util/ldiFileText.h"
-#include "util/ldiPath.h"
+#include "util/long_path.h"
 
 #include <sys/stat.h>
 
@@ -201,6 +201,8 @@ class TCommitter {
             fRecorded(fResults, fResults.Files.size() - 1);
     }
 
+    const std::vector<std::string>& ReplacedPaths() const { return fReplacedPaths; }
+
   private:
     // FolderIndexOf with a lookup table: a run over thousands of folders would otherwise compare
     // each new folder with all before it.
@@ -236,10 +238,6 @@ class TCommitter {
             fResults.NotReplaced.push_back({path, srRefused, std::move(refusal)});
     }
 
-  public:
-    const std::vector<std::string>& ReplacedPaths() const { return fReplacedPaths; }
-
-  private:
     struct TFolderHash {
         using is_transparent = void;
         size_t operator()(std::string_view text) const {

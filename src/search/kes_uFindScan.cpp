@@ -2,7 +2,7 @@
 #include "search/kes_uFind.h"
 
 #include "util/ldiFileHandle.h"
-#include "util/ldiPath.h"
+#include "util/long_path.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "util/ldiFileIO.h"
 
 #include "util/ldiFileHandle.h"
-#include "util/ldiPath.h"
+#include "util/long_path.h"
 
 #include <algorithm>
 #include <atomic>
@@ -228,17 +228,21 @@ bool CopyData(int from, int to, int& err) {
 }
 
 // Puts text then tail in place of an open file's content (same inode), flushed. The old bytes
-// are written over, not freed first, so a nearly full disk needs room only for what grows;
-// `emptyFirst` frees them first instead.
-bool OverwriteOpened(int fd, std::string_view text, std::string_view tail, int& err,
-                     bool emptyFirst = false) {
-    if ((emptyFirst && ::ftruncate(fd, 0) != 0) || ::lseek(fd, 0, SEEK_SET) != 0 ||
-        !WriteAll(fd, text, err) || !WriteAll(fd, tail, err) ||
+// are written over, not freed first, so a nearly full disk needs room only for what grows.
+bool OverwriteOpened(int fd, std::string_view text, std::string_view tail, int& err) {
+    if (::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, text, err) || !WriteAll(fd, tail, err) ||
         ::ftruncate(fd, static_cast<off_t>(text.size() + tail.size())) != 0 || ::fsync(fd) != 0) {
         err = err != 0 ? err : errno;
         return false;
     }
     return true;
+}
+
+// Puts the backup's bytes back: the failed new text is freed first, so they fit again.
+bool Restore(int fd, int backup) {
+    int err = 0;
+    return ::ftruncate(fd, 0) == 0 && ::lseek(fd, 0, SEEK_SET) == 0 && CopyData(backup, fd, err) &&
+           ::fsync(fd) == 0;
 }
 
 // Owner first: a change of owner clears set-id bits, which the chmod then restores. `ownerKept`
@@ -506,11 +510,7 @@ TWriteOutcome RewriteInPlace(const TWritePlan& plan, std::string_view text, std:
         SyncFolder(plan.Folder.Path);
         return woWritten;
     }
-    std::string old;
-    old.resize(static_cast<size_t>(now.st_size));
-    int restoreError = 0;
-    if (::pread(backup.Fd(), old.data(), old.size(), 0) != static_cast<ssize_t>(old.size()) ||
-        !OverwriteOpened(original.Get(), old, {}, restoreError, true)) {
+    if (!Restore(original.Get(), backup.Fd())) {
         backup.Keep();
         return Fail(error, "Cannot write " + plan.Shown,
                     ErrnoText(err) + "; the original content is kept in " + backup.Path());

@@ -1,6 +1,6 @@
 // Paths longer than PATH_MAX: opened and examined as open and stat would, links included.
 #include "util/ldiFileHandle.h"
-#include "util/ldiPath.h"
+#include "util/long_path.h"
 
 #include "UtilTestSupport.h"
 

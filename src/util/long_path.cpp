@@ -1,5 +1,5 @@
 // Paths past the kernel's length limit, opened a stretch at a time.
-#include "util/ldiPath.h"
+#include "util/long_path.h"
 
 #include "util/ldiFileHandle.h"
 

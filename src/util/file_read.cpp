@@ -2,7 +2,7 @@
 #include "util/ldiFileIO.h"
 
 #include "util/ldiFileHandle.h"
-#include "util/ldiPath.h"
+#include "util/long_path.h"
 
 #include <cerrno>
 #include <fcntl.h>
