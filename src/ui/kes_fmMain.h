@@ -302,6 +302,7 @@ class TfmMain : public QMainWindow {
     void LoadHistories();
     void LoadSettings();
     kes::THistoryBoxes HistoryBoxes() const;
+    static QStringList HistoryEntries(const QComboBox* box);
     QComboBox* HistoryBox(kes::THistoryBox box) const;
     // Search run (kes_fmMainSearch.cpp). A job runs on the worker thread and returns an error
     // text (empty on success); `finished` then runs on the window thread.

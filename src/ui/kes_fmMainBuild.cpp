@@ -81,16 +81,6 @@ void TfmMain::FormCreate() {
     LoadHistories();
     LoadSettings();
     FLoading = false;
-    // Folders keep their sorted order from here on (new entries go to their sorted place).
-    FFoldersSorted = true;
-    QStringList folders;
-    for (int i = 0; i < cboxFolders->count(); ++i)
-        folders << cboxFolders->itemText(i);
-    const QString shown = cboxFolders->currentText();
-    cboxFolders->clear();
-    for (const QString& folder : folders)
-        AddAndSelect(cboxFolders, folder);
-    SetBoxIndex(cboxFolders, cboxFolders->findText(shown, Qt::MatchFixedString));
 
     Settings().GridColor = 0xF7F7F7;
     Settings().HighlightColor = 0xFFFFB3;

@@ -10,9 +10,12 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -39,19 +42,80 @@ int TfmMain::SelectedIndex(const QComboBox* box) const {
     return index >= 0 && box->itemText(index) == box->currentText() ? index : -1;
 }
 
+namespace {
+
+// File masks ignore letter case, so File(s) keeps one entry per mask; every other box keeps
+// what was typed byte for byte: "/src/App" and "/src/app" are different folders, and a Find or
+// Replace With text must never be swapped for another spelling.
+Qt::CaseSensitivity HistoryCase(const QComboBox* box, const QComboBox* files) {
+    return box == files ? Qt::CaseInsensitive : Qt::CaseSensitive;
+}
+
+// Where value goes in a list sorted by the collator: after every entry that sorts before or
+// equal to it.
+int SortedPlace(const QStringList& items, const QString& value) {
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const auto place = std::upper_bound(
+        items.begin(), items.end(), value,
+        [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    return static_cast<int>(place - items.begin());
+}
+
+// One box's entries as the history file gives them, duplicates folded in one pass (a long
+// history must not cost a list search per entry).
+class THistoryList {
+  public:
+    explicit THistoryList(Qt::CaseSensitivity sensitivity) : FSensitivity(sensitivity) {}
+
+    void Add(const QString& entry) {
+        const QString key = FSensitivity == Qt::CaseInsensitive ? entry.toCaseFolded() : entry;
+        auto found = FPositions.constFind(key);
+        if (found == FPositions.cend()) {
+            found = FPositions.insert(key, static_cast<int>(FEntries.size()));
+            FEntries << entry;
+        }
+        FEntries[*found] = entry; // the latest spelling of a mask is the one kept
+        FSelected = entry;
+    }
+    // The entries, sorted by the collator when asked (stable, so equal ones keep their order).
+    QStringList Entries(bool sorted) const {
+        QStringList entries = FEntries;
+        if (sorted) {
+            QCollator collator;
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            std::stable_sort(entries.begin(), entries.end(),
+                             [&collator](const QString& a, const QString& b) {
+                                 return collator.compare(a, b) < 0;
+                             });
+        }
+        return entries;
+    }
+    // The entry added last, which the box shows once loaded.
+    const QString& Selected() const { return FSelected; }
+
+  private:
+    Qt::CaseSensitivity FSensitivity;
+    QStringList FEntries;
+    QHash<QString, int> FPositions;
+    QString FSelected;
+};
+
+} // namespace
+
 void TfmMain::AddAndSelect(QComboBox* box, const QString& value) {
     if (value.isEmpty())
         return;
-    int index = box->findText(value, Qt::MatchFixedString); // exact, letter case ignored
-    if (index < 0) {
+    const Qt::CaseSensitivity sensitivity = HistoryCase(box, cboxFiles);
+    int index = box->findText(value, sensitivity == Qt::CaseSensitive
+                                         ? Qt::MatchFixedString | Qt::MatchCaseSensitive
+                                         : Qt::MatchFixedString);
+    if (index >= 0) {
+        box->setItemText(index, value); // a mask keeps the spelling last typed
+    } else {
         index = box->count();
-        if (box == cboxFolders && FFoldersSorted) {
-            QCollator collator;
-            collator.setCaseSensitivity(Qt::CaseInsensitive);
-            index = 0;
-            while (index < box->count() && collator.compare(box->itemText(index), value) <= 0)
-                ++index;
-        }
+        if (box == cboxFolders && FFoldersSorted)
+            index = SortedPlace(HistoryEntries(box), value);
         box->insertItem(index, value);
     }
     SetBoxIndex(box, index);
@@ -266,23 +330,36 @@ QComboBox* TfmMain::HistoryBox(kes::THistoryBox box) const {
 }
 
 void TfmMain::LoadHistories() {
-    for (QComboBox* box : {cboxFolders, cboxFiles, cboxFind, cboxReplace})
-        box->clear();
+    std::vector<THistoryList> lists;
+    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b)
+        lists.emplace_back(HistoryCase(HistoryBox(static_cast<kes::THistoryBox>(b)), cboxFiles));
     kes::THistoryLoadCallbacks callbacks;
     callbacks.ValidateFolders = kes::ValidateFoldersEntry;
     callbacks.ValidateFiles = kes::ValidateFilesEntry;
-    callbacks.AddItem = [this](kes::THistoryBox box, const std::string& entry) {
-        AddAndSelect(HistoryBox(box), Q(entry));
+    callbacks.AddItem = [&lists](kes::THistoryBox box, const std::string& entry) {
+        lists.at(box).Add(Q(entry));
     };
     callbacks.SetItemIndex = [this](kes::THistoryBox box, int32_t index) {
         FSavedIndex.at(box) = index;
     };
     FSavedIndex[kes::kSavedRootFolder] = -1;
+    QString error;
     try {
         kes::LoadHistory(kes::HistoryFilePath(FSettingsFolder), callbacks);
     } catch (const std::exception& e) {
-        FServices->ShowError(this, Q(e.what()));
+        error = Q(e.what()); // what was loaded before the error stays
     }
+    // One model update per box; Folders are sorted from here on, new entries go to their place.
+    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
+        QComboBox* box = HistoryBox(static_cast<kes::THistoryBox>(b));
+        const QStringList entries = lists[b].Entries(box == cboxFolders);
+        box->clear();
+        box->addItems(entries);
+        SetBoxIndex(box, static_cast<int>(entries.indexOf(lists[b].Selected())));
+    }
+    FFoldersSorted = true;
+    if (!error.isEmpty())
+        FServices->ShowError(this, error);
 }
 
 void TfmMain::LoadSettings() {
@@ -297,12 +374,19 @@ void TfmMain::LoadSettings() {
     }
 }
 
+QStringList TfmMain::HistoryEntries(const QComboBox* box) {
+    QStringList entries;
+    entries.reserve(box->count());
+    for (int i = 0; i < box->count(); ++i)
+        entries << box->itemText(i);
+    return entries;
+}
+
 kes::THistoryBoxes TfmMain::HistoryBoxes() const {
     kes::THistoryBoxes boxes;
     for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
-        const QComboBox* box = HistoryBox(static_cast<kes::THistoryBox>(b));
-        for (int i = 0; i < box->count(); ++i)
-            boxes[b].Items.push_back(box->itemText(i).toStdString());
+        for (const QString& entry : HistoryEntries(HistoryBox(static_cast<kes::THistoryBox>(b))))
+            boxes[b].Items.push_back(entry.toStdString());
         boxes[b].ItemIndex = FSavedIndex[b];
     }
     return boxes;

@@ -14,19 +14,74 @@ class TestMainWindowCriteria : public QObject {
     void init() { F.emplace(); }
     void cleanup() { F.reset(); }
 
-    void CommitIgnoresLetterCaseAndSkipsEmptyText() {
+    // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
+    // it), and even there the box keeps the spelling just typed.
+    void CommitKeepsWhatWasTypedAndSkipsEmptyText_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("Replace With") << "cboxReplace"
+                                      << "DOG" << QStringList{"dog", "DOG"};
+        QTest::newRow("Find") << "cboxFind"
+                              << "Cat" << QStringList{"dog", "Cat"};
+        QTest::newRow("Folder(s)") << "cboxFolders"
+                                   << "/src/App" << QStringList{"/src/app", "/src/App"};
+        QTest::newRow("Root Folder") << "cboxRootFolder"
+                                     << "/SRC" << QStringList{"/src", "/SRC"};
+        QTest::newRow("File(s)") << "cboxFiles"
+                                 << "*.TXT" << QStringList{"*.TXT"};
+        QTest::newRow("same text") << "cboxFind"
+                                   << "dog" << QStringList{"dog"};
+    }
+    void CommitKeepsWhatWasTypedAndSkipsEmptyText() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, entries);
         TTestWindow w;
-        Commit(*w.window, w->cboxFolders, "/tmp/Data");
-        Commit(*w.window, w->cboxFolders, "/TMP/DATA");
-        QCOMPARE(Entries(w->cboxFolders), QStringList{"/tmp/Data"});
-        QCOMPARE(w->cboxFolders->currentText(), QString("/tmp/Data")); // the stored entry shows
-        Commit(*w.window, w->cboxFind, "Todo");
-        Commit(*w.window, w->cboxFind, "TODO");
-        QCOMPARE(Entries(w->cboxFind), QStringList{"Todo"});
-        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
-            Commit(*w.window, box, "");
-        QCOMPARE(w->cboxFolders->count() + w->cboxFiles->count() + w->cboxFind->count(), 2);
+        w->SetMode(box == "cboxRootFolder" ? kes::mdScript : kes::mdFindAndReplace);
+        auto* combo = w->findChild<QComboBox*>(box);
+        const QString first = QString(typed).toLower();
+        Commit(*w.window, combo, first == "cat" ? "dog" : first);
+        Commit(*w.window, combo, typed);
+        QCOMPARE(Entries(combo), entries);
+        QCOMPARE(combo->currentText(), typed);
+        Commit(*w.window, combo, "");
+        QCOMPARE(Entries(combo), entries);
         QVERIFY(w.fake->Shown.empty());
+    }
+
+    void ReplaceWritesTheTypedLetterCase() {
+        WriteFile(F->Root() + "/a.txt", "cat\n");
+        TTestWindow w;
+        w->SetMode(kes::mdFindAndReplace);
+        w->Settings().ReplaceInSitu = true;
+        Commit(*w.window, w->cboxReplace, "dog");
+        Commit(*w.window, w->cboxReplace, "DOG");
+        RunFind(w, F->Root(), "*.txt", "cat");
+        QFile file(F->Root() + "/a.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("DOG\n"));
+    }
+
+    // Nothing stored is dropped, and a long history loads with one list update per box (one
+    // search of the list per entry took minutes at this size).
+    void LongHistoriesLoadWhole() {
+        constexpr int kCount = 20000;
+        QByteArray ini;
+        for (const char* section : {"FoldersToSearch", "FilesToSearch", "FindExpressions"}) {
+            ini += QByteArray("[") + section + "]\n";
+            for (int i = kCount; i > 0; --i)
+                ini += QByteArray::number(i) + "=/e" + QByteArray::number(i) + "\n";
+        }
+        ini += "[FindExpressions]\n1=/e7\n"; // a repeat adds nothing
+        F->Config.Write("kestrava.ini", ini);
+        TTestWindow w;
+        QVERIFY(w.fake->Shown.empty());
+        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
+            QCOMPARE(box->count(), kCount);
+        QCOMPARE(w->cboxFind->itemText(0), QString("/e20000")); // file order
+        QCOMPARE(w->cboxFolders->itemText(0), QString("/e1"));  // sorted
+        QCOMPARE(w->cboxFolders->itemText(1), QString("/e10"));
     }
 
     void FoldersAreSortedFindEntriesGoToTheEnd() {
