@@ -392,9 +392,10 @@ inline constexpr size_t kSavedFiles = hbFilesToSearch;
 inline constexpr size_t kSavedFind = hbFindExpressions;
 inline constexpr size_t kSavedReplace = hbReplaceExpressions;
 
-// True when bounds are worth applying: both sides at least 1, and enough of the window lies on
-// one of the screens (given as their available rectangles) to be grabbed.
-bool BoundsFitScreens(const TkesFormBounds& bounds, const std::vector<QRect>& screens);
+// Where saved bounds place the window: each side cut to the screen's (from its edge), and only
+// when the title bar and enough of the window to be grabbed lie on one of the screens (given as
+// their available rectangles). An invalid rectangle when they fit none.
+QRect FitBoundsToScreens(const TkesFormBounds& bounds, const std::vector<QRect>& screens);
 
 // Reads "Processing file N of M" into current and total; false for any other text.
 bool ParseProgressText(const QString& text, int& current, int& total);

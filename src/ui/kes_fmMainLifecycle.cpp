@@ -38,27 +38,34 @@ kes::TkesMode StartupMode(kes::TInitialMode choice, kes::TkesMode lastMode) {
 
 } // namespace
 
-bool kes::BoundsFitScreens(const TkesFormBounds& bounds, const std::vector<QRect>& screens) {
+QRect kes::FitBoundsToScreens(const TkesFormBounds& bounds, const std::vector<QRect>& screens) {
     if (bounds.Height < 1 || bounds.Width < 1)
-        return false;
-    const QRect window(bounds.Left, bounds.Top, bounds.Width, bounds.Height);
+        return {};
     for (const QRect& screen : screens) {
+        // A side larger than the screen is cut to it and starts at the screen's edge: a huge
+        // stored size must never become a huge window.
+        QRect window(bounds.Left, bounds.Top, bounds.Width, bounds.Height);
+        if (window.width() > screen.width())
+            window.setRect(screen.left(), window.top(), screen.width(), window.height());
+        if (window.height() > screen.height())
+            window.setRect(window.left(), screen.top(), window.width(), screen.height());
         const QRect shared = window.intersected(screen);
         // The title bar must be on the screen and enough of the window to be grabbed.
-        const bool topVisible = bounds.Top >= screen.top() && bounds.Top < screen.bottom() - 30;
-        if (topVisible && shared.width() >= std::min(100, bounds.Width) &&
-            shared.height() >= std::min(50, bounds.Height))
-            return true;
+        const bool topVisible = window.top() >= screen.top() && window.top() < screen.bottom() - 30;
+        if (topVisible && shared.width() >= std::min(100, window.width()) &&
+            shared.height() >= std::min(50, window.height()))
+            return window;
     }
-    return false;
+    return {};
 }
 
 void TfmMain::ApplyBounds(const kes::TkesFormBounds& bounds) {
     std::vector<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.push_back(screen->availableGeometry());
-    if (kes::BoundsFitScreens(bounds, screens)) {
-        setGeometry(bounds.Left, bounds.Top, bounds.Width, bounds.Height);
+    const QRect fitted = kes::FitBoundsToScreens(bounds, screens);
+    if (fitted.isValid()) {
+        setGeometry(fitted);
         return;
     }
     const QScreen* primary = QGuiApplication::primaryScreen();

@@ -48,8 +48,13 @@ void TfmMain::SetMode(kes::TkesMode mode) {
         ClearCriteria();
     }
     if (mode != kes::mdScript && FMode == kes::mdScript) {
-        if (!LeaveScript())
-            return; // the user keeps the script: mode, grid and controls stay as they are
+        if (!LeaveScript()) {
+            // The user keeps the script: mode, grid and controls stay as they are, and the
+            // menu item just clicked does not stay checked beside Script.
+            for (QAction* item : {mmMode_Find, mmMode_FindandReplace, mmMode_View})
+                item->setChecked(false);
+            return;
+        }
         ClearCriteria();
         FSavedIndex[kes::kSavedFolders] = -1;
         FSavedIndex[kes::kSavedFiles] = -1;

@@ -20,8 +20,10 @@ class TkesQtUiServices final : public TkesUiServices {
         QMessageBox::critical(parent, kBoxTitle, DisplayMessageText(text));
     }
     bool AskYesNo(QWidget* parent, const QString& text) override {
+        // Every Yes here writes, deletes or starts a run: Enter must not be enough for it.
         return QMessageBox::question(parent, kBoxTitle, DisplayMessageText(text),
-                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                     QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
     }
     TkesAnswer AskYesNoCancel(QWidget* parent, const QString& text) override {
         switch (QMessageBox::question(parent, kBoxTitle, DisplayMessageText(text),

@@ -23,9 +23,9 @@ class TkesUiServices {
     virtual void ShowMessage(QWidget* parent, const QString& text) = 0;
     // An error box with OK.
     virtual void ShowError(QWidget* parent, const QString& text) = 0;
-    // A confirmation with Yes and No; true for Yes.
+    // A confirmation with Yes and No (No the default); true for Yes.
     virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
-    // A confirmation with Yes, No and Cancel.
+    // A confirmation with Yes, No and Cancel (Cancel the default).
     virtual TkesAnswer AskYesNoCancel(QWidget* parent, const QString& text) = 0;
     // The file-open dialog; the chosen path, or empty when cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const QString& title,

@@ -4,6 +4,7 @@
 #include "ui/kes_fmAbout.h"
 #include "ui/kes_fmPreferences.h"
 #include "ui/kes_fmReferences.h"
+#include "ui/kes_uUiServices.h"
 #include "ui/ldiDirectoryDialog.h"
 #include "ui/ldiDirectorydialogForm.h"
 
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -226,6 +228,16 @@ class TestDialogs : public QObject {
         QFETCH(QString, path);
         QFETCH(QString, drive);
         QCOMPARE(DriveOfPath({"/", "/home/ann", "/home/ann/usb"}, path), drive);
+    }
+
+    // Enter on a question never writes, deletes or discards anything.
+    void questionsAnswerEnterWithTheHarmlessButton() {
+        const auto services = MakeQtUiServices();
+        WhenModalShown([](QDialog* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QVERIFY(!services->AskYesNo(nullptr, QStringLiteral("Remove all Find items ?")));
+        WhenModalShown([](QDialog* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QCOMPARE(services->AskYesNoCancel(nullptr, QStringLiteral("Save changed script ?")),
+                 anCancel);
     }
 
     void pickerOpensAtCurrentFolderOrNearestExistingParent() {

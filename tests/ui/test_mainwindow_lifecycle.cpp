@@ -7,6 +7,7 @@
 #include "ui/kes_uSignalClose.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTimer>
 
 #include <csignal>
@@ -117,22 +118,38 @@ class TestMainWindowLifecycle : public QObject {
         QVERIFY(F->Config.Read("kestrava.ini").contains("*.sig"));
     }
 
-    void SavedBoundsAreUsedOnlyWhenTheyFitAScreen_data() {
+    void SavedBoundsAreFittedToAScreen_data() {
         QTest::addColumn<QRect>("bounds"); // left, top, width, height
-        QTest::addColumn<bool>("fits");
-        QTest::newRow("inside") << QRect(100, 50, 800, 600) << true;
-        QTest::newRow("no size") << QRect(100, 50, 0, 600) << false;
-        QTest::newRow("off to the right") << QRect(5000, 50, 800, 600) << false;
-        QTest::newRow("title bar above the screen") << QRect(100, -400, 800, 600) << false;
-        QTest::newRow("mostly off the left, still grabbable") << QRect(-700, 50, 800, 600) << true;
-        QTest::newRow("on the second screen") << QRect(2000, 100, 800, 600) << true;
+        QTest::addColumn<QRect>("placed"); // invalid: the default placement
+        QTest::newRow("inside") << QRect(100, 50, 800, 600) << QRect(100, 50, 800, 600);
+        QTest::newRow("no size") << QRect(100, 50, 0, 600) << QRect();
+        QTest::newRow("off to the right") << QRect(5000, 50, 800, 600) << QRect();
+        QTest::newRow("title bar above the screen") << QRect(100, -400, 800, 600) << QRect();
+        QTest::newRow("mostly off the left, still grabbable")
+            << QRect(-700, 50, 800, 600) << QRect(-700, 50, 800, 600);
+        QTest::newRow("on the second screen")
+            << QRect(2000, 100, 800, 600) << QRect(2000, 100, 800, 600);
+        QTest::newRow("huge") << QRect(0, 0, 40000, 40000) << QRect(0, 0, 1920, 1080);
+        QTest::newRow("too tall on the second screen")
+            << QRect(2000, 500, 800, 5000) << QRect(2000, 0, 800, 1024);
     }
-    void SavedBoundsAreUsedOnlyWhenTheyFitAScreen() {
+    void SavedBoundsAreFittedToAScreen() {
         QFETCH(QRect, bounds);
-        QFETCH(bool, fits);
+        QFETCH(QRect, placed);
         const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
         const kes::TkesFormBounds b{bounds.top(), bounds.left(), bounds.height(), bounds.width()};
-        QCOMPARE(kes::BoundsFitScreens(b, screens), fits);
+        QCOMPARE(kes::FitBoundsToScreens(b, screens), placed);
+    }
+
+    void HugeSavedSizeOpensAScreenSizedWindow() {
+        F->Config.Write("KestravaConfig.xml", "<KestravaConfig><forms><mainform top=\"0\" "
+                                              "left=\"0\" height=\"40000\" width=\"40000\"/>"
+                                              "</forms></KestravaConfig>");
+        TTestWindow w(false);
+        QCOMPARE(w->Config().Bounds.Width, 40000);
+        w->ApplyBounds(w->Config().Bounds);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
     }
 
   private:

@@ -451,9 +451,13 @@ class TestMainWindowScript : public QObject {
         const QString path = F->Root() + "/kept.ksc";
         if (chooseFile)
             w.fake->FilesToSave = {path};
-        w->SetMode(kes::mdFind);
+        Item(*w.window, "mmMode_Find")->trigger(); // as the menu does: checked before asked
         QCOMPARE(w.fake->Questions.back(), QString("Save changed script before continuing ?"));
         QCOMPARE(w->Mode(), left ? kes::mdFind : kes::mdScript);
+        // Exactly the mode in force is checked.
+        for (const char* item : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"})
+            QCOMPARE(Item(*w.window, item)->isChecked(),
+                     QByteArray(item) == (left ? "mmMode_Find" : "mmMode_Script"));
         QCOMPARE(QFile::exists(path), written);
         if (!left) {
             QCOMPARE(w->Script().Entries.size(), size_t(2)); // nothing changed
