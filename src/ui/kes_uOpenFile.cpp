@@ -2,11 +2,14 @@
 #include "kes_uOpenFile.h"
 
 #include "search/kes_uFind.h"
+#include "util/ldiFileHandle.h"
+#include "util/ldiFileIO.h"
 #include "util/ldiShell.h"
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <limits>
+#include <unistd.h>
 
 namespace kes {
 
@@ -37,26 +40,31 @@ void LineAndColumn(std::string_view text, int64_t offset, int64_t& lineNumber, i
 
 void FileLineAndColumn(const std::string& path, int64_t offset, int64_t& lineNumber,
                        int64_t& column) {
-    // Only the bytes before the match matter; read them in pieces so a large file is never held.
-    std::ifstream file(path, std::ios::binary);
+    // This runs on the window thread: a result that has become a FIFO or a device since the run
+    // is never opened for waiting (it counts as empty), and only the bytes before the match are
+    // read, in pieces, so a large file is never held.
+    TFileHandle file;
+    size_t size = 0;
+    int error = 0;
+    const TReadStatus status =
+        ldiOpenRegularFile(path, std::numeric_limits<int64_t>::max(), file, size, error);
     std::array<char, 64 * 1024> buffer{};
     int64_t done = 0;
     int64_t feeds = 0;
     int64_t lineStart = 0;
-    while (file && done < offset) {
-        const auto want = static_cast<std::streamsize>(
+    while (status == rsRead && done < offset) {
+        const auto want = static_cast<size_t>(
             std::min<int64_t>(offset - done, static_cast<int64_t>(buffer.size())));
-        file.read(buffer.data(), want);
-        const std::streamsize got = file.gcount();
-        for (std::streamsize i = 0; i < got; ++i) {
+        const ssize_t got = ::read(file.Get(), buffer.data(), want);
+        if (got <= 0)
+            break;
+        for (ssize_t i = 0; i < got; ++i) {
             if (buffer[static_cast<size_t>(i)] == '\n') {
                 ++feeds;
                 lineStart = done + i + 1;
             }
         }
         done += got;
-        if (got < want)
-            break;
     }
     lineNumber = feeds + 1;
     column = std::max<int64_t>(offset, 0) - lineStart + 1;
