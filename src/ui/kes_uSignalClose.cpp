@@ -1,5 +1,7 @@
 #include "kes_uSignalClose.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -12,6 +14,23 @@ namespace {
 
 // The pipe's two ends; the handler may only touch async-signal-safe things.
 int gSignalFds[2] = {-1, -1};
+bool gCloseRequested = false; // window thread only
+
+// Dismisses the open modal boxes and dialogs, innermost first, as Cancel would; each exec()
+// returns once control is back in its loop.
+void DismissModalWidgets() {
+    for (int guard = 0; guard < 32; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr)
+            return;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            return; // it would not go; the window's close still saves
+    }
+}
 
 void OnSignal(int number) {
     const int saved = errno;
@@ -51,12 +70,26 @@ TkesSignalClose::~TkesSignalClose() {
     ::close(gSignalFds[0]);
     ::close(gSignalFds[1]);
     gSignalFds[0] = gSignalFds[1] = -1;
+    gCloseRequested = false;
+}
+
+bool TkesSignalClose::CloseRequested() {
+    return gCloseRequested;
+}
+
+void TkesSignalClose::SetWindow(QWidget* window) {
+    FWindow = window;
+    if (gCloseRequested && FWindow)
+        FWindow->close();
 }
 
 void TkesSignalClose::SignalArrived() {
     unsigned char byte = 0;
     while (::read(gSignalFds[1], &byte, 1) == 1)
         FLastSignal = byte;
+    gCloseRequested = true;
+    DismissModalWidgets();
+    // Queued, so the close runs once the dismissed boxes' handlers have finished.
     if (FWindow)
-        FWindow->close();
+        QMetaObject::invokeMethod(FWindow, &QWidget::close, Qt::QueuedConnection);
 }

@@ -1,6 +1,7 @@
 // Turns SIGTERM and SIGINT (a desktop logout, Ctrl+C in a terminal) into an ordinary close of
-// the main window, so histories and settings are saved as on any other exit. The handler only
-// writes a byte to a pipe; the window thread reads it through a socket notifier.
+// the main window, so histories and settings are saved as on any other exit, whatever box or
+// dialog is open at that moment. The handler only writes a byte to a pipe; the window thread
+// reads it through a socket notifier.
 #pragma once
 
 #include <QObject>
@@ -17,9 +18,11 @@ class QSocketNotifier;
 class TkesSignalClose : public QObject {
     Q_OBJECT
   public:
-    // Installs handlers for the signals; window->close() runs on the window thread when one
-    // arrives. Only one instance may exist at a time. Throws std::runtime_error when the pipe
-    // cannot be made.
+    // Installs handlers for the signals; when one arrives, every open modal box and dialog is
+    // dismissed (as Cancel or No would) and window->close() runs on the window thread. window may
+    // be set later (SetWindow), so a signal that comes while the window is still being built is
+    // kept. Only one instance may exist at a time. Throws std::runtime_error when the pipe cannot
+    // be made.
     TkesSignalClose(QWidget* window, std::initializer_list<int> signalNumbers);
     // Restores the previous handlers and closes the pipe.
     ~TkesSignalClose() override;
@@ -27,8 +30,12 @@ class TkesSignalClose : public QObject {
     TkesSignalClose(const TkesSignalClose&) = delete;
     TkesSignalClose& operator=(const TkesSignalClose&) = delete;
 
+    // The window to close; closed at once when a signal has already arrived.
+    void SetWindow(QWidget* window);
     // The last signal received, 0 before any.
     int LastSignal() const { return FLastSignal; }
+    // True once a signal has asked the program to end: nothing may wait for the user any more.
+    static bool CloseRequested();
 
   private:
     void SignalArrived();

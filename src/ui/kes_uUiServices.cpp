@@ -1,5 +1,6 @@
 #include "kes_uUiServices.h"
 
+#include "kes_uSignalClose.h"
 #include "ldiDirectoryDialog.h"
 #include "util/ldiShell.h"
 
@@ -7,25 +8,42 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <cstdio>
+
 namespace {
 
 const QString kBoxTitle = QStringLiteral("Kestrava");
 
+// Once a signal has asked the program to end, no box may wait for a user who has logged out:
+// messages go to standard error and questions take their harmless answer.
+bool Closing(const QString& text) {
+    if (!TkesSignalClose::CloseRequested())
+        return false;
+    std::fprintf(stderr, "kestrava: %s\n", qUtf8Printable(DisplayMessageText(text)));
+    return true;
+}
+
 class TkesQtUiServices final : public TkesUiServices {
   public:
     void ShowMessage(QWidget* parent, const QString& text) override {
-        QMessageBox::information(parent, kBoxTitle, DisplayMessageText(text));
+        if (!Closing(text))
+            QMessageBox::information(parent, kBoxTitle, DisplayMessageText(text));
     }
     void ShowError(QWidget* parent, const QString& text) override {
-        QMessageBox::critical(parent, kBoxTitle, DisplayMessageText(text));
+        if (!Closing(text))
+            QMessageBox::critical(parent, kBoxTitle, DisplayMessageText(text));
     }
     bool AskYesNo(QWidget* parent, const QString& text) override {
+        if (Closing(text))
+            return false;
         // Every Yes here writes, deletes or starts a run: Enter must not be enough for it.
         return QMessageBox::question(parent, kBoxTitle, DisplayMessageText(text),
                                      QMessageBox::Yes | QMessageBox::No,
                                      QMessageBox::No) == QMessageBox::Yes;
     }
     TkesAnswer AskYesNoCancel(QWidget* parent, const QString& text) override {
+        if (Closing(text))
+            return anCancel;
         switch (QMessageBox::question(parent, kBoxTitle, DisplayMessageText(text),
                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                       QMessageBox::Cancel)) {

@@ -1,6 +1,7 @@
 // The window's dialogs driven through their real widgets: Preferences fill/accept/cancel, the
 // folder picker (start folder, OK, Cancel, choosing a subfolder, drives), the About and
 // references windows and the shipped resources.
+#include "MainWindowTestSupport.h"
 #include "ui/kes_fmAbout.h"
 #include "ui/kes_fmPreferences.h"
 #include "ui/kes_fmReferences.h"
@@ -31,20 +32,6 @@
 #include <functional>
 
 namespace {
-
-// Runs action on the modal dialog as soon as exec() has shown it.
-void WhenModalShown(std::function<void(QDialog*)> action) {
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        action(dialog);
-    });
-    poll->start(5);
-}
 
 template <class T> T* Child(QWidget* parent, const char* name) {
     T* child = parent->findChild<T*>(name);

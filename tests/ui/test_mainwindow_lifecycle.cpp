@@ -5,8 +5,10 @@
 
 #include "ui/kes_fmPreferences.h"
 #include "ui/kes_uSignalClose.h"
+#include "ui/program_entry.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 
@@ -116,6 +118,35 @@ class TestMainWindowLifecycle : public QObject {
         QTRY_VERIFY(!w->isVisible());
         QCOMPARE(closer.LastSignal(), SIGTERM);
         QVERIFY(F->Config.Read("kestrava.ini").contains("*.sig"));
+    }
+
+    // A logout must save in every state: here the start-up's error box is open.
+    void SignalDuringAStartUpBoxDismissesItSavesAndEnds() {
+        F->Config.Write("KestravaConfig.xml", "");
+        F->Config.Write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        WhenModalShown([](QDialog*) { ::raise(SIGTERM); });
+        QCOMPARE(RunKestrava(MakeQtUiServices()), 0);
+        QVERIFY(F->Config.Read("kestrava.ini").contains("kept"));
+        QVERIFY(F->Config.Read("KestravaConfig.xml").contains("<KestravaConfig"));
+    }
+
+    // ... and here a question: it takes the harmless answer, then the window saves and closes.
+    void SignalDuringAQuestionAnswersNoSavesAndEnds() {
+        F->Config.Write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        QTimer::singleShot(0, [] {
+            auto* w = qobject_cast<TfmMain*>(QApplication::activeWindow());
+            if (w == nullptr)
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* main = qobject_cast<TfmMain*>(top))
+                        w = main;
+            QVERIFY(w != nullptr);
+            w->cboxPopup(w->cboxFind, QPoint());
+            w->PopupMenu1->hide();
+            WhenModalShown([](QDialog*) { ::raise(SIGTERM); });
+            w->pumRemoveAllClick();
+        });
+        QCOMPARE(RunKestrava(MakeQtUiServices()), 0);
+        QVERIFY(F->Config.Read("kestrava.ini").contains("kept"));
     }
 
     void SavedBoundsAreFittedToAScreen_data() {

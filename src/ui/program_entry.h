@@ -1,0 +1,12 @@
+// The window program's life from a running QApplication: the main window, then the Preferences
+// dialog and the references window, the saved bounds, the About window, signal handling and the
+// event loop. main() only makes the application; tests drive this with Qt's boxes.
+#pragma once
+
+#include "kes_uUiServices.h"
+
+#include <memory>
+
+// Runs the program to its end and returns the exit code. A SIGTERM, SIGINT or SIGHUP at any
+// point, even while the window is being built or a box is open, saves and ends it.
+int RunKestrava(std::unique_ptr<TkesUiServices> services = nullptr);
