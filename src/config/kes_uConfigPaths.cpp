@@ -5,8 +5,11 @@
 #include "util/ldiFileIO.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <pwd.h>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -105,6 +108,66 @@ void WriteSettingsFile(const std::string& fileName, const std::string& text) {
     std::string error;
     if (!ldiTryWriteTextFile(fileName, text, error))
         throw std::runtime_error(error);
+}
+
+namespace {
+
+bool NameTaken(const std::string& name) {
+    struct stat info {};
+    return ::lstat(name.c_str(), &info) == 0;
+}
+
+std::string LocalTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32] = {};
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return stamp;
+}
+
+// rename() that never replaces an existing file, also on file systems without RENAME_NOREPLACE.
+int MoveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    if (::link(from.c_str(), to.c_str()) == 0) // a hard link refuses an existing name as well
+        return ::unlink(from.c_str());
+    if (errno == EEXIST)
+        return -1;
+    if (NameTaken(to)) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from.c_str(), to.c_str());
+}
+
+} // namespace
+
+std::string DamagedFileName(const std::string& fileName) {
+    const std::string plain = fileName + ".damaged";
+    if (!NameTaken(plain))
+        return plain;
+    const std::string stamped = plain + "-" + LocalTimeStamp();
+    std::string name = stamped;
+    for (int n = 2; NameTaken(name); ++n)
+        name = stamped + "-" + std::to_string(n);
+    return name;
+}
+
+std::string KeepDamagedFile(const std::string& fileName, const std::string& keptName) {
+    if (!NameTaken(fileName))
+        return {};
+    std::string name = keptName;
+    // A file that appeared under the chosen name meanwhile is never overwritten.
+    while (MoveWithoutReplacing(fileName, name) != 0) {
+        if (errno != EEXIST)
+            throw std::runtime_error("Cannot keep " + fileName + " as " + name + ": " +
+                                     std::strerror(errno));
+        name = DamagedFileName(fileName);
+    }
+    return name;
 }
 
 } // namespace kes

@@ -41,4 +41,12 @@ void ForceSettingsFolder(const std::string& fileName);
 // Writes a settings file whole (creating its folder); raises std::runtime_error on failure.
 void WriteSettingsFile(const std::string& fileName, const std::string& text);
 
+// A free name to keep a settings file that could not be read: fileName + ".damaged", or, when
+// that is taken, with the local time added (".damaged-20261207-103000", then "-2", "-3", ...).
+std::string DamagedFileName(const std::string& fileName);
+// Moves fileName to `keptName` (never over an existing file; a fresh free name when keptName was
+// taken meanwhile) and returns the name it got. A missing file needs nothing and returns "".
+// Raises std::runtime_error naming both files and the reason when the move fails.
+std::string KeepDamagedFile(const std::string& fileName, const std::string& keptName);
+
 } // namespace kes

@@ -331,6 +331,10 @@ class TfmMain : public QMainWindow {
     TfmAbout* FAbout = nullptr;
 
     std::string FSettingsFolder;
+    // Where a settings or history file that could not be read is kept before the first save
+    // over it; empty when it was read.
+    std::string FDamagedConfig;
+    std::string FDamagedHistory;
     kes::TkesConfig FConfig;
     kes::TkesMode FMode = kes::mdFind;
     TGridContent FGridContent = gcEmpty;

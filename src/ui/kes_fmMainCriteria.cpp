@@ -344,10 +344,16 @@ void TfmMain::LoadHistories() {
     };
     FSavedIndex[kes::kSavedRootFolder] = -1;
     QString error;
+    const std::string path = kes::HistoryFilePath(FSettingsFolder);
     try {
-        kes::LoadHistory(kes::HistoryFilePath(FSettingsFolder), callbacks);
+        kes::LoadHistory(path, callbacks);
     } catch (const std::exception& e) {
-        error = Q(e.what()); // what was loaded before the error stays
+        // What was loaded before the error stays; the file itself is kept for the user.
+        FDamagedHistory = kes::DamagedFileName(path);
+        error = Q(e.what()) + QStringLiteral("\r\nHistory file: ") + Q(path) +
+                QStringLiteral("\r\nWhat follows the error was not loaded; the file will be kept "
+                               "as ") +
+                Q(FDamagedHistory) + QStringLiteral(" when the histories are saved.");
     }
     // One model update per box; Folders are sorted from here on, new entries go to their place.
     for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
@@ -366,11 +372,16 @@ void TfmMain::LoadSettings() {
     QRect screen(0, 0, 1060, 748);
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->availableGeometry();
+    const std::string path = kes::ConfigFilePath(FSettingsFolder);
     try {
-        kes::LoadConfig(kes::ConfigFilePath(FSettingsFolder), kes::ProgramFolder(), screen.width(),
-                        screen.height(), FConfig);
+        kes::LoadConfig(path, kes::ProgramFolder(), screen.width(), screen.height(), FConfig);
     } catch (const std::exception& e) {
-        FServices->ShowError(this, Q(e.what()));
+        FDamagedConfig = kes::DamagedFileName(path);
+        FServices->ShowError(this, Q(e.what()) + QStringLiteral("\r\nSettings file: ") + Q(path) +
+                                       QStringLiteral("\r\nThe defaults are in force; the file "
+                                                      "will be kept as ") +
+                                       Q(FDamagedConfig) +
+                                       QStringLiteral(" when the settings are saved."));
     }
 }
 

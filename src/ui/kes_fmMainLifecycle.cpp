@@ -108,18 +108,24 @@ void TfmMain::FormDestroy() {
     const QRect placed = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
     FConfig.Bounds = {placed.top(), placed.left(), placed.height(), placed.width()};
     FConfig.LastMode = FMode;
-    // Both files are attempted, so a failure to write one never costs the other.
+    // Both files are attempted, so a failure to write one never costs the other; a file that
+    // could not be read at start-up is moved aside first, never written over.
     QStringList failures;
-    try {
-        kes::SaveHistory(kes::HistoryFilePath(FSettingsFolder), HistoryBoxes());
-    } catch (const std::exception& e) {
-        failures << Q(e.what());
-    }
-    try {
-        kes::SaveConfig(kes::ConfigFilePath(FSettingsFolder), FConfig);
-    } catch (const std::exception& e) {
-        failures << Q(e.what());
-    }
+    const auto save = [&failures](const std::string& path, std::string& damaged, auto write) {
+        try {
+            if (!damaged.empty())
+                kes::KeepDamagedFile(path, damaged);
+            damaged.clear();
+            write();
+        } catch (const std::exception& e) {
+            failures << Q(e.what());
+        }
+    };
+    const std::string historyPath = kes::HistoryFilePath(FSettingsFolder);
+    save(historyPath, FDamagedHistory, [&] { kes::SaveHistory(historyPath, HistoryBoxes()); });
+    const std::string configPath = kes::ConfigFilePath(FSettingsFolder);
+    save(configPath, FDamagedConfig, [&] { kes::SaveConfig(configPath, FConfig); });
+    failures.removeDuplicates(); // both files in one unwritable folder fail alike
     if (!failures.isEmpty())
         FServices->ShowError(this, QStringLiteral("Unable to save the settings:\r\n") +
                                        failures.join(QStringLiteral("\r\n")));

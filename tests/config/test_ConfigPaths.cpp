@@ -62,5 +62,24 @@ TEST(SettingsFiles, SavingCreatesTheFolderAndAFailureNamesIt) {
     }
 }
 
+// A file that could not be read is moved aside, never over anything already kept.
+TEST(SettingsFiles, ADamagedFileIsKeptUnderAFreeName) {
+    kestest::TempFolder folder;
+    const std::string file = folder.Path() + "KestravaConfig.xml";
+    EXPECT_EQ(KeepDamagedFile(file, DamagedFileName(file)), ""); // nothing to keep
+    kestest::WriteRaw(file, "first");
+    EXPECT_EQ(KeepDamagedFile(file, DamagedFileName(file)), file + ".damaged");
+    kestest::WriteRaw(file, "second");
+    const std::string stamped = DamagedFileName(file);
+    EXPECT_TRUE(stamped.starts_with(file + ".damaged-")) << stamped;
+    kestest::WriteRaw(stamped, "appeared meanwhile");
+    const std::string kept = KeepDamagedFile(file, stamped);
+    EXPECT_EQ(kept, stamped + "-2");
+    EXPECT_EQ(kestest::ReadFile(file + ".damaged"), "first");
+    EXPECT_EQ(kestest::ReadFile(stamped), "appeared meanwhile");
+    EXPECT_EQ(kestest::ReadFile(kept), "second");
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 } // namespace
 } // namespace kes

@@ -167,14 +167,38 @@ class TestMainWindowCriteria : public QObject {
         QCOMPARE(w->cboxFolders->count(), 2);
     }
 
-    void UnreadableSettingsFileIsShownAndDefaultsApply() {
-        F->Config.Write("KestravaConfig.xml", "<configuration><options>");
+    // A file that could not be read is named with the reason, and kept before it is saved over.
+    void UnreadableFilesAreNamedAndKept_data() {
+        QTest::addColumn<QString>("damaged");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("settings cut short")
+            << "KestravaConfig.xml" << QByteArray("<KestravaConfig><options><fontsize val")
+            << "The defaults are in force";
+        QTest::newRow("history too large")
+            << "kestrava.ini" << QByteArray(65 << 20, ';') << "the file is too large";
+    }
+    void UnreadableFilesAreNamedAndKept() {
+        QFETCH(QString, damaged);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
         F->Config.Write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
-        TTestWindow w;
-        QCOMPARE(w.fake->Shown.size(), size_t(1));
-        QCOMPARE(w.fake->Shown[0].Kind, QString("error"));
-        QCOMPARE(Entries(w->cboxFiles), QStringList{"*.txt"}); // histories still loaded
-        QCOMPARE(w->Mode(), kes::mdFind);
+        F->Config.Write(damaged, bytes);
+        {
+            TTestWindow w;
+            QCOMPARE(w.fake->Shown.size(), size_t(1));
+            const QString text = w.fake->LastText();
+            QVERIFY2(text.contains(reason) && text.contains(F->Config.File(damaged)) &&
+                         text.contains(damaged + ".damaged when"),
+                     qPrintable(text));
+            if (damaged != "kestrava.ini")
+                QCOMPARE(Entries(w->cboxFiles), QStringList{"*.txt"}); // still loaded
+            QCOMPARE(w->Mode(), kes::mdFind);
+            QVERIFY(w->close());
+        }
+        QCOMPARE(F->Config.Read(damaged + ".damaged"), bytes);
+        QVERIFY(F->Config.Read(damaged).contains(damaged == "kestrava.ini" ? "[ItemIndex]"
+                                                                           : "<KestravaConfig"));
     }
 
   private:
