@@ -44,7 +44,14 @@ std::string NamePart(const std::string& fileName) {
 std::string RandomSuffix() {
     static constexpr char kChars[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937_64 engine{std::random_device{}()};
+    // Seeded again in a forked child, which would otherwise draw the very names its parent and
+    // its siblings draw, and remove or rename a temporary file that is not its own.
+    thread_local std::mt19937_64 engine;
+    thread_local pid_t seededIn = 0;
+    if (seededIn != ::getpid()) {
+        seededIn = ::getpid();
+        engine.seed(std::random_device{}());
+    }
     std::string suffix(kRandomLength, ' ');
     for (char& c : suffix)
         c = kChars[engine() % (sizeof kChars - 1)];
