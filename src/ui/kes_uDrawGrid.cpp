@@ -38,14 +38,77 @@ const kes::TMatchedLines& RowLine(const kes::TkesMatchResults& results, const ke
         .Lines.at(static_cast<size_t>(r.LineIndex));
 }
 
+bool IsValidUtf8(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString decoded =
+        utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !utf8.hasError();
+}
+
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// A byte offset moved to the start (or past the end) of the UTF-8 character it falls in.
+size_t CharStart(std::string_view text, size_t at) {
+    while (at > 0 && at < text.size() && IsContinuationByte(text[at]))
+        --at;
+    return at;
+}
+size_t CharEnd(std::string_view text, size_t at) {
+    while (at < text.size() && IsContinuationByte(text[at]))
+        ++at;
+    return at;
+}
+
+// Bytes of a line already known to be UTF-8 (or, when not, Latin-1) as the screen shows them.
+QString LinePieceText(std::string_view bytes, bool utf8) {
+    const auto size = static_cast<qsizetype>(bytes.size());
+    return ShowControls(utf8 ? QString::fromUtf8(bytes.data(), size)
+                             : QString::fromLatin1(bytes.data(), size));
+}
+
+// Where bytes (a view into text, or an empty view past its end) start in text.
+size_t OffsetIn(std::string_view text, std::string_view bytes) {
+    return bytes.data() == nullptr ? text.size() : static_cast<size_t>(bytes.data() - text.data());
+}
+
+struct TByteRange {
+    size_t Start = 0;
+    size_t End = 0;
+    bool IsMatch = false;
+};
+
+// The line's segments as byte ranges. In a UTF-8 line a character cut by a segment boundary is
+// given whole to the match beside it, so every range decodes on its own.
+std::vector<TByteRange> SegmentRanges(const kes::TMatchedLines& line, bool utf8) {
+    const std::string_view text = line.Text;
+    std::vector<TByteRange> ranges;
+    for (const kes::TMatchedSegment segment : line.Segments()) {
+        const std::string_view bytes = kes::SegmentText(line, segment);
+        const size_t start = OffsetIn(text, bytes);
+        ranges.push_back({start, start + bytes.size(), segment.IsMatch});
+    }
+    if (!utf8)
+        return ranges;
+    size_t drawn = 0; // each byte is drawn once, by the first range that takes it
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        TByteRange& range = ranges[i];
+        const bool matchAfter = i + 1 < ranges.size() && ranges[i + 1].IsMatch;
+        const size_t start = range.IsMatch ? CharStart(text, range.Start) : range.Start;
+        const size_t end =
+            range.IsMatch || !matchAfter ? CharEnd(text, range.End) : CharStart(text, range.End);
+        range.Start = std::max(drawn, start);
+        range.End = std::max(range.Start, end);
+        drawn = range.End;
+    }
+    return ranges;
+}
+
 } // namespace
 
 QString DisplayText(std::string_view bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return ShowControls(std::move(text));
+    return LinePieceText(bytes, IsValidUtf8(bytes));
 }
 
 std::vector<TkesGridPiece> ResultRowPieces(const kes::TkesMatchResults& results,
@@ -65,10 +128,15 @@ std::vector<TkesGridPiece> ResultRowPieces(const kes::TkesMatchResults& results,
         break;
     }
     case kes::rkLine: {
+        // Decided per line: a match ending inside a character must not turn the rest of the
+        // line into Latin-1.
         const kes::TMatchedLines& line = RowLine(results, r);
-        for (const kes::TMatchedSegment segment : line.Segments())
-            pieces.push_back({DisplayText(kes::SegmentText(line, segment)),
-                              segment.IsMatch ? kMatchColor : kContextColor});
+        const bool utf8 = IsValidUtf8(line.Text);
+        for (const TByteRange& range : SegmentRanges(line, utf8))
+            pieces.push_back({LinePieceText(std::string_view(line.Text).substr(
+                                                range.Start, range.End - range.Start),
+                                            utf8),
+                              range.IsMatch ? kMatchColor : kContextColor});
         if (line.Truncated)
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
@@ -76,7 +144,16 @@ std::vector<TkesGridPiece> ResultRowPieces(const kes::TkesMatchResults& results,
     case kes::rkMatch: {
         const kes::TMatchedLines& line = RowLine(results, r);
         const auto match = static_cast<size_t>(r.MatchIndex);
-        pieces.push_back({DisplayText(kes::MatchText(line, match)), Qt::black});
+        const std::string_view text = line.Text;
+        const std::string_view bytes = kes::MatchText(line, match);
+        const bool utf8 = IsValidUtf8(text);
+        size_t start = OffsetIn(text, bytes);
+        size_t end = start + bytes.size();
+        if (utf8) {
+            start = CharStart(text, start);
+            end = CharEnd(text, end);
+        }
+        pieces.push_back({LinePieceText(text.substr(start, end - start), utf8), Qt::black});
         if (kes::CutAfterMatch(line, match))
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;

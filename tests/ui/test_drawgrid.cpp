@@ -88,6 +88,51 @@ class TestDrawGrid : public QObject {
         QCOMPARE(DisplayText(std::string_view(bytes.constData(), size_t(bytes.size()))), shown);
     }
 
+    // UTF-8 is decided per line: a match boundary inside a character draws that character whole
+    // in the match's colour instead of turning the rest of the line into Latin-1.
+    void LinesDecodeWholeWithCutCharactersGivenToTheMatch_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QList<int>>("matches"); // start, length pairs (1-based bytes)
+        QTest::addColumn<QString>("line");       // [context] <match>
+        QTest::addColumn<QString>("firstMatch");
+        QTest::newRow("match ends inside a character")
+            << QByteArray("un caf\xc3\xa9 cr\xc3\xa8me") << QList<int>{4, 4}
+            << QString::fromUtf8("[un ]<caf\xc3\xa9>[ cr\xc3\xa8me]")
+            << QString::fromUtf8("caf\xc3\xa9");
+        QTest::newRow("match starts inside a character")
+            << QByteArray("caf\xc3\xa9!") << QList<int>{5, 2}
+            << QString::fromUtf8("[caf]<\xc3\xa9!>") << QString::fromUtf8("\xc3\xa9!");
+        QTest::newRow("two matches share a character")
+            << QByteArray("\xc3\xa9x") << QList<int>{1, 1, 2, 2}
+            << QString::fromUtf8("<\xc3\xa9><x>") << QString::fromUtf8("\xc3\xa9");
+        QTest::newRow("not UTF-8: the whole line is Latin-1")
+            << QByteArray("caf\xe9 cr\xc3\xa8me") << QList<int>{1, 3}
+            << QString::fromUtf8("<caf>[\xc3\xa9 cr\xc3\x83\xc2\xa8me]") << QString("caf");
+    }
+    void LinesDecodeWholeWithCutCharactersGivenToTheMatch() {
+        QFETCH(QByteArray, text);
+        QFETCH(QList<int>, matches);
+        QFETCH(QString, line);
+        QFETCH(QString, firstMatch);
+        kes::TkesMatchResults results;
+        results.Folders = {"/d/"};
+        kes::TkesFile file;
+        kes::TMatchedLines matched;
+        matched.Text = text.toStdString();
+        for (qsizetype i = 0; i + 1 < matches.size(); i += 2)
+            matched.AddMatch({matches[i], matches[i + 1]});
+        file.Lines.push_back(matched);
+        results.Files.push_back(file);
+        QString shown;
+        for (const TkesGridPiece& piece : ResultRowPieces(results, kRows, 1)) {
+            if (!piece.Text.isEmpty())
+                shown += piece.Color == QColor(Qt::red) ? "<" + piece.Text + ">"
+                                                        : "[" + piece.Text + "]";
+        }
+        QCOMPARE(shown, line);
+        QCOMPARE(ResultRowText(results, kRows, 2), firstMatch);
+    }
+
     void LongLineWidensTheColumnOnceDrawn() {
         auto results = SampleResults(false);
         kes::TMatchedLines wide;
