@@ -299,6 +299,8 @@ class TfmMain : public QMainWindow {
     void cboxChange();
     void cboxKeyUp();
     void CommitBox(QComboBox* box);
+    // Enter in a box: commits it, then presses the action button when that is enabled.
+    void StartFromBox(QComboBox* box);
     void LoadHistories();
     void LoadSettings();
     kes::THistoryBoxes HistoryBoxes() const;

@@ -126,8 +126,49 @@ QComboBox* TfmMain::MakeCriteriaBox(const char* name, QWidget* parent) {
             [this, box](const QPoint& pos) { cboxPopup(box, box->lineEdit()->mapToGlobal(pos)); });
     connect(box->lineEdit(), &QLineEdit::textEdited, this, [this] { cboxChange(); });
     connect(box, &QComboBox::activated, this, [this] { cboxChange(); });
+    connect(box->lineEdit(), &QLineEdit::returnPressed, this, [this, box] { StartFromBox(box); });
     return box;
 }
+
+namespace {
+
+// What each box takes, with an example, on its tooltip; the placeholder shows while it is empty.
+struct TBoxHelp {
+    const char* Placeholder;
+    const char* Tooltip;
+};
+
+const TBoxHelp kFoldersHelp = {
+    "Folders to search, e.g. ~/src<+><excluding build,.git>",
+    "Folders to search, separated by |\n"
+    "<+> after a folder searches its subfolders too;\n"
+    "<excluding a,b> leaves those subfolders out (relative to the folder).\n"
+    "Example: /home/me/src<+><excluding build,tmp> | /etc"};
+const TBoxHelp kFilesHelp = {"File masks, e.g. *.cpp | *.h",
+                             "File masks, separated by |; * and ? are wildcards, letter case is "
+                             "ignored.\n"
+                             "<excluding a,b> after a mask leaves those file names out.\n"
+                             "Example: *.cpp | *.h<excluding moc_main.h>"};
+const TBoxHelp kRootFolderHelp = {
+    "The folder {RootFolder} stands for in the script",
+    "The folder that {RootFolder} in the script's Folder(s) items stands for.\n"
+    "Example: /home/me/project"};
+const TBoxHelp kFindHelp = {"Perl-compatible regular expression",
+                            "A Perl-compatible regular expression.\n"
+                            "Example: \\bTODO\\b|FIXME"};
+const TBoxHelp kReplaceHelp = {"Replacement, e.g. $1_old ($0 is the whole match)",
+                               "The replacement for each match: $0 is the whole match, $1, $2 ... "
+                               "its groups, $<name> a named group; \\ takes the next character "
+                               "literally.\n"
+                               "^$ alone replaces with nothing.\n"
+                               "Example: $1_old"};
+
+void SetHelp(QComboBox* box, const TBoxHelp& help) {
+    box->lineEdit()->setPlaceholderText(QString::fromUtf8(help.Placeholder));
+    box->setToolTip(QString::fromUtf8(help.Tooltip));
+}
+
+} // namespace
 
 void TfmMain::BuildCriteriaPanel() {
     paActionsSpecs = Named(new QWidget(centralWidget()), "paActionsSpecs");
@@ -153,6 +194,11 @@ void TfmMain::BuildCriteriaPanel() {
     laReplace = MakeLabel("laReplace", QStringLiteral("Replace With"), paFindReplace);
     cboxFind = MakeCriteriaBox("cboxFind", paFindReplace);
     cboxReplace = MakeCriteriaBox("cboxReplace", paFindReplace);
+    SetHelp(cboxFolders, kFoldersHelp);
+    SetHelp(cboxFiles, kFilesHelp);
+    SetHelp(cboxRootFolder, kRootFolderHelp);
+    SetHelp(cboxFind, kFindHelp);
+    SetHelp(cboxReplace, kReplaceHelp);
     BuildActionButtons();
     setTabOrder(cboxFolders, cboxFiles);
     setTabOrder(cboxFiles, cboxFind);

@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
@@ -198,6 +199,19 @@ void TfmMain::CommitBox(QComboBox* box) {
         cboxRootFolderExit();
     else
         cboxExit(box);
+}
+
+void TfmMain::StartFromBox(QComboBox* box) {
+    CommitBox(box);
+    if (!box->currentText().isEmpty() && SelectedIndex(box) < 0)
+        return; // refused: its message is shown and the box keeps the focus
+    QPushButton* action = paScriptAcceptCancel->isVisible() ? bbAccept
+                          : FMode == kes::mdFind            ? bbFind
+                          : FMode == kes::mdFindAndReplace  ? bbReplace
+                          : FMode == kes::mdScript          ? bbRunScript
+                                                            : bbList;
+    if (action->isVisible() && action->isEnabled())
+        action->click();
 }
 
 void TfmMain::cboxChange() {

@@ -86,7 +86,7 @@ void TfmMain::ApplyFontSize(kes::TFontSize size) {
     for (QLabel* label : {laFolders, laFiles, laFind, laReplace, laRootFolder})
         label->setFont(ArialFont(p));
     laFindRegEx->setFont(ArialFont(p - 2));
-    laItemNo->setFont(ArialFont(p - 2));
+    laItemNo->setFont(ArialFont(p));
     Settings().CurrentPointSize = p;
     DrawGrid1->SetGridFont(QString::fromStdString(Settings().GridFontName), p);
     laModeName->setFont(ArialFont(p + 2 == 13 ? 14 : p + 2, true));
@@ -160,8 +160,11 @@ void TfmMain::PlaceCriteriaRows() {
     }
     FitLabel(laFindRegEx);
     CentreOn(laFindRegEx, cboxFind, laFind->x() + TextWidth(laFind->font(), laFind->text()) + 5);
+    // The script item's number sits in the label column, in the gap between the Root Folder row
+    // and the rows of the item it names, clear of every box.
     FitLabel(laItemNo);
-    laItemNo->move(buttonLeft - laItemNo->width(), 0);
+    const int gapTop = cboxRootFolder->geometry().bottom() + 1;
+    laItemNo->move(kRowLeft, (gapTop + cboxFolders->y() - laItemNo->height()) / 2);
 }
 
 void TfmMain::PlaceModeLine() {

@@ -25,11 +25,14 @@ void SetTextColor(QWidget* widget, const QColor& color) {
     widget->setPalette(palette);
 }
 
-// The box's field colour, in every state so a disabled box shows it too.
+// The box's field colour while it can be edited; a disabled box keeps the look of a disabled
+// field, so it never passes for an editable one.
 void SetBoxBackground(QComboBox* box, const QColor& color) {
     QPalette palette = box->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    for (auto group : {QPalette::Active, QPalette::Inactive})
         palette.setColor(group, QPalette::Base, color);
+    palette.setColor(QPalette::Disabled, QPalette::Base,
+                     QApplication::palette().color(QPalette::Disabled, QPalette::Base));
     box->setPalette(palette);
 }
 
@@ -96,6 +99,7 @@ void TfmMain::ResetModeControls() {
     mmScript->menuAction()->setEnabled(false);
     for (QAction* item : mmScript->actions())
         item->setEnabled(false);
+    laItemNo->clear(); // a script item's number means nothing outside Script mode
     for (QLabel* label : {laFolders, laFiles})
         SetTextColor(label, kBlack);
     for (QLabel* label : {laFind, laFindRegEx, laReplace})

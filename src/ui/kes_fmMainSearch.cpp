@@ -181,6 +181,8 @@ void TfmMain::SetRunControls(bool running) {
         DrawGrid1->setEnabled(false); // it shows nothing until the run's results arrive
     for (QMenu* menu : {mmMode, mmView, mmScript})
         menu->setEnabled(!running);
+    // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
+    mmScript->menuAction()->setEnabled(!running && FMode == kes::mdScript);
     mmFile_Preferences->setEnabled(!running);
 }
 

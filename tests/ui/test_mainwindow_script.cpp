@@ -119,6 +119,11 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->cboxFolders->currentText(), QString("/data"));
         QCOMPARE(w->cboxFind->currentText(), QString());
         QCOMPARE(w->laItemNo->text(), QString("Append"));
+        // Readable and clear of every box; gone once Script mode is left.
+        QVERIFY(w->laItemNo->isVisible() && w->laItemNo->width() > 20);
+        QCOMPARE(w->laItemNo->font().pointSize(), w->laFolders->font().pointSize());
+        for (QComboBox* box : {w->cboxRootFolder, w->cboxFolders})
+            QVERIFY(!w->laItemNo->geometry().intersects(box->geometry()));
         w->bbAccept->click();
         QCOMPARE(w.fake->LastText(), QString("Find expression must be defined"));
         w->bbCancel->click();
@@ -126,6 +131,9 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(Numbered(w->Script()),
                  (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
         QCOMPARE(w->Script().CurrentEntry, 4);
+        w.fake->ThreeWayAnswers = {anNo};
+        w->SetMode(kes::mdFind);
+        QCOMPARE(w->laItemNo->text(), QString());
     }
 
     void InsertComparesWithTheGroupBeforeTheInsertionPoint_data() {

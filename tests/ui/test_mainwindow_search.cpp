@@ -2,6 +2,8 @@
 // window thread, the summary labels and the grid's rows in every view, replacing, cancelling.
 #include "MainWindowTestSupport.h"
 
+#include <QMenu>
+
 #include <QSignalSpy>
 
 #include <optional>
@@ -63,6 +65,19 @@ class TestMainWindowSearch : public QObject {
         w->findChild<QAction*>("mmView_LinesWithMatches")->trigger();
         QCOMPARE(w->ResultRows().size(), size_t(7));
         QCOMPARE(w->laMatchResults[3]->text(), QString());
+        QVERIFY(!w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled()); // Script mode's
+    }
+
+    // Enter in a criteria box commits it and presses the mode's action button.
+    void EnterInACriteriaBoxStartsTheAction() {
+        TTestWindow w;
+        TypeInto(w->cboxFolders, Root());
+        TypeInto(w->cboxFiles, "*.txt");
+        TypeInto(w->cboxFind, "todo");
+        QTest::keyClick(w->cboxFind, Qt::Key_Return);
+        QTRY_VERIFY(!w->IsRunning());
+        QCOMPARE(w->Results().TotalMatches, 4);
+        QCOMPARE(Entries(w->cboxFind), QStringList{"todo"});
     }
 
     void NoMatchesLeavesTheGridDisabled() {
