@@ -52,11 +52,17 @@ Qt::CaseSensitivity HistoryCase(const QComboBox* box, const QComboBox* files) {
     return box == files ? Qt::CaseInsensitive : Qt::CaseSensitive;
 }
 
+// The order of the Folders history: the user's collation, letter case ignored.
+QCollator FoldersCollator() {
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
 // Where value goes in a list sorted by the collator: after every entry that sorts before or
 // equal to it.
 int SortedPlace(const QStringList& items, const QString& value) {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const QCollator collator = FoldersCollator();
     const auto place = std::upper_bound(
         items.begin(), items.end(), value,
         [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
@@ -83,8 +89,7 @@ class THistoryList {
     QStringList Entries(bool sorted) const {
         QStringList entries = FEntries;
         if (sorted) {
-            QCollator collator;
-            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            const QCollator collator = FoldersCollator();
             std::stable_sort(entries.begin(), entries.end(),
                              [&collator](const QString& a, const QString& b) {
                                  return collator.compare(a, b) < 0;
