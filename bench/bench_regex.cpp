@@ -1,5 +1,5 @@
 // Matches over a 64 MiB text: JIT-compiled patterns against the interpreter.
-#include "regex/ldiRegEx.h"
+#include "regex/pattern_table.h"
 
 #include <benchmark/benchmark.h>
 
@@ -7,7 +7,7 @@
 
 namespace {
 
-const std::string& Text() {
+const std::string& text() {
     static const std::string text = [] {
         const char* words[] = {"the",    "river",   "stone",  "running", "cloud",   "of",
                                "apple",  "bring",   "singer", "towards", "kestrel", "and",
@@ -31,23 +31,23 @@ const std::string& Text() {
 }
 
 void BM_Matches(benchmark::State& state, const char* pattern, bool jit) {
-    kes::TldiRegExMulti regex;
+    kes::PatternSet regex;
     if (!jit)
-        regex.SetDefaultPatternOptions({kes::coIgnoreCase, kes::coDotMatchesAll, kes::coNoStudy});
+        regex.setDefaultPatternOptions({kes::coIgnoreCase, kes::coDotMatchesAll, kes::coNoStudy});
     int32_t id = 0;
-    kes::TPatternStatus status;
-    if (!regex.AddPattern(pattern, id, status)) {
-        state.SkipWithError(status.ErrorMessage.c_str());
+    kes::PatternStatus status;
+    if (!regex.addPattern(pattern, id, status)) {
+        state.SkipWithError(status.errorMessage.c_str());
         return;
     }
-    const std::string& text = Text();
-    kes::TMatchCollection results;
+    const std::string& sample = text();
+    kes::MatchCollection results;
     for (auto _ : state) {
-        regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+        regex.matches(id, sample.data(), static_cast<uint32_t>(sample.size()), 0, {}, results);
         benchmark::DoNotOptimize(results.data());
     }
     state.counters["matches"] = static_cast<double>(results.size());
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * sample.size()));
 }
 
 BENCHMARK_CAPTURE(BM_Matches, literal_jit, "kestrel", true)->Unit(benchmark::kMillisecond);

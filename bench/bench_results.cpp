@@ -1,5 +1,5 @@
 // Building each view from results holding 1,000,000 matches.
-#include "results/kes_uResults.h"
+#include "results/results.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,44 +10,44 @@ namespace {
 
 // 10,000 files of 50 lines with two matches each, drawn from `words` distinct words in two
 // letter cases.
-kes::TkesMatchResults MillionMatches(int words) {
-    kes::TkesMatchResults r;
+kes::SearchResults millionMatches(int words) {
+    kes::SearchResults r;
     std::mt19937 random(7);
     std::uniform_int_distribution<int> word(0, words - 1);
     for (int f = 0; f < 10000; ++f) {
-        kes::TkesFile file;
-        file.FileName = "file" + std::to_string(f) + ".txt";
-        file.FolderIndex = kes::FolderIndexOf(r, "/corpus/d" + std::to_string(f % 100) + "/x");
+        kes::FileMatches file;
+        file.fileName = "file" + std::to_string(f) + ".txt";
+        file.folderIndex = kes::folderIndexOf(r, "/corpus/d" + std::to_string(f % 100) + "/x");
         for (int l = 0; l < 50; ++l) {
             const int w = word(random);
             const std::string a = (w % 2 ? "Word" : "word") + std::to_string(w);
             const std::string b = "term" + std::to_string(word(random));
-            kes::TMatchedLines line;
-            line.Text = "  " + a + " and " + b + " end";
+            kes::MatchedLine line;
+            line.text = "  " + a + " and " + b + " end";
             const auto aLen = static_cast<int32_t>(a.size());
             const auto bLen = static_cast<int32_t>(b.size());
-            line.AddMatch({3, aLen});
-            line.AddMatch({8 + aLen, bLen});
-            file.Lines.push_back(std::move(line));
+            line.addMatch({3, aLen});
+            line.addMatch({8 + aLen, bLen});
+            file.lines.push_back(std::move(line));
         }
-        file.NumMatches = 100;
-        r.TotalMatches += 100;
-        r.TotalLines += 50;
-        r.Files.push_back(std::move(file));
+        file.numMatches = 100;
+        r.totalMatches += 100;
+        r.totalLines += 50;
+        r.files.push_back(std::move(file));
     }
-    r.FilesScanned = r.FilesWithMatches = 10000;
+    r.filesScanned = r.filesWithMatches = 10000;
     return r;
 }
 
 void BM_BuildView(benchmark::State& state) {
     setenv("LC_ALL", "en_US.UTF-8", 1);
-    const auto view = static_cast<kes::TResultView>(state.range(0));
-    static const kes::TkesMatchResults fewWords = MillionMatches(5000);
-    static const kes::TkesMatchResults allDistinct = MillionMatches(1 << 30);
-    const kes::TkesMatchResults& results = state.range(1) == 0 ? fewWords : allDistinct;
-    kes::TResultRows rows;
+    const auto view = static_cast<kes::View>(state.range(0));
+    static const kes::SearchResults fewWords = millionMatches(5000);
+    static const kes::SearchResults allDistinct = millionMatches(1 << 30);
+    const kes::SearchResults& results = state.range(1) == 0 ? fewWords : allDistinct;
+    kes::Rows rows;
     for (auto _ : state) {
-        kes::BuildResultRows(results, view, rows);
+        kes::buildResultRows(results, view, rows);
         benchmark::DoNotOptimize(rows.data());
     }
     state.counters["rows"] = static_cast<double>(rows.size());

@@ -1,6 +1,6 @@
 // Speed of a whole search run over a generated tree: 2,000 files of 100 KiB in 20 folders
 // (200 MiB), searched for a rare literal and for a word that matches on many lines.
-#include "search/kes_uFind.h"
+#include "search/search.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,7 +18,7 @@ constexpr size_t kFileBytes = 100 * 1024;
 
 // Deterministic text: words drawn with a small generator, 60-odd bytes per line; "zebra42"
 // appears once in every 50 files, "delta" on about one line in ten.
-std::string GenerateFile(uint32_t seed, bool withLiteral) {
+std::string generateFile(uint32_t seed, bool withLiteral) {
     static const char* const kWords[] = {"alpha", "bravo", "charlie",  "echo",   "foxtrot",
                                          "golf",  "hotel", "india",    "juliet", "kilo",
                                          "lima",  "mike",  "november", "oscar",  "papa"};
@@ -46,49 +46,49 @@ class GeneratedTree {
         std::string pattern = (std::filesystem::temp_directory_path() / "kes-bench-XXXXXX");
         if (mkdtemp(pattern.data()) == nullptr)
             throw std::runtime_error("mkdtemp failed");
-        fRoot = pattern;
+        m_root = pattern;
         for (int f = 0; f < kFolders; ++f) {
-            const std::string folder = fRoot + "/d" + std::to_string(f);
+            const std::string folder = m_root + "/d" + std::to_string(f);
             std::filesystem::create_directory(folder);
             for (int i = 0; i < kFilesPerFolder; ++i) {
                 const uint32_t n = static_cast<uint32_t>(f * kFilesPerFolder + i);
                 std::ofstream(folder + "/f" + std::to_string(i) + ".txt", std::ios::binary)
-                    << GenerateFile(n, n % 50 == 0);
+                    << generateFile(n, n % 50 == 0);
             }
         }
     }
     ~GeneratedTree() {
         std::error_code ignored;
-        std::filesystem::remove_all(fRoot, ignored);
+        std::filesystem::remove_all(m_root, ignored);
     }
     GeneratedTree(const GeneratedTree&) = delete;
     GeneratedTree& operator=(const GeneratedTree&) = delete;
-    const std::string& Root() const { return fRoot; }
+    const std::string& root() const { return m_root; }
 
   private:
-    std::string fRoot;
+    std::string m_root;
 };
 
-const GeneratedTree& Tree() {
+const GeneratedTree& tree() {
     static const GeneratedTree tree;
     return tree;
 }
 
-void ScanFor(benchmark::State& state, const std::string& find) {
-    kes::TFindReplaceSpecs specs;
+void scanFor(benchmark::State& state, const std::string& find) {
+    kes::CompiledRequest specs;
     const std::string errors =
-        kes::PrepareFindReplace({Tree().Root(), "*.txt", find, "", ""}, false, false, specs);
+        kes::prepareFindReplace({tree().root(), "*.txt", find, "", ""}, false, false, specs);
     if (!errors.empty()) {
         state.SkipWithError(errors.c_str());
         return;
     }
-    kes::TkesFoldersToSearch folders{{Tree().Root(), true, {}}};
-    kes::TkesFilesToSearch files{{"*.txt", {}}};
+    kes::FolderSpecs folders{{tree().root(), true, {}}};
+    kes::FileMaskSpecs files{{"*.txt", {}}};
     int64_t matches = 0;
     for (auto _ : state) {
-        kes::TkesMatchResults results;
-        matches = kes::ScanFiles(folders, files, specs, false, results);
-        benchmark::DoNotOptimize(results.Files.data());
+        kes::SearchResults results;
+        matches = kes::scanFiles(folders, files, specs, false, results);
+        benchmark::DoNotOptimize(results.files.data());
     }
     state.counters["matches"] = static_cast<double>(matches);
     state.SetBytesProcessed(state.iterations() * kFolders * kFilesPerFolder *
@@ -96,10 +96,10 @@ void ScanFor(benchmark::State& state, const std::string& find) {
 }
 
 void BM_ScanLiteral(benchmark::State& state) {
-    ScanFor(state, "zebra42");
+    scanFor(state, "zebra42");
 }
 void BM_ScanManyMatches(benchmark::State& state) {
-    ScanFor(state, "delta");
+    scanFor(state, "delta");
 }
 
 BENCHMARK(BM_ScanLiteral)->Unit(benchmark::kMillisecond)->MinTime(2.0);

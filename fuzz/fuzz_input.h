@@ -13,13 +13,13 @@
 namespace kes::fuzz {
 
 // The whole input as a byte string.
-inline std::string InputText(const uint8_t* data, size_t size) {
+inline std::string inputText(const uint8_t* data, size_t size) {
     return {reinterpret_cast<const char*>(data), size};
 }
 
 // The input cut at its first (count - 1) NUL bytes into exactly `count` parts; missing parts are
 // empty. A NUL separates parts because none of the pattern-side texts can hold one.
-inline std::vector<std::string> SplitInput(const uint8_t* data, size_t size, size_t count) {
+inline std::vector<std::string> splitInput(const uint8_t* data, size_t size, size_t count) {
     std::vector<std::string> parts(count);
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     for (size_t i = 0; i + 1 < count; ++i) {
@@ -32,14 +32,14 @@ inline std::vector<std::string> SplitInput(const uint8_t* data, size_t size, siz
 }
 
 // A broken promise is a finding: say which, then abort so the fuzzer saves the input.
-[[noreturn]] inline void Fail(const char* what) {
+[[noreturn]] inline void fail(const char* what) {
     std::fprintf(stderr, "fuzz property broken: %s\n", what);
     std::abort();
 }
 
-inline void Require(bool condition, const char* what) {
+inline void require(bool condition, const char* what) {
     if (!condition)
-        Fail(what);
+        fail(what);
 }
 
 } // namespace kes::fuzz

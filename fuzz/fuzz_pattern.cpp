@@ -3,91 +3,91 @@
 // once through the interpreter; the two must report the same matches. Hitting the match limit
 // is an expected outcome, and the two engines count it differently, so it ends the comparison.
 #include "fuzz_input.h"
-#include "regex/ldiRegEx.h"
+#include "regex/pattern_table.h"
 
 #include <optional>
 
 namespace {
 
-using kes::fuzz::Require;
+using kes::fuzz::require;
 
 constexpr uint32_t kFuzzMatchLimit = 20000;
 
 // The options part's first byte (if any) adds compile options, so the fuzzer reaches multi-line,
 // ungreedy, UTF-8 and extended patterns without having to spell them inline.
-kes::TPatternOptions OptionsFor(const std::string& selector, bool study) {
-    kes::TPatternOptions options{kes::coIgnoreCase, kes::coDotMatchesAll};
+kes::PatternOptions optionsFor(const std::string& selector, bool study) {
+    kes::PatternOptions options{kes::coIgnoreCase, kes::coDotMatchesAll};
     const unsigned bits = selector.empty() ? 0 : static_cast<unsigned char>(selector[0]);
-    const kes::TPatternOption extra[] = {
+    const kes::PatternOption extra[] = {
         kes::coMultiline,     kes::coUnGreedy, kes::coUtf8,     kes::coIgnorePatternWhiteSpace,
         kes::coDollarEndOnly, kes::coExtra,    kes::coAnchored, kes::coExplicitCapture};
     for (unsigned i = 0; i < 8; ++i)
         if ((bits & (1u << i)) != 0)
-            options.Include(extra[i]);
+            options.include(extra[i]);
     if (bits & 0x80u)
-        options.Exclude(kes::coIgnoreCase); // the last bit flips case sensitivity instead
+        options.exclude(kes::coIgnoreCase); // the last bit flips case sensitivity instead
     if (!study)
-        options.Include(kes::coNoStudy);
+        options.include(kes::coNoStudy);
     return options;
 }
 
-struct TOutcome {
-    bool Limit = false; // the match limit was reached: no comparison possible
-    kes::TRegExError Error = kes::reNone;
-    kes::TMatchCollection Results;
+struct Outcome {
+    bool limit = false; // the match limit was reached: no comparison possible
+    kes::RegexErrorCode error = kes::reNone;
+    kes::MatchCollection results;
 };
 
 // Compiles and runs one engine; nullopt when the pattern does not compile.
-std::optional<TOutcome> Run(const std::string& pattern, const std::string& text,
-                            kes::TPatternOptions options) {
-    kes::TldiRegExMulti regex;
-    regex.DefaultMatchLimit = kFuzzMatchLimit;
-    regex.SetDefaultPatternOptions(options);
+std::optional<Outcome> run(const std::string& pattern, const std::string& text,
+                           kes::PatternOptions options) {
+    kes::PatternSet regex;
+    regex.defaultMatchLimit = kFuzzMatchLimit;
+    regex.setDefaultPatternOptions(options);
     int32_t patternID = -1;
-    kes::TPatternStatus status;
-    if (!regex.AddPattern(pattern, patternID, status))
+    kes::PatternStatus status;
+    if (!regex.addPattern(pattern, patternID, status))
         return std::nullopt;
-    TOutcome outcome;
+    Outcome outcome;
     try {
-        regex.Matches(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
-                      outcome.Results);
-    } catch (const kes::EldiRegExError& error) {
-        outcome.Limit = error.ErrorCode == kes::reMatchLimit;
-        outcome.Error = error.ErrorCode;
-        outcome.Results.clear();
+        regex.matches(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
+                      outcome.results);
+    } catch (const kes::RegexError& error) {
+        outcome.limit = error.errorCode == kes::reMatchLimit;
+        outcome.error = error.errorCode;
+        outcome.results.clear();
     }
     return outcome;
 }
 
-bool SameMatch(const kes::TMatchResult& a, const kes::TMatchResult& b) {
-    if (a.Matched != b.Matched || a.GroupCount != b.GroupCount)
+bool sameMatch(const kes::MatchResult& a, const kes::MatchResult& b) {
+    if (a.matched != b.matched || a.groupCount != b.groupCount)
         return false;
-    for (int32_t i = 0; i < 2 * a.GroupCount; ++i)
-        if (a.GroupStartEnd.at(i) != b.GroupStartEnd.at(i))
+    for (int32_t i = 0; i < 2 * a.groupCount; ++i)
+        if (a.groupStartEnd.at(i) != b.groupStartEnd.at(i))
             return false;
     return true;
 }
 
-void Compare(const TOutcome& studied, const TOutcome& interpreted) {
-    if (studied.Limit || interpreted.Limit)
+void compare(const Outcome& studied, const Outcome& interpreted) {
+    if (studied.limit || interpreted.limit)
         return;
-    Require(studied.Error == interpreted.Error, "studied and interpreted raise the same error");
-    Require(studied.Results.size() == interpreted.Results.size(),
+    require(studied.error == interpreted.error, "studied and interpreted raise the same error");
+    require(studied.results.size() == interpreted.results.size(),
             "studied and interpreted find the same number of matches");
-    for (size_t i = 0; i < studied.Results.size(); ++i)
-        Require(SameMatch(studied.Results[i], interpreted.Results[i]),
+    for (size_t i = 0; i < studied.results.size(); ++i)
+        require(sameMatch(studied.results[i], interpreted.results[i]),
                 "studied and interpreted find the same matches");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto parts = kes::fuzz::SplitInput(data, size, 3);
-    const auto studied = Run(parts[0], parts[2], OptionsFor(parts[1], true));
-    const auto interpreted = Run(parts[0], parts[2], OptionsFor(parts[1], false));
-    Require(studied.has_value() == interpreted.has_value(),
+    const auto parts = kes::fuzz::splitInput(data, size, 3);
+    const auto studied = run(parts[0], parts[2], optionsFor(parts[1], true));
+    const auto interpreted = run(parts[0], parts[2], optionsFor(parts[1], false));
+    require(studied.has_value() == interpreted.has_value(),
             "a pattern compiles the same with and without study");
     if (studied)
-        Compare(*studied, *interpreted);
+        compare(*studied, *interpreted);
     return 0;
 }

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
 
-std::vector<std::filesystem::path> InputsOf(const std::filesystem::path& argument) {
+std::vector<std::filesystem::path> inputsOf(const std::filesystem::path& argument) {
     std::vector<std::filesystem::path> files;
     if (std::filesystem::is_directory(argument)) {
         for (const auto& entry : std::filesystem::directory_iterator(argument))
@@ -28,7 +28,7 @@ std::vector<std::filesystem::path> InputsOf(const std::filesystem::path& argumen
     return files;
 }
 
-void RunOne(const std::filesystem::path& file) {
+void runOne(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                                   std::istreambuf_iterator<char>());
@@ -45,13 +45,13 @@ int main(int argc, char** argv) {
     }
     size_t total = 0;
     for (int i = 1; i < argc; ++i) {
-        const auto files = InputsOf(argv[i]);
+        const auto files = inputsOf(argv[i]);
         if (files.empty()) {
             std::fprintf(stderr, "replay: no inputs in %s\n", argv[i]);
             return 1;
         }
         for (const auto& file : files)
-            RunOne(file);
+            runOne(file);
         total += files.size();
     }
     std::fprintf(stderr, "replay: %zu inputs, all passed\n", total);

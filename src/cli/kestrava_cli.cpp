@@ -1,6 +1,6 @@
 // kestrava-cli: find and replace across files from a terminal.
-#include "cli/kes_cliRun.h"
-#include "util/ldiFileIO.h"
+#include "cli/run.h"
+#include "util/file_io.h"
 
 #include <cerrno>
 #include <csignal>
@@ -14,54 +14,54 @@ namespace {
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int signalNumber) {
+extern "C" void onInterrupt(int signalNumber) {
     // The first Ctrl+C (or SIGTERM) stops the run where it stands; a second one ends the program
     // at once, unless a file is being rewritten through its inode: then once that is on disk.
-    if (!gInterrupted.exchange(true) || kes::ldiDeferSignal(signalNumber))
+    if (!gInterrupted.exchange(true) || kes::deferSignal(signalNumber))
         return;
     std::_Exit(kes::cli::kExitInterrupted);
 }
 
 // Standard output written straight to its descriptor in large blocks, remembering why the first
 // failed write failed, so that the failure can be reported by name.
-class TOutputBuffer : public std::streambuf {
+class OutputBuffer : public std::streambuf {
   public:
-    TOutputBuffer() { setp(fBuffer, fBuffer + sizeof fBuffer); }
-    int Error() const { return fError; }
-    const int* ErrorAddress() const { return &fError; }
+    OutputBuffer() { setp(m_buffer, m_buffer + sizeof m_buffer); }
+    int error() const { return m_error; }
+    const int* errorAddress() const { return &m_error; }
 
   protected:
     int_type overflow(int_type c) override {
-        if (!Drain())
+        if (!drain())
             return traits_type::eof();
         if (!traits_type::eq_int_type(c, traits_type::eof()))
             sputc(traits_type::to_char_type(c));
         return traits_type::not_eof(c);
     }
-    int sync() override { return Drain() ? 0 : -1; }
+    int sync() override { return drain() ? 0 : -1; }
 
   private:
-    bool Drain() {
-        for (const char* at = pbase(); at < pptr() && fError == 0;) {
+    bool drain() {
+        for (const char* at = pbase(); at < pptr() && m_error == 0;) {
             const ssize_t written = ::write(STDOUT_FILENO, at, static_cast<size_t>(pptr() - at));
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0)
-                fError = written < 0 ? errno : EIO;
+                m_error = written < 0 ? errno : EIO;
             else
                 at += written;
         }
-        setp(fBuffer, fBuffer + sizeof fBuffer);
-        return fError == 0;
+        setp(m_buffer, m_buffer + sizeof m_buffer);
+        return m_error == 0;
     }
 
-    char fBuffer[1 << 20];
-    int fError = 0;
+    char m_buffer[1 << 20];
+    int m_error = 0;
 };
 
 // A closed standard descriptor would be handed to the next file opened, and results written
 // into it; each closed one is taken by /dev/null opened read-only, so writes to it fail.
-void OccupyClosedStandardDescriptors() {
+void occupyClosedStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd)
             std::_Exit(kes::cli::kExitError);
@@ -70,29 +70,29 @@ void OccupyClosedStandardDescriptors() {
 } // namespace
 
 int main(int argc, char** argv) {
-    OccupyClosedStandardDescriptors();
+    occupyClosedStandardDescriptors();
     std::ios::sync_with_stdio(false);
     // Never freed: standard output is flushed once more when the program ends.
-    static TOutputBuffer* const output = new TOutputBuffer;
+    static OutputBuffer* const output = new OutputBuffer;
     std::cout.rdbuf(output);
-    kes::cli::TCliOptions options;
+    kes::cli::CliOptions options;
     try {
-        options = kes::cli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        options = kes::cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::invalid_argument& e) {
         std::cerr << "kestrava-cli: " << e.what() << "\nTry 'kestrava-cli --help'.\n";
         return kes::cli::kExitError;
     }
-    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGINT, onInterrupt);
     // A run that may write files stops cleanly on SIGTERM; one that only reads may simply end.
-    if (options.Command == kes::cli::ccReplace || options.Command == kes::cli::ccScript)
-        std::signal(SIGTERM, OnInterrupt);
+    if (options.command == kes::cli::ccReplace || options.command == kes::cli::ccScript)
+        std::signal(SIGTERM, onInterrupt);
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
-    kes::cli::TCliConsole console{
+    kes::cli::Console console{
         std::cout,     std::cerr,     std::cin, errIsTerminal && isatty(STDIN_FILENO) != 0,
-        errIsTerminal, &gInterrupted, true,     output->ErrorAddress()};
-    int status = kes::cli::RunCommand(options, console);
+        errIsTerminal, &gInterrupted, true,     output->errorAddress()};
+    int status = kes::cli::runCommand(options, console);
     // Some file systems tell of a failed write only when the file is closed.
-    if (::close(STDOUT_FILENO) != 0 && output->Error() == 0 && errno != EBADF) {
+    if (::close(STDOUT_FILENO) != 0 && output->error() == 0 && errno != EBADF) {
         std::cerr << "kestrava-cli: write error: " << std::strerror(errno) << '\n';
         status = kes::cli::kExitError;
     }

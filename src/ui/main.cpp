@@ -1,5 +1,5 @@
 // The program entry: the application, then the window program.
-#include "kes_fmAbout.h"
+#include "about_dialog.h"
 #include "program_entry.h"
 
 #include <QApplication>
@@ -9,6 +9,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Kestrava"));
     QApplication::setApplicationVersion(QString::fromLatin1(kKestravaVersion));
     kesInitResources();
-    QApplication::setWindowIcon(KestravaIcon());
-    return RunKestrava();
+    QApplication::setWindowIcon(kestravaIcon());
+    return runKestrava();
 }

@@ -1,33 +1,33 @@
 #include "program_entry.h"
 
-#include "kes_fmAbout.h"
-#include "kes_fmMain.h"
-#include "kes_fmPreferences.h"
-#include "kes_fmReferences.h"
-#include "kes_uSignalClose.h"
+#include "about_dialog.h"
+#include "main_window.h"
+#include "preferences_dialog.h"
+#include "references_dialog.h"
+#include "signal_close.h"
 
 #include <QApplication>
 
 #include <csignal>
 
-int RunKestrava(std::unique_ptr<TkesUiServices> services) {
+int runKestrava(std::unique_ptr<UiServices> services) {
     // Installed before the window is built: loading may show a box, and a logout then must
     // still save.
-    TkesSignalClose closeOnSignal(nullptr, {SIGTERM, SIGINT, SIGHUP});
-    TfmMain fmMain(std::move(services));
-    TfmPreferences fmPreferences(fmMain.Settings(), &fmMain);
-    TfmReferences fmReferences(&fmMain);
-    fmMain.SetPreferencesDialog(&fmPreferences);
-    fmMain.SetReferencesWindow(&fmReferences);
-    fmMain.ApplyBounds(fmMain.Config().Bounds);
-    TfmAbout fmAbout(&fmMain);
-    fmMain.SetAboutWindow(&fmAbout);
+    SignalClose closeOnSignal(nullptr, {SIGTERM, SIGINT, SIGHUP});
+    MainWindow fmMain(std::move(services));
+    PreferencesDialog fmPreferences(fmMain.settings(), &fmMain);
+    ReferencesDialog fmReferences(&fmMain);
+    fmMain.setPreferencesDialog(&fmPreferences);
+    fmMain.setReferencesWindow(&fmReferences);
+    fmMain.applyBounds(fmMain.config().bounds);
+    AboutDialog fmAbout(&fmMain);
+    fmMain.setAboutWindow(&fmAbout);
 
-    if (TkesSignalClose::CloseRequested()) {
+    if (SignalClose::closeRequested()) {
         fmMain.close(); // saves; the window was never shown
         return 0;
     }
-    closeOnSignal.SetWindow(&fmMain);
+    closeOnSignal.setWindow(&fmMain);
     fmMain.show();
     return QApplication::exec();
 }

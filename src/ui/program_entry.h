@@ -3,10 +3,10 @@
 // event loop. main() only makes the application; tests drive this with Qt's boxes.
 #pragma once
 
-#include "kes_uUiServices.h"
+#include "ui_services.h"
 
 #include <memory>
 
 // Runs the program to its end and returns the exit code. A SIGTERM, SIGINT or SIGHUP at any
 // point, even while the window is being built or a box is open, saves and ends it.
-int RunKestrava(std::unique_ptr<TkesUiServices> services = nullptr);
+int runKestrava(std::unique_ptr<UiServices> services = nullptr);

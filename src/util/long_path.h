@@ -11,9 +11,9 @@ namespace kes {
 
 // open(2) for a path of any length: the same flags, links followed and errors (-1 with errno).
 // The descriptor returned is the caller's to close.
-int ldiOpenPath(const std::string& path, int flags, mode_t mode = 0);
+int openLongPath(const std::string& path, int flags, mode_t mode = 0);
 
 // stat(2), or lstat(2) when !followLinks, for a path of any length; false with errno set.
-bool ldiStatPath(const std::string& path, struct stat& info, bool followLinks);
+bool statLongPath(const std::string& path, struct stat& info, bool followLinks);
 
 } // namespace kes

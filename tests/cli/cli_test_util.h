@@ -15,28 +15,28 @@ namespace kes::test {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-    std::string Out;
-    std::string Err;
-    int Status = -1;
+struct CliRun {
+    std::string out;
+    std::string err;
+    int status = -1;
 };
 
-inline std::string ReadFile(const fs::path& path) {
+inline std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-inline void WriteFile(const fs::path& path, const std::string& text) {
+inline void writeFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << text;
 }
 
 // Runs the program with standard input from /dev/null, so it never sees a terminal. Standard
 // output goes to `outTo` when given ("-": closed), else to a file read back into Out.
-inline TRun RunCli(const std::vector<std::string>& args, const fs::path& scratch,
-                   const std::string& outTo = "") {
+inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scratch,
+                     const std::string& outTo = "") {
     const fs::path out = outTo.empty() ? scratch / "stdout" : fs::path(outTo);
     const fs::path err = scratch / "stderr";
     const pid_t pid = fork();
@@ -60,7 +60,7 @@ inline TRun RunCli(const std::vector<std::string>& args, const fs::path& scratch
     }
     int status = 0;
     waitpid(pid, &status, 0);
-    return {outTo.empty() ? ReadFile(out) : "", ReadFile(err),
+    return {outTo.empty() ? readFile(out) : "", readFile(err),
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 

@@ -1,7 +1,7 @@
 // Small helpers shared by the regular-expression tests.
 #pragma once
 
-#include "regex/ldiRegEx.h"
+#include "regex/pattern_table.h"
 
 #include <gtest/gtest.h>
 
@@ -10,26 +10,26 @@
 
 namespace kes::test {
 
-// The message and code of the EldiRegExError the action raises; empty message when none.
-struct TRaised {
-    std::string Message;
-    TRegExError Code = reNone;
+// The message and code of the RegexError the action raises; empty message when none.
+struct Raised {
+    std::string message;
+    RegexErrorCode code = reNone;
 };
 
 // Compiles with the object's defaults; the ID, or -1 with a test failure naming the error.
-inline int32_t Compile(TldiRegExMulti& regex, const std::string& pattern) {
+inline int32_t compile(PatternSet& regex, const std::string& pattern) {
     int32_t id = -1;
-    TPatternStatus status;
-    if (!regex.AddPattern(pattern, id, status))
-        ADD_FAILURE() << pattern << ": " << status.ErrorMessage;
+    PatternStatus status;
+    if (!regex.addPattern(pattern, id, status))
+        ADD_FAILURE() << pattern << ": " << status.errorMessage;
     return id;
 }
 
-inline TRaised Raised(const std::function<void()>& action) {
+inline Raised raised(const std::function<void()>& action) {
     try {
         action();
-    } catch (const EldiRegExError& e) {
-        return {e.what(), e.ErrorCode};
+    } catch (const RegexError& e) {
+        return {e.what(), e.errorCode};
     }
     return {};
 }

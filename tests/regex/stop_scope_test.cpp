@@ -1,6 +1,6 @@
 // Stopping a match on request, and the stop check every compiled pattern carries: the pattern
 // must look to the user and to the library exactly as written.
-#include "regex/ldiPcreAPI.h"
+#include "regex/pcre_api.h"
 #include "regex_test_util.h"
 
 #include <gtest/gtest.h>
@@ -15,58 +15,58 @@
 namespace kes {
 namespace {
 
-static_assert(!std::is_base_of_v<std::runtime_error, EldiRegExStopped>,
+static_assert(!std::is_base_of_v<std::runtime_error, RegexStoppedError>,
               "a stop must be told apart from a failed match");
 
 // Words without a digit: "\s.*\d" tries every space and runs to the end from each.
-std::string WordsWithoutDigits(size_t size) {
+std::string wordsWithoutDigits(size_t size) {
     std::string text;
     while (text.size() < size)
         text += "lorem ipsum dolor sit amet\n";
     return text;
 }
 
-bool Throws(const std::function<void()>& action) {
+bool throws(const std::function<void()>& action) {
     try {
         action();
-    } catch (const EldiRegExStopped&) {
+    } catch (const RegexStoppedError&) {
         return true;
     }
     return false;
 }
 
 TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
-    TldiRegExMulti studied;
-    TldiRegExMulti interpreted;
-    interpreted.SetDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
-    const int32_t literal = test::Compile(studied, "ipsum");
-    const int32_t runs = test::Compile(studied, "\\b\\w+um\\b");
-    const int32_t windows = test::Compile(studied, "(\\w+)um");
-    const int32_t checked = test::Compile(interpreted, "(\\w+)um");
-    const std::string text = WordsWithoutDigits(100);
+    PatternSet studied;
+    PatternSet interpreted;
+    interpreted.setDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
+    const int32_t literal = test::compile(studied, "ipsum");
+    const int32_t runs = test::compile(studied, "\\b\\w+um\\b");
+    const int32_t windows = test::compile(studied, "(\\w+)um");
+    const int32_t checked = test::compile(interpreted, "(\\w+)um");
+    const std::string text = wordsWithoutDigits(100);
     const auto length = static_cast<uint32_t>(text.size());
-    TMatchCollection results;
-    TMatchResult result;
+    MatchCollection results;
+    MatchResult result;
     std::string output;
     std::vector<std::string> pieces;
     const std::pair<const char*, std::function<void()>> entries[] = {
-        {"literal", [&] { studied.Matches(literal, text.data(), length, 0, {}, results); }},
-        {"runs", [&] { studied.Matches(runs, text.data(), length, 0, {}, results); }},
-        {"windows", [&] { studied.Matches(windows, text.data(), length, 0, {}, results); }},
-        {"interpreter", [&] { interpreted.Matches(checked, text.data(), length, 0, {}, results); }},
+        {"literal", [&] { studied.matches(literal, text.data(), length, 0, {}, results); }},
+        {"runs", [&] { studied.matches(runs, text.data(), length, 0, {}, results); }},
+        {"windows", [&] { studied.matches(windows, text.data(), length, 0, {}, results); }},
+        {"interpreter", [&] { interpreted.matches(checked, text.data(), length, 0, {}, results); }},
         {"each",
-         [&] { studied.ForEachMatch(windows, text.data(), length, 0, {}, [](TMatchResult&) {}); }},
-        {"unit", [&] { Match("(\\w+)um", text, false, result); }},
-        {"throw-away", [&] { Match("(\\w+)um", text, true, result); }},
-        {"replace", [&] { studied.Replace(windows, text, "<$1>", -1, 1, output); }},
-        {"split", [&] { studied.SplitToArray(windows, text.data(), length, 0, -1, pieces); }},
+         [&] { studied.forEachMatch(windows, text.data(), length, 0, {}, [](MatchResult&) {}); }},
+        {"unit", [&] { match("(\\w+)um", text, false, result); }},
+        {"throw-away", [&] { match("(\\w+)um", text, true, result); }},
+        {"replace", [&] { studied.replace(windows, text, "<$1>", -1, 1, output); }},
+        {"split", [&] { studied.splitToArray(windows, text.data(), length, 0, -1, pieces); }},
     };
     std::stop_source source;
     source.request_stop();
     for (const auto& [name, action] : entries) {
-        EXPECT_FALSE(Throws(action)) << name << ": no scope, no stop";
-        const TldiRegExStopScope scope(source.get_token());
-        EXPECT_TRUE(Throws(action)) << name;
+        EXPECT_FALSE(throws(action)) << name << ": no scope, no stop";
+        const StopScope scope(source.get_token());
+        EXPECT_TRUE(throws(action)) << name;
     }
 }
 
@@ -74,23 +74,23 @@ TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
 // without it each search would take many seconds. Nothing here is timed: the search must
 // simply end with the exception. Windows, the JIT with the callout, the interpreter.
 TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
-    const std::string text = "x 1 " + WordsWithoutDigits(size_t{300} << 10);
-    const std::pair<const char*, TPatternOptions> cases[] = {
+    const std::string text = "x 1 " + wordsWithoutDigits(size_t{300} << 10);
+    const std::pair<const char*, PatternOptions> cases[] = {
         {"\\s.*\\d", {coDotMatchesAll}},
         {"\\s.*\\d|(*F)", {coDotMatchesAll}},
         {"\\s.*\\d", {coDotMatchesAll, coNoStudy}},
     };
     for (const auto& [pattern, options] : cases) {
-        TldiRegExMulti regex;
-        regex.SetDefaultPatternOptions(options);
-        const int32_t id = test::Compile(regex, pattern);
+        PatternSet regex;
+        regex.setDefaultPatternOptions(options);
+        const int32_t id = test::compile(regex, pattern);
         std::stop_source source;
         std::thread stopper;
         size_t found = 0;
         const auto search = [&] {
-            const TldiRegExStopScope scope(source.get_token());
-            regex.ForEachMatch(
-                id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, [&](TMatchResult&) {
+            const StopScope scope(source.get_token());
+            regex.forEachMatch(
+                id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, [&](MatchResult&) {
                     if (found++ == 0)
                         stopper = std::thread([&] {
                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -98,7 +98,7 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
                         });
                 });
         };
-        EXPECT_TRUE(Throws(search)) << pattern;
+        EXPECT_TRUE(throws(search)) << pattern;
         EXPECT_EQ(found, 1u) << pattern;
         if (stopper.joinable())
             stopper.join();
@@ -106,22 +106,22 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
 }
 
 TEST(StopScope, InnerScopeRulesUntilItEnds) {
-    TldiRegExMulti regex;
-    const int32_t id = test::Compile(regex, "(\\w+)um");
-    const std::string text = WordsWithoutDigits(100);
-    TMatchCollection results;
+    PatternSet regex;
+    const int32_t id = test::compile(regex, "(\\w+)um");
+    const std::string text = wordsWithoutDigits(100);
+    MatchCollection results;
     const auto match = [&] {
-        regex.Matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+        regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
     };
     std::stop_source running;
     std::stop_source stopped;
     stopped.request_stop();
-    const TldiRegExStopScope outer(running.get_token());
+    const StopScope outer(running.get_token());
     {
-        const TldiRegExStopScope inner(stopped.get_token());
-        EXPECT_TRUE(Throws(match));
+        const StopScope inner(stopped.get_token());
+        EXPECT_TRUE(throws(match));
     }
-    EXPECT_FALSE(Throws(match)) << "the outer scope is back";
+    EXPECT_FALSE(throws(match)) << "the outer scope is back";
 }
 
 // What the library works out from the start of a pattern (anchoring, first and required
@@ -129,43 +129,43 @@ TEST(StopScope, InnerScopeRulesUntilItEnds) {
 // what the user sees. The stop check must change none of them, and neither may the copy made
 // without it.
 TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
-    struct TInfo {
-        unsigned long Options = 0;
-        int FirstFlags = 0, First = 0, RequiredFlags = 0, Required = 0, MinLength = 0;
-        int Captures = 0, BackRefMax = 0, LookBehind = 0, CrOrLf = 0, JChanged = 0, Empty = 0;
-        int Names = 0, NameEntry = 0;
-        std::string NameTable;
-        std::string StartBits; // empty when the library keeps none
-        unsigned long MatchLimit = 0, RecursionLimit = 0;
-        bool operator==(const TInfo&) const = default;
+    struct Info {
+        unsigned long options = 0;
+        int firstFlags = 0, first = 0, requiredFlags = 0, required = 0, minLength = 0;
+        int captures = 0, backRefMax = 0, lookBehind = 0, crOrLf = 0, JChanged = 0, empty = 0;
+        int names = 0, nameEntry = 0;
+        std::string nameTable;
+        std::string startBits; // empty when the library keeps none
+        unsigned long matchLimit = 0, recursionLimit = 0;
+        bool operator==(const Info&) const = default;
     };
     const auto info = [](const real_pcre* code, const pcre_extra* extra) {
-        TInfo i;
-        pcre_fullinfo(code, extra, PCRE_INFO_OPTIONS, &i.Options);
-        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTCHARACTERFLAGS, &i.FirstFlags);
-        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTCHARACTER, &i.First);
-        pcre_fullinfo(code, extra, PCRE_INFO_REQUIREDCHARFLAGS, &i.RequiredFlags);
-        pcre_fullinfo(code, extra, PCRE_INFO_REQUIREDCHAR, &i.Required);
-        pcre_fullinfo(code, extra, PCRE_INFO_MINLENGTH, &i.MinLength);
-        pcre_fullinfo(code, extra, PCRE_INFO_CAPTURECOUNT, &i.Captures);
-        pcre_fullinfo(code, extra, PCRE_INFO_BACKREFMAX, &i.BackRefMax);
-        pcre_fullinfo(code, extra, PCRE_INFO_MAXLOOKBEHIND, &i.LookBehind);
-        pcre_fullinfo(code, extra, PCRE_INFO_HASCRORLF, &i.CrOrLf);
+        Info i;
+        pcre_fullinfo(code, extra, PCRE_INFO_OPTIONS, &i.options);
+        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTCHARACTERFLAGS, &i.firstFlags);
+        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTCHARACTER, &i.first);
+        pcre_fullinfo(code, extra, PCRE_INFO_REQUIREDCHARFLAGS, &i.requiredFlags);
+        pcre_fullinfo(code, extra, PCRE_INFO_REQUIREDCHAR, &i.required);
+        pcre_fullinfo(code, extra, PCRE_INFO_MINLENGTH, &i.minLength);
+        pcre_fullinfo(code, extra, PCRE_INFO_CAPTURECOUNT, &i.captures);
+        pcre_fullinfo(code, extra, PCRE_INFO_BACKREFMAX, &i.backRefMax);
+        pcre_fullinfo(code, extra, PCRE_INFO_MAXLOOKBEHIND, &i.lookBehind);
+        pcre_fullinfo(code, extra, PCRE_INFO_HASCRORLF, &i.crOrLf);
         pcre_fullinfo(code, extra, PCRE_INFO_JCHANGED, &i.JChanged);
-        pcre_fullinfo(code, extra, PCRE_INFO_MATCH_EMPTY, &i.Empty);
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMECOUNT, &i.Names);
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMEENTRYSIZE, &i.NameEntry);
+        pcre_fullinfo(code, extra, PCRE_INFO_MATCH_EMPTY, &i.empty);
+        pcre_fullinfo(code, extra, PCRE_INFO_NAMECOUNT, &i.names);
+        pcre_fullinfo(code, extra, PCRE_INFO_NAMEENTRYSIZE, &i.nameEntry);
         const unsigned char* table = nullptr;
         pcre_fullinfo(code, extra, PCRE_INFO_NAMETABLE, &table);
         if (table != nullptr)
-            i.NameTable.assign(reinterpret_cast<const char*>(table),
-                               static_cast<size_t>(i.Names) * static_cast<size_t>(i.NameEntry));
+            i.nameTable.assign(reinterpret_cast<const char*>(table),
+                               static_cast<size_t>(i.names) * static_cast<size_t>(i.nameEntry));
         const unsigned char* bits = nullptr;
         pcre_fullinfo(code, extra, PCRE_INFO_FIRSTTABLE, &bits);
         if (bits != nullptr)
-            i.StartBits.assign(reinterpret_cast<const char*>(bits), 32);
-        pcre_fullinfo(code, extra, PCRE_INFO_MATCHLIMIT, &i.MatchLimit);
-        pcre_fullinfo(code, extra, PCRE_INFO_RECURSIONLIMIT, &i.RecursionLimit);
+            i.startBits.assign(reinterpret_cast<const char*>(bits), 32);
+        pcre_fullinfo(code, extra, PCRE_INFO_MATCHLIMIT, &i.matchLimit);
+        pcre_fullinfo(code, extra, PCRE_INFO_RECURSIONLIMIT, &i.recursionLimit);
         return i;
     };
     const char* patterns[] = {"abc",
@@ -195,21 +195,21 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
                               "a(?R)?b",
                               "(?<=ab)c\\1?(z)",
                               "[\\d_]{3,}"};
-    for (const TPatternOptions& options :
-         {TPatternOptions{coIgnoreCase, coDotMatchesAll}, TPatternOptions{coMultiline}}) {
+    for (const PatternOptions& options :
+         {PatternOptions{coIgnoreCase, coDotMatchesAll}, PatternOptions{coMultiline}}) {
         for (const char* pattern : patterns) {
-            TldiRegExMulti regex;
-            regex.SetDefaultPatternOptions(options);
-            const TRegExPattern& entry = *regex.PatternEntry(test::Compile(regex, pattern));
+            PatternSet regex;
+            regex.setDefaultPatternOptions(options);
+            const Pattern& entry = *regex.patternEntry(test::compile(regex, pattern));
             const char* error = nullptr;
             int offset = 0;
-            const TCompiledPtr plain(
-                pcre_compile(pattern, PatternOptionsToFlags(options), &error, &offset, nullptr));
-            const TExtraPtr plainExtra(pcre_study(plain.get(), PCRE_STUDY_JIT_COMPILE, &error));
-            const TInfo expected = info(plain.get(), plainExtra.get());
-            EXPECT_EQ(info(entry.Compiled.get(), entry.Extra.get()), expected) << pattern;
-            if (entry.Unchecked) {
-                EXPECT_EQ(info(entry.Unchecked.get(), entry.UncheckedExtra.get()), expected)
+            const CompiledPtr plain(
+                pcre_compile(pattern, patternOptionsToFlags(options), &error, &offset, nullptr));
+            const ExtraPtr plainExtra(pcre_study(plain.get(), PCRE_STUDY_JIT_COMPILE, &error));
+            const Info expected = info(plain.get(), plainExtra.get());
+            EXPECT_EQ(info(entry.compiled.get(), entry.extra.get()), expected) << pattern;
+            if (entry.unchecked) {
+                EXPECT_EQ(info(entry.unchecked.get(), entry.uncheckedExtra.get()), expected)
                     << pattern;
             }
         }
@@ -242,18 +242,18 @@ TEST(StopCheck, PatternErrorsReadAsWritten) {
                                     "a\\c",
                                     std::string("(\0a", 3),
                                     "(?(1)a|b|c)"};
-    const int32_t flags = PatternOptionsToFlags(DefaultStaticPatternOptions);
+    const int32_t flags = patternOptionsToFlags(DefaultStaticPatternOptions);
     for (const std::string& pattern : patterns) {
         const char* error = nullptr;
         int offset = 0;
-        const TCompiledPtr plain(pcre_compile(pattern.c_str(), flags, &error, &offset, nullptr));
+        const CompiledPtr plain(pcre_compile(pattern.c_str(), flags, &error, &offset, nullptr));
         ASSERT_EQ(plain, nullptr) << pattern;
-        TldiRegExMulti regex;
+        PatternSet regex;
         int32_t id = 0;
-        TPatternStatus status;
-        EXPECT_FALSE(regex.AddPattern(pattern, id, status));
-        EXPECT_EQ(status.ErrorText, error) << pattern;
-        EXPECT_EQ(status.ErrorOffset, offset) << pattern;
+        PatternStatus status;
+        EXPECT_FALSE(regex.addPattern(pattern, id, status));
+        EXPECT_EQ(status.errorText, error) << pattern;
+        EXPECT_EQ(status.errorOffset, offset) << pattern;
     }
 }
 

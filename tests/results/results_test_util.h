@@ -2,26 +2,26 @@
 // the line as cut at its end.
 #pragma once
 
-#include "search/kes_uFind.h"
+#include "search/search.h"
 
 #include <string>
 #include <vector>
 
 namespace kes::test {
 
-inline TMatchedLines MakeLine(std::string spec) {
-    TMatchedLines line;
+inline MatchedLine makeLine(std::string spec) {
+    MatchedLine line;
     if (spec.size() >= 2 && spec.compare(spec.size() - 2, 2, "->") == 0) {
-        line.Truncated = true;
+        line.truncated = true;
         spec.resize(spec.size() - 2);
     }
     bool inMatch = false;
     std::string piece;
     auto flush = [&](bool isMatch) {
         if (isMatch)
-            line.AddMatch({static_cast<int32_t>(line.Text.size() + 1),
-                           static_cast<int32_t>(piece.size())});
-        line.Text += piece;
+            line.addMatch(
+                {static_cast<int32_t>(line.text.size() + 1), static_cast<int32_t>(piece.size())});
+        line.text += piece;
         piece.clear();
     };
     for (const char c : spec) {
@@ -36,28 +36,28 @@ inline TMatchedLines MakeLine(std::string spec) {
     return line;
 }
 
-struct TFileSpec {
-    std::string Folder;
-    std::string Name;
-    std::vector<std::string> Lines;
+struct FileSpec {
+    std::string folder;
+    std::string name;
+    std::vector<std::string> lines;
 };
 
-inline TkesMatchResults MakeResults(const std::vector<TFileSpec>& files, int32_t scanned) {
-    TkesMatchResults results;
-    results.FilesScanned = scanned;
-    for (const TFileSpec& spec : files) {
-        TkesFile file;
-        file.FileName = spec.Name;
-        file.FolderIndex = FolderIndexOf(results, spec.Folder + spec.Name);
-        for (const std::string& lineSpec : spec.Lines) {
-            file.Lines.push_back(MakeLine(lineSpec));
-            file.NumMatches += static_cast<int32_t>(file.Lines.back().MatchCount());
+inline SearchResults makeResults(const std::vector<FileSpec>& files, int32_t scanned) {
+    SearchResults results;
+    results.filesScanned = scanned;
+    for (const FileSpec& spec : files) {
+        FileMatches file;
+        file.fileName = spec.name;
+        file.folderIndex = folderIndexOf(results, spec.folder + spec.name);
+        for (const std::string& lineSpec : spec.lines) {
+            file.lines.push_back(makeLine(lineSpec));
+            file.numMatches += static_cast<int32_t>(file.lines.back().matchCount());
         }
-        results.TotalMatches += file.NumMatches;
-        results.TotalLines += static_cast<int32_t>(file.Lines.size());
-        results.Files.push_back(std::move(file));
+        results.totalMatches += file.numMatches;
+        results.totalLines += static_cast<int32_t>(file.lines.size());
+        results.files.push_back(std::move(file));
     }
-    results.FilesWithMatches = static_cast<int32_t>(results.Files.size());
+    results.filesWithMatches = static_cast<int32_t>(results.files.size());
     return results;
 }
 

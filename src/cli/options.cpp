@@ -1,0 +1,161 @@
+#include "cli/options.h"
+
+#include <stdexcept>
+
+namespace kes::cli {
+
+const char* const kUsageText =
+    "Usage:\n"
+    "  kestrava-cli find    -d|--folders SPEC -f|--files SPEC -e|--find EXPR [options]\n"
+    "  kestrava-cli replace -d SPEC -f SPEC -e EXPR -r|--replace TEMPLATE [--in-situ] [--yes] "
+    "[options]\n"
+    "  kestrava-cli script  FILE.ksc [--root-folder TEXT] [--in-situ] [--yes] [options]\n"
+    "\n"
+    "Finds (and replaces) Perl-compatible regular-expression matches across many files.\n"
+    "\n"
+    "  -d, --folders SPEC   folders to search: \"/src<+>\" adds subfolders, \"/src<+>excluding "
+    "tmp|.git\"\n"
+    "                       leaves some out; several specifications are separated by \"|\"\n"
+    "  -f, --files SPEC     file masks such as \"*.cpp|*.h\", optionally \"*.* excluding a.txt\"\n"
+    "  -e, --find EXPR      the regular expression to find\n"
+    "  -r, --replace TEMPLATE  the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces "
+    "with nothing\n"
+    "      --root-folder TEXT  for a script: the text that replaces {RootFolder}\n"
+    "      --in-situ        replace in the files themselves (default: copies in a kesReplace "
+    "subfolder)\n"
+    "      --yes            replace without asking\n"
+    "      --view VIEW      lines (default), matches, unique or unique-sorted\n"
+    "      --case-sensitive match letter case exactly (default: ignore it)\n"
+    "      --filenames-only list the files only, without line or match rows\n"
+    "      --no-header      leave out the criteria lines at the top\n"
+    "      --rtf            print the rich-text document instead of the text\n"
+    "      --threads N      search on N threads (default: one per core); the output is the same\n"
+    "      --verbose        when an error stops a replace, name the files replaced before it and\n"
+    "                       those not touched\n"
+    "  -h, --help           show this help\n"
+    "      --version        show the version\n"
+    "\n"
+    "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n";
+
+namespace {
+
+View parseView(const std::string& text) {
+    if (text == "lines")
+        return rvLinesWithMatches;
+    if (text == "matches")
+        return rvMatchesOnly;
+    if (text == "unique")
+        return rvUniqueMatches;
+    if (text == "unique-sorted")
+        return rvUniqueMatchesSorted;
+    throw std::invalid_argument("Unknown view \"" + text +
+                                "\": use lines, matches, unique or unique-sorted");
+}
+
+int32_t parseThreads(const std::string& text) {
+    size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || value < 1 || value > 256)
+        throw std::invalid_argument("--threads needs a number from 1 to 256, not \"" + text + "\"");
+    return value;
+}
+
+Command parseCommand(const std::string& word) {
+    if (word == "find")
+        return ccFind;
+    if (word == "replace")
+        return ccReplace;
+    if (word == "script")
+        return ccScript;
+    if (word == "-h" || word == "--help" || word == "help")
+        return ccHelp;
+    if (word == "--version")
+        return ccVersion;
+    throw std::invalid_argument("Unknown command \"" + word + "\": use find, replace or script");
+}
+
+// The value of an option: "--name=value", or the next argument.
+std::string optionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                        const std::string& inlineValue, bool hasInline) {
+    if (hasInline)
+        return inlineValue;
+    if (i + 1 >= args.size())
+        throw std::invalid_argument("Option " + name + " needs a value");
+    return args[++i];
+}
+
+bool applyFlag(CliOptions& options, const std::string& name) {
+    const bool replacing = options.command == ccReplace || options.command == ccScript;
+    if (name == "--in-situ" && replacing)
+        options.inSitu = true;
+    else if (name == "--yes" && replacing)
+        options.yes = true;
+    else if (name == "--case-sensitive")
+        options.caseSensitive = true;
+    else if (name == "--filenames-only")
+        options.filenamesOnly = true;
+    else if (name == "--no-header")
+        options.noHeader = true;
+    else if (name == "--rtf")
+        options.richText = true;
+    else if (name == "--verbose")
+        options.verbose = true;
+    else if (name == "-h" || name == "--help")
+        options.command = ccHelp;
+    else if (name == "--version")
+        options.command = ccVersion;
+    else
+        return false;
+    return true;
+}
+
+std::string* valueTarget(CliOptions& options, const std::string& name) {
+    if (options.command == ccScript)
+        return name == "--root-folder" ? &options.rootFolder : nullptr;
+    if (name == "-d" || name == "--folders")
+        return &options.criteria.folders;
+    if (name == "-f" || name == "--files")
+        return &options.criteria.files;
+    if (name == "-e" || name == "--find")
+        return &options.criteria.find;
+    if ((name == "-r" || name == "--replace") && options.command == ccReplace)
+        return &options.criteria.replace;
+    return nullptr;
+}
+
+} // namespace
+
+CliOptions parseCommandLine(const std::vector<std::string>& args) {
+    CliOptions options;
+    if (args.empty())
+        throw std::invalid_argument("No command given");
+    options.command = parseCommand(args[0]);
+    for (size_t i = 1; i < args.size() && options.command != ccHelp && options.command != ccVersion;
+         ++i) {
+        const std::string& arg = args[i];
+        const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
+        const std::string name = arg.substr(0, equals);
+        const std::string inlineValue = equals == std::string::npos ? "" : arg.substr(equals + 1);
+        const bool hasInline = equals != std::string::npos;
+        if (options.command == ccScript && options.scriptFile.empty() && !arg.starts_with("-"))
+            options.scriptFile = arg;
+        else if (std::string* target = valueTarget(options, name))
+            *target = optionValue(args, i, name, inlineValue, hasInline);
+        else if (name == "--view")
+            options.view = parseView(optionValue(args, i, name, inlineValue, hasInline));
+        else if (name == "--threads")
+            options.threads = parseThreads(optionValue(args, i, name, inlineValue, hasInline));
+        else if (hasInline || !applyFlag(options, name))
+            throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
+    }
+    if (options.command == ccScript && options.scriptFile.empty())
+        throw std::invalid_argument("No script file given");
+    return options;
+}
+
+} // namespace kes::cli

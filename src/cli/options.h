@@ -1,0 +1,34 @@
+// The command line of kestrava-cli: its commands, options and their parsing.
+#pragma once
+
+#include "results/results.h"
+
+#include <string>
+#include <vector>
+
+namespace kes::cli {
+
+enum Command : uint8_t { ccNone, ccFind, ccReplace, ccScript, ccHelp, ccVersion };
+
+struct CliOptions {
+    Command command = ccNone;
+    Criteria criteria;
+    std::string scriptFile; // script: the .ksc file as given
+    std::string rootFolder; // script: the text that replaces "{rootFolder}"
+    bool inSitu = false;
+    bool yes = false;
+    View view = rvLinesWithMatches;
+    bool caseSensitive = false;
+    bool filenamesOnly = false;
+    bool noHeader = false;
+    bool richText = false;
+    int32_t threads = 0;  // 0: one per core
+    bool verbose = false; // a replace stopped by an error names the files on each side of it
+};
+
+// Parses argv; throws std::invalid_argument with a message for the user on a bad command line.
+CliOptions parseCommandLine(const std::vector<std::string>& args);
+
+extern const char* const kUsageText;
+
+} // namespace kes::cli

@@ -1,0 +1,335 @@
+#include "cli/run.h"
+
+#include "script/script_run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <istream>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <stop_token>
+#include <thread>
+
+namespace kes::cli {
+
+namespace {
+
+const char* const kVersionText = "kestrava-cli 1.1\n";
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// The confirmation a replace needs: asked on a terminal, or given with --yes.
+bool confirmReplace(const std::string& question, const CliOptions& options, Console& console,
+                    int& status) {
+    if (options.yes)
+        return true;
+    if (!console.canAsk) {
+        console.err << "Replacing needs a confirmation: run on a terminal or add --yes\n";
+        status = kExitError;
+        return false;
+    }
+    std::string text = consoleMessage(question);
+    text.pop_back(); // the answer goes on the question's last line
+    console.err << text << " [y/N] " << std::flush;
+    std::string answer;
+    std::getline(console.in, answer);
+    answer = lower(trimControl(answer));
+    if (answer == "y" || answer == "yes")
+        return true;
+    console.err << "Nothing was replaced.\n";
+    status = kExitNoMatch;
+    return false;
+}
+
+// Turns Ctrl+C (or SIGTERM) into a stop request within a fraction of a second, even while one
+// long file is searched and no progress is told.
+class InterruptWatch {
+  public:
+    InterruptWatch(const Console& console, std::stop_source& stop) {
+        if (console.interrupted == nullptr)
+            return;
+        m_watch = std::jthread([flag = console.interrupted, stop](std::stop_token done) mutable {
+            // Woken at once when the run ends, so the watch never holds up the program's end.
+            std::mutex lock;
+            std::condition_variable_any wake;
+            std::unique_lock held(lock);
+            while (!wake.wait_for(held, done, std::chrono::milliseconds(50),
+                                  [&] { return flag->load(); })) {
+                if (done.stop_requested())
+                    return;
+            }
+            stop.request_stop();
+        });
+    }
+
+  private:
+    std::jthread m_watch;
+};
+
+ProgressEvent progressPrinter(Console& console, std::stop_source& stop) {
+    return [&console, &stop](const std::string& text) {
+        if (console.interrupted != nullptr && console.interrupted->load())
+            stop.request_stop();
+        if (console.showProgress)
+            console.err << '\r' << text << "\x1b[K" << std::flush;
+    };
+}
+
+void clearProgress(Console& console) {
+    if (console.showProgress)
+        console.err << "\r\x1b[K" << std::flush;
+}
+
+ExportHeader exportHeader(const CliOptions& options) {
+    Mode mode = options.command == ccReplace ? mdFindAndReplace : mdFind;
+    if (options.command == ccScript)
+        mode = mdScript;
+    if (options.noHeader)
+        mode = mdViewFoldersFiles; // the mode without header lines
+    return makeExportHeader(mode, options.criteria, options.scriptFile);
+}
+
+// The lines and matches views as plain text are made file by file while the run goes on.
+std::unique_ptr<ExportWhileRunning> exportWhileRunning(const CliOptions& options) {
+    if (options.richText || (options.view != rvLinesWithMatches && options.view != rvMatchesOnly))
+        return nullptr;
+    return std::make_unique<ExportWhileRunning>(exportHeader(options), options.view,
+                                                !options.filenamesOnly);
+}
+
+void printResults(const CliOptions& options, const SearchResults& results,
+                  ExportWhileRunning* madeWhileRunning, Console& console) {
+    const auto write = [&](std::string_view text) {
+        console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    };
+    if (madeWhileRunning != nullptr && !madeWhileRunning->complete())
+        madeWhileRunning = nullptr;
+    Rows rows;
+    const int32_t unique =
+        madeWhileRunning != nullptr ? 0 : buildResultRows(results, options.view, rows);
+    const bool details = !options.filenamesOnly;
+    if (madeWhileRunning != nullptr) {
+        madeWhileRunning->finish(write);
+    } else if (options.richText) {
+        console.out << buildRichText(
+            buildResultLines(results, rows, exportHeader(options), details));
+    } else {
+        writeResultText(results, rows, exportHeader(options), details, write);
+    }
+    console.out.flush();
+    console.err << summaryLine(summaryTexts(results, options.view, unique)) << '\n';
+}
+
+// "<what> N file(s)<why>:" and a line per file with its reason.
+void printFileList(const std::vector<SkippedFile>& list, const char* what, const char* why,
+                   Console& console) {
+    if (list.empty())
+        return;
+    console.err << what << ' ' << list.size() << (list.size() == 1 ? " file" : " files") << why
+                << ":\n";
+    for (const SkippedFile& file : list)
+        console.err << "  " << file.fileName << ": " << file.message << '\n';
+}
+
+// Files left out, and what the user should know, after the results.
+void printLeftOut(const SearchResults& results, Console& console) {
+    printFileList(results.skipped, "Skipped", " that could not be read", console);
+    printFileList(results.notReplaced, "Did not replace", "", console);
+    for (const std::string& notice : results.notices)
+        console.err << notice << '\n';
+}
+
+// The results of a process that ends right after printing them stay reachable, unfreed, until
+// the end: the system takes the memory back at once, while freeing a million lines one by one
+// takes a noticeable part of the run.
+void keepIfEnding(std::unique_ptr<SearchResults>& results, const Console& console) {
+    static SearchResults* kept = nullptr;
+    if (console.endsAfterRun && kept == nullptr)
+        kept = results.release();
+}
+
+// Prints what a run found and gives the exit status.
+int finishRun(const CliOptions& options, const SearchResults& results, bool replacing,
+              Console& console, ExportWhileRunning* madeWhileRunning = nullptr) {
+    printResults(options, results, madeWhileRunning, console);
+    printLeftOut(results, console);
+    if (results.cancelled) {
+        console.err << "Interrupted: the results above are incomplete.\n";
+        return kExitInterrupted;
+    }
+    // A replace that left out a file the user asked for did not do all it was asked.
+    if (!results.notReplaced.empty() || (replacing && !results.skipped.empty()))
+        return kExitError;
+    return results.totalMatches > 0 ? kExitMatched : kExitNoMatch;
+}
+
+void reportRunError(bool replacing, const std::string& error, Console& console) {
+    clearProgress(console);
+    console.err << consoleMessage(std::string("Error during ") + (replacing ? "Replace" : "Find") +
+                                  ": " + error);
+}
+
+void printNames(const char* title, const std::vector<std::string>& names, Console& console) {
+    if (names.empty())
+        return;
+    console.err << title << '\n';
+    for (const std::string& name : names)
+        console.err << "  " << name << '\n';
+}
+
+int runFindReplace(const CliOptions& options, Console& console) {
+    const bool replacing = options.command == ccReplace;
+    CompiledRequest specs;
+    const std::string errors =
+        prepareFindReplace(options.criteria, replacing, options.caseSensitive, specs);
+    if (!errors.empty()) {
+        console.err << consoleMessage(errors);
+        return kExitError;
+    }
+    int status = kExitMatched;
+    if (replacing && !confirmReplace(replaceConfirmText(options.inSitu), options, console, status))
+        return status;
+    auto kept = std::make_unique<SearchResults>();
+    SearchResults& results = *kept;
+    const std::unique_ptr<ExportWhileRunning> madeWhileRunning = exportWhileRunning(options);
+    std::stop_source stop;
+    try {
+        FileMaskSpecs files;
+        FolderSpecs folders;
+        parseFilesToSearch(options.criteria.files, files);
+        parseFoldersToSearch(options.criteria.folders, folders);
+        FileRecordedEvent recorded;
+        if (madeWhileRunning)
+            recorded = [&](const SearchResults& found, size_t file) {
+                madeWhileRunning->fileRecorded(found, file);
+            };
+        const InterruptWatch watch(console, stop);
+        scanFiles(folders, files, specs, options.inSitu, results, progressPrinter(console, stop),
+                  stop.get_token(), options.threads, recorded);
+    } catch (const ReplaceStoppedError& e) {
+        reportRunError(replacing, e.what(), console);
+        if (options.verbose) {
+            printNames("Replaced before the error:", e.replaced, console);
+            printNames("Not touched:", e.notTouched, console);
+        }
+        return kExitError;
+    } catch (const std::exception& e) {
+        reportRunError(replacing, e.what(), console);
+        return kExitError;
+    }
+    clearProgress(console);
+    const int exitStatus = finishRun(options, results, replacing, console, madeWhileRunning.get());
+    keepIfEnding(kept, console);
+    return exitStatus;
+}
+
+int runScriptCommand(const CliOptions& options, Console& console) {
+    Script script;
+    try {
+        loadScript(script, options.scriptFile);
+    } catch (const std::exception& e) {
+        console.err << consoleMessage(e.what());
+        return kExitError;
+    }
+    const ScriptRunSettings settings{options.rootFolder, options.caseSensitive, options.inSitu,
+                                     options.threads};
+    int status = kExitMatched;
+    ScriptRunEvents events;
+    // Only a script that writes files needs a confirmation, as a replace does.
+    if (scriptReplaces(script))
+        events.confirm = [&](const std::string& question) {
+            return confirmReplace(question, options, console, status);
+        };
+    std::stop_source stop;
+    events.progress = progressPrinter(console, stop);
+    CompiledRequest specs;
+    SearchResults results;
+    ScriptRunResult run;
+    {
+        const InterruptWatch watch(console, stop);
+        run = runScript(script, settings, specs, results, events, stop.get_token());
+    }
+    clearProgress(console);
+    switch (run.Outcome) {
+    case roDeclined:
+        return status;
+    case roRootFolderEmpty:
+        console.err << consoleMessage(run.message);
+        return kExitError;
+    case roFailed: // what the earlier groups found is kept, and shown before the failure
+        if (results.totalMatches > 0)
+            finishRun(options, results, scriptReplaces(script), console);
+        console.err << consoleMessage(run.message);
+        return kExitError;
+    case roCompleted:
+    case roCancelled:
+        break;
+    }
+    return finishRun(options, results, scriptReplaces(script), console);
+}
+
+} // namespace
+
+std::string consoleMessage(const std::string& message) {
+    std::string text;
+    for (size_t i = 0; i < message.size(); ++i) {
+        if (message.compare(i, 2, "\r\n") == 0) {
+            text += '\n';
+            ++i;
+        } else {
+            text += message[i];
+        }
+    }
+    text.erase(0, text.find_first_not_of('\n'));
+    if (text.empty() || text.back() != '\n')
+        text += '\n';
+    return text;
+}
+
+namespace {
+
+// A failed write to standard output (a full disk, a closed pipe) is an error, not a success.
+int checkedOutput(Console& console, int status) {
+    if (console.out.flush())
+        return status;
+    const int error =
+        console.outError != nullptr && *console.outError != 0 ? *console.outError : EIO;
+    console.err << "kestrava-cli: write error: " << std::strerror(error) << '\n';
+    return kExitError;
+}
+
+int runCommandUnchecked(const CliOptions& options, Console& console) {
+    switch (options.command) {
+    case ccHelp:
+        console.out << kUsageText;
+        return kExitMatched;
+    case ccVersion:
+        console.out << kVersionText;
+        return kExitMatched;
+    case ccFind:
+    case ccReplace:
+        return runFindReplace(options, console);
+    case ccScript:
+        return runScriptCommand(options, console);
+    case ccNone:
+        break;
+    }
+    console.err << kUsageText;
+    return kExitError;
+}
+
+} // namespace
+
+int runCommand(const CliOptions& options, Console& console) {
+    return checkedOutput(console, runCommandUnchecked(options, console));
+}
+
+} // namespace kes::cli

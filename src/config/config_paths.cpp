@@ -1,0 +1,173 @@
+// Choosing the settings folder. The environment is read in one place so the choice itself is a
+// plain function of its inputs.
+#include "config/config_paths.h"
+
+#include "util/file_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <pwd.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kes {
+
+namespace {
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string passwordHome() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+        !found->pw_dir)
+        return {};
+    return found->pw_dir;
+}
+
+std::string withTrailingSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+bool isRegularFile(const std::string& fileName) {
+    struct stat info {};
+    return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+ConfigEnvironment currentConfigEnvironment() {
+    ConfigEnvironment env;
+    env.kestravaConfigDir = environmentValue("KESTRAVA_CONFIG_DIR");
+    env.xdgConfigHome = environmentValue("XDG_CONFIG_HOME");
+    env.home = environmentValue("HOME");
+    if (env.home.empty())
+        env.home = passwordHome();
+    return env;
+}
+
+std::string programFolder() {
+    std::vector<char> buffer(4096);
+    const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length <= 0 || static_cast<size_t>(length) >= buffer.size())
+        return {};
+    return fileFolder(std::string(buffer.data(), static_cast<size_t>(length)));
+}
+
+std::string settingsFolder(const std::string& programFolder, const ConfigEnvironment& env) {
+    if (!env.kestravaConfigDir.empty())
+        return withTrailingSlash(env.kestravaConfigDir);
+    std::string program = withTrailingSlash(programFolder);
+    if (!program.empty() && isRegularFile(configFilePath(program)))
+        return program;
+    // A relative XDG_CONFIG_HOME is invalid by the XDG rules and is ignored.
+    if (!env.xdgConfigHome.empty() && env.xdgConfigHome.front() == '/')
+        return withTrailingSlash(env.xdgConfigHome) + "kestrava/";
+    if (!env.home.empty())
+        return withTrailingSlash(env.home) + ".config/kestrava/";
+    return program;
+}
+
+std::string settingsFolder(const std::string& programFolder) {
+    return settingsFolder(programFolder, currentConfigEnvironment());
+}
+
+std::string configFilePath(const std::string& folder) {
+    return withTrailingSlash(folder) + std::string(kConfigFileName);
+}
+
+std::string historyFilePath(const std::string& folder) {
+    return withTrailingSlash(folder) + std::string(kHistoryFileName);
+}
+
+void forceSettingsFolder(const std::string& fileName) {
+    errno = 0;
+    if (forceFileFolder(fileName))
+        return;
+    const int error = errno;
+    std::string message = "Cannot create the folder \"" + fileFolder(fileName) + "\"";
+    if (error != 0)
+        message += std::string(": ") + std::strerror(error);
+    throw std::runtime_error(message);
+}
+
+void writeSettingsFile(const std::string& fileName, const std::string& text) {
+    forceSettingsFolder(fileName);
+    std::string error;
+    if (!writeFileAtomically(fileName, text, error))
+        throw std::runtime_error(error);
+}
+
+namespace {
+
+bool nameTaken(const std::string& name) {
+    struct stat info {};
+    return ::lstat(name.c_str(), &info) == 0;
+}
+
+std::string localTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32] = {};
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    return stamp;
+}
+
+// rename() that never replaces an existing file, also on file systems without RENAME_NOREPLACE.
+int moveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    if (::link(from.c_str(), to.c_str()) == 0) // a hard link refuses an existing name as well
+        return ::unlink(from.c_str());
+    if (errno == EEXIST)
+        return -1;
+    if (nameTaken(to)) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::rename(from.c_str(), to.c_str());
+}
+
+} // namespace
+
+std::string damagedFileName(const std::string& fileName) {
+    const std::string plain = fileName + ".damaged";
+    if (!nameTaken(plain))
+        return plain;
+    const std::string stamped = plain + "-" + localTimeStamp();
+    std::string name = stamped;
+    for (int n = 2; nameTaken(name); ++n)
+        name = stamped + "-" + std::to_string(n);
+    return name;
+}
+
+std::string keepDamagedFile(const std::string& fileName, const std::string& keptName) {
+    if (!nameTaken(fileName))
+        return {};
+    std::string name = keptName;
+    // A file that appeared under the chosen name meanwhile is never overwritten.
+    while (moveWithoutReplacing(fileName, name) != 0) {
+        if (errno != EEXIST)
+            throw std::runtime_error("Cannot keep " + fileName + " as " + name + ": " +
+                                     std::strerror(errno));
+        name = damagedFileName(fileName);
+    }
+    return name;
+}
+
+} // namespace kes

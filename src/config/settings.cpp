@@ -1,0 +1,267 @@
+// Reading and writing KestravaConfig.xml. Reading is forgiving (every missing or unknown value
+// falls back to its default); writing always produces the same complete layout.
+#include "config/settings.h"
+
+#include "config/config_paths.h"
+#include "config/settings_file.h"
+#include "config/xml_document.h"
+#include "util/file_io.h"
+#include "util/text.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <stdexcept>
+
+namespace kes {
+
+namespace {
+
+constexpr int32_t kFormWidth = 1060;
+constexpr int32_t kFormHeight = 748;
+
+std::string asciiLower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// Plain decimal notation only ("2", "-0.5", "1e3"): from_chars alone would also take "inf".
+bool tryParseNumber(std::string_view text, double& number) {
+    text = trimBlanks(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const size_t first = (!text.empty() && text.front() == '-') ? 1 : 0;
+    if (first >= text.size() ||
+        !(std::isdigit(static_cast<unsigned char>(text[first])) || text[first] == '.'))
+        return false;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, number, std::chars_format::general);
+    return ec == std::errc() && ptr == end;
+}
+
+bool tryParseInt32(std::string_view text, int32_t& number) {
+    text = trimBlanks(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, number);
+    return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+// The attribute of the named child of parent; fallback when the child or the value is missing.
+std::string valueOr(const XmlNode* parent, std::string_view child, std::string_view attribute,
+                    std::string_view fallback) {
+    const XmlNode* node = parent ? parent->nodeByName(child) : nullptr;
+    std::string value = node ? node->attributeByName(attribute) : std::string();
+    return value.empty() ? std::string(fallback) : value;
+}
+
+bool boolOr(const XmlNode* options, std::string_view child) {
+    const XmlNode* node = options->nodeByName(child);
+    return node != nullptr && configStrToBool(node->attributeByName("value"), false);
+}
+
+std::string withTrailingSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+InitialMode initialModeFromText(const std::string& text) {
+    const std::string word = asciiLower(text);
+    if (word == "lastmode")
+        return imLastUsed;
+    if (word == "replace")
+        return imReplace;
+    if (word == "script")
+        return imScript;
+    if (word == "viewfoldersfiles")
+        return imViewFoldersFiles;
+    return imFind;
+}
+
+FontSize fontSizeFromText(const std::string& text) {
+    const std::string word = asciiLower(text);
+    if (word == "large")
+        return fsLarge;
+    if (word == "medium")
+        return fsMedium;
+    return fsSmall;
+}
+
+Mode modeFromText(const std::string& text) {
+    const std::string word = asciiLower(text);
+    if (word == "replace")
+        return mdFindAndReplace;
+    if (word == "script")
+        return mdScript;
+    if (word == "viewfoldersfiles")
+        return mdViewFoldersFiles;
+    return mdFind;
+}
+
+const char* initialModeText(InitialMode mode) {
+    switch (mode) {
+    case imLastUsed:
+        return "LastMode";
+    case imReplace:
+        return "Replace";
+    case imScript:
+        return "Script";
+    case imViewFoldersFiles:
+        return "ViewFoldersFiles";
+    default:
+        return "Find";
+    }
+}
+
+const char* fontSizeText(FontSize size) {
+    switch (size) {
+    case fsMedium:
+        return "Medium";
+    case fsLarge:
+        return "Large";
+    default:
+        return "Small";
+    }
+}
+
+const char* modeText(Mode mode) {
+    switch (mode) {
+    case mdFindAndReplace:
+        return "Replace";
+    case mdScript:
+        return "Script";
+    case mdViewFoldersFiles:
+        return "ViewFoldersFiles";
+    default:
+        return "Find";
+    }
+}
+
+void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t screenHeight,
+                 Config& config) {
+    Settings& s = config.settings;
+    s.initialMode = imFind;
+    s.fontSize = fsSmall;
+    s.caseSensitiveMatching = false;
+    s.replaceInSitu = false;
+    s.scriptsFolder = scriptsFolder;
+    s.editorFileSpec = kDefaultEditorFileSpec;
+    s.editorCommandLine = kDefaultEditorCommandLine;
+    config.bounds = defaultFormBounds(screenWidth, screenHeight);
+    config.lastMode = mdFind;
+}
+
+void readOptions(const XmlNode& options, const std::string& scriptsFolder, Settings& s) {
+    s.initialMode = initialModeFromText(valueOr(&options, "initialmode", "value", "Find"));
+    s.fontSize = fontSizeFromText(valueOr(&options, "fontsize", "value", "small"));
+    s.caseSensitiveMatching = boolOr(&options, "casesensitivematching");
+    s.replaceInSitu = boolOr(&options, "replaceinsitu");
+    s.scriptsFolder = valueOr(&options, "scriptsfolder", "value", scriptsFolder);
+    s.editorFileSpec = valueOr(&options, "fileeditor", "filespec", kDefaultEditorFileSpec);
+    s.editorCommandLine = valueOr(&options, "fileeditor", "commandline", kDefaultEditorCommandLine);
+}
+
+void readBounds(const XmlNode& mainForm, WindowBounds& bounds) {
+    const std::array<std::pair<const char*, int32_t*>, 4> fields = {{{"top", &bounds.top},
+                                                                     {"left", &bounds.left},
+                                                                     {"height", &bounds.height},
+                                                                     {"width", &bounds.width}}};
+    for (const auto& [name, field] : fields) {
+        int32_t value = 0;
+        if (tryParseInt32(mainForm.attributeByName(name), value))
+            *field = value;
+    }
+}
+
+void readDocument(const XmlNode& root, const std::string& scriptsFolder, Config& config) {
+    if (const XmlNode* options = root.nodeByName("options"))
+        readOptions(*options, scriptsFolder, config.settings);
+    if (const XmlNode* forms = root.nodeByName("forms")) {
+        if (const XmlNode* mainForm = forms->nodeByName("mainform"))
+            readBounds(*mainForm, config.bounds);
+    }
+    if (const XmlNode* info = root.nodeByName("info"))
+        config.lastMode = modeFromText(valueOr(info, "lastmode", "value", "Find"));
+}
+
+} // namespace
+
+WindowBounds defaultFormBounds(int32_t screenWidth, int32_t screenHeight) {
+    WindowBounds bounds;
+    bounds.width = std::min(kFormWidth, screenWidth);
+    bounds.height = std::min(kFormHeight, screenHeight);
+    // Integer division truncates toward zero, as the centring wants.
+    bounds.left = std::max(0, (screenWidth - kFormWidth) / 2);
+    bounds.top = std::max(0, (screenHeight - kFormHeight) / 2);
+    return bounds;
+}
+
+bool configStrToBool(std::string_view value, bool defaultValue) {
+    double number = 0;
+    if (tryParseNumber(value, number))
+        return number != 0;
+    const std::string word = asciiLower(value);
+    if (word == "y" || word == "yes" || word == "true")
+        return true;
+    if (word == "n" || word == "no" || word == "false")
+        return false;
+    return defaultValue;
+}
+
+void loadConfig(const std::string& fileName, const std::string& defaultScriptsFolder,
+                int32_t screenWidth, int32_t screenHeight, Config& config) {
+    const std::string scriptsFolder = withTrailingSlash(defaultScriptsFolder);
+    setDefaults(scriptsFolder, screenWidth, screenHeight, config);
+    std::string text;
+    std::string error;
+    switch (readSettingsFile(fileName, text, error)) {
+    case rfMissing:
+        return;
+    case rfFailed:
+        throw std::runtime_error(error);
+    case rfOk:
+        break;
+    }
+    XmlDocument document;
+    document.loadFromString(text); // raises before any value is taken over
+    readDocument(*document.root(), scriptsFolder, config);
+}
+
+std::string configToXml(const Config& config) {
+    const Settings& s = config.settings;
+    XmlDocument document("KestravaConfig");
+    document.setXmlFormat(xfReadable);
+    XmlNode& root = *document.root();
+    XmlNode& options = root.nodeNew("options");
+    options.nodeNew("initialmode").writeAttributeString("value", initialModeText(s.initialMode));
+    options.nodeNew("fontsize").writeAttributeString("value", fontSizeText(s.fontSize));
+    options.nodeNew("casesensitivematching")
+        .writeAttributeString("value", s.caseSensitiveMatching ? "yes" : "no");
+    options.nodeNew("replaceinsitu").writeAttributeString("value", s.replaceInSitu ? "yes" : "no");
+    options.nodeNew("scriptsfolder").writeAttributeString("value", s.scriptsFolder);
+    XmlNode& editor = options.nodeNew("fileeditor");
+    editor.writeAttributeString("filespec", s.editorFileSpec);
+    editor.writeAttributeString("commandline", s.editorCommandLine);
+    XmlNode& mainForm = root.nodeNew("forms").nodeNew("mainform");
+    mainForm.writeAttributeInteger("top", config.bounds.top);
+    mainForm.writeAttributeInteger("left", config.bounds.left);
+    mainForm.writeAttributeInteger("height", config.bounds.height);
+    mainForm.writeAttributeInteger("width", config.bounds.width);
+    root.nodeNew("info")
+        .nodeNew("lastmode")
+        .writeAttributeString("value", modeText(config.lastMode));
+    return document.writeToString();
+}
+
+void saveConfig(const std::string& fileName, const Config& config) {
+    writeSettingsFile(fileName, configToXml(config));
+}
+
+} // namespace kes

@@ -1,0 +1,233 @@
+// Summary texts and the export text of the results.
+#include "results/results.h"
+
+#include <algorithm>
+
+namespace kes {
+
+namespace {
+
+std::string counted(int32_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + (count == 1 ? singular : plural);
+}
+
+void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
+    switch (header.mode) {
+    case mdFind:
+        lines.push_back("Folders:  " + header.folders);
+        lines.push_back("Files:    " + header.files);
+        lines.push_back("Find:     " + header.find);
+        break;
+    case mdFindAndReplace:
+        lines.push_back("Folders:      " + header.folders);
+        lines.push_back("Files:        " + header.files);
+        lines.push_back("Find:         " + header.find);
+        lines.push_back("Replace with: " + header.replace);
+        break;
+    case mdScript:
+        lines.push_back("Script: " + (header.scriptFileName.empty()
+                                          ? std::string("New (unsaved) script")
+                                          : header.scriptFileName));
+        break;
+    case mdViewFoldersFiles:
+        return;
+    }
+    lines.emplace_back();
+}
+
+void appendLineText(const MatchedLine& line, std::string& text) {
+    for (const MatchedSegment segment : line.segments())
+        text += segmentText(line, segment);
+    if (line.truncated)
+        text += "->";
+}
+
+// Appends the text of one file, line or match row.
+void appendRowText(const SearchResults& results, const Row& row, std::string& text) {
+    const FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
+    if (row.kind == rkFileHeader) {
+        text += "Found ";
+        text += std::to_string(file.numMatches);
+        text += file.numMatches == 1 ? " match in " : " matches in ";
+        text += results.folders.at(static_cast<size_t>(file.folderIndex));
+        text += file.fileName;
+        return;
+    }
+    const MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
+    if (row.kind == rkLine) {
+        appendLineText(line, text);
+        return;
+    }
+    const auto match = static_cast<size_t>(row.matchIndex);
+    text += matchText(line, match);
+    if (cutAfterMatch(line, match))
+        text += ">";
+}
+
+} // namespace
+
+SummaryTexts summaryTexts(const SearchResults& results, View view, int32_t uniqueMatchCount) {
+    SummaryTexts texts;
+    texts.Label1 = "Searched " + counted(results.filesScanned, " file", " files") + ":   Found " +
+                   std::to_string(results.totalMatches);
+    texts.Label2 = results.totalMatches == 1 ? " match" : " matches";
+    texts.Label3 = " in " + counted(results.filesWithMatches, " file", " files");
+    if (view == rvUniqueMatches || view == rvUniqueMatchesSorted) // 0 keeps the singular
+        texts.Label4 = "(" + std::to_string(uniqueMatchCount) + " Unique Match" +
+                       (uniqueMatchCount > 1 ? "es" : "") + ")";
+    return texts;
+}
+
+std::string summaryLine(const SummaryTexts& texts) {
+    std::string line = texts.Label1 + texts.Label2 + texts.Label3;
+    if (!texts.Label4.empty())
+        line += " " + texts.Label4;
+    return line;
+}
+
+ExportHeader makeExportHeader(Mode mode, const Criteria& criteria,
+                              const std::string& scriptFileName) {
+    return ExportHeader{mode,          criteria.folders, criteria.files,
+                        criteria.find, criteria.replace, scriptFileName};
+}
+
+namespace {
+
+// The header's lines, each appended to `out` and followed by lineDone(out).
+template <typename LineDone>
+void appendHeaderLines(const ExportHeader& header, std::string& out, LineDone lineDone) {
+    std::vector<std::string> headerLines;
+    appendHeader(header, headerLines);
+    for (const std::string& line : headerLines) {
+        out += line;
+        lineDone(out);
+    }
+}
+
+// The rows' lines (line and match rows only with details), each followed by lineDone(out).
+template <typename LineDone>
+void appendRowLines(const SearchResults& results, const Rows& rows, bool details, std::string& out,
+                    LineDone lineDone) {
+    for (const Row& row : rows) {
+        if (row.kind == rkBlank) {
+            lineDone(out);
+        } else if (row.kind == rkFileHeader || details) {
+            appendRowText(results, row, out);
+            lineDone(out);
+        }
+    }
+}
+
+// Appends each line of the export text to `out` in turn and calls lineDone(out) after each, so
+// a caller may keep lines apart or let them run on in one block.
+template <typename LineDone>
+void appendEachLine(const SearchResults& results, const Rows& rows, const ExportHeader& header,
+                    bool details, std::string& out, LineDone lineDone) {
+    if (rows.empty()) {
+        for (const char* line : {"No matches found", "", ""}) {
+            out += line;
+            lineDone(out);
+        }
+        return;
+    }
+    appendHeaderLines(header, out, lineDone);
+    appendRowLines(results, rows, details, out, lineDone);
+    lineDone(out);
+}
+
+} // namespace
+
+void writeResultText(const SearchResults& results, const Rows& rows, const ExportHeader& header,
+                     bool details, const std::function<void(std::string_view)>& write) {
+    constexpr size_t kBlock = size_t{1} << 20;
+    std::string block;
+    block.reserve(kBlock + 4096);
+    appendEachLine(results, rows, header, details, block, [&](std::string& text) {
+        text += '\n';
+        if (text.size() >= kBlock) {
+            write(text);
+            text.clear();
+        }
+    });
+    write(block);
+}
+
+std::vector<std::string> buildResultLines(const SearchResults& results, const Rows& rows,
+                                          const ExportHeader& header, bool details) {
+    std::vector<std::string> lines;
+    std::string line;
+    appendEachLine(results, rows, header, details, line, [&lines](std::string& text) {
+        lines.push_back(text);
+        text.clear();
+    });
+    return lines;
+}
+
+ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details,
+                                       size_t mostBytes)
+    : m_header(std::move(header)), m_matchesOnly(view == rvMatchesOnly), m_details(details),
+      m_mostBytes(mostBytes) {}
+
+void ExportWhileRunning::fileRecorded(const SearchResults& results, size_t fileIndex) {
+    constexpr size_t kBlock = size_t{1} << 20;
+    if (m_gaveUp)
+        return;
+    // A file whose text would pass the limit is not made at all: it would only be thrown away.
+    size_t estimate = 256;
+    if (m_details)
+        for (const MatchedLine& line : results.files[fileIndex].lines)
+            estimate += line.text.size() + 4;
+    if (m_bytes + (m_blocks.empty() ? 0 : m_blocks.back().size()) + estimate > m_mostBytes) {
+        giveUp();
+        return;
+    }
+    const bool first = m_blocks.empty();
+    if (first || m_blocks.back().size() >= kBlock) {
+        m_bytes += first ? 0 : m_blocks.back().size();
+        m_blocks.emplace_back().reserve(kBlock + 4096);
+    }
+    std::string& text = m_blocks.back();
+    const auto endLine = [](std::string& line) { line += '\n'; };
+    if (first)
+        appendHeaderLines(m_header, text, endLine);
+    m_rows.clear();
+    appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
+    appendRowLines(results, m_rows, m_details, text, endLine);
+    if (m_bytes + text.size() > m_mostBytes)
+        giveUp();
+}
+
+void ExportWhileRunning::giveUp() {
+    m_gaveUp = true;
+    std::vector<std::string>().swap(m_blocks);
+}
+
+void ExportWhileRunning::finish(const std::function<void(std::string_view)>& write) {
+    if (m_blocks.empty()) {
+        write("No matches found\n\n\n");
+        return;
+    }
+    for (const std::string& block : m_blocks)
+        write(block);
+    write("\n");
+}
+
+std::string buildRichText(const std::vector<std::string>& lines) {
+    std::string document =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 "
+        "Arial;}}{\\colortbl "
+        ";\\red255\\green0\\blue0;;\\red0\\green128\\blue0;\\red0\\green0\\blue255;}"
+        "{\\*\\generator Msftedit 5.41.21.2500;}\\viewkind4\\uc1\\pard\\f0\\fs20 ";
+    for (const std::string& line : lines) {
+        for (const char c : line) {
+            if (c == '\\' || c == '{' || c == '}')
+                document += '\\';
+            document += c;
+        }
+        document += "\\par\r\n";
+    }
+    document += "\\cf0\\par}";
+    return document;
+}
+
+} // namespace kes

@@ -1,0 +1,135 @@
+// The row table of each view.
+#include "results/collation.h"
+#include "results/results.h"
+#include "results/text_set.h"
+
+#include <algorithm>
+
+namespace kes {
+
+namespace {
+
+template <typename Visit> void forEachMatch(const SearchResults& results, Visit visit) {
+    for (size_t f = 0; f < results.files.size(); ++f) {
+        const MatchedLineArray& lines = results.files[f].lines;
+        for (size_t l = 0; l < lines.size(); ++l)
+            for (size_t m = 0; m < lines[l].matchCount(); ++m)
+                visit(static_cast<int32_t>(f), static_cast<int32_t>(l), static_cast<int32_t>(m));
+    }
+}
+
+void buildFileRows(const SearchResults& results, bool matchesOnly, Rows& rows) {
+    for (size_t f = 0; f < results.files.size(); ++f)
+        appendFileRows(results, f, matchesOnly, rows);
+}
+
+// Eight bytes of a key from `from` on as a number that orders as the bytes do (short keys
+// padded with zeros, which order first, as a shorter key does).
+uint64_t keyPart(std::string_view key, size_t from) {
+    uint64_t part = 0;
+    for (size_t i = from; i < from + 8; ++i)
+        part = (part << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    return part;
+}
+
+// One row per text not seen before, comparing collation keys; exact repeats, the common case,
+// never need a key.
+void buildUniqueRows(const SearchResults& results, bool sorted, Rows& rows) {
+    MatchCollator collator;
+    const auto expected = static_cast<size_t>(results.totalMatches);
+    TextSet seenTexts(expected, false); // views into the results' line texts
+    TextSet seenKeys(expected / 4, true);
+    forEachMatch(results, [&](int32_t f, int32_t l, int32_t m) {
+        const MatchedLine& line =
+            results.files[static_cast<size_t>(f)].lines[static_cast<size_t>(l)];
+        const std::string_view text = matchText(line, static_cast<size_t>(m));
+        if (seenTexts.insert(text) && seenKeys.insert(collator.sortKeyView(text)))
+            rows.push_back({rkMatch, f, l, m}); // row i has key i
+    });
+    if (!sorted)
+        return;
+    // Most comparisons are settled by the keys' first sixteen bytes, held in the entry as two
+    // numbers: the keys themselves lie all over memory.
+    struct OrderEntry {
+        uint64_t high;
+        uint64_t low;
+        std::string_view key;
+        uint32_t row;
+    };
+    std::vector<OrderEntry> order(rows.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        const std::string_view key = seenKeys.text(i);
+        order[i] = {keyPart(key, 0), keyPart(key, 8), key, i};
+    }
+    std::sort(order.begin(), order.end(), [](const OrderEntry& a, const OrderEntry& b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        return a.low != b.low ? a.low < b.low : a.key < b.key;
+    });
+    Rows ordered;
+    ordered.reserve(rows.size());
+    for (const OrderEntry& entry : order)
+        ordered.push_back(rows[entry.row]);
+    rows = std::move(ordered);
+}
+
+} // namespace
+
+void appendFileRows(const SearchResults& results, size_t fileIndex, bool matchesOnly, Rows& rows) {
+    const auto file = static_cast<int32_t>(fileIndex);
+    rows.push_back({rkFileHeader, file, 0, 0});
+    const MatchedLineArray& lines = results.files[fileIndex].lines;
+    for (size_t l = 0; l < lines.size(); ++l) {
+        const auto line = static_cast<int32_t>(l);
+        if (!matchesOnly) {
+            rows.push_back({rkLine, file, line, 0});
+            continue;
+        }
+        for (size_t m = 0; m < lines[l].matchCount(); ++m)
+            rows.push_back({rkMatch, file, line, static_cast<int32_t>(m)});
+    }
+    rows.push_back({rkBlank, 0, 0, 0});
+}
+
+std::string_view segmentText(const MatchedLine& line, const MatchedSegment& segment) {
+    const auto start = static_cast<size_t>(std::max(segment.start - 1, 0));
+    if (start >= line.text.size())
+        return {};
+    return std::string_view(line.text).substr(start, static_cast<size_t>(segment.length));
+}
+
+std::string_view matchText(const MatchedLine& line, size_t match) {
+    const MatchSpan span = line.match(match);
+    return segmentText(line, {span.start, span.length, true});
+}
+
+bool cutAfterMatch(const MatchedLine& line, size_t match) {
+    if (!line.truncated || match + 1 != line.matchCount())
+        return false;
+    const MatchSpan span = line.match(match);
+    return span.start + span.length > static_cast<int32_t>(line.text.size()); // nothing after it
+}
+
+std::string filePath(const SearchResults& results, const FileMatches& file) {
+    return results.folders.at(static_cast<size_t>(file.folderIndex)) + file.fileName;
+}
+
+int32_t buildResultRows(const SearchResults& results, View view, Rows& rows) {
+    rows.clear();
+    if (results.totalMatches < 1)
+        return 0;
+    switch (view) {
+    case rvLinesWithMatches:
+    case rvMatchesOnly:
+        rows.reserve(static_cast<size_t>(results.totalLines) + 2 * results.files.size());
+        buildFileRows(results, view == rvMatchesOnly, rows);
+        return 0;
+    case rvUniqueMatches:
+    case rvUniqueMatchesSorted:
+        buildUniqueRows(results, view == rvUniqueMatchesSorted, rows);
+        return static_cast<int32_t>(rows.size());
+    }
+    return 0;
+}
+
+} // namespace kes

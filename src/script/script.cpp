@@ -1,0 +1,74 @@
+// The in-memory script: clearing, numbering, item numbers and the line view the grid draws.
+#include "script/script.h"
+
+namespace kes {
+
+namespace {
+
+void addLine(ScriptLines& lines, ScriptLineKind kind, int32_t index) {
+    lines.push_back({kind, index});
+}
+
+void addEntryLines(ScriptLines& lines, const ScriptEntry& entry, int32_t index) {
+    if (entry.EntryKind == sekFolderFile) {
+        // The File(s) row is there even when Files is empty, so the item always shows both.
+        addLine(lines, slkFolders, index);
+        addLine(lines, slkFiles, index);
+    } else {
+        addLine(lines, slkFind, index);
+        if (!entry.Text2.empty())
+            addLine(lines, slkReplace, index);
+        if (!entry.Text3.empty())
+            addLine(lines, slkOptions, index);
+    }
+    addLine(lines, slkBlank, index);
+}
+
+} // namespace
+
+void clearScript(Script& script) {
+    script = Script{};
+}
+
+void numberScriptEntries(Script& script) {
+    int32_t group = 0;
+    int32_t member = 0;
+    for (ScriptEntry& entry : script.entries) {
+        if (entry.EntryKind == sekFolderFile) {
+            ++group;
+            member = 0;
+            entry.subItemNo = 0;
+        } else {
+            entry.subItemNo = ++member;
+        }
+        entry.itemNo = group;
+    }
+}
+
+void buildScriptLines(Script& script) {
+    ScriptLines& lines = script.lines;
+    lines.clear();
+    const int32_t count = static_cast<int32_t>(script.entries.size());
+    for (int32_t i = 0; i < count; ++i) {
+        if (script.state == ssInsert && i == script.currentEntry) {
+            addLine(lines, slkNewItem, i - 1);
+            addLine(lines, slkBlank, i - 1);
+        }
+        addEntryLines(lines, script.entries[static_cast<size_t>(i)], i);
+    }
+    if (script.state == ssAppend) {
+        const int32_t last = count - 1;
+        addLine(lines, slkBlank, last);
+        addLine(lines, slkNewItem, last);
+        addLine(lines, slkBlank, last);
+    }
+}
+
+std::string scriptItemNumber(const ScriptEntry& entry) {
+    std::string number = std::to_string(entry.itemNo);
+    if (entry.subItemNo > 0)
+        number += "." + std::to_string(entry.subItemNo);
+    return number;
+}
+
+} // namespace kes

@@ -1,0 +1,146 @@
+// The script: an ordered list of Folder(s)/File(s) items, each followed by the Find/Replace items
+// it governs, with its numbering, the rows the script grid draws, the .ksc file format, and the
+// New/Open/Save logic. Dialogs and questions are reached through ScriptDialogs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kes {
+
+enum ScriptEntryKind : uint8_t { sekFolderFile = 0, sekFindReplace = 1 };
+
+// Classifies the lines of a script file and the rows of the line view.
+enum ScriptLineKind : uint8_t {
+    slkUnknown = 0, // a file line that matches no keyword
+    slkFolders = 1,
+    slkFiles = 2,
+    slkFind = 3,
+    slkReplace = 4,
+    slkOptions = 5,
+    slkBlank = 6,
+    slkNewItem = 7, // the placeholder row where an appended or inserted item will go
+};
+
+enum ScriptEditState : uint8_t {
+    ssViewing = 0,
+    ssAppend = 1,
+    ssInsert = 2,
+    ssChange = 3,
+    ssResults = 4,
+};
+
+// One item. Folder(s)/File(s): Text1 folders, Text2 files, Text3 empty. Find/Replace: Text1 the
+// Find expression, Text2 the Replace With expression (empty: only finds), Text3 the Options.
+struct ScriptEntry {
+    int32_t itemNo = 0;    // derived: the group's number, from 1
+    int32_t subItemNo = 0; // derived: 0 for Folder(s)/File(s), else the number within the group
+    ScriptEntryKind EntryKind = sekFolderFile;
+    std::string Text1;
+    std::string Text2;
+    std::string Text3;
+
+    bool operator==(const ScriptEntry&) const = default;
+};
+using ScriptEntries = std::vector<ScriptEntry>;
+
+// One row of the line view; entryIndex may be -1 for a placeholder in an empty script.
+struct ScriptLine {
+    ScriptLineKind lineKind = slkBlank;
+    int32_t entryIndex = -1;
+
+    bool operator==(const ScriptLine&) const = default;
+};
+using ScriptLines = std::vector<ScriptLine>;
+
+struct Script {
+    ScriptEditState state = ssViewing;
+    std::string fileName; // empty for a script never read or written
+    bool changed = false; // edits not yet written
+    ScriptEntries entries;
+    int32_t currentEntry = -1; // -1 exactly when Entries is empty
+    ScriptLines lines;         // rebuilt by buildScriptLines
+};
+
+// ---- Model ----------------------------------------------------------------------------------
+
+// Viewing state, no file name, unchanged, no items, no lines, no current item.
+void clearScript(Script& script);
+// Recomputes itemNo and subItemNo of every item from their order.
+void numberScriptEntries(Script& script);
+// Rebuilds Lines from Entries, State and currentEntry (placeholder rows in Append and Insert).
+void buildScriptLines(Script& script);
+// The number the user sees: "2" for a Folder(s)/File(s) item, "2.3" for a Find/Replace item.
+std::string scriptItemNumber(const ScriptEntry& entry);
+
+// ---- The .ksc file --------------------------------------------------------------------------
+
+// Line ends and the keyword field written before each value (12 columns).
+inline constexpr std::string_view kScriptLineEnd = "\r\n";
+inline constexpr std::string_view kScriptFoldersField = "Folder(s):  ";
+inline constexpr std::string_view kScriptFilesField = "File(s):    ";
+inline constexpr std::string_view kScriptFindField = "Find:       ";
+inline constexpr std::string_view kScriptReplaceField = "Replace:    ";
+inline constexpr std::string_view kScriptOptionsField = "Options:    ";
+// What the file dialogs offer: the default extension and the filter (description|pattern).
+inline constexpr std::string_view kScriptDefaultExt = "ksc";
+inline constexpr std::string_view kScriptFileFilter = "Script files (*.ksc)|*.ksc";
+
+// Splits text into lines at CR, LF or CR LF; a NUL ends the text; a last line without a line
+// end counts, an empty text has no lines.
+std::vector<std::string> splitScriptLines(std::string_view text);
+// The kind of one file line by its first ten columns (exact, case-sensitive).
+ScriptLineKind classifyScriptLine(std::string_view line);
+// Replaces the items with those of a script text, checking every order rule. Throws
+// std::runtime_error with the bare message ("Unknown line in script: " ...); on a throw the
+// items read so far stay in `script`. Does not number, build lines or touch fileName.
+void parseScriptText(Script& script, std::string_view text);
+// Reads a script file: fileName := path, numbered, lines built, currentEntry 0 (or -1), not
+// Changed. Any failure empties the script and throws std::runtime_error
+// "Unable to load script file: " + path + CR LF + the cause.
+void loadScript(Script& script, const std::string& path);
+// The exact bytes writeScript writes (Options never written; an empty script gives "").
+std::string scriptText(const Script& script);
+// Writes the script whole and atomically; then fileName := path and Changed := false. Throws
+// std::runtime_error "Unable to save Script to " + path + ": " + the cause, changing nothing.
+void writeScript(Script& script, const std::string& path);
+
+// ---- Save, New and Open ---------------------------------------------------------------------
+
+enum SaveAnswer : uint8_t { saYes, saNo, saCancel };
+
+inline constexpr std::string_view kSaveChangedScriptQuestion =
+    "Save changed script before continuing ?";
+
+// What the script logic asks of the window (or of a test): the two file dialogs and the
+// Yes/No/Cancel question. None of them reports failures; cancelling is a normal answer.
+class ScriptDialogs {
+  public:
+    virtual ~ScriptDialogs() = default;
+    // Shows the open dialog starting in initialFolder; false when cancelled.
+    virtual bool chooseScriptToOpen(const std::string& initialFolder, std::string& path) = 0;
+    // Shows the save dialog; false when cancelled.
+    virtual bool chooseScriptToSave(std::string& path) = 0;
+    // Asks the question with Yes, No and Cancel; closing the box counts as Cancel.
+    virtual SaveAnswer askYesNoCancel(const std::string& question) = 0;
+};
+
+// The chosen save name with ".ksc" added when its file name has no extension.
+std::string withScriptExtension(const std::string& path);
+// Writes to fileName, or asks for a name first when there is none. True when written.
+bool saveScript(Script& script, ScriptDialogs& dialogs);
+// Asks for a name and writes there. False when the dialog is cancelled.
+bool saveScriptAs(Script& script, ScriptDialogs& dialogs);
+// The save-before-continuing question; true means the caller may go on. No empties the
+// script at once; Yes saves (false when its dialog is cancelled).
+bool saveChangedScript(Script& script, ScriptDialogs& dialogs);
+// Starts an empty script after asking about unsaved changes; false when the user cancelled.
+bool newScript(Script& script, ScriptDialogs& dialogs);
+// Asks about unsaved changes, then lets the user pick a file in scriptsFolder and reads it;
+// scriptsFolder becomes the file's folder (with its trailing "/"). False only when the question
+// was cancelled; a cancelled dialog returns true. Reading failures propagate (see loadScript).
+bool openScript(Script& script, ScriptDialogs& dialogs, std::string& scriptsFolder);
+
+} // namespace kes

@@ -1,0 +1,198 @@
+// Matched lines: the lines of a file are worked out only around its matches, by looking for
+// control characters on either side, so files are never split into lines.
+#include "search/search.h"
+
+#include <algorithm>
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kes {
+
+namespace {
+
+bool isControl(char c) {
+    return static_cast<unsigned char>(c) < 32;
+}
+
+#if defined(__SSE2__)
+// One bit per byte of the 16 at p: set for a control byte (below 32).
+unsigned controlBits(const char* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i below32 = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(31)), bytes);
+    return static_cast<unsigned>(_mm_movemask_epi8(below32));
+}
+#endif
+
+// The first control byte at or after `from`, or `size`.
+int32_t nextControl(const char* text, int32_t from, int32_t size) {
+#if defined(__SSE2__)
+    for (; from + 16 <= size; from += 16)
+        if (const unsigned bits = controlBits(text + from); bits != 0)
+            return from + std::countr_zero(bits);
+#endif
+    while (from < size && !isControl(text[from]))
+        ++from;
+    return from;
+}
+
+// The last control byte in (floor, at], or `floor` when there is none.
+int32_t previousControl(const char* text, int32_t floor, int32_t at) {
+#if defined(__SSE2__)
+    for (; at - 15 > floor; at -= 16)
+        if (const unsigned bits = controlBits(text + at - 15); bits != 0)
+            return at - 15 + (31 - std::countl_zero(bits));
+#endif
+    while (at > floor && !isControl(text[at]))
+        --at;
+    return at;
+}
+
+class LineBuilder {
+  public:
+    LineBuilder(const char* text, int32_t size, MatchedLineArray& lines)
+        : m_text(text), m_size(size), m_lines(lines) {}
+
+    void add(int32_t start, int32_t end) {
+        const int32_t p = previousControl(m_text, m_prevEnd, start);
+        if (p >= m_lineEnd)
+            openLine(p, start, end);
+        MatchedLine& line = m_lines.back();
+        int32_t clipped = end;
+        if (clipped > m_lineEnd) {
+            clipped = m_lineEnd;
+            line.truncated = true;
+        }
+        line.addMatch({start - m_lineStart + 1, clipped - start});
+        m_prevEnd = clipped;
+    }
+
+    void closeLine() {
+        if (!m_open)
+            return;
+        MatchedLine& line = m_lines.back();
+        line.text.assign(m_text + m_lineStart, static_cast<size_t>(m_lineEnd - m_lineStart));
+        m_open = false;
+    }
+
+  private:
+    // The line ends at the first control character at or after the match's last byte, so a
+    // match spanning a line end takes the next line along with it.
+    void openLine(int32_t lineStart, int32_t start, int32_t end) {
+        closeLine();
+        m_lines.emplace_back();
+        m_open = true;
+        m_lineStart = lineStart;
+        m_lineEnd = nextControl(m_text, end > 0 ? end - 1 : 0, m_size);
+        m_lines.back().matchStart = start;
+        m_lines.back().matchEnd = end;
+    }
+
+    const char* m_text;
+    int32_t m_size;
+    MatchedLineArray& m_lines;
+    int32_t m_lineStart = 0;
+    int32_t m_lineEnd = 0;
+    int32_t m_prevEnd = 0;
+    bool m_open = false;
+};
+
+// A million one-match lines must stay within 64 bytes each, besides their texts.
+static_assert(sizeof(MatchedLine) <= 64);
+
+// Room for `count` matches beyond the first: a power of two, so growing one by one stays cheap.
+size_t moreCapacity(size_t count) {
+    return count == 0 ? 0 : std::bit_ceil(count);
+}
+
+} // namespace
+
+MatchedLine::MatchedLine(const MatchedLine& other)
+    : text(other.text), truncated(other.truncated), matchStart(other.matchStart),
+      matchEnd(other.matchEnd), m_firstMatch(other.m_firstMatch), m_matchCount(other.m_matchCount) {
+    const size_t more = m_matchCount > 0 ? m_matchCount - 1 : 0;
+    if (more > 0) {
+        m_moreMatches = std::make_unique<MatchSpan[]>(moreCapacity(more));
+        std::copy_n(other.m_moreMatches.get(), more, m_moreMatches.get());
+    }
+}
+
+MatchedLine& MatchedLine::operator=(const MatchedLine& other) {
+    if (this != &other)
+        *this = MatchedLine(other);
+    return *this;
+}
+
+void MatchedLine::addMatch(MatchSpan match) {
+    if (m_matchCount == 0) {
+        m_firstMatch = match;
+        m_matchCount = 1;
+        return;
+    }
+    const size_t more = m_matchCount - 1;
+    if (more == moreCapacity(more)) { // full
+        auto grown = std::make_unique<MatchSpan[]>(moreCapacity(more + 1));
+        std::copy_n(m_moreMatches.get(), more, grown.get());
+        m_moreMatches = std::move(grown);
+    }
+    m_moreMatches[more] = match;
+    ++m_matchCount;
+}
+
+LineSegments::Iterator::Iterator(const MatchedLine* line, bool done) : m_line(line), m_done(done) {
+    if (done)
+        return;
+    m_pos = !line->text.empty() && isControl(line->text[0]) ? 2 : 1;
+    advance();
+}
+
+void LineSegments::Iterator::advance() {
+    if (m_next < m_line->matchCount()) {
+        const MatchSpan match = m_line->match(m_next);
+        if (!m_beforeShown && match.start >= m_pos) { // the text before it, empty between matches
+            m_current = {m_pos, match.start - m_pos, false};
+            m_pos = match.start;
+            m_beforeShown = true;
+            return;
+        }
+        m_current = {match.start, match.length, true};
+        m_pos = match.start + match.length;
+        m_beforeShown = false;
+        ++m_next;
+        return;
+    }
+    const auto length = static_cast<int32_t>(m_line->text.size());
+    if (m_pos <= length) { // the text after the last match
+        m_current = {m_pos, length - m_pos + 1, false};
+        m_pos = length + 1;
+        return;
+    }
+    m_done = true;
+}
+
+int32_t findMatchedLines(PatternTable& regex, int32_t patternID, std::string_view text,
+                         MatchedLineArray& lines) {
+    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines);
+    int32_t found = 0;
+    regex.forEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
+                       [&](MatchResult& match) {
+                           const int32_t start = match.groupStartEnd[0];
+                           const int32_t end = match.groupStartEnd[1];
+                           if (end > start) {
+                               builder.add(start, end);
+                               ++found;
+                           }
+                       });
+    builder.closeLine();
+    // Growing by doubling may leave up to half the array unused. In a mapped block that part
+    // was never written and takes no memory; from the heap, the lines move to an array of their
+    // own size when more than a fifth would be left unused.
+    if (lines.capacity() * sizeof(MatchedLine) < kLargeArrayBlock &&
+        lines.capacity() - lines.size() > lines.size() / 4)
+        lines.shrink_to_fit();
+    return found;
+}
+
+} // namespace kes

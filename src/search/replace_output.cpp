@@ -1,0 +1,70 @@
+// Replace output: the replaced text of a searched file goes back into the file or into a copy
+// in the "kesReplace" subfolder of the file's own folder.
+#include "search/search.h"
+
+#include "util/file_io.h"
+
+#include <stdexcept>
+
+namespace kes {
+
+std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace) {
+    if (replaceInPlace)
+        return fullPath;
+    const size_t slash = fullPath.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return fullPath.substr(0, nameStart) + "kesReplace/" + fullPath.substr(nameStart);
+}
+
+std::string replacedText(CompiledRequest& specs, std::string text) {
+    std::string replaced;
+    for (const ReplaceRule& item : specs.items) {
+        if (!item.doReplace)
+            continue;
+        // Every match: the user confirmed "Replace all matches".
+        specs.regEx.replace(item.patternID, text, item.replaceWith, -1, 1, replaced);
+        text.swap(replaced);
+    }
+    return text;
+}
+
+std::string writeReplacedText(const std::string& fullPath, const ReadTarget& read,
+                              const std::string& text, bool replaceInPlace) {
+    const std::string folder = fileFolder(fullPath);
+    std::string message;
+    const WriteOutcome outcome =
+        replaceInPlace ? replaceReadFile(read, text, message)
+                       : writeIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()),
+                                               text, message);
+    if (outcome == woFailed)
+        throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
+                                 ")");
+    return outcome == woRefused ? message : std::string();
+}
+
+std::string partialReplaceSummary(int32_t replaced, int32_t listed) {
+    const auto files = [](int32_t count) {
+        return std::to_string(count) + (count == 1 ? " file was" : " files were");
+    };
+    return files(replaced) + " replaced before the error; " + files(listed - replaced) +
+           " not touched";
+}
+
+ReplaceStoppedError::ReplaceStoppedError(const std::string& message,
+                                         std::vector<std::string> replacedFiles,
+                                         std::vector<std::string> untouchedFiles)
+    : std::runtime_error(message + "\r\n" +
+                         partialReplaceSummary(
+                             static_cast<int32_t>(replacedFiles.size()),
+                             static_cast<int32_t>(replacedFiles.size() + untouchedFiles.size()))),
+      replaced(std::move(replacedFiles)), notTouched(std::move(untouchedFiles)) {}
+
+std::string replaceNote(bool replaceInPlace) {
+    if (replaceInPlace)
+        return " (note: original files will be altered and no backup performed)";
+    return " (note: original files will not be altered and files with the same names and "
+           "containing the original files contents with replacements will be created in a "
+           "subfolder named \"kesReplace\")";
+}
+
+} // namespace kes

@@ -1,0 +1,306 @@
+// The search engine: parses the Folder(s) and File(s) entries, collects the files to search,
+// reads and searches each one whole, records every file, line and match, and writes replaced
+// text in place or into a "kesReplace" copy. Plain records in, plain records out: no globals,
+// no output; progress and cancellation are parameters.
+#pragma once
+
+#include "regex/pattern_table.h"
+#include "util/file_io.h"
+#include "util/text.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kes {
+
+// ---- Folder and file specifications ---------------------------------------------------------
+
+struct FolderSpec {
+    std::string folder; // trimmed, used as typed
+    bool includeSubfolders = false;
+    // Paths relative to Folder, trimmed; each a name or a mask ("*" and "?" within one folder
+    // name, letter case ignored). A trailing "/" is ignored.
+    std::vector<std::string> excludedFolders;
+};
+using FolderSpecs = std::vector<FolderSpec>;
+
+struct FileMaskSpec {
+    std::string fileMask;                   // "*" and "?" wildcards, letter case ignored
+    std::vector<std::string> excludedFiles; // names or masks as fileMask ("[" is no wildcard)
+};
+using FileMaskSpecs = std::vector<FileMaskSpec>;
+
+// Appends one record per "|"-separated specification; an empty text appends nothing. On a
+// specification that cannot be divided, empties `folders` and throws std::runtime_error
+// "Invalid Syntax for Folders To Search: " + the piece that could not be divided.
+void parseFoldersToSearch(const std::string& text, FolderSpecs& folders);
+// The same for file masks; the message begins "Invalid Syntax for Files To Search: ".
+void parseFilesToSearch(const std::string& text, FileMaskSpecs& files);
+
+// Parse only to check an entry, as a box does when it is left or a stored history is loaded;
+// throws what the parsers throw.
+void validateFoldersEntry(const std::string& text);
+void validateFilesEntry(const std::string& text);
+
+// The texts shown when a Folder(s) or File(s) entry is rejected on leaving its box. The folders
+// text ends with CR LF and is followed directly by the exception's message; the files text is
+// shown alone.
+extern const char* const kInvalidFoldersFormatText;
+extern const char* const kInvalidFilesFormatText;
+
+// ---- File collection ------------------------------------------------------------------------
+
+struct FileListItem {
+    bool isFile = false;
+    std::string name; // a top folder's path as parsed, otherwise the bare name
+    bool exists = true;
+    int32_t parentIndex = -1; // -1 for a top folder
+};
+using FileList = std::vector<FileListItem>;
+
+enum SkipReason : uint8_t { srMissing, srUnreadable, srTooLarge, srNotRegular, srRefused };
+
+// A file that matched a mask but could not be searched.
+struct SkippedFile {
+    std::string fileName; // full path
+    SkipReason reason = srUnreadable;
+    std::string message;
+};
+
+// Told of each file as it joins the list: its full path and bare name.
+using FileListedEvent = std::function<void(std::string fullPath, const std::string& name)>;
+
+// Empties the list, then collects every folder and file depth first, at any depth (full paths
+// may pass PATH_MAX); fileCount is the number of file entries. Only regular files (and links to
+// them) are listed; other matching entries and folders that cannot be listed are appended to
+// `skipped` when given. The backup of an interrupted rewrite ("<name>" + kBackupNameSuffix) is
+// never listed; each one in a walked folder is told in `notices` when given. A stop request ends
+// the walk early. fileListed, when given, hears of each file as it is listed, in list order.
+void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileList& list,
+                   int32_t& fileCount, std::vector<SkippedFile>* skipped = nullptr,
+                   std::stop_token stop = {}, const FileListedEvent& fileListed = {},
+                   std::vector<std::string>* notices = nullptr);
+// True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
+bool fileMaskMatches(const std::string& mask, const std::string& name);
+
+// ---- Find/replace items and results ---------------------------------------------------------
+
+struct ReplaceRule {
+    int32_t patternID = -1;
+    bool doReplace = false;
+    std::string replaceWith; // a template; "^$" has already become ""
+};
+
+struct CompiledRequest {
+    PatternSet regEx; // every item's pattern lives here
+    std::vector<ReplaceRule> items;
+    bool replace = false; // some item replaces
+};
+
+struct MatchedSegment {
+    int32_t start = 1; // 1-based position in the line's Text
+    int32_t length = 0;
+    bool isMatch = false;
+};
+
+// A match within its line: 1-based start in the line's Text, and length up to the line's end.
+struct MatchSpan {
+    int32_t start = 1;
+    int32_t length = 0;
+};
+
+struct MatchedLine;
+
+// The segments of a line in order (text, match, text, ...), worked out from its matches while
+// they are visited. Each match has a text before it, empty where it follows another match or
+// starts the line; a final text only when there is one. The line's leading control byte, which
+// only separates it from what came before, is in no segment unless a match takes it in.
+class LineSegments {
+  public:
+    class Iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = MatchedSegment;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const MatchedSegment*;
+        using reference = MatchedSegment;
+
+        MatchedSegment operator*() const { return m_current; }
+        Iterator& operator++() {
+            advance();
+            return *this;
+        }
+        bool operator==(const Iterator& other) const {
+            return m_done == other.m_done &&
+                   (m_done || (m_next == other.m_next && m_beforeShown == other.m_beforeShown));
+        }
+
+      private:
+        friend class LineSegments;
+        Iterator(const MatchedLine* line, bool done);
+        void advance();
+
+        const MatchedLine* m_line;
+        size_t m_next = 0;          // the next match to visit
+        int32_t m_pos = 1;          // the first position of the Text not yet visited
+        bool m_beforeShown = false; // the text before match m_next was visited
+        MatchedSegment m_current;
+        bool m_done;
+    };
+
+    explicit LineSegments(const MatchedLine& line) : m_line(&line) {}
+    Iterator begin() const { return Iterator(m_line, false); }
+    Iterator end() const { return Iterator(m_line, true); }
+
+  private:
+    const MatchedLine* m_line;
+};
+
+// A line holding matches. Only its matches are kept, the first in place: the text between them
+// follows from them and the line's length, which keeps a million lines small.
+struct MatchedLine {
+    std::string text;
+    bool truncated = false; // a match was cut at the line's end
+    int32_t matchStart = 0; // file offset of the line's first match
+    int32_t matchEnd = 0;   // just past it
+
+    MatchedLine() = default;
+    MatchedLine(const MatchedLine& other);
+    MatchedLine(MatchedLine&&) noexcept = default;
+    MatchedLine& operator=(const MatchedLine& other);
+    MatchedLine& operator=(MatchedLine&&) noexcept = default;
+    ~MatchedLine() = default;
+
+    // Matches are added in order, each after the one before.
+    void addMatch(MatchSpan match);
+    size_t matchCount() const { return m_matchCount; }
+    MatchSpan match(size_t index) const {
+        return index == 0 ? m_firstMatch : m_moreMatches[index - 1];
+    }
+    LineSegments segments() const { return LineSegments(*this); }
+
+  private:
+    MatchSpan m_firstMatch;
+    uint32_t m_matchCount = 0;
+    std::unique_ptr<MatchSpan[]> m_moreMatches; // room for the next power of two
+};
+using MatchedLineArray = std::vector<MatchedLine, LargeArrayAllocator<MatchedLine>>;
+
+struct FileMatches {
+    std::string fileName; // without its folder
+    int32_t folderIndex = 0;
+    int32_t numMatches = 0;
+    MatchedLineArray lines;
+};
+
+struct SearchResults {
+    int32_t filesScanned = 0;
+    int32_t filesWithMatches = 0;
+    int32_t totalMatches = 0;
+    int32_t totalLines = 0;
+    std::vector<std::string> folders; // each ends with "/", in order of first use
+    std::vector<FileMatches> files;
+    int32_t filesSkipped = 0; // equals Skipped.size()
+    std::vector<SkippedFile> skipped;
+    bool cancelled = false;    // a stop request ended a run early
+    int32_t filesReplaced = 0; // files whose replaced text was written
+    // Files with matches whose replaced text was not written (changed meanwhile, read-only, an
+    // output place that is not what it should be); the run went on with the others.
+    std::vector<SkippedFile> notReplaced;
+    // What the user should know that is no failure of this run, such as the backup left by an
+    // earlier rewrite that was interrupted.
+    std::vector<std::string> notices;
+};
+
+// Sets the counters to 0 and empties every list.
+void clearMatchResults(SearchResults& results);
+// Index in Folders of the path's folder part (up to and including the last "/"), appended when
+// absent. Compared byte for byte.
+int32_t folderIndexOf(SearchResults& results, const std::string& fullPath);
+
+// ---- The search run -------------------------------------------------------------------------
+
+// Reads a whole regular file with one read into `buffer`, sized exactly. Anything but rsRead
+// leaves `buffer` empty and `errorText` saying why; files of 2 GiB or more are never read.
+ReadStatus readWholeFile(const std::string& fileName, std::string& buffer, std::string& errorText);
+
+// Appends the lines holding the non-empty matches of one pattern in one file's text, taking each
+// match as the engine finds it (no list of them is kept); returns how many there were. Only
+// non-empty matches are results: an empty one has nothing to show or replace.
+int32_t findMatchedLines(PatternTable& regex, int32_t patternID, std::string_view text,
+                         MatchedLineArray& lines);
+
+using ProgressEvent = std::function<void(const std::string& statusText)>;
+// Told of each file with matches right after it joins results.Files, on the calling thread.
+using FileRecordedEvent = std::function<void(const SearchResults& results, size_t fileIndex)>;
+
+// Collects the files, searches each with every item, appends files with matches to `results`
+// (not cleared first) and, when specs.Replace, writes the replaced text. Returns totalMatches.
+// Unreadable files are skipped and counted. A stop request ends the run within a moment, even
+// inside a file (whose results so far are dropped; a file being written is finished first),
+// with results.Cancelled set. Any exception clears `results` and propagates.
+// Files are read and searched on threadCount threads (0: one per core) but recorded, reported
+// and written strictly in list order, so the outcome is that of a one-thread run.
+int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, CompiledRequest& specs,
+                  bool replaceInPlace, SearchResults& results, const ProgressEvent& progress = {},
+                  const std::stop_token& stop = {}, int32_t threadCount = 0,
+                  const FileRecordedEvent& recorded = {});
+
+// ---- Replace output -------------------------------------------------------------------------
+
+// Where the replaced text of fullPath goes: the path itself, or its folder + "kesReplace/" +
+// its name.
+std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace);
+// Applies every replacing item in order, each to all its matches, to `text`.
+std::string replacedText(CompiledRequest& specs, std::string text);
+// Writes the replaced text of fullPath, which was read as `read`: over that very file, or into
+// its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it
+// is, and a run goes on with the others); throws std::runtime_error when writing failed.
+std::string writeReplacedText(const std::string& fullPath, const ReadTarget& read,
+                              const std::string& text, bool replaceInPlace);
+// The line that ends a replace stopped by an error: "N files were replaced before the error; M
+// files were not touched".
+std::string partialReplaceSummary(int32_t replaced, int32_t listed);
+
+// What scanFiles raises when an error stops a replacing run: the error's message, then the
+// summary above; the files on each side of it by name.
+struct ReplaceStoppedError : std::runtime_error {
+    ReplaceStoppedError(const std::string& message, std::vector<std::string> replaced,
+                        std::vector<std::string> notTouched);
+    std::vector<std::string> replaced;
+    std::vector<std::string> notTouched;
+};
+// The note put after a replace confirmation question; both forms begin with a blank.
+std::string replaceNote(bool replaceInPlace);
+
+// ---- The Find/Replace press -----------------------------------------------------------------
+
+// The criteria boxes of one request (Options is unused by a press).
+struct Criteria {
+    std::string folders;
+    std::string files;
+    std::string find;
+    std::string replace;
+    std::string options;
+};
+
+// Adds coIgnoreCase to the default pattern options unless matching is case sensitive.
+void applyCaseSetting(PatternSet& regEx, bool caseSensitive);
+// Checks a Find (or, with `replacing`, Find & Replace) request and compiles it into `specs` as
+// its one item, applying the case setting first. Returns "" when the run may start, otherwise
+// the error text to show (patterns are then cleared).
+std::string prepareFindReplace(const Criteria& criteria, bool replacing, bool caseSensitive,
+                               CompiledRequest& specs);
+// The question asked before a Find & Replace run, note and "?" included.
+std::string replaceConfirmText(bool replaceInPlace);
+
+} // namespace kes

@@ -1,0 +1,465 @@
+// The search run: reads every collected file whole, searches it once per item, and records the
+// files, lines and matches found.
+#include "search/search.h"
+
+#include "search/search_workers.h"
+#include "util/file_text.h"
+#include "util/long_path.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <unordered_map>
+
+namespace kes {
+
+namespace {
+
+constexpr int64_t kMaxFileSize = 0x7fffffff; // offsets are 32-bit
+constexpr size_t kKeepBufferBytes = size_t{64} << 20;
+
+class ProgressThrottle {
+  public:
+    ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
+        : m_progress(progress), m_total(listTotal) {}
+    // Every file below 50 files; otherwise the first, every tenth read and the last.
+    void fileRead(int32_t filesScanned) {
+        if (!m_progress)
+            return;
+        bool show = m_total < 50 || filesScanned == 1 || filesScanned == m_total;
+        if (m_total >= 50 && ++m_counter >= 10 && !show) {
+            show = true;
+            m_counter = 0;
+        }
+        if (show)
+            m_progress("Processing file " + std::to_string(filesScanned) + " of " +
+                       std::to_string(m_total));
+    }
+
+  private:
+    const ProgressEvent& m_progress;
+    int32_t m_total;
+    int32_t m_counter = 0;
+};
+
+std::string readStatusText(ReadStatus status, int error) {
+    switch (status) {
+    case rsRead:
+        return {};
+    case rsEmpty:
+        return "FileSize is 0 bytes";
+    case rsMissing:
+        return "File does not exist";
+    case rsNotRegular:
+        return "Not a regular file";
+    case rsTooLarge:
+        return "File is 2 GiB or larger";
+    case rsUnreadable:
+        break;
+    }
+    return std::string("Read Error: ") + std::strerror(error);
+}
+
+// Searches the buffer with every item; returns the number of matches added to `file`.
+int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file) {
+    int32_t found = 0;
+    for (const ReplaceRule& item : specs.items)
+        found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines);
+    return found;
+}
+
+void recordSkipped(SearchResults& results, std::string path, ReadStatus status,
+                   std::string message) {
+    const SkipReason reason = status == rsMissing      ? srMissing
+                              : status == rsTooLarge   ? srTooLarge
+                              : status == rsNotRegular ? srNotRegular
+                                                       : srUnreadable;
+    results.skipped.push_back({std::move(path), reason, std::move(message)});
+    ++results.filesSkipped;
+}
+
+void releaseBuffer(std::string& buffer) {
+    if (buffer.capacity() > kKeepBufferBytes)
+        std::string().swap(buffer);
+    else
+        buffer.clear();
+}
+
+struct ListedFile {
+    std::string path;
+    std::string name;
+};
+
+// What searching one file gives, before it is recorded.
+struct FileOutcome {
+    ReadStatus status = rsRead;
+    std::string errorText;
+    FileMatches file;
+    bool replaced = false;
+    std::string replacedText;
+    ReadTarget target;        // when replacing: the file that was read, which the write must find
+    PreparedWrite prepared;   // in place: the replaced text already written beside the file
+    std::exception_ptr error; // raised again when the file's turn comes
+    bool stopped = false;     // a stop request came while the file was searched
+};
+
+// Reads and searches one file (and works out its replaced text); safe to run on several
+// threads at once, each with its own buffer. With prepareInPlace, the replaced text is also
+// written and flushed beside the file, leaving only the rename to its turn.
+FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::string& buffer,
+                       const std::stop_token& stop, bool prepareInPlace = false) {
+    FileOutcome outcome;
+    try {
+        // A stop is heard between match attempts, so a slow pattern in one large file cannot
+        // hold the run; the file's half-made results are then dropped.
+        const StopScope stopScope(stop);
+        FileText text;
+        int error = 0;
+        outcome.status =
+            text.load(path, buffer, error, kMaxFileSize, specs.replace ? &outcome.target : nullptr);
+        outcome.errorText = readStatusText(outcome.status, error);
+        // Built in locals and handed over only at the end: should a mapped file shrink under
+        // the search, what was half built is abandoned, never left in the outcome.
+        const bool searched = outcome.status != rsRead || text.use([&](std::string_view content) {
+            FileMatches file;
+            file.numMatches = searchBuffer(specs, content, file);
+            const bool replacing = file.numMatches > 0 && specs.replace;
+            std::string replaced = replacing ? replacedText(specs, std::string(content)) : "";
+            outcome.file = std::move(file);
+            outcome.replaced = replacing;
+            outcome.replacedText = std::move(replaced);
+        });
+        if (!searched) {
+            outcome.status = rsUnreadable;
+            outcome.errorText = "Read Error: the file shrank while it was searched";
+        } else if (outcome.replaced && prepareInPlace) {
+            outcome.prepared.prepare(outcome.target, outcome.replacedText);
+        }
+    } catch (const RegexStoppedError&) {
+        outcome.stopped = true; // the search's results were still in locals: nothing to drop
+    } catch (const std::exception& e) {
+        // A replace stopped by a file must say which one: some files may be replaced already.
+        outcome.error = specs.replace ? std::make_exception_ptr(std::runtime_error(
+                                            std::string(e.what()) + "\r\nFile: " + path))
+                                      : std::current_exception();
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
+    releaseBuffer(buffer);
+    return outcome;
+}
+
+// A path's folder part, up to and including its last "/"; empty without one.
+std::string_view folderPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
+}
+
+// Records outcomes in list order: counters, progress, files with matches, replaced text written.
+class Committer {
+  public:
+    Committer(SearchResults& results, const ProgressEvent& progress, int32_t listTotal,
+              bool replaceInPlace, const FileRecordedEvent& recorded)
+        : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
+          m_recorded(recorded) {}
+
+    void commit(const ListedFile& listed, FileOutcome&& outcome) {
+        if (outcome.error)
+            std::rethrow_exception(outcome.error);
+        if (outcome.stopped) {
+            m_results.cancelled = true;
+            return;
+        }
+        if (outcome.status != rsRead) {
+            if (outcome.status != rsEmpty)
+                recordSkipped(m_results, listed.path, outcome.status, std::move(outcome.errorText));
+            return;
+        }
+        ++m_results.filesScanned;
+        m_throttle.fileRead(m_results.filesScanned);
+        FileMatches& file = outcome.file;
+        if (file.numMatches == 0)
+            return;
+        file.fileName = listed.name;
+        file.folderIndex = folderIndex(listed.path);
+        ++m_results.filesWithMatches;
+        m_results.totalMatches += file.numMatches;
+        m_results.totalLines += static_cast<int32_t>(file.lines.size());
+        m_results.files.push_back(std::move(file));
+        if (outcome.replaced)
+            writeReplaced(listed.path, outcome);
+        if (m_recorded)
+            m_recorded(m_results, m_results.files.size() - 1);
+    }
+
+    const std::vector<std::string>& replacedPaths() const { return m_replacedPaths; }
+
+  private:
+    // folderIndexOf with a lookup table: a run over thousands of folders would otherwise compare
+    // each new folder with all before it.
+    int32_t folderIndex(const std::string& path) {
+        std::vector<std::string>& folders = m_results.folders;
+        for (; m_indexed < folders.size(); ++m_indexed)
+            m_folderIndex.try_emplace(folders[m_indexed], static_cast<int32_t>(m_indexed));
+        const std::string_view folder = folderPart(path);
+        if (const auto known = m_folderIndex.find(folder); known != m_folderIndex.end())
+            return known->second;
+        folders.emplace_back(folder); // indexed on the next call
+        return static_cast<int32_t>(folders.size()) - 1;
+    }
+
+    // A prepared write only needs its rename; anything else (or a preparation that failed, which
+    // then fails again here with its message) is written now. A file that may not be replaced
+    // is named and left as it is; the run goes on.
+    void writeReplaced(const std::string& path, FileOutcome& outcome) {
+        std::string refusal;
+        if (!outcome.prepared.prepared()) {
+            refusal =
+                writeReplacedText(path, outcome.target, outcome.replacedText, m_replaceInPlace);
+        } else if (const WriteOutcome written = outcome.prepared.commit(refusal);
+                   written == woFailed) {
+            throw std::runtime_error(refusal + " (" + path + ")");
+        } else if (written == woWritten) {
+            refusal.clear();
+        }
+        if (refusal.empty()) {
+            ++m_results.filesReplaced;
+            m_replacedPaths.push_back(path);
+        } else
+            m_results.notReplaced.push_back({path, srRefused, std::move(refusal)});
+    }
+
+    struct FolderHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    SearchResults& m_results;
+    std::unordered_map<std::string, int32_t, FolderHash, std::equal_to<>> m_folderIndex;
+    size_t m_indexed = 0; // Folders entries already in m_folderIndex
+    ProgressThrottle m_throttle;
+    bool m_replaceInPlace;
+    const FileRecordedEvent& m_recorded;
+    std::vector<std::string> m_replacedPaths; // in the order they were written
+};
+
+size_t workerCount(int32_t requested) {
+    return requested > 0 ? static_cast<size_t>(requested)
+                         : std::max<size_t>(std::thread::hardware_concurrency(), 1);
+}
+
+// The file identity (device, inode) of a path, or nothing when it does not exist.
+std::optional<std::pair<dev_t, ino_t>> fileIdentity(const std::string& path) {
+    struct stat info {};
+    if (!statLongPath(path, info, true))
+        return std::nullopt;
+    return std::make_pair(info.st_dev, info.st_ino);
+}
+
+// For a replacing run on several threads: a file that an earlier file's replaced text may be
+// written over (the same file listed twice, or an old kesReplace copy) must be read only after
+// that write, as it would be in a one-thread run.
+std::vector<int64_t> writeDependencies(const std::vector<ListedFile>& files, bool replaceInPlace) {
+    std::vector<int64_t> waitFor(files.size(), -1);
+    std::map<std::pair<dev_t, ino_t>, int64_t> lastWriter;
+    for (size_t i = 0; i < files.size(); ++i) {
+        if (const auto identity = fileIdentity(files[i].path)) {
+            const auto writer = lastWriter.find(*identity);
+            if (writer != lastWriter.end())
+                waitFor[i] = writer->second;
+        }
+        if (const auto output = fileIdentity(replaceOutputName(files[i].path, replaceInPlace)))
+            lastWriter[*output] = static_cast<int64_t>(i);
+    }
+    return waitFor;
+}
+
+void searchInOrder(const std::vector<ListedFile>& files, CompiledRequest& specs,
+                   Committer& committer, SearchResults& results, const std::stop_token& stop) {
+    std::string buffer;
+    for (const ListedFile& listed : files) {
+        if (stop.stop_requested()) {
+            results.cancelled = true;
+            return;
+        }
+        committer.commit(listed, searchFile(specs, listed.path, buffer, stop));
+    }
+}
+
+template <typename Files>
+void commitInOrder(OrderedWorkers<FileOutcome>& workers, const Files& files, Committer& committer,
+                   SearchResults& results, const std::stop_token& stop) {
+    const bool complete = workers.commitAll(
+        [&](size_t index, FileOutcome&& outcome) {
+            committer.commit(files[index], std::move(outcome));
+        },
+        stop);
+    if (!complete)
+        results.cancelled = true;
+}
+
+void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, CompiledRequest& specs,
+                     bool replaceInPlace, Committer& committer, SearchResults& results,
+                     const std::stop_token& stop) {
+    std::vector<std::string> buffers(threads);
+    // Finished but uncommitted searches hold only their records; replaced texts are whole files.
+    const size_t window = specs.replace ? 2 * threads : 64 * threads;
+    OrderedWorkers<FileOutcome> workers(
+        files.size(), threads, window,
+        [&](size_t index, size_t worker) {
+            return searchFile(specs, files[index].path, buffers[worker], stop, replaceInPlace);
+        },
+        specs.replace ? writeDependencies(files, replaceInPlace) : std::vector<int64_t>{});
+    commitInOrder(workers, files, committer, results, stop);
+}
+
+// Walks the folders; returns the number of files listed, each also given to fileListed.
+int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, SearchResults& results,
+                  const std::stop_token& stop, const FileListedEvent& fileListed) {
+    FileList list;
+    int32_t listTotal = 0;
+    buildScanList(folders, files, list, listTotal, &results.skipped, stop, fileListed,
+                  &results.notices);
+    results.filesSkipped = static_cast<int32_t>(results.skipped.size());
+    // A stop while the list was being built leaves it short, so it counts as well.
+    results.cancelled = stop.stop_requested();
+    return listTotal;
+}
+
+// A find run on several threads searches the files already listed while the walk goes on. The
+// outcomes are committed once the list is complete, as progress counts against its total; until
+// then they wait, which costs little, since finds keep only their records.
+void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
+                        CompiledRequest& specs, const ProgressEvent& progress,
+                        const FileRecordedEvent& recorded, SearchResults& results,
+                        const std::stop_token& stop) {
+    std::deque<ListedFile> listed; // grows at the back: what workers hold stays in place
+    std::mutex listedLock;
+    std::vector<std::string> buffers(threads);
+    OrderedWorkers<FileOutcome> workers(
+        threads, std::numeric_limits<size_t>::max(), [&](size_t index, size_t worker) {
+            const ListedFile* file = nullptr;
+            {
+                std::lock_guard lock(listedLock);
+                file = &listed[index];
+            }
+            return searchFile(specs, file->path, buffers[worker], stop);
+        });
+    // Listed files are handed over a few at a time: each handing takes both locks.
+    constexpr size_t kHandOver = 16;
+    std::vector<ListedFile> pending;
+    const auto handOver = [&] {
+        {
+            std::lock_guard lock(listedLock);
+            std::move(pending.begin(), pending.end(), std::back_inserter(listed));
+        }
+        workers.addJobs(pending.size());
+        pending.clear();
+    };
+    const int32_t listTotal =
+        listFiles(folders, files, results, stop, [&](std::string path, const std::string& name) {
+            pending.push_back({std::move(path), name});
+            if (pending.size() == kHandOver)
+                handOver();
+        });
+    handOver();
+    workers.close();
+    Committer committer(results, progress, listTotal, false, recorded);
+    commitInOrder(workers, listed, committer, results, stop);
+}
+
+// Searches a complete list, writing replaced text as each file's turn comes. A replace that an
+// error stops says how far it got.
+void searchListed(const std::vector<ListedFile>& listed, size_t threads, CompiledRequest& specs,
+                  bool replaceInPlace, Committer&& committer, SearchResults& results,
+                  const std::stop_token& stop) {
+    try {
+        const FolderSyncBatch folderSyncs; // writes are committed on this thread
+        if (threads <= 1 || listed.size() <= 1)
+            searchInOrder(listed, specs, committer, results, stop);
+        else
+            searchOnWorkers(listed, std::min(threads, listed.size()), specs, replaceInPlace,
+                            committer, results, stop);
+    } catch (const std::exception& e) {
+        if (!specs.replace)
+            throw;
+        const std::vector<std::string>& replaced = committer.replacedPaths();
+        // Files are replaced in list order, so one pass over both lists sorts them out.
+        std::vector<std::string> notTouched;
+        auto next = replaced.begin();
+        for (const ListedFile& file : listed) {
+            if (next != replaced.end() && *next == file.path)
+                ++next;
+            else
+                notTouched.push_back(file.path);
+        }
+        throw ReplaceStoppedError(e.what(), replaced, std::move(notTouched));
+    }
+}
+
+} // namespace
+
+ReadStatus readWholeFile(const std::string& fileName, std::string& buffer, std::string& errorText) {
+    int error = 0;
+    const ReadStatus status = readWholeRegularFile(fileName, buffer, error, kMaxFileSize);
+    errorText = readStatusText(status, error);
+    return status;
+}
+
+void clearMatchResults(SearchResults& results) {
+    results = SearchResults{};
+}
+
+int32_t folderIndexOf(SearchResults& results, const std::string& fullPath) {
+    const std::string_view folder = folderPart(fullPath);
+    std::vector<std::string>& folders = results.folders;
+    // Files of one folder arrive together, so the newest entry is the likely one.
+    if (!folders.empty() && folders.back() == folder)
+        return static_cast<int32_t>(folders.size()) - 1;
+    for (size_t i = 0; i < folders.size(); ++i)
+        if (folders[i] == folder)
+            return static_cast<int32_t>(i);
+    folders.emplace_back(folder);
+    return static_cast<int32_t>(folders.size()) - 1;
+}
+
+int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, CompiledRequest& specs,
+                  bool replaceInPlace, SearchResults& results, const ProgressEvent& progress,
+                  const std::stop_token& stop, int32_t threadCount,
+                  const FileRecordedEvent& recorded) {
+    try {
+        if (progress)
+            progress("Creating list of files to scan ..");
+        const size_t threads = workerCount(threadCount);
+        if (threads > 1 && !specs.replace) {
+            searchWhileWalking(folders, files, threads, specs, progress, recorded, results, stop);
+        } else {
+            // Replacing runs list every file before anything is written, so no output of this
+            // run (a new kesReplace folder) can join the list.
+            std::vector<ListedFile> listed;
+            const int32_t listTotal = listFiles(folders, files, results, stop,
+                                                [&](std::string path, const std::string& name) {
+                                                    listed.push_back({std::move(path), name});
+                                                });
+            searchListed(listed, threads, specs, replaceInPlace,
+                         Committer(results, progress, listTotal, replaceInPlace, recorded), results,
+                         stop);
+        }
+    } catch (...) {
+        clearMatchResults(results);
+        throw;
+    }
+    return results.totalMatches;
+}
+
+} // namespace kes

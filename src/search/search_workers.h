@@ -1,0 +1,191 @@
+// Runs a list of independent jobs on several threads and takes their outcomes strictly in list
+// order on the calling thread, so whatever the outcomes change (counters, records, files written)
+// happens exactly as in a one-thread run. Internal to the search run.
+#pragma once
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+namespace kes {
+
+template <typename Outcome> class OrderedWorkers {
+  public:
+    // process(i, worker) runs on a worker thread (worker: 0 .. threads-1, for per-thread state);
+    // commit(i, outcome) runs on the calling thread in order and may throw, which stops the run.
+    // waitFor[i] (optional) names a job that must be committed before job i may start. At most
+    // `window` jobs are done and waiting to be committed at any time.
+    using Process = std::function<Outcome(size_t index, size_t worker)>;
+    using Commit = std::function<void(size_t index, Outcome&& outcome)>;
+
+    OrderedWorkers(size_t jobs, size_t threads, size_t window, Process process,
+                   std::vector<int64_t> waitFor)
+        : OrderedWorkers(jobs, true, threads, window, std::move(process), std::move(waitFor)) {}
+    // Open-ended: jobs are added (addJobs) while the workers already run, until Close.
+    OrderedWorkers(size_t threads, size_t window, Process process)
+        : OrderedWorkers(0, false, threads, window, std::move(process), {}) {}
+    ~OrderedWorkers() {
+        {
+            std::lock_guard lock(m_lock);
+            m_abort = true;
+        }
+        m_space.notify_all();
+        for (std::thread& thread : m_threads)
+            thread.join();
+    }
+    OrderedWorkers(const OrderedWorkers&) = delete;
+    OrderedWorkers& operator=(const OrderedWorkers&) = delete;
+
+    // A sleeping worker is woken once a few jobs wait, not for each: a wake-up costs more than
+    // searching a small file, and Close wakes everyone for what is left.
+    void addJobs(size_t count) {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_lock);
+            m_jobs += count;
+            m_ready.resize(m_jobs);
+            wake = m_workersWaiting > 0 && m_jobs - m_next >= kWakeBatch;
+        }
+        if (wake)
+            m_space.notify_all();
+    }
+    void close() {
+        {
+            std::lock_guard lock(m_lock);
+            m_closed = true;
+        }
+        m_space.notify_all();
+    }
+
+    // Commits every job in order, once the jobs are closed; false when a stop request ended it
+    // early (nothing after the last committed job is committed).
+    bool commitAll(const Commit& commit, const std::stop_token& stop) {
+        std::vector<Outcome> batch;
+        for (size_t index = 0; index < m_jobs;) {
+            if (!takeReady(index, batch, stop))
+                return false;
+            for (Outcome& outcome : batch) {
+                if (stop.stop_requested())
+                    return false;
+                commit(index++, std::move(outcome));
+            }
+            markCommitted(index);
+        }
+        return true;
+    }
+
+  private:
+    OrderedWorkers(size_t jobs, bool closed, size_t threads, size_t window, Process process,
+                   std::vector<int64_t> waitFor)
+        : m_jobs(jobs), m_closed(closed), m_threadCount(threads),
+          m_window(std::max<size_t>(window, threads)), m_process(std::move(process)),
+          m_waitFor(std::move(waitFor)), m_ready(jobs) {
+        for (size_t worker = 0; worker < threads; ++worker)
+            m_threads.emplace_back([this, worker] { work(worker); });
+    }
+
+    // Waits for job `index`, then takes it and every ready job after it, in order. Signalling
+    // is kept to the jobs someone waits for: a wake-up per file costs more than the search.
+    bool takeReady(size_t index, std::vector<Outcome>& batch, const std::stop_token& stop) {
+        batch.clear();
+        std::unique_lock lock(m_lock);
+        m_mergerWaitsFor = index;
+        m_readyChanged.wait(lock, stop, [&] { return m_ready[index].has_value(); });
+        m_mergerWaitsFor = kNobody;
+        if (stop.stop_requested())
+            return false;
+        for (size_t i = index; i < m_jobs && m_ready[i].has_value(); ++i) {
+            batch.push_back(std::move(*m_ready[i]));
+            m_ready[i].reset();
+        }
+        return true;
+    }
+
+    void markCommitted(size_t committed) {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_lock);
+            m_committed = committed;
+            wake = m_workersWaiting > 0;
+        }
+        if (wake)
+            m_space.notify_all();
+    }
+
+    bool mayStart(size_t index) const {
+        const int64_t waitFor = m_waitFor.empty() ? -1 : m_waitFor[index];
+        return index - m_committed < m_window && waitFor < static_cast<int64_t>(m_committed);
+    }
+
+    // Takes the next jobs once there are some, inside the window and with what they wait for
+    // committed. Without such waits, a worker takes several at once while many are pending
+    // (leaving enough for the others): the shared lock, taken twice per turn, then stays free.
+    bool takeJobs(size_t& first, size_t& count) {
+        std::unique_lock lock(m_lock);
+        ++m_workersWaiting;
+        m_space.wait(lock, [&] {
+            return m_abort || (m_next >= m_jobs && m_closed) ||
+                   (m_next < m_jobs && mayStart(m_next));
+        });
+        --m_workersWaiting;
+        if (m_abort || m_next >= m_jobs)
+            return false;
+        first = m_next;
+        count = 1;
+        if (m_waitFor.empty()) {
+            const size_t share = (m_jobs - m_next) / (2 * m_threadCount);
+            const size_t room = m_committed + m_window - m_next;
+            count = std::clamp<size_t>(std::min(share, room), 1, kMostPerTurn);
+        }
+        m_next += count;
+        return true;
+    }
+
+    void work(size_t worker) {
+        size_t first = 0;
+        size_t count = 0;
+        std::vector<Outcome> outcomes;
+        while (takeJobs(first, count)) {
+            outcomes.clear();
+            for (size_t index = first; index < first + count; ++index)
+                outcomes.push_back(m_process(index, worker));
+            bool wake = false;
+            {
+                std::lock_guard lock(m_lock);
+                for (size_t i = 0; i < count; ++i)
+                    m_ready[first + i] = std::move(outcomes[i]);
+                wake = m_mergerWaitsFor >= first && m_mergerWaitsFor < first + count;
+            }
+            if (wake)
+                m_readyChanged.notify_one();
+        }
+    }
+
+    static constexpr size_t kNobody = static_cast<size_t>(-1);
+    static constexpr size_t kWakeBatch = 16;
+    static constexpr size_t kMostPerTurn = 8;
+    size_t m_jobs = 0;
+    bool m_closed = false;
+    const size_t m_threadCount;
+    const size_t m_window;
+    const Process m_process;
+    const std::vector<int64_t> m_waitFor;
+    std::mutex m_lock;
+    std::condition_variable_any m_readyChanged; // the committing thread waits here
+    std::condition_variable m_space;            // workers wait here
+    std::vector<std::optional<Outcome>> m_ready;
+    size_t m_next = 0;
+    size_t m_committed = 0;
+    size_t m_mergerWaitsFor = kNobody;
+    size_t m_workersWaiting = 0;
+    bool m_abort = false;
+    std::vector<std::thread> m_threads; // last: joined while everything above still exists
+};
+
+} // namespace kes

@@ -1,0 +1,115 @@
+#include "about_dialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
+
+#include <unistd.h>
+
+// Q_INIT_RESOURCE declares its function in the enclosing namespace, so it must be used at file
+// scope; calling it also makes the linker keep the resources of this static library.
+static void initResourcesOnce() {
+    Q_INIT_RESOURCE(kestrava);
+}
+
+void kesInitResources() {
+    static const bool done = (initResourcesOnce(), true);
+    (void)done;
+}
+
+QPixmap kestravaPixmap(int size) {
+    kesInitResources();
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(QStringLiteral(":/kestrava/kestrava.svg"));
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+QIcon kestravaIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(kestravaPixmap(size));
+    return icon;
+}
+
+namespace {
+
+bool writeCopy(const QString& fileName, const QByteArray& data) {
+    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
+        return false;
+    QSaveFile file(fileName); // written beside and renamed: never half a page, never via a link
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(data);
+    return file.commit();
+}
+
+QString writeQuickStartCopy() {
+    kesInitResources();
+    QFile resource(QStringLiteral(":/kestrava/quickstart.html"));
+    if (!resource.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray page = resource.readAll();
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (!cache.isEmpty() && writeCopy(cache + "/quickstart.html", page))
+        return cache + "/quickstart.html";
+    // The temporary folder is shared: a name of this user's own.
+    const QString temp =
+        QDir::tempPath() + QString("/kestrava-%1-quickstart.html").arg(static_cast<uint>(getuid()));
+    return writeCopy(temp, page) ? temp : QString();
+}
+
+QLabel* newLabel(const QString& text, const QString& name, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
+QString quickStartFilePath() {
+    // Once per run, so the page always matches the installed program.
+    static const QString path = writeQuickStartCopy();
+    return path;
+}
+
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("fmAbout");
+    setWindowTitle("About Kestrava");
+    auto* icon = newLabel({}, "imgIcon", this);
+    icon->setPixmap(kestravaPixmap(96));
+    auto* name = newLabel("Kestrava", "laProgramName", this);
+    QFont big = name->font();
+    big.setPointSize(big.pointSize() + 8);
+    big.setBold(true);
+    name->setFont(big);
+    auto* version = newLabel(QString("Version ") + kKestravaVersion, "laVersion", this);
+    auto* what = newLabel("Finds, and optionally replaces, Perl-compatible regular-expression "
+                          "matches across many files at once.",
+                          "laDescription", this);
+    what->setWordWrap(true);
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("bbOK");
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(name);
+    texts->addWidget(version);
+    texts->addWidget(what);
+    texts->addStretch(1);
+    texts->addWidget(ok, 0, Qt::AlignRight);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(icon, 0, Qt::AlignTop);
+    layout->addLayout(texts, 1);
+    setFixedSize(420, 170);
+}

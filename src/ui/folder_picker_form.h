@@ -1,0 +1,64 @@
+// The folder-picking window behind FolderPicker: a drive selector (the root, the home
+// folder and mounted volumes), a folder tree linked to it, OK/Cancel and a status bar that shows
+// the current folder. The unit keeps the last current folder of any of its windows.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QFileSystemModel;
+class QModelIndex;
+class QPushButton;
+class QStatusBar;
+class QTreeView;
+
+class FolderPickerForm : public QDialog {
+    Q_OBJECT
+  public:
+    // 390 x 313; the folder tree opens at the process's current folder.
+    explicit FolderPickerForm(QWidget* parent = nullptr);
+
+    // Makes path the current folder: the unit's last folder takes it, the drive selector and
+    // the tree follow it (when it exists and is shown), and the status bar shows it.
+    void setCurrentDirectory(const QString& path);
+    // The unit's last current folder.
+    static QString currentDirectory();
+    // The folder the tree shows as selected (before any setCurrentDirectory: the process's
+    // current folder).
+    QString shownDirectory() const;
+
+    QComboBox* DriveComboBox1 = nullptr;
+    QTreeView* DirectoryListBox1 = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+
+  private:
+    void buildControls();
+    void fillDrives();
+    void showInTree(const QString& path);
+    void selectInTree(const QString& path);
+    void folderLoaded(const QString& folder);
+    void DriveComboBox1Change(int index);
+    void DirectoryListBox1Change(const QModelIndex& current);
+
+    QFileSystemModel* m_model = nullptr;
+    QString m_shown;
+    bool m_updating = false;
+};
+
+// The mount points of real, user-visible volumes in the text of /proc/self/mounts: block
+// devices and network shares, not "/" and not the system's own folders; octal escapes decoded.
+QStringList parseMountedVolumes(const QString& mountsText);
+
+// The drive selector's entries: "/", the home folder, then the mounted volumes that are folders.
+QStringList driveList();
+
+// path itself when it names a folder; otherwise its nearest existing parent folder, so that a
+// folder deleted since it was chosen never comes back as the answer. Empty for an empty path.
+QString existingFolderOrParent(const QString& path);
+
+// The entry of drives that holds path most closely (the longest folder prefix); "/" by default.
+QString driveOfPath(const QStringList& drives, const QString& path);

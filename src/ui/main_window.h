@@ -1,0 +1,409 @@
+// The main window: the four modes, the criteria boxes and their histories, the Find/Replace
+// press and the script run (on a worker thread, cancellable), Script mode's item editor, the
+// results grid with its summary labels, opening and exporting results, and start-up and
+// shut-down with the settings and history files.
+#pragma once
+
+#include "config/history.h"
+#include "config/settings.h"
+#include "results/results.h"
+#include "results_grid.h"
+#include "script/script.h"
+#include "script/script_run.h"
+#include "search/search.h"
+#include "ui_services.h"
+
+#include <QMainWindow>
+#include <QRect>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <thread>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class AboutDialog;
+class PreferencesDialog;
+class ReferencesDialog;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Builds the window and runs FormCreate: histories and settings are loaded from the
+    // settings folder. services answers every box and dialog (Qt's own when null).
+    explicit MainWindow(std::unique_ptr<UiServices> services = nullptr, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The windows that start-up creates after this one; each may stay null.
+    void setPreferencesDialog(PreferencesDialog* dialog) { m_preferences = dialog; }
+    void setReferencesWindow(ReferencesDialog* window) { m_references = window; }
+    void setAboutWindow(AboutDialog* window) { m_about = window; }
+
+    // ---- Modes and window state
+    // Switches mode: layout, enable states, texts, restored selections, grid content.
+    void setMode(kes::Mode mode);
+    // Recomputes the mode status line, the status bar and the action button's enable state.
+    void refreshModeStatus(kes::Mode mode);
+    // Switches what the grid shows; gcResults builds the current view from the results.
+    void setGridContent(GridContent content);
+    // Empties Folders, Files, Find and Replace (no selection).
+    void clearCriteria();
+    // Re-selects the selected entry of each showing box (not while histories load).
+    void refreshCriteriaCombos();
+    // Moves the rows for a mode: delta pixels on the criteria panel, the Root Folder row shown.
+    void layoutCriteriaPanel(int delta, bool showRoot);
+    void activateRootFolderRow();
+    void deactivateRootFolderRow();
+    void deactivateCriteriaRows();
+    void activateFolderFileRows();
+    void activateFindReplaceRows();
+    void activateAllCriteriaRows();
+    void enableFindButtons();
+    // The four criteria boxes' texts (Options empty).
+    kes::Criteria getCriteria() const;
+
+    // ---- Criteria entry and history
+    // Validate (folder or file specification), add and select; empty does nothing. Throw the
+    // parser's error on an invalid value.
+    void Update_cboxFolders(const QString& value);
+    void Update_cboxFiles(const QString& value);
+    void Update_cboxRootFolder(const QString& value);
+    // Commit on leaving a box: validation messages, saved indices, status refresh.
+    void cboxFoldersExit();
+    void cboxFilesExit();
+    void cboxRootFolderExit();
+    void cboxExit(QComboBox* box);
+    // Context menu of a box: Remove entry, Remove All (asked), Cancel.
+    void cboxPopup(QComboBox* box, const QPoint& globalPos);
+    void pumRemoveEntryClick();
+    void pumRemoveAllClick();
+    void sbFoldersClick();
+    void sbFilesClick();
+    void sbRootFolderClick();
+
+    // ---- The search run
+    // The Find/Replace press: checks, confirmation, then the run on a worker thread.
+    void bbFindClick();
+    // Asks a running search to stop, even inside a long file; the files done so far are shown.
+    void cancelRun();
+    bool isRunning() const { return m_running; }
+    // laMatchResults1 and the status bar show the text.
+    void showStatusText(const QString& text);
+
+    // ---- Script mode: editing (main_window_script.cpp)
+    // Enters an editing state: panels, criteria rows, the line view, the mode status.
+    void setScriptState(kes::ScriptEditState state);
+    // Refreshes the bar's buttons, the criteria boxes and the grid from the script.
+    void showScript();
+    // Fills the criteria boxes and laItemNo from the current item and the state.
+    void showCurrentItem();
+    void sbAppendClick() { setScriptState(kes::ssAppend); }
+    void sbInsertClick() { setScriptState(kes::ssInsert); }
+    void sbChangeClick() { setScriptState(kes::ssChange); }
+    // Stores the typed item by the state's rules; a missing value is said and nothing changes.
+    void bbAcceptClick();
+    void bbCancelClick() { setScriptState(kes::ssViewing); }
+    // Removes the current item unless a Find/Replace item would come first.
+    void sbDeleteClick();
+    // Move the current item one place (a Folder(s)/File(s) item with its whole group).
+    void sbUpClick();
+    void sbDownClick();
+    // The grid's press and key handling while it shows the script.
+    void scriptGridMouseDown(const QPoint& viewportPoint);
+    void scriptGridKeyDown(int key);
+
+    // ---- Script mode: the Script menu (main_window_script_menu.cpp) and the run
+    void mmScript_NewClick();
+    void mmScript_OpenClick();
+    void mmScript_SaveClick();
+    void mmScript_SaveAsClick();
+    void mmScript_ViewScriptClick() { setGridContent(gcScript); }
+    void mmScript_ViewResultsClick() { setScriptState(kes::ssResults); }
+    // The run: Root Folder check and question here, the search on the worker thread.
+    void bbRunScriptClick();
+    void mmScript_RunClick() { bbRunScriptClick(); }
+
+    // ---- Opening result files (main_window_open.cpp)
+    // Every press on the grid: the script's current item, or the recorded press position and
+    // the context menu's enable states.
+    void DrawGrid1MouseDown(const QPoint& viewportPoint);
+    // Opens the pressed file (header row) or line (line row) in the preferred editor.
+    void DrawGrid1DblClick();
+    void Openwithpreferrededitor1Click() { DrawGrid1DblClick(); }
+    // Opens the pressed header row's file with the desktop's program for it (xdg-open).
+    void Openwithdefaultprogram1Click();
+
+    // ---- Exporting results (main_window_export.cpp)
+    // The current view as rich text (and plain text) on the clipboard.
+    void pumCopyClick();
+    // The current view saved with its lines (or file lines only) to a chosen text file.
+    void pumCopyToTextFileClick();
+    void SaveallresultsfilenamesonlytoTextfile1Click();
+    // The export text's header: the mode and the criteria as the boxes hold them now.
+    kes::ExportHeader exportHeader() const;
+    const QString& lastExportFolder() const { return m_lastExportFolder; }
+
+    // ---- Results views
+    void mmView_LinesWithMatchesClick();
+    void mmView_MatchesOnlyClick();
+    void mmView_UniqueMatchesClick();
+    void mmView_UniqueMatchesSortedClick();
+
+    // ---- Start-up and shut-down
+    // The font-size layout: point sizes, criteria column, buttons, labels, bars, grid.
+    void applyFontSize(kes::FontSize size);
+    // First activation only: chooses the start-up mode.
+    void FormActivate();
+    void FormResize();
+    // Commits the focused criteria box so its text reaches the history.
+    void FormClose();
+    // Stores bounds and last mode; saves histories and settings. Failures are shown. Runs once.
+    void FormDestroy();
+    void mmFile_PreferencesClick();
+    // Places the window by the saved bounds when they fit the screens, else centred at the
+    // default size.
+    void applyBounds(const kes::WindowBounds& bounds);
+    void mmFile_ExitClick() { close(); }
+
+    // ---- State, for the program entry and tests
+    kes::Settings& settings() { return m_config.settings; }
+    const kes::Config& config() const { return m_config; }
+    kes::Mode mode() const { return m_mode; }
+    GridContent gridContent() const { return m_gridContent; }
+    kes::ScriptEditState scriptState() const { return m_script.state; }
+    const kes::Script& script() const { return m_script; }
+    const kes::SearchResults& results() const { return m_results; }
+    const kes::Rows& resultRows() const { return m_resultRows; }
+    kes::View resultView() const { return m_resultView; }
+    int32_t savedItemIndex(size_t box) const { return m_savedIndex.at(box); }
+    QString statusBarText() const;
+    UiServices& uiServices() { return *m_services; }
+    // The settings folder this window reads and writes (ends with "/").
+    const std::string& settingsFolderPath() const { return m_settingsFolder; }
+
+    // Controls (object names as the member names).
+    QWidget* paMode = nullptr;
+    QLabel* laModeName = nullptr;
+    QLabel* laModeStatus = nullptr;
+    QLabel* laModeDetail = nullptr;
+    QWidget* paActionsSpecs = nullptr;
+    QWidget* paFolderFile = nullptr;
+    QWidget* paFindReplace = nullptr;
+    QWidget* paActionButtons = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* laFolders = nullptr;
+    QLabel* laFiles = nullptr;
+    QLabel* laRootFolder = nullptr;
+    QLabel* laItemNo = nullptr;
+    QLabel* laFind = nullptr;
+    QLabel* laFindRegEx = nullptr;
+    QLabel* laReplace = nullptr;
+    QComboBox* cboxFolders = nullptr;
+    QComboBox* cboxFiles = nullptr;
+    QComboBox* cboxRootFolder = nullptr;
+    QComboBox* cboxFind = nullptr;
+    QComboBox* cboxReplace = nullptr;
+    QToolButton* sbFolders = nullptr;
+    QToolButton* sbFiles = nullptr;
+    QToolButton* sbRootFolder = nullptr;
+    QPushButton* bbFind = nullptr;
+    QPushButton* bbReplace = nullptr;
+    QPushButton* bbList = nullptr;
+    QPushButton* bbRunScript = nullptr;
+    QWidget* paStatus = nullptr;
+    std::array<QLabel*, 4> laMatchResults{};
+    QWidget* paScriptMaintenance = nullptr;
+    QLabel* laScriptItems = nullptr;
+    QWidget* paScriptButtons = nullptr;
+    std::array<QPushButton*, 6> sbScriptButtons{}; // Append, Insert, Change, Delete, Up, Down
+    QPushButton* sbAppend = nullptr;
+    QPushButton* sbInsert = nullptr;
+    QPushButton* sbChange = nullptr;
+    QPushButton* sbDelete = nullptr;
+    QPushButton* sbUp = nullptr;
+    QPushButton* sbDown = nullptr;
+    QWidget* paScriptAcceptCancel = nullptr;
+    QPushButton* bbAccept = nullptr;
+    QPushButton* bbCancel = nullptr;
+    ResultsGrid* DrawGrid1 = nullptr;
+    QLabel* StatusBar1Text = nullptr;
+    QProgressBar* pbProgress = nullptr;
+    QPushButton* bbCancelRun = nullptr;
+    QMenu* PopupMenu1 = nullptr; // criteria boxes
+    QMenu* PopupMenu2 = nullptr; // results grid
+    QAction* Openwithpreferrededitor1 = nullptr;
+    QAction* Openwithdefaultprogram1 = nullptr;
+    QAction* pumCopy = nullptr;
+    QAction* pumCopyToTextFile = nullptr;
+    QAction* SaveallresultsfilenamesonlytoTextfile1 = nullptr;
+
+  signals:
+    // After every mode switch.
+    void modeChanged(kes::Mode mode);
+    // After a search or script run has ended and its results or error are shown.
+    void runEnded();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Construction (main_window_build.cpp).
+    void FormCreate();
+    void buildModeLine();
+    void buildCriteriaPanel();
+    void buildActionButtons();
+    void buildStatusPanel();
+    void buildScriptBar();
+    void buildStatusBar();
+    void buildMenus();
+    void buildPopupMenus();
+    QComboBox* makeCriteriaBox(const char* name, QWidget* parent);
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                         void (MainWindow::*handler)());
+    // Layout (main_window_layout.cpp).
+    void placeControls();
+    void placeCriteriaRows();
+    void placeActionButtons();
+    void placeModeLine();
+    void placeStatusLabels();
+    void placeScriptBar();
+    // Modes (main_window_modes.cpp).
+    void resetModeControls();
+    void applyModeSettings(kes::Mode mode);
+    QString computeScriptStatus();
+    void mmMode_FindClick() { setMode(kes::mdFind); }
+    void mmMode_FindAndReplaceClick() { setMode(kes::mdFindAndReplace); }
+    void mmMode_ScriptClick() { setMode(kes::mdScript); }
+    void mmMode_ViewClick() {}
+    void showResults();
+    // Script mode (main_window_script.cpp, main_window_script_menu.cpp).
+    void showScriptLines();
+    void setEditPanelColour(QWidget* panel, bool highlighted);
+    bool leaveScript();
+    void scriptRunFinished(const QString& error);
+    // Criteria (main_window_criteria.cpp).
+    void addAndSelect(QComboBox* box, const QString& value);
+    void setBoxIndex(QComboBox* box, int index);
+    int selectedIndex(const QComboBox* box) const;
+    void cboxChange();
+    void cboxKeyUp();
+    void commitBox(QComboBox* box);
+    // Enter in a box: commits it, then presses the action button when that is enabled.
+    void startFromBox(QComboBox* box);
+    void loadHistories();
+    void loadSettings();
+    kes::HistoryBoxes historyBoxes() const;
+    static QStringList historyEntries(const QComboBox* box);
+    QComboBox* historyBox(kes::HistoryBox box) const;
+    // Search run (main_window_search.cpp). A job runs on the worker thread and returns an error
+    // text (empty on success); `finished` then runs on the window thread.
+    using RunJob = std::function<QString(const kes::ProgressEvent&, std::stop_token)>;
+    void startRun(RunJob job, void (MainWindow::*finished)(const QString&));
+    bool endRun(bool& stopped);
+    void noteRunEnd(const QString& what, bool stopped);
+    // The files a run left as they were, with why, and its notices; empty when there are none.
+    QString runWarnings() const;
+    void runFinished(const QString& error);
+    void showRunProgress(const QString& text);
+    void setRunControls(bool running);
+    void stopRunAndWait();
+    // Opening and exporting (main_window_open.cpp, main_window_export.cpp).
+    const kes::Row* pressedResultRow() const;
+    void saveResults(bool details);
+    // Help menu (main_window_lifecycle.cpp).
+    void mmHelp_QuickStartGuideClick();
+    void mmHelp_LatestVersionClick();
+    void mmHelp_ReferencesClick();
+    void mmHelp_AboutClick();
+
+    std::unique_ptr<UiServices> m_services;
+    PreferencesDialog* m_preferences = nullptr;
+    ReferencesDialog* m_references = nullptr;
+    AboutDialog* m_about = nullptr;
+
+    std::string m_settingsFolder;
+    // Where a settings or history file that could not be read is kept before the first save
+    // over it; empty when it was read.
+    std::string m_damagedConfig;
+    std::string m_damagedHistory;
+    kes::Config m_config;
+    kes::Mode m_mode = kes::mdFind;
+    GridContent m_gridContent = gcEmpty;
+    kes::Script m_script;
+    kes::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
+    kes::CompiledRequest m_specs;
+    kes::SearchResults m_results;
+    kes::Rows m_resultRows;
+    kes::View m_resultView = kes::rvLinesWithMatches;
+    int32_t m_uniqueMatchCount = 0;
+    std::array<int32_t, kes::kHistoryBoxCount> m_savedIndex{-1, -1, -1, -1, -1};
+
+    int m_delta = 0;         // criteria panel offset of the current mode
+    bool m_showRoot = false; // Root Folder row shown
+    int m_pointSize = 10;
+    bool m_activated = false;
+    bool m_loading = false;
+    bool m_foldersSorted = false;
+    bool m_destroyed = false;
+    QComboBox* m_popupTarget = nullptr;
+    QString m_openDialogFolder;
+    QPoint m_pressPos{-1, -1}; // last press on the results grid (viewport pixels)
+    QString m_lastExportFolder;
+
+    bool m_running = false;
+    QString m_operationName;
+    QString m_runNote; // said after a run: cancelled, files skipped
+    std::jthread m_run;
+
+    QMenu* mmFile = nullptr;
+    QMenu* mmMode = nullptr;
+    QMenu* mmView = nullptr;
+    QMenu* mmScript = nullptr;
+    QMenu* mmHelp = nullptr;
+    QAction* mmMode_Find = nullptr;
+    QAction* mmMode_FindandReplace = nullptr;
+    QAction* mmMode_Script = nullptr;
+    QAction* mmMode_View = nullptr;
+    std::array<QAction*, 4> mmView_Results{}; // Lines, Matches Only, Unique, Unique (sorted)
+    std::array<QAction*, 2> mmView_Folders{}; // never visible
+    QAction* mmFile_Preferences = nullptr;
+    QAction* mmScript_New = nullptr;
+    QAction* mmScript_Open = nullptr;
+    QAction* mmScript_Save = nullptr;
+    QAction* mmScript_SaveAs = nullptr;
+    QAction* mmScript_Run = nullptr;
+    QAction* mmScript_ViewScript = nullptr;
+    QAction* mmScript_ViewResults = nullptr;
+    QAction* pumRemoveEntry = nullptr;
+    QAction* pumRemoveAll = nullptr;
+};
+
+namespace kes {
+
+// The history and saved-index slot of each box (HistoryBox order).
+inline constexpr size_t kSavedRootFolder = hbRootFolders;
+inline constexpr size_t kSavedFolders = hbFoldersToSearch;
+inline constexpr size_t kSavedFiles = hbFilesToSearch;
+inline constexpr size_t kSavedFind = hbFindExpressions;
+inline constexpr size_t kSavedReplace = hbReplaceExpressions;
+
+// Where saved bounds place the window: each side cut to the screen's (from its edge), and only
+// when the title bar and enough of the window to be grabbed lie on one of the screens (given as
+// their available rectangles). An invalid rectangle when they fit none.
+QRect fitBoundsToScreens(const WindowBounds& bounds, const std::vector<QRect>& screens);
+
+// Reads "Processing file N of M" into current and total; false for any other text.
+bool parseProgressText(const QString& text, int& current, int& total);
+
+} // namespace kes

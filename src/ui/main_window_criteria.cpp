@@ -1,0 +1,435 @@
+// The five criteria boxes: committing typed values to their histories (validated for folders
+// and files), the boxes' context menu, the folder and file buttons, and loading the histories
+// and settings at start-up.
+#include "main_window.h"
+
+#include "config/config_paths.h"
+
+#include <QAction>
+#include <QCollator>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHash>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+void MainWindow::setBoxIndex(QComboBox* box, int index) {
+    if (index >= 0 && index < box->count()) {
+        box->setCurrentIndex(index);
+        box->setEditText(box->itemText(index)); // also when the index did not change
+    } else {
+        box->setCurrentIndex(-1);
+        box->setEditText(QString());
+    }
+}
+
+int MainWindow::selectedIndex(const QComboBox* box) const {
+    // Typing leaves the combo's current index where it was; the text is only "selected" while
+    // it still is that entry.
+    const int index = box->currentIndex();
+    return index >= 0 && box->itemText(index) == box->currentText() ? index : -1;
+}
+
+namespace {
+
+// File masks ignore letter case, so File(s) keeps one entry per mask; every other box keeps
+// what was typed byte for byte: "/src/App" and "/src/app" are different folders, and a Find or
+// Replace With text must never be swapped for another spelling.
+Qt::CaseSensitivity historyCase(const QComboBox* box, const QComboBox* files) {
+    return box == files ? Qt::CaseInsensitive : Qt::CaseSensitive;
+}
+
+// The order of the Folders history: the user's collation, letter case ignored.
+QCollator foldersCollator() {
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+// Where value goes in a list sorted by the collator: after every entry that sorts before or
+// equal to it.
+int sortedPlace(const QStringList& items, const QString& value) {
+    const QCollator collator = foldersCollator();
+    const auto place = std::upper_bound(
+        items.begin(), items.end(), value,
+        [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    return static_cast<int>(place - items.begin());
+}
+
+// One box's entries as the history file gives them, duplicates folded in one pass (a long
+// history must not cost a list search per entry).
+class HistoryList {
+  public:
+    explicit HistoryList(Qt::CaseSensitivity sensitivity) : m_sensitivity(sensitivity) {}
+
+    void add(const QString& entry) {
+        const QString key = m_sensitivity == Qt::CaseInsensitive ? entry.toCaseFolded() : entry;
+        auto found = m_positions.constFind(key);
+        if (found == m_positions.cend()) {
+            found = m_positions.insert(key, static_cast<int>(m_entries.size()));
+            m_entries << entry;
+        }
+        m_entries[*found] = entry; // the latest spelling of a mask is the one kept
+        m_selected = entry;
+    }
+    // The entries, sorted by the collator when asked (stable, so equal ones keep their order).
+    QStringList entries(bool sorted) const {
+        QStringList entries = m_entries;
+        if (sorted) {
+            const QCollator collator = foldersCollator();
+            std::stable_sort(entries.begin(), entries.end(),
+                             [&collator](const QString& a, const QString& b) {
+                                 return collator.compare(a, b) < 0;
+                             });
+        }
+        return entries;
+    }
+    // The entry added last, which the box shows once loaded.
+    const QString& selected() const { return m_selected; }
+
+  private:
+    Qt::CaseSensitivity m_sensitivity;
+    QStringList m_entries;
+    QHash<QString, int> m_positions;
+    QString m_selected;
+};
+
+} // namespace
+
+void MainWindow::addAndSelect(QComboBox* box, const QString& value) {
+    if (value.isEmpty())
+        return;
+    const Qt::CaseSensitivity sensitivity = historyCase(box, cboxFiles);
+    int index = box->findText(value, sensitivity == Qt::CaseSensitive
+                                         ? Qt::MatchFixedString | Qt::MatchCaseSensitive
+                                         : Qt::MatchFixedString);
+    if (index >= 0) {
+        box->setItemText(index, value); // a mask keeps the spelling last typed
+    } else {
+        index = box->count();
+        if (box == cboxFolders && m_foldersSorted)
+            index = sortedPlace(historyEntries(box), value);
+        box->insertItem(index, value);
+    }
+    setBoxIndex(box, index);
+}
+
+void MainWindow::Update_cboxFolders(const QString& value) {
+    if (value.isEmpty())
+        return;
+    kes::validateFoldersEntry(value.toStdString());
+    addAndSelect(cboxFolders, value);
+}
+
+void MainWindow::Update_cboxFiles(const QString& value) {
+    if (value.isEmpty())
+        return;
+    kes::validateFilesEntry(value.toStdString());
+    addAndSelect(cboxFiles, value);
+}
+
+void MainWindow::Update_cboxRootFolder(const QString& value) {
+    if (value.isEmpty())
+        return;
+    kes::validateFoldersEntry(value.toStdString());
+    addAndSelect(cboxRootFolder, value);
+}
+
+void MainWindow::cboxFoldersExit() {
+    try {
+        Update_cboxFolders(cboxFolders->currentText());
+        if (m_mode != kes::mdScript)
+            refreshModeStatus(m_mode);
+        m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
+    } catch (const std::exception& e) {
+        m_services->showError(this,
+                              QString::fromLatin1(kes::kInvalidFoldersFormatText) + Q(e.what()));
+        cboxFolders->setFocus();
+    }
+}
+
+void MainWindow::cboxFilesExit() {
+    try {
+        Update_cboxFiles(cboxFiles->currentText());
+        if (m_mode != kes::mdScript)
+            refreshModeStatus(m_mode);
+        m_savedIndex[kes::kSavedFiles] = selectedIndex(cboxFiles);
+    } catch (const std::exception&) {
+        m_services->showError(this, QString::fromLatin1(kes::kInvalidFilesFormatText));
+        cboxFiles->setFocus();
+    }
+}
+
+void MainWindow::cboxRootFolderExit() {
+    try {
+        Update_cboxRootFolder(cboxRootFolder->currentText());
+        m_savedIndex[kes::kSavedRootFolder] = selectedIndex(cboxRootFolder);
+    } catch (const std::exception& e) {
+        m_services->showError(this, QStringLiteral("Invalid format for Root Folder:\r\n"
+                                                   "Correct format is:\r\n"
+                                                   "drive:path\r\n"
+                                                   "e.g. c:\\Temp\r\n") +
+                                        Q(e.what()));
+        cboxRootFolder->setFocus();
+    }
+}
+
+void MainWindow::cboxExit(QComboBox* box) {
+    addAndSelect(box, box->currentText());
+    if (m_mode == kes::mdFind || m_mode == kes::mdFindAndReplace)
+        m_savedIndex[box == cboxFind ? kes::kSavedFind : kes::kSavedReplace] = selectedIndex(box);
+    if (m_mode != kes::mdScript)
+        refreshModeStatus(m_mode);
+}
+
+void MainWindow::commitBox(QComboBox* box) {
+    if (box == cboxFolders)
+        cboxFoldersExit();
+    else if (box == cboxFiles)
+        cboxFilesExit();
+    else if (box == cboxRootFolder)
+        cboxRootFolderExit();
+    else
+        cboxExit(box);
+}
+
+void MainWindow::startFromBox(QComboBox* box) {
+    commitBox(box);
+    if (!box->currentText().isEmpty() && selectedIndex(box) < 0)
+        return; // refused: its message is shown and the box keeps the focus
+    QPushButton* action = paScriptAcceptCancel->isVisible() ? bbAccept
+                          : m_mode == kes::mdFind           ? bbFind
+                          : m_mode == kes::mdFindAndReplace ? bbReplace
+                          : m_mode == kes::mdScript         ? bbRunScript
+                                                            : bbList;
+    if (action->isVisible() && action->isEnabled())
+        action->click();
+}
+
+void MainWindow::cboxChange() {
+    if (m_mode != kes::mdScript)
+        setGridContent(gcEmpty); // results never stay on screen under changed criteria
+    refreshModeStatus(m_mode);
+}
+
+void MainWindow::cboxKeyUp() {
+    if (m_mode != kes::mdScript)
+        refreshModeStatus(m_mode);
+}
+
+void MainWindow::cboxPopup(QComboBox* box, const QPoint& globalPos) {
+    m_popupTarget = box;
+    pumRemoveEntry->setEnabled(!box->currentText().isEmpty());
+    pumRemoveAll->setEnabled(box->count() > 0);
+    PopupMenu1->popup(globalPos + QPoint(10, 10));
+}
+
+void MainWindow::pumRemoveEntryClick() {
+    QComboBox* box = m_popupTarget;
+    if (box == nullptr)
+        return;
+    const int index = selectedIndex(box);
+    if (index >= 0) {
+        box->removeItem(index);
+        // Keep the saved selection on the entry it named (or on none when that one went).
+        for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
+            if (historyBox(static_cast<kes::HistoryBox>(b)) != box)
+                continue;
+            int32_t& saved = m_savedIndex[b];
+            saved = saved == index ? -1 : saved > index ? saved - 1 : saved;
+        }
+    }
+    setBoxIndex(box, -1);
+    if (m_mode != kes::mdScript)
+        refreshModeStatus(m_mode);
+}
+
+void MainWindow::pumRemoveAllClick() {
+    QComboBox* box = m_popupTarget;
+    if (box == nullptr)
+        return;
+    const QString name = box == cboxFolders   ? QStringLiteral("Folder(s)")
+                         : box == cboxFiles   ? QStringLiteral("File(s)")
+                         : box == cboxFind    ? QStringLiteral("Find")
+                         : box == cboxReplace ? QStringLiteral("ReplaceWith")
+                                              : QStringLiteral("Root Folder");
+    if (!m_services->askYesNo(this,
+                              QStringLiteral("Remove all ") + name + QStringLiteral(" items ?")))
+        return;
+    for (int i = box->count() - 1; i >= 0; --i)
+        box->removeItem(i);
+    setBoxIndex(box, -1);
+    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b)
+        if (historyBox(static_cast<kes::HistoryBox>(b)) == box)
+            m_savedIndex[b] = -1;
+    if (m_mode != kes::mdScript)
+        refreshModeStatus(m_mode);
+}
+
+void MainWindow::sbFoldersClick() {
+    QString folder;
+    if (!m_services->pickFolder(this, folder))
+        return;
+    try {
+        Update_cboxFolders(folder);
+        m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
+        m_openDialogFolder = folder;
+    } catch (const std::exception& e) {
+        m_services->showError(this,
+                              QString::fromLatin1(kes::kInvalidFoldersFormatText) + Q(e.what()));
+    }
+    cboxChange();
+}
+
+void MainWindow::sbRootFolderClick() {
+    QString folder;
+    if (!m_services->pickFolder(this, folder))
+        return;
+    try {
+        Update_cboxRootFolder(folder);
+        m_openDialogFolder = folder;
+    } catch (const std::exception& e) {
+        m_services->showError(this, Q(e.what()));
+    }
+}
+
+void MainWindow::sbFilesClick() {
+    QString start = m_openDialogFolder;
+    if (selectedIndex(cboxFolders) >= 0) {
+        // The entry is a specification; its first folder is where the dialog can open.
+        kes::FolderSpecs folders;
+        try {
+            kes::parseFoldersToSearch(cboxFolders->currentText().toStdString(), folders);
+        } catch (const std::exception&) {
+            folders.clear();
+        }
+        if (!folders.empty())
+            start = Q(folders.front().folder);
+    }
+    const QString chosen = m_services->getOpenFileName(this, QStringLiteral("Choose a File"), start,
+                                                       QStringLiteral("All files (*)"));
+    if (chosen.isEmpty())
+        return;
+    try {
+        Update_cboxFiles(QFileInfo(chosen).fileName());
+        m_savedIndex[kes::kSavedFiles] = selectedIndex(cboxFiles);
+    } catch (const std::exception&) {
+        m_services->showError(this, QString::fromLatin1(kes::kInvalidFilesFormatText));
+    }
+    cboxChange();
+}
+
+QComboBox* MainWindow::historyBox(kes::HistoryBox box) const {
+    switch (box) {
+    case kes::hbRootFolders:
+        return cboxRootFolder;
+    case kes::hbFoldersToSearch:
+        return cboxFolders;
+    case kes::hbFilesToSearch:
+        return cboxFiles;
+    case kes::hbFindExpressions:
+        return cboxFind;
+    case kes::hbReplaceExpressions:
+        return cboxReplace;
+    }
+    return nullptr;
+}
+
+void MainWindow::loadHistories() {
+    std::vector<HistoryList> lists;
+    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b)
+        lists.emplace_back(historyCase(historyBox(static_cast<kes::HistoryBox>(b)), cboxFiles));
+    kes::HistoryLoadCallbacks callbacks;
+    callbacks.validateFolders = kes::validateFoldersEntry;
+    callbacks.validateFiles = kes::validateFilesEntry;
+    callbacks.addItem = [&lists](kes::HistoryBox box, const std::string& entry) {
+        lists.at(box).add(Q(entry));
+    };
+    callbacks.setItemIndex = [this](kes::HistoryBox box, int32_t index) {
+        m_savedIndex.at(box) = index;
+    };
+    m_savedIndex[kes::kSavedRootFolder] = -1;
+    QString error;
+    const std::string path = kes::historyFilePath(m_settingsFolder);
+    try {
+        kes::loadHistory(path, callbacks);
+    } catch (const std::exception& e) {
+        // What was loaded before the error stays; the file itself is kept for the user.
+        m_damagedHistory = kes::damagedFileName(path);
+        error = Q(e.what()) + QStringLiteral("\r\nHistory file: ") + Q(path) +
+                QStringLiteral("\r\nWhat follows the error was not loaded; the file will be kept "
+                               "as ") +
+                Q(m_damagedHistory) + QStringLiteral(" when the histories are saved.");
+    }
+    // One model update per box; Folders are sorted from here on, new entries go to their place.
+    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
+        QComboBox* box = historyBox(static_cast<kes::HistoryBox>(b));
+        const QStringList entries = lists[b].entries(box == cboxFolders);
+        box->clear();
+        box->addItems(entries);
+        setBoxIndex(box, static_cast<int>(entries.indexOf(lists[b].selected())));
+    }
+    m_foldersSorted = true;
+    if (!error.isEmpty())
+        m_services->showError(this, error);
+}
+
+void MainWindow::loadSettings() {
+    QRect screen(0, 0, 1060, 748);
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screen = primary->availableGeometry();
+    const std::string path = kes::configFilePath(m_settingsFolder);
+    try {
+        kes::loadConfig(path, kes::programFolder(), screen.width(), screen.height(), m_config);
+    } catch (const std::exception& e) {
+        m_damagedConfig = kes::damagedFileName(path);
+        m_services->showError(this, Q(e.what()) + QStringLiteral("\r\nSettings file: ") + Q(path) +
+                                        QStringLiteral("\r\nThe defaults are in force; the file "
+                                                       "will be kept as ") +
+                                        Q(m_damagedConfig) +
+                                        QStringLiteral(" when the settings are saved."));
+    }
+}
+
+QStringList MainWindow::historyEntries(const QComboBox* box) {
+    QStringList entries;
+    entries.reserve(box->count());
+    for (int i = 0; i < box->count(); ++i)
+        entries << box->itemText(i);
+    return entries;
+}
+
+kes::HistoryBoxes MainWindow::historyBoxes() const {
+    kes::HistoryBoxes boxes;
+    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
+        for (const QString& entry : historyEntries(historyBox(static_cast<kes::HistoryBox>(b))))
+            boxes[b].items.push_back(entry.toStdString());
+        boxes[b].itemIndex = m_savedIndex[b];
+    }
+    return boxes;
+}
+
+void MainWindow::refreshCriteriaCombos() {
+    if (m_loading)
+        return;
+    // Only a box whose text is its selected entry is re-selected: text typed but not yet
+    // committed must survive a resize.
+    for (QComboBox* box : {cboxRootFolder, cboxFolders, cboxFiles, cboxFind, cboxReplace}) {
+        const int index = selectedIndex(box);
+        if (box->isVisible() && box->count() > 0 && index >= 0)
+            setBoxIndex(box, index);
+    }
+}

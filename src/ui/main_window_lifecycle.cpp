@@ -1,0 +1,215 @@
+// Start-up and shut-down of the main window: first activation (the start-up mode), bounds,
+// resizing, closing (commit the focused box) and destroying (save histories and settings),
+// the Preferences dialog, and the Help menu.
+#include "main_window.h"
+
+#include "about_dialog.h"
+#include "config/config_paths.h"
+#include "preferences_dialog.h"
+#include "references_dialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+kes::Mode startupMode(kes::InitialMode choice, kes::Mode lastMode) {
+    switch (choice) {
+    case kes::imLastUsed:
+        return lastMode >= kes::mdFind && lastMode <= kes::mdViewFoldersFiles ? lastMode
+                                                                              : kes::mdFind;
+    case kes::imReplace:
+        return kes::mdFindAndReplace;
+    case kes::imScript:
+        return kes::mdScript;
+    case kes::imViewFoldersFiles:
+        return kes::mdViewFoldersFiles;
+    default:
+        return kes::mdFind;
+    }
+}
+
+} // namespace
+
+QRect kes::fitBoundsToScreens(const WindowBounds& bounds, const std::vector<QRect>& screens) {
+    if (bounds.height < 1 || bounds.width < 1)
+        return {};
+    for (const QRect& screen : screens) {
+        // A side larger than the screen is cut to it and starts at the screen's edge: a huge
+        // stored size must never become a huge window.
+        QRect window(bounds.left, bounds.top, bounds.width, bounds.height);
+        if (window.width() > screen.width())
+            window.setRect(screen.left(), window.top(), screen.width(), window.height());
+        if (window.height() > screen.height())
+            window.setRect(window.left(), screen.top(), window.width(), screen.height());
+        const QRect shared = window.intersected(screen);
+        // The title bar must be on the screen and enough of the window to be grabbed.
+        const bool topVisible = window.top() >= screen.top() && window.top() < screen.bottom() - 30;
+        if (topVisible && shared.width() >= std::min(100, window.width()) &&
+            shared.height() >= std::min(50, window.height()))
+            return window;
+    }
+    return {};
+}
+
+void MainWindow::applyBounds(const kes::WindowBounds& bounds) {
+    std::vector<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.push_back(screen->availableGeometry());
+    const QRect fitted = kes::fitBoundsToScreens(bounds, screens);
+    if (fitted.isValid()) {
+        setGeometry(fitted);
+        return;
+    }
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect area = primary != nullptr ? primary->availableGeometry() : QRect(0, 0, 1060, 748);
+    const kes::WindowBounds fallback = kes::defaultFormBounds(area.width(), area.height());
+    setGeometry(area.left() + fallback.left, area.top() + fallback.top, fallback.width,
+                fallback.height);
+}
+
+void MainWindow::FormActivate() {
+    if (m_activated)
+        return;
+    m_activated = true;
+    setGridContent(m_mode == kes::mdScript ? gcScript : gcEmpty);
+    if (settings().initialMode == kes::imScript)
+        setMode(kes::mdFind);
+    const kes::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
+    setMode(mode);
+    if (mode == kes::mdFind || mode == kes::mdViewFoldersFiles)
+        setBoxIndex(cboxReplace, -1);
+    if (mode == kes::mdViewFoldersFiles)
+        setBoxIndex(cboxFind, -1);
+}
+
+void MainWindow::FormClose() {
+    QWidget* focused = focusWidget();
+    for (QComboBox* box : {cboxFolders, cboxFiles, cboxFind, cboxReplace}) {
+        if (focused == box || focused == box->lineEdit()) {
+            commitBox(box); // the close goes ahead even when the value is refused
+            return;
+        }
+    }
+}
+
+void MainWindow::FormDestroy() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    stopRunAndWait();
+    const QRect placed = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    m_config.bounds = {placed.top(), placed.left(), placed.height(), placed.width()};
+    m_config.lastMode = m_mode;
+    // Both files are attempted, so a failure to write one never costs the other; a file that
+    // could not be read at start-up is moved aside first, never written over.
+    QStringList failures;
+    const auto save = [&failures](const std::string& path, std::string& damaged, auto write) {
+        try {
+            if (!damaged.empty())
+                kes::keepDamagedFile(path, damaged);
+            damaged.clear();
+            write();
+        } catch (const std::exception& e) {
+            failures << Q(e.what());
+        }
+    };
+    const std::string historyPath = kes::historyFilePath(m_settingsFolder);
+    save(historyPath, m_damagedHistory, [&] { kes::saveHistory(historyPath, historyBoxes()); });
+    const std::string configPath = kes::configFilePath(m_settingsFolder);
+    save(configPath, m_damagedConfig, [&] { kes::saveConfig(configPath, m_config); });
+    failures.removeDuplicates(); // both files in one unwritable folder fail alike
+    if (!failures.isEmpty())
+        m_services->showError(this, QStringLiteral("Unable to save the settings:\r\n") +
+                                        failures.join(QStringLiteral("\r\n")));
+}
+
+void MainWindow::mmFile_PreferencesClick() {
+    if (m_preferences != nullptr)
+        m_preferences->exec();
+    // Whatever the answer, so the window always matches the setting in force.
+    applyFontSize(settings().fontSize);
+    if (m_references != nullptr)
+        m_references->applyFontSize(settings().currentPointSize);
+}
+
+void MainWindow::mmHelp_QuickStartGuideClick() {
+    const QString path = quickStartFilePath();
+    if (path.isEmpty() || !m_services->openDocument(path.toStdString()))
+        m_services->showError(this, QStringLiteral("Unable to open the Quick Start Guide") +
+                                        (path.isEmpty() ? QString() : QStringLiteral(": ") + path));
+}
+
+void MainWindow::mmHelp_LatestVersionClick() {
+    m_services->showMessage(this, QStringLiteral("Installed version: Kestrava v") +
+                                      QString::fromLatin1(kKestravaVersion));
+}
+
+void MainWindow::mmHelp_ReferencesClick() {
+    if (m_references == nullptr)
+        return;
+    m_references->show();
+    m_references->raise();
+    m_references->activateWindow();
+}
+
+void MainWindow::mmHelp_AboutClick() {
+    if (m_about != nullptr)
+        m_about->exec();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormActivate();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        FormActivate();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_destroyed) {
+        FormClose();
+        FormDestroy();
+    }
+    event->accept();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == paActionsSpecs && event->type() == QEvent::Resize) {
+        placeControls();
+        return false;
+    }
+    if (watched == paScriptMaintenance && event->type() == QEvent::Resize) {
+        placeScriptBar(); // it gets its width only once it is shown in the layout
+        return false;
+    }
+    auto* box = qobject_cast<QComboBox*>(watched);
+    if (box == nullptr)
+        box = qobject_cast<QComboBox*>(watched->parent());
+    if (box == nullptr)
+        return false;
+    if (event->type() == QEvent::FocusOut && watched == box) {
+        // Opening the box's own list or menu, or switching windows, is not leaving it.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && !m_destroyed)
+            commitBox(box);
+    } else if (event->type() == QEvent::KeyRelease) {
+        cboxKeyUp();
+    }
+    return false;
+}

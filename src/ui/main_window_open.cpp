@@ -1,0 +1,79 @@
+// Opening result files from the results grid: the recorded press, the context menu's enable
+// states, the preferred editor (double click or menu) with its command-line tokens, and the
+// desktop's default program. Programs start with an argument list, never through a shell.
+#include "main_window.h"
+
+#include "open_file.h"
+
+#include <QAction>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+void MainWindow::DrawGrid1MouseDown(const QPoint& viewportPoint) {
+    if (m_gridContent == gcScript) {
+        scriptGridMouseDown(viewportPoint);
+        return;
+    }
+    m_pressPos = viewportPoint;
+    if (const kes::Row* row = pressedResultRow()) {
+        const bool header = row->kind == kes::rkFileHeader;
+        Openwithpreferrededitor1->setEnabled(header);
+        Openwithdefaultprogram1->setEnabled(header);
+    }
+    SaveallresultsfilenamesonlytoTextfile1->setEnabled(m_resultView == kes::rvLinesWithMatches ||
+                                                       m_resultView == kes::rvMatchesOnly);
+}
+
+const kes::Row* MainWindow::pressedResultRow() const {
+    if (m_gridContent != gcResults)
+        return nullptr;
+    const int row = DrawGrid1->rowAt(m_pressPos);
+    if (row < 0 || static_cast<size_t>(row) >= m_resultRows.size())
+        return nullptr;
+    return &m_resultRows[static_cast<size_t>(row)];
+}
+
+void MainWindow::DrawGrid1DblClick() {
+    const kes::Row* row = pressedResultRow();
+    if (row == nullptr || (row->kind != kes::rkFileHeader && row->kind != kes::rkLine))
+        return;
+    const kes::FileMatches& file = m_results.files.at(static_cast<size_t>(row->fileIndex));
+    const std::string path = kes::filePath(m_results, file);
+    std::string program;
+    const std::string problem = kes::checkEditor(settings().editorFileSpec, program);
+    if (!problem.empty()) {
+        m_services->showMessage(this, Q(problem));
+        return;
+    }
+    std::vector<std::string> argv{program};
+    if (row->kind == kes::rkFileHeader) {
+        argv.push_back(path); // the whole path as one argument, whatever the template
+    } else {
+        const kes::MatchedLine& line = file.lines.at(static_cast<size_t>(row->lineIndex));
+        kes::MatchPosition position;
+        position.matchStart = line.matchStart;
+        position.matchEnd = line.matchEnd;
+        kes::fileLineAndColumn(path, line.matchStart, position.lineNumber, position.column);
+        for (std::string& arg : kes::editorArguments(settings().editorCommandLine, path, position))
+            argv.push_back(std::move(arg));
+    }
+    if (!m_services->startProgram(argv))
+        m_services->showError(this, QStringLiteral("Unable to start the editor: ") + Q(program));
+}
+
+void MainWindow::Openwithdefaultprogram1Click() {
+    const kes::Row* row = pressedResultRow();
+    if (row == nullptr || row->kind != kes::rkFileHeader)
+        return;
+    const std::string path =
+        kes::filePath(m_results, m_results.files.at(static_cast<size_t>(row->fileIndex)));
+    if (!m_services->openDocument(path))
+        m_services->showError(this, QStringLiteral("Unable to open ") + Q(path) +
+                                        QStringLiteral(": xdg-open could not be started"));
+}

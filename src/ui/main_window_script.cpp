@@ -1,0 +1,217 @@
+// Script mode's item editor: the editing states, the script bar, the criteria boxes showing the
+// current item, Accept and Cancel, Delete, the Up and Down moves, and choosing the current item
+// with the mouse or the arrow keys.
+#include "main_window.h"
+
+#include "script_edit.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+const QColor kGreyText{0xA0, 0xA0, 0xA4};
+const QColor kTeal{0x00, 0x80, 0x80};
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+void setTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    widget->setPalette(palette);
+}
+
+// Shows a value in a box without selecting a history entry or touching the history.
+void showInBox(QComboBox* box, const std::string& value) {
+    box->setCurrentIndex(-1);
+    box->setEditText(Q(value));
+}
+
+} // namespace
+
+void MainWindow::setScriptState(kes::ScriptEditState state) {
+    m_script.state = state;
+    kes::buildScriptLines(m_script);
+    const bool isFindReplace =
+        m_script.currentEntry >= 0 &&
+        m_script.entries[static_cast<size_t>(m_script.currentEntry)].EntryKind ==
+            kes::sekFindReplace;
+    switch (state) {
+    case kes::ssViewing:
+        paScriptAcceptCancel->hide();
+        paScriptButtons->show();
+        deactivateCriteriaRows();
+        bbRunScript->setEnabled(true);
+        setEditPanelColour(paFolderFile, false);
+        setEditPanelColour(paFindReplace, false);
+        paScriptMaintenance->show();
+        paStatus->hide();
+        break;
+    case kes::ssAppend:
+    case kes::ssInsert:
+        paScriptButtons->hide();
+        activateAllCriteriaRows();
+        clearCriteria();
+        paScriptAcceptCancel->show();
+        bbRunScript->setEnabled(false);
+        setEditPanelColour(paFolderFile, true);
+        setEditPanelColour(paFindReplace, true);
+        break;
+    case kes::ssChange:
+        paScriptButtons->hide();
+        paScriptAcceptCancel->show();
+        if (isFindReplace)
+            activateFindReplaceRows();
+        else
+            activateFolderFileRows();
+        setEditPanelColour(isFindReplace ? paFindReplace : paFolderFile, true);
+        deactivateRootFolderRow();
+        bbRunScript->setEnabled(false);
+        break;
+    case kes::ssResults:
+        paScriptMaintenance->hide();
+        paStatus->show();
+        clearCriteria();
+        laItemNo->clear(); // no item is shown while the results are
+        bbRunScript->setEnabled(false);
+        break;
+    }
+    if (state == kes::ssResults)
+        setGridContent(gcResults);
+    else
+        showScript();
+    refreshModeStatus(kes::mdScript);
+    if (state == kes::ssAppend || state == kes::ssInsert)
+        cboxFolders->setFocus();
+    else if (state == kes::ssChange)
+        (isFindReplace ? cboxFind : cboxFolders)->setFocus();
+    else if (state == kes::ssViewing && DrawGrid1->isEnabled() && !m_script.entries.empty())
+        DrawGrid1->setFocus(); // so the arrow keys choose items at once
+}
+
+void MainWindow::setEditPanelColour(QWidget* panel, bool highlighted) {
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, highlighted
+                                           ? QColor::fromRgb(settings().highlightColor)
+                                           : QApplication::palette().color(QPalette::Button));
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+}
+
+void MainWindow::showScript() {
+    const bool hasCurrent = m_script.currentEntry >= 0;
+    sbAppend->setEnabled(true);
+    for (QPushButton* button : {sbInsert, sbChange, sbDelete})
+        button->setEnabled(hasCurrent);
+    sbUp->setEnabled(kes::canMoveScriptItem(m_script, true));
+    sbDown->setEnabled(kes::canMoveScriptItem(m_script, false));
+    showCurrentItem();
+    showScriptLines();
+    if (DrawGrid1->isEnabled() && DrawGrid1->isVisible() && !m_script.entries.empty() &&
+        m_script.state == kes::ssViewing)
+        DrawGrid1->setFocus();
+}
+
+void MainWindow::showScriptLines() {
+    ScriptColours colours;
+    colours.background = QColor::fromRgb(settings().gridColor);
+    colours.highlight = QColor::fromRgb(settings().highlightColor);
+    DrawGrid1->showScript(&m_script, colours);
+}
+
+void MainWindow::showCurrentItem() {
+    if (m_script.currentEntry < 0) {
+        clearCriteria();
+        laItemNo->clear();
+        return;
+    }
+    const kes::ScriptEntry& entry = m_script.entries[static_cast<size_t>(m_script.currentEntry)];
+    const kes::FolderFile group = kes::governingFolderFile(m_script, m_script.currentEntry);
+    showInBox(cboxFolders, group.folders);
+    showInBox(cboxFiles, group.files);
+    const bool findReplace = entry.EntryKind == kes::sekFindReplace;
+    showInBox(cboxFind, findReplace ? entry.Text1 : std::string());
+    showInBox(cboxReplace, findReplace ? entry.Text2 : std::string());
+    if (m_script.state == kes::ssAppend || m_script.state == kes::ssInsert) {
+        const bool appending = m_script.state == kes::ssAppend;
+        laItemNo->setText(appending ? QStringLiteral("Append") : QStringLiteral("Insert"));
+        setTextColor(laItemNo, kTeal);
+        // The boxes start with the group the new item will most likely join.
+        const int32_t at =
+            appending ? static_cast<int32_t>(m_script.entries.size()) - 1 : m_script.currentEntry;
+        const kes::FolderFile governing = kes::governingFolderFile(m_script, at);
+        showInBox(cboxFolders, governing.folders);
+        showInBox(cboxFiles, governing.files);
+        showInBox(cboxFind, {});
+        showInBox(cboxReplace, {});
+    } else {
+        laItemNo->setText(Q(kes::scriptItemNumber(entry)));
+        setTextColor(laItemNo, m_script.state == kes::ssChange ? QColor(Qt::black) : kGreyText);
+    }
+    laItemNo->adjustSize();
+    placeCriteriaRows();
+}
+
+void MainWindow::bbAcceptClick() {
+    switch (kes::acceptScriptItem(m_script, getCriteria())) {
+    case kes::aoNeedFoldersFiles:
+        m_services->showMessage(this, QString::fromLatin1(kes::kNeedFoldersFilesText));
+        cboxFolders->setFocus();
+        return;
+    case kes::aoNeedFind:
+        m_services->showMessage(this, QString::fromLatin1(kes::kNeedFindText));
+        cboxFind->setFocus();
+        return;
+    case kes::aoAccepted:
+        setScriptState(kes::ssViewing);
+        return;
+    }
+}
+
+void MainWindow::sbDeleteClick() {
+    if (!kes::deleteScriptItem(m_script)) {
+        m_services->showError(this, QString::fromLatin1(kes::kDeleteRefusedText));
+        return;
+    }
+    setScriptState(kes::ssViewing);
+}
+
+void MainWindow::sbUpClick() {
+    if (kes::moveScriptItem(m_script, true))
+        setScriptState(kes::ssViewing);
+}
+
+void MainWindow::sbDownClick() {
+    if (kes::moveScriptItem(m_script, false))
+        setScriptState(kes::ssViewing);
+}
+
+void MainWindow::scriptGridMouseDown(const QPoint& viewportPoint) {
+    if (m_script.state != kes::ssViewing)
+        return;
+    const int row = DrawGrid1->rowAt(viewportPoint);
+    if (row < 1 || static_cast<size_t>(row - 1) >= m_script.lines.size())
+        return; // the header or the spare row
+    const kes::ScriptLine& line = m_script.lines[static_cast<size_t>(row - 1)];
+    if (line.lineKind == kes::slkBlank || line.lineKind == kes::slkNewItem || line.entryIndex < 0)
+        return;
+    m_script.currentEntry = line.entryIndex;
+    showScript();
+}
+
+void MainWindow::scriptGridKeyDown(int key) {
+    if (m_gridContent != gcScript || m_script.state != kes::ssViewing || m_script.currentEntry < 0)
+        return;
+    const auto last = static_cast<int32_t>(m_script.entries.size()) - 1;
+    if (key == Qt::Key_Up && m_script.currentEntry > 0)
+        --m_script.currentEntry;
+    else if (key == Qt::Key_Down && m_script.currentEntry < last)
+        ++m_script.currentEntry;
+    else
+        return;
+    showScript();
+}

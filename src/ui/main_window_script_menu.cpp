@@ -1,0 +1,176 @@
+// The Script menu: New, Open, Save and Save-As through the script's own logic with the window's
+// dialogs, the save question when Script mode is left, and the script run, whose search goes to
+// the same worker thread as a Find.
+#include "main_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+const QString kScriptFilter = QStringLiteral("Script files (*.ksc)");
+
+// The script logic's dialogs and question, answered through the window's services. Both file
+// dialogs start in the configured scripts folder.
+class WindowScriptDialogs final : public kes::ScriptDialogs {
+  public:
+    WindowScriptDialogs(UiServices& services, QWidget* parent, const std::string& folder)
+        : m_services(services), m_parent(parent), m_folder(folder) {}
+
+    bool chooseScriptToOpen(const std::string& initialFolder, std::string& path) override {
+        path = m_services
+                   .getOpenFileName(m_parent, QStringLiteral("Open Script"), Q(initialFolder),
+                                    kScriptFilter)
+                   .toStdString();
+        return !path.empty();
+    }
+    bool chooseScriptToSave(std::string& path) override {
+        path = m_services
+                   .getSaveFileName(m_parent, QStringLiteral("Save Script As"), Q(m_folder),
+                                    kScriptFilter, Q(std::string(kes::kScriptDefaultExt)))
+                   .toStdString();
+        return !path.empty();
+    }
+    kes::SaveAnswer askYesNoCancel(const std::string& question) override {
+        switch (m_services.askYesNoCancel(m_parent, Q(question))) {
+        case anYes:
+            return kes::saYes;
+        case anNo:
+            return kes::saNo;
+        default:
+            return kes::saCancel;
+        }
+    }
+
+  private:
+    UiServices& m_services;
+    QWidget* m_parent;
+    std::string m_folder;
+};
+
+} // namespace
+
+bool MainWindow::leaveScript() {
+    WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
+    try {
+        return kes::saveChangedScript(m_script, dialogs);
+    } catch (const std::exception& e) {
+        m_services->showError(this, Q(e.what())); // not saved: the script stays
+        return false;
+    }
+}
+
+void MainWindow::mmScript_NewClick() {
+    WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
+    try {
+        if (!kes::newScript(m_script, dialogs))
+            return;
+    } catch (const std::exception& e) {
+        m_services->showError(this, Q(e.what()));
+        return;
+    }
+    setScriptState(kes::ssViewing);
+    clearCriteria();
+}
+
+void MainWindow::mmScript_OpenClick() {
+    WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
+    try {
+        if (!kes::openScript(m_script, dialogs, settings().scriptsFolder))
+            return;
+    } catch (const std::exception& e) {
+        // A failed read leaves the script empty; the grid must say so too.
+        setScriptState(kes::ssViewing);
+        m_services->showError(this, Q(e.what()));
+        return;
+    }
+    clearCriteria();
+    setScriptState(kes::ssViewing);
+}
+
+void MainWindow::mmScript_SaveClick() {
+    if (!m_script.changed || m_script.entries.empty())
+        return;
+    WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
+    try {
+        if (kes::saveScript(m_script, dialogs))
+            refreshModeStatus(m_mode);
+    } catch (const std::exception& e) {
+        m_services->showError(this, Q(e.what()));
+    }
+}
+
+void MainWindow::mmScript_SaveAsClick() {
+    if (m_script.entries.empty())
+        return;
+    WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
+    try {
+        if (kes::saveScriptAs(m_script, dialogs))
+            refreshModeStatus(m_mode);
+    } catch (const std::exception& e) {
+        m_services->showError(this, Q(e.what()));
+    }
+}
+
+void MainWindow::bbRunScriptClick() {
+    if (m_running || m_script.state != kes::ssViewing || m_script.entries.empty())
+        return;
+    kes::ScriptRunSettings run;
+    run.rootFolder = cboxRootFolder->currentText().toStdString();
+    run.caseSensitive = settings().caseSensitiveMatching;
+    run.replaceInPlace = settings().replaceInSitu;
+    // The checks and the question happen here, on the window thread; the worker's run then
+    // goes ahead without asking.
+    if (kes::scriptUsesRootFolder(m_script) && kes::trimControl(run.rootFolder).empty()) {
+        m_services->showMessage(this, Q(kes::rootFolderEmptyText()));
+        return;
+    }
+    const std::string question =
+        kes::scriptConfirmText(kes::scriptReplaces(m_script), run.replaceInPlace);
+    if (!m_services->askYesNo(this, Q(question)))
+        return;
+    // The run will clear the results: nothing on screen may point into them any more.
+    m_resultRows.clear();
+    DrawGrid1->clearDrawGrid(1);
+    DrawGrid1->showEmpty();
+    m_runNote.clear();
+    bbRunScript->setEnabled(false);
+    m_operationName = QStringLiteral("Script");
+    startRun(
+        [this, script = m_script, run](const kes::ProgressEvent& progress, std::stop_token stop) {
+            kes::ScriptRunEvents events;
+            events.progress = progress;
+            m_scriptRun = kes::runScript(script, run, m_specs, m_results, events, stop);
+            return QString();
+        },
+        &MainWindow::scriptRunFinished);
+}
+
+void MainWindow::scriptRunFinished(const QString& error) {
+    bool stopped = false;
+    if (!endRun(stopped))
+        return;
+    if (!error.isEmpty())
+        m_scriptRun = {kes::roFailed, "Error running script: " + error.toStdString(),
+                       kes::mkMessage};
+    if (m_scriptRun.Outcome == kes::roCompleted || m_scriptRun.Outcome == kes::roCancelled) {
+        noteRunEnd(QStringLiteral("script run"), stopped);
+        m_resultView = kes::rvLinesWithMatches;
+        setScriptState(kes::ssResults);
+        if (const QString warnings = runWarnings(); !warnings.isEmpty())
+            m_services->showMessage(this, warnings);
+    } else {
+        // Back to the script, then the reason; groups searched before a failure keep their
+        // results for View Results.
+        setGridContent(gcScript);
+        if (!m_scriptRun.message.empty())
+            m_services->showMessage(this, Q(m_scriptRun.message));
+    }
+    refreshModeStatus(m_mode);
+    emit runEnded();
+}

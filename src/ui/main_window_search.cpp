@@ -1,0 +1,211 @@
+// The Find/Replace press and the one worker that runs every search, a Find's or a script's. The
+// checks and the confirmation happen on the window thread; the search runs on a worker thread and
+// reports progress through queued calls, so the window repaints and stays responsive, and Escape
+// or Cancel stops it within a moment, even inside a long file.
+#include "main_window.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString fileCountText(int32_t count) {
+    return QString::number(count) +
+           (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+}
+
+} // namespace
+
+bool kes::parseProgressText(const QString& text, int& current, int& total) {
+    static const QRegularExpression pattern(QStringLiteral("^Processing file (\\d+) of (\\d+)$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    current = match.captured(1).toInt();
+    total = match.captured(2).toInt();
+    return true;
+}
+
+void MainWindow::bbFindClick() {
+    if (m_running)
+        return;
+    const bool replacing = m_mode == kes::mdFindAndReplace;
+    const kes::Criteria criteria = getCriteria();
+    const std::string error =
+        kes::prepareFindReplace(criteria, replacing, settings().caseSensitiveMatching, m_specs);
+    if (!error.empty()) {
+        m_services->showError(this, Q(error));
+        return;
+    }
+    if (replacing &&
+        !m_services->askYesNo(this, Q(kes::replaceConfirmText(settings().replaceInSitu))))
+        return;
+    m_operationName = replacing ? QStringLiteral("Replace") : QStringLiteral("Find");
+    (replacing ? bbReplace : bbFind)->setEnabled(false);
+
+    m_resultRows.clear();
+    DrawGrid1->clearDrawGrid(1);
+    DrawGrid1->showEmpty();
+    for (size_t i = 1; i < laMatchResults.size(); ++i)
+        laMatchResults[i]->hide();
+    m_runNote.clear();
+    kes::clearMatchResults(m_results);
+    kes::FolderSpecs folders;
+    kes::FileMaskSpecs files;
+    try {
+        kes::parseFilesToSearch(criteria.files, files);
+        kes::parseFoldersToSearch(criteria.folders, folders);
+    } catch (const std::exception& e) {
+        runFinished(Q(e.what()));
+        return;
+    }
+    const bool inPlace = settings().replaceInSitu;
+    startRun(
+        [this, folders, files, inPlace](const kes::ProgressEvent& progress, std::stop_token stop) {
+            kes::scanFiles(folders, files, m_specs, inPlace, m_results, progress, stop);
+            return QString();
+        },
+        &MainWindow::runFinished);
+}
+
+void MainWindow::startRun(RunJob job, void (MainWindow::*finished)(const QString&)) {
+    setRunControls(true);
+    // The job owns copies of what it searches; the window leaves m_specs and m_results alone
+    // until `finished`, which runs after the worker has returned.
+    m_run = std::jthread([this, job = std::move(job), finished](std::stop_token stop) {
+        const kes::ProgressEvent progress = [this](const std::string& text) {
+            QMetaObject::invokeMethod(
+                this, [this, status = Q(text)] { showRunProgress(status); }, Qt::QueuedConnection);
+        };
+        QString error;
+        try {
+            error = job(progress, stop);
+        } catch (const std::exception& e) {
+            error = Q(e.what());
+            if (error.isEmpty())
+                error = QStringLiteral("unknown error");
+        }
+        QMetaObject::invokeMethod(
+            this, [this, error, finished] { (this->*finished)(error); }, Qt::QueuedConnection);
+    });
+}
+
+bool MainWindow::endRun(bool& stopped) {
+    // A stop that came while the file list was still being built can leave nothing to cancel;
+    // the user asked for it all the same.
+    stopped = m_run.get_stop_token().stop_requested();
+    if (m_run.joinable())
+        m_run.join();
+    setRunControls(false);
+    return !m_destroyed;
+}
+
+void MainWindow::noteRunEnd(const QString& what, bool stopped) {
+    if (m_results.cancelled || stopped)
+        m_runNote = what + QStringLiteral(" cancelled after ") +
+                    fileCountText(m_results.filesScanned) +
+                    QStringLiteral(": the results found so far are shown");
+    if (m_results.filesSkipped > 0)
+        m_runNote += (m_runNote.isEmpty() ? QString() : QStringLiteral("; ")) +
+                     fileCountText(m_results.filesSkipped) + QStringLiteral(" could not be read");
+    if (!m_results.notReplaced.empty())
+        m_runNote += (m_runNote.isEmpty() ? QString() : QStringLiteral("; ")) +
+                     fileCountText(static_cast<int32_t>(m_results.notReplaced.size())) +
+                     QStringLiteral(" not replaced");
+}
+
+QString MainWindow::runWarnings() const {
+    QStringList lines;
+    for (const kes::SkippedFile& file : m_results.notReplaced)
+        lines << QStringLiteral("Not replaced: ") + Q(file.fileName) + QStringLiteral(": ") +
+                     Q(file.message);
+    for (const std::string& notice : m_results.notices)
+        lines << Q(notice);
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void MainWindow::showRunProgress(const QString& text) {
+    if (!m_running)
+        return;
+    showStatusText(text);
+    int current = 0;
+    int total = 0;
+    if (kes::parseProgressText(text, current, total)) {
+        pbProgress->setRange(0, total);
+        pbProgress->setValue(current);
+    } else {
+        pbProgress->setRange(0, 0); // busy: the file list is still being built
+    }
+}
+
+void MainWindow::runFinished(const QString& error) {
+    bool stopped = false;
+    if (!endRun(stopped))
+        return;
+    if (!error.isEmpty()) {
+        // The results are as the failed run left them: cleared when the engine failed.
+        m_services->showMessage(this, QStringLiteral("Error during ") + m_operationName +
+                                          QStringLiteral(": ") + error);
+    } else {
+        noteRunEnd(QStringLiteral("search"), stopped);
+        m_resultView = kes::rvLinesWithMatches;
+        setGridContent(gcResults);
+        // Files left as they were, and backups of interrupted rewrites, must not go unseen.
+        if (const QString warnings = runWarnings(); !warnings.isEmpty())
+            m_services->showMessage(this, warnings);
+    }
+    refreshModeStatus(m_mode);
+    emit runEnded();
+}
+
+void MainWindow::setRunControls(bool running) {
+    m_running = running;
+    pbProgress->setVisible(running);
+    bbCancelRun->setVisible(running);
+    bbCancelRun->setEnabled(running);
+    pbProgress->setRange(0, 0);
+    // Nothing that changes the criteria, the mode or the settings may happen under a run.
+    paFolderFile->setEnabled(!running);
+    paFindReplace->setEnabled(!running);
+    paScriptMaintenance->setEnabled(!running);
+    if (running)
+        DrawGrid1->setEnabled(false); // it shows nothing until the run's results arrive
+    for (QMenu* menu : {mmMode, mmView, mmScript})
+        menu->setEnabled(!running);
+    // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
+    mmScript->menuAction()->setEnabled(!running && m_mode == kes::mdScript);
+    mmFile_Preferences->setEnabled(!running);
+}
+
+void MainWindow::cancelRun() {
+    if (!m_running || !m_run.joinable())
+        return;
+    m_run.request_stop();
+    bbCancelRun->setEnabled(false);
+    showStatusText(QStringLiteral("Stopping .."));
+}
+
+void MainWindow::stopRunAndWait() {
+    if (m_run.joinable()) {
+        m_run.request_stop();
+        m_run.join();
+    }
+}
+
+void MainWindow::showStatusText(const QString& text) {
+    laMatchResults[0]->setText(text);
+    laMatchResults[0]->adjustSize();
+    StatusBar1Text->setText(QStringLiteral(" ") + text);
+}
+
+QString MainWindow::statusBarText() const {
+    return StatusBar1Text->text();
+}

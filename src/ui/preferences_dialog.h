@@ -1,0 +1,56 @@
+// The Preferences dialog: edits the in-memory settings record (start-up mode, font size, case
+// sensitivity, in-place replacement, editor). Filled once when created, so a cancelled edit stays
+// visible at the next opening; the file is written only at shut-down.
+#pragma once
+
+#include "config/settings.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+class PreferencesDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // Builds the controls and fills them from settings (FormCreate); settings must outlive it.
+    // exec() returns QDialog::Accepted after Accept has copied the controls into the settings.
+    explicit PreferencesDialog(kes::Settings& settings, QWidget* parent = nullptr);
+
+    // Fills the controls from the settings record.
+    void FormCreate();
+    // Copies the controls into the settings record and closes with the Accepted result.
+    void BitBtn1Click();
+
+    QComboBox* cboxInitialMode = nullptr;
+    QComboBox* cboxFontSize = nullptr;
+    QCheckBox* cbCaseSensitiveMatching = nullptr;
+    QCheckBox* cbReplaceInSitu = nullptr;
+    QLineEdit* edEditorFileSpec = nullptr;
+    QLineEdit* edEditorCommandLine = nullptr;
+    QPushButton* BitBtn1 = nullptr; // Accept
+    QPushButton* BitBtn2 = nullptr; // Cancel
+
+  private:
+    QGroupBox* makeGuiGroup();
+    QGroupBox* makeFindGroup();
+    QGroupBox* makeReplaceGroup();
+    QGroupBox* makeEditorGroup();
+    QLayout* makeButtonRow();
+
+    kes::Settings& m_settings;
+};
+
+namespace kes {
+
+// The start-up mode that the Initial Mode list's index stands for; no selection (-1) and any
+// index without a meaning of its own give Find.
+InitialMode initialModeFromIndex(int index);
+
+// The font size that the Font Size list's index stands for; anything unknown gives Small.
+FontSize fontSizeFromIndex(int index);
+
+} // namespace kes

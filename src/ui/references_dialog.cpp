@@ -1,0 +1,71 @@
+#include "references_dialog.h"
+
+#include "util/shell.h"
+
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+const char* const kReferencesHtml = R"(
+<h3>Books</h3>
+<ul>
+<li>Jeffrey E. F. Friedl, <i>Mastering Regular Expressions</i>, 3rd edition, O'Reilly, 2006.
+The classic: how regex engines work and how to write expressions that are right and fast.</li>
+<li>Jan Goyvaerts and Steven Levithan, <i>Regular Expressions Cookbook</i>, 2nd edition,
+O'Reilly, 2012. Worked solutions to everyday matching problems.</li>
+<li>Tony Stubblebine, <i>Regular Expression Pocket Reference</i>, 2nd edition, O'Reilly, 2007.
+A compact syntax reference.</li>
+<li>Ben Forta, <i>Learning Regular Expressions</i>, Addison-Wesley, 2018. A gentle
+introduction.</li>
+</ul>
+<h3>Online</h3>
+<ul>
+<li><a href="https://www.pcre.org/original/doc/html/pcrepattern.html">PCRE pattern syntax</a>
+&mdash; the full description of the expressions Kestrava understands.</li>
+<li><a href="https://www.pcre.org/original/doc/html/pcresyntax.html">PCRE syntax summary</a>
+&mdash; the same on one page, in brief.</li>
+<li><a href="https://www.regular-expressions.info/">Regular-Expressions.info</a>
+&mdash; a tutorial and reference covering many regex flavours.</li>
+<li><a href="https://perldoc.perl.org/perlre">perlre</a>
+&mdash; Perl's own regular-expression documentation, the model PCRE follows.</li>
+</ul>
+)";
+
+} // namespace
+
+ReferencesDialog::ReferencesDialog(QWidget* parent) : QDialog(parent) {
+    setObjectName("fmReferences");
+    setWindowTitle("Regular Expression References");
+    linkOpener = [](const QString& url) { kes::openDocument(url.toStdString()); };
+    tbReferences = new QTextBrowser(this);
+    tbReferences->setObjectName("tbReferences");
+    tbReferences->setOpenLinks(false); // links go to the desktop's browser, not this view
+    tbReferences->setHtml(kReferencesHtml);
+    connect(tbReferences, &QTextBrowser::anchorClicked, this, &ReferencesDialog::linkClicked);
+    auto* close = new QPushButton("Close", this);
+    close->setObjectName("bbClose");
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tbReferences, 1);
+    layout->addWidget(close, 0, Qt::AlignRight);
+    resize(560, 420);
+}
+
+void ReferencesDialog::applyFontSize(int pointSize) {
+    if (pointSize <= 0)
+        return;
+    QFont font = tbReferences->font();
+    font.setPointSize(pointSize);
+    tbReferences->setFont(font);
+    tbReferences->document()->setDefaultFont(font);
+}
+
+void ReferencesDialog::linkClicked(const QUrl& url) {
+    // Only web pages: a link never names a local file or a program to start.
+    const QString scheme = url.scheme().toLower();
+    if ((scheme == "http" || scheme == "https") && linkOpener)
+        linkOpener(url.toString());
+}

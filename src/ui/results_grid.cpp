@@ -1,0 +1,487 @@
+#include "results_grid.h"
+
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kHeaderFill{204, 255, 153};
+const QColor kMatchColor{255, 0, 0};
+const QColor kContextColor{0, 0, 255};
+const QColor kScriptHeaderFill{0x77, 0x88, 0x99};
+const QColor kCurrentItemFill{0xFF, 0xE4, 0xC4};
+const QColor kGroupMarker{0xFF, 0x00, 0x00};
+constexpr int kTextTop = 2; // text sits 2 pixels below a cell's top
+
+QString matchCountText(int32_t count) {
+    return QString::number(count) +
+           (count == 1 ? QStringLiteral(" match") : QStringLiteral(" matches"));
+}
+
+// Control bytes become U+2400.. pictures; the rest is left as decoded.
+QString showControls(QString text) {
+    for (QChar& c : text)
+        if (c.unicode() < 32)
+            c = QChar(0x2400 + c.unicode());
+    return text;
+}
+
+const kes::MatchedLine& rowLine(const kes::SearchResults& results, const kes::Row& r) {
+    return results.files.at(static_cast<size_t>(r.fileIndex))
+        .lines.at(static_cast<size_t>(r.lineIndex));
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString decoded =
+        utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return !utf8.hasError();
+}
+
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// A byte offset moved to the start (or past the end) of the UTF-8 character it falls in.
+size_t charStart(std::string_view text, size_t at) {
+    while (at > 0 && at < text.size() && isContinuationByte(text[at]))
+        --at;
+    return at;
+}
+size_t charEnd(std::string_view text, size_t at) {
+    while (at < text.size() && isContinuationByte(text[at]))
+        ++at;
+    return at;
+}
+
+// Bytes of a line already known to be UTF-8 (or, when not, Latin-1) as the screen shows them.
+QString linePieceText(std::string_view bytes, bool utf8) {
+    const auto size = static_cast<qsizetype>(bytes.size());
+    return showControls(utf8 ? QString::fromUtf8(bytes.data(), size)
+                             : QString::fromLatin1(bytes.data(), size));
+}
+
+// Where bytes (a view into text, or an empty view past its end) start in text.
+size_t offsetIn(std::string_view text, std::string_view bytes) {
+    return bytes.data() == nullptr ? text.size() : static_cast<size_t>(bytes.data() - text.data());
+}
+
+struct ByteRange {
+    size_t start = 0;
+    size_t end = 0;
+    bool isMatch = false;
+};
+
+// The line's segments as byte ranges. In a UTF-8 line a character cut by a segment boundary is
+// given whole to the match beside it, so every range decodes on its own.
+std::vector<ByteRange> segmentRanges(const kes::MatchedLine& line, bool utf8) {
+    const std::string_view text = line.text;
+    std::vector<ByteRange> ranges;
+    for (const kes::MatchedSegment segment : line.segments()) {
+        const std::string_view bytes = kes::segmentText(line, segment);
+        const size_t start = offsetIn(text, bytes);
+        ranges.push_back({start, start + bytes.size(), segment.isMatch});
+    }
+    if (!utf8)
+        return ranges;
+    size_t drawn = 0; // each byte is drawn once, by the first range that takes it
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        ByteRange& range = ranges[i];
+        const bool matchAfter = i + 1 < ranges.size() && ranges[i + 1].isMatch;
+        const size_t start = range.isMatch ? charStart(text, range.start) : range.start;
+        const size_t end =
+            range.isMatch || !matchAfter ? charEnd(text, range.end) : charStart(text, range.end);
+        range.start = std::max(drawn, start);
+        range.end = std::max(range.start, end);
+        drawn = range.end;
+    }
+    return ranges;
+}
+
+} // namespace
+
+QString displayText(std::string_view bytes) {
+    return linePieceText(bytes, isValidUtf8(bytes));
+}
+
+std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const kes::Rows& rows,
+                                       size_t row) {
+    std::vector<GridPiece> pieces;
+    if (row >= rows.size())
+        return pieces;
+    const kes::Row& r = rows[row];
+    switch (r.kind) {
+    case kes::rkFileHeader: {
+        const kes::FileMatches& file = results.files.at(static_cast<size_t>(r.fileIndex));
+        const std::string& folder = results.folders.at(static_cast<size_t>(file.folderIndex));
+        pieces.push_back({QStringLiteral("Found ") + matchCountText(file.numMatches) +
+                              QStringLiteral(" in ") + displayText(folder),
+                          Qt::black});
+        pieces.push_back({displayText(file.fileName), Qt::black, true, 2, 2});
+        break;
+    }
+    case kes::rkLine: {
+        // Decided per line: a match ending inside a character must not turn the rest of the
+        // line into Latin-1.
+        const kes::MatchedLine& line = rowLine(results, r);
+        const bool utf8 = isValidUtf8(line.text);
+        for (const ByteRange& range : segmentRanges(line, utf8))
+            pieces.push_back({linePieceText(std::string_view(line.text).substr(
+                                                range.start, range.end - range.start),
+                                            utf8),
+                              range.isMatch ? kMatchColor : kContextColor});
+        if (line.truncated)
+            pieces.push_back({QStringLiteral("->"), Qt::black});
+        break;
+    }
+    case kes::rkMatch: {
+        const kes::MatchedLine& line = rowLine(results, r);
+        const auto match = static_cast<size_t>(r.matchIndex);
+        const std::string_view text = line.text;
+        const std::string_view bytes = kes::matchText(line, match);
+        const bool utf8 = isValidUtf8(text);
+        size_t start = offsetIn(text, bytes);
+        size_t end = start + bytes.size();
+        if (utf8) {
+            start = charStart(text, start);
+            end = charEnd(text, end);
+        }
+        pieces.push_back({linePieceText(text.substr(start, end - start), utf8), Qt::black});
+        if (kes::cutAfterMatch(line, match))
+            pieces.push_back({QStringLiteral("->"), Qt::black});
+        break;
+    }
+    case kes::rkBlank:
+        break;
+    }
+    return pieces;
+}
+
+QString resultRowText(const kes::SearchResults& results, const kes::Rows& rows, size_t row) {
+    QString text;
+    for (const GridPiece& piece : resultRowPieces(results, rows, row))
+        text += piece.text;
+    return text;
+}
+
+QColor resultRowFill(const kes::Rows& rows, size_t row, const QColor& background) {
+    return row < rows.size() && rows[row].kind == kes::rkFileHeader ? kHeaderFill : background;
+}
+
+namespace {
+
+const kes::ScriptEntry* lineEntry(const kes::Script& script, const kes::ScriptLine& line) {
+    if (line.entryIndex < 0 || static_cast<size_t>(line.entryIndex) >= script.entries.size())
+        return nullptr;
+    return &script.entries[static_cast<size_t>(line.entryIndex)];
+}
+
+QColor scriptRowFill(const kes::Script& script, const kes::ScriptLine& line,
+                     const ScriptColours& colours) {
+    const bool currentItem = line.entryIndex >= 0 && line.entryIndex == script.currentEntry &&
+                             line.lineKind != kes::slkBlank && line.lineKind != kes::slkNewItem;
+    switch (script.state) {
+    case kes::ssViewing:
+        return currentItem ? kCurrentItemFill : colours.background;
+    case kes::ssChange:
+        return currentItem ? colours.highlight : colours.background;
+    case kes::ssAppend:
+    case kes::ssInsert:
+        return line.lineKind == kes::slkNewItem ? colours.highlight : colours.background;
+    default:
+        return colours.background;
+    }
+}
+
+bool inCurrentGroup(const kes::Script& script, const kes::ScriptEntry* entry) {
+    if (entry == nullptr || script.currentEntry < 0 ||
+        static_cast<size_t>(script.currentEntry) >= script.entries.size())
+        return false;
+    return entry->itemNo == script.entries[static_cast<size_t>(script.currentEntry)].itemNo;
+}
+
+QString scriptColumnText(const kes::Script& script, const kes::ScriptLine& line,
+                         const kes::ScriptEntry* entry, int column) {
+    static const char* const kActions[] = {
+        "", "Folder(s):", "File(s)", "Find:", "Replace:", "Options:", "", ""};
+    if (line.lineKind == kes::slkNewItem)
+        return column != 3 ? QString()
+               : script.state == kes::ssInsert
+                   ? QStringLiteral("New script item will be Inserted here")
+                   : QStringLiteral("New script item will be Appended here");
+    if (entry == nullptr || line.lineKind == kes::slkBlank)
+        return {};
+    switch (column) {
+    case 1:
+        return line.lineKind == kes::slkFolders || line.lineKind == kes::slkFind
+                   ? QString::fromStdString(kes::scriptItemNumber(*entry))
+                   : QString();
+    case 2:
+        return QString::fromLatin1(kActions[line.lineKind]);
+    case 3:
+        switch (line.lineKind) {
+        case kes::slkFolders:
+        case kes::slkFind:
+            return displayText(entry->Text1);
+        case kes::slkFiles:
+        case kes::slkReplace:
+            return displayText(entry->Text2);
+        case kes::slkOptions:
+            return displayText(entry->Text3);
+        default:
+            return {};
+        }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+ScriptCell scriptLineCell(const kes::Script& script, int row, int column,
+                          const ScriptColours& colours) {
+    static const char* const kTitles[] = {"", "  Item", "  Files/Action", "  Value"};
+    if (row == 0)
+        return {kScriptHeaderFill, QString::fromLatin1(kTitles[column]), true};
+    if (script.lines.empty())
+        return {colours.background,
+                row == 2 && column == 3 ? QStringLiteral("  Empty Script") : QString()};
+    const auto index = static_cast<size_t>(row - 1);
+    if (index >= script.lines.size())
+        return {colours.background, QString()};
+    const kes::ScriptLine& line = script.lines[index];
+    const kes::ScriptEntry* entry = lineEntry(script, line);
+    if (column == 0)
+        return {inCurrentGroup(script, entry) ? kGroupMarker : colours.background, QString()};
+    return {scriptRowFill(script, line, colours), scriptColumnText(script, line, entry, column)};
+}
+
+int scriptGridRowCount(const kes::Script& script) {
+    return script.lines.empty() ? 3 : static_cast<int>(script.lines.size()) + 2;
+}
+
+ResultsGrid::ResultsGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+    setObjectName(QStringLiteral("DrawGrid1"));
+    setFocusPolicy(Qt::StrongFocus);
+    setGridFont(QStringLiteral("Arial"), 10);
+    setBackground(m_background);
+    clearDrawGrid(1);
+}
+
+void ResultsGrid::clearDrawGrid(int columnCount) {
+    const int width = viewport()->width();
+    if (columnCount == 4) {
+        QFont header = m_font;
+        header.setPointSize(std::max(1, m_font.pointSize() - 2));
+        const QFontMetrics metrics(header);
+        const int item = metrics.horizontalAdvance(QStringLiteral("  Item")) + 10;
+        const int files = metrics.horizontalAdvance(QStringLiteral("  Files/Action")) + 20;
+        m_columnWidths = {5, item, files, std::max(10, width - 5 - item - files - 4)};
+        m_fixedRows = 1;
+    } else {
+        m_columnWidths = {std::max(10, width - 4)};
+        m_fixedRows = 0;
+    }
+    m_widestExtent = 0;
+    m_rowCount = m_fixedRows + 2;
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    updateScrollBars();
+    viewport()->update();
+}
+
+void ResultsGrid::showEmpty() {
+    m_content = gcEmpty;
+    m_results = nullptr;
+    m_rows = nullptr;
+    m_rowCount = m_fixedRows + 2;
+    updateScrollBars();
+    viewport()->update();
+}
+
+void ResultsGrid::showResults(const kes::SearchResults* results, const kes::Rows* rows) {
+    m_content = gcResults;
+    m_results = results;
+    m_rows = rows;
+    m_rowCount = rows->empty() ? 2 : static_cast<int>(rows->size());
+    updateScrollBars();
+    viewport()->update();
+}
+
+void ResultsGrid::showScript(const kes::Script* script, const ScriptColours& colours) {
+    m_content = gcScript;
+    m_results = nullptr;
+    m_rows = nullptr;
+    m_script = script;
+    m_scriptColours = colours;
+    m_rowCount = scriptGridRowCount(*script);
+    updateScrollBars();
+    viewport()->update();
+}
+
+void ResultsGrid::setBackground(const QColor& color) {
+    m_background = color;
+    QPalette palette = viewport()->palette();
+    palette.setColor(QPalette::Base, color);
+    palette.setColor(QPalette::Window, color);
+    viewport()->setPalette(palette);
+    viewport()->setAutoFillBackground(true);
+    viewport()->update();
+}
+
+void ResultsGrid::setGridFont(const QString& name, int pointSize) {
+    m_font = QFont(name);
+    m_font.setPointSize(pointSize);
+    m_rowHeight = QFontMetrics(m_font).height() + 4; // the text height of "Ap" plus 4
+    updateScrollBars();
+    viewport()->update();
+}
+
+void ResultsGrid::fitColumnsToWidth() {
+    const int width = viewport()->width();
+    if (m_columnWidths.size() == 1)
+        m_columnWidths[0] = std::max({10, width - 4, m_widestExtent});
+    else if (m_columnWidths.size() == 4)
+        m_columnWidths[3] =
+            std::max(10, width - m_columnWidths[0] - m_columnWidths[1] - m_columnWidths[2] - 4);
+    updateScrollBars();
+    viewport()->update();
+}
+
+int ResultsGrid::topRow() const {
+    return verticalScrollBar()->value();
+}
+
+int ResultsGrid::visibleRowCount() const {
+    return std::max(1, viewport()->height() / std::max(1, m_rowHeight));
+}
+
+int ResultsGrid::rowAt(const QPoint& viewportPoint) const {
+    if (viewportPoint.y() < 0)
+        return -1;
+    const int row = topRow() + viewportPoint.y() / m_rowHeight;
+    return row < m_rowCount ? row : -1;
+}
+
+void ResultsGrid::updateScrollBars() {
+    // Scrolling is by whole rows, so the range stays small however many rows there are.
+    verticalScrollBar()->setRange(0, std::max(0, m_rowCount - visibleRowCount()));
+    verticalScrollBar()->setPageStep(visibleRowCount());
+    verticalScrollBar()->setSingleStep(1);
+    int total = 0;
+    for (int width : m_columnWidths)
+        total += width;
+    horizontalScrollBar()->setRange(0, std::max(0, total - viewport()->width()));
+    horizontalScrollBar()->setPageStep(viewport()->width());
+    horizontalScrollBar()->setSingleStep(20);
+}
+
+void ResultsGrid::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    fitColumnsToWidth();
+}
+
+void ResultsGrid::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void ResultsGrid::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), m_background);
+    const int first = topRow();
+    const int last = std::min(m_rowCount, first + visibleRowCount() + 1);
+    const int left = -horizontalScrollBar()->value();
+    for (int row = first; row < last; ++row) {
+        const QRect rect(left, (row - first) * m_rowHeight, m_columnWidths[0], m_rowHeight);
+        if (m_content == gcResults)
+            drawResultRow(painter, row, rect);
+        else if (m_content == gcScript)
+            drawScriptRow(painter, row, rect);
+    }
+}
+
+void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
+    const auto index = static_cast<size_t>(row);
+    if (row == 0)
+        m_widestExtent = 0;
+    if (m_rows->empty()) {
+        if (row == 0) {
+            painter.setFont(m_font);
+            painter.setPen(Qt::black);
+            drawPieces(painter, {{QStringLiteral("No matches found"), Qt::black}}, rect);
+        }
+        return;
+    }
+    painter.fillRect(rect, resultRowFill(*m_rows, index, m_background));
+    drawPieces(painter, resultRowPieces(*m_results, *m_rows, index), rect);
+}
+
+void ResultsGrid::drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces,
+                             const QRect& rect) {
+    const QFontMetrics plainMetrics(m_font);
+    int x = rect.left();
+    for (const GridPiece& piece : pieces) {
+        QFont font = m_font;
+        font.setBold(piece.bold);
+        painter.setFont(font);
+        painter.setPen(piece.color);
+        x += piece.offsetX;
+        const int baseline = rect.top() + kTextTop + piece.offsetY + plainMetrics.ascent();
+        painter.drawText(QPoint(x, baseline), piece.text);
+        x += QFontMetrics(font).horizontalAdvance(piece.text);
+    }
+    widenColumn(x - rect.left());
+}
+
+void ResultsGrid::widenColumn(int extent) {
+    // The column only ever widens while results are shown, so long lines can be scrolled to.
+    m_widestExtent = std::max(m_widestExtent, extent);
+    if (m_columnWidths.size() == 1 && m_columnWidths[0] < m_widestExtent) {
+        m_columnWidths[0] = m_widestExtent;
+        QMetaObject::invokeMethod(
+            this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
+    }
+}
+
+void ResultsGrid::drawScriptRow(QPainter& painter, int row, const QRect& rect) {
+    QFont header = m_font;
+    header.setPointSize(std::max(1, m_font.pointSize() - 2));
+    int x = rect.left();
+    for (size_t column = 0; column < m_columnWidths.size(); ++column) {
+        const QRect cell(x, rect.top(), m_columnWidths[column], rect.height());
+        const ScriptCell content =
+            scriptLineCell(*m_script, row, static_cast<int>(column), m_scriptColours);
+        painter.fillRect(cell, content.fill);
+        // Texts run over into the next cell until that cell's fill covers them.
+        painter.setFont(content.header ? header : m_font);
+        painter.setPen(content.header ? Qt::white : Qt::black);
+        const QFontMetrics metrics(painter.font());
+        painter.drawText(QPoint(cell.left(), cell.top() + kTextTop + metrics.ascent()),
+                         content.text);
+        x += m_columnWidths[column];
+    }
+}
+
+void ResultsGrid::mousePressEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mousePressEvent(event);
+    emit mouseDown(event->position().toPoint());
+}
+
+void ResultsGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+    // The second press of a double click is a press too: it records where the click was.
+    emit mouseDown(event->position().toPoint());
+    emit doubleClicked(event->position().toPoint());
+}
+
+void ResultsGrid::keyPressEvent(QKeyEvent* event) {
+    emit keyDown(event->key());
+    QAbstractScrollArea::keyPressEvent(event); // the grid still scrolls as usual
+}

@@ -1,0 +1,122 @@
+// The main window's owner-drawn grid (DrawGrid1): search results row by row from the view's
+// row table, or the script's header and lines. Virtualised: only the rows in sight are drawn,
+// so a view of a million rows scrolls as fast as one of ten.
+#pragma once
+
+#include "results/results.h"
+#include "script/script.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QString>
+
+#include <string_view>
+#include <vector>
+
+// What the grid shows (the window selects it).
+enum GridContent : uint8_t { gcEmpty, gcResults, gcScript };
+
+// One run of text drawn in a row: where it starts relative to the previous piece's end.
+struct GridPiece {
+    QString text;
+    QColor color;
+    bool bold = false;
+    int offsetX = 0; // pixels after the previous piece's end
+    int offsetY = 0; // pixels below the row's text line
+};
+
+// Bytes as the screen shows them: UTF-8 when valid, else Latin-1; control bytes appear as their
+// visible control pictures so a tab or line end inside a match can be seen.
+QString displayText(std::string_view bytes);
+
+// The pieces of one results row, in drawing order. Row colours: header light green, lines in
+// red (matches) and blue (the rest), matches alone in black; "->" after a cut line.
+std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const kes::Rows& rows,
+                                       size_t row);
+// The pieces' texts joined: what a row reads.
+QString resultRowText(const kes::SearchResults& results, const kes::Rows& rows, size_t row);
+// The fill of a results row.
+QColor resultRowFill(const kes::Rows& rows, size_t row, const QColor& background);
+
+// One cell of the script grid: its fill and text (drawn black, or white in the smaller header
+// font). Row 0 is the header; row r shows line r - 1 of the script's line view.
+struct ScriptCell {
+    QColor fill;
+    QString text;
+    bool header = false;
+};
+// The script grid's colours that are settings.
+struct ScriptColours {
+    QColor background{0xF7, 0xF7, 0xF7};
+    QColor highlight{0xFF, 0xFF, 0xB3};
+};
+ScriptCell scriptLineCell(const kes::Script& script, int row, int column,
+                          const ScriptColours& colours);
+// Rows the script grid has: a header, the lines and one spare row (3 for an empty script).
+int scriptGridRowCount(const kes::Script& script);
+
+class ResultsGrid : public QAbstractScrollArea {
+    Q_OBJECT
+  public:
+    explicit ResultsGrid(QWidget* parent = nullptr);
+
+    // Resets columns and rows: 1 column (results, no fixed row) or 4 (script, one fixed row).
+    void clearDrawGrid(int columnCount);
+    // Shows nothing (rows 0 and 1 in the background colour).
+    void showEmpty();
+    // Shows the rows of a results view; both records must outlive the showing.
+    void showResults(const kes::SearchResults* results, const kes::Rows* rows);
+    // Shows the script's lines (it must outlive the showing); an empty script reads
+    // "  Empty Script". Call again after every change of the script.
+    void showScript(const kes::Script* script, const ScriptColours& colours);
+
+    void setBackground(const QColor& color);
+    // The grid font: name and point size; the row height follows ("Ap" plus 4).
+    void setGridFont(const QString& name, int pointSize);
+    // Re-sizes the one results column or the fourth script column to the grid's width.
+    void fitColumnsToWidth();
+
+    GridContent content() const { return m_content; }
+    int rowCount() const { return m_rowCount; }
+    int columnCount() const { return static_cast<int>(m_columnWidths.size()); }
+    int columnWidth(int column) const { return m_columnWidths.at(static_cast<size_t>(column)); }
+    int defaultRowHeight() const { return m_rowHeight; }
+    int topRow() const;
+    // The row under a point of the viewport, or -1.
+    int rowAt(const QPoint& viewportPoint) const;
+
+  signals:
+    // A mouse press, a double click and a key press on the grid (viewport coordinates).
+    void mouseDown(const QPoint& viewportPoint);
+    void doubleClicked(const QPoint& viewportPoint);
+    void keyDown(int key);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+  private:
+    void drawResultRow(QPainter& painter, int row, const QRect& rect);
+    void drawScriptRow(QPainter& painter, int row, const QRect& rect);
+    void drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces, const QRect& rect);
+    void widenColumn(int extent);
+    void updateScrollBars();
+    int visibleRowCount() const;
+
+    GridContent m_content = gcEmpty;
+    const kes::SearchResults* m_results = nullptr;
+    const kes::Rows* m_rows = nullptr;
+    const kes::Script* m_script = nullptr;
+    ScriptColours m_scriptColours;
+    std::vector<int> m_columnWidths{0};
+    int m_fixedRows = 0;
+    int m_rowCount = 2;
+    int m_rowHeight = 18;
+    int m_widestExtent = 0;
+    QColor m_background{0xF7, 0xF7, 0xF7};
+    QFont m_font;
+};

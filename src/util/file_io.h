@@ -1,0 +1,149 @@
+// Whole-file reading and writing, and folder creation. Every write goes to a temporary file beside
+// the target and is renamed over it only once it is complete and on disk, so a crash, a full disk
+// or a size limit never leaves a half-written or emptied original behind.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct stat;
+
+namespace kes {
+
+// Temporary files are named ".<name>" + this marker + six random characters; the leading dot
+// keeps them out of every folder scan.
+inline constexpr std::string_view kTempNameMarker = ".kestrava-tmp-";
+
+// A file that must be rewritten through its own inode first gets its old content saved as
+// "<name>" + this suffix beside it, removed again once the new text is on disk. One found later
+// means that rewrite was interrupted.
+inline constexpr std::string_view kBackupNameSuffix = ".kestrava-backup";
+
+enum ReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarge, rsNotRegular };
+
+// Reads a whole regular file with one read into `buffer`, sized exactly. Anything but rsRead
+// leaves `buffer` empty and `error` holding errno (0 when no call failed). Files larger than
+// maxSize are never read; FIFOs and devices are never waited on.
+ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer, int& error,
+                            int64_t maxSize);
+
+// Which file a name led to when it was read: a replacement may only go over that very file,
+// unchanged since (same device, inode, size and modification time).
+struct FileIdentity {
+    uint64_t Device = 0;
+    uint64_t inode = 0;
+    int64_t size = -1;
+    int64_t ModifiedSeconds = 0;
+    int64_t ModifiedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What a read resolved: the name at the end of any symlinks (the name itself when it is none)
+// and the identity of the file opened there.
+struct ReadTarget {
+    std::string name;
+    FileIdentity identity;
+};
+
+// The identity in a stat record.
+FileIdentity identityOf(const struct stat& info);
+
+class UniqueFd;
+// Opens a regular file of at most maxSize bytes for reading and tells its size: rsRead, rsEmpty
+// (0 bytes; it may still grow) or why it cannot be read, with errno in `error`. With `target`,
+// symlinks are resolved first and what was opened is told there.
+ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueFd& file,
+                              size_t& size, int& error, ReadTarget* target = nullptr);
+
+// Follows a chain of symlinks to the name that really holds the data; a missing final name is
+// fine (it is what a write creates). False with errno in `error` on a loop or an unreadable link.
+bool resolveLinks(const std::string& fileName, std::string& target, int& error);
+// Reads the `size` bytes of a file opened so (fewer should it have shrunk) into `buffer`.
+ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer, int& error);
+
+// The folder part of a name: up to and including the last "/", empty when there is none.
+std::string fileFolder(const std::string& fileName);
+
+// Writes text followed by CR LF, replacing any existing file (through a symlink, its target).
+// Raises std::runtime_error: "writeCompleteTextFile requires a non-blank filename.",
+// "Directory \"<folder>\" does not exist.", or the platform's error text.
+void writeCompleteTextFile(const std::string& fileName, std::string_view text);
+
+// Writes text exactly; false with errorMessage filled on failure, never raises. An existing file
+// keeps its permission bits, owner and attributes, and stays intact when the write fails.
+bool writeFileAtomically(const std::string& fileName, std::string_view text,
+                         std::string& errorMessage);
+
+// What a replacing write did: the new text is in place; it was refused (the file changed since
+// it was read, is read-only, is not a regular file, or an earlier rewrite's backup is still
+// there: the message tells why, and the file is left as it is); or it failed ("Cannot write
+// <name>: <reason>"). Whatever the outcome, the original is whole.
+enum WriteOutcome : uint8_t { woWritten, woRefused, woFailed };
+
+// Replaces the file a read opened (see openRegularFile) with text, only while its name still
+// leads to that very file, unchanged. A file with several names, or whose owner could not be
+// kept by a new file, is rewritten through its inode with a "<name>.kestrava-backup" beside it
+// until the rewrite is on disk.
+WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text,
+                                std::string& message);
+
+// Writes text as folder + subfolder + "/" + name, creating the subfolder. Nothing there is
+// followed: a subfolder or a name that is a link or not of its kind is refused.
+WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
+                                   const std::string& name, std::string_view text,
+                                   std::string& message);
+
+// Signal handlers of SIGINT and SIGTERM ask this first: true when a file is being rewritten
+// through its inode right now; the signal is then raised again once that rewrite is on disk.
+// Async-signal-safe.
+bool deferSignal(int signalNumber) noexcept;
+
+// The slow half of replaceReadFile done ahead, on any thread: the text written and flushed
+// into a temporary file beside the file, which Commit then renames over it once the file is
+// checked to be still as it was read. Destroyed before that, it removes the temporary file and
+// the original stays as it was.
+class PreparedWrite {
+  public:
+    PreparedWrite();
+    ~PreparedWrite();
+    PreparedWrite(PreparedWrite&&) noexcept;
+    PreparedWrite& operator=(PreparedWrite&&) noexcept;
+
+    // False when nothing was prepared: the write was refused or failed, or the file is written
+    // through its inode at its turn. Either way the caller writes as usual then, which gives
+    // the outcome its message in its place.
+    bool prepare(const ReadTarget& read, std::string_view text);
+    bool prepared() const { return m_state != nullptr; }
+    // Puts the prepared text in place, as replaceReadFile would.
+    WriteOutcome commit(std::string& errorMessage);
+
+  private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+// While one lives on a thread, that thread's writes flush each folder's entry list once, when
+// writing moves on to another folder and when the batch ends, rather than after every rename:
+// a run replacing many files in one folder then pays one folder flush, not one per file. Every
+// file's own content is still flushed before its rename.
+class FolderSyncBatch {
+  public:
+    FolderSyncBatch();
+    ~FolderSyncBatch();
+    FolderSyncBatch(const FolderSyncBatch&) = delete;
+    FolderSyncBatch& operator=(const FolderSyncBatch&) = delete;
+    void note(const std::string& folder);
+
+  private:
+    FolderSyncBatch* m_outer;
+    std::string m_pending;
+};
+
+// True when the file's folder exists afterwards (created with every missing parent); false for a
+// name without a folder part. Never raises.
+bool forceFileFolder(const std::string& fileName);
+
+} // namespace kes

@@ -1,0 +1,16 @@
+// Small byte-text helpers shared by the parsers of the entries, settings and history files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kes {
+
+// True when a and b are equal ignoring the letter case of A-Z only (other bytes compare exactly).
+bool sameTextAscii(std::string_view a, std::string_view b);
+// Without leading and trailing blanks and tabs.
+std::string_view trimBlanks(std::string_view text);
+// Without leading and trailing bytes of code 32 or below.
+std::string trimControl(std::string_view text);
+
+} // namespace kes

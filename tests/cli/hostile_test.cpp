@@ -1,0 +1,163 @@
+// kestrava-cli on hostile trees and patterns: unreadable files are reported on standard error
+// without changing the exit status, and a runaway pattern ends with the limit's message.
+#include "cli_test_util.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kes::test;
+
+class CliHostileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kestrava-cli-XXXXXX";
+        m_scratch = mkdtemp(pattern);
+        m_root = (m_scratch / "tree").string();
+    }
+    void TearDown() override {
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(m_scratch, ec))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(m_scratch, ec);
+    }
+
+    fs::path m_scratch;
+    std::string m_root;
+};
+
+TEST_F(CliHostileTest, UnreadableFilesGoToStandardErrorAndTheExitStatusKeepsItsMeaning) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "as root every file can be read";
+    writeFile(m_root + "/locked.txt", "word\n");
+    writeFile(m_root + "/closed/inner.txt", "word\n");
+    chmod((m_root + "/locked.txt").c_str(), 0);
+    chmod((m_root + "/closed").c_str(), 0);
+    const std::string skipped = "Skipped 2 files that could not be read:\n  " + m_root +
+                                "/closed/: Cannot list folder: Permission denied\n  " + m_root +
+                                "/locked.txt: Read Error: Permission denied\n";
+    const struct {
+        const char* name;
+        const char* content; // of the one readable file
+        int status;
+    } cases[] = {{"with a match", "word\n", 0}, {"without a match", "none\n", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(m_root + "/open.txt", c.content);
+        const CliRun run =
+            runCli({"find", "-d", m_root + "<+>", "-f", "*.txt", "-e", "word"}, m_scratch);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_NE(run.err.find(skipped), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("locked"), std::string::npos);
+    }
+}
+
+// Holds for root too: a FIFO is never opened, whoever runs the search.
+TEST_F(CliHostileTest, SpecialFilesAreReportedAsSkippedWithoutChangingTheExitStatus) {
+    writeFile(m_root + "/a.txt", "word\n");
+    ASSERT_EQ(mkfifo((m_root + "/pipe.txt").c_str(), 0600), 0);
+    const CliRun run = runCli({"find", "-d", m_root, "-f", "*.txt", "-e", "word"}, m_scratch);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("Skipped 1 file that could not be read:\n  " + m_root +
+                           "/pipe.txt: Not a regular file\n"),
+              std::string::npos)
+        << run.err;
+    const CliRun none = runCli({"find", "-d", m_root, "-f", "*.txt", "-e", "absent"}, m_scratch);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("pipe.txt: Not a regular file"), std::string::npos) << none.err;
+}
+
+TEST_F(CliHostileTest, RunawayPatternEndsWithTheLimitsMessageNotNoMatch) {
+    writeFile(m_root + "/a.txt", std::string(40, 'a') + "b");
+    const CliRun run = runCli({"find", "-d", m_root, "-f", "*.txt", "-e", "(a+)+$"}, m_scratch);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("The recursion and backtracking limit (MatchLimit) was reached"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(run.out, "");
+}
+
+// A result that cannot be written is an error, named, whatever the output is.
+TEST_F(CliHostileTest, AFailedWriteToStandardOutputIsAnError) {
+    writeFile(m_root + "/a.txt", "word\n");
+    const struct {
+        const char* outTo;
+        const char* reason;
+    } cases[] = {{"/dev/full", "No space left on device"}, {"-", "Bad file descriptor"}};
+    for (const auto& c : cases) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"find", "-d", m_root, "-f", "*.txt", "-e", "word"},
+              std::vector<std::string>{"--version"}}) {
+            const CliRun run = runCli(args, m_scratch, c.outTo);
+            EXPECT_EQ(run.status, 2) << c.outTo << ' ' << args[0];
+            EXPECT_NE(run.err.find(std::string("kestrava-cli: write error: ") + c.reason),
+                      std::string::npos)
+                << run.err;
+        }
+    }
+    EXPECT_EQ(readFile(m_root + "/a.txt"), "word\n") << "no file took the closed output's place";
+}
+
+// A replace that left out a file it was asked to replace did not do its whole job: exit 2, with
+// each file named; the rest is replaced all the same.
+TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
+    writeFile(m_root + "/a.txt", "word\n");
+    writeFile(m_root + "/sub/b.txt", "word\n");
+    writeFile(m_scratch / "victim/b.txt", "secret\n");
+    fs::create_directory_symlink(m_scratch / "victim", m_root + "/sub/kesReplace");
+    ASSERT_EQ(mkfifo((m_root + "/pipe.txt").c_str(), 0600), 0);
+    writeFile(m_root + "/c.txt.kestrava-backup", "word\n"); // left by an interrupted rewrite
+    const CliRun run = runCli(
+        {"replace", "-d", m_root + "<+>", "-f", "*.txt", "-e", "word", "-r", "WORD", "--yes"},
+        m_scratch);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("Skipped 1 file that could not be read:\n  " + m_root +
+                           "/pipe.txt: Not a regular file\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Did not replace 1 file:\n  " + m_root + "/sub/b.txt: " + m_root +
+                           "/sub/kesReplace is not a folder but a link or a file; nothing is "
+                           "written into it\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("An earlier replacement of " + m_root +
+                           "/c.txt was interrupted; its old "
+                           "content is in " +
+                           m_root + "/c.txt.kestrava-backup\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readFile(m_root + "/kesReplace/a.txt"), "WORD\n");
+    EXPECT_EQ(readFile(m_scratch / "victim/b.txt"), "secret\n");
+}
+
+// A replace that an error stops says how far it got; --verbose names the files on each side.
+TEST_F(CliHostileTest, AReplaceStoppedByAnErrorSaysHowFarItGot) {
+    std::string folders;
+    for (const char* name : {"d1", "d2", "d3"}) {
+        writeFile(m_root + "/" + name + "/x" + name + ".txt", "word\n");
+        folders += (folders.empty() ? "" : "|") + m_root + "/" + name;
+    }
+    setenv("KESTRAVA_FAULT", "disk-full:xd2.txt", 1); // the test build's hook: a full disk
+    const CliRun run = runCli({"replace", "-d", folders, "-f", "*.txt", "-e", "word", "-r", "W",
+                               "--yes", "--in-situ", "--verbose", "--threads", "1"},
+                              m_scratch);
+    unsetenv("KESTRAVA_FAULT");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(": No space left on device (" + m_root +
+                           "/d2/xd2.txt)\n"
+                           "1 file was replaced before the error; 2 files were not touched\n"
+                           "Replaced before the error:\n  " +
+                           m_root +
+                           "/d1/xd1.txt\n"
+                           "Not touched:\n  " +
+                           m_root + "/d2/xd2.txt\n  " + m_root + "/d3/xd3.txt\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readFile(m_root + "/d1/xd1.txt"), "W\n");
+    EXPECT_EQ(readFile(m_root + "/d2/xd2.txt"), "word\n");
+    EXPECT_EQ(readFile(m_root + "/d3/xd3.txt"), "word\n");
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+// Parsing the command line of kestrava-cli.
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace kes::cli {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CliOptions, ValuesFlagsAndViews) {
+    const CliOptions o =
+        parseCommandLine({"replace", "-d", "/a<+>", "--files=*.c", "-e", "x(y)", "--replace", "$1",
+                          "--in-situ", "--yes", "--view", "unique-sorted", "--case-sensitive",
+                          "--filenames-only", "--no-header", "--rtf", "--verbose"});
+    EXPECT_EQ(o.command, ccReplace);
+    EXPECT_EQ(o.criteria.folders, "/a<+>");
+    EXPECT_EQ(o.criteria.files, "*.c");
+    EXPECT_EQ(o.criteria.find, "x(y)");
+    EXPECT_EQ(o.criteria.replace, "$1");
+    EXPECT_TRUE(o.inSitu && o.yes && o.caseSensitive && o.filenamesOnly && o.noHeader &&
+                o.richText && o.verbose);
+    EXPECT_EQ(o.view, rvUniqueMatchesSorted);
+
+    const CliOptions plain = parseCommandLine({"find", "--find", "-dash-"});
+    EXPECT_EQ(plain.criteria.find, "-dash-") << "a value may begin with a dash";
+    EXPECT_EQ(plain.view, rvLinesWithMatches);
+    EXPECT_EQ(plain.threads, 0);
+    EXPECT_EQ(parseCommandLine({"find", "--threads", "3"}).threads, 3);
+    EXPECT_FALSE(plain.caseSensitive);
+    EXPECT_EQ(parseCommandLine({"--version"}).command, ccVersion);
+    EXPECT_EQ(parseCommandLine({"find", "-h"}).command, ccHelp);
+}
+
+TEST(CliOptions, MistakesAreExplained) {
+    const std::pair<Args, const char*> cases[] = {
+        {{}, "No command given"},
+        {{"search"}, "Unknown command \"search\": use find, replace or script"},
+        {{"script", "--yes"}, "No script file given"},
+        {{"script", "a.ksc", "-d", "x"}, "Unknown option \"-d\" for script"},
+        {{"find", "-d"}, "Option -d needs a value"},
+        {{"find", "--view", "grid"},
+         "Unknown view \"grid\": use lines, matches, unique or unique-sorted"},
+        {{"find", "--bogus"}, "Unknown option \"--bogus\" for find"},
+        {{"find", "-r", "x"}, "Unknown option \"-r\" for find"},
+        {{"find", "--in-situ"}, "Unknown option \"--in-situ\" for find"},
+        {{"find", "--rtf=1"}, "Unknown option \"--rtf=1\" for find"},
+        {{"find", "--threads", "0"}, "--threads needs a number from 1 to 256, not \"0\""},
+        {{"find", "--threads=2x"}, "--threads needs a number from 1 to 256, not \"2x\""},
+    };
+    for (const auto& [args, message] : cases) {
+        try {
+            parseCommandLine(args);
+            ADD_FAILURE() << "accepted: " << message;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
+} // namespace
+} // namespace kes::cli

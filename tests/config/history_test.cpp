@@ -1,0 +1,153 @@
+// kestrava.ini: the written layout, load order through the window's callbacks, re-validation of
+// stored entries, and exact round trips of awkward entries.
+#include "config/history.h"
+
+#include "../util/util_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace kes {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Indices = std::array<int32_t, kHistoryBoxCount>;
+constexpr int32_t kNotSet = -9;
+
+// Records the checks ("check Folders X") and additions ("add FoldersToSearch X") in order, and
+// the index each box was given. Its fake parsers refuse every entry that begins with "bad".
+struct Recorder {
+    Strings log;
+    Indices index{kNotSet, kNotSet, kNotSet, kNotSet, kNotSet};
+
+    HistoryLoadCallbacks callbacks() {
+        const auto validator = [this](std::string kind) {
+            return [this, kind](const std::string& entry) {
+                log.push_back("check " + kind + " " + entry);
+                if (entry.starts_with("bad"))
+                    throw std::runtime_error("Invalid Syntax for " + kind + " To Search: " + entry);
+            };
+        };
+        return {validator("Folders"), validator("Files"),
+                [this](HistoryBox box, const std::string& entry) {
+                    log.push_back("add " + std::string(kHistorySections[box]) + " " + entry);
+                },
+                [this](HistoryBox box, int32_t value) { index[box] = value; }};
+    }
+};
+
+const std::string kNoIndices = "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
+                               "FindExpressions=-1\nReplaceExpressions=-1\n";
+
+TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
+    HistoryBoxes boxes;
+    EXPECT_EQ(historyToText(boxes), kNoIndices);
+    boxes[hbRootFolders] = {{"c:\\projects"}, 0};
+    boxes[hbFoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
+    boxes[hbFilesToSearch] = {{"*.pas | *.dfm"}, 0};
+    boxes[hbFindExpressions] = {{"\\bTODO\\b"}, 0};
+    EXPECT_EQ(historyToText(boxes),
+              "[RootFolders]\n1=c:\\projects\n"
+              "[FoldersToSearch]\n1=c:\\temp<+>\n2=d:\\src<+><excluding obj,bin>\n"
+              "[FilesToSearch]\n1=*.pas | *.dfm\n"
+              "[FindExpressions]\n1=\\bTODO\\b\n"
+              "[ItemIndex]\nFoldersToSearch=1\nFilesToSearch=0\nFindExpressions=0\n"
+              "ReplaceExpressions=-1\n");
+}
+
+TEST(HistorySave, LineBreaksInsideAnEntryCannotBreakTheFile) {
+    HistoryBoxes boxes;
+    boxes[hbFindExpressions].items = {"a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"};
+    EXPECT_EQ(historyToText(boxes),
+              "[FindExpressions]\n1=a  b\n2=x [ItemIndex] FoldersToSearch=7\n" + kNoIndices);
+}
+
+TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
+    const struct {
+        const char* Case;
+        std::string text;
+        Strings log;
+        Indices index;
+        std::string error;
+    } cases[] = {
+        {"sections in box order, entries in file order, keys not interpreted",
+         "[ItemIndex]\nFindExpressions=3\nfoldersTOsearch=+2\nRootFolders=1\n"
+         "[ReplaceExpressions]\n9=r1\n1=r2\n[FoldersToSearch]\nb=/b\na=/a\n[RootFolders]\n1=/r\n",
+         {"check Folders /r", "add RootFolders /r", "check Folders /b", "add FoldersToSearch /b",
+          "check Folders /a", "add FoldersToSearch /a", "add ReplaceExpressions r1",
+          "add ReplaceExpressions r2"},
+         {-1, 2, -1, 3, -1},
+         ""},
+        {"CR LF lines and a byte order mark",
+         "\xEF\xBB\xBF[FilesToSearch]\r\n1=*.c\r\n[ItemIndex]\r\nFilesToSearch=0\r\n",
+         {"check Files *.c", "add FilesToSearch *.c"},
+         {-1, -1, 0, -1, -1},
+         ""},
+        {"empty entries and stray lines are skipped, unreadable indices are none",
+         "1=before any section\n[FilesToSearch]\n1=\n; note\nno equals sign\n\n2=*.c\n"
+         "[ItemIndex]\nFoldersToSearch=abc\nFilesToSearch=\nFindExpressions=99999999999\n"
+         "ReplaceExpressions= 4 \n",
+         {"check Files *.c", "add FilesToSearch *.c"},
+         {-1, -1, -1, -1, 4},
+         ""},
+        {"rejected folder",
+         "[FoldersToSearch]\n1=/good\n2=bad<+\n3=/never\n[FindExpressions]\n1=x\n",
+         {"check Folders /good", "add FoldersToSearch /good", "check Folders bad<+"},
+         {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
+         "Error loading configuration: Invalid Syntax for Folders To Search: bad<+"},
+        {"rejected root folder",
+         "[RootFolders]\n1=bad?\n[FoldersToSearch]\n1=/a\n",
+         {"check Folders bad?"},
+         {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
+         "Error loading configuration: Invalid Syntax for Folders To Search: bad?"},
+        {"rejected file entry",
+         "[FoldersToSearch]\n1=/a\n[FilesToSearch]\n1=bad<<\n[FindExpressions]\n1=x\n",
+         {"check Folders /a", "add FoldersToSearch /a", "check Files bad<<"},
+         {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
+         "Error loading configuration: Invalid Syntax for Files To Search: bad<<"},
+    };
+    for (const auto& c : cases) {
+        Recorder recorder;
+        const std::string error =
+            kestest::errorOf([&] { loadHistoryFromText(c.text, recorder.callbacks()); });
+        EXPECT_EQ(error, c.error.empty() ? "(no error)" : c.error) << c.Case;
+        EXPECT_EQ(recorder.log, c.log) << c.Case;
+        EXPECT_EQ(recorder.index, c.index) << c.Case;
+    }
+}
+
+TEST(HistoryLoad, MissingFileLoadsEmptyAndAnUnreadableOneIsAnError) {
+    kestest::TempFolder folder; // a folder cannot be read as a file, not even by root
+    Recorder recorder;
+    loadHistory(folder.path() + "kestrava.ini", recorder.callbacks());
+    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_EQ(recorder.index, (Indices{-1, -1, -1, -1, -1}));
+    EXPECT_EQ(kestest::errorOf([&] { loadHistory(folder.path(), recorder.callbacks()); }),
+              "Error loading configuration: Cannot read " + folder.path() + ": not a regular file");
+}
+
+TEST(HistoryRoundTrip, AwkwardEntriesComeBackUnchanged) {
+    HistoryBoxes saved;
+    saved[hbRootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
+    saved[hbFoldersToSearch] = {{"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
+    saved[hbFilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
+    saved[hbFindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
+    saved[hbReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
+
+    kestest::TempFolder folder;
+    saveHistory(folder.path() + "kestrava.ini", saved);
+    HistoryBoxes loaded;
+    HistoryLoadCallbacks cb;
+    cb.addItem = [&](HistoryBox box, const std::string& entry) {
+        loaded[box].items.push_back(entry);
+    };
+    cb.setItemIndex = [&](HistoryBox box, int32_t index) { loaded[box].itemIndex = index; };
+    loadHistory(folder.path() + "kestrava.ini", cb);
+    saved[hbRootFolders].itemIndex = -1; // never saved
+    for (size_t box = 0; box < kHistoryBoxCount; ++box) {
+        EXPECT_EQ(loaded[box].items, saved[box].items) << kHistorySections[box];
+        EXPECT_EQ(loaded[box].itemIndex, saved[box].itemIndex) << kHistorySections[box];
+    }
+}
+
+} // namespace
+} // namespace kes

@@ -1,0 +1,207 @@
+// KestravaConfig.xml: the exact text saved, the defaults and fallbacks of the load, and that what
+// is saved comes back.
+#include "config/settings.h"
+
+#include "../util/util_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace kes {
+namespace {
+
+using namespace std::string_literals;
+
+// Every persisted field: one expectation compares (and prints) them all, one assignment sets them.
+auto fields(auto&& c) {
+    return std::tie(c.settings.initialMode, c.settings.fontSize, c.settings.caseSensitiveMatching,
+                    c.settings.replaceInSitu, c.settings.scriptsFolder, c.settings.editorFileSpec,
+                    c.settings.editorCommandLine, c.bounds.top, c.bounds.left, c.bounds.height,
+                    c.bounds.width, c.lastMode);
+}
+
+// What the load gives for anything the file does not say, on a 1920 x 1080 screen.
+const auto kDefaults = std::tuple(imFind, fsSmall, false, false, "/opt/kestrava/"s, "xdg-open"s,
+                                  "%Filename%"s, 166, 430, 748, 1060, mdFind);
+const auto kExample = std::tuple(imLastUsed, fsMedium, false, true, "C:\\Tools\\Scripts\\"s,
+                                 "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, mdScript);
+
+const char* const kExampleText =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<KestravaConfig>\r\n"
+    "  <options>\r\n"
+    "    <initialmode value=\"LastMode\"/>\r\n"
+    "    <fontsize value=\"Medium\"/>\r\n"
+    "    <casesensitivematching value=\"no\"/>\r\n"
+    "    <replaceinsitu value=\"yes\"/>\r\n"
+    "    <scriptsfolder value=\"C:\\Tools\\Scripts\\\"/>\r\n"
+    "    <fileeditor filespec=\"Notepad\" commandline=\"%Filename%\"/>\r\n"
+    "  </options>\r\n"
+    "  <forms>\r\n"
+    "    <mainform top=\"140\" left=\"430\" height=\"748\" width=\"1060\"/>\r\n"
+    "  </forms>\r\n"
+    "  <info>\r\n"
+    "    <lastmode value=\"Script\"/>\r\n"
+    "  </info>\r\n"
+    "</KestravaConfig>\r\n";
+
+// Loads text as the settings file (no file at all when text is null) into config; returns the
+// error raised, "(no error)" when none.
+std::string loadInto(const char* text, Config& config) {
+    kestest::TempFolder folder;
+    const std::string fileName = folder.path() + "KestravaConfig.xml";
+    if (text != nullptr)
+        kestest::writeRaw(fileName, text);
+    return kestest::errorOf([&] { loadConfig(fileName, "/opt/kestrava", 1920, 1080, config); });
+}
+
+Config loadText(const std::string& text) {
+    Config config;
+    EXPECT_EQ(loadInto(text.c_str(), config), "(no error)") << text;
+    return config;
+}
+
+std::string options(const std::string& inner) {
+    return "<KestravaConfig><options>" + inner + "</options></KestravaConfig>";
+}
+
+TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
+    kestest::TempFolder folder;
+    Config config;
+    fields(config) = kExample;
+    saveConfig(folder.path() + "KestravaConfig.xml", config);
+    EXPECT_EQ(kestest::readFile(folder.path() + "KestravaConfig.xml"), kExampleText);
+    EXPECT_EQ(fields(loadText(kExampleText)), kExample);
+}
+
+TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
+    Config config;
+    fields(config) = std::tuple(
+        imFind, fsSmall, true, true, "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
+        "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, mdFind);
+    const struct {
+        InitialMode initial;
+        FontSize size;
+        Mode last;
+        const char* words[3]; // as written for each of them
+    } cases[] = {
+        {imFind, fsSmall, mdFind, {"Find", "Small", "Find"}},
+        {imReplace, fsLarge, mdFindAndReplace, {"Replace", "Large", "Replace"}},
+        {imScript, fsMedium, mdScript, {"Script", "Medium", "Script"}},
+        {imViewFoldersFiles,
+         fsSmall,
+         mdViewFoldersFiles,
+         {"ViewFoldersFiles", "Small", "ViewFoldersFiles"}},
+    };
+    for (const auto& c : cases) {
+        config.settings.initialMode = c.initial;
+        config.settings.fontSize = c.size;
+        config.lastMode = c.last;
+        const std::string text = configToXml(config);
+        const std::string elements[] = {"initialmode", "fontsize", "lastmode"};
+        for (size_t i = 0; i < 3; ++i) {
+            const std::string written = "<" + elements[i] + " value=\"" + c.words[i] + "\"/>";
+            EXPECT_NE(text.find(written), std::string::npos) << written;
+        }
+        EXPECT_EQ(fields(loadText(text)), fields(config)) << c.words[0];
+    }
+}
+
+TEST(ConfigLoad, MissingOrMalformedFileLeavesEveryDefault) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {nullptr, "(no error)"},
+        {"", "No root element found in xml"},
+        {"<KestravaConfig><options><fontsize value=\"Large\"/></option></KestravaConfig>",
+         "Incorrect close tag in element options"},
+        {"<KestravaConfig><options><fontsize value=\"Large\"/></options</KestravaConfig>",
+         "Missing \">\" in close tag of element options"},
+    };
+    for (const auto& c : cases) {
+        Config config;
+        fields(config) = kExample; // whatever was there is reset
+        EXPECT_EQ(loadInto(c.text, config), c.error) << c.error;
+        EXPECT_EQ(fields(config), kDefaults) << c.error;
+    }
+}
+
+TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
+    const std::string form = "<KestravaConfig><forms><mainform ";
+    const struct {
+        std::string text;
+        std::function<void(Config&)> change; // from the defaults
+    } cases[] = {
+        {options("<fontsize value=\"LARGE\"/>"), [](Config& c) { c.settings.fontSize = fsLarge; }},
+        {"<kestravaconfig><Options><FONTSIZE Value=\"medium\"/><InitialMode VALUE=\"script\"/>"
+         "</Options><FORMS><MainForm TOP=\"5\"/></FORMS><Info><LastMode value=\"REPLACE\"/>"
+         "</Info></kestravaconfig>",
+         [](Config& c) {
+             c.settings.fontSize = fsMedium;
+             c.settings.initialMode = imScript;
+             c.bounds.top = 5;
+             c.lastMode = mdFindAndReplace;
+         }},
+        {"<KestravaConfig><options><initialmode value=\"lastmode\"/><fontsize value=\"huge\"/>"
+         "</options><info><lastmode value=\"lastmode\"/></info></KestravaConfig>",
+         [](Config& c) { c.settings.initialMode = imLastUsed; }},
+        {options("<initialmode value=\"Medium\"/><fontsize value=\"\"/>"), [](Config&) {}},
+        {form + "top=\"abc\" left=\"-20\" height=\"500\" width=\"+640\"/></forms></KestravaConfig>",
+         [](Config& c) {
+             c.bounds = {166, -20, 500, 640};
+         }},
+        {form + "top=\"2147483648\" left=\"1.5\" height=\"\"/></forms></KestravaConfig>",
+         [](Config&) {}},
+        {options("<fileeditor filespec=\"\" commandline=\"\"/>"), [](Config&) {}},
+        {options("<fileeditor filespec=\"kate\"/>"),
+         [](Config& c) { c.settings.editorFileSpec = "kate"; }},
+        {options("<fileeditor commandline=\"-n %Filename%\"/>"),
+         [](Config& c) { c.settings.editorCommandLine = "-n %Filename%"; }},
+    };
+    for (const auto& c : cases) {
+        Config expected;
+        fields(expected) = kDefaults;
+        c.change(expected);
+        EXPECT_EQ(fields(loadText(c.text)), fields(expected)) << c.text;
+    }
+}
+
+TEST(ConfigLoad, BooleanValues) {
+    const struct {
+        const char* value;
+        bool expected;
+    } cases[] = {
+        {"2", true},    {"0.0", false}, {"Yes", true},  {"maybe", false}, {"", false},
+        {"-1", true},   {"1e3", true},  {"0e5", false}, {"y", true},      {"TRUE", true},
+        {"tRuE", true}, {"N", false},   {"no", false},  {"FALSE", false}, {" 1 ", true},
+        {"inf", false}, {"nan", false}, {"0x1", false}, {"yes!", false},
+    };
+    for (const auto& c : cases) {
+        const Config config =
+            loadText(options(std::string("<casesensitivematching value=\"") + c.value + "\"/>"));
+        EXPECT_EQ(config.settings.caseSensitiveMatching, c.expected) << '"' << c.value << '"';
+    }
+    // The default decides only for values that are neither numbers nor boolean words.
+    EXPECT_TRUE(configStrToBool("maybe", true));
+    EXPECT_FALSE(configStrToBool("0", true));
+}
+
+TEST(ConfigLoad, ScreenDerivedBounds) {
+    const struct {
+        int32_t screenWidth, screenHeight;
+        WindowBounds expected; // top, left, height, width
+    } cases[] = {
+        {1024, 768, {10, 0, 748, 1024}}, {1920, 1080, {166, 430, 748, 1060}},
+        {1061, 749, {0, 0, 748, 1060}}, // half a pixel truncates
+        {1063, 751, {1, 1, 748, 1060}},  {800, 600, {0, 0, 600, 800}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(defaultFormBounds(c.screenWidth, c.screenHeight), c.expected)
+            << c.screenWidth << "x" << c.screenHeight;
+    }
+}
+
+} // namespace
+} // namespace kes

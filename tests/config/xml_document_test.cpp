@@ -1,0 +1,143 @@
+// The XML document layer: the exact text it writes, how it reads names and attribute values, and
+// the messages of malformed files.
+#include "config/xml_document.h"
+
+#include "../util/util_test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace kes {
+namespace {
+
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+
+std::string parseError(const std::string& text) {
+    return kestest::errorOf([&] { XmlDocument().loadFromString(text); });
+}
+
+TEST(XmlWriter, EachFormatLaysOutElementsItsWay) {
+    XmlDocument document("r");
+    EXPECT_EQ(document.writeToString(), kDeclaration + "\n<r></r>\n"); // the root keeps its end tag
+    document.root()->nodeNew("a").nodeNew("b").writeAttributeString("v", "1");
+    const std::pair<XmlFormat, std::string> cases[] = {
+        {xfReadable, "\r\n<r>\r\n  <a>\r\n    <b v=\"1\"/>\r\n  </a>\r\n</r>\r\n"},
+        {xfLfOnly, "\n<r>\n<a>\n<b v=\"1\"/>\n</a>\n</r>\n"},
+        {xfCompact, "\n<r><a><b v=\"1\"/></a></r>\n"},
+    };
+    for (const auto& [format, expected] : cases) {
+        document.setXmlFormat(format);
+        EXPECT_EQ(document.writeToString(), kDeclaration + expected) << expected;
+    }
+}
+
+TEST(XmlWriter, AttributesKeepTheirOrderAndAreReplacedInPlace) {
+    XmlDocument document("r");
+    XmlNode& node = document.root()->nodeNew("n");
+    node.writeAttributeString("b", "1");
+    node.writeAttributeInteger("a", -7);
+    node.writeAttributeString("empty", "");
+    node.writeAttributeString("B", "2"); // same attribute, other letter case
+    EXPECT_EQ(document.writeToString(),
+              kDeclaration + "\n<r><n b=\"2\" a=\"-7\" empty=\"\"/></r>\n");
+}
+
+TEST(XmlWriter, NamesWithBlanksAreRefused) {
+    XmlDocument document("r");
+    for (const char* name : {"a b", "a\tb", "a\nb", "a\rb"}) {
+        EXPECT_EQ(kestest::errorOf([&] { document.root()->nodeNew(name); }),
+                  "Illegal character in node name \"" + std::string(name) + "\"");
+    }
+    EXPECT_EQ(document.root()->nodeCount(), 0u);
+}
+
+TEST(XmlEscaping, FiveCharactersAreEscapedAndEverythingElseKept) {
+    EXPECT_EQ(xmlEscape("a&b<c>d'e\"f"), "a&amp;b&lt;c&gt;d&apos;e&quot;f");
+    EXPECT_EQ(xmlEscape("&amp;/home/zoë/日本"), "&amp;amp;/home/zoë/日本");
+}
+
+TEST(XmlEscaping, UnescapeDecodesEntitiesAndNumericReferencesOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"&amp;&lt;&gt;&apos;&quot;", "&<>'\""},
+        {"&amp;lt;", "&lt;"}, // one pass: the decoded ampersand does not start a new entity
+        {"&#65;&#x42;&#x20AC;&#x1F600;", "AB\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"&nbsp;", "&nbsp;"},                                 // unknown entity stays
+        {"a & b", "a & b"},                                   // no semicolon after it
+        {"x&amp", "x&amp"},                                   // no semicolon at all
+        {"&#12a;&#xZZ;&#;", "&#12a;&#xZZ;&#;"},               // numbers that do not parse
+        {"&#0;&#xD800;&#x110000;", "&#0;&#xD800;&#x110000;"}, // not characters
+        {"&#99999999999;", "&#99999999999;"},                 // overflows
+        {"&a&amp;", "&a&amp;"}, // "&a&amp;" up to the first ";" is no entity
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(xmlUnescape(in), out) << in;
+}
+
+TEST(XmlReader, ChildAndAttributeNamesIgnoreLetterCase) {
+    XmlDocument document;
+    document.loadFromString(
+        "\xEF\xBB\xBF<R><!-- c --><Options Value='1'/><options value='2'/></R>");
+    const XmlNode* options = document.root()->nodeByName("OPTIONS");
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options->attributeByName("VALUE"), "1"); // the first match wins
+    EXPECT_EQ(options->attributeByName("missing"), "");
+    EXPECT_EQ(document.root()->nodeByName("absent"), nullptr);
+}
+
+TEST(XmlReader, ReadDocumentIsWrittenBackUnchanged) {
+    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                             "<!-- kept -->\r\n"
+                             "<r>\r\n"
+                             "  <a q='say \"hi\"' x=\"1&amp;2\"/>\r\n"
+                             "  <b>some &lt;text&gt;</b>\r\n"
+                             "  <![CDATA[<raw>]]>\r\n"
+                             "</r>\r\n";
+    XmlDocument document;
+    document.loadFromString(text);
+    document.setXmlFormat(xfReadable);
+    EXPECT_EQ(document.writeToString(), text);
+    EXPECT_EQ(document.root()->nodeByName("a")->attributeByName("q"), "say \"hi\"");
+}
+
+TEST(XmlReader, MalformedFilesGiveTheirMessages) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "No root element found in xml"},
+        {"<?xml version=\"1.0\"?><!-- only a comment -->", "No root element found in xml"},
+        {"<a><b></c></a>", "Incorrect close tag in element b"},
+        {"<a><b/></a></x>", "Incorrect close tag in element x"},
+        {"<a>\r\n  <b/>\r\n", "Missing close tag in element a"},
+        {"<a><b></b</a>", "Missing \">\" in close tag of element b"},
+        {"<a>text<", "Missing data after \"<\" in element a"},
+        {"<a><!-- > --><b x='>'>", "Missing close tag in element b"},
+        {"<a></", "Missing data after \"<\" in element a"},
+        {"<>", "Missing element name"},
+        {"<a>\n<b x=1/></a>", "Error parsing element attribute at line 2, column 6"},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a/>", "Unsupported string encoding"},
+        // A name byte that makes pugixml read past the declaration's end into a value.
+        {"<?xml versi\xff\xffo=\"U?>x?></r>M\"/><r/>",
+         "Error parsing document declaration/processing instruction"},
+    };
+    for (const auto& [text, message] : cases)
+        EXPECT_EQ(parseError(text), message) << text;
+}
+
+TEST(XmlReader, LatinOneFilesAreReadAsUtf8) {
+    XmlDocument document;
+    document.loadFromString("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a v=\"caf\xE9\"/>");
+    EXPECT_EQ(document.root()->attributeByName("v"), "caf\xC3\xA9");
+}
+
+TEST(XmlFile, SavedFileLoadsBackAndFailuresAreReported) {
+    kestest::TempFolder folder;
+    XmlDocument saved("r");
+    saved.saveToFile(folder.path() + "doc.xml");
+    XmlDocument loaded;
+    loaded.loadFromFile(folder.path() + "doc.xml");
+    EXPECT_EQ(loaded.root()->name(), "r");
+    EXPECT_EQ(kestest::errorOf([&] { loaded.loadFromFile(folder.path() + "absent.xml"); }),
+              "Cannot read " + folder.path() + "absent.xml: No such file or directory");
+    kestest::writeRaw(folder.path() + "plain", "x"); // no folder, not even for root
+    EXPECT_THROW(saved.saveToFile(folder.path() + "plain/out.xml"), std::runtime_error);
+}
+
+} // namespace
+} // namespace kes

@@ -1,0 +1,244 @@
+// Pattern table, compile status, options, cache and callouts.
+#include "regex/pcre_api.h"
+#include "regex_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace kes {
+namespace {
+
+TEST(PatternTable, EmptyPatternCompilesWithNoGroups) {
+    PatternSet regex;
+    EXPECT_EQ(test::compile(regex, ""), 0);
+    EXPECT_EQ(regex.patternEntry(0)->captureCount, 0);
+    EXPECT_EQ(regex.groupOffsetVectorSize(), 3);
+    test::compile(regex, "(a)(b)(?:c)");
+    EXPECT_EQ(regex.groupOffsetVectorSize(), 9); // (2 + 1) * 3
+    test::compile(regex, "(x)");
+    EXPECT_EQ(regex.groupOffsetVectorSize(), 9) << "sized for the largest pattern";
+}
+
+TEST(PatternTable, FreedIDsAreReusedMostRecentFirst) {
+    PatternSet regex;
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(test::compile(regex, "p" + std::to_string(i)), i);
+    regex.removePattern(1);
+    regex.removePattern(3);
+    EXPECT_EQ(test::compile(regex, "x"), 3);
+    EXPECT_EQ(test::compile(regex, "y"), 1);
+    EXPECT_EQ(test::compile(regex, "z"), 4)
+        << "the stack is empty again: the next new ID is slots used";
+    EXPECT_EQ(regex.slotsUsed(), 5);
+    EXPECT_EQ(regex.patternEntry(1)->pattern, "y");
+    EXPECT_EQ(
+        test::raised([&] { regex.removePattern(5); }).message,
+        R"m("Invalid PatternID (5)" reported by Method "RemovePattern" on Class "TldiRegExMulti".)m");
+}
+
+TEST(PatternTable, ReusedSlotForgetsWhatItKnewOfTheOldPattern) {
+    PatternSet regex;
+    const int32_t planned = test::compile(regex, "\\b\\w+_t\\b");
+    ASSERT_FALSE(regex.patternEntry(planned)->required.text.empty());
+    regex.removePattern(planned);
+    regex.setDefaultPatternOptions({coNoStudy});
+    ASSERT_EQ(test::compile(regex, "x"), planned);
+    MatchCollection results;
+    EXPECT_TRUE(regex.matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
+}
+
+TEST(PatternTable, SerialsCountCompilesUntilCleared) {
+    PatternSet regex;
+    test::compile(regex, "a");
+    test::compile(regex, "b");
+    EXPECT_EQ(regex.patternEntry(1)->serial, 2);
+    regex.removePattern(0);
+    EXPECT_EQ(regex.patternEntry(0)->serial, 0);
+    regex.clearPatterns();
+    test::compile(regex, "c");
+    EXPECT_EQ(regex.patternEntry(0)->serial, 1);
+}
+
+TEST(PatternTable, PatternErrorIsAStatusAndFreesTheSlot) {
+    PatternSet regex;
+    test::compile(regex, "ok");
+    int32_t id = 0;
+    PatternStatus status;
+    EXPECT_FALSE(regex.addPattern("a(", id, status));
+    EXPECT_EQ(id, -1);
+    EXPECT_FALSE(status.success);
+    EXPECT_EQ(status.patternID, -1);
+    EXPECT_EQ(status.statusCode, rePatternError);
+    EXPECT_EQ(status.errorText, "missing )");
+    EXPECT_EQ(status.errorOffset, 2);
+    EXPECT_EQ(status.errorMessage, "Error in Pattern: \"missing )\" at offset (2)");
+    EXPECT_EQ(test::compile(regex, "b"), 1) << "the failed slot is free again";
+}
+
+TEST(PatternOptions, TranslateBothWays) {
+    const std::pair<PatternOption, int32_t> table[] = {
+        {coIgnoreCase, 0x1},     {coMultiline, 0x2},
+        {coDotMatchesAll, 0x4},  {coIgnorePatternWhiteSpace, 0x8},
+        {coAnchored, 0x10},      {coDollarEndOnly, 0x20},
+        {coExtra, 0x40},         {coUnGreedy, 0x200},
+        {coUtf8, 0x800},         {coExplicitCapture, 0x1000},
+        {coNoUtf8Check, 0x2000}, {coNoStudy, 0},
+    };
+    for (const auto& [option, flag] : table) {
+        EXPECT_EQ(patternOptionsToFlags({option}), flag) << int(option);
+        EXPECT_EQ(flagsToPatternOptions(flag, option != coNoStudy), PatternOptions{option});
+    }
+    EXPECT_EQ(matchOptionsToFlags({moAnchored, moNotBol, moNotEol, moNotEmpty, moNoUtf8Check}),
+              0x10 | 0x80 | 0x100 | 0x400 | 0x2000);
+    EXPECT_EQ(flagsToMatchOptions(0x80, false), (MatchOptions{moNotBol, moNoCapturing}));
+}
+
+TEST(PatternOptions, DefaultsAndNoStudy) {
+    PatternSet regex;
+    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{coIgnoreCase, coDotMatchesAll}));
+    EXPECT_EQ(regex.defaultMatchOptions(), MatchOptions{});
+    EXPECT_EQ(regex.defaultLanguage(), laEnglish);
+    EXPECT_EQ(regex.defaultMatchLimit, 10000000u);
+
+    regex.setDefaultPatternOptions({coMultiline, coNoStudy});
+    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{coMultiline, coNoStudy}));
+    ASSERT_EQ(test::compile(regex, "a+"), 0);
+    EXPECT_FALSE(regex.patternEntry(0)->study);
+    EXPECT_EQ(regex.patternEntry(0)->extra, nullptr) << "no study attempted";
+    EXPECT_EQ(regex.patternEntry(0)->compileOptions, 0x2);
+}
+
+TEST(PatternCache, KeyIsExact) {
+    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, true, laEnglish), std::string("abc5-1\0", 7));
+    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, false, laGerman), std::string("abc50\3", 6));
+}
+
+TEST(PatternCache, SameTextWithOtherOptionsGetsOtherIDs) {
+    StaticPatternTable regex;
+    regex.setPatternCacheMaxCount(10);
+    PatternStatus status;
+    const int32_t base = regex.getCachedPatternID("abc", {coIgnoreCase}, status, laEnglish);
+    EXPECT_EQ(regex.getCachedPatternID("abc", {coIgnoreCase}, status, laEnglish), base);
+    EXPECT_TRUE(status.success);
+    EXPECT_NE(regex.getCachedPatternID("abc", {}, status, laEnglish), base);
+    EXPECT_NE(regex.getCachedPatternID("abc", {coIgnoreCase, coNoStudy}, status, laEnglish), base);
+    EXPECT_NE(regex.getCachedPatternID("ABC", {coIgnoreCase}, status, laEnglish), base);
+    EXPECT_EQ(regex.slotsUsed(), 4);
+}
+
+TEST(PatternCache, FullCacheReportsCode10AndNeverEvicts) {
+    StaticPatternTable regex;
+    regex.setPatternCacheMaxCount(100);
+    PatternStatus status;
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(regex.getCachedPatternID("p" + std::to_string(i), {}, status, laEnglish), i);
+    EXPECT_EQ(regex.getCachedPatternID("p100", {}, status, laEnglish), -1);
+    EXPECT_EQ(status.statusCode, reCacheFull);
+    EXPECT_FALSE(status.success);
+    EXPECT_EQ(regex.getCachedPatternID("p5", {}, status, laEnglish), 5)
+        << "cached ones still found";
+}
+
+TEST(PatternCache, UnitLevelMatchWorksPastTheCacheLimit) {
+    StaticPatternTable& shared = regExStatic();
+    shared.setPatternCacheMaxCount(0);
+    shared.setPatternCacheMaxCount(100);
+    MatchResult result;
+    for (int i = 0; i < 101; ++i) {
+        const std::string text = "..X" + std::to_string(i) + "Y..";
+        ASSERT_TRUE(match("x" + std::to_string(i) + "y", text, false, result));
+    }
+    EXPECT_EQ(shared.slotsUsed(), 100);
+    const std::string text = "X100Y";
+    ASSERT_TRUE(match("x100y", text, false, result));
+    EXPECT_EQ(result.patternID, -1) << "the 101st pattern is compiled per call";
+    EXPECT_EQ(result.matchPatternID, 0);
+    shared.setPatternCacheMaxCount(0); // leave the shared instance empty for other tests
+    shared.setPatternCacheMaxCount(100);
+}
+
+TEST(PatternCache, MaxCountChangesClearOnlyWhenNeeded) {
+    StaticPatternTable regex;
+    PatternStatus status;
+    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, laEnglish), -1) << "max 0 caches nothing";
+    regex.setPatternCacheMaxCount(5);
+    regex.getCachedPatternID("a", {}, status, laEnglish);
+    regex.setPatternCacheMaxCount(8);
+    EXPECT_EQ(regex.slotsUsed(), 1) << "raising from a positive value keeps the table";
+    regex.setPatternCacheMaxCount(7);
+    EXPECT_EQ(regex.slotsUsed(), 0) << "lowering empties the table";
+    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, laEnglish), 0) << "and the cache";
+    regex.setPatternCacheMaxCount(-4);
+    EXPECT_EQ(regex.patternCacheMaxCount(), 0);
+}
+
+TEST(PatternCache, ConcurrentUnitLevelCallsStayCorrect) {
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &failures] {
+            MatchResult result;
+            std::string value;
+            for (int i = 0; i < 60; ++i) {
+                const std::string word = "w" + std::to_string((i * 7 + t) % 60);
+                const std::string text = "..<" + word + ">..";
+                if (!match("<(" + word + ")>", text, false, result)) {
+                    ++failures;
+                    continue;
+                }
+                groupValue(result, 1, value);
+                failures += value != word;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures.load(), 0);
+    regExStatic().setPatternCacheMaxCount(0);
+    regExStatic().setPatternCacheMaxCount(100);
+}
+
+TEST(RegExObject, MatchLimitReachesTheExtraBlock) {
+    PatternSet regex;
+    regex.defaultMatchLimit = 50;
+    const int32_t id = test::compile(regex, "(a+)+$");
+    ASSERT_NE(regex.patternEntry(id)->extra, nullptr);
+    const std::string text = std::string(30, 'a') + "b";
+    MatchCollection results;
+    const auto raised = test::raised([&] { regex.matches(id, text.data(), 31, 0, {}, results); });
+    EXPECT_EQ(raised.code, reMatchLimit);
+    EXPECT_EQ(
+        raised.message,
+        R"m("The recursion and backtracking limit (MatchLimit) was reached" reported by Method "Matches" on Class "TldiRegExMulti" when calling "GetMatch".)m");
+    EXPECT_TRUE(results.empty());
+}
+
+TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
+    PatternSet regex;
+    regex.setDefaultPatternOptions({coNoStudy});
+    const int32_t before = test::compile(regex, "a(?C1)b");
+    int calls = 0;
+    int32_t verdict = 0;
+    regex.setOnCallOut([&](pcre_callout_block& block, int32_t& result) {
+        ++calls;
+        EXPECT_EQ(block.callout_number, 1);
+        EXPECT_EQ(block.pattern_position, 6) << "the place in the pattern as written";
+        result = verdict;
+    });
+    const int32_t after = test::compile(regex, "c(?C1)d");
+    MatchCollection results;
+    EXPECT_TRUE(regex.matches(before, "ab", 2, 0, {}, results)) << "existing patterns get the data";
+    EXPECT_TRUE(regex.matches(after, "cd", 2, 0, {}, results));
+    EXPECT_EQ(calls, 2);
+    verdict = 1; // fail at this point
+    EXPECT_FALSE(regex.matches(before, "ab", 2, 0, {}, results));
+
+    regex.setOnCallOut(nullptr);
+    EXPECT_EQ(regex.patternEntry(before)->extra, nullptr) << "a block left with nothing is freed";
+    calls = 0;
+    EXPECT_TRUE(regex.matches(before, "ab", 2, 0, {}, results));
+    EXPECT_EQ(calls, 0);
+}
+
+} // namespace
+} // namespace kes

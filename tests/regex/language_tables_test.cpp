@@ -1,0 +1,91 @@
+// Character tables by language: French/German classification, caching, missing locales.
+#include "regex/pattern_internals.h"
+#include "regex_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+namespace kes {
+namespace {
+
+bool localeExists(const char* name) {
+    const locale_t locale = newlocale(LC_ALL_MASK, name, locale_t{});
+    if (locale == locale_t{})
+        return false;
+    freelocale(locale);
+    return true;
+}
+
+TEST(LanguageTables, NamesOfTheLanguages) {
+    EXPECT_EQ(languageName(laEnglish), "English");
+    EXPECT_EQ(languageName(laUserLocale), "User Locale");
+    EXPECT_EQ(languageName(laFrench), "French");
+    EXPECT_EQ(languageName(laGerman), "German");
+    EXPECT_EQ(languageName(PatternLanguage(9)), "Unknown Language");
+}
+
+TEST(LanguageTables, EnglishUsesTheBuiltInTables) {
+    int32_t error = -1;
+    EXPECT_EQ(getLanguageTables(laEnglish, error), nullptr);
+    EXPECT_EQ(error, 0);
+}
+
+TEST(LanguageTables, FrenchClassifiesAccentedLettersAsWordCharacters) {
+    if (!localeExists("fr_FR.ISO-8859-1"))
+        GTEST_SKIP() << "fr_FR.ISO-8859-1 is not generated here (scripts/setup-test-locales)";
+    int32_t error = 0;
+    const unsigned char* first = getLanguageTables(laFrench, error);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(getLanguageTables(laFrench, error), first) << "built once, then shared";
+
+    CompiledPtr compiled;
+    ExtraPtr extra;
+    PatternStatus status;
+    ASSERT_TRUE(
+        compileStandalone("^\\w+$", PCRE_CASELESS, true, laFrench, compiled, extra, status));
+    const std::string word = "caf\xE9"; // café in Latin-1
+    const std::string upper = "CAF\xC9";
+    int ovector[3];
+    EXPECT_EQ(pcre_exec(compiled.get(), extra.get(), word.data(), 4, 0, 0, ovector, 3), 1);
+    ASSERT_TRUE(
+        compileStandalone("caf\xE9", PCRE_CASELESS, true, laFrench, compiled, extra, status));
+    EXPECT_EQ(pcre_exec(compiled.get(), extra.get(), upper.data(), 4, 0, 0, ovector, 3), 1)
+        << "case folding of accented letters";
+
+    ASSERT_TRUE(compileStandalone("^\\w+$", 0, true, laEnglish, compiled, extra, status));
+    EXPECT_LT(pcre_exec(compiled.get(), extra.get(), word.data(), 4, 0, 0, ovector, 3), 0)
+        << "English keeps to ASCII";
+}
+
+TEST(LanguageTables, MissingLocaleFailsWithCode3AndLeavesTheThreadLocale) {
+    const locale_t before = uselocale(locale_t{});
+    setLanguageLocaleCandidates(laGerman, {"xx_NOWHERE.ISO-8859-1"});
+    StaticPatternTable regex;
+    regex.setPatternCacheMaxCount(5);
+    PatternStatus status;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_EQ(regex.getCachedPatternID("\\w", {}, status, laGerman), -1);
+        EXPECT_EQ(status.statusCode, reLocaleUnavailable);
+        EXPECT_EQ(status.errorText, "German");
+        EXPECT_EQ(status.errorMessage,
+                  "Locale for selected language (German) is unavailable on this machine");
+    }
+    EXPECT_EQ(uselocale(locale_t{}), before);
+
+    setLanguageLocaleCandidates(laGerman, {"xx_NOWHERE", "de_DE.ISO-8859-1"});
+    if (localeExists("de_DE.ISO-8859-1")) {
+        EXPECT_GE(regex.getCachedPatternID("\\w", {}, status, laGerman), 0)
+            << "a failed language is tried again: " << status.errorMessage;
+        EXPECT_EQ(uselocale(locale_t{}), before);
+    }
+}
+
+TEST(LanguageTables, UserLocaleAlwaysBuilds) {
+    int32_t error = -1;
+    EXPECT_NE(getLanguageTables(laUserLocale, error), nullptr);
+    EXPECT_EQ(error, 0);
+}
+
+} // namespace
+} // namespace kes

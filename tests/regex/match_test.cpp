@@ -1,0 +1,505 @@
+// Matching: single matches, every match of a text, splitting, groups, JIT against interpreter.
+#include "regex/pcre_api.h"
+#include "regex_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <tuple>
+
+namespace kes {
+namespace {
+
+struct Span {
+    int32_t start;
+    int32_t end;
+    bool operator==(const Span&) const = default;
+};
+
+std::vector<Span> spans(const MatchCollection& results) {
+    std::vector<Span> spans;
+    for (const MatchResult& r : results)
+        spans.push_back({r.groupStartEnd[0], r.groupStartEnd[1]});
+    return spans;
+}
+
+std::vector<Span> allMatches(const std::string& pattern, const std::string& text,
+                             PatternOptions options = {}) {
+    PatternSet regex;
+    regex.setDefaultPatternOptions(options);
+    const int32_t id = test::compile(regex, pattern);
+    MatchCollection results;
+    regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+    return spans(results);
+}
+
+std::vector<std::string> splitOf(const std::string& pattern, const std::string& text) {
+    std::vector<std::string> pieces{"stale"};
+    split(pattern, text, false, pieces);
+    return pieces;
+}
+
+TEST(matches, ReportsEveryMatchOnceInOrder) {
+    struct Case {
+        const char* pattern;
+        std::string text;
+        std::vector<Span> expected;
+    };
+    const Case cases[] = {
+        {"b", "abcabc", {{1, 2}, {4, 5}}},
+        {"xyz", "abcabc", {}},
+        {"c$", "abc", {{2, 3}}},                // ends exactly at the end: last search
+        {"^a", "abc", {{0, 1}}},                // match at offset 0
+        {"x*", "ab", {{0, 0}, {1, 1}, {2, 2}}}, // empty matches never loop
+        {"a*", "baaac", {{0, 0}, {1, 4}, {4, 4}, {5, 5}}},
+        {"a??", "aa", {{0, 0}, {0, 1}, {1, 1}, {1, 2}}}, // non-empty retried at the same place
+        {"\\b", "ab cd", {{0, 0}, {2, 2}, {3, 3}, {5, 5}}},
+        {"(?=b)|b", "abb", {{1, 1}, {1, 2}, {2, 2}, {2, 3}}},
+        {"a|", "aXa", {{0, 1}, {1, 1}, {2, 3}}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(allMatches(c.pattern, c.text), c.expected) << c.pattern << " on " << c.text;
+}
+
+TEST(matches, EmptyMatchesStepOverWholeUtf8Characters) {
+    const std::string text = "\xC3\xA9\xC3\xA9"; // two e-acute
+    EXPECT_EQ(allMatches("x*", text, {coUtf8}), (std::vector<Span>{{0, 0}, {2, 2}, {4, 4}}));
+}
+
+TEST(matches, GroupsThatDidNotTakePartAreMinusOne) {
+    PatternSet regex;
+    const int32_t id = test::compile(regex, "(a)|(b)(c)?");
+    MatchCollection results;
+    ASSERT_TRUE(regex.matches(id, "b", 1, 0, {}, results));
+    const MatchResult& r = results[0];
+    EXPECT_EQ(r.groupCount, 4);
+    EXPECT_EQ(std::vector<int32_t>(r.groupStartEnd.begin(), r.groupStartEnd.begin() + 8),
+              (std::vector<int32_t>{0, 1, -1, -1, 0, 1, -1, -1}));
+    std::string value = "x";
+    groupValue(r, 3, value);
+    EXPECT_EQ(value, "");
+    EXPECT_EQ(r.patternID, id);
+    EXPECT_EQ(r.matchPatternID, 1);
+}
+
+TEST(matches, StartOffsetBounds) {
+    PatternSet regex;
+    const int32_t id = test::compile(regex, "$");
+    MatchCollection results;
+    EXPECT_TRUE(regex.matches(id, "abc", 3, 3, {}, results)) << "equal to the length is allowed";
+    const auto raised = test::raised([&] { regex.matches(id, "abc", 3, 4, {}, results); });
+    EXPECT_EQ(raised.code, reStartAtTooLarge);
+    EXPECT_EQ(
+        raised.message,
+        R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Matches" on Class "TldiRegExMulti".)m");
+}
+
+TEST(matches, InvalidIDsAndFreedSlots) {
+    PatternSet multi;
+    MatchCollection results;
+    EXPECT_EQ(
+        test::raised([&] { multi.matches(7, "a", 1, 0, {}, results); }).message,
+        R"m("Invalid PatternID (7)" reported by Method "Matches" on Class "TldiRegExMulti".)m");
+    EXPECT_EQ(test::raised([&] { multi.matches(-1, "a", 1, 0, {}, results); }).code,
+              reInvalidPatternID);
+    StaticPatternTable cached;
+    EXPECT_EQ(
+        test::raised([&] { cached.matches(-1, "a", 1, 0, {}, results); }).message,
+        R"m("No Active Pattern found" reported by Method "Matches" on Class "TldiRegExStatic".)m");
+    const int32_t id = test::compile(multi, "a");
+    multi.removePattern(id);
+    EXPECT_EQ(test::raised([&] { multi.matches(id, "a", 1, 0, {}, results); }).code,
+              reCompiledPatternNil);
+}
+
+TEST(matches, WithoutCapturesOnlyTheWholeMatchIsKept) {
+    PatternSet regex;
+    const int32_t id = test::compile(regex, "(a)(b)");
+    MatchCollection results;
+    ASSERT_TRUE(regex.matches(id, "abab", 4, 0, {moNoCapturing}, results));
+    EXPECT_EQ(spans(results), (std::vector<Span>{{0, 2}, {2, 4}}));
+    std::string value;
+    EXPECT_EQ(test::raised([&] { groupValue(results[0], 1, value); }).code, reGroupNumOutOfBounds);
+}
+
+TEST(UnitLevel, MatchIsCaseInsensitiveAndDotAll) {
+    MatchResult result;
+    const std::string excluding = "<excluding x>";
+    ASSERT_TRUE(match("EXCLUDING (.*?)>", excluding, false, result));
+    std::string value;
+    groupValue(result, 1, value);
+    EXPECT_EQ(value, "x");
+    const std::string lines = "a\nb";
+    EXPECT_TRUE(match("a.b", lines, true, result)) << "throw-away path, same options";
+    EXPECT_EQ(result.patternID, -1);
+    clearMatchResult(result);
+    EXPECT_FALSE(match("zzz", lines, false, result));
+}
+
+TEST(UnitLevel, PatternErrorsNameTheMethodWithoutClass) {
+    MatchResult result;
+    std::vector<std::string> pieces;
+    const std::string x = "x";
+    for (bool bypass : {false, true}) {
+        EXPECT_EQ(test::raised([&] { match("a(", x, bypass, result); }).message,
+                  R"m("Error in Pattern: "missing )" at offset (2)" reported by Method "Match".)m");
+        EXPECT_EQ(
+            test::raised([&] { split("[", "x", bypass, pieces); }).message,
+            R"m("Error in Pattern: "missing terminating ] for character class" at offset (1)" reported by Method "Split".)m");
+    }
+}
+
+TEST(UnitLevel, GroupValueBounds) {
+    MatchResult result;
+    std::string value;
+    const std::string abc = "abc";
+    ASSERT_TRUE(match("(b)", abc, false, result));
+    groupValue(result, 0, value);
+    EXPECT_EQ(value, "b");
+    EXPECT_EQ(test::raised([&] { groupValue(result, 2, value); }).message,
+              R"m("GroupNum out of bounds (2)" reported by Method "GroupValue".)m");
+    EXPECT_EQ(test::raised([&] { groupValue(result, -1, value); }).code, reGroupNumOutOfBounds);
+    clearMatchResult(result);
+    ASSERT_FALSE(match("(q)", abc, false, result));
+    EXPECT_EQ(test::raised([&] { groupValue(result, 0, value); }).code, reGroupNumOutOfBounds)
+        << "a result that did not match has no groups, not even 0";
+}
+
+TEST(UnitLevel, SplitPieces) {
+    using P = std::vector<std::string>;
+    EXPECT_EQ(splitOf("\\|", "a||b"), (P{"a", "", "b"}));
+    EXPECT_EQ(splitOf("\\|", "a|"), (P{"a"}));
+    EXPECT_EQ(splitOf("\\|", "|a"), (P{"", "a"}));
+    EXPECT_EQ(splitOf("\\|", ""), (P{}));
+    EXPECT_EQ(splitOf("\\|", "abc"), (P{"abc"}));
+    EXPECT_EQ(splitOf("(<)|(>)", "a<b>c"), (P{"a", "<", "b", "", ">", "c"}));
+    EXPECT_EQ(splitOf("x*", "axb"), (P{"a", "b"})) << "empty separators are never used";
+    std::vector<std::string> pieces;
+    split("\\|", "a|b", true, pieces);
+    EXPECT_EQ(pieces, (P{"a", "b"})) << "throw-away path";
+}
+
+TEST(splitToArray, LimitAndStartOffset) {
+    PatternSet regex;
+    const int32_t id = test::compile(regex, ",");
+    std::vector<std::string> pieces;
+    regex.splitToArray(id, "a,b,c,d", 7, 0, 2, pieces);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"a", "b", "c,d"}));
+    regex.splitToArray(id, "a,b,c,d", 7, 2, -1, pieces);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"b", "c", "d"}));
+    EXPECT_EQ(
+        test::raised([&] { regex.splitToArray(id, "a", 1, 2, -1, pieces); }).message,
+        R"m("StartAt is greater than length of target. TargetLength = 1 but StartAt = 2." reported by Method "SplitToArray".)m");
+    EXPECT_EQ(
+        test::raised([&] { regex.splitToArray(9, "a", 1, 0, -1, pieces); }).message,
+        R"m("Invalid PatternID (9)" reported by Method "Split" on Class "TldiRegExMulti" when calling "SplitToArray".)m");
+}
+
+// The same pattern compiled for the JIT (studied) and for the interpreter must agree exactly.
+TEST(JitAndInterpreter, AgreeOnEveryMatch) {
+    const char* patterns[] = {"abc",
+                              "a|b|cd",
+                              "\\b\\w+ing\\b",
+                              "(\\w+)@(\\w+)\\.com",
+                              "x*",
+                              "(a|ab)(c|bcd)(d*)",
+                              "^\\s*$",
+                              "(?m)^\\w",
+                              "[^\\n]*",
+                              "(?i)straSSe",
+                              "(?<y>\\d{4})-(?<m>\\d\\d)",
+                              "a(?=b)|(?<=a)b",
+                              "",
+                              "\\d+?",
+                              "AbC",
+                              "b b",
+                              "ing",
+                              "(a+)*+$",
+                              "(?>(b)|a)+c"};
+    const std::string texts[] = {"",
+                                 "abc abcd ab",
+                                 "singing rings bring\nking ping",
+                                 "me@host.com, you@there.com",
+                                 "abcd abd abcdd",
+                                 "line one\n\n  \nline two\n",
+                                 "1999-12 2026-11-05",
+                                 "Strasse STRASSE",
+                                 std::string("nul\0byte ab", 11),
+                                 "ABC abc aBc AbCd",
+                                 "b bb b",
+                                 "RING ring Ring",
+                                 "aaab",
+                                 "abac"};
+    for (const char* pattern : patterns)
+        for (const std::string& text : texts) {
+            PatternSet jit;
+            PatternSet interpreter;
+            interpreter.setDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
+            const int32_t a = test::compile(jit, pattern);
+            const int32_t b = test::compile(interpreter, pattern);
+            MatchCollection ra;
+            MatchCollection rb;
+            const auto length = static_cast<uint32_t>(text.size());
+            jit.matches(a, text.data(), length, 0, {}, ra);
+            interpreter.matches(b, text.data(), length, 0, {}, rb);
+            ASSERT_EQ(ra.size(), rb.size()) << pattern << " on " << text;
+            for (size_t i = 0; i < ra.size(); ++i) {
+                const auto used =
+                    static_cast<size_t>(ra[i].groupCount) * 2; // the rest is workspace
+                EXPECT_EQ(std::vector<int32_t>(ra[i].groupStartEnd.begin(),
+                                               ra[i].groupStartEnd.begin() + used),
+                          std::vector<int32_t>(rb[i].groupStartEnd.begin(),
+                                               rb[i].groupStartEnd.begin() + used))
+                    << pattern << " #" << i;
+            }
+        }
+}
+
+// Plain text and alternations of plain texts are found by a byte search; anything the engine
+// might read differently is not.
+TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
+    using Texts = std::vector<std::string>;
+    const std::tuple<const char*, PatternOptions, Texts> literal[] = {
+        {"abc", {coIgnoreCase, coDotMatchesAll}, {"abc"}},
+        {"a b#c", {}, {"a b#c"}},
+        {"caf\xE9", {coIgnoreCase}, {"caf\xE9"}},
+        {"struct|union|ab", {}, {"struct", "union", "ab"}}};
+    const std::pair<const char*, PatternOptions> engine[] = {{"a.c", {}},
+                                                             {"a\\.c", {}},
+                                                             {"(?i)x", {}},
+                                                             {"", {}},
+                                                             {"ab", {coUtf8}},
+                                                             {"a b", {coIgnorePatternWhiteSpace}},
+                                                             {"ab", {coAnchored}},
+                                                             {"ab", {coNoStudy}},
+                                                             {"x{2}", {}},
+                                                             {"a|", {}},
+                                                             {"|a", {}},
+                                                             {"a||b", {}},
+                                                             {"a|b|c|d|e|f|g|h|i", {}}};
+    for (const auto& [pattern, options, texts] : literal) {
+        PatternSet regex;
+        regex.setDefaultPatternOptions(options);
+        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->literals, texts) << pattern;
+    }
+    for (const auto& [pattern, options] : engine) {
+        PatternSet regex;
+        regex.setDefaultPatternOptions(options);
+        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->literals, Texts{}) << pattern;
+    }
+    // Caseless folds A-Z only, as the engine's built-in tables do.
+    EXPECT_EQ(allMatches("caf\xE9", "CAF\xC9 caf\xE9 Caf\xE9", {coIgnoreCase}),
+              (std::vector<Span>{{5, 9}, {10, 14}}));
+    EXPECT_EQ(allMatches("aa", "aaaaa", {}), (std::vector<Span>{{0, 2}, {2, 4}}));
+    // Leftmost first; at one place, the first alternative in pattern order.
+    EXPECT_EQ(allMatches("ab|abc|b", "abc bc", {}), (std::vector<Span>{{0, 2}, {4, 5}}));
+}
+
+// The studied pattern (byte search, required text, line-bound search) against the interpreter,
+// which never takes a shortcut, in both letter-case settings.
+::testing::AssertionResult studiedFindsWhatTheInterpreterFinds(const std::string& pattern,
+                                                               const std::string& text) {
+    for (const bool caseless : {false, true}) {
+        PatternOptions options{coDotMatchesAll};
+        if (caseless)
+            options.include(coIgnoreCase);
+        PatternOptions interpreted = options;
+        interpreted.include(coNoStudy);
+        if (allMatches(pattern, text, options) != allMatches(pattern, text, interpreted))
+            return ::testing::AssertionFailure() << pattern << (caseless ? " caseless" : "");
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Random texts over a small alphabet against the interpreter, which never takes a shortcut:
+// the studied pattern (byte search, required text, line-bound search) must find the same.
+void expectStudiedFindsWhatTheInterpreterFinds(const std::vector<std::string>& patterns,
+                                               std::string_view alphabet, size_t maxLength,
+                                               int rounds = 200) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    std::uniform_int_distribution<size_t> length(0, maxLength);
+    for (int round = 0; round < rounds; ++round) {
+        std::string text(length(random), ' ');
+        for (char& c : text)
+            c = alphabet[pick(random)];
+        for (const std::string& pattern : patterns)
+            ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
+    }
+}
+
+// Texts long enough for the byte search's 16-byte steps, over bytes that tempt a careless case
+// fold ('@' and '`' differ by the same bit as 'A' and 'a').
+TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
+    expectStudiedFindsWhatTheInterpreterFinds(
+        {"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"},
+        "abAB@`\n", 90);
+}
+
+// Lines, word boundaries and the required text at both ends of lines and of the text.
+TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
+    expectStudiedFindsWhatTheInterpreterFinds(
+        {"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz", "a\\sb", "[^b]ab", "\\Ba_", "_\\b",
+         "g\\W*i", "n.g", "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b", "\\B[g-z]+_t", "[^\\s]+ng\\B",
+         "\\s+ng", "\\S+\\s+i"},
+        "ingtxyz_ab1.\n\r\v NG", 120);
+}
+
+// Thousands of lines, nearly all holding a match: the line-bound search gives way to the engine
+// alone part-way, and the matches must run on unbroken.
+TEST(JitAndInterpreter, DenseMatchesFindWhatTheInterpreterFinds) {
+    const char* words[] = {"sing", "rings", "thing", "go", "n_tn_t", "in g", "ING", "x_t"};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<size_t> pick(0, std::size(words) - 1);
+    std::string text;
+    for (int line = 0; line < 3000; ++line) {
+        for (int word = 0; word < 5; ++word)
+            text += std::string(words[pick(random)]) + (word < 4 ? " " : "\n");
+    }
+    for (const char* pattern : {"[a-z]+ing", "\\bi\\w*g\\b", "n_t", "\\w_t\\b"})
+        EXPECT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text));
+}
+
+// What a pattern promises about its matches: a text each holds, and whether it stays in a line
+// (no match holds a line break).
+TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        {"\\b\\w+_t\\b", "_t", true}, {"[a-z]+ing", "ing", true}, {"foo.*barbaz", "barbaz", false},
+        {"a\\sbc", "bc", false},      {"x+yz", "xyz", true},      {"ab*cd", "cd", true},
+        {"a\\nb", "a", false},        {"[^x]ing", "ing", false},  {"\\d+\\.\\d+", ".", true},
+        {"a\\b-c", "a-c", true},      {"(a)bc", "", false},       {"^abc\\w", "", false},
+        {"ab{2}", "", false},         {"\\x41bc", "", false},     {"[[:alpha:]]ing", "", false},
+        {"\\Qab\\E", "", false},      {"abc$", "", false},        {"(?i)abc\\w", "", false},
+        {"\\w+", "", false},          {"[]a]bc", "bc", true}};
+    for (const auto& [pattern, text, withinLine] : cases) {
+        PatternSet regex;
+        const RequiredText& required = regex.patternEntry(test::compile(regex, pattern))->required;
+        EXPECT_EQ(required.text, text) << pattern;
+        EXPECT_EQ(required.stops['\n'], withinLine) << pattern;
+    }
+}
+
+// The bytes no match holds bound the runs searched; caseless, a letter stands for both cases.
+TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
+    for (const bool caseless : {false, true}) {
+        PatternSet regex;
+        regex.setDefaultPatternOptions(caseless ? PatternOptions{coIgnoreCase} : PatternOptions{});
+        const auto& stops =
+            regex.patternEntry(test::compile(regex, "\\b[a-z]+ing"))->required.stops;
+        EXPECT_FALSE(stops['a'] || stops['z'] || stops['i']);
+        EXPECT_EQ(stops['A'] && stops['I'], !caseless);
+        EXPECT_TRUE(stops['_'] && stops['0'] && stops[' '] && stops['\n'] && stops[0xE9]);
+        EXPECT_EQ(stops.count(), caseless ? 256u - 52 : 256u - 26);
+    }
+}
+
+// Studied patterns search window by window where the library can show a window's answer is
+// the whole text's; tiny windows cut through every match and every attempt. Matches, Replace
+// and Split (which search with "not empty") must come out as the interpreter's.
+TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
+    const std::pair<const char*, PatternOptions> patterns[] = {
+        {"(a|ab)(c|bcd)(d*)", {}},
+        {"a(?=b)|(?<=a)b", {}},
+        {"(?!a)\\w|(?!a)", {}},
+        {"\\bab\\b|\\Bb", {}},
+        {"a.*?b", {coDotMatchesAll}},
+        {"a.*b", {}},
+        {"(?m)^a|b\\z", {}},
+        {"a*|b??", {}},
+        {"(?:ab)*", {}},
+        {"(a)\\1+", {}},
+        {"[^b]+c", {}},
+        {"a\\Kb", {}},
+        {"(?i)ab|", {}},
+        {"b+$|c\\Z", {}},
+        {"b$", {coMultiline}},
+        {"(*ANY)^b", {coMultiline}},
+        {"\\Ga|c", {}},
+        {"a+(*COMMIT)b|c", {}},
+        {"a{2,3}(?:b|c)", {}},
+        {"(?:\xC3\xA9|a)+", {coUtf8}},
+        {".(?<=\xC3\xA9)", {coUtf8}},
+        {"\xC3\xA9+b", {coUtf8}},
+    };
+    const char* alphabet[] = {"a", "b", "c", "d", "\n", " ", "\xC3\xA9"};
+    std::mt19937 random(5);
+    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
+    std::uniform_int_distribution<size_t> length(0, 40);
+    for (const uint32_t window : {1u, 2u, 3u, 5u, 8u}) {
+        pcre_api::setThreadSearchWindow(window);
+        for (int round = 0; round < 60; ++round) {
+            std::string text;
+            for (size_t i = length(random); i > 0; --i)
+                text += alphabet[pick(random)];
+            for (const auto& [pattern, options] : patterns) {
+                PatternOptions interpreted = options;
+                interpreted.include(coNoStudy);
+                ASSERT_EQ(allMatches(pattern, text, options),
+                          allMatches(pattern, text, interpreted))
+                    << pattern << " on " << text << ", window " << window;
+                std::string pieces[2];
+                std::vector<std::string> split[2];
+                for (int i = 0; i < 2; ++i) {
+                    PatternSet regex;
+                    regex.setDefaultPatternOptions(i == 0 ? options : interpreted);
+                    const int32_t id = test::compile(regex, pattern);
+                    regex.replace(id, text, "<$0>", -1, 1, pieces[i]);
+                    regex.splitToArray(id, text.data(), static_cast<uint32_t>(text.size()), 0, -1,
+                                       split[i]);
+                }
+                ASSERT_EQ(pieces[0], pieces[1])
+                    << pattern << " on " << text << ", window " << window;
+                ASSERT_EQ(split[0], split[1]) << pattern << " on " << text << ", window " << window;
+            }
+        }
+    }
+    pcre_api::setThreadSearchWindow(0);
+    // The library checks UTF-8 only as far as the text it is given reaches: a bad byte beyond
+    // the first window must fail the search all the same.
+    const std::string bad = "ab" + std::string(5000, 'c') + "\xFF";
+    PatternSet regex;
+    regex.setDefaultPatternOptions({coUtf8});
+    const int32_t id = test::compile(regex, "b");
+    size_t found = 0;
+    EXPECT_EQ(test::raised([&] {
+                  regex.forEachMatch(id, bad.data(), static_cast<uint32_t>(bad.size()), 0, {},
+                                     [&](MatchResult&) { ++found; });
+              }).code,
+              reBadUtf8);
+    EXPECT_EQ(found, 0u) << "the first search already fails";
+}
+
+TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
+    pcre_api::setThreadJitStackLimit(pcre_api::kJitStackStart); // as small as it gets
+    PatternSet regex;
+    const int32_t id = test::compile(regex, "(?:(a)|b)*c");
+    const std::string text = std::string(1000, 'a') + "c";
+    MatchCollection results;
+    EXPECT_TRUE(regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results));
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].groupStartEnd[1], 1001);
+
+    // Proof that the small stack really overflows: the JIT alone gives up.
+    std::vector<int> ovector(6);
+    const int rc =
+        pcre_exec(regex.patternEntry(id)->compiled.get(), regex.patternEntry(id)->extra.get(),
+                  text.data(), static_cast<int>(text.size()), 0, 0, ovector.data(), 6);
+    EXPECT_EQ(rc, PCRE_ERROR_JIT_STACKLIMIT);
+    pcre_api::setThreadJitStackLimit(pcre_api::kJitStackMax);
+}
+
+TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
+    PatternSet regex;
+    regex.setDefaultPatternOptions({coNoStudy});
+    const int32_t id = test::compile(regex, "(?:(a)|b)*c");
+    const std::string text = std::string(2000000, 'a') + "c";
+    MatchCollection results;
+    EXPECT_EQ(test::raised([&] {
+                  regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {},
+                                results);
+              }).code,
+              reMatchLimit);
+}
+
+} // namespace
+} // namespace kes

@@ -1,0 +1,138 @@
+// Summary texts, export lines and the rich-text document.
+#include "results/results.h"
+#include "results_test_util.h"
+
+#include <gtest/gtest.h>
+
+namespace kes {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(summaryTexts, SingularExactlyForOne) {
+    struct Case {
+        int32_t scanned, matches, files, unique;
+        View view;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {12, 5, 3, 4, rvUniqueMatches,
+         "Searched 12 files:   Found 5 matches in 3 files (4 Unique Matches)"},
+        {1, 1, 1, 1, rvUniqueMatchesSorted,
+         "Searched 1 file:   Found 1 match in 1 file (1 Unique Match)"},
+        {0, 0, 0, 0, rvUniqueMatches,
+         "Searched 0 files:   Found 0 matches in 0 files (0 Unique Match)"},
+        {7, 2, 1, 9, rvLinesWithMatches, "Searched 7 files:   Found 2 matches in 1 file"},
+        {7, 2, 2, 9, rvMatchesOnly, "Searched 7 files:   Found 2 matches in 2 files"},
+    };
+    for (const Case& c : cases) {
+        SearchResults results;
+        results.filesScanned = c.scanned;
+        results.totalMatches = c.matches;
+        results.filesWithMatches = c.files;
+        EXPECT_EQ(summaryLine(summaryTexts(results, c.view, c.unique)), c.expected);
+    }
+    SearchResults results;
+    results.totalMatches = 1;
+    const SummaryTexts texts = summaryTexts(results, rvLinesWithMatches, 0);
+    EXPECT_EQ(texts.Label2, " match");
+    EXPECT_EQ(texts.Label4, "");
+}
+
+class ExportTest : public ::testing::Test {
+  protected:
+    Lines lines(View view, bool details, Mode mode = mdFind) {
+        Rows rows;
+        buildResultRows(m_results, view, rows);
+        ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
+        return buildResultLines(m_results, rows, header, details);
+    }
+    SearchResults m_results = test::makeResults(
+        {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
+};
+
+TEST_F(ExportTest, LinesWithMatchesMarkCutLines) {
+    EXPECT_EQ(lines(rvLinesWithMatches, true),
+              (Lines{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", "",
+                     "Found 3 matches in /src/a.txt", "one a two->", "bca->", "",
+                     "Found 1 match in /src/d/b.txt", "A", "", ""}));
+}
+
+TEST_F(ExportTest, MatchesOnlyMarkACutMatchOnlyWhenLastOnItsLine) {
+    EXPECT_EQ(lines(rvMatchesOnly, true),
+              (Lines{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", "",
+                     "Found 3 matches in /src/a.txt", "a", "b", "a>", "",
+                     "Found 1 match in /src/d/b.txt", "A", "", ""}))
+        << "the first line is cut after its non-match tail, so its match gets no marker";
+}
+
+TEST_F(ExportTest, filenamesOnly) {
+    EXPECT_EQ(
+        lines(rvLinesWithMatches, false, mdViewFoldersFiles),
+        (Lines{"Found 3 matches in /src/a.txt", "", "Found 1 match in /src/d/b.txt", "", ""}));
+    EXPECT_EQ(lines(rvUniqueMatches, false, mdViewFoldersFiles), (Lines{""}));
+}
+
+TEST_F(ExportTest, HeadersByMode) {
+    const Lines replace = lines(rvUniqueMatches, true, mdFindAndReplace);
+    EXPECT_EQ(Lines(replace.begin(), replace.begin() + 5),
+              (Lines{"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b",
+                     "Replace with: x", ""}));
+    EXPECT_EQ(lines(rvUniqueMatches, true, mdScript),
+              (Lines{"Script: New (unsaved) script", "", "a", "b", ""}));
+}
+
+TEST_F(ExportTest, NoMatchesHasNoHeader) {
+    m_results = test::makeResults({}, 2);
+    EXPECT_EQ(lines(rvLinesWithMatches, true), (Lines{"No matches found", "", ""}));
+}
+
+TEST(richText, EscapesAndEndsEachLineWithPar) {
+    const std::string document = buildRichText({"C:\\x {y}", ""});
+    const std::string header =
+        R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";
+    EXPECT_EQ(document, header + "C:\\\\x \\{y\\}\\par\r\n\\par\r\n\\cf0\\par}");
+}
+
+} // namespace
+} // namespace kes
+
+namespace kes {
+namespace {
+
+std::string written(const std::function<void(const std::function<void(std::string_view)>&)>& make) {
+    std::string text;
+    make([&text](std::string_view block) { text += block; });
+    return text;
+}
+
+// Made file by file while a run records them, the text of the lines and matches views is the
+// one made from the finished results, in every header mode and with or without details; and a
+// run without matches says so.
+TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
+    for (const View view : {rvLinesWithMatches, rvMatchesOnly})
+        for (const bool details : {true, false})
+            for (const Mode mode : {mdFind, mdFindAndReplace, mdScript, mdViewFoldersFiles}) {
+                const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
+                ExportWhileRunning running(header, view, details);
+                for (size_t f = 0; f < m_results.files.size(); ++f)
+                    running.fileRecorded(m_results, f);
+                Rows rows;
+                buildResultRows(m_results, view, rows);
+                EXPECT_EQ(written([&](const auto& write) { running.finish(write); }),
+                          written([&](const auto& write) {
+                              writeResultText(m_results, rows, header, details, write);
+                          }))
+                    << view << details << mode;
+            }
+    ExportWhileRunning nothing({}, rvLinesWithMatches, true);
+    EXPECT_EQ(written([&](const auto& write) { nothing.finish(write); }), "No matches found\n\n\n");
+    ExportWhileRunning small({}, rvLinesWithMatches, true, 300);
+    small.fileRecorded(m_results, 0);
+    EXPECT_TRUE(small.complete()) << "the first file's text fits";
+    small.fileRecorded(m_results, 1);
+    EXPECT_FALSE(small.complete()) << "past the limit, the text is left to be made at the end";
+}
+
+} // namespace
+} // namespace kes

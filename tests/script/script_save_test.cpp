@@ -1,0 +1,114 @@
+// Save, Save As, the save question, New and Open, with the dialogs faked.
+#include "script_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace kes;
+using kes::test::errorOf;
+using kes::test::findItem;
+using kes::test::folderItem;
+using kes::test::makeScript;
+using kes::test::TempTree;
+
+namespace {
+
+class FakeDialogs : public ScriptDialogs {
+  public:
+    SaveAnswer answer = saCancel;
+    std::string openPath, savePath; // empty: that dialog is cancelled
+    std::vector<std::string> shown;
+
+    bool chooseScriptToOpen(const std::string& initialFolder, std::string& path) override {
+        shown.push_back("open in " + initialFolder);
+        return !(path = openPath).empty();
+    }
+    bool chooseScriptToSave(std::string& path) override {
+        shown.push_back("save");
+        return !(path = savePath).empty();
+    }
+    SaveAnswer askYesNoCancel(const std::string& question) override {
+        shown.push_back(question);
+        return answer;
+    }
+};
+
+Script changedScript(const std::string& fileName = "") {
+    Script script = makeScript({folderItem("/a", "*"), findItem("x")});
+    script.fileName = fileName;
+    script.changed = true;
+    return script;
+}
+
+// The caller may go on exactly when the changes were saved or discarded.
+TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
+    // Answer, whether the script has a file of its own (else the save dialog is cancelled), and
+    // whether the caller may go on.
+    const std::tuple<SaveAnswer, bool, bool> cases[] = {
+        {saYes, true, true}, {saYes, false, false}, {saNo, true, true}, {saCancel, true, false}};
+    for (const auto& [answer, hasFile, goOn] : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << "answer " << static_cast<int>(answer) << ", file " << hasFile);
+        TempTree scratch;
+        FakeDialogs dialogs;
+        dialogs.answer = answer;
+        Script script = changedScript(hasFile ? scratch.path("own.ksc") : "");
+        EXPECT_EQ(saveChangedScript(script, dialogs), goOn);
+        EXPECT_EQ(dialogs.shown.at(0), "Save changed script before continuing ?");
+        EXPECT_EQ(script.entries.size(), answer == saNo ? 0u : 2u);
+        EXPECT_EQ(script.changed, !goOn);
+        EXPECT_EQ(scratch.read("own.ksc"), answer == saYes && goOn ? scriptText(script) : "");
+    }
+}
+
+TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
+    FakeDialogs dialogs;
+    Script script = makeScript({folderItem("/a", "*")});
+    EXPECT_TRUE(saveChangedScript(script, dialogs));
+    EXPECT_TRUE(dialogs.shown.empty());
+    script.changed = true;
+    std::string folder = "/scripts/";
+    EXPECT_FALSE(newScript(script, dialogs));
+    EXPECT_FALSE(openScript(script, dialogs, folder));
+    EXPECT_EQ(script.entries.size(), 1u);
+    EXPECT_EQ(dialogs.shown.size(), 2u); // two questions, no open dialog
+    dialogs.answer = saNo;
+    EXPECT_TRUE(newScript(script, dialogs));
+    EXPECT_TRUE(script.entries.empty());
+}
+
+TEST(ScriptSaveAs, AddsTheExtensionOnlyToANameWithout) {
+    TempTree scratch;
+    FakeDialogs dialogs;
+    dialogs.savePath = scratch.path("named");
+    Script script = changedScript(scratch.path("old.ksc"));
+    EXPECT_TRUE(saveScriptAs(script, dialogs));
+    EXPECT_EQ(script.fileName, scratch.path("named.ksc"));
+    EXPECT_EQ(scratch.read("named.ksc"), scriptText(script));
+    for (const std::string kept : {"/s/a.txt", "/s/a.ksc"})
+        EXPECT_EQ(withScriptExtension(kept), kept);
+    EXPECT_EQ(withScriptExtension("/s.d/a"), "/s.d/a.ksc");
+    EXPECT_EQ(withScriptExtension("/s/.hidden"), "/s/.hidden.ksc");
+}
+
+TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
+    TempTree scratch;
+    FakeDialogs dialogs;
+    dialogs.answer = saNo;
+    Script script = changedScript("/x.ksc");
+    std::string folder = "/scripts/";
+    // No, then a cancelled dialog: the changes are gone and nothing is read.
+    EXPECT_TRUE(openScript(script, dialogs, folder));
+    EXPECT_TRUE(script.entries.empty() && script.fileName.empty());
+    dialogs.openPath = scratch.path("absent.ksc");
+    EXPECT_NE(errorOf([&] { openScript(script, dialogs, folder); }), "(no error)");
+    EXPECT_EQ(folder, "/scripts/");
+    dialogs.openPath =
+        scratch.write("lib/one.ksc", "Folder(s):  /a\r\nFile(s):    *\r\n\r\nFind:       x\r\n");
+    EXPECT_TRUE(openScript(script, dialogs, folder));
+    EXPECT_EQ(dialogs.shown.back(), "open in /scripts/");
+    EXPECT_EQ(script.entries, changedScript().entries);
+    EXPECT_EQ(script.fileName, dialogs.openPath);
+    EXPECT_EQ(folder, scratch.path("lib/"));
+}
+
+} // namespace

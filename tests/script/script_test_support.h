@@ -1,0 +1,31 @@
+// Short builders for the items of the script tests; scratch trees come from the search tests.
+#pragma once
+
+#include "../search/search_test_tree.h"
+#include "script/script.h"
+
+namespace kes::test {
+
+using kes::testing::errorOf;
+using kes::testing::TempTree;
+
+inline ScriptEntry folderItem(std::string folders, std::string files) {
+    return {0, 0, sekFolderFile, std::move(folders), std::move(files), ""};
+}
+
+inline ScriptEntry findItem(std::string find, std::string replace = "", std::string options = "") {
+    return {0, 0, sekFindReplace, std::move(find), std::move(replace), std::move(options)};
+}
+
+// A numbered script of the items, first item current, line view built.
+inline Script makeScript(ScriptEntries entries, ScriptEditState state = ssViewing) {
+    Script script;
+    script.entries = std::move(entries);
+    script.state = state;
+    script.currentEntry = script.entries.empty() ? -1 : 0;
+    numberScriptEntries(script);
+    buildScriptLines(script);
+    return script;
+}
+
+} // namespace kes::test

@@ -1,0 +1,208 @@
+// File collection: order, exclusions, hidden names, masks, links, left-over backups and depth.
+// Special files are covered with the other skipped files in the run tests.
+#include "search_test_tree.h"
+#include "util/unique_fd.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+
+extern char** environ;
+
+using namespace kes;
+using kes::testing::TempTree;
+using ::testing::ElementsAre;
+using ::testing::UnorderedElementsAre;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// Each entry as "path relative to its top folder", folders ending in "/"; a top folder is
+// "<top>", or "<missing>" when it does not exist.
+Strings collect(const std::string& folders, const std::string& files, int32_t* count = nullptr,
+                Strings* notices = nullptr) {
+    FolderSpecs folderSpecs;
+    FileMaskSpecs fileSpecs;
+    kes::testing::parseBoth(folders, files, folderSpecs, fileSpecs);
+    FileList list;
+    int32_t fileCount = -1;
+    buildScanList(folderSpecs, fileSpecs, list, fileCount, nullptr, {}, {}, notices);
+    if (count != nullptr)
+        *count = fileCount;
+    Strings out;
+    for (const FileListItem& item : list) {
+        std::string path = item.isFile ? item.name : item.name + "/";
+        for (int32_t i = item.parentIndex; i >= 0 && list[i].parentIndex >= 0;
+             i = list[i].parentIndex)
+            path.insert(0, list[i].name + "/");
+        out.push_back(item.parentIndex >= 0 ? path : item.exists ? "<top>" : "<missing>");
+    }
+    return out;
+}
+
+TEST(Collection, IsDepthFirstWithAFoldersFilesBeforeItsSubfolders) {
+    TempTree tree;
+    for (const char* file : {"f1.txt", "a/f2.txt", "a/b/f3.txt", "a/b/skip.bin"})
+        tree.write(file, "x");
+    int32_t count = 0;
+    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt", &count),
+                ElementsAre("<top>", "f1.txt", "a/", "a/f2.txt", "a/b/", "a/b/f3.txt"));
+    EXPECT_EQ(count, 3);
+    EXPECT_THAT(collect(tree.root(), "*.txt"), ElementsAre("<top>", "f1.txt"));
+}
+
+TEST(Collection, FolderExclusionsAreRelativePathsOrMasksIgnoringAsciiCase) {
+    TempTree tree;
+    for (const char* folder : {"bin/x", "src/bin", "src/lib", "\xC3\xA4q"})
+        std::filesystem::create_directories(tree.path(folder));
+    const std::pair<const char*, Strings> cases[] = {
+        {"bin", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"src/bin", {"<top>", "bin/", "bin/x/", "src/", "src/lib/", "\xC3\xA4q/"}},
+        {"BIN, SRC/Lib/", {"<top>", "src/", "src/bin/", "\xC3\xA4q/"}},
+        {"src", {"<top>", "bin/", "bin/x/", "\xC3\xA4q/"}},
+        // Only A-Z fold: the upper-case a-umlaut is a different name.
+        {"\xC3\x84Q,,", {"<top>", "bin/", "bin/x/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        // A wildcard stays within one folder name, so "*in" is the top "bin" alone.
+        {"*in", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"S?C/*", {"<top>", "bin/", "bin/x/", "src/", "\xC3\xA4q/"}},
+        {"*/?", {"<top>", "bin/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+    };
+    for (const auto& [excluding, folders] : cases)
+        EXPECT_THAT(collect(tree.root() + "<+><excluding " + excluding + ">", "*"),
+                    ::testing::UnorderedElementsAreArray(folders))
+            << excluding;
+}
+
+// A name that held a bracket before masks were accepted still excludes only itself.
+TEST(Collection, FileExclusionsAreNamesOrMasksIgnoringAsciiCase) {
+    TempTree tree;
+    for (const char* file : {"app.min.js", "app.js", "a[1].txt", "a1.txt", "Notes"})
+        tree.write(file, "x");
+    const std::pair<const char*, Strings> cases[] = {
+        {"*.MIN.js", {"<top>", "app.js", "a[1].txt", "a1.txt", "Notes"}},
+        {"A[1].TXT", {"<top>", "app.min.js", "app.js", "a1.txt", "Notes"}},
+        {"a?.txt,notes", {"<top>", "app.min.js", "app.js", "a[1].txt"}},
+        {"*.*", {"<top>"}},
+    };
+    for (const auto& [excluding, files] : cases)
+        EXPECT_THAT(collect(tree.root(), std::string("*<excluding ") + excluding + ">"),
+                    ::testing::UnorderedElementsAreArray(files))
+            << excluding;
+}
+
+TEST(Collection, SkipsDotNamesAndEverythingBelowThem) {
+    TempTree tree;
+    for (const char* file : {".hidden.txt", ".git/config.txt", "src/.cache/c.txt", "src/s.txt"})
+        tree.write(file, "x");
+    EXPECT_THAT(collect(tree.root() + "<+>", "*.*"), ElementsAre("<top>", "src/", "src/s.txt"));
+}
+
+TEST(Collection, ListsAFileOncePerMatchingMaskAndHonoursExcludedNames) {
+    TempTree tree;
+    tree.write("a.txt", "x");
+    tree.write("Keep.TXT", "x");
+    int32_t count = 0;
+    EXPECT_THAT(collect(tree.root(), "*.txt|*.TXT<excluding keep.txt>", &count),
+                UnorderedElementsAre("<top>", "a.txt", "Keep.TXT", "a.txt"));
+    EXPECT_EQ(count, 3);
+}
+
+TEST(Collection, TopFoldersAreUsedAsTypedAndMayNotExist) {
+    TempTree tree;
+    tree.write("a.txt", "x");
+    // A trailing separator, a missing folder and an empty path.
+    EXPECT_THAT(collect(tree.root() + "/ | " + tree.path("missing") + " | ", "*.txt"),
+                ElementsAre("<top>", "a.txt", "<missing>", "<missing>"));
+}
+
+// "*.*" matches names without a dot too, as users of desktop search boxes expect.
+TEST(FileMasks, MatchWholeNamesIgnoringLetterCase) {
+    EXPECT_TRUE(fileMaskMatches("*.*", "Makefile"));
+    EXPECT_TRUE(fileMaskMatches("*.TXT", "notes.txt"));
+    EXPECT_TRUE(fileMaskMatches("a?c.h", "ABC.H"));
+    EXPECT_FALSE(fileMaskMatches("*.c", "main.cpp"));
+    EXPECT_FALSE(fileMaskMatches("", "a"));
+}
+
+TEST(Collection, FollowsLinksToFilesAndFoldersButNeverLoops) {
+    TempTree tree;
+    tree.write("a/f.txt", "x");
+    std::filesystem::create_directory_symlink(tree.root(), tree.path("a/up"));
+    std::filesystem::create_directory_symlink(".", tree.path("a/self"));
+    std::filesystem::create_symlink("a/f.txt", tree.path("link.txt"));
+    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt"),
+                UnorderedElementsAre("<top>", "link.txt", "a/", "a/f.txt"));
+}
+
+// The backup "<name>.kestrava-backup" holds the old content of a rewrite that never finished:
+// searching or replacing it would treat stale text as the user's.
+TEST(Collection, LeavesOutBackupsOfInterruptedRewritesAndTellsOfEach) {
+    TempTree tree;
+    const std::string suffix(kBackupNameSuffix);
+    for (const std::string& file :
+         Strings{"a.txt", "a.txt" + suffix, "sub/b.bin" + suffix, "sub/c.txt"})
+        tree.write(file, "x");
+    Strings notices;
+    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt|*.txt" + suffix, nullptr, &notices),
+                ElementsAre("<top>", "a.txt", "sub/", "sub/c.txt"));
+    const auto notice = [&](const std::string& name) {
+        return "An earlier replacement of " + tree.path(name) +
+               " was interrupted; its old content is in " + tree.path(name + suffix);
+    };
+    EXPECT_THAT(notices, ElementsAre(notice("a.txt"), notice("sub/b.bin")));
+}
+
+// Its folders are opened one below the other, so a full path past PATH_MAX is no limit; the
+// files found there are read the same way.
+TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
+    TempTree tree;
+    const std::string name(50, 'n');
+    std::string bottom = tree.root();
+    {
+        UniqueFd folder(::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        while (bottom.size() <= PATH_MAX + 100) {
+            ASSERT_EQ(::mkdirat(folder.get(), name.c_str(), 0700), 0);
+            folder.reset(::openat(folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+            ASSERT_TRUE(folder.isOpen());
+            bottom += "/" + name;
+        }
+        // Two subfolders at the bottom: the walk must find its way back for the second.
+        for (const char* file : {"deep.txt", "a/f.txt", "b/f.txt"}) {
+            ::mkdirat(folder.get(), std::string(file, 1).c_str(), 0700);
+            UniqueFd out(::openat(folder.get(), file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+            const std::string_view text = file;
+            ASSERT_EQ(::write(out.get(), text.data(), text.size()), std::ssize(text));
+        }
+    }
+    FolderSpecs folders;
+    FileMaskSpecs files;
+    kes::testing::parseBoth(tree.root() + "<+>", "*.txt", folders, files);
+    FileList list;
+    int32_t count = 0;
+    std::vector<SkippedFile> skipped;
+    Strings belowBottom; // each full path without the bottom folder's, which is no news
+    buildScanList(
+        folders, files, list, count, &skipped, {}, [&](std::string path, const std::string&) {
+            std::string buffer;
+            int error = 0;
+            EXPECT_EQ(readWholeRegularFile(path, buffer, error, 100), rsRead) << std::strerror(error);
+            EXPECT_TRUE(path.ends_with(buffer)) << buffer;
+            belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
+                                                           : "elsewhere");
+        });
+    EXPECT_EQ(skipped.size(), 0u);
+    EXPECT_THAT(belowBottom, UnorderedElementsAre("/deep.txt", "/a/f.txt", "/b/f.txt"));
+    // rm removes a tree this deep without naming its full paths; started without a shell.
+    const std::string top = tree.path(name);
+    const char* argv[] = {"rm", "-rf", "--", top.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawnp(&pid, "rm", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    ::waitpid(pid, nullptr, 0);
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+// Matched lines and segments built around the matches of one item in one file.
+#include "search/search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+using namespace kes;
+
+namespace {
+
+// The lines of every match of pattern in file, as the run builds them.
+MatchedLineArray build(const std::string& file, const std::string& pattern) {
+    PatternSet regEx;
+    int32_t id = -1;
+    PatternStatus status;
+    MatchedLineArray lines;
+    if (regEx.addPattern(pattern, id, status))
+        findMatchedLines(regEx, id, file, lines);
+    return lines;
+}
+
+// "<text before the first segment>{gap}[match]", "->" when truncated, " @start,end". A "#"
+// marks a hole or overlap between segments, or segments that stop short of the Text's end.
+std::string render(const MatchedLine& line) {
+    const LineSegments segments = line.segments();
+    int32_t next = segments.begin() == segments.end() ? 1 : (*segments.begin()).start;
+    std::string out = next > 1 ? "<" + line.text.substr(0, next - 1) + ">" : "";
+    for (const MatchedSegment s : segments) {
+        const char* marks = s.isMatch ? "[]" : "{}";
+        out += (s.start == next ? "" : "#") + (marks[0] + line.text.substr(s.start - 1, s.length)) +
+               marks[1];
+        next = s.start + s.length;
+    }
+    out += next == static_cast<int32_t>(line.text.size()) + 1 ? "" : "#";
+    return out + (line.truncated ? "->" : "") + " @" + std::to_string(line.matchStart) + "," +
+           std::to_string(line.matchEnd);
+}
+
+TEST(MatchedLines, SplitTheFileAroundEachMatch) {
+    struct {
+        const char* name;
+        std::string file;
+        std::string pattern;
+        std::vector<std::string> lines;
+    } const cases[] = {
+        {"MatchSpanningCrLf", "abc\r\ndef", "c\\r\\nd", {"{ab}[c\r\nd]{ef} @2,6"}},
+        {"MatchEndingInCrLfIsCut", "abc\r\ndef", "c\\r\\n", {"{ab}[c\r]-> @2,5"}},
+        {"SecondLineStartsAtTheLineEnd",
+         "abc\r\ndef\r\nxyz",
+         "c\\r\\nd|y",
+         {"{ab}[c\r\nd]{ef} @2,6", "<\n>{x}[y]{z} @11,12"}},
+        {"TwoMatchesOnOneLine", "xx ab yy ab zz", "ab", {"{xx }[ab]{ yy }[ab]{ zz} @3,5"}},
+        {"AdjacentMatchesHaveAnEmptyGap", "xabab y", "ab", {"{x}[ab]{}[ab]{ y} @1,3"}},
+        {"TabEndsALine", "a1\tb1", "1", {"{a}[1] @1,2", "<\t>{b}[1] @4,5"}},
+        {"MatchAtOffsetZero", "abc def", "abc", {"{}[abc]{ def} @0,3"}},
+        {"ControlByteBeforeFirstMatch",
+         "\x01"
+         "ab",
+         "ab",
+         {"<\x01>{}[ab] @1,3"}},
+        {"MatchBeginningWithLineEnd", "ab\ncd", "\\nc", {"[\nc]{d} @2,4"}},
+        {"OneLinePerLine", "one\ntwo\n", "o", {"{}[o]{ne} @0,1", "<\n>{tw}[o] @6,7"}},
+        {"LaterMatchPastTheLineEnd", "ab\ncd", "a|b\\nc", {"{}[a]{}[b]-> @0,1"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> rendered;
+        for (const MatchedLine& line : build(c.file, c.pattern))
+            rendered.push_back(render(line));
+        EXPECT_EQ(rendered, c.lines) << c.name;
+    }
+}
+
+} // namespace
+
+// Long lines and long runs without control bytes, where the line ends are looked for sixteen
+// bytes at a time: each line must be what a plain byte-by-byte reading gives. A line starts at
+// the control byte before its first match (or where the previous line or the file ends) and
+// ends at the first control byte at or after that match's last byte.
+TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
+    std::mt19937 random(5);
+    const std::string alphabet = "aaaaaaaaaaaaaaab \t\n\r\x01\x1f\x7f";
+    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+    for (int round = 0; round < 200; ++round) {
+        std::string file(static_cast<size_t>(random() % 400), 'a');
+        for (char& c : file)
+            c = random() % 8 == 0 ? alphabet[pick(random)] : 'a';
+        const auto isControl = [&](int32_t i) { return static_cast<unsigned char>(file[i]) < 32; };
+        int32_t previousEnd = 0;
+        int32_t lineEnd = 0;
+        std::vector<std::string> expected;
+        for (const MatchedLine& line : build(file, "b+\\W?b*|\\n\\x01")) {
+            int32_t start = line.matchStart;
+            while (start > previousEnd && !isControl(start))
+                --start;
+            ASSERT_GE(start, lineEnd) << "each built line holds its first match";
+            int32_t end = std::max(line.matchEnd - 1, 0);
+            while (end < static_cast<int32_t>(file.size()) && !isControl(end))
+                ++end;
+            EXPECT_EQ(line.text,
+                      file.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+            lineEnd = end;
+            previousEnd = line.matchStart; // a later line starts after this line's matches
+            for (size_t m = 0; m < line.matchCount(); ++m)
+                previousEnd =
+                    std::max(previousEnd, start + line.match(m).start - 1 + line.match(m).length);
+        }
+    }
+}

@@ -1,0 +1,128 @@
+// Replace output: where replaced text goes, what it holds, and that failures never damage the
+// searched files. How a file is written safely (permissions, links) is proven by the util tests.
+#include "search_test_tree.h"
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+using namespace kes;
+using kes::testing::errorOf;
+using kes::testing::search;
+using kes::testing::TempTree;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(replaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
+    struct {
+        const char* name;
+        std::string text, find, replace, expected;
+        int32_t matches;
+    } const cases[] = {
+        {"Plain", "one two one\r\n", "one", "1", "1 two 1\r\n", 2},
+        {"CaretDollarDeletesKeepingOtherBytes", {"x-y\0-\xff", 6}, "-", "^$", {"xy\0\xff", 4}, 2},
+        {"AllOf2500Matches", std::string(2500, 'a'), "a", "bb", std::string(5000, 'b'), 2500},
+    };
+    for (const auto& c : cases) {
+        TempTree tree;
+        tree.write("a.txt", c.text);
+        tree.write("b.txt", "nothing");
+        EXPECT_EQ(search(tree.root(), "*.txt", c.find, c.replace).totalMatches, c.matches)
+            << c.name;
+        EXPECT_EQ(tree.read("a.txt"), c.expected) << c.name;
+        EXPECT_EQ(std::distance(fs::directory_iterator(tree.root()), fs::directory_iterator()), 2)
+            << c.name;
+    }
+}
+
+TEST(ReplaceCopies, GoIntoAKesReplaceFolderBesideEachSearchedFile) {
+    TempTree tree;
+    tree.write("a.txt", "one");
+    tree.write("sub/deeper/b.txt", "one one");
+    tree.write("sub/c.txt", "none");
+    const SearchResults r = search(tree.root() + "<+>", "*.txt", "one", "1", false);
+    EXPECT_EQ(r.totalMatches, 4); // "none" holds one too
+    EXPECT_EQ(tree.read("kesReplace/a.txt"), "1");
+    EXPECT_EQ(tree.read("sub/deeper/kesReplace/b.txt"), "1 1");
+    EXPECT_EQ(tree.read("sub/kesReplace/c.txt"), "n1");
+    EXPECT_EQ(tree.read("a.txt"), "one");
+    EXPECT_EQ(tree.read("sub/deeper/b.txt"), "one one");
+}
+
+// A planted kesReplace that is no real folder is refused for its folder; the run goes on.
+TEST(ReplaceRefusal, ACopyFolderThatIsNoRealFolderIsNamedAndTheRunGoesOn) {
+    TempTree tree;
+    tree.write("a.txt", "one");
+    tree.write("kesReplace", "a regular file where the folder should be");
+    tree.write("sub/b.txt", "one");
+    const SearchResults r = search(tree.root() + "<+>", "*.txt", "one", "1", false);
+    ASSERT_EQ(r.notReplaced.size(), 1u);
+    EXPECT_EQ(r.notReplaced[0].fileName, tree.path("a.txt"));
+    EXPECT_EQ(r.notReplaced[0].message, tree.path("kesReplace") +
+                                            " is not a folder but a link or a file; nothing is "
+                                            "written into it");
+    EXPECT_EQ(r.filesReplaced, 1);
+    EXPECT_EQ(tree.read("sub/kesReplace/b.txt"), "1");
+    EXPECT_EQ(tree.read("a.txt"), "one");
+}
+
+// Between the read and the rename, a.txt is swapped for a link to a file outside the tree: the
+// new text must not land there (on one thread and on several, whose renames wait their turn).
+TEST(ReplaceRefusal, AFileSwappedForALinkMidRunIsLeftAlone) {
+    for (const int32_t threads : {1, 2}) {
+        TempTree tree;
+        tree.write("tree/a.txt", "one");
+        tree.write("tree/b.txt", "one");
+        tree.write("victim/passwd", "secret");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::setenv("KESTRAVA_FAULT", "after-temp-write:pause", 1);
+            const SearchResults r =
+                search(tree.path("tree"), "*.txt", "one", "1", true, {}, {}, threads);
+            ::_exit(r.notReplaced.size() == 1 && r.filesReplaced == 1 ? 0 : 1);
+        }
+        int status = 0;
+        // Stopped before a rename: a.txt is swapped once its own replaced text waits beside it.
+        for (bool swapped = false;
+             ::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status);) {
+            const auto names = kestest::names(tree.path("tree"));
+            if (!swapped && std::any_of(names.begin(), names.end(), [](const std::string& name) {
+                    return name.starts_with(".a.txt.kestrava-tmp-");
+                })) {
+                swapped = true;
+                fs::rename(tree.path("tree/a.txt"), tree.path("tree/moved"));
+                fs::create_symlink(tree.path("victim/passwd"), tree.path("tree/a.txt"));
+            }
+            ::kill(pid, SIGCONT);
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << threads;
+        EXPECT_EQ(tree.read("tree/b.txt"), "1") << threads;
+        EXPECT_EQ(tree.read("victim/passwd"), "secret") << threads;
+        EXPECT_EQ(tree.read("tree/moved"), "one") << threads;
+        EXPECT_TRUE(fs::is_symlink(tree.path("tree/a.txt"))) << threads;
+    }
+}
+
+// A file size limit makes the write fail for root as well; a child process takes the limit so
+// the test process never does.
+TEST(ReplaceFailure, FailedInPlaceWriteNamesTheFileAndLeavesItIntact) {
+    TempTree tree;
+    const std::string original(3000, 'a');
+    tree.write("a.txt", original);
+    const std::string failure = kestest::runInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return errorOf([&] { search(tree.root(), "*.txt", "a", "aaaa"); });
+    });
+    EXPECT_NE(
+        failure.find("(" + tree.path("a.txt") + ")\r\n0 files were replaced before the error"),
+        std::string::npos)
+        << failure;
+    EXPECT_EQ(tree.read("a.txt"), original);
+}
+
+} // namespace

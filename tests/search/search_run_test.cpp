@@ -1,0 +1,147 @@
+// The search run: counters, records, items, progress, skipped files and cancellation.
+#include "search_test_tree.h"
+#include "util/file_text.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <sys/stat.h>
+
+using namespace kes;
+using kes::testing::search;
+using kes::testing::TempTree;
+using ::testing::ElementsAre;
+
+namespace {
+
+TEST(progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
+    const std::pair<int, std::vector<int>> cases[] = {
+        {3, {1, 2, 3}}, {120, {1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}}};
+    for (const auto& [files, shown] : cases) {
+        TempTree tree;
+        for (int i = 0; i < files; ++i)
+            tree.write("f" + std::to_string(i) + ".txt", "text");
+        std::vector<std::string> texts;
+        std::vector<std::string> expected{"Creating list of files to scan .."};
+        for (const int n : shown)
+            expected.push_back("Processing file " + std::to_string(n) + " of " +
+                               std::to_string(files));
+        search(tree.root(), "*.txt", "x", "", true,
+               [&](const std::string& t) { texts.push_back(t); });
+        EXPECT_EQ(texts, expected) << files << " files";
+    }
+}
+
+// "(foo)?" also matches empty text everywhere: only the non-empty matches may count.
+TEST(run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
+    TempTree tree;
+    tree.write("a/x.txt", "one\nfoo two\nfoo\n");
+    tree.write("b/y.txt", "nothing here");
+    tree.write("b/z.txt", "FOO");
+    const SearchResults r = search(tree.path("a") + "|" + tree.path("b"), "*.txt", "(foo)?");
+    EXPECT_EQ(r.filesScanned, 3);
+    EXPECT_EQ(r.filesWithMatches, 2);
+    EXPECT_EQ(r.totalMatches, 3);
+    EXPECT_EQ(r.totalLines, 3);
+    EXPECT_THAT(r.folders, ElementsAre(tree.path("a") + "/", tree.path("b") + "/"));
+    ASSERT_EQ(r.files.size(), 2u); // the reusable record of a file without matches is gone
+    EXPECT_EQ(r.files[0].fileName, "x.txt");
+    EXPECT_EQ(r.files[0].numMatches, 2);
+    EXPECT_EQ(r.files[0].lines.at(0).matchStart, 4);
+    EXPECT_EQ(r.files[0].lines[0].matchEnd, 7);
+    EXPECT_EQ(r.files[1].fileName, "z.txt");
+    EXPECT_EQ(r.files[1].folderIndex, 1);
+    EXPECT_EQ(r.files[1].lines.at(0).text, "FOO");
+}
+
+// Files from the size on which they are mapped rather than read are searched and replaced alike.
+TEST(run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
+    TempTree tree;
+    std::string text = "needle first\n";
+    while (text.size() < FileText::kMapFrom)
+        text += "hay hay hay hay hay hay hay hay hay hay hay hay hay hay hay\n";
+    text += "last needle";
+    tree.write("big.txt", text);
+    const SearchResults found = search(tree.root(), "*.txt", "needle");
+    ASSERT_EQ(found.totalMatches, 2);
+    EXPECT_EQ(found.files.at(0).lines.at(1).text, "\nlast needle"); // from the line break on
+    EXPECT_EQ(found.files[0].lines[1].matchStart, static_cast<int32_t>(text.size()) - 6);
+
+    search(tree.root(), "*.txt", "needle", "pin");
+    std::string expected = text;
+    expected.replace(0, 6, "pin");
+    expected.replace(expected.size() - 6, 6, "pin");
+    EXPECT_TRUE(tree.read("big.txt") == expected);
+}
+
+// Every item searches the file as read; each replacing item works on the previous one's output.
+TEST(run, AppliesEveryItemInOrder) {
+    TempTree tree;
+    tree.write("a.txt", "cat dog cat");
+    CompiledRequest specs;
+    int32_t dog = -1;
+    int32_t cat = -1;
+    PatternStatus status;
+    ASSERT_TRUE(specs.regEx.addPattern("dog", dog, status));
+    ASSERT_TRUE(specs.regEx.addPattern("cat", cat, status));
+    specs.items = {{dog, true, "cat"}, {cat, true, "bird"}};
+    specs.replace = true;
+    SearchResults r;
+    EXPECT_EQ(scanFiles({{tree.root(), false, {}}}, {{"*", {}}}, specs, true, r), 3);
+    ASSERT_EQ(r.files.at(0).lines.size(), 2u); // one line per item
+    EXPECT_EQ(r.files[0].lines[0].matchStart, 4);
+    EXPECT_EQ(r.files[0].lines[1].matchStart, 0);
+    EXPECT_EQ(tree.read("a.txt"), "bird bird bird");
+}
+
+// Root reads anything, so files are made unreadable in ways that hold for root too: a link to
+// itself cannot be opened and a dangling link names a missing file. A FIFO must never be listed,
+// as opening one may wait for a writer; the 2 GiB file is sparse.
+TEST(SkippedFiles, AreCountedWithTheirReasonAndTheRunGoesOn) {
+    TempTree tree;
+    tree.write("1/a.txt", "hit");
+    tree.write("1/empty.txt", "");
+    tree.write("5/d.txt", "hit");
+    std::filesystem::create_directories(tree.path("2"));
+    std::filesystem::create_symlink("b.txt", tree.path("2/b.txt"));
+    std::filesystem::create_directories(tree.path("3"));
+    std::filesystem::create_symlink("gone.txt", tree.path("3/c.txt"));
+    std::filesystem::resize_file(tree.write("4/big.txt", ""), uintmax_t{1} << 31);
+    ASSERT_EQ(mkfifo(tree.path("4/pipe.txt").c_str(), 0600), 0);
+    std::string folders = tree.path("1");
+    for (const char* folder : {"2", "3", "4", "5"})
+        folders += "|" + tree.path(folder);
+    std::string last;
+    const SearchResults r =
+        search(folders, "*.txt", "hit", "", true, [&](const std::string& text) { last = text; });
+    EXPECT_EQ(last, "Processing file 2 of 6"); // the FIFO was never listed, so never opened
+    EXPECT_EQ(r.filesScanned, 2);              // the empty file is not counted either
+    EXPECT_EQ(r.totalMatches, 2);
+    EXPECT_EQ(r.filesSkipped, 4);
+    std::map<std::string, SkipReason> reasons;
+    for (const SkippedFile& skipped : r.skipped)
+        reasons[skipped.fileName.substr(tree.root().size() + 1)] = skipped.reason;
+    EXPECT_EQ(reasons, (std::map<std::string, SkipReason>{{"2/b.txt", srUnreadable},
+                                                          {"3/c.txt", srMissing},
+                                                          {"4/big.txt", srTooLarge},
+                                                          {"4/pipe.txt", srNotRegular}}));
+}
+
+TEST(Cancellation, EndsAfterTheCurrentFileKeepingWhatWasFound) {
+    TempTree tree;
+    for (const char* folder : {"1", "2", "3"})
+        tree.write(std::string(folder) + "/a.txt", "hit");
+    std::stop_source stop;
+    auto progress = [&](const std::string& text) {
+        if (text.starts_with("Processing file 1 "))
+            stop.request_stop();
+    };
+    const SearchResults r = search(tree.path("1") + "|" + tree.path("2") + "|" + tree.path("3"),
+                                   "*", "hit", "", true, progress, stop.get_token());
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.filesScanned, 1);
+    EXPECT_EQ(r.totalMatches, 1);
+    EXPECT_EQ(r.files.size(), 1u);
+}
+
+} // namespace

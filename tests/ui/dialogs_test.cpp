@@ -1,0 +1,376 @@
+// The window's dialogs driven through their real widgets: Preferences fill/accept/cancel, the
+// folder picker (start folder, OK, Cancel, choosing a subfolder, drives), the About and
+// references windows and the shipped resources.
+#include "main_window_test_support.h"
+#include "ui/about_dialog.h"
+#include "ui/folder_picker.h"
+#include "ui/folder_picker_form.h"
+#include "ui/preferences_dialog.h"
+#include "ui/references_dialog.h"
+#include "ui/ui_services.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QTreeView>
+
+#include <functional>
+
+namespace {
+
+template <class T> T* child(QWidget* parent, const char* name) {
+    T* child = parent->findChild<T*>(name);
+    if (!child)
+        qFatal("no child named %s", name);
+    return child;
+}
+
+void click(QWidget* dialog, const char* buttonName) {
+    QTest::mouseClick(child<QPushButton>(dialog, buttonName), Qt::LeftButton);
+}
+
+QString status(QWidget* dialog) {
+    return child<QStatusBar>(dialog, "StatusBar1")->currentMessage();
+}
+
+// Moves the picker's folder tree to path.
+void choose(QWidget* dialog, const QString& path) {
+    auto* tree = child<QTreeView>(dialog, "DirectoryListBox1");
+    tree->setCurrentIndex(qobject_cast<QFileSystemModel*>(tree->model())->index(path));
+}
+
+kes::Settings sampleSettings() {
+    kes::Settings settings;
+    settings.initialMode = kes::imScript;
+    settings.fontSize = kes::fsMedium;
+    settings.caseSensitiveMatching = true;
+    settings.replaceInSitu = false;
+    settings.editorFileSpec = "/usr/bin/gvim";
+    settings.editorCommandLine = "\"+goto %CursorAt%\" %Filename%";
+    return settings;
+}
+
+} // namespace
+
+class TestDialogs : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_cache; // the quick-start copy goes here, not into the user's cache
+
+  private slots:
+    void initTestCase() { qputenv("XDG_CACHE_HOME", m_cache.path().toLocal8Bit()); }
+
+    // --- Preferences
+
+    void preferencesFillAndAcceptUntouched_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("modeIndex");
+        QTest::addColumn<int>("sizeIndex");
+        QTest::addColumn<int>("modeAfter");
+        QTest::addColumn<int>("sizeAfter");
+        QTest::newRow("last used, small") << 0 << 0 << 0 << 0 << 0 << 0;
+        QTest::newRow("script, medium") << 3 << 1 << 3 << 1 << 3 << 1;
+        // View Folders/Files has no item: nothing selected, and Accept turns it into Find.
+        QTest::newRow("view folders/files becomes find") << 4 << 1 << -1 << 1 << 1 << 1;
+        QTest::newRow("unknown font size becomes small") << 1 << 7 << 1 << -1 << 1 << 0;
+    }
+    void preferencesFillAndAcceptUntouched() {
+        QFETCH(int, mode);
+        QFETCH(int, size);
+        QFETCH(int, modeIndex);
+        QFETCH(int, sizeIndex);
+        QFETCH(int, modeAfter);
+        QFETCH(int, sizeAfter);
+        kes::Settings settings = sampleSettings();
+        settings.initialMode = static_cast<kes::InitialMode>(mode);
+        settings.fontSize = static_cast<kes::FontSize>(size);
+        PreferencesDialog preferences(settings);
+        QCOMPARE(preferences.cboxInitialMode->currentIndex(), modeIndex);
+        QCOMPARE(preferences.cboxFontSize->currentIndex(), sizeIndex);
+        QVERIFY(preferences.cbCaseSensitiveMatching->isChecked());
+        QVERIFY(!preferences.cbReplaceInSitu->isChecked());
+        QCOMPARE(preferences.edEditorCommandLine->text(), "\"+goto %CursorAt%\" %Filename%");
+        whenModalShown([](QDialog* dialog) { click(dialog, "BitBtn1"); });
+        QCOMPARE(preferences.exec(), int(QDialog::Accepted));
+        QCOMPARE(int(settings.initialMode), modeAfter);
+        QCOMPARE(int(settings.fontSize), sizeAfter);
+        const kes::Settings sample = sampleSettings();
+        QCOMPARE(settings.caseSensitiveMatching, sample.caseSensitiveMatching);
+        QCOMPARE(settings.replaceInSitu, sample.replaceInSitu);
+        QCOMPARE(settings.editorFileSpec, sample.editorFileSpec);
+        QCOMPARE(settings.editorCommandLine, sample.editorCommandLine);
+    }
+
+    void preferencesAcceptCopiesEveryControl() {
+        kes::Settings settings = sampleSettings();
+        PreferencesDialog preferences(settings);
+        whenModalShown([](QDialog* dialog) {
+            child<QComboBox>(dialog, "cboxInitialMode")->setCurrentIndex(0);
+            child<QComboBox>(dialog, "cboxFontSize")->setCurrentIndex(2);
+            QTest::keyClick(child<QCheckBox>(dialog, "cbCaseSensitiveMatching"), Qt::Key_Space);
+            QTest::keyClick(child<QCheckBox>(dialog, "cbReplaceInSitu"), Qt::Key_Space);
+            child<QLineEdit>(dialog, "edEditorFileSpec")->clear(); // stored empty, as typed
+            auto* commandLine = child<QLineEdit>(dialog, "edEditorCommandLine");
+            commandLine->clear();
+            QTest::keyClicks(commandLine, "--line %LineNumber% %Filename%");
+            click(dialog, "BitBtn1");
+        });
+        QCOMPARE(preferences.exec(), int(QDialog::Accepted));
+        QCOMPARE(settings.initialMode, kes::imLastUsed);
+        QCOMPARE(settings.fontSize, kes::fsLarge);
+        QVERIFY(!settings.caseSensitiveMatching);
+        QVERIFY(settings.replaceInSitu);
+        QCOMPARE(settings.editorFileSpec, std::string());
+        QCOMPARE(settings.editorCommandLine, std::string("--line %LineNumber% %Filename%"));
+    }
+
+    void preferencesCancelKeepsSettingsButNotEdits() {
+        kes::Settings settings = sampleSettings();
+        PreferencesDialog preferences(settings);
+        whenModalShown([](QDialog* dialog) {
+            child<QComboBox>(dialog, "cboxFontSize")->setCurrentIndex(2);
+            QTest::keyClicks(child<QLineEdit>(dialog, "edEditorFileSpec"), "x");
+            click(dialog, "BitBtn2");
+        });
+        QCOMPARE(preferences.exec(), int(QDialog::Rejected));
+        QCOMPARE(settings.fontSize, kes::fsMedium);
+        QCOMPARE(settings.editorFileSpec, std::string("/usr/bin/gvim"));
+        // Opened again, the dialog still shows the cancelled edits; Escape cancels too.
+        QString shown;
+        whenModalShown([&](QDialog* dialog) {
+            shown = child<QComboBox>(dialog, "cboxFontSize")->currentText() + "|" +
+                    child<QLineEdit>(dialog, "edEditorFileSpec")->text();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QCOMPARE(preferences.exec(), int(QDialog::Rejected));
+        QCOMPARE(shown, "Large|/usr/bin/gvimx");
+        QCOMPARE(settings.fontSize, kes::fsMedium);
+    }
+
+    void preferencesListTheTokensAndDefaultToTheDesktopOpener() {
+        kes::Settings settings;
+        PreferencesDialog preferences(settings);
+        QStringList labels;
+        for (const QLabel* label : preferences.findChildren<QLabel*>())
+            labels.append(label->text());
+        QVERIFY(labels.contains(
+            "Tokens:  %CursorAt% %LineNumber% %Column% %StartSel% %EndSel% %Filename%"));
+        QCOMPARE(preferences.edEditorFileSpec->text(), "xdg-open");
+        QCOMPARE(preferences.edEditorCommandLine->text(), "%Filename%");
+    }
+
+    // --- Folder picker
+
+    void mountedVolumes_data() {
+        QTest::addColumn<QString>("mounts");
+        QTest::addColumn<QStringList>("volumes");
+        QTest::newRow("disks and shares, system folders left out, duplicates once")
+            << "/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /media/ann/STICK vfat rw 0 0\n"
+               "/dev/sda2 /boot ext4 rw 0 0\n/dev/sda3 /var ext4 rw 0 0\n"
+               "/dev/sda4 /etc/hosts ext4 rw 0 0\n/dev/sdc1 /run/media/ann/USB vfat rw 0 0\n"
+               "srv:/export /mnt/nfs nfs4 rw 0 0\n//srv/share /mnt/smb cifs rw 0 0\n"
+               "srv:/export /mnt/nfs nfs4 rw 0 0\n"
+            << QStringList{"/media/ann/STICK", "/run/media/ann/USB", "/mnt/nfs", "/mnt/smb"};
+        QTest::newRow("pseudo file systems and short lines are left out")
+            << "proc /proc proc rw 0 0\ntmpfs /run tmpfs rw 0 0\noverlay / overlay rw 0 0\n"
+               "tmpfs /home/ann/ram tmpfs rw 0 0\n\n/dev/sdb1\n"
+            << QStringList{};
+        QTest::newRow("escaped blanks are decoded")
+            << "/dev/sdb1 /media/ann/My\\040Disk\\011Two ext4 rw 0 0\n"
+            << QStringList{"/media/ann/My Disk\tTwo"};
+    }
+    void mountedVolumes() {
+        QFETCH(QString, mounts);
+        QFETCH(QStringList, volumes);
+        QCOMPARE(parseMountedVolumes(mounts), volumes);
+    }
+
+    void driveOfPathFindsTheMount_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("drive");
+        QTest::newRow("root") << QString("/") << QString("/");
+        QTest::newRow("home itself") << QString("/home/ann") << QString("/home/ann");
+        QTest::newRow("prefix of a name is not a parent")
+            << QString("/home/anna/x") << QString("/");
+        QTest::newRow("deepest mount wins")
+            << QString("/home/ann/usb/d") << QString("/home/ann/usb");
+        QTest::newRow("elsewhere") << QString("/srv/www") << QString("/");
+    }
+    void driveOfPathFindsTheMount() {
+        QFETCH(QString, path);
+        QFETCH(QString, drive);
+        QCOMPARE(driveOfPath({"/", "/home/ann", "/home/ann/usb"}, path), drive);
+    }
+
+    // Enter on a question never writes, deletes or discards anything.
+    void questionsAnswerEnterWithTheHarmlessButton() {
+        const auto services = makeQtUiServices();
+        whenModalShown([](QDialog* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QVERIFY(!services->askYesNo(nullptr, QStringLiteral("Remove all Find items ?")));
+        whenModalShown([](QDialog* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QCOMPARE(services->askYesNoCancel(nullptr, QStringLiteral("Save changed script ?")),
+                 anCancel);
+    }
+
+    void pickerOpensAtCurrentFolderOrNearestExistingParent() {
+        QTemporaryDir temp;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(temp.path()));
+        const QString current = QDir::currentPath();
+        FolderPicker picker;
+        QString shownStatus;
+        whenModalShown([&](QDialog* dialog) {
+            shownStatus = status(dialog);
+            QTest::keyClick(dialog, Qt::Key_Return); // OK is the default button
+        });
+        const int result = picker.execute();
+        QDir::setCurrent(previous);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QCOMPARE(picker.path, current);
+        QCOMPARE(shownStatus, current);
+        picker.path = temp.path() + "/gone/deeper"; // a missing folder: its nearest parent
+        whenModalShown([](QDialog* dialog) { click(dialog, "OKBtn"); });
+        QCOMPARE(picker.execute(), int(QDialog::Accepted));
+        QCOMPARE(picker.path, temp.path());
+        QCOMPARE(existingFolderOrParent(""), QString());
+    }
+
+    void pickerCancelKeepsPath() {
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkpath("a/b"));
+        FolderPicker picker;
+        picker.caption = "Pick the root";
+        picker.path = temp.path() + "/a";
+        for (const bool escape : {false, true}) {
+            QString title;
+            whenModalShown([&](QDialog* dialog) {
+                title = dialog->windowTitle();
+                choose(dialog, temp.path() + "/a/b"); // moved, then cancelled
+                if (escape)
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                else
+                    click(dialog, "CancelBtn");
+            });
+            QCOMPARE(picker.execute(), int(QDialog::Rejected));
+            QCOMPARE(picker.path, temp.path() + "/a");
+            QCOMPARE(title, "Pick the root");
+        }
+    }
+
+    void pickerSubfolderReturnsFullPath() {
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkpath("src/deep folder"));
+        FolderPicker picker;
+        picker.path = temp.path();
+        const QString chosen = temp.path() + "/src/deep folder";
+        QString shownStatus;
+        QString selected;
+        whenModalShown([&](QDialog* dialog) {
+            auto* tree = child<QTreeView>(dialog, "DirectoryListBox1");
+            selected =
+                qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex());
+            choose(dialog, chosen);
+            shownStatus = status(dialog);
+            click(dialog, "OKBtn");
+        });
+        QCOMPARE(picker.execute(), int(QDialog::Accepted));
+        QCOMPARE(selected, temp.path()); // the opening folder is selected
+        QCOMPARE(shownStatus, chosen);
+        QCOMPARE(picker.path, chosen);
+    }
+
+    void pickerDriveSelectorMovesToDrive() {
+        FolderPickerForm form;
+        auto* drives = form.DriveComboBox1;
+        QCOMPARE(drives->itemText(0), "/");
+        if (QDir::homePath() != "/")
+            QCOMPARE(drives->itemText(1), QDir::homePath());
+        QTemporaryDir temp;
+        form.setCurrentDirectory(temp.path());
+        QCOMPARE(drives->currentText(), driveOfPath(driveList(), temp.path()));
+        emit drives->activated(0);
+        QCOMPARE(FolderPickerForm::currentDirectory(), "/");
+        QCOMPARE(form.StatusBar1->currentMessage(), "/");
+    }
+
+    void pickerListsFoldersOnly() {
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkpath("visible") && QDir(temp.path()).mkpath(".hidden"));
+        QFile file(temp.path() + "/file.txt");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        FolderPickerForm form;
+        auto* model = qobject_cast<QFileSystemModel*>(form.DirectoryListBox1->model());
+        QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+        form.setCurrentDirectory(temp.path());
+        QTRY_VERIFY(loaded.contains(QVariantList{temp.path()}));
+        const QModelIndex parent = model->index(temp.path());
+        QCOMPARE(model->rowCount(parent), 1);
+        QCOMPARE(model->index(0, 0, parent).data().toString(), "visible");
+        QVERIFY(form.DirectoryListBox1->isExpanded(parent));
+        QCOMPARE(form.DirectoryListBox1->currentIndex(), parent);
+    }
+
+    // --- About, references and resources
+
+    void iconAboutAndQuickStartResources() {
+        const QImage icon = kestravaPixmap(64).toImage();
+        QVERIFY(qAlpha(icon.pixel(32, 32)) > 0); // drawn, not an empty picture
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);   // rounded corner stays clear
+        AboutDialog about;
+        QVERIFY(!child<QLabel>(&about, "imgIcon")->pixmap().isNull());
+        QCOMPARE(child<QLabel>(&about, "laVersion")->text(), "Version 1.1");
+        const QString path = quickStartFilePath();
+        QVERIFY(path.startsWith(m_cache.path()));
+        QFile copy(path);
+        QFile resource(":/kestrava/quickstart.html");
+        QVERIFY(copy.open(QIODevice::ReadOnly) && resource.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), resource.readAll());
+    }
+
+    void quickStartLinksResolve() {
+        kesInitResources();
+        QFile resource(":/kestrava/quickstart.html");
+        QVERIFY(resource.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(resource.readAll());
+        QSet<QString> ids;
+        for (const auto& match : QRegularExpression(R"re(id="([^"]+)")re").globalMatch(page))
+            ids.insert(match.captured(1));
+        int links = 0;
+        for (const auto& match : QRegularExpression(R"re(href="([^"]*)")re").globalMatch(page)) {
+            const QString target = match.captured(1);
+            QVERIFY2(target.startsWith('#') && ids.contains(target.mid(1)), qPrintable(target));
+            ++links;
+        }
+        QVERIFY(links >= 5);
+    }
+
+    void referencesOpenOnlyWebLinks() {
+        ReferencesDialog references;
+        QStringList opened;
+        references.linkOpener = [&](const QString& url) { opened.append(url); };
+        QVERIFY(references.tbReferences->toHtml().contains("Mastering Regular Expressions"));
+        emit references.tbReferences->anchorClicked(QUrl("https://www.regular-expressions.info/"));
+        emit references.tbReferences->anchorClicked(QUrl("file:///etc/passwd"));
+        emit references.tbReferences->anchorClicked(QUrl("/usr/bin/xterm"));
+        QCOMPARE(opened, QStringList{"https://www.regular-expressions.info/"});
+    }
+};
+
+QTEST_MAIN(TestDialogs)
+#include "dialogs_test.moc"

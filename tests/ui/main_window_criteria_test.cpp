@@ -1,0 +1,213 @@
+// The criteria boxes: commit rules, validation messages, the context menu's removals, the
+// folder and file buttons, and an unreadable settings file at start-up.
+#include "main_window_test_support.h"
+
+#include "search/search.h"
+
+#include <QMenu>
+
+#include <optional>
+
+class TestMainWindowCriteria : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
+
+    // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
+    // it), and even there the box keeps the spelling just typed.
+    void commitKeepsWhatWasTypedAndSkipsEmptyText_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("Replace With") << "cboxReplace"
+                                      << "DOG" << QStringList{"dog", "DOG"};
+        QTest::newRow("Find") << "cboxFind"
+                              << "Cat" << QStringList{"dog", "Cat"};
+        QTest::newRow("Folder(s)") << "cboxFolders"
+                                   << "/src/App" << QStringList{"/src/app", "/src/App"};
+        QTest::newRow("Root Folder") << "cboxRootFolder"
+                                     << "/SRC" << QStringList{"/src", "/SRC"};
+        QTest::newRow("File(s)") << "cboxFiles"
+                                 << "*.TXT" << QStringList{"*.TXT"};
+        QTest::newRow("same text") << "cboxFind"
+                                   << "dog" << QStringList{"dog"};
+    }
+    void commitKeepsWhatWasTypedAndSkipsEmptyText() {
+        QFETCH(QString, box);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expected);
+        TestWindow w;
+        w->setMode(box == "cboxRootFolder" ? kes::mdScript : kes::mdFindAndReplace);
+        auto* combo = w->findChild<QComboBox*>(box);
+        const QString first = QString(typed).toLower();
+        commit(*w.window, combo, first == "cat" ? "dog" : first);
+        commit(*w.window, combo, typed);
+        QCOMPARE(entries(combo), expected);
+        QCOMPARE(combo->currentText(), typed);
+        commit(*w.window, combo, "");
+        QCOMPARE(entries(combo), expected);
+        QVERIFY(w.fake->shown.empty());
+    }
+
+    void replaceWritesTheTypedLetterCase() {
+        writeFile(F->root() + "/a.txt", "cat\n");
+        TestWindow w;
+        w->setMode(kes::mdFindAndReplace);
+        w->settings().replaceInSitu = true;
+        commit(*w.window, w->cboxReplace, "dog");
+        commit(*w.window, w->cboxReplace, "DOG");
+        runFind(w, F->root(), "*.txt", "cat");
+        QFile file(F->root() + "/a.txt");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("DOG\n"));
+    }
+
+    // Nothing stored is dropped, and a long history loads with one list update per box (one
+    // search of the list per entry took minutes at this size).
+    void longHistoriesLoadWhole() {
+        constexpr int kCount = 20000;
+        QByteArray ini;
+        for (const char* section : {"FoldersToSearch", "FilesToSearch", "FindExpressions"}) {
+            ini += QByteArray("[") + section + "]\n";
+            for (int i = kCount; i > 0; --i)
+                ini += QByteArray::number(i) + "=/e" + QByteArray::number(i) + "\n";
+        }
+        ini += "[FindExpressions]\n1=/e7\n"; // a repeat adds nothing
+        F->config.write("kestrava.ini", ini);
+        TestWindow w;
+        QVERIFY(w.fake->shown.empty());
+        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
+            QCOMPARE(box->count(), kCount);
+        QCOMPARE(w->cboxFind->itemText(0), QString("/e20000")); // file order
+        QCOMPARE(w->cboxFolders->itemText(0), QString("/e1"));  // sorted
+        QCOMPARE(w->cboxFolders->itemText(1), QString("/e10"));
+    }
+
+    void foldersAreSortedFindEntriesGoToTheEnd() {
+        TestWindow w;
+        for (const char* folder : {"/srv", "/home/b", "/Home/a"})
+            commit(*w.window, w->cboxFolders, folder);
+        QCOMPARE(entries(w->cboxFolders), (QStringList{"/Home/a", "/home/b", "/srv"}));
+        QCOMPARE(w->savedItemIndex(kes::kSavedFolders), 0);
+        for (const char* find : {"zeta", "alpha"})
+            commit(*w.window, w->cboxFind, find);
+        QCOMPARE(entries(w->cboxFind), (QStringList{"zeta", "alpha"}));
+        QCOMPARE(w->savedItemIndex(kes::kSavedFind), 1);
+    }
+
+    void leavingABoxCommitsIt() {
+        TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        typeInto(w->cboxFolders, "/var");
+        w->cboxFiles->setFocus();
+        QTRY_COMPARE(entries(w->cboxFolders), QStringList{"/var"});
+        typeInto(w->cboxFind, "x+");
+        w->cboxFolders->setFocus();
+        QTRY_COMPARE(entries(w->cboxFind), QStringList{"x+"});
+    }
+
+    void removeEntryDeletesOnlyACommittedSelection() {
+        TestWindow w;
+        auto* removeEntry = item(*w.window, "pumRemoveEntry");
+        popup(w, w->cboxFind); // an empty box: nothing to remove
+        QVERIFY(!removeEntry->isEnabled());
+        QVERIFY(!item(*w.window, "pumRemoveAll")->isEnabled());
+        commit(*w.window, w->cboxFind, "one");
+        commit(*w.window, w->cboxFind, "two");
+        // Typed but never committed: nothing is deleted, the box is emptied.
+        typeInto(w->cboxFind, "tw");
+        popup(w, w->cboxFind);
+        QVERIFY(removeEntry->isEnabled());
+        w->pumRemoveEntryClick();
+        QCOMPARE(entries(w->cboxFind), (QStringList{"one", "two"}));
+        QCOMPARE(w->cboxFind->currentText(), QString());
+        // A selected entry goes, and the saved selection does not point past it.
+        commit(*w.window, w->cboxFind, "two");
+        QCOMPARE(w->savedItemIndex(kes::kSavedFind), 1);
+        popup(w, w->cboxFind);
+        w->cboxFind->setCurrentIndex(0);
+        w->cboxFind->setEditText("one");
+        w->pumRemoveEntryClick();
+        QCOMPARE(entries(w->cboxFind), QStringList{"two"});
+        QCOMPARE(w->savedItemIndex(kes::kSavedFind), 0);
+    }
+
+    void removeAllAsksAndNoKeepsEverything() {
+        TestWindow w;
+        commit(*w.window, w->cboxFiles, "*.c");
+        commit(*w.window, w->cboxFiles, "*.h");
+        popup(w, w->cboxFiles);
+        w.fake->answers = {false};
+        w->pumRemoveAllClick();
+        QCOMPARE(w.fake->questions.back(), QString("Remove all File(s) items ?"));
+        QCOMPARE(entries(w->cboxFiles), (QStringList{"*.c", "*.h"}));
+        QCOMPARE(w->cboxFiles->currentText(), QString("*.h"));
+        w.fake->answers = {true};
+        w->pumRemoveAllClick();
+        QCOMPARE(w->cboxFiles->count(), 0);
+        QCOMPARE(w->cboxFiles->currentText(), QString());
+        QCOMPARE(w->savedItemIndex(kes::kSavedFiles), -1);
+    }
+
+    void folderAndFileButtonsCommitWhatWasPicked() {
+        TestWindow w;
+        w.fake->folderToPick = "/usr/share";
+        QTest::mouseClick(w->sbFolders, Qt::LeftButton);
+        QCOMPARE(entries(w->cboxFolders), QStringList{"/usr/share"});
+        QCOMPARE(w->cboxFolders->currentText(), QString("/usr/share"));
+        commit(*w.window, w->cboxFolders, "/usr/share<+><excluding doc>");
+        w.fake->fileToOpen = "/usr/share/dict/words";
+        QTest::mouseClick(w->sbFiles, Qt::LeftButton);
+        QCOMPARE(w.fake->lastOpenTitle, QString("Choose a File"));
+        QCOMPARE(w.fake->lastOpenFolder, QString("/usr/share")); // the entry's folder, not its text
+        QCOMPARE(w->cboxFiles->currentText(), QString("words"));
+        w.fake->folderToPick.clear(); // cancelled: nothing changes
+        QTest::mouseClick(w->sbFolders, Qt::LeftButton);
+        QCOMPARE(w->cboxFolders->count(), 2);
+    }
+
+    // A file that could not be read is named with the reason, and kept before it is saved over.
+    void unreadableFilesAreNamedAndKept_data() {
+        QTest::addColumn<QString>("damaged");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("settings cut short")
+            << "KestravaConfig.xml" << QByteArray("<KestravaConfig><options><fontsize val")
+            << "The defaults are in force";
+        QTest::newRow("history too large")
+            << "kestrava.ini" << QByteArray(65 << 20, ';') << "the file is too large";
+    }
+    void unreadableFilesAreNamedAndKept() {
+        QFETCH(QString, damaged);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        F->config.write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
+        F->config.write(damaged, bytes);
+        {
+            TestWindow w;
+            QCOMPARE(w.fake->shown.size(), size_t(1));
+            const QString text = w.fake->lastText();
+            QVERIFY2(text.contains(reason) && text.contains(F->config.file(damaged)) &&
+                         text.contains(damaged + ".damaged when"),
+                     qPrintable(text));
+            if (damaged != "kestrava.ini")
+                QCOMPARE(entries(w->cboxFiles), QStringList{"*.txt"}); // still loaded
+            QCOMPARE(w->mode(), kes::mdFind);
+            QVERIFY(w->close());
+        }
+        QCOMPARE(F->config.read(damaged + ".damaged"), bytes);
+        QVERIFY(F->config.read(damaged).contains(damaged == "kestrava.ini" ? "[ItemIndex]"
+                                                                           : "<KestravaConfig"));
+    }
+
+  private:
+    static void popup(TestWindow& w, QComboBox* box) {
+        w->cboxPopup(box, QPoint(0, 0));
+        w->PopupMenu1->hide();
+    }
+    std::optional<TestFolders> F;
+};
+
+QTEST_MAIN(TestMainWindowCriteria)
+#include "main_window_criteria_test.moc"

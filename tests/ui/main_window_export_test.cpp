@@ -1,0 +1,167 @@
+// Exporting results from the grid's context menu: the menu's order, the exact rich text (and a
+// plain-text form) on the clipboard, the saved files' bytes with and without lines, the save
+// dialog's title, filter and starting folder, and a failed save.
+#include "main_window_test_support.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+
+#include <optional>
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+const QByteArray kRtfHead =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
+    "{\\colortbl ;\\red255\\green0\\blue0;;\\red0\\green128\\blue0;\\red0\\green0\\blue255;}"
+    "{\\*\\generator Msftedit 5.41.21.2500;}\\viewkind4\\uc1\\pard\\f0\\fs20 ";
+
+} // namespace
+
+class TestMainWindowExport : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() {
+        F.emplace();
+        writeFile(root() + "/a.txt", "x {TODO} y\nnothing\n");
+    }
+    void cleanup() { F.reset(); }
+
+    void contextMenuOffersItsItemsInOrder() {
+        TestWindow w;
+        QStringList items;
+        for (QAction* action : w->PopupMenu2->actions())
+            items << (action->isSeparator() ? QString("-") : action->text());
+        QCOMPARE(items,
+                 (QStringList{"Open with preferred editor", "-", "Open with default program", "-",
+                              "Copy all results to Clipboard", "Save all results to Text File", "-",
+                              "Save all results (filenames only) to Text file", "-", "Cancel"}));
+    }
+
+    void copyPutsTheExactRichTextOnTheClipboard() {
+        TestWindow w;
+        find(w);
+        w->findChild<QAction*>("pumCopy")->trigger();
+        const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(mime != nullptr);
+        const QByteArray lines = "Folders:  " + root().toUtf8() +
+                                 "\\par\r\n"
+                                 "Files:    *.txt\\par\r\n"
+                                 "Find:     todo\\par\r\n"
+                                 "\\par\r\n"
+                                 "Found 1 match in " +
+                                 root().toUtf8() +
+                                 "/a.txt\\par\r\n"
+                                 "x \\{TODO\\} y\\par\r\n"
+                                 "\\par\r\n"
+                                 "\\par\r\n";
+        QCOMPARE(mime->data("text/rtf"), kRtfHead + lines + "\\cf0\\par}");
+        QCOMPARE(mime->data("application/rtf"), mime->data("text/rtf"));
+        QCOMPARE(mime->text(), "Folders:  " + root() + "\nFiles:    *.txt\nFind:     todo\n\n" +
+                                   "Found 1 match in " + root() + "/a.txt\nx {TODO} y\n\n\n");
+        QVERIFY(w.fake->shown.empty());
+    }
+
+    void savesWriteTheViewWithOrWithoutLines_data() {
+        QTest::addColumn<bool>("namesOnly");
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QByteArray>("body"); // after the three header lines and an empty one
+        const QByteArray header = "Found 1 match in %1/a.txt\r\n";
+        // The views' own texts are the exporter's business; these show the window passes its view.
+        QTest::newRow("matches only") << false << "mmView_MatchesOnly" << header + "TODO\r\n";
+        QTest::newRow("file lines only") << true << "mmView_LinesWithMatches" << header;
+    }
+    void savesWriteTheViewWithOrWithoutLines() {
+        QFETCH(bool, namesOnly);
+        QFETCH(QString, view);
+        QFETCH(QByteArray, body);
+        const QString item =
+            namesOnly ? "SaveallresultsfilenamesonlytoTextfile1" : "pumCopyToTextFile";
+        const QString title =
+            namesOnly ? "Save all results (filenames only) to:" : "Save all results to:";
+        TestWindow w;
+        find(w);
+        w->findChild<QAction*>(view)->trigger();
+        const QString path = root() + "/out/saved.txt";
+        QDir().mkpath(root() + "/out");
+        w.fake->filesToSave = {path};
+        w->findChild<QAction*>(item)->trigger();
+        const auto& dialog = w.fake->saveDialogs.at(0); // nothing exported yet: no folder
+        QCOMPARE(QStringList({dialog.title, dialog.filter, dialog.suffix, dialog.folder}),
+                 QStringList({title, "Text files (*.txt)", "txt", ""}));
+        // The blank row after the file, the final empty line and the writer's last line end.
+        const QByteArray expected = "Folders:  " + root().toUtf8() +
+                                    "\r\nFiles:    *.txt\r\nFind:     todo\r\n\r\n" +
+                                    QString::fromUtf8(body).arg(root()).toUtf8() + "\r\n\r\n\r\n";
+        QCOMPARE(readAll(path), expected);
+        QCOMPARE(w->lastExportFolder(), root() + "/out/");
+        // The next save starts where the last one went.
+        w->findChild<QAction*>(item)->trigger();
+        QCOMPARE(w.fake->saveDialogs[1].folder, root() + "/out/");
+    }
+
+    void exportHeaderFollowsTheModeAndTheBoxesAsTheyAreNow() {
+        TestWindow w;
+        find(w);
+        w->cboxFiles->setEditText("*.md"); // changed after the search, without clearing it
+        const QString path = root() + "/h.txt";
+        w.fake->filesToSave = {path};
+        w->SaveallresultsfilenamesonlytoTextfile1Click();
+        QVERIFY(
+            readAll(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
+
+        w->setMode(kes::mdScript);
+        w.fake->answers = {true};
+        QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
+        w->sbAppend->click();
+        typeInto(w->cboxFolders, root());
+        typeInto(w->cboxFiles, "*.txt");
+        typeInto(w->cboxFind, "nothing");
+        w->bbAccept->click();
+        w->bbRunScript->click();
+        QTRY_COMPARE(ended.count(), 1);
+        w.fake->filesToSave = {path};
+        w->SaveallresultsfilenamesonlytoTextfile1Click();
+        QCOMPARE(readAll(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
+                                    root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
+    }
+
+    void AFailedSaveIsShownAndCancelWritesNothing() {
+        TestWindow w;
+        find(w);
+        w->pumCopyToTextFileClick(); // the dialog is cancelled
+        QVERIFY(w.fake->shown.empty());
+        QCOMPARE(w->lastExportFolder(), QString());
+        const QString missing = root() + "/no/such/folder/r.txt";
+        w.fake->filesToSave = {missing};
+        w->pumCopyToTextFileClick();
+        QCOMPARE(w.fake->allShown(),
+                 "error: Directory \"" + root() + "/no/such/folder/\" does not exist.");
+        QVERIFY(!QFile::exists(missing));
+    }
+
+    void exportWithoutMatchesSaysSo() {
+        TestWindow w;
+        find(w, "zzz");
+        w.fake->filesToSave = {root() + "/none.txt"};
+        w->pumCopyToTextFileClick();
+        QCOMPARE(readAll(root() + "/none.txt"), QByteArray("No matches found\r\n\r\n\r\n\r\n"));
+    }
+
+  private:
+    QString root() const { return F->root(); }
+    void find(TestWindow& w, const QString& find = "todo") { runFind(w, root(), "*.txt", find); }
+
+    std::optional<TestFolders> F;
+};
+
+QTEST_MAIN(TestMainWindowExport)
+#include "main_window_export_test.moc"

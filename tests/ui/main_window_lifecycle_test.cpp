@@ -1,0 +1,191 @@
+// Start-up and shut-down: what is written at close and read at the next start, the focused box
+// committed on closing, font sizes, Preferences re-applying the layout, failed saves shown,
+// closing on SIGTERM, and when saved bounds are used.
+#include "main_window_test_support.h"
+
+#include "ui/preferences_dialog.h"
+#include "ui/program_entry.h"
+#include "ui/signal_close.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+
+#include <csignal>
+#include <optional>
+
+class TestMainWindowLifecycle : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
+
+    void historiesSettingsAndTheFocusedBoxSurviveARestart() {
+        {
+            TestWindow w;
+            w->setMode(kes::mdFindAndReplace);
+            commit(*w.window, w->cboxFolders, "/srv");
+            commit(*w.window, w->cboxFolders, "/etc");
+            commit(*w.window, w->cboxFiles, "*.conf");
+            commit(*w.window, w->cboxFind, "a b");
+            commit(*w.window, w->cboxReplace, "^$");
+            w->settings().caseSensitiveMatching = true;
+            w->settings().initialMode = kes::imLastUsed;
+            QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+            typeInto(w->cboxFiles, "*.typed"); // focused, never left: closing commits it
+            QVERIFY(w->close());
+            QVERIFY(w.fake->shown.empty());
+        }
+        const QByteArray ini = F->config.read("kestrava.ini");
+        QVERIFY2(ini.contains("[FoldersToSearch]\r\n1=/etc\r\n2=/srv") ||
+                     ini.contains("[FoldersToSearch]\n1=/etc\n2=/srv"),
+                 ini.constData());
+        QVERIFY(ini.contains("FoldersToSearch=0"));
+        QVERIFY(ini.contains("=*.typed"));
+        QVERIFY(!F->config.read("KestravaConfig.xml").isEmpty());
+
+        TestWindow again;
+        QCOMPARE(entries(again->cboxFolders), (QStringList{"/etc", "/srv"}));
+        QCOMPARE(entries(again->cboxReplace), QStringList{"^$"});
+        QVERIFY(again->settings().caseSensitiveMatching);
+        QCOMPARE(again->mode(), kes::mdFindAndReplace); // the last mode, with its selections
+        QCOMPARE(again->cboxFolders->currentText(), QString("/etc"));
+        QCOMPARE(again->cboxFind->currentText(), QString("a b"));
+    }
+
+    void fontSizeSetsPointSizes_data() {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("modeName");
+        QTest::newRow("small") << int(kes::fsSmall) << 10 << 12;
+        QTest::newRow("medium") << int(kes::fsMedium) << 11 << 14;
+        QTest::newRow("large") << int(kes::fsLarge) << 12 << 14;
+    }
+    void fontSizeSetsPointSizes() {
+        QFETCH(int, size);
+        QFETCH(int, points);
+        QFETCH(int, modeName);
+        TestWindow w;
+        w->applyFontSize(static_cast<kes::FontSize>(size));
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{w->cboxFolders, w->cboxFind, w->laFolders, w->bbFind})
+            QCOMPARE(widget->font().pointSize(), points);
+        QCOMPARE(w->laModeName->font().pointSize(), modeName);
+        QCOMPARE(w->laModeStatus->font().pointSize(), std::min(points, 11));
+        QCOMPARE(w->laFindRegEx->font().pointSize(), points - 2);
+        QVERIFY(w->cboxFind->font().fixedPitch() ||
+                w->cboxFind->font().styleHint() == QFont::Monospace);
+        // The boxes start 6 pixels after the "Replace With" label's text.
+        QCOMPARE(w->cboxFind->x(),
+                 w->laReplace->x() +
+                     QFontMetrics(w->laReplace->font()).horizontalAdvance("Replace With") + 6);
+    }
+
+    void preferencesCancelStillReappliesTheFontSize() {
+        TestWindow w;
+        PreferencesDialog preferences(w->settings(), w.window.get());
+        w->setPreferencesDialog(&preferences);
+        w->settings().fontSize = kes::fsLarge; // in force, but not yet laid out
+        QCOMPARE(w->cboxFolders->font().pointSize(), 10);
+        QTimer::singleShot(0, &preferences, [&preferences] {
+            preferences.cboxFontSize->setCurrentIndex(0);
+            preferences.reject();
+        });
+        w->mmFile_PreferencesClick();
+        QCOMPARE(w->settings().fontSize, kes::fsLarge);
+        QCOMPARE(w->cboxFolders->font().pointSize(), 12);
+    }
+
+    void failedSaveIsShown() {
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/file", "not a folder");
+        qputenv("KESTRAVA_CONFIG_DIR", (dir.path() + "/file/cfg").toLocal8Bit());
+        TestWindow w;
+        commit(*w.window, w->cboxFind, "lost?");
+        QVERIFY(w->close());
+        QCOMPARE(w.fake->shown.size(), size_t(1));
+        QVERIFY(w.fake->allShown().startsWith("error: Unable to save the settings:"));
+        // Both files fail alike in an unwritable folder: the reason is said once.
+        QCOMPARE(w.fake->lastText().count("\r\n"), 1);
+    }
+
+    void terminationSignalClosesAndSaves() {
+        TestWindow w;
+        commit(*w.window, w->cboxFiles, "*.sig");
+        SignalClose closer(w.window.get(), {SIGTERM});
+        ::raise(SIGTERM);
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(closer.lastSignal(), SIGTERM);
+        QVERIFY(F->config.read("kestrava.ini").contains("*.sig"));
+    }
+
+    // A logout must save in every state: here the start-up's error box is open.
+    void signalDuringAStartUpBoxDismissesItSavesAndEnds() {
+        F->config.write("KestravaConfig.xml", "");
+        F->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        whenModalShown([](QDialog*) { ::raise(SIGTERM); });
+        QCOMPARE(runKestrava(makeQtUiServices()), 0);
+        QVERIFY(F->config.read("kestrava.ini").contains("kept"));
+        QVERIFY(F->config.read("KestravaConfig.xml").contains("<KestravaConfig"));
+    }
+
+    // ... and here a question: it takes the harmless answer, then the window saves and closes.
+    void signalDuringAQuestionAnswersNoSavesAndEnds() {
+        F->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        QTimer::singleShot(0, [] {
+            auto* w = qobject_cast<MainWindow*>(QApplication::activeWindow());
+            if (w == nullptr)
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* main = qobject_cast<MainWindow*>(top))
+                        w = main;
+            QVERIFY(w != nullptr);
+            w->cboxPopup(w->cboxFind, QPoint());
+            w->PopupMenu1->hide();
+            whenModalShown([](QDialog*) { ::raise(SIGTERM); });
+            w->pumRemoveAllClick();
+        });
+        QCOMPARE(runKestrava(makeQtUiServices()), 0);
+        QVERIFY(F->config.read("kestrava.ini").contains("kept"));
+    }
+
+    void savedBoundsAreFittedToAScreen_data() {
+        QTest::addColumn<QRect>("bounds"); // left, top, width, height
+        QTest::addColumn<QRect>("placed"); // invalid: the default placement
+        QTest::newRow("inside") << QRect(100, 50, 800, 600) << QRect(100, 50, 800, 600);
+        QTest::newRow("no size") << QRect(100, 50, 0, 600) << QRect();
+        QTest::newRow("off to the right") << QRect(5000, 50, 800, 600) << QRect();
+        QTest::newRow("title bar above the screen") << QRect(100, -400, 800, 600) << QRect();
+        QTest::newRow("mostly off the left, still grabbable")
+            << QRect(-700, 50, 800, 600) << QRect(-700, 50, 800, 600);
+        QTest::newRow("on the second screen")
+            << QRect(2000, 100, 800, 600) << QRect(2000, 100, 800, 600);
+        QTest::newRow("huge") << QRect(0, 0, 40000, 40000) << QRect(0, 0, 1920, 1080);
+        QTest::newRow("too tall on the second screen")
+            << QRect(2000, 500, 800, 5000) << QRect(2000, 0, 800, 1024);
+    }
+    void savedBoundsAreFittedToAScreen() {
+        QFETCH(QRect, bounds);
+        QFETCH(QRect, placed);
+        const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        const kes::WindowBounds b{bounds.top(), bounds.left(), bounds.height(), bounds.width()};
+        QCOMPARE(kes::fitBoundsToScreens(b, screens), placed);
+    }
+
+    void hugeSavedSizeOpensAScreenSizedWindow() {
+        F->config.write("KestravaConfig.xml", "<KestravaConfig><forms><mainform top=\"0\" "
+                                              "left=\"0\" height=\"40000\" width=\"40000\"/>"
+                                              "</forms></KestravaConfig>");
+        TestWindow w(false);
+        QCOMPARE(w->config().bounds.width, 40000);
+        w->applyBounds(w->config().bounds);
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
+    }
+
+  private:
+    std::optional<TestFolders> F;
+};
+
+QTEST_MAIN(TestMainWindowLifecycle)
+#include "main_window_lifecycle_test.moc"

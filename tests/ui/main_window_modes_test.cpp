@@ -1,0 +1,175 @@
+// The four modes: rows, buttons, menus, panel heights and status texts; the saved selections
+// across mode switches; the status on key release; the start-up mode.
+#include "main_window_test_support.h"
+
+#include "config/config_paths.h"
+#include "config/settings.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QStatusBar>
+
+#include <optional>
+
+namespace {
+
+bool shown(QWidget* widget, MainWindow& window) {
+    return widget->isVisibleTo(&window);
+}
+
+} // namespace
+
+class TestMainWindowModes : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
+
+    void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("panelHeight");
+        QTest::addColumn<QString>("rows"); // the optional rows shown
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
+        QTest::addColumn<QString>("texts");    // mode name | mode status
+        QTest::newRow("find") << int(kes::mdFind) << 138 << ""
+                              << "bbFind"
+                              << "mmMode_Find"
+                              << "Find mode|(Awaiting search criteria)";
+        QTest::newRow("replace") << int(kes::mdFindAndReplace) << 170 << "replace"
+                                 << "bbReplace"
+                                 << "mmMode_FindandReplace"
+                                 << "Find & Replace mode|(Awaiting search and replace criteria)";
+        QTest::newRow("script") << int(kes::mdScript) << 210 << "replace root"
+                                << "bbRunScript"
+                                << "mmMode_Script"
+                                << "Script mode|(Viewing)";
+        QTest::newRow("view") << int(kes::mdViewFoldersFiles) << 170 << "replace"
+                              << "bbList"
+                              << ""
+                              << "View Folders/Files mode|()";
+    }
+    void eachModeShowsItsRowsButtonsMenusAndTexts() {
+        QFETCH(int, mode);
+        QFETCH(int, panelHeight);
+        QFETCH(QString, rows);
+        QFETCH(QString, button);
+        QFETCH(QString, menuItem);
+        QFETCH(QString, texts);
+        TestWindow w;
+        w->setMode(static_cast<kes::Mode>(mode));
+        const bool script = mode == kes::mdScript;
+        QCOMPARE(w->paActionsSpecs->height(), panelHeight);
+        QStringList rowsShown;
+        if (shown(w->cboxReplace, *w.window) && shown(w->laReplace, *w.window))
+            rowsShown << "replace";
+        if (shown(w->cboxRootFolder, *w.window))
+            rowsShown << "root";
+        QCOMPARE(rowsShown.join(' '), rows);
+        for (QPushButton* b : {w->bbFind, w->bbReplace, w->bbList, w->bbRunScript})
+            QCOMPARE(shown(b, *w.window), b->objectName() == button);
+        for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"}) {
+            QCOMPARE(item(*w.window, name)->isEnabled(), name != menuItem);
+            QCOMPARE(item(*w.window, name)->isChecked(), name == menuItem);
+        }
+        QCOMPARE(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled(), script);
+        QCOMPARE(w->laModeName->text() + "|" + w->laModeStatus->text(), texts);
+        QCOMPARE(shown(w->paStatus, *w.window), !script);
+        QCOMPARE(shown(w->paScriptMaintenance, *w.window), script);
+        QCOMPARE(w->DrawGrid1->content() == gcScript, script);
+        // The mode status sits 10 pixels right of the mode name.
+        QCOMPARE(w->laModeStatus->x(), w->laModeName->geometry().right() + 1 + 10);
+        QVERIFY(!item(*w.window, "mmMode_View")->isVisible());
+    }
+
+    void scriptModeMovesFolderRowsDownAndShowsRootRowInTheirPlace() {
+        TestWindow w;
+        w->setMode(kes::mdFind);
+        const int foldersTop = w->cboxFolders->y();
+        const int filesTop = w->cboxFiles->y();
+        w->setMode(kes::mdScript);
+        QCOMPARE(w->cboxFolders->y(), foldersTop + 40);
+        QCOMPARE(w->cboxFiles->y(), filesTop + 40);
+        QCOMPARE(w->cboxRootFolder->y(), foldersTop);
+        QVERIFY(w->cboxRootFolder->isEnabled());
+        QVERIFY(!w->cboxFolders->isEnabled());
+        QVERIFY(!w->cboxFind->isEnabled());
+        w->setMode(kes::mdFind);
+        QCOMPARE(w->cboxFolders->y(), foldersTop); // offsets never accumulate
+    }
+
+    void findScriptFindClearsSavedSelectionsButKeepsReplace() {
+        TestWindow w;
+        w->setMode(kes::mdFindAndReplace);
+        commit(*w.window, w->cboxFolders, "/tmp");
+        commit(*w.window, w->cboxFiles, "*.txt");
+        commit(*w.window, w->cboxFind, "abc");
+        commit(*w.window, w->cboxReplace, "xyz");
+        w->setMode(kes::mdFind);
+        QCOMPARE(w->cboxFolders->currentText(), QString("/tmp")); // restored from the saved index
+        QCOMPARE(w->cboxFind->currentText(), QString("abc"));
+        QCOMPARE(w->cboxReplace->currentText(), QString());
+        w->setMode(kes::mdScript);
+        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind, w->cboxReplace})
+            QCOMPARE(box->currentText(), QString());
+        w->setMode(kes::mdFind);
+        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
+            QCOMPARE(box->currentText(), QString());
+        QCOMPARE(w->savedItemIndex(kes::kSavedFolders), -1);
+        QCOMPARE(w->savedItemIndex(kes::kSavedFind), -1);
+        QCOMPARE(w->savedItemIndex(kes::kSavedReplace), 0);
+        w->setMode(kes::mdFindAndReplace);
+        QCOMPARE(w->cboxReplace->currentText(), QString("xyz"));
+        QCOMPARE(w->cboxFind->currentText(), QString());
+        QCOMPARE(w->cboxFind->count(), 1); // histories themselves are untouched
+    }
+
+    void statusEnablesFindOnTheKeyReleaseThatFillsTheLastBox() {
+        TestWindow w;
+        w->setMode(kes::mdFind);
+        commit(*w.window, w->cboxFolders, "/tmp");
+        commit(*w.window, w->cboxFiles, "*.txt");
+        QVERIFY(!w->bbFind->isEnabled());
+        QCOMPARE(w->laModeStatus->text(), QString("(Awaiting search criteria)"));
+        // Text that arrived without an edit signal: only the key release refreshes the status.
+        w->cboxFind->setEditText("a");
+        QVERIFY(!w->bbFind->isEnabled());
+        QTest::keyRelease(w->cboxFind, Qt::Key_A);
+        QVERIFY(w->bbFind->isEnabled());
+        QCOMPARE(w->laModeStatus->text(),
+                 QString("(Enter search criteria, then press [Find] when ready)"));
+        QCOMPARE(w->statusBarText(),
+                 QString(" Enter search criteria, then press [Find] when ready"));
+        typeInto(w->cboxFiles, "");
+        QVERIFY(!w->bbFind->isEnabled());
+        w->setMode(kes::mdFindAndReplace); // Replace needs all four boxes
+        typeInto(w->cboxFiles, "*");
+        typeInto(w->cboxFind, "a");
+        QVERIFY(!w->bbReplace->isEnabled());
+        typeInto(w->cboxReplace, "b");
+        QVERIFY(w->bbReplace->isEnabled());
+    }
+
+    void startupModeScriptPassesThroughFind() {
+        kes::Config config;
+        config.settings.initialMode = kes::imScript;
+        kes::saveConfig(kes::configFilePath(F->config.path().toStdString() + "/"), config);
+        TestWindow w(false);
+        QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
+        w->show();
+        QCOMPARE(modes.count(), 2);
+        QCOMPARE(modes.at(0).at(0).value<kes::Mode>(), kes::mdFind);
+        QCOMPARE(modes.at(1).at(0).value<kes::Mode>(), kes::mdScript);
+        QCOMPARE(w->mode(), kes::mdScript);
+        QCOMPARE(w->laModeStatus->text(), QString("(Viewing)"));
+        w->FormActivate(); // only the first activation acts
+        QCOMPARE(modes.count(), 2);
+    }
+
+  private:
+    std::optional<TestFolders> F;
+};
+
+QTEST_MAIN(TestMainWindowModes)
+#include "main_window_modes_test.moc"

@@ -1,0 +1,220 @@
+// Opening result files: the editor's argument list (tokens, first occurrence only, line and
+// column, paths with blanks and quotes kept whole), the editor checks and their messages, the
+// rows a double click acts on, the "Open with ..." enable states, and the default program.
+#include "main_window_test_support.h"
+
+#include "ui/open_file.h"
+
+#include <optional>
+
+#include <sys/stat.h>
+
+using Args = std::vector<std::string>;
+Q_DECLARE_METATYPE(Args)
+
+namespace {
+
+const std::string kOddPath = "/t/my \"odd\" file.txt";
+
+} // namespace
+
+class TestMainWindowOpen : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
+
+    // ---- The argument list
+
+    void editorArgumentsReplaceEachTokensFirstOccurrence_data() {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<Args>("expected");
+        // Match at file bytes 10..14 (0-based), on line 3 at column 5.
+        QTest::newRow("cursor position then path")
+            << "/pos=%CursorAt% %Filename%" << Args{"/pos=11", kOddPath};
+        QTest::newRow("selection start and end") << "%StartSel% %EndSel%" << Args{"11", "16"};
+        QTest::newRow("only the first path")
+            << "%Filename% %Filename%" << Args{kOddPath, "%Filename%"};
+        QTest::newRow("code's line and column")
+            << "-g %Filename%:%LineNumber%:%Column%" << Args{"-g", kOddPath + ":3:5"};
+        QTest::newRow("gedit's line") << "+%LineNumber% %Filename%" << Args{"+3", kOddPath};
+        QTest::newRow("kate's line and column")
+            << "-l %LineNumber% -c %Column% %Filename%" << Args{"-l", "3", "-c", "5", kOddPath};
+        QTest::newRow("quoted in the template, still one argument")
+            << "\"--file=%Filename%\" x" << Args{"--file=" + kOddPath, "x"};
+        QTest::newRow("tokens are case-sensitive")
+            << "%cursorat% %Filename%" << Args{"%cursorat%", kOddPath};
+        QTest::newRow("no tokens") << "-n" << Args{"-n"};
+    }
+    void editorArgumentsReplaceEachTokensFirstOccurrence() {
+        QFETCH(QString, commandLine);
+        QFETCH(Args, expected);
+        const kes::MatchPosition position{10, 15, 3, 5};
+        QCOMPARE(kes::editorArguments(commandLine.toStdString(), kOddPath, position), expected);
+    }
+
+    void APathHoldingATokenIsNeverReplacedInside() {
+        const kes::MatchPosition position{0, 1, 1, 1};
+        QCOMPARE(kes::editorArguments("%Filename% %CursorAt% %LineNumber%", "/t/%CursorAt%.txt",
+                                      position),
+                 (Args{"/t/%CursorAt%.txt", "1", "1"}));
+    }
+
+    void lineAndColumnCountLineFeedsBeforeTheMatch_data() {
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("position"); // line:column
+        // "ab\ncd\r\nef": lines start at 0, 3 and 7.
+        QTest::newRow("first byte") << 0 << "1:1";
+        QTest::newRow("inside the first line") << 1 << "1:2";
+        QTest::newRow("just after a line feed") << 3 << "2:1";
+        QTest::newRow("the carriage return is a column") << 5 << "2:3";
+        QTest::newRow("after CR LF") << 7 << "3:1";
+        QTest::newRow("past the end of a shorter file") << 20 << "3:14";
+    }
+    void lineAndColumnCountLineFeedsBeforeTheMatch() {
+        QFETCH(int, offset);
+        QFETCH(QString, position);
+        const QByteArray text("ab\ncd\r\nef");
+        int64_t line = 0;
+        int64_t column = 0;
+        kes::lineAndColumn(text.toStdString(), offset, line, column);
+        QCOMPARE(QString("%1:%2").arg(line).arg(column), position);
+        writeFile(F->root() + "/f.txt", text);
+        QCOMPARE(filePosition("/f.txt", offset), position);
+    }
+
+    // A result that became a FIFO must not hang the window: it counts as empty, like a missing one.
+    void fileLineAndColumnReadsAcrossPiecesAndSurvivesMissingFilesAndFifos() {
+        QByteArray text;
+        for (int i = 0; i < 1500; ++i)
+            text += QByteArray(99, 'x') + '\n'; // 150000 bytes: more than one read
+        writeFile(F->root() + "/big.txt", text);
+        QCOMPARE(filePosition("/big.txt", 130050), "1301:51");
+        QCOMPARE(filePosition("/gone.txt", 41), "1:42");
+        QCOMPARE(::mkfifo((F->root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(filePosition("/fifo", 41), "1:42");
+    }
+
+    void checkEditorResolvesPathsAndBareNames() {
+        const QString editor = makeEditor();
+        std::string resolved;
+        QCOMPARE(kes::checkEditor(editor.toStdString(), resolved), std::string());
+        QCOMPARE(resolved, editor.toStdString());
+        QCOMPARE(kes::checkEditor("sh", resolved), std::string()); // a bare name: on PATH
+        QVERIFY(resolved.find('/') != std::string::npos);
+    }
+
+    // ---- The window
+
+    void doubleClickStartsTheEditorForHeaderAndLineRows() {
+        TestWindow w;
+        const std::string path = runFindOnOddFile(w);
+        const QString editor = makeEditor();
+        w->settings().editorFileSpec = editor.toStdString();
+        w->settings().editorCommandLine =
+            "-l %LineNumber% -c %Column% --sel=%StartSel%-%EndSel% %Filename% %Filename%";
+        doubleClick(w, 0); // the header row: the bare path, whatever the template
+        QCOMPARE(w.fake->startedPrograms.size(), size_t(1));
+        QCOMPARE(w.fake->startedPrograms.back(), (Args{editor.toStdString(), path}));
+        doubleClick(w, 1); // the line row: "TODO" at byte 18, line 2, column 8
+        QCOMPARE(w.fake->startedPrograms.back(), (Args{editor.toStdString(), "-l", "2", "-c", "8",
+                                                       "--sel=19-23", path, "%Filename%"}));
+        doubleClick(w, 2); // the blank row
+        QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
+        QVERIFY(w.fake->shown.empty());
+    }
+
+    void editorProblemsAreSaidOnlyForRowsThatOpen_data() {
+        QTest::addColumn<QString>("fileSpec");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("none") << "  "
+                              << "An Editor needs to be specified in Preferences";
+        QTest::newRow("missing") << "/nowhere/ed"
+                                 << "The Editor specified in Preferences cannot be found.\r\n"
+                                    "(/nowhere/ed)";
+    }
+    void editorProblemsAreSaidOnlyForRowsThatOpen() {
+        QFETCH(QString, fileSpec);
+        QFETCH(QString, message);
+        TestWindow w;
+        runFindOnOddFile(w);
+        w->settings().editorFileSpec = fileSpec.toStdString(); // blanks only, or missing
+        item(*w.window, "mmView_MatchesOnly")->trigger();
+        QCOMPARE(w->resultRows()[1].kind, kes::rkMatch);
+        doubleClick(w, 1); // a match row opens nothing and says nothing
+        QVERIFY(w.fake->shown.empty());
+        item(*w.window, "mmView_LinesWithMatches")->trigger();
+        doubleClick(w, 1);
+        QCOMPARE(w.fake->allShown(), "message: " + message);
+        QVERIFY(w.fake->startedPrograms.empty());
+    }
+
+    void openWithItemsFollowTheLastPressedRow() {
+        TestWindow w;
+        runFindOnOddFile(w);
+        auto* editorItem = item(*w.window, "Openwithpreferrededitor1");
+        auto* defaultItem = item(*w.window, "Openwithdefaultprogram1");
+        auto* namesItem = item(*w.window, "SaveallresultsfilenamesonlytoTextfile1");
+        const struct {
+            int row;
+            bool enabled;
+        } presses[] = {{0, true}, {1, false}, {0, true}, {40, true}, {2, false}, {40, false}};
+        for (const auto& press : presses) {
+            clickRow(*w.window, press.row, Qt::RightButton);
+            QCOMPARE(editorItem->isEnabled(), press.enabled);
+            QCOMPARE(defaultItem->isEnabled(), press.enabled);
+            QVERIFY(namesItem->isEnabled());
+        }
+        item(*w.window, "mmView_UniqueMatches")->trigger();
+        clickRow(*w.window, 0);
+        QVERIFY(!namesItem->isEnabled());
+        QVERIFY(!editorItem->isEnabled()); // a unique match row is no file header
+    }
+
+    void defaultProgramOpensOnlyAHeaderRowsFile() {
+        TestWindow w;
+        const std::string path = runFindOnOddFile(w);
+        w->settings().editorFileSpec = ""; // not consulted
+        clickRow(*w.window, 1);
+        w->Openwithdefaultprogram1Click();
+        QVERIFY(w.fake->openedDocuments.empty());
+        clickRow(*w.window, 0);
+        item(*w.window, "Openwithdefaultprogram1")->trigger();
+        QCOMPARE(w.fake->openedDocuments, Args{path});
+        QVERIFY(w.fake->startedPrograms.empty()); // never run, even if it were executable
+        QVERIFY(w.fake->shown.empty());
+    }
+
+  private:
+    // "line:column" of offset in the file name under the tree.
+    QString filePosition(const QString& name, int64_t offset) {
+        int64_t line = 0;
+        int64_t column = 0;
+        kes::fileLineAndColumn((F->root() + name).toStdString(), offset, line, column);
+        return QString("%1:%2").arg(line).arg(column);
+    }
+
+    // A file whose name has blanks and quotes, one "TODO" at byte 18 (line 2, column 8).
+    std::string runFindOnOddFile(TestWindow& w) {
+        const QString path = F->root() + "/my \"odd\" file.txt";
+        writeFile(path, "first line\nsecond TODO here\n");
+        [&] { runFind(w, F->root(), "*.txt", "todo"); }();
+        return path.toStdString();
+    }
+
+    QString makeEditor() {
+        const QString path = F->root() + "/bin/editor";
+        writeFile(path, "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+    void doubleClick(TestWindow& w, int row) {
+        QTest::mouseDClick(w->DrawGrid1->viewport(), Qt::LeftButton, {}, rowCentre(*w.window, row));
+    }
+
+    std::optional<TestFolders> F;
+};
+
+QTEST_MAIN(TestMainWindowOpen)
+#include "main_window_open_test.moc"

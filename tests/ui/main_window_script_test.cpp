@@ -1,0 +1,568 @@
+// Script mode in the window: the Accept rules for appending, inserting and changing items, Delete
+// and its refusal, the Up and Down moves, the script grid in every state, the enable states of
+// the Script menu and the bar, choosing the current item, New/Open/Save, leaving Script mode with
+// unsaved changes, and a whole script run with its results.
+#include "main_window_test_support.h"
+
+#include "script/script_run.h"
+#include "ui/results_grid.h"
+#include "ui/script_edit.h"
+
+#include <QMenu>
+#include <QSignalSpy>
+
+#include <optional>
+
+namespace {
+
+using Entry = kes::ScriptEntry;
+
+Entry FF(const std::string& folders, const std::string& files) {
+    return {0, 0, kes::sekFolderFile, folders, files, ""};
+}
+Entry FR(const std::string& find, const std::string& replace = "") {
+    return {0, 0, kes::sekFindReplace, find, replace, ""};
+}
+
+// The items as the grid numbers them with their first text: "1 /a", "1.1 x", ...
+QStringList numbered(const kes::Script& script) {
+    QStringList items;
+    for (const Entry& e : script.entries)
+        items << QString::fromStdString(kes::scriptItemNumber(e) + " " + e.Text1);
+    return items;
+}
+
+QStringList texts(const Entry& e) {
+    return {QString::fromStdString(e.Text1), QString::fromStdString(e.Text2),
+            QString::fromStdString(e.Text3)};
+}
+
+// Adds an item through Append and the boxes, as a user does.
+void append(MainWindow& w, const QString& folders, const QString& files, const QString& find,
+            const QString& replace = {}) {
+    w.sbAppend->click();
+    typeInto(w.cboxFolders, folders);
+    typeInto(w.cboxFiles, files);
+    typeInto(w.cboxFind, find);
+    typeInto(w.cboxReplace, replace);
+    w.bbAccept->click();
+}
+
+// The Script menu's enabled items, named by what follows "mmScript_".
+QString enabledScriptItems(const MainWindow& w) {
+    QStringList names;
+    for (const char* name : {"New", "Open", "Save", "SaveAs", "Run", "ViewScript", "ViewResults"})
+        if (item(w, ("mmScript_" + std::string(name)).c_str())->isEnabled())
+            names << name;
+    return names.join(' ');
+}
+
+// Row of the grid that shows line `kind` of entry `index`.
+int gridRow(const kes::Script& script, int32_t index, kes::ScriptLineKind kind) {
+    for (size_t i = 0; i < script.lines.size(); ++i)
+        if (script.lines[i].entryIndex == index && script.lines[i].lineKind == kind)
+            return static_cast<int>(i) + 1;
+    return -1;
+}
+
+kes::Script makeScript(std::vector<Entry> entries, int32_t current) {
+    kes::Script script;
+    script.entries = std::move(entries);
+    script.currentEntry = current;
+    kes::numberScriptEntries(script);
+    kes::buildScriptLines(script);
+    return script;
+}
+
+} // namespace
+
+class TestMainWindowScript : public QObject {
+    Q_OBJECT
+  private slots:
+    void init() { F.emplace(); }
+    void cleanup() { F.reset(); }
+
+    // ---- Accept rules
+
+    void emptyScriptOffersOnlyAppendAndNeedsFoldersAndFiles() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        QVERIFY(w->sbAppend->isEnabled());
+        for (QPushButton* b : {w->sbInsert, w->sbChange, w->sbDelete, w->sbUp, w->sbDown})
+            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        QVERIFY(!w->bbRunScript->isEnabled());
+        QCOMPARE(enabledScriptItems(*w.window), "Open"); // nothing to run, save or view yet
+        QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
+        QCOMPARE(w->DrawGrid1->rowCount(), 3);
+
+        append(*w.window, "/data", "", "x");
+        QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
+        QCOMPARE(w->scriptState(), kes::ssAppend); // still editing, typed values kept
+        QCOMPARE(w->cboxFind->currentText(), QString("x"));
+        QVERIFY(w->script().entries.empty());
+
+        append(*w.window, "/data", "*.txt", "");
+        QCOMPARE(numbered(w->script()), QStringList{"1 /data"});
+        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QVERIFY(w->script().changed);
+    }
+
+    void appendJoinsTheLastGroupUnlessFoldersOrFilesChange() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/data", "*.txt", "a");
+        append(*w.window, "/data", "*.txt", "b");
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "1.2 b"}));
+        QCOMPARE(w->script().currentEntry, 2);
+        // The boxes start with the last group's values, and an empty Find is refused there.
+        w->sbAppend->click();
+        QCOMPARE(w->cboxFolders->currentText(), QString("/data"));
+        QCOMPARE(w->cboxFind->currentText(), QString());
+        QCOMPARE(w->laItemNo->text(), QString("Append"));
+        // Readable and clear of every box; gone once Script mode is left.
+        QVERIFY(w->laItemNo->isVisible() && w->laItemNo->width() > 20);
+        QCOMPARE(w->laItemNo->font().pointSize(), w->laFolders->font().pointSize());
+        for (QComboBox* box : {w->cboxRootFolder, w->cboxFolders})
+            QVERIFY(!w->laItemNo->geometry().intersects(box->geometry()));
+        w->bbAccept->click();
+        QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
+        w->bbCancel->click();
+        append(*w.window, "/data", "*.md", "c");
+        QCOMPARE(numbered(w->script()),
+                 (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
+        QCOMPARE(w->script().currentEntry, 4);
+        w.fake->threeWayAnswers = {anNo};
+        w->setMode(kes::mdFind);
+        QCOMPARE(w->laItemNo->text(), QString());
+    }
+
+    void insertComparesWithTheGroupBeforeTheInsertionPoint_data() {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<QString>("folders"); // empty: the boxes are left as shown
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("newCurrent");
+        // Start: 1 /a, 1.1 x, 2 /b, 2.1 y.
+        QTest::newRow("before the first find of a group joins the group")
+            << 1 << "" << QStringList{"1 /a", "1.1 new", "1.2 x", "2 /b", "2.1 y"} << 1;
+        QTest::newRow("at the very first item always starts a group")
+            << 0 << "" << QStringList{"1 /a", "1.1 new", "2 /a", "2.1 x", "3 /b", "3.1 y"} << 1;
+        QTest::newRow("before a group with other values copies them into a new group")
+            << 2 << "" << QStringList{"1 /a", "1.1 x", "2 /b", "2.1 new", "3 /b", "3.1 y"} << 3;
+        QTest::newRow("other folders start a group that takes the following items")
+            << 3 << "/c" << QStringList{"1 /a", "1.1 x", "2 /b", "3 /c", "3.1 new", "3.2 y"} << 4;
+    }
+    void insertComparesWithTheGroupBeforeTheInsertionPoint() {
+        QFETCH(int, current);
+        QFETCH(QString, folders);
+        QFETCH(QStringList, expected);
+        QFETCH(int, newCurrent);
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x");
+        append(*w.window, "/b", "*.txt", "y");
+        clickRow(*w.window,
+                 gridRow(w->script(), current, current % 2 == 0 ? kes::slkFolders : kes::slkFind));
+        QCOMPARE(w->script().currentEntry, current);
+        w->sbInsert->click();
+        QCOMPARE(w->laItemNo->text(), QString("Insert"));
+        if (!folders.isEmpty())
+            typeInto(w->cboxFolders, folders);
+        typeInto(w->cboxFind, "new");
+        w->bbAccept->click();
+        QCOMPARE(numbered(w->script()), expected);
+        QCOMPARE(w->script().currentEntry, newCurrent);
+    }
+
+    void changeEditsOnlyTheCurrentItemsOwnRows() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x", "r");
+        w->sbChange->click();
+        QCOMPARE(w->scriptState(), kes::ssChange);
+        QVERIFY(!w->cboxFolders->isEnabled());
+        QCOMPARE(w->cboxFolders->currentText(), QString("/a")); // the group's values, shown
+        QVERIFY(w->cboxFind->isEnabled());
+        QVERIFY(!w->cboxRootFolder->isEnabled());
+        QCOMPARE(w->laItemNo->text(), QString("1.1"));
+        typeInto(w->cboxFind, "");
+        w->bbAccept->click();
+        QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
+        typeInto(w->cboxFind, "z");
+        typeInto(w->cboxReplace, "");
+        w->bbAccept->click();
+        QCOMPARE(texts(w->script().entries[1]), (QStringList{"z", "", ""}));
+        QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.txt", ""}));
+
+        w->DrawGrid1->setFocus();
+        QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
+        w->sbChange->click();
+        QVERIFY(w->cboxFolders->isEnabled());
+        QVERIFY(!w->cboxFind->isEnabled());
+        typeInto(w->cboxFiles, "*.md");
+        w->bbAccept->click();
+        QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.md", ""}));
+    }
+
+    // ---- Delete and moves
+
+    void deleteRefusesToLeaveAFindFirstAndKeepsACurrentItem() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x");
+        append(*w.window, "/b", "*.txt", "y");
+        w->DrawGrid1->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
+        QCOMPARE(w->script().currentEntry, 0);
+        w.fake->shown.clear();
+        w->sbDelete->click(); // 1.1 would come first
+        QCOMPARE(w.fake->allShown(),
+                 "error: Unable to Delete as a Folder(s)/File(s) entry is required before the "
+                 "following Find/Replace entry");
+        QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
+        w->sbDelete->click(); // now the first item may go: a Folder(s)/File(s) item follows
+        QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
+        w->sbDelete->click();
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /b", "1.1 y"}));
+        QCOMPARE(w->script().currentEntry, 0);
+        QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
+        w->sbDelete->click(); // the last item: the new last one becomes current
+        QCOMPARE(w->script().currentEntry, 0);
+        w->sbDelete->click();
+        QVERIFY(w->script().entries.empty());
+        QCOMPARE(w->script().currentEntry, -1);
+        QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
+    }
+
+    void movesKeepGroupsWhole_data() {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<bool>("up");
+        QTest::addColumn<QStringList>("expected"); // empty: the move is refused
+        QTest::addColumn<int>("newCurrent");
+        // Start: 1 /a, 1.1 p, 1.2 q, 2 /b, 2.1 s.
+        QTest::newRow("find down within its group")
+            << 1 << false << QStringList{"1 /a", "1.1 q", "1.2 p", "2 /b", "2.1 s"} << 2;
+        QTest::newRow("last find down into the next group")
+            << 2 << false << QStringList{"1 /a", "1.1 p", "2 /b", "2.1 q", "2.2 s"} << 3;
+        QTest::newRow("first find up into the group before")
+            << 4 << true << QStringList{"1 /a", "1.1 p", "1.2 q", "1.3 s", "2 /b"} << 3;
+        QTest::newRow("first find of the first group cannot go up")
+            << 1 << true << QStringList{} << 1;
+        QTest::newRow("group up past the group before")
+            << 3 << true << QStringList{"1 /b", "1.1 s", "2 /a", "2.1 p", "2.2 q"} << 0;
+        QTest::newRow("group down past the next group")
+            << 0 << false << QStringList{"1 /b", "1.1 s", "2 /a", "2.1 p", "2.2 q"} << 2;
+        QTest::newRow("last group cannot go down") << 3 << false << QStringList{} << 3;
+        QTest::newRow("first group cannot go up") << 0 << true << QStringList{} << 0;
+    }
+    void movesKeepGroupsWhole() {
+        QFETCH(int, current);
+        QFETCH(bool, up);
+        QFETCH(QStringList, expected);
+        QFETCH(int, newCurrent);
+        kes::Script script =
+            makeScript({FF("/a", "*"), FR("p"), FR("q"), FF("/b", "*"), FR("s")}, current);
+        const QStringList before = numbered(script);
+        QCOMPARE(kes::canMoveScriptItem(script, up), !expected.isEmpty());
+        QCOMPARE(kes::moveScriptItem(script, up), !expected.isEmpty());
+        QCOMPARE(numbered(script), expected.isEmpty() ? before : expected);
+        QCOMPARE(script.currentEntry, newCurrent);
+        QCOMPARE(script.changed, !expected.isEmpty());
+    }
+
+    void upAndDownButtonsMoveAndFollowTheirEnableRules() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "p");
+        append(*w.window, "/a", "*.txt", "q");
+        QVERIFY(w->sbUp->isEnabled());
+        QVERIFY(!w->sbDown->isEnabled()); // the last item
+        w->sbUp->click();
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 q", "1.2 p"}));
+        QCOMPARE(w->laItemNo->text(), QString("1.1"));
+        QVERIFY(!w->sbUp->isEnabled()); // it would come before the first Folder(s)/File(s)
+        QVERIFY(w->sbDown->isEnabled());
+        QVERIFY(item(*w.window, "mmScript_Save")->isEnabled());
+    }
+
+    // ---- The grid and the current item
+
+    void gridMarksTheCurrentItemAndItsGroupInEachState() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x", "r");
+        append(*w.window, "/b", "*.md", "y");
+        const kes::Script& s = w->script();
+        const ScriptColours colours;
+        const QColor current(0xFF, 0xE4, 0xC4);
+        const QColor red(0xFF, 0, 0);
+        // Viewing, current 2.1: its Find row highlighted, its blank row not; group 2 marked red.
+        QCOMPARE(w->DrawGrid1->rowCount(), int(s.lines.size()) + 2);
+        const int find = gridRow(s, 3, kes::slkFind);
+        const auto cell = [&](int row, int column) {
+            return scriptLineCell(s, row, column, colours);
+        };
+        QCOMPARE(cell(find, 1).fill, current);
+        QCOMPARE(cell(find, 1).text + cell(find, 2).text + cell(find, 3).text, "2.1Find:y");
+        QCOMPARE(cell(find + 1, 0).fill, red); // its blank row
+        QCOMPARE(cell(find + 1, 1).fill, colours.background);
+        QCOMPARE(cell(gridRow(s, 2, kes::slkFiles), 0).fill, red);
+        QCOMPARE(cell(gridRow(s, 1, kes::slkReplace), 0).fill, colours.background);
+        QCOMPARE(cell(gridRow(s, 1, kes::slkReplace), 3).text, QString("r"));
+        QCOMPARE(cell(int(s.lines.size()) + 1, 3).text, QString());
+
+        w->sbAppend->click(); // blank, placeholder, blank after the last item
+        const int count = int(s.lines.size());
+        QCOMPARE(s.lines[size_t(count - 2)].lineKind, kes::slkNewItem);
+        QCOMPARE(cell(count - 1, 3).text, QString("New script item will be Appended here"));
+        QCOMPARE(cell(count - 1, 2).fill, colours.highlight);
+        QCOMPARE(cell(find, 1).fill, colours.background);
+        w->bbCancel->click();
+
+        w->sbInsert->click(); // the placeholder and a blank stand just before the current item
+        const int placeholder = gridRow(s, 2, kes::slkNewItem);
+        QCOMPARE(placeholder + 2, gridRow(s, 3, kes::slkFind));
+        QCOMPARE(cell(placeholder, 3).text, QString("New script item will be Inserted here"));
+        w->bbCancel->click();
+
+        w->sbChange->click();
+        QCOMPARE(cell(find, 3).fill, colours.highlight);
+        w->bbCancel->click();
+        QCOMPARE(cell(find, 3).fill, current);
+    }
+
+    void mouseAndArrowKeysChooseTheCurrentItem() {
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x");
+        append(*w.window, "/b", "*.txt", "y");
+        const kes::Script& s = w->script();
+        clickRow(*w.window, gridRow(s, 0, kes::slkFiles));
+        QCOMPARE(s.currentEntry, 0);
+        QCOMPARE(w->cboxFolders->currentText(), QString("/a"));
+        QCOMPARE(w->cboxFind->currentText(), QString());
+        QCOMPARE(w->laItemNo->text(), QString("1"));
+        // A blank separator row, the header row and the spare row choose nothing.
+        for (int row : {gridRow(s, 1, kes::slkBlank), 0, int(s.lines.size()) + 1}) {
+            clickRow(*w.window, row);
+            QCOMPARE(s.currentEntry, 0);
+        }
+        QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
+        QCOMPARE(s.currentEntry, 1);
+        QCOMPARE(w->cboxFolders->currentText(), QString("/a")); // the governing group
+        QCOMPARE(w->cboxFind->currentText(), QString("x"));
+        for (int i = 0; i < 3; ++i) // the third press, at the last item, does nothing
+            QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
+        QCOMPARE(s.currentEntry, 3);
+        QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
+        QCOMPARE(s.currentEntry, 2);
+    }
+
+    // ---- Enable states
+
+    void menusAndButtonsFollowTheEditingState() {
+        writeFile(F->root() + "/a.txt", "x\n");
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, F->root(), "*.txt", "x");
+        // Viewing, changed: everything but View Script and (nothing searched) View Results.
+        QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
+        QVERIFY(w->bbRunScript->isEnabled());
+        QVERIFY(w->DrawGrid1->isEnabled());
+        QCOMPARE(w->laModeStatus->text(), QString("(Viewing)"));
+
+        w->sbAppend->click(); // editing: Accept or Cancel first
+        for (const char* menu : {"mmFile", "mmMode", "mmView", "mmScript", "mmHelp"})
+            QVERIFY2(!w->findChild<QMenu*>(menu)->menuAction()->isEnabled(), menu);
+        QVERIFY(!w->bbRunScript->isEnabled());
+        QVERIFY(!w->DrawGrid1->isEnabled());
+        QVERIFY(w->paScriptAcceptCancel->isVisible());
+        // Both buttons lie inside the bar, at its right end.
+        const QRect pair = w->paScriptAcceptCancel->geometry();
+        const int bar = w->paScriptMaintenance->width();
+        QVERIFY(pair.left() > bar / 2 && pair.right() < bar);
+        QVERIFY(!w->paScriptButtons->isVisible());
+        QCOMPARE(w->laModeStatus->text(), QString("(Append new script item)"));
+        w->bbCancel->click();
+        QVERIFY(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled());
+
+        runAndWait(w);
+        QCOMPARE(w->scriptState(), kes::ssResults);
+        QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
+        QVERIFY(w->DrawGrid1->isEnabled());
+        item(*w.window, "mmScript_ViewScript")->trigger();
+        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
+    }
+
+    // ---- Files and leaving the mode
+
+    void saveAsNewAndOpenGoThroughTheScriptDialogs() {
+        TestWindow w;
+        w->settings().scriptsFolder = F->root().toStdString() + "/";
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x", "r");
+        const QString path = F->root() + "/saved";
+        w.fake->filesToSave = {path};
+        item(*w.window, "mmScript_SaveAs")->trigger();
+        QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
+        QCOMPARE(w.fake->saveDialogs.back().folder, F->root() + "/");
+        QFile saved(path + ".ksc"); // the bytes are the script file's business
+        QVERIFY(saved.exists());
+        QCOMPARE(w->laModeDetail->text(), path + ".ksc");
+        QVERIFY(!item(*w.window, "mmScript_Save")->isEnabled());
+
+        item(*w.window, "mmScript_New")->trigger();
+        QVERIFY(w->script().entries.empty());
+        QCOMPARE(w->laModeDetail->text(), QString("New script"));
+
+        QDir().mkpath(F->root() + "/other");
+        QVERIFY(saved.copy(F->root() + "/other/copy.ksc"));
+        w.fake->fileToOpen = F->root() + "/other/copy.ksc";
+        item(*w.window, "mmScript_Open")->trigger();
+        QCOMPARE(w.fake->lastOpenFolder, F->root() + "/");
+        QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
+        QCOMPARE(w->settings().scriptsFolder, F->root().toStdString() + "/other/");
+        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(w->laItemNo->text(), QString("1"));
+        // An unreadable file is said as an error and leaves an empty script.
+        writeFile(F->root() + "/bad.ksc", "Find:       x\r\n");
+        w.fake->fileToOpen = F->root() + "/bad.ksc";
+        item(*w.window, "mmScript_Open")->trigger();
+        QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + F->root() +
+                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
+        QVERIFY(w->script().entries.empty());
+        QCOMPARE(w->DrawGrid1->rowCount(), 3);
+    }
+
+    void leavingScriptModeAsksAboutUnsavedChanges_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("chooseFile");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("yes saves") << int(anYes) << true << true << true;
+        QTest::newRow("yes but the save dialog cancelled stays")
+            << int(anYes) << false << false << false;
+        QTest::newRow("no discards") << int(anNo) << false << true << false;
+        QTest::newRow("cancel stays") << int(anCancel) << false << false << false;
+    }
+    void leavingScriptModeAsksAboutUnsavedChanges() {
+        QFETCH(int, answer);
+        QFETCH(bool, chooseFile);
+        QFETCH(bool, left);
+        QFETCH(bool, written);
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, "/a", "*.txt", "x");
+        w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
+        const QString path = F->root() + "/kept.ksc";
+        if (chooseFile)
+            w.fake->filesToSave = {path};
+        item(*w.window, "mmMode_Find")->trigger(); // as the menu does: checked before asked
+        QCOMPARE(w.fake->questions.back(), QString("Save changed script before continuing ?"));
+        QCOMPARE(w->mode(), left ? kes::mdFind : kes::mdScript);
+        // Exactly the mode in force is checked.
+        for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"})
+            QCOMPARE(item(*w.window, name)->isChecked(),
+                     QByteArray(name) == (left ? "mmMode_Find" : "mmMode_Script"));
+        QCOMPARE(QFile::exists(path), written);
+        if (!left) {
+            QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
+        } else {
+            w->setMode(kes::mdScript); // a new, empty script every time the mode is entered
+            QVERIFY(w->script().entries.empty());
+        }
+    }
+
+    // ---- The run
+
+    void runSearchesEveryGroupAndShowsTheResults() {
+        writeFile(F->root() + "/a.txt", "alpha one\nbeta\n");
+        writeFile(F->root() + "/sub/b.md", "beta two\n");
+        TestWindow w;
+        QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
+        w->setMode(kes::mdScript);
+        append(*w.window, F->root(), "*.txt", "ALPHA");
+        append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
+        typeInto(w->cboxRootFolder, F->root());
+        w.fake->answers = {true};
+        w->bbRunScript->click();
+        QVERIFY(w.fake->questions.back().startsWith(
+            "This script will find all matches to the \"Find\" expression(s) and where included"));
+        QVERIFY(!w->bbRunScript->isEnabled());
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(w->scriptState(), kes::ssResults);
+        QCOMPARE(w->gridContent(), gcResults);
+        QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
+        QCOMPARE(w->results().totalMatches, 2);
+        QCOMPARE(w->laModeStatus->text(), QString("(Results)"));
+        QVERIFY(w->paStatus->isVisible() && !w->paScriptMaintenance->isVisible());
+        QFile copy(F->root() + "/sub/kesReplace/b.md");
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), QByteArray("gamma two\n"));
+        QVERIFY(w->script().changed); // the run never touches the script
+    }
+
+    void runStopsBeforeAnythingChanges_data() {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("blank root folder")
+            << "   " << true << QString::fromStdString(kes::rootFolderEmptyText());
+        QTest::newRow("question answered no") << "/x" << false << QString();
+    }
+    void runStopsBeforeAnythingChanges() {
+        QFETCH(QString, root);
+        QFETCH(bool, answer);
+        QFETCH(QString, message);
+        writeFile(F->root() + "/a.txt", "alpha\n");
+        TestWindow w;
+        w->setMode(kes::mdScript);
+        append(*w.window, F->root(), "*.txt", "alpha");
+        runAndWait(w); // earlier results that a stopped run must keep
+        item(*w.window, "mmScript_ViewScript")->trigger();
+        append(*w.window, "{RootFolder}", "*.txt", "beta");
+        typeInto(w->cboxRootFolder, root);
+        w.fake->questions.clear();
+        w.fake->answers = {answer};
+        w->bbRunScript->click();
+        QVERIFY(!w->isRunning());
+        QCOMPARE(w.fake->questions.size(), size_t(message.isEmpty() ? 1 : 0));
+        if (!message.isEmpty())
+            QCOMPARE(w.fake->lastText(), message);
+        QCOMPARE(w->results().totalMatches, 1);
+        QCOMPARE(w->scriptState(), kes::ssViewing);
+    }
+
+    void runFailureReturnsToTheScriptWithTheMessage() {
+        writeFile(F->root() + "/a.txt", "alpha\n");
+        TestWindow w;
+        QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
+        w->setMode(kes::mdScript);
+        append(*w.window, F->root(), "*.txt", "alpha");
+        append(*w.window, "/b", "*.txt", "a(");
+        w->bbRunScript->click();
+        QTRY_COMPARE(ended.count(), 1);
+        QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
+                 qPrintable(w.fake->lastText()));
+        QVERIFY(w.fake->lastText().endsWith(" on line 2.1"));
+        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(w->gridContent(), gcScript);
+        QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
+        QVERIFY(item(*w.window, "mmScript_ViewResults")->isEnabled());
+    }
+
+  private:
+    void runAndWait(TestWindow& w) {
+        QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
+        w.fake->answers = {true};
+        w->bbRunScript->click();
+        QTRY_COMPARE(ended.count(), 1);
+    }
+
+    std::optional<TestFolders> F;
+};
+
+QTEST_MAIN(TestMainWindowScript)
+#include "main_window_script_test.moc"

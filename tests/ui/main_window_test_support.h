@@ -1,0 +1,225 @@
+// Shared by the main-window suites: a fake for every box and dialog the window shows, a
+// private settings folder per test, and helpers that type into the real criteria boxes.
+#pragma once
+
+#include "ui/main_window.h"
+#include "ui/results_grid.h"
+#include "ui/ui_services.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Records everything shown and every program started, and answers questions from queues (Yes
+// when a queue is empty) and dialogs from the file names set beforehand.
+class FakeUiServices : public UiServices {
+  public:
+    struct Shown {
+        QString kind; // "message" or "error"
+        QString text;
+    };
+    std::vector<Shown> shown;
+    std::vector<QString> questions;
+    std::deque<bool> answers;
+    QString folderToPick; // empty: the picker is cancelled
+    QString fileToOpen;   // empty: the open dialog is cancelled
+    QString lastOpenTitle, lastOpenFolder, lastOpenFilter;
+    std::deque<Answer> threeWayAnswers; // Yes/No/Cancel questions
+    std::deque<QString> filesToSave;    // empty: the save dialog is cancelled
+    struct SaveDialog {
+        QString title, folder, filter, suffix;
+    };
+    std::vector<SaveDialog> saveDialogs;
+    std::vector<std::string> openedDocuments;
+    std::vector<std::vector<std::string>> startedPrograms;
+
+    void showMessage(QWidget*, const QString& text) override { shown.push_back({"message", text}); }
+    void showError(QWidget*, const QString& text) override { shown.push_back({"error", text}); }
+    bool askYesNo(QWidget*, const QString& text) override {
+        questions.push_back(text);
+        return next(answers, true);
+    }
+    Answer askYesNoCancel(QWidget*, const QString& text) override {
+        questions.push_back(text);
+        return next(threeWayAnswers, anYes);
+    }
+    QString getOpenFileName(QWidget*, const QString& title, const QString& folder,
+                            const QString& filter) override {
+        lastOpenTitle = title;
+        lastOpenFolder = folder;
+        lastOpenFilter = filter;
+        return fileToOpen;
+    }
+    QString getSaveFileName(QWidget*, const QString& title, const QString& folder,
+                            const QString& filter, const QString& suffix) override {
+        saveDialogs.push_back({title, folder, filter, suffix});
+        return next(filesToSave, QString());
+    }
+    bool pickFolder(QWidget*, QString& folder) override {
+        if (folderToPick.isEmpty())
+            return false;
+        folder = folderToPick;
+        return true;
+    }
+    bool openDocument(const std::string& path) override {
+        openedDocuments.push_back(path);
+        return true;
+    }
+    bool startProgram(const std::vector<std::string>& argv) override {
+        startedPrograms.push_back(argv);
+        return true;
+    }
+
+    template <class T> static T next(std::deque<T>& queue, T otherwise) {
+        if (queue.empty())
+            return otherwise;
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+    QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
+    // Everything shown so far as "kind: text" lines, so one comparison checks count, kind and text.
+    QString allShown() const {
+        QStringList lines;
+        for (const Shown& item : shown)
+            lines << item.kind + ": " + item.text;
+        return lines.join('\n');
+    }
+};
+
+// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives.
+class TestConfigFolder {
+  public:
+    TestConfigFolder() { qputenv("KESTRAVA_CONFIG_DIR", path().toLocal8Bit()); }
+    ~TestConfigFolder() { qunsetenv("KESTRAVA_CONFIG_DIR"); }
+    QString path() const { return m_dir.path() + "/cfg"; }
+    QString file(const QString& name) const { return path() + "/" + name; }
+    void write(const QString& name, const QByteArray& text) const {
+        QDir().mkpath(path());
+        QFile out(file(name));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(text);
+    }
+    QByteArray read(const QString& name) const {
+        QFile in(file(name));
+        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    }
+
+  private:
+    QTemporaryDir m_dir;
+};
+
+// A settings folder and a temporary tree of files, made afresh for each test.
+struct TestFolders {
+    TestConfigFolder config;
+    QTemporaryDir tree;
+    QString root() const { return tree.path(); }
+};
+
+// A window with a fake; the fake stays reachable through `fake`.
+struct TestWindow {
+    FakeUiServices* fake = nullptr;
+    std::unique_ptr<MainWindow> window;
+
+    explicit TestWindow(bool show = true) {
+        auto services = std::make_unique<FakeUiServices>();
+        fake = services.get();
+        window = std::make_unique<MainWindow>(std::move(services));
+        window->resize(1060, 748);
+        if (show) {
+            window->show();
+            window->activateWindow();
+        }
+    }
+    MainWindow* operator->() const { return window.get(); }
+};
+
+// Types text into a box as a user would (the box's current text replaced first).
+inline void typeInto(QComboBox* box, const QString& text) {
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
+}
+
+// Types text into a box and leaves it, so the text is committed.
+inline void commit(MainWindow& window, QComboBox* box, const QString& text) {
+    typeInto(box, text);
+    if (box == window.cboxFolders)
+        window.cboxFoldersExit();
+    else if (box == window.cboxFiles)
+        window.cboxFilesExit();
+    else if (box == window.cboxRootFolder)
+        window.cboxRootFolderExit();
+    else
+        window.cboxExit(box);
+}
+
+inline QAction* item(const MainWindow& window, const char* name) {
+    return window.findChild<QAction*>(QString::fromLatin1(name));
+}
+
+// The centre of a grid row, a little in from the left edge.
+inline QPoint rowCentre(const MainWindow& w, int row) {
+    const int height = w.DrawGrid1->defaultRowHeight();
+    return {60, row * height + height / 2};
+}
+
+inline void clickRow(const MainWindow& w, int row, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(w.DrawGrid1->viewport(), button, {}, rowCentre(w, row));
+}
+
+// Fills the three Find boxes and presses Find, returning once the run has ended.
+inline void runFind(TestWindow& w, const QString& folders, const QString& files,
+                    const QString& find) {
+    typeInto(w->cboxFolders, folders);
+    typeInto(w->cboxFiles, files);
+    typeInto(w->cboxFind, find);
+    w->bbFindClick();
+    QTRY_VERIFY(!w->isRunning());
+}
+
+inline QStringList entries(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// Writes a file under root, making its folders.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Runs action on the modal dialog as soon as exec() has shown it.
+inline void whenModalShown(std::function<void(QDialog*)> action) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        action(dialog);
+    });
+    poll->start(5);
+}

@@ -1,0 +1,27 @@
+// The find expression check and the font sizes of the settings.
+#include "util/common.h"
+
+#include <gtest/gtest.h>
+
+using namespace kes;
+
+TEST(checkFindExpression, RefusesAnUnescapedBarAtTheEnd) {
+    const std::string refused = "Expression cannot end with '|'";
+    const std::pair<std::string, bool> cases[] = {
+        {"abc|", true},      {"|", true},      {"abc| ", true},   {"abc|\t\r\n", true},
+        {"  |  ", true},     {"a\\\\|", true}, {"abc\\|", false}, {"a\\\\\\|", false},
+        {"a|b", false},      {"", false},      {"   ", false},    {"[|]", false},
+        {"abc|\xe9", false}, // a Latin-1 letter is no blank to trim
+    };
+    for (const auto& [expression, isRefused] : cases) {
+        std::string message = "stale";
+        EXPECT_EQ(checkFindExpression(expression, message), isRefused) << expression;
+        EXPECT_EQ(message, isRefused ? refused : "") << expression;
+    }
+}
+
+TEST(fontPointSize, MapsTheThreeSizesAndFallsBackToSmall) {
+    const std::pair<int32_t, int32_t> cases[] = {{0, 10}, {1, 11}, {2, 12}, {3, 10}, {-1, 10}};
+    for (const auto& [setting, points] : cases)
+        EXPECT_EQ(fontPointSize(setting), points) << setting;
+}

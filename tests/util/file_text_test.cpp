@@ -1,0 +1,75 @@
+// File texts for searching: large files are mapped, and a mapped file that shrinks under a
+// search gives an error instead of ending the process.
+#include "util/file_text.h"
+#include "util_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace kes {
+namespace {
+
+// A file just past the size from which files are mapped, its bytes varying so that any
+// misplaced page shows.
+std::string largeText() {
+    std::string text(FileText::kMapFrom + 4097, '\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+    return text;
+}
+
+TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
+    kestest::TempFolder folder;
+    const std::string large = largeText();
+    kestest::writeRaw(folder.path() + "large", large);
+    kestest::writeRaw(folder.path() + "small", "small text");
+    kestest::writeRaw(folder.path() + "empty", "");
+    for (const auto& [name, expected, status] :
+         {std::tuple{"large", large, rsRead},
+          std::tuple{"small", std::string("small text"), rsRead},
+          std::tuple{"empty", std::string(), rsEmpty}}) {
+        FileText text;
+        std::string buffer;
+        int error = 0;
+        ASSERT_EQ(text.load(folder.path() + name, buffer, error, INT64_MAX), status) << name;
+        std::string seen;
+        EXPECT_TRUE(text.use([&](std::string_view content) { seen = content; })) << name;
+        EXPECT_TRUE(seen == expected) << name;
+    }
+    // A mapped file leaves the caller's buffer alone: nothing was read into it.
+    FileText text;
+    std::string buffer = "kept";
+    int error = 0;
+    text.load(folder.path() + "large", buffer, error, INT64_MAX);
+    EXPECT_TRUE(buffer.empty() || buffer.capacity() < FileText::kMapFrom);
+}
+
+TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {
+    kestest::TempFolder folder;
+    const std::string path = folder.path() + "large";
+    kestest::writeRaw(path, largeText());
+    FileText text;
+    std::string buffer;
+    int error = 0;
+    ASSERT_EQ(text.load(path, buffer, error, INT64_MAX), rsRead);
+    ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
+    size_t touched = 0;
+    const bool completed = text.use([&](std::string_view content) {
+        for (size_t i = 0; i < content.size(); i += 4096)
+            touched += static_cast<unsigned char>(content[i]) != 0 ? 1 : 0;
+    });
+    EXPECT_FALSE(completed);
+    EXPECT_LT(touched, 2u) << "the work stops at the first lost page";
+    // The guard is gone again afterwards, and a later mapping works as before.
+    kestest::writeRaw(path, largeText());
+    FileText again;
+    ASSERT_EQ(again.load(path, buffer, error, INT64_MAX), rsRead);
+    EXPECT_TRUE(again.use([](std::string_view) {}));
+    // An exception from the work passes through unchanged.
+    EXPECT_THROW(again.use([](std::string_view) { throw std::runtime_error("work failed"); }),
+                 std::runtime_error);
+}
+
+} // namespace
+} // namespace kes

@@ -1,0 +1,117 @@
+// Scratch folders and small file helpers for the utility tests and the configuration tests that
+// sit on top of them.
+#pragma once
+
+#include "util/file_io.h"
+#include "util/unique_fd.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace kestest {
+
+// A fresh folder under TMPDIR, removed with everything in it; Path() ends with "/".
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/kestest-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        m_path = pattern + "/";
+    }
+    ~TempFolder() {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(m_path, ec);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::string& path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeRaw(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+// The names in a folder, sorted.
+inline std::vector<std::string> names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The message of the std::runtime_error that body raises; "(no error)" when it raises none.
+inline std::string errorOf(const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+// Runs body in a forked child (for process-wide limits) and returns the text it produced.
+inline std::string runInChild(const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const std::string text = body();
+        const ssize_t written = ::write(fds[1], text.data(), text.size());
+        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<size_t>(got));
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return text;
+}
+
+// Content of a file that a started program writes; polls until it appears, giving up after a
+// generous bound so a program that never starts fails the test instead of hanging it.
+inline std::string waitForFile(const std::string& path) {
+    using namespace std::chrono;
+    const auto giveUp = steady_clock::now() + seconds(20);
+    while (!std::filesystem::exists(path) && steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(milliseconds(10));
+    return std::filesystem::exists(path) ? readFile(path) : "<never written>";
+}
+
+// What reading the file tells of it, as a replacement needs it (see replaceReadFile).
+inline kes::ReadTarget readTargetOf(const std::string& path) {
+    kes::UniqueFd file;
+    size_t size = 0;
+    int error = 0;
+    kes::ReadTarget target;
+    kes::openRegularFile(path, INT64_MAX, file, size, error, &target);
+    return target;
+}
+
+} // namespace kestest
