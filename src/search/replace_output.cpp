@@ -35,7 +35,7 @@ std::string writeReplacedText(const std::string& fullPath, const ReadTarget& rea
     const WriteOutcome outcome =
         replaceInPlace ? replaceReadFile(read, text, message)
                        : writeIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()),
-                                               text, message);
+                                            text, message);
     if (outcome == woFailed)
         throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
                                  ")");

@@ -720,8 +720,7 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
     return false;
 }
 
-WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text,
-                                std::string& message) {
+WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message) {
     message.clear();
     try {
         WritePlan plan;
@@ -733,8 +732,8 @@ WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text,
 }
 
 WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
-                                   const std::string& name, std::string_view text,
-                                   std::string& message) {
+                                const std::string& name, std::string_view text,
+                                std::string& message) {
     message.clear();
     try {
         WritePlan plan;

@@ -28,7 +28,7 @@ enum ReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarge
 // leaves `buffer` empty and `error` holding errno (0 when no call failed). Files larger than
 // maxSize are never read; FIFOs and devices are never waited on.
 ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer, int& error,
-                            int64_t maxSize);
+                                int64_t maxSize);
 
 // Which file a name led to when it was read: a replacement may only go over that very file,
 // unchanged since (same device, inode, size and modification time).
@@ -56,7 +56,7 @@ class UniqueFd;
 // (0 bytes; it may still grow) or why it cannot be read, with errno in `error`. With `target`,
 // symlinks are resolved first and what was opened is told there.
 ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueFd& file,
-                              size_t& size, int& error, ReadTarget* target = nullptr);
+                           size_t& size, int& error, ReadTarget* target = nullptr);
 
 // Follows a chain of symlinks to the name that really holds the data; a missing final name is
 // fine (it is what a write creates). False with errno in `error` on a loop or an unreadable link.
@@ -87,14 +87,13 @@ enum WriteOutcome : uint8_t { woWritten, woRefused, woFailed };
 // leads to that very file, unchanged. A file with several names, or whose owner could not be
 // kept by a new file, is rewritten through its inode with a "<name>.kestrava-backup" beside it
 // until the rewrite is on disk.
-WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text,
-                                std::string& message);
+WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message);
 
 // Writes text as folder + subfolder + "/" + name, creating the subfolder. Nothing there is
 // followed: a subfolder or a name that is a link or not of its kind is refused.
 WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
-                                   const std::string& name, std::string_view text,
-                                   std::string& message);
+                                const std::string& name, std::string_view text,
+                                std::string& message);
 
 // Signal handlers of SIGINT and SIGTERM ask this first: true when a file is being rewritten
 // through its inode right now; the signal is then raised again once that rewrite is on disk.

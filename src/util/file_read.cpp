@@ -102,7 +102,7 @@ bool resolveLinks(const std::string& fileName, std::string& target, int& error) 
 }
 
 ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueFd& file,
-                              size_t& size, int& error, ReadTarget* target) {
+                           size_t& size, int& error, ReadTarget* target) {
     error = 0;
     size = 0;
     if (target != nullptr && !openResolved(fileName, file, *target, error))
@@ -130,7 +130,7 @@ ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueF
 }
 
 ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer, int& error,
-                            int64_t maxSize) {
+                                int64_t maxSize) {
     buffer.clear();
     UniqueFd file;
     size_t size = 0;

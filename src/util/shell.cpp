@@ -190,7 +190,7 @@ bool openDocument(const std::string& fileName) {
 }
 
 void shellExecute(const std::string& verb, const std::string& fileName,
-                     const std::string& parameters, int32_t showCommand) {
+                  const std::string& parameters, int32_t showCommand) {
     // Every verb opens, and Linux has no window show state to pass on.
     static_cast<void>(verb);
     static_cast<void>(showCommand);

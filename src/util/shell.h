@@ -13,7 +13,7 @@ namespace kes {
 // or a bare name found on PATH; otherwise opens it as a document (parameters unused). Every verb,
 // "" included, behaves as "open"; showCommand is ignored on Linux. Failures are not reported.
 void shellExecute(const std::string& verb, const std::string& fileName,
-                     const std::string& parameters, int32_t showCommand);
+                  const std::string& parameters, int32_t showCommand);
 
 // shellExecute with the verb "open".
 void shellOpen(const std::string& fileName, const std::string& parameters, int32_t showCommand);

@@ -186,15 +186,16 @@ TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
     int32_t count = 0;
     std::vector<SkippedFile> skipped;
     Strings belowBottom; // each full path without the bottom folder's, which is no news
-    buildScanList(
-        folders, files, list, count, &skipped, {}, [&](std::string path, const std::string&) {
-            std::string buffer;
-            int error = 0;
-            EXPECT_EQ(readWholeRegularFile(path, buffer, error, 100), rsRead) << std::strerror(error);
-            EXPECT_TRUE(path.ends_with(buffer)) << buffer;
-            belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
-                                                           : "elsewhere");
-        });
+    buildScanList(folders, files, list, count, &skipped, {},
+                  [&](std::string path, const std::string&) {
+                      std::string buffer;
+                      int error = 0;
+                      EXPECT_EQ(readWholeRegularFile(path, buffer, error, 100), rsRead)
+                          << std::strerror(error);
+                      EXPECT_TRUE(path.ends_with(buffer)) << buffer;
+                      belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
+                                                                     : "elsewhere");
+                  });
     EXPECT_EQ(skipped.size(), 0u);
     EXPECT_THAT(belowBottom, UnorderedElementsAre("/deep.txt", "/a/f.txt", "/b/f.txt"));
     // rm removes a tree this deep without naming its full paths; started without a shell.

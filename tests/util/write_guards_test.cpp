@@ -81,15 +81,13 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
 TEST_F(WriteGuards, LinksReadAreFollowedOnceAndReadOnlyMeansNoWriteBit) {
     link("a.txt", tree + "link.txt");
     std::string message;
-    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(tree + "link.txt"), "new", message),
-              woWritten)
+    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(tree + "link.txt"), "new", message), woWritten)
         << message;
     EXPECT_EQ(readFile(tree + "a.txt"), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(tree + "link.txt"));
 
     ::chmod((tree + "a.txt").c_str(), 0444);
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message),
-              woRefused);
+    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message), woRefused);
     EXPECT_EQ(message, "Permission denied");
     EXPECT_EQ(readFile(tree + "a.txt"), "new");
 }
@@ -146,8 +144,7 @@ TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne
     EXPECT_EQ(readFile(tree + "a.txt.kestrava-backup"), "old");
 
     std::string message;
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message),
-              woRefused);
+    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message), woRefused);
     EXPECT_NE(message.find("still in " + tree + "a.txt.kestrava-backup"), std::string::npos)
         << message;
 }
