@@ -17,7 +17,7 @@ namespace kes::cli {
 
 namespace {
 
-const char* const kVersionText = "kestrava-cli 1.1\n";
+const char* const kVersionText = "kestrava-cli " KESTRAVA_VERSION "\n";
 
 std::string lower(std::string text) {
     for (char& c : text)
@@ -92,9 +92,9 @@ ExportHeader exportHeader(const CliOptions& options) {
     Mode mode = options.command == ccReplace ? mdFindAndReplace : mdFind;
     if (options.command == ccScript)
         mode = mdScript;
-    if (options.noHeader)
-        mode = mdViewFoldersFiles; // the mode without header lines
-    return makeExportHeader(mode, options.criteria, options.scriptFile);
+    ExportHeader header = makeExportHeader(mode, options.criteria, options.scriptFile);
+    header.withHeader = !options.noHeader;
+    return header;
 }
 
 // The lines and matches views as plain text are made file by file while the run goes on.

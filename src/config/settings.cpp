@@ -21,15 +21,6 @@ namespace {
 constexpr int32_t kFormWidth = 1060;
 constexpr int32_t kFormHeight = 748;
 
-std::string asciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 // Plain decimal notation only ("2", "-0.5", "1e3"): from_chars alone would also take "inf".
 bool tryParseNumber(std::string_view text, double& number) {
     text = trimBlanks(text);

@@ -4,6 +4,7 @@
 #include "config/xml_document.h"
 
 #include "config/settings_file.h"
+#include "util/text.h"
 
 #include <pugixml.hpp>
 
@@ -151,9 +152,8 @@ std::string parseErrorMessage(std::string_view text, const pugi::xml_parse_resul
     }
 }
 
-bool isSupportedEncoding(std::string encoding) {
-    std::transform(encoding.begin(), encoding.end(), encoding.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+bool isSupportedEncoding(std::string_view declared) {
+    const std::string encoding = asciiLower(declared);
     // pugixml decodes these (UTF-16 by its byte order mark, Latin-1 by the declaration).
     static constexpr std::array<std::string_view, 9> kSupported = {
         "", "utf-8", "utf8", "us-ascii", "ascii", "utf-16", "iso-8859-1", "latin1", "latin-1"};

@@ -12,6 +12,8 @@ std::string counted(int32_t count, const char* singular, const char* plural) {
 }
 
 void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
+    if (!header.withHeader)
+        return;
     switch (header.mode) {
     case mdFind:
         lines.push_back("Folders:  " + header.folders);

@@ -63,6 +63,7 @@ struct ExportHeader {
     Mode mode = mdFind; // decides the header lines
     std::string folders, files, find, replace;
     std::string scriptFileName; // empty: "New (unsaved) script"
+    bool withHeader = true;     // false: no header lines whatever the mode
 };
 
 // The header of a mode for the criteria as they stand.

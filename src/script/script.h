@@ -86,7 +86,6 @@ inline constexpr std::string_view kScriptReplaceField = "Replace:    ";
 inline constexpr std::string_view kScriptOptionsField = "Options:    ";
 // What the file dialogs offer: the default extension and the filter (description|pattern).
 inline constexpr std::string_view kScriptDefaultExt = "ksc";
-inline constexpr std::string_view kScriptFileFilter = "Script files (*.ksc)|*.ksc";
 
 // Splits text into lines at CR, LF or CR LF; a NUL ends the text; a last line without a line
 // end counts, an empty text has no lines.

@@ -27,4 +27,4 @@ QIcon kestravaIcon();
 QString quickStartFilePath();
 
 // The version the About box and Help show.
-inline constexpr const char* kKestravaVersion = "1.1";
+inline constexpr const char* kKestravaVersion = KESTRAVA_VERSION;

@@ -1,6 +1,8 @@
 // Building the main window's controls and menus, and FormCreate.
 #include "main_window.h"
 
+#include "about_dialog.h"
+
 #include "config/config_paths.h"
 
 #include <QAction>
@@ -75,7 +77,7 @@ void MainWindow::FormCreate() {
     laItemNo->clear();
     setGridContent(gcEmpty);
     m_activated = false;
-    setWindowTitle(QStringLiteral("Kestrava") + QStringLiteral(" v1.1"));
+    setWindowTitle(QStringLiteral("Kestrava v") + QString::fromLatin1(kKestravaVersion));
 
     m_loading = true;
     loadHistories();

@@ -3,6 +3,8 @@
 // and settings at start-up.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include "config/config_paths.h"
 
 #include <QAction>
@@ -17,14 +19,6 @@
 #include <QScreen>
 
 #include <algorithm>
-
-namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 void MainWindow::setBoxIndex(QComboBox* box, int index) {
     if (index >= 0 && index < box->count()) {
@@ -155,8 +149,8 @@ void MainWindow::cboxFoldersExit() {
             refreshModeStatus(m_mode);
         m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
     } catch (const std::exception& e) {
-        m_services->showError(this,
-                              QString::fromLatin1(kes::kInvalidFoldersFormatText) + Q(e.what()));
+        m_services->showError(this, QString::fromLatin1(kes::kInvalidFoldersFormatText) +
+                                        toQString(e.what()));
         cboxFolders->setFocus();
     }
 }
@@ -182,7 +176,7 @@ void MainWindow::cboxRootFolderExit() {
                                                    "Correct format is:\r\n"
                                                    "drive:path\r\n"
                                                    "e.g. c:\\Temp\r\n") +
-                                        Q(e.what()));
+                                        toQString(e.what()));
         cboxRootFolder->setFocus();
     }
 }
@@ -288,8 +282,8 @@ void MainWindow::sbFoldersClick() {
         m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
         m_openDialogFolder = folder;
     } catch (const std::exception& e) {
-        m_services->showError(this,
-                              QString::fromLatin1(kes::kInvalidFoldersFormatText) + Q(e.what()));
+        m_services->showError(this, QString::fromLatin1(kes::kInvalidFoldersFormatText) +
+                                        toQString(e.what()));
     }
     cboxChange();
 }
@@ -302,7 +296,7 @@ void MainWindow::sbRootFolderClick() {
         Update_cboxRootFolder(folder);
         m_openDialogFolder = folder;
     } catch (const std::exception& e) {
-        m_services->showError(this, Q(e.what()));
+        m_services->showError(this, toQString(e.what()));
     }
 }
 
@@ -317,7 +311,7 @@ void MainWindow::sbFilesClick() {
             folders.clear();
         }
         if (!folders.empty())
-            start = Q(folders.front().folder);
+            start = toQString(folders.front().folder);
     }
     const QString chosen = m_services->getOpenFileName(this, QStringLiteral("Choose a File"), start,
                                                        QStringLiteral("All files (*)"));
@@ -356,7 +350,7 @@ void MainWindow::loadHistories() {
     callbacks.validateFolders = kes::validateFoldersEntry;
     callbacks.validateFiles = kes::validateFilesEntry;
     callbacks.addItem = [&lists](kes::HistoryBox box, const std::string& entry) {
-        lists.at(box).add(Q(entry));
+        lists.at(box).add(toQString(entry));
     };
     callbacks.setItemIndex = [this](kes::HistoryBox box, int32_t index) {
         m_savedIndex.at(box) = index;
@@ -369,10 +363,10 @@ void MainWindow::loadHistories() {
     } catch (const std::exception& e) {
         // What was loaded before the error stays; the file itself is kept for the user.
         m_damagedHistory = kes::damagedFileName(path);
-        error = Q(e.what()) + QStringLiteral("\r\nHistory file: ") + Q(path) +
+        error = toQString(e.what()) + QStringLiteral("\r\nHistory file: ") + toQString(path) +
                 QStringLiteral("\r\nWhat follows the error was not loaded; the file will be kept "
                                "as ") +
-                Q(m_damagedHistory) + QStringLiteral(" when the histories are saved.");
+                toQString(m_damagedHistory) + QStringLiteral(" when the histories are saved.");
     }
     // One model update per box; Folders are sorted from here on, new entries go to their place.
     for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
@@ -396,11 +390,11 @@ void MainWindow::loadSettings() {
         kes::loadConfig(path, kes::programFolder(), screen.width(), screen.height(), m_config);
     } catch (const std::exception& e) {
         m_damagedConfig = kes::damagedFileName(path);
-        m_services->showError(this, Q(e.what()) + QStringLiteral("\r\nSettings file: ") + Q(path) +
-                                        QStringLiteral("\r\nThe defaults are in force; the file "
-                                                       "will be kept as ") +
-                                        Q(m_damagedConfig) +
-                                        QStringLiteral(" when the settings are saved."));
+        m_services->showError(
+            this, toQString(e.what()) + QStringLiteral("\r\nSettings file: ") + toQString(path) +
+                      QStringLiteral("\r\nThe defaults are in force; the file "
+                                     "will be kept as ") +
+                      toQString(m_damagedConfig) + QStringLiteral(" when the settings are saved."));
     }
 }
 

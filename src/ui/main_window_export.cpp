@@ -3,6 +3,8 @@
 // shows, with a header made from the criteria boxes as they are now.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include "util/file_io.h"
 
 #include <QClipboard>
@@ -12,10 +14,6 @@
 #include <QStringDecoder>
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Export bytes as text: UTF-8 when they are valid UTF-8, else Latin-1 (the bytes unchanged).
 QString bytesToText(const std::string& bytes) {
@@ -72,10 +70,10 @@ void MainWindow::saveResults(bool details) {
     if (chosen.isEmpty())
         return;
     const std::string path = chosen.toStdString();
-    m_lastExportFolder = Q(kes::fileFolder(path));
+    m_lastExportFolder = toQString(kes::fileFolder(path));
     try {
         kes::writeCompleteTextFile(path, text);
     } catch (const std::exception& e) {
-        m_services->showError(this, Q(e.what()));
+        m_services->showError(this, toQString(e.what()));
     }
 }

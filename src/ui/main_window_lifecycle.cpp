@@ -3,6 +3,8 @@
 // the Preferences dialog, and the Help menu.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include "about_dialog.h"
 #include "config/config_paths.h"
 #include "preferences_dialog.h"
@@ -15,10 +17,6 @@
 #include <QScreen>
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 kes::Mode startupMode(kes::InitialMode choice, kes::Mode lastMode) {
     switch (choice) {
@@ -118,7 +116,7 @@ void MainWindow::FormDestroy() {
             damaged.clear();
             write();
         } catch (const std::exception& e) {
-            failures << Q(e.what());
+            failures << toQString(e.what());
         }
     };
     const std::string historyPath = kes::historyFilePath(m_settingsFolder);

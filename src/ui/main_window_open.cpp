@@ -3,17 +3,11 @@
 // desktop's default program. Programs start with an argument list, never through a shell.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include "open_file.h"
 
 #include <QAction>
-
-namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 void MainWindow::DrawGrid1MouseDown(const QPoint& viewportPoint) {
     if (m_gridContent == gcScript) {
@@ -48,7 +42,7 @@ void MainWindow::DrawGrid1DblClick() {
     std::string program;
     const std::string problem = kes::checkEditor(settings().editorFileSpec, program);
     if (!problem.empty()) {
-        m_services->showMessage(this, Q(problem));
+        m_services->showMessage(this, toQString(problem));
         return;
     }
     std::vector<std::string> argv{program};
@@ -64,7 +58,8 @@ void MainWindow::DrawGrid1DblClick() {
             argv.push_back(std::move(arg));
     }
     if (!m_services->startProgram(argv))
-        m_services->showError(this, QStringLiteral("Unable to start the editor: ") + Q(program));
+        m_services->showError(this,
+                              QStringLiteral("Unable to start the editor: ") + toQString(program));
 }
 
 void MainWindow::Openwithdefaultprogram1Click() {
@@ -74,6 +69,6 @@ void MainWindow::Openwithdefaultprogram1Click() {
     const std::string path =
         kes::filePath(m_results, m_results.files.at(static_cast<size_t>(row->fileIndex)));
     if (!m_services->openDocument(path))
-        m_services->showError(this, QStringLiteral("Unable to open ") + Q(path) +
+        m_services->showError(this, QStringLiteral("Unable to open ") + toQString(path) +
                                         QStringLiteral(": xdg-open could not be started"));
 }

@@ -3,6 +3,8 @@
 // with the mouse or the arrow keys.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include "script_edit.h"
 
 #include <QApplication>
@@ -15,10 +17,6 @@ namespace {
 const QColor kGreyText{0xA0, 0xA0, 0xA4};
 const QColor kTeal{0x00, 0x80, 0x80};
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
@@ -28,7 +26,7 @@ void setTextColor(QWidget* widget, const QColor& color) {
 // Shows a value in a box without selecting a history entry or touching the history.
 void showInBox(QComboBox* box, const std::string& value) {
     box->setCurrentIndex(-1);
-    box->setEditText(Q(value));
+    box->setEditText(toQString(value));
 }
 
 } // namespace
@@ -149,7 +147,7 @@ void MainWindow::showCurrentItem() {
         showInBox(cboxFind, {});
         showInBox(cboxReplace, {});
     } else {
-        laItemNo->setText(Q(kes::scriptItemNumber(entry)));
+        laItemNo->setText(toQString(kes::scriptItemNumber(entry)));
         setTextColor(laItemNo, m_script.state == kes::ssChange ? QColor(Qt::black) : kGreyText);
     }
     laItemNo->adjustSize();

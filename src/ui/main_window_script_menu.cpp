@@ -3,15 +3,13 @@
 // the same worker thread as a Find.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 const QString kScriptFilter = QStringLiteral("Script files (*.ksc)");
 
@@ -24,20 +22,20 @@ class WindowScriptDialogs final : public kes::ScriptDialogs {
 
     bool chooseScriptToOpen(const std::string& initialFolder, std::string& path) override {
         path = m_services
-                   .getOpenFileName(m_parent, QStringLiteral("Open Script"), Q(initialFolder),
-                                    kScriptFilter)
+                   .getOpenFileName(m_parent, QStringLiteral("Open Script"),
+                                    toQString(initialFolder), kScriptFilter)
                    .toStdString();
         return !path.empty();
     }
     bool chooseScriptToSave(std::string& path) override {
         path = m_services
-                   .getSaveFileName(m_parent, QStringLiteral("Save Script As"), Q(m_folder),
-                                    kScriptFilter, Q(std::string(kes::kScriptDefaultExt)))
+                   .getSaveFileName(m_parent, QStringLiteral("Save Script As"), toQString(m_folder),
+                                    kScriptFilter, toQString(std::string(kes::kScriptDefaultExt)))
                    .toStdString();
         return !path.empty();
     }
     kes::SaveAnswer askYesNoCancel(const std::string& question) override {
-        switch (m_services.askYesNoCancel(m_parent, Q(question))) {
+        switch (m_services.askYesNoCancel(m_parent, toQString(question))) {
         case anYes:
             return kes::saYes;
         case anNo:
@@ -60,7 +58,7 @@ bool MainWindow::leaveScript() {
     try {
         return kes::saveChangedScript(m_script, dialogs);
     } catch (const std::exception& e) {
-        m_services->showError(this, Q(e.what())); // not saved: the script stays
+        m_services->showError(this, toQString(e.what())); // not saved: the script stays
         return false;
     }
 }
@@ -71,7 +69,7 @@ void MainWindow::mmScript_NewClick() {
         if (!kes::newScript(m_script, dialogs))
             return;
     } catch (const std::exception& e) {
-        m_services->showError(this, Q(e.what()));
+        m_services->showError(this, toQString(e.what()));
         return;
     }
     setScriptState(kes::ssViewing);
@@ -86,7 +84,7 @@ void MainWindow::mmScript_OpenClick() {
     } catch (const std::exception& e) {
         // A failed read leaves the script empty; the grid must say so too.
         setScriptState(kes::ssViewing);
-        m_services->showError(this, Q(e.what()));
+        m_services->showError(this, toQString(e.what()));
         return;
     }
     clearCriteria();
@@ -101,7 +99,7 @@ void MainWindow::mmScript_SaveClick() {
         if (kes::saveScript(m_script, dialogs))
             refreshModeStatus(m_mode);
     } catch (const std::exception& e) {
-        m_services->showError(this, Q(e.what()));
+        m_services->showError(this, toQString(e.what()));
     }
 }
 
@@ -113,7 +111,7 @@ void MainWindow::mmScript_SaveAsClick() {
         if (kes::saveScriptAs(m_script, dialogs))
             refreshModeStatus(m_mode);
     } catch (const std::exception& e) {
-        m_services->showError(this, Q(e.what()));
+        m_services->showError(this, toQString(e.what()));
     }
 }
 
@@ -127,12 +125,12 @@ void MainWindow::bbRunScriptClick() {
     // The checks and the question happen here, on the window thread; the worker's run then
     // goes ahead without asking.
     if (kes::scriptUsesRootFolder(m_script) && kes::trimControl(run.rootFolder).empty()) {
-        m_services->showMessage(this, Q(kes::rootFolderEmptyText()));
+        m_services->showMessage(this, toQString(kes::rootFolderEmptyText()));
         return;
     }
     const std::string question =
         kes::scriptConfirmText(kes::scriptReplaces(m_script), run.replaceInPlace);
-    if (!m_services->askYesNo(this, Q(question)))
+    if (!m_services->askYesNo(this, toQString(question)))
         return;
     // The run will clear the results: nothing on screen may point into them any more.
     m_resultRows.clear();
@@ -169,7 +167,7 @@ void MainWindow::scriptRunFinished(const QString& error) {
         // results for View Results.
         setGridContent(gcScript);
         if (!m_scriptRun.message.empty())
-            m_services->showMessage(this, Q(m_scriptRun.message));
+            m_services->showMessage(this, toQString(m_scriptRun.message));
     }
     refreshModeStatus(m_mode);
     emit runEnded();

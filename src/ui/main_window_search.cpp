@@ -4,6 +4,8 @@
 // or Cancel stops it within a moment, even inside a long file.
 #include "main_window.h"
 
+#include "qt_text.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
@@ -12,10 +14,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QString fileCountText(int32_t count) {
     return QString::number(count) +
@@ -42,11 +40,11 @@ void MainWindow::bbFindClick() {
     const std::string error =
         kes::prepareFindReplace(criteria, replacing, settings().caseSensitiveMatching, m_specs);
     if (!error.empty()) {
-        m_services->showError(this, Q(error));
+        m_services->showError(this, toQString(error));
         return;
     }
     if (replacing &&
-        !m_services->askYesNo(this, Q(kes::replaceConfirmText(settings().replaceInSitu))))
+        !m_services->askYesNo(this, toQString(kes::replaceConfirmText(settings().replaceInSitu))))
         return;
     m_operationName = replacing ? QStringLiteral("Replace") : QStringLiteral("Find");
     (replacing ? bbReplace : bbFind)->setEnabled(false);
@@ -64,7 +62,7 @@ void MainWindow::bbFindClick() {
         kes::parseFilesToSearch(criteria.files, files);
         kes::parseFoldersToSearch(criteria.folders, folders);
     } catch (const std::exception& e) {
-        runFinished(Q(e.what()));
+        runFinished(toQString(e.what()));
         return;
     }
     const bool inPlace = settings().replaceInSitu;
@@ -83,13 +81,14 @@ void MainWindow::startRun(RunJob job, void (MainWindow::*finished)(const QString
     m_run = std::jthread([this, job = std::move(job), finished](std::stop_token stop) {
         const kes::ProgressEvent progress = [this](const std::string& text) {
             QMetaObject::invokeMethod(
-                this, [this, status = Q(text)] { showRunProgress(status); }, Qt::QueuedConnection);
+                this, [this, status = toQString(text)] { showRunProgress(status); },
+                Qt::QueuedConnection);
         };
         QString error;
         try {
             error = job(progress, stop);
         } catch (const std::exception& e) {
-            error = Q(e.what());
+            error = toQString(e.what());
             if (error.isEmpty())
                 error = QStringLiteral("unknown error");
         }
@@ -125,10 +124,10 @@ void MainWindow::noteRunEnd(const QString& what, bool stopped) {
 QString MainWindow::runWarnings() const {
     QStringList lines;
     for (const kes::SkippedFile& file : m_results.notReplaced)
-        lines << QStringLiteral("Not replaced: ") + Q(file.fileName) + QStringLiteral(": ") +
-                     Q(file.message);
+        lines << QStringLiteral("Not replaced: ") + toQString(file.fileName) +
+                     QStringLiteral(": ") + toQString(file.message);
     for (const std::string& notice : m_results.notices)
-        lines << Q(notice);
+        lines << toQString(notice);
     return lines.join(QStringLiteral("\r\n"));
 }
 

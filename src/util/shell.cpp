@@ -189,25 +189,4 @@ bool openDocument(const std::string& fileName) {
     return startDetached({"xdg-open", fileName.front() == '-' ? "./" + fileName : fileName});
 }
 
-void shellExecute(const std::string& verb, const std::string& fileName,
-                  const std::string& parameters, int32_t showCommand) {
-    // Every verb opens, and Linux has no window show state to pass on.
-    static_cast<void>(verb);
-    static_cast<void>(showCommand);
-    if (fileName.empty())
-        return;
-    if (findProgram(fileName).empty()) {
-        openDocument(fileName);
-        return;
-    }
-    std::vector<std::string> argv{fileName};
-    for (std::string& arg : splitCommandLine(parameters))
-        argv.push_back(std::move(arg));
-    startDetached(argv);
-}
-
-void shellOpen(const std::string& fileName, const std::string& parameters, int32_t showCommand) {
-    shellExecute("open", fileName, parameters, showCommand);
-}
-
 } // namespace kes

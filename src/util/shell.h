@@ -9,15 +9,6 @@
 
 namespace kes {
 
-// Starts fileName with splitCommandLine(parameters) as its arguments when it is an executable file
-// or a bare name found on PATH; otherwise opens it as a document (parameters unused). Every verb,
-// "" included, behaves as "open"; showCommand is ignored on Linux. Failures are not reported.
-void shellExecute(const std::string& verb, const std::string& fileName,
-                  const std::string& parameters, int32_t showCommand);
-
-// shellExecute with the verb "open".
-void shellOpen(const std::string& fileName, const std::string& parameters, int32_t showCommand);
-
 // Opens fileName with the desktop's associated program (xdg-open), even when it is executable,
 // so that opening a searched file never runs it. False when xdg-open could not start.
 bool openDocument(const std::string& fileName);

@@ -22,6 +22,12 @@ bool sameTextAscii(std::string_view a, std::string_view b) {
            });
 }
 
+std::string asciiLower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), lowerAscii);
+    return lower;
+}
+
 std::string_view trimBlanks(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);

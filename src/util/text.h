@@ -8,6 +8,8 @@ namespace kes {
 
 // True when a and b are equal ignoring the letter case of A-Z only (other bytes compare exactly).
 bool sameTextAscii(std::string_view a, std::string_view b);
+// The text with A-Z lowered and every other byte as it was, whatever the locale.
+std::string asciiLower(std::string_view text);
 // Without leading and trailing blanks and tabs.
 std::string_view trimBlanks(std::string_view text);
 // Without leading and trailing bytes of code 32 or below.
