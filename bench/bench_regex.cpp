@@ -33,7 +33,9 @@ const std::string& text() {
 void BM_Matches(benchmark::State& state, const char* pattern, bool jit) {
     kes::PatternSet regex;
     if (!jit)
-        regex.setDefaultPatternOptions({kes::coIgnoreCase, kes::coDotMatchesAll, kes::coNoStudy});
+        regex.setDefaultPatternOptions({kes::PatternOption::IgnoreCase,
+                                        kes::PatternOption::DotMatchesAll,
+                                        kes::PatternOption::NoStudy});
     int32_t id = 0;
     kes::PatternStatus status;
     if (!regex.addPattern(pattern, id, status)) {

@@ -17,12 +17,12 @@ bool load(const std::string& text, kes::HistoryBoxes& boxes) {
     callbacks.validateFolders = kes::validateFoldersEntry;
     callbacks.validateFiles = kes::validateFilesEntry;
     callbacks.addItem = [&boxes](kes::HistoryBox box, const std::string& entry) {
-        require(box < kes::kHistoryBoxCount, "entries go to a known box");
+        require(static_cast<size_t>(box) < kes::kHistoryBoxCount, "entries go to a known box");
         require(!entry.empty(), "no empty entry reaches a box");
         boxes[box].items.push_back(entry);
     };
     callbacks.setItemIndex = [&boxes](kes::HistoryBox box, int32_t index) {
-        require(box < kes::kHistoryBoxCount, "indices go to a known box");
+        require(static_cast<size_t>(box) < kes::kHistoryBoxCount, "indices go to a known box");
         boxes[box].itemIndex = index;
     };
     try {
@@ -31,7 +31,8 @@ bool load(const std::string& text, kes::HistoryBoxes& boxes) {
         require(error.what()[0] != '\0', "a stopped load says why");
         return false;
     }
-    require(boxes[kes::hbRootFolders].itemIndex == -1, "Root Folder never restores a selection");
+    require(boxes[kes::HistoryBox::RootFolders].itemIndex == -1,
+            "Root Folder never restores a selection");
     return true;
 }
 
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     kes::HistoryBoxes again;
     require(load(kes::historyToText(boxes), again), "a written history loads again");
-    for (size_t box = 0; box < kes::kHistoryBoxCount; ++box) {
+    for (size_t box = 0; static_cast<size_t>(box) < kes::kHistoryBoxCount; ++box) {
         require(again[box].items == asWritten(boxes[box].items), "a history keeps its entries");
         require(again[box].itemIndex == boxes[box].itemIndex, "a history keeps its selections");
     }

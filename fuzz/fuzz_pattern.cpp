@@ -16,24 +16,27 @@ constexpr uint32_t kFuzzMatchLimit = 20000;
 // The options part's first byte (if any) adds compile options, so the fuzzer reaches multi-line,
 // ungreedy, UTF-8 and extended patterns without having to spell them inline.
 kes::PatternOptions optionsFor(const std::string& selector, bool study) {
-    kes::PatternOptions options{kes::coIgnoreCase, kes::coDotMatchesAll};
+    kes::PatternOptions options{kes::PatternOption::IgnoreCase, kes::PatternOption::DotMatchesAll};
     const unsigned bits = selector.empty() ? 0 : static_cast<unsigned char>(selector[0]);
     const kes::PatternOption extra[] = {
-        kes::coMultiline,     kes::coUnGreedy, kes::coUtf8,     kes::coIgnorePatternWhiteSpace,
-        kes::coDollarEndOnly, kes::coExtra,    kes::coAnchored, kes::coExplicitCapture};
+        kes::PatternOption::Multiline,     kes::PatternOption::UnGreedy,
+        kes::PatternOption::Utf8,          kes::PatternOption::IgnorePatternWhiteSpace,
+        kes::PatternOption::DollarEndOnly, kes::PatternOption::Extra,
+        kes::PatternOption::Anchored,      kes::PatternOption::ExplicitCapture};
     for (unsigned i = 0; i < 8; ++i)
         if ((bits & (1u << i)) != 0)
             options.include(extra[i]);
     if (bits & 0x80u)
-        options.exclude(kes::coIgnoreCase); // the last bit flips case sensitivity instead
+        options.exclude(
+            kes::PatternOption::IgnoreCase); // the last bit flips case sensitivity instead
     if (!study)
-        options.include(kes::coNoStudy);
+        options.include(kes::PatternOption::NoStudy);
     return options;
 }
 
 struct Outcome {
     bool limit = false; // the match limit was reached: no comparison possible
-    kes::RegexErrorCode error = kes::reNone;
+    kes::RegexErrorCode error = kes::RegexErrorCode::None;
     kes::MatchCollection results;
 };
 
@@ -52,7 +55,7 @@ std::optional<Outcome> run(const std::string& pattern, const std::string& text,
         regex.matches(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
                       outcome.results);
     } catch (const kes::RegexError& error) {
-        outcome.limit = error.errorCode == kes::reMatchLimit;
+        outcome.limit = error.errorCode == kes::RegexErrorCode::MatchLimit;
         outcome.error = error.errorCode;
         outcome.results.clear();
     }

@@ -17,7 +17,7 @@ void rewrite(kes::PatternSet& regex, int32_t patternID, const std::string& text,
     try {
         regex.replace(patternID, text, replaceTemplate, maxReplacements, 1, output);
     } catch (const kes::RegexError& error) {
-        require(error.errorCode != kes::reNone, "a raised replace error has a code");
+        require(error.errorCode != kes::RegexErrorCode::None, "a raised replace error has a code");
         return;
     }
     if (maxReplacements == 0)

@@ -84,7 +84,8 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGINT, onInterrupt);
     // A run that may write files stops cleanly on SIGTERM; one that only reads may simply end.
-    if (options.command == kes::cli::ccReplace || options.command == kes::cli::ccScript)
+    if (options.command == kes::cli::Command::Replace ||
+        options.command == kes::cli::Command::Script)
         std::signal(SIGTERM, onInterrupt);
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
     kes::cli::Console console{

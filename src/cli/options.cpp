@@ -41,13 +41,13 @@ namespace {
 
 View parseView(const std::string& text) {
     if (text == "lines")
-        return rvLinesWithMatches;
+        return View::LinesWithMatches;
     if (text == "matches")
-        return rvMatchesOnly;
+        return View::MatchesOnly;
     if (text == "unique")
-        return rvUniqueMatches;
+        return View::UniqueMatches;
     if (text == "unique-sorted")
-        return rvUniqueMatchesSorted;
+        return View::UniqueMatchesSorted;
     throw std::invalid_argument("Unknown view \"" + text +
                                 "\": use lines, matches, unique or unique-sorted");
 }
@@ -67,15 +67,15 @@ int32_t parseThreads(const std::string& text) {
 
 Command parseCommand(const std::string& word) {
     if (word == "find")
-        return ccFind;
+        return Command::Find;
     if (word == "replace")
-        return ccReplace;
+        return Command::Replace;
     if (word == "script")
-        return ccScript;
+        return Command::Script;
     if (word == "-h" || word == "--help" || word == "help")
-        return ccHelp;
+        return Command::Help;
     if (word == "--version")
-        return ccVersion;
+        return Command::Version;
     throw std::invalid_argument("Unknown command \"" + word + "\": use find, replace or script");
 }
 
@@ -90,7 +90,8 @@ std::string optionValue(const std::vector<std::string>& args, size_t& i, const s
 }
 
 bool applyFlag(CliOptions& options, const std::string& name) {
-    const bool replacing = options.command == ccReplace || options.command == ccScript;
+    const bool replacing =
+        options.command == Command::Replace || options.command == Command::Script;
     if (name == "--in-situ" && replacing)
         options.inSitu = true;
     else if (name == "--yes" && replacing)
@@ -106,16 +107,16 @@ bool applyFlag(CliOptions& options, const std::string& name) {
     else if (name == "--verbose")
         options.verbose = true;
     else if (name == "-h" || name == "--help")
-        options.command = ccHelp;
+        options.command = Command::Help;
     else if (name == "--version")
-        options.command = ccVersion;
+        options.command = Command::Version;
     else
         return false;
     return true;
 }
 
 std::string* valueTarget(CliOptions& options, const std::string& name) {
-    if (options.command == ccScript)
+    if (options.command == Command::Script)
         return name == "--root-folder" ? &options.rootFolder : nullptr;
     if (name == "-d" || name == "--folders")
         return &options.criteria.folders;
@@ -123,7 +124,7 @@ std::string* valueTarget(CliOptions& options, const std::string& name) {
         return &options.criteria.files;
     if (name == "-e" || name == "--find")
         return &options.criteria.find;
-    if ((name == "-r" || name == "--replace") && options.command == ccReplace)
+    if ((name == "-r" || name == "--replace") && options.command == Command::Replace)
         return &options.criteria.replace;
     return nullptr;
 }
@@ -135,14 +136,16 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     if (args.empty())
         throw std::invalid_argument("No command given");
     options.command = parseCommand(args[0]);
-    for (size_t i = 1; i < args.size() && options.command != ccHelp && options.command != ccVersion;
+    for (size_t i = 1;
+         i < args.size() && options.command != Command::Help && options.command != Command::Version;
          ++i) {
         const std::string& arg = args[i];
         const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
         const std::string name = arg.substr(0, equals);
         const std::string inlineValue = equals == std::string::npos ? "" : arg.substr(equals + 1);
         const bool hasInline = equals != std::string::npos;
-        if (options.command == ccScript && options.scriptFile.empty() && !arg.starts_with("-"))
+        if (options.command == Command::Script && options.scriptFile.empty() &&
+            !arg.starts_with("-"))
             options.scriptFile = arg;
         else if (std::string* target = valueTarget(options, name))
             *target = optionValue(args, i, name, inlineValue, hasInline);
@@ -153,7 +156,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
         else if (hasInline || !applyFlag(options, name))
             throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
     }
-    if (options.command == ccScript && options.scriptFile.empty())
+    if (options.command == Command::Script && options.scriptFile.empty())
         throw std::invalid_argument("No script file given");
     return options;
 }

@@ -8,16 +8,16 @@
 
 namespace kes::cli {
 
-enum Command : uint8_t { ccNone, ccFind, ccReplace, ccScript, ccHelp, ccVersion };
+enum class Command : uint8_t { None, Find, Replace, Script, Help, Version };
 
 struct CliOptions {
-    Command command = ccNone;
+    Command command = Command::None;
     Criteria criteria;
     std::string scriptFile; // script: the .ksc file as given
     std::string rootFolder; // script: the text that replaces "{rootFolder}"
     bool inSitu = false;
     bool yes = false;
-    View view = rvLinesWithMatches;
+    View view = View::LinesWithMatches;
     bool caseSensitive = false;
     bool filenamesOnly = false;
     bool noHeader = false;

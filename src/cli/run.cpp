@@ -89,9 +89,9 @@ void clearProgress(Console& console) {
 }
 
 ExportHeader exportHeader(const CliOptions& options) {
-    Mode mode = options.command == ccReplace ? mdFindAndReplace : mdFind;
-    if (options.command == ccScript)
-        mode = mdScript;
+    Mode mode = options.command == Command::Replace ? Mode::FindAndReplace : Mode::Find;
+    if (options.command == Command::Script)
+        mode = Mode::Script;
     ExportHeader header = makeExportHeader(mode, options.criteria, options.scriptFile);
     header.withHeader = !options.noHeader;
     return header;
@@ -99,7 +99,8 @@ ExportHeader exportHeader(const CliOptions& options) {
 
 // The lines and matches views as plain text are made file by file while the run goes on.
 std::unique_ptr<ExportWhileRunning> exportWhileRunning(const CliOptions& options) {
-    if (options.richText || (options.view != rvLinesWithMatches && options.view != rvMatchesOnly))
+    if (options.richText ||
+        (options.view != View::LinesWithMatches && options.view != View::MatchesOnly))
         return nullptr;
     return std::make_unique<ExportWhileRunning>(exportHeader(options), options.view,
                                                 !options.filenamesOnly);
@@ -186,7 +187,7 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 }
 
 int runFindReplace(const CliOptions& options, Console& console) {
-    const bool replacing = options.command == ccReplace;
+    const bool replacing = options.command == Command::Replace;
     CompiledRequest specs;
     const std::string errors =
         prepareFindReplace(options.criteria, replacing, options.caseSensitive, specs);
@@ -259,18 +260,19 @@ int runScriptCommand(const CliOptions& options, Console& console) {
     }
     clearProgress(console);
     switch (run.Outcome) {
-    case roDeclined:
+    case ScriptRunOutcome::Declined:
         return status;
-    case roRootFolderEmpty:
+    case ScriptRunOutcome::RootFolderEmpty:
         console.err << consoleMessage(run.message);
         return kExitError;
-    case roFailed: // what the earlier groups found is kept, and shown before the failure
+    case ScriptRunOutcome::Failed: // what the earlier groups found is kept, and shown before the
+                                   // failure
         if (results.totalMatches > 0)
             finishRun(options, results, scriptReplaces(script), console);
         console.err << consoleMessage(run.message);
         return kExitError;
-    case roCompleted:
-    case roCancelled:
+    case ScriptRunOutcome::Completed:
+    case ScriptRunOutcome::Cancelled:
         break;
     }
     return finishRun(options, results, scriptReplaces(script), console);
@@ -308,18 +310,18 @@ int checkedOutput(Console& console, int status) {
 
 int runCommandUnchecked(const CliOptions& options, Console& console) {
     switch (options.command) {
-    case ccHelp:
+    case Command::Help:
         console.out << kUsageText;
         return kExitMatched;
-    case ccVersion:
+    case Command::Version:
         console.out << kVersionText;
         return kExitMatched;
-    case ccFind:
-    case ccReplace:
+    case Command::Find:
+    case Command::Replace:
         return runFindReplace(options, console);
-    case ccScript:
+    case Command::Script:
         return runScriptCommand(options, console);
-    case ccNone:
+    case Command::None:
         break;
     }
     console.err << kUsageText;

@@ -87,10 +87,10 @@ int32_t readIndex(const std::vector<IniEntry>& entries, std::string_view key) {
 void commitEntry(HistoryBox box, const std::string& entry, const HistoryLoadCallbacks& cb) {
     if (entry.empty())
         return;
-    const bool folders = box == hbRootFolders || box == hbFoldersToSearch;
+    const bool folders = box == HistoryBox::RootFolders || box == HistoryBox::FoldersToSearch;
     if (folders && cb.validateFolders)
         cb.validateFolders(entry);
-    if (box == hbFilesToSearch && cb.validateFiles)
+    if (box == HistoryBox::FilesToSearch && cb.validateFiles)
         cb.validateFiles(entry);
     if (cb.addItem)
         cb.addItem(box, entry);
@@ -103,9 +103,9 @@ void loadSections(const std::vector<IniSection>& sections, const HistoryLoadCall
     }
     if (!cb.setItemIndex)
         return;
-    cb.setItemIndex(hbRootFolders, -1); // the Root Folder selection is not kept
+    cb.setItemIndex(HistoryBox::RootFolders, -1); // the Root Folder selection is not kept
     const std::vector<IniEntry> indices = sectionEntries(sections, kItemIndexSection);
-    for (size_t box = hbFoldersToSearch; box < kHistoryBoxCount; ++box)
+    for (auto box = static_cast<size_t>(HistoryBox::FoldersToSearch); box < kHistoryBoxCount; ++box)
         cb.setItemIndex(static_cast<HistoryBox>(box), readIndex(indices, kHistorySections[box]));
 }
 
@@ -136,7 +136,7 @@ void loadHistoryFromText(std::string_view text, const HistoryLoadCallbacks& call
 void loadHistory(const std::string& fileName, const HistoryLoadCallbacks& callbacks) {
     std::string text;
     std::string error;
-    if (readSettingsFile(fileName, text, error) == rfFailed)
+    if (readSettingsFile(fileName, text, error) == ReadFileStatus::Failed)
         raiseLoadError(error);
     loadHistoryFromText(text, callbacks); // a missing file reads as empty sections
 }
@@ -152,7 +152,7 @@ std::string historyToText(const HistoryBoxes& boxes) {
             text += std::to_string(i + 1) + '=' + withoutLineBreaks(items[i]) + '\n';
     }
     text += '[' + std::string(kItemIndexSection) + "]\n";
-    for (size_t box = hbFoldersToSearch; box < kHistoryBoxCount; ++box)
+    for (auto box = static_cast<size_t>(HistoryBox::FoldersToSearch); box < kHistoryBoxCount; ++box)
         text +=
             std::string(kHistorySections[box]) + '=' + std::to_string(boxes[box].itemIndex) + '\n';
     return text;

@@ -13,12 +13,12 @@
 namespace kes {
 
 // The boxes, in the order their sections are loaded and written.
-enum HistoryBox : uint8_t {
-    hbRootFolders,
-    hbFoldersToSearch,
-    hbFilesToSearch,
-    hbFindExpressions,
-    hbReplaceExpressions,
+enum class HistoryBox : uint8_t {
+    RootFolders,
+    FoldersToSearch,
+    FilesToSearch,
+    FindExpressions,
+    ReplaceExpressions,
 };
 inline constexpr size_t kHistoryBoxCount = 5;
 
@@ -44,7 +44,19 @@ struct HistoryBoxState {
     std::vector<std::string> items;
     int32_t itemIndex = -1;
 };
-using HistoryBoxes = std::array<HistoryBoxState, kHistoryBoxCount>;
+// The five boxes in HistoryBox order, reachable by box or by position.
+struct HistoryBoxes : std::array<HistoryBoxState, kHistoryBoxCount> {
+    using std::array<HistoryBoxState, kHistoryBoxCount>::operator[];
+    HistoryBoxState& operator[](HistoryBox box) { return (*this)[static_cast<size_t>(box)]; }
+    const HistoryBoxState& operator[](HistoryBox box) const {
+        return (*this)[static_cast<size_t>(box)];
+    }
+};
+
+// The section name of a box.
+inline std::string_view historySection(HistoryBox box) {
+    return kHistorySections[static_cast<size_t>(box)];
+}
 
 // Feeds the entries of text to the callbacks, section by section in box order and in file order
 // within a section, validating folder and file entries first; then the saved indices (Root

@@ -66,45 +66,45 @@ std::string withTrailingSlash(std::string folder) {
 InitialMode initialModeFromText(const std::string& text) {
     const std::string word = asciiLower(text);
     if (word == "lastmode")
-        return imLastUsed;
+        return InitialMode::LastUsed;
     if (word == "replace")
-        return imReplace;
+        return InitialMode::Replace;
     if (word == "script")
-        return imScript;
+        return InitialMode::Script;
     if (word == "viewfoldersfiles")
-        return imViewFoldersFiles;
-    return imFind;
+        return InitialMode::ViewFoldersFiles;
+    return InitialMode::Find;
 }
 
 FontSize fontSizeFromText(const std::string& text) {
     const std::string word = asciiLower(text);
     if (word == "large")
-        return fsLarge;
+        return FontSize::Large;
     if (word == "medium")
-        return fsMedium;
-    return fsSmall;
+        return FontSize::Medium;
+    return FontSize::Small;
 }
 
 Mode modeFromText(const std::string& text) {
     const std::string word = asciiLower(text);
     if (word == "replace")
-        return mdFindAndReplace;
+        return Mode::FindAndReplace;
     if (word == "script")
-        return mdScript;
+        return Mode::Script;
     if (word == "viewfoldersfiles")
-        return mdViewFoldersFiles;
-    return mdFind;
+        return Mode::ViewFoldersFiles;
+    return Mode::Find;
 }
 
 const char* initialModeText(InitialMode mode) {
     switch (mode) {
-    case imLastUsed:
+    case InitialMode::LastUsed:
         return "LastMode";
-    case imReplace:
+    case InitialMode::Replace:
         return "Replace";
-    case imScript:
+    case InitialMode::Script:
         return "Script";
-    case imViewFoldersFiles:
+    case InitialMode::ViewFoldersFiles:
         return "ViewFoldersFiles";
     default:
         return "Find";
@@ -113,9 +113,9 @@ const char* initialModeText(InitialMode mode) {
 
 const char* fontSizeText(FontSize size) {
     switch (size) {
-    case fsMedium:
+    case FontSize::Medium:
         return "Medium";
-    case fsLarge:
+    case FontSize::Large:
         return "Large";
     default:
         return "Small";
@@ -124,11 +124,11 @@ const char* fontSizeText(FontSize size) {
 
 const char* modeText(Mode mode) {
     switch (mode) {
-    case mdFindAndReplace:
+    case Mode::FindAndReplace:
         return "Replace";
-    case mdScript:
+    case Mode::Script:
         return "Script";
-    case mdViewFoldersFiles:
+    case Mode::ViewFoldersFiles:
         return "ViewFoldersFiles";
     default:
         return "Find";
@@ -138,15 +138,15 @@ const char* modeText(Mode mode) {
 void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t screenHeight,
                  Config& config) {
     Settings& s = config.settings;
-    s.initialMode = imFind;
-    s.fontSize = fsSmall;
+    s.initialMode = InitialMode::Find;
+    s.fontSize = FontSize::Small;
     s.caseSensitiveMatching = false;
     s.replaceInSitu = false;
     s.scriptsFolder = scriptsFolder;
     s.editorFileSpec = kDefaultEditorFileSpec;
     s.editorCommandLine = kDefaultEditorCommandLine;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
-    config.lastMode = mdFind;
+    config.lastMode = Mode::Find;
 }
 
 void readOptions(const XmlNode& options, const std::string& scriptsFolder, Settings& s) {
@@ -213,11 +213,11 @@ void loadConfig(const std::string& fileName, const std::string& defaultScriptsFo
     std::string text;
     std::string error;
     switch (readSettingsFile(fileName, text, error)) {
-    case rfMissing:
+    case ReadFileStatus::Missing:
         return;
-    case rfFailed:
+    case ReadFileStatus::Failed:
         throw std::runtime_error(error);
-    case rfOk:
+    case ReadFileStatus::Ok:
         break;
     }
     XmlDocument document;
@@ -228,7 +228,7 @@ void loadConfig(const std::string& fileName, const std::string& defaultScriptsFo
 std::string configToXml(const Config& config) {
     const Settings& s = config.settings;
     XmlDocument document("KestravaConfig");
-    document.setXmlFormat(xfReadable);
+    document.setXmlFormat(XmlFormat::Readable);
     XmlNode& root = *document.root();
     XmlNode& options = root.nodeNew("options");
     options.nodeNew("initialmode").writeAttributeString("value", initialModeText(s.initialMode));

@@ -12,15 +12,15 @@
 namespace kes {
 
 // Which mode the program opens in.
-enum InitialMode : int32_t {
-    imLastUsed = 0,
-    imFind = 1,
-    imReplace = 2,
-    imScript = 3,
-    imViewFoldersFiles = 4,
+enum class InitialMode : int32_t {
+    LastUsed = 0,
+    Find = 1,
+    Replace = 2,
+    Script = 3,
+    ViewFoldersFiles = 4,
 };
 
-enum FontSize : int32_t { fsSmall = 0, fsMedium = 1, fsLarge = 2 };
+enum class FontSize : int32_t { Small = 0, Medium = 1, Large = 2 };
 
 // The editor used to open result files when none is configured: the desktop's own choice.
 inline constexpr std::string_view kDefaultEditorFileSpec = "xdg-open";
@@ -28,8 +28,8 @@ inline constexpr std::string_view kDefaultEditorCommandLine = "%Filename%";
 
 // One instance, shared by the whole program.
 struct Settings {
-    InitialMode initialMode = imFind;
-    FontSize fontSize = fsSmall;
+    InitialMode initialMode = InitialMode::Find;
+    FontSize fontSize = FontSize::Small;
     bool caseSensitiveMatching = false;
     bool replaceInSitu = false;
     std::string scriptsFolder; // ends with "/"
@@ -56,7 +56,7 @@ struct WindowBounds {
 struct Config {
     Settings settings;
     WindowBounds bounds;
-    Mode lastMode = mdFind;
+    Mode lastMode = Mode::Find;
 };
 
 // 1060 x 748 centred on the screen, each side cut to the screen's size.

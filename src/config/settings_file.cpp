@@ -12,9 +12,9 @@ constexpr int64_t kMaxSettingsFileSize = int64_t{64} << 20; // far beyond any re
 
 std::string reason(ReadStatus status, int error) {
     switch (status) {
-    case rsNotRegular:
+    case ReadStatus::NotRegular:
         return "not a regular file";
-    case rsTooLarge:
+    case ReadStatus::TooLarge:
         return "the file is too large";
     default:
         return std::strerror(error);
@@ -27,10 +27,10 @@ ReadFileStatus readSettingsFile(const std::string& fileName, std::string& text,
                                 std::string& errorMessage) {
     int error = 0;
     const ReadStatus status = readWholeRegularFile(fileName, text, error, kMaxSettingsFileSize);
-    if (status == rsRead || status == rsEmpty)
-        return rfOk;
+    if (status == ReadStatus::Read || status == ReadStatus::Empty)
+        return ReadFileStatus::Ok;
     errorMessage = "Cannot read " + fileName + ": " + reason(status, error);
-    return status == rsMissing ? rfMissing : rfFailed;
+    return status == ReadStatus::Missing ? ReadFileStatus::Missing : ReadFileStatus::Failed;
 }
 
 } // namespace kes

@@ -7,7 +7,7 @@
 
 namespace kes {
 
-enum ReadFileStatus : uint8_t { rfOk, rfMissing, rfFailed };
+enum class ReadFileStatus : uint8_t { Ok, Missing, Failed };
 
 // Reads the whole file into text as raw bytes. On rfMissing and rfFailed, errorMessage names the
 // file and the reason.

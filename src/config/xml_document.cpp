@@ -88,7 +88,7 @@ class XmlWriter {
     explicit XmlWriter(const XmlOptions& options) : m_options(options) {}
 
     std::string write(const std::vector<std::unique_ptr<XmlNode>>& nodes) {
-        const char* topBreak = m_options.xmlFormat == xfReadable ? "\r\n" : "\n";
+        const char* topBreak = m_options.xmlFormat == XmlFormat::Readable ? "\r\n" : "\n";
         for (const auto& node : nodes) {
             writeNode(*node, 0);
             m_out += topBreak;
@@ -99,7 +99,7 @@ class XmlWriter {
   private:
     std::string indent(int depth) const {
         std::string indent;
-        if (m_options.xmlFormat == xfReadable) {
+        if (m_options.xmlFormat == XmlFormat::Readable) {
             for (int i = 0; i < depth; ++i)
                 indent += m_options.indentString;
         }
@@ -108,9 +108,9 @@ class XmlWriter {
 
     std::string_view innerBreak() const {
         switch (m_options.xmlFormat) {
-        case xfReadable:
+        case XmlFormat::Readable:
             return "\r\n";
-        case xfLfOnly:
+        case XmlFormat::LfOnly:
             return "\n";
         default:
             return "";
@@ -118,9 +118,9 @@ class XmlWriter {
     }
 
     void writeNode(const XmlNode& node, int depth) {
-        if (node.elementType() != xeCharData)
+        if (node.elementType() != XmlElementType::CharData)
             m_out += indent(depth);
-        if (node.elementType() == xeElement)
+        if (node.elementType() == XmlElementType::Element)
             writeElement(node, depth);
         else
             m_out += markup(node);
@@ -136,8 +136,9 @@ class XmlWriter {
         for (size_t i = 0; i < count; ++i) {
             const XmlNode& child = node.nodes(i);
             writeNode(child, depth + 1);
-            const bool nextIsText = i + 1 < count && node.nodes(i + 1).elementType() == xeCharData;
-            if (child.elementType() != xeCharData && !nextIsText)
+            const bool nextIsText =
+                i + 1 < count && node.nodes(i + 1).elementType() == XmlElementType::CharData;
+            if (child.elementType() != XmlElementType::CharData && !nextIsText)
                 m_out += innerBreak();
         }
         if (shortForm)
@@ -150,17 +151,17 @@ class XmlWriter {
     static std::string markup(const XmlNode& node) {
         const std::string& v = node.valueText();
         switch (node.elementType()) {
-        case xeDeclaration:
+        case XmlElementType::Declaration:
             return "<?xml" + attributeText(node) + "?>";
-        case xeComment:
+        case XmlElementType::Comment:
             return "<!--" + v + "-->";
-        case xeCData:
+        case XmlElementType::CData:
             return "<![CDATA[" + v + "]]>";
-        case xeDocType:
+        case XmlElementType::DocType:
             return "<!DOCTYPE " + v + '>';
-        case xeInstruction:
+        case XmlElementType::Instruction:
             return "<?" + v + "?>";
-        case xeCharData:
+        case XmlElementType::CharData:
             return v;
         default:
             throw std::runtime_error("Illegal element type");
@@ -250,14 +251,14 @@ XmlNode* XmlNode::nodeByName(std::string_view name) const {
     // Letter case is ignored for ASCII only: names here are ASCII, and folding other scripts
     // would need a locale the core does not assume.
     for (const auto& node : m_nodes) {
-        if (node->m_type == xeElement && sameTextAscii(node->m_name, name))
+        if (node->m_type == XmlElementType::Element && sameTextAscii(node->m_name, name))
             return node.get();
     }
     return nullptr;
 }
 
 XmlNode& XmlNode::nodeNew(std::string_view name) {
-    auto node = std::make_unique<XmlNode>(xeElement);
+    auto node = std::make_unique<XmlNode>(XmlElementType::Element);
     node->setName(name);
     m_nodes.push_back(std::move(node));
     return *m_nodes.back();
@@ -273,11 +274,11 @@ XmlNode& XmlNode::nodeAdd(XmlElementType type) {
 XmlDocument::XmlDocument() : XmlDocument(std::string_view{}) {}
 
 XmlDocument::XmlDocument(std::string_view rootName) {
-    XmlNode& declaration = addNode(xeDeclaration);
+    XmlNode& declaration = addNode(XmlElementType::Declaration);
     declaration.setName("xml");
     declaration.writeAttributeString("version", "1.0");
     declaration.writeAttributeString("encoding", "UTF-8");
-    addNode(xeElement).setName(rootName);
+    addNode(XmlElementType::Element).setName(rootName);
 }
 
 void XmlDocument::clear() {
@@ -291,7 +292,7 @@ XmlNode& XmlDocument::addNode(XmlElementType type) {
 
 XmlNode* XmlDocument::root() const {
     for (const auto& node : m_nodes) {
-        if (node->elementType() == xeElement)
+        if (node->elementType() == XmlElementType::Element)
             return node.get();
     }
     return nullptr;

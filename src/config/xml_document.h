@@ -12,26 +12,26 @@
 namespace kes {
 
 // Node kinds the reader produces. Texts of the non-element kinds are kept as they were read.
-enum XmlElementType : uint8_t {
-    xeElement,
-    xeComment,
-    xeCData,
-    xeDeclaration,
-    xeDocType,
-    xeInstruction, // processing instruction, style-sheet declarations included
-    xeCharData,
+enum class XmlElementType : uint8_t {
+    Element,
+    Comment,
+    CData,
+    Declaration,
+    DocType,
+    Instruction, // processing instruction, style-sheet declarations included
+    CharData,
 };
 
 // How the document is laid out when written.
-enum XmlFormat : uint8_t {
-    xfReadable = 0, // CR LF line breaks and indentation
-    xfCompact = 1,  // no line breaks inside the root, no indentation
-    xfLfOnly = 2,   // LF line breaks, no indentation
+enum class XmlFormat : uint8_t {
+    Readable = 0, // CR LF line breaks and indentation
+    Compact = 1,  // no line breaks inside the root, no indentation
+    LfOnly = 2,   // LF line breaks, no indentation
 };
 
 // How a document is written.
 struct XmlOptions {
-    XmlFormat xmlFormat = xfCompact;
+    XmlFormat xmlFormat = XmlFormat::Compact;
     std::string indentString = "  ";
 };
 

@@ -207,7 +207,7 @@ void copyNode(const pugi::xml_node& from, XmlNode& to, int depth) {
         break;
     }
     case pugi::node_declaration: {
-        XmlNode& declaration = to.nodeAdd(xeDeclaration);
+        XmlNode& declaration = to.nodeAdd(XmlElementType::Declaration);
         declaration.setName(from.name());
         copyAttributes(from, declaration);
         requireClosedDeclaration(declaration);
@@ -215,21 +215,21 @@ void copyNode(const pugi::xml_node& from, XmlNode& to, int depth) {
     }
     case pugi::node_pi: {
         const std::string value = from.value();
-        to.nodeAdd(xeInstruction)
+        to.nodeAdd(XmlElementType::Instruction)
             .setValueText(std::string(from.name()) + (value.empty() ? "" : " " + value));
         break;
     }
     case pugi::node_pcdata:
-        to.nodeAdd(xeCharData).setValueText(from.value());
+        to.nodeAdd(XmlElementType::CharData).setValueText(from.value());
         break;
     case pugi::node_cdata:
-        to.nodeAdd(xeCData).setValueText(from.value());
+        to.nodeAdd(XmlElementType::CData).setValueText(from.value());
         break;
     case pugi::node_comment:
-        to.nodeAdd(xeComment).setValueText(from.value());
+        to.nodeAdd(XmlElementType::Comment).setValueText(from.value());
         break;
     case pugi::node_doctype:
-        to.nodeAdd(xeDocType).setValueText(from.value());
+        to.nodeAdd(XmlElementType::DocType).setValueText(from.value());
         break;
     default:
         break;
@@ -249,7 +249,7 @@ void copyChildren(const pugi::xml_node& from, XmlNode& to, int depth) {
 void XmlDocument::loadFromFile(const std::string& fileName) {
     std::string text;
     std::string error;
-    if (readSettingsFile(fileName, text, error) != rfOk)
+    if (readSettingsFile(fileName, text, error) != ReadFileStatus::Ok)
         throw std::runtime_error(error);
     loadFromString(text);
 }
@@ -260,11 +260,11 @@ void XmlDocument::loadFromString(std::string_view text) {
     const pugi::xml_parse_result result =
         parsed.load_buffer(text.data(), text.size(), kParseOptions, pugi::encoding_auto);
     // The top level is copied below a holder node, then taken over as the document's nodes.
-    XmlNode holder(xeElement);
+    XmlNode holder(XmlElementType::Element);
     copyChildren(parsed, holder, 0);
     for (size_t i = 0; i < holder.nodeCount(); ++i) {
         XmlNode& node = holder.nodes(i);
-        if (node.elementType() == xeDeclaration &&
+        if (node.elementType() == XmlElementType::Declaration &&
             !isSupportedEncoding(node.attributeByName("encoding")))
             throw std::runtime_error("Unsupported string encoding");
     }

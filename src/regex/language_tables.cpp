@@ -70,7 +70,7 @@ TablesPtr buildTablesIn(locale_t locale) {
 // The first candidate locale that exists and is single-byte; errno's value when none is.
 TablesPtr buildLanguageTables(PatternLanguage language, int32_t& errorCode) {
     errorCode = ENOENT;
-    for (const std::string& name : gLocaleCandidates[language]) {
+    for (const std::string& name : gLocaleCandidates[static_cast<size_t>(language)]) {
         const LocaleHandle locale(name);
         if (locale.get() == locale_t{}) {
             errorCode = errno != 0 ? errno : ENOENT;
@@ -88,13 +88,13 @@ TablesPtr buildLanguageTables(PatternLanguage language, int32_t& errorCode) {
 
 std::string languageName(PatternLanguage language) {
     switch (language) {
-    case laEnglish:
+    case PatternLanguage::English:
         return "English";
-    case laUserLocale:
+    case PatternLanguage::UserLocale:
         return "User Locale";
-    case laFrench:
+    case PatternLanguage::French:
         return "French";
-    case laGerman:
+    case PatternLanguage::German:
         return "German";
     }
     return "Unknown Language";
@@ -102,17 +102,17 @@ std::string languageName(PatternLanguage language) {
 
 const unsigned char* getLanguageTables(PatternLanguage language, int32_t& errorCode) {
     errorCode = 0;
-    if (language == laEnglish)
+    if (language == PatternLanguage::English)
         return nullptr; // the library's built-in tables
-    if (language > laGerman) {
+    if (language > PatternLanguage::German) {
         errorCode = ENOENT;
         return nullptr;
     }
     std::lock_guard lock(gTablesLock);
-    TablesPtr& slot = gLanguageTables[language];
+    TablesPtr& slot = gLanguageTables[static_cast<size_t>(language)];
     if (slot)
         return slot.get();
-    if (language == laUserLocale)
+    if (language == PatternLanguage::UserLocale)
         slot.reset(const_cast<unsigned char*>(pcre_maketables()));
     else
         slot = buildLanguageTables(language, errorCode);
@@ -121,8 +121,8 @@ const unsigned char* getLanguageTables(PatternLanguage language, int32_t& errorC
 
 void setLanguageLocaleCandidates(PatternLanguage language, std::vector<std::string> names) {
     std::lock_guard lock(gTablesLock);
-    gLocaleCandidates.at(language) = std::move(names);
-    gLanguageTables.at(language).reset();
+    gLocaleCandidates.at(static_cast<size_t>(language)) = std::move(names);
+    gLanguageTables.at(static_cast<size_t>(language)).reset();
 }
 
 } // namespace kes

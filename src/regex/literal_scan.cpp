@@ -88,7 +88,7 @@ std::vector<std::string> plainLiterals(const std::string& pattern, int32_t flags
                                        PatternLanguage language) {
     // The library reads the pattern up to its first NUL.
     const std::string text(pattern.c_str());
-    if (text.empty() || language != laEnglish || (flags & ~kLiteralSafeFlags) != 0)
+    if (text.empty() || language != PatternLanguage::English || (flags & ~kLiteralSafeFlags) != 0)
         return {};
     if (text.find_first_of("\\^$.?*+()[]{}") != std::string::npos)
         return {};

@@ -9,31 +9,31 @@ namespace kes {
 RegexErrorCode execResultError(int rc) {
     switch (rc) {
     case PCRE_ERROR_NOMATCH:
-        return reMatchNotFound;
+        return RegexErrorCode::MatchNotFound;
     case PCRE_ERROR_NULL:
-        return reNullPatternOrTarget;
+        return RegexErrorCode::NullPatternOrTarget;
     case PCRE_ERROR_BADOPTION:
-        return reBadMatchOption;
+        return RegexErrorCode::BadMatchOption;
     case PCRE_ERROR_BADMAGIC:
-        return reBadPatternCode;
+        return RegexErrorCode::BadPatternCode;
     case PCRE_ERROR_UNKNOWN_OPCODE:
-        return reUnknownPatternItem;
+        return RegexErrorCode::UnknownPatternItem;
     case PCRE_ERROR_NOMEMORY:
-        return reOutOfMemory;
+        return RegexErrorCode::OutOfMemory;
     // The recursion limit is the same kind of backtracking limit, so it gets the same message.
     case PCRE_ERROR_MATCHLIMIT:
     case PCRE_ERROR_RECURSIONLIMIT:
-        return reMatchLimit;
+        return RegexErrorCode::MatchLimit;
     case PCRE_ERROR_BADUTF8:
-        return reBadUtf8;
+        return RegexErrorCode::BadUtf8;
     default:
-        return rc >= 0 ? reNone : reUnknownExecResult;
+        return rc >= 0 ? RegexErrorCode::None : RegexErrorCode::UnknownExecResult;
     }
 }
 
 void raiseExecError(RegexErrorCode code, int rc, RegexOperation method, RegexOperation called,
                     const std::string& className) {
-    const int64_t value = code == reUnknownExecResult ? rc : 0;
+    const int64_t value = code == RegexErrorCode::UnknownExecResult ? rc : 0;
     if (className.empty())
         raiseErrorCalling(code, method, called, 0, {value});
     raiseClassErrorCalling(code, method, called, className, 0, {value});
@@ -72,9 +72,11 @@ bool getMatchStatic(const real_pcre* code, const pcre_extra* extra, const char* 
                     MatchResult& result, RegexOperation callingMethod, int32_t flags,
                     uint32_t startOffset, uint32_t length) {
     if (code == nullptr)
-        raiseErrorCalling(reCompiledPatternNil, callingMethod, rmGetMatchStatic, -1, {});
+        raiseErrorCalling(RegexErrorCode::CompiledPatternNil, callingMethod,
+                          RegexOperation::GetMatchStatic, -1, {});
     if (startOffset > length)
-        raiseErrorCalling(reStartAtTooLarge, callingMethod, rmGetMatchStatic, -1,
+        raiseErrorCalling(RegexErrorCode::StartAtTooLarge, callingMethod,
+                          RegexOperation::GetMatchStatic, -1,
                           {int64_t{length}, int64_t{startOffset}});
     const int32_t captureCount = pcre_api::captureCount(code);
     result.groupStartEnd.assign(static_cast<size_t>(captureCount + 1) * 3, 0);
@@ -85,10 +87,11 @@ bool getMatchStatic(const real_pcre* code, const pcre_extra* extra, const char* 
     markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
     result.patternID = -1;
     result.matchPatternID = 0;
-    if (result.errorCode != reNone && result.errorCode != reMatchNotFound) {
+    if (result.errorCode != RegexErrorCode::None &&
+        result.errorCode != RegexErrorCode::MatchNotFound) {
         const RegexErrorCode code35 = result.errorCode;
         clearMatchResult(result);
-        raiseExecError(code35, rc, callingMethod, rmGetMatchStatic, "");
+        raiseExecError(code35, rc, callingMethod, RegexOperation::GetMatchStatic, "");
     }
     return result.matched;
 }
@@ -107,13 +110,15 @@ PatternTable::EntryView PatternTable::validatedEntry(int32_t patternID, RegexOpe
     if (patternID < 0 || patternID >= m_slotsUsed) {
         const bool cachingObject = dynamic_cast<const CachedPatternTable*>(this) != nullptr;
         if (patternID == -1 && cachingObject)
-            raiseClassErrorCalling(reNoActivePattern, method, called, shownClass, 0, {});
-        raiseClassErrorCalling(reInvalidPatternID, method, called, shownClass, 0,
+            raiseClassErrorCalling(RegexErrorCode::NoActivePattern, method, called, shownClass, 0,
+                                   {});
+        raiseClassErrorCalling(RegexErrorCode::InvalidPatternID, method, called, shownClass, 0,
                                {int64_t{patternID}});
     }
     const Pattern& entry = *m_patterns[static_cast<size_t>(patternID)];
     if (!entry.compiled && requireCompiled)
-        raiseClassErrorCalling(reCompiledPatternNil, method, called, shownClass, 0, {});
+        raiseClassErrorCalling(RegexErrorCode::CompiledPatternNil, method, called, shownClass, 0,
+                               {});
     return EntryView{entry.compiled.get(),
                      entry.extra.get(),
                      entry.serial,
@@ -132,9 +137,11 @@ PatternTable::EntryView PatternTable::validatedEntry(int32_t patternID, RegexOpe
 bool PatternTable::getMatch(int32_t patternID, const char* target, MatchResult& result,
                             RegexOperation callingMethod, bool capture, int32_t flags,
                             uint32_t startOffset, uint32_t targetLength) {
-    const EntryView entry = validatedEntry(patternID, callingMethod, rmGetMatch, true);
+    const EntryView entry =
+        validatedEntry(patternID, callingMethod, RegexOperation::GetMatch, true);
     if (startOffset > targetLength)
-        raiseClassErrorCalling(reStartAtTooLarge, callingMethod, rmGetMatch, className(), 0,
+        raiseClassErrorCalling(RegexErrorCode::StartAtTooLarge, callingMethod,
+                               RegexOperation::GetMatch, className(), 0,
                                {int64_t{targetLength}, int64_t{startOffset}});
     // Without captures only the whole match is asked for: its end is still needed to go on.
     result.groupStartEnd.assign(static_cast<size_t>(capture ? entry.vectorSize : 3), 0);
@@ -147,8 +154,9 @@ bool PatternTable::getMatch(int32_t patternID, const char* target, MatchResult& 
         result.groupStartEnd.resize(result.matched ? 2 : 0);
     result.patternID = patternID;
     result.matchPatternID = entry.serial;
-    if (result.errorCode != reNone && result.errorCode != reMatchNotFound)
-        raiseExecError(result.errorCode, rc, callingMethod, rmGetMatch, className());
+    if (result.errorCode != RegexErrorCode::None &&
+        result.errorCode != RegexErrorCode::MatchNotFound)
+        raiseExecError(result.errorCode, rc, callingMethod, RegexOperation::GetMatch, className());
     return result.matched;
 }
 
@@ -169,11 +177,12 @@ size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_
                                   uint32_t startOffset, MatchOptions options,
                                   const MatchFound& found) {
     const int32_t flags = matchOptionsToFlags(options);
-    const bool capture = !options.contains(moNoCapturing);
-    const EntryView entry = validatedEntry(patternID, rmMatches, rmMatches, true);
+    const bool capture = !options.contains(MatchOption::NoCapturing);
+    const EntryView entry =
+        validatedEntry(patternID, RegexOperation::Matches, RegexOperation::Matches, true);
     pcre_api::checkStop(); // the plain-text searches look only now and then
     if (startOffset > targetLength)
-        raiseClassError(reStartAtTooLarge, rmMatches, className(), 0,
+        raiseClassError(RegexErrorCode::StartAtTooLarge, RegexOperation::Matches, className(), 0,
                         {int64_t{targetLength}, int64_t{startOffset}});
     const bool anchored = (flags & pcre_api::kAnchored) != 0;
     if (entry.literals != nullptr && !anchored)
@@ -200,8 +209,8 @@ size_t PatternTable::engineMatches(int32_t patternID, const EntryView& entry, co
     int32_t retryFlags = 0; // set after an empty match: try a non-empty match at the same place
     for (;;) {
         MatchResult result;
-        if (!getMatch(patternID, target, result, rmMatches, capture, flags | retryFlags, pos,
-                      targetLength)) {
+        if (!getMatch(patternID, target, result, RegexOperation::Matches, capture,
+                      flags | retryFlags, pos, targetLength)) {
             if (retryFlags == 0)
                 break;
             retryFlags = 0;
@@ -363,14 +372,16 @@ size_t PatternTable::runBoundMatches(int32_t patternID, const EntryView& entry, 
         }
         const uint32_t searchEnd = std::min(runEnd + 1, targetLength);
         MatchResult result;
-        if (getMatch(patternID, target, result, rmMatches, capture, flags, runStart, searchEnd))
+        if (getMatch(patternID, target, result, RegexOperation::Matches, capture, flags, runStart,
+                     searchEnd))
             keep(result);
         else
             pos = runEnd;
     }
     // The engine alone from here: no match is empty, so each search starts at the last end.
-    for (MatchResult result; pos < targetLength && getMatch(patternID, target, result, rmMatches,
-                                                            capture, flags, pos, targetLength);
+    for (MatchResult result;
+         pos < targetLength && getMatch(patternID, target, result, RegexOperation::Matches, capture,
+                                        flags, pos, targetLength);
          result = MatchResult())
         keep(result);
     return count;
@@ -386,7 +397,8 @@ void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t f
         const int rc = pcre_api::search(code, target, length, pos, flags, ovector.data(),
                                         static_cast<int>(ovector.size()));
         if (rc < PCRE_ERROR_NOMATCH)
-            raiseExecError(execResultError(rc), rc, rmSplitToArray, rmSplitToArray, "");
+            raiseExecError(execResultError(rc), rc, RegexOperation::SplitToArray,
+                           RegexOperation::SplitToArray, "");
         if (rc <= 0)
             break;
         pieces.emplace_back(target + pos, static_cast<size_t>(ovector[0]) - pos);
@@ -404,9 +416,10 @@ void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t f
 void PatternTable::splitToArray(int32_t patternID, const char* target, uint32_t targetLength,
                                 uint32_t startOffset, int32_t limit,
                                 std::vector<std::string>& pieces) {
-    const EntryView entry = validatedEntry(patternID, rmSplit, rmSplitToArray, true);
+    const EntryView entry =
+        validatedEntry(patternID, RegexOperation::Split, RegexOperation::SplitToArray, true);
     if (startOffset > targetLength)
-        raiseError(reStartAtTooLarge, rmSplitToArray, 0,
+        raiseError(RegexErrorCode::StartAtTooLarge, RegexOperation::SplitToArray, 0,
                    {int64_t{targetLength}, int64_t{startOffset}});
     pieces.clear();
     splitLoop(entry.code(), entry.captureCount, m_defaultMatchFlags, target, targetLength,
@@ -422,9 +435,9 @@ int32_t cachedOrRaise(const std::string& pattern, bool bypassCache, RegexOperati
     if (bypassCache)
         return -1;
     PatternStatus status;
-    const int32_t id =
-        regExStatic().getCachedPatternID(pattern, DefaultStaticPatternOptions, status, laEnglish);
-    if (id < 0 && status.statusCode != reCacheFull)
+    const int32_t id = regExStatic().getCachedPatternID(pattern, DefaultStaticPatternOptions,
+                                                        status, PatternLanguage::English);
+    if (id < 0 && status.statusCode != RegexErrorCode::CacheFull)
         raiseStatus(status, method, id);
     return id;
 }
@@ -437,9 +450,9 @@ struct ThrowAway {
 ThrowAway compileThrowAway(const std::string& pattern, RegexOperation method) {
     ThrowAway block;
     PatternStatus status;
-    const bool study = !DefaultStaticPatternOptions.contains(coNoStudy);
+    const bool study = !DefaultStaticPatternOptions.contains(PatternOption::NoStudy);
     if (!compileStandalone(pattern, patternOptionsToFlags(DefaultStaticPatternOptions), study,
-                           laEnglish, block.compiled, block.extra, status))
+                           PatternLanguage::English, block.compiled, block.extra, status))
         raiseStatus(status, method, -1);
     return block;
 }
@@ -449,25 +462,25 @@ ThrowAway compileThrowAway(const std::string& pattern, RegexOperation method) {
 bool match(const std::string& pattern, const std::string& target, bool bypassCache,
            MatchResult& result) {
     const auto length = static_cast<uint32_t>(target.size());
-    const int32_t id = cachedOrRaise(pattern, bypassCache, rmMatch);
+    const int32_t id = cachedOrRaise(pattern, bypassCache, RegexOperation::Match);
     if (id >= 0)
-        return RegexInternals::getMatch(regExStatic(), id, target.data(), result, rmMatch, true,
-                                        RegexInternals::defaultMatchFlags(regExStatic()), 0,
-                                        length);
-    const ThrowAway block = compileThrowAway(pattern, rmMatch);
-    return getMatchStatic(block.compiled.get(), block.extra.get(), target.data(), result, rmMatch,
-                          0, 0, length);
+        return RegexInternals::getMatch(
+            regExStatic(), id, target.data(), result, RegexOperation::Match, true,
+            RegexInternals::defaultMatchFlags(regExStatic()), 0, length);
+    const ThrowAway block = compileThrowAway(pattern, RegexOperation::Match);
+    return getMatchStatic(block.compiled.get(), block.extra.get(), target.data(), result,
+                          RegexOperation::Match, 0, 0, length);
 }
 
 void split(const std::string& pattern, const std::string& target, bool bypassCache,
            std::vector<std::string>& pieces) {
     const auto length = static_cast<uint32_t>(target.size());
-    const int32_t id = cachedOrRaise(pattern, bypassCache, rmSplit);
+    const int32_t id = cachedOrRaise(pattern, bypassCache, RegexOperation::Split);
     if (id >= 0) {
         regExStatic().splitToArray(id, target.data(), length, 0, -1, pieces);
         return;
     }
-    const ThrowAway block = compileThrowAway(pattern, rmSplit);
+    const ThrowAway block = compileThrowAway(pattern, RegexOperation::Split);
     pieces.clear();
     splitLoop({block.compiled.get(), block.extra.get()},
               pcre_api::captureCount(block.compiled.get()), 0, target.data(), length, 0, -1,
@@ -477,7 +490,8 @@ void split(const std::string& pattern, const std::string& target, bool bypassCac
 void groupValue(const MatchResult& result, int32_t groupNumber, std::string& value) {
     if (groupNumber < 0 || groupNumber >= result.groupCount ||
         static_cast<size_t>(groupNumber) * 2 + 1 >= result.groupStartEnd.size())
-        raiseError(reGroupNumOutOfBounds, rmGroupValue, 0, {int64_t{groupNumber}});
+        raiseError(RegexErrorCode::GroupNumOutOfBounds, RegexOperation::GroupValue, 0,
+                   {int64_t{groupNumber}});
     value = groupText(result.target, result.groupStartEnd.data(), groupNumber);
 }
 

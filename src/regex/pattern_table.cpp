@@ -17,25 +17,25 @@ struct OptionFlag {
 };
 
 constexpr std::array<OptionFlag, 11> kPatternFlags = {{
-    {coIgnoreCase, PCRE_CASELESS},
-    {coMultiline, PCRE_MULTILINE},
-    {coDotMatchesAll, PCRE_DOTALL},
-    {coIgnorePatternWhiteSpace, PCRE_EXTENDED},
-    {coAnchored, PCRE_ANCHORED},
-    {coDollarEndOnly, PCRE_DOLLAR_ENDONLY},
-    {coExtra, PCRE_EXTRA},
-    {coUnGreedy, PCRE_UNGREEDY},
-    {coUtf8, PCRE_UTF8},
-    {coExplicitCapture, PCRE_NO_AUTO_CAPTURE},
-    {coNoUtf8Check, PCRE_NO_UTF8_CHECK},
+    {static_cast<uint8_t>(PatternOption::IgnoreCase), PCRE_CASELESS},
+    {static_cast<uint8_t>(PatternOption::Multiline), PCRE_MULTILINE},
+    {static_cast<uint8_t>(PatternOption::DotMatchesAll), PCRE_DOTALL},
+    {static_cast<uint8_t>(PatternOption::IgnorePatternWhiteSpace), PCRE_EXTENDED},
+    {static_cast<uint8_t>(PatternOption::Anchored), PCRE_ANCHORED},
+    {static_cast<uint8_t>(PatternOption::DollarEndOnly), PCRE_DOLLAR_ENDONLY},
+    {static_cast<uint8_t>(PatternOption::Extra), PCRE_EXTRA},
+    {static_cast<uint8_t>(PatternOption::UnGreedy), PCRE_UNGREEDY},
+    {static_cast<uint8_t>(PatternOption::Utf8), PCRE_UTF8},
+    {static_cast<uint8_t>(PatternOption::ExplicitCapture), PCRE_NO_AUTO_CAPTURE},
+    {static_cast<uint8_t>(PatternOption::NoUtf8Check), PCRE_NO_UTF8_CHECK},
 }};
 
 constexpr std::array<OptionFlag, 5> kMatchFlags = {{
-    {moAnchored, PCRE_ANCHORED},
-    {moNotBol, PCRE_NOTBOL},
-    {moNotEol, PCRE_NOTEOL},
-    {moNotEmpty, PCRE_NOTEMPTY},
-    {moNoUtf8Check, PCRE_NO_UTF8_CHECK},
+    {static_cast<uint8_t>(MatchOption::Anchored), PCRE_ANCHORED},
+    {static_cast<uint8_t>(MatchOption::NotBol), PCRE_NOTBOL},
+    {static_cast<uint8_t>(MatchOption::NotEol), PCRE_NOTEOL},
+    {static_cast<uint8_t>(MatchOption::NotEmpty), PCRE_NOTEMPTY},
+    {static_cast<uint8_t>(MatchOption::NoUtf8Check), PCRE_NO_UTF8_CHECK},
 }};
 
 constexpr int32_t kInitialCompileFlags = PCRE_CASELESS | PCRE_DOTALL;
@@ -120,7 +120,7 @@ bool compileAndStudy(const std::string& pattern, int32_t flags, bool study,
     int32_t localeError = 0;
     const unsigned char* tables = getLanguageTables(language, localeError);
     if (localeError != 0) {
-        failStatus(status, reLocaleUnavailable, languageName(language), 0);
+        failStatus(status, RegexErrorCode::LocaleUnavailable, languageName(language), 0);
         return false;
     }
     installCallOut();
@@ -135,7 +135,8 @@ bool compileAndStudy(const std::string& pattern, int32_t flags, bool study,
         errorOffset = pcre_api::patternOffset(errorOffset, stopCallOutAt);
     status.errorOffset = errorOffset;
     if (!compiled) {
-        failStatus(status, rePatternError, errorText != nullptr ? errorText : "", errorOffset);
+        failStatus(status, RegexErrorCode::PatternError, errorText != nullptr ? errorText : "",
+                   errorOffset);
         return false;
     }
     if (study) {
@@ -143,7 +144,7 @@ bool compileAndStudy(const std::string& pattern, int32_t flags, bool study,
             pcre_api::study(compiled.get(), pcre_api::jitGivesExactResults(pattern, compiled.get()),
                             errorText, kind == CodeKind::unchecked);
         if (errorText != nullptr) {
-            failStatus(status, reStudyError, errorText, errorOffset);
+            failStatus(status, RegexErrorCode::StudyError, errorText, errorOffset);
             return false;
         }
     }
@@ -159,7 +160,7 @@ int32_t patternOptionsToFlags(PatternOptions options) {
 PatternOptions flagsToPatternOptions(int32_t flags, bool study) {
     auto options = fromFlags<PatternOption>(flags, kPatternFlags);
     if (!study)
-        options.include(coNoStudy);
+        options.include(PatternOption::NoStudy);
     return options;
 }
 
@@ -170,7 +171,7 @@ int32_t matchOptionsToFlags(MatchOptions options) {
 MatchOptions flagsToMatchOptions(int32_t flags, bool capture) {
     auto options = fromFlags<MatchOption>(flags, kMatchFlags);
     if (!capture)
-        options.include(moNoCapturing);
+        options.include(MatchOption::NoCapturing);
     return options;
 }
 
@@ -204,7 +205,7 @@ PatternTable::~PatternTable() = default;
 void PatternTable::initDefaults() {
     m_defaultCompileFlags = kInitialCompileFlags;
     m_defaultStudy = true;
-    m_defaultLanguage = laEnglish;
+    m_defaultLanguage = PatternLanguage::English;
     m_defaultMatchFlags = 0;
     m_defaultCapture = true;
     defaultMatchLimit = kDefaultMatchLimit;
@@ -227,7 +228,8 @@ const Pattern* PatternTable::patternEntry(int32_t patternID) const {
 
 void PatternTable::removePattern(int32_t patternID) {
     if (patternID < 0 || patternID >= m_slotsUsed)
-        raiseClassError(reInvalidPatternID, rmRemovePattern, className(), 0, {int64_t{patternID}});
+        raiseClassError(RegexErrorCode::InvalidPatternID, RegexOperation::RemovePattern,
+                        className(), 0, {int64_t{patternID}});
     Pattern& entry = *m_patterns[static_cast<size_t>(patternID)];
     entry.pattern.clear();
     entry.compiled.reset();
@@ -288,11 +290,11 @@ bool PatternTable::compileIntoTable(const std::string& pattern, int32_t flags, b
             compileForWindows(entry);
         applyExtraSettings(entry);
     }
-    if (status.statusCode != reNone) {
+    if (status.statusCode != RegexErrorCode::None) {
         removePattern(id);
         id = -1;
     }
-    status.success = status.statusCode == reNone;
+    status.success = status.statusCode == RegexErrorCode::None;
     status.patternID = id;
     return status.success;
 }
@@ -340,7 +342,7 @@ PatternOptions PatternTable::defaultPatternOptions() const {
 
 void PatternTable::setDefaultPatternOptions(PatternOptions options) {
     m_defaultCompileFlags = patternOptionsToFlags(options);
-    m_defaultStudy = !options.contains(coNoStudy);
+    m_defaultStudy = !options.contains(PatternOption::NoStudy);
 }
 
 MatchOptions PatternTable::defaultMatchOptions() const {
@@ -349,7 +351,7 @@ MatchOptions PatternTable::defaultMatchOptions() const {
 
 void PatternTable::setDefaultMatchOptions(MatchOptions options) {
     m_defaultMatchFlags = matchOptionsToFlags(options);
-    m_defaultCapture = !options.contains(moNoCapturing);
+    m_defaultCapture = !options.contains(MatchOption::NoCapturing);
 }
 
 void PatternTable::setCustomTokens(const std::string& text) {
@@ -441,14 +443,14 @@ std::string CachedPatternTable::cacheKey(const std::string& pattern, int32_t fla
 int32_t CachedPatternTable::cachedPatternID(const std::string& pattern, PatternOptions options,
                                             PatternStatus& status, PatternLanguage language) {
     const int32_t flags = patternOptionsToFlags(options);
-    const bool study = !options.contains(coNoStudy);
+    const bool study = !options.contains(PatternOption::NoStudy);
     std::string key = cacheKey(pattern, flags, study, language);
     if (const auto it = m_cache.find(key); it != m_cache.end()) {
-        status = PatternStatus{true, it->second, reNone, {}, {}, 0};
+        status = PatternStatus{true, it->second, RegexErrorCode::None, {}, {}, 0};
         return it->second;
     }
     if (slotsUsed() >= m_patternCacheMaxCount) {
-        status = PatternStatus{false, -1, reCacheFull, {}, {}, 0};
+        status = PatternStatus{false, -1, RegexErrorCode::CacheFull, {}, {}, 0};
         return -1;
     }
     if (compileIntoTable(pattern, flags, study, language, status))
@@ -480,14 +482,15 @@ bool compileStandalone(const std::string& pattern, int32_t flags, bool study,
         compiled.reset();
         extra.reset();
     }
-    status.success = status.statusCode == reNone;
+    status.success = status.statusCode == RegexErrorCode::None;
     status.patternID = -1;
     return status.success;
 }
 
 // ---- the shared instance -----------------------------------------------------------------------
 
-const PatternOptions DefaultStaticPatternOptions = {coIgnoreCase, coDotMatchesAll};
+const PatternOptions DefaultStaticPatternOptions = {PatternOption::IgnoreCase,
+                                                    PatternOption::DotMatchesAll};
 
 StaticPatternTable& regExStatic() {
     static StaticPatternTable* instance = [] {

@@ -25,31 +25,31 @@ struct pcre_callout_block;
 
 namespace kes {
 
-enum PatternOption : uint8_t {
-    coAnchored,
-    coIgnoreCase,
-    coDollarEndOnly,
-    coDotMatchesAll,
-    coIgnorePatternWhiteSpace,
-    coExtra,
-    coMultiline,
-    coUnGreedy,
-    coUtf8,
-    coExplicitCapture,
-    coNoStudy,
-    coNoUtf8Check,
+enum class PatternOption : uint8_t {
+    Anchored,
+    IgnoreCase,
+    DollarEndOnly,
+    DotMatchesAll,
+    IgnorePatternWhiteSpace,
+    Extra,
+    Multiline,
+    UnGreedy,
+    Utf8,
+    ExplicitCapture,
+    NoStudy,
+    NoUtf8Check,
 };
 using PatternOptions = Set<PatternOption>;
 
-enum PatternLanguage : uint8_t { laEnglish, laUserLocale, laFrench, laGerman };
+enum class PatternLanguage : uint8_t { English, UserLocale, French, German };
 
-enum MatchOption : uint8_t {
-    moAnchored,
-    moNotBol,
-    moNotEol,
-    moNotEmpty,
-    moNoUtf8Check,
-    moNoCapturing,
+enum class MatchOption : uint8_t {
+    Anchored,
+    NotBol,
+    NotEol,
+    NotEmpty,
+    NoUtf8Check,
+    NoCapturing,
 };
 using MatchOptions = Set<MatchOption>;
 
@@ -66,9 +66,10 @@ MatchOptions flagsToMatchOptions(int32_t flags, bool capture);
 struct PatternStatus {
     bool success = false;
     int32_t patternID = -1;
-    RegexErrorCode statusCode = reNone; // 0, 1 pattern, 2 study, 3 locale, 10 cache full
-    std::string errorText;              // the library's text (1, 2) or the language name (3)
-    std::string errorMessage;           // the code's text formatted with errorText and errorOffset
+    RegexErrorCode statusCode =
+        RegexErrorCode::None; // 0, 1 pattern, 2 study, 3 locale, 10 cache full
+    std::string errorText;    // the library's text (1, 2) or the language name (3)
+    std::string errorMessage; // the code's text formatted with errorText and errorOffset
     int32_t errorOffset = 0;
 };
 
@@ -87,7 +88,7 @@ struct MatchResult {
     // Start of group n at 2n, end at 2n+1, -1 for both when the group did not take part; the
     // tail beyond 2*groupCount is the library's workspace. Without captures only group 0.
     GroupStartEndArray groupStartEnd;
-    RegexErrorCode errorCode = reNone;
+    RegexErrorCode errorCode = RegexErrorCode::None;
 };
 using MatchCollection = std::vector<MatchResult, LargeArrayAllocator<MatchResult>>;
 
@@ -119,7 +120,7 @@ struct Pattern {
     ExtraPtr extra;
     int32_t compileOptions = 0;
     bool study = false;
-    PatternLanguage language = laEnglish;
+    PatternLanguage language = PatternLanguage::English;
     uint32_t matchLimit = kDefaultMatchLimit;
     int32_t serial = 0;
     int32_t captureCount = 0;
@@ -263,7 +264,7 @@ class PatternTable {
 
     int32_t m_defaultCompileFlags = 0;
     bool m_defaultStudy = true;
-    PatternLanguage m_defaultLanguage = laEnglish;
+    PatternLanguage m_defaultLanguage = PatternLanguage::English;
     int32_t m_defaultMatchFlags = 0;
     bool m_defaultCapture = true;
     int32_t m_lastSerial = 0;

@@ -248,7 +248,7 @@ ByteSet foldCase(ByteSet set) {
 RequiredText planRequiredText(const std::string& pattern, int32_t flags, PatternLanguage language) {
     // The library reads the pattern up to its first NUL.
     const std::string text(pattern.c_str());
-    if (language != laEnglish || (flags & ~kPlannableFlags) != 0)
+    if (language != PatternLanguage::English || (flags & ~kPlannableFlags) != 0)
         return {};
     Planner planner(text, (flags & PCRE_DOTALL) != 0);
     if (!planner.run() || planner.required().empty())

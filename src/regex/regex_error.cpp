@@ -106,13 +106,15 @@ RegexError::RegexError(const std::string& message, RegexErrorCode code, int32_t 
       calledMethod(called) {}
 
 std::string regExErrorText(RegexErrorCode code) {
-    if (code < kErrorTexts.size() && *kErrorTexts[code] != '\0')
-        return kErrorTexts[code];
+    const auto index = static_cast<size_t>(code);
+    if (index < kErrorTexts.size() && *kErrorTexts[index] != '\0')
+        return kErrorTexts[index];
     return "Unknown Error Code (%d)";
 }
 
 std::string regExMethodName(RegexOperation method) {
-    return method < kMethodNames.size() ? kMethodNames[method] : "";
+    const auto index = static_cast<size_t>(method);
+    return index < kMethodNames.size() ? kMethodNames[index] : "";
 }
 
 std::string formatRegExText(const std::string& text, FormatArgs args) {

@@ -10,7 +10,7 @@ namespace kes {
 
 namespace {
 
-enum TokenKind : uint8_t { tkLiteral = 0, tkGroup = 1, tkCustom = 2, tkEnd = 3 };
+enum class TokenKind : uint8_t { Literal = 0, Group = 1, Custom = 2, End = 3 };
 
 void putInt(std::string& stream, int32_t value) {
     char bytes[sizeof value];
@@ -49,7 +49,7 @@ class Tokenizer {
             return false;
         }
         closeLiteral();
-        m_stream.push_back(static_cast<char>(tkEnd));
+        m_stream.push_back(static_cast<char>(TokenKind::End));
         stream = std::move(m_stream);
         return true;
     }
@@ -57,7 +57,7 @@ class Tokenizer {
   private:
     void literalByte(char c) {
         if (m_literalAt == std::string::npos) {
-            m_stream.push_back(static_cast<char>(tkLiteral));
+            m_stream.push_back(static_cast<char>(TokenKind::Literal));
             m_literalAt = m_stream.size();
             putInt(m_stream, 0);
         }
@@ -116,7 +116,7 @@ class Tokenizer {
         }
         if (number > m_captureCount)
             return fail(m_pos);
-        emit(tkGroup, static_cast<int32_t>(number));
+        emit(TokenKind::Group, static_cast<int32_t>(number));
         return true;
     }
 
@@ -129,12 +129,12 @@ class Tokenizer {
             const int32_t group = pcre_api::namedGroupNumber(m_code, name);
             if (group == 0)
                 return fail(end);
-            emit(tkGroup, group);
+            emit(TokenKind::Group, group);
         } else {
             const int32_t index = m_customTokenIndex(name);
             if (index < 0)
                 return fail(end);
-            emit(tkCustom, index);
+            emit(TokenKind::Custom, index);
         }
         m_pos = end + 1;
         return true;
@@ -185,7 +185,8 @@ void PatternTable::replace(int32_t patternID, const std::string& target,
                            const std::string& replaceTemplate, int32_t maxReplacements,
                            int32_t startAt, std::string& output) {
     if (startAt < 1)
-        raiseClassError(reStartAtTooSmall, rmReplace, className(), 0, {int64_t{startAt}});
+        raiseClassError(RegexErrorCode::StartAtTooSmall, RegexOperation::Replace, className(), 0,
+                        {int64_t{startAt}});
     matchAndReplace(patternID, target.data(), output, static_cast<uint32_t>(startAt - 1),
                     maxReplacements, replaceTemplate, static_cast<uint32_t>(target.size()));
 }
@@ -193,9 +194,11 @@ void PatternTable::replace(int32_t patternID, const std::string& target,
 void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::string& output,
                                    uint32_t startOffset, int32_t maxReplacements,
                                    const std::string& replaceTemplate, uint32_t targetLength) {
-    const EntryView entry = validatedEntry(patternID, rmMatch, rmMatchAndReplace, true, false);
+    const EntryView entry = validatedEntry(patternID, RegexOperation::Match,
+                                           RegexOperation::MatchAndReplace, true, false);
     if (startOffset > targetLength)
-        raiseClassErrorCalling(reStartAtTooLarge, rmMatch, rmMatchAndReplace, className(), 0,
+        raiseClassErrorCalling(RegexErrorCode::StartAtTooLarge, RegexOperation::Match,
+                               RegexOperation::MatchAndReplace, className(), 0,
                                {int64_t{targetLength}, int64_t{startOffset}});
     output.clear();
     if (entry.compiled == nullptr) {
@@ -207,7 +210,8 @@ void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::s
     Tokenizer tokenizer(replaceTemplate, entry.compiled,
                         [this](const std::string& name) { return customTokenIndex(name); });
     if (!tokenizer.run(tokens, errorOffset))
-        raiseClassErrorCalling(reReplacementError, rmMatch, rmMatchAndReplace, className(), 0,
+        raiseClassErrorCalling(RegexErrorCode::ReplacementError, RegexOperation::Match,
+                               RegexOperation::MatchAndReplace, className(), 0,
                                {replaceTemplate, int64_t{errorOffset},
                                 describeInvalidToken(replaceTemplate, errorOffset)});
     // NOTEMPTY: an empty match has nothing to replace.
@@ -221,7 +225,8 @@ void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::s
                                             ovector.data(), static_cast<int>(ovector.size()));
             // A failed search must not pass for "no more matches": the output would be partial.
             if (rc < PCRE_ERROR_NOMATCH)
-                raiseExecError(execResultError(rc), rc, rmMatch, rmMatchAndReplace, className());
+                raiseExecError(execResultError(rc), rc, RegexOperation::Match,
+                               RegexOperation::MatchAndReplace, className());
             if (rc <= 0)
                 break;
             appendGrowing(output, target + pos, static_cast<size_t>(ovector[0]) - pos);
@@ -241,26 +246,28 @@ void PatternTable::appendReplacement(const std::string& tokens, const EntryView&
     std::string replacement; // one per expansion, shared by its custom tokens
     size_t pos = 0;
     for (;;) {
-        const auto kind = static_cast<uint8_t>(tokens[pos++]);
-        if (kind > tkCustom)
+        const auto kind = static_cast<TokenKind>(static_cast<uint8_t>(tokens[pos++]));
+        if (kind > TokenKind::Custom)
             break;
         const int32_t value = getInt(tokens, pos);
-        if (kind == tkLiteral) {
+        if (kind == TokenKind::Literal) {
             appendGrowing(output, tokens.data() + pos, static_cast<size_t>(value));
             pos += static_cast<size_t>(value);
-        } else if (kind == tkGroup) {
+        } else if (kind == TokenKind::Group) {
             if (value > entry.captureCount)
-                raiseError(reGroupNumOutOfBounds, rmAppendReplacement, 0, {int64_t{value}});
+                raiseError(RegexErrorCode::GroupNumOutOfBounds, RegexOperation::AppendReplacement,
+                           0, {int64_t{value}});
             if (value < rc) {
                 const std::string_view text = groupText(target, ovector, value);
                 appendGrowing(output, text.data(), text.size());
             }
         } else {
             if (value > static_cast<int32_t>(m_customTokenList.size()) - 1)
-                raiseError(reCustomTokenIndex, rmAppendReplacement, 0, {int64_t{value}});
+                raiseError(RegexErrorCode::CustomTokenIndex, RegexOperation::AppendReplacement, 0,
+                           {int64_t{value}});
             if (!m_onReplaceCustomToken)
-                raiseError(reCustomTokenUnassigned, rmAppendReplacement, 0,
-                           {customTokenName(value)});
+                raiseError(RegexErrorCode::CustomTokenUnassigned, RegexOperation::AppendReplacement,
+                           0, {customTokenName(value)});
             m_onReplaceCustomToken(*this, value, replacement);
             appendGrowing(output, replacement.data(), replacement.size());
         }

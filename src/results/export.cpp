@@ -15,23 +15,23 @@ void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
     if (!header.withHeader)
         return;
     switch (header.mode) {
-    case mdFind:
+    case Mode::Find:
         lines.push_back("Folders:  " + header.folders);
         lines.push_back("Files:    " + header.files);
         lines.push_back("Find:     " + header.find);
         break;
-    case mdFindAndReplace:
+    case Mode::FindAndReplace:
         lines.push_back("Folders:      " + header.folders);
         lines.push_back("Files:        " + header.files);
         lines.push_back("Find:         " + header.find);
         lines.push_back("Replace with: " + header.replace);
         break;
-    case mdScript:
+    case Mode::Script:
         lines.push_back("Script: " + (header.scriptFileName.empty()
                                           ? std::string("New (unsaved) script")
                                           : header.scriptFileName));
         break;
-    case mdViewFoldersFiles:
+    case Mode::ViewFoldersFiles:
         return;
     }
     lines.emplace_back();
@@ -47,7 +47,7 @@ void appendLineText(const MatchedLine& line, std::string& text) {
 // Appends the text of one file, line or match row.
 void appendRowText(const SearchResults& results, const Row& row, std::string& text) {
     const FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
-    if (row.kind == rkFileHeader) {
+    if (row.kind == RowKind::FileHeader) {
         text += "Found ";
         text += std::to_string(file.numMatches);
         text += file.numMatches == 1 ? " match in " : " matches in ";
@@ -56,7 +56,7 @@ void appendRowText(const SearchResults& results, const Row& row, std::string& te
         return;
     }
     const MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
-    if (row.kind == rkLine) {
+    if (row.kind == RowKind::Line) {
         appendLineText(line, text);
         return;
     }
@@ -74,7 +74,7 @@ SummaryTexts summaryTexts(const SearchResults& results, View view, int32_t uniqu
                    std::to_string(results.totalMatches);
     texts.Label2 = results.totalMatches == 1 ? " match" : " matches";
     texts.Label3 = " in " + counted(results.filesWithMatches, " file", " files");
-    if (view == rvUniqueMatches || view == rvUniqueMatchesSorted) // 0 keeps the singular
+    if (view == View::UniqueMatches || view == View::UniqueMatchesSorted) // 0 keeps the singular
         texts.Label4 = "(" + std::to_string(uniqueMatchCount) + " Unique Match" +
                        (uniqueMatchCount > 1 ? "es" : "") + ")";
     return texts;
@@ -111,9 +111,9 @@ template <typename LineDone>
 void appendRowLines(const SearchResults& results, const Rows& rows, bool details, std::string& out,
                     LineDone lineDone) {
     for (const Row& row : rows) {
-        if (row.kind == rkBlank) {
+        if (row.kind == RowKind::Blank) {
             lineDone(out);
-        } else if (row.kind == rkFileHeader || details) {
+        } else if (row.kind == RowKind::FileHeader || details) {
             appendRowText(results, row, out);
             lineDone(out);
         }
@@ -167,7 +167,7 @@ std::vector<std::string> buildResultLines(const SearchResults& results, const Ro
 
 ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details,
                                        size_t mostBytes)
-    : m_header(std::move(header)), m_matchesOnly(view == rvMatchesOnly), m_details(details),
+    : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
       m_mostBytes(mostBytes) {}
 
 void ExportWhileRunning::fileRecorded(const SearchResults& results, size_t fileIndex) {

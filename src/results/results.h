@@ -14,18 +14,18 @@
 
 namespace kes {
 
-enum View : uint8_t {
-    rvLinesWithMatches,
-    rvMatchesOnly,
-    rvUniqueMatches,
-    rvUniqueMatchesSorted,
+enum class View : uint8_t {
+    LinesWithMatches,
+    MatchesOnly,
+    UniqueMatches,
+    UniqueMatchesSorted,
 };
 
-enum RowKind : uint8_t { rkFileHeader, rkLine, rkMatch, rkBlank };
+enum class RowKind : uint8_t { FileHeader, Line, Match, Blank };
 
 // One row of a view; indexes point into the results record.
 struct Row {
-    RowKind kind = rkBlank;
+    RowKind kind = RowKind::Blank;
     int32_t fileIndex = 0;
     int32_t lineIndex = 0;
     int32_t matchIndex = 0; // of a match row: which of the line's matches
@@ -60,7 +60,7 @@ std::string summaryLine(const SummaryTexts& texts);
 
 // The criteria the header shows, as the boxes hold them at the moment of the export.
 struct ExportHeader {
-    Mode mode = mdFind; // decides the header lines
+    Mode mode = Mode::Find; // decides the header lines
     std::string folders, files, find, replace;
     std::string scriptFileName; // empty: "New (unsaved) script"
     bool withHeader = true;     // false: no header lines whatever the mode

@@ -44,7 +44,7 @@ void buildUniqueRows(const SearchResults& results, bool sorted, Rows& rows) {
             results.files[static_cast<size_t>(f)].lines[static_cast<size_t>(l)];
         const std::string_view text = matchText(line, static_cast<size_t>(m));
         if (seenTexts.insert(text) && seenKeys.insert(collator.sortKeyView(text)))
-            rows.push_back({rkMatch, f, l, m}); // row i has key i
+            rows.push_back({RowKind::Match, f, l, m}); // row i has key i
     });
     if (!sorted)
         return;
@@ -77,18 +77,18 @@ void buildUniqueRows(const SearchResults& results, bool sorted, Rows& rows) {
 
 void appendFileRows(const SearchResults& results, size_t fileIndex, bool matchesOnly, Rows& rows) {
     const auto file = static_cast<int32_t>(fileIndex);
-    rows.push_back({rkFileHeader, file, 0, 0});
+    rows.push_back({RowKind::FileHeader, file, 0, 0});
     const MatchedLineArray& lines = results.files[fileIndex].lines;
     for (size_t l = 0; l < lines.size(); ++l) {
         const auto line = static_cast<int32_t>(l);
         if (!matchesOnly) {
-            rows.push_back({rkLine, file, line, 0});
+            rows.push_back({RowKind::Line, file, line, 0});
             continue;
         }
         for (size_t m = 0; m < lines[l].matchCount(); ++m)
-            rows.push_back({rkMatch, file, line, static_cast<int32_t>(m)});
+            rows.push_back({RowKind::Match, file, line, static_cast<int32_t>(m)});
     }
-    rows.push_back({rkBlank, 0, 0, 0});
+    rows.push_back({RowKind::Blank, 0, 0, 0});
 }
 
 std::string_view segmentText(const MatchedLine& line, const MatchedSegment& segment) {
@@ -119,14 +119,14 @@ int32_t buildResultRows(const SearchResults& results, View view, Rows& rows) {
     if (results.totalMatches < 1)
         return 0;
     switch (view) {
-    case rvLinesWithMatches:
-    case rvMatchesOnly:
+    case View::LinesWithMatches:
+    case View::MatchesOnly:
         rows.reserve(static_cast<size_t>(results.totalLines) + 2 * results.files.size());
-        buildFileRows(results, view == rvMatchesOnly, rows);
+        buildFileRows(results, view == View::MatchesOnly, rows);
         return 0;
-    case rvUniqueMatches:
-    case rvUniqueMatchesSorted:
-        buildUniqueRows(results, view == rvUniqueMatchesSorted, rows);
+    case View::UniqueMatches:
+    case View::UniqueMatchesSorted:
+        buildUniqueRows(results, view == View::UniqueMatchesSorted, rows);
         return static_cast<int32_t>(rows.size());
     }
     return 0;

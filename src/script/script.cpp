@@ -10,18 +10,18 @@ void addLine(ScriptLines& lines, ScriptLineKind kind, int32_t index) {
 }
 
 void addEntryLines(ScriptLines& lines, const ScriptEntry& entry, int32_t index) {
-    if (entry.EntryKind == sekFolderFile) {
+    if (entry.EntryKind == ScriptEntryKind::FolderFile) {
         // The File(s) row is there even when Files is empty, so the item always shows both.
-        addLine(lines, slkFolders, index);
-        addLine(lines, slkFiles, index);
+        addLine(lines, ScriptLineKind::Folders, index);
+        addLine(lines, ScriptLineKind::Files, index);
     } else {
-        addLine(lines, slkFind, index);
+        addLine(lines, ScriptLineKind::Find, index);
         if (!entry.Text2.empty())
-            addLine(lines, slkReplace, index);
+            addLine(lines, ScriptLineKind::Replace, index);
         if (!entry.Text3.empty())
-            addLine(lines, slkOptions, index);
+            addLine(lines, ScriptLineKind::Options, index);
     }
-    addLine(lines, slkBlank, index);
+    addLine(lines, ScriptLineKind::Blank, index);
 }
 
 } // namespace
@@ -34,7 +34,7 @@ void numberScriptEntries(Script& script) {
     int32_t group = 0;
     int32_t member = 0;
     for (ScriptEntry& entry : script.entries) {
-        if (entry.EntryKind == sekFolderFile) {
+        if (entry.EntryKind == ScriptEntryKind::FolderFile) {
             ++group;
             member = 0;
             entry.subItemNo = 0;
@@ -50,17 +50,17 @@ void buildScriptLines(Script& script) {
     lines.clear();
     const int32_t count = static_cast<int32_t>(script.entries.size());
     for (int32_t i = 0; i < count; ++i) {
-        if (script.state == ssInsert && i == script.currentEntry) {
-            addLine(lines, slkNewItem, i - 1);
-            addLine(lines, slkBlank, i - 1);
+        if (script.state == ScriptEditState::Insert && i == script.currentEntry) {
+            addLine(lines, ScriptLineKind::NewItem, i - 1);
+            addLine(lines, ScriptLineKind::Blank, i - 1);
         }
         addEntryLines(lines, script.entries[static_cast<size_t>(i)], i);
     }
-    if (script.state == ssAppend) {
+    if (script.state == ScriptEditState::Append) {
         const int32_t last = count - 1;
-        addLine(lines, slkBlank, last);
-        addLine(lines, slkNewItem, last);
-        addLine(lines, slkBlank, last);
+        addLine(lines, ScriptLineKind::Blank, last);
+        addLine(lines, ScriptLineKind::NewItem, last);
+        addLine(lines, ScriptLineKind::Blank, last);
     }
 }
 

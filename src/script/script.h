@@ -10,26 +10,26 @@
 
 namespace kes {
 
-enum ScriptEntryKind : uint8_t { sekFolderFile = 0, sekFindReplace = 1 };
+enum class ScriptEntryKind : uint8_t { FolderFile = 0, FindReplace = 1 };
 
 // Classifies the lines of a script file and the rows of the line view.
-enum ScriptLineKind : uint8_t {
-    slkUnknown = 0, // a file line that matches no keyword
-    slkFolders = 1,
-    slkFiles = 2,
-    slkFind = 3,
-    slkReplace = 4,
-    slkOptions = 5,
-    slkBlank = 6,
-    slkNewItem = 7, // the placeholder row where an appended or inserted item will go
+enum class ScriptLineKind : uint8_t {
+    Unknown = 0, // a file line that matches no keyword
+    Folders = 1,
+    Files = 2,
+    Find = 3,
+    Replace = 4,
+    Options = 5,
+    Blank = 6,
+    NewItem = 7, // the placeholder row where an appended or inserted item will go
 };
 
-enum ScriptEditState : uint8_t {
-    ssViewing = 0,
-    ssAppend = 1,
-    ssInsert = 2,
-    ssChange = 3,
-    ssResults = 4,
+enum class ScriptEditState : uint8_t {
+    Viewing = 0,
+    Append = 1,
+    Insert = 2,
+    Change = 3,
+    Results = 4,
 };
 
 // One item. Folder(s)/File(s): Text1 folders, Text2 files, Text3 empty. Find/Replace: Text1 the
@@ -37,7 +37,7 @@ enum ScriptEditState : uint8_t {
 struct ScriptEntry {
     int32_t itemNo = 0;    // derived: the group's number, from 1
     int32_t subItemNo = 0; // derived: 0 for Folder(s)/File(s), else the number within the group
-    ScriptEntryKind EntryKind = sekFolderFile;
+    ScriptEntryKind EntryKind = ScriptEntryKind::FolderFile;
     std::string Text1;
     std::string Text2;
     std::string Text3;
@@ -48,7 +48,7 @@ using ScriptEntries = std::vector<ScriptEntry>;
 
 // One row of the line view; entryIndex may be -1 for a placeholder in an empty script.
 struct ScriptLine {
-    ScriptLineKind lineKind = slkBlank;
+    ScriptLineKind lineKind = ScriptLineKind::Blank;
     int32_t entryIndex = -1;
 
     bool operator==(const ScriptLine&) const = default;
@@ -56,7 +56,7 @@ struct ScriptLine {
 using ScriptLines = std::vector<ScriptLine>;
 
 struct Script {
-    ScriptEditState state = ssViewing;
+    ScriptEditState state = ScriptEditState::Viewing;
     std::string fileName; // empty for a script never read or written
     bool changed = false; // edits not yet written
     ScriptEntries entries;
@@ -108,7 +108,7 @@ void writeScript(Script& script, const std::string& path);
 
 // ---- Save, New and Open ---------------------------------------------------------------------
 
-enum SaveAnswer : uint8_t { saYes, saNo, saCancel };
+enum class SaveAnswer : uint8_t { Yes, No, Cancel };
 
 inline constexpr std::string_view kSaveChangedScriptQuestion =
     "Save changed script before continuing ?";

@@ -26,11 +26,11 @@ struct Keyword {
 };
 
 constexpr std::array<Keyword, 5> kKeywords{{
-    {kScriptFoldersField.substr(0, kKeywordColumns), slkFolders},
-    {kScriptFilesField.substr(0, kKeywordColumns), slkFiles},
-    {kScriptFindField.substr(0, kKeywordColumns), slkFind},
-    {kScriptReplaceField.substr(0, kKeywordColumns), slkReplace},
-    {kScriptOptionsField.substr(0, kKeywordColumns), slkOptions},
+    {kScriptFoldersField.substr(0, kKeywordColumns), ScriptLineKind::Folders},
+    {kScriptFilesField.substr(0, kKeywordColumns), ScriptLineKind::Files},
+    {kScriptFindField.substr(0, kKeywordColumns), ScriptLineKind::Find},
+    {kScriptReplaceField.substr(0, kKeywordColumns), ScriptLineKind::Replace},
+    {kScriptOptionsField.substr(0, kKeywordColumns), ScriptLineKind::Options},
 }};
 
 // The reader's item under construction; Kind 0 nothing, 1 Folder(s)/File(s), 2 Find/Replace.
@@ -41,15 +41,15 @@ struct ProFormaEntry {
 
 bool orderHolds(ScriptLineKind kind, ScriptLineKind previous) {
     switch (kind) {
-    case slkFolders:
-    case slkFind:
-        return previous == slkBlank;
-    case slkFiles:
-        return previous == slkFolders;
-    case slkReplace:
-        return previous == slkFind;
-    case slkOptions:
-        return previous == slkFind || previous == slkReplace;
+    case ScriptLineKind::Folders:
+    case ScriptLineKind::Find:
+        return previous == ScriptLineKind::Blank;
+    case ScriptLineKind::Files:
+        return previous == ScriptLineKind::Folders;
+    case ScriptLineKind::Replace:
+        return previous == ScriptLineKind::Find;
+    case ScriptLineKind::Options:
+        return previous == ScriptLineKind::Find || previous == ScriptLineKind::Replace;
     default:
         return true;
     }
@@ -59,7 +59,7 @@ std::string lineValue(const std::string& line, ScriptLineKind kind) {
     const std::string_view value =
         line.size() > kValueColumn ? std::string_view(line).substr(kValueColumn) : "";
     // Find and Replace values keep their blanks: they belong to the expression.
-    if (kind == slkFind || kind == slkReplace)
+    if (kind == ScriptLineKind::Find || kind == ScriptLineKind::Replace)
         return std::string(value);
     return trimControl(value);
 }
@@ -70,7 +70,7 @@ class ScriptReader {
 
     void read(const std::string& line) {
         const ScriptLineKind kind = classifyScriptLine(line);
-        if (kind == slkUnknown)
+        if (kind == ScriptLineKind::Unknown)
             throw std::runtime_error("Unknown line in script: " + line);
         if (!orderHolds(kind, m_previous))
             throw std::runtime_error("Invalid line type prior to: \"" + line + "\"");
@@ -84,24 +84,24 @@ class ScriptReader {
     void take(ScriptLineKind kind, const std::string& line) {
         std::string value = lineValue(line, kind);
         switch (kind) {
-        case slkFolders:
+        case ScriptLineKind::Folders:
             m_pending.kind = 1;
             m_pending.folders = std::move(value);
             break;
-        case slkFiles:
+        case ScriptLineKind::Files:
             m_pending.files = std::move(value);
             break;
-        case slkFind:
+        case ScriptLineKind::Find:
             if (!m_haveFolders)
                 throw std::runtime_error("Folder(s) and File(s) must be defined before this line " +
                                          line);
             m_pending.kind = 2;
             m_pending.find = std::move(value);
             break;
-        case slkReplace:
+        case ScriptLineKind::Replace:
             m_pending.replace = std::move(value);
             break;
-        case slkOptions:
+        case ScriptLineKind::Options:
             m_pending.options = std::move(value);
             break;
         default:
@@ -111,17 +111,18 @@ class ScriptReader {
 
     void complete() {
         if (m_pending.kind == 1) {
-            m_entries.push_back({0, 0, sekFolderFile, m_pending.folders, m_pending.files, ""});
+            m_entries.push_back(
+                {0, 0, ScriptEntryKind::FolderFile, m_pending.folders, m_pending.files, ""});
             m_haveFolders = true;
         } else if (m_pending.kind == 2) {
-            m_entries.push_back(
-                {0, 0, sekFindReplace, m_pending.find, m_pending.replace, m_pending.options});
+            m_entries.push_back({0, 0, ScriptEntryKind::FindReplace, m_pending.find,
+                                 m_pending.replace, m_pending.options});
         }
         m_pending = ProFormaEntry{};
     }
 
     ScriptEntries& m_entries;
-    ScriptLineKind m_previous = slkBlank;
+    ScriptLineKind m_previous = ScriptLineKind::Blank;
     ProFormaEntry m_pending;
     bool m_haveFolders = false;
 };
@@ -197,11 +198,11 @@ std::vector<std::string> splitScriptLines(std::string_view text) {
 
 ScriptLineKind classifyScriptLine(std::string_view line) {
     if (line.empty())
-        return slkBlank;
+        return ScriptLineKind::Blank;
     for (const Keyword& keyword : kKeywords)
         if (line.substr(0, kKeywordColumns) == keyword.field)
             return keyword.kind;
-    return slkUnknown;
+    return ScriptLineKind::Unknown;
 }
 
 void parseScriptText(Script& script, std::string_view text) {
@@ -231,7 +232,7 @@ void loadScript(Script& script, const std::string& path) {
 std::string scriptText(const Script& script) {
     std::string text;
     for (const ScriptEntry& entry : script.entries) {
-        if (entry.EntryKind == sekFolderFile) {
+        if (entry.EntryKind == ScriptEntryKind::FolderFile) {
             appendLine(text, kScriptFoldersField, entry.Text1);
             appendLine(text, kScriptFilesField, entry.Text2);
         } else {

@@ -24,7 +24,7 @@ class ScriptRun {
 
     void walk(const ScriptEntries& entries) {
         for (const ScriptEntry& entry : entries) {
-            if (entry.EntryKind == sekFolderFile)
+            if (entry.EntryKind == ScriptEntryKind::FolderFile)
                 folderFileItem(entry);
             else if (!findReplaceItem(entry))
                 break;
@@ -80,7 +80,9 @@ class ScriptRun {
             problem += std::string(problem.empty() ? "" : " and ") + "No Files(s) specified";
         if (problem.empty())
             return;
-        problem += entry.EntryKind == sekFolderFile ? " on line" : " before trying to process line";
+        problem += entry.EntryKind == ScriptEntryKind::FolderFile
+                       ? " on line"
+                       : " before trying to process line";
         throw std::runtime_error(problem + " " + scriptItemNumber(entry));
     }
 
@@ -118,13 +120,13 @@ std::string rootFolderEmptyText() {
 
 bool scriptReplaces(const Script& script) {
     return std::ranges::any_of(script.entries, [](const ScriptEntry& entry) {
-        return entry.EntryKind == sekFindReplace && !entry.Text2.empty();
+        return entry.EntryKind == ScriptEntryKind::FindReplace && !entry.Text2.empty();
     });
 }
 
 bool scriptUsesRootFolder(const Script& script) {
     return std::ranges::any_of(script.entries, [](const ScriptEntry& entry) {
-        return entry.EntryKind == sekFolderFile &&
+        return entry.EntryKind == ScriptEntryKind::FolderFile &&
                entry.Text1.find(kRootFolderToken) != std::string::npos;
     });
 }
@@ -152,10 +154,10 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
                           CompiledRequest& specs, SearchResults& results,
                           const ScriptRunEvents& events, const std::stop_token& stop) {
     if (scriptUsesRootFolder(script) && trimControl(settings.rootFolder).empty())
-        return {roRootFolderEmpty, rootFolderEmptyText(), mkMessage};
+        return {ScriptRunOutcome::RootFolderEmpty, rootFolderEmptyText(), MessageKind::Message};
     const std::string question = scriptConfirmText(scriptReplaces(script), settings.replaceInPlace);
     if (events.confirm && !events.confirm(question))
-        return {roDeclined, "", mkNone};
+        return {ScriptRunOutcome::Declined, "", MessageKind::None};
     if (events.starting)
         events.starting();
     clearMatchResults(results);
@@ -165,9 +167,11 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
     try {
         ScriptRun run(settings, specs, results, events.progress, stop);
         run.walk(script.entries);
-        outcome.Outcome = results.cancelled ? roCancelled : roCompleted;
+        outcome.Outcome =
+            results.cancelled ? ScriptRunOutcome::Cancelled : ScriptRunOutcome::Completed;
     } catch (const std::exception& failure) {
-        outcome = {roFailed, std::string("Error running script: ") + failure.what(), mkMessage};
+        outcome = {ScriptRunOutcome::Failed, std::string("Error running script: ") + failure.what(),
+                   MessageKind::Message};
     }
     resetSpecs(specs);
     return outcome;

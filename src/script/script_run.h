@@ -34,20 +34,20 @@ struct ScriptRunEvents {
     ProgressEvent progress; // the search's status and progress texts
 };
 
-enum ScriptRunOutcome : uint8_t {
-    roCompleted,       // searched up to the end or to "{Stop}": show the results
-    roRootFolderEmpty, // stopped before anything changed; Message says why
-    roDeclined,        // the question was answered No; nothing changed
-    roCancelled,       // a stop request ended a search; results so far kept, Cancelled set
-    roFailed,          // Message is "Error running script: " + the cause; earlier groups kept
+enum class ScriptRunOutcome : uint8_t {
+    Completed,       // searched up to the end or to "{Stop}": show the results
+    RootFolderEmpty, // stopped before anything changed; Message says why
+    Declined,        // the question was answered No; nothing changed
+    Cancelled,       // a stop request ended a search; results so far kept, Cancelled set
+    Failed,          // Message is "Error running script: " + the cause; earlier groups kept
 };
 
-enum MessageKind : uint8_t { mkNone, mkMessage, mkError };
+enum class MessageKind : uint8_t { None, Message, Error };
 
 struct ScriptRunResult {
-    ScriptRunOutcome Outcome = roCompleted;
-    std::string message;              // empty unless something must be shown
-    MessageKind messageKind = mkNone; // the box to show Message in
+    ScriptRunOutcome Outcome = ScriptRunOutcome::Completed;
+    std::string message;                         // empty unless something must be shown
+    MessageKind messageKind = MessageKind::None; // the box to show Message in
 };
 
 // The two lines shown when a Folder(s) value uses the token and the Root Folder is blank.

@@ -36,9 +36,9 @@ bool saveChangedScript(Script& script, ScriptDialogs& dialogs) {
     if (!script.changed)
         return true;
     switch (dialogs.askYesNoCancel(std::string(kSaveChangedScriptQuestion))) {
-    case saYes:
+    case SaveAnswer::Yes:
         return saveScript(script, dialogs);
-    case saNo:
+    case SaveAnswer::No:
         clearScript(script);
         return true;
     default:

@@ -65,9 +65,9 @@ std::string replaceConfirmText(bool replaceInPlace) {
 void applyCaseSetting(PatternSet& regEx, bool caseSensitive) {
     PatternOptions options = regEx.defaultPatternOptions();
     if (caseSensitive)
-        options.exclude(coIgnoreCase);
+        options.exclude(PatternOption::IgnoreCase);
     else
-        options.include(coIgnoreCase);
+        options.include(PatternOption::IgnoreCase);
     regEx.setDefaultPatternOptions(options);
 }
 

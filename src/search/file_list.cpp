@@ -199,7 +199,7 @@ void addMaskFiles(ScanWalk& walk, const WalkFolder& folder, const std::vector<Fo
         if (kind == EntryKind::Other) {
             // FIFOs, sockets and devices are never opened: a read could block forever.
             if (walk.skipped != nullptr)
-                walk.skipped->push_back({path, srNotRegular, "Not a regular file"});
+                walk.skipped->push_back({path, SkipReason::NotRegular, "Not a regular file"});
             continue;
         }
         // A broken link is listed; reading it reports why it cannot be searched.
@@ -224,7 +224,7 @@ bool addFolderFiles(ScanWalk& walk, const WalkFolder& folder, int32_t parentInde
                     const FileMaskSpecs& files, std::vector<FolderEntry>& entries) {
     if (const int error = listFolder(folder, entries); error != 0) {
         if (error != ENOENT && walk.skipped != nullptr)
-            walk.skipped->push_back({folder.path + "/", srUnreadable,
+            walk.skipped->push_back({folder.path + "/", SkipReason::Unreadable,
                                      std::string("Cannot list folder: ") + std::strerror(error)});
         return false;
     }
@@ -242,7 +242,7 @@ bool reopen(ScanWalk& walk, WalkFolder& folder) {
         return true;
     if (folder.openError != 0 && folder.openError != ENOENT && walk.skipped != nullptr)
         walk.skipped->push_back(
-            {folder.path + "/", srUnreadable,
+            {folder.path + "/", SkipReason::Unreadable,
              std::string("Cannot open folder: ") + std::strerror(folder.openError)});
     return false;
 }

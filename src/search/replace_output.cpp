@@ -36,10 +36,10 @@ std::string writeReplacedText(const std::string& fullPath, const ReadTarget& rea
         replaceInPlace ? replaceReadFile(read, text, message)
                        : writeIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()),
                                             text, message);
-    if (outcome == woFailed)
+    if (outcome == WriteOutcome::Failed)
         throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
                                  ")");
-    return outcome == woRefused ? message : std::string();
+    return outcome == WriteOutcome::Refused ? message : std::string();
 }
 
 std::string partialReplaceSummary(int32_t replaced, int32_t listed) {

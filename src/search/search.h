@@ -67,12 +67,12 @@ struct FileListItem {
 };
 using FileList = std::vector<FileListItem>;
 
-enum SkipReason : uint8_t { srMissing, srUnreadable, srTooLarge, srNotRegular, srRefused };
+enum class SkipReason : uint8_t { Missing, Unreadable, TooLarge, NotRegular, Refused };
 
 // A file that matched a mask but could not be searched.
 struct SkippedFile {
     std::string fileName; // full path
-    SkipReason reason = srUnreadable;
+    SkipReason reason = SkipReason::Unreadable;
     std::string message;
 };
 

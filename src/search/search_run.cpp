@@ -53,17 +53,17 @@ class ProgressThrottle {
 
 std::string readStatusText(ReadStatus status, int error) {
     switch (status) {
-    case rsRead:
+    case ReadStatus::Read:
         return {};
-    case rsEmpty:
+    case ReadStatus::Empty:
         return "FileSize is 0 bytes";
-    case rsMissing:
+    case ReadStatus::Missing:
         return "File does not exist";
-    case rsNotRegular:
+    case ReadStatus::NotRegular:
         return "Not a regular file";
-    case rsTooLarge:
+    case ReadStatus::TooLarge:
         return "File is 2 GiB or larger";
-    case rsUnreadable:
+    case ReadStatus::Unreadable:
         break;
     }
     return std::string("Read Error: ") + std::strerror(error);
@@ -79,10 +79,10 @@ int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatche
 
 void recordSkipped(SearchResults& results, std::string path, ReadStatus status,
                    std::string message) {
-    const SkipReason reason = status == rsMissing      ? srMissing
-                              : status == rsTooLarge   ? srTooLarge
-                              : status == rsNotRegular ? srNotRegular
-                                                       : srUnreadable;
+    const SkipReason reason = status == ReadStatus::Missing      ? SkipReason::Missing
+                              : status == ReadStatus::TooLarge   ? SkipReason::TooLarge
+                              : status == ReadStatus::NotRegular ? SkipReason::NotRegular
+                                                                 : SkipReason::Unreadable;
     results.skipped.push_back({std::move(path), reason, std::move(message)});
     ++results.filesSkipped;
 }
@@ -101,7 +101,7 @@ struct ListedFile {
 
 // What searching one file gives, before it is recorded.
 struct FileOutcome {
-    ReadStatus status = rsRead;
+    ReadStatus status = ReadStatus::Read;
     std::string errorText;
     FileMatches file;
     bool replaced = false;
@@ -129,17 +129,18 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
         outcome.errorText = readStatusText(outcome.status, error);
         // Built in locals and handed over only at the end: should a mapped file shrink under
         // the search, what was half built is abandoned, never left in the outcome.
-        const bool searched = outcome.status != rsRead || text.use([&](std::string_view content) {
-            FileMatches file;
-            file.numMatches = searchBuffer(specs, content, file);
-            const bool replacing = file.numMatches > 0 && specs.replace;
-            std::string replaced = replacing ? replacedText(specs, std::string(content)) : "";
-            outcome.file = std::move(file);
-            outcome.replaced = replacing;
-            outcome.replacedText = std::move(replaced);
-        });
+        const bool searched =
+            outcome.status != ReadStatus::Read || text.use([&](std::string_view content) {
+                FileMatches file;
+                file.numMatches = searchBuffer(specs, content, file);
+                const bool replacing = file.numMatches > 0 && specs.replace;
+                std::string replaced = replacing ? replacedText(specs, std::string(content)) : "";
+                outcome.file = std::move(file);
+                outcome.replaced = replacing;
+                outcome.replacedText = std::move(replaced);
+            });
         if (!searched) {
-            outcome.status = rsUnreadable;
+            outcome.status = ReadStatus::Unreadable;
             outcome.errorText = "Read Error: the file shrank while it was searched";
         } else if (outcome.replaced && prepareInPlace) {
             outcome.prepared.prepare(outcome.target, outcome.replacedText);
@@ -179,8 +180,8 @@ class Committer {
             m_results.cancelled = true;
             return;
         }
-        if (outcome.status != rsRead) {
-            if (outcome.status != rsEmpty)
+        if (outcome.status != ReadStatus::Read) {
+            if (outcome.status != ReadStatus::Empty)
                 recordSkipped(m_results, listed.path, outcome.status, std::move(outcome.errorText));
             return;
         }
@@ -226,16 +227,16 @@ class Committer {
             refusal =
                 writeReplacedText(path, outcome.target, outcome.replacedText, m_replaceInPlace);
         } else if (const WriteOutcome written = outcome.prepared.commit(refusal);
-                   written == woFailed) {
+                   written == WriteOutcome::Failed) {
             throw std::runtime_error(refusal + " (" + path + ")");
-        } else if (written == woWritten) {
+        } else if (written == WriteOutcome::Written) {
             refusal.clear();
         }
         if (refusal.empty()) {
             ++m_results.filesReplaced;
             m_replacedPaths.push_back(path);
         } else
-            m_results.notReplaced.push_back({path, srRefused, std::move(refusal)});
+            m_results.notReplaced.push_back({path, SkipReason::Refused, std::move(refusal)});
     }
 
     struct FolderHash {

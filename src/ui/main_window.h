@@ -104,12 +104,12 @@ class MainWindow : public QMainWindow {
     void showScript();
     // Fills the criteria boxes and laItemNo from the current item and the state.
     void showCurrentItem();
-    void sbAppendClick() { setScriptState(kes::ssAppend); }
-    void sbInsertClick() { setScriptState(kes::ssInsert); }
-    void sbChangeClick() { setScriptState(kes::ssChange); }
+    void sbAppendClick() { setScriptState(kes::ScriptEditState::Append); }
+    void sbInsertClick() { setScriptState(kes::ScriptEditState::Insert); }
+    void sbChangeClick() { setScriptState(kes::ScriptEditState::Change); }
     // Stores the typed item by the state's rules; a missing value is said and nothing changes.
     void bbAcceptClick();
-    void bbCancelClick() { setScriptState(kes::ssViewing); }
+    void bbCancelClick() { setScriptState(kes::ScriptEditState::Viewing); }
     // Removes the current item unless a Find/Replace item would come first.
     void sbDeleteClick();
     // Move the current item one place (a Folder(s)/File(s) item with its whole group).
@@ -124,8 +124,8 @@ class MainWindow : public QMainWindow {
     void mmScript_OpenClick();
     void mmScript_SaveClick();
     void mmScript_SaveAsClick();
-    void mmScript_ViewScriptClick() { setGridContent(gcScript); }
-    void mmScript_ViewResultsClick() { setScriptState(kes::ssResults); }
+    void mmScript_ViewScriptClick() { setGridContent(GridContent::Script); }
+    void mmScript_ViewResultsClick() { setScriptState(kes::ScriptEditState::Results); }
     // The run: Root Folder check and question here, the search on the worker thread.
     void bbRunScriptClick();
     void mmScript_RunClick() { bbRunScriptClick(); }
@@ -282,9 +282,9 @@ class MainWindow : public QMainWindow {
     void resetModeControls();
     void applyModeSettings(kes::Mode mode);
     QString computeScriptStatus();
-    void mmMode_FindClick() { setMode(kes::mdFind); }
-    void mmMode_FindAndReplaceClick() { setMode(kes::mdFindAndReplace); }
-    void mmMode_ScriptClick() { setMode(kes::mdScript); }
+    void mmMode_FindClick() { setMode(kes::Mode::Find); }
+    void mmMode_FindAndReplaceClick() { setMode(kes::Mode::FindAndReplace); }
+    void mmMode_ScriptClick() { setMode(kes::Mode::Script); }
     void mmMode_ViewClick() {}
     void showResults();
     // Script mode (main_window_script.cpp, main_window_script_menu.cpp).
@@ -338,14 +338,14 @@ class MainWindow : public QMainWindow {
     std::string m_damagedConfig;
     std::string m_damagedHistory;
     kes::Config m_config;
-    kes::Mode m_mode = kes::mdFind;
-    GridContent m_gridContent = gcEmpty;
+    kes::Mode m_mode = kes::Mode::Find;
+    GridContent m_gridContent = GridContent::Empty;
     kes::Script m_script;
     kes::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
     kes::CompiledRequest m_specs;
     kes::SearchResults m_results;
     kes::Rows m_resultRows;
-    kes::View m_resultView = kes::rvLinesWithMatches;
+    kes::View m_resultView = kes::View::LinesWithMatches;
     int32_t m_uniqueMatchCount = 0;
     std::array<int32_t, kes::kHistoryBoxCount> m_savedIndex{-1, -1, -1, -1, -1};
 
@@ -392,11 +392,11 @@ class MainWindow : public QMainWindow {
 namespace kes {
 
 // The history and saved-index slot of each box (HistoryBox order).
-inline constexpr size_t kSavedRootFolder = hbRootFolders;
-inline constexpr size_t kSavedFolders = hbFoldersToSearch;
-inline constexpr size_t kSavedFiles = hbFilesToSearch;
-inline constexpr size_t kSavedFind = hbFindExpressions;
-inline constexpr size_t kSavedReplace = hbReplaceExpressions;
+inline constexpr size_t kSavedRootFolder = static_cast<size_t>(HistoryBox::RootFolders);
+inline constexpr size_t kSavedFolders = static_cast<size_t>(HistoryBox::FoldersToSearch);
+inline constexpr size_t kSavedFiles = static_cast<size_t>(HistoryBox::FilesToSearch);
+inline constexpr size_t kSavedFind = static_cast<size_t>(HistoryBox::FindExpressions);
+inline constexpr size_t kSavedReplace = static_cast<size_t>(HistoryBox::ReplaceExpressions);
 
 // Where saved bounds place the window: each side cut to the screen's (from its edge), and only
 // when the title bar and enough of the window to be grabbed lie on one of the screens (given as

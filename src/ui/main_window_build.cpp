@@ -75,7 +75,7 @@ void MainWindow::FormCreate() {
     for (QLabel* label : laMatchResults)
         label->clear();
     laItemNo->clear();
-    setGridContent(gcEmpty);
+    setGridContent(GridContent::Empty);
     m_activated = false;
     setWindowTitle(QStringLiteral("Kestrava v") + QString::fromLatin1(kKestravaVersion));
 
@@ -400,7 +400,7 @@ void MainWindow::buildPopupMenus() {
     Openwithdefaultprogram1->setEnabled(false);
     DrawGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(DrawGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        if (m_gridContent != gcScript)
+        if (m_gridContent != GridContent::Script)
             PopupMenu2->popup(DrawGrid1->mapToGlobal(pos));
     });
     connect(DrawGrid1, &ResultsGrid::mouseDown, this, &MainWindow::DrawGrid1MouseDown);

@@ -145,7 +145,7 @@ void MainWindow::Update_cboxRootFolder(const QString& value) {
 void MainWindow::cboxFoldersExit() {
     try {
         Update_cboxFolders(cboxFolders->currentText());
-        if (m_mode != kes::mdScript)
+        if (m_mode != kes::Mode::Script)
             refreshModeStatus(m_mode);
         m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
     } catch (const std::exception& e) {
@@ -158,7 +158,7 @@ void MainWindow::cboxFoldersExit() {
 void MainWindow::cboxFilesExit() {
     try {
         Update_cboxFiles(cboxFiles->currentText());
-        if (m_mode != kes::mdScript)
+        if (m_mode != kes::Mode::Script)
             refreshModeStatus(m_mode);
         m_savedIndex[kes::kSavedFiles] = selectedIndex(cboxFiles);
     } catch (const std::exception&) {
@@ -183,9 +183,9 @@ void MainWindow::cboxRootFolderExit() {
 
 void MainWindow::cboxExit(QComboBox* box) {
     addAndSelect(box, box->currentText());
-    if (m_mode == kes::mdFind || m_mode == kes::mdFindAndReplace)
+    if (m_mode == kes::Mode::Find || m_mode == kes::Mode::FindAndReplace)
         m_savedIndex[box == cboxFind ? kes::kSavedFind : kes::kSavedReplace] = selectedIndex(box);
-    if (m_mode != kes::mdScript)
+    if (m_mode != kes::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -204,23 +204,23 @@ void MainWindow::startFromBox(QComboBox* box) {
     commitBox(box);
     if (!box->currentText().isEmpty() && selectedIndex(box) < 0)
         return; // refused: its message is shown and the box keeps the focus
-    QPushButton* action = paScriptAcceptCancel->isVisible() ? bbAccept
-                          : m_mode == kes::mdFind           ? bbFind
-                          : m_mode == kes::mdFindAndReplace ? bbReplace
-                          : m_mode == kes::mdScript         ? bbRunScript
-                                                            : bbList;
+    QPushButton* action = paScriptAcceptCancel->isVisible()     ? bbAccept
+                          : m_mode == kes::Mode::Find           ? bbFind
+                          : m_mode == kes::Mode::FindAndReplace ? bbReplace
+                          : m_mode == kes::Mode::Script         ? bbRunScript
+                                                                : bbList;
     if (action->isVisible() && action->isEnabled())
         action->click();
 }
 
 void MainWindow::cboxChange() {
-    if (m_mode != kes::mdScript)
-        setGridContent(gcEmpty); // results never stay on screen under changed criteria
+    if (m_mode != kes::Mode::Script)
+        setGridContent(GridContent::Empty); // results never stay on screen under changed criteria
     refreshModeStatus(m_mode);
 }
 
 void MainWindow::cboxKeyUp() {
-    if (m_mode != kes::mdScript)
+    if (m_mode != kes::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -247,7 +247,7 @@ void MainWindow::pumRemoveEntryClick() {
         }
     }
     setBoxIndex(box, -1);
-    if (m_mode != kes::mdScript)
+    if (m_mode != kes::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -269,7 +269,7 @@ void MainWindow::pumRemoveAllClick() {
     for (size_t b = 0; b < kes::kHistoryBoxCount; ++b)
         if (historyBox(static_cast<kes::HistoryBox>(b)) == box)
             m_savedIndex[b] = -1;
-    if (m_mode != kes::mdScript)
+    if (m_mode != kes::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -328,15 +328,15 @@ void MainWindow::sbFilesClick() {
 
 QComboBox* MainWindow::historyBox(kes::HistoryBox box) const {
     switch (box) {
-    case kes::hbRootFolders:
+    case kes::HistoryBox::RootFolders:
         return cboxRootFolder;
-    case kes::hbFoldersToSearch:
+    case kes::HistoryBox::FoldersToSearch:
         return cboxFolders;
-    case kes::hbFilesToSearch:
+    case kes::HistoryBox::FilesToSearch:
         return cboxFiles;
-    case kes::hbFindExpressions:
+    case kes::HistoryBox::FindExpressions:
         return cboxFind;
-    case kes::hbReplaceExpressions:
+    case kes::HistoryBox::ReplaceExpressions:
         return cboxReplace;
     }
     return nullptr;
@@ -350,10 +350,10 @@ void MainWindow::loadHistories() {
     callbacks.validateFolders = kes::validateFoldersEntry;
     callbacks.validateFiles = kes::validateFilesEntry;
     callbacks.addItem = [&lists](kes::HistoryBox box, const std::string& entry) {
-        lists.at(box).add(toQString(entry));
+        lists.at(static_cast<size_t>(box)).add(toQString(entry));
     };
     callbacks.setItemIndex = [this](kes::HistoryBox box, int32_t index) {
-        m_savedIndex.at(box) = index;
+        m_savedIndex.at(static_cast<size_t>(box)) = index;
     };
     m_savedIndex[kes::kSavedRootFolder] = -1;
     QString error;

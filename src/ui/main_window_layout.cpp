@@ -71,7 +71,7 @@ void MainWindow::layoutCriteriaPanel(int delta, bool showRoot) {
 }
 
 void MainWindow::applyFontSize(kes::FontSize size) {
-    const int p = kes::fontPointSize(size);
+    const int p = kes::fontPointSize(static_cast<int32_t>(size));
     m_pointSize = p;
     for (QComboBox* box : {cboxFolders, cboxFiles, cboxRootFolder})
         box->setFont(arialFont(p));

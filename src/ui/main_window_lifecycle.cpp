@@ -20,17 +20,18 @@ namespace {
 
 kes::Mode startupMode(kes::InitialMode choice, kes::Mode lastMode) {
     switch (choice) {
-    case kes::imLastUsed:
-        return lastMode >= kes::mdFind && lastMode <= kes::mdViewFoldersFiles ? lastMode
-                                                                              : kes::mdFind;
-    case kes::imReplace:
-        return kes::mdFindAndReplace;
-    case kes::imScript:
-        return kes::mdScript;
-    case kes::imViewFoldersFiles:
-        return kes::mdViewFoldersFiles;
+    case kes::InitialMode::LastUsed:
+        return lastMode >= kes::Mode::Find && lastMode <= kes::Mode::ViewFoldersFiles
+                   ? lastMode
+                   : kes::Mode::Find;
+    case kes::InitialMode::Replace:
+        return kes::Mode::FindAndReplace;
+    case kes::InitialMode::Script:
+        return kes::Mode::Script;
+    case kes::InitialMode::ViewFoldersFiles:
+        return kes::Mode::ViewFoldersFiles;
     default:
-        return kes::mdFind;
+        return kes::Mode::Find;
     }
 }
 
@@ -77,14 +78,14 @@ void MainWindow::FormActivate() {
     if (m_activated)
         return;
     m_activated = true;
-    setGridContent(m_mode == kes::mdScript ? gcScript : gcEmpty);
-    if (settings().initialMode == kes::imScript)
-        setMode(kes::mdFind);
+    setGridContent(m_mode == kes::Mode::Script ? GridContent::Script : GridContent::Empty);
+    if (settings().initialMode == kes::InitialMode::Script)
+        setMode(kes::Mode::Find);
     const kes::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
     setMode(mode);
-    if (mode == kes::mdFind || mode == kes::mdViewFoldersFiles)
+    if (mode == kes::Mode::Find || mode == kes::Mode::ViewFoldersFiles)
         setBoxIndex(cboxReplace, -1);
-    if (mode == kes::mdViewFoldersFiles)
+    if (mode == kes::Mode::ViewFoldersFiles)
         setBoxIndex(cboxFind, -1);
 }
 

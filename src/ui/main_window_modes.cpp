@@ -46,11 +46,11 @@ QColor light3DColour() {
 } // namespace
 
 void MainWindow::setMode(kes::Mode mode) {
-    if (mode == kes::mdScript && m_mode != kes::mdScript) {
+    if (mode == kes::Mode::Script && m_mode != kes::Mode::Script) {
         kes::clearScript(m_script); // nothing unsaved can exist outside Script mode
         clearCriteria();
     }
-    if (mode != kes::mdScript && m_mode == kes::mdScript) {
+    if (mode != kes::Mode::Script && m_mode == kes::Mode::Script) {
         if (!leaveScript()) {
             // The user keeps the script: mode, grid and controls stay as they are, and the
             // menu item just clicked does not stay checked beside Script.
@@ -64,10 +64,10 @@ void MainWindow::setMode(kes::Mode mode) {
         m_savedIndex[kes::kSavedFind] = -1;
     }
     switch (mode) {
-    case kes::mdFind:
+    case kes::Mode::Find:
         layoutCriteriaPanel(-32, false);
         break;
-    case kes::mdScript:
+    case kes::Mode::Script:
         layoutCriteriaPanel(40, true);
         break;
     default:
@@ -77,13 +77,14 @@ void MainWindow::setMode(kes::Mode mode) {
     resetModeControls();
     applyModeSettings(mode);
     static const char* const kNames[] = {"Find", "Find & Replace", "Script", "View Folders/Files"};
-    laModeName->setText(QString::fromLatin1(kNames[mode]) + QStringLiteral(" mode"));
+    laModeName->setText(QString::fromLatin1(kNames[static_cast<size_t>(mode)]) +
+                        QStringLiteral(" mode"));
     m_mode = mode;
     refreshModeStatus(mode);
-    if (mode == kes::mdFind || mode == kes::mdFindAndReplace)
-        setGridContent(gcEmpty);
-    else if (mode == kes::mdScript)
-        setGridContent(gcScript);
+    if (mode == kes::Mode::Find || mode == kes::Mode::FindAndReplace)
+        setGridContent(GridContent::Empty);
+    else if (mode == kes::Mode::Script)
+        setGridContent(GridContent::Script);
     emit modeChanged(mode);
 }
 
@@ -115,7 +116,7 @@ void MainWindow::resetModeControls() {
 
 void MainWindow::applyModeSettings(kes::Mode mode) {
     switch (mode) {
-    case kes::mdFind:
+    case kes::Mode::Find:
         mmMode_Find->setEnabled(false);
         mmMode_Find->setChecked(true);
         setTextColor(laFind, kBlack);
@@ -129,7 +130,7 @@ void MainWindow::applyModeSettings(kes::Mode mode) {
         bbFind->show();
         paStatus->show();
         break;
-    case kes::mdFindAndReplace:
+    case kes::Mode::FindAndReplace:
         mmMode_FindandReplace->setEnabled(false);
         mmMode_FindandReplace->setChecked(true);
         setTextColor(laFind, kBlack);
@@ -145,7 +146,7 @@ void MainWindow::applyModeSettings(kes::Mode mode) {
         bbReplace->show();
         paStatus->show();
         break;
-    case kes::mdScript:
+    case kes::Mode::Script:
         mmMode_Script->setEnabled(false);
         mmMode_Script->setChecked(true);
         deactivateCriteriaRows();
@@ -156,7 +157,7 @@ void MainWindow::applyModeSettings(kes::Mode mode) {
         paScriptMaintenance->show();
         mmScript->menuAction()->setEnabled(true);
         break;
-    case kes::mdViewFoldersFiles:
+    case kes::Mode::ViewFoldersFiles:
         mmMode_View->setEnabled(false);
         mmMode_View->setChecked(true);
         bbList->show();
@@ -169,12 +170,12 @@ void MainWindow::refreshModeStatus(kes::Mode mode) {
     const kes::Criteria criteria = getCriteria();
     const bool folderFileFilled = !criteria.folders.empty() && !criteria.files.empty();
     QString text;
-    if (mode == kes::mdFind || mode == kes::mdFindAndReplace) {
-        const bool replacing = mode == kes::mdFindAndReplace;
+    if (mode == kes::Mode::Find || mode == kes::Mode::FindAndReplace) {
+        const bool replacing = mode == kes::Mode::FindAndReplace;
         QPushButton* button = replacing ? bbReplace : bbFind;
         laModeDetail->hide();
         bool enable = true;
-        if (m_gridContent == gcResults)
+        if (m_gridContent == GridContent::Results)
             text = QStringLiteral("See below for results");
         else if (folderFileFilled && !criteria.find.empty() &&
                  (!replacing || !criteria.replace.empty()))
@@ -188,7 +189,7 @@ void MainWindow::refreshModeStatus(kes::Mode mode) {
             enable = false;
         }
         button->setEnabled(enable && !m_running); // a running search keeps its button disabled
-    } else if (mode == kes::mdScript) {
+    } else if (mode == kes::Mode::Script) {
         laModeDetail->show();
         text = computeScriptStatus();
     }
@@ -197,7 +198,7 @@ void MainWindow::refreshModeStatus(kes::Mode mode) {
     QString bar = text == QStringLiteral("See below for results")
                       ? QStringLiteral(" Results now displaying")
                       : QStringLiteral(" ") + text;
-    if (m_gridContent == gcResults && !m_runNote.isEmpty())
+    if (m_gridContent == GridContent::Results && !m_runNote.isEmpty())
         bar += QStringLiteral(" - ") + m_runNote;
     StatusBar1Text->setText(bar);
 }
@@ -207,8 +208,8 @@ QString MainWindow::computeScriptStatus() {
                                           "Insert new script item", "Change script item",
                                           "Results"};
     const bool hasItems = !m_script.entries.empty();
-    const bool viewing = m_script.state == kes::ssViewing;
-    const bool results = m_script.state == kes::ssResults;
+    const bool viewing = m_script.state == kes::ScriptEditState::Viewing;
+    const bool results = m_script.state == kes::ScriptEditState::Results;
     for (QMenu* menu : {mmFile, mmMode, mmView, mmScript, mmHelp})
         menu->menuAction()->setEnabled(viewing || results);
     bbRunScript->setEnabled(viewing && hasItems && !m_running);
@@ -222,17 +223,17 @@ QString MainWindow::computeScriptStatus() {
     laModeDetail->setText(m_script.fileName.empty() ? QStringLiteral("New script")
                                                     : QString::fromStdString(m_script.fileName));
     DrawGrid1->setEnabled((bbRunScript->isEnabled() && viewing) || results);
-    return QString::fromLatin1(kStates[m_script.state]);
+    return QString::fromLatin1(kStates[static_cast<size_t>(m_script.state)]);
 }
 
 void MainWindow::setGridContent(GridContent content) {
     for (QAction* item : mmView_Results)
         item->setEnabled(false);
-    if (m_gridContent == gcResults && content != gcResults)
+    if (m_gridContent == GridContent::Results && content != GridContent::Results)
         m_resultRows.clear();
     m_gridContent = content;
     switch (content) {
-    case gcEmpty:
+    case GridContent::Empty:
         paScriptMaintenance->hide();
         DrawGrid1->clearDrawGrid(1);
         DrawGrid1->showEmpty();
@@ -240,8 +241,8 @@ void MainWindow::setGridContent(GridContent content) {
         for (QLabel* label : laMatchResults)
             label->clear();
         break;
-    case gcResults:
-        if (m_mode == kes::mdScript) {
+    case GridContent::Results:
+        if (m_mode == kes::Mode::Script) {
             paStatus->show();
             paScriptMaintenance->hide();
             clearCriteria();
@@ -251,22 +252,22 @@ void MainWindow::setGridContent(GridContent content) {
         for (QAction* item : mmView_Results)
             item->setEnabled(true);
         break;
-    case gcScript:
+    case GridContent::Script:
         DrawGrid1->clearDrawGrid(4);
         paScriptMaintenance->show();
         paScriptAcceptCancel->hide();
-        setScriptState(kes::ssViewing);
+        setScriptState(kes::ScriptEditState::Viewing);
         break;
     }
-    DrawGrid1->setContextMenuPolicy(content == gcScript ? Qt::NoContextMenu
-                                                        : Qt::CustomContextMenu);
+    DrawGrid1->setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
+                                                                   : Qt::CustomContextMenu);
 }
 
 void MainWindow::showResults() {
     for (size_t i = 1; i < laMatchResults.size(); ++i)
         laMatchResults[i]->show();
     const int32_t unique = kes::buildResultRows(m_results, m_resultView, m_resultRows);
-    if (m_resultView == kes::rvUniqueMatches || m_resultView == kes::rvUniqueMatchesSorted)
+    if (m_resultView == kes::View::UniqueMatches || m_resultView == kes::View::UniqueMatchesSorted)
         m_uniqueMatchCount = unique;
     const kes::SummaryTexts texts = kes::summaryTexts(m_results, m_resultView, m_uniqueMatchCount);
     laMatchResults[0]->setText(QString::fromStdString(texts.Label1));
@@ -281,23 +282,23 @@ void MainWindow::showResults() {
 }
 
 void MainWindow::mmView_LinesWithMatchesClick() {
-    m_resultView = kes::rvLinesWithMatches;
-    setGridContent(gcResults);
+    m_resultView = kes::View::LinesWithMatches;
+    setGridContent(GridContent::Results);
 }
 
 void MainWindow::mmView_MatchesOnlyClick() {
-    m_resultView = kes::rvMatchesOnly;
-    setGridContent(gcResults);
+    m_resultView = kes::View::MatchesOnly;
+    setGridContent(GridContent::Results);
 }
 
 void MainWindow::mmView_UniqueMatchesClick() {
-    m_resultView = kes::rvUniqueMatches;
-    setGridContent(gcResults);
+    m_resultView = kes::View::UniqueMatches;
+    setGridContent(GridContent::Results);
 }
 
 void MainWindow::mmView_UniqueMatchesSortedClick() {
-    m_resultView = kes::rvUniqueMatchesSorted;
-    setGridContent(gcResults);
+    m_resultView = kes::View::UniqueMatchesSorted;
+    setGridContent(GridContent::Results);
 }
 
 void MainWindow::clearCriteria() {

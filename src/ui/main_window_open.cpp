@@ -10,22 +10,22 @@
 #include <QAction>
 
 void MainWindow::DrawGrid1MouseDown(const QPoint& viewportPoint) {
-    if (m_gridContent == gcScript) {
+    if (m_gridContent == GridContent::Script) {
         scriptGridMouseDown(viewportPoint);
         return;
     }
     m_pressPos = viewportPoint;
     if (const kes::Row* row = pressedResultRow()) {
-        const bool header = row->kind == kes::rkFileHeader;
+        const bool header = row->kind == kes::RowKind::FileHeader;
         Openwithpreferrededitor1->setEnabled(header);
         Openwithdefaultprogram1->setEnabled(header);
     }
-    SaveallresultsfilenamesonlytoTextfile1->setEnabled(m_resultView == kes::rvLinesWithMatches ||
-                                                       m_resultView == kes::rvMatchesOnly);
+    SaveallresultsfilenamesonlytoTextfile1->setEnabled(
+        m_resultView == kes::View::LinesWithMatches || m_resultView == kes::View::MatchesOnly);
 }
 
 const kes::Row* MainWindow::pressedResultRow() const {
-    if (m_gridContent != gcResults)
+    if (m_gridContent != GridContent::Results)
         return nullptr;
     const int row = DrawGrid1->rowAt(m_pressPos);
     if (row < 0 || static_cast<size_t>(row) >= m_resultRows.size())
@@ -35,7 +35,8 @@ const kes::Row* MainWindow::pressedResultRow() const {
 
 void MainWindow::DrawGrid1DblClick() {
     const kes::Row* row = pressedResultRow();
-    if (row == nullptr || (row->kind != kes::rkFileHeader && row->kind != kes::rkLine))
+    if (row == nullptr ||
+        (row->kind != kes::RowKind::FileHeader && row->kind != kes::RowKind::Line))
         return;
     const kes::FileMatches& file = m_results.files.at(static_cast<size_t>(row->fileIndex));
     const std::string path = kes::filePath(m_results, file);
@@ -46,7 +47,7 @@ void MainWindow::DrawGrid1DblClick() {
         return;
     }
     std::vector<std::string> argv{program};
-    if (row->kind == kes::rkFileHeader) {
+    if (row->kind == kes::RowKind::FileHeader) {
         argv.push_back(path); // the whole path as one argument, whatever the template
     } else {
         const kes::MatchedLine& line = file.lines.at(static_cast<size_t>(row->lineIndex));
@@ -64,7 +65,7 @@ void MainWindow::DrawGrid1DblClick() {
 
 void MainWindow::Openwithdefaultprogram1Click() {
     const kes::Row* row = pressedResultRow();
-    if (row == nullptr || row->kind != kes::rkFileHeader)
+    if (row == nullptr || row->kind != kes::RowKind::FileHeader)
         return;
     const std::string path =
         kes::filePath(m_results, m_results.files.at(static_cast<size_t>(row->fileIndex)));

@@ -37,9 +37,9 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
     const bool isFindReplace =
         m_script.currentEntry >= 0 &&
         m_script.entries[static_cast<size_t>(m_script.currentEntry)].EntryKind ==
-            kes::sekFindReplace;
+            kes::ScriptEntryKind::FindReplace;
     switch (state) {
-    case kes::ssViewing:
+    case kes::ScriptEditState::Viewing:
         paScriptAcceptCancel->hide();
         paScriptButtons->show();
         deactivateCriteriaRows();
@@ -49,8 +49,8 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         paScriptMaintenance->show();
         paStatus->hide();
         break;
-    case kes::ssAppend:
-    case kes::ssInsert:
+    case kes::ScriptEditState::Append:
+    case kes::ScriptEditState::Insert:
         paScriptButtons->hide();
         activateAllCriteriaRows();
         clearCriteria();
@@ -59,7 +59,7 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         setEditPanelColour(paFolderFile, true);
         setEditPanelColour(paFindReplace, true);
         break;
-    case kes::ssChange:
+    case kes::ScriptEditState::Change:
         paScriptButtons->hide();
         paScriptAcceptCancel->show();
         if (isFindReplace)
@@ -70,7 +70,7 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         deactivateRootFolderRow();
         bbRunScript->setEnabled(false);
         break;
-    case kes::ssResults:
+    case kes::ScriptEditState::Results:
         paScriptMaintenance->hide();
         paStatus->show();
         clearCriteria();
@@ -78,16 +78,17 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         bbRunScript->setEnabled(false);
         break;
     }
-    if (state == kes::ssResults)
-        setGridContent(gcResults);
+    if (state == kes::ScriptEditState::Results)
+        setGridContent(GridContent::Results);
     else
         showScript();
-    refreshModeStatus(kes::mdScript);
-    if (state == kes::ssAppend || state == kes::ssInsert)
+    refreshModeStatus(kes::Mode::Script);
+    if (state == kes::ScriptEditState::Append || state == kes::ScriptEditState::Insert)
         cboxFolders->setFocus();
-    else if (state == kes::ssChange)
+    else if (state == kes::ScriptEditState::Change)
         (isFindReplace ? cboxFind : cboxFolders)->setFocus();
-    else if (state == kes::ssViewing && DrawGrid1->isEnabled() && !m_script.entries.empty())
+    else if (state == kes::ScriptEditState::Viewing && DrawGrid1->isEnabled() &&
+             !m_script.entries.empty())
         DrawGrid1->setFocus(); // so the arrow keys choose items at once
 }
 
@@ -110,7 +111,7 @@ void MainWindow::showScript() {
     showCurrentItem();
     showScriptLines();
     if (DrawGrid1->isEnabled() && DrawGrid1->isVisible() && !m_script.entries.empty() &&
-        m_script.state == kes::ssViewing)
+        m_script.state == kes::ScriptEditState::Viewing)
         DrawGrid1->setFocus();
 }
 
@@ -131,11 +132,12 @@ void MainWindow::showCurrentItem() {
     const kes::FolderFile group = kes::governingFolderFile(m_script, m_script.currentEntry);
     showInBox(cboxFolders, group.folders);
     showInBox(cboxFiles, group.files);
-    const bool findReplace = entry.EntryKind == kes::sekFindReplace;
+    const bool findReplace = entry.EntryKind == kes::ScriptEntryKind::FindReplace;
     showInBox(cboxFind, findReplace ? entry.Text1 : std::string());
     showInBox(cboxReplace, findReplace ? entry.Text2 : std::string());
-    if (m_script.state == kes::ssAppend || m_script.state == kes::ssInsert) {
-        const bool appending = m_script.state == kes::ssAppend;
+    if (m_script.state == kes::ScriptEditState::Append ||
+        m_script.state == kes::ScriptEditState::Insert) {
+        const bool appending = m_script.state == kes::ScriptEditState::Append;
         laItemNo->setText(appending ? QStringLiteral("Append") : QStringLiteral("Insert"));
         setTextColor(laItemNo, kTeal);
         // The boxes start with the group the new item will most likely join.
@@ -148,7 +150,8 @@ void MainWindow::showCurrentItem() {
         showInBox(cboxReplace, {});
     } else {
         laItemNo->setText(toQString(kes::scriptItemNumber(entry)));
-        setTextColor(laItemNo, m_script.state == kes::ssChange ? QColor(Qt::black) : kGreyText);
+        setTextColor(laItemNo, m_script.state == kes::ScriptEditState::Change ? QColor(Qt::black)
+                                                                              : kGreyText);
     }
     laItemNo->adjustSize();
     placeCriteriaRows();
@@ -156,16 +159,16 @@ void MainWindow::showCurrentItem() {
 
 void MainWindow::bbAcceptClick() {
     switch (kes::acceptScriptItem(m_script, getCriteria())) {
-    case kes::aoNeedFoldersFiles:
+    case kes::AcceptOutcome::NeedFoldersFiles:
         m_services->showMessage(this, QString::fromLatin1(kes::kNeedFoldersFilesText));
         cboxFolders->setFocus();
         return;
-    case kes::aoNeedFind:
+    case kes::AcceptOutcome::NeedFind:
         m_services->showMessage(this, QString::fromLatin1(kes::kNeedFindText));
         cboxFind->setFocus();
         return;
-    case kes::aoAccepted:
-        setScriptState(kes::ssViewing);
+    case kes::AcceptOutcome::Accepted:
+        setScriptState(kes::ScriptEditState::Viewing);
         return;
     }
 }
@@ -175,34 +178,36 @@ void MainWindow::sbDeleteClick() {
         m_services->showError(this, QString::fromLatin1(kes::kDeleteRefusedText));
         return;
     }
-    setScriptState(kes::ssViewing);
+    setScriptState(kes::ScriptEditState::Viewing);
 }
 
 void MainWindow::sbUpClick() {
     if (kes::moveScriptItem(m_script, true))
-        setScriptState(kes::ssViewing);
+        setScriptState(kes::ScriptEditState::Viewing);
 }
 
 void MainWindow::sbDownClick() {
     if (kes::moveScriptItem(m_script, false))
-        setScriptState(kes::ssViewing);
+        setScriptState(kes::ScriptEditState::Viewing);
 }
 
 void MainWindow::scriptGridMouseDown(const QPoint& viewportPoint) {
-    if (m_script.state != kes::ssViewing)
+    if (m_script.state != kes::ScriptEditState::Viewing)
         return;
     const int row = DrawGrid1->rowAt(viewportPoint);
     if (row < 1 || static_cast<size_t>(row - 1) >= m_script.lines.size())
         return; // the header or the spare row
     const kes::ScriptLine& line = m_script.lines[static_cast<size_t>(row - 1)];
-    if (line.lineKind == kes::slkBlank || line.lineKind == kes::slkNewItem || line.entryIndex < 0)
+    if (line.lineKind == kes::ScriptLineKind::Blank ||
+        line.lineKind == kes::ScriptLineKind::NewItem || line.entryIndex < 0)
         return;
     m_script.currentEntry = line.entryIndex;
     showScript();
 }
 
 void MainWindow::scriptGridKeyDown(int key) {
-    if (m_gridContent != gcScript || m_script.state != kes::ssViewing || m_script.currentEntry < 0)
+    if (m_gridContent != GridContent::Script || m_script.state != kes::ScriptEditState::Viewing ||
+        m_script.currentEntry < 0)
         return;
     const auto last = static_cast<int32_t>(m_script.entries.size()) - 1;
     if (key == Qt::Key_Up && m_script.currentEntry > 0)

@@ -36,12 +36,12 @@ class WindowScriptDialogs final : public kes::ScriptDialogs {
     }
     kes::SaveAnswer askYesNoCancel(const std::string& question) override {
         switch (m_services.askYesNoCancel(m_parent, toQString(question))) {
-        case anYes:
-            return kes::saYes;
-        case anNo:
-            return kes::saNo;
+        case Answer::Yes:
+            return kes::SaveAnswer::Yes;
+        case Answer::No:
+            return kes::SaveAnswer::No;
         default:
-            return kes::saCancel;
+            return kes::SaveAnswer::Cancel;
         }
     }
 
@@ -72,7 +72,7 @@ void MainWindow::mmScript_NewClick() {
         m_services->showError(this, toQString(e.what()));
         return;
     }
-    setScriptState(kes::ssViewing);
+    setScriptState(kes::ScriptEditState::Viewing);
     clearCriteria();
 }
 
@@ -83,12 +83,12 @@ void MainWindow::mmScript_OpenClick() {
             return;
     } catch (const std::exception& e) {
         // A failed read leaves the script empty; the grid must say so too.
-        setScriptState(kes::ssViewing);
+        setScriptState(kes::ScriptEditState::Viewing);
         m_services->showError(this, toQString(e.what()));
         return;
     }
     clearCriteria();
-    setScriptState(kes::ssViewing);
+    setScriptState(kes::ScriptEditState::Viewing);
 }
 
 void MainWindow::mmScript_SaveClick() {
@@ -116,7 +116,7 @@ void MainWindow::mmScript_SaveAsClick() {
 }
 
 void MainWindow::bbRunScriptClick() {
-    if (m_running || m_script.state != kes::ssViewing || m_script.entries.empty())
+    if (m_running || m_script.state != kes::ScriptEditState::Viewing || m_script.entries.empty())
         return;
     kes::ScriptRunSettings run;
     run.rootFolder = cboxRootFolder->currentText().toStdString();
@@ -154,18 +154,19 @@ void MainWindow::scriptRunFinished(const QString& error) {
     if (!endRun(stopped))
         return;
     if (!error.isEmpty())
-        m_scriptRun = {kes::roFailed, "Error running script: " + error.toStdString(),
-                       kes::mkMessage};
-    if (m_scriptRun.Outcome == kes::roCompleted || m_scriptRun.Outcome == kes::roCancelled) {
+        m_scriptRun = {kes::ScriptRunOutcome::Failed,
+                       "Error running script: " + error.toStdString(), kes::MessageKind::Message};
+    if (m_scriptRun.Outcome == kes::ScriptRunOutcome::Completed ||
+        m_scriptRun.Outcome == kes::ScriptRunOutcome::Cancelled) {
         noteRunEnd(QStringLiteral("script run"), stopped);
-        m_resultView = kes::rvLinesWithMatches;
-        setScriptState(kes::ssResults);
+        m_resultView = kes::View::LinesWithMatches;
+        setScriptState(kes::ScriptEditState::Results);
         if (const QString warnings = runWarnings(); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     } else {
         // Back to the script, then the reason; groups searched before a failure keep their
         // results for View Results.
-        setGridContent(gcScript);
+        setGridContent(GridContent::Script);
         if (!m_scriptRun.message.empty())
             m_services->showMessage(this, toQString(m_scriptRun.message));
     }

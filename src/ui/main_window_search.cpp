@@ -35,7 +35,7 @@ bool kes::parseProgressText(const QString& text, int& current, int& total) {
 void MainWindow::bbFindClick() {
     if (m_running)
         return;
-    const bool replacing = m_mode == kes::mdFindAndReplace;
+    const bool replacing = m_mode == kes::Mode::FindAndReplace;
     const kes::Criteria criteria = getCriteria();
     const std::string error =
         kes::prepareFindReplace(criteria, replacing, settings().caseSensitiveMatching, m_specs);
@@ -155,8 +155,8 @@ void MainWindow::runFinished(const QString& error) {
                                           QStringLiteral(": ") + error);
     } else {
         noteRunEnd(QStringLiteral("search"), stopped);
-        m_resultView = kes::rvLinesWithMatches;
-        setGridContent(gcResults);
+        m_resultView = kes::View::LinesWithMatches;
+        setGridContent(GridContent::Results);
         // Files left as they were, and backups of interrupted rewrites, must not go unseen.
         if (const QString warnings = runWarnings(); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
@@ -180,7 +180,7 @@ void MainWindow::setRunControls(bool running) {
     for (QMenu* menu : {mmMode, mmView, mmScript})
         menu->setEnabled(!running);
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
-    mmScript->menuAction()->setEnabled(!running && m_mode == kes::mdScript);
+    mmScript->menuAction()->setEnabled(!running && m_mode == kes::Mode::Script);
     mmFile_Preferences->setEnabled(!running);
 }
 

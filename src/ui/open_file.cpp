@@ -52,7 +52,7 @@ void fileLineAndColumn(const std::string& path, int64_t offset, int64_t& lineNum
     int64_t done = 0;
     int64_t feeds = 0;
     int64_t lineStart = 0;
-    while (status == rsRead && done < offset) {
+    while (status == ReadStatus::Read && done < offset) {
         const auto want = static_cast<size_t>(
             std::min<int64_t>(offset - done, static_cast<int64_t>(buffer.size())));
         const ssize_t got = ::read(file.get(), buffer.data(), want);

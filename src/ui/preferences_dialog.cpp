@@ -15,26 +15,26 @@ namespace kes {
 InitialMode initialModeFromIndex(int index) {
     switch (index) {
     case 0:
-        return imLastUsed;
+        return InitialMode::LastUsed;
     case 2:
-        return imReplace;
+        return InitialMode::Replace;
     case 3:
-        return imScript;
+        return InitialMode::Script;
     case 4:
-        return imViewFoldersFiles;
+        return InitialMode::ViewFoldersFiles;
     default:
-        return imFind;
+        return InitialMode::Find;
     }
 }
 
 FontSize fontSizeFromIndex(int index) {
     switch (index) {
     case 1:
-        return fsMedium;
+        return FontSize::Medium;
     case 2:
-        return fsLarge;
+        return FontSize::Large;
     default:
-        return fsSmall;
+        return FontSize::Small;
     }
 }
 
@@ -153,9 +153,9 @@ QLayout* PreferencesDialog::makeButtonRow() {
 
 void PreferencesDialog::FormCreate() {
     // View Folders/Files (4) and unknown values have no item: nothing is selected.
-    const int mode = m_settings.initialMode;
+    const auto mode = static_cast<int>(m_settings.initialMode);
     cboxInitialMode->setCurrentIndex(mode >= 0 && mode < cboxInitialMode->count() ? mode : -1);
-    const int size = m_settings.fontSize;
+    const auto size = static_cast<int>(m_settings.fontSize);
     cboxFontSize->setCurrentIndex(size >= 0 && size < cboxFontSize->count() ? size : -1);
     cbCaseSensitiveMatching->setChecked(m_settings.caseSensitiveMatching);
     cbReplaceInSitu->setChecked(m_settings.replaceInSitu);

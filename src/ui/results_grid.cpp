@@ -118,7 +118,7 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
         return pieces;
     const kes::Row& r = rows[row];
     switch (r.kind) {
-    case kes::rkFileHeader: {
+    case kes::RowKind::FileHeader: {
         const kes::FileMatches& file = results.files.at(static_cast<size_t>(r.fileIndex));
         const std::string& folder = results.folders.at(static_cast<size_t>(file.folderIndex));
         pieces.push_back({QStringLiteral("Found ") + matchCountText(file.numMatches) +
@@ -127,7 +127,7 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
         pieces.push_back({displayText(file.fileName), Qt::black, true, 2, 2});
         break;
     }
-    case kes::rkLine: {
+    case kes::RowKind::Line: {
         // Decided per line: a match ending inside a character must not turn the rest of the
         // line into Latin-1.
         const kes::MatchedLine& line = rowLine(results, r);
@@ -141,7 +141,7 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
     }
-    case kes::rkMatch: {
+    case kes::RowKind::Match: {
         const kes::MatchedLine& line = rowLine(results, r);
         const auto match = static_cast<size_t>(r.matchIndex);
         const std::string_view text = line.text;
@@ -158,7 +158,7 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
     }
-    case kes::rkBlank:
+    case kes::RowKind::Blank:
         break;
     }
     return pieces;
@@ -172,7 +172,8 @@ QString resultRowText(const kes::SearchResults& results, const kes::Rows& rows, 
 }
 
 QColor resultRowFill(const kes::Rows& rows, size_t row, const QColor& background) {
-    return row < rows.size() && rows[row].kind == kes::rkFileHeader ? kHeaderFill : background;
+    return row < rows.size() && rows[row].kind == kes::RowKind::FileHeader ? kHeaderFill
+                                                                           : background;
 }
 
 namespace {
@@ -186,15 +187,17 @@ const kes::ScriptEntry* lineEntry(const kes::Script& script, const kes::ScriptLi
 QColor scriptRowFill(const kes::Script& script, const kes::ScriptLine& line,
                      const ScriptColours& colours) {
     const bool currentItem = line.entryIndex >= 0 && line.entryIndex == script.currentEntry &&
-                             line.lineKind != kes::slkBlank && line.lineKind != kes::slkNewItem;
+                             line.lineKind != kes::ScriptLineKind::Blank &&
+                             line.lineKind != kes::ScriptLineKind::NewItem;
     switch (script.state) {
-    case kes::ssViewing:
+    case kes::ScriptEditState::Viewing:
         return currentItem ? kCurrentItemFill : colours.background;
-    case kes::ssChange:
+    case kes::ScriptEditState::Change:
         return currentItem ? colours.highlight : colours.background;
-    case kes::ssAppend:
-    case kes::ssInsert:
-        return line.lineKind == kes::slkNewItem ? colours.highlight : colours.background;
+    case kes::ScriptEditState::Append:
+    case kes::ScriptEditState::Insert:
+        return line.lineKind == kes::ScriptLineKind::NewItem ? colours.highlight
+                                                             : colours.background;
     default:
         return colours.background;
     }
@@ -211,29 +214,30 @@ QString scriptColumnText(const kes::Script& script, const kes::ScriptLine& line,
                          const kes::ScriptEntry* entry, int column) {
     static const char* const kActions[] = {
         "", "Folder(s):", "File(s)", "Find:", "Replace:", "Options:", "", ""};
-    if (line.lineKind == kes::slkNewItem)
+    if (line.lineKind == kes::ScriptLineKind::NewItem)
         return column != 3 ? QString()
-               : script.state == kes::ssInsert
+               : script.state == kes::ScriptEditState::Insert
                    ? QStringLiteral("New script item will be Inserted here")
                    : QStringLiteral("New script item will be Appended here");
-    if (entry == nullptr || line.lineKind == kes::slkBlank)
+    if (entry == nullptr || line.lineKind == kes::ScriptLineKind::Blank)
         return {};
     switch (column) {
     case 1:
-        return line.lineKind == kes::slkFolders || line.lineKind == kes::slkFind
+        return line.lineKind == kes::ScriptLineKind::Folders ||
+                       line.lineKind == kes::ScriptLineKind::Find
                    ? QString::fromStdString(kes::scriptItemNumber(*entry))
                    : QString();
     case 2:
-        return QString::fromLatin1(kActions[line.lineKind]);
+        return QString::fromLatin1(kActions[static_cast<size_t>(line.lineKind)]);
     case 3:
         switch (line.lineKind) {
-        case kes::slkFolders:
-        case kes::slkFind:
+        case kes::ScriptLineKind::Folders:
+        case kes::ScriptLineKind::Find:
             return displayText(entry->Text1);
-        case kes::slkFiles:
-        case kes::slkReplace:
+        case kes::ScriptLineKind::Files:
+        case kes::ScriptLineKind::Replace:
             return displayText(entry->Text2);
-        case kes::slkOptions:
+        case kes::ScriptLineKind::Options:
             return displayText(entry->Text3);
         default:
             return {};
@@ -298,7 +302,7 @@ void ResultsGrid::clearDrawGrid(int columnCount) {
 }
 
 void ResultsGrid::showEmpty() {
-    m_content = gcEmpty;
+    m_content = GridContent::Empty;
     m_results = nullptr;
     m_rows = nullptr;
     m_rowCount = m_fixedRows + 2;
@@ -307,7 +311,7 @@ void ResultsGrid::showEmpty() {
 }
 
 void ResultsGrid::showResults(const kes::SearchResults* results, const kes::Rows* rows) {
-    m_content = gcResults;
+    m_content = GridContent::Results;
     m_results = results;
     m_rows = rows;
     m_rowCount = rows->empty() ? 2 : static_cast<int>(rows->size());
@@ -316,7 +320,7 @@ void ResultsGrid::showResults(const kes::SearchResults* results, const kes::Rows
 }
 
 void ResultsGrid::showScript(const kes::Script* script, const ScriptColours& colours) {
-    m_content = gcScript;
+    m_content = GridContent::Script;
     m_results = nullptr;
     m_rows = nullptr;
     m_script = script;
@@ -400,9 +404,9 @@ void ResultsGrid::paintEvent(QPaintEvent* event) {
     const int left = -horizontalScrollBar()->value();
     for (int row = first; row < last; ++row) {
         const QRect rect(left, (row - first) * m_rowHeight, m_columnWidths[0], m_rowHeight);
-        if (m_content == gcResults)
+        if (m_content == GridContent::Results)
             drawResultRow(painter, row, rect);
-        else if (m_content == gcScript)
+        else if (m_content == GridContent::Script)
             drawScriptRow(painter, row, rect);
     }
 }

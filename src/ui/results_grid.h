@@ -14,7 +14,7 @@
 #include <vector>
 
 // What the grid shows (the window selects it).
-enum GridContent : uint8_t { gcEmpty, gcResults, gcScript };
+enum class GridContent : uint8_t { Empty, Results, Script };
 
 // One run of text drawn in a row: where it starts relative to the previous piece's end.
 struct GridPiece {
@@ -107,7 +107,7 @@ class ResultsGrid : public QAbstractScrollArea {
     void updateScrollBars();
     int visibleRowCount() const;
 
-    GridContent m_content = gcEmpty;
+    GridContent m_content = GridContent::Empty;
     const kes::SearchResults* m_results = nullptr;
     const kes::Rows* m_rows = nullptr;
     const kes::Script* m_script = nullptr;

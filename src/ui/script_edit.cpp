@@ -16,7 +16,7 @@ int32_t lastIndex(const Script& script) {
 }
 
 bool isFolderFile(const Script& script, int32_t index) {
-    return script.entries[at(index)].EntryKind == sekFolderFile;
+    return script.entries[at(index)].EntryKind == ScriptEntryKind::FolderFile;
 }
 
 // The index one past the last member of the group that starts at `start`.
@@ -48,47 +48,48 @@ bool startsNewGroup(const FolderFile& governing, const Criteria& typed) {
 }
 
 AcceptOutcome acceptNewItem(Script& script, const Criteria& typed) {
-    const bool appending = script.state == ssAppend;
+    const bool appending = script.state == ScriptEditState::Append;
     const int32_t before = appending ? lastIndex(script) : script.currentEntry - 1;
     const bool newGroup = startsNewGroup(governingFolderFile(script, before), typed);
     if (newGroup && (typed.folders.empty() || typed.files.empty()))
-        return aoNeedFoldersFiles;
+        return AcceptOutcome::NeedFoldersFiles;
     if (!newGroup && typed.find.empty())
-        return aoNeedFind;
+        return AcceptOutcome::NeedFind;
     if (newGroup) {
         if (appending)
-            appendScriptItem(script, sekFolderFile, typed.folders, typed.files, "");
+            appendScriptItem(script, ScriptEntryKind::FolderFile, typed.folders, typed.files, "");
         else
-            insertScriptItem(script, sekFolderFile, typed.folders, typed.files, script.currentEntry,
-                             "");
+            insertScriptItem(script, ScriptEntryKind::FolderFile, typed.folders, typed.files,
+                             script.currentEntry, "");
     }
     if (!typed.find.empty()) {
         if (appending) {
-            appendScriptItem(script, sekFindReplace, typed.find, typed.replace, typed.options);
+            appendScriptItem(script, ScriptEntryKind::FindReplace, typed.find, typed.replace,
+                             typed.options);
         } else {
             if (newGroup)
                 ++script.currentEntry; // past the Folder(s)/File(s) item just inserted
-            insertScriptItem(script, sekFindReplace, typed.find, typed.replace, script.currentEntry,
-                             typed.options);
+            insertScriptItem(script, ScriptEntryKind::FindReplace, typed.find, typed.replace,
+                             script.currentEntry, typed.options);
         }
     }
     edited(script);
-    return aoAccepted;
+    return AcceptOutcome::Accepted;
 }
 
 AcceptOutcome acceptChange(Script& script, const Criteria& typed) {
     if (script.currentEntry < 0)
-        return aoAccepted;
+        return AcceptOutcome::Accepted;
     if (isFolderFile(script, script.currentEntry)) {
         if (typed.folders.empty() || typed.files.empty())
-            return aoNeedFoldersFiles;
+            return AcceptOutcome::NeedFoldersFiles;
     } else if (typed.find.empty()) {
-        return aoNeedFind;
+        return AcceptOutcome::NeedFind;
     }
     changeScriptItem(script, script.currentEntry, typed.folders, typed.files, "", typed.replace,
                      typed.find);
     edited(script);
-    return aoAccepted;
+    return AcceptOutcome::Accepted;
 }
 
 // Moves the block [first, middle) behind the block [middle, last); `current` follows the item
@@ -110,7 +111,7 @@ FolderFile governingFolderFile(const Script& script, int32_t index) {
         index = lastIndex(script);
     for (int32_t i = index; i >= 0; --i) {
         const ScriptEntry& entry = script.entries[at(i)];
-        if (entry.EntryKind == sekFolderFile)
+        if (entry.EntryKind == ScriptEntryKind::FolderFile)
             return {entry.Text1, entry.Text2};
     }
     return {};
@@ -134,7 +135,7 @@ void changeScriptItem(Script& script, int32_t index, const std::string& folders,
                       const std::string& files, const std::string& options,
                       const std::string& replace, const std::string& find) {
     ScriptEntry& entry = script.entries.at(at(index));
-    if (entry.EntryKind == sekFolderFile) {
+    if (entry.EntryKind == ScriptEntryKind::FolderFile) {
         entry.Text1 = folders;
         entry.Text2 = files;
     } else {
@@ -146,13 +147,13 @@ void changeScriptItem(Script& script, int32_t index, const std::string& folders,
 
 AcceptOutcome acceptScriptItem(Script& script, const Criteria& typed) {
     switch (script.state) {
-    case ssAppend:
-    case ssInsert:
+    case ScriptEditState::Append:
+    case ScriptEditState::Insert:
         return acceptNewItem(script, typed);
-    case ssChange:
+    case ScriptEditState::Change:
         return acceptChange(script, typed);
     default:
-        return aoAccepted;
+        return AcceptOutcome::Accepted;
     }
 }
 

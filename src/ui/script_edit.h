@@ -31,10 +31,10 @@ void changeScriptItem(Script& script, int32_t index, const std::string& folders,
                       const std::string& files, const std::string& options,
                       const std::string& replace, const std::string& find);
 
-enum AcceptOutcome : uint8_t {
-    aoAccepted,         // stored, numbered, Changed set
-    aoNeedFoldersFiles, // "Folders and Files must be defined"; nothing changed
-    aoNeedFind,         // "Find expression must be defined"; nothing changed
+enum class AcceptOutcome : uint8_t {
+    Accepted,         // stored, numbered, Changed set
+    NeedFoldersFiles, // "Folders and Files must be defined"; nothing changed
+    NeedFind,         // "Find expression must be defined"; nothing changed
 };
 inline constexpr const char* kNeedFoldersFilesText = "Folders and Files must be defined";
 inline constexpr const char* kNeedFindText = "Find expression must be defined";

@@ -43,16 +43,16 @@ class QtUiServices final : public UiServices {
     }
     Answer askYesNoCancel(QWidget* parent, const QString& text) override {
         if (closing(text))
-            return anCancel;
+            return Answer::Cancel;
         switch (QMessageBox::question(parent, kBoxTitle, displayMessageText(text),
                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                       QMessageBox::Cancel)) {
         case QMessageBox::Yes:
-            return anYes;
+            return Answer::Yes;
         case QMessageBox::No:
-            return anNo;
+            return Answer::No;
         default:
-            return anCancel;
+            return Answer::Cancel;
         }
     }
     QString getOpenFileName(QWidget* parent, const QString& title, const QString& startFolder,

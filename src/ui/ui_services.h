@@ -13,7 +13,7 @@
 class QWidget;
 
 // The answers to a Yes/No/Cancel question; closing the box counts as Cancel.
-enum Answer : uint8_t { anYes, anNo, anCancel };
+enum class Answer : uint8_t { Yes, No, Cancel };
 
 class UiServices {
   public:

@@ -8,7 +8,7 @@
 namespace kes {
 
 // The main window's mode; its number is stored in the settings file.
-enum Mode : int32_t { mdFind = 0, mdFindAndReplace = 1, mdScript = 2, mdViewFoldersFiles = 3 };
+enum class Mode : int32_t { Find = 0, FindAndReplace = 1, Script = 2, ViewFoldersFiles = 3 };
 
 // True (refused, message filled) when the expression, trimmed of bytes 32 and below, ends with an
 // unescaped "|": an empty last alternative would match the empty string everywhere.

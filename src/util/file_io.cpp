@@ -322,12 +322,12 @@ void syncFolder(const std::string& folder) {
 
 WriteOutcome fail(std::string& error, const std::string& what, const std::string& reason) {
     error = what + ": " + reason;
-    return woFailed;
+    return WriteOutcome::Failed;
 }
 
 WriteOutcome refuse(std::string& error, std::string reason) {
     error = std::move(reason);
-    return woRefused;
+    return WriteOutcome::Refused;
 }
 
 // SIGINT and SIGTERM that arrive while a file is rewritten through its inode wait until the
@@ -395,7 +395,7 @@ WriteOutcome checkTarget(WritePlan& plan, std::string& error) {
             plan.exists ? refusalOf(plan.folder, plan.name, plan.original) : "";
         !refusal.empty())
         return refuse(error, refusal);
-    return woWritten;
+    return WriteOutcome::Written;
 }
 
 // Text then tail into a temporary file beside the target, with the original's mode, owner
@@ -434,7 +434,7 @@ WriteOutcome renameTemporary(WritePlan& plan, TempFile& temp, std::string& error
     if (!temp.renameOver(plan.name, err))
         return fail(error, "Cannot replace " + plan.shown, errnoText(err));
     syncFolder(plan.folder.path);
-    return woWritten;
+    return WriteOutcome::Written;
 }
 
 // The backup kept beside a file while it is rewritten through its inode; removed again unless
@@ -485,7 +485,7 @@ WriteOutcome saveBackup(const WritePlan& plan, int original, BackupFile& backup,
     if (!copyData(original, backup.fd(), err) || ::fsync(backup.fd()) != 0)
         return fail(error, "Cannot write " + backup.path(), errnoText(err != 0 ? err : errno));
     syncFolderNow(plan.folder.path);
-    return woWritten;
+    return WriteOutcome::Written;
 }
 
 // A file whose names or owner must stay as they are (several hard links, an owner we cannot
@@ -508,13 +508,13 @@ WriteOutcome rewriteInPlace(const WritePlan& plan, std::string_view text, std::s
     const SignalsHeld held;
     BackupFile backup(plan.folder, plan.name + std::string(kBackupNameSuffix));
     if (const WriteOutcome saved = saveBackup(plan, original.get(), backup, error);
-        saved != woWritten)
+        saved != WriteOutcome::Written)
         return saved;
     int err = 0;
     faultPoint("mid-rewrite");
     if (overwriteOpened(original.get(), text, tail, err)) {
         syncFolder(plan.folder.path);
-        return woWritten;
+        return WriteOutcome::Written;
     }
     if (!restore(original.get(), backup.fd())) {
         backup.keep();
@@ -538,7 +538,7 @@ WriteOutcome writePlanned(WritePlan& plan, std::string_view text, std::string_vi
     {
         TempFile temp;
         if (!writeTemporary(plan, text, tail, temp, ownerKept, error))
-            return woFailed;
+            return WriteOutcome::Failed;
         if (ownerKept || !plan.keepOwner)
             return renameTemporary(plan, temp, error);
     }
@@ -548,7 +548,7 @@ WriteOutcome writePlanned(WritePlan& plan, std::string_view text, std::string_vi
 WriteOutcome writeChecked(WritePlan& plan, std::string_view text, std::string_view tail,
                           std::string& error) {
     const WriteOutcome checked = checkTarget(plan, error);
-    return checked == woWritten ? writePlanned(plan, text, tail, error) : checked;
+    return checked == WriteOutcome::Written ? writePlanned(plan, text, tail, error) : checked;
 }
 
 // A plan for a name as given: past any links, to the name that holds the data.
@@ -591,9 +591,9 @@ WriteOutcome writePath(const std::string& fileName, std::string_view text, std::
                        std::string& error) {
     WritePlan plan;
     if (!planPath(fileName, plan, error))
-        return woFailed;
+        return WriteOutcome::Failed;
     const WriteOutcome outcome = writeChecked(plan, text, tail, error);
-    if (outcome == woRefused)
+    if (outcome == WriteOutcome::Refused)
         error = "Cannot write " + fileName + ": " + error;
     return outcome;
 }
@@ -612,7 +612,7 @@ WriteOutcome openSubfolder(const std::string& folder, const std::string& subfold
     opened.fd.reset(::openat(parent.fd.get(), subfolder.c_str(),
                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (opened.fd.isOpen())
-        return woWritten;
+        return WriteOutcome::Written;
     if (errno == ELOOP || errno == ENOTDIR)
         return refuse(error,
                       shown + " is not a folder but a link or a file; nothing is written into it");
@@ -657,7 +657,8 @@ bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text) {
         auto state = std::make_unique<State>();
         std::string error;
         bool ownerKept = true;
-        if (!planRead(read, state->plan, error) || checkTarget(state->plan, error) != woWritten ||
+        if (!planRead(read, state->plan, error) ||
+            checkTarget(state->plan, error) != WriteOutcome::Written ||
             hasOtherNames(state->plan) ||
             !writeTemporary(state->plan, text, {}, state->temp, ownerKept, error) || !ownerKept)
             return false;
@@ -678,7 +679,7 @@ WriteOutcome PreparedWrite::commit(std::string& errorMessage) {
     } catch (const std::exception& e) {
         errorMessage = "Cannot write " + state->plan.shown + ": " + e.what();
     }
-    return woFailed;
+    return WriteOutcome::Failed;
 }
 
 bool deferSignal(int signalNumber) noexcept {
@@ -705,7 +706,7 @@ void writeCompleteTextFile(const std::string& fileName, std::string_view text) {
     if (!isFolder(folder))
         throw std::runtime_error("Directory \"" + folder + "\" does not exist.");
     std::string error;
-    if (writePath(fileName, text, "\r\n", error) != woWritten)
+    if (writePath(fileName, text, "\r\n", error) != WriteOutcome::Written)
         throw std::runtime_error(error);
 }
 
@@ -713,7 +714,7 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
                          std::string& errorMessage) {
     errorMessage.clear();
     try {
-        return writePath(fileName, text, {}, errorMessage) == woWritten;
+        return writePath(fileName, text, {}, errorMessage) == WriteOutcome::Written;
     } catch (const std::exception& e) {
         errorMessage = "Cannot write " + fileName + ": " + e.what();
     }
@@ -724,11 +725,12 @@ WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std:
     message.clear();
     try {
         WritePlan plan;
-        return planRead(read, plan, message) ? writeChecked(plan, text, {}, message) : woFailed;
+        return planRead(read, plan, message) ? writeChecked(plan, text, {}, message)
+                                             : WriteOutcome::Failed;
     } catch (const std::exception& e) {
         message = "Cannot write " + read.name + ": " + e.what();
     }
-    return woFailed;
+    return WriteOutcome::Failed;
 }
 
 WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
@@ -738,7 +740,7 @@ WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& su
     try {
         WritePlan plan;
         if (const WriteOutcome opened = openSubfolder(folder, subfolder, plan.folder, message);
-            opened != woWritten)
+            opened != WriteOutcome::Written)
             return opened;
         plan.name = name;
         plan.shown = fullName(plan);
@@ -752,7 +754,7 @@ WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& su
     } catch (const std::exception& e) {
         message = "Cannot write " + folder + subfolder + "/" + name + ": " + e.what();
     }
-    return woFailed;
+    return WriteOutcome::Failed;
 }
 
 bool forceFileFolder(const std::string& fileName) {

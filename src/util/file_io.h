@@ -22,7 +22,7 @@ inline constexpr std::string_view kTempNameMarker = ".kestrava-tmp-";
 // means that rewrite was interrupted.
 inline constexpr std::string_view kBackupNameSuffix = ".kestrava-backup";
 
-enum ReadStatus : uint8_t { rsRead, rsEmpty, rsMissing, rsUnreadable, rsTooLarge, rsNotRegular };
+enum class ReadStatus : uint8_t { Read, Empty, Missing, Unreadable, TooLarge, NotRegular };
 
 // Reads a whole regular file with one read into `buffer`, sized exactly. Anything but rsRead
 // leaves `buffer` empty and `error` holding errno (0 when no call failed). Files larger than
@@ -81,7 +81,7 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
 // it was read, is read-only, is not a regular file, or an earlier rewrite's backup is still
 // there: the message tells why, and the file is left as it is); or it failed ("Cannot write
 // <name>: <reason>"). Whatever the outcome, the original is whole.
-enum WriteOutcome : uint8_t { woWritten, woRefused, woFailed };
+enum class WriteOutcome : uint8_t { Written, Refused, Failed };
 
 // Replaces the file a read opened (see openRegularFile) with text, only while its name still
 // leads to that very file, unchanged. A file with several names, or whose owner could not be

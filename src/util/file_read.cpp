@@ -106,27 +106,27 @@ ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueF
     error = 0;
     size = 0;
     if (target != nullptr && !openResolved(fileName, file, *target, error))
-        return error == ENOENT || error == ENOTDIR ? rsMissing : rsUnreadable;
+        return error == ENOENT || error == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
     if (target == nullptr)
         file.reset(openForReading(fileName, 0));
     if (!file.isOpen()) {
         error = errno;
         // ENOTDIR: a part of the path is a file, so this file cannot exist either.
-        return error == ENOENT || error == ENOTDIR ? rsMissing : rsUnreadable;
+        return error == ENOENT || error == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
     }
     struct stat info {};
     if (fstat(file.get(), &info) != 0) {
         error = errno;
-        return rsUnreadable;
+        return ReadStatus::Unreadable;
     }
     if (target != nullptr)
         target->identity = identityOf(info);
     if (!S_ISREG(info.st_mode))
-        return rsNotRegular;
+        return ReadStatus::NotRegular;
     if (info.st_size > maxSize)
-        return rsTooLarge;
+        return ReadStatus::TooLarge;
     size = static_cast<size_t>(info.st_size);
-    return size == 0 ? rsEmpty : rsRead;
+    return size == 0 ? ReadStatus::Empty : ReadStatus::Read;
 }
 
 ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer, int& error,
@@ -135,7 +135,7 @@ ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer
     UniqueFd file;
     size_t size = 0;
     const ReadStatus opened = openRegularFile(fileName, maxSize, file, size, error);
-    if (opened != rsRead && opened != rsEmpty)
+    if (opened != ReadStatus::Read && opened != ReadStatus::Empty)
         return opened;
     return readOpenedFile(file, size, buffer, error);
 }
@@ -144,9 +144,9 @@ ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer
     buffer.resize(size);
     if (!readFully(file.get(), buffer, error)) {
         buffer.clear();
-        return rsUnreadable;
+        return ReadStatus::Unreadable;
     }
-    return buffer.empty() ? rsEmpty : rsRead;
+    return buffer.empty() ? ReadStatus::Empty : ReadStatus::Read;
 }
 
 } // namespace kes

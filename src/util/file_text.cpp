@@ -73,17 +73,17 @@ ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int&
     UniqueFd file;
     size_t size = 0;
     const ReadStatus opened = openRegularFile(fileName, maxSize, file, size, error, target);
-    if (opened == rsRead && size >= kMapFrom) {
+    if (opened == ReadStatus::Read && size >= kMapFrom) {
         void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.get(), 0);
         if (mapping != MAP_FAILED) {
             m_mapping = mapping;
             m_mappedSize = size;
             m_text = std::string_view(static_cast<const char*>(mapping), size);
-            return rsRead;
+            return ReadStatus::Read;
         }
         // A file system that cannot map is read instead.
     }
-    if (opened != rsRead && opened != rsEmpty)
+    if (opened != ReadStatus::Read && opened != ReadStatus::Empty)
         return opened;
     const ReadStatus status = readOpenedFile(file, size, buffer, error);
     m_text = buffer;

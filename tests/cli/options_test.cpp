@@ -13,23 +13,23 @@ TEST(CliOptions, ValuesFlagsAndViews) {
         parseCommandLine({"replace", "-d", "/a<+>", "--files=*.c", "-e", "x(y)", "--replace", "$1",
                           "--in-situ", "--yes", "--view", "unique-sorted", "--case-sensitive",
                           "--filenames-only", "--no-header", "--rtf", "--verbose"});
-    EXPECT_EQ(o.command, ccReplace);
+    EXPECT_EQ(o.command, Command::Replace);
     EXPECT_EQ(o.criteria.folders, "/a<+>");
     EXPECT_EQ(o.criteria.files, "*.c");
     EXPECT_EQ(o.criteria.find, "x(y)");
     EXPECT_EQ(o.criteria.replace, "$1");
     EXPECT_TRUE(o.inSitu && o.yes && o.caseSensitive && o.filenamesOnly && o.noHeader &&
                 o.richText && o.verbose);
-    EXPECT_EQ(o.view, rvUniqueMatchesSorted);
+    EXPECT_EQ(o.view, View::UniqueMatchesSorted);
 
     const CliOptions plain = parseCommandLine({"find", "--find", "-dash-"});
     EXPECT_EQ(plain.criteria.find, "-dash-") << "a value may begin with a dash";
-    EXPECT_EQ(plain.view, rvLinesWithMatches);
+    EXPECT_EQ(plain.view, View::LinesWithMatches);
     EXPECT_EQ(plain.threads, 0);
     EXPECT_EQ(parseCommandLine({"find", "--threads", "3"}).threads, 3);
     EXPECT_FALSE(plain.caseSensitive);
-    EXPECT_EQ(parseCommandLine({"--version"}).command, ccVersion);
-    EXPECT_EQ(parseCommandLine({"find", "-h"}).command, ccHelp);
+    EXPECT_EQ(parseCommandLine({"--version"}).command, Command::Version);
+    EXPECT_EQ(parseCommandLine({"find", "-h"}).command, Command::Help);
 }
 
 TEST(CliOptions, MistakesAreExplained) {

@@ -29,9 +29,9 @@ struct Recorder {
         };
         return {validator("Folders"), validator("Files"),
                 [this](HistoryBox box, const std::string& entry) {
-                    log.push_back("add " + std::string(kHistorySections[box]) + " " + entry);
+                    log.push_back("add " + std::string(historySection(box)) + " " + entry);
                 },
-                [this](HistoryBox box, int32_t value) { index[box] = value; }};
+                [this](HistoryBox box, int32_t value) { index[static_cast<size_t>(box)] = value; }};
     }
 };
 
@@ -41,10 +41,10 @@ const std::string kNoIndices = "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-
 TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
     HistoryBoxes boxes;
     EXPECT_EQ(historyToText(boxes), kNoIndices);
-    boxes[hbRootFolders] = {{"c:\\projects"}, 0};
-    boxes[hbFoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
-    boxes[hbFilesToSearch] = {{"*.pas | *.dfm"}, 0};
-    boxes[hbFindExpressions] = {{"\\bTODO\\b"}, 0};
+    boxes[HistoryBox::RootFolders] = {{"c:\\projects"}, 0};
+    boxes[HistoryBox::FoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
+    boxes[HistoryBox::FilesToSearch] = {{"*.pas | *.dfm"}, 0};
+    boxes[HistoryBox::FindExpressions] = {{"\\bTODO\\b"}, 0};
     EXPECT_EQ(historyToText(boxes),
               "[RootFolders]\n1=c:\\projects\n"
               "[FoldersToSearch]\n1=c:\\temp<+>\n2=d:\\src<+><excluding obj,bin>\n"
@@ -56,7 +56,7 @@ TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
 
 TEST(HistorySave, LineBreaksInsideAnEntryCannotBreakTheFile) {
     HistoryBoxes boxes;
-    boxes[hbFindExpressions].items = {"a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"};
+    boxes[HistoryBox::FindExpressions].items = {"a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"};
     EXPECT_EQ(historyToText(boxes),
               "[FindExpressions]\n1=a  b\n2=x [ItemIndex] FoldersToSearch=7\n" + kNoIndices);
 }
@@ -127,11 +127,12 @@ TEST(HistoryLoad, MissingFileLoadsEmptyAndAnUnreadableOneIsAnError) {
 
 TEST(HistoryRoundTrip, AwkwardEntriesComeBackUnchanged) {
     HistoryBoxes saved;
-    saved[hbRootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
-    saved[hbFoldersToSearch] = {{"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
-    saved[hbFilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
-    saved[hbFindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
-    saved[hbReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
+    saved[HistoryBox::RootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
+    saved[HistoryBox::FoldersToSearch] = {
+        {"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
+    saved[HistoryBox::FilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
+    saved[HistoryBox::FindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
+    saved[HistoryBox::ReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
 
     kestest::TempFolder folder;
     saveHistory(folder.path() + "kestrava.ini", saved);
@@ -142,7 +143,7 @@ TEST(HistoryRoundTrip, AwkwardEntriesComeBackUnchanged) {
     };
     cb.setItemIndex = [&](HistoryBox box, int32_t index) { loaded[box].itemIndex = index; };
     loadHistory(folder.path() + "kestrava.ini", cb);
-    saved[hbRootFolders].itemIndex = -1; // never saved
+    saved[HistoryBox::RootFolders].itemIndex = -1; // never saved
     for (size_t box = 0; box < kHistoryBoxCount; ++box) {
         EXPECT_EQ(loaded[box].items, saved[box].items) << kHistorySections[box];
         EXPECT_EQ(loaded[box].itemIndex, saved[box].itemIndex) << kHistorySections[box];

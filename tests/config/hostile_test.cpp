@@ -101,7 +101,7 @@ TEST(HostileSettings, NeverCrashHangOrReadAnotherFileAndFallBackToDefaults) {
             EXPECT_FALSE(error.empty());
             EXPECT_EQ(s.editorFileSpec, "xdg-open");
             EXPECT_EQ(s.scriptsFolder, "/opt/k/");
-            EXPECT_EQ(s.fontSize, fsSmall);
+            EXPECT_EQ(s.fontSize, FontSize::Small);
         }
     }
 }
@@ -137,7 +137,7 @@ TEST(HostileHistory, LoadsWhatItCanWithoutCrashing) {
         std::vector<std::string> finds;
         HistoryLoadCallbacks callbacks;
         callbacks.addItem = [&](HistoryBox box, const std::string& entry) {
-            if (box == hbFindExpressions)
+            if (box == HistoryBox::FindExpressions)
                 finds.push_back(entry);
         };
         const std::string error = kestest::errorOf([&] { loadHistoryFromText(c.text, callbacks); });
@@ -163,8 +163,8 @@ Config configWith(const std::string& editor) {
 
 HistoryBoxes historyWith(const std::string& find) {
     HistoryBoxes boxes;
-    boxes[hbFindExpressions].items = {find, "second"};
-    boxes[hbFindExpressions].itemIndex = 0;
+    boxes[HistoryBox::FindExpressions].items = {find, "second"};
+    boxes[HistoryBox::FindExpressions].itemIndex = 0;
     return boxes;
 }
 

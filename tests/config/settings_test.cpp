@@ -22,10 +22,12 @@ auto fields(auto&& c) {
 }
 
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
-const auto kDefaults = std::tuple(imFind, fsSmall, false, false, "/opt/kestrava/"s, "xdg-open"s,
-                                  "%Filename%"s, 166, 430, 748, 1060, mdFind);
-const auto kExample = std::tuple(imLastUsed, fsMedium, false, true, "C:\\Tools\\Scripts\\"s,
-                                 "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, mdScript);
+const auto kDefaults =
+    std::tuple(InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s,
+               "%Filename%"s, 166, 430, 748, 1060, Mode::Find);
+const auto kExample =
+    std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, Mode::Script);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -77,21 +79,25 @@ TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
 
 TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     Config config;
-    fields(config) = std::tuple(
-        imFind, fsSmall, true, true, "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
-        "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, mdFind);
+    fields(config) =
+        std::tuple(InitialMode::Find, FontSize::Small, true, true,
+                   "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
+                   "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, Mode::Find);
     const struct {
         InitialMode initial;
         FontSize size;
         Mode last;
         const char* words[3]; // as written for each of them
     } cases[] = {
-        {imFind, fsSmall, mdFind, {"Find", "Small", "Find"}},
-        {imReplace, fsLarge, mdFindAndReplace, {"Replace", "Large", "Replace"}},
-        {imScript, fsMedium, mdScript, {"Script", "Medium", "Script"}},
-        {imViewFoldersFiles,
-         fsSmall,
-         mdViewFoldersFiles,
+        {InitialMode::Find, FontSize::Small, Mode::Find, {"Find", "Small", "Find"}},
+        {InitialMode::Replace,
+         FontSize::Large,
+         Mode::FindAndReplace,
+         {"Replace", "Large", "Replace"}},
+        {InitialMode::Script, FontSize::Medium, Mode::Script, {"Script", "Medium", "Script"}},
+        {InitialMode::ViewFoldersFiles,
+         FontSize::Small,
+         Mode::ViewFoldersFiles,
          {"ViewFoldersFiles", "Small", "ViewFoldersFiles"}},
     };
     for (const auto& c : cases) {
@@ -134,19 +140,20 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
         std::string text;
         std::function<void(Config&)> change; // from the defaults
     } cases[] = {
-        {options("<fontsize value=\"LARGE\"/>"), [](Config& c) { c.settings.fontSize = fsLarge; }},
+        {options("<fontsize value=\"LARGE\"/>"),
+         [](Config& c) { c.settings.fontSize = FontSize::Large; }},
         {"<kestravaconfig><Options><FONTSIZE Value=\"medium\"/><InitialMode VALUE=\"script\"/>"
          "</Options><FORMS><MainForm TOP=\"5\"/></FORMS><Info><LastMode value=\"REPLACE\"/>"
          "</Info></kestravaconfig>",
          [](Config& c) {
-             c.settings.fontSize = fsMedium;
-             c.settings.initialMode = imScript;
+             c.settings.fontSize = FontSize::Medium;
+             c.settings.initialMode = InitialMode::Script;
              c.bounds.top = 5;
-             c.lastMode = mdFindAndReplace;
+             c.lastMode = Mode::FindAndReplace;
          }},
         {"<KestravaConfig><options><initialmode value=\"lastmode\"/><fontsize value=\"huge\"/>"
          "</options><info><lastmode value=\"lastmode\"/></info></KestravaConfig>",
-         [](Config& c) { c.settings.initialMode = imLastUsed; }},
+         [](Config& c) { c.settings.initialMode = InitialMode::LastUsed; }},
         {options("<initialmode value=\"Medium\"/><fontsize value=\"\"/>"), [](Config&) {}},
         {form + "top=\"abc\" left=\"-20\" height=\"500\" width=\"+640\"/></forms></KestravaConfig>",
          [](Config& c) {

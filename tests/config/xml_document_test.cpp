@@ -20,9 +20,9 @@ TEST(XmlWriter, EachFormatLaysOutElementsItsWay) {
     EXPECT_EQ(document.writeToString(), kDeclaration + "\n<r></r>\n"); // the root keeps its end tag
     document.root()->nodeNew("a").nodeNew("b").writeAttributeString("v", "1");
     const std::pair<XmlFormat, std::string> cases[] = {
-        {xfReadable, "\r\n<r>\r\n  <a>\r\n    <b v=\"1\"/>\r\n  </a>\r\n</r>\r\n"},
-        {xfLfOnly, "\n<r>\n<a>\n<b v=\"1\"/>\n</a>\n</r>\n"},
-        {xfCompact, "\n<r><a><b v=\"1\"/></a></r>\n"},
+        {XmlFormat::Readable, "\r\n<r>\r\n  <a>\r\n    <b v=\"1\"/>\r\n  </a>\r\n</r>\r\n"},
+        {XmlFormat::LfOnly, "\n<r>\n<a>\n<b v=\"1\"/>\n</a>\n</r>\n"},
+        {XmlFormat::Compact, "\n<r><a><b v=\"1\"/></a></r>\n"},
     };
     for (const auto& [format, expected] : cases) {
         document.setXmlFormat(format);
@@ -93,7 +93,7 @@ TEST(XmlReader, ReadDocumentIsWrittenBackUnchanged) {
                              "</r>\r\n";
     XmlDocument document;
     document.loadFromString(text);
-    document.setXmlFormat(xfReadable);
+    document.setXmlFormat(XmlFormat::Readable);
     EXPECT_EQ(document.writeToString(), text);
     EXPECT_EQ(document.root()->nodeByName("a")->attributeByName("q"), "say \"hi\"");
 }

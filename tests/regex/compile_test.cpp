@@ -42,7 +42,7 @@ TEST(PatternTable, ReusedSlotForgetsWhatItKnewOfTheOldPattern) {
     const int32_t planned = test::compile(regex, "\\b\\w+_t\\b");
     ASSERT_FALSE(regex.patternEntry(planned)->required.text.empty());
     regex.removePattern(planned);
-    regex.setDefaultPatternOptions({coNoStudy});
+    regex.setDefaultPatternOptions({PatternOption::NoStudy});
     ASSERT_EQ(test::compile(regex, "x"), planned);
     MatchCollection results;
     EXPECT_TRUE(regex.matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
@@ -69,7 +69,7 @@ TEST(PatternTable, PatternErrorIsAStatusAndFreesTheSlot) {
     EXPECT_EQ(id, -1);
     EXPECT_FALSE(status.success);
     EXPECT_EQ(status.patternID, -1);
-    EXPECT_EQ(status.statusCode, rePatternError);
+    EXPECT_EQ(status.statusCode, RegexErrorCode::PatternError);
     EXPECT_EQ(status.errorText, "missing )");
     EXPECT_EQ(status.errorOffset, 2);
     EXPECT_EQ(status.errorMessage, "Error in Pattern: \"missing )\" at offset (2)");
@@ -78,31 +78,36 @@ TEST(PatternTable, PatternErrorIsAStatusAndFreesTheSlot) {
 
 TEST(PatternOptions, TranslateBothWays) {
     const std::pair<PatternOption, int32_t> table[] = {
-        {coIgnoreCase, 0x1},     {coMultiline, 0x2},
-        {coDotMatchesAll, 0x4},  {coIgnorePatternWhiteSpace, 0x8},
-        {coAnchored, 0x10},      {coDollarEndOnly, 0x20},
-        {coExtra, 0x40},         {coUnGreedy, 0x200},
-        {coUtf8, 0x800},         {coExplicitCapture, 0x1000},
-        {coNoUtf8Check, 0x2000}, {coNoStudy, 0},
+        {PatternOption::IgnoreCase, 0x1},     {PatternOption::Multiline, 0x2},
+        {PatternOption::DotMatchesAll, 0x4},  {PatternOption::IgnorePatternWhiteSpace, 0x8},
+        {PatternOption::Anchored, 0x10},      {PatternOption::DollarEndOnly, 0x20},
+        {PatternOption::Extra, 0x40},         {PatternOption::UnGreedy, 0x200},
+        {PatternOption::Utf8, 0x800},         {PatternOption::ExplicitCapture, 0x1000},
+        {PatternOption::NoUtf8Check, 0x2000}, {PatternOption::NoStudy, 0},
     };
     for (const auto& [option, flag] : table) {
         EXPECT_EQ(patternOptionsToFlags({option}), flag) << int(option);
-        EXPECT_EQ(flagsToPatternOptions(flag, option != coNoStudy), PatternOptions{option});
+        EXPECT_EQ(flagsToPatternOptions(flag, option != PatternOption::NoStudy),
+                  PatternOptions{option});
     }
-    EXPECT_EQ(matchOptionsToFlags({moAnchored, moNotBol, moNotEol, moNotEmpty, moNoUtf8Check}),
+    EXPECT_EQ(matchOptionsToFlags({MatchOption::Anchored, MatchOption::NotBol, MatchOption::NotEol,
+                                   MatchOption::NotEmpty, MatchOption::NoUtf8Check}),
               0x10 | 0x80 | 0x100 | 0x400 | 0x2000);
-    EXPECT_EQ(flagsToMatchOptions(0x80, false), (MatchOptions{moNotBol, moNoCapturing}));
+    EXPECT_EQ(flagsToMatchOptions(0x80, false),
+              (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
 }
 
 TEST(PatternOptions, DefaultsAndNoStudy) {
     PatternSet regex;
-    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{coIgnoreCase, coDotMatchesAll}));
+    EXPECT_EQ(regex.defaultPatternOptions(),
+              (PatternOptions{PatternOption::IgnoreCase, PatternOption::DotMatchesAll}));
     EXPECT_EQ(regex.defaultMatchOptions(), MatchOptions{});
-    EXPECT_EQ(regex.defaultLanguage(), laEnglish);
+    EXPECT_EQ(regex.defaultLanguage(), PatternLanguage::English);
     EXPECT_EQ(regex.defaultMatchLimit, 10000000u);
 
-    regex.setDefaultPatternOptions({coMultiline, coNoStudy});
-    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{coMultiline, coNoStudy}));
+    regex.setDefaultPatternOptions({PatternOption::Multiline, PatternOption::NoStudy});
+    EXPECT_EQ(regex.defaultPatternOptions(),
+              (PatternOptions{PatternOption::Multiline, PatternOption::NoStudy}));
     ASSERT_EQ(test::compile(regex, "a+"), 0);
     EXPECT_FALSE(regex.patternEntry(0)->study);
     EXPECT_EQ(regex.patternEntry(0)->extra, nullptr) << "no study attempted";
@@ -110,20 +115,29 @@ TEST(PatternOptions, DefaultsAndNoStudy) {
 }
 
 TEST(PatternCache, KeyIsExact) {
-    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, true, laEnglish), std::string("abc5-1\0", 7));
-    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, false, laGerman), std::string("abc50\3", 6));
+    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, true, PatternLanguage::English),
+              std::string("abc5-1\0", 7));
+    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, false, PatternLanguage::German),
+              std::string("abc50\3", 6));
 }
 
 TEST(PatternCache, SameTextWithOtherOptionsGetsOtherIDs) {
     StaticPatternTable regex;
     regex.setPatternCacheMaxCount(10);
     PatternStatus status;
-    const int32_t base = regex.getCachedPatternID("abc", {coIgnoreCase}, status, laEnglish);
-    EXPECT_EQ(regex.getCachedPatternID("abc", {coIgnoreCase}, status, laEnglish), base);
+    const int32_t base = regex.getCachedPatternID("abc", {PatternOption::IgnoreCase}, status,
+                                                  PatternLanguage::English);
+    EXPECT_EQ(regex.getCachedPatternID("abc", {PatternOption::IgnoreCase}, status,
+                                       PatternLanguage::English),
+              base);
     EXPECT_TRUE(status.success);
-    EXPECT_NE(regex.getCachedPatternID("abc", {}, status, laEnglish), base);
-    EXPECT_NE(regex.getCachedPatternID("abc", {coIgnoreCase, coNoStudy}, status, laEnglish), base);
-    EXPECT_NE(regex.getCachedPatternID("ABC", {coIgnoreCase}, status, laEnglish), base);
+    EXPECT_NE(regex.getCachedPatternID("abc", {}, status, PatternLanguage::English), base);
+    EXPECT_NE(regex.getCachedPatternID("abc", {PatternOption::IgnoreCase, PatternOption::NoStudy},
+                                       status, PatternLanguage::English),
+              base);
+    EXPECT_NE(regex.getCachedPatternID("ABC", {PatternOption::IgnoreCase}, status,
+                                       PatternLanguage::English),
+              base);
     EXPECT_EQ(regex.slotsUsed(), 4);
 }
 
@@ -132,11 +146,13 @@ TEST(PatternCache, FullCacheReportsCode10AndNeverEvicts) {
     regex.setPatternCacheMaxCount(100);
     PatternStatus status;
     for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(regex.getCachedPatternID("p" + std::to_string(i), {}, status, laEnglish), i);
-    EXPECT_EQ(regex.getCachedPatternID("p100", {}, status, laEnglish), -1);
-    EXPECT_EQ(status.statusCode, reCacheFull);
+        ASSERT_EQ(
+            regex.getCachedPatternID("p" + std::to_string(i), {}, status, PatternLanguage::English),
+            i);
+    EXPECT_EQ(regex.getCachedPatternID("p100", {}, status, PatternLanguage::English), -1);
+    EXPECT_EQ(status.statusCode, RegexErrorCode::CacheFull);
     EXPECT_FALSE(status.success);
-    EXPECT_EQ(regex.getCachedPatternID("p5", {}, status, laEnglish), 5)
+    EXPECT_EQ(regex.getCachedPatternID("p5", {}, status, PatternLanguage::English), 5)
         << "cached ones still found";
 }
 
@@ -161,14 +177,16 @@ TEST(PatternCache, UnitLevelMatchWorksPastTheCacheLimit) {
 TEST(PatternCache, MaxCountChangesClearOnlyWhenNeeded) {
     StaticPatternTable regex;
     PatternStatus status;
-    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, laEnglish), -1) << "max 0 caches nothing";
+    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, PatternLanguage::English), -1)
+        << "max 0 caches nothing";
     regex.setPatternCacheMaxCount(5);
-    regex.getCachedPatternID("a", {}, status, laEnglish);
+    regex.getCachedPatternID("a", {}, status, PatternLanguage::English);
     regex.setPatternCacheMaxCount(8);
     EXPECT_EQ(regex.slotsUsed(), 1) << "raising from a positive value keeps the table";
     regex.setPatternCacheMaxCount(7);
     EXPECT_EQ(regex.slotsUsed(), 0) << "lowering empties the table";
-    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, laEnglish), 0) << "and the cache";
+    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, PatternLanguage::English), 0)
+        << "and the cache";
     regex.setPatternCacheMaxCount(-4);
     EXPECT_EQ(regex.patternCacheMaxCount(), 0);
 }
@@ -206,7 +224,7 @@ TEST(RegExObject, MatchLimitReachesTheExtraBlock) {
     const std::string text = std::string(30, 'a') + "b";
     MatchCollection results;
     const auto raised = test::raised([&] { regex.matches(id, text.data(), 31, 0, {}, results); });
-    EXPECT_EQ(raised.code, reMatchLimit);
+    EXPECT_EQ(raised.code, RegexErrorCode::MatchLimit);
     EXPECT_EQ(
         raised.message,
         R"m("The recursion and backtracking limit (MatchLimit) was reached" reported by Method "Matches" on Class "TldiRegExMulti" when calling "GetMatch".)m");
@@ -215,7 +233,7 @@ TEST(RegExObject, MatchLimitReachesTheExtraBlock) {
 
 TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     PatternSet regex;
-    regex.setDefaultPatternOptions({coNoStudy});
+    regex.setDefaultPatternOptions({PatternOption::NoStudy});
     const int32_t before = test::compile(regex, "a(?C1)b");
     int calls = 0;
     int32_t verdict = 0;

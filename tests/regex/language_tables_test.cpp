@@ -18,16 +18,16 @@ bool localeExists(const char* name) {
 }
 
 TEST(LanguageTables, NamesOfTheLanguages) {
-    EXPECT_EQ(languageName(laEnglish), "English");
-    EXPECT_EQ(languageName(laUserLocale), "User Locale");
-    EXPECT_EQ(languageName(laFrench), "French");
-    EXPECT_EQ(languageName(laGerman), "German");
+    EXPECT_EQ(languageName(PatternLanguage::English), "English");
+    EXPECT_EQ(languageName(PatternLanguage::UserLocale), "User Locale");
+    EXPECT_EQ(languageName(PatternLanguage::French), "French");
+    EXPECT_EQ(languageName(PatternLanguage::German), "German");
     EXPECT_EQ(languageName(PatternLanguage(9)), "Unknown Language");
 }
 
 TEST(LanguageTables, EnglishUsesTheBuiltInTables) {
     int32_t error = -1;
-    EXPECT_EQ(getLanguageTables(laEnglish, error), nullptr);
+    EXPECT_EQ(getLanguageTables(PatternLanguage::English, error), nullptr);
     EXPECT_EQ(error, 0);
 }
 
@@ -35,47 +35,49 @@ TEST(LanguageTables, FrenchClassifiesAccentedLettersAsWordCharacters) {
     if (!localeExists("fr_FR.ISO-8859-1"))
         GTEST_SKIP() << "fr_FR.ISO-8859-1 is not generated here (scripts/setup-test-locales)";
     int32_t error = 0;
-    const unsigned char* first = getLanguageTables(laFrench, error);
+    const unsigned char* first = getLanguageTables(PatternLanguage::French, error);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(getLanguageTables(laFrench, error), first) << "built once, then shared";
+    EXPECT_EQ(getLanguageTables(PatternLanguage::French, error), first)
+        << "built once, then shared";
 
     CompiledPtr compiled;
     ExtraPtr extra;
     PatternStatus status;
-    ASSERT_TRUE(
-        compileStandalone("^\\w+$", PCRE_CASELESS, true, laFrench, compiled, extra, status));
+    ASSERT_TRUE(compileStandalone("^\\w+$", PCRE_CASELESS, true, PatternLanguage::French, compiled,
+                                  extra, status));
     const std::string word = "caf\xE9"; // café in Latin-1
     const std::string upper = "CAF\xC9";
     int ovector[3];
     EXPECT_EQ(pcre_exec(compiled.get(), extra.get(), word.data(), 4, 0, 0, ovector, 3), 1);
-    ASSERT_TRUE(
-        compileStandalone("caf\xE9", PCRE_CASELESS, true, laFrench, compiled, extra, status));
+    ASSERT_TRUE(compileStandalone("caf\xE9", PCRE_CASELESS, true, PatternLanguage::French, compiled,
+                                  extra, status));
     EXPECT_EQ(pcre_exec(compiled.get(), extra.get(), upper.data(), 4, 0, 0, ovector, 3), 1)
         << "case folding of accented letters";
 
-    ASSERT_TRUE(compileStandalone("^\\w+$", 0, true, laEnglish, compiled, extra, status));
+    ASSERT_TRUE(
+        compileStandalone("^\\w+$", 0, true, PatternLanguage::English, compiled, extra, status));
     EXPECT_LT(pcre_exec(compiled.get(), extra.get(), word.data(), 4, 0, 0, ovector, 3), 0)
         << "English keeps to ASCII";
 }
 
 TEST(LanguageTables, MissingLocaleFailsWithCode3AndLeavesTheThreadLocale) {
     const locale_t before = uselocale(locale_t{});
-    setLanguageLocaleCandidates(laGerman, {"xx_NOWHERE.ISO-8859-1"});
+    setLanguageLocaleCandidates(PatternLanguage::German, {"xx_NOWHERE.ISO-8859-1"});
     StaticPatternTable regex;
     regex.setPatternCacheMaxCount(5);
     PatternStatus status;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        EXPECT_EQ(regex.getCachedPatternID("\\w", {}, status, laGerman), -1);
-        EXPECT_EQ(status.statusCode, reLocaleUnavailable);
+        EXPECT_EQ(regex.getCachedPatternID("\\w", {}, status, PatternLanguage::German), -1);
+        EXPECT_EQ(status.statusCode, RegexErrorCode::LocaleUnavailable);
         EXPECT_EQ(status.errorText, "German");
         EXPECT_EQ(status.errorMessage,
                   "Locale for selected language (German) is unavailable on this machine");
     }
     EXPECT_EQ(uselocale(locale_t{}), before);
 
-    setLanguageLocaleCandidates(laGerman, {"xx_NOWHERE", "de_DE.ISO-8859-1"});
+    setLanguageLocaleCandidates(PatternLanguage::German, {"xx_NOWHERE", "de_DE.ISO-8859-1"});
     if (localeExists("de_DE.ISO-8859-1")) {
-        EXPECT_GE(regex.getCachedPatternID("\\w", {}, status, laGerman), 0)
+        EXPECT_GE(regex.getCachedPatternID("\\w", {}, status, PatternLanguage::German), 0)
             << "a failed language is tried again: " << status.errorMessage;
         EXPECT_EQ(uselocale(locale_t{}), before);
     }
@@ -83,7 +85,7 @@ TEST(LanguageTables, MissingLocaleFailsWithCode3AndLeavesTheThreadLocale) {
 
 TEST(LanguageTables, UserLocaleAlwaysBuilds) {
     int32_t error = -1;
-    EXPECT_NE(getLanguageTables(laUserLocale, error), nullptr);
+    EXPECT_NE(getLanguageTables(PatternLanguage::UserLocale, error), nullptr);
     EXPECT_EQ(error, 0);
 }
 

@@ -63,7 +63,8 @@ TEST(matches, ReportsEveryMatchOnceInOrder) {
 
 TEST(matches, EmptyMatchesStepOverWholeUtf8Characters) {
     const std::string text = "\xC3\xA9\xC3\xA9"; // two e-acute
-    EXPECT_EQ(allMatches("x*", text, {coUtf8}), (std::vector<Span>{{0, 0}, {2, 2}, {4, 4}}));
+    EXPECT_EQ(allMatches("x*", text, {PatternOption::Utf8}),
+              (std::vector<Span>{{0, 0}, {2, 2}, {4, 4}}));
 }
 
 TEST(matches, GroupsThatDidNotTakePartAreMinusOne) {
@@ -88,7 +89,7 @@ TEST(matches, StartOffsetBounds) {
     MatchCollection results;
     EXPECT_TRUE(regex.matches(id, "abc", 3, 3, {}, results)) << "equal to the length is allowed";
     const auto raised = test::raised([&] { regex.matches(id, "abc", 3, 4, {}, results); });
-    EXPECT_EQ(raised.code, reStartAtTooLarge);
+    EXPECT_EQ(raised.code, RegexErrorCode::StartAtTooLarge);
     EXPECT_EQ(
         raised.message,
         R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Matches" on Class "TldiRegExMulti".)m");
@@ -101,7 +102,7 @@ TEST(matches, InvalidIDsAndFreedSlots) {
         test::raised([&] { multi.matches(7, "a", 1, 0, {}, results); }).message,
         R"m("Invalid PatternID (7)" reported by Method "Matches" on Class "TldiRegExMulti".)m");
     EXPECT_EQ(test::raised([&] { multi.matches(-1, "a", 1, 0, {}, results); }).code,
-              reInvalidPatternID);
+              RegexErrorCode::InvalidPatternID);
     StaticPatternTable cached;
     EXPECT_EQ(
         test::raised([&] { cached.matches(-1, "a", 1, 0, {}, results); }).message,
@@ -109,17 +110,18 @@ TEST(matches, InvalidIDsAndFreedSlots) {
     const int32_t id = test::compile(multi, "a");
     multi.removePattern(id);
     EXPECT_EQ(test::raised([&] { multi.matches(id, "a", 1, 0, {}, results); }).code,
-              reCompiledPatternNil);
+              RegexErrorCode::CompiledPatternNil);
 }
 
 TEST(matches, WithoutCapturesOnlyTheWholeMatchIsKept) {
     PatternSet regex;
     const int32_t id = test::compile(regex, "(a)(b)");
     MatchCollection results;
-    ASSERT_TRUE(regex.matches(id, "abab", 4, 0, {moNoCapturing}, results));
+    ASSERT_TRUE(regex.matches(id, "abab", 4, 0, {MatchOption::NoCapturing}, results));
     EXPECT_EQ(spans(results), (std::vector<Span>{{0, 2}, {2, 4}}));
     std::string value;
-    EXPECT_EQ(test::raised([&] { groupValue(results[0], 1, value); }).code, reGroupNumOutOfBounds);
+    EXPECT_EQ(test::raised([&] { groupValue(results[0], 1, value); }).code,
+              RegexErrorCode::GroupNumOutOfBounds);
 }
 
 TEST(UnitLevel, MatchIsCaseInsensitiveAndDotAll) {
@@ -158,10 +160,12 @@ TEST(UnitLevel, GroupValueBounds) {
     EXPECT_EQ(value, "b");
     EXPECT_EQ(test::raised([&] { groupValue(result, 2, value); }).message,
               R"m("GroupNum out of bounds (2)" reported by Method "GroupValue".)m");
-    EXPECT_EQ(test::raised([&] { groupValue(result, -1, value); }).code, reGroupNumOutOfBounds);
+    EXPECT_EQ(test::raised([&] { groupValue(result, -1, value); }).code,
+              RegexErrorCode::GroupNumOutOfBounds);
     clearMatchResult(result);
     ASSERT_FALSE(match("(q)", abc, false, result));
-    EXPECT_EQ(test::raised([&] { groupValue(result, 0, value); }).code, reGroupNumOutOfBounds)
+    EXPECT_EQ(test::raised([&] { groupValue(result, 0, value); }).code,
+              RegexErrorCode::GroupNumOutOfBounds)
         << "a result that did not match has no groups, not even 0";
 }
 
@@ -234,7 +238,8 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
         for (const std::string& text : texts) {
             PatternSet jit;
             PatternSet interpreter;
-            interpreter.setDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
+            interpreter.setDefaultPatternOptions(
+                {PatternOption::IgnoreCase, PatternOption::DotMatchesAll, PatternOption::NoStudy});
             const int32_t a = test::compile(jit, pattern);
             const int32_t b = test::compile(interpreter, pattern);
             MatchCollection ra;
@@ -260,23 +265,24 @@ TEST(JitAndInterpreter, AgreeOnEveryMatch) {
 TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
     using Texts = std::vector<std::string>;
     const std::tuple<const char*, PatternOptions, Texts> literal[] = {
-        {"abc", {coIgnoreCase, coDotMatchesAll}, {"abc"}},
+        {"abc", {PatternOption::IgnoreCase, PatternOption::DotMatchesAll}, {"abc"}},
         {"a b#c", {}, {"a b#c"}},
-        {"caf\xE9", {coIgnoreCase}, {"caf\xE9"}},
+        {"caf\xE9", {PatternOption::IgnoreCase}, {"caf\xE9"}},
         {"struct|union|ab", {}, {"struct", "union", "ab"}}};
-    const std::pair<const char*, PatternOptions> engine[] = {{"a.c", {}},
-                                                             {"a\\.c", {}},
-                                                             {"(?i)x", {}},
-                                                             {"", {}},
-                                                             {"ab", {coUtf8}},
-                                                             {"a b", {coIgnorePatternWhiteSpace}},
-                                                             {"ab", {coAnchored}},
-                                                             {"ab", {coNoStudy}},
-                                                             {"x{2}", {}},
-                                                             {"a|", {}},
-                                                             {"|a", {}},
-                                                             {"a||b", {}},
-                                                             {"a|b|c|d|e|f|g|h|i", {}}};
+    const std::pair<const char*, PatternOptions> engine[] = {
+        {"a.c", {}},
+        {"a\\.c", {}},
+        {"(?i)x", {}},
+        {"", {}},
+        {"ab", {PatternOption::Utf8}},
+        {"a b", {PatternOption::IgnorePatternWhiteSpace}},
+        {"ab", {PatternOption::Anchored}},
+        {"ab", {PatternOption::NoStudy}},
+        {"x{2}", {}},
+        {"a|", {}},
+        {"|a", {}},
+        {"a||b", {}},
+        {"a|b|c|d|e|f|g|h|i", {}}};
     for (const auto& [pattern, options, texts] : literal) {
         PatternSet regex;
         regex.setDefaultPatternOptions(options);
@@ -288,7 +294,7 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
         EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->literals, Texts{}) << pattern;
     }
     // Caseless folds A-Z only, as the engine's built-in tables do.
-    EXPECT_EQ(allMatches("caf\xE9", "CAF\xC9 caf\xE9 Caf\xE9", {coIgnoreCase}),
+    EXPECT_EQ(allMatches("caf\xE9", "CAF\xC9 caf\xE9 Caf\xE9", {PatternOption::IgnoreCase}),
               (std::vector<Span>{{5, 9}, {10, 14}}));
     EXPECT_EQ(allMatches("aa", "aaaaa", {}), (std::vector<Span>{{0, 2}, {2, 4}}));
     // Leftmost first; at one place, the first alternative in pattern order.
@@ -300,11 +306,11 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
 ::testing::AssertionResult studiedFindsWhatTheInterpreterFinds(const std::string& pattern,
                                                                const std::string& text) {
     for (const bool caseless : {false, true}) {
-        PatternOptions options{coDotMatchesAll};
+        PatternOptions options{PatternOption::DotMatchesAll};
         if (caseless)
-            options.include(coIgnoreCase);
+            options.include(PatternOption::IgnoreCase);
         PatternOptions interpreted = options;
-        interpreted.include(coNoStudy);
+        interpreted.include(PatternOption::NoStudy);
         if (allMatches(pattern, text, options) != allMatches(pattern, text, interpreted))
             return ::testing::AssertionFailure() << pattern << (caseless ? " caseless" : "");
     }
@@ -383,7 +389,8 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
 TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
     for (const bool caseless : {false, true}) {
         PatternSet regex;
-        regex.setDefaultPatternOptions(caseless ? PatternOptions{coIgnoreCase} : PatternOptions{});
+        regex.setDefaultPatternOptions(caseless ? PatternOptions{PatternOption::IgnoreCase}
+                                                : PatternOptions{});
         const auto& stops =
             regex.patternEntry(test::compile(regex, "\\b[a-z]+ing"))->required.stops;
         EXPECT_FALSE(stops['a'] || stops['z'] || stops['i']);
@@ -402,7 +409,7 @@ TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
         {"a(?=b)|(?<=a)b", {}},
         {"(?!a)\\w|(?!a)", {}},
         {"\\bab\\b|\\Bb", {}},
-        {"a.*?b", {coDotMatchesAll}},
+        {"a.*?b", {PatternOption::DotMatchesAll}},
         {"a.*b", {}},
         {"(?m)^a|b\\z", {}},
         {"a*|b??", {}},
@@ -412,14 +419,14 @@ TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
         {"a\\Kb", {}},
         {"(?i)ab|", {}},
         {"b+$|c\\Z", {}},
-        {"b$", {coMultiline}},
-        {"(*ANY)^b", {coMultiline}},
+        {"b$", {PatternOption::Multiline}},
+        {"(*ANY)^b", {PatternOption::Multiline}},
         {"\\Ga|c", {}},
         {"a+(*COMMIT)b|c", {}},
         {"a{2,3}(?:b|c)", {}},
-        {"(?:\xC3\xA9|a)+", {coUtf8}},
-        {".(?<=\xC3\xA9)", {coUtf8}},
-        {"\xC3\xA9+b", {coUtf8}},
+        {"(?:\xC3\xA9|a)+", {PatternOption::Utf8}},
+        {".(?<=\xC3\xA9)", {PatternOption::Utf8}},
+        {"\xC3\xA9+b", {PatternOption::Utf8}},
     };
     const char* alphabet[] = {"a", "b", "c", "d", "\n", " ", "\xC3\xA9"};
     std::mt19937 random(5);
@@ -433,7 +440,7 @@ TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
                 text += alphabet[pick(random)];
             for (const auto& [pattern, options] : patterns) {
                 PatternOptions interpreted = options;
-                interpreted.include(coNoStudy);
+                interpreted.include(PatternOption::NoStudy);
                 ASSERT_EQ(allMatches(pattern, text, options),
                           allMatches(pattern, text, interpreted))
                     << pattern << " on " << text << ", window " << window;
@@ -458,14 +465,14 @@ TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
     // the first window must fail the search all the same.
     const std::string bad = "ab" + std::string(5000, 'c') + "\xFF";
     PatternSet regex;
-    regex.setDefaultPatternOptions({coUtf8});
+    regex.setDefaultPatternOptions({PatternOption::Utf8});
     const int32_t id = test::compile(regex, "b");
     size_t found = 0;
     EXPECT_EQ(test::raised([&] {
                   regex.forEachMatch(id, bad.data(), static_cast<uint32_t>(bad.size()), 0, {},
                                      [&](MatchResult&) { ++found; });
               }).code,
-              reBadUtf8);
+              RegexErrorCode::BadUtf8);
     EXPECT_EQ(found, 0u) << "the first search already fails";
 }
 
@@ -490,7 +497,7 @@ TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
 
 TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
     PatternSet regex;
-    regex.setDefaultPatternOptions({coNoStudy});
+    regex.setDefaultPatternOptions({PatternOption::NoStudy});
     const int32_t id = test::compile(regex, "(?:(a)|b)*c");
     const std::string text = std::string(2000000, 'a') + "c";
     MatchCollection results;
@@ -498,7 +505,7 @@ TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
                   regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {},
                                 results);
               }).code,
-              reMatchLimit);
+              RegexErrorCode::MatchLimit);
 }
 
 } // namespace

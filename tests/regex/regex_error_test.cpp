@@ -15,23 +15,24 @@ TEST(RegExMessages, ComposesEveryForm) {
     };
     const Case cases[] = {
         {"plain",
-         composeRegExMessage(reInvalidPatternID, rmRemovePattern, rmRemovePattern, "",
-                             {int64_t{7}}),
+         composeRegExMessage(RegexErrorCode::InvalidPatternID, RegexOperation::RemovePattern,
+                             RegexOperation::RemovePattern, "", {int64_t{7}}),
          R"m("Invalid PatternID (7)" reported by Method "RemovePattern".)m"},
         {"class",
-         composeRegExMessage(reInvalidPatternID, rmMatches, rmMatches, "TldiRegExMulti",
-                             {int64_t{7}}),
+         composeRegExMessage(RegexErrorCode::InvalidPatternID, RegexOperation::Matches,
+                             RegexOperation::Matches, "TldiRegExMulti", {int64_t{7}}),
          R"m("Invalid PatternID (7)" reported by Method "Matches" on Class "TldiRegExMulti".)m"},
         {"calling",
-         composeRegExMessage(reStartAtTooLarge, rmMatch, rmGetMatchStatic, "",
-                             {int64_t{3}, int64_t{4}}),
+         composeRegExMessage(RegexErrorCode::StartAtTooLarge, RegexOperation::Match,
+                             RegexOperation::GetMatchStatic, "", {int64_t{3}, int64_t{4}}),
          R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Match" when calling "GetMatchStatic".)m"},
         {"class calling",
-         composeRegExMessage(reNoActivePattern, rmMatches, rmGetMatch, "TldiRegExStatic", {}),
+         composeRegExMessage(RegexErrorCode::NoActivePattern, RegexOperation::Matches,
+                             RegexOperation::GetMatch, "TldiRegExStatic", {}),
          R"m("No Active Pattern found" reported by Method "Matches" on Class "TldiRegExStatic" when calling "GetMatch".)m"},
         {"status args",
-         composeRegExMessage(rePatternError, rmMatch, rmMatch, "",
-                             {std::string("missing )"), int64_t{2}}),
+         composeRegExMessage(RegexErrorCode::PatternError, RegexOperation::Match,
+                             RegexOperation::Match, "", {std::string("missing )"), int64_t{2}}),
          R"m("Error in Pattern: "missing )" at offset (2)" reported by Method "Match".)m"},
     };
     for (const Case& c : cases)
@@ -40,35 +41,38 @@ TEST(RegExMessages, ComposesEveryForm) {
 
 TEST(RegExMessages, RaisingFormsFillTheFields) {
     try {
-        raiseClassErrorCalling(reCustomTokenIndex, rmMatch, rmMatchAndReplace, "TldiRegExMulti", 5,
-                               {int64_t{9}});
+        raiseClassErrorCalling(RegexErrorCode::CustomTokenIndex, RegexOperation::Match,
+                               RegexOperation::MatchAndReplace, "TldiRegExMulti", 5, {int64_t{9}});
         FAIL() << "expected an exception";
     } catch (const RegexError& e) {
         EXPECT_STREQ(
             e.what(),
             R"m("CustomToken index invalid (9)" reported by Method "Match" on Class "TldiRegExMulti" when calling "MatchAndReplace".)m");
-        EXPECT_EQ(e.errorCode, reCustomTokenIndex);
+        EXPECT_EQ(e.errorCode, RegexErrorCode::CustomTokenIndex);
         EXPECT_EQ(e.errorValue, 5);
-        EXPECT_EQ(e.reportingMethod, rmMatch);
-        EXPECT_EQ(e.calledMethod, rmMatchAndReplace);
+        EXPECT_EQ(e.reportingMethod, RegexOperation::Match);
+        EXPECT_EQ(e.calledMethod, RegexOperation::MatchAndReplace);
     }
     // Equal methods collapse to the plain form.
-    EXPECT_EQ(
-        test::raised([] { raiseErrorCalling(reMatchNotFound, rmSplit, rmSplit, 0, {}); }).message,
-        R"m("Match not found" reported by Method "Split".)m");
     EXPECT_EQ(test::raised([] {
-                  raiseClassError(reNoActivePattern, rmMatches, "TldiRegEx", 0, {});
+                  raiseErrorCalling(RegexErrorCode::MatchNotFound, RegexOperation::Split,
+                                    RegexOperation::Split, 0, {});
+              }).message,
+              R"m("Match not found" reported by Method "Split".)m");
+    EXPECT_EQ(test::raised([] {
+                  raiseClassError(RegexErrorCode::NoActivePattern, RegexOperation::Matches,
+                                  "TldiRegEx", 0, {});
               }).message,
               R"m("No Active Pattern found" reported by Method "Matches" on Class "TldiRegEx".)m");
 }
 
 TEST(RegExMessages, CodesWithoutTextAreUnknown) {
-    for (RegexErrorCode code :
-         {reCacheFull, reReserved23, reUnknownExecResult, RegexErrorCode(200)})
+    for (RegexErrorCode code : {RegexErrorCode::CacheFull, RegexErrorCode::Reserved23,
+                                RegexErrorCode::UnknownExecResult, RegexErrorCode(200)})
         EXPECT_EQ(regExErrorText(code), "Unknown Error Code (%d)") << int(code);
-    EXPECT_EQ(regExErrorText(reCustomTokenUnassigned),
+    EXPECT_EQ(regExErrorText(RegexErrorCode::CustomTokenUnassigned),
               "The OnReplaceCustomToken event must  be assigned to evaluate the token ${%s}");
-    EXPECT_EQ(regExErrorText(reNoPatternForGroupName),
+    EXPECT_EQ(regExErrorText(RegexErrorCode::NoPatternForGroupName),
               "Compiled Pattern is not available fordetermining Group Number from Name (%s)");
 }
 
@@ -79,8 +83,8 @@ TEST(RegExMessages, FormatFillsLeftToRight) {
     // An argument's own percent signs are not placeholders.
     EXPECT_EQ(formatRegExText("<%s>", {std::string("%d%s")}), "<%d%s>");
     EXPECT_EQ(formatRegExText("missing %d", {}), "missing %d");
-    EXPECT_EQ(regExMethodName(rmSplitToArray), "SplitToArray");
-    EXPECT_EQ(regExMethodName(rmSetCustomtokens), "SetCustomtokens");
+    EXPECT_EQ(regExMethodName(RegexOperation::SplitToArray), "SplitToArray");
+    EXPECT_EQ(regExMethodName(RegexOperation::SetCustomtokens), "SetCustomtokens");
 }
 
 } // namespace

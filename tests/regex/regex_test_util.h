@@ -13,7 +13,7 @@ namespace kes::test {
 // The message and code of the RegexError the action raises; empty message when none.
 struct Raised {
     std::string message;
-    RegexErrorCode code = reNone;
+    RegexErrorCode code = RegexErrorCode::None;
 };
 
 // Compiles with the object's defaults; the ID, or -1 with a test failure naming the error.

@@ -93,7 +93,7 @@ TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
         std::string output = "untouched";
         const auto raised =
             test::raised([&] { m_regex.replace(id, "abc", c.tmpl, -1, 1, output); });
-        EXPECT_EQ(raised.code, reReplacementError) << c.tmpl;
+        EXPECT_EQ(raised.code, RegexErrorCode::ReplacementError) << c.tmpl;
         EXPECT_EQ(raised.message, std::string("\"Error in Replacement string \"") + c.tmpl + "\" " +
                                       c.detail +
                                       "\" reported by Method \"Match\" on Class \"TldiRegExMulti\" "

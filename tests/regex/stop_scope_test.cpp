@@ -38,7 +38,8 @@ bool throws(const std::function<void()>& action) {
 TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
     PatternSet studied;
     PatternSet interpreted;
-    interpreted.setDefaultPatternOptions({coIgnoreCase, coDotMatchesAll, coNoStudy});
+    interpreted.setDefaultPatternOptions(
+        {PatternOption::IgnoreCase, PatternOption::DotMatchesAll, PatternOption::NoStudy});
     const int32_t literal = test::compile(studied, "ipsum");
     const int32_t runs = test::compile(studied, "\\b\\w+um\\b");
     const int32_t windows = test::compile(studied, "(\\w+)um");
@@ -76,9 +77,9 @@ TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
 TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
     const std::string text = "x 1 " + wordsWithoutDigits(size_t{300} << 10);
     const std::pair<const char*, PatternOptions> cases[] = {
-        {"\\s.*\\d", {coDotMatchesAll}},
-        {"\\s.*\\d|(*F)", {coDotMatchesAll}},
-        {"\\s.*\\d", {coDotMatchesAll, coNoStudy}},
+        {"\\s.*\\d", {PatternOption::DotMatchesAll}},
+        {"\\s.*\\d|(*F)", {PatternOption::DotMatchesAll}},
+        {"\\s.*\\d", {PatternOption::DotMatchesAll, PatternOption::NoStudy}},
     };
     for (const auto& [pattern, options] : cases) {
         PatternSet regex;
@@ -196,7 +197,8 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
                               "(?<=ab)c\\1?(z)",
                               "[\\d_]{3,}"};
     for (const PatternOptions& options :
-         {PatternOptions{coIgnoreCase, coDotMatchesAll}, PatternOptions{coMultiline}}) {
+         {PatternOptions{PatternOption::IgnoreCase, PatternOption::DotMatchesAll},
+          PatternOptions{PatternOption::Multiline}}) {
         for (const char* pattern : patterns) {
             PatternSet regex;
             regex.setDefaultPatternOptions(options);

@@ -16,14 +16,14 @@ TEST(summaryTexts, SingularExactlyForOne) {
         const char* expected;
     };
     const Case cases[] = {
-        {12, 5, 3, 4, rvUniqueMatches,
+        {12, 5, 3, 4, View::UniqueMatches,
          "Searched 12 files:   Found 5 matches in 3 files (4 Unique Matches)"},
-        {1, 1, 1, 1, rvUniqueMatchesSorted,
+        {1, 1, 1, 1, View::UniqueMatchesSorted,
          "Searched 1 file:   Found 1 match in 1 file (1 Unique Match)"},
-        {0, 0, 0, 0, rvUniqueMatches,
+        {0, 0, 0, 0, View::UniqueMatches,
          "Searched 0 files:   Found 0 matches in 0 files (0 Unique Match)"},
-        {7, 2, 1, 9, rvLinesWithMatches, "Searched 7 files:   Found 2 matches in 1 file"},
-        {7, 2, 2, 9, rvMatchesOnly, "Searched 7 files:   Found 2 matches in 2 files"},
+        {7, 2, 1, 9, View::LinesWithMatches, "Searched 7 files:   Found 2 matches in 1 file"},
+        {7, 2, 2, 9, View::MatchesOnly, "Searched 7 files:   Found 2 matches in 2 files"},
     };
     for (const Case& c : cases) {
         SearchResults results;
@@ -34,14 +34,14 @@ TEST(summaryTexts, SingularExactlyForOne) {
     }
     SearchResults results;
     results.totalMatches = 1;
-    const SummaryTexts texts = summaryTexts(results, rvLinesWithMatches, 0);
+    const SummaryTexts texts = summaryTexts(results, View::LinesWithMatches, 0);
     EXPECT_EQ(texts.Label2, " match");
     EXPECT_EQ(texts.Label4, "");
 }
 
 class ExportTest : public ::testing::Test {
   protected:
-    Lines lines(View view, bool details, Mode mode = mdFind) {
+    Lines lines(View view, bool details, Mode mode = Mode::Find) {
         Rows rows;
         buildResultRows(m_results, view, rows);
         ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
@@ -52,14 +52,14 @@ class ExportTest : public ::testing::Test {
 };
 
 TEST_F(ExportTest, LinesWithMatchesMarkCutLines) {
-    EXPECT_EQ(lines(rvLinesWithMatches, true),
+    EXPECT_EQ(lines(View::LinesWithMatches, true),
               (Lines{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", "",
                      "Found 3 matches in /src/a.txt", "one a two->", "bca->", "",
                      "Found 1 match in /src/d/b.txt", "A", "", ""}));
 }
 
 TEST_F(ExportTest, MatchesOnlyMarkACutMatchOnlyWhenLastOnItsLine) {
-    EXPECT_EQ(lines(rvMatchesOnly, true),
+    EXPECT_EQ(lines(View::MatchesOnly, true),
               (Lines{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", "",
                      "Found 3 matches in /src/a.txt", "a", "b", "a>", "",
                      "Found 1 match in /src/d/b.txt", "A", "", ""}))
@@ -68,23 +68,23 @@ TEST_F(ExportTest, MatchesOnlyMarkACutMatchOnlyWhenLastOnItsLine) {
 
 TEST_F(ExportTest, filenamesOnly) {
     EXPECT_EQ(
-        lines(rvLinesWithMatches, false, mdViewFoldersFiles),
+        lines(View::LinesWithMatches, false, Mode::ViewFoldersFiles),
         (Lines{"Found 3 matches in /src/a.txt", "", "Found 1 match in /src/d/b.txt", "", ""}));
-    EXPECT_EQ(lines(rvUniqueMatches, false, mdViewFoldersFiles), (Lines{""}));
+    EXPECT_EQ(lines(View::UniqueMatches, false, Mode::ViewFoldersFiles), (Lines{""}));
 }
 
 TEST_F(ExportTest, HeadersByMode) {
-    const Lines replace = lines(rvUniqueMatches, true, mdFindAndReplace);
+    const Lines replace = lines(View::UniqueMatches, true, Mode::FindAndReplace);
     EXPECT_EQ(Lines(replace.begin(), replace.begin() + 5),
               (Lines{"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b",
                      "Replace with: x", ""}));
-    EXPECT_EQ(lines(rvUniqueMatches, true, mdScript),
+    EXPECT_EQ(lines(View::UniqueMatches, true, Mode::Script),
               (Lines{"Script: New (unsaved) script", "", "a", "b", ""}));
 }
 
 TEST_F(ExportTest, NoMatchesHasNoHeader) {
     m_results = test::makeResults({}, 2);
-    EXPECT_EQ(lines(rvLinesWithMatches, true), (Lines{"No matches found", "", ""}));
+    EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
 
 TEST(richText, EscapesAndEndsEachLineWithPar) {
@@ -110,9 +110,10 @@ std::string written(const std::function<void(const std::function<void(std::strin
 // one made from the finished results, in every header mode and with or without details; and a
 // run without matches says so.
 TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
-    for (const View view : {rvLinesWithMatches, rvMatchesOnly})
+    for (const View view : {View::LinesWithMatches, View::MatchesOnly})
         for (const bool details : {true, false})
-            for (const Mode mode : {mdFind, mdFindAndReplace, mdScript, mdViewFoldersFiles}) {
+            for (const Mode mode :
+                 {Mode::Find, Mode::FindAndReplace, Mode::Script, Mode::ViewFoldersFiles}) {
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
                 ExportWhileRunning running(header, view, details);
                 for (size_t f = 0; f < m_results.files.size(); ++f)
@@ -123,11 +124,11 @@ TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
                           written([&](const auto& write) {
                               writeResultText(m_results, rows, header, details, write);
                           }))
-                    << view << details << mode;
+                    << static_cast<int>(view) << details << static_cast<int>(mode);
             }
-    ExportWhileRunning nothing({}, rvLinesWithMatches, true);
+    ExportWhileRunning nothing({}, View::LinesWithMatches, true);
     EXPECT_EQ(written([&](const auto& write) { nothing.finish(write); }), "No matches found\n\n\n");
-    ExportWhileRunning small({}, rvLinesWithMatches, true, 300);
+    ExportWhileRunning small({}, View::LinesWithMatches, true, 300);
     small.fileRecorded(m_results, 0);
     EXPECT_TRUE(small.complete()) << "the first file's text fits";
     small.fileRecorded(m_results, 1);

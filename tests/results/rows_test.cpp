@@ -16,16 +16,16 @@ std::string shape(const SearchResults& results, const Rows& rows) {
     std::string shape;
     for (const Row& row : rows) {
         switch (row.kind) {
-        case rkFileHeader:
+        case RowKind::FileHeader:
             shape += "H" + std::to_string(row.fileIndex) + " ";
             break;
-        case rkLine:
+        case RowKind::Line:
             shape += "L" + std::to_string(row.lineIndex) + " ";
             break;
-        case rkBlank:
+        case RowKind::Blank:
             shape += "_ ";
             break;
-        case rkMatch: {
+        case RowKind::Match: {
             const MatchedLine& line = results.files[static_cast<size_t>(row.fileIndex)]
                                           .lines[static_cast<size_t>(row.lineIndex)];
             shape += std::string(matchText(line, static_cast<size_t>(row.matchIndex))) + " ";
@@ -62,16 +62,18 @@ class ResultRowsTest : public ::testing::Test {
 };
 
 TEST_F(ResultRowsTest, EachViewHasItsShape) {
-    EXPECT_EQ(rows(rvLinesWithMatches), "H0 L0 L1 _ H1 L0 L1 _ ");
-    EXPECT_EQ(rows(rvMatchesOnly), "H0 Beta alpha beta _ H1 ALPHA gamma \xC3\xA9t\xC3\xA9 ete _ ");
-    EXPECT_EQ(rows(rvUniqueMatches, 5), "Beta alpha gamma \xC3\xA9t\xC3\xA9 ete ")
+    EXPECT_EQ(rows(View::LinesWithMatches), "H0 L0 L1 _ H1 L0 L1 _ ");
+    EXPECT_EQ(rows(View::MatchesOnly),
+              "H0 Beta alpha beta _ H1 ALPHA gamma \xC3\xA9t\xC3\xA9 ete _ ");
+    EXPECT_EQ(rows(View::UniqueMatches, 5), "Beta alpha gamma \xC3\xA9t\xC3\xA9 ete ")
         << "letter case folds, the first occurrence is kept, accents still count";
-    EXPECT_EQ(rows(rvUniqueMatchesSorted, 5), "alpha Beta ete \xC3\xA9t\xC3\xA9 gamma ");
+    EXPECT_EQ(rows(View::UniqueMatchesSorted, 5), "alpha Beta ete \xC3\xA9t\xC3\xA9 gamma ");
 }
 
 TEST_F(ResultRowsTest, NoMatchesGiveNoRows) {
     m_results = test::makeResults({}, 3);
-    for (View view : {rvLinesWithMatches, rvMatchesOnly, rvUniqueMatches, rvUniqueMatchesSorted})
+    for (View view : {View::LinesWithMatches, View::MatchesOnly, View::UniqueMatches,
+                      View::UniqueMatchesSorted})
         EXPECT_EQ(rows(view), "");
 }
 

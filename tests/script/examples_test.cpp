@@ -61,7 +61,7 @@ TEST(ScriptExamples, DoWhatTheyPromiseInPlace) {
         CompiledRequest specs;
         SearchResults results;
         EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).Outcome,
-                  roCompleted)
+                  ScriptRunOutcome::Completed)
             << c.script;
         EXPECT_EQ(results.totalMatches, c.matches) << c.script;
         for (const auto& [path, before, after] : c.files)

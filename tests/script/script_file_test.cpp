@@ -40,14 +40,15 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
         TempTree scratch;
         const std::string path =
             text.empty() ? scratch.path("none.ksc") : scratch.write("s.ksc", text);
-        Script script = makeScript({folderItem("old", "*")}, ssAppend);
+        Script script = makeScript({folderItem("old", "*")}, ScriptEditState::Append);
         script.fileName = "/old.ksc";
         script.changed = true;
         EXPECT_EQ(errorOf([&] { loadScript(script, path); }),
                   "Unable to load script file: " + path + "\r\n" + message);
         EXPECT_TRUE(script.entries.empty() && script.lines.empty() && script.fileName.empty())
             << message;
-        EXPECT_TRUE(script.currentEntry == -1 && script.state == ssViewing && !script.changed)
+        EXPECT_TRUE(script.currentEntry == -1 && script.state == ScriptEditState::Viewing &&
+                    !script.changed)
             << message;
     }
 }

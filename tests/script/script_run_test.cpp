@@ -115,7 +115,9 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
     for (const auto& c : cases) {
         reset();
         const auto outcome = run(c.entries, {m_tree.root(), c.caseSensitive});
-        EXPECT_EQ(outcome.Outcome, c.failure.empty() ? roCompleted : roFailed) << c.name;
+        EXPECT_EQ(outcome.Outcome,
+                  c.failure.empty() ? ScriptRunOutcome::Completed : ScriptRunOutcome::Failed)
+            << c.name;
         EXPECT_EQ(outcome.message, c.failure.empty() ? "" : "Error running script: " + c.failure)
             << c.name;
         EXPECT_EQ(found(), c.found) << c.name;
@@ -145,10 +147,10 @@ TEST_F(ScriptRun, ABlankRootFolderOrANoStopsBeforeAnythingChanges) {
         ScriptRunOutcome Outcome;
         std::string message, question;
     } const cases[] = {
-        {"", "", roRootFolderEmpty, blank, ""},
-        {" \t ", "omega", roRootFolderEmpty, blank, ""},
-        {"/r", "", roDeclined, "", find + "in the specified files" + runNow},
-        {"/r", "omega", roDeclined, "",
+        {"", "", ScriptRunOutcome::RootFolderEmpty, blank, ""},
+        {" \t ", "omega", ScriptRunOutcome::RootFolderEmpty, blank, ""},
+        {"/r", "", ScriptRunOutcome::Declined, "", find + "in the specified files" + runNow},
+        {"/r", "omega", ScriptRunOutcome::Declined, "",
          find +
              "and where included, will replace matches with the corresponding \"ReplaceWith\" "
              "expressions in the specified files" +
@@ -169,7 +171,8 @@ TEST_F(ScriptRun, ABlankRootFolderOrANoStopsBeforeAnythingChanges) {
                 {c.root}, events);
         EXPECT_EQ(outcome.Outcome, c.Outcome);
         EXPECT_EQ(outcome.message, c.message);
-        EXPECT_EQ(outcome.messageKind, c.message.empty() ? mkNone : mkMessage);
+        EXPECT_EQ(outcome.messageKind,
+                  c.message.empty() ? MessageKind::None : MessageKind::Message);
         EXPECT_EQ(question, c.question);
         EXPECT_THAT(found(), ElementsAre("stale.txt:1"));
         EXPECT_EQ(m_tree.read("a/one.txt"), kOne);
@@ -186,7 +189,7 @@ TEST_F(ScriptRun, AStopRequestEndsTheRunWithTheResultsSoFar) {
     const auto outcome = run({folderItem(m_tree.path("a"), "*.txt"), findItem("alpha"),
                               folderItem(m_tree.path("b"), "*.txt"), findItem("beta")},
                              {}, events, source.get_token());
-    EXPECT_EQ(outcome.Outcome, roCancelled);
+    EXPECT_EQ(outcome.Outcome, ScriptRunOutcome::Cancelled);
     EXPECT_TRUE(m_results.cancelled);
     EXPECT_THAT(found(), ElementsAre("one.txt:2"));
 }

@@ -14,7 +14,7 @@ namespace {
 
 class FakeDialogs : public ScriptDialogs {
   public:
-    SaveAnswer answer = saCancel;
+    SaveAnswer answer = SaveAnswer::Cancel;
     std::string openPath, savePath; // empty: that dialog is cancelled
     std::vector<std::string> shown;
 
@@ -43,8 +43,10 @@ Script changedScript(const std::string& fileName = "") {
 TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
     // Answer, whether the script has a file of its own (else the save dialog is cancelled), and
     // whether the caller may go on.
-    const std::tuple<SaveAnswer, bool, bool> cases[] = {
-        {saYes, true, true}, {saYes, false, false}, {saNo, true, true}, {saCancel, true, false}};
+    const std::tuple<SaveAnswer, bool, bool> cases[] = {{SaveAnswer::Yes, true, true},
+                                                        {SaveAnswer::Yes, false, false},
+                                                        {SaveAnswer::No, true, true},
+                                                        {SaveAnswer::Cancel, true, false}};
     for (const auto& [answer, hasFile, goOn] : cases) {
         SCOPED_TRACE(::testing::Message()
                      << "answer " << static_cast<int>(answer) << ", file " << hasFile);
@@ -54,9 +56,10 @@ TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
         Script script = changedScript(hasFile ? scratch.path("own.ksc") : "");
         EXPECT_EQ(saveChangedScript(script, dialogs), goOn);
         EXPECT_EQ(dialogs.shown.at(0), "Save changed script before continuing ?");
-        EXPECT_EQ(script.entries.size(), answer == saNo ? 0u : 2u);
+        EXPECT_EQ(script.entries.size(), answer == SaveAnswer::No ? 0u : 2u);
         EXPECT_EQ(script.changed, !goOn);
-        EXPECT_EQ(scratch.read("own.ksc"), answer == saYes && goOn ? scriptText(script) : "");
+        EXPECT_EQ(scratch.read("own.ksc"),
+                  answer == SaveAnswer::Yes && goOn ? scriptText(script) : "");
     }
 }
 
@@ -71,7 +74,7 @@ TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
     EXPECT_FALSE(openScript(script, dialogs, folder));
     EXPECT_EQ(script.entries.size(), 1u);
     EXPECT_EQ(dialogs.shown.size(), 2u); // two questions, no open dialog
-    dialogs.answer = saNo;
+    dialogs.answer = SaveAnswer::No;
     EXPECT_TRUE(newScript(script, dialogs));
     EXPECT_TRUE(script.entries.empty());
 }
@@ -93,7 +96,7 @@ TEST(ScriptSaveAs, AddsTheExtensionOnlyToANameWithout) {
 TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
     TempTree scratch;
     FakeDialogs dialogs;
-    dialogs.answer = saNo;
+    dialogs.answer = SaveAnswer::No;
     Script script = changedScript("/x.ksc");
     std::string folder = "/scripts/";
     // No, then a cancelled dialog: the changes are gone and nothing is read.

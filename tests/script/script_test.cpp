@@ -26,16 +26,23 @@ ScriptLines with(ScriptLines rows, size_t at, const ScriptLines& extra) {
 
 TEST(ScriptLineView, HasTheRowsOfEachState) {
     // Items: 0 folders/files, 1 find with replace and options, 2 find only.
-    const ScriptLines plain{{slkFolders, 0}, {slkFiles, 0},   {slkBlank, 0},
-                            {slkFind, 1},    {slkReplace, 1}, {slkOptions, 1},
-                            {slkBlank, 1},   {slkFind, 2},    {slkBlank, 2}};
+    const ScriptLines plain{
+        {ScriptLineKind::Folders, 0}, {ScriptLineKind::Files, 0},   {ScriptLineKind::Blank, 0},
+        {ScriptLineKind::Find, 1},    {ScriptLineKind::Replace, 1}, {ScriptLineKind::Options, 1},
+        {ScriptLineKind::Blank, 1},   {ScriptLineKind::Find, 2},    {ScriptLineKind::Blank, 2}};
     const std::tuple<const char*, ScriptEditState, int32_t, ScriptLines> cases[] = {
-        {"Viewing", ssViewing, 1, plain},
-        {"Change", ssChange, 2, plain},
-        {"Results", ssResults, 0, plain},
-        {"Append", ssAppend, 0, with(plain, 9, {{slkBlank, 2}, {slkNewItem, 2}, {slkBlank, 2}})},
-        {"InsertBeforeSecond", ssInsert, 1, with(plain, 3, {{slkNewItem, 0}, {slkBlank, 0}})},
-        {"InsertAtFirst", ssInsert, 0, with(plain, 0, {{slkNewItem, -1}, {slkBlank, -1}})},
+        {"Viewing", ScriptEditState::Viewing, 1, plain},
+        {"Change", ScriptEditState::Change, 2, plain},
+        {"Results", ScriptEditState::Results, 0, plain},
+        {"Append", ScriptEditState::Append, 0,
+         with(plain, 9,
+              {{ScriptLineKind::Blank, 2},
+               {ScriptLineKind::NewItem, 2},
+               {ScriptLineKind::Blank, 2}})},
+        {"InsertBeforeSecond", ScriptEditState::Insert, 1,
+         with(plain, 3, {{ScriptLineKind::NewItem, 0}, {ScriptLineKind::Blank, 0}})},
+        {"InsertAtFirst", ScriptEditState::Insert, 0,
+         with(plain, 0, {{ScriptLineKind::NewItem, -1}, {ScriptLineKind::Blank, -1}})},
     };
     for (const auto& [name, state, current, expected] : cases) {
         Script script =
@@ -45,8 +52,10 @@ TEST(ScriptLineView, HasTheRowsOfEachState) {
         EXPECT_EQ(script.lines, expected) << name;
     }
     // Appending to an empty script: the placeholder belongs to no item.
-    EXPECT_EQ(makeScript({}, ssAppend).lines,
-              (ScriptLines{{slkBlank, -1}, {slkNewItem, -1}, {slkBlank, -1}}));
+    EXPECT_EQ(makeScript({}, ScriptEditState::Append).lines,
+              (ScriptLines{{ScriptLineKind::Blank, -1},
+                           {ScriptLineKind::NewItem, -1},
+                           {ScriptLineKind::Blank, -1}}));
 }
 
 } // namespace

@@ -10,15 +10,20 @@ using kes::testing::errorOf;
 using kes::testing::TempTree;
 
 inline ScriptEntry folderItem(std::string folders, std::string files) {
-    return {0, 0, sekFolderFile, std::move(folders), std::move(files), ""};
+    return {0, 0, ScriptEntryKind::FolderFile, std::move(folders), std::move(files), ""};
 }
 
 inline ScriptEntry findItem(std::string find, std::string replace = "", std::string options = "") {
-    return {0, 0, sekFindReplace, std::move(find), std::move(replace), std::move(options)};
+    return {0,
+            0,
+            ScriptEntryKind::FindReplace,
+            std::move(find),
+            std::move(replace),
+            std::move(options)};
 }
 
 // A numbered script of the items, first item current, line view built.
-inline Script makeScript(ScriptEntries entries, ScriptEditState state = ssViewing) {
+inline Script makeScript(ScriptEntries entries, ScriptEditState state = ScriptEditState::Viewing) {
     Script script;
     script.entries = std::move(entries);
     script.state = state;

@@ -190,7 +190,7 @@ TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
                   [&](std::string path, const std::string&) {
                       std::string buffer;
                       int error = 0;
-                      EXPECT_EQ(readWholeRegularFile(path, buffer, error, 100), rsRead)
+                      EXPECT_EQ(readWholeRegularFile(path, buffer, error, 100), ReadStatus::Read)
                           << std::strerror(error);
                       EXPECT_TRUE(path.ends_with(buffer)) << buffer;
                       belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())

@@ -63,7 +63,7 @@ TEST(RunawayPatterns, ReportTheLimitNeverNoMatchWithAndWithoutJit) {
             PatternSet regex;
             PatternOptions options = regex.defaultPatternOptions();
             if (!study)
-                options.include(coNoStudy);
+                options.include(PatternOption::NoStudy);
             regex.setDefaultPatternOptions(options);
             regex.defaultMatchLimit = 100000; // keeps the interpreter's case short
             int32_t id = -1;
@@ -116,7 +116,7 @@ std::string matchList(const std::string& pattern, const std::string& text, bool 
     PatternSet regex;
     PatternOptions options = regex.defaultPatternOptions();
     if (!study)
-        options.include(coNoStudy);
+        options.include(PatternOption::NoStudy);
     regex.setDefaultPatternOptions(options);
     int32_t id = -1;
     PatternStatus status;
@@ -252,7 +252,7 @@ TEST(Unreadable, FilesAreSkippedAndCountedAndFoldersDoNotEndTheRun) {
     EXPECT_EQ(results.skipped[1].fileName, tree.path("locked.txt"));
     EXPECT_EQ(results.skipped[1].message, "Read Error: Permission denied");
     for (const SkippedFile& skipped : results.skipped)
-        EXPECT_EQ(skipped.reason, srUnreadable);
+        EXPECT_EQ(skipped.reason, SkipReason::Unreadable);
 }
 
 // ---- Special files --------------------------------------------------------------------------
@@ -277,7 +277,7 @@ TEST(SpecialFiles, AreNeverOpenedAndAreCounted) {
     EXPECT_EQ(results.filesWithMatches, 1);
     std::vector<std::string> skipped;
     for (const SkippedFile& file : results.skipped) {
-        EXPECT_EQ(file.reason, srNotRegular) << file.fileName;
+        EXPECT_EQ(file.reason, SkipReason::NotRegular) << file.fileName;
         skipped.push_back(file.fileName.substr(tree.path("").size()));
     }
     std::sort(skipped.begin(), skipped.end());
@@ -290,7 +290,7 @@ TEST(SpecialFiles, AFifoInPlaceOfAListedFileIsNotWaitedOn) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     std::string buffer;
     std::string error;
-    EXPECT_EQ(readWholeFile(path, buffer, error), rsNotRegular);
+    EXPECT_EQ(readWholeFile(path, buffer, error), ReadStatus::NotRegular);
     EXPECT_EQ(error, "Not a regular file");
 }
 
@@ -305,7 +305,7 @@ TEST(Sizes, ASparse3GiBFileIsSkippedAsTooLarge) {
     EXPECT_EQ(results.filesWithMatches, 1);
     ASSERT_EQ(results.skipped.size(), 1u);
     EXPECT_EQ(results.skipped[0].fileName, big);
-    EXPECT_EQ(results.skipped[0].reason, srTooLarge);
+    EXPECT_EQ(results.skipped[0].reason, SkipReason::TooLarge);
     EXPECT_EQ(results.skipped[0].message, "File is 2 GiB or larger");
 }
 
@@ -315,7 +315,7 @@ TEST(Sizes, AFileOf2GiBExactlyIsTooLarge) {
     std::string buffer;
     std::string error;
     ASSERT_EQ(::truncate(path.c_str(), int64_t{1} << 31), 0);
-    EXPECT_EQ(readWholeFile(path, buffer, error), rsTooLarge);
+    EXPECT_EQ(readWholeFile(path, buffer, error), ReadStatus::TooLarge);
     EXPECT_TRUE(buffer.empty());
 }
 

@@ -121,10 +121,10 @@ TEST(SkippedFiles, AreCountedWithTheirReasonAndTheRunGoesOn) {
     std::map<std::string, SkipReason> reasons;
     for (const SkippedFile& skipped : r.skipped)
         reasons[skipped.fileName.substr(tree.root().size() + 1)] = skipped.reason;
-    EXPECT_EQ(reasons, (std::map<std::string, SkipReason>{{"2/b.txt", srUnreadable},
-                                                          {"3/c.txt", srMissing},
-                                                          {"4/big.txt", srTooLarge},
-                                                          {"4/pipe.txt", srNotRegular}}));
+    EXPECT_EQ(reasons, (std::map<std::string, SkipReason>{{"2/b.txt", SkipReason::Unreadable},
+                                                          {"3/c.txt", SkipReason::Missing},
+                                                          {"4/big.txt", SkipReason::TooLarge},
+                                                          {"4/pipe.txt", SkipReason::NotRegular}}));
 }
 
 TEST(Cancellation, EndsAfterTheCurrentFileKeepingWhatWasFound) {

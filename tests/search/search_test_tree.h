@@ -46,7 +46,7 @@ inline SearchResults search(const std::string& folders, const std::string& files
     CompiledRequest specs;
     if (plainEngine) {
         PatternOptions options = specs.regEx.defaultPatternOptions();
-        options.include(coNoStudy);
+        options.include(PatternOption::NoStudy);
         specs.regEx.setDefaultPatternOptions(options);
     }
     const std::string errors =

@@ -56,8 +56,8 @@ void choose(QWidget* dialog, const QString& path) {
 
 kes::Settings sampleSettings() {
     kes::Settings settings;
-    settings.initialMode = kes::imScript;
-    settings.fontSize = kes::fsMedium;
+    settings.initialMode = kes::InitialMode::Script;
+    settings.fontSize = kes::FontSize::Medium;
     settings.caseSensitiveMatching = true;
     settings.replaceInSitu = false;
     settings.editorFileSpec = "/usr/bin/gvim";
@@ -131,8 +131,8 @@ class TestDialogs : public QObject {
             click(dialog, "BitBtn1");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
-        QCOMPARE(settings.initialMode, kes::imLastUsed);
-        QCOMPARE(settings.fontSize, kes::fsLarge);
+        QCOMPARE(settings.initialMode, kes::InitialMode::LastUsed);
+        QCOMPARE(settings.fontSize, kes::FontSize::Large);
         QVERIFY(!settings.caseSensitiveMatching);
         QVERIFY(settings.replaceInSitu);
         QCOMPARE(settings.editorFileSpec, std::string());
@@ -148,7 +148,7 @@ class TestDialogs : public QObject {
             click(dialog, "BitBtn2");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
-        QCOMPARE(settings.fontSize, kes::fsMedium);
+        QCOMPARE(settings.fontSize, kes::FontSize::Medium);
         QCOMPARE(settings.editorFileSpec, std::string("/usr/bin/gvim"));
         // Opened again, the dialog still shows the cancelled edits; Escape cancels too.
         QString shown;
@@ -159,7 +159,7 @@ class TestDialogs : public QObject {
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
         QCOMPARE(shown, "Large|/usr/bin/gvimx");
-        QCOMPARE(settings.fontSize, kes::fsMedium);
+        QCOMPARE(settings.fontSize, kes::FontSize::Medium);
     }
 
     void preferencesListTheTokensAndDefaultToTheDesktopOpener() {
@@ -224,7 +224,7 @@ class TestDialogs : public QObject {
         QVERIFY(!services->askYesNo(nullptr, QStringLiteral("Remove all Find items ?")));
         whenModalShown([](QDialog* box) { QTest::keyClick(box, Qt::Key_Return); });
         QCOMPARE(services->askYesNoCancel(nullptr, QStringLiteral("Save changed script ?")),
-                 anCancel);
+                 Answer::Cancel);
     }
 
     void pickerOpensAtCurrentFolderOrNearestExistingParent() {

@@ -38,7 +38,7 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
         TestWindow w;
-        w->setMode(box == "cboxRootFolder" ? kes::mdScript : kes::mdFindAndReplace);
+        w->setMode(box == "cboxRootFolder" ? kes::Mode::Script : kes::Mode::FindAndReplace);
         auto* combo = w->findChild<QComboBox*>(box);
         const QString first = QString(typed).toLower();
         commit(*w.window, combo, first == "cat" ? "dog" : first);
@@ -53,7 +53,7 @@ class TestMainWindowCriteria : public QObject {
     void replaceWritesTheTypedLetterCase() {
         writeFile(F->root() + "/a.txt", "cat\n");
         TestWindow w;
-        w->setMode(kes::mdFindAndReplace);
+        w->setMode(kes::Mode::FindAndReplace);
         w->settings().replaceInSitu = true;
         commit(*w.window, w->cboxReplace, "dog");
         commit(*w.window, w->cboxReplace, "DOG");
@@ -193,7 +193,7 @@ class TestMainWindowCriteria : public QObject {
                      qPrintable(text));
             if (damaged != "kestrava.ini")
                 QCOMPARE(entries(w->cboxFiles), QStringList{"*.txt"}); // still loaded
-            QCOMPARE(w->mode(), kes::mdFind);
+            QCOMPARE(w->mode(), kes::Mode::Find);
             QVERIFY(w->close());
         }
         QCOMPARE(F->config.read(damaged + ".damaged"), bytes);

@@ -24,14 +24,14 @@ class TestMainWindowLifecycle : public QObject {
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
             TestWindow w;
-            w->setMode(kes::mdFindAndReplace);
+            w->setMode(kes::Mode::FindAndReplace);
             commit(*w.window, w->cboxFolders, "/srv");
             commit(*w.window, w->cboxFolders, "/etc");
             commit(*w.window, w->cboxFiles, "*.conf");
             commit(*w.window, w->cboxFind, "a b");
             commit(*w.window, w->cboxReplace, "^$");
             w->settings().caseSensitiveMatching = true;
-            w->settings().initialMode = kes::imLastUsed;
+            w->settings().initialMode = kes::InitialMode::LastUsed;
             QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
             typeInto(w->cboxFiles, "*.typed"); // focused, never left: closing commits it
             QVERIFY(w->close());
@@ -49,7 +49,7 @@ class TestMainWindowLifecycle : public QObject {
         QCOMPARE(entries(again->cboxFolders), (QStringList{"/etc", "/srv"}));
         QCOMPARE(entries(again->cboxReplace), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
-        QCOMPARE(again->mode(), kes::mdFindAndReplace); // the last mode, with its selections
+        QCOMPARE(again->mode(), kes::Mode::FindAndReplace); // the last mode, with its selections
         QCOMPARE(again->cboxFolders->currentText(), QString("/etc"));
         QCOMPARE(again->cboxFind->currentText(), QString("a b"));
     }
@@ -58,9 +58,9 @@ class TestMainWindowLifecycle : public QObject {
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("points");
         QTest::addColumn<int>("modeName");
-        QTest::newRow("small") << int(kes::fsSmall) << 10 << 12;
-        QTest::newRow("medium") << int(kes::fsMedium) << 11 << 14;
-        QTest::newRow("large") << int(kes::fsLarge) << 12 << 14;
+        QTest::newRow("small") << int(kes::FontSize::Small) << 10 << 12;
+        QTest::newRow("medium") << int(kes::FontSize::Medium) << 11 << 14;
+        QTest::newRow("large") << int(kes::FontSize::Large) << 12 << 14;
     }
     void fontSizeSetsPointSizes() {
         QFETCH(int, size);
@@ -86,14 +86,14 @@ class TestMainWindowLifecycle : public QObject {
         TestWindow w;
         PreferencesDialog preferences(w->settings(), w.window.get());
         w->setPreferencesDialog(&preferences);
-        w->settings().fontSize = kes::fsLarge; // in force, but not yet laid out
+        w->settings().fontSize = kes::FontSize::Large; // in force, but not yet laid out
         QCOMPARE(w->cboxFolders->font().pointSize(), 10);
         QTimer::singleShot(0, &preferences, [&preferences] {
             preferences.cboxFontSize->setCurrentIndex(0);
             preferences.reject();
         });
         w->mmFile_PreferencesClick();
-        QCOMPARE(w->settings().fontSize, kes::fsLarge);
+        QCOMPARE(w->settings().fontSize, kes::FontSize::Large);
         QCOMPARE(w->cboxFolders->font().pointSize(), 12);
     }
 

@@ -140,7 +140,7 @@ class TestMainWindowOpen : public QObject {
         runFindOnOddFile(w);
         w->settings().editorFileSpec = fileSpec.toStdString(); // blanks only, or missing
         item(*w.window, "mmView_MatchesOnly")->trigger();
-        QCOMPARE(w->resultRows()[1].kind, kes::rkMatch);
+        QCOMPARE(w->resultRows()[1].kind, kes::RowKind::Match);
         doubleClick(w, 1); // a match row opens nothing and says nothing
         QVERIFY(w.fake->shown.empty());
         item(*w.window, "mmView_LinesWithMatches")->trigger();

@@ -18,10 +18,10 @@ namespace {
 using Entry = kes::ScriptEntry;
 
 Entry FF(const std::string& folders, const std::string& files) {
-    return {0, 0, kes::sekFolderFile, folders, files, ""};
+    return {0, 0, kes::ScriptEntryKind::FolderFile, folders, files, ""};
 }
 Entry FR(const std::string& find, const std::string& replace = "") {
-    return {0, 0, kes::sekFindReplace, find, replace, ""};
+    return {0, 0, kes::ScriptEntryKind::FindReplace, find, replace, ""};
 }
 
 // The items as the grid numbers them with their first text: "1 /a", "1.1 x", ...
@@ -86,7 +86,7 @@ class TestMainWindowScript : public QObject {
 
     void emptyScriptOffersOnlyAppendAndNeedsFoldersAndFiles() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         QVERIFY(w->sbAppend->isEnabled());
         for (QPushButton* b : {w->sbInsert, w->sbChange, w->sbDelete, w->sbUp, w->sbDown})
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
@@ -97,19 +97,20 @@ class TestMainWindowScript : public QObject {
 
         append(*w.window, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
-        QCOMPARE(w->scriptState(), kes::ssAppend); // still editing, typed values kept
+        QCOMPARE(w->scriptState(),
+                 kes::ScriptEditState::Append); // still editing, typed values kept
         QCOMPARE(w->cboxFind->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
         append(*w.window, "/data", "*.txt", "");
         QCOMPARE(numbered(w->script()), QStringList{"1 /data"});
-        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
         QVERIFY(w->script().changed);
     }
 
     void appendJoinsTheLastGroupUnlessFoldersOrFilesChange() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/data", "*.txt", "a");
         append(*w.window, "/data", "*.txt", "b");
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "1.2 b"}));
@@ -131,8 +132,8 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(numbered(w->script()),
                  (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 4);
-        w.fake->threeWayAnswers = {anNo};
-        w->setMode(kes::mdFind);
+        w.fake->threeWayAnswers = {Answer::No};
+        w->setMode(kes::Mode::Find);
         QCOMPARE(w->laItemNo->text(), QString());
     }
 
@@ -157,11 +158,12 @@ class TestMainWindowScript : public QObject {
         QFETCH(QStringList, expected);
         QFETCH(int, newCurrent);
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
-        clickRow(*w.window,
-                 gridRow(w->script(), current, current % 2 == 0 ? kes::slkFolders : kes::slkFind));
+        clickRow(*w.window, gridRow(w->script(), current,
+                                    current % 2 == 0 ? kes::ScriptLineKind::Folders
+                                                     : kes::ScriptLineKind::Find));
         QCOMPARE(w->script().currentEntry, current);
         w->sbInsert->click();
         QCOMPARE(w->laItemNo->text(), QString("Insert"));
@@ -175,10 +177,10 @@ class TestMainWindowScript : public QObject {
 
     void changeEditsOnlyTheCurrentItemsOwnRows() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
         w->sbChange->click();
-        QCOMPARE(w->scriptState(), kes::ssChange);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Change);
         QVERIFY(!w->cboxFolders->isEnabled());
         QCOMPARE(w->cboxFolders->currentText(), QString("/a")); // the group's values, shown
         QVERIFY(w->cboxFind->isEnabled());
@@ -207,7 +209,7 @@ class TestMainWindowScript : public QObject {
 
     void deleteRefusesToLeaveAFindFirstAndKeepsACurrentItem() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
         w->DrawGrid1->setFocus();
@@ -272,7 +274,7 @@ class TestMainWindowScript : public QObject {
 
     void upAndDownButtonsMoveAndFollowTheirEnableRules() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "p");
         append(*w.window, "/a", "*.txt", "q");
         QVERIFY(w->sbUp->isEnabled());
@@ -289,7 +291,7 @@ class TestMainWindowScript : public QObject {
 
     void gridMarksTheCurrentItemAndItsGroupInEachState() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
         append(*w.window, "/b", "*.md", "y");
         const kes::Script& s = w->script();
@@ -298,7 +300,7 @@ class TestMainWindowScript : public QObject {
         const QColor red(0xFF, 0, 0);
         // Viewing, current 2.1: its Find row highlighted, its blank row not; group 2 marked red.
         QCOMPARE(w->DrawGrid1->rowCount(), int(s.lines.size()) + 2);
-        const int find = gridRow(s, 3, kes::slkFind);
+        const int find = gridRow(s, 3, kes::ScriptLineKind::Find);
         const auto cell = [&](int row, int column) {
             return scriptLineCell(s, row, column, colours);
         };
@@ -306,22 +308,22 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(cell(find, 1).text + cell(find, 2).text + cell(find, 3).text, "2.1Find:y");
         QCOMPARE(cell(find + 1, 0).fill, red); // its blank row
         QCOMPARE(cell(find + 1, 1).fill, colours.background);
-        QCOMPARE(cell(gridRow(s, 2, kes::slkFiles), 0).fill, red);
-        QCOMPARE(cell(gridRow(s, 1, kes::slkReplace), 0).fill, colours.background);
-        QCOMPARE(cell(gridRow(s, 1, kes::slkReplace), 3).text, QString("r"));
+        QCOMPARE(cell(gridRow(s, 2, kes::ScriptLineKind::Files), 0).fill, red);
+        QCOMPARE(cell(gridRow(s, 1, kes::ScriptLineKind::Replace), 0).fill, colours.background);
+        QCOMPARE(cell(gridRow(s, 1, kes::ScriptLineKind::Replace), 3).text, QString("r"));
         QCOMPARE(cell(int(s.lines.size()) + 1, 3).text, QString());
 
         w->sbAppend->click(); // blank, placeholder, blank after the last item
         const int count = int(s.lines.size());
-        QCOMPARE(s.lines[size_t(count - 2)].lineKind, kes::slkNewItem);
+        QCOMPARE(s.lines[size_t(count - 2)].lineKind, kes::ScriptLineKind::NewItem);
         QCOMPARE(cell(count - 1, 3).text, QString("New script item will be Appended here"));
         QCOMPARE(cell(count - 1, 2).fill, colours.highlight);
         QCOMPARE(cell(find, 1).fill, colours.background);
         w->bbCancel->click();
 
         w->sbInsert->click(); // the placeholder and a blank stand just before the current item
-        const int placeholder = gridRow(s, 2, kes::slkNewItem);
-        QCOMPARE(placeholder + 2, gridRow(s, 3, kes::slkFind));
+        const int placeholder = gridRow(s, 2, kes::ScriptLineKind::NewItem);
+        QCOMPARE(placeholder + 2, gridRow(s, 3, kes::ScriptLineKind::Find));
         QCOMPARE(cell(placeholder, 3).text, QString("New script item will be Inserted here"));
         w->bbCancel->click();
 
@@ -333,17 +335,17 @@ class TestMainWindowScript : public QObject {
 
     void mouseAndArrowKeysChooseTheCurrentItem() {
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
         const kes::Script& s = w->script();
-        clickRow(*w.window, gridRow(s, 0, kes::slkFiles));
+        clickRow(*w.window, gridRow(s, 0, kes::ScriptLineKind::Files));
         QCOMPARE(s.currentEntry, 0);
         QCOMPARE(w->cboxFolders->currentText(), QString("/a"));
         QCOMPARE(w->cboxFind->currentText(), QString());
         QCOMPARE(w->laItemNo->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
-        for (int row : {gridRow(s, 1, kes::slkBlank), 0, int(s.lines.size()) + 1}) {
+        for (int row : {gridRow(s, 1, kes::ScriptLineKind::Blank), 0, int(s.lines.size()) + 1}) {
             clickRow(*w.window, row);
             QCOMPARE(s.currentEntry, 0);
         }
@@ -363,7 +365,7 @@ class TestMainWindowScript : public QObject {
     void menusAndButtonsFollowTheEditingState() {
         writeFile(F->root() + "/a.txt", "x\n");
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, F->root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
@@ -387,11 +389,11 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled());
 
         runAndWait(w);
-        QCOMPARE(w->scriptState(), kes::ssResults);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Results);
         QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
         QVERIFY(w->DrawGrid1->isEnabled());
         item(*w.window, "mmScript_ViewScript")->trigger();
-        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
     }
 
@@ -400,7 +402,7 @@ class TestMainWindowScript : public QObject {
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
         w->settings().scriptsFolder = F->root().toStdString() + "/";
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
         const QString path = F->root() + "/saved";
         w.fake->filesToSave = {path};
@@ -424,7 +426,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
         QCOMPARE(w->settings().scriptsFolder, F->root().toStdString() + "/other/");
-        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
         QCOMPARE(w->laItemNo->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
         writeFile(F->root() + "/bad.ksc", "Find:       x\r\n");
@@ -441,11 +443,11 @@ class TestMainWindowScript : public QObject {
         QTest::addColumn<bool>("chooseFile");
         QTest::addColumn<bool>("left");
         QTest::addColumn<bool>("written");
-        QTest::newRow("yes saves") << int(anYes) << true << true << true;
+        QTest::newRow("yes saves") << int(Answer::Yes) << true << true << true;
         QTest::newRow("yes but the save dialog cancelled stays")
-            << int(anYes) << false << false << false;
-        QTest::newRow("no discards") << int(anNo) << false << true << false;
-        QTest::newRow("cancel stays") << int(anCancel) << false << false << false;
+            << int(Answer::Yes) << false << false << false;
+        QTest::newRow("no discards") << int(Answer::No) << false << true << false;
+        QTest::newRow("cancel stays") << int(Answer::Cancel) << false << false << false;
     }
     void leavingScriptModeAsksAboutUnsavedChanges() {
         QFETCH(int, answer);
@@ -453,7 +455,7 @@ class TestMainWindowScript : public QObject {
         QFETCH(bool, left);
         QFETCH(bool, written);
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
         const QString path = F->root() + "/kept.ksc";
@@ -461,7 +463,7 @@ class TestMainWindowScript : public QObject {
             w.fake->filesToSave = {path};
         item(*w.window, "mmMode_Find")->trigger(); // as the menu does: checked before asked
         QCOMPARE(w.fake->questions.back(), QString("Save changed script before continuing ?"));
-        QCOMPARE(w->mode(), left ? kes::mdFind : kes::mdScript);
+        QCOMPARE(w->mode(), left ? kes::Mode::Find : kes::Mode::Script);
         // Exactly the mode in force is checked.
         for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"})
             QCOMPARE(item(*w.window, name)->isChecked(),
@@ -470,7 +472,7 @@ class TestMainWindowScript : public QObject {
         if (!left) {
             QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
         } else {
-            w->setMode(kes::mdScript); // a new, empty script every time the mode is entered
+            w->setMode(kes::Mode::Script); // a new, empty script every time the mode is entered
             QVERIFY(w->script().entries.empty());
         }
     }
@@ -482,7 +484,7 @@ class TestMainWindowScript : public QObject {
         writeFile(F->root() + "/sub/b.md", "beta two\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, F->root(), "*.txt", "ALPHA");
         append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
         typeInto(w->cboxRootFolder, F->root());
@@ -492,8 +494,8 @@ class TestMainWindowScript : public QObject {
             "This script will find all matches to the \"Find\" expression(s) and where included"));
         QVERIFY(!w->bbRunScript->isEnabled());
         QTRY_COMPARE(ended.count(), 1);
-        QCOMPARE(w->scriptState(), kes::ssResults);
-        QCOMPARE(w->gridContent(), gcResults);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Results);
+        QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
         QCOMPARE(w->results().totalMatches, 2);
         QCOMPARE(w->laModeStatus->text(), QString("(Results)"));
@@ -518,7 +520,7 @@ class TestMainWindowScript : public QObject {
         QFETCH(QString, message);
         writeFile(F->root() + "/a.txt", "alpha\n");
         TestWindow w;
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, F->root(), "*.txt", "alpha");
         runAndWait(w); // earlier results that a stopped run must keep
         item(*w.window, "mmScript_ViewScript")->trigger();
@@ -532,14 +534,14 @@ class TestMainWindowScript : public QObject {
         if (!message.isEmpty())
             QCOMPARE(w.fake->lastText(), message);
         QCOMPARE(w->results().totalMatches, 1);
-        QCOMPARE(w->scriptState(), kes::ssViewing);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
     }
 
     void runFailureReturnsToTheScriptWithTheMessage() {
         writeFile(F->root() + "/a.txt", "alpha\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->setMode(kes::mdScript);
+        w->setMode(kes::Mode::Script);
         append(*w.window, F->root(), "*.txt", "alpha");
         append(*w.window, "/b", "*.txt", "a(");
         w->bbRunScript->click();
@@ -547,8 +549,8 @@ class TestMainWindowScript : public QObject {
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
         QVERIFY(w.fake->lastText().endsWith(" on line 2.1"));
-        QCOMPARE(w->scriptState(), kes::ssViewing);
-        QCOMPARE(w->gridContent(), gcScript);
+        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
+        QCOMPARE(w->gridContent(), GridContent::Script);
         QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
         QVERIFY(item(*w.window, "mmScript_ViewResults")->isEnabled());
     }

@@ -48,7 +48,7 @@ class TestMainWindowSearch : public QObject {
         using K = std::vector<kes::RowKind>;
         const K lines = kinds(w->resultRows());
         QCOMPARE(lines.size(), size_t(7)); // two headers, three lines, two blanks
-        QCOMPARE(std::count(lines.begin(), lines.end(), kes::rkLine), 3);
+        QCOMPARE(std::count(lines.begin(), lines.end(), kes::RowKind::Line), 3);
         QCOMPARE(w->DrawGrid1->rowCount(), 7);
         const size_t aHeader = w->results().files[0].fileName == "a.txt" ? 0 : 3;
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
@@ -58,7 +58,7 @@ class TestMainWindowSearch : public QObject {
         QCOMPARE(w->resultRows().size(), size_t(8));
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
-        QCOMPARE(kinds(w->resultRows()), K{kes::rkMatch}); // TODO and todo count once
+        QCOMPARE(kinds(w->resultRows()), K{kes::RowKind::Match}); // TODO and todo count once
         QCOMPARE(w->laMatchResults[3]->text(), QString("(1 Unique Match)"));
         w->findChild<QAction*>("mmView_UniqueMatchesSorted")->trigger();
         QCOMPARE(w->resultRows().size(), size_t(1));
@@ -94,9 +94,9 @@ class TestMainWindowSearch : public QObject {
     void editingACriterionClearsShownResults() {
         TestWindow w;
         find(w, "todo");
-        QCOMPARE(w->gridContent(), gcResults);
+        QCOMPARE(w->gridContent(), GridContent::Results);
         QTest::keyClicks(w->cboxFind, "x");
-        QCOMPARE(w->gridContent(), gcEmpty);
+        QCOMPARE(w->gridContent(), GridContent::Empty);
         QVERIFY(w->resultRows().empty());
         QCOMPARE(w->laMatchResults[0]->text(), QString());
         QVERIFY(!w->findChild<QAction*>("mmView_MatchesOnly")->isEnabled());
@@ -129,12 +129,12 @@ class TestMainWindowSearch : public QObject {
         QVERIFY2(w.fake->allShown().startsWith("error: " + message),
                  qPrintable(w.fake->allShown()));
         QVERIFY(!w->isRunning());
-        QCOMPARE(w->gridContent(), gcEmpty);
+        QCOMPARE(w->gridContent(), GridContent::Empty);
     }
 
     void replaceAsksFirstAndWritesCopies() {
         TestWindow w;
-        w->setMode(kes::mdFindAndReplace);
+        w->setMode(kes::Mode::FindAndReplace);
         typeInto(w->cboxFolders, root());
         typeInto(w->cboxFiles, "b.txt");
         typeInto(w->cboxFind, "TODO");
@@ -186,7 +186,7 @@ class TestMainWindowSearch : public QObject {
         QVERIFY(w->bbFind->isEnabled());
         QVERIFY(!w->bbCancelRun->isVisibleTo(w.window.get()));
         QVERIFY(w->results().filesScanned < 402);
-        QCOMPARE(w->gridContent(), gcResults);
+        QCOMPARE(w->gridContent(), GridContent::Results);
         QVERIFY2(w->statusBarText().contains("cancelled"), qPrintable(w->statusBarText()));
         QCOMPARE(w->results().filesWithMatches, w->results().filesScanned); // every file matches
     }

@@ -57,7 +57,7 @@ class FakeUiServices : public UiServices {
     }
     Answer askYesNoCancel(QWidget*, const QString& text) override {
         questions.push_back(text);
-        return next(threeWayAnswers, anYes);
+        return next(threeWayAnswers, Answer::Yes);
     }
     QString getOpenFileName(QWidget*, const QString& title, const QString& folder,
                             const QString& filter) override {

@@ -28,11 +28,11 @@ kes::SearchResults sampleResults(bool truncated) {
     return results;
 }
 
-const kes::Rows kRows = {{kes::rkFileHeader, 0, 0, 0},
-                         {kes::rkLine, 0, 0, 0},
-                         {kes::rkMatch, 0, 0, 0},
-                         {kes::rkMatch, 0, 0, 1},
-                         {kes::rkBlank, 0, 0, 0}};
+const kes::Rows kRows = {{kes::RowKind::FileHeader, 0, 0, 0},
+                         {kes::RowKind::Line, 0, 0, 0},
+                         {kes::RowKind::Match, 0, 0, 0},
+                         {kes::RowKind::Match, 0, 0, 1},
+                         {kes::RowKind::Blank, 0, 0, 0}};
 
 void show(ResultsGrid& grid) {
     grid.resize(400, 200);
@@ -139,7 +139,7 @@ class TestDrawGrid : public QObject {
         wide.text = std::string(3000, 'x');
         wide.addMatch({1, 3000});
         results.files[0].lines[0] = wide;
-        const kes::Rows rows = {{kes::rkLine, 0, 0, 0}};
+        const kes::Rows rows = {{kes::RowKind::Line, 0, 0, 0}};
         ResultsGrid grid;
         show(grid);
         grid.clearDrawGrid(1);
@@ -152,7 +152,7 @@ class TestDrawGrid : public QObject {
 
     void millionRowsScrollByRows() {
         kes::SearchResults results = sampleResults(false);
-        kes::Rows rows(1'000'000, kes::Row{kes::rkLine, 0, 0, 0});
+        kes::Rows rows(1'000'000, kes::Row{kes::RowKind::Line, 0, 0, 0});
         ResultsGrid grid;
         show(grid);
         grid.showResults(&results, &rows);

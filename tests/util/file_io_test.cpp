@@ -272,11 +272,11 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
     PreparedWrite moved = std::move(prepared);
     EXPECT_EQ(readFile(Dir + "f.txt"), "old");
     std::string error;
-    ASSERT_EQ(moved.commit(error), woWritten) << error;
+    ASSERT_EQ(moved.commit(error), WriteOutcome::Written) << error;
     EXPECT_EQ(readFile(Dir + "f.txt"), "new");
     EXPECT_EQ(modeOf(Dir + "f.txt") & 07777, 0640u);
     EXPECT_EQ(names(Dir), Strings{"f.txt"});
-    EXPECT_EQ(moved.commit(error), woFailed) << "a prepared write is committed once";
+    EXPECT_EQ(moved.commit(error), WriteOutcome::Failed) << "a prepared write is committed once";
 
     ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
     PreparedWrite linked;

@@ -26,9 +26,9 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
     kestest::writeRaw(folder.path() + "small", "small text");
     kestest::writeRaw(folder.path() + "empty", "");
     for (const auto& [name, expected, status] :
-         {std::tuple{"large", large, rsRead},
-          std::tuple{"small", std::string("small text"), rsRead},
-          std::tuple{"empty", std::string(), rsEmpty}}) {
+         {std::tuple{"large", large, ReadStatus::Read},
+          std::tuple{"small", std::string("small text"), ReadStatus::Read},
+          std::tuple{"empty", std::string(), ReadStatus::Empty}}) {
         FileText text;
         std::string buffer;
         int error = 0;
@@ -52,7 +52,7 @@ TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {
     FileText text;
     std::string buffer;
     int error = 0;
-    ASSERT_EQ(text.load(path, buffer, error, INT64_MAX), rsRead);
+    ASSERT_EQ(text.load(path, buffer, error, INT64_MAX), ReadStatus::Read);
     ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
     size_t touched = 0;
     const bool completed = text.use([&](std::string_view content) {
@@ -64,7 +64,7 @@ TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {
     // The guard is gone again afterwards, and a later mapping works as before.
     kestest::writeRaw(path, largeText());
     FileText again;
-    ASSERT_EQ(again.load(path, buffer, error, INT64_MAX), rsRead);
+    ASSERT_EQ(again.load(path, buffer, error, INT64_MAX), ReadStatus::Read);
     EXPECT_TRUE(again.use([](std::string_view) {}));
     // An exception from the work passes through unchanged.
     EXPECT_THROW(again.use([](std::string_view) { throw std::runtime_error("work failed"); }),

@@ -67,7 +67,7 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
         const ReadTarget read = kestest::readTargetOf(a);
         c.change();
         std::string message;
-        EXPECT_EQ(replaceReadFile(read, "new", message), woRefused) << c.name;
+        EXPECT_EQ(replaceReadFile(read, "new", message), WriteOutcome::Refused) << c.name;
         EXPECT_EQ(message, "changed while it was being replaced; left as it is") << c.name;
         EXPECT_EQ(std::filesystem::exists(a) ? readFile(a) : "-", c.left) << c.name;
         EXPECT_EQ(readFile(Victim + "passwd"), "secret") << c.name;
@@ -81,13 +81,15 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
 TEST_F(WriteGuards, LinksReadAreFollowedOnceAndReadOnlyMeansNoWriteBit) {
     link("a.txt", tree + "link.txt");
     std::string message;
-    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(tree + "link.txt"), "new", message), woWritten)
+    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(tree + "link.txt"), "new", message),
+              WriteOutcome::Written)
         << message;
     EXPECT_EQ(readFile(tree + "a.txt"), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(tree + "link.txt"));
 
     ::chmod((tree + "a.txt").c_str(), 0444);
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message), woRefused);
+    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message),
+              WriteOutcome::Refused);
     EXPECT_EQ(message, "Permission denied");
     EXPECT_EQ(readFile(tree + "a.txt"), "new");
 }
@@ -115,7 +117,8 @@ TEST_F(WriteGuards, CopiesRefuseAPlantedLinkOrAFileWhereTheirFolderGoes) {
     for (const auto& c : cases) {
         c.plant();
         std::string message;
-        EXPECT_EQ(writeIntoSubfolder(tree, "kesReplace", "a.txt", "new", message), woRefused)
+        EXPECT_EQ(writeIntoSubfolder(tree, "kesReplace", "a.txt", "new", message),
+                  WriteOutcome::Refused)
             << c.name;
         EXPECT_EQ(message, c.message) << c.name;
         EXPECT_EQ(readFile(tree + "a.txt"), "old") << c.name;
@@ -144,7 +147,8 @@ TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne
     EXPECT_EQ(readFile(tree + "a.txt.kestrava-backup"), "old");
 
     std::string message;
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message), woRefused);
+    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message),
+              WriteOutcome::Refused);
     EXPECT_NE(message.find("still in " + tree + "a.txt.kestrava-backup"), std::string::npos)
         << message;
 }
@@ -190,7 +194,8 @@ TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return std::string("setuid failed");
         std::string message;
-        return replaceReadFile(read, "new", message) == woWritten ? std::string("ok") : message;
+        return replaceReadFile(read, "new", message) == WriteOutcome::Written ? std::string("ok")
+                                                                              : message;
     });
     EXPECT_EQ(outcome, "ok");
     struct stat st {};
