@@ -31,19 +31,19 @@ const std::string& text() {
 }
 
 void BM_Matches(benchmark::State& state, const char* pattern, bool jit) {
-    kes::PatternSet regex;
+    kestrava::regex::PatternSet regex;
     if (!jit)
-        regex.setDefaultPatternOptions({kes::PatternOption::IgnoreCase,
-                                        kes::PatternOption::DotMatchesAll,
-                                        kes::PatternOption::NoStudy});
+        regex.setDefaultPatternOptions({kestrava::regex::PatternOption::IgnoreCase,
+                                        kestrava::regex::PatternOption::DotMatchesAll,
+                                        kestrava::regex::PatternOption::NoStudy});
     int32_t id = 0;
-    kes::PatternStatus status;
+    kestrava::regex::PatternStatus status;
     if (!regex.addPattern(pattern, id, status)) {
         state.SkipWithError(status.errorMessage.c_str());
         return;
     }
     const std::string& sample = text();
-    kes::MatchCollection results;
+    kestrava::regex::MatchCollection results;
     for (auto _ : state) {
         regex.matches(id, sample.data(), static_cast<uint32_t>(sample.size()), 0, {}, results);
         benchmark::DoNotOptimize(results.data());

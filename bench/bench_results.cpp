@@ -10,19 +10,20 @@ namespace {
 
 // 10,000 files of 50 lines with two matches each, drawn from `words` distinct words in two
 // letter cases.
-kes::SearchResults millionMatches(int words) {
-    kes::SearchResults r;
+kestrava::search::SearchResults millionMatches(int words) {
+    kestrava::search::SearchResults r;
     std::mt19937 random(7);
     std::uniform_int_distribution<int> word(0, words - 1);
     for (int f = 0; f < 10000; ++f) {
-        kes::FileMatches file;
+        kestrava::search::FileMatches file;
         file.fileName = "file" + std::to_string(f) + ".txt";
-        file.folderIndex = kes::folderIndexOf(r, "/corpus/d" + std::to_string(f % 100) + "/x");
+        file.folderIndex =
+            kestrava::search::folderIndexOf(r, "/corpus/d" + std::to_string(f % 100) + "/x");
         for (int l = 0; l < 50; ++l) {
             const int w = word(random);
             const std::string a = (w % 2 ? "Word" : "word") + std::to_string(w);
             const std::string b = "term" + std::to_string(word(random));
-            kes::MatchedLine line;
+            kestrava::search::MatchedLine line;
             line.text = "  " + a + " and " + b + " end";
             const auto aLen = static_cast<int32_t>(a.size());
             const auto bLen = static_cast<int32_t>(b.size());
@@ -41,13 +42,13 @@ kes::SearchResults millionMatches(int words) {
 
 void BM_BuildView(benchmark::State& state) {
     setenv("LC_ALL", "en_US.UTF-8", 1);
-    const auto view = static_cast<kes::View>(state.range(0));
-    static const kes::SearchResults fewWords = millionMatches(5000);
-    static const kes::SearchResults allDistinct = millionMatches(1 << 30);
-    const kes::SearchResults& results = state.range(1) == 0 ? fewWords : allDistinct;
-    kes::Rows rows;
+    const auto view = static_cast<kestrava::results::View>(state.range(0));
+    static const kestrava::search::SearchResults fewWords = millionMatches(5000);
+    static const kestrava::search::SearchResults allDistinct = millionMatches(1 << 30);
+    const kestrava::search::SearchResults& results = state.range(1) == 0 ? fewWords : allDistinct;
+    kestrava::results::Rows rows;
     for (auto _ : state) {
-        kes::buildResultRows(results, view, rows);
+        kestrava::results::buildResultRows(results, view, rows);
         benchmark::DoNotOptimize(rows.data());
     }
     state.counters["rows"] = static_cast<double>(rows.size());

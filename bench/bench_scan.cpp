@@ -75,19 +75,19 @@ const GeneratedTree& tree() {
 }
 
 void scanFor(benchmark::State& state, const std::string& find) {
-    kes::CompiledRequest specs;
-    const std::string errors =
-        kes::prepareFindReplace({tree().root(), "*.txt", find, "", ""}, false, false, specs);
+    kestrava::search::CompiledRequest specs;
+    const std::string errors = kestrava::search::prepareFindReplace(
+        {tree().root(), "*.txt", find, "", ""}, false, false, specs);
     if (!errors.empty()) {
         state.SkipWithError(errors.c_str());
         return;
     }
-    kes::FolderSpecs folders{{tree().root(), true, {}}};
-    kes::FileMaskSpecs files{{"*.txt", {}}};
+    kestrava::search::FolderSpecs folders{{tree().root(), true, {}}};
+    kestrava::search::FileMaskSpecs files{{"*.txt", {}}};
     int64_t matches = 0;
     for (auto _ : state) {
-        kes::SearchResults results;
-        matches = kes::scanFiles(folders, files, specs, false, results);
+        kestrava::search::SearchResults results;
+        matches = kestrava::search::scanFiles(folders, files, specs, false, results);
         benchmark::DoNotOptimize(results.files.data());
     }
     state.counters["matches"] = static_cast<double>(matches);

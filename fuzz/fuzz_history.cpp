@@ -9,29 +9,31 @@
 
 namespace {
 
-using kes::fuzz::require;
+using kestrava::fuzz::require;
 
 // Loads text into boxes the way the window would; returns false when the load stopped.
-bool load(const std::string& text, kes::HistoryBoxes& boxes) {
-    kes::HistoryLoadCallbacks callbacks;
-    callbacks.validateFolders = kes::validateFoldersEntry;
-    callbacks.validateFiles = kes::validateFilesEntry;
-    callbacks.addItem = [&boxes](kes::HistoryBox box, const std::string& entry) {
-        require(static_cast<size_t>(box) < kes::kHistoryBoxCount, "entries go to a known box");
+bool load(const std::string& text, kestrava::config::HistoryBoxes& boxes) {
+    kestrava::config::HistoryLoadCallbacks callbacks;
+    callbacks.validateFolders = kestrava::search::validateFoldersEntry;
+    callbacks.validateFiles = kestrava::search::validateFilesEntry;
+    callbacks.addItem = [&boxes](kestrava::config::HistoryBox box, const std::string& entry) {
+        require(static_cast<size_t>(box) < kestrava::config::kHistoryBoxCount,
+                "entries go to a known box");
         require(!entry.empty(), "no empty entry reaches a box");
         boxes[box].items.push_back(entry);
     };
-    callbacks.setItemIndex = [&boxes](kes::HistoryBox box, int32_t index) {
-        require(static_cast<size_t>(box) < kes::kHistoryBoxCount, "indices go to a known box");
+    callbacks.setItemIndex = [&boxes](kestrava::config::HistoryBox box, int32_t index) {
+        require(static_cast<size_t>(box) < kestrava::config::kHistoryBoxCount,
+                "indices go to a known box");
         boxes[box].itemIndex = index;
     };
     try {
-        kes::loadHistoryFromText(text, callbacks);
+        kestrava::config::loadHistoryFromText(text, callbacks);
     } catch (const std::runtime_error& error) {
         require(error.what()[0] != '\0', "a stopped load says why");
         return false;
     }
-    require(boxes[kes::HistoryBox::RootFolders].itemIndex == -1,
+    require(boxes[kestrava::config::HistoryBox::RootFolders].itemIndex == -1,
             "Root Folder never restores a selection");
     return true;
 }
@@ -49,12 +51,12 @@ std::vector<std::string> asWritten(std::vector<std::string> items) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kes::HistoryBoxes boxes;
-    if (!load(kes::fuzz::inputText(data, size), boxes))
+    kestrava::config::HistoryBoxes boxes;
+    if (!load(kestrava::fuzz::inputText(data, size), boxes))
         return 0;
-    kes::HistoryBoxes again;
-    require(load(kes::historyToText(boxes), again), "a written history loads again");
-    for (size_t box = 0; static_cast<size_t>(box) < kes::kHistoryBoxCount; ++box) {
+    kestrava::config::HistoryBoxes again;
+    require(load(kestrava::config::historyToText(boxes), again), "a written history loads again");
+    for (size_t box = 0; static_cast<size_t>(box) < kestrava::config::kHistoryBoxCount; ++box) {
         require(again[box].items == asWritten(boxes[box].items), "a history keeps its entries");
         require(again[box].itemIndex == boxes[box].itemIndex, "a history keeps its selections");
     }

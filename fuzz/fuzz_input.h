@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes::fuzz {
+namespace kestrava::fuzz {
 
 // The whole input as a byte string.
 inline std::string inputText(const uint8_t* data, size_t size) {
@@ -42,4 +42,4 @@ inline void require(bool condition, const char* what) {
         fail(what);
 }
 
-} // namespace kes::fuzz
+} // namespace kestrava::fuzz

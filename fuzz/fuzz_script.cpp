@@ -7,9 +7,9 @@
 
 namespace {
 
-using kes::fuzz::require;
+using kestrava::fuzz::require;
 
-kes::ScriptEntries withoutOptions(kes::ScriptEntries entries) {
+kestrava::script::ScriptEntries withoutOptions(kestrava::script::ScriptEntries entries) {
     for (auto& entry : entries)
         entry.Text3.clear();
     return entries;
@@ -18,23 +18,23 @@ kes::ScriptEntries withoutOptions(kes::ScriptEntries entries) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    kes::Script script;
+    kestrava::script::Script script;
     try {
-        kes::parseScriptText(script, kes::fuzz::inputText(data, size));
+        kestrava::script::parseScriptText(script, kestrava::fuzz::inputText(data, size));
     } catch (const std::runtime_error& error) {
         require(error.what()[0] != '\0', "a rejected script says why");
         return 0;
     }
-    kes::numberScriptEntries(script);
-    kes::buildScriptLines(script);
+    kestrava::script::numberScriptEntries(script);
+    kestrava::script::buildScriptLines(script);
 
-    kes::Script again;
+    kestrava::script::Script again;
     try {
-        kes::parseScriptText(again, kes::scriptText(script));
+        kestrava::script::parseScriptText(again, kestrava::script::scriptText(script));
     } catch (const std::runtime_error&) {
-        kes::fuzz::fail("the writer's text of a script that was read is read back");
+        kestrava::fuzz::fail("the writer's text of a script that was read is read back");
     }
-    kes::numberScriptEntries(again);
+    kestrava::script::numberScriptEntries(again);
     require(withoutOptions(again.entries) == withoutOptions(script.entries),
             "a script survives a write and a read");
     return 0;

@@ -7,7 +7,7 @@
 
 namespace {
 
-using kes::fuzz::require;
+using kestrava::fuzz::require;
 
 // Every stored piece is trimmed of bytes 0..32; bytes 0x80 and above are text and must stay.
 bool trimmed(const std::string& text) {
@@ -25,9 +25,9 @@ bool allTrimmed(const std::vector<std::string>& items) {
 }
 
 void checkFolders(const std::string& text) {
-    kes::FolderSpecs folders;
+    kestrava::search::FolderSpecs folders;
     try {
-        kes::parseFoldersToSearch(text, folders);
+        kestrava::search::parseFoldersToSearch(text, folders);
     } catch (const std::runtime_error&) {
         require(folders.empty(), "a rejected Folder(s) entry leaves no records");
         return;
@@ -40,9 +40,9 @@ void checkFolders(const std::string& text) {
 }
 
 void checkFiles(const std::string& text) {
-    kes::FileMaskSpecs files;
+    kestrava::search::FileMaskSpecs files;
     try {
-        kes::parseFilesToSearch(text, files);
+        kestrava::search::parseFilesToSearch(text, files);
     } catch (const std::runtime_error&) {
         require(files.empty(), "a rejected File(s) entry leaves no records");
         return;
@@ -57,7 +57,7 @@ void checkFiles(const std::string& text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text = kes::fuzz::inputText(data, size);
+    const std::string text = kestrava::fuzz::inputText(data, size);
     checkFolders(text);
     checkFiles(text);
     return 0;

@@ -6,18 +6,19 @@
 
 namespace {
 
-using kes::fuzz::require;
+using kestrava::fuzz::require;
 
 // Small enough that a catastrophic pattern ends quickly instead of timing out the run.
 constexpr uint32_t kFuzzMatchLimit = 100000;
 
-void rewrite(kes::PatternSet& regex, int32_t patternID, const std::string& text,
+void rewrite(kestrava::regex::PatternSet& regex, int32_t patternID, const std::string& text,
              const std::string& replaceTemplate, int32_t maxReplacements) {
     std::string output;
     try {
         regex.replace(patternID, text, replaceTemplate, maxReplacements, 1, output);
-    } catch (const kes::RegexError& error) {
-        require(error.errorCode != kes::RegexErrorCode::None, "a raised replace error has a code");
+    } catch (const kestrava::regex::RegexError& error) {
+        require(error.errorCode != kestrava::regex::RegexErrorCode::None,
+                "a raised replace error has a code");
         return;
     }
     if (maxReplacements == 0)
@@ -27,16 +28,16 @@ void rewrite(kes::PatternSet& regex, int32_t patternID, const std::string& text,
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const auto parts = kes::fuzz::splitInput(data, size, 3);
-    kes::PatternSet regex;
+    const auto parts = kestrava::fuzz::splitInput(data, size, 3);
+    kestrava::regex::PatternSet regex;
     regex.defaultMatchLimit = kFuzzMatchLimit;
     regex.setCustomTokens("x, Name ,y");
     regex.setOnReplaceCustomToken(
-        [](kes::PatternTable&, int32_t tokenIndex, std::string& replacement) {
+        [](kestrava::regex::PatternTable&, int32_t tokenIndex, std::string& replacement) {
             replacement += "<token" + std::to_string(tokenIndex) + ">";
         });
     int32_t patternID = -1;
-    kes::PatternStatus status;
+    kestrava::regex::PatternStatus status;
     if (!regex.addPattern(parts[0], patternID, status))
         return 0;
     rewrite(regex, patternID, parts[2], parts[1], -1);

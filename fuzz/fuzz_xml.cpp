@@ -8,10 +8,10 @@
 
 namespace {
 
-using kes::fuzz::require;
+using kestrava::fuzz::require;
 
 // Visits every node so a half-built tree (null child, bad name) shows under the sanitizers.
-size_t countNodes(const kes::XmlNode& node) {
+size_t countNodes(const kestrava::config::XmlNode& node) {
     size_t count = 1;
     for (const auto& attribute : node.attributes())
         (void)node.attributeByName(attribute.name);
@@ -20,7 +20,7 @@ size_t countNodes(const kes::XmlNode& node) {
     return count;
 }
 
-size_t countNodes(const kes::XmlDocument& document) {
+size_t countNodes(const kestrava::config::XmlDocument& document) {
     size_t count = 0;
     for (size_t i = 0; i < document.nodeCount(); ++i)
         count += countNodes(document.nodes(i));
@@ -30,8 +30,8 @@ size_t countNodes(const kes::XmlDocument& document) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text = kes::fuzz::inputText(data, size);
-    kes::XmlDocument document;
+    const std::string text = kestrava::fuzz::inputText(data, size);
+    kestrava::config::XmlDocument document;
     try {
         document.loadFromString(text);
     } catch (const std::runtime_error& error) {
@@ -39,15 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const size_t nodes = countNodes(document);
-    if (kes::XmlNode* root = document.root())
+    if (kestrava::config::XmlNode* root = document.root())
         (void)root->nodeByName("options");
 
     const std::string written = document.writeToString();
-    kes::XmlDocument reread;
+    kestrava::config::XmlDocument reread;
     try {
         reread.loadFromString(written);
     } catch (const std::runtime_error&) {
-        kes::fuzz::fail("the writer's text of a parsed document parses again");
+        kestrava::fuzz::fail("the writer's text of a parsed document parses again");
     }
     require(countNodes(reread) == nodes, "a written document keeps its nodes");
     require(reread.writeToString() == written, "a written document is written the same again");

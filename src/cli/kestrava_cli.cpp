@@ -17,9 +17,9 @@ std::atomic<bool> gInterrupted{false};
 extern "C" void onInterrupt(int signalNumber) {
     // The first Ctrl+C (or SIGTERM) stops the run where it stands; a second one ends the program
     // at once, unless a file is being rewritten through its inode: then once that is on disk.
-    if (!gInterrupted.exchange(true) || kes::deferSignal(signalNumber))
+    if (!gInterrupted.exchange(true) || kestrava::util::deferSignal(signalNumber))
         return;
-    std::_Exit(kes::cli::kExitInterrupted);
+    std::_Exit(kestrava::cli::kExitInterrupted);
 }
 
 // Standard output written straight to its descriptor in large blocks, remembering why the first
@@ -64,7 +64,7 @@ class OutputBuffer : public std::streambuf {
 void occupyClosedStandardDescriptors() {
     for (int fd = 0; fd <= 2; ++fd)
         if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF && ::open("/dev/null", O_RDONLY) != fd)
-            std::_Exit(kes::cli::kExitError);
+            std::_Exit(kestrava::cli::kExitError);
 }
 
 } // namespace
@@ -75,27 +75,27 @@ int main(int argc, char** argv) {
     // Never freed: standard output is flushed once more when the program ends.
     static OutputBuffer* const output = new OutputBuffer;
     std::cout.rdbuf(output);
-    kes::cli::CliOptions options;
+    kestrava::cli::CliOptions options;
     try {
-        options = kes::cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        options = kestrava::cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const std::invalid_argument& e) {
         std::cerr << "kestrava-cli: " << e.what() << "\nTry 'kestrava-cli --help'.\n";
-        return kes::cli::kExitError;
+        return kestrava::cli::kExitError;
     }
     std::signal(SIGINT, onInterrupt);
     // A run that may write files stops cleanly on SIGTERM; one that only reads may simply end.
-    if (options.command == kes::cli::Command::Replace ||
-        options.command == kes::cli::Command::Script)
+    if (options.command == kestrava::cli::Command::Replace ||
+        options.command == kestrava::cli::Command::Script)
         std::signal(SIGTERM, onInterrupt);
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
-    kes::cli::Console console{
+    kestrava::cli::Console console{
         std::cout,     std::cerr,     std::cin, errIsTerminal && isatty(STDIN_FILENO) != 0,
         errIsTerminal, &gInterrupted, true,     output->errorAddress()};
-    int status = kes::cli::runCommand(options, console);
+    int status = kestrava::cli::runCommand(options, console);
     // Some file systems tell of a failed write only when the file is closed.
     if (::close(STDOUT_FILENO) != 0 && output->error() == 0 && errno != EBADF) {
         std::cerr << "kestrava-cli: write error: " << std::strerror(errno) << '\n';
-        status = kes::cli::kExitError;
+        status = kestrava::cli::kExitError;
     }
     return status;
 }

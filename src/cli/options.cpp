@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace kes::cli {
+namespace kestrava::cli {
 
 const char* const kUsageText =
     "Usage:\n"
@@ -39,15 +39,15 @@ const char* const kUsageText =
 
 namespace {
 
-View parseView(const std::string& text) {
+results::View parseView(const std::string& text) {
     if (text == "lines")
-        return View::LinesWithMatches;
+        return results::View::LinesWithMatches;
     if (text == "matches")
-        return View::MatchesOnly;
+        return results::View::MatchesOnly;
     if (text == "unique")
-        return View::UniqueMatches;
+        return results::View::UniqueMatches;
     if (text == "unique-sorted")
-        return View::UniqueMatchesSorted;
+        return results::View::UniqueMatchesSorted;
     throw std::invalid_argument("Unknown view \"" + text +
                                 "\": use lines, matches, unique or unique-sorted");
 }
@@ -161,4 +161,4 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     return options;
 }
 
-} // namespace kes::cli
+} // namespace kestrava::cli

@@ -6,18 +6,18 @@
 #include <string>
 #include <vector>
 
-namespace kes::cli {
+namespace kestrava::cli {
 
 enum class Command : uint8_t { None, Find, Replace, Script, Help, Version };
 
 struct CliOptions {
     Command command = Command::None;
-    Criteria criteria;
+    search::Criteria criteria;
     std::string scriptFile; // script: the .ksc file as given
     std::string rootFolder; // script: the text that replaces "{rootFolder}"
     bool inSitu = false;
     bool yes = false;
-    View view = View::LinesWithMatches;
+    results::View view = results::View::LinesWithMatches;
     bool caseSensitive = false;
     bool filenamesOnly = false;
     bool noHeader = false;
@@ -31,4 +31,4 @@ CliOptions parseCommandLine(const std::vector<std::string>& args);
 
 extern const char* const kUsageText;
 
-} // namespace kes::cli
+} // namespace kestrava::cli

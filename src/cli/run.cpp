@@ -13,7 +13,7 @@
 #include <stop_token>
 #include <thread>
 
-namespace kes::cli {
+namespace kestrava::cli {
 
 namespace {
 
@@ -41,7 +41,7 @@ bool confirmReplace(const std::string& question, const CliOptions& options, Cons
     console.err << text << " [y/N] " << std::flush;
     std::string answer;
     std::getline(console.in, answer);
-    answer = lower(trimControl(answer));
+    answer = lower(util::trimControl(answer));
     if (answer == "y" || answer == "yes")
         return true;
     console.err << "Nothing was replaced.\n";
@@ -74,7 +74,7 @@ class InterruptWatch {
     std::jthread m_watch;
 };
 
-ProgressEvent progressPrinter(Console& console, std::stop_source& stop) {
+search::ProgressEvent progressPrinter(Console& console, std::stop_source& stop) {
     return [&console, &stop](const std::string& text) {
         if (console.interrupted != nullptr && console.interrupted->load())
             stop.request_stop();
@@ -88,60 +88,63 @@ void clearProgress(Console& console) {
         console.err << "\r\x1b[K" << std::flush;
 }
 
-ExportHeader exportHeader(const CliOptions& options) {
-    Mode mode = options.command == Command::Replace ? Mode::FindAndReplace : Mode::Find;
+results::ExportHeader exportHeader(const CliOptions& options) {
+    util::Mode mode =
+        options.command == Command::Replace ? util::Mode::FindAndReplace : util::Mode::Find;
     if (options.command == Command::Script)
-        mode = Mode::Script;
-    ExportHeader header = makeExportHeader(mode, options.criteria, options.scriptFile);
+        mode = util::Mode::Script;
+    results::ExportHeader header =
+        results::makeExportHeader(mode, options.criteria, options.scriptFile);
     header.withHeader = !options.noHeader;
     return header;
 }
 
 // The lines and matches views as plain text are made file by file while the run goes on.
-std::unique_ptr<ExportWhileRunning> exportWhileRunning(const CliOptions& options) {
-    if (options.richText ||
-        (options.view != View::LinesWithMatches && options.view != View::MatchesOnly))
+std::unique_ptr<results::ExportWhileRunning> exportWhileRunning(const CliOptions& options) {
+    if (options.richText || (options.view != results::View::LinesWithMatches &&
+                             options.view != results::View::MatchesOnly))
         return nullptr;
-    return std::make_unique<ExportWhileRunning>(exportHeader(options), options.view,
-                                                !options.filenamesOnly);
+    return std::make_unique<results::ExportWhileRunning>(exportHeader(options), options.view,
+                                                         !options.filenamesOnly);
 }
 
-void printResults(const CliOptions& options, const SearchResults& results,
-                  ExportWhileRunning* madeWhileRunning, Console& console) {
+void printResults(const CliOptions& options, const search::SearchResults& results,
+                  results::ExportWhileRunning* madeWhileRunning, Console& console) {
     const auto write = [&](std::string_view text) {
         console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
     };
     if (madeWhileRunning != nullptr && !madeWhileRunning->complete())
         madeWhileRunning = nullptr;
-    Rows rows;
+    results::Rows rows;
     const int32_t unique =
-        madeWhileRunning != nullptr ? 0 : buildResultRows(results, options.view, rows);
+        madeWhileRunning != nullptr ? 0 : results::buildResultRows(results, options.view, rows);
     const bool details = !options.filenamesOnly;
     if (madeWhileRunning != nullptr) {
         madeWhileRunning->finish(write);
     } else if (options.richText) {
-        console.out << buildRichText(
-            buildResultLines(results, rows, exportHeader(options), details));
+        console.out << results::buildRichText(
+            results::buildResultLines(results, rows, exportHeader(options), details));
     } else {
-        writeResultText(results, rows, exportHeader(options), details, write);
+        results::writeResultText(results, rows, exportHeader(options), details, write);
     }
     console.out.flush();
-    console.err << summaryLine(summaryTexts(results, options.view, unique)) << '\n';
+    console.err << results::summaryLine(results::summaryTexts(results, options.view, unique))
+                << '\n';
 }
 
 // "<what> N file(s)<why>:" and a line per file with its reason.
-void printFileList(const std::vector<SkippedFile>& list, const char* what, const char* why,
+void printFileList(const std::vector<search::SkippedFile>& list, const char* what, const char* why,
                    Console& console) {
     if (list.empty())
         return;
     console.err << what << ' ' << list.size() << (list.size() == 1 ? " file" : " files") << why
                 << ":\n";
-    for (const SkippedFile& file : list)
+    for (const search::SkippedFile& file : list)
         console.err << "  " << file.fileName << ": " << file.message << '\n';
 }
 
 // Files left out, and what the user should know, after the results.
-void printLeftOut(const SearchResults& results, Console& console) {
+void printLeftOut(const search::SearchResults& results, Console& console) {
     printFileList(results.skipped, "Skipped", " that could not be read", console);
     printFileList(results.notReplaced, "Did not replace", "", console);
     for (const std::string& notice : results.notices)
@@ -151,15 +154,15 @@ void printLeftOut(const SearchResults& results, Console& console) {
 // The results of a process that ends right after printing them stay reachable, unfreed, until
 // the end: the system takes the memory back at once, while freeing a million lines one by one
 // takes a noticeable part of the run.
-void keepIfEnding(std::unique_ptr<SearchResults>& results, const Console& console) {
-    static SearchResults* kept = nullptr;
+void keepIfEnding(std::unique_ptr<search::SearchResults>& results, const Console& console) {
+    static search::SearchResults* kept = nullptr;
     if (console.endsAfterRun && kept == nullptr)
         kept = results.release();
 }
 
 // Prints what a run found and gives the exit status.
-int finishRun(const CliOptions& options, const SearchResults& results, bool replacing,
-              Console& console, ExportWhileRunning* madeWhileRunning = nullptr) {
+int finishRun(const CliOptions& options, const search::SearchResults& results, bool replacing,
+              Console& console, results::ExportWhileRunning* madeWhileRunning = nullptr) {
     printResults(options, results, madeWhileRunning, console);
     printLeftOut(results, console);
     if (results.cancelled) {
@@ -188,34 +191,37 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
-    CompiledRequest specs;
+    search::CompiledRequest specs;
     const std::string errors =
-        prepareFindReplace(options.criteria, replacing, options.caseSensitive, specs);
+        search::prepareFindReplace(options.criteria, replacing, options.caseSensitive, specs);
     if (!errors.empty()) {
         console.err << consoleMessage(errors);
         return kExitError;
     }
     int status = kExitMatched;
-    if (replacing && !confirmReplace(replaceConfirmText(options.inSitu), options, console, status))
+    if (replacing &&
+        !confirmReplace(search::replaceConfirmText(options.inSitu), options, console, status))
         return status;
-    auto kept = std::make_unique<SearchResults>();
-    SearchResults& results = *kept;
-    const std::unique_ptr<ExportWhileRunning> madeWhileRunning = exportWhileRunning(options);
+    auto kept = std::make_unique<search::SearchResults>();
+    search::SearchResults& results = *kept;
+    const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
+        exportWhileRunning(options);
     std::stop_source stop;
     try {
-        FileMaskSpecs files;
-        FolderSpecs folders;
-        parseFilesToSearch(options.criteria.files, files);
-        parseFoldersToSearch(options.criteria.folders, folders);
-        FileRecordedEvent recorded;
+        search::FileMaskSpecs files;
+        search::FolderSpecs folders;
+        search::parseFilesToSearch(options.criteria.files, files);
+        search::parseFoldersToSearch(options.criteria.folders, folders);
+        search::FileRecordedEvent recorded;
         if (madeWhileRunning)
-            recorded = [&](const SearchResults& found, size_t file) {
+            recorded = [&](const search::SearchResults& found, size_t file) {
                 madeWhileRunning->fileRecorded(found, file);
             };
         const InterruptWatch watch(console, stop);
-        scanFiles(folders, files, specs, options.inSitu, results, progressPrinter(console, stop),
-                  stop.get_token(), options.threads, recorded);
-    } catch (const ReplaceStoppedError& e) {
+        search::scanFiles(folders, files, specs, options.inSitu, results,
+                          progressPrinter(console, stop), stop.get_token(), options.threads,
+                          recorded);
+    } catch (const search::ReplaceStoppedError& e) {
         reportRunError(replacing, e.what(), console);
         if (options.verbose) {
             printNames("Replaced before the error:", e.replaced, console);
@@ -233,49 +239,49 @@ int runFindReplace(const CliOptions& options, Console& console) {
 }
 
 int runScriptCommand(const CliOptions& options, Console& console) {
-    Script script;
+    script::Script script;
     try {
-        loadScript(script, options.scriptFile);
+        script::loadScript(script, options.scriptFile);
     } catch (const std::exception& e) {
         console.err << consoleMessage(e.what());
         return kExitError;
     }
-    const ScriptRunSettings settings{options.rootFolder, options.caseSensitive, options.inSitu,
-                                     options.threads};
+    const script::ScriptRunSettings settings{options.rootFolder, options.caseSensitive,
+                                             options.inSitu, options.threads};
     int status = kExitMatched;
-    ScriptRunEvents events;
+    script::ScriptRunEvents events;
     // Only a script that writes files needs a confirmation, as a replace does.
-    if (scriptReplaces(script))
+    if (script::scriptReplaces(script))
         events.confirm = [&](const std::string& question) {
             return confirmReplace(question, options, console, status);
         };
     std::stop_source stop;
     events.progress = progressPrinter(console, stop);
-    CompiledRequest specs;
-    SearchResults results;
-    ScriptRunResult run;
+    search::CompiledRequest specs;
+    search::SearchResults results;
+    script::ScriptRunResult run;
     {
         const InterruptWatch watch(console, stop);
-        run = runScript(script, settings, specs, results, events, stop.get_token());
+        run = script::runScript(script, settings, specs, results, events, stop.get_token());
     }
     clearProgress(console);
     switch (run.Outcome) {
-    case ScriptRunOutcome::Declined:
+    case script::ScriptRunOutcome::Declined:
         return status;
-    case ScriptRunOutcome::RootFolderEmpty:
+    case script::ScriptRunOutcome::RootFolderEmpty:
         console.err << consoleMessage(run.message);
         return kExitError;
-    case ScriptRunOutcome::Failed: // what the earlier groups found is kept, and shown before the
-                                   // failure
+    case script::ScriptRunOutcome::Failed: // what the earlier groups found is kept, and shown
+                                           // before the failure
         if (results.totalMatches > 0)
-            finishRun(options, results, scriptReplaces(script), console);
+            finishRun(options, results, script::scriptReplaces(script), console);
         console.err << consoleMessage(run.message);
         return kExitError;
-    case ScriptRunOutcome::Completed:
-    case ScriptRunOutcome::Cancelled:
+    case script::ScriptRunOutcome::Completed:
+    case script::ScriptRunOutcome::Cancelled:
         break;
     }
-    return finishRun(options, results, scriptReplaces(script), console);
+    return finishRun(options, results, script::scriptReplaces(script), console);
 }
 
 } // namespace
@@ -334,4 +340,4 @@ int runCommand(const CliOptions& options, Console& console) {
     return checkedOutput(console, runCommandUnchecked(options, console));
 }
 
-} // namespace kes::cli
+} // namespace kestrava::cli

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <iosfwd>
 
-namespace kes::cli {
+namespace kestrava::cli {
 
 // Exit statuses.
 constexpr int kExitMatched = 0;
@@ -32,4 +32,4 @@ int runCommand(const CliOptions& options, Console& console);
 // empty line, one final line break.
 std::string consoleMessage(const std::string& message);
 
-} // namespace kes::cli
+} // namespace kestrava::cli

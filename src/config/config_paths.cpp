@@ -16,7 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace kes {
+namespace kestrava::config {
 
 namespace {
 
@@ -63,7 +63,7 @@ std::string programFolder() {
     const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
     if (length <= 0 || static_cast<size_t>(length) >= buffer.size())
         return {};
-    return fileFolder(std::string(buffer.data(), static_cast<size_t>(length)));
+    return util::fileFolder(std::string(buffer.data(), static_cast<size_t>(length)));
 }
 
 std::string settingsFolder(const std::string& programFolder, const ConfigEnvironment& env) {
@@ -94,10 +94,10 @@ std::string historyFilePath(const std::string& folder) {
 
 void forceSettingsFolder(const std::string& fileName) {
     errno = 0;
-    if (forceFileFolder(fileName))
+    if (util::forceFileFolder(fileName))
         return;
     const int error = errno;
-    std::string message = "Cannot create the folder \"" + fileFolder(fileName) + "\"";
+    std::string message = "Cannot create the folder \"" + util::fileFolder(fileName) + "\"";
     if (error != 0)
         message += std::string(": ") + std::strerror(error);
     throw std::runtime_error(message);
@@ -106,7 +106,7 @@ void forceSettingsFolder(const std::string& fileName) {
 void writeSettingsFile(const std::string& fileName, const std::string& text) {
     forceSettingsFolder(fileName);
     std::string error;
-    if (!writeFileAtomically(fileName, text, error))
+    if (!util::writeFileAtomically(fileName, text, error))
         throw std::runtime_error(error);
 }
 
@@ -170,4 +170,4 @@ std::string keepDamagedFile(const std::string& fileName, const std::string& kept
     return name;
 }
 
-} // namespace kes
+} // namespace kestrava::config

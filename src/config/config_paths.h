@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kes {
+namespace kestrava::config {
 
 inline constexpr std::string_view kConfigFileName = "KestravaConfig.xml";
 inline constexpr std::string_view kHistoryFileName = "kestrava.ini";
@@ -49,4 +49,4 @@ std::string damagedFileName(const std::string& fileName);
 // Raises std::runtime_error naming both files and the reason when the move fails.
 std::string keepDamagedFile(const std::string& fileName, const std::string& keptName);
 
-} // namespace kes
+} // namespace kestrava::config

@@ -11,7 +11,7 @@
 #include <charconv>
 #include <stdexcept>
 
-namespace kes {
+namespace kestrava::config {
 
 namespace {
 
@@ -44,16 +44,16 @@ std::vector<IniSection> parseIni(std::string_view text) {
     size_t pos = 0;
     while (pos < text.size()) {
         const std::string_view line = nextLine(text, pos);
-        const std::string_view trimmed = trimBlanks(line);
+        const std::string_view trimmed = util::trimBlanks(line);
         if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
-            sections.push_back({trimBlanks(trimmed.substr(1, trimmed.size() - 2)), {}});
+            sections.push_back({util::trimBlanks(trimmed.substr(1, trimmed.size() - 2)), {}});
             continue;
         }
         const size_t equals = line.find('=');
         if (sections.empty() || trimmed.starts_with(';') || equals == std::string_view::npos)
             continue;
         sections.back().entries.push_back(
-            {trimBlanks(line.substr(0, equals)), line.substr(equals + 1)});
+            {util::trimBlanks(line.substr(0, equals)), line.substr(equals + 1)});
     }
     return sections;
 }
@@ -63,7 +63,7 @@ std::vector<IniEntry> sectionEntries(const std::vector<IniSection>& sections,
                                      std::string_view name) {
     std::vector<IniEntry> entries;
     for (const auto& section : sections) {
-        if (sameTextAscii(section.name, name))
+        if (util::sameTextAscii(section.name, name))
             entries.insert(entries.end(), section.entries.begin(), section.entries.end());
     }
     return entries;
@@ -71,9 +71,9 @@ std::vector<IniEntry> sectionEntries(const std::vector<IniSection>& sections,
 
 int32_t readIndex(const std::vector<IniEntry>& entries, std::string_view key) {
     for (const auto& entry : entries) {
-        if (!sameTextAscii(entry.key, key))
+        if (!util::sameTextAscii(entry.key, key))
             continue;
-        std::string_view value = trimBlanks(entry.value);
+        std::string_view value = util::trimBlanks(entry.value);
         if (value.starts_with('+'))
             value.remove_prefix(1);
         int32_t index = -1;
@@ -162,4 +162,4 @@ void saveHistory(const std::string& fileName, const HistoryBoxes& boxes) {
     writeSettingsFile(fileName, historyToText(boxes));
 }
 
-} // namespace kes
+} // namespace kestrava::config

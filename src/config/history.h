@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes {
+namespace kestrava::config {
 
 // The boxes, in the order their sections are loaded and written.
 enum class HistoryBox : uint8_t {
@@ -77,4 +77,4 @@ std::string historyToText(const HistoryBoxes& boxes);
 // reason on failure.
 void saveHistory(const std::string& fileName, const HistoryBoxes& boxes);
 
-} // namespace kes
+} // namespace kestrava::config

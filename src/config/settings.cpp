@@ -14,7 +14,7 @@
 #include <charconv>
 #include <stdexcept>
 
-namespace kes {
+namespace kestrava::config {
 
 namespace {
 
@@ -23,7 +23,7 @@ constexpr int32_t kFormHeight = 748;
 
 // Plain decimal notation only ("2", "-0.5", "1e3"): from_chars alone would also take "inf".
 bool tryParseNumber(std::string_view text, double& number) {
-    text = trimBlanks(text);
+    text = util::trimBlanks(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     const size_t first = (!text.empty() && text.front() == '-') ? 1 : 0;
@@ -36,7 +36,7 @@ bool tryParseNumber(std::string_view text, double& number) {
 }
 
 bool tryParseInt32(std::string_view text, int32_t& number) {
-    text = trimBlanks(text);
+    text = util::trimBlanks(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     const char* end = text.data() + text.size();
@@ -64,7 +64,7 @@ std::string withTrailingSlash(std::string folder) {
 }
 
 InitialMode initialModeFromText(const std::string& text) {
-    const std::string word = asciiLower(text);
+    const std::string word = util::asciiLower(text);
     if (word == "lastmode")
         return InitialMode::LastUsed;
     if (word == "replace")
@@ -77,7 +77,7 @@ InitialMode initialModeFromText(const std::string& text) {
 }
 
 FontSize fontSizeFromText(const std::string& text) {
-    const std::string word = asciiLower(text);
+    const std::string word = util::asciiLower(text);
     if (word == "large")
         return FontSize::Large;
     if (word == "medium")
@@ -85,15 +85,15 @@ FontSize fontSizeFromText(const std::string& text) {
     return FontSize::Small;
 }
 
-Mode modeFromText(const std::string& text) {
-    const std::string word = asciiLower(text);
+util::Mode modeFromText(const std::string& text) {
+    const std::string word = util::asciiLower(text);
     if (word == "replace")
-        return Mode::FindAndReplace;
+        return util::Mode::FindAndReplace;
     if (word == "script")
-        return Mode::Script;
+        return util::Mode::Script;
     if (word == "viewfoldersfiles")
-        return Mode::ViewFoldersFiles;
-    return Mode::Find;
+        return util::Mode::ViewFoldersFiles;
+    return util::Mode::Find;
 }
 
 const char* initialModeText(InitialMode mode) {
@@ -122,13 +122,13 @@ const char* fontSizeText(FontSize size) {
     }
 }
 
-const char* modeText(Mode mode) {
+const char* modeText(util::Mode mode) {
     switch (mode) {
-    case Mode::FindAndReplace:
+    case util::Mode::FindAndReplace:
         return "Replace";
-    case Mode::Script:
+    case util::Mode::Script:
         return "Script";
-    case Mode::ViewFoldersFiles:
+    case util::Mode::ViewFoldersFiles:
         return "ViewFoldersFiles";
     default:
         return "Find";
@@ -146,7 +146,7 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.editorFileSpec = kDefaultEditorFileSpec;
     s.editorCommandLine = kDefaultEditorCommandLine;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
-    config.lastMode = Mode::Find;
+    config.lastMode = util::Mode::Find;
 }
 
 void readOptions(const XmlNode& options, const std::string& scriptsFolder, Settings& s) {
@@ -198,7 +198,7 @@ bool configStrToBool(std::string_view value, bool defaultValue) {
     double number = 0;
     if (tryParseNumber(value, number))
         return number != 0;
-    const std::string word = asciiLower(value);
+    const std::string word = util::asciiLower(value);
     if (word == "y" || word == "yes" || word == "true")
         return true;
     if (word == "n" || word == "no" || word == "false")
@@ -255,4 +255,4 @@ void saveConfig(const std::string& fileName, const Config& config) {
     writeSettingsFile(fileName, configToXml(config));
 }
 
-} // namespace kes
+} // namespace kestrava::config

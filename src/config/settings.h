@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace kes {
+namespace kestrava::config {
 
 // Which mode the program opens in.
 enum class InitialMode : int32_t {
@@ -56,7 +56,7 @@ struct WindowBounds {
 struct Config {
     Settings settings;
     WindowBounds bounds;
-    Mode lastMode = Mode::Find;
+    util::Mode lastMode = util::Mode::Find;
 };
 
 // 1060 x 748 centred on the screen, each side cut to the screen's size.
@@ -80,4 +80,4 @@ std::string configToXml(const Config& config);
 // the file and the reason when either fails.
 void saveConfig(const std::string& fileName, const Config& config);
 
-} // namespace kes
+} // namespace kestrava::config

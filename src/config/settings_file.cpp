@@ -4,17 +4,17 @@
 
 #include <cstring>
 
-namespace kes {
+namespace kestrava::config {
 
 namespace {
 
 constexpr int64_t kMaxSettingsFileSize = int64_t{64} << 20; // far beyond any real settings file
 
-std::string reason(ReadStatus status, int error) {
+std::string reason(util::ReadStatus status, int error) {
     switch (status) {
-    case ReadStatus::NotRegular:
+    case util::ReadStatus::NotRegular:
         return "not a regular file";
-    case ReadStatus::TooLarge:
+    case util::ReadStatus::TooLarge:
         return "the file is too large";
     default:
         return std::strerror(error);
@@ -26,11 +26,12 @@ std::string reason(ReadStatus status, int error) {
 ReadFileStatus readSettingsFile(const std::string& fileName, std::string& text,
                                 std::string& errorMessage) {
     int error = 0;
-    const ReadStatus status = readWholeRegularFile(fileName, text, error, kMaxSettingsFileSize);
-    if (status == ReadStatus::Read || status == ReadStatus::Empty)
+    const util::ReadStatus status =
+        util::readWholeRegularFile(fileName, text, error, kMaxSettingsFileSize);
+    if (status == util::ReadStatus::Read || status == util::ReadStatus::Empty)
         return ReadFileStatus::Ok;
     errorMessage = "Cannot read " + fileName + ": " + reason(status, error);
-    return status == ReadStatus::Missing ? ReadFileStatus::Missing : ReadFileStatus::Failed;
+    return status == util::ReadStatus::Missing ? ReadFileStatus::Missing : ReadFileStatus::Failed;
 }
 
-} // namespace kes
+} // namespace kestrava::config

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kes {
+namespace kestrava::config {
 
 enum class ReadFileStatus : uint8_t { Ok, Missing, Failed };
 
@@ -14,4 +14,4 @@ enum class ReadFileStatus : uint8_t { Ok, Missing, Failed };
 ReadFileStatus readSettingsFile(const std::string& fileName, std::string& text,
                                 std::string& errorMessage);
 
-} // namespace kes
+} // namespace kestrava::config

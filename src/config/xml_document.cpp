@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
-namespace kes {
+namespace kestrava::config {
 
 namespace {
 
@@ -226,7 +226,7 @@ void XmlNode::addRawAttribute(std::string_view name, std::string_view escapedVal
 
 std::string XmlNode::attributeByName(std::string_view name) const {
     for (const auto& a : m_attributes) {
-        if (sameTextAscii(a.name, name))
+        if (util::sameTextAscii(a.name, name))
             return xmlUnescape(a.value);
     }
     return {};
@@ -235,7 +235,7 @@ std::string XmlNode::attributeByName(std::string_view name) const {
 void XmlNode::writeAttributeString(std::string_view name, std::string_view value) {
     std::string escaped = xmlEscape(value);
     for (auto& a : m_attributes) {
-        if (sameTextAscii(a.name, name)) {
+        if (util::sameTextAscii(a.name, name)) {
             a.value = std::move(escaped);
             return;
         }
@@ -251,7 +251,7 @@ XmlNode* XmlNode::nodeByName(std::string_view name) const {
     // Letter case is ignored for ASCII only: names here are ASCII, and folding other scripts
     // would need a locale the core does not assume.
     for (const auto& node : m_nodes) {
-        if (node->m_type == XmlElementType::Element && sameTextAscii(node->m_name, name))
+        if (node->m_type == XmlElementType::Element && util::sameTextAscii(node->m_name, name))
             return node.get();
     }
     return nullptr;
@@ -304,8 +304,8 @@ std::string XmlDocument::writeToString() const {
 
 void XmlDocument::saveToFile(const std::string& fileName) const {
     std::string error;
-    if (!writeFileAtomically(fileName, writeToString(), error))
+    if (!util::writeFileAtomically(fileName, writeToString(), error))
         throw std::runtime_error(error);
 }
 
-} // namespace kes
+} // namespace kestrava::config

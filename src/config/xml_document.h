@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes {
+namespace kestrava::config {
 
 // Node kinds the reader produces. Texts of the non-element kinds are kept as they were read.
 enum class XmlElementType : uint8_t {
@@ -122,4 +122,4 @@ class XmlDocument {
     std::vector<std::unique_ptr<XmlNode>> m_nodes;
 };
 
-} // namespace kes
+} // namespace kestrava::config

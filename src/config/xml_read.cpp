@@ -13,7 +13,7 @@
 #include <cctype>
 #include <stdexcept>
 
-namespace kes {
+namespace kestrava::config {
 
 namespace {
 
@@ -153,7 +153,7 @@ std::string parseErrorMessage(std::string_view text, const pugi::xml_parse_resul
 }
 
 bool isSupportedEncoding(std::string_view declared) {
-    const std::string encoding = asciiLower(declared);
+    const std::string encoding = util::asciiLower(declared);
     // pugixml decodes these (UTF-16 by its byte order mark, Latin-1 by the declaration).
     static constexpr std::array<std::string_view, 9> kSupported = {
         "", "utf-8", "utf8", "us-ascii", "ascii", "utf-16", "iso-8859-1", "latin1", "latin-1"};
@@ -275,4 +275,4 @@ void XmlDocument::loadFromString(std::string_view text) {
         throw std::runtime_error("No root element found in xml");
 }
 
-} // namespace kes
+} // namespace kestrava::config

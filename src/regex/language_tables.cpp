@@ -9,7 +9,7 @@
 #include <locale.h>
 #include <mutex>
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -125,4 +125,4 @@ void setLanguageLocaleCandidates(PatternLanguage language, std::vector<std::stri
     gLanguageTables.at(static_cast<size_t>(language)).reset();
 }
 
-} // namespace kes
+} // namespace kestrava::regex

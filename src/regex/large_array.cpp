@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -42,4 +42,4 @@ void freeLargeArray(void* block, size_t bytes) noexcept {
         munmap(block, mappedSize(bytes));
 }
 
-} // namespace kes
+} // namespace kestrava::regex

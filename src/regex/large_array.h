@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <new>
 
-namespace kes {
+namespace kestrava::regex {
 
 // Blocks of this size and more are mapped; the part of one not yet written takes no memory.
 inline constexpr size_t kLargeArrayBlock = size_t{4} << 20;
@@ -31,4 +31,4 @@ template <typename T> struct LargeArrayAllocator {
     friend bool operator==(const LargeArrayAllocator&, const LargeArrayAllocator&) { return true; }
 };
 
-} // namespace kes
+} // namespace kestrava::regex

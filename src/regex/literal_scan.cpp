@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -165,4 +165,4 @@ bool LiteralScanner::next(size_t from, size_t& start, size_t& end) {
     return true;
 }
 
-} // namespace kes
+} // namespace kestrava::regex

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-namespace kes {
+namespace kestrava::regex {
 
 template <typename E> class Set {
   public:
@@ -27,4 +27,4 @@ template <typename E> class Set {
     uint16_t m_bits = 0;
 };
 
-} // namespace kes
+} // namespace kestrava::regex

@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-namespace kes {
+namespace kestrava::regex {
 
 // What a match needs of a table entry, read under the table's lock so that the table may grow
 // in another thread while the match runs.
@@ -109,4 +109,4 @@ void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t f
 // For tests: the locale names tried for a language, in order; forgets tables already built.
 void setLanguageLocaleCandidates(PatternLanguage language, std::vector<std::string> names);
 
-} // namespace kes
+} // namespace kestrava::regex

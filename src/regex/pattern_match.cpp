@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace kes {
+namespace kestrava::regex {
 
 RegexErrorCode execResultError(int rc) {
     switch (rc) {
@@ -503,4 +503,4 @@ void clearMatchCollection(MatchCollection& results) {
     results.clear();
 }
 
-} // namespace kes
+} // namespace kestrava::regex

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <utility>
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -502,4 +502,4 @@ StaticPatternTable& regExStatic() {
     return *instance;
 }
 
-} // namespace kes
+} // namespace kestrava::regex

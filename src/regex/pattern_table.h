@@ -23,7 +23,7 @@ struct real_pcre;
 struct pcre_extra;
 struct pcre_callout_block;
 
-namespace kes {
+namespace kestrava::regex {
 
 enum class PatternOption : uint8_t {
     Anchored,
@@ -364,4 +364,4 @@ std::string languageName(PatternLanguage language);
 // non-zero platform error code, and the next call tries again.
 const unsigned char* getLanguageTables(PatternLanguage language, int32_t& errorCode);
 
-} // namespace kes
+} // namespace kestrava::regex

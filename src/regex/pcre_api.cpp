@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace kes::pcre_api {
+namespace kestrava::regex::pcre_api {
 
 void CompiledDeleter::operator()(real_pcre* code) const {
     pcre_free(code);
@@ -366,9 +366,9 @@ void setThreadSearchWindow(uint32_t bytes) {
     tSearchWindow = bytes != 0 ? bytes : kSearchWindowBytes;
 }
 
-} // namespace kes::pcre_api
+} // namespace kestrava::regex::pcre_api
 
-namespace kes {
+namespace kestrava::regex {
 
 StopScope::StopScope(std::stop_token stop)
     : m_stop(std::move(stop)), m_outer(pcre_api::tThreadStop) {
@@ -383,4 +383,4 @@ const char* RegexStoppedError::what() const noexcept {
     return "Matching stopped on request";
 }
 
-} // namespace kes
+} // namespace kestrava::regex

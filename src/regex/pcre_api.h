@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-namespace kes::pcre_api {
+namespace kestrava::regex::pcre_api {
 
 constexpr int32_t kNotEmpty = PCRE_NOTEMPTY;
 constexpr int32_t kNotEmptyAtStart = PCRE_NOTEMPTY_ATSTART;
@@ -114,4 +114,4 @@ void setThreadJitStackLimit(int32_t maxBytes);
 // For tests: the window size of the calling thread's searches from now on (0: the default).
 void setThreadSearchWindow(uint32_t bytes);
 
-} // namespace kes::pcre_api
+} // namespace kestrava::regex::pcre_api

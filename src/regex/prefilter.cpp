@@ -5,7 +5,7 @@
 
 #include <bitset>
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -257,4 +257,4 @@ RequiredText planRequiredText(const std::string& pattern, int32_t flags, Pattern
     return {planner.required(), ~(caseless ? foldCase(planner.consumed()) : planner.consumed())};
 }
 
-} // namespace kes
+} // namespace kestrava::regex

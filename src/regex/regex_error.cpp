@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -182,4 +182,4 @@ void raiseClassErrorCalling(RegexErrorCode code, RegexOperation method, RegexOpe
     raise(code, method, called, className, value, args);
 }
 
-} // namespace kes
+} // namespace kestrava::regex

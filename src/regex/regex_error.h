@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-namespace kes {
+namespace kestrava::regex {
 
 // Numbering is stored and compared: never reorder.
 enum class RegexErrorCode : uint8_t {
@@ -131,4 +131,4 @@ std::string composeRegExMessage(RegexErrorCode code, RegexOperation method, Rege
                                          RegexOperation called, const std::string& className,
                                          int32_t value, FormatArgs args);
 
-} // namespace kes
+} // namespace kestrava::regex

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <functional>
 
-namespace kes {
+namespace kestrava::regex {
 
 namespace {
 
@@ -274,4 +274,4 @@ void PatternTable::appendReplacement(const std::string& tokens, const EntryView&
     }
 }
 
-} // namespace kes
+} // namespace kestrava::regex

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <type_traits>
 
-namespace kes {
+namespace kestrava::regex {
 
 template <typename T, size_t InPlace> class SmallArray {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -102,4 +102,4 @@ template <typename T, size_t InPlace> class SmallArray {
     size_t m_capacity = InPlace;
 };
 
-} // namespace kes
+} // namespace kestrava::regex

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace kes {
+namespace kestrava::results {
 
 void MatchCollator::Closer::operator()(UCollator* collator) const {
     ucol_close(collator);
@@ -70,4 +70,4 @@ std::string_view MatchCollator::sortKeyView(std::string_view text) {
     }
 }
 
-} // namespace kes
+} // namespace kestrava::results

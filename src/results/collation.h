@@ -7,7 +7,7 @@
 
 struct UCollator;
 
-namespace kes {
+namespace kestrava::results {
 
 class MatchCollator {
   public:
@@ -40,4 +40,4 @@ std::string icuLocaleName(const std::string& posixName);
 // The locale the user's collation follows: LC_ALL, else LC_COLLATE, else LANG.
 std::string userCollationLocale();
 
-} // namespace kes
+} // namespace kestrava::results

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-namespace kes {
+namespace kestrava::results {
 
 namespace {
 
@@ -15,38 +15,38 @@ void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
     if (!header.withHeader)
         return;
     switch (header.mode) {
-    case Mode::Find:
+    case util::Mode::Find:
         lines.push_back("Folders:  " + header.folders);
         lines.push_back("Files:    " + header.files);
         lines.push_back("Find:     " + header.find);
         break;
-    case Mode::FindAndReplace:
+    case util::Mode::FindAndReplace:
         lines.push_back("Folders:      " + header.folders);
         lines.push_back("Files:        " + header.files);
         lines.push_back("Find:         " + header.find);
         lines.push_back("Replace with: " + header.replace);
         break;
-    case Mode::Script:
+    case util::Mode::Script:
         lines.push_back("Script: " + (header.scriptFileName.empty()
                                           ? std::string("New (unsaved) script")
                                           : header.scriptFileName));
         break;
-    case Mode::ViewFoldersFiles:
+    case util::Mode::ViewFoldersFiles:
         return;
     }
     lines.emplace_back();
 }
 
-void appendLineText(const MatchedLine& line, std::string& text) {
-    for (const MatchedSegment segment : line.segments())
+void appendLineText(const search::MatchedLine& line, std::string& text) {
+    for (const search::MatchedSegment segment : line.segments())
         text += segmentText(line, segment);
     if (line.truncated)
         text += "->";
 }
 
 // Appends the text of one file, line or match row.
-void appendRowText(const SearchResults& results, const Row& row, std::string& text) {
-    const FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
+void appendRowText(const search::SearchResults& results, const Row& row, std::string& text) {
+    const search::FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
     if (row.kind == RowKind::FileHeader) {
         text += "Found ";
         text += std::to_string(file.numMatches);
@@ -55,7 +55,7 @@ void appendRowText(const SearchResults& results, const Row& row, std::string& te
         text += file.fileName;
         return;
     }
-    const MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
+    const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
     if (row.kind == RowKind::Line) {
         appendLineText(line, text);
         return;
@@ -68,7 +68,8 @@ void appendRowText(const SearchResults& results, const Row& row, std::string& te
 
 } // namespace
 
-SummaryTexts summaryTexts(const SearchResults& results, View view, int32_t uniqueMatchCount) {
+SummaryTexts summaryTexts(const search::SearchResults& results, View view,
+                          int32_t uniqueMatchCount) {
     SummaryTexts texts;
     texts.Label1 = "Searched " + counted(results.filesScanned, " file", " files") + ":   Found " +
                    std::to_string(results.totalMatches);
@@ -87,7 +88,7 @@ std::string summaryLine(const SummaryTexts& texts) {
     return line;
 }
 
-ExportHeader makeExportHeader(Mode mode, const Criteria& criteria,
+ExportHeader makeExportHeader(util::Mode mode, const search::Criteria& criteria,
                               const std::string& scriptFileName) {
     return ExportHeader{mode,          criteria.folders, criteria.files,
                         criteria.find, criteria.replace, scriptFileName};
@@ -108,8 +109,8 @@ void appendHeaderLines(const ExportHeader& header, std::string& out, LineDone li
 
 // The rows' lines (line and match rows only with details), each followed by lineDone(out).
 template <typename LineDone>
-void appendRowLines(const SearchResults& results, const Rows& rows, bool details, std::string& out,
-                    LineDone lineDone) {
+void appendRowLines(const search::SearchResults& results, const Rows& rows, bool details,
+                    std::string& out, LineDone lineDone) {
     for (const Row& row : rows) {
         if (row.kind == RowKind::Blank) {
             lineDone(out);
@@ -123,8 +124,8 @@ void appendRowLines(const SearchResults& results, const Rows& rows, bool details
 // Appends each line of the export text to `out` in turn and calls lineDone(out) after each, so
 // a caller may keep lines apart or let them run on in one block.
 template <typename LineDone>
-void appendEachLine(const SearchResults& results, const Rows& rows, const ExportHeader& header,
-                    bool details, std::string& out, LineDone lineDone) {
+void appendEachLine(const search::SearchResults& results, const Rows& rows,
+                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone) {
     if (rows.empty()) {
         for (const char* line : {"No matches found", "", ""}) {
             out += line;
@@ -139,8 +140,9 @@ void appendEachLine(const SearchResults& results, const Rows& rows, const Export
 
 } // namespace
 
-void writeResultText(const SearchResults& results, const Rows& rows, const ExportHeader& header,
-                     bool details, const std::function<void(std::string_view)>& write) {
+void writeResultText(const search::SearchResults& results, const Rows& rows,
+                     const ExportHeader& header, bool details,
+                     const std::function<void(std::string_view)>& write) {
     constexpr size_t kBlock = size_t{1} << 20;
     std::string block;
     block.reserve(kBlock + 4096);
@@ -154,7 +156,7 @@ void writeResultText(const SearchResults& results, const Rows& rows, const Expor
     write(block);
 }
 
-std::vector<std::string> buildResultLines(const SearchResults& results, const Rows& rows,
+std::vector<std::string> buildResultLines(const search::SearchResults& results, const Rows& rows,
                                           const ExportHeader& header, bool details) {
     std::vector<std::string> lines;
     std::string line;
@@ -170,14 +172,14 @@ ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool deta
     : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
       m_mostBytes(mostBytes) {}
 
-void ExportWhileRunning::fileRecorded(const SearchResults& results, size_t fileIndex) {
+void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
     constexpr size_t kBlock = size_t{1} << 20;
     if (m_gaveUp)
         return;
     // A file whose text would pass the limit is not made at all: it would only be thrown away.
     size_t estimate = 256;
     if (m_details)
-        for (const MatchedLine& line : results.files[fileIndex].lines)
+        for (const search::MatchedLine& line : results.files[fileIndex].lines)
             estimate += line.text.size() + 4;
     if (m_bytes + (m_blocks.empty() ? 0 : m_blocks.back().size()) + estimate > m_mostBytes) {
         giveUp();
@@ -232,4 +234,4 @@ std::string buildRichText(const std::vector<std::string>& lines) {
     return document;
 }
 
-} // namespace kes
+} // namespace kestrava::results

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes {
+namespace kestrava::results {
 
 enum class View : uint8_t {
     LinesWithMatches,
@@ -35,49 +35,53 @@ using Rows = std::vector<Row>;
 // Rebuilds `rows` for the view; empty when nothing matched. Returns the number of rows of a
 // unique view (matches equal ignoring letter case count once, the first occurrence shown),
 // 0 for the other views.
-int32_t buildResultRows(const SearchResults& results, View view, Rows& rows);
+int32_t buildResultRows(const search::SearchResults& results, View view, Rows& rows);
 
 // Appends one file's rows of the lines view, or of the matches view: its header, its lines or
 // matches, a blank row.
-void appendFileRows(const SearchResults& results, size_t fileIndex, bool matchesOnly, Rows& rows);
+void appendFileRows(const search::SearchResults& results, size_t fileIndex, bool matchesOnly,
+                    Rows& rows);
 
 // The bytes of a segment within its line.
-std::string_view segmentText(const MatchedLine& line, const MatchedSegment& segment);
+std::string_view segmentText(const search::MatchedLine& line,
+                             const search::MatchedSegment& segment);
 // The bytes of one of the line's matches, and whether the line is cut right after it.
-std::string_view matchText(const MatchedLine& line, size_t match);
-bool cutAfterMatch(const MatchedLine& line, size_t match);
+std::string_view matchText(const search::MatchedLine& line, size_t match);
+bool cutAfterMatch(const search::MatchedLine& line, size_t match);
 // The file's full path: its folder entry followed by its name.
-std::string filePath(const SearchResults& results, const FileMatches& file);
+std::string filePath(const search::SearchResults& results, const search::FileMatches& file);
 
 // The four summary labels above the results, e.g. "Searched 12 files:   Found 5", " matches",
 // " in 3 files", "(4 Unique Matches)"; the fourth is empty outside the unique views.
 struct SummaryTexts {
     std::string Label1, Label2, Label3, Label4;
 };
-SummaryTexts summaryTexts(const SearchResults& results, View view, int32_t uniqueMatchCount);
+SummaryTexts summaryTexts(const search::SearchResults& results, View view,
+                          int32_t uniqueMatchCount);
 // The four texts as one line, with a blank before a non-empty fourth.
 std::string summaryLine(const SummaryTexts& texts);
 
 // The criteria the header shows, as the boxes hold them at the moment of the export.
 struct ExportHeader {
-    Mode mode = Mode::Find; // decides the header lines
+    util::Mode mode = util::Mode::Find; // decides the header lines
     std::string folders, files, find, replace;
     std::string scriptFileName; // empty: "New (unsaved) script"
     bool withHeader = true;     // false: no header lines whatever the mode
 };
 
 // The header of a mode for the criteria as they stand.
-ExportHeader makeExportHeader(Mode mode, const Criteria& criteria,
+ExportHeader makeExportHeader(util::Mode mode, const search::Criteria& criteria,
                               const std::string& scriptFileName);
 
 // The export text as lines: header, one line per row (line and match rows only with details),
 // and a final empty line; "No matches found" and two empty lines when there are no rows.
-std::vector<std::string> buildResultLines(const SearchResults& results, const Rows& rows,
+std::vector<std::string> buildResultLines(const search::SearchResults& results, const Rows& rows,
                                           const ExportHeader& header, bool details);
 // The same lines, each ended by "\n", handed to `write` in blocks of about a megabyte: printing a
 // million rows this way needs neither a list of them nor a string per row.
-void writeResultText(const SearchResults& results, const Rows& rows, const ExportHeader& header,
-                     bool details, const std::function<void(std::string_view)>& write);
+void writeResultText(const search::SearchResults& results, const Rows& rows,
+                     const ExportHeader& header, bool details,
+                     const std::function<void(std::string_view)>& write);
 // The export text of the lines or matches view made while a run records its files (see
 // scanFiles), so that little is left to do when it ends: for a run that starts from empty
 // results, the text Finish hands over is the one writeResultText gives for them. Past
@@ -87,7 +91,7 @@ class ExportWhileRunning {
   public:
     ExportWhileRunning(ExportHeader header, View view, bool details,
                        size_t mostBytes = size_t{64} << 20);
-    void fileRecorded(const SearchResults& results, size_t fileIndex);
+    void fileRecorded(const search::SearchResults& results, size_t fileIndex);
     bool complete() const { return !m_gaveUp; }
     // Only for a complete text.
     void finish(const std::function<void(std::string_view)>& write);
@@ -107,4 +111,4 @@ class ExportWhileRunning {
 // The lines as a rich-text document (code page 1252, one paragraph per line).
 std::string buildRichText(const std::vector<std::string>& lines);
 
-} // namespace kes
+} // namespace kestrava::results

@@ -5,20 +5,20 @@
 
 #include <algorithm>
 
-namespace kes {
+namespace kestrava::results {
 
 namespace {
 
-template <typename Visit> void forEachMatch(const SearchResults& results, Visit visit) {
+template <typename Visit> void forEachMatch(const search::SearchResults& results, Visit visit) {
     for (size_t f = 0; f < results.files.size(); ++f) {
-        const MatchedLineArray& lines = results.files[f].lines;
+        const search::MatchedLineArray& lines = results.files[f].lines;
         for (size_t l = 0; l < lines.size(); ++l)
             for (size_t m = 0; m < lines[l].matchCount(); ++m)
                 visit(static_cast<int32_t>(f), static_cast<int32_t>(l), static_cast<int32_t>(m));
     }
 }
 
-void buildFileRows(const SearchResults& results, bool matchesOnly, Rows& rows) {
+void buildFileRows(const search::SearchResults& results, bool matchesOnly, Rows& rows) {
     for (size_t f = 0; f < results.files.size(); ++f)
         appendFileRows(results, f, matchesOnly, rows);
 }
@@ -34,13 +34,13 @@ uint64_t keyPart(std::string_view key, size_t from) {
 
 // One row per text not seen before, comparing collation keys; exact repeats, the common case,
 // never need a key.
-void buildUniqueRows(const SearchResults& results, bool sorted, Rows& rows) {
+void buildUniqueRows(const search::SearchResults& results, bool sorted, Rows& rows) {
     MatchCollator collator;
     const auto expected = static_cast<size_t>(results.totalMatches);
     TextSet seenTexts(expected, false); // views into the results' line texts
     TextSet seenKeys(expected / 4, true);
     forEachMatch(results, [&](int32_t f, int32_t l, int32_t m) {
-        const MatchedLine& line =
+        const search::MatchedLine& line =
             results.files[static_cast<size_t>(f)].lines[static_cast<size_t>(l)];
         const std::string_view text = matchText(line, static_cast<size_t>(m));
         if (seenTexts.insert(text) && seenKeys.insert(collator.sortKeyView(text)))
@@ -75,10 +75,11 @@ void buildUniqueRows(const SearchResults& results, bool sorted, Rows& rows) {
 
 } // namespace
 
-void appendFileRows(const SearchResults& results, size_t fileIndex, bool matchesOnly, Rows& rows) {
+void appendFileRows(const search::SearchResults& results, size_t fileIndex, bool matchesOnly,
+                    Rows& rows) {
     const auto file = static_cast<int32_t>(fileIndex);
     rows.push_back({RowKind::FileHeader, file, 0, 0});
-    const MatchedLineArray& lines = results.files[fileIndex].lines;
+    const search::MatchedLineArray& lines = results.files[fileIndex].lines;
     for (size_t l = 0; l < lines.size(); ++l) {
         const auto line = static_cast<int32_t>(l);
         if (!matchesOnly) {
@@ -91,30 +92,31 @@ void appendFileRows(const SearchResults& results, size_t fileIndex, bool matches
     rows.push_back({RowKind::Blank, 0, 0, 0});
 }
 
-std::string_view segmentText(const MatchedLine& line, const MatchedSegment& segment) {
+std::string_view segmentText(const search::MatchedLine& line,
+                             const search::MatchedSegment& segment) {
     const auto start = static_cast<size_t>(std::max(segment.start - 1, 0));
     if (start >= line.text.size())
         return {};
     return std::string_view(line.text).substr(start, static_cast<size_t>(segment.length));
 }
 
-std::string_view matchText(const MatchedLine& line, size_t match) {
-    const MatchSpan span = line.match(match);
+std::string_view matchText(const search::MatchedLine& line, size_t match) {
+    const search::MatchSpan span = line.match(match);
     return segmentText(line, {span.start, span.length, true});
 }
 
-bool cutAfterMatch(const MatchedLine& line, size_t match) {
+bool cutAfterMatch(const search::MatchedLine& line, size_t match) {
     if (!line.truncated || match + 1 != line.matchCount())
         return false;
-    const MatchSpan span = line.match(match);
+    const search::MatchSpan span = line.match(match);
     return span.start + span.length > static_cast<int32_t>(line.text.size()); // nothing after it
 }
 
-std::string filePath(const SearchResults& results, const FileMatches& file) {
+std::string filePath(const search::SearchResults& results, const search::FileMatches& file) {
     return results.folders.at(static_cast<size_t>(file.folderIndex)) + file.fileName;
 }
 
-int32_t buildResultRows(const SearchResults& results, View view, Rows& rows) {
+int32_t buildResultRows(const search::SearchResults& results, View view, Rows& rows) {
     rows.clear();
     if (results.totalMatches < 1)
         return 0;
@@ -132,4 +134,4 @@ int32_t buildResultRows(const SearchResults& results, View view, Rows& rows) {
     return 0;
 }
 
-} // namespace kes
+} // namespace kestrava::results

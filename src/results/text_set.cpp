@@ -3,7 +3,7 @@
 #include <bit>
 #include <functional>
 
-namespace kes {
+namespace kestrava::results {
 
 TextSet::TextSet(size_t expected, bool copyTexts)
     : m_copyTexts(copyTexts), m_slots(std::bit_ceil(std::max<size_t>(expected * 2, 16)), 0) {
@@ -61,4 +61,4 @@ void TextSet::grow() {
     m_slots = std::move(slots);
 }
 
-} // namespace kes
+} // namespace kestrava::results

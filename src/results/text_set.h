@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes {
+namespace kestrava::results {
 
 class TextSet {
   public:
@@ -36,4 +36,4 @@ class TextSet {
     std::vector<uint64_t> m_slots; // see slotOf; 0 for free; size is a power of two
 };
 
-} // namespace kes
+} // namespace kestrava::results

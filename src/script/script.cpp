@@ -1,7 +1,7 @@
 // The in-memory script: clearing, numbering, item numbers and the line view the grid draws.
 #include "script/script.h"
 
-namespace kes {
+namespace kestrava::script {
 
 namespace {
 
@@ -71,4 +71,4 @@ std::string scriptItemNumber(const ScriptEntry& entry) {
     return number;
 }
 
-} // namespace kes
+} // namespace kestrava::script

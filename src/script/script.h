@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes {
+namespace kestrava::script {
 
 enum class ScriptEntryKind : uint8_t { FolderFile = 0, FindReplace = 1 };
 
@@ -142,4 +142,4 @@ bool newScript(Script& script, ScriptDialogs& dialogs);
 // was cancelled; a cancelled dialog returns true. Reading failures propagate (see loadScript).
 bool openScript(Script& script, ScriptDialogs& dialogs, std::string& scriptsFolder);
 
-} // namespace kes
+} // namespace kestrava::script

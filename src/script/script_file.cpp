@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-namespace kes {
+namespace kestrava::script {
 
 namespace {
 
@@ -61,7 +61,7 @@ std::string lineValue(const std::string& line, ScriptLineKind kind) {
     // Find and Replace values keep their blanks: they belong to the expression.
     if (kind == ScriptLineKind::Find || kind == ScriptLineKind::Replace)
         return std::string(value);
-    return trimControl(value);
+    return util::trimControl(value);
 }
 
 class ScriptReader {
@@ -134,7 +134,7 @@ std::string systemError(const char* what) {
 // The whole file as bytes; throws with the system's words when it cannot be read.
 std::string readScriptFile(const std::string& path) {
     // O_NONBLOCK: a FIFO named by mistake must not hang the program waiting for a writer.
-    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const util::UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file.isOpen())
         throw std::runtime_error(systemError("Open Error"));
     struct stat info {};
@@ -247,10 +247,10 @@ std::string scriptText(const Script& script) {
 
 void writeScript(Script& script, const std::string& path) {
     std::string message = unwritableReason(script);
-    if (!message.empty() || !writeFileAtomically(path, scriptText(script), message))
+    if (!message.empty() || !util::writeFileAtomically(path, scriptText(script), message))
         throw std::runtime_error("Unable to save Script to " + path + ": " + message);
     script.fileName = path;
     script.changed = false;
 }
 
-} // namespace kes
+} // namespace kestrava::script

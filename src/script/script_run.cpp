@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <stdexcept>
 
-namespace kes {
+namespace kestrava::script {
 
 namespace {
 
-void resetSpecs(CompiledRequest& specs) {
+void resetSpecs(search::CompiledRequest& specs) {
     specs.regEx.clearPatterns();
     specs.items.clear();
     specs.replace = false;
@@ -17,8 +17,9 @@ void resetSpecs(CompiledRequest& specs) {
 
 class ScriptRun {
   public:
-    ScriptRun(const ScriptRunSettings& settings, CompiledRequest& specs, SearchResults& results,
-              const ProgressEvent& progress, const std::stop_token& stop)
+    ScriptRun(const ScriptRunSettings& settings, search::CompiledRequest& specs,
+              search::SearchResults& results, const search::ProgressEvent& progress,
+              const std::stop_token& stop)
         : m_settings(settings), m_specs(specs), m_results(results), m_progress(progress),
           m_stop(stop) {}
 
@@ -56,8 +57,8 @@ class ScriptRun {
             throw std::runtime_error("Nothing to \"Find\" specified on line " + number);
         if (entry.Text1 == kStopToken)
             return false;
-        ReplaceRule item;
-        PatternStatus status;
+        search::ReplaceRule item;
+        regex::PatternStatus status;
         const bool compiled = m_specs.regEx.addPattern(entry.Text1, item.patternID, status);
         if (!entry.Text2.empty()) {
             item.doReplace = true;
@@ -92,19 +93,19 @@ class ScriptRun {
             m_results.cancelled = true;
             return;
         }
-        FolderSpecs folders;
-        FileMaskSpecs files;
-        parseFoldersToSearch(m_folders, folders);
-        parseFilesToSearch(m_files, files);
-        scanFiles(folders, files, m_specs, m_settings.replaceInPlace, m_results, m_progress, m_stop,
-                  m_settings.threads);
+        search::FolderSpecs folders;
+        search::FileMaskSpecs files;
+        search::parseFoldersToSearch(m_folders, folders);
+        search::parseFilesToSearch(m_files, files);
+        search::scanFiles(folders, files, m_specs, m_settings.replaceInPlace, m_results, m_progress,
+                          m_stop, m_settings.threads);
         m_pending = false;
     }
 
     const ScriptRunSettings& m_settings;
-    CompiledRequest& m_specs;
-    SearchResults& m_results;
-    const ProgressEvent& m_progress;
+    search::CompiledRequest& m_specs;
+    search::SearchResults& m_results;
+    const search::ProgressEvent& m_progress;
     const std::stop_token& m_stop;
     std::string m_folders;
     std::string m_files;
@@ -138,7 +139,7 @@ std::string scriptConfirmText(bool replaces, bool replaceInPlace) {
                 "\"ReplaceWith\" expressions ";
     text += "in the specified files";
     if (replaces)
-        text += replaceNote(replaceInPlace);
+        text += search::replaceNote(replaceInPlace);
     return text + "\r\n\r\nRun script now ? ";
 }
 
@@ -151,18 +152,18 @@ std::string substituteRootFolder(const std::string& folders, const std::string& 
 }
 
 ScriptRunResult runScript(const Script& script, const ScriptRunSettings& settings,
-                          CompiledRequest& specs, SearchResults& results,
+                          search::CompiledRequest& specs, search::SearchResults& results,
                           const ScriptRunEvents& events, const std::stop_token& stop) {
-    if (scriptUsesRootFolder(script) && trimControl(settings.rootFolder).empty())
+    if (scriptUsesRootFolder(script) && util::trimControl(settings.rootFolder).empty())
         return {ScriptRunOutcome::RootFolderEmpty, rootFolderEmptyText(), MessageKind::Message};
     const std::string question = scriptConfirmText(scriptReplaces(script), settings.replaceInPlace);
     if (events.confirm && !events.confirm(question))
         return {ScriptRunOutcome::Declined, "", MessageKind::None};
     if (events.starting)
         events.starting();
-    clearMatchResults(results);
+    search::clearMatchResults(results);
     resetSpecs(specs);
-    applyCaseSetting(specs.regEx, settings.caseSensitive);
+    search::applyCaseSetting(specs.regEx, settings.caseSensitive);
     ScriptRunResult outcome;
     try {
         ScriptRun run(settings, specs, results, events.progress, stop);
@@ -177,4 +178,4 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
     return outcome;
 }
 
-} // namespace kes
+} // namespace kestrava::script

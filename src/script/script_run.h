@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace kes {
+namespace kestrava::script {
 
 inline constexpr std::string_view kRootFolderToken = "{RootFolder}";
 inline constexpr std::string_view kStopToken = "{Stop}";
@@ -31,7 +31,7 @@ struct ScriptRunEvents {
     // Called once the run is certain, just before the results are cleared: whatever still
     // points into the old results (a grid's row table) must be dropped here.
     std::function<void()> starting;
-    ProgressEvent progress; // the search's status and progress texts
+    search::ProgressEvent progress; // the search's status and progress texts
 };
 
 enum class ScriptRunOutcome : uint8_t {
@@ -66,7 +66,7 @@ std::string substituteRootFolder(const std::string& folders, const std::string& 
 // searched when the next Folder(s)/File(s) item, "{Stop}" or the end is reached. Never throws
 // for a failure of the script or the search: the outcome carries the message.
 ScriptRunResult runScript(const Script& script, const ScriptRunSettings& settings,
-                          CompiledRequest& specs, SearchResults& results,
+                          search::CompiledRequest& specs, search::SearchResults& results,
                           const ScriptRunEvents& events = {}, const std::stop_token& stop = {});
 
-} // namespace kes
+} // namespace kestrava::script

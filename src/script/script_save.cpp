@@ -4,7 +4,7 @@
 
 #include "util/file_io.h"
 
-namespace kes {
+namespace kestrava::script {
 
 std::string withScriptExtension(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -60,8 +60,8 @@ bool openScript(Script& script, ScriptDialogs& dialogs, std::string& scriptsFold
     if (!dialogs.chooseScriptToOpen(scriptsFolder, path) || path.empty())
         return true;
     loadScript(script, path);
-    scriptsFolder = fileFolder(path);
+    scriptsFolder = util::fileFolder(path);
     return true;
 }
 
-} // namespace kes
+} // namespace kestrava::script

@@ -4,7 +4,7 @@
 
 #include "util/common.h"
 
-namespace kes {
+namespace kestrava::search {
 
 namespace {
 
@@ -22,14 +22,14 @@ std::string emptyCriteriaErrors(const Criteria& criteria) {
 }
 
 // Compiles the Find text; a pattern error replaces everything collected so far.
-int32_t compileFind(const std::string& find, PatternSet& regEx, std::string& errors) {
+int32_t compileFind(const std::string& find, regex::PatternSet& regEx, std::string& errors) {
     regEx.clearPatterns();
     int32_t patternID = -1;
-    PatternStatus status;
+    regex::PatternStatus status;
     std::string message;
     if (!regEx.addPattern(find, patternID, status))
         errors = "Invalid Find Expression: " + status.errorMessage;
-    else if (checkFindExpression(find, message))
+    else if (util::checkFindExpression(find, message))
         errors = "Invalid Find Expression: " + message;
     return patternID;
 }
@@ -62,13 +62,13 @@ std::string replaceConfirmText(bool replaceInPlace) {
            replaceNote(replaceInPlace) + "?";
 }
 
-void applyCaseSetting(PatternSet& regEx, bool caseSensitive) {
-    PatternOptions options = regEx.defaultPatternOptions();
+void applyCaseSetting(regex::PatternSet& regEx, bool caseSensitive) {
+    regex::PatternOptions options = regEx.defaultPatternOptions();
     if (caseSensitive)
-        options.exclude(PatternOption::IgnoreCase);
+        options.exclude(regex::PatternOption::IgnoreCase);
     else
-        options.include(PatternOption::IgnoreCase);
+        options.include(regex::PatternOption::IgnoreCase);
     regEx.setDefaultPatternOptions(options);
 }
 
-} // namespace kes
+} // namespace kestrava::search

@@ -14,7 +14,7 @@
 #include <memory>
 #include <sys/stat.h>
 
-namespace kes {
+namespace kestrava::search {
 
 namespace {
 
@@ -52,7 +52,7 @@ struct WalkFolder {
 
     std::string path;
     FolderId id;
-    UniqueFd fd;
+    util::UniqueFd fd;
     int openError = 0;
 };
 
@@ -85,7 +85,7 @@ EntryKind kindOf(unsigned char type, int folderFd, const std::string& name,
 
 bool folderExists(const std::string& path, FolderId& id) {
     struct stat info {};
-    if (path.empty() || !statLongPath(path, info, true) || !S_ISDIR(info.st_mode))
+    if (path.empty() || !util::statLongPath(path, info, true) || !S_ISDIR(info.st_mode))
         return false;
     id = idOf(info);
     return true;
@@ -96,7 +96,7 @@ bool isHiddenName(const char* name) {
 }
 
 bool isBackupName(const std::string& name) {
-    return name.size() > kBackupNameSuffix.size() && name.ends_with(kBackupNameSuffix);
+    return name.size() > util::kBackupNameSuffix.size() && name.ends_with(util::kBackupNameSuffix);
 }
 
 // Exclusions take "*" and "?" only: brackets and backslashes stand for themselves, so a name
@@ -114,7 +114,7 @@ bool wildcardMatches(std::string_view mask, const std::string& name, int flags) 
 // "*.*" means every file, as it does for the masks themselves.
 bool fileExcluded(const std::vector<std::string>& exclusions, const std::string& name) {
     return std::any_of(exclusions.begin(), exclusions.end(), [&](const std::string& excluded) {
-        return sameTextAscii(excluded, name) || excluded == "*.*" ||
+        return util::sameTextAscii(excluded, name) || excluded == "*.*" ||
                wildcardMatches(excluded, name, 0);
     });
 }
@@ -126,7 +126,7 @@ bool folderExcluded(const std::vector<std::string>& exclusions, const std::strin
         std::string_view path = excluded;
         while (path.ends_with('/'))
             path.remove_suffix(1);
-        return sameTextAscii(path, relativeName) ||
+        return util::sameTextAscii(path, relativeName) ||
                wildcardMatches(path, relativeName, FNM_PATHNAME);
     });
 }
@@ -178,9 +178,10 @@ void setAsideBackups(ScanWalk& walk, const WalkFolder& folder, std::vector<Folde
         }
         const std::string backup = folder.path + "/" + entry.name;
         if (walk.notices != nullptr)
-            walk.notices->push_back("An earlier replacement of " +
-                                    backup.substr(0, backup.size() - kBackupNameSuffix.size()) +
-                                    " was interrupted; its old content is in " + backup);
+            walk.notices->push_back(
+                "An earlier replacement of " +
+                backup.substr(0, backup.size() - util::kBackupNameSuffix.size()) +
+                " was interrupted; its old content is in " + backup);
     }
     entries = std::move(kept);
 }
@@ -236,7 +237,7 @@ bool addFolderFiles(ScanWalk& walk, const WalkFolder& folder, int32_t parentInde
 // Opens a folder that gave up its descriptor again. False when it cannot be, or its path now
 // leads elsewhere (it was moved or replaced meanwhile, so what is left of it is gone too).
 bool reopen(ScanWalk& walk, WalkFolder& folder) {
-    folder.adopt(openLongPath(folder.path, kFolderOpenFlags));
+    folder.adopt(util::openLongPath(folder.path, kFolderOpenFlags));
     struct stat info {};
     if (folder.fd.isOpen() && fstat(folder.fd.get(), &info) == 0 && idOf(info) == folder.id)
         return true;
@@ -337,11 +338,11 @@ void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileL
             continue;
         WalkLevels levels;
         WalkLevel& level = levels.emplace_back(top.folder, id, "", index);
-        level.folder.adopt(openLongPath(top.folder, kFolderOpenFlags));
+        level.folder.adopt(util::openLongPath(top.folder, kFolderOpenFlags));
         if (addFolderFiles(walk, level.folder, index, files, level.entries) &&
             top.includeSubfolders)
             walkSubfolders(walk, levels, top.excludedFolders, files);
     }
 }
 
-} // namespace kes
+} // namespace kestrava::search

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-namespace kes {
+namespace kestrava::search {
 
 const char* const kInvalidFoldersFormatText =
     "Invalid format for Folders to search:\r\n"
@@ -30,19 +30,19 @@ const char* const kFileSpecPattern = "\\s*(.*?)\\s?(<excluding (.*?)>)?\\s*$";
 
 std::vector<std::string> splitSpecifications(const std::string& text) {
     std::vector<std::string> pieces;
-    split("\\|", text, false, pieces);
+    regex::split("\\|", text, false, pieces);
     return pieces;
 }
 
-std::vector<std::string> exclusionList(const MatchResult& match, int32_t group) {
+std::vector<std::string> exclusionList(const regex::MatchResult& match, int32_t group) {
     std::string listText;
-    groupValue(match, group, listText);
+    regex::groupValue(match, group, listText);
     std::vector<std::string> items;
     if (listText.empty())
         return items;
-    split(",", listText, false, items);
+    regex::split(",", listText, false, items);
     for (std::string& item : items)
-        item = trimControl(item);
+        item = util::trimControl(item);
     return items;
 }
 
@@ -52,16 +52,16 @@ void parseFoldersToSearch(const std::string& text, FolderSpecs& folders) {
     if (text.empty())
         return;
     for (const std::string& piece : splitSpecifications(text)) {
-        MatchResult found;
+        regex::MatchResult found;
         if (!match(kFolderSpecPattern, piece, false, found)) {
             folders.clear();
             throw std::runtime_error("Invalid Syntax for Folders To Search: " + piece);
         }
         FolderSpec folder;
         std::string value;
-        groupValue(found, 1, value);
-        folder.folder = trimControl(value);
-        groupValue(found, 2, value);
+        regex::groupValue(found, 1, value);
+        folder.folder = util::trimControl(value);
+        regex::groupValue(found, 2, value);
         folder.includeSubfolders = value == "<+>";
         folder.excludedFolders = exclusionList(found, 4);
         folders.push_back(std::move(folder));
@@ -72,15 +72,15 @@ void parseFilesToSearch(const std::string& text, FileMaskSpecs& files) {
     if (text.empty())
         return;
     for (const std::string& piece : splitSpecifications(text)) {
-        MatchResult found;
+        regex::MatchResult found;
         if (!match(kFileSpecPattern, piece, false, found)) {
             files.clear();
             throw std::runtime_error("Invalid Syntax for Files To Search: " + piece);
         }
         FileMaskSpec file;
         std::string value;
-        groupValue(found, 1, value);
-        file.fileMask = trimControl(value);
+        regex::groupValue(found, 1, value);
+        file.fileMask = util::trimControl(value);
         file.excludedFiles = exclusionList(found, 3);
         files.push_back(std::move(file));
     }
@@ -96,4 +96,4 @@ void validateFilesEntry(const std::string& text) {
     parseFilesToSearch(text, files);
 }
 
-} // namespace kes
+} // namespace kestrava::search

@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-namespace kes {
+namespace kestrava::search {
 
 namespace {
 
@@ -172,12 +172,12 @@ void LineSegments::Iterator::advance() {
     m_done = true;
 }
 
-int32_t findMatchedLines(PatternTable& regex, int32_t patternID, std::string_view text,
+int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
                          MatchedLineArray& lines) {
     LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines);
     int32_t found = 0;
     regex.forEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
-                       [&](MatchResult& match) {
+                       [&](regex::MatchResult& match) {
                            const int32_t start = match.groupStartEnd[0];
                            const int32_t end = match.groupStartEnd[1];
                            if (end > start) {
@@ -189,10 +189,10 @@ int32_t findMatchedLines(PatternTable& regex, int32_t patternID, std::string_vie
     // Growing by doubling may leave up to half the array unused. In a mapped block that part
     // was never written and takes no memory; from the heap, the lines move to an array of their
     // own size when more than a fifth would be left unused.
-    if (lines.capacity() * sizeof(MatchedLine) < kLargeArrayBlock &&
+    if (lines.capacity() * sizeof(MatchedLine) < regex::kLargeArrayBlock &&
         lines.capacity() - lines.size() > lines.size() / 4)
         lines.shrink_to_fit();
     return found;
 }
 
-} // namespace kes
+} // namespace kestrava::search

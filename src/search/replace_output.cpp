@@ -6,7 +6,7 @@
 
 #include <stdexcept>
 
-namespace kes {
+namespace kestrava::search {
 
 std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace) {
     if (replaceInPlace)
@@ -28,18 +28,18 @@ std::string replacedText(CompiledRequest& specs, std::string text) {
     return text;
 }
 
-std::string writeReplacedText(const std::string& fullPath, const ReadTarget& read,
+std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
                               const std::string& text, bool replaceInPlace) {
-    const std::string folder = fileFolder(fullPath);
+    const std::string folder = util::fileFolder(fullPath);
     std::string message;
-    const WriteOutcome outcome =
-        replaceInPlace ? replaceReadFile(read, text, message)
-                       : writeIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()),
-                                            text, message);
-    if (outcome == WriteOutcome::Failed)
+    const util::WriteOutcome outcome =
+        replaceInPlace ? util::replaceReadFile(read, text, message)
+                       : util::writeIntoSubfolder(folder, "kesReplace",
+                                                  fullPath.substr(folder.size()), text, message);
+    if (outcome == util::WriteOutcome::Failed)
         throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
                                  ")");
-    return outcome == WriteOutcome::Refused ? message : std::string();
+    return outcome == util::WriteOutcome::Refused ? message : std::string();
 }
 
 std::string partialReplaceSummary(int32_t replaced, int32_t listed) {
@@ -67,4 +67,4 @@ std::string replaceNote(bool replaceInPlace) {
            "subfolder named \"kesReplace\")";
 }
 
-} // namespace kes
+} // namespace kestrava::search

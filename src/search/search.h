@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-namespace kes {
+namespace kestrava::search {
 
 // ---- Folder and file specifications ---------------------------------------------------------
 
@@ -101,7 +101,7 @@ struct ReplaceRule {
 };
 
 struct CompiledRequest {
-    PatternSet regEx; // every item's pattern lives here
+    regex::PatternSet regEx; // every item's pattern lives here
     std::vector<ReplaceRule> items;
     bool replace = false; // some item replaces
 };
@@ -193,7 +193,7 @@ struct MatchedLine {
     uint32_t m_matchCount = 0;
     std::unique_ptr<MatchSpan[]> m_moreMatches; // room for the next power of two
 };
-using MatchedLineArray = std::vector<MatchedLine, LargeArrayAllocator<MatchedLine>>;
+using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;
 
 struct FileMatches {
     std::string fileName; // without its folder
@@ -231,12 +231,13 @@ int32_t folderIndexOf(SearchResults& results, const std::string& fullPath);
 
 // Reads a whole regular file with one read into `buffer`, sized exactly. Anything but rsRead
 // leaves `buffer` empty and `errorText` saying why; files of 2 GiB or more are never read.
-ReadStatus readWholeFile(const std::string& fileName, std::string& buffer, std::string& errorText);
+util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
+                               std::string& errorText);
 
 // Appends the lines holding the non-empty matches of one pattern in one file's text, taking each
 // match as the engine finds it (no list of them is kept); returns how many there were. Only
 // non-empty matches are results: an empty one has nothing to show or replace.
-int32_t findMatchedLines(PatternTable& regex, int32_t patternID, std::string_view text,
+int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
                          MatchedLineArray& lines);
 
 using ProgressEvent = std::function<void(const std::string& statusText)>;
@@ -265,7 +266,7 @@ std::string replacedText(CompiledRequest& specs, std::string text);
 // Writes the replaced text of fullPath, which was read as `read`: over that very file, or into
 // its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it
 // is, and a run goes on with the others); throws std::runtime_error when writing failed.
-std::string writeReplacedText(const std::string& fullPath, const ReadTarget& read,
+std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
                               const std::string& text, bool replaceInPlace);
 // The line that ends a replace stopped by an error: "N files were replaced before the error; M
 // files were not touched".
@@ -294,7 +295,7 @@ struct Criteria {
 };
 
 // Adds coIgnoreCase to the default pattern options unless matching is case sensitive.
-void applyCaseSetting(PatternSet& regEx, bool caseSensitive);
+void applyCaseSetting(regex::PatternSet& regEx, bool caseSensitive);
 // Checks a Find (or, with `replacing`, Find & Replace) request and compiles it into `specs` as
 // its one item, applying the case setting first. Returns "" when the run may start, otherwise
 // the error text to show (patterns are then cleared).
@@ -303,4 +304,4 @@ std::string prepareFindReplace(const Criteria& criteria, bool replacing, bool ca
 // The question asked before a Find & Replace run, note and "?" included.
 std::string replaceConfirmText(bool replaceInPlace);
 
-} // namespace kes
+} // namespace kestrava::search

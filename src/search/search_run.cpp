@@ -20,7 +20,7 @@
 #include <thread>
 #include <unordered_map>
 
-namespace kes {
+namespace kestrava::search {
 
 namespace {
 
@@ -51,19 +51,19 @@ class ProgressThrottle {
     int32_t m_counter = 0;
 };
 
-std::string readStatusText(ReadStatus status, int error) {
+std::string readStatusText(util::ReadStatus status, int error) {
     switch (status) {
-    case ReadStatus::Read:
+    case util::ReadStatus::Read:
         return {};
-    case ReadStatus::Empty:
+    case util::ReadStatus::Empty:
         return "FileSize is 0 bytes";
-    case ReadStatus::Missing:
+    case util::ReadStatus::Missing:
         return "File does not exist";
-    case ReadStatus::NotRegular:
+    case util::ReadStatus::NotRegular:
         return "Not a regular file";
-    case ReadStatus::TooLarge:
+    case util::ReadStatus::TooLarge:
         return "File is 2 GiB or larger";
-    case ReadStatus::Unreadable:
+    case util::ReadStatus::Unreadable:
         break;
     }
     return std::string("Read Error: ") + std::strerror(error);
@@ -77,12 +77,12 @@ int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatche
     return found;
 }
 
-void recordSkipped(SearchResults& results, std::string path, ReadStatus status,
+void recordSkipped(SearchResults& results, std::string path, util::ReadStatus status,
                    std::string message) {
-    const SkipReason reason = status == ReadStatus::Missing      ? SkipReason::Missing
-                              : status == ReadStatus::TooLarge   ? SkipReason::TooLarge
-                              : status == ReadStatus::NotRegular ? SkipReason::NotRegular
-                                                                 : SkipReason::Unreadable;
+    const SkipReason reason = status == util::ReadStatus::Missing      ? SkipReason::Missing
+                              : status == util::ReadStatus::TooLarge   ? SkipReason::TooLarge
+                              : status == util::ReadStatus::NotRegular ? SkipReason::NotRegular
+                                                                       : SkipReason::Unreadable;
     results.skipped.push_back({std::move(path), reason, std::move(message)});
     ++results.filesSkipped;
 }
@@ -101,15 +101,15 @@ struct ListedFile {
 
 // What searching one file gives, before it is recorded.
 struct FileOutcome {
-    ReadStatus status = ReadStatus::Read;
+    util::ReadStatus status = util::ReadStatus::Read;
     std::string errorText;
     FileMatches file;
     bool replaced = false;
     std::string replacedText;
-    ReadTarget target;        // when replacing: the file that was read, which the write must find
-    PreparedWrite prepared;   // in place: the replaced text already written beside the file
-    std::exception_ptr error; // raised again when the file's turn comes
-    bool stopped = false;     // a stop request came while the file was searched
+    util::ReadTarget target; // when replacing: the file that was read, which the write must find
+    util::PreparedWrite prepared; // in place: the replaced text already written beside the file
+    std::exception_ptr error;     // raised again when the file's turn comes
+    bool stopped = false;         // a stop request came while the file was searched
 };
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
@@ -121,8 +121,8 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
     try {
         // A stop is heard between match attempts, so a slow pattern in one large file cannot
         // hold the run; the file's half-made results are then dropped.
-        const StopScope stopScope(stop);
-        FileText text;
+        const regex::StopScope stopScope(stop);
+        util::FileText text;
         int error = 0;
         outcome.status =
             text.load(path, buffer, error, kMaxFileSize, specs.replace ? &outcome.target : nullptr);
@@ -130,7 +130,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
         // Built in locals and handed over only at the end: should a mapped file shrink under
         // the search, what was half built is abandoned, never left in the outcome.
         const bool searched =
-            outcome.status != ReadStatus::Read || text.use([&](std::string_view content) {
+            outcome.status != util::ReadStatus::Read || text.use([&](std::string_view content) {
                 FileMatches file;
                 file.numMatches = searchBuffer(specs, content, file);
                 const bool replacing = file.numMatches > 0 && specs.replace;
@@ -140,12 +140,12 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 outcome.replacedText = std::move(replaced);
             });
         if (!searched) {
-            outcome.status = ReadStatus::Unreadable;
+            outcome.status = util::ReadStatus::Unreadable;
             outcome.errorText = "Read Error: the file shrank while it was searched";
         } else if (outcome.replaced && prepareInPlace) {
             outcome.prepared.prepare(outcome.target, outcome.replacedText);
         }
-    } catch (const RegexStoppedError&) {
+    } catch (const regex::RegexStoppedError&) {
         outcome.stopped = true; // the search's results were still in locals: nothing to drop
     } catch (const std::exception& e) {
         // A replace stopped by a file must say which one: some files may be replaced already.
@@ -180,8 +180,8 @@ class Committer {
             m_results.cancelled = true;
             return;
         }
-        if (outcome.status != ReadStatus::Read) {
-            if (outcome.status != ReadStatus::Empty)
+        if (outcome.status != util::ReadStatus::Read) {
+            if (outcome.status != util::ReadStatus::Empty)
                 recordSkipped(m_results, listed.path, outcome.status, std::move(outcome.errorText));
             return;
         }
@@ -226,10 +226,10 @@ class Committer {
         if (!outcome.prepared.prepared()) {
             refusal =
                 writeReplacedText(path, outcome.target, outcome.replacedText, m_replaceInPlace);
-        } else if (const WriteOutcome written = outcome.prepared.commit(refusal);
-                   written == WriteOutcome::Failed) {
+        } else if (const util::WriteOutcome written = outcome.prepared.commit(refusal);
+                   written == util::WriteOutcome::Failed) {
             throw std::runtime_error(refusal + " (" + path + ")");
-        } else if (written == WriteOutcome::Written) {
+        } else if (written == util::WriteOutcome::Written) {
             refusal.clear();
         }
         if (refusal.empty()) {
@@ -262,7 +262,7 @@ size_t workerCount(int32_t requested) {
 // The file identity (device, inode) of a path, or nothing when it does not exist.
 std::optional<std::pair<dev_t, ino_t>> fileIdentity(const std::string& path) {
     struct stat info {};
-    if (!statLongPath(path, info, true))
+    if (!util::statLongPath(path, info, true))
         return std::nullopt;
     return std::make_pair(info.st_dev, info.st_ino);
 }
@@ -385,7 +385,7 @@ void searchListed(const std::vector<ListedFile>& listed, size_t threads, Compile
                   bool replaceInPlace, Committer&& committer, SearchResults& results,
                   const std::stop_token& stop) {
     try {
-        const FolderSyncBatch folderSyncs; // writes are committed on this thread
+        const util::FolderSyncBatch folderSyncs; // writes are committed on this thread
         if (threads <= 1 || listed.size() <= 1)
             searchInOrder(listed, specs, committer, results, stop);
         else
@@ -410,9 +410,11 @@ void searchListed(const std::vector<ListedFile>& listed, size_t threads, Compile
 
 } // namespace
 
-ReadStatus readWholeFile(const std::string& fileName, std::string& buffer, std::string& errorText) {
+util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
+                               std::string& errorText) {
     int error = 0;
-    const ReadStatus status = readWholeRegularFile(fileName, buffer, error, kMaxFileSize);
+    const util::ReadStatus status =
+        util::readWholeRegularFile(fileName, buffer, error, kMaxFileSize);
     errorText = readStatusText(status, error);
     return status;
 }
@@ -463,4 +465,4 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
     return results.totalMatches;
 }
 
-} // namespace kes
+} // namespace kestrava::search

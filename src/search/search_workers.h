@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace kes {
+namespace kestrava::search {
 
 template <typename Outcome> class OrderedWorkers {
   public:
@@ -188,4 +188,4 @@ template <typename Outcome> class OrderedWorkers {
     std::vector<std::thread> m_threads; // last: joined while everything above still exists
 };
 
-} // namespace kes
+} // namespace kestrava::search

@@ -19,6 +19,8 @@ static void initResourcesOnce() {
     Q_INIT_RESOURCE(kestrava);
 }
 
+namespace kestrava::ui {
+
 void kesInitResources() {
     static const bool done = (initResourcesOnce(), true);
     (void)done;
@@ -113,3 +115,5 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(texts, 1);
     setFixedSize(420, 170);
 }
+
+} // namespace kestrava::ui

@@ -7,6 +7,8 @@
 #include <QPixmap>
 #include <QString>
 
+namespace kestrava::ui {
+
 class AboutDialog : public QDialog {
     Q_OBJECT
   public:
@@ -28,3 +30,5 @@ QString quickStartFilePath();
 
 // The version the About box and Help show.
 inline constexpr const char* kKestravaVersion = KESTRAVA_VERSION;
+
+} // namespace kestrava::ui

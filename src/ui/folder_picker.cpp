@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace kestrava::ui {
+
 FolderPicker::FolderPicker(QObject* parent) : QObject(parent) {}
 
 int FolderPicker::execute(QWidget* parentWindow) {
@@ -18,3 +20,5 @@ int FolderPicker::execute(QWidget* parentWindow) {
         path = FolderPickerForm::currentDirectory();
     return result == QDialog::Accepted ? QDialog::Accepted : QDialog::Rejected;
 }
+
+} // namespace kestrava::ui

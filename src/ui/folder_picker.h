@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+namespace kestrava::ui {
+
 class FolderPicker : public QObject {
     Q_OBJECT
   public:
@@ -19,3 +21,5 @@ class FolderPicker : public QObject {
     // QDialog::Rejected (Path unchanged).
     int execute(QWidget* parentWindow = nullptr);
 };
+
+} // namespace kestrava::ui

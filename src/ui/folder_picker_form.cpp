@@ -15,6 +15,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+namespace kestrava::ui {
+
 namespace {
 
 // The last current folder of any picker window; empty until the first one opens.
@@ -235,3 +237,5 @@ void FolderPickerForm::DirectoryListBox1Change(const QModelIndex& current) {
     if (!m_updating && current.isValid())
         setCurrentDirectory(m_model->filePath(current));
 }
+
+} // namespace kestrava::ui

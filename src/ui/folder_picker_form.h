@@ -14,6 +14,8 @@ class QPushButton;
 class QStatusBar;
 class QTreeView;
 
+namespace kestrava::ui {
+
 class FolderPickerForm : public QDialog {
     Q_OBJECT
   public:
@@ -62,3 +64,5 @@ QString existingFolderOrParent(const QString& path);
 
 // The entry of drives that holds path most closely (the longest folder prefix); "/" by default.
 QString driveOfPath(const QStringList& drives, const QString& path);
+
+} // namespace kestrava::ui

@@ -7,8 +7,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrava"));
-    QApplication::setApplicationVersion(QString::fromLatin1(kKestravaVersion));
-    kesInitResources();
-    QApplication::setWindowIcon(kestravaIcon());
-    return runKestrava();
+    QApplication::setApplicationVersion(QString::fromLatin1(kestrava::ui::kKestravaVersion));
+    kestrava::ui::kesInitResources();
+    QApplication::setWindowIcon(kestrava::ui::kestravaIcon());
+    return kestrava::ui::runKestrava();
 }

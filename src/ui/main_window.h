@@ -29,6 +29,9 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
+
+namespace kestrava::ui {
+
 class AboutDialog;
 class PreferencesDialog;
 class ReferencesDialog;
@@ -48,9 +51,9 @@ class MainWindow : public QMainWindow {
 
     // ---- Modes and window state
     // Switches mode: layout, enable states, texts, restored selections, grid content.
-    void setMode(kes::Mode mode);
+    void setMode(util::Mode mode);
     // Recomputes the mode status line, the status bar and the action button's enable state.
-    void refreshModeStatus(kes::Mode mode);
+    void refreshModeStatus(util::Mode mode);
     // Switches what the grid shows; gcResults builds the current view from the results.
     void setGridContent(GridContent content);
     // Empties Folders, Files, Find and Replace (no selection).
@@ -67,7 +70,7 @@ class MainWindow : public QMainWindow {
     void activateAllCriteriaRows();
     void enableFindButtons();
     // The four criteria boxes' texts (Options empty).
-    kes::Criteria getCriteria() const;
+    search::Criteria getCriteria() const;
 
     // ---- Criteria entry and history
     // Validate (folder or file specification), add and select; empty does nothing. Throw the
@@ -99,17 +102,17 @@ class MainWindow : public QMainWindow {
 
     // ---- Script mode: editing (main_window_script.cpp)
     // Enters an editing state: panels, criteria rows, the line view, the mode status.
-    void setScriptState(kes::ScriptEditState state);
+    void setScriptState(script::ScriptEditState state);
     // Refreshes the bar's buttons, the criteria boxes and the grid from the script.
     void showScript();
     // Fills the criteria boxes and laItemNo from the current item and the state.
     void showCurrentItem();
-    void sbAppendClick() { setScriptState(kes::ScriptEditState::Append); }
-    void sbInsertClick() { setScriptState(kes::ScriptEditState::Insert); }
-    void sbChangeClick() { setScriptState(kes::ScriptEditState::Change); }
+    void sbAppendClick() { setScriptState(script::ScriptEditState::Append); }
+    void sbInsertClick() { setScriptState(script::ScriptEditState::Insert); }
+    void sbChangeClick() { setScriptState(script::ScriptEditState::Change); }
     // Stores the typed item by the state's rules; a missing value is said and nothing changes.
     void bbAcceptClick();
-    void bbCancelClick() { setScriptState(kes::ScriptEditState::Viewing); }
+    void bbCancelClick() { setScriptState(script::ScriptEditState::Viewing); }
     // Removes the current item unless a Find/Replace item would come first.
     void sbDeleteClick();
     // Move the current item one place (a Folder(s)/File(s) item with its whole group).
@@ -125,7 +128,7 @@ class MainWindow : public QMainWindow {
     void mmScript_SaveClick();
     void mmScript_SaveAsClick();
     void mmScript_ViewScriptClick() { setGridContent(GridContent::Script); }
-    void mmScript_ViewResultsClick() { setScriptState(kes::ScriptEditState::Results); }
+    void mmScript_ViewResultsClick() { setScriptState(script::ScriptEditState::Results); }
     // The run: Root Folder check and question here, the search on the worker thread.
     void bbRunScriptClick();
     void mmScript_RunClick() { bbRunScriptClick(); }
@@ -147,7 +150,7 @@ class MainWindow : public QMainWindow {
     void pumCopyToTextFileClick();
     void SaveallresultsfilenamesonlytoTextfile1Click();
     // The export text's header: the mode and the criteria as the boxes hold them now.
-    kes::ExportHeader exportHeader() const;
+    results::ExportHeader exportHeader() const;
     const QString& lastExportFolder() const { return m_lastExportFolder; }
 
     // ---- Results views
@@ -158,7 +161,7 @@ class MainWindow : public QMainWindow {
 
     // ---- Start-up and shut-down
     // The font-size layout: point sizes, criteria column, buttons, labels, bars, grid.
-    void applyFontSize(kes::FontSize size);
+    void applyFontSize(config::FontSize size);
     // First activation only: chooses the start-up mode.
     void FormActivate();
     void FormResize();
@@ -169,19 +172,19 @@ class MainWindow : public QMainWindow {
     void mmFile_PreferencesClick();
     // Places the window by the saved bounds when they fit the screens, else centred at the
     // default size.
-    void applyBounds(const kes::WindowBounds& bounds);
+    void applyBounds(const config::WindowBounds& bounds);
     void mmFile_ExitClick() { close(); }
 
     // ---- State, for the program entry and tests
-    kes::Settings& settings() { return m_config.settings; }
-    const kes::Config& config() const { return m_config; }
-    kes::Mode mode() const { return m_mode; }
+    config::Settings& settings() { return m_config.settings; }
+    const config::Config& config() const { return m_config; }
+    util::Mode mode() const { return m_mode; }
     GridContent gridContent() const { return m_gridContent; }
-    kes::ScriptEditState scriptState() const { return m_script.state; }
-    const kes::Script& script() const { return m_script; }
-    const kes::SearchResults& results() const { return m_results; }
-    const kes::Rows& resultRows() const { return m_resultRows; }
-    kes::View resultView() const { return m_resultView; }
+    script::ScriptEditState scriptState() const { return m_script.state; }
+    const script::Script& script() const { return m_script; }
+    const search::SearchResults& results() const { return m_results; }
+    const results::Rows& resultRows() const { return m_resultRows; }
+    results::View resultView() const { return m_resultView; }
     int32_t savedItemIndex(size_t box) const { return m_savedIndex.at(box); }
     QString statusBarText() const;
     UiServices& uiServices() { return *m_services; }
@@ -246,7 +249,7 @@ class MainWindow : public QMainWindow {
 
   signals:
     // After every mode switch.
-    void modeChanged(kes::Mode mode);
+    void modeChanged(util::Mode mode);
     // After a search or script run has ended and its results or error are shown.
     void runEnded();
 
@@ -280,11 +283,11 @@ class MainWindow : public QMainWindow {
     void placeScriptBar();
     // Modes (main_window_modes.cpp).
     void resetModeControls();
-    void applyModeSettings(kes::Mode mode);
+    void applyModeSettings(util::Mode mode);
     QString computeScriptStatus();
-    void mmMode_FindClick() { setMode(kes::Mode::Find); }
-    void mmMode_FindAndReplaceClick() { setMode(kes::Mode::FindAndReplace); }
-    void mmMode_ScriptClick() { setMode(kes::Mode::Script); }
+    void mmMode_FindClick() { setMode(util::Mode::Find); }
+    void mmMode_FindAndReplaceClick() { setMode(util::Mode::FindAndReplace); }
+    void mmMode_ScriptClick() { setMode(util::Mode::Script); }
     void mmMode_ViewClick() {}
     void showResults();
     // Script mode (main_window_script.cpp, main_window_script_menu.cpp).
@@ -303,12 +306,12 @@ class MainWindow : public QMainWindow {
     void startFromBox(QComboBox* box);
     void loadHistories();
     void loadSettings();
-    kes::HistoryBoxes historyBoxes() const;
+    config::HistoryBoxes historyBoxes() const;
     static QStringList historyEntries(const QComboBox* box);
-    QComboBox* historyBox(kes::HistoryBox box) const;
+    QComboBox* historyBox(config::HistoryBox box) const;
     // Search run (main_window_search.cpp). A job runs on the worker thread and returns an error
     // text (empty on success); `finished` then runs on the window thread.
-    using RunJob = std::function<QString(const kes::ProgressEvent&, std::stop_token)>;
+    using RunJob = std::function<QString(const search::ProgressEvent&, std::stop_token)>;
     void startRun(RunJob job, void (MainWindow::*finished)(const QString&));
     bool endRun(bool& stopped);
     void noteRunEnd(const QString& what, bool stopped);
@@ -319,7 +322,7 @@ class MainWindow : public QMainWindow {
     void setRunControls(bool running);
     void stopRunAndWait();
     // Opening and exporting (main_window_open.cpp, main_window_export.cpp).
-    const kes::Row* pressedResultRow() const;
+    const results::Row* pressedResultRow() const;
     void saveResults(bool details);
     // Help menu (main_window_lifecycle.cpp).
     void mmHelp_QuickStartGuideClick();
@@ -337,17 +340,17 @@ class MainWindow : public QMainWindow {
     // over it; empty when it was read.
     std::string m_damagedConfig;
     std::string m_damagedHistory;
-    kes::Config m_config;
-    kes::Mode m_mode = kes::Mode::Find;
+    config::Config m_config;
+    util::Mode m_mode = util::Mode::Find;
     GridContent m_gridContent = GridContent::Empty;
-    kes::Script m_script;
-    kes::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
-    kes::CompiledRequest m_specs;
-    kes::SearchResults m_results;
-    kes::Rows m_resultRows;
-    kes::View m_resultView = kes::View::LinesWithMatches;
+    script::Script m_script;
+    script::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
+    search::CompiledRequest m_specs;
+    search::SearchResults m_results;
+    results::Rows m_resultRows;
+    results::View m_resultView = results::View::LinesWithMatches;
     int32_t m_uniqueMatchCount = 0;
-    std::array<int32_t, kes::kHistoryBoxCount> m_savedIndex{-1, -1, -1, -1, -1};
+    std::array<int32_t, config::kHistoryBoxCount> m_savedIndex{-1, -1, -1, -1, -1};
 
     int m_delta = 0;         // criteria panel offset of the current mode
     bool m_showRoot = false; // Root Folder row shown
@@ -389,21 +392,19 @@ class MainWindow : public QMainWindow {
     QAction* pumRemoveAll = nullptr;
 };
 
-namespace kes {
-
 // The history and saved-index slot of each box (HistoryBox order).
-inline constexpr size_t kSavedRootFolder = static_cast<size_t>(HistoryBox::RootFolders);
-inline constexpr size_t kSavedFolders = static_cast<size_t>(HistoryBox::FoldersToSearch);
-inline constexpr size_t kSavedFiles = static_cast<size_t>(HistoryBox::FilesToSearch);
-inline constexpr size_t kSavedFind = static_cast<size_t>(HistoryBox::FindExpressions);
-inline constexpr size_t kSavedReplace = static_cast<size_t>(HistoryBox::ReplaceExpressions);
+inline constexpr size_t kSavedRootFolder = static_cast<size_t>(config::HistoryBox::RootFolders);
+inline constexpr size_t kSavedFolders = static_cast<size_t>(config::HistoryBox::FoldersToSearch);
+inline constexpr size_t kSavedFiles = static_cast<size_t>(config::HistoryBox::FilesToSearch);
+inline constexpr size_t kSavedFind = static_cast<size_t>(config::HistoryBox::FindExpressions);
+inline constexpr size_t kSavedReplace = static_cast<size_t>(config::HistoryBox::ReplaceExpressions);
 
 // Where saved bounds place the window: each side cut to the screen's (from its edge), and only
 // when the title bar and enough of the window to be grabbed lie on one of the screens (given as
 // their available rectangles). An invalid rectangle when they fit none.
-QRect fitBoundsToScreens(const WindowBounds& bounds, const std::vector<QRect>& screens);
+QRect fitBoundsToScreens(const config::WindowBounds& bounds, const std::vector<QRect>& screens);
 
 // Reads "Processing file N of M" into current and total; false for any other text.
 bool parseProgressText(const QString& text, int& current, int& total);
 
-} // namespace kes
+} // namespace kestrava::ui

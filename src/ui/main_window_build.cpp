@@ -20,6 +20,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace kestrava::ui {
+
 namespace {
 
 template <typename T> T* named(T* widget, const char* name) {
@@ -53,7 +55,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::FormCreate() {
-    m_settingsFolder = kes::settingsFolder(kes::programFolder());
+    m_settingsFolder = config::settingsFolder(config::programFolder());
     m_openDialogFolder = QDir::currentPath();
     auto* central = named(new QWidget(this), "paClient");
     auto* layout = new QVBoxLayout(central);
@@ -407,3 +409,5 @@ void MainWindow::buildPopupMenus() {
     connect(DrawGrid1, &ResultsGrid::doubleClicked, this, [this] { DrawGrid1DblClick(); });
     connect(DrawGrid1, &ResultsGrid::keyDown, this, &MainWindow::scriptGridKeyDown);
 }
+
+} // namespace kestrava::ui

@@ -20,6 +20,8 @@
 
 #include <algorithm>
 
+namespace kestrava::ui {
+
 void MainWindow::setBoxIndex(QComboBox* box, int index) {
     if (index >= 0 && index < box->count()) {
         box->setCurrentIndex(index);
@@ -124,32 +126,32 @@ void MainWindow::addAndSelect(QComboBox* box, const QString& value) {
 void MainWindow::Update_cboxFolders(const QString& value) {
     if (value.isEmpty())
         return;
-    kes::validateFoldersEntry(value.toStdString());
+    search::validateFoldersEntry(value.toStdString());
     addAndSelect(cboxFolders, value);
 }
 
 void MainWindow::Update_cboxFiles(const QString& value) {
     if (value.isEmpty())
         return;
-    kes::validateFilesEntry(value.toStdString());
+    search::validateFilesEntry(value.toStdString());
     addAndSelect(cboxFiles, value);
 }
 
 void MainWindow::Update_cboxRootFolder(const QString& value) {
     if (value.isEmpty())
         return;
-    kes::validateFoldersEntry(value.toStdString());
+    search::validateFoldersEntry(value.toStdString());
     addAndSelect(cboxRootFolder, value);
 }
 
 void MainWindow::cboxFoldersExit() {
     try {
         Update_cboxFolders(cboxFolders->currentText());
-        if (m_mode != kes::Mode::Script)
+        if (m_mode != util::Mode::Script)
             refreshModeStatus(m_mode);
-        m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
+        m_savedIndex[kSavedFolders] = selectedIndex(cboxFolders);
     } catch (const std::exception& e) {
-        m_services->showError(this, QString::fromLatin1(kes::kInvalidFoldersFormatText) +
+        m_services->showError(this, QString::fromLatin1(search::kInvalidFoldersFormatText) +
                                         toQString(e.what()));
         cboxFolders->setFocus();
     }
@@ -158,11 +160,11 @@ void MainWindow::cboxFoldersExit() {
 void MainWindow::cboxFilesExit() {
     try {
         Update_cboxFiles(cboxFiles->currentText());
-        if (m_mode != kes::Mode::Script)
+        if (m_mode != util::Mode::Script)
             refreshModeStatus(m_mode);
-        m_savedIndex[kes::kSavedFiles] = selectedIndex(cboxFiles);
+        m_savedIndex[kSavedFiles] = selectedIndex(cboxFiles);
     } catch (const std::exception&) {
-        m_services->showError(this, QString::fromLatin1(kes::kInvalidFilesFormatText));
+        m_services->showError(this, QString::fromLatin1(search::kInvalidFilesFormatText));
         cboxFiles->setFocus();
     }
 }
@@ -170,7 +172,7 @@ void MainWindow::cboxFilesExit() {
 void MainWindow::cboxRootFolderExit() {
     try {
         Update_cboxRootFolder(cboxRootFolder->currentText());
-        m_savedIndex[kes::kSavedRootFolder] = selectedIndex(cboxRootFolder);
+        m_savedIndex[kSavedRootFolder] = selectedIndex(cboxRootFolder);
     } catch (const std::exception& e) {
         m_services->showError(this, QStringLiteral("Invalid format for Root Folder:\r\n"
                                                    "Correct format is:\r\n"
@@ -183,9 +185,9 @@ void MainWindow::cboxRootFolderExit() {
 
 void MainWindow::cboxExit(QComboBox* box) {
     addAndSelect(box, box->currentText());
-    if (m_mode == kes::Mode::Find || m_mode == kes::Mode::FindAndReplace)
-        m_savedIndex[box == cboxFind ? kes::kSavedFind : kes::kSavedReplace] = selectedIndex(box);
-    if (m_mode != kes::Mode::Script)
+    if (m_mode == util::Mode::Find || m_mode == util::Mode::FindAndReplace)
+        m_savedIndex[box == cboxFind ? kSavedFind : kSavedReplace] = selectedIndex(box);
+    if (m_mode != util::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -204,23 +206,23 @@ void MainWindow::startFromBox(QComboBox* box) {
     commitBox(box);
     if (!box->currentText().isEmpty() && selectedIndex(box) < 0)
         return; // refused: its message is shown and the box keeps the focus
-    QPushButton* action = paScriptAcceptCancel->isVisible()     ? bbAccept
-                          : m_mode == kes::Mode::Find           ? bbFind
-                          : m_mode == kes::Mode::FindAndReplace ? bbReplace
-                          : m_mode == kes::Mode::Script         ? bbRunScript
-                                                                : bbList;
+    QPushButton* action = paScriptAcceptCancel->isVisible()      ? bbAccept
+                          : m_mode == util::Mode::Find           ? bbFind
+                          : m_mode == util::Mode::FindAndReplace ? bbReplace
+                          : m_mode == util::Mode::Script         ? bbRunScript
+                                                                 : bbList;
     if (action->isVisible() && action->isEnabled())
         action->click();
 }
 
 void MainWindow::cboxChange() {
-    if (m_mode != kes::Mode::Script)
+    if (m_mode != util::Mode::Script)
         setGridContent(GridContent::Empty); // results never stay on screen under changed criteria
     refreshModeStatus(m_mode);
 }
 
 void MainWindow::cboxKeyUp() {
-    if (m_mode != kes::Mode::Script)
+    if (m_mode != util::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -239,15 +241,15 @@ void MainWindow::pumRemoveEntryClick() {
     if (index >= 0) {
         box->removeItem(index);
         // Keep the saved selection on the entry it named (or on none when that one went).
-        for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
-            if (historyBox(static_cast<kes::HistoryBox>(b)) != box)
+        for (size_t b = 0; b < config::kHistoryBoxCount; ++b) {
+            if (historyBox(static_cast<config::HistoryBox>(b)) != box)
                 continue;
             int32_t& saved = m_savedIndex[b];
             saved = saved == index ? -1 : saved > index ? saved - 1 : saved;
         }
     }
     setBoxIndex(box, -1);
-    if (m_mode != kes::Mode::Script)
+    if (m_mode != util::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -266,10 +268,10 @@ void MainWindow::pumRemoveAllClick() {
     for (int i = box->count() - 1; i >= 0; --i)
         box->removeItem(i);
     setBoxIndex(box, -1);
-    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b)
-        if (historyBox(static_cast<kes::HistoryBox>(b)) == box)
+    for (size_t b = 0; b < config::kHistoryBoxCount; ++b)
+        if (historyBox(static_cast<config::HistoryBox>(b)) == box)
             m_savedIndex[b] = -1;
-    if (m_mode != kes::Mode::Script)
+    if (m_mode != util::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
@@ -279,10 +281,10 @@ void MainWindow::sbFoldersClick() {
         return;
     try {
         Update_cboxFolders(folder);
-        m_savedIndex[kes::kSavedFolders] = selectedIndex(cboxFolders);
+        m_savedIndex[kSavedFolders] = selectedIndex(cboxFolders);
         m_openDialogFolder = folder;
     } catch (const std::exception& e) {
-        m_services->showError(this, QString::fromLatin1(kes::kInvalidFoldersFormatText) +
+        m_services->showError(this, QString::fromLatin1(search::kInvalidFoldersFormatText) +
                                         toQString(e.what()));
     }
     cboxChange();
@@ -304,9 +306,9 @@ void MainWindow::sbFilesClick() {
     QString start = m_openDialogFolder;
     if (selectedIndex(cboxFolders) >= 0) {
         // The entry is a specification; its first folder is where the dialog can open.
-        kes::FolderSpecs folders;
+        search::FolderSpecs folders;
         try {
-            kes::parseFoldersToSearch(cboxFolders->currentText().toStdString(), folders);
+            search::parseFoldersToSearch(cboxFolders->currentText().toStdString(), folders);
         } catch (const std::exception&) {
             folders.clear();
         }
@@ -319,24 +321,24 @@ void MainWindow::sbFilesClick() {
         return;
     try {
         Update_cboxFiles(QFileInfo(chosen).fileName());
-        m_savedIndex[kes::kSavedFiles] = selectedIndex(cboxFiles);
+        m_savedIndex[kSavedFiles] = selectedIndex(cboxFiles);
     } catch (const std::exception&) {
-        m_services->showError(this, QString::fromLatin1(kes::kInvalidFilesFormatText));
+        m_services->showError(this, QString::fromLatin1(search::kInvalidFilesFormatText));
     }
     cboxChange();
 }
 
-QComboBox* MainWindow::historyBox(kes::HistoryBox box) const {
+QComboBox* MainWindow::historyBox(config::HistoryBox box) const {
     switch (box) {
-    case kes::HistoryBox::RootFolders:
+    case config::HistoryBox::RootFolders:
         return cboxRootFolder;
-    case kes::HistoryBox::FoldersToSearch:
+    case config::HistoryBox::FoldersToSearch:
         return cboxFolders;
-    case kes::HistoryBox::FilesToSearch:
+    case config::HistoryBox::FilesToSearch:
         return cboxFiles;
-    case kes::HistoryBox::FindExpressions:
+    case config::HistoryBox::FindExpressions:
         return cboxFind;
-    case kes::HistoryBox::ReplaceExpressions:
+    case config::HistoryBox::ReplaceExpressions:
         return cboxReplace;
     }
     return nullptr;
@@ -344,33 +346,33 @@ QComboBox* MainWindow::historyBox(kes::HistoryBox box) const {
 
 void MainWindow::loadHistories() {
     std::vector<HistoryList> lists;
-    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b)
-        lists.emplace_back(historyCase(historyBox(static_cast<kes::HistoryBox>(b)), cboxFiles));
-    kes::HistoryLoadCallbacks callbacks;
-    callbacks.validateFolders = kes::validateFoldersEntry;
-    callbacks.validateFiles = kes::validateFilesEntry;
-    callbacks.addItem = [&lists](kes::HistoryBox box, const std::string& entry) {
+    for (size_t b = 0; b < config::kHistoryBoxCount; ++b)
+        lists.emplace_back(historyCase(historyBox(static_cast<config::HistoryBox>(b)), cboxFiles));
+    config::HistoryLoadCallbacks callbacks;
+    callbacks.validateFolders = search::validateFoldersEntry;
+    callbacks.validateFiles = search::validateFilesEntry;
+    callbacks.addItem = [&lists](config::HistoryBox box, const std::string& entry) {
         lists.at(static_cast<size_t>(box)).add(toQString(entry));
     };
-    callbacks.setItemIndex = [this](kes::HistoryBox box, int32_t index) {
+    callbacks.setItemIndex = [this](config::HistoryBox box, int32_t index) {
         m_savedIndex.at(static_cast<size_t>(box)) = index;
     };
-    m_savedIndex[kes::kSavedRootFolder] = -1;
+    m_savedIndex[kSavedRootFolder] = -1;
     QString error;
-    const std::string path = kes::historyFilePath(m_settingsFolder);
+    const std::string path = config::historyFilePath(m_settingsFolder);
     try {
-        kes::loadHistory(path, callbacks);
+        config::loadHistory(path, callbacks);
     } catch (const std::exception& e) {
         // What was loaded before the error stays; the file itself is kept for the user.
-        m_damagedHistory = kes::damagedFileName(path);
+        m_damagedHistory = config::damagedFileName(path);
         error = toQString(e.what()) + QStringLiteral("\r\nHistory file: ") + toQString(path) +
                 QStringLiteral("\r\nWhat follows the error was not loaded; the file will be kept "
                                "as ") +
                 toQString(m_damagedHistory) + QStringLiteral(" when the histories are saved.");
     }
     // One model update per box; Folders are sorted from here on, new entries go to their place.
-    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
-        QComboBox* box = historyBox(static_cast<kes::HistoryBox>(b));
+    for (size_t b = 0; b < config::kHistoryBoxCount; ++b) {
+        QComboBox* box = historyBox(static_cast<config::HistoryBox>(b));
         const QStringList entries = lists[b].entries(box == cboxFolders);
         box->clear();
         box->addItems(entries);
@@ -385,11 +387,12 @@ void MainWindow::loadSettings() {
     QRect screen(0, 0, 1060, 748);
     if (const QScreen* primary = QGuiApplication::primaryScreen())
         screen = primary->availableGeometry();
-    const std::string path = kes::configFilePath(m_settingsFolder);
+    const std::string path = config::configFilePath(m_settingsFolder);
     try {
-        kes::loadConfig(path, kes::programFolder(), screen.width(), screen.height(), m_config);
+        config::loadConfig(path, config::programFolder(), screen.width(), screen.height(),
+                           m_config);
     } catch (const std::exception& e) {
-        m_damagedConfig = kes::damagedFileName(path);
+        m_damagedConfig = config::damagedFileName(path);
         m_services->showError(
             this, toQString(e.what()) + QStringLiteral("\r\nSettings file: ") + toQString(path) +
                       QStringLiteral("\r\nThe defaults are in force; the file "
@@ -406,10 +409,10 @@ QStringList MainWindow::historyEntries(const QComboBox* box) {
     return entries;
 }
 
-kes::HistoryBoxes MainWindow::historyBoxes() const {
-    kes::HistoryBoxes boxes;
-    for (size_t b = 0; b < kes::kHistoryBoxCount; ++b) {
-        for (const QString& entry : historyEntries(historyBox(static_cast<kes::HistoryBox>(b))))
+config::HistoryBoxes MainWindow::historyBoxes() const {
+    config::HistoryBoxes boxes;
+    for (size_t b = 0; b < config::kHistoryBoxCount; ++b) {
+        for (const QString& entry : historyEntries(historyBox(static_cast<config::HistoryBox>(b))))
             boxes[b].items.push_back(entry.toStdString());
         boxes[b].itemIndex = m_savedIndex[b];
     }
@@ -427,3 +430,5 @@ void MainWindow::refreshCriteriaCombos() {
             setBoxIndex(box, index);
     }
 }
+
+} // namespace kestrava::ui

@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QStringDecoder>
 
+namespace kestrava::ui {
+
 namespace {
 
 // Export bytes as text: UTF-8 when they are valid UTF-8, else Latin-1 (the bytes unchanged).
@@ -35,14 +37,14 @@ std::string joinLines(const std::vector<std::string>& lines, std::string_view en
 
 } // namespace
 
-kes::ExportHeader MainWindow::exportHeader() const {
-    return kes::makeExportHeader(m_mode, getCriteria(), m_script.fileName);
+results::ExportHeader MainWindow::exportHeader() const {
+    return results::makeExportHeader(m_mode, getCriteria(), m_script.fileName);
 }
 
 void MainWindow::pumCopyClick() {
     const std::vector<std::string> lines =
-        kes::buildResultLines(m_results, m_resultRows, exportHeader(), true);
-    const std::string rich = kes::buildRichText(lines);
+        results::buildResultLines(m_results, m_resultRows, exportHeader(), true);
+    const std::string rich = results::buildRichText(lines);
     auto mime = std::make_unique<QMimeData>();
     const QByteArray bytes(rich.data(), static_cast<qsizetype>(rich.size()));
     mime->setData(QStringLiteral("text/rtf"), bytes);
@@ -60,8 +62,8 @@ void MainWindow::SaveallresultsfilenamesonlytoTextfile1Click() {
 }
 
 void MainWindow::saveResults(bool details) {
-    const std::string text =
-        joinLines(kes::buildResultLines(m_results, m_resultRows, exportHeader(), details), "\r\n");
+    const std::string text = joinLines(
+        results::buildResultLines(m_results, m_resultRows, exportHeader(), details), "\r\n");
     const QString title = details ? QStringLiteral("Save all results to:")
                                   : QStringLiteral("Save all results (filenames only) to:");
     const QString chosen =
@@ -70,10 +72,12 @@ void MainWindow::saveResults(bool details) {
     if (chosen.isEmpty())
         return;
     const std::string path = chosen.toStdString();
-    m_lastExportFolder = toQString(kes::fileFolder(path));
+    m_lastExportFolder = toQString(util::fileFolder(path));
     try {
-        kes::writeCompleteTextFile(path, text);
+        util::writeCompleteTextFile(path, text);
     } catch (const std::exception& e) {
         m_services->showError(this, toQString(e.what()));
     }
 }
+
+} // namespace kestrava::ui

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 
+namespace kestrava::ui {
+
 namespace {
 
 // The designed layout that every mode offsets from, so offsets never accumulate.
@@ -70,8 +72,8 @@ void MainWindow::layoutCriteriaPanel(int delta, bool showRoot) {
     applyFontSize(settings().fontSize);
 }
 
-void MainWindow::applyFontSize(kes::FontSize size) {
-    const int p = kes::fontPointSize(static_cast<int32_t>(size));
+void MainWindow::applyFontSize(config::FontSize size) {
+    const int p = util::fontPointSize(static_cast<int32_t>(size));
     m_pointSize = p;
     for (QComboBox* box : {cboxFolders, cboxFiles, cboxRootFolder})
         box->setFont(arialFont(p));
@@ -221,3 +223,5 @@ void MainWindow::FormResize() {
     placeControls();
     refreshCriteriaCombos();
 }
+
+} // namespace kestrava::ui

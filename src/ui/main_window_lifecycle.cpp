@@ -16,28 +16,30 @@
 #include <QLineEdit>
 #include <QScreen>
 
+namespace kestrava::ui {
+
 namespace {
 
-kes::Mode startupMode(kes::InitialMode choice, kes::Mode lastMode) {
+util::Mode startupMode(config::InitialMode choice, util::Mode lastMode) {
     switch (choice) {
-    case kes::InitialMode::LastUsed:
-        return lastMode >= kes::Mode::Find && lastMode <= kes::Mode::ViewFoldersFiles
+    case config::InitialMode::LastUsed:
+        return lastMode >= util::Mode::Find && lastMode <= util::Mode::ViewFoldersFiles
                    ? lastMode
-                   : kes::Mode::Find;
-    case kes::InitialMode::Replace:
-        return kes::Mode::FindAndReplace;
-    case kes::InitialMode::Script:
-        return kes::Mode::Script;
-    case kes::InitialMode::ViewFoldersFiles:
-        return kes::Mode::ViewFoldersFiles;
+                   : util::Mode::Find;
+    case config::InitialMode::Replace:
+        return util::Mode::FindAndReplace;
+    case config::InitialMode::Script:
+        return util::Mode::Script;
+    case config::InitialMode::ViewFoldersFiles:
+        return util::Mode::ViewFoldersFiles;
     default:
-        return kes::Mode::Find;
+        return util::Mode::Find;
     }
 }
 
 } // namespace
 
-QRect kes::fitBoundsToScreens(const WindowBounds& bounds, const std::vector<QRect>& screens) {
+QRect fitBoundsToScreens(const config::WindowBounds& bounds, const std::vector<QRect>& screens) {
     if (bounds.height < 1 || bounds.width < 1)
         return {};
     for (const QRect& screen : screens) {
@@ -58,18 +60,18 @@ QRect kes::fitBoundsToScreens(const WindowBounds& bounds, const std::vector<QRec
     return {};
 }
 
-void MainWindow::applyBounds(const kes::WindowBounds& bounds) {
+void MainWindow::applyBounds(const config::WindowBounds& bounds) {
     std::vector<QRect> screens;
     for (const QScreen* screen : QGuiApplication::screens())
         screens.push_back(screen->availableGeometry());
-    const QRect fitted = kes::fitBoundsToScreens(bounds, screens);
+    const QRect fitted = fitBoundsToScreens(bounds, screens);
     if (fitted.isValid()) {
         setGeometry(fitted);
         return;
     }
     const QScreen* primary = QGuiApplication::primaryScreen();
     const QRect area = primary != nullptr ? primary->availableGeometry() : QRect(0, 0, 1060, 748);
-    const kes::WindowBounds fallback = kes::defaultFormBounds(area.width(), area.height());
+    const config::WindowBounds fallback = config::defaultFormBounds(area.width(), area.height());
     setGeometry(area.left() + fallback.left, area.top() + fallback.top, fallback.width,
                 fallback.height);
 }
@@ -78,14 +80,14 @@ void MainWindow::FormActivate() {
     if (m_activated)
         return;
     m_activated = true;
-    setGridContent(m_mode == kes::Mode::Script ? GridContent::Script : GridContent::Empty);
-    if (settings().initialMode == kes::InitialMode::Script)
-        setMode(kes::Mode::Find);
-    const kes::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
+    setGridContent(m_mode == util::Mode::Script ? GridContent::Script : GridContent::Empty);
+    if (settings().initialMode == config::InitialMode::Script)
+        setMode(util::Mode::Find);
+    const util::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
     setMode(mode);
-    if (mode == kes::Mode::Find || mode == kes::Mode::ViewFoldersFiles)
+    if (mode == util::Mode::Find || mode == util::Mode::ViewFoldersFiles)
         setBoxIndex(cboxReplace, -1);
-    if (mode == kes::Mode::ViewFoldersFiles)
+    if (mode == util::Mode::ViewFoldersFiles)
         setBoxIndex(cboxFind, -1);
 }
 
@@ -113,17 +115,17 @@ void MainWindow::FormDestroy() {
     const auto save = [&failures](const std::string& path, std::string& damaged, auto write) {
         try {
             if (!damaged.empty())
-                kes::keepDamagedFile(path, damaged);
+                config::keepDamagedFile(path, damaged);
             damaged.clear();
             write();
         } catch (const std::exception& e) {
             failures << toQString(e.what());
         }
     };
-    const std::string historyPath = kes::historyFilePath(m_settingsFolder);
-    save(historyPath, m_damagedHistory, [&] { kes::saveHistory(historyPath, historyBoxes()); });
-    const std::string configPath = kes::configFilePath(m_settingsFolder);
-    save(configPath, m_damagedConfig, [&] { kes::saveConfig(configPath, m_config); });
+    const std::string historyPath = config::historyFilePath(m_settingsFolder);
+    save(historyPath, m_damagedHistory, [&] { config::saveHistory(historyPath, historyBoxes()); });
+    const std::string configPath = config::configFilePath(m_settingsFolder);
+    save(configPath, m_damagedConfig, [&] { config::saveConfig(configPath, m_config); });
     failures.removeDuplicates(); // both files in one unwritable folder fail alike
     if (!failures.isEmpty())
         m_services->showError(this, QStringLiteral("Unable to save the settings:\r\n") +
@@ -212,3 +214,5 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;
 }
+
+} // namespace kestrava::ui

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+namespace kestrava::ui {
+
 namespace {
 
 const QColor kBlack{0, 0, 0};
@@ -45,12 +47,12 @@ QColor light3DColour() {
 
 } // namespace
 
-void MainWindow::setMode(kes::Mode mode) {
-    if (mode == kes::Mode::Script && m_mode != kes::Mode::Script) {
-        kes::clearScript(m_script); // nothing unsaved can exist outside Script mode
+void MainWindow::setMode(util::Mode mode) {
+    if (mode == util::Mode::Script && m_mode != util::Mode::Script) {
+        script::clearScript(m_script); // nothing unsaved can exist outside Script mode
         clearCriteria();
     }
-    if (mode != kes::Mode::Script && m_mode == kes::Mode::Script) {
+    if (mode != util::Mode::Script && m_mode == util::Mode::Script) {
         if (!leaveScript()) {
             // The user keeps the script: mode, grid and controls stay as they are, and the
             // menu item just clicked does not stay checked beside Script.
@@ -59,15 +61,15 @@ void MainWindow::setMode(kes::Mode mode) {
             return;
         }
         clearCriteria();
-        m_savedIndex[kes::kSavedFolders] = -1;
-        m_savedIndex[kes::kSavedFiles] = -1;
-        m_savedIndex[kes::kSavedFind] = -1;
+        m_savedIndex[kSavedFolders] = -1;
+        m_savedIndex[kSavedFiles] = -1;
+        m_savedIndex[kSavedFind] = -1;
     }
     switch (mode) {
-    case kes::Mode::Find:
+    case util::Mode::Find:
         layoutCriteriaPanel(-32, false);
         break;
-    case kes::Mode::Script:
+    case util::Mode::Script:
         layoutCriteriaPanel(40, true);
         break;
     default:
@@ -81,9 +83,9 @@ void MainWindow::setMode(kes::Mode mode) {
                         QStringLiteral(" mode"));
     m_mode = mode;
     refreshModeStatus(mode);
-    if (mode == kes::Mode::Find || mode == kes::Mode::FindAndReplace)
+    if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace)
         setGridContent(GridContent::Empty);
-    else if (mode == kes::Mode::Script)
+    else if (mode == util::Mode::Script)
         setGridContent(GridContent::Script);
     emit modeChanged(mode);
 }
@@ -114,39 +116,39 @@ void MainWindow::resetModeControls() {
         w->hide();
 }
 
-void MainWindow::applyModeSettings(kes::Mode mode) {
+void MainWindow::applyModeSettings(util::Mode mode) {
     switch (mode) {
-    case kes::Mode::Find:
+    case util::Mode::Find:
         mmMode_Find->setEnabled(false);
         mmMode_Find->setChecked(true);
         setTextColor(laFind, kBlack);
         setTextColor(laFindRegEx, kTeal);
-        setBoxIndex(cboxFolders, m_savedIndex[kes::kSavedFolders]);
-        setBoxIndex(cboxFiles, m_savedIndex[kes::kSavedFiles]);
-        setBoxIndex(cboxFind, m_savedIndex[kes::kSavedFind]);
+        setBoxIndex(cboxFolders, m_savedIndex[kSavedFolders]);
+        setBoxIndex(cboxFiles, m_savedIndex[kSavedFiles]);
+        setBoxIndex(cboxFind, m_savedIndex[kSavedFind]);
         setBoxIndex(cboxReplace, -1);
         cboxFind->setEnabled(true);
         setBoxBackground(cboxReplace, light3DColour());
         bbFind->show();
         paStatus->show();
         break;
-    case kes::Mode::FindAndReplace:
+    case util::Mode::FindAndReplace:
         mmMode_FindandReplace->setEnabled(false);
         mmMode_FindandReplace->setChecked(true);
         setTextColor(laFind, kBlack);
         setTextColor(laFindRegEx, kTeal);
         setTextColor(laReplace, kBlack);
-        setBoxIndex(cboxFolders, m_savedIndex[kes::kSavedFolders]);
-        setBoxIndex(cboxFiles, m_savedIndex[kes::kSavedFiles]);
-        setBoxIndex(cboxFind, m_savedIndex[kes::kSavedFind]);
-        setBoxIndex(cboxReplace, m_savedIndex[kes::kSavedReplace]);
+        setBoxIndex(cboxFolders, m_savedIndex[kSavedFolders]);
+        setBoxIndex(cboxFiles, m_savedIndex[kSavedFiles]);
+        setBoxIndex(cboxFind, m_savedIndex[kSavedFind]);
+        setBoxIndex(cboxReplace, m_savedIndex[kSavedReplace]);
         cboxFind->setEnabled(true);
         cboxReplace->setEnabled(true);
         setBoxBackground(cboxReplace, windowColour());
         bbReplace->show();
         paStatus->show();
         break;
-    case kes::Mode::Script:
+    case util::Mode::Script:
         mmMode_Script->setEnabled(false);
         mmMode_Script->setChecked(true);
         deactivateCriteriaRows();
@@ -157,7 +159,7 @@ void MainWindow::applyModeSettings(kes::Mode mode) {
         paScriptMaintenance->show();
         mmScript->menuAction()->setEnabled(true);
         break;
-    case kes::Mode::ViewFoldersFiles:
+    case util::Mode::ViewFoldersFiles:
         mmMode_View->setEnabled(false);
         mmMode_View->setChecked(true);
         bbList->show();
@@ -166,12 +168,12 @@ void MainWindow::applyModeSettings(kes::Mode mode) {
     }
 }
 
-void MainWindow::refreshModeStatus(kes::Mode mode) {
-    const kes::Criteria criteria = getCriteria();
+void MainWindow::refreshModeStatus(util::Mode mode) {
+    const search::Criteria criteria = getCriteria();
     const bool folderFileFilled = !criteria.folders.empty() && !criteria.files.empty();
     QString text;
-    if (mode == kes::Mode::Find || mode == kes::Mode::FindAndReplace) {
-        const bool replacing = mode == kes::Mode::FindAndReplace;
+    if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace) {
+        const bool replacing = mode == util::Mode::FindAndReplace;
         QPushButton* button = replacing ? bbReplace : bbFind;
         laModeDetail->hide();
         bool enable = true;
@@ -189,7 +191,7 @@ void MainWindow::refreshModeStatus(kes::Mode mode) {
             enable = false;
         }
         button->setEnabled(enable && !m_running); // a running search keeps its button disabled
-    } else if (mode == kes::Mode::Script) {
+    } else if (mode == util::Mode::Script) {
         laModeDetail->show();
         text = computeScriptStatus();
     }
@@ -208,8 +210,8 @@ QString MainWindow::computeScriptStatus() {
                                           "Insert new script item", "Change script item",
                                           "Results"};
     const bool hasItems = !m_script.entries.empty();
-    const bool viewing = m_script.state == kes::ScriptEditState::Viewing;
-    const bool results = m_script.state == kes::ScriptEditState::Results;
+    const bool viewing = m_script.state == script::ScriptEditState::Viewing;
+    const bool results = m_script.state == script::ScriptEditState::Results;
     for (QMenu* menu : {mmFile, mmMode, mmView, mmScript, mmHelp})
         menu->menuAction()->setEnabled(viewing || results);
     bbRunScript->setEnabled(viewing && hasItems && !m_running);
@@ -242,7 +244,7 @@ void MainWindow::setGridContent(GridContent content) {
             label->clear();
         break;
     case GridContent::Results:
-        if (m_mode == kes::Mode::Script) {
+        if (m_mode == util::Mode::Script) {
             paStatus->show();
             paScriptMaintenance->hide();
             clearCriteria();
@@ -256,7 +258,7 @@ void MainWindow::setGridContent(GridContent content) {
         DrawGrid1->clearDrawGrid(4);
         paScriptMaintenance->show();
         paScriptAcceptCancel->hide();
-        setScriptState(kes::ScriptEditState::Viewing);
+        setScriptState(script::ScriptEditState::Viewing);
         break;
     }
     DrawGrid1->setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
@@ -266,10 +268,12 @@ void MainWindow::setGridContent(GridContent content) {
 void MainWindow::showResults() {
     for (size_t i = 1; i < laMatchResults.size(); ++i)
         laMatchResults[i]->show();
-    const int32_t unique = kes::buildResultRows(m_results, m_resultView, m_resultRows);
-    if (m_resultView == kes::View::UniqueMatches || m_resultView == kes::View::UniqueMatchesSorted)
+    const int32_t unique = results::buildResultRows(m_results, m_resultView, m_resultRows);
+    if (m_resultView == results::View::UniqueMatches ||
+        m_resultView == results::View::UniqueMatchesSorted)
         m_uniqueMatchCount = unique;
-    const kes::SummaryTexts texts = kes::summaryTexts(m_results, m_resultView, m_uniqueMatchCount);
+    const results::SummaryTexts texts =
+        results::summaryTexts(m_results, m_resultView, m_uniqueMatchCount);
     laMatchResults[0]->setText(QString::fromStdString(texts.Label1));
     laMatchResults[1]->setText(QString::fromStdString(texts.Label2));
     laMatchResults[2]->setText(QString::fromStdString(texts.Label3));
@@ -282,22 +286,22 @@ void MainWindow::showResults() {
 }
 
 void MainWindow::mmView_LinesWithMatchesClick() {
-    m_resultView = kes::View::LinesWithMatches;
+    m_resultView = results::View::LinesWithMatches;
     setGridContent(GridContent::Results);
 }
 
 void MainWindow::mmView_MatchesOnlyClick() {
-    m_resultView = kes::View::MatchesOnly;
+    m_resultView = results::View::MatchesOnly;
     setGridContent(GridContent::Results);
 }
 
 void MainWindow::mmView_UniqueMatchesClick() {
-    m_resultView = kes::View::UniqueMatches;
+    m_resultView = results::View::UniqueMatches;
     setGridContent(GridContent::Results);
 }
 
 void MainWindow::mmView_UniqueMatchesSortedClick() {
-    m_resultView = kes::View::UniqueMatchesSorted;
+    m_resultView = results::View::UniqueMatchesSorted;
     setGridContent(GridContent::Results);
 }
 
@@ -355,11 +359,13 @@ void MainWindow::enableFindButtons() {
     bbReplace->setEnabled(true);
 }
 
-kes::Criteria MainWindow::getCriteria() const {
-    kes::Criteria specs;
+search::Criteria MainWindow::getCriteria() const {
+    search::Criteria specs;
     specs.folders = cboxFolders->currentText().toStdString();
     specs.files = cboxFiles->currentText().toStdString();
     specs.find = cboxFind->currentText().toStdString();
     specs.replace = cboxReplace->currentText().toStdString();
     return specs;
 }
+
+} // namespace kestrava::ui

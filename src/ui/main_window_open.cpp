@@ -9,22 +9,25 @@
 
 #include <QAction>
 
+namespace kestrava::ui {
+
 void MainWindow::DrawGrid1MouseDown(const QPoint& viewportPoint) {
     if (m_gridContent == GridContent::Script) {
         scriptGridMouseDown(viewportPoint);
         return;
     }
     m_pressPos = viewportPoint;
-    if (const kes::Row* row = pressedResultRow()) {
-        const bool header = row->kind == kes::RowKind::FileHeader;
+    if (const results::Row* row = pressedResultRow()) {
+        const bool header = row->kind == results::RowKind::FileHeader;
         Openwithpreferrededitor1->setEnabled(header);
         Openwithdefaultprogram1->setEnabled(header);
     }
-    SaveallresultsfilenamesonlytoTextfile1->setEnabled(
-        m_resultView == kes::View::LinesWithMatches || m_resultView == kes::View::MatchesOnly);
+    SaveallresultsfilenamesonlytoTextfile1->setEnabled(m_resultView ==
+                                                           results::View::LinesWithMatches ||
+                                                       m_resultView == results::View::MatchesOnly);
 }
 
-const kes::Row* MainWindow::pressedResultRow() const {
+const results::Row* MainWindow::pressedResultRow() const {
     if (m_gridContent != GridContent::Results)
         return nullptr;
     const int row = DrawGrid1->rowAt(m_pressPos);
@@ -34,28 +37,28 @@ const kes::Row* MainWindow::pressedResultRow() const {
 }
 
 void MainWindow::DrawGrid1DblClick() {
-    const kes::Row* row = pressedResultRow();
+    const results::Row* row = pressedResultRow();
     if (row == nullptr ||
-        (row->kind != kes::RowKind::FileHeader && row->kind != kes::RowKind::Line))
+        (row->kind != results::RowKind::FileHeader && row->kind != results::RowKind::Line))
         return;
-    const kes::FileMatches& file = m_results.files.at(static_cast<size_t>(row->fileIndex));
-    const std::string path = kes::filePath(m_results, file);
+    const search::FileMatches& file = m_results.files.at(static_cast<size_t>(row->fileIndex));
+    const std::string path = results::filePath(m_results, file);
     std::string program;
-    const std::string problem = kes::checkEditor(settings().editorFileSpec, program);
+    const std::string problem = checkEditor(settings().editorFileSpec, program);
     if (!problem.empty()) {
         m_services->showMessage(this, toQString(problem));
         return;
     }
     std::vector<std::string> argv{program};
-    if (row->kind == kes::RowKind::FileHeader) {
+    if (row->kind == results::RowKind::FileHeader) {
         argv.push_back(path); // the whole path as one argument, whatever the template
     } else {
-        const kes::MatchedLine& line = file.lines.at(static_cast<size_t>(row->lineIndex));
-        kes::MatchPosition position;
+        const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row->lineIndex));
+        MatchPosition position;
         position.matchStart = line.matchStart;
         position.matchEnd = line.matchEnd;
-        kes::fileLineAndColumn(path, line.matchStart, position.lineNumber, position.column);
-        for (std::string& arg : kes::editorArguments(settings().editorCommandLine, path, position))
+        fileLineAndColumn(path, line.matchStart, position.lineNumber, position.column);
+        for (std::string& arg : editorArguments(settings().editorCommandLine, path, position))
             argv.push_back(std::move(arg));
     }
     if (!m_services->startProgram(argv))
@@ -64,12 +67,14 @@ void MainWindow::DrawGrid1DblClick() {
 }
 
 void MainWindow::Openwithdefaultprogram1Click() {
-    const kes::Row* row = pressedResultRow();
-    if (row == nullptr || row->kind != kes::RowKind::FileHeader)
+    const results::Row* row = pressedResultRow();
+    if (row == nullptr || row->kind != results::RowKind::FileHeader)
         return;
     const std::string path =
-        kes::filePath(m_results, m_results.files.at(static_cast<size_t>(row->fileIndex)));
+        results::filePath(m_results, m_results.files.at(static_cast<size_t>(row->fileIndex)));
     if (!m_services->openDocument(path))
         m_services->showError(this, QStringLiteral("Unable to open ") + toQString(path) +
                                         QStringLiteral(": xdg-open could not be started"));
 }
+
+} // namespace kestrava::ui

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace kestrava::ui {
+
 namespace {
 
 const QColor kGreyText{0xA0, 0xA0, 0xA4};
@@ -31,15 +33,15 @@ void showInBox(QComboBox* box, const std::string& value) {
 
 } // namespace
 
-void MainWindow::setScriptState(kes::ScriptEditState state) {
+void MainWindow::setScriptState(script::ScriptEditState state) {
     m_script.state = state;
-    kes::buildScriptLines(m_script);
+    script::buildScriptLines(m_script);
     const bool isFindReplace =
         m_script.currentEntry >= 0 &&
         m_script.entries[static_cast<size_t>(m_script.currentEntry)].EntryKind ==
-            kes::ScriptEntryKind::FindReplace;
+            script::ScriptEntryKind::FindReplace;
     switch (state) {
-    case kes::ScriptEditState::Viewing:
+    case script::ScriptEditState::Viewing:
         paScriptAcceptCancel->hide();
         paScriptButtons->show();
         deactivateCriteriaRows();
@@ -49,8 +51,8 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         paScriptMaintenance->show();
         paStatus->hide();
         break;
-    case kes::ScriptEditState::Append:
-    case kes::ScriptEditState::Insert:
+    case script::ScriptEditState::Append:
+    case script::ScriptEditState::Insert:
         paScriptButtons->hide();
         activateAllCriteriaRows();
         clearCriteria();
@@ -59,7 +61,7 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         setEditPanelColour(paFolderFile, true);
         setEditPanelColour(paFindReplace, true);
         break;
-    case kes::ScriptEditState::Change:
+    case script::ScriptEditState::Change:
         paScriptButtons->hide();
         paScriptAcceptCancel->show();
         if (isFindReplace)
@@ -70,7 +72,7 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         deactivateRootFolderRow();
         bbRunScript->setEnabled(false);
         break;
-    case kes::ScriptEditState::Results:
+    case script::ScriptEditState::Results:
         paScriptMaintenance->hide();
         paStatus->show();
         clearCriteria();
@@ -78,16 +80,16 @@ void MainWindow::setScriptState(kes::ScriptEditState state) {
         bbRunScript->setEnabled(false);
         break;
     }
-    if (state == kes::ScriptEditState::Results)
+    if (state == script::ScriptEditState::Results)
         setGridContent(GridContent::Results);
     else
         showScript();
-    refreshModeStatus(kes::Mode::Script);
-    if (state == kes::ScriptEditState::Append || state == kes::ScriptEditState::Insert)
+    refreshModeStatus(util::Mode::Script);
+    if (state == script::ScriptEditState::Append || state == script::ScriptEditState::Insert)
         cboxFolders->setFocus();
-    else if (state == kes::ScriptEditState::Change)
+    else if (state == script::ScriptEditState::Change)
         (isFindReplace ? cboxFind : cboxFolders)->setFocus();
-    else if (state == kes::ScriptEditState::Viewing && DrawGrid1->isEnabled() &&
+    else if (state == script::ScriptEditState::Viewing && DrawGrid1->isEnabled() &&
              !m_script.entries.empty())
         DrawGrid1->setFocus(); // so the arrow keys choose items at once
 }
@@ -106,12 +108,12 @@ void MainWindow::showScript() {
     sbAppend->setEnabled(true);
     for (QPushButton* button : {sbInsert, sbChange, sbDelete})
         button->setEnabled(hasCurrent);
-    sbUp->setEnabled(kes::canMoveScriptItem(m_script, true));
-    sbDown->setEnabled(kes::canMoveScriptItem(m_script, false));
+    sbUp->setEnabled(canMoveScriptItem(m_script, true));
+    sbDown->setEnabled(canMoveScriptItem(m_script, false));
     showCurrentItem();
     showScriptLines();
     if (DrawGrid1->isEnabled() && DrawGrid1->isVisible() && !m_script.entries.empty() &&
-        m_script.state == kes::ScriptEditState::Viewing)
+        m_script.state == script::ScriptEditState::Viewing)
         DrawGrid1->setFocus();
 }
 
@@ -128,86 +130,86 @@ void MainWindow::showCurrentItem() {
         laItemNo->clear();
         return;
     }
-    const kes::ScriptEntry& entry = m_script.entries[static_cast<size_t>(m_script.currentEntry)];
-    const kes::FolderFile group = kes::governingFolderFile(m_script, m_script.currentEntry);
+    const script::ScriptEntry& entry = m_script.entries[static_cast<size_t>(m_script.currentEntry)];
+    const FolderFile group = governingFolderFile(m_script, m_script.currentEntry);
     showInBox(cboxFolders, group.folders);
     showInBox(cboxFiles, group.files);
-    const bool findReplace = entry.EntryKind == kes::ScriptEntryKind::FindReplace;
+    const bool findReplace = entry.EntryKind == script::ScriptEntryKind::FindReplace;
     showInBox(cboxFind, findReplace ? entry.Text1 : std::string());
     showInBox(cboxReplace, findReplace ? entry.Text2 : std::string());
-    if (m_script.state == kes::ScriptEditState::Append ||
-        m_script.state == kes::ScriptEditState::Insert) {
-        const bool appending = m_script.state == kes::ScriptEditState::Append;
+    if (m_script.state == script::ScriptEditState::Append ||
+        m_script.state == script::ScriptEditState::Insert) {
+        const bool appending = m_script.state == script::ScriptEditState::Append;
         laItemNo->setText(appending ? QStringLiteral("Append") : QStringLiteral("Insert"));
         setTextColor(laItemNo, kTeal);
         // The boxes start with the group the new item will most likely join.
         const int32_t at =
             appending ? static_cast<int32_t>(m_script.entries.size()) - 1 : m_script.currentEntry;
-        const kes::FolderFile governing = kes::governingFolderFile(m_script, at);
+        const FolderFile governing = governingFolderFile(m_script, at);
         showInBox(cboxFolders, governing.folders);
         showInBox(cboxFiles, governing.files);
         showInBox(cboxFind, {});
         showInBox(cboxReplace, {});
     } else {
-        laItemNo->setText(toQString(kes::scriptItemNumber(entry)));
-        setTextColor(laItemNo, m_script.state == kes::ScriptEditState::Change ? QColor(Qt::black)
-                                                                              : kGreyText);
+        laItemNo->setText(toQString(script::scriptItemNumber(entry)));
+        setTextColor(laItemNo, m_script.state == script::ScriptEditState::Change ? QColor(Qt::black)
+                                                                                 : kGreyText);
     }
     laItemNo->adjustSize();
     placeCriteriaRows();
 }
 
 void MainWindow::bbAcceptClick() {
-    switch (kes::acceptScriptItem(m_script, getCriteria())) {
-    case kes::AcceptOutcome::NeedFoldersFiles:
-        m_services->showMessage(this, QString::fromLatin1(kes::kNeedFoldersFilesText));
+    switch (acceptScriptItem(m_script, getCriteria())) {
+    case AcceptOutcome::NeedFoldersFiles:
+        m_services->showMessage(this, QString::fromLatin1(kNeedFoldersFilesText));
         cboxFolders->setFocus();
         return;
-    case kes::AcceptOutcome::NeedFind:
-        m_services->showMessage(this, QString::fromLatin1(kes::kNeedFindText));
+    case AcceptOutcome::NeedFind:
+        m_services->showMessage(this, QString::fromLatin1(kNeedFindText));
         cboxFind->setFocus();
         return;
-    case kes::AcceptOutcome::Accepted:
-        setScriptState(kes::ScriptEditState::Viewing);
+    case AcceptOutcome::Accepted:
+        setScriptState(script::ScriptEditState::Viewing);
         return;
     }
 }
 
 void MainWindow::sbDeleteClick() {
-    if (!kes::deleteScriptItem(m_script)) {
-        m_services->showError(this, QString::fromLatin1(kes::kDeleteRefusedText));
+    if (!deleteScriptItem(m_script)) {
+        m_services->showError(this, QString::fromLatin1(kDeleteRefusedText));
         return;
     }
-    setScriptState(kes::ScriptEditState::Viewing);
+    setScriptState(script::ScriptEditState::Viewing);
 }
 
 void MainWindow::sbUpClick() {
-    if (kes::moveScriptItem(m_script, true))
-        setScriptState(kes::ScriptEditState::Viewing);
+    if (moveScriptItem(m_script, true))
+        setScriptState(script::ScriptEditState::Viewing);
 }
 
 void MainWindow::sbDownClick() {
-    if (kes::moveScriptItem(m_script, false))
-        setScriptState(kes::ScriptEditState::Viewing);
+    if (moveScriptItem(m_script, false))
+        setScriptState(script::ScriptEditState::Viewing);
 }
 
 void MainWindow::scriptGridMouseDown(const QPoint& viewportPoint) {
-    if (m_script.state != kes::ScriptEditState::Viewing)
+    if (m_script.state != script::ScriptEditState::Viewing)
         return;
     const int row = DrawGrid1->rowAt(viewportPoint);
     if (row < 1 || static_cast<size_t>(row - 1) >= m_script.lines.size())
         return; // the header or the spare row
-    const kes::ScriptLine& line = m_script.lines[static_cast<size_t>(row - 1)];
-    if (line.lineKind == kes::ScriptLineKind::Blank ||
-        line.lineKind == kes::ScriptLineKind::NewItem || line.entryIndex < 0)
+    const script::ScriptLine& line = m_script.lines[static_cast<size_t>(row - 1)];
+    if (line.lineKind == script::ScriptLineKind::Blank ||
+        line.lineKind == script::ScriptLineKind::NewItem || line.entryIndex < 0)
         return;
     m_script.currentEntry = line.entryIndex;
     showScript();
 }
 
 void MainWindow::scriptGridKeyDown(int key) {
-    if (m_gridContent != GridContent::Script || m_script.state != kes::ScriptEditState::Viewing ||
-        m_script.currentEntry < 0)
+    if (m_gridContent != GridContent::Script ||
+        m_script.state != script::ScriptEditState::Viewing || m_script.currentEntry < 0)
         return;
     const auto last = static_cast<int32_t>(m_script.entries.size()) - 1;
     if (key == Qt::Key_Up && m_script.currentEntry > 0)
@@ -218,3 +220,5 @@ void MainWindow::scriptGridKeyDown(int key) {
         return;
     showScript();
 }
+
+} // namespace kestrava::ui

@@ -9,13 +9,15 @@
 #include <QLabel>
 #include <QPushButton>
 
+namespace kestrava::ui {
+
 namespace {
 
 const QString kScriptFilter = QStringLiteral("Script files (*.ksc)");
 
 // The script logic's dialogs and question, answered through the window's services. Both file
 // dialogs start in the configured scripts folder.
-class WindowScriptDialogs final : public kes::ScriptDialogs {
+class WindowScriptDialogs final : public script::ScriptDialogs {
   public:
     WindowScriptDialogs(UiServices& services, QWidget* parent, const std::string& folder)
         : m_services(services), m_parent(parent), m_folder(folder) {}
@@ -28,20 +30,21 @@ class WindowScriptDialogs final : public kes::ScriptDialogs {
         return !path.empty();
     }
     bool chooseScriptToSave(std::string& path) override {
-        path = m_services
-                   .getSaveFileName(m_parent, QStringLiteral("Save Script As"), toQString(m_folder),
-                                    kScriptFilter, toQString(std::string(kes::kScriptDefaultExt)))
-                   .toStdString();
+        path =
+            m_services
+                .getSaveFileName(m_parent, QStringLiteral("Save Script As"), toQString(m_folder),
+                                 kScriptFilter, toQString(std::string(script::kScriptDefaultExt)))
+                .toStdString();
         return !path.empty();
     }
-    kes::SaveAnswer askYesNoCancel(const std::string& question) override {
+    script::SaveAnswer askYesNoCancel(const std::string& question) override {
         switch (m_services.askYesNoCancel(m_parent, toQString(question))) {
         case Answer::Yes:
-            return kes::SaveAnswer::Yes;
+            return script::SaveAnswer::Yes;
         case Answer::No:
-            return kes::SaveAnswer::No;
+            return script::SaveAnswer::No;
         default:
-            return kes::SaveAnswer::Cancel;
+            return script::SaveAnswer::Cancel;
         }
     }
 
@@ -56,7 +59,7 @@ class WindowScriptDialogs final : public kes::ScriptDialogs {
 bool MainWindow::leaveScript() {
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
-        return kes::saveChangedScript(m_script, dialogs);
+        return script::saveChangedScript(m_script, dialogs);
     } catch (const std::exception& e) {
         m_services->showError(this, toQString(e.what())); // not saved: the script stays
         return false;
@@ -66,29 +69,29 @@ bool MainWindow::leaveScript() {
 void MainWindow::mmScript_NewClick() {
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
-        if (!kes::newScript(m_script, dialogs))
+        if (!script::newScript(m_script, dialogs))
             return;
     } catch (const std::exception& e) {
         m_services->showError(this, toQString(e.what()));
         return;
     }
-    setScriptState(kes::ScriptEditState::Viewing);
+    setScriptState(script::ScriptEditState::Viewing);
     clearCriteria();
 }
 
 void MainWindow::mmScript_OpenClick() {
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
-        if (!kes::openScript(m_script, dialogs, settings().scriptsFolder))
+        if (!script::openScript(m_script, dialogs, settings().scriptsFolder))
             return;
     } catch (const std::exception& e) {
         // A failed read leaves the script empty; the grid must say so too.
-        setScriptState(kes::ScriptEditState::Viewing);
+        setScriptState(script::ScriptEditState::Viewing);
         m_services->showError(this, toQString(e.what()));
         return;
     }
     clearCriteria();
-    setScriptState(kes::ScriptEditState::Viewing);
+    setScriptState(script::ScriptEditState::Viewing);
 }
 
 void MainWindow::mmScript_SaveClick() {
@@ -96,7 +99,7 @@ void MainWindow::mmScript_SaveClick() {
         return;
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
-        if (kes::saveScript(m_script, dialogs))
+        if (script::saveScript(m_script, dialogs))
             refreshModeStatus(m_mode);
     } catch (const std::exception& e) {
         m_services->showError(this, toQString(e.what()));
@@ -108,7 +111,7 @@ void MainWindow::mmScript_SaveAsClick() {
         return;
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
-        if (kes::saveScriptAs(m_script, dialogs))
+        if (script::saveScriptAs(m_script, dialogs))
             refreshModeStatus(m_mode);
     } catch (const std::exception& e) {
         m_services->showError(this, toQString(e.what()));
@@ -116,20 +119,20 @@ void MainWindow::mmScript_SaveAsClick() {
 }
 
 void MainWindow::bbRunScriptClick() {
-    if (m_running || m_script.state != kes::ScriptEditState::Viewing || m_script.entries.empty())
+    if (m_running || m_script.state != script::ScriptEditState::Viewing || m_script.entries.empty())
         return;
-    kes::ScriptRunSettings run;
+    script::ScriptRunSettings run;
     run.rootFolder = cboxRootFolder->currentText().toStdString();
     run.caseSensitive = settings().caseSensitiveMatching;
     run.replaceInPlace = settings().replaceInSitu;
     // The checks and the question happen here, on the window thread; the worker's run then
     // goes ahead without asking.
-    if (kes::scriptUsesRootFolder(m_script) && kes::trimControl(run.rootFolder).empty()) {
-        m_services->showMessage(this, toQString(kes::rootFolderEmptyText()));
+    if (script::scriptUsesRootFolder(m_script) && util::trimControl(run.rootFolder).empty()) {
+        m_services->showMessage(this, toQString(script::rootFolderEmptyText()));
         return;
     }
     const std::string question =
-        kes::scriptConfirmText(kes::scriptReplaces(m_script), run.replaceInPlace);
+        script::scriptConfirmText(script::scriptReplaces(m_script), run.replaceInPlace);
     if (!m_services->askYesNo(this, toQString(question)))
         return;
     // The run will clear the results: nothing on screen may point into them any more.
@@ -140,10 +143,11 @@ void MainWindow::bbRunScriptClick() {
     bbRunScript->setEnabled(false);
     m_operationName = QStringLiteral("Script");
     startRun(
-        [this, script = m_script, run](const kes::ProgressEvent& progress, std::stop_token stop) {
-            kes::ScriptRunEvents events;
+        [this, script = m_script, run](const search::ProgressEvent& progress,
+                                       std::stop_token stop) {
+            script::ScriptRunEvents events;
             events.progress = progress;
-            m_scriptRun = kes::runScript(script, run, m_specs, m_results, events, stop);
+            m_scriptRun = script::runScript(script, run, m_specs, m_results, events, stop);
             return QString();
         },
         &MainWindow::scriptRunFinished);
@@ -154,13 +158,14 @@ void MainWindow::scriptRunFinished(const QString& error) {
     if (!endRun(stopped))
         return;
     if (!error.isEmpty())
-        m_scriptRun = {kes::ScriptRunOutcome::Failed,
-                       "Error running script: " + error.toStdString(), kes::MessageKind::Message};
-    if (m_scriptRun.Outcome == kes::ScriptRunOutcome::Completed ||
-        m_scriptRun.Outcome == kes::ScriptRunOutcome::Cancelled) {
+        m_scriptRun = {script::ScriptRunOutcome::Failed,
+                       "Error running script: " + error.toStdString(),
+                       script::MessageKind::Message};
+    if (m_scriptRun.Outcome == script::ScriptRunOutcome::Completed ||
+        m_scriptRun.Outcome == script::ScriptRunOutcome::Cancelled) {
         noteRunEnd(QStringLiteral("script run"), stopped);
-        m_resultView = kes::View::LinesWithMatches;
-        setScriptState(kes::ScriptEditState::Results);
+        m_resultView = results::View::LinesWithMatches;
+        setScriptState(script::ScriptEditState::Results);
         if (const QString warnings = runWarnings(); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     } else {
@@ -173,3 +178,5 @@ void MainWindow::scriptRunFinished(const QString& error) {
     refreshModeStatus(m_mode);
     emit runEnded();
 }
+
+} // namespace kestrava::ui

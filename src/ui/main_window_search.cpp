@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+namespace kestrava::ui {
+
 namespace {
 
 QString fileCountText(int32_t count) {
@@ -22,7 +24,7 @@ QString fileCountText(int32_t count) {
 
 } // namespace
 
-bool kes::parseProgressText(const QString& text, int& current, int& total) {
+bool parseProgressText(const QString& text, int& current, int& total) {
     static const QRegularExpression pattern(QStringLiteral("^Processing file (\\d+) of (\\d+)$"));
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
@@ -35,16 +37,16 @@ bool kes::parseProgressText(const QString& text, int& current, int& total) {
 void MainWindow::bbFindClick() {
     if (m_running)
         return;
-    const bool replacing = m_mode == kes::Mode::FindAndReplace;
-    const kes::Criteria criteria = getCriteria();
+    const bool replacing = m_mode == util::Mode::FindAndReplace;
+    const search::Criteria criteria = getCriteria();
     const std::string error =
-        kes::prepareFindReplace(criteria, replacing, settings().caseSensitiveMatching, m_specs);
+        search::prepareFindReplace(criteria, replacing, settings().caseSensitiveMatching, m_specs);
     if (!error.empty()) {
         m_services->showError(this, toQString(error));
         return;
     }
-    if (replacing &&
-        !m_services->askYesNo(this, toQString(kes::replaceConfirmText(settings().replaceInSitu))))
+    if (replacing && !m_services->askYesNo(
+                         this, toQString(search::replaceConfirmText(settings().replaceInSitu))))
         return;
     m_operationName = replacing ? QStringLiteral("Replace") : QStringLiteral("Find");
     (replacing ? bbReplace : bbFind)->setEnabled(false);
@@ -55,20 +57,21 @@ void MainWindow::bbFindClick() {
     for (size_t i = 1; i < laMatchResults.size(); ++i)
         laMatchResults[i]->hide();
     m_runNote.clear();
-    kes::clearMatchResults(m_results);
-    kes::FolderSpecs folders;
-    kes::FileMaskSpecs files;
+    search::clearMatchResults(m_results);
+    search::FolderSpecs folders;
+    search::FileMaskSpecs files;
     try {
-        kes::parseFilesToSearch(criteria.files, files);
-        kes::parseFoldersToSearch(criteria.folders, folders);
+        search::parseFilesToSearch(criteria.files, files);
+        search::parseFoldersToSearch(criteria.folders, folders);
     } catch (const std::exception& e) {
         runFinished(toQString(e.what()));
         return;
     }
     const bool inPlace = settings().replaceInSitu;
     startRun(
-        [this, folders, files, inPlace](const kes::ProgressEvent& progress, std::stop_token stop) {
-            kes::scanFiles(folders, files, m_specs, inPlace, m_results, progress, stop);
+        [this, folders, files, inPlace](const search::ProgressEvent& progress,
+                                        std::stop_token stop) {
+            search::scanFiles(folders, files, m_specs, inPlace, m_results, progress, stop);
             return QString();
         },
         &MainWindow::runFinished);
@@ -79,7 +82,7 @@ void MainWindow::startRun(RunJob job, void (MainWindow::*finished)(const QString
     // The job owns copies of what it searches; the window leaves m_specs and m_results alone
     // until `finished`, which runs after the worker has returned.
     m_run = std::jthread([this, job = std::move(job), finished](std::stop_token stop) {
-        const kes::ProgressEvent progress = [this](const std::string& text) {
+        const search::ProgressEvent progress = [this](const std::string& text) {
             QMetaObject::invokeMethod(
                 this, [this, status = toQString(text)] { showRunProgress(status); },
                 Qt::QueuedConnection);
@@ -123,7 +126,7 @@ void MainWindow::noteRunEnd(const QString& what, bool stopped) {
 
 QString MainWindow::runWarnings() const {
     QStringList lines;
-    for (const kes::SkippedFile& file : m_results.notReplaced)
+    for (const search::SkippedFile& file : m_results.notReplaced)
         lines << QStringLiteral("Not replaced: ") + toQString(file.fileName) +
                      QStringLiteral(": ") + toQString(file.message);
     for (const std::string& notice : m_results.notices)
@@ -137,7 +140,7 @@ void MainWindow::showRunProgress(const QString& text) {
     showStatusText(text);
     int current = 0;
     int total = 0;
-    if (kes::parseProgressText(text, current, total)) {
+    if (parseProgressText(text, current, total)) {
         pbProgress->setRange(0, total);
         pbProgress->setValue(current);
     } else {
@@ -155,7 +158,7 @@ void MainWindow::runFinished(const QString& error) {
                                           QStringLiteral(": ") + error);
     } else {
         noteRunEnd(QStringLiteral("search"), stopped);
-        m_resultView = kes::View::LinesWithMatches;
+        m_resultView = results::View::LinesWithMatches;
         setGridContent(GridContent::Results);
         // Files left as they were, and backups of interrupted rewrites, must not go unseen.
         if (const QString warnings = runWarnings(); !warnings.isEmpty())
@@ -180,7 +183,7 @@ void MainWindow::setRunControls(bool running) {
     for (QMenu* menu : {mmMode, mmView, mmScript})
         menu->setEnabled(!running);
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
-    mmScript->menuAction()->setEnabled(!running && m_mode == kes::Mode::Script);
+    mmScript->menuAction()->setEnabled(!running && m_mode == util::Mode::Script);
     mmFile_Preferences->setEnabled(!running);
 }
 
@@ -208,3 +211,5 @@ void MainWindow::showStatusText(const QString& text) {
 QString MainWindow::statusBarText() const {
     return StatusBar1Text->text();
 }
+
+} // namespace kestrava::ui

@@ -11,7 +11,7 @@
 #include <limits>
 #include <unistd.h>
 
-namespace kes {
+namespace kestrava::ui {
 
 namespace {
 
@@ -43,16 +43,16 @@ void fileLineAndColumn(const std::string& path, int64_t offset, int64_t& lineNum
     // This runs on the window thread: a result that has become a FIFO or a device since the run
     // is never opened for waiting (it counts as empty), and only the bytes before the match are
     // read, in pieces, so a large file is never held.
-    UniqueFd file;
+    util::UniqueFd file;
     size_t size = 0;
     int error = 0;
-    const ReadStatus status =
-        openRegularFile(path, std::numeric_limits<int64_t>::max(), file, size, error);
+    const util::ReadStatus status =
+        util::openRegularFile(path, std::numeric_limits<int64_t>::max(), file, size, error);
     std::array<char, 64 * 1024> buffer{};
     int64_t done = 0;
     int64_t feeds = 0;
     int64_t lineStart = 0;
-    while (status == ReadStatus::Read && done < offset) {
+    while (status == util::ReadStatus::Read && done < offset) {
         const auto want = static_cast<size_t>(
             std::min<int64_t>(offset - done, static_cast<int64_t>(buffer.size())));
         const ssize_t got = ::read(file.get(), buffer.data(), want);
@@ -72,7 +72,7 @@ void fileLineAndColumn(const std::string& path, int64_t offset, int64_t& lineNum
 
 std::vector<std::string> editorArguments(const std::string& commandLine, const std::string& path,
                                          const MatchPosition& position) {
-    std::vector<std::string> args = splitCommandLine(commandLine);
+    std::vector<std::string> args = util::splitCommandLine(commandLine);
     replaceFirst(args, kCursorAtToken, std::to_string(position.matchStart + 1));
     replaceFirst(args, kStartSelToken, std::to_string(position.matchStart + 1));
     replaceFirst(args, kEndSelToken, std::to_string(position.matchEnd + 1));
@@ -85,12 +85,12 @@ std::vector<std::string> editorArguments(const std::string& commandLine, const s
 
 std::string checkEditor(const std::string& fileSpec, std::string& resolved) {
     resolved.clear();
-    if (trimControl(fileSpec).empty())
+    if (util::trimControl(fileSpec).empty())
         return kNoEditorText;
-    resolved = findProgram(fileSpec);
+    resolved = util::findProgram(fileSpec);
     if (resolved.empty())
         return "The Editor specified in Preferences cannot be found.\r\n(" + fileSpec + ")";
     return {};
 }
 
-} // namespace kes
+} // namespace kestrava::ui

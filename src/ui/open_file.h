@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kes {
+namespace kestrava::ui {
 
 // The position of a line's first match as the editor tokens give it.
 struct MatchPosition {
@@ -45,4 +45,4 @@ std::vector<std::string> editorArguments(const std::string& commandLine, const s
 inline constexpr const char* kNoEditorText = "An Editor needs to be specified in Preferences";
 std::string checkEditor(const std::string& fileSpec, std::string& resolved);
 
-} // namespace kes
+} // namespace kestrava::ui

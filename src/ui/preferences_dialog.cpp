@@ -10,35 +10,33 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace kes {
+namespace kestrava::ui {
 
-InitialMode initialModeFromIndex(int index) {
+config::InitialMode initialModeFromIndex(int index) {
     switch (index) {
     case 0:
-        return InitialMode::LastUsed;
+        return config::InitialMode::LastUsed;
     case 2:
-        return InitialMode::Replace;
+        return config::InitialMode::Replace;
     case 3:
-        return InitialMode::Script;
+        return config::InitialMode::Script;
     case 4:
-        return InitialMode::ViewFoldersFiles;
+        return config::InitialMode::ViewFoldersFiles;
     default:
-        return InitialMode::Find;
+        return config::InitialMode::Find;
     }
 }
 
-FontSize fontSizeFromIndex(int index) {
+config::FontSize fontSizeFromIndex(int index) {
     switch (index) {
     case 1:
-        return FontSize::Medium;
+        return config::FontSize::Medium;
     case 2:
-        return FontSize::Large;
+        return config::FontSize::Large;
     default:
-        return FontSize::Small;
+        return config::FontSize::Small;
     }
 }
-
-} // namespace kes
 
 namespace {
 
@@ -77,7 +75,7 @@ QComboBox* newDropDown(const QString& name, const QStringList& items, QWidget* p
 
 } // namespace
 
-PreferencesDialog::PreferencesDialog(kes::Settings& settings, QWidget* parent)
+PreferencesDialog::PreferencesDialog(config::Settings& settings, QWidget* parent)
     : QDialog(parent), m_settings(settings) {
     setObjectName("fmPreferences");
     setWindowTitle("Kestrava Preferences");
@@ -164,11 +162,13 @@ void PreferencesDialog::FormCreate() {
 }
 
 void PreferencesDialog::BitBtn1Click() {
-    m_settings.initialMode = kes::initialModeFromIndex(cboxInitialMode->currentIndex());
-    m_settings.fontSize = kes::fontSizeFromIndex(cboxFontSize->currentIndex());
+    m_settings.initialMode = initialModeFromIndex(cboxInitialMode->currentIndex());
+    m_settings.fontSize = fontSizeFromIndex(cboxFontSize->currentIndex());
     m_settings.caseSensitiveMatching = cbCaseSensitiveMatching->isChecked();
     m_settings.replaceInSitu = cbReplaceInSitu->isChecked();
     m_settings.editorFileSpec = edEditorFileSpec->text().toStdString();
     m_settings.editorCommandLine = edEditorCommandLine->text().toStdString();
     accept();
 }
+
+} // namespace kestrava::ui

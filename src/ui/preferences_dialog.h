@@ -13,12 +13,14 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
+namespace kestrava::ui {
+
 class PreferencesDialog : public QDialog {
     Q_OBJECT
   public:
     // Builds the controls and fills them from settings (FormCreate); settings must outlive it.
     // exec() returns QDialog::Accepted after Accept has copied the controls into the settings.
-    explicit PreferencesDialog(kes::Settings& settings, QWidget* parent = nullptr);
+    explicit PreferencesDialog(config::Settings& settings, QWidget* parent = nullptr);
 
     // Fills the controls from the settings record.
     void FormCreate();
@@ -41,16 +43,14 @@ class PreferencesDialog : public QDialog {
     QGroupBox* makeEditorGroup();
     QLayout* makeButtonRow();
 
-    kes::Settings& m_settings;
+    config::Settings& m_settings;
 };
-
-namespace kes {
 
 // The start-up mode that the Initial Mode list's index stands for; no selection (-1) and any
 // index without a meaning of its own give Find.
-InitialMode initialModeFromIndex(int index);
+config::InitialMode initialModeFromIndex(int index);
 
 // The font size that the Font Size list's index stands for; anything unknown gives Small.
-FontSize fontSizeFromIndex(int index);
+config::FontSize fontSizeFromIndex(int index);
 
-} // namespace kes
+} // namespace kestrava::ui

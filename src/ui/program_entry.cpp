@@ -10,6 +10,8 @@
 
 #include <csignal>
 
+namespace kestrava::ui {
+
 int runKestrava(std::unique_ptr<UiServices> services) {
     // Installed before the window is built: loading may show a box, and a logout then must
     // still save.
@@ -31,3 +33,5 @@ int runKestrava(std::unique_ptr<UiServices> services) {
     fmMain.show();
     return QApplication::exec();
 }
+
+} // namespace kestrava::ui

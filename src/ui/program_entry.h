@@ -7,6 +7,10 @@
 
 #include <memory>
 
+namespace kestrava::ui {
+
 // Runs the program to its end and returns the exit code. A SIGTERM, SIGINT or SIGHUP at any
 // point, even while the window is being built or a box is open, saves and ends it.
 int runKestrava(std::unique_ptr<UiServices> services = nullptr);
+
+} // namespace kestrava::ui

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace kestrava::ui {
+
 inline QString toQString(const std::string& text) {
     return QString::fromStdString(text);
 }
+
+} // namespace kestrava::ui

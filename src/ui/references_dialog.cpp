@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+namespace kestrava::ui {
+
 namespace {
 
 const char* const kReferencesHtml = R"(
@@ -39,7 +41,7 @@ introduction.</li>
 ReferencesDialog::ReferencesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("fmReferences");
     setWindowTitle("Regular Expression References");
-    linkOpener = [](const QString& url) { kes::openDocument(url.toStdString()); };
+    linkOpener = [](const QString& url) { util::openDocument(url.toStdString()); };
     tbReferences = new QTextBrowser(this);
     tbReferences->setObjectName("tbReferences");
     tbReferences->setOpenLinks(false); // links go to the desktop's browser, not this view
@@ -69,3 +71,5 @@ void ReferencesDialog::linkClicked(const QUrl& url) {
     if ((scheme == "http" || scheme == "https") && linkOpener)
         linkOpener(url.toString());
 }
+
+} // namespace kestrava::ui

@@ -10,6 +10,8 @@
 class QTextBrowser;
 class QUrl;
 
+namespace kestrava::ui {
+
 class ReferencesDialog : public QDialog {
     Q_OBJECT
   public:
@@ -26,3 +28,5 @@ class ReferencesDialog : public QDialog {
   private:
     void linkClicked(const QUrl& url);
 };
+
+} // namespace kestrava::ui

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+namespace kestrava::ui {
+
 namespace {
 
 const QColor kHeaderFill{204, 255, 153};
@@ -33,7 +35,7 @@ QString showControls(QString text) {
     return text;
 }
 
-const kes::MatchedLine& rowLine(const kes::SearchResults& results, const kes::Row& r) {
+const search::MatchedLine& rowLine(const search::SearchResults& results, const results::Row& r) {
     return results.files.at(static_cast<size_t>(r.fileIndex))
         .lines.at(static_cast<size_t>(r.lineIndex));
 }
@@ -81,11 +83,11 @@ struct ByteRange {
 
 // The line's segments as byte ranges. In a UTF-8 line a character cut by a segment boundary is
 // given whole to the match beside it, so every range decodes on its own.
-std::vector<ByteRange> segmentRanges(const kes::MatchedLine& line, bool utf8) {
+std::vector<ByteRange> segmentRanges(const search::MatchedLine& line, bool utf8) {
     const std::string_view text = line.text;
     std::vector<ByteRange> ranges;
-    for (const kes::MatchedSegment segment : line.segments()) {
-        const std::string_view bytes = kes::segmentText(line, segment);
+    for (const search::MatchedSegment segment : line.segments()) {
+        const std::string_view bytes = results::segmentText(line, segment);
         const size_t start = offsetIn(text, bytes);
         ranges.push_back({start, start + bytes.size(), segment.isMatch});
     }
@@ -111,15 +113,15 @@ QString displayText(std::string_view bytes) {
     return linePieceText(bytes, isValidUtf8(bytes));
 }
 
-std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const kes::Rows& rows,
-                                       size_t row) {
+std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
+                                       const results::Rows& rows, size_t row) {
     std::vector<GridPiece> pieces;
     if (row >= rows.size())
         return pieces;
-    const kes::Row& r = rows[row];
+    const results::Row& r = rows[row];
     switch (r.kind) {
-    case kes::RowKind::FileHeader: {
-        const kes::FileMatches& file = results.files.at(static_cast<size_t>(r.fileIndex));
+    case results::RowKind::FileHeader: {
+        const search::FileMatches& file = results.files.at(static_cast<size_t>(r.fileIndex));
         const std::string& folder = results.folders.at(static_cast<size_t>(file.folderIndex));
         pieces.push_back({QStringLiteral("Found ") + matchCountText(file.numMatches) +
                               QStringLiteral(" in ") + displayText(folder),
@@ -127,10 +129,10 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
         pieces.push_back({displayText(file.fileName), Qt::black, true, 2, 2});
         break;
     }
-    case kes::RowKind::Line: {
+    case results::RowKind::Line: {
         // Decided per line: a match ending inside a character must not turn the rest of the
         // line into Latin-1.
-        const kes::MatchedLine& line = rowLine(results, r);
+        const search::MatchedLine& line = rowLine(results, r);
         const bool utf8 = isValidUtf8(line.text);
         for (const ByteRange& range : segmentRanges(line, utf8))
             pieces.push_back({linePieceText(std::string_view(line.text).substr(
@@ -141,11 +143,11 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
     }
-    case kes::RowKind::Match: {
-        const kes::MatchedLine& line = rowLine(results, r);
+    case results::RowKind::Match: {
+        const search::MatchedLine& line = rowLine(results, r);
         const auto match = static_cast<size_t>(r.matchIndex);
         const std::string_view text = line.text;
-        const std::string_view bytes = kes::matchText(line, match);
+        const std::string_view bytes = results::matchText(line, match);
         const bool utf8 = isValidUtf8(text);
         size_t start = offsetIn(text, bytes);
         size_t end = start + bytes.size();
@@ -154,90 +156,90 @@ std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const 
             end = charEnd(text, end);
         }
         pieces.push_back({linePieceText(text.substr(start, end - start), utf8), Qt::black});
-        if (kes::cutAfterMatch(line, match))
+        if (results::cutAfterMatch(line, match))
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
     }
-    case kes::RowKind::Blank:
+    case results::RowKind::Blank:
         break;
     }
     return pieces;
 }
 
-QString resultRowText(const kes::SearchResults& results, const kes::Rows& rows, size_t row) {
+QString resultRowText(const search::SearchResults& results, const results::Rows& rows, size_t row) {
     QString text;
     for (const GridPiece& piece : resultRowPieces(results, rows, row))
         text += piece.text;
     return text;
 }
 
-QColor resultRowFill(const kes::Rows& rows, size_t row, const QColor& background) {
-    return row < rows.size() && rows[row].kind == kes::RowKind::FileHeader ? kHeaderFill
-                                                                           : background;
+QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background) {
+    return row < rows.size() && rows[row].kind == results::RowKind::FileHeader ? kHeaderFill
+                                                                               : background;
 }
 
 namespace {
 
-const kes::ScriptEntry* lineEntry(const kes::Script& script, const kes::ScriptLine& line) {
+const script::ScriptEntry* lineEntry(const script::Script& script, const script::ScriptLine& line) {
     if (line.entryIndex < 0 || static_cast<size_t>(line.entryIndex) >= script.entries.size())
         return nullptr;
     return &script.entries[static_cast<size_t>(line.entryIndex)];
 }
 
-QColor scriptRowFill(const kes::Script& script, const kes::ScriptLine& line,
+QColor scriptRowFill(const script::Script& script, const script::ScriptLine& line,
                      const ScriptColours& colours) {
     const bool currentItem = line.entryIndex >= 0 && line.entryIndex == script.currentEntry &&
-                             line.lineKind != kes::ScriptLineKind::Blank &&
-                             line.lineKind != kes::ScriptLineKind::NewItem;
+                             line.lineKind != script::ScriptLineKind::Blank &&
+                             line.lineKind != script::ScriptLineKind::NewItem;
     switch (script.state) {
-    case kes::ScriptEditState::Viewing:
+    case script::ScriptEditState::Viewing:
         return currentItem ? kCurrentItemFill : colours.background;
-    case kes::ScriptEditState::Change:
+    case script::ScriptEditState::Change:
         return currentItem ? colours.highlight : colours.background;
-    case kes::ScriptEditState::Append:
-    case kes::ScriptEditState::Insert:
-        return line.lineKind == kes::ScriptLineKind::NewItem ? colours.highlight
-                                                             : colours.background;
+    case script::ScriptEditState::Append:
+    case script::ScriptEditState::Insert:
+        return line.lineKind == script::ScriptLineKind::NewItem ? colours.highlight
+                                                                : colours.background;
     default:
         return colours.background;
     }
 }
 
-bool inCurrentGroup(const kes::Script& script, const kes::ScriptEntry* entry) {
+bool inCurrentGroup(const script::Script& script, const script::ScriptEntry* entry) {
     if (entry == nullptr || script.currentEntry < 0 ||
         static_cast<size_t>(script.currentEntry) >= script.entries.size())
         return false;
     return entry->itemNo == script.entries[static_cast<size_t>(script.currentEntry)].itemNo;
 }
 
-QString scriptColumnText(const kes::Script& script, const kes::ScriptLine& line,
-                         const kes::ScriptEntry* entry, int column) {
+QString scriptColumnText(const script::Script& script, const script::ScriptLine& line,
+                         const script::ScriptEntry* entry, int column) {
     static const char* const kActions[] = {
         "", "Folder(s):", "File(s)", "Find:", "Replace:", "Options:", "", ""};
-    if (line.lineKind == kes::ScriptLineKind::NewItem)
+    if (line.lineKind == script::ScriptLineKind::NewItem)
         return column != 3 ? QString()
-               : script.state == kes::ScriptEditState::Insert
+               : script.state == script::ScriptEditState::Insert
                    ? QStringLiteral("New script item will be Inserted here")
                    : QStringLiteral("New script item will be Appended here");
-    if (entry == nullptr || line.lineKind == kes::ScriptLineKind::Blank)
+    if (entry == nullptr || line.lineKind == script::ScriptLineKind::Blank)
         return {};
     switch (column) {
     case 1:
-        return line.lineKind == kes::ScriptLineKind::Folders ||
-                       line.lineKind == kes::ScriptLineKind::Find
-                   ? QString::fromStdString(kes::scriptItemNumber(*entry))
+        return line.lineKind == script::ScriptLineKind::Folders ||
+                       line.lineKind == script::ScriptLineKind::Find
+                   ? QString::fromStdString(script::scriptItemNumber(*entry))
                    : QString();
     case 2:
         return QString::fromLatin1(kActions[static_cast<size_t>(line.lineKind)]);
     case 3:
         switch (line.lineKind) {
-        case kes::ScriptLineKind::Folders:
-        case kes::ScriptLineKind::Find:
+        case script::ScriptLineKind::Folders:
+        case script::ScriptLineKind::Find:
             return displayText(entry->Text1);
-        case kes::ScriptLineKind::Files:
-        case kes::ScriptLineKind::Replace:
+        case script::ScriptLineKind::Files:
+        case script::ScriptLineKind::Replace:
             return displayText(entry->Text2);
-        case kes::ScriptLineKind::Options:
+        case script::ScriptLineKind::Options:
             return displayText(entry->Text3);
         default:
             return {};
@@ -249,7 +251,7 @@ QString scriptColumnText(const kes::Script& script, const kes::ScriptLine& line,
 
 } // namespace
 
-ScriptCell scriptLineCell(const kes::Script& script, int row, int column,
+ScriptCell scriptLineCell(const script::Script& script, int row, int column,
                           const ScriptColours& colours) {
     static const char* const kTitles[] = {"", "  Item", "  Files/Action", "  Value"};
     if (row == 0)
@@ -260,14 +262,14 @@ ScriptCell scriptLineCell(const kes::Script& script, int row, int column,
     const auto index = static_cast<size_t>(row - 1);
     if (index >= script.lines.size())
         return {colours.background, QString()};
-    const kes::ScriptLine& line = script.lines[index];
-    const kes::ScriptEntry* entry = lineEntry(script, line);
+    const script::ScriptLine& line = script.lines[index];
+    const script::ScriptEntry* entry = lineEntry(script, line);
     if (column == 0)
         return {inCurrentGroup(script, entry) ? kGroupMarker : colours.background, QString()};
     return {scriptRowFill(script, line, colours), scriptColumnText(script, line, entry, column)};
 }
 
-int scriptGridRowCount(const kes::Script& script) {
+int scriptGridRowCount(const script::Script& script) {
     return script.lines.empty() ? 3 : static_cast<int>(script.lines.size()) + 2;
 }
 
@@ -310,7 +312,7 @@ void ResultsGrid::showEmpty() {
     viewport()->update();
 }
 
-void ResultsGrid::showResults(const kes::SearchResults* results, const kes::Rows* rows) {
+void ResultsGrid::showResults(const search::SearchResults* results, const results::Rows* rows) {
     m_content = GridContent::Results;
     m_results = results;
     m_rows = rows;
@@ -319,7 +321,7 @@ void ResultsGrid::showResults(const kes::SearchResults* results, const kes::Rows
     viewport()->update();
 }
 
-void ResultsGrid::showScript(const kes::Script* script, const ScriptColours& colours) {
+void ResultsGrid::showScript(const script::Script* script, const ScriptColours& colours) {
     m_content = GridContent::Script;
     m_results = nullptr;
     m_rows = nullptr;
@@ -489,3 +491,5 @@ void ResultsGrid::keyPressEvent(QKeyEvent* event) {
     emit keyDown(event->key());
     QAbstractScrollArea::keyPressEvent(event); // the grid still scrolls as usual
 }
+
+} // namespace kestrava::ui

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kestrava::ui {
+
 // What the grid shows (the window selects it).
 enum class GridContent : uint8_t { Empty, Results, Script };
 
@@ -31,12 +33,12 @@ QString displayText(std::string_view bytes);
 
 // The pieces of one results row, in drawing order. Row colours: header light green, lines in
 // red (matches) and blue (the rest), matches alone in black; "->" after a cut line.
-std::vector<GridPiece> resultRowPieces(const kes::SearchResults& results, const kes::Rows& rows,
-                                       size_t row);
+std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
+                                       const results::Rows& rows, size_t row);
 // The pieces' texts joined: what a row reads.
-QString resultRowText(const kes::SearchResults& results, const kes::Rows& rows, size_t row);
+QString resultRowText(const search::SearchResults& results, const results::Rows& rows, size_t row);
 // The fill of a results row.
-QColor resultRowFill(const kes::Rows& rows, size_t row, const QColor& background);
+QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background);
 
 // One cell of the script grid: its fill and text (drawn black, or white in the smaller header
 // font). Row 0 is the header; row r shows line r - 1 of the script's line view.
@@ -50,10 +52,10 @@ struct ScriptColours {
     QColor background{0xF7, 0xF7, 0xF7};
     QColor highlight{0xFF, 0xFF, 0xB3};
 };
-ScriptCell scriptLineCell(const kes::Script& script, int row, int column,
+ScriptCell scriptLineCell(const script::Script& script, int row, int column,
                           const ScriptColours& colours);
 // Rows the script grid has: a header, the lines and one spare row (3 for an empty script).
-int scriptGridRowCount(const kes::Script& script);
+int scriptGridRowCount(const script::Script& script);
 
 class ResultsGrid : public QAbstractScrollArea {
     Q_OBJECT
@@ -65,10 +67,10 @@ class ResultsGrid : public QAbstractScrollArea {
     // Shows nothing (rows 0 and 1 in the background colour).
     void showEmpty();
     // Shows the rows of a results view; both records must outlive the showing.
-    void showResults(const kes::SearchResults* results, const kes::Rows* rows);
+    void showResults(const search::SearchResults* results, const results::Rows* rows);
     // Shows the script's lines (it must outlive the showing); an empty script reads
     // "  Empty Script". Call again after every change of the script.
-    void showScript(const kes::Script* script, const ScriptColours& colours);
+    void showScript(const script::Script* script, const ScriptColours& colours);
 
     void setBackground(const QColor& color);
     // The grid font: name and point size; the row height follows ("Ap" plus 4).
@@ -108,9 +110,9 @@ class ResultsGrid : public QAbstractScrollArea {
     int visibleRowCount() const;
 
     GridContent m_content = GridContent::Empty;
-    const kes::SearchResults* m_results = nullptr;
-    const kes::Rows* m_rows = nullptr;
-    const kes::Script* m_script = nullptr;
+    const search::SearchResults* m_results = nullptr;
+    const results::Rows* m_rows = nullptr;
+    const script::Script* m_script = nullptr;
     ScriptColours m_scriptColours;
     std::vector<int> m_columnWidths{0};
     int m_fixedRows = 0;
@@ -120,3 +122,5 @@ class ResultsGrid : public QAbstractScrollArea {
     QColor m_background{0xF7, 0xF7, 0xF7};
     QFont m_font;
 };
+
+} // namespace kestrava::ui

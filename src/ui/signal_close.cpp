@@ -10,6 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace kestrava::ui {
+
 namespace {
 
 // The pipe's two ends; the handler may only touch async-signal-safe things.
@@ -93,3 +95,5 @@ void SignalClose::signalArrived() {
     if (m_window)
         QMetaObject::invokeMethod(m_window, &QWidget::close, Qt::QueuedConnection);
 }
+
+} // namespace kestrava::ui

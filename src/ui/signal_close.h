@@ -15,6 +15,8 @@
 
 class QSocketNotifier;
 
+namespace kestrava::ui {
+
 class SignalClose : public QObject {
     Q_OBJECT
   public:
@@ -45,3 +47,5 @@ class SignalClose : public QObject {
     std::vector<std::pair<int, struct sigaction>> m_previous;
     int m_lastSignal = 0;
 };
+
+} // namespace kestrava::ui

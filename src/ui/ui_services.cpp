@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+namespace kestrava::ui {
+
 namespace {
 
 const QString kBoxTitle = QStringLiteral("Kestrava");
@@ -74,9 +76,9 @@ class QtUiServices final : public UiServices {
         folder = m_picker.path;
         return true;
     }
-    bool openDocument(const std::string& path) override { return kes::openDocument(path); }
+    bool openDocument(const std::string& path) override { return util::openDocument(path); }
     bool startProgram(const std::vector<std::string>& argv) override {
-        return kes::startDetached(argv);
+        return util::startDetached(argv);
     }
 
   private:
@@ -94,3 +96,5 @@ QString displayMessageText(const QString& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return shown;
 }
+
+} // namespace kestrava::ui

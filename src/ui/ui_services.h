@@ -12,6 +12,8 @@
 
 class QWidget;
 
+namespace kestrava::ui {
+
 // The answers to a Yes/No/Cancel question; closing the box counts as Cancel.
 enum class Answer : uint8_t { Yes, No, Cancel };
 
@@ -48,3 +50,5 @@ std::unique_ptr<UiServices> makeQtUiServices();
 
 // Text as a box shows it: CR LF line breaks become plain line breaks.
 QString displayMessageText(const QString& text);
+
+} // namespace kestrava::ui

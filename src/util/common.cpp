@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace kes {
+namespace kestrava::util {
 namespace {
 
 // A bar is escaped only by an odd run of backslashes before it: in "a\\|" the backslash is
@@ -38,4 +38,4 @@ int32_t fontPointSize(int32_t fontSize) {
     }
 }
 
-} // namespace kes
+} // namespace kestrava::util

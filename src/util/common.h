@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kes {
+namespace kestrava::util {
 
 // The main window's mode; its number is stored in the settings file.
 enum class Mode : int32_t { Find = 0, FindAndReplace = 1, Script = 2, ViewFoldersFiles = 3 };
@@ -17,4 +17,4 @@ bool checkFindExpression(const std::string& expression, std::string& message);
 // Point size of the font-size setting: Small (0) 10, Medium (1) 11, Large (2) 12, else 10.
 int32_t fontPointSize(int32_t fontSize);
 
-} // namespace kes
+} // namespace kestrava::util

@@ -20,7 +20,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace kes {
+namespace kestrava::util {
 namespace {
 
 constexpr size_t kNameMax = 255;
@@ -774,4 +774,4 @@ bool forceFileFolder(const std::string& fileName) {
     }
 }
 
-} // namespace kes
+} // namespace kestrava::util

@@ -11,7 +11,7 @@
 
 struct stat;
 
-namespace kes {
+namespace kestrava::util {
 
 // Temporary files are named ".<name>" + this marker + six random characters; the leading dot
 // keeps them out of every folder scan.
@@ -145,4 +145,4 @@ class FolderSyncBatch {
 // name without a folder part. Never raises.
 bool forceFileFolder(const std::string& fileName);
 
-} // namespace kes
+} // namespace kestrava::util

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kes {
+namespace kestrava::util {
 
 namespace {
 
@@ -149,4 +149,4 @@ ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer
     return buffer.empty() ? ReadStatus::Empty : ReadStatus::Read;
 }
 
-} // namespace kes
+} // namespace kestrava::util

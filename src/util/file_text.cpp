@@ -9,7 +9,7 @@
 #include <mutex>
 #include <sys/mman.h>
 
-namespace kes {
+namespace kestrava::util {
 
 namespace {
 
@@ -115,4 +115,4 @@ bool FileText::use(const std::function<void(std::string_view text)>& work) const
     return true;
 }
 
-} // namespace kes
+} // namespace kestrava::util

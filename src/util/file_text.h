@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace kes {
+namespace kestrava::util {
 
 class FileText {
   public:
@@ -39,4 +39,4 @@ class FileText {
     size_t m_mappedSize = 0;
 };
 
-} // namespace kes
+} // namespace kestrava::util

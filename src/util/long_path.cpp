@@ -8,7 +8,7 @@
 #include <climits>
 #include <fcntl.h>
 
-namespace kes {
+namespace kestrava::util {
 
 namespace {
 
@@ -59,4 +59,4 @@ bool statLongPath(const std::string& path, struct stat& info, bool followLinks) 
     return fstatat(baseOf(folder), rest.c_str(), &info, followLinks ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-} // namespace kes
+} // namespace kestrava::util

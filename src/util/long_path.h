@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-namespace kes {
+namespace kestrava::util {
 
 // open(2) for a path of any length: the same flags, links followed and errors (-1 with errno).
 // The descriptor returned is the caller's to close.
@@ -16,4 +16,4 @@ int openLongPath(const std::string& path, int flags, mode_t mode = 0);
 // stat(2), or lstat(2) when !followLinks, for a path of any length; false with errno set.
 bool statLongPath(const std::string& path, struct stat& info, bool followLinks);
 
-} // namespace kes
+} // namespace kestrava::util

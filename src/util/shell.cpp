@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace kes {
+namespace kestrava::util {
 namespace {
 
 constexpr const char* kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
@@ -189,4 +189,4 @@ bool openDocument(const std::string& fileName) {
     return startDetached({"xdg-open", fileName.front() == '-' ? "./" + fileName : fileName});
 }
 
-} // namespace kes
+} // namespace kestrava::util

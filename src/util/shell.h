@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kes {
+namespace kestrava::util {
 
 // Opens fileName with the desktop's associated program (xdg-open), even when it is executable,
 // so that opening a searched file never runs it. False when xdg-open could not start.
@@ -25,4 +25,4 @@ std::string findProgram(const std::string& program);
 // stdin/stdout/stderr on /dev/null in a session of its own; false when it could not start.
 bool startDetached(const std::vector<std::string>& argv);
 
-} // namespace kes
+} // namespace kestrava::util

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kes {
+namespace kestrava::util {
 
 namespace {
 
@@ -46,4 +46,4 @@ std::string trimControl(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
-} // namespace kes
+} // namespace kestrava::util

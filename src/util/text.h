@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kes {
+namespace kestrava::util {
 
 // True when a and b are equal ignoring the letter case of A-Z only (other bytes compare exactly).
 bool sameTextAscii(std::string_view a, std::string_view b);
@@ -15,4 +15,4 @@ std::string_view trimBlanks(std::string_view text);
 // Without leading and trailing bytes of code 32 or below.
 std::string trimControl(std::string_view text);
 
-} // namespace kes
+} // namespace kestrava::util

@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-namespace kes {
+namespace kestrava::util {
 
 class UniqueFd {
   public:
@@ -30,4 +30,4 @@ class UniqueFd {
     int m_fd;
 };
 
-} // namespace kes
+} // namespace kestrava::util

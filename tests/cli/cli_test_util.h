@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace kes::test {
+namespace kestrava::cli::test {
 
 namespace fs = std::filesystem;
 
@@ -64,4 +64,4 @@ inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scrat
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-} // namespace kes::test
+} // namespace kestrava::cli::test

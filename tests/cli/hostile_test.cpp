@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace kes::test;
+using namespace kestrava::cli::test;
 
 class CliHostileTest : public ::testing::Test {
   protected:

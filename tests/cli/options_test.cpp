@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes::cli {
+namespace kestrava::cli {
 namespace {
 
 using Args = std::vector<std::string>;
@@ -20,11 +20,11 @@ TEST(CliOptions, ValuesFlagsAndViews) {
     EXPECT_EQ(o.criteria.replace, "$1");
     EXPECT_TRUE(o.inSitu && o.yes && o.caseSensitive && o.filenamesOnly && o.noHeader &&
                 o.richText && o.verbose);
-    EXPECT_EQ(o.view, View::UniqueMatchesSorted);
+    EXPECT_EQ(o.view, results::View::UniqueMatchesSorted);
 
     const CliOptions plain = parseCommandLine({"find", "--find", "-dash-"});
     EXPECT_EQ(plain.criteria.find, "-dash-") << "a value may begin with a dash";
-    EXPECT_EQ(plain.view, View::LinesWithMatches);
+    EXPECT_EQ(plain.view, results::View::LinesWithMatches);
     EXPECT_EQ(plain.threads, 0);
     EXPECT_EQ(parseCommandLine({"find", "--threads", "3"}).threads, 3);
     EXPECT_FALSE(plain.caseSensitive);
@@ -59,4 +59,4 @@ TEST(CliOptions, MistakesAreExplained) {
 }
 
 } // namespace
-} // namespace kes::cli
+} // namespace kestrava::cli

@@ -6,7 +6,7 @@
 
 namespace {
 
-using namespace kes::test;
+using namespace kestrava::cli::test;
 
 class CliTest : public ::testing::Test {
   protected:

@@ -5,7 +5,7 @@
 
 namespace {
 
-using namespace kes::test;
+using namespace kestrava::cli::test;
 
 class CliScriptTest : public ::testing::Test {
   protected:

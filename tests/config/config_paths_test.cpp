@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes {
+namespace kestrava::config {
 namespace {
 
 TEST(settingsFolder, ChoiceByEnvironmentAndProgramFolder) {
@@ -82,4 +82,4 @@ TEST(SettingsFiles, ADamagedFileIsKeptUnderAFreeName) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::config

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes {
+namespace kestrava::config {
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -151,4 +151,4 @@ TEST(HistoryRoundTrip, AwkwardEntriesComeBackUnchanged) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::config

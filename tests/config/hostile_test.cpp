@@ -12,7 +12,7 @@
 #include <csignal>
 #include <sys/wait.h>
 
-namespace kes {
+namespace kestrava::config {
 namespace {
 
 using namespace std::string_literals;
@@ -229,4 +229,4 @@ TEST(AtomicSaves, TwoProcessesSavingAtOnceLeaveOneWholeFile) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::config

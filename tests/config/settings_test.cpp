@@ -8,7 +8,7 @@
 
 #include <tuple>
 
-namespace kes {
+namespace kestrava::config {
 namespace {
 
 using namespace std::string_literals;
@@ -24,10 +24,10 @@ auto fields(auto&& c) {
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
 const auto kDefaults =
     std::tuple(InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s,
-               "%Filename%"s, 166, 430, 748, 1060, Mode::Find);
+               "%Filename%"s, 166, 430, 748, 1060, util::Mode::Find);
 const auto kExample =
     std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
-               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, Mode::Script);
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, util::Mode::Script);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -79,25 +79,25 @@ TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
 
 TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     Config config;
-    fields(config) =
-        std::tuple(InitialMode::Find, FontSize::Small, true, true,
-                   "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
-                   "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, Mode::Find);
+    fields(config) = std::tuple(InitialMode::Find, FontSize::Small, true, true,
+                                "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
+                                "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s,
+                                -5, 2000, 1, 0, util::Mode::Find);
     const struct {
         InitialMode initial;
         FontSize size;
-        Mode last;
+        util::Mode last;
         const char* words[3]; // as written for each of them
     } cases[] = {
-        {InitialMode::Find, FontSize::Small, Mode::Find, {"Find", "Small", "Find"}},
+        {InitialMode::Find, FontSize::Small, util::Mode::Find, {"Find", "Small", "Find"}},
         {InitialMode::Replace,
          FontSize::Large,
-         Mode::FindAndReplace,
+         util::Mode::FindAndReplace,
          {"Replace", "Large", "Replace"}},
-        {InitialMode::Script, FontSize::Medium, Mode::Script, {"Script", "Medium", "Script"}},
+        {InitialMode::Script, FontSize::Medium, util::Mode::Script, {"Script", "Medium", "Script"}},
         {InitialMode::ViewFoldersFiles,
          FontSize::Small,
-         Mode::ViewFoldersFiles,
+         util::Mode::ViewFoldersFiles,
          {"ViewFoldersFiles", "Small", "ViewFoldersFiles"}},
     };
     for (const auto& c : cases) {
@@ -149,7 +149,7 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
              c.settings.fontSize = FontSize::Medium;
              c.settings.initialMode = InitialMode::Script;
              c.bounds.top = 5;
-             c.lastMode = Mode::FindAndReplace;
+             c.lastMode = util::Mode::FindAndReplace;
          }},
         {"<KestravaConfig><options><initialmode value=\"lastmode\"/><fontsize value=\"huge\"/>"
          "</options><info><lastmode value=\"lastmode\"/></info></KestravaConfig>",
@@ -211,4 +211,4 @@ TEST(ConfigLoad, ScreenDerivedBounds) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::config

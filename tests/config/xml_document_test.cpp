@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes {
+namespace kestrava::config {
 namespace {
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
@@ -140,4 +140,4 @@ TEST(XmlFile, SavedFileLoadsBackAndFailuresAreReported) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::config

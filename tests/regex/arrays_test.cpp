@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 using Array = SmallArray<int, 3>;
@@ -56,9 +56,9 @@ TEST(SmallArray, AssignAndResizeFillOnlyNewPlaces) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 // Arrays that grow from the heap into mapped blocks keep every value across each move, and a
@@ -77,4 +77,4 @@ TEST(LargeArray, GrowsFromTheHeapIntoMappedBlocks) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

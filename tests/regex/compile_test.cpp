@@ -6,7 +6,7 @@
 
 #include <thread>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 TEST(PatternTable, EmptyPatternCompilesWithNoGroups) {
@@ -259,4 +259,4 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

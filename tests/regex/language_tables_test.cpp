@@ -6,7 +6,7 @@
 
 #include <clocale>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 bool localeExists(const char* name) {
@@ -90,4 +90,4 @@ TEST(LanguageTables, UserLocaleAlwaysBuilds) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

@@ -7,7 +7,7 @@
 #include <random>
 #include <tuple>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 struct Span {
@@ -509,4 +509,4 @@ TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

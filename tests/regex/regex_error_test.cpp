@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 TEST(RegExMessages, ComposesEveryForm) {
@@ -88,4 +88,4 @@ TEST(RegExMessages, FormatFillsLeftToRight) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace kes::test {
+namespace kestrava::regex::test {
 
 // The message and code of the RegexError the action raises; empty message when none.
 struct Raised {
@@ -34,4 +34,4 @@ inline Raised raised(const std::function<void()>& action) {
     return {};
 }
 
-} // namespace kes::test
+} // namespace kestrava::regex::test

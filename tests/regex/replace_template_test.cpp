@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 class ReplaceTest : public ::testing::Test {
@@ -129,4 +129,4 @@ TEST_F(ReplaceTest, FreedPatternCopiesTheTarget) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

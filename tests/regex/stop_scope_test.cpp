@@ -12,7 +12,7 @@
 #include <thread>
 #include <type_traits>
 
-namespace kes {
+namespace kestrava::regex {
 namespace {
 
 static_assert(!std::is_base_of_v<std::runtime_error, RegexStoppedError>,
@@ -260,4 +260,4 @@ TEST(StopCheck, PatternErrorsReadAsWritten) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::regex

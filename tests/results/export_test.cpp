@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kes {
+namespace kestrava::results {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -26,13 +26,13 @@ TEST(summaryTexts, SingularExactlyForOne) {
         {7, 2, 2, 9, View::MatchesOnly, "Searched 7 files:   Found 2 matches in 2 files"},
     };
     for (const Case& c : cases) {
-        SearchResults results;
+        search::SearchResults results;
         results.filesScanned = c.scanned;
         results.totalMatches = c.matches;
         results.filesWithMatches = c.files;
         EXPECT_EQ(summaryLine(summaryTexts(results, c.view, c.unique)), c.expected);
     }
-    SearchResults results;
+    search::SearchResults results;
     results.totalMatches = 1;
     const SummaryTexts texts = summaryTexts(results, View::LinesWithMatches, 0);
     EXPECT_EQ(texts.Label2, " match");
@@ -41,13 +41,13 @@ TEST(summaryTexts, SingularExactlyForOne) {
 
 class ExportTest : public ::testing::Test {
   protected:
-    Lines lines(View view, bool details, Mode mode = Mode::Find) {
+    Lines lines(View view, bool details, util::Mode mode = util::Mode::Find) {
         Rows rows;
         buildResultRows(m_results, view, rows);
         ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
         return buildResultLines(m_results, rows, header, details);
     }
-    SearchResults m_results = test::makeResults(
+    search::SearchResults m_results = test::makeResults(
         {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
 };
 
@@ -68,17 +68,17 @@ TEST_F(ExportTest, MatchesOnlyMarkACutMatchOnlyWhenLastOnItsLine) {
 
 TEST_F(ExportTest, filenamesOnly) {
     EXPECT_EQ(
-        lines(View::LinesWithMatches, false, Mode::ViewFoldersFiles),
+        lines(View::LinesWithMatches, false, util::Mode::ViewFoldersFiles),
         (Lines{"Found 3 matches in /src/a.txt", "", "Found 1 match in /src/d/b.txt", "", ""}));
-    EXPECT_EQ(lines(View::UniqueMatches, false, Mode::ViewFoldersFiles), (Lines{""}));
+    EXPECT_EQ(lines(View::UniqueMatches, false, util::Mode::ViewFoldersFiles), (Lines{""}));
 }
 
 TEST_F(ExportTest, HeadersByMode) {
-    const Lines replace = lines(View::UniqueMatches, true, Mode::FindAndReplace);
+    const Lines replace = lines(View::UniqueMatches, true, util::Mode::FindAndReplace);
     EXPECT_EQ(Lines(replace.begin(), replace.begin() + 5),
               (Lines{"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b",
                      "Replace with: x", ""}));
-    EXPECT_EQ(lines(View::UniqueMatches, true, Mode::Script),
+    EXPECT_EQ(lines(View::UniqueMatches, true, util::Mode::Script),
               (Lines{"Script: New (unsaved) script", "", "a", "b", ""}));
 }
 
@@ -95,9 +95,9 @@ TEST(richText, EscapesAndEndsEachLineWithPar) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::results
 
-namespace kes {
+namespace kestrava::results {
 namespace {
 
 std::string written(const std::function<void(const std::function<void(std::string_view)>&)>& make) {
@@ -112,8 +112,8 @@ std::string written(const std::function<void(const std::function<void(std::strin
 TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
         for (const bool details : {true, false})
-            for (const Mode mode :
-                 {Mode::Find, Mode::FindAndReplace, Mode::Script, Mode::ViewFoldersFiles}) {
+            for (const util::Mode mode : {util::Mode::Find, util::Mode::FindAndReplace,
+                                          util::Mode::Script, util::Mode::ViewFoldersFiles}) {
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
                 ExportWhileRunning running(header, view, details);
                 for (size_t f = 0; f < m_results.files.size(); ++f)
@@ -136,4 +136,4 @@ TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::results

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-namespace kes::test {
+namespace kestrava::results::test {
 
-inline MatchedLine makeLine(std::string spec) {
-    MatchedLine line;
+inline search::MatchedLine makeLine(std::string spec) {
+    search::MatchedLine line;
     if (spec.size() >= 2 && spec.compare(spec.size() - 2, 2, "->") == 0) {
         line.truncated = true;
         spec.resize(spec.size() - 2);
@@ -42,13 +42,13 @@ struct FileSpec {
     std::vector<std::string> lines;
 };
 
-inline SearchResults makeResults(const std::vector<FileSpec>& files, int32_t scanned) {
-    SearchResults results;
+inline search::SearchResults makeResults(const std::vector<FileSpec>& files, int32_t scanned) {
+    search::SearchResults results;
     results.filesScanned = scanned;
     for (const FileSpec& spec : files) {
-        FileMatches file;
+        search::FileMatches file;
         file.fileName = spec.name;
-        file.folderIndex = folderIndexOf(results, spec.folder + spec.name);
+        file.folderIndex = search::folderIndexOf(results, spec.folder + spec.name);
         for (const std::string& lineSpec : spec.lines) {
             file.lines.push_back(makeLine(lineSpec));
             file.numMatches += static_cast<int32_t>(file.lines.back().matchCount());
@@ -61,4 +61,4 @@ inline SearchResults makeResults(const std::vector<FileSpec>& files, int32_t sca
     return results;
 }
 
-} // namespace kes::test
+} // namespace kestrava::results::test

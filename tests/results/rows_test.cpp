@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <optional>
 
-namespace kes {
+namespace kestrava::results {
 namespace {
 
-std::string shape(const SearchResults& results, const Rows& rows) {
+std::string shape(const search::SearchResults& results, const Rows& rows) {
     std::string shape;
     for (const Row& row : rows) {
         switch (row.kind) {
@@ -26,8 +26,8 @@ std::string shape(const SearchResults& results, const Rows& rows) {
             shape += "_ ";
             break;
         case RowKind::Match: {
-            const MatchedLine& line = results.files[static_cast<size_t>(row.fileIndex)]
-                                          .lines[static_cast<size_t>(row.lineIndex)];
+            const search::MatchedLine& line = results.files[static_cast<size_t>(row.fileIndex)]
+                                                  .lines[static_cast<size_t>(row.lineIndex)];
             shape += std::string(matchText(line, static_cast<size_t>(row.matchIndex))) + " ";
         }
         }
@@ -54,7 +54,7 @@ class ResultRowsTest : public ::testing::Test {
         EXPECT_EQ(buildResultRows(m_results, view, rows), expectedUnique);
         return shape(m_results, rows);
     }
-    SearchResults m_results = test::makeResults(
+    search::SearchResults m_results = test::makeResults(
         {{"/src/", "a.txt", {"x [Beta] y [alpha]", "[beta]"}},
          {"/src/sub/", "b.txt", {"[ALPHA][gamma]->", "[\xC3\xA9t\xC3\xA9] [ete]"}}},
         5);
@@ -101,9 +101,9 @@ TEST(MatchCollation, BytesThatAreNotUtf8ReadAsLatin1) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::results
 
-namespace kes {
+namespace kestrava::results {
 namespace {
 
 TEST(TextSet, KeepsTheFirstOfEqualTextsInOrderThroughGrowth) {
@@ -125,4 +125,4 @@ TEST(TextSet, KeepsTheFirstOfEqualTextsInOrderThroughGrowth) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::results

@@ -7,8 +7,9 @@
 #include <array>
 #include <gtest/gtest.h>
 
-using namespace kes;
-using kes::test::TempTree;
+using namespace kestrava;
+using namespace kestrava::script;
+using kestrava::script::test::TempTree;
 
 namespace {
 
@@ -58,8 +59,8 @@ TEST(ScriptExamples, DoWhatTheyPromiseInPlace) {
             tree.write(path, before);
         Script script;
         loadScript(script, kExamples + "/" + c.script);
-        CompiledRequest specs;
-        SearchResults results;
+        search::CompiledRequest specs;
+        search::SearchResults results;
         EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).Outcome,
                   ScriptRunOutcome::Completed)
             << c.script;

@@ -6,7 +6,7 @@
 
 #include <sys/wait.h>
 
-namespace kes::test {
+namespace kestrava::script::test {
 namespace {
 
 using namespace std::string_literals;
@@ -106,4 +106,4 @@ TEST(AtomicScriptSaves, TwoWritersAtOnceLeaveOneWholeScript) {
 }
 
 } // namespace
-} // namespace kes::test
+} // namespace kestrava::script::test

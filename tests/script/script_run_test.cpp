@@ -7,11 +7,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-using namespace kes;
-using kes::test::findItem;
-using kes::test::folderItem;
-using kes::test::makeScript;
-using kes::test::TempTree;
+using namespace kestrava;
+using namespace kestrava::script;
+using kestrava::script::test::findItem;
+using kestrava::script::test::folderItem;
+using kestrava::script::test::makeScript;
+using kestrava::script::test::TempTree;
 using ::testing::ElementsAre;
 
 namespace {
@@ -38,14 +39,14 @@ class ScriptRun : public ::testing::Test {
     // Names of the files with matches and their match counts, e.g. "one.txt:2".
     std::vector<std::string> found() const {
         std::vector<std::string> found;
-        for (const FileMatches& file : m_results.files)
+        for (const search::FileMatches& file : m_results.files)
             found.push_back(file.fileName + ":" + std::to_string(file.numMatches));
         return found;
     }
 
     TempTree m_tree;
-    CompiledRequest m_specs;
-    SearchResults m_results;
+    search::CompiledRequest m_specs;
+    search::SearchResults m_results;
 };
 
 TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
@@ -154,7 +155,7 @@ TEST_F(ScriptRun, ABlankRootFolderOrANoStopsBeforeAnythingChanges) {
          find +
              "and where included, will replace matches with the corresponding \"ReplaceWith\" "
              "expressions in the specified files" +
-             replaceNote(true) + runNow},
+             search::replaceNote(true) + runNow},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "root '" << c.root << "', replace '" << c.replace);

@@ -3,12 +3,13 @@
 
 #include <gtest/gtest.h>
 
-using namespace kes;
-using kes::test::errorOf;
-using kes::test::findItem;
-using kes::test::folderItem;
-using kes::test::makeScript;
-using kes::test::TempTree;
+using namespace kestrava;
+using namespace kestrava::script;
+using kestrava::script::test::errorOf;
+using kestrava::script::test::findItem;
+using kestrava::script::test::folderItem;
+using kestrava::script::test::makeScript;
+using kestrava::script::test::TempTree;
 
 namespace {
 

@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
-using namespace kes;
-using kes::test::findItem;
-using kes::test::folderItem;
-using kes::test::makeScript;
+using namespace kestrava;
+using namespace kestrava::script;
+using kestrava::script::test::findItem;
+using kestrava::script::test::folderItem;
+using kestrava::script::test::makeScript;
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include "../search/search_test_tree.h"
 #include "script/script.h"
 
-namespace kes::test {
+namespace kestrava::script::test {
 
-using kes::testing::errorOf;
-using kes::testing::TempTree;
+using kestrava::util::testing::errorOf;
+using kestrava::util::testing::TempTree;
 
 inline ScriptEntry folderItem(std::string folders, std::string files) {
     return {0, 0, ScriptEntryKind::FolderFile, std::move(folders), std::move(files), ""};
@@ -33,4 +33,4 @@ inline Script makeScript(ScriptEntries entries, ScriptEditState state = ScriptEd
     return script;
 }
 
-} // namespace kes::test
+} // namespace kestrava::script::test

@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::search;
 
 namespace {
 
@@ -55,7 +56,7 @@ TEST(RequestItem, CaseSettingTogglesOnlyIgnoreCase) {
     CompiledRequest specs; // one object, so the setting must be turned off and on again
     for (const bool sensitive : {true, false}) {
         ASSERT_EQ(prepareFindReplace({"/", "*", "a.c", "", ""}, false, sensitive, specs), "");
-        MatchCollection matches;
+        regex::MatchCollection matches;
         EXPECT_EQ(specs.regEx.matches(specs.items[0].patternID, "A\nC", 3, 0, {}, matches),
                   !sensitive);
         EXPECT_TRUE(specs.regEx.matches(specs.items[0].patternID, "a\nc", 3, 0, {}, matches));

@@ -14,8 +14,9 @@
 
 extern char** environ;
 
-using namespace kes;
-using kes::testing::TempTree;
+using namespace kestrava;
+using namespace kestrava::search;
+using kestrava::util::testing::TempTree;
 using ::testing::ElementsAre;
 using ::testing::UnorderedElementsAre;
 using Strings = std::vector<std::string>;
@@ -28,7 +29,7 @@ Strings collect(const std::string& folders, const std::string& files, int32_t* c
                 Strings* notices = nullptr) {
     FolderSpecs folderSpecs;
     FileMaskSpecs fileSpecs;
-    kes::testing::parseBoth(folders, files, folderSpecs, fileSpecs);
+    kestrava::util::testing::parseBoth(folders, files, folderSpecs, fileSpecs);
     FileList list;
     int32_t fileCount = -1;
     buildScanList(folderSpecs, fileSpecs, list, fileCount, nullptr, {}, {}, notices);
@@ -143,7 +144,7 @@ TEST(Collection, FollowsLinksToFilesAndFoldersButNeverLoops) {
 // searching or replacing it would treat stale text as the user's.
 TEST(Collection, LeavesOutBackupsOfInterruptedRewritesAndTellsOfEach) {
     TempTree tree;
-    const std::string suffix(kBackupNameSuffix);
+    const std::string suffix(util::kBackupNameSuffix);
     for (const std::string& file :
          Strings{"a.txt", "a.txt" + suffix, "sub/b.bin" + suffix, "sub/c.txt"})
         tree.write(file, "x");
@@ -164,7 +165,7 @@ TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
     const std::string name(50, 'n');
     std::string bottom = tree.root();
     {
-        UniqueFd folder(::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        util::UniqueFd folder(::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         while (bottom.size() <= PATH_MAX + 100) {
             ASSERT_EQ(::mkdirat(folder.get(), name.c_str(), 0700), 0);
             folder.reset(::openat(folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -174,28 +175,28 @@ TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
         // Two subfolders at the bottom: the walk must find its way back for the second.
         for (const char* file : {"deep.txt", "a/f.txt", "b/f.txt"}) {
             ::mkdirat(folder.get(), std::string(file, 1).c_str(), 0700);
-            UniqueFd out(::openat(folder.get(), file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+            util::UniqueFd out(::openat(folder.get(), file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
             const std::string_view text = file;
             ASSERT_EQ(::write(out.get(), text.data(), text.size()), std::ssize(text));
         }
     }
     FolderSpecs folders;
     FileMaskSpecs files;
-    kes::testing::parseBoth(tree.root() + "<+>", "*.txt", folders, files);
+    kestrava::util::testing::parseBoth(tree.root() + "<+>", "*.txt", folders, files);
     FileList list;
     int32_t count = 0;
     std::vector<SkippedFile> skipped;
     Strings belowBottom; // each full path without the bottom folder's, which is no news
-    buildScanList(folders, files, list, count, &skipped, {},
-                  [&](std::string path, const std::string&) {
-                      std::string buffer;
-                      int error = 0;
-                      EXPECT_EQ(readWholeRegularFile(path, buffer, error, 100), ReadStatus::Read)
-                          << std::strerror(error);
-                      EXPECT_TRUE(path.ends_with(buffer)) << buffer;
-                      belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
-                                                                     : "elsewhere");
-                  });
+    buildScanList(
+        folders, files, list, count, &skipped, {}, [&](std::string path, const std::string&) {
+            std::string buffer;
+            int error = 0;
+            EXPECT_EQ(util::readWholeRegularFile(path, buffer, error, 100), util::ReadStatus::Read)
+                << std::strerror(error);
+            EXPECT_TRUE(path.ends_with(buffer)) << buffer;
+            belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
+                                                           : "elsewhere");
+        });
     EXPECT_EQ(skipped.size(), 0u);
     EXPECT_THAT(belowBottom, UnorderedElementsAre("/deep.txt", "/a/f.txt", "/b/f.txt"));
     // rm removes a tree this deep without naming its full paths; started without a shell.

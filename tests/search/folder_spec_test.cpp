@@ -4,7 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::search;
 using ::testing::ElementsAre;
 
 namespace {

@@ -17,7 +17,8 @@
 #include <cstring>
 #include <filesystem>
 
-namespace kes::testing {
+namespace kestrava::search {
+using namespace kestrava::util::testing;
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,7 +40,7 @@ std::vector<std::string> allNames(const std::string& folder) {
 
 bool hasTempName(const std::vector<std::string>& names) {
     return std::any_of(names.begin(), names.end(), [](const std::string& name) {
-        return name.find(kTempNameMarker) != std::string::npos;
+        return name.find(util::kTempNameMarker) != std::string::npos;
     });
 }
 
@@ -60,16 +61,16 @@ TEST(RunawayPatterns, ReportTheLimitNeverNoMatchWithAndWithoutJit) {
     for (const RunawayCase& c : cases) {
         for (const bool study : {true, false}) {
             SCOPED_TRACE(std::string(c.name) + (study ? " (JIT)" : " (interpreter)"));
-            PatternSet regex;
-            PatternOptions options = regex.defaultPatternOptions();
+            regex::PatternSet regex;
+            regex::PatternOptions options = regex.defaultPatternOptions();
             if (!study)
-                options.include(PatternOption::NoStudy);
+                options.include(regex::PatternOption::NoStudy);
             regex.setDefaultPatternOptions(options);
             regex.defaultMatchLimit = 100000; // keeps the interpreter's case short
             int32_t id = -1;
-            PatternStatus status;
+            regex::PatternStatus status;
             ASSERT_TRUE(regex.addPattern(c.pattern, id, status)) << status.errorMessage;
-            MatchCollection matches;
+            regex::MatchCollection matches;
             const std::string error = errorOf([&] {
                 regex.matches(id, c.text.data(), static_cast<uint32_t>(c.text.size()), 0, {},
                               matches);
@@ -83,7 +84,7 @@ TEST(RunawayPatterns, EndTheSearchRunWithTheLimitsMessage) {
     TempTree tree;
     tree.write("a.txt", "plain\n");
     tree.write("b.txt", std::string(40, 'a') + "b");
-    const std::string error = errorOf([&] { search(tree.root(), "*.txt", "(a+)+$"); });
+    const std::string error = errorOf([&] { searchTree(tree.root(), "*.txt", "(a+)+$"); });
     EXPECT_NE(error.find(kLimitText), std::string::npos) << error;
 }
 
@@ -102,7 +103,7 @@ TEST(RunawayPatterns, AStopIsHeardInsideOneSlowFile) {
             stop.request_stop();
         });
         const SearchResults results =
-            search(tree.root(), "*.txt", "\\s.*\\d", "", true, {}, stop.get_token(), threads);
+            searchTree(tree.root(), "*.txt", "\\s.*\\d", "", true, {}, stop.get_token(), threads);
         EXPECT_TRUE(results.cancelled) << threads;
         EXPECT_EQ(results.filesScanned, 0) << threads;
         EXPECT_TRUE(results.files.empty()) << threads;
@@ -113,19 +114,19 @@ TEST(RunawayPatterns, AStopIsHeardInsideOneSlowFile) {
 
 // Every match as "start-end", so two engines can be compared.
 std::string matchList(const std::string& pattern, const std::string& text, bool study) {
-    PatternSet regex;
-    PatternOptions options = regex.defaultPatternOptions();
+    regex::PatternSet regex;
+    regex::PatternOptions options = regex.defaultPatternOptions();
     if (!study)
-        options.include(PatternOption::NoStudy);
+        options.include(regex::PatternOption::NoStudy);
     regex.setDefaultPatternOptions(options);
     int32_t id = -1;
-    PatternStatus status;
+    regex::PatternStatus status;
     if (!regex.addPattern(pattern, id, status))
         return "compile failed: " + status.errorMessage;
-    MatchCollection matches;
+    regex::MatchCollection matches;
     regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, matches);
     std::string list;
-    for (const MatchResult& m : matches)
+    for (const regex::MatchResult& m : matches)
         list += std::to_string(m.groupStartEnd[0]) + "-" + std::to_string(m.groupStartEnd[1]) + " ";
     return list;
 }
@@ -151,11 +152,11 @@ TEST(EmptyMatches, AreNeitherCountedNorReplaced) {
     tree.write("a.txt", content);
     for (const char* pattern : {"^", "\\b", "(?=a)", "q*"}) {
         SCOPED_TRACE(pattern);
-        const SearchResults results = search(tree.root(), "*.txt", pattern, "Z");
+        const SearchResults results = searchTree(tree.root(), "*.txt", pattern, "Z");
         EXPECT_EQ(results.totalMatches, 0);
         EXPECT_EQ(tree.read("a.txt"), content);
     }
-    const SearchResults results = search(tree.root(), "*.txt", "x*", "Z");
+    const SearchResults results = searchTree(tree.root(), "*.txt", "x*", "Z");
     EXPECT_EQ(results.totalMatches, 1);
     EXPECT_EQ(tree.read("a.txt"), "Z\r\nab\xe9\r\n");
 }
@@ -187,8 +188,8 @@ TEST(FailingBatch, KeepsEarlierWritesNamesTheFileAndLeavesNoTemporaryFile) {
         const std::vector<std::string> order = listingOrder(tree, "*.txt");
         ASSERT_EQ(order.size(), 200u);
         ::setenv("KESTRAVA_FAULT", ("disk-full:" + order[99]).c_str(), 1);
-        const std::string error =
-            errorOf([&] { search(tree.root(), "*.txt", "old", "new", false, {}, {}, threads); });
+        const std::string error = errorOf(
+            [&] { searchTree(tree.root(), "*.txt", "old", "new", false, {}, {}, threads); });
         ::unsetenv("KESTRAVA_FAULT");
         EXPECT_NE(error.find(tree.path("kesReplace/" + order[99])), std::string::npos) << error;
         EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
@@ -241,7 +242,7 @@ TEST(Unreadable, FilesAreSkippedAndCountedAndFoldersDoNotEndTheRun) {
     tree.write("open/z.txt", "hit\n");
     ::chmod(tree.path("locked.txt").c_str(), 0);
     ::chmod(tree.path("closed").c_str(), 0);
-    const SearchResults results = search(tree.root() + "<+>", "*.txt", "hit");
+    const SearchResults results = searchTree(tree.root() + "<+>", "*.txt", "hit");
     ::chmod(tree.path("closed").c_str(), 0700);
     EXPECT_EQ(results.filesWithMatches, 2); // a.txt and open/z.txt
     ASSERT_EQ(results.filesSkipped, 2);
@@ -263,7 +264,7 @@ TEST(SpecialFiles, AreNeverOpenedAndAreCounted) {
     ASSERT_EQ(::mkfifo(tree.path("pipe.txt").c_str(), 0600), 0);
     fs::create_directories(tree.path("sub"));
     ASSERT_EQ(::mkfifo(tree.path("sub/exact").c_str(), 0600), 0);
-    const UniqueFd sock(::socket(AF_UNIX, SOCK_STREAM, 0));
+    const util::UniqueFd sock(::socket(AF_UNIX, SOCK_STREAM, 0));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const std::string socketPath = tree.path("sock.txt");
@@ -273,7 +274,7 @@ TEST(SpecialFiles, AreNeverOpenedAndAreCounted) {
     ASSERT_EQ(::symlink("/dev/zero", tree.path("zero.txt").c_str()), 0);
 
     // A FIFO opened for reading would wait for a writer forever: reaching the end is the proof.
-    const SearchResults results = search(tree.root() + "<+>", "*.txt|exact", "hit");
+    const SearchResults results = searchTree(tree.root() + "<+>", "*.txt|exact", "hit");
     EXPECT_EQ(results.filesWithMatches, 1);
     std::vector<std::string> skipped;
     for (const SkippedFile& file : results.skipped) {
@@ -290,7 +291,7 @@ TEST(SpecialFiles, AFifoInPlaceOfAListedFileIsNotWaitedOn) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     std::string buffer;
     std::string error;
-    EXPECT_EQ(readWholeFile(path, buffer, error), ReadStatus::NotRegular);
+    EXPECT_EQ(readWholeFile(path, buffer, error), util::ReadStatus::NotRegular);
     EXPECT_EQ(error, "Not a regular file");
 }
 
@@ -301,7 +302,7 @@ TEST(Sizes, ASparse3GiBFileIsSkippedAsTooLarge) {
     tree.write("small.txt", "hit\n");
     const std::string big = tree.write("big.txt", "hit\n");
     ASSERT_EQ(::truncate(big.c_str(), int64_t{3} << 30), 0);
-    const SearchResults results = search(tree.root(), "*.txt", "hit");
+    const SearchResults results = searchTree(tree.root(), "*.txt", "hit");
     EXPECT_EQ(results.filesWithMatches, 1);
     ASSERT_EQ(results.skipped.size(), 1u);
     EXPECT_EQ(results.skipped[0].fileName, big);
@@ -315,7 +316,7 @@ TEST(Sizes, AFileOf2GiBExactlyIsTooLarge) {
     std::string buffer;
     std::string error;
     ASSERT_EQ(::truncate(path.c_str(), int64_t{1} << 31), 0);
-    EXPECT_EQ(readWholeFile(path, buffer, error), ReadStatus::TooLarge);
+    EXPECT_EQ(readWholeFile(path, buffer, error), util::ReadStatus::TooLarge);
     EXPECT_TRUE(buffer.empty());
 }
 
@@ -351,7 +352,7 @@ TEST(Sizes, ATreeTwoThousandLevelsDeepIsWalkedWhole) {
     EXPECT_EQ(fileCount, 1);
     EXPECT_EQ(list.size(), static_cast<size_t>(depth) + 2);
     // Its full path passes PATH_MAX, so reading it fails and is counted, never a crash.
-    const SearchResults results = search(tree.root() + "<+>", "*.txt", "hit");
+    const SearchResults results = searchTree(tree.root() + "<+>", "*.txt", "hit");
     EXPECT_EQ(results.filesWithMatches + results.filesSkipped, 1);
 }
 
@@ -363,7 +364,7 @@ TEST(Sizes, ALineOf200MBIsSearchedAsOneLine) {
     tree.write("long.txt", line);
     line.clear();
     line.shrink_to_fit();
-    const SearchResults results = search(tree.root(), "*.txt", "X");
+    const SearchResults results = searchTree(tree.root(), "*.txt", "X");
     ASSERT_EQ(results.totalMatches, 1);
     ASSERT_EQ(results.files.size(), 1u);
     ASSERT_EQ(results.files[0].lines.size(), 1u);
@@ -411,7 +412,7 @@ TEST(ByteFidelity, BytesOutsideReplacedSpansAreKept) {
             SCOPED_TRACE(content);
             TempTree tree;
             tree.write("a.bin", content);
-            search(tree.root(), "*.bin", "old", "NEW", inPlace);
+            searchTree(tree.root(), "*.bin", "old", "NEW", inPlace);
             std::string expected = content;
             expected.replace(expected.find("old"), 3, "NEW");
             EXPECT_EQ(tree.read(inPlace ? "a.bin" : "kesReplace/a.bin"), expected);
@@ -427,7 +428,7 @@ TEST(CopyMode, ASecondRunWritesBesideTheFirstAndNeverNestsInItsOwnOutput) {
     TempTree tree;
     tree.write("a.txt", "old\n");
     tree.write("sub/b.txt", "old\n");
-    search(tree.root() + "<+>", "*.txt", "old", "new", false);
+    searchTree(tree.root() + "<+>", "*.txt", "old", "new", false);
     EXPECT_EQ(allNames(tree.root()),
               (std::vector<std::string>{"a.txt", "kesReplace", "kesReplace/a.txt", "sub",
                                         "sub/b.txt", "sub/kesReplace", "sub/kesReplace/b.txt"}));
@@ -436,7 +437,7 @@ TEST(CopyMode, ASecondRunWritesBesideTheFirstAndNeverNestsInItsOwnOutput) {
     // The first run's folders are searched like any other, so a file found there gets its own
     // copy one level down; this run's new folders are not searched again.
     tree.write("kesReplace/c.txt", "old again\n");
-    const SearchResults second = search(tree.root() + "<+>", "*.txt", "old", "new", false);
+    const SearchResults second = searchTree(tree.root() + "<+>", "*.txt", "old", "new", false);
     EXPECT_EQ(second.filesWithMatches, 3); // a.txt, kesReplace/c.txt, sub/b.txt
     EXPECT_EQ(tree.read("kesReplace/kesReplace/c.txt"), "new again\n");
     EXPECT_EQ(tree.read("kesReplace/c.txt"), "old again\n");
@@ -453,7 +454,7 @@ TEST(ReadOnlyTargets, AreNotReplacedThoughTheFolderWouldAllowIt) {
     tree.write("ro.txt", "old\n");
     tree.write("rw.txt", "old\n");
     ::chmod(tree.path("ro.txt").c_str(), 0444);
-    const SearchResults results = search(tree.root(), "*.txt", "old", "new");
+    const SearchResults results = searchTree(tree.root(), "*.txt", "old", "new");
     ASSERT_EQ(results.notReplaced.size(), 1u);
     EXPECT_EQ(results.notReplaced[0].fileName, tree.path("ro.txt"));
     EXPECT_EQ(results.notReplaced[0].message, "Permission denied");
@@ -467,7 +468,8 @@ TEST(ReadOnlyTargets, AWritableFileInALockedFolderFailsClearlyAndStaysIntact) {
     TempTree tree;
     tree.write("locked/w.txt", "old\n");
     ::chmod(tree.path("locked").c_str(), 0555);
-    const std::string error = errorOf([&] { search(tree.path("locked"), "*.txt", "old", "new"); });
+    const std::string error =
+        errorOf([&] { searchTree(tree.path("locked"), "*.txt", "old", "new"); });
     ::chmod(tree.path("locked").c_str(), 0700);
     EXPECT_NE(error.find("Cannot create a temporary file in"), std::string::npos) << error;
     EXPECT_NE(error.find("Permission denied"), std::string::npos) << error;
@@ -483,7 +485,7 @@ TEST(LeftoverTemporaryFiles, AReplaceKilledBeforeItsRenameLeavesOneThatIsNeverSe
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setenv("KESTRAVA_FAULT", "after-temp-write:abort", 1);
-        search(tree.root(), "*.txt", "old", "new", true, {}, {}, 1);
+        searchTree(tree.root(), "*.txt", "old", "new", true, {}, {}, 1);
         ::_exit(0);
     }
     int status = 0;
@@ -492,7 +494,7 @@ TEST(LeftoverTemporaryFiles, AReplaceKilledBeforeItsRenameLeavesOneThatIsNeverSe
     EXPECT_EQ(tree.read("a.txt"), "hit old\r\n");
     ASSERT_TRUE(hasTempName(allNames(tree.root())));
     for (const char* mask : {"*", "*.*", "*a.txt*", ".*"}) {
-        const SearchResults results = search(tree.root() + "<+>", mask, "hit");
+        const SearchResults results = searchTree(tree.root() + "<+>", mask, "hit");
         EXPECT_LE(results.filesWithMatches, 1) << mask;
         EXPECT_EQ(results.filesSkipped, 0) << mask;
         for (const FileMatches& file : results.files)
@@ -503,11 +505,11 @@ TEST(LeftoverTemporaryFiles, AReplaceKilledBeforeItsRenameLeavesOneThatIsNeverSe
 TEST(LeftoverTemporaryFiles, AreNeitherListedNorSearched) {
     TempTree tree;
     tree.write("a.txt", "hit\n");
-    tree.write(std::string(".a.txt") + std::string(kTempNameMarker) + "Ab12Cd", "hit\n");
-    const SearchResults results = search(tree.root() + "<+>", "*", "hit");
+    tree.write(std::string(".a.txt") + std::string(util::kTempNameMarker) + "Ab12Cd", "hit\n");
+    const SearchResults results = searchTree(tree.root() + "<+>", "*", "hit");
     EXPECT_EQ(results.filesWithMatches, 1);
     EXPECT_EQ(results.filesSkipped, 0);
 }
 
 } // namespace
-} // namespace kes::testing
+} // namespace kestrava::search

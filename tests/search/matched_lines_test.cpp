@@ -6,15 +6,16 @@
 #include <algorithm>
 #include <random>
 
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::search;
 
 namespace {
 
 // The lines of every match of pattern in file, as the run builds them.
 MatchedLineArray build(const std::string& file, const std::string& pattern) {
-    PatternSet regEx;
+    regex::PatternSet regEx;
     int32_t id = -1;
-    PatternStatus status;
+    regex::PatternStatus status;
     MatchedLineArray lines;
     if (regEx.addPattern(pattern, id, status))
         findMatchedLines(regEx, id, file, lines);

@@ -6,7 +6,8 @@
 
 #include <sstream>
 
-namespace kes::testing {
+namespace kestrava::search {
+using namespace kestrava::util::testing;
 namespace {
 
 // Everything a run leaves behind, as text, so two runs compare in one assertion.
@@ -85,8 +86,8 @@ RunResult runOn(RunKind kind, const std::string& files, const std::string& find,
         setUp(tree);
     RunResult run;
     try {
-        run.Outcome = describe(search(tree.root() + "<+>", files, find, replace, inPlace, {}, {},
-                                      kind.threads, kind.caseSensitive, kind.plainEngine));
+        run.Outcome = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {},
+                                          {}, kind.threads, kind.caseSensitive, kind.plainEngine));
     } catch (const std::exception& e) {
         run.error = e.what();
     }
@@ -168,10 +169,10 @@ TEST(ParallelSearch, AStopWhileListingCountsAsCancelled) {
     std::stop_source stop;
     stop.request_stop();
     const SearchResults r =
-        search(tree.root() + "<+>", "*.txt", "cat", "", true, {}, stop.get_token(), 4);
+        searchTree(tree.root() + "<+>", "*.txt", "cat", "", true, {}, stop.get_token(), 4);
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.filesScanned, 0);
 }
 
 } // namespace
-} // namespace kes::testing
+} // namespace kestrava::search

@@ -7,10 +7,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-using namespace kes;
-using kes::testing::errorOf;
-using kes::testing::search;
-using kes::testing::TempTree;
+using namespace kestrava;
+using namespace kestrava::search;
+using kestrava::util::testing::errorOf;
+using kestrava::util::testing::searchTree;
+using kestrava::util::testing::TempTree;
 
 namespace {
 
@@ -30,7 +31,7 @@ TEST(replaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
         TempTree tree;
         tree.write("a.txt", c.text);
         tree.write("b.txt", "nothing");
-        EXPECT_EQ(search(tree.root(), "*.txt", c.find, c.replace).totalMatches, c.matches)
+        EXPECT_EQ(searchTree(tree.root(), "*.txt", c.find, c.replace).totalMatches, c.matches)
             << c.name;
         EXPECT_EQ(tree.read("a.txt"), c.expected) << c.name;
         EXPECT_EQ(std::distance(fs::directory_iterator(tree.root()), fs::directory_iterator()), 2)
@@ -43,7 +44,7 @@ TEST(ReplaceCopies, GoIntoAKesReplaceFolderBesideEachSearchedFile) {
     tree.write("a.txt", "one");
     tree.write("sub/deeper/b.txt", "one one");
     tree.write("sub/c.txt", "none");
-    const SearchResults r = search(tree.root() + "<+>", "*.txt", "one", "1", false);
+    const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "one", "1", false);
     EXPECT_EQ(r.totalMatches, 4); // "none" holds one too
     EXPECT_EQ(tree.read("kesReplace/a.txt"), "1");
     EXPECT_EQ(tree.read("sub/deeper/kesReplace/b.txt"), "1 1");
@@ -58,7 +59,7 @@ TEST(ReplaceRefusal, ACopyFolderThatIsNoRealFolderIsNamedAndTheRunGoesOn) {
     tree.write("a.txt", "one");
     tree.write("kesReplace", "a regular file where the folder should be");
     tree.write("sub/b.txt", "one");
-    const SearchResults r = search(tree.root() + "<+>", "*.txt", "one", "1", false);
+    const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "one", "1", false);
     ASSERT_EQ(r.notReplaced.size(), 1u);
     EXPECT_EQ(r.notReplaced[0].fileName, tree.path("a.txt"));
     EXPECT_EQ(r.notReplaced[0].message, tree.path("kesReplace") +
@@ -81,7 +82,7 @@ TEST(ReplaceRefusal, AFileSwappedForALinkMidRunIsLeftAlone) {
         if (pid == 0) {
             ::setenv("KESTRAVA_FAULT", "after-temp-write:pause", 1);
             const SearchResults r =
-                search(tree.path("tree"), "*.txt", "one", "1", true, {}, {}, threads);
+                searchTree(tree.path("tree"), "*.txt", "one", "1", true, {}, {}, threads);
             ::_exit(r.notReplaced.size() == 1 && r.filesReplaced == 1 ? 0 : 1);
         }
         int status = 0;
@@ -116,7 +117,7 @@ TEST(ReplaceFailure, FailedInPlaceWriteNamesTheFileAndLeavesItIntact) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{4096, 4096};
         setrlimit(RLIMIT_FSIZE, &limit);
-        return errorOf([&] { search(tree.root(), "*.txt", "a", "aaaa"); });
+        return errorOf([&] { searchTree(tree.root(), "*.txt", "a", "aaaa"); });
     });
     EXPECT_NE(
         failure.find("(" + tree.path("a.txt") + ")\r\n0 files were replaced before the error"),

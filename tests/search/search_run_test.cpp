@@ -7,9 +7,10 @@
 #include <map>
 #include <sys/stat.h>
 
-using namespace kes;
-using kes::testing::search;
-using kes::testing::TempTree;
+using namespace kestrava;
+using namespace kestrava::search;
+using kestrava::util::testing::searchTree;
+using kestrava::util::testing::TempTree;
 using ::testing::ElementsAre;
 
 namespace {
@@ -26,8 +27,8 @@ TEST(progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
         for (const int n : shown)
             expected.push_back("Processing file " + std::to_string(n) + " of " +
                                std::to_string(files));
-        search(tree.root(), "*.txt", "x", "", true,
-               [&](const std::string& t) { texts.push_back(t); });
+        searchTree(tree.root(), "*.txt", "x", "", true,
+                   [&](const std::string& t) { texts.push_back(t); });
         EXPECT_EQ(texts, expected) << files << " files";
     }
 }
@@ -38,7 +39,7 @@ TEST(run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
     tree.write("a/x.txt", "one\nfoo two\nfoo\n");
     tree.write("b/y.txt", "nothing here");
     tree.write("b/z.txt", "FOO");
-    const SearchResults r = search(tree.path("a") + "|" + tree.path("b"), "*.txt", "(foo)?");
+    const SearchResults r = searchTree(tree.path("a") + "|" + tree.path("b"), "*.txt", "(foo)?");
     EXPECT_EQ(r.filesScanned, 3);
     EXPECT_EQ(r.filesWithMatches, 2);
     EXPECT_EQ(r.totalMatches, 3);
@@ -58,16 +59,16 @@ TEST(run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
 TEST(run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
     TempTree tree;
     std::string text = "needle first\n";
-    while (text.size() < FileText::kMapFrom)
+    while (text.size() < util::FileText::kMapFrom)
         text += "hay hay hay hay hay hay hay hay hay hay hay hay hay hay hay\n";
     text += "last needle";
     tree.write("big.txt", text);
-    const SearchResults found = search(tree.root(), "*.txt", "needle");
+    const SearchResults found = searchTree(tree.root(), "*.txt", "needle");
     ASSERT_EQ(found.totalMatches, 2);
     EXPECT_EQ(found.files.at(0).lines.at(1).text, "\nlast needle"); // from the line break on
     EXPECT_EQ(found.files[0].lines[1].matchStart, static_cast<int32_t>(text.size()) - 6);
 
-    search(tree.root(), "*.txt", "needle", "pin");
+    searchTree(tree.root(), "*.txt", "needle", "pin");
     std::string expected = text;
     expected.replace(0, 6, "pin");
     expected.replace(expected.size() - 6, 6, "pin");
@@ -81,7 +82,7 @@ TEST(run, AppliesEveryItemInOrder) {
     CompiledRequest specs;
     int32_t dog = -1;
     int32_t cat = -1;
-    PatternStatus status;
+    regex::PatternStatus status;
     ASSERT_TRUE(specs.regEx.addPattern("dog", dog, status));
     ASSERT_TRUE(specs.regEx.addPattern("cat", cat, status));
     specs.items = {{dog, true, "cat"}, {cat, true, "bird"}};
@@ -112,8 +113,8 @@ TEST(SkippedFiles, AreCountedWithTheirReasonAndTheRunGoesOn) {
     for (const char* folder : {"2", "3", "4", "5"})
         folders += "|" + tree.path(folder);
     std::string last;
-    const SearchResults r =
-        search(folders, "*.txt", "hit", "", true, [&](const std::string& text) { last = text; });
+    const SearchResults r = searchTree(folders, "*.txt", "hit", "", true,
+                                       [&](const std::string& text) { last = text; });
     EXPECT_EQ(last, "Processing file 2 of 6"); // the FIFO was never listed, so never opened
     EXPECT_EQ(r.filesScanned, 2);              // the empty file is not counted either
     EXPECT_EQ(r.totalMatches, 2);
@@ -136,8 +137,8 @@ TEST(Cancellation, EndsAfterTheCurrentFileKeepingWhatWasFound) {
         if (text.starts_with("Processing file 1 "))
             stop.request_stop();
     };
-    const SearchResults r = search(tree.path("1") + "|" + tree.path("2") + "|" + tree.path("3"),
-                                   "*", "hit", "", true, progress, stop.get_token());
+    const SearchResults r = searchTree(tree.path("1") + "|" + tree.path("2") + "|" + tree.path("3"),
+                                       "*", "hit", "", true, progress, stop.get_token());
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(r.filesScanned, 1);
     EXPECT_EQ(r.totalMatches, 1);

@@ -5,7 +5,8 @@
 #include "../util/util_test_support.h"
 #include "search/search.h"
 
-namespace kes::testing {
+namespace kestrava::util::testing {
+using namespace kestrava::search;
 
 using kestest::errorOf;
 
@@ -38,15 +39,15 @@ inline void parseBoth(const std::string& folders, const std::string& files,
 
 // Compiles find (and replace, when given) as a press would, then searches the entries.
 // plainEngine compiles without study: the library's interpreter alone, with no byte search.
-inline SearchResults search(const std::string& folders, const std::string& files,
-                            const std::string& find, const std::string& replace = "",
-                            bool inPlace = true, const ProgressEvent& progress = {},
-                            std::stop_token stop = {}, int32_t threads = 0,
-                            bool caseSensitive = false, bool plainEngine = false) {
+inline SearchResults searchTree(const std::string& folders, const std::string& files,
+                                const std::string& find, const std::string& replace = "",
+                                bool inPlace = true, const ProgressEvent& progress = {},
+                                std::stop_token stop = {}, int32_t threads = 0,
+                                bool caseSensitive = false, bool plainEngine = false) {
     CompiledRequest specs;
     if (plainEngine) {
-        PatternOptions options = specs.regEx.defaultPatternOptions();
-        options.include(PatternOption::NoStudy);
+        regex::PatternOptions options = specs.regEx.defaultPatternOptions();
+        options.include(regex::PatternOption::NoStudy);
         specs.regEx.setDefaultPatternOptions(options);
     }
     const std::string errors =
@@ -61,4 +62,4 @@ inline SearchResults search(const std::string& folders, const std::string& files
     return results;
 }
 
-} // namespace kes::testing
+} // namespace kestrava::util::testing

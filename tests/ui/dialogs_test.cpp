@@ -54,10 +54,10 @@ void choose(QWidget* dialog, const QString& path) {
     tree->setCurrentIndex(qobject_cast<QFileSystemModel*>(tree->model())->index(path));
 }
 
-kes::Settings sampleSettings() {
-    kes::Settings settings;
-    settings.initialMode = kes::InitialMode::Script;
-    settings.fontSize = kes::FontSize::Medium;
+kestrava::config::Settings sampleSettings() {
+    kestrava::config::Settings settings;
+    settings.initialMode = kestrava::config::InitialMode::Script;
+    settings.fontSize = kestrava::config::FontSize::Medium;
     settings.caseSensitiveMatching = true;
     settings.replaceInSitu = false;
     settings.editorFileSpec = "/usr/bin/gvim";
@@ -96,9 +96,9 @@ class TestDialogs : public QObject {
         QFETCH(int, sizeIndex);
         QFETCH(int, modeAfter);
         QFETCH(int, sizeAfter);
-        kes::Settings settings = sampleSettings();
-        settings.initialMode = static_cast<kes::InitialMode>(mode);
-        settings.fontSize = static_cast<kes::FontSize>(size);
+        kestrava::config::Settings settings = sampleSettings();
+        settings.initialMode = static_cast<kestrava::config::InitialMode>(mode);
+        settings.fontSize = static_cast<kestrava::config::FontSize>(size);
         PreferencesDialog preferences(settings);
         QCOMPARE(preferences.cboxInitialMode->currentIndex(), modeIndex);
         QCOMPARE(preferences.cboxFontSize->currentIndex(), sizeIndex);
@@ -109,7 +109,7 @@ class TestDialogs : public QObject {
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
         QCOMPARE(int(settings.initialMode), modeAfter);
         QCOMPARE(int(settings.fontSize), sizeAfter);
-        const kes::Settings sample = sampleSettings();
+        const kestrava::config::Settings sample = sampleSettings();
         QCOMPARE(settings.caseSensitiveMatching, sample.caseSensitiveMatching);
         QCOMPARE(settings.replaceInSitu, sample.replaceInSitu);
         QCOMPARE(settings.editorFileSpec, sample.editorFileSpec);
@@ -117,7 +117,7 @@ class TestDialogs : public QObject {
     }
 
     void preferencesAcceptCopiesEveryControl() {
-        kes::Settings settings = sampleSettings();
+        kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         whenModalShown([](QDialog* dialog) {
             child<QComboBox>(dialog, "cboxInitialMode")->setCurrentIndex(0);
@@ -131,8 +131,8 @@ class TestDialogs : public QObject {
             click(dialog, "BitBtn1");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
-        QCOMPARE(settings.initialMode, kes::InitialMode::LastUsed);
-        QCOMPARE(settings.fontSize, kes::FontSize::Large);
+        QCOMPARE(settings.initialMode, kestrava::config::InitialMode::LastUsed);
+        QCOMPARE(settings.fontSize, kestrava::config::FontSize::Large);
         QVERIFY(!settings.caseSensitiveMatching);
         QVERIFY(settings.replaceInSitu);
         QCOMPARE(settings.editorFileSpec, std::string());
@@ -140,7 +140,7 @@ class TestDialogs : public QObject {
     }
 
     void preferencesCancelKeepsSettingsButNotEdits() {
-        kes::Settings settings = sampleSettings();
+        kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         whenModalShown([](QDialog* dialog) {
             child<QComboBox>(dialog, "cboxFontSize")->setCurrentIndex(2);
@@ -148,7 +148,7 @@ class TestDialogs : public QObject {
             click(dialog, "BitBtn2");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
-        QCOMPARE(settings.fontSize, kes::FontSize::Medium);
+        QCOMPARE(settings.fontSize, kestrava::config::FontSize::Medium);
         QCOMPARE(settings.editorFileSpec, std::string("/usr/bin/gvim"));
         // Opened again, the dialog still shows the cancelled edits; Escape cancels too.
         QString shown;
@@ -159,11 +159,11 @@ class TestDialogs : public QObject {
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
         QCOMPARE(shown, "Large|/usr/bin/gvimx");
-        QCOMPARE(settings.fontSize, kes::FontSize::Medium);
+        QCOMPARE(settings.fontSize, kestrava::config::FontSize::Medium);
     }
 
     void preferencesListTheTokensAndDefaultToTheDesktopOpener() {
-        kes::Settings settings;
+        kestrava::config::Settings settings;
         PreferencesDialog preferences(settings);
         QStringList labels;
         for (const QLabel* label : preferences.findChildren<QLabel*>())

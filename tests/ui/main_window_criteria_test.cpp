@@ -38,7 +38,8 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
         TestWindow w;
-        w->setMode(box == "cboxRootFolder" ? kes::Mode::Script : kes::Mode::FindAndReplace);
+        w->setMode(box == "cboxRootFolder" ? kestrava::util::Mode::Script
+                                           : kestrava::util::Mode::FindAndReplace);
         auto* combo = w->findChild<QComboBox*>(box);
         const QString first = QString(typed).toLower();
         commit(*w.window, combo, first == "cat" ? "dog" : first);
@@ -53,7 +54,7 @@ class TestMainWindowCriteria : public QObject {
     void replaceWritesTheTypedLetterCase() {
         writeFile(F->root() + "/a.txt", "cat\n");
         TestWindow w;
-        w->setMode(kes::Mode::FindAndReplace);
+        w->setMode(kestrava::util::Mode::FindAndReplace);
         w->settings().replaceInSitu = true;
         commit(*w.window, w->cboxReplace, "dog");
         commit(*w.window, w->cboxReplace, "DOG");
@@ -89,11 +90,11 @@ class TestMainWindowCriteria : public QObject {
         for (const char* folder : {"/srv", "/home/b", "/Home/a"})
             commit(*w.window, w->cboxFolders, folder);
         QCOMPARE(entries(w->cboxFolders), (QStringList{"/Home/a", "/home/b", "/srv"}));
-        QCOMPARE(w->savedItemIndex(kes::kSavedFolders), 0);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFolders), 0);
         for (const char* find : {"zeta", "alpha"})
             commit(*w.window, w->cboxFind, find);
         QCOMPARE(entries(w->cboxFind), (QStringList{"zeta", "alpha"}));
-        QCOMPARE(w->savedItemIndex(kes::kSavedFind), 1);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 1);
     }
 
     void leavingABoxCommitsIt() {
@@ -124,13 +125,13 @@ class TestMainWindowCriteria : public QObject {
         QCOMPARE(w->cboxFind->currentText(), QString());
         // A selected entry goes, and the saved selection does not point past it.
         commit(*w.window, w->cboxFind, "two");
-        QCOMPARE(w->savedItemIndex(kes::kSavedFind), 1);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 1);
         popup(w, w->cboxFind);
         w->cboxFind->setCurrentIndex(0);
         w->cboxFind->setEditText("one");
         w->pumRemoveEntryClick();
         QCOMPARE(entries(w->cboxFind), QStringList{"two"});
-        QCOMPARE(w->savedItemIndex(kes::kSavedFind), 0);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 0);
     }
 
     void removeAllAsksAndNoKeepsEverything() {
@@ -147,7 +148,7 @@ class TestMainWindowCriteria : public QObject {
         w->pumRemoveAllClick();
         QCOMPARE(w->cboxFiles->count(), 0);
         QCOMPARE(w->cboxFiles->currentText(), QString());
-        QCOMPARE(w->savedItemIndex(kes::kSavedFiles), -1);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFiles), -1);
     }
 
     void folderAndFileButtonsCommitWhatWasPicked() {
@@ -193,7 +194,7 @@ class TestMainWindowCriteria : public QObject {
                      qPrintable(text));
             if (damaged != "kestrava.ini")
                 QCOMPARE(entries(w->cboxFiles), QStringList{"*.txt"}); // still loaded
-            QCOMPARE(w->mode(), kes::Mode::Find);
+            QCOMPARE(w->mode(), kestrava::util::Mode::Find);
             QVERIFY(w->close());
         }
         QCOMPARE(F->config.read(damaged + ".damaged"), bytes);

@@ -118,7 +118,7 @@ class TestMainWindowExport : public QObject {
         QVERIFY(
             readAll(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
 
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         w.fake->answers = {true};
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         w->sbAppend->click();

@@ -24,14 +24,14 @@ class TestMainWindowLifecycle : public QObject {
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
             TestWindow w;
-            w->setMode(kes::Mode::FindAndReplace);
+            w->setMode(kestrava::util::Mode::FindAndReplace);
             commit(*w.window, w->cboxFolders, "/srv");
             commit(*w.window, w->cboxFolders, "/etc");
             commit(*w.window, w->cboxFiles, "*.conf");
             commit(*w.window, w->cboxFind, "a b");
             commit(*w.window, w->cboxReplace, "^$");
             w->settings().caseSensitiveMatching = true;
-            w->settings().initialMode = kes::InitialMode::LastUsed;
+            w->settings().initialMode = kestrava::config::InitialMode::LastUsed;
             QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
             typeInto(w->cboxFiles, "*.typed"); // focused, never left: closing commits it
             QVERIFY(w->close());
@@ -49,7 +49,8 @@ class TestMainWindowLifecycle : public QObject {
         QCOMPARE(entries(again->cboxFolders), (QStringList{"/etc", "/srv"}));
         QCOMPARE(entries(again->cboxReplace), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
-        QCOMPARE(again->mode(), kes::Mode::FindAndReplace); // the last mode, with its selections
+        QCOMPARE(again->mode(),
+                 kestrava::util::Mode::FindAndReplace); // the last mode, with its selections
         QCOMPARE(again->cboxFolders->currentText(), QString("/etc"));
         QCOMPARE(again->cboxFind->currentText(), QString("a b"));
     }
@@ -58,16 +59,16 @@ class TestMainWindowLifecycle : public QObject {
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("points");
         QTest::addColumn<int>("modeName");
-        QTest::newRow("small") << int(kes::FontSize::Small) << 10 << 12;
-        QTest::newRow("medium") << int(kes::FontSize::Medium) << 11 << 14;
-        QTest::newRow("large") << int(kes::FontSize::Large) << 12 << 14;
+        QTest::newRow("small") << int(kestrava::config::FontSize::Small) << 10 << 12;
+        QTest::newRow("medium") << int(kestrava::config::FontSize::Medium) << 11 << 14;
+        QTest::newRow("large") << int(kestrava::config::FontSize::Large) << 12 << 14;
     }
     void fontSizeSetsPointSizes() {
         QFETCH(int, size);
         QFETCH(int, points);
         QFETCH(int, modeName);
         TestWindow w;
-        w->applyFontSize(static_cast<kes::FontSize>(size));
+        w->applyFontSize(static_cast<kestrava::config::FontSize>(size));
         for (QWidget* widget :
              std::initializer_list<QWidget*>{w->cboxFolders, w->cboxFind, w->laFolders, w->bbFind})
             QCOMPARE(widget->font().pointSize(), points);
@@ -86,14 +87,15 @@ class TestMainWindowLifecycle : public QObject {
         TestWindow w;
         PreferencesDialog preferences(w->settings(), w.window.get());
         w->setPreferencesDialog(&preferences);
-        w->settings().fontSize = kes::FontSize::Large; // in force, but not yet laid out
+        w->settings().fontSize =
+            kestrava::config::FontSize::Large; // in force, but not yet laid out
         QCOMPARE(w->cboxFolders->font().pointSize(), 10);
         QTimer::singleShot(0, &preferences, [&preferences] {
             preferences.cboxFontSize->setCurrentIndex(0);
             preferences.reject();
         });
         w->mmFile_PreferencesClick();
-        QCOMPARE(w->settings().fontSize, kes::FontSize::Large);
+        QCOMPARE(w->settings().fontSize, kestrava::config::FontSize::Large);
         QCOMPARE(w->cboxFolders->font().pointSize(), 12);
     }
 
@@ -168,8 +170,9 @@ class TestMainWindowLifecycle : public QObject {
         QFETCH(QRect, bounds);
         QFETCH(QRect, placed);
         const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-        const kes::WindowBounds b{bounds.top(), bounds.left(), bounds.height(), bounds.width()};
-        QCOMPARE(kes::fitBoundsToScreens(b, screens), placed);
+        const kestrava::config::WindowBounds b{bounds.top(), bounds.left(), bounds.height(),
+                                               bounds.width()};
+        QCOMPARE(kestrava::ui::fitBoundsToScreens(b, screens), placed);
     }
 
     void hugeSavedSizeOpensAScreenSizedWindow() {

@@ -33,19 +33,19 @@ class TestMainWindowModes : public QObject {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
         QTest::addColumn<QString>("texts");    // mode name | mode status
-        QTest::newRow("find") << int(kes::Mode::Find) << 138 << ""
+        QTest::newRow("find") << int(kestrava::util::Mode::Find) << 138 << ""
                               << "bbFind"
                               << "mmMode_Find"
                               << "Find mode|(Awaiting search criteria)";
-        QTest::newRow("replace") << int(kes::Mode::FindAndReplace) << 170 << "replace"
+        QTest::newRow("replace") << int(kestrava::util::Mode::FindAndReplace) << 170 << "replace"
                                  << "bbReplace"
                                  << "mmMode_FindandReplace"
                                  << "Find & Replace mode|(Awaiting search and replace criteria)";
-        QTest::newRow("script") << int(kes::Mode::Script) << 210 << "replace root"
+        QTest::newRow("script") << int(kestrava::util::Mode::Script) << 210 << "replace root"
                                 << "bbRunScript"
                                 << "mmMode_Script"
                                 << "Script mode|(Viewing)";
-        QTest::newRow("view") << int(kes::Mode::ViewFoldersFiles) << 170 << "replace"
+        QTest::newRow("view") << int(kestrava::util::Mode::ViewFoldersFiles) << 170 << "replace"
                               << "bbList"
                               << ""
                               << "View Folders/Files mode|()";
@@ -58,8 +58,8 @@ class TestMainWindowModes : public QObject {
         QFETCH(QString, menuItem);
         QFETCH(QString, texts);
         TestWindow w;
-        w->setMode(static_cast<kes::Mode>(mode));
-        const bool script = static_cast<kes::Mode>(mode) == kes::Mode::Script;
+        w->setMode(static_cast<kestrava::util::Mode>(mode));
+        const bool script = static_cast<kestrava::util::Mode>(mode) == kestrava::util::Mode::Script;
         QCOMPARE(w->paActionsSpecs->height(), panelHeight);
         QStringList rowsShown;
         if (shown(w->cboxReplace, *w.window) && shown(w->laReplace, *w.window))
@@ -85,41 +85,41 @@ class TestMainWindowModes : public QObject {
 
     void scriptModeMovesFolderRowsDownAndShowsRootRowInTheirPlace() {
         TestWindow w;
-        w->setMode(kes::Mode::Find);
+        w->setMode(kestrava::util::Mode::Find);
         const int foldersTop = w->cboxFolders->y();
         const int filesTop = w->cboxFiles->y();
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         QCOMPARE(w->cboxFolders->y(), foldersTop + 40);
         QCOMPARE(w->cboxFiles->y(), filesTop + 40);
         QCOMPARE(w->cboxRootFolder->y(), foldersTop);
         QVERIFY(w->cboxRootFolder->isEnabled());
         QVERIFY(!w->cboxFolders->isEnabled());
         QVERIFY(!w->cboxFind->isEnabled());
-        w->setMode(kes::Mode::Find);
+        w->setMode(kestrava::util::Mode::Find);
         QCOMPARE(w->cboxFolders->y(), foldersTop); // offsets never accumulate
     }
 
     void findScriptFindClearsSavedSelectionsButKeepsReplace() {
         TestWindow w;
-        w->setMode(kes::Mode::FindAndReplace);
+        w->setMode(kestrava::util::Mode::FindAndReplace);
         commit(*w.window, w->cboxFolders, "/tmp");
         commit(*w.window, w->cboxFiles, "*.txt");
         commit(*w.window, w->cboxFind, "abc");
         commit(*w.window, w->cboxReplace, "xyz");
-        w->setMode(kes::Mode::Find);
+        w->setMode(kestrava::util::Mode::Find);
         QCOMPARE(w->cboxFolders->currentText(), QString("/tmp")); // restored from the saved index
         QCOMPARE(w->cboxFind->currentText(), QString("abc"));
         QCOMPARE(w->cboxReplace->currentText(), QString());
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind, w->cboxReplace})
             QCOMPARE(box->currentText(), QString());
-        w->setMode(kes::Mode::Find);
+        w->setMode(kestrava::util::Mode::Find);
         for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
             QCOMPARE(box->currentText(), QString());
-        QCOMPARE(w->savedItemIndex(kes::kSavedFolders), -1);
-        QCOMPARE(w->savedItemIndex(kes::kSavedFind), -1);
-        QCOMPARE(w->savedItemIndex(kes::kSavedReplace), 0);
-        w->setMode(kes::Mode::FindAndReplace);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFolders), -1);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), -1);
+        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedReplace), 0);
+        w->setMode(kestrava::util::Mode::FindAndReplace);
         QCOMPARE(w->cboxReplace->currentText(), QString("xyz"));
         QCOMPARE(w->cboxFind->currentText(), QString());
         QCOMPARE(w->cboxFind->count(), 1); // histories themselves are untouched
@@ -127,7 +127,7 @@ class TestMainWindowModes : public QObject {
 
     void statusEnablesFindOnTheKeyReleaseThatFillsTheLastBox() {
         TestWindow w;
-        w->setMode(kes::Mode::Find);
+        w->setMode(kestrava::util::Mode::Find);
         commit(*w.window, w->cboxFolders, "/tmp");
         commit(*w.window, w->cboxFiles, "*.txt");
         QVERIFY(!w->bbFind->isEnabled());
@@ -143,7 +143,7 @@ class TestMainWindowModes : public QObject {
                  QString(" Enter search criteria, then press [Find] when ready"));
         typeInto(w->cboxFiles, "");
         QVERIFY(!w->bbFind->isEnabled());
-        w->setMode(kes::Mode::FindAndReplace); // Replace needs all four boxes
+        w->setMode(kestrava::util::Mode::FindAndReplace); // Replace needs all four boxes
         typeInto(w->cboxFiles, "*");
         typeInto(w->cboxFind, "a");
         QVERIFY(!w->bbReplace->isEnabled());
@@ -152,16 +152,17 @@ class TestMainWindowModes : public QObject {
     }
 
     void startupModeScriptPassesThroughFind() {
-        kes::Config config;
-        config.settings.initialMode = kes::InitialMode::Script;
-        kes::saveConfig(kes::configFilePath(F->config.path().toStdString() + "/"), config);
+        kestrava::config::Config config;
+        config.settings.initialMode = kestrava::config::InitialMode::Script;
+        kestrava::config::saveConfig(
+            kestrava::config::configFilePath(F->config.path().toStdString() + "/"), config);
         TestWindow w(false);
         QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
         w->show();
         QCOMPARE(modes.count(), 2);
-        QCOMPARE(modes.at(0).at(0).value<kes::Mode>(), kes::Mode::Find);
-        QCOMPARE(modes.at(1).at(0).value<kes::Mode>(), kes::Mode::Script);
-        QCOMPARE(w->mode(), kes::Mode::Script);
+        QCOMPARE(modes.at(0).at(0).value<kestrava::util::Mode>(), kestrava::util::Mode::Find);
+        QCOMPARE(modes.at(1).at(0).value<kestrava::util::Mode>(), kestrava::util::Mode::Script);
+        QCOMPARE(w->mode(), kestrava::util::Mode::Script);
         QCOMPARE(w->laModeStatus->text(), QString("(Viewing)"));
         w->FormActivate(); // only the first activation acts
         QCOMPARE(modes.count(), 2);

@@ -49,14 +49,15 @@ class TestMainWindowOpen : public QObject {
     void editorArgumentsReplaceEachTokensFirstOccurrence() {
         QFETCH(QString, commandLine);
         QFETCH(Args, expected);
-        const kes::MatchPosition position{10, 15, 3, 5};
-        QCOMPARE(kes::editorArguments(commandLine.toStdString(), kOddPath, position), expected);
+        const kestrava::ui::MatchPosition position{10, 15, 3, 5};
+        QCOMPARE(kestrava::ui::editorArguments(commandLine.toStdString(), kOddPath, position),
+                 expected);
     }
 
     void APathHoldingATokenIsNeverReplacedInside() {
-        const kes::MatchPosition position{0, 1, 1, 1};
-        QCOMPARE(kes::editorArguments("%Filename% %CursorAt% %LineNumber%", "/t/%CursorAt%.txt",
-                                      position),
+        const kestrava::ui::MatchPosition position{0, 1, 1, 1};
+        QCOMPARE(kestrava::ui::editorArguments("%Filename% %CursorAt% %LineNumber%",
+                                               "/t/%CursorAt%.txt", position),
                  (Args{"/t/%CursorAt%.txt", "1", "1"}));
     }
 
@@ -77,7 +78,7 @@ class TestMainWindowOpen : public QObject {
         const QByteArray text("ab\ncd\r\nef");
         int64_t line = 0;
         int64_t column = 0;
-        kes::lineAndColumn(text.toStdString(), offset, line, column);
+        kestrava::ui::lineAndColumn(text.toStdString(), offset, line, column);
         QCOMPARE(QString("%1:%2").arg(line).arg(column), position);
         writeFile(F->root() + "/f.txt", text);
         QCOMPARE(filePosition("/f.txt", offset), position);
@@ -98,9 +99,9 @@ class TestMainWindowOpen : public QObject {
     void checkEditorResolvesPathsAndBareNames() {
         const QString editor = makeEditor();
         std::string resolved;
-        QCOMPARE(kes::checkEditor(editor.toStdString(), resolved), std::string());
+        QCOMPARE(kestrava::ui::checkEditor(editor.toStdString(), resolved), std::string());
         QCOMPARE(resolved, editor.toStdString());
-        QCOMPARE(kes::checkEditor("sh", resolved), std::string()); // a bare name: on PATH
+        QCOMPARE(kestrava::ui::checkEditor("sh", resolved), std::string()); // a bare name: on PATH
         QVERIFY(resolved.find('/') != std::string::npos);
     }
 
@@ -140,7 +141,7 @@ class TestMainWindowOpen : public QObject {
         runFindOnOddFile(w);
         w->settings().editorFileSpec = fileSpec.toStdString(); // blanks only, or missing
         item(*w.window, "mmView_MatchesOnly")->trigger();
-        QCOMPARE(w->resultRows()[1].kind, kes::RowKind::Match);
+        QCOMPARE(w->resultRows()[1].kind, kestrava::results::RowKind::Match);
         doubleClick(w, 1); // a match row opens nothing and says nothing
         QVERIFY(w.fake->shown.empty());
         item(*w.window, "mmView_LinesWithMatches")->trigger();
@@ -190,7 +191,7 @@ class TestMainWindowOpen : public QObject {
     QString filePosition(const QString& name, int64_t offset) {
         int64_t line = 0;
         int64_t column = 0;
-        kes::fileLineAndColumn((F->root() + name).toStdString(), offset, line, column);
+        kestrava::ui::fileLineAndColumn((F->root() + name).toStdString(), offset, line, column);
         return QString("%1:%2").arg(line).arg(column);
     }
 

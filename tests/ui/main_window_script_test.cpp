@@ -15,20 +15,20 @@
 
 namespace {
 
-using Entry = kes::ScriptEntry;
+using Entry = kestrava::script::ScriptEntry;
 
 Entry FF(const std::string& folders, const std::string& files) {
-    return {0, 0, kes::ScriptEntryKind::FolderFile, folders, files, ""};
+    return {0, 0, kestrava::script::ScriptEntryKind::FolderFile, folders, files, ""};
 }
 Entry FR(const std::string& find, const std::string& replace = "") {
-    return {0, 0, kes::ScriptEntryKind::FindReplace, find, replace, ""};
+    return {0, 0, kestrava::script::ScriptEntryKind::FindReplace, find, replace, ""};
 }
 
 // The items as the grid numbers them with their first text: "1 /a", "1.1 x", ...
-QStringList numbered(const kes::Script& script) {
+QStringList numbered(const kestrava::script::Script& script) {
     QStringList items;
     for (const Entry& e : script.entries)
-        items << QString::fromStdString(kes::scriptItemNumber(e) + " " + e.Text1);
+        items << QString::fromStdString(kestrava::script::scriptItemNumber(e) + " " + e.Text1);
     return items;
 }
 
@@ -58,19 +58,20 @@ QString enabledScriptItems(const MainWindow& w) {
 }
 
 // Row of the grid that shows line `kind` of entry `index`.
-int gridRow(const kes::Script& script, int32_t index, kes::ScriptLineKind kind) {
+int gridRow(const kestrava::script::Script& script, int32_t index,
+            kestrava::script::ScriptLineKind kind) {
     for (size_t i = 0; i < script.lines.size(); ++i)
         if (script.lines[i].entryIndex == index && script.lines[i].lineKind == kind)
             return static_cast<int>(i) + 1;
     return -1;
 }
 
-kes::Script makeScript(std::vector<Entry> entries, int32_t current) {
-    kes::Script script;
+kestrava::script::Script makeScript(std::vector<Entry> entries, int32_t current) {
+    kestrava::script::Script script;
     script.entries = std::move(entries);
     script.currentEntry = current;
-    kes::numberScriptEntries(script);
-    kes::buildScriptLines(script);
+    kestrava::script::numberScriptEntries(script);
+    kestrava::script::buildScriptLines(script);
     return script;
 }
 
@@ -86,7 +87,7 @@ class TestMainWindowScript : public QObject {
 
     void emptyScriptOffersOnlyAppendAndNeedsFoldersAndFiles() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         QVERIFY(w->sbAppend->isEnabled());
         for (QPushButton* b : {w->sbInsert, w->sbChange, w->sbDelete, w->sbUp, w->sbDown})
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
@@ -98,19 +99,19 @@ class TestMainWindowScript : public QObject {
         append(*w.window, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
         QCOMPARE(w->scriptState(),
-                 kes::ScriptEditState::Append); // still editing, typed values kept
+                 kestrava::script::ScriptEditState::Append); // still editing, typed values kept
         QCOMPARE(w->cboxFind->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
         append(*w.window, "/data", "*.txt", "");
         QCOMPARE(numbered(w->script()), QStringList{"1 /data"});
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QVERIFY(w->script().changed);
     }
 
     void appendJoinsTheLastGroupUnlessFoldersOrFilesChange() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/data", "*.txt", "a");
         append(*w.window, "/data", "*.txt", "b");
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "1.2 b"}));
@@ -133,7 +134,7 @@ class TestMainWindowScript : public QObject {
                  (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 4);
         w.fake->threeWayAnswers = {Answer::No};
-        w->setMode(kes::Mode::Find);
+        w->setMode(kestrava::util::Mode::Find);
         QCOMPARE(w->laItemNo->text(), QString());
     }
 
@@ -158,12 +159,12 @@ class TestMainWindowScript : public QObject {
         QFETCH(QStringList, expected);
         QFETCH(int, newCurrent);
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
         clickRow(*w.window, gridRow(w->script(), current,
-                                    current % 2 == 0 ? kes::ScriptLineKind::Folders
-                                                     : kes::ScriptLineKind::Find));
+                                    current % 2 == 0 ? kestrava::script::ScriptLineKind::Folders
+                                                     : kestrava::script::ScriptLineKind::Find));
         QCOMPARE(w->script().currentEntry, current);
         w->sbInsert->click();
         QCOMPARE(w->laItemNo->text(), QString("Insert"));
@@ -177,10 +178,10 @@ class TestMainWindowScript : public QObject {
 
     void changeEditsOnlyTheCurrentItemsOwnRows() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
         w->sbChange->click();
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Change);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Change);
         QVERIFY(!w->cboxFolders->isEnabled());
         QCOMPARE(w->cboxFolders->currentText(), QString("/a")); // the group's values, shown
         QVERIFY(w->cboxFind->isEnabled());
@@ -209,7 +210,7 @@ class TestMainWindowScript : public QObject {
 
     void deleteRefusesToLeaveAFindFirstAndKeepsACurrentItem() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
         w->DrawGrid1->setFocus();
@@ -262,11 +263,11 @@ class TestMainWindowScript : public QObject {
         QFETCH(bool, up);
         QFETCH(QStringList, expected);
         QFETCH(int, newCurrent);
-        kes::Script script =
+        kestrava::script::Script script =
             makeScript({FF("/a", "*"), FR("p"), FR("q"), FF("/b", "*"), FR("s")}, current);
         const QStringList before = numbered(script);
-        QCOMPARE(kes::canMoveScriptItem(script, up), !expected.isEmpty());
-        QCOMPARE(kes::moveScriptItem(script, up), !expected.isEmpty());
+        QCOMPARE(kestrava::ui::canMoveScriptItem(script, up), !expected.isEmpty());
+        QCOMPARE(kestrava::ui::moveScriptItem(script, up), !expected.isEmpty());
         QCOMPARE(numbered(script), expected.isEmpty() ? before : expected);
         QCOMPARE(script.currentEntry, newCurrent);
         QCOMPARE(script.changed, !expected.isEmpty());
@@ -274,7 +275,7 @@ class TestMainWindowScript : public QObject {
 
     void upAndDownButtonsMoveAndFollowTheirEnableRules() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "p");
         append(*w.window, "/a", "*.txt", "q");
         QVERIFY(w->sbUp->isEnabled());
@@ -291,16 +292,16 @@ class TestMainWindowScript : public QObject {
 
     void gridMarksTheCurrentItemAndItsGroupInEachState() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
         append(*w.window, "/b", "*.md", "y");
-        const kes::Script& s = w->script();
+        const kestrava::script::Script& s = w->script();
         const ScriptColours colours;
         const QColor current(0xFF, 0xE4, 0xC4);
         const QColor red(0xFF, 0, 0);
         // Viewing, current 2.1: its Find row highlighted, its blank row not; group 2 marked red.
         QCOMPARE(w->DrawGrid1->rowCount(), int(s.lines.size()) + 2);
-        const int find = gridRow(s, 3, kes::ScriptLineKind::Find);
+        const int find = gridRow(s, 3, kestrava::script::ScriptLineKind::Find);
         const auto cell = [&](int row, int column) {
             return scriptLineCell(s, row, column, colours);
         };
@@ -308,22 +309,24 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(cell(find, 1).text + cell(find, 2).text + cell(find, 3).text, "2.1Find:y");
         QCOMPARE(cell(find + 1, 0).fill, red); // its blank row
         QCOMPARE(cell(find + 1, 1).fill, colours.background);
-        QCOMPARE(cell(gridRow(s, 2, kes::ScriptLineKind::Files), 0).fill, red);
-        QCOMPARE(cell(gridRow(s, 1, kes::ScriptLineKind::Replace), 0).fill, colours.background);
-        QCOMPARE(cell(gridRow(s, 1, kes::ScriptLineKind::Replace), 3).text, QString("r"));
+        QCOMPARE(cell(gridRow(s, 2, kestrava::script::ScriptLineKind::Files), 0).fill, red);
+        QCOMPARE(cell(gridRow(s, 1, kestrava::script::ScriptLineKind::Replace), 0).fill,
+                 colours.background);
+        QCOMPARE(cell(gridRow(s, 1, kestrava::script::ScriptLineKind::Replace), 3).text,
+                 QString("r"));
         QCOMPARE(cell(int(s.lines.size()) + 1, 3).text, QString());
 
         w->sbAppend->click(); // blank, placeholder, blank after the last item
         const int count = int(s.lines.size());
-        QCOMPARE(s.lines[size_t(count - 2)].lineKind, kes::ScriptLineKind::NewItem);
+        QCOMPARE(s.lines[size_t(count - 2)].lineKind, kestrava::script::ScriptLineKind::NewItem);
         QCOMPARE(cell(count - 1, 3).text, QString("New script item will be Appended here"));
         QCOMPARE(cell(count - 1, 2).fill, colours.highlight);
         QCOMPARE(cell(find, 1).fill, colours.background);
         w->bbCancel->click();
 
         w->sbInsert->click(); // the placeholder and a blank stand just before the current item
-        const int placeholder = gridRow(s, 2, kes::ScriptLineKind::NewItem);
-        QCOMPARE(placeholder + 2, gridRow(s, 3, kes::ScriptLineKind::Find));
+        const int placeholder = gridRow(s, 2, kestrava::script::ScriptLineKind::NewItem);
+        QCOMPARE(placeholder + 2, gridRow(s, 3, kestrava::script::ScriptLineKind::Find));
         QCOMPARE(cell(placeholder, 3).text, QString("New script item will be Inserted here"));
         w->bbCancel->click();
 
@@ -335,17 +338,18 @@ class TestMainWindowScript : public QObject {
 
     void mouseAndArrowKeysChooseTheCurrentItem() {
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
-        const kes::Script& s = w->script();
-        clickRow(*w.window, gridRow(s, 0, kes::ScriptLineKind::Files));
+        const kestrava::script::Script& s = w->script();
+        clickRow(*w.window, gridRow(s, 0, kestrava::script::ScriptLineKind::Files));
         QCOMPARE(s.currentEntry, 0);
         QCOMPARE(w->cboxFolders->currentText(), QString("/a"));
         QCOMPARE(w->cboxFind->currentText(), QString());
         QCOMPARE(w->laItemNo->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
-        for (int row : {gridRow(s, 1, kes::ScriptLineKind::Blank), 0, int(s.lines.size()) + 1}) {
+        for (int row :
+             {gridRow(s, 1, kestrava::script::ScriptLineKind::Blank), 0, int(s.lines.size()) + 1}) {
             clickRow(*w.window, row);
             QCOMPARE(s.currentEntry, 0);
         }
@@ -365,7 +369,7 @@ class TestMainWindowScript : public QObject {
     void menusAndButtonsFollowTheEditingState() {
         writeFile(F->root() + "/a.txt", "x\n");
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
@@ -389,11 +393,11 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled());
 
         runAndWait(w);
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Results);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
         QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
         QVERIFY(w->DrawGrid1->isEnabled());
         item(*w.window, "mmScript_ViewScript")->trigger();
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
     }
 
@@ -402,7 +406,7 @@ class TestMainWindowScript : public QObject {
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
         w->settings().scriptsFolder = F->root().toStdString() + "/";
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
         const QString path = F->root() + "/saved";
         w.fake->filesToSave = {path};
@@ -426,7 +430,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
         QCOMPARE(w->settings().scriptsFolder, F->root().toStdString() + "/other/");
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(w->laItemNo->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
         writeFile(F->root() + "/bad.ksc", "Find:       x\r\n");
@@ -455,7 +459,7 @@ class TestMainWindowScript : public QObject {
         QFETCH(bool, left);
         QFETCH(bool, written);
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
         const QString path = F->root() + "/kept.ksc";
@@ -463,7 +467,7 @@ class TestMainWindowScript : public QObject {
             w.fake->filesToSave = {path};
         item(*w.window, "mmMode_Find")->trigger(); // as the menu does: checked before asked
         QCOMPARE(w.fake->questions.back(), QString("Save changed script before continuing ?"));
-        QCOMPARE(w->mode(), left ? kes::Mode::Find : kes::Mode::Script);
+        QCOMPARE(w->mode(), left ? kestrava::util::Mode::Find : kestrava::util::Mode::Script);
         // Exactly the mode in force is checked.
         for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"})
             QCOMPARE(item(*w.window, name)->isChecked(),
@@ -472,7 +476,8 @@ class TestMainWindowScript : public QObject {
         if (!left) {
             QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
         } else {
-            w->setMode(kes::Mode::Script); // a new, empty script every time the mode is entered
+            w->setMode(
+                kestrava::util::Mode::Script); // a new, empty script every time the mode is entered
             QVERIFY(w->script().entries.empty());
         }
     }
@@ -484,7 +489,7 @@ class TestMainWindowScript : public QObject {
         writeFile(F->root() + "/sub/b.md", "beta two\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "ALPHA");
         append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
         typeInto(w->cboxRootFolder, F->root());
@@ -494,7 +499,7 @@ class TestMainWindowScript : public QObject {
             "This script will find all matches to the \"Find\" expression(s) and where included"));
         QVERIFY(!w->bbRunScript->isEnabled());
         QTRY_COMPARE(ended.count(), 1);
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Results);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
         QCOMPARE(w->results().totalMatches, 2);
@@ -511,7 +516,7 @@ class TestMainWindowScript : public QObject {
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("message");
         QTest::newRow("blank root folder")
-            << "   " << true << QString::fromStdString(kes::rootFolderEmptyText());
+            << "   " << true << QString::fromStdString(kestrava::script::rootFolderEmptyText());
         QTest::newRow("question answered no") << "/x" << false << QString();
     }
     void runStopsBeforeAnythingChanges() {
@@ -520,7 +525,7 @@ class TestMainWindowScript : public QObject {
         QFETCH(QString, message);
         writeFile(F->root() + "/a.txt", "alpha\n");
         TestWindow w;
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "alpha");
         runAndWait(w); // earlier results that a stopped run must keep
         item(*w.window, "mmScript_ViewScript")->trigger();
@@ -534,14 +539,14 @@ class TestMainWindowScript : public QObject {
         if (!message.isEmpty())
             QCOMPARE(w.fake->lastText(), message);
         QCOMPARE(w->results().totalMatches, 1);
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
     }
 
     void runFailureReturnsToTheScriptWithTheMessage() {
         writeFile(F->root() + "/a.txt", "alpha\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->setMode(kes::Mode::Script);
+        w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "alpha");
         append(*w.window, "/b", "*.txt", "a(");
         w->bbRunScript->click();
@@ -549,7 +554,7 @@ class TestMainWindowScript : public QObject {
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
         QVERIFY(w.fake->lastText().endsWith(" on line 2.1"));
-        QCOMPARE(w->scriptState(), kes::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(w->gridContent(), GridContent::Script);
         QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
         QVERIFY(item(*w.window, "mmScript_ViewResults")->isEnabled());

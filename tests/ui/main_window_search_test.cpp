@@ -17,9 +17,9 @@ QString labels(MainWindow& w) {
     return texts.join('|');
 }
 
-std::vector<kes::RowKind> kinds(const kes::Rows& rows) {
-    std::vector<kes::RowKind> kinds;
-    for (const kes::Row& row : rows)
+std::vector<kestrava::results::RowKind> kinds(const kestrava::results::Rows& rows) {
+    std::vector<kestrava::results::RowKind> kinds;
+    for (const kestrava::results::Row& row : rows)
         kinds.push_back(row.kind);
     return kinds;
 }
@@ -45,10 +45,10 @@ class TestMainWindowSearch : public QObject {
         QCOMPARE(w->laModeStatus->text(), QString("(See below for results)"));
         QCOMPARE(w->statusBarText(), QString(" Results now displaying"));
         QVERIFY(w->DrawGrid1->isEnabled());
-        using K = std::vector<kes::RowKind>;
+        using K = std::vector<kestrava::results::RowKind>;
         const K lines = kinds(w->resultRows());
         QCOMPARE(lines.size(), size_t(7)); // two headers, three lines, two blanks
-        QCOMPARE(std::count(lines.begin(), lines.end(), kes::RowKind::Line), 3);
+        QCOMPARE(std::count(lines.begin(), lines.end(), kestrava::results::RowKind::Line), 3);
         QCOMPARE(w->DrawGrid1->rowCount(), 7);
         const size_t aHeader = w->results().files[0].fileName == "a.txt" ? 0 : 3;
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
@@ -58,7 +58,8 @@ class TestMainWindowSearch : public QObject {
         QCOMPARE(w->resultRows().size(), size_t(8));
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
-        QCOMPARE(kinds(w->resultRows()), K{kes::RowKind::Match}); // TODO and todo count once
+        QCOMPARE(kinds(w->resultRows()),
+                 K{kestrava::results::RowKind::Match}); // TODO and todo count once
         QCOMPARE(w->laMatchResults[3]->text(), QString("(1 Unique Match)"));
         w->findChild<QAction*>("mmView_UniqueMatchesSorted")->trigger();
         QCOMPARE(w->resultRows().size(), size_t(1));
@@ -134,7 +135,7 @@ class TestMainWindowSearch : public QObject {
 
     void replaceAsksFirstAndWritesCopies() {
         TestWindow w;
-        w->setMode(kes::Mode::FindAndReplace);
+        w->setMode(kestrava::util::Mode::FindAndReplace);
         typeInto(w->cboxFolders, root());
         typeInto(w->cboxFiles, "b.txt");
         typeInto(w->cboxFind, "TODO");

@@ -26,6 +26,9 @@
 #include <string>
 #include <vector>
 
+using namespace kestrava;
+using namespace kestrava::ui;
+
 // Records everything shown and every program started, and answers questions from queues (Yes
 // when a queue is empty) and dialogs from the file names set beforehand.
 class FakeUiServices : public UiServices {

@@ -6,16 +6,19 @@
 #include <QScrollBar>
 #include <QTest>
 
+using namespace kestrava;
+using namespace kestrava::ui;
+
 namespace {
 
 // One file "/d/f.txt" with one line "ab\tc": match "b" then match "\tc"-free "c" cut at the end.
-kes::SearchResults sampleResults(bool truncated) {
-    kes::SearchResults results;
+kestrava::search::SearchResults sampleResults(bool truncated) {
+    kestrava::search::SearchResults results;
     results.folders = {"/d/"};
-    kes::FileMatches file;
+    kestrava::search::FileMatches file;
     file.fileName = "f.txt";
     file.numMatches = 2;
-    kes::MatchedLine line;
+    kestrava::search::MatchedLine line;
     line.text = "abxc";
     line.truncated = truncated;
     line.addMatch({2, 1}); // b
@@ -28,11 +31,11 @@ kes::SearchResults sampleResults(bool truncated) {
     return results;
 }
 
-const kes::Rows kRows = {{kes::RowKind::FileHeader, 0, 0, 0},
-                         {kes::RowKind::Line, 0, 0, 0},
-                         {kes::RowKind::Match, 0, 0, 0},
-                         {kes::RowKind::Match, 0, 0, 1},
-                         {kes::RowKind::Blank, 0, 0, 0}};
+const kestrava::results::Rows kRows = {{kestrava::results::RowKind::FileHeader, 0, 0, 0},
+                                       {kestrava::results::RowKind::Line, 0, 0, 0},
+                                       {kestrava::results::RowKind::Match, 0, 0, 0},
+                                       {kestrava::results::RowKind::Match, 0, 0, 1},
+                                       {kestrava::results::RowKind::Blank, 0, 0, 0}};
 
 void show(ResultsGrid& grid) {
     grid.resize(400, 200);
@@ -114,10 +117,10 @@ class TestDrawGrid : public QObject {
         QFETCH(QList<int>, matches);
         QFETCH(QString, line);
         QFETCH(QString, firstMatch);
-        kes::SearchResults results;
+        kestrava::search::SearchResults results;
         results.folders = {"/d/"};
-        kes::FileMatches file;
-        kes::MatchedLine matched;
+        kestrava::search::FileMatches file;
+        kestrava::search::MatchedLine matched;
         matched.text = text.toStdString();
         for (qsizetype i = 0; i + 1 < matches.size(); i += 2)
             matched.addMatch({matches[i], matches[i + 1]});
@@ -135,11 +138,11 @@ class TestDrawGrid : public QObject {
 
     void longLineWidensTheColumnOnceDrawn() {
         auto results = sampleResults(false);
-        kes::MatchedLine wide;
+        kestrava::search::MatchedLine wide;
         wide.text = std::string(3000, 'x');
         wide.addMatch({1, 3000});
         results.files[0].lines[0] = wide;
-        const kes::Rows rows = {{kes::RowKind::Line, 0, 0, 0}};
+        const kestrava::results::Rows rows = {{kestrava::results::RowKind::Line, 0, 0, 0}};
         ResultsGrid grid;
         show(grid);
         grid.clearDrawGrid(1);
@@ -151,8 +154,9 @@ class TestDrawGrid : public QObject {
     }
 
     void millionRowsScrollByRows() {
-        kes::SearchResults results = sampleResults(false);
-        kes::Rows rows(1'000'000, kes::Row{kes::RowKind::Line, 0, 0, 0});
+        kestrava::search::SearchResults results = sampleResults(false);
+        kestrava::results::Rows rows(
+            1'000'000, kestrava::results::Row{kestrava::results::RowKind::Line, 0, 0, 0});
         ResultsGrid grid;
         show(grid);
         grid.showResults(&results, &rows);
@@ -167,9 +171,10 @@ class TestDrawGrid : public QObject {
     void progressTextGivesNumbers() {
         int current = 0;
         int total = 0;
-        QVERIFY(kes::parseProgressText("Processing file 10 of 120", current, total));
+        QVERIFY(kestrava::ui::parseProgressText("Processing file 10 of 120", current, total));
         QCOMPARE(QPoint(current, total), QPoint(10, 120));
-        QVERIFY(!kes::parseProgressText("Creating list of files to scan ..", current, total));
+        QVERIFY(
+            !kestrava::ui::parseProgressText("Creating list of files to scan ..", current, total));
     }
 };
 

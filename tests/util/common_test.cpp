@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 
 TEST(checkFindExpression, RefusesAnUnescapedBarAtTheEnd) {
     const std::string refused = "Expression cannot end with '|'";

@@ -14,7 +14,8 @@
 using kestest::names;
 using kestest::readFile;
 using kestest::writeRaw;
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 using namespace std::string_literals;
 
 namespace {

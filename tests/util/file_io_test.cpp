@@ -16,7 +16,8 @@ using kestest::errorOf;
 using kestest::names;
 using kestest::readFile;
 using kestest::writeRaw;
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-namespace kes {
+namespace kestrava::util {
 namespace {
 
 // A file just past the size from which files are mapped, its bytes varying so that any
@@ -72,4 +72,4 @@ TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {
 }
 
 } // namespace
-} // namespace kes
+} // namespace kestrava::util

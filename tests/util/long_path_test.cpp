@@ -14,7 +14,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 
 extern char** environ;
 

@@ -12,7 +12,8 @@
 
 using kestest::waitForFile;
 using kestest::writeRaw;
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 using namespace std::string_literals;
 
 namespace {

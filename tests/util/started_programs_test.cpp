@@ -9,7 +9,8 @@
 
 #include <sys/stat.h>
 
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 
 namespace {
 

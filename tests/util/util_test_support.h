@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace kestest {
+namespace kestrava::util::testing {
 
 // A fresh folder under TMPDIR, removed with everything in it; Path() ends with "/".
 class TempFolder {
@@ -105,13 +105,15 @@ inline std::string waitForFile(const std::string& path) {
 }
 
 // What reading the file tells of it, as a replacement needs it (see replaceReadFile).
-inline kes::ReadTarget readTargetOf(const std::string& path) {
-    kes::UniqueFd file;
+inline ReadTarget readTargetOf(const std::string& path) {
+    UniqueFd file;
     size_t size = 0;
     int error = 0;
-    kes::ReadTarget target;
-    kes::openRegularFile(path, INT64_MAX, file, size, error, &target);
+    ReadTarget target;
+    openRegularFile(path, INT64_MAX, file, size, error, &target);
     return target;
 }
 
-} // namespace kestest
+} // namespace kestrava::util::testing
+
+namespace kestest = kestrava::util::testing;

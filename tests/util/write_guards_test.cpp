@@ -16,7 +16,8 @@
 using kestest::names;
 using kestest::readFile;
 using kestest::writeRaw;
-using namespace kes;
+using namespace kestrava;
+using namespace kestrava::util;
 using Strings = std::vector<std::string>;
 
 namespace {
