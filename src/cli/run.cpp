@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include "script/script_run.h"
+#include "search/find_session.h"
 
 #include <cerrno>
 #include <chrono>
@@ -75,11 +76,11 @@ class InterruptWatch {
 };
 
 search::ProgressEvent progressPrinter(Console& console, std::stop_source& stop) {
-    return [&console, &stop](const std::string& text) {
+    return [&console, &stop](const search::Progress& progress) {
         if (console.interrupted != nullptr && console.interrupted->load())
             stop.request_stop();
         if (console.showProgress)
-            console.err << '\r' << text << "\x1b[K" << std::flush;
+            console.err << '\r' << search::progressText(progress) << "\x1b[K" << std::flush;
     };
 }
 
@@ -175,12 +176,6 @@ int finishRun(const CliOptions& options, const search::SearchResults& results, b
     return results.totalMatches > 0 ? kExitMatched : kExitNoMatch;
 }
 
-void reportRunError(bool replacing, const std::string& error, Console& console) {
-    clearProgress(console);
-    console.err << consoleMessage(std::string("Error during ") + (replacing ? "Replace" : "Find") +
-                                  ": " + error);
-}
-
 void printNames(const char* title, const std::vector<std::string>& names, Console& console) {
     if (names.empty())
         return;
@@ -191,48 +186,40 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
-    search::CompiledRequest specs;
-    const std::string errors =
-        search::prepareFindReplace(options.criteria, replacing, options.caseSensitive, specs);
-    if (!errors.empty()) {
+    search::FindSession session(
+        {options.criteria, replacing, options.caseSensitive, options.inSitu, options.threads});
+    if (const std::string errors = session.check(); !errors.empty()) {
         console.err << consoleMessage(errors);
         return kExitError;
     }
     int status = kExitMatched;
-    if (replacing &&
-        !confirmReplace(search::replaceConfirmText(options.inSitu), options, console, status))
+    if (const std::string question = session.question();
+        !question.empty() && !confirmReplace(question, options, console, status))
         return status;
     auto kept = std::make_unique<search::SearchResults>();
     search::SearchResults& results = *kept;
     const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
         exportWhileRunning(options);
+    search::FileRecordedEvent recorded;
+    if (madeWhileRunning)
+        recorded = [&](const search::SearchResults& found, size_t file) {
+            madeWhileRunning->fileRecorded(found, file);
+        };
     std::stop_source stop;
-    try {
-        search::FileMaskSpecs files;
-        search::FolderSpecs folders;
-        search::parseFilesToSearch(options.criteria.files, files);
-        search::parseFoldersToSearch(options.criteria.folders, folders);
-        search::FileRecordedEvent recorded;
-        if (madeWhileRunning)
-            recorded = [&](const search::SearchResults& found, size_t file) {
-                madeWhileRunning->fileRecorded(found, file);
-            };
+    search::FindOutcome outcome;
+    {
         const InterruptWatch watch(console, stop);
-        search::scanFiles(folders, files, specs, options.inSitu, results,
-                          progressPrinter(console, stop), stop.get_token(), options.threads,
-                          recorded);
-    } catch (const search::ReplaceStoppedError& e) {
-        reportRunError(replacing, e.what(), console);
-        if (options.verbose) {
-            printNames("Replaced before the error:", e.replaced, console);
-            printNames("Not touched:", e.notTouched, console);
-        }
-        return kExitError;
-    } catch (const std::exception& e) {
-        reportRunError(replacing, e.what(), console);
-        return kExitError;
+        outcome = session.run(results, progressPrinter(console, stop), stop.get_token(), recorded);
     }
     clearProgress(console);
+    if (outcome.failed) {
+        console.err << consoleMessage(outcome.message);
+        if (options.verbose) {
+            printNames("Replaced before the error:", outcome.replaced, console);
+            printNames("Not touched:", outcome.notTouched, console);
+        }
+        return kExitError;
+    }
     const int exitStatus = finishRun(options, results, replacing, console, madeWhileRunning.get());
     keepIfEnding(kept, console);
     return exitStatus;

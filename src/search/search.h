@@ -240,7 +240,15 @@ util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
                          MatchedLineArray& lines);
 
-using ProgressEvent = std::function<void(const std::string& statusText)>;
+// Where a run stands: the list of files being made (filesTotal 0), then the files being read.
+struct Progress {
+    int32_t filesDone = 0;
+    int32_t filesTotal = 0;
+    std::string currentFile; // the file read last (full path); empty while listing
+};
+// The status line for it: "Creating list of files to scan .." or "Processing file N of M".
+std::string progressText(const Progress& progress);
+using ProgressEvent = std::function<void(const Progress& progress)>;
 // Told of each file with matches right after it joins results.Files, on the calling thread.
 using FileRecordedEvent = std::function<void(const SearchResults& results, size_t fileIndex)>;
 

@@ -32,7 +32,7 @@ class ProgressThrottle {
     ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
         : m_progress(progress), m_total(listTotal) {}
     // Every file below 50 files; otherwise the first, every tenth read and the last.
-    void fileRead(int32_t filesScanned) {
+    void fileRead(int32_t filesScanned, const std::string& path) {
         if (!m_progress)
             return;
         bool show = m_total < 50 || filesScanned == 1 || filesScanned == m_total;
@@ -41,8 +41,7 @@ class ProgressThrottle {
             m_counter = 0;
         }
         if (show)
-            m_progress("Processing file " + std::to_string(filesScanned) + " of " +
-                       std::to_string(m_total));
+            m_progress(Progress{filesScanned, m_total, path});
     }
 
   private:
@@ -186,7 +185,7 @@ class Committer {
             return;
         }
         ++m_results.filesScanned;
-        m_throttle.fileRead(m_results.filesScanned);
+        m_throttle.fileRead(m_results.filesScanned, listed.path);
         FileMatches& file = outcome.file;
         if (file.numMatches == 0)
             return;
@@ -436,13 +435,20 @@ int32_t folderIndexOf(SearchResults& results, const std::string& fullPath) {
     return static_cast<int32_t>(folders.size()) - 1;
 }
 
+std::string progressText(const Progress& progress) {
+    if (progress.filesTotal == 0)
+        return "Creating list of files to scan ..";
+    return "Processing file " + std::to_string(progress.filesDone) + " of " +
+           std::to_string(progress.filesTotal);
+}
+
 int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, CompiledRequest& specs,
                   bool replaceInPlace, SearchResults& results, const ProgressEvent& progress,
                   const std::stop_token& stop, int32_t threadCount,
                   const FileRecordedEvent& recorded) {
     try {
         if (progress)
-            progress("Creating list of files to scan ..");
+            progress(Progress{});
         const size_t threads = workerCount(threadCount);
         if (threads > 1 && !specs.replace) {
             searchWhileWalking(folders, files, threads, specs, progress, recorded, results, stop);

@@ -318,7 +318,7 @@ class MainWindow : public QMainWindow {
     // The files a run left as they were, with why, and its notices; empty when there are none.
     QString runWarnings() const;
     void runFinished(const QString& error);
-    void showRunProgress(const QString& text);
+    void showRunProgress(const search::Progress& progress);
     void setRunControls(bool running);
     void stopRunAndWait();
     // Opening and exporting (main_window_open.cpp, main_window_export.cpp).
@@ -365,7 +365,6 @@ class MainWindow : public QMainWindow {
     QString m_lastExportFolder;
 
     bool m_running = false;
-    QString m_operationName;
     QString m_runNote; // said after a run: cancelled, files skipped
     std::jthread m_run;
 
@@ -403,8 +402,5 @@ inline constexpr size_t kSavedReplace = static_cast<size_t>(config::HistoryBox::
 // when the title bar and enough of the window to be grabbed lie on one of the screens (given as
 // their available rectangles). An invalid rectangle when they fit none.
 QRect fitBoundsToScreens(const config::WindowBounds& bounds, const std::vector<QRect>& screens);
-
-// Reads "Processing file N of M" into current and total; false for any other text.
-bool parseProgressText(const QString& text, int& current, int& total);
 
 } // namespace kestrava::ui

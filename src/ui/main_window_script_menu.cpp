@@ -141,7 +141,6 @@ void MainWindow::bbRunScriptClick() {
     DrawGrid1->showEmpty();
     m_runNote.clear();
     bbRunScript->setEnabled(false);
-    m_operationName = QStringLiteral("Script");
     startRun(
         [this, script = m_script, run](const search::ProgressEvent& progress,
                                        std::stop_token stop) {

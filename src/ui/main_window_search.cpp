@@ -5,13 +5,13 @@
 #include "main_window.h"
 
 #include "qt_text.h"
+#include "search/find_session.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 
 namespace kestrava::ui {
 
@@ -24,31 +24,20 @@ QString fileCountText(int32_t count) {
 
 } // namespace
 
-bool parseProgressText(const QString& text, int& current, int& total) {
-    static const QRegularExpression pattern(QStringLiteral("^Processing file (\\d+) of (\\d+)$"));
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (!match.hasMatch())
-        return false;
-    current = match.captured(1).toInt();
-    total = match.captured(2).toInt();
-    return true;
-}
-
 void MainWindow::bbFindClick() {
     if (m_running)
         return;
     const bool replacing = m_mode == util::Mode::FindAndReplace;
-    const search::Criteria criteria = getCriteria();
-    const std::string error =
-        search::prepareFindReplace(criteria, replacing, settings().caseSensitiveMatching, m_specs);
-    if (!error.empty()) {
+    // Shared with the worker, which owns the compiled patterns while it runs.
+    auto session = std::make_shared<search::FindSession>(search::FindRequest{
+        getCriteria(), replacing, settings().caseSensitiveMatching, settings().replaceInSitu});
+    if (const std::string error = session->check(); !error.empty()) {
         m_services->showError(this, toQString(error));
         return;
     }
-    if (replacing && !m_services->askYesNo(
-                         this, toQString(search::replaceConfirmText(settings().replaceInSitu))))
+    if (const std::string question = session->question();
+        !question.empty() && !m_services->askYesNo(this, toQString(question)))
         return;
-    m_operationName = replacing ? QStringLiteral("Replace") : QStringLiteral("Find");
     (replacing ? bbReplace : bbFind)->setEnabled(false);
 
     m_resultRows.clear();
@@ -58,21 +47,10 @@ void MainWindow::bbFindClick() {
         laMatchResults[i]->hide();
     m_runNote.clear();
     search::clearMatchResults(m_results);
-    search::FolderSpecs folders;
-    search::FileMaskSpecs files;
-    try {
-        search::parseFilesToSearch(criteria.files, files);
-        search::parseFoldersToSearch(criteria.folders, folders);
-    } catch (const std::exception& e) {
-        runFinished(toQString(e.what()));
-        return;
-    }
-    const bool inPlace = settings().replaceInSitu;
     startRun(
-        [this, folders, files, inPlace](const search::ProgressEvent& progress,
-                                        std::stop_token stop) {
-            search::scanFiles(folders, files, m_specs, inPlace, m_results, progress, stop);
-            return QString();
+        [this, session](const search::ProgressEvent& progress, std::stop_token stop) {
+            const search::FindOutcome outcome = session->run(m_results, progress, stop);
+            return outcome.failed ? toQString(outcome.message) : QString();
         },
         &MainWindow::runFinished);
 }
@@ -82,10 +60,9 @@ void MainWindow::startRun(RunJob job, void (MainWindow::*finished)(const QString
     // The job owns copies of what it searches; the window leaves m_specs and m_results alone
     // until `finished`, which runs after the worker has returned.
     m_run = std::jthread([this, job = std::move(job), finished](std::stop_token stop) {
-        const search::ProgressEvent progress = [this](const std::string& text) {
+        const search::ProgressEvent progress = [this](const search::Progress& where) {
             QMetaObject::invokeMethod(
-                this, [this, status = toQString(text)] { showRunProgress(status); },
-                Qt::QueuedConnection);
+                this, [this, where] { showRunProgress(where); }, Qt::QueuedConnection);
         };
         QString error;
         try {
@@ -134,18 +111,13 @@ QString MainWindow::runWarnings() const {
     return lines.join(QStringLiteral("\r\n"));
 }
 
-void MainWindow::showRunProgress(const QString& text) {
+void MainWindow::showRunProgress(const search::Progress& progress) {
     if (!m_running)
         return;
-    showStatusText(text);
-    int current = 0;
-    int total = 0;
-    if (parseProgressText(text, current, total)) {
-        pbProgress->setRange(0, total);
-        pbProgress->setValue(current);
-    } else {
-        pbProgress->setRange(0, 0); // busy: the file list is still being built
-    }
+    showStatusText(toQString(search::progressText(progress)));
+    // Busy (no range) while the file list is still being made.
+    pbProgress->setRange(0, progress.filesTotal);
+    pbProgress->setValue(progress.filesDone);
 }
 
 void MainWindow::runFinished(const QString& error) {
@@ -154,8 +126,7 @@ void MainWindow::runFinished(const QString& error) {
         return;
     if (!error.isEmpty()) {
         // The results are as the failed run left them: cleared when the engine failed.
-        m_services->showMessage(this, QStringLiteral("Error during ") + m_operationName +
-                                          QStringLiteral(": ") + error);
+        m_services->showMessage(this, error);
     } else {
         noteRunEnd(QStringLiteral("search"), stopped);
         m_resultView = results::View::LinesWithMatches;

@@ -183,8 +183,8 @@ TEST_F(ScriptRun, ABlankRootFolderOrANoStopsBeforeAnythingChanges) {
 TEST_F(ScriptRun, AStopRequestEndsTheRunWithTheResultsSoFar) {
     std::stop_source source;
     ScriptRunEvents events;
-    events.progress = [&](const std::string& text) {
-        if (text.starts_with("Processing"))
+    events.progress = [&](const search::Progress& progress) {
+        if (progress.filesDone > 0)
             source.request_stop();
     };
     const auto outcome = run({folderItem(m_tree.path("a"), "*.txt"), findItem("alpha"),

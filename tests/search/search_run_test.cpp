@@ -28,7 +28,7 @@ TEST(progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
             expected.push_back("Processing file " + std::to_string(n) + " of " +
                                std::to_string(files));
         searchTree(tree.root(), "*.txt", "x", "", true,
-                   [&](const std::string& t) { texts.push_back(t); });
+                   [&](const Progress& p) { texts.push_back(progressText(p)); });
         EXPECT_EQ(texts, expected) << files << " files";
     }
 }
@@ -114,7 +114,7 @@ TEST(SkippedFiles, AreCountedWithTheirReasonAndTheRunGoesOn) {
         folders += "|" + tree.path(folder);
     std::string last;
     const SearchResults r = searchTree(folders, "*.txt", "hit", "", true,
-                                       [&](const std::string& text) { last = text; });
+                                       [&](const Progress& p) { last = progressText(p); });
     EXPECT_EQ(last, "Processing file 2 of 6"); // the FIFO was never listed, so never opened
     EXPECT_EQ(r.filesScanned, 2);              // the empty file is not counted either
     EXPECT_EQ(r.totalMatches, 2);
@@ -133,8 +133,8 @@ TEST(Cancellation, EndsAfterTheCurrentFileKeepingWhatWasFound) {
     for (const char* folder : {"1", "2", "3"})
         tree.write(std::string(folder) + "/a.txt", "hit");
     std::stop_source stop;
-    auto progress = [&](const std::string& text) {
-        if (text.starts_with("Processing file 1 "))
+    auto progress = [&](const Progress& p) {
+        if (p.filesDone == 1)
             stop.request_stop();
     };
     const SearchResults r = searchTree(tree.path("1") + "|" + tree.path("2") + "|" + tree.path("3"),

@@ -167,15 +167,6 @@ class TestDrawGrid : public QObject {
         QCOMPARE(grid.topRow() + grid.viewport()->height() / grid.defaultRowHeight(), 1'000'000);
         QCOMPARE(grid.rowAt(QPoint(5, 0)), grid.topRow());
     }
-
-    void progressTextGivesNumbers() {
-        int current = 0;
-        int total = 0;
-        QVERIFY(kestrava::ui::parseProgressText("Processing file 10 of 120", current, total));
-        QCOMPARE(QPoint(current, total), QPoint(10, 120));
-        QVERIFY(
-            !kestrava::ui::parseProgressText("Creating list of files to scan ..", current, total));
-    }
 };
 
 QTEST_MAIN(TestDrawGrid)
