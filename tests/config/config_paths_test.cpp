@@ -11,7 +11,7 @@
 namespace kestrava::config {
 namespace {
 
-TEST(settingsFolder, ChoiceByEnvironmentAndProgramFolder) {
+TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     kestest::TempFolder portable; // holds a KestravaConfig.xml
     kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
     kestest::TempFolder installed; // holds none
@@ -39,7 +39,7 @@ TEST(settingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
 }
 
-TEST(settingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
+TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
     const std::string folder = programFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');

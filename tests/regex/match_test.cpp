@@ -39,7 +39,7 @@ std::vector<std::string> splitOf(const std::string& pattern, const std::string& 
     return pieces;
 }
 
-TEST(matches, ReportsEveryMatchOnceInOrder) {
+TEST(Matches, ReportsEveryMatchOnceInOrder) {
     struct Case {
         const char* pattern;
         std::string text;
@@ -61,13 +61,13 @@ TEST(matches, ReportsEveryMatchOnceInOrder) {
         EXPECT_EQ(allMatches(c.pattern, c.text), c.expected) << c.pattern << " on " << c.text;
 }
 
-TEST(matches, EmptyMatchesStepOverWholeUtf8Characters) {
+TEST(Matches, EmptyMatchesStepOverWholeUtf8Characters) {
     const std::string text = "\xC3\xA9\xC3\xA9"; // two e-acute
     EXPECT_EQ(allMatches("x*", text, {PatternOption::Utf8}),
               (std::vector<Span>{{0, 0}, {2, 2}, {4, 4}}));
 }
 
-TEST(matches, GroupsThatDidNotTakePartAreMinusOne) {
+TEST(Matches, GroupsThatDidNotTakePartAreMinusOne) {
     PatternSet regex;
     const int32_t id = test::compile(regex, "(a)|(b)(c)?");
     MatchCollection results;
@@ -83,7 +83,7 @@ TEST(matches, GroupsThatDidNotTakePartAreMinusOne) {
     EXPECT_EQ(r.matchPatternID, 1);
 }
 
-TEST(matches, StartOffsetBounds) {
+TEST(Matches, StartOffsetBounds) {
     PatternSet regex;
     const int32_t id = test::compile(regex, "$");
     MatchCollection results;
@@ -95,7 +95,7 @@ TEST(matches, StartOffsetBounds) {
         R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Matches" on Class "TldiRegExMulti".)m");
 }
 
-TEST(matches, InvalidIDsAndFreedSlots) {
+TEST(Matches, InvalidIDsAndFreedSlots) {
     PatternSet multi;
     MatchCollection results;
     EXPECT_EQ(
@@ -113,7 +113,7 @@ TEST(matches, InvalidIDsAndFreedSlots) {
               RegexErrorCode::CompiledPatternNil);
 }
 
-TEST(matches, WithoutCapturesOnlyTheWholeMatchIsKept) {
+TEST(Matches, WithoutCapturesOnlyTheWholeMatchIsKept) {
     PatternSet regex;
     const int32_t id = test::compile(regex, "(a)(b)");
     MatchCollection results;
@@ -183,7 +183,7 @@ TEST(UnitLevel, SplitPieces) {
     EXPECT_EQ(pieces, (P{"a", "b"})) << "throw-away path";
 }
 
-TEST(splitToArray, LimitAndStartOffset) {
+TEST(SplitToArray, LimitAndStartOffset) {
     PatternSet regex;
     const int32_t id = test::compile(regex, ",");
     std::vector<std::string> pieces;

@@ -9,7 +9,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(summaryTexts, SingularExactlyForOne) {
+TEST(SummaryTexts, SingularExactlyForOne) {
     struct Case {
         int32_t scanned, matches, files, unique;
         View view;
@@ -87,7 +87,7 @@ TEST_F(ExportTest, NoMatchesHasNoHeader) {
     EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
 
-TEST(richText, EscapesAndEndsEachLineWithPar) {
+TEST(RichText, EscapesAndEndsEachLineWithPar) {
     const std::string document = buildRichText({"C:\\x {y}", ""});
     const std::string header =
         R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";

@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(replaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
+TEST(ReplaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
     struct {
         const char* name;
         std::string text, find, replace, expected;

@@ -15,7 +15,7 @@ using ::testing::ElementsAre;
 
 namespace {
 
-TEST(progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
+TEST(Progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
     const std::pair<int, std::vector<int>> cases[] = {
         {3, {1, 2, 3}}, {120, {1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}}};
     for (const auto& [files, shown] : cases) {
@@ -34,7 +34,7 @@ TEST(progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
 }
 
 // "(foo)?" also matches empty text everywhere: only the non-empty matches may count.
-TEST(run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
+TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
     TempTree tree;
     tree.write("a/x.txt", "one\nfoo two\nfoo\n");
     tree.write("b/y.txt", "nothing here");
@@ -56,7 +56,7 @@ TEST(run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
 }
 
 // Files from the size on which they are mapped rather than read are searched and replaced alike.
-TEST(run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
+TEST(Run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
     TempTree tree;
     std::string text = "needle first\n";
     while (text.size() < util::FileText::kMapFrom)
@@ -76,7 +76,7 @@ TEST(run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
 }
 
 // Every item searches the file as read; each replacing item works on the previous one's output.
-TEST(run, AppliesEveryItemInOrder) {
+TEST(Run, AppliesEveryItemInOrder) {
     TempTree tree;
     tree.write("a.txt", "cat dog cat");
     CompiledRequest specs;

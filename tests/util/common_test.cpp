@@ -6,7 +6,7 @@
 using namespace kestrava;
 using namespace kestrava::util;
 
-TEST(checkFindExpression, RefusesAnUnescapedBarAtTheEnd) {
+TEST(CheckFindExpression, RefusesAnUnescapedBarAtTheEnd) {
     const std::string refused = "Expression cannot end with '|'";
     const std::pair<std::string, bool> cases[] = {
         {"abc|", true},      {"|", true},      {"abc| ", true},   {"abc|\t\r\n", true},
@@ -21,7 +21,7 @@ TEST(checkFindExpression, RefusesAnUnescapedBarAtTheEnd) {
     }
 }
 
-TEST(fontPointSize, MapsTheThreeSizesAndFallsBackToSmall) {
+TEST(FontPointSize, MapsTheThreeSizesAndFallsBackToSmall) {
     const std::pair<int32_t, int32_t> cases[] = {{0, 10}, {1, 11}, {2, 12}, {3, 10}, {-1, 10}};
     for (const auto& [setting, points] : cases)
         EXPECT_EQ(fontPointSize(setting), points) << setting;

@@ -39,7 +39,7 @@ struct ScopedPath {
 
 } // namespace
 
-TEST(splitCommandLine, FollowsShellQuotingWithoutExpansion) {
+TEST(SplitCommandLine, FollowsShellQuotingWithoutExpansion) {
     const std::pair<std::string, Args> cases[] = {
         {"", {}},
         {" \t ", {}},
@@ -57,7 +57,7 @@ TEST(splitCommandLine, FollowsShellQuotingWithoutExpansion) {
         EXPECT_EQ(splitCommandLine(line), expected) << line;
 }
 
-TEST(findProgram, AcceptsOnlyExecutableRegularFiles) {
+TEST(FindProgram, AcceptsOnlyExecutableRegularFiles) {
     kestest::TempFolder tmp;
     writeRaw(tmp.path() + "data.txt", "x");
     EXPECT_EQ(findProgram("/bin/sh"), "/bin/sh");
@@ -68,7 +68,7 @@ TEST(findProgram, AcceptsOnlyExecutableRegularFiles) {
         EXPECT_EQ(findProgram(name), "") << name;
 }
 
-TEST(startDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToReap) {
+TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToReap) {
     kestest::TempFolder tmp;
     const std::string marker = tmp.path() + "marker";
     // $$ is the started shell itself: its three standard descriptors, read before any redirection.
@@ -82,7 +82,7 @@ TEST(startDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToRea
     EXPECT_EQ(errno, ECHILD);
 }
 
-TEST(startDetached, ReportsProgramsThatCannotStart) {
+TEST(StartDetached, ReportsProgramsThatCannotStart) {
     kestest::TempFolder tmp;
     writeRaw(tmp.path() + "not-executable", "#!/bin/sh\n");
     writeRaw(tmp.path() + "bad-interpreter", "#!/no/such/interpreter\n");
