@@ -5,7 +5,7 @@
 
 #include "qt_text.h"
 
-#include "script_edit.h"
+#include "script/script_edit.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -108,8 +108,8 @@ void MainWindow::showScript() {
     sbAppend->setEnabled(true);
     for (QPushButton* button : {sbInsert, sbChange, sbDelete})
         button->setEnabled(hasCurrent);
-    sbUp->setEnabled(canMoveScriptItem(m_script, true));
-    sbDown->setEnabled(canMoveScriptItem(m_script, false));
+    sbUp->setEnabled(script::canMoveScriptItem(m_script, true));
+    sbDown->setEnabled(script::canMoveScriptItem(m_script, false));
     showCurrentItem();
     showScriptLines();
     if (DrawGrid1->isEnabled() && DrawGrid1->isVisible() && !m_script.entries.empty() &&
@@ -131,7 +131,7 @@ void MainWindow::showCurrentItem() {
         return;
     }
     const script::ScriptEntry& entry = m_script.entries[static_cast<size_t>(m_script.currentEntry)];
-    const FolderFile group = governingFolderFile(m_script, m_script.currentEntry);
+    const script::FolderFile group = script::governingFolderFile(m_script, m_script.currentEntry);
     showInBox(cboxFolders, group.folders);
     showInBox(cboxFiles, group.files);
     const bool findReplace = entry.EntryKind == script::ScriptEntryKind::FindReplace;
@@ -145,7 +145,7 @@ void MainWindow::showCurrentItem() {
         // The boxes start with the group the new item will most likely join.
         const int32_t at =
             appending ? static_cast<int32_t>(m_script.entries.size()) - 1 : m_script.currentEntry;
-        const FolderFile governing = governingFolderFile(m_script, at);
+        const script::FolderFile governing = script::governingFolderFile(m_script, at);
         showInBox(cboxFolders, governing.folders);
         showInBox(cboxFiles, governing.files);
         showInBox(cboxFind, {});
@@ -160,36 +160,36 @@ void MainWindow::showCurrentItem() {
 }
 
 void MainWindow::bbAcceptClick() {
-    switch (acceptScriptItem(m_script, getCriteria())) {
-    case AcceptOutcome::NeedFoldersFiles:
-        m_services->showMessage(this, QString::fromLatin1(kNeedFoldersFilesText));
+    switch (script::acceptScriptItem(m_script, getCriteria())) {
+    case script::AcceptOutcome::NeedFoldersFiles:
+        m_services->showMessage(this, QString::fromLatin1(script::kNeedFoldersFilesText));
         cboxFolders->setFocus();
         return;
-    case AcceptOutcome::NeedFind:
-        m_services->showMessage(this, QString::fromLatin1(kNeedFindText));
+    case script::AcceptOutcome::NeedFind:
+        m_services->showMessage(this, QString::fromLatin1(script::kNeedFindText));
         cboxFind->setFocus();
         return;
-    case AcceptOutcome::Accepted:
+    case script::AcceptOutcome::Accepted:
         setScriptState(script::ScriptEditState::Viewing);
         return;
     }
 }
 
 void MainWindow::sbDeleteClick() {
-    if (!deleteScriptItem(m_script)) {
-        m_services->showError(this, QString::fromLatin1(kDeleteRefusedText));
+    if (!script::deleteScriptItem(m_script)) {
+        m_services->showError(this, QString::fromLatin1(script::kDeleteRefusedText));
         return;
     }
     setScriptState(script::ScriptEditState::Viewing);
 }
 
 void MainWindow::sbUpClick() {
-    if (moveScriptItem(m_script, true))
+    if (script::moveScriptItem(m_script, true))
         setScriptState(script::ScriptEditState::Viewing);
 }
 
 void MainWindow::sbDownClick() {
-    if (moveScriptItem(m_script, false))
+    if (script::moveScriptItem(m_script, false))
         setScriptState(script::ScriptEditState::Viewing);
 }
 

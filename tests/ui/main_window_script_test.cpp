@@ -4,9 +4,9 @@
 // unsaved changes, and a whole script run with its results.
 #include "main_window_test_support.h"
 
+#include "script/script_edit.h"
 #include "script/script_run.h"
 #include "ui/results_grid.h"
-#include "ui/script_edit.h"
 
 #include <QMenu>
 #include <QSignalSpy>
@@ -16,13 +16,6 @@
 namespace {
 
 using Entry = kestrava::script::ScriptEntry;
-
-Entry FF(const std::string& folders, const std::string& files) {
-    return {0, 0, kestrava::script::ScriptEntryKind::FolderFile, folders, files, ""};
-}
-Entry FR(const std::string& find, const std::string& replace = "") {
-    return {0, 0, kestrava::script::ScriptEntryKind::FindReplace, find, replace, ""};
-}
 
 // The items as the grid numbers them with their first text: "1 /a", "1.1 x", ...
 QStringList numbered(const kestrava::script::Script& script) {
@@ -64,15 +57,6 @@ int gridRow(const kestrava::script::Script& script, int32_t index,
         if (script.lines[i].entryIndex == index && script.lines[i].lineKind == kind)
             return static_cast<int>(i) + 1;
     return -1;
-}
-
-kestrava::script::Script makeScript(std::vector<Entry> entries, int32_t current) {
-    kestrava::script::Script script;
-    script.entries = std::move(entries);
-    script.currentEntry = current;
-    kestrava::script::numberScriptEntries(script);
-    kestrava::script::buildScriptLines(script);
-    return script;
 }
 
 } // namespace
@@ -138,7 +122,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->laItemNo->text(), QString());
     }
 
-    void insertComparesWithTheGroupBeforeTheInsertionPoint_data() {
+    void insertGoesThroughTheBoxesAndAccept_data() {
         QTest::addColumn<int>("current");
         QTest::addColumn<QString>("folders"); // empty: the boxes are left as shown
         QTest::addColumn<QStringList>("expected");
@@ -146,14 +130,8 @@ class TestMainWindowScript : public QObject {
         // Start: 1 /a, 1.1 x, 2 /b, 2.1 y.
         QTest::newRow("before the first find of a group joins the group")
             << 1 << "" << QStringList{"1 /a", "1.1 new", "1.2 x", "2 /b", "2.1 y"} << 1;
-        QTest::newRow("at the very first item always starts a group")
-            << 0 << "" << QStringList{"1 /a", "1.1 new", "2 /a", "2.1 x", "3 /b", "3.1 y"} << 1;
-        QTest::newRow("before a group with other values copies them into a new group")
-            << 2 << "" << QStringList{"1 /a", "1.1 x", "2 /b", "2.1 new", "3 /b", "3.1 y"} << 3;
-        QTest::newRow("other folders start a group that takes the following items")
-            << 3 << "/c" << QStringList{"1 /a", "1.1 x", "2 /b", "3 /c", "3.1 new", "3.2 y"} << 4;
     }
-    void insertComparesWithTheGroupBeforeTheInsertionPoint() {
+    void insertGoesThroughTheBoxesAndAccept() {
         QFETCH(int, current);
         QFETCH(QString, folders);
         QFETCH(QStringList, expected);
@@ -235,42 +213,6 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->script().entries.empty());
         QCOMPARE(w->script().currentEntry, -1);
         QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
-    }
-
-    void movesKeepGroupsWhole_data() {
-        QTest::addColumn<int>("current");
-        QTest::addColumn<bool>("up");
-        QTest::addColumn<QStringList>("expected"); // empty: the move is refused
-        QTest::addColumn<int>("newCurrent");
-        // Start: 1 /a, 1.1 p, 1.2 q, 2 /b, 2.1 s.
-        QTest::newRow("find down within its group")
-            << 1 << false << QStringList{"1 /a", "1.1 q", "1.2 p", "2 /b", "2.1 s"} << 2;
-        QTest::newRow("last find down into the next group")
-            << 2 << false << QStringList{"1 /a", "1.1 p", "2 /b", "2.1 q", "2.2 s"} << 3;
-        QTest::newRow("first find up into the group before")
-            << 4 << true << QStringList{"1 /a", "1.1 p", "1.2 q", "1.3 s", "2 /b"} << 3;
-        QTest::newRow("first find of the first group cannot go up")
-            << 1 << true << QStringList{} << 1;
-        QTest::newRow("group up past the group before")
-            << 3 << true << QStringList{"1 /b", "1.1 s", "2 /a", "2.1 p", "2.2 q"} << 0;
-        QTest::newRow("group down past the next group")
-            << 0 << false << QStringList{"1 /b", "1.1 s", "2 /a", "2.1 p", "2.2 q"} << 2;
-        QTest::newRow("last group cannot go down") << 3 << false << QStringList{} << 3;
-        QTest::newRow("first group cannot go up") << 0 << true << QStringList{} << 0;
-    }
-    void movesKeepGroupsWhole() {
-        QFETCH(int, current);
-        QFETCH(bool, up);
-        QFETCH(QStringList, expected);
-        QFETCH(int, newCurrent);
-        kestrava::script::Script script =
-            makeScript({FF("/a", "*"), FR("p"), FR("q"), FF("/b", "*"), FR("s")}, current);
-        const QStringList before = numbered(script);
-        QCOMPARE(kestrava::ui::canMoveScriptItem(script, up), !expected.isEmpty());
-        QCOMPARE(kestrava::ui::moveScriptItem(script, up), !expected.isEmpty());
-        QCOMPARE(numbered(script), expected.isEmpty() ? before : expected);
-        QCOMPARE(script.currentEntry, newCurrent);
-        QCOMPARE(script.changed, !expected.isEmpty());
     }
 
     void upAndDownButtonsMoveAndFollowTheirEnableRules() {

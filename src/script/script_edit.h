@@ -1,6 +1,6 @@
-// Editing the one script from the main window's item editor: adding, inserting, changing,
-// deleting and moving items, and the Accept rules that decide when a new group starts. Plain
-// functions on script::Script, so the rules can be checked without a window.
+// Editing a script item by item, as the main window's item editor does: adding, inserting,
+// changing, deleting and moving items, and the Accept rules that decide when a new group starts.
+// Plain functions on Script, so the rules can be checked without a window.
 #pragma once
 
 #include "script/script.h"
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-namespace kestrava::ui {
+namespace kestrava::script {
 
 // The Folders and Files of the nearest Folder(s)/File(s) item at or before index; both empty
 // when index is negative or no such item exists.
@@ -17,18 +17,17 @@ struct FolderFile {
     std::string folders;
     std::string files;
 };
-FolderFile governingFolderFile(const script::Script& script, int32_t index);
+FolderFile governingFolderFile(const Script& script, int32_t index);
 
 // Adds an item at the end; it becomes the current item.
-void appendScriptItem(script::Script& script, script::ScriptEntryKind kind,
-                      const std::string& text1, const std::string& text2, const std::string& text3);
+void appendScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
+                      const std::string& text2, const std::string& text3);
 // Inserts an item at index, moving the items from there one place on; currentEntry is kept.
-void insertScriptItem(script::Script& script, script::ScriptEntryKind kind,
-                      const std::string& text1, const std::string& text2, int32_t index,
-                      const std::string& text3);
+void insertScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
+                      const std::string& text2, int32_t index, const std::string& text3);
 // Overwrites an item's texts: Folders and Files for a Folder(s)/File(s) item; Find, Replace
 // With and Options for a Find/Replace item.
-void changeScriptItem(script::Script& script, int32_t index, const std::string& folders,
+void changeScriptItem(Script& script, int32_t index, const std::string& folders,
                       const std::string& files, const std::string& options,
                       const std::string& replace, const std::string& find);
 
@@ -43,7 +42,7 @@ inline constexpr const char* kNeedFindText = "Find expression must be defined";
 // Stores the typed criteria for the script's State (Append, Insert or Change). A typed folder
 // or file that differs from the group before the new item's place starts a new group. Does not
 // change State; any other state accepts nothing and returns aoAccepted.
-AcceptOutcome acceptScriptItem(script::Script& script, const search::Criteria& typed);
+AcceptOutcome acceptScriptItem(Script& script, const search::Criteria& typed);
 
 inline constexpr const char* kDeleteRefusedText =
     "Unable to Delete as a Folder(s)/File(s) entry is required before the following "
@@ -51,14 +50,14 @@ inline constexpr const char* kDeleteRefusedText =
 
 // Removes the current item (the next one, or the new last one, becomes current). False, with
 // nothing changed, when that would leave a Find/Replace item first. True for an empty script.
-bool deleteScriptItem(script::Script& script);
+bool deleteScriptItem(Script& script);
 
 // True when the current item can move one place up (down): a Find/Replace item within its
 // group or into the neighbouring group, a Folder(s)/File(s) item with its whole group past the
 // neighbouring group. Never lets a Find/Replace item come before the first Folder(s)/File(s).
-bool canMoveScriptItem(const script::Script& script, bool up);
+bool canMoveScriptItem(const Script& script, bool up);
 // Makes the move (the moved item stays current), renumbers and sets Changed; false and nothing
 // changed when canMoveScriptItem is false.
-bool moveScriptItem(script::Script& script, bool up);
+bool moveScriptItem(Script& script, bool up);
 
-} // namespace kestrava::ui
+} // namespace kestrava::script

@@ -1,9 +1,9 @@
 // The script editing rules: items added, inserted, changed, deleted and moved.
-#include "script_edit.h"
+#include "script/script_edit.h"
 
 #include <algorithm>
 
-namespace kestrava::ui {
+namespace kestrava::script {
 
 namespace {
 
@@ -11,16 +11,16 @@ size_t at(int32_t index) {
     return static_cast<size_t>(index);
 }
 
-int32_t lastIndex(const script::Script& script) {
+int32_t lastIndex(const Script& script) {
     return static_cast<int32_t>(script.entries.size()) - 1;
 }
 
-bool isFolderFile(const script::Script& script, int32_t index) {
-    return script.entries[at(index)].EntryKind == script::ScriptEntryKind::FolderFile;
+bool isFolderFile(const Script& script, int32_t index) {
+    return script.entries[at(index)].EntryKind == ScriptEntryKind::FolderFile;
 }
 
 // The index one past the last member of the group that starts at `start`.
-int32_t groupEnd(const script::Script& script, int32_t start) {
+int32_t groupEnd(const Script& script, int32_t start) {
     int32_t end = start + 1;
     while (end <= lastIndex(script) && !isFolderFile(script, end))
         ++end;
@@ -28,15 +28,15 @@ int32_t groupEnd(const script::Script& script, int32_t start) {
 }
 
 // The nearest Folder(s)/File(s) item before `index`, or -1.
-int32_t previousFolderFile(const script::Script& script, int32_t index) {
+int32_t previousFolderFile(const Script& script, int32_t index) {
     for (int32_t i = index - 1; i >= 0; --i)
         if (isFolderFile(script, i))
             return i;
     return -1;
 }
 
-void edited(script::Script& script) {
-    script::numberScriptEntries(script);
+void edited(Script& script) {
+    numberScriptEntries(script);
     script.changed = true;
 }
 
@@ -47,8 +47,8 @@ bool startsNewGroup(const FolderFile& governing, const search::Criteria& typed) 
            typed.files != governing.files;
 }
 
-AcceptOutcome acceptNewItem(script::Script& script, const search::Criteria& typed) {
-    const bool appending = script.state == script::ScriptEditState::Append;
+AcceptOutcome acceptNewItem(Script& script, const search::Criteria& typed) {
+    const bool appending = script.state == ScriptEditState::Append;
     const int32_t before = appending ? lastIndex(script) : script.currentEntry - 1;
     const bool newGroup = startsNewGroup(governingFolderFile(script, before), typed);
     if (newGroup && (typed.folders.empty() || typed.files.empty()))
@@ -57,28 +57,27 @@ AcceptOutcome acceptNewItem(script::Script& script, const search::Criteria& type
         return AcceptOutcome::NeedFind;
     if (newGroup) {
         if (appending)
-            appendScriptItem(script, script::ScriptEntryKind::FolderFile, typed.folders,
-                             typed.files, "");
+            appendScriptItem(script, ScriptEntryKind::FolderFile, typed.folders, typed.files, "");
         else
-            insertScriptItem(script, script::ScriptEntryKind::FolderFile, typed.folders,
-                             typed.files, script.currentEntry, "");
+            insertScriptItem(script, ScriptEntryKind::FolderFile, typed.folders, typed.files,
+                             script.currentEntry, "");
     }
     if (!typed.find.empty()) {
         if (appending) {
-            appendScriptItem(script, script::ScriptEntryKind::FindReplace, typed.find,
-                             typed.replace, typed.options);
+            appendScriptItem(script, ScriptEntryKind::FindReplace, typed.find, typed.replace,
+                             typed.options);
         } else {
             if (newGroup)
                 ++script.currentEntry; // past the Folder(s)/File(s) item just inserted
-            insertScriptItem(script, script::ScriptEntryKind::FindReplace, typed.find,
-                             typed.replace, script.currentEntry, typed.options);
+            insertScriptItem(script, ScriptEntryKind::FindReplace, typed.find, typed.replace,
+                             script.currentEntry, typed.options);
         }
     }
     edited(script);
     return AcceptOutcome::Accepted;
 }
 
-AcceptOutcome acceptChange(script::Script& script, const search::Criteria& typed) {
+AcceptOutcome acceptChange(Script& script, const search::Criteria& typed) {
     if (script.currentEntry < 0)
         return AcceptOutcome::Accepted;
     if (isFolderFile(script, script.currentEntry)) {
@@ -95,7 +94,7 @@ AcceptOutcome acceptChange(script::Script& script, const search::Criteria& typed
 
 // Moves the block [first, middle) behind the block [middle, last); `current` follows the item
 // it named.
-void swapBlocks(script::Script& script, int32_t first, int32_t middle, int32_t last) {
+void swapBlocks(Script& script, int32_t first, int32_t middle, int32_t last) {
     auto begin = script.entries.begin();
     std::rotate(begin + first, begin + middle, begin + last);
     const int32_t current = script.currentEntry;
@@ -107,38 +106,36 @@ void swapBlocks(script::Script& script, int32_t first, int32_t middle, int32_t l
 
 } // namespace
 
-FolderFile governingFolderFile(const script::Script& script, int32_t index) {
+FolderFile governingFolderFile(const Script& script, int32_t index) {
     if (index > lastIndex(script))
         index = lastIndex(script);
     for (int32_t i = index; i >= 0; --i) {
-        const script::ScriptEntry& entry = script.entries[at(i)];
-        if (entry.EntryKind == script::ScriptEntryKind::FolderFile)
+        const ScriptEntry& entry = script.entries[at(i)];
+        if (entry.EntryKind == ScriptEntryKind::FolderFile)
             return {entry.Text1, entry.Text2};
     }
     return {};
 }
 
-void appendScriptItem(script::Script& script, script::ScriptEntryKind kind,
-                      const std::string& text1, const std::string& text2,
-                      const std::string& text3) {
+void appendScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
+                      const std::string& text2, const std::string& text3) {
     script.entries.push_back({0, 0, kind, text1, text2, text3});
     script.currentEntry = lastIndex(script);
 }
 
-void insertScriptItem(script::Script& script, script::ScriptEntryKind kind,
-                      const std::string& text1, const std::string& text2, int32_t index,
-                      const std::string& text3) {
+void insertScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
+                      const std::string& text2, int32_t index, const std::string& text3) {
     index = std::clamp(index, 0, lastIndex(script) + 1);
     script.entries.insert(script.entries.begin() + index, {0, 0, kind, text1, text2, text3});
     if (script.currentEntry < 0)
         script.currentEntry = 0; // the script's first item is always current
 }
 
-void changeScriptItem(script::Script& script, int32_t index, const std::string& folders,
+void changeScriptItem(Script& script, int32_t index, const std::string& folders,
                       const std::string& files, const std::string& options,
                       const std::string& replace, const std::string& find) {
-    script::ScriptEntry& entry = script.entries.at(at(index));
-    if (entry.EntryKind == script::ScriptEntryKind::FolderFile) {
+    ScriptEntry& entry = script.entries.at(at(index));
+    if (entry.EntryKind == ScriptEntryKind::FolderFile) {
         entry.Text1 = folders;
         entry.Text2 = files;
     } else {
@@ -148,19 +145,19 @@ void changeScriptItem(script::Script& script, int32_t index, const std::string& 
     }
 }
 
-AcceptOutcome acceptScriptItem(script::Script& script, const search::Criteria& typed) {
+AcceptOutcome acceptScriptItem(Script& script, const search::Criteria& typed) {
     switch (script.state) {
-    case script::ScriptEditState::Append:
-    case script::ScriptEditState::Insert:
+    case ScriptEditState::Append:
+    case ScriptEditState::Insert:
         return acceptNewItem(script, typed);
-    case script::ScriptEditState::Change:
+    case ScriptEditState::Change:
         return acceptChange(script, typed);
     default:
         return AcceptOutcome::Accepted;
     }
 }
 
-bool deleteScriptItem(script::Script& script) {
+bool deleteScriptItem(Script& script) {
     const int32_t current = script.currentEntry;
     if (current < 0)
         return true;
@@ -172,7 +169,7 @@ bool deleteScriptItem(script::Script& script) {
     return true;
 }
 
-bool canMoveScriptItem(const script::Script& script, bool up) {
+bool canMoveScriptItem(const Script& script, bool up) {
     const int32_t i = script.currentEntry;
     if (i < 0 || (up && i < 1) || (!up && i >= lastIndex(script)))
         return false;
@@ -187,7 +184,7 @@ bool canMoveScriptItem(const script::Script& script, bool up) {
     return true;
 }
 
-bool moveScriptItem(script::Script& script, bool up) {
+bool moveScriptItem(Script& script, bool up) {
     if (!canMoveScriptItem(script, up))
         return false;
     const int32_t i = script.currentEntry;
@@ -205,4 +202,4 @@ bool moveScriptItem(script::Script& script, bool up) {
     return true;
 }
 
-} // namespace kestrava::ui
+} // namespace kestrava::script
