@@ -11,7 +11,7 @@ using kestrava::fuzz::require;
 
 kestrava::script::ScriptEntries withoutOptions(kestrava::script::ScriptEntries entries) {
     for (auto& entry : entries)
-        entry.Text3.clear();
+        entry.options.clear();
     return entries;
 }
 

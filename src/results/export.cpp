@@ -71,20 +71,20 @@ void appendRowText(const search::SearchResults& results, const Row& row, std::st
 SummaryTexts summaryTexts(const search::SearchResults& results, View view,
                           int32_t uniqueMatchCount) {
     SummaryTexts texts;
-    texts.Label1 = "Searched " + counted(results.filesScanned, " file", " files") + ":   Found " +
-                   std::to_string(results.totalMatches);
-    texts.Label2 = results.totalMatches == 1 ? " match" : " matches";
-    texts.Label3 = " in " + counted(results.filesWithMatches, " file", " files");
+    texts.searchedAndFound = "Searched " + counted(results.filesScanned, " file", " files") +
+                             ":   Found " + std::to_string(results.totalMatches);
+    texts.matchesWord = results.totalMatches == 1 ? " match" : " matches";
+    texts.inFiles = " in " + counted(results.filesWithMatches, " file", " files");
     if (view == View::UniqueMatches || view == View::UniqueMatchesSorted) // 0 keeps the singular
-        texts.Label4 = "(" + std::to_string(uniqueMatchCount) + " Unique Match" +
-                       (uniqueMatchCount > 1 ? "es" : "") + ")";
+        texts.uniqueMatches = "(" + std::to_string(uniqueMatchCount) + " Unique Match" +
+                              (uniqueMatchCount > 1 ? "es" : "") + ")";
     return texts;
 }
 
 std::string summaryLine(const SummaryTexts& texts) {
-    std::string line = texts.Label1 + texts.Label2 + texts.Label3;
-    if (!texts.Label4.empty())
-        line += " " + texts.Label4;
+    std::string line = texts.searchedAndFound + texts.matchesWord + texts.inFiles;
+    if (!texts.uniqueMatches.empty())
+        line += " " + texts.uniqueMatches;
     return line;
 }
 

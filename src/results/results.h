@@ -54,7 +54,7 @@ std::string filePath(const search::SearchResults& results, const search::FileMat
 // The four summary labels above the results, e.g. "Searched 12 files:   Found 5", " matches",
 // " in 3 files", "(4 Unique Matches)"; the fourth is empty outside the unique views.
 struct SummaryTexts {
-    std::string Label1, Label2, Label3, Label4;
+    std::string searchedAndFound, matchesWord, inFiles, uniqueMatches;
 };
 SummaryTexts summaryTexts(const search::SearchResults& results, View view,
                           int32_t uniqueMatchCount);

@@ -10,15 +10,15 @@ void addLine(ScriptLines& lines, ScriptLineKind kind, int32_t index) {
 }
 
 void addEntryLines(ScriptLines& lines, const ScriptEntry& entry, int32_t index) {
-    if (entry.EntryKind == ScriptEntryKind::FolderFile) {
+    if (entry.isFolderFile()) {
         // The File(s) row is there even when Files is empty, so the item always shows both.
         addLine(lines, ScriptLineKind::Folders, index);
         addLine(lines, ScriptLineKind::Files, index);
     } else {
         addLine(lines, ScriptLineKind::Find, index);
-        if (!entry.Text2.empty())
+        if (!entry.replace.empty())
             addLine(lines, ScriptLineKind::Replace, index);
-        if (!entry.Text3.empty())
+        if (!entry.options.empty())
             addLine(lines, ScriptLineKind::Options, index);
     }
     addLine(lines, ScriptLineKind::Blank, index);
@@ -34,7 +34,7 @@ void numberScriptEntries(Script& script) {
     int32_t group = 0;
     int32_t member = 0;
     for (ScriptEntry& entry : script.entries) {
-        if (entry.EntryKind == ScriptEntryKind::FolderFile) {
+        if (entry.isFolderFile()) {
             ++group;
             member = 0;
             entry.subItemNo = 0;

@@ -32,15 +32,36 @@ enum class ScriptEditState : uint8_t {
     Results = 4,
 };
 
-// One item. Folder(s)/File(s): Text1 folders, Text2 files, Text3 empty. Find/Replace: Text1 the
-// Find expression, Text2 the Replace With expression (empty: only finds), Text3 the Options.
+// One item: a Folder(s)/File(s) item uses folders and files, a Find/Replace item find, replace
+// (empty: it only finds) and options.
 struct ScriptEntry {
     int32_t itemNo = 0;    // derived: the group's number, from 1
     int32_t subItemNo = 0; // derived: 0 for Folder(s)/File(s), else the number within the group
-    ScriptEntryKind EntryKind = ScriptEntryKind::FolderFile;
-    std::string Text1;
-    std::string Text2;
-    std::string Text3;
+    ScriptEntryKind kind = ScriptEntryKind::FolderFile;
+    std::string folders;
+    std::string files;
+    std::string find;
+    std::string replace;
+    std::string options;
+
+    static ScriptEntry folderFile(std::string folders, std::string files) {
+        return {0,  0, ScriptEntryKind::FolderFile, std::move(folders), std::move(files), {},
+                {}, {}};
+    }
+    static ScriptEntry findReplace(std::string find, std::string replace = {},
+                                   std::string options = {}) {
+        return {0,
+                0,
+                ScriptEntryKind::FindReplace,
+                {},
+                {},
+                std::move(find),
+                std::move(replace),
+                std::move(options)};
+    }
+    bool isFolderFile() const { return kind == ScriptEntryKind::FolderFile; }
+    // What the item's first line shows: its Folders or its Find expression.
+    const std::string& heading() const { return isFolderFile() ? folders : find; }
 
     bool operator==(const ScriptEntry&) const = default;
 };

@@ -16,7 +16,7 @@ int32_t lastIndex(const Script& script) {
 }
 
 bool isFolderFile(const Script& script, int32_t index) {
-    return script.entries[at(index)].EntryKind == ScriptEntryKind::FolderFile;
+    return script.entries[at(index)].isFolderFile();
 }
 
 // The index one past the last member of the group that starts at `start`.
@@ -57,20 +57,21 @@ AcceptOutcome acceptNewItem(Script& script, const search::Criteria& typed) {
         return AcceptOutcome::NeedFind;
     if (newGroup) {
         if (appending)
-            appendScriptItem(script, ScriptEntryKind::FolderFile, typed.folders, typed.files, "");
+            appendScriptItem(script, ScriptEntry::folderFile(typed.folders, typed.files));
         else
-            insertScriptItem(script, ScriptEntryKind::FolderFile, typed.folders, typed.files,
-                             script.currentEntry, "");
+            insertScriptItem(script, ScriptEntry::folderFile(typed.folders, typed.files),
+                             script.currentEntry);
     }
     if (!typed.find.empty()) {
         if (appending) {
-            appendScriptItem(script, ScriptEntryKind::FindReplace, typed.find, typed.replace,
-                             typed.options);
+            appendScriptItem(script,
+                             ScriptEntry::findReplace(typed.find, typed.replace, typed.options));
         } else {
             if (newGroup)
                 ++script.currentEntry; // past the Folder(s)/File(s) item just inserted
-            insertScriptItem(script, ScriptEntryKind::FindReplace, typed.find, typed.replace,
-                             script.currentEntry, typed.options);
+            insertScriptItem(script,
+                             ScriptEntry::findReplace(typed.find, typed.replace, typed.options),
+                             script.currentEntry);
         }
     }
     edited(script);
@@ -111,22 +112,20 @@ FolderFile governingFolderFile(const Script& script, int32_t index) {
         index = lastIndex(script);
     for (int32_t i = index; i >= 0; --i) {
         const ScriptEntry& entry = script.entries[at(i)];
-        if (entry.EntryKind == ScriptEntryKind::FolderFile)
-            return {entry.Text1, entry.Text2};
+        if (entry.isFolderFile())
+            return {entry.folders, entry.files};
     }
     return {};
 }
 
-void appendScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
-                      const std::string& text2, const std::string& text3) {
-    script.entries.push_back({0, 0, kind, text1, text2, text3});
+void appendScriptItem(Script& script, ScriptEntry entry) {
+    script.entries.push_back(std::move(entry));
     script.currentEntry = lastIndex(script);
 }
 
-void insertScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
-                      const std::string& text2, int32_t index, const std::string& text3) {
+void insertScriptItem(Script& script, ScriptEntry entry, int32_t index) {
     index = std::clamp(index, 0, lastIndex(script) + 1);
-    script.entries.insert(script.entries.begin() + index, {0, 0, kind, text1, text2, text3});
+    script.entries.insert(script.entries.begin() + index, std::move(entry));
     if (script.currentEntry < 0)
         script.currentEntry = 0; // the script's first item is always current
 }
@@ -135,13 +134,13 @@ void changeScriptItem(Script& script, int32_t index, const std::string& folders,
                       const std::string& files, const std::string& options,
                       const std::string& replace, const std::string& find) {
     ScriptEntry& entry = script.entries.at(at(index));
-    if (entry.EntryKind == ScriptEntryKind::FolderFile) {
-        entry.Text1 = folders;
-        entry.Text2 = files;
+    if (entry.isFolderFile()) {
+        entry.folders = folders;
+        entry.files = files;
     } else {
-        entry.Text1 = find;
-        entry.Text2 = replace;
-        entry.Text3 = options;
+        entry.find = find;
+        entry.replace = replace;
+        entry.options = options;
     }
 }
 

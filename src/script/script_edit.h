@@ -20,11 +20,9 @@ struct FolderFile {
 FolderFile governingFolderFile(const Script& script, int32_t index);
 
 // Adds an item at the end; it becomes the current item.
-void appendScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
-                      const std::string& text2, const std::string& text3);
+void appendScriptItem(Script& script, ScriptEntry entry);
 // Inserts an item at index, moving the items from there one place on; currentEntry is kept.
-void insertScriptItem(Script& script, ScriptEntryKind kind, const std::string& text1,
-                      const std::string& text2, int32_t index, const std::string& text3);
+void insertScriptItem(Script& script, ScriptEntry entry, int32_t index);
 // Overwrites an item's texts: Folders and Files for a Folder(s)/File(s) item; Find, Replace
 // With and Options for a Find/Replace item.
 void changeScriptItem(Script& script, int32_t index, const std::string& folders,

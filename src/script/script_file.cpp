@@ -111,12 +111,11 @@ class ScriptReader {
 
     void complete() {
         if (m_pending.kind == 1) {
-            m_entries.push_back(
-                {0, 0, ScriptEntryKind::FolderFile, m_pending.folders, m_pending.files, ""});
+            m_entries.push_back(ScriptEntry::folderFile(m_pending.folders, m_pending.files));
             m_haveFolders = true;
         } else if (m_pending.kind == 2) {
-            m_entries.push_back({0, 0, ScriptEntryKind::FindReplace, m_pending.find,
-                                 m_pending.replace, m_pending.options});
+            m_entries.push_back(
+                ScriptEntry::findReplace(m_pending.find, m_pending.replace, m_pending.options));
         }
         m_pending = ProFormaEntry{};
     }
@@ -164,7 +163,8 @@ bool holdsLineBreak(const std::string& value) {
 // script is refused rather than written wrong. Returns why, or "".
 std::string unwritableReason(const Script& script) {
     for (const ScriptEntry& entry : script.entries)
-        if (holdsLineBreak(entry.Text1) || holdsLineBreak(entry.Text2))
+        if (holdsLineBreak(entry.heading()) ||
+            holdsLineBreak(entry.isFolderFile() ? entry.files : entry.replace))
             return "item " + scriptItemNumber(entry) +
                    " holds a line break or NUL, which a script file cannot keep";
     return "";
@@ -232,13 +232,13 @@ void loadScript(Script& script, const std::string& path) {
 std::string scriptText(const Script& script) {
     std::string text;
     for (const ScriptEntry& entry : script.entries) {
-        if (entry.EntryKind == ScriptEntryKind::FolderFile) {
-            appendLine(text, kScriptFoldersField, entry.Text1);
-            appendLine(text, kScriptFilesField, entry.Text2);
+        if (entry.isFolderFile()) {
+            appendLine(text, kScriptFoldersField, entry.folders);
+            appendLine(text, kScriptFilesField, entry.files);
         } else {
-            appendLine(text, kScriptFindField, entry.Text1);
-            if (!entry.Text2.empty())
-                appendLine(text, kScriptReplaceField, entry.Text2);
+            appendLine(text, kScriptFindField, entry.find);
+            if (!entry.replace.empty())
+                appendLine(text, kScriptReplaceField, entry.replace);
         }
         text += kScriptLineEnd;
     }

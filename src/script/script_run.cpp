@@ -25,7 +25,7 @@ class ScriptRun {
 
     void walk(const ScriptEntries& entries) {
         for (const ScriptEntry& entry : entries) {
-            if (entry.EntryKind == ScriptEntryKind::FolderFile)
+            if (entry.isFolderFile())
                 folderFileItem(entry);
             else if (!findReplaceItem(entry))
                 break;
@@ -44,8 +44,8 @@ class ScriptRun {
             return;
         resetSpecs(m_specs);
         m_pending = false;
-        m_folders = substituteRootFolder(entry.Text1, m_settings.rootFolder);
-        m_files = entry.Text2;
+        m_folders = substituteRootFolder(entry.folders, m_settings.rootFolder);
+        m_files = entry.files;
         checkFoldersAndFiles(entry);
     }
 
@@ -53,16 +53,16 @@ class ScriptRun {
     bool findReplaceItem(const ScriptEntry& entry) {
         checkFoldersAndFiles(entry);
         const std::string number = scriptItemNumber(entry);
-        if (entry.Text1.empty())
+        if (entry.find.empty())
             throw std::runtime_error("Nothing to \"Find\" specified on line " + number);
-        if (entry.Text1 == kStopToken)
+        if (entry.find == kStopToken)
             return false;
         search::ReplaceRule item;
         regex::PatternStatus status;
-        const bool compiled = m_specs.regEx.addPattern(entry.Text1, item.patternID, status);
-        if (!entry.Text2.empty()) {
+        const bool compiled = m_specs.regEx.addPattern(entry.find, item.patternID, status);
+        if (!entry.replace.empty()) {
             item.doReplace = true;
-            item.replaceWith = entry.Text2 == "^$" ? "" : entry.Text2;
+            item.replaceWith = entry.replace == "^$" ? "" : entry.replace;
             m_specs.replace = true;
         }
         m_specs.items.push_back(std::move(item));
@@ -81,9 +81,7 @@ class ScriptRun {
             problem += std::string(problem.empty() ? "" : " and ") + "No Files(s) specified";
         if (problem.empty())
             return;
-        problem += entry.EntryKind == ScriptEntryKind::FolderFile
-                       ? " on line"
-                       : " before trying to process line";
+        problem += entry.isFolderFile() ? " on line" : " before trying to process line";
         throw std::runtime_error(problem + " " + scriptItemNumber(entry));
     }
 
@@ -121,14 +119,13 @@ std::string rootFolderEmptyText() {
 
 bool scriptReplaces(const Script& script) {
     return std::ranges::any_of(script.entries, [](const ScriptEntry& entry) {
-        return entry.EntryKind == ScriptEntryKind::FindReplace && !entry.Text2.empty();
+        return !entry.isFolderFile() && !entry.replace.empty();
     });
 }
 
 bool scriptUsesRootFolder(const Script& script) {
     return std::ranges::any_of(script.entries, [](const ScriptEntry& entry) {
-        return entry.EntryKind == ScriptEntryKind::FolderFile &&
-               entry.Text1.find(kRootFolderToken) != std::string::npos;
+        return entry.isFolderFile() && entry.folders.find(kRootFolderToken) != std::string::npos;
     });
 }
 

@@ -274,10 +274,10 @@ void MainWindow::showResults() {
         m_uniqueMatchCount = unique;
     const results::SummaryTexts texts =
         results::summaryTexts(m_results, m_resultView, m_uniqueMatchCount);
-    laMatchResults[0]->setText(QString::fromStdString(texts.Label1));
-    laMatchResults[1]->setText(QString::fromStdString(texts.Label2));
-    laMatchResults[2]->setText(QString::fromStdString(texts.Label3));
-    laMatchResults[3]->setText(QString::fromStdString(texts.Label4));
+    laMatchResults[0]->setText(QString::fromStdString(texts.searchedAndFound));
+    laMatchResults[1]->setText(QString::fromStdString(texts.matchesWord));
+    laMatchResults[2]->setText(QString::fromStdString(texts.inFiles));
+    laMatchResults[3]->setText(QString::fromStdString(texts.uniqueMatches));
     placeStatusLabels();
     if (DrawGrid1->columnCount() != 1)
         DrawGrid1->clearDrawGrid(1);

@@ -36,10 +36,9 @@ void showInBox(QComboBox* box, const std::string& value) {
 void MainWindow::setScriptState(script::ScriptEditState state) {
     m_script.state = state;
     script::buildScriptLines(m_script);
-    const bool isFindReplace =
-        m_script.currentEntry >= 0 &&
-        m_script.entries[static_cast<size_t>(m_script.currentEntry)].EntryKind ==
-            script::ScriptEntryKind::FindReplace;
+    const bool isFindReplace = m_script.currentEntry >= 0 &&
+                               m_script.entries[static_cast<size_t>(m_script.currentEntry)].kind ==
+                                   script::ScriptEntryKind::FindReplace;
     switch (state) {
     case script::ScriptEditState::Viewing:
         paScriptAcceptCancel->hide();
@@ -134,9 +133,9 @@ void MainWindow::showCurrentItem() {
     const script::FolderFile group = script::governingFolderFile(m_script, m_script.currentEntry);
     showInBox(cboxFolders, group.folders);
     showInBox(cboxFiles, group.files);
-    const bool findReplace = entry.EntryKind == script::ScriptEntryKind::FindReplace;
-    showInBox(cboxFind, findReplace ? entry.Text1 : std::string());
-    showInBox(cboxReplace, findReplace ? entry.Text2 : std::string());
+    const bool findReplace = entry.kind == script::ScriptEntryKind::FindReplace;
+    showInBox(cboxFind, findReplace ? entry.find : std::string());
+    showInBox(cboxReplace, findReplace ? entry.replace : std::string());
     if (m_script.state == script::ScriptEditState::Append ||
         m_script.state == script::ScriptEditState::Insert) {
         const bool appending = m_script.state == script::ScriptEditState::Append;

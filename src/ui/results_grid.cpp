@@ -234,13 +234,15 @@ QString scriptColumnText(const script::Script& script, const script::ScriptLine&
     case 3:
         switch (line.lineKind) {
         case script::ScriptLineKind::Folders:
-        case script::ScriptLineKind::Find:
-            return displayText(entry->Text1);
+            return displayText(entry->folders);
         case script::ScriptLineKind::Files:
+            return displayText(entry->files);
+        case script::ScriptLineKind::Find:
+            return displayText(entry->find);
         case script::ScriptLineKind::Replace:
-            return displayText(entry->Text2);
+            return displayText(entry->replace);
         case script::ScriptLineKind::Options:
-            return displayText(entry->Text3);
+            return displayText(entry->options);
         default:
             return {};
         }

@@ -35,8 +35,8 @@ TEST(SummaryTexts, SingularExactlyForOne) {
     search::SearchResults results;
     results.totalMatches = 1;
     const SummaryTexts texts = summaryTexts(results, View::LinesWithMatches, 0);
-    EXPECT_EQ(texts.Label2, " match");
-    EXPECT_EQ(texts.Label4, "");
+    EXPECT_EQ(texts.matchesWord, " match");
+    EXPECT_EQ(texts.uniqueMatches, "");
 }
 
 class ExportTest : public ::testing::Test {

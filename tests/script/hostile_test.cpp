@@ -38,7 +38,9 @@ TEST(HostileScripts, LoadWholeOrFailWithTheLoadMessage) {
         const std::string error = errorOf([&] { loadScript(script, path); });
         if (error == "(no error)") {
             for (const ScriptEntry& entry : script.entries)
-                EXPECT_LE(entry.Text1.size() + entry.Text2.size(), c.text.size());
+                EXPECT_LE(entry.folders.size() + entry.files.size() + entry.find.size() +
+                              entry.replace.size(),
+                          c.text.size());
         } else {
             EXPECT_TRUE(error.starts_with("Unable to load script file: " + path + "\r\n")) << error;
             EXPECT_TRUE(script.entries.empty());
@@ -57,7 +59,7 @@ TEST(HostileScripts, AHugeFindSurvivesARoundTrip) {
     Script loaded;
     loadScript(loaded, tree.path("big.ksc"));
     ASSERT_EQ(loaded.entries.size(), 2u);
-    EXPECT_EQ(loaded.entries[1].Text1, huge);
+    EXPECT_EQ(loaded.entries[1].find, huge);
 }
 
 TEST(AtomicScriptSaves, AKillDuringASaveLeavesTheOldScriptWhole) {

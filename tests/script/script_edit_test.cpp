@@ -10,10 +10,10 @@ namespace {
 using Items = std::vector<std::string>;
 
 ScriptEntry folderFile(const std::string& folders) {
-    return {0, 0, ScriptEntryKind::FolderFile, folders, "*", ""};
+    return ScriptEntry::folderFile(folders, "*");
 }
 ScriptEntry find(const std::string& text) {
-    return {0, 0, ScriptEntryKind::FindReplace, text, "", ""};
+    return ScriptEntry::findReplace(text);
 }
 
 Script makeScript(ScriptEntries entries, int32_t current) {
@@ -28,7 +28,7 @@ Script makeScript(ScriptEntries entries, int32_t current) {
 Items numbered(const Script& script) {
     Items items;
     for (const ScriptEntry& e : script.entries)
-        items.push_back(scriptItemNumber(e) + " " + e.Text1);
+        items.push_back(scriptItemNumber(e) + " " + e.heading());
     return items;
 }
 

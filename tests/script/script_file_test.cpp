@@ -114,7 +114,7 @@ TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptions) {
     EXPECT_EQ(scriptText(makeScript({})), "");
     Script back;
     loadScript(back, path);
-    script.entries[1].Text3.clear();
+    script.entries[1].options.clear();
     buildScriptLines(script);
     EXPECT_EQ(back.entries, script.entries);
     EXPECT_EQ(back.lines, script.lines);

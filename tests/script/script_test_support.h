@@ -10,16 +10,11 @@ using kestrava::util::testing::errorOf;
 using kestrava::util::testing::TempTree;
 
 inline ScriptEntry folderItem(std::string folders, std::string files) {
-    return {0, 0, ScriptEntryKind::FolderFile, std::move(folders), std::move(files), ""};
+    return ScriptEntry::folderFile(std::move(folders), std::move(files));
 }
 
 inline ScriptEntry findItem(std::string find, std::string replace = "", std::string options = "") {
-    return {0,
-            0,
-            ScriptEntryKind::FindReplace,
-            std::move(find),
-            std::move(replace),
-            std::move(options)};
+    return ScriptEntry::findReplace(std::move(find), std::move(replace), std::move(options));
 }
 
 // A numbered script of the items, first item current, line view built.

@@ -21,13 +21,15 @@ using Entry = kestrava::script::ScriptEntry;
 QStringList numbered(const kestrava::script::Script& script) {
     QStringList items;
     for (const Entry& e : script.entries)
-        items << QString::fromStdString(kestrava::script::scriptItemNumber(e) + " " + e.Text1);
+        items << QString::fromStdString(kestrava::script::scriptItemNumber(e) + " " + e.heading());
     return items;
 }
 
 QStringList texts(const Entry& e) {
-    return {QString::fromStdString(e.Text1), QString::fromStdString(e.Text2),
-            QString::fromStdString(e.Text3)};
+    const bool folderFile = e.isFolderFile();
+    return {QString::fromStdString(e.heading()),
+            QString::fromStdString(folderFile ? e.files : e.replace),
+            QString::fromStdString(folderFile ? std::string() : e.options)};
 }
 
 // Adds an item through Append and the boxes, as a user does.
