@@ -133,34 +133,34 @@ FolderPickerForm::FolderPickerForm(QWidget* parent) : QDialog(parent) {
 }
 
 void FolderPickerForm::buildControls() {
-    DriveComboBox1 = new QComboBox(this);
-    DriveComboBox1->setObjectName("DriveComboBox1");
+    driveCombo = new QComboBox(this);
+    driveCombo->setObjectName("driveCombo");
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::Dirs | QDir::NoDotAndDotDot); // no files, no hidden folders
     m_model->setReadOnly(true);
-    DirectoryListBox1 = new QTreeView(this);
-    DirectoryListBox1->setObjectName("DirectoryListBox1");
-    DirectoryListBox1->setModel(m_model);
-    DirectoryListBox1->setHeaderHidden(true);
+    folderTree = new QTreeView(this);
+    folderTree->setObjectName("folderTree");
+    folderTree->setModel(m_model);
+    folderTree->setHeaderHidden(true);
     for (int column = 1; column < m_model->columnCount(); ++column)
-        DirectoryListBox1->hideColumn(column);
-    DirectoryListBox1->setUniformRowHeights(true);
-    OKBtn = new QPushButton("&OK", this);
-    OKBtn->setObjectName("OKBtn");
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton("&Cancel", this);
-    CancelBtn->setObjectName("CancelBtn");
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName("StatusBar1");
-    StatusBar1->setSizeGripEnabled(false);
+        folderTree->hideColumn(column);
+    folderTree->setUniformRowHeights(true);
+    okButton = new QPushButton("&OK", this);
+    okButton->setObjectName("okButton");
+    okButton->setDefault(true);
+    cancelButton = new QPushButton("&Cancel", this);
+    cancelButton->setObjectName("cancelButton");
+    statusLabel = new QStatusBar(this);
+    statusLabel->setObjectName("statusLabel");
+    statusLabel->setSizeGripEnabled(false);
 
     // The selector sits in the tree's column, so the two always share one width.
     auto* left = new QVBoxLayout;
-    left->addWidget(DriveComboBox1);
-    left->addWidget(DirectoryListBox1, 1);
+    left->addWidget(driveCombo);
+    left->addWidget(folderTree, 1);
     auto* right = new QVBoxLayout;
-    right->addWidget(OKBtn);
-    right->addWidget(CancelBtn);
+    right->addWidget(okButton);
+    right->addWidget(cancelButton);
     right->addStretch(1);
     auto* middle = new QHBoxLayout;
     middle->addLayout(left, 1);
@@ -168,41 +168,41 @@ void FolderPickerForm::buildControls() {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(8, 16, 8, 0); // the empty strip on top
     outer->addLayout(middle, 1);
-    outer->addWidget(StatusBar1);
+    outer->addWidget(statusLabel);
 
-    connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DriveComboBox1, &QComboBox::activated, this, &FolderPickerForm::DriveComboBox1Change);
-    connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &FolderPickerForm::DirectoryListBox1Change);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(driveCombo, &QComboBox::activated, this, &FolderPickerForm::driveChosen);
+    connect(folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &FolderPickerForm::folderChosen);
     connect(m_model, &QFileSystemModel::directoryLoaded, this, &FolderPickerForm::folderLoaded);
 }
 
 void FolderPickerForm::fillDrives() {
-    DriveComboBox1->addItems(driveList());
+    driveCombo->addItems(driveList());
 }
 
 void FolderPickerForm::showInTree(const QString& path) {
     const QStringList drives = [this] {
         QStringList items;
-        for (int i = 0; i < DriveComboBox1->count(); ++i)
-            items.append(DriveComboBox1->itemText(i));
+        for (int i = 0; i < driveCombo->count(); ++i)
+            items.append(driveCombo->itemText(i));
         return items;
     }();
     const QString drive = driveOfPath(drives, QDir::cleanPath(path));
-    DriveComboBox1->setCurrentIndex(static_cast<int>(drives.indexOf(drive)));
-    DirectoryListBox1->setRootIndex(m_model->setRootPath(drive));
+    driveCombo->setCurrentIndex(static_cast<int>(drives.indexOf(drive)));
+    folderTree->setRootIndex(m_model->setRootPath(drive));
     selectInTree(path);
 }
 
 void FolderPickerForm::selectInTree(const QString& path) {
     const QModelIndex current = m_model->index(QDir::cleanPath(path));
-    if (!current.isValid() || current == DirectoryListBox1->rootIndex())
+    if (!current.isValid() || current == folderTree->rootIndex())
         return; // a hidden or missing folder, or the drive itself: nothing to select
     m_updating = true;
-    DirectoryListBox1->setCurrentIndex(current);
-    DirectoryListBox1->expand(current);
-    DirectoryListBox1->scrollTo(current);
+    folderTree->setCurrentIndex(current);
+    folderTree->expand(current);
+    folderTree->scrollTo(current);
     m_updating = false;
 }
 
@@ -210,7 +210,7 @@ void FolderPickerForm::setCurrentDirectory(const QString& path) {
     gLastDirectory = path;
     m_shown = path;
     showInTree(path);
-    StatusBar1->showMessage(path);
+    statusLabel->showMessage(path);
 }
 
 QString FolderPickerForm::currentDirectory() {
@@ -221,9 +221,9 @@ QString FolderPickerForm::shownDirectory() const {
     return m_shown;
 }
 
-void FolderPickerForm::DriveComboBox1Change(int index) {
+void FolderPickerForm::driveChosen(int index) {
     if (index >= 0)
-        setCurrentDirectory(DriveComboBox1->itemText(index));
+        setCurrentDirectory(driveCombo->itemText(index));
 }
 
 void FolderPickerForm::folderLoaded(const QString& folder) {
@@ -233,7 +233,7 @@ void FolderPickerForm::folderLoaded(const QString& folder) {
         selectInTree(m_shown);
 }
 
-void FolderPickerForm::DirectoryListBox1Change(const QModelIndex& current) {
+void FolderPickerForm::folderChosen(const QModelIndex& current) {
     if (!m_updating && current.isValid())
         setCurrentDirectory(m_model->filePath(current));
 }

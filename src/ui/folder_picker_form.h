@@ -31,11 +31,11 @@ class FolderPickerForm : public QDialog {
     // current folder).
     QString shownDirectory() const;
 
-    QComboBox* DriveComboBox1 = nullptr;
-    QTreeView* DirectoryListBox1 = nullptr;
-    QPushButton* OKBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
+    QComboBox* driveCombo = nullptr;
+    QTreeView* folderTree = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
+    QStatusBar* statusLabel = nullptr;
 
   private:
     void buildControls();
@@ -43,8 +43,8 @@ class FolderPickerForm : public QDialog {
     void showInTree(const QString& path);
     void selectInTree(const QString& path);
     void folderLoaded(const QString& folder);
-    void DriveComboBox1Change(int index);
-    void DirectoryListBox1Change(const QModelIndex& current);
+    void driveChosen(int index);
+    void folderChosen(const QModelIndex& current);
 
     QFileSystemModel* m_model = nullptr;
     QString m_shown;

@@ -39,7 +39,7 @@ class ReferencesDialog;
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    // Builds the window and runs FormCreate: histories and settings are loaded from the
+    // Builds the window and runs createWindow: histories and settings are loaded from the
     // settings folder. services answers every box and dialog (Qt's own when null).
     explicit MainWindow(std::unique_ptr<UiServices> services = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -79,21 +79,21 @@ class MainWindow : public QMainWindow {
     void Update_cboxFiles(const QString& value);
     void Update_cboxRootFolder(const QString& value);
     // Commit on leaving a box: validation messages, saved indices, status refresh.
-    void cboxFoldersExit();
-    void cboxFilesExit();
-    void cboxRootFolderExit();
-    void cboxExit(QComboBox* box);
+    void commitFoldersEntry();
+    void commitFilesEntry();
+    void commitRootFolderEntry();
+    void commitExpressionEntry(QComboBox* box);
     // Context menu of a box: Remove entry, Remove All (asked), Cancel.
-    void cboxPopup(QComboBox* box, const QPoint& globalPos);
-    void pumRemoveEntryClick();
-    void pumRemoveAllClick();
-    void sbFoldersClick();
-    void sbFilesClick();
-    void sbRootFolderClick();
+    void showHistoryMenu(QComboBox* box, const QPoint& globalPos);
+    void removeHistoryEntry();
+    void removeAllHistoryEntries();
+    void pickFolders();
+    void pickFile();
+    void pickRootFolder();
 
     // ---- The search run
     // The Find/Replace press: checks, confirmation, then the run on a worker thread.
-    void bbFindClick();
+    void startFind();
     // Asks a running search to stop, even inside a long file; the files done so far are shown.
     void cancelRun();
     bool isRunning() const { return m_running; }
@@ -105,75 +105,75 @@ class MainWindow : public QMainWindow {
     void setScriptState(script::ScriptEditState state);
     // Refreshes the bar's buttons, the criteria boxes and the grid from the script.
     void showScript();
-    // Fills the criteria boxes and laItemNo from the current item and the state.
+    // Fills the criteria boxes and itemNumberLabel from the current item and the state.
     void showCurrentItem();
-    void sbAppendClick() { setScriptState(script::ScriptEditState::Append); }
-    void sbInsertClick() { setScriptState(script::ScriptEditState::Insert); }
-    void sbChangeClick() { setScriptState(script::ScriptEditState::Change); }
+    void startAppend() { setScriptState(script::ScriptEditState::Append); }
+    void startInsert() { setScriptState(script::ScriptEditState::Insert); }
+    void startChange() { setScriptState(script::ScriptEditState::Change); }
     // Stores the typed item by the state's rules; a missing value is said and nothing changes.
-    void bbAcceptClick();
-    void bbCancelClick() { setScriptState(script::ScriptEditState::Viewing); }
+    void acceptItem();
+    void cancelItemEdit() { setScriptState(script::ScriptEditState::Viewing); }
     // Removes the current item unless a Find/Replace item would come first.
-    void sbDeleteClick();
+    void deleteItem();
     // Move the current item one place (a Folder(s)/File(s) item with its whole group).
-    void sbUpClick();
-    void sbDownClick();
+    void moveItemUp();
+    void moveItemDown();
     // The grid's press and key handling while it shows the script.
     void scriptGridMouseDown(const QPoint& viewportPoint);
     void scriptGridKeyDown(int key);
 
     // ---- Script mode: the Script menu (main_window_script_menu.cpp) and the run
-    void mmScript_NewClick();
-    void mmScript_OpenClick();
-    void mmScript_SaveClick();
-    void mmScript_SaveAsClick();
-    void mmScript_ViewScriptClick() { setGridContent(GridContent::Script); }
-    void mmScript_ViewResultsClick() { setScriptState(script::ScriptEditState::Results); }
+    void newScript();
+    void openScript();
+    void saveScript();
+    void saveScriptAs();
+    void viewScript() { setGridContent(GridContent::Script); }
+    void viewScriptResults() { setScriptState(script::ScriptEditState::Results); }
     // The run: Root Folder check and question here, the search on the worker thread.
-    void bbRunScriptClick();
-    void mmScript_RunClick() { bbRunScriptClick(); }
+    void runScript();
+    void runScriptFromMenu() { runScript(); }
 
     // ---- Opening result files (main_window_open.cpp)
     // Every press on the grid: the script's current item, or the recorded press position and
     // the context menu's enable states.
-    void DrawGrid1MouseDown(const QPoint& viewportPoint);
+    void recordGridPress(const QPoint& viewportPoint);
     // Opens the pressed file (header row) or line (line row) in the preferred editor.
-    void DrawGrid1DblClick();
-    void Openwithpreferrededitor1Click() { DrawGrid1DblClick(); }
+    void openResultInEditor();
+    void openResultInEditorFromMenu() { openResultInEditor(); }
     // Opens the pressed header row's file with the desktop's program for it (xdg-open).
-    void Openwithdefaultprogram1Click();
+    void openResultWithDefaultProgram();
 
     // ---- Exporting results (main_window_export.cpp)
     // The current view as rich text (and plain text) on the clipboard.
-    void pumCopyClick();
+    void copyResults();
     // The current view saved with its lines (or file lines only) to a chosen text file.
-    void pumCopyToTextFileClick();
-    void SaveallresultsfilenamesonlytoTextfile1Click();
+    void saveResultsToFile();
+    void saveFileNamesToFile();
     // The export text's header: the mode and the criteria as the boxes hold them now.
     results::ExportHeader exportHeader() const;
     const QString& lastExportFolder() const { return m_lastExportFolder; }
 
     // ---- Results views
-    void mmView_LinesWithMatchesClick();
-    void mmView_MatchesOnlyClick();
-    void mmView_UniqueMatchesClick();
-    void mmView_UniqueMatchesSortedClick();
+    void showLinesWithMatches();
+    void showMatchesOnly();
+    void showUniqueMatches();
+    void showUniqueMatchesSorted();
 
     // ---- Start-up and shut-down
     // The font-size layout: point sizes, criteria column, buttons, labels, bars, grid.
     void applyFontSize(config::FontSize size);
     // First activation only: chooses the start-up mode.
-    void FormActivate();
-    void FormResize();
+    void activateFirstTime();
+    void fitToSize();
     // Commits the focused criteria box so its text reaches the history.
-    void FormClose();
+    void commitFocusedBox();
     // Stores bounds and last mode; saves histories and settings. Failures are shown. Runs once.
-    void FormDestroy();
-    void mmFile_PreferencesClick();
+    void saveOnClose();
+    void editPreferences();
     // Places the window by the saved bounds when they fit the screens, else centred at the
     // default size.
     void applyBounds(const config::WindowBounds& bounds);
-    void mmFile_ExitClick() { close(); }
+    void exitProgram() { close(); }
 
     // ---- State, for the program entry and tests
     config::Settings& settings() { return m_config.settings; }
@@ -192,60 +192,60 @@ class MainWindow : public QMainWindow {
     const std::string& settingsFolderPath() const { return m_settingsFolder; }
 
     // Controls (object names as the member names).
-    QWidget* paMode = nullptr;
-    QLabel* laModeName = nullptr;
-    QLabel* laModeStatus = nullptr;
-    QLabel* laModeDetail = nullptr;
-    QWidget* paActionsSpecs = nullptr;
-    QWidget* paFolderFile = nullptr;
-    QWidget* paFindReplace = nullptr;
-    QWidget* paActionButtons = nullptr;
-    QFrame* Bevel1 = nullptr;
-    QLabel* laFolders = nullptr;
-    QLabel* laFiles = nullptr;
-    QLabel* laRootFolder = nullptr;
-    QLabel* laItemNo = nullptr;
-    QLabel* laFind = nullptr;
-    QLabel* laFindRegEx = nullptr;
-    QLabel* laReplace = nullptr;
-    QComboBox* cboxFolders = nullptr;
-    QComboBox* cboxFiles = nullptr;
-    QComboBox* cboxRootFolder = nullptr;
-    QComboBox* cboxFind = nullptr;
-    QComboBox* cboxReplace = nullptr;
-    QToolButton* sbFolders = nullptr;
-    QToolButton* sbFiles = nullptr;
-    QToolButton* sbRootFolder = nullptr;
-    QPushButton* bbFind = nullptr;
-    QPushButton* bbReplace = nullptr;
-    QPushButton* bbList = nullptr;
-    QPushButton* bbRunScript = nullptr;
-    QWidget* paStatus = nullptr;
-    std::array<QLabel*, 4> laMatchResults{};
-    QWidget* paScriptMaintenance = nullptr;
-    QLabel* laScriptItems = nullptr;
-    QWidget* paScriptButtons = nullptr;
-    std::array<QPushButton*, 6> sbScriptButtons{}; // Append, Insert, Change, Delete, Up, Down
-    QPushButton* sbAppend = nullptr;
-    QPushButton* sbInsert = nullptr;
-    QPushButton* sbChange = nullptr;
-    QPushButton* sbDelete = nullptr;
-    QPushButton* sbUp = nullptr;
-    QPushButton* sbDown = nullptr;
-    QWidget* paScriptAcceptCancel = nullptr;
-    QPushButton* bbAccept = nullptr;
-    QPushButton* bbCancel = nullptr;
-    ResultsGrid* DrawGrid1 = nullptr;
-    QLabel* StatusBar1Text = nullptr;
-    QProgressBar* pbProgress = nullptr;
-    QPushButton* bbCancelRun = nullptr;
-    QMenu* PopupMenu1 = nullptr; // criteria boxes
-    QMenu* PopupMenu2 = nullptr; // results grid
-    QAction* Openwithpreferrededitor1 = nullptr;
-    QAction* Openwithdefaultprogram1 = nullptr;
-    QAction* pumCopy = nullptr;
-    QAction* pumCopyToTextFile = nullptr;
-    QAction* SaveallresultsfilenamesonlytoTextfile1 = nullptr;
+    QWidget* modeBar = nullptr;
+    QLabel* modeNameLabel = nullptr;
+    QLabel* modeStatusLabel = nullptr;
+    QLabel* modeDetailLabel = nullptr;
+    QWidget* criteriaPanel = nullptr;
+    QWidget* folderFilePanel = nullptr;
+    QWidget* findReplacePanel = nullptr;
+    QWidget* actionPanel = nullptr;
+    QFrame* actionSeparator = nullptr;
+    QLabel* foldersLabel = nullptr;
+    QLabel* filesLabel = nullptr;
+    QLabel* rootFolderLabel = nullptr;
+    QLabel* itemNumberLabel = nullptr;
+    QLabel* findLabel = nullptr;
+    QLabel* regexHintLabel = nullptr;
+    QLabel* replaceLabel = nullptr;
+    QComboBox* foldersCombo = nullptr;
+    QComboBox* filesCombo = nullptr;
+    QComboBox* rootFolderCombo = nullptr;
+    QComboBox* findCombo = nullptr;
+    QComboBox* replaceCombo = nullptr;
+    QToolButton* pickFoldersButton = nullptr;
+    QToolButton* pickFileButton = nullptr;
+    QToolButton* pickRootFolderButton = nullptr;
+    QPushButton* findButton = nullptr;
+    QPushButton* replaceButton = nullptr;
+    QPushButton* listButton = nullptr;
+    QPushButton* runScriptButton = nullptr;
+    QWidget* summaryPanel = nullptr;
+    std::array<QLabel*, 4> summaryLabels{};
+    QWidget* scriptBar = nullptr;
+    QLabel* scriptItemsLabel = nullptr;
+    QWidget* scriptButtonsPanel = nullptr;
+    std::array<QPushButton*, 6> scriptButtons{}; // Append, Insert, Change, Delete, Up, Down
+    QPushButton* appendItemButton = nullptr;
+    QPushButton* insertItemButton = nullptr;
+    QPushButton* changeItemButton = nullptr;
+    QPushButton* deleteItemButton = nullptr;
+    QPushButton* moveItemUpButton = nullptr;
+    QPushButton* moveItemDownButton = nullptr;
+    QWidget* acceptCancelPanel = nullptr;
+    QPushButton* acceptItemButton = nullptr;
+    QPushButton* cancelItemButton = nullptr;
+    ResultsGrid* resultsGrid = nullptr;
+    QLabel* statusText = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QPushButton* stopRunButton = nullptr;
+    QMenu* historyMenu = nullptr; // criteria boxes
+    QMenu* resultsMenu = nullptr; // results grid
+    QAction* openInEditorAction = nullptr;
+    QAction* openWithDefaultAction = nullptr;
+    QAction* copyResultsAction = nullptr;
+    QAction* saveResultsAction = nullptr;
+    QAction* saveFileNamesAction = nullptr;
 
   signals:
     // After every mode switch.
@@ -262,7 +262,7 @@ class MainWindow : public QMainWindow {
 
   private:
     // Construction (main_window_build.cpp).
-    void FormCreate();
+    void createWindow();
     void buildModeLine();
     void buildCriteriaPanel();
     void buildActionButtons();
@@ -285,10 +285,10 @@ class MainWindow : public QMainWindow {
     void resetModeControls();
     void applyModeSettings(util::Mode mode);
     QString computeScriptStatus();
-    void mmMode_FindClick() { setMode(util::Mode::Find); }
-    void mmMode_FindAndReplaceClick() { setMode(util::Mode::FindAndReplace); }
-    void mmMode_ScriptClick() { setMode(util::Mode::Script); }
-    void mmMode_ViewClick() {}
+    void switchToFind() { setMode(util::Mode::Find); }
+    void switchToReplace() { setMode(util::Mode::FindAndReplace); }
+    void switchToScript() { setMode(util::Mode::Script); }
+    void switchToView() {}
     void showResults();
     // Script mode (main_window_script.cpp, main_window_script_menu.cpp).
     void showScriptLines();
@@ -299,8 +299,8 @@ class MainWindow : public QMainWindow {
     void addAndSelect(QComboBox* box, const QString& value);
     void setBoxIndex(QComboBox* box, int index);
     int selectedIndex(const QComboBox* box) const;
-    void cboxChange();
-    void cboxKeyUp();
+    void criteriaEdited();
+    void criteriaKeyReleased();
     void commitBox(QComboBox* box);
     // Enter in a box: commits it, then presses the action button when that is enabled.
     void startFromBox(QComboBox* box);
@@ -325,10 +325,10 @@ class MainWindow : public QMainWindow {
     const results::Row* pressedResultRow() const;
     void saveResults(bool details);
     // Help menu (main_window_lifecycle.cpp).
-    void mmHelp_QuickStartGuideClick();
-    void mmHelp_LatestVersionClick();
-    void mmHelp_ReferencesClick();
-    void mmHelp_AboutClick();
+    void openQuickStartGuide();
+    void showVersion();
+    void showReferences();
+    void showAbout();
 
     std::unique_ptr<UiServices> m_services;
     PreferencesDialog* m_preferences = nullptr;
@@ -368,27 +368,27 @@ class MainWindow : public QMainWindow {
     QString m_runNote; // said after a run: cancelled, files skipped
     std::jthread m_run;
 
-    QMenu* mmFile = nullptr;
-    QMenu* mmMode = nullptr;
-    QMenu* mmView = nullptr;
-    QMenu* mmScript = nullptr;
-    QMenu* mmHelp = nullptr;
-    QAction* mmMode_Find = nullptr;
-    QAction* mmMode_FindandReplace = nullptr;
-    QAction* mmMode_Script = nullptr;
-    QAction* mmMode_View = nullptr;
-    std::array<QAction*, 4> mmView_Results{}; // Lines, Matches Only, Unique, Unique (sorted)
-    std::array<QAction*, 2> mmView_Folders{}; // never visible
-    QAction* mmFile_Preferences = nullptr;
-    QAction* mmScript_New = nullptr;
-    QAction* mmScript_Open = nullptr;
-    QAction* mmScript_Save = nullptr;
-    QAction* mmScript_SaveAs = nullptr;
-    QAction* mmScript_Run = nullptr;
-    QAction* mmScript_ViewScript = nullptr;
-    QAction* mmScript_ViewResults = nullptr;
-    QAction* pumRemoveEntry = nullptr;
-    QAction* pumRemoveAll = nullptr;
+    QMenu* fileMenu = nullptr;
+    QMenu* modeMenu = nullptr;
+    QMenu* viewMenu = nullptr;
+    QMenu* scriptMenu = nullptr;
+    QMenu* helpMenu = nullptr;
+    QAction* findModeAction = nullptr;
+    QAction* replaceModeAction = nullptr;
+    QAction* scriptModeAction = nullptr;
+    QAction* viewModeAction = nullptr;
+    std::array<QAction*, 4> viewActions{};       // Lines, Matches Only, Unique, Unique (sorted)
+    std::array<QAction*, 2> folderViewActions{}; // never visible
+    QAction* preferencesAction = nullptr;
+    QAction* newScriptAction = nullptr;
+    QAction* openScriptAction = nullptr;
+    QAction* saveScriptAction = nullptr;
+    QAction* saveScriptAsAction = nullptr;
+    QAction* runScriptAction = nullptr;
+    QAction* viewScriptAction = nullptr;
+    QAction* viewScriptResultsAction = nullptr;
+    QAction* removeEntryAction = nullptr;
+    QAction* removeAllAction = nullptr;
 };
 
 // The history and saved-index slot of each box (HistoryBox order).

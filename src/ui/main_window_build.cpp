@@ -1,4 +1,4 @@
-// Building the main window's controls and menus, and FormCreate.
+// Building the main window's controls and menus, and createWindow.
 #include "main_window.h"
 
 #include "about_dialog.h"
@@ -47,14 +47,14 @@ QToolButton* makeFolderButton(const char* name, QWidget* parent) {
 MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
     : QMainWindow(parent), m_services(services ? std::move(services) : makeQtUiServices()) {
     setObjectName(QStringLiteral("fmMain"));
-    FormCreate();
+    createWindow();
 }
 
 MainWindow::~MainWindow() {
     stopRunAndWait();
 }
 
-void MainWindow::FormCreate() {
+void MainWindow::createWindow() {
     m_settingsFolder = config::settingsFolder(config::programFolder());
     m_openDialogFolder = QDir::currentPath();
     auto* central = named(new QWidget(this), "paClient");
@@ -66,17 +66,17 @@ void MainWindow::FormCreate() {
     buildCriteriaPanel();
     buildStatusPanel();
     buildScriptBar();
-    DrawGrid1 = new ResultsGrid(central);
-    for (QWidget* w : {paMode, paActionsSpecs, paStatus, paScriptMaintenance})
+    resultsGrid = new ResultsGrid(central);
+    for (QWidget* w : {modeBar, criteriaPanel, summaryPanel, scriptBar})
         layout->addWidget(w);
-    layout->addWidget(DrawGrid1, 1);
+    layout->addWidget(resultsGrid, 1);
     buildStatusBar();
     buildMenus();
     buildPopupMenus();
 
-    for (QLabel* label : laMatchResults)
+    for (QLabel* label : summaryLabels)
         label->clear();
-    laItemNo->clear();
+    itemNumberLabel->clear();
     setGridContent(GridContent::Empty);
     m_activated = false;
     setWindowTitle(QStringLiteral("Kestrava v") + QString::fromLatin1(kKestravaVersion));
@@ -89,30 +89,30 @@ void MainWindow::FormCreate() {
     settings().gridColor = 0xF7F7F7;
     settings().highlightColor = 0xFFFFB3;
     settings().gridFontName = "Arial";
-    DrawGrid1->setBackground(QColor::fromRgb(settings().gridColor));
+    resultsGrid->setBackground(QColor::fromRgb(settings().gridColor));
     applyFontSize(settings().fontSize);
     layoutCriteriaPanel(0, false);
 }
 
 void MainWindow::buildModeLine() {
-    paMode = named(new QWidget(centralWidget()), "paMode");
-    paMode->setFixedHeight(41);
-    laModeName = makeLabel("laModeName", QString(), paMode);
-    laModeStatus = makeLabel("laModeStatus", QString(), paMode);
-    laModeDetail = makeLabel("laModeDetail", QString(), paMode);
+    modeBar = named(new QWidget(centralWidget()), "modeBar");
+    modeBar->setFixedHeight(41);
+    modeNameLabel = makeLabel("modeNameLabel", QString(), modeBar);
+    modeStatusLabel = makeLabel("modeStatusLabel", QString(), modeBar);
+    modeDetailLabel = makeLabel("modeDetailLabel", QString(), modeBar);
     QFont name(QStringLiteral("Arial"));
     name.setPixelSize(19);
     name.setBold(true);
-    laModeName->setFont(name);
+    modeNameLabel->setFont(name);
     QFont status(QStringLiteral("Arial"));
     status.setPixelSize(13);
-    laModeStatus->setFont(status);
-    laModeDetail->setFont(status);
-    QPalette palette = laModeName->palette();
+    modeStatusLabel->setFont(status);
+    modeDetailLabel->setFont(status);
+    QPalette palette = modeNameLabel->palette();
     palette.setColor(QPalette::WindowText, Qt::red);
-    laModeName->setPalette(palette);
+    modeNameLabel->setPalette(palette);
     palette.setColor(QPalette::WindowText, QColor(0x00, 0x80, 0x80));
-    laModeStatus->setPalette(palette);
+    modeStatusLabel->setPalette(palette);
 }
 
 QComboBox* MainWindow::makeCriteriaBox(const char* name, QWidget* parent) {
@@ -127,9 +127,11 @@ QComboBox* MainWindow::makeCriteriaBox(const char* name, QWidget* parent) {
     box->lineEdit()->installEventFilter(this);
     box->lineEdit()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(box->lineEdit(), &QLineEdit::customContextMenuRequested, this,
-            [this, box](const QPoint& pos) { cboxPopup(box, box->lineEdit()->mapToGlobal(pos)); });
-    connect(box->lineEdit(), &QLineEdit::textEdited, this, [this] { cboxChange(); });
-    connect(box, &QComboBox::activated, this, [this] { cboxChange(); });
+            [this, box](const QPoint& pos) {
+                showHistoryMenu(box, box->lineEdit()->mapToGlobal(pos));
+            });
+    connect(box->lineEdit(), &QLineEdit::textEdited, this, [this] { criteriaEdited(); });
+    connect(box, &QComboBox::activated, this, [this] { criteriaEdited(); });
     connect(box->lineEdit(), &QLineEdit::returnPressed, this, [this, box] { startFromBox(box); });
     return box;
 }
@@ -175,117 +177,119 @@ void setHelp(QComboBox* box, const BoxHelp& help) {
 } // namespace
 
 void MainWindow::buildCriteriaPanel() {
-    paActionsSpecs = named(new QWidget(centralWidget()), "paActionsSpecs");
-    paActionsSpecs->installEventFilter(this);
-    paFolderFile = named(new QWidget(paActionsSpecs), "paFolderFile");
-    paFindReplace = named(new QWidget(paActionsSpecs), "paFindReplace");
-    laFolders = makeLabel("laFolders", QStringLiteral("Folder(s)"), paFolderFile);
-    laFiles = makeLabel("laFiles", QStringLiteral("File(s)"), paFolderFile);
-    laRootFolder = makeLabel("laRootFolder", QStringLiteral("Root Folder"), paFolderFile);
-    laItemNo = makeLabel("laItemNo", QString(), paFolderFile);
-    cboxRootFolder = makeCriteriaBox("cboxRootFolder", paFolderFile);
-    cboxFolders = makeCriteriaBox("cboxFolders", paFolderFile);
-    cboxFiles = makeCriteriaBox("cboxFiles", paFolderFile);
-    sbRootFolder = makeFolderButton("sbRootFolder", paFolderFile);
-    sbFolders = makeFolderButton("sbFolders", paFolderFile);
-    sbFiles = makeFolderButton("sbFiles", paFolderFile);
-    connect(sbFolders, &QToolButton::clicked, this, &MainWindow::sbFoldersClick);
-    connect(sbFiles, &QToolButton::clicked, this, &MainWindow::sbFilesClick);
-    connect(sbRootFolder, &QToolButton::clicked, this, &MainWindow::sbRootFolderClick);
+    criteriaPanel = named(new QWidget(centralWidget()), "criteriaPanel");
+    criteriaPanel->installEventFilter(this);
+    folderFilePanel = named(new QWidget(criteriaPanel), "folderFilePanel");
+    findReplacePanel = named(new QWidget(criteriaPanel), "findReplacePanel");
+    foldersLabel = makeLabel("foldersLabel", QStringLiteral("Folder(s)"), folderFilePanel);
+    filesLabel = makeLabel("filesLabel", QStringLiteral("File(s)"), folderFilePanel);
+    rootFolderLabel = makeLabel("rootFolderLabel", QStringLiteral("Root Folder"), folderFilePanel);
+    itemNumberLabel = makeLabel("itemNumberLabel", QString(), folderFilePanel);
+    rootFolderCombo = makeCriteriaBox("rootFolderCombo", folderFilePanel);
+    foldersCombo = makeCriteriaBox("foldersCombo", folderFilePanel);
+    filesCombo = makeCriteriaBox("filesCombo", folderFilePanel);
+    pickRootFolderButton = makeFolderButton("pickRootFolderButton", folderFilePanel);
+    pickFoldersButton = makeFolderButton("pickFoldersButton", folderFilePanel);
+    pickFileButton = makeFolderButton("pickFileButton", folderFilePanel);
+    connect(pickFoldersButton, &QToolButton::clicked, this, &MainWindow::pickFolders);
+    connect(pickFileButton, &QToolButton::clicked, this, &MainWindow::pickFile);
+    connect(pickRootFolderButton, &QToolButton::clicked, this, &MainWindow::pickRootFolder);
 
-    laFind = makeLabel("laFind", QStringLiteral("Find"), paFindReplace);
-    laFindRegEx = makeLabel("laFindRegEx", QStringLiteral("(RegEx)"), paFindReplace);
-    laReplace = makeLabel("laReplace", QStringLiteral("Replace With"), paFindReplace);
-    cboxFind = makeCriteriaBox("cboxFind", paFindReplace);
-    cboxReplace = makeCriteriaBox("cboxReplace", paFindReplace);
-    setHelp(cboxFolders, kFoldersHelp);
-    setHelp(cboxFiles, kFilesHelp);
-    setHelp(cboxRootFolder, kRootFolderHelp);
-    setHelp(cboxFind, kFindHelp);
-    setHelp(cboxReplace, kReplaceHelp);
+    findLabel = makeLabel("findLabel", QStringLiteral("Find"), findReplacePanel);
+    regexHintLabel = makeLabel("regexHintLabel", QStringLiteral("(RegEx)"), findReplacePanel);
+    replaceLabel = makeLabel("replaceLabel", QStringLiteral("Replace With"), findReplacePanel);
+    findCombo = makeCriteriaBox("findCombo", findReplacePanel);
+    replaceCombo = makeCriteriaBox("replaceCombo", findReplacePanel);
+    setHelp(foldersCombo, kFoldersHelp);
+    setHelp(filesCombo, kFilesHelp);
+    setHelp(rootFolderCombo, kRootFolderHelp);
+    setHelp(findCombo, kFindHelp);
+    setHelp(replaceCombo, kReplaceHelp);
     buildActionButtons();
-    setTabOrder(cboxFolders, cboxFiles);
-    setTabOrder(cboxFiles, cboxFind);
-    setTabOrder(cboxFind, cboxReplace);
+    setTabOrder(foldersCombo, filesCombo);
+    setTabOrder(filesCombo, findCombo);
+    setTabOrder(findCombo, replaceCombo);
 }
 
 void MainWindow::buildActionButtons() {
-    paActionButtons = named(new QWidget(paActionsSpecs), "paActionButtons");
-    Bevel1 = named(new QFrame(paActionButtons), "Bevel1");
-    Bevel1->setFrameShape(QFrame::VLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    bbFind = named(new QPushButton(QStringLiteral(" Find"), paActionButtons), "bbFind");
-    bbReplace = named(new QPushButton(QStringLiteral("Replace"), paActionButtons), "bbReplace");
-    bbList = named(new QPushButton(QStringLiteral("List"), paActionButtons), "bbList");
-    bbRunScript =
-        named(new QPushButton(QStringLiteral("Run Script"), paActionButtons), "bbRunScript");
-    connect(bbFind, &QPushButton::clicked, this, &MainWindow::bbFindClick);
-    connect(bbReplace, &QPushButton::clicked, this, &MainWindow::bbFindClick);
-    connect(bbRunScript, &QPushButton::clicked, this, &MainWindow::bbRunScriptClick);
+    actionPanel = named(new QWidget(criteriaPanel), "actionPanel");
+    actionSeparator = named(new QFrame(actionPanel), "actionSeparator");
+    actionSeparator->setFrameShape(QFrame::VLine);
+    actionSeparator->setFrameShadow(QFrame::Sunken);
+    findButton = named(new QPushButton(QStringLiteral(" Find"), actionPanel), "findButton");
+    replaceButton = named(new QPushButton(QStringLiteral("Replace"), actionPanel), "replaceButton");
+    listButton = named(new QPushButton(QStringLiteral("List"), actionPanel), "listButton");
+    runScriptButton =
+        named(new QPushButton(QStringLiteral("Run Script"), actionPanel), "runScriptButton");
+    connect(findButton, &QPushButton::clicked, this, &MainWindow::startFind);
+    connect(replaceButton, &QPushButton::clicked, this, &MainWindow::startFind);
+    connect(runScriptButton, &QPushButton::clicked, this, &MainWindow::runScript);
     // Listing folders is not offered: List stays disabled.
-    bbList->setEnabled(false);
-    paActionButtons->raise();
+    listButton->setEnabled(false);
+    actionPanel->raise();
 }
 
 void MainWindow::buildStatusPanel() {
-    paStatus = named(new QWidget(centralWidget()), "paStatus");
+    summaryPanel = named(new QWidget(centralWidget()), "summaryPanel");
     static const char* const kNames[] = {"laMatchResults1", "laMatchResults2", "laMatchResults3",
                                          "laMatchResults4"};
-    for (size_t i = 0; i < laMatchResults.size(); ++i)
-        laMatchResults[i] = makeLabel(kNames[i], QString(), paStatus);
-    QPalette palette = laMatchResults[1]->palette();
+    for (size_t i = 0; i < summaryLabels.size(); ++i)
+        summaryLabels[i] = makeLabel(kNames[i], QString(), summaryPanel);
+    QPalette palette = summaryLabels[1]->palette();
     palette.setColor(QPalette::WindowText, Qt::red);
-    laMatchResults[1]->setPalette(palette);
+    summaryLabels[1]->setPalette(palette);
 }
 
 void MainWindow::buildScriptBar() {
-    paScriptMaintenance = named(new QWidget(centralWidget()), "paScriptMaintenance");
-    paScriptMaintenance->installEventFilter(this);
-    laScriptItems =
-        makeLabel("laScriptItems", QStringLiteral("Script Items:"), paScriptMaintenance);
-    paScriptButtons = named(new QWidget(paScriptMaintenance), "paScriptButtons");
-    static const char* const kNames[] = {"sbAppend", "sbInsert", "sbChange",
-                                         "sbDelete", "sbUp",     "sbDown"};
+    scriptBar = named(new QWidget(centralWidget()), "scriptBar");
+    scriptBar->installEventFilter(this);
+    scriptItemsLabel = makeLabel("scriptItemsLabel", QStringLiteral("Script Items:"), scriptBar);
+    scriptButtonsPanel = named(new QWidget(scriptBar), "scriptButtonsPanel");
+    static const char* const kNames[] = {"appendItemButton", "insertItemButton",
+                                         "changeItemButton", "deleteItemButton",
+                                         "moveItemUpButton", "moveItemDownButton"};
     static const char* const kCaptions[] = {"Append", "Insert", "Change", "Delete", "Up", "Down"};
     static void (MainWindow::*const kHandlers[])() = {
-        &MainWindow::sbAppendClick, &MainWindow::sbInsertClick, &MainWindow::sbChangeClick,
-        &MainWindow::sbDeleteClick, &MainWindow::sbUpClick,     &MainWindow::sbDownClick};
-    for (size_t i = 0; i < sbScriptButtons.size(); ++i) {
-        sbScriptButtons[i] =
-            named(new QPushButton(QString::fromLatin1(kCaptions[i]), paScriptButtons), kNames[i]);
-        sbScriptButtons[i]->setEnabled(false);
-        connect(sbScriptButtons[i], &QPushButton::clicked, this, kHandlers[i]);
+        &MainWindow::startAppend, &MainWindow::startInsert, &MainWindow::startChange,
+        &MainWindow::deleteItem,  &MainWindow::moveItemUp,  &MainWindow::moveItemDown};
+    for (size_t i = 0; i < scriptButtons.size(); ++i) {
+        scriptButtons[i] = named(
+            new QPushButton(QString::fromLatin1(kCaptions[i]), scriptButtonsPanel), kNames[i]);
+        scriptButtons[i]->setEnabled(false);
+        connect(scriptButtons[i], &QPushButton::clicked, this, kHandlers[i]);
     }
-    sbAppend = sbScriptButtons[0];
-    sbInsert = sbScriptButtons[1];
-    sbChange = sbScriptButtons[2];
-    sbDelete = sbScriptButtons[3];
-    sbUp = sbScriptButtons[4];
-    sbDown = sbScriptButtons[5];
-    paScriptAcceptCancel = named(new QWidget(paScriptMaintenance), "paScriptAcceptCancel");
-    bbAccept = named(new QPushButton(QStringLiteral("Accept"), paScriptAcceptCancel), "bbAccept");
-    bbCancel = named(new QPushButton(QStringLiteral("Cancel"), paScriptAcceptCancel), "bbCancel");
-    connect(bbAccept, &QPushButton::clicked, this, &MainWindow::bbAcceptClick);
-    connect(bbCancel, &QPushButton::clicked, this, &MainWindow::bbCancelClick);
-    paScriptAcceptCancel->hide();
+    appendItemButton = scriptButtons[0];
+    insertItemButton = scriptButtons[1];
+    changeItemButton = scriptButtons[2];
+    deleteItemButton = scriptButtons[3];
+    moveItemUpButton = scriptButtons[4];
+    moveItemDownButton = scriptButtons[5];
+    acceptCancelPanel = named(new QWidget(scriptBar), "acceptCancelPanel");
+    acceptItemButton =
+        named(new QPushButton(QStringLiteral("Accept"), acceptCancelPanel), "acceptItemButton");
+    cancelItemButton =
+        named(new QPushButton(QStringLiteral("Cancel"), acceptCancelPanel), "cancelItemButton");
+    connect(acceptItemButton, &QPushButton::clicked, this, &MainWindow::acceptItem);
+    connect(cancelItemButton, &QPushButton::clicked, this, &MainWindow::cancelItemEdit);
+    acceptCancelPanel->hide();
 }
 
 void MainWindow::buildStatusBar() {
-    auto* bar = named(new QStatusBar(this), "StatusBar1");
+    auto* bar = named(new QStatusBar(this), "statusLabel");
     setStatusBar(bar);
     bar->setSizeGripEnabled(true);
-    StatusBar1Text = makeLabel("StatusBar1Text", QString(), bar);
-    bar->addWidget(StatusBar1Text, 1);
-    pbProgress = named(new QProgressBar(bar), "pbProgress");
-    pbProgress->setMaximumWidth(220);
-    pbProgress->setTextVisible(false);
-    bbCancelRun = named(new QPushButton(QStringLiteral("Cancel"), bar), "bbCancelRun");
-    bbCancelRun->setToolTip(QStringLiteral("Stop the search (Esc)"));
-    bar->addPermanentWidget(pbProgress);
-    bar->addPermanentWidget(bbCancelRun);
-    pbProgress->hide();
-    bbCancelRun->hide();
-    connect(bbCancelRun, &QPushButton::clicked, this, &MainWindow::cancelRun);
+    statusText = makeLabel("statusText", QString(), bar);
+    bar->addWidget(statusText, 1);
+    progressBar = named(new QProgressBar(bar), "progressBar");
+    progressBar->setMaximumWidth(220);
+    progressBar->setTextVisible(false);
+    stopRunButton = named(new QPushButton(QStringLiteral("Cancel"), bar), "stopRunButton");
+    stopRunButton->setToolTip(QStringLiteral("Stop the search (Esc)"));
+    bar->addPermanentWidget(progressBar);
+    bar->addPermanentWidget(stopRunButton);
+    progressBar->hide();
+    stopRunButton->hide();
+    connect(stopRunButton, &QPushButton::clicked, this, &MainWindow::cancelRun);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &MainWindow::cancelRun);
@@ -302,112 +306,114 @@ QAction* MainWindow::addMenuItem(QMenu* menu, const char* name, const QString& c
 
 void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-    mmFile = named(bar->addMenu(QStringLiteral("&File")), "mmFile");
-    mmFile_Preferences = addMenuItem(mmFile, "mmFile_Preferences", QStringLiteral("Preferences"),
-                                     &MainWindow::mmFile_PreferencesClick);
-    addMenuItem(mmFile, "mmFile_Exit", QStringLiteral("Exit"), &MainWindow::mmFile_ExitClick);
+    fileMenu = named(bar->addMenu(QStringLiteral("&File")), "fileMenu");
+    preferencesAction = addMenuItem(fileMenu, "preferencesAction", QStringLiteral("Preferences"),
+                                    &MainWindow::editPreferences);
+    addMenuItem(fileMenu, "mmFile_Exit", QStringLiteral("Exit"), &MainWindow::exitProgram);
 
-    mmMode = named(bar->addMenu(QStringLiteral("&Mode")), "mmMode");
-    mmMode_Find =
-        addMenuItem(mmMode, "mmMode_Find", QStringLiteral("Find"), &MainWindow::mmMode_FindClick);
-    mmMode_FindandReplace =
-        addMenuItem(mmMode, "mmMode_FindandReplace", QStringLiteral("Find and Replace"),
-                    &MainWindow::mmMode_FindAndReplaceClick);
-    mmMode_Script = addMenuItem(mmMode, "mmMode_Script", QStringLiteral("Script"),
-                                &MainWindow::mmMode_ScriptClick);
-    mmMode_View =
-        addMenuItem(mmMode, "mmMode_View", QStringLiteral("View"), &MainWindow::mmMode_ViewClick);
-    mmMode_View->setVisible(false);
-    for (QAction* a : {mmMode_Find, mmMode_FindandReplace, mmMode_Script, mmMode_View})
+    modeMenu = named(bar->addMenu(QStringLiteral("&Mode")), "modeMenu");
+    findModeAction =
+        addMenuItem(modeMenu, "findModeAction", QStringLiteral("Find"), &MainWindow::switchToFind);
+    replaceModeAction =
+        addMenuItem(modeMenu, "replaceModeAction", QStringLiteral("Find and Replace"),
+                    &MainWindow::switchToReplace);
+    scriptModeAction = addMenuItem(modeMenu, "scriptModeAction", QStringLiteral("Script"),
+                                   &MainWindow::switchToScript);
+    viewModeAction =
+        addMenuItem(modeMenu, "viewModeAction", QStringLiteral("View"), &MainWindow::switchToView);
+    viewModeAction->setVisible(false);
+    for (QAction* a : {findModeAction, replaceModeAction, scriptModeAction, viewModeAction})
         a->setCheckable(true);
 
-    mmView = named(bar->addMenu(QStringLiteral("&View")), "mmView");
-    mmView_Folders[0] =
-        addMenuItem(mmView, "mmView_FoldersList", QStringLiteral("Folders list"), nullptr);
-    mmView_Folders[1] = addMenuItem(mmView, "mmView_FoldersAndFilesList",
-                                    QStringLiteral("Folders and Files list"), nullptr);
-    for (QAction* a : mmView_Folders)
+    viewMenu = named(bar->addMenu(QStringLiteral("&View")), "viewMenu");
+    folderViewActions[0] =
+        addMenuItem(viewMenu, "mmView_FoldersList", QStringLiteral("Folders list"), nullptr);
+    folderViewActions[1] = addMenuItem(viewMenu, "mmView_FoldersAndFilesList",
+                                       QStringLiteral("Folders and Files list"), nullptr);
+    for (QAction* a : folderViewActions)
         a->setVisible(false);
-    mmView_Results = {
-        addMenuItem(mmView, "mmView_LinesWithMatches", QStringLiteral("Lines with Matches"),
-                    &MainWindow::mmView_LinesWithMatchesClick),
-        addMenuItem(mmView, "mmView_MatchesOnly", QStringLiteral("Matches Only"),
-                    &MainWindow::mmView_MatchesOnlyClick),
-        addMenuItem(mmView, "mmView_UniqueMatches", QStringLiteral("Unique Matches"),
-                    &MainWindow::mmView_UniqueMatchesClick),
-        addMenuItem(mmView, "mmView_UniqueMatchesSorted", QStringLiteral("Unique Matches (sorted)"),
-                    &MainWindow::mmView_UniqueMatchesSortedClick)};
+    viewActions = {addMenuItem(viewMenu, "mmView_LinesWithMatches",
+                               QStringLiteral("Lines with Matches"),
+                               &MainWindow::showLinesWithMatches),
+                   addMenuItem(viewMenu, "mmView_MatchesOnly", QStringLiteral("Matches Only"),
+                               &MainWindow::showMatchesOnly),
+                   addMenuItem(viewMenu, "mmView_UniqueMatches", QStringLiteral("Unique Matches"),
+                               &MainWindow::showUniqueMatches),
+                   addMenuItem(viewMenu, "mmView_UniqueMatchesSorted",
+                               QStringLiteral("Unique Matches (sorted)"),
+                               &MainWindow::showUniqueMatchesSorted)};
 
-    mmScript = named(bar->addMenu(QStringLiteral("&Script")), "mmScript");
-    mmScript_New = addMenuItem(mmScript, "mmScript_New", QStringLiteral("New"),
-                               &MainWindow::mmScript_NewClick);
-    mmScript_Open = addMenuItem(mmScript, "mmScript_Open", QStringLiteral("Open"),
-                                &MainWindow::mmScript_OpenClick);
-    mmScript_Save = addMenuItem(mmScript, "mmScript_Save", QStringLiteral("Save"),
-                                &MainWindow::mmScript_SaveClick);
-    mmScript_SaveAs = addMenuItem(mmScript, "mmScript_SaveAs", QStringLiteral("Save-As"),
-                                  &MainWindow::mmScript_SaveAsClick);
-    mmScript_Run = addMenuItem(mmScript, "mmScript_Run", QStringLiteral("Run"),
-                               &MainWindow::mmScript_RunClick);
-    mmScript->addSeparator();
-    mmScript_ViewScript =
-        addMenuItem(mmScript, "mmScript_ViewScript", QStringLiteral("View Script"),
-                    &MainWindow::mmScript_ViewScriptClick);
-    mmScript_ViewResults =
-        addMenuItem(mmScript, "mmScript_ViewResults", QStringLiteral("View Results"),
-                    &MainWindow::mmScript_ViewResultsClick);
+    scriptMenu = named(bar->addMenu(QStringLiteral("&Script")), "scriptMenu");
+    newScriptAction =
+        addMenuItem(scriptMenu, "newScriptAction", QStringLiteral("New"), &MainWindow::newScript);
+    openScriptAction = addMenuItem(scriptMenu, "openScriptAction", QStringLiteral("Open"),
+                                   &MainWindow::openScript);
+    saveScriptAction = addMenuItem(scriptMenu, "saveScriptAction", QStringLiteral("Save"),
+                                   &MainWindow::saveScript);
+    saveScriptAsAction = addMenuItem(scriptMenu, "saveScriptAsAction", QStringLiteral("Save-As"),
+                                     &MainWindow::saveScriptAs);
+    runScriptAction = addMenuItem(scriptMenu, "runScriptAction", QStringLiteral("Run"),
+                                  &MainWindow::runScriptFromMenu);
+    scriptMenu->addSeparator();
+    viewScriptAction = addMenuItem(scriptMenu, "viewScriptAction", QStringLiteral("View Script"),
+                                   &MainWindow::viewScript);
+    viewScriptResultsAction =
+        addMenuItem(scriptMenu, "viewScriptResultsAction", QStringLiteral("View Results"),
+                    &MainWindow::viewScriptResults);
 
-    mmHelp = named(bar->addMenu(QStringLiteral("&Help")), "mmHelp");
-    addMenuItem(mmHelp, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
-                &MainWindow::mmHelp_QuickStartGuideClick);
-    addMenuItem(mmHelp, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
-                &MainWindow::mmHelp_LatestVersionClick);
-    addMenuItem(mmHelp, "mmHelp_References", QStringLiteral("References"),
-                &MainWindow::mmHelp_ReferencesClick);
-    addMenuItem(mmHelp, "mmHelp_About", QStringLiteral("About"), &MainWindow::mmHelp_AboutClick);
+    helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
+    addMenuItem(helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
+                &MainWindow::openQuickStartGuide);
+    addMenuItem(helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
+                &MainWindow::showVersion);
+    addMenuItem(helpMenu, "mmHelp_References", QStringLiteral("References"),
+                &MainWindow::showReferences);
+    addMenuItem(helpMenu, "mmHelp_About", QStringLiteral("About"), &MainWindow::showAbout);
 }
 
 void MainWindow::buildPopupMenus() {
-    PopupMenu1 = named(new QMenu(this), "PopupMenu1");
-    pumRemoveEntry = addMenuItem(PopupMenu1, "pumRemoveEntry", QStringLiteral("Remove entry"),
-                                 &MainWindow::pumRemoveEntryClick);
-    pumRemoveAll = addMenuItem(PopupMenu1, "pumRemoveAll", QStringLiteral("Remove All"),
-                               &MainWindow::pumRemoveAllClick);
-    addMenuItem(PopupMenu1, "pumCancel", QStringLiteral("Cancel"), nullptr);
+    historyMenu = named(new QMenu(this), "historyMenu");
+    removeEntryAction =
+        addMenuItem(historyMenu, "removeEntryAction", QStringLiteral("Remove entry"),
+                    &MainWindow::removeHistoryEntry);
+    removeAllAction = addMenuItem(historyMenu, "removeAllAction", QStringLiteral("Remove All"),
+                                  &MainWindow::removeAllHistoryEntries);
+    addMenuItem(historyMenu, "pumCancel", QStringLiteral("Cancel"), nullptr);
 
     // The results grid's menu: open, copy, save. The two "Open with" items wait for a press
     // on a file header row.
-    PopupMenu2 = named(new QMenu(this), "PopupMenu2");
-    Openwithpreferrededitor1 = addMenuItem(PopupMenu2, "Openwithpreferrededitor1",
-                                           QStringLiteral("Open with preferred editor"),
-                                           &MainWindow::Openwithpreferrededitor1Click);
-    PopupMenu2->addSeparator();
-    Openwithdefaultprogram1 = addMenuItem(PopupMenu2, "Openwithdefaultprogram1",
-                                          QStringLiteral("Open with default program"),
-                                          &MainWindow::Openwithdefaultprogram1Click);
-    PopupMenu2->addSeparator();
-    pumCopy = addMenuItem(PopupMenu2, "pumCopy", QStringLiteral("Copy all results to Clipboard"),
-                          &MainWindow::pumCopyClick);
-    pumCopyToTextFile = addMenuItem(PopupMenu2, "pumCopyToTextFile",
+    resultsMenu = named(new QMenu(this), "resultsMenu");
+    openInEditorAction =
+        addMenuItem(resultsMenu, "openInEditorAction", QStringLiteral("Open with preferred editor"),
+                    &MainWindow::openResultInEditorFromMenu);
+    resultsMenu->addSeparator();
+    openWithDefaultAction = addMenuItem(resultsMenu, "openWithDefaultAction",
+                                        QStringLiteral("Open with default program"),
+                                        &MainWindow::openResultWithDefaultProgram);
+    resultsMenu->addSeparator();
+    copyResultsAction =
+        addMenuItem(resultsMenu, "copyResultsAction",
+                    QStringLiteral("Copy all results to Clipboard"), &MainWindow::copyResults);
+    saveResultsAction = addMenuItem(resultsMenu, "saveResultsAction",
                                     QStringLiteral("Save all results to Text File"),
-                                    &MainWindow::pumCopyToTextFileClick);
-    PopupMenu2->addSeparator();
-    SaveallresultsfilenamesonlytoTextfile1 =
-        addMenuItem(PopupMenu2, "SaveallresultsfilenamesonlytoTextfile1",
+                                    &MainWindow::saveResultsToFile);
+    resultsMenu->addSeparator();
+    saveFileNamesAction =
+        addMenuItem(resultsMenu, "saveFileNamesAction",
                     QStringLiteral("Save all results (filenames only) to Text file"),
-                    &MainWindow::SaveallresultsfilenamesonlytoTextfile1Click);
-    PopupMenu2->addSeparator();
-    addMenuItem(PopupMenu2, "pumCancelCopy", QStringLiteral("Cancel"), nullptr);
-    Openwithpreferrededitor1->setEnabled(false);
-    Openwithdefaultprogram1->setEnabled(false);
-    DrawGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(DrawGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+                    &MainWindow::saveFileNamesToFile);
+    resultsMenu->addSeparator();
+    addMenuItem(resultsMenu, "pumCancelCopy", QStringLiteral("Cancel"), nullptr);
+    openInEditorAction->setEnabled(false);
+    openWithDefaultAction->setEnabled(false);
+    resultsGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(resultsGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (m_gridContent != GridContent::Script)
-            PopupMenu2->popup(DrawGrid1->mapToGlobal(pos));
+            resultsMenu->popup(resultsGrid->mapToGlobal(pos));
     });
-    connect(DrawGrid1, &ResultsGrid::mouseDown, this, &MainWindow::DrawGrid1MouseDown);
-    connect(DrawGrid1, &ResultsGrid::doubleClicked, this, [this] { DrawGrid1DblClick(); });
-    connect(DrawGrid1, &ResultsGrid::keyDown, this, &MainWindow::scriptGridKeyDown);
+    connect(resultsGrid, &ResultsGrid::mouseDown, this, &MainWindow::recordGridPress);
+    connect(resultsGrid, &ResultsGrid::doubleClicked, this, [this] { openResultInEditor(); });
+    connect(resultsGrid, &ResultsGrid::keyDown, this, &MainWindow::scriptGridKeyDown);
 }
 
 } // namespace kestrava::ui

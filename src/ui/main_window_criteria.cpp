@@ -108,7 +108,7 @@ class HistoryList {
 void MainWindow::addAndSelect(QComboBox* box, const QString& value) {
     if (value.isEmpty())
         return;
-    const Qt::CaseSensitivity sensitivity = historyCase(box, cboxFiles);
+    const Qt::CaseSensitivity sensitivity = historyCase(box, filesCombo);
     int index = box->findText(value, sensitivity == Qt::CaseSensitive
                                          ? Qt::MatchFixedString | Qt::MatchCaseSensitive
                                          : Qt::MatchFixedString);
@@ -116,7 +116,7 @@ void MainWindow::addAndSelect(QComboBox* box, const QString& value) {
         box->setItemText(index, value); // a mask keeps the spelling last typed
     } else {
         index = box->count();
-        if (box == cboxFolders && m_foldersSorted)
+        if (box == foldersCombo && m_foldersSorted)
             index = sortedPlace(historyEntries(box), value);
         box->insertItem(index, value);
     }
@@ -127,113 +127,113 @@ void MainWindow::Update_cboxFolders(const QString& value) {
     if (value.isEmpty())
         return;
     search::validateFoldersEntry(value.toStdString());
-    addAndSelect(cboxFolders, value);
+    addAndSelect(foldersCombo, value);
 }
 
 void MainWindow::Update_cboxFiles(const QString& value) {
     if (value.isEmpty())
         return;
     search::validateFilesEntry(value.toStdString());
-    addAndSelect(cboxFiles, value);
+    addAndSelect(filesCombo, value);
 }
 
 void MainWindow::Update_cboxRootFolder(const QString& value) {
     if (value.isEmpty())
         return;
     search::validateFoldersEntry(value.toStdString());
-    addAndSelect(cboxRootFolder, value);
+    addAndSelect(rootFolderCombo, value);
 }
 
-void MainWindow::cboxFoldersExit() {
+void MainWindow::commitFoldersEntry() {
     try {
-        Update_cboxFolders(cboxFolders->currentText());
+        Update_cboxFolders(foldersCombo->currentText());
         if (m_mode != util::Mode::Script)
             refreshModeStatus(m_mode);
-        m_savedIndex[kSavedFolders] = selectedIndex(cboxFolders);
+        m_savedIndex[kSavedFolders] = selectedIndex(foldersCombo);
     } catch (const std::exception& e) {
         m_services->showError(this, QString::fromLatin1(search::kInvalidFoldersFormatText) +
                                         toQString(e.what()));
-        cboxFolders->setFocus();
+        foldersCombo->setFocus();
     }
 }
 
-void MainWindow::cboxFilesExit() {
+void MainWindow::commitFilesEntry() {
     try {
-        Update_cboxFiles(cboxFiles->currentText());
+        Update_cboxFiles(filesCombo->currentText());
         if (m_mode != util::Mode::Script)
             refreshModeStatus(m_mode);
-        m_savedIndex[kSavedFiles] = selectedIndex(cboxFiles);
+        m_savedIndex[kSavedFiles] = selectedIndex(filesCombo);
     } catch (const std::exception&) {
         m_services->showError(this, QString::fromLatin1(search::kInvalidFilesFormatText));
-        cboxFiles->setFocus();
+        filesCombo->setFocus();
     }
 }
 
-void MainWindow::cboxRootFolderExit() {
+void MainWindow::commitRootFolderEntry() {
     try {
-        Update_cboxRootFolder(cboxRootFolder->currentText());
-        m_savedIndex[kSavedRootFolder] = selectedIndex(cboxRootFolder);
+        Update_cboxRootFolder(rootFolderCombo->currentText());
+        m_savedIndex[kSavedRootFolder] = selectedIndex(rootFolderCombo);
     } catch (const std::exception& e) {
         m_services->showError(this, QStringLiteral("Invalid format for Root Folder:\r\n"
                                                    "Correct format is:\r\n"
                                                    "drive:path\r\n"
                                                    "e.g. c:\\Temp\r\n") +
                                         toQString(e.what()));
-        cboxRootFolder->setFocus();
+        rootFolderCombo->setFocus();
     }
 }
 
-void MainWindow::cboxExit(QComboBox* box) {
+void MainWindow::commitExpressionEntry(QComboBox* box) {
     addAndSelect(box, box->currentText());
     if (m_mode == util::Mode::Find || m_mode == util::Mode::FindAndReplace)
-        m_savedIndex[box == cboxFind ? kSavedFind : kSavedReplace] = selectedIndex(box);
+        m_savedIndex[box == findCombo ? kSavedFind : kSavedReplace] = selectedIndex(box);
     if (m_mode != util::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
 void MainWindow::commitBox(QComboBox* box) {
-    if (box == cboxFolders)
-        cboxFoldersExit();
-    else if (box == cboxFiles)
-        cboxFilesExit();
-    else if (box == cboxRootFolder)
-        cboxRootFolderExit();
+    if (box == foldersCombo)
+        commitFoldersEntry();
+    else if (box == filesCombo)
+        commitFilesEntry();
+    else if (box == rootFolderCombo)
+        commitRootFolderEntry();
     else
-        cboxExit(box);
+        commitExpressionEntry(box);
 }
 
 void MainWindow::startFromBox(QComboBox* box) {
     commitBox(box);
     if (!box->currentText().isEmpty() && selectedIndex(box) < 0)
         return; // refused: its message is shown and the box keeps the focus
-    QPushButton* action = paScriptAcceptCancel->isVisible()      ? bbAccept
-                          : m_mode == util::Mode::Find           ? bbFind
-                          : m_mode == util::Mode::FindAndReplace ? bbReplace
-                          : m_mode == util::Mode::Script         ? bbRunScript
-                                                                 : bbList;
+    QPushButton* action = acceptCancelPanel->isVisible()         ? acceptItemButton
+                          : m_mode == util::Mode::Find           ? findButton
+                          : m_mode == util::Mode::FindAndReplace ? replaceButton
+                          : m_mode == util::Mode::Script         ? runScriptButton
+                                                                 : listButton;
     if (action->isVisible() && action->isEnabled())
         action->click();
 }
 
-void MainWindow::cboxChange() {
+void MainWindow::criteriaEdited() {
     if (m_mode != util::Mode::Script)
         setGridContent(GridContent::Empty); // results never stay on screen under changed criteria
     refreshModeStatus(m_mode);
 }
 
-void MainWindow::cboxKeyUp() {
+void MainWindow::criteriaKeyReleased() {
     if (m_mode != util::Mode::Script)
         refreshModeStatus(m_mode);
 }
 
-void MainWindow::cboxPopup(QComboBox* box, const QPoint& globalPos) {
+void MainWindow::showHistoryMenu(QComboBox* box, const QPoint& globalPos) {
     m_popupTarget = box;
-    pumRemoveEntry->setEnabled(!box->currentText().isEmpty());
-    pumRemoveAll->setEnabled(box->count() > 0);
-    PopupMenu1->popup(globalPos + QPoint(10, 10));
+    removeEntryAction->setEnabled(!box->currentText().isEmpty());
+    removeAllAction->setEnabled(box->count() > 0);
+    historyMenu->popup(globalPos + QPoint(10, 10));
 }
 
-void MainWindow::pumRemoveEntryClick() {
+void MainWindow::removeHistoryEntry() {
     QComboBox* box = m_popupTarget;
     if (box == nullptr)
         return;
@@ -253,15 +253,15 @@ void MainWindow::pumRemoveEntryClick() {
         refreshModeStatus(m_mode);
 }
 
-void MainWindow::pumRemoveAllClick() {
+void MainWindow::removeAllHistoryEntries() {
     QComboBox* box = m_popupTarget;
     if (box == nullptr)
         return;
-    const QString name = box == cboxFolders   ? QStringLiteral("Folder(s)")
-                         : box == cboxFiles   ? QStringLiteral("File(s)")
-                         : box == cboxFind    ? QStringLiteral("Find")
-                         : box == cboxReplace ? QStringLiteral("ReplaceWith")
-                                              : QStringLiteral("Root Folder");
+    const QString name = box == foldersCombo   ? QStringLiteral("Folder(s)")
+                         : box == filesCombo   ? QStringLiteral("File(s)")
+                         : box == findCombo    ? QStringLiteral("Find")
+                         : box == replaceCombo ? QStringLiteral("ReplaceWith")
+                                               : QStringLiteral("Root Folder");
     if (!m_services->askYesNo(this,
                               QStringLiteral("Remove all ") + name + QStringLiteral(" items ?")))
         return;
@@ -275,22 +275,22 @@ void MainWindow::pumRemoveAllClick() {
         refreshModeStatus(m_mode);
 }
 
-void MainWindow::sbFoldersClick() {
+void MainWindow::pickFolders() {
     QString folder;
     if (!m_services->pickFolder(this, folder))
         return;
     try {
         Update_cboxFolders(folder);
-        m_savedIndex[kSavedFolders] = selectedIndex(cboxFolders);
+        m_savedIndex[kSavedFolders] = selectedIndex(foldersCombo);
         m_openDialogFolder = folder;
     } catch (const std::exception& e) {
         m_services->showError(this, QString::fromLatin1(search::kInvalidFoldersFormatText) +
                                         toQString(e.what()));
     }
-    cboxChange();
+    criteriaEdited();
 }
 
-void MainWindow::sbRootFolderClick() {
+void MainWindow::pickRootFolder() {
     QString folder;
     if (!m_services->pickFolder(this, folder))
         return;
@@ -302,13 +302,13 @@ void MainWindow::sbRootFolderClick() {
     }
 }
 
-void MainWindow::sbFilesClick() {
+void MainWindow::pickFile() {
     QString start = m_openDialogFolder;
-    if (selectedIndex(cboxFolders) >= 0) {
+    if (selectedIndex(foldersCombo) >= 0) {
         // The entry is a specification; its first folder is where the dialog can open.
         search::FolderSpecs folders;
         try {
-            search::parseFoldersToSearch(cboxFolders->currentText().toStdString(), folders);
+            search::parseFoldersToSearch(foldersCombo->currentText().toStdString(), folders);
         } catch (const std::exception&) {
             folders.clear();
         }
@@ -321,25 +321,25 @@ void MainWindow::sbFilesClick() {
         return;
     try {
         Update_cboxFiles(QFileInfo(chosen).fileName());
-        m_savedIndex[kSavedFiles] = selectedIndex(cboxFiles);
+        m_savedIndex[kSavedFiles] = selectedIndex(filesCombo);
     } catch (const std::exception&) {
         m_services->showError(this, QString::fromLatin1(search::kInvalidFilesFormatText));
     }
-    cboxChange();
+    criteriaEdited();
 }
 
 QComboBox* MainWindow::historyBox(config::HistoryBox box) const {
     switch (box) {
     case config::HistoryBox::RootFolders:
-        return cboxRootFolder;
+        return rootFolderCombo;
     case config::HistoryBox::FoldersToSearch:
-        return cboxFolders;
+        return foldersCombo;
     case config::HistoryBox::FilesToSearch:
-        return cboxFiles;
+        return filesCombo;
     case config::HistoryBox::FindExpressions:
-        return cboxFind;
+        return findCombo;
     case config::HistoryBox::ReplaceExpressions:
-        return cboxReplace;
+        return replaceCombo;
     }
     return nullptr;
 }
@@ -347,7 +347,7 @@ QComboBox* MainWindow::historyBox(config::HistoryBox box) const {
 void MainWindow::loadHistories() {
     std::vector<HistoryList> lists;
     for (size_t b = 0; b < config::kHistoryBoxCount; ++b)
-        lists.emplace_back(historyCase(historyBox(static_cast<config::HistoryBox>(b)), cboxFiles));
+        lists.emplace_back(historyCase(historyBox(static_cast<config::HistoryBox>(b)), filesCombo));
     config::HistoryLoadCallbacks callbacks;
     callbacks.validateFolders = search::validateFoldersEntry;
     callbacks.validateFiles = search::validateFilesEntry;
@@ -373,7 +373,7 @@ void MainWindow::loadHistories() {
     // One model update per box; Folders are sorted from here on, new entries go to their place.
     for (size_t b = 0; b < config::kHistoryBoxCount; ++b) {
         QComboBox* box = historyBox(static_cast<config::HistoryBox>(b));
-        const QStringList entries = lists[b].entries(box == cboxFolders);
+        const QStringList entries = lists[b].entries(box == foldersCombo);
         box->clear();
         box->addItems(entries);
         setBoxIndex(box, static_cast<int>(entries.indexOf(lists[b].selected())));
@@ -424,7 +424,7 @@ void MainWindow::refreshCriteriaCombos() {
         return;
     // Only a box whose text is its selected entry is re-selected: text typed but not yet
     // committed must survive a resize.
-    for (QComboBox* box : {cboxRootFolder, cboxFolders, cboxFiles, cboxFind, cboxReplace}) {
+    for (QComboBox* box : {rootFolderCombo, foldersCombo, filesCombo, findCombo, replaceCombo}) {
         const int index = selectedIndex(box);
         if (box->isVisible() && box->count() > 0 && index >= 0)
             setBoxIndex(box, index);

@@ -41,7 +41,7 @@ results::ExportHeader MainWindow::exportHeader() const {
     return results::makeExportHeader(m_mode, getCriteria(), m_script.fileName);
 }
 
-void MainWindow::pumCopyClick() {
+void MainWindow::copyResults() {
     const std::vector<std::string> lines =
         results::buildResultLines(m_results, m_resultRows, exportHeader(), true);
     const std::string rich = results::buildRichText(lines);
@@ -53,11 +53,11 @@ void MainWindow::pumCopyClick() {
     QGuiApplication::clipboard()->setMimeData(mime.release()); // the clipboard owns it now
 }
 
-void MainWindow::pumCopyToTextFileClick() {
+void MainWindow::saveResultsToFile() {
     saveResults(true);
 }
 
-void MainWindow::SaveallresultsfilenamesonlytoTextfile1Click() {
+void MainWindow::saveFileNamesToFile() {
     saveResults(false);
 }
 

@@ -16,15 +16,15 @@ namespace kestrava::ui {
 namespace {
 
 // The designed layout that every mode offsets from, so offsets never accumulate.
-constexpr int kBasePanelHeight = 170;     // paActionsSpecs
-constexpr int kBaseFolderFileHeight = 79; // paFolderFile
-constexpr int kBaseFindReplaceTop = 87;   // paFindReplace
+constexpr int kBasePanelHeight = 170;     // criteriaPanel
+constexpr int kBaseFolderFileHeight = 79; // folderFilePanel
+constexpr int kBaseFindReplaceTop = 87;   // findReplacePanel
 constexpr int kBaseFindReplaceHeight = 74;
 constexpr int kBaseBevelHeight = 149;
-constexpr int kBaseFoldersTop = 17; // laFolders
-constexpr int kBaseFilesTop = 50;   // laFiles
-constexpr int kFindTop = 12;        // laFind within paFindReplace
-constexpr int kReplaceTop = 45;     // laReplace within paFindReplace
+constexpr int kBaseFoldersTop = 17; // foldersLabel
+constexpr int kBaseFilesTop = 50;   // filesLabel
+constexpr int kFindTop = 12;        // findLabel within findReplacePanel
+constexpr int kReplaceTop = 45;     // replaceLabel within findReplacePanel
 constexpr int kRowLeft = 10;
 constexpr int kActionButtonHeight = 50;
 constexpr int kFolderButtonWidth = 25;
@@ -58,16 +58,16 @@ void fitLabel(QLabel* label) {
 void MainWindow::layoutCriteriaPanel(int delta, bool showRoot) {
     m_delta = delta;
     m_showRoot = showRoot;
-    laRootFolder->setVisible(showRoot);
-    cboxRootFolder->setVisible(showRoot);
-    sbRootFolder->setVisible(showRoot);
+    rootFolderLabel->setVisible(showRoot);
+    rootFolderCombo->setVisible(showRoot);
+    pickRootFolderButton->setVisible(showRoot);
     if (delta < 0) {
-        laReplace->hide();
-        cboxReplace->hide();
+        replaceLabel->hide();
+        replaceCombo->hide();
     } else {
-        laReplace->show();
-        cboxReplace->show();
-        cboxReplace->setEnabled(true);
+        replaceLabel->show();
+        replaceCombo->show();
+        replaceCombo->setEnabled(true);
     }
     applyFontSize(settings().fontSize);
 }
@@ -75,32 +75,32 @@ void MainWindow::layoutCriteriaPanel(int delta, bool showRoot) {
 void MainWindow::applyFontSize(config::FontSize size) {
     const int p = util::fontPointSize(static_cast<int32_t>(size));
     m_pointSize = p;
-    for (QComboBox* box : {cboxFolders, cboxFiles, cboxRootFolder})
+    for (QComboBox* box : {foldersCombo, filesCombo, rootFolderCombo})
         box->setFont(arialFont(p));
     QFont fixed(QStringLiteral("Courier New"));
     fixed.setStyleHint(QFont::Monospace);
     fixed.setPointSize(p);
-    cboxReplace->setFont(fixed);
+    replaceCombo->setFont(fixed);
     fixed.setBold(true);
-    cboxFind->setFont(fixed);
-    for (QPushButton* button : {bbFind, bbReplace, bbList, bbRunScript})
+    findCombo->setFont(fixed);
+    for (QPushButton* button : {findButton, replaceButton, listButton, runScriptButton})
         button->setFont(arialFont(p));
-    for (QLabel* label : {laFolders, laFiles, laFind, laReplace, laRootFolder})
+    for (QLabel* label : {foldersLabel, filesLabel, findLabel, replaceLabel, rootFolderLabel})
         label->setFont(arialFont(p));
-    laFindRegEx->setFont(arialFont(p - 2));
-    laItemNo->setFont(arialFont(p));
+    regexHintLabel->setFont(arialFont(p - 2));
+    itemNumberLabel->setFont(arialFont(p));
     settings().currentPointSize = p;
-    DrawGrid1->setGridFont(QString::fromStdString(settings().gridFontName), p);
-    laModeName->setFont(arialFont(p + 2 == 13 ? 14 : p + 2, true));
-    laModeStatus->setFont(arialFont(std::min(p, 11)));
-    laModeDetail->setFont(arialFont(std::min(p, 11)));
-    laScriptItems->setFont(arialFont(p));
-    for (QPushButton* button : sbScriptButtons)
+    resultsGrid->setGridFont(QString::fromStdString(settings().gridFontName), p);
+    modeNameLabel->setFont(arialFont(p + 2 == 13 ? 14 : p + 2, true));
+    modeStatusLabel->setFont(arialFont(std::min(p, 11)));
+    modeDetailLabel->setFont(arialFont(std::min(p, 11)));
+    scriptItemsLabel->setFont(arialFont(p));
+    for (QPushButton* button : scriptButtons)
         button->setFont(arialFont(p - 2));
-    bbAccept->setFont(arialFont(p - 2));
-    bbCancel->setFont(arialFont(p - 2));
-    for (size_t i = 0; i < laMatchResults.size(); ++i)
-        laMatchResults[i]->setFont(arialFont(std::min(p, 11), i < 3));
+    acceptItemButton->setFont(arialFont(p - 2));
+    cancelItemButton->setFont(arialFont(p - 2));
+    for (size_t i = 0; i < summaryLabels.size(); ++i)
+        summaryLabels[i]->setFont(arialFont(std::min(p, 11), i < 3));
     placeControls();
     refreshModeStatus(m_mode);
     refreshCriteriaCombos();
@@ -116,29 +116,29 @@ void MainWindow::placeControls() {
 
 void MainWindow::placeActionButtons() {
     const QFont font = arialFont(m_pointSize);
-    const int buttonWidth = std::max(75, textWidth(font, bbRunScript->text()) + 10);
+    const int buttonWidth = std::max(75, textWidth(font, runScriptButton->text()) + 10);
     const int width = buttonWidth + 36;
     const int panelHeight = kBasePanelHeight + m_delta;
-    paActionsSpecs->setFixedHeight(panelHeight);
-    paActionButtons->setGeometry(paActionsSpecs->width() - width, 0, width, panelHeight);
-    Bevel1->setGeometry(4, (kBasePanelHeight - kBaseBevelHeight) / 2, 3,
-                        kBaseBevelHeight + m_delta);
+    criteriaPanel->setFixedHeight(panelHeight);
+    actionPanel->setGeometry(criteriaPanel->width() - width, 0, width, panelHeight);
+    actionSeparator->setGeometry(4, (kBasePanelHeight - kBaseBevelHeight) / 2, 3,
+                                 kBaseBevelHeight + m_delta);
     const int left = 18 + (width - 18 - buttonWidth) / 2;
-    bbFind->setGeometry(left, 44, buttonWidth, kActionButtonHeight);
-    bbReplace->setGeometry(left, 60, buttonWidth, kActionButtonHeight);
-    bbList->setGeometry(left, 60, buttonWidth, kActionButtonHeight);
-    bbRunScript->setGeometry(left, 80, buttonWidth, kActionButtonHeight);
-    paActionButtons->raise();
+    findButton->setGeometry(left, 44, buttonWidth, kActionButtonHeight);
+    replaceButton->setGeometry(left, 60, buttonWidth, kActionButtonHeight);
+    listButton->setGeometry(left, 60, buttonWidth, kActionButtonHeight);
+    runScriptButton->setGeometry(left, 80, buttonWidth, kActionButtonHeight);
+    actionPanel->raise();
 }
 
 void MainWindow::placeCriteriaRows() {
     const int down = std::max(m_delta, 0);
-    const int width = paActionButtons->x() + 3;
-    paFolderFile->setGeometry(0, 0, width, kBaseFolderFileHeight + down);
-    paFindReplace->setGeometry(0, kBaseFindReplaceTop + down, width,
-                               kBaseFindReplaceHeight + std::min(m_delta, 0));
+    const int width = actionPanel->x() + 3;
+    folderFilePanel->setGeometry(0, 0, width, kBaseFolderFileHeight + down);
+    findReplacePanel->setGeometry(0, kBaseFindReplaceTop + down, width,
+                                  kBaseFindReplaceHeight + std::min(m_delta, 0));
     // Boxes start 6 pixels after the widest label ("Replace With") and end 10 before the buttons.
-    const int boxLeft = kRowLeft + textWidth(laReplace->font(), laReplace->text()) + 6;
+    const int boxLeft = kRowLeft + textWidth(replaceLabel->font(), replaceLabel->text()) + 6;
     const int buttonLeft = width - 3 - 10 - kFolderButtonWidth;
     const int boxWidth = std::max(40, buttonLeft - 10 - boxLeft);
     struct CriteriaRow {
@@ -147,11 +147,12 @@ void MainWindow::placeCriteriaRows() {
         QToolButton* button;
         int top;
     };
-    const CriteriaRow rows[] = {{laRootFolder, cboxRootFolder, sbRootFolder, kBaseFoldersTop},
-                                {laFolders, cboxFolders, sbFolders, kBaseFoldersTop + down},
-                                {laFiles, cboxFiles, sbFiles, kBaseFilesTop + down},
-                                {laFind, cboxFind, nullptr, kFindTop},
-                                {laReplace, cboxReplace, nullptr, kReplaceTop}};
+    const CriteriaRow rows[] = {
+        {rootFolderLabel, rootFolderCombo, pickRootFolderButton, kBaseFoldersTop},
+        {foldersLabel, foldersCombo, pickFoldersButton, kBaseFoldersTop + down},
+        {filesLabel, filesCombo, pickFileButton, kBaseFilesTop + down},
+        {findLabel, findCombo, nullptr, kFindTop},
+        {replaceLabel, replaceCombo, nullptr, kReplaceTop}};
     for (const CriteriaRow& row : rows) {
         row.box->setGeometry(boxLeft, row.top - 6, boxWidth, row.box->sizeHint().height());
         fitLabel(row.label);
@@ -161,65 +162,66 @@ void MainWindow::placeCriteriaRows() {
             centreOn(row.button, row.box, buttonLeft);
         }
     }
-    fitLabel(laFindRegEx);
-    centreOn(laFindRegEx, cboxFind, laFind->x() + textWidth(laFind->font(), laFind->text()) + 5);
+    fitLabel(regexHintLabel);
+    centreOn(regexHintLabel, findCombo,
+             findLabel->x() + textWidth(findLabel->font(), findLabel->text()) + 5);
     // The script item's number sits in the label column, in the gap between the Root Folder row
     // and the rows of the item it names, clear of every box.
-    fitLabel(laItemNo);
-    const int gapTop = cboxRootFolder->geometry().bottom() + 1;
-    laItemNo->move(kRowLeft, (gapTop + cboxFolders->y() - laItemNo->height()) / 2);
+    fitLabel(itemNumberLabel);
+    const int gapTop = rootFolderCombo->geometry().bottom() + 1;
+    itemNumberLabel->move(kRowLeft, (gapTop + foldersCombo->y() - itemNumberLabel->height()) / 2);
 }
 
 void MainWindow::placeModeLine() {
-    fitLabel(laModeName);
-    laModeName->move(10, (paMode->height() - laModeName->height()) / 2);
-    fitLabel(laModeStatus);
-    laModeStatus->move(laModeName->geometry().right() + 1 + 10,
-                       laModeName->y() + laModeName->height() - laModeStatus->height() - 2);
-    fitLabel(laModeDetail);
-    laModeDetail->move(laModeStatus->geometry().right() + 1 + 10, laModeStatus->y());
+    fitLabel(modeNameLabel);
+    modeNameLabel->move(10, (modeBar->height() - modeNameLabel->height()) / 2);
+    fitLabel(modeStatusLabel);
+    modeStatusLabel->move(modeNameLabel->geometry().right() + 1 + 10,
+                          modeNameLabel->y() + modeNameLabel->height() - modeStatusLabel->height() -
+                              2);
+    fitLabel(modeDetailLabel);
+    modeDetailLabel->move(modeStatusLabel->geometry().right() + 1 + 10, modeStatusLabel->y());
 }
 
 void MainWindow::placeStatusLabels() {
     const QFont font = arialFont(std::min(m_pointSize, 11));
-    paStatus->setFixedHeight(textHeight(font) + 18);
+    summaryPanel->setFixedHeight(textHeight(font) + 18);
     int left = 10;
-    for (QLabel* label : laMatchResults) {
+    for (QLabel* label : summaryLabels) {
         fitLabel(label);
-        label->move(left, (paStatus->height() - label->height()) / 2);
+        label->move(left, (summaryPanel->height() - label->height()) / 2);
         left = label->geometry().right() + 1 + 2;
     }
 }
 
 void MainWindow::placeScriptBar() {
     const QFont small = arialFont(m_pointSize - 2);
-    const int acceptWidth = textWidth(small, bbAccept->text()) + 50;
+    const int acceptWidth = textWidth(small, acceptItemButton->text()) + 50;
     const int acceptHeight = textHeight(small) + 10;
     const int barHeight = acceptHeight + 12;
-    paScriptMaintenance->setFixedHeight(barHeight);
-    fitLabel(laScriptItems);
-    laScriptItems->move(10, (barHeight - laScriptItems->height()) / 2);
+    scriptBar->setFixedHeight(barHeight);
+    fitLabel(scriptItemsLabel);
+    scriptItemsLabel->move(10, (barHeight - scriptItemsLabel->height()) / 2);
 
-    const int buttonWidth = textWidth(small, sbScriptButtons[0]->text()) + 20;
+    const int buttonWidth = textWidth(small, scriptButtons[0]->text()) + 20;
     const int buttonHeight = textHeight(small) + 10 + (m_pointSize - 10);
-    const int buttonsLeft = laScriptItems->geometry().right() + 1;
+    const int buttonsLeft = scriptItemsLabel->geometry().right() + 1;
     int left = 20;
-    for (QPushButton* button : sbScriptButtons) {
+    for (QPushButton* button : scriptButtons) {
         button->setGeometry(left, (barHeight - buttonHeight) / 2, buttonWidth, buttonHeight);
         left += buttonWidth + 20;
     }
-    paScriptButtons->setGeometry(buttonsLeft, 0, left - 20 + 50, barHeight);
+    scriptButtonsPanel->setGeometry(buttonsLeft, 0, left - 20 + 50, barHeight);
 
-    const int pairWidth = (acceptWidth + 20) * 2 + 10 + paActionButtons->width();
-    paScriptAcceptCancel->setGeometry(paScriptMaintenance->width() - pairWidth, 0, pairWidth,
-                                      barHeight);
+    const int pairWidth = (acceptWidth + 20) * 2 + 10 + actionPanel->width();
+    acceptCancelPanel->setGeometry(scriptBar->width() - pairWidth, 0, pairWidth, barHeight);
     const int top = (barHeight - acceptHeight) / 2;
-    bbAccept->setGeometry(20, top, acceptWidth, acceptHeight);
-    bbCancel->setGeometry(20 + acceptWidth + 20, top, acceptWidth, acceptHeight);
+    acceptItemButton->setGeometry(20, top, acceptWidth, acceptHeight);
+    cancelItemButton->setGeometry(20 + acceptWidth + 20, top, acceptWidth, acceptHeight);
 }
 
-void MainWindow::FormResize() {
-    DrawGrid1->fitColumnsToWidth();
+void MainWindow::fitToSize() {
+    resultsGrid->fitColumnsToWidth();
     placeControls();
     refreshCriteriaCombos();
 }

@@ -76,7 +76,7 @@ void MainWindow::applyBounds(const config::WindowBounds& bounds) {
                 fallback.height);
 }
 
-void MainWindow::FormActivate() {
+void MainWindow::activateFirstTime() {
     if (m_activated)
         return;
     m_activated = true;
@@ -86,14 +86,14 @@ void MainWindow::FormActivate() {
     const util::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
     setMode(mode);
     if (mode == util::Mode::Find || mode == util::Mode::ViewFoldersFiles)
-        setBoxIndex(cboxReplace, -1);
+        setBoxIndex(replaceCombo, -1);
     if (mode == util::Mode::ViewFoldersFiles)
-        setBoxIndex(cboxFind, -1);
+        setBoxIndex(findCombo, -1);
 }
 
-void MainWindow::FormClose() {
+void MainWindow::commitFocusedBox() {
     QWidget* focused = focusWidget();
-    for (QComboBox* box : {cboxFolders, cboxFiles, cboxFind, cboxReplace}) {
+    for (QComboBox* box : {foldersCombo, filesCombo, findCombo, replaceCombo}) {
         if (focused == box || focused == box->lineEdit()) {
             commitBox(box); // the close goes ahead even when the value is refused
             return;
@@ -101,7 +101,7 @@ void MainWindow::FormClose() {
     }
 }
 
-void MainWindow::FormDestroy() {
+void MainWindow::saveOnClose() {
     if (m_destroyed)
         return;
     m_destroyed = true;
@@ -132,7 +132,7 @@ void MainWindow::FormDestroy() {
                                         failures.join(QStringLiteral("\r\n")));
 }
 
-void MainWindow::mmFile_PreferencesClick() {
+void MainWindow::editPreferences() {
     if (m_preferences != nullptr)
         m_preferences->exec();
     // Whatever the answer, so the window always matches the setting in force.
@@ -141,19 +141,19 @@ void MainWindow::mmFile_PreferencesClick() {
         m_references->applyFontSize(settings().currentPointSize);
 }
 
-void MainWindow::mmHelp_QuickStartGuideClick() {
+void MainWindow::openQuickStartGuide() {
     const QString path = quickStartFilePath();
     if (path.isEmpty() || !m_services->openDocument(path.toStdString()))
         m_services->showError(this, QStringLiteral("Unable to open the Quick Start Guide") +
                                         (path.isEmpty() ? QString() : QStringLiteral(": ") + path));
 }
 
-void MainWindow::mmHelp_LatestVersionClick() {
+void MainWindow::showVersion() {
     m_services->showMessage(this, QStringLiteral("Installed version: Kestrava v") +
                                       QString::fromLatin1(kKestravaVersion));
 }
 
-void MainWindow::mmHelp_ReferencesClick() {
+void MainWindow::showReferences() {
     if (m_references == nullptr)
         return;
     m_references->show();
@@ -161,41 +161,41 @@ void MainWindow::mmHelp_ReferencesClick() {
     m_references->activateWindow();
 }
 
-void MainWindow::mmHelp_AboutClick() {
+void MainWindow::showAbout() {
     if (m_about != nullptr)
         m_about->exec();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    FormActivate();
+    activateFirstTime();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        FormActivate();
+        activateFirstTime();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    FormResize();
+    fitToSize();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!m_destroyed) {
-        FormClose();
-        FormDestroy();
+        commitFocusedBox();
+        saveOnClose();
     }
     event->accept();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == paActionsSpecs && event->type() == QEvent::Resize) {
+    if (watched == criteriaPanel && event->type() == QEvent::Resize) {
         placeControls();
         return false;
     }
-    if (watched == paScriptMaintenance && event->type() == QEvent::Resize) {
+    if (watched == scriptBar && event->type() == QEvent::Resize) {
         placeScriptBar(); // it gets its width only once it is shown in the layout
         return false;
     }
@@ -210,7 +210,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason && !m_destroyed)
             commitBox(box);
     } else if (event->type() == QEvent::KeyRelease) {
-        cboxKeyUp();
+        criteriaKeyReleased();
     }
     return false;
 }

@@ -56,7 +56,7 @@ void MainWindow::setMode(util::Mode mode) {
         if (!leaveScript()) {
             // The user keeps the script: mode, grid and controls stay as they are, and the
             // menu item just clicked does not stay checked beside Script.
-            for (QAction* item : {mmMode_Find, mmMode_FindandReplace, mmMode_View})
+            for (QAction* item : {findModeAction, replaceModeAction, viewModeAction})
                 item->setChecked(false);
             return;
         }
@@ -79,8 +79,8 @@ void MainWindow::setMode(util::Mode mode) {
     resetModeControls();
     applyModeSettings(mode);
     static const char* const kNames[] = {"Find", "Find & Replace", "Script", "View Folders/Files"};
-    laModeName->setText(QString::fromLatin1(kNames[static_cast<size_t>(mode)]) +
-                        QStringLiteral(" mode"));
+    modeNameLabel->setText(QString::fromLatin1(kNames[static_cast<size_t>(mode)]) +
+                           QStringLiteral(" mode"));
     m_mode = mode;
     refreshModeStatus(mode);
     if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace)
@@ -91,79 +91,80 @@ void MainWindow::setMode(util::Mode mode) {
 }
 
 void MainWindow::resetModeControls() {
-    for (QAction* item : {mmMode_Find, mmMode_FindandReplace, mmMode_Script, mmMode_View}) {
+    for (QAction* item : {findModeAction, replaceModeAction, scriptModeAction, viewModeAction}) {
         item->setEnabled(true);
         item->setChecked(false);
     }
-    for (QAction* item : mmView_Results)
+    for (QAction* item : viewActions)
         item->setEnabled(false);
-    for (QAction* item : mmView_Folders)
+    for (QAction* item : folderViewActions)
         item->setEnabled(false);
-    mmScript->menuAction()->setEnabled(false);
-    for (QAction* item : mmScript->actions())
+    scriptMenu->menuAction()->setEnabled(false);
+    for (QAction* item : scriptMenu->actions())
         item->setEnabled(false);
-    laItemNo->clear(); // a script item's number means nothing outside Script mode
-    for (QLabel* label : {laFolders, laFiles})
+    itemNumberLabel->clear(); // a script item's number means nothing outside Script mode
+    for (QLabel* label : {foldersLabel, filesLabel})
         setTextColor(label, kBlack);
-    for (QLabel* label : {laFind, laFindRegEx, laReplace})
+    for (QLabel* label : {findLabel, regexHintLabel, replaceLabel})
         setTextColor(label, kGreyText);
-    for (QWidget* w : std::initializer_list<QWidget*>{cboxFolders, cboxFiles, sbFolders, sbFiles})
+    for (QWidget* w : std::initializer_list<QWidget*>{foldersCombo, filesCombo, pickFoldersButton,
+                                                      pickFileButton})
         w->setEnabled(true);
-    cboxFind->setEnabled(false);
-    cboxReplace->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{bbFind, bbReplace, bbList, bbRunScript,
-                                                      paStatus, paScriptMaintenance})
+    findCombo->setEnabled(false);
+    replaceCombo->setEnabled(false);
+    for (QWidget* w : std::initializer_list<QWidget*>{findButton, replaceButton, listButton,
+                                                      runScriptButton, summaryPanel, scriptBar})
         w->hide();
 }
 
 void MainWindow::applyModeSettings(util::Mode mode) {
     switch (mode) {
     case util::Mode::Find:
-        mmMode_Find->setEnabled(false);
-        mmMode_Find->setChecked(true);
-        setTextColor(laFind, kBlack);
-        setTextColor(laFindRegEx, kTeal);
-        setBoxIndex(cboxFolders, m_savedIndex[kSavedFolders]);
-        setBoxIndex(cboxFiles, m_savedIndex[kSavedFiles]);
-        setBoxIndex(cboxFind, m_savedIndex[kSavedFind]);
-        setBoxIndex(cboxReplace, -1);
-        cboxFind->setEnabled(true);
-        setBoxBackground(cboxReplace, light3DColour());
-        bbFind->show();
-        paStatus->show();
+        findModeAction->setEnabled(false);
+        findModeAction->setChecked(true);
+        setTextColor(findLabel, kBlack);
+        setTextColor(regexHintLabel, kTeal);
+        setBoxIndex(foldersCombo, m_savedIndex[kSavedFolders]);
+        setBoxIndex(filesCombo, m_savedIndex[kSavedFiles]);
+        setBoxIndex(findCombo, m_savedIndex[kSavedFind]);
+        setBoxIndex(replaceCombo, -1);
+        findCombo->setEnabled(true);
+        setBoxBackground(replaceCombo, light3DColour());
+        findButton->show();
+        summaryPanel->show();
         break;
     case util::Mode::FindAndReplace:
-        mmMode_FindandReplace->setEnabled(false);
-        mmMode_FindandReplace->setChecked(true);
-        setTextColor(laFind, kBlack);
-        setTextColor(laFindRegEx, kTeal);
-        setTextColor(laReplace, kBlack);
-        setBoxIndex(cboxFolders, m_savedIndex[kSavedFolders]);
-        setBoxIndex(cboxFiles, m_savedIndex[kSavedFiles]);
-        setBoxIndex(cboxFind, m_savedIndex[kSavedFind]);
-        setBoxIndex(cboxReplace, m_savedIndex[kSavedReplace]);
-        cboxFind->setEnabled(true);
-        cboxReplace->setEnabled(true);
-        setBoxBackground(cboxReplace, windowColour());
-        bbReplace->show();
-        paStatus->show();
+        replaceModeAction->setEnabled(false);
+        replaceModeAction->setChecked(true);
+        setTextColor(findLabel, kBlack);
+        setTextColor(regexHintLabel, kTeal);
+        setTextColor(replaceLabel, kBlack);
+        setBoxIndex(foldersCombo, m_savedIndex[kSavedFolders]);
+        setBoxIndex(filesCombo, m_savedIndex[kSavedFiles]);
+        setBoxIndex(findCombo, m_savedIndex[kSavedFind]);
+        setBoxIndex(replaceCombo, m_savedIndex[kSavedReplace]);
+        findCombo->setEnabled(true);
+        replaceCombo->setEnabled(true);
+        setBoxBackground(replaceCombo, windowColour());
+        replaceButton->show();
+        summaryPanel->show();
         break;
     case util::Mode::Script:
-        mmMode_Script->setEnabled(false);
-        mmMode_Script->setChecked(true);
+        scriptModeAction->setEnabled(false);
+        scriptModeAction->setChecked(true);
         deactivateCriteriaRows();
-        setBoxIndex(cboxRootFolder, -1);
+        setBoxIndex(rootFolderCombo, -1);
         clearCriteria();
-        setBoxBackground(cboxReplace, windowColour());
-        bbRunScript->show();
-        paScriptMaintenance->show();
-        mmScript->menuAction()->setEnabled(true);
+        setBoxBackground(replaceCombo, windowColour());
+        runScriptButton->show();
+        scriptBar->show();
+        scriptMenu->menuAction()->setEnabled(true);
         break;
     case util::Mode::ViewFoldersFiles:
-        mmMode_View->setEnabled(false);
-        mmMode_View->setChecked(true);
-        bbList->show();
-        paStatus->show();
+        viewModeAction->setEnabled(false);
+        viewModeAction->setChecked(true);
+        listButton->show();
+        summaryPanel->show();
         break;
     }
 }
@@ -174,8 +175,8 @@ void MainWindow::refreshModeStatus(util::Mode mode) {
     QString text;
     if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace) {
         const bool replacing = mode == util::Mode::FindAndReplace;
-        QPushButton* button = replacing ? bbReplace : bbFind;
-        laModeDetail->hide();
+        QPushButton* button = replacing ? replaceButton : findButton;
+        modeDetailLabel->hide();
         bool enable = true;
         if (m_gridContent == GridContent::Results)
             text = QStringLiteral("See below for results");
@@ -192,17 +193,17 @@ void MainWindow::refreshModeStatus(util::Mode mode) {
         }
         button->setEnabled(enable && !m_running); // a running search keeps its button disabled
     } else if (mode == util::Mode::Script) {
-        laModeDetail->show();
+        modeDetailLabel->show();
         text = computeScriptStatus();
     }
-    laModeStatus->setText(QStringLiteral("(") + text + QStringLiteral(")"));
+    modeStatusLabel->setText(QStringLiteral("(") + text + QStringLiteral(")"));
     placeModeLine();
     QString bar = text == QStringLiteral("See below for results")
                       ? QStringLiteral(" Results now displaying")
                       : QStringLiteral(" ") + text;
     if (m_gridContent == GridContent::Results && !m_runNote.isEmpty())
         bar += QStringLiteral(" - ") + m_runNote;
-    StatusBar1Text->setText(bar);
+    statusText->setText(bar);
 }
 
 QString MainWindow::computeScriptStatus() {
@@ -212,140 +213,141 @@ QString MainWindow::computeScriptStatus() {
     const bool hasItems = !m_script.entries.empty();
     const bool viewing = m_script.state == script::ScriptEditState::Viewing;
     const bool results = m_script.state == script::ScriptEditState::Results;
-    for (QMenu* menu : {mmFile, mmMode, mmView, mmScript, mmHelp})
+    for (QMenu* menu : {fileMenu, modeMenu, viewMenu, scriptMenu, helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
-    bbRunScript->setEnabled(viewing && hasItems && !m_running);
-    for (QAction* item : {mmScript_New, mmScript_Run, mmScript_SaveAs})
+    runScriptButton->setEnabled(viewing && hasItems && !m_running);
+    for (QAction* item : {newScriptAction, runScriptAction, saveScriptAsAction})
         item->setEnabled(viewing && hasItems);
-    mmScript_Open->setEnabled(viewing);
-    mmScript_Save->setEnabled(viewing && m_script.changed);
-    mmScript_ViewScript->setEnabled(results);
+    openScriptAction->setEnabled(viewing);
+    saveScriptAction->setEnabled(viewing && m_script.changed);
+    viewScriptAction->setEnabled(results);
     // A running search owns the results; they are read only once it has ended.
-    mmScript_ViewResults->setEnabled(viewing && !m_running && m_results.filesScanned >= 1);
-    laModeDetail->setText(m_script.fileName.empty() ? QStringLiteral("New script")
-                                                    : QString::fromStdString(m_script.fileName));
-    DrawGrid1->setEnabled((bbRunScript->isEnabled() && viewing) || results);
+    viewScriptResultsAction->setEnabled(viewing && !m_running && m_results.filesScanned >= 1);
+    modeDetailLabel->setText(m_script.fileName.empty() ? QStringLiteral("New script")
+                                                       : QString::fromStdString(m_script.fileName));
+    resultsGrid->setEnabled((runScriptButton->isEnabled() && viewing) || results);
     return QString::fromLatin1(kStates[static_cast<size_t>(m_script.state)]);
 }
 
 void MainWindow::setGridContent(GridContent content) {
-    for (QAction* item : mmView_Results)
+    for (QAction* item : viewActions)
         item->setEnabled(false);
     if (m_gridContent == GridContent::Results && content != GridContent::Results)
         m_resultRows.clear();
     m_gridContent = content;
     switch (content) {
     case GridContent::Empty:
-        paScriptMaintenance->hide();
-        DrawGrid1->clearDrawGrid(1);
-        DrawGrid1->showEmpty();
-        DrawGrid1->setEnabled(false);
-        for (QLabel* label : laMatchResults)
+        scriptBar->hide();
+        resultsGrid->clearDrawGrid(1);
+        resultsGrid->showEmpty();
+        resultsGrid->setEnabled(false);
+        for (QLabel* label : summaryLabels)
             label->clear();
         break;
     case GridContent::Results:
         if (m_mode == util::Mode::Script) {
-            paStatus->show();
-            paScriptMaintenance->hide();
+            summaryPanel->show();
+            scriptBar->hide();
             clearCriteria();
         }
         showResults();
         enableFindButtons();
-        for (QAction* item : mmView_Results)
+        for (QAction* item : viewActions)
             item->setEnabled(true);
         break;
     case GridContent::Script:
-        DrawGrid1->clearDrawGrid(4);
-        paScriptMaintenance->show();
-        paScriptAcceptCancel->hide();
+        resultsGrid->clearDrawGrid(4);
+        scriptBar->show();
+        acceptCancelPanel->hide();
         setScriptState(script::ScriptEditState::Viewing);
         break;
     }
-    DrawGrid1->setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
-                                                                   : Qt::CustomContextMenu);
+    resultsGrid->setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
+                                                                     : Qt::CustomContextMenu);
 }
 
 void MainWindow::showResults() {
-    for (size_t i = 1; i < laMatchResults.size(); ++i)
-        laMatchResults[i]->show();
+    for (size_t i = 1; i < summaryLabels.size(); ++i)
+        summaryLabels[i]->show();
     const int32_t unique = results::buildResultRows(m_results, m_resultView, m_resultRows);
     if (m_resultView == results::View::UniqueMatches ||
         m_resultView == results::View::UniqueMatchesSorted)
         m_uniqueMatchCount = unique;
     const results::SummaryTexts texts =
         results::summaryTexts(m_results, m_resultView, m_uniqueMatchCount);
-    laMatchResults[0]->setText(QString::fromStdString(texts.searchedAndFound));
-    laMatchResults[1]->setText(QString::fromStdString(texts.matchesWord));
-    laMatchResults[2]->setText(QString::fromStdString(texts.inFiles));
-    laMatchResults[3]->setText(QString::fromStdString(texts.uniqueMatches));
+    summaryLabels[0]->setText(QString::fromStdString(texts.searchedAndFound));
+    summaryLabels[1]->setText(QString::fromStdString(texts.matchesWord));
+    summaryLabels[2]->setText(QString::fromStdString(texts.inFiles));
+    summaryLabels[3]->setText(QString::fromStdString(texts.uniqueMatches));
     placeStatusLabels();
-    if (DrawGrid1->columnCount() != 1)
-        DrawGrid1->clearDrawGrid(1);
-    DrawGrid1->showResults(&m_results, &m_resultRows);
-    DrawGrid1->setEnabled(m_results.totalMatches >= 1);
+    if (resultsGrid->columnCount() != 1)
+        resultsGrid->clearDrawGrid(1);
+    resultsGrid->showResults(&m_results, &m_resultRows);
+    resultsGrid->setEnabled(m_results.totalMatches >= 1);
 }
 
-void MainWindow::mmView_LinesWithMatchesClick() {
+void MainWindow::showLinesWithMatches() {
     m_resultView = results::View::LinesWithMatches;
     setGridContent(GridContent::Results);
 }
 
-void MainWindow::mmView_MatchesOnlyClick() {
+void MainWindow::showMatchesOnly() {
     m_resultView = results::View::MatchesOnly;
     setGridContent(GridContent::Results);
 }
 
-void MainWindow::mmView_UniqueMatchesClick() {
+void MainWindow::showUniqueMatches() {
     m_resultView = results::View::UniqueMatches;
     setGridContent(GridContent::Results);
 }
 
-void MainWindow::mmView_UniqueMatchesSortedClick() {
+void MainWindow::showUniqueMatchesSorted() {
     m_resultView = results::View::UniqueMatchesSorted;
     setGridContent(GridContent::Results);
 }
 
 void MainWindow::clearCriteria() {
-    for (QComboBox* box : {cboxFolders, cboxFiles, cboxFind, cboxReplace})
+    for (QComboBox* box : {foldersCombo, filesCombo, findCombo, replaceCombo})
         setBoxIndex(box, -1);
 }
 
 void MainWindow::activateRootFolderRow() {
-    setTextColor(laRootFolder, kBlack);
-    cboxRootFolder->setEnabled(true);
-    setBoxBackground(cboxRootFolder, kWhite);
-    sbRootFolder->setVisible(m_showRoot);
+    setTextColor(rootFolderLabel, kBlack);
+    rootFolderCombo->setEnabled(true);
+    setBoxBackground(rootFolderCombo, kWhite);
+    pickRootFolderButton->setVisible(m_showRoot);
 }
 
 void MainWindow::deactivateRootFolderRow() {
-    setTextColor(laRootFolder, kMidGrey);
-    cboxRootFolder->setEnabled(false);
-    setBoxBackground(cboxRootFolder, kPaleGrey);
-    sbRootFolder->hide();
+    setTextColor(rootFolderLabel, kMidGrey);
+    rootFolderCombo->setEnabled(false);
+    setBoxBackground(rootFolderCombo, kPaleGrey);
+    pickRootFolderButton->hide();
 }
 
 void MainWindow::deactivateCriteriaRows() {
-    for (QLabel* label : {laFolders, laFiles, laFind, laFindRegEx, laReplace})
+    for (QLabel* label : {foldersLabel, filesLabel, findLabel, regexHintLabel, replaceLabel})
         setTextColor(label, kMidGrey);
-    for (QWidget* w : std::initializer_list<QWidget*>{cboxFolders, cboxFiles, cboxFind, cboxReplace,
-                                                      sbFolders, sbFiles})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             foldersCombo, filesCombo, findCombo, replaceCombo, pickFoldersButton, pickFileButton})
         w->setEnabled(false);
     activateRootFolderRow();
 }
 
 void MainWindow::activateFolderFileRows() {
-    setTextColor(laFolders, kBlack);
-    setTextColor(laFiles, kBlack);
-    for (QWidget* w : std::initializer_list<QWidget*>{cboxFolders, cboxFiles, sbFolders, sbFiles})
+    setTextColor(foldersLabel, kBlack);
+    setTextColor(filesLabel, kBlack);
+    for (QWidget* w : std::initializer_list<QWidget*>{foldersCombo, filesCombo, pickFoldersButton,
+                                                      pickFileButton})
         w->setEnabled(true);
 }
 
 void MainWindow::activateFindReplaceRows() {
-    setTextColor(laFind, kBlack);
-    setTextColor(laFindRegEx, kTeal);
-    setTextColor(laReplace, kBlack);
-    cboxFind->setEnabled(true);
-    cboxReplace->setEnabled(true);
+    setTextColor(findLabel, kBlack);
+    setTextColor(regexHintLabel, kTeal);
+    setTextColor(replaceLabel, kBlack);
+    findCombo->setEnabled(true);
+    replaceCombo->setEnabled(true);
 }
 
 void MainWindow::activateAllCriteriaRows() {
@@ -355,16 +357,16 @@ void MainWindow::activateAllCriteriaRows() {
 }
 
 void MainWindow::enableFindButtons() {
-    bbFind->setEnabled(true);
-    bbReplace->setEnabled(true);
+    findButton->setEnabled(true);
+    replaceButton->setEnabled(true);
 }
 
 search::Criteria MainWindow::getCriteria() const {
     search::Criteria specs;
-    specs.folders = cboxFolders->currentText().toStdString();
-    specs.files = cboxFiles->currentText().toStdString();
-    specs.find = cboxFind->currentText().toStdString();
-    specs.replace = cboxReplace->currentText().toStdString();
+    specs.folders = foldersCombo->currentText().toStdString();
+    specs.files = filesCombo->currentText().toStdString();
+    specs.find = findCombo->currentText().toStdString();
+    specs.replace = replaceCombo->currentText().toStdString();
     return specs;
 }
 

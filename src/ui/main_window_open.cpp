@@ -11,7 +11,7 @@
 
 namespace kestrava::ui {
 
-void MainWindow::DrawGrid1MouseDown(const QPoint& viewportPoint) {
+void MainWindow::recordGridPress(const QPoint& viewportPoint) {
     if (m_gridContent == GridContent::Script) {
         scriptGridMouseDown(viewportPoint);
         return;
@@ -19,24 +19,23 @@ void MainWindow::DrawGrid1MouseDown(const QPoint& viewportPoint) {
     m_pressPos = viewportPoint;
     if (const results::Row* row = pressedResultRow()) {
         const bool header = row->kind == results::RowKind::FileHeader;
-        Openwithpreferrededitor1->setEnabled(header);
-        Openwithdefaultprogram1->setEnabled(header);
+        openInEditorAction->setEnabled(header);
+        openWithDefaultAction->setEnabled(header);
     }
-    SaveallresultsfilenamesonlytoTextfile1->setEnabled(m_resultView ==
-                                                           results::View::LinesWithMatches ||
-                                                       m_resultView == results::View::MatchesOnly);
+    saveFileNamesAction->setEnabled(m_resultView == results::View::LinesWithMatches ||
+                                    m_resultView == results::View::MatchesOnly);
 }
 
 const results::Row* MainWindow::pressedResultRow() const {
     if (m_gridContent != GridContent::Results)
         return nullptr;
-    const int row = DrawGrid1->rowAt(m_pressPos);
+    const int row = resultsGrid->rowAt(m_pressPos);
     if (row < 0 || static_cast<size_t>(row) >= m_resultRows.size())
         return nullptr;
     return &m_resultRows[static_cast<size_t>(row)];
 }
 
-void MainWindow::DrawGrid1DblClick() {
+void MainWindow::openResultInEditor() {
     const results::Row* row = pressedResultRow();
     if (row == nullptr ||
         (row->kind != results::RowKind::FileHeader && row->kind != results::RowKind::Line))
@@ -66,7 +65,7 @@ void MainWindow::DrawGrid1DblClick() {
                               QStringLiteral("Unable to start the editor: ") + toQString(program));
 }
 
-void MainWindow::Openwithdefaultprogram1Click() {
+void MainWindow::openResultWithDefaultProgram() {
     const results::Row* row = pressedResultRow();
     if (row == nullptr || row->kind != results::RowKind::FileHeader)
         return;

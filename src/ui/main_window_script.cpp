@@ -41,42 +41,42 @@ void MainWindow::setScriptState(script::ScriptEditState state) {
                                    script::ScriptEntryKind::FindReplace;
     switch (state) {
     case script::ScriptEditState::Viewing:
-        paScriptAcceptCancel->hide();
-        paScriptButtons->show();
+        acceptCancelPanel->hide();
+        scriptButtonsPanel->show();
         deactivateCriteriaRows();
-        bbRunScript->setEnabled(true);
-        setEditPanelColour(paFolderFile, false);
-        setEditPanelColour(paFindReplace, false);
-        paScriptMaintenance->show();
-        paStatus->hide();
+        runScriptButton->setEnabled(true);
+        setEditPanelColour(folderFilePanel, false);
+        setEditPanelColour(findReplacePanel, false);
+        scriptBar->show();
+        summaryPanel->hide();
         break;
     case script::ScriptEditState::Append:
     case script::ScriptEditState::Insert:
-        paScriptButtons->hide();
+        scriptButtonsPanel->hide();
         activateAllCriteriaRows();
         clearCriteria();
-        paScriptAcceptCancel->show();
-        bbRunScript->setEnabled(false);
-        setEditPanelColour(paFolderFile, true);
-        setEditPanelColour(paFindReplace, true);
+        acceptCancelPanel->show();
+        runScriptButton->setEnabled(false);
+        setEditPanelColour(folderFilePanel, true);
+        setEditPanelColour(findReplacePanel, true);
         break;
     case script::ScriptEditState::Change:
-        paScriptButtons->hide();
-        paScriptAcceptCancel->show();
+        scriptButtonsPanel->hide();
+        acceptCancelPanel->show();
         if (isFindReplace)
             activateFindReplaceRows();
         else
             activateFolderFileRows();
-        setEditPanelColour(isFindReplace ? paFindReplace : paFolderFile, true);
+        setEditPanelColour(isFindReplace ? findReplacePanel : folderFilePanel, true);
         deactivateRootFolderRow();
-        bbRunScript->setEnabled(false);
+        runScriptButton->setEnabled(false);
         break;
     case script::ScriptEditState::Results:
-        paScriptMaintenance->hide();
-        paStatus->show();
+        scriptBar->hide();
+        summaryPanel->show();
         clearCriteria();
-        laItemNo->clear(); // no item is shown while the results are
-        bbRunScript->setEnabled(false);
+        itemNumberLabel->clear(); // no item is shown while the results are
+        runScriptButton->setEnabled(false);
         break;
     }
     if (state == script::ScriptEditState::Results)
@@ -85,12 +85,12 @@ void MainWindow::setScriptState(script::ScriptEditState state) {
         showScript();
     refreshModeStatus(util::Mode::Script);
     if (state == script::ScriptEditState::Append || state == script::ScriptEditState::Insert)
-        cboxFolders->setFocus();
+        foldersCombo->setFocus();
     else if (state == script::ScriptEditState::Change)
-        (isFindReplace ? cboxFind : cboxFolders)->setFocus();
-    else if (state == script::ScriptEditState::Viewing && DrawGrid1->isEnabled() &&
+        (isFindReplace ? findCombo : foldersCombo)->setFocus();
+    else if (state == script::ScriptEditState::Viewing && resultsGrid->isEnabled() &&
              !m_script.entries.empty())
-        DrawGrid1->setFocus(); // so the arrow keys choose items at once
+        resultsGrid->setFocus(); // so the arrow keys choose items at once
 }
 
 void MainWindow::setEditPanelColour(QWidget* panel, bool highlighted) {
@@ -104,69 +104,70 @@ void MainWindow::setEditPanelColour(QWidget* panel, bool highlighted) {
 
 void MainWindow::showScript() {
     const bool hasCurrent = m_script.currentEntry >= 0;
-    sbAppend->setEnabled(true);
-    for (QPushButton* button : {sbInsert, sbChange, sbDelete})
+    appendItemButton->setEnabled(true);
+    for (QPushButton* button : {insertItemButton, changeItemButton, deleteItemButton})
         button->setEnabled(hasCurrent);
-    sbUp->setEnabled(script::canMoveScriptItem(m_script, true));
-    sbDown->setEnabled(script::canMoveScriptItem(m_script, false));
+    moveItemUpButton->setEnabled(script::canMoveScriptItem(m_script, true));
+    moveItemDownButton->setEnabled(script::canMoveScriptItem(m_script, false));
     showCurrentItem();
     showScriptLines();
-    if (DrawGrid1->isEnabled() && DrawGrid1->isVisible() && !m_script.entries.empty() &&
+    if (resultsGrid->isEnabled() && resultsGrid->isVisible() && !m_script.entries.empty() &&
         m_script.state == script::ScriptEditState::Viewing)
-        DrawGrid1->setFocus();
+        resultsGrid->setFocus();
 }
 
 void MainWindow::showScriptLines() {
     ScriptColours colours;
     colours.background = QColor::fromRgb(settings().gridColor);
     colours.highlight = QColor::fromRgb(settings().highlightColor);
-    DrawGrid1->showScript(&m_script, colours);
+    resultsGrid->showScript(&m_script, colours);
 }
 
 void MainWindow::showCurrentItem() {
     if (m_script.currentEntry < 0) {
         clearCriteria();
-        laItemNo->clear();
+        itemNumberLabel->clear();
         return;
     }
     const script::ScriptEntry& entry = m_script.entries[static_cast<size_t>(m_script.currentEntry)];
     const script::FolderFile group = script::governingFolderFile(m_script, m_script.currentEntry);
-    showInBox(cboxFolders, group.folders);
-    showInBox(cboxFiles, group.files);
+    showInBox(foldersCombo, group.folders);
+    showInBox(filesCombo, group.files);
     const bool findReplace = entry.kind == script::ScriptEntryKind::FindReplace;
-    showInBox(cboxFind, findReplace ? entry.find : std::string());
-    showInBox(cboxReplace, findReplace ? entry.replace : std::string());
+    showInBox(findCombo, findReplace ? entry.find : std::string());
+    showInBox(replaceCombo, findReplace ? entry.replace : std::string());
     if (m_script.state == script::ScriptEditState::Append ||
         m_script.state == script::ScriptEditState::Insert) {
         const bool appending = m_script.state == script::ScriptEditState::Append;
-        laItemNo->setText(appending ? QStringLiteral("Append") : QStringLiteral("Insert"));
-        setTextColor(laItemNo, kTeal);
+        itemNumberLabel->setText(appending ? QStringLiteral("Append") : QStringLiteral("Insert"));
+        setTextColor(itemNumberLabel, kTeal);
         // The boxes start with the group the new item will most likely join.
         const int32_t at =
             appending ? static_cast<int32_t>(m_script.entries.size()) - 1 : m_script.currentEntry;
         const script::FolderFile governing = script::governingFolderFile(m_script, at);
-        showInBox(cboxFolders, governing.folders);
-        showInBox(cboxFiles, governing.files);
-        showInBox(cboxFind, {});
-        showInBox(cboxReplace, {});
+        showInBox(foldersCombo, governing.folders);
+        showInBox(filesCombo, governing.files);
+        showInBox(findCombo, {});
+        showInBox(replaceCombo, {});
     } else {
-        laItemNo->setText(toQString(script::scriptItemNumber(entry)));
-        setTextColor(laItemNo, m_script.state == script::ScriptEditState::Change ? QColor(Qt::black)
-                                                                                 : kGreyText);
+        itemNumberLabel->setText(toQString(script::scriptItemNumber(entry)));
+        setTextColor(itemNumberLabel, m_script.state == script::ScriptEditState::Change
+                                          ? QColor(Qt::black)
+                                          : kGreyText);
     }
-    laItemNo->adjustSize();
+    itemNumberLabel->adjustSize();
     placeCriteriaRows();
 }
 
-void MainWindow::bbAcceptClick() {
+void MainWindow::acceptItem() {
     switch (script::acceptScriptItem(m_script, getCriteria())) {
     case script::AcceptOutcome::NeedFoldersFiles:
         m_services->showMessage(this, QString::fromLatin1(script::kNeedFoldersFilesText));
-        cboxFolders->setFocus();
+        foldersCombo->setFocus();
         return;
     case script::AcceptOutcome::NeedFind:
         m_services->showMessage(this, QString::fromLatin1(script::kNeedFindText));
-        cboxFind->setFocus();
+        findCombo->setFocus();
         return;
     case script::AcceptOutcome::Accepted:
         setScriptState(script::ScriptEditState::Viewing);
@@ -174,7 +175,7 @@ void MainWindow::bbAcceptClick() {
     }
 }
 
-void MainWindow::sbDeleteClick() {
+void MainWindow::deleteItem() {
     if (!script::deleteScriptItem(m_script)) {
         m_services->showError(this, QString::fromLatin1(script::kDeleteRefusedText));
         return;
@@ -182,12 +183,12 @@ void MainWindow::sbDeleteClick() {
     setScriptState(script::ScriptEditState::Viewing);
 }
 
-void MainWindow::sbUpClick() {
+void MainWindow::moveItemUp() {
     if (script::moveScriptItem(m_script, true))
         setScriptState(script::ScriptEditState::Viewing);
 }
 
-void MainWindow::sbDownClick() {
+void MainWindow::moveItemDown() {
     if (script::moveScriptItem(m_script, false))
         setScriptState(script::ScriptEditState::Viewing);
 }
@@ -195,7 +196,7 @@ void MainWindow::sbDownClick() {
 void MainWindow::scriptGridMouseDown(const QPoint& viewportPoint) {
     if (m_script.state != script::ScriptEditState::Viewing)
         return;
-    const int row = DrawGrid1->rowAt(viewportPoint);
+    const int row = resultsGrid->rowAt(viewportPoint);
     if (row < 1 || static_cast<size_t>(row - 1) >= m_script.lines.size())
         return; // the header or the spare row
     const script::ScriptLine& line = m_script.lines[static_cast<size_t>(row - 1)];

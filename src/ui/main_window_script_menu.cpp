@@ -66,7 +66,7 @@ bool MainWindow::leaveScript() {
     }
 }
 
-void MainWindow::mmScript_NewClick() {
+void MainWindow::newScript() {
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
         if (!script::newScript(m_script, dialogs))
@@ -79,7 +79,7 @@ void MainWindow::mmScript_NewClick() {
     clearCriteria();
 }
 
-void MainWindow::mmScript_OpenClick() {
+void MainWindow::openScript() {
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
     try {
         if (!script::openScript(m_script, dialogs, settings().scriptsFolder))
@@ -94,7 +94,7 @@ void MainWindow::mmScript_OpenClick() {
     setScriptState(script::ScriptEditState::Viewing);
 }
 
-void MainWindow::mmScript_SaveClick() {
+void MainWindow::saveScript() {
     if (!m_script.changed || m_script.entries.empty())
         return;
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
@@ -106,7 +106,7 @@ void MainWindow::mmScript_SaveClick() {
     }
 }
 
-void MainWindow::mmScript_SaveAsClick() {
+void MainWindow::saveScriptAs() {
     if (m_script.entries.empty())
         return;
     WindowScriptDialogs dialogs(*m_services, this, settings().scriptsFolder);
@@ -118,11 +118,11 @@ void MainWindow::mmScript_SaveAsClick() {
     }
 }
 
-void MainWindow::bbRunScriptClick() {
+void MainWindow::runScript() {
     if (m_running || m_script.state != script::ScriptEditState::Viewing || m_script.entries.empty())
         return;
     script::ScriptRunSettings run;
-    run.rootFolder = cboxRootFolder->currentText().toStdString();
+    run.rootFolder = rootFolderCombo->currentText().toStdString();
     run.caseSensitive = settings().caseSensitiveMatching;
     run.replaceInPlace = settings().replaceInSitu;
     // The checks and the question happen here, on the window thread; the worker's run then
@@ -137,10 +137,10 @@ void MainWindow::bbRunScriptClick() {
         return;
     // The run will clear the results: nothing on screen may point into them any more.
     m_resultRows.clear();
-    DrawGrid1->clearDrawGrid(1);
-    DrawGrid1->showEmpty();
+    resultsGrid->clearDrawGrid(1);
+    resultsGrid->showEmpty();
     m_runNote.clear();
-    bbRunScript->setEnabled(false);
+    runScriptButton->setEnabled(false);
     startRun(
         [this, script = m_script, run](const search::ProgressEvent& progress,
                                        std::stop_token stop) {

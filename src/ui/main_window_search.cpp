@@ -24,7 +24,7 @@ QString fileCountText(int32_t count) {
 
 } // namespace
 
-void MainWindow::bbFindClick() {
+void MainWindow::startFind() {
     if (m_running)
         return;
     const bool replacing = m_mode == util::Mode::FindAndReplace;
@@ -38,13 +38,13 @@ void MainWindow::bbFindClick() {
     if (const std::string question = session->question();
         !question.empty() && !m_services->askYesNo(this, toQString(question)))
         return;
-    (replacing ? bbReplace : bbFind)->setEnabled(false);
+    (replacing ? replaceButton : findButton)->setEnabled(false);
 
     m_resultRows.clear();
-    DrawGrid1->clearDrawGrid(1);
-    DrawGrid1->showEmpty();
-    for (size_t i = 1; i < laMatchResults.size(); ++i)
-        laMatchResults[i]->hide();
+    resultsGrid->clearDrawGrid(1);
+    resultsGrid->showEmpty();
+    for (size_t i = 1; i < summaryLabels.size(); ++i)
+        summaryLabels[i]->hide();
     m_runNote.clear();
     search::clearMatchResults(m_results);
     startRun(
@@ -116,8 +116,8 @@ void MainWindow::showRunProgress(const search::Progress& progress) {
         return;
     showStatusText(toQString(search::progressText(progress)));
     // Busy (no range) while the file list is still being made.
-    pbProgress->setRange(0, progress.filesTotal);
-    pbProgress->setValue(progress.filesDone);
+    progressBar->setRange(0, progress.filesTotal);
+    progressBar->setValue(progress.filesDone);
 }
 
 void MainWindow::runFinished(const QString& error) {
@@ -141,28 +141,28 @@ void MainWindow::runFinished(const QString& error) {
 
 void MainWindow::setRunControls(bool running) {
     m_running = running;
-    pbProgress->setVisible(running);
-    bbCancelRun->setVisible(running);
-    bbCancelRun->setEnabled(running);
-    pbProgress->setRange(0, 0);
+    progressBar->setVisible(running);
+    stopRunButton->setVisible(running);
+    stopRunButton->setEnabled(running);
+    progressBar->setRange(0, 0);
     // Nothing that changes the criteria, the mode or the settings may happen under a run.
-    paFolderFile->setEnabled(!running);
-    paFindReplace->setEnabled(!running);
-    paScriptMaintenance->setEnabled(!running);
+    folderFilePanel->setEnabled(!running);
+    findReplacePanel->setEnabled(!running);
+    scriptBar->setEnabled(!running);
     if (running)
-        DrawGrid1->setEnabled(false); // it shows nothing until the run's results arrive
-    for (QMenu* menu : {mmMode, mmView, mmScript})
+        resultsGrid->setEnabled(false); // it shows nothing until the run's results arrive
+    for (QMenu* menu : {modeMenu, viewMenu, scriptMenu})
         menu->setEnabled(!running);
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
-    mmScript->menuAction()->setEnabled(!running && m_mode == util::Mode::Script);
-    mmFile_Preferences->setEnabled(!running);
+    scriptMenu->menuAction()->setEnabled(!running && m_mode == util::Mode::Script);
+    preferencesAction->setEnabled(!running);
 }
 
 void MainWindow::cancelRun() {
     if (!m_running || !m_run.joinable())
         return;
     m_run.request_stop();
-    bbCancelRun->setEnabled(false);
+    stopRunButton->setEnabled(false);
     showStatusText(QStringLiteral("Stopping .."));
 }
 
@@ -174,13 +174,13 @@ void MainWindow::stopRunAndWait() {
 }
 
 void MainWindow::showStatusText(const QString& text) {
-    laMatchResults[0]->setText(text);
-    laMatchResults[0]->adjustSize();
-    StatusBar1Text->setText(QStringLiteral(" ") + text);
+    summaryLabels[0]->setText(text);
+    summaryLabels[0]->adjustSize();
+    statusText->setText(QStringLiteral(" ") + text);
 }
 
 QString MainWindow::statusBarText() const {
-    return StatusBar1Text->text();
+    return statusText->text();
 }
 
 } // namespace kestrava::ui

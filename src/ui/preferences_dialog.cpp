@@ -88,86 +88,86 @@ PreferencesDialog::PreferencesDialog(config::Settings& settings, QWidget* parent
     layout->addStretch(1);
     layout->addLayout(makeButtonRow());
     setMinimumWidth(520);
-    FormCreate();
+    fillFromSettings();
 }
 
 QGroupBox* PreferencesDialog::makeGuiGroup() {
     auto* group = newGroup("GUI", "gbGUI", this);
-    cboxInitialMode =
-        newDropDown("cboxInitialMode", {"Last Used", "Find", "Replace", "Script"}, group);
-    cboxFontSize = newDropDown("cboxFontSize", {"Small", "Medium", "Large"}, group);
+    initialModeCombo =
+        newDropDown("initialModeCombo", {"Last Used", "Find", "Replace", "Script"}, group);
+    fontSizeCombo = newDropDown("fontSizeCombo", {"Small", "Medium", "Large"}, group);
     auto* form = new QFormLayout(group);
-    form->addRow("Initial Mode", cboxInitialMode);
-    form->addRow("Font Size", cboxFontSize);
+    form->addRow("Initial Mode", initialModeCombo);
+    form->addRow("Font Size", fontSizeCombo);
     return group;
 }
 
 QGroupBox* PreferencesDialog::makeFindGroup() {
     auto* group = newGroup("Find", "gbFind", this);
-    cbCaseSensitiveMatching = new QCheckBox("Case Sensitive Matching", group);
-    cbCaseSensitiveMatching->setObjectName("cbCaseSensitiveMatching");
-    (new QVBoxLayout(group))->addWidget(cbCaseSensitiveMatching);
+    caseSensitiveCheck = new QCheckBox("Case Sensitive Matching", group);
+    caseSensitiveCheck->setObjectName("caseSensitiveCheck");
+    (new QVBoxLayout(group))->addWidget(caseSensitiveCheck);
     return group;
 }
 
 QGroupBox* PreferencesDialog::makeReplaceGroup() {
     auto* group = newGroup("Replace", "gbReplace", this);
-    cbReplaceInSitu = new QCheckBox("Replace In-Situ (no backup)", group);
-    cbReplaceInSitu->setObjectName("cbReplaceInSitu");
-    (new QVBoxLayout(group))->addWidget(cbReplaceInSitu);
+    replaceInPlaceCheck = new QCheckBox("Replace In-Situ (no backup)", group);
+    replaceInPlaceCheck->setObjectName("replaceInPlaceCheck");
+    (new QVBoxLayout(group))->addWidget(replaceInPlaceCheck);
     return group;
 }
 
 QGroupBox* PreferencesDialog::makeEditorGroup() {
     auto* group = newGroup("Editor", "gbEditor", this);
-    edEditorFileSpec = new QLineEdit(group);
-    edEditorFileSpec->setObjectName("edEditorFileSpec");
-    edEditorCommandLine = new QLineEdit(group);
-    edEditorCommandLine->setObjectName("edEditorCommandLine");
+    editorEdit = new QLineEdit(group);
+    editorEdit->setObjectName("editorEdit");
+    editorCommandLineEdit = new QLineEdit(group);
+    editorCommandLineEdit->setObjectName("editorCommandLineEdit");
     auto* tokens = new QLabel(
         "Tokens:  %CursorAt% %LineNumber% %Column% %StartSel% %EndSel% %Filename%", group);
     tokens->setObjectName("laEditorTokens");
     auto* form = new QFormLayout(group);
-    form->addRow("FileSpec", edEditorFileSpec);
-    form->addRow("Command Line ", edEditorCommandLine);
+    form->addRow("FileSpec", editorEdit);
+    form->addRow("Command Line ", editorCommandLineEdit);
     form->addRow(tokens);
     return group;
 }
 
 QLayout* PreferencesDialog::makeButtonRow() {
-    BitBtn1 = new QPushButton("Accept", this);
-    BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton("Cancel", this);
-    BitBtn2->setObjectName("BitBtn2");
-    connect(BitBtn1, &QPushButton::clicked, this, &PreferencesDialog::BitBtn1Click);
-    connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    okButton = new QPushButton("Accept", this);
+    okButton->setObjectName("okButton");
+    okButton->setDefault(true);
+    cancelButton = new QPushButton("Cancel", this);
+    cancelButton->setObjectName("cancelButton");
+    connect(okButton, &QPushButton::clicked, this, &PreferencesDialog::acceptPreferences);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    row->addWidget(BitBtn1);
-    row->addWidget(BitBtn2);
+    row->addWidget(okButton);
+    row->addWidget(cancelButton);
     return row;
 }
 
-void PreferencesDialog::FormCreate() {
+void PreferencesDialog::fillFromSettings() {
     // View Folders/Files (4) and unknown values have no item: nothing is selected.
     const auto mode = static_cast<int>(m_settings.initialMode);
-    cboxInitialMode->setCurrentIndex(mode >= 0 && mode < cboxInitialMode->count() ? mode : -1);
+    initialModeCombo->setCurrentIndex(mode >= 0 && mode < initialModeCombo->count() ? mode : -1);
     const auto size = static_cast<int>(m_settings.fontSize);
-    cboxFontSize->setCurrentIndex(size >= 0 && size < cboxFontSize->count() ? size : -1);
-    cbCaseSensitiveMatching->setChecked(m_settings.caseSensitiveMatching);
-    cbReplaceInSitu->setChecked(m_settings.replaceInSitu);
-    edEditorFileSpec->setText(QString::fromStdString(m_settings.editorFileSpec));
-    edEditorCommandLine->setText(QString::fromStdString(m_settings.editorCommandLine));
+    fontSizeCombo->setCurrentIndex(size >= 0 && size < fontSizeCombo->count() ? size : -1);
+    caseSensitiveCheck->setChecked(m_settings.caseSensitiveMatching);
+    replaceInPlaceCheck->setChecked(m_settings.replaceInSitu);
+    editorEdit->setText(QString::fromStdString(m_settings.editorFileSpec));
+    editorCommandLineEdit->setText(QString::fromStdString(m_settings.editorCommandLine));
 }
 
-void PreferencesDialog::BitBtn1Click() {
-    m_settings.initialMode = initialModeFromIndex(cboxInitialMode->currentIndex());
-    m_settings.fontSize = fontSizeFromIndex(cboxFontSize->currentIndex());
-    m_settings.caseSensitiveMatching = cbCaseSensitiveMatching->isChecked();
-    m_settings.replaceInSitu = cbReplaceInSitu->isChecked();
-    m_settings.editorFileSpec = edEditorFileSpec->text().toStdString();
-    m_settings.editorCommandLine = edEditorCommandLine->text().toStdString();
+void PreferencesDialog::acceptPreferences() {
+    m_settings.initialMode = initialModeFromIndex(initialModeCombo->currentIndex());
+    m_settings.fontSize = fontSizeFromIndex(fontSizeCombo->currentIndex());
+    m_settings.caseSensitiveMatching = caseSensitiveCheck->isChecked();
+    m_settings.replaceInSitu = replaceInPlaceCheck->isChecked();
+    m_settings.editorFileSpec = editorEdit->text().toStdString();
+    m_settings.editorCommandLine = editorCommandLineEdit->text().toStdString();
     accept();
 }
 

@@ -18,23 +18,23 @@ namespace kestrava::ui {
 class PreferencesDialog : public QDialog {
     Q_OBJECT
   public:
-    // Builds the controls and fills them from settings (FormCreate); settings must outlive it.
-    // exec() returns QDialog::Accepted after Accept has copied the controls into the settings.
+    // Builds the controls and fills them from settings (fillFromSettings); settings must outlive
+    // it. exec() returns QDialog::Accepted after Accept has copied the controls into the settings.
     explicit PreferencesDialog(config::Settings& settings, QWidget* parent = nullptr);
 
     // Fills the controls from the settings record.
-    void FormCreate();
+    void fillFromSettings();
     // Copies the controls into the settings record and closes with the Accepted result.
-    void BitBtn1Click();
+    void acceptPreferences();
 
-    QComboBox* cboxInitialMode = nullptr;
-    QComboBox* cboxFontSize = nullptr;
-    QCheckBox* cbCaseSensitiveMatching = nullptr;
-    QCheckBox* cbReplaceInSitu = nullptr;
-    QLineEdit* edEditorFileSpec = nullptr;
-    QLineEdit* edEditorCommandLine = nullptr;
-    QPushButton* BitBtn1 = nullptr; // Accept
-    QPushButton* BitBtn2 = nullptr; // Cancel
+    QComboBox* initialModeCombo = nullptr;
+    QComboBox* fontSizeCombo = nullptr;
+    QCheckBox* caseSensitiveCheck = nullptr;
+    QCheckBox* replaceInPlaceCheck = nullptr;
+    QLineEdit* editorEdit = nullptr;
+    QLineEdit* editorCommandLineEdit = nullptr;
+    QPushButton* okButton = nullptr;     // Accept
+    QPushButton* cancelButton = nullptr; // Cancel
 
   private:
     QGroupBox* makeGuiGroup();

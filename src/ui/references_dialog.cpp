@@ -42,16 +42,16 @@ ReferencesDialog::ReferencesDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("fmReferences");
     setWindowTitle("Regular Expression References");
     linkOpener = [](const QString& url) { util::openDocument(url.toStdString()); };
-    tbReferences = new QTextBrowser(this);
-    tbReferences->setObjectName("tbReferences");
-    tbReferences->setOpenLinks(false); // links go to the desktop's browser, not this view
-    tbReferences->setHtml(kReferencesHtml);
-    connect(tbReferences, &QTextBrowser::anchorClicked, this, &ReferencesDialog::linkClicked);
+    referencesBrowser = new QTextBrowser(this);
+    referencesBrowser->setObjectName("referencesBrowser");
+    referencesBrowser->setOpenLinks(false); // links go to the desktop's browser, not this view
+    referencesBrowser->setHtml(kReferencesHtml);
+    connect(referencesBrowser, &QTextBrowser::anchorClicked, this, &ReferencesDialog::linkClicked);
     auto* close = new QPushButton("Close", this);
     close->setObjectName("bbClose");
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tbReferences, 1);
+    layout->addWidget(referencesBrowser, 1);
     layout->addWidget(close, 0, Qt::AlignRight);
     resize(560, 420);
 }
@@ -59,10 +59,10 @@ ReferencesDialog::ReferencesDialog(QWidget* parent) : QDialog(parent) {
 void ReferencesDialog::applyFontSize(int pointSize) {
     if (pointSize <= 0)
         return;
-    QFont font = tbReferences->font();
+    QFont font = referencesBrowser->font();
     font.setPointSize(pointSize);
-    tbReferences->setFont(font);
-    tbReferences->document()->setDefaultFont(font);
+    referencesBrowser->setFont(font);
+    referencesBrowser->document()->setDefaultFont(font);
 }
 
 void ReferencesDialog::linkClicked(const QUrl& url) {

@@ -23,7 +23,7 @@ class ReferencesDialog : public QDialog {
     // Opens a clicked link; only http and https links reach it. Starts xdg-open by default.
     std::function<void(const QString& url)> linkOpener;
 
-    QTextBrowser* tbReferences = nullptr;
+    QTextBrowser* referencesBrowser = nullptr;
 
   private:
     void linkClicked(const QUrl& url);

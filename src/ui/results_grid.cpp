@@ -276,7 +276,7 @@ int scriptGridRowCount(const script::Script& script) {
 }
 
 ResultsGrid::ResultsGrid(QWidget* parent) : QAbstractScrollArea(parent) {
-    setObjectName(QStringLiteral("DrawGrid1"));
+    setObjectName(QStringLiteral("resultsGrid"));
     setFocusPolicy(Qt::StrongFocus);
     setGridFont(QStringLiteral("Arial"), 10);
     setBackground(m_background);

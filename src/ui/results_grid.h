@@ -1,4 +1,4 @@
-// The main window's owner-drawn grid (DrawGrid1): search results row by row from the view's
+// The main window's owner-drawn grid (resultsGrid): search results row by row from the view's
 // row table, or the script's header and lines. Virtualised: only the rows in sight are drawn,
 // so a view of a million rows scrolls as fast as one of ten.
 #pragma once

@@ -45,12 +45,12 @@ void click(QWidget* dialog, const char* buttonName) {
 }
 
 QString status(QWidget* dialog) {
-    return child<QStatusBar>(dialog, "StatusBar1")->currentMessage();
+    return child<QStatusBar>(dialog, "statusLabel")->currentMessage();
 }
 
 // Moves the picker's folder tree to path.
 void choose(QWidget* dialog, const QString& path) {
-    auto* tree = child<QTreeView>(dialog, "DirectoryListBox1");
+    auto* tree = child<QTreeView>(dialog, "folderTree");
     tree->setCurrentIndex(qobject_cast<QFileSystemModel*>(tree->model())->index(path));
 }
 
@@ -100,12 +100,12 @@ class TestDialogs : public QObject {
         settings.initialMode = static_cast<kestrava::config::InitialMode>(mode);
         settings.fontSize = static_cast<kestrava::config::FontSize>(size);
         PreferencesDialog preferences(settings);
-        QCOMPARE(preferences.cboxInitialMode->currentIndex(), modeIndex);
-        QCOMPARE(preferences.cboxFontSize->currentIndex(), sizeIndex);
-        QVERIFY(preferences.cbCaseSensitiveMatching->isChecked());
-        QVERIFY(!preferences.cbReplaceInSitu->isChecked());
-        QCOMPARE(preferences.edEditorCommandLine->text(), "\"+goto %CursorAt%\" %Filename%");
-        whenModalShown([](QDialog* dialog) { click(dialog, "BitBtn1"); });
+        QCOMPARE(preferences.initialModeCombo->currentIndex(), modeIndex);
+        QCOMPARE(preferences.fontSizeCombo->currentIndex(), sizeIndex);
+        QVERIFY(preferences.caseSensitiveCheck->isChecked());
+        QVERIFY(!preferences.replaceInPlaceCheck->isChecked());
+        QCOMPARE(preferences.editorCommandLineEdit->text(), "\"+goto %CursorAt%\" %Filename%");
+        whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
         QCOMPARE(int(settings.initialMode), modeAfter);
         QCOMPARE(int(settings.fontSize), sizeAfter);
@@ -120,15 +120,15 @@ class TestDialogs : public QObject {
         kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         whenModalShown([](QDialog* dialog) {
-            child<QComboBox>(dialog, "cboxInitialMode")->setCurrentIndex(0);
-            child<QComboBox>(dialog, "cboxFontSize")->setCurrentIndex(2);
-            QTest::keyClick(child<QCheckBox>(dialog, "cbCaseSensitiveMatching"), Qt::Key_Space);
-            QTest::keyClick(child<QCheckBox>(dialog, "cbReplaceInSitu"), Qt::Key_Space);
-            child<QLineEdit>(dialog, "edEditorFileSpec")->clear(); // stored empty, as typed
-            auto* commandLine = child<QLineEdit>(dialog, "edEditorCommandLine");
+            child<QComboBox>(dialog, "initialModeCombo")->setCurrentIndex(0);
+            child<QComboBox>(dialog, "fontSizeCombo")->setCurrentIndex(2);
+            QTest::keyClick(child<QCheckBox>(dialog, "caseSensitiveCheck"), Qt::Key_Space);
+            QTest::keyClick(child<QCheckBox>(dialog, "replaceInPlaceCheck"), Qt::Key_Space);
+            child<QLineEdit>(dialog, "editorEdit")->clear(); // stored empty, as typed
+            auto* commandLine = child<QLineEdit>(dialog, "editorCommandLineEdit");
             commandLine->clear();
             QTest::keyClicks(commandLine, "--line %LineNumber% %Filename%");
-            click(dialog, "BitBtn1");
+            click(dialog, "okButton");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
         QCOMPARE(settings.initialMode, kestrava::config::InitialMode::LastUsed);
@@ -143,9 +143,9 @@ class TestDialogs : public QObject {
         kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         whenModalShown([](QDialog* dialog) {
-            child<QComboBox>(dialog, "cboxFontSize")->setCurrentIndex(2);
-            QTest::keyClicks(child<QLineEdit>(dialog, "edEditorFileSpec"), "x");
-            click(dialog, "BitBtn2");
+            child<QComboBox>(dialog, "fontSizeCombo")->setCurrentIndex(2);
+            QTest::keyClicks(child<QLineEdit>(dialog, "editorEdit"), "x");
+            click(dialog, "cancelButton");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
         QCOMPARE(settings.fontSize, kestrava::config::FontSize::Medium);
@@ -153,8 +153,8 @@ class TestDialogs : public QObject {
         // Opened again, the dialog still shows the cancelled edits; Escape cancels too.
         QString shown;
         whenModalShown([&](QDialog* dialog) {
-            shown = child<QComboBox>(dialog, "cboxFontSize")->currentText() + "|" +
-                    child<QLineEdit>(dialog, "edEditorFileSpec")->text();
+            shown = child<QComboBox>(dialog, "fontSizeCombo")->currentText() + "|" +
+                    child<QLineEdit>(dialog, "editorEdit")->text();
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
@@ -170,8 +170,8 @@ class TestDialogs : public QObject {
             labels.append(label->text());
         QVERIFY(labels.contains(
             "Tokens:  %CursorAt% %LineNumber% %Column% %StartSel% %EndSel% %Filename%"));
-        QCOMPARE(preferences.edEditorFileSpec->text(), "xdg-open");
-        QCOMPARE(preferences.edEditorCommandLine->text(), "%Filename%");
+        QCOMPARE(preferences.editorEdit->text(), "xdg-open");
+        QCOMPARE(preferences.editorCommandLineEdit->text(), "%Filename%");
     }
 
     // --- Folder picker
@@ -244,7 +244,7 @@ class TestDialogs : public QObject {
         QCOMPARE(picker.path, current);
         QCOMPARE(shownStatus, current);
         picker.path = temp.path() + "/gone/deeper"; // a missing folder: its nearest parent
-        whenModalShown([](QDialog* dialog) { click(dialog, "OKBtn"); });
+        whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
         QCOMPARE(picker.execute(), int(QDialog::Accepted));
         QCOMPARE(picker.path, temp.path());
         QCOMPARE(existingFolderOrParent(""), QString());
@@ -264,7 +264,7 @@ class TestDialogs : public QObject {
                 if (escape)
                     QTest::keyClick(dialog, Qt::Key_Escape);
                 else
-                    click(dialog, "CancelBtn");
+                    click(dialog, "cancelButton");
             });
             QCOMPARE(picker.execute(), int(QDialog::Rejected));
             QCOMPARE(picker.path, temp.path() + "/a");
@@ -281,12 +281,12 @@ class TestDialogs : public QObject {
         QString shownStatus;
         QString selected;
         whenModalShown([&](QDialog* dialog) {
-            auto* tree = child<QTreeView>(dialog, "DirectoryListBox1");
+            auto* tree = child<QTreeView>(dialog, "folderTree");
             selected =
                 qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex());
             choose(dialog, chosen);
             shownStatus = status(dialog);
-            click(dialog, "OKBtn");
+            click(dialog, "okButton");
         });
         QCOMPARE(picker.execute(), int(QDialog::Accepted));
         QCOMPARE(selected, temp.path()); // the opening folder is selected
@@ -296,7 +296,7 @@ class TestDialogs : public QObject {
 
     void pickerDriveSelectorMovesToDrive() {
         FolderPickerForm form;
-        auto* drives = form.DriveComboBox1;
+        auto* drives = form.driveCombo;
         QCOMPARE(drives->itemText(0), "/");
         if (QDir::homePath() != "/")
             QCOMPARE(drives->itemText(1), QDir::homePath());
@@ -305,7 +305,7 @@ class TestDialogs : public QObject {
         QCOMPARE(drives->currentText(), driveOfPath(driveList(), temp.path()));
         emit drives->activated(0);
         QCOMPARE(FolderPickerForm::currentDirectory(), "/");
-        QCOMPARE(form.StatusBar1->currentMessage(), "/");
+        QCOMPARE(form.statusLabel->currentMessage(), "/");
     }
 
     void pickerListsFoldersOnly() {
@@ -315,15 +315,15 @@ class TestDialogs : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         FolderPickerForm form;
-        auto* model = qobject_cast<QFileSystemModel*>(form.DirectoryListBox1->model());
+        auto* model = qobject_cast<QFileSystemModel*>(form.folderTree->model());
         QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
         form.setCurrentDirectory(temp.path());
         QTRY_VERIFY(loaded.contains(QVariantList{temp.path()}));
         const QModelIndex parent = model->index(temp.path());
         QCOMPARE(model->rowCount(parent), 1);
         QCOMPARE(model->index(0, 0, parent).data().toString(), "visible");
-        QVERIFY(form.DirectoryListBox1->isExpanded(parent));
-        QCOMPARE(form.DirectoryListBox1->currentIndex(), parent);
+        QVERIFY(form.folderTree->isExpanded(parent));
+        QCOMPARE(form.folderTree->currentIndex(), parent);
     }
 
     // --- About, references and resources
@@ -364,10 +364,11 @@ class TestDialogs : public QObject {
         ReferencesDialog references;
         QStringList opened;
         references.linkOpener = [&](const QString& url) { opened.append(url); };
-        QVERIFY(references.tbReferences->toHtml().contains("Mastering Regular Expressions"));
-        emit references.tbReferences->anchorClicked(QUrl("https://www.regular-expressions.info/"));
-        emit references.tbReferences->anchorClicked(QUrl("file:///etc/passwd"));
-        emit references.tbReferences->anchorClicked(QUrl("/usr/bin/xterm"));
+        QVERIFY(references.referencesBrowser->toHtml().contains("Mastering Regular Expressions"));
+        emit references.referencesBrowser->anchorClicked(
+            QUrl("https://www.regular-expressions.info/"));
+        emit references.referencesBrowser->anchorClicked(QUrl("file:///etc/passwd"));
+        emit references.referencesBrowser->anchorClicked(QUrl("/usr/bin/xterm"));
         QCOMPARE(opened, QStringList{"https://www.regular-expressions.info/"});
     }
 };

@@ -20,17 +20,17 @@ class TestMainWindowCriteria : public QObject {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("Replace With") << "cboxReplace"
+        QTest::newRow("Replace With") << "replaceCombo"
                                       << "DOG" << QStringList{"dog", "DOG"};
-        QTest::newRow("Find") << "cboxFind"
+        QTest::newRow("Find") << "findCombo"
                               << "Cat" << QStringList{"dog", "Cat"};
-        QTest::newRow("Folder(s)") << "cboxFolders"
+        QTest::newRow("Folder(s)") << "foldersCombo"
                                    << "/src/App" << QStringList{"/src/app", "/src/App"};
-        QTest::newRow("Root Folder") << "cboxRootFolder"
+        QTest::newRow("Root Folder") << "rootFolderCombo"
                                      << "/SRC" << QStringList{"/src", "/SRC"};
-        QTest::newRow("File(s)") << "cboxFiles"
+        QTest::newRow("File(s)") << "filesCombo"
                                  << "*.TXT" << QStringList{"*.TXT"};
-        QTest::newRow("same text") << "cboxFind"
+        QTest::newRow("same text") << "findCombo"
                                    << "dog" << QStringList{"dog"};
     }
     void commitKeepsWhatWasTypedAndSkipsEmptyText() {
@@ -38,8 +38,8 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
         TestWindow w;
-        w->setMode(box == "cboxRootFolder" ? kestrava::util::Mode::Script
-                                           : kestrava::util::Mode::FindAndReplace);
+        w->setMode(box == "rootFolderCombo" ? kestrava::util::Mode::Script
+                                            : kestrava::util::Mode::FindAndReplace);
         auto* combo = w->findChild<QComboBox*>(box);
         const QString first = QString(typed).toLower();
         commit(*w.window, combo, first == "cat" ? "dog" : first);
@@ -56,8 +56,8 @@ class TestMainWindowCriteria : public QObject {
         TestWindow w;
         w->setMode(kestrava::util::Mode::FindAndReplace);
         w->settings().replaceInSitu = true;
-        commit(*w.window, w->cboxReplace, "dog");
-        commit(*w.window, w->cboxReplace, "DOG");
+        commit(*w.window, w->replaceCombo, "dog");
+        commit(*w.window, w->replaceCombo, "DOG");
         runFind(w, F->root(), "*.txt", "cat");
         QFile file(F->root() + "/a.txt");
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -78,94 +78,94 @@ class TestMainWindowCriteria : public QObject {
         F->config.write("kestrava.ini", ini);
         TestWindow w;
         QVERIFY(w.fake->shown.empty());
-        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
+        for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo})
             QCOMPARE(box->count(), kCount);
-        QCOMPARE(w->cboxFind->itemText(0), QString("/e20000")); // file order
-        QCOMPARE(w->cboxFolders->itemText(0), QString("/e1"));  // sorted
-        QCOMPARE(w->cboxFolders->itemText(1), QString("/e10"));
+        QCOMPARE(w->findCombo->itemText(0), QString("/e20000")); // file order
+        QCOMPARE(w->foldersCombo->itemText(0), QString("/e1"));  // sorted
+        QCOMPARE(w->foldersCombo->itemText(1), QString("/e10"));
     }
 
     void foldersAreSortedFindEntriesGoToTheEnd() {
         TestWindow w;
         for (const char* folder : {"/srv", "/home/b", "/Home/a"})
-            commit(*w.window, w->cboxFolders, folder);
-        QCOMPARE(entries(w->cboxFolders), (QStringList{"/Home/a", "/home/b", "/srv"}));
+            commit(*w.window, w->foldersCombo, folder);
+        QCOMPARE(entries(w->foldersCombo), (QStringList{"/Home/a", "/home/b", "/srv"}));
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFolders), 0);
         for (const char* find : {"zeta", "alpha"})
-            commit(*w.window, w->cboxFind, find);
-        QCOMPARE(entries(w->cboxFind), (QStringList{"zeta", "alpha"}));
+            commit(*w.window, w->findCombo, find);
+        QCOMPARE(entries(w->findCombo), (QStringList{"zeta", "alpha"}));
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 1);
     }
 
     void leavingABoxCommitsIt() {
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        typeInto(w->cboxFolders, "/var");
-        w->cboxFiles->setFocus();
-        QTRY_COMPARE(entries(w->cboxFolders), QStringList{"/var"});
-        typeInto(w->cboxFind, "x+");
-        w->cboxFolders->setFocus();
-        QTRY_COMPARE(entries(w->cboxFind), QStringList{"x+"});
+        typeInto(w->foldersCombo, "/var");
+        w->filesCombo->setFocus();
+        QTRY_COMPARE(entries(w->foldersCombo), QStringList{"/var"});
+        typeInto(w->findCombo, "x+");
+        w->foldersCombo->setFocus();
+        QTRY_COMPARE(entries(w->findCombo), QStringList{"x+"});
     }
 
     void removeEntryDeletesOnlyACommittedSelection() {
         TestWindow w;
-        auto* removeEntry = item(*w.window, "pumRemoveEntry");
-        popup(w, w->cboxFind); // an empty box: nothing to remove
+        auto* removeEntry = item(*w.window, "removeEntryAction");
+        popup(w, w->findCombo); // an empty box: nothing to remove
         QVERIFY(!removeEntry->isEnabled());
-        QVERIFY(!item(*w.window, "pumRemoveAll")->isEnabled());
-        commit(*w.window, w->cboxFind, "one");
-        commit(*w.window, w->cboxFind, "two");
+        QVERIFY(!item(*w.window, "removeAllAction")->isEnabled());
+        commit(*w.window, w->findCombo, "one");
+        commit(*w.window, w->findCombo, "two");
         // Typed but never committed: nothing is deleted, the box is emptied.
-        typeInto(w->cboxFind, "tw");
-        popup(w, w->cboxFind);
+        typeInto(w->findCombo, "tw");
+        popup(w, w->findCombo);
         QVERIFY(removeEntry->isEnabled());
-        w->pumRemoveEntryClick();
-        QCOMPARE(entries(w->cboxFind), (QStringList{"one", "two"}));
-        QCOMPARE(w->cboxFind->currentText(), QString());
+        w->removeHistoryEntry();
+        QCOMPARE(entries(w->findCombo), (QStringList{"one", "two"}));
+        QCOMPARE(w->findCombo->currentText(), QString());
         // A selected entry goes, and the saved selection does not point past it.
-        commit(*w.window, w->cboxFind, "two");
+        commit(*w.window, w->findCombo, "two");
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 1);
-        popup(w, w->cboxFind);
-        w->cboxFind->setCurrentIndex(0);
-        w->cboxFind->setEditText("one");
-        w->pumRemoveEntryClick();
-        QCOMPARE(entries(w->cboxFind), QStringList{"two"});
+        popup(w, w->findCombo);
+        w->findCombo->setCurrentIndex(0);
+        w->findCombo->setEditText("one");
+        w->removeHistoryEntry();
+        QCOMPARE(entries(w->findCombo), QStringList{"two"});
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 0);
     }
 
     void removeAllAsksAndNoKeepsEverything() {
         TestWindow w;
-        commit(*w.window, w->cboxFiles, "*.c");
-        commit(*w.window, w->cboxFiles, "*.h");
-        popup(w, w->cboxFiles);
+        commit(*w.window, w->filesCombo, "*.c");
+        commit(*w.window, w->filesCombo, "*.h");
+        popup(w, w->filesCombo);
         w.fake->answers = {false};
-        w->pumRemoveAllClick();
+        w->removeAllHistoryEntries();
         QCOMPARE(w.fake->questions.back(), QString("Remove all File(s) items ?"));
-        QCOMPARE(entries(w->cboxFiles), (QStringList{"*.c", "*.h"}));
-        QCOMPARE(w->cboxFiles->currentText(), QString("*.h"));
+        QCOMPARE(entries(w->filesCombo), (QStringList{"*.c", "*.h"}));
+        QCOMPARE(w->filesCombo->currentText(), QString("*.h"));
         w.fake->answers = {true};
-        w->pumRemoveAllClick();
-        QCOMPARE(w->cboxFiles->count(), 0);
-        QCOMPARE(w->cboxFiles->currentText(), QString());
+        w->removeAllHistoryEntries();
+        QCOMPARE(w->filesCombo->count(), 0);
+        QCOMPARE(w->filesCombo->currentText(), QString());
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFiles), -1);
     }
 
     void folderAndFileButtonsCommitWhatWasPicked() {
         TestWindow w;
         w.fake->folderToPick = "/usr/share";
-        QTest::mouseClick(w->sbFolders, Qt::LeftButton);
-        QCOMPARE(entries(w->cboxFolders), QStringList{"/usr/share"});
-        QCOMPARE(w->cboxFolders->currentText(), QString("/usr/share"));
-        commit(*w.window, w->cboxFolders, "/usr/share<+><excluding doc>");
+        QTest::mouseClick(w->pickFoldersButton, Qt::LeftButton);
+        QCOMPARE(entries(w->foldersCombo), QStringList{"/usr/share"});
+        QCOMPARE(w->foldersCombo->currentText(), QString("/usr/share"));
+        commit(*w.window, w->foldersCombo, "/usr/share<+><excluding doc>");
         w.fake->fileToOpen = "/usr/share/dict/words";
-        QTest::mouseClick(w->sbFiles, Qt::LeftButton);
+        QTest::mouseClick(w->pickFileButton, Qt::LeftButton);
         QCOMPARE(w.fake->lastOpenTitle, QString("Choose a File"));
         QCOMPARE(w.fake->lastOpenFolder, QString("/usr/share")); // the entry's folder, not its text
-        QCOMPARE(w->cboxFiles->currentText(), QString("words"));
+        QCOMPARE(w->filesCombo->currentText(), QString("words"));
         w.fake->folderToPick.clear(); // cancelled: nothing changes
-        QTest::mouseClick(w->sbFolders, Qt::LeftButton);
-        QCOMPARE(w->cboxFolders->count(), 2);
+        QTest::mouseClick(w->pickFoldersButton, Qt::LeftButton);
+        QCOMPARE(w->foldersCombo->count(), 2);
     }
 
     // A file that could not be read is named with the reason, and kept before it is saved over.
@@ -193,7 +193,7 @@ class TestMainWindowCriteria : public QObject {
                          text.contains(damaged + ".damaged when"),
                      qPrintable(text));
             if (damaged != "kestrava.ini")
-                QCOMPARE(entries(w->cboxFiles), QStringList{"*.txt"}); // still loaded
+                QCOMPARE(entries(w->filesCombo), QStringList{"*.txt"}); // still loaded
             QCOMPARE(w->mode(), kestrava::util::Mode::Find);
             QVERIFY(w->close());
         }
@@ -204,8 +204,8 @@ class TestMainWindowCriteria : public QObject {
 
   private:
     static void popup(TestWindow& w, QComboBox* box) {
-        w->cboxPopup(box, QPoint(0, 0));
-        w->PopupMenu1->hide();
+        w->showHistoryMenu(box, QPoint(0, 0));
+        w->historyMenu->hide();
     }
     std::optional<TestFolders> F;
 };

@@ -38,7 +38,7 @@ class TestMainWindowExport : public QObject {
     void contextMenuOffersItsItemsInOrder() {
         TestWindow w;
         QStringList items;
-        for (QAction* action : w->PopupMenu2->actions())
+        for (QAction* action : w->resultsMenu->actions())
             items << (action->isSeparator() ? QString("-") : action->text());
         QCOMPARE(items,
                  (QStringList{"Open with preferred editor", "-", "Open with default program", "-",
@@ -49,7 +49,7 @@ class TestMainWindowExport : public QObject {
     void copyPutsTheExactRichTextOnTheClipboard() {
         TestWindow w;
         find(w);
-        w->findChild<QAction*>("pumCopy")->trigger();
+        w->findChild<QAction*>("copyResultsAction")->trigger();
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime != nullptr);
         const QByteArray lines = "Folders:  " + root().toUtf8() +
@@ -83,8 +83,7 @@ class TestMainWindowExport : public QObject {
         QFETCH(bool, namesOnly);
         QFETCH(QString, view);
         QFETCH(QByteArray, body);
-        const QString item =
-            namesOnly ? "SaveallresultsfilenamesonlytoTextfile1" : "pumCopyToTextFile";
+        const QString item = namesOnly ? "saveFileNamesAction" : "saveResultsAction";
         const QString title =
             namesOnly ? "Save all results (filenames only) to:" : "Save all results to:";
         TestWindow w;
@@ -111,25 +110,25 @@ class TestMainWindowExport : public QObject {
     void exportHeaderFollowsTheModeAndTheBoxesAsTheyAreNow() {
         TestWindow w;
         find(w);
-        w->cboxFiles->setEditText("*.md"); // changed after the search, without clearing it
+        w->filesCombo->setEditText("*.md"); // changed after the search, without clearing it
         const QString path = root() + "/h.txt";
         w.fake->filesToSave = {path};
-        w->SaveallresultsfilenamesonlytoTextfile1Click();
+        w->saveFileNamesToFile();
         QVERIFY(
             readAll(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
 
         w->setMode(kestrava::util::Mode::Script);
         w.fake->answers = {true};
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->sbAppend->click();
-        typeInto(w->cboxFolders, root());
-        typeInto(w->cboxFiles, "*.txt");
-        typeInto(w->cboxFind, "nothing");
-        w->bbAccept->click();
-        w->bbRunScript->click();
+        w->appendItemButton->click();
+        typeInto(w->foldersCombo, root());
+        typeInto(w->filesCombo, "*.txt");
+        typeInto(w->findCombo, "nothing");
+        w->acceptItemButton->click();
+        w->runScriptButton->click();
         QTRY_COMPARE(ended.count(), 1);
         w.fake->filesToSave = {path};
-        w->SaveallresultsfilenamesonlytoTextfile1Click();
+        w->saveFileNamesToFile();
         QCOMPARE(readAll(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
                                     root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
     }
@@ -137,12 +136,12 @@ class TestMainWindowExport : public QObject {
     void AFailedSaveIsShownAndCancelWritesNothing() {
         TestWindow w;
         find(w);
-        w->pumCopyToTextFileClick(); // the dialog is cancelled
+        w->saveResultsToFile(); // the dialog is cancelled
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(w->lastExportFolder(), QString());
         const QString missing = root() + "/no/such/folder/r.txt";
         w.fake->filesToSave = {missing};
-        w->pumCopyToTextFileClick();
+        w->saveResultsToFile();
         QCOMPARE(w.fake->allShown(),
                  "error: Directory \"" + root() + "/no/such/folder/\" does not exist.");
         QVERIFY(!QFile::exists(missing));
@@ -152,7 +151,7 @@ class TestMainWindowExport : public QObject {
         TestWindow w;
         find(w, "zzz");
         w.fake->filesToSave = {root() + "/none.txt"};
-        w->pumCopyToTextFileClick();
+        w->saveResultsToFile();
         QCOMPARE(readAll(root() + "/none.txt"), QByteArray("No matches found\r\n\r\n\r\n\r\n"));
     }
 

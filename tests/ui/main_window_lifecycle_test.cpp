@@ -25,15 +25,15 @@ class TestMainWindowLifecycle : public QObject {
         {
             TestWindow w;
             w->setMode(kestrava::util::Mode::FindAndReplace);
-            commit(*w.window, w->cboxFolders, "/srv");
-            commit(*w.window, w->cboxFolders, "/etc");
-            commit(*w.window, w->cboxFiles, "*.conf");
-            commit(*w.window, w->cboxFind, "a b");
-            commit(*w.window, w->cboxReplace, "^$");
+            commit(*w.window, w->foldersCombo, "/srv");
+            commit(*w.window, w->foldersCombo, "/etc");
+            commit(*w.window, w->filesCombo, "*.conf");
+            commit(*w.window, w->findCombo, "a b");
+            commit(*w.window, w->replaceCombo, "^$");
             w->settings().caseSensitiveMatching = true;
             w->settings().initialMode = kestrava::config::InitialMode::LastUsed;
             QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-            typeInto(w->cboxFiles, "*.typed"); // focused, never left: closing commits it
+            typeInto(w->filesCombo, "*.typed"); // focused, never left: closing commits it
             QVERIFY(w->close());
             QVERIFY(w.fake->shown.empty());
         }
@@ -46,13 +46,13 @@ class TestMainWindowLifecycle : public QObject {
         QVERIFY(!F->config.read("KestravaConfig.xml").isEmpty());
 
         TestWindow again;
-        QCOMPARE(entries(again->cboxFolders), (QStringList{"/etc", "/srv"}));
-        QCOMPARE(entries(again->cboxReplace), QStringList{"^$"});
+        QCOMPARE(entries(again->foldersCombo), (QStringList{"/etc", "/srv"}));
+        QCOMPARE(entries(again->replaceCombo), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
         QCOMPARE(again->mode(),
                  kestrava::util::Mode::FindAndReplace); // the last mode, with its selections
-        QCOMPARE(again->cboxFolders->currentText(), QString("/etc"));
-        QCOMPARE(again->cboxFind->currentText(), QString("a b"));
+        QCOMPARE(again->foldersCombo->currentText(), QString("/etc"));
+        QCOMPARE(again->findCombo->currentText(), QString("a b"));
     }
 
     void fontSizeSetsPointSizes_data() {
@@ -69,18 +69,18 @@ class TestMainWindowLifecycle : public QObject {
         QFETCH(int, modeName);
         TestWindow w;
         w->applyFontSize(static_cast<kestrava::config::FontSize>(size));
-        for (QWidget* widget :
-             std::initializer_list<QWidget*>{w->cboxFolders, w->cboxFind, w->laFolders, w->bbFind})
+        for (QWidget* widget : std::initializer_list<QWidget*>{w->foldersCombo, w->findCombo,
+                                                               w->foldersLabel, w->findButton})
             QCOMPARE(widget->font().pointSize(), points);
-        QCOMPARE(w->laModeName->font().pointSize(), modeName);
-        QCOMPARE(w->laModeStatus->font().pointSize(), std::min(points, 11));
-        QCOMPARE(w->laFindRegEx->font().pointSize(), points - 2);
-        QVERIFY(w->cboxFind->font().fixedPitch() ||
-                w->cboxFind->font().styleHint() == QFont::Monospace);
+        QCOMPARE(w->modeNameLabel->font().pointSize(), modeName);
+        QCOMPARE(w->modeStatusLabel->font().pointSize(), std::min(points, 11));
+        QCOMPARE(w->regexHintLabel->font().pointSize(), points - 2);
+        QVERIFY(w->findCombo->font().fixedPitch() ||
+                w->findCombo->font().styleHint() == QFont::Monospace);
         // The boxes start 6 pixels after the "Replace With" label's text.
-        QCOMPARE(w->cboxFind->x(),
-                 w->laReplace->x() +
-                     QFontMetrics(w->laReplace->font()).horizontalAdvance("Replace With") + 6);
+        QCOMPARE(w->findCombo->x(),
+                 w->replaceLabel->x() +
+                     QFontMetrics(w->replaceLabel->font()).horizontalAdvance("Replace With") + 6);
     }
 
     void preferencesCancelStillReappliesTheFontSize() {
@@ -89,14 +89,14 @@ class TestMainWindowLifecycle : public QObject {
         w->setPreferencesDialog(&preferences);
         w->settings().fontSize =
             kestrava::config::FontSize::Large; // in force, but not yet laid out
-        QCOMPARE(w->cboxFolders->font().pointSize(), 10);
+        QCOMPARE(w->foldersCombo->font().pointSize(), 10);
         QTimer::singleShot(0, &preferences, [&preferences] {
-            preferences.cboxFontSize->setCurrentIndex(0);
+            preferences.fontSizeCombo->setCurrentIndex(0);
             preferences.reject();
         });
-        w->mmFile_PreferencesClick();
+        w->editPreferences();
         QCOMPARE(w->settings().fontSize, kestrava::config::FontSize::Large);
-        QCOMPARE(w->cboxFolders->font().pointSize(), 12);
+        QCOMPARE(w->foldersCombo->font().pointSize(), 12);
     }
 
     void failedSaveIsShown() {
@@ -104,7 +104,7 @@ class TestMainWindowLifecycle : public QObject {
         writeFile(dir.path() + "/file", "not a folder");
         qputenv("KESTRAVA_CONFIG_DIR", (dir.path() + "/file/cfg").toLocal8Bit());
         TestWindow w;
-        commit(*w.window, w->cboxFind, "lost?");
+        commit(*w.window, w->findCombo, "lost?");
         QVERIFY(w->close());
         QCOMPARE(w.fake->shown.size(), size_t(1));
         QVERIFY(w.fake->allShown().startsWith("error: Unable to save the settings:"));
@@ -114,7 +114,7 @@ class TestMainWindowLifecycle : public QObject {
 
     void terminationSignalClosesAndSaves() {
         TestWindow w;
-        commit(*w.window, w->cboxFiles, "*.sig");
+        commit(*w.window, w->filesCombo, "*.sig");
         SignalClose closer(w.window.get(), {SIGTERM});
         ::raise(SIGTERM);
         QTRY_VERIFY(!w->isVisible());
@@ -142,10 +142,10 @@ class TestMainWindowLifecycle : public QObject {
                     if (auto* main = qobject_cast<MainWindow*>(top))
                         w = main;
             QVERIFY(w != nullptr);
-            w->cboxPopup(w->cboxFind, QPoint());
-            w->PopupMenu1->hide();
+            w->showHistoryMenu(w->findCombo, QPoint());
+            w->historyMenu->hide();
             whenModalShown([](QDialog*) { ::raise(SIGTERM); });
-            w->pumRemoveAllClick();
+            w->removeAllHistoryEntries();
         });
         QCOMPARE(runKestrava(makeQtUiServices()), 0);
         QVERIFY(F->config.read("kestrava.ini").contains("kept"));

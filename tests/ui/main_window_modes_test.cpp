@@ -34,19 +34,19 @@ class TestMainWindowModes : public QObject {
         QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
         QTest::addColumn<QString>("texts");    // mode name | mode status
         QTest::newRow("find") << int(kestrava::util::Mode::Find) << 138 << ""
-                              << "bbFind"
-                              << "mmMode_Find"
+                              << "findButton"
+                              << "findModeAction"
                               << "Find mode|(Awaiting search criteria)";
         QTest::newRow("replace") << int(kestrava::util::Mode::FindAndReplace) << 170 << "replace"
-                                 << "bbReplace"
-                                 << "mmMode_FindandReplace"
+                                 << "replaceButton"
+                                 << "replaceModeAction"
                                  << "Find & Replace mode|(Awaiting search and replace criteria)";
         QTest::newRow("script") << int(kestrava::util::Mode::Script) << 210 << "replace root"
-                                << "bbRunScript"
-                                << "mmMode_Script"
+                                << "runScriptButton"
+                                << "scriptModeAction"
                                 << "Script mode|(Viewing)";
         QTest::newRow("view") << int(kestrava::util::Mode::ViewFoldersFiles) << 170 << "replace"
-                              << "bbList"
+                              << "listButton"
                               << ""
                               << "View Folders/Files mode|()";
     }
@@ -60,95 +60,95 @@ class TestMainWindowModes : public QObject {
         TestWindow w;
         w->setMode(static_cast<kestrava::util::Mode>(mode));
         const bool script = static_cast<kestrava::util::Mode>(mode) == kestrava::util::Mode::Script;
-        QCOMPARE(w->paActionsSpecs->height(), panelHeight);
+        QCOMPARE(w->criteriaPanel->height(), panelHeight);
         QStringList rowsShown;
-        if (shown(w->cboxReplace, *w.window) && shown(w->laReplace, *w.window))
+        if (shown(w->replaceCombo, *w.window) && shown(w->replaceLabel, *w.window))
             rowsShown << "replace";
-        if (shown(w->cboxRootFolder, *w.window))
+        if (shown(w->rootFolderCombo, *w.window))
             rowsShown << "root";
         QCOMPARE(rowsShown.join(' '), rows);
-        for (QPushButton* b : {w->bbFind, w->bbReplace, w->bbList, w->bbRunScript})
+        for (QPushButton* b : {w->findButton, w->replaceButton, w->listButton, w->runScriptButton})
             QCOMPARE(shown(b, *w.window), b->objectName() == button);
-        for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"}) {
+        for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"}) {
             QCOMPARE(item(*w.window, name)->isEnabled(), name != menuItem);
             QCOMPARE(item(*w.window, name)->isChecked(), name == menuItem);
         }
-        QCOMPARE(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled(), script);
-        QCOMPARE(w->laModeName->text() + "|" + w->laModeStatus->text(), texts);
-        QCOMPARE(shown(w->paStatus, *w.window), !script);
-        QCOMPARE(shown(w->paScriptMaintenance, *w.window), script);
-        QCOMPARE(w->DrawGrid1->content() == GridContent::Script, script);
+        QCOMPARE(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled(), script);
+        QCOMPARE(w->modeNameLabel->text() + "|" + w->modeStatusLabel->text(), texts);
+        QCOMPARE(shown(w->summaryPanel, *w.window), !script);
+        QCOMPARE(shown(w->scriptBar, *w.window), script);
+        QCOMPARE(w->resultsGrid->content() == GridContent::Script, script);
         // The mode status sits 10 pixels right of the mode name.
-        QCOMPARE(w->laModeStatus->x(), w->laModeName->geometry().right() + 1 + 10);
-        QVERIFY(!item(*w.window, "mmMode_View")->isVisible());
+        QCOMPARE(w->modeStatusLabel->x(), w->modeNameLabel->geometry().right() + 1 + 10);
+        QVERIFY(!item(*w.window, "viewModeAction")->isVisible());
     }
 
     void scriptModeMovesFolderRowsDownAndShowsRootRowInTheirPlace() {
         TestWindow w;
         w->setMode(kestrava::util::Mode::Find);
-        const int foldersTop = w->cboxFolders->y();
-        const int filesTop = w->cboxFiles->y();
+        const int foldersTop = w->foldersCombo->y();
+        const int filesTop = w->filesCombo->y();
         w->setMode(kestrava::util::Mode::Script);
-        QCOMPARE(w->cboxFolders->y(), foldersTop + 40);
-        QCOMPARE(w->cboxFiles->y(), filesTop + 40);
-        QCOMPARE(w->cboxRootFolder->y(), foldersTop);
-        QVERIFY(w->cboxRootFolder->isEnabled());
-        QVERIFY(!w->cboxFolders->isEnabled());
-        QVERIFY(!w->cboxFind->isEnabled());
+        QCOMPARE(w->foldersCombo->y(), foldersTop + 40);
+        QCOMPARE(w->filesCombo->y(), filesTop + 40);
+        QCOMPARE(w->rootFolderCombo->y(), foldersTop);
+        QVERIFY(w->rootFolderCombo->isEnabled());
+        QVERIFY(!w->foldersCombo->isEnabled());
+        QVERIFY(!w->findCombo->isEnabled());
         w->setMode(kestrava::util::Mode::Find);
-        QCOMPARE(w->cboxFolders->y(), foldersTop); // offsets never accumulate
+        QCOMPARE(w->foldersCombo->y(), foldersTop); // offsets never accumulate
     }
 
     void findScriptFindClearsSavedSelectionsButKeepsReplace() {
         TestWindow w;
         w->setMode(kestrava::util::Mode::FindAndReplace);
-        commit(*w.window, w->cboxFolders, "/tmp");
-        commit(*w.window, w->cboxFiles, "*.txt");
-        commit(*w.window, w->cboxFind, "abc");
-        commit(*w.window, w->cboxReplace, "xyz");
+        commit(*w.window, w->foldersCombo, "/tmp");
+        commit(*w.window, w->filesCombo, "*.txt");
+        commit(*w.window, w->findCombo, "abc");
+        commit(*w.window, w->replaceCombo, "xyz");
         w->setMode(kestrava::util::Mode::Find);
-        QCOMPARE(w->cboxFolders->currentText(), QString("/tmp")); // restored from the saved index
-        QCOMPARE(w->cboxFind->currentText(), QString("abc"));
-        QCOMPARE(w->cboxReplace->currentText(), QString());
+        QCOMPARE(w->foldersCombo->currentText(), QString("/tmp")); // restored from the saved index
+        QCOMPARE(w->findCombo->currentText(), QString("abc"));
+        QCOMPARE(w->replaceCombo->currentText(), QString());
         w->setMode(kestrava::util::Mode::Script);
-        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind, w->cboxReplace})
+        for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo, w->replaceCombo})
             QCOMPARE(box->currentText(), QString());
         w->setMode(kestrava::util::Mode::Find);
-        for (QComboBox* box : {w->cboxFolders, w->cboxFiles, w->cboxFind})
+        for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo})
             QCOMPARE(box->currentText(), QString());
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFolders), -1);
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), -1);
         QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedReplace), 0);
         w->setMode(kestrava::util::Mode::FindAndReplace);
-        QCOMPARE(w->cboxReplace->currentText(), QString("xyz"));
-        QCOMPARE(w->cboxFind->currentText(), QString());
-        QCOMPARE(w->cboxFind->count(), 1); // histories themselves are untouched
+        QCOMPARE(w->replaceCombo->currentText(), QString("xyz"));
+        QCOMPARE(w->findCombo->currentText(), QString());
+        QCOMPARE(w->findCombo->count(), 1); // histories themselves are untouched
     }
 
     void statusEnablesFindOnTheKeyReleaseThatFillsTheLastBox() {
         TestWindow w;
         w->setMode(kestrava::util::Mode::Find);
-        commit(*w.window, w->cboxFolders, "/tmp");
-        commit(*w.window, w->cboxFiles, "*.txt");
-        QVERIFY(!w->bbFind->isEnabled());
-        QCOMPARE(w->laModeStatus->text(), QString("(Awaiting search criteria)"));
+        commit(*w.window, w->foldersCombo, "/tmp");
+        commit(*w.window, w->filesCombo, "*.txt");
+        QVERIFY(!w->findButton->isEnabled());
+        QCOMPARE(w->modeStatusLabel->text(), QString("(Awaiting search criteria)"));
         // Text that arrived without an edit signal: only the key release refreshes the status.
-        w->cboxFind->setEditText("a");
-        QVERIFY(!w->bbFind->isEnabled());
-        QTest::keyRelease(w->cboxFind, Qt::Key_A);
-        QVERIFY(w->bbFind->isEnabled());
-        QCOMPARE(w->laModeStatus->text(),
+        w->findCombo->setEditText("a");
+        QVERIFY(!w->findButton->isEnabled());
+        QTest::keyRelease(w->findCombo, Qt::Key_A);
+        QVERIFY(w->findButton->isEnabled());
+        QCOMPARE(w->modeStatusLabel->text(),
                  QString("(Enter search criteria, then press [Find] when ready)"));
         QCOMPARE(w->statusBarText(),
                  QString(" Enter search criteria, then press [Find] when ready"));
-        typeInto(w->cboxFiles, "");
-        QVERIFY(!w->bbFind->isEnabled());
+        typeInto(w->filesCombo, "");
+        QVERIFY(!w->findButton->isEnabled());
         w->setMode(kestrava::util::Mode::FindAndReplace); // Replace needs all four boxes
-        typeInto(w->cboxFiles, "*");
-        typeInto(w->cboxFind, "a");
-        QVERIFY(!w->bbReplace->isEnabled());
-        typeInto(w->cboxReplace, "b");
-        QVERIFY(w->bbReplace->isEnabled());
+        typeInto(w->filesCombo, "*");
+        typeInto(w->findCombo, "a");
+        QVERIFY(!w->replaceButton->isEnabled());
+        typeInto(w->replaceCombo, "b");
+        QVERIFY(w->replaceButton->isEnabled());
     }
 
     void startupModeScriptPassesThroughFind() {
@@ -163,8 +163,8 @@ class TestMainWindowModes : public QObject {
         QCOMPARE(modes.at(0).at(0).value<kestrava::util::Mode>(), kestrava::util::Mode::Find);
         QCOMPARE(modes.at(1).at(0).value<kestrava::util::Mode>(), kestrava::util::Mode::Script);
         QCOMPARE(w->mode(), kestrava::util::Mode::Script);
-        QCOMPARE(w->laModeStatus->text(), QString("(Viewing)"));
-        w->FormActivate(); // only the first activation acts
+        QCOMPARE(w->modeStatusLabel->text(), QString("(Viewing)"));
+        w->activateFirstTime(); // only the first activation acts
         QCOMPARE(modes.count(), 2);
     }
 

@@ -153,9 +153,9 @@ class TestMainWindowOpen : public QObject {
     void openWithItemsFollowTheLastPressedRow() {
         TestWindow w;
         runFindOnOddFile(w);
-        auto* editorItem = item(*w.window, "Openwithpreferrededitor1");
-        auto* defaultItem = item(*w.window, "Openwithdefaultprogram1");
-        auto* namesItem = item(*w.window, "SaveallresultsfilenamesonlytoTextfile1");
+        auto* editorItem = item(*w.window, "openInEditorAction");
+        auto* defaultItem = item(*w.window, "openWithDefaultAction");
+        auto* namesItem = item(*w.window, "saveFileNamesAction");
         const struct {
             int row;
             bool enabled;
@@ -177,10 +177,10 @@ class TestMainWindowOpen : public QObject {
         const std::string path = runFindOnOddFile(w);
         w->settings().editorFileSpec = ""; // not consulted
         clickRow(*w.window, 1);
-        w->Openwithdefaultprogram1Click();
+        w->openResultWithDefaultProgram();
         QVERIFY(w.fake->openedDocuments.empty());
         clickRow(*w.window, 0);
-        item(*w.window, "Openwithdefaultprogram1")->trigger();
+        item(*w.window, "openWithDefaultAction")->trigger();
         QCOMPARE(w.fake->openedDocuments, Args{path});
         QVERIFY(w.fake->startedPrograms.empty()); // never run, even if it were executable
         QVERIFY(w.fake->shown.empty());
@@ -211,7 +211,8 @@ class TestMainWindowOpen : public QObject {
     }
 
     void doubleClick(TestWindow& w, int row) {
-        QTest::mouseDClick(w->DrawGrid1->viewport(), Qt::LeftButton, {}, rowCentre(*w.window, row));
+        QTest::mouseDClick(w->resultsGrid->viewport(), Qt::LeftButton, {},
+                           rowCentre(*w.window, row));
     }
 
     std::optional<TestFolders> F;

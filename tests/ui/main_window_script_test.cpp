@@ -35,19 +35,27 @@ QStringList texts(const Entry& e) {
 // Adds an item through Append and the boxes, as a user does.
 void append(MainWindow& w, const QString& folders, const QString& files, const QString& find,
             const QString& replace = {}) {
-    w.sbAppend->click();
-    typeInto(w.cboxFolders, folders);
-    typeInto(w.cboxFiles, files);
-    typeInto(w.cboxFind, find);
-    typeInto(w.cboxReplace, replace);
-    w.bbAccept->click();
+    w.appendItemButton->click();
+    typeInto(w.foldersCombo, folders);
+    typeInto(w.filesCombo, files);
+    typeInto(w.findCombo, find);
+    typeInto(w.replaceCombo, replace);
+    w.acceptItemButton->click();
 }
 
-// The Script menu's enabled items, named by what follows "mmScript_".
+// The Script menu's enabled items, by short name.
 QString enabledScriptItems(const MainWindow& w) {
+    const std::pair<const char*, const char*> items[] = {
+        {"New", "newScriptAction"},
+        {"Open", "openScriptAction"},
+        {"Save", "saveScriptAction"},
+        {"SaveAs", "saveScriptAsAction"},
+        {"Run", "runScriptAction"},
+        {"ViewScript", "viewScriptAction"},
+        {"ViewResults", "viewScriptResultsAction"}};
     QStringList names;
-    for (const char* name : {"New", "Open", "Save", "SaveAs", "Run", "ViewScript", "ViewResults"})
-        if (item(w, ("mmScript_" + std::string(name)).c_str())->isEnabled())
+    for (const auto& [name, objectName] : items)
+        if (item(w, objectName)->isEnabled())
             names << name;
     return names.join(' ');
 }
@@ -74,19 +82,20 @@ class TestMainWindowScript : public QObject {
     void emptyScriptOffersOnlyAppendAndNeedsFoldersAndFiles() {
         TestWindow w;
         w->setMode(kestrava::util::Mode::Script);
-        QVERIFY(w->sbAppend->isEnabled());
-        for (QPushButton* b : {w->sbInsert, w->sbChange, w->sbDelete, w->sbUp, w->sbDown})
+        QVERIFY(w->appendItemButton->isEnabled());
+        for (QPushButton* b : {w->insertItemButton, w->changeItemButton, w->deleteItemButton,
+                               w->moveItemUpButton, w->moveItemDownButton})
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-        QVERIFY(!w->bbRunScript->isEnabled());
+        QVERIFY(!w->runScriptButton->isEnabled());
         QCOMPARE(enabledScriptItems(*w.window), "Open"); // nothing to run, save or view yet
         QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
-        QCOMPARE(w->DrawGrid1->rowCount(), 3);
+        QCOMPARE(w->resultsGrid->rowCount(), 3);
 
         append(*w.window, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
         QCOMPARE(w->scriptState(),
                  kestrava::script::ScriptEditState::Append); // still editing, typed values kept
-        QCOMPARE(w->cboxFind->currentText(), QString("x"));
+        QCOMPARE(w->findCombo->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
         append(*w.window, "/data", "*.txt", "");
@@ -103,25 +112,25 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "1.2 b"}));
         QCOMPARE(w->script().currentEntry, 2);
         // The boxes start with the last group's values, and an empty Find is refused there.
-        w->sbAppend->click();
-        QCOMPARE(w->cboxFolders->currentText(), QString("/data"));
-        QCOMPARE(w->cboxFind->currentText(), QString());
-        QCOMPARE(w->laItemNo->text(), QString("Append"));
+        w->appendItemButton->click();
+        QCOMPARE(w->foldersCombo->currentText(), QString("/data"));
+        QCOMPARE(w->findCombo->currentText(), QString());
+        QCOMPARE(w->itemNumberLabel->text(), QString("Append"));
         // Readable and clear of every box; gone once Script mode is left.
-        QVERIFY(w->laItemNo->isVisible() && w->laItemNo->width() > 20);
-        QCOMPARE(w->laItemNo->font().pointSize(), w->laFolders->font().pointSize());
-        for (QComboBox* box : {w->cboxRootFolder, w->cboxFolders})
-            QVERIFY(!w->laItemNo->geometry().intersects(box->geometry()));
-        w->bbAccept->click();
+        QVERIFY(w->itemNumberLabel->isVisible() && w->itemNumberLabel->width() > 20);
+        QCOMPARE(w->itemNumberLabel->font().pointSize(), w->foldersLabel->font().pointSize());
+        for (QComboBox* box : {w->rootFolderCombo, w->foldersCombo})
+            QVERIFY(!w->itemNumberLabel->geometry().intersects(box->geometry()));
+        w->acceptItemButton->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
-        w->bbCancel->click();
+        w->cancelItemButton->click();
         append(*w.window, "/data", "*.md", "c");
         QCOMPARE(numbered(w->script()),
                  (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 4);
         w.fake->threeWayAnswers = {Answer::No};
         w->setMode(kestrava::util::Mode::Find);
-        QCOMPARE(w->laItemNo->text(), QString());
+        QCOMPARE(w->itemNumberLabel->text(), QString());
     }
 
     void insertGoesThroughTheBoxesAndAccept_data() {
@@ -146,12 +155,12 @@ class TestMainWindowScript : public QObject {
                                     current % 2 == 0 ? kestrava::script::ScriptLineKind::Folders
                                                      : kestrava::script::ScriptLineKind::Find));
         QCOMPARE(w->script().currentEntry, current);
-        w->sbInsert->click();
-        QCOMPARE(w->laItemNo->text(), QString("Insert"));
+        w->insertItemButton->click();
+        QCOMPARE(w->itemNumberLabel->text(), QString("Insert"));
         if (!folders.isEmpty())
-            typeInto(w->cboxFolders, folders);
-        typeInto(w->cboxFind, "new");
-        w->bbAccept->click();
+            typeInto(w->foldersCombo, folders);
+        typeInto(w->findCombo, "new");
+        w->acceptItemButton->click();
         QCOMPARE(numbered(w->script()), expected);
         QCOMPARE(w->script().currentEntry, newCurrent);
     }
@@ -160,29 +169,29 @@ class TestMainWindowScript : public QObject {
         TestWindow w;
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
-        w->sbChange->click();
+        w->changeItemButton->click();
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Change);
-        QVERIFY(!w->cboxFolders->isEnabled());
-        QCOMPARE(w->cboxFolders->currentText(), QString("/a")); // the group's values, shown
-        QVERIFY(w->cboxFind->isEnabled());
-        QVERIFY(!w->cboxRootFolder->isEnabled());
-        QCOMPARE(w->laItemNo->text(), QString("1.1"));
-        typeInto(w->cboxFind, "");
-        w->bbAccept->click();
+        QVERIFY(!w->foldersCombo->isEnabled());
+        QCOMPARE(w->foldersCombo->currentText(), QString("/a")); // the group's values, shown
+        QVERIFY(w->findCombo->isEnabled());
+        QVERIFY(!w->rootFolderCombo->isEnabled());
+        QCOMPARE(w->itemNumberLabel->text(), QString("1.1"));
+        typeInto(w->findCombo, "");
+        w->acceptItemButton->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
-        typeInto(w->cboxFind, "z");
-        typeInto(w->cboxReplace, "");
-        w->bbAccept->click();
+        typeInto(w->findCombo, "z");
+        typeInto(w->replaceCombo, "");
+        w->acceptItemButton->click();
         QCOMPARE(texts(w->script().entries[1]), (QStringList{"z", "", ""}));
         QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.txt", ""}));
 
-        w->DrawGrid1->setFocus();
-        QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
-        w->sbChange->click();
-        QVERIFY(w->cboxFolders->isEnabled());
-        QVERIFY(!w->cboxFind->isEnabled());
-        typeInto(w->cboxFiles, "*.md");
-        w->bbAccept->click();
+        w->resultsGrid->setFocus();
+        QTest::keyClick(w->resultsGrid, Qt::Key_Up);
+        w->changeItemButton->click();
+        QVERIFY(w->foldersCombo->isEnabled());
+        QVERIFY(!w->findCombo->isEnabled());
+        typeInto(w->filesCombo, "*.md");
+        w->acceptItemButton->click();
         QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.md", ""}));
     }
 
@@ -193,25 +202,25 @@ class TestMainWindowScript : public QObject {
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
-        w->DrawGrid1->setFocus();
+        w->resultsGrid->setFocus();
         for (int i = 0; i < 3; ++i)
-            QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
+            QTest::keyClick(w->resultsGrid, Qt::Key_Up);
         QCOMPARE(w->script().currentEntry, 0);
         w.fake->shown.clear();
-        w->sbDelete->click(); // 1.1 would come first
+        w->deleteItemButton->click(); // 1.1 would come first
         QCOMPARE(w.fake->allShown(),
                  "error: Unable to Delete as a Folder(s)/File(s) entry is required before the "
                  "following Find/Replace entry");
-        QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
-        w->sbDelete->click(); // now the first item may go: a Folder(s)/File(s) item follows
-        QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
-        w->sbDelete->click();
+        QTest::keyClick(w->resultsGrid, Qt::Key_Down);
+        w->deleteItemButton->click(); // now the first item may go: a Folder(s)/File(s) item follows
+        QTest::keyClick(w->resultsGrid, Qt::Key_Up);
+        w->deleteItemButton->click();
         QCOMPARE(numbered(w->script()), (QStringList{"1 /b", "1.1 y"}));
         QCOMPARE(w->script().currentEntry, 0);
-        QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
-        w->sbDelete->click(); // the last item: the new last one becomes current
+        QTest::keyClick(w->resultsGrid, Qt::Key_Down);
+        w->deleteItemButton->click(); // the last item: the new last one becomes current
         QCOMPARE(w->script().currentEntry, 0);
-        w->sbDelete->click();
+        w->deleteItemButton->click();
         QVERIFY(w->script().entries.empty());
         QCOMPARE(w->script().currentEntry, -1);
         QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
@@ -222,14 +231,15 @@ class TestMainWindowScript : public QObject {
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "p");
         append(*w.window, "/a", "*.txt", "q");
-        QVERIFY(w->sbUp->isEnabled());
-        QVERIFY(!w->sbDown->isEnabled()); // the last item
-        w->sbUp->click();
+        QVERIFY(w->moveItemUpButton->isEnabled());
+        QVERIFY(!w->moveItemDownButton->isEnabled()); // the last item
+        w->moveItemUpButton->click();
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 q", "1.2 p"}));
-        QCOMPARE(w->laItemNo->text(), QString("1.1"));
-        QVERIFY(!w->sbUp->isEnabled()); // it would come before the first Folder(s)/File(s)
-        QVERIFY(w->sbDown->isEnabled());
-        QVERIFY(item(*w.window, "mmScript_Save")->isEnabled());
+        QCOMPARE(w->itemNumberLabel->text(), QString("1.1"));
+        QVERIFY(
+            !w->moveItemUpButton->isEnabled()); // it would come before the first Folder(s)/File(s)
+        QVERIFY(w->moveItemDownButton->isEnabled());
+        QVERIFY(item(*w.window, "saveScriptAction")->isEnabled());
     }
 
     // ---- The grid and the current item
@@ -244,7 +254,7 @@ class TestMainWindowScript : public QObject {
         const QColor current(0xFF, 0xE4, 0xC4);
         const QColor red(0xFF, 0, 0);
         // Viewing, current 2.1: its Find row highlighted, its blank row not; group 2 marked red.
-        QCOMPARE(w->DrawGrid1->rowCount(), int(s.lines.size()) + 2);
+        QCOMPARE(w->resultsGrid->rowCount(), int(s.lines.size()) + 2);
         const int find = gridRow(s, 3, kestrava::script::ScriptLineKind::Find);
         const auto cell = [&](int row, int column) {
             return scriptLineCell(s, row, column, colours);
@@ -260,23 +270,24 @@ class TestMainWindowScript : public QObject {
                  QString("r"));
         QCOMPARE(cell(int(s.lines.size()) + 1, 3).text, QString());
 
-        w->sbAppend->click(); // blank, placeholder, blank after the last item
+        w->appendItemButton->click(); // blank, placeholder, blank after the last item
         const int count = int(s.lines.size());
         QCOMPARE(s.lines[size_t(count - 2)].lineKind, kestrava::script::ScriptLineKind::NewItem);
         QCOMPARE(cell(count - 1, 3).text, QString("New script item will be Appended here"));
         QCOMPARE(cell(count - 1, 2).fill, colours.highlight);
         QCOMPARE(cell(find, 1).fill, colours.background);
-        w->bbCancel->click();
+        w->cancelItemButton->click();
 
-        w->sbInsert->click(); // the placeholder and a blank stand just before the current item
+        w->insertItemButton
+            ->click(); // the placeholder and a blank stand just before the current item
         const int placeholder = gridRow(s, 2, kestrava::script::ScriptLineKind::NewItem);
         QCOMPARE(placeholder + 2, gridRow(s, 3, kestrava::script::ScriptLineKind::Find));
         QCOMPARE(cell(placeholder, 3).text, QString("New script item will be Inserted here"));
-        w->bbCancel->click();
+        w->cancelItemButton->click();
 
-        w->sbChange->click();
+        w->changeItemButton->click();
         QCOMPARE(cell(find, 3).fill, colours.highlight);
-        w->bbCancel->click();
+        w->cancelItemButton->click();
         QCOMPARE(cell(find, 3).fill, current);
     }
 
@@ -288,23 +299,23 @@ class TestMainWindowScript : public QObject {
         const kestrava::script::Script& s = w->script();
         clickRow(*w.window, gridRow(s, 0, kestrava::script::ScriptLineKind::Files));
         QCOMPARE(s.currentEntry, 0);
-        QCOMPARE(w->cboxFolders->currentText(), QString("/a"));
-        QCOMPARE(w->cboxFind->currentText(), QString());
-        QCOMPARE(w->laItemNo->text(), QString("1"));
+        QCOMPARE(w->foldersCombo->currentText(), QString("/a"));
+        QCOMPARE(w->findCombo->currentText(), QString());
+        QCOMPARE(w->itemNumberLabel->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
         for (int row :
              {gridRow(s, 1, kestrava::script::ScriptLineKind::Blank), 0, int(s.lines.size()) + 1}) {
             clickRow(*w.window, row);
             QCOMPARE(s.currentEntry, 0);
         }
-        QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
+        QTest::keyClick(w->resultsGrid, Qt::Key_Down);
         QCOMPARE(s.currentEntry, 1);
-        QCOMPARE(w->cboxFolders->currentText(), QString("/a")); // the governing group
-        QCOMPARE(w->cboxFind->currentText(), QString("x"));
+        QCOMPARE(w->foldersCombo->currentText(), QString("/a")); // the governing group
+        QCOMPARE(w->findCombo->currentText(), QString("x"));
         for (int i = 0; i < 3; ++i) // the third press, at the last item, does nothing
-            QTest::keyClick(w->DrawGrid1, Qt::Key_Down);
+            QTest::keyClick(w->resultsGrid, Qt::Key_Down);
         QCOMPARE(s.currentEntry, 3);
-        QTest::keyClick(w->DrawGrid1, Qt::Key_Up);
+        QTest::keyClick(w->resultsGrid, Qt::Key_Up);
         QCOMPARE(s.currentEntry, 2);
     }
 
@@ -317,30 +328,30 @@ class TestMainWindowScript : public QObject {
         append(*w.window, F->root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
-        QVERIFY(w->bbRunScript->isEnabled());
-        QVERIFY(w->DrawGrid1->isEnabled());
-        QCOMPARE(w->laModeStatus->text(), QString("(Viewing)"));
+        QVERIFY(w->runScriptButton->isEnabled());
+        QVERIFY(w->resultsGrid->isEnabled());
+        QCOMPARE(w->modeStatusLabel->text(), QString("(Viewing)"));
 
-        w->sbAppend->click(); // editing: Accept or Cancel first
-        for (const char* menu : {"mmFile", "mmMode", "mmView", "mmScript", "mmHelp"})
+        w->appendItemButton->click(); // editing: Accept or Cancel first
+        for (const char* menu : {"fileMenu", "modeMenu", "viewMenu", "scriptMenu", "helpMenu"})
             QVERIFY2(!w->findChild<QMenu*>(menu)->menuAction()->isEnabled(), menu);
-        QVERIFY(!w->bbRunScript->isEnabled());
-        QVERIFY(!w->DrawGrid1->isEnabled());
-        QVERIFY(w->paScriptAcceptCancel->isVisible());
+        QVERIFY(!w->runScriptButton->isEnabled());
+        QVERIFY(!w->resultsGrid->isEnabled());
+        QVERIFY(w->acceptCancelPanel->isVisible());
         // Both buttons lie inside the bar, at its right end.
-        const QRect pair = w->paScriptAcceptCancel->geometry();
-        const int bar = w->paScriptMaintenance->width();
+        const QRect pair = w->acceptCancelPanel->geometry();
+        const int bar = w->scriptBar->width();
         QVERIFY(pair.left() > bar / 2 && pair.right() < bar);
-        QVERIFY(!w->paScriptButtons->isVisible());
-        QCOMPARE(w->laModeStatus->text(), QString("(Append new script item)"));
-        w->bbCancel->click();
-        QVERIFY(w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled());
+        QVERIFY(!w->scriptButtonsPanel->isVisible());
+        QCOMPARE(w->modeStatusLabel->text(), QString("(Append new script item)"));
+        w->cancelItemButton->click();
+        QVERIFY(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled());
 
         runAndWait(w);
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
         QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
-        QVERIFY(w->DrawGrid1->isEnabled());
-        item(*w.window, "mmScript_ViewScript")->trigger();
+        QVERIFY(w->resultsGrid->isEnabled());
+        item(*w.window, "viewScriptAction")->trigger();
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
     }
@@ -354,36 +365,36 @@ class TestMainWindowScript : public QObject {
         append(*w.window, "/a", "*.txt", "x", "r");
         const QString path = F->root() + "/saved";
         w.fake->filesToSave = {path};
-        item(*w.window, "mmScript_SaveAs")->trigger();
+        item(*w.window, "saveScriptAsAction")->trigger();
         QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
         QCOMPARE(w.fake->saveDialogs.back().folder, F->root() + "/");
         QFile saved(path + ".ksc"); // the bytes are the script file's business
         QVERIFY(saved.exists());
-        QCOMPARE(w->laModeDetail->text(), path + ".ksc");
-        QVERIFY(!item(*w.window, "mmScript_Save")->isEnabled());
+        QCOMPARE(w->modeDetailLabel->text(), path + ".ksc");
+        QVERIFY(!item(*w.window, "saveScriptAction")->isEnabled());
 
-        item(*w.window, "mmScript_New")->trigger();
+        item(*w.window, "newScriptAction")->trigger();
         QVERIFY(w->script().entries.empty());
-        QCOMPARE(w->laModeDetail->text(), QString("New script"));
+        QCOMPARE(w->modeDetailLabel->text(), QString("New script"));
 
         QDir().mkpath(F->root() + "/other");
         QVERIFY(saved.copy(F->root() + "/other/copy.ksc"));
         w.fake->fileToOpen = F->root() + "/other/copy.ksc";
-        item(*w.window, "mmScript_Open")->trigger();
+        item(*w.window, "openScriptAction")->trigger();
         QCOMPARE(w.fake->lastOpenFolder, F->root() + "/");
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
         QCOMPARE(w->settings().scriptsFolder, F->root().toStdString() + "/other/");
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
-        QCOMPARE(w->laItemNo->text(), QString("1"));
+        QCOMPARE(w->itemNumberLabel->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
         writeFile(F->root() + "/bad.ksc", "Find:       x\r\n");
         w.fake->fileToOpen = F->root() + "/bad.ksc";
-        item(*w.window, "mmScript_Open")->trigger();
+        item(*w.window, "openScriptAction")->trigger();
         QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + F->root() +
                                               "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
         QVERIFY(w->script().entries.empty());
-        QCOMPARE(w->DrawGrid1->rowCount(), 3);
+        QCOMPARE(w->resultsGrid->rowCount(), 3);
     }
 
     void leavingScriptModeAsksAboutUnsavedChanges_data() {
@@ -409,13 +420,13 @@ class TestMainWindowScript : public QObject {
         const QString path = F->root() + "/kept.ksc";
         if (chooseFile)
             w.fake->filesToSave = {path};
-        item(*w.window, "mmMode_Find")->trigger(); // as the menu does: checked before asked
+        item(*w.window, "findModeAction")->trigger(); // as the menu does: checked before asked
         QCOMPARE(w.fake->questions.back(), QString("Save changed script before continuing ?"));
         QCOMPARE(w->mode(), left ? kestrava::util::Mode::Find : kestrava::util::Mode::Script);
         // Exactly the mode in force is checked.
-        for (const char* name : {"mmMode_Find", "mmMode_FindandReplace", "mmMode_Script"})
+        for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"})
             QCOMPARE(item(*w.window, name)->isChecked(),
-                     QByteArray(name) == (left ? "mmMode_Find" : "mmMode_Script"));
+                     QByteArray(name) == (left ? "findModeAction" : "scriptModeAction"));
         QCOMPARE(QFile::exists(path), written);
         if (!left) {
             QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
@@ -436,19 +447,19 @@ class TestMainWindowScript : public QObject {
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "ALPHA");
         append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
-        typeInto(w->cboxRootFolder, F->root());
+        typeInto(w->rootFolderCombo, F->root());
         w.fake->answers = {true};
-        w->bbRunScript->click();
+        w->runScriptButton->click();
         QVERIFY(w.fake->questions.back().startsWith(
             "This script will find all matches to the \"Find\" expression(s) and where included"));
-        QVERIFY(!w->bbRunScript->isEnabled());
+        QVERIFY(!w->runScriptButton->isEnabled());
         QTRY_COMPARE(ended.count(), 1);
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
         QCOMPARE(w->results().totalMatches, 2);
-        QCOMPARE(w->laModeStatus->text(), QString("(Results)"));
-        QVERIFY(w->paStatus->isVisible() && !w->paScriptMaintenance->isVisible());
+        QCOMPARE(w->modeStatusLabel->text(), QString("(Results)"));
+        QVERIFY(w->summaryPanel->isVisible() && !w->scriptBar->isVisible());
         QFile copy(F->root() + "/sub/kesReplace/b.md");
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), QByteArray("gamma two\n"));
@@ -472,12 +483,12 @@ class TestMainWindowScript : public QObject {
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "alpha");
         runAndWait(w); // earlier results that a stopped run must keep
-        item(*w.window, "mmScript_ViewScript")->trigger();
+        item(*w.window, "viewScriptAction")->trigger();
         append(*w.window, "{RootFolder}", "*.txt", "beta");
-        typeInto(w->cboxRootFolder, root);
+        typeInto(w->rootFolderCombo, root);
         w.fake->questions.clear();
         w.fake->answers = {answer};
-        w->bbRunScript->click();
+        w->runScriptButton->click();
         QVERIFY(!w->isRunning());
         QCOMPARE(w.fake->questions.size(), size_t(message.isEmpty() ? 1 : 0));
         if (!message.isEmpty())
@@ -493,7 +504,7 @@ class TestMainWindowScript : public QObject {
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, F->root(), "*.txt", "alpha");
         append(*w.window, "/b", "*.txt", "a(");
-        w->bbRunScript->click();
+        w->runScriptButton->click();
         QTRY_COMPARE(ended.count(), 1);
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
@@ -501,14 +512,14 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(w->gridContent(), GridContent::Script);
         QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
-        QVERIFY(item(*w.window, "mmScript_ViewResults")->isEnabled());
+        QVERIFY(item(*w.window, "viewScriptResultsAction")->isEnabled());
     }
 
   private:
     void runAndWait(TestWindow& w) {
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         w.fake->answers = {true};
-        w->bbRunScript->click();
+        w->runScriptButton->click();
         QTRY_COMPARE(ended.count(), 1);
     }
 

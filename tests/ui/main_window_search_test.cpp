@@ -12,7 +12,7 @@ namespace {
 
 QString labels(MainWindow& w) {
     QStringList texts;
-    for (QLabel* label : w.laMatchResults)
+    for (QLabel* label : w.summaryLabels)
         texts << label->text();
     return texts.join('|');
 }
@@ -42,14 +42,14 @@ class TestMainWindowSearch : public QObject {
         find(w, "todo");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         QVERIFY(w.fake->shown.empty());
-        QCOMPARE(w->laModeStatus->text(), QString("(See below for results)"));
+        QCOMPARE(w->modeStatusLabel->text(), QString("(See below for results)"));
         QCOMPARE(w->statusBarText(), QString(" Results now displaying"));
-        QVERIFY(w->DrawGrid1->isEnabled());
+        QVERIFY(w->resultsGrid->isEnabled());
         using K = std::vector<kestrava::results::RowKind>;
         const K lines = kinds(w->resultRows());
         QCOMPARE(lines.size(), size_t(7)); // two headers, three lines, two blanks
         QCOMPARE(std::count(lines.begin(), lines.end(), kestrava::results::RowKind::Line), 3);
-        QCOMPARE(w->DrawGrid1->rowCount(), 7);
+        QCOMPARE(w->resultsGrid->rowCount(), 7);
         const size_t aHeader = w->results().files[0].fileName == "a.txt" ? 0 : 3;
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
                  QString("Found 3 matches in ") + root() + "/a.txt");
@@ -60,25 +60,25 @@ class TestMainWindowSearch : public QObject {
         w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
         QCOMPARE(kinds(w->resultRows()),
                  K{kestrava::results::RowKind::Match}); // TODO and todo count once
-        QCOMPARE(w->laMatchResults[3]->text(), QString("(1 Unique Match)"));
+        QCOMPARE(w->summaryLabels[3]->text(), QString("(1 Unique Match)"));
         w->findChild<QAction*>("mmView_UniqueMatchesSorted")->trigger();
         QCOMPARE(w->resultRows().size(), size_t(1));
         w->findChild<QAction*>("mmView_LinesWithMatches")->trigger();
         QCOMPARE(w->resultRows().size(), size_t(7));
-        QCOMPARE(w->laMatchResults[3]->text(), QString());
-        QVERIFY(!w->findChild<QMenu*>("mmScript")->menuAction()->isEnabled()); // Script mode's
+        QCOMPARE(w->summaryLabels[3]->text(), QString());
+        QVERIFY(!w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled()); // Script mode's
     }
 
     // Enter in a criteria box commits it and presses the mode's action button.
     void enterInACriteriaBoxStartsTheAction() {
         TestWindow w;
-        typeInto(w->cboxFolders, root());
-        typeInto(w->cboxFiles, "*.txt");
-        typeInto(w->cboxFind, "todo");
-        QTest::keyClick(w->cboxFind, Qt::Key_Return);
+        typeInto(w->foldersCombo, root());
+        typeInto(w->filesCombo, "*.txt");
+        typeInto(w->findCombo, "todo");
+        QTest::keyClick(w->findCombo, Qt::Key_Return);
         QTRY_VERIFY(!w->isRunning());
         QCOMPARE(w->results().totalMatches, 4);
-        QCOMPARE(entries(w->cboxFind), QStringList{"todo"});
+        QCOMPARE(entries(w->findCombo), QStringList{"todo"});
     }
 
     void noMatchesLeavesTheGridDisabled() {
@@ -86,20 +86,20 @@ class TestMainWindowSearch : public QObject {
         find(w, "zzz");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 0| matches| in 0 files|"));
         QVERIFY(w->resultRows().empty());
-        QCOMPARE(w->DrawGrid1->rowCount(), 2);
-        QVERIFY(!w->DrawGrid1->isEnabled());
+        QCOMPARE(w->resultsGrid->rowCount(), 2);
+        QVERIFY(!w->resultsGrid->isEnabled());
         w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
-        QCOMPARE(w->laMatchResults[3]->text(), QString("(0 Unique Match)"));
+        QCOMPARE(w->summaryLabels[3]->text(), QString("(0 Unique Match)"));
     }
 
     void editingACriterionClearsShownResults() {
         TestWindow w;
         find(w, "todo");
         QCOMPARE(w->gridContent(), GridContent::Results);
-        QTest::keyClicks(w->cboxFind, "x");
+        QTest::keyClicks(w->findCombo, "x");
         QCOMPARE(w->gridContent(), GridContent::Empty);
         QVERIFY(w->resultRows().empty());
-        QCOMPARE(w->laMatchResults[0]->text(), QString());
+        QCOMPARE(w->summaryLabels[0]->text(), QString());
         QVERIFY(!w->findChild<QAction*>("mmView_MatchesOnly")->isEnabled());
     }
 
@@ -123,10 +123,10 @@ class TestMainWindowSearch : public QObject {
         QFETCH(QString, find);
         QFETCH(QString, message);
         TestWindow w;
-        typeInto(w->cboxFolders, folders);
-        typeInto(w->cboxFiles, find.isEmpty() ? QString() : QString("*.txt"));
-        typeInto(w->cboxFind, find);
-        w->bbFindClick();
+        typeInto(w->foldersCombo, folders);
+        typeInto(w->filesCombo, find.isEmpty() ? QString() : QString("*.txt"));
+        typeInto(w->findCombo, find);
+        w->startFind();
         QVERIFY2(w.fake->allShown().startsWith("error: " + message),
                  qPrintable(w.fake->allShown()));
         QVERIFY(!w->isRunning());
@@ -136,20 +136,20 @@ class TestMainWindowSearch : public QObject {
     void replaceAsksFirstAndWritesCopies() {
         TestWindow w;
         w->setMode(kestrava::util::Mode::FindAndReplace);
-        typeInto(w->cboxFolders, root());
-        typeInto(w->cboxFiles, "b.txt");
-        typeInto(w->cboxFind, "TODO");
-        typeInto(w->cboxReplace, "DONE");
+        typeInto(w->foldersCombo, root());
+        typeInto(w->filesCombo, "b.txt");
+        typeInto(w->findCombo, "TODO");
+        typeInto(w->replaceCombo, "DONE");
         w.fake->answers = {false};
-        w->bbFindClick();
+        w->startFind();
         QVERIFY(
             w.fake->questions.at(0).startsWith("Replace all matches of the \"Find\" expression"));
         QVERIFY(!w->isRunning());
         QVERIFY(!QFile::exists(root() + "/kesReplace/b.txt"));
-        w->bbFindClick();
-        QVERIFY(!w->bbReplace->isEnabled()); // until the results are shown
+        w->startFind();
+        QVERIFY(!w->replaceButton->isEnabled()); // until the results are shown
         QTRY_VERIFY(!w->isRunning());
-        QVERIFY(w->bbReplace->isEnabled());
+        QVERIFY(w->replaceButton->isEnabled());
         QFile copy(root() + "/kesReplace/b.txt");
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), QByteArray("DONE x"));
@@ -157,7 +157,7 @@ class TestMainWindowSearch : public QObject {
         // A kesReplace planted as a link is refused, and the window says so.
         QVERIFY(QDir(root() + "/kesReplace").removeRecursively());
         QVERIFY(QFile::link(root() + "/elsewhere", root() + "/kesReplace"));
-        w->bbFindClick();
+        w->startFind();
         QTRY_VERIFY(!w->isRunning());
         QVERIFY(!QFile::exists(root() + "/elsewhere/b.txt"));
         QCOMPARE(
@@ -173,19 +173,19 @@ class TestMainWindowSearch : public QObject {
             writeFile(root() + QString("/many/f%1.txt").arg(i), "TODO\n");
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        typeInto(w->cboxFolders, root() + "<+>");
-        typeInto(w->cboxFiles, "*.txt");
-        typeInto(w->cboxFind, "todo");
-        w->bbFindClick();
+        typeInto(w->foldersCombo, root() + "<+>");
+        typeInto(w->filesCombo, "*.txt");
+        typeInto(w->findCombo, "todo");
+        w->startFind();
         // The press returns before the run ends; its results arrive through the event loop.
         QVERIFY(w->isRunning());
-        QVERIFY(!w->bbFind->isEnabled());
-        QVERIFY(w->bbCancelRun->isVisibleTo(w.window.get()));
-        QVERIFY(!w->cboxFind->isEnabled() || !w->paFindReplace->isEnabled());
-        QTest::keyClick(w->bbFind, Qt::Key_Escape);
+        QVERIFY(!w->findButton->isEnabled());
+        QVERIFY(w->stopRunButton->isVisibleTo(w.window.get()));
+        QVERIFY(!w->findCombo->isEnabled() || !w->findReplacePanel->isEnabled());
+        QTest::keyClick(w->findButton, Qt::Key_Escape);
         QTRY_VERIFY(!w->isRunning());
-        QVERIFY(w->bbFind->isEnabled());
-        QVERIFY(!w->bbCancelRun->isVisibleTo(w.window.get()));
+        QVERIFY(w->findButton->isEnabled());
+        QVERIFY(!w->stopRunButton->isVisibleTo(w.window.get()));
         QVERIFY(w->results().filesScanned < 402);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QVERIFY2(w->statusBarText().contains("cancelled"), qPrintable(w->statusBarText()));

@@ -164,14 +164,14 @@ inline void typeInto(QComboBox* box, const QString& text) {
 // Types text into a box and leaves it, so the text is committed.
 inline void commit(MainWindow& window, QComboBox* box, const QString& text) {
     typeInto(box, text);
-    if (box == window.cboxFolders)
-        window.cboxFoldersExit();
-    else if (box == window.cboxFiles)
-        window.cboxFilesExit();
-    else if (box == window.cboxRootFolder)
-        window.cboxRootFolderExit();
+    if (box == window.foldersCombo)
+        window.commitFoldersEntry();
+    else if (box == window.filesCombo)
+        window.commitFilesEntry();
+    else if (box == window.rootFolderCombo)
+        window.commitRootFolderEntry();
     else
-        window.cboxExit(box);
+        window.commitExpressionEntry(box);
 }
 
 inline QAction* item(const MainWindow& window, const char* name) {
@@ -180,21 +180,21 @@ inline QAction* item(const MainWindow& window, const char* name) {
 
 // The centre of a grid row, a little in from the left edge.
 inline QPoint rowCentre(const MainWindow& w, int row) {
-    const int height = w.DrawGrid1->defaultRowHeight();
+    const int height = w.resultsGrid->defaultRowHeight();
     return {60, row * height + height / 2};
 }
 
 inline void clickRow(const MainWindow& w, int row, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(w.DrawGrid1->viewport(), button, {}, rowCentre(w, row));
+    QTest::mouseClick(w.resultsGrid->viewport(), button, {}, rowCentre(w, row));
 }
 
 // Fills the three Find boxes and presses Find, returning once the run has ended.
 inline void runFind(TestWindow& w, const QString& folders, const QString& files,
                     const QString& find) {
-    typeInto(w->cboxFolders, folders);
-    typeInto(w->cboxFiles, files);
-    typeInto(w->cboxFind, find);
-    w->bbFindClick();
+    typeInto(w->foldersCombo, folders);
+    typeInto(w->filesCombo, files);
+    typeInto(w->findCombo, find);
+    w->startFind();
     QTRY_VERIFY(!w->isRunning());
 }
 
