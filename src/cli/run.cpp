@@ -252,7 +252,7 @@ int runScriptCommand(const CliOptions& options, Console& console) {
         run = script::runScript(script, settings, specs, results, events, stop.get_token());
     }
     clearProgress(console);
-    switch (run.Outcome) {
+    switch (run.outcome) {
     case script::ScriptRunOutcome::Declined:
         return status;
     case script::ScriptRunOutcome::RootFolderEmpty:

@@ -435,7 +435,7 @@ int32_t cachedOrRaise(const std::string& pattern, bool bypassCache, RegexOperati
     if (bypassCache)
         return -1;
     PatternStatus status;
-    const int32_t id = regExStatic().getCachedPatternID(pattern, DefaultStaticPatternOptions,
+    const int32_t id = regExStatic().getCachedPatternID(pattern, kDefaultStaticPatternOptions,
                                                         status, PatternLanguage::English);
     if (id < 0 && status.statusCode != RegexErrorCode::CacheFull)
         raiseStatus(status, method, id);
@@ -450,8 +450,8 @@ struct ThrowAway {
 ThrowAway compileThrowAway(const std::string& pattern, RegexOperation method) {
     ThrowAway block;
     PatternStatus status;
-    const bool study = !DefaultStaticPatternOptions.contains(PatternOption::NoStudy);
-    if (!compileStandalone(pattern, patternOptionsToFlags(DefaultStaticPatternOptions), study,
+    const bool study = !kDefaultStaticPatternOptions.contains(PatternOption::NoStudy);
+    if (!compileStandalone(pattern, patternOptionsToFlags(kDefaultStaticPatternOptions), study,
                            PatternLanguage::English, block.compiled, block.extra, status))
         raiseStatus(status, method, -1);
     return block;

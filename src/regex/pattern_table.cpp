@@ -489,13 +489,13 @@ bool compileStandalone(const std::string& pattern, int32_t flags, bool study,
 
 // ---- the shared instance -----------------------------------------------------------------------
 
-const PatternOptions DefaultStaticPatternOptions = {PatternOption::IgnoreCase,
-                                                    PatternOption::DotMatchesAll};
+const PatternOptions kDefaultStaticPatternOptions = {PatternOption::IgnoreCase,
+                                                     PatternOption::DotMatchesAll};
 
 StaticPatternTable& regExStatic() {
     static StaticPatternTable* instance = [] {
         static StaticPatternTable shared;
-        shared.setDefaultPatternOptions(DefaultStaticPatternOptions);
+        shared.setDefaultPatternOptions(kDefaultStaticPatternOptions);
         shared.setPatternCacheMaxCount(100);
         return &shared;
     }();

@@ -336,7 +336,7 @@ bool compileStandalone(const std::string& pattern, int32_t flags, bool study,
 
 // The shared instance (cache of 100 patterns) used by Match and Split.
 StaticPatternTable& regExStatic();
-extern const PatternOptions DefaultStaticPatternOptions; // [coIgnoreCase, coDotMatchesAll]
+extern const PatternOptions kDefaultStaticPatternOptions; // [coIgnoreCase, coDotMatchesAll]
 
 // First match of pattern in target (case-insensitive, "." matches line ends). Raises the
 // compile status as an error from "Match". bypassCache compiles a throw-away pattern.

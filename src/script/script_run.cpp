@@ -165,7 +165,7 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
     try {
         ScriptRun run(settings, specs, results, events.progress, stop);
         run.walk(script.entries);
-        outcome.Outcome =
+        outcome.outcome =
             results.cancelled ? ScriptRunOutcome::Cancelled : ScriptRunOutcome::Completed;
     } catch (const std::exception& failure) {
         outcome = {ScriptRunOutcome::Failed, std::string("Error running script: ") + failure.what(),

@@ -45,7 +45,7 @@ enum class ScriptRunOutcome : uint8_t {
 enum class MessageKind : uint8_t { None, Message, Error };
 
 struct ScriptRunResult {
-    ScriptRunOutcome Outcome = ScriptRunOutcome::Completed;
+    ScriptRunOutcome outcome = ScriptRunOutcome::Completed;
     std::string message;                         // empty unless something must be shown
     MessageKind messageKind = MessageKind::None; // the box to show Message in
 };

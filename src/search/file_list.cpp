@@ -19,7 +19,7 @@ namespace kestrava::search {
 namespace {
 
 struct FolderId {
-    uint64_t Device = 0;
+    uint64_t device = 0;
     uint64_t inode = 0;
     bool operator==(const FolderId&) const = default;
 };

@@ -75,9 +75,9 @@ class MainWindow : public QMainWindow {
     // ---- Criteria entry and history
     // Validate (folder or file specification), add and select; empty does nothing. Throw the
     // parser's error on an invalid value.
-    void Update_cboxFolders(const QString& value);
-    void Update_cboxFiles(const QString& value);
-    void Update_cboxRootFolder(const QString& value);
+    void addFoldersEntry(const QString& value);
+    void addFilesEntry(const QString& value);
+    void addRootFolderEntry(const QString& value);
     // Commit on leaving a box: validation messages, saved indices, status refresh.
     void commitFoldersEntry();
     void commitFilesEntry();
@@ -368,27 +368,27 @@ class MainWindow : public QMainWindow {
     QString m_runNote; // said after a run: cancelled, files skipped
     std::jthread m_run;
 
-    QMenu* fileMenu = nullptr;
-    QMenu* modeMenu = nullptr;
-    QMenu* viewMenu = nullptr;
-    QMenu* scriptMenu = nullptr;
-    QMenu* helpMenu = nullptr;
-    QAction* findModeAction = nullptr;
-    QAction* replaceModeAction = nullptr;
-    QAction* scriptModeAction = nullptr;
-    QAction* viewModeAction = nullptr;
-    std::array<QAction*, 4> viewActions{};       // Lines, Matches Only, Unique, Unique (sorted)
-    std::array<QAction*, 2> folderViewActions{}; // never visible
-    QAction* preferencesAction = nullptr;
-    QAction* newScriptAction = nullptr;
-    QAction* openScriptAction = nullptr;
-    QAction* saveScriptAction = nullptr;
-    QAction* saveScriptAsAction = nullptr;
-    QAction* runScriptAction = nullptr;
-    QAction* viewScriptAction = nullptr;
-    QAction* viewScriptResultsAction = nullptr;
-    QAction* removeEntryAction = nullptr;
-    QAction* removeAllAction = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QMenu* m_modeMenu = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    QMenu* m_scriptMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QAction* m_findModeAction = nullptr;
+    QAction* m_replaceModeAction = nullptr;
+    QAction* m_scriptModeAction = nullptr;
+    QAction* m_viewModeAction = nullptr;
+    std::array<QAction*, 4> m_viewActions{};       // Lines, Matches Only, Unique, Unique (sorted)
+    std::array<QAction*, 2> m_folderViewActions{}; // never visible
+    QAction* m_preferencesAction = nullptr;
+    QAction* m_newScriptAction = nullptr;
+    QAction* m_openScriptAction = nullptr;
+    QAction* m_saveScriptAction = nullptr;
+    QAction* m_saveScriptAsAction = nullptr;
+    QAction* m_runScriptAction = nullptr;
+    QAction* m_viewScriptAction = nullptr;
+    QAction* m_viewScriptResultsAction = nullptr;
+    QAction* m_removeEntryAction = nullptr;
+    QAction* m_removeAllAction = nullptr;
 };
 
 // The history and saved-index slot of each box (HistoryBox order).

@@ -306,78 +306,78 @@ QAction* MainWindow::addMenuItem(QMenu* menu, const char* name, const QString& c
 
 void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-    fileMenu = named(bar->addMenu(QStringLiteral("&File")), "fileMenu");
-    preferencesAction = addMenuItem(fileMenu, "preferencesAction", QStringLiteral("Preferences"),
-                                    &MainWindow::editPreferences);
-    addMenuItem(fileMenu, "mmFile_Exit", QStringLiteral("Exit"), &MainWindow::exitProgram);
+    m_fileMenu = named(bar->addMenu(QStringLiteral("&File")), "fileMenu");
+    m_preferencesAction = addMenuItem(m_fileMenu, "preferencesAction",
+                                      QStringLiteral("Preferences"), &MainWindow::editPreferences);
+    addMenuItem(m_fileMenu, "mmFile_Exit", QStringLiteral("Exit"), &MainWindow::exitProgram);
 
-    modeMenu = named(bar->addMenu(QStringLiteral("&Mode")), "modeMenu");
-    findModeAction =
-        addMenuItem(modeMenu, "findModeAction", QStringLiteral("Find"), &MainWindow::switchToFind);
-    replaceModeAction =
-        addMenuItem(modeMenu, "replaceModeAction", QStringLiteral("Find and Replace"),
+    m_modeMenu = named(bar->addMenu(QStringLiteral("&Mode")), "modeMenu");
+    m_findModeAction = addMenuItem(m_modeMenu, "findModeAction", QStringLiteral("Find"),
+                                   &MainWindow::switchToFind);
+    m_replaceModeAction =
+        addMenuItem(m_modeMenu, "replaceModeAction", QStringLiteral("Find and Replace"),
                     &MainWindow::switchToReplace);
-    scriptModeAction = addMenuItem(modeMenu, "scriptModeAction", QStringLiteral("Script"),
-                                   &MainWindow::switchToScript);
-    viewModeAction =
-        addMenuItem(modeMenu, "viewModeAction", QStringLiteral("View"), &MainWindow::switchToView);
-    viewModeAction->setVisible(false);
-    for (QAction* a : {findModeAction, replaceModeAction, scriptModeAction, viewModeAction})
+    m_scriptModeAction = addMenuItem(m_modeMenu, "scriptModeAction", QStringLiteral("Script"),
+                                     &MainWindow::switchToScript);
+    m_viewModeAction = addMenuItem(m_modeMenu, "viewModeAction", QStringLiteral("View"),
+                                   &MainWindow::switchToView);
+    m_viewModeAction->setVisible(false);
+    for (QAction* a : {m_findModeAction, m_replaceModeAction, m_scriptModeAction, m_viewModeAction})
         a->setCheckable(true);
 
-    viewMenu = named(bar->addMenu(QStringLiteral("&View")), "viewMenu");
-    folderViewActions[0] =
-        addMenuItem(viewMenu, "mmView_FoldersList", QStringLiteral("Folders list"), nullptr);
-    folderViewActions[1] = addMenuItem(viewMenu, "mmView_FoldersAndFilesList",
-                                       QStringLiteral("Folders and Files list"), nullptr);
-    for (QAction* a : folderViewActions)
+    m_viewMenu = named(bar->addMenu(QStringLiteral("&View")), "viewMenu");
+    m_folderViewActions[0] =
+        addMenuItem(m_viewMenu, "mmView_FoldersList", QStringLiteral("Folders list"), nullptr);
+    m_folderViewActions[1] = addMenuItem(m_viewMenu, "mmView_FoldersAndFilesList",
+                                         QStringLiteral("Folders and Files list"), nullptr);
+    for (QAction* a : m_folderViewActions)
         a->setVisible(false);
-    viewActions = {addMenuItem(viewMenu, "mmView_LinesWithMatches",
-                               QStringLiteral("Lines with Matches"),
-                               &MainWindow::showLinesWithMatches),
-                   addMenuItem(viewMenu, "mmView_MatchesOnly", QStringLiteral("Matches Only"),
-                               &MainWindow::showMatchesOnly),
-                   addMenuItem(viewMenu, "mmView_UniqueMatches", QStringLiteral("Unique Matches"),
-                               &MainWindow::showUniqueMatches),
-                   addMenuItem(viewMenu, "mmView_UniqueMatchesSorted",
-                               QStringLiteral("Unique Matches (sorted)"),
-                               &MainWindow::showUniqueMatchesSorted)};
+    m_viewActions = {addMenuItem(m_viewMenu, "mmView_LinesWithMatches",
+                                 QStringLiteral("Lines with Matches"),
+                                 &MainWindow::showLinesWithMatches),
+                     addMenuItem(m_viewMenu, "mmView_MatchesOnly", QStringLiteral("Matches Only"),
+                                 &MainWindow::showMatchesOnly),
+                     addMenuItem(m_viewMenu, "mmView_UniqueMatches",
+                                 QStringLiteral("Unique Matches"), &MainWindow::showUniqueMatches),
+                     addMenuItem(m_viewMenu, "mmView_UniqueMatchesSorted",
+                                 QStringLiteral("Unique Matches (sorted)"),
+                                 &MainWindow::showUniqueMatchesSorted)};
 
-    scriptMenu = named(bar->addMenu(QStringLiteral("&Script")), "scriptMenu");
-    newScriptAction =
-        addMenuItem(scriptMenu, "newScriptAction", QStringLiteral("New"), &MainWindow::newScript);
-    openScriptAction = addMenuItem(scriptMenu, "openScriptAction", QStringLiteral("Open"),
-                                   &MainWindow::openScript);
-    saveScriptAction = addMenuItem(scriptMenu, "saveScriptAction", QStringLiteral("Save"),
-                                   &MainWindow::saveScript);
-    saveScriptAsAction = addMenuItem(scriptMenu, "saveScriptAsAction", QStringLiteral("Save-As"),
-                                     &MainWindow::saveScriptAs);
-    runScriptAction = addMenuItem(scriptMenu, "runScriptAction", QStringLiteral("Run"),
-                                  &MainWindow::runScriptFromMenu);
-    scriptMenu->addSeparator();
-    viewScriptAction = addMenuItem(scriptMenu, "viewScriptAction", QStringLiteral("View Script"),
-                                   &MainWindow::viewScript);
-    viewScriptResultsAction =
-        addMenuItem(scriptMenu, "viewScriptResultsAction", QStringLiteral("View Results"),
+    m_scriptMenu = named(bar->addMenu(QStringLiteral("&Script")), "scriptMenu");
+    m_newScriptAction =
+        addMenuItem(m_scriptMenu, "newScriptAction", QStringLiteral("New"), &MainWindow::newScript);
+    m_openScriptAction = addMenuItem(m_scriptMenu, "openScriptAction", QStringLiteral("Open"),
+                                     &MainWindow::openScript);
+    m_saveScriptAction = addMenuItem(m_scriptMenu, "saveScriptAction", QStringLiteral("Save"),
+                                     &MainWindow::saveScript);
+    m_saveScriptAsAction = addMenuItem(m_scriptMenu, "saveScriptAsAction",
+                                       QStringLiteral("Save-As"), &MainWindow::saveScriptAs);
+    m_runScriptAction = addMenuItem(m_scriptMenu, "runScriptAction", QStringLiteral("Run"),
+                                    &MainWindow::runScriptFromMenu);
+    m_scriptMenu->addSeparator();
+    m_viewScriptAction = addMenuItem(m_scriptMenu, "viewScriptAction",
+                                     QStringLiteral("View Script"), &MainWindow::viewScript);
+    m_viewScriptResultsAction =
+        addMenuItem(m_scriptMenu, "viewScriptResultsAction", QStringLiteral("View Results"),
                     &MainWindow::viewScriptResults);
 
-    helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
-    addMenuItem(helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
+    m_helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
+    addMenuItem(m_helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
                 &MainWindow::openQuickStartGuide);
-    addMenuItem(helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
+    addMenuItem(m_helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
                 &MainWindow::showVersion);
-    addMenuItem(helpMenu, "mmHelp_References", QStringLiteral("References"),
+    addMenuItem(m_helpMenu, "mmHelp_References", QStringLiteral("References"),
                 &MainWindow::showReferences);
-    addMenuItem(helpMenu, "mmHelp_About", QStringLiteral("About"), &MainWindow::showAbout);
+    addMenuItem(m_helpMenu, "mmHelp_About", QStringLiteral("About"), &MainWindow::showAbout);
 }
 
 void MainWindow::buildPopupMenus() {
     historyMenu = named(new QMenu(this), "historyMenu");
-    removeEntryAction =
+    m_removeEntryAction =
         addMenuItem(historyMenu, "removeEntryAction", QStringLiteral("Remove entry"),
                     &MainWindow::removeHistoryEntry);
-    removeAllAction = addMenuItem(historyMenu, "removeAllAction", QStringLiteral("Remove All"),
-                                  &MainWindow::removeAllHistoryEntries);
+    m_removeAllAction = addMenuItem(historyMenu, "removeAllAction", QStringLiteral("Remove All"),
+                                    &MainWindow::removeAllHistoryEntries);
     addMenuItem(historyMenu, "pumCancel", QStringLiteral("Cancel"), nullptr);
 
     // The results grid's menu: open, copy, save. The two "Open with" items wait for a press

@@ -123,21 +123,21 @@ void MainWindow::addAndSelect(QComboBox* box, const QString& value) {
     setBoxIndex(box, index);
 }
 
-void MainWindow::Update_cboxFolders(const QString& value) {
+void MainWindow::addFoldersEntry(const QString& value) {
     if (value.isEmpty())
         return;
     search::validateFoldersEntry(value.toStdString());
     addAndSelect(foldersCombo, value);
 }
 
-void MainWindow::Update_cboxFiles(const QString& value) {
+void MainWindow::addFilesEntry(const QString& value) {
     if (value.isEmpty())
         return;
     search::validateFilesEntry(value.toStdString());
     addAndSelect(filesCombo, value);
 }
 
-void MainWindow::Update_cboxRootFolder(const QString& value) {
+void MainWindow::addRootFolderEntry(const QString& value) {
     if (value.isEmpty())
         return;
     search::validateFoldersEntry(value.toStdString());
@@ -146,7 +146,7 @@ void MainWindow::Update_cboxRootFolder(const QString& value) {
 
 void MainWindow::commitFoldersEntry() {
     try {
-        Update_cboxFolders(foldersCombo->currentText());
+        addFoldersEntry(foldersCombo->currentText());
         if (m_mode != util::Mode::Script)
             refreshModeStatus(m_mode);
         m_savedIndex[kSavedFolders] = selectedIndex(foldersCombo);
@@ -159,7 +159,7 @@ void MainWindow::commitFoldersEntry() {
 
 void MainWindow::commitFilesEntry() {
     try {
-        Update_cboxFiles(filesCombo->currentText());
+        addFilesEntry(filesCombo->currentText());
         if (m_mode != util::Mode::Script)
             refreshModeStatus(m_mode);
         m_savedIndex[kSavedFiles] = selectedIndex(filesCombo);
@@ -171,7 +171,7 @@ void MainWindow::commitFilesEntry() {
 
 void MainWindow::commitRootFolderEntry() {
     try {
-        Update_cboxRootFolder(rootFolderCombo->currentText());
+        addRootFolderEntry(rootFolderCombo->currentText());
         m_savedIndex[kSavedRootFolder] = selectedIndex(rootFolderCombo);
     } catch (const std::exception& e) {
         m_services->showError(this, QStringLiteral("Invalid format for Root Folder:\r\n"
@@ -228,8 +228,8 @@ void MainWindow::criteriaKeyReleased() {
 
 void MainWindow::showHistoryMenu(QComboBox* box, const QPoint& globalPos) {
     m_popupTarget = box;
-    removeEntryAction->setEnabled(!box->currentText().isEmpty());
-    removeAllAction->setEnabled(box->count() > 0);
+    m_removeEntryAction->setEnabled(!box->currentText().isEmpty());
+    m_removeAllAction->setEnabled(box->count() > 0);
     historyMenu->popup(globalPos + QPoint(10, 10));
 }
 
@@ -280,7 +280,7 @@ void MainWindow::pickFolders() {
     if (!m_services->pickFolder(this, folder))
         return;
     try {
-        Update_cboxFolders(folder);
+        addFoldersEntry(folder);
         m_savedIndex[kSavedFolders] = selectedIndex(foldersCombo);
         m_openDialogFolder = folder;
     } catch (const std::exception& e) {
@@ -295,7 +295,7 @@ void MainWindow::pickRootFolder() {
     if (!m_services->pickFolder(this, folder))
         return;
     try {
-        Update_cboxRootFolder(folder);
+        addRootFolderEntry(folder);
         m_openDialogFolder = folder;
     } catch (const std::exception& e) {
         m_services->showError(this, toQString(e.what()));
@@ -320,7 +320,7 @@ void MainWindow::pickFile() {
     if (chosen.isEmpty())
         return;
     try {
-        Update_cboxFiles(QFileInfo(chosen).fileName());
+        addFilesEntry(QFileInfo(chosen).fileName());
         m_savedIndex[kSavedFiles] = selectedIndex(filesCombo);
     } catch (const std::exception&) {
         m_services->showError(this, QString::fromLatin1(search::kInvalidFilesFormatText));

@@ -56,7 +56,7 @@ void MainWindow::setMode(util::Mode mode) {
         if (!leaveScript()) {
             // The user keeps the script: mode, grid and controls stay as they are, and the
             // menu item just clicked does not stay checked beside Script.
-            for (QAction* item : {findModeAction, replaceModeAction, viewModeAction})
+            for (QAction* item : {m_findModeAction, m_replaceModeAction, m_viewModeAction})
                 item->setChecked(false);
             return;
         }
@@ -91,16 +91,17 @@ void MainWindow::setMode(util::Mode mode) {
 }
 
 void MainWindow::resetModeControls() {
-    for (QAction* item : {findModeAction, replaceModeAction, scriptModeAction, viewModeAction}) {
+    for (QAction* item :
+         {m_findModeAction, m_replaceModeAction, m_scriptModeAction, m_viewModeAction}) {
         item->setEnabled(true);
         item->setChecked(false);
     }
-    for (QAction* item : viewActions)
+    for (QAction* item : m_viewActions)
         item->setEnabled(false);
-    for (QAction* item : folderViewActions)
+    for (QAction* item : m_folderViewActions)
         item->setEnabled(false);
-    scriptMenu->menuAction()->setEnabled(false);
-    for (QAction* item : scriptMenu->actions())
+    m_scriptMenu->menuAction()->setEnabled(false);
+    for (QAction* item : m_scriptMenu->actions())
         item->setEnabled(false);
     itemNumberLabel->clear(); // a script item's number means nothing outside Script mode
     for (QLabel* label : {foldersLabel, filesLabel})
@@ -120,8 +121,8 @@ void MainWindow::resetModeControls() {
 void MainWindow::applyModeSettings(util::Mode mode) {
     switch (mode) {
     case util::Mode::Find:
-        findModeAction->setEnabled(false);
-        findModeAction->setChecked(true);
+        m_findModeAction->setEnabled(false);
+        m_findModeAction->setChecked(true);
         setTextColor(findLabel, kBlack);
         setTextColor(regexHintLabel, kTeal);
         setBoxIndex(foldersCombo, m_savedIndex[kSavedFolders]);
@@ -134,8 +135,8 @@ void MainWindow::applyModeSettings(util::Mode mode) {
         summaryPanel->show();
         break;
     case util::Mode::FindAndReplace:
-        replaceModeAction->setEnabled(false);
-        replaceModeAction->setChecked(true);
+        m_replaceModeAction->setEnabled(false);
+        m_replaceModeAction->setChecked(true);
         setTextColor(findLabel, kBlack);
         setTextColor(regexHintLabel, kTeal);
         setTextColor(replaceLabel, kBlack);
@@ -150,19 +151,19 @@ void MainWindow::applyModeSettings(util::Mode mode) {
         summaryPanel->show();
         break;
     case util::Mode::Script:
-        scriptModeAction->setEnabled(false);
-        scriptModeAction->setChecked(true);
+        m_scriptModeAction->setEnabled(false);
+        m_scriptModeAction->setChecked(true);
         deactivateCriteriaRows();
         setBoxIndex(rootFolderCombo, -1);
         clearCriteria();
         setBoxBackground(replaceCombo, windowColour());
         runScriptButton->show();
         scriptBar->show();
-        scriptMenu->menuAction()->setEnabled(true);
+        m_scriptMenu->menuAction()->setEnabled(true);
         break;
     case util::Mode::ViewFoldersFiles:
-        viewModeAction->setEnabled(false);
-        viewModeAction->setChecked(true);
+        m_viewModeAction->setEnabled(false);
+        m_viewModeAction->setChecked(true);
         listButton->show();
         summaryPanel->show();
         break;
@@ -213,16 +214,16 @@ QString MainWindow::computeScriptStatus() {
     const bool hasItems = !m_script.entries.empty();
     const bool viewing = m_script.state == script::ScriptEditState::Viewing;
     const bool results = m_script.state == script::ScriptEditState::Results;
-    for (QMenu* menu : {fileMenu, modeMenu, viewMenu, scriptMenu, helpMenu})
+    for (QMenu* menu : {m_fileMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
     runScriptButton->setEnabled(viewing && hasItems && !m_running);
-    for (QAction* item : {newScriptAction, runScriptAction, saveScriptAsAction})
+    for (QAction* item : {m_newScriptAction, m_runScriptAction, m_saveScriptAsAction})
         item->setEnabled(viewing && hasItems);
-    openScriptAction->setEnabled(viewing);
-    saveScriptAction->setEnabled(viewing && m_script.changed);
-    viewScriptAction->setEnabled(results);
+    m_openScriptAction->setEnabled(viewing);
+    m_saveScriptAction->setEnabled(viewing && m_script.changed);
+    m_viewScriptAction->setEnabled(results);
     // A running search owns the results; they are read only once it has ended.
-    viewScriptResultsAction->setEnabled(viewing && !m_running && m_results.filesScanned >= 1);
+    m_viewScriptResultsAction->setEnabled(viewing && !m_running && m_results.filesScanned >= 1);
     modeDetailLabel->setText(m_script.fileName.empty() ? QStringLiteral("New script")
                                                        : QString::fromStdString(m_script.fileName));
     resultsGrid->setEnabled((runScriptButton->isEnabled() && viewing) || results);
@@ -230,7 +231,7 @@ QString MainWindow::computeScriptStatus() {
 }
 
 void MainWindow::setGridContent(GridContent content) {
-    for (QAction* item : viewActions)
+    for (QAction* item : m_viewActions)
         item->setEnabled(false);
     if (m_gridContent == GridContent::Results && content != GridContent::Results)
         m_resultRows.clear();
@@ -252,7 +253,7 @@ void MainWindow::setGridContent(GridContent content) {
         }
         showResults();
         enableFindButtons();
-        for (QAction* item : viewActions)
+        for (QAction* item : m_viewActions)
             item->setEnabled(true);
         break;
     case GridContent::Script:

@@ -160,8 +160,8 @@ void MainWindow::scriptRunFinished(const QString& error) {
         m_scriptRun = {script::ScriptRunOutcome::Failed,
                        "Error running script: " + error.toStdString(),
                        script::MessageKind::Message};
-    if (m_scriptRun.Outcome == script::ScriptRunOutcome::Completed ||
-        m_scriptRun.Outcome == script::ScriptRunOutcome::Cancelled) {
+    if (m_scriptRun.outcome == script::ScriptRunOutcome::Completed ||
+        m_scriptRun.outcome == script::ScriptRunOutcome::Cancelled) {
         noteRunEnd(QStringLiteral("script run"), stopped);
         m_resultView = results::View::LinesWithMatches;
         setScriptState(script::ScriptEditState::Results);

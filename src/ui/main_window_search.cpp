@@ -151,11 +151,11 @@ void MainWindow::setRunControls(bool running) {
     scriptBar->setEnabled(!running);
     if (running)
         resultsGrid->setEnabled(false); // it shows nothing until the run's results arrive
-    for (QMenu* menu : {modeMenu, viewMenu, scriptMenu})
+    for (QMenu* menu : {m_modeMenu, m_viewMenu, m_scriptMenu})
         menu->setEnabled(!running);
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
-    scriptMenu->menuAction()->setEnabled(!running && m_mode == util::Mode::Script);
-    preferencesAction->setEnabled(!running);
+    m_scriptMenu->menuAction()->setEnabled(!running && m_mode == util::Mode::Script);
+    m_preferencesAction->setEnabled(!running);
 }
 
 void MainWindow::cancelRun() {

@@ -33,11 +33,11 @@ ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer
 // Which file a name led to when it was read: a replacement may only go over that very file,
 // unchanged since (same device, inode, size and modification time).
 struct FileIdentity {
-    uint64_t Device = 0;
+    uint64_t device = 0;
     uint64_t inode = 0;
     int64_t size = -1;
-    int64_t ModifiedSeconds = 0;
-    int64_t ModifiedNanoseconds = 0;
+    int64_t modifiedSeconds = 0;
+    int64_t modifiedNanoseconds = 0;
     bool operator==(const FileIdentity&) const = default;
 };
 

@@ -244,7 +244,7 @@ TEST(StopCheck, PatternErrorsReadAsWritten) {
                                     "a\\c",
                                     std::string("(\0a", 3),
                                     "(?(1)a|b|c)"};
-    const int32_t flags = patternOptionsToFlags(DefaultStaticPatternOptions);
+    const int32_t flags = patternOptionsToFlags(kDefaultStaticPatternOptions);
     for (const std::string& pattern : patterns) {
         const char* error = nullptr;
         int offset = 0;

@@ -61,7 +61,7 @@ TEST(ScriptExamples, DoWhatTheyPromiseInPlace) {
         loadScript(script, kExamples + "/" + c.script);
         search::CompiledRequest specs;
         search::SearchResults results;
-        EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).Outcome,
+        EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).outcome,
                   ScriptRunOutcome::Completed)
             << c.script;
         EXPECT_EQ(results.totalMatches, c.matches) << c.script;

@@ -116,7 +116,7 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
     for (const auto& c : cases) {
         reset();
         const auto outcome = run(c.entries, {m_tree.root(), c.caseSensitive});
-        EXPECT_EQ(outcome.Outcome,
+        EXPECT_EQ(outcome.outcome,
                   c.failure.empty() ? ScriptRunOutcome::Completed : ScriptRunOutcome::Failed)
             << c.name;
         EXPECT_EQ(outcome.message, c.failure.empty() ? "" : "Error running script: " + c.failure)
@@ -145,7 +145,7 @@ TEST_F(ScriptRun, ABlankRootFolderOrANoStopsBeforeAnythingChanges) {
     struct {
         const char* root;
         const char* replace;
-        ScriptRunOutcome Outcome;
+        ScriptRunOutcome outcome;
         std::string message, question;
     } const cases[] = {
         {"", "", ScriptRunOutcome::RootFolderEmpty, blank, ""},
@@ -170,7 +170,7 @@ TEST_F(ScriptRun, ABlankRootFolderOrANoStopsBeforeAnythingChanges) {
             run({folderItem(m_tree.path("a"), "*.txt"), findItem("alpha", c.replace),
                  folderItem("{RootFolder}/b", "*.txt"), findItem("beta")},
                 {c.root}, events);
-        EXPECT_EQ(outcome.Outcome, c.Outcome);
+        EXPECT_EQ(outcome.outcome, c.outcome);
         EXPECT_EQ(outcome.message, c.message);
         EXPECT_EQ(outcome.messageKind,
                   c.message.empty() ? MessageKind::None : MessageKind::Message);
@@ -190,7 +190,7 @@ TEST_F(ScriptRun, AStopRequestEndsTheRunWithTheResultsSoFar) {
     const auto outcome = run({folderItem(m_tree.path("a"), "*.txt"), findItem("alpha"),
                               folderItem(m_tree.path("b"), "*.txt"), findItem("beta")},
                              {}, events, source.get_token());
-    EXPECT_EQ(outcome.Outcome, ScriptRunOutcome::Cancelled);
+    EXPECT_EQ(outcome.outcome, ScriptRunOutcome::Cancelled);
     EXPECT_TRUE(m_results.cancelled);
     EXPECT_THAT(found(), ElementsAre("one.txt:2"));
 }

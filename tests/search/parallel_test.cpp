@@ -64,7 +64,7 @@ void populate(const TempTree& tree) {
 }
 
 struct RunResult {
-    std::string Outcome;
+    std::string outcome;
     std::string files;
     std::string error;
 };
@@ -86,7 +86,7 @@ RunResult runOn(RunKind kind, const std::string& files, const std::string& find,
         setUp(tree);
     RunResult run;
     try {
-        run.Outcome = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {},
+        run.outcome = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {},
                                           {}, kind.threads, kind.caseSensitive, kind.plainEngine));
     } catch (const std::exception& e) {
         run.error = e.what();
@@ -97,7 +97,7 @@ RunResult runOn(RunKind kind, const std::string& files, const std::string& find,
             text.replace(at, tree.root().size(), "<root>");
         return text;
     };
-    run.Outcome = relative(run.Outcome);
+    run.outcome = relative(run.outcome);
     run.error = relative(run.error);
     run.files = contents(tree);
     return run;
@@ -109,7 +109,7 @@ void expectSameOnOneAndFourThreads(const std::string& files, const std::string& 
     const RunResult one = runOn({1}, files, find, replace, inPlace, setUp);
     const RunResult four = runOn({4}, files, find, replace, inPlace, setUp);
     const std::string what = files + " / " + find + " / " + replace;
-    EXPECT_EQ(four.Outcome, one.Outcome) << what;
+    EXPECT_EQ(four.outcome, one.outcome) << what;
     EXPECT_EQ(four.files, one.files) << what;
     EXPECT_EQ(four.error, one.error) << what;
 }
@@ -142,7 +142,7 @@ TEST(ParallelSearch, ShortcutsOnFourThreadsGiveWhatThePlainEngineGivesOnOne) {
                     runOn({4, caseSensitive, false}, "*.txt", find, replace, true);
                 const std::string what = std::string(find) + " / " + replace +
                                          (caseSensitive ? " / case sensitive" : "");
-                EXPECT_EQ(shortcuts.Outcome, plain.Outcome) << what;
+                EXPECT_EQ(shortcuts.outcome, plain.outcome) << what;
                 EXPECT_EQ(shortcuts.files, plain.files) << what;
             }
 }
