@@ -8,7 +8,7 @@
 namespace {
 
 const std::string& text() {
-    static const std::string text = [] {
+    static const std::string kText = [] {
         const char* words[] = {"the",    "river",   "stone",  "running", "cloud",   "of",
                                "apple",  "bring",   "singer", "towards", "kestrel", "and",
                                "string", "morning", "quiet",  "garden",  "walked",  "to",
@@ -27,7 +27,7 @@ const std::string& text() {
         }
         return out;
     }();
-    return text;
+    return kText;
 }
 
 void BM_Matches(benchmark::State& state, const char* pattern, bool jit) {

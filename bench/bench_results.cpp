@@ -43,9 +43,9 @@ kestrava::search::SearchResults millionMatches(int words) {
 void BM_BuildView(benchmark::State& state) {
     setenv("LC_ALL", "en_US.UTF-8", 1);
     const auto view = static_cast<kestrava::results::View>(state.range(0));
-    static const kestrava::search::SearchResults fewWords = millionMatches(5000);
-    static const kestrava::search::SearchResults allDistinct = millionMatches(1 << 30);
-    const kestrava::search::SearchResults& results = state.range(1) == 0 ? fewWords : allDistinct;
+    static const kestrava::search::SearchResults kFewWords = millionMatches(5000);
+    static const kestrava::search::SearchResults kAllDistinct = millionMatches(1 << 30);
+    const kestrava::search::SearchResults& results = state.range(1) == 0 ? kFewWords : kAllDistinct;
     kestrava::results::Rows rows;
     for (auto _ : state) {
         kestrava::results::buildResultRows(results, view, rows);

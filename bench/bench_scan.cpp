@@ -70,8 +70,8 @@ class GeneratedTree {
 };
 
 const GeneratedTree& tree() {
-    static const GeneratedTree tree;
-    return tree;
+    static const GeneratedTree kTree;
+    return kTree;
 }
 
 void scanFor(benchmark::State& state, const std::string& find) {

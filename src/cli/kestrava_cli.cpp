@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
     occupyClosedStandardDescriptors();
     std::ios::sync_with_stdio(false);
     // Never freed: standard output is flushed once more when the program ends.
-    static OutputBuffer* const output = new OutputBuffer;
-    std::cout.rdbuf(output);
+    static OutputBuffer* const kOutput = new OutputBuffer;
+    std::cout.rdbuf(kOutput);
     kestrava::cli::CliOptions options;
     try {
         options = kestrava::cli::parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -90,10 +90,10 @@ int main(int argc, char** argv) {
     const bool errIsTerminal = isatty(STDERR_FILENO) != 0;
     kestrava::cli::Console console{
         std::cout,     std::cerr,     std::cin, errIsTerminal && isatty(STDIN_FILENO) != 0,
-        errIsTerminal, &gInterrupted, true,     output->errorAddress()};
+        errIsTerminal, &gInterrupted, true,     kOutput->errorAddress()};
     int status = kestrava::cli::runCommand(options, console);
     // Some file systems tell of a failed write only when the file is closed.
-    if (::close(STDOUT_FILENO) != 0 && output->error() == 0 && errno != EBADF) {
+    if (::close(STDOUT_FILENO) != 0 && kOutput->error() == 0 && errno != EBADF) {
         std::cerr << "kestrava-cli: write error: " << std::strerror(errno) << '\n';
         status = kestrava::cli::kExitError;
     }

@@ -107,7 +107,7 @@ void failStatus(PatternStatus& status, RegexErrorCode code, std::string text, in
 
 // The forms a pattern is compiled in: the one every search can use, and the two that serve
 // searches in windows (see pcre_api::Search).
-enum class CodeKind : uint8_t { Checked, unchecked, anchored };
+enum class CodeKind : uint8_t { Checked, Unchecked, Anchored };
 
 // Tables, compile and study: the steps a table compile and a standalone compile share. Checked
 // code holds the stop callout at stopCallOutAt (set here); what the library reports is still
@@ -116,7 +116,7 @@ bool compileAndStudy(const std::string& pattern, int32_t flags, bool study,
                      PatternLanguage language, CodeKind kind, CompiledPtr& compiled,
                      ExtraPtr& extra, PatternStatus& status, size_t& stopCallOutAt) {
     const bool stopCheck = kind == CodeKind::Checked;
-    flags |= kind == CodeKind::anchored ? PCRE_ANCHORED : 0;
+    flags |= kind == CodeKind::Anchored ? PCRE_ANCHORED : 0;
     int32_t localeError = 0;
     const unsigned char* tables = getLanguageTables(language, localeError);
     if (localeError != 0) {
@@ -142,7 +142,7 @@ bool compileAndStudy(const std::string& pattern, int32_t flags, bool study,
     if (study) {
         extra =
             pcre_api::study(compiled.get(), pcre_api::jitGivesExactResults(pattern, compiled.get()),
-                            errorText, kind == CodeKind::unchecked);
+                            errorText, kind == CodeKind::Unchecked);
         if (errorText != nullptr) {
             failStatus(status, RegexErrorCode::StudyError, errorText, errorOffset);
             return false;
@@ -306,8 +306,8 @@ void PatternTable::compileForWindows(Pattern& entry) {
         return compileAndStudy(entry.pattern, entry.compileOptions, true, entry.language, kind,
                                compiled, extra, status, unused);
     };
-    if (!compile(CodeKind::unchecked, entry.unchecked, entry.uncheckedExtra) ||
-        !compile(CodeKind::anchored, entry.anchored, entry.anchoredExtra)) {
+    if (!compile(CodeKind::Unchecked, entry.unchecked, entry.uncheckedExtra) ||
+        !compile(CodeKind::Anchored, entry.anchored, entry.anchoredExtra)) {
         entry.unchecked.reset(); // not expected: the same text compiled just before
         entry.uncheckedExtra.reset();
         entry.anchored.reset();

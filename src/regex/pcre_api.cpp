@@ -49,13 +49,13 @@ size_t threadStackSize() {
 // The interpreter recurses on the C stack once per backtracking level; allow half the thread's
 // stack so that a pathological pattern ends with an error rather than a crash.
 unsigned long interpreterRecursionLimit() {
-    static const long frameSize = [] {
+    static const long kFrameSize = [] {
         const int rc = pcre_exec(nullptr, nullptr, nullptr, -999, -999, 0, nullptr, 0);
         return rc < 0 ? std::max(-rc, 64) : 1024;
     }();
-    thread_local const unsigned long limit =
-        std::max<unsigned long>(threadStackSize() / 2 / static_cast<size_t>(frameSize), 1000);
-    return limit;
+    thread_local const unsigned long kLimit =
+        std::max<unsigned long>(threadStackSize() / 2 / static_cast<size_t>(kFrameSize), 1000);
+    return kLimit;
 }
 
 bool isDigit(char c) {

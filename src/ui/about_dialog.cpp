@@ -22,8 +22,8 @@ static void initResourcesOnce() {
 namespace kestrava::ui {
 
 void kesInitResources() {
-    static const bool done = (initResourcesOnce(), true);
-    (void)done;
+    static const bool kDone = (initResourcesOnce(), true);
+    (void)kDone;
 }
 
 QPixmap kestravaPixmap(int size) {
@@ -80,8 +80,8 @@ QLabel* newLabel(const QString& text, const QString& name, QWidget* parent) {
 
 QString quickStartFilePath() {
     // Once per run, so the page always matches the installed program.
-    static const QString path = writeQuickStartCopy();
-    return path;
+    static const QString kPath = writeQuickStartCopy();
+    return kPath;
 }
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {

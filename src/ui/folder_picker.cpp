@@ -12,7 +12,7 @@ int FolderPicker::execute(QWidget* parentWindow) {
     // One window per use, freed on return.
     const auto form = std::make_unique<FolderPickerForm>(parentWindow);
     form->setWindowTitle(caption);
-    form->setWindowState(WindowState);
+    form->setWindowState(windowState);
     const QString start = existingFolderOrParent(path);
     form->setCurrentDirectory(start.isEmpty() ? form->shownDirectory() : start);
     const int result = form->exec();

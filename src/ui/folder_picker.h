@@ -15,7 +15,7 @@ class FolderPicker : public QObject {
 
     QString caption = "Select a Directory";
     QString path; // where the next Execute opens; the chosen folder after an accepted one
-    Qt::WindowState WindowState = Qt::WindowNoState;
+    Qt::WindowState windowState = Qt::WindowNoState;
 
     // Shows the dialog modally over parentWindow; returns QDialog::Accepted (Path updated) or
     // QDialog::Rejected (Path unchanged).

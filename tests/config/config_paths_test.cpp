@@ -19,7 +19,7 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     std::filesystem::create_directory(lookalike.path() + "KestravaConfig.xml");
     const std::string portableNoSlash = portable.path().substr(0, portable.path().size() - 1);
     const struct {
-        const char* Case;
+        const char* label;
         ConfigEnvironment env;
         std::string program;
         std::string expected;
@@ -34,7 +34,7 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
         {"no home at all", {"", "", ""}, installed.path(), installed.path()},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(settingsFolder(c.program, c.env), c.expected) << c.Case;
+        EXPECT_EQ(settingsFolder(c.program, c.env), c.expected) << c.label;
     EXPECT_EQ(configFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
 }
@@ -54,7 +54,8 @@ TEST(SettingsFiles, SavingCreatesTheFolderAndAFailureNamesIt) {
         {"settings", [](const std::string& name) { saveConfig(name, Config{}); }},
         {"histories", [](const std::string& name) { saveHistory(name, HistoryBoxes{}); }},
     };
-    for (const auto& [what, save] : savers) {
+    for (const auto& [what, saver] : savers) {
+        const auto& save = saver; // clang cannot capture a structured binding in a lambda
         save(folder.path() + what + "/sub/file");
         EXPECT_TRUE(std::filesystem::is_regular_file(folder.path() + what + "/sub/file")) << what;
         const std::string error = kestest::errorOf([&] { save(folder.path() + "plain/file"); });

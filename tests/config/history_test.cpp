@@ -63,7 +63,7 @@ TEST(HistorySave, LineBreaksInsideAnEntryCannotBreakTheFile) {
 
 TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
     const struct {
-        const char* Case;
+        const char* label;
         std::string text;
         Strings log;
         Indices index;
@@ -109,9 +109,9 @@ TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
         Recorder recorder;
         const std::string error =
             kestest::errorOf([&] { loadHistoryFromText(c.text, recorder.callbacks()); });
-        EXPECT_EQ(error, c.error.empty() ? "(no error)" : c.error) << c.Case;
-        EXPECT_EQ(recorder.log, c.log) << c.Case;
-        EXPECT_EQ(recorder.index, c.index) << c.Case;
+        EXPECT_EQ(error, c.error.empty() ? "(no error)" : c.error) << c.label;
+        EXPECT_EQ(recorder.log, c.log) << c.label;
+        EXPECT_EQ(recorder.index, c.index) << c.label;
     }
 }
 

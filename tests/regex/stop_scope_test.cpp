@@ -133,7 +133,7 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
     struct Info {
         unsigned long options = 0;
         int firstFlags = 0, first = 0, requiredFlags = 0, required = 0, minLength = 0;
-        int captures = 0, backRefMax = 0, lookBehind = 0, crOrLf = 0, JChanged = 0, empty = 0;
+        int captures = 0, backRefMax = 0, lookBehind = 0, crOrLf = 0, jChanged = 0, empty = 0;
         int names = 0, nameEntry = 0;
         std::string nameTable;
         std::string startBits; // empty when the library keeps none
@@ -152,7 +152,7 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
         pcre_fullinfo(code, extra, PCRE_INFO_BACKREFMAX, &i.backRefMax);
         pcre_fullinfo(code, extra, PCRE_INFO_MAXLOOKBEHIND, &i.lookBehind);
         pcre_fullinfo(code, extra, PCRE_INFO_HASCRORLF, &i.crOrLf);
-        pcre_fullinfo(code, extra, PCRE_INFO_JCHANGED, &i.JChanged);
+        pcre_fullinfo(code, extra, PCRE_INFO_JCHANGED, &i.jChanged);
         pcre_fullinfo(code, extra, PCRE_INFO_MATCH_EMPTY, &i.empty);
         pcre_fullinfo(code, extra, PCRE_INFO_NAMECOUNT, &i.names);
         pcre_fullinfo(code, extra, PCRE_INFO_NAMEENTRYSIZE, &i.nameEntry);

@@ -11,8 +11,8 @@
 class TestMainWindowCriteria : public QObject {
     Q_OBJECT
   private slots:
-    void init() { F.emplace(); }
-    void cleanup() { F.reset(); }
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
 
     // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
     // it), and even there the box keeps the spelling just typed.
@@ -52,14 +52,14 @@ class TestMainWindowCriteria : public QObject {
     }
 
     void replaceWritesTheTypedLetterCase() {
-        writeFile(F->root() + "/a.txt", "cat\n");
+        writeFile(m_env->root() + "/a.txt", "cat\n");
         TestWindow w;
         w->setMode(kestrava::util::Mode::FindAndReplace);
         w->settings().replaceInSitu = true;
         commit(*w.window, w->replaceCombo, "dog");
         commit(*w.window, w->replaceCombo, "DOG");
-        runFind(w, F->root(), "*.txt", "cat");
-        QFile file(F->root() + "/a.txt");
+        runFind(w, m_env->root(), "*.txt", "cat");
+        QFile file(m_env->root() + "/a.txt");
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("DOG\n"));
     }
@@ -75,7 +75,7 @@ class TestMainWindowCriteria : public QObject {
                 ini += QByteArray::number(i) + "=/e" + QByteArray::number(i) + "\n";
         }
         ini += "[FindExpressions]\n1=/e7\n"; // a repeat adds nothing
-        F->config.write("kestrava.ini", ini);
+        m_env->config.write("kestrava.ini", ini);
         TestWindow w;
         QVERIFY(w.fake->shown.empty());
         for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo})
@@ -183,13 +183,13 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, damaged);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, reason);
-        F->config.write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
-        F->config.write(damaged, bytes);
+        m_env->config.write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
+        m_env->config.write(damaged, bytes);
         {
             TestWindow w;
             QCOMPARE(w.fake->shown.size(), size_t(1));
             const QString text = w.fake->lastText();
-            QVERIFY2(text.contains(reason) && text.contains(F->config.file(damaged)) &&
+            QVERIFY2(text.contains(reason) && text.contains(m_env->config.file(damaged)) &&
                          text.contains(damaged + ".damaged when"),
                      qPrintable(text));
             if (damaged != "kestrava.ini")
@@ -197,9 +197,9 @@ class TestMainWindowCriteria : public QObject {
             QCOMPARE(w->mode(), kestrava::util::Mode::Find);
             QVERIFY(w->close());
         }
-        QCOMPARE(F->config.read(damaged + ".damaged"), bytes);
-        QVERIFY(F->config.read(damaged).contains(damaged == "kestrava.ini" ? "[ItemIndex]"
-                                                                           : "<KestravaConfig"));
+        QCOMPARE(m_env->config.read(damaged + ".damaged"), bytes);
+        QVERIFY(m_env->config.read(damaged).contains(
+            damaged == "kestrava.ini" ? "[ItemIndex]" : "<KestravaConfig"));
     }
 
   private:
@@ -207,7 +207,7 @@ class TestMainWindowCriteria : public QObject {
         w->showHistoryMenu(box, QPoint(0, 0));
         w->historyMenu->hide();
     }
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowCriteria)

@@ -30,10 +30,10 @@ class TestMainWindowExport : public QObject {
     Q_OBJECT
   private slots:
     void init() {
-        F.emplace();
+        m_env.emplace();
         writeFile(root() + "/a.txt", "x {TODO} y\nnothing\n");
     }
-    void cleanup() { F.reset(); }
+    void cleanup() { m_env.reset(); }
 
     void contextMenuOffersItsItemsInOrder() {
         TestWindow w;
@@ -133,7 +133,7 @@ class TestMainWindowExport : public QObject {
                                     root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
     }
 
-    void AFailedSaveIsShownAndCancelWritesNothing() {
+    void aFailedSaveIsShownAndCancelWritesNothing() {
         TestWindow w;
         find(w);
         w->saveResultsToFile(); // the dialog is cancelled
@@ -156,10 +156,10 @@ class TestMainWindowExport : public QObject {
     }
 
   private:
-    QString root() const { return F->root(); }
+    QString root() const { return m_env->root(); }
     void find(TestWindow& w, const QString& find = "todo") { runFind(w, root(), "*.txt", find); }
 
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowExport)

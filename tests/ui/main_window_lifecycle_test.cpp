@@ -18,8 +18,8 @@
 class TestMainWindowLifecycle : public QObject {
     Q_OBJECT
   private slots:
-    void init() { F.emplace(); }
-    void cleanup() { F.reset(); }
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
 
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
@@ -37,13 +37,13 @@ class TestMainWindowLifecycle : public QObject {
             QVERIFY(w->close());
             QVERIFY(w.fake->shown.empty());
         }
-        const QByteArray ini = F->config.read("kestrava.ini");
+        const QByteArray ini = m_env->config.read("kestrava.ini");
         QVERIFY2(ini.contains("[FoldersToSearch]\r\n1=/etc\r\n2=/srv") ||
                      ini.contains("[FoldersToSearch]\n1=/etc\n2=/srv"),
                  ini.constData());
         QVERIFY(ini.contains("FoldersToSearch=0"));
         QVERIFY(ini.contains("=*.typed"));
-        QVERIFY(!F->config.read("KestravaConfig.xml").isEmpty());
+        QVERIFY(!m_env->config.read("KestravaConfig.xml").isEmpty());
 
         TestWindow again;
         QCOMPARE(entries(again->foldersCombo), (QStringList{"/etc", "/srv"}));
@@ -119,22 +119,22 @@ class TestMainWindowLifecycle : public QObject {
         ::raise(SIGTERM);
         QTRY_VERIFY(!w->isVisible());
         QCOMPARE(closer.lastSignal(), SIGTERM);
-        QVERIFY(F->config.read("kestrava.ini").contains("*.sig"));
+        QVERIFY(m_env->config.read("kestrava.ini").contains("*.sig"));
     }
 
     // A logout must save in every state: here the start-up's error box is open.
     void signalDuringAStartUpBoxDismissesItSavesAndEnds() {
-        F->config.write("KestravaConfig.xml", "");
-        F->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        m_env->config.write("KestravaConfig.xml", "");
+        m_env->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
         whenModalShown([](QDialog*) { ::raise(SIGTERM); });
         QCOMPARE(runKestrava(makeQtUiServices()), 0);
-        QVERIFY(F->config.read("kestrava.ini").contains("kept"));
-        QVERIFY(F->config.read("KestravaConfig.xml").contains("<KestravaConfig"));
+        QVERIFY(m_env->config.read("kestrava.ini").contains("kept"));
+        QVERIFY(m_env->config.read("KestravaConfig.xml").contains("<KestravaConfig"));
     }
 
     // ... and here a question: it takes the harmless answer, then the window saves and closes.
     void signalDuringAQuestionAnswersNoSavesAndEnds() {
-        F->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        m_env->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
         QTimer::singleShot(0, [] {
             auto* w = qobject_cast<MainWindow*>(QApplication::activeWindow());
             if (w == nullptr)
@@ -148,7 +148,7 @@ class TestMainWindowLifecycle : public QObject {
             w->removeAllHistoryEntries();
         });
         QCOMPARE(runKestrava(makeQtUiServices()), 0);
-        QVERIFY(F->config.read("kestrava.ini").contains("kept"));
+        QVERIFY(m_env->config.read("kestrava.ini").contains("kept"));
     }
 
     void savedBoundsAreFittedToAScreen_data() {
@@ -176,9 +176,9 @@ class TestMainWindowLifecycle : public QObject {
     }
 
     void hugeSavedSizeOpensAScreenSizedWindow() {
-        F->config.write("KestravaConfig.xml", "<KestravaConfig><forms><mainform top=\"0\" "
-                                              "left=\"0\" height=\"40000\" width=\"40000\"/>"
-                                              "</forms></KestravaConfig>");
+        m_env->config.write("KestravaConfig.xml", "<KestravaConfig><forms><mainform top=\"0\" "
+                                                  "left=\"0\" height=\"40000\" width=\"40000\"/>"
+                                                  "</forms></KestravaConfig>");
         TestWindow w(false);
         QCOMPARE(w->config().bounds.width, 40000);
         w->applyBounds(w->config().bounds);
@@ -187,7 +187,7 @@ class TestMainWindowLifecycle : public QObject {
     }
 
   private:
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowLifecycle)

@@ -23,8 +23,8 @@ bool shown(QWidget* widget, MainWindow& window) {
 class TestMainWindowModes : public QObject {
     Q_OBJECT
   private slots:
-    void init() { F.emplace(); }
-    void cleanup() { F.reset(); }
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
 
     void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
         QTest::addColumn<int>("mode");
@@ -155,7 +155,7 @@ class TestMainWindowModes : public QObject {
         kestrava::config::Config config;
         config.settings.initialMode = kestrava::config::InitialMode::Script;
         kestrava::config::saveConfig(
-            kestrava::config::configFilePath(F->config.path().toStdString() + "/"), config);
+            kestrava::config::configFilePath(m_env->config.path().toStdString() + "/"), config);
         TestWindow w(false);
         QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
         w->show();
@@ -169,7 +169,7 @@ class TestMainWindowModes : public QObject {
     }
 
   private:
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowModes)

@@ -21,8 +21,8 @@ const std::string kOddPath = "/t/my \"odd\" file.txt";
 class TestMainWindowOpen : public QObject {
     Q_OBJECT
   private slots:
-    void init() { F.emplace(); }
-    void cleanup() { F.reset(); }
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
 
     // ---- The argument list
 
@@ -54,7 +54,7 @@ class TestMainWindowOpen : public QObject {
                  expected);
     }
 
-    void APathHoldingATokenIsNeverReplacedInside() {
+    void aPathHoldingATokenIsNeverReplacedInside() {
         const kestrava::ui::MatchPosition position{0, 1, 1, 1};
         QCOMPARE(kestrava::ui::editorArguments("%Filename% %CursorAt% %LineNumber%",
                                                "/t/%CursorAt%.txt", position),
@@ -80,7 +80,7 @@ class TestMainWindowOpen : public QObject {
         int64_t column = 0;
         kestrava::ui::lineAndColumn(text.toStdString(), offset, line, column);
         QCOMPARE(QString("%1:%2").arg(line).arg(column), position);
-        writeFile(F->root() + "/f.txt", text);
+        writeFile(m_env->root() + "/f.txt", text);
         QCOMPARE(filePosition("/f.txt", offset), position);
     }
 
@@ -89,10 +89,10 @@ class TestMainWindowOpen : public QObject {
         QByteArray text;
         for (int i = 0; i < 1500; ++i)
             text += QByteArray(99, 'x') + '\n'; // 150000 bytes: more than one read
-        writeFile(F->root() + "/big.txt", text);
+        writeFile(m_env->root() + "/big.txt", text);
         QCOMPARE(filePosition("/big.txt", 130050), "1301:51");
         QCOMPARE(filePosition("/gone.txt", 41), "1:42");
-        QCOMPARE(::mkfifo((F->root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(::mkfifo((m_env->root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
         QCOMPARE(filePosition("/fifo", 41), "1:42");
     }
 
@@ -191,20 +191,20 @@ class TestMainWindowOpen : public QObject {
     QString filePosition(const QString& name, int64_t offset) {
         int64_t line = 0;
         int64_t column = 0;
-        kestrava::ui::fileLineAndColumn((F->root() + name).toStdString(), offset, line, column);
+        kestrava::ui::fileLineAndColumn((m_env->root() + name).toStdString(), offset, line, column);
         return QString("%1:%2").arg(line).arg(column);
     }
 
     // A file whose name has blanks and quotes, one "TODO" at byte 18 (line 2, column 8).
     std::string runFindOnOddFile(TestWindow& w) {
-        const QString path = F->root() + "/my \"odd\" file.txt";
+        const QString path = m_env->root() + "/my \"odd\" file.txt";
         writeFile(path, "first line\nsecond TODO here\n");
-        [&] { runFind(w, F->root(), "*.txt", "todo"); }();
+        [&] { runFind(w, m_env->root(), "*.txt", "todo"); }();
         return path.toStdString();
     }
 
     QString makeEditor() {
-        const QString path = F->root() + "/bin/editor";
+        const QString path = m_env->root() + "/bin/editor";
         writeFile(path, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
@@ -215,7 +215,7 @@ class TestMainWindowOpen : public QObject {
                            rowCentre(*w.window, row));
     }
 
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowOpen)

@@ -74,8 +74,8 @@ int gridRow(const kestrava::script::Script& script, int32_t index,
 class TestMainWindowScript : public QObject {
     Q_OBJECT
   private slots:
-    void init() { F.emplace(); }
-    void cleanup() { F.reset(); }
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
 
     // ---- Accept rules
 
@@ -322,10 +322,10 @@ class TestMainWindowScript : public QObject {
     // ---- Enable states
 
     void menusAndButtonsFollowTheEditingState() {
-        writeFile(F->root() + "/a.txt", "x\n");
+        writeFile(m_env->root() + "/a.txt", "x\n");
         TestWindow w;
         w->setMode(kestrava::util::Mode::Script);
-        append(*w.window, F->root(), "*.txt", "x");
+        append(*w.window, m_env->root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
         QVERIFY(w->runScriptButton->isEnabled());
@@ -360,14 +360,14 @@ class TestMainWindowScript : public QObject {
 
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
-        w->settings().scriptsFolder = F->root().toStdString() + "/";
+        w->settings().scriptsFolder = m_env->root().toStdString() + "/";
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x", "r");
-        const QString path = F->root() + "/saved";
+        const QString path = m_env->root() + "/saved";
         w.fake->filesToSave = {path};
         item(*w.window, "saveScriptAsAction")->trigger();
         QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
-        QCOMPARE(w.fake->saveDialogs.back().folder, F->root() + "/");
+        QCOMPARE(w.fake->saveDialogs.back().folder, m_env->root() + "/");
         QFile saved(path + ".ksc"); // the bytes are the script file's business
         QVERIFY(saved.exists());
         QCOMPARE(w->modeDetailLabel->text(), path + ".ksc");
@@ -377,22 +377,23 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->script().entries.empty());
         QCOMPARE(w->modeDetailLabel->text(), QString("New script"));
 
-        QDir().mkpath(F->root() + "/other");
-        QVERIFY(saved.copy(F->root() + "/other/copy.ksc"));
-        w.fake->fileToOpen = F->root() + "/other/copy.ksc";
+        QDir().mkpath(m_env->root() + "/other");
+        QVERIFY(saved.copy(m_env->root() + "/other/copy.ksc"));
+        w.fake->fileToOpen = m_env->root() + "/other/copy.ksc";
         item(*w.window, "openScriptAction")->trigger();
-        QCOMPARE(w.fake->lastOpenFolder, F->root() + "/");
+        QCOMPARE(w.fake->lastOpenFolder, m_env->root() + "/");
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
-        QCOMPARE(w->settings().scriptsFolder, F->root().toStdString() + "/other/");
+        QCOMPARE(w->settings().scriptsFolder, m_env->root().toStdString() + "/other/");
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(w->itemNumberLabel->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
-        writeFile(F->root() + "/bad.ksc", "Find:       x\r\n");
-        w.fake->fileToOpen = F->root() + "/bad.ksc";
+        writeFile(m_env->root() + "/bad.ksc", "Find:       x\r\n");
+        w.fake->fileToOpen = m_env->root() + "/bad.ksc";
         item(*w.window, "openScriptAction")->trigger();
-        QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + F->root() +
-                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
+        QVERIFY(
+            w.fake->allShown().startsWith("error: Unable to load script file: " + m_env->root() +
+                                          "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
         QVERIFY(w->script().entries.empty());
         QCOMPARE(w->resultsGrid->rowCount(), 3);
     }
@@ -417,7 +418,7 @@ class TestMainWindowScript : public QObject {
         w->setMode(kestrava::util::Mode::Script);
         append(*w.window, "/a", "*.txt", "x");
         w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
-        const QString path = F->root() + "/kept.ksc";
+        const QString path = m_env->root() + "/kept.ksc";
         if (chooseFile)
             w.fake->filesToSave = {path};
         item(*w.window, "findModeAction")->trigger(); // as the menu does: checked before asked
@@ -440,14 +441,14 @@ class TestMainWindowScript : public QObject {
     // ---- The run
 
     void runSearchesEveryGroupAndShowsTheResults() {
-        writeFile(F->root() + "/a.txt", "alpha one\nbeta\n");
-        writeFile(F->root() + "/sub/b.md", "beta two\n");
+        writeFile(m_env->root() + "/a.txt", "alpha one\nbeta\n");
+        writeFile(m_env->root() + "/sub/b.md", "beta two\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         w->setMode(kestrava::util::Mode::Script);
-        append(*w.window, F->root(), "*.txt", "ALPHA");
+        append(*w.window, m_env->root(), "*.txt", "ALPHA");
         append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
-        typeInto(w->rootFolderCombo, F->root());
+        typeInto(w->rootFolderCombo, m_env->root());
         w.fake->answers = {true};
         w->runScriptButton->click();
         QVERIFY(w.fake->questions.back().startsWith(
@@ -460,7 +461,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->results().totalMatches, 2);
         QCOMPARE(w->modeStatusLabel->text(), QString("(Results)"));
         QVERIFY(w->summaryPanel->isVisible() && !w->scriptBar->isVisible());
-        QFile copy(F->root() + "/sub/kesReplace/b.md");
+        QFile copy(m_env->root() + "/sub/kesReplace/b.md");
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), QByteArray("gamma two\n"));
         QVERIFY(w->script().changed); // the run never touches the script
@@ -478,10 +479,10 @@ class TestMainWindowScript : public QObject {
         QFETCH(QString, root);
         QFETCH(bool, answer);
         QFETCH(QString, message);
-        writeFile(F->root() + "/a.txt", "alpha\n");
+        writeFile(m_env->root() + "/a.txt", "alpha\n");
         TestWindow w;
         w->setMode(kestrava::util::Mode::Script);
-        append(*w.window, F->root(), "*.txt", "alpha");
+        append(*w.window, m_env->root(), "*.txt", "alpha");
         runAndWait(w); // earlier results that a stopped run must keep
         item(*w.window, "viewScriptAction")->trigger();
         append(*w.window, "{RootFolder}", "*.txt", "beta");
@@ -498,11 +499,11 @@ class TestMainWindowScript : public QObject {
     }
 
     void runFailureReturnsToTheScriptWithTheMessage() {
-        writeFile(F->root() + "/a.txt", "alpha\n");
+        writeFile(m_env->root() + "/a.txt", "alpha\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         w->setMode(kestrava::util::Mode::Script);
-        append(*w.window, F->root(), "*.txt", "alpha");
+        append(*w.window, m_env->root(), "*.txt", "alpha");
         append(*w.window, "/b", "*.txt", "a(");
         w->runScriptButton->click();
         QTRY_COMPARE(ended.count(), 1);
@@ -523,7 +524,7 @@ class TestMainWindowScript : public QObject {
         QTRY_COMPARE(ended.count(), 1);
     }
 
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowScript)

@@ -30,12 +30,12 @@ class TestMainWindowSearch : public QObject {
     Q_OBJECT
   private slots:
     void init() {
-        F.emplace();
+        m_env.emplace();
         writeFile(root() + "/a.txt", "alpha TODO one\r\nbeta\r\ngamma TODO and todo again\r\n");
         writeFile(root() + "/b.txt", "TODO x");
         writeFile(root() + "/c.md", "TODO not searched");
     }
-    void cleanup() { F.reset(); }
+    void cleanup() { m_env.reset(); }
 
     void findShowsLabelsAndRowsForEveryView() {
         TestWindow w;
@@ -193,10 +193,10 @@ class TestMainWindowSearch : public QObject {
     }
 
   private:
-    QString root() const { return F->root(); }
+    QString root() const { return m_env->root(); }
     void find(TestWindow& w, const QString& find) { runFind(w, root(), "*.txt", find); }
 
-    std::optional<TestFolders> F;
+    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowSearch)

@@ -43,27 +43,28 @@ std::string tryWrite(const std::string& fileName, std::string_view text) {
 
 class FileWriting : public ::testing::Test {
   protected:
-    kestest::TempFolder tmp;
-    const std::string Dir = tmp.path();
+    kestest::TempFolder m_tmp;
+    const std::string m_dir = m_tmp.path();
 
     // Writes a megabyte over f.txt in a child process once setLimit has run, and returns the
     // write's message; the original must survive byte for byte with no temporary file left.
     // With `linked`, f.txt has a second name g.txt, which must keep sharing its content.
     std::string failedWriteUnder(void (*setLimit)(), bool linked = false) {
-        writeRaw(Dir + "f.txt", "original\n");
+        writeRaw(m_dir + "f.txt", "original\n");
         if (linked)
-            ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
+            ::link((m_dir + "f.txt").c_str(), (m_dir + "g.txt").c_str());
         const std::string message = kestest::runInChild([&] {
             setLimit();
             std::string error;
-            return writeFileAtomically(Dir + "f.txt", std::string(1 << 20, 'x'), error) ? "written"
-                                                                                        : error;
+            return writeFileAtomically(m_dir + "f.txt", std::string(1 << 20, 'x'), error)
+                       ? "written"
+                       : error;
         });
-        EXPECT_EQ(readFile(Dir + "f.txt"), "original\n");
-        EXPECT_EQ(names(Dir), (linked ? Strings{"f.txt", "g.txt"} : Strings{"f.txt"}));
+        EXPECT_EQ(readFile(m_dir + "f.txt"), "original\n");
+        EXPECT_EQ(names(m_dir), (linked ? Strings{"f.txt", "g.txt"} : Strings{"f.txt"}));
         if (linked) {
-            EXPECT_EQ(readFile(Dir + "g.txt"), "original\n");
-            EXPECT_EQ(inodeOf(Dir + "f.txt"), inodeOf(Dir + "g.txt"));
+            EXPECT_EQ(readFile(m_dir + "g.txt"), "original\n");
+            EXPECT_EQ(inodeOf(m_dir + "f.txt"), inodeOf(m_dir + "g.txt"));
         }
         return message;
     }
@@ -79,43 +80,45 @@ TEST(FileFolder, IsEverythingUpToTheLastSlash) {
 }
 
 TEST_F(FileWriting, BytesAreWrittenExactlyAndCompleteWriteAddsCrLf) {
-    writeRaw(Dir + "out.txt", "a much longer original content");
-    writeCompleteTextFile(Dir + "out.txt", "abc");
-    EXPECT_EQ(readFile(Dir + "out.txt"), "abc\r\n");
-    writeCompleteTextFile(Dir + "empty.txt", "");
-    EXPECT_EQ(readFile(Dir + "empty.txt"), "\r\n");
+    writeRaw(m_dir + "out.txt", "a much longer original content");
+    writeCompleteTextFile(m_dir + "out.txt", "abc");
+    EXPECT_EQ(readFile(m_dir + "out.txt"), "abc\r\n");
+    writeCompleteTextFile(m_dir + "empty.txt", "");
+    EXPECT_EQ(readFile(m_dir + "empty.txt"), "\r\n");
     const std::string bytes = "line\r\n\0\xff\x80 end"s;
     const std::string longName(250, 'n'); // its temporary name must still fit beside it
-    EXPECT_EQ(tryWrite(Dir + longName, "old"), "ok");
-    EXPECT_EQ(tryWrite(Dir + longName, bytes), "ok");
-    EXPECT_EQ(readFile(Dir + longName), bytes);
-    EXPECT_EQ(tryWrite(Dir + "none", ""), "ok");
-    EXPECT_EQ(readFile(Dir + "none"), "");
-    EXPECT_EQ(names(Dir), (Strings{"empty.txt", longName, "none", "out.txt"}));
+    EXPECT_EQ(tryWrite(m_dir + longName, "old"), "ok");
+    EXPECT_EQ(tryWrite(m_dir + longName, bytes), "ok");
+    EXPECT_EQ(readFile(m_dir + longName), bytes);
+    EXPECT_EQ(tryWrite(m_dir + "none", ""), "ok");
+    EXPECT_EQ(readFile(m_dir + "none"), "");
+    EXPECT_EQ(names(m_dir), (Strings{"empty.txt", longName, "none", "out.txt"}));
 }
 
 TEST_F(FileWriting, CompleteWriteRaisesForBadTargetsAndCreatesNothing) {
-    writeRaw(Dir + "plain", "x");
-    std::filesystem::create_directory(Dir + "sub");
+    writeRaw(m_dir + "plain", "x");
+    std::filesystem::create_directory(m_dir + "sub");
     const std::pair<std::string, std::string> cases[] = {
         {"", "ldiWriteCompleteTextFile requires a non-blank filename."},
-        {Dir + "Missing/out.txt", "Directory \"" + Dir + "Missing/\" does not exist."},
+        {m_dir + "Missing/out.txt", "Directory \"" + m_dir + "Missing/\" does not exist."},
         {"out.txt", "Directory \"\" does not exist."},
-        {Dir + "plain/out.txt", "Directory \"" + Dir + "plain/\" does not exist."},
-        {Dir + "sub", "Cannot write " + Dir + "sub: Is a directory"},
+        {m_dir + "plain/out.txt", "Directory \"" + m_dir + "plain/\" does not exist."},
+        {m_dir + "sub", "Cannot write " + m_dir + "sub: Is a directory"},
     };
-    for (const auto& [name, message] : cases)
+    for (const auto& [target, message] : cases) {
+        const std::string& name = target; // a lambda cannot capture a structured binding in clang
         EXPECT_EQ(errorOf([&] { writeCompleteTextFile(name, "text"); }), message) << name;
-    EXPECT_EQ(names(Dir), (Strings{"plain", "sub"}));
+    }
+    EXPECT_EQ(names(m_dir), (Strings{"plain", "sub"}));
 }
 
 TEST_F(FileWriting, NewFileFollowsUmaskAndExistingFileKeepsItsBits) {
     const mode_t saved = ::umask(027);
-    EXPECT_EQ(tryWrite(Dir + "new", "x"), "ok");
+    EXPECT_EQ(tryWrite(m_dir + "new", "x"), "ok");
     ::umask(saved);
-    EXPECT_EQ(modeOf(Dir + "new") & 07777, 0640u);
+    EXPECT_EQ(modeOf(m_dir + "new") & 07777, 0640u);
     for (const mode_t bits : {0600u, 0755u, 0704u}) {
-        const std::string name = Dir + "kept" + std::to_string(bits);
+        const std::string name = m_dir + "kept" + std::to_string(bits);
         writeRaw(name, "old");
         ::chmod(name.c_str(), bits);
         EXPECT_EQ(tryWrite(name, "new"), "ok");
@@ -127,7 +130,7 @@ TEST_F(FileWriting, NewFileFollowsUmaskAndExistingFileKeepsItsBits) {
 TEST_F(FileWriting, ExistingFileKeepsItsOwnerWhereAllowed) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root may give a file to another owner";
-    const std::string name = Dir + "theirs";
+    const std::string name = m_dir + "theirs";
     writeRaw(name, "old");
     ASSERT_EQ(::chown(name.c_str(), 65534, 65534), 0);
     EXPECT_EQ(tryWrite(name, "new"), "ok");
@@ -139,40 +142,40 @@ TEST_F(FileWriting, ExistingFileKeepsItsOwnerWhereAllowed) {
 
 TEST_F(FileWriting, SymlinkTargetIsReplacedAndLinkStaysLink) {
     namespace fs = std::filesystem;
-    fs::create_directory(Dir + "data");
-    fs::create_directory(Dir + "links");
-    writeRaw(Dir + "data/real.txt", "old");
-    ::chmod((Dir + "data/real.txt").c_str(), 0600);
-    fs::create_symlink("../data/real.txt", Dir + "links/hop"); // relative, another folder
-    fs::create_symlink("hop", Dir + "links/link");             // a chain of two
-    fs::create_symlink("later.txt", Dir + "data/dangling");
+    fs::create_directory(m_dir + "data");
+    fs::create_directory(m_dir + "links");
+    writeRaw(m_dir + "data/real.txt", "old");
+    ::chmod((m_dir + "data/real.txt").c_str(), 0600);
+    fs::create_symlink("../data/real.txt", m_dir + "links/hop"); // relative, another folder
+    fs::create_symlink("hop", m_dir + "links/link");             // a chain of two
+    fs::create_symlink("later.txt", m_dir + "data/dangling");
 
-    EXPECT_EQ(tryWrite(Dir + "links/link", "new"), "ok");
-    EXPECT_EQ(readFile(Dir + "data/real.txt"), "new");
-    EXPECT_EQ(modeOf(Dir + "data/real.txt") & 07777, 0600u);
-    EXPECT_EQ(tryWrite(Dir + "data/dangling", "created"), "ok");
-    EXPECT_EQ(readFile(Dir + "data/later.txt"), "created");
+    EXPECT_EQ(tryWrite(m_dir + "links/link", "new"), "ok");
+    EXPECT_EQ(readFile(m_dir + "data/real.txt"), "new");
+    EXPECT_EQ(modeOf(m_dir + "data/real.txt") & 07777, 0600u);
+    EXPECT_EQ(tryWrite(m_dir + "data/dangling", "created"), "ok");
+    EXPECT_EQ(readFile(m_dir + "data/later.txt"), "created");
     for (const char* link : {"links/link", "links/hop", "data/dangling"})
-        EXPECT_TRUE(fs::is_symlink(Dir + link)) << link;
-    EXPECT_EQ(names(Dir + "data"), (Strings{"dangling", "later.txt", "real.txt"}));
-    EXPECT_EQ(names(Dir + "links"), (Strings{"hop", "link"}));
+        EXPECT_TRUE(fs::is_symlink(m_dir + link)) << link;
+    EXPECT_EQ(names(m_dir + "data"), (Strings{"dangling", "later.txt", "real.txt"}));
+    EXPECT_EQ(names(m_dir + "links"), (Strings{"hop", "link"}));
 }
 
 TEST_F(FileWriting, RefusedTargetsStayAsTheyWere) {
-    std::filesystem::create_symlink("loop", Dir + "loop");
-    std::filesystem::create_directory(Dir + "sub");
-    ::mkfifo((Dir + "fifo").c_str(), 0600); // opening it would block: it must never be opened
-    writeRaw(Dir + "plain", "x");
+    std::filesystem::create_symlink("loop", m_dir + "loop");
+    std::filesystem::create_directory(m_dir + "sub");
+    ::mkfifo((m_dir + "fifo").c_str(), 0600); // opening it would block: it must never be opened
+    writeRaw(m_dir + "plain", "x");
     const std::pair<std::string, std::string> cases[] = {
         {"loop", "Too many levels of symbolic links"},
         {"sub", "Is a directory"},
         {"fifo", "Not a regular file"},
-        {"plain/f", "Cannot create a temporary file in " + Dir + "plain/: Not a directory"},
+        {"plain/f", "Cannot create a temporary file in " + m_dir + "plain/: Not a directory"},
     };
     for (const auto& [name, reason] : cases)
-        EXPECT_NE(tryWrite(Dir + name, "x").find(reason), std::string::npos) << name;
-    EXPECT_TRUE(S_ISFIFO(modeOf(Dir + "fifo")));
-    EXPECT_EQ(names(Dir), (Strings{"fifo", "loop", "plain", "sub"}));
+        EXPECT_NE(tryWrite(m_dir + name, "x").find(reason), std::string::npos) << name;
+    EXPECT_TRUE(S_ISFIFO(modeOf(m_dir + "fifo")));
+    EXPECT_EQ(names(m_dir), (Strings{"fifo", "loop", "plain", "sub"}));
     EXPECT_EQ(tryWrite("", "x"), "Cannot write: No file name given");
 }
 
@@ -182,29 +185,29 @@ TEST_F(FileWriting, FileSizeLimitFailsAndKeepsOriginal) {
                   ::setrlimit(RLIMIT_FSIZE, &limit);
                   ::signal(SIGXFSZ, SIG_IGN);
               }),
-              "Cannot write " + Dir + "f.txt: File too large");
+              "Cannot write " + m_dir + "f.txt: File too large");
 }
 
 TEST_F(FileWriting, ExtendedAttributesAreKept) {
-    writeRaw(Dir + "x.txt", "old");
-    if (::setxattr((Dir + "x.txt").c_str(), "user.kestrava", "tag", 3, 0) != 0)
+    writeRaw(m_dir + "x.txt", "old");
+    if (::setxattr((m_dir + "x.txt").c_str(), "user.kestrava", "tag", 3, 0) != 0)
         GTEST_SKIP() << "this file system keeps no user attributes";
-    EXPECT_EQ(tryWrite(Dir + "x.txt", "new"), "ok");
+    EXPECT_EQ(tryWrite(m_dir + "x.txt", "new"), "ok");
     char value[8] = {};
-    EXPECT_EQ(::getxattr((Dir + "x.txt").c_str(), "user.kestrava", value, sizeof value), 3);
+    EXPECT_EQ(::getxattr((m_dir + "x.txt").c_str(), "user.kestrava", value, sizeof value), 3);
     EXPECT_STREQ(value, "tag");
 }
 
 TEST_F(FileWriting, HardLinkedFileIsRewrittenThroughItsInodeAndRestoredOnFailure) {
-    writeRaw(Dir + "a.txt", "old");
-    ::link((Dir + "a.txt").c_str(), (Dir + "b.txt").c_str());
-    const ino_t inode = inodeOf(Dir + "a.txt");
-    EXPECT_EQ(tryWrite(Dir + "a.txt", "new text"), "ok");
-    EXPECT_EQ(readFile(Dir + "b.txt"), "new text") << "the other name sees the new content";
-    EXPECT_EQ(inodeOf(Dir + "a.txt"), inode);
-    EXPECT_EQ(names(Dir), (Strings{"a.txt", "b.txt"})) << "the saved copy is gone";
-    ::unlink((Dir + "a.txt").c_str());
-    ::unlink((Dir + "b.txt").c_str());
+    writeRaw(m_dir + "a.txt", "old");
+    ::link((m_dir + "a.txt").c_str(), (m_dir + "b.txt").c_str());
+    const ino_t inode = inodeOf(m_dir + "a.txt");
+    EXPECT_EQ(tryWrite(m_dir + "a.txt", "new text"), "ok");
+    EXPECT_EQ(readFile(m_dir + "b.txt"), "new text") << "the other name sees the new content";
+    EXPECT_EQ(inodeOf(m_dir + "a.txt"), inode);
+    EXPECT_EQ(names(m_dir), (Strings{"a.txt", "b.txt"})) << "the saved copy is gone";
+    ::unlink((m_dir + "a.txt").c_str());
+    ::unlink((m_dir + "b.txt").c_str());
 
     EXPECT_EQ(failedWriteUnder(
                   [] {
@@ -213,7 +216,7 @@ TEST_F(FileWriting, HardLinkedFileIsRewrittenThroughItsInodeAndRestoredOnFailure
                       ::signal(SIGXFSZ, SIG_IGN);
                   },
                   true),
-              "Cannot write " + Dir + "f.txt: File too large");
+              "Cannot write " + m_dir + "f.txt: File too large");
 }
 
 TEST_F(FileWriting, NoDescriptorForTheTemporaryFileFailsAndKeepsOriginal) {
@@ -224,63 +227,63 @@ TEST_F(FileWriting, NoDescriptorForTheTemporaryFileFailsAndKeepsOriginal) {
             const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
             ::setrlimit(RLIMIT_NOFILE, &limit);
         }),
-        "Cannot create a temporary file in " + Dir + ": Too many open files");
+        "Cannot create a temporary file in " + m_dir + ": Too many open files");
 }
 
 TEST_F(FileWriting, ReadOnlyFolderOrFileFailsAndKeepsOriginal) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root ignores permission bits";
-    std::filesystem::create_directory(Dir + "ro");
-    writeRaw(Dir + "ro/f.txt", "original\n");
-    writeRaw(Dir + "locked.txt", "locked\n");
-    ::chmod((Dir + "locked.txt").c_str(), 0444);
-    ::chmod((Dir + "ro").c_str(), 0555);
-    EXPECT_EQ(tryWrite(Dir + "ro/f.txt", "new"),
-              "Cannot create a temporary file in " + Dir + "ro/: Permission denied");
-    EXPECT_EQ(tryWrite(Dir + "locked.txt", "new"),
-              "Cannot write " + Dir + "locked.txt: Permission denied");
-    ::chmod((Dir + "ro").c_str(), 0755);
-    EXPECT_EQ(readFile(Dir + "ro/f.txt"), "original\n");
-    EXPECT_EQ(readFile(Dir + "locked.txt"), "locked\n");
-    EXPECT_EQ(names(Dir + "ro"), Strings{"f.txt"});
+    std::filesystem::create_directory(m_dir + "ro");
+    writeRaw(m_dir + "ro/f.txt", "original\n");
+    writeRaw(m_dir + "locked.txt", "locked\n");
+    ::chmod((m_dir + "locked.txt").c_str(), 0444);
+    ::chmod((m_dir + "ro").c_str(), 0555);
+    EXPECT_EQ(tryWrite(m_dir + "ro/f.txt", "new"),
+              "Cannot create a temporary file in " + m_dir + "ro/: Permission denied");
+    EXPECT_EQ(tryWrite(m_dir + "locked.txt", "new"),
+              "Cannot write " + m_dir + "locked.txt: Permission denied");
+    ::chmod((m_dir + "ro").c_str(), 0755);
+    EXPECT_EQ(readFile(m_dir + "ro/f.txt"), "original\n");
+    EXPECT_EQ(readFile(m_dir + "locked.txt"), "locked\n");
+    EXPECT_EQ(names(m_dir + "ro"), Strings{"f.txt"});
 }
 
 TEST_F(FileWriting, ForceFileFolderCreatesMissingParents) {
-    writeRaw(Dir + "plain", "x");
-    EXPECT_TRUE(forceFileFolder(Dir + "a/b/c/out.txt"));
-    EXPECT_TRUE(std::filesystem::is_directory(Dir + "a/b/c"));
-    EXPECT_TRUE(forceFileFolder(Dir + "a/b/c/again.txt"));
+    writeRaw(m_dir + "plain", "x");
+    EXPECT_TRUE(forceFileFolder(m_dir + "a/b/c/out.txt"));
+    EXPECT_TRUE(std::filesystem::is_directory(m_dir + "a/b/c"));
+    EXPECT_TRUE(forceFileFolder(m_dir + "a/b/c/again.txt"));
     EXPECT_TRUE(forceFileFolder("/top.txt"));
     EXPECT_FALSE(forceFileFolder("bare.txt"));
-    EXPECT_FALSE(forceFileFolder(Dir + "plain/sub/f.txt"));
-    EXPECT_EQ(names(Dir), (Strings{"a", "plain"}));
+    EXPECT_FALSE(forceFileFolder(m_dir + "plain/sub/f.txt"));
+    EXPECT_EQ(names(m_dir), (Strings{"a", "plain"}));
 }
 
 // A write prepared ahead touches nothing visible until its commit; dropped, it leaves no trace.
 // A file with a second name is never prepared: it is written through its inode at its turn.
 TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
-    writeRaw(Dir + "f.txt", "old");
-    ::chmod((Dir + "f.txt").c_str(), 0640);
+    writeRaw(m_dir + "f.txt", "old");
+    ::chmod((m_dir + "f.txt").c_str(), 0640);
     {
         PreparedWrite dropped;
-        ASSERT_TRUE(dropped.prepare(kestest::readTargetOf(Dir + "f.txt"), "dropped"));
-        EXPECT_EQ(readFile(Dir + "f.txt"), "old");
+        ASSERT_TRUE(dropped.prepare(kestest::readTargetOf(m_dir + "f.txt"), "dropped"));
+        EXPECT_EQ(readFile(m_dir + "f.txt"), "old");
     }
-    EXPECT_EQ(names(Dir), Strings{"f.txt"});
+    EXPECT_EQ(names(m_dir), Strings{"f.txt"});
 
     PreparedWrite prepared;
-    ASSERT_TRUE(prepared.prepare(kestest::readTargetOf(Dir + "f.txt"), "new"));
+    ASSERT_TRUE(prepared.prepare(kestest::readTargetOf(m_dir + "f.txt"), "new"));
     PreparedWrite moved = std::move(prepared);
-    EXPECT_EQ(readFile(Dir + "f.txt"), "old");
+    EXPECT_EQ(readFile(m_dir + "f.txt"), "old");
     std::string error;
     ASSERT_EQ(moved.commit(error), WriteOutcome::Written) << error;
-    EXPECT_EQ(readFile(Dir + "f.txt"), "new");
-    EXPECT_EQ(modeOf(Dir + "f.txt") & 07777, 0640u);
-    EXPECT_EQ(names(Dir), Strings{"f.txt"});
+    EXPECT_EQ(readFile(m_dir + "f.txt"), "new");
+    EXPECT_EQ(modeOf(m_dir + "f.txt") & 07777, 0640u);
+    EXPECT_EQ(names(m_dir), Strings{"f.txt"});
     EXPECT_EQ(moved.commit(error), WriteOutcome::Failed) << "a prepared write is committed once";
 
-    ::link((Dir + "f.txt").c_str(), (Dir + "g.txt").c_str());
+    ::link((m_dir + "f.txt").c_str(), (m_dir + "g.txt").c_str());
     PreparedWrite linked;
-    EXPECT_FALSE(linked.prepare(kestest::readTargetOf(Dir + "f.txt"), "through"));
-    EXPECT_EQ(names(Dir), (Strings{"f.txt", "g.txt"}));
+    EXPECT_FALSE(linked.prepare(kestest::readTargetOf(m_dir + "f.txt"), "through"));
+    EXPECT_EQ(names(m_dir), (Strings{"f.txt", "g.txt"}));
 }

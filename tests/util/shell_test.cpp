@@ -30,11 +30,11 @@ void writeRecorder(const std::string& path, const std::string& marker) {
 
 // Puts a folder first on PATH for one test.
 struct ScopedPath {
-    const std::string Saved = std::getenv("PATH");
+    const std::string m_saved = std::getenv("PATH");
     explicit ScopedPath(const std::string& folder) {
-        ::setenv("PATH", (folder + ":" + Saved).c_str(), 1);
+        ::setenv("PATH", (folder + ":" + m_saved).c_str(), 1);
     }
-    ~ScopedPath() { ::setenv("PATH", Saved.c_str(), 1); }
+    ~ScopedPath() { ::setenv("PATH", m_saved.c_str(), 1); }
 };
 
 } // namespace

@@ -28,21 +28,21 @@ void link(const std::string& target, const std::string& name) {
 
 class WriteGuards : public ::testing::Test {
   protected:
-    kestest::TempFolder tmp;
-    const std::string tree = tmp.path() + "tree/";
-    const std::string Victim = tmp.path() + "victim/";
+    kestest::TempFolder m_tmp;
+    const std::string m_tree = m_tmp.path() + "tree/";
+    const std::string m_victim = m_tmp.path() + "victim/";
 
     void SetUp() override {
-        std::filesystem::create_directories(tree);
-        std::filesystem::create_directories(Victim);
-        writeRaw(tree + "a.txt", "old");
-        writeRaw(Victim + "passwd", "secret");
+        std::filesystem::create_directories(m_tree);
+        std::filesystem::create_directories(m_victim);
+        writeRaw(m_tree + "a.txt", "old");
+        writeRaw(m_victim + "passwd", "secret");
     }
 };
 
 // What another program does between the read and the write is what stays.
 TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
-    const std::string a = tree + "a.txt";
+    const std::string a = m_tree + "a.txt";
     struct {
         const char* name;
         std::function<void()> change;
@@ -51,15 +51,15 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
         {"appended", [&] { std::ofstream(a, std::ios::app) << " and more"; }, "old and more"},
         {"replaced by a rename",
          [&] {
-             writeRaw(tree + "new", "theirs");
-             std::filesystem::rename(tree + "new", a);
+             writeRaw(m_tree + "new", "theirs");
+             std::filesystem::rename(m_tree + "new", a);
          },
          "theirs"},
         {"deleted", [&] { std::filesystem::remove(a); }, "-"},
         {"swapped for a link",
          [&] {
-             std::filesystem::rename(a, tree + "moved");
-             link(Victim + "passwd", a);
+             std::filesystem::rename(a, m_tree + "moved");
+             link(m_victim + "passwd", a);
          },
          "secret"},
     };
@@ -71,28 +71,28 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
         EXPECT_EQ(replaceReadFile(read, "new", message), WriteOutcome::Refused) << c.name;
         EXPECT_EQ(message, "changed while it was being replaced; left as it is") << c.name;
         EXPECT_EQ(std::filesystem::exists(a) ? readFile(a) : "-", c.left) << c.name;
-        EXPECT_EQ(readFile(Victim + "passwd"), "secret") << c.name;
+        EXPECT_EQ(readFile(m_victim + "passwd"), "secret") << c.name;
         std::filesystem::remove(a);
-        std::filesystem::remove(tree + "moved");
+        std::filesystem::remove(m_tree + "moved");
     }
 }
 
 // A link the user's tree holds is resolved when the file is read; its target is replaced and
 // the link stays a link. No write bit means read-only, whoever runs the program.
 TEST_F(WriteGuards, LinksReadAreFollowedOnceAndReadOnlyMeansNoWriteBit) {
-    link("a.txt", tree + "link.txt");
+    link("a.txt", m_tree + "link.txt");
     std::string message;
-    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(tree + "link.txt"), "new", message),
+    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(m_tree + "link.txt"), "new", message),
               WriteOutcome::Written)
         << message;
-    EXPECT_EQ(readFile(tree + "a.txt"), "new");
-    EXPECT_TRUE(std::filesystem::is_symlink(tree + "link.txt"));
+    EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(m_tree + "link.txt"));
 
-    ::chmod((tree + "a.txt").c_str(), 0444);
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message),
+    ::chmod((m_tree + "a.txt").c_str(), 0444);
+    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
               WriteOutcome::Refused);
     EXPECT_EQ(message, "Permission denied");
-    EXPECT_EQ(readFile(tree + "a.txt"), "new");
+    EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
 }
 
 // Copies never follow a link planted where the copy folder or a copy goes.
@@ -102,38 +102,38 @@ TEST_F(WriteGuards, CopiesRefuseAPlantedLinkOrAFileWhereTheirFolderGoes) {
         std::function<void()> plant;
         std::string message;
     } const cases[] = {
-        {"folder links to itself", [&] { link(".", tree + "kesReplace"); },
-         tree + "kesReplace is not a folder but a link or a file; nothing is written into it"},
-        {"folder links outside", [&] { link(Victim, tree + "kesReplace"); },
-         tree + "kesReplace is not a folder but a link or a file; nothing is written into it"},
-        {"folder is a file", [&] { writeRaw(tree + "kesReplace", "x"); },
-         tree + "kesReplace is not a folder but a link or a file; nothing is written into it"},
+        {"folder links to itself", [&] { link(".", m_tree + "kesReplace"); },
+         m_tree + "kesReplace is not a folder but a link or a file; nothing is written into it"},
+        {"folder links outside", [&] { link(m_victim, m_tree + "kesReplace"); },
+         m_tree + "kesReplace is not a folder but a link or a file; nothing is written into it"},
+        {"folder is a file", [&] { writeRaw(m_tree + "kesReplace", "x"); },
+         m_tree + "kesReplace is not a folder but a link or a file; nothing is written into it"},
         {"copy links outside",
          [&] {
-             std::filesystem::create_directory(tree + "kesReplace");
-             link(Victim + "passwd", tree + "kesReplace/a.txt");
+             std::filesystem::create_directory(m_tree + "kesReplace");
+             link(m_victim + "passwd", m_tree + "kesReplace/a.txt");
          },
-         tree + "kesReplace/a.txt is a link or not a regular file; not replaced"},
+         m_tree + "kesReplace/a.txt is a link or not a regular file; not replaced"},
     };
     for (const auto& c : cases) {
         c.plant();
         std::string message;
-        EXPECT_EQ(writeIntoSubfolder(tree, "kesReplace", "a.txt", "new", message),
+        EXPECT_EQ(writeIntoSubfolder(m_tree, "kesReplace", "a.txt", "new", message),
                   WriteOutcome::Refused)
             << c.name;
         EXPECT_EQ(message, c.message) << c.name;
-        EXPECT_EQ(readFile(tree + "a.txt"), "old") << c.name;
-        EXPECT_EQ(names(Victim), Strings{"passwd"}) << c.name;
-        EXPECT_EQ(readFile(Victim + "passwd"), "secret") << c.name;
-        std::filesystem::remove_all(tree + "kesReplace");
+        EXPECT_EQ(readFile(m_tree + "a.txt"), "old") << c.name;
+        EXPECT_EQ(names(m_victim), Strings{"passwd"}) << c.name;
+        EXPECT_EQ(readFile(m_victim + "passwd"), "secret") << c.name;
+        std::filesystem::remove_all(m_tree + "kesReplace");
     }
 }
 
 // Killed in the middle of a rewrite through the inode, the old content is in a visible backup;
 // a later rewrite of the file refuses to go on while that backup is there.
 TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne) {
-    ::link((tree + "a.txt").c_str(), (tree + "b.txt").c_str());
-    const ReadTarget read = kestest::readTargetOf(tree + "a.txt");
+    ::link((m_tree + "a.txt").c_str(), (m_tree + "b.txt").c_str());
+    const ReadTarget read = kestest::readTargetOf(m_tree + "a.txt");
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::setenv("KESTRAVA_FAULT", "mid-rewrite:abort", 1);
@@ -144,13 +144,13 @@ TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne
     int status = 0;
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the fault hook did not fire";
-    EXPECT_EQ(names(tree), (Strings{"a.txt", "a.txt.kestrava-backup", "b.txt"}));
-    EXPECT_EQ(readFile(tree + "a.txt.kestrava-backup"), "old");
+    EXPECT_EQ(names(m_tree), (Strings{"a.txt", "a.txt.kestrava-backup", "b.txt"}));
+    EXPECT_EQ(readFile(m_tree + "a.txt.kestrava-backup"), "old");
 
     std::string message;
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(tree + "a.txt"), "newer", message),
+    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
               WriteOutcome::Refused);
-    EXPECT_NE(message.find("still in " + tree + "a.txt.kestrava-backup"), std::string::npos)
+    EXPECT_NE(message.find("still in " + m_tree + "a.txt.kestrava-backup"), std::string::npos)
         << message;
 }
 
@@ -161,8 +161,8 @@ extern "C" void exitOnTerm(int signalNumber) {
 
 // SIGTERM that comes during a rewrite through the inode waits until the rewrite is on disk.
 TEST_F(WriteGuards, TerminationWaitsForARewriteThroughTheInode) {
-    ::link((tree + "a.txt").c_str(), (tree + "b.txt").c_str());
-    const ReadTarget read = kestest::readTargetOf(tree + "a.txt");
+    ::link((m_tree + "a.txt").c_str(), (m_tree + "b.txt").c_str());
+    const ReadTarget read = kestest::readTargetOf(m_tree + "a.txt");
     const pid_t pid = ::fork();
     if (pid == 0) {
         std::signal(SIGTERM, exitOnTerm);
@@ -179,18 +179,18 @@ TEST_F(WriteGuards, TerminationWaitsForARewriteThroughTheInode) {
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 42) << "the signal was not raised again";
-    EXPECT_EQ(readFile(tree + "b.txt"), "all of the new text");
-    EXPECT_EQ(names(tree), (Strings{"a.txt", "b.txt"}));
+    EXPECT_EQ(readFile(m_tree + "b.txt"), "all of the new text");
+    EXPECT_EQ(names(m_tree), (Strings{"a.txt", "b.txt"}));
 }
 
 // A file whose owner a new file could not take keeps it: it is rewritten through its inode.
 TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to hand the file to another user";
-    ::chmod(tmp.path().c_str(), 0777);
-    ::chmod(tree.c_str(), 0777);
-    ::chmod((tree + "a.txt").c_str(), 0666);
-    const ReadTarget read = kestest::readTargetOf(tree + "a.txt");
+    ::chmod(m_tmp.path().c_str(), 0777);
+    ::chmod(m_tree.c_str(), 0777);
+    ::chmod((m_tree + "a.txt").c_str(), 0666);
+    const ReadTarget read = kestest::readTargetOf(m_tree + "a.txt");
     const std::string outcome = kestest::runInChild([&] {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return std::string("setuid failed");
@@ -200,11 +200,11 @@ TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
     });
     EXPECT_EQ(outcome, "ok");
     struct stat st {};
-    ::stat((tree + "a.txt").c_str(), &st);
+    ::stat((m_tree + "a.txt").c_str(), &st);
     EXPECT_EQ(st.st_uid, 0u);
     EXPECT_EQ(st.st_ino, read.identity.inode);
-    EXPECT_EQ(readFile(tree + "a.txt"), "new");
-    EXPECT_EQ(names(tree), Strings{"a.txt"});
+    EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
+    EXPECT_EQ(names(m_tree), Strings{"a.txt"});
 }
 
 } // namespace
