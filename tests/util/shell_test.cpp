@@ -29,12 +29,17 @@ void writeRecorder(const std::string& path, const std::string& marker) {
 }
 
 // Puts a folder first on PATH for one test.
-struct ScopedPath {
-    const std::string m_saved = std::getenv("PATH");
+class ScopedPath {
+  public:
     explicit ScopedPath(const std::string& folder) {
         ::setenv("PATH", (folder + ":" + m_saved).c_str(), 1);
     }
     ~ScopedPath() { ::setenv("PATH", m_saved.c_str(), 1); }
+    ScopedPath(const ScopedPath&) = delete;
+    ScopedPath& operator=(const ScopedPath&) = delete;
+
+  private:
+    const std::string m_saved = std::getenv("PATH");
 };
 
 } // namespace
