@@ -1,5 +1,5 @@
 // Character tables by language: French/German classification, caching, missing locales.
-#include "regex/pattern_internals.h"
+#include "regex/internal/pattern_internals.h"
 #include "regex_test_util.h"
 
 #include <gtest/gtest.h>
