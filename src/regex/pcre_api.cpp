@@ -189,9 +189,30 @@ class WindowSearch {
             return m_length;
         uint32_t end = m_pos + window;
         if (m_code.utf8) // a window holds whole characters
-            while (end > m_pos && (static_cast<unsigned char>(m_subject[end]) & 0xC0) == 0x80)
+            while (end > m_pos && isContinuation(end))
                 --end;
+        // "$" and "\Z" match before a line break that ends the subject, and no partial match
+        // tells of it: a window must not end right after one.
+        while (end < m_length && endsWithLineBreak(end)) {
+            ++end;
+            while (m_code.utf8 && end < m_length && isContinuation(end))
+                ++end;
+        }
         return end;
+    }
+
+    bool isContinuation(uint32_t pos) const {
+        return (static_cast<unsigned char>(m_subject[pos]) & 0xC0) == 0x80;
+    }
+
+    // Any line break a pattern may choose ((*ANY) included): LF, VT, FF, CR, NEL, LS, PS.
+    bool endsWithLineBreak(uint32_t end) const {
+        const auto byte = [this](uint32_t at) { return static_cast<unsigned char>(m_subject[at]); };
+        const unsigned char last = byte(end - 1);
+        if ((last >= 0x0a && last <= 0x0d) || last == 0x85)
+            return true;
+        return end - m_pos >= 3 && byte(end - 3) == 0xE2 && byte(end - 2) == 0x80 &&
+               (last == 0xA8 || last == 0xA9);
     }
 
     uint32_t nextCharacter(uint32_t pos) const {

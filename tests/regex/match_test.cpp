@@ -419,6 +419,7 @@ TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
         {"a\\Kb", {}},
         {"(?i)ab|", {}},
         {"b+$|c\\Z", {}},
+        {"(a+)*$|d(?=[^\n]*\\Z)", {}}, // "$" before a line break that ends a window
         {"b$", {PatternOption::Multiline}},
         {"(*ANY)^b", {PatternOption::Multiline}},
         {"\\Ga|c", {}},
