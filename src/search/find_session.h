@@ -42,8 +42,6 @@ class FindSession {
     FindOutcome run(SearchResults& results, const ProgressEvent& progress, std::stop_token stop,
                     const FileRecordedEvent& recorded = {});
 
-    const FindRequest& request() const { return m_request; }
-
   private:
     FindRequest m_request;
     CompiledRequest m_specs;

@@ -1,4 +1,4 @@
-// Parsing of the Folder(s) and File(s) entries into specification records.
+// Parsing of the Folder(s) and File(s) entries into folder and file-mask records.
 #include "search/search.h"
 
 #include <stdexcept>
