@@ -1,88 +1,46 @@
-// The four modes: switching, the mode status line and enable rules, what the grid shows, the
-// criteria-row states, and the results views with their summary labels.
+// The four modes: switching, the mode status line and enable rules, what the grid shows, and
+// the results views with their summary line.
 #include "main_window.h"
+
+#include "criteria_panel.h"
+#include "results_pane.h"
+#include "script_editor.h"
+#include "status_area.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QComboBox>
-#include <QLabel>
 #include <QMenu>
-#include <QPushButton>
-#include <QToolButton>
 
 namespace kestrava::ui {
 
-namespace {
-
-const QColor kBlack{0, 0, 0};
-const QColor kGreyText{0xA0, 0xA0, 0xA4};
-const QColor kMidGrey{0x80, 0x80, 0x80};
-const QColor kPaleGrey{0xEE, 0xEE, 0xEE};
-const QColor kTeal{0x00, 0x80, 0x80};
-const QColor kWhite{0xFF, 0xFF, 0xFF};
-
-void setTextColor(QWidget* widget, const QColor& color) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, color);
-    widget->setPalette(palette);
-}
-
-// The box's field colour while it can be edited; a disabled box keeps the look of a disabled
-// field, so it never passes for an editable one.
-void setBoxBackground(QComboBox* box, const QColor& color) {
-    QPalette palette = box->palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive})
-        palette.setColor(group, QPalette::Base, color);
-    palette.setColor(QPalette::Disabled, QPalette::Base,
-                     QApplication::palette().color(QPalette::Disabled, QPalette::Base));
-    box->setPalette(palette);
-}
-
-QColor windowColour() {
-    return QApplication::palette().color(QPalette::Active, QPalette::Base);
-}
-QColor light3DColour() {
-    return QApplication::palette().color(QPalette::Active, QPalette::Light);
-}
-
-} // namespace
-
 void MainWindow::setMode(util::Mode mode) {
     if (mode == util::Mode::Script && m_mode != util::Mode::Script) {
-        script::clearScript(m_script); // nothing unsaved can exist outside Script mode
-        clearCriteria();
+        m_scriptEditor->clear(); // nothing unsaved can exist outside Script mode
+        m_criteria->clear();
     }
     if (mode != util::Mode::Script && m_mode == util::Mode::Script) {
-        if (!leaveScript()) {
+        if (!m_scriptEditor->leave()) {
             // The user keeps the script: mode, grid and controls stay as they are, and the
             // menu item just clicked does not stay checked beside Script.
-            for (QAction* item : {m_findModeAction, m_replaceModeAction, m_viewModeAction})
-                item->setChecked(false);
+            for (QAction* item : m_modeActions)
+                item->setChecked(item == m_modeActions[static_cast<size_t>(util::Mode::Script)]);
             return;
         }
-        clearCriteria();
-        m_savedIndex[kSavedFolders] = -1;
-        m_savedIndex[kSavedFiles] = -1;
-        m_savedIndex[kSavedFind] = -1;
+        m_criteria->clear();
+        for (HistoryBox box :
+             {HistoryBox::FoldersToSearch, HistoryBox::FilesToSearch, HistoryBox::FindExpressions})
+            m_criteria->forgetSaved(box);
     }
-    switch (mode) {
-    case util::Mode::Find:
-        layoutCriteriaPanel(-32, false);
-        break;
-    case util::Mode::Script:
-        layoutCriteriaPanel(40, true);
-        break;
-    default:
-        layoutCriteriaPanel(0, false);
-        break;
-    }
+    m_criteria->setRowsShown(mode == util::Mode::Script, mode != util::Mode::Find);
+    m_criteria->setRemembersExpressions(mode == util::Mode::Find ||
+                                        mode == util::Mode::FindAndReplace);
     resetModeControls();
     applyModeSettings(mode);
     static const char* const kNames[] = {"Find", "Find & Replace", "Script", "View Folders/Files"};
-    modeNameLabel->setText(QString::fromLatin1(kNames[static_cast<size_t>(mode)]) +
-                           QStringLiteral(" mode"));
+    m_modeLine->showMode(QString::fromLatin1(kNames[static_cast<size_t>(mode)]) +
+                         QStringLiteral(" mode"));
     m_mode = mode;
-    refreshModeStatus(mode);
+    refreshModeStatus();
     if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace)
         setGridContent(GridContent::Empty);
     else if (mode == util::Mode::Script)
@@ -91,8 +49,7 @@ void MainWindow::setMode(util::Mode mode) {
 }
 
 void MainWindow::resetModeControls() {
-    for (QAction* item :
-         {m_findModeAction, m_replaceModeAction, m_scriptModeAction, m_viewModeAction}) {
+    for (QAction* item : m_modeActions) {
         item->setEnabled(true);
         item->setChecked(false);
     }
@@ -103,272 +60,189 @@ void MainWindow::resetModeControls() {
     m_scriptMenu->menuAction()->setEnabled(false);
     for (QAction* item : m_scriptMenu->actions())
         item->setEnabled(false);
-    itemNumberLabel->clear(); // a script item's number means nothing outside Script mode
-    for (QLabel* label : {foldersLabel, filesLabel})
-        setTextColor(label, kBlack);
-    for (QLabel* label : {findLabel, regexHintLabel, replaceLabel})
-        setTextColor(label, kGreyText);
-    for (QWidget* w : std::initializer_list<QWidget*>{foldersCombo, filesCombo, pickFoldersButton,
-                                                      pickFileButton})
-        w->setEnabled(true);
-    findCombo->setEnabled(false);
-    replaceCombo->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{findButton, replaceButton, listButton,
-                                                      runScriptButton, summaryPanel, scriptBar})
-        w->hide();
+    m_criteria->resetRows();
+    m_summaryLine->hide();
+    m_scriptEditor->hide();
 }
 
 void MainWindow::applyModeSettings(util::Mode mode) {
+    QAction* modeAction = m_modeActions[static_cast<size_t>(mode)];
+    modeAction->setEnabled(false);
+    modeAction->setChecked(true);
+    const QPalette palette = QApplication::palette();
     switch (mode) {
     case util::Mode::Find:
-        m_findModeAction->setEnabled(false);
-        m_findModeAction->setChecked(true);
-        setTextColor(findLabel, kBlack);
-        setTextColor(regexHintLabel, kTeal);
-        setBoxIndex(foldersCombo, m_savedIndex[kSavedFolders]);
-        setBoxIndex(filesCombo, m_savedIndex[kSavedFiles]);
-        setBoxIndex(findCombo, m_savedIndex[kSavedFind]);
-        setBoxIndex(replaceCombo, -1);
-        findCombo->setEnabled(true);
-        setBoxBackground(replaceCombo, light3DColour());
-        findButton->show();
-        summaryPanel->show();
+    case util::Mode::FindAndReplace: {
+        const bool replacing = mode == util::Mode::FindAndReplace;
+        m_criteria->setFindRowsActive(replacing);
+        for (HistoryBox box :
+             {HistoryBox::FoldersToSearch, HistoryBox::FilesToSearch, HistoryBox::FindExpressions})
+            m_criteria->restoreSaved(box);
+        if (replacing)
+            m_criteria->restoreSaved(HistoryBox::ReplaceExpressions);
+        else
+            m_criteria->clearBox(HistoryBox::ReplaceExpressions);
+        m_criteria->setReplaceFieldColour(
+            palette.color(QPalette::Active, replacing ? QPalette::Base : QPalette::Light));
+        m_criteria->showActionButton(replacing ? ActionButton::Replace : ActionButton::Find);
+        m_summaryLine->show();
         break;
-    case util::Mode::FindAndReplace:
-        m_replaceModeAction->setEnabled(false);
-        m_replaceModeAction->setChecked(true);
-        setTextColor(findLabel, kBlack);
-        setTextColor(regexHintLabel, kTeal);
-        setTextColor(replaceLabel, kBlack);
-        setBoxIndex(foldersCombo, m_savedIndex[kSavedFolders]);
-        setBoxIndex(filesCombo, m_savedIndex[kSavedFiles]);
-        setBoxIndex(findCombo, m_savedIndex[kSavedFind]);
-        setBoxIndex(replaceCombo, m_savedIndex[kSavedReplace]);
-        findCombo->setEnabled(true);
-        replaceCombo->setEnabled(true);
-        setBoxBackground(replaceCombo, windowColour());
-        replaceButton->show();
-        summaryPanel->show();
-        break;
+    }
     case util::Mode::Script:
-        m_scriptModeAction->setEnabled(false);
-        m_scriptModeAction->setChecked(true);
-        deactivateCriteriaRows();
-        setBoxIndex(rootFolderCombo, -1);
-        clearCriteria();
-        setBoxBackground(replaceCombo, windowColour());
-        runScriptButton->show();
-        scriptBar->show();
+        m_criteria->setAllRowsInactive();
+        m_criteria->setRootFolderRowActive(true);
+        m_criteria->clearBox(HistoryBox::RootFolders);
+        m_criteria->clear();
+        m_criteria->setReplaceFieldColour(palette.color(QPalette::Active, QPalette::Base));
+        m_criteria->showActionButton(ActionButton::RunScript);
+        m_scriptEditor->show();
         m_scriptMenu->menuAction()->setEnabled(true);
         break;
     case util::Mode::ViewFoldersFiles:
-        m_viewModeAction->setEnabled(false);
-        m_viewModeAction->setChecked(true);
-        listButton->show();
-        summaryPanel->show();
+        m_criteria->showActionButton(ActionButton::List);
+        m_summaryLine->show();
         break;
     }
 }
 
-void MainWindow::refreshModeStatus(util::Mode mode) {
-    const search::Criteria criteria = getCriteria();
-    const bool folderFileFilled = !criteria.folders.empty() && !criteria.files.empty();
+void MainWindow::refreshModeStatus() {
+    const search::Criteria criteria = m_criteria->criteria();
     QString text;
-    if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace) {
-        const bool replacing = mode == util::Mode::FindAndReplace;
-        QPushButton* button = replacing ? replaceButton : findButton;
-        modeDetailLabel->hide();
+    QString detail;
+    if (m_mode == util::Mode::Find || m_mode == util::Mode::FindAndReplace) {
+        const bool replacing = m_mode == util::Mode::FindAndReplace;
         bool enable = true;
-        if (m_gridContent == GridContent::Results)
+        if (m_gridContent == GridContent::Results) {
             text = QStringLiteral("See below for results");
-        else if (folderFileFilled && !criteria.find.empty() &&
-                 (!replacing || !criteria.replace.empty()))
+        } else if (!criteria.folders.empty() && !criteria.files.empty() && !criteria.find.empty() &&
+                   (!replacing || !criteria.replace.empty())) {
             text = replacing
                        ? QStringLiteral(
                              "Enter search and replace criteria, then press [Find] when ready")
                        : QStringLiteral("Enter search criteria, then press [Find] when ready");
-        else {
+        } else {
             text = replacing ? QStringLiteral("Awaiting search and replace criteria")
                              : QStringLiteral("Awaiting search criteria");
             enable = false;
         }
-        button->setEnabled(enable && !m_running); // a running search keeps its button disabled
-    } else if (mode == util::Mode::Script) {
-        modeDetailLabel->show();
-        text = computeScriptStatus();
+        // A running search keeps its button disabled.
+        m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find,
+                                     enable && !m_running);
+    } else if (m_mode == util::Mode::Script) {
+        text = scriptStatus();
+        const std::string& name = m_scriptEditor->script().fileName;
+        detail = name.empty() ? QStringLiteral("New script") : QString::fromStdString(name);
     }
-    modeStatusLabel->setText(QStringLiteral("(") + text + QStringLiteral(")"));
-    placeModeLine();
+    m_modeLine->showStatus(text, detail);
     QString bar = text == QStringLiteral("See below for results")
                       ? QStringLiteral(" Results now displaying")
                       : QStringLiteral(" ") + text;
     if (m_gridContent == GridContent::Results && !m_runNote.isEmpty())
         bar += QStringLiteral(" - ") + m_runNote;
-    statusText->setText(bar);
+    m_statusBar->showText(bar);
 }
 
-QString MainWindow::computeScriptStatus() {
+QString MainWindow::scriptStatus() {
     static const char* const kStates[] = {"Viewing", "Append new script item",
                                           "Insert new script item", "Change script item",
                                           "Results"};
-    const bool hasItems = !m_script.entries.empty();
-    const bool viewing = m_script.state == script::ScriptEditState::Viewing;
-    const bool results = m_script.state == script::ScriptEditState::Results;
+    const script::Script& script = m_scriptEditor->script();
+    const bool hasItems = !script.entries.empty();
+    const bool viewing = script.state == ScriptEditState::Viewing;
+    const bool results = script.state == ScriptEditState::Results;
     for (QMenu* menu : {m_fileMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
-    runScriptButton->setEnabled(viewing && hasItems && !m_running);
+    const bool canRun = viewing && hasItems && !m_running;
+    m_criteria->setActionEnabled(ActionButton::RunScript, canRun);
     for (QAction* item : {m_newScriptAction, m_runScriptAction, m_saveScriptAsAction})
         item->setEnabled(viewing && hasItems);
     m_openScriptAction->setEnabled(viewing);
-    m_saveScriptAction->setEnabled(viewing && m_script.changed);
+    m_saveScriptAction->setEnabled(viewing && script.changed);
     m_viewScriptAction->setEnabled(results);
     // A running search owns the results; they are read only once it has ended.
-    m_viewScriptResultsAction->setEnabled(viewing && !m_running && m_results.filesScanned >= 1);
-    modeDetailLabel->setText(m_script.fileName.empty() ? QStringLiteral("New script")
-                                                       : QString::fromStdString(m_script.fileName));
-    resultsGrid->setEnabled((runScriptButton->isEnabled() && viewing) || results);
-    return QString::fromLatin1(kStates[static_cast<size_t>(m_script.state)]);
+    m_viewScriptResultsAction->setEnabled(viewing && !m_running &&
+                                          m_resultsPane->results().filesScanned >= 1);
+    m_resultsPane->grid().setEnabled(canRun || results);
+    return QString::fromLatin1(kStates[static_cast<size_t>(script.state)]);
 }
 
 void MainWindow::setGridContent(GridContent content) {
     for (QAction* item : m_viewActions)
         item->setEnabled(false);
-    if (m_gridContent == GridContent::Results && content != GridContent::Results)
-        m_resultRows.clear();
+    const bool leavingResults =
+        m_gridContent == GridContent::Results && content != GridContent::Results;
     m_gridContent = content;
+    ResultsGrid& grid = m_resultsPane->grid();
     switch (content) {
     case GridContent::Empty:
-        scriptBar->hide();
-        resultsGrid->clearDrawGrid(1);
-        resultsGrid->showEmpty();
-        resultsGrid->setEnabled(false);
-        for (QLabel* label : summaryLabels)
-            label->clear();
+        m_scriptEditor->hide();
+        m_resultsPane->showEmpty();
+        grid.setEnabled(false);
+        m_summaryLine->clear();
         break;
     case GridContent::Results:
         if (m_mode == util::Mode::Script) {
-            summaryPanel->show();
-            scriptBar->hide();
-            clearCriteria();
+            m_summaryLine->show();
+            m_scriptEditor->hide();
+            m_criteria->clear();
         }
         showResults();
-        enableFindButtons();
+        m_criteria->setActionEnabled(ActionButton::Find, true);
+        m_criteria->setActionEnabled(ActionButton::Replace, true);
         for (QAction* item : m_viewActions)
             item->setEnabled(true);
         break;
     case GridContent::Script:
-        resultsGrid->clearDrawGrid(4);
-        scriptBar->show();
-        acceptCancelPanel->hide();
-        setScriptState(script::ScriptEditState::Viewing);
+        if (leavingResults)
+            m_resultsPane->showEmpty();
+        m_scriptEditor->showInGrid();
         break;
     }
-    resultsGrid->setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
-                                                                     : Qt::CustomContextMenu);
+    grid.setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
+                                                             : Qt::CustomContextMenu);
 }
 
 void MainWindow::showResults() {
-    for (size_t i = 1; i < summaryLabels.size(); ++i)
-        summaryLabels[i]->show();
-    const int32_t unique = results::buildResultRows(m_results, m_resultView, m_resultRows);
-    if (m_resultView == results::View::UniqueMatches ||
-        m_resultView == results::View::UniqueMatchesSorted)
-        m_uniqueMatchCount = unique;
-    const results::SummaryTexts texts =
-        results::summaryTexts(m_results, m_resultView, m_uniqueMatchCount);
-    summaryLabels[0]->setText(QString::fromStdString(texts.searchedAndFound));
-    summaryLabels[1]->setText(QString::fromStdString(texts.matchesWord));
-    summaryLabels[2]->setText(QString::fromStdString(texts.inFiles));
-    summaryLabels[3]->setText(QString::fromStdString(texts.uniqueMatches));
-    placeStatusLabels();
-    if (resultsGrid->columnCount() != 1)
-        resultsGrid->clearDrawGrid(1);
-    resultsGrid->showResults(&m_results, &m_resultRows);
-    resultsGrid->setEnabled(m_results.totalMatches >= 1);
+    m_summaryLine->showSummary(m_resultsPane->showResults());
 }
 
-void MainWindow::showLinesWithMatches() {
-    m_resultView = results::View::LinesWithMatches;
+void MainWindow::showView(results::View view) {
+    m_resultsPane->setView(view);
     setGridContent(GridContent::Results);
 }
 
-void MainWindow::showMatchesOnly() {
-    m_resultView = results::View::MatchesOnly;
-    setGridContent(GridContent::Results);
+void MainWindow::criteriaEdited() {
+    if (m_mode != util::Mode::Script)
+        setGridContent(GridContent::Empty); // results never stay on screen under changed criteria
+    refreshModeStatus();
 }
 
-void MainWindow::showUniqueMatches() {
-    m_resultView = results::View::UniqueMatches;
-    setGridContent(GridContent::Results);
+void MainWindow::criteriaChanged() {
+    if (m_mode != util::Mode::Script)
+        refreshModeStatus();
 }
 
-void MainWindow::showUniqueMatchesSorted() {
-    m_resultView = results::View::UniqueMatchesSorted;
-    setGridContent(GridContent::Results);
+void MainWindow::pressActionFromBox() {
+    if (m_scriptEditor->isEditingItem())
+        m_scriptEditor->acceptItem();
+    else
+        m_criteria->pressShownAction();
 }
 
-void MainWindow::clearCriteria() {
-    for (QComboBox* box : {foldersCombo, filesCombo, findCombo, replaceCombo})
-        setBoxIndex(box, -1);
+void MainWindow::scriptChanged() {
+    const ScriptEditState state = m_scriptEditor->state();
+    if (state == ScriptEditState::Results) {
+        m_summaryLine->show();
+        setGridContent(GridContent::Results);
+    } else {
+        m_summaryLine->hide();
+    }
+    refreshModeStatus();
 }
 
-void MainWindow::activateRootFolderRow() {
-    setTextColor(rootFolderLabel, kBlack);
-    rootFolderCombo->setEnabled(true);
-    setBoxBackground(rootFolderCombo, kWhite);
-    pickRootFolderButton->setVisible(m_showRoot);
-}
-
-void MainWindow::deactivateRootFolderRow() {
-    setTextColor(rootFolderLabel, kMidGrey);
-    rootFolderCombo->setEnabled(false);
-    setBoxBackground(rootFolderCombo, kPaleGrey);
-    pickRootFolderButton->hide();
-}
-
-void MainWindow::deactivateCriteriaRows() {
-    for (QLabel* label : {foldersLabel, filesLabel, findLabel, regexHintLabel, replaceLabel})
-        setTextColor(label, kMidGrey);
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             foldersCombo, filesCombo, findCombo, replaceCombo, pickFoldersButton, pickFileButton})
-        w->setEnabled(false);
-    activateRootFolderRow();
-}
-
-void MainWindow::activateFolderFileRows() {
-    setTextColor(foldersLabel, kBlack);
-    setTextColor(filesLabel, kBlack);
-    for (QWidget* w : std::initializer_list<QWidget*>{foldersCombo, filesCombo, pickFoldersButton,
-                                                      pickFileButton})
-        w->setEnabled(true);
-}
-
-void MainWindow::activateFindReplaceRows() {
-    setTextColor(findLabel, kBlack);
-    setTextColor(regexHintLabel, kTeal);
-    setTextColor(replaceLabel, kBlack);
-    findCombo->setEnabled(true);
-    replaceCombo->setEnabled(true);
-}
-
-void MainWindow::activateAllCriteriaRows() {
-    activateFolderFileRows();
-    activateFindReplaceRows();
-    deactivateRootFolderRow();
-}
-
-void MainWindow::enableFindButtons() {
-    findButton->setEnabled(true);
-    replaceButton->setEnabled(true);
-}
-
-search::Criteria MainWindow::getCriteria() const {
-    search::Criteria specs;
-    specs.folders = foldersCombo->currentText().toStdString();
-    specs.files = filesCombo->currentText().toStdString();
-    specs.find = findCombo->currentText().toStdString();
-    specs.replace = replaceCombo->currentText().toStdString();
-    return specs;
+results::ExportHeader MainWindow::exportHeader() const {
+    return results::makeExportHeader(m_mode, m_criteria->criteria(),
+                                     m_scriptEditor->script().fileName);
 }
 
 } // namespace kestrava::ui

@@ -38,15 +38,15 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
         TestWindow w;
-        w->setMode(box == "rootFolderCombo" ? kestrava::util::Mode::Script
-                                            : kestrava::util::Mode::FindAndReplace);
+        chooseMode(*w, box == "rootFolderCombo" ? kestrava::util::Mode::Script
+                                                : kestrava::util::Mode::FindAndReplace);
         auto* combo = w->findChild<QComboBox*>(box);
         const QString first = QString(typed).toLower();
-        commit(*w.window, combo, first == "cat" ? "dog" : first);
-        commit(*w.window, combo, typed);
+        commit(combo, first == "cat" ? "dog" : first);
+        commit(combo, typed);
         QCOMPARE(entries(combo), expected);
         QCOMPARE(combo->currentText(), typed);
-        commit(*w.window, combo, "");
+        commit(combo, "");
         QCOMPARE(entries(combo), expected);
         QVERIFY(w.fake->shown.empty());
     }
@@ -54,10 +54,10 @@ class TestMainWindowCriteria : public QObject {
     void replaceWritesTheTypedLetterCase() {
         writeFile(m_env->root() + "/a.txt", "cat\n");
         TestWindow w;
-        w->setMode(kestrava::util::Mode::FindAndReplace);
+        item(*w, "replaceModeAction")->trigger();
         w->settings().replaceInSitu = true;
-        commit(*w.window, w->replaceCombo, "dog");
-        commit(*w.window, w->replaceCombo, "DOG");
+        commit(combo(*w, "replaceCombo"), "dog");
+        commit(combo(*w, "replaceCombo"), "DOG");
         runFind(w, m_env->root(), "*.txt", "cat");
         QFile file(m_env->root() + "/a.txt");
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -78,94 +78,95 @@ class TestMainWindowCriteria : public QObject {
         m_env->config.write("kestrava.ini", ini);
         TestWindow w;
         QVERIFY(w.fake->shown.empty());
-        for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo})
+        for (QComboBox* box :
+             {combo(*w, "foldersCombo"), combo(*w, "filesCombo"), combo(*w, "findCombo")})
             QCOMPARE(box->count(), kCount);
-        QCOMPARE(w->findCombo->itemText(0), QString("/e20000")); // file order
-        QCOMPARE(w->foldersCombo->itemText(0), QString("/e1"));  // sorted
-        QCOMPARE(w->foldersCombo->itemText(1), QString("/e10"));
+        QCOMPARE(combo(*w, "findCombo")->itemText(0), QString("/e20000")); // file order
+        QCOMPARE(combo(*w, "foldersCombo")->itemText(0), QString("/e1"));  // sorted
+        QCOMPARE(combo(*w, "foldersCombo")->itemText(1), QString("/e10"));
     }
 
     void foldersAreSortedFindEntriesGoToTheEnd() {
         TestWindow w;
         for (const char* folder : {"/srv", "/home/b", "/Home/a"})
-            commit(*w.window, w->foldersCombo, folder);
-        QCOMPARE(entries(w->foldersCombo), (QStringList{"/Home/a", "/home/b", "/srv"}));
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFolders), 0);
+            commit(combo(*w, "foldersCombo"), folder);
+        QCOMPARE(entries(combo(*w, "foldersCombo")), (QStringList{"/Home/a", "/home/b", "/srv"}));
+        QCOMPARE(w->savedItemIndex(HistoryBox::FoldersToSearch), 0);
         for (const char* find : {"zeta", "alpha"})
-            commit(*w.window, w->findCombo, find);
-        QCOMPARE(entries(w->findCombo), (QStringList{"zeta", "alpha"}));
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 1);
+            commit(combo(*w, "findCombo"), find);
+        QCOMPARE(entries(combo(*w, "findCombo")), (QStringList{"zeta", "alpha"}));
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 1);
     }
 
     void leavingABoxCommitsIt() {
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        typeInto(w->foldersCombo, "/var");
-        w->filesCombo->setFocus();
-        QTRY_COMPARE(entries(w->foldersCombo), QStringList{"/var"});
-        typeInto(w->findCombo, "x+");
-        w->foldersCombo->setFocus();
-        QTRY_COMPARE(entries(w->findCombo), QStringList{"x+"});
+        typeInto(combo(*w, "foldersCombo"), "/var");
+        combo(*w, "filesCombo")->setFocus();
+        QTRY_COMPARE(entries(combo(*w, "foldersCombo")), QStringList{"/var"});
+        typeInto(combo(*w, "findCombo"), "x+");
+        combo(*w, "foldersCombo")->setFocus();
+        QTRY_COMPARE(entries(combo(*w, "findCombo")), QStringList{"x+"});
     }
 
     void removeEntryDeletesOnlyACommittedSelection() {
         TestWindow w;
         auto* removeEntry = item(*w.window, "removeEntryAction");
-        popup(w, w->findCombo); // an empty box: nothing to remove
+        popup(w, combo(*w, "findCombo")); // an empty box: nothing to remove
         QVERIFY(!removeEntry->isEnabled());
         QVERIFY(!item(*w.window, "removeAllAction")->isEnabled());
-        commit(*w.window, w->findCombo, "one");
-        commit(*w.window, w->findCombo, "two");
+        commit(combo(*w, "findCombo"), "one");
+        commit(combo(*w, "findCombo"), "two");
         // Typed but never committed: nothing is deleted, the box is emptied.
-        typeInto(w->findCombo, "tw");
-        popup(w, w->findCombo);
+        typeInto(combo(*w, "findCombo"), "tw");
+        popup(w, combo(*w, "findCombo"));
         QVERIFY(removeEntry->isEnabled());
-        w->removeHistoryEntry();
-        QCOMPARE(entries(w->findCombo), (QStringList{"one", "two"}));
-        QCOMPARE(w->findCombo->currentText(), QString());
+        item(*w, "removeEntryAction")->trigger();
+        QCOMPARE(entries(combo(*w, "findCombo")), (QStringList{"one", "two"}));
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
         // A selected entry goes, and the saved selection does not point past it.
-        commit(*w.window, w->findCombo, "two");
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 1);
-        popup(w, w->findCombo);
-        w->findCombo->setCurrentIndex(0);
-        w->findCombo->setEditText("one");
-        w->removeHistoryEntry();
-        QCOMPARE(entries(w->findCombo), QStringList{"two"});
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), 0);
+        commit(combo(*w, "findCombo"), "two");
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 1);
+        popup(w, combo(*w, "findCombo"));
+        combo(*w, "findCombo")->setCurrentIndex(0);
+        combo(*w, "findCombo")->setEditText("one");
+        item(*w, "removeEntryAction")->trigger();
+        QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"two"});
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 0);
     }
 
     void removeAllAsksAndNoKeepsEverything() {
         TestWindow w;
-        commit(*w.window, w->filesCombo, "*.c");
-        commit(*w.window, w->filesCombo, "*.h");
-        popup(w, w->filesCombo);
+        commit(combo(*w, "filesCombo"), "*.c");
+        commit(combo(*w, "filesCombo"), "*.h");
+        popup(w, combo(*w, "filesCombo"));
         w.fake->answers = {false};
-        w->removeAllHistoryEntries();
+        item(*w, "removeAllAction")->trigger();
         QCOMPARE(w.fake->questions.back(), QString("Remove all File(s) items ?"));
-        QCOMPARE(entries(w->filesCombo), (QStringList{"*.c", "*.h"}));
-        QCOMPARE(w->filesCombo->currentText(), QString("*.h"));
+        QCOMPARE(entries(combo(*w, "filesCombo")), (QStringList{"*.c", "*.h"}));
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.h"));
         w.fake->answers = {true};
-        w->removeAllHistoryEntries();
-        QCOMPARE(w->filesCombo->count(), 0);
-        QCOMPARE(w->filesCombo->currentText(), QString());
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFiles), -1);
+        item(*w, "removeAllAction")->trigger();
+        QCOMPARE(combo(*w, "filesCombo")->count(), 0);
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString());
+        QCOMPARE(w->savedItemIndex(HistoryBox::FilesToSearch), -1);
     }
 
     void folderAndFileButtonsCommitWhatWasPicked() {
         TestWindow w;
         w.fake->folderToPick = "/usr/share";
-        QTest::mouseClick(w->pickFoldersButton, Qt::LeftButton);
-        QCOMPARE(entries(w->foldersCombo), QStringList{"/usr/share"});
-        QCOMPARE(w->foldersCombo->currentText(), QString("/usr/share"));
-        commit(*w.window, w->foldersCombo, "/usr/share<+><excluding doc>");
+        QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
+        QCOMPARE(entries(combo(*w, "foldersCombo")), QStringList{"/usr/share"});
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/usr/share"));
+        commit(combo(*w, "foldersCombo"), "/usr/share<+><excluding doc>");
         w.fake->fileToOpen = "/usr/share/dict/words";
-        QTest::mouseClick(w->pickFileButton, Qt::LeftButton);
+        QTest::mouseClick(toolButton(*w, "pickFileButton"), Qt::LeftButton);
         QCOMPARE(w.fake->lastOpenTitle, QString("Choose a File"));
         QCOMPARE(w.fake->lastOpenFolder, QString("/usr/share")); // the entry's folder, not its text
-        QCOMPARE(w->filesCombo->currentText(), QString("words"));
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("words"));
         w.fake->folderToPick.clear(); // cancelled: nothing changes
-        QTest::mouseClick(w->pickFoldersButton, Qt::LeftButton);
-        QCOMPARE(w->foldersCombo->count(), 2);
+        QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
+        QCOMPARE(combo(*w, "foldersCombo")->count(), 2);
     }
 
     // A file that could not be read is named with the reason, and kept before it is saved over.
@@ -193,7 +194,7 @@ class TestMainWindowCriteria : public QObject {
                          text.contains(damaged + ".damaged when"),
                      qPrintable(text));
             if (damaged != "kestrava.ini")
-                QCOMPARE(entries(w->filesCombo), QStringList{"*.txt"}); // still loaded
+                QCOMPARE(entries(combo(*w, "filesCombo")), QStringList{"*.txt"}); // still loaded
             QCOMPARE(w->mode(), kestrava::util::Mode::Find);
             QVERIFY(w->close());
         }
@@ -203,10 +204,7 @@ class TestMainWindowCriteria : public QObject {
     }
 
   private:
-    static void popup(TestWindow& w, QComboBox* box) {
-        w->showHistoryMenu(box, QPoint(0, 0));
-        w->historyMenu->hide();
-    }
+    static void popup(TestWindow& w, QComboBox* box) { openHistoryMenu(*w, box); }
     std::optional<TestFolders> m_env;
 };
 

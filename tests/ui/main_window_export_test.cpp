@@ -38,7 +38,7 @@ class TestMainWindowExport : public QObject {
     void contextMenuOffersItsItemsInOrder() {
         TestWindow w;
         QStringList items;
-        for (QAction* action : w->resultsMenu->actions())
+        for (QAction* action : menu(*w, "resultsMenu")->actions())
             items << (action->isSeparator() ? QString("-") : action->text());
         QCOMPARE(items,
                  (QStringList{"Open with preferred editor", "-", "Open with default program", "-",
@@ -110,25 +110,26 @@ class TestMainWindowExport : public QObject {
     void exportHeaderFollowsTheModeAndTheBoxesAsTheyAreNow() {
         TestWindow w;
         find(w);
-        w->filesCombo->setEditText("*.md"); // changed after the search, without clearing it
+        combo(*w, "filesCombo")
+            ->setEditText("*.md"); // changed after the search, without clearing it
         const QString path = root() + "/h.txt";
         w.fake->filesToSave = {path};
-        w->saveFileNamesToFile();
+        item(*w, "saveFileNamesAction")->trigger();
         QVERIFY(
             readAll(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
 
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         w.fake->answers = {true};
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->appendItemButton->click();
-        typeInto(w->foldersCombo, root());
-        typeInto(w->filesCombo, "*.txt");
-        typeInto(w->findCombo, "nothing");
-        w->acceptItemButton->click();
-        w->runScriptButton->click();
+        button(*w, "appendItemButton")->click();
+        typeInto(combo(*w, "foldersCombo"), root());
+        typeInto(combo(*w, "filesCombo"), "*.txt");
+        typeInto(combo(*w, "findCombo"), "nothing");
+        button(*w, "acceptItemButton")->click();
+        button(*w, "runScriptButton")->click();
         QTRY_COMPARE(ended.count(), 1);
         w.fake->filesToSave = {path};
-        w->saveFileNamesToFile();
+        item(*w, "saveFileNamesAction")->trigger();
         QCOMPARE(readAll(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
                                     root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
     }
@@ -136,12 +137,12 @@ class TestMainWindowExport : public QObject {
     void aFailedSaveIsShownAndCancelWritesNothing() {
         TestWindow w;
         find(w);
-        w->saveResultsToFile(); // the dialog is cancelled
+        item(*w, "saveResultsAction")->trigger(); // the dialog is cancelled
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(w->lastExportFolder(), QString());
         const QString missing = root() + "/no/such/folder/r.txt";
         w.fake->filesToSave = {missing};
-        w->saveResultsToFile();
+        item(*w, "saveResultsAction")->trigger();
         QCOMPARE(w.fake->allShown(),
                  "error: Directory \"" + root() + "/no/such/folder/\" does not exist.");
         QVERIFY(!QFile::exists(missing));
@@ -151,7 +152,7 @@ class TestMainWindowExport : public QObject {
         TestWindow w;
         find(w, "zzz");
         w.fake->filesToSave = {root() + "/none.txt"};
-        w->saveResultsToFile();
+        item(*w, "saveResultsAction")->trigger();
         QCOMPARE(readAll(root() + "/none.txt"), QByteArray("No matches found\r\n\r\n\r\n\r\n"));
     }
 

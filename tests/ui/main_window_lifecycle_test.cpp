@@ -24,16 +24,16 @@ class TestMainWindowLifecycle : public QObject {
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
             TestWindow w;
-            w->setMode(kestrava::util::Mode::FindAndReplace);
-            commit(*w.window, w->foldersCombo, "/srv");
-            commit(*w.window, w->foldersCombo, "/etc");
-            commit(*w.window, w->filesCombo, "*.conf");
-            commit(*w.window, w->findCombo, "a b");
-            commit(*w.window, w->replaceCombo, "^$");
+            item(*w, "replaceModeAction")->trigger();
+            commit(combo(*w, "foldersCombo"), "/srv");
+            commit(combo(*w, "foldersCombo"), "/etc");
+            commit(combo(*w, "filesCombo"), "*.conf");
+            commit(combo(*w, "findCombo"), "a b");
+            commit(combo(*w, "replaceCombo"), "^$");
             w->settings().caseSensitiveMatching = true;
             w->settings().initialMode = kestrava::config::InitialMode::LastUsed;
             QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-            typeInto(w->filesCombo, "*.typed"); // focused, never left: closing commits it
+            typeInto(combo(*w, "filesCombo"), "*.typed"); // focused, never left: closing commits it
             QVERIFY(w->close());
             QVERIFY(w.fake->shown.empty());
         }
@@ -46,13 +46,13 @@ class TestMainWindowLifecycle : public QObject {
         QVERIFY(!m_env->config.read("KestravaConfig.xml").isEmpty());
 
         TestWindow again;
-        QCOMPARE(entries(again->foldersCombo), (QStringList{"/etc", "/srv"}));
-        QCOMPARE(entries(again->replaceCombo), QStringList{"^$"});
+        QCOMPARE(entries(combo(*again, "foldersCombo")), (QStringList{"/etc", "/srv"}));
+        QCOMPARE(entries(combo(*again, "replaceCombo")), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
         QCOMPARE(again->mode(),
                  kestrava::util::Mode::FindAndReplace); // the last mode, with its selections
-        QCOMPARE(again->foldersCombo->currentText(), QString("/etc"));
-        QCOMPARE(again->findCombo->currentText(), QString("a b"));
+        QCOMPARE(combo(*again, "foldersCombo")->currentText(), QString("/etc"));
+        QCOMPARE(combo(*again, "findCombo")->currentText(), QString("a b"));
     }
 
     void fontSizeSetsPointSizes_data() {
@@ -68,19 +68,24 @@ class TestMainWindowLifecycle : public QObject {
         QFETCH(int, points);
         QFETCH(int, modeName);
         TestWindow w;
-        w->applyFontSize(static_cast<kestrava::config::FontSize>(size));
-        for (QWidget* widget : std::initializer_list<QWidget*>{w->foldersCombo, w->findCombo,
-                                                               w->foldersLabel, w->findButton})
+        w->settings().fontSize = static_cast<kestrava::config::FontSize>(size);
+        item(*w, "preferencesAction")->trigger(); // no dialog: the setting in force is applied
+        settle(*w);
+        for (QWidget* widget :
+             std::initializer_list<QWidget*>{combo(*w, "foldersCombo"), combo(*w, "findCombo"),
+                                             label(*w, "foldersLabel"), button(*w, "findButton")})
             QCOMPARE(widget->font().pointSize(), points);
-        QCOMPARE(w->modeNameLabel->font().pointSize(), modeName);
-        QCOMPARE(w->modeStatusLabel->font().pointSize(), std::min(points, 11));
-        QCOMPARE(w->regexHintLabel->font().pointSize(), points - 2);
-        QVERIFY(w->findCombo->font().fixedPitch() ||
-                w->findCombo->font().styleHint() == QFont::Monospace);
+        QCOMPARE(label(*w, "modeNameLabel")->font().pointSize(), modeName);
+        QCOMPARE(label(*w, "modeStatusLabel")->font().pointSize(), std::min(points, 11));
+        QCOMPARE(label(*w, "regexHintLabel")->font().pointSize(), points - 2);
+        QVERIFY(combo(*w, "findCombo")->font().fixedPitch() ||
+                combo(*w, "findCombo")->font().styleHint() == QFont::Monospace);
         // The boxes start 6 pixels after the "Replace With" label's text.
-        QCOMPARE(w->findCombo->x(),
-                 w->replaceLabel->x() +
-                     QFontMetrics(w->replaceLabel->font()).horizontalAdvance("Replace With") + 6);
+        QCOMPARE(
+            combo(*w, "findCombo")->x(),
+            label(*w, "replaceLabel")->x() +
+                QFontMetrics(label(*w, "replaceLabel")->font()).horizontalAdvance("Replace With") +
+                6);
     }
 
     void preferencesCancelStillReappliesTheFontSize() {
@@ -89,14 +94,14 @@ class TestMainWindowLifecycle : public QObject {
         w->setPreferencesDialog(&preferences);
         w->settings().fontSize =
             kestrava::config::FontSize::Large; // in force, but not yet laid out
-        QCOMPARE(w->foldersCombo->font().pointSize(), 10);
+        QCOMPARE(combo(*w, "foldersCombo")->font().pointSize(), 10);
         QTimer::singleShot(0, &preferences, [&preferences] {
             preferences.fontSizeCombo->setCurrentIndex(0);
             preferences.reject();
         });
-        w->editPreferences();
+        item(*w, "preferencesAction")->trigger();
         QCOMPARE(w->settings().fontSize, kestrava::config::FontSize::Large);
-        QCOMPARE(w->foldersCombo->font().pointSize(), 12);
+        QCOMPARE(combo(*w, "foldersCombo")->font().pointSize(), 12);
     }
 
     void failedSaveIsShown() {
@@ -104,7 +109,7 @@ class TestMainWindowLifecycle : public QObject {
         writeFile(dir.path() + "/file", "not a folder");
         qputenv("KESTRAVA_CONFIG_DIR", (dir.path() + "/file/cfg").toLocal8Bit());
         TestWindow w;
-        commit(*w.window, w->findCombo, "lost?");
+        commit(combo(*w, "findCombo"), "lost?");
         QVERIFY(w->close());
         QCOMPARE(w.fake->shown.size(), size_t(1));
         QVERIFY(w.fake->allShown().startsWith("error: Unable to save the settings:"));
@@ -114,7 +119,7 @@ class TestMainWindowLifecycle : public QObject {
 
     void terminationSignalClosesAndSaves() {
         TestWindow w;
-        commit(*w.window, w->filesCombo, "*.sig");
+        commit(combo(*w, "filesCombo"), "*.sig");
         SignalClose closer(w.window.get(), {SIGTERM});
         ::raise(SIGTERM);
         QTRY_VERIFY(!w->isVisible());
@@ -142,10 +147,9 @@ class TestMainWindowLifecycle : public QObject {
                     if (auto* main = qobject_cast<MainWindow*>(top))
                         w = main;
             QVERIFY(w != nullptr);
-            w->showHistoryMenu(w->findCombo, QPoint());
-            w->historyMenu->hide();
+            openHistoryMenu(*w, combo(*w, "findCombo"));
             whenModalShown([](QDialog*) { ::raise(SIGTERM); });
-            w->removeAllHistoryEntries();
+            item(*w, "removeAllAction")->trigger();
         });
         QCOMPARE(runKestrava(makeQtUiServices()), 0);
         QVERIFY(m_env->config.read("kestrava.ini").contains("kept"));

@@ -1,4 +1,4 @@
-// The four modes: rows, buttons, menus, panel heights and status texts; the saved selections
+// The four modes: rows, buttons, menus and status texts; the saved selections
 // across mode switches; the status on key release; the start-up mode.
 #include "main_window_test_support.h"
 
@@ -28,127 +28,132 @@ class TestMainWindowModes : public QObject {
 
     void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
         QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("panelHeight");
         QTest::addColumn<QString>("rows"); // the optional rows shown
-        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("actionButton");
         QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
         QTest::addColumn<QString>("texts");    // mode name | mode status
-        QTest::newRow("find") << int(kestrava::util::Mode::Find) << 138 << ""
+        QTest::newRow("find") << int(kestrava::util::Mode::Find) << ""
                               << "findButton"
                               << "findModeAction"
                               << "Find mode|(Awaiting search criteria)";
-        QTest::newRow("replace") << int(kestrava::util::Mode::FindAndReplace) << 170 << "replace"
+        QTest::newRow("replace") << int(kestrava::util::Mode::FindAndReplace) << "replace"
                                  << "replaceButton"
                                  << "replaceModeAction"
                                  << "Find & Replace mode|(Awaiting search and replace criteria)";
-        QTest::newRow("script") << int(kestrava::util::Mode::Script) << 210 << "replace root"
+        QTest::newRow("script") << int(kestrava::util::Mode::Script) << "replace root"
                                 << "runScriptButton"
                                 << "scriptModeAction"
                                 << "Script mode|(Viewing)";
-        QTest::newRow("view") << int(kestrava::util::Mode::ViewFoldersFiles) << 170 << "replace"
+        QTest::newRow("view") << int(kestrava::util::Mode::ViewFoldersFiles) << "replace"
                               << "listButton"
                               << ""
                               << "View Folders/Files mode|()";
     }
     void eachModeShowsItsRowsButtonsMenusAndTexts() {
         QFETCH(int, mode);
-        QFETCH(int, panelHeight);
         QFETCH(QString, rows);
-        QFETCH(QString, button);
+        QFETCH(QString, actionButton);
         QFETCH(QString, menuItem);
         QFETCH(QString, texts);
         TestWindow w;
-        w->setMode(static_cast<kestrava::util::Mode>(mode));
+        chooseMode(*w, static_cast<kestrava::util::Mode>(mode));
         const bool script = static_cast<kestrava::util::Mode>(mode) == kestrava::util::Mode::Script;
-        QCOMPARE(w->criteriaPanel->height(), panelHeight);
         QStringList rowsShown;
-        if (shown(w->replaceCombo, *w.window) && shown(w->replaceLabel, *w.window))
+        if (shown(combo(*w, "replaceCombo"), *w.window) &&
+            shown(label(*w, "replaceLabel"), *w.window))
             rowsShown << "replace";
-        if (shown(w->rootFolderCombo, *w.window))
+        if (shown(combo(*w, "rootFolderCombo"), *w.window))
             rowsShown << "root";
         QCOMPARE(rowsShown.join(' '), rows);
-        for (QPushButton* b : {w->findButton, w->replaceButton, w->listButton, w->runScriptButton})
-            QCOMPARE(shown(b, *w.window), b->objectName() == button);
+        for (QPushButton* b : {button(*w, "findButton"), button(*w, "replaceButton"),
+                               button(*w, "listButton"), button(*w, "runScriptButton")})
+            QCOMPARE(shown(b, *w.window), b->objectName() == actionButton);
         for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"}) {
             QCOMPARE(item(*w.window, name)->isEnabled(), name != menuItem);
             QCOMPARE(item(*w.window, name)->isChecked(), name == menuItem);
         }
         QCOMPARE(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled(), script);
-        QCOMPARE(w->modeNameLabel->text() + "|" + w->modeStatusLabel->text(), texts);
-        QCOMPARE(shown(w->summaryPanel, *w.window), !script);
-        QCOMPARE(shown(w->scriptBar, *w.window), script);
-        QCOMPARE(w->resultsGrid->content() == GridContent::Script, script);
-        // The mode status sits 10 pixels right of the mode name.
-        QCOMPARE(w->modeStatusLabel->x(), w->modeNameLabel->geometry().right() + 1 + 10);
+        QCOMPARE(label(*w, "modeNameLabel")->text() + "|" + label(*w, "modeStatusLabel")->text(),
+                 texts);
+        QCOMPARE(shown(widget(*w, "summaryPanel"), *w.window), !script);
+        QCOMPARE(shown(widget(*w, "scriptBar"), *w.window), script);
+        QCOMPARE(grid(*w)->content() == GridContent::Script, script);
         QVERIFY(!item(*w.window, "viewModeAction")->isVisible());
     }
 
     void scriptModeMovesFolderRowsDownAndShowsRootRowInTheirPlace() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Find);
-        const int foldersTop = w->foldersCombo->y();
-        const int filesTop = w->filesCombo->y();
-        w->setMode(kestrava::util::Mode::Script);
-        QCOMPARE(w->foldersCombo->y(), foldersTop + 40);
-        QCOMPARE(w->filesCombo->y(), filesTop + 40);
-        QCOMPARE(w->rootFolderCombo->y(), foldersTop);
-        QVERIFY(w->rootFolderCombo->isEnabled());
-        QVERIFY(!w->foldersCombo->isEnabled());
-        QVERIFY(!w->findCombo->isEnabled());
-        w->setMode(kestrava::util::Mode::Find);
-        QCOMPARE(w->foldersCombo->y(), foldersTop); // offsets never accumulate
+        item(*w, "findModeAction")->trigger();
+        settle(*w);
+        const int foldersTop = combo(*w, "foldersCombo")->y();
+        const int filesTop = combo(*w, "filesCombo")->y();
+        item(*w, "scriptModeAction")->trigger();
+        settle(*w);
+        QCOMPARE(combo(*w, "rootFolderCombo")->y(), foldersTop);
+        QVERIFY(combo(*w, "foldersCombo")->y() > foldersTop);
+        QCOMPARE(combo(*w, "filesCombo")->y() - combo(*w, "foldersCombo")->y(),
+                 filesTop - foldersTop);
+        QVERIFY(combo(*w, "rootFolderCombo")->isEnabled());
+        QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
+        QVERIFY(!combo(*w, "findCombo")->isEnabled());
+        item(*w, "findModeAction")->trigger();
+        settle(*w);
+        QCOMPARE(combo(*w, "foldersCombo")->y(), foldersTop); // offsets never accumulate
     }
 
     void findScriptFindClearsSavedSelectionsButKeepsReplace() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::FindAndReplace);
-        commit(*w.window, w->foldersCombo, "/tmp");
-        commit(*w.window, w->filesCombo, "*.txt");
-        commit(*w.window, w->findCombo, "abc");
-        commit(*w.window, w->replaceCombo, "xyz");
-        w->setMode(kestrava::util::Mode::Find);
-        QCOMPARE(w->foldersCombo->currentText(), QString("/tmp")); // restored from the saved index
-        QCOMPARE(w->findCombo->currentText(), QString("abc"));
-        QCOMPARE(w->replaceCombo->currentText(), QString());
-        w->setMode(kestrava::util::Mode::Script);
-        for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo, w->replaceCombo})
+        item(*w, "replaceModeAction")->trigger();
+        commit(combo(*w, "foldersCombo"), "/tmp");
+        commit(combo(*w, "filesCombo"), "*.txt");
+        commit(combo(*w, "findCombo"), "abc");
+        commit(combo(*w, "replaceCombo"), "xyz");
+        item(*w, "findModeAction")->trigger();
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(),
+                 QString("/tmp")); // restored from the saved index
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString("abc"));
+        QCOMPARE(combo(*w, "replaceCombo")->currentText(), QString());
+        item(*w, "scriptModeAction")->trigger();
+        for (QComboBox* box : {combo(*w, "foldersCombo"), combo(*w, "filesCombo"),
+                               combo(*w, "findCombo"), combo(*w, "replaceCombo")})
             QCOMPARE(box->currentText(), QString());
-        w->setMode(kestrava::util::Mode::Find);
-        for (QComboBox* box : {w->foldersCombo, w->filesCombo, w->findCombo})
+        item(*w, "findModeAction")->trigger();
+        for (QComboBox* box :
+             {combo(*w, "foldersCombo"), combo(*w, "filesCombo"), combo(*w, "findCombo")})
             QCOMPARE(box->currentText(), QString());
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFolders), -1);
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedFind), -1);
-        QCOMPARE(w->savedItemIndex(kestrava::ui::kSavedReplace), 0);
-        w->setMode(kestrava::util::Mode::FindAndReplace);
-        QCOMPARE(w->replaceCombo->currentText(), QString("xyz"));
-        QCOMPARE(w->findCombo->currentText(), QString());
-        QCOMPARE(w->findCombo->count(), 1); // histories themselves are untouched
+        QCOMPARE(w->savedItemIndex(HistoryBox::FoldersToSearch), -1);
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), -1);
+        QCOMPARE(w->savedItemIndex(HistoryBox::ReplaceExpressions), 0);
+        item(*w, "replaceModeAction")->trigger();
+        QCOMPARE(combo(*w, "replaceCombo")->currentText(), QString("xyz"));
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
+        QCOMPARE(combo(*w, "findCombo")->count(), 1); // histories themselves are untouched
     }
 
     void statusEnablesFindOnTheKeyReleaseThatFillsTheLastBox() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Find);
-        commit(*w.window, w->foldersCombo, "/tmp");
-        commit(*w.window, w->filesCombo, "*.txt");
-        QVERIFY(!w->findButton->isEnabled());
-        QCOMPARE(w->modeStatusLabel->text(), QString("(Awaiting search criteria)"));
+        item(*w, "findModeAction")->trigger();
+        commit(combo(*w, "foldersCombo"), "/tmp");
+        commit(combo(*w, "filesCombo"), "*.txt");
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Awaiting search criteria)"));
         // Text that arrived without an edit signal: only the key release refreshes the status.
-        w->findCombo->setEditText("a");
-        QVERIFY(!w->findButton->isEnabled());
-        QTest::keyRelease(w->findCombo, Qt::Key_A);
-        QVERIFY(w->findButton->isEnabled());
-        QCOMPARE(w->modeStatusLabel->text(),
+        combo(*w, "findCombo")->setEditText("a");
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        QTest::keyRelease(combo(*w, "findCombo"), Qt::Key_A);
+        QVERIFY(button(*w, "findButton")->isEnabled());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(),
                  QString("(Enter search criteria, then press [Find] when ready)"));
         QCOMPARE(w->statusBarText(),
                  QString(" Enter search criteria, then press [Find] when ready"));
-        typeInto(w->filesCombo, "");
-        QVERIFY(!w->findButton->isEnabled());
-        w->setMode(kestrava::util::Mode::FindAndReplace); // Replace needs all four boxes
-        typeInto(w->filesCombo, "*");
-        typeInto(w->findCombo, "a");
-        QVERIFY(!w->replaceButton->isEnabled());
-        typeInto(w->replaceCombo, "b");
-        QVERIFY(w->replaceButton->isEnabled());
+        typeInto(combo(*w, "filesCombo"), "");
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        item(*w, "replaceModeAction")->trigger(); // Replace needs all four boxes
+        typeInto(combo(*w, "filesCombo"), "*");
+        typeInto(combo(*w, "findCombo"), "a");
+        QVERIFY(!button(*w, "replaceButton")->isEnabled());
+        typeInto(combo(*w, "replaceCombo"), "b");
+        QVERIFY(button(*w, "replaceButton")->isEnabled());
     }
 
     void startupModeScriptPassesThroughFind() {
@@ -163,8 +168,9 @@ class TestMainWindowModes : public QObject {
         QCOMPARE(modes.at(0).at(0).value<kestrava::util::Mode>(), kestrava::util::Mode::Find);
         QCOMPARE(modes.at(1).at(0).value<kestrava::util::Mode>(), kestrava::util::Mode::Script);
         QCOMPARE(w->mode(), kestrava::util::Mode::Script);
-        QCOMPARE(w->modeStatusLabel->text(), QString("(Viewing)"));
-        w->activateFirstTime(); // only the first activation acts
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
+        w->hide(); // only the first activation acts
+        w->show();
         QCOMPARE(modes.count(), 2);
     }
 

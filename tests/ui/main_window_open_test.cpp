@@ -177,7 +177,7 @@ class TestMainWindowOpen : public QObject {
         const std::string path = runFindOnOddFile(w);
         w->settings().editorFileSpec = ""; // not consulted
         clickRow(*w.window, 1);
-        w->openResultWithDefaultProgram();
+        item(*w, "openWithDefaultAction")->trigger();
         QVERIFY(w.fake->openedDocuments.empty());
         clickRow(*w.window, 0);
         item(*w.window, "openWithDefaultAction")->trigger();
@@ -211,8 +211,7 @@ class TestMainWindowOpen : public QObject {
     }
 
     void doubleClick(TestWindow& w, int row) {
-        QTest::mouseDClick(w->resultsGrid->viewport(), Qt::LeftButton, {},
-                           rowCentre(*w.window, row));
+        QTest::mouseDClick(grid(*w)->viewport(), Qt::LeftButton, {}, rowCentre(*w.window, row));
     }
 
     std::optional<TestFolders> m_env;

@@ -35,12 +35,12 @@ QStringList texts(const Entry& e) {
 // Adds an item through Append and the boxes, as a user does.
 void append(MainWindow& w, const QString& folders, const QString& files, const QString& find,
             const QString& replace = {}) {
-    w.appendItemButton->click();
-    typeInto(w.foldersCombo, folders);
-    typeInto(w.filesCombo, files);
-    typeInto(w.findCombo, find);
-    typeInto(w.replaceCombo, replace);
-    w.acceptItemButton->click();
+    button(w, "appendItemButton")->click();
+    typeInto(combo(w, "foldersCombo"), folders);
+    typeInto(combo(w, "filesCombo"), files);
+    typeInto(combo(w, "findCombo"), find);
+    typeInto(combo(w, "replaceCombo"), replace);
+    button(w, "acceptItemButton")->click();
 }
 
 // The Script menu's enabled items, by short name.
@@ -81,21 +81,22 @@ class TestMainWindowScript : public QObject {
 
     void emptyScriptOffersOnlyAppendAndNeedsFoldersAndFiles() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
-        QVERIFY(w->appendItemButton->isEnabled());
-        for (QPushButton* b : {w->insertItemButton, w->changeItemButton, w->deleteItemButton,
-                               w->moveItemUpButton, w->moveItemDownButton})
+        item(*w, "scriptModeAction")->trigger();
+        QVERIFY(button(*w, "appendItemButton")->isEnabled());
+        for (QPushButton* b : {button(*w, "insertItemButton"), button(*w, "changeItemButton"),
+                               button(*w, "deleteItemButton"), button(*w, "moveItemUpButton"),
+                               button(*w, "moveItemDownButton")})
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-        QVERIFY(!w->runScriptButton->isEnabled());
+        QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QCOMPARE(enabledScriptItems(*w.window), "Open"); // nothing to run, save or view yet
         QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
-        QCOMPARE(w->resultsGrid->rowCount(), 3);
+        QCOMPARE(grid(*w)->rowCount(), 3);
 
         append(*w.window, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
         QCOMPARE(w->scriptState(),
                  kestrava::script::ScriptEditState::Append); // still editing, typed values kept
-        QCOMPARE(w->findCombo->currentText(), QString("x"));
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
         append(*w.window, "/data", "*.txt", "");
@@ -106,31 +107,33 @@ class TestMainWindowScript : public QObject {
 
     void appendJoinsTheLastGroupUnlessFoldersOrFilesChange() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/data", "*.txt", "a");
         append(*w.window, "/data", "*.txt", "b");
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "1.2 b"}));
         QCOMPARE(w->script().currentEntry, 2);
         // The boxes start with the last group's values, and an empty Find is refused there.
-        w->appendItemButton->click();
-        QCOMPARE(w->foldersCombo->currentText(), QString("/data"));
-        QCOMPARE(w->findCombo->currentText(), QString());
-        QCOMPARE(w->itemNumberLabel->text(), QString("Append"));
+        button(*w, "appendItemButton")->click();
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/data"));
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("Append"));
         // Readable and clear of every box; gone once Script mode is left.
-        QVERIFY(w->itemNumberLabel->isVisible() && w->itemNumberLabel->width() > 20);
-        QCOMPARE(w->itemNumberLabel->font().pointSize(), w->foldersLabel->font().pointSize());
-        for (QComboBox* box : {w->rootFolderCombo, w->foldersCombo})
-            QVERIFY(!w->itemNumberLabel->geometry().intersects(box->geometry()));
-        w->acceptItemButton->click();
+        QVERIFY(label(*w, "itemNumberLabel")->isVisible() &&
+                label(*w, "itemNumberLabel")->width() > 20);
+        QCOMPARE(label(*w, "itemNumberLabel")->font().pointSize(),
+                 label(*w, "foldersLabel")->font().pointSize());
+        for (QComboBox* box : {combo(*w, "rootFolderCombo"), combo(*w, "foldersCombo")})
+            QVERIFY(!label(*w, "itemNumberLabel")->geometry().intersects(box->geometry()));
+        button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
-        w->cancelItemButton->click();
+        button(*w, "cancelItemButton")->click();
         append(*w.window, "/data", "*.md", "c");
         QCOMPARE(numbered(w->script()),
                  (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 4);
         w.fake->threeWayAnswers = {Answer::No};
-        w->setMode(kestrava::util::Mode::Find);
-        QCOMPARE(w->itemNumberLabel->text(), QString());
+        item(*w, "findModeAction")->trigger();
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
     }
 
     void insertGoesThroughTheBoxesAndAccept_data() {
@@ -148,50 +151,51 @@ class TestMainWindowScript : public QObject {
         QFETCH(QStringList, expected);
         QFETCH(int, newCurrent);
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
         clickRow(*w.window, gridRow(w->script(), current,
                                     current % 2 == 0 ? kestrava::script::ScriptLineKind::Folders
                                                      : kestrava::script::ScriptLineKind::Find));
         QCOMPARE(w->script().currentEntry, current);
-        w->insertItemButton->click();
-        QCOMPARE(w->itemNumberLabel->text(), QString("Insert"));
+        button(*w, "insertItemButton")->click();
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("Insert"));
         if (!folders.isEmpty())
-            typeInto(w->foldersCombo, folders);
-        typeInto(w->findCombo, "new");
-        w->acceptItemButton->click();
+            typeInto(combo(*w, "foldersCombo"), folders);
+        typeInto(combo(*w, "findCombo"), "new");
+        button(*w, "acceptItemButton")->click();
         QCOMPARE(numbered(w->script()), expected);
         QCOMPARE(w->script().currentEntry, newCurrent);
     }
 
     void changeEditsOnlyTheCurrentItemsOwnRows() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x", "r");
-        w->changeItemButton->click();
+        button(*w, "changeItemButton")->click();
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Change);
-        QVERIFY(!w->foldersCombo->isEnabled());
-        QCOMPARE(w->foldersCombo->currentText(), QString("/a")); // the group's values, shown
-        QVERIFY(w->findCombo->isEnabled());
-        QVERIFY(!w->rootFolderCombo->isEnabled());
-        QCOMPARE(w->itemNumberLabel->text(), QString("1.1"));
-        typeInto(w->findCombo, "");
-        w->acceptItemButton->click();
+        QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(),
+                 QString("/a")); // the group's values, shown
+        QVERIFY(combo(*w, "findCombo")->isEnabled());
+        QVERIFY(!combo(*w, "rootFolderCombo")->isEnabled());
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.1"));
+        typeInto(combo(*w, "findCombo"), "");
+        button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
-        typeInto(w->findCombo, "z");
-        typeInto(w->replaceCombo, "");
-        w->acceptItemButton->click();
+        typeInto(combo(*w, "findCombo"), "z");
+        typeInto(combo(*w, "replaceCombo"), "");
+        button(*w, "acceptItemButton")->click();
         QCOMPARE(texts(w->script().entries[1]), (QStringList{"z", "", ""}));
         QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.txt", ""}));
 
-        w->resultsGrid->setFocus();
-        QTest::keyClick(w->resultsGrid, Qt::Key_Up);
-        w->changeItemButton->click();
-        QVERIFY(w->foldersCombo->isEnabled());
-        QVERIFY(!w->findCombo->isEnabled());
-        typeInto(w->filesCombo, "*.md");
-        w->acceptItemButton->click();
+        grid(*w)->setFocus();
+        QTest::keyClick(grid(*w), Qt::Key_Up);
+        button(*w, "changeItemButton")->click();
+        QVERIFY(combo(*w, "foldersCombo")->isEnabled());
+        QVERIFY(!combo(*w, "findCombo")->isEnabled());
+        typeInto(combo(*w, "filesCombo"), "*.md");
+        button(*w, "acceptItemButton")->click();
         QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.md", ""}));
     }
 
@@ -199,28 +203,29 @@ class TestMainWindowScript : public QObject {
 
     void deleteRefusesToLeaveAFindFirstAndKeepsACurrentItem() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
-        w->resultsGrid->setFocus();
+        grid(*w)->setFocus();
         for (int i = 0; i < 3; ++i)
-            QTest::keyClick(w->resultsGrid, Qt::Key_Up);
+            QTest::keyClick(grid(*w), Qt::Key_Up);
         QCOMPARE(w->script().currentEntry, 0);
         w.fake->shown.clear();
-        w->deleteItemButton->click(); // 1.1 would come first
+        button(*w, "deleteItemButton")->click(); // 1.1 would come first
         QCOMPARE(w.fake->allShown(),
                  "error: Unable to Delete as a Folder(s)/File(s) entry is required before the "
                  "following Find/Replace entry");
-        QTest::keyClick(w->resultsGrid, Qt::Key_Down);
-        w->deleteItemButton->click(); // now the first item may go: a Folder(s)/File(s) item follows
-        QTest::keyClick(w->resultsGrid, Qt::Key_Up);
-        w->deleteItemButton->click();
+        QTest::keyClick(grid(*w), Qt::Key_Down);
+        button(*w, "deleteItemButton")
+            ->click(); // now the first item may go: a Folder(s)/File(s) item follows
+        QTest::keyClick(grid(*w), Qt::Key_Up);
+        button(*w, "deleteItemButton")->click();
         QCOMPARE(numbered(w->script()), (QStringList{"1 /b", "1.1 y"}));
         QCOMPARE(w->script().currentEntry, 0);
-        QTest::keyClick(w->resultsGrid, Qt::Key_Down);
-        w->deleteItemButton->click(); // the last item: the new last one becomes current
+        QTest::keyClick(grid(*w), Qt::Key_Down);
+        button(*w, "deleteItemButton")->click(); // the last item: the new last one becomes current
         QCOMPARE(w->script().currentEntry, 0);
-        w->deleteItemButton->click();
+        button(*w, "deleteItemButton")->click();
         QVERIFY(w->script().entries.empty());
         QCOMPARE(w->script().currentEntry, -1);
         QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
@@ -228,17 +233,17 @@ class TestMainWindowScript : public QObject {
 
     void upAndDownButtonsMoveAndFollowTheirEnableRules() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "p");
         append(*w.window, "/a", "*.txt", "q");
-        QVERIFY(w->moveItemUpButton->isEnabled());
-        QVERIFY(!w->moveItemDownButton->isEnabled()); // the last item
-        w->moveItemUpButton->click();
+        QVERIFY(button(*w, "moveItemUpButton")->isEnabled());
+        QVERIFY(!button(*w, "moveItemDownButton")->isEnabled()); // the last item
+        button(*w, "moveItemUpButton")->click();
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 q", "1.2 p"}));
-        QCOMPARE(w->itemNumberLabel->text(), QString("1.1"));
-        QVERIFY(
-            !w->moveItemUpButton->isEnabled()); // it would come before the first Folder(s)/File(s)
-        QVERIFY(w->moveItemDownButton->isEnabled());
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.1"));
+        QVERIFY(!button(*w, "moveItemUpButton")
+                     ->isEnabled()); // it would come before the first Folder(s)/File(s)
+        QVERIFY(button(*w, "moveItemDownButton")->isEnabled());
         QVERIFY(item(*w.window, "saveScriptAction")->isEnabled());
     }
 
@@ -246,7 +251,7 @@ class TestMainWindowScript : public QObject {
 
     void gridMarksTheCurrentItemAndItsGroupInEachState() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x", "r");
         append(*w.window, "/b", "*.md", "y");
         const kestrava::script::Script& s = w->script();
@@ -254,7 +259,7 @@ class TestMainWindowScript : public QObject {
         const QColor current(0xFF, 0xE4, 0xC4);
         const QColor red(0xFF, 0, 0);
         // Viewing, current 2.1: its Find row highlighted, its blank row not; group 2 marked red.
-        QCOMPARE(w->resultsGrid->rowCount(), int(s.lines.size()) + 2);
+        QCOMPARE(grid(*w)->rowCount(), int(s.lines.size()) + 2);
         const int find = gridRow(s, 3, kestrava::script::ScriptLineKind::Find);
         const auto cell = [&](int row, int column) {
             return scriptLineCell(s, row, column, colours);
@@ -270,52 +275,52 @@ class TestMainWindowScript : public QObject {
                  QString("r"));
         QCOMPARE(cell(int(s.lines.size()) + 1, 3).text, QString());
 
-        w->appendItemButton->click(); // blank, placeholder, blank after the last item
+        button(*w, "appendItemButton")->click(); // blank, placeholder, blank after the last item
         const int count = int(s.lines.size());
         QCOMPARE(s.lines[size_t(count - 2)].lineKind, kestrava::script::ScriptLineKind::NewItem);
         QCOMPARE(cell(count - 1, 3).text, QString("New script item will be Appended here"));
         QCOMPARE(cell(count - 1, 2).fill, colours.highlight);
         QCOMPARE(cell(find, 1).fill, colours.background);
-        w->cancelItemButton->click();
+        button(*w, "cancelItemButton")->click();
 
-        w->insertItemButton
+        button(*w, "insertItemButton")
             ->click(); // the placeholder and a blank stand just before the current item
         const int placeholder = gridRow(s, 2, kestrava::script::ScriptLineKind::NewItem);
         QCOMPARE(placeholder + 2, gridRow(s, 3, kestrava::script::ScriptLineKind::Find));
         QCOMPARE(cell(placeholder, 3).text, QString("New script item will be Inserted here"));
-        w->cancelItemButton->click();
+        button(*w, "cancelItemButton")->click();
 
-        w->changeItemButton->click();
+        button(*w, "changeItemButton")->click();
         QCOMPARE(cell(find, 3).fill, colours.highlight);
-        w->cancelItemButton->click();
+        button(*w, "cancelItemButton")->click();
         QCOMPARE(cell(find, 3).fill, current);
     }
 
     void mouseAndArrowKeysChooseTheCurrentItem() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x");
         append(*w.window, "/b", "*.txt", "y");
         const kestrava::script::Script& s = w->script();
         clickRow(*w.window, gridRow(s, 0, kestrava::script::ScriptLineKind::Files));
         QCOMPARE(s.currentEntry, 0);
-        QCOMPARE(w->foldersCombo->currentText(), QString("/a"));
-        QCOMPARE(w->findCombo->currentText(), QString());
-        QCOMPARE(w->itemNumberLabel->text(), QString("1"));
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a"));
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
         for (int row :
              {gridRow(s, 1, kestrava::script::ScriptLineKind::Blank), 0, int(s.lines.size()) + 1}) {
             clickRow(*w.window, row);
             QCOMPARE(s.currentEntry, 0);
         }
-        QTest::keyClick(w->resultsGrid, Qt::Key_Down);
+        QTest::keyClick(grid(*w), Qt::Key_Down);
         QCOMPARE(s.currentEntry, 1);
-        QCOMPARE(w->foldersCombo->currentText(), QString("/a")); // the governing group
-        QCOMPARE(w->findCombo->currentText(), QString("x"));
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a")); // the governing group
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString("x"));
         for (int i = 0; i < 3; ++i) // the third press, at the last item, does nothing
-            QTest::keyClick(w->resultsGrid, Qt::Key_Down);
+            QTest::keyClick(grid(*w), Qt::Key_Down);
         QCOMPARE(s.currentEntry, 3);
-        QTest::keyClick(w->resultsGrid, Qt::Key_Up);
+        QTest::keyClick(grid(*w), Qt::Key_Up);
         QCOMPARE(s.currentEntry, 2);
     }
 
@@ -324,33 +329,33 @@ class TestMainWindowScript : public QObject {
     void menusAndButtonsFollowTheEditingState() {
         writeFile(m_env->root() + "/a.txt", "x\n");
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, m_env->root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
-        QVERIFY(w->runScriptButton->isEnabled());
-        QVERIFY(w->resultsGrid->isEnabled());
-        QCOMPARE(w->modeStatusLabel->text(), QString("(Viewing)"));
+        QVERIFY(button(*w, "runScriptButton")->isEnabled());
+        QVERIFY(grid(*w)->isEnabled());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
 
-        w->appendItemButton->click(); // editing: Accept or Cancel first
+        button(*w, "appendItemButton")->click(); // editing: Accept or Cancel first
         for (const char* menu : {"fileMenu", "modeMenu", "viewMenu", "scriptMenu", "helpMenu"})
             QVERIFY2(!w->findChild<QMenu*>(menu)->menuAction()->isEnabled(), menu);
-        QVERIFY(!w->runScriptButton->isEnabled());
-        QVERIFY(!w->resultsGrid->isEnabled());
-        QVERIFY(w->acceptCancelPanel->isVisible());
+        QVERIFY(!button(*w, "runScriptButton")->isEnabled());
+        QVERIFY(!grid(*w)->isEnabled());
+        QVERIFY(widget(*w, "acceptCancelPanel")->isVisible());
         // Both buttons lie inside the bar, at its right end.
-        const QRect pair = w->acceptCancelPanel->geometry();
-        const int bar = w->scriptBar->width();
+        const QRect pair = widget(*w, "acceptCancelPanel")->geometry();
+        const int bar = widget(*w, "scriptBar")->width();
         QVERIFY(pair.left() > bar / 2 && pair.right() < bar);
-        QVERIFY(!w->scriptButtonsPanel->isVisible());
-        QCOMPARE(w->modeStatusLabel->text(), QString("(Append new script item)"));
-        w->cancelItemButton->click();
+        QVERIFY(!widget(*w, "scriptButtonsPanel")->isVisible());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Append new script item)"));
+        button(*w, "cancelItemButton")->click();
         QVERIFY(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled());
 
         runAndWait(w);
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
         QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
-        QVERIFY(w->resultsGrid->isEnabled());
+        QVERIFY(grid(*w)->isEnabled());
         item(*w.window, "viewScriptAction")->trigger();
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
@@ -361,7 +366,7 @@ class TestMainWindowScript : public QObject {
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
         w->settings().scriptsFolder = m_env->root().toStdString() + "/";
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x", "r");
         const QString path = m_env->root() + "/saved";
         w.fake->filesToSave = {path};
@@ -370,12 +375,12 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w.fake->saveDialogs.back().folder, m_env->root() + "/");
         QFile saved(path + ".ksc"); // the bytes are the script file's business
         QVERIFY(saved.exists());
-        QCOMPARE(w->modeDetailLabel->text(), path + ".ksc");
+        QCOMPARE(label(*w, "modeDetailLabel")->text(), path + ".ksc");
         QVERIFY(!item(*w.window, "saveScriptAction")->isEnabled());
 
         item(*w.window, "newScriptAction")->trigger();
         QVERIFY(w->script().entries.empty());
-        QCOMPARE(w->modeDetailLabel->text(), QString("New script"));
+        QCOMPARE(label(*w, "modeDetailLabel")->text(), QString("New script"));
 
         QDir().mkpath(m_env->root() + "/other");
         QVERIFY(saved.copy(m_env->root() + "/other/copy.ksc"));
@@ -386,7 +391,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
         QCOMPARE(w->settings().scriptsFolder, m_env->root().toStdString() + "/other/");
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
-        QCOMPARE(w->itemNumberLabel->text(), QString("1"));
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
         writeFile(m_env->root() + "/bad.ksc", "Find:       x\r\n");
         w.fake->fileToOpen = m_env->root() + "/bad.ksc";
@@ -395,7 +400,7 @@ class TestMainWindowScript : public QObject {
             w.fake->allShown().startsWith("error: Unable to load script file: " + m_env->root() +
                                           "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
         QVERIFY(w->script().entries.empty());
-        QCOMPARE(w->resultsGrid->rowCount(), 3);
+        QCOMPARE(grid(*w)->rowCount(), 3);
     }
 
     void leavingScriptModeAsksAboutUnsavedChanges_data() {
@@ -415,7 +420,7 @@ class TestMainWindowScript : public QObject {
         QFETCH(bool, left);
         QFETCH(bool, written);
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x");
         w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
         const QString path = m_env->root() + "/kept.ksc";
@@ -432,8 +437,8 @@ class TestMainWindowScript : public QObject {
         if (!left) {
             QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
         } else {
-            w->setMode(
-                kestrava::util::Mode::Script); // a new, empty script every time the mode is entered
+            item(*w, "scriptModeAction")
+                ->trigger(); // a new, empty script every time the mode is entered
             QVERIFY(w->script().entries.empty());
         }
     }
@@ -445,22 +450,22 @@ class TestMainWindowScript : public QObject {
         writeFile(m_env->root() + "/sub/b.md", "beta two\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, m_env->root(), "*.txt", "ALPHA");
         append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
-        typeInto(w->rootFolderCombo, m_env->root());
+        typeInto(combo(*w, "rootFolderCombo"), m_env->root());
         w.fake->answers = {true};
-        w->runScriptButton->click();
+        button(*w, "runScriptButton")->click();
         QVERIFY(w.fake->questions.back().startsWith(
             "This script will find all matches to the \"Find\" expression(s) and where included"));
-        QVERIFY(!w->runScriptButton->isEnabled());
+        QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QTRY_COMPARE(ended.count(), 1);
         QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
         QCOMPARE(w->results().totalMatches, 2);
-        QCOMPARE(w->modeStatusLabel->text(), QString("(Results)"));
-        QVERIFY(w->summaryPanel->isVisible() && !w->scriptBar->isVisible());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Results)"));
+        QVERIFY(widget(*w, "summaryPanel")->isVisible() && !widget(*w, "scriptBar")->isVisible());
         QFile copy(m_env->root() + "/sub/kesReplace/b.md");
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), QByteArray("gamma two\n"));
@@ -481,15 +486,15 @@ class TestMainWindowScript : public QObject {
         QFETCH(QString, message);
         writeFile(m_env->root() + "/a.txt", "alpha\n");
         TestWindow w;
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, m_env->root(), "*.txt", "alpha");
         runAndWait(w); // earlier results that a stopped run must keep
         item(*w.window, "viewScriptAction")->trigger();
         append(*w.window, "{RootFolder}", "*.txt", "beta");
-        typeInto(w->rootFolderCombo, root);
+        typeInto(combo(*w, "rootFolderCombo"), root);
         w.fake->questions.clear();
         w.fake->answers = {answer};
-        w->runScriptButton->click();
+        button(*w, "runScriptButton")->click();
         QVERIFY(!w->isRunning());
         QCOMPARE(w.fake->questions.size(), size_t(message.isEmpty() ? 1 : 0));
         if (!message.isEmpty())
@@ -502,10 +507,10 @@ class TestMainWindowScript : public QObject {
         writeFile(m_env->root() + "/a.txt", "alpha\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w->setMode(kestrava::util::Mode::Script);
+        item(*w, "scriptModeAction")->trigger();
         append(*w.window, m_env->root(), "*.txt", "alpha");
         append(*w.window, "/b", "*.txt", "a(");
-        w->runScriptButton->click();
+        button(*w, "runScriptButton")->click();
         QTRY_COMPARE(ended.count(), 1);
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
@@ -520,7 +525,7 @@ class TestMainWindowScript : public QObject {
     void runAndWait(TestWindow& w) {
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         w.fake->answers = {true};
-        w->runScriptButton->click();
+        button(*w, "runScriptButton")->click();
         QTRY_COMPARE(ended.count(), 1);
     }
 

@@ -12,8 +12,9 @@ namespace {
 
 QString labels(MainWindow& w) {
     QStringList texts;
-    for (QLabel* label : w.summaryLabels)
-        texts << label->text();
+    for (const char* name :
+         {"laMatchResults1", "laMatchResults2", "laMatchResults3", "laMatchResults4"})
+        texts << label(w, name)->text();
     return texts.join('|');
 }
 
@@ -42,14 +43,14 @@ class TestMainWindowSearch : public QObject {
         find(w, "todo");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         QVERIFY(w.fake->shown.empty());
-        QCOMPARE(w->modeStatusLabel->text(), QString("(See below for results)"));
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(See below for results)"));
         QCOMPARE(w->statusBarText(), QString(" Results now displaying"));
-        QVERIFY(w->resultsGrid->isEnabled());
+        QVERIFY(grid(*w)->isEnabled());
         using K = std::vector<kestrava::results::RowKind>;
         const K lines = kinds(w->resultRows());
         QCOMPARE(lines.size(), size_t(7)); // two headers, three lines, two blanks
         QCOMPARE(std::count(lines.begin(), lines.end(), kestrava::results::RowKind::Line), 3);
-        QCOMPARE(w->resultsGrid->rowCount(), 7);
+        QCOMPARE(grid(*w)->rowCount(), 7);
         const size_t aHeader = w->results().files[0].fileName == "a.txt" ? 0 : 3;
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
                  QString("Found 3 matches in ") + root() + "/a.txt");
@@ -60,25 +61,25 @@ class TestMainWindowSearch : public QObject {
         w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
         QCOMPARE(kinds(w->resultRows()),
                  K{kestrava::results::RowKind::Match}); // TODO and todo count once
-        QCOMPARE(w->summaryLabels[3]->text(), QString("(1 Unique Match)"));
+        QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(1 Unique Match)"));
         w->findChild<QAction*>("mmView_UniqueMatchesSorted")->trigger();
         QCOMPARE(w->resultRows().size(), size_t(1));
         w->findChild<QAction*>("mmView_LinesWithMatches")->trigger();
         QCOMPARE(w->resultRows().size(), size_t(7));
-        QCOMPARE(w->summaryLabels[3]->text(), QString());
+        QCOMPARE(label(*w, "laMatchResults4")->text(), QString());
         QVERIFY(!w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled()); // Script mode's
     }
 
     // Enter in a criteria box commits it and presses the mode's action button.
     void enterInACriteriaBoxStartsTheAction() {
         TestWindow w;
-        typeInto(w->foldersCombo, root());
-        typeInto(w->filesCombo, "*.txt");
-        typeInto(w->findCombo, "todo");
-        QTest::keyClick(w->findCombo, Qt::Key_Return);
+        typeInto(combo(*w, "foldersCombo"), root());
+        typeInto(combo(*w, "filesCombo"), "*.txt");
+        typeInto(combo(*w, "findCombo"), "todo");
+        QTest::keyClick(combo(*w, "findCombo"), Qt::Key_Return);
         QTRY_VERIFY(!w->isRunning());
         QCOMPARE(w->results().totalMatches, 4);
-        QCOMPARE(entries(w->findCombo), QStringList{"todo"});
+        QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"todo"});
     }
 
     void noMatchesLeavesTheGridDisabled() {
@@ -86,20 +87,20 @@ class TestMainWindowSearch : public QObject {
         find(w, "zzz");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 0| matches| in 0 files|"));
         QVERIFY(w->resultRows().empty());
-        QCOMPARE(w->resultsGrid->rowCount(), 2);
-        QVERIFY(!w->resultsGrid->isEnabled());
+        QCOMPARE(grid(*w)->rowCount(), 2);
+        QVERIFY(!grid(*w)->isEnabled());
         w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
-        QCOMPARE(w->summaryLabels[3]->text(), QString("(0 Unique Match)"));
+        QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 Unique Match)"));
     }
 
     void editingACriterionClearsShownResults() {
         TestWindow w;
         find(w, "todo");
         QCOMPARE(w->gridContent(), GridContent::Results);
-        QTest::keyClicks(w->findCombo, "x");
+        QTest::keyClicks(combo(*w, "findCombo"), "x");
         QCOMPARE(w->gridContent(), GridContent::Empty);
         QVERIFY(w->resultRows().empty());
-        QCOMPARE(w->summaryLabels[0]->text(), QString());
+        QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
         QVERIFY(!w->findChild<QAction*>("mmView_MatchesOnly")->isEnabled());
     }
 
@@ -107,13 +108,11 @@ class TestMainWindowSearch : public QObject {
         QTest::addColumn<QString>("folders");
         QTest::addColumn<QString>("find");
         QTest::addColumn<QString>("message");
-        QTest::newRow("all empty") << ""
-                                   << ""
-                                   << "\r\nNo Folder(s) specified\r\nNo File(s) specified\r\n"
-                                      "Nothing to \"Find\" specified";
-        QTest::newRow("bad pattern replaces the rest") << ""
-                                                       << "a("
-                                                       << "Invalid Find Expression: ";
+        // Missing criteria keep the button disabled; their messages are the session's
+        // (RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused).
+        QTest::newRow("bad pattern") << "/tmp"
+                                     << "a("
+                                     << "Invalid Find Expression: ";
         QTest::newRow("trailing bar") << "/tmp"
                                       << "a| "
                                       << "Invalid Find Expression: Expression cannot end with '|'";
@@ -123,10 +122,10 @@ class TestMainWindowSearch : public QObject {
         QFETCH(QString, find);
         QFETCH(QString, message);
         TestWindow w;
-        typeInto(w->foldersCombo, folders);
-        typeInto(w->filesCombo, find.isEmpty() ? QString() : QString("*.txt"));
-        typeInto(w->findCombo, find);
-        w->startFind();
+        typeInto(combo(*w, "foldersCombo"), folders);
+        typeInto(combo(*w, "filesCombo"), "*.txt");
+        typeInto(combo(*w, "findCombo"), find);
+        pressAction(*w);
         QVERIFY2(w.fake->allShown().startsWith("error: " + message),
                  qPrintable(w.fake->allShown()));
         QVERIFY(!w->isRunning());
@@ -135,21 +134,21 @@ class TestMainWindowSearch : public QObject {
 
     void replaceAsksFirstAndWritesCopies() {
         TestWindow w;
-        w->setMode(kestrava::util::Mode::FindAndReplace);
-        typeInto(w->foldersCombo, root());
-        typeInto(w->filesCombo, "b.txt");
-        typeInto(w->findCombo, "TODO");
-        typeInto(w->replaceCombo, "DONE");
+        item(*w, "replaceModeAction")->trigger();
+        typeInto(combo(*w, "foldersCombo"), root());
+        typeInto(combo(*w, "filesCombo"), "b.txt");
+        typeInto(combo(*w, "findCombo"), "TODO");
+        typeInto(combo(*w, "replaceCombo"), "DONE");
         w.fake->answers = {false};
-        w->startFind();
+        pressAction(*w);
         QVERIFY(
             w.fake->questions.at(0).startsWith("Replace all matches of the \"Find\" expression"));
         QVERIFY(!w->isRunning());
         QVERIFY(!QFile::exists(root() + "/kesReplace/b.txt"));
-        w->startFind();
-        QVERIFY(!w->replaceButton->isEnabled()); // until the results are shown
+        pressAction(*w);
+        QVERIFY(!button(*w, "replaceButton")->isEnabled()); // until the results are shown
         QTRY_VERIFY(!w->isRunning());
-        QVERIFY(w->replaceButton->isEnabled());
+        QVERIFY(button(*w, "replaceButton")->isEnabled());
         QFile copy(root() + "/kesReplace/b.txt");
         QVERIFY(copy.open(QIODevice::ReadOnly));
         QCOMPARE(copy.readAll(), QByteArray("DONE x"));
@@ -157,7 +156,7 @@ class TestMainWindowSearch : public QObject {
         // A kesReplace planted as a link is refused, and the window says so.
         QVERIFY(QDir(root() + "/kesReplace").removeRecursively());
         QVERIFY(QFile::link(root() + "/elsewhere", root() + "/kesReplace"));
-        w->startFind();
+        pressAction(*w);
         QTRY_VERIFY(!w->isRunning());
         QVERIFY(!QFile::exists(root() + "/elsewhere/b.txt"));
         QCOMPARE(
@@ -173,19 +172,20 @@ class TestMainWindowSearch : public QObject {
             writeFile(root() + QString("/many/f%1.txt").arg(i), "TODO\n");
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        typeInto(w->foldersCombo, root() + "<+>");
-        typeInto(w->filesCombo, "*.txt");
-        typeInto(w->findCombo, "todo");
-        w->startFind();
+        typeInto(combo(*w, "foldersCombo"), root() + "<+>");
+        typeInto(combo(*w, "filesCombo"), "*.txt");
+        typeInto(combo(*w, "findCombo"), "todo");
+        pressAction(*w);
         // The press returns before the run ends; its results arrive through the event loop.
         QVERIFY(w->isRunning());
-        QVERIFY(!w->findButton->isEnabled());
-        QVERIFY(w->stopRunButton->isVisibleTo(w.window.get()));
-        QVERIFY(!w->findCombo->isEnabled() || !w->findReplacePanel->isEnabled());
-        QTest::keyClick(w->findButton, Qt::Key_Escape);
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        QVERIFY(button(*w, "stopRunButton")->isVisibleTo(w.window.get()));
+        QVERIFY(!combo(*w, "findCombo")->isEnabled() ||
+                !widget(*w, "findReplacePanel")->isEnabled());
+        QTest::keyClick(button(*w, "findButton"), Qt::Key_Escape);
         QTRY_VERIFY(!w->isRunning());
-        QVERIFY(w->findButton->isEnabled());
-        QVERIFY(!w->stopRunButton->isVisibleTo(w.window.get()));
+        QVERIFY(button(*w, "findButton")->isEnabled());
+        QVERIFY(!button(*w, "stopRunButton")->isVisibleTo(w.window.get()));
         QVERIFY(w->results().filesScanned < 402);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QVERIFY2(w->statusBarText().contains("cancelled"), qPrintable(w->statusBarText()));

@@ -12,8 +12,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,6 +31,7 @@
 
 using namespace kestrava;
 using namespace kestrava::ui;
+using kestrava::config::HistoryBox;
 
 // Records everything shown and every program started, and answers questions from queues (Yes
 // when a queue is empty) and dialogs from the file names set beforehand.
@@ -151,6 +155,7 @@ struct TestWindow {
         }
     }
     MainWindow* operator->() const { return window.get(); }
+    MainWindow& operator*() const { return *window; }
 };
 
 // Types text into a box as a user would (the box's current text replaced first).
@@ -161,40 +166,99 @@ inline void typeInto(QComboBox* box, const QString& text) {
     QTest::keyClicks(box, text);
 }
 
-// Types text into a box and leaves it, so the text is committed.
-inline void commit(MainWindow& window, QComboBox* box, const QString& text) {
-    typeInto(box, text);
-    if (box == window.foldersCombo)
-        window.commitFoldersEntry();
-    else if (box == window.filesCombo)
-        window.commitFilesEntry();
-    else if (box == window.rootFolderCombo)
-        window.commitRootFolderEntry();
-    else
-        window.commitExpressionEntry(box);
+// The window's parts as it shows them, found by object name: tests drive it through what a user
+// sees and presses. A missing name fails the test at once.
+template <class T> T* part(const QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr)
+        qFatal("no %s named %s", T::staticMetaObject.className(), name);
+    return found;
+}
+inline QComboBox* combo(const QWidget& w, const char* name) {
+    return part<QComboBox>(w, name);
+}
+inline QLabel* label(const QWidget& w, const char* name) {
+    return part<QLabel>(w, name);
+}
+inline QPushButton* button(const QWidget& w, const char* name) {
+    return part<QPushButton>(w, name);
+}
+inline QToolButton* toolButton(const QWidget& w, const char* name) {
+    return part<QToolButton>(w, name);
+}
+inline QWidget* widget(const QWidget& w, const char* name) {
+    return part<QWidget>(w, name);
+}
+inline QMenu* menu(const QWidget& w, const char* name) {
+    return part<QMenu>(w, name);
+}
+inline ResultsGrid* grid(const QWidget& w) {
+    return part<ResultsGrid>(w, "resultsGrid");
+}
+inline QAction* item(const QWidget& window, const char* name) {
+    return part<QAction>(window, name);
 }
 
-inline QAction* item(const MainWindow& window, const char* name) {
-    return window.findChild<QAction*>(QString::fromLatin1(name));
+// Lets the layouts place what a change showed or hid.
+inline void settle(MainWindow& window) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    window.centralWidget()->layout()->activate();
+}
+
+// Switches mode as the Mode menu does.
+inline void chooseMode(const MainWindow& window, kestrava::util::Mode mode) {
+    static const char* const kActions[] = {"findModeAction", "replaceModeAction",
+                                           "scriptModeAction", "viewModeAction"};
+    item(window, kActions[static_cast<size_t>(mode)])->trigger();
+}
+
+// Leaves a box as Tab would, which commits what it holds.
+inline void leave(QComboBox* box) {
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
+}
+
+// Types text into a box and leaves it, so the text is committed.
+inline void commit(QComboBox* box, const QString& text) {
+    typeInto(box, text);
+    leave(box);
+}
+
+// Opens a box's history menu (Remove entry, Remove All, Cancel) and closes it again, so its
+// items act on that box.
+inline void openHistoryMenu(const MainWindow& window, QComboBox* box) {
+    emit box->lineEdit()->customContextMenuRequested(QPoint());
+    menu(window, "historyMenu")->hide();
+}
+
+// Presses the action button the mode shows (Find, Replace).
+inline void pressAction(const MainWindow& window) {
+    for (const char* name : {"findButton", "replaceButton", "runScriptButton"}) {
+        QPushButton* action = button(window, name);
+        if (!action->isHidden()) {
+            action->click();
+            return;
+        }
+    }
 }
 
 // The centre of a grid row, a little in from the left edge.
 inline QPoint rowCentre(const MainWindow& w, int row) {
-    const int height = w.resultsGrid->defaultRowHeight();
+    const int height = grid(w)->defaultRowHeight();
     return {60, row * height + height / 2};
 }
 
 inline void clickRow(const MainWindow& w, int row, Qt::MouseButton button = Qt::LeftButton) {
-    QTest::mouseClick(w.resultsGrid->viewport(), button, {}, rowCentre(w, row));
+    QTest::mouseClick(grid(w)->viewport(), button, {}, rowCentre(w, row));
 }
 
 // Fills the three Find boxes and presses Find, returning once the run has ended.
 inline void runFind(TestWindow& w, const QString& folders, const QString& files,
                     const QString& find) {
-    typeInto(w->foldersCombo, folders);
-    typeInto(w->filesCombo, files);
-    typeInto(w->findCombo, find);
-    w->startFind();
+    typeInto(combo(*w, "foldersCombo"), folders);
+    typeInto(combo(*w, "filesCombo"), files);
+    typeInto(combo(*w, "findCombo"), find);
+    pressAction(*w);
     QTRY_VERIFY(!w->isRunning());
 }
 

@@ -1,0 +1,313 @@
+// Building the main window from its parts and menus, start-up (the files, the first
+// activation's mode) and shut-down (the files saved once), Preferences and the Help menu.
+#include "main_window.h"
+
+#include "about_dialog.h"
+#include "criteria_panel.h"
+#include "preferences_dialog.h"
+#include "qt_text.h"
+#include "references_dialog.h"
+#include "results_pane.h"
+#include "script_editor.h"
+#include "status_area.h"
+#include "widget_style.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace kestrava::ui {
+
+namespace {
+
+util::Mode startupMode(config::InitialMode choice, util::Mode lastMode) {
+    switch (choice) {
+    case config::InitialMode::LastUsed:
+        return lastMode >= util::Mode::Find && lastMode <= util::Mode::ViewFoldersFiles
+                   ? lastMode
+                   : util::Mode::Find;
+    case config::InitialMode::Replace:
+        return util::Mode::FindAndReplace;
+    case config::InitialMode::Script:
+        return util::Mode::Script;
+    case config::InitialMode::ViewFoldersFiles:
+        return util::Mode::ViewFoldersFiles;
+    default:
+        return util::Mode::Find;
+    }
+}
+
+} // namespace
+
+MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
+    : QMainWindow(parent), m_services(services ? std::move(services) : makeQtUiServices()) {
+    setObjectName(QStringLiteral("fmMain"));
+    setWindowTitle(QStringLiteral("Kestrava v") + QString::fromLatin1(kKestravaVersion));
+    buildParts();
+    buildMenus();
+    connectParts();
+    setGridContent(GridContent::Empty);
+    loadFiles();
+    m_resultsPane->grid().setBackground(QColor::fromRgb(settings().gridColor));
+    m_criteria->setRowsShown(false, true);
+    applyFontSize(settings().fontSize);
+}
+
+MainWindow::~MainWindow() {
+    stopRunAndWait();
+}
+
+void MainWindow::buildParts() {
+    auto* central = named(new QWidget(this), "paClient");
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setCentralWidget(central);
+    m_modeLine = new ModeLine(central);
+    m_criteria = new CriteriaPanel(*m_services, central);
+    m_summaryLine = new SummaryLine(central);
+    m_resultsPane = new ResultsPane(
+        *m_services, settings(), [this] { return exportHeader(); }, central);
+    m_scriptEditor =
+        new ScriptEditor(*m_services, settings(), *m_criteria, m_resultsPane->grid(), central);
+    for (QWidget* part :
+         std::initializer_list<QWidget*>{m_modeLine, m_criteria, m_summaryLine, m_scriptEditor})
+        layout->addWidget(part);
+    layout->addWidget(m_resultsPane, 1);
+    m_statusBar = new RunStatusBar(this);
+    setStatusBar(m_statusBar);
+}
+
+void MainWindow::connectParts() {
+    connect(m_criteria, &CriteriaPanel::edited, this, &MainWindow::criteriaEdited);
+    connect(m_criteria, &CriteriaPanel::typed, this, &MainWindow::criteriaChanged);
+    connect(m_criteria, &CriteriaPanel::committed, this, &MainWindow::criteriaChanged);
+    connect(m_criteria, &CriteriaPanel::entered, this, &MainWindow::pressActionFromBox);
+    connect(m_criteria, &CriteriaPanel::actionPressed, this, &MainWindow::startAction);
+    connect(m_scriptEditor, &ScriptEditor::changed, this, &MainWindow::scriptChanged);
+    ResultsGrid* grid = &m_resultsPane->grid();
+    connect(grid, &ResultsGrid::mouseDown, m_scriptEditor, &ScriptEditor::pressOnGrid);
+    connect(grid, &ResultsGrid::keyDown, m_scriptEditor, &ScriptEditor::keyOnGrid);
+    connect(m_statusBar, &RunStatusBar::stopRequested, this, &MainWindow::cancelRun);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, &MainWindow::cancelRun);
+}
+
+QAction* MainWindow::addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                                 const std::function<void()>& handler) {
+    QAction* action = named(menu->addAction(caption), name);
+    if (handler)
+        connect(action, &QAction::triggered, this, handler);
+    return action;
+}
+
+void MainWindow::buildMenus() {
+    QMenuBar* bar = menuBar();
+    m_fileMenu = named(bar->addMenu(QStringLiteral("&File")), "fileMenu");
+    m_preferencesAction = addMenuItem(m_fileMenu, "preferencesAction",
+                                      QStringLiteral("Preferences"), [this] { editPreferences(); });
+    addMenuItem(m_fileMenu, "mmFile_Exit", QStringLiteral("Exit"), [this] { close(); });
+
+    m_modeMenu = named(bar->addMenu(QStringLiteral("&Mode")), "modeMenu");
+    static const char* const kModeNames[] = {"findModeAction", "replaceModeAction",
+                                             "scriptModeAction", "viewModeAction"};
+    static const char* const kModeCaptions[] = {"Find", "Find and Replace", "Script", "View"};
+    for (size_t i = 0; i < m_modeActions.size(); ++i) {
+        const auto mode = static_cast<util::Mode>(i);
+        m_modeActions[i] = addMenuItem(m_modeMenu, kModeNames[i],
+                                       QString::fromLatin1(kModeCaptions[i]),
+                                       [this, mode] { setMode(mode); });
+        m_modeActions[i]->setCheckable(true);
+    }
+    // Listing folders is not offered: View mode is reached only from stored settings.
+    m_modeActions[3]->setVisible(false);
+
+    m_viewMenu = named(bar->addMenu(QStringLiteral("&View")), "viewMenu");
+    m_folderViewActions = {
+        addMenuItem(m_viewMenu, "mmView_FoldersList", QStringLiteral("Folders list"), {}),
+        addMenuItem(m_viewMenu, "mmView_FoldersAndFilesList",
+                    QStringLiteral("Folders and Files list"), {})};
+    for (QAction* a : m_folderViewActions)
+        a->setVisible(false);
+    static const char* const kViewNames[] = {"mmView_LinesWithMatches", "mmView_MatchesOnly",
+                                             "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"};
+    static const char* const kViewCaptions[] = {"Lines with Matches", "Matches Only",
+                                                "Unique Matches", "Unique Matches (sorted)"};
+    static const results::View kViews[] = {results::View::LinesWithMatches,
+                                           results::View::MatchesOnly, results::View::UniqueMatches,
+                                           results::View::UniqueMatchesSorted};
+    for (size_t i = 0; i < m_viewActions.size(); ++i)
+        m_viewActions[i] =
+            addMenuItem(m_viewMenu, kViewNames[i], QString::fromLatin1(kViewCaptions[i]),
+                        [this, view = kViews[i]] { showView(view); });
+
+    m_scriptMenu = named(bar->addMenu(QStringLiteral("&Script")), "scriptMenu");
+    ScriptEditor* editor = m_scriptEditor;
+    m_newScriptAction = addMenuItem(m_scriptMenu, "newScriptAction", QStringLiteral("New"),
+                                    [editor] { editor->newScript(); });
+    m_openScriptAction = addMenuItem(m_scriptMenu, "openScriptAction", QStringLiteral("Open"),
+                                     [editor] { editor->openScript(); });
+    m_saveScriptAction = addMenuItem(m_scriptMenu, "saveScriptAction", QStringLiteral("Save"),
+                                     [editor] { editor->saveScript(); });
+    m_saveScriptAsAction =
+        addMenuItem(m_scriptMenu, "saveScriptAsAction", QStringLiteral("Save-As"),
+                    [editor] { editor->saveScriptAs(); });
+    m_runScriptAction = addMenuItem(m_scriptMenu, "runScriptAction", QStringLiteral("Run"),
+                                    [this] { runScript(); });
+    m_scriptMenu->addSeparator();
+    m_viewScriptAction =
+        addMenuItem(m_scriptMenu, "viewScriptAction", QStringLiteral("View Script"),
+                    [this] { setGridContent(GridContent::Script); });
+    m_viewScriptResultsAction =
+        addMenuItem(m_scriptMenu, "viewScriptResultsAction", QStringLiteral("View Results"),
+                    [editor] { editor->setState(ScriptEditState::Results); });
+
+    m_helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
+    addMenuItem(m_helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
+                [this] { openQuickStartGuide(); });
+    addMenuItem(m_helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
+                [this] { showVersion(); });
+    addMenuItem(m_helpMenu, "mmHelp_References", QStringLiteral("References"),
+                [this] { showReferences(); });
+    addMenuItem(m_helpMenu, "mmHelp_About", QStringLiteral("About"), [this] { showAbout(); });
+}
+
+void MainWindow::loadFiles() {
+    for (const QString& problem :
+         {m_files.loadHistories(*m_criteria), m_files.loadSettings(m_config)})
+        if (!problem.isEmpty())
+            m_services->showError(this, problem);
+    // Fixed looks, whatever an older settings file says.
+    settings().gridColor = 0xF7F7F7;
+    settings().highlightColor = 0xFFFFB3;
+    settings().gridFontName = "Arial";
+}
+
+void MainWindow::applyFontSize(config::FontSize size) {
+    const int points = util::fontPointSize(static_cast<int32_t>(size));
+    settings().currentPointSize = points;
+    m_criteria->applyFontSize(points);
+    m_resultsPane->grid().setGridFont(QString::fromStdString(settings().gridFontName), points);
+    m_modeLine->applyFontSize(points);
+    m_summaryLine->applyFontSize(points);
+    m_scriptEditor->applyFontSize(points);
+    refreshModeStatus();
+}
+
+void MainWindow::applyBounds(const config::WindowBounds& bounds) {
+    setGeometry(windowPlacement(bounds));
+}
+
+void MainWindow::activateFirstTime() {
+    if (m_activated)
+        return;
+    m_activated = true;
+    setGridContent(m_mode == util::Mode::Script ? GridContent::Script : GridContent::Empty);
+    if (settings().initialMode == config::InitialMode::Script)
+        setMode(util::Mode::Find);
+    const util::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
+    setMode(mode);
+    if (mode == util::Mode::Find || mode == util::Mode::ViewFoldersFiles)
+        m_criteria->clearBox(HistoryBox::ReplaceExpressions);
+    if (mode == util::Mode::ViewFoldersFiles)
+        m_criteria->clearBox(HistoryBox::FindExpressions);
+}
+
+void MainWindow::saveOnClose() {
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    m_criteria->setCommitOnLeave(false);
+    stopRunAndWait();
+    const QRect placed = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    m_config.bounds = {placed.top(), placed.left(), placed.height(), placed.width()};
+    m_config.lastMode = m_mode;
+    if (const QString failures = m_files.save(m_criteria->histories(), m_config);
+        !failures.isEmpty())
+        m_services->showError(this, failures);
+}
+
+void MainWindow::editPreferences() {
+    if (m_preferences != nullptr)
+        m_preferences->exec();
+    // Whatever the answer, so the window always matches the setting in force.
+    applyFontSize(settings().fontSize);
+    if (m_references != nullptr)
+        m_references->applyFontSize(settings().currentPointSize);
+}
+
+void MainWindow::openQuickStartGuide() {
+    const QString path = quickStartFilePath();
+    if (path.isEmpty() || !m_services->openDocument(path.toStdString()))
+        m_services->showError(this, QStringLiteral("Unable to open the Quick Start Guide") +
+                                        (path.isEmpty() ? QString() : QStringLiteral(": ") + path));
+}
+
+void MainWindow::showVersion() {
+    m_services->showMessage(this, QStringLiteral("Installed version: Kestrava v") +
+                                      QString::fromLatin1(kKestravaVersion));
+}
+
+void MainWindow::showReferences() {
+    if (m_references == nullptr)
+        return;
+    m_references->show();
+    m_references->raise();
+    m_references->activateWindow();
+}
+
+void MainWindow::showAbout() {
+    if (m_about != nullptr)
+        m_about->exec();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    activateFirstTime();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        activateFirstTime();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!m_destroyed) {
+        m_criteria->commitFocusedBox();
+        saveOnClose();
+    }
+    event->accept();
+}
+
+// ---- What the window holds
+
+script::ScriptEditState MainWindow::scriptState() const {
+    return m_scriptEditor->state();
+}
+const script::Script& MainWindow::script() const {
+    return m_scriptEditor->script();
+}
+const search::SearchResults& MainWindow::results() const {
+    return m_resultsPane->results();
+}
+const results::Rows& MainWindow::resultRows() const {
+    return m_resultsPane->rows();
+}
+results::View MainWindow::resultView() const {
+    return m_resultsPane->view();
+}
+int32_t MainWindow::savedItemIndex(config::HistoryBox box) const {
+    return m_criteria->savedIndex(box);
+}
+QString MainWindow::statusBarText() const {
+    return m_statusBar->text();
+}
+const QString& MainWindow::lastExportFolder() const {
+    return m_resultsPane->lastExportFolder();
+}
+
+} // namespace kestrava::ui

@@ -1,0 +1,201 @@
+#include "results_pane.h"
+
+#include "open_file.h"
+#include "qt_text.h"
+#include "widget_style.h"
+
+#include "util/file_io.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMimeData>
+#include <QStringDecoder>
+#include <QVBoxLayout>
+
+namespace kestrava::ui {
+
+namespace {
+
+// Export bytes as text: UTF-8 when they are valid UTF-8, else Latin-1 (the bytes unchanged).
+QString bytesToText(const std::string& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    if (utf8.hasError())
+        text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return text;
+}
+
+std::string joinLines(const std::vector<std::string>& lines, std::string_view end) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += end;
+    }
+    return text;
+}
+
+} // namespace
+
+ResultsPane::ResultsPane(UiServices& services, const config::Settings& settings,
+                         std::function<results::ExportHeader()> header, QWidget* parent)
+    : QWidget(parent), m_services(services), m_settings(settings), m_header(std::move(header)) {
+    setObjectName(QStringLiteral("resultsPane"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_grid = new ResultsGrid(this);
+    layout->addWidget(m_grid);
+    buildMenu();
+    connect(m_grid, &ResultsGrid::mouseDown, this, &ResultsPane::recordPress);
+    connect(m_grid, &ResultsGrid::doubleClicked, this, &ResultsPane::openInEditor);
+}
+
+void ResultsPane::buildMenu() {
+    // Open, copy, save; the two "Open with" items wait for a press on a file header row.
+    m_menu = named(new QMenu(this), "resultsMenu");
+    const auto add = [this](const char* name, const char* caption, auto handler) {
+        QAction* action = named(m_menu->addAction(QString::fromLatin1(caption)), name);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    m_openInEditorAction =
+        add("openInEditorAction", "Open with preferred editor", &ResultsPane::openInEditor);
+    m_menu->addSeparator();
+    m_openWithDefaultAction = add("openWithDefaultAction", "Open with default program",
+                                  &ResultsPane::openWithDefaultProgram);
+    m_menu->addSeparator();
+    add("copyResultsAction", "Copy all results to Clipboard", &ResultsPane::copyToClipboard);
+    add("saveResultsAction", "Save all results to Text File", [this] { saveToFile(true); });
+    m_menu->addSeparator();
+    m_saveFileNamesAction =
+        add("saveFileNamesAction", "Save all results (filenames only) to Text file",
+            [this] { saveToFile(false); });
+    m_menu->addSeparator();
+    named(m_menu->addAction(QStringLiteral("Cancel")), "pumCancelCopy");
+    m_openInEditorAction->setEnabled(false);
+    m_openWithDefaultAction->setEnabled(false);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        if (m_grid->content() != GridContent::Script)
+            m_menu->popup(m_grid->mapToGlobal(pos));
+    });
+}
+
+results::SummaryTexts ResultsPane::showResults() {
+    const int32_t unique = results::buildResultRows(m_results, m_view, m_rows);
+    if (m_view == results::View::UniqueMatches || m_view == results::View::UniqueMatchesSorted)
+        m_uniqueMatchCount = unique;
+    if (m_grid->columnCount() != 1)
+        m_grid->clearDrawGrid(1);
+    m_grid->showResults(&m_results, &m_rows);
+    m_grid->setEnabled(m_results.totalMatches >= 1);
+    return results::summaryTexts(m_results, m_view, m_uniqueMatchCount);
+}
+
+void ResultsPane::showEmpty() {
+    // Nothing on screen may point into the rows any more.
+    m_rows.clear();
+    m_grid->clearDrawGrid(1);
+    m_grid->showEmpty();
+}
+
+// ---- Opening result files
+
+void ResultsPane::recordPress(const QPoint& viewportPoint) {
+    if (m_grid->content() == GridContent::Script)
+        return;
+    m_pressPos = viewportPoint;
+    if (const results::Row* row = pressedRow()) {
+        const bool header = row->kind == results::RowKind::FileHeader;
+        m_openInEditorAction->setEnabled(header);
+        m_openWithDefaultAction->setEnabled(header);
+    }
+    m_saveFileNamesAction->setEnabled(m_view == results::View::LinesWithMatches ||
+                                      m_view == results::View::MatchesOnly);
+}
+
+const results::Row* ResultsPane::pressedRow() const {
+    if (m_grid->content() != GridContent::Results)
+        return nullptr;
+    const int row = m_grid->rowAt(m_pressPos);
+    if (row < 0 || static_cast<size_t>(row) >= m_rows.size())
+        return nullptr;
+    return &m_rows[static_cast<size_t>(row)];
+}
+
+void ResultsPane::openInEditor() {
+    const results::Row* row = pressedRow();
+    if (row == nullptr ||
+        (row->kind != results::RowKind::FileHeader && row->kind != results::RowKind::Line))
+        return;
+    const search::FileMatches& file = m_results.files.at(static_cast<size_t>(row->fileIndex));
+    const std::string path = results::filePath(m_results, file);
+    std::string program;
+    const std::string problem = checkEditor(m_settings.editorFileSpec, program);
+    if (!problem.empty()) {
+        m_services.showMessage(this, toQString(problem));
+        return;
+    }
+    std::vector<std::string> argv{program};
+    if (row->kind == results::RowKind::FileHeader) {
+        argv.push_back(path); // the whole path as one argument, whatever the template
+    } else {
+        const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row->lineIndex));
+        MatchPosition position;
+        position.matchStart = line.matchStart;
+        position.matchEnd = line.matchEnd;
+        fileLineAndColumn(path, line.matchStart, position.lineNumber, position.column);
+        for (std::string& arg : editorArguments(m_settings.editorCommandLine, path, position))
+            argv.push_back(std::move(arg));
+    }
+    if (!m_services.startProgram(argv))
+        m_services.showError(this,
+                             QStringLiteral("Unable to start the editor: ") + toQString(program));
+}
+
+void ResultsPane::openWithDefaultProgram() {
+    const results::Row* row = pressedRow();
+    if (row == nullptr || row->kind != results::RowKind::FileHeader)
+        return;
+    const std::string path =
+        results::filePath(m_results, m_results.files.at(static_cast<size_t>(row->fileIndex)));
+    if (!m_services.openDocument(path))
+        m_services.showError(this, QStringLiteral("Unable to open ") + toQString(path) +
+                                       QStringLiteral(": xdg-open could not be started"));
+}
+
+// ---- Exporting: exactly the rows shown, with a header from the criteria as they are now
+
+void ResultsPane::copyToClipboard() {
+    const std::vector<std::string> lines =
+        results::buildResultLines(m_results, m_rows, m_header(), true);
+    const std::string rich = results::buildRichText(lines);
+    auto mime = std::make_unique<QMimeData>();
+    const QByteArray bytes(rich.data(), static_cast<qsizetype>(rich.size()));
+    mime->setData(QStringLiteral("text/rtf"), bytes);
+    mime->setData(QStringLiteral("application/rtf"), bytes);
+    mime->setText(bytesToText(joinLines(lines, "\n")));
+    QGuiApplication::clipboard()->setMimeData(mime.release()); // the clipboard owns it now
+}
+
+void ResultsPane::saveToFile(bool details) {
+    const std::string text =
+        joinLines(results::buildResultLines(m_results, m_rows, m_header(), details), "\r\n");
+    const QString title = details ? QStringLiteral("Save all results to:")
+                                  : QStringLiteral("Save all results (filenames only) to:");
+    const QString chosen =
+        m_services.getSaveFileName(this, title, m_lastExportFolder,
+                                   QStringLiteral("Text files (*.txt)"), QStringLiteral("txt"));
+    if (chosen.isEmpty())
+        return;
+    const std::string path = chosen.toStdString();
+    m_lastExportFolder = toQString(util::fileFolder(path));
+    try {
+        util::writeCompleteTextFile(path, text);
+    } catch (const std::exception& e) {
+        m_services.showError(this, toQString(e.what()));
+    }
+}
+
+} // namespace kestrava::ui

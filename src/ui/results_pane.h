@@ -1,0 +1,65 @@
+// The results of the last run and the grid that shows them, with the grid's menu: opening a
+// result in the preferred editor (also by double click) or with the desktop's program for it,
+// and exporting the view shown to the clipboard or a text file.
+#pragma once
+
+#include "config/settings.h"
+#include "results/results.h"
+#include "results_grid.h"
+#include "ui_services.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+
+namespace kestrava::ui {
+
+class ResultsPane : public QWidget {
+    Q_OBJECT
+  public:
+    // header gives the export texts' header (the mode and the criteria as they are then).
+    ResultsPane(UiServices& services, const config::Settings& settings,
+                std::function<results::ExportHeader()> header, QWidget* parent);
+
+    ResultsGrid& grid() { return *m_grid; }
+    // A run writes here; nothing shows them until showResults.
+    search::SearchResults& results() { return m_results; }
+    const search::SearchResults& results() const { return m_results; }
+    const results::Rows& rows() const { return m_rows; }
+    results::View view() const { return m_view; }
+    void setView(results::View view) { m_view = view; }
+    // Builds the view's rows and shows them; the summary texts of what is shown.
+    results::SummaryTexts showResults();
+    // Shows nothing; the rows go (the results stay for a later view).
+    void showEmpty();
+    const QString& lastExportFolder() const { return m_lastExportFolder; }
+
+  private:
+    void buildMenu();
+    void recordPress(const QPoint& viewportPoint);
+    const results::Row* pressedRow() const;
+    void openInEditor();
+    void openWithDefaultProgram();
+    void copyToClipboard();
+    void saveToFile(bool details);
+
+    UiServices& m_services;
+    const config::Settings& m_settings;
+    std::function<results::ExportHeader()> m_header;
+    ResultsGrid* m_grid = nullptr;
+    search::SearchResults m_results;
+    results::Rows m_rows;
+    results::View m_view = results::View::LinesWithMatches;
+    int32_t m_uniqueMatchCount = 0;
+    QPoint m_pressPos{-1, -1}; // last press on the grid (viewport pixels)
+    QString m_lastExportFolder;
+    QMenu* m_menu = nullptr;
+    QAction* m_openInEditorAction = nullptr;
+    QAction* m_openWithDefaultAction = nullptr;
+    QAction* m_saveFileNamesAction = nullptr;
+};
+
+} // namespace kestrava::ui
