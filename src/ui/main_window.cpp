@@ -56,7 +56,7 @@ MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
-    stopRunAndWait();
+    m_run->stopAndWait();
 }
 
 void MainWindow::buildParts() {
@@ -77,6 +77,7 @@ void MainWindow::buildParts() {
         layout->addWidget(part);
     layout->addWidget(m_resultsPane, 1);
     m_statusBar = new RunStatusBar(this);
+    m_run = new BackgroundRun(this);
     setStatusBar(m_statusBar);
 }
 
@@ -91,6 +92,8 @@ void MainWindow::connectParts() {
     connect(grid, &ResultsGrid::mouseDown, m_scriptEditor, &ScriptEditor::pressOnGrid);
     connect(grid, &ResultsGrid::keyDown, m_scriptEditor, &ScriptEditor::keyOnGrid);
     connect(m_statusBar, &RunStatusBar::stopRequested, this, &MainWindow::cancelRun);
+    connect(m_run, &BackgroundRun::progressed, this, &MainWindow::showRunProgress);
+    connect(m_run, &BackgroundRun::finished, this, &MainWindow::finishRun);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
     connect(escape, &QShortcut::activated, this, &MainWindow::cancelRun);
@@ -117,9 +120,9 @@ void MainWindow::buildMenus() {
     static const char* const kModeCaptions[] = {"Find", "Find and Replace", "Script", "View"};
     for (size_t i = 0; i < m_modeActions.size(); ++i) {
         const auto mode = static_cast<util::Mode>(i);
-        m_modeActions[i] = addMenuItem(m_modeMenu, kModeNames[i],
-                                       QString::fromLatin1(kModeCaptions[i]),
-                                       [this, mode] { setMode(mode); });
+        m_modeActions[i] =
+            addMenuItem(m_modeMenu, kModeNames[i], QString::fromLatin1(kModeCaptions[i]),
+                        [this, mode] { setMode(mode); });
         m_modeActions[i]->setCheckable(true);
     }
     // Listing folders is not offered: View mode is reached only from stored settings.
@@ -221,7 +224,7 @@ void MainWindow::saveOnClose() {
         return;
     m_destroyed = true;
     m_criteria->setCommitOnLeave(false);
-    stopRunAndWait();
+    m_run->stopAndWait();
     const QRect placed = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
     m_config.bounds = {placed.top(), placed.left(), placed.height(), placed.width()};
     m_config.lastMode = m_mode;

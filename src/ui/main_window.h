@@ -4,6 +4,7 @@
 // history files.
 #pragma once
 
+#include "background_run.h"
 #include "config/settings.h"
 #include "results/results.h"
 #include "results_grid.h"
@@ -18,7 +19,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <thread>
 
 class QAction;
 class QMenu;
@@ -63,7 +63,7 @@ class MainWindow : public QMainWindow {
     const results::Rows& resultRows() const;
     results::View resultView() const;
     int32_t savedItemIndex(config::HistoryBox box) const;
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_run->isRunning(); }
     QString statusBarText() const;
     const QString& lastExportFolder() const;
     // The settings folder this window reads and writes (ends with "/").
@@ -110,23 +110,18 @@ class MainWindow : public QMainWindow {
     void pressActionFromBox();
     void scriptChanged();
     results::ExportHeader exportHeader() const;
-    // The runs (main_window_run.cpp). A job runs on the worker thread and returns an error
-    // text (empty on success); `finished` then runs on the window thread.
+    // The runs (main_window_run.cpp): the checks and the question here, the search on the
+    // worker; `ended` runs on the window thread once the worker has returned.
     void startAction(ActionButton button);
     void startFind();
     void runScript();
-    using RunJob = std::function<QString(const search::ProgressEvent&, std::stop_token)>;
-    void startRun(RunJob job, void (MainWindow::*finished)(const QString&));
-    bool endRun(bool& stopped);
-    void noteRunEnd(const QString& what, bool stopped);
-    // The files a run left as they were, with why, and its notices; empty when there are none.
-    QString runWarnings() const;
-    void runFinished(const QString& error);
-    void scriptRunFinished(const QString& error);
+    void startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool));
+    void finishRun(const QString& error, bool stopped);
+    void findEnded(const QString& error, bool stopped);
+    void scriptRunEnded(const QString& error, bool stopped);
     void showRunProgress(const search::Progress& progress);
     void setRunControls(bool running);
     void cancelRun();
-    void stopRunAndWait();
     void showStatusText(const QString& text);
 
     std::unique_ptr<UiServices> m_services;
@@ -147,11 +142,11 @@ class MainWindow : public QMainWindow {
     GridContent m_gridContent = GridContent::Empty;
     bool m_activated = false;
     bool m_destroyed = false;
-    bool m_running = false;
+    BackgroundRun* m_run = nullptr;
+    void (MainWindow::*m_runEnded)(const QString&, bool) = nullptr;
     QString m_runNote;                   // said after a run: cancelled, files skipped
     script::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
     search::CompiledRequest m_specs;     // the worker's while it runs
-    std::jthread m_run;
 
     QMenu* m_fileMenu = nullptr;
     QMenu* m_modeMenu = nullptr;

@@ -127,7 +127,7 @@ void MainWindow::refreshModeStatus() {
         }
         // A running search keeps its button disabled.
         m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find,
-                                     enable && !m_running);
+                                     enable && !m_run->isRunning());
     } else if (m_mode == util::Mode::Script) {
         text = scriptStatus();
         const std::string& name = m_scriptEditor->script().fileName;
@@ -152,7 +152,7 @@ QString MainWindow::scriptStatus() {
     const bool results = script.state == ScriptEditState::Results;
     for (QMenu* menu : {m_fileMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
-    const bool canRun = viewing && hasItems && !m_running;
+    const bool canRun = viewing && hasItems && !m_run->isRunning();
     m_criteria->setActionEnabled(ActionButton::RunScript, canRun);
     for (QAction* item : {m_newScriptAction, m_runScriptAction, m_saveScriptAsAction})
         item->setEnabled(viewing && hasItems);
@@ -160,7 +160,7 @@ QString MainWindow::scriptStatus() {
     m_saveScriptAction->setEnabled(viewing && script.changed);
     m_viewScriptAction->setEnabled(results);
     // A running search owns the results; they are read only once it has ended.
-    m_viewScriptResultsAction->setEnabled(viewing && !m_running &&
+    m_viewScriptResultsAction->setEnabled(viewing && !m_run->isRunning() &&
                                           m_resultsPane->results().filesScanned >= 1);
     m_resultsPane->grid().setEnabled(canRun || results);
     return QString::fromLatin1(kStates[static_cast<size_t>(script.state)]);

@@ -17,15 +17,6 @@
 
 namespace kestrava::ui {
 
-namespace {
-
-QString fileCountText(int32_t count) {
-    return QString::number(count) +
-           (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
-}
-
-} // namespace
-
 void MainWindow::startAction(ActionButton button) {
     if (button == ActionButton::RunScript)
         runScript();
@@ -34,7 +25,7 @@ void MainWindow::startAction(ActionButton button) {
 }
 
 void MainWindow::startFind() {
-    if (m_running)
+    if (m_run->isRunning())
         return;
     const bool replacing = m_mode == util::Mode::FindAndReplace;
     // Shared with the worker, which owns the compiled patterns while it runs.
@@ -59,12 +50,12 @@ void MainWindow::startFind() {
             const search::FindOutcome outcome = session->run(*results, progress, stop);
             return outcome.failed ? toQString(outcome.message) : QString();
         },
-        &MainWindow::runFinished);
+        &MainWindow::findEnded);
 }
 
 void MainWindow::runScript() {
     const script::Script& script = m_scriptEditor->script();
-    if (m_running || script.state != ScriptEditState::Viewing || script.entries.empty())
+    if (m_run->isRunning() || script.state != ScriptEditState::Viewing || script.entries.empty())
         return;
     script::ScriptRunSettings run;
     run.rootFolder = m_criteria->rootFolder().toStdString();
@@ -92,108 +83,58 @@ void MainWindow::runScript() {
             m_scriptRun = script::runScript(script, run, m_specs, *results, events, stop);
             return QString();
         },
-        &MainWindow::scriptRunFinished);
+        &MainWindow::scriptRunEnded);
 }
 
-void MainWindow::startRun(RunJob job, void (MainWindow::*finished)(const QString&)) {
-    setRunControls(true);
+void MainWindow::startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool)) {
+    m_runEnded = ended;
     // The job owns copies of what it searches; the window leaves m_specs and the results alone
-    // until `finished`, which runs after the worker has returned.
-    m_run = std::jthread([this, job = std::move(job), finished](std::stop_token stop) {
-        const search::ProgressEvent progress = [this](const search::Progress& where) {
-            QMetaObject::invokeMethod(
-                this, [this, where] { showRunProgress(where); }, Qt::QueuedConnection);
-        };
-        QString error;
-        try {
-            error = job(progress, stop);
-        } catch (const std::exception& e) {
-            error = toQString(e.what());
-            if (error.isEmpty())
-                error = QStringLiteral("unknown error");
-        }
-        QMetaObject::invokeMethod(
-            this, [this, error, finished] { (this->*finished)(error); }, Qt::QueuedConnection);
-    });
+    // until it has ended. Running before the controls change: a box that loses the focus then
+    // must see the run.
+    m_run->start(std::move(job));
+    setRunControls(true);
 }
 
-bool MainWindow::endRun(bool& stopped) {
-    // A stop that came while the file list was still being built can leave nothing to cancel;
-    // the user asked for it all the same.
-    stopped = m_run.get_stop_token().stop_requested();
-    if (m_run.joinable())
-        m_run.join();
+void MainWindow::finishRun(const QString& error, bool stopped) {
     setRunControls(false);
-    return !m_destroyed;
-}
-
-void MainWindow::noteRunEnd(const QString& what, bool stopped) {
-    const search::SearchResults& results = m_resultsPane->results();
-    if (results.cancelled || stopped)
-        m_runNote = what + QStringLiteral(" cancelled after ") +
-                    fileCountText(results.filesScanned) +
-                    QStringLiteral(": the results found so far are shown");
-    if (results.filesSkipped > 0)
-        m_runNote += (m_runNote.isEmpty() ? QString() : QStringLiteral("; ")) +
-                     fileCountText(results.filesSkipped) + QStringLiteral(" could not be read");
-    if (!results.notReplaced.empty())
-        m_runNote += (m_runNote.isEmpty() ? QString() : QStringLiteral("; ")) +
-                     fileCountText(static_cast<int32_t>(results.notReplaced.size())) +
-                     QStringLiteral(" not replaced");
-}
-
-QString MainWindow::runWarnings() const {
-    QStringList lines;
-    const search::SearchResults& results = m_resultsPane->results();
-    for (const search::SkippedFile& file : results.notReplaced)
-        lines << QStringLiteral("Not replaced: ") + toQString(file.fileName) +
-                     QStringLiteral(": ") + toQString(file.message);
-    for (const std::string& notice : results.notices)
-        lines << toQString(notice);
-    return lines.join(QStringLiteral("\r\n"));
+    (this->*m_runEnded)(error, stopped);
+    refreshModeStatus();
+    emit runEnded();
 }
 
 void MainWindow::showRunProgress(const search::Progress& progress) {
-    if (!m_running)
+    if (!m_run->isRunning())
         return;
     showStatusText(toQString(search::progressText(progress)));
     // Busy (no range) while the file list is still being made.
     m_statusBar->showProgress(progress.filesDone, progress.filesTotal);
 }
 
-void MainWindow::runFinished(const QString& error) {
-    bool stopped = false;
-    if (!endRun(stopped))
-        return;
+void MainWindow::findEnded(const QString& error, bool stopped) {
     if (!error.isEmpty()) {
         // The results are as the failed run left them: cleared when the engine failed.
         m_services->showMessage(this, error);
     } else {
-        noteRunEnd(QStringLiteral("search"), stopped);
+        m_runNote = runEndNote(QStringLiteral("search"), m_resultsPane->results(), stopped);
         m_resultsPane->setView(results::View::LinesWithMatches);
         setGridContent(GridContent::Results);
         // Files left as they were, and backups of interrupted rewrites, must not go unseen.
-        if (const QString warnings = runWarnings(); !warnings.isEmpty())
+        if (const QString warnings = runWarnings(m_resultsPane->results()); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     }
-    refreshModeStatus();
-    emit runEnded();
 }
 
-void MainWindow::scriptRunFinished(const QString& error) {
-    bool stopped = false;
-    if (!endRun(stopped))
-        return;
+void MainWindow::scriptRunEnded(const QString& error, bool stopped) {
     if (!error.isEmpty())
         m_scriptRun = {script::ScriptRunOutcome::Failed,
                        "Error running script: " + error.toStdString(),
                        script::MessageKind::Message};
     if (m_scriptRun.outcome == script::ScriptRunOutcome::Completed ||
         m_scriptRun.outcome == script::ScriptRunOutcome::Cancelled) {
-        noteRunEnd(QStringLiteral("script run"), stopped);
+        m_runNote = runEndNote(QStringLiteral("script run"), m_resultsPane->results(), stopped);
         m_resultsPane->setView(results::View::LinesWithMatches);
         m_scriptEditor->setState(ScriptEditState::Results);
-        if (const QString warnings = runWarnings(); !warnings.isEmpty())
+        if (const QString warnings = runWarnings(m_resultsPane->results()); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     } else {
         // Back to the script, then the reason; groups searched before a failure keep their
@@ -202,12 +143,9 @@ void MainWindow::scriptRunFinished(const QString& error) {
         if (!m_scriptRun.message.empty())
             m_services->showMessage(this, toQString(m_scriptRun.message));
     }
-    refreshModeStatus();
-    emit runEnded();
 }
 
 void MainWindow::setRunControls(bool running) {
-    m_running = running;
     m_statusBar->setRunning(running);
     // Nothing that changes the criteria, the mode or the settings may happen under a run.
     m_criteria->setRowsEditable(!running);
@@ -222,18 +160,10 @@ void MainWindow::setRunControls(bool running) {
 }
 
 void MainWindow::cancelRun() {
-    if (!m_running || !m_run.joinable())
+    if (!m_run->requestStop())
         return;
-    m_run.request_stop();
     m_statusBar->setStopping();
     showStatusText(QStringLiteral("Stopping .."));
-}
-
-void MainWindow::stopRunAndWait() {
-    if (m_run.joinable()) {
-        m_run.request_stop();
-        m_run.join();
-    }
 }
 
 void MainWindow::showStatusText(const QString& text) {
