@@ -88,6 +88,11 @@ void MainWindow::connectParts() {
     connect(m_criteria, &CriteriaPanel::entered, this, &MainWindow::pressActionFromBox);
     connect(m_criteria, &CriteriaPanel::actionPressed, this, &MainWindow::startAction);
     connect(m_scriptEditor, &ScriptEditor::changed, this, &MainWindow::scriptChanged);
+    connect(m_scriptEditor, &ScriptEditor::runRequested, this, &MainWindow::runScript);
+    connect(m_scriptEditor, &ScriptEditor::scriptViewRequested, this,
+            [this] { setGridContent(GridContent::Script); });
+    connect(m_resultsPane, &ResultsPane::viewChosen, this,
+            [this] { setGridContent(GridContent::Results); });
     ResultsGrid* grid = &m_resultsPane->grid();
     connect(grid, &ResultsGrid::mouseDown, m_scriptEditor, &ScriptEditor::pressOnGrid);
     connect(grid, &ResultsGrid::keyDown, m_scriptEditor, &ScriptEditor::keyOnGrid);
@@ -128,45 +133,10 @@ void MainWindow::buildMenus() {
     // Listing folders is not offered: View mode is reached only from stored settings.
     m_modeActions[3]->setVisible(false);
 
-    m_viewMenu = named(bar->addMenu(QStringLiteral("&View")), "viewMenu");
-    m_folderViewActions = {
-        addMenuItem(m_viewMenu, "mmView_FoldersList", QStringLiteral("Folders list"), {}),
-        addMenuItem(m_viewMenu, "mmView_FoldersAndFilesList",
-                    QStringLiteral("Folders and Files list"), {})};
-    for (QAction* a : m_folderViewActions)
-        a->setVisible(false);
-    static const char* const kViewNames[] = {"mmView_LinesWithMatches", "mmView_MatchesOnly",
-                                             "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"};
-    static const char* const kViewCaptions[] = {"Lines with Matches", "Matches Only",
-                                                "Unique Matches", "Unique Matches (sorted)"};
-    static const results::View kViews[] = {results::View::LinesWithMatches,
-                                           results::View::MatchesOnly, results::View::UniqueMatches,
-                                           results::View::UniqueMatchesSorted};
-    for (size_t i = 0; i < m_viewActions.size(); ++i)
-        m_viewActions[i] =
-            addMenuItem(m_viewMenu, kViewNames[i], QString::fromLatin1(kViewCaptions[i]),
-                        [this, view = kViews[i]] { showView(view); });
-
-    m_scriptMenu = named(bar->addMenu(QStringLiteral("&Script")), "scriptMenu");
-    ScriptEditor* editor = m_scriptEditor;
-    m_newScriptAction = addMenuItem(m_scriptMenu, "newScriptAction", QStringLiteral("New"),
-                                    [editor] { editor->newScript(); });
-    m_openScriptAction = addMenuItem(m_scriptMenu, "openScriptAction", QStringLiteral("Open"),
-                                     [editor] { editor->openScript(); });
-    m_saveScriptAction = addMenuItem(m_scriptMenu, "saveScriptAction", QStringLiteral("Save"),
-                                     [editor] { editor->saveScript(); });
-    m_saveScriptAsAction =
-        addMenuItem(m_scriptMenu, "saveScriptAsAction", QStringLiteral("Save-As"),
-                    [editor] { editor->saveScriptAs(); });
-    m_runScriptAction = addMenuItem(m_scriptMenu, "runScriptAction", QStringLiteral("Run"),
-                                    [this] { runScript(); });
-    m_scriptMenu->addSeparator();
-    m_viewScriptAction =
-        addMenuItem(m_scriptMenu, "viewScriptAction", QStringLiteral("View Script"),
-                    [this] { setGridContent(GridContent::Script); });
-    m_viewScriptResultsAction =
-        addMenuItem(m_scriptMenu, "viewScriptResultsAction", QStringLiteral("View Results"),
-                    [editor] { editor->setState(ScriptEditState::Results); });
+    m_viewMenu = m_resultsPane->viewMenu();
+    bar->addMenu(m_viewMenu);
+    m_scriptMenu = m_scriptEditor->menu();
+    bar->addMenu(m_scriptMenu);
 
     m_helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
     addMenuItem(m_helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),

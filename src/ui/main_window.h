@@ -104,7 +104,6 @@ class MainWindow : public QMainWindow {
     QString scriptStatus();
     void setGridContent(GridContent content);
     void showResults();
-    void showView(results::View view);
     void criteriaEdited();
     void criteriaChanged();
     void pressActionFromBox();
@@ -153,17 +152,8 @@ class MainWindow : public QMainWindow {
     QMenu* m_viewMenu = nullptr;
     QMenu* m_scriptMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
-    std::array<QAction*, 4> m_modeActions{};       // Find, Find and Replace, Script, View
-    std::array<QAction*, 4> m_viewActions{};       // Lines, Matches Only, Unique, Unique (sorted)
-    std::array<QAction*, 2> m_folderViewActions{}; // never visible
+    std::array<QAction*, 4> m_modeActions{}; // Find, Find and Replace, Script, View
     QAction* m_preferencesAction = nullptr;
-    QAction* m_newScriptAction = nullptr;
-    QAction* m_openScriptAction = nullptr;
-    QAction* m_saveScriptAction = nullptr;
-    QAction* m_saveScriptAsAction = nullptr;
-    QAction* m_runScriptAction = nullptr;
-    QAction* m_viewScriptAction = nullptr;
-    QAction* m_viewScriptResultsAction = nullptr;
 };
 
 } // namespace kestrava::ui

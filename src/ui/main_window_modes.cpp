@@ -53,10 +53,7 @@ void MainWindow::resetModeControls() {
         item->setEnabled(true);
         item->setChecked(false);
     }
-    for (QAction* item : m_viewActions)
-        item->setEnabled(false);
-    for (QAction* item : m_folderViewActions)
-        item->setEnabled(false);
+    m_resultsPane->setViewsEnabled(false);
     m_scriptMenu->menuAction()->setEnabled(false);
     for (QAction* item : m_scriptMenu->actions())
         item->setEnabled(false);
@@ -154,21 +151,13 @@ QString MainWindow::scriptStatus() {
         menu->menuAction()->setEnabled(viewing || results);
     const bool canRun = viewing && hasItems && !m_run->isRunning();
     m_criteria->setActionEnabled(ActionButton::RunScript, canRun);
-    for (QAction* item : {m_newScriptAction, m_runScriptAction, m_saveScriptAsAction})
-        item->setEnabled(viewing && hasItems);
-    m_openScriptAction->setEnabled(viewing);
-    m_saveScriptAction->setEnabled(viewing && script.changed);
-    m_viewScriptAction->setEnabled(results);
-    // A running search owns the results; they are read only once it has ended.
-    m_viewScriptResultsAction->setEnabled(viewing && !m_run->isRunning() &&
-                                          m_resultsPane->results().filesScanned >= 1);
+    m_scriptEditor->updateMenu(m_run->isRunning(), m_resultsPane->results().filesScanned >= 1);
     m_resultsPane->grid().setEnabled(canRun || results);
     return QString::fromLatin1(kStates[static_cast<size_t>(script.state)]);
 }
 
 void MainWindow::setGridContent(GridContent content) {
-    for (QAction* item : m_viewActions)
-        item->setEnabled(false);
+    m_resultsPane->setViewsEnabled(false);
     const bool leavingResults =
         m_gridContent == GridContent::Results && content != GridContent::Results;
     m_gridContent = content;
@@ -189,8 +178,7 @@ void MainWindow::setGridContent(GridContent content) {
         showResults();
         m_criteria->setActionEnabled(ActionButton::Find, true);
         m_criteria->setActionEnabled(ActionButton::Replace, true);
-        for (QAction* item : m_viewActions)
-            item->setEnabled(true);
+        m_resultsPane->setViewsEnabled(true);
         break;
     case GridContent::Script:
         if (leavingResults)
@@ -204,11 +192,6 @@ void MainWindow::setGridContent(GridContent content) {
 
 void MainWindow::showResults() {
     m_summaryLine->showSummary(m_resultsPane->showResults());
-}
-
-void MainWindow::showView(results::View view) {
-    m_resultsPane->setView(view);
-    setGridContent(GridContent::Results);
 }
 
 void MainWindow::criteriaEdited() {

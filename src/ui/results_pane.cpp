@@ -47,6 +47,7 @@ ResultsPane::ResultsPane(UiServices& services, const config::Settings& settings,
     m_grid = new ResultsGrid(this);
     layout->addWidget(m_grid);
     buildMenu();
+    buildViewMenu();
     connect(m_grid, &ResultsGrid::mouseDown, this, &ResultsPane::recordPress);
     connect(m_grid, &ResultsGrid::doubleClicked, this, &ResultsPane::openInEditor);
 }
@@ -80,6 +81,29 @@ void ResultsPane::buildMenu() {
         if (m_grid->content() != GridContent::Script)
             m_menu->popup(m_grid->mapToGlobal(pos));
     });
+}
+
+void ResultsPane::buildViewMenu() {
+    m_viewMenu = named(new QMenu(QStringLiteral("&View"), this), "viewMenu");
+    for (const char* name : {"mmView_FoldersList", "mmView_FoldersAndFilesList"})
+        named(m_viewMenu->addAction(QString()), name)->setVisible(false);
+    static const char* const kNames[] = {"mmView_LinesWithMatches", "mmView_MatchesOnly",
+                                         "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"};
+    static const char* const kCaptions[] = {"Lines with Matches", "Matches Only", "Unique Matches",
+                                            "Unique Matches (sorted)"};
+    for (size_t i = 0; i < m_viewActions.size(); ++i) {
+        m_viewActions[i] =
+            named(m_viewMenu->addAction(QString::fromLatin1(kCaptions[i])), kNames[i]);
+        connect(m_viewActions[i], &QAction::triggered, this, [this, i] {
+            m_view = static_cast<results::View>(i);
+            emit viewChosen();
+        });
+    }
+}
+
+void ResultsPane::setViewsEnabled(bool enabled) {
+    for (QAction* action : m_viewMenu->actions())
+        action->setEnabled(enabled && action->isVisible());
 }
 
 results::SummaryTexts ResultsPane::showResults() {

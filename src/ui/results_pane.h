@@ -10,6 +10,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 
 class QAction;
@@ -36,9 +37,17 @@ class ResultsPane : public QWidget {
     // Shows nothing; the rows go (the results stay for a later view).
     void showEmpty();
     const QString& lastExportFolder() const { return m_lastExportFolder; }
+    // The View menu: the four views of the results (and two folder lists never offered).
+    QMenu* viewMenu() const { return m_viewMenu; }
+    void setViewsEnabled(bool enabled);
+
+  signals:
+    // A view was chosen in the View menu; the window shows it.
+    void viewChosen();
 
   private:
     void buildMenu();
+    void buildViewMenu();
     void recordPress(const QPoint& viewportPoint);
     const results::Row* pressedRow() const;
     void openInEditor();
@@ -60,6 +69,8 @@ class ResultsPane : public QWidget {
     QAction* m_openInEditorAction = nullptr;
     QAction* m_openWithDefaultAction = nullptr;
     QAction* m_saveFileNamesAction = nullptr;
+    QMenu* m_viewMenu = nullptr;
+    std::array<QAction*, 4> m_viewActions{}; // in the View enum's order
 };
 
 } // namespace kestrava::ui

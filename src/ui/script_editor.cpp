@@ -7,9 +7,13 @@
 
 #include "script/script_edit.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+
+#include <functional>
 
 namespace kestrava::ui {
 
@@ -107,6 +111,46 @@ ScriptEditor::ScriptEditor(UiServices& services, config::Settings& settings,
             [this] { setState(ScriptEditState::Viewing); });
     layout->addWidget(m_acceptPanel);
     m_acceptPanel->hide();
+    buildMenu();
+}
+
+void ScriptEditor::buildMenu() {
+    m_menu = named(new QMenu(QStringLiteral("&Script"), this), "scriptMenu");
+    struct Item {
+        const char* name;
+        const char* caption;
+        std::function<void()> handler;
+    };
+    const Item items[] = {
+        {"newScriptAction", "New", [this] { newScript(); }},
+        {"openScriptAction", "Open", [this] { openScript(); }},
+        {"saveScriptAction", "Save", [this] { saveScript(); }},
+        {"saveScriptAsAction", "Save-As", [this] { saveScriptAs(); }},
+        {"runScriptAction", "Run", [this] { emit runRequested(); }},
+        {"viewScriptAction", "View Script", [this] { emit scriptViewRequested(); }},
+        {"viewScriptResultsAction", "View Results",
+         [this] { setState(ScriptEditState::Results); }}};
+    for (size_t i = 0; i < m_menuActions.size(); ++i) {
+        if (i == 5)
+            m_menu->addSeparator();
+        m_menuActions[i] =
+            named(m_menu->addAction(QString::fromLatin1(items[i].caption)), items[i].name);
+        connect(m_menuActions[i], &QAction::triggered, this, items[i].handler);
+    }
+}
+
+void ScriptEditor::updateMenu(bool running, bool haveResults) {
+    const bool viewing = m_script.state == ScriptEditState::Viewing;
+    const bool hasItems = !m_script.entries.empty();
+    const bool enabled[] = {viewing && hasItems,
+                            viewing,
+                            viewing && m_script.changed,
+                            viewing && hasItems,
+                            viewing && hasItems,
+                            m_script.state == ScriptEditState::Results,
+                            viewing && !running && haveResults};
+    for (size_t i = 0; i < m_menuActions.size(); ++i)
+        m_menuActions[i]->setEnabled(enabled[i]);
 }
 
 void ScriptEditor::applyFontSize(int pointSize) {

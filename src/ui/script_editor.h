@@ -11,6 +11,8 @@
 
 #include <array>
 
+class QAction;
+class QMenu;
 class QPushButton;
 
 namespace kestrava::ui {
@@ -44,17 +46,24 @@ class ScriptEditor : public QWidget {
     void pressOnGrid(const QPoint& viewportPoint);
     void keyOnGrid(int key);
 
-    // The Script menu.
-    void newScript();
-    void openScript();
-    void saveScript();
-    void saveScriptAs();
+    // The Script menu: New, Open, Save, Save-As, Run, View Script and View Results.
+    QMenu* menu() const { return m_menu; }
+    // Enables its items for the state; a running search owns the results, which are read only
+    // once it has ended.
+    void updateMenu(bool running, bool haveResults);
 
   signals:
     // The state, the items or the file name changed: the mode status follows.
     void changed();
+    void runRequested();
+    void scriptViewRequested();
 
   private:
+    void buildMenu();
+    void newScript();
+    void openScript();
+    void saveScript();
+    void saveScriptAs();
     void startEdit(ScriptEditState state) { setState(state); }
     void deleteItem();
     void moveItem(bool up);
@@ -72,6 +81,8 @@ class ScriptEditor : public QWidget {
     std::array<QPushButton*, 6> m_itemButtons{}; // Append, Insert, Change, Delete, Up, Down
     QPushButton* m_acceptButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
+    QMenu* m_menu = nullptr;
+    std::array<QAction*, 7> m_menuActions{}; // in the menu's order
 };
 
 } // namespace kestrava::ui
