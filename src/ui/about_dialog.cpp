@@ -116,4 +116,16 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setFixedSize(420, 170);
 }
 
+void openQuickStartGuide(UiServices& services, QWidget* parent) {
+    const QString path = quickStartFilePath();
+    if (path.isEmpty() || !services.openDocument(path.toStdString()))
+        services.showError(parent, QStringLiteral("Unable to open the Quick Start Guide") +
+                                       (path.isEmpty() ? QString() : QStringLiteral(": ") + path));
+}
+
+void showInstalledVersion(UiServices& services, QWidget* parent) {
+    services.showMessage(parent, QStringLiteral("Installed version: Kestrava v") +
+                                     QString::fromLatin1(kKestravaVersion));
+}
+
 } // namespace kestrava::ui

@@ -2,6 +2,8 @@
 // quick-start page, which is copied to disk once so the desktop's browser can open it.
 #pragma once
 
+#include "ui_services.h"
+
 #include <QDialog>
 #include <QIcon>
 #include <QPixmap>
@@ -27,6 +29,10 @@ QIcon kestravaIcon();
 // A readable copy of the quick-start page on disk (in the user's cache folder, else the temporary
 // folder), written the first time it is asked for; empty when no copy could be written.
 QString quickStartFilePath();
+
+// Help's Quick Start Guide and "What is latest version ?", through the window's services.
+void openQuickStartGuide(UiServices& services, QWidget* parent);
+void showInstalledVersion(UiServices& services, QWidget* parent);
 
 // The version the About box and Help show.
 inline constexpr const char* kKestravaVersion = KESTRAVA_VERSION;

@@ -20,27 +20,6 @@
 
 namespace kestrava::ui {
 
-namespace {
-
-util::Mode startupMode(config::InitialMode choice, util::Mode lastMode) {
-    switch (choice) {
-    case config::InitialMode::LastUsed:
-        return lastMode >= util::Mode::Find && lastMode <= util::Mode::ViewFoldersFiles
-                   ? lastMode
-                   : util::Mode::Find;
-    case config::InitialMode::Replace:
-        return util::Mode::FindAndReplace;
-    case config::InitialMode::Script:
-        return util::Mode::Script;
-    case config::InitialMode::ViewFoldersFiles:
-        return util::Mode::ViewFoldersFiles;
-    default:
-        return util::Mode::Find;
-    }
-}
-
-} // namespace
-
 MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
     : QMainWindow(parent), m_services(services ? std::move(services) : makeQtUiServices()) {
     setObjectName(QStringLiteral("fmMain"));
@@ -140,12 +119,20 @@ void MainWindow::buildMenus() {
 
     m_helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
     addMenuItem(m_helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
-                [this] { openQuickStartGuide(); });
+                [this] { openQuickStartGuide(*m_services, this); });
     addMenuItem(m_helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
-                [this] { showVersion(); });
-    addMenuItem(m_helpMenu, "mmHelp_References", QStringLiteral("References"),
-                [this] { showReferences(); });
-    addMenuItem(m_helpMenu, "mmHelp_About", QStringLiteral("About"), [this] { showAbout(); });
+                [this] { showInstalledVersion(*m_services, this); });
+    addMenuItem(m_helpMenu, "mmHelp_References", QStringLiteral("References"), [this] {
+        if (m_references != nullptr) {
+            m_references->show();
+            m_references->raise();
+            m_references->activateWindow();
+        }
+    });
+    addMenuItem(m_helpMenu, "mmHelp_About", QStringLiteral("About"), [this] {
+        if (m_about != nullptr)
+            m_about->exec();
+    });
 }
 
 void MainWindow::loadFiles() {
@@ -210,31 +197,6 @@ void MainWindow::editPreferences() {
     applyFontSize(settings().fontSize);
     if (m_references != nullptr)
         m_references->applyFontSize(settings().currentPointSize);
-}
-
-void MainWindow::openQuickStartGuide() {
-    const QString path = quickStartFilePath();
-    if (path.isEmpty() || !m_services->openDocument(path.toStdString()))
-        m_services->showError(this, QStringLiteral("Unable to open the Quick Start Guide") +
-                                        (path.isEmpty() ? QString() : QStringLiteral(": ") + path));
-}
-
-void MainWindow::showVersion() {
-    m_services->showMessage(this, QStringLiteral("Installed version: Kestrava v") +
-                                      QString::fromLatin1(kKestravaVersion));
-}
-
-void MainWindow::showReferences() {
-    if (m_references == nullptr)
-        return;
-    m_references->show();
-    m_references->raise();
-    m_references->activateWindow();
-}
-
-void MainWindow::showAbout() {
-    if (m_about != nullptr)
-        m_about->exec();
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

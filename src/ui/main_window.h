@@ -92,10 +92,6 @@ class MainWindow : public QMainWindow {
     void activateFirstTime();
     void saveOnClose();
     void editPreferences();
-    void openQuickStartGuide();
-    void showVersion();
-    void showReferences();
-    void showAbout();
     // Modes (main_window_modes.cpp).
     void setMode(util::Mode mode);
     void resetModeControls();

@@ -77,6 +77,23 @@ QString SettingsFiles::save(const config::HistoryBoxes& histories, const config:
            failures.join(QStringLiteral("\r\n"));
 }
 
+util::Mode startupMode(config::InitialMode choice, util::Mode lastMode) {
+    switch (choice) {
+    case config::InitialMode::LastUsed:
+        return lastMode >= util::Mode::Find && lastMode <= util::Mode::ViewFoldersFiles
+                   ? lastMode
+                   : util::Mode::Find;
+    case config::InitialMode::Replace:
+        return util::Mode::FindAndReplace;
+    case config::InitialMode::Script:
+        return util::Mode::Script;
+    case config::InitialMode::ViewFoldersFiles:
+        return util::Mode::ViewFoldersFiles;
+    default:
+        return util::Mode::Find;
+    }
+}
+
 QRect fitBoundsToScreens(const config::WindowBounds& bounds, const std::vector<QRect>& screens) {
     if (bounds.height < 1 || bounds.width < 1)
         return {};

@@ -36,6 +36,9 @@ class SettingsFiles {
     std::string m_damagedHistory;
 };
 
+// The mode the window starts in: the one chosen in Preferences, or the last one used.
+util::Mode startupMode(config::InitialMode choice, util::Mode lastMode);
+
 // Where saved bounds place the window: each side cut to the screen's (from its edge), and only
 // when the title bar and enough of the window to be grabbed lie on one of the screens (given as
 // their available rectangles). An invalid rectangle when they fit none.
