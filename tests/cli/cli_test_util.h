@@ -1,6 +1,8 @@
 // Runs the built kestrava-cli and reads and writes the files of its test trees.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,5 +65,29 @@ inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scrat
     return {outTo.empty() ? readFile(out) : "", readFile(err),
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
+
+// A scratch folder per test: the tree to search goes in m_root (its "tree"), the program's
+// output beside it.
+class CliScratchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/kestrava-cli-XXXXXX";
+        m_scratch = mkdtemp(pattern);
+        m_root = (m_scratch / "tree").string();
+    }
+    void TearDown() override {
+        // Whatever a test made unreadable is opened up again first, so all of it can go.
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(m_scratch, ec))
+            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(m_scratch, ec);
+    }
+    CliRun cli(const std::vector<std::string>& args, const std::string& outTo = "") const {
+        return runCli(args, m_scratch, outTo);
+    }
+
+    fs::path m_scratch;
+    std::string m_root;
+};
 
 } // namespace kestrava::cli::test

@@ -7,17 +7,14 @@ namespace {
 
 using namespace kestrava::cli::test;
 
-class CliScriptTest : public ::testing::Test {
+class CliScriptTest : public CliScratchTest {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kestrava-script-XXXXXX";
-        m_scratch = mkdtemp(pattern);
-        m_root = (m_scratch / "tree").string();
+        CliScratchTest::SetUp();
         writeFile(m_root + "/a/one.txt", "alpha beta\ngamma\n");
         writeFile(m_root + "/b/two.txt", "beta delta\n");
         writeFile(m_root + "/b/two.log", "beta in a log\n");
     }
-    void TearDown() override { fs::remove_all(m_scratch); }
 
     // Writes the script (CR LF lines, each block after an empty line) and runs it with the
     // extra arguments.
@@ -31,15 +28,12 @@ class CliScriptTest : public ::testing::Test {
         writeFile(file, text);
         std::vector<std::string> args{"script", file, "--no-header", "--view", "matches"};
         args.insert(args.end(), extra.begin(), extra.end());
-        return runCli(args, m_scratch);
+        return cli(args);
     }
     std::string found(const std::string& file, int count) const {
         return "Found " + std::to_string(count) + (count == 1 ? " match in " : " matches in ") +
                m_root + "/" + file + "\n";
     }
-
-    fs::path m_scratch;
-    std::string m_root;
 };
 
 TEST_F(CliScriptTest, GroupsAccumulateTheirResults) {
@@ -51,14 +45,6 @@ TEST_F(CliScriptTest, GroupsAccumulateTheirResults) {
               found("a/one.txt", 2) + "alpha\ngamma\n\n" + found("b/two.txt", 1) + "delta\n\n\n");
     EXPECT_EQ(run.err, "Searched 2 files:   Found 3 matches in 2 files\n");
     EXPECT_EQ(run.status, 0);
-}
-
-TEST_F(CliScriptTest, StopEndsTheScriptAfterWhatPrecedesIt) {
-    const CliRun run =
-        script({"Folder(s):  " + m_root + "/a", "File(s):    *.txt", "Find:       gamma",
-                "Find:       {Stop}", "Find:       alpha", "Folder(s):  " + m_root + "/b",
-                "File(s):    *.txt", "Find:       delta"});
-    EXPECT_EQ(run.out, found("a/one.txt", 1) + "gamma\n\n\n");
 }
 
 TEST_F(CliScriptTest, RootFolderIsReplacedOnceAndMustBeGiven) {
@@ -96,21 +82,13 @@ TEST_F(CliScriptTest, ReplacingScriptsWriteAndNeedAConfirmation) {
     EXPECT_EQ(readFile(m_root + "/b/two.log"), "in a log\n");
 }
 
-TEST_F(CliScriptTest, FolderItemsWithoutFindsSearchNothing) {
-    const CliRun run = script({"Folder(s):  " + m_root + "/a", "File(s):    *.txt",
-                               "Folder(s):  " + m_root + "/b", "File(s):    *.txt"});
-    EXPECT_EQ(run.out, "No matches found\n\n\n");
-    EXPECT_EQ(run.status, 1);
-}
-
 TEST_F(CliScriptTest, HeaderNamesTheScriptAsGiven) {
     writeFile((m_scratch / "h.ksc").string(),
               "Folder(s):  " + m_root + "/a\r\nFile(s):    *.txt\r\n\r\nFind:       gamma\r\n");
-    const CliRun run =
-        runCli({"script", (m_scratch / "h.ksc").string(), "--filenames-only"}, m_scratch);
+    const CliRun run = cli({"script", (m_scratch / "h.ksc").string(), "--filenames-only"});
     EXPECT_EQ(run.out, "Script: " + (m_scratch / "h.ksc").string() + "\n\n" +
                            found("a/one.txt", 1) + "\n\n");
-    const CliRun missing = runCli({"script", "/nowhere/x.ksc"}, m_scratch);
+    const CliRun missing = cli({"script", "/nowhere/x.ksc"});
     EXPECT_EQ(
         missing.err,
         "Unable to load script file: /nowhere/x.ksc\nOpen Error: No such file or directory\n");

@@ -9,6 +9,11 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+Lines operator+(Lines first, const Lines& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
 TEST(SummaryTexts, SingularExactlyForOne) {
     struct Case {
         int32_t scanned, matches, files, unique;
@@ -51,38 +56,39 @@ class ExportTest : public ::testing::Test {
         {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
 };
 
-TEST_F(ExportTest, LinesWithMatchesMarkCutLines) {
-    EXPECT_EQ(lines(View::LinesWithMatches, true),
-              (Lines{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", "",
-                     "Found 3 matches in /src/a.txt", "one a two->", "bca->", "",
-                     "Found 1 match in /src/d/b.txt", "A", "", ""}));
-}
-
-TEST_F(ExportTest, MatchesOnlyMarkACutMatchOnlyWhenLastOnItsLine) {
-    EXPECT_EQ(lines(View::MatchesOnly, true),
-              (Lines{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", "",
-                     "Found 3 matches in /src/a.txt", "a", "b", "a>", "",
-                     "Found 1 match in /src/d/b.txt", "A", "", ""}))
-        << "the first line is cut after its non-match tail, so its match gets no marker";
-}
-
-TEST_F(ExportTest, filenamesOnly) {
-    EXPECT_EQ(
-        lines(View::LinesWithMatches, false, util::Mode::ViewFoldersFiles),
-        (Lines{"Found 3 matches in /src/a.txt", "", "Found 1 match in /src/d/b.txt", "", ""}));
-    EXPECT_EQ(lines(View::UniqueMatches, false, util::Mode::ViewFoldersFiles), (Lines{""}));
-}
-
-TEST_F(ExportTest, HeadersByMode) {
-    const Lines replace = lines(View::UniqueMatches, true, util::Mode::FindAndReplace);
-    EXPECT_EQ(Lines(replace.begin(), replace.begin() + 5),
-              (Lines{"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b",
-                     "Replace with: x", ""}));
-    EXPECT_EQ(lines(View::UniqueMatches, true, util::Mode::Script),
-              (Lines{"Script: New (unsaved) script", "", "a", "b", ""}));
-}
-
-TEST_F(ExportTest, NoMatchesHasNoHeader) {
+// "->" marks a cut line; ">" marks a cut match only where it is the last thing on its line (the
+// first line is cut after its non-match tail, so its match gets none).
+TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
+    const Lines head{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", ""};
+    const std::string a = "Found 3 matches in /src/a.txt";
+    const std::string b = "Found 1 match in /src/d/b.txt";
+    const struct {
+        View view;
+        bool details;
+        util::Mode mode;
+        Lines expected;
+    } cases[] = {
+        {View::LinesWithMatches, true, util::Mode::Find,
+         head + Lines{a, "one a two->", "bca->", "", b, "A", "", ""}},
+        {View::MatchesOnly, true, util::Mode::Find,
+         head + Lines{a, "a", "b", "a>", "", b, "A", "", ""}},
+        {View::LinesWithMatches, false, util::Mode::ViewFoldersFiles, {a, "", b, "", ""}},
+        {View::UniqueMatches, false, util::Mode::ViewFoldersFiles, {""}},
+        {View::UniqueMatches,
+         true,
+         util::Mode::FindAndReplace,
+         {"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b", "Replace with: x",
+          "", "a", "b", ""}},
+        {View::UniqueMatches,
+         true,
+         util::Mode::Script,
+         {"Script: New (unsaved) script", "", "a", "b", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << static_cast<int>(c.view) << c.details << static_cast<int>(c.mode));
+        EXPECT_EQ(lines(c.view, c.details, c.mode), c.expected);
+    }
     m_results = test::makeResults({}, 2);
     EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
@@ -93,12 +99,6 @@ TEST(RichText, EscapesAndEndsEachLineWithPar) {
         R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";
     EXPECT_EQ(document, header + "C:\\\\x \\{y\\}\\par\r\n\\par\r\n\\cf0\\par}");
 }
-
-} // namespace
-} // namespace kestrava::results
-
-namespace kestrava::results {
-namespace {
 
 std::string written(const std::function<void(const std::function<void(std::string_view)>&)>& make) {
     std::string text;

@@ -100,12 +100,6 @@ TEST(MatchCollation, BytesThatAreNotUtf8ReadAsLatin1) {
     EXPECT_NE(collator.sortKey("cafe"), collator.sortKey("caf\xE9")) << "accents are not folded";
 }
 
-} // namespace
-} // namespace kestrava::results
-
-namespace kestrava::results {
-namespace {
-
 TEST(TextSet, KeepsTheFirstOfEqualTextsInOrderThroughGrowth) {
     for (const bool copy : {false, true}) {
         std::vector<std::string> texts;

@@ -1,6 +1,7 @@
-// Writes interrupted or starved on purpose (through the test build's fault hooks): a kill
-// between writing the temporary file and renaming it, short writes, a full disk, a size limit.
-// The original keeps every old byte or holds every new one; nothing partial replaces it.
+// Writes interrupted or starved on purpose (through the test build's fault hooks and limits): a
+// kill between writing the temporary file and renaming it, short writes, a full disk, a size
+// limit, no descriptor left. The original keeps every old byte or holds every new one; nothing
+// partial replaces it.
 #include "util/file_io.h"
 
 #include "util_test_support.h"
@@ -9,6 +10,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 using kestest::names;
@@ -44,72 +46,91 @@ std::string leftoverOf(const std::string& folder, const std::string& name) {
     return {};
 }
 
-TEST(KilledMidWrite, AbortBeforeTheRenameLeavesTheOldBytesAndANamedLeftover) {
-    kestest::TempFolder tmp;
-    const std::string path = tmp.path() + "f.txt";
-    writeRaw(path, kOld);
-    int status = 0;
-    ::waitpid(startFaultyWrite(path, "after-temp-write:abort"), &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WTERMSIG(status), SIGABRT);
-    EXPECT_EQ(readFile(path), kOld);
-    const std::string leftover = leftoverOf(tmp.path(), "f.txt");
-    ASSERT_NE(leftover, "") << "names: " << names(tmp.path()).size();
-    EXPECT_EQ(readFile(tmp.path() + leftover), kNew) << "the leftover is complete";
-}
-
-// Stopped between the complete temporary file and the rename, the original is whole; killed
-// there, it stays so; let go on, the write completes and nothing is left behind.
-TEST(KilledMidWrite, PausedBeforeTheRenameTheOriginalIsWholeUntilTheRename) {
-    for (const int signal : {SIGKILL, SIGCONT}) {
+// Stopped between the complete temporary file and the rename, the original is whole: aborted or
+// killed there, it stays so (an abort leaves the complete leftover, named after the file); let go
+// on, the write completes and nothing is left behind.
+TEST(KilledMidWrite, TheOriginalIsWholeUntilTheRename) {
+    const struct {
+        const char* fault;
+        int signal; // sent to the stopped write; 0 when the write aborts by itself
+    } cases[] = {{"after-temp-write:abort", 0},
+                 {"after-temp-write:pause", SIGKILL},
+                 {"after-temp-write:pause", SIGCONT}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal);
         kestest::TempFolder tmp;
         const std::string path = tmp.path() + "f.txt";
         writeRaw(path, kOld);
-        const pid_t pid = startFaultyWrite(path, "after-temp-write:pause");
+        const pid_t pid = startFaultyWrite(path, c.fault);
         int status = 0;
-        ::waitpid(pid, &status, WUNTRACED);
-        ASSERT_TRUE(WIFSTOPPED(status));
-        EXPECT_EQ(readFile(path), kOld);
-        EXPECT_NE(leftoverOf(tmp.path(), "f.txt"), "");
-        ::kill(pid, signal);
-        ::waitpid(pid, &status, 0);
-        if (signal == SIGKILL) {
-            EXPECT_TRUE(WIFSIGNALED(status));
+        if (c.signal != 0) {
+            ::waitpid(pid, &status, WUNTRACED);
+            ASSERT_TRUE(WIFSTOPPED(status));
             EXPECT_EQ(readFile(path), kOld);
-        } else {
+            EXPECT_NE(leftoverOf(tmp.path(), "f.txt"), "");
+            ::kill(pid, c.signal);
+        }
+        ::waitpid(pid, &status, 0);
+        if (c.signal == SIGCONT) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
             EXPECT_EQ(readFile(path), kNew);
             EXPECT_EQ(names(tmp.path()), std::vector<std::string>{"f.txt"});
+            continue;
+        }
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(readFile(path), kOld);
+        if (c.signal == 0) {
+            EXPECT_EQ(WTERMSIG(status), SIGABRT);
+            const std::string leftover = leftoverOf(tmp.path(), "f.txt");
+            ASSERT_NE(leftover, "");
+            EXPECT_EQ(readFile(tmp.path() + leftover), kNew) << "the leftover is complete";
         }
     }
 }
 
-// ---- Short writes, a full disk, a size limit --------------------------------------------------
+// ---- Short writes, a full disk, a size limit, no descriptor left ------------------------------
 
-struct StarvedCase {
-    const char* name;
-    std::function<void()> setup; // runs in the child before the write
-    bool linked;                 // the file has a second name
-    const char* expected;        // "written" or the end of the message
-};
+ino_t inodeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_ino;
+}
 
+// A file with a second name is rewritten through its inode: both names see the outcome, and on
+// failure both keep the old bytes.
 TEST(StarvedWrites, WriteEveryByteOrFailClearlyWithTheOriginalIntact) {
+    const auto fault = [](const char* name) {
+        return [name] { ::setenv("KESTRAVA_FAULT", name, 1); };
+    };
     const auto sizeLimit = [] {
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_IGN);
     };
-    const StarvedCase cases[] = {
-        {"short writes", [] { ::setenv("KESTRAVA_FAULT", "write:short", 1); }, false, "written"},
-        {"short writes, linked", [] { ::setenv("KESTRAVA_FAULT", "write:short", 1); }, true,
-         "written"},
-        {"disk full", [] { ::setenv("KESTRAVA_FAULT", "write:nospace", 1); }, false,
-         ": No space left on device"},
-        {"disk full, linked", [] { ::setenv("KESTRAVA_FAULT", "write:nospace", 1); }, true,
-         ": No space left on device"},
-        {"size limit", sizeLimit, false, ": File too large"},
+    const auto noDescriptor = [] {
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
     };
-    for (const StarvedCase& c : cases) {
+    const struct {
+        const char* name;
+        std::function<void()> setup; // runs in the child before the write
+        bool linked;                 // the file has a second name
+        std::string expected;        // "written" or the message, "@" standing for the folder
+    } cases[] = {
+        {"short writes", fault("write:short"), false, "written"},
+        {"short writes, linked", fault("write:short"), true, "written"},
+        {"disk full", fault("write:nospace"), false,
+         "Cannot write @f.txt: No space left on device"},
+        {"disk full, linked", fault("write:nospace"), true,
+         "Cannot write @f.txt: No space left on device"},
+        {"size limit", sizeLimit, false, "Cannot write @f.txt: File too large"},
+        {"size limit, linked", sizeLimit, true, "Cannot write @f.txt: File too large"},
+        {"no descriptor", noDescriptor, false,
+         "Cannot create a temporary file in @: Too many open files"},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         kestest::TempFolder tmp;
         const std::string path = tmp.path() + "f.txt";
@@ -117,18 +138,21 @@ TEST(StarvedWrites, WriteEveryByteOrFailClearlyWithTheOriginalIntact) {
         writeRaw(path, kOld);
         if (c.linked)
             ::link(path.c_str(), (tmp.path() + "g.txt").c_str());
+        const ino_t inode = inodeOf(path);
         const std::string outcome = kestest::runInChild([&] {
             c.setup();
             std::string error;
             return writeFileAtomically(path, text, error) ? std::string("written") : error;
         });
-        const bool written = std::string_view(c.expected) == "written";
-        if (written) {
-            EXPECT_EQ(outcome, "written");
-        } else {
-            EXPECT_EQ(outcome, "Cannot write " + path + c.expected);
-        }
+        std::string expected = c.expected;
+        if (const size_t at = expected.find('@'); at != std::string::npos)
+            expected.replace(at, 1, tmp.path());
+        EXPECT_EQ(outcome, expected);
+        const bool written = c.expected == "written";
         EXPECT_EQ(readFile(path), written ? text : kOld);
+        if (c.linked || !written) {
+            EXPECT_EQ(inodeOf(path), inode);
+        }
         if (c.linked) {
             EXPECT_EQ(readFile(tmp.path() + "g.txt"), written ? text : kOld);
         }

@@ -12,6 +12,7 @@
 
 using kestest::waitForFile;
 using kestest::writeRaw;
+using kestest::writeRecorder;
 using namespace kestrava;
 using namespace kestrava::util;
 using namespace std::string_literals;
@@ -19,14 +20,6 @@ using namespace std::string_literals;
 namespace {
 
 using Args = std::vector<std::string>;
-
-// A script that records its arguments, one per line, written to a temporary name first so the
-// marker appears only once it is complete.
-void writeRecorder(const std::string& path, const std::string& marker) {
-    writeRaw(path, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + marker + ".part'\nmv '" + marker +
-                       ".part' '" + marker + "'\n");
-    ::chmod(path.c_str(), 0755);
-}
 
 // Puts a folder first on PATH for one test.
 class ScopedPath {

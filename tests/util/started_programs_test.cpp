@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 using namespace kestrava;
 using namespace kestrava::util;
 
@@ -21,19 +19,6 @@ std::vector<std::string> substituted(std::vector<std::string> args, const std::s
         if (const size_t at = arg.find(token); at != std::string::npos)
             arg.replace(at, token.size(), value);
     return args;
-}
-
-// A fake editor that writes each argument it got, NUL-terminated, to `record`.
-std::string writeFakeEditor(const std::string& folder, const std::string& record) {
-    const std::string editor = folder + "fake-editor";
-    kestest::writeRaw(editor, "#!/bin/sh\n"
-                              "for a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" +
-                                  record +
-                                  ".part'\n"
-                                  "mv '" +
-                                  record + ".part' '" + record + "'\n");
-    ::chmod(editor.c_str(), 0700);
-    return editor;
 }
 
 std::string recorded(const std::vector<std::string>& args) {
@@ -50,7 +35,8 @@ TEST(HostileFileNames, ReachTheEditorAsOneArgumentEachAndRunNothing) {
         "-leading-dash.txt", "\xe9t\xe9\xff.txt",         "back\\slash %Filename%.txt",
         "&& touch pwned |"};
     kestest::TempFolder tmp;
-    const std::string editor = writeFakeEditor(tmp.path(), tmp.path() + "record");
+    const std::string editor = tmp.path() + "fake-editor";
+    kestest::writeRecorder(editor, tmp.path() + "record", "\\0");
     ASSERT_FALSE(std::filesystem::exists("pwned")) << "left over from elsewhere";
     const std::vector<std::string> templateArgs = splitCommandLine("+%LineNumber% %Filename%");
     ASSERT_EQ(templateArgs, (std::vector<std::string>{"+%LineNumber%", "%Filename%"}));
@@ -69,13 +55,6 @@ TEST(HostileFileNames, ReachTheEditorAsOneArgumentEachAndRunNothing) {
         EXPECT_FALSE(std::filesystem::exists(tmp.path() + "pwned"));
         EXPECT_FALSE(std::filesystem::exists("pwned"));
     }
-}
-
-TEST(HostileFileNames, AQuotedTemplateKeepsItsPiecesAndTheNameWhole) {
-    const std::string path = "/tmp/it's \"a\" $(touch pwned);.txt";
-    const std::vector<std::string> args = substituted(
-        splitCommandLine("--goto '%Filename%:1' \"-n\" %Filename%"), "%Filename%", path);
-    EXPECT_EQ(args, (std::vector<std::string>{"--goto", path + ":1", "-n", path}));
 }
 
 } // namespace

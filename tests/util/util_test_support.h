@@ -14,6 +14,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -102,6 +103,16 @@ inline std::string waitForFile(const std::string& path) {
     while (!std::filesystem::exists(path) && steady_clock::now() < giveUp)
         std::this_thread::sleep_for(milliseconds(10));
     return std::filesystem::exists(path) ? readFile(path) : "<never written>";
+}
+
+// Writes an executable script that records its arguments, each followed by `separator` (as printf
+// spells it), in `record`; it writes a temporary name first, so the record appears only complete.
+inline void writeRecorder(const std::string& script, const std::string& record,
+                          const std::string& separator = "\\n") {
+    writeRaw(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s" + separator +
+                         "' \"$a\"; done > '" + record + ".part'\nmv '" + record + ".part' '" +
+                         record + "'\n");
+    ::chmod(script.c_str(), 0700);
 }
 
 // What reading the file tells of it, as a replacement needs it (see replaceReadFile).
