@@ -1,90 +1,8 @@
 #include "regex/regex_error.h"
 
-#include <array>
-
 namespace kestrava::regex {
 
 namespace {
-
-// Index = error code; empty for codes that have no message of their own.
-constexpr std::array<const char*, 36> kErrorTexts = {
-    "",
-    "Error in Pattern: \"%s\" at offset (%d)",
-    "Study of compiled pattern failed: (%s)",
-    "Locale for selected language (%s) is unavailable on this machine",
-    "Invalid Compiled Pattern (nil)",
-    "Invalid Compiled Pattern (bad magic number)",
-    "Compiled Pattern has changed since last Match",
-    "No Active Pattern found",
-    "Invalid PatternID (%d)",
-    "Compiled Pattern is not available fordetermining Group Number from Name (%s)",
-    "",
-    "GroupNum out of bounds (%d)",
-    "Unknown GroupName: (%s)",
-    "StartAt is greater than length of target. TargetLength = %d but StartAt = %d.",
-    "StartAt must be greater than 0 -(%d) is invalid",
-    "Match not found",
-    "Compiled pattern code or target is NULL",
-    "Unrecognized bit in match options",
-    "Unrecognized compiled pattern code",
-    "Unknown item in compiled pattern",
-    "Out of memory during match",
-    "The recursion and backtracking limit (MatchLimit) was reached",
-    "Target contains an invalid UTF-8 byte sequence",
-    "",
-    "Invalid Prior MatchResult-GroupCount = 0",
-    "Error in Replacement string \"%s\" at offset (%d): %s",
-    "MatchResult's MatchPatternID must be the same as that stored with the BuildPatternID",
-    "CustomToken index invalid (%d)",
-    "The OnReplaceCustomToken event must  be assigned to evaluate the token ${%s}",
-    "Error in BuildPattern \"%s\" at offset (%d): %s",
-    "No Active BuildPattern found",
-    "Invalid BuildPatternID (%d)",
-    "Invalid Tokenized BuildPattern (nil)",
-    "Setting CustomTokens can only be done prior to adding any BuildPatterns",
-    "BuildPatternID already removed (%d)",
-    "",
-};
-
-constexpr std::array<const char*, 37> kMethodNames = {
-    "GroupEnd",
-    "GroupLength",
-    "GroupStart",
-    "GroupValue",
-    "GroupValueByName",
-    "IsMatch",
-    "Match",
-    "MatchedEnd",
-    "MatchedLength",
-    "MatchedStart",
-    "MatchedValue",
-    "MatchNext",
-    "Matches",
-    "PatternGroupNumberFromName",
-    "RemovePattern",
-    "Replace",
-    "Split",
-    "BuildString",
-    "AddBuildPattern",
-    "RemoveBuildPattern",
-    "SetCustomtokens",
-    "AppendReplacement",
-    "GetGroupNumFromName",
-    "GetGroupValue",
-    "GetMatch",
-    "GetMatchStatic",
-    "GetPattern",
-    "GetPatternInfo",
-    "GetPatternLanguage",
-    "GetPatternNamedGroupCount",
-    "GetPatternNamedGroupNames",
-    "GetPatternNamedGroupNumbers",
-    "GetPatternMatchLimit",
-    "GetPatternOptions",
-    "MatchAndReplace",
-    "SetDefaultLanguage",
-    "SplitToArray",
-};
 
 std::string argText(const FormatArg& arg) {
     if (const auto* text = std::get_if<std::string>(&arg))
@@ -106,15 +24,78 @@ RegexError::RegexError(const std::string& message, RegexErrorCode code, int32_t 
       calledMethod(called) {}
 
 std::string regExErrorText(RegexErrorCode code) {
-    const auto index = static_cast<size_t>(code);
-    if (index < kErrorTexts.size() && *kErrorTexts[index] != '\0')
-        return kErrorTexts[index];
-    return "Unknown Error Code (%d)";
+    switch (code) {
+    case RegexErrorCode::PatternError:
+        return "Error in Pattern: \"%s\" at offset (%d)";
+    case RegexErrorCode::StudyError:
+        return "Study of compiled pattern failed: (%s)";
+    case RegexErrorCode::LocaleUnavailable:
+        return "Locale for selected language (%s) is unavailable on this machine";
+    case RegexErrorCode::CompiledPatternNil:
+        return "Invalid Compiled Pattern (nil)";
+    case RegexErrorCode::NoActivePattern:
+        return "No Active Pattern found";
+    case RegexErrorCode::InvalidPatternID:
+        return "Invalid PatternID (%d)";
+    case RegexErrorCode::GroupNumOutOfBounds:
+        return "GroupNum out of bounds (%d)";
+    case RegexErrorCode::StartAtTooLarge:
+        return "StartAt is greater than length of target. TargetLength = %d but StartAt = %d.";
+    case RegexErrorCode::StartAtTooSmall:
+        return "StartAt must be greater than 0 -(%d) is invalid";
+    case RegexErrorCode::MatchNotFound:
+        return "Match not found";
+    case RegexErrorCode::NullPatternOrTarget:
+        return "Compiled pattern code or target is NULL";
+    case RegexErrorCode::BadMatchOption:
+        return "Unrecognized bit in match options";
+    case RegexErrorCode::BadPatternCode:
+        return "Unrecognized compiled pattern code";
+    case RegexErrorCode::UnknownPatternItem:
+        return "Unknown item in compiled pattern";
+    case RegexErrorCode::OutOfMemory:
+        return "Out of memory during match";
+    case RegexErrorCode::MatchLimit:
+        return "The recursion and backtracking limit (MatchLimit) was reached";
+    case RegexErrorCode::BadUtf8:
+        return "Target contains an invalid UTF-8 byte sequence";
+    case RegexErrorCode::ReplacementError:
+        return "Error in Replacement string \"%s\" at offset (%d): %s";
+    case RegexErrorCode::CustomTokenIndex:
+        return "CustomToken index invalid (%d)";
+    case RegexErrorCode::CustomTokenUnassigned:
+        return "The OnReplaceCustomToken event must  be assigned to evaluate the token ${%s}";
+    default: // None, CacheFull and UnknownExecResult have no message of their own
+        return "Unknown Error Code (%d)";
+    }
 }
 
 std::string regExMethodName(RegexOperation method) {
-    const auto index = static_cast<size_t>(method);
-    return index < kMethodNames.size() ? kMethodNames[index] : "";
+    switch (method) {
+    case RegexOperation::GroupValue:
+        return "GroupValue";
+    case RegexOperation::Match:
+        return "Match";
+    case RegexOperation::Matches:
+        return "Matches";
+    case RegexOperation::RemovePattern:
+        return "RemovePattern";
+    case RegexOperation::Replace:
+        return "Replace";
+    case RegexOperation::Split:
+        return "Split";
+    case RegexOperation::AppendReplacement:
+        return "AppendReplacement";
+    case RegexOperation::GetMatch:
+        return "GetMatch";
+    case RegexOperation::GetMatchStatic:
+        return "GetMatchStatic";
+    case RegexOperation::MatchAndReplace:
+        return "MatchAndReplace";
+    case RegexOperation::SplitToArray:
+        return "SplitToArray";
+    }
+    return "";
 }
 
 std::string formatRegExText(const std::string& text, FormatArgs args) {

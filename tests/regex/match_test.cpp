@@ -10,6 +10,8 @@
 namespace kestrava::regex {
 namespace {
 
+using namespace std::string_literals;
+
 struct Span {
     int32_t start;
     int32_t end;
@@ -44,6 +46,7 @@ TEST(Matches, ReportsEveryMatchOnceInOrder) {
         const char* pattern;
         std::string text;
         std::vector<Span> expected;
+        PatternOptions options{};
     };
     const Case cases[] = {
         {"b", "abcabc", {{1, 2}, {4, 5}}},
@@ -56,15 +59,12 @@ TEST(Matches, ReportsEveryMatchOnceInOrder) {
         {"\\b", "ab cd", {{0, 0}, {2, 2}, {3, 3}, {5, 5}}},
         {"(?=b)|b", "abb", {{1, 1}, {1, 2}, {2, 2}, {2, 3}}},
         {"a|", "aXa", {{0, 1}, {1, 1}, {2, 3}}},
+        // Empty matches step over whole UTF-8 characters (two e-acute here).
+        {"x*", "\xC3\xA9\xC3\xA9", {{0, 0}, {2, 2}, {4, 4}}, {PatternOption::Utf8}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(allMatches(c.pattern, c.text), c.expected) << c.pattern << " on " << c.text;
-}
-
-TEST(Matches, EmptyMatchesStepOverWholeUtf8Characters) {
-    const std::string text = "\xC3\xA9\xC3\xA9"; // two e-acute
-    EXPECT_EQ(allMatches("x*", text, {PatternOption::Utf8}),
-              (std::vector<Span>{{0, 0}, {2, 2}, {4, 4}}));
+        EXPECT_EQ(allMatches(c.pattern, c.text, c.options), c.expected)
+            << c.pattern << " on " << c.text;
 }
 
 TEST(Matches, GroupsThatDidNotTakePartAreMinusOne) {
@@ -199,67 +199,6 @@ TEST(SplitToArray, LimitAndStartOffset) {
         R"m("Invalid PatternID (9)" reported by Method "Split" on Class "TldiRegExMulti" when calling "SplitToArray".)m");
 }
 
-// The same pattern compiled for the JIT (studied) and for the interpreter must agree exactly.
-TEST(JitAndInterpreter, AgreeOnEveryMatch) {
-    const char* patterns[] = {"abc",
-                              "a|b|cd",
-                              "\\b\\w+ing\\b",
-                              "(\\w+)@(\\w+)\\.com",
-                              "x*",
-                              "(a|ab)(c|bcd)(d*)",
-                              "^\\s*$",
-                              "(?m)^\\w",
-                              "[^\\n]*",
-                              "(?i)straSSe",
-                              "(?<y>\\d{4})-(?<m>\\d\\d)",
-                              "a(?=b)|(?<=a)b",
-                              "",
-                              "\\d+?",
-                              "AbC",
-                              "b b",
-                              "ing",
-                              "(a+)*+$",
-                              "(?>(b)|a)+c"};
-    const std::string texts[] = {"",
-                                 "abc abcd ab",
-                                 "singing rings bring\nking ping",
-                                 "me@host.com, you@there.com",
-                                 "abcd abd abcdd",
-                                 "line one\n\n  \nline two\n",
-                                 "1999-12 2026-11-05",
-                                 "Strasse STRASSE",
-                                 std::string("nul\0byte ab", 11),
-                                 "ABC abc aBc AbCd",
-                                 "b bb b",
-                                 "RING ring Ring",
-                                 "aaab",
-                                 "abac"};
-    for (const char* pattern : patterns)
-        for (const std::string& text : texts) {
-            PatternSet jit;
-            PatternSet interpreter;
-            interpreter.setDefaultPatternOptions(
-                {PatternOption::IgnoreCase, PatternOption::DotMatchesAll, PatternOption::NoStudy});
-            const int32_t a = test::compile(jit, pattern);
-            const int32_t b = test::compile(interpreter, pattern);
-            MatchCollection ra;
-            MatchCollection rb;
-            const auto length = static_cast<uint32_t>(text.size());
-            jit.matches(a, text.data(), length, 0, {}, ra);
-            interpreter.matches(b, text.data(), length, 0, {}, rb);
-            ASSERT_EQ(ra.size(), rb.size()) << pattern << " on " << text;
-            for (size_t i = 0; i < ra.size(); ++i) {
-                const auto used =
-                    static_cast<size_t>(ra[i].groupCount) * 2; // the rest is workspace
-                EXPECT_EQ(std::vector<int32_t>(ra[i].groupStartEnd.begin(),
-                                               ra[i].groupStartEnd.begin() + used),
-                          std::vector<int32_t>(rb[i].groupStartEnd.begin(),
-                                               rb[i].groupStartEnd.begin() + used))
-                    << pattern << " #" << i;
-            }
-        }
-}
-
 // Plain text and alternations of plain texts are found by a byte search; anything the engine
 // might read differently is not.
 TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
@@ -301,8 +240,24 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
     EXPECT_EQ(allMatches("ab|abc|b", "abc bc", {}), (std::vector<Span>{{0, 2}, {4, 5}}));
 }
 
-// The studied pattern (byte search, required text, line-bound search) against the interpreter,
-// which never takes a shortcut, in both letter-case settings.
+// Every group of every match, so two engines can be compared.
+std::vector<std::vector<int32_t>> everyGroup(const std::string& pattern, const std::string& text,
+                                             const PatternOptions& options) {
+    PatternSet regex;
+    regex.setDefaultPatternOptions(options);
+    const int32_t id = test::compile(regex, pattern);
+    MatchCollection results;
+    regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+    std::vector<std::vector<int32_t>> groups;
+    for (const MatchResult& r : results) // past groupCount * 2 lies workspace
+        groups.emplace_back(r.groupStartEnd.begin(),
+                            r.groupStartEnd.begin() + std::ptrdiff_t{r.groupCount} * 2);
+    return groups;
+}
+
+// The studied pattern (JIT, byte search, required text, line-bound search) against the
+// interpreter, which never takes a shortcut, in both letter-case settings. At most two matches
+// start at one place (an empty one, then a longer one), so the list is bounded by the text.
 ::testing::AssertionResult studiedFindsWhatTheInterpreterFinds(const std::string& pattern,
                                                                const std::string& text) {
     for (const bool caseless : {false, true}) {
@@ -311,44 +266,58 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
             options.include(PatternOption::IgnoreCase);
         PatternOptions interpreted = options;
         interpreted.include(PatternOption::NoStudy);
-        if (allMatches(pattern, text, options) != allMatches(pattern, text, interpreted))
+        const auto studied = everyGroup(pattern, text, options);
+        if (studied != everyGroup(pattern, text, interpreted) ||
+            studied.size() > 2 * text.size() + 2)
             return ::testing::AssertionFailure() << pattern << (caseless ? " caseless" : "");
     }
     return ::testing::AssertionSuccess();
 }
 
-// Random texts over a small alphabet against the interpreter, which never takes a shortcut:
-// the studied pattern (byte search, required text, line-bound search) must find the same.
-void expectStudiedFindsWhatTheInterpreterFinds(const std::vector<std::string>& patterns,
-                                               std::string_view alphabet, size_t maxLength,
-                                               int rounds = 200) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
-    std::uniform_int_distribution<size_t> length(0, maxLength);
-    for (int round = 0; round < rounds; ++round) {
-        std::string text(length(random), ' ');
-        for (char& c : text)
-            c = alphabet[pick(random)];
-        for (const std::string& pattern : patterns)
-            ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
+TEST(JitAndInterpreter, AgreeOnEveryGroupOfEveryMatch) {
+    for (const std::vector<const char*>& group :
+         {std::vector<const char*>{"abc", "a|b|cd", "\\b\\w+ing\\b", "(\\w+)@(\\w+)\\.com", "x*",
+                                   "(a|ab)(c|bcd)(d*)", "^\\s*$", "(?m)^\\w", "[^\\n]*",
+                                   "(?i)straSSe", "(?<y>\\d{4})-(?<m>\\d\\d)", "a(?=b)|(?<=a)b",
+                                   ""},
+          std::vector<const char*>{"\\d+?", "AbC", "b b", "ing", "(a+)*+$", "(?>(b)|a)+c", "^", "$",
+                                   "\\b", "(?=a)", "\\B", "a??"}})
+        for (const char* pattern : group)
+            for (const std::string& text :
+                 {""s, "abc abcd ab"s, "singing rings bring\nking ping"s,
+                  "me@host.com, you@there.com"s, "abcd abd abcdd"s, "line one\n\n  \nline two\n"s,
+                  "1999-12 2026-11-05"s, "Strasse STRASSE"s, "nul\0byte ab"s, "ABC abc aBc AbCd"s,
+                  "b bb b"s, "RING ring Ring"s, "aaab"s, "abac"s, "ax xa\nb"s, "x\r\n\r\nxx\r\n"s,
+                  "\xe9x\xff\x80 a\xc3\xa9"s, "\0x\0"s})
+                EXPECT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
+}
+
+// Random texts over small alphabets: the byte search in 16-byte steps, over bytes that tempt a
+// careless case fold ('@' and '`' differ by the same bit as 'A' and 'a'); lines, word boundaries
+// and the required text at both ends of lines and of the text.
+TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
+    const std::tuple<std::vector<std::string>, std::string_view, size_t> cases[] = {
+        {{"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"},
+         "abAB@`\n",
+         90},
+        {{"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz", "a\\sb", "[^b]ab", "\\Ba_", "_\\b",
+          "g\\W*i", "n.g", "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b", "\\B[g-z]+_t", "[^\\s]+ng\\B",
+          "\\s+ng", "\\S+\\s+i"},
+         "ingtxyz_ab1.\n\r\v NG",
+         120},
+    };
+    for (const auto& [patterns, alphabet, maxLength] : cases) {
+        std::mt19937 random(7);
+        std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+        std::uniform_int_distribution<size_t> length(0, maxLength);
+        for (int round = 0; round < 200; ++round) {
+            std::string text(length(random), ' ');
+            for (char& c : text)
+                c = alphabet[pick(random)];
+            for (const std::string& pattern : patterns)
+                ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
+        }
     }
-}
-
-// Texts long enough for the byte search's 16-byte steps, over bytes that tempt a careless case
-// fold ('@' and '`' differ by the same bit as 'A' and 'a').
-TEST(JitAndInterpreter, LiteralSearchFindsWhatTheInterpreterFinds) {
-    expectStudiedFindsWhatTheInterpreterFinds(
-        {"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"},
-        "abAB@`\n", 90);
-}
-
-// Lines, word boundaries and the required text at both ends of lines and of the text.
-TEST(JitAndInterpreter, RequiredTextSearchFindsWhatTheInterpreterFinds) {
-    expectStudiedFindsWhatTheInterpreterFinds(
-        {"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz", "a\\sb", "[^b]ab", "\\Ba_", "_\\b",
-         "g\\W*i", "n.g", "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b", "\\B[g-z]+_t", "[^\\s]+ng\\B",
-         "\\s+ng", "\\S+\\s+i"},
-        "ingtxyz_ab1.\n\r\v NG", 120);
 }
 
 // Thousands of lines, nearly all holding a match: the line-bound search gives way to the engine
@@ -404,31 +373,16 @@ TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
 // the whole text's; tiny windows cut through every match and every attempt. Matches, Replace
 // and Split (which search with "not empty") must come out as the interpreter's.
 TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
-    const std::pair<const char*, PatternOptions> patterns[] = {
-        {"(a|ab)(c|bcd)(d*)", {}},
-        {"a(?=b)|(?<=a)b", {}},
-        {"(?!a)\\w|(?!a)", {}},
-        {"\\bab\\b|\\Bb", {}},
-        {"a.*?b", {PatternOption::DotMatchesAll}},
-        {"a.*b", {}},
-        {"(?m)^a|b\\z", {}},
-        {"a*|b??", {}},
-        {"(?:ab)*", {}},
-        {"(a)\\1+", {}},
-        {"[^b]+c", {}},
-        {"a\\Kb", {}},
-        {"(?i)ab|", {}},
-        {"b+$|c\\Z", {}},
-        {"(a+)*$|d(?=[^\n]*\\Z)", {}}, // "$" before a line break that ends a window
-        {"b$", {PatternOption::Multiline}},
-        {"(*ANY)^b", {PatternOption::Multiline}},
-        {"\\Ga|c", {}},
-        {"a+(*COMMIT)b|c", {}},
-        {"a{2,3}(?:b|c)", {}},
-        {"(?:\xC3\xA9|a)+", {PatternOption::Utf8}},
-        {".(?<=\xC3\xA9)", {PatternOption::Utf8}},
-        {"\xC3\xA9+b", {PatternOption::Utf8}},
-    };
+    std::vector<std::pair<const char*, PatternOptions>> patterns = {
+        {"a.*?b", {PatternOption::DotMatchesAll}}, {"b$", {PatternOption::Multiline}},
+        {"(*ANY)^b", {PatternOption::Multiline}},  {"(?:\xC3\xA9|a)+", {PatternOption::Utf8}},
+        {".(?<=\xC3\xA9)", {PatternOption::Utf8}}, {"\xC3\xA9+b", {PatternOption::Utf8}}};
+    // "(a+)*$|d(?=[^\n]*\\Z)": "$" before a line break that ends a window.
+    for (const char* pattern :
+         {"(a|ab)(c|bcd)(d*)", "a(?=b)|(?<=a)b", "(?!a)\\w|(?!a)", "\\bab\\b|\\Bb", "a.*b",
+          "(?m)^a|b\\z", "a*|b??", "(?:ab)*", "(a)\\1+", "[^b]+c", "a\\Kb", "(?i)ab|", "b+$|c\\Z",
+          "(a+)*$|d(?=[^\n]*\\Z)", "\\Ga|c", "a+(*COMMIT)b|c", "a{2,3}(?:b|c)"})
+        patterns.emplace_back(pattern, PatternOptions{});
     const char* alphabet[] = {"a", "b", "c", "d", "\n", " ", "\xC3\xA9"};
     std::mt19937 random(5);
     std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
@@ -442,8 +396,8 @@ TEST(JitAndInterpreter, WindowedSearchFindsWhatTheInterpreterFinds) {
             for (const auto& [pattern, options] : patterns) {
                 PatternOptions interpreted = options;
                 interpreted.include(PatternOption::NoStudy);
-                ASSERT_EQ(allMatches(pattern, text, options),
-                          allMatches(pattern, text, interpreted))
+                ASSERT_EQ(everyGroup(pattern, text, options),
+                          everyGroup(pattern, text, interpreted))
                     << pattern << " on " << text << ", window " << window;
                 std::string pieces[2];
                 std::vector<std::string> split[2];
@@ -496,17 +450,47 @@ TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
     pcre_api::setThreadJitStackLimit(pcre_api::kJitStackMax);
 }
 
-TEST(JitAndInterpreter, DeepInterpreterRecursionIsAnErrorNotACrash) {
-    PatternSet regex;
-    regex.setDefaultPatternOptions({PatternOption::NoStudy});
-    const int32_t id = test::compile(regex, "(?:(a)|b)*c");
-    const std::string text = std::string(2000000, 'a') + "c";
-    MatchCollection results;
-    EXPECT_EQ(test::raised([&] {
-                  regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {},
-                                results);
-              }).code,
-              RegexErrorCode::MatchLimit);
+// Runaway patterns end with the limit's error, never with "no match", studied or not; so does a
+// recursion deep enough to break the interpreter's stack (at the library's own limit).
+TEST(MatchLimit, IsReportedNeverNoMatchAndNeverACrash) {
+    const struct {
+        const char* name;
+        const char* pattern;
+        std::string text;
+        bool deep = false; // the interpreter alone, with the default limit
+    } cases[] = {
+        {"nested plus", "(a+)+$", std::string(40, 'a') + "b"},
+        {"alternation over 1 MB", "(.|\r\n)+$", std::string(1 << 20, 'x') + "\r\n\x01"},
+        {"words and blanks", "^(\\w+\\s?)*$", std::string(40, 'w') + "!"},
+        {"deep recursion", "(?:(a)|b)*c", std::string(2000000, 'a') + "c", true},
+    };
+    for (const auto& c : cases)
+        for (const bool study : {true, false}) {
+            if (study && c.deep)
+                continue;
+            SCOPED_TRACE(std::string(c.name) + (study ? " (JIT)" : " (interpreter)"));
+            PatternSet regex;
+            PatternOptions options = regex.defaultPatternOptions();
+            if (!study)
+                options.include(PatternOption::NoStudy);
+            regex.setDefaultPatternOptions(options);
+            if (!c.deep)
+                regex.defaultMatchLimit = 100000; // keeps the interpreter's cases short
+            const int32_t id = test::compile(regex, c.pattern);
+            if (study) {
+                ASSERT_NE(regex.patternEntry(id)->extra, nullptr) << "the limit's block";
+            }
+            MatchCollection results;
+            const auto raised = test::raised([&] {
+                regex.matches(id, c.text.data(), static_cast<uint32_t>(c.text.size()), 0, {},
+                              results);
+            });
+            EXPECT_EQ(raised.code, RegexErrorCode::MatchLimit);
+            EXPECT_EQ(
+                raised.message,
+                R"m("The recursion and backtracking limit (MatchLimit) was reached" reported by Method "Matches" on Class "TldiRegExMulti" when calling "GetMatch".)m");
+            EXPECT_TRUE(results.empty());
+        }
 }
 
 } // namespace

@@ -21,10 +21,13 @@ class ReplaceTest : public ::testing::Test {
 TEST_F(ReplaceTest, TemplateForms) {
     struct Case {
         const char* pattern;
-        const char* text;
+        std::string text;
         const char* tmpl;
-        const char* expected;
+        std::string expected;
+        int32_t max = -1;
+        int32_t startAt = 1;
     };
+    const std::string tenGroups = "(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)";
     const Case cases[] = {
         {"(\\w+)@(\\w+)", "me@host", "$2 at $1", "host at me"},
         {"b", "abc", "[$0]", "a[b]c"},
@@ -40,25 +43,18 @@ TEST_F(ReplaceTest, TemplateForms) {
         {"(a)|(b)", "ab", "[$2]", "[][b]"}, // a group that did not take part gives nothing
         {"x*", "axb", "-", "a-b"},          // only non-empty matches are replaced
         {"B", "abcb", "_", "a_c_"},         // the object's default: case-insensitive
+        {tenGroups.c_str(), "abcdefghij", "$10$1", "ja"}, // ten or more groups take every digit
+        {tenGroups.c_str(), "abcdefghij", "$010", "j"},   // leading zeros are one number
+        {"a", "aaaa", "b", "baaa", 1},                    // maximum
+        {"a", "aaaa", "b", "aaaa", 0},
+        {"a", "xxaa", "b", "aa", 0, 3}, // text before the start is not copied
+        {"a", "xaxa", "b", "xb", -1, 3},
+        {"a", "a", "b", "", -1, 2},                                 // start just past the end
+        {"a", std::string(2500, 'a'), "b", std::string(2500, 'b')}, // no hidden limit
     };
     for (const Case& c : cases)
-        EXPECT_EQ(replaced(c.pattern, c.text, c.tmpl), c.expected) << c.tmpl;
-}
-
-TEST_F(ReplaceTest, TenOrMoreGroupsTakeEveryDigit) {
-    const std::string pattern = "(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)";
-    EXPECT_EQ(replaced(pattern, "abcdefghij", "$10$1"), "ja");
-    EXPECT_EQ(replaced(pattern, "abcdefghij", "$010"), "j") << "leading zeros are one number";
-}
-
-TEST_F(ReplaceTest, MaximumAndStartPosition) {
-    EXPECT_EQ(replaced("a", "aaaa", "b", 1), "baaa");
-    EXPECT_EQ(replaced("a", "aaaa", "b", 0), "aaaa");
-    EXPECT_EQ(replaced("a", "xxaa", "b", 0, 3), "aa") << "text before the start is not copied";
-    EXPECT_EQ(replaced("a", "xaxa", "b", -1, 3), "xb");
-    EXPECT_EQ(replaced("a", "a", "b", -1, 2), "") << "start just past the end";
-    const std::string many(2500, 'a');
-    EXPECT_EQ(replaced("a", many, "b"), std::string(2500, 'b')) << "no hidden limit";
+        EXPECT_EQ(replaced(c.pattern, c.text, c.tmpl, c.max, c.startAt), c.expected)
+            << c.pattern << " " << c.tmpl << " " << c.max << " " << c.startAt;
 }
 
 TEST_F(ReplaceTest, StartPositionErrors) {

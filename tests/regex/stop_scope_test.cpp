@@ -15,6 +15,8 @@
 namespace kestrava::regex {
 namespace {
 
+using namespace std::string_literals;
+
 static_assert(!std::is_base_of_v<std::runtime_error, RegexStoppedError>,
               "a stop must be told apart from a failed match");
 
@@ -130,133 +132,95 @@ TEST(StopScope, InnerScopeRulesUntilItEnds) {
 // what the user sees. The stop check must change none of them, and neither may the copy made
 // without it.
 TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
-    struct Info {
-        unsigned long options = 0;
-        int firstFlags = 0, first = 0, requiredFlags = 0, required = 0, minLength = 0;
-        int captures = 0, backRefMax = 0, lookBehind = 0, crOrLf = 0, jChanged = 0, empty = 0;
-        int names = 0, nameEntry = 0;
-        std::string nameTable;
-        std::string startBits; // empty when the library keeps none
-        unsigned long matchLimit = 0, recursionLimit = 0;
-        bool operator==(const Info&) const = default;
-    };
+    // Each item the library reports as "code=value"; the tables by content.
+    using Info = std::vector<std::string>;
     const auto info = [](const real_pcre* code, const pcre_extra* extra) {
         Info i;
-        pcre_fullinfo(code, extra, PCRE_INFO_OPTIONS, &i.options);
-        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTCHARACTERFLAGS, &i.firstFlags);
-        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTCHARACTER, &i.first);
-        pcre_fullinfo(code, extra, PCRE_INFO_REQUIREDCHARFLAGS, &i.requiredFlags);
-        pcre_fullinfo(code, extra, PCRE_INFO_REQUIREDCHAR, &i.required);
-        pcre_fullinfo(code, extra, PCRE_INFO_MINLENGTH, &i.minLength);
-        pcre_fullinfo(code, extra, PCRE_INFO_CAPTURECOUNT, &i.captures);
-        pcre_fullinfo(code, extra, PCRE_INFO_BACKREFMAX, &i.backRefMax);
-        pcre_fullinfo(code, extra, PCRE_INFO_MAXLOOKBEHIND, &i.lookBehind);
-        pcre_fullinfo(code, extra, PCRE_INFO_HASCRORLF, &i.crOrLf);
-        pcre_fullinfo(code, extra, PCRE_INFO_JCHANGED, &i.jChanged);
-        pcre_fullinfo(code, extra, PCRE_INFO_MATCH_EMPTY, &i.empty);
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMECOUNT, &i.names);
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMEENTRYSIZE, &i.nameEntry);
+        for (const int what :
+             {PCRE_INFO_FIRSTCHARACTERFLAGS, PCRE_INFO_FIRSTCHARACTER, PCRE_INFO_REQUIREDCHARFLAGS,
+              PCRE_INFO_REQUIREDCHAR, PCRE_INFO_MINLENGTH, PCRE_INFO_CAPTURECOUNT,
+              PCRE_INFO_BACKREFMAX, PCRE_INFO_MAXLOOKBEHIND, PCRE_INFO_HASCRORLF,
+              PCRE_INFO_JCHANGED, PCRE_INFO_MATCH_EMPTY, PCRE_INFO_NAMECOUNT,
+              PCRE_INFO_NAMEENTRYSIZE}) {
+            int value = 0;
+            pcre_fullinfo(code, extra, what, &value);
+            i.push_back(std::to_string(what) + "=" + std::to_string(value));
+        }
+        for (const int what : {PCRE_INFO_OPTIONS, PCRE_INFO_MATCHLIMIT, PCRE_INFO_RECURSIONLIMIT}) {
+            unsigned long value = 0;
+            pcre_fullinfo(code, extra, what, &value);
+            i.push_back(std::to_string(what) + "=" + std::to_string(value));
+        }
+        int names = 0;
+        int nameEntry = 0;
+        pcre_fullinfo(code, extra, PCRE_INFO_NAMECOUNT, &names);
+        pcre_fullinfo(code, extra, PCRE_INFO_NAMEENTRYSIZE, &nameEntry);
         const unsigned char* table = nullptr;
         pcre_fullinfo(code, extra, PCRE_INFO_NAMETABLE, &table);
-        if (table != nullptr)
-            i.nameTable.assign(reinterpret_cast<const char*>(table),
-                               static_cast<size_t>(i.names) * static_cast<size_t>(i.nameEntry));
-        const unsigned char* bits = nullptr;
+        i.push_back(table != nullptr
+                        ? std::string(reinterpret_cast<const char*>(table),
+                                      static_cast<size_t>(names) * static_cast<size_t>(nameEntry))
+                        : "");
+        const unsigned char* bits = nullptr; // the start bits, when the library keeps them
         pcre_fullinfo(code, extra, PCRE_INFO_FIRSTTABLE, &bits);
-        if (bits != nullptr)
-            i.startBits.assign(reinterpret_cast<const char*>(bits), 32);
-        pcre_fullinfo(code, extra, PCRE_INFO_MATCHLIMIT, &i.matchLimit);
-        pcre_fullinfo(code, extra, PCRE_INFO_RECURSIONLIMIT, &i.recursionLimit);
+        i.push_back(bits != nullptr ? std::string(reinterpret_cast<const char*>(bits), 32) : "-");
         return i;
     };
-    const char* patterns[] = {"abc",
-                              "(?i)abc(?-i)D",
-                              ".*x",
-                              "^abc",
-                              "\\Gx|y",
-                              "a|b",
-                              "(a)|b",
-                              "(?=ab)\\w",
-                              "\\bfoo\\b",
-                              "(*UTF8)\xC3\xA9+",
-                              "(*CRLF)(?m)^x$",
-                              "(*NO_START_OPT)abc",
-                              "(*LIMIT_MATCH=100)(*LIMIT_RECURSION=50)a+b",
-                              "\\s.*\\d",
-                              "\\b(\\w+)ing\\b",
-                              "(?<y>\\d{4})-(?<m>\\d\\d)",
-                              "(?J)(?<n>a)|(?<n>b)",
-                              "(?U)a+b",
-                              "(?x) a b # c",
-                              "(?:abc)+d",
-                              "\\Aabc|(?|(x)|(y))",
-                              "x*",
-                              "",
-                              "(?C1)a(?C2)b",
-                              "a(?R)?b",
-                              "(?<=ab)c\\1?(z)",
-                              "[\\d_]{3,}"};
     for (const PatternOptions& options :
          {PatternOptions{PatternOption::IgnoreCase, PatternOption::DotMatchesAll},
           PatternOptions{PatternOption::Multiline}}) {
-        for (const char* pattern : patterns) {
-            PatternSet regex;
-            regex.setDefaultPatternOptions(options);
-            const Pattern& entry = *regex.patternEntry(test::compile(regex, pattern));
-            const char* error = nullptr;
-            int offset = 0;
-            const CompiledPtr plain(
-                pcre_compile(pattern, patternOptionsToFlags(options), &error, &offset, nullptr));
-            const ExtraPtr plainExtra(pcre_study(plain.get(), PCRE_STUDY_JIT_COMPILE, &error));
-            const Info expected = info(plain.get(), plainExtra.get());
-            EXPECT_EQ(info(entry.compiled.get(), entry.extra.get()), expected) << pattern;
-            if (entry.unchecked) {
-                EXPECT_EQ(info(entry.unchecked.get(), entry.uncheckedExtra.get()), expected)
-                    << pattern;
+        for (const std::vector<const char*>& group :
+             {std::vector<const char*>{"abc", "(?i)abc(?-i)D", ".*x", "^abc", "\\Gx|y", "a|b",
+                                       "(a)|b", "(?=ab)\\w", "\\bfoo\\b", "(*UTF8)\xC3\xA9+",
+                                       "(*CRLF)(?m)^x$", "(*NO_START_OPT)abc",
+                                       "(*LIMIT_MATCH=100)(*LIMIT_RECURSION=50)a+b", "\\s.*\\d"},
+              std::vector<const char*>{"\\b(\\w+)ing\\b", "(?<y>\\d{4})-(?<m>\\d\\d)",
+                                       "(?J)(?<n>a)|(?<n>b)", "(?U)a+b", "(?x) a b # c",
+                                       "(?:abc)+d", "\\Aabc|(?|(x)|(y))", "x*", "", "(?C1)a(?C2)b",
+                                       "a(?R)?b", "(?<=ab)c\\1?(z)", "[\\d_]{3,}"}})
+            for (const char* pattern : group) {
+                PatternSet regex;
+                regex.setDefaultPatternOptions(options);
+                const Pattern& entry = *regex.patternEntry(test::compile(regex, pattern));
+                const char* error = nullptr;
+                int offset = 0;
+                const CompiledPtr plain(pcre_compile(pattern, patternOptionsToFlags(options),
+                                                     &error, &offset, nullptr));
+                const ExtraPtr plainExtra(pcre_study(plain.get(), PCRE_STUDY_JIT_COMPILE, &error));
+                const Info expected = info(plain.get(), plainExtra.get());
+                EXPECT_EQ(info(entry.compiled.get(), entry.extra.get()), expected) << pattern;
+                if (entry.unchecked) {
+                    EXPECT_EQ(info(entry.unchecked.get(), entry.uncheckedExtra.get()), expected)
+                        << pattern;
+                }
             }
-        }
     }
 }
 
 // Compile errors, where the library reports them, as if the pattern had been compiled alone;
 // the offset included, also when the error lies in or just after the leading "(*...)" items.
 TEST(StopCheck, PatternErrorsReadAsWritten) {
-    const std::string patterns[] = {"a(",
-                                    "*a",
-                                    "a)",
-                                    "[a",
-                                    "\\",
-                                    "a{2,1}",
-                                    "(?<n>a)(?<n>b)",
-                                    "\\k<zz>",
-                                    "(?<=a+)b",
-                                    "(*UTF8)\xFF",
-                                    "(*UTF8)a\xC3",
-                                    "(*CRLF)(",
-                                    "(*CRLF)*",
-                                    "(*UTF8",
-                                    "(*LIMIT_MATCH=99999999999)a",
-                                    "(*LIMIT_MATCH=12",
-                                    "(*FOO)a",
-                                    "x(*UTF8)y",
-                                    "(*UTF8)(*CR)(*LIMIT_RECURSION=5)(?",
-                                    "(?C256)",
-                                    "a\\c",
-                                    std::string("(\0a", 3),
-                                    "(?(1)a|b|c)"};
     const int32_t flags = patternOptionsToFlags(kDefaultStaticPatternOptions);
-    for (const std::string& pattern : patterns) {
-        const char* error = nullptr;
-        int offset = 0;
-        const CompiledPtr plain(pcre_compile(pattern.c_str(), flags, &error, &offset, nullptr));
-        ASSERT_EQ(plain, nullptr) << pattern;
-        PatternSet regex;
-        int32_t id = 0;
-        PatternStatus status;
-        EXPECT_FALSE(regex.addPattern(pattern, id, status));
-        EXPECT_EQ(status.errorText, error) << pattern;
-        EXPECT_EQ(status.errorOffset, offset) << pattern;
-    }
+    for (const std::vector<std::string>& group :
+         {std::vector<std::string>{"a("s, "*a"s, "a)"s, "[a"s, "\\"s, "a{2,1}"s, "(?<n>a)(?<n>b)"s,
+                                   "\\k<zz>"s, "(?<=a+)b"s, "(*UTF8)\xFF"s, "(*UTF8)a\xC3"s,
+                                   "(*CRLF)("s},
+          std::vector<std::string>{"(*CRLF)*"s, "(*UTF8"s, "(*LIMIT_MATCH=99999999999)a"s,
+                                   "(*LIMIT_MATCH=12"s, "(*FOO)a"s, "x(*UTF8)y"s,
+                                   "(*UTF8)(*CR)(*LIMIT_RECURSION=5)(?"s, "(?C256)"s, "a\\c"s,
+                                   "(\0a"s, "(?(1)a|b|c)"s}})
+        for (const std::string& pattern : group) {
+            const char* error = nullptr;
+            int offset = 0;
+            const CompiledPtr plain(pcre_compile(pattern.c_str(), flags, &error, &offset, nullptr));
+            ASSERT_EQ(plain, nullptr) << pattern;
+            PatternSet regex;
+            int32_t id = 0;
+            PatternStatus status;
+            EXPECT_FALSE(regex.addPattern(pattern, id, status));
+            EXPECT_EQ(status.errorText, error) << pattern;
+            EXPECT_EQ(status.errorOffset, offset) << pattern;
+        }
 }
 
 } // namespace

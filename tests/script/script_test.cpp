@@ -1,4 +1,5 @@
-// The script model: numbering and the line view in each editing state.
+// The script model: the line view in each editing state. Numbering is proven by the editor
+// tests, whose expectations are numbered items.
 #include "script_test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,15 +11,6 @@ using kestrava::script::test::folderItem;
 using kestrava::script::test::makeScript;
 
 namespace {
-
-TEST(ScriptNumbering, GroupsCountFromOneAndMembersRestartInEachGroup) {
-    const Script script = makeScript({folderItem("a", "*"), findItem("x"), findItem("y"),
-                                      folderItem("b", "*"), folderItem("c", "*"), findItem("z")});
-    std::vector<std::string> numbers;
-    for (const ScriptEntry& entry : script.entries)
-        numbers.push_back(scriptItemNumber(entry));
-    EXPECT_EQ(numbers, (std::vector<std::string>{"1", "1.1", "1.2", "2", "3", "3.1"}));
-}
 
 ScriptLines with(ScriptLines rows, size_t at, const ScriptLines& extra) {
     rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(at), extra.begin(), extra.end());

@@ -36,20 +36,19 @@ TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
          true,
          "\r\nNothing to \"ReplaceWith\" specified"},
         {"Valid", {"/", "*", "a", "b", ""}, true, ""},
+        // A Find press never writes, whatever the Replace box holds.
+        {"FindWithATemplate", {"/", "*", "a", "b", ""}, false, ""},
     };
     for (const auto& c : cases) {
         CompiledRequest specs;
         EXPECT_EQ(prepareFindReplace(c.criteria, c.replacing, false, specs), c.expected) << c.name;
         EXPECT_EQ(specs.items.size(), 1u) << c.name;
         EXPECT_EQ(specs.regEx.slotsUsed(), c.expected.empty() ? 1 : 0) << c.name;
+        if (c.expected.empty()) {
+            EXPECT_EQ(specs.replace, c.replacing) << c.name;
+            EXPECT_EQ(specs.items[0].doReplace, c.replacing) << c.name;
+        }
     }
-}
-
-// A Find press never writes, whatever the Replace box holds ("^$" is proven by the replace tests).
-TEST(RequestItem, CarriesNoTemplateWhenOnlyFinding) {
-    CompiledRequest specs;
-    ASSERT_EQ(prepareFindReplace({"/", "*", "a", "b", ""}, false, false, specs), "");
-    EXPECT_FALSE(specs.replace || specs.items[0].doReplace);
 }
 
 TEST(RequestItem, CaseSettingTogglesOnlyIgnoreCase) {

@@ -1,18 +1,9 @@
-// File collection: order, exclusions, hidden names, masks, links, left-over backups and depth.
-// Special files are covered with the other skipped files in the run tests.
+// File collection: order, exclusions, hidden names, masks, links and left-over backups. Special
+// files and deep trees are covered in the hardening tests.
 #include "search_test_tree.h"
-#include "util/unique_fd.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <climits>
-#include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
-
-extern char** environ;
 
 using namespace kestrava;
 using namespace kestrava::search;
@@ -130,14 +121,26 @@ TEST(FileMasks, MatchWholeNamesIgnoringLetterCase) {
     EXPECT_FALSE(fileMaskMatches("", "a"));
 }
 
+// Links planted in the tree: to a file, to the top folder, to ".", to the parent, two folders
+// linking to each other, and a link to itself. A folder reached through a link is walked unless
+// it is one of its own ancestors, so every walk ends and each file is listed once per path.
 TEST(Collection, FollowsLinksToFilesAndFoldersButNeverLoops) {
     TempTree tree;
-    tree.write("a/f.txt", "x");
+    for (const char* file : {"a/f.txt", "b/z.txt", "d/x.txt"})
+        tree.write(file, "x");
     std::filesystem::create_directory_symlink(tree.root(), tree.path("a/up"));
     std::filesystem::create_directory_symlink(".", tree.path("a/self"));
     std::filesystem::create_symlink("a/f.txt", tree.path("link.txt"));
-    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt"),
-                UnorderedElementsAre("<top>", "link.txt", "a/", "a/f.txt"));
+    std::filesystem::create_directory_symlink("..", tree.path("d/parent"));
+    std::filesystem::create_directory_symlink("../b", tree.path("a/to_b"));
+    std::filesystem::create_directory_symlink("../a", tree.path("b/to_a"));
+    std::filesystem::create_symlink("loop", tree.path("loop"));
+    int32_t count = 0;
+    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt", &count),
+                UnorderedElementsAre("<top>", "link.txt", "a/", "a/f.txt", "a/to_b/",
+                                     "a/to_b/z.txt", "b/", "b/z.txt", "b/to_a/", "b/to_a/f.txt",
+                                     "d/", "d/x.txt"));
+    EXPECT_EQ(count, 6);
 }
 
 // The backup "<name>.kestrava-backup" holds the old content of a rewrite that never finished:
@@ -156,55 +159,6 @@ TEST(Collection, LeavesOutBackupsOfInterruptedRewritesAndTellsOfEach) {
                " was interrupted; its old content is in " + tree.path(name + suffix);
     };
     EXPECT_THAT(notices, ElementsAre(notice("a.txt"), notice("sub/b.bin")));
-}
-
-// Its folders are opened one below the other, so a full path past PATH_MAX is no limit; the
-// files found there are read the same way.
-TEST(Collection, ReachesFilesPastPathMaxAndTheyCanBeRead) {
-    TempTree tree;
-    const std::string name(50, 'n');
-    std::string bottom = tree.root();
-    {
-        util::UniqueFd folder(::open(tree.root().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        while (bottom.size() <= PATH_MAX + 100) {
-            ASSERT_EQ(::mkdirat(folder.get(), name.c_str(), 0700), 0);
-            folder.reset(::openat(folder.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            ASSERT_TRUE(folder.isOpen());
-            bottom += "/" + name;
-        }
-        // Two subfolders at the bottom: the walk must find its way back for the second.
-        for (const char* file : {"deep.txt", "a/f.txt", "b/f.txt"}) {
-            ::mkdirat(folder.get(), std::string(file, 1).c_str(), 0700);
-            util::UniqueFd out(::openat(folder.get(), file, O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-            const std::string_view text = file;
-            ASSERT_EQ(::write(out.get(), text.data(), text.size()), std::ssize(text));
-        }
-    }
-    FolderSpecs folders;
-    FileMaskSpecs files;
-    kestrava::util::testing::parseBoth(tree.root() + "<+>", "*.txt", folders, files);
-    FileList list;
-    int32_t count = 0;
-    std::vector<SkippedFile> skipped;
-    Strings belowBottom; // each full path without the bottom folder's, which is no news
-    buildScanList(
-        folders, files, list, count, &skipped, {}, [&](std::string path, const std::string&) {
-            std::string buffer;
-            int error = 0;
-            EXPECT_EQ(util::readWholeRegularFile(path, buffer, error, 100), util::ReadStatus::Read)
-                << std::strerror(error);
-            EXPECT_TRUE(path.ends_with(buffer)) << buffer;
-            belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
-                                                           : "elsewhere");
-        });
-    EXPECT_EQ(skipped.size(), 0u);
-    EXPECT_THAT(belowBottom, UnorderedElementsAre("/deep.txt", "/a/f.txt", "/b/f.txt"));
-    // rm removes a tree this deep without naming its full paths; started without a shell.
-    const std::string top = tree.path(name);
-    const char* argv[] = {"rm", "-rf", "--", top.c_str(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(::posix_spawnp(&pid, "rm", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
-    ::waitpid(pid, nullptr, 0);
 }
 
 } // namespace

@@ -26,6 +26,12 @@ TEST(ReplaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
         {"Plain", "one two one\r\n", "one", "1", "1 two 1\r\n", 2},
         {"CaretDollarDeletesKeepingOtherBytes", {"x-y\0-\xff", 6}, "-", "^$", {"xy\0\xff", 4}, 2},
         {"AllOf2500Matches", std::string(2500, 'a'), "a", "bb", std::string(5000, 'b'), 2500},
+        // Empty matches are neither counted nor replaced, and no file is written for them.
+        {"EmptyAtLineStarts", "x\r\nab\xe9\r\n", "^", "Z", "x\r\nab\xe9\r\n", 0},
+        {"EmptyAtWordEdges", "x\r\nab\xe9\r\n", "\\b", "Z", "x\r\nab\xe9\r\n", 0},
+        {"EmptyLookahead", "x\r\nab\xe9\r\n", "(?=a)", "Z", "x\r\nab\xe9\r\n", 0},
+        {"EmptyStar", "x\r\nab\xe9\r\n", "q*", "Z", "x\r\nab\xe9\r\n", 0},
+        {"StarOnlyWhereNotEmpty", "x\r\nab\xe9\r\n", "x*", "Z", "Z\r\nab\xe9\r\n", 1},
     };
     for (const auto& c : cases) {
         TempTree tree;
@@ -37,20 +43,6 @@ TEST(ReplaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
         EXPECT_EQ(std::distance(fs::directory_iterator(tree.root()), fs::directory_iterator()), 2)
             << c.name;
     }
-}
-
-TEST(ReplaceCopies, GoIntoAKesReplaceFolderBesideEachSearchedFile) {
-    TempTree tree;
-    tree.write("a.txt", "one");
-    tree.write("sub/deeper/b.txt", "one one");
-    tree.write("sub/c.txt", "none");
-    const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "one", "1", false);
-    EXPECT_EQ(r.totalMatches, 4); // "none" holds one too
-    EXPECT_EQ(tree.read("kesReplace/a.txt"), "1");
-    EXPECT_EQ(tree.read("sub/deeper/kesReplace/b.txt"), "1 1");
-    EXPECT_EQ(tree.read("sub/kesReplace/c.txt"), "n1");
-    EXPECT_EQ(tree.read("a.txt"), "one");
-    EXPECT_EQ(tree.read("sub/deeper/b.txt"), "one one");
 }
 
 // A planted kesReplace that is no real folder is refused for its folder; the run goes on.

@@ -1,11 +1,10 @@
-// The search run: counters, records, items, progress, skipped files and cancellation.
+// The search run: counters, records, items, progress and cancellation. Skipped files are proven
+// with the other hostile files in the hardening tests.
 #include "search_test_tree.h"
 #include "util/file_text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <map>
-#include <sys/stat.h>
 
 using namespace kestrava;
 using namespace kestrava::search;
@@ -93,39 +92,6 @@ TEST(Run, AppliesEveryItemInOrder) {
     EXPECT_EQ(r.files[0].lines[0].matchStart, 4);
     EXPECT_EQ(r.files[0].lines[1].matchStart, 0);
     EXPECT_EQ(tree.read("a.txt"), "bird bird bird");
-}
-
-// Root reads anything, so files are made unreadable in ways that hold for root too: a link to
-// itself cannot be opened and a dangling link names a missing file. A FIFO must never be listed,
-// as opening one may wait for a writer; the 2 GiB file is sparse.
-TEST(SkippedFiles, AreCountedWithTheirReasonAndTheRunGoesOn) {
-    TempTree tree;
-    tree.write("1/a.txt", "hit");
-    tree.write("1/empty.txt", "");
-    tree.write("5/d.txt", "hit");
-    std::filesystem::create_directories(tree.path("2"));
-    std::filesystem::create_symlink("b.txt", tree.path("2/b.txt"));
-    std::filesystem::create_directories(tree.path("3"));
-    std::filesystem::create_symlink("gone.txt", tree.path("3/c.txt"));
-    std::filesystem::resize_file(tree.write("4/big.txt", ""), uintmax_t{1} << 31);
-    ASSERT_EQ(mkfifo(tree.path("4/pipe.txt").c_str(), 0600), 0);
-    std::string folders = tree.path("1");
-    for (const char* folder : {"2", "3", "4", "5"})
-        folders += "|" + tree.path(folder);
-    std::string last;
-    const SearchResults r = searchTree(folders, "*.txt", "hit", "", true,
-                                       [&](const Progress& p) { last = progressText(p); });
-    EXPECT_EQ(last, "Processing file 2 of 6"); // the FIFO was never listed, so never opened
-    EXPECT_EQ(r.filesScanned, 2);              // the empty file is not counted either
-    EXPECT_EQ(r.totalMatches, 2);
-    EXPECT_EQ(r.filesSkipped, 4);
-    std::map<std::string, SkipReason> reasons;
-    for (const SkippedFile& skipped : r.skipped)
-        reasons[skipped.fileName.substr(tree.root().size() + 1)] = skipped.reason;
-    EXPECT_EQ(reasons, (std::map<std::string, SkipReason>{{"2/b.txt", SkipReason::Unreadable},
-                                                          {"3/c.txt", SkipReason::Missing},
-                                                          {"4/big.txt", SkipReason::TooLarge},
-                                                          {"4/pipe.txt", SkipReason::NotRegular}}));
 }
 
 TEST(Cancellation, EndsAfterTheCurrentFileKeepingWhatWasFound) {
