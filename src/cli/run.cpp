@@ -90,12 +90,12 @@ void clearProgress(Console& console) {
 }
 
 results::ExportHeader exportHeader(const CliOptions& options) {
-    util::Mode mode =
-        options.command == Command::Replace ? util::Mode::FindAndReplace : util::Mode::Find;
-    if (options.command == Command::Script)
-        mode = util::Mode::Script;
+    const results::HeaderKind kind =
+        options.command == Command::Replace  ? results::HeaderKind::Replace
+        : options.command == Command::Script ? results::HeaderKind::Script
+                                             : results::HeaderKind::Find;
     results::ExportHeader header =
-        results::makeExportHeader(mode, options.criteria, options.scriptFile);
+        results::makeExportHeader(kind, options.criteria, options.scriptFile);
     header.withHeader = !options.noHeader;
     return header;
 }

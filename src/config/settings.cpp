@@ -85,15 +85,15 @@ FontSize fontSizeFromText(const std::string& text) {
     return FontSize::Small;
 }
 
-util::Mode modeFromText(const std::string& text) {
+// The stored words of the window's modes, by their number.
+constexpr std::array<const char*, 4> kModeWords = {"Find", "Replace", "Script", "ViewFoldersFiles"};
+
+int32_t modeFromText(const std::string& text) {
     const std::string word = util::asciiLower(text);
-    if (word == "replace")
-        return util::Mode::FindAndReplace;
-    if (word == "script")
-        return util::Mode::Script;
-    if (word == "viewfoldersfiles")
-        return util::Mode::ViewFoldersFiles;
-    return util::Mode::Find;
+    for (size_t mode = 1; mode < kModeWords.size(); ++mode)
+        if (word == util::asciiLower(kModeWords[mode]))
+            return static_cast<int32_t>(mode);
+    return 0;
 }
 
 const char* initialModeText(InitialMode mode) {
@@ -122,17 +122,10 @@ const char* fontSizeText(FontSize size) {
     }
 }
 
-const char* modeText(util::Mode mode) {
-    switch (mode) {
-    case util::Mode::FindAndReplace:
-        return "Replace";
-    case util::Mode::Script:
-        return "Script";
-    case util::Mode::ViewFoldersFiles:
-        return "ViewFoldersFiles";
-    default:
-        return "Find";
-    }
+const char* modeText(int32_t mode) {
+    return mode >= 0 && mode < static_cast<int32_t>(kModeWords.size())
+               ? kModeWords[static_cast<size_t>(mode)]
+               : kModeWords[0];
 }
 
 void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t screenHeight,
@@ -146,7 +139,7 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.editorFileSpec = kDefaultEditorFileSpec;
     s.editorCommandLine = kDefaultEditorCommandLine;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
-    config.lastMode = util::Mode::Find;
+    config.lastMode = 0;
 }
 
 void readOptions(const XmlNode& options, const std::string& scriptsFolder, Settings& s) {

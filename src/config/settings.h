@@ -56,7 +56,9 @@ struct WindowBounds {
 struct Config {
     Settings settings;
     WindowBounds bounds;
-    util::Mode lastMode = util::Mode::Find;
+    // The window's last mode by its number: 0 Find, 1 Find and Replace, 2 Script, 3 View
+    // Folders/Files (stored as a word).
+    int32_t lastMode = 0;
 };
 
 // 1060 x 748 centred on the screen, each side cut to the screen's size.

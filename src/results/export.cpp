@@ -14,24 +14,24 @@ std::string counted(int32_t count, const char* singular, const char* plural) {
 void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
     if (!header.withHeader)
         return;
-    switch (header.mode) {
-    case util::Mode::Find:
+    switch (header.kind) {
+    case HeaderKind::Find:
         lines.push_back("Folders:  " + header.folders);
         lines.push_back("Files:    " + header.files);
         lines.push_back("Find:     " + header.find);
         break;
-    case util::Mode::FindAndReplace:
+    case HeaderKind::Replace:
         lines.push_back("Folders:      " + header.folders);
         lines.push_back("Files:        " + header.files);
         lines.push_back("Find:         " + header.find);
         lines.push_back("Replace with: " + header.replace);
         break;
-    case util::Mode::Script:
+    case HeaderKind::Script:
         lines.push_back("Script: " + (header.scriptFileName.empty()
                                           ? std::string("New (unsaved) script")
                                           : header.scriptFileName));
         break;
-    case util::Mode::ViewFoldersFiles:
+    case HeaderKind::None:
         return;
     }
     lines.emplace_back();
@@ -88,9 +88,9 @@ std::string summaryLine(const SummaryTexts& texts) {
     return line;
 }
 
-ExportHeader makeExportHeader(util::Mode mode, const search::Criteria& criteria,
+ExportHeader makeExportHeader(HeaderKind kind, const search::Criteria& criteria,
                               const std::string& scriptFileName) {
-    return ExportHeader{mode,          criteria.folders, criteria.files,
+    return ExportHeader{kind,          criteria.folders, criteria.files,
                         criteria.find, criteria.replace, scriptFileName};
 }
 

@@ -62,15 +62,19 @@ SummaryTexts summaryTexts(const search::SearchResults& results, View view,
 std::string summaryLine(const SummaryTexts& texts);
 
 // The criteria the header shows, as the boxes hold them at the moment of the export.
+// Which criteria the header shows: those of a Find, of a Find and Replace, the script's name,
+// or none (a list of folders).
+enum class HeaderKind : uint8_t { Find, Replace, Script, None };
+
 struct ExportHeader {
-    util::Mode mode = util::Mode::Find; // decides the header lines
+    HeaderKind kind = HeaderKind::Find;
     std::string folders, files, find, replace;
     std::string scriptFileName; // empty: "New (unsaved) script"
     bool withHeader = true;     // false: no header lines whatever the mode
 };
 
-// The header of a mode for the criteria as they stand.
-ExportHeader makeExportHeader(util::Mode mode, const search::Criteria& criteria,
+// The header of a kind for the criteria as they stand.
+ExportHeader makeExportHeader(HeaderKind kind, const search::Criteria& criteria,
                               const std::string& scriptFileName);
 
 // The export text as lines: header, one line per row (line and match rows only with details),

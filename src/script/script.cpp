@@ -45,18 +45,18 @@ void numberScriptEntries(Script& script) {
     }
 }
 
-void buildScriptLines(Script& script) {
+void buildScriptLines(Script& script, ItemEdit edit) {
     ScriptLines& lines = script.lines;
     lines.clear();
     const int32_t count = static_cast<int32_t>(script.entries.size());
     for (int32_t i = 0; i < count; ++i) {
-        if (script.state == ScriptEditState::Insert && i == script.currentEntry) {
+        if (edit == ItemEdit::Insert && i == script.currentEntry) {
             addLine(lines, ScriptLineKind::NewItem, i - 1);
             addLine(lines, ScriptLineKind::Blank, i - 1);
         }
         addEntryLines(lines, script.entries[static_cast<size_t>(i)], i);
     }
-    if (script.state == ScriptEditState::Append) {
+    if (edit == ItemEdit::Append) {
         const int32_t last = count - 1;
         addLine(lines, ScriptLineKind::Blank, last);
         addLine(lines, ScriptLineKind::NewItem, last);

@@ -24,13 +24,9 @@ enum class ScriptLineKind : uint8_t {
     NewItem = 7, // the placeholder row where an appended or inserted item will go
 };
 
-enum class ScriptEditState : uint8_t {
-    Viewing = 0,
-    Append = 1,
-    Insert = 2,
-    Change = 3,
-    Results = 4,
-};
+// An item being edited: none, a new one after the last item, a new one before the current item,
+// or the current item changed.
+enum class ItemEdit : uint8_t { None, Append, Insert, Change };
 
 // One item: a Folder(s)/File(s) item uses folders and files, a Find/Replace item find, replace
 // (empty: it only finds) and options.
@@ -77,7 +73,6 @@ struct ScriptLine {
 using ScriptLines = std::vector<ScriptLine>;
 
 struct Script {
-    ScriptEditState state = ScriptEditState::Viewing;
     std::string fileName; // empty for a script never read or written
     bool changed = false; // edits not yet written
     ScriptEntries entries;
@@ -87,12 +82,13 @@ struct Script {
 
 // ---- Model ----------------------------------------------------------------------------------
 
-// Viewing state, no file name, unchanged, no items, no lines, no current item.
+// No file name, unchanged, no items, no lines, no current item.
 void clearScript(Script& script);
 // Recomputes itemNo and subItemNo of every item from their order.
 void numberScriptEntries(Script& script);
-// Rebuilds Lines from Entries, State and currentEntry (placeholder rows in Append and Insert).
-void buildScriptLines(Script& script);
+// Rebuilds Lines from Entries and currentEntry, with the placeholder rows of a new item when one
+// is being appended or inserted.
+void buildScriptLines(Script& script, ItemEdit edit = ItemEdit::None);
 // The number the user sees: "2" for a Folder(s)/File(s) item, "2.3" for a Find/Replace item.
 std::string scriptItemNumber(const ScriptEntry& entry);
 

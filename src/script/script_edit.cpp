@@ -47,8 +47,7 @@ bool startsNewGroup(const FolderFile& governing, const search::Criteria& typed) 
            typed.files != governing.files;
 }
 
-AcceptOutcome acceptNewItem(Script& script, const search::Criteria& typed) {
-    const bool appending = script.state == ScriptEditState::Append;
+AcceptOutcome acceptNewItem(Script& script, bool appending, const search::Criteria& typed) {
     const int32_t before = appending ? lastIndex(script) : script.currentEntry - 1;
     const bool newGroup = startsNewGroup(governingFolderFile(script, before), typed);
     if (newGroup && (typed.folders.empty() || typed.files.empty()))
@@ -144,12 +143,12 @@ void changeScriptItem(Script& script, int32_t index, const std::string& folders,
     }
 }
 
-AcceptOutcome acceptScriptItem(Script& script, const search::Criteria& typed) {
-    switch (script.state) {
-    case ScriptEditState::Append:
-    case ScriptEditState::Insert:
-        return acceptNewItem(script, typed);
-    case ScriptEditState::Change:
+AcceptOutcome acceptScriptItem(Script& script, ItemEdit edit, const search::Criteria& typed) {
+    switch (edit) {
+    case ItemEdit::Append:
+    case ItemEdit::Insert:
+        return acceptNewItem(script, edit == ItemEdit::Append, typed);
+    case ItemEdit::Change:
         return acceptChange(script, typed);
     default:
         return AcceptOutcome::Accepted;

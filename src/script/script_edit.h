@@ -37,10 +37,10 @@ enum class AcceptOutcome : uint8_t {
 inline constexpr const char* kNeedFoldersFilesText = "Folders and Files must be defined";
 inline constexpr const char* kNeedFindText = "Find expression must be defined";
 
-// Stores the typed criteria for the script's State (Append, Insert or Change). A typed folder
-// or file that differs from the group before the new item's place starts a new group. Does not
-// change State; any other state accepts nothing and returns aoAccepted.
-AcceptOutcome acceptScriptItem(Script& script, const search::Criteria& typed);
+// Stores the typed criteria as the edit says (Append, Insert or Change). A typed folder or file
+// that differs from the group before the new item's place starts a new group. ItemEdit::None
+// accepts nothing and returns Accepted.
+AcceptOutcome acceptScriptItem(Script& script, ItemEdit edit, const search::Criteria& typed);
 
 inline constexpr const char* kDeleteRefusedText =
     "Unable to Delete as a Folder(s)/File(s) entry is required before the following "

@@ -103,7 +103,7 @@ void MainWindow::buildMenus() {
                                              "scriptModeAction", "viewModeAction"};
     static const char* const kModeCaptions[] = {"Find", "Find and Replace", "Script", "View"};
     for (size_t i = 0; i < m_modeActions.size(); ++i) {
-        const auto mode = static_cast<util::Mode>(i);
+        const auto mode = static_cast<Mode>(i);
         m_modeActions[i] =
             addMenuItem(m_modeMenu, kModeNames[i], QString::fromLatin1(kModeCaptions[i]),
                         [this, mode] { setMode(mode); });
@@ -147,7 +147,7 @@ void MainWindow::loadFiles() {
 }
 
 void MainWindow::applyFontSize(config::FontSize size) {
-    const int points = util::fontPointSize(static_cast<int32_t>(size));
+    const int points = pointSize(size);
     settings().currentPointSize = points;
     m_criteria->applyFontSize(points);
     m_resultsPane->grid().setGridFont(QString::fromStdString(settings().gridFontName), points);
@@ -165,14 +165,14 @@ void MainWindow::activateFirstTime() {
     if (m_activated)
         return;
     m_activated = true;
-    setGridContent(m_mode == util::Mode::Script ? GridContent::Script : GridContent::Empty);
+    setGridContent(m_mode == Mode::Script ? GridContent::Script : GridContent::Empty);
     if (settings().initialMode == config::InitialMode::Script)
-        setMode(util::Mode::Find);
-    const util::Mode mode = startupMode(settings().initialMode, m_config.lastMode);
+        setMode(Mode::Find);
+    const Mode mode = startupMode(settings().initialMode, m_config.lastMode);
     setMode(mode);
-    if (mode == util::Mode::Find || mode == util::Mode::ViewFoldersFiles)
+    if (mode == Mode::Find || mode == Mode::ViewFoldersFiles)
         m_criteria->clearBox(HistoryBox::ReplaceExpressions);
-    if (mode == util::Mode::ViewFoldersFiles)
+    if (mode == Mode::ViewFoldersFiles)
         m_criteria->clearBox(HistoryBox::FindExpressions);
 }
 
@@ -184,7 +184,7 @@ void MainWindow::saveOnClose() {
     m_run->stopAndWait();
     const QRect placed = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
     m_config.bounds = {placed.top(), placed.left(), placed.height(), placed.width()};
-    m_config.lastMode = m_mode;
+    m_config.lastMode = static_cast<int32_t>(m_mode);
     if (const QString failures = m_files.save(m_criteria->histories(), m_config);
         !failures.isEmpty())
         m_services->showError(this, failures);
@@ -220,7 +220,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // ---- What the window holds
 
-script::ScriptEditState MainWindow::scriptState() const {
+ScriptEditState MainWindow::scriptState() const {
     return m_scriptEditor->state();
 }
 const script::Script& MainWindow::script() const {

@@ -55,9 +55,9 @@ class MainWindow : public QMainWindow {
     // What the window holds, for the program entry and tests.
     config::Settings& settings() { return m_config.settings; }
     const config::Config& config() const { return m_config; }
-    util::Mode mode() const { return m_mode; }
+    Mode mode() const { return m_mode; }
     GridContent gridContent() const { return m_gridContent; }
-    script::ScriptEditState scriptState() const;
+    ScriptEditState scriptState() const;
     const script::Script& script() const;
     const search::SearchResults& results() const;
     const results::Rows& resultRows() const;
@@ -71,7 +71,7 @@ class MainWindow : public QMainWindow {
 
   signals:
     // After every mode switch.
-    void modeChanged(util::Mode mode);
+    void modeChanged(Mode mode);
     // After a search or script run has ended and its results or error are shown.
     void runEnded();
 
@@ -93,9 +93,9 @@ class MainWindow : public QMainWindow {
     void saveOnClose();
     void editPreferences();
     // Modes (main_window_modes.cpp).
-    void setMode(util::Mode mode);
+    void setMode(Mode mode);
     void resetModeControls();
-    void applyModeSettings(util::Mode mode);
+    void applyModeSettings(Mode mode);
     void refreshModeStatus();
     QString scriptStatus();
     void setGridContent(GridContent content);
@@ -133,7 +133,7 @@ class MainWindow : public QMainWindow {
     ScriptEditor* m_scriptEditor = nullptr;
     RunStatusBar* m_statusBar = nullptr;
 
-    util::Mode m_mode = util::Mode::Find;
+    Mode m_mode = Mode::Find;
     GridContent m_gridContent = GridContent::Empty;
     bool m_activated = false;
     bool m_destroyed = false;

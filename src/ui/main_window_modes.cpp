@@ -13,17 +13,17 @@
 
 namespace kestrava::ui {
 
-void MainWindow::setMode(util::Mode mode) {
-    if (mode == util::Mode::Script && m_mode != util::Mode::Script) {
+void MainWindow::setMode(Mode mode) {
+    if (mode == Mode::Script && m_mode != Mode::Script) {
         m_scriptEditor->clear(); // nothing unsaved can exist outside Script mode
         m_criteria->clear();
     }
-    if (mode != util::Mode::Script && m_mode == util::Mode::Script) {
+    if (mode != Mode::Script && m_mode == Mode::Script) {
         if (!m_scriptEditor->leave()) {
             // The user keeps the script: mode, grid and controls stay as they are, and the
             // menu item just clicked does not stay checked beside Script.
             for (QAction* item : m_modeActions)
-                item->setChecked(item == m_modeActions[static_cast<size_t>(util::Mode::Script)]);
+                item->setChecked(item == m_modeActions[static_cast<size_t>(Mode::Script)]);
             return;
         }
         m_criteria->clear();
@@ -31,9 +31,8 @@ void MainWindow::setMode(util::Mode mode) {
              {HistoryBox::FoldersToSearch, HistoryBox::FilesToSearch, HistoryBox::FindExpressions})
             m_criteria->forgetSaved(box);
     }
-    m_criteria->setRowsShown(mode == util::Mode::Script, mode != util::Mode::Find);
-    m_criteria->setRemembersExpressions(mode == util::Mode::Find ||
-                                        mode == util::Mode::FindAndReplace);
+    m_criteria->setRowsShown(mode == Mode::Script, mode != Mode::Find);
+    m_criteria->setRemembersExpressions(mode == Mode::Find || mode == Mode::FindAndReplace);
     resetModeControls();
     applyModeSettings(mode);
     static const char* const kNames[] = {"Find", "Find & Replace", "Script", "View Folders/Files"};
@@ -41,9 +40,9 @@ void MainWindow::setMode(util::Mode mode) {
                          QStringLiteral(" mode"));
     m_mode = mode;
     refreshModeStatus();
-    if (mode == util::Mode::Find || mode == util::Mode::FindAndReplace)
+    if (mode == Mode::Find || mode == Mode::FindAndReplace)
         setGridContent(GridContent::Empty);
-    else if (mode == util::Mode::Script)
+    else if (mode == Mode::Script)
         setGridContent(GridContent::Script);
     emit modeChanged(mode);
 }
@@ -62,15 +61,15 @@ void MainWindow::resetModeControls() {
     m_scriptEditor->hide();
 }
 
-void MainWindow::applyModeSettings(util::Mode mode) {
+void MainWindow::applyModeSettings(Mode mode) {
     QAction* modeAction = m_modeActions[static_cast<size_t>(mode)];
     modeAction->setEnabled(false);
     modeAction->setChecked(true);
     const QPalette palette = QApplication::palette();
     switch (mode) {
-    case util::Mode::Find:
-    case util::Mode::FindAndReplace: {
-        const bool replacing = mode == util::Mode::FindAndReplace;
+    case Mode::Find:
+    case Mode::FindAndReplace: {
+        const bool replacing = mode == Mode::FindAndReplace;
         m_criteria->setFindRowsActive(replacing);
         for (HistoryBox box :
              {HistoryBox::FoldersToSearch, HistoryBox::FilesToSearch, HistoryBox::FindExpressions})
@@ -85,7 +84,7 @@ void MainWindow::applyModeSettings(util::Mode mode) {
         m_summaryLine->show();
         break;
     }
-    case util::Mode::Script:
+    case Mode::Script:
         m_criteria->setAllRowsInactive();
         m_criteria->setRootFolderRowActive(true);
         m_criteria->clearBox(HistoryBox::RootFolders);
@@ -95,7 +94,7 @@ void MainWindow::applyModeSettings(util::Mode mode) {
         m_scriptEditor->show();
         m_scriptMenu->menuAction()->setEnabled(true);
         break;
-    case util::Mode::ViewFoldersFiles:
+    case Mode::ViewFoldersFiles:
         m_criteria->showActionButton(ActionButton::List);
         m_summaryLine->show();
         break;
@@ -106,8 +105,8 @@ void MainWindow::refreshModeStatus() {
     const search::Criteria criteria = m_criteria->criteria();
     QString text;
     QString detail;
-    if (m_mode == util::Mode::Find || m_mode == util::Mode::FindAndReplace) {
-        const bool replacing = m_mode == util::Mode::FindAndReplace;
+    if (m_mode == Mode::Find || m_mode == Mode::FindAndReplace) {
+        const bool replacing = m_mode == Mode::FindAndReplace;
         bool enable = true;
         if (m_gridContent == GridContent::Results) {
             text = QStringLiteral("See below for results");
@@ -125,7 +124,7 @@ void MainWindow::refreshModeStatus() {
         // A running search keeps its button disabled.
         m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find,
                                      enable && !m_run->isRunning());
-    } else if (m_mode == util::Mode::Script) {
+    } else if (m_mode == Mode::Script) {
         text = scriptStatus();
         const std::string& name = m_scriptEditor->script().fileName;
         detail = name.empty() ? QStringLiteral("New script") : QString::fromStdString(name);
@@ -145,15 +144,16 @@ QString MainWindow::scriptStatus() {
                                           "Results"};
     const script::Script& script = m_scriptEditor->script();
     const bool hasItems = !script.entries.empty();
-    const bool viewing = script.state == ScriptEditState::Viewing;
-    const bool results = script.state == ScriptEditState::Results;
+    const ScriptEditState state = m_scriptEditor->state();
+    const bool viewing = state == ScriptEditState::Viewing;
+    const bool results = state == ScriptEditState::Results;
     for (QMenu* menu : {m_fileMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
     const bool canRun = viewing && hasItems && !m_run->isRunning();
     m_criteria->setActionEnabled(ActionButton::RunScript, canRun);
     m_scriptEditor->updateMenu(m_run->isRunning(), m_resultsPane->results().filesScanned >= 1);
     m_resultsPane->grid().setEnabled(canRun || results);
-    return QString::fromLatin1(kStates[static_cast<size_t>(script.state)]);
+    return QString::fromLatin1(kStates[static_cast<size_t>(state)]);
 }
 
 void MainWindow::setGridContent(GridContent content) {
@@ -170,7 +170,7 @@ void MainWindow::setGridContent(GridContent content) {
         m_summaryLine->clear();
         break;
     case GridContent::Results:
-        if (m_mode == util::Mode::Script) {
+        if (m_mode == Mode::Script) {
             m_summaryLine->show();
             m_scriptEditor->hide();
             m_criteria->clear();
@@ -195,13 +195,13 @@ void MainWindow::showResults() {
 }
 
 void MainWindow::criteriaEdited() {
-    if (m_mode != util::Mode::Script)
+    if (m_mode != Mode::Script)
         setGridContent(GridContent::Empty); // results never stay on screen under changed criteria
     refreshModeStatus();
 }
 
 void MainWindow::criteriaChanged() {
-    if (m_mode != util::Mode::Script)
+    if (m_mode != Mode::Script)
         refreshModeStatus();
 }
 
@@ -224,7 +224,10 @@ void MainWindow::scriptChanged() {
 }
 
 results::ExportHeader MainWindow::exportHeader() const {
-    return results::makeExportHeader(m_mode, m_criteria->criteria(),
+    static const results::HeaderKind kKinds[] = {
+        results::HeaderKind::Find, results::HeaderKind::Replace, results::HeaderKind::Script,
+        results::HeaderKind::None};
+    return results::makeExportHeader(kKinds[static_cast<size_t>(m_mode)], m_criteria->criteria(),
                                      m_scriptEditor->script().fileName);
 }
 

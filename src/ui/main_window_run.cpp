@@ -27,7 +27,7 @@ void MainWindow::startAction(ActionButton button) {
 void MainWindow::startFind() {
     if (m_run->isRunning())
         return;
-    const bool replacing = m_mode == util::Mode::FindAndReplace;
+    const bool replacing = m_mode == Mode::FindAndReplace;
     // Shared with the worker, which owns the compiled patterns while it runs.
     auto session = std::make_shared<search::FindSession>(
         search::FindRequest{m_criteria->criteria(), replacing, settings().caseSensitiveMatching,
@@ -55,7 +55,8 @@ void MainWindow::startFind() {
 
 void MainWindow::runScript() {
     const script::Script& script = m_scriptEditor->script();
-    if (m_run->isRunning() || script.state != ScriptEditState::Viewing || script.entries.empty())
+    if (m_run->isRunning() || m_scriptEditor->state() != ScriptEditState::Viewing ||
+        script.entries.empty())
         return;
     script::ScriptRunSettings run;
     run.rootFolder = m_criteria->rootFolder().toStdString();
@@ -155,7 +156,7 @@ void MainWindow::setRunControls(bool running) {
     for (QMenu* menu : {m_modeMenu, m_viewMenu, m_scriptMenu})
         menu->setEnabled(!running);
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
-    m_scriptMenu->menuAction()->setEnabled(!running && m_mode == util::Mode::Script);
+    m_scriptMenu->menuAction()->setEnabled(!running && m_mode == Mode::Script);
     m_preferencesAction->setEnabled(!running);
 }
 

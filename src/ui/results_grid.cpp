@@ -186,23 +186,22 @@ const script::ScriptEntry* lineEntry(const script::Script& script, const script:
     return &script.entries[static_cast<size_t>(line.entryIndex)];
 }
 
-QColor scriptRowFill(const script::Script& script, const script::ScriptLine& line,
-                     const ScriptColours& colours) {
+QColor scriptRowFill(const script::Script& script, script::ItemEdit edit,
+                     const script::ScriptLine& line, const ScriptColours& colours) {
     const bool currentItem = line.entryIndex >= 0 && line.entryIndex == script.currentEntry &&
                              line.lineKind != script::ScriptLineKind::Blank &&
                              line.lineKind != script::ScriptLineKind::NewItem;
-    switch (script.state) {
-    case script::ScriptEditState::Viewing:
+    switch (edit) {
+    case script::ItemEdit::None:
         return currentItem ? kCurrentItemFill : colours.background;
-    case script::ScriptEditState::Change:
+    case script::ItemEdit::Change:
         return currentItem ? colours.highlight : colours.background;
-    case script::ScriptEditState::Append:
-    case script::ScriptEditState::Insert:
+    case script::ItemEdit::Append:
+    case script::ItemEdit::Insert:
         return line.lineKind == script::ScriptLineKind::NewItem ? colours.highlight
                                                                 : colours.background;
-    default:
-        return colours.background;
     }
+    return colours.background;
 }
 
 bool inCurrentGroup(const script::Script& script, const script::ScriptEntry* entry) {
@@ -212,13 +211,13 @@ bool inCurrentGroup(const script::Script& script, const script::ScriptEntry* ent
     return entry->itemNo == script.entries[static_cast<size_t>(script.currentEntry)].itemNo;
 }
 
-QString scriptColumnText(const script::Script& script, const script::ScriptLine& line,
+QString scriptColumnText(script::ItemEdit edit, const script::ScriptLine& line,
                          const script::ScriptEntry* entry, int column) {
     static const char* const kActions[] = {
         "", "Folder(s):", "File(s)", "Find:", "Replace:", "Options:", "", ""};
     if (line.lineKind == script::ScriptLineKind::NewItem)
         return column != 3 ? QString()
-               : script.state == script::ScriptEditState::Insert
+               : edit == script::ItemEdit::Insert
                    ? QStringLiteral("New script item will be Inserted here")
                    : QStringLiteral("New script item will be Appended here");
     if (entry == nullptr || line.lineKind == script::ScriptLineKind::Blank)
@@ -253,7 +252,7 @@ QString scriptColumnText(const script::Script& script, const script::ScriptLine&
 
 } // namespace
 
-ScriptCell scriptLineCell(const script::Script& script, int row, int column,
+ScriptCell scriptLineCell(const script::Script& script, script::ItemEdit edit, int row, int column,
                           const ScriptColours& colours) {
     static const char* const kTitles[] = {"", "  Item", "  Files/Action", "  Value"};
     if (row == 0)
@@ -268,7 +267,8 @@ ScriptCell scriptLineCell(const script::Script& script, int row, int column,
     const script::ScriptEntry* entry = lineEntry(script, line);
     if (column == 0)
         return {inCurrentGroup(script, entry) ? kGroupMarker : colours.background, QString()};
-    return {scriptRowFill(script, line, colours), scriptColumnText(script, line, entry, column)};
+    return {scriptRowFill(script, edit, line, colours),
+            scriptColumnText(edit, line, entry, column)};
 }
 
 int scriptGridRowCount(const script::Script& script) {
@@ -323,7 +323,9 @@ void ResultsGrid::showResults(const search::SearchResults* results, const result
     viewport()->update();
 }
 
-void ResultsGrid::showScript(const script::Script* script, const ScriptColours& colours) {
+void ResultsGrid::showScript(const script::Script* script, script::ItemEdit edit,
+                             const ScriptColours& colours) {
+    m_scriptEdit = edit;
     m_content = GridContent::Script;
     m_results = nullptr;
     m_rows = nullptr;
@@ -465,7 +467,7 @@ void ResultsGrid::drawScriptRow(QPainter& painter, int row, const QRect& rect) {
     for (size_t column = 0; column < m_columnWidths.size(); ++column) {
         const QRect cell(x, rect.top(), m_columnWidths[column], rect.height());
         const ScriptCell content =
-            scriptLineCell(*m_script, row, static_cast<int>(column), m_scriptColours);
+            scriptLineCell(*m_script, m_scriptEdit, row, static_cast<int>(column), m_scriptColours);
         painter.fillRect(cell, content.fill);
         // Texts run over into the next cell until that cell's fill covers them.
         painter.setFont(content.header ? header : m_font);

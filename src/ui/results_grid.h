@@ -52,7 +52,8 @@ struct ScriptColours {
     QColor background{0xF7, 0xF7, 0xF7};
     QColor highlight{0xFF, 0xFF, 0xB3};
 };
-ScriptCell scriptLineCell(const script::Script& script, int row, int column,
+// edit: the item being added or changed, whose rows are highlighted.
+ScriptCell scriptLineCell(const script::Script& script, script::ItemEdit edit, int row, int column,
                           const ScriptColours& colours);
 // Rows the script grid has: a header, the lines and one spare row (3 for an empty script).
 int scriptGridRowCount(const script::Script& script);
@@ -70,7 +71,8 @@ class ResultsGrid : public QAbstractScrollArea {
     void showResults(const search::SearchResults* results, const results::Rows* rows);
     // Shows the script's lines (it must outlive the showing); an empty script reads
     // "  Empty Script". Call again after every change of the script.
-    void showScript(const script::Script* script, const ScriptColours& colours);
+    void showScript(const script::Script* script, script::ItemEdit edit,
+                    const ScriptColours& colours);
 
     void setBackground(const QColor& color);
     // The grid font: name and point size; the row height follows ("Ap" plus 4).
@@ -113,6 +115,7 @@ class ResultsGrid : public QAbstractScrollArea {
     const search::SearchResults* m_results = nullptr;
     const results::Rows* m_rows = nullptr;
     const script::Script* m_script = nullptr;
+    script::ItemEdit m_scriptEdit = script::ItemEdit::None;
     ScriptColours m_scriptColours;
     std::vector<int> m_columnWidths{0};
     int m_fixedRows = 0;

@@ -140,14 +140,14 @@ void ScriptEditor::buildMenu() {
 }
 
 void ScriptEditor::updateMenu(bool running, bool haveResults) {
-    const bool viewing = m_script.state == ScriptEditState::Viewing;
+    const bool viewing = m_state == ScriptEditState::Viewing;
     const bool hasItems = !m_script.entries.empty();
     const bool enabled[] = {viewing && hasItems,
                             viewing,
                             viewing && m_script.changed,
                             viewing && hasItems,
                             viewing && hasItems,
-                            m_script.state == ScriptEditState::Results,
+                            m_state == ScriptEditState::Results,
                             viewing && !running && haveResults};
     for (size_t i = 0; i < m_menuActions.size(); ++i)
         m_menuActions[i]->setEnabled(enabled[i]);
@@ -170,8 +170,8 @@ void ScriptEditor::applyFontSize(int pointSize) {
 }
 
 void ScriptEditor::setState(ScriptEditState state) {
-    m_script.state = state;
-    script::buildScriptLines(m_script);
+    m_state = state;
+    script::buildScriptLines(m_script, itemEdit(state));
     const bool isFindReplace =
         m_script.currentEntry >= 0 &&
         !m_script.entries[static_cast<size_t>(m_script.currentEntry)].isFolderFile();
@@ -234,6 +234,7 @@ void ScriptEditor::showInGrid() {
 
 void ScriptEditor::clear() {
     script::clearScript(m_script);
+    m_state = ScriptEditState::Viewing;
 }
 
 void ScriptEditor::showScript() {
@@ -247,9 +248,9 @@ void ScriptEditor::showScript() {
     ScriptColours colours;
     colours.background = QColor::fromRgb(m_settings.gridColor);
     colours.highlight = QColor::fromRgb(m_settings.highlightColor);
-    m_grid.showScript(&m_script, colours);
+    m_grid.showScript(&m_script, itemEdit(m_state), colours);
     if (m_grid.isEnabled() && m_grid.isVisible() && !m_script.entries.empty() &&
-        m_script.state == ScriptEditState::Viewing)
+        m_state == ScriptEditState::Viewing)
         m_grid.setFocus();
 }
 
@@ -260,10 +261,9 @@ void ScriptEditor::showCurrentItem() {
         return;
     }
     const script::ScriptEntry& entry = m_script.entries[static_cast<size_t>(m_script.currentEntry)];
-    const bool adding =
-        m_script.state == ScriptEditState::Append || m_script.state == ScriptEditState::Insert;
+    const bool adding = m_state == ScriptEditState::Append || m_state == ScriptEditState::Insert;
     if (adding) {
-        const bool appending = m_script.state == ScriptEditState::Append;
+        const bool appending = m_state == ScriptEditState::Append;
         // The boxes start with the group the new item will most likely join.
         const int32_t at =
             appending ? static_cast<int32_t>(m_script.entries.size()) - 1 : m_script.currentEntry;
@@ -281,11 +281,11 @@ void ScriptEditor::showCurrentItem() {
                            findReplace ? entry.replace : std::string(),
                            {}});
     m_criteria.setItemNumber(toQString(script::scriptItemNumber(entry)),
-                             m_script.state == ScriptEditState::Change ? kBlackText : kGreyText);
+                             m_state == ScriptEditState::Change ? kBlackText : kGreyText);
 }
 
 void ScriptEditor::acceptItem() {
-    switch (script::acceptScriptItem(m_script, m_criteria.criteria())) {
+    switch (script::acceptScriptItem(m_script, itemEdit(m_state), m_criteria.criteria())) {
     case script::AcceptOutcome::NeedFoldersFiles:
         m_services.showMessage(this, QString::fromLatin1(script::kNeedFoldersFilesText));
         m_criteria.focusBox(HistoryBox::FoldersToSearch);
@@ -314,7 +314,7 @@ void ScriptEditor::moveItem(bool up) {
 }
 
 void ScriptEditor::pressOnGrid(const QPoint& viewportPoint) {
-    if (m_script.state != ScriptEditState::Viewing)
+    if (m_state != ScriptEditState::Viewing)
         return;
     const int row = m_grid.rowAt(viewportPoint);
     if (row < 1 || static_cast<size_t>(row - 1) >= m_script.lines.size())
@@ -328,7 +328,7 @@ void ScriptEditor::pressOnGrid(const QPoint& viewportPoint) {
 }
 
 void ScriptEditor::keyOnGrid(int key) {
-    if (m_grid.content() != GridContent::Script || m_script.state != ScriptEditState::Viewing ||
+    if (m_grid.content() != GridContent::Script || m_state != ScriptEditState::Viewing ||
         m_script.currentEntry < 0)
         return;
     const auto last = static_cast<int32_t>(m_script.entries.size()) - 1;

@@ -6,6 +6,7 @@
 #include "config/settings.h"
 #include "script/script.h"
 #include "ui_services.h"
+#include "window_mode.h"
 
 #include <QWidget>
 
@@ -20,8 +21,6 @@ namespace kestrava::ui {
 class CriteriaPanel;
 class ResultsGrid;
 
-using script::ScriptEditState;
-
 class ScriptEditor : public QWidget {
     Q_OBJECT
   public:
@@ -29,7 +28,7 @@ class ScriptEditor : public QWidget {
                  ResultsGrid& grid, QWidget* parent);
 
     const script::Script& script() const { return m_script; }
-    ScriptEditState state() const { return m_script.state; }
+    ScriptEditState state() const { return m_state; }
     // Enters an editing state: the bar, the criteria rows, the grid's lines, the focus.
     void setState(ScriptEditState state);
     // The grid shows the script (viewing it).
@@ -76,6 +75,7 @@ class ScriptEditor : public QWidget {
     CriteriaPanel& m_criteria;
     ResultsGrid& m_grid;
     script::Script m_script;
+    ScriptEditState m_state = ScriptEditState::Viewing;
     QWidget* m_itemButtonsPanel = nullptr;
     QWidget* m_acceptPanel = nullptr;
     std::array<QPushButton*, 6> m_itemButtons{}; // Append, Insert, Change, Delete, Up, Down

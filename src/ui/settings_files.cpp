@@ -77,20 +77,20 @@ QString SettingsFiles::save(const config::HistoryBoxes& histories, const config:
            failures.join(QStringLiteral("\r\n"));
 }
 
-util::Mode startupMode(config::InitialMode choice, util::Mode lastMode) {
+Mode startupMode(config::InitialMode choice, int32_t lastMode) {
     switch (choice) {
     case config::InitialMode::LastUsed:
-        return lastMode >= util::Mode::Find && lastMode <= util::Mode::ViewFoldersFiles
-                   ? lastMode
-                   : util::Mode::Find;
+        return lastMode >= 0 && lastMode <= static_cast<int32_t>(Mode::ViewFoldersFiles)
+                   ? static_cast<Mode>(lastMode)
+                   : Mode::Find;
     case config::InitialMode::Replace:
-        return util::Mode::FindAndReplace;
+        return Mode::FindAndReplace;
     case config::InitialMode::Script:
-        return util::Mode::Script;
+        return Mode::Script;
     case config::InitialMode::ViewFoldersFiles:
-        return util::Mode::ViewFoldersFiles;
+        return Mode::ViewFoldersFiles;
     default:
-        return util::Mode::Find;
+        return Mode::Find;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "config/history.h"
 #include "config/settings.h"
+#include "window_mode.h"
 
 #include <QRect>
 #include <QString>
@@ -37,7 +38,7 @@ class SettingsFiles {
 };
 
 // The mode the window starts in: the one chosen in Preferences, or the last one used.
-util::Mode startupMode(config::InitialMode choice, util::Mode lastMode);
+Mode startupMode(config::InitialMode choice, int32_t lastMode);
 
 // Where saved bounds place the window: each side cut to the screen's (from its edge), and only
 // when the title bar and enough of the window to be grabbed lie on one of the screens (given as

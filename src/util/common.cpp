@@ -27,15 +27,4 @@ bool checkFindExpression(const std::string& expression, std::string& message) {
     return !message.empty();
 }
 
-int32_t fontPointSize(int32_t fontSize) {
-    switch (fontSize) {
-    case 1:
-        return 11;
-    case 2:
-        return 12;
-    default:
-        return 10;
-    }
-}
-
 } // namespace kestrava::util

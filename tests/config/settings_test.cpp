@@ -24,10 +24,10 @@ auto fields(auto&& c) {
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
 const auto kDefaults =
     std::tuple(InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s,
-               "%Filename%"s, 166, 430, 748, 1060, util::Mode::Find);
+               "%Filename%"s, 166, 430, 748, 1060, 0);
 const auto kExample =
     std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
-               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, util::Mode::Script);
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -79,25 +79,22 @@ TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
 
 TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     Config config;
-    fields(config) = std::tuple(InitialMode::Find, FontSize::Small, true, true,
-                                "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
-                                "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s,
-                                -5, 2000, 1, 0, util::Mode::Find);
+    fields(config) =
+        std::tuple(InitialMode::Find, FontSize::Small, true, true,
+                   "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
+                   "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, 0);
     const struct {
         InitialMode initial;
         FontSize size;
-        util::Mode last;
+        int32_t last;
         const char* words[3]; // as written for each of them
     } cases[] = {
-        {InitialMode::Find, FontSize::Small, util::Mode::Find, {"Find", "Small", "Find"}},
-        {InitialMode::Replace,
-         FontSize::Large,
-         util::Mode::FindAndReplace,
-         {"Replace", "Large", "Replace"}},
-        {InitialMode::Script, FontSize::Medium, util::Mode::Script, {"Script", "Medium", "Script"}},
+        {InitialMode::Find, FontSize::Small, 0, {"Find", "Small", "Find"}},
+        {InitialMode::Replace, FontSize::Large, 1, {"Replace", "Large", "Replace"}},
+        {InitialMode::Script, FontSize::Medium, 2, {"Script", "Medium", "Script"}},
         {InitialMode::ViewFoldersFiles,
          FontSize::Small,
-         util::Mode::ViewFoldersFiles,
+         3,
          {"ViewFoldersFiles", "Small", "ViewFoldersFiles"}},
     };
     for (const auto& c : cases) {
@@ -147,7 +144,7 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
              c.settings.fontSize = FontSize::Medium;
              c.settings.initialMode = InitialMode::Script;
              c.bounds.top = 5;
-             c.lastMode = util::Mode::FindAndReplace;
+             c.lastMode = 1;
          }},
         {"<KestravaConfig><options><initialmode value=\"lastmode\"/><fontsize value=\"huge\"/>"
          "</options><info><lastmode value=\"lastmode\"/></info></KestravaConfig>",

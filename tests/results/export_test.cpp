@@ -46,7 +46,7 @@ TEST(SummaryTexts, SingularExactlyForOne) {
 
 class ExportTest : public ::testing::Test {
   protected:
-    Lines lines(View view, bool details, util::Mode mode = util::Mode::Find) {
+    Lines lines(View view, bool details, HeaderKind mode = HeaderKind::Find) {
         Rows rows;
         buildResultRows(m_results, view, rows);
         ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
@@ -65,23 +65,23 @@ TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
     const struct {
         View view;
         bool details;
-        util::Mode mode;
+        HeaderKind mode;
         Lines expected;
     } cases[] = {
-        {View::LinesWithMatches, true, util::Mode::Find,
+        {View::LinesWithMatches, true, HeaderKind::Find,
          head + Lines{a, "one a two->", "bca->", "", b, "A", "", ""}},
-        {View::MatchesOnly, true, util::Mode::Find,
+        {View::MatchesOnly, true, HeaderKind::Find,
          head + Lines{a, "a", "b", "a>", "", b, "A", "", ""}},
-        {View::LinesWithMatches, false, util::Mode::ViewFoldersFiles, {a, "", b, "", ""}},
-        {View::UniqueMatches, false, util::Mode::ViewFoldersFiles, {""}},
+        {View::LinesWithMatches, false, HeaderKind::None, {a, "", b, "", ""}},
+        {View::UniqueMatches, false, HeaderKind::None, {""}},
         {View::UniqueMatches,
          true,
-         util::Mode::FindAndReplace,
+         HeaderKind::Replace,
          {"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b", "Replace with: x",
           "", "a", "b", ""}},
         {View::UniqueMatches,
          true,
-         util::Mode::Script,
+         HeaderKind::Script,
          {"Script: New (unsaved) script", "", "a", "b", ""}},
     };
     for (const auto& c : cases) {
@@ -112,8 +112,8 @@ std::string written(const std::function<void(const std::function<void(std::strin
 TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
         for (const bool details : {true, false})
-            for (const util::Mode mode : {util::Mode::Find, util::Mode::FindAndReplace,
-                                          util::Mode::Script, util::Mode::ViewFoldersFiles}) {
+            for (const HeaderKind mode :
+                 {HeaderKind::Find, HeaderKind::Replace, HeaderKind::Script, HeaderKind::None}) {
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
                 ExportWhileRunning running(header, view, details);
                 for (size_t f = 0; f < m_results.files.size(); ++f)

@@ -64,8 +64,7 @@ TEST(ScriptEdit, InsertComparesWithTheGroupBeforeTheInsertionPoint) {
     for (const auto& c : cases) {
         Script script =
             makeScript({folderFile("/a"), find("x"), folderFile("/b"), find("y")}, c.current);
-        script.state = ScriptEditState::Insert;
-        EXPECT_EQ(acceptScriptItem(script, {c.folders, "*", "new", "", ""}),
+        EXPECT_EQ(acceptScriptItem(script, ItemEdit::Insert, {c.folders, "*", "new", "", ""}),
                   AcceptOutcome::Accepted)
             << c.name;
         EXPECT_EQ(numbered(script), c.expected) << c.name;

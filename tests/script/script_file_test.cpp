@@ -41,16 +41,14 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
         TempTree scratch;
         const std::string path =
             text.empty() ? scratch.path("none.ksc") : scratch.write("s.ksc", text);
-        Script script = makeScript({folderItem("old", "*")}, ScriptEditState::Append);
+        Script script = makeScript({folderItem("old", "*")}, ItemEdit::Append);
         script.fileName = "/old.ksc";
         script.changed = true;
         EXPECT_EQ(errorOf([&] { loadScript(script, path); }),
                   "Unable to load script file: " + path + "\r\n" + message);
         EXPECT_TRUE(script.entries.empty() && script.lines.empty() && script.fileName.empty())
             << message;
-        EXPECT_TRUE(script.currentEntry == -1 && script.state == ScriptEditState::Viewing &&
-                    !script.changed)
-            << message;
+        EXPECT_TRUE(script.currentEntry == -1 && !script.changed) << message;
     }
 }
 

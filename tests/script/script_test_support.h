@@ -18,13 +18,12 @@ inline ScriptEntry findItem(std::string find, std::string replace = "", std::str
 }
 
 // A numbered script of the items, first item current, line view built.
-inline Script makeScript(ScriptEntries entries, ScriptEditState state = ScriptEditState::Viewing) {
+inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None) {
     Script script;
     script.entries = std::move(entries);
-    script.state = state;
     script.currentEntry = script.entries.empty() ? -1 : 0;
     numberScriptEntries(script);
-    buildScriptLines(script);
+    buildScriptLines(script, edit);
     return script;
 }
 

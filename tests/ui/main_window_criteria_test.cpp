@@ -38,8 +38,8 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
         TestWindow w;
-        chooseMode(*w, box == "rootFolderCombo" ? kestrava::util::Mode::Script
-                                                : kestrava::util::Mode::FindAndReplace);
+        chooseMode(*w, box == "rootFolderCombo" ? kestrava::ui::Mode::Script
+                                                : kestrava::ui::Mode::FindAndReplace);
         auto* combo = w->findChild<QComboBox*>(box);
         const QString first = QString(typed).toLower();
         commit(combo, first == "cat" ? "dog" : first);
@@ -195,7 +195,7 @@ class TestMainWindowCriteria : public QObject {
                      qPrintable(text));
             if (damaged != "kestrava.ini")
                 QCOMPARE(entries(combo(*w, "filesCombo")), QStringList{"*.txt"}); // still loaded
-            QCOMPARE(w->mode(), kestrava::util::Mode::Find);
+            QCOMPARE(w->mode(), kestrava::ui::Mode::Find);
             QVERIFY(w->close());
         }
         QCOMPARE(m_env->config.read(damaged + ".damaged"), bytes);

@@ -50,7 +50,7 @@ class TestMainWindowLifecycle : public QObject {
         QCOMPARE(entries(combo(*again, "replaceCombo")), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
         QCOMPARE(again->mode(),
-                 kestrava::util::Mode::FindAndReplace); // the last mode, with its selections
+                 kestrava::ui::Mode::FindAndReplace); // the last mode, with its selections
         QCOMPARE(combo(*again, "foldersCombo")->currentText(), QString("/etc"));
         QCOMPARE(combo(*again, "findCombo")->currentText(), QString("a b"));
     }

@@ -89,19 +89,20 @@ class TestMainWindowScript : public QObject {
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
         QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QCOMPARE(enabledScriptItems(*w.window), "Open"); // nothing to run, save or view yet
-        QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
+        QCOMPARE(scriptLineCell(w->script(), itemEdit(w->scriptState()), 2, 3, {}).text,
+                 QString("  Empty Script"));
         QCOMPARE(grid(*w)->rowCount(), 3);
 
         append(*w.window, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
         QCOMPARE(w->scriptState(),
-                 kestrava::script::ScriptEditState::Append); // still editing, typed values kept
+                 kestrava::ui::ScriptEditState::Append); // still editing, typed values kept
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
         append(*w.window, "/data", "*.txt", "");
         QCOMPARE(numbered(w->script()), QStringList{"1 /data"});
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
         QVERIFY(w->script().changed);
     }
 
@@ -173,7 +174,7 @@ class TestMainWindowScript : public QObject {
         item(*w, "scriptModeAction")->trigger();
         append(*w.window, "/a", "*.txt", "x", "r");
         button(*w, "changeItemButton")->click();
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Change);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Change);
         QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
         QCOMPARE(combo(*w, "foldersCombo")->currentText(),
                  QString("/a")); // the group's values, shown
@@ -228,7 +229,8 @@ class TestMainWindowScript : public QObject {
         button(*w, "deleteItemButton")->click();
         QVERIFY(w->script().entries.empty());
         QCOMPARE(w->script().currentEntry, -1);
-        QCOMPARE(scriptLineCell(w->script(), 2, 3, {}).text, QString("  Empty Script"));
+        QCOMPARE(scriptLineCell(w->script(), itemEdit(w->scriptState()), 2, 3, {}).text,
+                 QString("  Empty Script"));
     }
 
     void upAndDownButtonsMoveAndFollowTheirEnableRules() {
@@ -262,7 +264,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(grid(*w)->rowCount(), int(s.lines.size()) + 2);
         const int find = gridRow(s, 3, kestrava::script::ScriptLineKind::Find);
         const auto cell = [&](int row, int column) {
-            return scriptLineCell(s, row, column, colours);
+            return scriptLineCell(s, itemEdit(w->scriptState()), row, column, colours);
         };
         QCOMPARE(cell(find, 1).fill, current);
         QCOMPARE(cell(find, 1).text + cell(find, 2).text + cell(find, 3).text, "2.1Find:y");
@@ -353,11 +355,11 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled());
 
         runAndWait(w);
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Results);
         QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
         QVERIFY(grid(*w)->isEnabled());
         item(*w.window, "viewScriptAction")->trigger();
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
     }
 
@@ -390,7 +392,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
         QCOMPARE(w->settings().scriptsFolder, m_env->root().toStdString() + "/other/");
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
         writeFile(m_env->root() + "/bad.ksc", "Find:       x\r\n");
@@ -428,7 +430,7 @@ class TestMainWindowScript : public QObject {
             w.fake->filesToSave = {path};
         item(*w.window, "findModeAction")->trigger(); // as the menu does: checked before asked
         QCOMPARE(w.fake->questions.back(), QString("Save changed script before continuing ?"));
-        QCOMPARE(w->mode(), left ? kestrava::util::Mode::Find : kestrava::util::Mode::Script);
+        QCOMPARE(w->mode(), left ? kestrava::ui::Mode::Find : kestrava::ui::Mode::Script);
         // Exactly the mode in force is checked.
         for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"})
             QCOMPARE(item(*w.window, name)->isChecked(),
@@ -460,7 +462,7 @@ class TestMainWindowScript : public QObject {
             "This script will find all matches to the \"Find\" expression(s) and where included"));
         QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QTRY_COMPARE(ended.count(), 1);
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Results);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Results);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
         QCOMPARE(w->results().totalMatches, 2);
@@ -500,7 +502,7 @@ class TestMainWindowScript : public QObject {
         if (!message.isEmpty())
             QCOMPARE(w.fake->lastText(), message);
         QCOMPARE(w->results().totalMatches, 1);
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
     }
 
     void runFailureReturnsToTheScriptWithTheMessage() {
@@ -515,7 +517,7 @@ class TestMainWindowScript : public QObject {
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
         QVERIFY(w.fake->lastText().endsWith(" on line 2.1"));
-        QCOMPARE(w->scriptState(), kestrava::script::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
         QCOMPARE(w->gridContent(), GridContent::Script);
         QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
         QVERIFY(item(*w.window, "viewScriptResultsAction")->isEnabled());

@@ -206,7 +206,7 @@ inline void settle(MainWindow& window) {
 }
 
 // Switches mode as the Mode menu does.
-inline void chooseMode(const MainWindow& window, kestrava::util::Mode mode) {
+inline void chooseMode(const MainWindow& window, kestrava::ui::Mode mode) {
     static const char* const kActions[] = {"findModeAction", "replaceModeAction",
                                            "scriptModeAction", "viewModeAction"};
     item(window, kActions[static_cast<size_t>(mode)])->trigger();

@@ -20,9 +20,3 @@ TEST(CheckFindExpression, RefusesAnUnescapedBarAtTheEnd) {
         EXPECT_EQ(message, isRefused ? refused : "") << expression;
     }
 }
-
-TEST(FontPointSize, MapsTheThreeSizesAndFallsBackToSmall) {
-    const std::pair<int32_t, int32_t> cases[] = {{0, 10}, {1, 11}, {2, 12}, {3, 10}, {-1, 10}};
-    for (const auto& [setting, points] : cases)
-        EXPECT_EQ(fontPointSize(setting), points) << setting;
-}
