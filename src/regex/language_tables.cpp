@@ -1,6 +1,6 @@
 // Character tables by language: PCRE's tables built while the thread runs in a French, German
 // or the user's locale, built once per language and shared by every pattern.
-#include "regex/internal/pattern_internals.h"
+#include "internal/pattern_internals.h"
 
 #include <array>
 #include <cerrno>

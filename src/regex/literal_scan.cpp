@@ -1,6 +1,6 @@
 // Plain-text patterns and alternations of plain texts ("struct|union"): found with a vectorised
 // byte search instead of the regex engine, with exactly the matches the engine would report.
-#include "regex/internal/pattern_internals.h"
+#include "internal/pattern_internals.h"
 
 #include <algorithm>
 #include <cstring>

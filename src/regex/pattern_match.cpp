@@ -1,5 +1,5 @@
 // Matching: one match, every match of a text, splitting, and the unit-level conveniences.
-#include "regex/internal/pattern_internals.h"
+#include "internal/pattern_internals.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,5 @@
 // Pattern table, compiling and studying, options, callouts, custom tokens and the cache.
-#include "regex/internal/pattern_internals.h"
+#include "internal/pattern_internals.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Reads simple patterns ("\b\w+_t\b", "[a-z]+ing") far enough to know a text every match must
 // contain and the bytes no match can contain. Anything outside the small grammar
 // below gives no plan, and the engine searches alone.
-#include "regex/internal/pattern_internals.h"
+#include "internal/pattern_internals.h"
 
 #include <bitset>
 

@@ -1,5 +1,5 @@
 // Replacement templates: the token stream, its expansion per match, and Replace.
-#include "regex/internal/pattern_internals.h"
+#include "internal/pattern_internals.h"
 
 #include <algorithm>
 #include <climits>

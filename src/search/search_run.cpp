@@ -2,7 +2,7 @@
 // files, lines and matches found.
 #include "search/search.h"
 
-#include "search/internal/search_workers.h"
+#include "internal/search_workers.h"
 #include "util/file_text.h"
 #include "util/long_path.h"
 
