@@ -2,7 +2,6 @@
 // file, so what was read is written back byte for byte.
 #include "config/xml_document.h"
 
-#include "util/file_io.h"
 #include "util/text.h"
 
 #include <array>
@@ -300,12 +299,6 @@ XmlNode* XmlDocument::root() const {
 
 std::string XmlDocument::writeToString() const {
     return XmlWriter(m_options).write(m_nodes);
-}
-
-void XmlDocument::saveToFile(const std::string& fileName) const {
-    std::string error;
-    if (!util::writeFileAtomically(fileName, writeToString(), error))
-        throw std::runtime_error(error);
 }
 
 } // namespace kestrava::config

@@ -98,12 +98,9 @@ class XmlDocument {
     XmlDocument();
     explicit XmlDocument(std::string_view rootName);
 
-    // Replaces the content by the parse of the file. Raises std::runtime_error with the parse
-    // error's message (or the read error); the document then holds what was read before it.
-    void loadFromFile(const std::string& fileName);
+    // Replaces the content by the parse of the text. Raises std::runtime_error with the parse
+    // error's message; the document then holds what was read before it.
     void loadFromString(std::string_view text);
-    // Writes the document, replacing the file atomically; raises std::runtime_error on failure.
-    void saveToFile(const std::string& fileName) const;
     std::string writeToString() const;
 
     // The first top-level element, or null.

@@ -3,7 +3,6 @@
 // turned into the messages users of the settings file see.
 #include "config/xml_document.h"
 
-#include "config/settings_file.h"
 #include "util/text.h"
 
 #include <pugixml.hpp>
@@ -245,14 +244,6 @@ void copyChildren(const pugi::xml_node& from, XmlNode& to, int depth) {
 }
 
 } // namespace
-
-void XmlDocument::loadFromFile(const std::string& fileName) {
-    std::string text;
-    std::string error;
-    if (readSettingsFile(fileName, text, error) != ReadFileStatus::Ok)
-        throw std::runtime_error(error);
-    loadFromString(text);
-}
 
 void XmlDocument::loadFromString(std::string_view text) {
     clear();

@@ -343,25 +343,24 @@ void ScriptEditor::keyOnGrid(int key) {
 
 // ---- The Script menu
 
-bool ScriptEditor::leave() {
+bool ScriptEditor::withDialogs(const std::function<bool(script::ScriptDialogs&)>& action) {
     EditorScriptDialogs dialogs(m_services, this, m_settings.scriptsFolder);
     try {
-        return script::saveChangedScript(m_script, dialogs);
+        return action(dialogs);
     } catch (const std::exception& e) {
-        m_services.showError(this, toQString(e.what())); // not saved: the script stays
+        m_services.showError(this, toQString(e.what())); // not done: the script stays as it was
         return false;
     }
 }
 
+bool ScriptEditor::leave() {
+    return withDialogs(
+        [this](auto& dialogs) { return script::saveChangedScript(m_script, dialogs); });
+}
+
 void ScriptEditor::newScript() {
-    EditorScriptDialogs dialogs(m_services, this, m_settings.scriptsFolder);
-    try {
-        if (!script::newScript(m_script, dialogs))
-            return;
-    } catch (const std::exception& e) {
-        m_services.showError(this, toQString(e.what()));
+    if (!withDialogs([this](auto& dialogs) { return script::newScript(m_script, dialogs); }))
         return;
-    }
     setState(ScriptEditState::Viewing);
     m_criteria.clear();
 }
@@ -382,27 +381,15 @@ void ScriptEditor::openScript() {
 }
 
 void ScriptEditor::saveScript() {
-    if (!m_script.changed || m_script.entries.empty())
-        return;
-    EditorScriptDialogs dialogs(m_services, this, m_settings.scriptsFolder);
-    try {
-        if (script::saveScript(m_script, dialogs))
-            emit changed();
-    } catch (const std::exception& e) {
-        m_services.showError(this, toQString(e.what()));
-    }
+    if (m_script.changed && !m_script.entries.empty() &&
+        withDialogs([this](auto& dialogs) { return script::saveScript(m_script, dialogs); }))
+        emit changed();
 }
 
 void ScriptEditor::saveScriptAs() {
-    if (m_script.entries.empty())
-        return;
-    EditorScriptDialogs dialogs(m_services, this, m_settings.scriptsFolder);
-    try {
-        if (script::saveScriptAs(m_script, dialogs))
-            emit changed();
-    } catch (const std::exception& e) {
-        m_services.showError(this, toQString(e.what()));
-    }
+    if (!m_script.entries.empty() &&
+        withDialogs([this](auto& dialogs) { return script::saveScriptAs(m_script, dialogs); }))
+        emit changed();
 }
 
 } // namespace kestrava::ui

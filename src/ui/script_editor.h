@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -59,6 +60,9 @@ class ScriptEditor : public QWidget {
 
   private:
     void buildMenu();
+    // Runs a file action with the window's dialogs; false when it was cancelled or failed (the
+    // failure is shown).
+    bool withDialogs(const std::function<bool(script::ScriptDialogs&)>& action);
     void newScript();
     void openScript();
     void saveScript();

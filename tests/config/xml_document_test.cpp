@@ -126,18 +126,5 @@ TEST(XmlReader, LatinOneFilesAreReadAsUtf8) {
     EXPECT_EQ(document.root()->attributeByName("v"), "caf\xC3\xA9");
 }
 
-TEST(XmlFile, SavedFileLoadsBackAndFailuresAreReported) {
-    kestest::TempFolder folder;
-    XmlDocument saved("r");
-    saved.saveToFile(folder.path() + "doc.xml");
-    XmlDocument loaded;
-    loaded.loadFromFile(folder.path() + "doc.xml");
-    EXPECT_EQ(loaded.root()->name(), "r");
-    EXPECT_EQ(kestest::errorOf([&] { loaded.loadFromFile(folder.path() + "absent.xml"); }),
-              "Cannot read " + folder.path() + "absent.xml: No such file or directory");
-    kestest::writeRaw(folder.path() + "plain", "x"); // no folder, not even for root
-    EXPECT_THROW(saved.saveToFile(folder.path() + "plain/out.xml"), std::runtime_error);
-}
-
 } // namespace
 } // namespace kestrava::config
