@@ -2,8 +2,6 @@
 // folder and file buttons, and an unreadable settings file at start-up.
 #include "main_window_test_support.h"
 
-#include "search/search.h"
-
 #include <QMenu>
 
 #include <optional>
@@ -49,19 +47,6 @@ class TestMainWindowCriteria : public QObject {
         commit(combo, "");
         QCOMPARE(entries(combo), expected);
         QVERIFY(w.fake->shown.empty());
-    }
-
-    void replaceWritesTheTypedLetterCase() {
-        writeFile(m_env->root() + "/a.txt", "cat\n");
-        TestWindow w;
-        item(*w, "replaceModeAction")->trigger();
-        w->settings().replaceInSitu = true;
-        commit(combo(*w, "replaceCombo"), "dog");
-        commit(combo(*w, "replaceCombo"), "DOG");
-        runFind(w, m_env->root(), "*.txt", "cat");
-        QFile file(m_env->root() + "/a.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("DOG\n"));
     }
 
     // Nothing stored is dropped, and a long history loads with one list update per box (one

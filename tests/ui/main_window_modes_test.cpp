@@ -32,19 +32,19 @@ class TestMainWindowModes : public QObject {
         QTest::addColumn<QString>("actionButton");
         QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
         QTest::addColumn<QString>("texts");    // mode name | mode status
-        QTest::newRow("find") << int(kestrava::ui::Mode::Find) << ""
+        QTest::newRow("find") << int(Mode::Find) << ""
                               << "findButton"
                               << "findModeAction"
                               << "Find mode|(Awaiting search criteria)";
-        QTest::newRow("replace") << int(kestrava::ui::Mode::FindAndReplace) << "replace"
+        QTest::newRow("replace") << int(Mode::FindAndReplace) << "replace"
                                  << "replaceButton"
                                  << "replaceModeAction"
                                  << "Find & Replace mode|(Awaiting search and replace criteria)";
-        QTest::newRow("script") << int(kestrava::ui::Mode::Script) << "replace root"
+        QTest::newRow("script") << int(Mode::Script) << "replace root"
                                 << "runScriptButton"
                                 << "scriptModeAction"
                                 << "Script mode|(Viewing)";
-        QTest::newRow("view") << int(kestrava::ui::Mode::ViewFoldersFiles) << "replace"
+        QTest::newRow("view") << int(Mode::ViewFoldersFiles) << "replace"
                               << "listButton"
                               << ""
                               << "View Folders/Files mode|()";
@@ -56,8 +56,8 @@ class TestMainWindowModes : public QObject {
         QFETCH(QString, menuItem);
         QFETCH(QString, texts);
         TestWindow w;
-        chooseMode(*w, static_cast<kestrava::ui::Mode>(mode));
-        const bool script = static_cast<kestrava::ui::Mode>(mode) == kestrava::ui::Mode::Script;
+        chooseMode(*w, static_cast<Mode>(mode));
+        const bool script = static_cast<Mode>(mode) == Mode::Script;
         QStringList rowsShown;
         if (shown(combo(*w, "replaceCombo"), *w.window) &&
             shown(label(*w, "replaceLabel"), *w.window))
@@ -165,9 +165,9 @@ class TestMainWindowModes : public QObject {
         QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
         w->show();
         QCOMPARE(modes.count(), 2);
-        QCOMPARE(modes.at(0).at(0).value<kestrava::ui::Mode>(), kestrava::ui::Mode::Find);
-        QCOMPARE(modes.at(1).at(0).value<kestrava::ui::Mode>(), kestrava::ui::Mode::Script);
-        QCOMPARE(w->mode(), kestrava::ui::Mode::Script);
+        QCOMPARE(modes.at(0).at(0).value<Mode>(), Mode::Find);
+        QCOMPARE(modes.at(1).at(0).value<Mode>(), Mode::Script);
+        QCOMPARE(w->mode(), Mode::Script);
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
         w->hide(); // only the first activation acts
         w->show();

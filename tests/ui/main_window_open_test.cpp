@@ -32,14 +32,8 @@ class TestMainWindowOpen : public QObject {
         // Match at file bytes 10..14 (0-based), on line 3 at column 5.
         QTest::newRow("cursor position then path")
             << "/pos=%CursorAt% %Filename%" << Args{"/pos=11", kOddPath};
-        QTest::newRow("selection start and end") << "%StartSel% %EndSel%" << Args{"11", "16"};
-        QTest::newRow("only the first path")
-            << "%Filename% %Filename%" << Args{kOddPath, "%Filename%"};
         QTest::newRow("code's line and column")
             << "-g %Filename%:%LineNumber%:%Column%" << Args{"-g", kOddPath + ":3:5"};
-        QTest::newRow("gedit's line") << "+%LineNumber% %Filename%" << Args{"+3", kOddPath};
-        QTest::newRow("kate's line and column")
-            << "-l %LineNumber% -c %Column% %Filename%" << Args{"-l", "3", "-c", "5", kOddPath};
         QTest::newRow("quoted in the template, still one argument")
             << "\"--file=%Filename%\" x" << Args{"--file=" + kOddPath, "x"};
         QTest::newRow("tokens are case-sensitive")
@@ -66,7 +60,6 @@ class TestMainWindowOpen : public QObject {
         QTest::addColumn<QString>("position"); // line:column
         // "ab\ncd\r\nef": lines start at 0, 3 and 7.
         QTest::newRow("first byte") << 0 << "1:1";
-        QTest::newRow("inside the first line") << 1 << "1:2";
         QTest::newRow("just after a line feed") << 3 << "2:1";
         QTest::newRow("the carriage return is a column") << 5 << "2:3";
         QTest::newRow("after CR LF") << 7 << "3:1";

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -252,14 +253,37 @@ inline void clickRow(const MainWindow& w, int row, Qt::MouseButton button = Qt::
     QTest::mouseClick(grid(w)->viewport(), button, {}, rowCentre(w, row));
 }
 
+// Types into the Folder(s), File(s) and Find boxes without leaving them.
+inline void typeCriteria(const MainWindow& w, const QString& folders, const QString& files,
+                         const QString& find) {
+    typeInto(combo(w, "foldersCombo"), folders);
+    typeInto(combo(w, "filesCombo"), files);
+    typeInto(combo(w, "findCombo"), find);
+}
+
 // Fills the three Find boxes and presses Find, returning once the run has ended.
 inline void runFind(TestWindow& w, const QString& folders, const QString& files,
                     const QString& find) {
-    typeInto(combo(*w, "foldersCombo"), folders);
-    typeInto(combo(*w, "filesCombo"), files);
-    typeInto(combo(*w, "findCombo"), find);
+    typeCriteria(*w, folders, files, find);
     pressAction(*w);
     QTRY_VERIFY(!w->isRunning());
+}
+
+// Adds a script item through Append and the boxes, as a user does.
+inline void appendItem(const MainWindow& w, const QString& folders, const QString& files,
+                       const QString& find, const QString& replace = {}) {
+    button(w, "appendItemButton")->click();
+    typeCriteria(w, folders, files, find);
+    typeInto(combo(w, "replaceCombo"), replace);
+    button(w, "acceptItemButton")->click();
+}
+
+// Presses Run Script, answers its question Yes and returns once the run has ended.
+inline void runScript(TestWindow& w) {
+    QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
+    w.fake->answers = {true};
+    button(*w, "runScriptButton")->click();
+    QTRY_COMPARE(ended.count(), 1);
 }
 
 inline QStringList entries(const QComboBox* box) {
