@@ -1,6 +1,6 @@
 // Exporting results from the grid's context menu: the menu's order, the exact rich text (and a
 // plain-text form) on the clipboard, the saved files' bytes with and without lines, the save
-// dialog's title, filter and starting folder, and a failed save.
+// dialog's title, filter and starting folder, a failed save, and the header in each mode.
 #include "main_window_test_support.h"
 
 #include <QClipboard>
@@ -8,15 +8,6 @@
 #include <QMimeData>
 
 #include <optional>
-
-namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-} // namespace
 
 class TestMainWindowExport : public QObject {
     Q_OBJECT
@@ -90,33 +81,16 @@ class TestMainWindowExport : public QObject {
         const QByteArray expected = "Folders:  " + root().toUtf8() +
                                     "\r\nFiles:    *.txt\r\nFind:     todo\r\n\r\n" +
                                     QString::fromUtf8(body).arg(root()).toUtf8() + "\r\n\r\n\r\n";
-        QCOMPARE(readAll(path), expected);
+        QCOMPARE(readFile(path), expected);
         QCOMPARE(w->lastExportFolder(), root() + "/out/");
         // The next save starts where the last one went.
         w->findChild<QAction*>(item)->trigger();
         QCOMPARE(w.fake->saveDialogs[1].folder, root() + "/out/");
     }
 
-    void exportHeaderFollowsTheModeAndTheBoxesAsTheyAreNow() {
-        TestWindow w;
-        find(w);
-        combo(*w, "filesCombo")->setEditText("*.md"); // changed after the search, kept shown
-        const QString path = root() + "/h.txt";
-        w.fake->filesToSave = {path};
-        item(*w, "saveFileNamesAction")->trigger();
-        QVERIFY(
-            readAll(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
-
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, root(), "*.txt", "nothing");
-        runScript(w);
-        w.fake->filesToSave = {path};
-        item(*w, "saveFileNamesAction")->trigger();
-        QCOMPARE(readAll(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
-                                    root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
-    }
-
-    void aFailedSaveIsShownAndCancelWritesNothing() {
+    // A cancelled or failed save writes nothing; the header is the mode's, with the boxes as
+    // they are now.
+    void failedSavesWriteNothingAndTheHeaderFollowsTheMode() {
         TestWindow w;
         find(w);
         item(*w, "saveResultsAction")->trigger(); // the dialog is cancelled
@@ -128,6 +102,21 @@ class TestMainWindowExport : public QObject {
         QCOMPARE(w.fake->allShown(),
                  "error: Directory \"" + root() + "/no/such/folder/\" does not exist.");
         QVERIFY(!QFile::exists(missing));
+
+        combo(*w, "filesCombo")->setEditText("*.md"); // changed after the search, kept shown
+        const QString path = root() + "/h.txt";
+        w.fake->filesToSave = {path};
+        item(*w, "saveFileNamesAction")->trigger();
+        QVERIFY(
+            readFile(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
+
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, root(), "*.txt", "nothing");
+        runScript(w);
+        w.fake->filesToSave = {path};
+        item(*w, "saveFileNamesAction")->trigger();
+        QCOMPARE(readFile(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
+                                     root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
     }
 
   private:

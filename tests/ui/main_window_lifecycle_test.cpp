@@ -127,11 +127,10 @@ class TestMainWindowLifecycle : public QObject {
     void signalDuringAQuestionAnswersNoSavesAndEnds() {
         m_env->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
         QTimer::singleShot(0, [] {
-            auto* w = qobject_cast<MainWindow*>(QApplication::activeWindow());
-            if (w == nullptr)
-                for (QWidget* top : QApplication::topLevelWidgets())
-                    if (auto* main = qobject_cast<MainWindow*>(top))
-                        w = main;
+            MainWindow* w = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* main = qobject_cast<MainWindow*>(top))
+                    w = main;
             QVERIFY(w != nullptr);
             openHistoryMenu(*w, combo(*w, "findCombo"));
             whenModalShown([](QDialog*) { ::raise(SIGTERM); });

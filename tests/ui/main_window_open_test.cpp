@@ -143,9 +143,9 @@ class TestMainWindowOpen : public QObject {
         QVERIFY(w.fake->startedPrograms.empty());
     }
 
-    void openWithItemsFollowTheLastPressedRow() {
+    void openWithItemsFollowTheLastPressedRowAndOpenItsFile() {
         TestWindow w;
-        runFindOnOddFile(w);
+        const std::string path = runFindOnOddFile(w);
         auto* editorItem = item(*w.window, "openInEditorAction");
         auto* defaultItem = item(*w.window, "openWithDefaultAction");
         auto* namesItem = item(*w.window, "saveFileNamesAction");
@@ -159,24 +159,20 @@ class TestMainWindowOpen : public QObject {
             QCOMPARE(defaultItem->isEnabled(), press.enabled);
             QVERIFY(namesItem->isEnabled());
         }
+        // The default program gets only a header row's file, and is never run as a program.
+        w->settings().editorFileSpec = ""; // not consulted
+        clickRow(*w.window, 1);
+        defaultItem->trigger();
+        QVERIFY(w.fake->openedDocuments.empty());
+        clickRow(*w.window, 0);
+        defaultItem->trigger();
+        QCOMPARE(w.fake->openedDocuments, Args{path});
+        QVERIFY(w.fake->startedPrograms.empty() && w.fake->shown.empty());
+
         item(*w.window, "mmView_UniqueMatches")->trigger();
         clickRow(*w.window, 0);
         QVERIFY(!namesItem->isEnabled());
         QVERIFY(!editorItem->isEnabled()); // a unique match row is no file header
-    }
-
-    void defaultProgramOpensOnlyAHeaderRowsFile() {
-        TestWindow w;
-        const std::string path = runFindOnOddFile(w);
-        w->settings().editorFileSpec = ""; // not consulted
-        clickRow(*w.window, 1);
-        item(*w, "openWithDefaultAction")->trigger();
-        QVERIFY(w.fake->openedDocuments.empty());
-        clickRow(*w.window, 0);
-        item(*w.window, "openWithDefaultAction")->trigger();
-        QCOMPARE(w.fake->openedDocuments, Args{path});
-        QVERIFY(w.fake->startedPrograms.empty()); // never run, even if it were executable
-        QVERIFY(w.fake->shown.empty());
     }
 
   private:

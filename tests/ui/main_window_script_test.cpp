@@ -409,9 +409,7 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->results().totalMatches, 2);
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Results)"));
         QVERIFY(widget(*w, "summaryPanel")->isVisible() && !widget(*w, "scriptBar")->isVisible());
-        QFile copy(m_env->root() + "/sub/kesReplace/b.md");
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), QByteArray("gamma two\n"));
+        QCOMPARE(readFile(m_env->root() + "/sub/kesReplace/b.md"), QByteArray("gamma two\n"));
         QVERIFY(w->script().changed); // the run never touches the script
     }
 

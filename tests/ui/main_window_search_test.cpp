@@ -2,8 +2,6 @@
 // window thread, the summary labels and the grid's rows in every view, replacing, cancelling.
 #include "main_window_test_support.h"
 
-#include <QMenu>
-
 #include <optional>
 
 namespace {
@@ -29,9 +27,14 @@ class TestMainWindowSearch : public QObject {
     }
     void cleanup() { m_env.reset(); }
 
-    void findShowsLabelsAndRowsForEveryView() {
+    // Enter in a criteria box commits it and presses the mode's action button; editing a
+    // criterion afterwards clears what is shown.
+    void enterFindsAndShowsLabelsAndRowsForEveryView() {
         TestWindow w;
-        find(w, "todo");
+        typeCriteria(*w, root(), "*.txt", "todo");
+        QTest::keyClick(combo(*w, "findCombo"), Qt::Key_Return);
+        QTRY_VERIFY(!w->isRunning());
+        QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"todo"});
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(See below for results)"));
@@ -58,17 +61,12 @@ class TestMainWindowSearch : public QObject {
             QCOMPARE(labels(*w.window), "Searched 2 files:   Found 4| matches| in 2 files|" +
                                             QString(view.uniqueCount));
         }
-        QVERIFY(!w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled()); // Script mode's
-    }
 
-    // Enter in a criteria box commits it and presses the mode's action button.
-    void enterInACriteriaBoxStartsTheAction() {
-        TestWindow w;
-        typeCriteria(*w, root(), "*.txt", "todo");
-        QTest::keyClick(combo(*w, "findCombo"), Qt::Key_Return);
-        QTRY_VERIFY(!w->isRunning());
-        QCOMPARE(w->results().totalMatches, 4);
-        QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"todo"});
+        QTest::keyClicks(combo(*w, "findCombo"), "x");
+        QCOMPARE(w->gridContent(), GridContent::Empty);
+        QVERIFY(w->resultRows().empty());
+        QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
+        QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
     }
 
     void noMatchesLeavesTheGridDisabled() {
@@ -80,17 +78,6 @@ class TestMainWindowSearch : public QObject {
         QVERIFY(!grid(*w)->isEnabled());
         item(*w, "mmView_UniqueMatches")->trigger();
         QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 Unique Match)"));
-    }
-
-    void editingACriterionClearsShownResults() {
-        TestWindow w;
-        find(w, "todo");
-        QCOMPARE(w->gridContent(), GridContent::Results);
-        QTest::keyClicks(combo(*w, "findCombo"), "x");
-        QCOMPARE(w->gridContent(), GridContent::Empty);
-        QVERIFY(w->resultRows().empty());
-        QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
-        QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
     }
 
     // Missing criteria keep the button disabled; every refusal's message is the session's
@@ -121,9 +108,7 @@ class TestMainWindowSearch : public QObject {
         QVERIFY(!button(*w, "replaceButton")->isEnabled()); // until the results are shown
         QTRY_VERIFY(!w->isRunning());
         QVERIFY(button(*w, "replaceButton")->isEnabled());
-        QFile copy(root() + "/kesReplace/b.txt");
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), QByteArray("DONE x"));
+        QCOMPARE(readFile(root() + "/kesReplace/b.txt"), QByteArray("DONE x"));
 
         // A kesReplace planted as a link is refused, and the window says so.
         QVERIFY(QDir(root() + "/kesReplace").removeRecursively());

@@ -111,6 +111,20 @@ class FakeUiServices : public UiServices {
     }
 };
 
+// Writes a file, making its folders.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives.
 class TestConfigFolder {
   public:
@@ -118,16 +132,8 @@ class TestConfigFolder {
     ~TestConfigFolder() { qunsetenv("KESTRAVA_CONFIG_DIR"); }
     QString path() const { return m_dir.path() + "/cfg"; }
     QString file(const QString& name) const { return path() + "/" + name; }
-    void write(const QString& name, const QByteArray& text) const {
-        QDir().mkpath(path());
-        QFile out(file(name));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(text);
-    }
-    QByteArray read(const QString& name) const {
-        QFile in(file(name));
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
+    void write(const QString& name, const QByteArray& text) const { writeFile(file(name), text); }
+    QByteArray read(const QString& name) const { return readFile(file(name)); }
 
   private:
     QTemporaryDir m_dir;
@@ -291,14 +297,6 @@ inline QStringList entries(const QComboBox* box) {
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
     return items;
-}
-
-// Writes a file under root, making its folders.
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // Runs action on the modal dialog as soon as exec() has shown it.

@@ -65,15 +65,14 @@ class TestDrawGrid : public QObject {
         for (size_t i = 0; i < line.size(); ++i)
             QCOMPARE(line[i].color, expected[i]);
         QCOMPARE(resultRowText(results, kRows, 1), QString("abxc"));
+        QCOMPARE(resultRowText(results, kRows, 3), QString("c"));
         QCOMPARE(resultRowText(results, kRows, 4), QString());
-    }
-
-    void cutLinesEndWithArrowMatchesOnlyWhenLastOnTheLine() {
-        const auto results = sampleResults(true);
-        QCOMPARE(resultRowText(results, kRows, 1), QString("abxc->"));
-        QCOMPARE(resultRowText(results, kRows, 2), QString("b"));   // not the line's last segment
-        QCOMPARE(resultRowText(results, kRows, 3), QString("c->")); // the last one
-        QCOMPARE(resultRowPieces(results, kRows, 3)[0].color, QColor(Qt::black));
+        // A cut line ends with "->", and so does a match row only when last on its line.
+        const auto cut = sampleResults(true);
+        QCOMPARE(resultRowText(cut, kRows, 1), QString("abxc->"));
+        QCOMPARE(resultRowText(cut, kRows, 2), QString("b"));
+        QCOMPARE(resultRowText(cut, kRows, 3), QString("c->"));
+        QCOMPARE(resultRowPieces(cut, kRows, 3)[0].color, QColor(Qt::black));
     }
 
     void bytesShowAsUtf8ElseLatin1WithControlsVisible_data() {
