@@ -4,13 +4,9 @@
 
 #include <QMenu>
 
-#include <optional>
-
-class TestMainWindowCriteria : public QObject {
+class TestMainWindowCriteria : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
 
     // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
     // it), and even there the box keeps the spelling just typed.
@@ -181,9 +177,6 @@ class TestMainWindowCriteria : public QObject {
         QVERIFY(m_env->config.read(damaged).contains(
             damaged == "kestrava.ini" ? "[ItemIndex]" : "<KestravaConfig"));
     }
-
-  private:
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowCriteria)

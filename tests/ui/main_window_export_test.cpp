@@ -7,16 +7,13 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-#include <optional>
-
-class TestMainWindowExport : public QObject {
+class TestMainWindowExport : public WindowTest {
     Q_OBJECT
   private slots:
     void init() {
-        m_env.emplace();
+        WindowTest::init();
         writeFile(root() + "/a.txt", "x {TODO} y\nnothing\n");
     }
-    void cleanup() { m_env.reset(); }
 
     void contextMenuOffersItsItemsInOrder() {
         TestWindow w;
@@ -120,10 +117,7 @@ class TestMainWindowExport : public QObject {
     }
 
   private:
-    QString root() const { return m_env->root(); }
     void find(TestWindow& w, const QString& find = "todo") { runFind(w, root(), "*.txt", find); }
-
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowExport)

@@ -13,13 +13,9 @@
 #include <QTimer>
 
 #include <csignal>
-#include <optional>
-
-class TestMainWindowLifecycle : public QObject {
+class TestMainWindowLifecycle : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
 
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
@@ -174,9 +170,6 @@ class TestMainWindowLifecycle : public QObject {
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
     }
-
-  private:
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowLifecycle)

@@ -10,8 +10,6 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 
-#include <optional>
-
 namespace {
 
 bool shown(QWidget* widget, MainWindow& window) {
@@ -20,11 +18,9 @@ bool shown(QWidget* widget, MainWindow& window) {
 
 } // namespace
 
-class TestMainWindowModes : public QObject {
+class TestMainWindowModes : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
 
     void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
         QTest::addColumn<int>("mode");
@@ -173,9 +169,6 @@ class TestMainWindowModes : public QObject {
         w->show();
         QCOMPARE(modes.count(), 2);
     }
-
-  private:
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowModes)

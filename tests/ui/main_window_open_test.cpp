@@ -5,8 +5,6 @@
 
 #include "ui/open_file.h"
 
-#include <optional>
-
 #include <sys/stat.h>
 
 using Args = std::vector<std::string>;
@@ -18,11 +16,9 @@ const std::string kOddPath = "/t/my \"odd\" file.txt";
 
 } // namespace
 
-class TestMainWindowOpen : public QObject {
+class TestMainWindowOpen : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
 
     // ---- The argument list
 
@@ -73,7 +69,7 @@ class TestMainWindowOpen : public QObject {
         int64_t column = 0;
         kestrava::ui::lineAndColumn(text.toStdString(), offset, line, column);
         QCOMPARE(QString("%1:%2").arg(line).arg(column), position);
-        writeFile(m_env->root() + "/f.txt", text);
+        writeFile(root() + "/f.txt", text);
         QCOMPARE(filePosition("/f.txt", offset), position);
     }
 
@@ -82,10 +78,10 @@ class TestMainWindowOpen : public QObject {
         QByteArray text;
         for (int i = 0; i < 1500; ++i)
             text += QByteArray(99, 'x') + '\n'; // 150000 bytes: more than one read
-        writeFile(m_env->root() + "/big.txt", text);
+        writeFile(root() + "/big.txt", text);
         QCOMPARE(filePosition("/big.txt", 130050), "1301:51");
         QCOMPARE(filePosition("/gone.txt", 41), "1:42");
-        QCOMPARE(::mkfifo((m_env->root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(::mkfifo((root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
         QCOMPARE(filePosition("/fifo", 41), "1:42");
     }
 
@@ -180,20 +176,20 @@ class TestMainWindowOpen : public QObject {
     QString filePosition(const QString& name, int64_t offset) {
         int64_t line = 0;
         int64_t column = 0;
-        kestrava::ui::fileLineAndColumn((m_env->root() + name).toStdString(), offset, line, column);
+        kestrava::ui::fileLineAndColumn((root() + name).toStdString(), offset, line, column);
         return QString("%1:%2").arg(line).arg(column);
     }
 
     // A file whose name has blanks and quotes, one "TODO" at byte 18 (line 2, column 8).
     std::string runFindOnOddFile(TestWindow& w) {
-        const QString path = m_env->root() + "/my \"odd\" file.txt";
+        const QString path = root() + "/my \"odd\" file.txt";
         writeFile(path, "first line\nsecond TODO here\n");
-        [&] { runFind(w, m_env->root(), "*.txt", "todo"); }();
+        [&] { runFind(w, root(), "*.txt", "todo"); }();
         return path.toStdString();
     }
 
     QString makeEditor() {
-        const QString path = m_env->root() + "/bin/editor";
+        const QString path = root() + "/bin/editor";
         writeFile(path, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
@@ -202,8 +198,6 @@ class TestMainWindowOpen : public QObject {
     void doubleClick(TestWindow& w, int row) {
         QTest::mouseDClick(grid(*w)->viewport(), Qt::LeftButton, {}, rowCentre(*w.window, row));
     }
-
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowOpen)

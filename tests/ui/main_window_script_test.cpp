@@ -11,8 +11,6 @@
 #include <QMenu>
 #include <QSignalSpy>
 
-#include <optional>
-
 namespace {
 
 using Entry = kestrava::script::ScriptEntry;
@@ -61,11 +59,9 @@ int gridRow(const kestrava::script::Script& script, int32_t index, Kind kind) {
 
 } // namespace
 
-class TestMainWindowScript : public QObject {
+class TestMainWindowScript : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
 
     // ---- Accept rules
 
@@ -271,10 +267,10 @@ class TestMainWindowScript : public QObject {
     // ---- Enable states
 
     void menusAndButtonsFollowTheEditingState() {
-        writeFile(m_env->root() + "/a.txt", "x\n");
+        writeFile(root() + "/a.txt", "x\n");
         TestWindow w;
         chooseMode(*w, Mode::Script);
-        appendItem(*w, m_env->root(), "*.txt", "x");
+        appendItem(*w, root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
         QVERIFY(button(*w, "runScriptButton")->isEnabled());
@@ -309,14 +305,14 @@ class TestMainWindowScript : public QObject {
 
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
-        w->settings().scriptsFolder = m_env->root().toStdString() + "/";
+        w->settings().scriptsFolder = root().toStdString() + "/";
         chooseMode(*w, Mode::Script);
         appendItem(*w, "/a", "*.txt", "x", "r");
-        const QString path = m_env->root() + "/saved";
+        const QString path = root() + "/saved";
         w.fake->filesToSave = {path};
         item(*w.window, "saveScriptAsAction")->trigger();
         QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
-        QCOMPARE(w.fake->saveDialogs.back().folder, m_env->root() + "/");
+        QCOMPARE(w.fake->saveDialogs.back().folder, root() + "/");
         QFile saved(path + ".ksc"); // the bytes are the script file's business
         QVERIFY(saved.exists());
         QCOMPARE(label(*w, "modeDetailLabel")->text(), path + ".ksc");
@@ -326,23 +322,22 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->script().entries.empty());
         QCOMPARE(label(*w, "modeDetailLabel")->text(), QString("New script"));
 
-        QDir().mkpath(m_env->root() + "/other");
-        QVERIFY(saved.copy(m_env->root() + "/other/copy.ksc"));
-        w.fake->fileToOpen = m_env->root() + "/other/copy.ksc";
+        QDir().mkpath(root() + "/other");
+        QVERIFY(saved.copy(root() + "/other/copy.ksc"));
+        w.fake->fileToOpen = root() + "/other/copy.ksc";
         item(*w.window, "openScriptAction")->trigger();
-        QCOMPARE(w.fake->lastOpenFolder, m_env->root() + "/");
+        QCOMPARE(w.fake->lastOpenFolder, root() + "/");
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
-        QCOMPARE(w->settings().scriptsFolder, m_env->root().toStdString() + "/other/");
+        QCOMPARE(w->settings().scriptsFolder, root().toStdString() + "/other/");
         QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
-        writeFile(m_env->root() + "/bad.ksc", "Find:       x\r\n");
-        w.fake->fileToOpen = m_env->root() + "/bad.ksc";
+        writeFile(root() + "/bad.ksc", "Find:       x\r\n");
+        w.fake->fileToOpen = root() + "/bad.ksc";
         item(*w.window, "openScriptAction")->trigger();
-        QVERIFY(
-            w.fake->allShown().startsWith("error: Unable to load script file: " + m_env->root() +
-                                          "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
+        QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + root() +
+                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
         QVERIFY(w->script().entries.empty());
         QCOMPARE(grid(*w)->rowCount(), 3);
     }
@@ -367,7 +362,7 @@ class TestMainWindowScript : public QObject {
         chooseMode(*w, Mode::Script);
         appendItem(*w, "/a", "*.txt", "x");
         w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
-        const QString path = m_env->root() + "/kept.ksc";
+        const QString path = root() + "/kept.ksc";
         if (chooseFile)
             w.fake->filesToSave = {path};
         item(*w.window, "findModeAction")->trigger(); // as the menu does: checked before asked
@@ -389,14 +384,14 @@ class TestMainWindowScript : public QObject {
     // ---- The run
 
     void runSearchesEveryGroupAndShowsTheResults() {
-        writeFile(m_env->root() + "/a.txt", "alpha one\nbeta\n");
-        writeFile(m_env->root() + "/sub/b.md", "beta two\n");
+        writeFile(root() + "/a.txt", "alpha one\nbeta\n");
+        writeFile(root() + "/sub/b.md", "beta two\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         chooseMode(*w, Mode::Script);
-        appendItem(*w, m_env->root(), "*.txt", "ALPHA");
+        appendItem(*w, root(), "*.txt", "ALPHA");
         appendItem(*w, "{RootFolder}/sub", "*.md", "beta", "gamma");
-        typeInto(combo(*w, "rootFolderCombo"), m_env->root());
+        typeInto(combo(*w, "rootFolderCombo"), root());
         w.fake->answers = {true};
         button(*w, "runScriptButton")->click();
         QVERIFY(w.fake->questions.back().startsWith(
@@ -409,12 +404,12 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->results().totalMatches, 2);
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Results)"));
         QVERIFY(widget(*w, "summaryPanel")->isVisible() && !widget(*w, "scriptBar")->isVisible());
-        QCOMPARE(readFile(m_env->root() + "/sub/kesReplace/b.md"), QByteArray("gamma two\n"));
+        QCOMPARE(readFile(root() + "/sub/kesReplace/b.md"), QByteArray("gamma two\n"));
         QVERIFY(w->script().changed); // the run never touches the script
     }
 
     void runStopsBeforeAnythingChanges_data() {
-        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("rootFolder");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("message");
         QTest::newRow("blank root folder")
@@ -422,17 +417,17 @@ class TestMainWindowScript : public QObject {
         QTest::newRow("question answered no") << "/x" << false << QString();
     }
     void runStopsBeforeAnythingChanges() {
-        QFETCH(QString, root);
+        QFETCH(QString, rootFolder);
         QFETCH(bool, answer);
         QFETCH(QString, message);
-        writeFile(m_env->root() + "/a.txt", "alpha\n");
+        writeFile(root() + "/a.txt", "alpha\n");
         TestWindow w;
         chooseMode(*w, Mode::Script);
-        appendItem(*w, m_env->root(), "*.txt", "alpha");
+        appendItem(*w, root(), "*.txt", "alpha");
         runScript(w); // earlier results that a stopped run must keep
         item(*w.window, "viewScriptAction")->trigger();
         appendItem(*w, "{RootFolder}", "*.txt", "beta");
-        typeInto(combo(*w, "rootFolderCombo"), root);
+        typeInto(combo(*w, "rootFolderCombo"), rootFolder);
         w.fake->questions.clear();
         w.fake->answers = {answer};
         button(*w, "runScriptButton")->click();
@@ -445,11 +440,11 @@ class TestMainWindowScript : public QObject {
     }
 
     void runFailureReturnsToTheScriptWithTheMessage() {
-        writeFile(m_env->root() + "/a.txt", "alpha\n");
+        writeFile(root() + "/a.txt", "alpha\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
         chooseMode(*w, Mode::Script);
-        appendItem(*w, m_env->root(), "*.txt", "alpha");
+        appendItem(*w, root(), "*.txt", "alpha");
         appendItem(*w, "/b", "*.txt", "a(");
         button(*w, "runScriptButton")->click();
         QTRY_COMPARE(ended.count(), 1);
@@ -461,9 +456,6 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
         QVERIFY(item(*w.window, "viewScriptResultsAction")->isEnabled());
     }
-
-  private:
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowScript)

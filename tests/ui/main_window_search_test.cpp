@@ -2,8 +2,6 @@
 // window thread, the summary labels and the grid's rows in every view, replacing, cancelling.
 #include "main_window_test_support.h"
 
-#include <optional>
-
 namespace {
 
 QString labels(MainWindow& w) {
@@ -16,16 +14,15 @@ QString labels(MainWindow& w) {
 
 } // namespace
 
-class TestMainWindowSearch : public QObject {
+class TestMainWindowSearch : public WindowTest {
     Q_OBJECT
   private slots:
     void init() {
-        m_env.emplace();
+        WindowTest::init();
         writeFile(root() + "/a.txt", "alpha TODO one\r\nbeta\r\ngamma TODO and todo again\r\n");
         writeFile(root() + "/b.txt", "TODO x");
         writeFile(root() + "/c.md", "TODO not searched");
     }
-    void cleanup() { m_env.reset(); }
 
     // Enter in a criteria box commits it and presses the mode's action button; editing a
     // criterion afterwards clears what is shown.
@@ -148,10 +145,7 @@ class TestMainWindowSearch : public QObject {
     }
 
   private:
-    QString root() const { return m_env->root(); }
     void find(TestWindow& w, const QString& find) { runFind(w, root(), "*.txt", find); }
-
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowSearch)

@@ -27,6 +27,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,19 @@ struct TestFolders {
     TestConfigFolder config;
     QTemporaryDir tree;
     QString root() const { return tree.path(); }
+};
+
+// A window suite's base: a fresh settings folder and file tree for every test. A suite with an
+// init() of its own calls this one first.
+class WindowTest : public QObject {
+    Q_OBJECT
+  protected slots:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
+  protected:
+    QString root() const { return m_env->root(); }
+    std::optional<TestFolders> m_env;
 };
 
 // A window with a fake; the fake stays reachable through `fake`.
