@@ -7,7 +7,6 @@
 class TestMainWindowCriteria : public WindowTest {
     Q_OBJECT
   private slots:
-
     // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
     // it), and even there the box keeps the spelling just typed.
     void commitKeepsWhatWasTypedAndSkipsEmptyText_data() {

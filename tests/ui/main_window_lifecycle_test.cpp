@@ -16,7 +16,6 @@
 class TestMainWindowLifecycle : public WindowTest {
     Q_OBJECT
   private slots:
-
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
             TestWindow w;

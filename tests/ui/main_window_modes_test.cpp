@@ -21,7 +21,6 @@ bool shown(QWidget* widget, MainWindow& window) {
 class TestMainWindowModes : public WindowTest {
     Q_OBJECT
   private slots:
-
     void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("rows"); // the optional rows shown

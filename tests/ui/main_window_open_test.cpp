@@ -19,36 +19,33 @@ const std::string kOddPath = "/t/my \"odd\" file.txt";
 class TestMainWindowOpen : public WindowTest {
     Q_OBJECT
   private slots:
-
     // ---- The argument list
 
+    // Line, column and selection tokens, several in one argument, are checked through a double
+    // click (doubleClickStartsTheEditorForHeaderAndLineRows).
     void editorArgumentsReplaceEachTokensFirstOccurrence_data() {
         QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QString>("path"); // empty: a name with blanks and quotes
         QTest::addColumn<Args>("expected");
         // Match at file bytes 10..14 (0-based), on line 3 at column 5.
         QTest::newRow("cursor position then path")
-            << "/pos=%CursorAt% %Filename%" << Args{"/pos=11", kOddPath};
-        QTest::newRow("code's line and column")
-            << "-g %Filename%:%LineNumber%:%Column%" << Args{"-g", kOddPath + ":3:5"};
-        QTest::newRow("quoted in the template, still one argument")
-            << "\"--file=%Filename%\" x" << Args{"--file=" + kOddPath, "x"};
+            << "/pos=%CursorAt% %Filename%" << QString() << Args{"/pos=11", kOddPath};
+        QTest::newRow("a path holding a token is never replaced inside")
+            << "%Filename% %CursorAt%"
+            << "/t/%CursorAt%.txt" << Args{"/t/%CursorAt%.txt", "11"};
         QTest::newRow("tokens are case-sensitive")
-            << "%cursorat% %Filename%" << Args{"%cursorat%", kOddPath};
-        QTest::newRow("no tokens") << "-n" << Args{"-n"};
+            << "%cursorat% %Filename%" << QString() << Args{"%cursorat%", kOddPath};
+        QTest::newRow("no tokens") << "-n" << QString() << Args{"-n"};
     }
     void editorArgumentsReplaceEachTokensFirstOccurrence() {
         QFETCH(QString, commandLine);
+        QFETCH(QString, path);
         QFETCH(Args, expected);
         const kestrava::ui::MatchPosition position{10, 15, 3, 5};
-        QCOMPARE(kestrava::ui::editorArguments(commandLine.toStdString(), kOddPath, position),
+        QCOMPARE(kestrava::ui::editorArguments(commandLine.toStdString(),
+                                               path.isEmpty() ? kOddPath : path.toStdString(),
+                                               position),
                  expected);
-    }
-
-    void aPathHoldingATokenIsNeverReplacedInside() {
-        const kestrava::ui::MatchPosition position{0, 1, 1, 1};
-        QCOMPARE(kestrava::ui::editorArguments("%Filename% %CursorAt% %LineNumber%",
-                                               "/t/%CursorAt%.txt", position),
-                 (Args{"/t/%CursorAt%.txt", "1", "1"}));
     }
 
     void lineAndColumnCountLineFeedsBeforeTheMatch_data() {
@@ -85,11 +82,8 @@ class TestMainWindowOpen : public WindowTest {
         QCOMPARE(filePosition("/fifo", 41), "1:42");
     }
 
-    void checkEditorResolvesPathsAndBareNames() {
-        const QString editor = makeEditor();
-        std::string resolved;
-        QCOMPARE(kestrava::ui::checkEditor(editor.toStdString(), resolved), std::string());
-        QCOMPARE(resolved, editor.toStdString());
+    void checkEditorResolvesBareNamesOnThePath() {
+        std::string resolved; // a path: doubleClickStartsTheEditorForHeaderAndLineRows
         QCOMPARE(kestrava::ui::checkEditor("sh", resolved), std::string()); // a bare name: on PATH
         QVERIFY(resolved.find('/') != std::string::npos);
     }

@@ -34,19 +34,16 @@ QStringList texts(const Entry& e) {
 
 // The Script menu's enabled items, by short name.
 QString enabledScriptItems(const MainWindow& w) {
-    const std::pair<const char*, const char*> items[] = {
-        {"New", "newScriptAction"},
-        {"Open", "openScriptAction"},
-        {"Save", "saveScriptAction"},
-        {"SaveAs", "saveScriptAsAction"},
-        {"Run", "runScriptAction"},
-        {"ViewScript", "viewScriptAction"},
-        {"ViewResults", "viewScriptResultsAction"}};
-    QStringList names;
-    for (const auto& [name, objectName] : items)
-        if (item(w, objectName)->isEnabled())
-            names << name;
-    return names.join(' ');
+    const char* const names[] = {"New", "Open",       "Save",       "SaveAs",
+                                 "Run", "ViewScript", "ViewResults"};
+    const char* const actions[] = {"newScriptAction",        "openScriptAction", "saveScriptAction",
+                                   "saveScriptAsAction",     "runScriptAction",  "viewScriptAction",
+                                   "viewScriptResultsAction"};
+    QStringList enabled;
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (item(w, actions[i])->isEnabled())
+            enabled << names[i];
+    return enabled.join(' ');
 }
 
 // Row of the grid that shows line `kind` of entry `index`.
@@ -62,7 +59,6 @@ int gridRow(const kestrava::script::Script& script, int32_t index, Kind kind) {
 class TestMainWindowScript : public WindowTest {
     Q_OBJECT
   private slots:
-
     // ---- Accept rules
 
     void appendNeedsFoldersFilesAndFindAndJoinsTheLastGroup() {
