@@ -233,16 +233,11 @@ inline void chooseMode(const MainWindow& window, kestrava::ui::Mode mode) {
     item(window, kActions[static_cast<size_t>(mode)])->trigger();
 }
 
-// Leaves a box as Tab would, which commits what it holds.
-inline void leave(QComboBox* box) {
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(box, &out);
-}
-
-// Types text into a box and leaves it, so the text is committed.
+// Types text into a box and leaves it as Tab would, which commits the text.
 inline void commit(QComboBox* box, const QString& text) {
     typeInto(box, text);
-    leave(box);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
 }
 
 // Opens a box's history menu (Remove entry, Remove All, Cancel) and closes it again, so its
