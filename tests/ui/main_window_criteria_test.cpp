@@ -2,8 +2,6 @@
 // folder and file buttons, and an unreadable settings file at start-up.
 #include "main_window_test_support.h"
 
-#include <QMenu>
-
 class TestMainWindowCriteria : public WindowTest {
     Q_OBJECT
   private slots:

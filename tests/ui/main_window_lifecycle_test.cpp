@@ -7,10 +7,7 @@
 #include "ui/program_entry.h"
 #include "ui/signal_close.h"
 
-#include <QApplication>
-#include <QMenu>
 #include <QScreen>
-#include <QTimer>
 
 #include <csignal>
 class TestMainWindowLifecycle : public WindowTest {

@@ -5,11 +5,6 @@
 #include "config/config_paths.h"
 #include "config/settings.h"
 
-#include <QAction>
-#include <QMenu>
-#include <QSignalSpy>
-#include <QStatusBar>
-
 namespace {
 
 bool shown(QWidget* widget, MainWindow& window) {

@@ -8,9 +8,6 @@
 #include "script/script_run.h"
 #include "ui/results_grid.h"
 
-#include <QMenu>
-#include <QSignalSpy>
-
 namespace {
 
 using Entry = kestrava::script::ScriptEntry;
