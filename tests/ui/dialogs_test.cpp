@@ -7,50 +7,29 @@
 #include "ui/folder_picker_form.h"
 #include "ui/preferences_dialog.h"
 #include "ui/references_dialog.h"
-#include "ui/ui_services.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QFileSystemModel>
-#include <QLabel>
-#include <QLayout>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBrowser>
-#include <QTimer>
 #include <QTreeView>
 
 #include <functional>
 
 namespace {
 
-template <class T> T* child(QWidget* parent, const char* name) {
-    T* child = parent->findChild<T*>(name);
-    if (!child)
-        qFatal("no child named %s", name);
-    return child;
-}
-
 void click(QWidget* dialog, const char* buttonName) {
-    QTest::mouseClick(child<QPushButton>(dialog, buttonName), Qt::LeftButton);
+    QTest::mouseClick(button(*dialog, buttonName), Qt::LeftButton);
 }
 
 QString status(QWidget* dialog) {
-    return child<QStatusBar>(dialog, "statusLabel")->currentMessage();
+    return part<QStatusBar>(*dialog, "statusLabel")->currentMessage();
 }
 
 // Moves the picker's folder tree to path.
 void choose(QWidget* dialog, const QString& path) {
-    auto* tree = child<QTreeView>(dialog, "folderTree");
+    auto* tree = part<QTreeView>(*dialog, "folderTree");
     tree->setCurrentIndex(qobject_cast<QFileSystemModel*>(tree->model())->index(path));
 }
 
@@ -119,13 +98,18 @@ class TestDialogs : public QObject {
     void preferencesAcceptCopiesEveryControl() {
         kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
+        QStringList labels;
+        for (const QLabel* shown : preferences.findChildren<QLabel*>())
+            labels.append(shown->text());
+        QVERIFY(labels.contains(
+            "Tokens:  %CursorAt% %LineNumber% %Column% %StartSel% %EndSel% %Filename%"));
         whenModalShown([](QDialog* dialog) {
-            child<QComboBox>(dialog, "initialModeCombo")->setCurrentIndex(0);
-            child<QComboBox>(dialog, "fontSizeCombo")->setCurrentIndex(2);
-            QTest::keyClick(child<QCheckBox>(dialog, "caseSensitiveCheck"), Qt::Key_Space);
-            QTest::keyClick(child<QCheckBox>(dialog, "replaceInPlaceCheck"), Qt::Key_Space);
-            child<QLineEdit>(dialog, "editorEdit")->clear(); // stored empty, as typed
-            auto* commandLine = child<QLineEdit>(dialog, "editorCommandLineEdit");
+            combo(*dialog, "initialModeCombo")->setCurrentIndex(0);
+            combo(*dialog, "fontSizeCombo")->setCurrentIndex(2);
+            QTest::keyClick(part<QCheckBox>(*dialog, "caseSensitiveCheck"), Qt::Key_Space);
+            QTest::keyClick(part<QCheckBox>(*dialog, "replaceInPlaceCheck"), Qt::Key_Space);
+            part<QLineEdit>(*dialog, "editorEdit")->clear(); // stored empty, as typed
+            auto* commandLine = part<QLineEdit>(*dialog, "editorCommandLineEdit");
             commandLine->clear();
             QTest::keyClicks(commandLine, "--line %LineNumber% %Filename%");
             click(dialog, "okButton");
@@ -143,8 +127,8 @@ class TestDialogs : public QObject {
         kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         whenModalShown([](QDialog* dialog) {
-            child<QComboBox>(dialog, "fontSizeCombo")->setCurrentIndex(2);
-            QTest::keyClicks(child<QLineEdit>(dialog, "editorEdit"), "x");
+            combo(*dialog, "fontSizeCombo")->setCurrentIndex(2);
+            QTest::keyClicks(part<QLineEdit>(*dialog, "editorEdit"), "x");
             click(dialog, "cancelButton");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
@@ -153,25 +137,13 @@ class TestDialogs : public QObject {
         // Opened again, the dialog still shows the cancelled edits; Escape cancels too.
         QString shown;
         whenModalShown([&](QDialog* dialog) {
-            shown = child<QComboBox>(dialog, "fontSizeCombo")->currentText() + "|" +
-                    child<QLineEdit>(dialog, "editorEdit")->text();
+            shown = combo(*dialog, "fontSizeCombo")->currentText() + "|" +
+                    part<QLineEdit>(*dialog, "editorEdit")->text();
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
         QCOMPARE(shown, "Large|/usr/bin/gvimx");
         QCOMPARE(settings.fontSize, kestrava::config::FontSize::Medium);
-    }
-
-    void preferencesListTheTokensAndDefaultToTheDesktopOpener() {
-        kestrava::config::Settings settings;
-        PreferencesDialog preferences(settings);
-        QStringList labels;
-        for (const QLabel* label : preferences.findChildren<QLabel*>())
-            labels.append(label->text());
-        QVERIFY(labels.contains(
-            "Tokens:  %CursorAt% %LineNumber% %Column% %StartSel% %EndSel% %Filename%"));
-        QCOMPARE(preferences.editorEdit->text(), "xdg-open");
-        QCOMPARE(preferences.editorCommandLineEdit->text(), "%Filename%");
     }
 
     // --- Folder picker
@@ -250,48 +222,38 @@ class TestDialogs : public QObject {
         QCOMPARE(existingFolderOrParent(""), QString());
     }
 
-    void pickerCancelKeepsPath() {
+    // Moved to a subfolder (its name has a blank), then closed: only OK takes the full path.
+    void pickerReturnsTheChosenSubfolderOnlyOnOk_data() {
+        QTest::addColumn<QString>("close"); // the button, or "escape"
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("ok") << "okButton" << true;
+        QTest::newRow("cancel") << "cancelButton" << false;
+        QTest::newRow("escape") << "escape" << false;
+    }
+    void pickerReturnsTheChosenSubfolderOnlyOnOk() {
+        QFETCH(QString, close);
+        QFETCH(bool, accepted);
         QTemporaryDir temp;
-        QVERIFY(QDir(temp.path()).mkpath("a/b"));
+        QVERIFY(QDir(temp.path()).mkpath("a/deep folder"));
         FolderPicker picker;
         picker.caption = "Pick the root";
         picker.path = temp.path() + "/a";
-        for (const bool escape : {false, true}) {
-            QString title;
-            whenModalShown([&](QDialog* dialog) {
-                title = dialog->windowTitle();
-                choose(dialog, temp.path() + "/a/b"); // moved, then cancelled
-                if (escape)
-                    QTest::keyClick(dialog, Qt::Key_Escape);
-                else
-                    click(dialog, "cancelButton");
-            });
-            QCOMPARE(picker.execute(), int(QDialog::Rejected));
-            QCOMPARE(picker.path, temp.path() + "/a");
-            QCOMPARE(title, "Pick the root");
-        }
-    }
-
-    void pickerSubfolderReturnsFullPath() {
-        QTemporaryDir temp;
-        QVERIFY(QDir(temp.path()).mkpath("src/deep folder"));
-        FolderPicker picker;
-        picker.path = temp.path();
-        const QString chosen = temp.path() + "/src/deep folder";
-        QString shownStatus;
-        QString selected;
+        const QString chosen = temp.path() + "/a/deep folder";
+        QString seen; // title | folder selected on opening | status after the move
         whenModalShown([&](QDialog* dialog) {
-            auto* tree = child<QTreeView>(dialog, "folderTree");
-            selected =
-                qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex());
+            auto* tree = part<QTreeView>(*dialog, "folderTree");
+            seen = dialog->windowTitle() + "|" +
+                   qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex());
             choose(dialog, chosen);
-            shownStatus = status(dialog);
-            click(dialog, "okButton");
+            seen += "|" + status(dialog);
+            if (close == "escape")
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            else
+                click(dialog, close.toLatin1().constData());
         });
-        QCOMPARE(picker.execute(), int(QDialog::Accepted));
-        QCOMPARE(selected, temp.path()); // the opening folder is selected
-        QCOMPARE(shownStatus, chosen);
-        QCOMPARE(picker.path, chosen);
+        QCOMPARE(picker.execute(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(seen, "Pick the root|" + temp.path() + "/a|" + chosen);
+        QCOMPARE(picker.path, accepted ? chosen : temp.path() + "/a");
     }
 
     void pickerDriveSelectorMovesToDrive() {
@@ -311,9 +273,7 @@ class TestDialogs : public QObject {
     void pickerListsFoldersOnly() {
         QTemporaryDir temp;
         QVERIFY(QDir(temp.path()).mkpath("visible") && QDir(temp.path()).mkpath(".hidden"));
-        QFile file(temp.path() + "/file.txt");
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        writeFile(temp.path() + "/file.txt", "");
         FolderPickerForm form;
         auto* model = qobject_cast<QFileSystemModel*>(form.folderTree->model());
         QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
@@ -328,26 +288,20 @@ class TestDialogs : public QObject {
 
     // --- About, references and resources
 
-    void iconAboutAndQuickStartResources() {
+    void iconAboutAndQuickStartGuide() {
         const QImage icon = kestravaPixmap(64).toImage();
         QVERIFY(qAlpha(icon.pixel(32, 32)) > 0); // drawn, not an empty picture
         QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);   // rounded corner stays clear
         AboutDialog about;
-        QVERIFY(!child<QLabel>(&about, "imgIcon")->pixmap().isNull());
-        QCOMPARE(child<QLabel>(&about, "laVersion")->text(), "Version 1.1");
+        QVERIFY(!label(about, "imgIcon")->pixmap().isNull());
+        QCOMPARE(label(about, "laVersion")->text(), "Version 1.1");
+        // The Quick Start Guide is copied out whole, and its every link leads inside it.
+        kesInitResources();
+        const QByteArray guide = readFile(":/kestrava/quickstart.html");
         const QString path = quickStartFilePath();
         QVERIFY(path.startsWith(m_cache.path()));
-        QFile copy(path);
-        QFile resource(":/kestrava/quickstart.html");
-        QVERIFY(copy.open(QIODevice::ReadOnly) && resource.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), resource.readAll());
-    }
-
-    void quickStartLinksResolve() {
-        kesInitResources();
-        QFile resource(":/kestrava/quickstart.html");
-        QVERIFY(resource.open(QIODevice::ReadOnly));
-        const QString page = QString::fromUtf8(resource.readAll());
+        QCOMPARE(readFile(path), guide);
+        const QString page = QString::fromUtf8(guide);
         QSet<QString> ids;
         for (const auto& match : QRegularExpression(R"re(id="([^"]+)")re").globalMatch(page))
             ids.insert(match.captured(1));

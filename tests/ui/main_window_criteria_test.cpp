@@ -2,18 +2,9 @@
 // folder and file buttons, and an unreadable settings file at start-up.
 #include "main_window_test_support.h"
 
-#include "search/search.h"
-
-#include <QMenu>
-
-#include <optional>
-
-class TestMainWindowCriteria : public QObject {
+class TestMainWindowCriteria : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
-
     // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
     // it), and even there the box keeps the spelling just typed.
     void commitKeepsWhatWasTypedAndSkipsEmptyText_data() {
@@ -22,8 +13,6 @@ class TestMainWindowCriteria : public QObject {
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("Replace With") << "replaceCombo"
                                       << "DOG" << QStringList{"dog", "DOG"};
-        QTest::newRow("Find") << "findCombo"
-                              << "Cat" << QStringList{"dog", "Cat"};
         QTest::newRow("Folder(s)") << "foldersCombo"
                                    << "/src/App" << QStringList{"/src/app", "/src/App"};
         QTest::newRow("Root Folder") << "rootFolderCombo"
@@ -38,30 +27,15 @@ class TestMainWindowCriteria : public QObject {
         QFETCH(QString, typed);
         QFETCH(QStringList, expected);
         TestWindow w;
-        chooseMode(*w, box == "rootFolderCombo" ? kestrava::ui::Mode::Script
-                                                : kestrava::ui::Mode::FindAndReplace);
-        auto* combo = w->findChild<QComboBox*>(box);
-        const QString first = QString(typed).toLower();
-        commit(combo, first == "cat" ? "dog" : first);
-        commit(combo, typed);
-        QCOMPARE(entries(combo), expected);
-        QCOMPARE(combo->currentText(), typed);
-        commit(combo, "");
-        QCOMPARE(entries(combo), expected);
+        chooseMode(*w, box == "rootFolderCombo" ? Mode::Script : Mode::FindAndReplace);
+        QComboBox* typedInto = combo(*w, box.toLatin1().constData());
+        commit(typedInto, typed.toLower()); // then the same text in the typed letter case
+        commit(typedInto, typed);
+        QCOMPARE(entries(typedInto), expected);
+        QCOMPARE(typedInto->currentText(), typed);
+        commit(typedInto, "");
+        QCOMPARE(entries(typedInto), expected);
         QVERIFY(w.fake->shown.empty());
-    }
-
-    void replaceWritesTheTypedLetterCase() {
-        writeFile(m_env->root() + "/a.txt", "cat\n");
-        TestWindow w;
-        item(*w, "replaceModeAction")->trigger();
-        w->settings().replaceInSitu = true;
-        commit(combo(*w, "replaceCombo"), "dog");
-        commit(combo(*w, "replaceCombo"), "DOG");
-        runFind(w, m_env->root(), "*.txt", "cat");
-        QFile file(m_env->root() + "/a.txt");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("DOG\n"));
     }
 
     // Nothing stored is dropped, and a long history loads with one list update per box (one
@@ -109,17 +83,17 @@ class TestMainWindowCriteria : public QObject {
         QTRY_COMPARE(entries(combo(*w, "findCombo")), QStringList{"x+"});
     }
 
-    void removeEntryDeletesOnlyACommittedSelection() {
+    void removeEntryDeletesOnlyACommittedSelectionAndRemoveAllAsks() {
         TestWindow w;
         auto* removeEntry = item(*w.window, "removeEntryAction");
-        popup(w, combo(*w, "findCombo")); // an empty box: nothing to remove
+        openHistoryMenu(*w, combo(*w, "findCombo")); // an empty box: nothing to remove
         QVERIFY(!removeEntry->isEnabled());
         QVERIFY(!item(*w.window, "removeAllAction")->isEnabled());
         commit(combo(*w, "findCombo"), "one");
         commit(combo(*w, "findCombo"), "two");
         // Typed but never committed: nothing is deleted, the box is emptied.
         typeInto(combo(*w, "findCombo"), "tw");
-        popup(w, combo(*w, "findCombo"));
+        openHistoryMenu(*w, combo(*w, "findCombo"));
         QVERIFY(removeEntry->isEnabled());
         item(*w, "removeEntryAction")->trigger();
         QCOMPARE(entries(combo(*w, "findCombo")), (QStringList{"one", "two"}));
@@ -127,19 +101,17 @@ class TestMainWindowCriteria : public QObject {
         // A selected entry goes, and the saved selection does not point past it.
         commit(combo(*w, "findCombo"), "two");
         QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 1);
-        popup(w, combo(*w, "findCombo"));
+        openHistoryMenu(*w, combo(*w, "findCombo"));
         combo(*w, "findCombo")->setCurrentIndex(0);
         combo(*w, "findCombo")->setEditText("one");
         item(*w, "removeEntryAction")->trigger();
         QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"two"});
         QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 0);
-    }
 
-    void removeAllAsksAndNoKeepsEverything() {
-        TestWindow w;
+        // Remove All asks, and No keeps everything.
         commit(combo(*w, "filesCombo"), "*.c");
         commit(combo(*w, "filesCombo"), "*.h");
-        popup(w, combo(*w, "filesCombo"));
+        openHistoryMenu(*w, combo(*w, "filesCombo"));
         w.fake->answers = {false};
         item(*w, "removeAllAction")->trigger();
         QCOMPARE(w.fake->questions.back(), QString("Remove all File(s) items ?"));
@@ -202,10 +174,6 @@ class TestMainWindowCriteria : public QObject {
         QVERIFY(m_env->config.read(damaged).contains(
             damaged == "kestrava.ini" ? "[ItemIndex]" : "<KestravaConfig"));
     }
-
-  private:
-    static void popup(TestWindow& w, QComboBox* box) { openHistoryMenu(*w, box); }
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowCriteria)

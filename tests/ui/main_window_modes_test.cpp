@@ -5,13 +5,6 @@
 #include "config/config_paths.h"
 #include "config/settings.h"
 
-#include <QAction>
-#include <QMenu>
-#include <QSignalSpy>
-#include <QStatusBar>
-
-#include <optional>
-
 namespace {
 
 bool shown(QWidget* widget, MainWindow& window) {
@@ -20,31 +13,28 @@ bool shown(QWidget* widget, MainWindow& window) {
 
 } // namespace
 
-class TestMainWindowModes : public QObject {
+class TestMainWindowModes : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
-
     void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("rows"); // the optional rows shown
         QTest::addColumn<QString>("actionButton");
         QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
         QTest::addColumn<QString>("texts");    // mode name | mode status
-        QTest::newRow("find") << int(kestrava::ui::Mode::Find) << ""
+        QTest::newRow("find") << int(Mode::Find) << ""
                               << "findButton"
                               << "findModeAction"
                               << "Find mode|(Awaiting search criteria)";
-        QTest::newRow("replace") << int(kestrava::ui::Mode::FindAndReplace) << "replace"
+        QTest::newRow("replace") << int(Mode::FindAndReplace) << "replace"
                                  << "replaceButton"
                                  << "replaceModeAction"
                                  << "Find & Replace mode|(Awaiting search and replace criteria)";
-        QTest::newRow("script") << int(kestrava::ui::Mode::Script) << "replace root"
+        QTest::newRow("script") << int(Mode::Script) << "replace root"
                                 << "runScriptButton"
                                 << "scriptModeAction"
                                 << "Script mode|(Viewing)";
-        QTest::newRow("view") << int(kestrava::ui::Mode::ViewFoldersFiles) << "replace"
+        QTest::newRow("view") << int(Mode::ViewFoldersFiles) << "replace"
                               << "listButton"
                               << ""
                               << "View Folders/Files mode|()";
@@ -56,8 +46,8 @@ class TestMainWindowModes : public QObject {
         QFETCH(QString, menuItem);
         QFETCH(QString, texts);
         TestWindow w;
-        chooseMode(*w, static_cast<kestrava::ui::Mode>(mode));
-        const bool script = static_cast<kestrava::ui::Mode>(mode) == kestrava::ui::Mode::Script;
+        chooseMode(*w, static_cast<Mode>(mode));
+        const bool script = static_cast<Mode>(mode) == Mode::Script;
         QStringList rowsShown;
         if (shown(combo(*w, "replaceCombo"), *w.window) &&
             shown(label(*w, "replaceLabel"), *w.window))
@@ -165,17 +155,14 @@ class TestMainWindowModes : public QObject {
         QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
         w->show();
         QCOMPARE(modes.count(), 2);
-        QCOMPARE(modes.at(0).at(0).value<kestrava::ui::Mode>(), kestrava::ui::Mode::Find);
-        QCOMPARE(modes.at(1).at(0).value<kestrava::ui::Mode>(), kestrava::ui::Mode::Script);
-        QCOMPARE(w->mode(), kestrava::ui::Mode::Script);
+        QCOMPARE(modes.at(0).at(0).value<Mode>(), Mode::Find);
+        QCOMPARE(modes.at(1).at(0).value<Mode>(), Mode::Script);
+        QCOMPARE(w->mode(), Mode::Script);
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
         w->hide(); // only the first activation acts
         w->show();
         QCOMPARE(modes.count(), 2);
     }
-
-  private:
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowModes)

@@ -5,8 +5,6 @@
 
 #include "ui/open_file.h"
 
-#include <optional>
-
 #include <sys/stat.h>
 
 using Args = std::vector<std::string>;
@@ -18,47 +16,36 @@ const std::string kOddPath = "/t/my \"odd\" file.txt";
 
 } // namespace
 
-class TestMainWindowOpen : public QObject {
+class TestMainWindowOpen : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
-
     // ---- The argument list
 
+    // Line, column and selection tokens, several in one argument, are checked through a double
+    // click (doubleClickStartsTheEditorForHeaderAndLineRows).
     void editorArgumentsReplaceEachTokensFirstOccurrence_data() {
         QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<QString>("path"); // empty: a name with blanks and quotes
         QTest::addColumn<Args>("expected");
         // Match at file bytes 10..14 (0-based), on line 3 at column 5.
         QTest::newRow("cursor position then path")
-            << "/pos=%CursorAt% %Filename%" << Args{"/pos=11", kOddPath};
-        QTest::newRow("selection start and end") << "%StartSel% %EndSel%" << Args{"11", "16"};
-        QTest::newRow("only the first path")
-            << "%Filename% %Filename%" << Args{kOddPath, "%Filename%"};
-        QTest::newRow("code's line and column")
-            << "-g %Filename%:%LineNumber%:%Column%" << Args{"-g", kOddPath + ":3:5"};
-        QTest::newRow("gedit's line") << "+%LineNumber% %Filename%" << Args{"+3", kOddPath};
-        QTest::newRow("kate's line and column")
-            << "-l %LineNumber% -c %Column% %Filename%" << Args{"-l", "3", "-c", "5", kOddPath};
-        QTest::newRow("quoted in the template, still one argument")
-            << "\"--file=%Filename%\" x" << Args{"--file=" + kOddPath, "x"};
+            << "/pos=%CursorAt% %Filename%" << QString() << Args{"/pos=11", kOddPath};
+        QTest::newRow("a path holding a token is never replaced inside")
+            << "%Filename% %CursorAt%"
+            << "/t/%CursorAt%.txt" << Args{"/t/%CursorAt%.txt", "11"};
         QTest::newRow("tokens are case-sensitive")
-            << "%cursorat% %Filename%" << Args{"%cursorat%", kOddPath};
-        QTest::newRow("no tokens") << "-n" << Args{"-n"};
+            << "%cursorat% %Filename%" << QString() << Args{"%cursorat%", kOddPath};
+        QTest::newRow("no tokens") << "-n" << QString() << Args{"-n"};
     }
     void editorArgumentsReplaceEachTokensFirstOccurrence() {
         QFETCH(QString, commandLine);
+        QFETCH(QString, path);
         QFETCH(Args, expected);
         const kestrava::ui::MatchPosition position{10, 15, 3, 5};
-        QCOMPARE(kestrava::ui::editorArguments(commandLine.toStdString(), kOddPath, position),
+        QCOMPARE(kestrava::ui::editorArguments(commandLine.toStdString(),
+                                               path.isEmpty() ? kOddPath : path.toStdString(),
+                                               position),
                  expected);
-    }
-
-    void aPathHoldingATokenIsNeverReplacedInside() {
-        const kestrava::ui::MatchPosition position{0, 1, 1, 1};
-        QCOMPARE(kestrava::ui::editorArguments("%Filename% %CursorAt% %LineNumber%",
-                                               "/t/%CursorAt%.txt", position),
-                 (Args{"/t/%CursorAt%.txt", "1", "1"}));
     }
 
     void lineAndColumnCountLineFeedsBeforeTheMatch_data() {
@@ -66,7 +53,6 @@ class TestMainWindowOpen : public QObject {
         QTest::addColumn<QString>("position"); // line:column
         // "ab\ncd\r\nef": lines start at 0, 3 and 7.
         QTest::newRow("first byte") << 0 << "1:1";
-        QTest::newRow("inside the first line") << 1 << "1:2";
         QTest::newRow("just after a line feed") << 3 << "2:1";
         QTest::newRow("the carriage return is a column") << 5 << "2:3";
         QTest::newRow("after CR LF") << 7 << "3:1";
@@ -80,7 +66,7 @@ class TestMainWindowOpen : public QObject {
         int64_t column = 0;
         kestrava::ui::lineAndColumn(text.toStdString(), offset, line, column);
         QCOMPARE(QString("%1:%2").arg(line).arg(column), position);
-        writeFile(m_env->root() + "/f.txt", text);
+        writeFile(root() + "/f.txt", text);
         QCOMPARE(filePosition("/f.txt", offset), position);
     }
 
@@ -89,18 +75,15 @@ class TestMainWindowOpen : public QObject {
         QByteArray text;
         for (int i = 0; i < 1500; ++i)
             text += QByteArray(99, 'x') + '\n'; // 150000 bytes: more than one read
-        writeFile(m_env->root() + "/big.txt", text);
+        writeFile(root() + "/big.txt", text);
         QCOMPARE(filePosition("/big.txt", 130050), "1301:51");
         QCOMPARE(filePosition("/gone.txt", 41), "1:42");
-        QCOMPARE(::mkfifo((m_env->root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(::mkfifo((root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
         QCOMPARE(filePosition("/fifo", 41), "1:42");
     }
 
-    void checkEditorResolvesPathsAndBareNames() {
-        const QString editor = makeEditor();
-        std::string resolved;
-        QCOMPARE(kestrava::ui::checkEditor(editor.toStdString(), resolved), std::string());
-        QCOMPARE(resolved, editor.toStdString());
+    void checkEditorResolvesBareNamesOnThePath() {
+        std::string resolved; // a path: doubleClickStartsTheEditorForHeaderAndLineRows
         QCOMPARE(kestrava::ui::checkEditor("sh", resolved), std::string()); // a bare name: on PATH
         QVERIFY(resolved.find('/') != std::string::npos);
     }
@@ -150,9 +133,9 @@ class TestMainWindowOpen : public QObject {
         QVERIFY(w.fake->startedPrograms.empty());
     }
 
-    void openWithItemsFollowTheLastPressedRow() {
+    void openWithItemsFollowTheLastPressedRowAndOpenItsFile() {
         TestWindow w;
-        runFindOnOddFile(w);
+        const std::string path = runFindOnOddFile(w);
         auto* editorItem = item(*w.window, "openInEditorAction");
         auto* defaultItem = item(*w.window, "openWithDefaultAction");
         auto* namesItem = item(*w.window, "saveFileNamesAction");
@@ -166,24 +149,20 @@ class TestMainWindowOpen : public QObject {
             QCOMPARE(defaultItem->isEnabled(), press.enabled);
             QVERIFY(namesItem->isEnabled());
         }
+        // The default program gets only a header row's file, and is never run as a program.
+        w->settings().editorFileSpec = ""; // not consulted
+        clickRow(*w.window, 1);
+        defaultItem->trigger();
+        QVERIFY(w.fake->openedDocuments.empty());
+        clickRow(*w.window, 0);
+        defaultItem->trigger();
+        QCOMPARE(w.fake->openedDocuments, Args{path});
+        QVERIFY(w.fake->startedPrograms.empty() && w.fake->shown.empty());
+
         item(*w.window, "mmView_UniqueMatches")->trigger();
         clickRow(*w.window, 0);
         QVERIFY(!namesItem->isEnabled());
         QVERIFY(!editorItem->isEnabled()); // a unique match row is no file header
-    }
-
-    void defaultProgramOpensOnlyAHeaderRowsFile() {
-        TestWindow w;
-        const std::string path = runFindOnOddFile(w);
-        w->settings().editorFileSpec = ""; // not consulted
-        clickRow(*w.window, 1);
-        item(*w, "openWithDefaultAction")->trigger();
-        QVERIFY(w.fake->openedDocuments.empty());
-        clickRow(*w.window, 0);
-        item(*w.window, "openWithDefaultAction")->trigger();
-        QCOMPARE(w.fake->openedDocuments, Args{path});
-        QVERIFY(w.fake->startedPrograms.empty()); // never run, even if it were executable
-        QVERIFY(w.fake->shown.empty());
     }
 
   private:
@@ -191,20 +170,20 @@ class TestMainWindowOpen : public QObject {
     QString filePosition(const QString& name, int64_t offset) {
         int64_t line = 0;
         int64_t column = 0;
-        kestrava::ui::fileLineAndColumn((m_env->root() + name).toStdString(), offset, line, column);
+        kestrava::ui::fileLineAndColumn((root() + name).toStdString(), offset, line, column);
         return QString("%1:%2").arg(line).arg(column);
     }
 
     // A file whose name has blanks and quotes, one "TODO" at byte 18 (line 2, column 8).
     std::string runFindOnOddFile(TestWindow& w) {
-        const QString path = m_env->root() + "/my \"odd\" file.txt";
+        const QString path = root() + "/my \"odd\" file.txt";
         writeFile(path, "first line\nsecond TODO here\n");
-        [&] { runFind(w, m_env->root(), "*.txt", "todo"); }();
+        [&] { runFind(w, root(), "*.txt", "todo"); }();
         return path.toStdString();
     }
 
     QString makeEditor() {
-        const QString path = m_env->root() + "/bin/editor";
+        const QString path = root() + "/bin/editor";
         writeFile(path, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return path;
@@ -213,8 +192,6 @@ class TestMainWindowOpen : public QObject {
     void doubleClick(TestWindow& w, int row) {
         QTest::mouseDClick(grid(*w)->viewport(), Qt::LeftButton, {}, rowCentre(*w.window, row));
     }
-
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowOpen)

@@ -8,14 +8,11 @@
 #include "script/script_run.h"
 #include "ui/results_grid.h"
 
-#include <QMenu>
-#include <QSignalSpy>
-
-#include <optional>
-
 namespace {
 
 using Entry = kestrava::script::ScriptEntry;
+using Kind = kestrava::script::ScriptLineKind;
+using State = kestrava::ui::ScriptEditState;
 
 // The items as the grid numbers them with their first text: "1 /a", "1.1 x", ...
 QStringList numbered(const kestrava::script::Script& script) {
@@ -32,37 +29,22 @@ QStringList texts(const Entry& e) {
             QString::fromStdString(folderFile ? std::string() : e.options)};
 }
 
-// Adds an item through Append and the boxes, as a user does.
-void append(MainWindow& w, const QString& folders, const QString& files, const QString& find,
-            const QString& replace = {}) {
-    button(w, "appendItemButton")->click();
-    typeInto(combo(w, "foldersCombo"), folders);
-    typeInto(combo(w, "filesCombo"), files);
-    typeInto(combo(w, "findCombo"), find);
-    typeInto(combo(w, "replaceCombo"), replace);
-    button(w, "acceptItemButton")->click();
-}
-
 // The Script menu's enabled items, by short name.
 QString enabledScriptItems(const MainWindow& w) {
-    const std::pair<const char*, const char*> items[] = {
-        {"New", "newScriptAction"},
-        {"Open", "openScriptAction"},
-        {"Save", "saveScriptAction"},
-        {"SaveAs", "saveScriptAsAction"},
-        {"Run", "runScriptAction"},
-        {"ViewScript", "viewScriptAction"},
-        {"ViewResults", "viewScriptResultsAction"}};
-    QStringList names;
-    for (const auto& [name, objectName] : items)
-        if (item(w, objectName)->isEnabled())
-            names << name;
-    return names.join(' ');
+    const char* const names[] = {"New", "Open",       "Save",       "SaveAs",
+                                 "Run", "ViewScript", "ViewResults"};
+    const char* const actions[] = {"newScriptAction",        "openScriptAction", "saveScriptAction",
+                                   "saveScriptAsAction",     "runScriptAction",  "viewScriptAction",
+                                   "viewScriptResultsAction"};
+    QStringList enabled;
+    for (size_t i = 0; i < std::size(names); ++i)
+        if (item(w, actions[i])->isEnabled())
+            enabled << names[i];
+    return enabled.join(' ');
 }
 
 // Row of the grid that shows line `kind` of entry `index`.
-int gridRow(const kestrava::script::Script& script, int32_t index,
-            kestrava::script::ScriptLineKind kind) {
+int gridRow(const kestrava::script::Script& script, int32_t index, Kind kind) {
     for (size_t i = 0; i < script.lines.size(); ++i)
         if (script.lines[i].entryIndex == index && script.lines[i].lineKind == kind)
             return static_cast<int>(i) + 1;
@@ -71,17 +53,14 @@ int gridRow(const kestrava::script::Script& script, int32_t index,
 
 } // namespace
 
-class TestMainWindowScript : public QObject {
+class TestMainWindowScript : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() { m_env.emplace(); }
-    void cleanup() { m_env.reset(); }
-
     // ---- Accept rules
 
-    void emptyScriptOffersOnlyAppendAndNeedsFoldersAndFiles() {
+    void appendNeedsFoldersFilesAndFindAndJoinsTheLastGroup() {
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
+        chooseMode(*w, Mode::Script);
         QVERIFY(button(*w, "appendItemButton")->isEnabled());
         for (QPushButton* b : {button(*w, "insertItemButton"), button(*w, "changeItemButton"),
                                button(*w, "deleteItemButton"), button(*w, "moveItemUpButton"),
@@ -89,30 +68,22 @@ class TestMainWindowScript : public QObject {
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
         QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QCOMPARE(enabledScriptItems(*w.window), "Open"); // nothing to run, save or view yet
-        QCOMPARE(scriptLineCell(w->script(), itemEdit(w->scriptState()), 2, 3, {}).text,
-                 QString("  Empty Script"));
-        QCOMPARE(grid(*w)->rowCount(), 3);
 
-        append(*w.window, "/data", "", "x");
+        appendItem(*w, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
-        QCOMPARE(w->scriptState(),
-                 kestrava::ui::ScriptEditState::Append); // still editing, typed values kept
+        QCOMPARE(w->scriptState(), State::Append); // still editing, typed values kept
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
-        append(*w.window, "/data", "*.txt", "");
+        appendItem(*w, "/data", "*.txt", "");
         QCOMPARE(numbered(w->script()), QStringList{"1 /data"});
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), State::Viewing);
         QVERIFY(w->script().changed);
-    }
 
-    void appendJoinsTheLastGroupUnlessFoldersOrFilesChange() {
-        TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/data", "*.txt", "a");
-        append(*w.window, "/data", "*.txt", "b");
-        QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "1.2 b"}));
-        QCOMPARE(w->script().currentEntry, 2);
+        // Appending joins the last group unless Folder(s) or File(s) change.
+        appendItem(*w, "/data", "*.txt", "a");
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a"}));
+        QCOMPARE(w->script().currentEntry, 1);
         // The boxes start with the last group's values, and an empty Find is refused there.
         button(*w, "appendItemButton")->click();
         QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/data"));
@@ -121,63 +92,27 @@ class TestMainWindowScript : public QObject {
         // Readable and clear of every box; gone once Script mode is left.
         QVERIFY(label(*w, "itemNumberLabel")->isVisible() &&
                 label(*w, "itemNumberLabel")->width() > 20);
-        QCOMPARE(label(*w, "itemNumberLabel")->font().pointSize(),
-                 label(*w, "foldersLabel")->font().pointSize());
         for (QComboBox* box : {combo(*w, "rootFolderCombo"), combo(*w, "foldersCombo")})
             QVERIFY(!label(*w, "itemNumberLabel")->geometry().intersects(box->geometry()));
         button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
         button(*w, "cancelItemButton")->click();
-        append(*w.window, "/data", "*.md", "c");
-        QCOMPARE(numbered(w->script()),
-                 (QStringList{"1 /data", "1.1 a", "1.2 b", "2 /data", "2.1 c"}));
-        QCOMPARE(w->script().currentEntry, 4);
+        appendItem(*w, "/data", "*.md", "c");
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "2 /data", "2.1 c"}));
+        QCOMPARE(w->script().currentEntry, 3);
         w.fake->threeWayAnswers = {Answer::No};
         item(*w, "findModeAction")->trigger();
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
     }
 
-    void insertGoesThroughTheBoxesAndAccept_data() {
-        QTest::addColumn<int>("current");
-        QTest::addColumn<QString>("folders"); // empty: the boxes are left as shown
-        QTest::addColumn<QStringList>("expected");
-        QTest::addColumn<int>("newCurrent");
-        // Start: 1 /a, 1.1 x, 2 /b, 2.1 y.
-        QTest::newRow("before the first find of a group joins the group")
-            << 1 << "" << QStringList{"1 /a", "1.1 new", "1.2 x", "2 /b", "2.1 y"} << 1;
-    }
-    void insertGoesThroughTheBoxesAndAccept() {
-        QFETCH(int, current);
-        QFETCH(QString, folders);
-        QFETCH(QStringList, expected);
-        QFETCH(int, newCurrent);
-        TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x");
-        append(*w.window, "/b", "*.txt", "y");
-        clickRow(*w.window, gridRow(w->script(), current,
-                                    current % 2 == 0 ? kestrava::script::ScriptLineKind::Folders
-                                                     : kestrava::script::ScriptLineKind::Find));
-        QCOMPARE(w->script().currentEntry, current);
-        button(*w, "insertItemButton")->click();
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("Insert"));
-        if (!folders.isEmpty())
-            typeInto(combo(*w, "foldersCombo"), folders);
-        typeInto(combo(*w, "findCombo"), "new");
-        button(*w, "acceptItemButton")->click();
-        QCOMPARE(numbered(w->script()), expected);
-        QCOMPARE(w->script().currentEntry, newCurrent);
-    }
-
     void changeEditsOnlyTheCurrentItemsOwnRows() {
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x", "r");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x", "r");
         button(*w, "changeItemButton")->click();
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Change);
+        QCOMPARE(w->scriptState(), State::Change);
         QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
-        QCOMPARE(combo(*w, "foldersCombo")->currentText(),
-                 QString("/a")); // the group's values, shown
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a")); // the group's values
         QVERIFY(combo(*w, "findCombo")->isEnabled());
         QVERIFY(!combo(*w, "rootFolderCombo")->isEnabled());
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.1"));
@@ -200,13 +135,13 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.md", ""}));
     }
 
-    // ---- Delete and moves
+    // ---- Delete
 
     void deleteRefusesToLeaveAFindFirstAndKeepsACurrentItem() {
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x");
-        append(*w.window, "/b", "*.txt", "y");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x");
+        appendItem(*w, "/b", "*.txt", "y");
         grid(*w)->setFocus();
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(grid(*w), Qt::Key_Up);
@@ -217,8 +152,7 @@ class TestMainWindowScript : public QObject {
                  "error: Unable to Delete as a Folder(s)/File(s) entry is required before the "
                  "following Find/Replace entry");
         QTest::keyClick(grid(*w), Qt::Key_Down);
-        button(*w, "deleteItemButton")
-            ->click(); // now the first item may go: a Folder(s)/File(s) item follows
+        button(*w, "deleteItemButton")->click(); // 1.1 goes, and item 1 after it
         QTest::keyClick(grid(*w), Qt::Key_Up);
         button(*w, "deleteItemButton")->click();
         QCOMPARE(numbered(w->script()), (QStringList{"1 /b", "1.1 y"}));
@@ -233,36 +167,20 @@ class TestMainWindowScript : public QObject {
                  QString("  Empty Script"));
     }
 
-    void upAndDownButtonsMoveAndFollowTheirEnableRules() {
-        TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "p");
-        append(*w.window, "/a", "*.txt", "q");
-        QVERIFY(button(*w, "moveItemUpButton")->isEnabled());
-        QVERIFY(!button(*w, "moveItemDownButton")->isEnabled()); // the last item
-        button(*w, "moveItemUpButton")->click();
-        QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 q", "1.2 p"}));
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.1"));
-        QVERIFY(!button(*w, "moveItemUpButton")
-                     ->isEnabled()); // it would come before the first Folder(s)/File(s)
-        QVERIFY(button(*w, "moveItemDownButton")->isEnabled());
-        QVERIFY(item(*w.window, "saveScriptAction")->isEnabled());
-    }
-
     // ---- The grid and the current item
 
     void gridMarksTheCurrentItemAndItsGroupInEachState() {
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x", "r");
-        append(*w.window, "/b", "*.md", "y");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x", "r");
+        appendItem(*w, "/b", "*.md", "y");
         const kestrava::script::Script& s = w->script();
         const ScriptColours colours;
         const QColor current(0xFF, 0xE4, 0xC4);
         const QColor red(0xFF, 0, 0);
         // Viewing, current 2.1: its Find row highlighted, its blank row not; group 2 marked red.
         QCOMPARE(grid(*w)->rowCount(), int(s.lines.size()) + 2);
-        const int find = gridRow(s, 3, kestrava::script::ScriptLineKind::Find);
+        const int find = gridRow(s, 3, Kind::Find);
         const auto cell = [&](int row, int column) {
             return scriptLineCell(s, itemEdit(w->scriptState()), row, column, colours);
         };
@@ -270,48 +188,52 @@ class TestMainWindowScript : public QObject {
         QCOMPARE(cell(find, 1).text + cell(find, 2).text + cell(find, 3).text, "2.1Find:y");
         QCOMPARE(cell(find + 1, 0).fill, red); // its blank row
         QCOMPARE(cell(find + 1, 1).fill, colours.background);
-        QCOMPARE(cell(gridRow(s, 2, kestrava::script::ScriptLineKind::Files), 0).fill, red);
-        QCOMPARE(cell(gridRow(s, 1, kestrava::script::ScriptLineKind::Replace), 0).fill,
-                 colours.background);
-        QCOMPARE(cell(gridRow(s, 1, kestrava::script::ScriptLineKind::Replace), 3).text,
-                 QString("r"));
+        QCOMPARE(cell(gridRow(s, 2, Kind::Files), 0).fill, red);
+        QCOMPARE(cell(gridRow(s, 1, Kind::Replace), 0).fill, colours.background);
+        QCOMPARE(cell(gridRow(s, 1, Kind::Replace), 3).text, QString("r"));
         QCOMPARE(cell(int(s.lines.size()) + 1, 3).text, QString());
 
         button(*w, "appendItemButton")->click(); // blank, placeholder, blank after the last item
         const int count = int(s.lines.size());
-        QCOMPARE(s.lines[size_t(count - 2)].lineKind, kestrava::script::ScriptLineKind::NewItem);
+        QCOMPARE(s.lines[size_t(count - 2)].lineKind, Kind::NewItem);
         QCOMPARE(cell(count - 1, 3).text, QString("New script item will be Appended here"));
         QCOMPARE(cell(count - 1, 2).fill, colours.highlight);
         QCOMPARE(cell(find, 1).fill, colours.background);
         button(*w, "cancelItemButton")->click();
 
-        button(*w, "insertItemButton")
-            ->click(); // the placeholder and a blank stand just before the current item
-        const int placeholder = gridRow(s, 2, kestrava::script::ScriptLineKind::NewItem);
-        QCOMPARE(placeholder + 2, gridRow(s, 3, kestrava::script::ScriptLineKind::Find));
+        button(*w, "insertItemButton")->click(); // placeholder and blank before the current item
+        const int placeholder = gridRow(s, 2, Kind::NewItem);
+        QCOMPARE(placeholder + 2, gridRow(s, 3, Kind::Find));
         QCOMPARE(cell(placeholder, 3).text, QString("New script item will be Inserted here"));
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("Insert"));
         button(*w, "cancelItemButton")->click();
 
         button(*w, "changeItemButton")->click();
         QCOMPARE(cell(find, 3).fill, colours.highlight);
         button(*w, "cancelItemButton")->click();
         QCOMPARE(cell(find, 3).fill, current);
+
+        // Inserted before a group's first find, with the group's values shown, it joins it.
+        button(*w, "insertItemButton")->click();
+        typeInto(combo(*w, "findCombo"), "new");
+        button(*w, "acceptItemButton")->click();
+        QCOMPARE(numbered(s), (QStringList{"1 /a", "1.1 x", "2 /b", "2.1 new", "2.2 y"}));
+        QCOMPARE(s.currentEntry, 3);
     }
 
-    void mouseAndArrowKeysChooseTheCurrentItem() {
+    void mouseAndArrowKeysChooseTheCurrentItemAndUpDownMoveIt() {
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x");
-        append(*w.window, "/b", "*.txt", "y");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x");
+        appendItem(*w, "/b", "*.txt", "y");
         const kestrava::script::Script& s = w->script();
-        clickRow(*w.window, gridRow(s, 0, kestrava::script::ScriptLineKind::Files));
+        clickRow(*w.window, gridRow(s, 0, Kind::Files));
         QCOMPARE(s.currentEntry, 0);
         QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a"));
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
-        for (int row :
-             {gridRow(s, 1, kestrava::script::ScriptLineKind::Blank), 0, int(s.lines.size()) + 1}) {
+        for (int row : {gridRow(s, 1, Kind::Blank), 0, int(s.lines.size()) + 1}) {
             clickRow(*w.window, row);
             QCOMPARE(s.currentEntry, 0);
         }
@@ -322,17 +244,26 @@ class TestMainWindowScript : public QObject {
         for (int i = 0; i < 3; ++i) // the third press, at the last item, does nothing
             QTest::keyClick(grid(*w), Qt::Key_Down);
         QCOMPARE(s.currentEntry, 3);
+        // Up and Down follow the move rules (ScriptEdit.MovesKeepGroupsWhole): the last item
+        // cannot go down; 2.1 moves up into group 1, where it cannot go up again.
+        QVERIFY(button(*w, "moveItemUpButton")->isEnabled());
+        QVERIFY(!button(*w, "moveItemDownButton")->isEnabled());
+        button(*w, "moveItemUpButton")->click();
+        QCOMPARE(numbered(s), (QStringList{"1 /a", "1.1 x", "1.2 y", "2 /b"}));
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.2"));
         QTest::keyClick(grid(*w), Qt::Key_Up);
-        QCOMPARE(s.currentEntry, 2);
+        QCOMPARE(s.currentEntry, 1);
+        QVERIFY(!button(*w, "moveItemUpButton")->isEnabled());
+        QVERIFY(button(*w, "moveItemDownButton")->isEnabled());
     }
 
     // ---- Enable states
 
     void menusAndButtonsFollowTheEditingState() {
-        writeFile(m_env->root() + "/a.txt", "x\n");
+        writeFile(root() + "/a.txt", "x\n");
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, m_env->root(), "*.txt", "x");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, root(), "*.txt", "x");
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
         QVERIFY(button(*w, "runScriptButton")->isEnabled());
@@ -354,12 +285,12 @@ class TestMainWindowScript : public QObject {
         button(*w, "cancelItemButton")->click();
         QVERIFY(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled());
 
-        runAndWait(w);
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Results);
+        runScript(w);
+        QCOMPARE(w->scriptState(), State::Results);
         QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
         QVERIFY(grid(*w)->isEnabled());
         item(*w.window, "viewScriptAction")->trigger();
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
     }
 
@@ -367,14 +298,14 @@ class TestMainWindowScript : public QObject {
 
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
-        w->settings().scriptsFolder = m_env->root().toStdString() + "/";
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x", "r");
-        const QString path = m_env->root() + "/saved";
+        w->settings().scriptsFolder = root().toStdString() + "/";
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x", "r");
+        const QString path = root() + "/saved";
         w.fake->filesToSave = {path};
         item(*w.window, "saveScriptAsAction")->trigger();
         QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
-        QCOMPARE(w.fake->saveDialogs.back().folder, m_env->root() + "/");
+        QCOMPARE(w.fake->saveDialogs.back().folder, root() + "/");
         QFile saved(path + ".ksc"); // the bytes are the script file's business
         QVERIFY(saved.exists());
         QCOMPARE(label(*w, "modeDetailLabel")->text(), path + ".ksc");
@@ -384,23 +315,22 @@ class TestMainWindowScript : public QObject {
         QVERIFY(w->script().entries.empty());
         QCOMPARE(label(*w, "modeDetailLabel")->text(), QString("New script"));
 
-        QDir().mkpath(m_env->root() + "/other");
-        QVERIFY(saved.copy(m_env->root() + "/other/copy.ksc"));
-        w.fake->fileToOpen = m_env->root() + "/other/copy.ksc";
+        QDir().mkpath(root() + "/other");
+        QVERIFY(saved.copy(root() + "/other/copy.ksc"));
+        w.fake->fileToOpen = root() + "/other/copy.ksc";
         item(*w.window, "openScriptAction")->trigger();
-        QCOMPARE(w.fake->lastOpenFolder, m_env->root() + "/");
+        QCOMPARE(w.fake->lastOpenFolder, root() + "/");
         QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
         QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
-        QCOMPARE(w->settings().scriptsFolder, m_env->root().toStdString() + "/other/");
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
+        QCOMPARE(w->settings().scriptsFolder, root().toStdString() + "/other/");
+        QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // An unreadable file is said as an error and leaves an empty script.
-        writeFile(m_env->root() + "/bad.ksc", "Find:       x\r\n");
-        w.fake->fileToOpen = m_env->root() + "/bad.ksc";
+        writeFile(root() + "/bad.ksc", "Find:       x\r\n");
+        w.fake->fileToOpen = root() + "/bad.ksc";
         item(*w.window, "openScriptAction")->trigger();
-        QVERIFY(
-            w.fake->allShown().startsWith("error: Unable to load script file: " + m_env->root() +
-                                          "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
+        QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + root() +
+                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
         QVERIFY(w->script().entries.empty());
         QCOMPARE(grid(*w)->rowCount(), 3);
     }
@@ -422,10 +352,10 @@ class TestMainWindowScript : public QObject {
         QFETCH(bool, left);
         QFETCH(bool, written);
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, "/a", "*.txt", "x");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x");
         w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
-        const QString path = m_env->root() + "/kept.ksc";
+        const QString path = root() + "/kept.ksc";
         if (chooseFile)
             w.fake->filesToSave = {path};
         item(*w.window, "findModeAction")->trigger(); // as the menu does: checked before asked
@@ -439,8 +369,7 @@ class TestMainWindowScript : public QObject {
         if (!left) {
             QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
         } else {
-            item(*w, "scriptModeAction")
-                ->trigger(); // a new, empty script every time the mode is entered
+            chooseMode(*w, Mode::Script); // a new, empty script every time the mode is entered
             QVERIFY(w->script().entries.empty());
         }
     }
@@ -448,34 +377,32 @@ class TestMainWindowScript : public QObject {
     // ---- The run
 
     void runSearchesEveryGroupAndShowsTheResults() {
-        writeFile(m_env->root() + "/a.txt", "alpha one\nbeta\n");
-        writeFile(m_env->root() + "/sub/b.md", "beta two\n");
+        writeFile(root() + "/a.txt", "alpha one\nbeta\n");
+        writeFile(root() + "/sub/b.md", "beta two\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, m_env->root(), "*.txt", "ALPHA");
-        append(*w.window, "{RootFolder}/sub", "*.md", "beta", "gamma");
-        typeInto(combo(*w, "rootFolderCombo"), m_env->root());
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, root(), "*.txt", "ALPHA");
+        appendItem(*w, "{RootFolder}/sub", "*.md", "beta", "gamma");
+        typeInto(combo(*w, "rootFolderCombo"), root());
         w.fake->answers = {true};
         button(*w, "runScriptButton")->click();
         QVERIFY(w.fake->questions.back().startsWith(
             "This script will find all matches to the \"Find\" expression(s) and where included"));
         QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QTRY_COMPARE(ended.count(), 1);
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Results);
+        QCOMPARE(w->scriptState(), State::Results);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
         QCOMPARE(w->results().totalMatches, 2);
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Results)"));
         QVERIFY(widget(*w, "summaryPanel")->isVisible() && !widget(*w, "scriptBar")->isVisible());
-        QFile copy(m_env->root() + "/sub/kesReplace/b.md");
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), QByteArray("gamma two\n"));
+        QCOMPARE(readFile(root() + "/sub/kesReplace/b.md"), QByteArray("gamma two\n"));
         QVERIFY(w->script().changed); // the run never touches the script
     }
 
     void runStopsBeforeAnythingChanges_data() {
-        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("rootFolder");
         QTest::addColumn<bool>("answer");
         QTest::addColumn<QString>("message");
         QTest::newRow("blank root folder")
@@ -483,17 +410,17 @@ class TestMainWindowScript : public QObject {
         QTest::newRow("question answered no") << "/x" << false << QString();
     }
     void runStopsBeforeAnythingChanges() {
-        QFETCH(QString, root);
+        QFETCH(QString, rootFolder);
         QFETCH(bool, answer);
         QFETCH(QString, message);
-        writeFile(m_env->root() + "/a.txt", "alpha\n");
+        writeFile(root() + "/a.txt", "alpha\n");
         TestWindow w;
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, m_env->root(), "*.txt", "alpha");
-        runAndWait(w); // earlier results that a stopped run must keep
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, root(), "*.txt", "alpha");
+        runScript(w); // earlier results that a stopped run must keep
         item(*w.window, "viewScriptAction")->trigger();
-        append(*w.window, "{RootFolder}", "*.txt", "beta");
-        typeInto(combo(*w, "rootFolderCombo"), root);
+        appendItem(*w, "{RootFolder}", "*.txt", "beta");
+        typeInto(combo(*w, "rootFolderCombo"), rootFolder);
         w.fake->questions.clear();
         w.fake->answers = {answer};
         button(*w, "runScriptButton")->click();
@@ -502,36 +429,26 @@ class TestMainWindowScript : public QObject {
         if (!message.isEmpty())
             QCOMPARE(w.fake->lastText(), message);
         QCOMPARE(w->results().totalMatches, 1);
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), State::Viewing);
     }
 
     void runFailureReturnsToTheScriptWithTheMessage() {
-        writeFile(m_env->root() + "/a.txt", "alpha\n");
+        writeFile(root() + "/a.txt", "alpha\n");
         TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        item(*w, "scriptModeAction")->trigger();
-        append(*w.window, m_env->root(), "*.txt", "alpha");
-        append(*w.window, "/b", "*.txt", "a(");
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, root(), "*.txt", "alpha");
+        appendItem(*w, "/b", "*.txt", "a(");
         button(*w, "runScriptButton")->click();
         QTRY_COMPARE(ended.count(), 1);
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
         QVERIFY(w.fake->lastText().endsWith(" on line 2.1"));
-        QCOMPARE(w->scriptState(), kestrava::ui::ScriptEditState::Viewing);
+        QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(w->gridContent(), GridContent::Script);
         QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
         QVERIFY(item(*w.window, "viewScriptResultsAction")->isEnabled());
     }
-
-  private:
-    void runAndWait(TestWindow& w) {
-        QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        w.fake->answers = {true};
-        button(*w, "runScriptButton")->click();
-        QTRY_COMPARE(ended.count(), 1);
-    }
-
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowScript)

@@ -2,12 +2,6 @@
 // window thread, the summary labels and the grid's rows in every view, replacing, cancelling.
 #include "main_window_test_support.h"
 
-#include <QMenu>
-
-#include <QSignalSpy>
-
-#include <optional>
-
 namespace {
 
 QString labels(MainWindow& w) {
@@ -18,68 +12,58 @@ QString labels(MainWindow& w) {
     return texts.join('|');
 }
 
-std::vector<kestrava::results::RowKind> kinds(const kestrava::results::Rows& rows) {
-    std::vector<kestrava::results::RowKind> kinds;
-    for (const kestrava::results::Row& row : rows)
-        kinds.push_back(row.kind);
-    return kinds;
-}
-
 } // namespace
 
-class TestMainWindowSearch : public QObject {
+class TestMainWindowSearch : public WindowTest {
     Q_OBJECT
   private slots:
     void init() {
-        m_env.emplace();
+        WindowTest::init();
         writeFile(root() + "/a.txt", "alpha TODO one\r\nbeta\r\ngamma TODO and todo again\r\n");
         writeFile(root() + "/b.txt", "TODO x");
         writeFile(root() + "/c.md", "TODO not searched");
     }
-    void cleanup() { m_env.reset(); }
 
-    void findShowsLabelsAndRowsForEveryView() {
+    // Enter in a criteria box commits it and presses the mode's action button; editing a
+    // criterion afterwards clears what is shown.
+    void enterFindsAndShowsLabelsAndRowsForEveryView() {
         TestWindow w;
-        find(w, "todo");
+        typeCriteria(*w, root(), "*.txt", "todo");
+        QTest::keyClick(combo(*w, "findCombo"), Qt::Key_Return);
+        QTRY_VERIFY(!w->isRunning());
+        QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"todo"});
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(See below for results)"));
         QCOMPARE(w->statusBarText(), QString(" Results now displaying"));
         QVERIFY(grid(*w)->isEnabled());
-        using K = std::vector<kestrava::results::RowKind>;
-        const K lines = kinds(w->resultRows());
-        QCOMPARE(lines.size(), size_t(7)); // two headers, three lines, two blanks
-        QCOMPARE(std::count(lines.begin(), lines.end(), kestrava::results::RowKind::Line), 3);
+        QCOMPARE(w->resultRows().size(), size_t(7)); // two headers, three lines, two blanks
         QCOMPARE(grid(*w)->rowCount(), 7);
         const size_t aHeader = w->results().files[0].fileName == "a.txt" ? 0 : 3;
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
                  QString("Found 3 matches in ") + root() + "/a.txt");
+        // Each view's rows are the row builder's (ResultRowsTest.EachViewHasItsShape); the window
+        // passes the chosen view and shows the unique count only for the unique views.
+        const struct {
+            const char* action;
+            size_t rows;
+            const char* uniqueCount;
+        } views[] = {{"mmView_MatchesOnly", 8, ""},
+                     {"mmView_UniqueMatches", 1, "(1 Unique Match)"}, // TODO and todo count once
+                     {"mmView_UniqueMatchesSorted", 1, "(1 Unique Match)"},
+                     {"mmView_LinesWithMatches", 7, ""}};
+        for (const auto& view : views) {
+            item(*w, view.action)->trigger();
+            QCOMPARE(w->resultRows().size(), view.rows);
+            QCOMPARE(labels(*w.window), "Searched 2 files:   Found 4| matches| in 2 files|" +
+                                            QString(view.uniqueCount));
+        }
 
-        w->findChild<QAction*>("mmView_MatchesOnly")->trigger();
-        QCOMPARE(w->resultRows().size(), size_t(8));
-        QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
-        w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
-        QCOMPARE(kinds(w->resultRows()),
-                 K{kestrava::results::RowKind::Match}); // TODO and todo count once
-        QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(1 Unique Match)"));
-        w->findChild<QAction*>("mmView_UniqueMatchesSorted")->trigger();
-        QCOMPARE(w->resultRows().size(), size_t(1));
-        w->findChild<QAction*>("mmView_LinesWithMatches")->trigger();
-        QCOMPARE(w->resultRows().size(), size_t(7));
-        QCOMPARE(label(*w, "laMatchResults4")->text(), QString());
-        QVERIFY(!w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled()); // Script mode's
-    }
-
-    // Enter in a criteria box commits it and presses the mode's action button.
-    void enterInACriteriaBoxStartsTheAction() {
-        TestWindow w;
-        typeInto(combo(*w, "foldersCombo"), root());
-        typeInto(combo(*w, "filesCombo"), "*.txt");
-        typeInto(combo(*w, "findCombo"), "todo");
-        QTest::keyClick(combo(*w, "findCombo"), Qt::Key_Return);
-        QTRY_VERIFY(!w->isRunning());
-        QCOMPARE(w->results().totalMatches, 4);
-        QCOMPARE(entries(combo(*w, "findCombo")), QStringList{"todo"});
+        QTest::keyClicks(combo(*w, "findCombo"), "x");
+        QCOMPARE(w->gridContent(), GridContent::Empty);
+        QVERIFY(w->resultRows().empty());
+        QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
+        QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
     }
 
     void noMatchesLeavesTheGridDisabled() {
@@ -89,44 +73,17 @@ class TestMainWindowSearch : public QObject {
         QVERIFY(w->resultRows().empty());
         QCOMPARE(grid(*w)->rowCount(), 2);
         QVERIFY(!grid(*w)->isEnabled());
-        w->findChild<QAction*>("mmView_UniqueMatches")->trigger();
+        item(*w, "mmView_UniqueMatches")->trigger();
         QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 Unique Match)"));
     }
 
-    void editingACriterionClearsShownResults() {
+    // Missing criteria keep the button disabled; every refusal's message is the session's
+    // (RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused).
+    void pressRefusesABadExpression() {
         TestWindow w;
-        find(w, "todo");
-        QCOMPARE(w->gridContent(), GridContent::Results);
-        QTest::keyClicks(combo(*w, "findCombo"), "x");
-        QCOMPARE(w->gridContent(), GridContent::Empty);
-        QVERIFY(w->resultRows().empty());
-        QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
-        QVERIFY(!w->findChild<QAction*>("mmView_MatchesOnly")->isEnabled());
-    }
-
-    void pressRefusesMissingCriteriaAndBadExpressions_data() {
-        QTest::addColumn<QString>("folders");
-        QTest::addColumn<QString>("find");
-        QTest::addColumn<QString>("message");
-        // Missing criteria keep the button disabled; their messages are the session's
-        // (RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused).
-        QTest::newRow("bad pattern") << "/tmp"
-                                     << "a("
-                                     << "Invalid Find Expression: ";
-        QTest::newRow("trailing bar") << "/tmp"
-                                      << "a| "
-                                      << "Invalid Find Expression: Expression cannot end with '|'";
-    }
-    void pressRefusesMissingCriteriaAndBadExpressions() {
-        QFETCH(QString, folders);
-        QFETCH(QString, find);
-        QFETCH(QString, message);
-        TestWindow w;
-        typeInto(combo(*w, "foldersCombo"), folders);
-        typeInto(combo(*w, "filesCombo"), "*.txt");
-        typeInto(combo(*w, "findCombo"), find);
+        typeCriteria(*w, "/tmp", "*.txt", "a(");
         pressAction(*w);
-        QVERIFY2(w.fake->allShown().startsWith("error: " + message),
+        QVERIFY2(w.fake->allShown().startsWith("error: Invalid Find Expression: "),
                  qPrintable(w.fake->allShown()));
         QVERIFY(!w->isRunning());
         QCOMPARE(w->gridContent(), GridContent::Empty);
@@ -135,9 +92,8 @@ class TestMainWindowSearch : public QObject {
     void replaceAsksFirstAndWritesCopies() {
         TestWindow w;
         item(*w, "replaceModeAction")->trigger();
-        typeInto(combo(*w, "foldersCombo"), root());
-        typeInto(combo(*w, "filesCombo"), "b.txt");
-        typeInto(combo(*w, "findCombo"), "TODO");
+        typeCriteria(*w, root(), "b.txt", "TODO");
+        commit(combo(*w, "replaceCombo"), "done"); // the typed letter case must win over this
         typeInto(combo(*w, "replaceCombo"), "DONE");
         w.fake->answers = {false};
         pressAction(*w);
@@ -149,9 +105,7 @@ class TestMainWindowSearch : public QObject {
         QVERIFY(!button(*w, "replaceButton")->isEnabled()); // until the results are shown
         QTRY_VERIFY(!w->isRunning());
         QVERIFY(button(*w, "replaceButton")->isEnabled());
-        QFile copy(root() + "/kesReplace/b.txt");
-        QVERIFY(copy.open(QIODevice::ReadOnly));
-        QCOMPARE(copy.readAll(), QByteArray("DONE x"));
+        QCOMPARE(readFile(root() + "/kesReplace/b.txt"), QByteArray("DONE x"));
 
         // A kesReplace planted as a link is refused, and the window says so.
         QVERIFY(QDir(root() + "/kesReplace").removeRecursively());
@@ -172,9 +126,7 @@ class TestMainWindowSearch : public QObject {
             writeFile(root() + QString("/many/f%1.txt").arg(i), "TODO\n");
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        typeInto(combo(*w, "foldersCombo"), root() + "<+>");
-        typeInto(combo(*w, "filesCombo"), "*.txt");
-        typeInto(combo(*w, "findCombo"), "todo");
+        typeCriteria(*w, root() + "<+>", "*.txt", "todo");
         pressAction(*w);
         // The press returns before the run ends; its results arrive through the event loop.
         QVERIFY(w->isRunning());
@@ -193,10 +145,7 @@ class TestMainWindowSearch : public QObject {
     }
 
   private:
-    QString root() const { return m_env->root(); }
     void find(TestWindow& w, const QString& find) { runFind(w, root(), "*.txt", find); }
-
-    std::optional<TestFolders> m_env;
 };
 
 QTEST_MAIN(TestMainWindowSearch)

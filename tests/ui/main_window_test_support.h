@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,20 @@ class FakeUiServices : public UiServices {
     }
 };
 
+// Writes a file, making its folders.
+inline void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives.
 class TestConfigFolder {
   public:
@@ -117,16 +133,8 @@ class TestConfigFolder {
     ~TestConfigFolder() { qunsetenv("KESTRAVA_CONFIG_DIR"); }
     QString path() const { return m_dir.path() + "/cfg"; }
     QString file(const QString& name) const { return path() + "/" + name; }
-    void write(const QString& name, const QByteArray& text) const {
-        QDir().mkpath(path());
-        QFile out(file(name));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(text);
-    }
-    QByteArray read(const QString& name) const {
-        QFile in(file(name));
-        return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
-    }
+    void write(const QString& name, const QByteArray& text) const { writeFile(file(name), text); }
+    QByteArray read(const QString& name) const { return readFile(file(name)); }
 
   private:
     QTemporaryDir m_dir;
@@ -137,6 +145,19 @@ struct TestFolders {
     TestConfigFolder config;
     QTemporaryDir tree;
     QString root() const { return tree.path(); }
+};
+
+// A window suite's base: a fresh settings folder and file tree for every test. A suite with an
+// init() of its own calls this one first.
+class WindowTest : public QObject {
+    Q_OBJECT
+  protected slots:
+    void init() { m_env.emplace(); }
+    void cleanup() { m_env.reset(); }
+
+  protected:
+    QString root() const { return m_env->root(); }
+    std::optional<TestFolders> m_env;
 };
 
 // A window with a fake; the fake stays reachable through `fake`.
@@ -212,16 +233,11 @@ inline void chooseMode(const MainWindow& window, kestrava::ui::Mode mode) {
     item(window, kActions[static_cast<size_t>(mode)])->trigger();
 }
 
-// Leaves a box as Tab would, which commits what it holds.
-inline void leave(QComboBox* box) {
-    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-    QApplication::sendEvent(box, &out);
-}
-
-// Types text into a box and leaves it, so the text is committed.
+// Types text into a box and leaves it as Tab would, which commits the text.
 inline void commit(QComboBox* box, const QString& text) {
     typeInto(box, text);
-    leave(box);
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(box, &out);
 }
 
 // Opens a box's history menu (Remove entry, Remove All, Cancel) and closes it again, so its
@@ -252,14 +268,37 @@ inline void clickRow(const MainWindow& w, int row, Qt::MouseButton button = Qt::
     QTest::mouseClick(grid(w)->viewport(), button, {}, rowCentre(w, row));
 }
 
+// Types into the Folder(s), File(s) and Find boxes without leaving them.
+inline void typeCriteria(const MainWindow& w, const QString& folders, const QString& files,
+                         const QString& find) {
+    typeInto(combo(w, "foldersCombo"), folders);
+    typeInto(combo(w, "filesCombo"), files);
+    typeInto(combo(w, "findCombo"), find);
+}
+
 // Fills the three Find boxes and presses Find, returning once the run has ended.
 inline void runFind(TestWindow& w, const QString& folders, const QString& files,
                     const QString& find) {
-    typeInto(combo(*w, "foldersCombo"), folders);
-    typeInto(combo(*w, "filesCombo"), files);
-    typeInto(combo(*w, "findCombo"), find);
+    typeCriteria(*w, folders, files, find);
     pressAction(*w);
     QTRY_VERIFY(!w->isRunning());
+}
+
+// Adds a script item through Append and the boxes, as a user does.
+inline void appendItem(const MainWindow& w, const QString& folders, const QString& files,
+                       const QString& find, const QString& replace = {}) {
+    button(w, "appendItemButton")->click();
+    typeCriteria(w, folders, files, find);
+    typeInto(combo(w, "replaceCombo"), replace);
+    button(w, "acceptItemButton")->click();
+}
+
+// Presses Run Script, answers its question Yes and returns once the run has ended.
+inline void runScript(TestWindow& w) {
+    QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
+    w.fake->answers = {true};
+    button(*w, "runScriptButton")->click();
+    QTRY_COMPARE(ended.count(), 1);
 }
 
 inline QStringList entries(const QComboBox* box) {
@@ -267,14 +306,6 @@ inline QStringList entries(const QComboBox* box) {
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
     return items;
-}
-
-// Writes a file under root, making its folders.
-inline void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // Runs action on the modal dialog as soon as exec() has shown it.
