@@ -16,6 +16,7 @@ const char* const kUsageText =
     "  -d, --folders SPEC   folders to search: \"/src<+>\" adds subfolders, \"/src<+>excluding "
     "tmp|.git\"\n"
     "                       leaves some out; several specifications are separated by \"|\"\n"
+    "                       (or given by more -d options; the same for -f)\n"
     "  -f, --files SPEC     file masks such as \"*.cpp|*.h\", optionally \"*.* excluding a.txt\"\n"
     "  -e, --find EXPR      the regular expression to find\n"
     "  -r, --replace TEMPLATE  the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces "
@@ -28,6 +29,8 @@ const char* const kUsageText =
     "      --case-sensitive match letter case exactly (default: ignore it)\n"
     "      --filenames-only list the files only, without line or match rows\n"
     "      --no-header      leave out the criteria lines at the top\n"
+    "  -n, --line-number    begin each line and match row with its line number and \":\"\n"
+    "                       (lines are counted by their line feeds)\n"
     "      --rtf            print the rich-text document instead of the text\n"
     "      --threads N      search on N threads (default: one per core); the output is the same\n"
     "      --verbose        when an error stops a replace, name the files replaced before it and\n"
@@ -102,6 +105,8 @@ bool applyFlag(CliOptions& options, const std::string& name) {
         options.filenamesOnly = true;
     else if (name == "--no-header")
         options.noHeader = true;
+    else if (name == "-n" || name == "--line-number")
+        options.lineNumbers = true;
     else if (name == "--rtf")
         options.richText = true;
     else if (name == "--verbose")
@@ -129,6 +134,15 @@ std::string* valueTarget(CliOptions& options, const std::string& name) {
     return nullptr;
 }
 
+// A value given again replaces the earlier one, except folders and masks: each further -d or -f
+// adds its specifications, as if joined with "|".
+void setValue(std::string& target, const std::string& value, bool adds) {
+    if (adds && !target.empty())
+        target += "|" + value;
+    else
+        target = value;
+}
+
 } // namespace
 
 CliOptions parseCommandLine(const std::vector<std::string>& args) {
@@ -148,7 +162,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
             !arg.starts_with("-"))
             options.scriptFile = arg;
         else if (std::string* target = valueTarget(options, name))
-            *target = optionValue(args, i, name, inlineValue, hasInline);
+            setValue(*target, optionValue(args, i, name, inlineValue, hasInline),
+                     target == &options.criteria.folders || target == &options.criteria.files);
         else if (name == "--view")
             options.view = parseView(optionValue(args, i, name, inlineValue, hasInline));
         else if (name == "--threads")

@@ -21,6 +21,7 @@ struct CliOptions {
     bool caseSensitive = false;
     bool filenamesOnly = false;
     bool noHeader = false;
+    bool lineNumbers = false; // line and match rows begin with "N:"
     bool richText = false;
     int32_t threads = 0;  // 0: one per core
     bool verbose = false; // a replace stopped by an error names the files on each side of it

@@ -97,6 +97,7 @@ results::ExportHeader exportHeader(const CliOptions& options) {
     results::ExportHeader header =
         results::makeExportHeader(kind, options.criteria, options.scriptFile);
     header.withHeader = !options.noHeader;
+    header.lineNumbers = options.lineNumbers;
     return header;
 }
 

@@ -40,12 +40,13 @@ void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
 void appendLineText(const search::MatchedLine& line, std::string& text) {
     for (const search::MatchedSegment segment : line.segments())
         text += segmentText(line, segment);
-    if (line.truncated)
+    if (line.truncated())
         text += "->";
 }
 
 // Appends the text of one file, line or match row.
-void appendRowText(const search::SearchResults& results, const Row& row, std::string& text) {
+void appendRowText(const search::SearchResults& results, const Row& row, bool lineNumbers,
+                   std::string& text) {
     const search::FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
     if (row.kind == RowKind::FileHeader) {
         text += "Found ";
@@ -56,6 +57,10 @@ void appendRowText(const search::SearchResults& results, const Row& row, std::st
         return;
     }
     const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
+    if (lineNumbers) {
+        text += std::to_string(line.lineNumber);
+        text += ':';
+    }
     if (row.kind == RowKind::Line) {
         appendLineText(line, text);
         return;
@@ -109,13 +114,13 @@ void appendHeaderLines(const ExportHeader& header, std::string& out, LineDone li
 
 // The rows' lines (line and match rows only with details), each followed by lineDone(out).
 template <typename LineDone>
-void appendRowLines(const search::SearchResults& results, const Rows& rows, bool details,
-                    std::string& out, LineDone lineDone) {
+void appendRowLines(const search::SearchResults& results, const Rows& rows,
+                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone) {
     for (const Row& row : rows) {
         if (row.kind == RowKind::Blank) {
             lineDone(out);
         } else if (row.kind == RowKind::FileHeader || details) {
-            appendRowText(results, row, out);
+            appendRowText(results, row, header.lineNumbers, out);
             lineDone(out);
         }
     }
@@ -134,7 +139,7 @@ void appendEachLine(const search::SearchResults& results, const Rows& rows,
         return;
     }
     appendHeaderLines(header, out, lineDone);
-    appendRowLines(results, rows, details, out, lineDone);
+    appendRowLines(results, rows, header, details, out, lineDone);
     lineDone(out);
 }
 
@@ -196,7 +201,7 @@ void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size
         appendHeaderLines(m_header, text, endLine);
     m_rows.clear();
     appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
-    appendRowLines(results, m_rows, m_details, text, endLine);
+    appendRowLines(results, m_rows, m_header, m_details, text, endLine);
     if (m_bytes + text.size() > m_mostBytes)
         giveUp();
 }

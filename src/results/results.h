@@ -61,16 +61,18 @@ SummaryTexts summaryTexts(const search::SearchResults& results, View view,
 // The four texts as one line, with a blank before a non-empty fourth.
 std::string summaryLine(const SummaryTexts& texts);
 
-// The criteria the header shows, as the boxes hold them at the moment of the export.
 // Which criteria the header shows: those of a Find, of a Find and Replace, the script's name,
 // or none (a list of folders).
 enum class HeaderKind : uint8_t { Find, Replace, Script, None };
 
+// The criteria the header shows, as the boxes hold them at the moment of the export, and how
+// the rows are written.
 struct ExportHeader {
     HeaderKind kind = HeaderKind::Find;
     std::string folders, files, find, replace;
     std::string scriptFileName; // empty: "New (unsaved) script"
     bool withHeader = true;     // false: no header lines whatever the mode
+    bool lineNumbers = false;   // line and match rows begin with their line number and ":"
 };
 
 // The header of a kind for the criteria as they stand.

@@ -106,7 +106,7 @@ std::string_view matchText(const search::MatchedLine& line, size_t match) {
 }
 
 bool cutAfterMatch(const search::MatchedLine& line, size_t match) {
-    if (!line.truncated || match + 1 != line.matchCount())
+    if (!line.truncated() || match + 1 != line.matchCount())
         return false;
     const search::MatchSpan span = line.match(match);
     return span.start + span.length > static_cast<int32_t>(line.text.size()); // nothing after it

@@ -138,7 +138,9 @@ int32_t appendItem(FileList& list, bool isFile, std::string name, bool exists,
 }
 
 // A folder's entries, read once: the files of every mask and the subfolders are all taken from
-// them. Hidden names are left out here. Returns 0, or errno when the folder cannot be listed.
+// them. Hidden names are left out here. They come in byte order, whatever order the file system
+// keeps, so a tree is walked alike on every file system and in every copy. Returns 0, or errno
+// when the folder cannot be listed.
 struct FolderEntry {
     std::string name;
     unsigned char type = DT_UNKNOWN;
@@ -154,8 +156,14 @@ int listFolder(const WalkFolder& folder, std::vector<FolderEntry>& entries) {
         const ssize_t got = getdents64(folder.fd.get(), buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
-            return got == 0 ? 0 : errno;
+        if (got < 0)
+            return errno;
+        if (got == 0) {
+            // std::string compares its bytes as unsigned: bytes of 128 and above come last.
+            std::sort(entries.begin(), entries.end(),
+                      [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+            return 0;
+        }
         for (ssize_t at = 0; at < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
             at += entry->d_reclen;
@@ -186,7 +194,7 @@ void setAsideBackups(ScanWalk& walk, const WalkFolder& folder, std::vector<Folde
     entries = std::move(kept);
 }
 
-// The files of one mask, in listing order.
+// The files of one mask, in byte order.
 void addMaskFiles(ScanWalk& walk, const WalkFolder& folder, const std::vector<FolderEntry>& entries,
                   int32_t parentIndex, const FileMaskSpec& fileMask) {
     for (const FolderEntry& entry : entries) {

@@ -38,6 +38,20 @@ int32_t nextControl(const char* text, int32_t from, int32_t size) {
     return from;
 }
 
+// The line feeds in [from, to).
+int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
+    int32_t count = 0;
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    for (; from + 16 <= to; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
+        count += std::popcount(
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed))));
+    }
+#endif
+    return count + static_cast<int32_t>(std::count(text + from, text + to, '\n'));
+}
+
 // The last control byte in (floor, at], or `floor` when there is none.
 int32_t previousControl(const char* text, int32_t floor, int32_t at) {
 #if defined(__SSE2__)
@@ -63,7 +77,7 @@ class LineBuilder {
         int32_t clipped = end;
         if (clipped > m_lineEnd) {
             clipped = m_lineEnd;
-            line.truncated = true;
+            line.setTruncated();
         }
         line.addMatch({start - m_lineStart + 1, clipped - start});
         m_prevEnd = clipped;
@@ -88,6 +102,10 @@ class LineBuilder {
         m_lineEnd = nextControl(m_text, end > 0 ? end - 1 : 0, m_size);
         m_lines.back().matchStart = start;
         m_lines.back().matchEnd = end;
+        // Counted only up to each line's first match: a file without matches costs nothing.
+        m_lineNumber += countLineFeeds(m_text, m_counted, start);
+        m_counted = start;
+        m_lines.back().lineNumber = m_lineNumber;
     }
 
     const char* m_text;
@@ -96,6 +114,8 @@ class LineBuilder {
     int32_t m_lineStart = 0;
     int32_t m_lineEnd = 0;
     int32_t m_prevEnd = 0;
+    int32_t m_counted = 0;    // line feeds are counted up to here
+    int32_t m_lineNumber = 1; // of that place
     bool m_open = false;
 };
 
@@ -110,8 +130,9 @@ size_t moreCapacity(size_t count) {
 } // namespace
 
 MatchedLine::MatchedLine(const MatchedLine& other)
-    : text(other.text), truncated(other.truncated), matchStart(other.matchStart),
-      matchEnd(other.matchEnd), m_firstMatch(other.m_firstMatch), m_matchCount(other.m_matchCount) {
+    : text(other.text), matchStart(other.matchStart), matchEnd(other.matchEnd),
+      lineNumber(other.lineNumber), m_firstMatch(other.m_firstMatch),
+      m_matchCount(other.m_matchCount), m_truncated(other.m_truncated) {
     const size_t more = m_matchCount > 0 ? m_matchCount - 1 : 0;
     if (more > 0) {
         m_moreMatches = std::make_unique<MatchSpan[]>(moreCapacity(more));

@@ -169,9 +169,9 @@ class LineSegments {
 // follows from them and the line's length, which keeps a million lines small.
 struct MatchedLine {
     std::string text;
-    bool truncated = false; // a match was cut at the line's end
     int32_t matchStart = 0; // file offset of the line's first match
     int32_t matchEnd = 0;   // just past it
+    int32_t lineNumber = 0; // of the first match, from 1, counting line feeds (LF) before it
 
     MatchedLine() = default;
     MatchedLine(const MatchedLine& other);
@@ -180,6 +180,9 @@ struct MatchedLine {
     MatchedLine& operator=(MatchedLine&&) noexcept = default;
     ~MatchedLine() = default;
 
+    // A match was cut at the line's end.
+    bool truncated() const { return m_truncated != 0; }
+    void setTruncated() { m_truncated = 1; }
     // Matches are added in order, each after the one before.
     void addMatch(MatchSpan match);
     size_t matchCount() const { return m_matchCount; }
@@ -190,7 +193,8 @@ struct MatchedLine {
 
   private:
     MatchSpan m_firstMatch;
-    uint32_t m_matchCount = 0;
+    uint32_t m_matchCount : 31 = 0;
+    uint32_t m_truncated : 1 = 0;
     std::unique_ptr<MatchSpan[]> m_moreMatches; // room for the next power of two
 };
 using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;

@@ -139,7 +139,7 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
                                                 range.start, range.end - range.start),
                                             utf8),
                               range.isMatch ? kMatchColor : kContextColor});
-        if (line.truncated)
+        if (line.truncated())
             pieces.push_back({QStringLiteral("->"), Qt::black});
         break;
     }

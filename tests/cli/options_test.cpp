@@ -12,15 +12,22 @@ TEST(CliOptions, ValuesFlagsAndViews) {
     const CliOptions o =
         parseCommandLine({"replace", "-d", "/a<+>", "--files=*.c", "-e", "x(y)", "--replace", "$1",
                           "--in-situ", "--yes", "--view", "unique-sorted", "--case-sensitive",
-                          "--filenames-only", "--no-header", "--rtf", "--verbose"});
+                          "--filenames-only", "--no-header", "--rtf", "--verbose", "-n"});
     EXPECT_EQ(o.command, Command::Replace);
     EXPECT_EQ(o.criteria.folders, "/a<+>");
     EXPECT_EQ(o.criteria.files, "*.c");
     EXPECT_EQ(o.criteria.find, "x(y)");
     EXPECT_EQ(o.criteria.replace, "$1");
     EXPECT_TRUE(o.inSitu && o.yes && o.caseSensitive && o.filenamesOnly && o.noHeader &&
-                o.richText && o.verbose);
+                o.richText && o.verbose && o.lineNumbers);
     EXPECT_EQ(o.view, results::View::UniqueMatchesSorted);
+
+    // Folders and masks given again add to the earlier ones; any other value replaces it.
+    const CliOptions again = parseCommandLine(
+        {"find", "-d", "/a", "--folders=/b<+>", "-f", "*.c", "-f", "*.h", "-e", "x", "-e", "y"});
+    EXPECT_EQ(again.criteria.folders, "/a|/b<+>");
+    EXPECT_EQ(again.criteria.files, "*.c|*.h");
+    EXPECT_EQ(again.criteria.find, "y");
 
     const CliOptions plain = parseCommandLine({"find", "--find", "-dash-"});
     EXPECT_EQ(plain.criteria.find, "-dash-") << "a value may begin with a dash";

@@ -12,7 +12,7 @@ namespace kestrava::results::test {
 inline search::MatchedLine makeLine(std::string spec) {
     search::MatchedLine line;
     if (spec.size() >= 2 && spec.compare(spec.size() - 2, 2, "->") == 0) {
-        line.truncated = true;
+        line.setTruncated();
         spec.resize(spec.size() - 2);
     }
     bool inMatch = false;

@@ -48,6 +48,18 @@ TEST(Collection, IsDepthFirstWithAFoldersFilesBeforeItsSubfolders) {
     EXPECT_THAT(collect(tree.root(), "*.txt"), ElementsAre("<top>", "f1.txt"));
 }
 
+// Whatever order the file system keeps, names come in byte order: upper case before lower case,
+// bytes of 128 and above last; each mask's files, then the subfolders.
+TEST(Collection, NamesComeInByteOrder) {
+    TempTree tree;
+    for (const char* file :
+         {"b.txt", "z/f.txt", "\xC3\xA9.txt", "B.txt", "9.txt", "Y/f.txt", "a.txt", "10.txt"})
+        tree.write(file, "x");
+    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt|b*"),
+                ElementsAre("<top>", "10.txt", "9.txt", "B.txt", "a.txt", "b.txt", "\xC3\xA9.txt",
+                            "B.txt", "b.txt", "Y/", "Y/f.txt", "z/", "z/f.txt"));
+}
+
 TEST(Collection, FolderExclusionsAreRelativePathsOrMasksIgnoringAsciiCase) {
     TempTree tree;
     for (const char* folder : {"bin/x", "src/bin", "src/lib", "\xC3\xA4q"})

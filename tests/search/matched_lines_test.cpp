@@ -35,7 +35,7 @@ std::string render(const MatchedLine& line) {
         next = s.start + s.length;
     }
     out += next == static_cast<int32_t>(line.text.size()) + 1 ? "" : "#";
-    return out + (line.truncated ? "->" : "") + " @" + std::to_string(line.matchStart) + "," +
+    return out + (line.truncated() ? "->" : "") + " @" + std::to_string(line.matchStart) + "," +
            std::to_string(line.matchEnd);
 }
 
@@ -75,10 +75,33 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
 
 } // namespace
 
+// A line's number counts the line feeds before its first match: CR alone ends no line, and a
+// match running over line ends is numbered where it starts.
+TEST(MatchedLines, AreNumberedByTheLineFeedsBeforeThem) {
+    const std::string tenMillionLines = std::string(20'000'000, '\n') + "x";
+    struct {
+        std::string file;
+        std::string pattern;
+        std::vector<int32_t> numbers;
+    } const cases[] = {
+        {"x", "x", {1}},
+        {"a\nb x\r\nc x\rd x\n\nfoo x", "x", {2, 3, 3, 5}},
+        {"ab\ncd\nef", "b\\nc|e", {1, 3}},
+        {tenMillionLines, "x", {20'000'001}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int32_t> numbers;
+        for (const MatchedLine& line : build(c.file, c.pattern))
+            numbers.push_back(line.lineNumber);
+        EXPECT_EQ(numbers, c.numbers) << c.pattern;
+    }
+}
+
 // Long lines and long runs without control bytes, where the line ends are looked for sixteen
 // bytes at a time: each line must be what a plain byte-by-byte reading gives. A line starts at
 // the control byte before its first match (or where the previous line or the file ends) and
-// ends at the first control byte at or after that match's last byte.
+// ends at the first control byte at or after that match's last byte; its number is one more than
+// the line feeds before that match.
 TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
     std::mt19937 random(5);
     const std::string alphabet = "aaaaaaaaaaaaaaab \t\n\r\x01\x1f\x7f";
@@ -101,6 +124,8 @@ TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
                 ++end;
             EXPECT_EQ(line.text,
                       file.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+            EXPECT_EQ(line.lineNumber,
+                      1 + std::count(file.begin(), file.begin() + line.matchStart, '\n'));
             lineEnd = end;
             previousEnd = line.matchStart; // a later line starts after this line's matches
             for (size_t m = 0; m < line.matchCount(); ++m)

@@ -20,7 +20,8 @@ kestrava::search::SearchResults sampleResults(bool truncated) {
     file.numMatches = 2;
     kestrava::search::MatchedLine line;
     line.text = "abxc";
-    line.truncated = truncated;
+    if (truncated)
+        line.setTruncated();
     line.addMatch({2, 1}); // b
     line.addMatch({4, 1}); // c
     file.lines.push_back(line);
