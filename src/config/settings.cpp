@@ -52,9 +52,9 @@ std::string valueOr(const XmlNode* parent, std::string_view child, std::string_v
     return value.empty() ? std::string(fallback) : value;
 }
 
-bool boolOr(const XmlNode* options, std::string_view child) {
+bool boolOr(const XmlNode* options, std::string_view child, bool otherwise = false) {
     const XmlNode* node = options->nodeByName(child);
-    return node != nullptr && configStrToBool(node->attributeByName("value"), false);
+    return node != nullptr ? configStrToBool(node->attributeByName("value"), otherwise) : otherwise;
 }
 
 std::string withTrailingSlash(std::string folder) {
@@ -138,6 +138,7 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.scriptsFolder = scriptsFolder;
     s.editorFileSpec = kDefaultEditorFileSpec;
     s.editorCommandLine = kDefaultEditorCommandLine;
+    s.showLineNumbers = true;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
     config.lastMode = 0;
 }
@@ -150,6 +151,8 @@ void readOptions(const XmlNode& options, const std::string& scriptsFolder, Setti
     s.scriptsFolder = valueOr(&options, "scriptsfolder", "value", scriptsFolder);
     s.editorFileSpec = valueOr(&options, "fileeditor", "filespec", kDefaultEditorFileSpec);
     s.editorCommandLine = valueOr(&options, "fileeditor", "commandline", kDefaultEditorCommandLine);
+    // Files written before the column existed lack the option: it starts shown.
+    s.showLineNumbers = boolOr(&options, "linenumbers", true);
 }
 
 void readBounds(const XmlNode& mainForm, WindowBounds& bounds) {
@@ -233,6 +236,7 @@ std::string configToXml(const Config& config) {
     XmlNode& editor = options.nodeNew("fileeditor");
     editor.writeAttributeString("filespec", s.editorFileSpec);
     editor.writeAttributeString("commandline", s.editorCommandLine);
+    options.nodeNew("linenumbers").writeAttributeString("value", s.showLineNumbers ? "yes" : "no");
     XmlNode& mainForm = root.nodeNew("forms").nodeNew("mainform");
     mainForm.writeAttributeInteger("top", config.bounds.top);
     mainForm.writeAttributeInteger("left", config.bounds.left);

@@ -35,6 +35,7 @@ struct Settings {
     std::string scriptsFolder; // ends with "/"
     std::string editorFileSpec{kDefaultEditorFileSpec};
     std::string editorCommandLine{kDefaultEditorCommandLine};
+    bool showLineNumbers = true; // the results grid's line-number column (View > Line Numbers)
     // Set by the main window at start-up; never written to the file.
     uint32_t gridColor = 0xF7F7F7;      // RGB
     uint32_t highlightColor = 0xFFFFB3; // RGB

@@ -140,6 +140,7 @@ void MainWindow::loadFiles() {
          {m_files.loadHistories(*m_criteria), m_files.loadSettings(m_config)})
         if (!problem.isEmpty())
             m_services->showError(this, problem);
+    m_resultsPane->applySettings();
     // Fixed looks, whatever an older settings file says.
     settings().gridColor = 0xF7F7F7;
     settings().highlightColor = 0xFFFFB3;

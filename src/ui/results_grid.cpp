@@ -20,6 +20,16 @@ const QColor kContextColor{0, 0, 255};
 const QColor kScriptHeaderFill{0x77, 0x88, 0x99};
 const QColor kCurrentItemFill{0xFF, 0xE4, 0xC4};
 const QColor kGroupMarker{0xFF, 0x00, 0x00};
+const QColor kLineNumberColor{0x80, 0x80, 0x80};
+
+// The widest line number among the results, as the number of its digits.
+int lineNumberDigits(const search::SearchResults& results) {
+    int32_t widest = 1;
+    for (const search::FileMatches& file : results.files)
+        for (const search::MatchedLine& line : file.lines)
+            widest = std::max(widest, line.lineNumber);
+    return static_cast<int>(std::to_string(widest).size());
+}
 constexpr int kTextTop = 2; // text sits 2 pixels below a cell's top
 
 QString matchCountText(int32_t count) {
@@ -314,7 +324,14 @@ void ResultsGrid::showEmpty() {
     viewport()->update();
 }
 
+void ResultsGrid::setLineNumbersShown(bool shown) {
+    m_lineNumbers = shown;
+    m_widestExtent = 0;
+    viewport()->update();
+}
+
 void ResultsGrid::showResults(const search::SearchResults* results, const results::Rows* rows) {
+    m_numberDigits = lineNumberDigits(*results);
     m_content = GridContent::Results;
     m_results = results;
     m_rows = rows;
@@ -430,13 +447,34 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
         return;
     }
     painter.fillRect(rect, resultRowFill(*m_rows, index, m_background));
-    drawPieces(painter, resultRowPieces(*m_results, *m_rows, index), rect);
+    int indent = 0;
+    if (m_lineNumbers && index < m_rows->size()) {
+        const results::Row& shown = (*m_rows)[index];
+        if (shown.kind == results::RowKind::Line || shown.kind == results::RowKind::Match)
+            indent = drawLineNumber(painter, shown, rect);
+    }
+    drawPieces(painter, resultRowPieces(*m_results, *m_rows, index), rect, indent);
+}
+
+int ResultsGrid::drawLineNumber(QPainter& painter, const results::Row& row, const QRect& rect) {
+    // Right-aligned in a column as wide as the widest number, so the texts line up.
+    const QFontMetrics metrics(m_font);
+    const int gutter = metrics.horizontalAdvance(QString(m_numberDigits, QLatin1Char('0'))) + 8;
+    const search::FileMatches& file = m_results->files.at(static_cast<size_t>(row.fileIndex));
+    const QString number =
+        QString::number(file.lines.at(static_cast<size_t>(row.lineIndex)).lineNumber);
+    painter.setFont(m_font);
+    painter.setPen(kLineNumberColor);
+    painter.drawText(QPoint(rect.left() + gutter - 6 - metrics.horizontalAdvance(number),
+                            rect.top() + kTextTop + metrics.ascent()),
+                     number);
+    return gutter;
 }
 
 void ResultsGrid::drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces,
-                             const QRect& rect) {
+                             const QRect& rect, int indent) {
     const QFontMetrics plainMetrics(m_font);
-    int x = rect.left();
+    int x = rect.left() + indent;
     for (const GridPiece& piece : pieces) {
         QFont font = m_font;
         font.setBold(piece.bold);

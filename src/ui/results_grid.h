@@ -75,6 +75,8 @@ class ResultsGrid : public QAbstractScrollArea {
                     const ScriptColours& colours);
 
     void setBackground(const QColor& color);
+    // A column of line numbers at the left of line and match rows.
+    void setLineNumbersShown(bool shown);
     // The grid font: name and point size; the row height follows ("Ap" plus 4).
     void setGridFont(const QString& name, int pointSize);
     // Re-sizes the one results column or the fourth script column to the grid's width.
@@ -106,7 +108,10 @@ class ResultsGrid : public QAbstractScrollArea {
   private:
     void drawResultRow(QPainter& painter, int row, const QRect& rect);
     void drawScriptRow(QPainter& painter, int row, const QRect& rect);
-    void drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces, const QRect& rect);
+    void drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces, const QRect& rect,
+                    int indent = 0);
+    // Draws the row's line number; how far in its text starts.
+    int drawLineNumber(QPainter& painter, const results::Row& row, const QRect& rect);
     void widenColumn(int extent);
     void updateScrollBars();
     int visibleRowCount() const;
@@ -123,6 +128,8 @@ class ResultsGrid : public QAbstractScrollArea {
     int m_rowHeight = 18;
     int m_widestExtent = 0;
     QColor m_background{0xF7, 0xF7, 0xF7};
+    bool m_lineNumbers = true;
+    int m_numberDigits = 1;
     QFont m_font;
 };
 

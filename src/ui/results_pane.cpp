@@ -38,7 +38,7 @@ std::string joinLines(const std::vector<std::string>& lines, std::string_view en
 
 } // namespace
 
-ResultsPane::ResultsPane(UiServices& services, const config::Settings& settings,
+ResultsPane::ResultsPane(UiServices& services, config::Settings& settings,
                          std::function<results::ExportHeader()> header, QWidget* parent)
     : QWidget(parent), m_services(services), m_settings(settings), m_header(std::move(header)) {
     setObjectName(QStringLiteral("resultsPane"));
@@ -85,8 +85,11 @@ void ResultsPane::buildMenu() {
 
 void ResultsPane::buildViewMenu() {
     m_viewMenu = named(new QMenu(QStringLiteral("&View"), this), "viewMenu");
-    for (const char* name : {"mmView_FoldersList", "mmView_FoldersAndFilesList"})
-        named(m_viewMenu->addAction(QString()), name)->setVisible(false);
+    for (const char* name : {"mmView_FoldersList", "mmView_FoldersAndFilesList"}) {
+        QAction* never = named(m_viewMenu->addAction(QString()), name);
+        never->setVisible(false);
+        never->setEnabled(false);
+    }
     static const char* const kNames[] = {"mmView_LinesWithMatches", "mmView_MatchesOnly",
                                          "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"};
     static const char* const kCaptions[] = {"Lines with Matches", "Matches Only", "Unique Matches",
@@ -99,11 +102,26 @@ void ResultsPane::buildViewMenu() {
             emit viewChosen();
         });
     }
+    m_viewMenu->addSeparator();
+    m_lineNumbersAction =
+        named(m_viewMenu->addAction(QStringLiteral("Line Numbers")), "lineNumbersAction");
+    m_lineNumbersAction->setCheckable(true);
+    m_lineNumbersAction->setChecked(m_settings.showLineNumbers);
+    m_grid->setLineNumbersShown(m_settings.showLineNumbers);
+    connect(m_lineNumbersAction, &QAction::toggled, this, [this](bool shown) {
+        m_settings.showLineNumbers = shown;
+        m_grid->setLineNumbersShown(shown);
+    });
+}
+
+void ResultsPane::applySettings() {
+    m_lineNumbersAction->setChecked(m_settings.showLineNumbers);
+    m_grid->setLineNumbersShown(m_settings.showLineNumbers);
 }
 
 void ResultsPane::setViewsEnabled(bool enabled) {
-    for (QAction* action : m_viewMenu->actions())
-        action->setEnabled(enabled && action->isVisible());
+    for (QAction* action : m_viewActions)
+        action->setEnabled(enabled);
 }
 
 results::SummaryTexts ResultsPane::showResults() {

@@ -22,7 +22,7 @@ class ResultsPane : public QWidget {
     Q_OBJECT
   public:
     // header gives the export texts' header (the mode and the criteria as they are then).
-    ResultsPane(UiServices& services, const config::Settings& settings,
+    ResultsPane(UiServices& services, config::Settings& settings,
                 std::function<results::ExportHeader()> header, QWidget* parent);
 
     ResultsGrid& grid() { return *m_grid; }
@@ -37,9 +37,12 @@ class ResultsPane : public QWidget {
     // Shows nothing; the rows go (the results stay for a later view).
     void showEmpty();
     const QString& lastExportFolder() const { return m_lastExportFolder; }
-    // The View menu: the four views of the results (and two folder lists never offered).
+    // The View menu: the four views of the results (and two folder lists never offered), and
+    // Line Numbers, which is always there.
     QMenu* viewMenu() const { return m_viewMenu; }
     void setViewsEnabled(bool enabled);
+    // Follows the settings as loaded (the line-number column).
+    void applySettings();
 
   signals:
     // A view was chosen in the View menu; the window shows it.
@@ -56,7 +59,7 @@ class ResultsPane : public QWidget {
     void saveToFile(bool details);
 
     UiServices& m_services;
-    const config::Settings& m_settings;
+    config::Settings& m_settings;
     std::function<results::ExportHeader()> m_header;
     ResultsGrid* m_grid = nullptr;
     search::SearchResults m_results;
@@ -71,6 +74,7 @@ class ResultsPane : public QWidget {
     QAction* m_saveFileNamesAction = nullptr;
     QMenu* m_viewMenu = nullptr;
     std::array<QAction*, 4> m_viewActions{}; // in the View enum's order
+    QAction* m_lineNumbersAction = nullptr;
 };
 
 } // namespace kestrava::ui

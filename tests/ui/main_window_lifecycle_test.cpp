@@ -24,6 +24,8 @@ class TestMainWindowLifecycle : public WindowTest {
             commit(combo(*w, "replaceCombo"), "^$");
             w->settings().caseSensitiveMatching = true;
             w->settings().initialMode = kestrava::config::InitialMode::LastUsed;
+            QVERIFY(item(*w, "lineNumbersAction")->isChecked()); // shown unless turned off
+            item(*w, "lineNumbersAction")->trigger();
             QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
             typeInto(combo(*w, "filesCombo"), "*.typed"); // focused, never left: closing commits it
             QVERIFY(w->close());
@@ -37,6 +39,7 @@ class TestMainWindowLifecycle : public WindowTest {
         QCOMPARE(entries(combo(*again, "foldersCombo")), (QStringList{"/etc", "/srv"}));
         QCOMPARE(entries(combo(*again, "replaceCombo")), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
+        QVERIFY(!item(*again, "lineNumbersAction")->isChecked());
         QCOMPARE(again->mode(), Mode::FindAndReplace); // the last mode, with its selections
         QCOMPARE(combo(*again, "foldersCombo")->currentText(), QString("/etc"));
         QCOMPARE(combo(*again, "findCombo")->currentText(), QString("a b"));
