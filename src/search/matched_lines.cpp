@@ -38,15 +38,22 @@ int32_t nextControl(const char* text, int32_t from, int32_t size) {
     return from;
 }
 
-// The line feeds in [from, to).
+// The line feeds in [from, to): sixteen bytes at a time, the per-byte counts kept in one
+// register for up to 255 rounds before they are summed, since the count passes over every byte
+// before a file's last matched line.
 int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
     int32_t count = 0;
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
-    for (; from + 16 <= to; from += 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
-        count += std::popcount(
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, lineFeed))));
+    while (to - from >= 16) {
+        __m128i counts = _mm_setzero_si128();
+        const int32_t rounds = std::min((to - from) / 16, 255);
+        for (int32_t i = 0; i < rounds; ++i, from += 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + from));
+            counts = _mm_sub_epi8(counts, _mm_cmpeq_epi8(bytes, lineFeed)); // -1 per line feed
+        }
+        const __m128i sums = _mm_sad_epu8(counts, _mm_setzero_si128());
+        count += _mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4);
     }
 #endif
     return count + static_cast<int32_t>(std::count(text + from, text + to, '\n'));
