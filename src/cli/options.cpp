@@ -38,7 +38,8 @@ const char* const kUsageText =
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
     "\n"
-    "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n";
+    "Exit status: 0 when something matched, 1 when nothing did, 2 on an error (also when a\n"
+    "folder is not there and nothing matched elsewhere).\n";
 
 namespace {
 

@@ -147,6 +147,8 @@ void printFileList(const std::vector<search::SkippedFile>& list, const char* wha
 
 // Files left out, and what the user should know, after the results.
 void printLeftOut(const search::SearchResults& results, Console& console) {
+    for (const search::SkippedFile& folder : results.missingFolders)
+        console.err << "kestrava-cli: " << folder.fileName << ": " << folder.message << '\n';
     printFileList(results.skipped, "Skipped", " that could not be read", console);
     printFileList(results.notReplaced, "Did not replace", "", console);
     for (const std::string& notice : results.notices)
@@ -174,7 +176,10 @@ int finishRun(const CliOptions& options, const search::SearchResults& results, b
     // A replace that left out a file the user asked for did not do all it was asked.
     if (!results.notReplaced.empty() || (replacing && !results.skipped.empty()))
         return kExitError;
-    return results.totalMatches > 0 ? kExitMatched : kExitNoMatch;
+    if (results.totalMatches > 0)
+        return kExitMatched;
+    // As grep does: a folder that is not there is an error unless something was found anyway.
+    return results.missingFolders.empty() ? kExitNoMatch : kExitError;
 }
 
 void printNames(const char* title, const std::vector<std::string>& names, Console& console) {

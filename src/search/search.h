@@ -223,6 +223,9 @@ struct SearchResults {
     // What the user should know that is no failure of this run, such as the backup left by an
     // earlier rewrite that was interrupted.
     std::vector<std::string> notices;
+    // Folders named in Folder(s) that are not there or are no folders, with why; the others
+    // are searched all the same.
+    std::vector<SkippedFile> missingFolders;
 };
 
 // Sets the counters to 0 and empties every list.

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -323,6 +324,16 @@ void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, Compi
     commitInOrder(workers, files, committer, results, stop);
 }
 
+// Why a folder named in Folder(s) could not be searched, as the system says it.
+std::string missingReason(const std::string& folder) {
+    struct stat info {};
+    if (folder.empty())
+        return std::strerror(ENOENT);
+    if (!util::statLongPath(folder, info, true))
+        return std::strerror(errno);
+    return std::strerror(ENOTDIR);
+}
+
 // Walks the folders; returns the number of files listed, each also given to fileListed.
 int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, SearchResults& results,
                   const std::stop_token& stop, const FileListedEvent& fileListed) {
@@ -331,6 +342,10 @@ int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Search
     buildScanList(folders, files, list, listTotal, &results.skipped, stop, fileListed,
                   &results.notices);
     results.filesSkipped = static_cast<int32_t>(results.skipped.size());
+    for (const FileListItem& item : list)
+        if (item.parentIndex < 0 && !item.exists)
+            results.missingFolders.push_back(
+                {item.name, SkipReason::Missing, missingReason(item.name)});
     // A stop while the list was being built leaves it short, so it counts as well.
     results.cancelled = stop.stop_requested();
     return listTotal;

@@ -70,6 +70,8 @@ QString runEndNote(const QString& what, const search::SearchResults& results, bo
     if (!results.notReplaced.empty())
         notes << fileCountText(static_cast<int32_t>(results.notReplaced.size())) +
                      QStringLiteral(" not replaced");
+    for (const search::SkippedFile& folder : results.missingFolders)
+        notes << QStringLiteral("Folder not found: ") + toQString(folder.fileName);
     return notes.join(QStringLiteral("; "));
 }
 

@@ -115,6 +115,18 @@ TEST_F(CliTest, ReplaceIntoCopiesAndInPlace) {
 
 // The checks themselves are the search layer's; here, that each kind of refusal reaches standard
 // error with its line breaks made the console's, and exits 2 with nothing on standard output.
+// As grep does: a folder that is not there is said, the others are searched, and the status is
+// an error only when nothing was found.
+TEST_F(CliTest, FoldersThatAreNotThereAreSaidAndTheOthersSearched) {
+    for (const auto& [pattern, status] : {std::pair{"gamma", 0}, std::pair{"zebra", 2}}) {
+        const CliRun run =
+            cli({"find", "-d", m_root + "/gone", "-d", m_root, "-f", "*.txt", "-e", pattern});
+        const std::string said = "kestrava-cli: " + m_root + "/gone: No such file or directory\n";
+        EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+        EXPECT_EQ(run.status, status) << pattern;
+    }
+}
+
 TEST_F(CliTest, ValidationMessagesAndExitCodes) {
     const struct {
         std::vector<std::string> args;

@@ -68,8 +68,10 @@ class TestMainWindowSearch : public WindowTest {
 
     void noMatchesLeavesTheGridDisabled() {
         TestWindow w;
-        find(w, "zzz");
+        runFind(w, root() + "|" + root() + "/gone", "*.txt", "zzz");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 0| matches| in 0 files|"));
+        QVERIFY2(w->statusBarText().endsWith("Folder not found: " + root() + "/gone"),
+                 qPrintable(w->statusBarText()));
         QVERIFY(w->resultRows().empty());
         QCOMPARE(grid(*w)->rowCount(), 2);
         QVERIFY(!grid(*w)->isEnabled());
