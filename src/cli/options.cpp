@@ -136,7 +136,7 @@ std::string* valueTarget(CliOptions& options, const std::string& name) {
 }
 
 // A value given again replaces the earlier one, except folders and masks: each further -d or -f
-// adds its specifications, as if joined with "|".
+// adds its folders or masks, as if joined with "|".
 void setValue(std::string& target, const std::string& value, bool adds) {
     if (adds && !target.empty())
         target += "|" + value;

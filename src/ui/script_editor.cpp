@@ -69,7 +69,8 @@ ScriptEditor::ScriptEditor(UiServices& services, config::Settings& settings,
     setObjectName(QStringLiteral("scriptBar"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 6, 10, 6);
-    layout->addWidget(named(new QLabel(QStringLiteral("Script Items:"), this), "scriptItemsLabel"));
+    m_itemsLabel = named(new QLabel(QStringLiteral("Script Items:"), this), "scriptItemsLabel");
+    layout->addWidget(m_itemsLabel);
     m_itemButtonsPanel = named(new QWidget(this), "scriptButtonsPanel");
     auto* items = new QHBoxLayout(m_itemButtonsPanel);
     items->setContentsMargins(20, 0, 0, 0);
@@ -156,7 +157,7 @@ void ScriptEditor::updateMenu(bool running, bool haveResults) {
 void ScriptEditor::applyFontSize(int pointSize) {
     const QFont small = arialFont(pointSize - 2);
     const int textHeight = QFontMetrics(small).height();
-    findChild<QLabel*>(QStringLiteral("scriptItemsLabel"))->setFont(arialFont(pointSize));
+    m_itemsLabel->setFont(arialFont(pointSize));
     const int itemWidth = textWidth(small, m_itemButtons[0]->text()) + 20;
     for (QPushButton* button : m_itemButtons) {
         button->setFont(small);

@@ -15,6 +15,7 @@
 
 class QAction;
 class QMenu;
+class QLabel;
 class QPushButton;
 
 namespace kestrava::ui {
@@ -80,6 +81,7 @@ class ScriptEditor : public QWidget {
     ResultsGrid& m_grid;
     script::Script m_script;
     ScriptEditState m_state = ScriptEditState::Viewing;
+    QLabel* m_itemsLabel = nullptr;
     QWidget* m_itemButtonsPanel = nullptr;
     QWidget* m_acceptPanel = nullptr;
     std::array<QPushButton*, 6> m_itemButtons{}; // Append, Insert, Change, Delete, Up, Down

@@ -5,11 +5,7 @@
 
 using namespace kestrava;
 using namespace kestrava::script;
-using kestrava::script::test::errorOf;
-using kestrava::script::test::findItem;
-using kestrava::script::test::folderItem;
-using kestrava::script::test::makeScript;
-using kestrava::script::test::TempTree;
+using namespace kestrava::script::test;
 
 namespace {
 
