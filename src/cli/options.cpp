@@ -31,6 +31,13 @@ const char* const kUsageText =
     "      --no-header      leave out the criteria lines at the top\n"
     "  -n, --line-number    begin each line and match row with its line number and \":\"\n"
     "                       (lines are counted by their line feeds)\n"
+    "  -A, --after-context N   show N lines after each matched line (lines view only)\n"
+    "  -B, --before-context N  show N lines before each matched line\n"
+    "  -C, --context N      show N lines before and after; \"--\" separates groups of lines\n"
+    "                       that do not follow on, and with -n context lines begin \"N-\"\n"
+    "      --skip-binary    leave out files with a NUL byte in their first 64 KiB\n"
+    "      --respect-gitignore  leave out what git ignores (.gitignore files, .git/info/exclude,\n"
+    "                       the global excludes file) in the repository of each folder\n"
     "      --rtf            print the rich-text document instead of the text\n"
     "      --threads N      search on N threads (default: one per core); the output is the same\n"
     "      --verbose        when an error stops a replace, name the files replaced before it and\n"
@@ -56,7 +63,7 @@ results::View parseView(const std::string& text) {
                                 "\": use lines, matches, unique or unique-sorted");
 }
 
-int32_t parseThreads(const std::string& text) {
+int32_t parseNumber(const std::string& name, const std::string& text, int lowest, int highest) {
     size_t used = 0;
     int value = 0;
     try {
@@ -64,10 +71,17 @@ int32_t parseThreads(const std::string& text) {
     } catch (const std::exception&) {
         used = 0;
     }
-    if (used != text.size() || value < 1 || value > 256)
-        throw std::invalid_argument("--threads needs a number from 1 to 256, not \"" + text + "\"");
+    if (used != text.size() || value < lowest || value > highest)
+        throw std::invalid_argument(name + " needs a number from " + std::to_string(lowest) +
+                                    " to " + std::to_string(highest) + ", not \"" + text + "\"");
     return value;
 }
+
+constexpr int kMostContextLines = 1'000'000;
+
+// -A, -B and -C (also written -C3, as grep allows); false for any other option.
+bool applyContext(CliOptions& options, const std::vector<std::string>& args, size_t& i,
+                  const std::string& name, const std::string& inlineValue, bool hasInline);
 
 Command parseCommand(const std::string& word) {
     if (word == "find")
@@ -112,6 +126,10 @@ bool applyFlag(CliOptions& options, const std::string& name) {
         options.richText = true;
     else if (name == "--verbose")
         options.verbose = true;
+    else if (name == "--skip-binary")
+        options.scan.skipBinary = true;
+    else if (name == "--respect-gitignore")
+        options.scan.respectGitignore = true;
     else if (name == "-h" || name == "--help")
         options.command = Command::Help;
     else if (name == "--version")
@@ -144,6 +162,36 @@ void setValue(std::string& target, const std::string& value, bool adds) {
         target = value;
 }
 
+bool applyContext(CliOptions& options, const std::vector<std::string>& args, size_t& i,
+                  const std::string& name, const std::string& inlineValue, bool hasInline) {
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"-A", "--after-context"}, {"-B", "--before-context"}, {"-C", "--context"}};
+    for (const auto& [shortName, longName] : kNames) {
+        std::string value;
+        if (name == shortName || name == longName)
+            value = optionValue(args, i, name, inlineValue, hasInline);
+        else if (name.size() > 2 && name.starts_with(shortName) && !hasInline)
+            value = name.substr(2);
+        else
+            continue;
+        const int32_t lines = parseNumber(longName, value, 0, kMostContextLines);
+        if (shortName[1] != 'B')
+            options.scan.contextAfter = lines;
+        if (shortName[1] != 'A')
+            options.scan.contextBefore = lines;
+        return true;
+    }
+    return false;
+}
+
+// Context lines belong to the lines view alone; elsewhere they would be dropped unseen.
+void checkContext(const CliOptions& options) {
+    const bool context = options.scan.contextBefore > 0 || options.scan.contextAfter > 0;
+    if (context && options.view != results::View::LinesWithMatches)
+        throw std::invalid_argument("-A, -B and -C show context lines in the lines view only, not "
+                                    "with --view matches, unique or unique-sorted");
+}
+
 } // namespace
 
 CliOptions parseCommandLine(const std::vector<std::string>& args) {
@@ -168,12 +216,16 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
         else if (name == "--view")
             options.view = parseView(optionValue(args, i, name, inlineValue, hasInline));
         else if (name == "--threads")
-            options.threads = parseThreads(optionValue(args, i, name, inlineValue, hasInline));
+            options.threads =
+                parseNumber(name, optionValue(args, i, name, inlineValue, hasInline), 1, 256);
+        else if (applyContext(options, args, i, name, inlineValue, hasInline))
+            continue;
         else if (hasInline || !applyFlag(options, name))
             throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
     }
     if (options.command == Command::Script && options.scriptFile.empty())
         throw std::invalid_argument("No script file given");
+    checkContext(options);
     return options;
 }
 

@@ -23,8 +23,9 @@ struct CliOptions {
     bool noHeader = false;
     bool lineNumbers = false; // line and match rows begin with "N:"
     bool richText = false;
-    int32_t threads = 0;  // 0: one per core
-    bool verbose = false; // a replace stopped by an error names the files on each side of it
+    int32_t threads = 0;        // 0: one per core
+    search::ScanOptions scan{}; // binary files, .gitignore, context lines
+    bool verbose = false;       // a replace stopped by an error names the files on each side of it
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user on a bad command line.

@@ -192,8 +192,8 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
-    search::FindSession session(
-        {options.criteria, replacing, options.caseSensitive, options.inSitu, options.threads});
+    search::FindSession session({options.criteria, replacing, options.caseSensitive, options.inSitu,
+                                 options.threads, options.scan});
     if (const std::string errors = session.check(); !errors.empty()) {
         console.err << consoleMessage(errors);
         return kExitError;
@@ -240,7 +240,7 @@ int runScriptCommand(const CliOptions& options, Console& console) {
         return kExitError;
     }
     const script::ScriptRunSettings settings{options.rootFolder, options.caseSensitive,
-                                             options.inSitu, options.threads};
+                                             options.inSitu, options.threads, options.scan};
     int status = kExitMatched;
     script::ScriptRunEvents events;
     // Only a script that writes files needs a confirmation, as a replace does.

@@ -139,6 +139,8 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.editorFileSpec = kDefaultEditorFileSpec;
     s.editorCommandLine = kDefaultEditorCommandLine;
     s.showLineNumbers = true;
+    s.skipBinaryFiles = false;
+    s.respectGitignore = false;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
     config.lastMode = 0;
 }
@@ -153,6 +155,8 @@ void readOptions(const XmlNode& options, const std::string& scriptsFolder, Setti
     s.editorCommandLine = valueOr(&options, "fileeditor", "commandline", kDefaultEditorCommandLine);
     // Files written before the column existed lack the option: it starts shown.
     s.showLineNumbers = boolOr(&options, "linenumbers", true);
+    s.skipBinaryFiles = boolOr(&options, "skipbinary");
+    s.respectGitignore = boolOr(&options, "respectgitignore");
 }
 
 void readBounds(const XmlNode& mainForm, WindowBounds& bounds) {
@@ -237,6 +241,9 @@ std::string configToXml(const Config& config) {
     editor.writeAttributeString("filespec", s.editorFileSpec);
     editor.writeAttributeString("commandline", s.editorCommandLine);
     options.nodeNew("linenumbers").writeAttributeString("value", s.showLineNumbers ? "yes" : "no");
+    options.nodeNew("skipbinary").writeAttributeString("value", s.skipBinaryFiles ? "yes" : "no");
+    options.nodeNew("respectgitignore")
+        .writeAttributeString("value", s.respectGitignore ? "yes" : "no");
     XmlNode& mainForm = root.nodeNew("forms").nodeNew("mainform");
     mainForm.writeAttributeInteger("top", config.bounds.top);
     mainForm.writeAttributeInteger("left", config.bounds.left);

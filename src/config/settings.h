@@ -35,7 +35,9 @@ struct Settings {
     std::string scriptsFolder; // ends with "/"
     std::string editorFileSpec{kDefaultEditorFileSpec};
     std::string editorCommandLine{kDefaultEditorCommandLine};
-    bool showLineNumbers = true; // the results grid's line-number column (View > Line Numbers)
+    bool showLineNumbers = true;   // the results grid's line-number column (View > Line Numbers)
+    bool skipBinaryFiles = false;  // files with a NUL byte near their start are not searched
+    bool respectGitignore = false; // what .gitignore excludes is not searched
     // Set by the main window at start-up; never written to the file.
     uint32_t gridColor = 0xF7F7F7;      // RGB
     uint32_t highlightColor = 0xFFFFB3; // RGB

@@ -56,6 +56,19 @@ void appendRowText(const search::SearchResults& results, const Row& row, bool li
         text += file.fileName;
         return;
     }
+    if (row.kind == RowKind::Separator) {
+        text += "--";
+        return;
+    }
+    if (row.kind == RowKind::Context) { // as grep writes them: "-" where a matched line has ":"
+        const search::ContextLine& context = file.context.at(static_cast<size_t>(row.lineIndex));
+        if (lineNumbers) {
+            text += std::to_string(context.lineNumber);
+            text += '-';
+        }
+        text += context.text;
+        return;
+    }
     const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
     if (lineNumbers) {
         text += std::to_string(line.lineNumber);
@@ -83,6 +96,9 @@ SummaryTexts summaryTexts(const search::SearchResults& results, View view,
     if (view == View::UniqueMatches || view == View::UniqueMatchesSorted) // 0 keeps the singular
         texts.uniqueMatches = "(" + std::to_string(uniqueMatchCount) + " Unique Match" +
                               (uniqueMatchCount > 1 ? "es" : "") + ")";
+    if (results.binarySkipped > 0)
+        texts.binarySkipped =
+            ", " + counted(results.binarySkipped, " binary file", " binary files") + " skipped";
     return texts;
 }
 
@@ -90,7 +106,7 @@ std::string summaryLine(const SummaryTexts& texts) {
     std::string line = texts.searchedAndFound + texts.matchesWord + texts.inFiles;
     if (!texts.uniqueMatches.empty())
         line += " " + texts.uniqueMatches;
-    return line;
+    return line + texts.binarySkipped;
 }
 
 ExportHeader makeExportHeader(HeaderKind kind, const search::Criteria& criteria,

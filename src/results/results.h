@@ -21,13 +21,15 @@ enum class View : uint8_t {
     UniqueMatchesSorted,
 };
 
-enum class RowKind : uint8_t { FileHeader, Line, Match, Blank };
+// Context and Separator rows only come from a run that kept context lines: a line around a
+// matched line, and the "--" between groups of lines that do not follow on.
+enum class RowKind : uint8_t { FileHeader, Line, Match, Blank, Context, Separator };
 
 // One row of a view; indexes point into the results record.
 struct Row {
     RowKind kind = RowKind::Blank;
     int32_t fileIndex = 0;
-    int32_t lineIndex = 0;
+    int32_t lineIndex = 0;  // into the file's lines, or its context for a context row
     int32_t matchIndex = 0; // of a match row: which of the line's matches
 };
 using Rows = std::vector<Row>;
@@ -38,7 +40,8 @@ using Rows = std::vector<Row>;
 int32_t buildResultRows(const search::SearchResults& results, View view, Rows& rows);
 
 // Appends one file's rows of the lines view, or of the matches view: its header, its lines or
-// matches, a blank row.
+// matches, a blank row. Context lines kept by the run join the lines view in line order (the
+// matched lines too, then), with a separator row where lines do not follow on.
 void appendFileRows(const search::SearchResults& results, size_t fileIndex, bool matchesOnly,
                     Rows& rows);
 
@@ -51,14 +54,15 @@ bool cutAfterMatch(const search::MatchedLine& line, size_t match);
 // The file's full path: its folder entry followed by its name.
 std::string filePath(const search::SearchResults& results, const search::FileMatches& file);
 
-// The four summary labels above the results, e.g. "Searched 12 files:   Found 5", " matches",
-// " in 3 files", "(4 Unique Matches)"; the fourth is empty outside the unique views.
+// The summary labels above the results, e.g. "Searched 12 files:   Found 5", " matches",
+// " in 3 files", "(4 Unique Matches)", ", 2 binary files skipped"; the fourth is empty outside
+// the unique views, the fifth when no file was left out as binary.
 struct SummaryTexts {
-    std::string searchedAndFound, matchesWord, inFiles, uniqueMatches;
+    std::string searchedAndFound, matchesWord, inFiles, uniqueMatches, binarySkipped;
 };
 SummaryTexts summaryTexts(const search::SearchResults& results, View view,
                           int32_t uniqueMatchCount);
-// The four texts as one line, with a blank before a non-empty fourth.
+// The texts as one line, with a blank before a non-empty fourth.
 std::string summaryLine(const SummaryTexts& texts);
 
 // Which criteria the header shows: those of a Find, of a Find and Replace, the script's name,

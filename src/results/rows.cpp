@@ -4,6 +4,7 @@
 #include "results/text_set.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace kestrava::results {
 
@@ -73,12 +74,50 @@ void buildUniqueRows(const search::SearchResults& results, bool sorted, Rows& ro
     rows = std::move(ordered);
 }
 
+// Matched and context lines merged by line number (matched lines of one number keep their
+// order), a separator wherever a line does not follow on from the one before.
+void appendLinesWithContext(const search::FileMatches& matches, int32_t file, Rows& rows) {
+    std::vector<int32_t> order(matches.lines.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+        return matches.lines[static_cast<size_t>(a)].lineNumber <
+               matches.lines[static_cast<size_t>(b)].lineNumber;
+    });
+    int32_t lastShown = 0;
+    const auto append = [&](RowKind kind, int32_t index, int32_t first, int32_t last) {
+        if (lastShown > 0 && first > lastShown + 1)
+            rows.push_back({RowKind::Separator, file, 0, 0});
+        rows.push_back({kind, file, index, 0});
+        lastShown = std::max(lastShown, last);
+    };
+    size_t context = 0;
+    for (const int32_t l : order) {
+        const search::MatchedLine& line = matches.lines[static_cast<size_t>(l)];
+        for (; context < matches.context.size() &&
+               matches.context[context].lineNumber < line.lineNumber;
+             ++context) {
+            const int32_t number = matches.context[context].lineNumber;
+            append(RowKind::Context, static_cast<int32_t>(context), number, number);
+        }
+        append(RowKind::Line, l, line.lineNumber, line.lastLineNumber());
+    }
+    for (; context < matches.context.size(); ++context) {
+        const int32_t number = matches.context[context].lineNumber;
+        append(RowKind::Context, static_cast<int32_t>(context), number, number);
+    }
+}
+
 } // namespace
 
 void appendFileRows(const search::SearchResults& results, size_t fileIndex, bool matchesOnly,
                     Rows& rows) {
     const auto file = static_cast<int32_t>(fileIndex);
     rows.push_back({RowKind::FileHeader, file, 0, 0});
+    if (!matchesOnly && !results.files[fileIndex].context.empty()) {
+        appendLinesWithContext(results.files[fileIndex], file, rows);
+        rows.push_back({RowKind::Blank, 0, 0, 0});
+        return;
+    }
     const search::MatchedLineArray& lines = results.files[fileIndex].lines;
     for (size_t l = 0; l < lines.size(); ++l) {
         const auto line = static_cast<int32_t>(l);

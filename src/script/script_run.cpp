@@ -43,6 +43,7 @@ class ScriptRun {
         if (m_results.cancelled)
             return;
         resetSpecs(m_specs);
+        m_specs.options = m_settings.scan;
         m_pending = false;
         m_folders = substituteRootFolder(entry.folders, m_settings.rootFolder);
         m_files = entry.files;

@@ -22,6 +22,7 @@ struct ScriptRunSettings {
     bool caseSensitive = false;  // off: every Find compiles ignoring letter case
     bool replaceInPlace = false; // off: replaced text goes to "kesReplace" copies
     int32_t threads = 0;         // search threads, 0: one per core
+    search::ScanOptions scan{};  // what every group's search leaves out and keeps besides
 };
 
 struct ScriptRunEvents {

@@ -35,8 +35,8 @@ struct ScanWalk {
     int32_t& fileCount;
     std::vector<SkippedFile>* skipped = nullptr; // optional
     std::vector<std::string>* notices = nullptr; // optional
-    std::stop_token stop;
-    FileListedEvent fileListed; // optional
+    const std::stop_token& stop;
+    const FileListedEvent& fileListed; // optional
 };
 
 // A folder being walked: its path as listed (without a trailing "/") and a descriptor that its
@@ -331,11 +331,11 @@ bool fileMaskMatches(const std::string& mask, const std::string& name) {
 }
 
 void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileList& list,
-                   int32_t& fileCount, std::vector<SkippedFile>* skipped, std::stop_token stop,
-                   const FileListedEvent& fileListed, std::vector<std::string>* notices) {
+                   int32_t& fileCount, const ScanListOptions& options) {
     list.clear();
     fileCount = 0;
-    ScanWalk walk{list, fileCount, skipped, notices, std::move(stop), fileListed};
+    ScanWalk walk{list,         fileCount,         options.skipped, options.notices,
+                  options.stop, options.fileListed};
     for (const FolderSpec& top : folders) {
         if (walk.stop.stop_requested())
             return;

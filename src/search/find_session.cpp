@@ -3,6 +3,7 @@
 namespace kestrava::search {
 
 std::string FindSession::check() {
+    m_specs.options = m_request.scan;
     return prepareFindReplace(m_request.criteria, m_request.replacing, m_request.caseSensitive,
                               m_specs);
 }

@@ -18,6 +18,7 @@ struct FindRequest {
     bool caseSensitive = false;
     bool replaceInPlace = false;
     int32_t threads = 0; // 0: one per core
+    ScanOptions scan{};  // what the search leaves out, and keeps besides the matches
 };
 
 // How a run ended.

@@ -2,8 +2,11 @@
 // control characters on either side, so files are never split into lines.
 #include "search/search.h"
 
+#include "internal/context_lines.h"
+
 #include <algorithm>
 #include <bit>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -134,7 +137,83 @@ size_t moreCapacity(size_t count) {
     return count == 0 ? 0 : std::bit_ceil(count);
 }
 
+// Line ranges, first to last, both counted from 1.
+struct LineRange {
+    int32_t first = 0;
+    int32_t last = 0;
+};
+
+// Sorts ranges and joins those that overlap or touch.
+std::vector<LineRange> joined(std::vector<LineRange> ranges) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const LineRange& a, const LineRange& b) { return a.first < b.first; });
+    std::vector<LineRange> out;
+    for (const LineRange& range : ranges) {
+        if (!out.empty() && range.first <= out.back().last + 1)
+            out.back().last = std::max(out.back().last, range.last);
+        else
+            out.push_back(range);
+    }
+    return out;
+}
+
+// Walks a text line by line from its start, only forward.
+class LineCursor {
+  public:
+    explicit LineCursor(std::string_view text) : m_text(text) {}
+    // Moves to the start of line `number`; false when the text has no such line.
+    bool moveTo(int32_t number) {
+        while (m_number < number) {
+            const void* feed = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos);
+            if (feed == nullptr)
+                return false;
+            m_pos = static_cast<size_t>(static_cast<const char*>(feed) - m_text.data()) + 1;
+            ++m_number;
+        }
+        return m_pos < m_text.size(); // after a final line feed there is no further line
+    }
+    std::string_view lineText() const {
+        const std::string_view rest = m_text.substr(m_pos);
+        std::string_view line = rest.substr(0, rest.find('\n'));
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        return line;
+    }
+
+  private:
+    std::string_view m_text;
+    size_t m_pos = 0;
+    int32_t m_number = 1;
+};
+
 } // namespace
+
+void collectContextLines(std::string_view text, const MatchedLineArray& lines, int32_t before,
+                         int32_t after, std::vector<ContextLine>& context) {
+    std::vector<LineRange> matched;
+    std::vector<LineRange> wanted;
+    for (const MatchedLine& line : lines) {
+        const LineRange range{line.lineNumber, line.lastLineNumber()};
+        matched.push_back(range);
+        wanted.push_back({std::max(range.first - before, 1), range.last + after});
+    }
+    matched = joined(std::move(matched));
+    auto nextMatched = matched.begin();
+    LineCursor cursor(text);
+    for (const LineRange& range : joined(std::move(wanted))) {
+        for (int32_t number = range.first; number <= range.last; ++number) {
+            while (nextMatched != matched.end() && nextMatched->last < number)
+                ++nextMatched;
+            if (nextMatched != matched.end() && nextMatched->first <= number) {
+                number = nextMatched->last;
+                continue;
+            }
+            if (!cursor.moveTo(number))
+                return;
+            context.push_back({number, std::string(cursor.lineText())});
+        }
+    }
+}
 
 MatchedLine::MatchedLine(const MatchedLine& other)
     : text(other.text), matchStart(other.matchStart), matchEnd(other.matchEnd),
@@ -151,6 +230,12 @@ MatchedLine& MatchedLine::operator=(const MatchedLine& other) {
     if (this != &other)
         *this = MatchedLine(other);
     return *this;
+}
+
+int32_t MatchedLine::lastLineNumber() const {
+    const std::string_view fromMatch =
+        std::string_view(text).substr(static_cast<size_t>(m_firstMatch.start - 1));
+    return lineNumber + static_cast<int32_t>(std::count(fromMatch.begin(), fromMatch.end(), '\n'));
 }
 
 void MatchedLine::addMatch(MatchSpan match) {

@@ -79,16 +79,24 @@ struct SkippedFile {
 // Told of each file as it joins the list: its full path and bare name.
 using FileListedEvent = std::function<void(std::string fullPath, const std::string& name)>;
 
+// What a walk reports besides its list, and what it leaves out.
+struct ScanListOptions {
+    // Matching entries that are no regular files, and folders that cannot be listed.
+    std::vector<SkippedFile>* skipped = nullptr;
+    // Each backup of an interrupted rewrite met in a walked folder.
+    std::vector<std::string>* notices = nullptr;
+    std::stop_token stop{};       // ends the walk early
+    FileListedEvent fileListed{}; // hears of each file as it is listed, in list order
+    // Leaves out what git would ignore in the repository each top folder belongs to.
+    bool respectGitignore = false;
+};
+
 // Empties the list, then collects every folder and file depth first, at any depth (full paths
-// may pass PATH_MAX); fileCount is the number of file entries. Only regular files (and links to
-// them) are listed; other matching entries and folders that cannot be listed are appended to
-// `skipped` when given. The backup of an interrupted rewrite ("<name>" + kBackupNameSuffix) is
-// never listed; each one in a walked folder is told in `notices` when given. A stop request ends
-// the walk early. fileListed, when given, hears of each file as it is listed, in list order.
+// may pass PATH_MAX), the names of each folder in byte order; fileCount is the number of file
+// entries. Only regular files (and links to them) are listed. The backup of an interrupted
+// rewrite ("<name>" + kBackupNameSuffix) is never listed.
 void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileList& list,
-                   int32_t& fileCount, std::vector<SkippedFile>* skipped = nullptr,
-                   std::stop_token stop = {}, const FileListedEvent& fileListed = {},
-                   std::vector<std::string>* notices = nullptr);
+                   int32_t& fileCount, const ScanListOptions& options = {});
 // True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
 bool fileMaskMatches(const std::string& mask, const std::string& name);
 
@@ -100,10 +108,20 @@ struct ReplaceRule {
     std::string replaceWith; // a template; "^$" has already become ""
 };
 
+// What a run leaves out, and what it keeps besides the matched lines.
+struct ScanOptions {
+    bool skipBinary = false;       // files with a NUL byte in their first 64 KiB (kBinaryProbe)
+    bool respectGitignore = false; // what git ignores (see ScanListOptions)
+    int32_t contextBefore = 0;     // text lines kept before each matched line
+    int32_t contextAfter = 0;      // and after it
+};
+inline constexpr size_t kBinaryProbe = size_t{64} << 10;
+
 struct CompiledRequest {
     regex::PatternSet regEx; // every item's pattern lives here
     std::vector<ReplaceRule> items;
     bool replace = false; // some item replaces
+    ScanOptions options{};
 };
 
 struct MatchedSegment {
@@ -180,6 +198,8 @@ struct MatchedLine {
     MatchedLine& operator=(MatchedLine&&) noexcept = default;
     ~MatchedLine() = default;
 
+    // The last text line the line's matches reach: a match may run over line ends.
+    int32_t lastLineNumber() const;
     // A match was cut at the line's end.
     bool truncated() const { return m_truncated != 0; }
     void setTruncated() { m_truncated = 1; }
@@ -199,11 +219,19 @@ struct MatchedLine {
 };
 using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;
 
+// A text line around a matched line, kept when a run asks for context: its text without the
+// line feed (and a carriage return before it).
+struct ContextLine {
+    int32_t lineNumber = 0;
+    std::string text;
+};
+
 struct FileMatches {
     std::string fileName; // without its folder
     int32_t folderIndex = 0;
     int32_t numMatches = 0;
     MatchedLineArray lines;
+    std::vector<ContextLine> context{}; // in line order; empty unless asked for
 };
 
 struct SearchResults {
@@ -226,6 +254,7 @@ struct SearchResults {
     // Folders named in Folder(s) that are not there or are no folders, with why; the others
     // are searched all the same.
     std::vector<SkippedFile> missingFolders;
+    int32_t binarySkipped = 0; // files left out as binary (ScanOptions::skipBinary)
 };
 
 // Sets the counters to 0 and empties every list.

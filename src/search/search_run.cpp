@@ -2,6 +2,7 @@
 // files, lines and matches found.
 #include "search/search.h"
 
+#include "internal/context_lines.h"
 #include "internal/search_workers.h"
 #include "util/file_text.h"
 #include "util/long_path.h"
@@ -69,12 +70,21 @@ std::string readStatusText(util::ReadStatus status, int error) {
     return std::string("Read Error: ") + std::strerror(error);
 }
 
-// Searches the buffer with every item; returns the number of matches added to `file`.
+// Searches the buffer with every item; returns the number of matches added to `file`, whose
+// context lines are kept when the run asks for them.
 int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file) {
     int32_t found = 0;
     for (const ReplaceRule& item : specs.items)
         found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines);
+    const ScanOptions& options = specs.options;
+    if (found > 0 && (options.contextBefore > 0 || options.contextAfter > 0))
+        collectContextLines(buffer, file.lines, options.contextBefore, options.contextAfter,
+                            file.context);
     return found;
+}
+
+bool looksBinary(std::string_view content) {
+    return std::memchr(content.data(), 0, std::min(content.size(), kBinaryProbe)) != nullptr;
 }
 
 void recordSkipped(SearchResults& results, std::string path, util::ReadStatus status,
@@ -110,6 +120,7 @@ struct FileOutcome {
     util::PreparedWrite prepared; // in place: the replaced text already written beside the file
     std::exception_ptr error;     // raised again when the file's turn comes
     bool stopped = false;         // a stop request came while the file was searched
+    bool binary = false;          // left out as binary, unsearched
 };
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
@@ -131,6 +142,10 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
         // the search, what was half built is abandoned, never left in the outcome.
         const bool searched =
             outcome.status != util::ReadStatus::Read || text.use([&](std::string_view content) {
+                if (specs.options.skipBinary && looksBinary(content)) {
+                    outcome.binary = true;
+                    return;
+                }
                 FileMatches file;
                 file.numMatches = searchBuffer(specs, content, file);
                 const bool replacing = file.numMatches > 0 && specs.replace;
@@ -183,6 +198,10 @@ class Committer {
         if (outcome.status != util::ReadStatus::Read) {
             if (outcome.status != util::ReadStatus::Empty)
                 recordSkipped(m_results, listed.path, outcome.status, std::move(outcome.errorText));
+            return;
+        }
+        if (outcome.binary) {
+            ++m_results.binarySkipped;
             return;
         }
         ++m_results.filesScanned;
@@ -335,12 +354,13 @@ std::string missingReason(const std::string& folder) {
 }
 
 // Walks the folders; returns the number of files listed, each also given to fileListed.
-int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, SearchResults& results,
-                  const std::stop_token& stop, const FileListedEvent& fileListed) {
+int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, bool respectGitignore,
+                  SearchResults& results, const std::stop_token& stop, FileListedEvent fileListed) {
     FileList list;
     int32_t listTotal = 0;
-    buildScanList(folders, files, list, listTotal, &results.skipped, stop, fileListed,
-                  &results.notices);
+    buildScanList(
+        folders, files, list, listTotal,
+        {&results.skipped, &results.notices, stop, std::move(fileListed), respectGitignore});
     results.filesSkipped = static_cast<int32_t>(results.skipped.size());
     for (const FileListItem& item : list)
         if (item.parentIndex < 0 && !item.exists)
@@ -381,12 +401,12 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
         workers.addJobs(pending.size());
         pending.clear();
     };
-    const int32_t listTotal =
-        listFiles(folders, files, results, stop, [&](std::string path, const std::string& name) {
-            pending.push_back({std::move(path), name});
-            if (pending.size() == kHandOver)
-                handOver();
-        });
+    const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, results,
+                                        stop, [&](std::string path, const std::string& name) {
+                                            pending.push_back({std::move(path), name});
+                                            if (pending.size() == kHandOver)
+                                                handOver();
+                                        });
     handOver();
     workers.close();
     Committer committer(results, progress, listTotal, false, recorded);
@@ -471,10 +491,11 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
             // Replacing runs list every file before anything is written, so no output of this
             // run (a new kesReplace folder) can join the list.
             std::vector<ListedFile> listed;
-            const int32_t listTotal = listFiles(folders, files, results, stop,
-                                                [&](std::string path, const std::string& name) {
-                                                    listed.push_back({std::move(path), name});
-                                                });
+            const int32_t listTotal =
+                listFiles(folders, files, specs.options.respectGitignore, results, stop,
+                          [&](std::string path, const std::string& name) {
+                              listed.push_back({std::move(path), name});
+                          });
             searchListed(listed, threads, specs, replaceInPlace,
                          Committer(results, progress, listTotal, replaceInPlace, recorded), results,
                          stop);

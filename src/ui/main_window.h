@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow {
 
     // What the window holds, for the program entry and tests.
     config::Settings& settings() { return m_config.settings; }
+    const config::Settings& settings() const { return m_config.settings; }
     const config::Config& config() const { return m_config; }
     Mode mode() const { return m_mode; }
     GridContent gridContent() const { return m_gridContent; }
@@ -110,6 +111,8 @@ class MainWindow : public QMainWindow {
     void startAction(ActionButton button);
     void startFind();
     void runScript();
+    // What the preferences leave out of a run.
+    search::ScanOptions scanOptions() const;
     void startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool));
     void finishRun(const QString& error, bool stopped);
     void findEnded(const QString& error, bool stopped);

@@ -24,14 +24,22 @@ void MainWindow::startAction(ActionButton button) {
         startFind();
 }
 
+search::ScanOptions MainWindow::scanOptions() const {
+    search::ScanOptions options;
+    options.skipBinary = settings().skipBinaryFiles;
+    options.respectGitignore = settings().respectGitignore;
+    return options;
+}
+
 void MainWindow::startFind() {
     if (m_run->isRunning())
         return;
     const bool replacing = m_mode == Mode::FindAndReplace;
     // Shared with the worker, which owns the compiled patterns while it runs.
-    auto session = std::make_shared<search::FindSession>(
-        search::FindRequest{m_criteria->criteria(), replacing, settings().caseSensitiveMatching,
-                            settings().replaceInSitu});
+    search::FindRequest request{
+        m_criteria->criteria(),   replacing, settings().caseSensitiveMatching,
+        settings().replaceInSitu, 0,         scanOptions()};
+    auto session = std::make_shared<search::FindSession>(std::move(request));
     if (const std::string error = session->check(); !error.empty()) {
         m_services->showError(this, toQString(error));
         return;
@@ -62,6 +70,7 @@ void MainWindow::runScript() {
     run.rootFolder = m_criteria->rootFolder().toStdString();
     run.caseSensitive = settings().caseSensitiveMatching;
     run.replaceInPlace = settings().replaceInSitu;
+    run.scan = scanOptions();
     // The checks and the question happen here, on the window thread; the worker's run then
     // goes ahead without asking.
     if (script::scriptUsesRootFolder(script) && util::trimControl(run.rootFolder).empty()) {

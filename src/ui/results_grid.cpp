@@ -171,6 +171,8 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
         break;
     }
     case results::RowKind::Blank:
+    case results::RowKind::Context: // the window's runs keep no context lines
+    case results::RowKind::Separator:
         break;
     }
     return pieces;

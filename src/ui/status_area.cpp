@@ -64,7 +64,7 @@ void ModeLine::applyFontSize(int pointSize) {
 SummaryLine::SummaryLine(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("summaryPanel"));
     static const char* const kNames[] = {"laMatchResults1", "laMatchResults2", "laMatchResults3",
-                                         "laMatchResults4"};
+                                         "laMatchResults4", "laMatchResults5"};
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 0, 10, 0);
     layout->setSpacing(2);
@@ -78,7 +78,7 @@ SummaryLine::SummaryLine(QWidget* parent) : QWidget(parent) {
 
 void SummaryLine::showSummary(const results::SummaryTexts& texts) {
     const std::string* parts[] = {&texts.searchedAndFound, &texts.matchesWord, &texts.inFiles,
-                                  &texts.uniqueMatches};
+                                  &texts.uniqueMatches, &texts.binarySkipped};
     for (size_t i = 0; i < m_labels.size(); ++i) {
         m_labels[i]->setText(QString::fromStdString(*parts[i]));
         m_labels[i]->show();

@@ -41,7 +41,7 @@ class SummaryLine : public QWidget {
     void applyFontSize(int pointSize);
 
   private:
-    std::array<QLabel*, 4> m_labels{};
+    std::array<QLabel*, 5> m_labels{};
 };
 
 class RunStatusBar : public QStatusBar {

@@ -18,16 +18,17 @@ auto fields(auto&& c) {
     return std::tie(c.settings.initialMode, c.settings.fontSize, c.settings.caseSensitiveMatching,
                     c.settings.replaceInSitu, c.settings.scriptsFolder, c.settings.editorFileSpec,
                     c.settings.editorCommandLine, c.bounds.top, c.bounds.left, c.bounds.height,
-                    c.bounds.width, c.lastMode, c.settings.showLineNumbers);
+                    c.bounds.width, c.lastMode, c.settings.showLineNumbers,
+                    c.settings.skipBinaryFiles, c.settings.respectGitignore);
 }
 
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
 const auto kDefaults =
     std::tuple(InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s,
-               "%Filename%"s, 166, 430, 748, 1060, 0, true);
+               "%Filename%"s, 166, 430, 748, 1060, 0, true, false, false);
 const auto kExample =
     std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
-               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false);
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -40,6 +41,8 @@ const char* const kExampleText =
     "    <scriptsfolder value=\"C:\\Tools\\Scripts\\\"/>\r\n"
     "    <fileeditor filespec=\"Notepad\" commandline=\"%Filename%\"/>\r\n"
     "    <linenumbers value=\"no\"/>\r\n"
+    "    <skipbinary value=\"yes\"/>\r\n"
+    "    <respectgitignore value=\"no\"/>\r\n"
     "  </options>\r\n"
     "  <forms>\r\n"
     "    <mainform top=\"140\" left=\"430\" height=\"748\" width=\"1060\"/>\r\n"
@@ -80,10 +83,10 @@ TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
 
 TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     Config config;
-    fields(config) =
-        std::tuple(InitialMode::Find, FontSize::Small, true, true,
-                   "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
-                   "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, 0, true);
+    fields(config) = std::tuple(InitialMode::Find, FontSize::Small, true, true,
+                                "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
+                                "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s,
+                                -5, 2000, 1, 0, 0, true, false, true);
     const struct {
         InitialMode initial;
         FontSize size;

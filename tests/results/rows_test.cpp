@@ -25,6 +25,12 @@ std::string shape(const search::SearchResults& results, const Rows& rows) {
         case RowKind::Blank:
             shape += "_ ";
             break;
+        case RowKind::Context:
+            shape += "C" + std::to_string(row.lineIndex) + " ";
+            break;
+        case RowKind::Separator:
+            shape += "-- ";
+            break;
         case RowKind::Match: {
             const search::MatchedLine& line = results.files[static_cast<size_t>(row.fileIndex)]
                                                   .lines[static_cast<size_t>(row.lineIndex)];

@@ -23,7 +23,9 @@ Strings collect(const std::string& folders, const std::string& files, int32_t* c
     kestrava::util::testing::parseBoth(folders, files, folderSpecs, fileSpecs);
     FileList list;
     int32_t fileCount = -1;
-    buildScanList(folderSpecs, fileSpecs, list, fileCount, nullptr, {}, {}, notices);
+    ScanListOptions options;
+    options.notices = notices;
+    buildScanList(folderSpecs, fileSpecs, list, fileCount, options);
     if (count != nullptr)
         *count = fileCount;
     Strings out;

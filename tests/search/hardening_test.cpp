@@ -270,17 +270,17 @@ TEST(Sizes, ATreeTwoThousandLevelsDeepIsWalkedWholeAndItsFilesRead) {
     int32_t count = 0;
     std::vector<SkippedFile> skipped;
     std::vector<std::string> belowBottom; // each full path without the bottom folder's
-    buildScanList(
-        folders, files, list, count, &skipped, {},
-        [&](const std::string& path, const std::string&) {
-            std::string buffer;
-            int error = 0;
-            EXPECT_EQ(util::readWholeRegularFile(path, buffer, error, 100), util::ReadStatus::Read)
-                << std::strerror(error);
-            EXPECT_TRUE(path.ends_with(buffer)) << buffer;
-            belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size())
-                                                           : "elsewhere");
-        });
+    ScanListOptions options;
+    options.skipped = &skipped;
+    options.fileListed = [&](const std::string& path, const std::string&) {
+        std::string buffer;
+        int error = 0;
+        EXPECT_EQ(util::readWholeRegularFile(path, buffer, error, 100), util::ReadStatus::Read)
+            << std::strerror(error);
+        EXPECT_TRUE(path.ends_with(buffer)) << buffer;
+        belowBottom.push_back(path.starts_with(bottom) ? path.substr(bottom.size()) : "elsewhere");
+    };
+    buildScanList(folders, files, list, count, options);
     EXPECT_EQ(count, 3);
     EXPECT_EQ(list.size(), static_cast<size_t>(depth) + 6); // the top, a/, b/ and three files
     EXPECT_TRUE(skipped.empty());
