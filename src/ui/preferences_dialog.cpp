@@ -104,9 +104,19 @@ QGroupBox* PreferencesDialog::makeGuiGroup() {
 
 QGroupBox* PreferencesDialog::makeFindGroup() {
     auto* group = newGroup("Find", "gbFind", this);
-    caseSensitiveCheck = new QCheckBox("Case Sensitive Matching", group);
-    caseSensitiveCheck->setObjectName("caseSensitiveCheck");
-    (new QVBoxLayout(group))->addWidget(caseSensitiveCheck);
+    auto* column = new QVBoxLayout(group);
+    const auto addCheck = [&](const char* text, const char* name) {
+        auto* check = new QCheckBox(text, group);
+        check->setObjectName(name);
+        column->addWidget(check);
+        return check;
+    };
+    caseSensitiveCheck = addCheck("Case Sensitive Matching", "caseSensitiveCheck");
+    skipBinaryCheck = addCheck("Skip binary files", "skipBinaryCheck");
+    skipBinaryCheck->setToolTip("Leave out files with a NUL byte in their first 64 KiB");
+    respectGitignoreCheck = addCheck("Leave out what .gitignore excludes", "respectGitignoreCheck");
+    respectGitignoreCheck->setToolTip(
+        "Leave out what git ignores in the repository a searched folder belongs to");
     return group;
 }
 
@@ -156,6 +166,8 @@ void PreferencesDialog::fillFromSettings() {
     const auto size = static_cast<int>(m_settings.fontSize);
     fontSizeCombo->setCurrentIndex(size >= 0 && size < fontSizeCombo->count() ? size : -1);
     caseSensitiveCheck->setChecked(m_settings.caseSensitiveMatching);
+    skipBinaryCheck->setChecked(m_settings.skipBinaryFiles);
+    respectGitignoreCheck->setChecked(m_settings.respectGitignore);
     replaceInPlaceCheck->setChecked(m_settings.replaceInSitu);
     editorEdit->setText(QString::fromStdString(m_settings.editorFileSpec));
     editorCommandLineEdit->setText(QString::fromStdString(m_settings.editorCommandLine));
@@ -165,6 +177,8 @@ void PreferencesDialog::acceptPreferences() {
     m_settings.initialMode = initialModeFromIndex(initialModeCombo->currentIndex());
     m_settings.fontSize = fontSizeFromIndex(fontSizeCombo->currentIndex());
     m_settings.caseSensitiveMatching = caseSensitiveCheck->isChecked();
+    m_settings.skipBinaryFiles = skipBinaryCheck->isChecked();
+    m_settings.respectGitignore = respectGitignoreCheck->isChecked();
     m_settings.replaceInSitu = replaceInPlaceCheck->isChecked();
     m_settings.editorFileSpec = editorEdit->text().toStdString();
     m_settings.editorCommandLine = editorCommandLineEdit->text().toStdString();

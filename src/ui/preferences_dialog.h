@@ -1,6 +1,7 @@
 // The Preferences dialog: edits the in-memory settings record (start-up mode, font size, case
-// sensitivity, in-place replacement, editor). Filled once when created, so a cancelled edit stays
-// visible at the next opening; the file is written only at shut-down.
+// sensitivity, the files a search leaves out, in-place replacement, editor). Filled once when
+// created, so a cancelled edit stays visible at the next opening; the file is written only at
+// shut-down.
 #pragma once
 
 #include "config/settings.h"
@@ -30,6 +31,8 @@ class PreferencesDialog : public QDialog {
     QComboBox* initialModeCombo = nullptr;
     QComboBox* fontSizeCombo = nullptr;
     QCheckBox* caseSensitiveCheck = nullptr;
+    QCheckBox* skipBinaryCheck = nullptr;
+    QCheckBox* respectGitignoreCheck = nullptr;
     QCheckBox* replaceInPlaceCheck = nullptr;
     QLineEdit* editorEdit = nullptr;
     QLineEdit* editorCommandLineEdit = nullptr;

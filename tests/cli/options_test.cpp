@@ -35,6 +35,23 @@ TEST(CliOptions, ValuesFlagsAndViews) {
     EXPECT_EQ(plain.threads, 0);
     EXPECT_EQ(parseCommandLine({"find", "--threads", "3"}).threads, 3);
     EXPECT_FALSE(plain.caseSensitive);
+    EXPECT_FALSE(plain.scan.skipBinary || plain.scan.respectGitignore);
+    const CliOptions filters = parseCommandLine({"find", "--skip-binary", "--respect-gitignore"});
+    EXPECT_TRUE(filters.scan.skipBinary && filters.scan.respectGitignore);
+    // -C sets both sides, -A and -B one each; the last word on a side holds; grep's -C3 too.
+    const std::pair<Args, std::pair<int, int>> contexts[] = {
+        {{"-C", "2"}, {2, 2}},
+        {{"-C3", "-A", "1"}, {3, 1}},
+        {{"--before-context=4", "--after-context", "0"}, {4, 0}},
+        {{"-B1", "--context=5", "-B", "2"}, {2, 5}},
+    };
+    for (const auto& [extra, expected] : contexts) {
+        Args args{"find"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliOptions o2 = parseCommandLine(args);
+        EXPECT_EQ(std::make_pair(o2.scan.contextBefore, o2.scan.contextAfter), expected)
+            << ::testing::PrintToString(extra);
+    }
     EXPECT_EQ(parseCommandLine({"--version"}).command, Command::Version);
     EXPECT_EQ(parseCommandLine({"find", "-h"}).command, Command::Help);
 }
@@ -54,6 +71,12 @@ TEST(CliOptions, MistakesAreExplained) {
         {{"find", "--rtf=1"}, "Unknown option \"--rtf=1\" for find"},
         {{"find", "--threads", "0"}, "--threads needs a number from 1 to 256, not \"0\""},
         {{"find", "--threads=2x"}, "--threads needs a number from 1 to 256, not \"2x\""},
+        {{"find", "-C", "-1"}, "--context needs a number from 0 to 1000000, not \"-1\""},
+        {{"find", "-Ax"}, "--after-context needs a number from 0 to 1000000, not \"x\""},
+        {{"find", "-B"}, "Option -B needs a value"},
+        {{"find", "-C", "1", "--view", "matches"},
+         "-A, -B and -C show context lines in the lines view only, not with --view matches, "
+         "unique or unique-sorted"},
     };
     for (const auto& [args, message] : cases) {
         try {

@@ -127,6 +127,53 @@ TEST_F(CliTest, FoldersThatAreNotThereAreSaidAndTheOthersSearched) {
     }
 }
 
+TEST_F(CliTest, ContextLinesAsGrepWritesThem) {
+    const std::string folder = m_root + "/ctx";
+    // Groups that touch run on without "--"; the last line has no line feed.
+    writeFile(folder + "/a.txt", "l1\nhit a\nl3\nl4\nhit b\nl6\nl7\nl8\nl9\nhit c");
+    writeFile(folder + "/b.txt", "x\r\nhit\r\ny\r\nz\r\n"); // CR LF: the CR is no part of a line
+    writeFile(folder + "/c.txt", "hit\nhit hit\n\nend\n");  // nothing after the final line feed
+    const auto head = [&](const char* name, int matches) {
+        return "Found " + std::to_string(matches) + " match" + (matches == 1 ? "" : "es") + " in " +
+               folder + "/" + name + "\n";
+    };
+    const struct {
+        std::vector<std::string> options;
+        std::string out;
+    } cases[] = {
+        {{"-n", "-C1"},
+         head("a.txt", 3) + "1-l1\n2:hit a\n3-l3\n4-l4\n5:hit b\n6-l6\n--\n9-l9\n10:hit c\n\n" +
+             head("b.txt", 1) + "1-x\n2:hit\n3-y\n\n" + head("c.txt", 3) +
+             "1:hit\n2:hit hit\n3-\n\n\n"},
+        {{"-B", "2", "-e", "hit c|end"},
+         head("a.txt", 1) + "l8\nl9\nhit c\n\n" + head("c.txt", 1) + "hit hit\n\nend\n\n\n"},
+        {{"-A", "0", "-e", "hit b"}, head("a.txt", 1) + "hit b\n\n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        std::vector<std::string> args{"find",  "-d", folder, "-f",
+                                      "*.txt", "-e", "hit",  "--no-header"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        EXPECT_EQ(cli(args).out, c.out);
+    }
+}
+
+TEST_F(CliTest, BinaryFilesAreLeftOutOnlyWhenAskedAndCounted) {
+    const std::string folder = m_root + "/bin";
+    writeFile(folder + "/early.dat", std::string("beta\0", 5));
+    writeFile(folder + "/late.dat", std::string(64 * 1024, 'x') + std::string("\0beta", 5));
+    for (const bool skip : {false, true}) {
+        std::vector<std::string> args{
+            "find", "-d", folder, "-f", "*.dat", "-e", "beta", "--filenames-only", "--no-header"};
+        if (skip)
+            args.push_back("--skip-binary");
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.err,
+                  skip ? "Searched 1 file:   Found 1 match in 1 file, 1 binary file skipped\n"
+                       : "Searched 2 files:   Found 2 matches in 2 files\n");
+    }
+}
+
 TEST_F(CliTest, ValidationMessagesAndExitCodes) {
     const struct {
         std::vector<std::string> args;

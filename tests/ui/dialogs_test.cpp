@@ -108,6 +108,8 @@ class TestDialogs : public QObject {
             combo(*dialog, "fontSizeCombo")->setCurrentIndex(2);
             QTest::keyClick(part<QCheckBox>(*dialog, "caseSensitiveCheck"), Qt::Key_Space);
             QTest::keyClick(part<QCheckBox>(*dialog, "replaceInPlaceCheck"), Qt::Key_Space);
+            QTest::keyClick(part<QCheckBox>(*dialog, "skipBinaryCheck"), Qt::Key_Space);
+            QTest::keyClick(part<QCheckBox>(*dialog, "respectGitignoreCheck"), Qt::Key_Space);
             part<QLineEdit>(*dialog, "editorEdit")->clear(); // stored empty, as typed
             auto* commandLine = part<QLineEdit>(*dialog, "editorCommandLineEdit");
             commandLine->clear();
@@ -119,6 +121,7 @@ class TestDialogs : public QObject {
         QCOMPARE(settings.fontSize, kestrava::config::FontSize::Large);
         QVERIFY(!settings.caseSensitiveMatching);
         QVERIFY(settings.replaceInSitu);
+        QVERIFY(settings.skipBinaryFiles && settings.respectGitignore);
         QCOMPARE(settings.editorFileSpec, std::string());
         QCOMPARE(settings.editorCommandLine, std::string("--line %LineNumber% %Filename%"));
     }
