@@ -1,187 +1,204 @@
+// The grammar of kestrava-cli, given to CLI11, which parses it and writes its help.
 #include "cli/options.h"
 
+#include <CLI/CLI.hpp>
+
+#include <map>
+#include <memory>
 #include <stdexcept>
 
 namespace kestrava::cli {
 
-const char* const kUsageText =
-    "Usage:\n"
-    "  kestrava-cli find    -d|--folders SPEC -f|--files SPEC -e|--find EXPR [options]\n"
-    "  kestrava-cli replace -d SPEC -f SPEC -e EXPR -r|--replace TEMPLATE [--in-situ] [--yes] "
-    "[options]\n"
-    "  kestrava-cli script  FILE.ksc [--root-folder TEXT] [--in-situ] [--yes] [options]\n"
+namespace {
+
+const char* const kDescription =
+    "Finds (and replaces) Perl-compatible regular-expression matches across many files.";
+
+const char* const kFooter =
+    "Folders: \"/src\", \"/src<+>\" with its subfolders, \"/src<+><excluding tmp,.git>\" leaving\n"
+    "some out; \"|\" separates folders, and each further -d adds more (the same for -f).\n"
+    "Files: masks such as \"*.cpp|*.h\", each optionally followed by \"<excluding "
+    "a.txt,*.min.js>\".\n"
     "\n"
-    "Finds (and replaces) Perl-compatible regular-expression matches across many files.\n"
+    "Examples:\n"
+    "  kestrava-cli find -d 'src<+><excluding build>' -f '*.cpp|*.h' -e 'TODO|FIXME' -n\n"
+    "  kestrava-cli find -d 'notes<+>' -f '*.*<excluding draft.txt>' -e '\\bkestrel\\b' -C 1\n"
+    "  kestrava-cli replace -d 'src<+>' -f '*.cpp' -e 'oldName\\(' -r 'newName(' --in-situ --yes\n"
     "\n"
-    "  -d, --folders SPEC   folders to search: \"/src<+>\" adds subfolders, \"/src<+>excluding "
-    "tmp|.git\"\n"
-    "                       leaves some out; several specifications are separated by \"|\"\n"
-    "                       (or given by more -d options; the same for -f)\n"
-    "  -f, --files SPEC     file masks such as \"*.cpp|*.h\", optionally \"*.* excluding a.txt\"\n"
-    "  -e, --find EXPR      the regular expression to find\n"
-    "  -r, --replace TEMPLATE  the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces "
-    "with nothing\n"
-    "      --root-folder TEXT  for a script: the text that replaces {RootFolder}\n"
-    "      --in-situ        replace in the files themselves (default: copies in a kesReplace "
-    "subfolder)\n"
-    "      --yes            replace without asking\n"
-    "      --view VIEW      lines (default), matches, unique or unique-sorted\n"
-    "      --case-sensitive match letter case exactly (default: ignore it)\n"
-    "      --filenames-only list the files only, without line or match rows\n"
-    "      --no-header      leave out the criteria lines at the top\n"
-    "  -n, --line-number    begin each line and match row with its line number and \":\"\n"
-    "                       (lines are counted by their line feeds)\n"
-    "  -A, --after-context N   show N lines after each matched line (lines view only)\n"
-    "  -B, --before-context N  show N lines before each matched line\n"
-    "  -C, --context N      show N lines before and after; \"--\" separates groups of lines\n"
-    "                       that do not follow on, and with -n context lines begin \"N-\"\n"
-    "      --skip-binary    leave out files with a NUL byte in their first 64 KiB\n"
-    "      --respect-gitignore  leave out what git ignores (.gitignore files, .git/info/exclude,\n"
-    "                       the global excludes file) in the repository of each folder\n"
-    "      --rtf            print the rich-text document instead of the text\n"
-    "      --threads N      search on N threads (default: one per core); the output is the same\n"
-    "      --verbose        when an error stops a replace, name the files replaced before it and\n"
-    "                       those not touched\n"
-    "  -h, --help           show this help\n"
-    "      --version        show the version\n"
+    "Each command's options: kestrava-cli find --help (and replace, script).\n"
     "\n"
     "Exit status: 0 when something matched, 1 when nothing did, 2 on an error (also when a\n"
     "folder is not there and nothing matched elsewhere).\n";
 
-namespace {
-
-results::View parseView(const std::string& text) {
-    if (text == "lines")
-        return results::View::LinesWithMatches;
-    if (text == "matches")
-        return results::View::MatchesOnly;
-    if (text == "unique")
-        return results::View::UniqueMatches;
-    if (text == "unique-sorted")
-        return results::View::UniqueMatchesSorted;
-    throw std::invalid_argument("Unknown view \"" + text +
-                                "\": use lines, matches, unique or unique-sorted");
-}
-
-int32_t parseNumber(const std::string& name, const std::string& text, int lowest, int highest) {
-    size_t used = 0;
-    int value = 0;
-    try {
-        value = std::stoi(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || value < lowest || value > highest)
-        throw std::invalid_argument(name + " needs a number from " + std::to_string(lowest) +
-                                    " to " + std::to_string(highest) + ", not \"" + text + "\"");
-    return value;
-}
+const std::map<std::string, results::View> kViews = {
+    {"lines", results::View::LinesWithMatches},
+    {"matches", results::View::MatchesOnly},
+    {"unique", results::View::UniqueMatches},
+    {"unique-sorted", results::View::UniqueMatchesSorted},
+};
 
 constexpr int kMostContextLines = 1'000'000;
 
-// -A, -B and -C (also written -C3, as grep allows); false for any other option.
-bool applyContext(CliOptions& options, const std::vector<std::string>& args, size_t& i,
-                  const std::string& name, const std::string& inlineValue, bool hasInline);
+// What the parse writes into, before it becomes the options.
+struct Values {
+    CliOptions options;
+    std::vector<std::string> folders;
+    std::vector<std::string> files;
+    std::string view = "lines";
+    bool version = false;
+};
 
-Command parseCommand(const std::string& word) {
-    if (word == "find")
-        return Command::Find;
-    if (word == "replace")
-        return Command::Replace;
-    if (word == "script")
-        return Command::Script;
-    if (word == "-h" || word == "--help" || word == "help")
-        return Command::Help;
-    if (word == "--version")
-        return Command::Version;
-    throw std::invalid_argument("Unknown command \"" + word + "\": use find, replace or script");
+std::string joined(const std::vector<std::string>& parts) {
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() ? "" : "|") + part;
+    return text;
 }
 
-// The value of an option: "--name=value", or the next argument.
-std::string optionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
-                        const std::string& inlineValue, bool hasInline) {
-    if (hasInline)
-        return inlineValue;
-    if (i + 1 >= args.size())
-        throw std::invalid_argument("Option " + name + " needs a value");
-    return args[++i];
+// -A, -B and -C in the order given: a later one overrides an earlier one on its side.
+void addContextOptions(CLI::App& command, search::ScanOptions* scan) {
+    const auto add = [&](const char* names, const char* help, bool before, bool after) {
+        command
+            .add_option_function<int32_t>(
+                names,
+                [scan, before, after](const int32_t& lines) {
+                    if (before)
+                        scan->contextBefore = lines;
+                    if (after)
+                        scan->contextAfter = lines;
+                },
+                help)
+            ->type_name("N")
+            ->check(CLI::Range(0, kMostContextLines))
+            ->trigger_on_parse();
+    };
+    add("-A,--after-context", "show N lines after each matched line (lines view only)", false,
+        true);
+    add("-B,--before-context", "show N lines before each matched line", true, false);
+    add("-C,--context",
+        "show N lines before and after; \"--\" separates groups that do not follow on, and with "
+        "-n context lines begin \"N-\"",
+        true, true);
 }
 
-bool applyFlag(CliOptions& options, const std::string& name) {
-    const bool replacing =
-        options.command == Command::Replace || options.command == Command::Script;
-    if (name == "--in-situ" && replacing)
-        options.inSitu = true;
-    else if (name == "--yes" && replacing)
-        options.yes = true;
-    else if (name == "--case-sensitive")
-        options.caseSensitive = true;
-    else if (name == "--filenames-only")
-        options.filenamesOnly = true;
-    else if (name == "--no-header")
-        options.noHeader = true;
-    else if (name == "-n" || name == "--line-number")
-        options.lineNumbers = true;
-    else if (name == "--rtf")
-        options.richText = true;
-    else if (name == "--verbose")
-        options.verbose = true;
-    else if (name == "--skip-binary")
-        options.scan.skipBinary = true;
-    else if (name == "--respect-gitignore")
-        options.scan.respectGitignore = true;
-    else if (name == "-h" || name == "--help")
-        options.command = Command::Help;
-    else if (name == "--version")
-        options.command = Command::Version;
-    else
-        return false;
-    return true;
+// The options every command has: how results are shown and which files are left out.
+void addOutputOptions(CLI::App& command, Values& values) {
+    CliOptions& o = values.options;
+    command.add_option("--view", values.view, "lines (default), matches, unique or unique-sorted")
+        ->type_name("VIEW")
+        ->check(CLI::IsMember({"lines", "matches", "unique", "unique-sorted"}));
+    command.add_flag("--case-sensitive", o.caseSensitive, "match letter case exactly");
+    command.add_flag("--filenames-only", o.filenamesOnly,
+                     "list the files only, without line or match rows");
+    command.add_flag("--no-header", o.noHeader, "leave out the criteria lines at the top");
+    command.add_flag("-n,--line-number", o.lineNumbers,
+                     "begin each line and match row with its line number and \":\" (lines are "
+                     "counted by their line feeds)");
+    addContextOptions(command, &o.scan);
+    command.add_flag("--skip-binary", o.scan.skipBinary,
+                     "leave out files with a NUL byte in their first 64 KiB");
+    command.add_flag("--respect-gitignore", o.scan.respectGitignore,
+                     "leave out what git ignores in the repository of each folder");
+    command.add_flag("--rtf", o.richText, "print the rich-text document instead of the text");
+    command.add_option("--threads", o.threads, "search on N threads (default: one per core)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256));
+    command.add_flag("--verbose", o.verbose,
+                     "when an error stops a replace, name the files replaced before it and those "
+                     "not touched");
+    command.add_flag("--version", values.version, "show the version");
 }
 
-std::string* valueTarget(CliOptions& options, const std::string& name) {
-    if (options.command == Command::Script)
-        return name == "--root-folder" ? &options.rootFolder : nullptr;
-    if (name == "-d" || name == "--folders")
-        return &options.criteria.folders;
-    if (name == "-f" || name == "--files")
-        return &options.criteria.files;
-    if (name == "-e" || name == "--find")
-        return &options.criteria.find;
-    if ((name == "-r" || name == "--replace") && options.command == Command::Replace)
-        return &options.criteria.replace;
-    return nullptr;
+void addCriteria(CLI::App& command, Values& values, bool replacing) {
+    command.add_option("-d,--folders", values.folders, "folders to search")
+        ->type_name("SPEC")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    command.add_option("-f,--files", values.files, "file masks")
+        ->type_name("SPEC")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    command.add_option("-e,--find", values.options.criteria.find, "the regular expression")
+        ->type_name("EXPR");
+    if (replacing)
+        command
+            .add_option("-r,--replace", values.options.criteria.replace,
+                        "the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces with "
+                        "nothing")
+            ->type_name("TEMPLATE");
 }
 
-// A value given again replaces the earlier one, except folders and masks: each further -d or -f
-// adds its folders or masks, as if joined with "|".
-void setValue(std::string& target, const std::string& value, bool adds) {
-    if (adds && !target.empty())
-        target += "|" + value;
-    else
-        target = value;
+void addReplacing(CLI::App& command, CliOptions& options) {
+    command.add_flag("--in-situ", options.inSitu,
+                     "replace in the files themselves (default: copies in a kesReplace subfolder)");
+    command.add_flag("--yes", options.yes, "replace without asking");
 }
 
-bool applyContext(CliOptions& options, const std::vector<std::string>& args, size_t& i,
-                  const std::string& name, const std::string& inlineValue, bool hasInline) {
-    static const std::pair<const char*, const char*> kNames[] = {
-        {"-A", "--after-context"}, {"-B", "--before-context"}, {"-C", "--context"}};
-    for (const auto& [shortName, longName] : kNames) {
-        std::string value;
-        if (name == shortName || name == longName)
-            value = optionValue(args, i, name, inlineValue, hasInline);
-        else if (name.size() > 2 && name.starts_with(shortName) && !hasInline)
-            value = name.substr(2);
-        else
-            continue;
-        const int32_t lines = parseNumber(longName, value, 0, kMostContextLines);
-        if (shortName[1] != 'B')
-            options.scan.contextAfter = lines;
-        if (shortName[1] != 'A')
-            options.scan.contextBefore = lines;
-        return true;
+// The whole grammar, writing into `values`.
+std::unique_ptr<CLI::App> makeApp(Values& values) {
+    auto app = std::make_unique<CLI::App>(kDescription, "kestrava-cli");
+    app->footer(kFooter);
+    app->allow_extras(); // told by name afterwards (see checkExtras)
+    // A value given again replaces the earlier one (folders and masks add to them instead).
+    app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app->require_subcommand(0, 1);
+    app->add_flag("--version", values.version, "show the version");
+    CLI::App* find = app->add_subcommand("find", "list the matches");
+    CLI::App* replace = app->add_subcommand("replace", "replace the matches");
+    CLI::App* script = app->add_subcommand("script", "run a .ksc script file");
+    addCriteria(*find, values, false);
+    addCriteria(*replace, values, true);
+    addReplacing(*replace, values.options);
+    script->add_option("FILE.ksc", values.options.scriptFile, "the script to run")->required();
+    script
+        ->add_option("--root-folder", values.options.rootFolder,
+                     "the text that replaces {RootFolder}")
+        ->type_name("TEXT");
+    addReplacing(*script, values.options);
+    for (CLI::App* command : {find, replace, script}) {
+        addOutputOptions(*command, values);
+        command->footer(kFooter);
+        command->allow_extras();
     }
-    return false;
+    return app;
+}
+
+Command commandOf(const CLI::App& app) {
+    if (app.got_subcommand("find"))
+        return Command::Find;
+    if (app.got_subcommand("replace"))
+        return Command::Replace;
+    if (app.got_subcommand("script"))
+        return Command::Script;
+    return Command::None;
+}
+
+// Arguments no command or option took, named as the user typed them.
+void checkExtras(const CLI::App& app, Command command) {
+    if (command == Command::None) {
+        const std::vector<std::string> extras = app.remaining(true);
+        if (!extras.empty())
+            throw std::invalid_argument("Unknown command \"" + extras.front() +
+                                        "\": use find, replace or script");
+        return;
+    }
+    for (const CLI::App* sub : app.get_subcommands()) {
+        const std::vector<std::string> extras = sub->remaining();
+        if (extras.empty())
+            continue;
+        const std::string& first = extras.front();
+        throw std::invalid_argument(
+            (first.starts_with('-') ? "Unknown option \"" : "Unexpected \"") + first + "\" for " +
+            sub->get_name());
+    }
+}
+
+// CLI11's words for a failed parse, where ours say more.
+std::string parseErrorText(const CLI::ParseError& error) {
+    const std::string text = error.what();
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr)
+        return "No script file given";
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
+        return "Option " + text.substr(0, text.find(':')) + " needs a value";
+    return text;
 }
 
 // Context lines belong to the lines view alone; elsewhere they would be dropped unseen.
@@ -195,38 +212,46 @@ void checkContext(const CliOptions& options) {
 } // namespace
 
 CliOptions parseCommandLine(const std::vector<std::string>& args) {
-    CliOptions options;
     if (args.empty())
         throw std::invalid_argument("No command given");
-    options.command = parseCommand(args[0]);
-    for (size_t i = 1;
-         i < args.size() && options.command != Command::Help && options.command != Command::Version;
-         ++i) {
-        const std::string& arg = args[i];
-        const size_t equals = arg.rfind("--", 0) == 0 ? arg.find('=') : std::string::npos;
-        const std::string name = arg.substr(0, equals);
-        const std::string inlineValue = equals == std::string::npos ? "" : arg.substr(equals + 1);
-        const bool hasInline = equals != std::string::npos;
-        if (options.command == Command::Script && options.scriptFile.empty() &&
-            !arg.starts_with("-"))
-            options.scriptFile = arg;
-        else if (std::string* target = valueTarget(options, name))
-            setValue(*target, optionValue(args, i, name, inlineValue, hasInline),
-                     target == &options.criteria.folders || target == &options.criteria.files);
-        else if (name == "--view")
-            options.view = parseView(optionValue(args, i, name, inlineValue, hasInline));
-        else if (name == "--threads")
-            options.threads =
-                parseNumber(name, optionValue(args, i, name, inlineValue, hasInline), 1, 256);
-        else if (applyContext(options, args, i, name, inlineValue, hasInline))
-            continue;
-        else if (hasInline || !applyFlag(options, name))
-            throw std::invalid_argument("Unknown option \"" + arg + "\" for " + args[0]);
+    Values values;
+    if (args[0] == "help") {
+        values.options.command = Command::Help;
+        values.options.helpText = usageText();
+        return values.options;
     }
-    if (options.command == Command::Script && options.scriptFile.empty())
-        throw std::invalid_argument("No script file given");
+    const std::unique_ptr<CLI::App> app = makeApp(values);
+    try {
+        app->parse(
+            std::vector<std::string>(args.rbegin(), args.rend())); // CLI11 takes them reversed
+    } catch (const CLI::CallForHelp&) {
+        // The help of the command it was asked of, or of the program.
+        const std::vector<CLI::App*> commands = app->get_subcommands();
+        values.options.command = Command::Help;
+        std::string help = commands.empty() ? app->help() : commands.front()->help();
+        if (const size_t usage = help.find("Usage: ");
+            !commands.empty() && usage != std::string::npos)
+            help.insert(usage + 7, "kestrava-cli ");
+        values.options.helpText = std::move(help);
+        return values.options;
+    } catch (const CLI::ParseError& error) {
+        throw std::invalid_argument(parseErrorText(error));
+    }
+    CliOptions options = std::move(values.options);
+    checkExtras(*app, commandOf(*app));
+    options.command = values.version ? Command::Version : commandOf(*app);
+    if (options.command == Command::None)
+        throw std::invalid_argument("No command given: use find, replace or script");
+    options.criteria.folders = joined(values.folders);
+    options.criteria.files = joined(values.files);
+    options.view = kViews.at(values.view);
     checkContext(options);
     return options;
+}
+
+std::string usageText() {
+    Values values;
+    return makeApp(values)->help();
 }
 
 } // namespace kestrava::cli

@@ -26,11 +26,14 @@ struct CliOptions {
     int32_t threads = 0;        // 0: one per core
     search::ScanOptions scan{}; // binary files, .gitignore, context lines
     bool verbose = false;       // a replace stopped by an error names the files on each side of it
+    std::string helpText;       // Help: the help asked for
 };
 
 // Parses argv; throws std::invalid_argument with a message for the user on a bad command line.
 CliOptions parseCommandLine(const std::vector<std::string>& args);
 
-extern const char* const kUsageText;
+// The program's help: its commands and options, the syntax of folders and files, examples and the
+// exit statuses.
+std::string usageText();
 
 } // namespace kestrava::cli

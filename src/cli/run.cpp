@@ -310,7 +310,7 @@ int checkedOutput(Console& console, int status) {
 int runCommandUnchecked(const CliOptions& options, Console& console) {
     switch (options.command) {
     case Command::Help:
-        console.out << kUsageText;
+        console.out << (options.helpText.empty() ? usageText() : options.helpText);
         return kExitMatched;
     case Command::Version:
         console.out << kVersionText;
@@ -323,7 +323,7 @@ int runCommandUnchecked(const CliOptions& options, Console& console) {
     case Command::None:
         break;
     }
-    console.err << kUsageText;
+    console.err << usageText();
     return kExitError;
 }
 

@@ -189,7 +189,7 @@ TEST_F(CliTest, ValidationMessagesAndExitCodes) {
         {{"replace", "-d", m_root, "-f", "*.txt", "-e", "beta", "-r", "x"},
          "Replacing needs a confirmation: run on a terminal or add --yes\n"},
         {{"find", "--view", "grid"},
-         "kestrava-cli: Unknown view \"grid\": use lines, matches, unique or unique-sorted\n"
+         "kestrava-cli: --view: grid not in {lines,matches,unique,unique-sorted}\n"
          "Try 'kestrava-cli --help'.\n"},
     };
     for (const auto& c : cases) {
