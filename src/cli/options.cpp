@@ -193,7 +193,7 @@ void checkExtras(const CLI::App& app, Command command) {
 
 // CLI11's words for a failed parse, where ours say more.
 std::string parseErrorText(const CLI::ParseError& error) {
-    const std::string text = error.what();
+    std::string text = error.what();
     if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr)
         return "No script file given";
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr)
