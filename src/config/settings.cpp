@@ -141,6 +141,8 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.showLineNumbers = true;
     s.skipBinaryFiles = false;
     s.respectGitignore = false;
+    s.showPreview = false;
+    s.previewSize = 0;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
     config.lastMode = 0;
 }
@@ -157,6 +159,11 @@ void readOptions(const XmlNode& options, const std::string& scriptsFolder, Setti
     s.showLineNumbers = boolOr(&options, "linenumbers", true);
     s.skipBinaryFiles = boolOr(&options, "skipbinary");
     s.respectGitignore = boolOr(&options, "respectgitignore");
+    s.showPreview = boolOr(&options, "preview");
+    int32_t size = 0;
+    if (const XmlNode* preview = options.nodeByName("preview");
+        preview != nullptr && tryParseInt32(preview->attributeByName("size"), size) && size >= 0)
+        s.previewSize = size;
 }
 
 void readBounds(const XmlNode& mainForm, WindowBounds& bounds) {
@@ -244,6 +251,9 @@ std::string configToXml(const Config& config) {
     options.nodeNew("skipbinary").writeAttributeString("value", s.skipBinaryFiles ? "yes" : "no");
     options.nodeNew("respectgitignore")
         .writeAttributeString("value", s.respectGitignore ? "yes" : "no");
+    XmlNode& preview = options.nodeNew("preview");
+    preview.writeAttributeString("value", s.showPreview ? "yes" : "no");
+    preview.writeAttributeInteger("size", s.previewSize);
     XmlNode& mainForm = root.nodeNew("forms").nodeNew("mainform");
     mainForm.writeAttributeInteger("top", config.bounds.top);
     mainForm.writeAttributeInteger("left", config.bounds.left);

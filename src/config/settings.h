@@ -38,6 +38,8 @@ struct Settings {
     bool showLineNumbers = true;   // the results grid's line-number column (View > Line Numbers)
     bool skipBinaryFiles = false;  // files with a NUL byte near their start are not searched
     bool respectGitignore = false; // what .gitignore excludes is not searched
+    bool showPreview = false;      // the file preview below the grid (View > Preview)
+    int32_t previewSize = 0;       // its height in pixels; 0 until the user has sized it
     // Set by the main window at start-up; never written to the file.
     uint32_t gridColor = 0xF7F7F7;      // RGB
     uint32_t highlightColor = 0xFFFFB3; // RGB

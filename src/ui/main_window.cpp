@@ -152,6 +152,7 @@ void MainWindow::applyFontSize(config::FontSize size) {
     settings().currentPointSize = points;
     m_criteria->applyFontSize(points);
     m_resultsPane->grid().setGridFont(QString::fromStdString(settings().gridFontName), points);
+    m_resultsPane->preview().setTextPointSize(points);
     m_modeLine->applyFontSize(points);
     m_summaryLine->applyFontSize(points);
     m_scriptEditor->applyFontSize(points);

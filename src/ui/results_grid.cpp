@@ -21,6 +21,7 @@ const QColor kScriptHeaderFill{0x77, 0x88, 0x99};
 const QColor kCurrentItemFill{0xFF, 0xE4, 0xC4};
 const QColor kGroupMarker{0xFF, 0x00, 0x00};
 const QColor kLineNumberColor{0x80, 0x80, 0x80};
+const QColor kCurrentRowFill{0xCC, 0xE0, 0xFF};
 
 // The widest line number among the results, as the number of its digits.
 int lineNumberDigits(const search::SearchResults& results) {
@@ -311,6 +312,7 @@ void ResultsGrid::clearDrawGrid(int columnCount) {
     }
     m_widestExtent = 0;
     m_rowCount = m_fixedRows + 2;
+    forgetCurrentRow();
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
     updateScrollBars();
@@ -322,6 +324,7 @@ void ResultsGrid::showEmpty() {
     m_results = nullptr;
     m_rows = nullptr;
     m_rowCount = m_fixedRows + 2;
+    forgetCurrentRow();
     updateScrollBars();
     viewport()->update();
 }
@@ -338,6 +341,7 @@ void ResultsGrid::showResults(const search::SearchResults* results, const result
     m_results = results;
     m_rows = rows;
     m_rowCount = rows->empty() ? 2 : static_cast<int>(rows->size());
+    forgetCurrentRow();
     updateScrollBars();
     viewport()->update();
 }
@@ -351,6 +355,7 @@ void ResultsGrid::showScript(const script::Script* script, script::ItemEdit edit
     m_script = script;
     m_scriptColours = colours;
     m_rowCount = scriptGridRowCount(*script);
+    forgetCurrentRow();
     updateScrollBars();
     viewport()->update();
 }
@@ -397,6 +402,65 @@ int ResultsGrid::rowAt(const QPoint& viewportPoint) const {
         return -1;
     const int row = topRow() + viewportPoint.y() / m_rowHeight;
     return row < m_rowCount ? row : -1;
+}
+
+void ResultsGrid::setCurrentRow(int row) {
+    const int rows =
+        m_content == GridContent::Results && m_rows ? static_cast<int>(m_rows->size()) : 0;
+    row = row >= 0 && row < rows ? row : -1;
+    if (row >= 0) {
+        // Scrolled just far enough, as a list view does.
+        QScrollBar* bar = verticalScrollBar();
+        if (row < bar->value())
+            bar->setValue(row);
+        else if (row >= bar->value() + visibleRowCount())
+            bar->setValue(row - visibleRowCount() + 1);
+    }
+    if (row == m_currentRow)
+        return;
+    m_currentRow = row;
+    viewport()->update();
+    emit currentRowChanged(row);
+}
+
+void ResultsGrid::forgetCurrentRow() {
+    if (m_currentRow < 0)
+        return;
+    m_currentRow = -1;
+    emit currentRowChanged(-1);
+}
+
+bool ResultsGrid::moveCurrentRow(int key) {
+    if (m_content != GridContent::Results || m_rows == nullptr || m_rows->empty())
+        return false;
+    const int from = m_currentRow >= 0 ? m_currentRow : topRow();
+    const int page = visibleRowCount();
+    const int last = static_cast<int>(m_rows->size()) - 1;
+    int to = from;
+    switch (key) {
+    case Qt::Key_Up:
+        to = from - 1;
+        break;
+    case Qt::Key_Down:
+        to = m_currentRow >= 0 ? from + 1 : from;
+        break;
+    case Qt::Key_PageUp:
+        to = from - page;
+        break;
+    case Qt::Key_PageDown:
+        to = from + page;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = last;
+        break;
+    default:
+        return false;
+    }
+    setCurrentRow(std::clamp(to, 0, last));
+    return true;
 }
 
 void ResultsGrid::updateScrollBars() {
@@ -448,7 +512,8 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
         }
         return;
     }
-    painter.fillRect(rect, resultRowFill(*m_rows, index, m_background));
+    painter.fillRect(rect, row == m_currentRow ? kCurrentRowFill
+                                               : resultRowFill(*m_rows, index, m_background));
     int indent = 0;
     if (m_lineNumbers && index < m_rows->size()) {
         const results::Row& shown = (*m_rows)[index];
@@ -521,18 +586,24 @@ void ResultsGrid::drawScriptRow(QPainter& painter, int row, const QRect& rect) {
 
 void ResultsGrid::mousePressEvent(QMouseEvent* event) {
     QAbstractScrollArea::mousePressEvent(event);
+    if (const int row = rowAt(event->position().toPoint()); row >= 0)
+        setCurrentRow(row);
     emit mouseDown(event->position().toPoint());
 }
 
 void ResultsGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     QAbstractScrollArea::mouseDoubleClickEvent(event);
     // The second press of a double click is a press too: it records where the click was.
+    if (const int row = rowAt(event->position().toPoint()); row >= 0)
+        setCurrentRow(row);
     emit mouseDown(event->position().toPoint());
     emit doubleClicked(event->position().toPoint());
 }
 
 void ResultsGrid::keyPressEvent(QKeyEvent* event) {
     emit keyDown(event->key());
+    if (moveCurrentRow(event->key()))
+        return;
     QAbstractScrollArea::keyPressEvent(event); // the grid still scrolls as usual
 }
 

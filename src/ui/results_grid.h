@@ -90,8 +90,14 @@ class ResultsGrid : public QAbstractScrollArea {
     int topRow() const;
     // The row under a point of the viewport, or -1.
     int rowAt(const QPoint& viewportPoint) const;
+    // The results row the user chose last (by a press or the arrow keys), or -1.
+    int currentRow() const { return m_currentRow; }
+    // Makes a results row current (-1: none) and scrolls it into sight.
+    void setCurrentRow(int row);
 
   signals:
+    // The current results row changed; -1 once none is (new rows, a script, nothing shown).
+    void currentRowChanged(int row);
     // A mouse press, a double click and a key press on the grid (viewport coordinates).
     void mouseDown(const QPoint& viewportPoint);
     void doubleClicked(const QPoint& viewportPoint);
@@ -115,6 +121,9 @@ class ResultsGrid : public QAbstractScrollArea {
     void widenColumn(int extent);
     void updateScrollBars();
     int visibleRowCount() const;
+    void forgetCurrentRow();
+    // The arrow and page keys move the current row; false for any other key.
+    bool moveCurrentRow(int key);
 
     GridContent m_content = GridContent::Empty;
     const search::SearchResults* m_results = nullptr;
@@ -130,6 +139,7 @@ class ResultsGrid : public QAbstractScrollArea {
     QColor m_background{0xF7, 0xF7, 0xF7};
     bool m_lineNumbers = true;
     int m_numberDigits = 1;
+    int m_currentRow = -1;
     QFont m_font;
 };
 

@@ -11,8 +11,11 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
+#include <QSplitter>
 #include <QStringDecoder>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrava::ui {
 
@@ -45,11 +48,27 @@ ResultsPane::ResultsPane(UiServices& services, config::Settings& settings,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_grid = new ResultsGrid(this);
-    layout->addWidget(m_grid);
+    buildPreview();
+    layout->addWidget(m_previewSplitter);
     buildMenu();
     buildViewMenu();
     connect(m_grid, &ResultsGrid::mouseDown, this, &ResultsPane::recordPress);
     connect(m_grid, &ResultsGrid::doubleClicked, this, &ResultsPane::openInEditor);
+    connect(m_grid, &ResultsGrid::currentRowChanged, this, &ResultsPane::previewRow);
+}
+
+void ResultsPane::buildPreview() {
+    m_previewSplitter = named(new QSplitter(Qt::Vertical, this), "previewSplitter");
+    m_previewPane = new PreviewPane(m_previewSplitter);
+    m_previewSplitter->addWidget(m_grid);
+    m_previewSplitter->addWidget(m_previewPane);
+    // A taller window gives its room to the grid; the preview keeps the height it was given.
+    m_previewSplitter->setStretchFactor(0, 1);
+    m_previewSplitter->setStretchFactor(1, 0);
+    m_previewSplitter->setCollapsible(0, false);
+    m_previewSplitter->setCollapsible(1, false);
+    m_previewPane->setVisible(m_settings.showPreview);
+    connect(m_previewSplitter, &QSplitter::splitterMoved, this, &ResultsPane::rememberPreviewSize);
 }
 
 void ResultsPane::buildMenu() {
@@ -112,11 +131,18 @@ void ResultsPane::buildViewMenu() {
         m_settings.showLineNumbers = shown;
         m_grid->setLineNumbersShown(shown);
     });
+    m_previewAction = named(m_viewMenu->addAction(QStringLiteral("Preview")), "previewAction");
+    m_previewAction->setCheckable(true);
+    m_previewAction->setChecked(m_settings.showPreview);
+    connect(m_previewAction, &QAction::toggled, this, &ResultsPane::setPreviewShown);
 }
 
 void ResultsPane::applySettings() {
     m_lineNumbersAction->setChecked(m_settings.showLineNumbers);
     m_grid->setLineNumbersShown(m_settings.showLineNumbers);
+    m_previewAction->setChecked(m_settings.showPreview);
+    m_previewPlaced = false; // the height read may differ from the one in use
+    setPreviewShown(m_settings.showPreview);
 }
 
 void ResultsPane::setViewsEnabled(bool enabled) {
@@ -131,6 +157,7 @@ results::SummaryTexts ResultsPane::showResults() {
     if (m_grid->columnCount() != 1)
         m_grid->clearDrawGrid(1);
     m_grid->showResults(&m_results, &m_rows);
+    m_previewPane->clear();
     m_grid->setEnabled(m_results.totalMatches >= 1);
     return results::summaryTexts(m_results, m_view, m_uniqueMatchCount);
 }
@@ -140,6 +167,74 @@ void ResultsPane::showEmpty() {
     m_rows.clear();
     m_grid->clearDrawGrid(1);
     m_grid->showEmpty();
+    m_previewPane->clear();
+}
+
+// ---- The preview
+
+void ResultsPane::setPreviewShown(bool shown) {
+    m_settings.showPreview = shown;
+    m_previewPane->setVisible(shown);
+    if (!shown) {
+        m_previewPlaced = false;
+        m_previewPane->clear(); // nothing of a file is held while hidden
+        return;
+    }
+    placePreview();
+    previewRow(m_grid->currentRow());
+}
+
+void ResultsPane::placePreview() {
+    // Sizes mean something only once the window has laid this pane out; until then, the next
+    // show or resize places it.
+    if (m_previewPlaced || !isVisible() || !m_previewPane->isVisibleTo(this))
+        return;
+    constexpr int kLeast = 40; // pixels either part keeps
+    const int room = m_previewSplitter->height() - m_previewSplitter->handleWidth();
+    if (room < 2 * kLeast)
+        return;
+    const int wanted = m_settings.previewSize > 0 ? m_settings.previewSize : room * 2 / 5;
+    const int height = std::clamp(wanted, kLeast, room - kLeast);
+    m_previewSplitter->setSizes({room - height, height});
+    m_previewPlaced = true;
+}
+
+void ResultsPane::rememberPreviewSize() {
+    const QList<int> sizes = m_previewSplitter->sizes();
+    if (sizes.size() == 2 && sizes[1] > 0)
+        m_settings.previewSize = sizes[1];
+}
+
+void ResultsPane::previewRow(int row) {
+    if (!m_previewPane->isVisibleTo(this))
+        return;
+    const bool onRow = m_grid->content() == GridContent::Results && row >= 0 &&
+                       static_cast<size_t>(row) < m_rows.size() &&
+                       m_rows[static_cast<size_t>(row)].kind != results::RowKind::Blank;
+    if (!onRow) {
+        m_previewPane->clear();
+        return;
+    }
+    const results::Row& shown = m_rows[static_cast<size_t>(row)];
+    const auto file = static_cast<size_t>(shown.fileIndex);
+    // A file's header shows it at its first match.
+    const auto line = shown.kind == results::RowKind::FileHeader
+                          ? size_t{0}
+                          : static_cast<size_t>(shown.lineIndex);
+    if (line < m_results.files.at(file).lines.size())
+        m_previewPane->showLine(m_results, file, line);
+    else
+        m_previewPane->clear();
+}
+
+void ResultsPane::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    placePreview();
+}
+
+void ResultsPane::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placePreview();
 }
 
 // ---- Opening result files

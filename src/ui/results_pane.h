@@ -1,9 +1,11 @@
 // The results of the last run and the grid that shows them, with the grid's menu: opening a
 // result in the preferred editor (also by double click) or with the desktop's program for it,
-// and exporting the view shown to the clipboard or a text file.
+// and exporting the view shown to the clipboard or a text file. Below the grid, the preview of
+// the current row's file.
 #pragma once
 
 #include "config/settings.h"
+#include "preview_pane.h"
 #include "results/results.h"
 #include "results_grid.h"
 #include "ui_services.h"
@@ -15,6 +17,7 @@
 
 class QAction;
 class QMenu;
+class QSplitter;
 
 namespace kestrava::ui {
 
@@ -26,6 +29,7 @@ class ResultsPane : public QWidget {
                 std::function<results::ExportHeader()> header, QWidget* parent);
 
     ResultsGrid& grid() { return *m_grid; }
+    PreviewPane& preview() { return *m_previewPane; }
     // A run writes here; nothing shows them until showResults.
     search::SearchResults& results() { return m_results; }
     const search::SearchResults& results() const { return m_results; }
@@ -38,17 +42,22 @@ class ResultsPane : public QWidget {
     void showEmpty();
     const QString& lastExportFolder() const { return m_lastExportFolder; }
     // The View menu: the four views of the results (and two folder lists never offered), and
-    // Line Numbers, which is always there.
+    // Line Numbers and Preview, which are always there.
     QMenu* viewMenu() const { return m_viewMenu; }
     void setViewsEnabled(bool enabled);
-    // Follows the settings as loaded (the line-number column).
+    // Follows the settings as loaded (the line-number column, the preview and its height).
     void applySettings();
 
   signals:
     // A view was chosen in the View menu; the window shows it.
     void viewChosen();
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
+    void buildPreview();
     void buildMenu();
     void buildViewMenu();
     void recordPress(const QPoint& viewportPoint);
@@ -57,11 +66,20 @@ class ResultsPane : public QWidget {
     void openWithDefaultProgram();
     void copyToClipboard();
     void saveToFile(bool details);
+    // The preview (View > Preview): shown below the grid at its remembered height, following the
+    // grid's current row.
+    void setPreviewShown(bool shown);
+    void placePreview();
+    void rememberPreviewSize();
+    void previewRow(int row);
 
     UiServices& m_services;
     config::Settings& m_settings;
     std::function<results::ExportHeader()> m_header;
     ResultsGrid* m_grid = nullptr;
+    QSplitter* m_previewSplitter = nullptr;
+    PreviewPane* m_previewPane = nullptr;
+    bool m_previewPlaced = false; // sized since it was last shown
     search::SearchResults m_results;
     results::Rows m_rows;
     results::View m_view = results::View::LinesWithMatches;
@@ -75,6 +93,7 @@ class ResultsPane : public QWidget {
     QMenu* m_viewMenu = nullptr;
     std::array<QAction*, 4> m_viewActions{}; // in the View enum's order
     QAction* m_lineNumbersAction = nullptr;
+    QAction* m_previewAction = nullptr;
 };
 
 } // namespace kestrava::ui

@@ -19,16 +19,17 @@ auto fields(auto&& c) {
                     c.settings.replaceInSitu, c.settings.scriptsFolder, c.settings.editorFileSpec,
                     c.settings.editorCommandLine, c.bounds.top, c.bounds.left, c.bounds.height,
                     c.bounds.width, c.lastMode, c.settings.showLineNumbers,
-                    c.settings.skipBinaryFiles, c.settings.respectGitignore);
+                    c.settings.skipBinaryFiles, c.settings.respectGitignore, c.settings.showPreview,
+                    c.settings.previewSize);
 }
 
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
 const auto kDefaults =
     std::tuple(InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s,
-               "%Filename%"s, 166, 430, 748, 1060, 0, true, false, false);
+               "%Filename%"s, 166, 430, 748, 1060, 0, true, false, false, false, 0);
 const auto kExample =
     std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
-               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false);
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false, true, 240);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -43,6 +44,7 @@ const char* const kExampleText =
     "    <linenumbers value=\"no\"/>\r\n"
     "    <skipbinary value=\"yes\"/>\r\n"
     "    <respectgitignore value=\"no\"/>\r\n"
+    "    <preview value=\"yes\" size=\"240\"/>\r\n"
     "  </options>\r\n"
     "  <forms>\r\n"
     "    <mainform top=\"140\" left=\"430\" height=\"748\" width=\"1060\"/>\r\n"
@@ -86,7 +88,7 @@ TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     fields(config) = std::tuple(InitialMode::Find, FontSize::Small, true, true,
                                 "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
                                 "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s,
-                                -5, 2000, 1, 0, 0, true, false, true);
+                                -5, 2000, 1, 0, 0, true, false, true, true, 7);
     const struct {
         InitialMode initial;
         FontSize size;
@@ -165,6 +167,10 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
          [](Config& c) { c.settings.editorFileSpec = "kate"; }},
         {options("<fileeditor commandline=\"-n %Filename%\"/>"),
          [](Config& c) { c.settings.editorCommandLine = "-n %Filename%"; }},
+        {options("<preview value=\"yes\"/>"), [](Config& c) { c.settings.showPreview = true; }},
+        {options("<preview size=\"-40\"/>"), [](Config&) {}},
+        {options("<preview value=\"no\" size=\"300\"/>"),
+         [](Config& c) { c.settings.previewSize = 300; }},
     };
     for (const auto& c : cases) {
         Config expected;
