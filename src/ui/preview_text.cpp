@@ -39,6 +39,32 @@ int64_t textStart(const search::MatchedLine& line) {
     return int64_t{line.matchStart} - (line.match(0).start - 1);
 }
 
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// A window that starts or ends inside a line may cut a UTF-8 character there; its bytes are left
+// out, so the line still decodes as UTF-8 rather than falling back to Latin-1.
+void dropCutCharacters(ByteWindow& window) {
+    std::string& bytes = window.bytes;
+    size_t lead = 0;
+    while (window.offset > 0 && lead < 3 && lead < bytes.size() && isContinuationByte(bytes[lead]))
+        ++lead;
+    bytes.erase(0, lead);
+    window.offset += static_cast<int64_t>(lead);
+    if (window.end() >= window.fileSize)
+        return;
+    size_t start = bytes.size(); // of the last character
+    while (start > 0 && bytes.size() - start < 3 && isContinuationByte(bytes[start - 1]))
+        --start;
+    if (start == 0)
+        return;
+    const auto first = static_cast<unsigned char>(bytes[--start]);
+    const size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (bytes.size() - start < length)
+        bytes.resize(start);
+}
+
 bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error) {
     bytes.resize(length);
     size_t done = 0;
@@ -152,10 +178,6 @@ std::string_view lineBytes(const ByteWindow& window, const LineRange& range, siz
     if (bytes.ends_with('\r'))
         bytes.remove_suffix(1);
     return bytes;
-}
-
-bool isContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
 // UTF-16 columns of byte offsets within one line, counted forward from the last one asked for,
@@ -301,6 +323,7 @@ PreviewText loadPreviewText(const search::SearchResults& results, size_t fileInd
         shown.problem = openProblem(name, util::ReadStatus::Unreadable, error);
         return shown;
     }
+    dropCutCharacters(window);
     if (!stillHolds(anchor, window)) {
         shown.problem = name + QStringLiteral(" has changed since it was searched.");
         return shown;

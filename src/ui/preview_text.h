@@ -34,7 +34,7 @@ struct PreviewText {
 // How much is read around the chosen line, at most.
 struct PreviewLimits {
     int linesAround = 2000;                    // lines above and below it
-    int64_t bytesAround = int64_t{256} * 1024; // bytes before and after its match
+    int64_t bytesAround = int64_t{128} * 1024; // bytes before and after its match
 };
 
 // The text of results file `fileIndex` around its matched line `lineIndex`, with every match of

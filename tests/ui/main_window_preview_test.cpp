@@ -90,6 +90,18 @@ class TestMainWindowPreview : public WindowTest {
         QVERIFY(markedLineInSight(pane));
     }
 
+    void aLongLineCutByTheWindowStillDecodesAsUtf8() {
+        const QByteArray euros = QByteArray("\xe2\x82\xac").repeated(60'000); // cut mid-character
+        writeFile(root() + "/long.txt", euros + "MARK" + euros);
+        TestWindow w;
+        item(*w, "previewAction")->trigger();
+        runFind(w, root(), "*.txt", "MARK");
+        clickRow(*w, 1);
+        const QString line = preview(*w)->textView().document()->firstBlock().text();
+        QVERIFY(!line.contains(QChar(0xE2))); // no Latin-1 fallback
+        QCOMPARE(highlighted(preview(*w), 0), (QList<QPair<int, int>>{{line.indexOf("MARK"), 4}}));
+    }
+
     void aFileThatCannotBeShownIsSaidInstead_data() {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("said");
