@@ -81,7 +81,7 @@ void SummaryLine::showSummary(const results::SummaryTexts& texts) {
                                   &texts.uniqueMatches, &texts.binarySkipped};
     for (size_t i = 0; i < m_labels.size(); ++i) {
         m_labels[i]->setText(QString::fromStdString(*parts[i]));
-        m_labels[i]->show();
+        m_labels[i]->setVisible(!parts[i]->empty()); // an empty one would still take its spacing
     }
 }
 
