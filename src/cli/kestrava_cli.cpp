@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
@@ -91,6 +92,9 @@ int main(int argc, char** argv) {
     kestrava::cli::Console console{
         std::cout,     std::cerr,     std::cin, errIsTerminal && isatty(STDIN_FILENO) != 0,
         errIsTerminal, &gInterrupted, true,     kOutput->errorAddress()};
+    console.outIsTerminal = isatty(STDOUT_FILENO) != 0;
+    const char* noColor = std::getenv("NO_COLOR"); // set and not empty, as its convention says
+    console.noColor = noColor != nullptr && *noColor != '\0';
     int status = kestrava::cli::runCommand(options, console);
     // Some file systems tell of a failed write only when the file is closed.
     if (::close(STDOUT_FILENO) != 0 && kOutput->error() == 0 && errno != EBADF) {

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -45,6 +46,8 @@ struct Values {
     std::vector<std::string> folders;
     std::vector<std::string> files;
     std::string view = "lines";
+    std::string color = "auto";
+    std::string expression; // after "--", or as the last argument
     bool version = false;
 };
 
@@ -88,7 +91,7 @@ void addOutputOptions(CLI::App& command, Values& values) {
         ->type_name("VIEW")
         ->check(CLI::IsMember({"lines", "matches", "unique", "unique-sorted"}));
     command.add_flag("--case-sensitive", o.caseSensitive, "match letter case exactly");
-    command.add_flag("--filenames-only", o.filenamesOnly,
+    command.add_flag("-l,--filenames-only", o.filenamesOnly,
                      "list the files only, without line or match rows");
     command.add_flag("--no-header", o.noHeader, "leave out the criteria lines at the top");
     command.add_flag("-n,--line-number", o.lineNumbers,
@@ -100,6 +103,17 @@ void addOutputOptions(CLI::App& command, Values& values) {
     command.add_flag("--respect-gitignore", o.scan.respectGitignore,
                      "leave out what git ignores in the repository of each folder");
     command.add_flag("--rtf", o.richText, "print the rich-text document instead of the text");
+    command
+        .add_option("--color", values.color,
+                    "colour matches, line numbers and file headers: auto (on a terminal, unless "
+                    "NO_COLOR is set), always or never")
+        ->type_name("WHEN")
+        ->check(CLI::IsMember({"auto", "always", "never"}));
+    command.add_flag("--json", o.json,
+                     "one JSON object per line: begin, match (and context) and end for each file, "
+                     "then a summary");
+    command.add_flag("-q,--quiet", o.quiet,
+                     "print nothing, only the exit status; a find stops at its first match");
     command.add_option("--threads", o.threads, "search on N threads (default: one per core)")
         ->type_name("N")
         ->check(CLI::Range(1, 256));
@@ -112,12 +126,17 @@ void addOutputOptions(CLI::App& command, Values& values) {
 void addCriteria(CLI::App& command, Values& values, bool replacing) {
     command.add_option("-d,--folders", values.folders, "folders to search")
         ->type_name("SPEC")
+        ->allow_extra_args(false) // one value each time, so the expression may follow
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     command.add_option("-f,--files", values.files, "file masks")
         ->type_name("SPEC")
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     command.add_option("-e,--find", values.options.criteria.find, "the regular expression")
         ->type_name("EXPR");
+    command.add_option("EXPR", values.expression,
+                       "the regular expression instead of -e; after \"--\" it may begin with "
+                       "\"-\"");
     if (replacing)
         command
             .add_option("-r,--replace", values.options.criteria.replace,
@@ -136,7 +155,6 @@ void addReplacing(CLI::App& command, CliOptions& options) {
 std::unique_ptr<CLI::App> makeApp(Values& values) {
     auto app = std::make_unique<CLI::App>(kDescription, "kestrava-cli");
     app->footer(kFooter);
-    app->allow_extras(); // told by name afterwards (see checkExtras)
     // A value given again replaces the earlier one (folders and masks add to them instead).
     app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app->require_subcommand(0, 1);
@@ -156,7 +174,7 @@ std::unique_ptr<CLI::App> makeApp(Values& values) {
     for (CLI::App* command : {find, replace, script}) {
         addOutputOptions(*command, values);
         command->footer(kFooter);
-        command->allow_extras();
+        command->allow_extras(); // told by name afterwards (see checkExtras)
     }
     return app;
 }
@@ -172,14 +190,7 @@ Command commandOf(const CLI::App& app) {
 }
 
 // Arguments no command or option took, named as the user typed them.
-void checkExtras(const CLI::App& app, Command command) {
-    if (command == Command::None) {
-        const std::vector<std::string> extras = app.remaining(true);
-        if (!extras.empty())
-            throw std::invalid_argument("Unknown command \"" + extras.front() +
-                                        "\": use find, replace or script");
-        return;
-    }
+void checkExtras(const CLI::App& app) {
     for (const CLI::App* sub : app.get_subcommands()) {
         const std::vector<std::string> extras = sub->remaining();
         if (extras.empty())
@@ -201,12 +212,22 @@ std::string parseErrorText(const CLI::ParseError& error) {
     return text;
 }
 
-// Context lines belong to the lines view alone; elsewhere they would be dropped unseen.
-void checkContext(const CliOptions& options) {
+// Options that would be dropped unseen, or that contradict each other.
+void checkCombinations(const CliOptions& options, const Values& values) {
     const bool context = options.scan.contextBefore > 0 || options.scan.contextAfter > 0;
     if (context && options.view != results::View::LinesWithMatches)
         throw std::invalid_argument("-A, -B and -C show context lines in the lines view only, not "
                                     "with --view matches, unique or unique-sorted");
+    if (options.json && (options.richText || options.view != results::View::LinesWithMatches))
+        throw std::invalid_argument("--json writes every matched line; leave out --rtf and --view");
+    if (!values.expression.empty() && !options.criteria.find.empty())
+        throw std::invalid_argument("Give the regular expression once: with -e or as EXPR");
+}
+
+ColorChoice colorChoice(const std::string& word) {
+    return word == "always"  ? ColorChoice::Always
+           : word == "never" ? ColorChoice::Never
+                             : ColorChoice::Auto;
 }
 
 } // namespace
@@ -215,15 +236,27 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     if (args.empty())
         throw std::invalid_argument("No command given");
     Values values;
+    static const char* const kCommands[] = {"find", "replace", "script", "help"};
+    if (!args[0].starts_with('-') &&
+        std::find(std::begin(kCommands), std::end(kCommands), args[0]) == std::end(kCommands))
+        throw std::invalid_argument("Unknown command \"" + args[0] +
+                                    "\": use find, replace or script");
     if (args[0] == "help") {
         values.options.command = Command::Help;
         values.options.helpText = usageText();
         return values.options;
     }
     const std::unique_ptr<CLI::App> app = makeApp(values);
+    // What follows "--" is the expression, taken as it is even when it begins with "-".
+    const auto optionsEnd = std::find(args.begin(), args.end(), "--");
+    if (optionsEnd != args.end()) {
+        if (args.end() - optionsEnd != 2)
+            throw std::invalid_argument("\"--\" is followed by the regular expression alone");
+        values.expression = optionsEnd[1];
+    }
     try {
-        app->parse(
-            std::vector<std::string>(args.rbegin(), args.rend())); // CLI11 takes them reversed
+        // CLI11 takes the arguments in reverse order.
+        app->parse(std::vector<std::string>(std::make_reverse_iterator(optionsEnd), args.rend()));
     } catch (const CLI::CallForHelp&) {
         // The help of the command it was asked of, or of the program.
         const std::vector<CLI::App*> commands = app->get_subcommands();
@@ -238,14 +271,17 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
         throw std::invalid_argument(parseErrorText(error));
     }
     CliOptions options = std::move(values.options);
-    checkExtras(*app, commandOf(*app));
+    checkExtras(*app);
     options.command = values.version ? Command::Version : commandOf(*app);
     if (options.command == Command::None)
         throw std::invalid_argument("No command given: use find, replace or script");
     options.criteria.folders = joined(values.folders);
     options.criteria.files = joined(values.files);
     options.view = kViews.at(values.view);
-    checkContext(options);
+    options.color = colorChoice(values.color);
+    checkCombinations(options, values);
+    if (!values.expression.empty())
+        options.criteria.find = values.expression;
     return options;
 }
 

@@ -10,6 +10,9 @@ namespace kestrava::cli {
 
 enum class Command : uint8_t { None, Find, Replace, Script, Help, Version };
 
+// --color: auto colours only a terminal, and only while NO_COLOR is unset.
+enum class ColorChoice : uint8_t { Auto, Always, Never };
+
 struct CliOptions {
     Command command = Command::None;
     search::Criteria criteria;
@@ -23,6 +26,9 @@ struct CliOptions {
     bool noHeader = false;
     bool lineNumbers = false; // line and match rows begin with "N:"
     bool richText = false;
+    ColorChoice color = ColorChoice::Auto;
+    bool json = false;          // one JSON object per line instead of the text
+    bool quiet = false;         // nothing on standard output; a find stops at its first match
     int32_t threads = 0;        // 0: one per core
     search::ScanOptions scan{}; // binary files, .gitignore, context lines
     bool verbose = false;       // a replace stopped by an error names the files on each side of it

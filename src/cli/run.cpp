@@ -1,5 +1,6 @@
 #include "cli/run.h"
 
+#include "cli/json_output.h"
 #include "script/script_run.h"
 #include "search/find_session.h"
 
@@ -75,21 +76,60 @@ class InterruptWatch {
     std::jthread m_watch;
 };
 
-search::ProgressEvent progressPrinter(Console& console, std::stop_source& stop) {
-    return [&console, &stop](const search::Progress& progress) {
+// "12,345": digits in groups of three, as counts of files are easier read.
+std::string grouped(int32_t number) {
+    std::string digits = std::to_string(number);
+    for (auto at = static_cast<int64_t>(digits.size()) - 3; at > 0; at -= 3)
+        digits.insert(static_cast<size_t>(at), ",");
+    return digits;
+}
+
+// The progress line of a run: "Searching: 12,345 of 33,078 files".
+std::string progressLine(const search::Progress& progress) {
+    if (progress.filesTotal == 0)
+        return "Listing files ...";
+    return "Searching: " + grouped(progress.filesDone) + " of " + grouped(progress.filesTotal) +
+           " files";
+}
+
+// Progress on one updating line of standard error, when it is a terminal and a run has taken
+// more than a second (a quick run leaves no flicker), at most ten times a second; never under
+// --quiet.
+search::ProgressEvent progressPrinter(const CliOptions& options, Console& console,
+                                      std::stop_source& stop) {
+    using Clock = std::chrono::steady_clock;
+    return [&console, &stop, next = Clock::now() + std::chrono::seconds(1),
+            quiet = options.quiet](const search::Progress& progress) mutable {
         if (console.interrupted != nullptr && console.interrupted->load())
             stop.request_stop();
-        if (console.showProgress)
-            console.err << '\r' << search::progressText(progress) << "\x1b[K" << std::flush;
+        const Clock::time_point now = Clock::now();
+        if (!console.showProgress || quiet || now < next)
+            return;
+        next = now + std::chrono::milliseconds(100);
+        console.err << '\r' << progressLine(progress) << "\x1b[K" << std::flush;
+        console.progressShown = true;
     };
 }
 
 void clearProgress(Console& console) {
-    if (console.showProgress)
+    if (console.progressShown)
         console.err << "\r\x1b[K" << std::flush;
+    console.progressShown = false;
 }
 
-results::ExportHeader exportHeader(const CliOptions& options) {
+bool colored(const CliOptions& options, const Console& console) {
+    switch (options.color) {
+    case ColorChoice::Always:
+        return true;
+    case ColorChoice::Never:
+        return false;
+    case ColorChoice::Auto:
+        break;
+    }
+    return console.outIsTerminal && !console.noColor;
+}
+
+results::ExportHeader exportHeader(const CliOptions& options, const Console& console) {
     const results::HeaderKind kind =
         options.command == Command::Replace  ? results::HeaderKind::Replace
         : options.command == Command::Script ? results::HeaderKind::Script
@@ -98,20 +138,34 @@ results::ExportHeader exportHeader(const CliOptions& options) {
         results::makeExportHeader(kind, options.criteria, options.scriptFile);
     header.withHeader = !options.noHeader;
     header.lineNumbers = options.lineNumbers;
+    header.color = colored(options, console);
     return header;
 }
 
 // The lines and matches views as plain text are made file by file while the run goes on.
-std::unique_ptr<results::ExportWhileRunning> exportWhileRunning(const CliOptions& options) {
-    if (options.richText || (options.view != results::View::LinesWithMatches &&
-                             options.view != results::View::MatchesOnly))
+std::unique_ptr<results::ExportWhileRunning> exportWhileRunning(const CliOptions& options,
+                                                                const Console& console) {
+    if (options.richText || options.json || options.quiet ||
+        (options.view != results::View::LinesWithMatches &&
+         options.view != results::View::MatchesOnly))
         return nullptr;
-    return std::make_unique<results::ExportWhileRunning>(exportHeader(options), options.view,
-                                                         !options.filenamesOnly);
+    return std::make_unique<results::ExportWhileRunning>(exportHeader(options, console),
+                                                         options.view, !options.filenamesOnly);
 }
 
-void printResults(const CliOptions& options, const search::SearchResults& results,
-                  results::ExportWhileRunning* madeWhileRunning, Console& console) {
+// How long a run took, for the JSON summary.
+using Clock = std::chrono::steady_clock;
+
+void printResults(const CliOptions& options, const search::SearchResults& results, bool replacing,
+                  Clock::time_point started, results::ExportWhileRunning* madeWhileRunning,
+                  Console& console) {
+    if (options.quiet)
+        return;
+    if (options.json) {
+        writeJsonResults(results, replacing, Clock::now() - started, console.out);
+        console.out.flush();
+        return;
+    }
     const auto write = [&](std::string_view text) {
         console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
     };
@@ -125,9 +179,9 @@ void printResults(const CliOptions& options, const search::SearchResults& result
         madeWhileRunning->finish(write);
     } else if (options.richText) {
         console.out << results::buildRichText(
-            results::buildResultLines(results, rows, exportHeader(options), details));
+            results::buildResultLines(results, rows, exportHeader(options, console), details));
     } else {
-        results::writeResultText(results, rows, exportHeader(options), details, write);
+        results::writeResultText(results, rows, exportHeader(options, console), details, write);
     }
     console.out.flush();
     console.err << results::summaryLine(results::summaryTexts(results, options.view, unique))
@@ -166,9 +220,13 @@ void keepIfEnding(std::unique_ptr<search::SearchResults>& results, const Console
 
 // Prints what a run found and gives the exit status.
 int finishRun(const CliOptions& options, const search::SearchResults& results, bool replacing,
-              Console& console, results::ExportWhileRunning* madeWhileRunning = nullptr) {
-    printResults(options, results, madeWhileRunning, console);
+              Clock::time_point started, Console& console,
+              results::ExportWhileRunning* madeWhileRunning = nullptr) {
+    printResults(options, results, replacing, started, madeWhileRunning, console);
     printLeftOut(results, console);
+    // A quiet find stops by itself at its first match.
+    if (options.quiet && !replacing && results.totalMatches > 0)
+        return kExitMatched;
     if (results.cancelled) {
         console.err << "Interrupted: the results above are incomplete.\n";
         return kExitInterrupted;
@@ -202,20 +260,24 @@ int runFindReplace(const CliOptions& options, Console& console) {
     if (const std::string question = session.question();
         !question.empty() && !confirmReplace(question, options, console, status))
         return status;
+    const Clock::time_point started = Clock::now();
     auto kept = std::make_unique<search::SearchResults>();
     search::SearchResults& results = *kept;
     const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
-        exportWhileRunning(options);
+        exportWhileRunning(options, console);
+    std::stop_source stop;
     search::FileRecordedEvent recorded;
     if (madeWhileRunning)
         recorded = [&](const search::SearchResults& found, size_t file) {
             madeWhileRunning->fileRecorded(found, file);
         };
-    std::stop_source stop;
+    else if (options.quiet && !replacing)
+        recorded = [&](const search::SearchResults&, size_t) { stop.request_stop(); };
     search::FindOutcome outcome;
     {
         const InterruptWatch watch(console, stop);
-        outcome = session.run(results, progressPrinter(console, stop), stop.get_token(), recorded);
+        outcome = session.run(results, progressPrinter(options, console, stop), stop.get_token(),
+                              recorded);
     }
     clearProgress(console);
     if (outcome.failed) {
@@ -226,7 +288,8 @@ int runFindReplace(const CliOptions& options, Console& console) {
         }
         return kExitError;
     }
-    const int exitStatus = finishRun(options, results, replacing, console, madeWhileRunning.get());
+    const int exitStatus =
+        finishRun(options, results, replacing, started, console, madeWhileRunning.get());
     keepIfEnding(kept, console);
     return exitStatus;
 }
@@ -249,7 +312,8 @@ int runScriptCommand(const CliOptions& options, Console& console) {
             return confirmReplace(question, options, console, status);
         };
     std::stop_source stop;
-    events.progress = progressPrinter(console, stop);
+    events.progress = progressPrinter(options, console, stop);
+    const Clock::time_point started = Clock::now();
     search::CompiledRequest specs;
     search::SearchResults results;
     script::ScriptRunResult run;
@@ -267,14 +331,14 @@ int runScriptCommand(const CliOptions& options, Console& console) {
     case script::ScriptRunOutcome::Failed: // what the earlier groups found is kept, and shown
                                            // before the failure
         if (results.totalMatches > 0)
-            finishRun(options, results, script::scriptReplaces(script), console);
+            finishRun(options, results, script::scriptReplaces(script), started, console);
         console.err << consoleMessage(run.message);
         return kExitError;
     case script::ScriptRunOutcome::Completed:
     case script::ScriptRunOutcome::Cancelled:
         break;
     }
-    return finishRun(options, results, script::scriptReplaces(script), console);
+    return finishRun(options, results, script::scriptReplaces(script), started, console);
 }
 
 } // namespace

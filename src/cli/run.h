@@ -23,6 +23,9 @@ struct Console {
     const std::atomic<bool>* interrupted = nullptr; // set by Ctrl+C (or SIGTERM): stop the run
     bool endsAfterRun = false;     // the process ends after the command: its results are not freed
     const int* outError = nullptr; // errno of the first failed write to Out, when it is known
+    bool outIsTerminal = false;    // standard output is a terminal: colour it (--color=auto)
+    bool noColor = false;          // NO_COLOR is set: no colour unless --color=always
+    bool progressShown = false;    // a progress line stands on standard error, to be erased
 };
 
 // Runs the command and returns the exit status.

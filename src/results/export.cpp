@@ -37,49 +37,82 @@ void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
     lines.emplace_back();
 }
 
-void appendLineText(const search::MatchedLine& line, std::string& text) {
-    for (const search::MatchedSegment segment : line.segments())
-        text += segmentText(line, segment);
+// Terminal colours as grep uses them: matches bold red, line numbers green, separators cyan,
+// and file headers bold. Off, every part is written as it is.
+class Paint {
+  public:
+    explicit Paint(bool on) : m_on(on) {}
+    void match(std::string& text, std::string_view part) const { wrap(text, "\x1b[1;31m", part); }
+    void header(std::string& text, std::string_view part) const { wrap(text, "\x1b[1m", part); }
+    void separator(std::string& text, std::string_view part) const { wrap(text, "\x1b[36m", part); }
+    // "N:" before a matched line, "N-" before a context line.
+    void lineNumber(std::string& text, int32_t number, char separator) const {
+        wrap(text, "\x1b[32m", std::to_string(number));
+        wrap(text, "\x1b[36m", std::string_view(&separator, 1));
+    }
+
+  private:
+    void wrap(std::string& text, const char* code, std::string_view part) const {
+        if (m_on)
+            text += code;
+        text += part;
+        if (m_on)
+            text += "\x1b[0m";
+    }
+    bool m_on;
+};
+
+void appendLineText(const search::MatchedLine& line, const Paint& paint, std::string& text) {
+    for (const search::MatchedSegment segment : line.segments()) {
+        if (segment.isMatch && segment.length > 0)
+            paint.match(text, segmentText(line, segment));
+        else
+            text += segmentText(line, segment);
+    }
     if (line.truncated())
         text += "->";
 }
 
-// Appends the text of one file, line or match row.
-void appendRowText(const search::SearchResults& results, const Row& row, bool lineNumbers,
+std::string fileHeaderText(const search::SearchResults& results, const search::FileMatches& file) {
+    return "Found " + std::to_string(file.numMatches) +
+           (file.numMatches == 1 ? " match in " : " matches in ") +
+           results.folders.at(static_cast<size_t>(file.folderIndex)) + file.fileName;
+}
+
+// Appends the text of one file, line, match, context or separator row.
+void appendRowText(const search::SearchResults& results, const Row& row, const ExportHeader& header,
                    std::string& text) {
+    const Paint paint(header.color);
     const search::FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
-    if (row.kind == RowKind::FileHeader) {
-        text += "Found ";
-        text += std::to_string(file.numMatches);
-        text += file.numMatches == 1 ? " match in " : " matches in ";
-        text += results.folders.at(static_cast<size_t>(file.folderIndex));
-        text += file.fileName;
+    switch (row.kind) {
+    case RowKind::FileHeader:
+        paint.header(text, fileHeaderText(results, file));
         return;
-    }
-    if (row.kind == RowKind::Separator) {
-        text += "--";
+    case RowKind::Separator:
+        paint.separator(text, "--");
         return;
-    }
-    if (row.kind == RowKind::Context) { // as grep writes them: "-" where a matched line has ":"
+    case RowKind::Context: { // as grep writes them: "-" where a matched line has ":"
         const search::ContextLine& context = file.context.at(static_cast<size_t>(row.lineIndex));
-        if (lineNumbers) {
-            text += std::to_string(context.lineNumber);
-            text += '-';
-        }
+        if (header.lineNumbers)
+            paint.lineNumber(text, context.lineNumber, '-');
         text += context.text;
         return;
     }
-    const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
-    if (lineNumbers) {
-        text += std::to_string(line.lineNumber);
-        text += ':';
+    case RowKind::Blank:
+        return;
+    case RowKind::Line:
+    case RowKind::Match:
+        break;
     }
+    const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
+    if (header.lineNumbers)
+        paint.lineNumber(text, line.lineNumber, ':');
     if (row.kind == RowKind::Line) {
-        appendLineText(line, text);
+        appendLineText(line, paint, text);
         return;
     }
     const auto match = static_cast<size_t>(row.matchIndex);
-    text += matchText(line, match);
+    paint.match(text, matchText(line, match));
     if (cutAfterMatch(line, match))
         text += ">";
 }
@@ -136,7 +169,7 @@ void appendRowLines(const search::SearchResults& results, const Rows& rows,
         if (row.kind == RowKind::Blank) {
             lineDone(out);
         } else if (row.kind == RowKind::FileHeader || details) {
-            appendRowText(results, row, header.lineNumbers, out);
+            appendRowText(results, row, header, out);
             lineDone(out);
         }
     }

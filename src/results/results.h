@@ -77,6 +77,7 @@ struct ExportHeader {
     std::string scriptFileName; // empty: "New (unsaved) script"
     bool withHeader = true;     // false: no header lines whatever the mode
     bool lineNumbers = false;   // line and match rows begin with their line number and ":"
+    bool color = false;         // terminal colour codes around matches, numbers and file headers
 };
 
 // The header of a kind for the criteria as they stand.

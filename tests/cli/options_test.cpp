@@ -52,6 +52,13 @@ TEST(CliOptions, ValuesFlagsAndViews) {
         EXPECT_EQ(std::make_pair(o2.scan.contextBefore, o2.scan.contextAfter), expected)
             << ::testing::PrintToString(extra);
     }
+    const CliOptions terminal =
+        parseCommandLine({"find", "-l", "-q", "--color=always", "--json", "--", "-x"});
+    EXPECT_TRUE(terminal.filenamesOnly && terminal.quiet && terminal.json);
+    EXPECT_EQ(terminal.color, ColorChoice::Always);
+    EXPECT_EQ(terminal.criteria.find, "-x") << "after --, an expression may begin with a dash";
+    EXPECT_EQ(plain.color, ColorChoice::Auto);
+    EXPECT_EQ(parseCommandLine({"find", "-d", "a", "-d", "b", "x|y"}).criteria.find, "x|y");
     EXPECT_EQ(parseCommandLine({"--version"}).command, Command::Version);
     EXPECT_EQ(parseCommandLine({"find", "-h"}).command, Command::Help);
 }
@@ -64,7 +71,7 @@ TEST(CliOptions, MistakesAreExplained) {
         {{"script", "a.ksc", "-d", "x"}, "Unknown option \"-d\" for script"},
         {{"find", "-d"}, "Option --folders needs a value"},
         {{"find", "--view", "grid"}, "--view: grid not in {lines,matches,unique,unique-sorted}"},
-        {{"find", "x"}, "Unexpected \"x\" for find"},
+        {{"find", "x", "y"}, "Unexpected \"y\" for find"},
         {{"find", "--bogus"}, "Unknown option \"--bogus\" for find"},
         {{"find", "-r", "x"}, "Unknown option \"-r\" for find"},
         {{"find", "--in-situ"}, "Unknown option \"--in-situ\" for find"},
@@ -73,6 +80,11 @@ TEST(CliOptions, MistakesAreExplained) {
         {{"find", "-C", "-1"}, "--context: Value -1 not in range 0 to 1000000"},
         {{"find", "-Ax"}, "--after-context: Value x not in range 0 to 1000000"},
         {{"find", "-B"}, "Option --before-context needs a value"},
+        {{"find", "--json", "--rtf"},
+         "--json writes every matched line; leave out --rtf and --view"},
+        {{"find", "--color", "sometimes"}, "--color: sometimes not in {auto,always,never}"},
+        {{"find", "--", "a", "b"}, "\"--\" is followed by the regular expression alone"},
+        {{"find", "-e", "a", "b"}, "Give the regular expression once: with -e or as EXPR"},
         {{"find", "-C", "1", "--view", "matches"},
          "-A, -B and -C show context lines in the lines view only, not with --view matches, "
          "unique or unique-sorted"},

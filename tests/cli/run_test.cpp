@@ -3,6 +3,7 @@
 #include "cli_test_util.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -172,6 +173,67 @@ TEST_F(CliTest, BinaryFilesAreLeftOutOnlyWhenAskedAndCounted) {
                   skip ? "Searched 1 file:   Found 1 match in 1 file, 1 binary file skipped\n"
                        : "Searched 2 files:   Found 2 matches in 2 files\n");
     }
+}
+
+TEST_F(CliTest, ColourOnlyWhenAskedOrOnATerminalAndQuietSaysNothing) {
+    const std::string plain = find({"--no-header", "-n"}).out;
+    const struct {
+        std::vector<std::string> options;
+        const char* noColor; // NO_COLOR, or null for unset
+        bool colored;
+    } cases[] = {
+        {{"--color=always"}, nullptr, true},
+        {{"--color=always"}, "1", true},
+        {{"--color=never"}, nullptr, false},
+        {{}, nullptr, false}, // auto, and standard output is a file
+        {{"--color=auto"}, "1", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        if (c.noColor != nullptr)
+            setenv("NO_COLOR", c.noColor, 1);
+        std::vector<std::string> options{"--no-header", "-n"};
+        options.insert(options.end(), c.options.begin(), c.options.end());
+        const std::string out = find(options).out;
+        unsetenv("NO_COLOR");
+        if (c.colored) {
+            EXPECT_NE(out.find("\x1b[1;31mgamma\x1b[0m"), std::string::npos) << out;
+            EXPECT_NE(out.find("\x1b[1mFound 4 matches in "), std::string::npos) << out;
+        } else {
+            EXPECT_EQ(out, plain);
+        }
+    }
+    for (const auto& [pattern, status] : {std::pair{"beta", 0}, std::pair{"zebra", 1}}) {
+        const CliRun quiet = find({"-q"}, pattern);
+        EXPECT_EQ(quiet.out + quiet.err, "");
+        EXPECT_EQ(quiet.status, status);
+    }
+}
+
+TEST_F(CliTest, JsonLinesReadBack) {
+    writeFile(m_root + "/j/latin1.txt", "caf\xe9 beta\nalpha\nbeta\n");
+    const CliRun run = cli({"find", "-d", m_root + "/j", "-f", "*.txt", "-e", "beta|alpha\\nbeta",
+                            "--json", "-B", "1"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<nlohmann::json> objects;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+        objects.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(objects.size(), 5u) << run.out;
+    std::vector<std::string> types;
+    for (const nlohmann::json& object : objects)
+        types.push_back(object["type"]);
+    EXPECT_EQ(types, (std::vector<std::string>{"begin", "match", "match", "end", "summary"}));
+    const nlohmann::json& latin1 = objects[1]["data"];
+    EXPECT_EQ(latin1["lines"], nlohmann::json({{"bytes", "Y2Fm6SBiZXRh"}})) << "not UTF-8: base64";
+    EXPECT_EQ(latin1["submatches"][0],
+              nlohmann::json({{"match", {{"text", "beta"}}}, {"start", 5}, {"end", 9}}));
+    const nlohmann::json& spanning = objects[2]["data"];
+    EXPECT_EQ(spanning["lines"]["text"], "alpha\nbeta");
+    EXPECT_EQ(spanning["line_number"], 2);
+    EXPECT_EQ(spanning["absolute_offset"], 10);
+    EXPECT_EQ(objects[3]["data"]["stats"]["matches"], 2);
+    EXPECT_EQ(objects[4]["data"]["stats"]["searches"], 1);
 }
 
 TEST_F(CliTest, ValidationMessagesAndExitCodes) {
