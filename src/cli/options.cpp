@@ -149,6 +149,9 @@ void addReplacing(CLI::App& command, CliOptions& options) {
     command.add_flag("--in-situ", options.inSitu,
                      "replace in the files themselves (default: copies in a kesReplace subfolder)");
     command.add_flag("--yes", options.yes, "replace without asking");
+    command.add_flag("--preview", options.preview,
+                     "print the changes as a unified diff (for git apply or patch -p1) and write "
+                     "nothing; exit status 0 when something would change");
 }
 
 // The whole grammar, writing into `values`.
@@ -218,6 +221,8 @@ void checkCombinations(const CliOptions& options, const Values& values) {
     if (context && options.view != results::View::LinesWithMatches)
         throw std::invalid_argument("-A, -B and -C show context lines in the lines view only, not "
                                     "with --view matches, unique or unique-sorted");
+    if (options.preview && (options.json || options.richText))
+        throw std::invalid_argument("--preview prints a diff; leave out --json and --rtf");
     if (options.json && (options.richText || options.view != results::View::LinesWithMatches))
         throw std::invalid_argument("--json writes every matched line; leave out --rtf and --view");
     if (!values.expression.empty() && !options.criteria.find.empty())

@@ -20,6 +20,7 @@ struct CliOptions {
     std::string rootFolder; // script: the text that replaces "{rootFolder}"
     bool inSitu = false;
     bool yes = false;
+    bool preview = false; // replace, script: print the changes as a unified diff, write nothing
     results::View view = results::View::LinesWithMatches;
     bool caseSensitive = false;
     bool filenamesOnly = false;

@@ -4,6 +4,7 @@
 #include "script/script_run.h"
 #include "search/find_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -145,7 +146,7 @@ results::ExportHeader exportHeader(const CliOptions& options, const Console& con
 // The lines and matches views as plain text are made file by file while the run goes on.
 std::unique_ptr<results::ExportWhileRunning> exportWhileRunning(const CliOptions& options,
                                                                 const Console& console) {
-    if (options.richText || options.json || options.quiet ||
+    if (options.richText || options.json || options.quiet || options.preview ||
         (options.view != results::View::LinesWithMatches &&
          options.view != results::View::MatchesOnly))
         return nullptr;
@@ -161,6 +162,14 @@ void printResults(const CliOptions& options, const search::SearchResults& result
                   Console& console) {
     if (options.quiet)
         return;
+    if (options.preview) {
+        for (const search::FileMatches& file : results.files)
+            console.out << file.plannedDiff;
+        console.out.flush();
+        console.err << results::summaryLine(results::summaryTexts(results, options.view, 0))
+                    << '\n';
+        return;
+    }
     if (options.json) {
         writeJsonResults(results, replacing, Clock::now() - started, console.out);
         console.out.flush();
@@ -227,6 +236,12 @@ int finishRun(const CliOptions& options, const search::SearchResults& results, b
     // A quiet find stops by itself at its first match.
     if (options.quiet && !replacing && results.totalMatches > 0)
         return kExitMatched;
+    if (options.preview && !results.cancelled)
+        return std::any_of(
+                   results.files.begin(), results.files.end(),
+                   [](const search::FileMatches& file) { return !file.plannedDiff.empty(); })
+                   ? kExitMatched
+                   : kExitNoMatch;
     if (results.cancelled) {
         console.err << "Interrupted: the results above are incomplete.\n";
         return kExitInterrupted;
@@ -250,15 +265,18 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
+    search::ScanOptions scan = options.scan;
+    scan.planOnly = options.preview;
     search::FindSession session({options.criteria, replacing, options.caseSensitive, options.inSitu,
-                                 options.threads, options.scan});
+                                 options.threads, scan});
     if (const std::string errors = session.check(); !errors.empty()) {
         console.err << consoleMessage(errors);
         return kExitError;
     }
     int status = kExitMatched;
     if (const std::string question = session.question();
-        !question.empty() && !confirmReplace(question, options, console, status))
+        !options.preview && !question.empty() &&
+        !confirmReplace(question, options, console, status))
         return status;
     const Clock::time_point started = Clock::now();
     auto kept = std::make_unique<search::SearchResults>();
@@ -302,12 +320,13 @@ int runScriptCommand(const CliOptions& options, Console& console) {
         console.err << consoleMessage(e.what());
         return kExitError;
     }
-    const script::ScriptRunSettings settings{options.rootFolder, options.caseSensitive,
-                                             options.inSitu, options.threads, options.scan};
+    script::ScriptRunSettings settings{options.rootFolder, options.caseSensitive, options.inSitu,
+                                       options.threads, options.scan};
+    settings.scan.planOnly = options.preview;
     int status = kExitMatched;
     script::ScriptRunEvents events;
     // Only a script that writes files needs a confirmation, as a replace does.
-    if (script::scriptReplaces(script))
+    if (script::scriptReplaces(script) && !options.preview)
         events.confirm = [&](const std::string& question) {
             return confirmReplace(question, options, console, status);
         };

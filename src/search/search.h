@@ -114,6 +114,8 @@ struct ScanOptions {
     bool respectGitignore = false; // what git ignores (see ScanListOptions)
     int32_t contextBefore = 0;     // text lines kept before each matched line
     int32_t contextAfter = 0;      // and after it
+    // A replacing run works out each file's changes as a unified diff and writes nothing.
+    bool planOnly = false;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 
@@ -232,6 +234,7 @@ struct FileMatches {
     int32_t numMatches = 0;
     MatchedLineArray lines;
     std::vector<ContextLine> context{}; // in line order; empty unless asked for
+    std::string plannedDiff{}; // a planning run's unified diff; empty when nothing would change
 };
 
 struct SearchResults {
@@ -312,6 +315,11 @@ std::string replacedText(CompiledRequest& specs, std::string text);
 // is, and a run goes on with the others); throws std::runtime_error when writing failed.
 std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
                               const std::string& text, bool replaceInPlace);
+// The unified diff from oldText to newText ("--- a/<path>", "+++ b/<path>", hunks with three
+// lines of context) that git apply and patch -p1 accept; "" when they are equal. An absolute
+// path loses its first "/", so the diff applies from the root folder.
+std::string unifiedDiff(std::string_view oldText, std::string_view newText,
+                        const std::string& path);
 // The line that ends a replace stopped by an error: "N files were replaced before the error; M
 // files were not touched".
 std::string partialReplaceSummary(int32_t replaced, int32_t listed);

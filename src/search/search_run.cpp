@@ -150,8 +150,12 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 file.numMatches = searchBuffer(specs, content, file);
                 const bool replacing = file.numMatches > 0 && specs.replace;
                 std::string replaced = replacing ? replacedText(specs, std::string(content)) : "";
+                if (replacing && specs.options.planOnly) { // nothing is written
+                    file.plannedDiff = unifiedDiff(content, replaced, path);
+                    replaced.clear();
+                }
                 outcome.file = std::move(file);
-                outcome.replaced = replacing;
+                outcome.replaced = replacing && !specs.options.planOnly;
                 outcome.replacedText = std::move(replaced);
             });
         if (!searched) {

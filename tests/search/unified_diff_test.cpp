@@ -1,0 +1,113 @@
+// The unified diff of a replacement: applied hunk by hunk to the old text it must give the new
+// one, with no more than three lines of context around each run of changes.
+#include "search/search.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+namespace kestrava::search {
+namespace {
+
+// Applies a unified diff of one file to `text` the way patch does, checking every context and
+// removed line against it; "" with a failure when it does not fit.
+std::string applyDiff(const std::string& text, const std::string& diff) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    std::vector<std::string> diffLines;
+    std::istringstream in(diff);
+    for (std::string line; std::getline(in, line);)
+        diffLines.push_back(line + "\n");
+    std::vector<std::string> out;
+    size_t next = 0; // old lines copied up to here
+    for (size_t d = 2; d < diffLines.size(); ++d) {
+        int oldStart = 0;
+        int oldCount = 0;
+        int newStart = 0;
+        int newCount = 0;
+        EXPECT_EQ(std::sscanf(diffLines[d].c_str(), "@@ -%d,%d +%d,%d @@", &oldStart, &oldCount,
+                              &newStart, &newCount),
+                  4)
+            << diffLines[d];
+        const size_t from = static_cast<size_t>(oldCount == 0 ? oldStart : oldStart - 1);
+        EXPECT_EQ(out.size() + (from - next),
+                  static_cast<size_t>(newCount == 0 ? newStart : newStart - 1));
+        out.insert(out.end(), lines.begin() + static_cast<long>(next),
+                   lines.begin() + static_cast<long>(from));
+        next = from;
+        size_t leading = 0; // context lines before the first change
+        size_t kept = 0;    // the run of context lines so far
+        bool changed = false;
+        for (++d; d < diffLines.size() && diffLines[d][0] != '@'; ++d) {
+            const char mark = diffLines[d][0];
+            std::string body = diffLines[d].substr(1);
+            if (d + 1 < diffLines.size() && diffLines[d + 1] == "\\ No newline at end of file\n")
+                body.pop_back(), ++d;
+            kept = mark == ' ' ? kept + 1 : 0;
+            EXPECT_LE(kept, 6u) << "context that should have split the hunk";
+            changed = changed || mark != ' ';
+            leading += changed ? 0 : 1;
+            if (mark != '+') {
+                EXPECT_EQ(lines.at(next), body) << "context or removed line " << next + 1;
+                ++next;
+            }
+            if (mark != '-')
+                out.push_back(body);
+        }
+        EXPECT_LE(leading, 3u);
+        EXPECT_LE(kept, 3u);
+        --d;
+    }
+    out.insert(out.end(), lines.begin() + static_cast<long>(next), lines.end());
+    std::string result;
+    for (const std::string& line : out)
+        result += line;
+    return result;
+}
+
+TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        std::vector<std::string> oldLines;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i)
+            oldLines.push_back("l" + std::to_string(random() % 6) + (random() % 9 ? "\n" : "\r\n"));
+        std::vector<std::string> newLines = oldLines;
+        for (int edits = static_cast<int>(random() % 5); edits > 0 && !newLines.empty(); --edits) {
+            const size_t at = random() % newLines.size();
+            switch (random() % 3) {
+            case 0:
+                newLines[at] = "new" + std::to_string(random() % 3) + "\n";
+                break;
+            case 1:
+                newLines.insert(newLines.begin() + static_cast<long>(at), "added\n");
+                break;
+            default:
+                newLines.erase(newLines.begin() + static_cast<long>(at));
+            }
+        }
+        std::string oldText;
+        std::string newText;
+        for (const std::string& line : oldLines)
+            oldText += line;
+        for (const std::string& line : newLines)
+            newText += line;
+        if (round % 4 == 0 && !newText.empty())
+            newText.pop_back(); // the last line loses its line feed
+        const std::string diff = unifiedDiff(oldText, newText, "/tmp/a b.txt");
+        if (oldText == newText) {
+            EXPECT_EQ(diff, "");
+            continue;
+        }
+        ASSERT_TRUE(diff.starts_with("--- a/tmp/a b.txt\n+++ b/tmp/a b.txt\n")) << diff;
+        EXPECT_EQ(applyDiff(oldText, diff), newText) << diff;
+    }
+}
+
+} // namespace
+} // namespace kestrava::search
