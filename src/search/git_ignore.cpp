@@ -213,6 +213,24 @@ std::string_view withoutTrailingSpaces(std::string_view line) {
     return line.substr(0, spaces);
 }
 
+// Plain bytes match only themselves, so a name without them cannot match. Only what comes
+// before a bracket set is looked at for runs: its members are no plain bytes. A final "]" may
+// close a set, a final "\\" escapes nothing.
+void notePlainBytes(IgnorePattern& pattern) {
+    const std::string_view glob = pattern.glob;
+    pattern.fixedEnd = std::string_view("*?]\\").find(glob.back()) == std::string_view::npos;
+    pattern.leading = std::min(glob.find_first_of("*?[\\"), glob.size());
+    if (pattern.shape != IgnorePattern::Shape::Glob)
+        return;
+    const std::string_view beforeSet = glob.substr(0, glob.find('['));
+    for (size_t at = 0; at < beforeSet.size();) {
+        const size_t end = std::min(beforeSet.find_first_of("*?\\/", at), beforeSet.size());
+        if (end - at > pattern.needed.size())
+            pattern.needed = beforeSet.substr(at, end - at);
+        at = end + (end < beforeSet.size() && beforeSet[end] == '\\' ? 2 : 1);
+    }
+}
+
 std::optional<IgnorePattern> parseIgnoreLine(std::string_view line) {
     if (line.ends_with('\r'))
         line.remove_suffix(1);
@@ -238,6 +256,7 @@ std::optional<IgnorePattern> parseIgnoreLine(std::string_view line) {
         pattern.shape = IgnorePattern::Shape::Literal;
     else if (!pattern.anchored && line.front() == '*' && !hasGlobBytes(line.substr(1)))
         pattern.shape = IgnorePattern::Shape::Suffix;
+    notePlainBytes(pattern);
     return pattern;
 }
 
@@ -405,7 +424,8 @@ bool globMatches(std::string_view glob, std::string_view text) {
 
 bool IgnorePattern::matches(std::string_view pathFromBase, std::string_view name,
                             bool isFolder) const {
-    if (folderOnly && !isFolder)
+    // A path ends with its name, so the last byte decides for most names without a call.
+    if ((fixedEnd && name.back() != glob.back()) || (folderOnly && !isFolder))
         return false;
     const std::string_view subject = anchored ? pathFromBase : name;
     switch (shape) {
@@ -416,7 +436,10 @@ bool IgnorePattern::matches(std::string_view pathFromBase, std::string_view name
     case Shape::Glob:
         break;
     }
-    return globMatches(glob, subject);
+    if (leading > 0 && (subject.size() < leading || subject.front() != glob.front() ||
+                        subject.compare(0, leading, glob, 0, leading) != 0))
+        return false;
+    return subject.find(needed) != std::string_view::npos && globMatches(glob, subject);
 }
 
 IgnorePatterns parseIgnoreText(std::string_view text) {

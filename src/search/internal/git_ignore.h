@@ -26,6 +26,10 @@ struct IgnorePattern {
     bool folderOnly = false; // written with a trailing "/"
     bool anchored = false;   // held a "/": matched against the path from its file's folder
     Shape shape = Shape::Glob;
+    // Bytes any match must hold, tried before the glob: they turn most names away at once.
+    bool fixedEnd = false; // the glob ends with a plain byte, which ends every match
+    size_t leading = 0;    // the plain bytes the glob starts with
+    std::string needed;    // its longest run of plain bytes, "/" left out (a "**/" may take none)
 
     // pathFromBase: the name's path from the folder of the pattern's file.
     bool matches(std::string_view pathFromBase, std::string_view name, bool isFolder) const;
