@@ -59,21 +59,28 @@ std::optional<bool> inClass(std::string_view name, unsigned char c) {
     return std::nullopt;
 }
 
+// Each "*" tries the rest of the glob from one place after another, nesting one call deeper:
+// a hostile ignore file ("**/" a million times) must not run the stack out, so past this many
+// nested stars the glob matches nothing. No real pattern comes near it.
+constexpr size_t kMaxNestedStars = 1024;
+
 class Glob {
   public:
     Glob(std::string_view glob, std::string_view text) : m_glob(glob), m_text(text) {}
-    GlobResult match(size_t g, size_t t) const;
+    GlobResult match(size_t g, size_t t);
 
   private:
-    GlobResult star(size_t g, size_t t) const;
+    GlobResult star(size_t g, size_t t);
+    GlobResult starFrom(size_t g, size_t t);
     GlobResult bracket(size_t& g, unsigned char c) const;
     bool doubleStarAlone(size_t first, size_t last) const;
 
     std::string_view m_glob;
     std::string_view m_text;
+    size_t m_stars = 0; // stars nested in the calls now running
 };
 
-GlobResult Glob::match(size_t g, size_t t) const {
+GlobResult Glob::match(size_t g, size_t t) {
     for (; g < m_glob.size(); ++g, ++t) {
         const char gc = m_glob[g];
         if (t == m_text.size() && gc != '*')
@@ -111,7 +118,16 @@ bool Glob::doubleStarAlone(size_t first, size_t last) const {
     return after.empty() || after.front() == '/' || after.starts_with("\\/");
 }
 
-GlobResult Glob::star(size_t g, size_t t) const {
+GlobResult Glob::star(size_t g, size_t t) {
+    if (m_stars == kMaxNestedStars)
+        return GlobResult::AbortAll;
+    ++m_stars;
+    const GlobResult result = starFrom(g, t);
+    --m_stars;
+    return result;
+}
+
+GlobResult Glob::starFrom(size_t g, size_t t) {
     const size_t first = g;
     while (g + 1 < m_glob.size() && m_glob[g + 1] == '*')
         ++g;

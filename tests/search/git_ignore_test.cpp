@@ -318,4 +318,15 @@ TEST_F(GitIgnoreTest, LinkedFoldersAreJudgedWhereTheWalkMeetsThem) {
               "");
 }
 
+// Each "**/" nests one call deeper: a repository's ignore file must not run the stack out.
+TEST_F(GitIgnoreTest, AHostilePatternMatchesNothingInsteadOfCrashing) {
+    ASSERT_TRUE(git("init -q repo"));
+    std::string chain;
+    for (int i = 0; i < 200000; ++i)
+        chain += "**/";
+    m_tree.write("repo/.gitignore", chain + "x\n");
+    m_tree.write("repo/d/x", "x");
+    EXPECT_EQ(walked(m_tree, "repo"), Paths{"repo/d/x"});
+}
+
 } // namespace
