@@ -1,6 +1,8 @@
 // File collection: turns the parsed specifications into one flat, depth-first scan list.
 #include "search/search.h"
 
+#include "internal/git_ignore.h"
+
 #include "util/long_path.h"
 #include "util/unique_fd.h"
 
@@ -12,6 +14,7 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace kestrava::search {
@@ -37,6 +40,7 @@ struct ScanWalk {
     std::vector<std::string>* notices = nullptr; // optional
     const std::stop_token& stop;
     const FileListedEvent& fileListed; // optional
+    GitIgnore* gitIgnore = nullptr;    // when what git ignores is left out
 };
 
 // A folder being walked: its path as listed (without a trailing "/") and a descriptor that its
@@ -139,13 +143,13 @@ int32_t appendItem(FileList& list, bool isFile, std::string name, bool exists,
 
 // A folder's entries, read once: the files of every mask and the subfolders are all taken from
 // them. Hidden names are left out here. They come in byte order, whatever order the file system
-// keeps, so a tree is walked alike on every file system and in every copy. Returns 0, or errno
-// when the folder cannot be listed.
+// keeps, so a tree is walked alike on every file system and in every copy. The hidden names that
+// git's rules need are noted in `marks`. Returns 0, or errno when the folder cannot be listed.
 struct FolderEntry {
     std::string name;
     unsigned char type = DT_UNKNOWN;
 };
-int listFolder(const WalkFolder& folder, std::vector<FolderEntry>& entries) {
+int listFolder(const WalkFolder& folder, std::vector<FolderEntry>& entries, GitMarks& marks) {
     entries.clear();
     if (!folder.fd.isOpen())
         return folder.openError;
@@ -169,6 +173,10 @@ int listFolder(const WalkFolder& folder, std::vector<FolderEntry>& entries) {
             at += entry->d_reclen;
             if (!isHiddenName(entry->d_name))
                 entries.push_back({entry->d_name, entry->d_type});
+            else if (std::strcmp(entry->d_name, ".gitignore") == 0)
+                marks.ignoreFile = true;
+            else if (std::strcmp(entry->d_name, ".git") == 0)
+                marks.gitEntry = true;
         }
     }
 }
@@ -226,18 +234,38 @@ void addListedFiles(ScanWalk& walk, const WalkFolder& folder,
         addMaskFiles(walk, folder, entries, parentIndex, fileMask);
 }
 
-// Lists a folder and adds its files; a folder that cannot be opened or listed hides its files,
-// so the user is told rather than left to think it holds none (one that vanished meanwhile has
-// nothing to tell). False when there is nothing to go on with.
-bool addFolderFiles(ScanWalk& walk, const WalkFolder& folder, int32_t parentIndex,
-                    const FileMaskSpecs& files, std::vector<FolderEntry>& entries) {
-    if (const int error = listFolder(folder, entries); error != 0) {
+// Drops the files and subfolders git ignores, so neither the masks nor the walk below meet them.
+// A link to a folder is judged as the folder the walk takes it for.
+void leaveOutIgnored(GitIgnore& gitIgnore, const WalkFolder& folder,
+                     std::vector<FolderEntry>& entries) {
+    std::erase_if(entries, [&](const FolderEntry& entry) {
+        const bool isFolder =
+            entry.type == DT_DIR ||
+            ((entry.type == DT_LNK || entry.type == DT_UNKNOWN) &&
+             kindOf(entry.type, folder.fd.get(), entry.name) == EntryKind::Directory);
+        return gitIgnore.ignored(entry.name, isFolder);
+    });
+}
+
+// Lists a folder (`name` in its parent, `depth` below the top folder) and adds its files; a
+// folder that cannot be opened or listed hides its files, so the user is told rather than left to
+// think it holds none (one that vanished meanwhile has nothing to tell). False when there is
+// nothing to go on with.
+bool addFolderFiles(ScanWalk& walk, const WalkFolder& folder, size_t depth, std::string_view name,
+                    int32_t parentIndex, const FileMaskSpecs& files,
+                    std::vector<FolderEntry>& entries) {
+    GitMarks marks;
+    if (const int error = listFolder(folder, entries, marks); error != 0) {
         if (error != ENOENT && walk.skipped != nullptr)
             walk.skipped->push_back({folder.path + "/", SkipReason::Unreadable,
                                      std::string("Cannot list folder: ") + std::strerror(error)});
         return false;
     }
     setAsideBackups(walk, folder, entries);
+    if (walk.gitIgnore != nullptr) {
+        walk.gitIgnore->enterFolder(depth, folder.fd.get(), name, marks);
+        leaveOutIgnored(*walk.gitIgnore, folder, entries);
+    }
     addListedFiles(walk, folder, entries, parentIndex, files);
     return true;
 }
@@ -295,7 +323,8 @@ void enterSubfolder(ScanWalk& walk, WalkLevels& levels, const FolderEntry& entry
     WalkLevel& sub =
         levels.emplace_back(parent.folder.path + "/" + entry.name, id, relativeName + "/", index);
     sub.folder.adopt(openat(parent.folder.fd.get(), entry.name.c_str(), kFolderOpenFlags));
-    if (!addFolderFiles(walk, sub.folder, index, files, sub.entries)) {
+    if (!addFolderFiles(walk, sub.folder, levels.size() - 1, entry.name, index, files,
+                        sub.entries)) {
         levels.pop_back();
         return;
     }
@@ -344,10 +373,13 @@ void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileL
         const int32_t index = appendItem(list, false, top.folder, exists, -1);
         if (!exists)
             continue;
+        // Each top folder is judged by the rules of the repository it lies in, if any.
+        std::optional<GitIgnore> gitIgnore;
+        walk.gitIgnore = options.respectGitignore ? &gitIgnore.emplace(top.folder) : nullptr;
         WalkLevels levels;
         WalkLevel& level = levels.emplace_back(top.folder, id, "", index);
         level.folder.adopt(util::openLongPath(top.folder, kFolderOpenFlags));
-        if (addFolderFiles(walk, level.folder, index, files, level.entries) &&
+        if (addFolderFiles(walk, level.folder, 0, "", index, files, level.entries) &&
             top.includeSubfolders)
             walkSubfolders(walk, levels, top.excludedFolders, files);
     }

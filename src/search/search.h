@@ -87,7 +87,9 @@ struct ScanListOptions {
     std::vector<std::string>* notices = nullptr;
     std::stop_token stop{};       // ends the walk early
     FileListedEvent fileListed{}; // hears of each file as it is listed, in list order
-    // Leaves out what git would ignore in the repository each top folder belongs to.
+    // Leaves out what git would ignore in the repository each top folder belongs to: its
+    // .gitignore files, info/exclude and the user's excludes file. An ignored folder is not
+    // entered; a repository met below has its own rules; a folder outside any has none.
     bool respectGitignore = false;
 };
 

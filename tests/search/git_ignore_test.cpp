@@ -1,0 +1,332 @@
+// Leaving out what git ignores, proven against git itself: one table of files says what git
+// keeps in a tree of ignore files; `git ls-files` must agree with it, and so must the walk from
+// every top folder.
+#include "search_test_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <set>
+
+using namespace kestrava::search;
+using kestrava::util::testing::TempTree;
+using Paths = std::set<std::string>;
+
+namespace {
+
+// Environment variables set for one test; the old values come back at its end.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment() = default;
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment() {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
+                       : unsetenv(it->first.c_str());
+    }
+    // nullptr unsets.
+    void set(const char* name, const char* value) {
+        const char* old = std::getenv(name);
+        m_saved.emplace_back(name, old == nullptr ? std::nullopt : std::optional<std::string>(old));
+        value == nullptr ? unsetenv(name) : setenv(name, value, 1);
+    }
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+// What a command prints; the tests quote the paths they pass.
+std::string output(const std::string& command) {
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return text;
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        text.append(buffer, got);
+    pclose(pipe);
+    return text;
+}
+
+bool hidden(const std::string& path) {
+    return path.starts_with('.') || path.find("/.") != std::string::npos;
+}
+
+// The files git keeps in the repository at root + repo, as paths from root, asking each nested
+// repository (listed as "name/") in turn. Hidden names are left out, as the walk leaves them.
+void addGitKept(const std::string& root, const std::string& repo, Paths& kept) {
+    const std::string listed =
+        output("git -C '" + root + repo + "' ls-files -z --others --exclude-standard 2> /dev/null");
+    for (size_t at = 0, end; (end = listed.find('\0', at)) != std::string::npos; at = end + 1) {
+        const std::string path = repo + listed.substr(at, end - at);
+        if (path.ends_with('/'))
+            addGitKept(root, path, kept);
+        else if (!hidden(path))
+            kept.insert(path);
+    }
+}
+
+// The files our walk lists from root + top, all masks, with git's rules on.
+Paths walked(const TempTree& tree, const std::string& top) {
+    FolderSpecs folders;
+    FileMaskSpecs files;
+    kestrava::util::testing::parseBoth(tree.path(top) + "<+>", "*.*", folders, files);
+    FileList list;
+    int32_t count = 0;
+    ScanListOptions options;
+    options.respectGitignore = true;
+    buildScanList(folders, files, list, count, options);
+    Paths paths;
+    for (const FileListItem& item : list) {
+        if (!item.isFile)
+            continue;
+        std::string path = item.name;
+        for (int32_t i = item.parentIndex; list[i].parentIndex >= 0; i = list[i].parentIndex)
+            path.insert(0, list[i].name + "/");
+        paths.insert(path.insert(0, top + "/"));
+    }
+    return paths;
+}
+
+// "missing: ..." and "extra: ..." for what `got` lacks and has beyond `want`; "" when equal.
+std::string difference(const Paths& want, const Paths& got) {
+    std::string text;
+    for (const std::string& path : want)
+        if (!got.contains(path))
+            text.append(" missing: '").append(path).append("'");
+    for (const std::string& path : got)
+        if (!want.contains(path))
+            text.append(" extra: '").append(path).append("'");
+    return text;
+}
+
+struct FileCase {
+    const char* path;
+    bool kept;
+};
+
+// Written after `git init` of repo, repo/inner and plain/proj, and of the linked worktree wt.
+const std::pair<const char*, const char*> kIgnoreFiles[] = {
+    {"home/.gitconfig",
+     "[user]\n\tname = t\n\temail = t@example.org\n[init]\n"
+     "\tdefaultBranch = main\n[core]\n\tautocrlf = false\n"
+     "[other]\n\texcludesFile = ~/wrong\n[core \"x\"]\nexcludesfile = ~/wrong\n"},
+    {"home/wrong", "*\n"},
+    {"xdg/git/ignore", "*.glob\n!keep.glob\n"},
+    {"home/proj-ignore", "*.pig\n"},
+    {"repo/.git/info/exclude", "*.excl\n/top-only.ex2\n!b.log\n!kept.glob\n"},
+    {"repo/.gitignore", "# a comment, then a blank line\n\n\\#hash.txt\n\\!bang.txt\n*.log\n"
+                        "!important.log\nbuild/\n/anchored.txt\ndoc/*.txt\n**/deep/target.txt\n"
+                        "logs/**\na/**/z.txt\n**.tmp\n[abc]?.cls\n[!x-z]9.neg\n[]]x.br\n"
+                        "[[:digit:]][[:upper:]].pc\n[unclosed\nlit\\*.txt\ntrail.txt   \n"
+                        "esc\\ \nkd/*\n!kd/want.txt\nsrc/gen/\n!saved.excl\n"},
+    {"repo/sub/.gitignore", "!*.log\n*.md\n/sub-anchored.txt\ncrlf.txt\r\n"},
+    {"repo/build/.gitignore", "!keep.txt\n"},
+    {"repo/bom/.gitignore", "\xEF\xBB\xBF"
+                            "bom.txt\n"},
+    {"repo/inner/.gitignore", "*.in\n"},
+    {"repo/inner/.git/info/exclude", "*.iex\n"},
+    {"wt/.gitignore", "*.w\n"},
+    {"plain/.gitignore", "*\n"},
+    {"plain/proj/.gitignore", "*.o\n"},
+};
+
+const FileCase kFiles[] = {
+    // Escapes, negation, case.
+    {"repo/#hash.txt", false},
+    {"repo/!bang.txt", false},
+    {"repo/a.log", false},
+    {"repo/important.log", true},
+    {"repo/Case.LOG", true},
+    // info/exclude comes after every .gitignore: its "!b.log" cannot undo "*.log".
+    {"repo/b.log", false},
+    {"repo/saved.excl", true},
+    {"repo/one.excl", false},
+    {"repo/top-only.ex2", false},
+    {"repo/sub/top-only.ex2", true},
+    // The user's excludes file (git's default place), last of all.
+    {"repo/g.glob", false},
+    {"repo/kept.glob", true},
+    {"repo/keep.glob", true},
+    {"repo/sub/g.glob", false},
+    // A trailing "/" takes folders only, at any depth; an ignored folder's own .gitignore never
+    // re-includes anything.
+    {"repo/build/keep.txt", false},
+    {"repo/build/x.c", false},
+    {"repo/src/build/y.c", false},
+    {"repo/src/other/build", true},
+    {"repo/src/gen/a.c", false},
+    {"repo/gen/a.c", true},
+    // A "/" at the start or in the middle anchors to the .gitignore's folder.
+    {"repo/anchored.txt", false},
+    {"repo/src/anchored.txt", true},
+    {"repo/doc/a.txt", false},
+    {"repo/doc/sub/b.txt", true},
+    {"repo/src/doc/a.txt", true},
+    // "**" leading, trailing, in the middle, and elsewhere (one "*").
+    {"repo/deep/target.txt", false},
+    {"repo/p/q/deep/target.txt", false},
+    {"repo/p/deep/other.txt", true},
+    {"repo/logs/a", false},
+    {"repo/logs/x/y", false},
+    {"repo/src/logs/a", true},
+    {"repo/a/z.txt", false},
+    {"repo/a/b/c/z.txt", false},
+    {"repo/b/a/z.txt", true},
+    {"repo/x.tmp", false},
+    {"repo/src/y.tmp", false},
+    // Bracket sets, ranges, "]" first, POSIX classes, an unclosed set, an escaped "*".
+    {"repo/ab.cls", false},
+    {"repo/dz.cls", true},
+    {"repo/a.cls", true},
+    {"repo/a9.neg", false},
+    {"repo/y9.neg", true},
+    {"repo/]x.br", false},
+    {"repo/1A.pc", false},
+    {"repo/1a.pc", true},
+    {"repo/[unclosed", true},
+    {"repo/lit*.txt", false},
+    {"repo/litx.txt", true},
+    // Trailing spaces are dropped unless escaped.
+    {"repo/trail.txt", false},
+    {"repo/esc ", false},
+    {"repo/esc", true},
+    // A folder left in (kd/*) whose file a negation re-includes.
+    {"repo/kd/want.txt", true},
+    {"repo/kd/other.txt", false},
+    // A nested .gitignore overrides the root one; CR LF lines; a byte order mark.
+    {"repo/sub/x.log", true},
+    {"repo/sub/readme.md", false},
+    {"repo/readme.md", true},
+    {"repo/sub/sub-anchored.txt", false},
+    {"repo/sub/deeper/sub-anchored.txt", true},
+    {"repo/sub/crlf.txt", false},
+    {"repo/bom/bom.txt", false},
+    // A .gitignore that is a link is not followed; one that is a folder ignores nothing.
+    {"repo/linkedrules/readme.md", true},
+    {"repo/odd/x.txt", true},
+    // A nested repository has its own rules, not the outer ones; the user's still apply.
+    {"repo/inner/x.log", true},
+    {"repo/inner/y.in", false},
+    {"repo/inner/z.glob", false},
+    {"repo/inner/w.excl", true},
+    {"repo/inner/v.iex", false},
+    // A linked worktree: info/exclude of the common folder, its own .gitignore.
+    {"wt/a.excl", false},
+    {"wt/x.w", false},
+    {"wt/y.txt", true},
+    {"wt/a.log", true},
+    // Outside any repository nothing is ignored, but a repository below has its rules, and its
+    // own configuration names another excludes file.
+    {"plain/a.txt", true},
+    {"plain/proj/a.o", false},
+    {"plain/proj/b.c", true},
+    {"plain/proj/c.glob", true},
+    {"plain/proj/d.pig", false},
+};
+
+// Top folders the walk starts from: a subfolder has its ancestors' rules, an ignored one lists
+// nothing, a nested repository and a worktree are found from inside.
+const char* const kTops[] = {"repo", "repo/sub", "repo/build", "repo/inner", "wt", "plain"};
+
+class GitIgnoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::system("git --version > /dev/null 2>&1") != 0)
+            GTEST_SKIP() << "git is not installed";
+        m_environment.set("HOME", m_tree.path("home").c_str());
+        m_environment.set("XDG_CONFIG_HOME", m_tree.path("xdg").c_str());
+        m_environment.set("GIT_CONFIG_NOSYSTEM", "1");
+        for (const char* name : {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_CONFIG_GLOBAL",
+                                 "GIT_CONFIG_PARAMETERS", "GIT_CEILING_DIRECTORIES"})
+            m_environment.set(name, nullptr);
+        m_tree.write("home/.keep", "");
+    }
+    // Runs git with the test's paths quoted; false when it fails.
+    bool git(const std::string& arguments) const {
+        return std::system(("cd '" + m_tree.root() + "' && git " + arguments + " > /dev/null 2>&1")
+                               .c_str()) == 0;
+    }
+
+    TempTree m_tree;
+
+  private:
+    ScopedEnvironment m_environment;
+};
+
+TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
+    m_tree.write("home/.gitconfig", kIgnoreFiles[0].second);
+    ASSERT_TRUE(git("init -q repo && git init -q repo/inner && git init -q plain/proj"));
+    ASSERT_TRUE(
+        git("-C repo commit -q --allow-empty -m start && git -C repo worktree add -q ../wt"));
+    for (const auto& [path, text] : kIgnoreFiles)
+        m_tree.write(path, text);
+    kestest::writeRaw(m_tree.path("plain/proj/.git/config"),
+                      kestest::readFile(m_tree.path("plain/proj/.git/config")) +
+                          "[Core]\n\tExcludesFile = \"~/proj-ignore\" ; its own list\n");
+    std::filesystem::create_directories(m_tree.path("repo/linkedrules"));
+    std::filesystem::create_symlink("../sub/.gitignore",
+                                    m_tree.path("repo/linkedrules/.gitignore"));
+    std::filesystem::create_directories(m_tree.path("repo/odd/.gitignore"));
+    for (const FileCase& file : kFiles)
+        m_tree.write(file.path, "x");
+
+    Paths wanted;
+    for (const FileCase& file : kFiles)
+        if (file.kept)
+            wanted.insert(file.path);
+    Paths gitKept;
+    for (const char* repo : {"repo/", "wt/", "plain/proj/"})
+        addGitKept(m_tree.path(""), repo, gitKept);
+    Paths wantedInRepositories;
+    std::copy_if(wanted.begin(), wanted.end(),
+                 std::inserter(wantedInRepositories, wantedInRepositories.end()),
+                 [](const std::string& path) {
+                     return !path.starts_with("plain/") || path.starts_with("plain/proj/");
+                 });
+    EXPECT_EQ(difference(wantedInRepositories, gitKept), "") << "the table is not what git does";
+
+    for (const std::string top : kTops) {
+        Paths wantedBelow;
+        for (const std::string& path : wanted)
+            if (path.starts_with(top + "/"))
+                wantedBelow.insert(path);
+        EXPECT_EQ(difference(wantedBelow, walked(m_tree, top)), "") << "walked from " << top;
+    }
+}
+
+// Git does not follow links; the walk does, and judges what it meets at the link's place: under
+// the rules of the repository being walked, with the ignore files found inside the linked folder,
+// unless that folder is a repository's root.
+TEST_F(GitIgnoreTest, LinkedFoldersAreJudgedWhereTheWalkMeetsThem) {
+    ASSERT_TRUE(git("init -q repo && git init -q other"));
+    m_tree.write("repo/.gitignore", "*.bak\nout/\n");
+    m_tree.write("other/.gitignore", "*.tmp\n");
+    m_tree.write("other/sub/.gitignore", "*.sub\n");
+    for (const char* name : {"a.bak", "a.tmp", "a.sub", "a.txt"})
+        m_tree.write(std::string("other/sub/") + name, "x");
+    for (const char* link : {"linked", "out"})
+        std::filesystem::create_directory_symlink("../other/sub", m_tree.path("repo/") + link);
+    std::filesystem::create_directory_symlink("../other", m_tree.path("repo/whole"));
+
+    EXPECT_EQ(difference({"repo/linked/a.tmp", "repo/linked/a.txt", "repo/whole/sub/a.bak",
+                          "repo/whole/sub/a.txt"},
+                         walked(m_tree, "repo")),
+              "");
+}
+
+// Each "**/" nests one call deeper: a repository's ignore file must not run the stack out.
+TEST_F(GitIgnoreTest, AHostilePatternMatchesNothingInsteadOfCrashing) {
+    ASSERT_TRUE(git("init -q repo"));
+    std::string chain;
+    for (int i = 0; i < 200000; ++i)
+        chain += "**/";
+    m_tree.write("repo/.gitignore", chain + "x\n");
+    m_tree.write("repo/d/x", "x");
+    EXPECT_EQ(walked(m_tree, "repo"), Paths{"repo/d/x"});
+}
+
+} // namespace
