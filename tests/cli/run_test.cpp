@@ -236,6 +236,40 @@ TEST_F(CliTest, JsonLinesReadBack) {
     EXPECT_EQ(objects[4]["data"]["stats"]["searches"], 1);
 }
 
+TEST_F(CliTest, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {
+    if (std::system("git --version >/dev/null 2>&1 && patch --version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "git and patch are needed";
+    const std::string folder = m_root + "/p";
+    std::string many;
+    for (int i = 1; i <= 30; ++i)
+        many += i % 9 == 0 ? "beta and beta\n" : "line " + std::to_string(i) + "\n";
+    writeFile(folder + "/many.txt", many);
+    writeFile(folder + "/crlf.txt", "x\r\nbeta\r\ny");      // CR LF, no line feed at the end
+    writeFile(folder + "/same.txt", "nothing to change\n"); // not in the diff
+    const auto run = [&](const std::string& target, std::vector<std::string> extra) {
+        std::vector<std::string> args{"replace", "-d",   target, "-f",   "*.txt",
+                                      "-e",      "beta", "-r",   "GAMMA"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return cli(args);
+    };
+    const CliRun preview = run(folder, {"--preview"});
+    ASSERT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(readFile(folder + "/many.txt"), many) << "a preview writes nothing";
+    EXPECT_EQ(preview.out.find("same.txt"), std::string::npos);
+    writeFile(m_scratch / "p.diff", preview.out);
+    const std::string diff = (m_scratch / "p.diff").string();
+    EXPECT_EQ(std::system(("cd / && git apply --check '" + diff + "'").c_str()), 0);
+    EXPECT_EQ(std::system(("patch -s -p1 --dry-run -d / < '" + diff + "'").c_str()), 0);
+    fs::copy(folder, m_root + "/q", fs::copy_options::recursive);
+    ASSERT_EQ(std::system(("patch -s -p1 -d / < '" + diff + "'").c_str()), 0);
+    ASSERT_EQ(run(m_root + "/q", {"--in-situ", "--yes"}).status, 0);
+    for (const char* name : {"many.txt", "crlf.txt", "same.txt"})
+        EXPECT_EQ(readFile(folder + "/" + name), readFile(m_root + "/q/" + name)) << name;
+    const CliRun nothing = run(folder, {"--preview"});
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_EQ(nothing.status, 1) << "nothing would change";
+}
+
 TEST_F(CliTest, ValidationMessagesAndExitCodes) {
     const struct {
         std::vector<std::string> args;
