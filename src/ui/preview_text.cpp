@@ -65,26 +65,6 @@ void dropCutCharacters(ByteWindow& window) {
         bytes.resize(start);
 }
 
-bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error) {
-    bytes.resize(length);
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(fd, bytes.data() + done, length - done,
-                                    static_cast<off_t>(offset + static_cast<int64_t>(done)));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = errno;
-            return false;
-        }
-        if (got == 0)
-            break; // it shrank since it was opened
-        done += static_cast<size_t>(got);
-    }
-    bytes.resize(done);
-    return true;
-}
-
 QString openProblem(const QString& name, util::ReadStatus status, int error) {
     switch (status) {
     case util::ReadStatus::Missing:
@@ -317,9 +297,9 @@ PreviewText loadPreviewText(const search::SearchResults& results, size_t fileInd
     window.fileSize = static_cast<int64_t>(size);
     window.offset = std::max<int64_t>(0, anchor.matchStart - limits.bytesAround);
     const int64_t end = std::min<int64_t>(window.fileSize, anchor.matchEnd + limits.bytesAround);
-    if (!readAt(fd.get(), window.offset,
-                static_cast<size_t>(std::max<int64_t>(0, end - window.offset)), window.bytes,
-                error)) {
+    if (!util::readAt(fd.get(), window.offset,
+                      static_cast<size_t>(std::max<int64_t>(0, end - window.offset)), window.bytes,
+                      error)) {
         shown.problem = openProblem(name, util::ReadStatus::Unreadable, error);
         return shown;
     }

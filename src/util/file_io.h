@@ -63,6 +63,9 @@ ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueF
 bool resolveLinks(const std::string& fileName, std::string& target, int& error);
 // Reads the `size` bytes of a file opened so (fewer should it have shrunk) into `buffer`.
 ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer, int& error);
+// Reads `length` bytes from `offset` into `bytes` (fewer when the file ends first); false with
+// errno in `error` when reading fails.
+bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error);
 
 // The folder part of a name: up to and including the last "/", empty when there is none.
 std::string fileFolder(const std::string& fileName);

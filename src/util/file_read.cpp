@@ -13,25 +13,6 @@ namespace kestrava::util {
 
 namespace {
 
-// Reads until the buffer is full or the file ends early (it shrank since fstat).
-bool readFully(int fd, std::string& buffer, int& error) {
-    size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t got = read(fd, buffer.data() + done, buffer.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            error = errno;
-            return false;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<size_t>(got);
-    }
-    buffer.resize(done);
-    return true;
-}
-
 // O_NONBLOCK: should a FIFO have taken the file's place, opening it must not wait for a writer.
 // A walk lists files deeper than PATH_MAX, so the path may be longer than open(2) takes.
 int openForReading(const std::string& fileName, int extraFlags) {
@@ -140,9 +121,28 @@ ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer
     return readOpenedFile(file, size, buffer, error);
 }
 
+bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error) {
+    bytes.resize(length);
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd, bytes.data() + done, length - done,
+                                    static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = errno;
+            return false;
+        }
+        if (got == 0)
+            break; // it shrank since it was opened
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);
+    return true;
+}
+
 ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer, int& error) {
-    buffer.resize(size);
-    if (!readFully(file.get(), buffer, error)) {
+    if (!readAt(file.get(), 0, size, buffer, error)) {
         buffer.clear();
         return ReadStatus::Unreadable;
     }
