@@ -27,6 +27,8 @@ const char* const kFooter =
     "  kestrava-cli replace -d 'src<+>' -f '*.cpp' -e 'oldName\\(' -r 'newName(' --in-situ --yes\n"
     "\n"
     "Each command's options: kestrava-cli find --help (and replace, script).\n"
+    "The lines and matches views are written as the search goes on: an error is told after\n"
+    "what was found before it.\n"
     "\n"
     "Exit status: 0 when something matched, 1 when nothing did, 2 on an error (also when a\n"
     "folder is not there and nothing matched elsewhere).\n";

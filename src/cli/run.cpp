@@ -143,15 +143,20 @@ results::ExportHeader exportHeader(const CliOptions& options, const Console& con
     return header;
 }
 
-// The lines and matches views as plain text are made file by file while the run goes on.
+// The lines and matches views as plain text are written file by file while the run goes on, so
+// memory does not grow with the matches; a failure is then told after what was written.
 std::unique_ptr<results::ExportWhileRunning> exportWhileRunning(const CliOptions& options,
-                                                                const Console& console) {
+                                                                Console& console) {
     if (options.richText || options.json || options.quiet || options.preview ||
         (options.view != results::View::LinesWithMatches &&
          options.view != results::View::MatchesOnly))
         return nullptr;
-    return std::make_unique<results::ExportWhileRunning>(exportHeader(options, console),
-                                                         options.view, !options.filenamesOnly);
+    return std::make_unique<results::ExportWhileRunning>(
+        exportHeader(options, console), options.view, !options.filenamesOnly,
+        [&console](std::string_view text) {
+            clearProgress(console); // a terminal may show both
+            console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        });
 }
 
 // How long a run took, for the JSON summary.
@@ -178,14 +183,12 @@ void printResults(const CliOptions& options, const search::SearchResults& result
     const auto write = [&](std::string_view text) {
         console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
     };
-    if (madeWhileRunning != nullptr && !madeWhileRunning->complete())
-        madeWhileRunning = nullptr;
     results::Rows rows;
     const int32_t unique =
         madeWhileRunning != nullptr ? 0 : results::buildResultRows(results, options.view, rows);
     const bool details = !options.filenamesOnly;
     if (madeWhileRunning != nullptr) {
-        madeWhileRunning->finish(write);
+        madeWhileRunning->finish();
     } else if (options.richText) {
         console.out << results::buildRichText(
             results::buildResultLines(results, rows, exportHeader(options, console), details));
@@ -265,8 +268,11 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
+    const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
+        exportWhileRunning(options, console);
     search::ScanOptions scan = options.scan;
     scan.planOnly = options.preview;
+    scan.forgetRecordedLines = madeWhileRunning != nullptr;
     search::FindSession session({options.criteria, replacing, options.caseSensitive, options.inSitu,
                                  options.threads, scan});
     if (const std::string errors = session.check(); !errors.empty()) {
@@ -281,8 +287,6 @@ int runFindReplace(const CliOptions& options, Console& console) {
     const Clock::time_point started = Clock::now();
     auto kept = std::make_unique<search::SearchResults>();
     search::SearchResults& results = *kept;
-    const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
-        exportWhileRunning(options, console);
     std::stop_source stop;
     search::FileRecordedEvent recorded;
     if (madeWhileRunning)
@@ -299,6 +303,10 @@ int runFindReplace(const CliOptions& options, Console& console) {
     }
     clearProgress(console);
     if (outcome.failed) {
+        if (madeWhileRunning) { // what was found before the failure, then the failure
+            madeWhileRunning->flush();
+            console.out.flush();
+        }
         console.err << consoleMessage(outcome.message);
         if (options.verbose) {
             printNames("Replaced before the error:", outcome.replaced, console);

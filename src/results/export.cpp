@@ -221,53 +221,32 @@ std::vector<std::string> buildResultLines(const search::SearchResults& results, 
     return lines;
 }
 
-ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details,
-                                       size_t mostBytes)
+ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details, Write write)
     : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
-      m_mostBytes(mostBytes) {}
+      m_write(std::move(write)) {}
 
 void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
     constexpr size_t kBlock = size_t{1} << 20;
-    if (m_gaveUp)
-        return;
-    // A file whose text would pass the limit is not made at all: it would only be thrown away.
-    size_t estimate = 256;
-    if (m_details)
-        for (const search::MatchedLine& line : results.files[fileIndex].lines)
-            estimate += line.text.size() + 4;
-    if (m_bytes + (m_blocks.empty() ? 0 : m_blocks.back().size()) + estimate > m_mostBytes) {
-        giveUp();
-        return;
-    }
-    const bool first = m_blocks.empty();
-    if (first || m_blocks.back().size() >= kBlock) {
-        m_bytes += first ? 0 : m_blocks.back().size();
-        m_blocks.emplace_back().reserve(kBlock + 4096);
-    }
-    std::string& text = m_blocks.back();
     const auto endLine = [](std::string& line) { line += '\n'; };
-    if (first)
-        appendHeaderLines(m_header, text, endLine);
+    if (!m_started)
+        appendHeaderLines(m_header, m_block, endLine);
+    m_started = true;
     m_rows.clear();
     appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
-    appendRowLines(results, m_rows, m_header, m_details, text, endLine);
-    if (m_bytes + text.size() > m_mostBytes)
-        giveUp();
+    appendRowLines(results, m_rows, m_header, m_details, m_block, endLine);
+    if (m_block.size() >= kBlock)
+        flush();
 }
 
-void ExportWhileRunning::giveUp() {
-    m_gaveUp = true;
-    std::vector<std::string>().swap(m_blocks);
+void ExportWhileRunning::flush() {
+    if (!m_block.empty())
+        m_write(m_block);
+    m_block.clear();
 }
 
-void ExportWhileRunning::finish(const std::function<void(std::string_view)>& write) {
-    if (m_blocks.empty()) {
-        write("No matches found\n\n\n");
-        return;
-    }
-    for (const std::string& block : m_blocks)
-        write(block);
-    write("\n");
+void ExportWhileRunning::finish() {
+    m_block += m_started ? "\n" : "No matches found\n\n\n";
+    flush();
 }
 
 std::string buildRichText(const std::vector<std::string>& lines) {

@@ -93,30 +93,27 @@ std::vector<std::string> buildResultLines(const search::SearchResults& results, 
 void writeResultText(const search::SearchResults& results, const Rows& rows,
                      const ExportHeader& header, bool details,
                      const std::function<void(std::string_view)>& write);
-// The export text of the lines or matches view made while a run records its files (see
-// scanFiles), so that little is left to do when it ends: for a run that starts from empty
-// results, the text Finish hands over is the one writeResultText gives for them. Past
-// mostBytes of text it gives up, keeping memory in bounds, and Complete() is false: the text
-// is then made from the results at the end.
+// The export text of the lines or matches view written while a run records its files (see
+// scanFiles), about a megabyte at a time, so that memory does not grow with the text: for a run
+// that starts from empty results, all it writes is what writeResultText gives for them.
 class ExportWhileRunning {
   public:
-    ExportWhileRunning(ExportHeader header, View view, bool details,
-                       size_t mostBytes = size_t{64} << 20);
+    using Write = std::function<void(std::string_view)>;
+    ExportWhileRunning(ExportHeader header, View view, bool details, Write write);
     void fileRecorded(const search::SearchResults& results, size_t fileIndex);
-    bool complete() const { return !m_gaveUp; }
-    // Only for a complete text.
-    void finish(const std::function<void(std::string_view)>& write);
+    // Writes what is held back: the text so far, before a failure is told.
+    void flush();
+    // Writes the rest of the text ("No matches found" when no file was recorded).
+    void finish();
 
   private:
-    void giveUp();
     ExportHeader m_header;
     bool m_matchesOnly;
     bool m_details;
-    size_t m_mostBytes;
-    bool m_gaveUp = false;
-    size_t m_bytes = 0;                // in the blocks before the last
-    std::vector<std::string> m_blocks; // of about a megabyte each
-    Rows m_rows;                       // one file's, reused
+    Write m_write;
+    bool m_started = false;
+    std::string m_block; // held back until it reaches about a megabyte
+    Rows m_rows;         // one file's, reused
 };
 
 // The lines as a rich-text document (code page 1252, one paragraph per line).

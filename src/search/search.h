@@ -118,6 +118,9 @@ struct ScanOptions {
     int32_t contextAfter = 0;      // and after it
     // A replacing run works out each file's changes as a unified diff and writes nothing.
     bool planOnly = false;
+    // Each file's lines are let go once FileRecordedEvent has been told of it (which wrote
+    // them out), so memory does not grow with the matches; the counts stay.
+    bool forgetRecordedLines = false;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 

@@ -188,9 +188,9 @@ std::string_view folderPart(const std::string& path) {
 class Committer {
   public:
     Committer(SearchResults& results, const ProgressEvent& progress, int32_t listTotal,
-              bool replaceInPlace, const FileRecordedEvent& recorded)
+              bool replaceInPlace, const FileRecordedEvent& recorded, bool forgetLines)
         : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
-          m_recorded(recorded) {}
+          m_recorded(recorded), m_forgetLines(forgetLines && recorded) {}
 
     void commit(const ListedFile& listed, FileOutcome&& outcome) {
         if (outcome.error)
@@ -223,6 +223,10 @@ class Committer {
             writeReplaced(listed.path, outcome);
         if (m_recorded)
             m_recorded(m_results, m_results.files.size() - 1);
+        if (m_forgetLines) {
+            MatchedLineArray().swap(m_results.files.back().lines);
+            std::vector<ContextLine>().swap(m_results.files.back().context);
+        }
     }
 
     const std::vector<std::string>& replacedPaths() const { return m_replacedPaths; }
@@ -274,6 +278,7 @@ class Committer {
     ProgressThrottle m_throttle;
     bool m_replaceInPlace;
     const FileRecordedEvent& m_recorded;
+    bool m_forgetLines;
     std::vector<std::string> m_replacedPaths; // in the order they were written
 };
 
@@ -413,7 +418,8 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
                                         });
     handOver();
     workers.close();
-    Committer committer(results, progress, listTotal, false, recorded);
+    Committer committer(results, progress, listTotal, false, recorded,
+                        specs.options.forgetRecordedLines);
     commitInOrder(workers, listed, committer, results, stop);
 }
 
@@ -501,8 +507,9 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
                               listed.push_back({std::move(path), name});
                           });
             searchListed(listed, threads, specs, replaceInPlace,
-                         Committer(results, progress, listTotal, replaceInPlace, recorded), results,
-                         stop);
+                         Committer(results, progress, listTotal, replaceInPlace, recorded,
+                                   specs.options.forgetRecordedLines),
+                         results, stop);
         }
     } catch (...) {
         clearMatchResults(results);

@@ -106,33 +106,32 @@ std::string written(const std::function<void(const std::function<void(std::strin
     return text;
 }
 
-// Made file by file while a run records them, the text of the lines and matches views is the
+// Written file by file while a run records them, the text of the lines and matches views is the
 // one made from the finished results, in every header mode and with or without details; and a
 // run without matches says so.
-TEST_F(ExportTest, TextMadeWhileRunningEqualsTextMadeAfterwards) {
+TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
         for (const bool details : {true, false})
             for (const HeaderKind mode :
                  {HeaderKind::Find, HeaderKind::Replace, HeaderKind::Script, HeaderKind::None}) {
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
-                ExportWhileRunning running(header, view, details);
-                for (size_t f = 0; f < m_results.files.size(); ++f)
-                    running.fileRecorded(m_results, f);
                 Rows rows;
                 buildResultRows(m_results, view, rows);
-                EXPECT_EQ(written([&](const auto& write) { running.finish(write); }),
+                EXPECT_EQ(written([&](const auto& write) {
+                              ExportWhileRunning running(header, view, details, write);
+                              for (size_t f = 0; f < m_results.files.size(); ++f)
+                                  running.fileRecorded(m_results, f);
+                              running.finish();
+                          }),
                           written([&](const auto& write) {
                               writeResultText(m_results, rows, header, details, write);
                           }))
                     << static_cast<int>(view) << details << static_cast<int>(mode);
             }
-    ExportWhileRunning nothing({}, View::LinesWithMatches, true);
-    EXPECT_EQ(written([&](const auto& write) { nothing.finish(write); }), "No matches found\n\n\n");
-    ExportWhileRunning small({}, View::LinesWithMatches, true, 300);
-    small.fileRecorded(m_results, 0);
-    EXPECT_TRUE(small.complete()) << "the first file's text fits";
-    small.fileRecorded(m_results, 1);
-    EXPECT_FALSE(small.complete()) << "past the limit, the text is left to be made at the end";
+    EXPECT_EQ(written([&](const auto& write) {
+                  ExportWhileRunning({}, View::LinesWithMatches, true, write).finish();
+              }),
+              "No matches found\n\n\n");
 }
 
 } // namespace
