@@ -119,6 +119,9 @@ TEST_F(CliHostileTest, AReplaceStoppedByAnErrorSaysHowFarItGot) {
                             "--yes", "--in-situ", "--verbose", "--threads", "1"});
     unsetenv("KESTRAVA_FAULT");
     EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("Found 1 match in " + m_root + "/d1/xd1.txt\nword\n"), std::string::npos)
+        << "what was found before the error is written: " << run.out;
+    EXPECT_EQ(run.out.find("xd2.txt"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find(": No space left on device (" + m_root +
                            "/d2/xd2.txt)\n"
                            "1 file was replaced before the error; 2 files were not touched\n"
