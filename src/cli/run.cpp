@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <memory>
@@ -93,13 +94,24 @@ std::string progressLine(const search::Progress& progress) {
            " files";
 }
 
+// How long a run goes before its progress is shown. Test builds can show it at once
+// (KESTRAVA_FAULT=progress:now), as no test should take a second.
+std::chrono::milliseconds progressDelay() {
+#ifdef KES_FAULT_HOOKS
+    if (const char* fault = std::getenv("KESTRAVA_FAULT");
+        fault != nullptr && std::string_view(fault) == "progress:now")
+        return std::chrono::milliseconds(0);
+#endif
+    return std::chrono::seconds(1);
+}
+
 // Progress on one updating line of standard error, when it is a terminal and a run has taken
 // more than a second (a quick run leaves no flicker), at most ten times a second; never under
 // --quiet.
 search::ProgressEvent progressPrinter(const CliOptions& options, Console& console,
                                       std::stop_source& stop) {
     using Clock = std::chrono::steady_clock;
-    return [&console, &stop, next = Clock::now() + std::chrono::seconds(1),
+    return [&console, &stop, next = Clock::now() + progressDelay(),
             quiet = options.quiet](const search::Progress& progress) mutable {
         if (console.interrupted != nullptr && console.interrupted->load())
             stop.request_stop();

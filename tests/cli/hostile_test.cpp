@@ -1,10 +1,13 @@
 // kestrava-cli on hostile trees and patterns: unreadable files are reported on standard error
-// without changing the exit status, and a runaway pattern ends with the limit's message.
+// without changing the exit status, a runaway pattern ends with the limit's message, and
+// progress is shown on a terminal only.
 #include "cli_test_util.h"
 
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+
+#include <pty.h>
 
 namespace {
 
@@ -135,6 +138,37 @@ TEST_F(CliHostileTest, AReplaceStoppedByAnErrorSaysHowFarItGot) {
     EXPECT_EQ(readFile(m_root + "/d1/xd1.txt"), "W\n");
     EXPECT_EQ(readFile(m_root + "/d2/xd2.txt"), "word\n");
     EXPECT_EQ(readFile(m_root + "/d3/xd3.txt"), "word\n");
+}
+
+// Progress goes to standard error only when it is a terminal, and is erased before the summary.
+TEST_F(CliHostileTest, ProgressOnlyOnATerminal) {
+    writeFile(m_root + "/a.txt", "word\n");
+    setenv("KESTRAVA_FAULT", "progress:now", 1); // the test build's hook: no wait of a second
+    const std::vector<std::string> args{"find", "-d", m_root, "-f", "*.txt", "-e", "word"};
+    const CliRun redirected = cli(args);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        const int out = open("/dev/null", O_WRONLY);
+        dup2(out, 1); // standard error alone stays on the terminal
+        std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(KESTRAVA_CLI, argv.data());
+        _exit(127);
+    }
+    unsetenv("KESTRAVA_FAULT");
+    ASSERT_GT(pid, 0);
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got = 0; (got = read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<size_t>(got));
+    waitpid(pid, nullptr, 0);
+    close(terminal);
+    EXPECT_EQ(redirected.err.find("Listing files"), std::string::npos) << redirected.err;
+    EXPECT_NE(shown.find("Listing files ...\x1b[K"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\x1b[KSearched 1 file:"), std::string::npos) << "erased first";
 }
 
 } // namespace
