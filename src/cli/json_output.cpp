@@ -81,21 +81,34 @@ bool isControl(char c) {
     return static_cast<unsigned char>(c) < 32;
 }
 
-Json matchObject(const Json& path, const search::MatchedLine& line) {
+// What a replacing run put in place of the match starting at `start`, when it was kept.
+const search::Replacement* replacementAt(const search::FileMatches& file, int64_t start) {
+    const auto found =
+        std::lower_bound(file.replacements.begin(), file.replacements.end(), start,
+                         [](const search::Replacement& r, int64_t at) { return r.start < at; });
+    return found != file.replacements.end() && found->start == start ? &*found : nullptr;
+}
+
+Json matchObject(const Json& path, const search::FileMatches& file,
+                 const search::MatchedLine& line) {
     // The control byte that only separates the line from what came before is no part of it.
     const size_t skip = !line.text.empty() && isControl(line.text[0]) && line.match(0).start > 1;
     const std::string_view text = std::string_view(line.text).substr(skip);
+    const int64_t lineStart =
+        line.matchStart - (line.match(0).start - 1) + static_cast<int64_t>(skip);
     Json submatches = Json::array();
     for (size_t m = 0; m < line.matchCount(); ++m) {
         const search::MatchSpan span = line.match(m);
         const auto start = static_cast<size_t>(span.start - 1) - skip;
         const auto length = static_cast<size_t>(span.length);
-        submatches.push_back({{"match", textOrBytes(text.substr(start, length))},
-                              {"start", start},
-                              {"end", start + length}});
+        Json submatch = {{"match", textOrBytes(text.substr(start, length))},
+                         {"start", start},
+                         {"end", start + length}};
+        if (const search::Replacement* replacement =
+                replacementAt(file, lineStart + static_cast<int64_t>(start)))
+            submatch["replacement"] = textOrBytes(replacement->text);
+        submatches.push_back(std::move(submatch));
     }
-    const int64_t lineStart =
-        line.matchStart - (line.match(0).start - 1) + static_cast<int64_t>(skip);
     return {{"type", "match"},
             {"data",
              {{"path", path},
@@ -124,7 +137,7 @@ void writeFile(const search::SearchResults& results, size_t fileIndex, bool repl
     for (const results::Row& row : rows) {
         const auto index = static_cast<size_t>(row.lineIndex);
         if (row.kind == results::RowKind::Line)
-            out << matchObject(path, file.lines[index]).dump() << '\n';
+            out << matchObject(path, file, file.lines[index]).dump() << '\n';
         else if (row.kind == results::RowKind::Context)
             out << contextObject(path, file.context[index]).dump() << '\n';
     }

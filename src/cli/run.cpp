@@ -285,6 +285,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
     search::ScanOptions scan = options.scan;
     scan.planOnly = options.preview;
     scan.forgetRecordedLines = madeWhileRunning != nullptr;
+    scan.keepReplacements = options.json && replacing;
     search::FindSession session({options.criteria, replacing, options.caseSensitive, options.inSitu,
                                  options.threads, scan});
     if (const std::string errors = session.check(); !errors.empty()) {

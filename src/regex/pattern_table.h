@@ -200,10 +200,13 @@ class PatternTable {
     // A limit > 0 stops after that many matches; < 0 means no limit.
     void splitToArray(int32_t patternID, const char* target, uint32_t targetLength,
                       uint32_t startOffset, int32_t limit, std::vector<std::string>& pieces);
+    // Told of each replacement: the match's start and end in the target, and what took its place.
+    using Replaced = std::function<void(uint32_t start, uint32_t end, std::string_view text)>;
     // Output = target from startAt (1-based) with up to maxReplacements (< 0: all) non-empty
     // matches replaced by the expanded template. Raises 14 for startAt < 1, 25 for a bad template.
     void replace(int32_t patternID, const std::string& target, const std::string& replaceTemplate,
-                 int32_t maxReplacements, int32_t startAt, std::string& output);
+                 int32_t maxReplacements, int32_t startAt, std::string& output,
+                 const Replaced& replaced = {});
 
     PatternOptions defaultPatternOptions() const;
     void setDefaultPatternOptions(PatternOptions options);
@@ -258,7 +261,8 @@ class PatternTable {
                          const MatchFound& found);
     void matchAndReplace(int32_t patternID, const char* target, std::string& output,
                          uint32_t startOffset, int32_t maxReplacements,
-                         const std::string& replaceTemplate, uint32_t targetLength);
+                         const std::string& replaceTemplate, uint32_t targetLength,
+                         const Replaced& replaced);
     void appendReplacement(const std::string& tokens, const EntryView& entry, const char* target,
                            const int* ovector, int rc, std::string& output);
 

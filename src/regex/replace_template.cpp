@@ -183,17 +183,19 @@ void appendGrowing(std::string& output, const char* bytes, size_t count) {
 
 void PatternTable::replace(int32_t patternID, const std::string& target,
                            const std::string& replaceTemplate, int32_t maxReplacements,
-                           int32_t startAt, std::string& output) {
+                           int32_t startAt, std::string& output, const Replaced& replaced) {
     if (startAt < 1)
         raiseClassError(RegexErrorCode::StartAtTooSmall, RegexOperation::Replace, className(), 0,
                         {int64_t{startAt}});
     matchAndReplace(patternID, target.data(), output, static_cast<uint32_t>(startAt - 1),
-                    maxReplacements, replaceTemplate, static_cast<uint32_t>(target.size()));
+                    maxReplacements, replaceTemplate, static_cast<uint32_t>(target.size()),
+                    replaced);
 }
 
 void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::string& output,
                                    uint32_t startOffset, int32_t maxReplacements,
-                                   const std::string& replaceTemplate, uint32_t targetLength) {
+                                   const std::string& replaceTemplate, uint32_t targetLength,
+                                   const Replaced& replaced) {
     const EntryView entry = validatedEntry(patternID, RegexOperation::Match,
                                            RegexOperation::MatchAndReplace, true, false);
     if (startOffset > targetLength)
@@ -230,7 +232,11 @@ void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::s
             if (rc <= 0)
                 break;
             appendGrowing(output, target + pos, static_cast<size_t>(ovector[0]) - pos);
+            const size_t put = output.size();
             appendReplacement(tokens, entry, target, ovector.data(), rc, output);
+            if (replaced)
+                replaced(static_cast<uint32_t>(ovector[0]), static_cast<uint32_t>(ovector[1]),
+                         std::string_view(output).substr(put));
             pos = static_cast<uint32_t>(ovector[1]);
             if (maxReplacements > 0 && --maxReplacements == 0)
                 break;

@@ -4,6 +4,7 @@
 
 #include "util/file_io.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace kestrava::search {
@@ -16,13 +17,22 @@ std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace) 
     return fullPath.substr(0, nameStart) + "kesReplace/" + fullPath.substr(nameStart);
 }
 
-std::string replacedText(CompiledRequest& specs, std::string text) {
+std::string replacedText(CompiledRequest& specs, std::string text,
+                         std::vector<Replacement>* replacements) {
+    const auto replacing = std::count_if(specs.items.begin(), specs.items.end(),
+                                         [](const ReplaceRule& item) { return item.doReplace; });
+    regex::PatternTable::Replaced tell;
+    if (replacements != nullptr && replacing == 1)
+        tell = [replacements](uint32_t start, uint32_t end, std::string_view put) {
+            replacements->push_back(
+                {static_cast<int32_t>(start), static_cast<int32_t>(end), std::string(put)});
+        };
     std::string replaced;
     for (const ReplaceRule& item : specs.items) {
         if (!item.doReplace)
             continue;
         // Every match: the user confirmed "Replace all matches".
-        specs.regEx.replace(item.patternID, text, item.replaceWith, -1, 1, replaced);
+        specs.regEx.replace(item.patternID, text, item.replaceWith, -1, 1, replaced, tell);
         text.swap(replaced);
     }
     return text;

@@ -121,6 +121,8 @@ struct ScanOptions {
     // Each file's lines are let go once FileRecordedEvent has been told of it (which wrote
     // them out), so memory does not grow with the matches; the counts stay.
     bool forgetRecordedLines = false;
+    // A run with one replacing item keeps each replacement's text (FileMatches::replacements).
+    bool keepReplacements = false;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 
@@ -233,6 +235,13 @@ struct ContextLine {
     std::string text;
 };
 
+// A match replaced: its start and end in the file and the text that took its place.
+struct Replacement {
+    int32_t start = 0;
+    int32_t end = 0;
+    std::string text;
+};
+
 struct FileMatches {
     std::string fileName; // without its folder
     int32_t folderIndex = 0;
@@ -240,6 +249,7 @@ struct FileMatches {
     MatchedLineArray lines;
     std::vector<ContextLine> context{}; // in line order; empty unless asked for
     std::string plannedDiff{}; // a planning run's unified diff; empty when nothing would change
+    std::vector<Replacement> replacements{}; // kept when asked for (ScanOptions), by start
 };
 
 struct SearchResults {
@@ -313,8 +323,11 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
 // Where the replaced text of fullPath goes: the path itself, or its folder + "kesReplace/" +
 // its name.
 std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace);
-// Applies every replacing item in order, each to all its matches, to `text`.
-std::string replacedText(CompiledRequest& specs, std::string text);
+// Applies every replacing item in order, each to all its matches, to `text`. With
+// `replacements`, each replacement is told there when one item alone replaces (a later item
+// would change what an earlier one put in).
+std::string replacedText(CompiledRequest& specs, std::string text,
+                         std::vector<Replacement>* replacements = nullptr);
 // Writes the replaced text of fullPath, which was read as `read`: over that very file, or into
 // its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it
 // is, and a run goes on with the others); throws std::runtime_error when writing failed.

@@ -149,7 +149,11 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 FileMatches file;
                 file.numMatches = searchBuffer(specs, content, file);
                 const bool replacing = file.numMatches > 0 && specs.replace;
-                std::string replaced = replacing ? replacedText(specs, std::string(content)) : "";
+                std::string replaced =
+                    replacing ? replacedText(specs, std::string(content),
+                                             specs.options.keepReplacements ? &file.replacements
+                                                                            : nullptr)
+                              : "";
                 if (replacing && specs.options.planOnly) { // nothing is written
                     file.plannedDiff = unifiedDiff(content, replaced, path);
                     replaced.clear();

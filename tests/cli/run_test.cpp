@@ -234,6 +234,17 @@ TEST_F(CliTest, JsonLinesReadBack) {
     EXPECT_EQ(spanning["absolute_offset"], 10);
     EXPECT_EQ(objects[3]["data"]["stats"]["matches"], 2);
     EXPECT_EQ(objects[4]["data"]["stats"]["searches"], 1);
+
+    // A replace gives what took each match's place.
+    const CliRun replaced = cli({"replace", "-d", m_root + "/j", "-f", "*.txt", "-e", "(b)eta",
+                                 "-r", "$1$1", "--json", "--yes"});
+    std::istringstream replacedLines(replaced.out);
+    std::string begin;
+    std::string second;
+    std::getline(replacedLines, begin);
+    std::getline(replacedLines, second);
+    const nlohmann::json match = nlohmann::json::parse(second);
+    EXPECT_EQ(match["data"]["submatches"][0]["replacement"], nlohmann::json({{"text", "bb"}}));
 }
 
 TEST_F(CliTest, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {
