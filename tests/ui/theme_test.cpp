@@ -1,6 +1,7 @@
 // The grid on light and dark palettes: the light look kept as it always was, every text readable
 // on a dark theme. With KES_SCREENSHOT_DIR set, the window, with results, a current row and the
-// preview, is saved as light.png and dark.png there for a person to look at (offscreen, Fusion).
+// preview, and in Script mode, is saved as light[-script].png and dark[-script].png there for a
+// person to look at (offscreen, Fusion).
 #include "main_window_test_support.h"
 
 #include <QPalette>
@@ -147,6 +148,14 @@ class TestTheme : public WindowTest {
         clickRow(*w, 2);
         QTRY_VERIFY(QTest::qWaitForWindowExposed(w.window.get()));
         saveScreenshot(*w, name);
+
+        // The script grid: its header, the current item's rows and an item being added.
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, tree + "<+>", "*.txt", "kestrel");
+        appendItem(*w, tree, "*.md", "falcon", "hawk");
+        button(*w, "appendItemButton")->click();
+        saveScreenshot(*w, name + "-script");
+        button(*w, "cancelItemButton")->click();
     }
 };
 
