@@ -28,6 +28,7 @@ const QColor kProblemText{0xC0, 0x00, 0x00};
 GridColours textColours(const QWidget& view) {
     return gridColours(view.palette().color(QPalette::Active, QPalette::Base), view.palette());
 }
+
 constexpr int kGutterPadding = 6; // pixels on either side of the numbers
 
 // Paints the spans of each line in the match colours whenever the document lays a line out.
