@@ -55,6 +55,7 @@ ConfigEnvironment currentConfigEnvironment() {
     env.home = environmentValue("HOME");
     if (env.home.empty())
         env.home = passwordHome();
+    env.xdgDataHome = environmentValue("XDG_DATA_HOME");
     return env;
 }
 
@@ -66,22 +67,51 @@ std::string programFolder() {
     return util::fileFolder(std::string(buffer.data(), static_cast<size_t>(length)));
 }
 
+namespace {
+
+bool isPortableInstall(const std::string& programFolder) {
+    return !programFolder.empty() && isRegularFile(configFilePath(programFolder));
+}
+
+// $<xdgValue>/kestrava/<below>, else $HOME/<homeBase>/kestrava/<below>; "" without either. A
+// relative XDG value is invalid by the XDG rules and is ignored.
+std::string xdgFolder(const std::string& xdgValue, const std::string& home,
+                      const std::string& homeBase, const std::string& below) {
+    if (!xdgValue.empty() && xdgValue.front() == '/')
+        return withTrailingSlash(xdgValue) + "kestrava/" + below;
+    if (!home.empty())
+        return withTrailingSlash(home) + homeBase + "/kestrava/" + below;
+    return {};
+}
+
+} // namespace
+
 std::string settingsFolder(const std::string& programFolder, const ConfigEnvironment& env) {
     if (!env.kestravaConfigDir.empty())
         return withTrailingSlash(env.kestravaConfigDir);
     std::string program = withTrailingSlash(programFolder);
-    if (!program.empty() && isRegularFile(configFilePath(program)))
+    if (isPortableInstall(program))
         return program;
-    // A relative XDG_CONFIG_HOME is invalid by the XDG rules and is ignored.
-    if (!env.xdgConfigHome.empty() && env.xdgConfigHome.front() == '/')
-        return withTrailingSlash(env.xdgConfigHome) + "kestrava/";
-    if (!env.home.empty())
-        return withTrailingSlash(env.home) + ".config/kestrava/";
-    return program;
+    const std::string xdg = xdgFolder(env.xdgConfigHome, env.home, ".config", "");
+    return xdg.empty() ? program : xdg;
 }
 
 std::string settingsFolder(const std::string& programFolder) {
     return settingsFolder(programFolder, currentConfigEnvironment());
+}
+
+std::string defaultScriptsFolder(const std::string& programFolder, const ConfigEnvironment& env) {
+    // A portable install keeps everything beside the program, unless KESTRAVA_CONFIG_DIR moved
+    // its settings elsewhere; scripts are the user's documents, so they go to the data folder.
+    std::string program = withTrailingSlash(programFolder);
+    if (env.kestravaConfigDir.empty() && isPortableInstall(program))
+        return program;
+    const std::string xdg = xdgFolder(env.xdgDataHome, env.home, ".local/share", "scripts/");
+    return xdg.empty() ? program : xdg;
+}
+
+std::string defaultScriptsFolder(const std::string& programFolder) {
+    return defaultScriptsFolder(programFolder, currentConfigEnvironment());
 }
 
 std::string configFilePath(const std::string& folder) {

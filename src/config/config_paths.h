@@ -1,5 +1,6 @@
 // Where the settings file and the history file live: one folder, chosen from the environment
-// (KESTRAVA_CONFIG_DIR), a portable install beside the program, or the XDG config folder.
+// (KESTRAVA_CONFIG_DIR), a portable install beside the program, or the XDG config folder; and
+// where scripts are kept until the user picks another folder.
 #pragma once
 
 #include <string>
@@ -15,6 +16,7 @@ struct ConfigEnvironment {
     std::string kestravaConfigDir; // KESTRAVA_CONFIG_DIR
     std::string xdgConfigHome;     // XDG_CONFIG_HOME
     std::string home;              // HOME, else the user's home from the password database
+    std::string xdgDataHome;       // XDG_DATA_HOME
 };
 
 // The current process's values.
@@ -30,6 +32,15 @@ std::string programFolder();
 std::string settingsFolder(const std::string& programFolder, const ConfigEnvironment& env);
 // The same with the current environment.
 std::string settingsFolder(const std::string& programFolder);
+
+// The scripts folder a fresh settings file starts with, with a trailing "/": programFolder for a
+// portable install in use (a KestravaConfig.xml beside the program and no KESTRAVA_CONFIG_DIR);
+// else $XDG_DATA_HOME/kestrava/scripts (only an absolute XDG_DATA_HOME counts), else
+// $HOME/.local/share/kestrava/scripts; programFolder when there is no home either. Nothing is
+// created here: the window creates the folder when a script is first saved.
+std::string defaultScriptsFolder(const std::string& programFolder, const ConfigEnvironment& env);
+// The same with the current environment.
+std::string defaultScriptsFolder(const std::string& programFolder);
 
 // folder + "KestravaConfig.xml" and folder + "kestrava.ini"; folder ends with "/".
 std::string configFilePath(const std::string& folder);

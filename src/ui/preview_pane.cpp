@@ -19,11 +19,16 @@ namespace kestrava::ui {
 
 namespace {
 
+// Matches are black on yellow on every theme; the other colours are the grid's for the
+// text's background, so a dark theme gets dark fills with light text.
 const QColor kMatchFill{0xFF, 0xD8, 0x4D};
-const QColor kMarkedLineFill{0xCC, 0xE0, 0xFF}; // as the grid's current row
-const QColor kGutterFill{0xEE, 0xEE, 0xEE};
-const QColor kGutterText{0x80, 0x80, 0x80};
+const QColor kMatchText{0x00, 0x00, 0x00};
 const QColor kProblemText{0xC0, 0x00, 0x00};
+
+GridColours textColours(const QWidget& view) {
+    return gridColours(view.palette().color(QPalette::Active, QPalette::Base), view.palette());
+}
+
 constexpr int kGutterPadding = 6; // pixels on either side of the numbers
 
 // Paints the spans of each line in the match colours whenever the document lays a line out.
@@ -31,6 +36,7 @@ class MatchHighlighter : public QSyntaxHighlighter {
   public:
     explicit MatchHighlighter(QTextDocument* document) : QSyntaxHighlighter(document) {
         m_format.setBackground(kMatchFill);
+        m_format.setForeground(kMatchText);
     }
     // Spans in line order; takes effect with the next text set.
     void setSpans(std::vector<PreviewSpan> spans) { m_spans = std::move(spans); }
@@ -131,9 +137,10 @@ void PreviewTextView::resizeEvent(QResizeEvent* event) {
 
 void PreviewTextView::paintGutter(QPaintEvent* event) {
     QPainter painter(m_gutter);
-    painter.fillRect(event->rect(), kGutterFill);
+    const GridColours colours = textColours(*this);
+    painter.fillRect(event->rect(), colours.gutterFill);
     painter.setFont(font());
-    painter.setPen(kGutterText);
+    painter.setPen(colours.lineNumber);
     const int right = m_gutter->width() - kGutterPadding;
     const int lineHeight = fontMetrics().height();
     if (document()->isEmpty())
@@ -213,7 +220,7 @@ void PreviewPane::markAnchor() {
     m_textView->setTextCursor(cursor);
     QList<QTextEdit::ExtraSelection> marks;
     QTextEdit::ExtraSelection line;
-    line.format.setBackground(kMarkedLineFill);
+    line.format.setBackground(textColours(*m_textView).currentRowFill); // as the grid's
     line.format.setProperty(QTextFormat::FullWidthSelection, true);
     line.cursor = cursor;
     marks.append(line);
@@ -223,6 +230,7 @@ void PreviewPane::markAnchor() {
             continue;
         QTextEdit::ExtraSelection match;
         match.format.setBackground(kMatchFill);
+        match.format.setForeground(kMatchText);
         match.cursor = QTextCursor(block);
         match.cursor.setPosition(block.position() + span.start);
         match.cursor.setPosition(block.position() + span.start + span.length,

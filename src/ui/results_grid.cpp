@@ -9,19 +9,31 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cmath>
 
 namespace kestrava::ui {
 
 namespace {
 
-const QColor kHeaderFill{204, 255, 153};
-const QColor kMatchColor{255, 0, 0};
-const QColor kContextColor{0, 0, 255};
-const QColor kScriptHeaderFill{0x77, 0x88, 0x99};
-const QColor kCurrentItemFill{0xFF, 0xE4, 0xC4};
+const QColor kScriptHeaderFill{0x77, 0x88, 0x99}; // white text: readable on any theme
 const QColor kGroupMarker{0xFF, 0x00, 0x00};
-const QColor kLineNumberColor{0x80, 0x80, 0x80};
-const QColor kCurrentRowFill{0xCC, 0xE0, 0xFF};
+const QColor kDefaultBackground{0xF7, 0xF7, 0xF7};
+// Red and blue keep their meaning on a dark background, lightened enough to be read there.
+const QColor kDarkMatchColor{0xFF, 0x6B, 0x6B};
+const QColor kDarkContextColor{0x7C, 0xB8, 0xFF};
+
+bool isDark(const QColor& color) {
+    return color.lightnessF() < 0.5;
+}
+
+// `share` of `front` over `back`, as if painted with that opacity.
+QColor blend(const QColor& front, const QColor& back, double share) {
+    const auto mix = [share](int a, int b) {
+        return static_cast<int>(std::lround(a * share + b * (1.0 - share)));
+    };
+    return {mix(front.red(), back.red()), mix(front.green(), back.green()),
+            mix(front.blue(), back.blue())};
+}
 
 // The widest line number among the results, as the number of its digits.
 int lineNumberDigits(const search::SearchResults& results) {
@@ -120,12 +132,43 @@ std::vector<ByteRange> segmentRanges(const search::MatchedLine& line, bool utf8)
 
 } // namespace
 
+GridColours gridColours(const QColor& background, const QPalette& palette) {
+    const GridColours light;
+    if (!isDark(background))
+        return light;
+    GridColours dark;
+    dark.text = readableTextOn(background, palette);
+    dark.match = kDarkMatchColor;
+    dark.context = kDarkContextColor;
+    dark.lineNumber = blend(dark.text, background, 0.55);
+    // The light theme's fills, dimmed into the background, so each row keeps its tint.
+    dark.headerFill = blend(light.headerFill, background, 0.28);
+    dark.currentRowFill =
+        blend(palette.color(QPalette::Active, QPalette::Highlight), background, 0.40);
+    dark.currentItemFill = blend(light.currentItemFill, background, 0.28);
+    dark.gutterFill = blend(dark.text, background, 0.08);
+    return dark;
+}
+
+QColor gridBackground(const QColor& chosen, const QPalette& palette) {
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    return chosen == kDefaultBackground && isDark(base) ? base : chosen;
+}
+
+QColor readableTextOn(const QColor& fill, const QPalette& palette) {
+    if (!isDark(fill))
+        return Qt::black;
+    const QColor text = palette.color(QPalette::Active, QPalette::Text);
+    return isDark(text) ? QColor(0xF0, 0xF0, 0xF0) : text;
+}
+
 QString displayText(std::string_view bytes) {
     return linePieceText(bytes, isValidUtf8(bytes));
 }
 
 std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
-                                       const results::Rows& rows, size_t row) {
+                                       const results::Rows& rows, size_t row,
+                                       const GridColours& colours) {
     std::vector<GridPiece> pieces;
     if (row >= rows.size())
         return pieces;
@@ -136,8 +179,8 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
         const std::string& folder = results.folders.at(static_cast<size_t>(file.folderIndex));
         pieces.push_back({QStringLiteral("Found ") + matchCountText(file.numMatches) +
                               QStringLiteral(" in ") + displayText(folder),
-                          Qt::black});
-        pieces.push_back({displayText(file.fileName), Qt::black, true, 2, 2});
+                          colours.text});
+        pieces.push_back({displayText(file.fileName), colours.text, true, 2, 2});
         break;
     }
     case results::RowKind::Line: {
@@ -149,9 +192,9 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
             pieces.push_back({linePieceText(std::string_view(line.text).substr(
                                                 range.start, range.end - range.start),
                                             utf8),
-                              range.isMatch ? kMatchColor : kContextColor});
+                              range.isMatch ? colours.match : colours.context});
         if (line.truncated())
-            pieces.push_back({QStringLiteral("->"), Qt::black});
+            pieces.push_back({QStringLiteral("->"), colours.text});
         break;
     }
     case results::RowKind::Match: {
@@ -166,9 +209,9 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
             start = charStart(text, start);
             end = charEnd(text, end);
         }
-        pieces.push_back({linePieceText(text.substr(start, end - start), utf8), Qt::black});
+        pieces.push_back({linePieceText(text.substr(start, end - start), utf8), colours.text});
         if (results::cutAfterMatch(line, match))
-            pieces.push_back({QStringLiteral("->"), Qt::black});
+            pieces.push_back({QStringLiteral("->"), colours.text});
         break;
     }
     case results::RowKind::Blank:
@@ -186,8 +229,9 @@ QString resultRowText(const search::SearchResults& results, const results::Rows&
     return text;
 }
 
-QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background) {
-    return row < rows.size() && rows[row].kind == results::RowKind::FileHeader ? kHeaderFill
+QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background,
+                     const GridColours& colours) {
+    return row < rows.size() && rows[row].kind == results::RowKind::FileHeader ? colours.headerFill
                                                                                : background;
 }
 
@@ -206,7 +250,7 @@ QColor scriptRowFill(const script::Script& script, script::ItemEdit edit,
                              line.lineKind != script::ScriptLineKind::NewItem;
     switch (edit) {
     case script::ItemEdit::None:
-        return currentItem ? kCurrentItemFill : colours.background;
+        return currentItem ? colours.currentItem : colours.background;
     case script::ItemEdit::Change:
         return currentItem ? colours.highlight : colours.background;
     case script::ItemEdit::Append:
@@ -292,7 +336,7 @@ ResultsGrid::ResultsGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     setObjectName(QStringLiteral("resultsGrid"));
     setFocusPolicy(Qt::StrongFocus);
     setGridFont(QStringLiteral("Arial"), 10);
-    setBackground(m_background);
+    setBackground(m_chosenBackground);
     clearDrawGrid(1);
 }
 
@@ -353,7 +397,8 @@ void ResultsGrid::showScript(const script::Script* script, script::ItemEdit edit
     m_results = nullptr;
     m_rows = nullptr;
     m_script = script;
-    m_scriptColours = colours;
+    m_chosenScriptColours = colours;
+    applyColours();
     m_rowCount = scriptGridRowCount(*script);
     forgetCurrentRow();
     updateScrollBars();
@@ -361,13 +406,30 @@ void ResultsGrid::showScript(const script::Script* script, script::ItemEdit edit
 }
 
 void ResultsGrid::setBackground(const QColor& color) {
-    m_background = color;
-    QPalette palette = viewport()->palette();
-    palette.setColor(QPalette::Base, color);
-    palette.setColor(QPalette::Window, color);
-    viewport()->setPalette(palette);
+    m_chosenBackground = color;
+    applyColours();
+}
+
+void ResultsGrid::applyColours() {
+    m_background = gridBackground(m_chosenBackground, palette());
+    m_colours = gridColours(m_background, palette());
+    m_scriptColours = m_chosenScriptColours;
+    m_scriptColours.background = gridBackground(m_chosenScriptColours.background, palette());
+    m_scriptColours.currentItem =
+        gridColours(m_scriptColours.background, palette()).currentItemFill;
+    QPalette viewportPalette = viewport()->palette();
+    viewportPalette.setColor(QPalette::Base, m_background);
+    viewportPalette.setColor(QPalette::Window, m_background);
+    viewport()->setPalette(viewportPalette);
     viewport()->setAutoFillBackground(true);
     viewport()->update();
+}
+
+void ResultsGrid::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    // A theme switched while the window is open.
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
 }
 
 void ResultsGrid::setGridFont(const QString& name, int pointSize) {
@@ -507,20 +569,21 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
     if (m_rows->empty()) {
         if (row == 0) {
             painter.setFont(m_font);
-            painter.setPen(Qt::black);
-            drawPieces(painter, {{QStringLiteral("No matches found"), Qt::black}}, rect);
+            painter.setPen(m_colours.text);
+            drawPieces(painter, {{QStringLiteral("No matches found"), m_colours.text}}, rect);
         }
         return;
     }
-    painter.fillRect(rect, row == m_currentRow ? kCurrentRowFill
-                                               : resultRowFill(*m_rows, index, m_background));
+    painter.fillRect(rect, row == m_currentRow
+                               ? m_colours.currentRowFill
+                               : resultRowFill(*m_rows, index, m_background, m_colours));
     int indent = 0;
     if (m_lineNumbers && index < m_rows->size()) {
         const results::Row& shown = (*m_rows)[index];
         if (shown.kind == results::RowKind::Line || shown.kind == results::RowKind::Match)
             indent = drawLineNumber(painter, shown, rect);
     }
-    drawPieces(painter, resultRowPieces(*m_results, *m_rows, index), rect, indent);
+    drawPieces(painter, resultRowPieces(*m_results, *m_rows, index, m_colours), rect, indent);
 }
 
 int ResultsGrid::drawLineNumber(QPainter& painter, const results::Row& row, const QRect& rect) {
@@ -531,7 +594,7 @@ int ResultsGrid::drawLineNumber(QPainter& painter, const results::Row& row, cons
     const QString number =
         QString::number(file.lines.at(static_cast<size_t>(row.lineIndex)).lineNumber);
     painter.setFont(m_font);
-    painter.setPen(kLineNumberColor);
+    painter.setPen(m_colours.lineNumber);
     painter.drawText(QPoint(rect.left() + gutter - 6 - metrics.horizontalAdvance(number),
                             rect.top() + kTextTop + metrics.ascent()),
                      number);
@@ -576,7 +639,8 @@ void ResultsGrid::drawScriptRow(QPainter& painter, int row, const QRect& rect) {
         painter.fillRect(cell, content.fill);
         // Texts run over into the next cell until that cell's fill covers them.
         painter.setFont(content.header ? header : m_font);
-        painter.setPen(content.header ? Qt::white : Qt::black);
+        painter.setPen(content.header ? QColor(Qt::white)
+                                      : readableTextOn(content.fill, palette()));
         const QFontMetrics metrics(painter.font());
         painter.drawText(QPoint(cell.left(), cell.top() + kTextTop + metrics.ascent()),
                          content.text);

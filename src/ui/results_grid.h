@@ -8,6 +8,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QPalette>
 #include <QString>
 
 #include <string_view>
@@ -27,6 +28,28 @@ struct GridPiece {
     int offsetY = 0; // pixels below the row's text line
 };
 
+// The grid's colours. The defaults are its look on a light background; gridColours gives the
+// set that keeps each meaning readable on the background in use.
+struct GridColours {
+    QColor text{0, 0, 0};      // headers, matches alone, "->", "No matches found"
+    QColor match{255, 0, 0};   // matched text in a line
+    QColor context{0, 0, 255}; // the rest of a matched line
+    QColor lineNumber{0x80, 0x80, 0x80};
+    QColor headerFill{204, 255, 153}; // a file's header row
+    QColor currentRowFill{0xCC, 0xE0, 0xFF};
+    QColor currentItemFill{0xFF, 0xE4, 0xC4}; // the script item being viewed
+    QColor gutterFill{0xEE, 0xEE, 0xEE};      // behind the preview's line numbers
+};
+// The defaults on a light background; on a dark one (a dark desktop theme) lighter texts and
+// fills blended from the palette, so matches, context, headers and the current row stay
+// readable.
+GridColours gridColours(const QColor& background, const QPalette& palette);
+// The grid's background: the chosen colour, except that the default light grey gives way to the
+// palette's base colour when the palette is dark.
+QColor gridBackground(const QColor& chosen, const QPalette& palette);
+// Black on light fills; the palette's text colour (or near white) on dark ones.
+QColor readableTextOn(const QColor& fill, const QPalette& palette);
+
 // Bytes as the screen shows them: UTF-8 when valid, else Latin-1; control bytes appear as their
 // visible control pictures so a tab or line end inside a match can be seen.
 QString displayText(std::string_view bytes);
@@ -34,23 +57,26 @@ QString displayText(std::string_view bytes);
 // The pieces of one results row, in drawing order. Row colours: header light green, lines in
 // red (matches) and blue (the rest), matches alone in black; "->" after a cut line.
 std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
-                                       const results::Rows& rows, size_t row);
+                                       const results::Rows& rows, size_t row,
+                                       const GridColours& colours = {});
 // The pieces' texts joined: what a row reads.
 QString resultRowText(const search::SearchResults& results, const results::Rows& rows, size_t row);
 // The fill of a results row.
-QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background);
+QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background,
+                     const GridColours& colours = {});
 
-// One cell of the script grid: its fill and text (drawn black, or white in the smaller header
-// font). Row 0 is the header; row r shows line r - 1 of the script's line view.
+// One cell of the script grid: its fill and text (drawn readable on the fill, or white in the
+// smaller header font). Row 0 is the header; row r shows line r - 1 of the script's line view.
 struct ScriptCell {
     QColor fill;
     QString text;
     bool header = false;
 };
-// The script grid's colours that are settings.
+// The script grid's colours: the two that are settings, and the viewed item's fill.
 struct ScriptColours {
     QColor background{0xF7, 0xF7, 0xF7};
     QColor highlight{0xFF, 0xFF, 0xB3};
+    QColor currentItem{0xFF, 0xE4, 0xC4};
 };
 // edit: the item being added or changed, whose rows are highlighted.
 ScriptCell scriptLineCell(const script::Script& script, script::ItemEdit edit, int row, int column,
@@ -104,6 +130,7 @@ class ResultsGrid : public QAbstractScrollArea {
     void keyDown(int key);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -120,6 +147,8 @@ class ResultsGrid : public QAbstractScrollArea {
     int drawLineNumber(QPainter& painter, const results::Row& row, const QRect& rect);
     void widenColumn(int extent);
     void updateScrollBars();
+    // Derives the drawn colours from the chosen ones and the palette in force.
+    void applyColours();
     int visibleRowCount() const;
     void forgetCurrentRow();
     // The arrow and page keys move the current row; false for any other key.
@@ -130,13 +159,16 @@ class ResultsGrid : public QAbstractScrollArea {
     const results::Rows* m_rows = nullptr;
     const script::Script* m_script = nullptr;
     script::ItemEdit m_scriptEdit = script::ItemEdit::None;
+    ScriptColours m_chosenScriptColours;
     ScriptColours m_scriptColours;
     std::vector<int> m_columnWidths{0};
     int m_fixedRows = 0;
     int m_rowCount = 2;
     int m_rowHeight = 18;
     int m_widestExtent = 0;
+    QColor m_chosenBackground{0xF7, 0xF7, 0xF7};
     QColor m_background{0xF7, 0xF7, 0xF7};
+    GridColours m_colours;
     bool m_lineNumbers = true;
     int m_numberDigits = 1;
     int m_currentRow = -1;

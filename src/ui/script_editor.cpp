@@ -8,6 +8,7 @@
 #include "script/script_edit.h"
 
 #include <QAction>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -36,6 +37,8 @@ class EditorScriptDialogs final : public script::ScriptDialogs {
         return !path.empty();
     }
     bool chooseScriptToSave(std::string& path) override {
+        // The default scripts folder is made on the first save, so the dialog can open in it.
+        QDir().mkpath(toQString(m_folder));
         path =
             m_services
                 .getSaveFileName(m_parent, QStringLiteral("Save Script As"), toQString(m_folder),

@@ -26,7 +26,8 @@ QString SettingsFiles::loadSettings(config::Config& config) {
     const QRect screen = primaryScreenArea();
     const std::string path = config::configFilePath(m_folder);
     try {
-        config::loadConfig(path, config::programFolder(), screen.width(), screen.height(), config);
+        config::loadConfig(path, config::defaultScriptsFolder(config::programFolder()),
+                           screen.width(), screen.height(), config);
     } catch (const std::exception& e) {
         m_damagedConfig = config::damagedFileName(path);
         return toQString(e.what()) + QStringLiteral("\r\nSettings file: ") + toQString(path) +

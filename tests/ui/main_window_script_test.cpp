@@ -296,6 +296,20 @@ class TestMainWindowScript : public WindowTest {
 
     // ---- Files and leaving the mode
 
+    // A fresh settings file keeps scripts in the XDG data folder, made as the first save's
+    // dialog opens so that it opens there (even when that save is then cancelled).
+    void theDefaultScriptsFolderIsMadeWhenTheFirstScriptIsSaved() {
+        TestWindow w;
+        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + "/kestrava/scripts/";
+        QCOMPARE(QString::fromStdString(w->settings().scriptsFolder), folder);
+        QVERIFY(!QDir(folder).exists());
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, "/a", "*.txt", "x");
+        item(*w.window, "saveScriptAsAction")->trigger(); // cancelled
+        QCOMPARE(w.fake->saveDialogs.back().folder, folder);
+        QVERIFY(QDir(folder).exists());
+    }
+
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
         TestWindow w;
         w->settings().scriptsFolder = root().toStdString() + "/";

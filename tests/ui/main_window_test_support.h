@@ -126,11 +126,18 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives.
+// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives, and a data
+// folder (XDG_DATA_HOME), so a default scripts folder made by a save stays out of the real home.
 class TestConfigFolder {
   public:
-    TestConfigFolder() { qputenv("KESTRAVA_CONFIG_DIR", path().toLocal8Bit()); }
-    ~TestConfigFolder() { qunsetenv("KESTRAVA_CONFIG_DIR"); }
+    TestConfigFolder() {
+        qputenv("KESTRAVA_CONFIG_DIR", path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+    }
+    ~TestConfigFolder() {
+        qunsetenv("KESTRAVA_CONFIG_DIR");
+        qunsetenv("XDG_DATA_HOME");
+    }
     QString path() const { return m_dir.path() + "/cfg"; }
     QString file(const QString& name) const { return path() + "/" + name; }
     void write(const QString& name, const QByteArray& text) const { writeFile(file(name), text); }

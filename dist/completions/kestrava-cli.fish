@@ -1,0 +1,44 @@
+# fish completion for kestrava-cli: commands, options, and the values of --view and --color.
+
+set -l commands find replace script
+complete -c kestrava-cli -f
+
+complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a find -d 'List the matches'
+complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a replace -d 'Replace the matches'
+complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a script -d 'Run a .ksc script file'
+complete -c kestrava-cli -s h -l help -d 'Print the help and exit'
+complete -c kestrava-cli -l version -d 'Print the version and exit'
+
+# Criteria of find and replace.
+set -l criteria "__fish_seen_subcommand_from find replace"
+complete -c kestrava-cli -n $criteria -s d -l folders -x -a '(__fish_complete_directories)' -d 'Folders to search'
+complete -c kestrava-cli -n $criteria -s f -l files -x -d 'File masks'
+complete -c kestrava-cli -n $criteria -s e -l find -x -d 'The regular expression'
+complete -c kestrava-cli -n "__fish_seen_subcommand_from replace" -s r -l replace -x -d 'The replacement template'
+
+set -l writing "__fish_seen_subcommand_from replace script"
+complete -c kestrava-cli -n $writing -l in-situ -d 'Replace in the files themselves'
+complete -c kestrava-cli -n $writing -l yes -d 'Replace without asking'
+
+set -l scripting "__fish_seen_subcommand_from script"
+complete -c kestrava-cli -n $scripting -l root-folder -x -a '(__fish_complete_directories)' -d 'Text that replaces {RootFolder}'
+complete -c kestrava-cli -n $scripting -k -a '(__fish_complete_suffix .ksc)'
+
+# Shared by all three commands.
+set -l any "__fish_seen_subcommand_from $commands"
+complete -c kestrava-cli -n $any -l view -x -a 'lines matches unique unique-sorted' -d 'What is listed'
+complete -c kestrava-cli -n $any -l case-sensitive -d 'Match letter case exactly'
+complete -c kestrava-cli -n $any -s l -l filenames-only -d 'List the files only'
+complete -c kestrava-cli -n $any -l no-header -d 'Leave out the criteria lines'
+complete -c kestrava-cli -n $any -s n -l line-number -d 'Begin each row with its line number'
+complete -c kestrava-cli -n $any -s A -l after-context -x -d 'Lines after each matched line'
+complete -c kestrava-cli -n $any -s B -l before-context -x -d 'Lines before each matched line'
+complete -c kestrava-cli -n $any -s C -l context -x -d 'Lines before and after'
+complete -c kestrava-cli -n $any -l skip-binary -d 'Leave out files with a NUL byte early on'
+complete -c kestrava-cli -n $any -l respect-gitignore -d 'Leave out what git ignores'
+complete -c kestrava-cli -n $any -l rtf -d 'Print the rich-text document'
+complete -c kestrava-cli -n $any -l json -d 'One JSON object per line'
+complete -c kestrava-cli -n $any -l color -x -a 'auto always never' -d 'Colour the output'
+complete -c kestrava-cli -n $any -s q -l quiet -d 'Print nothing; the exit status tells'
+complete -c kestrava-cli -n $any -l threads -x -d 'Search on N threads'
+complete -c kestrava-cli -n $any -l verbose -d 'Name the files of a stopped replace'
