@@ -60,8 +60,8 @@ _kestrava_cli() {
     local options
     case $command in
     find) options="-d --folders -f --files -e --find $shared" ;;
-    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes $shared" ;;
-    script) options="--root-folder --in-situ --yes $shared" ;;
+    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes --preview $shared" ;;
+    script) options="--root-folder --in-situ --yes --preview $shared" ;;
     esac
 
     if [[ $cur == -* ]]; then

@@ -19,6 +19,7 @@ complete -c kestrava-cli -n "__fish_seen_subcommand_from replace" -s r -l replac
 set -l writing "__fish_seen_subcommand_from replace script"
 complete -c kestrava-cli -n $writing -l in-situ -d 'Replace in the files themselves'
 complete -c kestrava-cli -n $writing -l yes -d 'Replace without asking'
+complete -c kestrava-cli -n $writing -l preview -d 'Print the changes as a unified diff, write nothing'
 
 set -l scripting "__fish_seen_subcommand_from script"
 complete -c kestrava-cli -n $scripting -l root-folder -x -a '(__fish_complete_directories)' -d 'Text that replaces {RootFolder}'
