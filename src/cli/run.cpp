@@ -278,6 +278,11 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
         console.err << "  " << name << '\n';
 }
 
+// Line numbers are printed with -n and in --json; a run without them need not count lines.
+bool numbersShown(const CliOptions& options) {
+    return options.lineNumbers || options.json;
+}
+
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
     const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
@@ -286,6 +291,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
     scan.planOnly = options.preview;
     scan.forgetRecordedLines = madeWhileRunning != nullptr;
     scan.keepReplacements = options.json && replacing;
+    scan.countLines = numbersShown(options);
     search::FindSession session({options.criteria, replacing, options.caseSensitive, options.inSitu,
                                  options.threads, scan});
     if (const std::string errors = session.check(); !errors.empty()) {
@@ -344,6 +350,7 @@ int runScriptCommand(const CliOptions& options, Console& console) {
     script::ScriptRunSettings settings{options.rootFolder, options.caseSensitive, options.inSitu,
                                        options.threads, options.scan};
     settings.scan.planOnly = options.preview;
+    settings.scan.countLines = numbersShown(options);
     int status = kExitMatched;
     script::ScriptRunEvents events;
     // Only a script that writes files needs a confirmation, as a replace does.

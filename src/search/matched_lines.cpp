@@ -76,8 +76,8 @@ int32_t previousControl(const char* text, int32_t floor, int32_t at) {
 
 class LineBuilder {
   public:
-    LineBuilder(const char* text, int32_t size, MatchedLineArray& lines)
-        : m_text(text), m_size(size), m_lines(lines) {}
+    LineBuilder(const char* text, int32_t size, MatchedLineArray& lines, bool countLines)
+        : m_text(text), m_size(size), m_lines(lines), m_countLines(countLines) {}
 
     void add(int32_t start, int32_t end) {
         const int32_t p = previousControl(m_text, m_prevEnd, start);
@@ -113,6 +113,8 @@ class LineBuilder {
         m_lines.back().matchStart = start;
         m_lines.back().matchEnd = end;
         // Counted only up to each line's first match: a file without matches costs nothing.
+        if (!m_countLines)
+            return;
         m_lineNumber += countLineFeeds(m_text, m_counted, start);
         m_counted = start;
         m_lines.back().lineNumber = m_lineNumber;
@@ -126,6 +128,7 @@ class LineBuilder {
     int32_t m_prevEnd = 0;
     int32_t m_counted = 0;    // line feeds are counted up to here
     int32_t m_lineNumber = 1; // of that place
+    bool m_countLines;
     bool m_open = false;
 };
 
@@ -286,8 +289,8 @@ void LineSegments::Iterator::advance() {
 }
 
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
-                         MatchedLineArray& lines) {
-    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines);
+                         MatchedLineArray& lines, bool countLines) {
+    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines, countLines);
     int32_t found = 0;
     regex.forEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
                        [&](regex::MatchResult& match) {

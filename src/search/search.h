@@ -123,6 +123,9 @@ struct ScanOptions {
     bool forgetRecordedLines = false;
     // A run with one replacing item keeps each replacement's text (FileMatches::replacements).
     bool keepReplacements = false;
+    // Off, matched lines are not numbered (0), which saves a pass over the text before each one;
+    // context lines need the numbers and turn it on.
+    bool countLines = true;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 
@@ -290,9 +293,10 @@ util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
 
 // Appends the lines holding the non-empty matches of one pattern in one file's text, taking each
 // match as the engine finds it (no list of them is kept); returns how many there were. Only
-// non-empty matches are results: an empty one has nothing to show or replace.
+// non-empty matches are results: an empty one has nothing to show or replace. Without
+// countLines every line is numbered 0, and the line feeds before it are never counted.
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
-                         MatchedLineArray& lines);
+                         MatchedLineArray& lines, bool countLines = true);
 
 // Where a run stands: the list of files being made (filesTotal 0), then the files being read.
 struct Progress {

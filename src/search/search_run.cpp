@@ -73,11 +73,13 @@ std::string readStatusText(util::ReadStatus status, int error) {
 // Searches the buffer with every item; returns the number of matches added to `file`, whose
 // context lines are kept when the run asks for them.
 int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file) {
+    const ScanOptions& options = specs.options;
+    const bool context = options.contextBefore > 0 || options.contextAfter > 0;
     int32_t found = 0;
     for (const ReplaceRule& item : specs.items)
-        found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines);
-    const ScanOptions& options = specs.options;
-    if (found > 0 && (options.contextBefore > 0 || options.contextAfter > 0))
+        found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines,
+                                  options.countLines || context);
+    if (found > 0 && context)
         collectContextLines(buffer, file.lines, options.contextBefore, options.contextAfter,
                             file.context);
     return found;
