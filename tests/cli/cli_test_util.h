@@ -35,6 +35,16 @@ inline void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// In a forked child: becomes the program with these arguments.
+[[noreturn]] inline void execCli(const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(KESTRAVA_CLI, argv.data());
+    _exit(127);
+}
+
 // Runs the program with standard input from /dev/null, so it never sees a terminal. Standard
 // output goes to `outTo` when given ("-": closed), else to a file read back into Out.
 inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scratch,
@@ -53,12 +63,7 @@ inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scrat
             dup2(o, 1);
         }
         dup2(e, 2);
-        std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(KESTRAVA_CLI, argv.data());
-        _exit(127);
+        execCli(args);
     }
     int status = 0;
     waitpid(pid, &status, 0);

@@ -151,12 +151,7 @@ TEST_F(CliHostileTest, ProgressOnlyOnATerminal) {
     if (pid == 0) {
         const int out = open("/dev/null", O_WRONLY);
         dup2(out, 1); // standard error alone stays on the terminal
-        std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(KESTRAVA_CLI, argv.data());
-        _exit(127);
+        execCli(args);
     }
     unsetenv("KESTRAVA_FAULT");
     ASSERT_GT(pid, 0);

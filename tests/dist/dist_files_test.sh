@@ -4,20 +4,7 @@
 # with "N passed, N failed".
 set -uo pipefail
 src=$1 man_dir=$2 cli=$3
-passed=0 failed=0
-
-check() { # check DESCRIPTION COMMAND...: passes when the command succeeds
-    local what=$1
-    shift
-    local output
-    if output=$("$@" 2>&1); then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-        [[ -n $output ]] && sed 's/^/    /' <<<"$output"
-    fi
-}
+source "$(dirname "$0")/check.sh"
 
 completions=$src/dist/completions
 app=$src/src/ui/resources/org.kestrava.Kestrava

@@ -9,20 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 repo=$(cd "$here/../.." && pwd)
 scratch=$(mktemp -d /tmp/kestrava-package-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-passed=0 failed=0
-
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    local output
-    if output=$("$@" 2>&1); then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-        [[ -n $output ]] && sed 's/^/    /' <<<"$output"
-    fi
-}
+source "$here/check.sh"
 
 root=$scratch/root
 dpkg -x "$deb" "$root" || { echo "FAIL: dpkg -x $deb"; exit 1; }
