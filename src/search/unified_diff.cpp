@@ -12,8 +12,9 @@ namespace {
 
 constexpr int32_t kContextLines = 3;
 // Beyond this many differing lines the edit script is not worked out line by line: the file
-// is given as one change, which applies just as well.
-constexpr int64_t kMostEditDistance = 4096;
+// is given as one change, which applies just as well. The search keeps one row of diagonals per
+// step, so this bounds its memory to about 16 MB.
+constexpr int64_t kMostEditDistance = 1024;
 
 // The lines of a text, each with its line feed (the last one may have none).
 std::vector<std::string_view> splitLines(std::string_view text) {
