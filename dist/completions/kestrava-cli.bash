@@ -7,7 +7,7 @@ _kestrava_cli() {
     local command="" i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-        find | replace | script)
+        find | replace | script | undo)
             command=${COMP_WORDS[i]}
             break
             ;;
@@ -48,7 +48,7 @@ _kestrava_cli() {
     esac
 
     if [[ -z $command ]]; then
-        local words="find replace script"
+        local words="find replace script undo"
         [[ $cur == -* ]] && words="--help --version"
         mapfile -t COMPREPLY < <(compgen -W "$words" -- "$cur")
         return
@@ -60,8 +60,9 @@ _kestrava_cli() {
     local options
     case $command in
     find) options="-d --folders -f --files -e --find $shared" ;;
-    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes --preview $shared" ;;
-    script) options="--root-folder --in-situ --yes --preview $shared" ;;
+    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes --preview --no-undo $shared" ;;
+    script) options="--root-folder --in-situ --yes --preview --no-undo $shared" ;;
+    undo) options="--help --list --force --yes" ;;
     esac
 
     if [[ $cur == -* ]]; then

@@ -1,11 +1,12 @@
 # fish completion for kestrava-cli: commands, options, and the values of --view and --color.
 
-set -l commands find replace script
+set -l commands find replace script undo
 complete -c kestrava-cli -f
 
 complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a find -d 'List the matches'
 complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a replace -d 'Replace the matches'
 complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a script -d 'Run a .ksc script file'
+complete -c kestrava-cli -n "not __fish_seen_subcommand_from $commands" -a undo -d 'Put back what a replace changed'
 complete -c kestrava-cli -s h -l help -d 'Print the help and exit'
 complete -c kestrava-cli -l version -d 'Print the version and exit'
 
@@ -20,13 +21,19 @@ set -l writing "__fish_seen_subcommand_from replace script"
 complete -c kestrava-cli -n $writing -l in-situ -d 'Replace in the files themselves'
 complete -c kestrava-cli -n $writing -l yes -d 'Replace without asking'
 complete -c kestrava-cli -n $writing -l preview -d 'Print the changes as a unified diff, write nothing'
+complete -c kestrava-cli -n $writing -l no-undo -d 'Keep no undo journal'
+
+set -l undoing "__fish_seen_subcommand_from undo"
+complete -c kestrava-cli -n $undoing -l list -d 'List the kept runs'
+complete -c kestrava-cli -n $undoing -l force -d 'Put back also files changed since'
+complete -c kestrava-cli -n $undoing -l yes -d 'Undo without asking'
 
 set -l scripting "__fish_seen_subcommand_from script"
 complete -c kestrava-cli -n $scripting -l root-folder -x -a '(__fish_complete_directories)' -d 'Text that replaces {RootFolder}'
 complete -c kestrava-cli -n $scripting -k -a '(__fish_complete_suffix .ksc)'
 
-# Shared by all three commands.
-set -l any "__fish_seen_subcommand_from $commands"
+# Shared by the three searching commands.
+set -l any "__fish_seen_subcommand_from find replace script"
 complete -c kestrava-cli -n $any -l view -x -a 'lines matches unique unique-sorted' -d 'What is listed'
 complete -c kestrava-cli -n $any -l case-sensitive -d 'Match letter case exactly'
 complete -c kestrava-cli -n $any -s l -l filenames-only -d 'List the files only'

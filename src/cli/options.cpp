@@ -25,8 +25,11 @@ const char* const kFooter =
     "  kestrava-cli find -d 'src<+><excluding build>' -f '*.cpp|*.h' -e 'TODO|FIXME' -n\n"
     "  kestrava-cli find -d 'notes<+>' -f '*.*<excluding draft.txt>' -e '\\bkestrel\\b' -C 1\n"
     "  kestrava-cli replace -d 'src<+>' -f '*.cpp' -e 'oldName\\(' -r 'newName(' --in-situ --yes\n"
+
     "\n"
-    "Each command's options: kestrava-cli find --help (and replace, script).\n"
+    "Each command's options: kestrava-cli find --help (and replace, script, undo).\n"
+    "A replace or script run can be undone: kestrava-cli undo puts back what the last one\n"
+    "changed.\n"
     "The lines and matches views are written as the search goes on: an error is told after\n"
     "what was found before it.\n"
     "\n"
@@ -154,6 +157,18 @@ void addReplacing(CLI::App& command, CliOptions& options) {
     command.add_flag("--preview", options.preview,
                      "print the changes as a unified diff (for git apply or patch -p1) and write "
                      "nothing; exit status 0 when something would change");
+    command.add_flag("--no-undo", options.noUndo,
+                     "keep no undo journal of the files replaced (kestrava-cli undo cannot put "
+                     "them back)");
+}
+
+void addUndo(CLI::App& command, CliOptions& options) {
+    command.add_option("RUN_ID", options.runId,
+                       "the run to undo (see --list); default: the newest not undone yet");
+    command.add_flag("--list", options.listRuns, "list the kept runs, newest first");
+    command.add_flag("--force", options.force,
+                     "put back also the files changed since the run, losing those changes");
+    command.add_flag("--yes", options.yes, "undo without asking");
 }
 
 // The whole grammar, writing into `values`.
@@ -167,6 +182,11 @@ std::unique_ptr<CLI::App> makeApp(Values& values) {
     CLI::App* find = app->add_subcommand("find", "list the matches");
     CLI::App* replace = app->add_subcommand("replace", "replace the matches");
     CLI::App* script = app->add_subcommand("script", "run a .ksc script file");
+    CLI::App* undo = app->add_subcommand(
+        "undo", "put back the files a replace or script run changed (the last 20 runs are kept)");
+    addUndo(*undo, values.options);
+    undo->footer("Runs are kept in $XDG_STATE_HOME/kestrava/undo (~/.local/state/kestrava/undo).\n");
+    undo->allow_extras();
     addCriteria(*find, values, false);
     addCriteria(*replace, values, true);
     addReplacing(*replace, values.options);
@@ -191,6 +211,8 @@ Command commandOf(const CLI::App& app) {
         return Command::Replace;
     if (app.got_subcommand("script"))
         return Command::Script;
+    if (app.got_subcommand("undo"))
+        return Command::Undo;
     return Command::None;
 }
 
@@ -223,6 +245,10 @@ void checkCombinations(const CliOptions& options, const Values& values) {
     if (context && options.view != results::View::LinesWithMatches)
         throw std::invalid_argument("-A, -B and -C show context lines in the lines view only, not "
                                     "with --view matches, unique or unique-sorted");
+    if (options.preview && options.noUndo)
+        throw std::invalid_argument("--preview writes nothing; leave out --no-undo");
+    if (options.listRuns && (!options.runId.empty() || options.force))
+        throw std::invalid_argument("--list lists the runs; leave out the run and --force");
     if (options.preview && (options.json || options.richText))
         throw std::invalid_argument("--preview prints a diff; leave out --json and --rtf");
     if (options.json && (options.richText || options.view != results::View::LinesWithMatches))
@@ -243,11 +269,11 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     if (args.empty())
         throw std::invalid_argument("No command given");
     Values values;
-    static const char* const kCommands[] = {"find", "replace", "script", "help"};
+    static const char* const kCommands[] = {"find", "replace", "script", "undo", "help"};
     if (!args[0].starts_with('-') &&
         std::find(std::begin(kCommands), std::end(kCommands), args[0]) == std::end(kCommands))
         throw std::invalid_argument("Unknown command \"" + args[0] +
-                                    "\": use find, replace or script");
+                                    "\": use find, replace, script or undo");
     if (args[0] == "help") {
         values.options.command = Command::Help;
         values.options.helpText = usageText();
@@ -281,7 +307,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     checkExtras(*app);
     options.command = values.version ? Command::Version : commandOf(*app);
     if (options.command == Command::None)
-        throw std::invalid_argument("No command given: use find, replace or script");
+        throw std::invalid_argument("No command given: use find, replace, script or undo");
     options.criteria.folders = joined(values.folders);
     options.criteria.files = joined(values.files);
     options.view = kViews.at(values.view);

@@ -8,7 +8,7 @@
 
 namespace kestrava::cli {
 
-enum class Command : uint8_t { None, Find, Replace, Script, Help, Version };
+enum class Command : uint8_t { None, Find, Replace, Script, Undo, Help, Version };
 
 // --color: auto colours only a terminal, and only while NO_COLOR is unset.
 enum class ColorChoice : uint8_t { Auto, Always, Never };
@@ -21,6 +21,10 @@ struct CliOptions {
     bool inSitu = false;
     bool yes = false;
     bool preview = false; // replace, script: print the changes as a unified diff, write nothing
+    bool noUndo = false;  // replace, script: keep no undo journal
+    std::string runId;    // undo: the run to undo; empty for the newest not undone
+    bool listRuns = false; // undo --list
+    bool force = false;    // undo: put back even files changed since the run
     results::View view = results::View::LinesWithMatches;
     bool caseSensitive = false;
     bool filenamesOnly = false;

@@ -1,8 +1,10 @@
 #include "cli/run.h"
 
 #include "cli/json_output.h"
+#include "config/config_paths.h"
 #include "script/script_run.h"
 #include "search/find_session.h"
+#include "search/undo_journal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -30,13 +32,15 @@ std::string lower(std::string text) {
     return text;
 }
 
-// The confirmation a replace needs: asked on a terminal, or given with --yes.
+// The confirmation a replace (or an undo) needs: asked on a terminal, or given with --yes.
 bool confirmReplace(const std::string& question, const CliOptions& options, Console& console,
                     int& status) {
+    const bool undoing = options.command == Command::Undo;
     if (options.yes)
         return true;
     if (!console.canAsk) {
-        console.err << "Replacing needs a confirmation: run on a terminal or add --yes\n";
+        console.err << (undoing ? "Undoing" : "Replacing")
+                    << " needs a confirmation: run on a terminal or add --yes\n";
         status = kExitError;
         return false;
     }
@@ -48,7 +52,7 @@ bool confirmReplace(const std::string& question, const CliOptions& options, Cons
     answer = lower(util::trimControl(answer));
     if (answer == "y" || answer == "yes")
         return true;
-    console.err << "Nothing was replaced.\n";
+    console.err << (undoing ? "Nothing was undone.\n" : "Nothing was replaced.\n");
     status = kExitNoMatch;
     return false;
 }
@@ -283,6 +287,32 @@ bool numbersShown(const CliOptions& options) {
     return options.lineNumbers || options.json;
 }
 
+// The undo journal of a run that writes files; none for a find, --preview or --no-undo. False,
+// with the reason told, when it cannot be kept.
+bool openJournal(const CliOptions& options, bool writes, const search::UndoRunRequest& request,
+                 std::unique_ptr<search::UndoJournal>& journal, Console& console) {
+    if (!writes || options.preview || options.noUndo)
+        return true;
+    try {
+        const std::string root = config::undoJournalFolder();
+        if (root.empty())
+            throw search::UndoJournalError("No home folder to keep the undo journal in");
+        journal = std::make_unique<search::UndoJournal>(root, request);
+        return true;
+    } catch (const std::exception& e) {
+        console.err << "kestrava-cli: " << e.what()
+                    << "\nNothing was replaced; add --no-undo to replace without keeping the old "
+                       "content.\n";
+    }
+    return false;
+}
+
+// Older runs go once a run has kept something.
+void pruneJournals(const search::UndoJournal* journal) {
+    if (journal != nullptr && journal->files() > 0)
+        search::pruneUndoRuns(config::undoJournalFolder(), search::JournalLimits{});
+}
+
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
     const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
@@ -292,6 +322,11 @@ int runFindReplace(const CliOptions& options, Console& console) {
     scan.forgetRecordedLines = madeWhileRunning != nullptr;
     scan.keepReplacements = options.json && replacing;
     scan.countLines = numbersShown(options);
+    std::unique_ptr<search::UndoJournal> journal;
+    if (!openJournal(options, replacing, {options.criteria.find, options.criteria.replace}, journal,
+                     console))
+        return kExitError;
+    scan.undoJournal = journal.get();
     search::FindSession session({options.criteria, replacing, options.caseSensitive, options.inSitu,
                                  options.threads, scan});
     if (const std::string errors = session.check(); !errors.empty()) {
@@ -321,6 +356,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
                               recorded);
     }
     clearProgress(console);
+    pruneJournals(journal.get());
     if (outcome.failed) {
         if (madeWhileRunning) { // what was found before the failure, then the failure
             madeWhileRunning->flush();
@@ -351,6 +387,11 @@ int runScriptCommand(const CliOptions& options, Console& console) {
                                        options.threads, options.scan};
     settings.scan.planOnly = options.preview;
     settings.scan.countLines = numbersShown(options);
+    std::unique_ptr<search::UndoJournal> journal;
+    if (!openJournal(options, script::scriptReplaces(script),
+                     {"script " + options.scriptFile, ""}, journal, console))
+        return kExitError;
+    settings.scan.undoJournal = journal.get();
     int status = kExitMatched;
     script::ScriptRunEvents events;
     // Only a script that writes files needs a confirmation, as a replace does.
@@ -369,6 +410,7 @@ int runScriptCommand(const CliOptions& options, Console& console) {
         run = script::runScript(script, settings, specs, results, events, stop.get_token());
     }
     clearProgress(console);
+    pruneJournals(journal.get());
     switch (run.outcome) {
     case script::ScriptRunOutcome::Declined:
         return status;
@@ -386,6 +428,63 @@ int runScriptCommand(const CliOptions& options, Console& console) {
         break;
     }
     return finishRun(options, results, script::scriptReplaces(script), started, console);
+}
+
+std::string localTime(int64_t seconds) {
+    const auto time = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    ::localtime_r(&time, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+// undo --list: one run a line, newest first.
+int listRuns(const std::string& root, Console& console) {
+    const std::vector<search::UndoRunInfo> runs = search::listUndoRuns(root);
+    if (runs.empty()) {
+        console.err << "No replacement is kept in " << root << '\n';
+        return kExitNoMatch;
+    }
+    for (const search::UndoRunInfo& run : runs)
+        console.out << run.id << "  " << localTime(run.time) << "  " << grouped(run.files)
+                    << (run.files == 1 ? " file  " : " files  ") << run.pattern
+                    << (run.replaceWith.empty() && run.pattern.starts_with("script ")
+                            ? ""
+                            : " -> " + run.replaceWith)
+                    << (run.undone ? "  (undone)" : "") << '\n';
+    return kExitMatched;
+}
+
+int runUndo(const CliOptions& options, Console& console) {
+    const std::string root = config::undoJournalFolder();
+    if (options.listRuns)
+        return listRuns(root, console);
+    std::string message;
+    const std::optional<search::UndoRunInfo> run = search::undoCandidate(root, options.runId, message);
+    if (!run) {
+        console.err << message << '\n';
+        return options.runId.empty() ? kExitNoMatch : kExitError;
+    }
+    int status = kExitMatched;
+    if (!confirmReplace("Undo the replacement in " + grouped(run->files) +
+                            (run->files == 1 ? " file?" : " files?"),
+                        options, console, status))
+        return status;
+    const search::UndoOutcome outcome = search::undoRun(root, run->id, options.force);
+    for (const auto& [path, why] : outcome.refused)
+        console.err << "kestrava-cli: " << path << ": " << why << '\n';
+    if (!outcome.message.empty()) {
+        console.err << outcome.message << '\n';
+        return kExitNoMatch;
+    }
+    console.err << "Undid run " << outcome.runId << ": " << grouped(static_cast<int32_t>(
+                                                              outcome.restored.size()))
+                << (outcome.restored.size() == 1 ? " file" : " files") << " put back";
+    if (!outcome.refused.empty())
+        console.err << ", " << grouped(static_cast<int32_t>(outcome.refused.size())) << " refused";
+    console.err << '\n';
+    return outcome.refused.empty() ? kExitMatched : kExitError;
 }
 
 } // namespace
@@ -431,6 +530,8 @@ int runCommandUnchecked(const CliOptions& options, Console& console) {
         return runFindReplace(options, console);
     case Command::Script:
         return runScriptCommand(options, console);
+    case Command::Undo:
+        return runUndo(options, console);
     case Command::None:
         break;
     }

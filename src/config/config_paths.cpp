@@ -56,6 +56,7 @@ ConfigEnvironment currentConfigEnvironment() {
     if (env.home.empty())
         env.home = passwordHome();
     env.xdgDataHome = environmentValue("XDG_DATA_HOME");
+    env.xdgStateHome = environmentValue("XDG_STATE_HOME");
     return env;
 }
 
@@ -112,6 +113,10 @@ std::string defaultScriptsFolder(const std::string& programFolder, const ConfigE
 
 std::string defaultScriptsFolder(const std::string& programFolder) {
     return defaultScriptsFolder(programFolder, currentConfigEnvironment());
+}
+
+std::string undoJournalFolder(const ConfigEnvironment& env) {
+    return xdgFolder(env.xdgStateHome, env.home, ".local/state", "undo/");
 }
 
 std::string configFilePath(const std::string& folder) {

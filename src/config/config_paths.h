@@ -17,6 +17,7 @@ struct ConfigEnvironment {
     std::string xdgConfigHome;     // XDG_CONFIG_HOME
     std::string home;              // HOME, else the user's home from the password database
     std::string xdgDataHome;       // XDG_DATA_HOME
+    std::string xdgStateHome;      // XDG_STATE_HOME
 };
 
 // The current process's values.
@@ -41,6 +42,11 @@ std::string settingsFolder(const std::string& programFolder);
 std::string defaultScriptsFolder(const std::string& programFolder, const ConfigEnvironment& env);
 // The same with the current environment.
 std::string defaultScriptsFolder(const std::string& programFolder);
+
+// Where replacing runs keep their undo journals, with a trailing "/": $XDG_STATE_HOME/kestrava/undo
+// (only an absolute XDG_STATE_HOME counts), else $HOME/.local/state/kestrava/undo; "" without a
+// home. Nothing is created here.
+std::string undoJournalFolder(const ConfigEnvironment& env = currentConfigEnvironment());
 
 // folder + "KestravaConfig.xml" and folder + "kestrava.ini"; folder ends with "/".
 std::string configFilePath(const std::string& folder);

@@ -130,14 +130,14 @@ bool scriptUsesRootFolder(const Script& script) {
     });
 }
 
-std::string scriptConfirmText(bool replaces, bool replaceInPlace) {
+std::string scriptConfirmText(bool replaces, bool replaceInPlace, bool undoKept) {
     std::string text = "This script will find all matches to the \"Find\" expression(s) ";
     if (replaces)
         text += "and where included, will replace matches with the corresponding "
                 "\"ReplaceWith\" expressions ";
     text += "in the specified files";
     if (replaces)
-        text += search::replaceNote(replaceInPlace);
+        text += search::replaceNote(replaceInPlace, undoKept);
     return text + "\r\n\r\nRun script now ? ";
 }
 
@@ -154,7 +154,8 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
                           const ScriptRunEvents& events, const std::stop_token& stop) {
     if (scriptUsesRootFolder(script) && util::trimControl(settings.rootFolder).empty())
         return {ScriptRunOutcome::RootFolderEmpty, rootFolderEmptyText(), MessageKind::Message};
-    const std::string question = scriptConfirmText(scriptReplaces(script), settings.replaceInPlace);
+    const std::string question = scriptConfirmText(scriptReplaces(script), settings.replaceInPlace,
+                                                  settings.scan.undoJournal != nullptr);
     if (events.confirm && !events.confirm(question))
         return {ScriptRunOutcome::Declined, "", MessageKind::None};
     if (events.starting)

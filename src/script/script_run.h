@@ -58,7 +58,7 @@ bool scriptReplaces(const Script& script);
 // True when a Folder(s) value holds "{rootFolder}" (letter case counts).
 bool scriptUsesRootFolder(const Script& script);
 // The question asked before a run, with the replace note when the script replaces.
-std::string scriptConfirmText(bool replaces, bool replaceInPlace);
+std::string scriptConfirmText(bool replaces, bool replaceInPlace, bool undoKept = false);
 // The folders with their first "{rootFolder}" replaced by rootFolder; later ones stay.
 std::string substituteRootFolder(const std::string& folders, const std::string& rootFolder);
 

@@ -56,10 +56,10 @@ std::string prepareFindReplace(const Criteria& criteria, bool replacing, bool ca
     return errors;
 }
 
-std::string replaceConfirmText(bool replaceInPlace) {
+std::string replaceConfirmText(bool replaceInPlace, bool undoKept) {
     return "Replace all matches of the \"Find\" expression with the \"ReplaceWith\" expression "
            "in the specified files" +
-           replaceNote(replaceInPlace) + "?";
+           replaceNote(replaceInPlace, undoKept) + "?";
 }
 
 void applyCaseSetting(regex::PatternSet& regEx, bool caseSensitive) {

@@ -39,13 +39,15 @@ std::string replacedText(CompiledRequest& specs, std::string text,
 }
 
 std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
-                              const std::string& text, bool replaceInPlace) {
+                              const std::string& text, bool replaceInPlace,
+                              util::OldContentKeeper* keeper) {
     const std::string folder = util::fileFolder(fullPath);
     std::string message;
     const util::WriteOutcome outcome =
-        replaceInPlace ? util::replaceReadFile(read, text, message)
-                       : util::writeIntoSubfolder(folder, "kesReplace",
-                                                  fullPath.substr(folder.size()), text, message);
+        replaceInPlace
+            ? util::replaceReadFile(read, text, message, keeper)
+            : util::writeIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()), text,
+                                       message, keeper);
     if (outcome == util::WriteOutcome::Failed)
         throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
                                  ")");
@@ -69,7 +71,10 @@ ReplaceStoppedError::ReplaceStoppedError(const std::string& message,
                              static_cast<int32_t>(replacedFiles.size() + untouchedFiles.size()))),
       replaced(std::move(replacedFiles)), notTouched(std::move(untouchedFiles)) {}
 
-std::string replaceNote(bool replaceInPlace) {
+std::string replaceNote(bool replaceInPlace, bool undoKept) {
+    if (replaceInPlace && undoKept)
+        return " (note: original files will be altered; their old content is kept, so the "
+               "replacement can be undone)";
     if (replaceInPlace)
         return " (note: original files will be altered and no backup performed)";
     return " (note: original files will not be altered and files with the same names and "

@@ -111,6 +111,8 @@ struct ReplaceRule {
 };
 
 // What a run leaves out, and what it keeps besides the matched lines.
+class UndoJournal;
+
 struct ScanOptions {
     bool skipBinary = false;       // files with a NUL byte in their first 64 KiB (kBinaryProbe)
     bool respectGitignore = false; // what git ignores (see ScanListOptions)
@@ -126,6 +128,8 @@ struct ScanOptions {
     // Off, matched lines are not numbered (0), which saves a pass over the text before each one;
     // context lines need the numbers and turn it on.
     bool countLines = true;
+    // A replacing run keeps each file's old content here before replacing it (not owned).
+    UndoJournal* undoJournal = nullptr;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 
@@ -336,7 +340,8 @@ std::string replacedText(CompiledRequest& specs, std::string text,
 // its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it
 // is, and a run goes on with the others); throws std::runtime_error when writing failed.
 std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
-                              const std::string& text, bool replaceInPlace);
+                              const std::string& text, bool replaceInPlace,
+                              util::OldContentKeeper* keeper = nullptr);
 // The unified diff from oldText to newText ("--- a/<path>", "+++ b/<path>", hunks with three
 // lines of context) that git apply and patch -p1 accept; "" when they are equal. An absolute
 // path loses its first "/", so the diff applies from the root folder.
@@ -355,7 +360,8 @@ struct ReplaceStoppedError : std::runtime_error {
     std::vector<std::string> notTouched;
 };
 // The note put after a replace confirmation question; both forms begin with a blank.
-std::string replaceNote(bool replaceInPlace);
+// With undoKept, the in-place note says the old content is kept rather than "no backup".
+std::string replaceNote(bool replaceInPlace, bool undoKept = false);
 
 // ---- The Find/Replace press -----------------------------------------------------------------
 
@@ -376,6 +382,6 @@ void applyCaseSetting(regex::PatternSet& regEx, bool caseSensitive);
 std::string prepareFindReplace(const Criteria& criteria, bool replacing, bool caseSensitive,
                                CompiledRequest& specs);
 // The question asked before a Find & Replace run, note and "?" included.
-std::string replaceConfirmText(bool replaceInPlace);
+std::string replaceConfirmText(bool replaceInPlace, bool undoKept = false);
 
 } // namespace kestrava::search

@@ -4,6 +4,8 @@
 
 #include "internal/context_lines.h"
 #include "internal/search_workers.h"
+#include "search/undo_journal.h"
+#include "util/content_hash.h"
 #include "util/file_text.h"
 #include "util/long_path.h"
 
@@ -120,6 +122,7 @@ struct FileOutcome {
     std::string replacedText;
     util::ReadTarget target; // when replacing: the file that was read, which the write must find
     util::PreparedWrite prepared; // in place: the replaced text already written beside the file
+    std::string oldHash, newHash; // for the undo journal, when one is kept
     std::exception_ptr error;     // raised again when the file's turn comes
     bool stopped = false;         // a stop request came while the file was searched
     bool binary = false;          // left out as binary, unsearched
@@ -162,6 +165,10 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 }
                 outcome.file = std::move(file);
                 outcome.replaced = replacing && !specs.options.planOnly;
+                if (outcome.replaced && specs.options.undoJournal != nullptr) {
+                    outcome.oldHash = util::contentHash(content);
+                    outcome.newHash = util::contentHash(replaced);
+                }
                 outcome.replacedText = std::move(replaced);
             });
         if (!searched) {
@@ -194,9 +201,10 @@ std::string_view folderPart(const std::string& path) {
 class Committer {
   public:
     Committer(SearchResults& results, const ProgressEvent& progress, int32_t listTotal,
-              bool replaceInPlace, const FileRecordedEvent& recorded, bool forgetLines)
+              bool replaceInPlace, const FileRecordedEvent& recorded, const ScanOptions& options)
         : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
-          m_recorded(recorded), m_forgetLines(forgetLines && recorded) {}
+          m_recorded(recorded), m_forgetLines(options.forgetRecordedLines && recorded),
+          m_journal(options.undoJournal) {}
 
     void commit(const ListedFile& listed, FileOutcome&& outcome) {
         if (outcome.error)
@@ -256,10 +264,12 @@ class Committer {
     // is named and left as it is; the run goes on.
     void writeReplaced(const std::string& path, FileOutcome& outcome) {
         std::string refusal;
+        if (m_journal != nullptr)
+            m_journal->expect(std::move(outcome.oldHash), std::move(outcome.newHash));
         if (!outcome.prepared.prepared()) {
-            refusal =
-                writeReplacedText(path, outcome.target, outcome.replacedText, m_replaceInPlace);
-        } else if (const util::WriteOutcome written = outcome.prepared.commit(refusal);
+            refusal = writeReplacedText(path, outcome.target, outcome.replacedText,
+                                        m_replaceInPlace, m_journal);
+        } else if (const util::WriteOutcome written = outcome.prepared.commit(refusal, m_journal);
                    written == util::WriteOutcome::Failed) {
             throw std::runtime_error(refusal + " (" + path + ")");
         } else if (written == util::WriteOutcome::Written) {
@@ -285,6 +295,7 @@ class Committer {
     bool m_replaceInPlace;
     const FileRecordedEvent& m_recorded;
     bool m_forgetLines;
+    UndoJournal* m_journal;
     std::vector<std::string> m_replacedPaths; // in the order they were written
 };
 
@@ -424,8 +435,7 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
                                         });
     handOver();
     workers.close();
-    Committer committer(results, progress, listTotal, false, recorded,
-                        specs.options.forgetRecordedLines);
+    Committer committer(results, progress, listTotal, false, recorded, specs.options);
     commitInOrder(workers, listed, committer, results, stop);
 }
 
@@ -514,7 +524,7 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
                           });
             searchListed(listed, threads, specs, replaceInPlace,
                          Committer(results, progress, listTotal, replaceInPlace, recorded,
-                                   specs.options.forgetRecordedLines),
+                                   specs.options),
                          results, stop);
         }
     } catch (...) {

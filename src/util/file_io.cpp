@@ -156,11 +156,12 @@ std::string refusalOf(const Folder& folder, const std::string& name, const struc
 // Test builds only: KESTRAVA_FAULT=after-temp-write:abort (or :pause, which stops the process)
 // acts once the temporary file is complete and flushed, before it is renamed, so tests can show
 // what a kill at that moment leaves behind.
-void faultPoint(const std::string& point) {
+// ":abort:<name>" aborts only at the file of that name.
+void faultPoint(const std::string& point, const std::string& name = "") {
     const char* fault = ::getenv("KESTRAVA_FAULT");
     if (fault == nullptr)
         return;
-    if (fault == point + ":abort")
+    if (fault == point + ":abort" || fault == point + ":abort:" + name)
         std::abort();
     if (fault == point + ":pause")
         ::raise(SIGSTOP);
@@ -191,7 +192,7 @@ ssize_t writeCall(int fd, const char* data, size_t size) {
     return ::write(fd, data, size);
 }
 #else
-void faultPoint(const std::string&) {}
+void faultPoint(const std::string&, const std::string& = "") {}
 bool faultFails(const std::string&) {
     return false;
 }
@@ -199,6 +200,8 @@ ssize_t writeCall(int fd, const char* data, size_t size) {
     return ::write(fd, data, size);
 }
 #endif
+
+} // namespace
 
 bool writeAll(int fd, std::string_view data, int& err) {
     constexpr size_t kChunk = size_t{1} << 30;
@@ -215,7 +218,6 @@ bool writeAll(int fd, std::string_view data, int& err) {
     return true;
 }
 
-// Copies everything from one open file, from its start, to another.
 bool copyData(int from, int to, int& err) {
     char buffer[1 << 16];
     for (off_t at = 0;;) {
@@ -233,6 +235,8 @@ bool copyData(int from, int to, int& err) {
         at += got;
     }
 }
+
+namespace {
 
 // Puts text then tail in place of an open file's content (same inode), flushed. The old bytes
 // are written over, not freed first, so a nearly full disk needs room only for what grows.
@@ -363,6 +367,7 @@ struct WritePlan {
     bool exists = false;
     bool keepOwner = true; // a kesReplace copy may take ours; a replaced file must keep its own
     std::optional<FileIdentity> expected; // the file that was read, when replacing one
+    OldContentKeeper* keeper = nullptr;   // told before the old content is lost
 };
 
 std::string fullName(const WritePlan& plan) {
@@ -382,6 +387,16 @@ bool stillAsRead(const WritePlan& plan) {
 }
 
 const char* const kChangedText = "changed while it was being replaced; left as it is";
+
+// The keeper's turn, the last step before the old content goes.
+bool keepOld(const WritePlan& plan, const struct stat* original, int rewrittenFd,
+             std::string& error) {
+    if (plan.keeper == nullptr)
+        return true;
+    const std::string path = fullName(plan);
+    return plan.keeper->keepOldContent({plan.folder.fd.get(), plan.name, path, original, rewrittenFd},
+                                       error);
+}
 
 // Looks the target up again and refuses it when it is no longer the file that was read, or may
 // not be replaced.
@@ -431,6 +446,9 @@ WriteOutcome renameTemporary(WritePlan& plan, TempFile& temp, std::string& error
         return fail(error, "Cannot replace " + plan.shown, errnoText(err));
     if (!stillAsRead(plan))
         return refuse(error, kChangedText);
+    if (!keepOld(plan, plan.exists ? &plan.original : nullptr, -1, error))
+        return WriteOutcome::Failed;
+    faultPoint("after-keep", plan.name);
     if (!temp.renameOver(plan.name, err))
         return fail(error, "Cannot replace " + plan.shown, errnoText(err));
     syncFolder(plan.folder.path);
@@ -504,6 +522,8 @@ WriteOutcome rewriteInPlace(const WritePlan& plan, std::string_view text, std::s
         return fail(error, "Cannot write " + plan.shown, errnoText(errno));
     if (plan.expected && identityOf(now) != *plan.expected)
         return refuse(error, kChangedText);
+    if (!keepOld(plan, &now, original.get(), error))
+        return WriteOutcome::Failed;
     // Held before the backup exists and released after it is gone (it is destroyed first).
     const SignalsHeld held;
     BackupFile backup(plan.folder, plan.name + std::string(kBackupNameSuffix));
@@ -669,11 +689,12 @@ bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text) {
     }
 }
 
-WriteOutcome PreparedWrite::commit(std::string& errorMessage) {
+WriteOutcome PreparedWrite::commit(std::string& errorMessage, OldContentKeeper* keeper) {
     errorMessage.clear();
     if (!m_state)
         return fail(errorMessage, "Cannot write", "Nothing was prepared");
     const std::unique_ptr<State> state = std::move(m_state);
+    state->plan.keeper = keeper;
     try {
         return renameTemporary(state->plan, state->temp, errorMessage);
     } catch (const std::exception& e) {
@@ -721,10 +742,12 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
     return false;
 }
 
-WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message) {
+WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message,
+                             OldContentKeeper* keeper) {
     message.clear();
     try {
         WritePlan plan;
+        plan.keeper = keeper;
         return planRead(read, plan, message) ? writeChecked(plan, text, {}, message)
                                              : WriteOutcome::Failed;
     } catch (const std::exception& e) {
@@ -735,10 +758,11 @@ WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std:
 
 WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
                                 const std::string& name, std::string_view text,
-                                std::string& message) {
+                                std::string& message, OldContentKeeper* keeper) {
     message.clear();
     try {
         WritePlan plan;
+        plan.keeper = keeper;
         if (const WriteOutcome opened = openSubfolder(folder, subfolder, plan.folder, message);
             opened != WriteOutcome::Written)
             return opened;

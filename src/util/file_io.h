@@ -67,6 +67,11 @@ ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer
 // errno in `error` when reading fails.
 bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error);
 
+// Writes all of data, going on after short writes; false with errno in `err`.
+bool writeAll(int fd, std::string_view data, int& err);
+// Copies a whole open file, from its start whatever its offset, into another.
+bool copyData(int from, int to, int& err);
+
 // The folder part of a name: up to and including the last "/", empty when there is none.
 std::string fileFolder(const std::string& fileName);
 
@@ -80,6 +85,25 @@ void writeCompleteTextFile(const std::string& fileName, std::string_view text);
 bool writeFileAtomically(const std::string& fileName, std::string_view text,
                          std::string& errorMessage);
 
+// What a write is about to replace, told just before the old content would be lost: before
+// the rename over it, or before it is rewritten through its inode.
+struct ReplacedFile {
+    int folderFd = -1;                    // the folder that holds it
+    const std::string& name;              // its name there
+    const std::string& path;              // the folder's path + name, for messages and records
+    const struct stat* original = nullptr; // nullptr: there is no file yet (a new copy)
+    int rewrittenFd = -1; // >= 0: the file is rewritten through this descriptor, so its old
+                          // content must be copied (a link to it would change too)
+};
+
+// Keeps what a write replaces (the undo journal does). False, with `error`, stops the write; the
+// file is then left as it is.
+class OldContentKeeper {
+  public:
+    virtual ~OldContentKeeper() = default;
+    virtual bool keepOldContent(const ReplacedFile& file, std::string& error) = 0;
+};
+
 // What a replacing write did: the new text is in place; it was refused (the file changed since
 // it was read, is read-only, is not a regular file, or an earlier rewrite's backup is still
 // there: the message tells why, and the file is left as it is); or it failed ("Cannot write
@@ -90,13 +114,15 @@ enum class WriteOutcome : uint8_t { Written, Refused, Failed };
 // leads to that very file, unchanged. A file with several names, or whose owner could not be
 // kept by a new file, is rewritten through its inode with a "<name>.kestrava-backup" beside it
 // until the rewrite is on disk.
-WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message);
+// A keeper, when given, is told before the old content is lost.
+WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message,
+                             OldContentKeeper* keeper = nullptr);
 
 // Writes text as folder + subfolder + "/" + name, creating the subfolder. Nothing there is
 // followed: a subfolder or a name that is a link or not of its kind is refused.
 WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
                                 const std::string& name, std::string_view text,
-                                std::string& message);
+                                std::string& message, OldContentKeeper* keeper = nullptr);
 
 // Signal handlers of SIGINT and SIGTERM ask this first: true when a file is being rewritten
 // through its inode right now; the signal is then raised again once that rewrite is on disk.
@@ -120,7 +146,7 @@ class PreparedWrite {
     bool prepare(const ReadTarget& read, std::string_view text);
     bool prepared() const { return m_state != nullptr; }
     // Puts the prepared text in place, as replaceReadFile would.
-    WriteOutcome commit(std::string& errorMessage);
+    WriteOutcome commit(std::string& errorMessage, OldContentKeeper* keeper = nullptr);
 
   private:
     struct State;

@@ -79,6 +79,8 @@ class CliScratchTest : public ::testing::Test {
         char pattern[] = "/tmp/kestrava-cli-XXXXXX";
         m_scratch = mkdtemp(pattern);
         m_root = (m_scratch / "tree").string();
+        // Undo journals of the runs stay in the scratch folder, never in the user's own.
+        setenv("XDG_STATE_HOME", (m_scratch / "state").c_str(), 1);
     }
     void TearDown() override {
         // Whatever a test made unreadable is opened up again first, so all of it can go.

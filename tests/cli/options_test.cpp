@@ -66,7 +66,7 @@ TEST(CliOptions, ValuesFlagsAndViews) {
 TEST(CliOptions, MistakesAreExplained) {
     const std::pair<Args, const char*> cases[] = {
         {{}, "No command given"},
-        {{"search"}, "Unknown command \"search\": use find, replace or script"},
+        {{"search"}, "Unknown command \"search\": use find, replace, script or undo"},
         {{"script", "--yes"}, "No script file given"},
         {{"script", "a.ksc", "-d", "x"}, "Unknown option \"-d\" for script"},
         {{"find", "-d"}, "Option --folders needs a value"},

@@ -24,17 +24,17 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
         std::string program;
         std::string expected;
     } cases[] = {
-        {"override wins", {"/etc/kes", "/x", "/home/u", ""}, portable.path(), "/etc/kes/"},
-        {"portable install", {"", "/x", "/home/u", ""}, portable.path(), portable.path()},
-        {"portable, no slash", {"", "/x", "/home/u", ""}, portableNoSlash, portable.path()},
-        {"folder named like the file", {"", "/x", "", ""}, lookalike.path(), "/x/kestrava/"},
-        {"XDG folder", {"", "/x/conf/", "/home/u", ""}, installed.path(), "/x/conf/kestrava/"},
+        {"override wins", {"/etc/kes", "/x", "/home/u", "", ""}, portable.path(), "/etc/kes/"},
+        {"portable install", {"", "/x", "/home/u", "", ""}, portable.path(), portable.path()},
+        {"portable, no slash", {"", "/x", "/home/u", "", ""}, portableNoSlash, portable.path()},
+        {"folder named like the file", {"", "/x", "", "", ""}, lookalike.path(), "/x/kestrava/"},
+        {"XDG folder", {"", "/x/conf/", "/home/u", "", ""}, installed.path(), "/x/conf/kestrava/"},
         {"relative XDG",
-         {"", "conf", "/home/u", ""},
+         {"", "conf", "/home/u", "", ""},
          installed.path(),
          "/home/u/.config/kestrava/"},
-        {"home default", {"", "", "/home/u/", ""}, installed.path(), "/home/u/.config/kestrava/"},
-        {"no home at all", {"", "", "", ""}, installed.path(), installed.path()},
+        {"home default", {"", "", "/home/u/", "", ""}, installed.path(), "/home/u/.config/kestrava/"},
+        {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
     };
     for (const auto& c : cases)
         EXPECT_EQ(settingsFolder(c.program, c.env), c.expected) << c.label;
@@ -53,24 +53,26 @@ TEST(SettingsFolder, DefaultScriptsFolderByEnvironmentAndProgramFolder) {
         std::string program;
         std::string expected;
     } cases[] = {
-        {"portable install", {"", "/c", "/home/u", "/d"}, portable.path(), portable.path()},
+        {"portable install", {"", "/c", "/home/u", "/d", ""}, portable.path(), portable.path()},
         {"portable, settings moved",
-         {"/etc/kes", "", "/home/u", "/d/"},
+         {"/etc/kes", "", "/home/u", "/d/", ""},
          portable.path(),
          "/d/kestrava/scripts/"},
-        {"XDG data folder", {"", "", "/home/u", "/d/"}, installed.path(), "/d/kestrava/scripts/"},
+        {"XDG data folder", {"", "", "/home/u", "/d/", ""}, installed.path(), "/d/kestrava/scripts/"},
         {"relative XDG",
-         {"", "", "/home/u", "d"},
+         {"", "", "/home/u", "d", ""},
          installed.path(),
          "/home/u/.local/share/kestrava/scripts/"},
         {"home default",
-         {"", "/c", "/home/u", ""},
+         {"", "/c", "/home/u", "", ""},
          installed.path(),
          "/home/u/.local/share/kestrava/scripts/"},
-        {"no home at all", {"", "", "", ""}, installed.path(), installed.path()},
+        {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
     };
     for (const auto& c : cases)
         EXPECT_EQ(defaultScriptsFolder(c.program, c.env), c.expected) << c.label;
+    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "/s"}), "/s/kestrava/undo/");
+    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "s"}), "/home/u/.local/state/kestrava/undo/");
 }
 
 TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {

@@ -36,7 +36,7 @@ expect_offers() { # expect_offers "EXPECTED LINES" WORDS...
         { echo "words: $*"; echo "offered: $(bash_offers "$@" | tr '\n' ' ')"; false; }
 }
 views=$'lines\nmatches\nunique\nunique-sorted'
-check "bash offers the commands" expect_offers $'find\nreplace\nscript' kestrava-cli ""
+check "bash offers the commands" expect_offers $'find\nreplace\nscript\nundo' kestrava-cli ""
 check "bash offers the views" expect_offers "$views" kestrava-cli find -d x --view ""
 check "bash offers the views in a script run" expect_offers "$views" kestrava-cli script --view ""
 check "bash completes a view" expect_offers "unique-sorted" kestrava-cli find --view unique-
@@ -47,9 +47,9 @@ check "fish offers the views" bash -c '[[ $(fish -c "source $1; complete -C \"ke
     cut -f1) == "$2" ]]' _ "$completions/kestrava-cli.fish" "$views"
 
 # Every long option of every command is in the man page and in each completion.
-for command in find replace script; do
+for command in find replace script undo; do
     mapfile -t options < <("$cli" "$command" --help | grep -oE -- '--[a-z][a-z-]+' | sort -u)
-    check "kestrava-cli $command --help lists options" test "${#options[@]}" -gt 5
+    check "kestrava-cli $command --help lists options" test "${#options[@]}" -gt 3
     for option in "${options[@]}"; do
         roff=${option//-/\\-}
         check "man page documents $command $option" grep -qF -- "$roff" "$src/dist/man/kestrava-cli.1.in"

@@ -1,0 +1,159 @@
+// kestrava-cli undo: what a replace (or script) run changed goes back exactly, and nothing a
+// user changed since is lost without --force.
+#include "cli_test_util.h"
+
+#include <sys/stat.h>
+
+#include <map>
+
+namespace kestrava::cli::test {
+namespace {
+
+using namespace std::string_literals;
+
+class CliUndoTest : public CliScratchTest {
+  protected:
+    // Every name below the tree: its kind, mode, link count and content (or link target).
+    std::map<std::string, std::string> snapshot() const {
+        std::map<std::string, std::string> state;
+        for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
+            struct stat info {};
+            lstat(entry.path().c_str(), &info);
+            std::string what = std::to_string(info.st_mode) + "/" + std::to_string(info.st_nlink);
+            what += S_ISLNK(info.st_mode)  ? "->" + fs::read_symlink(entry.path()).string()
+                    : S_ISREG(info.st_mode) ? ":" + readFile(entry.path())
+                                            : "";
+            state[entry.path().string()] = what;
+        }
+        return state;
+    }
+    CliRun replace(const std::string& find, const std::string& with,
+                   std::vector<std::string> more = {"--in-situ"}) const {
+        std::vector<std::string> args{"replace", "-d",  m_root + "<+>", "-f", "*.txt", "-e", find,
+                                      "-r",      with,  "--yes", "--threads", "1"};
+        args.insert(args.end(), more.begin(), more.end());
+        return cli(args);
+    }
+    CliRun undo(std::vector<std::string> more = {}) const {
+        std::vector<std::string> args{"undo", "--yes"};
+        args.insert(args.end(), more.begin(), more.end());
+        return cli(args);
+    }
+    std::string lastRunId() const {
+        const CliRun list = cli({"undo", "--list"});
+        return list.out.substr(0, list.out.find(' '));
+    }
+    void writeTree() {
+        writeFile(m_root + "/a.txt", "hello world\r\nbye world\0tail"s);
+        chmod((m_root + "/a.txt").c_str(), 0640);
+        writeFile(m_root + "/sub/b.txt", "world\n");
+        writeFile(m_root + "/sub/m.txt", "multi world\n");
+        fs::create_hard_link(m_root + "/sub/m.txt", m_root + "/sub/m2.dat");
+        fs::create_symlink("../a.txt", m_root + "/sub/link.txt");
+    }
+};
+
+TEST_F(CliUndoTest, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
+    writeTree();
+    const auto before = snapshot();
+    EXPECT_EQ(cli({"replace", "-d", m_root + "<+>", "-f", "*.txt", "-e", "world", "-r", "planet",
+                   "--in-situ", "--preview"})
+                  .status,
+              0);
+    EXPECT_EQ(snapshot(), before) << "a preview writes nothing";
+    ASSERT_EQ(replace("world", "planet").status, 0);
+    EXPECT_EQ(readFile(m_root + "/sub/m2.dat"), "multi planet\n") << "rewritten through its inode";
+    const CliRun undone = undo();
+    EXPECT_EQ(undone.status, 0) << undone.err;
+    EXPECT_NE(undone.err.find(" files put back"), std::string::npos) << undone.err;
+    EXPECT_EQ(snapshot(), before);
+}
+
+// Runs go back newest first; a run is undone once, and a file changed since is kept unless
+// --force. A script run is one step, even where two of its groups wrote one file.
+TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
+    writeTree();
+    const auto before = snapshot();
+    ASSERT_EQ(replace("world", "planet").status, 0);
+    const std::string first = lastRunId();
+    writeFile(m_scratch / "two.ksc", "Folder(s):  " + m_root + "<+>\nFile(s):    *.txt\n\n"
+                                     "Find:       planet\nReplace:    moon\n\n"
+                                     "Folder(s):  " + m_root + "<+>\nFile(s):    *.txt\n\n"
+                                     "Find:       moon\nReplace:    star\n");
+    ASSERT_EQ(cli({"script", (m_scratch / "two.ksc").string(), "--in-situ", "--yes"}).status, 0);
+    EXPECT_EQ(readFile(m_root + "/sub/b.txt"), "star\n");
+    EXPECT_EQ(undo().status, 0);
+    EXPECT_EQ(readFile(m_root + "/sub/b.txt"), "planet\n") << "the whole script is one step";
+
+    writeFile(m_root + "/sub/b.txt", "edited by hand\n");
+    CliRun run = undo();
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(m_root + "/sub/b.txt: changed since the run"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(readFile(m_root + "/sub/b.txt"), "edited by hand\n");
+    EXPECT_EQ(readFile(m_root + "/a.txt"), "hello world\r\nbye world\0tail"s);
+
+    run = undo();
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Nothing to undo"), std::string::npos) << run.err;
+    run = undo({first, "--force"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(snapshot(), before);
+    run = undo({first});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("was undone already; nothing to do"), std::string::npos) << run.err;
+}
+
+TEST_F(CliUndoTest, CopiesTheRunCreatedAreRemovedUnlessChanged) {
+    writeFile(m_root + "/a.txt", "world\n");
+    writeFile(m_root + "/b.txt", "world\n");
+    ASSERT_EQ(replace("world", "planet", {}).status, 0);
+    writeFile(m_root + "/kesReplace/b.txt", "kept\n");
+    EXPECT_EQ(undo().status, 2);
+    EXPECT_FALSE(fs::exists(m_root + "/kesReplace/a.txt"));
+    EXPECT_EQ(readFile(m_root + "/kesReplace/b.txt"), "kept\n");
+    EXPECT_EQ(readFile(m_root + "/a.txt"), "world\n");
+}
+
+// Without a journal nothing is replaced, whatever keeps it from being written; --no-undo goes on
+// without one. A kill between journaling a file and replacing it loses nothing either.
+TEST_F(CliUndoTest, NoFileIsReplacedBeforeItsOldContentIsKept) {
+    writeFile(m_root + "/0big.txt", std::string(8192, 'x') + "world\n");
+    fs::create_hard_link(m_root + "/0big.txt", m_root + "/0big.dat"); // copied, not linked
+    writeFile(m_root + "/a.txt", "world\n");
+    writeFile(m_root + "/b.txt", "world\n");
+    const auto before = snapshot();
+
+    setenv("KESTRAVA_FAULT", "write:nospace", 1); // the test build's hook: a nearly full disk
+    CliRun run = replace("world", "planet");
+    unsetenv("KESTRAVA_FAULT");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Cannot keep the old content of " + m_root + "/0big.txt for undo"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(cli({"undo", "--list"}).status, 1) << "a journal that kept nothing is not a run";
+
+    writeFile(m_scratch / "file", "");
+    setenv("XDG_STATE_HOME", (m_scratch / "file").c_str(), 1);
+    run = replace("world", "planet");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("add --no-undo to replace without keeping"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(replace("world", "planet", {"--in-situ", "--no-undo"}).status, 0);
+    setenv("XDG_STATE_HOME", (m_scratch / "state").c_str(), 1);
+
+    writeFile(m_root + "/a.txt", "world\n");
+    writeFile(m_root + "/b.txt", "world\n");
+    setenv("KESTRAVA_FAULT", "after-keep:abort:b.txt", 1); // killed just before b.txt's rename
+    EXPECT_EQ(replace("world", "moon").status, -1);
+    unsetenv("KESTRAVA_FAULT");
+    EXPECT_EQ(readFile(m_root + "/a.txt"), "moon\n");
+    EXPECT_EQ(undo().status, 0);
+    EXPECT_EQ(readFile(m_root + "/a.txt"), "world\n");
+    EXPECT_EQ(readFile(m_root + "/b.txt"), "world\n");
+}
+
+} // namespace
+} // namespace kestrava::cli::test
