@@ -123,6 +123,7 @@ struct FileOutcome {
     util::ReadTarget target; // when replacing: the file that was read, which the write must find
     util::PreparedWrite prepared; // in place: the replaced text already written beside the file
     std::string oldHash, newHash; // for the undo journal, when one is kept
+    int32_t journalEntry = 0;     // the journal's number of its old content, once kept ahead
     std::exception_ptr error;     // raised again when the file's turn comes
     bool stopped = false;         // a stop request came while the file was searched
     bool binary = false;          // left out as binary, unsearched
@@ -206,7 +207,33 @@ class Committer {
           m_recorded(recorded), m_forgetLines(options.forgetRecordedLines && recorded),
           m_journal(options.undoJournal) {}
 
-    void commit(const ListedFile& listed, FileOutcome&& outcome) {
+    // With an undo journal, prepared writes wait in a batch, so that one flush makes the journal
+    // entries of all of them durable before any of them is replaced. A file that a later read
+    // waits for (`awaited`) ends the batch at once.
+    void commit(const ListedFile& listed, FileOutcome&& outcome, bool awaited = false) {
+        if (m_journal == nullptr || (m_batch.empty() && !outcome.prepared.prepared())) {
+            commitNow(listed, std::move(outcome));
+            return;
+        }
+        m_batchBytes += outcome.replacedText.size();
+        m_batch.push_back({&listed, std::move(outcome)});
+        if (awaited || m_batch.size() >= kBatchFiles || m_batchBytes >= kBatchBytes)
+            finish();
+    }
+
+    // Commits what waits in the batch, in order.
+    void finish() {
+        std::vector<Batched> batch;
+        batch.swap(m_batch);
+        m_batchBytes = 0;
+        if (batch.empty())
+            return;
+        keepBatch(batch);
+        for (Batched& waiting : batch)
+            commitNow(*waiting.listed, std::move(waiting.outcome));
+    }
+
+    void commitNow(const ListedFile& listed, FileOutcome&& outcome) {
         if (outcome.error)
             std::rethrow_exception(outcome.error);
         if (outcome.stopped) {
@@ -262,14 +289,48 @@ class Committer {
     // A prepared write only needs its rename; anything else (or a preparation that failed, which
     // then fails again here with its message) is written now. A file that may not be replaced
     // is named and left as it is; the run goes on.
+    struct Batched {
+        const ListedFile* listed;
+        FileOutcome outcome;
+    };
+    static constexpr size_t kBatchFiles = 64;
+    static constexpr size_t kBatchBytes = size_t{32} << 20;
+
+    // The old content of each prepared file of the batch goes into the journal, flushed once. A
+    // failure becomes that file's error, raised at its turn; the files after it are not kept, as
+    // they will not be replaced.
+    void keepBatch(std::vector<Batched>& batch) {
+        m_journal->holdFlushes(true);
+        for (Batched& waiting : batch) {
+            FileOutcome& outcome = waiting.outcome;
+            if (!outcome.prepared.prepared() || outcome.error || outcome.stopped)
+                continue;
+            m_journal->expect(std::move(outcome.oldHash), std::move(outcome.newHash));
+            std::string message;
+            const util::WriteOutcome kept = outcome.prepared.keepOldContent(*m_journal, message);
+            if (kept == util::WriteOutcome::Written) {
+                outcome.journalEntry = m_journal->files();
+            } else if (kept == util::WriteOutcome::Failed) {
+                outcome.error = std::make_exception_ptr(
+                    std::runtime_error(message + " (" + waiting.listed->path + ")"));
+                break;
+            } // refused: the commit refuses the file too, saying why
+        }
+        m_journal->holdFlushes(false);
+        if (std::string message; !m_journal->flushHeld(message))
+            throw std::runtime_error(message);
+    }
+
     void writeReplaced(const std::string& path, FileOutcome& outcome) {
         std::string refusal;
-        if (m_journal != nullptr)
+        // A file kept ahead (in a batch) is not kept again.
+        util::OldContentKeeper* const keeper = outcome.journalEntry > 0 ? nullptr : m_journal;
+        if (keeper != nullptr)
             m_journal->expect(std::move(outcome.oldHash), std::move(outcome.newHash));
         if (!outcome.prepared.prepared()) {
             refusal = writeReplacedText(path, outcome.target, outcome.replacedText,
-                                        m_replaceInPlace, m_journal);
-        } else if (const util::WriteOutcome written = outcome.prepared.commit(refusal, m_journal);
+                                        m_replaceInPlace, keeper);
+        } else if (const util::WriteOutcome written = outcome.prepared.commit(refusal, keeper);
                    written == util::WriteOutcome::Failed) {
             throw std::runtime_error(refusal + " (" + path + ")");
         } else if (written == util::WriteOutcome::Written) {
@@ -278,8 +339,11 @@ class Committer {
         if (refusal.empty()) {
             ++m_results.filesReplaced;
             m_replacedPaths.push_back(path);
-        } else
+        } else {
+            if (outcome.journalEntry > 0)
+                m_journal->drop(outcome.journalEntry);
             m_results.notReplaced.push_back({path, SkipReason::Refused, std::move(refusal)});
+        }
     }
 
     struct FolderHash {
@@ -296,6 +360,8 @@ class Committer {
     const FileRecordedEvent& m_recorded;
     bool m_forgetLines;
     UndoJournal* m_journal;
+    std::vector<Batched> m_batch;
+    size_t m_batchBytes = 0;
     std::vector<std::string> m_replacedPaths; // in the order they were written
 };
 
@@ -330,15 +396,34 @@ std::vector<int64_t> writeDependencies(const std::vector<ListedFile>& files, boo
     return waitFor;
 }
 
+// The jobs that a later job waits for (see writeDependencies).
+std::vector<bool> awaitedJobs(const std::vector<int64_t>& waitFor) {
+    std::vector<bool> awaited(waitFor.size(), false);
+    for (const int64_t job : waitFor)
+        if (job >= 0)
+            awaited[static_cast<size_t>(job)] = true;
+    return awaited;
+}
+
+// Whether prepared writes are batched: only a journal gains by it (see Committer::commit).
+bool batchesWrites(const CompiledRequest& specs, bool replaceInPlace) {
+    return specs.replace && replaceInPlace && specs.options.undoJournal != nullptr;
+}
+
 void searchInOrder(const std::vector<ListedFile>& files, CompiledRequest& specs,
-                   Committer& committer, SearchResults& results, const std::stop_token& stop) {
+                   bool replaceInPlace, Committer& committer, SearchResults& results,
+                   const std::stop_token& stop) {
     std::string buffer;
-    for (const ListedFile& listed : files) {
+    const bool batched = batchesWrites(specs, replaceInPlace);
+    const std::vector<bool> awaited =
+        batched ? awaitedJobs(writeDependencies(files, true)) : std::vector<bool>();
+    for (size_t i = 0; i < files.size(); ++i) {
         if (stop.stop_requested()) {
             results.cancelled = true;
             return;
         }
-        committer.commit(listed, searchFile(specs, listed.path, buffer, stop));
+        committer.commit(files[i], searchFile(specs, files[i].path, buffer, stop, batched),
+                         batched && awaited[i]);
     }
 }
 
@@ -360,13 +445,22 @@ void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, Compi
     std::vector<std::string> buffers(threads);
     // Finished but uncommitted searches hold only their records; replaced texts are whole files.
     const size_t window = specs.replace ? 2 * threads : 64 * threads;
+    std::vector<int64_t> waitFor =
+        specs.replace ? writeDependencies(files, replaceInPlace) : std::vector<int64_t>{};
+    const std::vector<bool> awaited = awaitedJobs(waitFor);
     OrderedWorkers<FileOutcome> workers(
         files.size(), threads, window,
         [&](size_t index, size_t worker) {
             return searchFile(specs, files[index].path, buffers[worker], stop, replaceInPlace);
         },
-        specs.replace ? writeDependencies(files, replaceInPlace) : std::vector<int64_t>{});
-    commitInOrder(workers, files, committer, results, stop);
+        std::move(waitFor));
+    const bool complete = workers.commitAll(
+        [&](size_t index, FileOutcome&& outcome) {
+            committer.commit(files[index], std::move(outcome), !awaited.empty() && awaited[index]);
+        },
+        stop);
+    if (!complete)
+        results.cancelled = true;
 }
 
 // Why a folder named in Folder(s) could not be searched, as the system says it.
@@ -447,10 +541,11 @@ void searchListed(const std::vector<ListedFile>& listed, size_t threads, Compile
     try {
         const util::FolderSyncBatch folderSyncs; // writes are committed on this thread
         if (threads <= 1 || listed.size() <= 1)
-            searchInOrder(listed, specs, committer, results, stop);
+            searchInOrder(listed, specs, replaceInPlace, committer, results, stop);
         else
             searchOnWorkers(listed, std::min(threads, listed.size()), specs, replaceInPlace,
                             committer, results, stop);
+        committer.finish(); // what waits in a batch, also after a stop
     } catch (const std::exception& e) {
         if (!specs.replace)
             throw;

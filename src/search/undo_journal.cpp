@@ -158,6 +158,8 @@ std::optional<RunRecord> readRun(const std::string& root, const std::string& id)
             run.info.pattern = unescaped(parts[1]);
         else if (parts[0] == "template" && parts.size() == 2)
             run.info.replaceWith = unescaped(parts[1]);
+        else if (parts[0] == "drop" && parts.size() == 2)
+            std::erase_if(run.entries, [&](const Entry& e) { return e.number == parts[1]; });
         else if (parts[0] == "file" && parts.size() == 9)
             run.entries.push_back({parts[1], parts[2],
                                    static_cast<mode_t>(std::stoul(parts[3], nullptr, 8)), parts[6],
@@ -253,20 +255,38 @@ bool UndoJournal::keepContent(const util::ReplacedFile& file, const std::string&
     return false;
 }
 
-bool UndoJournal::appendEntry(const std::string& line, int& err) {
+bool UndoJournal::appendEntry(const std::string& line, bool flush, int& err) {
     // The manifest line and the entry's name are flushed before the file is replaced.
-    if (util::writeAll(m_manifest.get(), line, err) && ::fdatasync(m_manifest.get()) == 0 &&
-        syncFd(m_folderFd.get(), err))
+    if (util::writeAll(m_manifest.get(), line, err) &&
+        (!flush || m_holdFlushes || (::fdatasync(m_manifest.get()) == 0 && syncFd(m_folderFd.get(), err))))
         return true;
     err = err != 0 ? err : errno;
     return false;
+}
+
+bool UndoJournal::flushHeld(std::string& error) {
+    int err = 0;
+    if (::fdatasync(m_manifest.get()) == 0 && syncFd(m_folderFd.get(), err))
+        return true;
+    error = "Cannot write the undo journal in " + m_folder + ": " +
+            errnoText(err != 0 ? err : errno) + "; nothing more was replaced";
+    return false;
+}
+
+void UndoJournal::drop(int32_t entry) {
+    const std::string number = std::to_string(entry);
+    ::unlinkat(m_folderFd.get(), number.c_str(), 0);
+    int err = 0;
+    util::writeAll(m_manifest.get(), "drop\t" + number + "\n", err); // lost, undo refuses it
 }
 
 bool UndoJournal::keepOldContent(const util::ReplacedFile& file, std::string& error) {
     const std::string entry = std::to_string(m_entries + 1);
     std::string kind;
     int err = 0;
-    if (!keepContent(file, entry, kind, err) || !appendEntry(entryLine(file, entry, kind), err)) {
+    // A new copy keeps nothing old: should its line be lost, undo merely leaves the copy.
+    if (!keepContent(file, entry, kind, err) ||
+        !appendEntry(entryLine(file, entry, kind), kind != "created", err)) {
         if (kind != "created")
             ::unlinkat(m_folderFd.get(), entry.c_str(), 0);
         error = "Cannot keep the old content of " + file.path + " for undo in " + m_folder + ": " +

@@ -43,13 +43,20 @@ class UndoJournal final : public util::OldContentKeeper {
     void expect(std::string oldHash, std::string newHash);
     bool keepOldContent(const util::ReplacedFile& file, std::string& error) override;
 
+    // While held, kept files are not flushed one by one; flushHeld then makes all of them durable
+    // with one flush, before any of them is replaced.
+    void holdFlushes(bool hold) { m_holdFlushes = hold; }
+    bool flushHeld(std::string& error);
+    // File number `entry` (files() after it was kept) was not replaced after all.
+    void drop(int32_t entry);
+
     const std::string& id() const { return m_id; }
     int32_t files() const { return m_entries; }
 
   private:
     bool keepContent(const util::ReplacedFile& file, const std::string& entry, std::string& kind,
                      int& err);
-    bool appendEntry(const std::string& line, int& err);
+    bool appendEntry(const std::string& line, bool flush, int& err);
     std::string entryLine(const util::ReplacedFile& file, const std::string& entry,
                           const std::string& kind) const;
 
@@ -59,6 +66,7 @@ class UndoJournal final : public util::OldContentKeeper {
     util::UniqueFd m_folderFd;
     util::UniqueFd m_manifest;
     int32_t m_entries = 0;
+    bool m_holdFlushes = false;
     std::string m_oldHash;
     std::string m_newHash;
 };

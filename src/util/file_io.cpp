@@ -689,6 +689,22 @@ bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text) {
     }
 }
 
+WriteOutcome PreparedWrite::keepOldContent(OldContentKeeper& keeper, std::string& errorMessage) {
+    errorMessage.clear();
+    if (!m_state)
+        return fail(errorMessage, "Cannot write", "Nothing was prepared");
+    WritePlan& plan = m_state->plan;
+    int err = 0;
+    if (!lookUp(plan, err))
+        return fail(errorMessage, "Cannot replace " + plan.shown, errnoText(err));
+    if (!stillAsRead(plan))
+        return refuse(errorMessage, kChangedText);
+    plan.keeper = &keeper;
+    const bool kept = keepOld(plan, &plan.original, -1, errorMessage);
+    plan.keeper = nullptr;
+    return kept ? WriteOutcome::Written : WriteOutcome::Failed;
+}
+
 WriteOutcome PreparedWrite::commit(std::string& errorMessage, OldContentKeeper* keeper) {
     errorMessage.clear();
     if (!m_state)

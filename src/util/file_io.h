@@ -145,6 +145,10 @@ class PreparedWrite {
     // the outcome its message in its place.
     bool prepare(const ReadTarget& read, std::string_view text);
     bool prepared() const { return m_state != nullptr; }
+    // Tells the keeper of the file's old content ahead of the commit, while the file is still as
+    // it was read (Refused otherwise: the commit then refuses it too). A keeper told so must not
+    // be given to commit again.
+    WriteOutcome keepOldContent(OldContentKeeper& keeper, std::string& errorMessage);
     // Puts the prepared text in place, as replaceReadFile would.
     WriteOutcome commit(std::string& errorMessage, OldContentKeeper* keeper = nullptr);
 
