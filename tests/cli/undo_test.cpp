@@ -104,6 +104,21 @@ TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     EXPECT_NE(run.err.find("was undone already; nothing to do"), std::string::npos) << run.err;
 }
 
+// A file listed twice is read the second time only once the first write is in place, even while
+// writes wait in a batch for the journal's flush.
+TEST_F(CliUndoTest, AFileListedTwiceIsReplacedTwiceAndUndoneInOneStep) {
+    for (const char* threads : {"1", "2"}) {
+        writeFile(m_root + "/a.txt", "o\n");
+        writeFile(m_root + "/b.txt", "o\n");
+        const CliRun run = cli({"replace", "-d", m_root + "|" + m_root, "-f", "*.txt", "-e", "o",
+                                "-r", "oo", "--in-situ", "--yes", "--threads", threads});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readFile(m_root + "/a.txt") + readFile(m_root + "/b.txt"), "oooo\noooo\n");
+        EXPECT_EQ(undo().status, 0);
+        EXPECT_EQ(readFile(m_root + "/a.txt") + readFile(m_root + "/b.txt"), "o\no\n");
+    }
+}
+
 TEST_F(CliUndoTest, CopiesTheRunCreatedAreRemovedUnlessChanged) {
     writeFile(m_root + "/a.txt", "world\n");
     writeFile(m_root + "/b.txt", "world\n");
