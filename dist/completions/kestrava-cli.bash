@@ -60,7 +60,7 @@ _kestrava_cli() {
     local options
     case $command in
     find) options="-d --folders -f --files -e --find $shared" ;;
-    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes --preview --no-undo $shared" ;;
+    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes --preview --no-undo --interactive $shared" ;;
     script) options="--root-folder --in-situ --yes --preview --no-undo $shared" ;;
     undo) options="--help --list --force --yes" ;;
     esac

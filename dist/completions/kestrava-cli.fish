@@ -16,6 +16,7 @@ complete -c kestrava-cli -n $criteria -s d -l folders -x -a '(__fish_complete_di
 complete -c kestrava-cli -n $criteria -s f -l files -x -d 'File masks'
 complete -c kestrava-cli -n $criteria -s e -l find -x -d 'The regular expression'
 complete -c kestrava-cli -n "__fish_seen_subcommand_from replace" -s r -l replace -x -d 'The replacement template'
+complete -c kestrava-cli -n "__fish_seen_subcommand_from replace" -l interactive -d 'Ask for each change'
 
 set -l writing "__fish_seen_subcommand_from replace script"
 complete -c kestrava-cli -n $writing -l in-situ -d 'Replace in the files themselves'

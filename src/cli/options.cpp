@@ -190,6 +190,9 @@ std::unique_ptr<CLI::App> makeApp(Values& values) {
     addCriteria(*find, values, false);
     addCriteria(*replace, values, true);
     addReplacing(*replace, values.options);
+    replace->add_flag("--interactive", values.options.interactive,
+                      "ask for each change on the terminal: y (replace), n (keep), a (this and "
+                      "the rest of the file), d (none of the rest of the file), q (stop)");
     script->add_option("FILE.ksc", values.options.scriptFile, "the script to run")->required();
     script
         ->add_option("--root-folder", values.options.rootFolder,
@@ -245,6 +248,9 @@ void checkCombinations(const CliOptions& options, const Values& values) {
     if (context && options.view != results::View::LinesWithMatches)
         throw std::invalid_argument("-A, -B and -C show context lines in the lines view only, not "
                                     "with --view matches, unique or unique-sorted");
+    if (options.interactive && (options.preview || options.json || options.richText))
+        throw std::invalid_argument("--interactive asks for each change; leave out --preview, "
+                                    "--json and --rtf");
     if (options.preview && options.noUndo)
         throw std::invalid_argument("--preview writes nothing; leave out --no-undo");
     if (options.listRuns && (!options.runId.empty() || options.force))

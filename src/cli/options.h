@@ -22,6 +22,7 @@ struct CliOptions {
     bool yes = false;
     bool preview = false; // replace, script: print the changes as a unified diff, write nothing
     bool noUndo = false;  // replace, script: keep no undo journal
+    bool interactive = false; // replace: ask for each change
     std::string runId;    // undo: the run to undo; empty for the newest not undone
     bool listRuns = false; // undo --list
     bool force = false;    // undo: put back even files changed since the run

@@ -5,6 +5,9 @@
 #include "script/script_run.h"
 #include "search/find_session.h"
 #include "search/undo_journal.h"
+#include "util/content_hash.h"
+#include "util/file_io.h"
+#include "util/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <istream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <ostream>
@@ -313,14 +317,128 @@ void pruneJournals(const search::UndoJournal* journal) {
         search::pruneUndoRuns(config::undoJournalFolder(), search::JournalLimits{});
 }
 
+// What the user answered for the changes of one file.
+enum class Answer : uint8_t { Yes, No, RestOfFile, NoneOfFile, Quit };
+
+Answer ask(const std::string& path, const search::ChangeView& view, Console& console) {
+    const auto lines = [&](char sign, const std::string& text) {
+        size_t start = 0;
+        for (size_t end = text.find('\n'); end != std::string::npos;
+             start = end + 1, end = text.find('\n', start))
+            console.err << sign << text.substr(start, end - start) << '\n';
+        console.err << sign << text.substr(start) << '\n';
+    };
+    console.err << path << ':' << view.lineNumber << '\n';
+    lines('-', view.before);
+    lines('+', view.after);
+    for (;;) {
+        console.err << "Replace this? [y,n,a,d,q] " << std::flush;
+        std::string answer;
+        if (!std::getline(console.in, answer))
+            return Answer::Quit;
+        answer = lower(util::trimControl(answer));
+        static const std::map<std::string, Answer> kAnswers = {{"y", Answer::Yes},
+                                                               {"n", Answer::No},
+                                                               {"a", Answer::RestOfFile},
+                                                               {"d", Answer::NoneOfFile},
+                                                               {"q", Answer::Quit}};
+        if (const auto known = kAnswers.find(answer); known != kAnswers.end())
+            return known->second;
+        console.err << "y: replace this, n: keep it, a: replace this and the rest of the file, "
+                       "d: keep the rest of the file, q: stop (what was chosen is replaced)\n";
+    }
+}
+
+// Reads the file again for writing; "" when it still holds the bytes that were searched.
+std::string rereadAsSearched(const std::string& path, const search::FileMatches& file,
+                             std::string& content, util::ReadTarget& target) {
+    util::UniqueFd fd;
+    size_t size = 0;
+    int error = 0;
+    const util::ReadStatus status = util::openRegularFile(path, int64_t{0x7fffffff}, fd, size,
+                                                          error, &target);
+    if (status != util::ReadStatus::Read ||
+        util::readOpenedFile(fd, size, content, error) != util::ReadStatus::Read)
+        return error != 0 ? std::strerror(error) : "cannot be read again";
+    return util::contentHash(content) == file.searchedHash
+               ? ""
+               : "changed since it was searched; left as it is";
+}
+
+bool writeChosen(const std::string& path, const util::ReadTarget& target,
+                 const std::string& content, const search::FileMatches& file,
+                 const std::vector<bool>& chosen, const CliOptions& options,
+                 search::UndoJournal* journal, Console& console) {
+    const std::string text = search::withChosenReplacements(content, file.replacements, chosen);
+    if (journal != nullptr)
+        journal->expect(util::contentHash(content), util::contentHash(text));
+    std::string why;
+    try {
+        why = search::writeReplacedText(path, target, text, options.inSitu, journal);
+    } catch (const std::exception& e) {
+        why = e.what();
+    }
+    if (!why.empty())
+        console.err << "kestrava-cli: " << path << ": " << why << '\n';
+    return why.empty();
+}
+
+// --interactive: each change of each file is shown and asked for; a file's chosen changes are
+// written once its questions are answered, so a stop keeps what was chosen before it.
+int replaceAsAnswered(const search::SearchResults& results, const CliOptions& options,
+                      search::UndoJournal* journal, Console& console) {
+    int32_t changes = 0;
+    int32_t files = 0;
+    bool failed = false;
+    bool quit = false;
+    for (const search::FileMatches& file : results.files) {
+        const std::string path =
+            results.folders[static_cast<size_t>(file.folderIndex)] + file.fileName;
+        std::string content;
+        util::ReadTarget target;
+        if (const std::string why = rereadAsSearched(path, file, content, target); !why.empty()) {
+            console.err << "kestrava-cli: " << path << ": " << why << '\n';
+            failed = true;
+            continue;
+        }
+        std::vector<bool> chosen(file.replacements.size(), false);
+        Answer answer = Answer::Yes;
+        for (size_t i = 0; i < chosen.size() && !quit; ++i) {
+            if (answer != Answer::RestOfFile && answer != Answer::NoneOfFile)
+                answer = ask(path, search::viewOfChange(content, file.replacements[i]), console);
+            chosen[i] = answer == Answer::Yes || answer == Answer::RestOfFile;
+            quit = answer == Answer::Quit;
+        }
+        if (const auto taken =
+                static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
+            taken > 0 && writeChosen(path, target, content, file, chosen, options, journal, console)) {
+            changes += taken;
+            ++files;
+        } else {
+            failed = failed || taken > 0;
+        }
+        if (quit)
+            break;
+    }
+    pruneJournals(journal);
+    console.err << grouped(changes) << (changes == 1 ? " change" : " changes") << " replaced in "
+                << grouped(files) << (files == 1 ? " file\n" : " files\n");
+    return failed ? kExitError : files > 0 ? kExitMatched : kExitNoMatch;
+}
+
 int runFindReplace(const CliOptions& options, Console& console) {
     const bool replacing = options.command == Command::Replace;
+    if (options.interactive && !console.canAsk) {
+        console.err << "kestrava-cli: --interactive asks on a terminal; run it on one\n";
+        return kExitError;
+    }
     const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
-        exportWhileRunning(options, console);
+        options.interactive ? nullptr : exportWhileRunning(options, console);
     search::ScanOptions scan = options.scan;
-    scan.planOnly = options.preview;
+    scan.planOnly = options.preview || options.interactive;
+    scan.keepReplacements = options.interactive;
     scan.forgetRecordedLines = madeWhileRunning != nullptr;
-    scan.keepReplacements = options.json && replacing;
+    scan.keepReplacements = scan.keepReplacements || (options.json && replacing);
     scan.countLines = numbersShown(options);
     std::unique_ptr<search::UndoJournal> journal;
     if (!openJournal(options, replacing, {options.criteria.find, options.criteria.replace}, journal,
@@ -335,7 +453,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
     }
     int status = kExitMatched;
     if (const std::string question = session.question();
-        !options.preview && !question.empty() &&
+        !options.preview && !options.interactive && !question.empty() &&
         !confirmReplace(question, options, console, status))
         return status;
     const Clock::time_point started = Clock::now();
@@ -369,6 +487,8 @@ int runFindReplace(const CliOptions& options, Console& console) {
         }
         return kExitError;
     }
+    if (options.interactive)
+        return replaceAsAnswered(results, options, journal.get(), console);
     const int exitStatus =
         finishRun(options, results, replacing, started, console, madeWhileRunning.get());
     keepIfEnding(kept, console);

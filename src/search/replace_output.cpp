@@ -54,6 +54,43 @@ std::string writeReplacedText(const std::string& fullPath, const util::ReadTarge
     return outcome == util::WriteOutcome::Refused ? message : std::string();
 }
 
+ChangeView viewOfChange(std::string_view text, const Replacement& change) {
+    const auto start = static_cast<size_t>(change.start);
+    const auto end = static_cast<size_t>(change.end);
+    const size_t lineStart = start == 0 ? 0 : text.rfind('\n', start - 1) + 1; // npos + 1 is 0
+    size_t lineEnd = text.find('\n', end > start ? end - 1 : end);
+    lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd;
+    lineEnd = std::max(lineEnd, end);
+    const auto shown = [](std::string line) {
+        if (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return line;
+    };
+    ChangeView view;
+    view.lineNumber = 1 + static_cast<int32_t>(std::count(text.begin(), text.begin() + lineStart, '\n'));
+    view.before = shown(std::string(text.substr(lineStart, lineEnd - lineStart)));
+    view.after = shown(std::string(text.substr(lineStart, start - lineStart)) + change.text +
+                       std::string(text.substr(end, lineEnd - end)));
+    return view;
+}
+
+std::string withChosenReplacements(std::string_view text, const std::vector<Replacement>& changes,
+                                   const std::vector<bool>& chosen) {
+    std::string out;
+    size_t at = 0;
+    for (size_t i = 0; i < changes.size(); ++i) {
+        if (!chosen[i])
+            continue;
+        out.append(text.substr(at, static_cast<size_t>(changes[i].start) - at));
+        out += changes[i].text;
+        at = static_cast<size_t>(changes[i].end);
+    }
+    out.append(text.substr(at));
+    return out;
+}
+
 std::string partialReplaceSummary(int32_t replaced, int32_t listed) {
     const auto files = [](int32_t count) {
         return std::to_string(count) + (count == 1 ? " file was" : " files were");

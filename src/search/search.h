@@ -257,6 +257,7 @@ struct FileMatches {
     std::vector<ContextLine> context{}; // in line order; empty unless asked for
     std::string plannedDiff{}; // a planning run's unified diff; empty when nothing would change
     std::vector<Replacement> replacements{}; // kept when asked for (ScanOptions), by start
+    std::string searchedHash{}; // a planning run's util::contentHash of the bytes searched
 };
 
 struct SearchResults {
@@ -347,6 +348,18 @@ std::string writeReplacedText(const std::string& fullPath, const util::ReadTarge
 // path loses its first "/", so the diff applies from the root folder.
 std::string unifiedDiff(std::string_view oldText, std::string_view newText,
                         const std::string& path);
+// The lines a replacement touches, as they are and as they would become (without their line
+// end): what a user judges a change by. lineNumber is 1-based.
+struct ChangeView {
+    int32_t lineNumber = 1;
+    std::string before;
+    std::string after;
+};
+ChangeView viewOfChange(std::string_view text, const Replacement& change);
+// The text with only the chosen replacements made; `changes` are by start and do not overlap.
+std::string withChosenReplacements(std::string_view text, const std::vector<Replacement>& changes,
+                                   const std::vector<bool>& chosen);
+
 // The line that ends a replace stopped by an error: "N files were replaced before the error; M
 // files were not touched".
 std::string partialReplaceSummary(int32_t replaced, int32_t listed);

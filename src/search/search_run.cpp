@@ -162,6 +162,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                               : "";
                 if (replacing && specs.options.planOnly) { // nothing is written
                     file.plannedDiff = unifiedDiff(content, replaced, path);
+                    file.searchedHash = util::contentHash(content);
                     replaced.clear();
                 }
                 outcome.file = std::move(file);
