@@ -131,7 +131,7 @@ struct FileOutcome {
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
 // threads at once, each with its own buffer. With prepareInPlace, the replaced text is also
-// written and flushed beside the file, leaving only the rename to its turn.
+// written beside the file, to be flushed with its batch (see Committer::commit) and renamed.
 FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::string& buffer,
                        const std::stop_token& stop, bool prepareInPlace = false) {
     FileOutcome outcome;
@@ -177,7 +177,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
             outcome.status = util::ReadStatus::Unreadable;
             outcome.errorText = "Read Error: the file shrank while it was searched";
         } else if (outcome.replaced && prepareInPlace) {
-            outcome.prepared.prepare(outcome.target, outcome.replacedText);
+            outcome.prepared.prepare(outcome.target, outcome.replacedText, false);
         }
     } catch (const regex::RegexStoppedError&) {
         outcome.stopped = true; // the search's results were still in locals: nothing to drop
@@ -208,11 +208,12 @@ class Committer {
           m_recorded(recorded), m_forgetLines(options.forgetRecordedLines && recorded),
           m_journal(options.undoJournal) {}
 
-    // With an undo journal, prepared writes wait in a batch, so that one flush makes the journal
-    // entries of all of them durable before any of them is replaced. A file that a later read
-    // waits for (`awaited`) ends the batch at once.
+    // Prepared writes wait in a batch, so that one flush of the file system puts all their new
+    // texts (and the journal's entries of their old ones) on disk before any of them is renamed
+    // into place: a flush per file costs more than the rest of a replace. A file that a later
+    // read waits for (`awaited`) ends the batch at once.
     void commit(const ListedFile& listed, FileOutcome&& outcome, bool awaited = false) {
-        if (m_journal == nullptr || (m_batch.empty() && !outcome.prepared.prepared())) {
+        if (m_batch.empty() && !outcome.prepared.prepared()) {
             commitNow(listed, std::move(outcome));
             return;
         }
@@ -229,7 +230,7 @@ class Committer {
         m_batchBytes = 0;
         if (batch.empty())
             return;
-        keepBatch(batch);
+        flushBatch(batch);
         for (Batched& waiting : batch)
             commitNow(*waiting.listed, std::move(waiting.outcome));
     }
@@ -297,9 +298,21 @@ class Committer {
     static constexpr size_t kBatchFiles = 64;
     static constexpr size_t kBatchBytes = size_t{32} << 20;
 
-    // The old content of each prepared file of the batch goes into the journal, flushed once. A
-    // failure becomes that file's error, raised at its turn; the files after it are not kept, as
-    // they will not be replaced.
+    // The batch's new texts are flushed, and the old content of each of its files goes into the
+    // journal, flushed once. A journal failure becomes that file's error, raised at its turn; the
+    // files after it are not kept, as they will not be replaced.
+    void flushBatch(std::vector<Batched>& batch) {
+        if (m_journal != nullptr)
+            keepBatch(batch);
+        std::vector<util::PreparedWrite*> writes;
+        for (Batched& waiting : batch)
+            writes.push_back(&waiting.outcome.prepared);
+        std::string message;
+        if (!util::flushPreparedWrites(writes, message) ||
+            (m_journal != nullptr && !m_journal->flushHeld(message)))
+            throw std::runtime_error(message);
+    }
+
     void keepBatch(std::vector<Batched>& batch) {
         m_journal->holdFlushes(true);
         for (Batched& waiting : batch) {
@@ -318,8 +331,6 @@ class Committer {
             } // refused: the commit refuses the file too, saying why
         }
         m_journal->holdFlushes(false);
-        if (std::string message; !m_journal->flushHeld(message))
-            throw std::runtime_error(message);
     }
 
     void writeReplaced(const std::string& path, FileOutcome& outcome) {
@@ -406,16 +417,12 @@ std::vector<bool> awaitedJobs(const std::vector<int64_t>& waitFor) {
     return awaited;
 }
 
-// Whether prepared writes are batched: only a journal gains by it (see Committer::commit).
-bool batchesWrites(const CompiledRequest& specs, bool replaceInPlace) {
-    return specs.replace && replaceInPlace && specs.options.undoJournal != nullptr;
-}
 
 void searchInOrder(const std::vector<ListedFile>& files, CompiledRequest& specs,
                    bool replaceInPlace, Committer& committer, SearchResults& results,
                    const std::stop_token& stop) {
     std::string buffer;
-    const bool batched = batchesWrites(specs, replaceInPlace);
+    const bool batched = specs.replace && replaceInPlace; // see Committer::commit
     const std::vector<bool> awaited =
         batched ? awaitedJobs(writeDependencies(files, true)) : std::vector<bool>();
     for (size_t i = 0; i < files.size(); ++i) {

@@ -113,8 +113,9 @@ class TempFile {
         return false;
     }
 
-    bool flushAndClose(int& err) {
-        if (::fsync(m_fd.get()) != 0 || m_fd.close() != 0) {
+    // Without `flush`, the content is left for a later flush of the whole file system.
+    bool flushAndClose(int& err, bool flush = true) {
+        if ((flush && ::fsync(m_fd.get()) != 0) || m_fd.close() != 0) {
             err = errno;
             return false;
         }
@@ -416,7 +417,7 @@ WriteOutcome checkTarget(WritePlan& plan, std::string& error) {
 // Text then tail into a temporary file beside the target, with the original's mode, owner
 // (where allowed; `ownerKept` tells) and attributes, flushed to disk.
 bool writeTemporary(const WritePlan& plan, std::string_view text, std::string_view tail,
-                    TempFile& temp, bool& ownerKept, std::string& error) {
+                    TempFile& temp, bool& ownerKept, std::string& error, bool flush = true) {
     int err = 0;
     ownerKept = true;
     // An existing file's content must not show through looser bits while it is being written.
@@ -430,7 +431,7 @@ bool writeTemporary(const WritePlan& plan, std::string_view text, std::string_vi
     if (err != 0 || !writeAll(temp.fd(), text, err) || !writeAll(temp.fd(), tail, err) ||
         (plan.exists && !copyOwnerAndMode(temp.fd(), plan.original, ownerKept, err)) ||
         (plan.exists && !copyExtendedAttributes(plan.folder, plan.name, temp.fd(), err)) ||
-        !temp.flushAndClose(err)) {
+        !temp.flushAndClose(err, flush)) {
         fail(error, "Cannot write " + plan.shown, errnoText(err));
         return false;
     }
@@ -663,6 +664,7 @@ void FolderSyncBatch::note(const std::string& folder) {
 
 struct PreparedWrite::State {
     WritePlan plan;
+    bool flushed = true; // the temporary file's content is on disk
     TempFile temp; // after the plan: removed while its folder is still open
 };
 
@@ -671,7 +673,7 @@ PreparedWrite::~PreparedWrite() = default;
 PreparedWrite::PreparedWrite(PreparedWrite&&) noexcept = default;
 PreparedWrite& PreparedWrite::operator=(PreparedWrite&&) noexcept = default;
 
-bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text) {
+bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text, bool flush) {
     m_state.reset();
     try {
         auto state = std::make_unique<State>();
@@ -680,13 +682,35 @@ bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text) {
         if (!planRead(read, state->plan, error) ||
             checkTarget(state->plan, error) != WriteOutcome::Written ||
             hasOtherNames(state->plan) ||
-            !writeTemporary(state->plan, text, {}, state->temp, ownerKept, error) || !ownerKept)
+            !writeTemporary(state->plan, text, {}, state->temp, ownerKept, error, flush) ||
+            !ownerKept)
             return false;
+        state->flushed = flush;
         m_state = std::move(state);
         return true;
     } catch (const std::exception&) {
         return false; // the write is simply done the usual way later
     }
+}
+
+bool flushPreparedWrites(const std::vector<PreparedWrite*>& writes, std::string& error) {
+    std::vector<dev_t> flushed;
+    for (PreparedWrite* write : writes) {
+        PreparedWrite::State* state = write->m_state.get();
+        if (state == nullptr || state->flushed)
+            continue;
+        struct stat folder {};
+        if (::fstat(state->plan.folder.fd.get(), &folder) != 0 ||
+            (std::find(flushed.begin(), flushed.end(), folder.st_dev) == flushed.end() &&
+             ::syncfs(state->plan.folder.fd.get()) != 0)) {
+            error = "Cannot write " + state->plan.shown + ": " + errnoText(errno);
+            return false;
+        }
+        if (std::find(flushed.begin(), flushed.end(), folder.st_dev) == flushed.end())
+            flushed.push_back(folder.st_dev);
+        state->flushed = true;
+    }
+    return true;
 }
 
 WriteOutcome PreparedWrite::keepOldContent(OldContentKeeper& keeper, std::string& errorMessage) {
@@ -710,6 +734,8 @@ WriteOutcome PreparedWrite::commit(std::string& errorMessage, OldContentKeeper* 
     if (!m_state)
         return fail(errorMessage, "Cannot write", "Nothing was prepared");
     const std::unique_ptr<State> state = std::move(m_state);
+    if (!state->flushed) // never renamed into place before its content is on disk
+        return fail(errorMessage, "Cannot write " + state->plan.shown, "not flushed");
     state->plan.keeper = keeper;
     try {
         return renameTemporary(state->plan, state->temp, errorMessage);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct stat;
 
@@ -143,7 +144,9 @@ class PreparedWrite {
     // False when nothing was prepared: the write was refused or failed, or the file is written
     // through its inode at its turn. Either way the caller writes as usual then, which gives
     // the outcome its message in its place.
-    bool prepare(const ReadTarget& read, std::string_view text);
+    // Without `flush`, the temporary file is not flushed on its own: flushPreparedWrites then
+    // flushes many at once, and commit refuses one that was not.
+    bool prepare(const ReadTarget& read, std::string_view text, bool flush = true);
     bool prepared() const { return m_state != nullptr; }
     // Tells the keeper of the file's old content ahead of the commit, while the file is still as
     // it was read (Refused otherwise: the commit then refuses it too). A keeper told so must not
@@ -153,9 +156,16 @@ class PreparedWrite {
     WriteOutcome commit(std::string& errorMessage, OldContentKeeper* keeper = nullptr);
 
   private:
+    friend bool flushPreparedWrites(const std::vector<PreparedWrite*>& writes,
+                                    std::string& error);
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// Puts the temporary files of unflushed prepared writes on disk with one flush of each file
+// system they are on (syncfs), rather than one per file. False, with `error`, when a flush fails:
+// none of them may then be committed.
+bool flushPreparedWrites(const std::vector<PreparedWrite*>& writes, std::string& error);
 
 // While one lives on a thread, that thread's writes flush each folder's entry list once, when
 // writing moves on to another folder and when the batch ends, rather than after every rename:
