@@ -501,7 +501,8 @@ int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, bool r
 
 // A find run on several threads searches the files already listed while the walk goes on. The
 // outcomes are committed once the list is complete, as progress counts against its total; until
-// then they wait, which costs little, since finds keep only their records.
+// then they wait, which costs little, since finds keep only their records. The walking thread is
+// one of the `threads`: once the list is complete it searches files too, while it commits.
 void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
                         CompiledRequest& specs, const ProgressEvent& progress,
                         const FileRecordedEvent& recorded, SearchResults& results,

@@ -103,28 +103,43 @@ RunResult runOn(RunKind kind, const std::string& files, const std::string& find,
     return run;
 }
 
-void expectSameOnOneAndFourThreads(const std::string& files, const std::string& find,
+// Two threads: one worker beside the thread that walks, lists and commits (and searches once
+// the list is complete). Four: more workers than jobs at times.
+void expectSameOnOneAndManyThreads(const std::string& files, const std::string& find,
                                    const std::string& replace = "", bool inPlace = true,
                                    const std::function<void(TempTree&)>& setUp = {}) {
     const RunResult one = runOn({1}, files, find, replace, inPlace, setUp);
-    const RunResult four = runOn({4}, files, find, replace, inPlace, setUp);
-    const std::string what = files + " / " + find + " / " + replace;
-    EXPECT_EQ(four.outcome, one.outcome) << what;
-    EXPECT_EQ(four.files, one.files) << what;
-    EXPECT_EQ(four.error, one.error) << what;
+    for (const int32_t threads : {2, 4}) {
+        const RunResult many = runOn({threads}, files, find, replace, inPlace, setUp);
+        const std::string what =
+            files + " / " + find + " / " + replace + " / threads " + std::to_string(threads);
+        EXPECT_EQ(many.outcome, one.outcome) << what;
+        EXPECT_EQ(many.files, one.files) << what;
+        EXPECT_EQ(many.error, one.error) << what;
+    }
+}
+
+// Many small folders hand the workers their files a few at a time; a link back up the tree is
+// walked once.
+void addManySmallFolders(TempTree& tree) {
+    for (int i = 0; i < 300; ++i)
+        tree.write("many/" + std::to_string(i % 37) + "/" + std::to_string(i) + "/f.txt",
+                   i % 4 == 0 ? "a cat\n" : "no\n");
+    std::filesystem::create_directory_symlink(tree.root() + "/many", tree.root() + "/many/5/up");
 }
 
 TEST(ParallelSearch, FindsWhatOneThreadFinds) {
     for (const char* find :
          {"cat", "(?-i)Cat", "c.t\\r\\n", "\\bline \\d\\b", "x*", "dog|cat\tand"})
-        expectSameOnOneAndFourThreads("*.txt|f1*", find);
+        expectSameOnOneAndManyThreads("*.txt|f1*", find);
+    expectSameOnOneAndManyThreads("*.txt", "cat", "", true, addManySmallFolders);
 }
 
 TEST(ParallelSearch, ReplacesWhatOneThreadReplaces) {
     // "*.txt|f1*" lists f1.txt, f10.txt ... twice: in place, the second pass must see the first.
-    expectSameOnOneAndFourThreads("*.txt|f1*", "cat", "[$0]", true);
+    expectSameOnOneAndManyThreads("*.txt|f1*", "cat", "[$0]", true);
     // Copy mode over old kesReplace copies, which are searched after being overwritten.
-    expectSameOnOneAndFourThreads("*.txt", "(c)at", "$1ow", false);
+    expectSameOnOneAndManyThreads("*.txt", "(c)at", "$1ow", false);
 }
 
 // Four threads with every shortcut (byte search of plain texts and alternations, searching only
@@ -149,7 +164,7 @@ TEST(ParallelSearch, ShortcutsOnFourThreadsGiveWhatThePlainEngineGivesOnOne) {
 
 TEST(ParallelSearch, AFailedWriteStopsAtTheSamePlace) {
     // A "kesReplace" that is a file: copies for folder 2 cannot be made.
-    expectSameOnOneAndFourThreads("*.txt", "cat", "x", false,
+    expectSameOnOneAndManyThreads("*.txt", "cat", "x", false,
                                   [](TempTree& tree) { tree.write("2/kesReplace", "in the way"); });
 }
 
@@ -157,10 +172,28 @@ TEST(ParallelSearch, AFailedWriteStopsAtTheSamePlace) {
 // write fails (a disk that takes no file past 4 KiB), those must vanish and their originals stay.
 TEST(ParallelSearch, AFailedInPlaceWriteLeavesLaterFilesUntouched) {
     ::setenv("KESTRAVA_FAULT", "write:nospace", 1);
-    expectSameOnOneAndFourThreads("*.txt", "cat", "x", true, [](TempTree& tree) {
+    expectSameOnOneAndManyThreads("*.txt", "cat", "x", true, [](TempTree& tree) {
         tree.write("0/big.txt", std::string(5000, 'c') + "cat\n");
     });
     ::unsetenv("KESTRAVA_FAULT");
+}
+
+// A stop heard while the outcomes are committed (here by the first file's progress) ends the
+// run there, whichever thread was searching what comes next.
+TEST(ParallelSearch, AStopWhileCommittingEndsTheRunAfterThatFile) {
+    TempTree tree;
+    populate(tree);
+    for (const int32_t threads : {1, 2, 4}) {
+        std::stop_source stop;
+        const ProgressEvent stopAtFirstFile = [&](const Progress& progress) {
+            if (progress.filesDone > 0)
+                stop.request_stop();
+        };
+        const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "cat", "", true,
+                                           stopAtFirstFile, stop.get_token(), threads);
+        EXPECT_TRUE(r.cancelled) << threads;
+        EXPECT_EQ(r.filesScanned, 1) << threads;
+    }
 }
 
 TEST(ParallelSearch, AStopWhileListingCountsAsCancelled) {

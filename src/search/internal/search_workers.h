@@ -27,7 +27,10 @@ template <typename Outcome> class OrderedWorkers {
     OrderedWorkers(size_t jobs, size_t threads, size_t window, Process process,
                    std::vector<int64_t> waitFor)
         : OrderedWorkers(jobs, true, threads, window, std::move(process), std::move(waitFor)) {}
-    // Open-ended: jobs are added (addJobs) while the workers already run, until Close.
+    // Open-ended: jobs are added (addJobs) while the workers already run, until Close. The
+    // calling thread counts as the last of the `threads` workers: it is busy adding jobs at first,
+    // and commitAll has it search jobs itself while the next one to commit is not done, so the
+    // run never has more threads wanting a core than it was given.
     OrderedWorkers(size_t threads, size_t window, Process process)
         : OrderedWorkers(0, false, threads, window, std::move(process), {}) {}
     ~OrderedWorkers() {
@@ -83,10 +86,11 @@ template <typename Outcome> class OrderedWorkers {
   private:
     OrderedWorkers(size_t jobs, bool closed, size_t threads, size_t window, Process process,
                    std::vector<int64_t> waitFor)
-        : m_jobs(jobs), m_closed(closed), m_threadCount(threads),
+        : m_jobs(jobs), m_closed(closed), m_callerWorks(!closed), m_threadCount(threads),
           m_window(std::max<size_t>(window, threads)), m_process(std::move(process)),
           m_waitFor(std::move(waitFor)), m_ready(jobs) {
-        for (size_t worker = 0; worker < threads; ++worker)
+        const size_t spawned = m_callerWorks ? threads - 1 : threads;
+        for (size_t worker = 0; worker < spawned; ++worker)
             m_threads.emplace_back([this, worker] { work(worker); });
     }
 
@@ -94,6 +98,8 @@ template <typename Outcome> class OrderedWorkers {
     // is kept to the jobs someone waits for: a wake-up per file costs more than the search.
     bool takeReady(size_t index, std::vector<Outcome>& batch, const std::stop_token& stop) {
         batch.clear();
+        while (m_callerWorks && !stop.stop_requested() && !isReady(index) && workAsCaller()) {
+        }
         std::unique_lock lock(m_lock);
         m_mergerWaitsFor = index;
         m_readyChanged.wait(lock, stop, [&] { return m_ready[index].has_value(); });
@@ -123,9 +129,27 @@ template <typename Outcome> class OrderedWorkers {
         return index - m_committed < m_window && waitFor < static_cast<int64_t>(m_committed);
     }
 
+    bool isReady(size_t index) {
+        std::lock_guard lock(m_lock);
+        return m_ready[index].has_value();
+    }
+
+    // Runs the next jobs on the calling thread; false when none may start now.
+    bool workAsCaller() {
+        size_t first = 0;
+        size_t count = 0;
+        {
+            std::lock_guard lock(m_lock);
+            if (m_abort || m_next >= m_jobs || !mayStart(m_next))
+                return false;
+            claimJobs(first, count);
+        }
+        runJobs(first, count, m_threadCount - 1, m_callerOutcomes);
+        return true;
+    }
+
     // Takes the next jobs once there are some, inside the window and with what they wait for
-    // committed. Without such waits, a worker takes several at once while many are pending
-    // (leaving enough for the others): the shared lock, taken twice per turn, then stays free.
+    // committed.
     bool takeJobs(size_t& first, size_t& count) {
         std::unique_lock lock(m_lock);
         ++m_workersWaiting;
@@ -136,6 +160,14 @@ template <typename Outcome> class OrderedWorkers {
         --m_workersWaiting;
         if (m_abort || m_next >= m_jobs)
             return false;
+        claimJobs(first, count);
+        return true;
+    }
+
+    // With m_lock held and job m_next free to start. Without waits between jobs, several are
+    // taken at once while many are pending (leaving enough for the others): the shared lock,
+    // taken twice per turn, then stays free.
+    void claimJobs(size_t& first, size_t& count) {
         first = m_next;
         count = 1;
         if (m_waitFor.empty()) {
@@ -144,27 +176,29 @@ template <typename Outcome> class OrderedWorkers {
             count = std::clamp<size_t>(std::min(share, room), 1, kMostPerTurn);
         }
         m_next += count;
-        return true;
+    }
+
+    void runJobs(size_t first, size_t count, size_t worker, std::vector<Outcome>& outcomes) {
+        outcomes.clear();
+        for (size_t index = first; index < first + count; ++index)
+            outcomes.push_back(m_process(index, worker));
+        bool wake = false;
+        {
+            std::lock_guard lock(m_lock);
+            for (size_t i = 0; i < count; ++i)
+                m_ready[first + i] = std::move(outcomes[i]);
+            wake = m_mergerWaitsFor >= first && m_mergerWaitsFor < first + count;
+        }
+        if (wake)
+            m_readyChanged.notify_one();
     }
 
     void work(size_t worker) {
         size_t first = 0;
         size_t count = 0;
         std::vector<Outcome> outcomes;
-        while (takeJobs(first, count)) {
-            outcomes.clear();
-            for (size_t index = first; index < first + count; ++index)
-                outcomes.push_back(m_process(index, worker));
-            bool wake = false;
-            {
-                std::lock_guard lock(m_lock);
-                for (size_t i = 0; i < count; ++i)
-                    m_ready[first + i] = std::move(outcomes[i]);
-                wake = m_mergerWaitsFor >= first && m_mergerWaitsFor < first + count;
-            }
-            if (wake)
-                m_readyChanged.notify_one();
-        }
+        while (takeJobs(first, count))
+            runJobs(first, count, worker, outcomes);
     }
 
     static constexpr size_t kNobody = static_cast<size_t>(-1);
@@ -172,7 +206,8 @@ template <typename Outcome> class OrderedWorkers {
     static constexpr size_t kMostPerTurn = 8;
     size_t m_jobs = 0;
     bool m_closed = false;
-    const size_t m_threadCount;
+    const bool m_callerWorks;   // the calling thread is worker m_threadCount - 1
+    const size_t m_threadCount; // the caller included when it works
     const size_t m_window;
     const Process m_process;
     const std::vector<int64_t> m_waitFor;
@@ -185,6 +220,7 @@ template <typename Outcome> class OrderedWorkers {
     size_t m_mergerWaitsFor = kNobody;
     size_t m_workersWaiting = 0;
     bool m_abort = false;
+    std::vector<Outcome> m_callerOutcomes;
     std::vector<std::thread> m_threads; // last: joined while everything above still exists
 };
 
