@@ -96,6 +96,25 @@ bool getMatchStatic(const real_pcre* code, const pcre_extra* extra, const char* 
     return result.matched;
 }
 
+// Runs `exec` into the result's offset vector. Without captures only the whole match is asked
+// for: its end is still needed to go on.
+template <typename Exec>
+int runInto(MatchResult& result, int32_t vectorSize, bool capture, Exec exec) {
+    result.groupStartEnd.assign(static_cast<size_t>(capture ? vectorSize : 3), 0);
+    return exec(result.groupStartEnd.data(), static_cast<int>(result.groupStartEnd.size()));
+}
+
+// Fills the result from the library's answer; `ids` are the pattern's ID and compile serial.
+void storeMatch(int rc, std::pair<int32_t, int32_t> ids, int32_t captureCount, const char* target,
+                uint32_t length, int32_t flags, bool capture, MatchResult& result) {
+    storeExecResult(rc, target, length, flags, capture ? captureCount : 0, result);
+    markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
+    if (!capture)
+        result.groupStartEnd.resize(result.matched ? 2 : 0);
+    result.patternID = ids.first;
+    result.matchPatternID = ids.second;
+}
+
 [[noreturn]] void raiseStatus(const PatternStatus& status, RegexOperation method, int32_t id) {
     raiseError(status.statusCode, method, id, {status.errorText, int64_t{status.errorOffset}});
 }
@@ -126,7 +145,9 @@ PatternTable::EntryView PatternTable::validatedEntry(int32_t patternID, RegexOpe
                      m_groupOffsetVectorSize,
                      entry.literals.empty() ? nullptr : &entry.literals,
                      entry.literalCaseless,
-                     entry.required.text.empty() ? nullptr : &entry.required,
+                     entry.required.text.empty() && entry.required.wordStartLength == 0
+                         ? nullptr
+                         : &entry.required,
                      entry.unchecked.get(),
                      entry.uncheckedExtra.get(),
                      entry.anchored.get(),
@@ -143,20 +164,32 @@ bool PatternTable::getMatch(int32_t patternID, const char* target, MatchResult& 
         raiseClassErrorCalling(RegexErrorCode::StartAtTooLarge, callingMethod,
                                RegexOperation::GetMatch, className(), 0,
                                {int64_t{targetLength}, int64_t{startOffset}});
-    // Without captures only the whole match is asked for: its end is still needed to go on.
-    result.groupStartEnd.assign(static_cast<size_t>(capture ? entry.vectorSize : 3), 0);
-    const int rc = pcre_api::search(entry.code(), target, targetLength, startOffset, flags,
-                                    result.groupStartEnd.data(),
-                                    static_cast<int>(result.groupStartEnd.size()));
-    storeExecResult(rc, target, targetLength, flags, capture ? entry.captureCount : 0, result);
-    markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
-    if (!capture)
-        result.groupStartEnd.resize(result.matched ? 2 : 0);
-    result.patternID = patternID;
-    result.matchPatternID = entry.serial;
+    const int rc = runInto(result, entry.vectorSize, capture, [&](int* ovector, int size) {
+        return pcre_api::search(entry.code(), target, targetLength, startOffset, flags, ovector,
+                                size);
+    });
+    storeMatch(rc, {patternID, entry.serial}, entry.captureCount, target, targetLength, flags,
+               capture, result);
     if (result.errorCode != RegexErrorCode::None &&
         result.errorCode != RegexErrorCode::MatchNotFound)
         raiseExecError(result.errorCode, rc, callingMethod, RegexOperation::GetMatch, className());
+    return result.matched;
+}
+
+// One attempt at `at` alone, over the text up to searchEnd, on the code compiled anchored.
+bool PatternTable::attemptAt(int32_t patternID, const EntryView& entry, const char* target,
+                             MatchResult& result, bool capture, int32_t flags, uint32_t at,
+                             uint32_t searchEnd) {
+    const int rc = runInto(result, entry.vectorSize, capture, [&](int* ovector, int size) {
+        return pcre_api::exec(entry.anchored, entry.anchoredExtra, target, searchEnd, at, flags,
+                              ovector, size);
+    });
+    storeMatch(rc, {patternID, entry.serial}, entry.captureCount, target, searchEnd, flags, capture,
+               result);
+    if (result.errorCode != RegexErrorCode::None &&
+        result.errorCode != RegexErrorCode::MatchNotFound)
+        raiseExecError(result.errorCode, rc, RegexOperation::Matches, RegexOperation::GetMatch,
+                       className());
     return result.matched;
 }
 
@@ -189,6 +222,12 @@ size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_
         return literalMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
                               found);
     if (entry.required != nullptr && !anchored) {
+        if (entry.required->text.empty())
+            return entry.anchored != nullptr
+                       ? wordStartMatches(patternID, entry, target, targetLength, startOffset,
+                                          flags, capture, found)
+                       : engineMatches(patternID, entry, target, targetLength, startOffset, flags,
+                                       capture, found);
         if (entry.required->stops.any())
             return runBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
                                    capture, found);
@@ -384,6 +423,91 @@ size_t PatternTable::runBoundMatches(int32_t patternID, const EntryView& entry, 
                                         flags, pos, targetLength);
          result = MatchResult())
         keep(result);
+    return count;
+}
+
+namespace {
+
+// Finds the runs of bytes that are not stop bytes and begin at a word boundary: the byte before
+// is not a word byte (as the built-in tables have it), or there is none.
+class WordStartRuns {
+  public:
+    explicit WordStartRuns(const std::bitset<256>& stops) {
+        for (unsigned c = 0; c < 256; ++c) {
+            m_stop[c] = stops[c];
+            m_word[c] =
+                c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+        }
+    }
+
+    // The first such run at or after `from` that holds at least minLength bytes: its start, and
+    // its end (its first stop byte, or the text's end).
+    bool next(const char* text, uint32_t from, uint32_t length, uint32_t minLength, uint32_t& start,
+              uint32_t& end) const {
+        uint32_t checked = from;
+        for (uint32_t pos = from; pos < length; pos = end) {
+            if (pos - checked > kPiece) {
+                pcre_api::checkStop();
+                checked = pos;
+            }
+            start = skip(text, pos, length, true);
+            end = skip(text, start, length, false);
+            if (end - start >= minLength &&
+                (start == 0 || !m_word[static_cast<unsigned char>(text[start - 1])]))
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    static constexpr auto kPiece = static_cast<uint32_t>(pcre_api::kStopCheckBytes);
+
+    // The first byte at or after pos that is (stop false) or is not (stop true) a stop byte.
+    // A long stretch is gone through a few megabytes at a time, so that a stop request is seen.
+    uint32_t skip(const char* text, uint32_t pos, uint32_t length, bool stop) const {
+        for (; length - pos > kPiece; pos += kPiece) {
+            const uint32_t end = skipWithin(text, pos, pos + kPiece, stop);
+            if (end < pos + kPiece)
+                return end;
+            pcre_api::checkStop();
+        }
+        return skipWithin(text, pos, length, stop);
+    }
+    uint32_t skipWithin(const char* text, uint32_t pos, uint32_t limit, bool stop) const {
+        while (pos < limit && m_stop[static_cast<unsigned char>(text[pos])] == stop)
+            ++pos;
+        return pos;
+    }
+
+    bool m_stop[256] = {};
+    bool m_word[256] = {};
+};
+
+} // namespace
+
+// Every match begins where a run of non-stop bytes begins at a word boundary, and stays in that
+// run (see RequiredText::wordStartLength): one anchored attempt per run long enough, which sees
+// the whole text before the run and the stop byte after it, finds just what the engine finds.
+size_t PatternTable::wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
+                                      uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                      bool capture, const MatchFound& found) {
+    const WordStartRuns runs(entry.required->stops);
+    size_t count = 0;
+    uint32_t start = 0;
+    uint32_t end = 0;
+    for (uint32_t pos = startOffset;
+         runs.next(target, pos, targetLength, entry.required->wordStartLength, start, end);) {
+        MatchResult result;
+        if (!attemptAt(patternID, entry, target, result, capture, flags, start,
+                       std::min(end + 1, targetLength))) {
+            pos = end;
+            continue;
+        }
+        result.targetLength = targetLength;
+        pos = static_cast<uint32_t>(result.groupStartEnd[1]);
+        found(result);
+        ++count;
+    }
     return count;
 }
 
