@@ -426,77 +426,18 @@ size_t PatternTable::runBoundMatches(int32_t patternID, const EntryView& entry, 
     return count;
 }
 
-namespace {
-
-// Finds the runs of bytes that are not stop bytes and begin at a word boundary: the byte before
-// is not a word byte (as the built-in tables have it), or there is none.
-class WordStartRuns {
-  public:
-    explicit WordStartRuns(const std::bitset<256>& stops) {
-        for (unsigned c = 0; c < 256; ++c) {
-            m_stop[c] = stops[c];
-            m_word[c] =
-                c == '_' || (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
-        }
-    }
-
-    // The first such run at or after `from` that holds at least minLength bytes: its start, and
-    // its end (its first stop byte, or the text's end).
-    bool next(const char* text, uint32_t from, uint32_t length, uint32_t minLength, uint32_t& start,
-              uint32_t& end) const {
-        uint32_t checked = from;
-        for (uint32_t pos = from; pos < length; pos = end) {
-            if (pos - checked > kPiece) {
-                pcre_api::checkStop();
-                checked = pos;
-            }
-            start = skip(text, pos, length, true);
-            end = skip(text, start, length, false);
-            if (end - start >= minLength &&
-                (start == 0 || !m_word[static_cast<unsigned char>(text[start - 1])]))
-                return true;
-        }
-        return false;
-    }
-
-  private:
-    static constexpr auto kPiece = static_cast<uint32_t>(pcre_api::kStopCheckBytes);
-
-    // The first byte at or after pos that is (stop false) or is not (stop true) a stop byte.
-    // A long stretch is gone through a few megabytes at a time, so that a stop request is seen.
-    uint32_t skip(const char* text, uint32_t pos, uint32_t length, bool stop) const {
-        for (; length - pos > kPiece; pos += kPiece) {
-            const uint32_t end = skipWithin(text, pos, pos + kPiece, stop);
-            if (end < pos + kPiece)
-                return end;
-            pcre_api::checkStop();
-        }
-        return skipWithin(text, pos, length, stop);
-    }
-    uint32_t skipWithin(const char* text, uint32_t pos, uint32_t limit, bool stop) const {
-        while (pos < limit && m_stop[static_cast<unsigned char>(text[pos])] == stop)
-            ++pos;
-        return pos;
-    }
-
-    bool m_stop[256] = {};
-    bool m_word[256] = {};
-};
-
-} // namespace
-
 // Every match begins where a run of non-stop bytes begins at a word boundary, and stays in that
 // run (see RequiredText::wordStartLength): one anchored attempt per run long enough, which sees
 // the whole text before the run and the stop byte after it, finds just what the engine finds.
 size_t PatternTable::wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
                                       uint32_t targetLength, uint32_t startOffset, int32_t flags,
                                       bool capture, const MatchFound& found) {
-    const WordStartRuns runs(entry.required->stops);
+    WordStartRuns runs(entry.required->stops, entry.required->wordStartLength, target,
+                       targetLength);
     size_t count = 0;
     uint32_t start = 0;
     uint32_t end = 0;
-    for (uint32_t pos = startOffset;
-         runs.next(target, pos, targetLength, entry.required->wordStartLength, start, end);) {
+    for (uint32_t pos = startOffset; runs.next(pos, start, end);) {
         MatchResult result;
         if (!attemptAt(patternID, entry, target, result, capture, flags, start,
                        std::min(end + 1, targetLength))) {
