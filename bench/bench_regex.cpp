@@ -65,5 +65,10 @@ BENCHMARK_CAPTURE(BM_Matches, alternation_interpreter, "apple|river|stone|cloud|
 BENCHMARK_CAPTURE(BM_Matches, ing_words_jit, "\\b\\w+ing\\b", true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Matches, ing_words_interpreter, "\\b\\w+ing\\b", false)
     ->Unit(benchmark::kMillisecond);
+// Words of six letters or more: one attempt where each begins, none inside words or between.
+BENCHMARK_CAPTURE(BM_Matches, long_words_jit, "\\b(?:[A-Z][a-z]+){3}\\b", true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Matches, long_words_engine_alone, "\\b(?:[A-Z][a-z]+){3}\\b(?#)", true)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace

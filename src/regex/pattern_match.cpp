@@ -96,6 +96,25 @@ bool getMatchStatic(const real_pcre* code, const pcre_extra* extra, const char* 
     return result.matched;
 }
 
+// Runs `exec` into the result's offset vector. Without captures only the whole match is asked
+// for: its end is still needed to go on.
+template <typename Exec>
+int runInto(MatchResult& result, int32_t vectorSize, bool capture, Exec exec) {
+    result.groupStartEnd.assign(static_cast<size_t>(capture ? vectorSize : 3), 0);
+    return exec(result.groupStartEnd.data(), static_cast<int>(result.groupStartEnd.size()));
+}
+
+// Fills the result from the library's answer; `ids` are the pattern's ID and compile serial.
+void storeMatch(int rc, std::pair<int32_t, int32_t> ids, int32_t captureCount, const char* target,
+                uint32_t length, int32_t flags, bool capture, MatchResult& result) {
+    storeExecResult(rc, target, length, flags, capture ? captureCount : 0, result);
+    markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
+    if (!capture)
+        result.groupStartEnd.resize(result.matched ? 2 : 0);
+    result.patternID = ids.first;
+    result.matchPatternID = ids.second;
+}
+
 [[noreturn]] void raiseStatus(const PatternStatus& status, RegexOperation method, int32_t id) {
     raiseError(status.statusCode, method, id, {status.errorText, int64_t{status.errorOffset}});
 }
@@ -126,7 +145,9 @@ PatternTable::EntryView PatternTable::validatedEntry(int32_t patternID, RegexOpe
                      m_groupOffsetVectorSize,
                      entry.literals.empty() ? nullptr : &entry.literals,
                      entry.literalCaseless,
-                     entry.required.text.empty() ? nullptr : &entry.required,
+                     entry.required.text.empty() && entry.required.wordStartLength == 0
+                         ? nullptr
+                         : &entry.required,
                      entry.unchecked.get(),
                      entry.uncheckedExtra.get(),
                      entry.anchored.get(),
@@ -143,20 +164,32 @@ bool PatternTable::getMatch(int32_t patternID, const char* target, MatchResult& 
         raiseClassErrorCalling(RegexErrorCode::StartAtTooLarge, callingMethod,
                                RegexOperation::GetMatch, className(), 0,
                                {int64_t{targetLength}, int64_t{startOffset}});
-    // Without captures only the whole match is asked for: its end is still needed to go on.
-    result.groupStartEnd.assign(static_cast<size_t>(capture ? entry.vectorSize : 3), 0);
-    const int rc = pcre_api::search(entry.code(), target, targetLength, startOffset, flags,
-                                    result.groupStartEnd.data(),
-                                    static_cast<int>(result.groupStartEnd.size()));
-    storeExecResult(rc, target, targetLength, flags, capture ? entry.captureCount : 0, result);
-    markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
-    if (!capture)
-        result.groupStartEnd.resize(result.matched ? 2 : 0);
-    result.patternID = patternID;
-    result.matchPatternID = entry.serial;
+    const int rc = runInto(result, entry.vectorSize, capture, [&](int* ovector, int size) {
+        return pcre_api::search(entry.code(), target, targetLength, startOffset, flags, ovector,
+                                size);
+    });
+    storeMatch(rc, {patternID, entry.serial}, entry.captureCount, target, targetLength, flags,
+               capture, result);
     if (result.errorCode != RegexErrorCode::None &&
         result.errorCode != RegexErrorCode::MatchNotFound)
         raiseExecError(result.errorCode, rc, callingMethod, RegexOperation::GetMatch, className());
+    return result.matched;
+}
+
+// One attempt at `at` alone, over the text up to searchEnd, on the code compiled anchored.
+bool PatternTable::attemptAt(int32_t patternID, const EntryView& entry, const char* target,
+                             MatchResult& result, bool capture, int32_t flags, uint32_t at,
+                             uint32_t searchEnd) {
+    const int rc = runInto(result, entry.vectorSize, capture, [&](int* ovector, int size) {
+        return pcre_api::exec(entry.anchored, entry.anchoredExtra, target, searchEnd, at, flags,
+                              ovector, size);
+    });
+    storeMatch(rc, {patternID, entry.serial}, entry.captureCount, target, searchEnd, flags, capture,
+               result);
+    if (result.errorCode != RegexErrorCode::None &&
+        result.errorCode != RegexErrorCode::MatchNotFound)
+        raiseExecError(result.errorCode, rc, RegexOperation::Matches, RegexOperation::GetMatch,
+                       className());
     return result.matched;
 }
 
@@ -189,6 +222,12 @@ size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_
         return literalMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
                               found);
     if (entry.required != nullptr && !anchored) {
+        if (entry.required->text.empty())
+            return entry.anchored != nullptr
+                       ? wordStartMatches(patternID, entry, target, targetLength, startOffset,
+                                          flags, capture, found)
+                       : engineMatches(patternID, entry, target, targetLength, startOffset, flags,
+                                       capture, found);
         if (entry.required->stops.any())
             return runBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
                                    capture, found);
@@ -384,6 +423,32 @@ size_t PatternTable::runBoundMatches(int32_t patternID, const EntryView& entry, 
                                         flags, pos, targetLength);
          result = MatchResult())
         keep(result);
+    return count;
+}
+
+// Every match begins where a run of non-stop bytes begins at a word boundary, and stays in that
+// run (see RequiredText::wordStartLength): one anchored attempt per run long enough, which sees
+// the whole text before the run and the stop byte after it, finds just what the engine finds.
+size_t PatternTable::wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
+                                      uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                      bool capture, const MatchFound& found) {
+    WordStartRuns runs(entry.required->stops, entry.required->wordStartLength, target,
+                       targetLength);
+    size_t count = 0;
+    uint32_t start = 0;
+    uint32_t end = 0;
+    for (uint32_t pos = startOffset; runs.next(pos, start, end);) {
+        MatchResult result;
+        if (!attemptAt(patternID, entry, target, result, capture, flags, start,
+                       std::min(end + 1, targetLength))) {
+            pos = end;
+            continue;
+        }
+        result.targetLength = targetLength;
+        pos = static_cast<uint32_t>(result.groupStartEnd[1]);
+        found(result);
+        ++count;
+    }
     return count;
 }
 

@@ -109,6 +109,9 @@ using ExtraPtr = std::unique_ptr<pcre_extra, pcre_api::ExtraDeleter>;
 struct RequiredText {
     std::string text;
     std::bitset<256> stops;
+    // Non-zero when every match begins at a word boundary where a run of other bytes begins, and
+    // is at least this long: only such runs need an attempt, one each.
+    uint32_t wordStartLength = 0;
 };
 
 class PatternTable;
@@ -256,6 +259,12 @@ class PatternTable {
     size_t runBoundMatches(int32_t patternID, const EntryView& entry, const char* target,
                            uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                            const MatchFound& found);
+    size_t wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
+                            uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                            bool capture, const MatchFound& found);
+    bool attemptAt(int32_t patternID, const EntryView& entry, const char* target,
+                   MatchResult& result, bool capture, int32_t flags, uint32_t at,
+                   uint32_t searchEnd);
     size_t engineMatches(int32_t patternID, const EntryView& entry, const char* target,
                          uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
                          const MatchFound& found);

@@ -1,8 +1,10 @@
-// Reads simple patterns ("\b\w+_t\b", "[a-z]+ing") far enough to know a text every match must
-// contain and the bytes no match can contain. Anything outside the small grammar
-// below gives no plan, and the engine searches alone.
+// Reads simple patterns ("\b\w+_t\b", "[a-z]+ing", "\b(?:[A-Z][a-z]+){3}\b") far enough to know
+// a text every match must contain, the bytes no match can contain, how short a match can be and
+// whether it begins at a word boundary. Anything outside the small grammar below gives no plan,
+// and the engine searches alone.
 #include "internal/pattern_internals.h"
 
+#include <algorithm>
 #include <bitset>
 
 namespace kestrava::regex {
@@ -51,28 +53,72 @@ class Planner {
 
     // False when the pattern leaves the grammar.
     bool run() {
-        while (m_pos < m_text.size()) {
-            Atom atom;
-            if (!readAtom(atom))
-                return false;
-            size_t minimum = 1;
-            bool quantified = false;
-            if (!readQuantifier(minimum, quantified))
-                return false;
-            if (quantified && atom.zeroWidth)
-                return false;
-            if (!atom.zeroWidth)
-                m_consumed |= atom.bytes;
-            addToRun(atom, quantified, minimum);
-        }
-        return true;
+        m_wordStart = m_text.starts_with("\\b");
+        return readSequence(m_minLength) && m_pos == m_text.size();
     }
 
     const std::string& required() const { return m_best; }
     // The bytes some step of the pattern consumes, as written (before any case folding).
     const ByteSet& consumed() const { return m_consumed; }
+    // The fewest bytes a match consumes.
+    uint64_t minLength() const { return m_minLength; }
+    // True when the pattern begins with a word-boundary test of its own.
+    bool wordStart() const { return m_wordStart; }
 
   private:
+    // Far more than any text a search is given; a longer minimum is cut to it, which still holds.
+    static constexpr uint64_t kLengthCap = uint64_t{1} << 32;
+
+    // Items up to the end of the pattern or of the group it is in; adds their shortest length.
+    bool readSequence(uint64_t& length) {
+        while (m_pos < m_text.size() && m_text[m_pos] != ')') {
+            if (!readItem(length))
+                return false;
+        }
+        return true;
+    }
+
+    // One atom or non-capturing group with its quantifier.
+    bool readItem(uint64_t& length) {
+        if (m_text.substr(m_pos).starts_with("(?:"))
+            return readGroup(length);
+        Atom atom;
+        if (!readAtom(atom))
+            return false;
+        size_t minimum = 1;
+        bool quantified = false;
+        if (!readQuantifier(minimum, quantified))
+            return false;
+        if (quantified && atom.zeroWidth)
+            return false;
+        if (!atom.zeroWidth) {
+            m_consumed |= atom.bytes;
+            length = std::min(length + minimum, kLengthCap);
+        }
+        addToRun(atom, quantified, minimum);
+        return true;
+    }
+
+    // "(?:...)" without alternatives. A text inside is not kept as required, since the group may
+    // be optional; the run of literal bytes around it is broken.
+    bool readGroup(uint64_t& length) {
+        m_pos += 3;
+        m_run.clear();
+        const std::string best = m_best;
+        uint64_t inner = 0;
+        if (!readSequence(inner) || m_pos >= m_text.size())
+            return false;
+        ++m_pos; // the closing parenthesis
+        m_best = best;
+        m_run.clear();
+        size_t minimum = 1;
+        bool quantified = false;
+        if (!readQuantifier(minimum, quantified))
+            return false;
+        length = std::min(length + inner * minimum, kLengthCap);
+        return true;
+    }
+
     bool readAtom(Atom& atom) {
         const char c = m_text[m_pos++];
         switch (c) {
@@ -200,7 +246,8 @@ class Planner {
             minimum = c == '+' ? 1 : 0;
             ++m_pos;
         } else if (c == '{') {
-            return false; // a counted repeat, or a literal brace: either way, not planned
+            if (!readCountedRepeat(minimum))
+                return false; // a literal brace, not planned
         } else {
             return true;
         }
@@ -208,6 +255,35 @@ class Planner {
         if (m_pos < m_text.size() && (m_text[m_pos] == '?' || m_text[m_pos] == '+'))
             ++m_pos;
         return true;
+    }
+
+    // "{n}", "{n,}" or "{n,m}", as the library takes them; anything else leaves the grammar.
+    bool readCountedRepeat(size_t& minimum) {
+        size_t pos = m_pos + 1;
+        size_t upper = 0;
+        if (!readNumber(pos, minimum))
+            return false;
+        if (pos < m_text.size() && m_text[pos] == ',') {
+            ++pos;
+            if (pos < m_text.size() && m_text[pos] != '}' &&
+                (!readNumber(pos, upper) || upper < minimum))
+                return false;
+        }
+        if (pos >= m_text.size() || m_text[pos] != '}')
+            return false;
+        m_pos = pos + 1;
+        return true;
+    }
+
+    // Up to five digits, no more than the library's largest repeat.
+    bool readNumber(size_t& pos, size_t& value) const {
+        const size_t start = pos;
+        value = 0;
+        while (pos < m_text.size() && pos - start < 5 &&
+               isDigitByte(static_cast<unsigned char>(m_text[pos])))
+            value = value * 10 + static_cast<size_t>(m_text[pos++] - '0');
+        return pos > start && value <= 65535 &&
+               (pos >= m_text.size() || !isDigitByte(static_cast<unsigned char>(m_text[pos])));
     }
 
     // Keeps the longest run of single literal bytes that every match passes through in order.
@@ -231,6 +307,8 @@ class Planner {
     ByteSet m_consumed;
     std::string m_run;
     std::string m_best;
+    uint64_t m_minLength = 0;
+    bool m_wordStart = false;
 };
 
 // Caseless matching lets each ASCII letter stand for both its cases.
@@ -251,10 +329,20 @@ RequiredText planRequiredText(const std::string& pattern, int32_t flags, Pattern
     if (language != PatternLanguage::English || (flags & ~kPlannableFlags) != 0)
         return {};
     Planner planner(text, (flags & PCRE_DOTALL) != 0);
-    if (!planner.run() || planner.required().empty())
+    if (!planner.run())
         return {};
     const bool caseless = (flags & PCRE_CASELESS) != 0;
-    return {planner.required(), ~(caseless ? foldCase(planner.consumed()) : planner.consumed())};
+    const ByteSet consumed = caseless ? foldCase(planner.consumed()) : planner.consumed();
+    // A match that starts with \b and consumes word bytes only begins where a run of them does,
+    // after a byte that is not one (or at the text's start).
+    const bool wordRuns = (consumed & ~setOf(isWordByte)).none();
+    const uint32_t wordStartLength =
+        planner.wordStart() && wordRuns
+            ? static_cast<uint32_t>(std::min<uint64_t>(planner.minLength(), UINT32_MAX))
+            : 0;
+    if (planner.required().empty() && wordStartLength == 0)
+        return {};
+    return {planner.required(), ~consumed, wordStartLength};
 }
 
 } // namespace kestrava::regex

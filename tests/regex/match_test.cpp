@@ -242,12 +242,12 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
 
 // Every group of every match, so two engines can be compared.
 std::vector<std::vector<int32_t>> everyGroup(const std::string& pattern, const std::string& text,
-                                             const PatternOptions& options) {
+                                             const PatternOptions& options, uint32_t from = 0) {
     PatternSet regex;
     regex.setDefaultPatternOptions(options);
     const int32_t id = test::compile(regex, pattern);
     MatchCollection results;
-    regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, results);
+    regex.matches(id, text.data(), static_cast<uint32_t>(text.size()), from, {}, results);
     std::vector<std::vector<int32_t>> groups;
     for (const MatchResult& r : results) // past groupCount * 2 lies workspace
         groups.emplace_back(r.groupStartEnd.begin(),
@@ -259,17 +259,20 @@ std::vector<std::vector<int32_t>> everyGroup(const std::string& pattern, const s
 // interpreter, which never takes a shortcut, in both letter-case settings. At most two matches
 // start at one place (an empty one, then a longer one), so the list is bounded by the text.
 ::testing::AssertionResult studiedFindsWhatTheInterpreterFinds(const std::string& pattern,
-                                                               const std::string& text) {
+                                                               const std::string& text,
+                                                               uint32_t from = 0,
+                                                               PatternOptions options = {}) {
+    options.include(PatternOption::DotMatchesAll);
     for (const bool caseless : {false, true}) {
-        PatternOptions options{PatternOption::DotMatchesAll};
         if (caseless)
             options.include(PatternOption::IgnoreCase);
         PatternOptions interpreted = options;
         interpreted.include(PatternOption::NoStudy);
-        const auto studied = everyGroup(pattern, text, options);
-        if (studied != everyGroup(pattern, text, interpreted) ||
+        const auto studied = everyGroup(pattern, text, options, from);
+        if (studied != everyGroup(pattern, text, interpreted, from) ||
             studied.size() > 2 * text.size() + 2)
-            return ::testing::AssertionFailure() << pattern << (caseless ? " caseless" : "");
+            return ::testing::AssertionFailure()
+                   << pattern << (caseless ? " caseless" : "") << " from " << from;
     }
     return ::testing::AssertionSuccess();
 }
@@ -320,6 +323,49 @@ TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
     }
 }
 
+// Patterns that begin with \b and consume word bytes only get one attempt per run of them: on
+// texts rich in letters, digits, underscores, bytes above 0x7F (in UTF-8 mode the Kelvin sign
+// and the long s fold to k and s), searched from every place a caller may start and in windows
+// that cut through the runs. The UTF-8 patterns and "(?:" with alternatives take no shortcut.
+TEST(JitAndInterpreter, WordStartAttemptsFindWhatTheInterpreterFinds) {
+    const std::pair<const char*, PatternOptions> patterns[] = {
+        {"\\b(?:[A-Z][a-z]+){3}\\b", {}},
+        {"\\b(?:[a-z]+){2}\\b", {}},
+        {"\\b[a-z]{2,4}\\b", {}},
+        {"\\b[K-S][a-z]{2}\\B", {}},
+        {"\\b\\w{3}", {}},
+        {"\\b(?:k[a-s]+)+?\\b", {}},
+        {"\\b[a-z]+\\d*(?:_\\w){0}", {}},
+        {"\\b(?:[a-z]|\\d)+\\b", {}},
+        {"\\b[a-z]{3,}\\b", {PatternOption::Multiline, PatternOption::UnGreedy}},
+        {"\\b[aksxQ1]{2,}", {}}, // more byte ranges than the vectorised test takes
+        {"\\b(?:[A-Z][a-z]+){3}\\b", {PatternOption::Utf8}},
+        {"(*UTF8)\\b(?:[a-z]+){2}\\b", {}}};
+    const char* alphabet[] = {"a",        "k",  "S",      "z",    "Q",        "x",
+                              "1",        "_",  " ",      "-",    "\xC3\xA9", "\xE2\x84\xAA",
+                              "\xC5\xBF", "ks", "Kelvin", "Long", "\n"};
+    std::mt19937 random(13);
+    std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
+    std::uniform_int_distribution<size_t> length(0, 100);
+    for (const uint32_t window : {0u, 3u}) {
+        pcre_api::setThreadSearchWindow(window);
+        for (int round = 0; round < 100; ++round) {
+            std::string text;
+            std::vector<uint32_t> starts{0}; // where a search may start: between characters
+            for (size_t i = length(random); i > 0; --i) {
+                text += alphabet[pick(random)];
+                starts.push_back(static_cast<uint32_t>(text.size()));
+            }
+            std::uniform_int_distribution<size_t> place(0, starts.size() - 1);
+            for (const uint32_t from : {0u, starts[place(random)], starts.back()})
+                for (const auto& [pattern, options] : patterns)
+                    ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text, from, options))
+                        << " on " << text << ", window " << window;
+        }
+    }
+    pcre_api::setThreadSearchWindow(0);
+}
+
 // Thousands of lines, nearly all holding a match: the line-bound search gives way to the engine
 // alone part-way, and the matches must run on unbroken.
 TEST(JitAndInterpreter, DenseMatchesFindWhatTheInterpreterFinds) {
@@ -343,14 +389,37 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
         {"a\\sbc", "bc", false},      {"x+yz", "xyz", true},      {"ab*cd", "cd", true},
         {"a\\nb", "a", false},        {"[^x]ing", "ing", false},  {"\\d+\\.\\d+", ".", true},
         {"a\\b-c", "a-c", true},      {"(a)bc", "", false},       {"^abc\\w", "", false},
-        {"ab{2}", "", false},         {"\\x41bc", "", false},     {"[[:alpha:]]ing", "", false},
+        {"ab{2}", "ab", true},        {"\\x41bc", "", false},     {"[[:alpha:]]ing", "", false},
         {"\\Qab\\E", "", false},      {"abc$", "", false},        {"(?i)abc\\w", "", false},
-        {"\\w+", "", false},          {"[]a]bc", "bc", true}};
+        {"\\w+", "", false},          {"[]a]bc", "bc", true},     {"xa(?:b)?c", "xa", true},
+        {"(?:abc)+d", "d", true},     {"a{,2}", "", false},       {"(?:a|b)cd", "", false},
+        {"ab{2,x}", "", false}};
     for (const auto& [pattern, text, withinLine] : cases) {
         PatternSet regex;
         const RequiredText& required = regex.patternEntry(test::compile(regex, pattern))->required;
         EXPECT_EQ(required.text, text) << pattern;
         EXPECT_EQ(required.stops['\n'], withinLine) << pattern;
+    }
+}
+
+// A pattern that begins with \b and consumes word bytes only is tried once per run, when the run
+// is at least as long as the shortest match.
+TEST(RequiredText, WordStartLengthIsTheShortestMatch) {
+    const std::pair<const char*, uint32_t> cases[] = {{"\\b(?:[A-Z][a-z]+){3}\\b", 6},
+                                                      {"\\b[a-z]{2,5}(?:x{3})?", 2},
+                                                      {"\\b(?:ab){0}c", 1},
+                                                      {"\\b\\w{3}(?:\\d{2,}){2}", 7},
+                                                      {"\\b\\w+_t\\b", 3},
+                                                      {"\\b\\w*", 0},
+                                                      {"\\b[a-z.]+", 0},
+                                                      {"a\\b\\w+", 0},
+                                                      {"\\b\\x61+", 0},
+                                                      {"\\b(?:a|b)+", 0}};
+    for (const auto& [pattern, length] : cases) {
+        PatternSet regex;
+        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->required.wordStartLength,
+                  length)
+            << pattern;
     }
 }
 

@@ -44,6 +44,7 @@ TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
         {PatternOption::IgnoreCase, PatternOption::DotMatchesAll, PatternOption::NoStudy});
     const int32_t literal = test::compile(studied, "ipsum");
     const int32_t runs = test::compile(studied, "\\b\\w+um\\b");
+    const int32_t wordStarts = test::compile(studied, "\\b(?:[a-z]+){2}\\b");
     const int32_t windows = test::compile(studied, "(\\w+)um");
     const int32_t checked = test::compile(interpreted, "(\\w+)um");
     const std::string text = wordsWithoutDigits(100);
@@ -55,6 +56,7 @@ TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
     const std::pair<const char*, std::function<void()>> entries[] = {
         {"literal", [&] { studied.matches(literal, text.data(), length, 0, {}, results); }},
         {"runs", [&] { studied.matches(runs, text.data(), length, 0, {}, results); }},
+        {"word starts", [&] { studied.matches(wordStarts, text.data(), length, 0, {}, results); }},
         {"windows", [&] { studied.matches(windows, text.data(), length, 0, {}, results); }},
         {"interpreter", [&] { interpreted.matches(checked, text.data(), length, 0, {}, results); }},
         {"each",

@@ -4,6 +4,8 @@
 #include "regex/pattern_table.h"
 #include "regex/pcre_api.h"
 
+#include <bitset>
+#include <cstdint>
 #include <string_view>
 
 namespace kestrava::regex {
@@ -76,6 +78,59 @@ inline size_t findLiteral(const char* text, size_t length, size_t from, std::str
 // and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
 // contains and the bytes no match contains; an empty text for anything else.
 RequiredText planRequiredText(const std::string& pattern, int32_t flags, PatternLanguage language);
+
+// The runs of bytes a pattern that begins with \b consumes (see RequiredText::wordStartLength)
+// that begin at a word boundary in one text: the byte before is not a word byte, or there is none.
+class WordStartRuns {
+  public:
+    WordStartRuns(const std::bitset<256>& stops, uint32_t minLength, const char* text,
+                  uint32_t length);
+    // The first such run at or after `from` with at least minLength bytes: its start, and its
+    // end (its first stop byte, or the text's end). Sees a stop request every few megabytes.
+    bool next(uint32_t from, uint32_t& start, uint32_t& end);
+
+  private:
+    // A set of a few byte ranges, tested 16 bytes at a time.
+    class RangeProbe {
+      public:
+        // False when the set needs more ranges than a probe holds.
+        bool assign(const std::bitset<256>& set);
+        // Bit i is set when at[i] is in the set.
+        unsigned mask(const char* at) const;
+        uint64_t mask64(const char* at) const;
+
+      private:
+        static constexpr size_t kMaxRanges = 4;
+        alignas(16) uint8_t m_low[kMaxRanges][16] = {};
+        alignas(16) uint8_t m_span[kMaxRanges][16] = {};
+        size_t m_count = 0;
+    };
+    static constexpr uint32_t kBlock = 64;
+
+    void loadBlock(uint32_t base);
+    uint64_t longRuns(uint32_t base) const;
+    bool nextOneByOne(uint32_t from, uint32_t& start, uint32_t& end) const;
+    uint32_t findStart(uint32_t pos, uint32_t limit) const;
+    uint32_t findEnd(uint32_t pos) const;
+    uint32_t findEndWithin(uint32_t pos, uint32_t limit) const;
+    bool isRun(char c) const { return m_run[static_cast<unsigned char>(c)]; }
+    bool isWord(char c) const { return m_word[static_cast<unsigned char>(c)]; }
+
+    const char* m_text;
+    uint32_t m_length;
+    uint32_t m_minLength;
+    bool m_run[256] = {};
+    bool m_word[256] = {};
+    RangeProbe m_runs;
+    RangeProbe m_words;
+    bool m_vector = false; // both sets fit a probe
+    // The 64 bytes from m_base: bit i of m_blockRuns is set when byte i is in a run, of
+    // m_blockStarts when a run begins there at a word boundary.
+    uint32_t m_base = 0;
+    bool m_loaded = false;
+    uint64_t m_blockRuns = 0;
+    uint64_t m_blockStarts = 0;
+};
 
 // Successive matches of an alternation of literals in one text, with the engine's choice: the
 // leftmost place, and there the first alternative in pattern order. `from` must not go back.
