@@ -185,7 +185,8 @@ std::unique_ptr<CLI::App> makeApp(Values& values) {
     CLI::App* undo = app->add_subcommand(
         "undo", "put back the files a replace or script run changed (the last 20 runs are kept)");
     addUndo(*undo, values.options);
-    undo->footer("Runs are kept in $XDG_STATE_HOME/kestrava/undo (~/.local/state/kestrava/undo).\n");
+    undo->footer(
+        "Runs are kept in $XDG_STATE_HOME/kestrava/undo (~/.local/state/kestrava/undo).\n");
     undo->allow_extras();
     addCriteria(*find, values, false);
     addCriteria(*replace, values, true);

@@ -20,12 +20,12 @@ struct CliOptions {
     std::string rootFolder; // script: the text that replaces "{rootFolder}"
     bool inSitu = false;
     bool yes = false;
-    bool preview = false; // replace, script: print the changes as a unified diff, write nothing
-    bool noUndo = false;  // replace, script: keep no undo journal
+    bool preview = false;     // replace, script: print the changes as a unified diff, write nothing
+    bool noUndo = false;      // replace, script: keep no undo journal
     bool interactive = false; // replace: ask for each change
-    std::string runId;    // undo: the run to undo; empty for the newest not undone
-    bool listRuns = false; // undo --list
-    bool force = false;    // undo: put back even files changed since the run
+    std::string runId;        // undo: the run to undo; empty for the newest not undone
+    bool listRuns = false;    // undo --list
+    bool force = false;       // undo: put back even files changed since the run
     results::View view = results::View::LinesWithMatches;
     bool caseSensitive = false;
     bool filenamesOnly = false;

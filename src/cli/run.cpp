@@ -355,8 +355,8 @@ std::string rereadAsSearched(const std::string& path, const search::FileMatches&
     util::UniqueFd fd;
     size_t size = 0;
     int error = 0;
-    const util::ReadStatus status = util::openRegularFile(path, int64_t{0x7fffffff}, fd, size,
-                                                          error, &target);
+    const util::ReadStatus status =
+        util::openRegularFile(path, int64_t{0x7fffffff}, fd, size, error, &target);
     if (status != util::ReadStatus::Read ||
         util::readOpenedFile(fd, size, content, error) != util::ReadStatus::Read)
         return error != 0 ? std::strerror(error) : "cannot be read again";
@@ -409,9 +409,9 @@ int replaceAsAnswered(const search::SearchResults& results, const CliOptions& op
             chosen[i] = answer == Answer::Yes || answer == Answer::RestOfFile;
             quit = answer == Answer::Quit;
         }
-        if (const auto taken =
-                static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
-            taken > 0 && writeChosen(path, target, content, file, chosen, options, journal, console)) {
+        if (const auto taken = static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
+            taken > 0 &&
+            writeChosen(path, target, content, file, chosen, options, journal, console)) {
             changes += taken;
             ++files;
         } else {
@@ -508,8 +508,8 @@ int runScriptCommand(const CliOptions& options, Console& console) {
     settings.scan.planOnly = options.preview;
     settings.scan.countLines = numbersShown(options);
     std::unique_ptr<search::UndoJournal> journal;
-    if (!openJournal(options, script::scriptReplaces(script),
-                     {"script " + options.scriptFile, ""}, journal, console))
+    if (!openJournal(options, script::scriptReplaces(script), {"script " + options.scriptFile, ""},
+                     journal, console))
         return kExitError;
     settings.scan.undoJournal = journal.get();
     int status = kExitMatched;
@@ -581,7 +581,8 @@ int runUndo(const CliOptions& options, Console& console) {
     if (options.listRuns)
         return listRuns(root, console);
     std::string message;
-    const std::optional<search::UndoRunInfo> run = search::undoCandidate(root, options.runId, message);
+    const std::optional<search::UndoRunInfo> run =
+        search::undoCandidate(root, options.runId, message);
     if (!run) {
         console.err << message << '\n';
         return options.runId.empty() ? kExitNoMatch : kExitError;
@@ -598,8 +599,8 @@ int runUndo(const CliOptions& options, Console& console) {
         console.err << outcome.message << '\n';
         return kExitNoMatch;
     }
-    console.err << "Undid run " << outcome.runId << ": " << grouped(static_cast<int32_t>(
-                                                              outcome.restored.size()))
+    console.err << "Undid run " << outcome.runId << ": "
+                << grouped(static_cast<int32_t>(outcome.restored.size()))
                 << (outcome.restored.size() == 1 ? " file" : " files") << " put back";
     if (!outcome.refused.empty())
         console.err << ", " << grouped(static_cast<int32_t>(outcome.refused.size())) << " refused";

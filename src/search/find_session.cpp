@@ -9,9 +9,9 @@ std::string FindSession::check() {
 }
 
 std::string FindSession::question() const {
-    return m_request.replacing ? replaceConfirmText(m_request.replaceInPlace,
-                                                    m_request.scan.undoJournal != nullptr)
-                               : std::string();
+    return m_request.replacing
+               ? replaceConfirmText(m_request.replaceInPlace, m_request.scan.undoJournal != nullptr)
+               : std::string();
 }
 
 FindOutcome FindSession::run(SearchResults& results, const ProgressEvent& progress,

@@ -69,7 +69,8 @@ ChangeView viewOfChange(std::string_view text, const Replacement& change) {
         return line;
     };
     ChangeView view;
-    view.lineNumber = 1 + static_cast<int32_t>(std::count(text.begin(), text.begin() + lineStart, '\n'));
+    view.lineNumber =
+        1 + static_cast<int32_t>(std::count(text.begin(), text.begin() + lineStart, '\n'));
     view.before = shown(std::string(text.substr(lineStart, lineEnd - lineStart)));
     view.after = shown(std::string(text.substr(lineStart, start - lineStart)) + change.text +
                        std::string(text.substr(end, lineEnd - end)));

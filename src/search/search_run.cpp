@@ -417,7 +417,6 @@ std::vector<bool> awaitedJobs(const std::vector<int64_t>& waitFor) {
     return awaited;
 }
 
-
 void searchInOrder(const std::vector<ListedFile>& files, CompiledRequest& specs,
                    bool replaceInPlace, Committer& committer, SearchResults& results,
                    const std::stop_token& stop) {
@@ -626,10 +625,10 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
                           [&](std::string path, const std::string& name) {
                               listed.push_back({std::move(path), name});
                           });
-            searchListed(listed, threads, specs, replaceInPlace,
-                         Committer(results, progress, listTotal, replaceInPlace, recorded,
-                                   specs.options),
-                         results, stop);
+            searchListed(
+                listed, threads, specs, replaceInPlace,
+                Committer(results, progress, listTotal, replaceInPlace, recorded, specs.options),
+                results, stop);
         }
     } catch (...) {
         clearMatchResults(results);

@@ -199,10 +199,10 @@ UndoJournal::UndoJournal(const std::string& root, const UndoRunRequest& request)
     m_folderFd.reset(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     m_manifest.reset(::openat(m_folderFd.get(), kManifest,
                               O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
-    const std::string header =
-        std::string(kMagic) + "time\t" +
-        std::to_string(std::chrono::system_clock::to_time_t(now)) + "\npattern\t" +
-        escaped(request.pattern) + "\ntemplate\t" + escaped(request.replaceWith) + "\n";
+    const std::string header = std::string(kMagic) + "time\t" +
+                               std::to_string(std::chrono::system_clock::to_time_t(now)) +
+                               "\npattern\t" + escaped(request.pattern) + "\ntemplate\t" +
+                               escaped(request.replaceWith) + "\n";
     if (!m_manifest.isOpen() || !util::writeAll(m_manifest.get(), header, err)) {
         err = err != 0 ? err : errno;
         removeRunFolder(m_folder);
@@ -238,13 +238,12 @@ bool UndoJournal::keepContent(const util::ReplacedFile& file, const std::string&
         return true;
     }
     kind = "copied";
-    const util::UniqueFd from(
-        file.rewrittenFd >= 0
-            ? -1
-            : ::openat(file.folderFd, file.name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const util::UniqueFd from(file.rewrittenFd >= 0 ? -1
+                                                    : ::openat(file.folderFd, file.name.c_str(),
+                                                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     const int source = file.rewrittenFd >= 0 ? file.rewrittenFd : from.get();
-    util::UniqueFd copy(::openat(m_folderFd.get(), entry.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    util::UniqueFd copy(
+        ::openat(m_folderFd.get(), entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (source < 0 || !copy.isOpen()) {
         err = errno;
         return false;
@@ -258,7 +257,8 @@ bool UndoJournal::keepContent(const util::ReplacedFile& file, const std::string&
 bool UndoJournal::appendEntry(const std::string& line, bool flush, int& err) {
     // The manifest line and the entry's name are flushed before the file is replaced.
     if (util::writeAll(m_manifest.get(), line, err) &&
-        (!flush || m_holdFlushes || (::fdatasync(m_manifest.get()) == 0 && syncFd(m_folderFd.get(), err))))
+        (!flush || m_holdFlushes ||
+         (::fdatasync(m_manifest.get()) == 0 && syncFd(m_folderFd.get(), err))))
         return true;
     err = err != 0 ? err : errno;
     return false;
@@ -306,9 +306,8 @@ std::string UndoJournal::entryLine(const util::ReplacedFile& file, const std::st
     const struct stat& original = file.original != nullptr ? *file.original : none;
     char mode[16];
     std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(original.st_mode & 07777));
-    return "file\t" + entry + "\t" + kind + "\t" + mode + "\t" +
-           std::to_string(original.st_uid) + "\t" + std::to_string(original.st_gid) + "\t" +
-           m_oldHash + "\t" + m_newHash + "\t" +
+    return "file\t" + entry + "\t" + kind + "\t" + mode + "\t" + std::to_string(original.st_uid) +
+           "\t" + std::to_string(original.st_gid) + "\t" + m_oldHash + "\t" + m_newHash + "\t" +
            escaped(file.path.starts_with('/') ? file.path : m_workingFolder + file.path) + "\n";
 }
 
@@ -344,7 +343,7 @@ std::string refusalOf(const Entry& entry, bool force, bool& done) {
     std::string content;
     int err = 0;
     if (util::readWholeRegularFile(entry.path, content, err, int64_t{1} << 31) ==
-            util::ReadStatus::Unreadable)
+        util::ReadStatus::Unreadable)
         return "cannot be read: " + errnoText(err);
     const std::string hash = util::contentHash(content);
     if (entry.kind != "created" && !entry.oldHash.empty() && hash == entry.oldHash) {
@@ -363,8 +362,7 @@ std::string restore(const std::string& folder, const Entry& entry) {
     const std::string kept = folder + entry.number;
     struct stat now {};
     // The kept inode itself goes back when it can: its mode, owner and attributes with it.
-    if (entry.kind == "linked" &&
-        (::lstat(entry.path.c_str(), &now) != 0 || now.st_nlink <= 1) &&
+    if (entry.kind == "linked" && (::lstat(entry.path.c_str(), &now) != 0 || now.st_nlink <= 1) &&
         ::rename(kept.c_str(), entry.path.c_str()) == 0) {
         if (const util::UniqueFd parent(
                 ::open(parentFolder(entry.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -88,7 +88,7 @@ struct UndoOutcome {
     std::string runId; // the run undone; empty when there was none to undo
     std::vector<std::string> restored;
     std::vector<std::pair<std::string, std::string>> refused; // path and why
-    std::string message; // when nothing was tried: why
+    std::string message;                                      // when nothing was tried: why
 };
 
 // The run undoRun(root, id) would undo; nothing, with `message` saying why, when there is none.

@@ -395,8 +395,8 @@ bool keepOld(const WritePlan& plan, const struct stat* original, int rewrittenFd
     if (plan.keeper == nullptr)
         return true;
     const std::string path = fullName(plan);
-    return plan.keeper->keepOldContent({plan.folder.fd.get(), plan.name, path, original, rewrittenFd},
-                                       error);
+    return plan.keeper->keepOldContent(
+        {plan.folder.fd.get(), plan.name, path, original, rewrittenFd}, error);
 }
 
 // Looks the target up again and refuses it when it is no longer the file that was read, or may
@@ -665,7 +665,7 @@ void FolderSyncBatch::note(const std::string& folder) {
 struct PreparedWrite::State {
     WritePlan plan;
     bool flushed = true; // the temporary file's content is on disk
-    TempFile temp; // after the plan: removed while its folder is still open
+    TempFile temp;       // after the plan: removed while its folder is still open
 };
 
 PreparedWrite::PreparedWrite() = default;

@@ -89,9 +89,9 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
 // What a write is about to replace, told just before the old content would be lost: before
 // the rename over it, or before it is rewritten through its inode.
 struct ReplacedFile {
-    int folderFd = -1;                    // the folder that holds it
-    const std::string& name;              // its name there
-    const std::string& path;              // the folder's path + name, for messages and records
+    int folderFd = -1;                     // the folder that holds it
+    const std::string& name;               // its name there
+    const std::string& path;               // the folder's path + name, for messages and records
     const struct stat* original = nullptr; // nullptr: there is no file yet (a new copy)
     int rewrittenFd = -1; // >= 0: the file is rewritten through this descriptor, so its old
                           // content must be copied (a link to it would change too)
@@ -156,8 +156,7 @@ class PreparedWrite {
     WriteOutcome commit(std::string& errorMessage, OldContentKeeper* keeper = nullptr);
 
   private:
-    friend bool flushPreparedWrites(const std::vector<PreparedWrite*>& writes,
-                                    std::string& error);
+    friend bool flushPreparedWrites(const std::vector<PreparedWrite*>& writes, std::string& error);
     struct State;
     std::unique_ptr<State> m_state;
 };

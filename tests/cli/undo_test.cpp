@@ -21,7 +21,7 @@ class CliUndoTest : public CliScratchTest {
             struct stat info {};
             lstat(entry.path().c_str(), &info);
             std::string what = std::to_string(info.st_mode) + "/" + std::to_string(info.st_nlink);
-            what += S_ISLNK(info.st_mode)  ? "->" + fs::read_symlink(entry.path()).string()
+            what += S_ISLNK(info.st_mode)   ? "->" + fs::read_symlink(entry.path()).string()
                     : S_ISREG(info.st_mode) ? ":" + readFile(entry.path())
                                             : "";
             state[entry.path().string()] = what;
@@ -30,8 +30,8 @@ class CliUndoTest : public CliScratchTest {
     }
     CliRun replace(const std::string& find, const std::string& with,
                    std::vector<std::string> more = {"--in-situ"}) const {
-        std::vector<std::string> args{"replace", "-d",  m_root + "<+>", "-f", "*.txt", "-e", find,
-                                      "-r",      with,  "--yes", "--threads", "1"};
+        std::vector<std::string> args{"replace", "-d", m_root + "<+>", "-f",    "*.txt",     "-e",
+                                      find,      "-r", with,           "--yes", "--threads", "1"};
         args.insert(args.end(), more.begin(), more.end());
         return cli(args);
     }
@@ -77,10 +77,13 @@ TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     const auto before = snapshot();
     ASSERT_EQ(replace("world", "planet").status, 0);
     const std::string first = lastRunId();
-    writeFile(m_scratch / "two.ksc", "Folder(s):  " + m_root + "<+>\nFile(s):    *.txt\n\n"
-                                     "Find:       planet\nReplace:    moon\n\n"
-                                     "Folder(s):  " + m_root + "<+>\nFile(s):    *.txt\n\n"
-                                     "Find:       moon\nReplace:    star\n");
+    writeFile(m_scratch / "two.ksc", "Folder(s):  " + m_root +
+                                         "<+>\nFile(s):    *.txt\n\n"
+                                         "Find:       planet\nReplace:    moon\n\n"
+                                         "Folder(s):  " +
+                                         m_root +
+                                         "<+>\nFile(s):    *.txt\n\n"
+                                         "Find:       moon\nReplace:    star\n");
     ASSERT_EQ(cli({"script", (m_scratch / "two.ksc").string(), "--in-situ", "--yes"}).status, 0);
     EXPECT_EQ(readFile(m_root + "/sub/b.txt"), "star\n");
     EXPECT_EQ(undo().status, 0);
@@ -146,7 +149,8 @@ TEST_F(CliUndoTest, InteractiveReplacesOnlyWhatWasChosen) {
     EXPECT_NE(shown.find("y: replace this, n: keep it"), std::string::npos) << "help on a typo";
     EXPECT_NE(shown.find("2 changes replaced in 1 file"), std::string::npos) << shown;
     EXPECT_EQ(readFile(m_root + "/a.txt"), "Y x\r\nY\n");
-    EXPECT_EQ(readFile(m_root + "/b.txt") + readFile(m_root + "/c.txt") + readFile(m_root + "/d.txt"),
+    EXPECT_EQ(readFile(m_root + "/b.txt") + readFile(m_root + "/c.txt") +
+                  readFile(m_root + "/d.txt"),
               "x\nx\nx\nx\n");
     EXPECT_EQ(undo().status, 0);
     EXPECT_EQ(readFile(m_root + "/a.txt"), "x x\r\nx\n");

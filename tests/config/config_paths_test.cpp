@@ -33,7 +33,10 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
          {"", "conf", "/home/u", "", ""},
          installed.path(),
          "/home/u/.config/kestrava/"},
-        {"home default", {"", "", "/home/u/", "", ""}, installed.path(), "/home/u/.config/kestrava/"},
+        {"home default",
+         {"", "", "/home/u/", "", ""},
+         installed.path(),
+         "/home/u/.config/kestrava/"},
         {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
     };
     for (const auto& c : cases)
@@ -58,7 +61,10 @@ TEST(SettingsFolder, DefaultScriptsFolderByEnvironmentAndProgramFolder) {
          {"/etc/kes", "", "/home/u", "/d/", ""},
          portable.path(),
          "/d/kestrava/scripts/"},
-        {"XDG data folder", {"", "", "/home/u", "/d/", ""}, installed.path(), "/d/kestrava/scripts/"},
+        {"XDG data folder",
+         {"", "", "/home/u", "/d/", ""},
+         installed.path(),
+         "/d/kestrava/scripts/"},
         {"relative XDG",
          {"", "", "/home/u", "d", ""},
          installed.path(),
@@ -72,7 +78,8 @@ TEST(SettingsFolder, DefaultScriptsFolderByEnvironmentAndProgramFolder) {
     for (const auto& c : cases)
         EXPECT_EQ(defaultScriptsFolder(c.program, c.env), c.expected) << c.label;
     EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "/s"}), "/s/kestrava/undo/");
-    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "s"}), "/home/u/.local/state/kestrava/undo/");
+    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "s"}),
+              "/home/u/.local/state/kestrava/undo/");
 }
 
 TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
