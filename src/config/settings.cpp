@@ -35,7 +35,7 @@ bool tryParseNumber(std::string_view text, double& number) {
     return ec == std::errc() && ptr == end;
 }
 
-bool tryParseInt32(std::string_view text, int32_t& number) {
+template <class Integer> bool tryParseInteger(std::string_view text, Integer& number) {
     text = util::trimBlanks(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
@@ -143,8 +143,28 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.respectGitignore = false;
     s.showPreview = false;
     s.previewSize = 0;
+    s.keepUndoJournal = true;
+    s.undoRunsKept = 20;
+    s.undoBytesKept = int64_t{1} << 30;
     config.bounds = defaultFormBounds(screenWidth, screenHeight);
     config.lastMode = 0;
+}
+
+// Takes the attribute when it is a whole number of at least `least`; else number keeps its value.
+template <class Integer>
+void readAtLeast(const XmlNode& node, std::string_view attribute, Integer least, Integer& number) {
+    Integer value = 0;
+    if (tryParseInteger(node.attributeByName(attribute), value) && value >= least)
+        number = value;
+}
+
+// Files written before the journal existed lack it: it is kept, within the default limits.
+void readUndoJournal(const XmlNode& options, Settings& s) {
+    s.keepUndoJournal = boolOr(&options, "undojournal", true);
+    if (const XmlNode* journal = options.nodeByName("undojournal")) {
+        readAtLeast(*journal, "runs", 1, s.undoRunsKept);
+        readAtLeast(*journal, "bytes", int64_t{1}, s.undoBytesKept);
+    }
 }
 
 void readOptions(const XmlNode& options, const std::string& scriptsFolder, Settings& s) {
@@ -162,8 +182,9 @@ void readOptions(const XmlNode& options, const std::string& scriptsFolder, Setti
     s.showPreview = boolOr(&options, "preview");
     int32_t size = 0;
     if (const XmlNode* preview = options.nodeByName("preview");
-        preview != nullptr && tryParseInt32(preview->attributeByName("size"), size) && size >= 0)
+        preview != nullptr && tryParseInteger(preview->attributeByName("size"), size) && size >= 0)
         s.previewSize = size;
+    readUndoJournal(options, s);
 }
 
 void readBounds(const XmlNode& mainForm, WindowBounds& bounds) {
@@ -173,7 +194,7 @@ void readBounds(const XmlNode& mainForm, WindowBounds& bounds) {
                                                                      {"width", &bounds.width}}};
     for (const auto& [name, field] : fields) {
         int32_t value = 0;
-        if (tryParseInt32(mainForm.attributeByName(name), value))
+        if (tryParseInteger(mainForm.attributeByName(name), value))
             *field = value;
     }
 }
@@ -254,6 +275,10 @@ std::string configToXml(const Config& config) {
     XmlNode& preview = options.nodeNew("preview");
     preview.writeAttributeString("value", s.showPreview ? "yes" : "no");
     preview.writeAttributeInteger("size", s.previewSize);
+    XmlNode& journal = options.nodeNew("undojournal");
+    journal.writeAttributeString("value", s.keepUndoJournal ? "yes" : "no");
+    journal.writeAttributeInteger("runs", s.undoRunsKept);
+    journal.writeAttributeInteger("bytes", s.undoBytesKept);
     XmlNode& mainForm = root.nodeNew("forms").nodeNew("mainform");
     mainForm.writeAttributeInteger("top", config.bounds.top);
     mainForm.writeAttributeInteger("left", config.bounds.left);

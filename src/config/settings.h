@@ -40,6 +40,10 @@ struct Settings {
     bool respectGitignore = false; // what .gitignore excludes is not searched
     bool showPreview = false;      // the file preview below the grid (View > Preview)
     int32_t previewSize = 0;       // its height in pixels; 0 until the user has sized it
+    // Replacing runs keep the old content for Edit > Undo Last Replace, within these limits.
+    bool keepUndoJournal = true;
+    int32_t undoRunsKept = 20;
+    int64_t undoBytesKept = int64_t{1} << 30;
     // Set by the main window at start-up; never written to the file.
     uint32_t gridColor = 0xF7F7F7;      // RGB
     uint32_t highlightColor = 0xFFFFB3; // RGB

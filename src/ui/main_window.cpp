@@ -98,6 +98,14 @@ void MainWindow::buildMenus() {
                                       QStringLiteral("Preferences"), [this] { editPreferences(); });
     addMenuItem(m_fileMenu, "mmFile_Exit", QStringLiteral("Exit"), [this] { close(); });
 
+    m_editMenu = named(bar->addMenu(QStringLiteral("&Edit")), "editMenu");
+    m_undoAction = addMenuItem(m_editMenu, "undoReplaceAction", QStringLiteral("Undo Last Replace"),
+                               [this] { undoLastReplace(); });
+    // Ctrl+Z in the grid only: the entry boxes keep it for undoing their own typing.
+    m_undoAction->setShortcut(QKeySequence::Undo);
+    m_undoAction->setShortcutContext(Qt::WidgetShortcut);
+    m_resultsPane->grid().addAction(m_undoAction);
+
     m_modeMenu = named(bar->addMenu(QStringLiteral("&Mode")), "modeMenu");
     static const char* const kModeNames[] = {"findModeAction", "replaceModeAction",
                                              "scriptModeAction", "viewModeAction"};
@@ -184,6 +192,7 @@ void MainWindow::saveOnClose() {
     m_destroyed = true;
     m_criteria->setCommitOnLeave(false);
     m_run->stopAndWait();
+    closeJournal();
     const QRect placed = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
     m_config.bounds = {placed.top(), placed.left(), placed.height(), placed.width()};
     m_config.lastMode = static_cast<int32_t>(m_mode);

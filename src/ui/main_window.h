@@ -1,7 +1,7 @@
 // The main window: the four modes over its parts (the criteria panel, Script mode's item editor,
 // the results with their grid, and the lines of status), the menus, the run of a Find or a
-// script on a worker thread (cancellable), and start-up and shut-down with the settings and
-// history files.
+// script on a worker thread (cancellable) with its undo journal, Edit > Undo Last Replace, and
+// start-up and shut-down with the settings and history files.
 #pragma once
 
 #include "background_run.h"
@@ -11,6 +11,7 @@
 #include "script/script.h"
 #include "script/script_run.h"
 #include "search/search.h"
+#include "search/undo_journal.h"
 #include "settings_files.h"
 #include "ui_services.h"
 
@@ -121,6 +122,11 @@ class MainWindow : public QMainWindow {
     void setRunControls(bool running);
     void cancelRun();
     void showStatusText(const QString& text);
+    // The undo journal (main_window_undo.cpp).
+    bool makeJournal(const search::UndoRunRequest& request,
+                     std::unique_ptr<search::UndoJournal>& journal);
+    void closeJournal();
+    void undoLastReplace();
 
     std::unique_ptr<UiServices> m_services;
     PreferencesDialog* m_preferences = nullptr;
@@ -145,14 +151,17 @@ class MainWindow : public QMainWindow {
     QString m_runNote;                   // said after a run: cancelled, files skipped
     script::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
     search::CompiledRequest m_specs;     // the worker's while it runs
+    std::unique_ptr<search::UndoJournal> m_journal; // the replacing run's, until it has ended
 
     QMenu* m_fileMenu = nullptr;
+    QMenu* m_editMenu = nullptr;
     QMenu* m_modeMenu = nullptr;
     QMenu* m_viewMenu = nullptr;
     QMenu* m_scriptMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     std::array<QAction*, 4> m_modeActions{}; // Find, Find and Replace, Script, View
     QAction* m_preferencesAction = nullptr;
+    QAction* m_undoAction = nullptr;
 };
 
 } // namespace kestrava::ui

@@ -35,10 +35,17 @@ void MainWindow::startFind() {
     if (m_run->isRunning())
         return;
     const bool replacing = m_mode == Mode::FindAndReplace;
+    search::Criteria criteria = m_criteria->criteria();
+    // Made before the question, which then says that the old content is kept.
+    std::unique_ptr<search::UndoJournal> journal;
+    if (replacing && !makeJournal({criteria.find, criteria.replace}, journal))
+        return;
+    search::ScanOptions scan = scanOptions();
+    scan.undoJournal = journal.get();
     // Shared with the worker, which owns the compiled patterns while it runs.
     search::FindRequest request{
-        m_criteria->criteria(),   replacing, settings().caseSensitiveMatching,
-        settings().replaceInSitu, 0,         scanOptions()};
+        std::move(criteria),      replacing, settings().caseSensitiveMatching,
+        settings().replaceInSitu, 0,         scan};
     auto session = std::make_shared<search::FindSession>(std::move(request));
     if (const std::string error = session->check(); !error.empty()) {
         m_services->showError(this, toQString(error));
@@ -47,6 +54,7 @@ void MainWindow::startFind() {
     if (const std::string question = session->question();
         !question.empty() && !m_services->askYesNo(this, toQString(question)))
         return;
+    m_journal = std::move(journal);
     m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find, false);
     m_resultsPane->showEmpty();
     m_summaryLine->showNote({});
@@ -60,6 +68,15 @@ void MainWindow::startFind() {
         },
         &MainWindow::findEnded);
 }
+
+namespace {
+
+// How the undo journal names a script run.
+std::string scriptName(const script::Script& script) {
+    return script.fileName.empty() ? std::string("(not saved)") : script.fileName;
+}
+
+} // namespace
 
 void MainWindow::runScript() {
     const script::Script& script = m_scriptEditor->script();
@@ -77,10 +94,16 @@ void MainWindow::runScript() {
         m_services->showMessage(this, toQString(script::rootFolderEmptyText()));
         return;
     }
+    const bool replaces = script::scriptReplaces(script);
+    std::unique_ptr<search::UndoJournal> journal;
+    if (replaces && !makeJournal({"script " + scriptName(script), ""}, journal))
+        return;
+    run.scan.undoJournal = journal.get();
     const std::string question =
-        script::scriptConfirmText(script::scriptReplaces(script), run.replaceInPlace);
+        script::scriptConfirmText(replaces, run.replaceInPlace, journal != nullptr);
     if (!m_services->askYesNo(this, toQString(question)))
         return;
+    m_journal = std::move(journal);
     // The run will clear the results: nothing on screen may point into them any more.
     m_resultsPane->showEmpty();
     m_runNote.clear();
@@ -106,6 +129,7 @@ void MainWindow::startRun(BackgroundRun::Job job, void (MainWindow::*ended)(cons
 }
 
 void MainWindow::finishRun(const QString& error, bool stopped) {
+    closeJournal();
     setRunControls(false);
     (this->*m_runEnded)(error, stopped);
     refreshModeStatus();
@@ -167,6 +191,7 @@ void MainWindow::setRunControls(bool running) {
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.
     m_scriptMenu->menuAction()->setEnabled(!running && m_mode == Mode::Script);
     m_preferencesAction->setEnabled(!running);
+    m_undoAction->setEnabled(!running);
 }
 
 void MainWindow::cancelRun() {

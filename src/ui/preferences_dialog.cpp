@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace kestrava::ui {
 
@@ -39,6 +42,16 @@ config::FontSize fontSizeFromIndex(int index) {
 }
 
 namespace {
+
+constexpr int64_t kMebibyte = int64_t{1} << 20;
+constexpr int kMaxRunsKept = 1000;
+constexpr int kMaxMebibytesKept = 1 << 20; // 1 TiB
+
+// Whole MiB, rounded up, so that a limit of a few bytes still shows as one.
+int mebibytes(int64_t bytes) {
+    return static_cast<int>(
+        std::min<int64_t>((bytes + kMebibyte - 1) / kMebibyte, kMaxMebibytesKept));
+}
 
 // Cream panels with a thin border on the light grey dialog background.
 const char* const kPreferencesStyle = R"(
@@ -124,8 +137,34 @@ QGroupBox* PreferencesDialog::makeReplaceGroup() {
     auto* group = newGroup("Replace", "gbReplace", this);
     replaceInPlaceCheck = new QCheckBox("Replace In-Situ (no backup)", group);
     replaceInPlaceCheck->setObjectName("replaceInPlaceCheck");
-    (new QVBoxLayout(group))->addWidget(replaceInPlaceCheck);
+    auto* column = new QVBoxLayout(group);
+    column->addWidget(replaceInPlaceCheck);
+    column->addLayout(makeUndoRows(group));
     return group;
+}
+
+QLayout* PreferencesDialog::makeUndoRows(QWidget* group) {
+    undoJournalCheck = new QCheckBox("Keep an undo journal", group);
+    undoJournalCheck->setObjectName("undoJournalCheck");
+    undoJournalCheck->setToolTip("Before a file is replaced, its old content is kept, so that "
+                                 "Edit > Undo Last Replace can put it back");
+    const auto newSpin = [group](const char* name, int most) {
+        auto* spin = new QSpinBox(group);
+        spin->setObjectName(name);
+        spin->setRange(1, most);
+        return spin;
+    };
+    undoRunsSpin = newSpin("undoRunsSpin", kMaxRunsKept);
+    undoMegabytesSpin = newSpin("undoMegabytesSpin", kMaxMebibytesKept);
+    undoMegabytesSpin->setSuffix(" MiB");
+    // The limits mean nothing without the journal.
+    for (QSpinBox* spin : {undoRunsSpin, undoMegabytesSpin})
+        connect(undoJournalCheck, &QCheckBox::toggled, spin, &QWidget::setEnabled);
+    auto* form = new QFormLayout;
+    form->addRow(undoJournalCheck);
+    form->addRow("Runs kept", undoRunsSpin);
+    form->addRow("Old content kept", undoMegabytesSpin);
+    return form;
 }
 
 QGroupBox* PreferencesDialog::makeEditorGroup() {
@@ -169,6 +208,11 @@ void PreferencesDialog::fillFromSettings() {
     skipBinaryCheck->setChecked(m_settings.skipBinaryFiles);
     respectGitignoreCheck->setChecked(m_settings.respectGitignore);
     replaceInPlaceCheck->setChecked(m_settings.replaceInSitu);
+    undoJournalCheck->setChecked(m_settings.keepUndoJournal);
+    undoRunsSpin->setValue(m_settings.undoRunsKept);
+    undoMegabytesSpin->setValue(mebibytes(m_settings.undoBytesKept));
+    for (QSpinBox* spin : {undoRunsSpin, undoMegabytesSpin})
+        spin->setEnabled(m_settings.keepUndoJournal);
     editorEdit->setText(QString::fromStdString(m_settings.editorFileSpec));
     editorCommandLineEdit->setText(QString::fromStdString(m_settings.editorCommandLine));
 }
@@ -180,6 +224,11 @@ void PreferencesDialog::acceptPreferences() {
     m_settings.skipBinaryFiles = skipBinaryCheck->isChecked();
     m_settings.respectGitignore = respectGitignoreCheck->isChecked();
     m_settings.replaceInSitu = replaceInPlaceCheck->isChecked();
+    m_settings.keepUndoJournal = undoJournalCheck->isChecked();
+    m_settings.undoRunsKept = undoRunsSpin->value();
+    // A limit not in whole MiB (set in the file) stays as it was unless the box was changed.
+    if (undoMegabytesSpin->value() != mebibytes(m_settings.undoBytesKept))
+        m_settings.undoBytesKept = undoMegabytesSpin->value() * kMebibyte;
     m_settings.editorFileSpec = editorEdit->text().toStdString();
     m_settings.editorCommandLine = editorCommandLineEdit->text().toStdString();
     accept();

@@ -1,7 +1,7 @@
 // The Preferences dialog: edits the in-memory settings record (start-up mode, font size, case
-// sensitivity, the files a search leaves out, in-place replacement, editor). Filled once when
-// created, so a cancelled edit stays visible at the next opening; the file is written only at
-// shut-down.
+// sensitivity, the files a search leaves out, in-place replacement, the undo journal, editor).
+// Filled once when created, so a cancelled edit stays visible at the next opening; the file is
+// written only at shut-down.
 #pragma once
 
 #include "config/settings.h"
@@ -13,6 +13,7 @@ class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace kestrava::ui {
 
@@ -34,6 +35,9 @@ class PreferencesDialog : public QDialog {
     QCheckBox* skipBinaryCheck = nullptr;
     QCheckBox* respectGitignoreCheck = nullptr;
     QCheckBox* replaceInPlaceCheck = nullptr;
+    QCheckBox* undoJournalCheck = nullptr;
+    QSpinBox* undoRunsSpin = nullptr;
+    QSpinBox* undoMegabytesSpin = nullptr; // the settings hold bytes
     QLineEdit* editorEdit = nullptr;
     QLineEdit* editorCommandLineEdit = nullptr;
     QPushButton* okButton = nullptr;     // Accept
@@ -43,6 +47,7 @@ class PreferencesDialog : public QDialog {
     QGroupBox* makeGuiGroup();
     QGroupBox* makeFindGroup();
     QGroupBox* makeReplaceGroup();
+    QLayout* makeUndoRows(QWidget* group);
     QGroupBox* makeEditorGroup();
     QLayout* makeButtonRow();
 

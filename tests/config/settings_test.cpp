@@ -20,16 +20,18 @@ auto fields(auto&& c) {
                     c.settings.editorCommandLine, c.bounds.top, c.bounds.left, c.bounds.height,
                     c.bounds.width, c.lastMode, c.settings.showLineNumbers,
                     c.settings.skipBinaryFiles, c.settings.respectGitignore, c.settings.showPreview,
-                    c.settings.previewSize);
+                    c.settings.previewSize, c.settings.keepUndoJournal, c.settings.undoRunsKept,
+                    c.settings.undoBytesKept);
 }
 
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
-const auto kDefaults =
-    std::tuple(InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s,
-               "%Filename%"s, 166, 430, 748, 1060, 0, true, false, false, false, 0);
+const auto kDefaults = std::tuple(
+    InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s, "%Filename%"s,
+    166, 430, 748, 1060, 0, true, false, false, false, 0, true, 20, int64_t{1} << 30);
 const auto kExample =
     std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
-               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false, true, 240);
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false, true, 240,
+               false, 5, int64_t{100} << 20);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -45,6 +47,7 @@ const char* const kExampleText =
     "    <skipbinary value=\"yes\"/>\r\n"
     "    <respectgitignore value=\"no\"/>\r\n"
     "    <preview value=\"yes\" size=\"240\"/>\r\n"
+    "    <undojournal value=\"no\" runs=\"5\" bytes=\"104857600\"/>\r\n"
     "  </options>\r\n"
     "  <forms>\r\n"
     "    <mainform top=\"140\" left=\"430\" height=\"748\" width=\"1060\"/>\r\n"
@@ -85,10 +88,11 @@ TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
 
 TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     Config config;
-    fields(config) = std::tuple(InitialMode::Find, FontSize::Small, true, true,
-                                "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s,
-                                "/usr/bin/gvim"s, "--remote-silent +%LineNumber% \"%Filename%\""s,
-                                -5, 2000, 1, 0, 0, true, false, true, true, 7);
+    fields(config) =
+        std::tuple(InitialMode::Find, FontSize::Small, true, true,
+                   "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
+                   "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, 0, true, false,
+                   true, true, 7, true, 1, int64_t{5} << 30); // beyond 32 bits
     const struct {
         InitialMode initial;
         FontSize size;
@@ -171,6 +175,13 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
         {options("<preview size=\"-40\"/>"), [](Config&) {}},
         {options("<preview value=\"no\" size=\"300\"/>"),
          [](Config& c) { c.settings.previewSize = 300; }},
+        // The journal's limits take whole numbers of at least 1 only.
+        {options("<undojournal runs=\"0\" bytes=\"-1\"/>"), [](Config&) {}},
+        {options("<undojournal value=\"no\" runs=\"2.5\" bytes=\"4294967296\"/>"),
+         [](Config& c) {
+             c.settings.keepUndoJournal = false;
+             c.settings.undoBytesKept = int64_t{4} << 30;
+         }},
     };
     for (const auto& c : cases) {
         Config expected;

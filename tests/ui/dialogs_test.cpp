@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QFileSystemModel>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTreeView>
@@ -41,6 +42,7 @@ kestrava::config::Settings sampleSettings() {
     settings.replaceInSitu = false;
     settings.editorFileSpec = "/usr/bin/gvim";
     settings.editorCommandLine = "\"+goto %CursorAt%\" %Filename%";
+    settings.undoBytesKept = 1000; // shown as 1 MiB, and kept as it is unless changed
     return settings;
 }
 
@@ -84,6 +86,7 @@ class TestDialogs : public QObject {
         QVERIFY(preferences.caseSensitiveCheck->isChecked());
         QVERIFY(!preferences.replaceInPlaceCheck->isChecked());
         QCOMPARE(preferences.editorCommandLineEdit->text(), "\"+goto %CursorAt%\" %Filename%");
+        QCOMPARE(preferences.undoMegabytesSpin->value(), 1);
         whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
         QCOMPARE(int(settings.initialMode), modeAfter);
@@ -93,6 +96,7 @@ class TestDialogs : public QObject {
         QCOMPARE(settings.replaceInSitu, sample.replaceInSitu);
         QCOMPARE(settings.editorFileSpec, sample.editorFileSpec);
         QCOMPARE(settings.editorCommandLine, sample.editorCommandLine);
+        QCOMPARE(settings.undoBytesKept, sample.undoBytesKept);
     }
 
     void preferencesAcceptCopiesEveryControl() {
@@ -110,6 +114,9 @@ class TestDialogs : public QObject {
             QTest::keyClick(part<QCheckBox>(*dialog, "replaceInPlaceCheck"), Qt::Key_Space);
             QTest::keyClick(part<QCheckBox>(*dialog, "skipBinaryCheck"), Qt::Key_Space);
             QTest::keyClick(part<QCheckBox>(*dialog, "respectGitignoreCheck"), Qt::Key_Space);
+            part<QSpinBox>(*dialog, "undoRunsSpin")->setValue(5);
+            part<QSpinBox>(*dialog, "undoMegabytesSpin")->setValue(64);
+            QTest::keyClick(part<QCheckBox>(*dialog, "undoJournalCheck"), Qt::Key_Space);
             part<QLineEdit>(*dialog, "editorEdit")->clear(); // stored empty, as typed
             auto* commandLine = part<QLineEdit>(*dialog, "editorCommandLineEdit");
             commandLine->clear();
@@ -122,6 +129,9 @@ class TestDialogs : public QObject {
         QVERIFY(!settings.caseSensitiveMatching);
         QVERIFY(settings.replaceInSitu);
         QVERIFY(settings.skipBinaryFiles && settings.respectGitignore);
+        QVERIFY(!settings.keepUndoJournal);
+        QCOMPARE(settings.undoRunsKept, 5);
+        QCOMPARE(settings.undoBytesKept, int64_t{64} << 20);
         QCOMPARE(settings.editorFileSpec, std::string());
         QCOMPARE(settings.editorCommandLine, std::string("--line %LineNumber% %Filename%"));
     }

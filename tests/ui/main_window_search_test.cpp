@@ -1,5 +1,6 @@
 // The Find/Replace press on real files: the checks and their error boxes, the run off the
-// window thread, the summary labels and the grid's rows in every view, replacing, cancelling.
+// window thread, the summary labels and the grid's rows in every view, replacing, cancelling,
+// and Edit > Undo Last Replace putting a replacement back.
 #include "main_window_test_support.h"
 
 namespace {
@@ -121,6 +122,49 @@ class TestMainWindowSearch : public WindowTest {
                 "/kesReplace is not a folder but a link or a file; nothing is written into it");
         QVERIFY2(w->statusBarText().contains("1 file not replaced"),
                  qPrintable(w->statusBarText()));
+    }
+
+    // The journal is made before the question; one that cannot be made stops the run. The undo
+    // asks, then puts every file back byte for byte (CR LF lines, no final line end).
+    void replaceInSituIsUndoneFromTheEditMenu() {
+        const QByteArray a = readFile(root() + "/a.txt");
+        const QByteArray b = readFile(root() + "/b.txt");
+        const QString state = m_env->config.statePath();
+        writeFile(state + "/kestrava", "a file where the journal's folder should be");
+        TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w->settings().replaceInSitu = true;
+        item(*w, "replaceModeAction")->trigger();
+        typeCriteria(*w, root(), "*.txt", "todo");
+        typeInto(combo(*w, "replaceCombo"), "DONE");
+        pressAction(*w);
+        QVERIFY(w.fake->questions.empty() && !w->isRunning());
+        QVERIFY2(w.fake->lastText().endsWith("turn off \"Keep an undo journal\" in File > "
+                                             "Preferences."),
+                 qPrintable(w.fake->lastText()));
+        QCOMPARE(readFile(root() + "/b.txt"), b);
+
+        QVERIFY(QFile::remove(state + "/kestrava"));
+        pressAction(*w);
+        QTRY_VERIFY(!w->isRunning());
+        QVERIFY(w.fake->questions.back().contains("their old content is kept"));
+        QCOMPARE(readFile(root() + "/b.txt"), QByteArray("DONE x"));
+        QCOMPARE(QDir(state + "/kestrava/undo").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
+                 1);
+
+        // Ctrl+Z in the grid is the menu item.
+        grid(*w)->setFocus();
+        QTest::keyClick(grid(*w), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(w.fake->questions.back(), QString("Undo the replacement in 2 files?"));
+        QCOMPARE(readFile(root() + "/a.txt"), a);
+        QCOMPARE(readFile(root() + "/b.txt"), b);
+        QVERIFY2(w.fake->lastText().startsWith("Put back 2 files of run "),
+                 qPrintable(w.fake->lastText()));
+        QCOMPARE(w->statusBarText(), QString(" Undo: 2 files put back"));
+
+        item(*w, "undoReplaceAction")->trigger();
+        QVERIFY2(w.fake->lastText().startsWith("Nothing to undo: "),
+                 qPrintable(w.fake->lastText()));
     }
 
     void findRunsOffTheWindowThreadAndCancelKeepsWhatWasFound() {

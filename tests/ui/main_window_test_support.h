@@ -126,25 +126,34 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives, and a data
-// folder (XDG_DATA_HOME), so a default scripts folder made by a save stays out of the real home.
+// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives, a data
+// folder (XDG_DATA_HOME), so a default scripts folder made by a save stays out of the real home,
+// and a state folder (XDG_STATE_HOME) for the undo journals of replacing runs.
 class TestConfigFolder {
   public:
-    TestConfigFolder() {
+    TestConfigFolder() : m_programStateHome(qgetenv("XDG_STATE_HOME")) {
         qputenv("KESTRAVA_CONFIG_DIR", path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
+        qputenv("XDG_STATE_HOME", statePath().toLocal8Bit());
     }
     ~TestConfigFolder() {
         qunsetenv("KESTRAVA_CONFIG_DIR");
         qunsetenv("XDG_DATA_HOME");
+        // Back to the one ctest gives the program, never to the real ~/.local/state.
+        if (m_programStateHome.isEmpty())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", m_programStateHome);
     }
     QString path() const { return m_dir.path() + "/cfg"; }
+    QString statePath() const { return m_dir.path() + "/state"; }
     QString file(const QString& name) const { return path() + "/" + name; }
     void write(const QString& name, const QByteArray& text) const { writeFile(file(name), text); }
     QByteArray read(const QString& name) const { return readFile(file(name)); }
 
   private:
     QTemporaryDir m_dir;
+    QByteArray m_programStateHome;
 };
 
 // A settings folder and a temporary tree of files, made afresh for each test.
