@@ -123,7 +123,8 @@ TEST_F(CliUndoTest, AFileListedTwiceIsReplacedTwiceAndUndoneInOneStep) {
     }
 }
 
-// --interactive on a terminal: y, n, a, d and q per change, as git add -p asks them.
+// --interactive on a terminal: y, n, a, d and q per change, as git add -p asks them; a file
+// changed after the search is named and left as it is.
 TEST_F(CliUndoTest, InteractiveReplacesOnlyWhatWasChosen) {
     writeFile(m_root + "/a.txt", "x x\r\nx\n");
     writeFile(m_root + "/b.txt", "x\nx\n");
@@ -135,23 +136,30 @@ TEST_F(CliUndoTest, InteractiveReplacesOnlyWhatWasChosen) {
         execCli({"replace", "-d", m_root, "-f", "*.txt", "-e", "x", "-r", "Y", "--in-situ",
                  "--interactive"});
     ASSERT_GT(pid, 0);
-    const std::string answers = "y\nwhat\nn\na\nd\nq\n";
-    ASSERT_EQ(write(terminal, answers.data(), answers.size()), ssize_t(answers.size()));
     std::string shown;
     char buffer[4096];
+    for (ssize_t got = 0; shown.find("Replace this?") == std::string::npos &&
+                          (got = read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<size_t>(got));
+    writeFile(m_root + "/b.txt", "changed\n"); // searched already, not yet asked for
+    const std::string answers = "y\nwhat\nn\na\nd\nq\n";
+    ASSERT_EQ(write(terminal, answers.data(), answers.size()), ssize_t(answers.size()));
     for (ssize_t got = 0; (got = read(terminal, buffer, sizeof buffer)) > 0;)
         shown.append(buffer, static_cast<size_t>(got));
     int status = 0;
     waitpid(pid, &status, 0);
     close(terminal);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << shown;
+    EXPECT_EQ(WEXITSTATUS(status), 2) << shown;
     EXPECT_NE(shown.find(m_root + "/a.txt:1\r\n-x x\r\n+x Y\r\n"), std::string::npos) << shown;
     EXPECT_NE(shown.find("y: replace this, n: keep it"), std::string::npos) << "help on a typo";
+    EXPECT_NE(shown.find(m_root + "/b.txt: changed since it was searched; left as it is"),
+              std::string::npos)
+        << shown;
     EXPECT_NE(shown.find("2 changes replaced in 1 file"), std::string::npos) << shown;
     EXPECT_EQ(readFile(m_root + "/a.txt"), "Y x\r\nY\n");
     EXPECT_EQ(readFile(m_root + "/b.txt") + readFile(m_root + "/c.txt") +
                   readFile(m_root + "/d.txt"),
-              "x\nx\nx\nx\n");
+              "changed\nx\nx\n");
     EXPECT_EQ(undo().status, 0);
     EXPECT_EQ(readFile(m_root + "/a.txt"), "x x\r\nx\n");
 }
