@@ -155,7 +155,7 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
     if (scriptUsesRootFolder(script) && util::trimControl(settings.rootFolder).empty())
         return {ScriptRunOutcome::RootFolderEmpty, rootFolderEmptyText(), MessageKind::Message};
     const std::string question = scriptConfirmText(scriptReplaces(script), settings.replaceInPlace,
-                                                  settings.scan.undoJournal != nullptr);
+                                                   settings.scan.undoJournal != nullptr);
     if (events.confirm && !events.confirm(question))
         return {ScriptRunOutcome::Declined, "", MessageKind::None};
     if (events.starting)
