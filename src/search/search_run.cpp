@@ -305,6 +305,7 @@ class Committer {
         if (m_journal != nullptr)
             keepBatch(batch);
         std::vector<util::PreparedWrite*> writes;
+        writes.reserve(batch.size());
         for (Batched& waiting : batch)
             writes.push_back(&waiting.outcome.prepared);
         std::string message;
