@@ -162,7 +162,8 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                               : "";
                 if (replacing && specs.options.planOnly) { // nothing is written
                     file.plannedDiff = unifiedDiff(content, replaced, path);
-                    file.searchedHash = util::contentHash(content);
+                    if (specs.options.keepReplacements) // the changes will be applied one by one
+                        file.searchedHash = util::contentHash(content);
                     replaced.clear();
                 }
                 outcome.file = std::move(file);

@@ -117,11 +117,18 @@ std::vector<std::string> runIds(const std::string& root) {
     return ids;
 }
 
-std::string readSmallFile(const std::string& path) {
+// The complete lines of a journal file (a last line without its line feed was cut short by a
+// crash and does not count); nothing when the file is missing.
+std::optional<std::vector<std::string>> completeLines(const std::string& path) {
     std::string text;
     int err = 0;
-    util::readWholeRegularFile(path, text, err, int64_t{1} << 30);
-    return text;
+    if (util::readWholeRegularFile(path, text, err, int64_t{1} << 30) == util::ReadStatus::Missing)
+        return std::nullopt;
+    std::vector<std::string> lines;
+    for (size_t start = 0, end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start))
+        lines.push_back(text.substr(start, end - start));
+    return lines;
 }
 
 // One replaced file of a run, as its manifest line tells it.
@@ -140,39 +147,44 @@ struct RunRecord {
     std::set<std::string> restored; // entry numbers
 };
 
-// Reads a run's folder; a line cut short by a crash (no line feed yet) does not count.
+void readManifestLine(const std::vector<std::string>& parts, RunRecord& run);
+
+// Reads a run's folder.
 std::optional<RunRecord> readRun(const std::string& root, const std::string& id) {
     const std::string folder = withSlash(root) + id + "/";
-    const std::string manifest = readSmallFile(folder + kManifest);
-    if (!manifest.starts_with(kMagic))
+    const std::optional<std::vector<std::string>> manifest = completeLines(folder + kManifest);
+    if (!manifest || manifest->empty() || manifest->front() + "\n" != kMagic)
         return std::nullopt;
     RunRecord run;
     run.info.id = id;
-    for (size_t start = 0, end = manifest.find('\n'); end != std::string::npos;
-         start = end + 1, end = manifest.find('\n', start)) {
-        const std::vector<std::string> parts =
-            fields(std::string_view(manifest).substr(start, end - start));
-        if (parts[0] == "time" && parts.size() == 2)
-            run.info.time = std::stoll(parts[1]);
-        else if (parts[0] == "pattern" && parts.size() == 2)
-            run.info.pattern = unescaped(parts[1]);
-        else if (parts[0] == "template" && parts.size() == 2)
-            run.info.replaceWith = unescaped(parts[1]);
-        else if (parts[0] == "drop" && parts.size() == 2)
-            std::erase_if(run.entries, [&](const Entry& e) { return e.number == parts[1]; });
-        else if (parts[0] == "file" && parts.size() == 9)
-            run.entries.push_back({parts[1], parts[2],
-                                   static_cast<mode_t>(std::stoul(parts[3], nullptr, 8)), parts[6],
-                                   parts[7], unescaped(parts[8])});
+    for (const std::string& line : *manifest) {
+        const std::vector<std::string> parts = fields(line);
+        try {
+            readManifestLine(parts, run);
+        } catch (const std::logic_error&) { // a damaged number: that line does not count
+        }
     }
     run.info.files = static_cast<int32_t>(run.entries.size());
-    struct stat info {};
-    run.info.undone = ::stat((folder + kUndoneLog).c_str(), &info) == 0;
-    const std::string undone = readSmallFile(folder + kUndoneLog);
-    for (size_t start = 0, end = undone.find('\n'); end != std::string::npos;
-         start = end + 1, end = undone.find('\n', start))
-        run.restored.insert(undone.substr(start, end - start));
+    const std::optional<std::vector<std::string>> undone = completeLines(folder + kUndoneLog);
+    run.info.undone = undone.has_value();
+    if (undone)
+        run.restored.insert(undone->begin(), undone->end());
     return run;
+}
+
+void readManifestLine(const std::vector<std::string>& parts, RunRecord& run) {
+    if (parts[0] == "time" && parts.size() == 2)
+        run.info.time = std::stoll(parts[1]);
+    else if (parts[0] == "pattern" && parts.size() == 2)
+        run.info.pattern = unescaped(parts[1]);
+    else if (parts[0] == "template" && parts.size() == 2)
+        run.info.replaceWith = unescaped(parts[1]);
+    else if (parts[0] == "drop" && parts.size() == 2)
+        std::erase_if(run.entries, [&](const Entry& e) { return e.number == parts[1]; });
+    else if (parts[0] == "file" && parts.size() == 9)
+        run.entries.push_back({parts[1], parts[2],
+                               static_cast<mode_t>(std::stoul(parts[3], nullptr, 8)), parts[6],
+                               parts[7], unescaped(parts[8])});
 }
 
 } // namespace
@@ -322,10 +334,6 @@ std::vector<UndoRunInfo> listUndoRuns(const std::string& root) {
 
 namespace {
 
-std::string parentFolder(const std::string& path) {
-    return util::fileFolder(path);
-}
-
 // Why the file at entry.path may not be put back; empty when it may. A file already holding its
 // old content needs nothing (`done`).
 std::string refusalOf(const Entry& entry, bool force, bool& done) {
@@ -365,7 +373,7 @@ std::string restore(const std::string& folder, const Entry& entry) {
     if (entry.kind == "linked" && (::lstat(entry.path.c_str(), &now) != 0 || now.st_nlink <= 1) &&
         ::rename(kept.c_str(), entry.path.c_str()) == 0) {
         if (const util::UniqueFd parent(
-                ::open(parentFolder(entry.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+                ::open(util::fileFolder(entry.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
             parent.isOpen())
             ::fsync(parent.get());
         return {};
