@@ -349,40 +349,6 @@ Answer ask(const std::string& path, const search::ChangeView& view, Console& con
     }
 }
 
-// Reads the file again for writing; "" when it still holds the bytes that were searched.
-std::string rereadAsSearched(const std::string& path, const search::FileMatches& file,
-                             std::string& content, util::ReadTarget& target) {
-    util::UniqueFd fd;
-    size_t size = 0;
-    int error = 0;
-    const util::ReadStatus status =
-        util::openRegularFile(path, int64_t{0x7fffffff}, fd, size, error, &target);
-    if (status != util::ReadStatus::Read ||
-        util::readOpenedFile(fd, size, content, error) != util::ReadStatus::Read)
-        return error != 0 ? std::strerror(error) : "cannot be read again";
-    return util::contentHash(content) == file.searchedHash
-               ? ""
-               : "changed since it was searched; left as it is";
-}
-
-bool writeChosen(const std::string& path, const util::ReadTarget& target,
-                 const std::string& content, const search::FileMatches& file,
-                 const std::vector<bool>& chosen, const CliOptions& options,
-                 search::UndoJournal* journal, Console& console) {
-    const std::string text = search::withChosenReplacements(content, file.replacements, chosen);
-    if (journal != nullptr)
-        journal->expect(util::contentHash(content), util::contentHash(text));
-    std::string why;
-    try {
-        why = search::writeReplacedText(path, target, text, options.inSitu, journal);
-    } catch (const std::exception& e) {
-        why = e.what();
-    }
-    if (!why.empty())
-        console.err << "kestrava-cli: " << path << ": " << why << '\n';
-    return why.empty();
-}
-
 // --interactive: each change of each file is shown and asked for; a file's chosen changes are
 // written once its questions are answered, so a stop keeps what was chosen before it.
 int replaceAsAnswered(const search::SearchResults& results, const CliOptions& options,
@@ -394,9 +360,7 @@ int replaceAsAnswered(const search::SearchResults& results, const CliOptions& op
     for (const search::FileMatches& file : results.files) {
         const std::string path =
             results.folders[static_cast<size_t>(file.folderIndex)] + file.fileName;
-        std::string content;
-        util::ReadTarget target;
-        if (const std::string why = rereadAsSearched(path, file, content, target); !why.empty()) {
+        if (const std::string why = search::changedSincePlanned(path, file); !why.empty()) {
             console.err << "kestrava-cli: " << path << ": " << why << '\n';
             failed = true;
             continue;
@@ -405,18 +369,21 @@ int replaceAsAnswered(const search::SearchResults& results, const CliOptions& op
         Answer answer = Answer::Yes;
         for (size_t i = 0; i < chosen.size() && !quit; ++i) {
             if (answer != Answer::RestOfFile && answer != Answer::NoneOfFile)
-                answer = ask(path, search::viewOfChange(content, file.replacements[i]), console);
+                answer = ask(path, file.changeViews[i], console);
             chosen[i] = answer == Answer::Yes || answer == Answer::RestOfFile;
             quit = answer == Answer::Quit;
         }
-        if (const auto taken = static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
-            taken > 0 &&
-            writeChosen(path, target, content, file, chosen, options, journal, console)) {
+        const auto taken = static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
+        const std::string why =
+            taken > 0 ? search::applyChosenChanges(path, file, chosen, options.inSitu, journal)
+                      : "";
+        if (!why.empty())
+            console.err << "kestrava-cli: " << path << ": " << why << '\n';
+        else if (taken > 0) {
             changes += taken;
             ++files;
-        } else {
-            failed = failed || taken > 0;
         }
+        failed = failed || !why.empty();
         if (quit)
             break;
     }

@@ -2,9 +2,13 @@
 // in the "kesReplace" subfolder of the file's own folder.
 #include "search/search.h"
 
+#include "search/undo_journal.h"
+#include "util/content_hash.h"
 #include "util/file_io.h"
+#include "util/unique_fd.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace kestrava::search {
@@ -54,27 +58,63 @@ std::string writeReplacedText(const std::string& fullPath, const util::ReadTarge
     return outcome == util::WriteOutcome::Refused ? message : std::string();
 }
 
-ChangeView viewOfChange(std::string_view text, const Replacement& change) {
-    const auto start = static_cast<size_t>(change.start);
-    const auto end = static_cast<size_t>(change.end);
-    const size_t lineStart = start == 0 ? 0 : text.rfind('\n', start - 1) + 1; // npos + 1 is 0
-    size_t lineEnd = text.find('\n', end > start ? end - 1 : end);
-    lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd;
-    lineEnd = std::max(lineEnd, end);
-    const auto shown = [](std::string line) {
-        if (!line.empty() && line.back() == '\n')
-            line.pop_back();
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        return line;
-    };
-    ChangeView view;
-    view.lineNumber =
-        1 + static_cast<int32_t>(std::count(text.begin(), text.begin() + lineStart, '\n'));
-    view.before = shown(std::string(text.substr(lineStart, lineEnd - lineStart)));
-    view.after = shown(std::string(text.substr(lineStart, start - lineStart)) + change.text +
-                       std::string(text.substr(end, lineEnd - end)));
-    return view;
+namespace {
+
+// A line without its line end, as a change is shown.
+std::string shownLine(std::string_view line) {
+    if (line.ends_with('\n'))
+        line.remove_suffix(1);
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    return std::string(line);
+}
+
+// Reads the file again for writing; "" when it still holds the bytes that were searched.
+std::string rereadAsSearched(const std::string& path, const FileMatches& file, std::string& content,
+                             util::ReadTarget& target) {
+    util::UniqueFd fd;
+    size_t size = 0;
+    int error = 0;
+    const util::ReadStatus status =
+        util::openRegularFile(path, int64_t{0x7fffffff}, fd, size, error, &target);
+    if (status != util::ReadStatus::Read ||
+        util::readOpenedFile(fd, size, content, error) != util::ReadStatus::Read)
+        return error != 0 ? std::strerror(error) : "cannot be read again";
+    return util::contentHash(content) == file.searchedHash
+               ? ""
+               : "changed since it was searched; left as it is";
+}
+
+} // namespace
+
+std::vector<ChangeView> viewsOfChanges(std::string_view text,
+                                       const std::vector<Replacement>& changes) {
+    std::vector<ChangeView> views;
+    views.reserve(changes.size());
+    // Lines are counted on from the previous change, so many changes cost one pass.
+    size_t counted = 0;
+    int32_t lineNumber = 1;
+    for (const Replacement& change : changes) {
+        const auto start = static_cast<size_t>(change.start);
+        const auto end = static_cast<size_t>(change.end);
+        const size_t lineStart = start == 0 ? 0 : text.rfind('\n', start - 1) + 1; // npos+1 is 0
+        if (lineStart < counted) { // out of order: count again from the top
+            counted = 0;
+            lineNumber = 1;
+        }
+        lineNumber += static_cast<int32_t>(
+            std::count(text.begin() + static_cast<ptrdiff_t>(counted),
+                       text.begin() + static_cast<ptrdiff_t>(lineStart), '\n'));
+        counted = lineStart;
+        size_t lineEnd = text.find('\n', end > start ? end - 1 : end);
+        lineEnd = std::max(lineEnd == std::string_view::npos ? text.size() : lineEnd, end);
+        ChangeView& view = views.emplace_back();
+        view.lineNumber = lineNumber;
+        view.before = shownLine(text.substr(lineStart, lineEnd - lineStart));
+        view.after = shownLine(std::string(text.substr(lineStart, start - lineStart)) +
+                               change.text + std::string(text.substr(end, lineEnd - end)));
+    }
+    return views;
 }
 
 std::string withChosenReplacements(std::string_view text, const std::vector<Replacement>& changes,
@@ -90,6 +130,29 @@ std::string withChosenReplacements(std::string_view text, const std::vector<Repl
     }
     out.append(text.substr(at));
     return out;
+}
+
+std::string changedSincePlanned(const std::string& path, const FileMatches& file) {
+    std::string content;
+    util::ReadTarget target;
+    return rereadAsSearched(path, file, content, target);
+}
+
+std::string applyChosenChanges(const std::string& path, const FileMatches& file,
+                               const std::vector<bool>& chosen, bool replaceInPlace,
+                               UndoJournal* journal) {
+    std::string content;
+    util::ReadTarget target;
+    if (std::string why = rereadAsSearched(path, file, content, target); !why.empty())
+        return why;
+    const std::string text = withChosenReplacements(content, file.replacements, chosen);
+    if (journal != nullptr)
+        journal->expect(util::contentHash(content), util::contentHash(text));
+    try {
+        return writeReplacedText(path, target, text, replaceInPlace, journal);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
 }
 
 std::string partialReplaceSummary(int32_t replaced, int32_t listed) {

@@ -123,7 +123,8 @@ struct ScanOptions {
     // Each file's lines are let go once FileRecordedEvent has been told of it (which wrote
     // them out), so memory does not grow with the matches; the counts stay.
     bool forgetRecordedLines = false;
-    // A run with one replacing item keeps each replacement's text (FileMatches::replacements).
+    // A run with one replacing item keeps each replacement's text (FileMatches::replacements);
+    // a planning run keeps the changes of any number of items, with their views.
     bool keepReplacements = false;
     // Off, matched lines are not numbered (0), which saves a pass over the text before each one;
     // context lines need the numbers and turn it on.
@@ -249,6 +250,14 @@ struct Replacement {
     std::string text;
 };
 
+// The lines a replacement touches, as they are and as they would become (without their line
+// end): what a user judges a change by. lineNumber is 1-based.
+struct ChangeView {
+    int32_t lineNumber = 1;
+    std::string before;
+    std::string after;
+};
+
 struct FileMatches {
     std::string fileName; // without its folder
     int32_t folderIndex = 0;
@@ -257,7 +266,10 @@ struct FileMatches {
     std::vector<ContextLine> context{}; // in line order; empty unless asked for
     std::string plannedDiff{}; // a planning run's unified diff; empty when nothing would change
     std::vector<Replacement> replacements{}; // kept when asked for (ScanOptions), by start
-    std::string searchedHash{}; // a planning run's util::contentHash of the bytes searched
+    // A planning run that keeps its replacements: a hash of the bytes searched
+    // (util::contentHash), and each change as shown, in the order of `replacements`.
+    std::string searchedHash{};
+    std::vector<ChangeView> changeViews{};
 };
 
 struct SearchResults {
@@ -348,17 +360,23 @@ std::string writeReplacedText(const std::string& fullPath, const util::ReadTarge
 // path loses its first "/", so the diff applies from the root folder.
 std::string unifiedDiff(std::string_view oldText, std::string_view newText,
                         const std::string& path);
-// The lines a replacement touches, as they are and as they would become (without their line
-// end): what a user judges a change by. lineNumber is 1-based.
-struct ChangeView {
-    int32_t lineNumber = 1;
-    std::string before;
-    std::string after;
-};
-ChangeView viewOfChange(std::string_view text, const Replacement& change);
+// One view per change; `changes` are by start.
+std::vector<ChangeView> viewsOfChanges(std::string_view text,
+                                       const std::vector<Replacement>& changes);
+// The changes from oldText to newText as runs of whole changed lines: how the changes of several
+// replacing items, which may overlap or chain, are offered one by one.
+std::vector<Replacement> changedLineRuns(std::string_view oldText, std::string_view newText);
 // The text with only the chosen replacements made; `changes` are by start and do not overlap.
 std::string withChosenReplacements(std::string_view text, const std::vector<Replacement>& changes,
                                    const std::vector<bool>& chosen);
+// "" when the file at `path` still holds the bytes a plan searched, otherwise why not.
+std::string changedSincePlanned(const std::string& path, const FileMatches& file);
+// Writes the chosen changes of one file of a plan (a planning run that kept its replacements)
+// at `path`, read again and refused when it no longer holds the bytes that were searched.
+// Returns "" when written, otherwise why the file was left as it is.
+std::string applyChosenChanges(const std::string& path, const FileMatches& file,
+                               const std::vector<bool>& chosen, bool replaceInPlace,
+                               UndoJournal* journal = nullptr);
 
 // The line that ends a replace stopped by an error: "N files were replaced before the error; M
 // files were not touched".

@@ -101,6 +101,15 @@ void recordSkipped(SearchResults& results, std::string path, util::ReadStatus st
     ++results.filesSkipped;
 }
 
+// What a plan keeps to apply a file's changes one by one: the changes (a script's, which no one
+// item makes, as runs of changed lines), how each is shown, and what the file held.
+void keepPlannedChanges(std::string_view content, std::string_view replaced, FileMatches& file) {
+    if (file.replacements.empty())
+        file.replacements = changedLineRuns(content, replaced);
+    file.changeViews = viewsOfChanges(content, file.replacements);
+    file.searchedHash = util::contentHash(content);
+}
+
 void releaseBuffer(std::string& buffer) {
     if (buffer.capacity() > kKeepBufferBytes)
         std::string().swap(buffer);
@@ -163,7 +172,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 if (replacing && specs.options.planOnly) { // nothing is written
                     file.plannedDiff = unifiedDiff(content, replaced, path);
                     if (specs.options.keepReplacements) // the changes will be applied one by one
-                        file.searchedHash = util::contentHash(content);
+                        keepPlannedChanges(content, replaced, file);
                     replaced.clear();
                 }
                 outcome.file = std::move(file);

@@ -143,7 +143,47 @@ void appendHunk(const std::vector<Edit>& edits, size_t first, size_t last,
     out += body;
 }
 
+// Where each line starts, and the text's end after the last.
+std::vector<size_t> lineStarts(const std::vector<std::string_view>& lines) {
+    std::vector<size_t> starts{0};
+    for (const std::string_view line : lines)
+        starts.push_back(starts.back() + line.size());
+    return starts;
+}
+
+std::vector<Edit> editsBetween(const std::vector<std::string_view>& oldLines,
+                               const std::vector<std::string_view>& newLines) {
+    return editScript(oldLines, newLines).value_or(replaceAll(oldLines.size(), newLines.size()));
+}
+
 } // namespace
+
+std::vector<Replacement> changedLineRuns(std::string_view oldText, std::string_view newText) {
+    if (oldText == newText)
+        return {};
+    const std::vector<std::string_view> oldLines = splitLines(oldText);
+    const std::vector<std::string_view> newLines = splitLines(newText);
+    const std::vector<size_t> starts = lineStarts(oldLines);
+    const std::vector<Edit> edits = editsBetween(oldLines, newLines);
+    std::vector<Replacement> runs;
+    for (size_t e = 0; e < edits.size();) {
+        if (edits[e].kind == EditKind::Keep) {
+            ++e;
+            continue;
+        }
+        // A run of removed and added lines: the removed ones are consecutive old lines.
+        Replacement& run = runs.emplace_back();
+        run.start = static_cast<int32_t>(starts[static_cast<size_t>(edits[e].oldLine)]);
+        run.end = run.start;
+        for (; e < edits.size() && edits[e].kind != EditKind::Keep; ++e) {
+            if (edits[e].kind == EditKind::Remove)
+                run.end = static_cast<int32_t>(starts[static_cast<size_t>(edits[e].oldLine) + 1]);
+            else
+                run.text += newLines[static_cast<size_t>(edits[e].newLine)];
+        }
+    }
+    return runs;
+}
 
 std::string unifiedDiff(std::string_view oldText, std::string_view newText,
                         const std::string& path) {
@@ -151,8 +191,7 @@ std::string unifiedDiff(std::string_view oldText, std::string_view newText,
         return {};
     const std::vector<std::string_view> oldLines = splitLines(oldText);
     const std::vector<std::string_view> newLines = splitLines(newText);
-    const std::vector<Edit> edits =
-        editScript(oldLines, newLines).value_or(replaceAll(oldLines.size(), newLines.size()));
+    const std::vector<Edit> edits = editsBetween(oldLines, newLines);
     // "a/" + the path as listed; an absolute path keeps one "/" ("a/tmp/x"), so -p1 applies it
     // from the root as a relative one applies from where the search ran.
     const std::string name = path.starts_with('/') ? path.substr(1) : path;

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <sstream>
+#include <tuple>
 
 namespace kestrava::search {
 namespace {
@@ -106,7 +107,25 @@ TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
         }
         ASSERT_TRUE(diff.starts_with("--- a/tmp/a b.txt\n+++ b/tmp/a b.txt\n")) << diff;
         EXPECT_EQ(applyDiff(oldText, diff), newText) << diff;
+        // The same changes offered one by one: all of them give the new text, none the old.
+        const std::vector<Replacement> runs = changedLineRuns(oldText, newText);
+        ASSERT_FALSE(runs.empty());
+        EXPECT_EQ(withChosenReplacements(oldText, runs, std::vector<bool>(runs.size(), true)),
+                  newText);
+        for (const Replacement& run : runs)
+            EXPECT_TRUE(run.start == 0 || oldText[static_cast<size_t>(run.start) - 1] == '\n');
     }
+}
+
+TEST(ChangeViews, ShowEachChangeInItsLineWithTheLineNumber) {
+    const std::string text = "a a\r\nb\nc";
+    const std::vector<Replacement> changes = {{0, 1, "X"}, {2, 3, "Y"}, {5, 7, ""}, {7, 8, "Z\nW"}};
+    const std::vector<ChangeView> views = viewsOfChanges(text, changes);
+    ASSERT_EQ(views.size(), 4u);
+    const std::vector<std::tuple<int32_t, std::string, std::string>> expected = {
+        {1, "a a", "X a"}, {1, "a a", "a Y"}, {2, "b", ""}, {3, "c", "Z\nW"}};
+    for (size_t i = 0; i < views.size(); ++i)
+        EXPECT_EQ(std::tie(views[i].lineNumber, views[i].before, views[i].after), expected[i]) << i;
 }
 
 } // namespace
