@@ -35,9 +35,18 @@ class ProgressThrottle {
   public:
     ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
         : m_progress(progress), m_total(listTotal) {}
+    // Files searched while the list is still being made (a total of 0) count in silence; once it
+    // is complete, how far the search got is told at once.
+    void setTotal(int32_t listTotal) {
+        m_total = listTotal;
+        if (m_progress && m_filesScanned > 0)
+            m_progress(Progress{m_filesScanned, m_total, *m_lastPath});
+    }
     // Every file below 50 files; otherwise the first, every tenth read and the last.
     void fileRead(int32_t filesScanned, const std::string& path) {
-        if (!m_progress)
+        m_filesScanned = filesScanned;
+        m_lastPath = &path;
+        if (!m_progress || m_total == 0)
             return;
         bool show = m_total < 50 || filesScanned == 1 || filesScanned == m_total;
         if (m_total >= 50 && ++m_counter >= 10 && !show) {
@@ -52,6 +61,8 @@ class ProgressThrottle {
     const ProgressEvent& m_progress;
     int32_t m_total;
     int32_t m_counter = 0;
+    int32_t m_filesScanned = 0;
+    const std::string* m_lastPath = nullptr; // the listed path, which outlives the run
 };
 
 std::string readStatusText(util::ReadStatus status, int error) {
@@ -283,6 +294,7 @@ class Committer {
     }
 
     const std::vector<std::string>& replacedPaths() const { return m_replacedPaths; }
+    void setListTotal(int32_t listTotal) { m_throttle.setTotal(listTotal); }
 
   private:
     // folderIndexOf with a lookup table: a run over thousands of folders would otherwise compare
@@ -445,18 +457,6 @@ void searchInOrder(const std::vector<ListedFile>& files, CompiledRequest& specs,
     }
 }
 
-template <typename Files>
-void commitInOrder(OrderedWorkers<FileOutcome>& workers, const Files& files, Committer& committer,
-                   SearchResults& results, const std::stop_token& stop) {
-    const bool complete = workers.commitAll(
-        [&](size_t index, FileOutcome&& outcome) {
-            committer.commit(files[index], std::move(outcome));
-        },
-        stop);
-    if (!complete)
-        results.cancelled = true;
-}
-
 void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, CompiledRequest& specs,
                      bool replaceInPlace, Committer& committer, SearchResults& results,
                      const std::stop_token& stop) {
@@ -509,10 +509,25 @@ int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, bool r
     return listTotal;
 }
 
-// A find run on several threads searches the files already listed while the walk goes on. The
-// outcomes are committed once the list is complete, as progress counts against its total; until
-// then they wait, which costs little, since finds keep only their records. The walking thread is
-// one of the `threads`: once the list is complete it searches files too, while it commits.
+// What the walk finds wrong comes before what the search does, as in a run that lists every file
+// before it searches one.
+void putListingFirst(SearchResults& listing, SearchResults& results) {
+    listing.skipped.insert(listing.skipped.end(), std::make_move_iterator(results.skipped.begin()),
+                           std::make_move_iterator(results.skipped.end()));
+    results.skipped = std::move(listing.skipped);
+    results.filesSkipped = static_cast<int32_t>(results.skipped.size());
+    listing.notices.insert(listing.notices.end(), std::make_move_iterator(results.notices.begin()),
+                           std::make_move_iterator(results.notices.end()));
+    results.notices = std::move(listing.notices);
+    results.missingFolders = std::move(listing.missingFolders);
+    results.cancelled = results.cancelled || listing.cancelled;
+}
+
+// A find run on several threads searches the files already listed while the walk goes on, and
+// the walking thread commits what is done between folders, so outcomes do not wait for the end
+// of the walk (memory) and output begins at once. Progress counts against the list's total, so
+// it starts once the list is complete. The walking thread is one of the `threads`: once the list
+// is complete it searches files too, while it commits.
 void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
                         CompiledRequest& specs, const ProgressEvent& progress,
                         const FileRecordedEvent& recorded, SearchResults& results,
@@ -529,9 +544,14 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
             }
             return searchFile(specs, file->path, buffers[worker], stop);
         });
+    Committer committer(results, progress, 0, false, recorded, specs.options);
+    const auto commit = [&](size_t index, FileOutcome&& outcome) {
+        committer.commit(listed[index], std::move(outcome)); // only this thread adds to `listed`
+    };
     // Listed files are handed over a few at a time: each handing takes both locks.
     constexpr size_t kHandOver = 16;
     std::vector<ListedFile> pending;
+    bool stopped = false;
     const auto handOver = [&] {
         {
             std::lock_guard lock(listedLock);
@@ -539,8 +559,10 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
         }
         workers.addJobs(pending.size());
         pending.clear();
+        stopped = stopped || !workers.commitReady(commit, stop);
     };
-    const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, results,
+    SearchResults listing;
+    const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, listing,
                                         stop, [&](std::string path, const std::string& name) {
                                             pending.push_back({std::move(path), name});
                                             if (pending.size() == kHandOver)
@@ -548,8 +570,10 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
                                         });
     handOver();
     workers.close();
-    Committer committer(results, progress, listTotal, false, recorded, specs.options);
-    commitInOrder(workers, listed, committer, results, stop);
+    committer.setListTotal(listTotal);
+    if (stopped || !workers.commitAll(commit, stop))
+        results.cancelled = true;
+    putListingFirst(listing, results);
 }
 
 // Searches a complete list, writing replaced text as each file's turn comes. A replace that an

@@ -70,17 +70,24 @@ template <typename Outcome> class OrderedWorkers {
     // early (nothing after the last committed job is committed).
     bool commitAll(const Commit& commit, const std::stop_token& stop) {
         std::vector<Outcome> batch;
-        for (size_t index = 0; index < m_jobs;) {
-            if (!takeReady(index, batch, stop))
+        while (m_nextCommit < m_jobs) {
+            if (!takeReady(m_nextCommit, batch, stop) || !commitBatch(batch, commit, stop))
                 return false;
-            for (Outcome& outcome : batch) {
-                if (stop.stop_requested())
-                    return false;
-                commit(index++, std::move(outcome));
-            }
-            markCommitted(index);
         }
         return true;
+    }
+    // Commits the jobs done so far, in order, without waiting for more: the calling thread does
+    // it between other work, so outcomes do not pile up; false as commitAll.
+    bool commitReady(const Commit& commit, const std::stop_token& stop) {
+        std::vector<Outcome> batch;
+        {
+            std::lock_guard lock(m_lock);
+            for (size_t i = m_nextCommit; i < m_jobs && m_ready[i].has_value(); ++i) {
+                batch.push_back(std::move(*m_ready[i]));
+                m_ready[i].reset();
+            }
+        }
+        return batch.empty() || commitBatch(batch, commit, stop);
     }
 
   private:
@@ -110,6 +117,17 @@ template <typename Outcome> class OrderedWorkers {
             batch.push_back(std::move(*m_ready[i]));
             m_ready[i].reset();
         }
+        return true;
+    }
+
+    bool commitBatch(std::vector<Outcome>& batch, const Commit& commit,
+                     const std::stop_token& stop) {
+        for (Outcome& outcome : batch) {
+            if (stop.stop_requested())
+                return false;
+            commit(m_nextCommit++, std::move(outcome));
+        }
+        markCommitted(m_nextCommit);
         return true;
     }
 
@@ -217,6 +235,7 @@ template <typename Outcome> class OrderedWorkers {
     std::vector<std::optional<Outcome>> m_ready;
     size_t m_next = 0;
     size_t m_committed = 0;
+    size_t m_nextCommit = 0; // the committing thread's own count of m_committed
     size_t m_mergerWaitsFor = kNobody;
     size_t m_workersWaiting = 0;
     bool m_abort = false;
