@@ -1,5 +1,6 @@
 // Speed of a whole search run over a generated tree: 2,000 files of 100 KiB in 20 folders
-// (200 MiB), searched for a rare literal and for a word that matches on many lines.
+// (200 MiB), searched for a rare literal and for a word that matches on many lines, on one
+// thread, without (argument 0) and with (1) line numbers.
 #include "search/search.h"
 
 #include <benchmark/benchmark.h>
@@ -84,10 +85,11 @@ void scanFor(benchmark::State& state, const std::string& find) {
     }
     kestrava::search::FolderSpecs folders{{tree().root(), true, {}}};
     kestrava::search::FileMaskSpecs files{{"*.txt", {}}};
+    specs.options.countLines = state.range(0) != 0;
     int64_t matches = 0;
     for (auto _ : state) {
         kestrava::search::SearchResults results;
-        matches = kestrava::search::scanFiles(folders, files, specs, false, results);
+        matches = kestrava::search::scanFiles(folders, files, specs, false, results, {}, {}, 1);
         benchmark::DoNotOptimize(results.files.data());
     }
     state.counters["matches"] = static_cast<double>(matches);
@@ -102,7 +104,7 @@ void BM_ScanManyMatches(benchmark::State& state) {
     scanFor(state, "delta");
 }
 
-BENCHMARK(BM_ScanLiteral)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ScanManyMatches)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ScanLiteral)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ScanManyMatches)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace

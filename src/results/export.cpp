@@ -2,6 +2,8 @@
 #include "results/results.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 
 namespace kestrava::results {
 
@@ -47,7 +49,9 @@ class Paint {
     void separator(std::string& text, std::string_view part) const { wrap(text, "\x1b[36m", part); }
     // "N:" before a matched line, "N-" before a context line.
     void lineNumber(std::string& text, int32_t number, char separator) const {
-        wrap(text, "\x1b[32m", std::to_string(number));
+        std::array<char, 12> digits{};
+        const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), number);
+        wrap(text, "\x1b[32m", std::string_view(digits.data(), written.ptr));
         wrap(text, "\x1b[36m", std::string_view(&separator, 1));
     }
 

@@ -11,6 +11,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace kestrava::search {
 
@@ -44,7 +47,7 @@ int32_t nextControl(const char* text, int32_t from, int32_t size) {
 // The line feeds in [from, to): sixteen bytes at a time, the per-byte counts kept in one
 // register for up to 255 rounds before they are summed, since the count passes over every byte
 // before a file's last matched line.
-int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
+int32_t countLineFeedsSse2(const char* text, int32_t from, int32_t to) {
     int32_t count = 0;
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
@@ -60,6 +63,42 @@ int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
     }
 #endif
     return count + static_cast<int32_t>(std::count(text + from, text + to, '\n'));
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KES_LINE_FEEDS_AVX2 1
+// The same 64 bytes at a time in two registers, on processors that have AVX2: line numbers
+// then cost about half as much on the text before the matches.
+__attribute__((target("avx2"))) int32_t countLineFeedsAvx2(const char* text, int32_t from,
+                                                           int32_t to) {
+    int64_t count = 0;
+    const __m256i lineFeed = _mm256_set1_epi8('\n');
+    const __m256i zero = _mm256_setzero_si256();
+    while (to - from >= 64) {
+        __m256i low = zero;
+        __m256i high = zero;
+        const int32_t rounds = std::min((to - from) / 64, 255);
+        for (int32_t i = 0; i < rounds; ++i, from += 64) {
+            const auto* at = reinterpret_cast<const __m256i*>(text + from);
+            low = _mm256_sub_epi8(low, _mm256_cmpeq_epi8(_mm256_loadu_si256(at), lineFeed));
+            high = _mm256_sub_epi8(high, _mm256_cmpeq_epi8(_mm256_loadu_si256(at + 1), lineFeed));
+        }
+        const __m256i sums =
+            _mm256_add_epi64(_mm256_sad_epu8(low, zero), _mm256_sad_epu8(high, zero));
+        count += _mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                 _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3);
+    }
+    return static_cast<int32_t>(count) + countLineFeedsSse2(text, from, to);
+}
+#endif
+
+int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
+#if defined(KES_LINE_FEEDS_AVX2)
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2") != 0;
+    if (hasAvx2 && to - from >= 256)
+        return countLineFeedsAvx2(text, from, to);
+#endif
+    return countLineFeedsSse2(text, from, to);
 }
 
 // The last control byte in (floor, at], or `floor` when there is none.
