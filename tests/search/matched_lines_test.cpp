@@ -107,7 +107,7 @@ TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
     const std::string alphabet = "aaaaaaaaaaaaaaab \t\n\r\x01\x1f\x7f";
     std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
     for (int round = 0; round < 200; ++round) {
-        std::string file(static_cast<size_t>(random() % 400), 'a');
+        std::string file(static_cast<size_t>(random() % 1200), 'a');
         for (char& c : file)
             c = random() % 8 == 0 ? alphabet[pick(random)] : 'a';
         const auto isControl = [&](int32_t i) { return static_cast<unsigned char>(file[i]) < 32; };
