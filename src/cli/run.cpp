@@ -405,6 +405,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
     scan.planOnly = options.preview || options.interactive;
     scan.keepReplacements = options.interactive;
     scan.forgetRecordedLines = madeWhileRunning != nullptr;
+    scan.fileRenderer = madeWhileRunning.get();
     scan.keepReplacements = scan.keepReplacements || (options.json && replacing);
     scan.countLines = numbersShown(options);
     std::unique_ptr<search::UndoJournal> journal;

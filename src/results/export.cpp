@@ -229,15 +229,38 @@ ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool deta
     : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
       m_write(std::move(write)) {}
 
+std::string ExportWhileRunning::render(const std::string& folder, search::FileMatches& file) const {
+    // The file alone in results of its own; its lines are lent, not copied.
+    search::SearchResults alone;
+    alone.folders.push_back(folder);
+    alone.files.resize(1);
+    search::FileMatches& lent = alone.files.front();
+    lent.fileName = file.fileName;
+    lent.numMatches = file.numMatches;
+    lent.lines.swap(file.lines);
+    lent.context.swap(file.context);
+    Rows rows;
+    appendFileRows(alone, 0, m_matchesOnly, rows);
+    std::string text;
+    appendRowLines(alone, rows, m_header, m_details, text, [](std::string& line) { line += '\n'; });
+    lent.lines.swap(file.lines);
+    lent.context.swap(file.context);
+    return text;
+}
+
 void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
     constexpr size_t kBlock = size_t{1} << 20;
     const auto endLine = [](std::string& line) { line += '\n'; };
     if (!m_started)
         appendHeaderLines(m_header, m_block, endLine);
     m_started = true;
-    m_rows.clear();
-    appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
-    appendRowLines(results, m_rows, m_header, m_details, m_block, endLine);
+    if (const std::string& rendered = results.files[fileIndex].rendered; !rendered.empty()) {
+        m_block += rendered;
+    } else {
+        m_rows.clear();
+        appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
+        appendRowLines(results, m_rows, m_header, m_details, m_block, endLine);
+    }
     if (m_block.size() >= kBlock)
         flush();
 }

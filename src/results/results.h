@@ -96,10 +96,13 @@ void writeResultText(const search::SearchResults& results, const Rows& rows,
 // The export text of the lines or matches view written while a run records its files (see
 // scanFiles), about a megabyte at a time, so that memory does not grow with the text: for a run
 // that starts from empty results, all it writes is what writeResultText gives for them.
-class ExportWhileRunning {
+class ExportWhileRunning final : public search::FileRenderer {
   public:
     using Write = std::function<void(std::string_view)>;
     ExportWhileRunning(ExportHeader header, View view, bool details, Write write);
+    // A file's rows, worked out on the thread that searched it (ScanOptions::fileRenderer).
+    std::string render(const std::string& folder, search::FileMatches& file) const override;
+    // Writes the file's rows: those it rendered, or else worked out now.
     void fileRecorded(const search::SearchResults& results, size_t fileIndex);
     // Writes what is held back: the text so far, before a failure is told.
     void flush();

@@ -112,6 +112,17 @@ struct ReplaceRule {
 
 // What a run leaves out, and what it keeps besides the matched lines.
 class UndoJournal;
+struct FileMatches;
+
+// Writes a searched file's text (FileMatches::rendered) on the thread that searched it, so a run
+// on several threads shares that work too. Called from several threads at once.
+class FileRenderer {
+  public:
+    virtual ~FileRenderer() = default;
+    // `folder` ends with "/"; file.fileName is set, file.folderIndex means nothing here. The file
+    // may be borrowed from but is given back as it was.
+    virtual std::string render(const std::string& folder, FileMatches& file) const = 0;
+};
 
 struct ScanOptions {
     bool skipBinary = false;       // files with a NUL byte in their first 64 KiB (kBinaryProbe)
@@ -131,6 +142,9 @@ struct ScanOptions {
     bool countLines = true;
     // A replacing run keeps each file's old content here before replacing it (not owned).
     UndoJournal* undoJournal = nullptr;
+    // A find renders each file with matches as soon as it is searched (not owned); with
+    // forgetRecordedLines its lines are then let go at once.
+    const FileRenderer* fileRenderer = nullptr;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 
@@ -270,6 +284,7 @@ struct FileMatches {
     // (util::contentHash), and each change as shown, in the order of `replacements`.
     std::string searchedHash{};
     std::vector<ChangeView> changeViews{};
+    std::string rendered{}; // the file's text from ScanOptions::fileRenderer
 };
 
 struct SearchResults {

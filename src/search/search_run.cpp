@@ -147,7 +147,20 @@ struct FileOutcome {
     std::exception_ptr error;     // raised again when the file's turn comes
     bool stopped = false;         // a stop request came while the file was searched
     bool binary = false;          // left out as binary, unsearched
+    size_t lineCount = 0;         // of the file's matched lines, which rendering may let go
 };
+
+// A file rendered where it was searched; its lines go there too when nobody needs them after.
+void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileOutcome& outcome) {
+    FileMatches& file = outcome.file;
+    const size_t nameStart = path.rfind('/') + 1; // npos + 1 is 0
+    file.fileName = path.substr(nameStart);
+    file.rendered = specs.options.fileRenderer->render(path.substr(0, nameStart), file);
+    if (specs.options.forgetRecordedLines) {
+        MatchedLineArray().swap(file.lines);
+        std::vector<ContextLine>().swap(file.context);
+    }
+}
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
 // threads at once, each with its own buffer. With prepareInPlace, the replaced text is also
@@ -194,9 +207,13 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 }
                 outcome.replacedText = std::move(replaced);
             });
+        outcome.lineCount = outcome.file.lines.size();
         if (!searched) {
             outcome.status = util::ReadStatus::Unreadable;
             outcome.errorText = "Read Error: the file shrank while it was searched";
+        } else if (outcome.file.numMatches > 0 && specs.options.fileRenderer != nullptr &&
+                   !specs.replace) {
+            renderOnWorker(specs, path, outcome);
         } else if (outcome.replaced && prepareInPlace) {
             outcome.prepared.prepare(outcome.target, outcome.replacedText, false);
         }
@@ -281,12 +298,13 @@ class Committer {
         file.folderIndex = folderIndex(listed.path);
         ++m_results.filesWithMatches;
         m_results.totalMatches += file.numMatches;
-        m_results.totalLines += static_cast<int32_t>(file.lines.size());
+        m_results.totalLines += static_cast<int32_t>(outcome.lineCount);
         m_results.files.push_back(std::move(file));
         if (outcome.replaced)
             writeReplaced(listed.path, outcome);
         if (m_recorded)
             m_recorded(m_results, m_results.files.size() - 1);
+        std::string().swap(m_results.files.back().rendered); // told; nobody reads it again
         if (m_forgetLines) {
             MatchedLineArray().swap(m_results.files.back().lines);
             std::vector<ContextLine>().swap(m_results.files.back().context);

@@ -106,9 +106,9 @@ std::string written(const std::function<void(const std::function<void(std::strin
     return text;
 }
 
-// Written file by file while a run records them, the text of the lines and matches views is the
-// one made from the finished results, in every header mode and with or without details; and a
-// run without matches says so.
+// Written file by file while a run records them (or rendered where each was searched), the text
+// of the lines and matches views is the one made from the finished results, in every header mode
+// and with or without details; and a run without matches says so.
 TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
         for (const bool details : {true, false})
@@ -119,8 +119,17 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                 buildResultRows(m_results, view, rows);
                 EXPECT_EQ(written([&](const auto& write) {
                               ExportWhileRunning running(header, view, details, write);
-                              for (size_t f = 0; f < m_results.files.size(); ++f)
-                                  running.fileRecorded(m_results, f);
+                              // Every other file rendered ahead, as a searching thread does.
+                              search::SearchResults results = m_results;
+                              for (size_t f = 1; f < results.files.size(); f += 2) {
+                                  search::FileMatches& file = results.files[f];
+                                  const std::string& folder =
+                                      results.folders[static_cast<size_t>(file.folderIndex)];
+                                  file.rendered = running.render(folder, file);
+                                  EXPECT_EQ(file.lines.size(), m_results.files[f].lines.size());
+                              }
+                              for (size_t f = 0; f < results.files.size(); ++f)
+                                  running.fileRecorded(results, f);
                               running.finish();
                           }),
                           written([&](const auto& write) {
