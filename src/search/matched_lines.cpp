@@ -94,8 +94,8 @@ __attribute__((target("avx2"))) int32_t countLineFeedsAvx2(const char* text, int
 
 int32_t countLineFeeds(const char* text, int32_t from, int32_t to) {
 #if defined(KES_LINE_FEEDS_AVX2)
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2") != 0;
-    if (hasAvx2 && to - from >= 256)
+    static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
+    if (kHasAvx2 && to - from >= 256)
         return countLineFeedsAvx2(text, from, to);
 #endif
     return countLineFeedsSse2(text, from, to);
