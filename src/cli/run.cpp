@@ -118,13 +118,17 @@ std::chrono::milliseconds progressDelay() {
 // --quiet.
 search::ProgressEvent progressPrinter(const CliOptions& options, Console& console,
                                       std::stop_source& stop) {
+    // None at all where it would not be shown: a run without progress commits files while it
+    // still lists them. Ctrl+C is heard by the InterruptWatch either way.
+    if (!console.showProgress || options.quiet)
+        return {};
     using Clock = std::chrono::steady_clock;
-    return [&console, &stop, next = Clock::now() + progressDelay(),
-            quiet = options.quiet](const search::Progress& progress) mutable {
+    return [&console, &stop,
+            next = Clock::now() + progressDelay()](const search::Progress& progress) mutable {
         if (console.interrupted != nullptr && console.interrupted->load())
             stop.request_stop();
         const Clock::time_point now = Clock::now();
-        if (!console.showProgress || quiet || now < next)
+        if (now < next)
             return;
         next = now + std::chrono::milliseconds(100);
         console.err << '\r' << progressLine(progress) << "\x1b[K" << std::flush;

@@ -35,18 +35,10 @@ class ProgressThrottle {
   public:
     ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
         : m_progress(progress), m_total(listTotal) {}
-    // Files searched while the list is still being made (a total of 0) count in silence; once it
-    // is complete, how far the search got is told at once.
-    void setTotal(int32_t listTotal) {
-        m_total = listTotal;
-        if (m_progress && m_filesScanned > 0)
-            m_progress(Progress{m_filesScanned, m_total, *m_lastPath});
-    }
+    void setTotal(int32_t listTotal) { m_total = listTotal; }
     // Every file below 50 files; otherwise the first, every tenth read and the last.
     void fileRead(int32_t filesScanned, const std::string& path) {
-        m_filesScanned = filesScanned;
-        m_lastPath = &path;
-        if (!m_progress || m_total == 0)
+        if (!m_progress)
             return;
         bool show = m_total < 50 || filesScanned == 1 || filesScanned == m_total;
         if (m_total >= 50 && ++m_counter >= 10 && !show) {
@@ -61,8 +53,6 @@ class ProgressThrottle {
     const ProgressEvent& m_progress;
     int32_t m_total;
     int32_t m_counter = 0;
-    int32_t m_filesScanned = 0;
-    const std::string* m_lastPath = nullptr; // the listed path, which outlives the run
 };
 
 std::string readStatusText(util::ReadStatus status, int error) {
@@ -121,11 +111,11 @@ void keepPlannedChanges(std::string_view content, std::string_view replaced, Fil
     file.searchedHash = util::contentHash(content);
 }
 
+// A buffer stays as it is for the next file, which is read over it (so its bytes need no
+// zeroing again), unless it grew past what is worth keeping.
 void releaseBuffer(std::string& buffer) {
     if (buffer.capacity() > kKeepBufferBytes)
         std::string().swap(buffer);
-    else
-        buffer.clear();
 }
 
 struct ListedFile {
@@ -541,11 +531,11 @@ void putListingFirst(SearchResults& listing, SearchResults& results) {
     results.cancelled = results.cancelled || listing.cancelled;
 }
 
-// A find run on several threads searches the files already listed while the walk goes on, and
-// the walking thread commits what is done between folders, so outcomes do not wait for the end
-// of the walk (memory) and output begins at once. Progress counts against the list's total, so
-// it starts once the list is complete. The walking thread is one of the `threads`: once the list
-// is complete it searches files too, while it commits.
+// A find run on several threads searches the files already listed while the walk goes on. The
+// walking thread is one of the `threads`: once the list is complete it searches files too, while
+// it commits. Progress counts against the list's total, so where it is told the outcomes wait
+// for the complete list; without it, the walking thread commits what is done as it goes, so
+// outcomes do not pile up in memory and output begins at once.
 void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
                         CompiledRequest& specs, const ProgressEvent& progress,
                         const FileRecordedEvent& recorded, SearchResults& results,
@@ -577,7 +567,8 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
         }
         workers.addJobs(pending.size());
         pending.clear();
-        stopped = stopped || !workers.commitReady(commit, stop);
+        if (!progress)
+            stopped = stopped || !workers.commitReady(commit, stop);
     };
     SearchResults listing;
     const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, listing,

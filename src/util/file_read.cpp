@@ -121,24 +121,35 @@ ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer
     return readOpenedFile(file, size, buffer, error);
 }
 
-bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error) {
-    bytes.resize(length);
+namespace {
+
+// Reads `length` bytes from `offset` into `to`; how many there were (fewer when the file ends
+// first), or -1 with errno in `error`.
+int64_t readRange(int fd, int64_t offset, size_t length, char* to, int& error) {
     size_t done = 0;
     while (done < length) {
-        const ssize_t got = ::pread(fd, bytes.data() + done, length - done,
+        const ssize_t got = ::pread(fd, to + done, length - done,
                                     static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
             error = errno;
-            return false;
+            return -1;
         }
         if (got == 0)
             break; // it shrank since it was opened
         done += static_cast<size_t>(got);
     }
-    bytes.resize(done);
-    return true;
+    return static_cast<int64_t>(done);
+}
+
+} // namespace
+
+bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error) {
+    bytes.resize(length);
+    const int64_t done = readRange(fd, offset, length, bytes.data(), error);
+    bytes.resize(done < 0 ? 0 : static_cast<size_t>(done));
+    return done >= 0;
 }
 
 ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer, int& error) {
@@ -147,6 +158,15 @@ ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer
         return ReadStatus::Unreadable;
     }
     return buffer.empty() ? ReadStatus::Empty : ReadStatus::Read;
+}
+
+ReadStatus readOpenedFileInto(const UniqueFd& file, size_t size, std::string& room, size_t& got,
+                              int& error) {
+    if (room.size() < size)
+        room.resize(size);
+    const int64_t done = readRange(file.get(), 0, size, room.data(), error);
+    got = done < 0 ? 0 : static_cast<size_t>(done);
+    return done < 0 ? ReadStatus::Unreadable : got == 0 ? ReadStatus::Empty : ReadStatus::Read;
 }
 
 } // namespace kestrava::util

@@ -69,7 +69,6 @@ void FileText::unmap() {
 ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int& error,
                           int64_t maxSize, ReadTarget* target) {
     unmap();
-    buffer.clear();
     UniqueFd file;
     size_t size = 0;
     const ReadStatus opened = openRegularFile(fileName, maxSize, file, size, error, target);
@@ -85,8 +84,9 @@ ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int&
     }
     if (opened != ReadStatus::Read && opened != ReadStatus::Empty)
         return opened;
-    const ReadStatus status = readOpenedFile(file, size, buffer, error);
-    m_text = buffer;
+    size_t got = 0;
+    const ReadStatus status = readOpenedFileInto(file, size, buffer, got, error);
+    m_text = std::string_view(buffer.data(), got);
     return status;
 }
 

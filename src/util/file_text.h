@@ -22,8 +22,9 @@ class FileText {
     FileText(const FileText&) = delete;
     FileText& operator=(const FileText&) = delete;
 
-    // Reads or maps the file as readWholeRegularFile reads it; `buffer` serves for reading. With
-    // `target`, what was opened is told there (see openRegularFile).
+    // Reads or maps the file as readWholeRegularFile reads it; `buffer` serves for reading (its
+    // front holds the text; see readOpenedFileInto). With `target`, what was opened is told
+    // there (see openRegularFile).
     ReadStatus load(const std::string& fileName, std::string& buffer, int& error, int64_t maxSize,
                     ReadTarget* target = nullptr);
 
