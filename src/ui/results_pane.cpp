@@ -162,9 +162,34 @@ results::SummaryTexts ResultsPane::showResults() {
     return results::summaryTexts(m_results, m_view, m_uniqueMatchCount);
 }
 
+results::SummaryTexts ResultsPane::showPlan() {
+    m_rows.clear();
+    m_plan.build(m_results);
+    if (m_grid->columnCount() != 1)
+        m_grid->clearDrawGrid(1);
+    m_grid->showPlan(&m_results, &m_plan);
+    m_previewPane->clear();
+    m_grid->setEnabled(!m_plan.empty());
+    return planSummary();
+}
+
+results::SummaryTexts ResultsPane::planSummary() const {
+    const auto counted = [](int64_t count, const char* one, const char* many) {
+        return std::to_string(count) + (count == 1 ? one : many);
+    };
+    results::SummaryTexts texts = results::summaryTexts(m_results, m_view, 0);
+    texts.searchedAndFound = "Searched " + counted(m_results.filesScanned, " file", " files") +
+                             ":   " + std::to_string(m_plan.changeCount());
+    texts.matchesWord = m_plan.changeCount() == 1 ? " change" : " changes";
+    texts.inFiles = " in " + counted(m_plan.fileCount(), " file", " files");
+    texts.uniqueMatches = "(" + std::to_string(m_plan.checkedCount()) + " checked)";
+    return texts;
+}
+
 void ResultsPane::showEmpty() {
     // Nothing on screen may point into the rows any more.
     m_rows.clear();
+    m_plan.clear();
     m_grid->clearDrawGrid(1);
     m_grid->showEmpty();
     m_previewPane->clear();
