@@ -250,6 +250,9 @@ const search::SearchResults& MainWindow::results() const {
 const results::Rows& MainWindow::resultRows() const {
     return m_resultsPane->rows();
 }
+const ChangePlan& MainWindow::changePlan() const {
+    return m_resultsPane->plan();
+}
 results::View MainWindow::resultView() const {
     return m_resultsPane->view();
 }

@@ -66,6 +66,7 @@ class MainWindow : public QMainWindow {
     const script::Script& script() const;
     const search::SearchResults& results() const;
     const results::Rows& resultRows() const;
+    const ChangePlan& changePlan() const;
     results::View resultView() const;
     int32_t savedItemIndex(config::HistoryBox box) const;
     bool isRunning() const { return m_run->isRunning(); }
