@@ -242,6 +242,34 @@ const search::ChangeView& planRowView(const search::SearchResults& results, cons
         .changeViews.at(static_cast<size_t>(r.changeIndex));
 }
 
+// A line of a change in pieces: what it shares with the other side at its start and end, and in
+// bold what differs, so that two changes on one line can be told apart.
+std::vector<GridPiece> changedLinePieces(std::string_view line, std::string_view other,
+                                         const QColor& colour, bool struck) {
+    const bool utf8 = isValidUtf8(line);
+    const size_t most = std::min(line.size(), other.size());
+    size_t prefix = 0;
+    while (prefix < most && line[prefix] == other[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < most - prefix &&
+           line[line.size() - 1 - suffix] == other[other.size() - 1 - suffix])
+        ++suffix;
+    size_t middleEnd = line.size() - suffix;
+    if (utf8) { // whole characters on each side
+        prefix = charStart(line, prefix);
+        middleEnd = charEnd(line, middleEnd);
+    }
+    std::vector<GridPiece> pieces;
+    const size_t bounds[] = {0, prefix, middleEnd, line.size()};
+    for (size_t i = 0; i < 3; ++i)
+        if (bounds[i + 1] > bounds[i])
+            pieces.push_back(
+                {linePieceText(line.substr(bounds[i], bounds[i + 1] - bounds[i]), utf8), colour,
+                 i == 1, struck});
+    return pieces;
+}
+
 QString changeCountText(size_t count) {
     return QString::number(count) +
            (count == 1 ? QStringLiteral(" change") : QStringLiteral(" changes"));
@@ -264,11 +292,19 @@ std::vector<GridPiece> planRowPieces(const search::SearchResults& results, const
                 {displayText(file.fileName), colours.text, true, false, 2, 2}};
     }
     case PlanRowKind::Before:
-        return {{displayText(viewLine(planRowView(results, r).before, r.lineOffset)),
-                 colours.removed, false, true}};
-    case PlanRowKind::After:
-        return {
-            {displayText(viewLine(planRowView(results, r).after, r.lineOffset)), colours.added}};
+    case PlanRowKind::After: {
+        const search::ChangeView& view = planRowView(results, r);
+        const bool before = r.kind == PlanRowKind::Before;
+        // A change left out is greyed, so what will be written stands out.
+        const bool checked =
+            plan.chosen()[static_cast<size_t>(r.fileIndex)][static_cast<size_t>(r.changeIndex)];
+        const QColor colour = !checked ? colours.lineNumber
+                              : before ? colours.removed
+                                       : colours.added;
+        return changedLinePieces(viewLine(before ? view.before : view.after, r.lineOffset),
+                                 viewLine(before ? view.after : view.before, r.lineOffset), colour,
+                                 before);
+    }
     case PlanRowKind::Blank:
         break;
     }
