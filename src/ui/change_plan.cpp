@@ -114,7 +114,8 @@ std::string_view viewLine(std::string_view text, int32_t offset) {
 AppliedChanges applyCheckedChanges(const search::SearchResults& results,
                                    const std::vector<std::vector<bool>>& chosen,
                                    bool replaceInPlace, search::UndoJournal* journal,
-                                   const search::ProgressEvent& progress, std::stop_token stop) {
+                                   const search::ProgressEvent& progress,
+                                   const std::stop_token& stop) {
     AppliedChanges applied;
     const auto anyChecked = [](const std::vector<bool>& file) {
         return std::find(file.begin(), file.end(), true) != file.end();

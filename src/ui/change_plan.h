@@ -78,7 +78,8 @@ struct AppliedChanges {
 AppliedChanges applyCheckedChanges(const search::SearchResults& results,
                                    const std::vector<std::vector<bool>>& chosen,
                                    bool replaceInPlace, search::UndoJournal* journal,
-                                   const search::ProgressEvent& progress, std::stop_token stop);
+                                   const search::ProgressEvent& progress,
+                                   const std::stop_token& stop);
 
 // "Replaced 3 changes in 2 files", with the refused files counted and a stop said.
 std::string appliedNote(const AppliedChanges& applied);
