@@ -233,6 +233,10 @@ void ResultsPane::rememberPreviewSize() {
 void ResultsPane::previewRow(int row) {
     if (!m_previewPane->isVisibleTo(this))
         return;
+    if (m_grid->content() == GridContent::Plan) {
+        previewPlanRow(row);
+        return;
+    }
     const bool onRow = m_grid->content() == GridContent::Results && row >= 0 &&
                        static_cast<size_t>(row) < m_rows.size() &&
                        m_rows[static_cast<size_t>(row)].kind != results::RowKind::Blank;
@@ -250,6 +254,35 @@ void ResultsPane::previewRow(int row) {
         m_previewPane->showLine(m_results, file, line);
     else
         m_previewPane->clear();
+}
+
+void ResultsPane::previewPlanRow(int row) {
+    const auto index = static_cast<size_t>(row);
+    if (row < 0 || index >= m_plan.rows().size() ||
+        m_plan.rows()[index].kind == PlanRowKind::Blank) {
+        m_previewPane->clear();
+        return;
+    }
+    const PlanRow& shown = m_plan.rows()[index];
+    const auto fileIndex = static_cast<size_t>(shown.fileIndex);
+    const search::FileMatches& file = m_results.files.at(fileIndex);
+    if (file.lines.empty()) {
+        m_previewPane->clear();
+        return;
+    }
+    // At the matched line the change starts on; a header, or a change whose line holds no match
+    // of its own (a script's run of changed lines), shows the file at its first match.
+    size_t line = 0;
+    if (shown.kind != PlanRowKind::FileHeader) {
+        const int32_t number =
+            file.changeViews.at(static_cast<size_t>(shown.changeIndex)).lineNumber;
+        const auto found =
+            std::find_if(file.lines.begin(), file.lines.end(),
+                         [number](const search::MatchedLine& l) { return l.lineNumber == number; });
+        if (found != file.lines.end())
+            line = static_cast<size_t>(found - file.lines.begin());
+    }
+    m_previewPane->showLine(m_results, fileIndex, line);
 }
 
 void ResultsPane::showEvent(QShowEvent* event) {

@@ -78,6 +78,7 @@ class ResultsPane : public QWidget {
     void placePreview();
     void rememberPreviewSize();
     void previewRow(int row);
+    void previewPlanRow(int row);
 
     UiServices& m_services;
     config::Settings& m_settings;

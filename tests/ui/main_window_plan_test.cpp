@@ -91,6 +91,12 @@ class TestMainWindowPlan : public WindowTest {
         QCOMPARE(w.fake->questions.back(), QString("Undo the replacement in 2 files?"));
         QCOMPARE(readFile(root() + "/a.txt"), QByteArray("one TODO\ntwo TODO\nthree TODO\n"));
         QCOMPARE(readFile(root() + "/d.txt"), QByteArray("TODO d\n"));
+
+        // Editing a criterion leaves the preview.
+        preview(w);
+        QTest::keyClicks(combo(*w, "findCombo"), "x");
+        QCOMPARE(w->gridContent(), GridContent::Empty);
+        QVERIFY(w->changePlan().empty());
     }
 
     // A script's plan goes through Run Script and the script's question.
