@@ -29,6 +29,7 @@ namespace {
 
 constexpr size_t kBoxCount = config::kHistoryBoxCount;
 constexpr int kActionButtonHeight = 50;
+constexpr int kPreviewButtonHeight = 30;
 constexpr int kPickButtonWidth = 25;
 
 // What each box takes, with an example, on its tooltip; the placeholder shows while it is empty.
@@ -290,6 +291,15 @@ void CriteriaPanel::buildActionColumn(QHBoxLayout* layout) {
         column->addWidget(button);
         m_actionButtons[i] = button;
     }
+    m_previewButton =
+        named(new QPushButton(QStringLiteral("Preview"), this), "previewChangesButton");
+    m_previewButton->setFixedHeight(kPreviewButtonHeight);
+    m_previewButton->setToolTip(
+        QStringLiteral("Shows each change without writing anything; uncheck the ones to leave "
+                       "out, then press the button above to write the rest"));
+    m_previewButton->hide();
+    connect(m_previewButton, &QPushButton::clicked, this, &CriteriaPanel::previewPressed);
+    column->addWidget(m_previewButton);
     column->addStretch(1);
     layout->addLayout(column);
     // Listing folders is not offered: List stays disabled.
@@ -748,6 +758,8 @@ void CriteriaPanel::applyFontSize(int pointSize) {
         button->setFont(arialFont(pointSize));
         button->setFixedWidth(buttonWidth);
     }
+    m_previewButton->setFont(arialFont(pointSize));
+    m_previewButton->setFixedWidth(buttonWidth);
     refreshSelections();
 }
 
@@ -771,6 +783,14 @@ void CriteriaPanel::pressShownAction() {
     for (QPushButton* button : m_actionButtons)
         if (button->isVisibleTo(this) && button->isEnabled())
             button->click();
+}
+
+void CriteriaPanel::setPreviewShown(bool shown) {
+    m_previewButton->setVisible(shown);
+}
+
+void CriteriaPanel::setPreviewEnabled(bool enabled) {
+    m_previewButton->setEnabled(enabled);
 }
 
 } // namespace kestrava::ui

@@ -1,6 +1,7 @@
 // The criteria panel: the Root Folder, Folder(s), File(s), Find and Replace With boxes with
 // their histories, the folder and file pickers, validation when a box is left, and the column of
-// action buttons (Find, Replace, List, Run Script) of which one shows at a time.
+// action buttons (Find, Replace, List, Run Script) of which one shows at a time, with Preview
+// under it while a mode replaces.
 #pragma once
 
 #include "config/history.h"
@@ -85,6 +86,9 @@ class CriteriaPanel : public QWidget {
     bool isActionEnabled(ActionButton button) const;
     // Presses the action button showing, when it is enabled.
     void pressShownAction();
+    // The Preview button under the action button (Find & Replace and Script modes).
+    void setPreviewShown(bool shown);
+    void setPreviewEnabled(bool enabled);
 
   signals:
     // Text typed or an entry chosen: results on screen no longer match the criteria.
@@ -96,6 +100,7 @@ class CriteriaPanel : public QWidget {
     // Enter in a box whose value was accepted.
     void entered();
     void actionPressed(ActionButton button);
+    void previewPressed();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -128,6 +133,7 @@ class CriteriaPanel : public QWidget {
     std::array<QComboBox*, config::kHistoryBoxCount> m_boxes{};
     std::array<int32_t, config::kHistoryBoxCount> m_savedIndex{-1, -1, -1, -1, -1};
     std::array<QPushButton*, 4> m_actionButtons{};
+    QPushButton* m_previewButton = nullptr;
     bool m_remembersExpressions = true;
     bool m_foldersSorted = false;
     bool m_loading = false;

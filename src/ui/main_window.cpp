@@ -66,6 +66,7 @@ void MainWindow::connectParts() {
     connect(m_criteria, &CriteriaPanel::committed, this, &MainWindow::criteriaChanged);
     connect(m_criteria, &CriteriaPanel::entered, this, &MainWindow::pressActionFromBox);
     connect(m_criteria, &CriteriaPanel::actionPressed, this, &MainWindow::startAction);
+    connect(m_criteria, &CriteriaPanel::previewPressed, this, &MainWindow::startPreview);
     connect(m_scriptEditor, &ScriptEditor::changed, this, &MainWindow::scriptChanged);
     connect(m_scriptEditor, &ScriptEditor::runRequested, this, &MainWindow::runScript);
     connect(m_scriptEditor, &ScriptEditor::scriptViewRequested, this,
@@ -75,6 +76,7 @@ void MainWindow::connectParts() {
     ResultsGrid* grid = &m_resultsPane->grid();
     connect(grid, &ResultsGrid::mouseDown, m_scriptEditor, &ScriptEditor::pressOnGrid);
     connect(grid, &ResultsGrid::keyDown, m_scriptEditor, &ScriptEditor::keyOnGrid);
+    connect(grid, &ResultsGrid::planChecksChanged, this, &MainWindow::planChecksChanged);
     connect(m_statusBar, &RunStatusBar::stopRequested, this, &MainWindow::cancelRun);
     connect(m_run, &BackgroundRun::progressed, this, &MainWindow::showRunProgress);
     connect(m_run, &BackgroundRun::finished, this, &MainWindow::finishRun);
@@ -99,6 +101,11 @@ void MainWindow::buildMenus() {
     addMenuItem(m_fileMenu, "mmFile_Exit", QStringLiteral("Exit"), [this] { close(); });
 
     m_editMenu = named(bar->addMenu(QStringLiteral("&Edit")), "editMenu");
+    m_previewChangesAction =
+        addMenuItem(m_editMenu, "previewChangesAction", QStringLiteral("Preview Changes"),
+                    [this] { startPreview(); });
+    m_previewChangesAction->setVisible(false); // Find & Replace and Script modes only
+    m_editMenu->addSeparator();
     m_undoAction = addMenuItem(m_editMenu, "undoReplaceAction", QStringLiteral("Undo Last Replace"),
                                [this] { undoLastReplace(); });
     // Ctrl+Z in the grid only: the entry boxes keep it for undoing their own typing.
@@ -242,6 +249,9 @@ const search::SearchResults& MainWindow::results() const {
 }
 const results::Rows& MainWindow::resultRows() const {
     return m_resultsPane->rows();
+}
+const ChangePlan& MainWindow::changePlan() const {
+    return m_resultsPane->plan();
 }
 results::View MainWindow::resultView() const {
     return m_resultsPane->view();

@@ -1,15 +1,18 @@
 // The main window: the four modes over its parts (the criteria panel, Script mode's item editor,
 // the results with their grid, and the lines of status), the menus, the run of a Find or a
-// script on a worker thread (cancellable) with its undo journal, Edit > Undo Last Replace, and
-// start-up and shut-down with the settings and history files.
+// script on a worker thread (cancellable) with its undo journal, the replace preview and the
+// writing of its checked changes, Edit > Undo Last Replace, and start-up and shut-down with the
+// settings and history files.
 #pragma once
 
 #include "background_run.h"
+#include "change_plan.h"
 #include "config/settings.h"
 #include "results/results.h"
 #include "results_grid.h"
 #include "script/script.h"
 #include "script/script_run.h"
+#include "search/find_session.h"
 #include "search/search.h"
 #include "search/undo_journal.h"
 #include "settings_files.h"
@@ -63,6 +66,7 @@ class MainWindow : public QMainWindow {
     const script::Script& script() const;
     const search::SearchResults& results() const;
     const results::Rows& resultRows() const;
+    const ChangePlan& changePlan() const;
     results::View resultView() const;
     int32_t savedItemIndex(config::HistoryBox box) const;
     bool isRunning() const { return m_run->isRunning(); }
@@ -111,17 +115,38 @@ class MainWindow : public QMainWindow {
     // worker; `ended` runs on the window thread once the worker has returned.
     void startAction(ActionButton button);
     void startFind();
+    // Runs a checked Find or Find & Replace session on the worker; `ended` follows.
+    void runFindSession(const std::shared_ptr<search::FindSession>& session, bool replacing,
+                        void (MainWindow::*ended)(const QString&, bool));
     void runScript();
+    // The script's run settings, or false when the Root Folder it needs is blank (said).
+    bool scriptSettings(const script::Script& script, script::ScriptRunSettings& run);
+    void startScriptRun(const script::Script& script, const script::ScriptRunSettings& run,
+                        void (MainWindow::*ended)(const QString&, bool));
     // What the preferences leave out of a run.
     search::ScanOptions scanOptions() const;
     void startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool));
     void finishRun(const QString& error, bool stopped);
     void findEnded(const QString& error, bool stopped);
     void scriptRunEnded(const QString& error, bool stopped);
+    // What both kinds of run show at their end: the results as found, or as a plan.
+    void showFindEnd(const QString& error, bool stopped, GridContent shown);
+    void showScriptEnd(const QString& error, bool stopped, GridContent shown);
     void showRunProgress(const search::Progress& progress);
     void setRunControls(bool running);
     void cancelRun();
     void showStatusText(const QString& text);
+    // The replace preview (main_window_plan.cpp): a planning run shown with a box on every
+    // change, then the checked changes written as one undoable run.
+    void startPreview();
+    void previewFindReplace();
+    void previewScript();
+    void previewEnded(const QString& error, bool stopped);
+    void scriptPreviewEnded(const QString& error, bool stopped);
+    void applyPlan();
+    void applyEnded(const QString& error, bool stopped);
+    void planChecksChanged();
+    void setPreviewEnabled(bool enabled);
     // The undo journal (main_window_undo.cpp).
     bool makeJournal(const search::UndoRunRequest& request,
                      std::unique_ptr<search::UndoJournal>& journal);
@@ -149,9 +174,13 @@ class MainWindow : public QMainWindow {
     BackgroundRun* m_run = nullptr;
     void (MainWindow::*m_runEnded)(const QString&, bool) = nullptr;
     QString m_runNote;                   // said after a run: cancelled, files skipped
+    bool m_runNoteShown = false;         // the grid shows what the run left (or emptied it)
     script::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
     search::CompiledRequest m_specs;     // the worker's while it runs
     std::unique_ptr<search::UndoJournal> m_journal; // the replacing run's, until it has ended
+    search::UndoRunRequest m_planRequest; // how the journal of the plan shown names its run
+    bool m_planArrived = false;           // a script's plan is shown when its results are
+    AppliedChanges m_applied;             // written by the worker, read after it has ended
 
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
@@ -162,6 +191,7 @@ class MainWindow : public QMainWindow {
     std::array<QAction*, 4> m_modeActions{}; // Find, Find and Replace, Script, View
     QAction* m_preferencesAction = nullptr;
     QAction* m_undoAction = nullptr;
+    QAction* m_previewChangesAction = nullptr;
 };
 
 } // namespace kestrava::ui

@@ -57,6 +57,8 @@ void MainWindow::resetModeControls() {
     for (QAction* item : m_scriptMenu->actions())
         item->setEnabled(false);
     m_criteria->resetRows();
+    m_criteria->setPreviewShown(false);
+    m_previewChangesAction->setVisible(false);
     m_summaryLine->hide();
     m_scriptEditor->hide();
 }
@@ -81,6 +83,8 @@ void MainWindow::applyModeSettings(Mode mode) {
         m_criteria->setReplaceFieldColour(
             palette.color(QPalette::Active, replacing ? QPalette::Base : QPalette::Light));
         m_criteria->showActionButton(replacing ? ActionButton::Replace : ActionButton::Find);
+        m_criteria->setPreviewShown(replacing);
+        m_previewChangesAction->setVisible(replacing);
         m_summaryLine->show();
         break;
     }
@@ -91,6 +95,8 @@ void MainWindow::applyModeSettings(Mode mode) {
         m_criteria->clear();
         m_criteria->setReplaceFieldColour(palette.color(QPalette::Active, QPalette::Base));
         m_criteria->showActionButton(ActionButton::RunScript);
+        m_criteria->setPreviewShown(true);
+        m_previewChangesAction->setVisible(true);
         m_scriptEditor->show();
         m_scriptMenu->menuAction()->setEnabled(true);
         break;
@@ -110,6 +116,8 @@ void MainWindow::refreshModeStatus() {
         bool enable = true;
         if (m_gridContent == GridContent::Results) {
             text = QStringLiteral("See below for results");
+        } else if (m_gridContent == GridContent::Plan) {
+            text = QStringLiteral("Uncheck the changes to leave out, then press [Replace]");
         } else if (!criteria.folders.empty() && !criteria.files.empty() && !criteria.find.empty() &&
                    (!replacing || !criteria.replace.empty())) {
             text = replacing
@@ -124,6 +132,7 @@ void MainWindow::refreshModeStatus() {
         // A running search keeps its button disabled.
         m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find,
                                      enable && !m_run->isRunning());
+        setPreviewEnabled(replacing && enable && !m_run->isRunning());
     } else if (m_mode == Mode::Script) {
         text = scriptStatus();
         const std::string& name = m_scriptEditor->script().fileName;
@@ -133,7 +142,7 @@ void MainWindow::refreshModeStatus() {
     QString bar = text == QStringLiteral("See below for results")
                       ? QStringLiteral(" Results now displaying")
                       : QStringLiteral(" ") + text;
-    if (m_gridContent == GridContent::Results && !m_runNote.isEmpty())
+    if (m_runNoteShown && !m_runNote.isEmpty())
         bar += QStringLiteral(" - ") + m_runNote;
     m_statusBar->showText(bar);
 }
@@ -150,7 +159,9 @@ QString MainWindow::scriptStatus() {
     for (QMenu* menu : {m_fileMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
     const bool canRun = viewing && hasItems && !m_run->isRunning();
-    m_criteria->setActionEnabled(ActionButton::RunScript, canRun);
+    const bool planShown = m_gridContent == GridContent::Plan && !m_run->isRunning();
+    m_criteria->setActionEnabled(ActionButton::RunScript, canRun || planShown);
+    setPreviewEnabled(canRun || planShown);
     m_scriptEditor->updateMenu(m_run->isRunning(), m_resultsPane->results().filesScanned >= 1);
     m_resultsPane->grid().setEnabled(canRun || results);
     return QString::fromLatin1(kStates[static_cast<size_t>(state)]);
@@ -159,8 +170,10 @@ QString MainWindow::scriptStatus() {
 void MainWindow::setGridContent(GridContent content) {
     m_resultsPane->setViewsEnabled(false);
     const bool leavingResults =
-        m_gridContent == GridContent::Results && content != GridContent::Results;
+        (m_gridContent == GridContent::Results || m_gridContent == GridContent::Plan) &&
+        content != GridContent::Results && content != GridContent::Plan;
     m_gridContent = content;
+    m_runNoteShown = content == GridContent::Results || content == GridContent::Plan;
     ResultsGrid& grid = m_resultsPane->grid();
     switch (content) {
     case GridContent::Empty:
@@ -170,15 +183,20 @@ void MainWindow::setGridContent(GridContent content) {
         m_summaryLine->clear();
         break;
     case GridContent::Results:
+    case GridContent::Plan:
         if (m_mode == Mode::Script) {
             m_summaryLine->show();
             m_scriptEditor->hide();
             m_criteria->clear();
         }
-        showResults();
+        if (content == GridContent::Plan)
+            m_summaryLine->showSummary(m_resultsPane->showPlan());
+        else
+            showResults();
         m_criteria->setActionEnabled(ActionButton::Find, true);
         m_criteria->setActionEnabled(ActionButton::Replace, true);
-        m_resultsPane->setViewsEnabled(true);
+        // A view of the results would leave the preview: the plan is shown as it is.
+        m_resultsPane->setViewsEnabled(content == GridContent::Results);
         break;
     case GridContent::Script:
         if (leavingResults)
@@ -186,8 +204,10 @@ void MainWindow::setGridContent(GridContent content) {
         m_scriptEditor->showInGrid();
         break;
     }
-    grid.setContextMenuPolicy(content == GridContent::Script ? Qt::NoContextMenu
-                                                             : Qt::CustomContextMenu);
+    // Exporting takes a results view; a plan has none.
+    grid.setContextMenuPolicy(content == GridContent::Script || content == GridContent::Plan
+                                  ? Qt::NoContextMenu
+                                  : Qt::CustomContextMenu);
 }
 
 void MainWindow::showResults() {
@@ -216,7 +236,7 @@ void MainWindow::scriptChanged() {
     const ScriptEditState state = m_scriptEditor->state();
     if (state == ScriptEditState::Results) {
         m_summaryLine->show();
-        setGridContent(GridContent::Results);
+        setGridContent(m_planArrived ? GridContent::Plan : GridContent::Results);
     } else {
         m_summaryLine->hide();
     }

@@ -18,7 +18,11 @@
 namespace kestrava::ui {
 
 void MainWindow::startAction(ActionButton button) {
-    if (button == ActionButton::RunScript)
+    // Under a replace preview the action writes the changes left checked.
+    if (m_gridContent == GridContent::Plan &&
+        (button == ActionButton::Replace || button == ActionButton::RunScript))
+        applyPlan();
+    else if (button == ActionButton::RunScript)
         runScript();
     else if (button != ActionButton::List)
         startFind();
@@ -55,6 +59,11 @@ void MainWindow::startFind() {
         !question.empty() && !m_services->askYesNo(this, toQString(question)))
         return;
     m_journal = std::move(journal);
+    runFindSession(session, replacing, &MainWindow::findEnded);
+}
+
+void MainWindow::runFindSession(const std::shared_ptr<search::FindSession>& session, bool replacing,
+                                void (MainWindow::*ended)(const QString&, bool)) {
     m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find, false);
     m_resultsPane->showEmpty();
     m_summaryLine->showNote({});
@@ -66,7 +75,7 @@ void MainWindow::startFind() {
             const search::FindOutcome outcome = session->run(*results, progress, stop);
             return outcome.failed ? toQString(outcome.message) : QString();
         },
-        &MainWindow::findEnded);
+        ended);
 }
 
 namespace {
@@ -78,22 +87,28 @@ std::string scriptName(const script::Script& script) {
 
 } // namespace
 
+bool MainWindow::scriptSettings(const script::Script& script, script::ScriptRunSettings& run) {
+    run.rootFolder = m_criteria->rootFolder().toStdString();
+    run.caseSensitive = settings().caseSensitiveMatching;
+    run.replaceInPlace = settings().replaceInSitu;
+    run.scan = scanOptions();
+    if (script::scriptUsesRootFolder(script) && util::trimControl(run.rootFolder).empty()) {
+        m_services->showMessage(this, toQString(script::rootFolderEmptyText()));
+        return false;
+    }
+    return true;
+}
+
 void MainWindow::runScript() {
     const script::Script& script = m_scriptEditor->script();
     if (m_run->isRunning() || m_scriptEditor->state() != ScriptEditState::Viewing ||
         script.entries.empty())
         return;
-    script::ScriptRunSettings run;
-    run.rootFolder = m_criteria->rootFolder().toStdString();
-    run.caseSensitive = settings().caseSensitiveMatching;
-    run.replaceInPlace = settings().replaceInSitu;
-    run.scan = scanOptions();
     // The checks and the question happen here, on the window thread; the worker's run then
     // goes ahead without asking.
-    if (script::scriptUsesRootFolder(script) && util::trimControl(run.rootFolder).empty()) {
-        m_services->showMessage(this, toQString(script::rootFolderEmptyText()));
+    script::ScriptRunSettings run;
+    if (!scriptSettings(script, run))
         return;
-    }
     const bool replaces = script::scriptReplaces(script);
     std::unique_ptr<search::UndoJournal> journal;
     if (replaces && !makeJournal({"script " + scriptName(script), ""}, journal))
@@ -104,6 +119,11 @@ void MainWindow::runScript() {
     if (!m_services->askYesNo(this, toQString(question)))
         return;
     m_journal = std::move(journal);
+    startScriptRun(script, run, &MainWindow::scriptRunEnded);
+}
+
+void MainWindow::startScriptRun(const script::Script& script, const script::ScriptRunSettings& run,
+                                void (MainWindow::*ended)(const QString&, bool)) {
     // The run will clear the results: nothing on screen may point into them any more.
     m_resultsPane->showEmpty();
     m_runNote.clear();
@@ -116,7 +136,7 @@ void MainWindow::runScript() {
             m_scriptRun = script::runScript(script, run, m_specs, *results, events, stop);
             return QString();
         },
-        &MainWindow::scriptRunEnded);
+        ended);
 }
 
 void MainWindow::startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool)) {
@@ -145,13 +165,17 @@ void MainWindow::showRunProgress(const search::Progress& progress) {
 }
 
 void MainWindow::findEnded(const QString& error, bool stopped) {
+    showFindEnd(error, stopped, GridContent::Results);
+}
+
+void MainWindow::showFindEnd(const QString& error, bool stopped, GridContent shown) {
     if (!error.isEmpty()) {
         // The results are as the failed run left them: cleared when the engine failed.
         m_services->showMessage(this, error);
     } else {
         m_runNote = runEndNote(QStringLiteral("search"), m_resultsPane->results(), stopped);
         m_resultsPane->setView(results::View::LinesWithMatches);
-        setGridContent(GridContent::Results);
+        setGridContent(shown);
         // Files left as they were, and backups of interrupted rewrites, must not go unseen.
         if (const QString warnings = runWarnings(m_resultsPane->results()); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
@@ -159,6 +183,10 @@ void MainWindow::findEnded(const QString& error, bool stopped) {
 }
 
 void MainWindow::scriptRunEnded(const QString& error, bool stopped) {
+    showScriptEnd(error, stopped, GridContent::Results);
+}
+
+void MainWindow::showScriptEnd(const QString& error, bool stopped, GridContent shown) {
     if (!error.isEmpty())
         m_scriptRun = {script::ScriptRunOutcome::Failed,
                        "Error running script: " + error.toStdString(),
@@ -167,7 +195,9 @@ void MainWindow::scriptRunEnded(const QString& error, bool stopped) {
         m_scriptRun.outcome == script::ScriptRunOutcome::Cancelled) {
         m_runNote = runEndNote(QStringLiteral("script run"), m_resultsPane->results(), stopped);
         m_resultsPane->setView(results::View::LinesWithMatches);
+        m_planArrived = shown == GridContent::Plan; // the results are shown as the plan
         m_scriptEditor->setState(ScriptEditState::Results);
+        m_planArrived = false;
         if (const QString warnings = runWarnings(m_resultsPane->results()); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     } else {
@@ -192,6 +222,8 @@ void MainWindow::setRunControls(bool running) {
     m_scriptMenu->menuAction()->setEnabled(!running && m_mode == Mode::Script);
     m_preferencesAction->setEnabled(!running);
     m_undoAction->setEnabled(!running);
+    if (running)
+        setPreviewEnabled(false); // the mode status enables it again afterwards
 }
 
 void MainWindow::cancelRun() {

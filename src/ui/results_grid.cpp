@@ -1,3 +1,5 @@
+// The results grid: results rows, script cells and replace-preview rows worked out as pieces of
+// text, and the virtualised drawing of the rows in sight.
 #include "results_grid.h"
 
 #include <QFontMetrics>
@@ -7,6 +9,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStringDecoder>
+#include <QStyleOptionButton>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +24,7 @@ const QColor kDefaultBackground{0xF7, 0xF7, 0xF7};
 // Red and blue keep their meaning on a dark background, lightened enough to be read there.
 const QColor kDarkMatchColor{0xFF, 0x6B, 0x6B};
 const QColor kDarkContextColor{0x7C, 0xB8, 0xFF};
+const QColor kDarkAddedColor{0x7C, 0xE0, 0x7C};
 
 bool isDark(const QColor& color) {
     return color.lightnessF() < 0.5;
@@ -140,6 +144,8 @@ GridColours gridColours(const QColor& background, const QPalette& palette) {
     dark.text = readableTextOn(background, palette);
     dark.match = kDarkMatchColor;
     dark.context = kDarkContextColor;
+    dark.removed = kDarkMatchColor;
+    dark.added = kDarkAddedColor;
     dark.lineNumber = blend(dark.text, background, 0.55);
     // The light theme's fills, dimmed into the background, so each row keeps its tint.
     dark.headerFill = blend(light.headerFill, background, 0.28);
@@ -180,7 +186,7 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
         pieces.push_back({QStringLiteral("Found ") + matchCountText(file.numMatches) +
                               QStringLiteral(" in ") + displayText(folder),
                           colours.text});
-        pieces.push_back({displayText(file.fileName), colours.text, true, 2, 2});
+        pieces.push_back({displayText(file.fileName), colours.text, true, false, 2, 2});
         break;
     }
     case results::RowKind::Line: {
@@ -227,6 +233,92 @@ QString resultRowText(const search::SearchResults& results, const results::Rows&
     for (const GridPiece& piece : resultRowPieces(results, rows, row))
         text += piece.text;
     return text;
+}
+
+namespace {
+
+const search::ChangeView& planRowView(const search::SearchResults& results, const PlanRow& r) {
+    return results.files.at(static_cast<size_t>(r.fileIndex))
+        .changeViews.at(static_cast<size_t>(r.changeIndex));
+}
+
+// A line of a change in pieces: what it shares with the other side at its start and end, and in
+// bold what differs, so that two changes on one line can be told apart.
+std::vector<GridPiece> changedLinePieces(std::string_view line, std::string_view other,
+                                         const QColor& colour, bool struck) {
+    const bool utf8 = isValidUtf8(line);
+    const size_t most = std::min(line.size(), other.size());
+    size_t prefix = 0;
+    while (prefix < most && line[prefix] == other[prefix])
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < most - prefix &&
+           line[line.size() - 1 - suffix] == other[other.size() - 1 - suffix])
+        ++suffix;
+    size_t middleEnd = line.size() - suffix;
+    if (utf8) { // whole characters on each side
+        prefix = charStart(line, prefix);
+        middleEnd = charEnd(line, middleEnd);
+    }
+    std::vector<GridPiece> pieces;
+    const size_t bounds[] = {0, prefix, middleEnd, line.size()};
+    for (size_t i = 0; i < 3; ++i)
+        if (bounds[i + 1] > bounds[i])
+            pieces.push_back(
+                {linePieceText(line.substr(bounds[i], bounds[i + 1] - bounds[i]), utf8), colour,
+                 i == 1, struck});
+    return pieces;
+}
+
+QString changeCountText(size_t count) {
+    return QString::number(count) +
+           (count == 1 ? QStringLiteral(" change") : QStringLiteral(" changes"));
+}
+
+} // namespace
+
+std::vector<GridPiece> planRowPieces(const search::SearchResults& results, const ChangePlan& plan,
+                                     size_t row, const GridColours& colours) {
+    if (row >= plan.rows().size())
+        return {};
+    const PlanRow& r = plan.rows()[row];
+    switch (r.kind) {
+    case PlanRowKind::FileHeader: {
+        const search::FileMatches& file = results.files.at(static_cast<size_t>(r.fileIndex));
+        const std::string& folder = results.folders.at(static_cast<size_t>(file.folderIndex));
+        return {{changeCountText(file.changeViews.size()) + QStringLiteral(" in ") +
+                     displayText(folder),
+                 colours.text},
+                {displayText(file.fileName), colours.text, true, false, 2, 2}};
+    }
+    case PlanRowKind::Before:
+    case PlanRowKind::After: {
+        const search::ChangeView& view = planRowView(results, r);
+        const bool before = r.kind == PlanRowKind::Before;
+        // A change left out is greyed, so what will be written stands out.
+        const bool checked =
+            plan.chosen()[static_cast<size_t>(r.fileIndex)][static_cast<size_t>(r.changeIndex)];
+        const QColor colour = !checked ? colours.lineNumber
+                              : before ? colours.removed
+                                       : colours.added;
+        return changedLinePieces(viewLine(before ? view.before : view.after, r.lineOffset),
+                                 viewLine(before ? view.after : view.before, r.lineOffset), colour,
+                                 before);
+    }
+    case PlanRowKind::Blank:
+        break;
+    }
+    return {};
+}
+
+int32_t planRowLineNumber(const search::SearchResults& results, const ChangePlan& plan,
+                          size_t row) {
+    if (row >= plan.rows().size())
+        return 0;
+    const PlanRow& r = plan.rows()[row];
+    if (r.kind != PlanRowKind::Before && r.kind != PlanRowKind::After)
+        return 0;
+    return planRowView(results, r).lineNumber + r.lineOffset;
 }
 
 QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background,
@@ -367,6 +459,7 @@ void ResultsGrid::showEmpty() {
     m_content = GridContent::Empty;
     m_results = nullptr;
     m_rows = nullptr;
+    m_plan = nullptr;
     m_rowCount = m_fixedRows + 2;
     forgetCurrentRow();
     updateScrollBars();
@@ -384,7 +477,20 @@ void ResultsGrid::showResults(const search::SearchResults* results, const result
     m_content = GridContent::Results;
     m_results = results;
     m_rows = rows;
+    m_plan = nullptr;
     m_rowCount = rows->empty() ? 2 : static_cast<int>(rows->size());
+    forgetCurrentRow();
+    updateScrollBars();
+    viewport()->update();
+}
+
+void ResultsGrid::showPlan(const search::SearchResults* results, ChangePlan* plan) {
+    m_numberDigits = static_cast<int>(std::to_string(plan->widestLineNumber()).size());
+    m_content = GridContent::Plan;
+    m_results = results;
+    m_rows = nullptr;
+    m_plan = plan;
+    m_rowCount = plan->empty() ? 2 : static_cast<int>(plan->rows().size());
     forgetCurrentRow();
     updateScrollBars();
     viewport()->update();
@@ -396,6 +502,7 @@ void ResultsGrid::showScript(const script::Script* script, script::ItemEdit edit
     m_content = GridContent::Script;
     m_results = nullptr;
     m_rows = nullptr;
+    m_plan = nullptr;
     m_script = script;
     m_chosenScriptColours = colours;
     applyColours();
@@ -466,10 +573,16 @@ int ResultsGrid::rowAt(const QPoint& viewportPoint) const {
     return row < m_rowCount ? row : -1;
 }
 
+int ResultsGrid::selectableRowCount() const {
+    if (m_content == GridContent::Results && m_rows != nullptr)
+        return static_cast<int>(m_rows->size());
+    if (m_content == GridContent::Plan && m_plan != nullptr)
+        return static_cast<int>(m_plan->rows().size());
+    return 0;
+}
+
 void ResultsGrid::setCurrentRow(int row) {
-    const int rows =
-        m_content == GridContent::Results && m_rows ? static_cast<int>(m_rows->size()) : 0;
-    row = row >= 0 && row < rows ? row : -1;
+    row = row >= 0 && row < selectableRowCount() ? row : -1;
     if (row >= 0) {
         // Scrolled just far enough, as a list view does.
         QScrollBar* bar = verticalScrollBar();
@@ -493,11 +606,11 @@ void ResultsGrid::forgetCurrentRow() {
 }
 
 bool ResultsGrid::moveCurrentRow(int key) {
-    if (m_content != GridContent::Results || m_rows == nullptr || m_rows->empty())
+    const int last = selectableRowCount() - 1;
+    if (last < 0)
         return false;
     const int from = m_currentRow >= 0 ? m_currentRow : topRow();
     const int page = visibleRowCount();
-    const int last = static_cast<int>(m_rows->size()) - 1;
     int to = from;
     switch (key) {
     case Qt::Key_Up:
@@ -557,6 +670,8 @@ void ResultsGrid::paintEvent(QPaintEvent* event) {
         const QRect rect(left, (row - first) * m_rowHeight, m_columnWidths[0], m_rowHeight);
         if (m_content == GridContent::Results)
             drawResultRow(painter, row, rect);
+        else if (m_content == GridContent::Plan)
+            drawPlanRow(painter, row, rect);
         else if (m_content == GridContent::Script)
             drawScriptRow(painter, row, rect);
     }
@@ -581,18 +696,63 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
     if (m_lineNumbers && index < m_rows->size()) {
         const results::Row& shown = (*m_rows)[index];
         if (shown.kind == results::RowKind::Line || shown.kind == results::RowKind::Match)
-            indent = drawLineNumber(painter, shown, rect);
+            indent = drawLineNumber(painter, rowLine(*m_results, shown).lineNumber, rect);
     }
     drawPieces(painter, resultRowPieces(*m_results, *m_rows, index, m_colours), rect, indent);
 }
 
-int ResultsGrid::drawLineNumber(QPainter& painter, const results::Row& row, const QRect& rect) {
+int ResultsGrid::boxColumnWidth() const {
+    return style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) + 8;
+}
+
+void ResultsGrid::drawPlanRow(QPainter& painter, int row, const QRect& rect) {
+    const auto index = static_cast<size_t>(row);
+    if (row == 0)
+        m_widestExtent = 0;
+    if (m_plan->empty()) {
+        if (row == 0)
+            drawPieces(painter, {{QStringLiteral("Nothing would change"), m_colours.text}}, rect);
+        return;
+    }
+    const bool header = m_plan->rows()[index].kind == PlanRowKind::FileHeader;
+    painter.fillRect(rect, row == m_currentRow ? m_colours.currentRowFill
+                           : header            ? m_colours.headerFill
+                                               : m_background);
+    drawCheckBox(painter, m_plan->mark(index), rect);
+    int indent = boxColumnWidth();
+    if (const int32_t number = planRowLineNumber(*m_results, *m_plan, index);
+        m_lineNumbers && number > 0)
+        indent += drawLineNumber(painter, number, rect.adjusted(indent, 0, 0, 0));
+    drawPieces(painter, planRowPieces(*m_results, *m_plan, index, m_colours), rect, indent);
+}
+
+void ResultsGrid::drawCheckBox(QPainter& painter, CheckMark mark, const QRect& rect) {
+    if (mark == CheckMark::None)
+        return;
+    QStyleOptionButton option;
+    option.initFrom(viewport());
+    const int width = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this);
+    const int height = style()->pixelMetric(QStyle::PM_IndicatorHeight, nullptr, this);
+    option.rect = QRect(rect.left() + 4, rect.top() + (rect.height() - height) / 2, width, height);
+    option.state = QStyle::State_Enabled | (mark == CheckMark::Checked  ? QStyle::State_On
+                                            : mark == CheckMark::Partly ? QStyle::State_NoChange
+                                                                        : QStyle::State_Off);
+    style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, viewport());
+}
+
+void ResultsGrid::togglePlanRow(int row) {
+    if (m_content != GridContent::Plan || m_plan == nullptr || row < 0 ||
+        !m_plan->toggle(static_cast<size_t>(row)))
+        return;
+    viewport()->update();
+    emit planChecksChanged();
+}
+
+int ResultsGrid::drawLineNumber(QPainter& painter, int32_t lineNumber, const QRect& rect) {
     // Right-aligned in a column as wide as the widest number, so the texts line up.
     const QFontMetrics metrics(m_font);
     const int gutter = metrics.horizontalAdvance(QString(m_numberDigits, QLatin1Char('0'))) + 8;
-    const search::FileMatches& file = m_results->files.at(static_cast<size_t>(row.fileIndex));
-    const QString number =
-        QString::number(file.lines.at(static_cast<size_t>(row.lineIndex)).lineNumber);
+    const QString number = QString::number(lineNumber);
     painter.setFont(m_font);
     painter.setPen(m_colours.lineNumber);
     painter.drawText(QPoint(rect.left() + gutter - 6 - metrics.horizontalAdvance(number),
@@ -608,6 +768,7 @@ void ResultsGrid::drawPieces(QPainter& painter, const std::vector<GridPiece>& pi
     for (const GridPiece& piece : pieces) {
         QFont font = m_font;
         font.setBold(piece.bold);
+        font.setStrikeOut(piece.struck);
         painter.setFont(font);
         painter.setPen(piece.color);
         x += piece.offsetX;
@@ -648,18 +809,26 @@ void ResultsGrid::drawScriptRow(QPainter& painter, int row, const QRect& rect) {
     }
 }
 
+void ResultsGrid::pressRow(const QPoint& at, Qt::MouseButton button) {
+    const int row = rowAt(at);
+    if (row < 0)
+        return;
+    setCurrentRow(row);
+    if (button == Qt::LeftButton && at.x() + horizontalScrollBar()->value() < boxColumnWidth())
+        togglePlanRow(row);
+}
+
 void ResultsGrid::mousePressEvent(QMouseEvent* event) {
     QAbstractScrollArea::mousePressEvent(event);
-    if (const int row = rowAt(event->position().toPoint()); row >= 0)
-        setCurrentRow(row);
+    pressRow(event->position().toPoint(), event->button());
     emit mouseDown(event->position().toPoint());
 }
 
 void ResultsGrid::mouseDoubleClickEvent(QMouseEvent* event) {
     QAbstractScrollArea::mouseDoubleClickEvent(event);
-    // The second press of a double click is a press too: it records where the click was.
-    if (const int row = rowAt(event->position().toPoint()); row >= 0)
-        setCurrentRow(row);
+    // The second press of a double click is a press too: it records where the click was, and
+    // a second click on a box toggles it back.
+    pressRow(event->position().toPoint(), event->button());
     emit mouseDown(event->position().toPoint());
     emit doubleClicked(event->position().toPoint());
 }
@@ -668,6 +837,10 @@ void ResultsGrid::keyPressEvent(QKeyEvent* event) {
     emit keyDown(event->key());
     if (moveCurrentRow(event->key()))
         return;
+    if (event->key() == Qt::Key_Space && m_content == GridContent::Plan) {
+        togglePlanRow(m_currentRow);
+        return;
+    }
     QAbstractScrollArea::keyPressEvent(event); // the grid still scrolls as usual
 }
 

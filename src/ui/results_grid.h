@@ -1,8 +1,10 @@
 // The main window's owner-drawn grid (resultsGrid): search results row by row from the view's
-// row table, or the script's header and lines. Virtualised: only the rows in sight are drawn,
+// row table, a replace preview's changes with their boxes, or the script's header and lines.
+// Virtualised: only the rows in sight are drawn,
 // so a view of a million rows scrolls as fast as one of ten.
 #pragma once
 
+#include "change_plan.h"
 #include "results/results.h"
 #include "script/script.h"
 
@@ -16,16 +18,18 @@
 
 namespace kestrava::ui {
 
-// What the grid shows (the window selects it).
-enum class GridContent : uint8_t { Empty, Results, Script };
+// What the grid shows (the window selects it). A plan is a replace preview: the changes with
+// their boxes.
+enum class GridContent : uint8_t { Empty, Results, Script, Plan };
 
 // One run of text drawn in a row: where it starts relative to the previous piece's end.
 struct GridPiece {
     QString text;
     QColor color;
     bool bold = false;
-    int offsetX = 0; // pixels after the previous piece's end
-    int offsetY = 0; // pixels below the row's text line
+    bool struck = false; // a change's old text
+    int offsetX = 0;     // pixels after the previous piece's end
+    int offsetY = 0;     // pixels below the row's text line
 };
 
 // The grid's colours. The defaults are its look on a light background; gridColours gives the
@@ -39,6 +43,8 @@ struct GridColours {
     QColor currentRowFill{0xCC, 0xE0, 0xFF};
     QColor currentItemFill{0xFF, 0xE4, 0xC4}; // the script item being viewed
     QColor gutterFill{0xEE, 0xEE, 0xEE};      // behind the preview's line numbers
+    QColor removed{0xC8, 0x00, 0x00};         // a change's old text
+    QColor added{0x00, 0x80, 0x00};           // and its new text
 };
 // The defaults on a light background; on a dark one (a dark desktop theme) lighter texts and
 // fills blended from the palette, so matches, context, headers and the current row stay
@@ -64,6 +70,13 @@ QString resultRowText(const search::SearchResults& results, const results::Rows&
 // The fill of a results row.
 QColor resultRowFill(const results::Rows& rows, size_t row, const QColor& background,
                      const GridColours& colours = {});
+
+// The pieces of one row of a replace preview: a file's header ("3 changes in " the folder, then
+// the name in bold), a line of a change as it is (struck through) or as it would become.
+std::vector<GridPiece> planRowPieces(const search::SearchResults& results, const ChangePlan& plan,
+                                     size_t row, const GridColours& colours = {});
+// The line number a plan row shows; 0 for a header or blank row.
+int32_t planRowLineNumber(const search::SearchResults& results, const ChangePlan& plan, size_t row);
 
 // One cell of the script grid: its fill and text (drawn readable on the fill, or white in the
 // smaller header font). Row 0 is the header; row r shows line r - 1 of the script's line view.
@@ -95,6 +108,9 @@ class ResultsGrid : public QAbstractScrollArea {
     void showEmpty();
     // Shows the rows of a results view; both records must outlive the showing.
     void showResults(const search::SearchResults* results, const results::Rows* rows);
+    // Shows a replace preview; both must outlive the showing. Its boxes are toggled here, by a
+    // click on one or Space on the current row.
+    void showPlan(const search::SearchResults* results, ChangePlan* plan);
     // Shows the script's lines (it must outlive the showing); an empty script reads
     // "  Empty Script". Call again after every change of the script.
     void showScript(const script::Script* script, script::ItemEdit edit,
@@ -128,6 +144,8 @@ class ResultsGrid : public QAbstractScrollArea {
     void mouseDown(const QPoint& viewportPoint);
     void doubleClicked(const QPoint& viewportPoint);
     void keyDown(int key);
+    // A box of the plan shown was toggled.
+    void planChecksChanged();
 
   protected:
     void changeEvent(QEvent* event) override;
@@ -140,11 +158,21 @@ class ResultsGrid : public QAbstractScrollArea {
 
   private:
     void drawResultRow(QPainter& painter, int row, const QRect& rect);
+    void drawPlanRow(QPainter& painter, int row, const QRect& rect);
+    void drawCheckBox(QPainter& painter, CheckMark mark, const QRect& rect);
     void drawScriptRow(QPainter& painter, int row, const QRect& rect);
     void drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces, const QRect& rect,
                     int indent = 0);
-    // Draws the row's line number; how far in its text starts.
-    int drawLineNumber(QPainter& painter, const results::Row& row, const QRect& rect);
+    // Draws a line number in the gutter at the rect's left; how far in the text starts.
+    int drawLineNumber(QPainter& painter, int32_t number, const QRect& rect);
+    // The width of the plan's column of boxes, at the left of every row.
+    int boxColumnWidth() const;
+    // A press makes its row current; a left one on a plan row's box toggles it.
+    void pressRow(const QPoint& at, Qt::MouseButton button);
+    // Toggles the box of a plan row, if it has one.
+    void togglePlanRow(int row);
+    // Rows that can be current: those of results or of a plan.
+    int selectableRowCount() const;
     void widenColumn(int extent);
     void updateScrollBars();
     // Derives the drawn colours from the chosen ones and the palette in force.
@@ -157,6 +185,7 @@ class ResultsGrid : public QAbstractScrollArea {
     GridContent m_content = GridContent::Empty;
     const search::SearchResults* m_results = nullptr;
     const results::Rows* m_rows = nullptr;
+    ChangePlan* m_plan = nullptr;
     const script::Script* m_script = nullptr;
     script::ItemEdit m_scriptEdit = script::ItemEdit::None;
     ScriptColours m_chosenScriptColours;

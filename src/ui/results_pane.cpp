@@ -162,9 +162,34 @@ results::SummaryTexts ResultsPane::showResults() {
     return results::summaryTexts(m_results, m_view, m_uniqueMatchCount);
 }
 
+results::SummaryTexts ResultsPane::showPlan() {
+    m_rows.clear();
+    m_plan.build(m_results);
+    if (m_grid->columnCount() != 1)
+        m_grid->clearDrawGrid(1);
+    m_grid->showPlan(&m_results, &m_plan);
+    m_previewPane->clear();
+    m_grid->setEnabled(!m_plan.empty());
+    return planSummary();
+}
+
+results::SummaryTexts ResultsPane::planSummary() const {
+    const auto counted = [](int64_t count, const char* one, const char* many) {
+        return std::to_string(count) + (count == 1 ? one : many);
+    };
+    results::SummaryTexts texts = results::summaryTexts(m_results, m_view, 0);
+    texts.searchedAndFound = "Searched " + counted(m_results.filesScanned, " file", " files") +
+                             ":   " + std::to_string(m_plan.changeCount());
+    texts.matchesWord = m_plan.changeCount() == 1 ? " change" : " changes";
+    texts.inFiles = " in " + counted(m_plan.fileCount(), " file", " files");
+    texts.uniqueMatches = "(" + std::to_string(m_plan.checkedCount()) + " checked)";
+    return texts;
+}
+
 void ResultsPane::showEmpty() {
     // Nothing on screen may point into the rows any more.
     m_rows.clear();
+    m_plan.clear();
     m_grid->clearDrawGrid(1);
     m_grid->showEmpty();
     m_previewPane->clear();
@@ -208,6 +233,10 @@ void ResultsPane::rememberPreviewSize() {
 void ResultsPane::previewRow(int row) {
     if (!m_previewPane->isVisibleTo(this))
         return;
+    if (m_grid->content() == GridContent::Plan) {
+        previewPlanRow(row);
+        return;
+    }
     const bool onRow = m_grid->content() == GridContent::Results && row >= 0 &&
                        static_cast<size_t>(row) < m_rows.size() &&
                        m_rows[static_cast<size_t>(row)].kind != results::RowKind::Blank;
@@ -225,6 +254,35 @@ void ResultsPane::previewRow(int row) {
         m_previewPane->showLine(m_results, file, line);
     else
         m_previewPane->clear();
+}
+
+void ResultsPane::previewPlanRow(int row) {
+    const auto index = static_cast<size_t>(row);
+    if (row < 0 || index >= m_plan.rows().size() ||
+        m_plan.rows()[index].kind == PlanRowKind::Blank) {
+        m_previewPane->clear();
+        return;
+    }
+    const PlanRow& shown = m_plan.rows()[index];
+    const auto fileIndex = static_cast<size_t>(shown.fileIndex);
+    const search::FileMatches& file = m_results.files.at(fileIndex);
+    if (file.lines.empty()) {
+        m_previewPane->clear();
+        return;
+    }
+    // At the matched line the change starts on; a header, or a change whose line holds no match
+    // of its own (a script's run of changed lines), shows the file at its first match.
+    size_t line = 0;
+    if (shown.kind != PlanRowKind::FileHeader) {
+        const int32_t number =
+            file.changeViews.at(static_cast<size_t>(shown.changeIndex)).lineNumber;
+        const auto found =
+            std::find_if(file.lines.begin(), file.lines.end(),
+                         [number](const search::MatchedLine& l) { return l.lineNumber == number; });
+        if (found != file.lines.end())
+            line = static_cast<size_t>(found - file.lines.begin());
+    }
+    m_previewPane->showLine(m_results, fileIndex, line);
 }
 
 void ResultsPane::showEvent(QShowEvent* event) {

@@ -1,7 +1,7 @@
 // The results of the last run and the grid that shows them, with the grid's menu: opening a
 // result in the preferred editor (also by double click) or with the desktop's program for it,
-// and exporting the view shown to the clipboard or a text file. Below the grid, the preview of
-// the current row's file.
+// and exporting the view shown to the clipboard or a text file; or the replace preview of a
+// planning run. Below the grid, the preview of the current row's file.
 #pragma once
 
 #include "config/settings.h"
@@ -38,6 +38,12 @@ class ResultsPane : public QWidget {
     void setView(results::View view) { m_view = view; }
     // Builds the view's rows and shows them; the summary texts of what is shown.
     results::SummaryTexts showResults();
+    // Lays out the results of a planning run as a replace preview, every change checked, and
+    // shows it; its summary texts.
+    results::SummaryTexts showPlan();
+    // The summary texts of the preview shown, with how many changes are checked.
+    results::SummaryTexts planSummary() const;
+    const ChangePlan& plan() const { return m_plan; }
     // Shows nothing; the rows go (the results stay for a later view).
     void showEmpty();
     const QString& lastExportFolder() const { return m_lastExportFolder; }
@@ -72,6 +78,7 @@ class ResultsPane : public QWidget {
     void placePreview();
     void rememberPreviewSize();
     void previewRow(int row);
+    void previewPlanRow(int row);
 
     UiServices& m_services;
     config::Settings& m_settings;
@@ -82,6 +89,7 @@ class ResultsPane : public QWidget {
     bool m_previewPlaced = false; // sized since it was last shown
     search::SearchResults m_results;
     results::Rows m_rows;
+    ChangePlan m_plan;
     results::View m_view = results::View::LinesWithMatches;
     int32_t m_uniqueMatchCount = 0;
     QPoint m_pressPos{-1, -1}; // last press on the grid (viewport pixels)
