@@ -145,6 +145,7 @@ class MainWindow : public QMainWindow {
     void scriptPreviewEnded(const QString& error, bool stopped);
     void applyPlan();
     void applyEnded(const QString& error, bool stopped);
+    std::string planQuestion(const ChangePlan& plan, bool inPlace, bool undoKept) const;
     void planChecksChanged();
     void setPreviewEnabled(bool enabled);
     // The undo journal (main_window_undo.cpp).

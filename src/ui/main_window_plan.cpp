@@ -35,6 +35,16 @@ QString refusedText(const std::vector<search::SkippedFile>& refused) {
 
 } // namespace
 
+// With every change checked, the mode's usual question; with some left out, one that says
+// only the checked ones are written.
+std::string MainWindow::planQuestion(const ChangePlan& plan, bool inPlace, bool undoKept) const {
+    if (plan.checkedCount() == plan.changeCount())
+        return m_mode == Mode::Script ? script::scriptConfirmText(true, inPlace, undoKept)
+                                      : search::replaceConfirmText(inPlace, undoKept);
+    return "Replace only the checked changes (" + std::to_string(plan.checkedCount()) + " of " +
+           std::to_string(plan.changeCount()) + ")" + search::replaceNote(inPlace, undoKept) + "?";
+}
+
 void MainWindow::setPreviewEnabled(bool enabled) {
     m_criteria->setPreviewEnabled(enabled);
     m_previewChangesAction->setEnabled(enabled);
@@ -107,9 +117,7 @@ void MainWindow::applyPlan() {
     if (!makeJournal(m_planRequest, journal))
         return;
     const bool inPlace = settings().replaceInSitu;
-    const std::string question = m_mode == Mode::Script
-                                     ? script::scriptConfirmText(true, inPlace, journal != nullptr)
-                                     : search::replaceConfirmText(inPlace, journal != nullptr);
+    const std::string question = planQuestion(plan, inPlace, journal != nullptr);
     if (!m_services->askYesNo(this, toQString(question)))
         return;
     m_journal = std::move(journal);

@@ -75,7 +75,8 @@ class TestMainWindowPlan : public WindowTest {
         pressAction(*w);
         QTRY_VERIFY(!w->isRunning());
         QCOMPARE(w.fake->questions.back(),
-                 QString::fromStdString(search::replaceConfirmText(true, true)));
+                 "Replace only the checked changes (4 of 6)" +
+                     QString::fromStdString(search::replaceNote(true, true)) + "?");
         QCOMPARE(readFile(root() + "/a.txt"), QByteArray("one DONE\ntwo TODO\nthree DONE\n"));
         QCOMPARE(readFile(root() + "/b.txt"), QByteArray("TODO b\n"));
         QCOMPARE(readFile(root() + "/c.txt"), QByteArray("TODO c, edited\n"));
