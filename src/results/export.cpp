@@ -230,6 +230,11 @@ ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool deta
       m_write(std::move(write)) {}
 
 std::string ExportWhileRunning::render(const std::string& folder, search::FileMatches& file) const {
+    // A file of very many lines is left to fileRecorded, which writes it through the block it
+    // keeps: its text made here would take as much fresh memory again.
+    constexpr size_t kMostLinesAhead = 16384;
+    if (file.lines.size() > kMostLinesAhead)
+        return {};
     // The file alone in results of its own; its lines are lent, not copied.
     search::SearchResults alone;
     alone.folders.push_back(folder);
@@ -254,7 +259,11 @@ void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size
     if (!m_started)
         appendHeaderLines(m_header, m_block, endLine);
     m_started = true;
-    if (const std::string& rendered = results.files[fileIndex].rendered; !rendered.empty()) {
+    if (const std::string& rendered = results.files[fileIndex].rendered;
+        rendered.size() >= kBlock) {
+        flush(); // a large file's text goes out as it is, not copied into the block
+        m_write(rendered);
+    } else if (!rendered.empty()) {
         m_block += rendered;
     } else {
         m_rows.clear();

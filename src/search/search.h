@@ -120,7 +120,7 @@ class FileRenderer {
   public:
     virtual ~FileRenderer() = default;
     // `folder` ends with "/"; file.fileName is set, file.folderIndex means nothing here. The file
-    // may be borrowed from but is given back as it was.
+    // may be borrowed from but is given back as it was. "" leaves the file to FileRecordedEvent.
     virtual std::string render(const std::string& folder, FileMatches& file) const = 0;
 };
 
@@ -143,7 +143,7 @@ struct ScanOptions {
     // A replacing run keeps each file's old content here before replacing it (not owned).
     UndoJournal* undoJournal = nullptr;
     // A find renders each file with matches as soon as it is searched (not owned); with
-    // forgetRecordedLines its lines are then let go at once.
+    // forgetRecordedLines the lines of a file so rendered are then let go at once.
     const FileRenderer* fileRenderer = nullptr;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;

@@ -146,7 +146,7 @@ void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileO
     const size_t nameStart = path.rfind('/') + 1; // npos + 1 is 0
     file.fileName = path.substr(nameStart);
     file.rendered = specs.options.fileRenderer->render(path.substr(0, nameStart), file);
-    if (specs.options.forgetRecordedLines) {
+    if (specs.options.forgetRecordedLines && !file.rendered.empty()) {
         MatchedLineArray().swap(file.lines);
         std::vector<ContextLine>().swap(file.context);
     }
