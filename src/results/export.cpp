@@ -154,6 +154,9 @@ ExportHeader makeExportHeader(HeaderKind kind, const search::Criteria& criteria,
 
 namespace {
 
+// Text is handed on in blocks of about this size: fewer writes, and no memory for it all.
+constexpr size_t kBlock = size_t{1} << 20;
+
 // The header's lines, each appended to `out` and followed by lineDone(out).
 template <typename LineDone>
 void appendHeaderLines(const ExportHeader& header, std::string& out, LineDone lineDone) {
@@ -201,7 +204,6 @@ void appendEachLine(const search::SearchResults& results, const Rows& rows,
 void writeResultText(const search::SearchResults& results, const Rows& rows,
                      const ExportHeader& header, bool details,
                      const std::function<void(std::string_view)>& write) {
-    constexpr size_t kBlock = size_t{1} << 20;
     std::string block;
     block.reserve(kBlock + 4096);
     appendEachLine(results, rows, header, details, block, [&](std::string& text) {
@@ -254,7 +256,6 @@ std::string ExportWhileRunning::render(const std::string& folder, search::FileMa
 }
 
 void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
-    constexpr size_t kBlock = size_t{1} << 20;
     const auto endLine = [](std::string& line) { line += '\n'; };
     if (!m_started)
         appendHeaderLines(m_header, m_block, endLine);

@@ -140,12 +140,18 @@ struct FileOutcome {
     size_t lineCount = 0;         // of the file's matched lines, which rendering may let go
 };
 
+// A path's folder part, up to and including its last "/"; empty without one.
+std::string_view folderPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
+}
+
 // A file rendered where it was searched; its lines go there too when nobody needs them after.
 void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileOutcome& outcome) {
     FileMatches& file = outcome.file;
-    const size_t nameStart = path.rfind('/') + 1; // npos + 1 is 0
-    file.fileName = path.substr(nameStart);
-    file.rendered = specs.options.fileRenderer->render(path.substr(0, nameStart), file);
+    const std::string folder(folderPart(path));
+    file.fileName = path.substr(folder.size());
+    file.rendered = specs.options.fileRenderer->render(folder, file);
     if (specs.options.forgetRecordedLines && !file.rendered.empty()) {
         MatchedLineArray().swap(file.lines);
         std::vector<ContextLine>().swap(file.context);
@@ -219,12 +225,6 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
     }
     releaseBuffer(buffer);
     return outcome;
-}
-
-// A path's folder part, up to and including its last "/"; empty without one.
-std::string_view folderPart(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
 }
 
 // Records outcomes in list order: counters, progress, files with matches, replaced text written.
