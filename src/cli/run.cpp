@@ -408,7 +408,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
     search::ScanOptions scan = options.scan;
     scan.planOnly = options.preview || options.interactive;
     scan.keepReplacements = options.interactive;
-    scan.forgetRecordedLines = madeWhileRunning != nullptr;
+    scan.forgetRecordedFiles = madeWhileRunning != nullptr;
     scan.fileRenderer = madeWhileRunning.get();
     scan.keepReplacements = scan.keepReplacements || (options.json && replacing);
     scan.countLines = numbersShown(options);

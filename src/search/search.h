@@ -131,9 +131,10 @@ struct ScanOptions {
     int32_t contextAfter = 0;      // and after it
     // A replacing run works out each file's changes as a unified diff and writes nothing.
     bool planOnly = false;
-    // Each file's lines are let go once FileRecordedEvent has been told of it (which wrote
-    // them out), so memory does not grow with the matches; the counts stay.
-    bool forgetRecordedLines = false;
+    // Each file's record (FileMatches) is let go once FileRecordedEvent has been told of it
+    // (which wrote it out), so memory does not grow with the files or the matches; the counts
+    // stay, and SearchResults::files ends empty.
+    bool forgetRecordedFiles = false;
     // A run with one replacing item keeps each replacement's text (FileMatches::replacements);
     // a planning run keeps the changes of any number of items, with their views.
     bool keepReplacements = false;
@@ -143,7 +144,7 @@ struct ScanOptions {
     // A replacing run keeps each file's old content here before replacing it (not owned).
     UndoJournal* undoJournal = nullptr;
     // A find renders each file with matches as soon as it is searched (not owned); with
-    // forgetRecordedLines the lines of a file so rendered are then let go at once.
+    // forgetRecordedFiles the lines of a file so rendered are then let go at once.
     const FileRenderer* fileRenderer = nullptr;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;

@@ -88,10 +88,6 @@ int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatche
     return found;
 }
 
-bool looksBinary(std::string_view content) {
-    return std::memchr(content.data(), 0, std::min(content.size(), kBinaryProbe)) != nullptr;
-}
-
 void recordSkipped(SearchResults& results, std::string path, util::ReadStatus status,
                    std::string message) {
     const SkipReason reason = status == util::ReadStatus::Missing      ? SkipReason::Missing
@@ -152,7 +148,7 @@ void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileO
     const std::string folder(folderPart(path));
     file.fileName = path.substr(folder.size());
     file.rendered = specs.options.fileRenderer->render(folder, file);
-    if (specs.options.forgetRecordedLines && !file.rendered.empty()) {
+    if (specs.options.forgetRecordedFiles && !file.rendered.empty()) {
         MatchedLineArray().swap(file.lines);
         std::vector<ContextLine>().swap(file.context);
     }
@@ -170,14 +166,16 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
         const regex::StopScope stopScope(stop);
         util::FileText text;
         int error = 0;
+        // A binary file that is skipped is read no further than the bytes that tell.
         outcome.status =
-            text.load(path, buffer, error, kMaxFileSize, specs.replace ? &outcome.target : nullptr);
+            text.load(path, buffer, error, kMaxFileSize, specs.replace ? &outcome.target : nullptr,
+                      specs.options.skipBinary ? kBinaryProbe : 0);
         outcome.errorText = readStatusText(outcome.status, error);
         // Built in locals and handed over only at the end: should a mapped file shrink under
         // the search, what was half built is abandoned, never left in the outcome.
         const bool searched =
             outcome.status != util::ReadStatus::Read || text.use([&](std::string_view content) {
-                if (specs.options.skipBinary && looksBinary(content)) {
+                if (text.binary()) {
                     outcome.binary = true;
                     return;
                 }
@@ -233,7 +231,7 @@ class Committer {
     Committer(SearchResults& results, const ProgressEvent& progress, int32_t listTotal,
               bool replaceInPlace, const FileRecordedEvent& recorded, const ScanOptions& options)
         : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
-          m_recorded(recorded), m_forgetLines(options.forgetRecordedLines && recorded),
+          m_recorded(recorded), m_forgetFiles(options.forgetRecordedFiles && recorded),
           m_journal(options.undoJournal) {}
 
     // Prepared writes wait in a batch, so that one flush of the file system puts all their new
@@ -294,11 +292,10 @@ class Committer {
             writeReplaced(listed.path, outcome);
         if (m_recorded)
             m_recorded(m_results, m_results.files.size() - 1);
-        std::string().swap(m_results.files.back().rendered); // told; nobody reads it again
-        if (m_forgetLines) {
-            MatchedLineArray().swap(m_results.files.back().lines);
-            std::vector<ContextLine>().swap(m_results.files.back().context);
-        }
+        if (m_forgetFiles)
+            m_results.files.pop_back();
+        else
+            std::string().swap(m_results.files.back().rendered); // told; nobody reads it again
     }
 
     const std::vector<std::string>& replacedPaths() const { return m_replacedPaths; }
@@ -401,7 +398,7 @@ class Committer {
     ProgressThrottle m_throttle;
     bool m_replaceInPlace;
     const FileRecordedEvent& m_recorded;
-    bool m_forgetLines;
+    bool m_forgetFiles;
     UndoJournal* m_journal;
     std::vector<Batched> m_batch;
     size_t m_batchBytes = 0;
@@ -555,6 +552,7 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
     Committer committer(results, progress, 0, false, recorded, specs.options);
     const auto commit = [&](size_t index, FileOutcome&& outcome) {
         committer.commit(listed[index], std::move(outcome)); // only this thread adds to `listed`
+        listed[index] = ListedFile{}; // no worker comes back to it
     };
     // Listed files are handed over a few at a time: each handing takes both locks.
     constexpr size_t kHandOver = 16;

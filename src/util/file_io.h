@@ -66,9 +66,10 @@ bool resolveLinks(const std::string& fileName, std::string& target, int& error);
 ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer, int& error);
 // The same into the front of `room`, which grows when it is smaller and never shrinks: growing a
 // string zeroes what it adds, which a buffer kept from file to file then pays once, not per
-// file. The file's bytes are room's first `got`.
+// file. The file's bytes are room's first `got`. With `nulProbe`, a file whose first nulProbe
+// bytes hold a NUL is read no further: `got` counts only those.
 ReadStatus readOpenedFileInto(const UniqueFd& file, size_t size, std::string& room, size_t& got,
-                              int& error);
+                              int& error, size_t nulProbe = 0);
 // Reads `length` bytes from `offset` into `bytes` (fewer when the file ends first); false with
 // errno in `error` when reading fails.
 bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error);

@@ -5,6 +5,7 @@
 #include "util/unique_fd.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,10 +162,18 @@ ReadStatus readOpenedFile(const UniqueFd& file, size_t size, std::string& buffer
 }
 
 ReadStatus readOpenedFileInto(const UniqueFd& file, size_t size, std::string& room, size_t& got,
-                              int& error) {
-    if (room.size() < size)
-        room.resize(size);
-    const int64_t done = readRange(file.get(), 0, size, room.data(), error);
+                              int& error, size_t nulProbe) {
+    const size_t head = nulProbe > 0 && nulProbe < size ? nulProbe : size;
+    if (room.size() < head)
+        room.resize(head);
+    int64_t done = readRange(file.get(), 0, head, room.data(), error);
+    if (done == static_cast<int64_t>(head) && head < size &&
+        std::memchr(room.data(), 0, head) == nullptr) {
+        if (room.size() < size)
+            room.resize(size);
+        const int64_t rest = readRange(file.get(), done, size - head, room.data() + head, error);
+        done = rest < 0 ? rest : done + rest;
+    }
     got = done < 0 ? 0 : static_cast<size_t>(done);
     return done < 0 ? ReadStatus::Unreadable : got == 0 ? ReadStatus::Empty : ReadStatus::Read;
 }

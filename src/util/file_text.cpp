@@ -3,11 +3,14 @@
 
 #include "util/unique_fd.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace kestrava::util {
 
@@ -19,8 +22,35 @@ struct BusGuard {
     uintptr_t end = 0;
     sigjmp_buf resume;
     BusGuard* outer = nullptr;
+    // For work that tells how far it has come (FileText::passed): pages from keptFrom up to
+    // setUpTo are in memory, those before keptFrom were let go.
+    bool windowed = false;
+    uintptr_t keptFrom = 0;
+    uintptr_t setUpTo = 0;
 };
 thread_local BusGuard* tGuard = nullptr;
+
+// Pages are set up ahead of the work, and let go behind it, this many bytes at a time: setting
+// up many pages at once costs less than a fault every few pages.
+constexpr uintptr_t kWindow = uintptr_t{8} << 20;
+// What stays behind the place the work has reached: the start of its line, context lines.
+constexpr uintptr_t kKeepBehind = uintptr_t{1} << 20;
+
+uintptr_t pageStart(uintptr_t place) {
+    static const auto pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    return place & ~(pageSize - 1);
+}
+
+// Sets up the next window once the work is within half a window of what is set up. A failure
+// (a file that shrank) is left to the fault that follows.
+void setUpAhead(BusGuard& guard, uintptr_t place) {
+    if (guard.setUpTo >= guard.end || place + kWindow / 2 < guard.setUpTo)
+        return;
+    const uintptr_t from = std::max(guard.setUpTo, pageStart(place));
+    const uintptr_t to = std::min(guard.end, from + kWindow);
+    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_READ);
+    guard.setUpTo = to;
+}
 struct sigaction gPreviousBusAction {};
 
 void onBusError(int signal, siginfo_t* info, void* context) {
@@ -52,6 +82,11 @@ void installBusHandler() {
     });
 }
 
+// The first `probe` bytes of a text hold a NUL.
+bool nulWithin(std::string_view text, size_t probe) {
+    return probe > 0 && std::memchr(text.data(), 0, std::min(text.size(), probe)) != nullptr;
+}
+
 } // namespace
 
 FileText::~FileText() {
@@ -67,17 +102,23 @@ void FileText::unmap() {
 }
 
 ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int& error,
-                          int64_t maxSize, ReadTarget* target) {
+                          int64_t maxSize, ReadTarget* target, size_t nulProbe) {
     unmap();
+    m_binary = false;
     UniqueFd file;
     size_t size = 0;
     const ReadStatus opened = openRegularFile(fileName, maxSize, file, size, error, target);
     if (opened == ReadStatus::Read && size >= kMapFrom) {
-        void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.get(), 0);
+        void* mapping = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.get(), 0);
         if (mapping != MAP_FAILED) {
             m_mapping = mapping;
             m_mappedSize = size;
             m_text = std::string_view(static_cast<const char*>(mapping), size);
+            // A binary file that is skipped is left after its first pages.
+            bool binary = false;
+            m_binary = guarded([&](std::string_view text) { binary = nulWithin(text, nulProbe); },
+                               false) &&
+                       binary;
             return ReadStatus::Read;
         }
         // A file system that cannot map is read instead.
@@ -85,12 +126,33 @@ ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int&
     if (opened != ReadStatus::Read && opened != ReadStatus::Empty)
         return opened;
     size_t got = 0;
-    const ReadStatus status = readOpenedFileInto(file, size, buffer, got, error);
+    const ReadStatus status = readOpenedFileInto(file, size, buffer, got, error, nulProbe);
     m_text = std::string_view(buffer.data(), got);
+    m_binary = nulWithin(m_text, nulProbe);
     return status;
 }
 
 bool FileText::use(const std::function<void(std::string_view text)>& work) const {
+    return guarded(work, true);
+}
+
+void FileText::passed(const char* at) {
+    BusGuard* const guard = tGuard;
+    const auto place = reinterpret_cast<uintptr_t>(at);
+    if (guard == nullptr || !guard->windowed || place < guard->begin || place >= guard->end)
+        return;
+    if (place < guard->keptFrom) // the work went back: what it left must be set up again
+        guard->keptFrom = guard->setUpTo = pageStart(place);
+    if (place - guard->keptFrom >= kWindow + kKeepBehind) {
+        const uintptr_t upTo = pageStart(place - kKeepBehind);
+        madvise(reinterpret_cast<void*>(guard->keptFrom), upTo - guard->keptFrom, MADV_DONTNEED);
+        guard->keptFrom = upTo;
+    }
+    setUpAhead(*guard, place);
+}
+
+bool FileText::guarded(const std::function<void(std::string_view text)>& work,
+                       bool windowed) const {
     if (m_mapping == nullptr) {
         work(m_text);
         return true;
@@ -100,6 +162,10 @@ bool FileText::use(const std::function<void(std::string_view text)>& work) const
     guard.begin = reinterpret_cast<uintptr_t>(m_mapping);
     guard.end = guard.begin + m_mappedSize;
     guard.outer = tGuard;
+    guard.windowed = windowed;
+    guard.keptFrom = guard.setUpTo = guard.begin;
+    if (windowed)
+        setUpAhead(guard, guard.begin);
     if (sigsetjmp(guard.resume, 1) != 0) {
         tGuard = guard.outer;
         return false;

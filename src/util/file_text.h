@@ -24,20 +24,28 @@ class FileText {
 
     // Reads or maps the file as readWholeRegularFile reads it; `buffer` serves for reading (its
     // front holds the text; see readOpenedFileInto). With `target`, what was opened is told
-    // there (see openRegularFile).
+    // there (see openRegularFile). With `nulProbe`, a file with a NUL byte among its first
+    // nulProbe bytes is taken no further than them, and binary() says so.
     ReadStatus load(const std::string& fileName, std::string& buffer, int& error, int64_t maxSize,
-                    ReadTarget* target = nullptr);
+                    ReadTarget* target = nullptr, size_t nulProbe = 0);
+    bool binary() const { return m_binary; }
 
     // Runs `work` over the text. A mapped file that another program shrinks meanwhile would
     // end the process with SIGBUS when the lost part is touched; instead `work` is abandoned
     // where it stands (what it allocated is not freed) and the result is false.
     bool use(const std::function<void(std::string_view text)>& work) const;
+    // Told by `work`, on its thread, as it goes on: the text before `at` is not needed again
+    // soon. A mapped file's pages behind it go back to the page cache (a later read still finds
+    // them) and the next ones are set up, so a large file does not take its whole size in memory.
+    static void passed(const char* at);
 
   private:
+    bool guarded(const std::function<void(std::string_view text)>& work, bool windowed) const;
     void unmap();
     std::string_view m_text;
     void* m_mapping = nullptr;
     size_t m_mappedSize = 0;
+    bool m_binary = false;
 };
 
 } // namespace kestrava::util

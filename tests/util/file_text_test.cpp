@@ -1,5 +1,5 @@
-// File texts for searching: large files are mapped, and a mapped file that shrinks under a
-// search gives an error instead of ending the process.
+// File texts for searching: large files are mapped, binary ones probed, and a mapped file that
+// shrinks under a search gives an error instead of ending the process.
 #include "util/file_text.h"
 #include "util_test_support.h"
 
@@ -43,6 +43,57 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
     int error = 0;
     text.load(folder.path() + "large", buffer, error, INT64_MAX);
     EXPECT_TRUE(buffer.empty() || buffer.capacity() < FileText::kMapFrom);
+}
+
+// With a probe, a NUL among the first bytes ends the reading there; one after them is text.
+TEST(FileText, ANulInTheProbedBytesStopsTheReadingAndOneAfterThemDoesNot) {
+    constexpr size_t kProbe = 64 << 10;
+    kestest::TempFolder folder;
+    const auto withNul = [](std::string text, size_t at) {
+        text[at] = '\0';
+        return text;
+    };
+    const std::string large = largeText();
+    const std::string medium = large.substr(0, 3 * kProbe);
+    for (const auto& [name, content, binary, kept] :
+         {std::tuple{"late", withNul(medium, kProbe + 10), false, 3 * kProbe},
+          std::tuple{"early", withNul(medium, 10), true, kProbe},
+          std::tuple{"mapped-early", withNul(large, 10), true, large.size()},
+          std::tuple{"mapped-late", withNul(large, kProbe), false, large.size()}}) {
+        kestest::writeRaw(folder.path() + name, content);
+        FileText text;
+        std::string buffer;
+        int error = 0;
+        ASSERT_EQ(text.load(folder.path() + name, buffer, error, INT64_MAX, nullptr, kProbe),
+                  ReadStatus::Read)
+            << name;
+        EXPECT_EQ(text.binary(), binary) << name;
+        std::string seen;
+        text.use([&](std::string_view bytes) { seen = bytes; });
+        EXPECT_TRUE(seen == content.substr(0, kept)) << name;
+    }
+}
+
+// Pages a mapped search has passed are let go; reading them again gives the same bytes.
+TEST(FileText, PagesPassedAndLetGoReadTheSameWhenTheWorkGoesBack) {
+    kestest::TempFolder folder;
+    const std::string large = largeText();
+    kestest::writeRaw(folder.path() + "large", large);
+    FileText text;
+    std::string buffer;
+    int error = 0;
+    ASSERT_EQ(text.load(folder.path() + "large", buffer, error, INT64_MAX), ReadStatus::Read);
+    std::string seen;
+    EXPECT_TRUE(text.use([&](std::string_view bytes) {
+        for (int pass = 0; pass < 2; ++pass) {
+            seen.clear();
+            for (size_t at = 0; at < bytes.size(); at += 4096) {
+                seen += bytes.substr(at, 4096);
+                FileText::passed(bytes.data() + at);
+            }
+        }
+    }));
+    EXPECT_TRUE(seen == large);
 }
 
 TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {

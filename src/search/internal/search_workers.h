@@ -7,8 +7,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -69,7 +69,7 @@ template <typename Outcome> class OrderedWorkers {
     // Commits every job in order, once the jobs are closed; false when a stop request ended it
     // early (nothing after the last committed job is committed).
     bool commitAll(const Commit& commit, const std::stop_token& stop) {
-        std::vector<Outcome> batch;
+        std::vector<Slot> batch;
         while (m_nextCommit < m_jobs) {
             if (!takeReady(m_nextCommit, batch, stop) || !commitBatch(batch, commit, stop))
                 return false;
@@ -79,18 +79,18 @@ template <typename Outcome> class OrderedWorkers {
     // Commits the jobs done so far, in order, without waiting for more: the calling thread does
     // it between other work, so outcomes do not pile up; false as commitAll.
     bool commitReady(const Commit& commit, const std::stop_token& stop) {
-        std::vector<Outcome> batch;
+        std::vector<Slot> batch;
         {
             std::lock_guard lock(m_lock);
-            for (size_t i = m_nextCommit; i < m_jobs && m_ready[i].has_value(); ++i) {
-                batch.push_back(std::move(*m_ready[i]));
-                m_ready[i].reset();
-            }
+            for (size_t i = m_nextCommit; i < m_jobs && m_ready[i] != nullptr; ++i)
+                batch.push_back(std::move(m_ready[i]));
         }
         return batch.empty() || commitBatch(batch, commit, stop);
     }
 
   private:
+    using Slot = std::unique_ptr<Outcome>;
+
     OrderedWorkers(size_t jobs, bool closed, size_t threads, size_t window, Process process,
                    std::vector<int64_t> waitFor)
         : m_jobs(jobs), m_closed(closed), m_callerWorks(!closed), m_threadCount(threads),
@@ -103,29 +103,26 @@ template <typename Outcome> class OrderedWorkers {
 
     // Waits for job `index`, then takes it and every ready job after it, in order. Signalling
     // is kept to the jobs someone waits for: a wake-up per file costs more than the search.
-    bool takeReady(size_t index, std::vector<Outcome>& batch, const std::stop_token& stop) {
+    bool takeReady(size_t index, std::vector<Slot>& batch, const std::stop_token& stop) {
         batch.clear();
         while (m_callerWorks && !stop.stop_requested() && !isReady(index) && workAsCaller()) {
         }
         std::unique_lock lock(m_lock);
         m_mergerWaitsFor = index;
-        m_readyChanged.wait(lock, stop, [&] { return m_ready[index].has_value(); });
+        m_readyChanged.wait(lock, stop, [&] { return m_ready[index] != nullptr; });
         m_mergerWaitsFor = kNobody;
         if (stop.stop_requested())
             return false;
-        for (size_t i = index; i < m_jobs && m_ready[i].has_value(); ++i) {
-            batch.push_back(std::move(*m_ready[i]));
-            m_ready[i].reset();
-        }
+        for (size_t i = index; i < m_jobs && m_ready[i] != nullptr; ++i)
+            batch.push_back(std::move(m_ready[i]));
         return true;
     }
 
-    bool commitBatch(std::vector<Outcome>& batch, const Commit& commit,
-                     const std::stop_token& stop) {
-        for (Outcome& outcome : batch) {
+    bool commitBatch(std::vector<Slot>& batch, const Commit& commit, const std::stop_token& stop) {
+        for (Slot& outcome : batch) {
             if (stop.stop_requested())
                 return false;
-            commit(m_nextCommit++, std::move(outcome));
+            commit(m_nextCommit++, std::move(*outcome));
         }
         markCommitted(m_nextCommit);
         return true;
@@ -149,7 +146,7 @@ template <typename Outcome> class OrderedWorkers {
 
     bool isReady(size_t index) {
         std::lock_guard lock(m_lock);
-        return m_ready[index].has_value();
+        return m_ready[index] != nullptr;
     }
 
     // Runs the next jobs on the calling thread; false when none may start now.
@@ -196,10 +193,10 @@ template <typename Outcome> class OrderedWorkers {
         m_next += count;
     }
 
-    void runJobs(size_t first, size_t count, size_t worker, std::vector<Outcome>& outcomes) {
+    void runJobs(size_t first, size_t count, size_t worker, std::vector<Slot>& outcomes) {
         outcomes.clear();
         for (size_t index = first; index < first + count; ++index)
-            outcomes.push_back(m_process(index, worker));
+            outcomes.push_back(std::make_unique<Outcome>(m_process(index, worker)));
         bool wake = false;
         {
             std::lock_guard lock(m_lock);
@@ -214,7 +211,7 @@ template <typename Outcome> class OrderedWorkers {
     void work(size_t worker) {
         size_t first = 0;
         size_t count = 0;
-        std::vector<Outcome> outcomes;
+        std::vector<Slot> outcomes;
         while (takeJobs(first, count))
             runJobs(first, count, worker, outcomes);
     }
@@ -232,14 +229,15 @@ template <typename Outcome> class OrderedWorkers {
     std::mutex m_lock;
     std::condition_variable_any m_readyChanged; // the committing thread waits here
     std::condition_variable m_space;            // workers wait here
-    std::vector<std::optional<Outcome>> m_ready;
+    // Slots of every job so far: one pointer each, as most of them are empty at any time.
+    std::vector<Slot> m_ready;
     size_t m_next = 0;
     size_t m_committed = 0;
     size_t m_nextCommit = 0; // the committing thread's own count of m_committed
     size_t m_mergerWaitsFor = kNobody;
     size_t m_workersWaiting = 0;
     bool m_abort = false;
-    std::vector<Outcome> m_callerOutcomes;
+    std::vector<Slot> m_callerOutcomes;
     std::vector<std::thread> m_threads; // last: joined while everything above still exists
 };
 
