@@ -125,8 +125,9 @@ struct FileOutcome {
     std::string errorText;
     FileMatches file;
     bool replaced = false;
-    std::string replacedText;
-    util::ReadTarget target; // when replacing: the file that was read, which the write must find
+    std::string replacedText; // let go once prepared (see below)
+    size_t replacedBytes = 0; // its size
+    util::ReadTarget target;  // when replacing: the file that was read, which the write must find
     util::PreparedWrite prepared; // in place: the replaced text already written beside the file
     std::string oldHash, newHash; // for the undo journal, when one is kept
     int32_t journalEntry = 0;     // the journal's number of its old content, once kept ahead
@@ -209,7 +210,10 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                    !specs.replace) {
             renderOnWorker(specs, path, outcome);
         } else if (outcome.replaced && prepareInPlace) {
-            outcome.prepared.prepare(outcome.target, outcome.replacedText, false);
+            outcome.replacedBytes = outcome.replacedText.size();
+            // Prepared outcomes wait for their batch's flush in numbers; their texts are on disk.
+            if (outcome.prepared.prepare(outcome.target, outcome.replacedText, false))
+                std::string().swap(outcome.replacedText);
         }
     } catch (const regex::RegexStoppedError&) {
         outcome.stopped = true; // the search's results were still in locals: nothing to drop
@@ -243,7 +247,7 @@ class Committer {
             commitNow(listed, std::move(outcome));
             return;
         }
-        m_batchBytes += outcome.replacedText.size();
+        m_batchBytes += outcome.replacedBytes;
         m_batch.push_back({&listed, std::move(outcome)});
         if (awaited || m_batch.size() >= kBatchFiles || m_batchBytes >= kBatchBytes)
             finish();
@@ -466,8 +470,10 @@ void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, Compi
                      bool replaceInPlace, Committer& committer, SearchResults& results,
                      const std::stop_token& stop) {
     std::vector<std::string> buffers(threads);
-    // Finished but uncommitted searches hold only their records; replaced texts are whole files.
-    const size_t window = specs.replace ? 2 * threads : 64 * threads;
+    // Finished but uncommitted searches hold only their records; replaced texts are whole files,
+    // except those prepared in place, and those must be many for workers to go on while a batch
+    // is flushed.
+    const size_t window = !specs.replace ? 64 * threads : replaceInPlace ? 96 : 2 * threads;
     std::vector<int64_t> waitFor =
         specs.replace ? writeDependencies(files, replaceInPlace) : std::vector<int64_t>{};
     const std::vector<bool> awaited = awaitedJobs(waitFor);
@@ -552,7 +558,7 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
     Committer committer(results, progress, 0, false, recorded, specs.options);
     const auto commit = [&](size_t index, FileOutcome&& outcome) {
         committer.commit(listed[index], std::move(outcome)); // only this thread adds to `listed`
-        listed[index] = ListedFile{}; // no worker comes back to it
+        listed[index] = ListedFile{};                        // no worker comes back to it
     };
     // Listed files are handed over a few at a time: each handing takes both locks.
     constexpr size_t kHandOver = 16;

@@ -95,7 +95,10 @@ template <typename Outcome> class OrderedWorkers {
                    std::vector<int64_t> waitFor)
         : m_jobs(jobs), m_closed(closed), m_callerWorks(!closed), m_threadCount(threads),
           m_window(std::max<size_t>(window, threads)), m_process(std::move(process)),
-          m_waitFor(std::move(waitFor)), m_ready(jobs) {
+          m_waitFor(std::move(waitFor)),
+          m_anyWaits(std::any_of(m_waitFor.begin(), m_waitFor.end(),
+                                 [](int64_t job) { return job >= 0; })),
+          m_ready(jobs) {
         const size_t spawned = m_callerWorks ? threads - 1 : threads;
         for (size_t worker = 0; worker < spawned; ++worker)
             m_threads.emplace_back([this, worker] { work(worker); });
@@ -185,7 +188,7 @@ template <typename Outcome> class OrderedWorkers {
     void claimJobs(size_t& first, size_t& count) {
         first = m_next;
         count = 1;
-        if (m_waitFor.empty()) {
+        if (!m_anyWaits) {
             const size_t share = (m_jobs - m_next) / (2 * m_threadCount);
             const size_t room = m_committed + m_window - m_next;
             count = std::clamp<size_t>(std::min(share, room), 1, kMostPerTurn);
@@ -226,6 +229,7 @@ template <typename Outcome> class OrderedWorkers {
     const size_t m_window;
     const Process m_process;
     const std::vector<int64_t> m_waitFor;
+    const bool m_anyWaits; // some job waits for another
     std::mutex m_lock;
     std::condition_variable_any m_readyChanged; // the committing thread waits here
     std::condition_variable m_space;            // workers wait here
