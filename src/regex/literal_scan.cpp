@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 namespace kestrava::regex {
@@ -19,7 +23,7 @@ constexpr int32_t kLiteralSafeFlags = PCRE_CASELESS | PCRE_DOTALL | PCRE_MULTILI
                                       PCRE_DOLLAR_ENDONLY | PCRE_UNGREEDY | PCRE_NO_AUTO_CAPTURE |
                                       PCRE_EXTRA | PCRE_NO_UTF8_CHECK;
 
-// Each alternative costs one pass over the text; past this many the engine's own start-byte
+// Each alternative costs two byte probes per place; past this many the engine's own start-byte
 // table is the better search.
 constexpr size_t kMaxAlternatives = 8;
 
@@ -82,7 +86,115 @@ size_t findVectorised(const char* text, size_t from, size_t lastStart, std::stri
 }
 #endif
 
+// The first alternative, in pattern order, that matches whole at `at`; npos for none. Every
+// alternative must fit before the end of the text.
+size_t alternativeAt(const char* at, const std::vector<std::string>& alternatives, bool caseless) {
+    for (size_t i = 0; i < alternatives.size(); ++i)
+        if (equalAt(at, alternatives[i], caseless))
+            return i;
+    return std::string::npos;
+}
+
+// Searches within pieces a few megabytes long, seeing a stop request between them; `find(end,
+// from)` searches for starts at or after `from` of matches that end by `end`. Only a start
+// inside the piece counts: one after it may come after the start of a longer match that goes
+// past the piece's end.
+template <typename Find>
+size_t findInPieces(size_t length, size_t from, size_t longest, const Find& find) {
+    const size_t piece = pcre_api::kStopCheckBytes;
+    while (from < length && length - from > piece + longest) {
+        const size_t hit = find(from + piece + longest - 1, from);
+        if (hit < from + piece)
+            return hit;
+        from += piece;
+        pcre_api::checkStop();
+    }
+    return find(length, from);
+}
+
 } // namespace
+
+#if defined(__x86_64__)
+// Alternatives told apart by their first few bytes, 32 places a step: for each of those bytes, a
+// table by its low half and one by its high half give the alternatives (a bit each) that may
+// have it there. A place where some alternative's bit survives every table is a candidate.
+class NibbleTables {
+  public:
+    static constexpr size_t kMostBytes = 3;
+
+    NibbleTables(const std::vector<std::string>& alternatives, bool caseless) {
+        m_bytes = kMostBytes;
+        for (const std::string& alternative : alternatives)
+            m_bytes = std::min(m_bytes, alternative.size());
+        for (size_t i = 0; i < alternatives.size(); ++i)
+            for (size_t k = 0; k < m_bytes; ++k)
+                for (const char c : {alternatives[i][k], foldedCase(alternatives[i][k], caseless)})
+                    add(k, static_cast<uint8_t>(c), static_cast<uint8_t>(1U << i));
+    }
+
+    // The first step of 32 places from `pos` on (before `stop`) that holds candidates: its
+    // start, with bit j of `mask` set when place start + j is one; `stop` when there is none.
+    // The text must hold every step's places and m_bytes - 1 bytes more.
+    __attribute__((target("avx2"))) size_t next(const char* text, size_t pos, size_t stop,
+                                                uint32_t& mask) const {
+        const __m256i lowHalf = _mm256_set1_epi8(0x0F);
+        __m256i lowTables[kMostBytes];
+        __m256i highTables[kMostBytes];
+        for (size_t k = 0; k < m_bytes; ++k) {
+            lowTables[k] = table(m_low[k]);
+            highTables[k] = table(m_high[k]);
+        }
+        for (; pos < stop; pos += 32) {
+            __m256i alive = _mm256_set1_epi8(-1);
+            for (size_t k = 0; k < m_bytes; ++k) {
+                const __m256i block =
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + pos + k));
+                const __m256i low = _mm256_and_si256(block, lowHalf);
+                const __m256i high = _mm256_and_si256(_mm256_srli_epi16(block, 4), lowHalf);
+                alive = _mm256_and_si256(alive, _mm256_shuffle_epi8(lowTables[k], low));
+                alive = _mm256_and_si256(alive, _mm256_shuffle_epi8(highTables[k], high));
+            }
+            const __m256i dead = _mm256_cmpeq_epi8(alive, _mm256_setzero_si256());
+            mask = ~static_cast<uint32_t>(_mm256_movemask_epi8(dead));
+            if (mask != 0)
+                return pos;
+        }
+        return stop;
+    }
+
+  private:
+    static char foldedCase(char c, bool caseless) {
+        if (!caseless || !isAsciiLetter(c))
+            return c;
+        return static_cast<char>(c ^ 0x20);
+    }
+    // The 16-byte table in both halves, as the shuffle looks up each half on its own.
+    __attribute__((target("avx2"))) static __m256i table(const uint8_t* bytes) {
+        return _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+    }
+    void add(size_t k, uint8_t byte, uint8_t bit) {
+        m_low[k][byte & 0x0F] |= bit;
+        m_high[k][byte >> 4] |= bit;
+    }
+
+    size_t m_bytes = 0;
+    uint8_t m_low[kMostBytes][16] = {};
+    uint8_t m_high[kMostBytes][16] = {};
+};
+#endif
+
+// What finds the candidates for every alternative at once: the nibble tables where the processor
+// has AVX2, else a probe of each alternative's first byte and one of its last.
+struct LiteralScanner::Probes {
+#if defined(__x86_64__)
+    std::unique_ptr<NibbleTables> tables;
+#endif
+#if defined(__SSE2__)
+    std::vector<ByteProbe> first;
+    std::vector<ByteProbe> last;
+#endif
+};
 
 std::vector<std::string> plainLiterals(const std::string& pattern, int32_t flags,
                                        PatternLanguage language) {
@@ -127,42 +239,104 @@ size_t findLiteralBefore(const char* text, size_t length, size_t from, std::stri
 
 size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
                            bool caseless) {
-    const size_t piece = pcre_api::kStopCheckBytes;
-    while (from < length && length - from > piece + literal.size()) {
-        const size_t hit =
-            findLiteralBefore(text, from + piece + literal.size() - 1, from, literal, caseless);
-        if (hit != std::string::npos)
-            return hit;
-        from += piece;
-        pcre_api::checkStop();
-    }
-    return findLiteralBefore(text, length, from, literal, caseless);
+    return findInPieces(length, from, literal.size(), [&](size_t end, size_t at) {
+        return findLiteralBefore(text, end, at, literal, caseless);
+    });
 }
 
 LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, bool caseless,
                                const char* text, size_t length)
     : m_alternatives(alternatives), m_caseless(caseless), m_text(text), m_length(length),
-      m_next(alternatives.size(), kUnknown) {}
+      m_probes(std::make_unique<Probes>()) {
+    for (const std::string& alternative : alternatives)
+        m_longest = std::max(m_longest, alternative.size());
+#if defined(__x86_64__)
+    static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
+    if (kHasAvx2) {
+        m_probes->tables = std::make_unique<NibbleTables>(alternatives, caseless);
+        return;
+    }
+#endif
+#if defined(__SSE2__)
+    for (const std::string& alternative : alternatives) {
+        m_probes->first.emplace_back(alternative.front(), caseless);
+        m_probes->last.emplace_back(alternative.back(), caseless);
+    }
+#endif
+}
+
+LiteralScanner::~LiteralScanner() = default;
 
 bool LiteralScanner::next(size_t from, size_t& start, size_t& end) {
-    // Each alternative remembers its next place at or after the last `from`; only those left
-    // behind are searched again, so every alternative passes over the text once.
-    size_t best = std::string::npos;
-    size_t bestIndex = 0;
-    for (size_t i = 0; i < m_alternatives.size(); ++i) {
-        if (m_next[i] == kUnknown || (m_next[i] != std::string::npos && m_next[i] < from))
-            m_next[i] = findLiteral(m_text, m_length, from, m_alternatives[i], m_caseless);
-        // Leftmost wins; at the same place the earlier alternative, as the engine tries them.
-        if (m_next[i] < best) {
-            best = m_next[i];
-            bestIndex = i;
+    size_t which = 0;
+    start = m_alternatives.size() == 1
+                ? findLiteral(m_text, m_length, from, m_alternatives.front(), m_caseless)
+                : findInPieces(m_length, from, m_longest, [&](size_t length, size_t at) {
+                      return findAny(length, at, which);
+                  });
+    if (start == std::string::npos)
+        return false;
+    end = start + m_alternatives[which].size();
+    return true;
+}
+
+// Every alternative is looked for in one pass: the leftmost place wins, and there the earlier
+// alternative, as the engine tries them.
+size_t LiteralScanner::findAny(size_t length, size_t from, size_t& which) const {
+    if (from >= length)
+        return std::string::npos;
+    size_t pos = from;
+#if defined(__x86_64__)
+    if (m_probes->tables) {
+        // Each step looks at 32 places, where even the longest alternative fits.
+        const size_t steps =
+            length - from >= m_longest + 31 ? (length - from - m_longest - 31) / 32 + 1 : 0;
+        const size_t stop = from + 32 * steps;
+        uint32_t mask = 0;
+        for (; (pos = m_probes->tables->next(m_text, pos, stop, mask)) < stop; pos += 32)
+            for (; mask != 0; mask &= mask - 1) {
+                const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
+                which = alternativeAt(m_text + candidate, m_alternatives, m_caseless);
+                if (which != std::string::npos)
+                    return candidate;
+            }
+        return findAnyOneByOne(length, pos, which);
+    }
+#endif
+#if defined(__SSE2__)
+    // Each step looks at 16 places, where even the longest alternative fits.
+    const size_t steps =
+        length - from >= m_longest + 15 ? (length - from - m_longest - 15) / 16 + 1 : 0;
+    for (const size_t stop = from + 16 * steps; pos < stop; pos += 16) {
+        __m128i any = _mm_setzero_si128();
+        for (size_t i = 0; i < m_alternatives.size(); ++i)
+            any =
+                _mm_or_si128(any, _mm_and_si128(m_probes->first[i].equal(m_text + pos),
+                                                m_probes->last[i].equal(
+                                                    m_text + pos + m_alternatives[i].size() - 1)));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
+             mask &= mask - 1) {
+            const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
+            which = alternativeAt(m_text + candidate, m_alternatives, m_caseless);
+            if (which != std::string::npos)
+                return candidate;
         }
     }
-    if (best == std::string::npos)
-        return false;
-    start = best;
-    end = best + m_alternatives[bestIndex].size();
-    return true;
+#endif
+    return findAnyOneByOne(length, pos, which);
+}
+
+// What the vectorised steps leave (or everything, without them), with only the alternatives that
+// still fit.
+size_t LiteralScanner::findAnyOneByOne(size_t length, size_t pos, size_t& which) const {
+    for (; pos < length; ++pos)
+        for (size_t i = 0; i < m_alternatives.size(); ++i)
+            if (m_alternatives[i].size() <= length - pos &&
+                equalAt(m_text + pos, m_alternatives[i], m_caseless)) {
+                which = i;
+                return pos;
+            }
+    return std::string::npos;
 }
 
 } // namespace kestrava::regex

@@ -300,9 +300,10 @@ TEST(JitAndInterpreter, AgreeOnEveryGroupOfEveryMatch) {
 // and the required text at both ends of lines and of the text.
 TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
     const std::tuple<std::vector<std::string>, std::string_view, size_t> cases[] = {
-        {{"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab"},
+        {{"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab",
+          "ab@|`b|Ba|bab|aab`|@a|ba@|aaa"},
          "abAB@`\n",
-         90},
+         130},
         {{"\\b\\w+_t\\b", "[a-z]+ing", "\\d+\\.\\d+", "x+yz", "a\\sb", "[^b]ab", "\\Ba_", "_\\b",
           "g\\W*i", "n.g", "[\\d_]+?_t", "i\\b\\w", "[a-z]+ing\\b", "\\B[g-z]+_t", "[^\\s]+ng\\B",
           "\\s+ng", "\\S+\\s+i"},
@@ -321,6 +322,14 @@ TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
                 ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
         }
     }
+}
+
+// A long text is searched a few megabytes at a time: a short alternative just past a piece's end
+// must not win over a longer one that begins before it.
+TEST(JitAndInterpreter, AlternativesAcrossTheEndOfASearchedPiece) {
+    const size_t piece = pcre_api::kStopCheckBytes;
+    const std::string text = std::string(piece, 'x') + "abcdef" + std::string(piece, 'x');
+    EXPECT_TRUE(studiedFindsWhatTheInterpreterFinds("abcdef|cd", text));
 }
 
 // Patterns that begin with \b and consume word bytes only get one attempt per run of them: on

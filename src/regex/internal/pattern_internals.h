@@ -6,6 +6,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace kestrava::regex {
@@ -138,15 +139,22 @@ class LiteralScanner {
   public:
     LiteralScanner(const std::vector<std::string>& alternatives, bool caseless, const char* text,
                    size_t length);
+    ~LiteralScanner();
+    LiteralScanner(const LiteralScanner&) = delete;
+    LiteralScanner& operator=(const LiteralScanner&) = delete;
     bool next(size_t from, size_t& start, size_t& end);
 
   private:
-    static constexpr size_t kUnknown = std::string::npos - 1;
+    struct Probes;
+    size_t findAny(size_t length, size_t from, size_t& which) const;
+    size_t findAnyOneByOne(size_t length, size_t pos, size_t& which) const;
+
     const std::vector<std::string>& m_alternatives;
     bool m_caseless;
     const char* m_text;
     size_t m_length;
-    std::vector<size_t> m_next; // each alternative's next place, npos when there is none
+    size_t m_longest = 0;
+    std::unique_ptr<Probes> m_probes;
 };
 
 // Maps a negative pcre_exec result to the layer's error code.
