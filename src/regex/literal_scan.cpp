@@ -100,14 +100,15 @@ size_t alternativeAt(const char* at, const std::vector<std::string>& alternative
 // inside the piece counts: one after it may come after the start of a longer match that goes
 // past the piece's end.
 template <typename Find>
-size_t findInPieces(size_t length, size_t from, size_t longest, const Find& find) {
+size_t findInPieces(const char* text, size_t length, size_t from, size_t longest,
+                    const Find& find) {
     const size_t piece = pcre_api::kStopCheckBytes;
     while (from < length && length - from > piece + longest) {
         const size_t hit = find(from + piece + longest - 1, from);
         if (hit < from + piece)
             return hit;
         from += piece;
-        pcre_api::checkStop();
+        pcre_api::checkStop(text + from);
     }
     return find(length, from);
 }
@@ -239,7 +240,7 @@ size_t findLiteralBefore(const char* text, size_t length, size_t from, std::stri
 
 size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
                            bool caseless) {
-    return findInPieces(length, from, literal.size(), [&](size_t end, size_t at) {
+    return findInPieces(text, length, from, literal.size(), [&](size_t end, size_t at) {
         return findLiteralBefore(text, end, at, literal, caseless);
     });
 }
@@ -271,7 +272,7 @@ bool LiteralScanner::next(size_t from, size_t& start, size_t& end) {
     size_t which = 0;
     start = m_alternatives.size() == 1
                 ? findLiteral(m_text, m_length, from, m_alternatives.front(), m_caseless)
-                : findInPieces(m_length, from, m_longest, [&](size_t length, size_t at) {
+                : findInPieces(m_text, m_length, from, m_longest, [&](size_t length, size_t at) {
                       return findAny(length, at, which);
                   });
     if (start == std::string::npos)

@@ -334,7 +334,7 @@ class RunLocator {
             const uint32_t end = endWithin(text, at, at + kPiece);
             if (end < at + kPiece)
                 return end;
-            pcre_api::checkStop();
+            pcre_api::checkStop(text + at + kPiece);
         }
         return endWithin(text, at, length);
     }

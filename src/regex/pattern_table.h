@@ -148,10 +148,11 @@ struct Pattern {
 // While one lives on a thread, every match made on that thread checks `stop` as it goes (at
 // each match attempt or each few kilobytes searched, each few megabytes of a plain-text search)
 // and, once a stop is requested, ends by throwing RegexStoppedError. Scopes nest; ending one
-// restores the one around it.
+// restores the one around it. A long search also tells `passed`, now and then, how far it has
+// come in its text.
 class StopScope {
   public:
-    explicit StopScope(std::stop_token stop);
+    explicit StopScope(std::stop_token stop, void (*passed)(const char* at) = nullptr);
     ~StopScope();
     StopScope(const StopScope&) = delete;
     StopScope& operator=(const StopScope&) = delete;
@@ -159,6 +160,7 @@ class StopScope {
   private:
     std::stop_token m_stop;
     const std::stop_token* m_outer;
+    void (*m_outerPassed)(const char* at);
 };
 
 // A match that ended on its thread's stop request; not an RegexError, so a caller can tell

@@ -236,6 +236,7 @@ class WindowSearch {
 } // namespace
 
 constinit thread_local const std::stop_token* tThreadStop = nullptr;
+constinit thread_local PassedEvent tThreadPassed = nullptr;
 
 size_t leadingVerbsLength(std::string_view pattern) {
     size_t at = 0;
@@ -391,13 +392,16 @@ void setThreadSearchWindow(uint32_t bytes) {
 
 namespace kestrava::regex {
 
-StopScope::StopScope(std::stop_token stop)
-    : m_stop(std::move(stop)), m_outer(pcre_api::tThreadStop) {
+StopScope::StopScope(std::stop_token stop, pcre_api::PassedEvent passed)
+    : m_stop(std::move(stop)), m_outer(pcre_api::tThreadStop),
+      m_outerPassed(pcre_api::tThreadPassed) {
     pcre_api::tThreadStop = &m_stop;
+    pcre_api::tThreadPassed = passed;
 }
 
 StopScope::~StopScope() {
     pcre_api::tThreadStop = m_outer;
+    pcre_api::tThreadPassed = m_outerPassed;
 }
 
 const char* RegexStoppedError::what() const noexcept {

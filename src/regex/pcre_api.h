@@ -61,6 +61,17 @@ inline void checkStop() {
         throw RegexStoppedError();
 }
 
+// Told by a long search on the calling thread how far it has come; kept by StopScope.
+using PassedEvent = void (*)(const char* at);
+extern constinit thread_local PassedEvent tThreadPassed;
+
+// checkStop, in a long search that has come to `at`.
+inline void checkStop(const char* at) {
+    if (const PassedEvent passed = tThreadPassed)
+        passed(at);
+    checkStop();
+}
+
 // True when a search in windows (see Search) finds what the search over the whole text finds:
 // nothing in the pattern depends on where a search starts ("\G"), stops the search as a whole
 // ("(*COMMIT)" and the other verbs; the leading ones may also change what a line break is), or

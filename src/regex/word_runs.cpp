@@ -88,7 +88,7 @@ bool WordStartRuns::next(uint32_t from, uint32_t& start, uint32_t& end) {
     uint32_t checked = from;
     while (m_vector && m_length - pos >= kBlock) {
         if (pos - checked >= kPiece) {
-            pcre_api::checkStop();
+            pcre_api::checkStop(m_text + pos);
             checked = pos;
         }
         if (!m_loaded || pos - m_base >= kBlock)
@@ -147,7 +147,7 @@ bool WordStartRuns::nextOneByOne(uint32_t from, uint32_t& start, uint32_t& end) 
     uint32_t checked = from;
     for (uint32_t pos = from; pos < m_length; pos = end) {
         if (pos - checked >= kPiece) {
-            pcre_api::checkStop();
+            pcre_api::checkStop(m_text + pos);
             checked = pos;
         }
         const uint32_t limit = pos + std::min(m_length - pos, kPiece);
@@ -172,7 +172,7 @@ uint32_t WordStartRuns::findEnd(uint32_t pos) const {
         const uint32_t end = findEndWithin(pos, pos + kPiece);
         if (end < pos + kPiece)
             return end;
-        pcre_api::checkStop();
+        pcre_api::checkStop(m_text + pos + kPiece);
     }
     return findEndWithin(pos, m_length);
 }

@@ -175,9 +175,10 @@ class LineBuilder {
 // A million one-match lines must stay within 64 bytes each, besides their texts.
 static_assert(sizeof(MatchedLine) <= 64);
 
-// Room for `count` matches beyond the first: a power of two, so growing one by one stays cheap.
+// Room for `count` matches beyond the first: a power of two, so growing one by one stays cheap,
+// and at least four, which a block from the heap holds anyway.
 size_t moreCapacity(size_t count) {
-    return count == 0 ? 0 : std::bit_ceil(count);
+    return count == 0 ? 0 : std::bit_ceil(std::max<size_t>(count, 4));
 }
 
 // Line ranges, first to last, both counted from 1.

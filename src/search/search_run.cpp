@@ -164,7 +164,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
     try {
         // A stop is heard between match attempts, so a slow pattern in one large file cannot
         // hold the run; the file's half-made results are then dropped.
-        const regex::StopScope stopScope(stop);
+        const regex::StopScope stopScope(stop, &util::FileText::passed);
         util::FileText text;
         int error = 0;
         // A binary file that is skipped is read no further than the bytes that tell.

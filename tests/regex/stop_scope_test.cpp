@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -223,6 +224,25 @@ TEST(StopCheck, PatternErrorsReadAsWritten) {
             EXPECT_EQ(status.errorText, error) << pattern;
             EXPECT_EQ(status.errorOffset, offset) << pattern;
         }
+}
+
+// A long search that finds nothing tells its scope how far it has come, in the text and forward,
+// so the caller can let go of what lies behind.
+thread_local std::vector<const char*> tPassed;
+TEST(StopScope, ALongSearchWithoutMatchesTellsHowFarItHasCome) {
+    PatternSet studied;
+    const std::string text = wordsWithoutDigits(3 * pcre_api::kStopCheckBytes);
+    const auto length = static_cast<uint32_t>(text.size());
+    MatchCollection results;
+    for (const char* pattern : {"never|there", "never", "\\b\\w+_never\\b"}) {
+        tPassed.clear();
+        const StopScope scope(std::stop_token(), [](const char* at) { tPassed.push_back(at); });
+        studied.matches(test::compile(studied, pattern), text.data(), length, 0, {}, results);
+        ASSERT_FALSE(tPassed.empty()) << pattern;
+        EXPECT_TRUE(std::is_sorted(tPassed.begin(), tPassed.end())) << pattern;
+        EXPECT_TRUE(tPassed.front() > text.data() && tPassed.back() < text.data() + text.size())
+            << pattern;
+    }
 }
 
 } // namespace
