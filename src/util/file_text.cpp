@@ -22,33 +22,36 @@ struct BusGuard {
     uintptr_t end = 0;
     sigjmp_buf resume;
     BusGuard* outer = nullptr;
-    // For work that tells how far it has come (FileText::passed): pages from keptFrom up to
-    // setUpTo are in memory, those before keptFrom were let go.
+    // For work that tells how far it has come (FileText::passed): the pages from offset
+    // keptFrom up to setUpTo are in memory, those before keptFrom were let go.
+    char* mapping = nullptr;
     bool windowed = false;
-    uintptr_t keptFrom = 0;
-    uintptr_t setUpTo = 0;
+    size_t keptFrom = 0;
+    size_t setUpTo = 0;
 };
 thread_local BusGuard* tGuard = nullptr;
 
 // Pages are set up ahead of the work, and let go behind it, this many bytes at a time: setting
 // up many pages at once costs less than a fault every few pages.
-constexpr uintptr_t kWindow = uintptr_t{8} << 20;
+constexpr size_t kWindow = size_t{8} << 20;
 // What stays behind the place the work has reached: the start of its line, context lines.
-constexpr uintptr_t kKeepBehind = uintptr_t{1} << 20;
+constexpr size_t kKeepBehind = size_t{1} << 20;
 
-uintptr_t pageStart(uintptr_t place) {
-    static const auto pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    return place & ~(pageSize - 1);
+// The start of the page holding an offset into a mapping, which starts a page.
+size_t pageStart(size_t offset) {
+    static const auto kPageSize = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return offset & ~(kPageSize - 1);
 }
 
 // Sets up the next window once the work is within half a window of what is set up. A failure
 // (a file that shrank) is left to the fault that follows.
-void setUpAhead(BusGuard& guard, uintptr_t place) {
-    if (guard.setUpTo >= guard.end || place + kWindow / 2 < guard.setUpTo)
+void setUpAhead(BusGuard& guard, size_t offset) {
+    const size_t size = guard.end - guard.begin;
+    if (guard.setUpTo >= size || offset + kWindow / 2 < guard.setUpTo)
         return;
-    const uintptr_t from = std::max(guard.setUpTo, pageStart(place));
-    const uintptr_t to = std::min(guard.end, from + kWindow);
-    madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_READ);
+    const size_t from = std::max(guard.setUpTo, pageStart(offset));
+    const size_t to = std::min(size, from + kWindow);
+    madvise(guard.mapping + from, to - from, MADV_POPULATE_READ);
     guard.setUpTo = to;
 }
 struct sigaction gPreviousBusAction {};
@@ -141,14 +144,15 @@ void FileText::passed(const char* at) {
     const auto place = reinterpret_cast<uintptr_t>(at);
     if (guard == nullptr || !guard->windowed || place < guard->begin || place >= guard->end)
         return;
-    if (place < guard->keptFrom) // the work went back: what it left must be set up again
-        guard->keptFrom = guard->setUpTo = pageStart(place);
-    if (place - guard->keptFrom >= kWindow + kKeepBehind) {
-        const uintptr_t upTo = pageStart(place - kKeepBehind);
-        madvise(reinterpret_cast<void*>(guard->keptFrom), upTo - guard->keptFrom, MADV_DONTNEED);
+    const size_t offset = place - guard->begin;
+    if (offset < guard->keptFrom) // the work went back: what it left must be set up again
+        guard->keptFrom = guard->setUpTo = pageStart(offset);
+    if (offset - guard->keptFrom >= kWindow + kKeepBehind) {
+        const size_t upTo = pageStart(offset - kKeepBehind);
+        madvise(guard->mapping + guard->keptFrom, upTo - guard->keptFrom, MADV_DONTNEED);
         guard->keptFrom = upTo;
     }
-    setUpAhead(*guard, place);
+    setUpAhead(*guard, offset);
 }
 
 bool FileText::guarded(const std::function<void(std::string_view text)>& work,
@@ -163,9 +167,9 @@ bool FileText::guarded(const std::function<void(std::string_view text)>& work,
     guard.end = guard.begin + m_mappedSize;
     guard.outer = tGuard;
     guard.windowed = windowed;
-    guard.keptFrom = guard.setUpTo = guard.begin;
+    guard.mapping = static_cast<char*>(m_mapping);
     if (windowed)
-        setUpAhead(guard, guard.begin);
+        setUpAhead(guard, 0);
     if (sigsetjmp(guard.resume, 1) != 0) {
         tGuard = guard.outer;
         return false;
