@@ -14,8 +14,8 @@ namespace kestrava::util {
 
 class FileText {
   public:
-    // Files of this size and more are mapped.
-    static constexpr size_t kMapFrom = size_t{16} << 20;
+    // Files of this size and more are mapped; below it, the buffer a worker keeps stays small.
+    static constexpr size_t kMapFrom = size_t{4} << 20;
 
     FileText() = default;
     ~FileText();
