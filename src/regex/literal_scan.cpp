@@ -3,6 +3,7 @@
 #include "internal/pattern_internals.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -26,6 +27,9 @@ constexpr int32_t kLiteralSafeFlags = PCRE_CASELESS | PCRE_DOTALL | PCRE_MULTILI
 // Each alternative costs two byte probes per place; past this many the engine's own start-byte
 // table is the better search.
 constexpr size_t kMaxAlternatives = 8;
+
+// Off in tests only, so that the probes every processor has are tried too.
+std::atomic<bool> gAvx2Tables = true;
 
 bool isAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -93,6 +97,26 @@ size_t alternativeAt(const char* at, const std::vector<std::string>& alternative
         if (equalAt(at, alternatives[i], caseless))
             return i;
     return std::string::npos;
+}
+
+// Of the places a step looks at (bit j of `mask`: pos + j), the first where an alternative
+// matches whole, and that alternative (`which`); npos for none.
+size_t firstWhole(const char* text, size_t pos, uint32_t mask,
+                  const std::vector<std::string>& alternatives, bool caseless, size_t& which) {
+    for (; mask != 0; mask &= mask - 1) {
+        const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
+        which = alternativeAt(text + candidate, alternatives, caseless);
+        if (which != std::string::npos)
+            return candidate;
+    }
+    return std::string::npos;
+}
+
+// Where steps of `width` places from `from` end, each place of each step leaving room for
+// `longest` bytes before `length`.
+size_t stepsEnd(size_t from, size_t length, size_t longest, size_t width) {
+    const size_t room = longest + width - 1;
+    return length - from >= room ? from + width * ((length - from - room) / width + 1) : from;
 }
 
 // Searches within pieces a few megabytes long, seeing a stop request between them; `find(end,
@@ -253,7 +277,7 @@ LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, boo
         m_longest = std::max(m_longest, alternative.size());
 #if defined(__x86_64__)
     static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
-    if (kHasAvx2) {
+    if (kHasAvx2 && gAvx2Tables.load(std::memory_order_relaxed)) {
         m_probes->tables = std::make_unique<NibbleTables>(alternatives, caseless);
         return;
     }
@@ -267,6 +291,10 @@ LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, boo
 }
 
 LiteralScanner::~LiteralScanner() = default;
+
+void useAvx2ForAlternatives(bool use) {
+    gAvx2Tables = use;
+}
 
 bool LiteralScanner::next(size_t from, size_t& start, size_t& end) {
     size_t which = 0;
@@ -289,39 +317,27 @@ size_t LiteralScanner::findAny(size_t length, size_t from, size_t& which) const 
     size_t pos = from;
 #if defined(__x86_64__)
     if (m_probes->tables) {
-        // Each step looks at 32 places, where even the longest alternative fits.
-        const size_t steps =
-            length - from >= m_longest + 31 ? (length - from - m_longest - 31) / 32 + 1 : 0;
-        const size_t stop = from + 32 * steps;
+        const size_t stop = stepsEnd(from, length, m_longest, 32);
         uint32_t mask = 0;
         for (; (pos = m_probes->tables->next(m_text, pos, stop, mask)) < stop; pos += 32)
-            for (; mask != 0; mask &= mask - 1) {
-                const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
-                which = alternativeAt(m_text + candidate, m_alternatives, m_caseless);
-                if (which != std::string::npos)
-                    return candidate;
-            }
+            if (const size_t hit = firstWhole(m_text, pos, mask, m_alternatives, m_caseless, which);
+                hit != std::string::npos)
+                return hit;
         return findAnyOneByOne(length, pos, which);
     }
 #endif
 #if defined(__SSE2__)
-    // Each step looks at 16 places, where even the longest alternative fits.
-    const size_t steps =
-        length - from >= m_longest + 15 ? (length - from - m_longest - 15) / 16 + 1 : 0;
-    for (const size_t stop = from + 16 * steps; pos < stop; pos += 16) {
+    for (const size_t stop = stepsEnd(from, length, m_longest, 16); pos < stop; pos += 16) {
         __m128i any = _mm_setzero_si128();
         for (size_t i = 0; i < m_alternatives.size(); ++i)
             any =
                 _mm_or_si128(any, _mm_and_si128(m_probes->first[i].equal(m_text + pos),
                                                 m_probes->last[i].equal(
                                                     m_text + pos + m_alternatives[i].size() - 1)));
-        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0;
-             mask &= mask - 1) {
-            const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
-            which = alternativeAt(m_text + candidate, m_alternatives, m_caseless);
-            if (which != std::string::npos)
-                return candidate;
-        }
+        const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(any));
+        if (const size_t hit = firstWhole(m_text, pos, mask, m_alternatives, m_caseless, which);
+            hit != std::string::npos)
+            return hit;
     }
 #endif
     return findAnyOneByOne(length, pos, which);

@@ -206,6 +206,9 @@ bool PatternTable::matches(int32_t patternID, const char* target, uint32_t targe
     return !results.empty();
 }
 
+// Matches tell how far the search has come at most once in this many bytes.
+constexpr uint32_t kTellEvery = 256 << 10;
+
 size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_t targetLength,
                                   uint32_t startOffset, MatchOptions options,
                                   const MatchFound& found) {
@@ -217,26 +220,41 @@ size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_
     if (startOffset > targetLength)
         raiseClassError(RegexErrorCode::StartAtTooLarge, RegexOperation::Matches, className(), 0,
                         {int64_t{targetLength}, int64_t{startOffset}});
+    // A long search tells how far it has come (see StopScope) where it finds matches too, not
+    // only where it finds none.
+    MatchFound telling;
+    if (const pcre_api::PassedEvent passed = pcre_api::tThreadPassed) {
+        telling = [&found, passed, target,
+                   nextTold = startOffset + kTellEvery](MatchResult& match) mutable {
+            const auto start = static_cast<uint32_t>(match.groupStartEnd[0]);
+            if (start >= nextTold) {
+                passed(target + start);
+                nextTold = start + kTellEvery;
+            }
+            found(match);
+        };
+    }
+    const MatchFound& handTo = telling ? telling : found;
     const bool anchored = (flags & pcre_api::kAnchored) != 0;
     if (entry.literals != nullptr && !anchored)
         return literalMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
-                              found);
+                              handTo);
     if (entry.required != nullptr && !anchored) {
         if (entry.required->text.empty())
             return entry.anchored != nullptr
                        ? wordStartMatches(patternID, entry, target, targetLength, startOffset,
-                                          flags, capture, found)
+                                          flags, capture, handTo)
                        : engineMatches(patternID, entry, target, targetLength, startOffset, flags,
-                                       capture, found);
+                                       capture, handTo);
         if (entry.required->stops.any())
             return runBoundMatches(patternID, entry, target, targetLength, startOffset, flags,
-                                   capture, found);
+                                   capture, handTo);
         if (findLiteral(target, targetLength, startOffset, entry.required->text,
                         entry.literalCaseless) == std::string::npos)
             return 0;
     }
     return engineMatches(patternID, entry, target, targetLength, startOffset, flags, capture,
-                         found);
+                         handTo);
 }
 
 size_t PatternTable::engineMatches(int32_t patternID, const EntryView& entry, const char* target,

@@ -3,7 +3,6 @@
 #include "search/search.h"
 
 #include "internal/context_lines.h"
-#include "util/file_text.h"
 
 #include <algorithm>
 #include <bit>
@@ -333,9 +332,6 @@ int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::str
                          MatchedLineArray& lines, bool countLines) {
     LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines, countLines);
     int32_t found = 0;
-    // A large mapped text is told now and then how far the search has come (FileText::passed).
-    constexpr int32_t kTellEvery = 256 << 10;
-    int32_t nextTold = kTellEvery;
     regex.forEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
                        [&](regex::MatchResult& match) {
                            const int32_t start = match.groupStartEnd[0];
@@ -343,10 +339,6 @@ int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::str
                            if (end > start) {
                                builder.add(start, end);
                                ++found;
-                           }
-                           if (start >= nextTold) {
-                               util::FileText::passed(text.data() + start);
-                               nextTold = start + kTellEvery;
                            }
                        });
     builder.closeLine();

@@ -18,18 +18,22 @@ namespace {
 
 // The mapping the current thread is working on, and where to go should it lose pages.
 struct BusGuard {
-    uintptr_t begin = 0;
-    uintptr_t end = 0;
+    char* mapping = nullptr;
+    size_t size = 0;
     sigjmp_buf resume;
     BusGuard* outer = nullptr;
     // For work that tells how far it has come (FileText::passed): the pages from offset
     // keptFrom up to setUpTo are in memory, those before keptFrom were let go.
-    char* mapping = nullptr;
     bool windowed = false;
     size_t keptFrom = 0;
     size_t setUpTo = 0;
 };
 thread_local BusGuard* tGuard = nullptr;
+
+// Where an address lies in the guard's mapping; at least its size when outside it.
+size_t offsetIn(const BusGuard& guard, uintptr_t address) {
+    return address - reinterpret_cast<uintptr_t>(guard.mapping); // below it wraps around
+}
 
 // Pages are set up ahead of the work, and let go behind it, this many bytes at a time: setting
 // up many pages at once costs less than a fault every few pages.
@@ -46,11 +50,10 @@ size_t pageStart(size_t offset) {
 // Sets up the next window once the work is within half a window of what is set up. A failure
 // (a file that shrank) is left to the fault that follows.
 void setUpAhead(BusGuard& guard, size_t offset) {
-    const size_t size = guard.end - guard.begin;
-    if (guard.setUpTo >= size || offset + kWindow / 2 < guard.setUpTo)
+    if (guard.setUpTo >= guard.size || offset + kWindow / 2 < guard.setUpTo)
         return;
     const size_t from = std::max(guard.setUpTo, pageStart(offset));
-    const size_t to = std::min(size, from + kWindow);
+    const size_t to = std::min(guard.size, from + kWindow);
     madvise(guard.mapping + from, to - from, MADV_POPULATE_READ);
     guard.setUpTo = to;
 }
@@ -59,7 +62,7 @@ struct sigaction gPreviousBusAction {};
 void onBusError(int signal, siginfo_t* info, void* context) {
     const BusGuard* guard = tGuard;
     const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (guard != nullptr && address >= guard->begin && address < guard->end)
+    if (guard != nullptr && offsetIn(*guard, address) < guard->size)
         siglongjmp(const_cast<BusGuard*>(guard)->resume, 1);
     // Not a mapping of ours: whatever handled SIGBUS before does, else the default ends the
     // process once the faulting access runs again on return.
@@ -141,10 +144,11 @@ bool FileText::use(const std::function<void(std::string_view text)>& work) const
 
 void FileText::passed(const char* at) {
     BusGuard* const guard = tGuard;
-    const auto place = reinterpret_cast<uintptr_t>(at);
-    if (guard == nullptr || !guard->windowed || place < guard->begin || place >= guard->end)
+    if (guard == nullptr || !guard->windowed)
         return;
-    const size_t offset = place - guard->begin;
+    const size_t offset = offsetIn(*guard, reinterpret_cast<uintptr_t>(at));
+    if (offset >= guard->size)
+        return;
     if (offset < guard->keptFrom) // the work went back: what it left must be set up again
         guard->keptFrom = guard->setUpTo = pageStart(offset);
     if (offset - guard->keptFrom >= kWindow + kKeepBehind) {
@@ -163,11 +167,10 @@ bool FileText::guarded(const std::function<void(std::string_view text)>& work,
     }
     installBusHandler();
     BusGuard guard;
-    guard.begin = reinterpret_cast<uintptr_t>(m_mapping);
-    guard.end = guard.begin + m_mappedSize;
+    guard.mapping = static_cast<char*>(m_mapping);
+    guard.size = m_mappedSize;
     guard.outer = tGuard;
     guard.windowed = windowed;
-    guard.mapping = static_cast<char*>(m_mapping);
     if (windowed)
         setUpAhead(guard, 0);
     if (sigsetjmp(guard.resume, 1) != 0) {

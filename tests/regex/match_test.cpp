@@ -1,4 +1,5 @@
 // Matching: single matches, every match of a text, splitting, groups, JIT against interpreter.
+#include "regex/internal/pattern_internals.h"
 #include "regex/pcre_api.h"
 #include "regex_test_util.h"
 
@@ -310,18 +311,24 @@ TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
          "ingtxyz_ab1.\n\r\v NG",
          120},
     };
-    for (const auto& [patterns, alphabet, maxLength] : cases) {
-        std::mt19937 random(7);
-        std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
-        std::uniform_int_distribution<size_t> length(0, maxLength);
-        for (int round = 0; round < 200; ++round) {
-            std::string text(length(random), ' ');
-            for (char& c : text)
-                c = alphabet[pick(random)];
-            for (const std::string& pattern : patterns)
-                ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
+    // Alternations go through the AVX2 tables and through the probes every processor has.
+    for (const bool avx2 : {true, false}) {
+        useAvx2ForAlternatives(avx2);
+        for (const auto& [patterns, alphabet, maxLength] : cases) {
+            std::mt19937 random(7);
+            std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
+            std::uniform_int_distribution<size_t> length(0, maxLength);
+            for (int round = 0; round < 200; ++round) {
+                std::string text(length(random), ' ');
+                for (char& c : text)
+                    c = alphabet[pick(random)];
+                for (const std::string& pattern : patterns)
+                    ASSERT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text))
+                        << " on " << text << (avx2 ? "" : " without AVX2");
+            }
         }
     }
+    useAvx2ForAlternatives(true);
 }
 
 // A long text is searched a few megabytes at a time: a short alternative just past a piece's end

@@ -169,6 +169,10 @@ void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t f
                const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
                std::vector<std::string>& pieces);
 
+// For tests: whether alternations of plain texts use the AVX2 tables where the processor has
+// them (the default), or the probes every processor has.
+void useAvx2ForAlternatives(bool use);
+
 // For tests: the locale names tried for a language, in order; forgets tables already built.
 void setLanguageLocaleCandidates(PatternLanguage language, std::vector<std::string> names);
 
