@@ -227,11 +227,11 @@ size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_
         telling = [&found, passed, target,
                    nextTold = startOffset + kTellEvery](MatchResult& match) mutable {
             const auto start = static_cast<uint32_t>(match.groupStartEnd[0]);
+            found(match); // which may still read behind the match
             if (start >= nextTold) {
                 passed(target + start);
                 nextTold = start + kTellEvery;
             }
-            found(match);
         };
     }
     const MatchFound& handTo = telling ? telling : found;

@@ -3,6 +3,7 @@
 #include "search/search.h"
 
 #include "internal/context_lines.h"
+#include "util/file_text.h"
 
 #include <algorithm>
 #include <bit>
@@ -113,6 +114,23 @@ int32_t previousControl(const char* text, int32_t floor, int32_t at) {
     return at;
 }
 
+// Line feeds in [from, to). A long stretch, which the search may have passed and let go already,
+// is told where it starts and then every few megabytes (FileText::passed), so that a mapped
+// file's pages read again here are let go again.
+int32_t countLineFeedsTelling(const char* text, int32_t from, int32_t to) {
+    constexpr int32_t kLong = 256 << 10;
+    constexpr int32_t kPiece = 4 << 20;
+    if (to - from < kLong)
+        return countLineFeeds(text, from, to);
+    util::FileText::passed(text + from);
+    int32_t count = 0;
+    for (; to - from > kPiece; from += kPiece) {
+        count += countLineFeeds(text, from, from + kPiece);
+        util::FileText::passed(text + from + kPiece);
+    }
+    return count + countLineFeeds(text, from, to);
+}
+
 class LineBuilder {
   public:
     LineBuilder(const char* text, int32_t size, MatchedLineArray& lines, bool countLines)
@@ -154,7 +172,7 @@ class LineBuilder {
         // Counted only up to each line's first match: a file without matches costs nothing.
         if (!m_countLines)
             return;
-        m_lineNumber += countLineFeeds(m_text, m_counted, start);
+        m_lineNumber += countLineFeedsTelling(m_text, m_counted, start);
         m_counted = start;
         m_lines.back().lineNumber = m_lineNumber;
     }
@@ -254,6 +272,7 @@ void collectContextLines(std::string_view text, const MatchedLineArray& lines, i
             if (!cursor.moveTo(number))
                 return;
             context.push_back({number, std::string(cursor.lineText())});
+            util::FileText::passed(cursor.lineText().data()); // a second pass over the text
         }
     }
 }
