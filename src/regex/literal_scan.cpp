@@ -3,6 +3,7 @@
 #include "internal/pattern_internals.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -29,7 +30,17 @@ constexpr int32_t kLiteralSafeFlags = PCRE_CASELESS | PCRE_DOTALL | PCRE_MULTILI
 constexpr size_t kMaxAlternatives = 8;
 
 // Off in tests only, so that the probes every processor has are tried too.
-std::atomic<bool> gAvx2Tables = true;
+std::atomic<bool> gAvx2Steps = true;
+
+// Whether the AVX2 steps run: where the processor has AVX2, unless a test turned them off.
+bool avx2Steps() {
+#if defined(__x86_64__)
+    static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
+    return kHasAvx2 && gAvx2Steps.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
 
 bool isAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -46,6 +57,64 @@ bool equalAt(const char* text, std::string_view literal, bool caseless) {
         if (lowerAscii(text[i]) != lowerAscii(literal[i]))
             return false;
     return true;
+}
+
+// How often each byte turns up in source code and prose, as a rank from 0 (rarest) to 255,
+// counted once over C headers, Python sources, manual pages and package documents. A literal is
+// probed at its two rarest bytes: in "PyObject" the 'j' and the 'y' rather than 'P' and 't', so
+// that far fewer places need the full comparison.
+// clang-format off
+constexpr std::array<uint8_t, 256> kByteRank = {
+    0,   1,   2,   3,   4,   5,   6,  62,   7, 193, 243,   8, 126, 141,   9,  10,
+    11,  12,  13,  14,  15,  16,  17,  18,  50,  19,  20,  51,  21,  22,  23,  24,
+    255, 163, 209, 204, 170, 160, 171, 199, 229, 230, 231, 166, 227, 214, 220, 240,
+    221, 210, 208, 194, 187, 192, 186, 183, 185, 190, 206, 202, 213, 203, 215, 159,
+    168, 232, 195, 223, 205, 234, 200, 197, 189, 228, 167, 184, 224, 201, 225, 218,
+    217, 169, 219, 236, 233, 196, 188, 174, 191, 179, 161, 181, 176, 180, 157, 246,
+    173, 249, 222, 245, 242, 254, 237, 226, 238, 250, 182, 211, 244, 235, 251, 248,
+    241, 172, 247, 252, 253, 239, 212, 198, 207, 216, 175, 178, 165, 177, 158,  25,
+    155, 118, 144, 123,  88,  96, 120, 117, 115,  89,  90, 106,  93, 116,  94,  84,
+    125,  79, 109, 110, 153,  86, 105,  77, 133, 147,  82,  78, 150, 145,  71, 146,
+    162, 139,  95, 119, 143, 107, 121, 113, 103, 152, 101, 148, 111, 124, 104,  72,
+    132, 137, 131, 112, 136, 129, 149,  75, 142,  83, 134,  91, 127, 128, 138,  80,
+    68,  38, 164, 154, 114, 135,  69,  56,  67,  70,  57,  63,  73,  45,  74,  85,
+    151, 140,  26,  27,  39,  28,  60,  81,  65,  66,  61,  29,  46,  40,  30,  41,
+    97,  87, 156, 130,  99, 122, 108,  92,  98, 100,  54,  31,  55,  42,  47,  76,
+    102,  64,  32,  52,  58,  53,  48,  33,  49,  34,  43,  44,  35,  59,  36,  37,
+};
+// clang-format on
+
+uint8_t rankOf(char c, bool caseless) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (!caseless || !isAsciiLetter(c))
+        return kByteRank[byte];
+    return std::max(kByteRank[byte], kByteRank[byte ^ 0x20U]);
+}
+
+// Where in a literal its two probes look: its rarest byte, and the rarest of a different byte
+// (any other place when all are the same; the same place for a single byte).
+struct ProbeOffsets {
+    size_t first = 0;
+    size_t second = 0;
+};
+
+ProbeOffsets rarestOffsets(std::string_view literal, bool caseless) {
+    const auto rarestWhere = [&](const auto& allowed) {
+        size_t best = std::string::npos;
+        for (size_t i = 0; i < literal.size(); ++i)
+            if (allowed(i) && (best == std::string::npos ||
+                               rankOf(literal[i], caseless) < rankOf(literal[best], caseless)))
+                best = i;
+        return best;
+    };
+    ProbeOffsets at;
+    at.first = rarestWhere([](size_t) { return true; });
+    const char folded = caseless ? lowerAscii(literal[at.first]) : literal[at.first];
+    at.second = rarestWhere(
+        [&](size_t i) { return (caseless ? lowerAscii(literal[i]) : literal[i]) != folded; });
+    if (at.second == std::string::npos) // all one byte, so the first place is the rarest
+        at.second = literal.size() - 1;
+    return at;
 }
 
 #if defined(__SSE2__)
@@ -67,23 +136,62 @@ class ByteProbe {
     __m128i m_byte;
 };
 
-// Candidates are places where the literal's first and last bytes both fit; 16 places a step.
+// The first of the places a step looks at (bit j of `mask`: pos + j) where the literal matches
+// whole; npos for none.
+size_t firstEqual(const char* text, size_t pos, uint32_t mask, std::string_view literal,
+                  bool caseless) {
+    for (; mask != 0; mask &= mask - 1) {
+        const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
+        if (equalAt(text + candidate, literal, caseless))
+            return candidate;
+    }
+    return std::string::npos;
+}
+
+// Candidates are places where the literal's two probed bytes both fit; 16 places a step.
 size_t findVectorised(const char* text, size_t from, size_t lastStart, std::string_view literal,
-                      bool caseless, size_t& scannedTo) {
-    const size_t lastOffset = literal.size() - 1;
-    const ByteProbe first(literal.front(), caseless);
-    const ByteProbe last(literal.back(), caseless);
+                      bool caseless, ProbeOffsets at, size_t& scannedTo) {
+    const ByteProbe first(literal[at.first], caseless);
+    const ByteProbe second(literal[at.second], caseless);
     size_t pos = from;
     for (; pos + 16 <= lastStart + 1; pos += 16) {
         const __m128i both =
-            _mm_and_si128(first.equal(text + pos), last.equal(text + pos + lastOffset));
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(both));
-        while (mask != 0) {
-            const size_t candidate = pos + static_cast<size_t>(__builtin_ctz(mask));
-            if (equalAt(text + candidate, literal, caseless))
-                return candidate;
-            mask &= mask - 1;
-        }
+            _mm_and_si128(first.equal(text + pos + at.first), second.equal(text + pos + at.second));
+        const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(both));
+        if (const size_t hit = firstEqual(text, pos, mask, literal, caseless);
+            hit != std::string::npos)
+            return hit;
+    }
+    scannedTo = pos;
+    return std::string::npos;
+}
+#endif
+
+#if defined(__x86_64__)
+// The same probes 32 places a step, on processors that have AVX2.
+__attribute__((target("avx2"))) size_t findVectorisedAvx2(const char* text, size_t from,
+                                                          size_t lastStart,
+                                                          std::string_view literal, bool caseless,
+                                                          ProbeOffsets at, size_t& scannedTo) {
+    const auto fold = [caseless](char c) { return caseless && isAsciiLetter(c) ? 0x20 : 0; };
+    const char first = literal[at.first];
+    const char second = literal[at.second];
+    const __m256i firstFold = _mm256_set1_epi8(static_cast<char>(fold(first)));
+    const __m256i firstByte = _mm256_set1_epi8(static_cast<char>(first | fold(first)));
+    const __m256i secondFold = _mm256_set1_epi8(static_cast<char>(fold(second)));
+    const __m256i secondByte = _mm256_set1_epi8(static_cast<char>(second | fold(second)));
+    size_t pos = from;
+    for (; pos + 32 <= lastStart + 1; pos += 32) {
+        const auto* p = text + pos;
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at.first));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at.second));
+        const __m256i both =
+            _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_or_si256(a, firstFold), firstByte),
+                             _mm256_cmpeq_epi8(_mm256_or_si256(b, secondFold), secondByte));
+        const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(both));
+        if (const size_t hit = firstEqual(text, pos, mask, literal, caseless);
+            hit != std::string::npos)
+            return hit;
     }
     scannedTo = pos;
     return std::string::npos;
@@ -119,22 +227,69 @@ size_t stepsEnd(size_t from, size_t length, size_t longest, size_t width) {
     return length - from >= room ? from + width * ((length - from - room) / width + 1) : from;
 }
 
-// Searches within pieces a few megabytes long, seeing a stop request between them; `find(end,
-// from)` searches for starts at or after `from` of matches that end by `end`. Only a start
-// inside the piece counts: one after it may come after the start of a longer match that goes
-// past the piece's end.
+// The last piece of a long text copied for searching (see findInPieces), kept for the next
+// search of the same text: one with many matches asks for a piece many times. Where matches
+// come about every other page, whoever takes them touches the piece's pages anyway, and the copy
+// would only cost more: the rest of that piece is searched where it is.
+class CopiedPiece {
+  public:
+    // The bytes [from, to) of `text` in a copy; null when none can be had.
+    const char* bytes(const char* text, size_t from, size_t to) {
+        constexpr int32_t kDense = (kCopiedPiece >> 12) / 2; // searches: half the piece's pages
+        if (text == m_text && from == m_from && to == m_to)
+            return ++m_asked <= kDense ? m_bytes.data() : nullptr;
+        m_text = nullptr;
+        const pcre_api::CopyRequest copy = pcre_api::tThreadCopy;
+        if (copy == nullptr)
+            return nullptr;
+        m_bytes.resize(to - from);
+        if (!copy(text + from, to - from, m_bytes.data()))
+            return nullptr;
+        m_text = text;
+        m_from = from;
+        m_to = to;
+        m_asked = 1;
+        return m_bytes.data();
+    }
+    void forget() { m_text = nullptr; }
+
+  private:
+    const char* m_text = nullptr;
+    size_t m_from = 0;
+    size_t m_to = 0;
+    int32_t m_asked = 0;
+    std::string m_bytes;
+};
+thread_local CopiedPiece tCopiedPiece;
+
+// Searches within pieces (a few megabytes long, or shorter ones in a copy where the text can be
+// copied), seeing a stop request between them; `find(bytes, end, from)` searches bytes, the
+// text or a copy of its piece, for starts at or after `from` of matches that end by `end`. Only
+// a start inside the piece counts: one after it may come after the start of a longer match that
+// goes past the piece's end. Pieces start at multiples of their size, so that searches from
+// places in the same piece find the same copy.
 template <typename Find>
 size_t findInPieces(const char* text, size_t length, size_t from, size_t longest,
                     const Find& find) {
-    const size_t piece = pcre_api::kStopCheckBytes;
-    while (from < length && length - from > piece + longest) {
-        const size_t hit = find(from + piece + longest - 1, from);
-        if (hit < from + piece)
+    const size_t piece =
+        pcre_api::tThreadCopy != nullptr ? kCopiedPiece : pcre_api::kStopCheckBytes;
+    while (from < length) {
+        const size_t start = from / piece * piece;
+        const size_t startsEnd = std::min(length, start + piece);
+        const size_t end = std::min(length, startsEnd + longest - 1);
+        size_t hit = std::string::npos;
+        if (const char* copy = tCopiedPiece.bytes(text, start, end); copy != nullptr) {
+            hit = find(copy, end - start, from - start);
+            hit = hit == std::string::npos ? hit : start + hit;
+        } else {
+            hit = find(text, end, from);
+        }
+        if (hit < startsEnd || end == length)
             return hit;
-        from += piece;
+        from = startsEnd;
         pcre_api::checkStop(text + from);
     }
-    return find(length, from);
+    return std::string::npos;
 }
 
 } // namespace
@@ -250,9 +405,16 @@ size_t findLiteralBefore(const char* text, size_t length, size_t from, std::stri
         return std::string::npos;
     const size_t lastStart = length - literal.size();
     size_t pos = from;
+    [[maybe_unused]] const ProbeOffsets at = rarestOffsets(literal, caseless);
+#if defined(__x86_64__)
+    if (avx2Steps())
+        if (const size_t hit = findVectorisedAvx2(text, pos, lastStart, literal, caseless, at, pos);
+            hit != std::string::npos)
+            return hit;
+#endif
 #if defined(__SSE2__)
-    const size_t hit = findVectorised(text, from, lastStart, literal, caseless, pos);
-    if (hit != std::string::npos)
+    if (const size_t hit = findVectorised(text, pos, lastStart, literal, caseless, at, pos);
+        hit != std::string::npos)
         return hit;
 #endif
     // What is left after the vectorised steps (or everything, without them), one place a step.
@@ -264,9 +426,14 @@ size_t findLiteralBefore(const char* text, size_t length, size_t from, std::stri
 
 size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
                            bool caseless) {
-    return findInPieces(text, length, from, literal.size(), [&](size_t end, size_t at) {
-        return findLiteralBefore(text, end, at, literal, caseless);
-    });
+    return findInPieces(text, length, from, literal.size(),
+                        [&](const char* bytes, size_t end, size_t at) {
+                            return findLiteralBefore(bytes, end, at, literal, caseless);
+                        });
+}
+
+void forgetCopiedPiece() {
+    tCopiedPiece.forget();
 }
 
 LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, bool caseless,
@@ -276,8 +443,7 @@ LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, boo
     for (const std::string& alternative : alternatives)
         m_longest = std::max(m_longest, alternative.size());
 #if defined(__x86_64__)
-    static const bool kHasAvx2 = __builtin_cpu_supports("avx2") != 0;
-    if (kHasAvx2 && gAvx2Tables.load(std::memory_order_relaxed)) {
+    if (avx2Steps()) {
         m_probes->tables = std::make_unique<NibbleTables>(alternatives, caseless);
         return;
     }
@@ -292,17 +458,18 @@ LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, boo
 
 LiteralScanner::~LiteralScanner() = default;
 
-void useAvx2ForAlternatives(bool use) {
-    gAvx2Tables = use;
+void useAvx2Steps(bool use) {
+    gAvx2Steps = use;
 }
 
 bool LiteralScanner::next(size_t from, size_t& start, size_t& end) {
     size_t which = 0;
     start = m_alternatives.size() == 1
                 ? findLiteral(m_text, m_length, from, m_alternatives.front(), m_caseless)
-                : findInPieces(m_text, m_length, from, m_longest, [&](size_t length, size_t at) {
-                      return findAny(length, at, which);
-                  });
+                : findInPieces(m_text, m_length, from, m_longest,
+                               [&](const char* bytes, size_t length, size_t at) {
+                                   return findAny(bytes, length, at, which);
+                               });
     if (start == std::string::npos)
         return false;
     end = start + m_alternatives[which].size();
@@ -311,7 +478,7 @@ bool LiteralScanner::next(size_t from, size_t& start, size_t& end) {
 
 // Every alternative is looked for in one pass: the leftmost place wins, and there the earlier
 // alternative, as the engine tries them.
-size_t LiteralScanner::findAny(size_t length, size_t from, size_t& which) const {
+size_t LiteralScanner::findAny(const char* text, size_t length, size_t from, size_t& which) const {
     if (from >= length)
         return std::string::npos;
     size_t pos = from;
@@ -319,37 +486,37 @@ size_t LiteralScanner::findAny(size_t length, size_t from, size_t& which) const 
     if (m_probes->tables) {
         const size_t stop = stepsEnd(from, length, m_longest, 32);
         uint32_t mask = 0;
-        for (; (pos = m_probes->tables->next(m_text, pos, stop, mask)) < stop; pos += 32)
-            if (const size_t hit = firstWhole(m_text, pos, mask, m_alternatives, m_caseless, which);
+        for (; (pos = m_probes->tables->next(text, pos, stop, mask)) < stop; pos += 32)
+            if (const size_t hit = firstWhole(text, pos, mask, m_alternatives, m_caseless, which);
                 hit != std::string::npos)
                 return hit;
-        return findAnyOneByOne(length, pos, which);
+        return findAnyOneByOne(text, length, pos, which);
     }
 #endif
 #if defined(__SSE2__)
     for (const size_t stop = stepsEnd(from, length, m_longest, 16); pos < stop; pos += 16) {
         __m128i any = _mm_setzero_si128();
         for (size_t i = 0; i < m_alternatives.size(); ++i)
-            any =
-                _mm_or_si128(any, _mm_and_si128(m_probes->first[i].equal(m_text + pos),
-                                                m_probes->last[i].equal(
-                                                    m_text + pos + m_alternatives[i].size() - 1)));
+            any = _mm_or_si128(any, _mm_and_si128(m_probes->first[i].equal(text + pos),
+                                                  m_probes->last[i].equal(
+                                                      text + pos + m_alternatives[i].size() - 1)));
         const auto mask = static_cast<uint32_t>(_mm_movemask_epi8(any));
-        if (const size_t hit = firstWhole(m_text, pos, mask, m_alternatives, m_caseless, which);
+        if (const size_t hit = firstWhole(text, pos, mask, m_alternatives, m_caseless, which);
             hit != std::string::npos)
             return hit;
     }
 #endif
-    return findAnyOneByOne(length, pos, which);
+    return findAnyOneByOne(text, length, pos, which);
 }
 
 // What the vectorised steps leave (or everything, without them), with only the alternatives that
 // still fit.
-size_t LiteralScanner::findAnyOneByOne(size_t length, size_t pos, size_t& which) const {
+size_t LiteralScanner::findAnyOneByOne(const char* text, size_t length, size_t pos,
+                                       size_t& which) const {
     for (; pos < length; ++pos)
         for (size_t i = 0; i < m_alternatives.size(); ++i)
             if (m_alternatives[i].size() <= length - pos &&
-                equalAt(m_text + pos, m_alternatives[i], m_caseless)) {
+                equalAt(text + pos, m_alternatives[i], m_caseless)) {
                 which = i;
                 return pos;
             }

@@ -231,37 +231,71 @@ ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool deta
     : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
       m_write(std::move(write)) {}
 
+namespace {
+
+// The file alone in results of its own while it lives; its lines and context are lent, not
+// copied, and given back.
+class LentFile {
+  public:
+    LentFile(const std::string& folder, search::FileMatches& file) : m_file(file) {
+        m_alone.folders.push_back(folder);
+        m_alone.files.resize(1);
+        search::FileMatches& lent = m_alone.files.front();
+        lent.fileName = file.fileName;
+        lent.numMatches = file.numMatches;
+        lent.lines.swap(file.lines);
+        lent.context.swap(file.context);
+    }
+    ~LentFile() {
+        m_alone.files.front().lines.swap(m_file.lines);
+        m_alone.files.front().context.swap(m_file.context);
+    }
+    LentFile(const LentFile&) = delete;
+    LentFile& operator=(const LentFile&) = delete;
+    const search::SearchResults& results() const { return m_alone; }
+
+  private:
+    search::FileMatches& m_file;
+    search::SearchResults m_alone;
+};
+
+void endLine(std::string& line) {
+    line += '\n';
+}
+
+} // namespace
+
 std::string ExportWhileRunning::render(const std::string& folder, search::FileMatches& file) const {
     // A file of very many lines is left to fileRecorded, which writes it through the block it
-    // keeps: its text made here would take as much fresh memory again.
+    // keeps: its text made here would take as much fresh memory again. So is one whose first
+    // rows were rendered ahead, which go out right after its header.
     constexpr size_t kMostLinesAhead = 16384;
-    if (file.lines.size() > kMostLinesAhead)
+    if (file.lines.size() > kMostLinesAhead || file.renderedAhead)
         return {};
-    // The file alone in results of its own; its lines are lent, not copied.
-    search::SearchResults alone;
-    alone.folders.push_back(folder);
-    alone.files.resize(1);
-    search::FileMatches& lent = alone.files.front();
-    lent.fileName = file.fileName;
-    lent.numMatches = file.numMatches;
-    lent.lines.swap(file.lines);
-    lent.context.swap(file.context);
+    const LentFile lent(folder, file);
     Rows rows;
-    appendFileRows(alone, 0, m_matchesOnly, rows);
+    appendFileRows(lent.results(), 0, m_matchesOnly, rows);
     std::string text;
-    appendRowLines(alone, rows, m_header, m_details, text, [](std::string& line) { line += '\n'; });
-    lent.lines.swap(file.lines);
-    lent.context.swap(file.context);
+    appendRowLines(lent.results(), rows, m_header, m_details, text, endLine);
     return text;
 }
 
+void ExportWhileRunning::renderLines(const std::string& folder, search::FileMatches& file,
+                                     std::string& text) const {
+    const LentFile lent(folder, file);
+    Rows rows;
+    appendFileRows(lent.results(), 0, m_matchesOnly, rows);
+    // Without the header row and the closing blank.
+    appendRowLines(lent.results(), Rows(rows.begin() + 1, rows.end() - 1), m_header, m_details,
+                   text, endLine);
+}
+
 void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
-    const auto endLine = [](std::string& line) { line += '\n'; };
     if (!m_started)
         appendHeaderLines(m_header, m_block, endLine);
     m_started = true;
-    if (const std::string& rendered = results.files[fileIndex].rendered;
-        rendered.size() >= kBlock) {
+    const search::FileMatches& file = results.files[fileIndex];
+    if (const std::string& rendered = file.rendered; rendered.size() >= kBlock) {
         flush(); // a large file's text goes out as it is, not copied into the block
         m_write(rendered);
     } else if (!rendered.empty()) {
@@ -269,6 +303,15 @@ void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size
     } else {
         m_rows.clear();
         appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
+        if (file.renderedAhead) { // its header, then what was rendered ahead, then the rest
+            appendRowLines(results, Rows(m_rows.begin(), m_rows.begin() + 1), m_header, m_details,
+                           m_block, endLine);
+            flush();
+            if (!file.renderedAhead->writeTo(m_write))
+                throw std::runtime_error("Read Error: the rows set aside for " +
+                                         filePath(results, file) + " could not be read back");
+            m_rows.erase(m_rows.begin());
+        }
         appendRowLines(results, m_rows, m_header, m_details, m_block, endLine);
     }
     if (m_block.size() >= kBlock)

@@ -102,6 +102,8 @@ class ExportWhileRunning final : public search::FileRenderer {
     ExportWhileRunning(ExportHeader header, View view, bool details, Write write);
     // A file's rows, worked out on the thread that searched it (ScanOptions::fileRenderer).
     std::string render(const std::string& folder, search::FileMatches& file) const override;
+    void renderLines(const std::string& folder, search::FileMatches& file,
+                     std::string& text) const override;
     // Writes the file's rows: those it rendered, or else worked out now.
     void fileRecorded(const search::SearchResults& results, size_t fileIndex);
     // Writes what is held back: the text so far, before a failure is told.

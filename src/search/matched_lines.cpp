@@ -133,8 +133,10 @@ int32_t countLineFeedsTelling(const char* text, int32_t from, int32_t to) {
 
 class LineBuilder {
   public:
-    LineBuilder(const char* text, int32_t size, MatchedLineArray& lines, bool countLines)
-        : m_text(text), m_size(size), m_lines(lines), m_countLines(countLines) {}
+    LineBuilder(const char* text, int32_t size, MatchedLineArray& lines, bool countLines,
+                const std::function<void(MatchedLineArray&)>& handOver)
+        : m_text(text), m_size(size), m_lines(lines), m_countLines(countLines),
+          m_handOver(handOver) {}
 
     void add(int32_t start, int32_t end) {
         const int32_t p = previousControl(m_text, m_prevEnd, start);
@@ -163,6 +165,10 @@ class LineBuilder {
     // match spanning a line end takes the next line along with it.
     void openLine(int32_t lineStart, int32_t start, int32_t end) {
         closeLine();
+        if (m_handOver && m_lines.size() >= kHandOverLines) {
+            m_handOver(m_lines);
+            m_lines.clear(); // its room stays, for the next lines
+        }
         m_lines.emplace_back();
         m_open = true;
         m_lineStart = lineStart;
@@ -186,6 +192,7 @@ class LineBuilder {
     int32_t m_counted = 0;    // line feeds are counted up to here
     int32_t m_lineNumber = 1; // of that place
     bool m_countLines;
+    const std::function<void(MatchedLineArray&)>& m_handOver;
     bool m_open = false;
 };
 
@@ -348,8 +355,10 @@ void LineSegments::Iterator::advance() {
 }
 
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
-                         MatchedLineArray& lines, bool countLines) {
-    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines, countLines);
+                         MatchedLineArray& lines, bool countLines,
+                         const std::function<void(MatchedLineArray&)>& handOver) {
+    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines, countLines,
+                        handOver);
     int32_t found = 0;
     regex.forEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
                        [&](regex::MatchResult& match) {

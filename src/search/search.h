@@ -7,6 +7,7 @@
 #include "regex/pattern_table.h"
 #include "util/file_io.h"
 #include "util/text.h"
+#include "util/text_spill.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -122,6 +123,11 @@ class FileRenderer {
     // `folder` ends with "/"; file.fileName is set, file.folderIndex means nothing here. The file
     // may be borrowed from but is given back as it was. "" leaves the file to FileRecordedEvent.
     virtual std::string render(const std::string& folder, FileMatches& file) const = 0;
+    // Appends the rows of file.lines alone, without the file's header or closing blank: a file
+    // with very many matched lines is rendered a few thousand lines at a time as it is searched
+    // (FileMatches::renderedAhead), so that they are never all kept.
+    virtual void renderLines(const std::string& folder, FileMatches& file,
+                             std::string& text) const = 0;
 };
 
 struct ScanOptions {
@@ -286,6 +292,9 @@ struct FileMatches {
     std::string searchedHash{};
     std::vector<ChangeView> changeViews{};
     std::string rendered{}; // the file's text from ScanOptions::fileRenderer
+    // Rows of lines already let go, rendered while the file was searched (see FileRenderer); they
+    // follow the file's header, before the rows of `lines`.
+    std::shared_ptr<const util::TextSpill> renderedAhead{};
 };
 
 struct SearchResults {
@@ -328,8 +337,12 @@ util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
 // match as the engine finds it (no list of them is kept); returns how many there were. Only
 // non-empty matches are results: an empty one has nothing to show or replace. Without
 // countLines every line is numbered 0, and the line feeds before it are never counted.
+// With `handOver`, once the lines closed so far are many (kHandOverLines), they are handed
+// over, and `lines` is left to hold what follows: a file's lines need not all be kept at once.
+constexpr size_t kHandOverLines = 4096;
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
-                         MatchedLineArray& lines, bool countLines = true);
+                         MatchedLineArray& lines, bool countLines = true,
+                         const std::function<void(MatchedLineArray& lines)>& handOver = {});
 
 // Where a run stands: the list of files being made (filesTotal 0), then the files being read.
 struct Progress {

@@ -75,13 +75,14 @@ std::string readStatusText(util::ReadStatus status, int error) {
 
 // Searches the buffer with every item; returns the number of matches added to `file`, whose
 // context lines are kept when the run asks for them.
-int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file) {
+int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file,
+                     const std::function<void(MatchedLineArray&)>& handOver) {
     const ScanOptions& options = specs.options;
     const bool context = options.contextBefore > 0 || options.contextAfter > 0;
     int32_t found = 0;
     for (const ReplaceRule& item : specs.items)
         found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines,
-                                  options.countLines || context);
+                                  options.countLines || context, handOver);
     if (found > 0 && context)
         collectContextLines(buffer, file.lines, options.contextBefore, options.contextAfter,
                             file.context);
@@ -143,6 +144,30 @@ std::string_view folderPart(const std::string& path) {
     return std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
 }
 
+// Where a file's rows go out as soon as it is recorded (ScanOptions::forgetRecordedFiles), a
+// file with very many matched lines is rendered as it is searched, a few thousand lines at a
+// time, into `spill` (counting them in linesAhead): its lines are never all kept. Not with several
+// items, whose lines come item after item, nor with context lines, which need them all.
+std::function<void(MatchedLineArray&)> renderingAhead(const CompiledRequest& specs,
+                                                      const std::string& path, FileMatches& file,
+                                                      std::shared_ptr<util::TextSpill>& spill,
+                                                      size_t& linesAhead) {
+    const ScanOptions& options = specs.options;
+    if (options.fileRenderer == nullptr || !options.forgetRecordedFiles || specs.replace ||
+        specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0)
+        return {};
+    return [&options, &path, &file, &spill, &linesAhead](MatchedLineArray& lines) {
+        linesAhead += lines.size();
+        if (!spill)
+            spill = std::make_shared<util::TextSpill>();
+        const std::string folder(folderPart(path));
+        file.fileName = path.substr(folder.size());
+        std::string text;
+        options.fileRenderer->renderLines(folder, file, text);
+        spill->append(text);
+    };
+}
+
 // A file rendered where it was searched; its lines go there too when nobody needs them after.
 void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileOutcome& outcome) {
     FileMatches& file = outcome.file;
@@ -164,8 +189,10 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
     try {
         // A stop is heard between match attempts, so a slow pattern in one large file cannot
         // hold the run; the file's half-made results are then dropped.
-        const regex::StopScope stopScope(stop, &util::FileText::passed);
+        const regex::StopScope stopScope(stop, &util::FileText::passed, &util::FileText::copy);
         util::FileText text;
+        std::shared_ptr<util::TextSpill> spill; // out here, so that an abandoned search frees it
+        size_t linesAhead = 0;
         int error = 0;
         // A binary file that is skipped is read no further than the bytes that tell.
         outcome.status =
@@ -181,7 +208,9 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                     return;
                 }
                 FileMatches file;
-                file.numMatches = searchBuffer(specs, content, file);
+                file.numMatches = searchBuffer(
+                    specs, content, file, renderingAhead(specs, path, file, spill, linesAhead));
+                file.renderedAhead = spill;
                 const bool replacing = file.numMatches > 0 && specs.replace;
                 std::string replaced =
                     replacing ? replacedText(specs, std::string(content),
@@ -202,7 +231,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 }
                 outcome.replacedText = std::move(replaced);
             });
-        outcome.lineCount = outcome.file.lines.size();
+        outcome.lineCount = outcome.file.lines.size() + linesAhead;
         if (!searched) {
             outcome.status = util::ReadStatus::Unreadable;
             outcome.errorText = "Read Error: the file shrank while it was searched";

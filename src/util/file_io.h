@@ -73,6 +73,9 @@ ReadStatus readOpenedFileInto(const UniqueFd& file, size_t size, std::string& ro
 // Reads `length` bytes from `offset` into `bytes` (fewer when the file ends first); false with
 // errno in `error` when reading fails.
 bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error);
+// Reads `length` bytes from `offset` into `to`; how many there were (fewer when the file ends
+// first), or -1 with errno in `error`.
+int64_t readRange(int fd, int64_t offset, size_t length, char* to, int& error);
 
 // Writes all of data, going on after short writes; false with errno in `err`.
 bool writeAll(int fd, std::string_view data, int& err);

@@ -122,10 +122,6 @@ ReadStatus readWholeRegularFile(const std::string& fileName, std::string& buffer
     return readOpenedFile(file, size, buffer, error);
 }
 
-namespace {
-
-// Reads `length` bytes from `offset` into `to`; how many there were (fewer when the file ends
-// first), or -1 with errno in `error`.
 int64_t readRange(int fd, int64_t offset, size_t length, char* to, int& error) {
     size_t done = 0;
     while (done < length) {
@@ -143,8 +139,6 @@ int64_t readRange(int fd, int64_t offset, size_t length, char* to, int& error) {
     }
     return static_cast<int64_t>(done);
 }
-
-} // namespace
 
 bool readAt(int fd, int64_t offset, size_t length, std::string& bytes, int& error) {
     bytes.resize(length);

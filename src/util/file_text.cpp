@@ -20,6 +20,7 @@ namespace {
 struct BusGuard {
     char* mapping = nullptr;
     size_t size = 0;
+    int file = -1; // the mapped file, for FileText::copy
     sigjmp_buf resume;
     BusGuard* outer = nullptr;
     // For work that tells how far it has come (FileText::passed): the pages from offset
@@ -104,6 +105,7 @@ void FileText::unmap() {
         munmap(m_mapping, m_mappedSize);
     m_mapping = nullptr;
     m_mappedSize = 0;
+    m_file.close();
     m_text = {};
 }
 
@@ -119,6 +121,7 @@ ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int&
         if (mapping != MAP_FAILED) {
             m_mapping = mapping;
             m_mappedSize = size;
+            m_file.reset(file.release());
             m_text = std::string_view(static_cast<const char*>(mapping), size);
             // A binary file that is skipped is left after its first pages.
             bool binary = false;
@@ -159,6 +162,18 @@ void FileText::passed(const char* at) {
     setUpAhead(*guard, offset);
 }
 
+bool FileText::copy(const char* at, size_t length, char* into) {
+    const BusGuard* const guard = tGuard;
+    if (guard == nullptr || guard->file < 0)
+        return false;
+    const size_t offset = offsetIn(*guard, reinterpret_cast<uintptr_t>(at));
+    if (offset >= guard->size || length > guard->size - offset)
+        return false;
+    int error = 0;
+    return readRange(guard->file, static_cast<int64_t>(offset), length, into, error) ==
+           static_cast<int64_t>(length);
+}
+
 bool FileText::guarded(const std::function<void(std::string_view text)>& work,
                        bool windowed) const {
     if (m_mapping == nullptr) {
@@ -169,6 +184,7 @@ bool FileText::guarded(const std::function<void(std::string_view text)>& work,
     BusGuard guard;
     guard.mapping = static_cast<char*>(m_mapping);
     guard.size = m_mappedSize;
+    guard.file = m_file.get();
     guard.outer = tGuard;
     guard.windowed = windowed;
     if (windowed)

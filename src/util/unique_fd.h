@@ -15,6 +15,12 @@ class UniqueFd {
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
+    // Hands the descriptor over; this one then owns none.
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     void reset(int fd) {
         close();
         m_fd = fd;

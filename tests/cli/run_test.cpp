@@ -80,6 +80,32 @@ TEST_F(CliTest, EachViewPrintsItsRowsOrOnlyItsFiles) {
     }
 }
 
+// A file with more matched lines than are kept at once is written in parts as it is searched:
+// its rows still follow its header, in order, between the other files, on one thread or two.
+TEST_F(CliTest, AFileOfVeryManyMatchedLinesComesOutWhole) {
+    std::string text;
+    std::string lines;
+    std::string matches;
+    for (int i = 1; i <= 10000; ++i) {
+        const std::string n = std::to_string(i);
+        text += "beta " + n + " alpha\n";
+        lines += n + ":beta " + n + " alpha\n";
+        matches += n + ":beta\n" + n + ":alpha\n";
+    }
+    writeFile(m_root + "/big.txt", text);
+    const std::string a = "Found 4 matches in " + m_root + "/a.txt\n";
+    const std::string big = "Found 20000 matches in " + m_root + "/big.txt\n";
+    const std::string b = "Found 1 match in " + m_root + "/sub/b.txt\n";
+    for (const char* threads : {"1", "2"}) {
+        EXPECT_EQ(find({"-n", "--threads", threads}).out,
+                  header() + a + "1:gamma Beta\n2:alpha beta\n\n" + big + lines + "\n" + b +
+                      "1:BETA first\n\n\n");
+        EXPECT_EQ(find({"-n", "--view", "matches", "--threads", threads}).out,
+                  header() + a + "1:gamma\n1:Beta\n2:alpha\n2:beta\n\n" + big + matches + "\n" + b +
+                      "1:BETA\n\n\n");
+    }
+}
+
 TEST_F(CliTest, RichTextDocument) {
     writeFile(m_root + "/brace.txt", "x{y}z\n");
     const CliRun run = find({"--rtf", "--no-header", "--view", "unique"}, "\\{y}");

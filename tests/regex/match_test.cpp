@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
@@ -296,9 +297,10 @@ TEST(JitAndInterpreter, AgreeOnEveryGroupOfEveryMatch) {
                 EXPECT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, text)) << " on " << text;
 }
 
-// Random texts over small alphabets: the byte search in 16-byte steps, over bytes that tempt a
-// careless case fold ('@' and '`' differ by the same bit as 'A' and 'a'); lines, word boundaries
-// and the required text at both ends of lines and of the text.
+// Random texts over small alphabets: the byte search in 16- and 32-byte steps, probing the rarest
+// bytes wherever they stand, over bytes that tempt a careless case fold ('@' and '`' differ by the
+// same bit as 'A' and 'a'); lines, word boundaries and the required text at both ends of lines and
+// of the text.
 TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
     const std::tuple<std::vector<std::string>, std::string_view, size_t> cases[] = {
         {{"ab", "aB@", "`a", "a", "ba|ab", "a|ab|b@", "abab|ba|b", "@\n`", "aaaaaaaaaaaaaaaaab",
@@ -311,9 +313,10 @@ TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
          "ingtxyz_ab1.\n\r\v NG",
          120},
     };
-    // Alternations go through the AVX2 tables and through the probes every processor has.
+    // Plain texts and alternations go through the AVX2 steps and through the probes every
+    // processor has.
     for (const bool avx2 : {true, false}) {
-        useAvx2ForAlternatives(avx2);
+        useAvx2Steps(avx2);
         for (const auto& [patterns, alphabet, maxLength] : cases) {
             std::mt19937 random(7);
             std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
@@ -328,15 +331,33 @@ TEST(JitAndInterpreter, ShortcutsFindWhatTheInterpreterFinds) {
             }
         }
     }
-    useAvx2ForAlternatives(true);
+    useAvx2Steps(true);
 }
 
-// A long text is searched a few megabytes at a time: a short alternative just past a piece's end
-// must not win over a longer one that begins before it.
+// A long text is searched a few megabytes at a time, or in copies of shorter pieces where it can
+// be copied (not where matches are dense): a short alternative just past a piece's end must not
+// win over a longer one that begins before it, and a copy that cannot be had leaves the search
+// to the text itself.
 TEST(JitAndInterpreter, AlternativesAcrossTheEndOfASearchedPiece) {
     const size_t piece = pcre_api::kStopCheckBytes;
-    const std::string text = std::string(piece, 'x') + "abcdef" + std::string(piece, 'x');
-    EXPECT_TRUE(studiedFindsWhatTheInterpreterFinds("abcdef|cd", text));
+    std::string sparse = std::string(piece, 'x') + "abcdef" + std::string(piece, 'x');
+    for (const size_t end : {kCopiedPiece, 2 * kCopiedPiece, 5 * kCopiedPiece})
+        sparse.replace(end - 3, 6, "aBcdef");
+    std::string dense(3 * kCopiedPiece, 'x');
+    for (size_t at = 1000; at + 6 < dense.size(); at += 1000)
+        dense.replace(at, 6, "abcDef");
+    using Copy = bool (*)(const char* at, size_t length, char* into);
+    const Copy copied = [](const char* at, size_t length, char* into) {
+        std::copy_n(at, length, into);
+        return true;
+    };
+    const Copy unavailable = [](const char*, size_t, char*) { return false; };
+    for (const Copy copy : {Copy{}, copied, unavailable}) {
+        const StopScope scope(std::stop_token(), nullptr, copy);
+        for (const std::string* text : {&sparse, &dense})
+            for (const char* pattern : {"abcdef|cd", "cd|abcdef", "abcdef", "xa"})
+                EXPECT_TRUE(studiedFindsWhatTheInterpreterFinds(pattern, *text)) << pattern;
+    }
 }
 
 // Patterns that begin with \b and consume word bytes only get one attempt per run of them: on

@@ -106,9 +106,10 @@ std::string written(const std::function<void(const std::function<void(std::strin
     return text;
 }
 
-// Written file by file while a run records them (or rendered where each was searched), the text
-// of the lines and matches views is the one made from the finished results, in every header mode
-// and with or without details; and a run without matches says so.
+// Written file by file while a run records them (or rendered where each was searched, whole or a
+// few lines at a time as it was searched), the text of the lines and matches views is the one
+// made from the finished results, in every header mode and with or without details; and a run
+// without matches says so.
 TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
         for (const bool details : {true, false})
@@ -119,14 +120,26 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                 buildResultRows(m_results, view, rows);
                 EXPECT_EQ(written([&](const auto& write) {
                               ExportWhileRunning running(header, view, details, write);
-                              // Every other file rendered ahead, as a searching thread does.
+                              // As searching threads do: the second file rendered where it
+                              // was searched, the first line of the first while it was.
                               search::SearchResults results = m_results;
-                              for (size_t f = 1; f < results.files.size(); f += 2) {
+                              for (size_t f = 0; f < results.files.size(); ++f) {
                                   search::FileMatches& file = results.files[f];
                                   const std::string& folder =
                                       results.folders[static_cast<size_t>(file.folderIndex)];
-                                  file.rendered = running.render(folder, file);
-                                  EXPECT_EQ(file.lines.size(), m_results.files[f].lines.size());
+                                  if (f % 2 == 1) {
+                                      file.rendered = running.render(folder, file);
+                                      EXPECT_EQ(file.lines.size(), m_results.files[f].lines.size());
+                                      continue;
+                                  }
+                                  search::FileMatches first = file;
+                                  first.lines.resize(1);
+                                  std::string ahead;
+                                  running.renderLines(folder, first, ahead);
+                                  auto spill = std::make_shared<util::TextSpill>();
+                                  spill->append(ahead);
+                                  file.renderedAhead = spill;
+                                  file.lines.erase(file.lines.begin());
                               }
                               for (size_t f = 0; f < results.files.size(); ++f)
                                   running.fileRecorded(results, f);

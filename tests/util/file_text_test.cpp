@@ -25,10 +25,10 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
     kestest::writeRaw(folder.path() + "large", large);
     kestest::writeRaw(folder.path() + "small", "small text");
     kestest::writeRaw(folder.path() + "empty", "");
-    for (const auto& [name, expected, status] :
-         {std::tuple{"large", large, ReadStatus::Read},
-          std::tuple{"small", std::string("small text"), ReadStatus::Read},
-          std::tuple{"empty", std::string(), ReadStatus::Empty}}) {
+    for (const auto& [name, expected, status, mapped] :
+         {std::tuple{"large", large, ReadStatus::Read, true},
+          std::tuple{"small", std::string("small text"), ReadStatus::Read, false},
+          std::tuple{"empty", std::string(), ReadStatus::Empty, false}}) {
         FileText text;
         std::string buffer;
         int error = 0;
@@ -43,6 +43,14 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
                     seen += content.substr(at, 4096);
                     FileText::passed(content.data() + at);
                 }
+            }
+            // Only a mapped text can be copied by reading its file, and only within its bytes.
+            const size_t from = std::min<size_t>(content.size(), 4000);
+            std::string copy(std::min<size_t>(content.size() - from, 10000), '\0');
+            EXPECT_EQ(FileText::copy(content.data() + from, copy.size(), copy.data()), mapped);
+            if (mapped) {
+                EXPECT_EQ(copy, expected.substr(from, copy.size()));
+                EXPECT_FALSE(FileText::copy(content.data() + content.size() - 1, 2, copy.data()));
             }
         })) << name;
         EXPECT_TRUE(seen == expected) << name;
@@ -95,6 +103,8 @@ TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {
     ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
     size_t touched = 0;
     const bool completed = text.use([&](std::string_view content) {
+        char copy[16];
+        EXPECT_FALSE(FileText::copy(content.data() + 8192, sizeof copy, copy)) << "lost bytes";
         for (size_t i = 0; i < content.size(); i += 4096)
             touched += static_cast<unsigned char>(content[i]) != 0 ? 1 : 0;
     });

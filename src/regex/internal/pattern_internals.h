@@ -67,13 +67,21 @@ size_t findLiteralBefore(const char* text, size_t length, size_t from, std::stri
 // The same a few megabytes at a time, throwing RegexStoppedError on the thread's stop request.
 size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
                            bool caseless);
+// A long text that can be copied (see StopScope) is searched in copies of pieces of this size,
+// small enough to stay in the processor's cache.
+constexpr size_t kCopiedPiece = size_t{256} << 10;
 // findLiteralBefore, in pieces when the text is long: a short search never looks for a stop.
 inline size_t findLiteral(const char* text, size_t length, size_t from, std::string_view literal,
                           bool caseless) {
-    if (from < length && length - from > pcre_api::kStopCheckBytes + literal.size())
+    const size_t longText =
+        pcre_api::tThreadCopy != nullptr ? kCopiedPiece : pcre_api::kStopCheckBytes;
+    if (from < length && length - from > longText + literal.size())
         return findLiteralInPieces(text, length, from, literal, caseless);
     return findLiteralBefore(text, length, from, literal, caseless);
 }
+// Forgets the copy findLiteralInPieces and LiteralScanner keep of their last piece; told by
+// StopScope, whose text may be gone.
+void forgetCopiedPiece();
 
 // For a pattern of the simple kind "\b\w+_t\b" or "[a-z]+ing" (single bytes, classes, \w \d \s
 // and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
@@ -146,8 +154,8 @@ class LiteralScanner {
 
   private:
     struct Probes;
-    size_t findAny(size_t length, size_t from, size_t& which) const;
-    size_t findAnyOneByOne(size_t length, size_t pos, size_t& which) const;
+    size_t findAny(const char* text, size_t length, size_t from, size_t& which) const;
+    size_t findAnyOneByOne(const char* text, size_t length, size_t pos, size_t& which) const;
 
     const std::vector<std::string>& m_alternatives;
     bool m_caseless;
@@ -169,9 +177,9 @@ void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t f
                const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
                std::vector<std::string>& pieces);
 
-// For tests: whether alternations of plain texts use the AVX2 tables where the processor has
-// them (the default), or the probes every processor has.
-void useAvx2ForAlternatives(bool use);
+// For tests: whether plain texts and their alternations are looked for in AVX2 steps where the
+// processor has AVX2 (the default), or with the probes every processor has.
+void useAvx2Steps(bool use);
 
 // For tests: the locale names tried for a language, in order; forgets tables already built.
 void setLanguageLocaleCandidates(PatternLanguage language, std::vector<std::string> names);
