@@ -458,13 +458,16 @@ std::vector<int64_t> writeDependencies(const std::vector<ListedFile>& files, boo
     std::vector<int64_t> waitFor(files.size(), -1);
     std::map<std::pair<dev_t, ino_t>, int64_t> lastWriter;
     for (size_t i = 0; i < files.size(); ++i) {
-        if (const auto identity = fileIdentity(files[i].path)) {
+        const auto identity = fileIdentity(files[i].path);
+        if (identity) {
             const auto writer = lastWriter.find(*identity);
             if (writer != lastWriter.end())
                 waitFor[i] = writer->second;
         }
-        if (const auto output = fileIdentity(replaceOutputName(files[i].path, replaceInPlace)))
-            lastWriter[*output] = static_cast<int64_t>(i);
+        // In place, the file written is the one read: no second look at it.
+        const std::string output = replaceOutputName(files[i].path, replaceInPlace);
+        if (const auto written = output == files[i].path ? identity : fileIdentity(output))
+            lastWriter[*written] = static_cast<int64_t>(i);
     }
     return waitFor;
 }
