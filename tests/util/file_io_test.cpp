@@ -2,6 +2,7 @@
 // original that survives every failure with no temporary file left behind (the starved and
 // interrupted writes are in faults_test.cpp).
 #include "util/file_io.h"
+#include "util/text_spill.h"
 #include "util/unique_fd.h"
 
 #include "util_test_support.h"
@@ -210,4 +211,25 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
     PreparedWrite linked;
     EXPECT_FALSE(linked.prepare(kestest::readTargetOf(m_dir + "f.txt"), "through"));
     EXPECT_EQ(names(m_dir), (Strings{"f.txt", "g.txt"}));
+}
+
+// Text set aside comes back whole and in order, in an unnamed file of $TMPDIR, or from memory
+// where no such file can be made; the folder is left as it was.
+TEST(TextSpill, GivesBackWhatWasSetAsideWhereverItWasKept) {
+    kestest::TempFolder folder;
+    const char* saved = std::getenv("TMPDIR");
+    const std::string kept = saved != nullptr ? saved : "";
+    const std::string piece(300000, 'x');
+    for (const std::string& place : {folder.path(), folder.path() + "missing"}) {
+        setenv("TMPDIR", place.c_str(), 1);
+        TextSpill spill;
+        for (const char* text : {"first\n", "", "second\n"})
+            spill.append(text);
+        spill.append(piece);
+        std::string back;
+        EXPECT_TRUE(spill.writeTo([&](std::string_view block) { back += block; }));
+        EXPECT_EQ(back, "first\nsecond\n" + piece) << place;
+        EXPECT_TRUE(std::filesystem::is_empty(folder.path())) << place;
+    }
+    saved != nullptr ? setenv("TMPDIR", kept.c_str(), 1) : unsetenv("TMPDIR");
 }
