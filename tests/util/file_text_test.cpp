@@ -36,6 +36,9 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
         // Read twice, telling how far the reading has come: pages of a mapped file that were
         // passed and let go read the same when the work goes back to them.
         std::string seen;
+        std::string copy;
+        bool copied = false;
+        bool copiedPastTheEnd = false;
         EXPECT_TRUE(text.use([&](std::string_view content) {
             for (int pass = 0; pass < 2; ++pass) {
                 seen.clear();
@@ -44,16 +47,18 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
                     FileText::passed(content.data() + at);
                 }
             }
-            // Only a mapped text can be copied by reading its file, and only within its bytes.
             const size_t from = std::min<size_t>(content.size(), 4000);
-            std::string copy(std::min<size_t>(content.size() - from, 10000), '\0');
-            EXPECT_EQ(FileText::copy(content.data() + from, copy.size(), copy.data()), mapped);
-            if (mapped) {
-                EXPECT_EQ(copy, expected.substr(from, copy.size()));
-                EXPECT_FALSE(FileText::copy(content.data() + content.size() - 1, 2, copy.data()));
-            }
+            copy.assign(std::min<size_t>(content.size() - from, 10000), '\0');
+            copied = FileText::copy(content.data() + from, copy.size(), copy.data());
+            char two[2];
+            copiedPastTheEnd =
+                !content.empty() && FileText::copy(content.data() + content.size() - 1, 2, two);
         })) << name;
         EXPECT_TRUE(seen == expected) << name;
+        // Only a mapped text can be copied by reading its file, and only within its bytes.
+        EXPECT_EQ(copied, mapped) << name;
+        EXPECT_TRUE(!copied || copy == expected.substr(4000, copy.size())) << name;
+        EXPECT_FALSE(copiedPastTheEnd) << name;
     }
     // A mapped file leaves the caller's buffer alone: nothing was read into it.
     FileText text;
