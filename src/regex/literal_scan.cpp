@@ -271,8 +271,7 @@ thread_local CopiedPiece tCopiedPiece;
 template <typename Find>
 size_t findInPieces(const char* text, size_t length, size_t from, size_t longest,
                     const Find& find) {
-    const size_t piece =
-        pcre_api::tThreadCopy != nullptr ? kCopiedPiece : pcre_api::kStopCheckBytes;
+    const size_t piece = searchPieceBytes();
     while (from < length) {
         const size_t start = from / piece * piece;
         const size_t startsEnd = std::min(length, start + piece);

@@ -156,12 +156,14 @@ std::function<void(MatchedLineArray&)> renderingAhead(const CompiledRequest& spe
     if (options.fileRenderer == nullptr || !options.forgetRecordedFiles || specs.replace ||
         specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0)
         return {};
-    return [&options, &path, &file, &spill, &linesAhead](MatchedLineArray& lines) {
+    return [&options, &path, &file, &spill, &linesAhead,
+            folder = std::string()](MatchedLineArray& lines) mutable {
         linesAhead += lines.size();
-        if (!spill)
+        if (!spill) { // the first batch
             spill = std::make_shared<util::TextSpill>();
-        const std::string folder(folderPart(path));
-        file.fileName = path.substr(folder.size());
+            folder = folderPart(path);
+            file.fileName = path.substr(folder.size());
+        }
         std::string text;
         options.fileRenderer->renderLines(folder, file, text);
         spill->append(text);

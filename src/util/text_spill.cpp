@@ -3,7 +3,6 @@
 #include "util/file_io.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 

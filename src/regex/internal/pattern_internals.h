@@ -70,12 +70,15 @@ size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::st
 // A long text that can be copied (see StopScope) is searched in copies of pieces of this size,
 // small enough to stay in the processor's cache.
 constexpr size_t kCopiedPiece = size_t{256} << 10;
+// The pieces a long plain-text search goes through on the calling thread: copied ones where its
+// text can be copied, else a few megabytes between stop checks.
+inline size_t searchPieceBytes() {
+    return pcre_api::tThreadCopy != nullptr ? kCopiedPiece : pcre_api::kStopCheckBytes;
+}
 // findLiteralBefore, in pieces when the text is long: a short search never looks for a stop.
 inline size_t findLiteral(const char* text, size_t length, size_t from, std::string_view literal,
                           bool caseless) {
-    const size_t longText =
-        pcre_api::tThreadCopy != nullptr ? kCopiedPiece : pcre_api::kStopCheckBytes;
-    if (from < length && length - from > longText + literal.size())
+    if (from < length && length - from > searchPieceBytes() + literal.size())
         return findLiteralInPieces(text, length, from, literal, caseless);
     return findLiteralBefore(text, length, from, literal, caseless);
 }
