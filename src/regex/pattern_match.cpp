@@ -289,35 +289,60 @@ size_t PatternTable::engineMatches(int32_t patternID, const EntryView& entry, co
     return count;
 }
 
-// Handing over a match costs far more than a stop check, so this few between checks keeps a
-// stop prompt however slow the receiver is.
-constexpr size_t kMatchesPerStopCheck = 64;
+namespace {
+
+// Hands over matches found without the engine as the engine would report them: group 0, with
+// any further groups of a capturing search zero (a pattern searched this way has none).
+class FoundWithoutEngine {
+  public:
+    // `ids`: the pattern's ID and compile serial; `vectorSize`: the slots of a capturing result.
+    FoundWithoutEngine(std::pair<int32_t, int32_t> ids, int32_t vectorSize, const char* target,
+                       uint32_t targetLength, int32_t flags, bool capture,
+                       const PatternTable::MatchFound& found)
+        : m_found(found) {
+        m_result.matched = true;
+        m_result.target = target;
+        m_result.targetLength = targetLength;
+        m_result.matchOptions = flags;
+        m_result.patternID = ids.first;
+        m_result.matchPatternID = ids.second;
+        m_result.groupCount = 1;
+        m_slots = capture ? static_cast<size_t>(vectorSize) : 2;
+    }
+
+    // Match number `count` of the search, from start to end.
+    void operator()(size_t count, size_t start, size_t end) const {
+        // Handing over a match costs far more than a stop check, so this few between checks
+        // keeps a stop prompt however slow the receiver is.
+        constexpr size_t kMatchesPerStopCheck = 64;
+        if (count % kMatchesPerStopCheck == 0)
+            pcre_api::checkStop();
+        MatchResult handed = m_result;
+        handed.groupStartEnd.assign(m_slots, 0);
+        handed.groupStartEnd[0] = static_cast<int32_t>(start);
+        handed.groupStartEnd[1] = static_cast<int32_t>(end);
+        m_found(handed);
+    }
+
+  private:
+    const PatternTable::MatchFound& m_found;
+    MatchResult m_result;
+    size_t m_slots = 2;
+};
+
+} // namespace
 
 size_t PatternTable::literalMatches(int32_t patternID, const EntryView& entry, const char* target,
                                     uint32_t targetLength, uint32_t startOffset, int32_t flags,
                                     bool capture, const MatchFound& found) const {
     LiteralScanner scanner(*entry.literals, entry.literalCaseless, target, targetLength);
+    const FoundWithoutEngine hand({patternID, entry.serial}, entry.vectorSize, target, targetLength,
+                                  flags, capture, found);
     size_t count = 0;
     size_t start = 0;
     size_t end = 0;
-    MatchResult result;
-    result.matched = true;
-    result.target = target;
-    result.targetLength = targetLength;
-    result.matchOptions = flags;
-    result.patternID = patternID;
-    result.matchPatternID = entry.serial;
-    result.groupCount = 1;
-    for (size_t pos = startOffset; pos < targetLength && scanner.next(pos, start, end); pos = end) {
-        if (count % kMatchesPerStopCheck == 0)
-            pcre_api::checkStop(); // the scanner checks only while it searches far
-        result.groupStartEnd.assign(capture ? static_cast<size_t>(entry.vectorSize) : 2, 0);
-        result.groupStartEnd[0] = static_cast<int32_t>(start);
-        result.groupStartEnd[1] = static_cast<int32_t>(end);
-        MatchResult handed = result;
-        found(handed);
-        ++count;
-    }
+    for (size_t pos = startOffset; pos < targetLength && scanner.next(pos, start, end); pos = end)
+        hand(count++, start, end); // the scanner checks for a stop only while it searches far
     return count;
 }
 
@@ -455,6 +480,15 @@ size_t PatternTable::wordStartMatches(int32_t patternID, const EntryView& entry,
     size_t count = 0;
     uint32_t start = 0;
     uint32_t end = 0;
+    if (entry.required->wholeRuns && entry.captureCount == 0) {
+        // The engine would take each run whole, or nothing of it (RequiredText::wholeRuns).
+        const FoundWithoutEngine hand({patternID, entry.serial}, entry.vectorSize, target,
+                                      targetLength, flags, capture, found);
+        for (uint32_t pos = startOffset; runs.next(pos, start, end); pos = end)
+            if (!runs.wordByteAt(end))
+                hand(count++, start, end);
+        return count;
+    }
     for (uint32_t pos = startOffset; runs.next(pos, start, end);) {
         MatchResult result;
         if (!attemptAt(patternID, entry, target, result, capture, flags, start,

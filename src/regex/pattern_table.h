@@ -112,6 +112,10 @@ struct RequiredText {
     // Non-zero when every match begins at a word boundary where a run of other bytes begins, and
     // is at least this long: only such runs need an attempt, one each.
     uint32_t wordStartLength = 0;
+    // Set when the pattern is \b, steps over one byte set of word bytes, \b: then each such run
+    // that a byte other than a word byte (or the text's end) follows is one whole match, and no
+    // other run holds one.
+    bool wholeRuns = false;
 };
 
 class PatternTable;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <vector>
 
 namespace kestrava::regex {
 
@@ -43,7 +44,8 @@ bool isSpaceByte(unsigned char c) { // what the engine's \s means, vertical tab 
 struct Atom {
     ByteSet bytes;
     bool zeroWidth = false;
-    bool literal = false; // exactly one byte (or one letter in both cases, when caseless)
+    bool wordBoundary = false; // \b, not \B
+    bool literal = false;      // exactly one byte (or one letter in both cases, when caseless)
     char byte = 0;
 };
 
@@ -54,7 +56,7 @@ class Planner {
     // False when the pattern leaves the grammar.
     bool run() {
         m_wordStart = m_text.starts_with("\\b");
-        return readSequence(m_minLength) && m_pos == m_text.size();
+        return readSequence(m_minLength, m_stretches) && m_pos == m_text.size();
     }
 
     const std::string& required() const { return m_best; }
@@ -64,58 +66,79 @@ class Planner {
     uint64_t minLength() const { return m_minLength; }
     // True when the pattern begins with a word-boundary test of its own.
     bool wordStart() const { return m_wordStart; }
+    // True when the pattern is \b, then steps that consume one and the same byte set (`sets`,
+    // before case folding) and together take any length from the shortest up, then \b. A
+    // possessive step gives nothing back, so the others may not get their share.
+    bool wordBetweenBoundaries() const {
+        return m_wordStart && m_endsWithBoundary && m_zeroWidthSteps == 2 && m_stretches &&
+               !m_possessive;
+    }
+    const std::vector<ByteSet>& sets() const { return m_sets; }
 
   private:
     // Far more than any text a search is given; a longer minimum is cut to it, which still holds.
     static constexpr uint64_t kLengthCap = uint64_t{1} << 32;
 
     // Items up to the end of the pattern or of the group it is in; adds their shortest length.
-    bool readSequence(uint64_t& length) {
+    // `stretches` is set when one item can take any length from its shortest up, and so can the
+    // whole sequence.
+    bool readSequence(uint64_t& length, bool& stretches) {
         while (m_pos < m_text.size() && m_text[m_pos] != ')') {
-            if (!readItem(length))
+            if (!readItem(length, stretches))
                 return false;
         }
         return true;
     }
 
     // One atom or non-capturing group with its quantifier.
-    bool readItem(uint64_t& length) {
+    bool readItem(uint64_t& length, bool& stretches) {
         if (m_text.substr(m_pos).starts_with("(?:"))
-            return readGroup(length);
+            return readGroup(length, stretches);
         Atom atom;
         if (!readAtom(atom))
             return false;
-        size_t minimum = 1;
-        bool quantified = false;
-        if (!readQuantifier(minimum, quantified))
+        Repeat repeat;
+        if (!readQuantifier(repeat))
             return false;
-        if (quantified && atom.zeroWidth)
+        if (repeat.quantified && atom.zeroWidth)
             return false;
-        if (!atom.zeroWidth) {
+        m_endsWithBoundary = m_depth == 0 && atom.wordBoundary;
+        if (atom.zeroWidth) {
+            ++m_zeroWidthSteps;
+        } else {
             m_consumed |= atom.bytes;
-            length = std::min(length + minimum, kLengthCap);
+            if (std::find(m_sets.begin(), m_sets.end(), atom.bytes) == m_sets.end())
+                m_sets.push_back(atom.bytes);
+            length = std::min(length + repeat.minimum, kLengthCap);
+            stretches = stretches || repeat.unbounded;
         }
-        addToRun(atom, quantified, minimum);
+        addToRun(atom, repeat.quantified, repeat.minimum);
         return true;
     }
 
     // "(?:...)" without alternatives. A text inside is not kept as required, since the group may
     // be optional; the run of literal bytes around it is broken.
-    bool readGroup(uint64_t& length) {
+    bool readGroup(uint64_t& length, bool& stretches) {
         m_pos += 3;
         m_run.clear();
         const std::string best = m_best;
         uint64_t inner = 0;
-        if (!readSequence(inner) || m_pos >= m_text.size())
+        bool innerStretches = false;
+        ++m_depth;
+        if (!readSequence(inner, innerStretches) || m_pos >= m_text.size())
             return false;
+        --m_depth;
         ++m_pos; // the closing parenthesis
         m_best = best;
         m_run.clear();
-        size_t minimum = 1;
-        bool quantified = false;
-        if (!readQuantifier(minimum, quantified))
+        m_endsWithBoundary = false;
+        Repeat repeat;
+        if (!readQuantifier(repeat))
             return false;
-        length = std::min(length + inner * minimum, kLengthCap);
+        length = std::min(length + inner * repeat.minimum, kLengthCap);
+        // n or more copies of "any length from `inner` up" take any length from n * inner up;
+        // no copies leave a gap below `inner` unless it is at most one.
+        stretches = stretches || (innerStretches && (repeat.minimum > 0 || inner <= 1));
         return true;
     }
 
@@ -188,6 +211,7 @@ class Planner {
         case 'b':
         case 'B':
             atom.zeroWidth = outsideClass;
+            atom.wordBoundary = c == 'b';
             return outsideClass;
         default:
             // A backslash before punctuation means the character itself.
@@ -237,36 +261,46 @@ class Planner {
         return true;
     }
 
+    // An item's quantifier: how many times at least, and whether there is no most.
+    struct Repeat {
+        size_t minimum = 1;
+        bool quantified = false;
+        bool unbounded = false;
+    };
+
     // Reads an optional quantifier with its lazy or possessive mark.
-    bool readQuantifier(size_t& minimum, bool& quantified) {
+    bool readQuantifier(Repeat& repeat) {
         if (m_pos >= m_text.size())
             return true;
         const char c = m_text[m_pos];
         if (c == '*' || c == '?' || c == '+') {
-            minimum = c == '+' ? 1 : 0;
+            repeat.minimum = c == '+' ? 1 : 0;
+            repeat.unbounded = c != '?';
             ++m_pos;
         } else if (c == '{') {
-            if (!readCountedRepeat(minimum))
+            if (!readCountedRepeat(repeat.minimum, repeat.unbounded))
                 return false; // a literal brace, not planned
         } else {
             return true;
         }
-        quantified = true;
-        if (m_pos < m_text.size() && (m_text[m_pos] == '?' || m_text[m_pos] == '+'))
+        repeat.quantified = true;
+        if (m_pos < m_text.size() && (m_text[m_pos] == '?' || m_text[m_pos] == '+')) {
+            m_possessive = m_possessive || m_text[m_pos] == '+';
             ++m_pos;
+        }
         return true;
     }
 
     // "{n}", "{n,}" or "{n,m}", as the library takes them; anything else leaves the grammar.
-    bool readCountedRepeat(size_t& minimum) {
+    bool readCountedRepeat(size_t& minimum, bool& unbounded) {
         size_t pos = m_pos + 1;
         size_t upper = 0;
         if (!readNumber(pos, minimum))
             return false;
         if (pos < m_text.size() && m_text[pos] == ',') {
             ++pos;
-            if (pos < m_text.size() && m_text[pos] != '}' &&
-                (!readNumber(pos, upper) || upper < minimum))
+            unbounded = pos < m_text.size() && m_text[pos] == '}';
+            if (!unbounded && (!readNumber(pos, upper) || upper < minimum))
                 return false;
         }
         if (pos >= m_text.size() || m_text[pos] != '}')
@@ -309,6 +343,12 @@ class Planner {
     std::string m_best;
     uint64_t m_minLength = 0;
     bool m_wordStart = false;
+    bool m_stretches = false;
+    bool m_possessive = false;
+    bool m_endsWithBoundary = false; // the last item read at the top level is \b
+    int m_zeroWidthSteps = 0;
+    size_t m_depth = 0;          // groups open
+    std::vector<ByteSet> m_sets; // each set a step consumes, once
 };
 
 // Caseless matching lets each ASCII letter stand for both its cases.
@@ -342,7 +382,11 @@ RequiredText planRequiredText(const std::string& pattern, int32_t flags, Pattern
             : 0;
     if (planner.required().empty() && wordStartLength == 0)
         return {};
-    return {planner.required(), ~consumed, wordStartLength};
+    const auto folded = [caseless](const ByteSet& set) { return caseless ? foldCase(set) : set; };
+    const bool wholeRuns = wordStartLength > 0 && planner.wordBetweenBoundaries() &&
+                           std::all_of(planner.sets().begin(), planner.sets().end(),
+                                       [&](const ByteSet& set) { return folded(set) == consumed; });
+    return {planner.required(), ~consumed, wordStartLength, wholeRuns};
 }
 
 } // namespace kestrava::regex

@@ -376,6 +376,10 @@ TEST(JitAndInterpreter, WordStartAttemptsFindWhatTheInterpreterFinds) {
         {"\\b(?:[a-z]|\\d)+\\b", {}},
         {"\\b[a-z]{3,}\\b", {PatternOption::Multiline, PatternOption::UnGreedy}},
         {"\\b[aksxQ1]{2,}", {}}, // more byte ranges than the vectorised test takes
+        {"\\b\\w+\\b", {}},      // whole runs: the engine is not asked
+        {"\\b(?:[a-z]*){2}[a-z]\\b", {}},
+        {"\\b(?:[a-z]{2})+\\b", {}}, // runs of an odd length hold no match
+        {"\\b\\w*+\\w\\b", {}},      // never matches: the possessive step leaves nothing
         {"\\b(?:[A-Z][a-z]+){3}\\b", {PatternOption::Utf8}},
         {"(*UTF8)\\b(?:[a-z]+){2}\\b", {}}};
     const char* alphabet[] = {"a",        "k",  "S",      "z",    "Q",        "x",
@@ -440,23 +444,35 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
 }
 
 // A pattern that begins with \b and consumes word bytes only is tried once per run, when the run
-// is at least as long as the shortest match.
+// is at least as long as the shortest match; between two \b, steps over one byte set that can
+// take any length from the shortest up match each run whole (caseless here, [A-Z] is [a-z]).
 TEST(RequiredText, WordStartLengthIsTheShortestMatch) {
-    const std::pair<const char*, uint32_t> cases[] = {{"\\b(?:[A-Z][a-z]+){3}\\b", 6},
-                                                      {"\\b[a-z]{2,5}(?:x{3})?", 2},
-                                                      {"\\b(?:ab){0}c", 1},
-                                                      {"\\b\\w{3}(?:\\d{2,}){2}", 7},
-                                                      {"\\b\\w+_t\\b", 3},
-                                                      {"\\b\\w*", 0},
-                                                      {"\\b[a-z.]+", 0},
-                                                      {"a\\b\\w+", 0},
-                                                      {"\\b\\x61+", 0},
-                                                      {"\\b(?:a|b)+", 0}};
-    for (const auto& [pattern, length] : cases) {
+    const std::tuple<const char*, uint32_t, bool> cases[] = {
+        {"\\b(?:[A-Z][a-z]+){3}\\b", 6, true},
+        {"\\b[a-z]{2,5}(?:x{3})?", 2, false},
+        {"\\b(?:ab){0}c", 1, false},
+        {"\\b\\w{3}(?:\\d{2,}){2}", 7, false},
+        {"\\b\\w+_t\\b", 3, false},
+        {"\\b\\w*", 0, false},
+        {"\\b[a-z.]+", 0, false},
+        {"a\\b\\w+", 0, false},
+        {"\\b\\x61+", 0, false},
+        {"\\b(?:a|b)+", 0, false},
+        {"\\b\\w+\\b", 1, true},
+        {"\\b(?:[a-z]*){2}[a-z]\\b", 1, true},
+        {"\\b(?:[a-z]?)*[a-z]{3,}?\\b", 3, true},
+        {"\\b(?:[a-z]{2})+\\b", 2, false},
+        {"\\b(?:[a-z]+){0,2}\\b", 0, false},
+        {"\\b[a-z]{2,9}\\b", 2, false},
+        {"\\b[a-z]+\\d+\\b", 2, false},
+        {"\\b[a-z]+\\B", 1, false},
+        {"\\b[a-z]++[a-z]\\b", 2, false},
+        {"\\b(?:[a-z]+\\b)", 1, false}};
+    for (const auto& [pattern, length, whole] : cases) {
         PatternSet regex;
-        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->required.wordStartLength,
-                  length)
-            << pattern;
+        const RequiredText& required = regex.patternEntry(test::compile(regex, pattern))->required;
+        EXPECT_EQ(required.wordStartLength, length) << pattern;
+        EXPECT_EQ(required.wholeRuns, whole) << pattern;
     }
 }
 

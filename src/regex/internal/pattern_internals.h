@@ -100,6 +100,8 @@ class WordStartRuns {
     // The first such run at or after `from` with at least minLength bytes: its start, and its
     // end (its first stop byte, or the text's end). Sees a stop request every few megabytes.
     bool next(uint32_t from, uint32_t& start, uint32_t& end);
+    // True when the text has a word byte at `pos`.
+    bool wordByteAt(uint32_t pos) const { return pos < m_length && isWord(m_text[pos]); }
 
   private:
     // A set of a few byte ranges, tested 16 bytes at a time.
