@@ -24,7 +24,7 @@ kestrava::search::SearchResults millionMatches(int words) {
             const std::string a = (w % 2 ? "Word" : "word") + std::to_string(w);
             const std::string b = "term" + std::to_string(word(random));
             kestrava::search::MatchedLine line;
-            line.text = "  " + a + " and " + b + " end";
+            line.setText("  " + a + " and " + b + " end");
             const auto aLen = static_cast<int32_t>(a.size());
             const auto bLen = static_cast<int32_t>(b.size());
             line.addMatch({3, aLen});

@@ -92,8 +92,9 @@ const search::Replacement* replacementAt(const search::FileMatches& file, int64_
 Json matchObject(const Json& path, const search::FileMatches& file,
                  const search::MatchedLine& line) {
     // The control byte that only separates the line from what came before is no part of it.
-    const size_t skip = !line.text.empty() && isControl(line.text[0]) && line.match(0).start > 1;
-    const std::string_view text = std::string_view(line.text).substr(skip);
+    const size_t skip =
+        !line.text().empty() && isControl(line.text()[0]) && line.match(0).start > 1;
+    const std::string_view text = line.text().substr(skip);
     const int64_t lineStart =
         line.matchStart - (line.match(0).start - 1) + static_cast<int64_t>(skip);
     Json submatches = Json::array();

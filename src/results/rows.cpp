@@ -134,9 +134,9 @@ void appendFileRows(const search::SearchResults& results, size_t fileIndex, bool
 std::string_view segmentText(const search::MatchedLine& line,
                              const search::MatchedSegment& segment) {
     const auto start = static_cast<size_t>(std::max(segment.start - 1, 0));
-    if (start >= line.text.size())
+    if (start >= line.text().size())
         return {};
-    return std::string_view(line.text).substr(start, static_cast<size_t>(segment.length));
+    return line.text().substr(start, static_cast<size_t>(segment.length));
 }
 
 std::string_view matchText(const search::MatchedLine& line, size_t match) {
@@ -148,7 +148,7 @@ bool cutAfterMatch(const search::MatchedLine& line, size_t match) {
     if (!line.truncated() || match + 1 != line.matchCount())
         return false;
     const search::MatchSpan span = line.match(match);
-    return span.start + span.length > static_cast<int32_t>(line.text.size()); // nothing after it
+    return span.start + span.length > static_cast<int32_t>(line.text().size()); // nothing after it
 }
 
 std::string filePath(const search::SearchResults& results, const search::FileMatches& file) {

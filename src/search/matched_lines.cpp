@@ -6,7 +6,7 @@
 #include "util/file_text.h"
 
 #include <algorithm>
-#include <bit>
+#include <atomic>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -142,21 +142,22 @@ class LineBuilder {
         const int32_t p = previousControl(m_text, m_prevEnd, start);
         if (p >= m_lineEnd)
             openLine(p, start, end);
-        MatchedLine& line = m_lines.back();
         int32_t clipped = end;
         if (clipped > m_lineEnd) {
             clipped = m_lineEnd;
-            line.setTruncated();
+            m_lines.back().setTruncated();
         }
-        line.addMatch({start - m_lineStart + 1, clipped - start});
+        m_matches.push_back({start - m_lineStart + 1, clipped - start});
         m_prevEnd = clipped;
     }
 
     void closeLine() {
         if (!m_open)
             return;
-        MatchedLine& line = m_lines.back();
-        line.text.assign(m_text + m_lineStart, static_cast<size_t>(m_lineEnd - m_lineStart));
+        m_lines.back().assign(
+            std::string_view(m_text + m_lineStart, static_cast<size_t>(m_lineEnd - m_lineStart)),
+            m_matches);
+        m_matches.clear();
         m_open = false;
     }
 
@@ -194,16 +195,11 @@ class LineBuilder {
     bool m_countLines;
     const std::function<void(MatchedLineArray&)>& m_handOver;
     bool m_open = false;
+    std::vector<MatchSpan> m_matches; // of the open line, stored when it closes
 };
 
 // A million one-match lines must stay within 64 bytes each, besides their texts.
 static_assert(sizeof(MatchedLine) <= 64);
-
-// Room for `count` matches beyond the first: a power of two, so growing one by one stays cheap,
-// and at least four, which a block from the heap holds anyway.
-size_t moreCapacity(size_t count) {
-    return count == 0 ? 0 : std::bit_ceil(std::max<size_t>(count, 4));
-}
 
 // Line ranges, first to last, both counted from 1.
 struct LineRange {
@@ -284,27 +280,126 @@ void collectContextLines(std::string_view text, const MatchedLineArray& lines, i
     }
 }
 
-MatchedLine::MatchedLine(const MatchedLine& other)
-    : text(other.text), matchStart(other.matchStart), matchEnd(other.matchEnd),
-      lineNumber(other.lineNumber), m_firstMatch(other.m_firstMatch),
-      m_matchCount(other.m_matchCount), m_truncated(other.m_truncated) {
-    const size_t more = m_matchCount > 0 ? m_matchCount - 1 : 0;
-    if (more > 0) {
-        m_moreMatches = std::make_unique<MatchSpan[]>(moreCapacity(more));
-        std::copy_n(other.m_moreMatches.get(), more, m_moreMatches.get());
+// ---- SharedBytes ----
+
+struct SharedBytes::Block {
+    // Large enough that a block serves hundreds of lines, small enough that one kept alive by a
+    // single line costs little.
+    static constexpr size_t kSize = size_t{64} << 10;
+
+    std::atomic<uint32_t> holders{1};
+    size_t capacity = 0;
+    size_t used = 0;
+
+    char* bytes() { return reinterpret_cast<char*>(this + 1); }
+
+    static Block* make(size_t capacity) {
+        auto* block = new (::operator new(sizeof(Block) + capacity)) Block;
+        block->capacity = capacity;
+        return block;
     }
+    static void release(Block* block) {
+        if (block != nullptr && block->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            block->~Block();
+            ::operator delete(block);
+        }
+    }
+};
+static_assert(sizeof(SharedBytes::Block) % alignof(MatchSpan) == 0);
+
+namespace {
+
+// The block a thread takes its next bytes from; it holds the block while it is the current one.
+struct CurrentBlock {
+    SharedBytes::Block* block = nullptr;
+    CurrentBlock() = default;
+    CurrentBlock(const CurrentBlock&) = delete;
+    CurrentBlock& operator=(const CurrentBlock&) = delete;
+    ~CurrentBlock() { SharedBytes::Block::release(block); }
+};
+thread_local CurrentBlock tCurrent;
+
+} // namespace
+
+SharedBytes::SharedBytes(size_t size) {
+    size = (size + alignof(MatchSpan) - 1) / alignof(MatchSpan) * alignof(MatchSpan);
+    if (size > Block::kSize / 4) {
+        m_block = Block::make(size);
+        m_data = m_block->bytes();
+        return;
+    }
+    Block*& current = tCurrent.block;
+    if (current == nullptr || current->capacity - current->used < size) {
+        // A full block whose bytes nobody holds any more is written over from its start.
+        if (current != nullptr && current->holders.load(std::memory_order_acquire) == 1) {
+            current->used = 0;
+        } else {
+            Block::release(current);
+            current = Block::make(Block::kSize);
+        }
+    }
+    current->holders.fetch_add(1, std::memory_order_relaxed);
+    m_block = current;
+    m_data = current->bytes() + current->used;
+    current->used += size;
 }
 
-MatchedLine& MatchedLine::operator=(const MatchedLine& other) {
-    if (this != &other)
-        *this = MatchedLine(other);
+SharedBytes::SharedBytes(const SharedBytes& other) noexcept
+    : m_block(other.m_block), m_data(other.m_data) {
+    if (m_block != nullptr)
+        m_block->holders.fetch_add(1, std::memory_order_relaxed);
+}
+
+SharedBytes::SharedBytes(SharedBytes&& other) noexcept
+    : m_block(std::exchange(other.m_block, nullptr)), m_data(std::exchange(other.m_data, nullptr)) {
+}
+
+SharedBytes& SharedBytes::operator=(const SharedBytes& other) noexcept {
+    SharedBytes copy(other);
+    return *this = std::move(copy);
+}
+
+SharedBytes& SharedBytes::operator=(SharedBytes&& other) noexcept {
+    if (this != &other) {
+        Block::release(m_block);
+        m_block = std::exchange(other.m_block, nullptr);
+        m_data = std::exchange(other.m_data, nullptr);
+    }
     return *this;
 }
 
+SharedBytes::~SharedBytes() {
+    Block::release(m_block);
+}
+
+// ---- MatchedLine ----
+
 int32_t MatchedLine::lastLineNumber() const {
-    const std::string_view fromMatch =
-        std::string_view(text).substr(static_cast<size_t>(m_firstMatch.start - 1));
+    const std::string_view fromMatch = text().substr(static_cast<size_t>(m_firstMatch.start - 1));
     return lineNumber + static_cast<int32_t>(std::count(fromMatch.begin(), fromMatch.end(), '\n'));
+}
+
+void MatchedLine::store(const void* more, std::string_view text) {
+    const size_t moreBytes = moreMatchesBytes();
+    SharedBytes bytes(moreBytes + text.size());
+    if (moreBytes > 0)
+        std::memcpy(bytes.data(), more, moreBytes);
+    if (!text.empty())
+        std::memcpy(bytes.data() + moreBytes, text.data(), text.size());
+    m_textLength = static_cast<uint32_t>(text.size());
+    m_bytes = std::move(bytes);
+}
+
+void MatchedLine::assign(std::string_view text, const std::vector<MatchSpan>& matches) {
+    m_firstMatch = matches.empty() ? MatchSpan{} : matches.front();
+    m_matchCount = static_cast<uint32_t>(matches.size());
+    store(matches.size() > 1 ? matches.data() + 1 : nullptr, text);
+}
+
+void MatchedLine::setText(std::string_view text) {
+    // The old bytes stay held until the new ones are written: `text` may lie in them.
+    const SharedBytes old = m_bytes;
+    store(old.data(), text);
 }
 
 void MatchedLine::addMatch(MatchSpan match) {
@@ -313,20 +408,20 @@ void MatchedLine::addMatch(MatchSpan match) {
         m_matchCount = 1;
         return;
     }
-    const size_t more = m_matchCount - 1;
-    if (more == moreCapacity(more)) { // full
-        auto grown = std::make_unique<MatchSpan[]>(moreCapacity(more + 1));
-        std::copy_n(m_moreMatches.get(), more, grown.get());
-        m_moreMatches = std::move(grown);
-    }
-    m_moreMatches[more] = match;
+    std::vector<MatchSpan> more;
+    for (size_t i = 1; i < m_matchCount; ++i)
+        more.push_back(this->match(i));
+    more.push_back(match);
+    const SharedBytes old = m_bytes;
+    const std::string_view oldText = text();
     ++m_matchCount;
+    store(more.data(), oldText);
 }
 
 LineSegments::Iterator::Iterator(const MatchedLine* line, bool done) : m_line(line), m_done(done) {
     if (done)
         return;
-    m_pos = !line->text.empty() && isControl(line->text[0]) ? 2 : 1;
+    m_pos = !line->text().empty() && isControl(line->text()[0]) ? 2 : 1;
     advance();
 }
 
@@ -345,7 +440,7 @@ void LineSegments::Iterator::advance() {
         ++m_next;
         return;
     }
-    const auto length = static_cast<int32_t>(m_line->text.size());
+    const auto length = static_cast<int32_t>(m_line->text().size());
     if (m_pos <= length) { // the text after the last match
         m_current = {m_pos, length - m_pos + 1, false};
         m_pos = length + 1;

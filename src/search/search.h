@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -221,39 +222,74 @@ class LineSegments {
     const MatchedLine* m_line;
 };
 
+// Bytes written once and then only read, taken from a block shared with the bytes taken before
+// and after them on the same thread, so that a million matched lines do not cost a million
+// allocations. Copies share the bytes; a block is freed, or reused by its thread, once no bytes
+// of it are held.
+class SharedBytes {
+  public:
+    SharedBytes() = default;
+    // `size` bytes, not yet written; a size past a quarter of a block gets a block of its own.
+    explicit SharedBytes(size_t size);
+    SharedBytes(const SharedBytes& other) noexcept;
+    SharedBytes(SharedBytes&& other) noexcept;
+    SharedBytes& operator=(const SharedBytes& other) noexcept;
+    SharedBytes& operator=(SharedBytes&& other) noexcept;
+    ~SharedBytes();
+
+    char* data() { return m_data; }
+    const char* data() const { return m_data; }
+
+    struct Block; // opaque: the shared block and its holder count
+
+  private:
+    Block* m_block = nullptr;
+    char* m_data = nullptr;
+};
+
 // A line holding matches. Only its matches are kept, the first in place: the text between them
 // follows from them and the line's length, which keeps a million lines small.
 struct MatchedLine {
-    std::string text;
     int32_t matchStart = 0; // file offset of the line's first match
     int32_t matchEnd = 0;   // just past it
     int32_t lineNumber = 0; // of the first match, from 1, counting line feeds (LF) before it
 
-    MatchedLine() = default;
-    MatchedLine(const MatchedLine& other);
-    MatchedLine(MatchedLine&&) noexcept = default;
-    MatchedLine& operator=(const MatchedLine& other);
-    MatchedLine& operator=(MatchedLine&&) noexcept = default;
-    ~MatchedLine() = default;
+    std::string_view text() const {
+        return {m_bytes.data() + moreMatchesBytes(), static_cast<size_t>(m_textLength)};
+    }
+    // The line's text and all its matches at once, in order.
+    void assign(std::string_view text, const std::vector<MatchSpan>& matches);
+    // Sets the text, or adds a match after the last, one at a time.
+    void setText(std::string_view text);
+    void addMatch(MatchSpan match);
 
     // The last text line the line's matches reach: a match may run over line ends.
     int32_t lastLineNumber() const;
     // A match was cut at the line's end.
     bool truncated() const { return m_truncated != 0; }
     void setTruncated() { m_truncated = 1; }
-    // Matches are added in order, each after the one before.
-    void addMatch(MatchSpan match);
     size_t matchCount() const { return m_matchCount; }
     MatchSpan match(size_t index) const {
-        return index == 0 ? m_firstMatch : m_moreMatches[index - 1];
+        if (index == 0)
+            return m_firstMatch;
+        MatchSpan span;
+        std::memcpy(&span, m_bytes.data() + (index - 1) * sizeof(MatchSpan), sizeof(MatchSpan));
+        return span;
     }
     LineSegments segments() const { return LineSegments(*this); }
 
   private:
+    size_t moreMatchesBytes() const {
+        return m_matchCount > 1 ? (m_matchCount - 1) * sizeof(MatchSpan) : 0;
+    }
+    // Writes the matches after the first and the text into new bytes.
+    void store(const void* more, std::string_view text);
+
     MatchSpan m_firstMatch;
     uint32_t m_matchCount : 31 = 0;
     uint32_t m_truncated : 1 = 0;
-    std::unique_ptr<MatchSpan[]> m_moreMatches; // room for the next power of two
+    uint32_t m_textLength = 0;
+    SharedBytes m_bytes; // the matches after the first, then the text
 };
 using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;
 

@@ -80,7 +80,7 @@ QString openProblem(const QString& name, util::ReadStatus status, int error) {
 // The file still holds the chosen line's text where the search found it (as far as it was read).
 bool stillHolds(const search::MatchedLine& line, const ByteWindow& window) {
     const int64_t start = textStart(line);
-    const auto size = static_cast<int64_t>(line.text.size());
+    const auto size = static_cast<int64_t>(line.text().size());
     if (start < 0 || start + size > window.fileSize || window.end() < line.matchEnd)
         return false;
     const int64_t from = std::max(start, window.offset);
@@ -88,8 +88,8 @@ bool stillHolds(const search::MatchedLine& line, const ByteWindow& window) {
     return from < to && std::string_view(window.bytes)
                                 .substr(static_cast<size_t>(from - window.offset),
                                         static_cast<size_t>(to - from)) ==
-                            std::string_view(line.text).substr(static_cast<size_t>(from - start),
-                                                               static_cast<size_t>(to - from));
+                            line.text().substr(static_cast<size_t>(from - start),
+                                               static_cast<size_t>(to - from));
 }
 
 // From `anchor` back to the start of the line linesAround above its own; a line cut by the

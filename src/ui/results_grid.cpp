@@ -111,7 +111,7 @@ struct ByteRange {
 // The line's segments as byte ranges. In a UTF-8 line a character cut by a segment boundary is
 // given whole to the match beside it, so every range decodes on its own.
 std::vector<ByteRange> segmentRanges(const search::MatchedLine& line, bool utf8) {
-    const std::string_view text = line.text;
+    const std::string_view text = line.text();
     std::vector<ByteRange> ranges;
     for (const search::MatchedSegment segment : line.segments()) {
         const std::string_view bytes = results::segmentText(line, segment);
@@ -193,12 +193,11 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
         // Decided per line: a match ending inside a character must not turn the rest of the
         // line into Latin-1.
         const search::MatchedLine& line = rowLine(results, r);
-        const bool utf8 = isValidUtf8(line.text);
+        const bool utf8 = isValidUtf8(line.text());
         for (const ByteRange& range : segmentRanges(line, utf8))
-            pieces.push_back({linePieceText(std::string_view(line.text).substr(
-                                                range.start, range.end - range.start),
-                                            utf8),
-                              range.isMatch ? colours.match : colours.context});
+            pieces.push_back(
+                {linePieceText(line.text().substr(range.start, range.end - range.start), utf8),
+                 range.isMatch ? colours.match : colours.context});
         if (line.truncated())
             pieces.push_back({QStringLiteral("->"), colours.text});
         break;
@@ -206,7 +205,7 @@ std::vector<GridPiece> resultRowPieces(const search::SearchResults& results,
     case results::RowKind::Match: {
         const search::MatchedLine& line = rowLine(results, r);
         const auto match = static_cast<size_t>(r.matchIndex);
-        const std::string_view text = line.text;
+        const std::string_view text = line.text();
         const std::string_view bytes = results::matchText(line, match);
         const bool utf8 = isValidUtf8(text);
         size_t start = offsetIn(text, bytes);

@@ -16,12 +16,14 @@ inline search::MatchedLine makeLine(std::string spec) {
         spec.resize(spec.size() - 2);
     }
     bool inMatch = false;
+    std::string text;
     std::string piece;
+    std::vector<search::MatchSpan> matches;
     auto flush = [&](bool isMatch) {
         if (isMatch)
-            line.addMatch(
-                {static_cast<int32_t>(line.text.size() + 1), static_cast<int32_t>(piece.size())});
-        line.text += piece;
+            matches.push_back(
+                {static_cast<int32_t>(text.size() + 1), static_cast<int32_t>(piece.size())});
+        text += piece;
         piece.clear();
     };
     for (const char c : spec) {
@@ -33,6 +35,7 @@ inline search::MatchedLine makeLine(std::string spec) {
         }
     }
     flush(false);
+    line.assign(text, matches);
     return line;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 
 using namespace kestrava;
 using namespace kestrava::search;
@@ -27,14 +28,14 @@ MatchedLineArray build(const std::string& file, const std::string& pattern) {
 std::string render(const MatchedLine& line) {
     const LineSegments segments = line.segments();
     int32_t next = segments.begin() == segments.end() ? 1 : (*segments.begin()).start;
-    std::string out = next > 1 ? "<" + line.text.substr(0, next - 1) + ">" : "";
+    std::string out = next > 1 ? "<" + std::string(line.text().substr(0, next - 1)) + ">" : "";
     for (const MatchedSegment s : segments) {
         const char* marks = s.isMatch ? "[]" : "{}";
-        out += (s.start == next ? "" : "#") + (marks[0] + line.text.substr(s.start - 1, s.length)) +
-               marks[1];
+        out += (s.start == next ? "" : "#") +
+               (marks[0] + std::string(line.text().substr(s.start - 1, s.length))) + marks[1];
         next = s.start + s.length;
     }
-    out += next == static_cast<int32_t>(line.text.size()) + 1 ? "" : "#";
+    out += next == static_cast<int32_t>(line.text().size()) + 1 ? "" : "#";
     return out + (line.truncated() ? "->" : "") + " @" + std::to_string(line.matchStart) + "," +
            std::to_string(line.matchEnd);
 }
@@ -122,7 +123,7 @@ TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
             int32_t end = std::max(line.matchEnd - 1, 0);
             while (end < static_cast<int32_t>(file.size()) && !isControl(end))
                 ++end;
-            EXPECT_EQ(line.text,
+            EXPECT_EQ(line.text(),
                       file.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
             EXPECT_EQ(line.lineNumber,
                       1 + std::count(file.begin(), file.begin() + line.matchStart, '\n'));
@@ -133,4 +134,40 @@ TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
                     std::max(previousEnd, start + line.match(m).start - 1 + line.match(m).length);
         }
     }
+}
+
+// Lines share the blocks their bytes come from, and a thread writes over a block once no line
+// holds any of it: lines kept (on this thread, copied, or let go on another thread) while
+// thousands of others come and go keep their texts and matches, short and long alike.
+TEST(MatchedLines, KeepTheirBytesWhileOthersComeAndGo) {
+    const auto textOf = [](int i) {
+        return std::string(static_cast<size_t>(i % 7 == 0 ? 20000 : 10 + i % 90),
+                           static_cast<char>('a' + i % 26));
+    };
+    const auto check = [&](const MatchedLine& line, int i) {
+        ASSERT_EQ(line.text(), textOf(i)) << i;
+        ASSERT_EQ(line.matchCount(), static_cast<size_t>(1 + i % 3)) << i;
+        for (size_t m = 0; m < line.matchCount(); ++m)
+            ASSERT_EQ(line.match(m).start, static_cast<int32_t>(m * 3 + 1)) << i;
+    };
+    std::vector<std::pair<int, MatchedLine>> kept;
+    std::vector<MatchedLine> handedOff;
+    for (int i = 0; i < 20000; ++i) {
+        std::vector<MatchSpan> matches;
+        for (int m = 0; m <= i % 3; ++m)
+            matches.push_back({m * 3 + 1, 2});
+        MatchedLine line;
+        line.assign(textOf(i), matches);
+        if (i % 101 == 0)
+            kept.emplace_back(i, line); // a copy; the line itself goes
+        else if (i % 103 == 0)
+            handedOff.push_back(std::move(line));
+    }
+    std::thread([lines = std::move(handedOff)]() mutable { lines.clear(); }).join();
+    for (int i = 0; i < 20000; ++i) { // more lines after the hand-off, over the same blocks
+        MatchedLine line;
+        line.assign(textOf(i + 1), {{1, 1}});
+    }
+    for (const auto& [i, line] : kept)
+        check(line, i);
 }

@@ -21,7 +21,7 @@ std::string describe(const SearchResults& r) {
         out << "file " << file.folderIndex << ' ' << file.fileName << ' ' << file.numMatches
             << '\n';
         for (const MatchedLine& line : file.lines) {
-            out << "  [" << line.text << "] " << line.truncated() << ' ' << line.matchStart << ' '
+            out << "  [" << line.text() << "] " << line.truncated() << ' ' << line.matchStart << ' '
                 << line.matchEnd;
             for (const MatchedSegment s : line.segments())
                 out << ' ' << s.start << ':' << s.length << ':' << s.isMatch;

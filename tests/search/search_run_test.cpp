@@ -51,7 +51,7 @@ TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
     EXPECT_EQ(r.files[0].lines[0].matchEnd, 7);
     EXPECT_EQ(r.files[1].fileName, "z.txt");
     EXPECT_EQ(r.files[1].folderIndex, 1);
-    EXPECT_EQ(r.files[1].lines.at(0).text, "FOO");
+    EXPECT_EQ(r.files[1].lines.at(0).text(), "FOO");
 }
 
 // Files from the size on which they are mapped rather than read are searched and replaced alike.
@@ -64,7 +64,7 @@ TEST(Run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
     tree.write("big.txt", text);
     const SearchResults found = searchTree(tree.root(), "*.txt", "needle");
     ASSERT_EQ(found.totalMatches, 2);
-    EXPECT_EQ(found.files.at(0).lines.at(1).text, "\nlast needle"); // from the line break on
+    EXPECT_EQ(found.files.at(0).lines.at(1).text(), "\nlast needle"); // from the line break on
     EXPECT_EQ(found.files[0].lines[1].matchStart, static_cast<int32_t>(text.size()) - 6);
 
     searchTree(tree.root(), "*.txt", "needle", "pin");

@@ -19,7 +19,7 @@ kestrava::search::SearchResults sampleResults(bool truncated) {
     file.fileName = "f.txt";
     file.numMatches = 2;
     kestrava::search::MatchedLine line;
-    line.text = "abxc";
+    line.setText("abxc");
     if (truncated)
         line.setTruncated();
     line.addMatch({2, 1}); // b
@@ -120,7 +120,7 @@ class TestDrawGrid : public QObject {
         results.folders = {"/d/"};
         kestrava::search::FileMatches file;
         kestrava::search::MatchedLine matched;
-        matched.text = text.toStdString();
+        matched.setText(text.toStdString());
         for (qsizetype i = 0; i + 1 < matches.size(); i += 2)
             matched.addMatch({matches[i], matches[i + 1]});
         file.lines.push_back(matched);
@@ -138,7 +138,7 @@ class TestDrawGrid : public QObject {
     void longLineWidensTheColumnOnceDrawn() {
         auto results = sampleResults(false);
         kestrava::search::MatchedLine wide;
-        wide.text = std::string(3000, 'x');
+        wide.setText(std::string(3000, 'x'));
         wide.addMatch({1, 3000});
         results.files[0].lines[0] = wide;
         const kestrava::results::Rows rows = {{kestrava::results::RowKind::Line, 0, 0, 0}};
