@@ -77,10 +77,6 @@ Json textOrBytes(std::string_view text) {
     return {{"bytes", base64(text)}};
 }
 
-bool isControl(char c) {
-    return static_cast<unsigned char>(c) < 32;
-}
-
 // What a replacing run put in place of the match starting at `start`, when it was kept.
 const search::Replacement* replacementAt(const search::FileMatches& file, int64_t start) {
     const auto found =
@@ -91,10 +87,8 @@ const search::Replacement* replacementAt(const search::FileMatches& file, int64_
 
 Json matchObject(const Json& path, const search::FileMatches& file,
                  const search::MatchedLine& line) {
-    // The control byte that only separates the line from what came before is no part of it.
-    const size_t skip =
-        !line.text().empty() && isControl(line.text()[0]) && line.match(0).start > 1;
-    const std::string_view text = line.text().substr(skip);
+    const std::string_view text = line.shownText();
+    const size_t skip = line.text().size() - text.size();
     const int64_t lineStart =
         line.matchStart - (line.match(0).start - 1) + static_cast<int64_t>(skip);
     Json submatches = Json::array();

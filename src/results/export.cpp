@@ -44,6 +44,7 @@ void appendHeader(const ExportHeader& header, std::vector<std::string>& lines) {
 class Paint {
   public:
     explicit Paint(bool on) : m_on(on) {}
+    bool on() const { return m_on; }
     void match(std::string& text, std::string_view part) const { wrap(text, "\x1b[1;31m", part); }
     void header(std::string& text, std::string_view part) const { wrap(text, "\x1b[1m", part); }
     void separator(std::string& text, std::string_view part) const { wrap(text, "\x1b[36m", part); }
@@ -67,11 +68,15 @@ class Paint {
 };
 
 void appendLineText(const search::MatchedLine& line, const Paint& paint, std::string& text) {
-    for (const search::MatchedSegment segment : line.segments()) {
-        if (segment.isMatch && segment.length > 0)
-            paint.match(text, segmentText(line, segment));
-        else
-            text += segmentText(line, segment);
+    if (!paint.on()) { // the segments, one after the other, make up the text shown
+        text += line.shownText();
+    } else {
+        for (const search::MatchedSegment segment : line.segments()) {
+            if (segment.isMatch && segment.length > 0)
+                paint.match(text, segmentText(line, segment));
+            else
+                text += segmentText(line, segment);
+        }
     }
     if (line.truncated())
         text += "->";

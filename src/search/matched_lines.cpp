@@ -379,6 +379,12 @@ int32_t MatchedLine::lastLineNumber() const {
     return lineNumber + static_cast<int32_t>(std::count(fromMatch.begin(), fromMatch.end(), '\n'));
 }
 
+std::string_view MatchedLine::shownText() const {
+    const std::string_view all = text();
+    const bool skip = !all.empty() && isControl(all[0]) && m_firstMatch.start > 1;
+    return all.substr(skip ? 1 : 0);
+}
+
 void MatchedLine::store(const void* more, std::string_view text) {
     const size_t moreBytes = moreMatchesBytes();
     SharedBytes bytes(moreBytes + text.size());

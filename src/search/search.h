@@ -257,6 +257,9 @@ struct MatchedLine {
     std::string_view text() const {
         return {m_bytes.data() + moreMatchesBytes(), static_cast<size_t>(m_textLength)};
     }
+    // The text its segments cover: without the leading control byte, which only separates the
+    // line from what came before, unless the first match takes that byte in.
+    std::string_view shownText() const;
     // The line's text and all its matches at once, in order.
     void assign(std::string_view text, const std::vector<MatchSpan>& matches);
     // Sets the text, or adds a match after the last, one at a time.

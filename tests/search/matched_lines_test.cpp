@@ -36,6 +36,11 @@ std::string render(const MatchedLine& line) {
         next = s.start + s.length;
     }
     out += next == static_cast<int32_t>(line.text().size()) + 1 ? "" : "#";
+    std::string shown;
+    for (const MatchedSegment s : segments)
+        shown +=
+            line.text().substr(static_cast<size_t>(s.start - 1), static_cast<size_t>(s.length));
+    out += shown == line.shownText() ? "" : "!"; // the segments make up the text shown
     return out + (line.truncated() ? "->" : "") + " @" + std::to_string(line.matchStart) + "," +
            std::to_string(line.matchEnd);
 }
