@@ -403,25 +403,15 @@ void MatchedLine::assign(std::string_view text, const std::vector<MatchSpan>& ma
 }
 
 void MatchedLine::setText(std::string_view text) {
-    // The old bytes stay held until the new ones are written: `text` may lie in them.
-    const SharedBytes old = m_bytes;
-    store(old.data(), text);
+    store(m_bytes.data(), text); // the matches after the first stay
 }
 
 void MatchedLine::addMatch(MatchSpan match) {
-    if (m_matchCount == 0) {
-        m_firstMatch = match;
-        m_matchCount = 1;
-        return;
-    }
-    std::vector<MatchSpan> more;
-    for (size_t i = 1; i < m_matchCount; ++i)
-        more.push_back(this->match(i));
-    more.push_back(match);
-    const SharedBytes old = m_bytes;
-    const std::string_view oldText = text();
-    ++m_matchCount;
-    store(more.data(), oldText);
+    std::vector<MatchSpan> matches;
+    for (size_t i = 0; i < m_matchCount; ++i)
+        matches.push_back(this->match(i));
+    matches.push_back(match);
+    assign(text(), matches);
 }
 
 LineSegments::Iterator::Iterator(const MatchedLine* line, bool done) : m_line(line), m_done(done) {

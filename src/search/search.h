@@ -285,7 +285,8 @@ struct MatchedLine {
     size_t moreMatchesBytes() const {
         return m_matchCount > 1 ? (m_matchCount - 1) * sizeof(MatchSpan) : 0;
     }
-    // Writes the matches after the first and the text into new bytes.
+    // Writes the matches after the first and the text into new bytes; either may lie in the
+    // old ones, which are let go only then.
     void store(const void* more, std::string_view text);
 
     MatchSpan m_firstMatch;
