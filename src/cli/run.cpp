@@ -357,6 +357,7 @@ Answer ask(const std::string& path, const search::ChangeView& view, Console& con
 // written once its questions are answered, so a stop keeps what was chosen before it.
 int replaceAsAnswered(const search::SearchResults& results, const CliOptions& options,
                       search::UndoJournal* journal, Console& console) {
+    const util::WriteRoots roots(results.searchedFolders);
     int32_t changes = 0;
     int32_t files = 0;
     bool failed = false;
@@ -379,7 +380,7 @@ int replaceAsAnswered(const search::SearchResults& results, const CliOptions& op
         }
         const auto taken = static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
         const std::string why =
-            taken > 0 ? search::applyChosenChanges(path, file, chosen, options.inSitu, journal)
+            taken > 0 ? search::applyChosenChanges(roots, path, file, chosen, options.inSitu, journal)
                       : "";
         if (!why.empty())
             console.err << "kestrava-cli: " << path << ": " << why << '\n';

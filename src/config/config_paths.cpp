@@ -3,6 +3,7 @@
 #include "config/config_paths.h"
 
 #include "util/file_io.h"
+#include "util/write_gate.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -161,21 +162,14 @@ std::string localTimeStamp() {
     return stamp;
 }
 
-// rename() that never replaces an existing file, also on file systems without RENAME_NOREPLACE.
+// rename() that never replaces an existing file; both names are in the folder of `from`.
 int moveWithoutReplacing(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
+    util::GatedFolder folder;
+    const std::string path = util::fileFolder(from);
+    if (!util::openRootFolder(path, folder))
         return -1;
-    if (::link(from.c_str(), to.c_str()) == 0) // a hard link refuses an existing name as well
-        return ::unlink(from.c_str());
-    if (errno == EEXIST)
-        return -1;
-    if (nameTaken(to)) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::rename(from.c_str(), to.c_str());
+    return folder.moveTo(from.substr(path.size()), folder, to.substr(util::fileFolder(to).size()),
+                         true);
 }
 
 } // namespace

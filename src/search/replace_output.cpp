@@ -42,16 +42,16 @@ std::string replacedText(CompiledRequest& specs, std::string text,
     return text;
 }
 
-std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
-                              const std::string& text, bool replaceInPlace,
-                              util::OldContentKeeper* keeper) {
+std::string writeReplacedText(const util::WriteRoots& roots, const std::string& fullPath,
+                              const util::ReadTarget& read, const std::string& text,
+                              bool replaceInPlace, util::OldContentKeeper* keeper) {
     const std::string folder = util::fileFolder(fullPath);
     std::string message;
     const util::WriteOutcome outcome =
-        replaceInPlace
-            ? util::replaceReadFile(read, text, message, keeper)
-            : util::writeIntoSubfolder(folder, "kesReplace", fullPath.substr(folder.size()), text,
-                                       message, keeper);
+        replaceInPlace ? util::replaceReadFile(roots, read, text, message, keeper)
+                       : util::writeIntoSubfolder(roots, folder, "kesReplace",
+                                                  fullPath.substr(folder.size()), text, message,
+                                                  keeper);
     if (outcome == util::WriteOutcome::Failed)
         throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
                                  ")");
@@ -138,9 +138,9 @@ std::string changedSincePlanned(const std::string& path, const FileMatches& file
     return rereadAsSearched(path, file, content, target);
 }
 
-std::string applyChosenChanges(const std::string& path, const FileMatches& file,
-                               const std::vector<bool>& chosen, bool replaceInPlace,
-                               UndoJournal* journal) {
+std::string applyChosenChanges(const util::WriteRoots& roots, const std::string& path,
+                               const FileMatches& file, const std::vector<bool>& chosen,
+                               bool replaceInPlace, UndoJournal* journal) {
     std::string content;
     util::ReadTarget target;
     if (std::string why = rereadAsSearched(path, file, content, target); !why.empty())
@@ -149,7 +149,9 @@ std::string applyChosenChanges(const std::string& path, const FileMatches& file,
     if (journal != nullptr)
         journal->expect(util::contentHash(content), util::contentHash(text));
     try {
-        return writeReplacedText(path, target, text, replaceInPlace, journal);
+        if (journal != nullptr)
+            journal->recordRoots(roots.realPaths());
+        return writeReplacedText(roots, path, target, text, replaceInPlace, journal);
     } catch (const std::exception& e) {
         return e.what();
     }

@@ -8,6 +8,7 @@
 #include "util/file_io.h"
 #include "util/text.h"
 #include "util/text_spill.h"
+#include "util/write_gate.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -161,6 +162,8 @@ struct CompiledRequest {
     std::vector<ReplaceRule> items;
     bool replace = false; // some item replaces
     ScanOptions options{};
+    // Where a replacing run may write: its searched top folders (set by scanFiles, not owned).
+    const util::WriteRoots* writeRoots = nullptr;
 };
 
 struct MatchedSegment {
@@ -358,6 +361,8 @@ struct SearchResults {
     // are searched all the same.
     std::vector<SkippedFile> missingFolders;
     int32_t binarySkipped = 0; // files left out as binary (ScanOptions::skipBinary)
+    // The top folders of the run, as parsed: nothing it writes may lie outside them.
+    std::vector<std::string> searchedFolders;
 };
 
 // Sets the counters to 0 and empties every list.
@@ -421,9 +426,9 @@ std::string replacedText(CompiledRequest& specs, std::string text,
 // Writes the replaced text of fullPath, which was read as `read`: over that very file, or into
 // its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it
 // is, and a run goes on with the others); throws std::runtime_error when writing failed.
-std::string writeReplacedText(const std::string& fullPath, const util::ReadTarget& read,
-                              const std::string& text, bool replaceInPlace,
-                              util::OldContentKeeper* keeper = nullptr);
+std::string writeReplacedText(const util::WriteRoots& roots, const std::string& fullPath,
+                              const util::ReadTarget& read, const std::string& text,
+                              bool replaceInPlace, util::OldContentKeeper* keeper = nullptr);
 // The unified diff from oldText to newText ("--- a/<path>", "+++ b/<path>", hunks with three
 // lines of context) that git apply and patch -p1 accept; "" when they are equal. An absolute
 // path loses its first "/", so the diff applies from the root folder.
@@ -443,9 +448,9 @@ std::string changedSincePlanned(const std::string& path, const FileMatches& file
 // Writes the chosen changes of one file of a plan (a planning run that kept its replacements)
 // at `path`, read again and refused when it no longer holds the bytes that were searched.
 // Returns "" when written, otherwise why the file was left as it is.
-std::string applyChosenChanges(const std::string& path, const FileMatches& file,
-                               const std::vector<bool>& chosen, bool replaceInPlace,
-                               UndoJournal* journal = nullptr);
+std::string applyChosenChanges(const util::WriteRoots& roots, const std::string& path,
+                               const FileMatches& file, const std::vector<bool>& chosen,
+                               bool replaceInPlace, UndoJournal* journal = nullptr);
 
 // The line that ends a replace stopped by an error: "N files were replaced before the error; M
 // files were not touched".

@@ -243,7 +243,8 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
         } else if (outcome.replaced && prepareInPlace) {
             outcome.replacedBytes = outcome.replacedText.size();
             // Prepared outcomes wait for their batch's flush in numbers; their texts are on disk.
-            if (outcome.prepared.prepare(outcome.target, outcome.replacedText, false))
+            if (outcome.prepared.prepare(*specs.writeRoots, outcome.target, outcome.replacedText,
+                                         false))
                 std::string().swap(outcome.replacedText);
         }
     } catch (const regex::RegexStoppedError&) {
@@ -268,6 +269,13 @@ class Committer {
         : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
           m_recorded(recorded), m_forgetFiles(options.forgetRecordedFiles && recorded),
           m_journal(options.undoJournal) {}
+
+    // Where the replaced texts may go; told to the journal, which must put files back there only.
+    void setRoots(const util::WriteRoots& roots) {
+        m_roots = &roots;
+        if (m_journal != nullptr)
+            m_journal->recordRoots(roots.realPaths());
+    }
 
     // Prepared writes wait in a batch, so that one flush of the file system puts all their new
     // texts (and the journal's entries of their old ones) on disk before any of them is renamed
@@ -403,7 +411,7 @@ class Committer {
         if (keeper != nullptr)
             m_journal->expect(std::move(outcome.oldHash), std::move(outcome.newHash));
         if (!outcome.prepared.prepared()) {
-            refusal = writeReplacedText(path, outcome.target, outcome.replacedText,
+            refusal = writeReplacedText(*m_roots, path, outcome.target, outcome.replacedText,
                                         m_replaceInPlace, keeper);
         } else if (const util::WriteOutcome written = outcome.prepared.commit(refusal, keeper);
                    written == util::WriteOutcome::Failed) {
@@ -435,6 +443,7 @@ class Committer {
     const FileRecordedEvent& m_recorded;
     bool m_forgetFiles;
     UndoJournal* m_journal;
+    const util::WriteRoots* m_roots = nullptr;
     std::vector<Batched> m_batch;
     size_t m_batchBytes = 0;
     std::vector<std::string> m_replacedPaths; // in the order they were written
@@ -695,24 +704,33 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
     try {
         if (progress)
             progress(Progress{});
+        for (const FolderSpec& folder : folders)
+            if (std::find(results.searchedFolders.begin(), results.searchedFolders.end(),
+                          folder.folder) == results.searchedFolders.end())
+                results.searchedFolders.push_back(folder.folder);
         const size_t threads = workerCount(threadCount);
         if (threads > 1 && !specs.replace) {
             searchWhileWalking(folders, files, threads, specs, progress, recorded, results, stop);
         } else {
             // Replacing runs list every file before anything is written, so no output of this
             // run (a new kesReplace folder) can join the list.
+            const util::WriteRoots roots(results.searchedFolders);
+            specs.writeRoots = &roots;
             std::vector<ListedFile> listed;
             const int32_t listTotal =
                 listFiles(folders, files, specs.options.respectGitignore, results, stop,
                           [&](std::string path, const std::string& name) {
                               listed.push_back({std::move(path), name});
                           });
-            searchListed(
-                listed, threads, specs, replaceInPlace,
-                Committer(results, progress, listTotal, replaceInPlace, recorded, specs.options),
-                results, stop);
+            Committer committer(results, progress, listTotal, replaceInPlace, recorded,
+                                specs.options);
+            committer.setRoots(roots);
+            searchListed(listed, threads, specs, replaceInPlace, std::move(committer), results,
+                         stop);
+            specs.writeRoots = nullptr;
         }
     } catch (...) {
+        specs.writeRoots = nullptr;
         clearMatchResults(results);
         throw;
     }

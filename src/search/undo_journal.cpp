@@ -95,34 +95,92 @@ std::string newRunId(std::chrono::system_clock::time_point now) {
     return text;
 }
 
-void removeRunFolder(const std::string& folder) {
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                ::unlink((folder + entry->d_name).c_str());
-        ::closedir(dir);
-    }
-    ::rmdir(folder.c_str());
+const char* const kNotYours = " is not a run of yours; left alone";
+
+// Entry names and run ids are bare names written by this program: a number, or a time stamp.
+bool isPlainNumber(std::string_view text) {
+    return !text.empty() && text.size() <= 9 && text[0] != '0' &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::vector<std::string> runIds(const std::string& root) {
-    std::vector<std::string> ids;
-    if (DIR* dir = ::opendir(root.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (entry->d_name[0] != '.')
-                ids.emplace_back(entry->d_name);
-        ::closedir(dir);
+bool isRunName(std::string_view id) {
+    return !id.empty() && id[0] != '.' && id.find('/') == std::string_view::npos;
+}
+
+// The undo folder, when it is there and this user's alone; otherwise `why` says so (nothing when
+// it is simply missing).
+bool openUndoRoot(const std::string& root, util::GatedFolder& folder, std::string& why) {
+    struct stat info {};
+    if (!util::openRootFolder(root, folder))
+        return false;
+    if (::fstat(folder.fd.get(), &info) == 0 && util::isPrivateFolder(info))
+        return true;
+    why = folder.path + " is not a folder of yours; left alone";
+    return false;
+}
+
+// A run's folder, only when it is a real folder of this user's that no one else may write to.
+bool openRun(const util::GatedFolder& root, const std::string& id, util::GatedFolder& run) {
+    struct stat named {};
+    struct stat opened {};
+    if (!isRunName(id) || root.stat(id, named) != 0 || !util::isPrivateFolder(named))
+        return false;
+    run.fd.reset(root.openSubfolder(id));
+    run.path = root.path + id + "/";
+    return run.fd.isOpen() && ::fstat(run.fd.get(), &opened) == 0 &&
+           opened.st_ino == named.st_ino && opened.st_dev == named.st_dev &&
+           util::isPrivateFolder(opened);
+}
+
+// The names in a folder held open, "." and ".." left out.
+std::vector<std::string> namesIn(const util::GatedFolder& folder) {
+    std::vector<std::string> names;
+    const int copy = ::dup(folder.fd.get());
+    DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
+    if (dir == nullptr) {
+        if (copy >= 0)
+            ::close(copy);
+        return names;
     }
+    ::rewinddir(dir);
+    while (const dirent* entry = ::readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    ::closedir(dir);
+    return names;
+}
+
+// Removes a run's folder: its names are removed in it (a link goes, never what it leads to).
+void removeRun(const util::GatedFolder& root, const std::string& id) {
+    util::GatedFolder run;
+    if (!openRun(root, id, run))
+        return;
+    for (const std::string& name : namesIn(run))
+        run.remove(name);
+    root.removeSubfolder(id);
+}
+
+std::vector<std::string> runIds(const util::GatedFolder& root) {
+    std::vector<std::string> ids;
+    for (std::string& name : namesIn(root))
+        if (name[0] != '.')
+            ids.push_back(std::move(name));
     std::sort(ids.begin(), ids.end());
     return ids;
 }
 
-// The complete lines of a journal file (a last line without its line feed was cut short by a
-// crash and does not count); nothing when the file is missing.
-std::optional<std::vector<std::string>> completeLines(const std::string& path) {
+// The complete lines of a journal file of a run (a last line without its line feed was cut short
+// by a crash and does not count); nothing when the file is missing or not a regular file.
+std::optional<std::vector<std::string>> completeLines(const util::GatedFolder& run,
+                                                      const std::string& name) {
+    const util::UniqueFd file(run.openFile(name, O_RDONLY | O_NONBLOCK));
+    struct stat info {};
     std::string text;
     int err = 0;
-    if (util::readWholeRegularFile(path, text, err, int64_t{1} << 30) == util::ReadStatus::Missing)
+    if (!file.isOpen() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > (int64_t{1} << 30) ||
+        util::readOpenedFile(file, static_cast<size_t>(info.st_size), text, err) ==
+            util::ReadStatus::Unreadable)
         return std::nullopt;
     std::vector<std::string> lines;
     for (size_t start = 0, end = text.find('\n'); end != std::string::npos;
@@ -145,14 +203,17 @@ struct RunRecord {
     UndoRunInfo info;
     std::vector<Entry> entries;
     std::set<std::string> restored; // entry numbers
+    std::vector<std::string> roots; // the folders it wrote beneath, each ending with "/"
 };
 
 void readManifestLine(const std::vector<std::string>& parts, RunRecord& run);
 
 // Reads a run's folder.
-std::optional<RunRecord> readRun(const std::string& root, const std::string& id) {
-    const std::string folder = withSlash(root) + id + "/";
-    const std::optional<std::vector<std::string>> manifest = completeLines(folder + kManifest);
+std::optional<RunRecord> readRun(const util::GatedFolder& root, const std::string& id) {
+    util::GatedFolder folder;
+    if (!openRun(root, id, folder))
+        return std::nullopt;
+    const std::optional<std::vector<std::string>> manifest = completeLines(folder, kManifest);
     if (!manifest || manifest->empty() || manifest->front() + "\n" != kMagic)
         return std::nullopt;
     RunRecord run;
@@ -164,12 +225,26 @@ std::optional<RunRecord> readRun(const std::string& root, const std::string& id)
         } catch (const std::logic_error&) { // a damaged number: that line does not count
         }
     }
+    if (run.roots.empty()) // kept before runs named their folders: anywhere, through no link
+        run.roots.emplace_back("/");
     run.info.files = static_cast<int32_t>(run.entries.size());
-    const std::optional<std::vector<std::string>> undone = completeLines(folder + kUndoneLog);
-    run.info.undone = undone.has_value();
-    if (undone)
+    if (const std::optional<std::vector<std::string>> undone = completeLines(folder, kUndoneLog))
         run.restored.insert(undone->begin(), undone->end());
+    run.info.undone = std::all_of(run.entries.begin(), run.entries.end(), [&](const Entry& e) {
+        return run.restored.contains(e.number);
+    });
     return run;
+}
+
+// Names what in the undo folder is not this user's own.
+void noteStrangers(const util::GatedFolder& root, std::vector<std::string>* notices) {
+    if (notices == nullptr)
+        return;
+    for (const std::string& id : runIds(root)) {
+        util::GatedFolder run;
+        if (!openRun(root, id, run))
+            notices->push_back(root.path + id + kNotYours);
+    }
 }
 
 void readManifestLine(const std::vector<std::string>& parts, RunRecord& run) {
@@ -179,9 +254,11 @@ void readManifestLine(const std::vector<std::string>& parts, RunRecord& run) {
         run.info.pattern = unescaped(parts[1]);
     else if (parts[0] == "template" && parts.size() == 2)
         run.info.replaceWith = unescaped(parts[1]);
+    else if (parts[0] == "root" && parts.size() == 2)
+        run.roots.push_back(withSlash(unescaped(parts[1]))); // checked to be absolute at use
     else if (parts[0] == "drop" && parts.size() == 2)
         std::erase_if(run.entries, [&](const Entry& e) { return e.number == parts[1]; });
-    else if (parts[0] == "file" && parts.size() == 9)
+    else if (parts[0] == "file" && parts.size() == 9 && isPlainNumber(parts[1]))
         run.entries.push_back({parts[1], parts[2],
                                static_cast<mode_t>(std::stoul(parts[3], nullptr, 8)), parts[6],
                                parts[7], unescaped(parts[8])});
@@ -191,9 +268,11 @@ void readManifestLine(const std::vector<std::string>& parts, RunRecord& run) {
 
 UndoJournal::UndoJournal(const std::string& root, const UndoRunRequest& request) {
     const std::string base = withSlash(root);
-    if (!util::forceFileFolder(base + "x"))
-        throw UndoJournalError("Cannot create the undo folder " + base + ": " +
-                               errnoText(errno != 0 ? errno : EACCES));
+    if (!util::makeFolders(base, util::NewFolderMode::Private, m_root))
+        throw UndoJournalError("Cannot create the undo folder " + base + ": " + errnoText(errno));
+    struct stat info {};
+    if (::fstat(m_root.fd.get(), &info) != 0 || !util::isPrivateFolder(info))
+        throw UndoJournalError(base + " is not a folder of yours; no undo journal is kept there");
     // Undo may run from anywhere: relative names are kept from where this run is.
     std::error_code failed;
     m_workingFolder = withSlash(std::filesystem::current_path(failed).string());
@@ -201,23 +280,24 @@ UndoJournal::UndoJournal(const std::string& root, const UndoRunRequest& request)
     for (;; now += std::chrono::microseconds(1)) {
         m_id = newRunId(now);
         m_folder = base + m_id + "/";
-        if (::mkdir(m_folder.c_str(), 0700) == 0)
+        if (m_root.makeSubfolder(m_id, 0700) == 0)
             break;
         if (errno != EEXIST)
             throw UndoJournalError("Cannot create the undo folder " + m_folder + ": " +
                                    errnoText(errno));
     }
     int err = 0;
-    m_folderFd.reset(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    m_manifest.reset(::openat(m_folderFd.get(), kManifest,
-                              O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600));
+    m_run.fd.reset(m_root.openSubfolder(m_id));
+    m_run.path = m_folder;
+    if (m_run.fd.isOpen() && ::fchmod(m_run.fd.get(), 0700) == 0) // whatever the umask
+        m_manifest.reset(m_run.openFile(kManifest, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0600));
     const std::string header = std::string(kMagic) + "time\t" +
                                std::to_string(std::chrono::system_clock::to_time_t(now)) +
                                "\npattern\t" + escaped(request.pattern) + "\ntemplate\t" +
                                escaped(request.replaceWith) + "\n";
     if (!m_manifest.isOpen() || !util::writeAll(m_manifest.get(), header, err)) {
         err = err != 0 ? err : errno;
-        removeRunFolder(m_folder);
+        removeRun(m_root, m_id);
         throw UndoJournalError("Cannot write the undo journal in " + m_folder + ": " +
                                errnoText(err));
     }
@@ -226,8 +306,8 @@ UndoJournal::UndoJournal(const std::string& root, const UndoRunRequest& request)
 UndoJournal::~UndoJournal() {
     if (m_entries == 0) {
         m_manifest.close();
-        m_folderFd.close();
-        removeRunFolder(m_folder);
+        m_run.fd.close();
+        removeRun(m_root, m_id);
     }
 }
 
@@ -236,41 +316,53 @@ void UndoJournal::expect(std::string oldHash, std::string newHash) {
     m_newHash = std::move(newHash);
 }
 
+void UndoJournal::recordRoots(const std::vector<std::string>& roots) {
+    std::string lines;
+    for (const std::string& root : roots) {
+        if (std::find(m_roots.begin(), m_roots.end(), root) != m_roots.end())
+            continue;
+        m_roots.push_back(root);
+        lines += "root\t" + escaped(root) + "\n";
+    }
+    int err = 0;
+    util::writeAll(m_manifest.get(), lines, err); // flushed with the first file's line
+}
+
 // Keeps the old content as the entry: the very inode, linked, where the file is replaced by a
-// rename on this file system; otherwise a flushed copy.
-bool UndoJournal::keepContent(const util::ReplacedFile& file, const std::string& entry,
-                              std::string& kind, int& err) {
+// rename on this file system; otherwise a flushed copy. Refused when the file is gone.
+util::WriteOutcome UndoJournal::keepContent(const util::ReplacedFile& file,
+                                            const std::string& entry, std::string& kind,
+                                            int& err) {
     if (file.original == nullptr) {
         kind = "created";
-        return true;
+        return util::WriteOutcome::Written;
     }
-    if (file.rewrittenFd < 0 &&
-        ::linkat(file.folderFd, file.name.c_str(), m_folderFd.get(), entry.c_str(), 0) == 0) {
+    if (file.rewrittenFd < 0 && m_run.linkFrom(file.folder, file.name, entry) == 0) {
         kind = "linked";
-        return true;
+        return util::WriteOutcome::Written;
     }
     kind = "copied";
     const util::UniqueFd from(file.rewrittenFd >= 0 ? -1
-                                                    : ::openat(file.folderFd, file.name.c_str(),
-                                                               O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+                                                    : file.folder.openFile(file.name, O_RDONLY));
+    if (file.rewrittenFd < 0 && !from.isOpen() && errno == ENOENT)
+        return util::WriteOutcome::Refused;
     const int source = file.rewrittenFd >= 0 ? file.rewrittenFd : from.get();
-    util::UniqueFd copy(
-        ::openat(m_folderFd.get(), entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    util::UniqueFd copy(m_run.openFile(entry, O_WRONLY | O_CREAT | O_EXCL, 0600));
     if (source < 0 || !copy.isOpen()) {
         err = errno;
-        return false;
+        return util::WriteOutcome::Failed;
     }
     if (util::copyData(source, copy.get(), err) && syncFd(copy.get(), err))
-        return true;
-    ::unlinkat(m_folderFd.get(), entry.c_str(), 0);
-    return false;
+        return util::WriteOutcome::Written;
+    m_run.remove(entry);
+    return util::WriteOutcome::Failed;
 }
 
 bool UndoJournal::appendEntry(const std::string& line, bool flush, int& err) {
     // The manifest line and the entry's name are flushed before the file is replaced.
     if (util::writeAll(m_manifest.get(), line, err) &&
         (!flush || m_holdFlushes ||
-         (::fdatasync(m_manifest.get()) == 0 && syncFd(m_folderFd.get(), err))))
+         (::fdatasync(m_manifest.get()) == 0 && syncFd(m_run.fd.get(), err))))
         return true;
     err = err != 0 ? err : errno;
     return false;
@@ -278,7 +370,7 @@ bool UndoJournal::appendEntry(const std::string& line, bool flush, int& err) {
 
 bool UndoJournal::flushHeld(std::string& error) {
     int err = 0;
-    if (::fdatasync(m_manifest.get()) == 0 && syncFd(m_folderFd.get(), err))
+    if (::fdatasync(m_manifest.get()) == 0 && syncFd(m_run.fd.get(), err))
         return true;
     error = "Cannot write the undo journal in " + m_folder + ": " +
             errnoText(err != 0 ? err : errno) + "; nothing more was replaced";
@@ -287,46 +379,62 @@ bool UndoJournal::flushHeld(std::string& error) {
 
 void UndoJournal::drop(int32_t entry) {
     const std::string number = std::to_string(entry);
-    ::unlinkat(m_folderFd.get(), number.c_str(), 0);
+    m_run.remove(number);
     int err = 0;
     util::writeAll(m_manifest.get(), "drop\t" + number + "\n", err); // lost, undo refuses it
 }
 
-bool UndoJournal::keepOldContent(const util::ReplacedFile& file, std::string& error) {
+util::WriteOutcome UndoJournal::keepOldContent(const util::ReplacedFile& file,
+                                               std::string& error) {
     const std::string entry = std::to_string(m_entries + 1);
     std::string kind;
     int err = 0;
+    const util::WriteOutcome kept = keepContent(file, entry, kind, err);
+    if (kept == util::WriteOutcome::Refused)
+        return kept;
     // A new copy keeps nothing old: should its line be lost, undo merely leaves the copy.
-    if (!keepContent(file, entry, kind, err) ||
+    if (kept != util::WriteOutcome::Written ||
         !appendEntry(entryLine(file, entry, kind), kind != "created", err)) {
         if (kind != "created")
-            ::unlinkat(m_folderFd.get(), entry.c_str(), 0);
+            m_run.remove(entry);
         error = "Cannot keep the old content of " + file.path + " for undo in " + m_folder + ": " +
                 errnoText(err) + "; not replaced (--no-undo replaces without keeping it)";
-        return false;
+        return util::WriteOutcome::Failed;
     }
     ++m_entries;
     m_oldHash.clear();
     m_newHash.clear();
-    return true;
+    return util::WriteOutcome::Written;
 }
 
-// "file <n> <kind> <mode> <uid> <gid> <old hash> <new hash> <path>", tab-separated.
+// "file <n> <kind> <mode> <uid> <gid> <old hash> <new hash> <path>", tab-separated; the path is
+// the file's place without links, where the gate found it.
 std::string UndoJournal::entryLine(const util::ReplacedFile& file, const std::string& entry,
                                    const std::string& kind) const {
     const struct stat none {};
     const struct stat& original = file.original != nullptr ? *file.original : none;
     char mode[16];
     std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(original.st_mode & 07777));
+    const std::string path = !file.folder.real.empty() ? file.folder.real + file.name
+                             : file.path.starts_with('/') ? file.path
+                                                          : m_workingFolder + file.path;
     return "file\t" + entry + "\t" + kind + "\t" + mode + "\t" + std::to_string(original.st_uid) +
            "\t" + std::to_string(original.st_gid) + "\t" + m_oldHash + "\t" + m_newHash + "\t" +
-           escaped(file.path.starts_with('/') ? file.path : m_workingFolder + file.path) + "\n";
+           escaped(path) + "\n";
 }
 
-std::vector<UndoRunInfo> listUndoRuns(const std::string& root) {
+std::vector<UndoRunInfo> listUndoRuns(const std::string& root, std::vector<std::string>* notices) {
     std::vector<UndoRunInfo> runs;
-    for (const std::string& id : runIds(root))
-        if (const std::optional<RunRecord> run = readRun(root, id); run && run->info.files > 0)
+    util::GatedFolder folder;
+    std::string why;
+    if (!openUndoRoot(root, folder, why)) {
+        if (notices != nullptr && !why.empty())
+            notices->push_back(why);
+        return runs;
+    }
+    noteStrangers(folder, notices);
+    for (const std::string& id : runIds(folder))
+        if (const std::optional<RunRecord> run = readRun(folder, id); run && run->info.files > 0)
             runs.push_back(run->info);
     std::reverse(runs.begin(), runs.end());
     return runs;
@@ -334,26 +442,73 @@ std::vector<UndoRunInfo> listUndoRuns(const std::string& root) {
 
 namespace {
 
-// Why the file at entry.path may not be put back; empty when it may. A file already holding its
-// old content needs nothing (`done`).
-std::string refusalOf(const Entry& entry, bool force, bool& done) {
-    done = false;
+// Where an entry is put back: its folder, reached beneath one of the run's folders through no
+// link (one that became a link since is refused), and its name there.
+struct EntryPlace {
+    util::GatedFolder folder;
+    std::string name;
+};
+
+std::string placeOf(const RunRecord& run, const Entry& entry, EntryPlace& place, bool& missing) {
+    missing = false;
+    const std::string folder = util::fileFolder(entry.path);
+    place.name = entry.path.substr(folder.size());
+    std::vector<std::string> roots;
+    for (const std::string& root : run.roots)
+        if (root.starts_with('/') && entry.path.starts_with(root))
+            roots.push_back(root);
+    if (roots.empty() || place.name.empty())
+        return "lies outside the folders the run searched; left alone";
+    if (util::WriteRoots(roots).openFolder(folder, place.folder, false))
+        return {};
+    if (errno == ENOENT) {
+        missing = true;
+        return "no longer there";
+    }
+    if (errno == ELOOP || errno == EXDEV)
+        return "a folder on its way is now a link; left as it is";
+    return "cannot be reached: " + errnoText(errno);
+}
+
+// The hash of a regular file's content, read through the gated folder; "" with `why` when not.
+std::string hashOf(const util::GatedFolder& folder, const std::string& name, std::string& why) {
+    const util::UniqueFd file(folder.openFile(name, O_RDONLY | O_NONBLOCK));
     struct stat info {};
-    if (::lstat(entry.path.c_str(), &info) != 0) {
+    std::string content;
+    int err = 0;
+    if (!file.isOpen() || ::fstat(file.get(), &info) != 0 ||
+        util::readOpenedFile(file, static_cast<size_t>(info.st_size), content, err) ==
+            util::ReadStatus::Unreadable) {
+        why = "cannot be read: " + errnoText(err != 0 ? err : errno);
+        return {};
+    }
+    return util::contentHash(content);
+}
+
+// Why the entry's file may not be put back; empty when it may. A file already holding its old
+// content needs nothing (`done`).
+std::string refusalOf(const RunRecord& run, const Entry& entry, bool force, EntryPlace& place,
+                      bool& done) {
+    done = false;
+    bool missing = false;
+    if (std::string why = placeOf(run, entry, place, missing); !why.empty()) {
+        done = missing && entry.kind == "created"; // the copy is gone already
+        return done ? "" : why;
+    }
+    struct stat info {};
+    if (place.folder.stat(place.name, info) != 0) {
         if (entry.kind == "created") {
-            done = true; // the copy is gone already
+            done = true;
             return {};
         }
         return force ? std::string() : "no longer there";
     }
     if (!S_ISREG(info.st_mode))
         return "no longer a regular file";
-    std::string content;
-    int err = 0;
-    if (util::readWholeRegularFile(entry.path, content, err, int64_t{1} << 31) ==
-        util::ReadStatus::Unreadable)
-        return "cannot be read: " + errnoText(err);
-    const std::string hash = util::contentHash(content);
+    std::string why;
+    const std::string hash = hashOf(place.folder, place.name, why);
+    if (hash.empty())
+        return why;
     if (entry.kind != "created" && !entry.oldHash.empty() && hash == entry.oldHash) {
         done = true;
         return {};
@@ -363,47 +518,77 @@ std::string refusalOf(const Entry& entry, bool force, bool& done) {
     return {};
 }
 
-// Puts one entry's old content back at its path, or removes the copy the run created.
-std::string restore(const std::string& folder, const Entry& entry) {
+// A backup left beside the file by a rewrite that was killed before it removed it; it holds the
+// very content the journal kept, so it goes once that is back.
+void removeStaleBackup(const EntryPlace& place, const Entry& entry, UndoOutcome& outcome) {
+    const std::string backup = place.name + std::string(util::kBackupNameSuffix);
+    struct stat info {};
+    std::string why;
+    if (entry.oldHash.empty() || place.folder.stat(backup, info) != 0 || !S_ISREG(info.st_mode) ||
+        hashOf(place.folder, backup, why) != entry.oldHash || place.folder.remove(backup) != 0)
+        return;
+    outcome.notices.push_back(util::fileFolder(entry.path) + backup +
+                              ", left by an interrupted replacement of " + entry.path +
+                              ", was removed; the old content came back from the undo journal");
+}
+
+// Puts one entry's old content back at its place, or removes the copy the run created.
+std::string restore(const util::GatedFolder& run, const Entry& entry, const EntryPlace& place,
+                    UndoOutcome& outcome) {
     if (entry.kind == "created")
-        return ::unlink(entry.path.c_str()) == 0 || errno == ENOENT ? "" : errnoText(errno);
-    const std::string kept = folder + entry.number;
+        return place.folder.remove(place.name) == 0 || errno == ENOENT ? "" : errnoText(errno);
     struct stat now {};
     // The kept inode itself goes back when it can: its mode, owner and attributes with it.
-    if (entry.kind == "linked" && (::lstat(entry.path.c_str(), &now) != 0 || now.st_nlink <= 1) &&
-        ::rename(kept.c_str(), entry.path.c_str()) == 0) {
-        if (const util::UniqueFd parent(
-                ::open(util::fileFolder(entry.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-            parent.isOpen())
-            ::fsync(parent.get());
+    if (entry.kind == "linked" &&
+        (place.folder.stat(place.name, now) != 0 || now.st_nlink <= 1) &&
+        run.moveTo(entry.number, place.folder, place.name) == 0) {
+        ::fsync(place.folder.fd.get());
         return {};
     }
+    const util::UniqueFd kept(run.openFile(entry.number, O_RDONLY | O_NONBLOCK));
+    struct stat info {};
     std::string content;
     int err = 0;
-    if (util::readWholeRegularFile(kept, content, err, int64_t{1} << 31) ==
-        util::ReadStatus::Unreadable)
-        return "the kept content cannot be read: " + errnoText(err);
+    if (!kept.isOpen() || ::fstat(kept.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        util::readOpenedFile(kept, static_cast<size_t>(info.st_size), content, err) ==
+            util::ReadStatus::Unreadable)
+        return "the kept content cannot be read: " + errnoText(err != 0 ? err : errno);
+    removeStaleBackup(place, entry, outcome);
     std::string message;
-    if (!util::writeFileAtomically(entry.path, content, message))
+    if (util::writeIntoFolder(place.folder, place.name, content, message) !=
+        util::WriteOutcome::Written)
         return message;
-    ::chmod(entry.path.c_str(), entry.mode);
+    if (const util::UniqueFd back(place.folder.openFile(place.name, O_RDONLY)); back.isOpen())
+        ::fchmod(back.get(), entry.mode);
     return {};
 }
 
-// The run undo takes: the one named, or the newest not undone yet.
+// The run undo takes: the one named, or the newest not wholly undone yet.
 std::optional<RunRecord> chosenRun(const std::string& root, const std::string& id,
-                                   std::string& message) {
+                                   std::string& message, std::vector<std::string>* notices) {
+    util::GatedFolder folder;
+    std::string why;
+    const bool opened = openUndoRoot(root, folder, why);
+    if (!why.empty() && notices != nullptr)
+        notices->push_back(why);
     if (!id.empty()) {
-        std::optional<RunRecord> run = readRun(root, id);
-        if (!run || run->entries.empty())
+        std::optional<RunRecord> run = opened ? readRun(folder, id) : std::nullopt;
+        util::GatedFolder named;
+        struct stat info {};
+        if (opened && isRunName(id) && !openRun(folder, id, named) && folder.stat(id, info) == 0)
+            message = folder.path + id + kNotYours;
+        else if (!run || run->entries.empty())
             message = "No kept run " + id + " in " + root;
         return run && !run->entries.empty() ? run : std::nullopt;
     }
-    const std::vector<std::string> ids = runIds(root);
-    for (auto it = ids.rbegin(); it != ids.rend(); ++it)
-        if (std::optional<RunRecord> run = readRun(root, *it);
-            run && !run->entries.empty() && !run->info.undone)
-            return run;
+    if (opened) {
+        noteStrangers(folder, notices);
+        const std::vector<std::string> ids = runIds(folder);
+        for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+            if (std::optional<RunRecord> run = readRun(folder, *it);
+                run && !run->entries.empty() && !run->info.undone)
+                return run;
+    }
     message = "Nothing to undo: no replacement kept in " + root + " is waiting to be undone";
     return std::nullopt;
 }
@@ -412,37 +597,43 @@ std::optional<RunRecord> chosenRun(const std::string& root, const std::string& i
 
 std::optional<UndoRunInfo> undoCandidate(const std::string& root, const std::string& id,
                                          std::string& message) {
-    const std::optional<RunRecord> run = chosenRun(root, id, message);
+    const std::optional<RunRecord> run = chosenRun(root, id, message, nullptr);
     return run ? std::optional(run->info) : std::nullopt;
 }
 
 UndoOutcome undoRun(const std::string& root, const std::string& id, bool force) {
     UndoOutcome outcome;
-    std::optional<RunRecord> run = chosenRun(root, id, outcome.message);
+    std::optional<RunRecord> run = chosenRun(root, id, outcome.message, &outcome.notices);
     if (!run)
         return outcome;
     outcome.runId = run->info.id;
-    const std::string folder = withSlash(root) + run->info.id + "/";
+    util::GatedFolder undo;
+    util::GatedFolder folder;
+    std::string why;
+    if (!openUndoRoot(root, undo, why) || !openRun(undo, run->info.id, folder)) {
+        outcome.message = withSlash(root) + run->info.id + kNotYours;
+        return outcome;
+    }
     std::string log;
     for (auto entry = run->entries.rbegin(); entry != run->entries.rend(); ++entry) {
         if (run->restored.contains(entry->number))
             continue;
         bool done = false;
-        std::string why = refusalOf(*entry, force, done);
-        if (why.empty() && !done)
-            why = restore(folder, *entry);
-        if (!why.empty()) {
-            outcome.refused.emplace_back(entry->path, why);
+        EntryPlace place;
+        std::string refusal = refusalOf(*run, *entry, force, place, done);
+        if (refusal.empty() && !done)
+            refusal = restore(folder, *entry, place, outcome);
+        if (!refusal.empty()) {
+            outcome.refused.emplace_back(entry->path, refusal);
             continue;
         }
         outcome.restored.push_back(entry->path);
         log += entry->number + "\n";
-        ::unlink((folder + entry->number).c_str()); // what went back needs no keeping
+        folder.remove(entry->number); // what went back needs no keeping
     }
     if (outcome.restored.empty() && outcome.refused.empty())
         outcome.message = "Run " + run->info.id + " was undone already; nothing to do";
-    const util::UniqueFd undone(
-        ::open((folder + kUndoneLog).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    const util::UniqueFd undone(folder.openFile(kUndoneLog, O_WRONLY | O_CREAT | O_APPEND, 0600));
     int err = 0;
     if (undone.isOpen() && util::writeAll(undone.get(), log, err))
         ::fdatasync(undone.get());
@@ -450,28 +641,31 @@ UndoOutcome undoRun(const std::string& root, const std::string& id, bool force) 
 }
 
 void pruneUndoRuns(const std::string& root, const JournalLimits& limits) {
-    std::vector<std::string> ids = runIds(root);
-    const std::string base = withSlash(root);
+    util::GatedFolder undo;
+    std::string why;
+    if (!openUndoRoot(root, undo, why))
+        return;
+    std::vector<std::string> ids = runIds(undo);
     int64_t total = 0;
     int32_t kept = 0;
-    // Newest first: a run stays while both limits leave room for it.
+    // Newest first: a run stays while both limits leave room for it. Only real runs count, and
+    // only they are removed.
     for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
-        const std::string folder = base + *it + "/";
+        util::GatedFolder run;
+        if (!openRun(undo, *it, run) || !completeLines(run, kManifest))
+            continue;
         int64_t bytes = 0;
-        if (DIR* dir = ::opendir(folder.c_str())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                struct stat info {};
-                if (entry->d_name[0] != '.' && ::stat((folder + entry->d_name).c_str(), &info) == 0)
-                    bytes += info.st_size;
-            }
-            ::closedir(dir);
+        for (const std::string& name : namesIn(run)) {
+            struct stat info {};
+            if (name[0] != '.' && run.stat(name, info) == 0)
+                bytes += info.st_size;
         }
-        const bool first = it == ids.rbegin();
-        if (first || (kept < limits.runs && total + bytes <= limits.bytes)) {
+        if (kept == 0 || (kept < limits.runs && total + bytes <= limits.bytes)) {
             total += bytes;
             ++kept;
         } else {
-            removeRunFolder(folder);
+            run.fd.close();
+            removeRun(undo, *it);
         }
     }
 }

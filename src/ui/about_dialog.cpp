@@ -1,12 +1,14 @@
 #include "about_dialog.h"
 
+#include "util/file_io.h"
+#include "util/write_gate.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
@@ -45,14 +47,16 @@ QIcon kestravaIcon() {
 
 namespace {
 
-bool writeCopy(const QString& fileName, const QByteArray& data) {
-    if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
-        return false;
-    QSaveFile file(fileName); // written beside and renamed: never half a page, never via a link
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(data);
-    return file.commit();
+// Written beside and renamed: never half a page, and never through a link planted in its place
+// (the temporary folder is shared with other users).
+bool writeCopy(const QString& folder, const QString& name, const QByteArray& data) {
+    kestrava::util::GatedFolder opened;
+    std::string message;
+    return kestrava::util::makeFolders(folder.toStdString(), kestrava::util::NewFolderMode::Umask,
+                                       opened) &&
+           kestrava::util::writeIntoFolder(opened, name.toStdString(),
+                                           std::string_view(data.constData(), static_cast<size_t>(data.size())), message) ==
+               kestrava::util::WriteOutcome::Written;
 }
 
 QString writeQuickStartCopy() {
@@ -62,12 +66,11 @@ QString writeQuickStartCopy() {
         return {};
     const QByteArray page = resource.readAll();
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
-    if (!cache.isEmpty() && writeCopy(cache + "/quickstart.html", page))
+    if (!cache.isEmpty() && writeCopy(cache, "quickstart.html", page))
         return cache + "/quickstart.html";
     // The temporary folder is shared: a name of this user's own.
-    const QString temp =
-        QDir::tempPath() + QString("/kestrava-%1-quickstart.html").arg(static_cast<uint>(getuid()));
-    return writeCopy(temp, page) ? temp : QString();
+    const QString name = QString("kestrava-%1-quickstart.html").arg(static_cast<uint>(getuid()));
+    return writeCopy(QDir::tempPath(), name, page) ? QDir::tempPath() + "/" + name : QString();
 }
 
 QLabel* newLabel(const QString& text, const QString& name, QWidget* parent) {

@@ -117,6 +117,7 @@ AppliedChanges applyCheckedChanges(const search::SearchResults& results,
                                    const search::ProgressEvent& progress,
                                    const std::stop_token& stop) {
     AppliedChanges applied;
+    const util::WriteRoots roots(results.searchedFolders);
     const auto anyChecked = [](const std::vector<bool>& file) {
         return std::find(file.begin(), file.end(), true) != file.end();
     };
@@ -137,7 +138,7 @@ AppliedChanges applyCheckedChanges(const search::SearchResults& results,
         if (progress)
             progress(where);
         const std::string why =
-            search::applyChosenChanges(path, file, chosen[f], replaceInPlace, journal);
+            search::applyChosenChanges(roots, path, file, chosen[f], replaceInPlace, journal);
         if (why.empty()) {
             applied.changes += std::count(chosen[f].begin(), chosen[f].end(), true);
             ++applied.files;

@@ -2,6 +2,7 @@
 
 #include "util/long_path.h"
 #include "util/unique_fd.h"
+#include "util/write_gate.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
+#include <sys/file.h>
 #include <optional>
 #include <random>
 #include <stdexcept>
@@ -64,19 +65,10 @@ std::string tempName(const std::string& name) {
     return "." + name.substr(0, room) + std::string(kTempNameMarker) + randomSuffix();
 }
 
-// A folder held open: names in it are created, checked and renamed relative to its descriptor,
-// so a link planted in place of the folder or of a name in it is never followed by a write.
-struct Folder {
-    UniqueFd fd;
-    std::string path; // as given, for messages and flushes: "" or ending with "/"
-};
-
-bool openFolder(const std::string& path, Folder& folder, int& err) {
-    folder.path = path;
-    folder.fd.reset(openLongPath(path.empty() ? "." : path, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    err = folder.fd.isOpen() ? 0 : errno;
-    return folder.fd.isOpen();
-}
+// Folders are reached through the write gate: names in them are created, checked and renamed
+// relative to their descriptors, so a link planted in place of a folder or of a name in it is
+// never followed by a write.
+using Folder = GatedFolder;
 
 std::string folderShown(const Folder& folder) {
     return folder.path.empty() ? "./" : folder.path;
@@ -90,7 +82,7 @@ class TempFile {
     ~TempFile() {
         m_fd.close();
         if (m_folder != nullptr && !m_name.empty())
-            ::unlinkat(m_folder->fd.get(), m_name.c_str(), 0);
+            m_folder->remove(m_name);
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -101,8 +93,7 @@ class TempFile {
         m_folder = &folder;
         for (int attempt = 0; attempt < kMaxTempAttempts; ++attempt) {
             m_name = tempName(name);
-            m_fd.reset(::openat(folder.fd.get(), m_name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+            m_fd.reset(folder.openFile(m_name, O_WRONLY | O_CREAT | O_EXCL, mode));
             if (m_fd.get() >= 0)
                 return true;
             err = errno;
@@ -123,8 +114,7 @@ class TempFile {
     }
 
     bool renameOver(const std::string& target, int& err) {
-        const int folder = m_folder->fd.get();
-        if (::renameat(folder, m_name.c_str(), folder, target.c_str()) != 0) {
+        if (m_folder->moveTo(m_name, *m_folder, target) != 0) {
             err = errno;
             return false;
         }
@@ -168,6 +158,14 @@ void faultPoint(const std::string& point, const std::string& name = "") {
         ::raise(SIGSTOP);
 }
 
+// KESTRAVA_FAULT=vanish-before-keep:<name> deletes that file just before its old content is
+// kept, as another program might between the read and the replacement.
+void faultVanish(const GatedFolder& folder, const std::string& name) {
+    const char* fault = ::getenv("KESTRAVA_FAULT");
+    if (fault != nullptr && fault == "vanish-before-keep:" + name)
+        folder.remove(name);
+}
+
 // KESTRAVA_FAULT=disk-full:<name> fails the writing of that one name as a full disk would.
 bool faultFails(const std::string& name) {
     const char* fault = ::getenv("KESTRAVA_FAULT");
@@ -194,6 +192,7 @@ ssize_t writeCall(int fd, const char* data, size_t size) {
 }
 #else
 void faultPoint(const std::string&, const std::string& = "") {}
+void faultVanish(const GatedFolder&, const std::string&) {}
 bool faultFails(const std::string&) {
     return false;
 }
@@ -376,8 +375,7 @@ std::string fullName(const WritePlan& plan) {
 }
 
 bool lookUp(WritePlan& plan, int& err) {
-    plan.exists = ::fstatat(plan.folder.fd.get(), plan.name.c_str(), &plan.original,
-                            AT_SYMLINK_NOFOLLOW) == 0;
+    plan.exists = plan.folder.stat(plan.name, plan.original) == 0;
     err = plan.exists || errno == ENOENT ? 0 : errno;
     return err == 0;
 }
@@ -390,14 +388,42 @@ bool stillAsRead(const WritePlan& plan) {
 const char* const kChangedText = "changed while it was being replaced; left as it is";
 
 // The keeper's turn, the last step before the old content goes.
-bool keepOld(const WritePlan& plan, const struct stat* original, int rewrittenFd,
-             std::string& error) {
+WriteOutcome keepOld(const WritePlan& plan, const struct stat* original, int rewrittenFd,
+                     std::string& error) {
     if (plan.keeper == nullptr)
-        return true;
+        return WriteOutcome::Written;
+    faultVanish(plan.folder, plan.name);
     const std::string path = fullName(plan);
-    return plan.keeper->keepOldContent(
-        {plan.folder.fd.get(), plan.name, path, original, rewrittenFd}, error);
+    const WriteOutcome kept =
+        plan.keeper->keepOldContent({plan.folder, plan.name, path, original, rewrittenFd}, error);
+    if (kept == WriteOutcome::Refused)
+        error = kChangedText; // it went while its old content was being kept
+    return kept;
 }
+
+// An advisory lock on the file a write replaces, held from its last check to its replacement:
+// another run of this program that read the same file waits for it, then finds the file changed
+// and leaves it, so neither run's change is lost. A file that is not there takes no lock (the
+// check refuses it); one that another program keeps locked for long is left as it is.
+class TargetLock {
+  public:
+    bool lock(const Folder& folder, const std::string& name) {
+        constexpr int kAttempts = 1000; // 10 s
+        m_fd.reset(::openat(folder.fd.get(), name.c_str(),
+                            O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+        for (int attempt = 0; m_fd.isOpen() && attempt < kAttempts; ++attempt) {
+            if (::flock(m_fd.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+                return true;
+            ::usleep(10'000);
+        }
+        return !m_fd.isOpen();
+    }
+
+  private:
+    UniqueFd m_fd;
+};
+
+const char* const kLockedText = "is locked by another program; left as it is";
 
 // Looks the target up again and refuses it when it is no longer the file that was read, or may
 // not be replaced.
@@ -442,13 +468,17 @@ bool writeTemporary(const WritePlan& plan, std::string_view text, std::string_vi
 // that was read: another program's change made meanwhile is never overwritten.
 WriteOutcome renameTemporary(WritePlan& plan, TempFile& temp, std::string& error) {
     faultPoint("after-temp-write");
+    TargetLock lock;
+    if (!lock.lock(plan.folder, plan.name))
+        return refuse(error, kLockedText);
     int err = 0;
     if (!lookUp(plan, err))
         return fail(error, "Cannot replace " + plan.shown, errnoText(err));
     if (!stillAsRead(plan))
         return refuse(error, kChangedText);
-    if (!keepOld(plan, plan.exists ? &plan.original : nullptr, -1, error))
-        return WriteOutcome::Failed;
+    if (const WriteOutcome kept = keepOld(plan, plan.exists ? &plan.original : nullptr, -1, error);
+        kept != WriteOutcome::Written)
+        return kept;
     faultPoint("after-keep", plan.name);
     if (!temp.renameOver(plan.name, err))
         return fail(error, "Cannot replace " + plan.shown, errnoText(err));
@@ -465,7 +495,7 @@ class BackupFile {
     ~BackupFile() {
         m_fd.close();
         if (m_created && !m_kept)
-            ::unlinkat(m_folder.fd.get(), m_name.c_str(), 0);
+            m_folder.remove(m_name);
     }
     BackupFile(const BackupFile&) = delete;
     BackupFile& operator=(const BackupFile&) = delete;
@@ -473,8 +503,7 @@ class BackupFile {
     int fd() const { return m_fd.get(); }
     std::string path() const { return m_folder.path + m_name; }
     bool create(int& err) {
-        m_fd.reset(::openat(m_folder.fd.get(), m_name.c_str(),
-                            O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        m_fd.reset(m_folder.openFile(m_name, O_RDWR | O_CREAT | O_EXCL, 0600));
         m_created = m_fd.isOpen();
         err = m_created ? 0 : errno;
         return m_created;
@@ -516,15 +545,20 @@ WriteOutcome rewriteInPlace(const WritePlan& plan, std::string_view text, std::s
                             std::string& error) {
     if (plan.name.size() + kBackupNameSuffix.size() > kNameMax)
         return fail(error, "Cannot write " + plan.shown, errnoText(ENAMETOOLONG));
-    const UniqueFd original(
-        ::openat(plan.folder.fd.get(), plan.name.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
+    TargetLock lock;
+    if (!lock.lock(plan.folder, plan.name))
+        return refuse(error, kLockedText);
+    const UniqueFd original(plan.folder.openFile(plan.name, O_RDWR));
     struct stat now {};
+    if (!original.isOpen() && errno == ENOENT && plan.expected)
+        return refuse(error, kChangedText);
     if (!original.isOpen() || ::fstat(original.get(), &now) != 0)
         return fail(error, "Cannot write " + plan.shown, errnoText(errno));
     if (plan.expected && identityOf(now) != *plan.expected)
         return refuse(error, kChangedText);
-    if (!keepOld(plan, &now, original.get(), error))
-        return WriteOutcome::Failed;
+    if (const WriteOutcome kept = keepOld(plan, &now, original.get(), error);
+        kept != WriteOutcome::Written)
+        return kept;
     // Held before the backup exists and released after it is gone (it is destroyed first).
     const SignalsHeld held;
     BackupFile backup(plan.folder, plan.name + std::string(kBackupNameSuffix));
@@ -584,9 +618,10 @@ bool planPath(const std::string& fileName, WritePlan& plan, std::string& error) 
         fail(error, "Cannot write " + fileName, errnoText(err));
         return false;
     }
-    if (!openFolder(fileFolder(target), plan.folder, err)) {
+    // The user named this file: its folder is the root of the write.
+    if (!openRootFolder(fileFolder(target), plan.folder)) {
         fail(error, "Cannot create a temporary file in " + folderShown(plan.folder),
-             errnoText(err));
+             errnoText(errno));
         return false;
     }
     plan.name = namePart(target);
@@ -594,18 +629,26 @@ bool planPath(const std::string& fileName, WritePlan& plan, std::string& error) 
     return true;
 }
 
+// Opens a folder to write into beneath the roots; a folder that links lead outside them is
+// refused, naming the file that was to be written (`shown`).
+WriteOutcome openGated(const WriteRoots& roots, const std::string& path, Folder& folder,
+                       const std::string& shown, std::string& error) {
+    if (roots.openFolder(path, folder))
+        return WriteOutcome::Written;
+    if (errno == EXDEV || errno == ELOOP)
+        return refuse(error, outsideRootsText(shown));
+    if (errno == ENOENT)
+        return refuse(error, kChangedText);
+    return fail(error, "Cannot write " + shown, errnoText(errno));
+}
+
 // A plan for the very file a read opened.
-bool planRead(const ReadTarget& read, WritePlan& plan, std::string& error) {
-    int err = 0;
-    if (!openFolder(fileFolder(read.name), plan.folder, err)) {
-        fail(error, "Cannot create a temporary file in " + folderShown(plan.folder),
-             errnoText(err));
-        return false;
-    }
+WriteOutcome planRead(const WriteRoots& roots, const ReadTarget& read, WritePlan& plan,
+                      std::string& error) {
     plan.name = namePart(read.name);
     plan.shown = read.name;
     plan.expected = read.identity;
-    return true;
+    return openGated(roots, fileFolder(read.name), plan.folder, read.name, error);
 }
 
 WriteOutcome writePath(const std::string& fileName, std::string_view text, std::string_view tail,
@@ -619,19 +662,20 @@ WriteOutcome writePath(const std::string& fileName, std::string_view text, std::
     return outcome;
 }
 
-// The subfolder of a copy, created or opened without following a link.
-WriteOutcome openSubfolder(const std::string& folder, const std::string& subfolder, Folder& opened,
+// The subfolder of a copy of `file`, created or opened without following a link.
+WriteOutcome openSubfolder(const WriteRoots& roots, const std::string& folder,
+                           const std::string& subfolder, const std::string& file, Folder& opened,
                            std::string& error) {
     Folder parent;
-    int err = 0;
-    const std::string shown = folder + subfolder;
-    if (!openFolder(folder, parent, err) ||
-        (::mkdirat(parent.fd.get(), subfolder.c_str(), 0777) != 0 && errno != EEXIST))
-        return fail(error, "Unable to create directory " + shown,
-                    errnoText(err != 0 ? err : errno));
+    if (const WriteOutcome gated = openGated(roots, folder, parent, file, error);
+        gated != WriteOutcome::Written)
+        return gated;
+    const std::string shown = parent.path + subfolder;
+    if (parent.makeSubfolder(subfolder, 0777) != 0 && errno != EEXIST)
+        return fail(error, "Unable to create directory " + shown, errnoText(errno));
     opened.path = shown + "/";
-    opened.fd.reset(::openat(parent.fd.get(), subfolder.c_str(),
-                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    opened.real = parent.real.empty() ? "" : parent.real + subfolder + "/";
+    opened.fd.reset(parent.openSubfolder(subfolder));
     if (opened.fd.isOpen())
         return WriteOutcome::Written;
     if (errno == ELOOP || errno == ENOTDIR)
@@ -673,13 +717,14 @@ PreparedWrite::~PreparedWrite() = default;
 PreparedWrite::PreparedWrite(PreparedWrite&&) noexcept = default;
 PreparedWrite& PreparedWrite::operator=(PreparedWrite&&) noexcept = default;
 
-bool PreparedWrite::prepare(const ReadTarget& read, std::string_view text, bool flush) {
+bool PreparedWrite::prepare(const WriteRoots& roots, const ReadTarget& read, std::string_view text,
+                            bool flush) {
     m_state.reset();
     try {
         auto state = std::make_unique<State>();
         std::string error;
         bool ownerKept = true;
-        if (!planRead(read, state->plan, error) ||
+        if (planRead(roots, read, state->plan, error) != WriteOutcome::Written ||
             checkTarget(state->plan, error) != WriteOutcome::Written ||
             hasOtherNames(state->plan) ||
             !writeTemporary(state->plan, text, {}, state->temp, ownerKept, error, flush) ||
@@ -724,9 +769,9 @@ WriteOutcome PreparedWrite::keepOldContent(OldContentKeeper& keeper, std::string
     if (!stillAsRead(plan))
         return refuse(errorMessage, kChangedText);
     plan.keeper = &keeper;
-    const bool kept = keepOld(plan, &plan.original, -1, errorMessage);
+    const WriteOutcome kept = keepOld(plan, &plan.original, -1, errorMessage);
     plan.keeper = nullptr;
-    return kept ? WriteOutcome::Written : WriteOutcome::Failed;
+    return kept;
 }
 
 WriteOutcome PreparedWrite::commit(std::string& errorMessage, OldContentKeeper* keeper) {
@@ -784,28 +829,30 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
     return false;
 }
 
-WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message,
-                             OldContentKeeper* keeper) {
+WriteOutcome replaceReadFile(const WriteRoots& roots, const ReadTarget& read, std::string_view text,
+                             std::string& message, OldContentKeeper* keeper) {
     message.clear();
     try {
         WritePlan plan;
         plan.keeper = keeper;
-        return planRead(read, plan, message) ? writeChecked(plan, text, {}, message)
-                                             : WriteOutcome::Failed;
+        const WriteOutcome planned = planRead(roots, read, plan, message);
+        return planned == WriteOutcome::Written ? writeChecked(plan, text, {}, message) : planned;
     } catch (const std::exception& e) {
         message = "Cannot write " + read.name + ": " + e.what();
     }
     return WriteOutcome::Failed;
 }
 
-WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
-                                const std::string& name, std::string_view text,
-                                std::string& message, OldContentKeeper* keeper) {
+WriteOutcome writeIntoSubfolder(const WriteRoots& roots, const std::string& folder,
+                                const std::string& subfolder, const std::string& name,
+                                std::string_view text, std::string& message,
+                                OldContentKeeper* keeper) {
     message.clear();
     try {
         WritePlan plan;
         plan.keeper = keeper;
-        if (const WriteOutcome opened = openSubfolder(folder, subfolder, plan.folder, message);
+        if (const WriteOutcome opened =
+                openSubfolder(roots, folder, subfolder, folder + name, plan.folder, message);
             opened != WriteOutcome::Written)
             return opened;
         plan.name = name;
@@ -825,19 +872,29 @@ WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& su
 
 bool forceFileFolder(const std::string& fileName) {
     try {
-        std::string folder = fileFolder(fileName);
-        if (folder.empty())
-            return false;
-        if (isFolder(folder))
-            return true;
-        while (folder.size() > 1 && folder.back() == '/')
-            folder.pop_back();
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        return isFolder(folder);
+        const std::string folder = fileFolder(fileName);
+        GatedFolder made;
+        return !folder.empty() && (isFolder(folder) || makeFolders(folder, NewFolderMode::Umask, made));
     } catch (...) {
         return false;
     }
+}
+
+WriteOutcome writeIntoFolder(const GatedFolder& folder, const std::string& name,
+                             std::string_view text, std::string& message) {
+    message.clear();
+    try {
+        WritePlan plan;
+        plan.folder.fd.reset(::fcntl(folder.fd.get(), F_DUPFD_CLOEXEC, 0));
+        plan.folder.path = folder.path;
+        plan.folder.real = folder.real;
+        plan.name = name;
+        plan.shown = fullName(plan);
+        return writeChecked(plan, text, {}, message);
+    } catch (const std::exception& e) {
+        message = "Cannot write " + name + ": " + e.what();
+    }
+    return WriteOutcome::Failed;
 }
 
 } // namespace kestrava::util

@@ -14,6 +14,9 @@ struct stat;
 
 namespace kestrava::util {
 
+struct GatedFolder;
+class WriteRoots;
+
 // Temporary files are named ".<name>" + this marker + six random characters; the leading dot
 // keeps them out of every folder scan.
 inline constexpr std::string_view kTempNameMarker = ".kestrava-tmp-";
@@ -98,7 +101,7 @@ bool writeFileAtomically(const std::string& fileName, std::string_view text,
 // What a write is about to replace, told just before the old content would be lost: before
 // the rename over it, or before it is rewritten through its inode.
 struct ReplacedFile {
-    int folderFd = -1;                     // the folder that holds it
+    const GatedFolder& folder;             // the folder that holds it
     const std::string& name;               // its name there
     const std::string& path;               // the folder's path + name, for messages and records
     const struct stat* original = nullptr; // nullptr: there is no file yet (a new copy)
@@ -106,33 +109,43 @@ struct ReplacedFile {
                           // content must be copied (a link to it would change too)
 };
 
-// Keeps what a write replaces (the undo journal does). False, with `error`, stops the write; the
-// file is then left as it is.
+// What a replacing write did: the new text is in place; it was refused (the file changed since
+// it was read, is read-only, is not a regular file, links lead it outside the searched folders,
+// or an earlier rewrite's backup is still there: the message tells why, and the file is left as
+// it is); or it failed ("Cannot write <name>: <reason>"). Whatever the outcome, the original is
+// whole.
+enum class WriteOutcome : uint8_t { Written, Refused, Failed };
+
+// Keeps what a write replaces (the undo journal does). Anything but Written stops the write, and
+// the file is left as it is: Refused when the file went meanwhile, Failed, with `error`, when
+// its content could not be kept.
 class OldContentKeeper {
   public:
     virtual ~OldContentKeeper() = default;
-    virtual bool keepOldContent(const ReplacedFile& file, std::string& error) = 0;
+    virtual WriteOutcome keepOldContent(const ReplacedFile& file, std::string& error) = 0;
 };
 
-// What a replacing write did: the new text is in place; it was refused (the file changed since
-// it was read, is read-only, is not a regular file, or an earlier rewrite's backup is still
-// there: the message tells why, and the file is left as it is); or it failed ("Cannot write
-// <name>: <reason>"). Whatever the outcome, the original is whole.
-enum class WriteOutcome : uint8_t { Written, Refused, Failed };
-
 // Replaces the file a read opened (see openRegularFile) with text, only while its name still
-// leads to that very file, unchanged. A file with several names, or whose owner could not be
+// leads to that very file, unchanged, and only where its folder lies beneath one of the roots
+// (links on the way are followed only where they stay beneath them). A file with several names, or whose owner could not be
 // kept by a new file, is rewritten through its inode with a "<name>.kestrava-backup" beside it
 // until the rewrite is on disk.
 // A keeper, when given, is told before the old content is lost.
-WriteOutcome replaceReadFile(const ReadTarget& read, std::string_view text, std::string& message,
-                             OldContentKeeper* keeper = nullptr);
+WriteOutcome replaceReadFile(const WriteRoots& roots, const ReadTarget& read, std::string_view text,
+                             std::string& message, OldContentKeeper* keeper = nullptr);
 
-// Writes text as folder + subfolder + "/" + name, creating the subfolder. Nothing there is
-// followed: a subfolder or a name that is a link or not of its kind is refused.
-WriteOutcome writeIntoSubfolder(const std::string& folder, const std::string& subfolder,
-                                const std::string& name, std::string_view text,
-                                std::string& message, OldContentKeeper* keeper = nullptr);
+// Writes text as folder + subfolder + "/" + name, creating the subfolder, where the folder lies
+// beneath one of the roots. Nothing in it is followed: a subfolder or a name that is a link or
+// not of its kind is refused.
+WriteOutcome writeIntoSubfolder(const WriteRoots& roots, const std::string& folder,
+                                const std::string& subfolder, const std::string& name,
+                                std::string_view text, std::string& message,
+                                OldContentKeeper* keeper = nullptr);
+
+// Writes text as `name` in a folder opened through the gate, as writeFileAtomically does; a
+// name that is a link is refused.
+WriteOutcome writeIntoFolder(const GatedFolder& folder, const std::string& name,
+                             std::string_view text, std::string& message);
 
 // Signal handlers of SIGINT and SIGTERM ask this first: true when a file is being rewritten
 // through its inode right now; the signal is then raised again once that rewrite is on disk.
@@ -155,7 +168,8 @@ class PreparedWrite {
     // the outcome its message in its place.
     // Without `flush`, the temporary file is not flushed on its own: flushPreparedWrites then
     // flushes many at once, and commit refuses one that was not.
-    bool prepare(const ReadTarget& read, std::string_view text, bool flush = true);
+    bool prepare(const WriteRoots& roots, const ReadTarget& read, std::string_view text,
+                 bool flush = true);
     bool prepared() const { return m_state != nullptr; }
     // Tells the keeper of the file's old content ahead of the commit, while the file is still as
     // it was read (Refused otherwise: the commit then refuses it too). A keeper told so must not

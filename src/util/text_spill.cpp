@@ -1,6 +1,7 @@
 #include "util/text_spill.h"
 
 #include "util/file_io.h"
+#include "util/write_gate.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,7 +13,9 @@ TextSpill::TextSpill() {
     const char* folder = std::getenv("TMPDIR");
     if (folder == nullptr || *folder == '\0')
         folder = "/tmp";
-    m_file.reset(::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    GatedFolder temporary;
+    if (openRootFolder(folder, temporary))
+        m_file.reset(temporary.openUnnamed());
 }
 
 void TextSpill::append(std::string_view text) {

@@ -12,6 +12,12 @@ class UniqueFd {
     ~UniqueFd() { close(); }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
 
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }

@@ -70,8 +70,8 @@ TEST_F(CliUndoTest, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
     EXPECT_EQ(snapshot(), before);
 }
 
-// Runs go back newest first; a run is undone once, and a file changed since is kept unless
-// --force. A script run is one step, even where two of its groups wrote one file.
+// Runs go back newest first; a run is undone once all its files are back, and a file changed
+// since is kept unless --force, which then acts on that same run. A script run is one step, even where two of its groups wrote one file.
 TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     writeTree();
     const auto before = snapshot();
@@ -98,11 +98,14 @@ TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     EXPECT_EQ(readFile(m_root + "/a.txt"), "hello world\r\nbye world\0tail"s);
 
     run = undo();
+    EXPECT_EQ(run.status, 2) << "a run with a refused file stays the one to undo";
+    EXPECT_NE(run.err.find("Undid run " + first), std::string::npos) << run.err;
+    run = undo({"--force"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(snapshot(), before) << "--force puts back that same run";
+    run = undo();
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Nothing to undo"), std::string::npos) << run.err;
-    run = undo({first, "--force"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(snapshot(), before);
     run = undo({first});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("was undone already; nothing to do"), std::string::npos) << run.err;

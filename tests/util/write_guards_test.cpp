@@ -3,6 +3,7 @@
 // backup until the rewrite is on disk, with SIGTERM waiting for it.
 #include "util/file_io.h"
 #include "util/unique_fd.h"
+#include "util/write_gate.h"
 
 #include "util_test_support.h"
 
@@ -31,6 +32,9 @@ class WriteGuards : public ::testing::Test {
     kestest::TempFolder m_tmp;
     const std::string m_tree = m_tmp.path() + "tree/";
     const std::string m_victim = m_tmp.path() + "victim/";
+
+    // The searched folder: writes stay beneath it.
+    WriteRoots roots() const { return WriteRoots({m_tree}); }
 
     void SetUp() override {
         std::filesystem::create_directories(m_tree);
@@ -68,7 +72,7 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
         const ReadTarget read = kestest::readTargetOf(a);
         c.change();
         std::string message;
-        EXPECT_EQ(replaceReadFile(read, "new", message), WriteOutcome::Refused) << c.name;
+        EXPECT_EQ(replaceReadFile(roots(), read, "new", message), WriteOutcome::Refused) << c.name;
         EXPECT_EQ(message, "changed while it was being replaced; left as it is") << c.name;
         EXPECT_EQ(std::filesystem::exists(a) ? readFile(a) : "-", c.left) << c.name;
         EXPECT_EQ(readFile(m_victim + "passwd"), "secret") << c.name;
@@ -82,14 +86,14 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
 TEST_F(WriteGuards, LinksReadAreFollowedOnceAndReadOnlyMeansNoWriteBit) {
     link("a.txt", m_tree + "link.txt");
     std::string message;
-    ASSERT_EQ(replaceReadFile(kestest::readTargetOf(m_tree + "link.txt"), "new", message),
+    ASSERT_EQ(replaceReadFile(roots(), kestest::readTargetOf(m_tree + "link.txt"), "new", message),
               WriteOutcome::Written)
         << message;
     EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(m_tree + "link.txt"));
 
     ::chmod((m_tree + "a.txt").c_str(), 0444);
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
+    EXPECT_EQ(replaceReadFile(roots(), kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
               WriteOutcome::Refused);
     EXPECT_EQ(message, "Permission denied");
     EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
@@ -118,7 +122,7 @@ TEST_F(WriteGuards, CopiesRefuseAPlantedLinkOrAFileWhereTheirFolderGoes) {
     for (const auto& c : cases) {
         c.plant();
         std::string message;
-        EXPECT_EQ(writeIntoSubfolder(m_tree, "kesReplace", "a.txt", "new", message),
+        EXPECT_EQ(writeIntoSubfolder(roots(), m_tree, "kesReplace", "a.txt", "new", message),
                   WriteOutcome::Refused)
             << c.name;
         EXPECT_EQ(message, c.message) << c.name;
@@ -138,7 +142,7 @@ TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne
     if (pid == 0) {
         ::setenv("KESTRAVA_FAULT", "mid-rewrite:abort", 1);
         std::string message;
-        replaceReadFile(read, "new text", message);
+        replaceReadFile(roots(), read, "new text", message);
         ::_exit(0);
     }
     int status = 0;
@@ -148,7 +152,7 @@ TEST_F(WriteGuards, AnInterruptedRewriteLeavesAVisibleBackupThatBlocksTheNextOne
     EXPECT_EQ(readFile(m_tree + "a.txt.kestrava-backup"), "old");
 
     std::string message;
-    EXPECT_EQ(replaceReadFile(kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
+    EXPECT_EQ(replaceReadFile(roots(), kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
               WriteOutcome::Refused);
     EXPECT_NE(message.find("still in " + m_tree + "a.txt.kestrava-backup"), std::string::npos)
         << message;
@@ -168,7 +172,7 @@ TEST_F(WriteGuards, TerminationWaitsForARewriteThroughTheInode) {
         std::signal(SIGTERM, exitOnTerm);
         ::setenv("KESTRAVA_FAULT", "mid-rewrite:pause", 1);
         std::string message;
-        replaceReadFile(read, "all of the new text", message);
+        replaceReadFile(roots(), read, "all of the new text", message);
         ::_exit(0);
     }
     int status = 0;
@@ -195,7 +199,7 @@ TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return std::string("setuid failed");
         std::string message;
-        return replaceReadFile(read, "new", message) == WriteOutcome::Written ? std::string("ok")
+        return replaceReadFile(roots(), read, "new", message) == WriteOutcome::Written ? std::string("ok")
                                                                               : message;
     });
     EXPECT_EQ(outcome, "ok");
