@@ -232,7 +232,9 @@ void printFileList(const std::vector<search::SkippedFile>& list, const char* wha
     console.err << what << ' ' << list.size() << (list.size() == 1 ? " file" : " files") << why
                 << ":\n";
     for (const search::SkippedFile& file : list)
-        console.err << "  " << file.fileName << ": " << file.message << '\n';
+        console.err << "  "
+                    << (file.message.starts_with(file.fileName + " ") ? "" : file.fileName + ": ")
+                    << file.message << '\n';
 }
 
 // Files left out, and what the user should know, after the results.
@@ -534,7 +536,10 @@ std::string localTime(int64_t seconds) {
 
 // undo --list: one run a line, newest first.
 int listRuns(const std::string& root, Console& console) {
-    const std::vector<search::UndoRunInfo> runs = search::listUndoRuns(root);
+    std::vector<std::string> notices;
+    const std::vector<search::UndoRunInfo> runs = search::listUndoRuns(root, &notices);
+    for (const std::string& notice : notices)
+        console.err << "kestrava-cli: " << notice << '\n';
     if (runs.empty()) {
         console.err << "No replacement is kept in " << root << '\n';
         return kExitNoMatch;
@@ -566,6 +571,8 @@ int runUndo(const CliOptions& options, Console& console) {
                         options, console, status))
         return status;
     const search::UndoOutcome outcome = search::undoRun(root, run->id, options.force);
+    for (const std::string& notice : outcome.notices)
+        console.err << "kestrava-cli: " << notice << '\n';
     for (const auto& [path, why] : outcome.refused)
         console.err << "kestrava-cli: " << path << ": " << why << '\n';
     if (!outcome.message.empty()) {

@@ -162,7 +162,7 @@ std::string localTimeStamp() {
     return stamp;
 }
 
-// rename() that never replaces an existing file; both names are in the folder of `from`.
+// A rename that never replaces an existing file; both names are in the folder of `from`.
 int moveWithoutReplacing(const std::string& from, const std::string& to) {
     util::GatedFolder folder;
     const std::string path = util::fileFolder(from);

@@ -52,6 +52,10 @@ QString undoReport(const search::UndoOutcome& outcome) {
                      QStringLiteral(":");
     for (const auto& [path, why] : outcome.refused)
         lines << toQString(path) + QStringLiteral(": ") + toQString(why);
+    if (!outcome.notices.empty())
+        lines << QString();
+    for (const std::string& notice : outcome.notices)
+        lines << toQString(notice);
     return lines.join(QStringLiteral("\r\n"));
 }
 

@@ -6,9 +6,9 @@
 #include "widget_style.h"
 
 #include "script/script_edit.h"
+#include "util/write_gate.h"
 
 #include <QAction>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -38,7 +38,8 @@ class EditorScriptDialogs final : public script::ScriptDialogs {
     }
     bool chooseScriptToSave(std::string& path) override {
         // The default scripts folder is made on the first save, so the dialog can open in it.
-        QDir().mkpath(toQString(m_folder));
+        util::GatedFolder made;
+        util::makeFolders(m_folder, util::NewFolderMode::Umask, made);
         path =
             m_services
                 .getSaveFileName(m_parent, QStringLiteral("Save Script As"), toQString(m_folder),

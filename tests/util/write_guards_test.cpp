@@ -81,22 +81,64 @@ TEST_F(WriteGuards, AFileChangedAfterItWasReadIsLeftAsTheOtherProgramMadeIt) {
     }
 }
 
-// A link the user's tree holds is resolved when the file is read; its target is replaced and
-// the link stays a link. No write bit means read-only, whoever runs the program.
-TEST_F(WriteGuards, LinksReadAreFollowedOnceAndReadOnlyMeansNoWriteBit) {
+// A link the user's tree holds is resolved when the file is read: where it leads beneath the
+// searched folder, its target is replaced (or copied beside it) and the link stays a link; where
+// it leads outside, nothing is written there. The same with the kernel's openat2 and with the
+// walk name by name that stands in for it. No write bit means read-only, whoever runs the program.
+TEST_F(WriteGuards, LinksAreFollowedOnlyWhereTheyStayBeneathTheSearchedFolder) {
+    std::filesystem::create_directories(m_tree + "sub");
+    writeRaw(m_tree + "sub/b.txt", "old");
     link("a.txt", m_tree + "link.txt");
-    std::string message;
-    ASSERT_EQ(replaceReadFile(roots(), kestest::readTargetOf(m_tree + "link.txt"), "new", message),
-              WriteOutcome::Written)
-        << message;
-    EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
-    EXPECT_TRUE(std::filesystem::is_symlink(m_tree + "link.txt"));
+    link(m_victim + "passwd", m_tree + "out.txt");
+    link("sub", m_tree + "in");
+    link(m_victim, m_tree + "dir");
+    const std::string outside =
+        " is reached through a link that leads outside the searched folders; not replaced";
+    const struct {
+        const char* listed; // beneath the tree
+        bool inPlace;
+        const char* written; // what holds "new" afterwards; "" when refused
+    } cases[] = {
+        {"link.txt", true, "a.txt"},
+        {"in/b.txt", true, "sub/b.txt"},
+        {"in/b.txt", false, "sub/kesReplace/b.txt"},
+        {"out.txt", true, ""},
+        {"dir/passwd", true, ""},
+        {"dir/passwd", false, ""},
+    };
+    for (const char* walk : {"", "no-openat2"}) {
+        ::setenv("KESTRAVA_FAULT", walk, 1);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.listed) + (c.inPlace ? " in place " : " copied ") + walk);
+            const std::string listed = m_tree + c.listed;
+            const std::string folder = fileFolder(listed);
+            std::string message;
+            const WriteOutcome outcome =
+                c.inPlace ? replaceReadFile(roots(), kestest::readTargetOf(listed), "new", message)
+                          : writeIntoSubfolder(roots(), folder, "kesReplace",
+                                               listed.substr(folder.size()), "new", message);
+            if (*c.written != '\0') {
+                EXPECT_EQ(outcome, WriteOutcome::Written) << message;
+                EXPECT_EQ(readFile(m_tree + c.written), "new");
+            } else {
+                EXPECT_EQ(outcome, WriteOutcome::Refused);
+                EXPECT_TRUE(message.ends_with(outside)) << message;
+            }
+            EXPECT_EQ(names(m_victim), Strings{"passwd"});
+            EXPECT_EQ(readFile(m_victim + "passwd"), "secret");
+            EXPECT_TRUE(std::filesystem::is_symlink(m_tree + "link.txt"));
+            writeRaw(m_tree + "a.txt", "old");
+            writeRaw(m_tree + "sub/b.txt", "old");
+        }
+    }
+    ::unsetenv("KESTRAVA_FAULT");
 
     ::chmod((m_tree + "a.txt").c_str(), 0444);
+    std::string message;
     EXPECT_EQ(replaceReadFile(roots(), kestest::readTargetOf(m_tree + "a.txt"), "newer", message),
               WriteOutcome::Refused);
     EXPECT_EQ(message, "Permission denied");
-    EXPECT_EQ(readFile(m_tree + "a.txt"), "new");
+    EXPECT_EQ(readFile(m_tree + "a.txt"), "old");
 }
 
 // Copies never follow a link planted where the copy folder or a copy goes.
@@ -199,8 +241,9 @@ TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             return std::string("setuid failed");
         std::string message;
-        return replaceReadFile(roots(), read, "new", message) == WriteOutcome::Written ? std::string("ok")
-                                                                              : message;
+        return replaceReadFile(roots(), read, "new", message) == WriteOutcome::Written
+                   ? std::string("ok")
+                   : message;
     });
     EXPECT_EQ(outcome, "ok");
     struct stat st {};
