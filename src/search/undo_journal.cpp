@@ -571,6 +571,8 @@ std::optional<RunRecord> chosenRun(const std::string& root, const std::string& i
     const bool opened = openUndoRoot(root, folder, why);
     if (!why.empty() && notices != nullptr)
         notices->push_back(why);
+    if (opened)
+        noteStrangers(folder, notices);
     if (!id.empty()) {
         std::optional<RunRecord> run = opened ? readRun(folder, id) : std::nullopt;
         util::GatedFolder named;
@@ -582,7 +584,6 @@ std::optional<RunRecord> chosenRun(const std::string& root, const std::string& i
         return run && !run->entries.empty() ? run : std::nullopt;
     }
     if (opened) {
-        noteStrangers(folder, notices);
         const std::vector<std::string> ids = runIds(folder);
         for (auto it = ids.rbegin(); it != ids.rend(); ++it)
             if (std::optional<RunRecord> run = readRun(folder, *it);

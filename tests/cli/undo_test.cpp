@@ -2,6 +2,9 @@
 // user changed since is lost without --force.
 #include "cli_test_util.h"
 
+#include "search/undo_journal.h"
+#include "util/content_hash.h"
+
 #include <pty.h>
 #include <sys/stat.h>
 
@@ -71,7 +74,8 @@ TEST_F(CliUndoTest, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
 }
 
 // Runs go back newest first; a run is undone once all its files are back, and a file changed
-// since is kept unless --force, which then acts on that same run. A script run is one step, even where two of its groups wrote one file.
+// since is kept unless --force, which then acts on that same run. A script run is one step, even
+// where two of its groups wrote one file.
 TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     writeTree();
     const auto before = snapshot();
@@ -109,6 +113,72 @@ TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     run = undo({first});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("was undone already; nothing to do"), std::string::npos) << run.err;
+}
+
+// The undo folder is the user's alone: made 0700 whatever the umask, and what in it is not a run
+// of the user's own (a link, a folder others may write to) is named and never restored from or
+// pruned through. A run puts files back only beneath the folders it searched, through no link,
+// even with --force.
+TEST_F(CliUndoTest, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
+    writeFile(m_root + "/sub/b.txt", "world\n");
+    const mode_t umaskBefore = ::umask(0);
+    ASSERT_EQ(replace("world", "planet").status, 0);
+    ::umask(umaskBefore);
+    const std::string undoRoot = (m_scratch / "state/kestrava/undo/").string();
+    const std::string run = lastRunId();
+    for (const std::string& folder :
+         std::vector<std::string>{undoRoot + "..", undoRoot, undoRoot + run}) {
+        struct stat info {};
+        ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
+    }
+    const std::string outside = (m_scratch / "outside").string();
+    writeFile(outside + "/b.txt", "planet\n");
+    fs::copy(undoRoot + run, m_scratch / "copy");
+    fs::create_directory_symlink(m_scratch / "copy", undoRoot + "99990101T000000.000001");
+    fs::copy(undoRoot + run, undoRoot + "99990101T000000.000002");
+    ::chmod((undoRoot + "99990101T000000.000002").c_str(), 0777);
+    const std::string crafted = undoRoot + "99990101T000000.000003/";
+    fs::create_directory(crafted);
+    ::chmod(crafted.c_str(), 0700);
+    writeFile(crafted + "1", "evil\n");
+    writeFile(crafted + "manifest",
+              "kestrava-undo\t1\ntime\t0\npattern\tx\ntemplate\ty\nroot\t" + m_root +
+                  "\nfile\t1\tcopied\t644\t0\t0\t" + util::contentHash("x") + "\t" +
+                  util::contentHash("planet\n") + "\t" + outside +
+                  "/b.txt\nfile\t../1\tcopied\t644\t0\t0\tx\ty\t" + m_root + "/sub/b.txt\n");
+
+    CliRun undone = undo({"--force"});
+    EXPECT_EQ(undone.status, 2);
+    for (const std::string& named : std::vector<std::string>{
+             undoRoot + "99990101T000000.000001 is not a run of yours; left alone",
+             undoRoot + "99990101T000000.000002 is not a run of yours; left alone",
+             outside + "/b.txt: lies outside the folders the run searched; left alone",
+             "0 files put back, 1 refused"})
+        EXPECT_NE(undone.err.find(named), std::string::npos) << named << "\n" << undone.err;
+    EXPECT_EQ(readFile(outside + "/b.txt"), "planet\n");
+    EXPECT_EQ(readFile(m_root + "/sub/b.txt"), "planet\n");
+
+    search::pruneUndoRuns(undoRoot, {1, int64_t{1} << 30});
+    EXPECT_FALSE(fs::exists(undoRoot + run)) << "the older real run goes";
+    EXPECT_TRUE(fs::is_symlink(undoRoot + "99990101T000000.000001"));
+    EXPECT_TRUE(fs::exists(m_scratch / "copy/manifest")) << "no removal follows a link";
+    EXPECT_TRUE(fs::exists(undoRoot + "99990101T000000.000002/manifest"));
+
+    // A folder on the way that became a link since the run is refused, with or without --force.
+    fs::remove_all(crafted);
+    ASSERT_EQ(replace("planet", "moon").status, 0);
+    fs::rename(m_root + "/sub", m_root + "/moved");
+    fs::create_directory_symlink(outside, m_root + "/sub");
+    writeFile(outside + "/b.txt", "moon\n");
+    for (const char* force : {"--yes", "--force"}) {
+        undone = undo({force});
+        EXPECT_EQ(undone.status, 2);
+        EXPECT_NE(undone.err.find(m_root + "/sub/b.txt: a folder on its way is now a link"),
+                  std::string::npos)
+            << undone.err;
+        EXPECT_EQ(readFile(outside + "/b.txt"), "moon\n");
+    }
 }
 
 // A file listed twice is read the second time only once the first write is in place, even while
