@@ -147,7 +147,9 @@ std::string refusalOf(const Folder& folder, const std::string& name, const struc
 // Test builds only: KESTRAVA_FAULT=after-temp-write:abort (or :pause, which stops the process)
 // acts once the temporary file is complete and flushed, before it is renamed, so tests can show
 // what a kill at that moment leaves behind.
-// ":abort:<name>" aborts only at the file of that name.
+// ":abort:<name>" aborts only at the file of that name. Other points: after-keep (the old content
+// is kept, the rename not made) and after-rewrite (a rewrite through the inode is complete, its
+// backup still there).
 void faultPoint(const std::string& point, const std::string& name = "") {
     const char* fault = ::getenv("KESTRAVA_FAULT");
     if (fault == nullptr)
@@ -568,6 +570,7 @@ WriteOutcome rewriteInPlace(const WritePlan& plan, std::string_view text, std::s
     int err = 0;
     faultPoint("mid-rewrite");
     if (overwriteOpened(original.get(), text, tail, err)) {
+        faultPoint("after-rewrite", plan.name);
         syncFolder(plan.folder.path);
         return WriteOutcome::Written;
     }
