@@ -410,13 +410,15 @@ WriteOutcome keepOld(const WritePlan& plan, const struct stat* original, int rew
 class TargetLock {
   public:
     bool lock(const Folder& folder, const std::string& name) {
-        constexpr int kAttempts = 1000; // 10 s
+        constexpr useconds_t kLongestWait = 10'000'000;
         m_fd.reset(::openat(folder.fd.get(), name.c_str(),
                             O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-        for (int attempt = 0; m_fd.isOpen() && attempt < kAttempts; ++attempt) {
+        // Another run holds it for one rename: short waits first, growing to 10 ms.
+        for (useconds_t step = 50, waited = 0; m_fd.isOpen() && waited < kLongestWait;
+             waited += step, step = std::min<useconds_t>(step * 2, 10'000)) {
             if (::flock(m_fd.get(), LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
                 return true;
-            ::usleep(10'000);
+            ::usleep(step);
         }
         return !m_fd.isOpen();
     }

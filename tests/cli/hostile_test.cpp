@@ -9,6 +9,8 @@
 
 #include <pty.h>
 
+#include <future>
+
 namespace {
 
 using namespace kestrava::cli::test;
@@ -108,6 +110,67 @@ TEST_F(CliHostileTest, AReplaceThatLeftOutAFileNamesItAndExitsWithAnError) {
         << run.err;
     EXPECT_EQ(readFile(m_root + "/kesReplace/a.txt"), "WORD\n");
     EXPECT_EQ(readFile(m_scratch / "victim/b.txt"), "secret\n");
+}
+
+// A cloned tree may hold links planted to lead outside it: whether in place or into copies,
+// nothing is written there; each such file is named and the run ends with an error.
+TEST_F(CliHostileTest, NothingIsWrittenThroughALinkThatLeadsOutsideTheSearchedFolder) {
+    writeFile(m_root + "/a.txt", "foo\n");
+    writeFile(m_scratch / "outside/victim.txt", "foo\n");
+    writeFile(m_scratch / "outside/secret/s.txt", "foo\n");
+    fs::create_symlink("../outside/victim.txt", m_root + "/link.txt");
+    fs::create_directory_symlink("../outside/secret", m_root + "/dirlink");
+    const std::string outside =
+        " is reached through a link that leads outside the searched folders; not replaced\n";
+    for (const char* mode : {"--in-situ", "--no-undo"}) {
+        const CliRun run = cli({"replace", "-d", m_root + "<+>", "-f", "*", "-e", "foo", "-r",
+                                "PWNED", mode, "--yes"});
+        EXPECT_EQ(run.status, 2) << mode;
+        EXPECT_NE(run.err.find("  " + m_root + "/dirlink/s.txt" + outside), std::string::npos)
+            << run.err;
+        if (std::string_view(mode) == "--in-situ") {
+            EXPECT_NE(
+                run.err.find(m_root + "/link.txt: " + m_root + "/../outside/victim.txt" + outside),
+                std::string::npos)
+                << run.err;
+        }
+        EXPECT_EQ(readFile(m_scratch / "outside/victim.txt"), "foo\n");
+        EXPECT_EQ(readFile(m_scratch / "outside/secret/s.txt"), "foo\n");
+        EXPECT_FALSE(fs::exists(m_scratch / "outside/secret/kesReplace"));
+    }
+    EXPECT_EQ(readFile(m_root + "/a.txt"), "PWNED\n");
+}
+
+// Two runs at once over the same files never lose a change silently: each file holds both
+// changes, or the run whose change it lacks names it.
+TEST_F(CliHostileTest, TwoRunsAtOnceNeverLoseAChangeSilently) {
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i)
+        writeFile(m_root + "/f" + std::to_string(i) + ".txt", "a b\n");
+    const auto run = [&](const char* find, const char* with, const char* name) {
+        const fs::path scratch = m_scratch / name;
+        fs::create_directories(scratch);
+        return runCli({"replace", "-d", m_root, "-f", "*.txt", "-e", find, "-r", with, "--in-situ",
+                       "--yes", "--no-undo"},
+                      scratch, (scratch / "out").string());
+    };
+    for (int trial = 0; trial < 10; ++trial) {
+        SCOPED_TRACE(trial);
+        auto first = std::async(std::launch::async, run, "a", "A", "one");
+        auto second = std::async(std::launch::async, run, "b", "B", "two");
+        const CliRun one = first.get();
+        const CliRun two = second.get();
+        int lost = 0;
+        for (int i = 0; i < kFiles; ++i) {
+            const std::string path = m_root + "/f" + std::to_string(i) + ".txt";
+            const std::string text = readFile(path);
+            const bool named = (text[0] == 'a' && one.err.find(path + ":") != std::string::npos) ||
+                               (text[2] == 'b' && two.err.find(path + ":") != std::string::npos);
+            lost += text != "A B\n" && !named;
+            writeFile(path, "a b\n");
+        }
+        EXPECT_EQ(lost, 0) << one.err << two.err;
+    }
 }
 
 // A replace that an error stops says how far it got; --verbose names the files on each side.

@@ -4,8 +4,12 @@
 
 #include "search/undo_journal.h"
 #include "util/content_hash.h"
+#include "util/file_io.h"
+#include "util/unique_fd.h"
 
+#include <climits>
 #include <pty.h>
+#include <spawn.h>
 #include <sys/stat.h>
 
 #include <map>
@@ -179,6 +183,38 @@ TEST_F(CliUndoTest, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
             << undone.err;
         EXPECT_EQ(readFile(outside + "/b.txt"), "moon\n");
     }
+}
+
+// A file deeper than PATH_MAX is replaced and put back like any other.
+TEST_F(CliUndoTest, AFilePastPathMaxIsPutBack) {
+    fs::create_directories(m_root);
+    std::string bottom = m_root;
+    {
+        util::UniqueFd folder(::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        for (; bottom.size() <= PATH_MAX; bottom += "/dd") {
+            ASSERT_EQ(::mkdirat(folder.get(), "dd", 0700), 0);
+            folder.reset(::openat(folder.get(), "dd", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        }
+        const util::UniqueFd out(
+            ::openat(folder.get(), "deep.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+        ASSERT_EQ(::write(out.get(), "world\n", 6), 6);
+    }
+    const auto content = [&] {
+        std::string text;
+        int error = 0;
+        util::readWholeRegularFile(bottom + "/deep.txt", text, error, 100);
+        return text;
+    };
+    ASSERT_EQ(replace("world", "planet").status, 0);
+    EXPECT_EQ(content(), "planet\n");
+    const CliRun run = undo();
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(content(), "world\n");
+    const std::string top = m_root + "/dd"; // too deep for the scratch folder's removal
+    const char* argv[] = {"rm", "-rf", "--", top.c_str(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawnp(&pid, "rm", nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    ::waitpid(pid, nullptr, 0);
 }
 
 // A file listed twice is read the second time only once the first write is in place, even while
