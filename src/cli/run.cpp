@@ -381,9 +381,9 @@ int replaceAsAnswered(const search::SearchResults& results, const CliOptions& op
             quit = answer == Answer::Quit;
         }
         const auto taken = static_cast<int32_t>(std::count(chosen.begin(), chosen.end(), true));
-        const std::string why =
-            taken > 0 ? search::applyChosenChanges(roots, path, file, chosen, options.inSitu, journal)
-                      : "";
+        const std::string why = taken > 0 ? search::applyChosenChanges(roots, path, file, chosen,
+                                                                       options.inSitu, journal)
+                                          : "";
         if (!why.empty())
             console.err << "kestrava-cli: " << path << ": " << why << '\n';
         else if (taken > 0) {

@@ -48,10 +48,10 @@ std::string writeReplacedText(const util::WriteRoots& roots, const std::string& 
     const std::string folder = util::fileFolder(fullPath);
     std::string message;
     const util::WriteOutcome outcome =
-        replaceInPlace ? util::replaceReadFile(roots, read, text, message, keeper)
-                       : util::writeIntoSubfolder(roots, folder, "kesReplace",
-                                                  fullPath.substr(folder.size()), text, message,
-                                                  keeper);
+        replaceInPlace
+            ? util::replaceReadFile(roots, read, text, message, keeper)
+            : util::writeIntoSubfolder(roots, folder, "kesReplace", fullPath.substr(folder.size()),
+                                       text, message, keeper);
     if (outcome == util::WriteOutcome::Failed)
         throw std::runtime_error(message + " (" + replaceOutputName(fullPath, replaceInPlace) +
                                  ")");

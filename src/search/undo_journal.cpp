@@ -230,9 +230,8 @@ std::optional<RunRecord> readRun(const util::GatedFolder& root, const std::strin
     run.info.files = static_cast<int32_t>(run.entries.size());
     if (const std::optional<std::vector<std::string>> undone = completeLines(folder, kUndoneLog))
         run.restored.insert(undone->begin(), undone->end());
-    run.info.undone = std::all_of(run.entries.begin(), run.entries.end(), [&](const Entry& e) {
-        return run.restored.contains(e.number);
-    });
+    run.info.undone = std::all_of(run.entries.begin(), run.entries.end(),
+                                  [&](const Entry& e) { return run.restored.contains(e.number); });
     return run;
 }
 
@@ -331,8 +330,7 @@ void UndoJournal::recordRoots(const std::vector<std::string>& roots) {
 // Keeps the old content as the entry: the very inode, linked, where the file is replaced by a
 // rename on this file system; otherwise a flushed copy. Refused when the file is gone.
 util::WriteOutcome UndoJournal::keepContent(const util::ReplacedFile& file,
-                                            const std::string& entry, std::string& kind,
-                                            int& err) {
+                                            const std::string& entry, std::string& kind, int& err) {
     if (file.original == nullptr) {
         kind = "created";
         return util::WriteOutcome::Written;
@@ -384,8 +382,7 @@ void UndoJournal::drop(int32_t entry) {
     util::writeAll(m_manifest.get(), "drop\t" + number + "\n", err); // lost, undo refuses it
 }
 
-util::WriteOutcome UndoJournal::keepOldContent(const util::ReplacedFile& file,
-                                               std::string& error) {
+util::WriteOutcome UndoJournal::keepOldContent(const util::ReplacedFile& file, std::string& error) {
     const std::string entry = std::to_string(m_entries + 1);
     std::string kind;
     int err = 0;
@@ -415,7 +412,7 @@ std::string UndoJournal::entryLine(const util::ReplacedFile& file, const std::st
     const struct stat& original = file.original != nullptr ? *file.original : none;
     char mode[16];
     std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(original.st_mode & 07777));
-    const std::string path = !file.folder.real.empty() ? file.folder.real + file.name
+    const std::string path = !file.folder.real.empty()    ? file.folder.real + file.name
                              : file.path.starts_with('/') ? file.path
                                                           : m_workingFolder + file.path;
     return "file\t" + entry + "\t" + kind + "\t" + mode + "\t" + std::to_string(original.st_uid) +
@@ -539,8 +536,7 @@ std::string restore(const util::GatedFolder& run, const Entry& entry, const Entr
         return place.folder.remove(place.name) == 0 || errno == ENOENT ? "" : errnoText(errno);
     struct stat now {};
     // The kept inode itself goes back when it can: its mode, owner and attributes with it.
-    if (entry.kind == "linked" &&
-        (place.folder.stat(place.name, now) != 0 || now.st_nlink <= 1) &&
+    if (entry.kind == "linked" && (place.folder.stat(place.name, now) != 0 || now.st_nlink <= 1) &&
         run.moveTo(entry.number, place.folder, place.name) == 0) {
         ::fsync(place.folder.fd.get());
         return {};

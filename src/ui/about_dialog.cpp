@@ -54,9 +54,10 @@ bool writeCopy(const QString& folder, const QString& name, const QByteArray& dat
     std::string message;
     return kestrava::util::makeFolders(folder.toStdString(), kestrava::util::NewFolderMode::Umask,
                                        opened) &&
-           kestrava::util::writeIntoFolder(opened, name.toStdString(),
-                                           std::string_view(data.constData(), static_cast<size_t>(data.size())), message) ==
-               kestrava::util::WriteOutcome::Written;
+           kestrava::util::writeIntoFolder(
+               opened, name.toStdString(),
+               std::string_view(data.constData(), static_cast<size_t>(data.size())),
+               message) == kestrava::util::WriteOutcome::Written;
 }
 
 QString writeQuickStartCopy() {

@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -879,7 +879,8 @@ bool forceFileFolder(const std::string& fileName) {
     try {
         const std::string folder = fileFolder(fileName);
         GatedFolder made;
-        return !folder.empty() && (isFolder(folder) || makeFolders(folder, NewFolderMode::Umask, made));
+        return !folder.empty() &&
+               (isFolder(folder) || makeFolders(folder, NewFolderMode::Umask, made));
     } catch (...) {
         return false;
     }

@@ -127,10 +127,10 @@ class OldContentKeeper {
 
 // Replaces the file a read opened (see openRegularFile) with text, only while its name still
 // leads to that very file, unchanged, and only where its folder lies beneath one of the roots
-// (links on the way are followed only where they stay beneath them). A file with several names, or whose owner could not be
-// kept by a new file, is rewritten through its inode with a "<name>.kestrava-backup" beside it
-// until the rewrite is on disk.
-// A keeper, when given, is told before the old content is lost.
+// (links on the way are followed only where they stay beneath them). A file with several names, or
+// whose owner could not be kept by a new file, is rewritten through its inode with a
+// "<name>.kestrava-backup" beside it until the rewrite is on disk. A keeper, when given, is told
+// before the old content is lost.
 WriteOutcome replaceReadFile(const WriteRoots& roots, const ReadTarget& read, std::string_view text,
                              std::string& message, OldContentKeeper* keeper = nullptr);
 

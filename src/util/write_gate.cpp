@@ -73,8 +73,8 @@ int openat2Beneath(int base, const std::string& path, int flags, mode_t mode) {
 int openName(int base, const std::string& name, int flags, mode_t mode) {
     const int fd = ::openat(base, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
     struct stat info {};
-    if (fd < 0 && errno == ENOTDIR && ::fstatat(base, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISLNK(info.st_mode))
+    if (fd < 0 && errno == ENOTDIR &&
+        ::fstatat(base, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
         errno = ELOOP;
     if (fd >= 0 && (flags & O_PATH) != 0 && ::fstat(fd, &info) == 0 && S_ISLNK(info.st_mode)) {
         ::close(fd);
@@ -210,7 +210,8 @@ bool makeFolders(const std::string& path, NewFolderMode mode, GatedFolder& folde
     for (auto name = missing.rbegin(); name != missing.rend(); ++name) {
         if (name->empty())
             continue;
-        const bool made = folder.makeSubfolder(*name, mode == NewFolderMode::Private ? 0700 : 0777) == 0;
+        const bool made =
+            folder.makeSubfolder(*name, mode == NewFolderMode::Private ? 0700 : 0777) == 0;
         if (!made && errno != EEXIST)
             return false;
         GatedFolder next;

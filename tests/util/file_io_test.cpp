@@ -2,9 +2,9 @@
 // original that survives every failure with no temporary file left behind (the starved and
 // interrupted writes are in faults_test.cpp).
 #include "util/file_io.h"
-#include "util/write_gate.h"
 #include "util/text_spill.h"
 #include "util/unique_fd.h"
+#include "util/write_gate.h"
 
 #include "util_test_support.h"
 
@@ -192,13 +192,15 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
     ::chmod((m_dir + "f.txt").c_str(), 0640);
     {
         PreparedWrite dropped;
-        ASSERT_TRUE(dropped.prepare(WriteRoots({m_dir}), kestest::readTargetOf(m_dir + "f.txt"), "dropped"));
+        ASSERT_TRUE(dropped.prepare(WriteRoots({m_dir}), kestest::readTargetOf(m_dir + "f.txt"),
+                                    "dropped"));
         EXPECT_EQ(readFile(m_dir + "f.txt"), "old");
     }
     EXPECT_EQ(names(m_dir), Strings{"f.txt"});
 
     PreparedWrite prepared;
-    ASSERT_TRUE(prepared.prepare(WriteRoots({m_dir}), kestest::readTargetOf(m_dir + "f.txt"), "new"));
+    ASSERT_TRUE(
+        prepared.prepare(WriteRoots({m_dir}), kestest::readTargetOf(m_dir + "f.txt"), "new"));
     PreparedWrite moved = std::move(prepared);
     EXPECT_EQ(readFile(m_dir + "f.txt"), "old");
     std::string error;
@@ -210,7 +212,8 @@ TEST_F(FileWriting, PreparedWriteShowsOnlyOnCommitAndLeavesNothingWhenDropped) {
 
     ::link((m_dir + "f.txt").c_str(), (m_dir + "g.txt").c_str());
     PreparedWrite linked;
-    EXPECT_FALSE(linked.prepare(WriteRoots({m_dir}), kestest::readTargetOf(m_dir + "f.txt"), "through"));
+    EXPECT_FALSE(
+        linked.prepare(WriteRoots({m_dir}), kestest::readTargetOf(m_dir + "f.txt"), "through"));
     EXPECT_EQ(names(m_dir), (Strings{"f.txt", "g.txt"}));
 }
 
