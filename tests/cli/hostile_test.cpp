@@ -142,8 +142,9 @@ TEST_F(CliHostileTest, NothingIsWrittenThroughALinkThatLeadsOutsideTheSearchedFo
 }
 
 // Two runs at once over the same files never lose a change silently: each file holds both
-// changes, or the run whose change it lacks names it.
-TEST_F(CliHostileTest, TwoRunsAtOnceNeverLoseAChangeSilently) {
+// changes, or the run whose change it lacks names it. Its flushes load the machine, so ctest runs
+// it alone (tests/cli/CMakeLists.txt), not beside the window's tests.
+TEST_F(CliHostileTest, DISABLED_TwoRunsAtOnceNeverLoseAChangeSilently) {
     constexpr int kFiles = 3000;
     for (int i = 0; i < kFiles; ++i)
         writeFile(m_root + "/f" + std::to_string(i) + ".txt", "a b\n");
