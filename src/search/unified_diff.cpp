@@ -233,8 +233,16 @@ std::string unifiedDiff(std::string_view oldText, std::string_view newText,
     const std::vector<std::string_view> newLines = splitLines(newText);
     const std::vector<Edit> edits = editsBetween(oldLines, newLines);
     // "a/" + the path as listed; an absolute path keeps one "/" ("a/tmp/x"), so -p1 applies it
-    // from the root as a relative one applies from where the search ran.
-    const std::string_view name = std::string_view(path).substr(path.starts_with('/') ? 1 : 0);
+    // from the root as a relative one applies from where the search ran. Its "." and empty
+    // steps go: they name the same file, and git apply refuses "a/./x" and "a/s/./x".
+    std::string name;
+    for (size_t start = 0; start < path.size();) {
+        const size_t slash = std::min(path.find('/', start), path.size());
+        const std::string_view step = std::string_view(path).substr(start, slash - start);
+        if (!step.empty() && step != ".")
+            name.append(name.empty() ? "" : "/").append(step);
+        start = slash + 1;
+    }
     std::string out = "--- " + headerName("a/", name) + "\n+++ " + headerName("b/", name) + "\n";
     // Hunks: each run of changes with up to three kept lines around it, joined with the next
     // run when no more than six kept lines lie between them.

@@ -122,7 +122,7 @@ TEST(UnifiedDiff, NamesAreQuotedAsGitQuotesThemSoNoneLeavesItsLine) {
         std::string path;
         std::string name; // as the "---" line gives it; "+++" has "b/" for "a/"
     } cases[] = {
-        {"dir/x.txt", "a/dir/x.txt"},
+        {"./dir//sub/./x.txt", "a/dir/sub/x.txt"}, // git apply refuses "." steps
         {"/tmp/a b.txt", "a/tmp/a b.txt\t"},       // the tab ends the name for patch
         {"tab\there.txt", "\"a/tab\\there.txt\""},
         {"dir\nname/x.txt", "\"a/dir\\nname/x.txt\""},
