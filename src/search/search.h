@@ -431,7 +431,8 @@ std::string writeReplacedText(const util::WriteRoots& roots, const std::string& 
                               bool replaceInPlace, util::OldContentKeeper* keeper = nullptr);
 // The unified diff from oldText to newText ("--- a/<path>", "+++ b/<path>", hunks with three
 // lines of context) that git apply and patch -p1 accept; "" when they are equal. An absolute
-// path loses its first "/", so the diff applies from the root folder.
+// path loses its first "/", so the diff applies from the root folder; "." steps are dropped.
+// Names are quoted as git quotes them.
 std::string unifiedDiff(std::string_view oldText, std::string_view newText,
                         const std::string& path);
 // One view per change; `changes` are by start.

@@ -143,6 +143,46 @@ void appendHunk(const std::vector<Edit>& edits, size_t first, size_t last,
     out += body;
 }
 
+// A name as git writes it on a "---" or "+++" line. One holding a control byte, '"', '\\' or a
+// byte beyond ASCII goes in double quotes with C escapes, prefix inside, so that no name can end
+// the line early and both git apply and patch read its bytes back. One holding a space, quoted
+// or not, is followed by a tab: patch takes an unquoted name up to a tab, not up to a space.
+std::string headerName(std::string_view prefix, std::string_view name) {
+    const auto plain = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x20 && byte < 0x7f && c != '"' && c != '\\';
+    };
+    std::string out;
+    if (std::all_of(name.begin(), name.end(), plain)) {
+        out.append(prefix).append(name);
+    } else {
+        static constexpr std::string_view kLetters = "abtnvfr"; // for bytes 7 to 13
+        out = '"';
+        out += prefix;
+        for (const char c : name) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (plain(c)) {
+                out += c;
+            } else if (c == '"' || c == '\\') {
+                out += '\\';
+                out += c;
+            } else if (byte >= 7 && byte <= 13) {
+                out += '\\';
+                out += kLetters[byte - 7];
+            } else {
+                out += '\\';
+                out += static_cast<char>('0' + (byte >> 6));
+                out += static_cast<char>('0' + ((byte >> 3) & 7));
+                out += static_cast<char>('0' + (byte & 7));
+            }
+        }
+        out += '"';
+    }
+    if (name.find(' ') != std::string_view::npos)
+        out += '\t';
+    return out;
+}
+
 // Where each line starts, and the text's end after the last.
 std::vector<size_t> lineStarts(const std::vector<std::string_view>& lines) {
     std::vector<size_t> starts{0};
@@ -193,9 +233,17 @@ std::string unifiedDiff(std::string_view oldText, std::string_view newText,
     const std::vector<std::string_view> newLines = splitLines(newText);
     const std::vector<Edit> edits = editsBetween(oldLines, newLines);
     // "a/" + the path as listed; an absolute path keeps one "/" ("a/tmp/x"), so -p1 applies it
-    // from the root as a relative one applies from where the search ran.
-    const std::string name = path.starts_with('/') ? path.substr(1) : path;
-    std::string out = "--- a/" + name + "\n+++ b/" + name + "\n";
+    // from the root as a relative one applies from where the search ran. Its "." and empty
+    // steps go: they name the same file, and git apply refuses "a/./x" and "a/s/./x".
+    std::string name;
+    for (size_t start = 0; start < path.size();) {
+        const size_t slash = std::min(path.find('/', start), path.size());
+        const std::string_view step = std::string_view(path).substr(start, slash - start);
+        if (!step.empty() && step != ".")
+            name.append(name.empty() ? "" : "/").append(step);
+        start = slash + 1;
+    }
+    std::string out = "--- " + headerName("a/", name) + "\n+++ " + headerName("b/", name) + "\n";
     // Hunks: each run of changes with up to three kept lines around it, joined with the next
     // run when no more than six kept lines lie between them.
     std::vector<size_t> changes;

@@ -283,9 +283,15 @@ TEST_F(CliTest, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {
     writeFile(folder + "/many.txt", many);
     writeFile(folder + "/crlf.txt", "x\r\nbeta\r\ny");      // CR LF, no line feed at the end
     writeFile(folder + "/same.txt", "nothing to change\n"); // not in the diff
+    // Names that patch or git apply would misread unquoted, or that would break their line.
+    const std::vector<std::string> odd = {"a b.txt",   "t\tb.txt",     "d\nn/x.txt",
+                                          "q\"u.txt",  "b\\s.txt",     "u\xff\xc3\xa9.txt",
+                                          "s p\".txt", " lead d\n.txt"};
+    for (const std::string& name : odd)
+        writeFile(folder + "/" + name, "beta in " + name + "\n");
     const auto run = [&](const std::string& target, std::vector<std::string> extra) {
-        std::vector<std::string> args{"replace", "-d",   target, "-f",   "*.txt",
-                                      "-e",      "beta", "-r",   "GAMMA"};
+        std::vector<std::string> args{"replace", "-d",   target + "<+>", "-f",   "*.txt",
+                                      "-e",      "beta", "-r",           "GAMMA"};
         args.insert(args.end(), extra.begin(), extra.end());
         return cli(args);
     };
@@ -293,15 +299,27 @@ TEST_F(CliTest, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {
     ASSERT_EQ(preview.status, 0) << preview.err;
     EXPECT_EQ(readFile(folder + "/many.txt"), many) << "a preview writes nothing";
     EXPECT_EQ(preview.out.find("same.txt"), std::string::npos);
+    size_t files = 0;
+    for (size_t at = 0; (at = preview.out.find("\n+++ ", at)) != std::string::npos; ++at)
+        ++files;
+    EXPECT_EQ(files, odd.size() + 2);
     writeFile(m_scratch / "p.diff", preview.out);
     const std::string diff = (m_scratch / "p.diff").string();
-    EXPECT_EQ(std::system(("cd / && git apply --check '" + diff + "'").c_str()), 0);
-    EXPECT_EQ(std::system(("patch -s -p1 --dry-run -d / < '" + diff + "'").c_str()), 0);
+    // Each tool applies it in turn to the untouched tree, kept in r, and gives what the replace
+    // writes in q; patch goes last, so the tree stays replaced.
     fs::copy(folder, m_root + "/q", fs::copy_options::recursive);
-    ASSERT_EQ(std::system(("patch -s -p1 -d / < '" + diff + "'").c_str()), 0);
+    fs::copy(folder, m_root + "/r", fs::copy_options::recursive);
     ASSERT_EQ(run(m_root + "/q", {"--in-situ", "--yes"}).status, 0);
-    for (const char* name : {"many.txt", "crlf.txt", "same.txt"})
-        EXPECT_EQ(readFile(folder + "/" + name), readFile(m_root + "/q/" + name)) << name;
+    std::vector<std::string> names = odd;
+    names.insert(names.end(), {"many.txt", "crlf.txt", "same.txt"});
+    for (const std::string apply : {"cd / && git apply '", "patch -s -p1 -d / < '"}) {
+        SCOPED_TRACE(apply);
+        fs::remove_all(folder);
+        fs::copy(m_root + "/r", folder, fs::copy_options::recursive);
+        ASSERT_EQ(std::system((apply + diff + "'").c_str()), 0);
+        for (const std::string& name : names)
+            EXPECT_EQ(readFile(folder + "/" + name), readFile(m_root + "/q/" + name)) << name;
+    }
     const CliRun nothing = run(folder, {"--preview"});
     EXPECT_EQ(nothing.out, "");
     EXPECT_EQ(nothing.status, 1) << "nothing would change";

@@ -105,7 +105,7 @@ TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
             EXPECT_EQ(diff, "");
             continue;
         }
-        ASSERT_TRUE(diff.starts_with("--- a/tmp/a b.txt\n+++ b/tmp/a b.txt\n")) << diff;
+        ASSERT_TRUE(diff.starts_with("--- a/tmp/a b.txt\t\n+++ b/tmp/a b.txt\t\n")) << diff;
         EXPECT_EQ(applyDiff(oldText, diff), newText) << diff;
         // The same changes offered one by one: all of them give the new text, none the old.
         const std::vector<Replacement> runs = changedLineRuns(oldText, newText);
@@ -114,6 +114,29 @@ TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
                   newText);
         for (const Replacement& run : runs)
             EXPECT_TRUE(run.start == 0 || oldText[static_cast<size_t>(run.start) - 1] == '\n');
+    }
+}
+
+TEST(UnifiedDiff, NamesAreQuotedAsGitQuotesThemSoNoneLeavesItsLine) {
+    const struct {
+        std::string path;
+        std::string name; // as the "---" line gives it; "+++" has "b/" for "a/"
+    } cases[] = {
+        {"./dir//sub/./x.txt", "a/dir/sub/x.txt"}, // git apply refuses "." steps
+        {"/tmp/a b.txt", "a/tmp/a b.txt\t"},       // the tab ends the name for patch
+        {"tab\there.txt", "\"a/tab\\there.txt\""},
+        {"dir\nname/x.txt", "\"a/dir\\nname/x.txt\""},
+        {"say \"hi\".txt", "\"a/say \\\"hi\\\".txt\"\t"},
+        {"back\\slash.txt", "\"a/back\\\\slash.txt\""},
+        {"bad\xff\xc3\xa9.txt", "\"a/bad\\377\\303\\251.txt\""},
+        {"c\a\b\v\f\r\x1f\x7f~", "\"a/c\\a\\b\\v\\f\\r\\037\\177~\""},
+    };
+    for (const auto& c : cases) {
+        std::string plus = c.name;
+        plus[plus.find("a/")] = 'b';
+        EXPECT_EQ(unifiedDiff("x\n", "y\n", c.path),
+                  "--- " + c.name + "\n+++ " + plus + "\n@@ -1,1 +1,1 @@\n-x\n+y\n")
+            << c.path;
     }
 }
 
