@@ -4,10 +4,18 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <stdexcept>
 
 namespace kestrava::results {
 
 namespace {
+
+// Text is handed on in blocks of about this size: fewer writes, and no memory for it all.
+constexpr size_t kBlock = size_t{1} << 20;
+
+// Takes the text made so far in the middle of a row, and empties it, so that a long line read
+// back from its file goes out a block at a time; empty where a row must stay whole.
+using Spill = std::function<void(std::string& text)>;
 
 std::string counted(int32_t count, const char* singular, const char* plural) {
     return std::to_string(count) + (count == 1 ? singular : plural);
@@ -45,7 +53,16 @@ class Paint {
   public:
     explicit Paint(bool on) : m_on(on) {}
     bool on() const { return m_on; }
-    void match(std::string& text, std::string_view part) const { wrap(text, "\x1b[1;31m", part); }
+    void match(std::string& text, std::string_view part) const { wrap(text, kMatch, part); }
+    // A match written in parts: its colour, the parts, then matchEnd.
+    void matchBegin(std::string& text) const {
+        if (m_on)
+            text += kMatch;
+    }
+    void matchEnd(std::string& text) const {
+        if (m_on)
+            text += kReset;
+    }
     void header(std::string& text, std::string_view part) const { wrap(text, "\x1b[1m", part); }
     void separator(std::string& text, std::string_view part) const { wrap(text, "\x1b[36m", part); }
     // "N:" before a matched line, "N-" before a context line.
@@ -62,20 +79,54 @@ class Paint {
             text += code;
         text += part;
         if (m_on)
-            text += "\x1b[0m";
+            text += kReset;
     }
+    static constexpr const char* kMatch = "\x1b[1;31m";
+    static constexpr const char* kReset = "\x1b[0m";
     bool m_on;
 };
 
-void appendLineText(const search::MatchedLine& line, const Paint& paint, std::string& text) {
+// Appends the bytes [from, from + length) of a line's text: one that keeps no text is read back
+// from its file, the text handed to `spill` whenever it grows past a block.
+void appendLineBytes(const search::SearchResults& results, const search::FileMatches& file,
+                     const search::MatchedLine& line, size_t from, size_t length, std::string& text,
+                     const Spill& spill) {
+    if (line.textKept()) {
+        if (from < line.textLength())
+            text += line.text().substr(from, length);
+        return;
+    }
+    const bool read =
+        search::forEachTextPiece(file, line, from, length, [&](std::string_view piece) {
+            text += piece;
+            if (spill && text.size() >= kBlock)
+                spill(text);
+        });
+    if (!read)
+        throw std::runtime_error("Read Error: " + filePath(results, file) +
+                                 " no longer holds the lines found in it");
+}
+
+void appendSegment(const search::SearchResults& results, const search::FileMatches& file,
+                   const search::MatchedLine& line, const search::MatchedSegment& segment,
+                   std::string& text, const Spill& spill) {
+    appendLineBytes(results, file, line, static_cast<size_t>(std::max(segment.start - 1, 0)),
+                    static_cast<size_t>(std::max(segment.length, 0)), text, spill);
+}
+
+void appendLineText(const search::SearchResults& results, const search::FileMatches& file,
+                    const search::MatchedLine& line, const Paint& paint, std::string& text,
+                    const Spill& spill) {
     if (!paint.on()) { // the segments, one after the other, make up the text shown
-        text += line.shownText();
+        appendLineBytes(results, file, line, line.shownFrom(), line.textLength(), text, spill);
     } else {
         for (const search::MatchedSegment segment : line.segments()) {
-            if (segment.isMatch && segment.length > 0)
-                paint.match(text, segmentText(line, segment));
-            else
-                text += segmentText(line, segment);
+            const bool painted = segment.isMatch && segment.length > 0;
+            if (painted)
+                paint.matchBegin(text);
+            appendSegment(results, file, line, segment, text, spill);
+            if (painted)
+                paint.matchEnd(text);
         }
     }
     if (line.truncated())
@@ -90,7 +141,7 @@ std::string fileHeaderText(const search::SearchResults& results, const search::F
 
 // Appends the text of one file, line, match, context or separator row.
 void appendRowText(const search::SearchResults& results, const Row& row, const ExportHeader& header,
-                   std::string& text) {
+                   std::string& text, const Spill& spill) {
     const Paint paint(header.color);
     const search::FileMatches& file = results.files.at(static_cast<size_t>(row.fileIndex));
     switch (row.kind) {
@@ -117,11 +168,14 @@ void appendRowText(const search::SearchResults& results, const Row& row, const E
     if (header.lineNumbers)
         paint.lineNumber(text, line.lineNumber, ':');
     if (row.kind == RowKind::Line) {
-        appendLineText(line, paint, text);
+        appendLineText(results, file, line, paint, text, spill);
         return;
     }
     const auto match = static_cast<size_t>(row.matchIndex);
-    paint.match(text, matchText(line, match));
+    const search::MatchSpan span = line.match(match);
+    paint.matchBegin(text);
+    appendSegment(results, file, line, {span.start, span.length, true}, text, spill);
+    paint.matchEnd(text);
     if (cutAfterMatch(line, match))
         text += ">";
 }
@@ -159,9 +213,6 @@ ExportHeader makeExportHeader(HeaderKind kind, const search::Criteria& criteria,
 
 namespace {
 
-// Text is handed on in blocks of about this size: fewer writes, and no memory for it all.
-constexpr size_t kBlock = size_t{1} << 20;
-
 // The header's lines, each appended to `out` and followed by lineDone(out).
 template <typename LineDone>
 void appendHeaderLines(const ExportHeader& header, std::string& out, LineDone lineDone) {
@@ -176,12 +227,13 @@ void appendHeaderLines(const ExportHeader& header, std::string& out, LineDone li
 // The rows' lines (line and match rows only with details), each followed by lineDone(out).
 template <typename LineDone>
 void appendRowLines(const search::SearchResults& results, const Rows& rows,
-                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone) {
+                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone,
+                    const Spill& spill = {}) {
     for (const Row& row : rows) {
         if (row.kind == RowKind::Blank) {
             lineDone(out);
         } else if (row.kind == RowKind::FileHeader || details) {
-            appendRowText(results, row, header, out);
+            appendRowText(results, row, header, out, spill);
             lineDone(out);
         }
     }
@@ -191,7 +243,8 @@ void appendRowLines(const search::SearchResults& results, const Rows& rows,
 // a caller may keep lines apart or let them run on in one block.
 template <typename LineDone>
 void appendEachLine(const search::SearchResults& results, const Rows& rows,
-                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone) {
+                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone,
+                    const Spill& spill = {}) {
     if (rows.empty()) {
         for (const char* line : {"No matches found", "", ""}) {
             out += line;
@@ -200,7 +253,7 @@ void appendEachLine(const search::SearchResults& results, const Rows& rows,
         return;
     }
     appendHeaderLines(header, out, lineDone);
-    appendRowLines(results, rows, header, details, out, lineDone);
+    appendRowLines(results, rows, header, details, out, lineDone, spill);
     lineDone(out);
 }
 
@@ -211,13 +264,18 @@ void writeResultText(const search::SearchResults& results, const Rows& rows,
                      const std::function<void(std::string_view)>& write) {
     std::string block;
     block.reserve(kBlock + 4096);
-    appendEachLine(results, rows, header, details, block, [&](std::string& text) {
-        text += '\n';
-        if (text.size() >= kBlock) {
-            write(text);
-            text.clear();
-        }
-    });
+    const Spill handOn = [&write](std::string& text) {
+        write(text);
+        text.clear();
+    };
+    appendEachLine(
+        results, rows, header, details, block,
+        [&](std::string& text) {
+            text += '\n';
+            if (text.size() >= kBlock)
+                handOn(text);
+        },
+        handOn);
     write(block);
 }
 
@@ -248,6 +306,7 @@ class LentFile {
         search::FileMatches& lent = m_alone.files.front();
         lent.fileName = file.fileName;
         lent.numMatches = file.numMatches;
+        lent.lineSource = file.lineSource;
         lent.lines.swap(file.lines);
         lent.context.swap(file.context);
     }
@@ -273,9 +332,10 @@ void endLine(std::string& line) {
 std::string ExportWhileRunning::render(const std::string& folder, search::FileMatches& file) const {
     // A file of very many lines is left to fileRecorded, which writes it through the block it
     // keeps: its text made here would take as much fresh memory again. So is one whose first
-    // rows were rendered ahead, which go out right after its header.
+    // rows were rendered ahead, which go out right after its header, and one with a line read
+    // back from the file, which goes out a block at a time.
     constexpr size_t kMostLinesAhead = 16384;
-    if (file.lines.size() > kMostLinesAhead || file.renderedAhead)
+    if (file.lines.size() > kMostLinesAhead || file.renderedAhead || file.lineSource)
         return {};
     const LentFile lent(folder, file);
     Rows rows;
@@ -286,13 +346,26 @@ std::string ExportWhileRunning::render(const std::string& folder, search::FileMa
 }
 
 void ExportWhileRunning::renderLines(const std::string& folder, search::FileMatches& file,
-                                     std::string& text) const {
+                                     const Write& write) const {
     const LentFile lent(folder, file);
     Rows rows;
     appendFileRows(lent.results(), 0, m_matchesOnly, rows);
+    std::string text;
+    const Spill handOn = [&write](std::string& full) {
+        write(full);
+        full.clear();
+    };
     // Without the header row and the closing blank.
-    appendRowLines(lent.results(), Rows(rows.begin() + 1, rows.end() - 1), m_header, m_details,
-                   text, endLine);
+    appendRowLines(
+        lent.results(), Rows(rows.begin() + 1, rows.end() - 1), m_header, m_details, text,
+        [&](std::string& line) {
+            endLine(line);
+            if (line.size() >= kBlock)
+                handOn(line);
+        },
+        handOn);
+    if (!text.empty())
+        write(text);
 }
 
 void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
@@ -317,7 +390,8 @@ void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size
                                          filePath(results, file) + " could not be read back");
             m_rows.erase(m_rows.begin());
         }
-        appendRowLines(results, m_rows, m_header, m_details, m_block, endLine);
+        appendRowLines(results, m_rows, m_header, m_details, m_block, endLine,
+                       [this](std::string&) { flush(); });
     }
     if (m_block.size() >= kBlock)
         flush();

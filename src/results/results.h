@@ -45,7 +45,7 @@ int32_t buildResultRows(const search::SearchResults& results, View view, Rows& r
 void appendFileRows(const search::SearchResults& results, size_t fileIndex, bool matchesOnly,
                     Rows& rows);
 
-// The bytes of a segment within its line.
+// The bytes of a segment within its line, of a line that keeps its text.
 std::string_view segmentText(const search::MatchedLine& line,
                              const search::MatchedSegment& segment);
 // The bytes of one of the line's matches, and whether the line is cut right after it.
@@ -103,7 +103,7 @@ class ExportWhileRunning final : public search::FileRenderer {
     // A file's rows, worked out on the thread that searched it (ScanOptions::fileRenderer).
     std::string render(const std::string& folder, search::FileMatches& file) const override;
     void renderLines(const std::string& folder, search::FileMatches& file,
-                     std::string& text) const override;
+                     const Write& write) const override;
     // Writes the file's rows: those it rendered, or else worked out now.
     void fileRecorded(const search::SearchResults& results, size_t fileIndex);
     // Writes what is held back: the text so far, before a failure is told.

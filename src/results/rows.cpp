@@ -148,7 +148,7 @@ bool cutAfterMatch(const search::MatchedLine& line, size_t match) {
     if (!line.truncated() || match + 1 != line.matchCount())
         return false;
     const search::MatchSpan span = line.match(match);
-    return span.start + span.length > static_cast<int32_t>(line.text().size()); // nothing after it
+    return span.start + span.length > static_cast<int32_t>(line.textLength()); // nothing after it
 }
 
 std::string filePath(const search::SearchResults& results, const search::FileMatches& file) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -114,6 +115,47 @@ int32_t previousControl(const char* text, int32_t floor, int32_t at) {
     return at;
 }
 
+// A long way to a line's end or start is looked at in copies of pieces of this size, read from
+// the file as the search reads it (FileText::copy): on a line of a gigabyte, touching each mapped
+// page would cost several times the read, and the pages would pile up.
+constexpr int32_t kCopiedPiece = 256 << 10;
+
+// nextControl, going far in copies.
+int32_t nextControlFar(const char* text, int32_t from, int32_t size) {
+    if (size - from <= kCopiedPiece)
+        return nextControl(text, from, size);
+    if (const int32_t near = nextControl(text, from, from + kCopiedPiece);
+        near < from + kCopiedPiece)
+        return near;
+    from += kCopiedPiece;
+    const auto piece = std::make_unique_for_overwrite<char[]>(kCopiedPiece);
+    for (; size - from > kCopiedPiece; from += kCopiedPiece) {
+        if (!util::FileText::copy(text + from, kCopiedPiece, piece.get()))
+            break; // no mapped text: looked at where it is
+        if (const int32_t found = nextControl(piece.get(), 0, kCopiedPiece); found < kCopiedPiece)
+            return from + found;
+    }
+    return nextControl(text, from, size);
+}
+
+// previousControl, going far back in copies.
+int32_t previousControlFar(const char* text, int32_t floor, int32_t at) {
+    if (at - floor <= kCopiedPiece)
+        return previousControl(text, floor, at);
+    if (const int32_t near = previousControl(text, at - kCopiedPiece, at); near > at - kCopiedPiece)
+        return near;
+    at -= kCopiedPiece;
+    const auto piece = std::make_unique_for_overwrite<char[]>(kCopiedPiece);
+    for (; at - floor > kCopiedPiece; at -= kCopiedPiece) {
+        if (!util::FileText::copy(text + at - kCopiedPiece + 1, kCopiedPiece, piece.get()))
+            break;
+        // -1 when the piece holds none
+        if (const int32_t found = previousControl(piece.get(), -1, kCopiedPiece - 1); found >= 0)
+            return at - kCopiedPiece + 1 + found;
+    }
+    return previousControl(text, floor, at);
+}
+
 // Line feeds in [from, to). A long stretch, which the search may have passed and let go already,
 // is told where it starts and then every few megabytes (FileText::passed), so that a mapped
 // file's pages read again here are let go again.
@@ -134,14 +176,18 @@ int32_t countLineFeedsTelling(const char* text, int32_t from, int32_t to) {
 class LineBuilder {
   public:
     LineBuilder(const char* text, int32_t size, MatchedLineArray& lines, bool countLines,
-                const std::function<void(MatchedLineArray&)>& handOver)
+                const std::function<void(MatchedLineArray&)>& handOver, size_t longestKept)
         : m_text(text), m_size(size), m_lines(lines), m_countLines(countLines),
-          m_handOver(handOver) {}
+          m_handOver(handOver), m_longestKept(longestKept) {}
 
     void add(int32_t start, int32_t end) {
-        const int32_t p = previousControl(m_text, m_prevEnd, start);
-        if (p >= m_lineEnd)
-            openLine(p, start, end);
+        // A match that starts within the open line joins it: no control byte lies between the
+        // line's first match and its end, so none need be looked for.
+        if (!m_open || start >= m_lineEnd) {
+            const int32_t p = previousControlFar(m_text, m_prevEnd, start);
+            if (p >= m_lineEnd)
+                openLine(p, start, end);
+        }
         int32_t clipped = end;
         if (clipped > m_lineEnd) {
             clipped = m_lineEnd;
@@ -154,9 +200,9 @@ class LineBuilder {
     void closeLine() {
         if (!m_open)
             return;
-        m_lines.back().assign(
-            std::string_view(m_text + m_lineStart, static_cast<size_t>(m_lineEnd - m_lineStart)),
-            m_matches);
+        const auto length = static_cast<size_t>(m_lineEnd - m_lineStart);
+        m_lines.back().assign(std::string_view(m_text + m_lineStart, length), m_matches,
+                              length <= m_longestKept);
         m_matches.clear();
         m_open = false;
     }
@@ -173,7 +219,7 @@ class LineBuilder {
         m_lines.emplace_back();
         m_open = true;
         m_lineStart = lineStart;
-        m_lineEnd = nextControl(m_text, end > 0 ? end - 1 : 0, m_size);
+        m_lineEnd = nextControlFar(m_text, end > 0 ? end - 1 : 0, m_size);
         m_lines.back().matchStart = start;
         m_lines.back().matchEnd = end;
         // Counted only up to each line's first match: a file without matches costs nothing.
@@ -194,6 +240,7 @@ class LineBuilder {
     int32_t m_lineNumber = 1; // of that place
     bool m_countLines;
     const std::function<void(MatchedLineArray&)>& m_handOver;
+    size_t m_longestKept;
     bool m_open = false;
     std::vector<MatchSpan> m_matches; // of the open line, stored when it closes
 };
@@ -375,35 +422,42 @@ SharedBytes::~SharedBytes() {
 // ---- MatchedLine ----
 
 int32_t MatchedLine::lastLineNumber() const {
+    if (!textKept())
+        return lineNumber + static_cast<int32_t>(m_lineFeeds);
     const std::string_view fromMatch = text().substr(static_cast<size_t>(m_firstMatch.start - 1));
     return lineNumber + static_cast<int32_t>(std::count(fromMatch.begin(), fromMatch.end(), '\n'));
 }
 
-std::string_view MatchedLine::shownText() const {
-    const std::string_view all = text();
-    const bool skip = !all.empty() && isControl(all[0]) && m_firstMatch.start > 1;
-    return all.substr(skip ? 1 : 0);
-}
-
-void MatchedLine::store(const void* more, std::string_view text) {
+void MatchedLine::store(const void* more, std::string_view text, bool keepText) {
     const size_t moreBytes = moreMatchesBytes();
-    SharedBytes bytes(moreBytes + text.size());
+    SharedBytes bytes(moreBytes + (keepText ? text.size() : 0));
     if (moreBytes > 0)
         std::memcpy(bytes.data(), more, moreBytes);
-    if (!text.empty())
+    if (keepText && !text.empty())
         std::memcpy(bytes.data() + moreBytes, text.data(), text.size());
+    // Counted now, while the text is at hand, for a line that keeps none: a line ends at the first
+    // control byte from its first match's last on, so its line feeds all lie in that match.
+    const auto size = static_cast<int32_t>(text.size());
+    const int32_t from = std::clamp(m_firstMatch.start - 1, 0, size);
+    m_lineFeeds =
+        keepText ? 0
+                 : static_cast<uint32_t>(countLineFeedsTelling(
+                       text.data(), from, from + std::clamp(m_firstMatch.length, 0, size - from)));
+    m_leadingControl = !text.empty() && isControl(text[0]) ? 1 : 0;
     m_textLength = static_cast<uint32_t>(text.size());
+    m_textKept = keepText ? 1 : 0;
     m_bytes = std::move(bytes);
 }
 
-void MatchedLine::assign(std::string_view text, const std::vector<MatchSpan>& matches) {
+void MatchedLine::assign(std::string_view text, const std::vector<MatchSpan>& matches,
+                         bool keepText) {
     m_firstMatch = matches.empty() ? MatchSpan{} : matches.front();
     m_matchCount = static_cast<uint32_t>(matches.size());
-    store(matches.size() > 1 ? matches.data() + 1 : nullptr, text);
+    store(matches.size() > 1 ? matches.data() + 1 : nullptr, text, keepText);
 }
 
 void MatchedLine::setText(std::string_view text) {
-    store(m_bytes.data(), text); // the matches after the first stay
+    store(m_bytes.data(), text, true); // the matches after the first stay
 }
 
 void MatchedLine::addMatch(MatchSpan match) {
@@ -414,10 +468,32 @@ void MatchedLine::addMatch(MatchSpan match) {
     assign(text(), matches);
 }
 
+bool forEachTextPiece(const FileMatches& file, const MatchedLine& line, size_t from, size_t length,
+                      const std::function<void(std::string_view)>& take) {
+    const size_t to =
+        from + std::min(length, line.textLength() - std::min(from, line.textLength()));
+    if (line.textKept()) {
+        if (to > from)
+            take(line.text().substr(from, to - from));
+        return true;
+    }
+    // Pieces of a size that a reader handles well, which a written block soon lets go.
+    constexpr size_t kPiece = size_t{1} << 20;
+    std::string piece;
+    for (size_t at = from; at < to; at += piece.size()) {
+        piece.resize(std::min(kPiece, to - at));
+        if (!file.lineSource || !file.lineSource->read(line.textStart() + static_cast<int64_t>(at),
+                                                       piece.size(), piece.data()))
+            return false;
+        take(piece);
+    }
+    return true;
+}
+
 LineSegments::Iterator::Iterator(const MatchedLine* line, bool done) : m_line(line), m_done(done) {
     if (done)
         return;
-    m_pos = !line->text().empty() && isControl(line->text()[0]) ? 2 : 1;
+    m_pos = line->leadingControl() ? 2 : 1;
     advance();
 }
 
@@ -436,7 +512,7 @@ void LineSegments::Iterator::advance() {
         ++m_next;
         return;
     }
-    const auto length = static_cast<int32_t>(m_line->text().size());
+    const auto length = static_cast<int32_t>(m_line->textLength());
     if (m_pos <= length) { // the text after the last match
         m_current = {m_pos, length - m_pos + 1, false};
         m_pos = length + 1;
@@ -447,9 +523,10 @@ void LineSegments::Iterator::advance() {
 
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
                          MatchedLineArray& lines, bool countLines,
-                         const std::function<void(MatchedLineArray&)>& handOver) {
-    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines, countLines,
-                        handOver);
+                         const std::function<void(MatchedLineArray&)>& handOver,
+                         size_t longestKeptLine) {
+    LineBuilder builder(text.data(), static_cast<int32_t>(text.size()), lines, countLines, handOver,
+                        longestKeptLine);
     int32_t found = 0;
     regex.forEachMatch(patternID, text.data(), static_cast<uint32_t>(text.size()), 0, {},
                        [&](regex::MatchResult& match) {

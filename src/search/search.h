@@ -6,6 +6,7 @@
 
 #include "regex/pattern_table.h"
 #include "util/file_io.h"
+#include "util/file_text.h"
 #include "util/text.h"
 #include "util/text_spill.h"
 #include "util/write_gate.h"
@@ -125,11 +126,12 @@ class FileRenderer {
     // `folder` ends with "/"; file.fileName is set, file.folderIndex means nothing here. The file
     // may be borrowed from but is given back as it was. "" leaves the file to FileRecordedEvent.
     virtual std::string render(const std::string& folder, FileMatches& file) const = 0;
-    // Appends the rows of file.lines alone, without the file's header or closing blank: a file
-    // with very many matched lines is rendered a few thousand lines at a time as it is searched
-    // (FileMatches::renderedAhead), so that they are never all kept.
+    // Hands the rows of file.lines alone to `write`, without the file's header or closing blank,
+    // about a megabyte at a time: a file with very many matched lines is rendered a few thousand
+    // lines at a time as it is searched (FileMatches::renderedAhead), so that they are never all
+    // kept.
     virtual void renderLines(const std::string& folder, FileMatches& file,
-                             std::string& text) const = 0;
+                             const std::function<void(std::string_view)>& write) const = 0;
 };
 
 struct ScanOptions {
@@ -152,7 +154,8 @@ struct ScanOptions {
     // A replacing run keeps each file's old content here before replacing it (not owned).
     UndoJournal* undoJournal = nullptr;
     // A find renders each file with matches as soon as it is searched (not owned); with
-    // forgetRecordedFiles the lines of a file so rendered are then let go at once.
+    // forgetRecordedFiles the lines of a file so rendered are then let go at once, and a line
+    // too long to keep is read back from the file when it is shown (MatchedLine::textKept).
     const FileRenderer* fileRenderer = nullptr;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
@@ -251,21 +254,32 @@ class SharedBytes {
 };
 
 // A line holding matches. Only its matches are kept, the first in place: the text between them
-// follows from them and the line's length, which keeps a million lines small.
+// follows from them and the line's length, which keeps a million lines small. A line too long to
+// keep (see findMatchedLines) keeps no text at all; forEachTextPiece reads it back from the file.
 struct MatchedLine {
     int32_t matchStart = 0; // file offset of the line's first match
     int32_t matchEnd = 0;   // just past it
     int32_t lineNumber = 0; // of the first match, from 1, counting line feeds (LF) before it
 
+    // The line's text; empty when it is not kept.
     std::string_view text() const {
-        return {m_bytes.data() + moreMatchesBytes(), static_cast<size_t>(m_textLength)};
+        return {m_bytes.data() + moreMatchesBytes(), textKept() ? textLength() : 0};
     }
-    // The text its segments cover: without the leading control byte, which only separates the
-    // line from what came before, unless the first match takes that byte in.
-    std::string_view shownText() const;
-    // The line's text and all its matches at once, in order.
-    void assign(std::string_view text, const std::vector<MatchSpan>& matches);
-    // Sets the text, or adds a match after the last, one at a time.
+    bool textKept() const { return m_textKept != 0; }
+    size_t textLength() const { return m_textLength; }
+    // File offset of the text's first byte.
+    int32_t textStart() const { return matchStart - (m_firstMatch.start - 1); }
+    // The text begins with the control byte that ends the line before it.
+    bool leadingControl() const { return m_leadingControl != 0; }
+    // Where the text its segments cover begins (0 or 1): after the leading control byte, which
+    // only separates the line from what came before, unless the first match takes that byte in.
+    size_t shownFrom() const { return leadingControl() && m_firstMatch.start > 1 ? 1 : 0; }
+    // The text from shownFrom() on, of a line that keeps it.
+    std::string_view shownText() const { return text().substr(shownFrom()); }
+    // The line's text and all its matches at once, in order; without keepText, only what the
+    // text tells of the line is kept, not its bytes.
+    void assign(std::string_view text, const std::vector<MatchSpan>& matches, bool keepText = true);
+    // Sets the text, or adds a match after the last, one at a time (of a line that keeps it).
     void setText(std::string_view text);
     void addMatch(MatchSpan match);
 
@@ -288,14 +302,17 @@ struct MatchedLine {
     size_t moreMatchesBytes() const {
         return m_matchCount > 1 ? (m_matchCount - 1) * sizeof(MatchSpan) : 0;
     }
-    // Writes the matches after the first and the text into new bytes; either may lie in the
-    // old ones, which are let go only then.
-    void store(const void* more, std::string_view text);
+    // Writes the matches after the first and the text (if kept) into new bytes; either may lie
+    // in the old ones, which are let go only then.
+    void store(const void* more, std::string_view text, bool keepText);
 
     MatchSpan m_firstMatch;
     uint32_t m_matchCount : 31 = 0;
     uint32_t m_truncated : 1 = 0;
-    uint32_t m_textLength = 0;
+    uint32_t m_textLength : 31 = 0;
+    uint32_t m_textKept : 1 = 1;
+    uint32_t m_lineFeeds : 31 = 0; // of a line that keeps no text: those its first match takes in
+    uint32_t m_leadingControl : 1 = 0;
     SharedBytes m_bytes; // the matches after the first, then the text
 };
 using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;
@@ -338,7 +355,15 @@ struct FileMatches {
     // Rows of lines already let go, rendered while the file was searched (see FileRenderer); they
     // follow the file's header, before the rows of `lines`.
     std::shared_ptr<const util::TextSpill> renderedAhead{};
+    // The file searched, held open while some of its lines keep no text (MatchedLine::textKept).
+    std::shared_ptr<const util::FileBytes> lineSource{};
 };
+
+// Hands the bytes [from, from + length) of one of the file's lines to `take` in order, as far as
+// the text reaches: a text not kept is read back from file.lineSource, a piece at a time. False
+// when the file no longer holds them.
+bool forEachTextPiece(const FileMatches& file, const MatchedLine& line, size_t from, size_t length,
+                      const std::function<void(std::string_view)>& take);
 
 struct SearchResults {
     int32_t filesScanned = 0;
@@ -384,10 +409,12 @@ util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
 // countLines every line is numbered 0, and the line feeds before it are never counted.
 // With `handOver`, once the lines closed so far are many (kHandOverLines), they are handed
 // over, and `lines` is left to hold what follows: a file's lines need not all be kept at once.
+// Lines longer than longestKeptLine keep no text (MatchedLine::textKept).
 constexpr size_t kHandOverLines = 4096;
 int32_t findMatchedLines(regex::PatternTable& regex, int32_t patternID, std::string_view text,
                          MatchedLineArray& lines, bool countLines = true,
-                         const std::function<void(MatchedLineArray& lines)>& handOver = {});
+                         const std::function<void(MatchedLineArray& lines)>& handOver = {},
+                         size_t longestKeptLine = SIZE_MAX);
 
 // Where a run stands: the list of files being made (filesTotal 0), then the files being read.
 struct Progress {

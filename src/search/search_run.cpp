@@ -30,6 +30,9 @@ namespace {
 
 constexpr int64_t kMaxFileSize = 0x7fffffff; // offsets are 32-bit
 constexpr size_t kKeepBufferBytes = size_t{64} << 20;
+// A matched line longer than this, in a file held open to read it back, keeps no text: a file
+// that is one line of a gigabyte would otherwise be held whole, and then its rows too.
+constexpr size_t kLongestKeptLine = size_t{256} << 10;
 
 class ProgressThrottle {
   public:
@@ -74,15 +77,21 @@ std::string readStatusText(util::ReadStatus status, int error) {
 }
 
 // Searches the buffer with every item; returns the number of matches added to `file`, whose
-// context lines are kept when the run asks for them.
+// context lines are kept when the run asks for them. With file.lineSource, long lines keep no
+// text; the source is let go when none is that long.
 int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file,
                      const std::function<void(MatchedLineArray&)>& handOver) {
     const ScanOptions& options = specs.options;
     const bool context = options.contextBefore > 0 || options.contextAfter > 0;
+    const size_t longestKept = file.lineSource ? kLongestKeptLine : SIZE_MAX;
     int32_t found = 0;
     for (const ReplaceRule& item : specs.items)
         found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines,
-                                  options.countLines || context, handOver);
+                                  options.countLines || context, handOver, longestKept);
+    // Lines handed over were rendered already; only those left may need the file again.
+    if (std::all_of(file.lines.begin(), file.lines.end(),
+                    [](const MatchedLine& line) { return line.textKept(); }))
+        file.lineSource.reset();
     if (found > 0 && context)
         collectContextLines(buffer, file.lines, options.contextBefore, options.contextAfter,
                             file.context);
@@ -164,10 +173,16 @@ std::function<void(MatchedLineArray&)> renderingAhead(const CompiledRequest& spe
             folder = folderPart(path);
             file.fileName = path.substr(folder.size());
         }
-        std::string text;
-        options.fileRenderer->renderLines(folder, file, text);
-        spill->append(text);
+        options.fileRenderer->renderLines(folder, file,
+                                          [&spill](std::string_view text) { spill->append(text); });
     };
+}
+
+// Where a find's rows are rendered as it goes and nothing else looks at its lines, a line too
+// long to keep is read back from the file when it is shown.
+bool readsLinesBack(const CompiledRequest& specs) {
+    return specs.options.fileRenderer != nullptr && specs.options.forgetRecordedFiles &&
+           !specs.replace;
 }
 
 // A file rendered where it was searched; its lines go there too when nobody needs them after.
@@ -210,6 +225,8 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                     return;
                 }
                 FileMatches file;
+                if (readsLinesBack(specs))
+                    file.lineSource = text.file();
                 file.numMatches = searchBuffer(
                     specs, content, file, renderingAhead(specs, path, file, spill, linesAhead));
                 file.renderedAhead = spill;

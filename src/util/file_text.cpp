@@ -105,7 +105,7 @@ void FileText::unmap() {
         munmap(m_mapping, m_mappedSize);
     m_mapping = nullptr;
     m_mappedSize = 0;
-    m_file.close();
+    m_file.reset();
     m_text = {};
 }
 
@@ -121,7 +121,7 @@ ReadStatus FileText::load(const std::string& fileName, std::string& buffer, int&
         if (mapping != MAP_FAILED) {
             m_mapping = mapping;
             m_mappedSize = size;
-            m_file.reset(file.release());
+            m_file = std::make_shared<const FileBytes>(file.release());
             m_text = std::string_view(static_cast<const char*>(mapping), size);
             // A binary file that is skipped is left after its first pages.
             bool binary = false;
@@ -162,6 +162,11 @@ void FileText::passed(const char* at) {
     setUpAhead(*guard, offset);
 }
 
+bool FileBytes::read(int64_t offset, size_t length, char* into) const {
+    int error = 0;
+    return readRange(m_file.get(), offset, length, into, error) == static_cast<int64_t>(length);
+}
+
 bool FileText::copy(const char* at, size_t length, char* into) {
     const BusGuard* const guard = tGuard;
     if (guard == nullptr || guard->file < 0)
@@ -184,7 +189,7 @@ bool FileText::guarded(const std::function<void(std::string_view text)>& work,
     BusGuard guard;
     guard.mapping = static_cast<char*>(m_mapping);
     guard.size = m_mappedSize;
-    guard.file = m_file.get();
+    guard.file = m_file->descriptor();
     guard.outer = tGuard;
     guard.windowed = windowed;
     if (windowed)

@@ -8,10 +8,24 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace kestrava::util {
+
+// A mapped file held open once its text is let go, to read some of its bytes again: the text of
+// a matched line too long to keep while a run goes on.
+class FileBytes {
+  public:
+    explicit FileBytes(int file) : m_file(file) {}
+    int descriptor() const { return m_file.get(); }
+    // Copies `length` bytes from `offset` into `into`; false when the file no longer holds them.
+    bool read(int64_t offset, size_t length, char* into) const;
+
+  private:
+    UniqueFd m_file;
+};
 
 class FileText {
   public:
@@ -30,6 +44,8 @@ class FileText {
     ReadStatus load(const std::string& fileName, std::string& buffer, int& error, int64_t maxSize,
                     ReadTarget* target = nullptr, size_t nulProbe = 0);
     bool binary() const { return m_binary; }
+    // The mapped file, open as long as it is held; none for a text read into a buffer.
+    std::shared_ptr<const FileBytes> file() const { return m_file; }
 
     // Runs `work` over the text. A mapped file that another program shrinks meanwhile would
     // end the process with SIGBUS when the lost part is touched; instead `work` is abandoned
@@ -51,7 +67,7 @@ class FileText {
     void unmap();
     std::string_view m_text;
     void* m_mapping = nullptr;
-    UniqueFd m_file; // of a mapped text, for copy()
+    std::shared_ptr<const FileBytes> m_file; // of a mapped text, for copy() and file()
     size_t m_mappedSize = 0;
     bool m_binary = false;
 };

@@ -106,6 +106,49 @@ TEST_F(CliTest, AFileOfVeryManyMatchedLinesComesOutWhole) {
     }
 }
 
+// A line too long to keep, in a file large enough to be mapped, is read back from the file a
+// piece at a time when it is shown: with matches far apart in it, a match that runs into it from
+// the line before, colours and lines around it, it comes out as any line does.
+TEST_F(CliTest, ALineOfSeveralMegabytesComesOutAsAnyLine) {
+    std::string line(size_t{6} << 20, 'x');
+    std::string painted;
+    size_t from = 0;
+    for (const size_t at : {size_t{0}, size_t{300} << 10, (size_t{1} << 20) - 2, size_t{5} << 20}) {
+        line.replace(at, 4, "beta");
+        painted += line.substr(from, at - from) + "\x1b[1;31mbeta\x1b[0m";
+        from = at + 4;
+    }
+    painted += line.substr(from);
+    const std::string folder = m_root + "/long";
+    writeFile(folder + "/long.txt", "alpha\n" + line + "\ngamma\n");
+    const auto head = [&](int matches) {
+        return "Found " + std::to_string(matches) + (matches == 1 ? " match in " : " matches in ") +
+               folder + "/long.txt\n";
+    };
+    const std::string beta = "2:beta\n";
+    const struct {
+        std::vector<std::string> options;
+        std::string out;
+    } cases[] = {
+        {{}, head(4) + line + "\n\n\n"},
+        {{"-n", "--view", "matches"}, head(4) + beta + beta + beta + beta + "\n\n"},
+        {{"-n", "--color", "always"},
+         "\x1b[1m" + head(4).substr(0, head(4).size() - 1) +
+             "\x1b[0m\n\x1b[32m2\x1b[0m\x1b[36m:\x1b[0m" + painted + "\n\n\n"},
+        {{"-C", "1", "-n"}, head(4) + "1-alpha\n2:" + line + "\n3-gamma\n\n\n"},
+        {{"-C", "1", "-n", "-e", "a\\sbeta"}, head(1) + "1:alpha\n" + line + "\n3-gamma\n\n\n"},
+        {{"-l"}, head(4) + "\n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        std::vector<std::string> args{"find", "-d", folder, "-f", "*", "-e", "beta", "--no-header"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliRun run = cli(args);
+        EXPECT_TRUE(run.out == c.out) << run.out.size() << " bytes, not " << c.out.size();
+        EXPECT_EQ(run.status, 0);
+    }
+}
+
 TEST_F(CliTest, RichTextDocument) {
     writeFile(m_root + "/brace.txt", "x{y}z\n");
     const CliRun run = find({"--rtf", "--no-header", "--view", "unique"}, "\\{y}");

@@ -135,7 +135,8 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                                   search::FileMatches first = file;
                                   first.lines.resize(1);
                                   std::string ahead;
-                                  running.renderLines(folder, first, ahead);
+                                  running.renderLines(
+                                      folder, first, [&](std::string_view text) { ahead += text; });
                                   auto spill = std::make_shared<util::TextSpill>();
                                   spill->append(ahead);
                                   file.renderedAhead = spill;
