@@ -289,7 +289,7 @@ UndoJournal::UndoJournal(const std::string& root, const UndoRunRequest& request)
     m_run.fd.reset(m_root.openSubfolder(m_id));
     m_run.path = m_folder;
     if (m_run.fd.isOpen() && ::fchmod(m_run.fd.get(), 0700) == 0) // whatever the umask
-        m_manifest.reset(m_run.openFile(kManifest, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, 0600));
+        m_manifest.reset(m_run.createFile(kManifest, 0600, true));
     const std::string header = std::string(kMagic) + "time\t" +
                                std::to_string(std::chrono::system_clock::to_time_t(now)) +
                                "\npattern\t" + escaped(request.pattern) + "\ntemplate\t" +
@@ -345,7 +345,7 @@ util::WriteOutcome UndoJournal::keepContent(const util::ReplacedFile& file,
     if (file.rewrittenFd < 0 && !from.isOpen() && errno == ENOENT)
         return util::WriteOutcome::Refused;
     const int source = file.rewrittenFd >= 0 ? file.rewrittenFd : from.get();
-    util::UniqueFd copy(m_run.openFile(entry, O_WRONLY | O_CREAT | O_EXCL, 0600));
+    util::UniqueFd copy(m_run.createFile(entry, 0600));
     if (source < 0 || !copy.isOpen()) {
         err = errno;
         return util::WriteOutcome::Failed;
@@ -630,7 +630,7 @@ UndoOutcome undoRun(const std::string& root, const std::string& id, bool force) 
     }
     if (outcome.restored.empty() && outcome.refused.empty())
         outcome.message = "Run " + run->info.id + " was undone already; nothing to do";
-    const util::UniqueFd undone(folder.openFile(kUndoneLog, O_WRONLY | O_CREAT | O_APPEND, 0600));
+    const util::UniqueFd undone(folder.appendToFile(kUndoneLog, 0600));
     int err = 0;
     if (undone.isOpen() && util::writeAll(undone.get(), log, err))
         ::fdatasync(undone.get());

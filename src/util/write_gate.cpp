@@ -137,6 +137,14 @@ int GatedFolder::openFile(const std::string& name, int flags, mode_t mode) const
     return ::openat(fd.get(), name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
 }
 
+int GatedFolder::createFile(const std::string& name, mode_t mode, bool append) const {
+    return openFile(name, O_WRONLY | O_CREAT | O_EXCL | (append ? O_APPEND : 0), mode);
+}
+
+int GatedFolder::appendToFile(const std::string& name, mode_t mode) const {
+    return openFile(name, O_WRONLY | O_CREAT | O_APPEND, mode);
+}
+
 int GatedFolder::openSubfolder(const std::string& name) const {
     return openName(fd.get(), name, O_RDONLY | O_DIRECTORY, 0);
 }

@@ -27,6 +27,9 @@ struct GatedFolder {
     // The calls below take a bare name (no "/") and never follow a link at it. Each returns what
     // the system call returns, with errno set on failure.
     int openFile(const std::string& name, int flags, mode_t mode = 0) const;
+    // A new file for writing (O_EXCL), or one written at its end, created when missing.
+    int createFile(const std::string& name, mode_t mode, bool append = false) const;
+    int appendToFile(const std::string& name, mode_t mode) const;
     int openSubfolder(const std::string& name) const;
     int makeSubfolder(const std::string& name, mode_t mode) const;
     int stat(const std::string& name, struct stat& info) const;
