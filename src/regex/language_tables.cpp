@@ -1,4 +1,4 @@
-// Character tables by language: PCRE's tables built while the thread runs in a French, German
+// Character tables by language: the library's tables built while the thread runs in a French, German
 // or the user's locale, built once per language and shared by every pattern.
 #include "internal/pattern_internals.h"
 
@@ -14,7 +14,7 @@ namespace kestrava::regex {
 namespace {
 
 struct TablesDeleter {
-    void operator()(unsigned char* tables) const { pcre_free(tables); }
+    void operator()(unsigned char* tables) const { pcre2_maketables_free(nullptr, tables); }
 };
 using TablesPtr = std::unique_ptr<unsigned char, TablesDeleter>;
 
@@ -64,7 +64,7 @@ TablesPtr buildTablesIn(locale_t locale) {
     ThreadLocaleScope scope(locale);
     if (MB_CUR_MAX != 1)
         return nullptr;
-    return TablesPtr(const_cast<unsigned char*>(pcre_maketables()));
+    return TablesPtr(const_cast<unsigned char*>(pcre2_maketables(nullptr)));
 }
 
 // The first candidate locale that exists and is single-byte; errno's value when none is.
@@ -113,7 +113,7 @@ const unsigned char* getLanguageTables(PatternLanguage language, int32_t& errorC
     if (slot)
         return slot.get();
     if (language == PatternLanguage::UserLocale)
-        slot.reset(const_cast<unsigned char*>(pcre_maketables()));
+        slot.reset(const_cast<unsigned char*>(pcre2_maketables(nullptr)));
     else
         slot = buildLanguageTables(language, errorCode);
     return slot.get();

@@ -21,9 +21,10 @@ namespace kestrava::regex {
 namespace {
 
 // Options under which plain text matches itself and nothing else.
-constexpr int32_t kLiteralSafeFlags = PCRE_CASELESS | PCRE_DOTALL | PCRE_MULTILINE |
-                                      PCRE_DOLLAR_ENDONLY | PCRE_UNGREEDY | PCRE_NO_AUTO_CAPTURE |
-                                      PCRE_EXTRA | PCRE_NO_UTF8_CHECK;
+constexpr uint64_t kLiteralSafeFlags = PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE |
+                                       PCRE2_DOLLAR_ENDONLY | PCRE2_UNGREEDY |
+                                       PCRE2_NO_AUTO_CAPTURE | pcre_api::kStrictEscapes |
+                                       PCRE2_NO_UTF_CHECK;
 
 // Each alternative costs two byte probes per place; past this many the engine's own start-byte
 // table is the better search.
@@ -375,7 +376,7 @@ struct LiteralScanner::Probes {
 #endif
 };
 
-std::vector<std::string> plainLiterals(const std::string& pattern, int32_t flags,
+std::vector<std::string> plainLiterals(const std::string& pattern, uint64_t flags,
                                        PatternLanguage language) {
     // The library reads the pattern up to its first NUL.
     const std::string text(pattern.c_str());

@@ -7,25 +7,29 @@
 namespace kestrava::regex {
 
 RegexErrorCode execResultError(int rc) {
-    switch (rc) {
-    case PCRE_ERROR_NOMATCH:
-        return RegexErrorCode::MatchNotFound;
-    case PCRE_ERROR_NULL:
-        return RegexErrorCode::NullPatternOrTarget;
-    case PCRE_ERROR_BADOPTION:
-        return RegexErrorCode::BadMatchOption;
-    case PCRE_ERROR_BADMAGIC:
-        return RegexErrorCode::BadPatternCode;
-    case PCRE_ERROR_UNKNOWN_OPCODE:
-        return RegexErrorCode::UnknownPatternItem;
-    case PCRE_ERROR_NOMEMORY:
-        return RegexErrorCode::OutOfMemory;
-    // The recursion limit is the same kind of backtracking limit, so it gets the same message.
-    case PCRE_ERROR_MATCHLIMIT:
-    case PCRE_ERROR_RECURSIONLIMIT:
-        return RegexErrorCode::MatchLimit;
-    case PCRE_ERROR_BADUTF8:
+    // The library tells each kind of bad UTF-8 sequence apart; the layer has one code for all.
+    if (rc <= PCRE2_ERROR_UTF8_ERR1 && rc >= PCRE2_ERROR_UTF8_ERR21)
         return RegexErrorCode::BadUtf8;
+    switch (rc) {
+    case PCRE2_ERROR_NOMATCH:
+        return RegexErrorCode::MatchNotFound;
+    case PCRE2_ERROR_NULL:
+        return RegexErrorCode::NullPatternOrTarget;
+    case PCRE2_ERROR_BADOPTION:
+        return RegexErrorCode::BadMatchOption;
+    case PCRE2_ERROR_BADMAGIC:
+    case PCRE2_ERROR_BADMODE:
+        return RegexErrorCode::BadPatternCode;
+    case PCRE2_ERROR_INTERNAL:
+        return RegexErrorCode::UnknownPatternItem;
+    case PCRE2_ERROR_NOMEMORY:
+        return RegexErrorCode::OutOfMemory;
+    // The depth and heap limits are the same kind of backtracking limit, so they get the same
+    // message.
+    case PCRE2_ERROR_MATCHLIMIT:
+    case PCRE2_ERROR_DEPTHLIMIT:
+    case PCRE2_ERROR_HEAPLIMIT:
+        return RegexErrorCode::MatchLimit;
     default:
         return rc >= 0 ? RegexErrorCode::None : RegexErrorCode::UnknownExecResult;
     }
@@ -41,7 +45,7 @@ void raiseExecError(RegexErrorCode code, int rc, RegexOperation method, RegexOpe
 
 namespace {
 
-void storeExecResult(int rc, const char* target, uint32_t length, int32_t flags,
+void storeExecResult(int rc, const char* target, uint32_t length, uint32_t flags,
                      int32_t captureCount, MatchResult& result) {
     result.matched = rc >= 0;
     result.target = result.matched ? target : nullptr;
@@ -67,35 +71,6 @@ uint32_t nextCharacter(const char* target, uint32_t length, uint32_t pos, bool u
     return pos;
 }
 
-// One match of a throw-away pattern; errors other than "no match" are raised.
-bool getMatchStatic(const real_pcre* code, const pcre_extra* extra, const char* target,
-                    MatchResult& result, RegexOperation callingMethod, int32_t flags,
-                    uint32_t startOffset, uint32_t length) {
-    if (code == nullptr)
-        raiseErrorCalling(RegexErrorCode::CompiledPatternNil, callingMethod,
-                          RegexOperation::GetMatchStatic, -1, {});
-    if (startOffset > length)
-        raiseErrorCalling(RegexErrorCode::StartAtTooLarge, callingMethod,
-                          RegexOperation::GetMatchStatic, -1,
-                          {int64_t{length}, int64_t{startOffset}});
-    const int32_t captureCount = pcre_api::captureCount(code);
-    result.groupStartEnd.assign(static_cast<size_t>(captureCount + 1) * 3, 0);
-    const int rc =
-        pcre_api::exec(code, extra, target, length, startOffset, flags, result.groupStartEnd.data(),
-                       static_cast<int>(result.groupStartEnd.size()));
-    storeExecResult(rc, target, length, flags, captureCount, result);
-    markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
-    result.patternID = -1;
-    result.matchPatternID = 0;
-    if (result.errorCode != RegexErrorCode::None &&
-        result.errorCode != RegexErrorCode::MatchNotFound) {
-        const RegexErrorCode code35 = result.errorCode;
-        clearMatchResult(result);
-        raiseExecError(code35, rc, callingMethod, RegexOperation::GetMatchStatic, "");
-    }
-    return result.matched;
-}
-
 // Runs `exec` into the result's offset vector. Without captures only the whole match is asked
 // for: its end is still needed to go on.
 template <typename Exec>
@@ -106,7 +81,7 @@ int runInto(MatchResult& result, int32_t vectorSize, bool capture, Exec exec) {
 
 // Fills the result from the library's answer; `ids` are the pattern's ID and compile serial.
 void storeMatch(int rc, std::pair<int32_t, int32_t> ids, int32_t captureCount, const char* target,
-                uint32_t length, int32_t flags, bool capture, MatchResult& result) {
+                uint32_t length, uint32_t flags, bool capture, MatchResult& result) {
     storeExecResult(rc, target, length, flags, capture ? captureCount : 0, result);
     markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
     if (!capture)
@@ -138,25 +113,26 @@ PatternTable::EntryView PatternTable::validatedEntry(int32_t patternID, RegexOpe
     if (!entry.compiled && requireCompiled)
         raiseClassErrorCalling(RegexErrorCode::CompiledPatternNil, method, called, shownClass, 0,
                                {});
-    return EntryView{entry.compiled.get(),
-                     entry.extra.get(),
-                     entry.serial,
-                     entry.captureCount,
-                     m_groupOffsetVectorSize,
-                     entry.literals.empty() ? nullptr : &entry.literals,
-                     entry.literalCaseless,
-                     entry.required.text.empty() && entry.required.wordStartLength == 0
-                         ? nullptr
-                         : &entry.required,
-                     entry.unchecked.get(),
-                     entry.uncheckedExtra.get(),
-                     entry.anchored.get(),
-                     entry.anchoredExtra.get(),
-                     (entry.compileOptions & PCRE_UTF8) != 0};
+    EntryView view;
+    view.kept = entry.compiled;
+    view.serial = entry.serial;
+    view.captureCount = entry.captureCount;
+    view.vectorSize = m_groupOffsetVectorSize;
+    if (const CompiledPattern* compiled = view.kept.get()) {
+        view.compiled = compiled->checked();
+        view.anchored = compiled->anchored();
+        view.literals = compiled->literals().empty() ? nullptr : &compiled->literals();
+        view.literalCaseless = compiled->literalCaseless();
+        view.required = compiled->knowsRequired() ? &compiled->required() : nullptr;
+        view.utf8 = compiled->utf8();
+        view.settings = {compiled->matchLimit(), m_onCallOut ? &m_onCallOut : nullptr,
+                         compiled->stopCallOutAt()};
+    }
+    return view;
 }
 
 bool PatternTable::getMatch(int32_t patternID, const char* target, MatchResult& result,
-                            RegexOperation callingMethod, bool capture, int32_t flags,
+                            RegexOperation callingMethod, bool capture, uint32_t flags,
                             uint32_t startOffset, uint32_t targetLength) {
     const EntryView entry =
         validatedEntry(patternID, callingMethod, RegexOperation::GetMatch, true);
@@ -178,11 +154,11 @@ bool PatternTable::getMatch(int32_t patternID, const char* target, MatchResult& 
 
 // One attempt at `at` alone, over the text up to searchEnd, on the code compiled anchored.
 bool PatternTable::attemptAt(int32_t patternID, const EntryView& entry, const char* target,
-                             MatchResult& result, bool capture, int32_t flags, uint32_t at,
+                             MatchResult& result, bool capture, uint32_t flags, uint32_t at,
                              uint32_t searchEnd) {
     const int rc = runInto(result, entry.vectorSize, capture, [&](int* ovector, int size) {
-        return pcre_api::exec(entry.anchored, entry.anchoredExtra, target, searchEnd, at, flags,
-                              ovector, size);
+        return pcre_api::exec(entry.anchored, target, searchEnd, at, flags, ovector, size,
+                              entry.settings);
     });
     storeMatch(rc, {patternID, entry.serial}, entry.captureCount, target, searchEnd, flags, capture,
                result);
@@ -212,7 +188,7 @@ constexpr uint32_t kTellEvery = 256 << 10;
 size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_t targetLength,
                                   uint32_t startOffset, MatchOptions options,
                                   const MatchFound& found) {
-    const int32_t flags = matchOptionsToFlags(options);
+    const uint32_t flags = matchOptionsToFlags(options);
     const bool capture = !options.contains(MatchOption::NoCapturing);
     const EntryView entry =
         validatedEntry(patternID, RegexOperation::Matches, RegexOperation::Matches, true);
@@ -258,12 +234,12 @@ size_t PatternTable::forEachMatch(int32_t patternID, const char* target, uint32_
 }
 
 size_t PatternTable::engineMatches(int32_t patternID, const EntryView& entry, const char* target,
-                                   uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                   uint32_t targetLength, uint32_t startOffset, uint32_t flags,
                                    bool capture, const MatchFound& found) {
-    const bool utf8 = pcre_api::isUtf8(entry.compiled);
+    const bool utf8 = entry.utf8;
     size_t count = 0;
     uint32_t pos = startOffset;
-    int32_t retryFlags = 0; // set after an empty match: try a non-empty match at the same place
+    uint32_t retryFlags = 0; // set after an empty match: try a non-empty match at the same place
     for (;;) {
         MatchResult result;
         if (!getMatch(patternID, target, result, RegexOperation::Matches, capture,
@@ -297,7 +273,7 @@ class FoundWithoutEngine {
   public:
     // `ids`: the pattern's ID and compile serial; `vectorSize`: the slots of a capturing result.
     FoundWithoutEngine(std::pair<int32_t, int32_t> ids, int32_t vectorSize, const char* target,
-                       uint32_t targetLength, int32_t flags, bool capture,
+                       uint32_t targetLength, uint32_t flags, bool capture,
                        const PatternTable::MatchFound& found)
         : m_found(found) {
         m_result.matched = true;
@@ -333,7 +309,7 @@ class FoundWithoutEngine {
 } // namespace
 
 size_t PatternTable::literalMatches(int32_t patternID, const EntryView& entry, const char* target,
-                                    uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                    uint32_t targetLength, uint32_t startOffset, uint32_t flags,
                                     bool capture, const MatchFound& found) const {
     LiteralScanner scanner(*entry.literals, entry.literalCaseless, target, targetLength);
     const FoundWithoutEngine hand({patternID, entry.serial}, entry.vectorSize, target, targetLength,
@@ -420,7 +396,7 @@ class RunLocator {
 // the extra calls cost, so after a trial the engine goes on over the whole rest alone (with the
 // same matches).
 size_t PatternTable::runBoundMatches(int32_t patternID, const EntryView& entry, const char* target,
-                                     uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                     uint32_t targetLength, uint32_t startOffset, uint32_t flags,
                                      bool capture, const MatchFound& found) {
     // One call of the engine costs about as much as letting it run over this many bytes.
     constexpr uint64_t kBytesPerCall = 64;
@@ -473,7 +449,7 @@ size_t PatternTable::runBoundMatches(int32_t patternID, const EntryView& entry, 
 // run (see RequiredText::wordStartLength): one anchored attempt per run long enough, which sees
 // the whole text before the run and the stop byte after it, finds just what the engine finds.
 size_t PatternTable::wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
-                                      uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                                      uint32_t targetLength, uint32_t startOffset, uint32_t flags,
                                       bool capture, const MatchFound& found) {
     WordStartRuns runs(entry.required->stops, entry.required->wordStartLength, target,
                        targetLength);
@@ -504,7 +480,7 @@ size_t PatternTable::wordStartMatches(int32_t patternID, const EntryView& entry,
     return count;
 }
 
-void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t flags,
+void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, uint32_t flags,
                const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
                std::vector<std::string>& pieces) {
     std::vector<int> ovector(static_cast<size_t>(captureCount + 1) * 3);
@@ -513,7 +489,7 @@ void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t f
     while (limit != 0) {
         const int rc = pcre_api::search(code, target, length, pos, flags, ovector.data(),
                                         static_cast<int>(ovector.size()));
-        if (rc < PCRE_ERROR_NOMATCH)
+        if (rc < 0 && rc != PCRE2_ERROR_NOMATCH)
             raiseExecError(execResultError(rc), rc, RegexOperation::SplitToArray,
                            RegexOperation::SplitToArray, "");
         if (rc <= 0)
@@ -559,19 +535,50 @@ int32_t cachedOrRaise(const std::string& pattern, bool bypassCache, RegexOperati
     return id;
 }
 
-struct ThrowAway {
-    CompiledPtr compiled;
-    ExtraPtr extra;
-};
-
-ThrowAway compileThrowAway(const std::string& pattern, RegexOperation method) {
-    ThrowAway block;
+std::shared_ptr<const CompiledPattern> compileThrowAway(const std::string& pattern,
+                                                        RegexOperation method) {
+    std::shared_ptr<const CompiledPattern> compiled;
     PatternStatus status;
     const bool study = !kDefaultStaticPatternOptions.contains(PatternOption::NoStudy);
     if (!compileStandalone(pattern, patternOptionsToFlags(kDefaultStaticPatternOptions), study,
-                           PatternLanguage::English, block.compiled, block.extra, status))
+                           PatternLanguage::English, compiled, status))
         raiseStatus(status, method, -1);
-    return block;
+    return compiled;
+}
+
+// The throw-away pattern's forms as a search runs them.
+pcre_api::SearchCode searchCode(const CompiledPattern& compiled) {
+    return {compiled.checked(),
+            compiled.unchecked(),
+            compiled.anchored(),
+            compiled.utf8(),
+            {compiled.matchLimit(), nullptr, compiled.stopCallOutAt()}};
+}
+
+// One match of a throw-away pattern; errors other than "no match" are raised.
+bool getMatchStatic(const CompiledPattern& compiled, const char* target, MatchResult& result,
+                    RegexOperation callingMethod, uint32_t flags, uint32_t startOffset,
+                    uint32_t length) {
+    if (startOffset > length)
+        raiseErrorCalling(RegexErrorCode::StartAtTooLarge, callingMethod,
+                          RegexOperation::GetMatchStatic, -1,
+                          {int64_t{length}, int64_t{startOffset}});
+    const int32_t captureCount = compiled.captureCount();
+    result.groupStartEnd.assign(static_cast<size_t>(captureCount + 1) * 3, 0);
+    const int rc = pcre_api::search(searchCode(compiled), target, length, startOffset, flags,
+                                    result.groupStartEnd.data(),
+                                    static_cast<int>(result.groupStartEnd.size()));
+    storeExecResult(rc, target, length, flags, captureCount, result);
+    markUnsetGroups(rc, result.groupCount, result.groupStartEnd);
+    result.patternID = -1;
+    result.matchPatternID = 0;
+    if (result.errorCode != RegexErrorCode::None &&
+        result.errorCode != RegexErrorCode::MatchNotFound) {
+        const RegexErrorCode code35 = result.errorCode;
+        clearMatchResult(result);
+        raiseExecError(code35, rc, callingMethod, RegexOperation::GetMatchStatic, "");
+    }
+    return result.matched;
 }
 
 } // namespace
@@ -584,9 +591,8 @@ bool match(const std::string& pattern, const std::string& target, bool bypassCac
         return RegexInternals::getMatch(
             regExStatic(), id, target.data(), result, RegexOperation::Match, true,
             RegexInternals::defaultMatchFlags(regExStatic()), 0, length);
-    const ThrowAway block = compileThrowAway(pattern, RegexOperation::Match);
-    return getMatchStatic(block.compiled.get(), block.extra.get(), target.data(), result,
-                          RegexOperation::Match, 0, 0, length);
+    const auto compiled = compileThrowAway(pattern, RegexOperation::Match);
+    return getMatchStatic(*compiled, target.data(), result, RegexOperation::Match, 0, 0, length);
 }
 
 void split(const std::string& pattern, const std::string& target, bool bypassCache,
@@ -597,10 +603,9 @@ void split(const std::string& pattern, const std::string& target, bool bypassCac
         regExStatic().splitToArray(id, target.data(), length, 0, -1, pieces);
         return;
     }
-    const ThrowAway block = compileThrowAway(pattern, RegexOperation::Split);
+    const auto compiled = compileThrowAway(pattern, RegexOperation::Split);
     pieces.clear();
-    splitLoop({block.compiled.get(), block.extra.get()},
-              pcre_api::captureCount(block.compiled.get()), 0, target.data(), length, 0, -1,
+    splitLoop(searchCode(*compiled), compiled->captureCount(), 0, target.data(), length, 0, -1,
               pieces);
 }
 

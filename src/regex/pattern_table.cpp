@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <mutex>
 #include <utility>
 
@@ -13,37 +14,37 @@ namespace {
 
 struct OptionFlag {
     uint8_t option;
-    int32_t flag;
+    uint64_t flag;
 };
 
 constexpr std::array<OptionFlag, 11> kPatternFlags = {{
-    {static_cast<uint8_t>(PatternOption::IgnoreCase), PCRE_CASELESS},
-    {static_cast<uint8_t>(PatternOption::Multiline), PCRE_MULTILINE},
-    {static_cast<uint8_t>(PatternOption::DotMatchesAll), PCRE_DOTALL},
-    {static_cast<uint8_t>(PatternOption::IgnorePatternWhiteSpace), PCRE_EXTENDED},
-    {static_cast<uint8_t>(PatternOption::Anchored), PCRE_ANCHORED},
-    {static_cast<uint8_t>(PatternOption::DollarEndOnly), PCRE_DOLLAR_ENDONLY},
-    {static_cast<uint8_t>(PatternOption::Extra), PCRE_EXTRA},
-    {static_cast<uint8_t>(PatternOption::UnGreedy), PCRE_UNGREEDY},
-    {static_cast<uint8_t>(PatternOption::Utf8), PCRE_UTF8},
-    {static_cast<uint8_t>(PatternOption::ExplicitCapture), PCRE_NO_AUTO_CAPTURE},
-    {static_cast<uint8_t>(PatternOption::NoUtf8Check), PCRE_NO_UTF8_CHECK},
+    {static_cast<uint8_t>(PatternOption::IgnoreCase), PCRE2_CASELESS},
+    {static_cast<uint8_t>(PatternOption::Multiline), PCRE2_MULTILINE},
+    {static_cast<uint8_t>(PatternOption::DotMatchesAll), PCRE2_DOTALL},
+    {static_cast<uint8_t>(PatternOption::IgnorePatternWhiteSpace), PCRE2_EXTENDED},
+    {static_cast<uint8_t>(PatternOption::Anchored), PCRE2_ANCHORED},
+    {static_cast<uint8_t>(PatternOption::DollarEndOnly), PCRE2_DOLLAR_ENDONLY},
+    {static_cast<uint8_t>(PatternOption::Extra), pcre_api::kStrictEscapes},
+    {static_cast<uint8_t>(PatternOption::UnGreedy), PCRE2_UNGREEDY},
+    {static_cast<uint8_t>(PatternOption::Utf8), PCRE2_UTF},
+    {static_cast<uint8_t>(PatternOption::ExplicitCapture), PCRE2_NO_AUTO_CAPTURE},
+    {static_cast<uint8_t>(PatternOption::NoUtf8Check), PCRE2_NO_UTF_CHECK},
 }};
 
 constexpr std::array<OptionFlag, 5> kMatchFlags = {{
-    {static_cast<uint8_t>(MatchOption::Anchored), PCRE_ANCHORED},
-    {static_cast<uint8_t>(MatchOption::NotBol), PCRE_NOTBOL},
-    {static_cast<uint8_t>(MatchOption::NotEol), PCRE_NOTEOL},
-    {static_cast<uint8_t>(MatchOption::NotEmpty), PCRE_NOTEMPTY},
-    {static_cast<uint8_t>(MatchOption::NoUtf8Check), PCRE_NO_UTF8_CHECK},
+    {static_cast<uint8_t>(MatchOption::Anchored), PCRE2_ANCHORED},
+    {static_cast<uint8_t>(MatchOption::NotBol), PCRE2_NOTBOL},
+    {static_cast<uint8_t>(MatchOption::NotEol), PCRE2_NOTEOL},
+    {static_cast<uint8_t>(MatchOption::NotEmpty), PCRE2_NOTEMPTY},
+    {static_cast<uint8_t>(MatchOption::NoUtf8Check), PCRE2_NO_UTF_CHECK},
 }};
 
-constexpr int32_t kInitialCompileFlags = PCRE_CASELESS | PCRE_DOTALL;
+constexpr uint64_t kInitialCompileFlags = PCRE2_CASELESS | PCRE2_DOTALL;
 constexpr int32_t kTableGrowth = 20;
 
 template <typename E, size_t N>
-int32_t toFlags(Set<E> options, const std::array<OptionFlag, N>& table) {
-    int32_t flags = 0;
+uint64_t toFlags(Set<E> options, const std::array<OptionFlag, N>& table) {
+    uint64_t flags = 0;
     for (const auto& entry : table)
         if (options.contains(static_cast<E>(entry.option)))
             flags |= entry.flag;
@@ -51,30 +52,12 @@ int32_t toFlags(Set<E> options, const std::array<OptionFlag, N>& table) {
 }
 
 template <typename E, size_t N>
-Set<E> fromFlags(int32_t flags, const std::array<OptionFlag, N>& table) {
+Set<E> fromFlags(uint64_t flags, const std::array<OptionFlag, N>& table) {
     Set<E> options;
     for (const auto& entry : table)
         if ((flags & entry.flag) != 0)
             options.include(static_cast<E>(entry.option));
     return options;
-}
-
-// Every compiled pattern calls out (the stop check), so the hook is installed before the first
-// compile and stays.
-void installCallOut() {
-    static std::once_flag once;
-    std::call_once(once, [] { pcre_callout = &RegexInternals::callOut; });
-}
-
-void limitMatches(pcre_extra& extra, uint32_t limit) {
-    extra.flags |= PCRE_EXTRA_MATCH_LIMIT;
-    extra.match_limit = limit;
-}
-
-bool extraCarriesData(const pcre_extra& extra) {
-    constexpr unsigned long kData = PCRE_EXTRA_STUDY_DATA | PCRE_EXTRA_MATCH_LIMIT |
-                                    PCRE_EXTRA_CALLOUT_DATA | PCRE_EXTRA_EXECUTABLE_JIT;
-    return (extra.flags & kData) != 0;
 }
 
 int compareNoCase(const std::string& a, const std::string& b) {
@@ -106,91 +89,109 @@ void failStatus(PatternStatus& status, RegexErrorCode code, std::string text, in
 }
 
 // The forms a pattern is compiled in: the one every search can use, and the two that serve
-// searches in windows (see pcre_api::Search).
+// searches in windows (see pcre_api::search).
 enum class CodeKind : uint8_t { Checked, Unchecked, Anchored };
 
-// Tables, compile and study: the steps a table compile and a standalone compile share. Checked
-// code holds the stop callout at stopCallOutAt (set here); what the library reports is still
-// the pattern's own (offsets included).
-bool compileAndStudy(const std::string& pattern, int32_t flags, bool study,
-                     PatternLanguage language, CodeKind kind, CompiledPtr& compiled,
-                     ExtraPtr& extra, PatternStatus& status, size_t& stopCallOutAt) {
+// Compiles one form. Checked code holds the stop callout at stopCallOutAt; an error is the one
+// the library finds in the pattern alone, offset included.
+pcre_api::CodePtr compileForm(std::string_view text, uint64_t flags, bool jit,
+                              const unsigned char* tables, CodeKind kind, size_t stopCallOutAt,
+                              PatternStatus& status) {
     const bool stopCheck = kind == CodeKind::Checked;
-    flags |= kind == CodeKind::Anchored ? PCRE_ANCHORED : 0;
+    flags |= kind == CodeKind::Anchored ? PCRE2_ANCHORED : 0;
+    const std::string compiledText =
+        stopCheck ? pcre_api::withStopCallOut(text, stopCallOutAt) : std::string(text);
+    std::string errorText;
+    size_t errorOffset = 0;
+    pcre_api::CodePtr code = pcre_api::compile(compiledText, flags, tables, errorText, errorOffset);
+    if (!code) {
+        // The error as the library finds it in the pattern alone; its offset mapped back only
+        // should the pattern alone compile after all.
+        if (stopCheck && pcre_api::compile(text, flags, tables, errorText, errorOffset))
+            errorOffset = pcre_api::patternOffset(errorOffset, stopCallOutAt);
+        failStatus(status, RegexErrorCode::PatternError, errorText,
+                   static_cast<int32_t>(std::min<size_t>(errorOffset, INT32_MAX)));
+        return nullptr;
+    }
+    if (jit) // without the JIT the interpreter runs the code, to the same results
+        pcre_api::jitCompile(code.get(), kind == CodeKind::Unchecked);
+    return code;
+}
+
+} // namespace
+
+void CodeDeleter::operator()(pcre2_real_code_8* code) const {
+    pcre2_code_free(code);
+}
+
+std::shared_ptr<const CompiledPattern> CompiledPattern::compile(const std::string& pattern,
+                                                                uint64_t flags, bool study,
+                                                                PatternLanguage language,
+                                                                uint32_t matchLimit,
+                                                                PatternStatus& status) {
+    std::shared_ptr<CompiledPattern> compiled(new CompiledPattern());
+    compiled->m_matchLimit = matchLimit;
+    if (!compiled->compileForms(pattern, flags, study, language, status))
+        return nullptr;
+    return compiled;
+}
+
+bool CompiledPattern::compileForms(const std::string& pattern, uint64_t flags, bool study,
+                                   PatternLanguage language, PatternStatus& status) {
     int32_t localeError = 0;
     const unsigned char* tables = getLanguageTables(language, localeError);
     if (localeError != 0) {
         failStatus(status, RegexErrorCode::LocaleUnavailable, languageName(language), 0);
         return false;
     }
-    installCallOut();
-    const std::string_view text = pattern.c_str(); // the library reads up to the first NUL
-    stopCallOutAt = pcre_api::leadingVerbsLength(text);
-    const std::string compiledText =
-        stopCheck ? pcre_api::withStopCallOut(text, stopCallOutAt) : std::string(text);
-    const char* errorText = nullptr;
-    int errorOffset = 0;
-    compiled.reset(pcre_compile(compiledText.c_str(), flags, &errorText, &errorOffset, tables));
-    if (stopCheck)
-        errorOffset = pcre_api::patternOffset(errorOffset, stopCallOutAt);
-    status.errorOffset = errorOffset;
-    if (!compiled) {
-        failStatus(status, RegexErrorCode::PatternError, errorText != nullptr ? errorText : "",
-                   errorOffset);
+    const std::string_view text = pattern.c_str(); // the pattern ends at its first NUL
+    m_stopCallOutAt = pcre_api::leadingVerbsLength(text);
+    m_checked = compileForm(text, flags, false, tables, CodeKind::Checked, m_stopCallOutAt, status);
+    if (!m_checked)
         return false;
-    }
-    if (study) {
-        extra =
-            pcre_api::study(compiled.get(), pcre_api::jitGivesExactResults(pattern, compiled.get()),
-                            errorText, kind == CodeKind::Unchecked);
-        if (errorText != nullptr) {
-            failStatus(status, RegexErrorCode::StudyError, errorText, errorOffset);
-            return false;
+    const bool jit = study && pcre_api::jitGivesExactResults(pattern, m_checked.get());
+    if (jit)
+        pcre_api::jitCompile(m_checked.get(), false);
+    m_captureCount = pcre_api::captureCount(m_checked.get());
+    m_utf8 = pcre_api::isUtf8(m_checked.get());
+    m_literalCaseless = (flags & PCRE2_CASELESS) != 0;
+    if (!study)
+        return true;
+    m_literals = plainLiterals(pattern, flags, language);
+    if (m_literals.empty())
+        m_required = planRequiredText(pattern, flags, language);
+    if (pcre_api::searchesInWindows(text)) {
+        PatternStatus unused;
+        m_unchecked = compileForm(text, flags, jit, tables, CodeKind::Unchecked, 0, unused);
+        m_anchored = compileForm(text, flags, jit, tables, CodeKind::Anchored, 0, unused);
+        if (!m_unchecked || !m_anchored) { // not expected: the same text compiled just before
+            m_unchecked.reset();
+            m_anchored.reset();
         }
     }
     return true;
 }
 
-} // namespace
-
-int32_t patternOptionsToFlags(PatternOptions options) {
+uint64_t patternOptionsToFlags(PatternOptions options) {
     return toFlags(options, kPatternFlags);
 }
 
-PatternOptions flagsToPatternOptions(int32_t flags, bool study) {
+PatternOptions flagsToPatternOptions(uint64_t flags, bool study) {
     auto options = fromFlags<PatternOption>(flags, kPatternFlags);
     if (!study)
         options.include(PatternOption::NoStudy);
     return options;
 }
 
-int32_t matchOptionsToFlags(MatchOptions options) {
-    return toFlags(options, kMatchFlags);
+uint32_t matchOptionsToFlags(MatchOptions options) {
+    return static_cast<uint32_t>(toFlags(options, kMatchFlags));
 }
 
-MatchOptions flagsToMatchOptions(int32_t flags, bool capture) {
+MatchOptions flagsToMatchOptions(uint32_t flags, bool capture) {
     auto options = fromFlags<MatchOption>(flags, kMatchFlags);
     if (!capture)
         options.include(MatchOption::NoCapturing);
     return options;
-}
-
-int RegexInternals::callOut(pcre_callout_block* block) {
-    if (pcre_api::stopRequested())
-        return pcre_api::kStopped;
-    if (block == nullptr || block->callout_data == nullptr)
-        return 0;
-    const auto& entry = *static_cast<const Pattern*>(block->callout_data);
-    PatternTable* owner = entry.callOutOwner;
-    const auto at = static_cast<size_t>(entry.stopCallOutAt);
-    if (owner == nullptr || !owner->m_onCallOut || pcre_api::isStopCallOut(*block, at))
-        return 0;
-    // The handler sees positions in the pattern as written.
-    pcre_callout_block own = *block;
-    own.pattern_position = pcre_api::patternOffset(own.pattern_position, at);
-    int32_t result = 0;
-    owner->m_onCallOut(own, result);
-    return result;
 }
 
 // ---- PatternTable ---------------------------------------------------------------------------
@@ -232,17 +233,12 @@ void PatternTable::removePattern(int32_t patternID) {
                         className(), 0, {int64_t{patternID}});
     Pattern& entry = *m_patterns[static_cast<size_t>(patternID)];
     entry.pattern.clear();
-    entry.compiled.reset();
-    entry.extra.reset();
-    entry.unchecked.reset();
-    entry.uncheckedExtra.reset();
-    entry.anchored.reset();
-    entry.anchoredExtra.reset();
+    entry.compiled.reset(); // a match still running on it keeps its own reference
     entry.serial = 0;
     m_freeIDs.push_back(patternID);
 }
 
-bool PatternTable::compileIntoTable(const std::string& pattern, int32_t flags, bool study,
+bool PatternTable::compileIntoTable(const std::string& pattern, uint64_t flags, bool study,
                                     PatternLanguage language, PatternStatus& status) {
     status = PatternStatus{};
     int32_t id = 0;
@@ -258,37 +254,19 @@ bool PatternTable::compileIntoTable(const std::string& pattern, int32_t flags, b
     }
     Pattern& entry = *m_patterns[static_cast<size_t>(id)];
     entry.pattern = pattern;
-    entry.compiled.reset();
-    entry.extra.reset();
-    entry.unchecked.reset();
-    entry.uncheckedExtra.reset();
-    entry.anchored.reset();
-    entry.anchoredExtra.reset();
-    entry.required = RequiredText{};
-    entry.callOutOwner = nullptr;
     entry.compileOptions = flags;
     entry.study = study;
     entry.language = language;
     entry.matchLimit = defaultMatchLimit;
-
-    size_t stopCallOutAt = 0;
-    if (compileAndStudy(pattern, flags, study, language, CodeKind::Checked, entry.compiled,
-                        entry.extra, status, stopCallOutAt)) {
-        entry.stopCallOutAt = static_cast<int32_t>(stopCallOutAt);
-        entry.captureCount = pcre_api::captureCount(entry.compiled.get());
+    entry.compiled =
+        CompiledPattern::compile(pattern, flags, study, language, defaultMatchLimit, status);
+    if (entry.compiled) {
+        entry.captureCount = entry.compiled->captureCount();
         if (entry.captureCount > m_largestCaptureCount) {
             m_largestCaptureCount = entry.captureCount;
             m_groupOffsetVectorSize = (entry.captureCount + 1) * 3;
         }
         entry.serial = ++m_lastSerial;
-        entry.literals =
-            study ? plainLiterals(pattern, flags, language) : std::vector<std::string>();
-        entry.literalCaseless = (flags & PCRE_CASELESS) != 0;
-        if (study && entry.literals.empty())
-            entry.required = planRequiredText(pattern, flags, language);
-        if (study && pcre_api::searchesInWindows(pattern.c_str()))
-            compileForWindows(entry);
-        applyExtraSettings(entry);
     }
     if (status.statusCode != RegexErrorCode::None) {
         removePattern(id);
@@ -297,43 +275,6 @@ bool PatternTable::compileIntoTable(const std::string& pattern, int32_t flags, b
     status.success = status.statusCode == RegexErrorCode::None;
     status.patternID = id;
     return status.success;
-}
-
-void PatternTable::compileForWindows(Pattern& entry) {
-    PatternStatus status;
-    size_t unused = 0;
-    const auto compile = [&](CodeKind kind, CompiledPtr& compiled, ExtraPtr& extra) {
-        return compileAndStudy(entry.pattern, entry.compileOptions, true, entry.language, kind,
-                               compiled, extra, status, unused);
-    };
-    if (!compile(CodeKind::Unchecked, entry.unchecked, entry.uncheckedExtra) ||
-        !compile(CodeKind::Anchored, entry.anchored, entry.anchoredExtra)) {
-        entry.unchecked.reset(); // not expected: the same text compiled just before
-        entry.uncheckedExtra.reset();
-        entry.anchored.reset();
-        entry.anchoredExtra.reset();
-    }
-}
-
-void PatternTable::applyExtraSettings(Pattern& entry) {
-    if (entry.matchLimit == kDefaultMatchLimit && !m_onCallOut)
-        return;
-    if (!entry.extra)
-        entry.extra = pcre_api::newExtra();
-    if (entry.matchLimit != kDefaultMatchLimit) {
-        limitMatches(*entry.extra, entry.matchLimit);
-        for (auto* extra : {&entry.uncheckedExtra, &entry.anchoredExtra}) {
-            if (entry.unchecked && !*extra)
-                *extra = pcre_api::newExtra();
-            if (*extra)
-                limitMatches(**extra, entry.matchLimit);
-        }
-    }
-    if (m_onCallOut) {
-        entry.callOutOwner = this;
-        entry.extra->flags |= PCRE_EXTRA_CALLOUT_DATA;
-        entry.extra->callout_data = &entry;
-    }
 }
 
 PatternOptions PatternTable::defaultPatternOptions() const {
@@ -390,22 +331,7 @@ std::string PatternTable::customTokenName(int32_t index) const {
 }
 
 void PatternTable::setOnCallOut(PcreCalloutEvent handler) {
-    m_onCallOut = std::move(handler);
-    const bool has = static_cast<bool>(m_onCallOut);
-    for (int32_t id = 0; id < m_slotsUsed; ++id) {
-        Pattern& entry = *m_patterns[static_cast<size_t>(id)];
-        if (!entry.compiled)
-            continue;
-        if (has) {
-            applyExtraSettings(entry);
-        } else if (entry.extra) {
-            entry.callOutOwner = nullptr;
-            entry.extra->flags &= ~static_cast<unsigned long>(PCRE_EXTRA_CALLOUT_DATA);
-            entry.extra->callout_data = nullptr;
-            if (!extraCarriesData(*entry.extra))
-                entry.extra.reset();
-        }
-    }
+    m_onCallOut = std::move(handler); // each match hands it to the library in its context
 }
 
 void PatternTable::setOnReplaceCustomToken(ReplaceTokenEvent handler) {
@@ -413,7 +339,9 @@ void PatternTable::setOnReplaceCustomToken(ReplaceTokenEvent handler) {
 }
 
 std::string PatternTable::version() {
-    return pcre_version();
+    char text[64] = {};
+    pcre2_config(PCRE2_CONFIG_VERSION, text);
+    return text;
 }
 
 // ---- CachedPatternTable, StaticPatternTable, PatternSet
@@ -434,7 +362,7 @@ void CachedPatternTable::setPatternCacheMaxCount(int32_t count) {
     m_patternCacheMaxCount = count;
 }
 
-std::string CachedPatternTable::cacheKey(const std::string& pattern, int32_t flags, bool study,
+std::string CachedPatternTable::cacheKey(const std::string& pattern, uint64_t flags, bool study,
                                          PatternLanguage language) {
     return pattern + std::to_string(flags) + (study ? "-1" : "0") +
            static_cast<char>(static_cast<uint8_t>(language));
@@ -442,7 +370,7 @@ std::string CachedPatternTable::cacheKey(const std::string& pattern, int32_t fla
 
 int32_t CachedPatternTable::cachedPatternID(const std::string& pattern, PatternOptions options,
                                             PatternStatus& status, PatternLanguage language) {
-    const int32_t flags = patternOptionsToFlags(options);
+    const uint64_t flags = patternOptionsToFlags(options);
     const bool study = !options.contains(PatternOption::NoStudy);
     std::string key = cacheKey(pattern, flags, study, language);
     if (const auto it = m_cache.find(key); it != m_cache.end()) {
@@ -470,18 +398,11 @@ bool PatternSet::addPattern(const std::string& pattern, int32_t& patternID, Patt
     return status.success;
 }
 
-bool compileStandalone(const std::string& pattern, int32_t flags, bool study,
-                       PatternLanguage language, CompiledPtr& compiled, ExtraPtr& extra,
+bool compileStandalone(const std::string& pattern, uint64_t flags, bool study,
+                       PatternLanguage language, std::shared_ptr<const CompiledPattern>& compiled,
                        PatternStatus& status) {
     status = PatternStatus{};
-    compiled.reset();
-    extra.reset();
-    size_t stopCallOutAt = 0;
-    if (!compileAndStudy(pattern, flags, study, language, CodeKind::Checked, compiled, extra,
-                         status, stopCallOutAt)) {
-        compiled.reset();
-        extra.reset();
-    }
+    compiled = CompiledPattern::compile(pattern, flags, study, language, kDefaultMatchLimit, status);
     status.success = status.statusCode == RegexErrorCode::None;
     status.patternID = -1;
     return status.success;

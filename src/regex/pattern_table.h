@@ -19,9 +19,8 @@
 #include <unordered_map>
 #include <vector>
 
-struct real_pcre;
-struct pcre_extra;
-struct pcre_callout_block;
+struct pcre2_real_code_8;
+struct pcre2_callout_block_8;
 
 namespace kestrava::regex {
 
@@ -55,12 +54,14 @@ using MatchOptions = Set<MatchOption>;
 
 constexpr uint32_t kDefaultMatchLimit = 10000000;
 
-// Options <-> PCRE flags. The study flag travels beside the compile flags (coNoStudy clears it);
-// the capture flag beside the execution flags (moNoCapturing clears it).
-int32_t patternOptionsToFlags(PatternOptions options);
-PatternOptions flagsToPatternOptions(int32_t flags, bool study);
-int32_t matchOptionsToFlags(MatchOptions options);
-MatchOptions flagsToMatchOptions(int32_t flags, bool capture);
+// Options <-> PCRE2 flags: the library's 32 option bits, and for compiling the layer's own bit
+// above them for Extra (see pcre_api::kStrictEscapes). The study flag travels beside the compile
+// flags (coNoStudy clears it); the capture flag beside the execution flags (moNoCapturing
+// clears it).
+uint64_t patternOptionsToFlags(PatternOptions options);
+PatternOptions flagsToPatternOptions(uint64_t flags, bool study);
+uint32_t matchOptionsToFlags(MatchOptions options);
+MatchOptions flagsToMatchOptions(uint32_t flags, bool capture);
 
 // Result of one compile.
 struct PatternStatus {
@@ -81,7 +82,7 @@ struct MatchResult {
     bool matched = false;
     const char* target = nullptr;
     uint32_t targetLength = 0;
-    int32_t matchOptions = 0;
+    uint32_t matchOptions = 0;
     int32_t patternID = 0;      // -1 for a throw-away pattern
     int32_t matchPatternID = 0; // the pattern's compile serial; 0 for a throw-away pattern
     int32_t groupCount = 0;     // capture count + 1 when matched, else 0
@@ -91,17 +92,6 @@ struct MatchResult {
     RegexErrorCode errorCode = RegexErrorCode::None;
 };
 using MatchCollection = std::vector<MatchResult, LargeArrayAllocator<MatchResult>>;
-
-namespace pcre_api {
-struct CompiledDeleter {
-    void operator()(real_pcre* code) const;
-};
-struct ExtraDeleter {
-    void operator()(pcre_extra* extra) const;
-};
-} // namespace pcre_api
-using CompiledPtr = std::unique_ptr<real_pcre, pcre_api::CompiledDeleter>;
-using ExtraPtr = std::unique_ptr<pcre_extra, pcre_api::ExtraDeleter>;
 
 // A text every match of a pattern contains (empty when none is known), and the bytes no match
 // contains, so that each match lies within one run of other bytes (a line, a word); lets the
@@ -118,35 +108,75 @@ struct RequiredText {
     bool wholeRuns = false;
 };
 
-class PatternTable;
+// The library's code of a pattern, freed with it.
+struct CodeDeleter {
+    void operator()(pcre2_real_code_8* code) const;
+};
+using CodePtr = std::unique_ptr<pcre2_real_code_8, CodeDeleter>;
+
+// Who hears a pattern's own "(?C)" callouts (see PatternTable::setOnCallOut).
+using PcreCalloutEvent = std::function<void(pcre2_callout_block_8& block, int32_t& result)>;
+
+// One compiled pattern with everything a search needs of it: the library's code with the stop
+// check (see StopScope), where the pattern allows the forms that searches in windows use, and
+// the plain texts or the required text that let a search skip the library. Thread-safe and
+// logically immutable: any number of threads may match through one const instance at once,
+// each on its own match data.
+class CompiledPattern {
+  public:
+    // Null on failure, with the status's code, text and offset filled.
+    static std::shared_ptr<const CompiledPattern> compile(const std::string& pattern,
+                                                          uint64_t flags, bool study,
+                                                          PatternLanguage language,
+                                                          uint32_t matchLimit,
+                                                          PatternStatus& status);
+
+    int32_t captureCount() const { return m_captureCount; }
+    bool utf8() const { return m_utf8; }
+    uint32_t matchLimit() const { return m_matchLimit; }
+    // Where the code with the stop check holds its callout.
+    size_t stopCallOutAt() const { return m_stopCallOutAt; }
+    // Non-empty when the pattern is plain text or an alternation of plain texts, found by a
+    // literal search instead of the library.
+    const std::vector<std::string>& literals() const { return m_literals; }
+    bool literalCaseless() const { return m_literalCaseless; } // for literals and required
+    // A text every match contains and the bytes none does (see RequiredText); knowsRequired()
+    // is false when nothing is known.
+    const RequiredText& required() const { return m_required; }
+    bool knowsRequired() const { return !m_required.text.empty() || m_required.wordStartLength != 0; }
+    // The code with the stop check; without it, for windows, and compiled anchored, which
+    // settles a single attempt on the JIT (null where the pattern allows no windows).
+    const pcre2_real_code_8* checked() const { return m_checked.get(); }
+    const pcre2_real_code_8* unchecked() const { return m_unchecked.get(); }
+    const pcre2_real_code_8* anchored() const { return m_anchored.get(); }
+
+  private:
+    CompiledPattern() = default;
+    bool compileForms(const std::string& pattern, uint64_t flags, bool study,
+                      PatternLanguage language, PatternStatus& status);
+
+    CodePtr m_checked;
+    CodePtr m_unchecked;
+    CodePtr m_anchored;
+    int32_t m_captureCount = 0;
+    bool m_utf8 = false;
+    uint32_t m_matchLimit = kDefaultMatchLimit;
+    size_t m_stopCallOutAt = 0;
+    std::vector<std::string> m_literals;
+    bool m_literalCaseless = false;
+    RequiredText m_required;
+};
 
 // One entry of the pattern table; a free slot has a null Compiled and Serial 0.
 struct Pattern {
     std::string pattern;
-    CompiledPtr compiled;
-    ExtraPtr extra;
-    int32_t compileOptions = 0;
+    std::shared_ptr<const CompiledPattern> compiled; // matches keep it while they run
+    uint64_t compileOptions = 0;
     bool study = false;
     PatternLanguage language = PatternLanguage::English;
     uint32_t matchLimit = kDefaultMatchLimit;
     int32_t serial = 0;
     int32_t captureCount = 0;
-    // A studied pattern that is plain text, or an alternation of plain texts, is found by a
-    // literal search instead of the library; empty when the pattern is anything else.
-    std::vector<std::string> literals;
-    bool literalCaseless = false; // for Literals and Required
-    RequiredText required;        // for any other studied pattern
-    // Where the compiled text holds the stop check's callout (see StopScope).
-    int32_t stopCallOutAt = 0;
-    // For searches in windows (see pcre_api::Search), kept when the pattern allows them: the
-    // studied pattern compiled without the stop check, and compiled anchored, which settles a
-    // single attempt on the JIT (it takes no anchoring at match time).
-    CompiledPtr unchecked;
-    ExtraPtr uncheckedExtra;
-    CompiledPtr anchored;
-    ExtraPtr anchoredExtra;
-    // Whose handler gets the pattern's own callouts; set while that object has a handler.
-    PatternTable* callOutOwner = nullptr;
 };
 
 // While one lives on a thread, every match made on that thread checks `stop` as it goes (at
@@ -176,8 +206,8 @@ struct RegexStoppedError : std::exception {
     const char* what() const noexcept override;
 };
 
-// Called from a "(?C)" callout; result 0 continues, positive fails here, negative aborts.
-using PcreCalloutEvent = std::function<void(pcre_callout_block& block, int32_t& result)>;
+class PatternTable;
+
 // Supplies the value of custom token TokenIndex ("${name}") for one expansion.
 using ReplaceTokenEvent =
     std::function<void(PatternTable& sender, int32_t tokenIndex, std::string& replacement)>;
@@ -228,6 +258,8 @@ class PatternTable {
     // Comma-separated names of the custom tokens; each name's index is its position.
     const std::string& customTokens() const { return m_customTokensText; }
     void setCustomTokens(const std::string& text);
+    // Called from a "(?C)" callout of any pattern of the table (positions as written); result 0
+    // continues, positive fails here, negative aborts.
     void setOnCallOut(PcreCalloutEvent handler);
     void setOnReplaceCustomToken(ReplaceTokenEvent handler);
     static std::string version();
@@ -241,15 +273,15 @@ class PatternTable {
 
   protected:
     // Compiles into the table (reusing a freed ID first); returns the status, never raises.
-    bool compileIntoTable(const std::string& pattern, int32_t flags, bool study,
+    bool compileIntoTable(const std::string& pattern, uint64_t flags, bool study,
                           PatternLanguage language, PatternStatus& status);
     // One search from startOffset; raises every error other than "no match".
     bool getMatch(int32_t patternID, const char* target, MatchResult& result,
-                  RegexOperation callingMethod, bool capture, int32_t flags, uint32_t startOffset,
+                  RegexOperation callingMethod, bool capture, uint32_t flags, uint32_t startOffset,
                   uint32_t targetLength);
     // The lock around the table; only the shared static instance has one.
     virtual std::unique_lock<std::mutex> lockTable() const { return {}; }
-    int32_t defaultCompileFlags() const { return m_defaultCompileFlags; }
+    uint64_t defaultCompileFlags() const { return m_defaultCompileFlags; }
     bool defaultStudy() const { return m_defaultStudy; }
     // Index of a custom token (letter case ignored), or -1.
     int32_t customTokenIndex(const std::string& name) const;
@@ -260,22 +292,20 @@ class PatternTable {
     struct EntryView;
     EntryView validatedEntry(int32_t patternID, RegexOperation method, RegexOperation called,
                              bool withClass, bool requireCompiled = true) const;
-    void compileForWindows(Pattern& entry);
-    void applyExtraSettings(Pattern& entry);
     size_t literalMatches(int32_t patternID, const EntryView& entry, const char* target,
-                          uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                          uint32_t targetLength, uint32_t startOffset, uint32_t flags, bool capture,
                           const MatchFound& found) const;
     size_t runBoundMatches(int32_t patternID, const EntryView& entry, const char* target,
-                           uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                           uint32_t targetLength, uint32_t startOffset, uint32_t flags, bool capture,
                            const MatchFound& found);
     size_t wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
-                            uint32_t targetLength, uint32_t startOffset, int32_t flags,
+                            uint32_t targetLength, uint32_t startOffset, uint32_t flags,
                             bool capture, const MatchFound& found);
     bool attemptAt(int32_t patternID, const EntryView& entry, const char* target,
-                   MatchResult& result, bool capture, int32_t flags, uint32_t at,
+                   MatchResult& result, bool capture, uint32_t flags, uint32_t at,
                    uint32_t searchEnd);
     size_t engineMatches(int32_t patternID, const EntryView& entry, const char* target,
-                         uint32_t targetLength, uint32_t startOffset, int32_t flags, bool capture,
+                         uint32_t targetLength, uint32_t startOffset, uint32_t flags, bool capture,
                          const MatchFound& found);
     void matchAndReplace(int32_t patternID, const char* target, std::string& output,
                          uint32_t startOffset, int32_t maxReplacements,
@@ -284,10 +314,10 @@ class PatternTable {
     void appendReplacement(const std::string& tokens, const EntryView& entry, const char* target,
                            const int* ovector, int rc, std::string& output);
 
-    int32_t m_defaultCompileFlags = 0;
+    uint64_t m_defaultCompileFlags = 0;
     bool m_defaultStudy = true;
     PatternLanguage m_defaultLanguage = PatternLanguage::English;
-    int32_t m_defaultMatchFlags = 0;
+    uint32_t m_defaultMatchFlags = 0;
     bool m_defaultCapture = true;
     int32_t m_lastSerial = 0;
     std::vector<std::unique_ptr<Pattern>> m_patterns;
@@ -312,7 +342,7 @@ class CachedPatternTable : public PatternTable {
     // Negative becomes 0. Raising from 0 or lowering empties the table and the cache.
     void setPatternCacheMaxCount(int32_t count);
     // The exact cache key: text + decimal flags + "-1"/"0" for study + the language ordinal byte.
-    static std::string cacheKey(const std::string& pattern, int32_t flags, bool study,
+    static std::string cacheKey(const std::string& pattern, uint64_t flags, bool study,
                                 PatternLanguage language);
 
   protected:
@@ -348,10 +378,9 @@ class PatternSet : public PatternTable {
     bool addPattern(const std::string& pattern, int32_t& patternID, PatternStatus& status);
 };
 
-// Compiles outside any table. On success the caller owns both blocks; on failure both are
-// null and the status carries patternID -1.
-bool compileStandalone(const std::string& pattern, int32_t flags, bool study,
-                       PatternLanguage language, CompiledPtr& compiled, ExtraPtr& extra,
+// Compiles outside any table. On failure compiled is null and the status carries patternID -1.
+bool compileStandalone(const std::string& pattern, uint64_t flags, bool study,
+                       PatternLanguage language, std::shared_ptr<const CompiledPattern>& compiled,
                        PatternStatus& status);
 
 // ---- Unit level: the shared cached instance and its conveniences ----------------------------

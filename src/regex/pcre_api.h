@@ -1,12 +1,15 @@
-// The one owner of the PCRE library inside the program: flag values, the stop check every
-// compiled pattern carries, study with JIT, execution with a growable per-thread JIT stack and a
-// stack-safe interpreter, and pattern information. Only src/regex/ includes this header (and its
-// tests).
+// The one owner of the PCRE2 library inside the program: flag values, the stop check every
+// compiled pattern carries, compiling with JIT, matching on the calling thread's own match
+// data, match context and growable JIT stack, and pattern information. Only src/regex/
+// includes this header (and its tests).
 #pragma once
 
 #include "regex/pattern_table.h"
 
-#include <pcre.h>
+#ifndef PCRE2_CODE_UNIT_WIDTH
+#define PCRE2_CODE_UNIT_WIDTH 8
+#endif
+#include <pcre2.h>
 
 #include <cstddef>
 #include <stop_token>
@@ -15,37 +18,43 @@
 
 namespace kestrava::regex::pcre_api {
 
-constexpr int32_t kNotEmpty = PCRE_NOTEMPTY;
-constexpr int32_t kNotEmptyAtStart = PCRE_NOTEMPTY_ATSTART;
-constexpr int32_t kAnchored = PCRE_ANCHORED;
-constexpr int32_t kNoUtf8Check = PCRE_NO_UTF8_CHECK;
-constexpr int32_t kUtf8 = PCRE_UTF8;
-constexpr int32_t kJitStackStart = 32 * 1024;
-constexpr int32_t kJitStackMax = 16 * 1024 * 1024;
+constexpr uint32_t kNotEmpty = PCRE2_NOTEMPTY;
+constexpr uint32_t kNotEmptyAtStart = PCRE2_NOTEMPTY_ATSTART;
+constexpr uint32_t kAnchored = PCRE2_ANCHORED;
+constexpr uint32_t kNoUtf8Check = PCRE2_NO_UTF_CHECK;
+constexpr uint32_t kUtf8 = PCRE2_UTF;
+// The layer's own compile flag above the library's 32 option bits: an unknown escape ("\y") is
+// an error. Without it such an escape is the character itself.
+constexpr uint64_t kStrictEscapes = uint64_t{1} << 32;
+constexpr size_t kJitStackStart = 32 * 1024;
+constexpr size_t kJitStackMax = 16 * 1024 * 1024;
+// The interpreter keeps its backtracking frames on the heap; a runaway match stops here with
+// the match-limit error instead of taking the machine's memory.
+constexpr size_t kHeapLimitKiB = 256 * 1024;
 
 // Every compiled pattern begins with this callout, so that each match attempt can notice the
-// thread's stop request (see StopScope). It follows the pattern's leading "(*UTF8)",
-// "(*CRLF)" ... items, which the library reads only at the very start.
+// thread's stop request (see StopScope). It follows the pattern's leading "(*UTF)", "(*CRLF)"
+// ... items, which the library reads only at the very start.
 constexpr std::string_view kStopCallOut = "(?C255)";
-constexpr int kStopCallOutNumber = 255;
-// What a callout returns, and so what pcre_exec returns, to end a match on a stop request.
-constexpr int kStopped = PCRE_ERROR_CALLOUT;
+constexpr uint32_t kStopCallOutNumber = 255;
+// What a callout returns, and so what a match returns, to end a match on a stop request.
+constexpr int kStopped = PCRE2_ERROR_CALLOUT;
 // Plain-text searches check the stop request at least this often.
 constexpr size_t kStopCheckBytes = size_t{4} << 20;
 // Searches without the stop check go over windows of this many bytes, each match attempt in
 // them limited to this many steps: a window takes a fraction of a second at worst.
 constexpr uint32_t kSearchWindowBytes = 2048;
-constexpr unsigned long kWindowMatchLimit = 5000;
+constexpr uint32_t kWindowMatchLimit = 5000;
 
-// The length of the pattern's leading items that set options ("(*UTF8)", "(*LIMIT_MATCH=9)"),
+using regex::CodePtr;
+
+// The length of the pattern's leading items that set options ("(*UTF)", "(*LIMIT_MATCH=9)"),
 // read exactly as the library reads them: where the stop callout goes.
 size_t leadingVerbsLength(std::string_view pattern);
 // The text handed to the library: the pattern with kStopCallOut inserted at `at`.
 std::string withStopCallOut(std::string_view pattern, size_t at);
 // An offset the library reports into that text, as an offset into the pattern.
-int patternOffset(int offset, size_t at);
-// True for the stop callout of a pattern whose callout sits at `at`, false for its own ones.
-bool isStopCallOut(const pcre_callout_block& block, size_t at);
+size_t patternOffset(size_t offset, size_t at);
 
 // The calling thread's innermost stop scope's token, or null; kept by StopScope.
 extern constinit thread_local const std::stop_token* tThreadStop;
@@ -78,56 +87,66 @@ inline void checkStop(const char* at) {
     checkStop();
 }
 
-// True when a search in windows (see Search) finds what the search over the whole text finds:
+// True when a search in windows (see search) finds what the search over the whole text finds:
 // nothing in the pattern depends on where a search starts ("\G"), stops the search as a whole
 // ("(*COMMIT)" and the other verbs; the leading ones may also change what a line break is), or
 // calls out.
 bool searchesInWindows(std::string_view pattern);
 
-// A zeroed extra block that pcre_free_study releases.
-ExtraPtr newExtra();
-// Studies (and, with jit, JIT-compiles) the pattern; null is normal when there is nothing to
-// keep. error is set to the library's text on failure. forWindows also compiles the JIT's
-// partial matching, which the windows use.
-ExtraPtr study(const real_pcre* code, bool jit, const char*& error, bool forWindows = false);
+// Compiles text (the first NUL ends it) with the library's options (the low 32 bits of flags)
+// and the layer's own (kStrictEscapes). Null on failure, with the library's text and offset.
+CodePtr compile(std::string_view text, uint64_t flags, const unsigned char* tables,
+                std::string& error, size_t& errorOffset);
+// JIT-compiles the code for complete matches (and, forWindows, partial ones too); false when the
+// JIT is not to be had, and the interpreter runs it.
+bool jitCompile(pcre2_code* code, bool forWindows);
 // False for the patterns whose JIT results this library version gets wrong.
-bool jitGivesExactResults(const std::string& pattern, const real_pcre* code);
+bool jitGivesExactResults(const std::string& pattern, const pcre2_code* code);
 
-// pcre_exec. The JIT runs on this thread's own stack (grown up to kJitStackMax); a JIT stack
-// overflow is retried on the interpreter, whose recursion is bounded by the thread's stack so a
-// deep match reports PCRE_ERROR_RECURSIONLIMIT instead of crashing. Throws RegexStoppedError on
-// the thread's stop request, seen before the call or at any match attempt.
-int exec(const real_pcre* code, const pcre_extra* extra, const char* subject, uint32_t length,
-         uint32_t startOffset, int32_t options, int* ovector, int ovectorSize);
+// What a match asks of the library beside its code: a tighter step limit than the pattern's
+// own, and who hears the pattern's own callouts (positions as written, before stopCallOutAt).
+struct MatchSettings {
+    uint32_t matchLimit = kDefaultMatchLimit;
+    const PcreCalloutEvent* callOuts = nullptr;
+    size_t stopCallOutAt = 0;
+};
+
+// One match on the calling thread's match data and context: the step limit, the heap limit and
+// the stop request travel in the context, whose callout ends the match on a stop. The JIT runs
+// on this thread's own stack (grown up to kJitStackMax); a JIT stack overflow is retried on the
+// interpreter. The offsets are copied into ovector as pairs (-1 for a group that did not take
+// part), and the result counts as the library's does (0: the vector is too small for all
+// pairs); a partial match puts the start of its attempt at ovector[2]. Throws
+// RegexStoppedError on the thread's stop request, seen before the call or at any attempt.
+int exec(const pcre2_code* code, const char* subject, uint32_t length, uint32_t startOffset,
+         uint32_t options, int* ovector, int ovectorSize, const MatchSettings& settings = {});
 
 // A compiled pattern as a search runs it: with the stop check, and, where the pattern allows
 // (see searchesInWindows), without it as well.
 struct SearchCode {
-    const real_pcre* compiled = nullptr;
-    const pcre_extra* extra = nullptr;
-    const real_pcre* unchecked = nullptr; // null: always with the stop check
-    const pcre_extra* uncheckedExtra = nullptr;
-    const real_pcre* anchored = nullptr; // compiled anchored, without the stop check
-    const pcre_extra* anchoredExtra = nullptr;
-    bool utf8 = false; // compiled with PCRE_UTF8
+    const pcre2_code* compiled = nullptr;
+    const pcre2_code* unchecked = nullptr; // null: always with the stop check
+    const pcre2_code* anchored = nullptr;  // compiled anchored, without the stop check
+    bool utf8 = false;                     // compiled with PCRE2_UTF
+    MatchSettings settings;
 };
 
 // Exec with Compiled, to the same result. With Unchecked, the search goes window by window
 // without the stop check first (whose callout slows an ordinary search a great deal), taking a
 // window's answer only where the library shows it is the whole text's too: an attempt that
-// reaches past its window is settled by Compiled alone, anything else unclear by Compiled from
+// reaches past its window is settled by Anchored alone, anything else unclear by Compiled from
 // there on.
 int search(const SearchCode& code, const char* subject, uint32_t length, uint32_t startOffset,
-           int32_t options, int* ovector, int ovectorSize);
+           uint32_t options, int* ovector, int ovectorSize);
 
-int32_t captureCount(const real_pcre* code);
+int32_t captureCount(const pcre2_code* code);
 // The number of the named group, or 0 when the pattern has no group of that name.
-int32_t namedGroupNumber(const real_pcre* code, std::string_view name);
-// True when the pattern was compiled in UTF-8 mode.
-bool isUtf8(const real_pcre* code);
+int32_t namedGroupNumber(const pcre2_code* code, std::string_view name);
+// True when the pattern was compiled in UTF-8 mode (by flag or by a leading "(*UTF)").
+bool isUtf8(const pcre2_code* code);
 
 // For tests: the largest JIT stack the calling thread's matches may use from now on.
-void setThreadJitStackLimit(int32_t maxBytes);
+void setThreadJitStackLimit(size_t maxBytes);
 // For tests: the window size of the calling thread's searches from now on (0: the default).
 void setThreadSearchWindow(uint32_t bytes);
 

@@ -16,9 +16,10 @@ using ByteSet = std::bitset<256>;
 
 // Under these options the grammar below means what it says (built-in tables: \w, \d, \s and
 // caseless folding are ASCII).
-constexpr int32_t kPlannableFlags = PCRE_CASELESS | PCRE_DOTALL | PCRE_MULTILINE |
-                                    PCRE_DOLLAR_ENDONLY | PCRE_UNGREEDY | PCRE_NO_AUTO_CAPTURE |
-                                    PCRE_EXTRA | PCRE_NO_UTF8_CHECK;
+constexpr uint64_t kPlannableFlags = PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE |
+                                     PCRE2_DOLLAR_ENDONLY | PCRE2_UNGREEDY |
+                                     PCRE2_NO_AUTO_CAPTURE | pcre_api::kStrictEscapes |
+                                     PCRE2_NO_UTF_CHECK;
 
 ByteSet setOf(bool (*test)(unsigned char)) {
     ByteSet set;
@@ -363,15 +364,15 @@ ByteSet foldCase(ByteSet set) {
 
 } // namespace
 
-RequiredText planRequiredText(const std::string& pattern, int32_t flags, PatternLanguage language) {
+RequiredText planRequiredText(const std::string& pattern, uint64_t flags, PatternLanguage language) {
     // The library reads the pattern up to its first NUL.
     const std::string text(pattern.c_str());
     if (language != PatternLanguage::English || (flags & ~kPlannableFlags) != 0)
         return {};
-    Planner planner(text, (flags & PCRE_DOTALL) != 0);
+    Planner planner(text, (flags & PCRE2_DOTALL) != 0);
     if (!planner.run())
         return {};
-    const bool caseless = (flags & PCRE_CASELESS) != 0;
+    const bool caseless = (flags & PCRE2_CASELESS) != 0;
     const ByteSet consumed = caseless ? foldCase(planner.consumed()) : planner.consumed();
     // A match that starts with \b and consumes word bytes only begins where a run of them does,
     // after a byte that is not one (or at the text's start).

@@ -28,7 +28,7 @@ int32_t getInt(const std::string& stream, size_t& pos) {
 // Builds the token stream of a template: literal runs, group numbers and custom-token indexes.
 class Tokenizer {
   public:
-    Tokenizer(const std::string& tmpl, const real_pcre* code,
+    Tokenizer(const std::string& tmpl, const pcre2_code* code,
               std::function<int32_t(const std::string&)> customTokenIndex)
         : m_template(tmpl), m_code(code), m_captureCount(pcre_api::captureCount(code)),
           m_customTokenIndex(std::move(customTokenIndex)) {
@@ -141,7 +141,7 @@ class Tokenizer {
     }
 
     const std::string& m_template;
-    const real_pcre* m_code;
+    const pcre2_code* m_code;
     int32_t m_captureCount;
     std::function<int32_t(const std::string&)> m_customTokenIndex;
     std::string m_stream;
@@ -217,7 +217,7 @@ void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::s
                                {replaceTemplate, int64_t{errorOffset},
                                 describeInvalidToken(replaceTemplate, errorOffset)});
     // NOTEMPTY: an empty match has nothing to replace.
-    int32_t flags = m_defaultMatchFlags | pcre_api::kNotEmpty;
+    uint32_t flags = m_defaultMatchFlags | pcre_api::kNotEmpty;
     std::vector<int> ovector(static_cast<size_t>(entry.captureCount + 1) * 3);
     uint32_t pos = startOffset;
     if (maxReplacements != 0) {
@@ -226,7 +226,7 @@ void PatternTable::matchAndReplace(int32_t patternID, const char* target, std::s
             const int rc = pcre_api::search(entry.code(), target, targetLength, pos, flags,
                                             ovector.data(), static_cast<int>(ovector.size()));
             // A failed search must not pass for "no more matches": the output would be partial.
-            if (rc < PCRE_ERROR_NOMATCH)
+            if (rc < 0 && rc != PCRE2_ERROR_NOMATCH)
                 raiseExecError(execResultError(rc), rc, RegexOperation::Match,
                                RegexOperation::MatchAndReplace, className());
             if (rc <= 0)

@@ -25,9 +25,9 @@ introduction.</li>
 </ul>
 <h3>Online</h3>
 <ul>
-<li><a href="https://www.pcre.org/original/doc/html/pcrepattern.html">PCRE pattern syntax</a>
+<li><a href="https://www.pcre.org/current/doc/html/pcre2pattern.html">PCRE2 pattern syntax</a>
 &mdash; the full description of the expressions Kestrava understands.</li>
-<li><a href="https://www.pcre.org/original/doc/html/pcresyntax.html">PCRE syntax summary</a>
+<li><a href="https://www.pcre.org/current/doc/html/pcre2syntax.html">PCRE2 syntax summary</a>
 &mdash; the same on one page, in brief.</li>
 <li><a href="https://www.regular-expressions.info/">Regular-Expressions.info</a>
 &mdash; a tutorial and reference covering many regex flavours.</li>

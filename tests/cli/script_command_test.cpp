@@ -66,7 +66,7 @@ TEST_F(CliScriptTest, AFailingItemKeepsWhatEarlierGroupsFound) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, found("a/one.txt", 1) + "alpha\n\n\n");
     EXPECT_NE(run.err.find("Error running script: "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("missing )"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("missing closing parenthesis"), std::string::npos) << run.err;
 }
 
 TEST_F(CliScriptTest, ReplacingScriptsWriteAndNeedAConfirmation) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <cstring>
 
 namespace kestrava::regex {
 namespace {
@@ -40,7 +41,7 @@ TEST(PatternTable, FreedIDsAreReusedMostRecentFirst) {
 TEST(PatternTable, ReusedSlotForgetsWhatItKnewOfTheOldPattern) {
     PatternSet regex;
     const int32_t planned = test::compile(regex, "\\b\\w+_t\\b");
-    ASSERT_FALSE(regex.patternEntry(planned)->required.text.empty());
+    ASSERT_FALSE(regex.patternEntry(planned)->compiled->required().text.empty());
     regex.removePattern(planned);
     regex.setDefaultPatternOptions({PatternOption::NoStudy});
     ASSERT_EQ(test::compile(regex, "x"), planned);
@@ -70,18 +71,25 @@ TEST(PatternTable, PatternErrorIsAStatusAndFreesTheSlot) {
     EXPECT_FALSE(status.success);
     EXPECT_EQ(status.patternID, -1);
     EXPECT_EQ(status.statusCode, RegexErrorCode::PatternError);
-    EXPECT_EQ(status.errorMessage, "Error in Pattern: \"missing )\" at offset (2)");
+    EXPECT_EQ(status.errorMessage,
+              "Error in Pattern: \"missing closing parenthesis\" at offset (2)");
     EXPECT_EQ(test::compile(regex, "b"), 1) << "the failed slot is free again";
 }
 
 TEST(PatternOptions, TranslateBothWays) {
-    const std::pair<PatternOption, int32_t> table[] = {
-        {PatternOption::IgnoreCase, 0x1},     {PatternOption::Multiline, 0x2},
-        {PatternOption::DotMatchesAll, 0x4},  {PatternOption::IgnorePatternWhiteSpace, 0x8},
-        {PatternOption::Anchored, 0x10},      {PatternOption::DollarEndOnly, 0x20},
-        {PatternOption::Extra, 0x40},         {PatternOption::UnGreedy, 0x200},
-        {PatternOption::Utf8, 0x800},         {PatternOption::ExplicitCapture, 0x1000},
-        {PatternOption::NoUtf8Check, 0x2000}, {PatternOption::NoStudy, 0},
+    const std::pair<PatternOption, uint64_t> table[] = {
+        {PatternOption::IgnoreCase, 0x8},
+        {PatternOption::Multiline, 0x400},
+        {PatternOption::DotMatchesAll, 0x20},
+        {PatternOption::IgnorePatternWhiteSpace, 0x80},
+        {PatternOption::Anchored, 0x80000000},
+        {PatternOption::DollarEndOnly, 0x10},
+        {PatternOption::Extra, uint64_t{1} << 32}, // the layer's own: strict escapes
+        {PatternOption::UnGreedy, 0x40000},
+        {PatternOption::Utf8, 0x80000},
+        {PatternOption::ExplicitCapture, 0x2000},
+        {PatternOption::NoUtf8Check, 0x40000000},
+        {PatternOption::NoStudy, 0},
     };
     for (const auto& [option, flag] : table) {
         EXPECT_EQ(patternOptionsToFlags({option}), flag) << int(option);
@@ -90,8 +98,8 @@ TEST(PatternOptions, TranslateBothWays) {
     }
     EXPECT_EQ(matchOptionsToFlags({MatchOption::Anchored, MatchOption::NotBol, MatchOption::NotEol,
                                    MatchOption::NotEmpty, MatchOption::NoUtf8Check}),
-              0x10 | 0x80 | 0x100 | 0x400 | 0x2000);
-    EXPECT_EQ(flagsToMatchOptions(0x80, false),
+              0x80000000u | 0x1 | 0x2 | 0x4 | 0x40000000u);
+    EXPECT_EQ(flagsToMatchOptions(0x1, false),
               (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
 }
 
@@ -108,8 +116,8 @@ TEST(PatternOptions, DefaultsAndNoStudy) {
               (PatternOptions{PatternOption::Multiline, PatternOption::NoStudy}));
     ASSERT_EQ(test::compile(regex, "a+"), 0);
     EXPECT_FALSE(regex.patternEntry(0)->study);
-    EXPECT_EQ(regex.patternEntry(0)->extra, nullptr) << "no study attempted";
-    EXPECT_EQ(regex.patternEntry(0)->compileOptions, 0x2);
+    EXPECT_EQ(regex.patternEntry(0)->compiled->unchecked(), nullptr) << "no windows";
+    EXPECT_EQ(regex.patternEntry(0)->compileOptions, 0x400u);
 }
 
 TEST(PatternCache, KeyIsExact) {
@@ -220,10 +228,10 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     const int32_t before = test::compile(regex, "a(?C1)b");
     int calls = 0;
     int32_t verdict = 0;
-    regex.setOnCallOut([&](pcre_callout_block& block, int32_t& result) {
+    regex.setOnCallOut([&](pcre2_callout_block& block, int32_t& result) {
         ++calls;
-        EXPECT_EQ(block.callout_number, 1);
-        EXPECT_EQ(block.pattern_position, 6) << "the place in the pattern as written";
+        EXPECT_EQ(block.callout_number, 1u);
+        EXPECT_EQ(block.pattern_position, 6u) << "the place in the pattern as written";
         result = verdict;
     });
     const int32_t after = test::compile(regex, "c(?C1)d");
@@ -235,10 +243,55 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     EXPECT_FALSE(regex.matches(before, "ab", 2, 0, {}, results));
 
     regex.setOnCallOut(nullptr);
-    EXPECT_EQ(regex.patternEntry(before)->extra, nullptr) << "a block left with nothing is freed";
     calls = 0;
     EXPECT_TRUE(regex.matches(before, "ab", 2, 0, {}, results));
     EXPECT_EQ(calls, 0);
+}
+
+} // namespace
+} // namespace kestrava::regex
+
+namespace kestrava::regex {
+namespace {
+
+// Escapes read as users have always typed them: an unknown one is the character itself unless
+// Extra asks for strictness, while every other fault of an escape stays an error. \K inside a
+// lookaround, which could end a match before it starts, is refused by this library.
+TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {
+    const struct {
+        const char* pattern;
+        bool strict;
+        const char* text;
+        std::string outcome; // "start-end" of the first match, or the library's error text
+    } cases[] = {
+        {"\\y", false, "xy", "1-2"},
+        {"[\\y]", false, "xy", "1-2"},
+        {"\\y", true, "xy", "unrecognized character follows \\"},
+        {"a\\", false, "a", "\\ at end of pattern"},
+        {"a\\c", false, "ac", "\\c at end of pattern"},
+        {"\\k", false, "k", "\\k is not followed by a braced, angle-bracketed, or quoted name"},
+        {"(?=a\\K)", false, "a",
+         "\\K is not allowed in lookarounds (but see PCRE2_EXTRA_ALLOW_LOOKAROUND_BSK)"},
+        {"(*UTF8)\xC3\xA9", false, "x\xC3\xA9", "1-3"},
+    };
+    for (const auto& c : cases) {
+        PatternSet regex;
+        regex.setDefaultPatternOptions(c.strict ? PatternOptions{PatternOption::Extra}
+                                                : PatternOptions{});
+        int32_t id = 0;
+        PatternStatus status;
+        std::string outcome;
+        if (regex.addPattern(c.pattern, id, status)) {
+            MatchCollection results;
+            const auto length = static_cast<uint32_t>(std::strlen(c.text));
+            if (regex.matches(id, c.text, length, 0, {}, results))
+                outcome = std::to_string(results[0].groupStartEnd[0]) + "-" +
+                          std::to_string(results[0].groupStartEnd[1]);
+        } else {
+            outcome = status.errorText;
+        }
+        EXPECT_EQ(outcome, c.outcome) << c.pattern;
+    }
 }
 
 } // namespace

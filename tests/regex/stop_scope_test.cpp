@@ -137,35 +137,31 @@ TEST(StopScope, InnerScopeRulesUntilItEnds) {
 TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
     // Each item the library reports as "code=value"; the tables by content.
     using Info = std::vector<std::string>;
-    const auto info = [](const real_pcre* code, const pcre_extra* extra) {
+    const auto info = [](const pcre2_code* code) {
         Info i;
-        for (const int what :
-             {PCRE_INFO_FIRSTCHARACTERFLAGS, PCRE_INFO_FIRSTCHARACTER, PCRE_INFO_REQUIREDCHARFLAGS,
-              PCRE_INFO_REQUIREDCHAR, PCRE_INFO_MINLENGTH, PCRE_INFO_CAPTURECOUNT,
-              PCRE_INFO_BACKREFMAX, PCRE_INFO_MAXLOOKBEHIND, PCRE_INFO_HASCRORLF,
-              PCRE_INFO_JCHANGED, PCRE_INFO_MATCH_EMPTY, PCRE_INFO_NAMECOUNT,
-              PCRE_INFO_NAMEENTRYSIZE}) {
-            int value = 0;
-            pcre_fullinfo(code, extra, what, &value);
-            i.push_back(std::to_string(what) + "=" + std::to_string(value));
+        for (const uint32_t what :
+             {PCRE2_INFO_FIRSTCODETYPE, PCRE2_INFO_FIRSTCODEUNIT, PCRE2_INFO_LASTCODETYPE,
+              PCRE2_INFO_LASTCODEUNIT, PCRE2_INFO_MINLENGTH, PCRE2_INFO_CAPTURECOUNT,
+              PCRE2_INFO_BACKREFMAX, PCRE2_INFO_MAXLOOKBEHIND, PCRE2_INFO_HASCRORLF,
+              PCRE2_INFO_JCHANGED, PCRE2_INFO_MATCHEMPTY, PCRE2_INFO_NAMECOUNT,
+              PCRE2_INFO_NAMEENTRYSIZE, PCRE2_INFO_ALLOPTIONS, PCRE2_INFO_ARGOPTIONS,
+              PCRE2_INFO_EXTRAOPTIONS, PCRE2_INFO_MATCHLIMIT, PCRE2_INFO_DEPTHLIMIT,
+              PCRE2_INFO_HEAPLIMIT, PCRE2_INFO_NEWLINE, PCRE2_INFO_BSR}) {
+            uint32_t value = 0;
+            const int rc = pcre2_pattern_info(code, what, &value);
+            i.push_back(std::to_string(what) + "=" + std::to_string(rc < 0 ? rc : value));
         }
-        for (const int what : {PCRE_INFO_OPTIONS, PCRE_INFO_MATCHLIMIT, PCRE_INFO_RECURSIONLIMIT}) {
-            unsigned long value = 0;
-            pcre_fullinfo(code, extra, what, &value);
-            i.push_back(std::to_string(what) + "=" + std::to_string(value));
-        }
-        int names = 0;
-        int nameEntry = 0;
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMECOUNT, &names);
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMEENTRYSIZE, &nameEntry);
-        const unsigned char* table = nullptr;
-        pcre_fullinfo(code, extra, PCRE_INFO_NAMETABLE, &table);
-        i.push_back(table != nullptr
-                        ? std::string(reinterpret_cast<const char*>(table),
-                                      static_cast<size_t>(names) * static_cast<size_t>(nameEntry))
-                        : "");
-        const unsigned char* bits = nullptr; // the start bits, when the library keeps them
-        pcre_fullinfo(code, extra, PCRE_INFO_FIRSTTABLE, &bits);
+        uint32_t names = 0;
+        uint32_t nameEntry = 0;
+        pcre2_pattern_info(code, PCRE2_INFO_NAMECOUNT, &names);
+        pcre2_pattern_info(code, PCRE2_INFO_NAMEENTRYSIZE, &nameEntry);
+        PCRE2_SPTR table = nullptr;
+        pcre2_pattern_info(code, PCRE2_INFO_NAMETABLE, &table);
+        i.push_back(table != nullptr ? std::string(reinterpret_cast<const char*>(table),
+                                                   size_t{names} * size_t{nameEntry})
+                                     : "");
+        const uint8_t* bits = nullptr; // the start bits, when the library keeps them
+        pcre2_pattern_info(code, PCRE2_INFO_FIRSTBITMAP, &bits);
         i.push_back(bits != nullptr ? std::string(reinterpret_cast<const char*>(bits), 32) : "-");
         return i;
     };
@@ -176,7 +172,8 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
              {std::vector<const char*>{"abc", "(?i)abc(?-i)D", ".*x", "^abc", "\\Gx|y", "a|b",
                                        "(a)|b", "(?=ab)\\w", "\\bfoo\\b", "(*UTF8)\xC3\xA9+",
                                        "(*CRLF)(?m)^x$", "(*NO_START_OPT)abc",
-                                       "(*LIMIT_MATCH=100)(*LIMIT_RECURSION=50)a+b", "\\s.*\\d"},
+                                       "(*LIMIT_MATCH=100)(*LIMIT_RECURSION=50)a+b",
+                                       "(*LIMIT_HEAP=9)(*NOTEMPTY)(*NO_JIT)a", "\\s.*\\d"},
               std::vector<const char*>{"\\b(\\w+)ing\\b", "(?<y>\\d{4})-(?<m>\\d\\d)",
                                        "(?J)(?<n>a)|(?<n>b)", "(?U)a+b", "(?x) a b # c",
                                        "(?:abc)+d", "\\Aabc|(?|(x)|(y))", "x*", "", "(?C1)a(?C2)b",
@@ -185,16 +182,15 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
                 PatternSet regex;
                 regex.setDefaultPatternOptions(options);
                 const Pattern& entry = *regex.patternEntry(test::compile(regex, pattern));
-                const char* error = nullptr;
-                int offset = 0;
-                const CompiledPtr plain(pcre_compile(pattern, patternOptionsToFlags(options),
-                                                     &error, &offset, nullptr));
-                const ExtraPtr plainExtra(pcre_study(plain.get(), PCRE_STUDY_JIT_COMPILE, &error));
-                const Info expected = info(plain.get(), plainExtra.get());
-                EXPECT_EQ(info(entry.compiled.get(), entry.extra.get()), expected) << pattern;
-                if (entry.unchecked) {
-                    EXPECT_EQ(info(entry.unchecked.get(), entry.uncheckedExtra.get()), expected)
-                        << pattern;
+                std::string error;
+                size_t offset = 0;
+                const CodePtr plain = pcre_api::compile(
+                    pattern, patternOptionsToFlags(options), nullptr, error, offset);
+                ASSERT_NE(plain, nullptr) << pattern;
+                const Info expected = info(plain.get());
+                EXPECT_EQ(info(entry.compiled->checked()), expected) << pattern;
+                if (entry.compiled->unchecked() != nullptr) {
+                    EXPECT_EQ(info(entry.compiled->unchecked()), expected) << pattern;
                 }
             }
     }
@@ -203,26 +199,26 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
 // Compile errors, where the library reports them, as if the pattern had been compiled alone;
 // the offset included, also when the error lies in or just after the leading "(*...)" items.
 TEST(StopCheck, PatternErrorsReadAsWritten) {
-    const int32_t flags = patternOptionsToFlags(kDefaultStaticPatternOptions);
+    const uint64_t flags = patternOptionsToFlags(kDefaultStaticPatternOptions);
     for (const std::vector<std::string>& group :
          {std::vector<std::string>{"a("s, "*a"s, "a)"s, "[a"s, "\\"s, "a{2,1}"s, "(?<n>a)(?<n>b)"s,
                                    "\\k<zz>"s, "(?<=a+)b"s, "(*UTF8)\xFF"s, "(*UTF8)a\xC3"s,
                                    "(*CRLF)("s},
           std::vector<std::string>{"(*CRLF)*"s, "(*UTF8"s, "(*LIMIT_MATCH=99999999999)a"s,
                                    "(*LIMIT_MATCH=12"s, "(*FOO)a"s, "x(*UTF8)y"s,
-                                   "(*UTF8)(*CR)(*LIMIT_RECURSION=5)(?"s, "(?C256)"s, "a\\c"s,
-                                   "(\0a"s, "(?(1)a|b|c)"s}})
+                                   "(*UTF8)(*CR)(*LIMIT_RECURSION=5)(?"s, "(?C256)"s,
+                                   "(*LIMIT_DEPTH=1)(*NUL)(?"s, "(\0a"s, "(?(1)a|b|c)"s}})
         for (const std::string& pattern : group) {
-            const char* error = nullptr;
-            int offset = 0;
-            const CompiledPtr plain(pcre_compile(pattern.c_str(), flags, &error, &offset, nullptr));
+            std::string error;
+            size_t offset = 0;
+            const CodePtr plain = pcre_api::compile(pattern.c_str(), flags, nullptr, error, offset);
             ASSERT_EQ(plain, nullptr) << pattern;
             PatternSet regex;
             int32_t id = 0;
             PatternStatus status;
             EXPECT_FALSE(regex.addPattern(pattern, id, status));
             EXPECT_EQ(status.errorText, error) << pattern;
-            EXPECT_EQ(status.errorOffset, offset) << pattern;
+            EXPECT_EQ(status.errorOffset, static_cast<int32_t>(offset)) << pattern;
         }
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
     const std::string patternError =
-        "Invalid Find Expression: Error in Pattern: \"missing )\" at offset (2)";
+        "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (2)";
     struct {
         const char* name;
         Criteria criteria;

@@ -12,24 +12,23 @@
 namespace kestrava::regex {
 
 // What a match needs of a table entry, read under the table's lock so that the table may grow
-// in another thread while the match runs.
+// or drop the entry in another thread while the match runs: the entry's compiled pattern is
+// kept alive by `kept`.
 struct PatternTable::EntryView {
-    const real_pcre* compiled = nullptr;
-    const pcre_extra* extra = nullptr;
+    std::shared_ptr<const CompiledPattern> kept;
+    const pcre2_code* compiled = nullptr;
+    const pcre2_code* anchored = nullptr; // see CompiledPattern::anchored
     int32_t serial = 0;
     int32_t captureCount = 0;
     int32_t vectorSize = 3;
     const std::vector<std::string>* literals = nullptr; // non-null: found by LiteralScanner
     bool literalCaseless = false;
     const RequiredText* required = nullptr; // non-null: a text every match contains
-    const real_pcre* unchecked = nullptr;   // see Pattern::Unchecked
-    const pcre_extra* uncheckedExtra = nullptr;
-    const real_pcre* anchored = nullptr;
-    const pcre_extra* anchoredExtra = nullptr;
     bool utf8 = false;
+    pcre_api::MatchSettings settings;
 
     pcre_api::SearchCode code() const {
-        return {compiled, extra, unchecked, uncheckedExtra, anchored, anchoredExtra, utf8};
+        return {compiled, kept ? kept->unchecked() : nullptr, anchored, utf8, settings};
     }
 };
 
@@ -37,14 +36,13 @@ struct PatternTable::EntryView {
 struct RegexInternals {
     static bool getMatch(PatternTable& regex, int32_t patternID, const char* target,
                          MatchResult& result, RegexOperation callingMethod, bool capture,
-                         int32_t flags, uint32_t startOffset, uint32_t targetLength) {
+                         uint32_t flags, uint32_t startOffset, uint32_t targetLength) {
         return regex.getMatch(patternID, target, result, callingMethod, capture, flags, startOffset,
                               targetLength);
     }
-    static int32_t defaultMatchFlags(const PatternTable& regex) {
+    static uint32_t defaultMatchFlags(const PatternTable& regex) {
         return regex.m_defaultMatchFlags;
     }
-    static int callOut(pcre_callout_block* block);
 };
 
 // The text of a group from an offset vector; empty when the group did not take part.
@@ -58,7 +56,7 @@ inline std::string_view groupText(const char* target, const int* ovector, int gr
 // The texts a pattern matches when it is plain text or an alternation of a few non-empty plain
 // texts, which the literal search finds exactly as the library would (no other metacharacters,
 // built-in tables, no UTF-8 or extended syntax); else empty.
-std::vector<std::string> plainLiterals(const std::string& pattern, int32_t flags,
+std::vector<std::string> plainLiterals(const std::string& pattern, uint64_t flags,
                                        PatternLanguage language);
 // The first occurrence of literal in text at or after `from` (letter case of A-Z ignored when
 // caseless), or std::string::npos.
@@ -89,7 +87,7 @@ void forgetCopiedPiece();
 // For a pattern of the simple kind "\b\w+_t\b" or "[a-z]+ing" (single bytes, classes, \w \d \s
 // and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
 // contains and the bytes no match contains; an empty text for anything else.
-RequiredText planRequiredText(const std::string& pattern, int32_t flags, PatternLanguage language);
+RequiredText planRequiredText(const std::string& pattern, uint64_t flags, PatternLanguage language);
 
 // The runs of bytes a pattern that begins with \b consumes (see RequiredText::wordStartLength)
 // that begin at a word boundary in one text: the byte before is not a word byte, or there is none.
@@ -170,7 +168,7 @@ class LiteralScanner {
     std::unique_ptr<Probes> m_probes;
 };
 
-// Maps a negative pcre_exec result to the layer's error code.
+// Maps a negative match result of the library to the layer's error code.
 RegexErrorCode execResultError(int rc);
 
 // Appends the pieces of a split (see splitToArray); raises execution errors from splitToArray.
@@ -178,7 +176,7 @@ RegexErrorCode execResultError(int rc);
 [[noreturn]] void raiseExecError(RegexErrorCode code, int rc, RegexOperation method,
                                  RegexOperation called, const std::string& className);
 
-void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, int32_t flags,
+void splitLoop(const pcre_api::SearchCode& code, int32_t captureCount, uint32_t flags,
                const char* target, uint32_t length, uint32_t startOffset, int32_t limit,
                std::vector<std::string>& pieces);
 
