@@ -1,5 +1,5 @@
-// Character tables by language: the library's tables built while the thread runs in a French, German
-// or the user's locale, built once per language and shared by every pattern.
+// Character tables by language: the library's tables built while the thread runs in a French,
+// German or the user's locale, built once per language and shared by every pattern.
 #include "internal/pattern_internals.h"
 
 #include <array>

@@ -21,10 +21,9 @@ namespace kestrava::regex {
 namespace {
 
 // Options under which plain text matches itself and nothing else.
-constexpr uint64_t kLiteralSafeFlags = PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE |
-                                       PCRE2_DOLLAR_ENDONLY | PCRE2_UNGREEDY |
-                                       PCRE2_NO_AUTO_CAPTURE | pcre_api::kStrictEscapes |
-                                       PCRE2_NO_UTF_CHECK;
+constexpr uint64_t kLiteralSafeFlags =
+    PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE | PCRE2_DOLLAR_ENDONLY | PCRE2_UNGREEDY |
+    PCRE2_NO_AUTO_CAPTURE | pcre_api::kStrictEscapes | PCRE2_NO_UTF_CHECK;
 
 // Each alternative costs two byte probes per place; past this many the engine's own start-byte
 // table is the better search.

@@ -124,11 +124,9 @@ void CodeDeleter::operator()(pcre2_real_code_8* code) const {
     pcre2_code_free(code);
 }
 
-std::shared_ptr<const CompiledPattern> CompiledPattern::compile(const std::string& pattern,
-                                                                uint64_t flags, bool study,
-                                                                PatternLanguage language,
-                                                                uint32_t matchLimit,
-                                                                PatternStatus& status) {
+std::shared_ptr<const CompiledPattern>
+CompiledPattern::compile(const std::string& pattern, uint64_t flags, bool study,
+                         PatternLanguage language, uint32_t matchLimit, PatternStatus& status) {
     std::shared_ptr<CompiledPattern> compiled(new CompiledPattern());
     compiled->m_matchLimit = matchLimit;
     if (!compiled->compileForms(pattern, flags, study, language, status))
@@ -402,7 +400,8 @@ bool compileStandalone(const std::string& pattern, uint64_t flags, bool study,
                        PatternLanguage language, std::shared_ptr<const CompiledPattern>& compiled,
                        PatternStatus& status) {
     status = PatternStatus{};
-    compiled = CompiledPattern::compile(pattern, flags, study, language, kDefaultMatchLimit, status);
+    compiled =
+        CompiledPattern::compile(pattern, flags, study, language, kDefaultMatchLimit, status);
     status.success = status.statusCode == RegexErrorCode::None;
     status.patternID = -1;
     return status.success;

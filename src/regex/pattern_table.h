@@ -125,11 +125,9 @@ using PcreCalloutEvent = std::function<void(pcre2_callout_block_8& block, int32_
 class CompiledPattern {
   public:
     // Null on failure, with the status's code, text and offset filled.
-    static std::shared_ptr<const CompiledPattern> compile(const std::string& pattern,
-                                                          uint64_t flags, bool study,
-                                                          PatternLanguage language,
-                                                          uint32_t matchLimit,
-                                                          PatternStatus& status);
+    static std::shared_ptr<const CompiledPattern>
+    compile(const std::string& pattern, uint64_t flags, bool study, PatternLanguage language,
+            uint32_t matchLimit, PatternStatus& status);
 
     int32_t captureCount() const { return m_captureCount; }
     bool utf8() const { return m_utf8; }
@@ -143,7 +141,9 @@ class CompiledPattern {
     // A text every match contains and the bytes none does (see RequiredText); knowsRequired()
     // is false when nothing is known.
     const RequiredText& required() const { return m_required; }
-    bool knowsRequired() const { return !m_required.text.empty() || m_required.wordStartLength != 0; }
+    bool knowsRequired() const {
+        return !m_required.text.empty() || m_required.wordStartLength != 0;
+    }
     // The code with the stop check; without it, for windows, and compiled anchored, which
     // settles a single attempt on the JIT (null where the pattern allows no windows).
     const pcre2_real_code_8* checked() const { return m_checked.get(); }
@@ -296,8 +296,8 @@ class PatternTable {
                           uint32_t targetLength, uint32_t startOffset, uint32_t flags, bool capture,
                           const MatchFound& found) const;
     size_t runBoundMatches(int32_t patternID, const EntryView& entry, const char* target,
-                           uint32_t targetLength, uint32_t startOffset, uint32_t flags, bool capture,
-                           const MatchFound& found);
+                           uint32_t targetLength, uint32_t startOffset, uint32_t flags,
+                           bool capture, const MatchFound& found);
     size_t wordStartMatches(int32_t patternID, const EntryView& entry, const char* target,
                             uint32_t targetLength, uint32_t startOffset, uint32_t flags,
                             bool capture, const MatchFound& found);

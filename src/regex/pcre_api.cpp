@@ -119,11 +119,23 @@ size_t limitVerbLength(std::string_view rest) {
 
 // After "(*": the length of an option-setting item the library takes only at the start, or 0.
 size_t startVerbLength(std::string_view rest) {
-    static constexpr std::string_view kVerbs[] = {
-        "UTF8)",        "UTF)",         "UCP)",          "NO_AUTO_POSSESS)",  "NO_START_OPT)",
-        "NO_JIT)",      "NOTEMPTY)",    "NOTEMPTY_ATSTART)", "NO_DOTSTAR_ANCHOR)", "CR)",
-        "LF)",          "CRLF)",        "ANY)",          "ANYCRLF)",          "NUL)",
-        "BSR_ANYCRLF)", "BSR_UNICODE)"};
+    static constexpr std::string_view kVerbs[] = {"UTF8)",
+                                                  "UTF)",
+                                                  "UCP)",
+                                                  "NO_AUTO_POSSESS)",
+                                                  "NO_START_OPT)",
+                                                  "NO_JIT)",
+                                                  "NOTEMPTY)",
+                                                  "NOTEMPTY_ATSTART)",
+                                                  "NO_DOTSTAR_ANCHOR)",
+                                                  "CR)",
+                                                  "LF)",
+                                                  "CRLF)",
+                                                  "ANY)",
+                                                  "ANYCRLF)",
+                                                  "NUL)",
+                                                  "BSR_ANYCRLF)",
+                                                  "BSR_UNICODE)"};
     for (const std::string_view verb : kVerbs)
         if (rest.starts_with(verb))
             return verb.size();
@@ -240,8 +252,8 @@ class WindowSearch {
     // go on after it.
     bool settleAttempt(int& rc) {
         const auto at = static_cast<uint32_t>(m_ovector[2]);
-        rc = exec(m_code.anchored, m_subject, m_length, at, optionsAt(at), m_ovector,
-                  m_ovectorSize, m_code.settings);
+        rc = exec(m_code.anchored, m_subject, m_length, at, optionsAt(at), m_ovector, m_ovectorSize,
+                  m_code.settings);
         if (rc != PCRE2_ERROR_NOMATCH || isAnchored(m_code.unchecked, m_options))
             return true;
         m_pos = nextCharacter(at);
@@ -359,8 +371,8 @@ CodePtr compile(std::string_view text, uint64_t flags, const unsigned char* tabl
     // fault of an escape ("\" or "\c" at the end, "\k" without a name) stays an error. The
     // library's own option for it takes all of them for characters, so it is asked for only
     // when the strict reading failed on an unknown escape.
-    const bool unknownEscape = errorCode == PCRE2_ERROR_UNKNOWN_ESCAPE ||
-                               errorCode == PCRE2_ERROR_ESCAPE_INVALID_IN_CLASS;
+    const bool unknownEscape =
+        errorCode == PCRE2_ERROR_UNKNOWN_ESCAPE || errorCode == PCRE2_ERROR_ESCAPE_INVALID_IN_CLASS;
     if (!code && unknownEscape && (flags & kStrictEscapes) == 0) {
         pcre2_set_compile_extra_options(context.get(), PCRE2_EXTRA_BAD_ESCAPE_IS_LITERAL);
         code = compileIn(context.get(), text, flags, errorCode, offset);

@@ -17,9 +17,8 @@ using ByteSet = std::bitset<256>;
 // Under these options the grammar below means what it says (built-in tables: \w, \d, \s and
 // caseless folding are ASCII).
 constexpr uint64_t kPlannableFlags = PCRE2_CASELESS | PCRE2_DOTALL | PCRE2_MULTILINE |
-                                     PCRE2_DOLLAR_ENDONLY | PCRE2_UNGREEDY |
-                                     PCRE2_NO_AUTO_CAPTURE | pcre_api::kStrictEscapes |
-                                     PCRE2_NO_UTF_CHECK;
+                                     PCRE2_DOLLAR_ENDONLY | PCRE2_UNGREEDY | PCRE2_NO_AUTO_CAPTURE |
+                                     pcre_api::kStrictEscapes | PCRE2_NO_UTF_CHECK;
 
 ByteSet setOf(bool (*test)(unsigned char)) {
     ByteSet set;
@@ -364,7 +363,8 @@ ByteSet foldCase(ByteSet set) {
 
 } // namespace
 
-RequiredText planRequiredText(const std::string& pattern, uint64_t flags, PatternLanguage language) {
+RequiredText planRequiredText(const std::string& pattern, uint64_t flags,
+                              PatternLanguage language) {
     // The library reads the pattern up to its first NUL.
     const std::string text(pattern.c_str());
     if (language != PatternLanguage::English || (flags & ~kPlannableFlags) != 0)

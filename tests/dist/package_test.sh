@@ -33,7 +33,7 @@ done
 
 check "the package depends on the Wayland plugin and the Qt libraries" bash -c \
     'deps=$(dpkg-deb -f "$1" Depends); [[ $deps == *qt6-wayland* && $deps == *libqt6widgets6* &&
-     $deps == *libpcre3* ]] || { echo "Depends: $deps"; false; }' _ "$deb"
+     $deps == *libpcre2-8-0* && $deps != *libpcre3* ]] || { echo "Depends: $deps"; false; }' _ "$deb"
 
 for program in kestrava kestrava-cli; do
     check "$program has no RPATH or RUNPATH" bash -c \

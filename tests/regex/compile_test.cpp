@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <cstring>
+#include <thread>
 
 namespace kestrava::regex {
 namespace {

@@ -55,8 +55,8 @@ TEST(LanguageTables, FrenchClassifiesAccentedLettersAsWordCharacters) {
     const std::string word = "caf\xE9"; // café in Latin-1
     const std::string upper = "CAF\xC9";
     EXPECT_EQ(exec(word), 1);
-    ASSERT_TRUE(compileStandalone("caf\xE9", PCRE2_CASELESS, true, PatternLanguage::French, compiled,
-                                  status));
+    ASSERT_TRUE(compileStandalone("caf\xE9", PCRE2_CASELESS, true, PatternLanguage::French,
+                                  compiled, status));
     EXPECT_EQ(exec(upper), 1) << "case folding of accented letters";
 
     ASSERT_TRUE(compileStandalone("^\\w+$", 0, true, PatternLanguage::English, compiled, status));

@@ -145,8 +145,9 @@ TEST(UnitLevel, PatternErrorsNameTheMethodWithoutClass) {
     std::vector<std::string> pieces;
     const std::string x = "x";
     for (bool bypass : {false, true}) {
-        EXPECT_EQ(test::raised([&] { match("a(", x, bypass, result); }).message,
-                  R"m("Error in Pattern: "missing closing parenthesis" at offset (2)" reported by Method "Match".)m");
+        EXPECT_EQ(
+            test::raised([&] { match("a(", x, bypass, result); }).message,
+            R"m("Error in Pattern: "missing closing parenthesis" at offset (2)" reported by Method "Match".)m");
         EXPECT_EQ(
             test::raised([&] { split("[", "x", bypass, pieces); }).message,
             R"m("Error in Pattern: "missing terminating ] for character class" at offset (1)" reported by Method "Split".)m");
@@ -227,12 +228,14 @@ TEST(JitAndInterpreter, OnlyPlainTextTakesTheLiteralSearch) {
     for (const auto& [pattern, options, texts] : literal) {
         PatternSet regex;
         regex.setDefaultPatternOptions(options);
-        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->compiled->literals(), texts) << pattern;
+        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->compiled->literals(), texts)
+            << pattern;
     }
     for (const auto& [pattern, options] : engine) {
         PatternSet regex;
         regex.setDefaultPatternOptions(options);
-        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->compiled->literals(), Texts{}) << pattern;
+        EXPECT_EQ(regex.patternEntry(test::compile(regex, pattern))->compiled->literals(), Texts{})
+            << pattern;
     }
     // Caseless folds A-Z only, as the engine's built-in tables do.
     EXPECT_EQ(allMatches("caf\xE9", "CAF\xC9 caf\xE9 Caf\xE9", {PatternOption::IgnoreCase}),
@@ -437,7 +440,8 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
         {"ab{2,x}", "", false}};
     for (const auto& [pattern, text, withinLine] : cases) {
         PatternSet regex;
-        const RequiredText& required = regex.patternEntry(test::compile(regex, pattern))->compiled->required();
+        const RequiredText& required =
+            regex.patternEntry(test::compile(regex, pattern))->compiled->required();
         EXPECT_EQ(required.text, text) << pattern;
         EXPECT_EQ(required.stops['\n'], withinLine) << pattern;
     }
@@ -470,7 +474,8 @@ TEST(RequiredText, WordStartLengthIsTheShortestMatch) {
         {"\\b(?:[a-z]+\\b)", 1, false}};
     for (const auto& [pattern, length, whole] : cases) {
         PatternSet regex;
-        const RequiredText& required = regex.patternEntry(test::compile(regex, pattern))->compiled->required();
+        const RequiredText& required =
+            regex.patternEntry(test::compile(regex, pattern))->compiled->required();
         EXPECT_EQ(required.wordStartLength, length) << pattern;
         EXPECT_EQ(required.wholeRuns, whole) << pattern;
     }

@@ -141,12 +141,12 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
         Info i;
         for (const uint32_t what :
              {PCRE2_INFO_FIRSTCODETYPE, PCRE2_INFO_FIRSTCODEUNIT, PCRE2_INFO_LASTCODETYPE,
-              PCRE2_INFO_LASTCODEUNIT, PCRE2_INFO_MINLENGTH, PCRE2_INFO_CAPTURECOUNT,
-              PCRE2_INFO_BACKREFMAX, PCRE2_INFO_MAXLOOKBEHIND, PCRE2_INFO_HASCRORLF,
-              PCRE2_INFO_JCHANGED, PCRE2_INFO_MATCHEMPTY, PCRE2_INFO_NAMECOUNT,
-              PCRE2_INFO_NAMEENTRYSIZE, PCRE2_INFO_ALLOPTIONS, PCRE2_INFO_ARGOPTIONS,
-              PCRE2_INFO_EXTRAOPTIONS, PCRE2_INFO_MATCHLIMIT, PCRE2_INFO_DEPTHLIMIT,
-              PCRE2_INFO_HEAPLIMIT, PCRE2_INFO_NEWLINE, PCRE2_INFO_BSR}) {
+              PCRE2_INFO_LASTCODEUNIT,  PCRE2_INFO_MINLENGTH,     PCRE2_INFO_CAPTURECOUNT,
+              PCRE2_INFO_BACKREFMAX,    PCRE2_INFO_MAXLOOKBEHIND, PCRE2_INFO_HASCRORLF,
+              PCRE2_INFO_JCHANGED,      PCRE2_INFO_MATCHEMPTY,    PCRE2_INFO_NAMECOUNT,
+              PCRE2_INFO_NAMEENTRYSIZE, PCRE2_INFO_ALLOPTIONS,    PCRE2_INFO_ARGOPTIONS,
+              PCRE2_INFO_EXTRAOPTIONS,  PCRE2_INFO_MATCHLIMIT,    PCRE2_INFO_DEPTHLIMIT,
+              PCRE2_INFO_HEAPLIMIT,     PCRE2_INFO_NEWLINE,       PCRE2_INFO_BSR}) {
             uint32_t value = 0;
             const int rc = pcre2_pattern_info(code, what, &value);
             i.push_back(std::to_string(what) + "=" + std::to_string(rc < 0 ? rc : value));
@@ -184,8 +184,8 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
                 const Pattern& entry = *regex.patternEntry(test::compile(regex, pattern));
                 std::string error;
                 size_t offset = 0;
-                const CodePtr plain = pcre_api::compile(
-                    pattern, patternOptionsToFlags(options), nullptr, error, offset);
+                const CodePtr plain = pcre_api::compile(pattern, patternOptionsToFlags(options),
+                                                        nullptr, error, offset);
                 ASSERT_NE(plain, nullptr) << pattern;
                 const Info expected = info(plain.get());
                 EXPECT_EQ(info(entry.compiled->checked()), expected) << pattern;

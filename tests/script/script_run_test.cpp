@@ -95,7 +95,8 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
          {folderItem(a, "*.txt"), findItem("gamma"), folderItem(b, "*.txt"), findItem("beta"),
           findItem("delta"), findItem("(unclosed")},
          {"one.txt:1"},
-         "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (9) on line 2.3"},
+         "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (9) "
+         "on line 2.3"},
         {"EmptyFoldersBeforeAnotherGroup",
          {folderItem("", "*.txt"), folderItem(a, "*.txt"), findItem("alpha")},
          {},
