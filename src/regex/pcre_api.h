@@ -22,7 +22,6 @@ constexpr uint32_t kNotEmpty = PCRE2_NOTEMPTY;
 constexpr uint32_t kNotEmptyAtStart = PCRE2_NOTEMPTY_ATSTART;
 constexpr uint32_t kAnchored = PCRE2_ANCHORED;
 constexpr uint32_t kNoUtf8Check = PCRE2_NO_UTF_CHECK;
-constexpr uint32_t kUtf8 = PCRE2_UTF;
 // The layer's own compile flag above the library's 32 option bits: an unknown escape ("\y") is
 // an error. Without it such an escape is the character itself.
 constexpr uint64_t kStrictEscapes = uint64_t{1} << 32;
