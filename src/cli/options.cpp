@@ -45,6 +45,25 @@ const std::map<std::string, results::View> kViews = {
 
 constexpr int kMostContextLines = 1'000'000;
 
+// A whole number from lowest to highest. CLI11's own Range words its message differently from
+// one release to the next; this keeps the message the same wherever the program is built.
+CLI::Validator wholeNumberIn(int lowest, int highest) {
+    const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
+    return {[lowest, highest, range](const std::string& text) -> std::string {
+                std::size_t used = 0;
+                long value = 0;
+                try {
+                    value = std::stol(text, &used);
+                } catch (const std::exception&) {
+                    used = 0;
+                }
+                if (used == 0 || used != text.size() || value < lowest || value > highest)
+                    return "Value " + text + " not in range " + range;
+                return {};
+            },
+            "INT in [" + std::to_string(lowest) + " - " + std::to_string(highest) + "]"};
+}
+
 // What the parse writes into, before it becomes the options.
 struct Values {
     CliOptions options;
@@ -77,7 +96,7 @@ void addContextOptions(CLI::App& command, search::ScanOptions* scan) {
                 },
                 help)
             ->type_name("N")
-            ->check(CLI::Range(0, kMostContextLines))
+            ->check(wholeNumberIn(0, kMostContextLines))
             ->trigger_on_parse();
     };
     add("-A,--after-context", "show N lines after each matched line (lines view only)", false,
@@ -121,7 +140,7 @@ void addOutputOptions(CLI::App& command, Values& values) {
                      "print nothing, only the exit status; a find stops at its first match");
     command.add_option("--threads", o.threads, "search on N threads (default: one per core)")
         ->type_name("N")
-        ->check(CLI::Range(1, 256));
+        ->check(wholeNumberIn(1, 256));
     command.add_flag("--verbose", o.verbose,
                      "when an error stops a replace, name the files replaced before it and those "
                      "not touched");

@@ -43,7 +43,7 @@ std::string withTrailingSlash(std::string folder) {
 }
 
 bool isRegularFile(const std::string& fileName) {
-    struct stat info {};
+    struct stat info = {};
     return ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -149,7 +149,7 @@ void writeSettingsFile(const std::string& fileName, const std::string& text) {
 namespace {
 
 bool nameTaken(const std::string& name) {
-    struct stat info {};
+    struct stat info = {};
     return ::lstat(name.c_str(), &info) == 0;
 }
 

@@ -136,7 +136,7 @@ std::string readScriptFile(const std::string& path) {
     const util::UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!file.isOpen())
         throw std::runtime_error(systemError("Open Error"));
-    struct stat info {};
+    struct stat info = {};
     if (fstat(file.get(), &info) != 0)
         throw std::runtime_error(systemError("Read Error"));
     if (!S_ISREG(info.st_mode))

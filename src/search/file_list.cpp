@@ -77,7 +77,7 @@ EntryKind kindOf(unsigned char type, int folderFd, const std::string& name,
         return EntryKind::Regular;
     if (type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN)
         return EntryKind::Other;
-    struct stat info {};
+    struct stat info = {};
     if (fstatat(folderFd, name.c_str(), &info, 0) != 0)
         return EntryKind::Unknown;
     if (id != nullptr)
@@ -88,7 +88,7 @@ EntryKind kindOf(unsigned char type, int folderFd, const std::string& name,
 }
 
 bool folderExists(const std::string& path, FolderId& id) {
-    struct stat info {};
+    struct stat info = {};
     if (path.empty() || !util::statLongPath(path, info, true) || !S_ISDIR(info.st_mode))
         return false;
     id = idOf(info);
@@ -274,7 +274,7 @@ bool addFolderFiles(ScanWalk& walk, const WalkFolder& folder, size_t depth, std:
 // leads elsewhere (it was moved or replaced meanwhile, so what is left of it is gone too).
 bool reopen(ScanWalk& walk, WalkFolder& folder) {
     folder.adopt(util::openLongPath(folder.path, kFolderOpenFlags));
-    struct stat info {};
+    struct stat info = {};
     if (folder.fd.isOpen() && fstat(folder.fd.get(), &info) == 0 && idOf(info) == folder.id)
         return true;
     if (folder.openError != 0 && folder.openError != ENOENT && walk.skipped != nullptr)

@@ -292,7 +292,7 @@ Verdict lastMatch(const IgnorePatterns& patterns, std::string_view pathFromBase,
 std::string readText(int folderFd, const std::string& path, bool followLinks = true) {
     const int flags = O_RDONLY | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
     const util::UniqueFd file(openat(folderFd, path.c_str(), flags));
-    struct stat info {};
+    struct stat info = {};
     if (!file.isOpen() || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return {};
     std::string text(static_cast<size_t>(info.st_size), '\0');

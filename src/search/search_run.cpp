@@ -473,7 +473,7 @@ size_t workerCount(int32_t requested) {
 
 // The file identity (device, inode) of a path, or nothing when it does not exist.
 std::optional<std::pair<dev_t, ino_t>> fileIdentity(const std::string& path) {
-    struct stat info {};
+    struct stat info = {};
     if (!util::statLongPath(path, info, true))
         return std::nullopt;
     return std::make_pair(info.st_dev, info.st_ino);
@@ -554,7 +554,7 @@ void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, Compi
 
 // Why a folder named in Folder(s) could not be searched, as the system says it.
 std::string missingReason(const std::string& folder) {
-    struct stat info {};
+    struct stat info = {};
     if (folder.empty())
         return std::strerror(ENOENT);
     if (!util::statLongPath(folder, info, true))

@@ -110,7 +110,7 @@ bool isRunName(std::string_view id) {
 // The undo folder, when it is there and this user's alone; otherwise `why` says so (nothing when
 // it is simply missing).
 bool openUndoRoot(const std::string& root, util::GatedFolder& folder, std::string& why) {
-    struct stat info {};
+    struct stat info = {};
     if (!util::openRootFolder(root, folder))
         return false;
     if (::fstat(folder.fd.get(), &info) == 0 && util::isPrivateFolder(info))
@@ -121,8 +121,8 @@ bool openUndoRoot(const std::string& root, util::GatedFolder& folder, std::strin
 
 // A run's folder, only when it is a real folder of this user's that no one else may write to.
 bool openRun(const util::GatedFolder& root, const std::string& id, util::GatedFolder& run) {
-    struct stat named {};
-    struct stat opened {};
+    struct stat named = {};
+    struct stat opened = {};
     if (!isRunName(id) || root.stat(id, named) != 0 || !util::isPrivateFolder(named))
         return false;
     run.fd.reset(root.openSubfolder(id));
@@ -174,7 +174,7 @@ std::vector<std::string> runIds(const util::GatedFolder& root) {
 std::optional<std::vector<std::string>> completeLines(const util::GatedFolder& run,
                                                       const std::string& name) {
     const util::UniqueFd file(run.openFile(name, O_RDONLY | O_NONBLOCK));
-    struct stat info {};
+    struct stat info = {};
     std::string text;
     int err = 0;
     if (!file.isOpen() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -269,7 +269,7 @@ UndoJournal::UndoJournal(const std::string& root, const UndoRunRequest& request)
     const std::string base = withSlash(root);
     if (!util::makeFolders(base, util::NewFolderMode::Private, m_root))
         throw UndoJournalError("Cannot create the undo folder " + base + ": " + errnoText(errno));
-    struct stat info {};
+    struct stat info = {};
     if (::fstat(m_root.fd.get(), &info) != 0 || !util::isPrivateFolder(info))
         throw UndoJournalError(base + " is not a folder of yours; no undo journal is kept there");
     // Undo may run from anywhere: relative names are kept from where this run is.
@@ -408,7 +408,7 @@ util::WriteOutcome UndoJournal::keepOldContent(const util::ReplacedFile& file, s
 // the file's place without links, where the gate found it.
 std::string UndoJournal::entryLine(const util::ReplacedFile& file, const std::string& entry,
                                    const std::string& kind) const {
-    const struct stat none {};
+    const struct stat none = {};
     const struct stat& original = file.original != nullptr ? *file.original : none;
     char mode[16];
     std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(original.st_mode & 07777));
@@ -470,7 +470,7 @@ std::string placeOf(const RunRecord& run, const Entry& entry, EntryPlace& place,
 // The hash of a regular file's content, read through the gated folder; "" with `why` when not.
 std::string hashOf(const util::GatedFolder& folder, const std::string& name, std::string& why) {
     const util::UniqueFd file(folder.openFile(name, O_RDONLY | O_NONBLOCK));
-    struct stat info {};
+    struct stat info = {};
     std::string content;
     int err = 0;
     if (!file.isOpen() || ::fstat(file.get(), &info) != 0 ||
@@ -492,7 +492,7 @@ std::string refusalOf(const RunRecord& run, const Entry& entry, bool force, Entr
         done = missing && entry.kind == "created"; // the copy is gone already
         return done ? "" : why;
     }
-    struct stat info {};
+    struct stat info = {};
     if (place.folder.stat(place.name, info) != 0) {
         if (entry.kind == "created") {
             done = true;
@@ -519,7 +519,7 @@ std::string refusalOf(const RunRecord& run, const Entry& entry, bool force, Entr
 // very content the journal kept, so it goes once that is back.
 void removeStaleBackup(const EntryPlace& place, const Entry& entry, UndoOutcome& outcome) {
     const std::string backup = place.name + std::string(util::kBackupNameSuffix);
-    struct stat info {};
+    struct stat info = {};
     std::string why;
     if (entry.oldHash.empty() || place.folder.stat(backup, info) != 0 || !S_ISREG(info.st_mode) ||
         hashOf(place.folder, backup, why) != entry.oldHash || place.folder.remove(backup) != 0)
@@ -534,7 +534,7 @@ std::string restore(const util::GatedFolder& run, const Entry& entry, const Entr
                     UndoOutcome& outcome) {
     if (entry.kind == "created")
         return place.folder.remove(place.name) == 0 || errno == ENOENT ? "" : errnoText(errno);
-    struct stat now {};
+    struct stat now = {};
     // The kept inode itself goes back when it can: its mode, owner and attributes with it.
     if (entry.kind == "linked" && (place.folder.stat(place.name, now) != 0 || now.st_nlink <= 1) &&
         run.moveTo(entry.number, place.folder, place.name) == 0) {
@@ -542,7 +542,7 @@ std::string restore(const util::GatedFolder& run, const Entry& entry, const Entr
         return {};
     }
     const util::UniqueFd kept(run.openFile(entry.number, O_RDONLY | O_NONBLOCK));
-    struct stat info {};
+    struct stat info = {};
     std::string content;
     int err = 0;
     if (!kept.isOpen() || ::fstat(kept.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
@@ -572,7 +572,7 @@ std::optional<RunRecord> chosenRun(const std::string& root, const std::string& i
     if (!id.empty()) {
         std::optional<RunRecord> run = opened ? readRun(folder, id) : std::nullopt;
         util::GatedFolder named;
-        struct stat info {};
+        struct stat info = {};
         if (opened && isRunName(id) && !openRun(folder, id, named) && folder.stat(id, info) == 0)
             message = folder.path + id + kNotYours;
         else if (!run || run->entries.empty())
@@ -653,7 +653,7 @@ void pruneUndoRuns(const std::string& root, const JournalLimits& limits) {
             continue;
         int64_t bytes = 0;
         for (const std::string& name : namesIn(run)) {
-            struct stat info {};
+            struct stat info = {};
             if (name[0] != '.' && run.stat(name, info) == 0)
                 bytes += info.st_size;
         }

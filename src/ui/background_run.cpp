@@ -9,9 +9,11 @@ namespace kestrava::ui {
 void BackgroundRun::start(Job job) {
     m_running = true;
     m_thread = std::jthread([this, job = std::move(job)](std::stop_token stop) {
-        const search::ProgressEvent progress = [this](const search::Progress& where) {
-            QMetaObject::invokeMethod(
-                this, [this, where] { emit progressed(where); }, Qt::QueuedConnection);
+        const auto post = [this](auto call) {
+            QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+        };
+        const search::ProgressEvent progress = [post, this](const search::Progress& where) {
+            post([this, where] { emit progressed(where); });
         };
         QString error;
         try {
@@ -21,8 +23,7 @@ void BackgroundRun::start(Job job) {
             if (error.isEmpty())
                 error = QStringLiteral("unknown error");
         }
-        QMetaObject::invokeMethod(
-            this, [this, error] { end(error); }, Qt::QueuedConnection);
+        post([this, error] { end(error); });
     });
 }
 

@@ -47,8 +47,8 @@ void MainWindow::buildParts() {
     m_modeLine = new ModeLine(central);
     m_criteria = new CriteriaPanel(*m_services, central);
     m_summaryLine = new SummaryLine(central);
-    m_resultsPane = new ResultsPane(
-        *m_services, settings(), [this] { return exportHeader(); }, central);
+    const auto header = [this] { return exportHeader(); };
+    m_resultsPane = new ResultsPane(*m_services, settings(), header, central);
     m_scriptEditor =
         new ScriptEditor(*m_services, settings(), *m_criteria, m_resultsPane->grid(), central);
     for (QWidget* part :

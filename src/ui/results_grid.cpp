@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QStringDecoder>
 #include <QStyleOptionButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -783,8 +784,7 @@ void ResultsGrid::widenColumn(int extent) {
     m_widestExtent = std::max(m_widestExtent, extent);
     if (m_columnWidths.size() == 1 && m_columnWidths[0] < m_widestExtent) {
         m_columnWidths[0] = m_widestExtent;
-        QMetaObject::invokeMethod(
-            this, [this] { updateScrollBars(); }, Qt::QueuedConnection);
+        QTimer::singleShot(0, this, &ResultsGrid::updateScrollBars);
     }
 }
 

@@ -34,7 +34,7 @@ std::string errnoText(int err) {
 }
 
 bool isFolder(const std::string& folder) {
-    struct stat st {};
+    struct stat st = {};
     return !folder.empty() && ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -180,7 +180,7 @@ ssize_t writeCall(int fd, const char* data, size_t size) {
     constexpr off_t kRoom = 4096;
     const char* fault = ::getenv("KESTRAVA_FAULT");
     const std::string_view kind = fault == nullptr ? "" : fault;
-    struct stat st {};
+    struct stat st = {};
     if (kind == "write:short")
         size = std::min<size_t>(size, 7);
     if (kind == "write:nospace" && ::fstat(fd, &st) == 0) {
@@ -261,7 +261,7 @@ bool restore(int fd, int backup) {
 // Owner first: a change of owner clears set-id bits, which the chmod then restores. `ownerKept`
 // tells whether the file could be given the original's owner and group.
 bool copyOwnerAndMode(int fd, const struct stat& original, bool& ownerKept, int& err) {
-    struct stat mine {};
+    struct stat mine = {};
     ownerKept =
         ::fstat(fd, &mine) == 0 && mine.st_uid == original.st_uid && mine.st_gid == original.st_gid;
     if (!ownerKept) {
@@ -365,7 +365,7 @@ struct WritePlan {
     Folder folder;
     std::string name;  // the target's name in Folder
     std::string shown; // the name the user knows, for messages
-    struct stat original {};
+    struct stat original = {};
     bool exists = false;
     bool keepOwner = true; // a kesReplace copy may take ours; a replaced file must keep its own
     std::optional<FileIdentity> expected; // the file that was read, when replacing one
@@ -553,7 +553,7 @@ WriteOutcome rewriteInPlace(const WritePlan& plan, std::string_view text, std::s
     if (!lock.lock(plan.folder, plan.name))
         return refuse(error, kLockedText);
     const UniqueFd original(plan.folder.openFile(plan.name, O_RDWR));
-    struct stat now {};
+    struct stat now = {};
     if (!original.isOpen() && errno == ENOENT && plan.expected)
         return refuse(error, kChangedText);
     if (!original.isOpen() || ::fstat(original.get(), &now) != 0)
@@ -749,7 +749,7 @@ bool flushPreparedWrites(const std::vector<PreparedWrite*>& writes, std::string&
         PreparedWrite::State* state = write->m_state.get();
         if (state == nullptr || state->flushed)
             continue;
-        struct stat folder {};
+        struct stat folder = {};
         if (::fstat(state->plan.folder.fd.get(), &folder) != 0 ||
             (std::find(flushed.begin(), flushed.end(), folder.st_dev) == flushed.end() &&
              ::syncfs(state->plan.folder.fd.get()) != 0)) {

@@ -71,7 +71,7 @@ bool resolveLinks(const std::string& fileName, std::string& target, int& error) 
     constexpr int kMaxLinkHops = 40;
     target = fileName;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat st {};
+        struct stat st = {};
         if (!statLongPath(target, st, false) || !S_ISLNK(st.st_mode))
             return true;
         std::string link;
@@ -96,7 +96,7 @@ ReadStatus openRegularFile(const std::string& fileName, int64_t maxSize, UniqueF
         // ENOTDIR: a part of the path is a file, so this file cannot exist either.
         return error == ENOENT || error == ENOTDIR ? ReadStatus::Missing : ReadStatus::Unreadable;
     }
-    struct stat info {};
+    struct stat info = {};
     if (fstat(file.get(), &info) != 0) {
         error = errno;
         return ReadStatus::Unreadable;

@@ -58,7 +58,7 @@ void setUpAhead(BusGuard& guard, size_t offset) {
     madvise(guard.mapping + from, to - from, MADV_POPULATE_READ);
     guard.setUpTo = to;
 }
-struct sigaction gPreviousBusAction {};
+struct sigaction gPreviousBusAction = {};
 
 void onBusError(int signal, siginfo_t* info, void* context) {
     const BusGuard* guard = tGuard;
@@ -81,7 +81,7 @@ void onBusError(int signal, siginfo_t* info, void* context) {
 void installBusHandler() {
     static std::once_flag installed;
     std::call_once(installed, [] {
-        struct sigaction action {};
+        struct sigaction action = {};
         action.sa_sigaction = onBusError;
         action.sa_flags = SA_SIGINFO | SA_NODEFER;
         sigemptyset(&action.sa_mask);

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kDefaultPath = "/usr/local/bin:/usr/bin:/bin";
 
 bool isExecutableFile(const std::string& path) {
-    struct stat st {};
+    struct stat st = {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
            ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0;
 }
@@ -54,7 +54,7 @@ void resetSignals() {
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    struct sigaction byDefault {};
+    struct sigaction byDefault = {};
     byDefault.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig)
         ::sigaction(sig, &byDefault, nullptr); // fails harmlessly for SIGKILL, SIGSTOP

@@ -72,7 +72,7 @@ int openat2Beneath(int base, const std::string& path, int flags, mode_t mode) {
 // One name with O_NOFOLLOW. A link opened by O_PATH is the link itself: refused as openat2 would.
 int openName(int base, const std::string& name, int flags, mode_t mode) {
     const int fd = ::openat(base, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
-    struct stat info {};
+    struct stat info = {};
     if (fd < 0 && errno == ENOTDIR &&
         ::fstatat(base, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
         errno = ELOOP;

@@ -25,7 +25,7 @@ class CliUndoTest : public CliScratchTest {
     std::map<std::string, std::string> snapshot() const {
         std::map<std::string, std::string> state;
         for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
-            struct stat info {};
+            struct stat info = {};
             lstat(entry.path().c_str(), &info);
             std::string what = std::to_string(info.st_mode) + "/" + std::to_string(info.st_nlink);
             what += S_ISLNK(info.st_mode)   ? "->" + fs::read_symlink(entry.path()).string()
@@ -132,7 +132,7 @@ TEST_F(CliUndoTest, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
     const std::string run = lastRunId();
     for (const std::string& folder :
          std::vector<std::string>{undoRoot + "..", undoRoot, undoRoot + run}) {
-        struct stat info {};
+        struct stat info = {};
         ASSERT_EQ(::stat(folder.c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 0777, 0700u) << folder;
     }

@@ -162,7 +162,10 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
         {options("<initialmode value=\"Medium\"/><fontsize value=\"\"/>"), [](Config&) {}},
         {form + "top=\"abc\" left=\"-20\" height=\"500\" width=\"+640\"/></forms></KestravaConfig>",
          [](Config& c) {
-             c.bounds = {166, -20, 500, 640};
+             c.bounds.top = 166;
+             c.bounds.left = -20;
+             c.bounds.height = 500;
+             c.bounds.width = 640;
          }},
         {form + "top=\"2147483648\" left=\"1.5\" height=\"\"/></forms></KestravaConfig>",
          [](Config&) {}},

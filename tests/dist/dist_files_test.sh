@@ -12,7 +12,14 @@ app=$src/src/ui/resources/org.kestrava.Kestrava
 # desktop-file-validate prints hints without failing; a clean file prints nothing.
 check "desktop entry validates" bash -c '[[ -z $(desktop-file-validate "$1" 2>&1) ]] ||
     { desktop-file-validate "$1"; false; }' _ "$app.desktop"
-check "metainfo validates" appstreamcli validate --no-net "$app.metainfo.xml"
+# AppStream 1.0 warns of a missing homepage, which the project does not have yet; 0.16 (Debian
+# 12) knows no such check and refuses to be told of it.
+metainfo_checks=()
+appstream_version=$(appstreamcli --version | sed -n 's/^AppStream version: //p')
+if dpkg --compare-versions "$appstream_version" ge 1.0; then
+    metainfo_checks=(--override=url-homepage-missing=info)
+fi
+check "metainfo validates" appstreamcli validate --no-net "${metainfo_checks[@]}" "$app.metainfo.xml"
 
 for page in kestrava.1 kestrava-cli.1; do
     check "man page $page renders without warnings" bash -c '

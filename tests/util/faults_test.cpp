@@ -91,7 +91,7 @@ TEST(KilledMidWrite, TheOriginalIsWholeUntilTheRename) {
 // ---- Short writes, a full disk, a size limit, no descriptor left ------------------------------
 
 ino_t inodeOf(const std::string& path) {
-    struct stat st {};
+    struct stat st = {};
     ::stat(path.c_str(), &st);
     return st.st_ino;
 }

@@ -25,7 +25,7 @@ using Strings = std::vector<std::string>;
 namespace {
 
 mode_t modeOf(const std::string& path) {
-    struct stat st {};
+    struct stat st = {};
     ::lstat(path.c_str(), &st);
     return st.st_mode;
 }
@@ -104,7 +104,7 @@ TEST_F(FileWriting, NewFileFollowsUmaskAndExistingFileKeepsBitsOwnerAndAttribute
     const bool handedOver = ::geteuid() == 0 && ::chown(name.c_str(), 65534, 65534) == 0;
     const bool tagged = ::setxattr(name.c_str(), "user.kestrava", "tag", 3, 0) == 0;
     EXPECT_EQ(tryWrite(name, "new"), "ok");
-    struct stat st {};
+    struct stat st = {};
     ::stat(name.c_str(), &st);
     if (handedOver) {
         EXPECT_EQ(st.st_uid, 65534u);

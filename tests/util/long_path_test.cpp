@@ -85,7 +85,7 @@ TEST(LongPaths, AFilePastPathMaxIsCreatedReadAndExamined) {
     UniqueFd viaSlashes(openLongPath(slashes, O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(viaSlashes.isOpen()) << std::strerror(errno);
     EXPECT_EQ(readAll(viaSlashes.get()), "deep");
-    struct stat info {};
+    struct stat info = {};
     ASSERT_TRUE(statLongPath(file, info, true));
     EXPECT_TRUE(S_ISREG(info.st_mode));
     EXPECT_EQ(info.st_size, 4);
@@ -116,7 +116,7 @@ TEST(LongPaths, FollowLinksAsOpenAndStatDo) {
     UniqueFd throughFolderLink(openLongPath(chain.bottom() + "/up/target.txt", O_RDONLY));
     ASSERT_TRUE(throughFolderLink.isOpen());
     EXPECT_EQ(readAll(throughFolderLink.get()), "linked");
-    struct stat info {};
+    struct stat info = {};
     ASSERT_TRUE(statLongPath(link, info, false));
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     ASSERT_TRUE(statLongPath(link, info, true));
@@ -142,7 +142,7 @@ TEST(LongPaths, FailWithTheErrorOpenWouldGive) {
         errno = 0;
         EXPECT_EQ(openLongPath(path, O_RDONLY | O_CLOEXEC), -1) << path.size();
         EXPECT_EQ(errno, error) << path.size();
-        struct stat info {};
+        struct stat info = {};
         errno = 0;
         EXPECT_FALSE(statLongPath(path, info, true)) << path.size();
         EXPECT_EQ(errno, error) << path.size();

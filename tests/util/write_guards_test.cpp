@@ -246,7 +246,7 @@ TEST_F(WriteGuards, AnOwnerThatCannotBeKeptStaysByRewritingInPlace) {
                    : message;
     });
     EXPECT_EQ(outcome, "ok");
-    struct stat st {};
+    struct stat st = {};
     ::stat((m_tree + "a.txt").c_str(), &st);
     EXPECT_EQ(st.st_uid, 0u);
     EXPECT_EQ(st.st_ino, read.identity.inode);
