@@ -25,11 +25,11 @@ constexpr uint32_t kNoUtf8Check = PCRE2_NO_UTF_CHECK;
 // The layer's own compile flag above the library's 32 option bits: an unknown escape ("\y") is
 // an error. Without it such an escape is the character itself.
 constexpr uint64_t kStrictEscapes = uint64_t{1} << 32;
-constexpr size_t kJitStackStart = 32 * 1024;
-constexpr size_t kJitStackMax = 16 * 1024 * 1024;
+constexpr size_t kJitStackStart = size_t{32} << 10;
+constexpr size_t kJitStackMax = size_t{16} << 20;
 // The interpreter keeps its backtracking frames on the heap; a runaway match stops here with
 // the match-limit error instead of taking the machine's memory.
-constexpr size_t kHeapLimitKiB = 256 * 1024;
+constexpr size_t kHeapLimitKiB = size_t{256} << 10;
 
 // Every compiled pattern begins with this callout, so that each match attempt can notice the
 // thread's stop request (see StopScope). It follows the pattern's leading "(*UTF)", "(*CRLF)"

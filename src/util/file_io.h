@@ -8,9 +8,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
-
-struct stat;
 
 namespace kestrava::util {
 

@@ -11,10 +11,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
-
-struct stat;
 
 namespace kestrava::util {
 
