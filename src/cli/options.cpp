@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -48,20 +49,17 @@ constexpr int kMostContextLines = 1'000'000;
 // A whole number from lowest to highest. CLI11's own Range words its message differently from
 // one release to the next; this keeps the message the same wherever the program is built.
 CLI::Validator wholeNumberIn(int lowest, int highest) {
-    const std::string range = std::to_string(lowest) + " to " + std::to_string(highest);
-    return {[lowest, highest, range](const std::string& text) -> std::string {
-                std::size_t used = 0;
-                long value = 0;
-                try {
-                    value = std::stol(text, &used);
-                } catch (const std::exception&) {
-                    used = 0;
-                }
-                if (used == 0 || used != text.size() || value < lowest || value > highest)
-                    return "Value " + text + " not in range " + range;
+    const std::string low = std::to_string(lowest);
+    const std::string high = std::to_string(highest);
+    return {[=](const std::string& text) -> std::string {
+                int value = 0;
+                const char* end = text.data() + text.size();
+                const auto [stop, error] = std::from_chars(text.data(), end, value);
+                if (error != std::errc() || stop != end || value < lowest || value > highest)
+                    return "Value " + text + " not in range " + low + " to " + high;
                 return {};
             },
-            "INT in [" + std::to_string(lowest) + " - " + std::to_string(highest) + "]"};
+            "INT in [" + low + " - " + high + "]"};
 }
 
 // What the parse writes into, before it becomes the options.
