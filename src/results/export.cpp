@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <stdexcept>
 
 namespace kestrava::results {
@@ -73,6 +74,33 @@ class Paint {
         wrap(text, "\x1b[36m", std::string_view(&separator, 1));
     }
 
+    // Numbers the rows that the line feeds in text[from, end) begin, from `number` on, as grep
+    // numbers lines: a match that runs over line ends is shown on numbered rows, each painted
+    // on its own.
+    void numberRows(std::string& text, size_t from, int32_t& number) const {
+        if (text.find('\n', from) == std::string::npos)
+            return;
+        std::string numbered(text, 0, from);
+        bool inMatch = false; // within a painted match, which each row closes and opens again
+        for (size_t i = from; i < text.size(); ++i) {
+            if (m_on && text.compare(i, std::strlen(kMatch), kMatch) == 0)
+                inMatch = true;
+            else if (m_on && text.compare(i, std::strlen(kReset), kReset) == 0)
+                inMatch = false;
+            if (text[i] != '\n') {
+                numbered += text[i];
+                continue;
+            }
+            if (inMatch)
+                numbered += kReset;
+            numbered += '\n';
+            lineNumber(numbered, ++number, ':');
+            if (inMatch)
+                numbered += kMatch;
+        }
+        text = std::move(numbered);
+    }
+
   private:
     void wrap(std::string& text, const char* code, std::string_view part) const {
         if (m_on)
@@ -133,6 +161,23 @@ void appendLineText(const search::SearchResults& results, const search::FileMatc
         text += "->";
 }
 
+// A line row's text, or a match row's.
+void appendMatchedRowText(const search::SearchResults& results, const search::FileMatches& file,
+                          const search::MatchedLine& line, const Row& row, const Paint& paint,
+                          std::string& text, const Spill& spill) {
+    if (row.kind == RowKind::Line) {
+        appendLineText(results, file, line, paint, text, spill);
+        return;
+    }
+    const auto match = static_cast<size_t>(row.matchIndex);
+    const search::MatchSpan span = line.match(match);
+    paint.matchBegin(text);
+    appendSegment(results, file, line, {span.start, span.length, true}, text, spill);
+    paint.matchEnd(text);
+    if (cutAfterMatch(line, match))
+        text += ">";
+}
+
 std::string fileHeaderText(const search::SearchResults& results, const search::FileMatches& file) {
     return "Found " + std::to_string(file.numMatches) +
            (file.numMatches == 1 ? " match in " : " matches in ") +
@@ -165,19 +210,23 @@ void appendRowText(const search::SearchResults& results, const Row& row, const E
         break;
     }
     const search::MatchedLine& line = file.lines.at(static_cast<size_t>(row.lineIndex));
-    if (header.lineNumbers)
-        paint.lineNumber(text, line.lineNumber, ':');
-    if (row.kind == RowKind::Line) {
-        appendLineText(results, file, line, paint, text, spill);
+    if (!header.lineNumbers) {
+        appendMatchedRowText(results, file, line, row, paint, text, spill);
         return;
     }
-    const auto match = static_cast<size_t>(row.matchIndex);
-    const search::MatchSpan span = line.match(match);
-    paint.matchBegin(text);
-    appendSegment(results, file, line, {span.start, span.length, true}, text, spill);
-    paint.matchEnd(text);
-    if (cutAfterMatch(line, match))
-        text += ">";
+    int32_t number = row.kind == RowKind::Match
+                         ? line.lineNumberOf(static_cast<size_t>(row.matchIndex))
+                         : line.lineNumber;
+    paint.lineNumber(text, number, ':');
+    // The text is numbered before it is handed on, and what follows from where that left it.
+    size_t unnumbered = text.size();
+    const Spill numberFirst = [&](std::string& full) {
+        paint.numberRows(full, unnumbered, number);
+        spill(full);
+        unnumbered = full.size();
+    };
+    appendMatchedRowText(results, file, line, row, paint, text, spill ? numberFirst : Spill{});
+    paint.numberRows(text, unnumbered, number);
 }
 
 } // namespace

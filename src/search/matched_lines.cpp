@@ -188,6 +188,10 @@ class LineBuilder {
             if (p >= m_lineEnd)
                 openLine(p, start, end);
         }
+        // A later match that runs over a line end takes the lines it reaches along too, so that
+        // it is shown whole; one that ends with a control byte is still cut at it.
+        if (end > m_lineEnd && !m_matches.empty())
+            m_lineEnd = nextControlFar(m_text, end - 1, m_size);
         int32_t clipped = end;
         if (clipped > m_lineEnd) {
             clipped = m_lineEnd;
@@ -428,6 +432,15 @@ int32_t MatchedLine::lastLineNumber() const {
     return lineNumber + static_cast<int32_t>(std::count(fromMatch.begin(), fromMatch.end(), '\n'));
 }
 
+int32_t MatchedLine::lineNumberOf(size_t matchIndex) const {
+    if (!textKept() || matchIndex == 0)
+        return lineNumber;
+    const auto from = static_cast<size_t>(m_firstMatch.start - 1);
+    const std::string_view before =
+        text().substr(from, static_cast<size_t>(match(matchIndex).start - 1) - from);
+    return lineNumber + static_cast<int32_t>(std::count(before.begin(), before.end(), '\n'));
+}
+
 void MatchedLine::store(const void* more, std::string_view text, bool keepText) {
     const size_t moreBytes = moreMatchesBytes();
     SharedBytes bytes(moreBytes + (keepText ? text.size() : 0));
@@ -436,13 +449,11 @@ void MatchedLine::store(const void* more, std::string_view text, bool keepText) 
     if (keepText && !text.empty())
         std::memcpy(bytes.data() + moreBytes, text.data(), text.size());
     // Counted now, while the text is at hand, for a line that keeps none: a line ends at the first
-    // control byte from its first match's last on, so its line feeds all lie in that match.
+    // control byte from its last match's last on, so its line feeds all lie after its first match.
     const auto size = static_cast<int32_t>(text.size());
     const int32_t from = std::clamp(m_firstMatch.start - 1, 0, size);
     m_lineFeeds =
-        keepText ? 0
-                 : static_cast<uint32_t>(countLineFeedsTelling(
-                       text.data(), from, from + std::clamp(m_firstMatch.length, 0, size - from)));
+        keepText ? 0 : static_cast<uint32_t>(countLineFeedsTelling(text.data(), from, size));
     m_leadingControl = !text.empty() && isControl(text[0]) ? 1 : 0;
     m_textLength = static_cast<uint32_t>(text.size());
     m_textKept = keepText ? 1 : 0;

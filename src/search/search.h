@@ -285,6 +285,8 @@ struct MatchedLine {
 
     // The last text line the line's matches reach: a match may run over line ends.
     int32_t lastLineNumber() const;
+    // The text line where a match starts (lineNumber for a line that keeps no text).
+    int32_t lineNumberOf(size_t matchIndex) const;
     // A match was cut at the line's end.
     bool truncated() const { return m_truncated != 0; }
     void setTruncated() { m_truncated = 1; }

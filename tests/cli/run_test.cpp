@@ -136,7 +136,7 @@ TEST_F(CliTest, ALineOfSeveralMegabytesComesOutAsAnyLine) {
          "\x1b[1m" + head(4).substr(0, head(4).size() - 1) +
              "\x1b[0m\n\x1b[32m2\x1b[0m\x1b[36m:\x1b[0m" + painted + "\n\n\n"},
         {{"-C", "1", "-n"}, head(4) + "1-alpha\n2:" + line + "\n3-gamma\n\n\n"},
-        {{"-C", "1", "-n", "-e", "a\\sbeta"}, head(1) + "1:alpha\n" + line + "\n3-gamma\n\n\n"},
+        {{"-C", "1", "-n", "-e", "a\\sbeta"}, head(1) + "1:alpha\n2:" + line + "\n3-gamma\n\n\n"},
         {{"-l"}, head(4) + "\n\n"},
     };
     for (const auto& c : cases) {
@@ -203,6 +203,7 @@ TEST_F(CliTest, ContextLinesAsGrepWritesThem) {
     writeFile(folder + "/a.txt", "l1\nhit a\nl3\nl4\nhit b\nl6\nl7\nl8\nl9\nhit c");
     writeFile(folder + "/b.txt", "x\r\nhit\r\ny\r\nz\r\n"); // CR LF: the CR is no part of a line
     writeFile(folder + "/c.txt", "hit\nhit hit\n\nend\n");  // nothing after the final line feed
+    writeFile(folder + "/m.txt", "a;\n\nb;\n\nc\n");        // a match starts where another ends
     const auto head = [&](const char* name, int matches) {
         return "Found " + std::to_string(matches) + " match" + (matches == 1 ? "" : "es") + " in " +
                folder + "/" + name + "\n";
@@ -218,6 +219,10 @@ TEST_F(CliTest, ContextLinesAsGrepWritesThem) {
         {{"-B", "2", "-e", "hit c|end"},
          head("a.txt", 1) + "l8\nl9\nhit c\n\n" + head("c.txt", 1) + "hit hit\n\nend\n\n\n"},
         {{"-A", "0", "-e", "hit b"}, head("a.txt", 1) + "hit b\n\n\n"},
+        // Matches over line ends are shown whole, each of their rows numbered.
+        {{"-n", "-C1", "-e", ";\\n\\n\\w"}, head("m.txt", 2) + "1:a;\n2:\n3:b;\n4:\n5:c\n\n\n"},
+        {{"-n", "--view", "matches", "-e", ";\\n\\n\\w"},
+         head("m.txt", 2) + "1:;\n2:\n3:b\n3:;\n4:\n5:c\n\n\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.options));

@@ -69,7 +69,12 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
          {"<\x01>{}[ab] @1,3"}},
         {"MatchBeginningWithLineEnd", "ab\ncd", "\\nc", {"[\nc]{d} @2,4"}},
         {"OneLinePerLine", "one\ntwo\n", "o", {"{}[o]{ne} @0,1", "<\n>{tw}[o] @6,7"}},
-        {"LaterMatchPastTheLineEnd", "ab\ncd", "a|b\\nc", {"{}[a]{}[b]-> @0,1"}},
+        {"LaterMatchPastTheLineEndTakesItsLines", "ab\ncd", "a|b\\nc", {"{}[a]{}[b\nc]{d} @0,1"}},
+        {"LaterMatchEndingInALineEndIsCut", "ab\ncd", "a|b\\n", {"{}[a]{}[b]-> @0,1"}},
+        {"ChainedLineSpanningMatchesStayWhole",
+         "a;\n\nb;\n\nc\n",
+         ";\\n\\n\\w",
+         {"{a}[;\n\nb]{}[;\n\nc] @1,5"}},
     };
     for (const auto& c : cases) {
         std::vector<std::string> rendered;
@@ -106,8 +111,8 @@ TEST(MatchedLines, AreNumberedByTheLineFeedsBeforeThem) {
 // Long lines and long runs without control bytes, where the line ends are looked for sixteen
 // bytes at a time: each line must be what a plain byte-by-byte reading gives. A line starts at
 // the control byte before its first match (or where the previous line or the file ends) and
-// ends at the first control byte at or after that match's last byte; its number is one more than
-// the line feeds before that match.
+// ends at the first control byte at or after that match's last byte, or a later match's that
+// runs past it; its number is one more than the line feeds before its first match.
 TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
     std::mt19937 random(5);
     const std::string alphabet = "aaaaaaaaaaaaaaab \t\n\r\x01\x1f\x7f";
@@ -125,9 +130,16 @@ TEST(MatchedLines, LongLinesEndAtTheSameControlBytes) {
             while (start > previousEnd && !isControl(start))
                 --start;
             ASSERT_GE(start, lineEnd) << "each built line holds its first match";
-            int32_t end = std::max(line.matchEnd - 1, 0);
-            while (end < static_cast<int32_t>(file.size()) && !isControl(end))
-                ++end;
+            const auto lineEndFrom = [&](int32_t end) {
+                while (end < static_cast<int32_t>(file.size()) && !isControl(end))
+                    ++end;
+                return end;
+            };
+            int32_t end = lineEndFrom(std::max(line.matchEnd - 1, 0));
+            for (size_t m = 1; m < line.matchCount(); ++m)
+                if (const int32_t matchEnd = start + line.match(m).start - 1 + line.match(m).length;
+                    matchEnd >= end)
+                    end = lineEndFrom(matchEnd);
             EXPECT_EQ(line.text(),
                       file.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
             EXPECT_EQ(line.lineNumber,
