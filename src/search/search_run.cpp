@@ -216,8 +216,8 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
             text.load(path, buffer, error, kMaxFileSize, specs.replace ? &outcome.target : nullptr,
                       specs.options.skipBinary ? kBinaryProbe : 0);
         outcome.errorText = readStatusText(outcome.status, error);
-        // Built in locals and handed over only at the end: should a mapped file shrink under
-        // the search, what was half built is abandoned, never left in the outcome.
+        // Should a mapped file shrink under the search, the rest reads as zero bytes and what
+        // was found is dropped below.
         const bool searched =
             outcome.status != util::ReadStatus::Read || text.use([&](std::string_view content) {
                 if (text.binary()) {
@@ -252,6 +252,9 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
             });
         outcome.lineCount = outcome.file.lines.size() + linesAhead;
         if (!searched) {
+            outcome.file = FileMatches{};
+            outcome.replaced = false;
+            std::string().swap(outcome.replacedText);
             outcome.status = util::ReadStatus::Unreadable;
             outcome.errorText = "Read Error: the file shrank while it was searched";
         } else if (outcome.file.numMatches > 0 && specs.options.fileRenderer != nullptr &&

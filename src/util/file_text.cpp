@@ -4,7 +4,6 @@
 #include "util/unique_fd.h"
 
 #include <algorithm>
-#include <csetjmp>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -16,12 +15,12 @@ namespace kestrava::util {
 
 namespace {
 
-// The mapping the current thread is working on, and where to go should it lose pages.
+// The mapping the current thread is working on, and whether it lost pages.
 struct BusGuard {
     char* mapping = nullptr;
     size_t size = 0;
     int file = -1; // the mapped file, for FileText::copy
-    sigjmp_buf resume;
+    volatile sig_atomic_t lost = 0;
     BusGuard* outer = nullptr;
     // For work that tells how far it has come (FileText::passed): the pages from offset
     // keptFrom up to setUpTo are in memory, those before keptFrom were let go.
@@ -60,11 +59,21 @@ void setUpAhead(BusGuard& guard, size_t offset) {
 }
 struct sigaction gPreviousBusAction = {};
 
+// A page of ours that the file no longer holds: zero pages take the place of the rest of the
+// mapping, and the access runs again on them. The work goes on to its end over nothing, never
+// jumped out of, and its result is then thrown away (guard.lost). mmap is a plain system call
+// here, safe in a handler.
 void onBusError(int signal, siginfo_t* info, void* context) {
-    const BusGuard* guard = tGuard;
+    BusGuard* guard = tGuard;
     const auto address = reinterpret_cast<uintptr_t>(info->si_addr);
-    if (guard != nullptr && offsetIn(*guard, address) < guard->size)
-        siglongjmp(const_cast<BusGuard*>(guard)->resume, 1);
+    if (guard != nullptr && offsetIn(*guard, address) < guard->size) {
+        const size_t from = pageStart(offsetIn(*guard, address));
+        if (mmap(guard->mapping + from, guard->size - from, PROT_READ,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+            guard->lost = 1;
+            return;
+        }
+    }
     // Not a mapping of ours: whatever handled SIGBUS before does, else the default ends the
     // process once the faulting access runs again on return.
     if ((gPreviousBusAction.sa_flags & SA_SIGINFO) != 0 &&
@@ -83,7 +92,7 @@ void installBusHandler() {
     std::call_once(installed, [] {
         struct sigaction action = {};
         action.sa_sigaction = onBusError;
-        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        action.sa_flags = SA_SIGINFO;
         sigemptyset(&action.sa_mask);
         sigaction(SIGBUS, &action, &gPreviousBusAction);
     });
@@ -105,6 +114,7 @@ void FileText::unmap() {
         munmap(m_mapping, m_mappedSize);
     m_mapping = nullptr;
     m_mappedSize = 0;
+    m_lost = false;
     m_file.reset();
     m_text = {};
 }
@@ -194,19 +204,18 @@ bool FileText::guarded(const std::function<void(std::string_view text)>& work,
     guard.windowed = windowed;
     if (windowed)
         setUpAhead(guard, 0);
-    if (sigsetjmp(guard.resume, 1) != 0) {
-        tGuard = guard.outer;
-        return false;
-    }
     tGuard = &guard;
     try {
         work(m_text);
     } catch (...) {
         tGuard = guard.outer;
+        m_lost = m_lost || guard.lost != 0;
         throw;
     }
     tGuard = guard.outer;
-    return true;
+    // Lost pages stay zero pages: no later work over this text may take them for the file's.
+    m_lost = m_lost || guard.lost != 0;
+    return !m_lost;
 }
 
 } // namespace kestrava::util

@@ -48,8 +48,9 @@ class FileText {
     std::shared_ptr<const FileBytes> file() const { return m_file; }
 
     // Runs `work` over the text. A mapped file that another program shrinks meanwhile would
-    // end the process with SIGBUS when the lost part is touched; instead `work` is abandoned
-    // where it stands (what it allocated is not freed) and the result is false.
+    // end the process with SIGBUS when the lost part is touched; instead that part reads as
+    // zero bytes from then on, `work` goes on to its end, and the result is false (as for every
+    // later use of this text).
     bool use(const std::function<void(std::string_view text)>& work) const;
     // Told by `work`, on its thread, as it goes on: the text before `at` is not needed again
     // soon. A mapped file's pages behind it go back to the page cache (a later read still finds
@@ -70,6 +71,7 @@ class FileText {
     std::shared_ptr<const FileBytes> m_file; // of a mapped text, for copy() and file()
     size_t m_mappedSize = 0;
     bool m_binary = false;
+    mutable bool m_lost = false; // the file lost mapped bytes while they were used
 };
 
 } // namespace kestrava::util
