@@ -227,62 +227,19 @@ size_t stepsEnd(size_t from, size_t length, size_t longest, size_t width) {
     return length - from >= room ? from + width * ((length - from - room) / width + 1) : from;
 }
 
-// The last piece of a long text copied for searching (see findInPieces), kept for the next
-// search of the same text: one with many matches asks for a piece many times. Where matches
-// come about every other page, whoever takes them touches the piece's pages anyway, and the copy
-// would only cost more: the rest of that piece is searched where it is.
-class CopiedPiece {
-  public:
-    // The bytes [from, to) of `text` in a copy; null when none can be had.
-    const char* bytes(const char* text, size_t from, size_t to) {
-        constexpr int32_t kDense = (kCopiedPiece >> 12) / 2; // searches: half the piece's pages
-        if (text == m_text && from == m_from && to == m_to)
-            return ++m_asked <= kDense ? m_bytes.data() : nullptr;
-        m_text = nullptr;
-        const pcre_api::CopyRequest copy = pcre_api::tThreadCopy;
-        if (copy == nullptr)
-            return nullptr;
-        m_bytes.resize(to - from);
-        if (!copy(text + from, to - from, m_bytes.data()))
-            return nullptr;
-        m_text = text;
-        m_from = from;
-        m_to = to;
-        m_asked = 1;
-        return m_bytes.data();
-    }
-    void forget() { m_text = nullptr; }
-
-  private:
-    const char* m_text = nullptr;
-    size_t m_from = 0;
-    size_t m_to = 0;
-    int32_t m_asked = 0;
-    std::string m_bytes;
-};
-thread_local CopiedPiece tCopiedPiece;
-
-// Searches within pieces (a few megabytes long, or shorter ones in a copy where the text can be
-// copied), seeing a stop request between them; `find(bytes, end, from)` searches bytes, the
-// text or a copy of its piece, for starts at or after `from` of matches that end by `end`. Only
-// a start inside the piece counts: one after it may come after the start of a longer match that
-// goes past the piece's end. Pieces start at multiples of their size, so that searches from
-// places in the same piece find the same copy.
+// Searches within pieces a few megabytes long, seeing a stop request between them;
+// `find(text, end, from)` searches for starts at or after `from` of matches that end by `end`.
+// Only a start inside the piece counts: one after it may come after the start of a longer match
+// that goes past the piece's end. Pieces start at multiples of their size.
 template <typename Find>
 size_t findInPieces(const char* text, size_t length, size_t from, size_t longest,
                     const Find& find) {
-    const size_t piece = searchPieceBytes();
+    const size_t piece = pcre_api::kStopCheckBytes;
     while (from < length) {
         const size_t start = from / piece * piece;
         const size_t startsEnd = std::min(length, start + piece);
         const size_t end = std::min(length, startsEnd + longest - 1);
-        size_t hit = std::string::npos;
-        if (const char* copy = tCopiedPiece.bytes(text, start, end); copy != nullptr) {
-            hit = find(copy, end - start, from - start);
-            hit = hit == std::string::npos ? hit : start + hit;
-        } else {
-            hit = find(text, end, from);
-        }
+        const size_t hit = find(text, end, from);
         if (hit < startsEnd || end == length)
             return hit;
         from = startsEnd;
@@ -429,10 +386,6 @@ size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::st
                         [&](const char* bytes, size_t end, size_t at) {
                             return findLiteralBefore(bytes, end, at, literal, caseless);
                         });
-}
-
-void forgetCopiedPiece() {
-    tCopiedPiece.forget();
 }
 
 LiteralScanner::LiteralScanner(const std::vector<std::string>& alternatives, bool caseless,

@@ -183,12 +183,10 @@ struct Pattern {
 // each match attempt or each few kilobytes searched, each few megabytes of a plain-text search)
 // and, once a stop is requested, ends by throwing RegexStoppedError. Scopes nest; ending one
 // restores the one around it. A long search also tells `passed`, now and then, how far it has
-// come in its text, and may ask `copy` for the bytes of a stretch of the text read another way
-// (util::FileText::copy), returning false when it cannot.
+// come in its text.
 class StopScope {
   public:
-    explicit StopScope(std::stop_token stop, void (*passed)(const char* at) = nullptr,
-                       bool (*copy)(const char* at, size_t length, char* into) = nullptr);
+    explicit StopScope(std::stop_token stop, void (*passed)(const char* at) = nullptr);
     ~StopScope();
     StopScope(const StopScope&) = delete;
     StopScope& operator=(const StopScope&) = delete;
@@ -197,7 +195,6 @@ class StopScope {
     std::stop_token m_stop;
     const std::stop_token* m_outer;
     void (*m_outerPassed)(const char* at);
-    bool (*m_outerCopy)(const char* at, size_t length, char* into);
 };
 
 // A match that ended on its thread's stop request; not an RegexError, so a caller can tell

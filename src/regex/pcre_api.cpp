@@ -314,7 +314,6 @@ class WindowSearch {
 
 constinit thread_local const std::stop_token* tThreadStop = nullptr;
 constinit thread_local PassedEvent tThreadPassed = nullptr;
-constinit thread_local CopyRequest tThreadCopy = nullptr;
 
 size_t leadingVerbsLength(std::string_view pattern) {
     size_t at = 0;
@@ -494,20 +493,16 @@ void setThreadSearchWindow(uint32_t bytes) {
 
 namespace kestrava::regex {
 
-StopScope::StopScope(std::stop_token stop, pcre_api::PassedEvent passed, pcre_api::CopyRequest copy)
+StopScope::StopScope(std::stop_token stop, pcre_api::PassedEvent passed)
     : m_stop(std::move(stop)), m_outer(pcre_api::tThreadStop),
-      m_outerPassed(pcre_api::tThreadPassed), m_outerCopy(pcre_api::tThreadCopy) {
+      m_outerPassed(pcre_api::tThreadPassed) {
     pcre_api::tThreadStop = &m_stop;
     pcre_api::tThreadPassed = passed;
-    pcre_api::tThreadCopy = copy;
-    forgetCopiedPiece();
 }
 
 StopScope::~StopScope() {
     pcre_api::tThreadStop = m_outer;
     pcre_api::tThreadPassed = m_outerPassed;
-    pcre_api::tThreadCopy = m_outerCopy;
-    forgetCopiedPiece(); // its text may be gone, and another put where it was
 }
 
 const char* RegexStoppedError::what() const noexcept {

@@ -73,12 +73,6 @@ inline void checkStop() {
 using PassedEvent = void (*)(const char* at);
 extern constinit thread_local PassedEvent tThreadPassed;
 
-// Asked by a long search on the calling thread for a copy of `length` bytes of its text from
-// `at`, read another way than through the text itself; false when there is none. Kept by
-// StopScope.
-using CopyRequest = bool (*)(const char* at, size_t length, char* into);
-extern constinit thread_local CopyRequest tThreadCopy;
-
 // checkStop, in a long search that has come to `at`.
 inline void checkStop(const char* at) {
     if (const PassedEvent passed = tThreadPassed)

@@ -115,45 +115,19 @@ int32_t previousControl(const char* text, int32_t floor, int32_t at) {
     return at;
 }
 
-// A long way to a line's end or start is looked at in copies of pieces of this size, read from
-// the file as the search reads it (FileText::copy): on a line of a gigabyte, touching each mapped
-// page would cost several times the read, and the pages would pile up.
-constexpr int32_t kCopiedPiece = 256 << 10;
+// A long way to a line's end is looked at a few megabytes at a time, each told as passed
+// (FileText::passed): on a line of a gigabyte, a mapped file's pages are then let go behind the
+// look as they are behind the search, and do not pile up.
+constexpr int32_t kFarPiece = 4 << 20;
 
-// nextControl, going far in copies.
 int32_t nextControlFar(const char* text, int32_t from, int32_t size) {
-    if (size - from <= kCopiedPiece)
-        return nextControl(text, from, size);
-    if (const int32_t near = nextControl(text, from, from + kCopiedPiece);
-        near < from + kCopiedPiece)
-        return near;
-    from += kCopiedPiece;
-    const auto piece = std::make_unique_for_overwrite<char[]>(kCopiedPiece);
-    for (; size - from > kCopiedPiece; from += kCopiedPiece) {
-        if (!util::FileText::copy(text + from, kCopiedPiece, piece.get()))
-            break; // no mapped text: looked at where it is
-        if (const int32_t found = nextControl(piece.get(), 0, kCopiedPiece); found < kCopiedPiece)
-            return from + found;
+    for (; size - from > kFarPiece; from += kFarPiece) {
+        if (const int32_t found = nextControl(text, from, from + kFarPiece);
+            found < from + kFarPiece)
+            return found;
+        util::FileText::passed(text + from + kFarPiece);
     }
     return nextControl(text, from, size);
-}
-
-// previousControl, going far back in copies.
-int32_t previousControlFar(const char* text, int32_t floor, int32_t at) {
-    if (at - floor <= kCopiedPiece)
-        return previousControl(text, floor, at);
-    if (const int32_t near = previousControl(text, at - kCopiedPiece, at); near > at - kCopiedPiece)
-        return near;
-    at -= kCopiedPiece;
-    const auto piece = std::make_unique_for_overwrite<char[]>(kCopiedPiece);
-    for (; at - floor > kCopiedPiece; at -= kCopiedPiece) {
-        if (!util::FileText::copy(text + at - kCopiedPiece + 1, kCopiedPiece, piece.get()))
-            break;
-        // -1 when the piece holds none
-        if (const int32_t found = previousControl(piece.get(), -1, kCopiedPiece - 1); found >= 0)
-            return at - kCopiedPiece + 1 + found;
-    }
-    return previousControl(text, floor, at);
 }
 
 // Line feeds in [from, to). A long stretch, which the search may have passed and let go already,
@@ -184,7 +158,7 @@ class LineBuilder {
         // A match that starts within the open line joins it: no control byte lies between the
         // line's first match and its end, so none need be looked for.
         if (!m_open || start >= m_lineEnd) {
-            const int32_t p = previousControlFar(m_text, m_prevEnd, start);
+            const int32_t p = previousControl(m_text, m_prevEnd, start);
             if (p >= m_lineEnd)
                 openLine(p, start, end);
         }

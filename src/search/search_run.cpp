@@ -206,7 +206,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
     try {
         // A stop is heard between match attempts, so a slow pattern in one large file cannot
         // hold the run; the file's half-made results are then dropped.
-        const regex::StopScope stopScope(stop, &util::FileText::passed, &util::FileText::copy);
+        const regex::StopScope stopScope(stop, &util::FileText::passed);
         util::FileText text;
         std::shared_ptr<util::TextSpill> spill; // out here, so that an abandoned search frees it
         size_t linesAhead = 0;

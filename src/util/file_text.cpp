@@ -19,7 +19,6 @@ namespace {
 struct BusGuard {
     char* mapping = nullptr;
     size_t size = 0;
-    int file = -1; // the mapped file, for FileText::copy
     volatile sig_atomic_t lost = 0;
     BusGuard* outer = nullptr;
     // For work that tells how far it has come (FileText::passed): the pages from offset
@@ -177,18 +176,6 @@ bool FileBytes::read(int64_t offset, size_t length, char* into) const {
     return readRange(m_file.get(), offset, length, into, error) == static_cast<int64_t>(length);
 }
 
-bool FileText::copy(const char* at, size_t length, char* into) {
-    const BusGuard* const guard = tGuard;
-    if (guard == nullptr || guard->file < 0)
-        return false;
-    const size_t offset = offsetIn(*guard, reinterpret_cast<uintptr_t>(at));
-    if (offset >= guard->size || length > guard->size - offset)
-        return false;
-    int error = 0;
-    return readRange(guard->file, static_cast<int64_t>(offset), length, into, error) ==
-           static_cast<int64_t>(length);
-}
-
 bool FileText::guarded(const std::function<void(std::string_view text)>& work,
                        bool windowed) const {
     if (m_mapping == nullptr) {
@@ -199,7 +186,6 @@ bool FileText::guarded(const std::function<void(std::string_view text)>& work,
     BusGuard guard;
     guard.mapping = static_cast<char*>(m_mapping);
     guard.size = m_mappedSize;
-    guard.file = m_file->descriptor();
     guard.outer = tGuard;
     guard.windowed = windowed;
     if (windowed)

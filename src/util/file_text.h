@@ -56,19 +56,13 @@ class FileText {
     // soon. A mapped file's pages behind it go back to the page cache (a later read still finds
     // them) and the next ones are set up, so a large file does not take its whole size in memory.
     static void passed(const char* at);
-    // Copies `length` bytes of the text from `at` into `into` by reading the file, on the thread
-    // of `work`; false when `at` is not in a mapped text there, or the file no longer holds them.
-    // A long scan reads a mapped file this way: on a virtual machine that shadows page tables,
-    // the first touch of each mapped page costs microseconds, several times the scan of its
-    // bytes, while a read goes through pages the system has set up already.
-    static bool copy(const char* at, size_t length, char* into);
 
   private:
     bool guarded(const std::function<void(std::string_view text)>& work, bool windowed) const;
     void unmap();
     std::string_view m_text;
     void* m_mapping = nullptr;
-    std::shared_ptr<const FileBytes> m_file; // of a mapped text, for copy() and file()
+    std::shared_ptr<const FileBytes> m_file; // of a mapped text, for file()
     size_t m_mappedSize = 0;
     bool m_binary = false;
     mutable bool m_lost = false; // the file lost mapped bytes while they were used

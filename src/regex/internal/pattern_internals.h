@@ -65,24 +65,13 @@ size_t findLiteralBefore(const char* text, size_t length, size_t from, std::stri
 // The same a few megabytes at a time, throwing RegexStoppedError on the thread's stop request.
 size_t findLiteralInPieces(const char* text, size_t length, size_t from, std::string_view literal,
                            bool caseless);
-// A long text that can be copied (see StopScope) is searched in copies of pieces of this size,
-// small enough to stay in the processor's cache.
-constexpr size_t kCopiedPiece = size_t{256} << 10;
-// The pieces a long plain-text search goes through on the calling thread: copied ones where its
-// text can be copied, else a few megabytes between stop checks.
-inline size_t searchPieceBytes() {
-    return pcre_api::tThreadCopy != nullptr ? kCopiedPiece : pcre_api::kStopCheckBytes;
-}
 // findLiteralBefore, in pieces when the text is long: a short search never looks for a stop.
 inline size_t findLiteral(const char* text, size_t length, size_t from, std::string_view literal,
                           bool caseless) {
-    if (from < length && length - from > searchPieceBytes() + literal.size())
+    if (from < length && length - from > pcre_api::kStopCheckBytes + literal.size())
         return findLiteralInPieces(text, length, from, literal, caseless);
     return findLiteralBefore(text, length, from, literal, caseless);
 }
-// Forgets the copy findLiteralInPieces and LiteralScanner keep of their last piece; told by
-// StopScope, whose text may be gone.
-void forgetCopiedPiece();
 
 // For a pattern of the simple kind "\b\w+_t\b" or "[a-z]+ing" (single bytes, classes, \w \d \s
 // and their opposites, \b, unbounded repeats), the longest run of plain bytes every match
