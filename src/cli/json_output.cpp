@@ -114,10 +114,28 @@ Json matchObject(const Json& path, const search::FileMatches& file,
 }
 
 Json contextObject(const Json& path, const search::ContextLine& line) {
-    return {
-        {"type", "context"},
-        {"data",
-         {{"path", path}, {"lines", textOrBytes(line.text)}, {"line_number", line.lineNumber}}}};
+    return {{"type", "context"},
+            {"data",
+             {{"path", path},
+              {"lines", textOrBytes(line.text)},
+              {"line_number", line.lineNumber},
+              {"submatches", Json::array()}}}};
+}
+
+// The text lines the file's matched lines take up, a match over line ends counting each.
+int64_t linesTakenUp(const search::FileMatches& file) {
+    int64_t lines = 0;
+    for (const search::MatchedLine& line : file.lines)
+        lines += line.lastLineNumber() - line.lineNumber + 1;
+    return lines;
+}
+
+// A span of time as rg writes one.
+Json elapsedObject(std::chrono::nanoseconds elapsed) {
+    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(elapsed);
+    return {{"secs", secs.count()},
+            {"nanos", (elapsed - secs).count()},
+            {"human", std::to_string(std::chrono::duration<double>(elapsed).count()) + "s"}};
 }
 
 // One file's begin, match (and context) and end objects, in the order of its lines-view rows.
@@ -136,8 +154,8 @@ void writeFile(const search::SearchResults& results, size_t fileIndex, bool repl
         else if (row.kind == results::RowKind::Context)
             out << contextObject(path, file.context[index]).dump() << '\n';
     }
-    Json stats = {{"matches", file.numMatches}, {"matched_lines", file.lines.size()}};
-    Json data = {{"path", path}, {"stats", stats}};
+    Json stats = {{"matches", file.numMatches}, {"matched_lines", linesTakenUp(file)}};
+    Json data = {{"path", path}, {"binary_offset", nullptr}, {"stats", stats}};
     if (replacing)
         data["replaced"] = !std::binary_search(notReplaced.begin(), notReplaced.end(), fullPath);
     out << Json{{"type", "end"}, {"data", data}}.dump() << '\n';
@@ -158,17 +176,19 @@ void writeJsonResults(const search::SearchResults& results, bool replacing,
     for (const search::SkippedFile& file : results.notReplaced)
         notReplaced.push_back(file.fileName);
     std::sort(notReplaced.begin(), notReplaced.end());
-    for (size_t f = 0; f < results.files.size(); ++f)
+    int64_t linesMatched = 0;
+    for (size_t f = 0; f < results.files.size(); ++f) {
         writeFile(results, f, replacing, notReplaced, out);
-    const double seconds = std::chrono::duration<double>(elapsed).count();
+        linesMatched += linesTakenUp(results.files[f]);
+    }
     Json stats = {{"searches", results.filesScanned},
                   {"searches_with_match", results.filesWithMatches},
                   {"matches", results.totalMatches},
-                  {"matched_lines", results.totalLines},
+                  {"matched_lines", linesMatched},
                   {"binary_skipped", results.binarySkipped}};
     if (replacing)
         stats["files_replaced"] = results.filesReplaced;
-    Json data = {{"elapsed_total", {{"secs", seconds}, {"human", std::to_string(seconds) + "s"}}},
+    Json data = {{"elapsed_total", elapsedObject(elapsed)},
                  {"stats", stats},
                  {"skipped", fileList(results.skipped)},
                  {"missing_folders", fileList(results.missingFolders)}};

@@ -307,7 +307,14 @@ TEST_F(CliTest, JsonLinesReadBack) {
     EXPECT_EQ(spanning["line_number"], 2);
     EXPECT_EQ(spanning["absolute_offset"], 10);
     EXPECT_EQ(objects[3]["data"]["stats"]["matches"], 2);
+    EXPECT_EQ(objects[3]["data"]["stats"]["matched_lines"], 3) << "each line a match spans";
+    EXPECT_TRUE(objects[3]["data"]["binary_offset"].is_null());
     EXPECT_EQ(objects[4]["data"]["stats"]["searches"], 1);
+    EXPECT_EQ(objects[4]["data"]["stats"]["matched_lines"], 3);
+    const nlohmann::json& elapsed = objects[4]["data"]["elapsed_total"]; // as rg writes it
+    EXPECT_TRUE(elapsed["secs"].is_number_unsigned() && elapsed["nanos"].is_number_unsigned());
+    EXPECT_LT(elapsed["nanos"].get<int64_t>(), 1'000'000'000);
+    EXPECT_TRUE(elapsed["human"].get<std::string>().ends_with("s"));
 
     // A replace gives what took each match's place.
     const CliRun replaced = cli({"replace", "-d", m_root + "/j", "-f", "*.txt", "-e", "(b)eta",
