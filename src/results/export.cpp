@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstring>
 #include <stdexcept>
 
 namespace kestrava::results {
@@ -83,9 +82,10 @@ class Paint {
         std::string numbered(text, 0, from);
         bool inMatch = false; // within a painted match, which each row closes and opens again
         for (size_t i = from; i < text.size(); ++i) {
-            if (m_on && text.compare(i, std::strlen(kMatch), kMatch) == 0)
+            const std::string_view rest = std::string_view(text).substr(i);
+            if (m_on && rest.starts_with(kMatch))
                 inMatch = true;
-            else if (m_on && text.compare(i, std::strlen(kReset), kReset) == 0)
+            else if (m_on && rest.starts_with(kReset))
                 inMatch = false;
             if (text[i] != '\n') {
                 numbered += text[i];

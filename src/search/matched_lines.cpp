@@ -399,20 +399,21 @@ SharedBytes::~SharedBytes() {
 
 // ---- MatchedLine ----
 
+// The line number at a 0-based place of a kept text, at or after the first match's start.
+int32_t MatchedLine::lineNumberAt(size_t place) const {
+    const auto from = static_cast<size_t>(m_firstMatch.start - 1);
+    const std::string_view between = text().substr(from, place - std::min(place, from));
+    return lineNumber + static_cast<int32_t>(std::count(between.begin(), between.end(), '\n'));
+}
+
 int32_t MatchedLine::lastLineNumber() const {
-    if (!textKept())
-        return lineNumber + static_cast<int32_t>(m_lineFeeds);
-    const std::string_view fromMatch = text().substr(static_cast<size_t>(m_firstMatch.start - 1));
-    return lineNumber + static_cast<int32_t>(std::count(fromMatch.begin(), fromMatch.end(), '\n'));
+    return textKept() ? lineNumberAt(textLength()) : lineNumber + static_cast<int32_t>(m_lineFeeds);
 }
 
 int32_t MatchedLine::lineNumberOf(size_t matchIndex) const {
     if (!textKept() || matchIndex == 0)
         return lineNumber;
-    const auto from = static_cast<size_t>(m_firstMatch.start - 1);
-    const std::string_view before =
-        text().substr(from, static_cast<size_t>(match(matchIndex).start - 1) - from);
-    return lineNumber + static_cast<int32_t>(std::count(before.begin(), before.end(), '\n'));
+    return lineNumberAt(static_cast<size_t>(match(matchIndex).start - 1));
 }
 
 void MatchedLine::store(const void* more, std::string_view text, bool keepText) {
@@ -423,11 +424,16 @@ void MatchedLine::store(const void* more, std::string_view text, bool keepText) 
     if (keepText && !text.empty())
         std::memcpy(bytes.data() + moreBytes, text.data(), text.size());
     // Counted now, while the text is at hand, for a line that keeps none: a line ends at the first
-    // control byte from its last match's last on, so its line feeds all lie after its first match.
+    // control byte from its last match's last on, so its line feeds all lie in its matches.
+    MatchSpan last = m_firstMatch;
+    if (m_matchCount > 1)
+        std::memcpy(&last, static_cast<const char*>(more) + moreBytes - sizeof(MatchSpan),
+                    sizeof(MatchSpan));
     const auto size = static_cast<int32_t>(text.size());
     const int32_t from = std::clamp(m_firstMatch.start - 1, 0, size);
+    const int32_t to = std::clamp(last.start - 1 + last.length, from, size);
     m_lineFeeds =
-        keepText ? 0 : static_cast<uint32_t>(countLineFeedsTelling(text.data(), from, size));
+        keepText ? 0 : static_cast<uint32_t>(countLineFeedsTelling(text.data(), from, to));
     m_leadingControl = !text.empty() && isControl(text[0]) ? 1 : 0;
     m_textLength = static_cast<uint32_t>(text.size());
     m_textKept = keepText ? 1 : 0;

@@ -301,6 +301,7 @@ struct MatchedLine {
     LineSegments segments() const { return LineSegments(*this); }
 
   private:
+    int32_t lineNumberAt(size_t place) const;
     size_t moreMatchesBytes() const {
         return m_matchCount > 1 ? (m_matchCount - 1) * sizeof(MatchSpan) : 0;
     }
