@@ -1,17 +1,13 @@
 #include "cli/json_output.h"
 
-#include "results/results.h"
-
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
-#include <ostream>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
 
 namespace kestrava::cli {
 
 namespace {
-
-using Json = nlohmann::ordered_json; // "type" first, as readers expect
 
 // The length of the UTF-8 sequence starting at text[i], or 0 when there is none.
 size_t sequenceLength(std::string_view text, size_t i) {
@@ -43,6 +39,10 @@ size_t sequenceLength(std::string_view text, size_t i) {
 
 bool isValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const size_t length = sequenceLength(text, i);
         if (length == 0)
             return false;
@@ -51,11 +51,9 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
-std::string base64(std::string_view bytes) {
+void appendBase64(std::string& out, std::string_view bytes) {
     static const char* const kDigits =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
     for (size_t i = 0; i < bytes.size(); i += 3) {
         uint32_t group = static_cast<uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
         if (i + 1 < bytes.size())
@@ -67,14 +65,77 @@ std::string base64(std::string_view bytes) {
         out += i + 1 < bytes.size() ? kDigits[(group >> 6) & 63] : '=';
         out += i + 2 < bytes.size() ? kDigits[group & 63] : '=';
     }
-    return out;
+}
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as it is.
+void appendString(std::string& out, std::string_view text) {
+    out += '"';
+    size_t plain = 0; // the start of the bytes not yet appended
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(text, plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default: {
+            static const char* const kHex = "0123456789abcdef";
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+        }
+    }
+    out.append(text, plain);
+    out += '"';
 }
 
 // {"text": ...} for UTF-8, else {"bytes": base64}.
-Json textOrBytes(std::string_view text) {
-    if (isValidUtf8(text))
-        return {{"text", std::string(text)}};
-    return {{"bytes", base64(text)}};
+void appendData(std::string& out, std::string_view text) {
+    if (isValidUtf8(text)) {
+        out += "{\"text\":";
+        appendString(out, text);
+        out += '}';
+        return;
+    }
+    out += "{\"bytes\":\"";
+    appendBase64(out, text);
+    out += "\"}";
+}
+
+void appendNumber(std::string& out, const char* key, int64_t number) {
+    out += '"';
+    out += key;
+    out += "\":";
+    out += std::to_string(number);
+}
+
+// A span of time as rg writes one.
+void appendElapsed(std::string& out, const char* key, std::chrono::nanoseconds elapsed) {
+    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(elapsed);
+    out += '"';
+    out += key;
+    out += "\":{";
+    appendNumber(out, "secs", secs.count());
+    out += ',';
+    appendNumber(out, "nanos", (elapsed - secs).count());
+    out +=
+        ",\"human\":\"" + std::to_string(std::chrono::duration<double>(elapsed).count()) + "s\"}";
 }
 
 // What a replacing run put in place of the match starting at `start`, when it was kept.
@@ -85,116 +146,250 @@ const search::Replacement* replacementAt(const search::FileMatches& file, int64_
     return found != file.replacements.end() && found->start == start ? &*found : nullptr;
 }
 
-Json matchObject(const Json& path, const search::FileMatches& file,
-                 const search::MatchedLine& line) {
-    const std::string_view text = line.shownText();
-    const size_t skip = line.text().size() - text.size();
-    const int64_t lineStart =
-        line.matchStart - (line.match(0).start - 1) + static_cast<int64_t>(skip);
-    Json submatches = Json::array();
-    for (size_t m = 0; m < line.matchCount(); ++m) {
-        const search::MatchSpan span = line.match(m);
-        const auto start = static_cast<size_t>(span.start - 1) - skip;
-        const auto length = static_cast<size_t>(span.length);
-        Json submatch = {{"match", textOrBytes(text.substr(start, length))},
-                         {"start", start},
-                         {"end", start + length}};
-        if (const search::Replacement* replacement =
-                replacementAt(file, lineStart + static_cast<int64_t>(start)))
-            submatch["replacement"] = textOrBytes(replacement->text);
-        submatches.push_back(std::move(submatch));
+// The match and context messages of one file, from its matched lines and its text: each match
+// message holds the whole text lines its matches take up, line ends included, so that two
+// matched lines of the engine on one text line (split by a tab) become one message.
+class FileMessages {
+  public:
+    FileMessages(const search::SearchedFile& file, int32_t before, int32_t after, std::string& out)
+        : m_file(file), m_text(file.text), m_before(before), m_after(after), m_out(out) {
+        appendData(m_path, file.path);
     }
-    return {{"type", "match"},
-            {"data",
-             {{"path", path},
-              {"lines", textOrBytes(text)},
-              {"line_number", line.lineNumber},
-              {"absolute_offset", lineStart},
-              {"submatches", submatches}}}};
-}
 
-Json contextObject(const Json& path, const search::ContextLine& line) {
-    return {{"type", "context"},
-            {"data",
-             {{"path", path},
-              {"lines", textOrBytes(line.text)},
-              {"line_number", line.lineNumber},
-              {"submatches", Json::array()}}}};
-}
-
-// The text lines the file's matched lines take up, a match over line ends counting each.
-int64_t linesTakenUp(const search::FileMatches& file) {
-    int64_t lines = 0;
-    for (const search::MatchedLine& line : file.lines)
-        lines += line.lastLineNumber() - line.lineNumber + 1;
-    return lines;
-}
-
-// A span of time as rg writes one.
-Json elapsedObject(std::chrono::nanoseconds elapsed) {
-    const auto secs = std::chrono::duration_cast<std::chrono::seconds>(elapsed);
-    return {{"secs", secs.count()},
-            {"nanos", (elapsed - secs).count()},
-            {"human", std::to_string(std::chrono::duration<double>(elapsed).count()) + "s"}};
-}
-
-// One file's begin, match (and context) and end objects, in the order of its lines-view rows.
-void writeFile(const search::SearchResults& results, size_t fileIndex, bool replacing,
-               const std::vector<std::string>& notReplaced, std::ostream& out) {
-    const search::FileMatches& file = results.files[fileIndex];
-    const std::string fullPath = results::filePath(results, file);
-    const Json path = textOrBytes(fullPath);
-    out << Json{{"type", "begin"}, {"data", {{"path", path}}}}.dump() << '\n';
-    results::Rows rows;
-    results::appendFileRows(results, fileIndex, false, rows);
-    for (const results::Row& row : rows) {
-        const auto index = static_cast<size_t>(row.lineIndex);
-        if (row.kind == results::RowKind::Line)
-            out << matchObject(path, file, file.lines[index]).dump() << '\n';
-        else if (row.kind == results::RowKind::Context)
-            out << contextObject(path, file.context[index]).dump() << '\n';
+    void add(const search::MatchedLine& line) {
+        const size_t first = m_matches.size();
+        for (size_t m = 0; m < line.matchCount(); ++m) {
+            const search::MatchSpan span = line.match(m);
+            const auto start = static_cast<size_t>(line.textStart() + span.start - 1);
+            size_t end = start + static_cast<size_t>(span.length);
+            if (m + 1 == line.matchCount() && line.truncated() && line.cutMatchEnd() > 0)
+                end = static_cast<size_t>(line.cutMatchEnd());
+            m_matches.emplace_back(start, end);
+        }
+        const size_t start = lineStartOf(m_matches[first].first);
+        size_t lastByte = 0;
+        for (size_t m = first; m < m_matches.size(); ++m)
+            lastByte = std::max(lastByte, m_matches[m].second - 1);
+        const size_t end = lineEndOf(lastByte);
+        if (m_open && start >= m_start && start < m_end) { // the same text lines
+            m_end = std::max(m_end, end);
+            return;
+        }
+        if (m_open) {
+            const std::vector<Span> added(m_matches.begin() + static_cast<ptrdiff_t>(first),
+                                          m_matches.end());
+            m_matches.resize(first);
+            writeMessage();
+            m_matches = added;
+        }
+        m_open = true;
+        m_start = start;
+        m_end = end;
+        m_firstLine = line.lineNumber;
     }
-    Json stats = {{"matches", file.numMatches}, {"matched_lines", linesTakenUp(file)}};
-    Json data = {{"path", path}, {"binary_offset", nullptr}, {"stats", stats}};
-    if (replacing)
-        data["replaced"] = !std::binary_search(notReplaced.begin(), notReplaced.end(), fullPath);
-    out << Json{{"type", "end"}, {"data", data}}.dump() << '\n';
-}
 
-Json fileList(const std::vector<search::SkippedFile>& files) {
-    Json list = Json::array();
-    for (const search::SkippedFile& file : files)
-        list.push_back({{"path", textOrBytes(file.fileName)}, {"reason", file.message}});
-    return list;
+    // The last message, and the context after it.
+    void finish() {
+        if (m_open)
+            writeMessage();
+        writeContextAfter(m_text.size());
+    }
+
+  private:
+    using Span = std::pair<size_t, size_t>; // offsets in the text
+
+    size_t lineStartOf(size_t at) const {
+        const void* feed = at == 0 ? nullptr : ::memrchr(m_text.data(), '\n', at);
+        return feed == nullptr
+                   ? 0
+                   : static_cast<size_t>(static_cast<const char*>(feed) - m_text.data()) + 1;
+    }
+    // Just past the line end of the line holding `at`.
+    size_t lineEndOf(size_t at) const {
+        const size_t feed = m_text.find('\n', at);
+        return feed == std::string_view::npos ? m_text.size() : feed + 1;
+    }
+
+    void writeMessage() {
+        writeContextAfter(m_start);
+        writeContextBefore();
+        const std::string_view lines = m_text.substr(m_start, m_end - m_start);
+        m_out += "{\"type\":\"match\",\"data\":{\"path\":" + m_path + ",\"lines\":";
+        appendData(m_out, lines);
+        m_out += ',';
+        appendNumber(m_out, "line_number", m_firstLine);
+        m_out += ',';
+        appendNumber(m_out, "absolute_offset", static_cast<int64_t>(m_start));
+        m_out += ",\"submatches\":[";
+        for (size_t m = 0; m < m_matches.size(); ++m) {
+            const auto [start, end] = m_matches[m];
+            m_out += m == 0 ? "{\"match\":" : ",{\"match\":";
+            appendData(m_out, m_text.substr(start, end - start));
+            m_out += ',';
+            appendNumber(m_out, "start", static_cast<int64_t>(start - m_start));
+            m_out += ',';
+            appendNumber(m_out, "end", static_cast<int64_t>(end - m_start));
+            if (const search::Replacement* replacement =
+                    replacementAt(m_file.record, static_cast<int64_t>(start))) {
+                m_out += ",\"replacement\":";
+                appendData(m_out, replacement->text);
+            }
+            m_out += '}';
+        }
+        m_out += "]}}\n";
+        const std::string_view inner =
+            lines.substr(0, lines.size() - (lines.ends_with('\n') ? 1 : 0));
+        m_written = m_end;
+        m_writtenLine =
+            m_firstLine + static_cast<int32_t>(std::count(inner.begin(), inner.end(), '\n'));
+        m_afterLeft = m_after;
+        m_matches.clear();
+        m_open = false;
+    }
+
+    void writeContext(size_t start, size_t end, int32_t number) {
+        m_out += "{\"type\":\"context\",\"data\":{\"path\":" + m_path + ",\"lines\":";
+        appendData(m_out, m_text.substr(start, end - start));
+        m_out += ',';
+        appendNumber(m_out, "line_number", number);
+        m_out += ',';
+        appendNumber(m_out, "absolute_offset", static_cast<int64_t>(start));
+        m_out += ",\"submatches\":[]}}\n";
+    }
+
+    // The lines after the last message, up to `limit` (the next message's start).
+    void writeContextAfter(size_t limit) {
+        while (m_afterLeft > 0 && m_written < limit && m_written < m_text.size()) {
+            const size_t end = lineEndOf(m_written);
+            writeContext(m_written, end, ++m_writtenLine);
+            m_written = end;
+            --m_afterLeft;
+        }
+        m_afterLeft = 0;
+    }
+
+    // The lines before the open message, after what was written.
+    void writeContextBefore() {
+        std::vector<size_t> starts;
+        for (size_t at = m_start;
+             starts.size() < static_cast<size_t>(m_before) && at > m_written;) {
+            at = lineStartOf(at - 1);
+            starts.push_back(at);
+        }
+        int32_t number = m_firstLine - static_cast<int32_t>(starts.size());
+        for (size_t i = starts.size();
+             i-- > 0;) // the farthest first; each ends where the next begins
+            writeContext(starts[i], i == 0 ? m_start : starts[i - 1], number++);
+    }
+
+    const search::SearchedFile& m_file;
+    std::string_view m_text;
+    int32_t m_before;
+    int32_t m_after;
+    std::string& m_out;
+    std::string m_path;          // as JSON
+    std::vector<Span> m_matches; // of the open message
+    bool m_open = false;
+    size_t m_start = 0, m_end = 0; // the open message's lines
+    int32_t m_firstLine = 0;
+    size_t m_written = 0;      // the text up to here is in messages
+    int32_t m_writtenLine = 0; // the number of the last line written
+    int32_t m_afterLeft = 0;   // context lines still to come after the last message
+};
+
+std::string fileList(const std::vector<search::SkippedFile>& files) {
+    std::string list = "[";
+    for (const search::SkippedFile& file : files) {
+        list += list.size() == 1 ? "{\"path\":" : ",{\"path\":";
+        appendData(list, file.fileName);
+        list += ",\"reason\":";
+        appendString(list, file.message);
+        list += '}';
+    }
+    return list + ']';
 }
 
 } // namespace
 
-void writeJsonResults(const search::SearchResults& results, bool replacing,
-                      std::chrono::nanoseconds elapsed, std::ostream& out) {
-    std::vector<std::string> notReplaced;
-    for (const search::SkippedFile& file : results.notReplaced)
-        notReplaced.push_back(file.fileName);
-    std::sort(notReplaced.begin(), notReplaced.end());
-    int64_t linesMatched = 0;
-    for (size_t f = 0; f < results.files.size(); ++f) {
-        writeFile(results, f, replacing, notReplaced, out);
-        linesMatched += linesTakenUp(results.files[f]);
+JsonSink::JsonSink(bool replacing, int32_t contextBefore, int32_t contextAfter, Write write)
+    : m_replacing(replacing), m_before(contextBefore), m_after(contextAfter),
+      m_write(std::move(write)) {}
+
+std::string JsonSink::make(const search::SearchedFile& file) const {
+    std::string out;
+    FileMessages messages(file, m_before, m_after, out);
+    for (const search::MatchedLine& line : file.record.lines)
+        messages.add(line);
+    messages.finish();
+    return out;
+}
+
+void JsonSink::makeLines(const search::SearchedFile& file, const Write& write) const {
+    write(make(file));
+}
+
+void JsonSink::fileFound(const search::SearchResults& /*results*/, const search::FoundFile& file) {
+    std::string path;
+    appendData(path, file.path);
+    int64_t printed = 0;
+    const auto put = [&](std::string_view text) {
+        m_write(text);
+        printed += static_cast<int64_t>(text.size());
+    };
+    put("{\"type\":\"begin\",\"data\":{\"path\":" + path + "}}\n");
+    if (file.madeAhead != nullptr && !file.madeAhead->writeTo(put))
+        throw std::runtime_error("Read Error: the messages set aside for " + file.path +
+                                 " could not be read back");
+    put(file.made);
+    std::string end = "{\"type\":\"end\",\"data\":{\"path\":" + path + ",\"binary_offset\":null";
+    if (m_replacing)
+        end += std::string(",\"replaced\":") + (file.refused ? "false" : "true");
+    end += ",\"stats\":{";
+    appendElapsed(end, "elapsed", file.elapsed);
+    end += ",\"searches\":1,\"searches_with_match\":1,";
+    appendNumber(end, "bytes_searched", static_cast<int64_t>(file.bytes));
+    end += ',';
+    appendNumber(end, "bytes_printed", printed);
+    end += ',';
+    appendNumber(end, "matched_lines", file.textLines);
+    end += ',';
+    appendNumber(end, "matches", file.record.numMatches);
+    end += "}}}\n";
+    m_write(end);
+    m_textLines += file.textLines;
+    m_bytesPrinted += printed;
+    m_searchTime += file.elapsed;
+}
+
+void JsonSink::finish(const search::SearchResults& results, std::chrono::nanoseconds elapsed) {
+    std::string out = "{\"type\":\"summary\",\"data\":{";
+    appendElapsed(out, "elapsed_total", elapsed);
+    out += ",\"stats\":{";
+    appendElapsed(out, "elapsed", m_searchTime);
+    out += ',';
+    appendNumber(out, "searches", results.filesScanned);
+    out += ',';
+    appendNumber(out, "searches_with_match", results.filesWithMatches);
+    out += ',';
+    appendNumber(out, "bytes_searched", results.bytesSearched);
+    out += ',';
+    appendNumber(out, "bytes_printed", m_bytesPrinted);
+    out += ',';
+    appendNumber(out, "matched_lines", m_textLines);
+    out += ',';
+    appendNumber(out, "matches", results.totalMatches);
+    out += ',';
+    appendNumber(out, "binary_skipped", results.binarySkipped);
+    if (m_replacing) {
+        out += ',';
+        appendNumber(out, "files_replaced", results.filesReplaced);
     }
-    Json stats = {{"searches", results.filesScanned},
-                  {"searches_with_match", results.filesWithMatches},
-                  {"matches", results.totalMatches},
-                  {"matched_lines", linesMatched},
-                  {"binary_skipped", results.binarySkipped}};
-    if (replacing)
-        stats["files_replaced"] = results.filesReplaced;
-    Json data = {{"elapsed_total", elapsedObject(elapsed)},
-                 {"stats", stats},
-                 {"skipped", fileList(results.skipped)},
-                 {"missing_folders", fileList(results.missingFolders)}};
-    if (replacing)
-        data["not_replaced"] = fileList(results.notReplaced);
-    out << Json{{"type", "summary"}, {"data", data}}.dump() << '\n';
+    out += "},\"skipped\":" + fileList(results.skipped) +
+           ",\"missing_folders\":" + fileList(results.missingFolders);
+    if (m_replacing)
+        out += ",\"not_replaced\":" + fileList(results.notReplaced);
+    out += "}}\n";
+    m_write(out);
 }
 
 } // namespace kestrava::cli

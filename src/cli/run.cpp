@@ -167,57 +167,103 @@ results::ExportHeader exportHeader(const CliOptions& options, const Console& con
     return header;
 }
 
-// The lines and matches views as plain text are written file by file while the run goes on, so
-// memory does not grow with the matches; a failure is then told after what was written.
-std::unique_ptr<results::ExportWhileRunning> exportWhileRunning(const CliOptions& options,
-                                                                Console& console) {
-    if (options.richText || options.json || options.quiet || options.preview ||
-        (options.view != results::View::LinesWithMatches &&
-         options.view != results::View::MatchesOnly))
-        return nullptr;
-    return std::make_unique<results::ExportWhileRunning>(
-        exportHeader(options, console), options.view, !options.filenamesOnly,
-        [&console](std::string_view text) {
-            clearProgress(console); // a terminal may show both
-            console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        });
-}
-
 // How long a run took, for the JSON summary.
 using Clock = std::chrono::steady_clock;
 
-void printResults(const CliOptions& options, const search::SearchResults& results, bool replacing,
-                  Clock::time_point started, results::ExportWhileRunning* madeWhileRunning,
-                  Console& console) {
+// A replace preview, written file by file: each file's unified diff as it comes.
+class DiffSink final : public search::RunSink {
+  public:
+    explicit DiffSink(std::ostream& out) : m_out(out) {}
+    void fileFound(const search::SearchResults& /*results*/,
+                   const search::FoundFile& file) override {
+        m_out << file.record.plannedDiff;
+        m_changed = m_changed || !file.record.plannedDiff.empty();
+    }
+    bool changed() const { return m_changed; }
+
+  private:
+    std::ostream& m_out;
+    bool m_changed = false;
+};
+
+// --quiet keeps nothing; a quiet find stops at its first match.
+class QuietSink final : public search::RunSink {
+  public:
+    explicit QuietSink(std::stop_source* stop) : m_stop(stop) {}
+    void fileFound(const search::SearchResults& /*results*/,
+                   const search::FoundFile& /*file*/) override {
+        if (m_stop != nullptr)
+            m_stop->request_stop();
+    }
+
+  private:
+    std::stop_source* m_stop;
+};
+
+// Where a run's findings go as they are found, so that memory does not grow with them: the lines
+// and matches views as text, JSON, a preview's diffs, or nowhere (--quiet). None where the output
+// needs the whole results (the unique views, rich text, --interactive); those keep them. A
+// failure is then told after what was written before it.
+class StreamedOutput {
+  public:
+    StreamedOutput(const CliOptions& options, Console& console, bool replacing,
+                   std::stop_source& stop) {
+        const auto write = [&console](std::string_view text) {
+            clearProgress(console); // a terminal may show both
+            console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        };
+        if (options.interactive)
+            return;
+        if (options.quiet) {
+            m_sink = std::make_unique<QuietSink>(replacing ? nullptr : &stop);
+        } else if (options.json) {
+            m_sink = std::make_unique<JsonSink>(replacing, options.scan.contextBefore,
+                                                options.scan.contextAfter, write);
+        } else if (options.preview) {
+            m_sink = std::make_unique<DiffSink>(console.out);
+        } else if (!options.richText && (options.view == results::View::LinesWithMatches ||
+                                         options.view == results::View::MatchesOnly)) {
+            m_sink = std::make_unique<results::ExportWhileRunning>(
+                exportHeader(options, console), options.view, !options.filenamesOnly, write);
+        }
+    }
+    search::RunSink* sink() const { return m_sink.get(); }
+    template <typename Sink> Sink* as() const { return dynamic_cast<Sink*>(m_sink.get()); }
+    // What is held back, before a failure is told.
+    void flush(Console& console) const {
+        if (auto* text = as<results::ExportWhileRunning>())
+            text->flush();
+        console.out.flush();
+    }
+
+  private:
+    std::unique_ptr<search::RunSink> m_sink;
+};
+
+void printResults(const CliOptions& options, const search::SearchResults& results,
+                  const StreamedOutput& streamed, Clock::time_point started, Console& console) {
     if (options.quiet)
         return;
-    if (options.preview) {
-        for (const search::FileMatches& file : results.files)
-            console.out << file.plannedDiff;
-        console.out.flush();
-        console.err << results::summaryLine(results::summaryTexts(results, options.view, 0))
-                    << '\n';
-        return;
-    }
-    if (options.json) {
-        writeJsonResults(results, replacing, Clock::now() - started, console.out);
+    if (auto* json = streamed.as<JsonSink>()) {
+        json->finish(results, Clock::now() - started);
         console.out.flush();
         return;
     }
-    const auto write = [&](std::string_view text) {
-        console.out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    };
-    results::Rows rows;
-    const int32_t unique =
-        madeWhileRunning != nullptr ? 0 : results::buildResultRows(results, options.view, rows);
-    const bool details = !options.filenamesOnly;
-    if (madeWhileRunning != nullptr) {
-        madeWhileRunning->finish();
-    } else if (options.richText) {
-        console.out << results::buildRichText(
-            results::buildResultLines(results, rows, exportHeader(options, console), details));
-    } else {
-        results::writeResultText(results, rows, exportHeader(options, console), details, write);
+    int32_t unique = 0;
+    if (auto* text = streamed.as<results::ExportWhileRunning>()) {
+        text->finish();
+    } else if (streamed.sink() == nullptr) {
+        results::Rows rows;
+        unique = results::buildResultRows(results, options.view, rows);
+        const results::ExportHeader header = exportHeader(options, console);
+        if (options.richText)
+            console.out << results::buildRichText(
+                results::buildResultLines(results, rows, header, !options.filenamesOnly));
+        else
+            results::writeResultText(
+                results, rows, header, !options.filenamesOnly, [&](std::string_view block) {
+                    console.out.write(block.data(), static_cast<std::streamsize>(block.size()));
+                });
     }
     console.out.flush();
     console.err << results::summaryLine(results::summaryTexts(results, options.view, unique))
@@ -258,19 +304,14 @@ void keepIfEnding(std::unique_ptr<search::SearchResults>& results, const Console
 
 // Prints what a run found and gives the exit status.
 int finishRun(const CliOptions& options, const search::SearchResults& results, bool replacing,
-              Clock::time_point started, Console& console,
-              results::ExportWhileRunning* madeWhileRunning = nullptr) {
-    printResults(options, results, replacing, started, madeWhileRunning, console);
+              const StreamedOutput& streamed, Clock::time_point started, Console& console) {
+    printResults(options, results, streamed, started, console);
     printLeftOut(results, console);
     // A quiet find stops by itself at its first match.
     if (options.quiet && !replacing && results.totalMatches > 0)
         return kExitMatched;
-    if (options.preview && !results.cancelled)
-        return std::any_of(
-                   results.files.begin(), results.files.end(),
-                   [](const search::FileMatches& file) { return !file.plannedDiff.empty(); })
-                   ? kExitMatched
-                   : kExitNoMatch;
+    if (const DiffSink* diff = streamed.as<DiffSink>(); diff != nullptr && !results.cancelled)
+        return diff->changed() ? kExitMatched : kExitNoMatch;
     if (results.cancelled) {
         console.err << "Interrupted: the results above are incomplete.\n";
         return kExitInterrupted;
@@ -406,14 +447,9 @@ int runFindReplace(const CliOptions& options, Console& console) {
         console.err << "kestrava-cli: --interactive asks on a terminal; run it on one\n";
         return kExitError;
     }
-    const std::unique_ptr<results::ExportWhileRunning> madeWhileRunning =
-        options.interactive ? nullptr : exportWhileRunning(options, console);
     search::ScanOptions scan = options.scan;
     scan.planOnly = options.preview || options.interactive;
-    scan.keepReplacements = options.interactive;
-    scan.forgetRecordedFiles = madeWhileRunning != nullptr;
-    scan.fileRenderer = madeWhileRunning.get();
-    scan.keepReplacements = scan.keepReplacements || (options.json && replacing);
+    scan.keepReplacements = options.interactive || (options.json && replacing);
     scan.countLines = numbersShown(options);
     std::unique_ptr<search::UndoJournal> journal;
     if (!openJournal(options, replacing, {options.criteria.find, options.criteria.replace}, journal,
@@ -435,26 +471,17 @@ int runFindReplace(const CliOptions& options, Console& console) {
     auto kept = std::make_unique<search::SearchResults>();
     search::SearchResults& results = *kept;
     std::stop_source stop;
-    search::FileRecordedEvent recorded;
-    if (madeWhileRunning)
-        recorded = [&](const search::SearchResults& found, size_t file) {
-            madeWhileRunning->fileRecorded(found, file);
-        };
-    else if (options.quiet && !replacing)
-        recorded = [&](const search::SearchResults&, size_t) { stop.request_stop(); };
+    const StreamedOutput streamed(options, console, replacing, stop);
     search::FindOutcome outcome;
     {
         const InterruptWatch watch(console, stop);
         outcome = session.run(results, progressPrinter(options, console, stop), stop.get_token(),
-                              recorded);
+                              streamed.sink());
     }
     clearProgress(console);
     pruneJournals(journal.get());
     if (outcome.failed) {
-        if (madeWhileRunning) { // what was found before the failure, then the failure
-            madeWhileRunning->flush();
-            console.out.flush();
-        }
+        streamed.flush(console); // what was found before the failure, then the failure
         console.err << consoleMessage(outcome.message);
         if (options.verbose) {
             printNames("Replaced before the error:", outcome.replaced, console);
@@ -464,8 +491,7 @@ int runFindReplace(const CliOptions& options, Console& console) {
     }
     if (options.interactive)
         return replaceAsAnswered(results, options, journal.get(), console);
-    const int exitStatus =
-        finishRun(options, results, replacing, started, console, madeWhileRunning.get());
+    const int exitStatus = finishRun(options, results, replacing, streamed, started, console);
     keepIfEnding(kept, console);
     return exitStatus;
 }
@@ -496,6 +522,8 @@ int runScriptCommand(const CliOptions& options, Console& console) {
         };
     std::stop_source stop;
     events.progress = progressPrinter(options, console, stop);
+    const StreamedOutput streamed(options, console, script::scriptReplaces(script), stop);
+    events.sink = streamed.sink();
     const Clock::time_point started = Clock::now();
     search::CompiledRequest specs;
     search::SearchResults results;
@@ -515,14 +543,16 @@ int runScriptCommand(const CliOptions& options, Console& console) {
     case script::ScriptRunOutcome::Failed: // what the earlier groups found is kept, and shown
                                            // before the failure
         if (results.totalMatches > 0)
-            finishRun(options, results, script::scriptReplaces(script), started, console);
+            finishRun(options, results, script::scriptReplaces(script), streamed, started, console);
+        else
+            streamed.flush(console);
         console.err << consoleMessage(run.message);
         return kExitError;
     case script::ScriptRunOutcome::Completed:
     case script::ScriptRunOutcome::Cancelled:
         break;
     }
-    return finishRun(options, results, script::scriptReplaces(script), started, console);
+    return finishRun(options, results, script::scriptReplaces(script), streamed, started, console);
 }
 
 std::string localTime(int64_t seconds) {

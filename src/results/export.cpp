@@ -345,15 +345,16 @@ ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool deta
 
 namespace {
 
-// The file alone in results of its own while it lives; its lines and context are lent, not
-// copied, and given back.
+// The file at `path` alone in results of its own while it lives; its lines and context are
+// lent, not copied, and given back.
 class LentFile {
   public:
-    LentFile(const std::string& folder, search::FileMatches& file) : m_file(file) {
-        m_alone.folders.push_back(folder);
+    LentFile(const std::string& path, search::FileMatches& file) : m_file(file) {
+        const size_t folder = path.rfind('/') + 1;
+        m_alone.folders.push_back(path.substr(0, folder));
         m_alone.files.resize(1);
         search::FileMatches& lent = m_alone.files.front();
-        lent.fileName = file.fileName;
+        lent.fileName = path.substr(folder);
         lent.numMatches = file.numMatches;
         lent.lineSource = file.lineSource;
         lent.lines.swap(file.lines);
@@ -378,15 +379,16 @@ void endLine(std::string& line) {
 
 } // namespace
 
-std::string ExportWhileRunning::render(const std::string& folder, search::FileMatches& file) const {
-    // A file of very many lines is left to fileRecorded, which writes it through the block it
+std::string ExportWhileRunning::make(const search::SearchedFile& searched) const {
+    // A file of very many lines is left to fileFound, which writes it through the block it
     // keeps: its text made here would take as much fresh memory again. So is one whose first
-    // rows were rendered ahead, which go out right after its header, and one with a line read
+    // rows were made ahead, which go out right after its header, and one with a line read
     // back from the file, which goes out a block at a time.
     constexpr size_t kMostLinesAhead = 16384;
-    if (file.lines.size() > kMostLinesAhead || file.renderedAhead || file.lineSource)
+    const search::FileMatches& file = searched.record;
+    if (file.lines.size() > kMostLinesAhead || searched.linesAhead > 0 || file.lineSource)
         return {};
-    const LentFile lent(folder, file);
+    const LentFile lent(searched.path, searched.record);
     Rows rows;
     appendFileRows(lent.results(), 0, m_matchesOnly, rows);
     std::string text;
@@ -394,9 +396,8 @@ std::string ExportWhileRunning::render(const std::string& folder, search::FileMa
     return text;
 }
 
-void ExportWhileRunning::renderLines(const std::string& folder, search::FileMatches& file,
-                                     const Write& write) const {
-    const LentFile lent(folder, file);
+void ExportWhileRunning::makeLines(const search::SearchedFile& searched, const Write& write) const {
+    const LentFile lent(searched.path, searched.record);
     Rows rows;
     appendFileRows(lent.results(), 0, m_matchesOnly, rows);
     std::string text;
@@ -417,29 +418,30 @@ void ExportWhileRunning::renderLines(const std::string& folder, search::FileMatc
         write(text);
 }
 
-void ExportWhileRunning::fileRecorded(const search::SearchResults& results, size_t fileIndex) {
+void ExportWhileRunning::fileFound(const search::SearchResults& /*results*/,
+                                   const search::FoundFile& found) {
     if (!m_started)
         appendHeaderLines(m_header, m_block, endLine);
     m_started = true;
-    const search::FileMatches& file = results.files[fileIndex];
-    if (const std::string& rendered = file.rendered; rendered.size() >= kBlock) {
+    if (found.made.size() >= kBlock) {
         flush(); // a large file's text goes out as it is, not copied into the block
-        m_write(rendered);
-    } else if (!rendered.empty()) {
-        m_block += rendered;
+        m_write(found.made);
+    } else if (!found.made.empty()) {
+        m_block += found.made;
     } else {
+        const LentFile lent(found.path, found.record);
         m_rows.clear();
-        appendFileRows(results, fileIndex, m_matchesOnly, m_rows);
-        if (file.renderedAhead) { // its header, then what was rendered ahead, then the rest
-            appendRowLines(results, Rows(m_rows.begin(), m_rows.begin() + 1), m_header, m_details,
-                           m_block, endLine);
+        appendFileRows(lent.results(), 0, m_matchesOnly, m_rows);
+        if (found.madeAhead != nullptr) { // its header, then what was made ahead, then the rest
+            appendRowLines(lent.results(), Rows(m_rows.begin(), m_rows.begin() + 1), m_header,
+                           m_details, m_block, endLine);
             flush();
-            if (!file.renderedAhead->writeTo(m_write))
-                throw std::runtime_error("Read Error: the rows set aside for " +
-                                         filePath(results, file) + " could not be read back");
+            if (!found.madeAhead->writeTo(m_write))
+                throw std::runtime_error("Read Error: the rows set aside for " + found.path +
+                                         " could not be read back");
             m_rows.erase(m_rows.begin());
         }
-        appendRowLines(results, m_rows, m_header, m_details, m_block, endLine,
+        appendRowLines(lent.results(), m_rows, m_header, m_details, m_block, endLine,
                        [this](std::string&) { flush(); });
     }
     if (m_block.size() >= kBlock)

@@ -3,6 +3,7 @@
 // command line prints these lines; nothing here draws or prints.
 #pragma once
 
+#include "search/run_sink.h"
 #include "search/search.h"
 #include "util/common.h"
 
@@ -93,19 +94,20 @@ std::vector<std::string> buildResultLines(const search::SearchResults& results, 
 void writeResultText(const search::SearchResults& results, const Rows& rows,
                      const ExportHeader& header, bool details,
                      const std::function<void(std::string_view)>& write);
-// The export text of the lines or matches view written while a run records its files (see
-// scanFiles), about a megabyte at a time, so that memory does not grow with the text: for a run
-// that starts from empty results, all it writes is what writeResultText gives for them.
-class ExportWhileRunning final : public search::FileRenderer {
+// The export text of the lines or matches view written while a run goes on, as its sink, about
+// a megabyte at a time, so that memory does not grow with the text: all it writes is what
+// writeResultText gives for the finished results.
+class ExportWhileRunning final : public search::RunSink {
   public:
     using Write = std::function<void(std::string_view)>;
     ExportWhileRunning(ExportHeader header, View view, bool details, Write write);
-    // A file's rows, worked out on the thread that searched it (ScanOptions::fileRenderer).
-    std::string render(const std::string& folder, search::FileMatches& file) const override;
-    void renderLines(const std::string& folder, search::FileMatches& file,
-                     const Write& write) const override;
-    // Writes the file's rows: those it rendered, or else worked out now.
-    void fileRecorded(const search::SearchResults& results, size_t fileIndex);
+    bool readsLongLinesBack() const override { return true; }
+    // A file's rows, worked out on the thread that searched it.
+    std::string make(const search::SearchedFile& file) const override;
+    bool makesLinesAhead() const override { return true; }
+    void makeLines(const search::SearchedFile& file, const Write& write) const override;
+    // Writes the file's rows: those made ahead, or else worked out now.
+    void fileFound(const search::SearchResults& results, const search::FoundFile& file) override;
     // Writes what is held back: the text so far, before a failure is told.
     void flush();
     // Writes the rest of the text ("No matches found" when no file was recorded).

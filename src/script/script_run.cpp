@@ -18,10 +18,10 @@ void resetSpecs(search::CompiledRequest& specs) {
 class ScriptRun {
   public:
     ScriptRun(const ScriptRunSettings& settings, search::CompiledRequest& specs,
-              search::SearchResults& results, const search::ProgressEvent& progress,
+              search::SearchResults& results, const ScriptRunEvents& events,
               const std::stop_token& stop)
-        : m_settings(settings), m_specs(specs), m_results(results), m_progress(progress),
-          m_stop(stop) {}
+        : m_settings(settings), m_specs(specs), m_results(results), m_progress(events.progress),
+          m_sink(events.sink), m_stop(stop) {}
 
     void walk(const ScriptEntries& entries) {
         for (const ScriptEntry& entry : entries) {
@@ -97,7 +97,7 @@ class ScriptRun {
         search::parseFoldersToSearch(m_folders, folders);
         search::parseFilesToSearch(m_files, files);
         search::scanFiles(folders, files, m_specs, m_settings.replaceInPlace, m_results, m_progress,
-                          m_stop, m_settings.threads);
+                          m_stop, m_settings.threads, m_sink);
         m_pending = false;
     }
 
@@ -105,6 +105,7 @@ class ScriptRun {
     search::CompiledRequest& m_specs;
     search::SearchResults& m_results;
     const search::ProgressEvent& m_progress;
+    search::RunSink* m_sink;
     const std::stop_token& m_stop;
     std::string m_folders;
     std::string m_files;
@@ -165,7 +166,7 @@ ScriptRunResult runScript(const Script& script, const ScriptRunSettings& setting
     search::applyCaseSetting(specs.regEx, settings.caseSensitive);
     ScriptRunResult outcome;
     try {
-        ScriptRun run(settings, specs, results, events.progress, stop);
+        ScriptRun run(settings, specs, results, events, stop);
         run.walk(script.entries);
         outcome.outcome =
             results.cancelled ? ScriptRunOutcome::Cancelled : ScriptRunOutcome::Completed;

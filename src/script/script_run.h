@@ -32,7 +32,8 @@ struct ScriptRunEvents {
     // Called once the run is certain, just before the results are cleared: whatever still
     // points into the old results (a grid's row table) must be dropped here.
     std::function<void()> starting;
-    search::ProgressEvent progress; // the search's status and progress texts
+    search::ProgressEvent progress;  // the search's status and progress texts
+    search::RunSink* sink = nullptr; // where each group's findings go; none: into the results
 };
 
 enum class ScriptRunOutcome : uint8_t {

@@ -15,7 +15,7 @@ std::string FindSession::question() const {
 }
 
 FindOutcome FindSession::run(SearchResults& results, const ProgressEvent& progress,
-                             std::stop_token stop, const FileRecordedEvent& recorded) {
+                             std::stop_token stop, RunSink* sink) {
     FindOutcome outcome;
     const auto failed = [&](const std::string& why) {
         outcome.failed = true;
@@ -30,7 +30,7 @@ FindOutcome FindSession::run(SearchResults& results, const ProgressEvent& progre
         parseFilesToSearch(m_request.criteria.files, files);
         parseFoldersToSearch(m_request.criteria.folders, folders);
         scanFiles(folders, files, m_specs, m_request.replaceInPlace, results, progress, stop,
-                  m_request.threads, recorded);
+                  m_request.threads, sink);
     } catch (const ReplaceStoppedError& e) {
         failed(e.what());
         outcome.replaced = e.replaced;

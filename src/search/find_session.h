@@ -38,10 +38,10 @@ class FindSession {
     std::string check();
     // The question to ask before the run; "" when a Find needs none.
     std::string question() const;
-    // Clears results, then searches (and replaces) into them. Nothing escapes: a failure is in
-    // the outcome, with the results as the failed run left them.
+    // Clears results, then searches (and replaces) into them, or into `sink` (see scanFiles).
+    // Nothing escapes: a failure is in the outcome, with the results as the failed run left them.
     FindOutcome run(SearchResults& results, const ProgressEvent& progress, std::stop_token stop,
-                    const FileRecordedEvent& recorded = {});
+                    RunSink* sink = nullptr);
 
   private:
     FindRequest m_request;

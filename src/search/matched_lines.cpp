@@ -169,7 +169,7 @@ class LineBuilder {
         int32_t clipped = end;
         if (clipped > m_lineEnd) {
             clipped = m_lineEnd;
-            m_lines.back().setTruncated();
+            m_lines.back().setTruncated(end);
         }
         m_matches.push_back({start - m_lineStart + 1, clipped - start});
         m_prevEnd = clipped;

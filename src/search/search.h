@@ -8,7 +8,6 @@
 #include "util/file_io.h"
 #include "util/file_text.h"
 #include "util/text.h"
-#include "util/text_spill.h"
 #include "util/write_gate.h"
 
 #include <cstddef>
@@ -116,23 +115,7 @@ struct ReplaceRule {
 
 // What a run leaves out, and what it keeps besides the matched lines.
 class UndoJournal;
-struct FileMatches;
-
-// Writes a searched file's text (FileMatches::rendered) on the thread that searched it, so a run
-// on several threads shares that work too. Called from several threads at once.
-class FileRenderer {
-  public:
-    virtual ~FileRenderer() = default;
-    // `folder` ends with "/"; file.fileName is set, file.folderIndex means nothing here. The file
-    // may be borrowed from but is given back as it was. "" leaves the file to FileRecordedEvent.
-    virtual std::string render(const std::string& folder, FileMatches& file) const = 0;
-    // Hands the rows of file.lines alone to `write`, without the file's header or closing blank,
-    // about a megabyte at a time: a file with very many matched lines is rendered a few thousand
-    // lines at a time as it is searched (FileMatches::renderedAhead), so that they are never all
-    // kept.
-    virtual void renderLines(const std::string& folder, FileMatches& file,
-                             const std::function<void(std::string_view)>& write) const = 0;
-};
+class RunSink;
 
 struct ScanOptions {
     bool skipBinary = false;       // files with a NUL byte in their first 64 KiB (kBinaryProbe)
@@ -141,10 +124,6 @@ struct ScanOptions {
     int32_t contextAfter = 0;      // and after it
     // A replacing run works out each file's changes as a unified diff and writes nothing.
     bool planOnly = false;
-    // Each file's record (FileMatches) is let go once FileRecordedEvent has been told of it
-    // (which wrote it out), so memory does not grow with the files or the matches; the counts
-    // stay, and SearchResults::files ends empty.
-    bool forgetRecordedFiles = false;
     // A run with one replacing item keeps each replacement's text (FileMatches::replacements);
     // a planning run keeps the changes of any number of items, with their views.
     bool keepReplacements = false;
@@ -153,10 +132,6 @@ struct ScanOptions {
     bool countLines = true;
     // A replacing run keeps each file's old content here before replacing it (not owned).
     UndoJournal* undoJournal = nullptr;
-    // A find renders each file with matches as soon as it is searched (not owned); with
-    // forgetRecordedFiles the lines of a file so rendered are then let go at once, and a line
-    // too long to keep is read back from the file when it is shown (MatchedLine::textKept).
-    const FileRenderer* fileRenderer = nullptr;
 };
 inline constexpr size_t kBinaryProbe = size_t{64} << 10;
 
@@ -165,8 +140,10 @@ struct CompiledRequest {
     std::vector<ReplaceRule> items;
     bool replace = false; // some item replaces
     ScanOptions options{};
-    // Where a replacing run may write: its searched top folders (set by scanFiles, not owned).
+    // Where a replacing run may write: its searched top folders; and where its findings go
+    // (both set by scanFiles for its run, not owned).
     const util::WriteRoots* writeRoots = nullptr;
+    RunSink* sink = nullptr;
 };
 
 struct MatchedSegment {
@@ -287,9 +264,14 @@ struct MatchedLine {
     int32_t lastLineNumber() const;
     // The text line where a match starts (lineNumber for a line that keeps no text).
     int32_t lineNumberOf(size_t matchIndex) const;
-    // A match was cut at the line's end.
+    // The line's last match was cut at the line's end; the file offset just past where that
+    // match ends, uncut (0 when it is not known).
     bool truncated() const { return m_truncated != 0; }
-    void setTruncated() { m_truncated = 1; }
+    int32_t cutMatchEnd() const { return m_cutMatchEnd; }
+    void setTruncated(int32_t uncutEnd = 0) {
+        m_truncated = 1;
+        m_cutMatchEnd = uncutEnd;
+    }
     size_t matchCount() const { return m_matchCount; }
     MatchSpan match(size_t index) const {
         if (index == 0)
@@ -316,6 +298,7 @@ struct MatchedLine {
     uint32_t m_textKept : 1 = 1;
     uint32_t m_lineFeeds : 31 = 0; // of a line that keeps no text: those its first match takes in
     uint32_t m_leadingControl : 1 = 0;
+    int32_t m_cutMatchEnd = 0;
     SharedBytes m_bytes; // the matches after the first, then the text
 };
 using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;
@@ -354,10 +337,6 @@ struct FileMatches {
     // (util::contentHash), and each change as shown, in the order of `replacements`.
     std::string searchedHash{};
     std::vector<ChangeView> changeViews{};
-    std::string rendered{}; // the file's text from ScanOptions::fileRenderer
-    // Rows of lines already let go, rendered while the file was searched (see FileRenderer); they
-    // follow the file's header, before the rows of `lines`.
-    std::shared_ptr<const util::TextSpill> renderedAhead{};
     // The file searched, held open while some of its lines keep no text (MatchedLine::textKept).
     std::shared_ptr<const util::FileBytes> lineSource{};
 };
@@ -389,6 +368,7 @@ struct SearchResults {
     // are searched all the same.
     std::vector<SkippedFile> missingFolders;
     int32_t binarySkipped = 0; // files left out as binary (ScanOptions::skipBinary)
+    int64_t bytesSearched = 0;
     // The top folders of the run, as parsed: nothing it writes may lie outside them.
     std::vector<std::string> searchedFolders;
 };
@@ -428,11 +408,10 @@ struct Progress {
 // The status line for it: "Creating list of files to scan .." or "Processing file N of M".
 std::string progressText(const Progress& progress);
 using ProgressEvent = std::function<void(const Progress& progress)>;
-// Told of each file with matches right after it joins results.Files, on the calling thread.
-using FileRecordedEvent = std::function<void(const SearchResults& results, size_t fileIndex)>;
 
 // Collects the files, searches each with every item, appends files with matches to `results`
-// (not cleared first) and, when specs.Replace, writes the replaced text. Returns totalMatches.
+// (not cleared first), or hands them to `sink` instead, and, when specs.Replace, writes the
+// replaced text. Returns totalMatches.
 // Unreadable files are skipped and counted. A stop request ends the run within a moment, even
 // inside a file (whose results so far are dropped; a file being written is finished first),
 // with results.Cancelled set. Any exception clears `results` and propagates.
@@ -441,7 +420,7 @@ using FileRecordedEvent = std::function<void(const SearchResults& results, size_
 int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, CompiledRequest& specs,
                   bool replaceInPlace, SearchResults& results, const ProgressEvent& progress = {},
                   const std::stop_token& stop = {}, int32_t threadCount = 0,
-                  const FileRecordedEvent& recorded = {});
+                  RunSink* sink = nullptr);
 
 // ---- Replace output -------------------------------------------------------------------------
 

@@ -2,6 +2,8 @@
 // files, lines and matches found.
 #include "search/search.h"
 
+#include "search/run_sink.h"
+
 #include "internal/context_lines.h"
 #include "internal/search_workers.h"
 #include "search/undo_journal.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -144,8 +147,24 @@ struct FileOutcome {
     std::exception_ptr error;     // raised again when the file's turn comes
     bool stopped = false;         // a stop request came while the file was searched
     bool binary = false;          // left out as binary, unsearched
-    size_t lineCount = 0;         // of the file's matched lines, which rendering may let go
+    size_t lineCount = 0;         // of the file's matched lines, which making ahead lets go
+    size_t bytes = 0;             // searched
+    int64_t textLines = 0;        // see FoundFile
+    std::chrono::nanoseconds elapsed{};
+    std::string made;                           // what the run's sink made of it (RunSink::make)
+    std::shared_ptr<util::TextSpill> madeAhead; // and of its first lines, as it was searched
 };
+
+// A file that shrank under its search: what was found in the zero bytes is no finding.
+void dropFindings(FileOutcome& outcome) {
+    outcome.file = FileMatches{};
+    outcome.replaced = false;
+    std::string().swap(outcome.replacedText);
+    std::string().swap(outcome.made);
+    outcome.madeAhead.reset();
+    outcome.status = util::ReadStatus::Unreadable;
+    outcome.errorText = "Read Error: the file shrank while it was searched";
+}
 
 // A path's folder part, up to and including its last "/"; empty without one.
 std::string_view folderPart(const std::string& path) {
@@ -153,48 +172,38 @@ std::string_view folderPart(const std::string& path) {
     return std::string_view(path).substr(0, slash == std::string::npos ? 0 : slash + 1);
 }
 
-// Where a file's rows go out as soon as it is recorded (ScanOptions::forgetRecordedFiles), a
-// file with very many matched lines is rendered as it is searched, a few thousand lines at a
-// time, into `spill` (counting them in linesAhead): its lines are never all kept. Not with several
-// items, whose lines come item after item, nor with context lines, which need them all.
-std::function<void(MatchedLineArray&)> renderingAhead(const CompiledRequest& specs,
-                                                      const std::string& path, FileMatches& file,
-                                                      std::shared_ptr<util::TextSpill>& spill,
-                                                      size_t& linesAhead) {
+// The text lines the lines take up, a match over line ends counting each.
+int64_t textLinesOf(const MatchedLineArray& lines) {
+    int64_t count = 0;
+    for (const MatchedLine& line : lines)
+        count += line.lastLineNumber() - line.lineNumber + 1;
+    return count;
+}
+
+// A file with very many matched lines is made into the sink's output as it is searched, a few
+// thousand lines at a time, into `spill` (counting them in linesAhead): its lines are never all
+// kept. Not with several items, whose lines come item after item, nor with context lines, which
+// need them all.
+std::function<void(MatchedLineArray&)> makingAhead(const CompiledRequest& specs,
+                                                   const SearchedFile& searched,
+                                                   std::shared_ptr<util::TextSpill>& spill,
+                                                   size_t& linesAhead, int64_t& textLines) {
     const ScanOptions& options = specs.options;
-    if (options.fileRenderer == nullptr || !options.forgetRecordedFiles || specs.replace ||
+    if (specs.sink == nullptr || !specs.sink->makesLinesAhead() || specs.replace ||
         specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0)
         return {};
-    return [&options, &path, &file, &spill, &linesAhead,
-            folder = std::string()](MatchedLineArray& lines) mutable {
+    return [&specs, &searched, &spill, &linesAhead, &textLines](MatchedLineArray& lines) {
         linesAhead += lines.size();
-        if (!spill) { // the first batch
+        textLines += textLinesOf(lines);
+        if (!spill)
             spill = std::make_shared<util::TextSpill>();
-            folder = folderPart(path);
-            file.fileName = path.substr(folder.size());
-        }
-        options.fileRenderer->renderLines(folder, file,
-                                          [&spill](std::string_view text) { spill->append(text); });
+        specs.sink->makeLines(searched, [&spill](std::string_view text) { spill->append(text); });
     };
 }
 
-// Where a find's rows are rendered as it goes and nothing else looks at its lines, a line too
-// long to keep is read back from the file when it is shown.
+// A line too long to keep is read back from the file when the sink writes it, where it asks.
 bool readsLinesBack(const CompiledRequest& specs) {
-    return specs.options.fileRenderer != nullptr && specs.options.forgetRecordedFiles &&
-           !specs.replace;
-}
-
-// A file rendered where it was searched; its lines go there too when nobody needs them after.
-void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileOutcome& outcome) {
-    FileMatches& file = outcome.file;
-    const std::string folder(folderPart(path));
-    file.fileName = path.substr(folder.size());
-    file.rendered = specs.options.fileRenderer->render(folder, file);
-    if (specs.options.forgetRecordedFiles && !file.rendered.empty()) {
-        MatchedLineArray().swap(file.lines);
-        std::vector<ContextLine>().swap(file.context);
-    }
+    return specs.sink != nullptr && specs.sink->readsLongLinesBack() && !specs.replace;
 }
 
 // Reads and searches one file (and works out its replaced text); safe to run on several
@@ -203,6 +212,7 @@ void renderOnWorker(const CompiledRequest& specs, const std::string& path, FileO
 FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::string& buffer,
                        const std::stop_token& stop, bool prepareInPlace = false) {
     FileOutcome outcome;
+    const auto opened = std::chrono::steady_clock::now();
     try {
         // A stop is heard between match attempts, so a slow pattern in one large file cannot
         // hold the run; the file's half-made results are then dropped.
@@ -224,12 +234,17 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                     outcome.binary = true;
                     return;
                 }
+                outcome.bytes = content.size();
                 FileMatches file;
                 if (readsLinesBack(specs))
                     file.lineSource = text.file();
-                file.numMatches = searchBuffer(
-                    specs, content, file, renderingAhead(specs, path, file, spill, linesAhead));
-                file.renderedAhead = spill;
+                SearchedFile seen{path, file, content};
+                file.numMatches =
+                    searchBuffer(specs, content, file,
+                                 makingAhead(specs, seen, spill, linesAhead, outcome.textLines));
+                outcome.madeAhead = spill;
+                if (specs.sink != nullptr)
+                    outcome.textLines += textLinesOf(file.lines);
                 const bool replacing = file.numMatches > 0 && specs.replace;
                 std::string replaced =
                     replacing ? replacedText(specs, std::string(content),
@@ -242,6 +257,11 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                         keepPlannedChanges(content, replaced, file);
                     replaced.clear();
                 }
+                if (file.numMatches > 0 && specs.sink != nullptr) {
+                    seen.elapsed = outcome.elapsed = std::chrono::steady_clock::now() - opened;
+                    seen.linesAhead = linesAhead;
+                    outcome.made = specs.sink->make(seen);
+                }
                 outcome.file = std::move(file);
                 outcome.replaced = replacing && !specs.options.planOnly;
                 if (outcome.replaced && specs.options.undoJournal != nullptr) {
@@ -252,14 +272,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
             });
         outcome.lineCount = outcome.file.lines.size() + linesAhead;
         if (!searched) {
-            outcome.file = FileMatches{};
-            outcome.replaced = false;
-            std::string().swap(outcome.replacedText);
-            outcome.status = util::ReadStatus::Unreadable;
-            outcome.errorText = "Read Error: the file shrank while it was searched";
-        } else if (outcome.file.numMatches > 0 && specs.options.fileRenderer != nullptr &&
-                   !specs.replace) {
-            renderOnWorker(specs, path, outcome);
+            dropFindings(outcome);
         } else if (outcome.replaced && prepareInPlace) {
             outcome.replacedBytes = outcome.replacedText.size();
             // Prepared outcomes wait for their batch's flush in numbers; their texts are on disk.
@@ -285,10 +298,9 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
 class Committer {
   public:
     Committer(SearchResults& results, const ProgressEvent& progress, int32_t listTotal,
-              bool replaceInPlace, const FileRecordedEvent& recorded, const ScanOptions& options)
+              bool replaceInPlace, const CompiledRequest& specs)
         : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
-          m_recorded(recorded), m_forgetFiles(options.forgetRecordedFiles && recorded),
-          m_journal(options.undoJournal) {}
+          m_sink(specs.sink), m_journal(specs.options.undoJournal) {}
 
     // Where the replaced texts may go; told to the journal, which must put files back there only.
     void setRoots(const util::WriteRoots& roots) {
@@ -342,6 +354,7 @@ class Committer {
         }
         ++m_results.filesScanned;
         m_throttle.fileRead(m_results.filesScanned, listed.path);
+        m_results.bytesSearched += static_cast<int64_t>(outcome.bytes);
         FileMatches& file = outcome.file;
         if (file.numMatches == 0)
             return;
@@ -350,15 +363,13 @@ class Committer {
         ++m_results.filesWithMatches;
         m_results.totalMatches += file.numMatches;
         m_results.totalLines += static_cast<int32_t>(outcome.lineCount);
-        m_results.files.push_back(std::move(file));
-        if (outcome.replaced)
-            writeReplaced(listed.path, outcome);
-        if (m_recorded)
-            m_recorded(m_results, m_results.files.size() - 1);
-        if (m_forgetFiles)
-            m_results.files.pop_back();
-        else
-            std::string().swap(m_results.files.back().rendered); // told; nobody reads it again
+        const bool refused = outcome.replaced && !writeReplaced(listed.path, outcome);
+        if (m_sink == nullptr) {
+            m_results.files.push_back(std::move(file));
+            return;
+        }
+        m_sink->fileFound(m_results, {listed.path, file, outcome.made, outcome.madeAhead.get(),
+                                      refused, outcome.textLines, outcome.bytes, outcome.elapsed});
     }
 
     const std::vector<std::string>& replacedPaths() const { return m_replacedPaths; }
@@ -424,7 +435,8 @@ class Committer {
         m_journal->holdFlushes(false);
     }
 
-    void writeReplaced(const std::string& path, FileOutcome& outcome) {
+    // True when written; a refusal is told in the results.
+    bool writeReplaced(const std::string& path, FileOutcome& outcome) {
         std::string refusal;
         // A file kept ahead (in a batch) is not kept again.
         util::OldContentKeeper* const keeper = outcome.journalEntry > 0 ? nullptr : m_journal;
@@ -442,11 +454,12 @@ class Committer {
         if (refusal.empty()) {
             ++m_results.filesReplaced;
             m_replacedPaths.push_back(path);
-        } else {
-            if (outcome.journalEntry > 0)
-                m_journal->drop(outcome.journalEntry);
-            m_results.notReplaced.push_back({path, SkipReason::Refused, std::move(refusal)});
+            return true;
         }
+        if (outcome.journalEntry > 0)
+            m_journal->drop(outcome.journalEntry);
+        m_results.notReplaced.push_back({path, SkipReason::Refused, std::move(refusal)});
+        return false;
     }
 
     struct FolderHash {
@@ -460,8 +473,7 @@ class Committer {
     size_t m_indexed = 0; // Folders entries already in m_folderIndex
     ProgressThrottle m_throttle;
     bool m_replaceInPlace;
-    const FileRecordedEvent& m_recorded;
-    bool m_forgetFiles;
+    RunSink* m_sink; // none: the run's results keep every file
     UndoJournal* m_journal;
     const util::WriteRoots* m_roots = nullptr;
     std::vector<Batched> m_batch;
@@ -604,8 +616,7 @@ void putListingFirst(SearchResults& listing, SearchResults& results) {
 // outcomes do not pile up in memory and output begins at once.
 void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
                         CompiledRequest& specs, const ProgressEvent& progress,
-                        const FileRecordedEvent& recorded, SearchResults& results,
-                        const std::stop_token& stop) {
+                        SearchResults& results, const std::stop_token& stop) {
     std::deque<ListedFile> listed; // grows at the back: what workers hold stays in place
     std::mutex listedLock;
     std::vector<std::string> buffers(threads);
@@ -618,7 +629,7 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
             }
             return searchFile(specs, file->path, buffers[worker], stop);
         });
-    Committer committer(results, progress, 0, false, recorded, specs.options);
+    Committer committer(results, progress, 0, false, specs);
     const auto commit = [&](size_t index, FileOutcome&& outcome) {
         committer.commit(listed[index], std::move(outcome)); // only this thread adds to `listed`
         listed[index] = ListedFile{};                        // no worker comes back to it
@@ -719,8 +730,12 @@ std::string progressText(const Progress& progress) {
 
 int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, CompiledRequest& specs,
                   bool replaceInPlace, SearchResults& results, const ProgressEvent& progress,
-                  const std::stop_token& stop, int32_t threadCount,
-                  const FileRecordedEvent& recorded) {
+                  const std::stop_token& stop, int32_t threadCount, RunSink* sink) {
+    specs.sink = sink;
+    const auto done = [&specs] { // the request outlives the run; what it pointed at may not
+        specs.writeRoots = nullptr;
+        specs.sink = nullptr;
+    };
     try {
         if (progress)
             progress(Progress{});
@@ -730,7 +745,7 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
                 results.searchedFolders.push_back(folder.folder);
         const size_t threads = workerCount(threadCount);
         if (threads > 1 && !specs.replace) {
-            searchWhileWalking(folders, files, threads, specs, progress, recorded, results, stop);
+            searchWhileWalking(folders, files, threads, specs, progress, results, stop);
         } else {
             // Replacing runs list every file before anything is written, so no output of this
             // run (a new kesReplace folder) can join the list.
@@ -742,18 +757,17 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
                           [&](std::string path, const std::string& name) {
                               listed.push_back({std::move(path), name});
                           });
-            Committer committer(results, progress, listTotal, replaceInPlace, recorded,
-                                specs.options);
+            Committer committer(results, progress, listTotal, replaceInPlace, specs);
             committer.setRoots(roots);
             searchListed(listed, threads, specs, replaceInPlace, std::move(committer), results,
                          stop);
-            specs.writeRoots = nullptr;
         }
     } catch (...) {
-        specs.writeRoots = nullptr;
+        done();
         clearMatchResults(results);
         throw;
     }
+    done();
     return results.totalMatches;
 }
 

@@ -2,6 +2,7 @@
 // compared byte for byte.
 #include "cli_test_util.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -284,48 +285,136 @@ TEST_F(CliTest, ColourOnlyWhenAskedOrOnATerminalAndQuietSaysNothing) {
     }
 }
 
-TEST_F(CliTest, JsonLinesReadBack) {
-    writeFile(m_root + "/j/latin1.txt", "caf\xe9 beta\nalpha\nbeta\n");
+// The keys of a JSON object, in order.
+std::vector<std::string> keysOf(const nlohmann::json& object) {
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : object.items())
+        keys.push_back(key);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+// Reads the output as rg's JSON lines reader does, strictly: each message has the keys of its
+// type and no others (the replace's extras aside), every text is {"text"} or {"bytes"}, and each
+// line and match text is the file's bytes at its offset. Returns the messages.
+std::vector<nlohmann::json> readJsonStrictly(const std::string& out, const std::string& file,
+                                             bool replacing) {
+    using Keys = std::vector<std::string>;
+    const auto isData = [](const nlohmann::json& data) {
+        return data.is_object() && data.size() == 1 &&
+               (data.contains("text") ? data["text"].is_string() : data["bytes"].is_string());
+    };
+    const auto isElapsed = [](const nlohmann::json& elapsed) {
+        return keysOf(elapsed) == Keys{"human", "nanos", "secs"} &&
+               elapsed["nanos"].get<int64_t>() < 1'000'000'000;
+    };
+    const Keys rgStats = {"bytes_printed",      "bytes_searched", "elapsed",
+                          "matched_lines",      "matches",        "searches",
+                          "searches_with_match"};
+    std::vector<nlohmann::json> messages;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json& message = messages.emplace_back(nlohmann::json::parse(line));
+        SCOPED_TRACE(line);
+        EXPECT_EQ(keysOf(message), (Keys{"data", "type"}));
+        const nlohmann::json& data = message["data"];
+        const std::string type = message["type"];
+        if (type != "summary") {
+            EXPECT_TRUE(isData(data["path"]));
+        }
+        if (type == "begin") {
+            EXPECT_EQ(keysOf(data), Keys{"path"});
+        } else if (type == "match" || type == "context") {
+            EXPECT_EQ(keysOf(data),
+                      (Keys{"absolute_offset", "line_number", "lines", "path", "submatches"}));
+            EXPECT_TRUE(isData(data["lines"]));
+            EXPECT_EQ(type == "context", data["submatches"].empty());
+            if (!data["lines"].contains("text"))
+                continue;
+            const std::string text = data["lines"]["text"];
+            EXPECT_EQ(file.substr(data["absolute_offset"], text.size()), text);
+            EXPECT_TRUE(text.ends_with('\n') ||
+                        data["absolute_offset"].get<size_t>() + text.size() == file.size());
+            for (const nlohmann::json& sub : data["submatches"]) {
+                EXPECT_EQ(keysOf(sub), (replacing ? Keys{"end", "match", "replacement", "start"}
+                                                  : Keys{"end", "match", "start"}));
+                EXPECT_EQ(text.substr(sub["start"],
+                                      sub["end"].get<size_t>() - sub["start"].get<size_t>()),
+                          sub["match"]["text"]);
+            }
+        } else if (type == "end") {
+            EXPECT_EQ(keysOf(data), (replacing ? Keys{"binary_offset", "path", "replaced", "stats"}
+                                               : Keys{"binary_offset", "path", "stats"}));
+            EXPECT_EQ(keysOf(data["stats"]), rgStats);
+            EXPECT_TRUE(isElapsed(data["stats"]["elapsed"]));
+        } else {
+            EXPECT_EQ(type, "summary");
+            EXPECT_TRUE(isElapsed(data["elapsed_total"]));
+            for (const std::string& key : rgStats)
+                EXPECT_TRUE(data["stats"].contains(key)) << key;
+        }
+    }
+    return messages;
+}
+
+std::vector<std::string> typesOf(const std::vector<nlohmann::json>& messages) {
+    std::vector<std::string> types;
+    for (const nlohmann::json& message : messages)
+        types.push_back(message["type"]);
+    return types;
+}
+
+TEST_F(CliTest, JsonLinesAsRipgrepWritesThem) {
+    const std::string latin1 = "caf\xe9 beta\nalpha\nbeta\n";
+    writeFile(m_root + "/j/latin1.txt", latin1);
     const CliRun run = cli({"find", "-d", m_root + "/j", "-f", "*.txt", "-e", "beta|alpha\\nbeta",
                             "--json", "-B", "1"});
     ASSERT_EQ(run.status, 0) << run.err;
-    std::vector<nlohmann::json> objects;
-    std::istringstream lines(run.out);
-    for (std::string line; std::getline(lines, line);)
-        objects.push_back(nlohmann::json::parse(line));
-    ASSERT_EQ(objects.size(), 5u) << run.out;
-    std::vector<std::string> types;
-    for (const nlohmann::json& object : objects)
-        types.push_back(object["type"]);
-    EXPECT_EQ(types, (std::vector<std::string>{"begin", "match", "match", "end", "summary"}));
-    const nlohmann::json& latin1 = objects[1]["data"];
-    EXPECT_EQ(latin1["lines"], nlohmann::json({{"bytes", "Y2Fm6SBiZXRh"}})) << "not UTF-8: base64";
-    EXPECT_EQ(latin1["submatches"][0],
+    const std::vector<nlohmann::json> objects = readJsonStrictly(run.out, latin1, false);
+    ASSERT_EQ(typesOf(objects),
+              (std::vector<std::string>{"begin", "match", "match", "end", "summary"}));
+    const nlohmann::json& first = objects[1]["data"];
+    EXPECT_EQ(first["lines"], nlohmann::json({{"bytes", "Y2Fm6SBiZXRhCg=="}})) << "not UTF-8";
+    EXPECT_EQ(first["submatches"][0],
               nlohmann::json({{"match", {{"text", "beta"}}}, {"start", 5}, {"end", 9}}));
     const nlohmann::json& spanning = objects[2]["data"];
-    EXPECT_EQ(spanning["lines"]["text"], "alpha\nbeta");
+    EXPECT_EQ(spanning["lines"]["text"], "alpha\nbeta\n");
     EXPECT_EQ(spanning["line_number"], 2);
     EXPECT_EQ(spanning["absolute_offset"], 10);
-    EXPECT_EQ(objects[3]["data"]["stats"]["matches"], 2);
-    EXPECT_EQ(objects[3]["data"]["stats"]["matched_lines"], 3) << "each line a match spans";
-    EXPECT_TRUE(objects[3]["data"]["binary_offset"].is_null());
-    EXPECT_EQ(objects[4]["data"]["stats"]["searches"], 1);
+    const nlohmann::json& stats = objects[3]["data"]["stats"];
+    EXPECT_EQ(stats["matches"], 2);
+    EXPECT_EQ(stats["matched_lines"], 3) << "each line a match spans";
+    EXPECT_EQ(stats["bytes_searched"], latin1.size());
     EXPECT_EQ(objects[4]["data"]["stats"]["matched_lines"], 3);
-    const nlohmann::json& elapsed = objects[4]["data"]["elapsed_total"]; // as rg writes it
-    EXPECT_TRUE(elapsed["secs"].is_number_unsigned() && elapsed["nanos"].is_number_unsigned());
-    EXPECT_LT(elapsed["nanos"].get<int64_t>(), 1'000'000'000);
-    EXPECT_TRUE(elapsed["human"].get<std::string>().ends_with("s"));
+    EXPECT_EQ(objects[4]["data"]["stats"]["bytes_printed"], stats["bytes_printed"]);
+
+    // Matches that end in a tab or a line feed are whole; two on one line make one message,
+    // between the context lines around it.
+    const std::string tabs = "one\nx\tbeta\tbeta\ntwo\nthree\nfour\nbeta \nend\n";
+    writeFile(m_root + "/t/tabs.txt", tabs);
+    const std::vector<nlohmann::json> context = readJsonStrictly(
+        cli({"find", "-d", m_root + "/t", "-f", "*", "-e", "beta\\s", "--json", "-C", "1"}).out,
+        tabs, false);
+    EXPECT_EQ(typesOf(context),
+              (std::vector<std::string>{"begin", "context", "match", "context", "context", "match",
+                                        "context", "end", "summary"}));
+    std::vector<std::pair<int, int>> numbered; // line number, offset
+    for (const nlohmann::json& message : context)
+        if (message["data"].contains("line_number"))
+            numbered.emplace_back(message["data"]["line_number"],
+                                  message["data"]["absolute_offset"]);
+    EXPECT_EQ(numbered, (std::vector<std::pair<int, int>>{
+                            {1, 0}, {2, 4}, {3, 16}, {5, 26}, {6, 31}, {7, 37}}));
+    EXPECT_EQ(context[2]["data"]["submatches"][1],
+              nlohmann::json({{"match", {{"text", "beta\n"}}}, {"start", 7}, {"end", 12}}));
 
     // A replace gives what took each match's place.
     const CliRun replaced = cli({"replace", "-d", m_root + "/j", "-f", "*.txt", "-e", "(b)eta",
                                  "-r", "$1$1", "--json", "--yes"});
-    std::istringstream replacedLines(replaced.out);
-    std::string begin;
-    std::string second;
-    std::getline(replacedLines, begin);
-    std::getline(replacedLines, second);
-    const nlohmann::json match = nlohmann::json::parse(second);
-    EXPECT_EQ(match["data"]["submatches"][0]["replacement"], nlohmann::json({{"text", "bb"}}));
+    const std::vector<nlohmann::json> changes = readJsonStrictly(replaced.out, latin1, true);
+    ASSERT_GE(changes.size(), 2u) << replaced.err;
+    EXPECT_EQ(changes[1]["data"]["submatches"][0]["replacement"], nlohmann::json({{"text", "bb"}}));
+    EXPECT_EQ(changes[changes.size() - 2]["data"]["replaced"], true);
 }
 
 TEST_F(CliTest, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {

@@ -118,37 +118,36 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
                 Rows rows;
                 buildResultRows(m_results, view, rows);
-                EXPECT_EQ(written([&](const auto& write) {
-                              ExportWhileRunning running(header, view, details, write);
-                              // As searching threads do: the second file rendered where it
-                              // was searched, the first line of the first while it was.
-                              search::SearchResults results = m_results;
-                              for (size_t f = 0; f < results.files.size(); ++f) {
-                                  search::FileMatches& file = results.files[f];
-                                  const std::string& folder =
-                                      results.folders[static_cast<size_t>(file.folderIndex)];
-                                  if (f % 2 == 1) {
-                                      file.rendered = running.render(folder, file);
-                                      EXPECT_EQ(file.lines.size(), m_results.files[f].lines.size());
-                                      continue;
-                                  }
-                                  search::FileMatches first = file;
-                                  first.lines.resize(1);
-                                  std::string ahead;
-                                  running.renderLines(
-                                      folder, first, [&](std::string_view text) { ahead += text; });
-                                  auto spill = std::make_shared<util::TextSpill>();
-                                  spill->append(ahead);
-                                  file.renderedAhead = spill;
-                                  file.lines.erase(file.lines.begin());
-                              }
-                              for (size_t f = 0; f < results.files.size(); ++f)
-                                  running.fileRecorded(results, f);
-                              running.finish();
-                          }),
-                          written([&](const auto& write) {
-                              writeResultText(m_results, rows, header, details, write);
-                          }))
+                EXPECT_EQ(
+                    written([&](const auto& write) {
+                        ExportWhileRunning running(header, view, details, write);
+                        // As searching threads do: the second file made where it was
+                        // searched, the first line of the first while it was.
+                        search::SearchResults results = m_results;
+                        for (search::FileMatches& file : results.files) {
+                            const std::string path = filePath(results, file);
+                            const size_t index = static_cast<size_t>(&file - results.files.data());
+                            std::string made;
+                            std::shared_ptr<util::TextSpill> ahead;
+                            if (index % 2 == 1) {
+                                made = running.make({path, file, ""});
+                                EXPECT_EQ(file.lines.size(), m_results.files[index].lines.size());
+                            } else {
+                                search::FileMatches first = file;
+                                first.lines.resize(1);
+                                ahead = std::make_shared<util::TextSpill>();
+                                running.makeLines({path, first, ""}, [&](std::string_view text) {
+                                    ahead->append(text);
+                                });
+                                file.lines.erase(file.lines.begin());
+                            }
+                            running.fileFound(results, {path, file, made, ahead.get()});
+                        }
+                        running.finish();
+                    }),
+                    written([&](const auto& write) {
+                        writeResultText(m_results, rows, header, details, write);
+                    }))
                     << static_cast<int>(view) << details << static_cast<int>(mode);
             }
     EXPECT_EQ(written([&](const auto& write) {
