@@ -169,7 +169,8 @@ class LineBuilder {
         int32_t clipped = end;
         if (clipped > m_lineEnd) {
             clipped = m_lineEnd;
-            m_lines.back().setTruncated(end);
+            m_lines.back().setTruncated();
+            m_cutEnd = end;
         }
         m_matches.push_back({start - m_lineStart + 1, clipped - start});
         m_prevEnd = clipped;
@@ -180,8 +181,9 @@ class LineBuilder {
             return;
         const auto length = static_cast<size_t>(m_lineEnd - m_lineStart);
         m_lines.back().assign(std::string_view(m_text + m_lineStart, length), m_matches,
-                              length <= m_longestKept);
+                              length <= m_longestKept, m_cutEnd);
         m_matches.clear();
+        m_cutEnd = 0;
         m_open = false;
     }
 
@@ -221,10 +223,12 @@ class LineBuilder {
     size_t m_longestKept;
     bool m_open = false;
     std::vector<MatchSpan> m_matches; // of the open line, stored when it closes
+    int32_t m_cutEnd = 0;             // where its cut match ends, uncut
 };
 
-// A million one-match lines must stay within 64 bytes each, besides their texts.
-static_assert(sizeof(MatchedLine) <= 64);
+// A million one-match lines must stay within 48 bytes each, besides their texts: with its row,
+// a shown line takes at most 64.
+static_assert(sizeof(MatchedLine) <= 48);
 
 // Line ranges, first to last, both counted from 1.
 struct LineRange {
@@ -416,13 +420,17 @@ int32_t MatchedLine::lineNumberOf(size_t matchIndex) const {
     return lineNumberAt(static_cast<size_t>(match(matchIndex).start - 1));
 }
 
-void MatchedLine::store(const void* more, std::string_view text, bool keepText) {
+void MatchedLine::store(const void* more, std::string_view text, bool keepText, int32_t cutEnd) {
     const size_t moreBytes = moreMatchesBytes();
-    SharedBytes bytes(moreBytes + (keepText ? text.size() : 0));
+    const size_t textAt = moreBytes + (cutEnd > 0 ? sizeof cutEnd : 0);
+    SharedBytes bytes(textAt + (keepText ? text.size() : 0));
     if (moreBytes > 0)
         std::memcpy(bytes.data(), more, moreBytes);
+    if (cutEnd > 0)
+        std::memcpy(bytes.data() + moreBytes, &cutEnd, sizeof cutEnd);
+    m_cutEndKept = cutEnd > 0 ? 1 : 0;
     if (keepText && !text.empty())
-        std::memcpy(bytes.data() + moreBytes, text.data(), text.size());
+        std::memcpy(bytes.data() + textAt, text.data(), text.size());
     // Counted now, while the text is at hand, for a line that keeps none: a line ends at the first
     // control byte from its last match's last on, so its line feeds all lie in its matches.
     MatchSpan last = m_firstMatch;
@@ -441,14 +449,14 @@ void MatchedLine::store(const void* more, std::string_view text, bool keepText) 
 }
 
 void MatchedLine::assign(std::string_view text, const std::vector<MatchSpan>& matches,
-                         bool keepText) {
+                         bool keepText, int32_t cutEnd) {
     m_firstMatch = matches.empty() ? MatchSpan{} : matches.front();
     m_matchCount = static_cast<uint32_t>(matches.size());
-    store(matches.size() > 1 ? matches.data() + 1 : nullptr, text, keepText);
+    store(matches.size() > 1 ? matches.data() + 1 : nullptr, text, keepText, cutEnd);
 }
 
 void MatchedLine::setText(std::string_view text) {
-    store(m_bytes.data(), text, true); // the matches after the first stay
+    store(m_bytes.data(), text, true, cutMatchEnd()); // the matches after the first stay
 }
 
 void MatchedLine::addMatch(MatchSpan match) {

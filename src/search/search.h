@@ -240,7 +240,7 @@ struct MatchedLine {
 
     // The line's text; empty when it is not kept.
     std::string_view text() const {
-        return {m_bytes.data() + moreMatchesBytes(), textKept() ? textLength() : 0};
+        return {m_bytes.data() + textOffset(), textKept() ? textLength() : 0};
     }
     bool textKept() const { return m_textKept != 0; }
     size_t textLength() const { return m_textLength; }
@@ -254,8 +254,9 @@ struct MatchedLine {
     // The text from shownFrom() on, of a line that keeps it.
     std::string_view shownText() const { return text().substr(shownFrom()); }
     // The line's text and all its matches at once, in order; without keepText, only what the
-    // text tells of the line is kept, not its bytes.
-    void assign(std::string_view text, const std::vector<MatchSpan>& matches, bool keepText = true);
+    // text tells of the line is kept, not its bytes. cutEnd: see cutMatchEnd.
+    void assign(std::string_view text, const std::vector<MatchSpan>& matches, bool keepText = true,
+                int32_t cutEnd = 0);
     // Sets the text, or adds a match after the last, one at a time (of a line that keeps it).
     void setText(std::string_view text);
     void addMatch(MatchSpan match);
@@ -267,10 +268,12 @@ struct MatchedLine {
     // The line's last match was cut at the line's end; the file offset just past where that
     // match ends, uncut (0 when it is not known).
     bool truncated() const { return m_truncated != 0; }
-    int32_t cutMatchEnd() const { return m_cutMatchEnd; }
-    void setTruncated(int32_t uncutEnd = 0) {
-        m_truncated = 1;
-        m_cutMatchEnd = uncutEnd;
+    void setTruncated() { m_truncated = 1; }
+    int32_t cutMatchEnd() const {
+        int32_t end = 0;
+        if (m_cutEndKept != 0)
+            std::memcpy(&end, m_bytes.data() + moreMatchesBytes(), sizeof end);
+        return end;
     }
     size_t matchCount() const { return m_matchCount; }
     MatchSpan match(size_t index) const {
@@ -287,18 +290,21 @@ struct MatchedLine {
     size_t moreMatchesBytes() const {
         return m_matchCount > 1 ? (m_matchCount - 1) * sizeof(MatchSpan) : 0;
     }
-    // Writes the matches after the first and the text (if kept) into new bytes; either may lie
-    // in the old ones, which are let go only then.
-    void store(const void* more, std::string_view text, bool keepText);
+    size_t textOffset() const {
+        return moreMatchesBytes() + (m_cutEndKept != 0 ? sizeof(int32_t) : 0);
+    }
+    // Writes the matches after the first, the cut end (when not 0) and the text (if kept) into
+    // new bytes; either may lie in the old ones, which are let go only then.
+    void store(const void* more, std::string_view text, bool keepText, int32_t cutEnd);
 
     MatchSpan m_firstMatch;
-    uint32_t m_matchCount : 31 = 0;
+    uint32_t m_matchCount : 30 = 0;
     uint32_t m_truncated : 1 = 0;
+    uint32_t m_cutEndKept : 1 = 0; // the bytes hold it after the matches
     uint32_t m_textLength : 31 = 0;
     uint32_t m_textKept : 1 = 1;
     uint32_t m_lineFeeds : 31 = 0; // of a line that keeps no text: those its first match takes in
     uint32_t m_leadingControl : 1 = 0;
-    int32_t m_cutMatchEnd = 0;
     SharedBytes m_bytes; // the matches after the first, then the text
 };
 using MatchedLineArray = std::vector<MatchedLine, regex::LargeArrayAllocator<MatchedLine>>;

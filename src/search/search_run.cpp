@@ -42,12 +42,14 @@ class ProgressThrottle {
     ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
         : m_progress(progress), m_total(listTotal) {}
     void setTotal(int32_t listTotal) { m_total = listTotal; }
-    // Every file below 50 files; otherwise the first, every tenth read and the last.
+    // Every file below 50 files; otherwise (or while the list is still made, its total 0) the
+    // first, every tenth read and the last.
     void fileRead(int32_t filesScanned, const std::string& path) {
         if (!m_progress)
             return;
-        bool show = m_total < 50 || filesScanned == 1 || filesScanned == m_total;
-        if (m_total >= 50 && ++m_counter >= 10 && !show) {
+        const bool few = m_total > 0 && m_total < 50;
+        bool show = few || filesScanned == 1 || filesScanned == m_total;
+        if (!few && ++m_counter >= 10 && !show) {
             show = true;
             m_counter = 0;
         }
@@ -611,9 +613,8 @@ void putListingFirst(SearchResults& listing, SearchResults& results) {
 
 // A find run on several threads searches the files already listed while the walk goes on. The
 // walking thread is one of the `threads`: once the list is complete it searches files too, while
-// it commits. Progress counts against the list's total, so where it is told the outcomes wait
-// for the complete list; without it, the walking thread commits what is done as it goes, so
-// outcomes do not pile up in memory and output begins at once.
+// it commits. It commits what is done as it goes, so outcomes do not pile up in memory and output
+// begins at once; progress counts against a total of 0 until the list is complete.
 void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
                         CompiledRequest& specs, const ProgressEvent& progress,
                         SearchResults& results, const std::stop_token& stop) {
@@ -645,8 +646,7 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
         }
         workers.addJobs(pending.size());
         pending.clear();
-        if (!progress)
-            stopped = stopped || !workers.commitReady(commit, stop);
+        stopped = stopped || !workers.commitReady(commit, stop);
     };
     SearchResults listing;
     const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, listing,
