@@ -17,6 +17,7 @@
 #include "search/undo_journal.h"
 #include "settings_files.h"
 #include "ui_services.h"
+#include "window_sink.h"
 
 #include <QMainWindow>
 
@@ -126,6 +127,10 @@ class MainWindow : public QMainWindow {
     // What the preferences leave out of a run.
     search::ScanOptions scanOptions() const;
     void startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool));
+    // Where a run's files go: batches posted to the window, into a run that `shown` shows as it
+    // goes on; the run's counts and lists go into m_runTotals.
+    std::shared_ptr<WindowSink> startShownRun(bool shown);
+    void batchArrived(FoundBatch& batch);
     void finishRun(const QString& error, bool stopped);
     void findEnded(const QString& error, bool stopped);
     void scriptRunEnded(const QString& error, bool stopped);
@@ -174,10 +179,13 @@ class MainWindow : public QMainWindow {
     bool m_destroyed = false;
     BackgroundRun* m_run = nullptr;
     void (MainWindow::*m_runEnded)(const QString&, bool) = nullptr;
-    QString m_runNote;                   // said after a run: cancelled, files skipped
-    bool m_runNoteShown = false;         // the grid shows what the run left (or emptied it)
-    script::ScriptRunResult m_scriptRun; // written by the worker, read after it has ended
-    search::CompiledRequest m_specs;     // the worker's while it runs
+    QString m_runNote;           // said after a run: cancelled, files skipped
+    bool m_runNoteShown = false; // the grid shows what the run left (or emptied it)
+    script::ScriptRunResult m_scriptRun;
+    // The worker's while it runs; the window takes them once it has ended.
+    std::shared_ptr<search::SearchResults> m_runTotals;
+    std::shared_ptr<script::ScriptRunResult> m_scriptOutcome;
+    bool m_runFound = false;                        // the run going on has found something
     std::unique_ptr<search::UndoJournal> m_journal; // the replacing run's, until it has ended
     search::UndoRunRequest m_planRequest; // how the journal of the plan shown names its run
     bool m_planArrived = false;           // a script's plan is shown when its results are

@@ -65,17 +65,43 @@ void MainWindow::startFind() {
 void MainWindow::runFindSession(const std::shared_ptr<search::FindSession>& session, bool replacing,
                                 void (MainWindow::*ended)(const QString&, bool)) {
     m_criteria->setActionEnabled(replacing ? ActionButton::Replace : ActionButton::Find, false);
-    m_resultsPane->showEmpty();
     m_summaryLine->showNote({});
     m_runNote.clear();
-    search::SearchResults* results = &m_resultsPane->results();
-    search::clearMatchResults(*results);
+    // A plan is shown once it is complete; a find or a replace as it goes on.
+    const std::shared_ptr<WindowSink> sink = startShownRun(ended == &MainWindow::findEnded);
     startRun(
-        [session, results](const search::ProgressEvent& progress, std::stop_token stop) {
-            const search::FindOutcome outcome = session->run(*results, progress, stop);
+        [session, sink, totals = m_runTotals](const search::ProgressEvent& progress,
+                                              std::stop_token stop) {
+            const search::ProgressEvent told = [&](const search::Progress& where) {
+                progress(where);
+                sink->handOverIfDue();
+            };
+            const search::FindOutcome outcome = session->run(*totals, told, stop, sink.get());
+            sink->handOver();
             return outcome.failed ? toQString(outcome.message) : QString();
         },
         ended);
+}
+
+std::shared_ptr<WindowSink> MainWindow::startShownRun(bool shown) {
+    m_resultsPane->startRun(shown);
+    m_runTotals = std::make_shared<search::SearchResults>();
+    m_runFound = false;
+    ResultsPane* pane = m_resultsPane;
+    return std::make_shared<WindowSink>([this, pane](std::shared_ptr<FoundBatch> batch) {
+        // Run on the window's thread; dropped with the pane.
+        QMetaObject::invokeMethod(
+            pane, [this, batch] { batchArrived(*batch); }, Qt::QueuedConnection);
+    });
+}
+
+void MainWindow::batchArrived(FoundBatch& batch) {
+    if (!m_run->isRunning())
+        return;
+    const results::SummaryTexts found = m_resultsPane->addFound(batch);
+    m_runFound = m_runFound || !batch.files.empty();
+    if (m_runFound)
+        m_summaryLine->showSummary(found);
 }
 
 namespace {
@@ -124,16 +150,23 @@ void MainWindow::runScript() {
 
 void MainWindow::startScriptRun(const script::Script& script, const script::ScriptRunSettings& run,
                                 void (MainWindow::*ended)(const QString&, bool)) {
-    // The run will clear the results: nothing on screen may point into them any more.
-    m_resultsPane->showEmpty();
     m_runNote.clear();
     m_criteria->setActionEnabled(ActionButton::RunScript, false);
-    search::SearchResults* results = &m_resultsPane->results();
+    // The grid shows the script while it runs; its results come at the end.
+    const std::shared_ptr<WindowSink> sink = startShownRun(false);
+    m_scriptOutcome = std::make_shared<script::ScriptRunResult>();
     startRun(
-        [this, script, run, results](const search::ProgressEvent& progress, std::stop_token stop) {
+        [script, run, sink, totals = m_runTotals,
+         outcome = m_scriptOutcome](const search::ProgressEvent& progress, std::stop_token stop) {
             script::ScriptRunEvents events;
-            events.progress = progress;
-            m_scriptRun = script::runScript(script, run, m_specs, *results, events, stop);
+            events.progress = [&](const search::Progress& where) {
+                progress(where);
+                sink->handOverIfDue();
+            };
+            events.sink = sink.get();
+            search::CompiledRequest specs;
+            *outcome = script::runScript(script, run, specs, *totals, events, stop);
+            sink->handOver();
             return QString();
         },
         ended);
@@ -141,14 +174,18 @@ void MainWindow::startScriptRun(const script::Script& script, const script::Scri
 
 void MainWindow::startRun(BackgroundRun::Job job, void (MainWindow::*ended)(const QString&, bool)) {
     m_runEnded = ended;
-    // The job owns copies of what it searches; the window leaves m_specs and the results alone
-    // until it has ended. Running before the controls change: a box that loses the focus then
-    // must see the run.
+    // The job owns copies of what it searches and what it finds, until it has ended. Running
+    // before the controls change: a box that loses the focus then must see the run.
     m_run->start(std::move(job));
     setRunControls(true);
 }
 
 void MainWindow::finishRun(const QString& error, bool stopped) {
+    // Every batch came before the end: the worker posted them first.
+    if (m_runTotals)
+        m_resultsPane->endRun(std::move(*std::exchange(m_runTotals, nullptr)), !error.isEmpty());
+    if (m_scriptOutcome)
+        m_scriptRun = std::move(*std::exchange(m_scriptOutcome, nullptr));
     closeJournal();
     setRunControls(false);
     (this->*m_runEnded)(error, stopped);
@@ -159,7 +196,11 @@ void MainWindow::finishRun(const QString& error, bool stopped) {
 void MainWindow::showRunProgress(const search::Progress& progress) {
     if (!m_run->isRunning())
         return;
-    showStatusText(toQString(search::progressText(progress)));
+    const QString text = toQString(search::progressText(progress));
+    if (m_runFound) // the summary line tells what was found so far
+        m_statusBar->showText(QStringLiteral(" ") + text);
+    else
+        showStatusText(text);
     // Busy (no range) while the file list is still being made.
     m_statusBar->showProgress(progress.filesDone, progress.filesTotal);
 }
@@ -215,7 +256,7 @@ void MainWindow::setRunControls(bool running) {
     m_criteria->setRowsEditable(!running);
     m_scriptEditor->setEnabled(!running);
     if (running)
-        m_resultsPane->grid().setEnabled(false); // it shows nothing until the results arrive
+        m_resultsPane->grid().setEnabled(false); // until the first rows arrive
     for (QMenu* menu : {m_modeMenu, m_viewMenu, m_scriptMenu})
         menu->setEnabled(!running);
     // Enabling a menu enables its title too; the Script menu belongs to Script mode only.

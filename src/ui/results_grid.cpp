@@ -484,6 +484,16 @@ void ResultsGrid::showResults(const search::SearchResults* results, const result
     viewport()->update();
 }
 
+void ResultsGrid::rowsAdded(int32_t widestLineNumber) {
+    if (m_content != GridContent::Results || m_rows == nullptr)
+        return;
+    m_numberDigits =
+        std::max(m_numberDigits, static_cast<int>(std::to_string(widestLineNumber).size()));
+    m_rowCount = m_rows->empty() ? 2 : static_cast<int>(m_rows->size());
+    updateScrollBars();
+    viewport()->update();
+}
+
 void ResultsGrid::showPlan(const search::SearchResults* results, ChangePlan* plan) {
     m_numberDigits = static_cast<int>(std::to_string(plan->widestLineNumber()).size());
     m_content = GridContent::Plan;

@@ -108,6 +108,9 @@ class ResultsGrid : public QAbstractScrollArea {
     void showEmpty();
     // Shows the rows of a results view; both records must outlive the showing.
     void showResults(const search::SearchResults* results, const results::Rows* rows);
+    // The rows of the results shown grew (a run going on); the current row and the scrolling
+    // stay. widestLineNumber: the largest line number among the new rows.
+    void rowsAdded(int32_t widestLineNumber);
     // Shows a replace preview; both must outlive the showing. Its boxes are toggled here, by a
     // click on one or Space on the current row.
     void showPlan(const search::SearchResults* results, ChangePlan* plan);

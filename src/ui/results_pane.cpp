@@ -150,7 +150,65 @@ void ResultsPane::setViewsEnabled(bool enabled) {
         action->setEnabled(enabled);
 }
 
+void ResultsPane::startRun(bool shown) {
+    showEmpty();
+    search::clearMatchResults(m_results);
+    m_folderIndex.clear();
+    m_runShown = shown;
+}
+
+results::SummaryTexts ResultsPane::addFound(FoundBatch& batch) {
+    const bool first = m_results.files.empty();
+    int32_t widest = 1;
+    for (size_t i = 0; i < batch.files.size(); ++i) {
+        search::FileMatches& file = batch.files[i];
+        const auto [folder, added] = m_folderIndex.try_emplace(
+            batch.folders[i], static_cast<int32_t>(m_results.folders.size()));
+        if (added)
+            m_results.folders.push_back(batch.folders[i]);
+        file.folderIndex = folder->second;
+        ++m_results.filesWithMatches;
+        m_results.totalMatches += file.numMatches;
+        m_results.totalLines += static_cast<int32_t>(file.lines.size());
+        for (const search::MatchedLine& line : file.lines)
+            widest = std::max(widest, line.lineNumber);
+        m_results.files.push_back(std::move(file));
+        if (m_runShown)
+            results::appendFileRows(m_results, m_results.files.size() - 1, false, m_rows);
+    }
+    m_results.filesScanned = batch.filesScanned;
+    m_results.binarySkipped = batch.binarySkipped;
+    if (m_runShown && first && !m_rows.empty()) {
+        m_view = results::View::LinesWithMatches;
+        m_rowsLive = true;
+        m_grid->showResults(&m_results, &m_rows);
+        m_grid->setEnabled(true);
+    } else if (m_runShown) {
+        m_grid->rowsAdded(widest);
+    }
+    return results::summaryTexts(m_results, results::View::LinesWithMatches, 0);
+}
+
+void ResultsPane::endRun(search::SearchResults&& totals, bool failed) {
+    m_runShown = false;
+    m_folderIndex.clear();
+    if (failed) {
+        showEmpty();
+        search::clearMatchResults(m_results);
+        return;
+    }
+    totals.files = std::move(m_results.files);
+    totals.folders = std::move(m_results.folders);
+    m_results = std::move(totals);
+}
+
 results::SummaryTexts ResultsPane::showResults() {
+    if (m_rowsLive && m_view == results::View::LinesWithMatches) {
+        m_grid->rowsAdded(1);
+        m_grid->setEnabled(m_results.totalMatches >= 1);
+        return results::summaryTexts(m_results, m_view, 0);
+    }
+    m_rowsLive = false;
     const int32_t unique = results::buildResultRows(m_results, m_view, m_rows);
     if (m_view == results::View::UniqueMatches || m_view == results::View::UniqueMatchesSorted)
         m_uniqueMatchCount = unique;
@@ -164,6 +222,7 @@ results::SummaryTexts ResultsPane::showResults() {
 
 results::SummaryTexts ResultsPane::showPlan() {
     m_rows.clear();
+    m_rowsLive = false;
     m_plan.build(m_results);
     if (m_grid->columnCount() != 1)
         m_grid->clearDrawGrid(1);
@@ -189,6 +248,7 @@ results::SummaryTexts ResultsPane::planSummary() const {
 void ResultsPane::showEmpty() {
     // Nothing on screen may point into the rows any more.
     m_rows.clear();
+    m_rowsLive = false;
     m_plan.clear();
     m_grid->clearDrawGrid(1);
     m_grid->showEmpty();

@@ -9,11 +9,14 @@
 #include "results/results.h"
 #include "results_grid.h"
 #include "ui_services.h"
+#include "window_sink.h"
 
 #include <QWidget>
 
 #include <array>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 class QAction;
 class QMenu;
@@ -36,8 +39,16 @@ class ResultsPane : public QWidget {
     const results::Rows& rows() const { return m_rows; }
     results::View view() const { return m_view; }
     void setView(results::View view) { m_view = view; }
-    // Builds the view's rows and shows them; the summary texts of what is shown.
+    // Builds the view's rows and shows them; the summary texts of what is shown. Rows shown
+    // while the run went on stay as they are, with the current row.
     results::SummaryTexts showResults();
+    // A run's files arrive in batches while it goes on (see WindowSink). startRun empties the
+    // results; with `shown`, each batch's rows join the lines view as it arrives. addFound gives
+    // the summary texts so far; endRun takes the run's counts and lists, all but its files, or
+    // leaves nothing of a run that failed.
+    void startRun(bool shown);
+    results::SummaryTexts addFound(FoundBatch& batch);
+    void endRun(search::SearchResults&& totals, bool failed);
     // Lays out the results of a planning run as a replace preview, every change checked, and
     // shows it; its summary texts.
     results::SummaryTexts showPlan();
@@ -89,6 +100,9 @@ class ResultsPane : public QWidget {
     bool m_previewPlaced = false; // sized since it was last shown
     search::SearchResults m_results;
     results::Rows m_rows;
+    bool m_rowsLive = false; // the lines view's rows, made as the run's batches came
+    bool m_runShown = false; // the run going on is shown as it goes
+    std::unordered_map<std::string, int32_t> m_folderIndex; // of the run going on
     ChangePlan m_plan;
     results::View m_view = results::View::LinesWithMatches;
     int32_t m_uniqueMatchCount = 0;

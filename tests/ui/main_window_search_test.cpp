@@ -167,6 +167,7 @@ class TestMainWindowSearch : public WindowTest {
                  qPrintable(w.fake->lastText()));
     }
 
+    // Rows are shown as they are found, and Cancel keeps them.
     void findRunsOffTheWindowThreadAndCancelKeepsWhatWasFound() {
         // Enough matches that the run cannot end before Esc, even with this thread held up.
         const QByteArray lines = QByteArray("TODO\n").repeated(500);
@@ -182,6 +183,12 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(button(*w, "stopRunButton")->isVisibleTo(w.window.get()));
         QVERIFY(!combo(*w, "findCombo")->isEnabled() ||
                 !widget(*w, "findReplacePanel")->isEnabled());
+        // The rows join the grid while it goes on, the summary line counting them.
+        QTRY_VERIFY(grid(*w)->rowCount() > 2);
+        QVERIFY(w->isRunning());
+        QVERIFY(grid(*w)->isEnabled());
+        QVERIFY2(labels(*w.window).startsWith("Searched "), qPrintable(labels(*w.window)));
+        grid(*w)->setCurrentRow(1);
         QTest::keyClick(button(*w, "findButton"), Qt::Key_Escape);
         QTRY_VERIFY(!w->isRunning());
         QVERIFY(button(*w, "findButton")->isEnabled());
@@ -190,6 +197,13 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(w->gridContent(), GridContent::Results);
         QVERIFY2(w->statusBarText().contains("cancelled"), qPrintable(w->statusBarText()));
         QCOMPARE(w->results().filesWithMatches, w->results().filesScanned); // every file matches
+        QCOMPARE(grid(*w)->currentRow(), 1); // what was shown stays, where the user was
+        QCOMPARE(static_cast<size_t>(grid(*w)->rowCount()), w->resultRows().size());
+        size_t rows = 0; // a header, the lines and a blank for each file
+        for (const search::FileMatches& file : w->results().files)
+            rows += file.lines.size() + 2;
+        QCOMPARE(w->resultRows().size(), rows);
+        QCOMPARE(w->results().files.size(), size_t(w->results().filesWithMatches));
     }
 
   private:

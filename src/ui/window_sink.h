@@ -1,0 +1,46 @@
+// The worker's side of a run that the window shows while it goes on. Files found are gathered on
+// the thread that records the run and handed to the window's thread in batches (the first at
+// once, then at most every 100 ms, and the rest when the run ends); the worker never touches a
+// window object, and the window never reads what the worker still writes.
+#pragma once
+
+#include "search/run_sink.h"
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrava::ui {
+
+// Files found since the last batch, with the run's counts when it was handed over.
+struct FoundBatch {
+    std::vector<std::string> folders; // each file's folder, ending with "/"
+    std::vector<search::FileMatches> files;
+    int32_t filesScanned = 0;
+    int32_t binarySkipped = 0;
+};
+
+class WindowSink final : public search::RunSink {
+  public:
+    // Called on the recording thread with each batch; it posts the batch to the window.
+    using Deliver = std::function<void(std::shared_ptr<FoundBatch> batch)>;
+    explicit WindowSink(Deliver deliver) : m_deliver(std::move(deliver)) {}
+
+    void fileFound(const search::SearchResults& results, const search::FoundFile& file) override;
+    // Hands over what is gathered once the last batch went 100 ms ago; told of progress, so that
+    // a batch does not wait for the next file found.
+    void handOverIfDue();
+    // Hands over what is gathered (at the end of the run).
+    void handOver();
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    Deliver m_deliver;
+    std::shared_ptr<FoundBatch> m_batch = std::make_shared<FoundBatch>();
+    const search::SearchResults* m_results = nullptr; // the run's, for its counts
+    Clock::time_point m_lastHandOver{};
+};
+
+} // namespace kestrava::ui
