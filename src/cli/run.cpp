@@ -201,8 +201,8 @@ class QuietSink final : public search::RunSink {
 };
 
 // Where a run's findings go as they are found, so that memory does not grow with them: the lines
-// and matches views as text, JSON, a preview's diffs, or nowhere (--quiet). None where the output
-// needs the whole results (the unique views, rich text, --interactive); those keep them. A
+// and matches views as text or rich text, JSON, a preview's diffs, or nowhere (--quiet). None
+// where the output needs the whole results (the unique views, --interactive); those keep them. A
 // failure is then told after what was written before it.
 class StreamedOutput {
   public:
@@ -221,10 +221,11 @@ class StreamedOutput {
                                                 options.scan.contextAfter, write);
         } else if (options.preview) {
             m_sink = std::make_unique<DiffSink>(console.out);
-        } else if (!options.richText && (options.view == results::View::LinesWithMatches ||
-                                         options.view == results::View::MatchesOnly)) {
+        } else if (options.view == results::View::LinesWithMatches ||
+                   options.view == results::View::MatchesOnly) {
             m_sink = std::make_unique<results::ExportWhileRunning>(
-                exportHeader(options, console), options.view, !options.filenamesOnly, write);
+                exportHeader(options, console), options.view, !options.filenamesOnly, write,
+                options.richText);
         }
     }
     search::RunSink* sink() const { return m_sink.get(); }

@@ -339,9 +339,67 @@ std::vector<std::string> buildResultLines(const search::SearchResults& results, 
     return lines;
 }
 
-ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details, Write write)
+namespace {
+
+const char* const kRichTextStart =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 "
+    "Arial;}}{\\colortbl "
+    ";\\red255\\green0\\blue0;;\\red0\\green128\\blue0;\\red0\\green0\\blue255;}"
+    "{\\*\\generator Msftedit 5.41.21.2500;}\\viewkind4\\uc1\\pard\\f0\\fs20 ";
+const char* const kRichTextEnd = "\\cf0\\par}";
+
+// Appends a line's bytes as rich text: the characters RTF gives a meaning to escaped.
+void appendRichText(std::string_view line, std::string& document) {
+    for (const char c : line) {
+        if (c == '\\' || c == '{' || c == '}')
+            document += '\\';
+        document += c;
+    }
+}
+
+} // namespace
+
+// Ends each line of the text as it is made: with a line feed, or as a rich-text paragraph (its
+// bytes escaped first, also those of a long line handed on before its end).
+class ExportWhileRunning::LineEnd {
+  public:
+    explicit LineEnd(bool rich) : m_rich(rich) {}
+    void operator()(std::string& out) {
+        if (!m_rich) {
+            out += '\n';
+            return;
+        }
+        escapeRest(out);
+        out += "\\par\r\n";
+        m_start = out.size();
+    }
+    // `out` is about to be handed on and emptied.
+    void handingOn(std::string& out) {
+        if (m_rich)
+            escapeRest(out);
+        m_start = 0;
+    }
+    // What `out` holds up to here is finished text.
+    void skipTo(size_t size) { m_start = size; }
+
+  private:
+    void escapeRest(std::string& out) {
+        std::string escaped;
+        appendRichText(std::string_view(out).substr(m_start), escaped);
+        out.replace(m_start, std::string::npos, escaped);
+        m_start = out.size();
+    }
+
+    bool m_rich;
+    size_t m_start = 0; // where the text not yet escaped begins
+};
+
+ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details, Write write,
+                                       bool richText)
     : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
-      m_write(std::move(write)) {}
+      m_rich(richText), m_write(std::move(write)), m_lineEnd(std::make_unique<LineEnd>(richText)) {}
+
+ExportWhileRunning::~ExportWhileRunning() = default;
 
 namespace {
 
@@ -373,10 +431,6 @@ class LentFile {
     search::SearchResults m_alone;
 };
 
-void endLine(std::string& line) {
-    line += '\n';
-}
-
 } // namespace
 
 std::string ExportWhileRunning::make(const search::SearchedFile& searched) const {
@@ -392,7 +446,8 @@ std::string ExportWhileRunning::make(const search::SearchedFile& searched) const
     Rows rows;
     appendFileRows(lent.results(), 0, m_matchesOnly, rows);
     std::string text;
-    appendRowLines(lent.results(), rows, m_header, m_details, text, endLine);
+    LineEnd lineEnd(m_rich);
+    appendRowLines(lent.results(), rows, m_header, m_details, text, lineEnd);
     return text;
 }
 
@@ -401,7 +456,9 @@ void ExportWhileRunning::makeLines(const search::SearchedFile& searched, const W
     Rows rows;
     appendFileRows(lent.results(), 0, m_matchesOnly, rows);
     std::string text;
-    const Spill handOn = [&write](std::string& full) {
+    LineEnd lineEnd(m_rich);
+    const Spill handOn = [&](std::string& full) {
+        lineEnd.handingOn(full);
         write(full);
         full.clear();
     };
@@ -409,7 +466,7 @@ void ExportWhileRunning::makeLines(const search::SearchedFile& searched, const W
     appendRowLines(
         lent.results(), Rows(rows.begin() + 1, rows.end() - 1), m_header, m_details, text,
         [&](std::string& line) {
-            endLine(line);
+            lineEnd(line);
             if (line.size() >= kBlock)
                 handOn(line);
         },
@@ -418,30 +475,42 @@ void ExportWhileRunning::makeLines(const search::SearchedFile& searched, const W
         write(text);
 }
 
+void ExportWhileRunning::start() {
+    if (m_started)
+        return;
+    m_started = true;
+    if (m_rich)
+        m_block += kRichTextStart;
+    m_lineEnd->skipTo(m_block.size());
+}
+
 void ExportWhileRunning::fileFound(const search::SearchResults& /*results*/,
                                    const search::FoundFile& found) {
-    if (!m_started)
-        appendHeaderLines(m_header, m_block, endLine);
-    m_started = true;
+    if (!m_foundAny) {
+        start();
+        appendHeaderLines(m_header, m_block, std::ref(*m_lineEnd));
+    }
+    m_foundAny = true;
     if (found.made.size() >= kBlock) {
         flush(); // a large file's text goes out as it is, not copied into the block
         m_write(found.made);
     } else if (!found.made.empty()) {
         m_block += found.made;
+        m_lineEnd->skipTo(m_block.size());
     } else {
         const LentFile lent(found.path, found.record);
         m_rows.clear();
         appendFileRows(lent.results(), 0, m_matchesOnly, m_rows);
         if (found.madeAhead != nullptr) { // its header, then what was made ahead, then the rest
             appendRowLines(lent.results(), Rows(m_rows.begin(), m_rows.begin() + 1), m_header,
-                           m_details, m_block, endLine);
+                           m_details, m_block, std::ref(*m_lineEnd));
             flush();
             if (!found.madeAhead->writeTo(m_write))
                 throw std::runtime_error("Read Error: the rows set aside for " + found.path +
                                          " could not be read back");
             m_rows.erase(m_rows.begin());
         }
-        appendRowLines(lent.results(), m_rows, m_header, m_details, m_block, endLine,
+        appendRowLines(lent.results(), m_rows, m_header, m_details, m_block, std::ref(*m_lineEnd),
                        [this](std::string&) { flush(); });
     }
     if (m_block.size() >= kBlock)
@@ -449,31 +518,34 @@ void ExportWhileRunning::fileFound(const search::SearchResults& /*results*/,
 }
 
 void ExportWhileRunning::flush() {
+    m_lineEnd->handingOn(m_block);
     if (!m_block.empty())
         m_write(m_block);
     m_block.clear();
 }
 
 void ExportWhileRunning::finish() {
-    m_block += m_started ? "\n" : "No matches found\n\n\n";
+    start();
+    const std::vector<std::string_view> last =
+        m_foundAny ? std::vector<std::string_view>{""}
+                   : std::vector<std::string_view>{"No matches found", "", ""};
+    for (const std::string_view line : last) {
+        m_block += line;
+        (*m_lineEnd)(m_block);
+    }
+    if (m_rich)
+        m_block += kRichTextEnd;
+    m_lineEnd->skipTo(m_block.size());
     flush();
 }
 
 std::string buildRichText(const std::vector<std::string>& lines) {
-    std::string document =
-        "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 "
-        "Arial;}}{\\colortbl "
-        ";\\red255\\green0\\blue0;;\\red0\\green128\\blue0;\\red0\\green0\\blue255;}"
-        "{\\*\\generator Msftedit 5.41.21.2500;}\\viewkind4\\uc1\\pard\\f0\\fs20 ";
+    std::string document = kRichTextStart;
     for (const std::string& line : lines) {
-        for (const char c : line) {
-            if (c == '\\' || c == '{' || c == '}')
-                document += '\\';
-            document += c;
-        }
+        appendRichText(line, document);
         document += "\\par\r\n";
     }
-    document += "\\cf0\\par}";
+    document += kRichTextEnd;
     return document;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -96,11 +97,16 @@ void writeResultText(const search::SearchResults& results, const Rows& rows,
                      const std::function<void(std::string_view)>& write);
 // The export text of the lines or matches view written while a run goes on, as its sink, about
 // a megabyte at a time, so that memory does not grow with the text: all it writes is what
-// writeResultText gives for the finished results.
+// writeResultText gives for the finished results, or with richText, what buildRichText makes of
+// buildResultLines.
 class ExportWhileRunning final : public search::RunSink {
   public:
     using Write = std::function<void(std::string_view)>;
-    ExportWhileRunning(ExportHeader header, View view, bool details, Write write);
+    ExportWhileRunning(ExportHeader header, View view, bool details, Write write,
+                       bool richText = false);
+    ~ExportWhileRunning() override;
+    ExportWhileRunning(const ExportWhileRunning&) = delete;
+    ExportWhileRunning& operator=(const ExportWhileRunning&) = delete;
     bool readsLongLinesBack() const override { return true; }
     // A file's rows, worked out on the thread that searched it.
     std::string make(const search::SearchedFile& file) const override;
@@ -114,13 +120,19 @@ class ExportWhileRunning final : public search::RunSink {
     void finish();
 
   private:
+    class LineEnd;
+    void start();
+
     ExportHeader m_header;
     bool m_matchesOnly;
     bool m_details;
+    bool m_rich;
     Write m_write;
-    bool m_started = false;
-    std::string m_block; // held back until it reaches about a megabyte
-    Rows m_rows;         // one file's, reused
+    bool m_started = false;             // the text has begun
+    bool m_foundAny = false;            // and its header is written
+    std::string m_block;                // held back until it reaches about a megabyte
+    std::unique_ptr<LineEnd> m_lineEnd; // of the lines made into m_block
+    Rows m_rows;                        // one file's, reused
 };
 
 // The lines as a rich-text document (code page 1252, one paragraph per line).

@@ -130,7 +130,7 @@ class MainWindow : public QMainWindow {
     // Where a run's files go: batches posted to the window, into a run that `shown` shows as it
     // goes on; the run's counts and lists go into m_runTotals.
     std::shared_ptr<WindowSink> startShownRun(bool shown);
-    void batchArrived(FoundBatch& batch);
+    Q_INVOKABLE void takeBatches(); // what the run's sink handed over
     void finishRun(const QString& error, bool stopped);
     void findEnded(const QString& error, bool stopped);
     void scriptRunEnded(const QString& error, bool stopped);
@@ -185,6 +185,7 @@ class MainWindow : public QMainWindow {
     // The worker's while it runs; the window takes them once it has ended.
     std::shared_ptr<search::SearchResults> m_runTotals;
     std::shared_ptr<script::ScriptRunResult> m_scriptOutcome;
+    std::shared_ptr<WindowSink> m_runSink;
     bool m_runFound = false;                        // the run going on has found something
     std::unique_ptr<search::UndoJournal> m_journal; // the replacing run's, until it has ended
     search::UndoRunRequest m_planRequest; // how the journal of the plan shown names its run

@@ -87,21 +87,22 @@ std::shared_ptr<WindowSink> MainWindow::startShownRun(bool shown) {
     m_resultsPane->startRun(shown);
     m_runTotals = std::make_shared<search::SearchResults>();
     m_runFound = false;
-    ResultsPane* pane = m_resultsPane;
-    return std::make_shared<WindowSink>([this, pane](std::shared_ptr<FoundBatch> batch) {
-        // Run on the window's thread; dropped with the pane.
-        QMetaObject::invokeMethod(
-            pane, [this, batch] { batchArrived(*batch); }, Qt::QueuedConnection);
-    });
+    // Woken by name: the queued call carries nothing the worker wrote, the batches come under
+    // the sink's lock.
+    m_runSink = std::make_shared<WindowSink>(
+        [this] { QMetaObject::invokeMethod(this, "takeBatches", Qt::QueuedConnection); });
+    return m_runSink;
 }
 
-void MainWindow::batchArrived(FoundBatch& batch) {
-    if (!m_run->isRunning())
+void MainWindow::takeBatches() {
+    if (!m_runSink)
         return;
-    const results::SummaryTexts found = m_resultsPane->addFound(batch);
-    m_runFound = m_runFound || !batch.files.empty();
-    if (m_runFound)
-        m_summaryLine->showSummary(found);
+    for (FoundBatch& batch : m_runSink->takeBatches()) {
+        const results::SummaryTexts found = m_resultsPane->addFound(batch);
+        m_runFound = m_runFound || !batch.files.empty();
+        if (m_runFound)
+            m_summaryLine->showSummary(found);
+    }
 }
 
 namespace {
@@ -181,7 +182,8 @@ void MainWindow::startRun(BackgroundRun::Job job, void (MainWindow::*ended)(cons
 }
 
 void MainWindow::finishRun(const QString& error, bool stopped) {
-    // Every batch came before the end: the worker posted them first.
+    takeBatches(); // the worker has ended: what it handed over last is all there is
+    m_runSink.reset();
     if (m_runTotals)
         m_resultsPane->endRun(std::move(*std::exchange(m_runTotals, nullptr)), !error.isEmpty());
     if (m_scriptOutcome)

@@ -1,7 +1,8 @@
 // The worker's side of a run that the window shows while it goes on. Files found are gathered on
-// the thread that records the run and handed to the window's thread in batches (the first at
-// once, then at most every 100 ms, and the rest when the run ends); the worker never touches a
-// window object, and the window never reads what the worker still writes.
+// the thread that records the run and handed over in batches (the first at once, then at most
+// every 100 ms, and the rest when the run ends), which the window's thread takes when it is
+// woken; the worker never touches a window object, and the window never reads what the worker
+// still writes.
 #pragma once
 
 #include "search/run_sink.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,9 +26,9 @@ struct FoundBatch {
 
 class WindowSink final : public search::RunSink {
   public:
-    // Called on the recording thread with each batch; it posts the batch to the window.
-    using Deliver = std::function<void(std::shared_ptr<FoundBatch> batch)>;
-    explicit WindowSink(Deliver deliver) : m_deliver(std::move(deliver)) {}
+    // Called on the recording thread when a batch is handed over and none was waiting: it asks
+    // the window's thread to call takeBatches.
+    explicit WindowSink(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
     void fileFound(const search::SearchResults& results, const search::FoundFile& file) override;
     // Hands over what is gathered once the last batch went 100 ms ago; told of progress, so that
@@ -34,13 +36,17 @@ class WindowSink final : public search::RunSink {
     void handOverIfDue();
     // Hands over what is gathered (at the end of the run).
     void handOver();
+    // On the window's thread: the batches handed over since it last took them, in order.
+    std::vector<FoundBatch> takeBatches();
 
   private:
     using Clock = std::chrono::steady_clock;
-    Deliver m_deliver;
-    std::shared_ptr<FoundBatch> m_batch = std::make_shared<FoundBatch>();
+    std::function<void()> m_wake;
+    FoundBatch m_batch;                               // gathered on the recording thread
     const search::SearchResults* m_results = nullptr; // the run's, for its counts
     Clock::time_point m_lastHandOver{};
+    std::mutex m_lock;
+    std::vector<FoundBatch> m_handedOver; // under m_lock
 };
 
 } // namespace kestrava::ui

@@ -108,11 +108,12 @@ std::string written(const std::function<void(const std::function<void(std::strin
 
 // Written file by file while a run records them (or rendered where each was searched, whole or a
 // few lines at a time as it was searched), the text of the lines and matches views is the one
-// made from the finished results, in every header mode and with or without details; and a run
-// without matches says so.
+// made from the finished results, as text or rich text, in every header mode and with or
+// without details; and a run without matches says so.
 TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
-        for (const bool details : {true, false})
+        for (const auto& [details, rich] : {std::pair{true, false}, std::pair{false, false},
+                                            std::pair{true, true}, std::pair{false, true}})
             for (const HeaderKind mode :
                  {HeaderKind::Find, HeaderKind::Replace, HeaderKind::Script, HeaderKind::None}) {
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
@@ -120,7 +121,7 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                 buildResultRows(m_results, view, rows);
                 EXPECT_EQ(
                     written([&](const auto& write) {
-                        ExportWhileRunning running(header, view, details, write);
+                        ExportWhileRunning running(header, view, details, write, rich);
                         // As searching threads do: the second file made where it was
                         // searched, the first line of the first while it was.
                         search::SearchResults results = m_results;
@@ -145,15 +146,17 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                         }
                         running.finish();
                     }),
-                    written([&](const auto& write) {
-                        writeResultText(m_results, rows, header, details, write);
-                    }))
-                    << static_cast<int>(view) << details << static_cast<int>(mode);
+                    rich ? buildRichText(buildResultLines(m_results, rows, header, details))
+                         : written([&](const auto& write) {
+                               writeResultText(m_results, rows, header, details, write);
+                           }))
+                    << static_cast<int>(view) << details << rich << static_cast<int>(mode);
             }
-    EXPECT_EQ(written([&](const auto& write) {
-                  ExportWhileRunning({}, View::LinesWithMatches, true, write).finish();
-              }),
-              "No matches found\n\n\n");
+    for (const bool rich : {false, true})
+        EXPECT_EQ(written([&](const auto& write) {
+                      ExportWhileRunning({}, View::LinesWithMatches, true, write, rich).finish();
+                  }),
+                  rich ? buildRichText({"No matches found", "", ""}) : "No matches found\n\n\n");
 }
 
 } // namespace

@@ -1,0 +1,72 @@
+// How soon the window shows the first rows of a find, and how long the whole find takes there,
+// on a real tree: bench_window FOLDERS FILES FIND [RUNS]. Runs offscreen, with a settings
+// folder of its own; prints one line per run and the medians.
+#include "ui/main_window.h"
+#include "ui/results_grid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+void setText(const QWidget& window, const char* name, const char* text) {
+    auto* box = window.findChild<QComboBox*>(QString::fromLatin1(name));
+    box->lineEdit()->setText(QString::fromUtf8(text));
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: bench_window FOLDERS FILES FIND [RUNS]\n");
+        return 2;
+    }
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    qputenv("XDG_STATE_HOME", home.path().toUtf8());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    kestrava::ui::MainWindow window;
+    window.resize(1060, 748);
+    window.show();
+    const int runs = argc > 4 ? std::atoi(argv[4]) : 3;
+    auto* grid = window.findChild<kestrava::ui::ResultsGrid*>();
+    auto* find = window.findChild<QPushButton*>(QStringLiteral("findButton"));
+    std::vector<double> firstRows, whole;
+    for (int run = 0; run < runs; ++run) {
+        setText(window, "foldersCombo", argv[1]);
+        setText(window, "filesCombo", argv[2]);
+        setText(window, "findCombo", argv[3]);
+        QElapsedTimer clock;
+        clock.start();
+        find->click();
+        double first = -1;
+        while (window.isRunning()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            if (first < 0 && grid->rowCount() > 2)
+                first = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        }
+        const double all = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        std::printf("run %d: first rows after %.0f ms, whole find %.0f ms, %d rows\n", run + 1,
+                    first, all, grid->rowCount());
+        firstRows.push_back(first);
+        whole.push_back(all);
+    }
+    std::printf("median: first rows after %.0f ms, whole find %.0f ms\n", median(firstRows),
+                median(whole));
+    return 0;
+}
