@@ -33,8 +33,8 @@ class FindSession {
   public:
     explicit FindSession(FindRequest request) : m_request(std::move(request)) {}
 
-    // Checks the criteria and compiles the patterns: the error text to show, "" when the run may
-    // start.
+    // Checks the criteria, compiles the patterns and parses the Folder(s) and File(s) entries:
+    // the error text to show, "" when the run may start.
     std::string check();
     // The question to ask before the run; "" when a Find needs none.
     std::string question() const;
@@ -46,6 +46,8 @@ class FindSession {
   private:
     FindRequest m_request;
     CompiledRequest m_specs;
+    FolderSpecs m_folders;
+    FileMaskSpecs m_files;
 };
 
 } // namespace kestrava::search

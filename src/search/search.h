@@ -381,9 +381,6 @@ struct SearchResults {
 
 // Sets the counters to 0 and empties every list.
 void clearMatchResults(SearchResults& results);
-// Index in Folders of the path's folder part (up to and including the last "/"), appended when
-// absent. Compared byte for byte.
-int32_t folderIndexOf(SearchResults& results, const std::string& fullPath);
 
 // ---- The search run -------------------------------------------------------------------------
 

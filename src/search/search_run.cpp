@@ -378,8 +378,8 @@ class Committer {
     void setListTotal(int32_t listTotal) { m_throttle.setTotal(listTotal); }
 
   private:
-    // folderIndexOf with a lookup table: a run over thousands of folders would otherwise compare
-    // each new folder with all before it.
+    // The index in Folders of the path's folder part, appended when absent; looked up in a table,
+    // as a run over thousands of folders would otherwise compare each new one with all before.
     int32_t folderIndex(const std::string& path) {
         std::vector<std::string>& folders = m_results.folders;
         for (; m_indexed < folders.size(); ++m_indexed)
@@ -706,19 +706,6 @@ util::ReadStatus readWholeFile(const std::string& fileName, std::string& buffer,
 
 void clearMatchResults(SearchResults& results) {
     results = SearchResults{};
-}
-
-int32_t folderIndexOf(SearchResults& results, const std::string& fullPath) {
-    const std::string_view folder = folderPart(fullPath);
-    std::vector<std::string>& folders = results.folders;
-    // Files of one folder arrive together, so the newest entry is the likely one.
-    if (!folders.empty() && folders.back() == folder)
-        return static_cast<int32_t>(folders.size()) - 1;
-    for (size_t i = 0; i < folders.size(); ++i)
-        if (folders[i] == folder)
-            return static_cast<int32_t>(i);
-    folders.emplace_back(folder);
-    return static_cast<int32_t>(folders.size()) - 1;
 }
 
 std::string progressText(const Progress& progress) {

@@ -4,6 +4,7 @@
 
 #include "search/search.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,10 @@ inline search::SearchResults makeResults(const std::vector<FileSpec>& files, int
     for (const FileSpec& spec : files) {
         search::FileMatches file;
         file.fileName = spec.name;
-        file.folderIndex = search::folderIndexOf(results, spec.folder + spec.name);
+        const auto known = std::find(results.folders.begin(), results.folders.end(), spec.folder);
+        file.folderIndex = static_cast<int32_t>(known - results.folders.begin());
+        if (known == results.folders.end())
+            results.folders.push_back(spec.folder);
         for (const std::string& lineSpec : spec.lines) {
             file.lines.push_back(makeLine(lineSpec));
             file.numMatches += static_cast<int32_t>(file.lines.back().matchCount());
