@@ -7,6 +7,7 @@
 #include "search/undo_journal.h"
 #include "util/content_hash.h"
 #include "util/file_io.h"
+#include "util/text.h"
 #include "util/unique_fd.h"
 
 #include <algorithm>

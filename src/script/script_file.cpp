@@ -1,6 +1,7 @@
 // The .ksc file: splitting into lines, the keyword field, the order rules of the reader, and
 // the writer's exact bytes.
 #include "script/script.h"
+#include "util/text.h"
 
 #include "search/search.h"
 #include "util/file_io.h"

@@ -1,6 +1,7 @@
 // The script run: the Root Folder check, the question, and the walk that fills the find/replace
 // items of each group and searches the group once.
 #include "script/script_run.h"
+#include "util/text.h"
 
 #include <algorithm>
 #include <stdexcept>

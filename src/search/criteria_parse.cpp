@@ -1,5 +1,6 @@
 // Parsing of the Folder(s) and File(s) entries into folder and file-mask records.
 #include "search/search.h"
+#include "util/text.h"
 
 #include <stdexcept>
 

@@ -1,5 +1,6 @@
 // File collection: turns the parsed specifications into one flat, depth-first scan list.
 #include "search/search.h"
+#include "util/text.h"
 
 #include "internal/git_ignore.h"
 

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -4,7 +4,7 @@
 // run. Every output (the text views, JSON, a replace preview, the window) is one.
 #pragma once
 
-#include "search/search.h"
+#include "search/records.h"
 #include "util/text_spill.h"
 
 #include <chrono>

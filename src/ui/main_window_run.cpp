@@ -11,6 +11,7 @@
 #include "status_area.h"
 
 #include "search/find_session.h"
+#include "util/text.h"
 
 #include <QAction>
 #include <QMenu>

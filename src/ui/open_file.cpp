@@ -4,6 +4,7 @@
 #include "search/search.h"
 #include "util/file_io.h"
 #include "util/shell.h"
+#include "util/text.h"
 #include "util/unique_fd.h"
 
 #include <algorithm>

@@ -1,0 +1,57 @@
+// The walk that collects the files to search from the folder and file specifications.
+#pragma once
+
+#include "search/specs.h"
+
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace kestrava::search {
+
+struct FileListItem {
+    bool isFile = false;
+    std::string name; // a top folder's path as parsed, otherwise the bare name
+    bool exists = true;
+    int32_t parentIndex = -1; // -1 for a top folder
+};
+using FileList = std::vector<FileListItem>;
+
+enum class SkipReason : uint8_t { Missing, Unreadable, TooLarge, NotRegular, Refused };
+
+// A file that matched a mask but could not be searched.
+struct SkippedFile {
+    std::string fileName; // full path
+    SkipReason reason = SkipReason::Unreadable;
+    std::string message;
+};
+
+// Told of each file as it joins the list: its full path and bare name.
+using FileListedEvent = std::function<void(std::string fullPath, const std::string& name)>;
+
+// What a walk reports besides its list, and what it leaves out.
+struct ScanListOptions {
+    // Matching entries that are no regular files, and folders that cannot be listed.
+    std::vector<SkippedFile>* skipped = nullptr;
+    // Each backup of an interrupted rewrite met in a walked folder.
+    std::vector<std::string>* notices = nullptr;
+    std::stop_token stop{};       // ends the walk early
+    FileListedEvent fileListed{}; // hears of each file as it is listed, in list order
+    // Leaves out what git would ignore in the repository each top folder belongs to: its
+    // .gitignore files, info/exclude and the user's excludes file. An ignored folder is not
+    // entered; a repository met below has its own rules; a folder outside any has none.
+    bool respectGitignore = false;
+};
+
+// Empties the list, then collects every folder and file depth first, at any depth (full paths
+// may pass PATH_MAX), the names of each folder in byte order; fileCount is the number of file
+// entries. Only regular files (and links to them) are listed. The backup of an interrupted
+// rewrite ("<name>" + kBackupNameSuffix) is never listed.
+void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileList& list,
+                   int32_t& fileCount, const ScanListOptions& options = {});
+// True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
+bool fileMaskMatches(const std::string& mask, const std::string& name);
+
+} // namespace kestrava::search
