@@ -138,6 +138,25 @@ void appendElapsed(std::string& out, const char* key, std::chrono::nanoseconds e
         ",\"human\":\"" + std::to_string(std::chrono::duration<double>(elapsed).count()) + "s\"}";
 }
 
+// The counts rg gives a file and a run.
+struct Stats {
+    std::chrono::nanoseconds elapsed;
+    int64_t searches, searchesWithMatch, bytesSearched, bytesPrinted, matchedLines, matches;
+};
+
+void appendStats(std::string& out, const Stats& stats) {
+    appendElapsed(out, "elapsed", stats.elapsed);
+    for (const auto& [key, value] : {std::pair{"searches", stats.searches},
+                                     {"searches_with_match", stats.searchesWithMatch},
+                                     {"bytes_searched", stats.bytesSearched},
+                                     {"bytes_printed", stats.bytesPrinted},
+                                     {"matched_lines", stats.matchedLines},
+                                     {"matches", stats.matches}}) {
+        out += ',';
+        appendNumber(out, key, value);
+    }
+}
+
 // What a replacing run put in place of the match starting at `start`, when it was kept.
 const search::Replacement* replacementAt(const search::FileMatches& file, int64_t start) {
     const auto found =
@@ -345,15 +364,8 @@ void JsonSink::fileFound(const search::SearchResults& /*results*/, const search:
     if (m_replacing)
         end += std::string(",\"replaced\":") + (file.refused ? "false" : "true");
     end += ",\"stats\":{";
-    appendElapsed(end, "elapsed", file.elapsed);
-    end += ",\"searches\":1,\"searches_with_match\":1,";
-    appendNumber(end, "bytes_searched", static_cast<int64_t>(file.bytes));
-    end += ',';
-    appendNumber(end, "bytes_printed", printed);
-    end += ',';
-    appendNumber(end, "matched_lines", file.textLines);
-    end += ',';
-    appendNumber(end, "matches", file.record.numMatches);
+    appendStats(end, {file.elapsed, 1, 1, static_cast<int64_t>(file.bytes), printed, file.textLines,
+                      file.record.numMatches});
     end += "}}}\n";
     m_write(end);
     m_textLines += file.textLines;
@@ -365,19 +377,8 @@ void JsonSink::finish(const search::SearchResults& results, std::chrono::nanosec
     std::string out = "{\"type\":\"summary\",\"data\":{";
     appendElapsed(out, "elapsed_total", elapsed);
     out += ",\"stats\":{";
-    appendElapsed(out, "elapsed", m_searchTime);
-    out += ',';
-    appendNumber(out, "searches", results.filesScanned);
-    out += ',';
-    appendNumber(out, "searches_with_match", results.filesWithMatches);
-    out += ',';
-    appendNumber(out, "bytes_searched", results.bytesSearched);
-    out += ',';
-    appendNumber(out, "bytes_printed", m_bytesPrinted);
-    out += ',';
-    appendNumber(out, "matched_lines", m_textLines);
-    out += ',';
-    appendNumber(out, "matches", results.totalMatches);
+    appendStats(out, {m_searchTime, results.filesScanned, results.filesWithMatches,
+                      results.bytesSearched, m_bytesPrinted, m_textLines, results.totalMatches});
     out += ',';
     appendNumber(out, "binary_skipped", results.binarySkipped);
     if (m_replacing) {
