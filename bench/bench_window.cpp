@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -18,9 +18,25 @@
 
 namespace {
 
+QComboBox* box(const QWidget& window, const char* name) {
+    return window.findChild<QComboBox*>(QString::fromLatin1(name));
+}
+
+// Types into a criteria box as a user does: focus, the text, and the focus leaving it.
 void setText(const QWidget& window, const char* name, const char* text) {
-    auto* box = window.findChild<QComboBox*>(QString::fromLatin1(name));
-    box->lineEdit()->setText(QString::fromUtf8(text));
+    QComboBox* combo = box(window, name);
+    combo->setFocus();
+    combo->lineEdit()->selectAll();
+    combo->lineEdit()->insert(QString::fromUtf8(text));
+    QCoreApplication::processEvents();
+}
+
+// Return in the Find box presses Find.
+void pressReturn(QWidget* target) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
 }
 
 double median(std::vector<double> values) {
@@ -45,7 +61,6 @@ int main(int argc, char** argv) {
     window.show();
     const int runs = argc > 4 ? std::atoi(argv[4]) : 3;
     auto* grid = window.findChild<kestrava::ui::ResultsGrid*>();
-    auto* find = window.findChild<QPushButton*>(QStringLiteral("findButton"));
     std::vector<double> firstRows, whole;
     for (int run = 0; run < runs; ++run) {
         setText(window, "foldersCombo", argv[1]);
@@ -53,7 +68,7 @@ int main(int argc, char** argv) {
         setText(window, "findCombo", argv[3]);
         QElapsedTimer clock;
         clock.start();
-        find->click();
+        pressReturn(box(window, "findCombo")->lineEdit());
         double first = -1;
         while (window.isRunning()) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);

@@ -93,6 +93,12 @@ void appendString(std::string& out, std::string_view text) {
         case '\t':
             out += "\\t";
             break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
         default: {
             static const char* const kHex = "0123456789abcdef";
             out += "\\u00";
