@@ -112,10 +112,13 @@ std::string written(const std::function<void(const std::function<void(std::strin
 // without details; and a run without matches says so.
 TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
     for (const View view : {View::LinesWithMatches, View::MatchesOnly})
-        for (const auto& [details, rich] : {std::pair{true, false}, std::pair{false, false},
-                                            std::pair{true, true}, std::pair{false, true}})
+        for (const auto& [detailsShown, richText] :
+             {std::pair{true, false}, std::pair{false, false}, std::pair{true, true},
+              std::pair{false, true}})
             for (const HeaderKind mode :
                  {HeaderKind::Find, HeaderKind::Replace, HeaderKind::Script, HeaderKind::None}) {
+                const bool details = detailsShown; // lambdas take these, not the bindings
+                const bool rich = richText;
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
                 Rows rows;
                 buildResultRows(m_results, view, rows);
