@@ -37,30 +37,43 @@ constexpr size_t kKeepBufferBytes = size_t{64} << 20;
 // that is one line of a gigabyte would otherwise be held whole, and then its rows too.
 constexpr size_t kLongestKeptLine = size_t{256} << 10;
 
+// Every file below 50 files; otherwise the first, every tenth read and the last. Files read
+// while the list is still being made (its total 0) are told once it is complete, as a run that
+// lists every file first tells them; only those that may be told are kept till then.
 class ProgressThrottle {
   public:
     ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
         : m_progress(progress), m_total(listTotal) {}
-    void setTotal(int32_t listTotal) { m_total = listTotal; }
-    // Every file below 50 files; otherwise (or while the list is still made, its total 0) the
-    // first, every tenth read and the last.
+
+    void setTotal(int32_t listTotal) {
+        m_total = listTotal;
+        for (const auto& [done, path] : m_early)
+            fileRead(done, path);
+        m_early.clear();
+    }
+
     void fileRead(int32_t filesScanned, const std::string& path) {
         if (!m_progress)
             return;
-        const bool few = m_total > 0 && m_total < 50;
-        bool show = few || filesScanned == 1 || filesScanned == m_total;
-        if (!few && ++m_counter >= 10 && !show) {
-            show = true;
-            m_counter = 0;
+        if (m_total == 0) {
+            if (!m_early.empty() && m_early.back().first > kFew && m_early.back().first % 10 != 0)
+                m_early.back() = {filesScanned, path}; // only the last of these may be told
+            else
+                m_early.emplace_back(filesScanned, path);
+            return;
         }
+        const bool few = m_total < kFew;
+        const bool show =
+            few || filesScanned == 1 || filesScanned % 10 == 0 || filesScanned == m_total;
         if (show)
             m_progress(Progress{filesScanned, m_total, path});
     }
 
   private:
+    static constexpr int32_t kFew = 50;
     const ProgressEvent& m_progress;
     int32_t m_total;
-    int32_t m_counter = 0;
+    std::vector<std::pair<int32_t, std::string>> m_early; // read before the total was known
 };
 
 std::string readStatusText(util::ReadStatus status, int error) {
