@@ -626,8 +626,10 @@ void putListingFirst(SearchResults& listing, SearchResults& results) {
 
 // A find run on several threads searches the files already listed while the walk goes on. The
 // walking thread is one of the `threads`: once the list is complete it searches files too, while
-// it commits. It commits what is done as it goes, so outcomes do not pile up in memory and output
-// begins at once; progress counts against a total of 0 until the list is complete.
+// it commits. Where a sink takes the files as they come, or no progress is told, the walking
+// thread commits what is done as it goes, so outcomes do not pile up in memory and output begins
+// at once; the progress of files committed before the list is complete is told once it is.
+// Otherwise (a run that keeps its results and tells progress) the outcomes wait for the list.
 void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, size_t threads,
                         CompiledRequest& specs, const ProgressEvent& progress,
                         SearchResults& results, const std::stop_token& stop) {
@@ -659,7 +661,8 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
         }
         workers.addJobs(pending.size());
         pending.clear();
-        stopped = stopped || !workers.commitReady(commit, stop);
+        if (!progress || specs.sink != nullptr)
+            stopped = stopped || !workers.commitReady(commit, stop);
     };
     SearchResults listing;
     const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, listing,
