@@ -1,7 +1,7 @@
-// The walk that collects the files to search from the folder and file specifications.
+// The walk that collects the files to search from the Folder(s) and File(s) entries.
 #pragma once
 
-#include "search/specs.h"
+#include "search/entries.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "search/criteria.h"
+#include "search/entries.h"
 #include "search/file_list.h"
 #include "search/records.h"
 #include "search/replace.h"
 #include "search/run.h"
-#include "search/specs.h"

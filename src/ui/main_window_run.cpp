@@ -73,11 +73,8 @@ void MainWindow::runFindSession(const std::shared_ptr<search::FindSession>& sess
     startRun(
         [session, sink, totals = m_runTotals](const search::ProgressEvent& progress,
                                               std::stop_token stop) {
-            const search::ProgressEvent told = [&](const search::Progress& where) {
-                progress(where);
-                sink->handOverIfDue();
-            };
-            const search::FindOutcome outcome = session->run(*totals, told, stop, sink.get());
+            const search::FindOutcome outcome =
+                session->run(*totals, sink->telling(progress), stop, sink.get());
             sink->handOver();
             return outcome.failed ? toQString(outcome.message) : QString();
         },
@@ -161,13 +158,10 @@ void MainWindow::startScriptRun(const script::Script& script, const script::Scri
         [script, run, sink, totals = m_runTotals,
          outcome = m_scriptOutcome](const search::ProgressEvent& progress, std::stop_token stop) {
             script::ScriptRunEvents events;
-            events.progress = [&](const search::Progress& where) {
-                progress(where);
-                sink->handOverIfDue();
-            };
+            events.progress = sink->telling(progress);
             events.sink = sink.get();
-            search::CompiledRequest specs;
-            *outcome = script::runScript(script, run, specs, *totals, events, stop);
+            search::CompiledRequest compiled;
+            *outcome = script::runScript(script, run, compiled, *totals, events, stop);
             sink->handOver();
             return QString();
         },

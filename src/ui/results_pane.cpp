@@ -153,20 +153,15 @@ void ResultsPane::setViewsEnabled(bool enabled) {
 void ResultsPane::startRun(bool shown) {
     showEmpty();
     search::clearMatchResults(m_results);
-    m_folderIndex.clear();
     m_runShown = shown;
 }
 
 results::SummaryTexts ResultsPane::addFound(FoundBatch& batch) {
     const bool first = m_results.files.empty();
     int32_t widest = 1;
-    for (size_t i = 0; i < batch.files.size(); ++i) {
-        search::FileMatches& file = batch.files[i];
-        const auto [folder, added] = m_folderIndex.try_emplace(
-            batch.folders[i], static_cast<int32_t>(m_results.folders.size()));
-        if (added)
-            m_results.folders.push_back(batch.folders[i]);
-        file.folderIndex = folder->second;
+    m_results.folders.insert(m_results.folders.end(), batch.newFolders.begin(),
+                             batch.newFolders.end());
+    for (search::FileMatches& file : batch.files) {
         ++m_results.filesWithMatches;
         m_results.totalMatches += file.numMatches;
         m_results.totalLines += static_cast<int32_t>(file.lines.size());
@@ -191,14 +186,12 @@ results::SummaryTexts ResultsPane::addFound(FoundBatch& batch) {
 
 void ResultsPane::endRun(search::SearchResults&& totals, bool failed) {
     m_runShown = false;
-    m_folderIndex.clear();
     if (failed) {
         showEmpty();
         search::clearMatchResults(m_results);
         return;
     }
-    totals.files = std::move(m_results.files);
-    totals.folders = std::move(m_results.folders);
+    totals.files = std::move(m_results.files); // its folders are the run's own, as the files'
     m_results = std::move(totals);
 }
 

@@ -15,8 +15,6 @@
 
 #include <array>
 #include <functional>
-#include <string>
-#include <unordered_map>
 
 class QAction;
 class QMenu;
@@ -102,7 +100,6 @@ class ResultsPane : public QWidget {
     results::Rows m_rows;
     bool m_rowsLive = false; // the lines view's rows, made as the run's batches came
     bool m_runShown = false; // the run going on is shown as it goes
-    std::unordered_map<std::string, int32_t> m_folderIndex; // of the run going on
     ChangePlan m_plan;
     results::View m_view = results::View::LinesWithMatches;
     int32_t m_uniqueMatchCount = 0;

@@ -10,7 +10,6 @@ constexpr auto kBatchInterval = std::chrono::milliseconds(100);
 
 void WindowSink::fileFound(const search::SearchResults& results, const search::FoundFile& file) {
     m_results = &results;
-    m_batch.folders.push_back(file.path.substr(0, file.path.size() - file.record.fileName.size()));
     m_batch.files.push_back(std::move(file.record));
     handOverIfDue();
 }
@@ -23,6 +22,10 @@ void WindowSink::handOverIfDue() {
 void WindowSink::handOver() {
     if (m_results == nullptr)
         return; // nothing found yet
+    const std::vector<std::string>& folders = m_results->folders;
+    m_batch.newFolders.assign(folders.begin() + static_cast<ptrdiff_t>(m_foldersSent),
+                              folders.end());
+    m_foldersSent = folders.size();
     m_batch.filesScanned = m_results->filesScanned;
     m_batch.binarySkipped = m_results->binarySkipped;
     bool waiting = false;
@@ -34,6 +37,13 @@ void WindowSink::handOver() {
     m_lastHandOver = Clock::now();
     if (!waiting)
         m_wake();
+}
+
+search::ProgressEvent WindowSink::telling(const search::ProgressEvent& progress) {
+    return [this, &progress](const search::Progress& where) {
+        progress(where);
+        handOverIfDue();
+    };
 }
 
 std::vector<FoundBatch> WindowSink::takeBatches() {

@@ -5,6 +5,7 @@
 // still writes.
 #pragma once
 
+#include "search/run.h"
 #include "search/run_sink.h"
 
 #include <chrono>
@@ -19,7 +20,9 @@ namespace kestrava::ui {
 
 // Files found since the last batch, with the run's counts when it was handed over.
 struct FoundBatch {
-    std::vector<std::string> folders; // each file's folder, ending with "/"
+    // The run's folders listed since the last batch: they follow those before in
+    // SearchResults::folders, where the files' folderIndex points.
+    std::vector<std::string> newFolders;
     std::vector<search::FileMatches> files;
     int32_t filesScanned = 0;
     int32_t binarySkipped = 0;
@@ -32,9 +35,10 @@ class WindowSink final : public search::RunSink {
     explicit WindowSink(std::function<void()> wake) : m_wake(std::move(wake)) {}
 
     void fileFound(const search::SearchResults& results, const search::FoundFile& file) override;
-    // Hands over what is gathered once the last batch went 100 ms ago; told of progress, so that
-    // a batch does not wait for the next file found.
+    // Hands over what is gathered once the last batch went 100 ms ago.
     void handOverIfDue();
+    // `progress`, then handOverIfDue: a batch need not wait for the next file found.
+    search::ProgressEvent telling(const search::ProgressEvent& progress);
     // Hands over what is gathered (at the end of the run).
     void handOver();
     // On the window's thread: the batches handed over since it last took them, in order.
@@ -44,7 +48,8 @@ class WindowSink final : public search::RunSink {
     using Clock = std::chrono::steady_clock;
     std::function<void()> m_wake;
     FoundBatch m_batch;                               // gathered on the recording thread
-    const search::SearchResults* m_results = nullptr; // the run's, for its counts
+    const search::SearchResults* m_results = nullptr; // the run's, for its counts and folders
+    size_t m_foldersSent = 0;
     Clock::time_point m_lastHandOver{};
     std::mutex m_lock;
     std::vector<FoundBatch> m_handedOver; // under m_lock
