@@ -201,10 +201,9 @@ class QuietSink final : public search::RunSink {
     std::stop_source* m_stop;
 };
 
-// Where a run's findings go as they are found, so that memory does not grow with them: the lines
-// and matches views as text or rich text, JSON, a preview's diffs, or nowhere (--quiet). None
-// where the output needs the whole results (the unique views, --interactive); those keep them. A
-// failure is then told after what was written before it.
+// Where a run's findings go as they are found, so that memory does not grow with them: a view as
+// text or rich text, JSON, a preview's diffs, or nowhere (--quiet). None for --interactive, which
+// needs the whole results. A failure is then told after what was written before it.
 class StreamedOutput {
   public:
     StreamedOutput(const CliOptions& options, Console& console, bool replacing,
@@ -222,8 +221,7 @@ class StreamedOutput {
                                                 options.scan.contextAfter, write);
         } else if (options.preview) {
             m_sink = std::make_unique<DiffSink>(console.out);
-        } else if (options.view == results::View::LinesWithMatches ||
-                   options.view == results::View::MatchesOnly) {
+        } else {
             m_sink = std::make_unique<results::ExportWhileRunning>(
                 exportHeader(options, console), options.view, !options.filenamesOnly, write,
                 options.richText);
@@ -254,18 +252,7 @@ void printResults(const CliOptions& options, const search::SearchResults& result
     int32_t unique = 0;
     if (auto* text = streamed.as<results::ExportWhileRunning>()) {
         text->finish();
-    } else if (streamed.sink() == nullptr) {
-        results::Rows rows;
-        unique = results::buildResultRows(results, options.view, rows);
-        const results::ExportHeader header = exportHeader(options, console);
-        if (options.richText)
-            console.out << results::buildRichText(
-                results::buildResultLines(results, rows, header, !options.filenamesOnly));
-        else
-            results::writeResultText(
-                results, rows, header, !options.filenamesOnly, [&](std::string_view block) {
-                    console.out.write(block.data(), static_cast<std::streamsize>(block.size()));
-                });
+        unique = text->uniqueCount();
     }
     console.out.flush();
     console.err << results::summaryLine(results::summaryTexts(results, options.view, unique))

@@ -1,9 +1,11 @@
 // Summary texts and the export text of the results.
+#include "results/distinct_matches.h"
 #include "results/results.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <numeric>
 #include <stdexcept>
 
 namespace kestrava::results {
@@ -288,54 +290,21 @@ void appendRowLines(const search::SearchResults& results, const Rows& rows,
     }
 }
 
-// Appends each line of the export text to `out` in turn and calls lineDone(out) after each, so
-// a caller may keep lines apart or let them run on in one block.
-template <typename LineDone>
-void appendEachLine(const search::SearchResults& results, const Rows& rows,
-                    const ExportHeader& header, bool details, std::string& out, LineDone lineDone,
-                    const Spill& spill = {}) {
-    if (rows.empty()) {
-        for (const char* line : {"No matches found", "", ""}) {
-            out += line;
-            lineDone(out);
-        }
-        return;
-    }
-    appendHeaderLines(header, out, lineDone);
-    appendRowLines(results, rows, header, details, out, lineDone, spill);
-    lineDone(out);
-}
-
 } // namespace
-
-void writeResultText(const search::SearchResults& results, const Rows& rows,
-                     const ExportHeader& header, bool details,
-                     const std::function<void(std::string_view)>& write) {
-    std::string block;
-    block.reserve(kBlock + 4096);
-    const Spill handOn = [&write](std::string& text) {
-        write(text);
-        text.clear();
-    };
-    appendEachLine(
-        results, rows, header, details, block,
-        [&](std::string& text) {
-            text += '\n';
-            if (text.size() >= kBlock)
-                handOn(text);
-        },
-        handOn);
-    write(block);
-}
 
 std::vector<std::string> buildResultLines(const search::SearchResults& results, const Rows& rows,
                                           const ExportHeader& header, bool details) {
+    if (rows.empty())
+        return {"No matches found", "", ""};
     std::vector<std::string> lines;
     std::string line;
-    appendEachLine(results, rows, header, details, line, [&lines](std::string& text) {
+    const auto lineDone = [&lines](std::string& text) {
         lines.push_back(text);
         text.clear();
-    });
+    };
+    appendHeaderLines(header, line, lineDone);
+    appendRowLines(results, rows, header, details, line, lineDone);
+    lines.emplace_back();
     return lines;
 }
 
@@ -394,10 +363,22 @@ class ExportWhileRunning::LineEnd {
     size_t m_start = 0; // where the text not yet escaped begins
 };
 
+// The row texts of a unique view, one per distinct match text, as they will be written.
+struct ExportWhileRunning::UniqueRows {
+    explicit UniqueRows(bool inOrder) : sorted(inOrder) {}
+    bool sorted;
+    DistinctMatches distinct{1024, true};
+    std::string texts;
+    std::vector<size_t> ends; // of each row's text
+};
+
 ExportWhileRunning::ExportWhileRunning(ExportHeader header, View view, bool details, Write write,
                                        bool richText)
     : m_header(std::move(header)), m_matchesOnly(view == View::MatchesOnly), m_details(details),
-      m_rich(richText), m_write(std::move(write)), m_lineEnd(std::make_unique<LineEnd>(richText)) {}
+      m_rich(richText), m_write(std::move(write)), m_lineEnd(std::make_unique<LineEnd>(richText)) {
+    if (view == View::UniqueMatches || view == View::UniqueMatchesSorted)
+        m_unique = std::make_unique<UniqueRows>(view == View::UniqueMatchesSorted);
+}
 
 ExportWhileRunning::~ExportWhileRunning() = default;
 
@@ -440,7 +421,7 @@ std::string ExportWhileRunning::make(const search::SearchedFile& searched) const
     // back from the file, which goes out a block at a time.
     constexpr size_t kMostLinesAhead = 16384;
     const search::FileMatches& file = searched.record;
-    if (file.lines.size() > kMostLinesAhead || searched.linesAhead > 0 || file.lineSource)
+    if (m_unique || file.lines.size() > kMostLinesAhead || searched.linesAhead > 0 || file.lineSource)
         return {};
     const LentFile lent(searched.path, searched.record);
     Rows rows;
@@ -486,6 +467,10 @@ void ExportWhileRunning::start() {
 
 void ExportWhileRunning::fileFound(const search::SearchResults& /*results*/,
                                    const search::FoundFile& found) {
+    if (m_unique) {
+        keepUniqueRows(found);
+        return;
+    }
     if (!m_foundAny) {
         start();
         appendHeaderLines(m_header, m_block, std::ref(*m_lineEnd));
@@ -524,7 +509,50 @@ void ExportWhileRunning::flush() {
     m_block.clear();
 }
 
+void ExportWhileRunning::keepUniqueRows(const search::FoundFile& found) {
+    const LentFile lent(found.path, found.record);
+    const search::MatchedLineArray& lines = lent.results().files.front().lines;
+    for (size_t l = 0; l < lines.size(); ++l)
+        for (size_t m = 0; m < lines[l].matchCount(); ++m)
+            if (m_unique->distinct.insert(matchText(lines[l], m))) {
+                const Row row{RowKind::Match, 0, static_cast<int32_t>(l), static_cast<int32_t>(m)};
+                appendRowText(lent.results(), row, m_header, m_unique->texts, {});
+                m_unique->ends.push_back(m_unique->texts.size());
+            }
+}
+
+int32_t ExportWhileRunning::uniqueCount() const {
+    return m_unique ? static_cast<int32_t>(m_unique->ends.size()) : 0;
+}
+
+void ExportWhileRunning::writeUniqueRows() {
+    const std::vector<size_t>& ends = m_unique->ends;
+    m_foundAny = !ends.empty();
+    if (!m_foundAny)
+        return;
+    start();
+    appendHeaderLines(m_header, m_block, std::ref(*m_lineEnd));
+    if (!m_details)
+        return;
+    std::vector<uint32_t> order;
+    if (m_unique->sorted) {
+        order = m_unique->distinct.collationOrder();
+    } else {
+        order.resize(ends.size());
+        std::iota(order.begin(), order.end(), 0);
+    }
+    for (const uint32_t row : order) {
+        const size_t begin = row == 0 ? 0 : ends[row - 1];
+        m_block.append(m_unique->texts, begin, ends[row] - begin);
+        (*m_lineEnd)(m_block);
+        if (m_block.size() >= kBlock)
+            flush();
+    }
+}
+
 void ExportWhileRunning::finish() {
+    if (m_unique)
+        writeUniqueRows();
     start();
     const std::vector<std::string_view> last =
         m_foundAny ? std::vector<std::string_view>{""}

@@ -90,15 +90,11 @@ ExportHeader makeExportHeader(HeaderKind kind, const search::Criteria& criteria,
 // and a final empty line; "No matches found" and two empty lines when there are no rows.
 std::vector<std::string> buildResultLines(const search::SearchResults& results, const Rows& rows,
                                           const ExportHeader& header, bool details);
-// The same lines, each ended by "\n", handed to `write` in blocks of about a megabyte: printing a
-// million rows this way needs neither a list of them nor a string per row.
-void writeResultText(const search::SearchResults& results, const Rows& rows,
-                     const ExportHeader& header, bool details,
-                     const std::function<void(std::string_view)>& write);
-// The export text of the lines or matches view written while a run goes on, as its sink, about
-// a megabyte at a time, so that memory does not grow with the text: all it writes is what
-// writeResultText gives for the finished results, or with richText, what buildRichText makes of
-// buildResultLines.
+// The export text of a view written while a run goes on, as its sink, about a megabyte at a
+// time, so that memory does not grow with the text: all it writes is buildResultLines' lines for
+// the finished results, each ended by "\n", or with richText, what buildRichText makes of them.
+// The lines and matches views go out file by file; a unique view keeps one row per distinct
+// text and goes out at the finish.
 class ExportWhileRunning final : public search::RunSink {
   public:
     using Write = std::function<void(std::string_view)>;
@@ -107,10 +103,10 @@ class ExportWhileRunning final : public search::RunSink {
     ~ExportWhileRunning() override;
     ExportWhileRunning(const ExportWhileRunning&) = delete;
     ExportWhileRunning& operator=(const ExportWhileRunning&) = delete;
-    bool readsLongLinesBack() const override { return true; }
+    bool readsLongLinesBack() const override { return !m_unique; }
     // A file's rows, worked out on the thread that searched it.
     std::string make(const search::SearchedFile& file) const override;
-    bool makesLinesAhead() const override { return true; }
+    bool makesLinesAhead() const override { return !m_unique; }
     void makeLines(const search::SearchedFile& file, const Write& write) const override;
     // Writes the file's rows: those made ahead, or else worked out now.
     void fileFound(const search::SearchResults& results, const search::FoundFile& file) override;
@@ -118,10 +114,15 @@ class ExportWhileRunning final : public search::RunSink {
     void flush();
     // Writes the rest of the text ("No matches found" when no file was recorded).
     void finish();
+    // The rows of a unique view so far.
+    int32_t uniqueCount() const;
 
   private:
     class LineEnd;
+    struct UniqueRows;
     void start();
+    void keepUniqueRows(const search::FoundFile& file);
+    void writeUniqueRows();
 
     ExportHeader m_header;
     bool m_matchesOnly;
@@ -133,6 +134,7 @@ class ExportWhileRunning final : public search::RunSink {
     std::string m_block;                // held back until it reaches about a megabyte
     std::unique_ptr<LineEnd> m_lineEnd; // of the lines made into m_block
     Rows m_rows;                        // one file's, reused
+    std::unique_ptr<UniqueRows> m_unique; // of a unique view
 };
 
 // The lines as a rich-text document (code page 1252, one paragraph per line).

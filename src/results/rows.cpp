@@ -1,5 +1,5 @@
 // The row table of each view.
-#include "results/collation.h"
+#include "results/distinct_matches.h"
 #include "results/results.h"
 #include "results/text_set.h"
 
@@ -24,53 +24,22 @@ void buildFileRows(const search::SearchResults& results, bool matchesOnly, Rows&
         appendFileRows(results, f, matchesOnly, rows);
 }
 
-// Eight bytes of a key from `from` on as a number that orders as the bytes do (short keys
-// padded with zeros, which order first, as a shorter key does).
-uint64_t keyPart(std::string_view key, size_t from) {
-    uint64_t part = 0;
-    for (size_t i = from; i < from + 8; ++i)
-        part = (part << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
-    return part;
-}
-
-// One row per text not seen before, comparing collation keys; exact repeats, the common case,
-// never need a key.
+// One row per distinct text, in the order first seen or in collation order.
 void buildUniqueRows(const search::SearchResults& results, bool sorted, Rows& rows) {
-    MatchCollator collator;
-    const auto expected = static_cast<size_t>(results.totalMatches);
-    TextSet seenTexts(expected, false); // views into the results' line texts
-    TextSet seenKeys(expected / 4, true);
+    // Views into the results' line texts, which outlive the set.
+    DistinctMatches distinct(static_cast<size_t>(results.totalMatches), false);
     forEachMatch(results, [&](int32_t f, int32_t l, int32_t m) {
         const search::MatchedLine& line =
             results.files[static_cast<size_t>(f)].lines[static_cast<size_t>(l)];
-        const std::string_view text = matchText(line, static_cast<size_t>(m));
-        if (seenTexts.insert(text) && seenKeys.insert(collator.sortKeyView(text)))
-            rows.push_back({RowKind::Match, f, l, m}); // row i has key i
+        if (distinct.insert(matchText(line, static_cast<size_t>(m))))
+            rows.push_back({RowKind::Match, f, l, m});
     });
     if (!sorted)
         return;
-    // Most comparisons are settled by the keys' first sixteen bytes, held in the entry as two
-    // numbers: the keys themselves lie all over memory.
-    struct OrderEntry {
-        uint64_t high;
-        uint64_t low;
-        std::string_view key;
-        uint32_t row;
-    };
-    std::vector<OrderEntry> order(rows.size());
-    for (uint32_t i = 0; i < order.size(); ++i) {
-        const std::string_view key = seenKeys.text(i);
-        order[i] = {keyPart(key, 0), keyPart(key, 8), key, i};
-    }
-    std::sort(order.begin(), order.end(), [](const OrderEntry& a, const OrderEntry& b) {
-        if (a.high != b.high)
-            return a.high < b.high;
-        return a.low != b.low ? a.low < b.low : a.key < b.key;
-    });
     Rows ordered;
     ordered.reserve(rows.size());
-    for (const OrderEntry& entry : order)
-        ordered.push_back(rows[entry.row]);
+    for (const uint32_t row : distinct.collationOrder())
+        ordered.push_back(rows[row]);
     rows = std::move(ordered);
 }
 
@@ -171,6 +140,52 @@ int32_t buildResultRows(const search::SearchResults& results, View view, Rows& r
         return static_cast<int32_t>(rows.size());
     }
     return 0;
+}
+
+namespace {
+
+// Eight bytes of a key from `from` on as a number that orders as the bytes do (short keys
+// padded with zeros, which order first, as a shorter key does).
+uint64_t keyPart(std::string_view key, size_t from) {
+    uint64_t part = 0;
+    for (size_t i = from; i < from + 8; ++i)
+        part = (part << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    return part;
+}
+
+} // namespace
+
+DistinctMatches::DistinctMatches(size_t expected, bool copyTexts)
+    : m_texts(expected, copyTexts), m_keys(expected / 4, true) {}
+
+bool DistinctMatches::insert(std::string_view text) {
+    return m_texts.insert(text) && m_keys.insert(m_collator.sortKeyView(text));
+}
+
+std::vector<uint32_t> DistinctMatches::collationOrder() const {
+    // Most comparisons are settled by the keys' first sixteen bytes, held in the entry as two
+    // numbers: the keys themselves lie all over memory.
+    struct OrderEntry {
+        uint64_t high;
+        uint64_t low;
+        std::string_view key;
+        uint32_t number;
+    };
+    std::vector<OrderEntry> order(m_keys.size());
+    for (uint32_t i = 0; i < order.size(); ++i) {
+        const std::string_view key = m_keys.text(i);
+        order[i] = {keyPart(key, 0), keyPart(key, 8), key, i};
+    }
+    std::sort(order.begin(), order.end(), [](const OrderEntry& a, const OrderEntry& b) {
+        if (a.high != b.high)
+            return a.high < b.high;
+        return a.low != b.low ? a.low < b.low : a.key < b.key;
+    });
+    std::vector<uint32_t> numbers;
+    numbers.reserve(order.size());
+    for (const OrderEntry& entry : order)
+        numbers.push_back(entry.number);
+    return numbers;
 }
 
 } // namespace kestrava::results

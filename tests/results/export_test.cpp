@@ -107,11 +107,12 @@ std::string written(const std::function<void(const std::function<void(std::strin
 }
 
 // Written file by file while a run records them (or rendered where each was searched, whole or a
-// few lines at a time as it was searched), the text of the lines and matches views is the one
-// made from the finished results, as text or rich text, in every header mode and with or
-// without details; and a run without matches says so.
+// few lines at a time as it was searched), the text of every view is the one made from the
+// finished results, as text or rich text, in every header mode and with or without details; and
+// a run without matches says so.
 TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
-    for (const View view : {View::LinesWithMatches, View::MatchesOnly})
+    for (const View view : {View::LinesWithMatches, View::MatchesOnly, View::UniqueMatches,
+                            View::UniqueMatchesSorted})
         for (const auto& [detailsShown, richText] :
              {std::pair{true, false}, std::pair{false, false}, std::pair{true, true},
               std::pair{false, true}})
@@ -121,7 +122,10 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                 const bool rich = richText;
                 const ExportHeader header{mode, "/src<+>", "*.txt", "a|b", "x", ""};
                 Rows rows;
-                buildResultRows(m_results, view, rows);
+                const int32_t unique = buildResultRows(m_results, view, rows);
+                std::string expected;
+                for (const std::string& line : buildResultLines(m_results, rows, header, details))
+                    expected += line + '\n';
                 EXPECT_EQ(
                     written([&](const auto& write) {
                         ExportWhileRunning running(header, view, details, write, rich);
@@ -133,7 +137,7 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                             const size_t index = static_cast<size_t>(&file - results.files.data());
                             std::string made;
                             std::shared_ptr<util::TextSpill> ahead;
-                            if (index % 2 == 1) {
+                            if (index % 2 == 1 || !running.makesLinesAhead()) {
                                 made = running.make({path, file, ""});
                                 EXPECT_EQ(file.lines.size(), m_results.files[index].lines.size());
                             } else {
@@ -148,11 +152,10 @@ TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
                             running.fileFound(results, {path, file, made, ahead.get()});
                         }
                         running.finish();
+                        EXPECT_EQ(running.uniqueCount(), unique);
                     }),
                     rich ? buildRichText(buildResultLines(m_results, rows, header, details))
-                         : written([&](const auto& write) {
-                               writeResultText(m_results, rows, header, details, write);
-                           }))
+                         : expected)
                     << static_cast<int>(view) << details << rich << static_cast<int>(mode);
             }
     for (const bool rich : {false, true})
