@@ -175,10 +175,14 @@ using Clock = std::chrono::steady_clock;
 class DiffSink final : public search::RunSink {
   public:
     explicit DiffSink(std::ostream& out) : m_out(out) {}
+    std::string make(const search::SearchedFile& file) const override {
+        return file.replaced == nullptr ? std::string()
+                                        : search::unifiedDiff(file.text, *file.replaced, file.path);
+    }
     void fileFound(const search::SearchResults& /*results*/,
                    const search::FoundFile& file) override {
-        m_out << file.record.plannedDiff;
-        m_changed = m_changed || !file.record.plannedDiff.empty();
+        m_out << file.made;
+        m_changed = m_changed || !file.made.empty();
     }
     bool changed() const { return m_changed; }
 

@@ -243,7 +243,7 @@ class PatternTable {
     using Replaced = std::function<void(uint32_t start, uint32_t end, std::string_view text)>;
     // Output = target from startAt (1-based) with up to maxReplacements (< 0: all) non-empty
     // matches replaced by the expanded template. Raises 14 for startAt < 1, 25 for a bad template.
-    void replace(int32_t patternID, const std::string& target, const std::string& replaceTemplate,
+    void replace(int32_t patternID, std::string_view target, const std::string& replaceTemplate,
                  int32_t maxReplacements, int32_t startAt, std::string& output,
                  const Replaced& replaced = {});
 

@@ -181,7 +181,7 @@ void appendGrowing(std::string& output, const char* bytes, size_t count) {
 
 } // namespace
 
-void PatternTable::replace(int32_t patternID, const std::string& target,
+void PatternTable::replace(int32_t patternID, std::string_view target,
                            const std::string& replaceTemplate, int32_t maxReplacements,
                            int32_t startAt, std::string& output, const Replaced& replaced) {
     if (startAt < 1)

@@ -17,7 +17,7 @@ std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace);
 // Applies every replacing item in order, each to all its matches, to `text`. With
 // `replacements`, each replacement is told there when one item alone replaces (a later item
 // would change what an earlier one put in).
-std::string replacedText(CompiledRequest& specs, std::string text,
+std::string replacedText(CompiledRequest& specs, std::string_view text,
                          std::vector<Replacement>* replacements = nullptr);
 // Writes the replaced text of fullPath, which was read as `read`: over that very file, or into
 // its kesReplace copy. Returns "" when written, otherwise why it was not (the file is left as it

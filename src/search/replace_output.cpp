@@ -21,7 +21,7 @@ std::string replaceOutputName(const std::string& fullPath, bool replaceInPlace) 
     return fullPath.substr(0, nameStart) + "kesReplace/" + fullPath.substr(nameStart);
 }
 
-std::string replacedText(CompiledRequest& specs, std::string text,
+std::string replacedText(CompiledRequest& specs, std::string_view text,
                          std::vector<Replacement>* replacements) {
     const auto replacing = std::count_if(specs.items.begin(), specs.items.end(),
                                          [](const ReplaceRule& item) { return item.doReplace; });
@@ -31,15 +31,18 @@ std::string replacedText(CompiledRequest& specs, std::string text,
             replacements->push_back(
                 {static_cast<int32_t>(start), static_cast<int32_t>(end), std::string(put)});
         };
+    // The first item reads the text itself, each later one what the one before made.
+    std::string current(replacing == 0 ? text : std::string_view());
     std::string replaced;
     for (const ReplaceRule& item : specs.items) {
         if (!item.doReplace)
             continue;
         // Every match: the user confirmed "Replace all matches".
         specs.regEx.replace(item.patternID, text, item.replaceWith, -1, 1, replaced, tell);
-        text.swap(replaced);
+        current.swap(replaced);
+        text = current;
     }
-    return text;
+    return current;
 }
 
 std::string writeReplacedText(const util::WriteRoots& roots, const std::string& fullPath,

@@ -262,21 +262,21 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                     outcome.textLines += textLinesOf(file.lines);
                 const bool replacing = file.numMatches > 0 && specs.replace;
                 std::string replaced =
-                    replacing ? replacedText(specs, std::string(content),
+                    replacing ? replacedText(specs, content,
                                              specs.options.keepReplacements ? &file.replacements
                                                                             : nullptr)
                               : "";
-                if (replacing && specs.options.planOnly) { // nothing is written
-                    file.plannedDiff = unifiedDiff(content, replaced, path);
-                    if (specs.options.keepReplacements) // the changes will be applied one by one
-                        keepPlannedChanges(content, replaced, file);
-                    replaced.clear();
-                }
+                // The changes of a plan will be applied one by one.
+                if (replacing && specs.options.planOnly && specs.options.keepReplacements)
+                    keepPlannedChanges(content, replaced, file);
                 if (file.numMatches > 0 && specs.sink != nullptr) {
                     seen.elapsed = outcome.elapsed = std::chrono::steady_clock::now() - opened;
                     seen.linesAhead = linesAhead;
+                    seen.replaced = replacing ? &replaced : nullptr;
                     outcome.made = specs.sink->make(seen);
                 }
+                if (specs.options.planOnly) // nothing is written
+                    std::string().swap(replaced);
                 outcome.file = std::move(file);
                 outcome.replaced = replacing && !specs.options.planOnly;
                 if (outcome.replaced && specs.options.undoJournal != nullptr) {
