@@ -176,13 +176,21 @@ class DiffSink final : public search::RunSink {
   public:
     explicit DiffSink(std::ostream& out) : m_out(out) {}
     std::string make(const search::SearchedFile& file) const override {
-        return file.replaced == nullptr ? std::string()
-                                        : search::unifiedDiff(file.text, *file.replaced, file.path);
+        // A large diff is set aside as it is made, not held.
+        return file.replaced == nullptr
+                   ? std::string()
+                   : search::unifiedDiff(file.text, *file.replaced, file.path, file.setAside);
     }
     void fileFound(const search::SearchResults& /*results*/,
                    const search::FoundFile& file) override {
+        const auto write = [this](std::string_view text) {
+            m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        };
+        if (file.madeAhead != nullptr && !file.madeAhead->writeTo(write))
+            throw std::runtime_error("Read Error: the diff set aside for " + file.path +
+                                     " could not be read back");
         m_out << file.made;
-        m_changed = m_changed || !file.made.empty();
+        m_changed = m_changed || file.madeAhead != nullptr || !file.made.empty();
     }
     bool changed() const { return m_changed; }
 

@@ -4,6 +4,7 @@
 
 #include "search/run.h"
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -28,9 +29,11 @@ std::string writeReplacedText(const util::WriteRoots& roots, const std::string& 
 // The unified diff from oldText to newText ("--- a/<path>", "+++ b/<path>", hunks with three
 // lines of context) that git apply and patch -p1 accept; "" when they are equal. An absolute
 // path loses its first "/", so the diff applies from the root folder; "." steps are dropped.
-// Names are quoted as git quotes them.
+// Names are quoted as git quotes them. With `write`, the diff is handed to it about a megabyte
+// at a time and only the rest is returned.
+using DiffWrite = std::function<void(std::string_view)>;
 std::string unifiedDiff(std::string_view oldText, std::string_view newText,
-                        const std::string& path);
+                        const std::string& path, const DiffWrite& write = {});
 // One view per change; `changes` are by start.
 std::vector<ChangeView> viewsOfChanges(std::string_view text,
                                        const std::vector<Replacement>& changes);

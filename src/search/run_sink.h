@@ -23,6 +23,9 @@ struct SearchedFile {
     const std::string* replaced = nullptr; // what a replacing run makes of them
     std::chrono::nanoseconds elapsed{}; // from the file's opening to now
     size_t linesAhead = 0; // lines made ahead (RunSink::makeLines) and no longer in the record
+    // Sets output too large to hold aside, out of memory, to come before what make returns
+    // (FoundFile::madeAhead).
+    std::function<void(std::string_view)> setAside{};
 };
 
 // A file with matches, recorded: its counts are in the run's results already, and its replaced
@@ -31,7 +34,7 @@ struct FoundFile {
     const std::string& path;
     FileMatches& record;   // the sink's to take from; what it leaves is let go
     std::string_view made; // what the sink's first half made of it
-    // Rows its first half made while the file was searched (see RunSink::makeLines); they come
+    // What its first half set aside (see RunSink::makeLines, SearchedFile::setAside); it comes
     // before what `made` and the lines left in the record give.
     const util::TextSpill* madeAhead = nullptr;
     bool refused = false; // a replacing run did not write it (see SearchResults::notReplaced)

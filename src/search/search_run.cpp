@@ -196,23 +196,20 @@ int64_t textLinesOf(const MatchedLineArray& lines) {
 }
 
 // A file with very many matched lines is made into the sink's output as it is searched, a few
-// thousand lines at a time, into `spill` (counting them in linesAhead): its lines are never all
+// thousand lines at a time, set aside (counting them in linesAhead): its lines are never all
 // kept. Not with several items, whose lines come item after item, nor with context lines, which
 // need them all.
 std::function<void(MatchedLineArray&)> makingAhead(const CompiledRequest& specs,
                                                    const SearchedFile& searched,
-                                                   std::shared_ptr<util::TextSpill>& spill,
                                                    size_t& linesAhead, int64_t& textLines) {
     const ScanOptions& options = specs.options;
     if (specs.sink == nullptr || !specs.sink->makesLinesAhead() || specs.replace ||
         specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0)
         return {};
-    return [&specs, &searched, &spill, &linesAhead, &textLines](MatchedLineArray& lines) {
+    return [&specs, &searched, &linesAhead, &textLines](MatchedLineArray& lines) {
         linesAhead += lines.size();
         textLines += textLinesOf(lines);
-        if (!spill)
-            spill = std::make_shared<util::TextSpill>();
-        specs.sink->makeLines(searched, [&spill](std::string_view text) { spill->append(text); });
+        specs.sink->makeLines(searched, searched.setAside);
     };
 }
 
@@ -254,10 +251,14 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 if (readsLinesBack(specs))
                     file.lineSource = text.file();
                 SearchedFile seen{path, file, content};
+                seen.setAside = [&spill](std::string_view made) {
+                    if (!spill)
+                        spill = std::make_shared<util::TextSpill>();
+                    spill->append(made);
+                };
                 file.numMatches =
                     searchBuffer(specs, content, file,
-                                 makingAhead(specs, seen, spill, linesAhead, outcome.textLines));
-                outcome.madeAhead = spill;
+                                 makingAhead(specs, seen, linesAhead, outcome.textLines));
                 if (specs.sink != nullptr)
                     outcome.textLines += textLinesOf(file.lines);
                 const bool replacing = file.numMatches > 0 && specs.replace;
@@ -275,6 +276,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                     seen.replaced = replacing ? &replaced : nullptr;
                     outcome.made = specs.sink->make(seen);
                 }
+                outcome.madeAhead = spill;
                 if (specs.options.planOnly) // nothing is written
                     std::string().swap(replaced);
                 outcome.file = std::move(file);

@@ -11,6 +11,8 @@ namespace kestrava::search {
 namespace {
 
 constexpr int32_t kContextLines = 3;
+// A diff handed on in pieces goes in pieces of about this size.
+constexpr size_t kDiffBlock = size_t{1} << 20;
 // Beyond this many differing lines the edit script is not worked out line by line: the file
 // is given as one change, which applies just as well. The search keeps one row of diagonals per
 // step, so this bounds its memory to about 16 MB.
@@ -118,29 +120,33 @@ std::string hunkHeader(int32_t oldStart, int32_t oldCount, int32_t newStart, int
 
 void appendHunk(const std::vector<Edit>& edits, size_t first, size_t last,
                 const std::vector<std::string_view>& oldLines,
-                const std::vector<std::string_view>& newLines, std::string& out) {
+                const std::vector<std::string_view>& newLines, std::string& out,
+                const DiffWrite& write) {
     int32_t oldCount = 0;
     int32_t newCount = 0;
-    std::string body;
+    for (size_t e = first; e < last; ++e) {
+        oldCount += edits[e].kind != EditKind::Add ? 1 : 0;
+        newCount += edits[e].kind != EditKind::Remove ? 1 : 0;
+    }
+    out += hunkHeader(edits[first].oldLine, oldCount, edits[first].newLine, newCount);
     for (size_t e = first; e < last; ++e) {
         const Edit& edit = edits[e];
         switch (edit.kind) {
         case EditKind::Keep:
-            appendLine(body, ' ', oldLines[static_cast<size_t>(edit.oldLine)]);
-            ++oldCount, ++newCount;
+            appendLine(out, ' ', oldLines[static_cast<size_t>(edit.oldLine)]);
             break;
         case EditKind::Remove:
-            appendLine(body, '-', oldLines[static_cast<size_t>(edit.oldLine)]);
-            ++oldCount;
+            appendLine(out, '-', oldLines[static_cast<size_t>(edit.oldLine)]);
             break;
         case EditKind::Add:
-            appendLine(body, '+', newLines[static_cast<size_t>(edit.newLine)]);
-            ++newCount;
+            appendLine(out, '+', newLines[static_cast<size_t>(edit.newLine)]);
             break;
         }
+        if (write && out.size() >= kDiffBlock) {
+            write(out);
+            out.clear();
+        }
     }
-    out += hunkHeader(edits[first].oldLine, oldCount, edits[first].newLine, newCount);
-    out += body;
 }
 
 // A name as git writes it on a "---" or "+++" line. One holding a control byte, '"', '\\' or a
@@ -193,7 +199,8 @@ std::vector<size_t> lineStarts(const std::vector<std::string_view>& lines) {
 
 std::vector<Edit> editsBetween(const std::vector<std::string_view>& oldLines,
                                const std::vector<std::string_view>& newLines) {
-    return editScript(oldLines, newLines).value_or(replaceAll(oldLines.size(), newLines.size()));
+    std::optional<std::vector<Edit>> script = editScript(oldLines, newLines);
+    return script ? std::move(*script) : replaceAll(oldLines.size(), newLines.size());
 }
 
 } // namespace
@@ -226,7 +233,7 @@ std::vector<Replacement> changedLineRuns(std::string_view oldText, std::string_v
 }
 
 std::string unifiedDiff(std::string_view oldText, std::string_view newText,
-                        const std::string& path) {
+                        const std::string& path, const DiffWrite& write) {
     if (oldText == newText)
         return {};
     const std::vector<std::string_view> oldLines = splitLines(oldText);
@@ -246,18 +253,21 @@ std::string unifiedDiff(std::string_view oldText, std::string_view newText,
     std::string out = "--- " + headerName("a/", name) + "\n+++ " + headerName("b/", name) + "\n";
     // Hunks: each run of changes with up to three kept lines around it, joined with the next
     // run when no more than six kept lines lie between them.
-    std::vector<size_t> changes;
-    for (size_t e = 0; e < edits.size(); ++e)
-        if (edits[e].kind != EditKind::Keep)
-            changes.push_back(e);
+    const auto changeFrom = [&edits](size_t e) {
+        while (e < edits.size() && edits[e].kind == EditKind::Keep)
+            ++e;
+        return e;
+    };
     const size_t context = kContextLines;
-    for (size_t c = 0; c < changes.size();) {
-        const size_t first = changes[c] >= context ? changes[c] - context : 0;
-        size_t lastChange = changes[c];
-        for (++c; c < changes.size() && changes[c] - lastChange - 1 <= 2 * context; ++c)
-            lastChange = changes[c];
+    for (size_t change = changeFrom(0); change < edits.size();) {
+        const size_t first = change >= context ? change - context : 0;
+        size_t lastChange = change;
+        for (change = changeFrom(change + 1);
+             change < edits.size() && change - lastChange - 1 <= 2 * context;
+             change = changeFrom(change + 1))
+            lastChange = change;
         appendHunk(edits, first, std::min(edits.size(), lastChange + 1 + context), oldLines,
-                   newLines, out);
+                   newLines, out, write);
     }
     return out;
 }

@@ -115,6 +115,27 @@ TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
         for (const Replacement& run : runs)
             EXPECT_TRUE(run.start == 0 || oldText[static_cast<size_t>(run.start) - 1] == '\n');
     }
+    // A diff of megabytes, handed on in pieces as it is made, is the same diff; so is one with
+    // more changes than the line-by-line script takes, given as one change.
+    for (const int every : {10, 1}) { // lines changed: 200 (many hunks), or all of them
+        std::string oldText;
+        std::string newText;
+        const std::string tail(3000, 'x');
+        for (int i = 0; i < 2000; ++i) {
+            oldText += "line " + std::to_string(i) + tail + "\n";
+            newText += (i % every == 0 ? "LINE " : "line ") + std::to_string(i) + tail + "\n";
+        }
+        std::string pieces;
+        size_t largest = 0;
+        pieces += unifiedDiff(oldText, newText, "x", [&](std::string_view piece) {
+            pieces += piece;
+            largest = std::max(largest, piece.size());
+        });
+        EXPECT_GT(pieces.size(), size_t{2} << 20);
+        EXPECT_LT(largest, size_t{1} << 21);
+        EXPECT_EQ(pieces, unifiedDiff(oldText, newText, "x"));
+        EXPECT_EQ(applyDiff(oldText, pieces), newText);
+    }
 }
 
 TEST(UnifiedDiff, NamesAreQuotedAsGitQuotesThemSoNoneLeavesItsLine) {
