@@ -31,8 +31,8 @@ const char* const kFooter =
     "Each command's options: kestrava-cli find --help (and replace, script, undo).\n"
     "A replace or script run can be undone: kestrava-cli undo puts back what the last one\n"
     "changed.\n"
-    "Every output but the unique views is written as the search goes on: an error is told\n"
-    "after what was found before it.\n"
+    "Every output but the unique views, which keep one row per distinct text, is written as\n"
+    "the search goes on: an error is told after what was found before it.\n"
     "\n"
     "Exit status: 0 when something matched, 1 when nothing did, 2 on an error (also when a\n"
     "folder is not there and nothing matched elsewhere).\n";
