@@ -54,13 +54,15 @@ _kestrava_cli() {
         return
     fi
 
-    local shared="--help --view --case-sensitive --filenames-only -l --no-header -n
+    local shared="--help --view --case-sensitive -s --ignore-case -i --smart-case -S
+        --fixed-strings -F --word-regexp -w --line-regexp -x --files-with-matches
+        --filenames-only -l --count -c --null -0 --hidden --max-depth --colour= --no-header -n
         --line-number -A --after-context -B --before-context -C --context --skip-binary
         --respect-gitignore --rtf --json --color= -q --quiet --threads --verbose --version"
     local options
     case $command in
-    find) options="-d --folders -f --files -e --find $shared" ;;
-    replace) options="-d --folders -f --files -e --find -r --replace --in-situ --yes --preview --no-undo --interactive $shared" ;;
+    find) options="-d --folders -f --files -e --find --regexp $shared" ;;
+    replace) options="-d --folders -f --files -e --find --regexp -r --replace --in-situ --yes --preview --no-undo --interactive $shared" ;;
     script) options="--root-folder --in-situ --yes --preview --no-undo $shared" ;;
     undo) options="--help --list --force --yes" ;;
     esac

@@ -67,9 +67,16 @@ struct Values {
     CliOptions options;
     std::vector<std::string> folders;
     std::vector<std::string> files;
+    std::vector<std::string> finds;        // each -e
+    std::vector<std::string> replacements; // each -r
+    std::vector<std::string> positionals;  // [PATTERN] [REPLACEMENT] [PATH ...], "--" and after
     std::string view = "lines";
     std::string color = "auto";
-    std::string expression; // after "--", or as the last argument
+    bool smartCase = false;
+    bool caseGiven = false; // -i or -s was given, which -S gives way to
+    bool fixedStrings = false;
+    bool wordRegexp = false;
+    bool lineRegexp = false;
     bool version = false;
 };
 
@@ -112,9 +119,44 @@ void addOutputOptions(CLI::App& command, Values& values) {
     command.add_option("--view", values.view, "lines (default), matches, unique or unique-sorted")
         ->type_name("VIEW")
         ->check(CLI::IsMember({"lines", "matches", "unique", "unique-sorted"}));
-    command.add_flag("--case-sensitive", o.caseSensitive, "match letter case exactly");
-    command.add_flag("-l,--filenames-only", o.filenamesOnly,
+    // The last of -i, -s and --case-sensitive holds, as in grep.
+    command
+        .add_flag_callback(
+            "-s,--case-sensitive",
+            [&values] { values.options.caseSensitive = values.caseGiven = true; },
+            "match letter case exactly")
+        ->trigger_on_parse();
+    command
+        .add_flag_callback(
+            "-i,--ignore-case",
+            [&values] {
+                values.options.caseSensitive = false;
+                values.caseGiven = true;
+            },
+            "ignore letter case (the default)")
+        ->trigger_on_parse();
+    command.add_flag("-S,--smart-case", values.smartCase,
+                     "match letter case exactly when a pattern holds an upper-case letter");
+    command.add_flag("-F,--fixed-strings", values.fixedStrings,
+                     "take each pattern as the text itself, not a regular expression");
+    command.add_flag("-w,--word-regexp", values.wordRegexp,
+                     "match whole words only: no word character right before or after a match");
+    command.add_flag("-x,--line-regexp", values.lineRegexp, "match whole lines only");
+    command.add_flag("--filenames-only", o.filenamesOnly,
                      "list the files only, without line or match rows");
+    command.add_flag("-l,--files-with-matches", o.pathsOnly,
+                     "print the path of each file with a match, one a line");
+    command.add_flag("-c,--count", o.countOnly,
+                     "print \"path:N\" for each file with a match, N its matched lines");
+    command.add_flag("-0,--null", o.nullAfterPath,
+                     "with -l or -c, follow each path with a NUL byte instead of a line end");
+    command.add_flag("--hidden", o.scan.includeHidden,
+                     "search files and folders whose names begin with \".\" too (never .git)");
+    command
+        .add_option("--max-depth", o.scan.maxDepth,
+                    "descend at most N folders below each folder given (1: its own files)")
+        ->type_name("N")
+        ->check(wholeNumberIn(0, 1'000'000));
     command.add_flag("--no-header", o.noHeader, "leave out the criteria lines at the top");
     command.add_flag("-n,--line-number", o.lineNumbers,
                      "begin each line and match row with its line number and \":\" (lines are "
@@ -126,7 +168,7 @@ void addOutputOptions(CLI::App& command, Values& values) {
                      "leave out what git ignores in the repository of each folder");
     command.add_flag("--rtf", o.richText, "print the rich-text document instead of the text");
     command
-        .add_option("--color", values.color,
+        .add_option("--color,--colour", values.color,
                     "colour matches, line numbers and file headers: auto (on a terminal, unless "
                     "NO_COLOR is set), always or never")
         ->type_name("WHEN")
@@ -146,25 +188,31 @@ void addOutputOptions(CLI::App& command, Values& values) {
 }
 
 void addCriteria(CLI::App& command, Values& values, bool replacing) {
-    command.add_option("-d,--folders", values.folders, "folders to search")
-        ->type_name("SPEC")
-        ->allow_extra_args(false) // one value each time, so the expression may follow
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    command.add_option("-f,--files", values.files, "file masks")
-        ->type_name("SPEC")
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    command.add_option("-e,--find", values.options.criteria.find, "the regular expression")
-        ->type_name("EXPR");
-    command.add_option("EXPR", values.expression,
-                       "the regular expression instead of -e; after \"--\" it may begin with "
-                       "\"-\"");
+    // One value each time, so that the pattern and paths may follow.
+    const auto each = [&command](const char* names, std::vector<std::string>& into,
+                                 const char* help, const char* type) {
+        command.add_option(names, into, help)
+            ->type_name(type)
+            ->allow_extra_args(false)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    each("-d,--folders", values.folders, "folders to search (instead of PATH)", "SPEC");
+    each("-f,--files", values.files, "file masks (default with PATH: every file)", "SPEC");
+    each("-e,--find,--regexp", values.finds,
+         "the regular expression (instead of PATTERN); given several times, any of them", "EXPR");
     if (replacing)
-        command
-            .add_option("-r,--replace", values.options.criteria.replace,
-                        "the replacement: $1, $<name>, \\$ for a dollar; \"^$\" replaces with "
-                        "nothing")
-            ->type_name("TEMPLATE");
+        each("-r,--replace", values.replacements,
+             "the replacement (instead of REPLACEMENT): $1, $<name>, \\$ for a dollar; \"^$\" "
+             "replaces with nothing",
+             "TEMPLATE");
+    command.add_option("ARGS", values.positionals,
+                       replacing ? "the pattern and the replacement unless -e and -r give them, "
+                                   "then the files and folders to search, each folder with its "
+                                   "subfolders (default: \".\"); after \"--\" each may begin "
+                                   "with \"-\""
+                                 : "the pattern unless -e gives it, then the files and folders to "
+                                   "search, each folder with its subfolders (default: \".\"); "
+                                   "after \"--\" each may begin with \"-\"");
 }
 
 void addReplacing(CLI::App& command, CliOptions& options) {
@@ -237,6 +285,39 @@ Command commandOf(const CLI::App& app) {
     return Command::None;
 }
 
+// The number of single-letter edits from one word to another.
+size_t editDistance(std::string_view from, std::string_view to) {
+    std::vector<size_t> row(to.size() + 1);
+    for (size_t j = 0; j <= to.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= from.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= to.size(); ++j) {
+            const size_t above = row[j];
+            row[j] = std::min(
+                {row[j] + 1, row[j - 1] + 1, diagonal + (from[i - 1] == to[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[to.size()];
+}
+
+// ", did you mean --hidden?" for a long option a letter or two away from one of the command's.
+std::string nearMiss(const CLI::App& command, const std::string& typed) {
+    if (!typed.starts_with("--"))
+        return {};
+    const std::string name = typed.substr(2, typed.find('=') - 2);
+    std::string best;
+    size_t bestDistance = name.size() < 5 ? 1 : 2; // at most this far
+    for (const CLI::Option* option : command.get_options())
+        for (const std::string& known : option->get_lnames())
+            if (const size_t distance = editDistance(name, known);
+                distance <= bestDistance && (best.empty() || distance < bestDistance))
+                best = known, bestDistance = distance;
+    return best.empty() ? std::string() : ": did you mean --" + best + "?";
+}
+
 // Arguments no command or option took, named as the user typed them.
 void checkExtras(const CLI::App& app) {
     for (const CLI::App* sub : app.get_subcommands()) {
@@ -246,7 +327,7 @@ void checkExtras(const CLI::App& app) {
         const std::string& first = extras.front();
         throw std::invalid_argument(
             (first.starts_with('-') ? "Unknown option \"" : "Unexpected \"") + first + "\" for " +
-            sub->get_name());
+            sub->get_name() + nearMiss(*sub, first));
     }
 }
 
@@ -277,8 +358,88 @@ void checkCombinations(const CliOptions& options, const Values& values) {
         throw std::invalid_argument("--preview prints a diff; leave out --json and --rtf");
     if (options.json && (options.richText || options.view != results::View::LinesWithMatches))
         throw std::invalid_argument("--json writes every matched line; leave out --rtf and --view");
-    if (!values.expression.empty() && !options.criteria.find.empty())
-        throw std::invalid_argument("Give the regular expression once: with -e or as EXPR");
+    if ((options.pathsOnly || options.countOnly) &&
+        (options.json || options.richText || options.preview))
+        throw std::invalid_argument("-l and -c print paths; leave out --json, --rtf and --preview");
+    if (options.nullAfterPath && !options.pathsOnly && !options.countOnly)
+        throw std::invalid_argument("-0 ends the paths of -l and -c; give one of them");
+    if (values.replacements.size() > 1 &&
+        std::adjacent_find(values.replacements.begin(), values.replacements.end(),
+                           std::not_equal_to<>()) != values.replacements.end())
+        throw std::invalid_argument("Several -r give different replacements: one replacement "
+                                    "serves every pattern");
+}
+
+// The pattern as the text itself: \Q...\E, with any "\E" in it ended and quoted on its own.
+std::string quotedText(const std::string& text) {
+    std::string quoted = "\\Q";
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text.compare(at, 2, "\\E") == 0) {
+            quoted += "\\E\\\\E\\Q";
+            ++at;
+        } else {
+            quoted += text[at];
+        }
+    }
+    return quoted + "\\E";
+}
+
+// Whether a pattern holds an upper-case letter that is not part of an escape such as \W.
+bool holdsUpperCase(const std::string& pattern) {
+    for (size_t at = 0; at < pattern.size(); ++at) {
+        if (pattern[at] == '\\')
+            ++at;
+        else if (pattern[at] >= 'A' && pattern[at] <= 'Z')
+            return true;
+    }
+    return false;
+}
+
+// The one expression searched for: each -e as it is, or quoted with -F; several of them as
+// alternatives that each number their groups from 1 (so $1 and \1 mean the same in each); then
+// confined to whole words or whole lines. One pattern without those flags is left as it is.
+std::string searchedExpression(const Values& values) {
+    std::vector<std::string> patterns = values.finds;
+    if (values.fixedStrings)
+        for (std::string& pattern : patterns)
+            pattern = quotedText(pattern);
+    std::string any = patterns.size() == 1 ? patterns.front() : std::string();
+    if (patterns.size() > 1) {
+        any = "(?|";
+        for (const std::string& pattern : patterns)
+            any += (any.size() > 3 ? "|(?:" : "(?:") + pattern + ")";
+        any += ")";
+    }
+    if (values.lineRegexp)
+        return "(?m:^)(?:" + any + ")(?m:$)";
+    if (values.wordRegexp)
+        return "(?<!\\w)(?:" + any + ")(?!\\w)";
+    return any;
+}
+
+// The pattern, the replacement and the paths: from -e, -r and -d, or else from the arguments in
+// that order. Each PATH (default ".") is searched with its subfolders, for every file unless -f
+// gives masks; a PATH that is a file is searched alone.
+void takeArguments(Values& values, bool replacing) {
+    const std::vector<std::string>& arguments = values.positionals;
+    size_t next = 0;
+    if (values.finds.empty() && next < arguments.size())
+        values.finds.push_back(arguments[next++]);
+    if (replacing && values.replacements.empty() && next < arguments.size())
+        values.replacements.push_back(arguments[next++]);
+    std::vector<std::string> paths(arguments.begin() + static_cast<long>(next), arguments.end());
+    if (!values.folders.empty()) {
+        if (!paths.empty())
+            throw std::invalid_argument("Give the folders with -d or as PATH, not both (\"" +
+                                        paths.front() + "\")");
+        return;
+    }
+    if (paths.empty())
+        paths.emplace_back(".");
+    for (const std::string& path : paths)
+        values.folders.push_back(path + "<+>");
+    if (values.files.empty())
+        values.files.emplace_back("*");
 }
 
 ColorChoice colorChoice(const std::string& word) {
@@ -304,13 +465,8 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
         return values.options;
     }
     const std::unique_ptr<CLI::App> app = makeApp(values);
-    // What follows "--" is the expression, taken as it is even when it begins with "-".
+    // What follows "--" are arguments, taken as they are even when they begin with "-".
     const auto optionsEnd = std::find(args.begin(), args.end(), "--");
-    if (optionsEnd != args.end()) {
-        if (args.end() - optionsEnd != 2)
-            throw std::invalid_argument("\"--\" is followed by the regular expression alone");
-        values.expression = optionsEnd[1];
-    }
     try {
         // CLI11 takes the arguments in reverse order.
         app->parse(std::vector<std::string>(std::make_reverse_iterator(optionsEnd), args.rend()));
@@ -327,18 +483,30 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
     } catch (const CLI::ParseError& error) {
         throw std::invalid_argument(parseErrorText(error));
     }
-    CliOptions options = std::move(values.options);
     checkExtras(*app);
-    options.command = values.version ? Command::Version : commandOf(*app);
-    if (options.command == Command::None)
+    const Command command = values.version ? Command::Version : commandOf(*app);
+    if (command == Command::None)
         throw std::invalid_argument("No command given: use find, replace, script or undo");
+    if (command == Command::Find || command == Command::Replace) {
+        if (optionsEnd != args.end())
+            values.positionals.insert(values.positionals.end(), optionsEnd + 1, args.end());
+        takeArguments(values, command == Command::Replace);
+    }
+    CliOptions options = std::move(values.options);
+    options.command = command;
+    if (!values.finds.empty()) {
+        if (values.smartCase && !values.caseGiven)
+            options.caseSensitive =
+                std::any_of(values.finds.begin(), values.finds.end(), holdsUpperCase);
+        options.criteria.find = searchedExpression(values);
+    }
+    if (!values.replacements.empty())
+        options.criteria.replace = values.replacements.front();
     options.criteria.folders = joined(values.folders);
     options.criteria.files = joined(values.files);
     options.view = kViews.at(values.view);
     options.color = colorChoice(values.color);
     checkCombinations(options, values);
-    if (!values.expression.empty())
-        options.criteria.find = values.expression;
     return options;
 }
 

@@ -28,7 +28,10 @@ struct CliOptions {
     bool force = false;       // undo: put back even files changed since the run
     results::View view = results::View::LinesWithMatches;
     bool caseSensitive = false;
-    bool filenamesOnly = false;
+    bool filenamesOnly = false; // the export's file rows alone
+    bool pathsOnly = false;     // -l: the paths alone, one a line
+    bool countOnly = false;     // -c: "path:N", N the text lines matched
+    bool nullAfterPath = false; // -0: a NUL byte after each path of -l or -c, not a line end
     bool noHeader = false;
     bool lineNumbers = false; // line and match rows begin with "N:"
     bool richText = false;

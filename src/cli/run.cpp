@@ -199,6 +199,27 @@ class DiffSink final : public search::RunSink {
     bool m_changed = false;
 };
 
+// -l and -c: each file's path as it is found, alone or with its count of matched lines, ended by
+// a line end or with -0 a NUL byte (which no path holds), so that xargs -0 and editors read it.
+class PathsSink final : public search::RunSink {
+  public:
+    PathsSink(bool counts, bool nullEnded, std::function<void(std::string_view)> write)
+        : m_counts(counts), m_nullEnded(nullEnded), m_write(std::move(write)) {}
+    void fileFound(const search::SearchResults& /*results*/,
+                   const search::FoundFile& file) override {
+        std::string line = file.path;
+        if (m_counts)
+            line += (m_nullEnded ? std::string(1, '\0') : ":") + std::to_string(file.textLines);
+        line += m_nullEnded && !m_counts ? '\0' : '\n';
+        m_write(line);
+    }
+
+  private:
+    bool m_counts;
+    bool m_nullEnded;
+    std::function<void(std::string_view)> m_write;
+};
+
 // --quiet keeps nothing; a quiet find stops at its first match.
 class QuietSink final : public search::RunSink {
   public:
@@ -233,6 +254,8 @@ class StreamedOutput {
                                                 options.scan.contextAfter, write);
         } else if (options.preview) {
             m_sink = std::make_unique<DiffSink>(console.out);
+        } else if (options.pathsOnly || options.countOnly) {
+            m_sink = std::make_unique<PathsSink>(options.countOnly, options.nullAfterPath, write);
         } else {
             m_sink = std::make_unique<results::ExportWhileRunning>(
                 exportHeader(options, console), options.view, !options.filenamesOnly, write,
@@ -317,13 +340,17 @@ int finishRun(const CliOptions& options, const search::SearchResults& results, b
         console.err << "Interrupted: the results above are incomplete.\n";
         return kExitInterrupted;
     }
-    // A replace that left out a file the user asked for did not do all it was asked.
-    if (!results.notReplaced.empty() || (replacing && !results.skipped.empty()))
+    // As grep does: an error told (a folder not there, a file that could not be read, a file
+    // left as it was) is the status, whatever else was found. A FIFO, socket or device passed
+    // over is no error to a find; a replace did not do all it was asked.
+    const bool unread =
+        std::any_of(results.skipped.begin(), results.skipped.end(),
+                    [replacing](const search::SkippedFile& file) {
+                        return replacing || file.reason != search::SkipReason::NotRegular;
+                    });
+    if (!results.notReplaced.empty() || unread || !results.missingFolders.empty())
         return kExitError;
-    if (results.totalMatches > 0)
-        return kExitMatched;
-    // As grep does: a folder that is not there is an error unless something was found anyway.
-    return results.missingFolders.empty() ? kExitNoMatch : kExitError;
+    return results.totalMatches > 0 ? kExitMatched : kExitNoMatch;
 }
 
 void printNames(const char* title, const std::vector<std::string>& names, Console& console) {

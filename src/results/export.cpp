@@ -421,7 +421,8 @@ std::string ExportWhileRunning::make(const search::SearchedFile& searched) const
     // back from the file, which goes out a block at a time.
     constexpr size_t kMostLinesAhead = 16384;
     const search::FileMatches& file = searched.record;
-    if (m_unique || file.lines.size() > kMostLinesAhead || searched.linesAhead > 0 || file.lineSource)
+    if (m_unique || file.lines.size() > kMostLinesAhead || searched.linesAhead > 0 ||
+        file.lineSource)
         return {};
     const LentFile lent(searched.path, searched.record);
     Rows rows;

@@ -129,11 +129,11 @@ class ExportWhileRunning final : public search::RunSink {
     bool m_details;
     bool m_rich;
     Write m_write;
-    bool m_started = false;             // the text has begun
-    bool m_foundAny = false;            // and its header is written
-    std::string m_block;                // held back until it reaches about a megabyte
-    std::unique_ptr<LineEnd> m_lineEnd; // of the lines made into m_block
-    Rows m_rows;                        // one file's, reused
+    bool m_started = false;               // the text has begun
+    bool m_foundAny = false;              // and its header is written
+    std::string m_block;                  // held back until it reaches about a megabyte
+    std::unique_ptr<LineEnd> m_lineEnd;   // of the lines made into m_block
+    Rows m_rows;                          // one file's, reused
     std::unique_ptr<UniqueRows> m_unique; // of a unique view
 };
 

@@ -42,6 +42,8 @@ struct ScanWalk {
     const std::stop_token& stop;
     const FileListedEvent& fileListed; // optional
     GitIgnore* gitIgnore = nullptr;    // when what git ignores is left out
+    bool includeHidden = false;
+    size_t maxLevels = SIZE_MAX; // of folders walked, the top one included
 };
 
 // A folder being walked: its path as listed (without a trailing "/") and a descriptor that its
@@ -150,7 +152,8 @@ struct FolderEntry {
     std::string name;
     unsigned char type = DT_UNKNOWN;
 };
-int listFolder(const WalkFolder& folder, std::vector<FolderEntry>& entries, GitMarks& marks) {
+int listFolder(const WalkFolder& folder, bool includeHidden, std::vector<FolderEntry>& entries,
+               GitMarks& marks) {
     entries.clear();
     if (!folder.fd.isOpen())
         return folder.openError;
@@ -172,11 +175,14 @@ int listFolder(const WalkFolder& folder, std::vector<FolderEntry>& entries, GitM
         for (ssize_t at = 0; at < got;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
             at += entry->d_reclen;
-            if (!isHiddenName(entry->d_name))
+            const bool git = std::strcmp(entry->d_name, ".git") == 0;
+            if (!isHiddenName(entry->d_name) ||
+                (includeHidden && !git && std::strcmp(entry->d_name, ".") != 0 &&
+                 std::strcmp(entry->d_name, "..") != 0))
                 entries.push_back({entry->d_name, entry->d_type});
-            else if (std::strcmp(entry->d_name, ".gitignore") == 0)
+            if (std::strcmp(entry->d_name, ".gitignore") == 0)
                 marks.ignoreFile = true;
-            else if (std::strcmp(entry->d_name, ".git") == 0)
+            else if (git)
                 marks.gitEntry = true;
         }
     }
@@ -256,7 +262,7 @@ bool addFolderFiles(ScanWalk& walk, const WalkFolder& folder, size_t depth, std:
                     int32_t parentIndex, const FileMaskSpecs& files,
                     std::vector<FolderEntry>& entries) {
     GitMarks marks;
-    if (const int error = listFolder(folder, entries, marks); error != 0) {
+    if (const int error = listFolder(folder, walk.includeHidden, entries, marks); error != 0) {
         if (error != ENOENT && walk.skipped != nullptr)
             walk.skipped->push_back({folder.path + "/", SkipReason::Unreadable,
                                      std::string("Cannot list folder: ") + std::strerror(error)});
@@ -312,7 +318,8 @@ bool onCurrentPath(const WalkLevels& levels, const FolderId& id) {
 void enterSubfolder(ScanWalk& walk, WalkLevels& levels, const FolderEntry& entry,
                     const std::vector<std::string>& excluded, const FileMaskSpecs& files) {
     WalkLevel& parent = levels.back();
-    if (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN)
+    if (levels.size() >= walk.maxLevels ||
+        (entry.type != DT_DIR && entry.type != DT_LNK && entry.type != DT_UNKNOWN))
         return;
     FolderId id;
     if (kindOf(entry.type, parent.folder.fd.get(), entry.name, &id) != EntryKind::Directory)
@@ -351,6 +358,22 @@ void walkSubfolders(ScanWalk& walk, WalkLevels& levels, const std::vector<std::s
     }
 }
 
+// A top entry that names a regular file (or a link to one) is listed as that file in its folder.
+bool addNamedFile(ScanWalk& walk, const std::string& path) {
+    struct stat info = {};
+    if (path.empty() || path.ends_with('/') || !util::statLongPath(path, info, true) ||
+        !S_ISREG(info.st_mode))
+        return false;
+    const std::string folder = util::fileFolder(path);
+    const std::string name = path.substr(folder.size());
+    const int32_t index = appendItem(walk.list, false, folder.empty() ? "./" : folder, true, -1);
+    appendItem(walk.list, true, name, true, index);
+    ++walk.fileCount;
+    if (walk.fileListed)
+        walk.fileListed(path, name);
+    return true;
+}
+
 } // namespace
 
 bool fileMaskMatches(const std::string& mask, const std::string& name) {
@@ -366,9 +389,14 @@ void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileL
     fileCount = 0;
     ScanWalk walk{list,         fileCount,         options.skipped, options.notices,
                   options.stop, options.fileListed};
+    walk.includeHidden = options.includeHidden;
+    if (options.maxDepth >= 0)
+        walk.maxLevels = static_cast<size_t>(options.maxDepth);
     for (const FolderSpec& top : folders) {
         if (walk.stop.stop_requested())
             return;
+        if (addNamedFile(walk, top.folder) || walk.maxLevels == 0)
+            continue;
         FolderId id;
         const bool exists = folderExists(top.folder, id);
         const int32_t index = appendItem(list, false, top.folder, exists, -1);

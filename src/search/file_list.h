@@ -43,12 +43,19 @@ struct ScanListOptions {
     // .gitignore files, info/exclude and the user's excludes file. An ignored folder is not
     // entered; a repository met below has its own rules; a folder outside any has none.
     bool respectGitignore = false;
+    // Lists names beginning with "." too (never ".git", git's own store, which a replace must
+    // not touch); they are left out otherwise.
+    bool includeHidden = false;
+    // The folder levels walked, the top folder being 1 (0 lists only top entries that are
+    // files); -1 for every level.
+    int32_t maxDepth = -1;
 };
 
 // Empties the list, then collects every folder and file depth first, at any depth (full paths
 // may pass PATH_MAX), the names of each folder in byte order; fileCount is the number of file
 // entries. Only regular files (and links to them) are listed. The backup of an interrupted
-// rewrite ("<name>" + kBackupNameSuffix) is never listed.
+// rewrite ("<name>" + kBackupNameSuffix) is never listed. A top folder that names a regular
+// file lists that file alone, masks or not: it was named.
 void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileList& list,
                    int32_t& fileCount, const ScanListOptions& options = {});
 // True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).

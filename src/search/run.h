@@ -32,6 +32,8 @@ class RunSink;
 struct ScanOptions {
     bool skipBinary = false;       // files with a NUL byte in their first 64 KiB (kBinaryProbe)
     bool respectGitignore = false; // what git ignores (see ScanListOptions)
+    bool includeHidden = false;    // names beginning with "." (see ScanListOptions)
+    int32_t maxDepth = -1;         // folder levels walked (see ScanListOptions); -1: all
     int32_t contextBefore = 0;     // text lines kept before each matched line
     int32_t contextAfter = 0;      // and after it
     // A replacing run works out each file's changes as a unified diff and writes nothing.

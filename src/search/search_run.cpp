@@ -200,8 +200,8 @@ int64_t textLinesOf(const MatchedLineArray& lines) {
 // kept. Not with several items, whose lines come item after item, nor with context lines, which
 // need them all.
 std::function<void(MatchedLineArray&)> makingAhead(const CompiledRequest& specs,
-                                                   const SearchedFile& searched,
-                                                   size_t& linesAhead, int64_t& textLines) {
+                                                   const SearchedFile& searched, size_t& linesAhead,
+                                                   int64_t& textLines) {
     const ScanOptions& options = specs.options;
     if (specs.sink == nullptr || !specs.sink->makesLinesAhead() || specs.replace ||
         specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0)
@@ -256,9 +256,8 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                         spill = std::make_shared<util::TextSpill>();
                     spill->append(made);
                 };
-                file.numMatches =
-                    searchBuffer(specs, content, file,
-                                 makingAhead(specs, seen, linesAhead, outcome.textLines));
+                file.numMatches = searchBuffer(
+                    specs, content, file, makingAhead(specs, seen, linesAhead, outcome.textLines));
                 if (specs.sink != nullptr)
                     outcome.textLines += textLinesOf(file.lines);
                 const bool replacing = file.numMatches > 0 && specs.replace;
@@ -594,14 +593,25 @@ std::string missingReason(const std::string& folder) {
     return std::strerror(ENOTDIR);
 }
 
+// Where a replace may write for a top entry: the folder itself, or the folder of a file named
+// as one (see buildScanList).
+std::string writeRootOf(const std::string& entry) {
+    struct stat info = {};
+    if (entry.ends_with('/') || !util::statLongPath(entry, info, true) || !S_ISREG(info.st_mode))
+        return entry;
+    const std::string folder = util::fileFolder(entry);
+    return folder.empty() ? "." : folder;
+}
+
 // Walks the folders; returns the number of files listed, each also given to fileListed.
-int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files, bool respectGitignore,
-                  SearchResults& results, const std::stop_token& stop, FileListedEvent fileListed) {
+int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files,
+                  const ScanOptions& options, SearchResults& results, const std::stop_token& stop,
+                  FileListedEvent fileListed) {
     FileList list;
     int32_t listTotal = 0;
-    buildScanList(
-        folders, files, list, listTotal,
-        {&results.skipped, &results.notices, stop, std::move(fileListed), respectGitignore});
+    buildScanList(folders, files, list, listTotal,
+                  {&results.skipped, &results.notices, stop, std::move(fileListed),
+                   options.respectGitignore, options.includeHidden, options.maxDepth});
     results.filesSkipped = static_cast<int32_t>(results.skipped.size());
     for (const FileListItem& item : list)
         if (item.parentIndex < 0 && !item.exists)
@@ -667,8 +677,8 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
             stopped = stopped || !workers.commitReady(commit, stop);
     };
     SearchResults listing;
-    const int32_t listTotal = listFiles(folders, files, specs.options.respectGitignore, listing,
-                                        stop, [&](std::string path, const std::string& name) {
+    const int32_t listTotal = listFiles(folders, files, specs.options, listing, stop,
+                                        [&](std::string path, const std::string& name) {
                                             pending.push_back({std::move(path), name});
                                             if (pending.size() == kHandOver)
                                                 handOver();
@@ -745,9 +755,10 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
         if (progress)
             progress(Progress{});
         for (const FolderSpec& folder : folders)
-            if (std::find(results.searchedFolders.begin(), results.searchedFolders.end(),
-                          folder.folder) == results.searchedFolders.end())
-                results.searchedFolders.push_back(folder.folder);
+            if (const std::string root = writeRootOf(folder.folder);
+                std::find(results.searchedFolders.begin(), results.searchedFolders.end(), root) ==
+                results.searchedFolders.end())
+                results.searchedFolders.push_back(root);
         const size_t threads = workerCount(threadCount);
         if (threads > 1 && !specs.replace) {
             searchWhileWalking(folders, files, threads, specs, progress, results, stop);
@@ -757,11 +768,10 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
             const util::WriteRoots roots(results.searchedFolders);
             specs.writeRoots = &roots;
             std::vector<ListedFile> listed;
-            const int32_t listTotal =
-                listFiles(folders, files, specs.options.respectGitignore, results, stop,
-                          [&](std::string path, const std::string& name) {
-                              listed.push_back({std::move(path), name});
-                          });
+            const int32_t listTotal = listFiles(folders, files, specs.options, results, stop,
+                                                [&](std::string path, const std::string& name) {
+                                                    listed.push_back({std::move(path), name});
+                                                });
             Committer committer(results, progress, listTotal, replaceInPlace, specs);
             committer.setRoots(roots);
             searchListed(listed, threads, specs, replaceInPlace, std::move(committer), results,

@@ -232,8 +232,8 @@ std::vector<Replacement> changedLineRuns(std::string_view oldText, std::string_v
     return runs;
 }
 
-std::string unifiedDiff(std::string_view oldText, std::string_view newText,
-                        const std::string& path, const DiffWrite& write) {
+std::string unifiedDiff(std::string_view oldText, std::string_view newText, const std::string& path,
+                        const DiffWrite& write) {
     if (oldText == newText)
         return {};
     const std::vector<std::string_view> oldLines = splitLines(oldText);

@@ -22,12 +22,55 @@ TEST(CliOptions, ValuesFlagsAndViews) {
                 o.richText && o.verbose && o.lineNumbers);
     EXPECT_EQ(o.view, results::View::UniqueMatchesSorted);
 
-    // Folders and masks given again add to the earlier ones; any other value replaces it.
+    // Folders and masks given again add to the earlier ones; patterns are any of them, each
+    // numbering its own groups.
     const CliOptions again = parseCommandLine(
         {"find", "-d", "/a", "--folders=/b<+>", "-f", "*.c", "-f", "*.h", "-e", "x", "-e", "y"});
     EXPECT_EQ(again.criteria.folders, "/a|/b<+>");
     EXPECT_EQ(again.criteria.files, "*.c|*.h");
-    EXPECT_EQ(again.criteria.find, "y");
+    EXPECT_EQ(again.criteria.find, "(?|(?:x)|(?:y))");
+    // As grep takes them: PATTERN [PATH ...], each folder with its subfolders and every file;
+    // the flags that shape the pattern and its letter case.
+    const struct {
+        Args args;
+        const char *folders, *files, *find, *replace;
+        bool caseSensitive;
+    } shortForms[] = {
+        {{"find", "x"}, ".<+>", "*", "x", "", false},
+        {{"find", "-f", "*.c", "x", "src", "a.c"}, "src<+>|a.c<+>", "*.c", "x", "", false},
+        {{"find", "-e", "x", "src"}, "src<+>", "*", "x", "", false},
+        {{"find", "--", "-x", "-src"}, "-src<+>", "*", "-x", "", false},
+        {{"replace", "(a)", "$1b", "src"}, "src<+>", "*", "(a)", "$1b", false},
+        {{"replace", "-r", "y", "x", "src"}, "src<+>", "*", "x", "y", false},
+        {{"replace", "-e", "a", "-e", "b", "-r", "c", "-r", "c"},
+         ".<+>",
+         "*",
+         "(?|(?:a)|(?:b))",
+         "c",
+         false},
+        {{"find", "-F", "a.b\\Ec"}, ".<+>", "*", "\\Qa.b\\E\\\\E\\Qc\\E", "", false},
+        {{"find", "-w", "-e", "a", "-e", "b"},
+         ".<+>",
+         "*",
+         "(?<!\\w)(?:(?|(?:a)|(?:b)))(?!\\w)",
+         "",
+         false},
+        {{"find", "-x", "-w", "a"}, ".<+>", "*", "(?m:^)(?:a)(?m:$)", "", false},
+        {{"find", "-S", "\\Wa"}, ".<+>", "*", "\\Wa", "", false},
+        {{"find", "-S", "aB"}, ".<+>", "*", "aB", "", true},
+        {{"find", "-S", "-i", "aB"}, ".<+>", "*", "aB", "", false},
+        {{"find", "-s", "-i", "a"}, ".<+>", "*", "a", "", false},
+        {{"find", "-i", "-s", "a"}, ".<+>", "*", "a", "", true},
+    };
+    for (const auto& c : shortForms) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CliOptions parsed = parseCommandLine(c.args);
+        EXPECT_EQ(parsed.criteria.folders, c.folders);
+        EXPECT_EQ(parsed.criteria.files, c.files);
+        EXPECT_EQ(parsed.criteria.find, c.find);
+        EXPECT_EQ(parsed.criteria.replace, c.replace);
+        EXPECT_EQ(parsed.caseSensitive, c.caseSensitive);
+    }
 
     const CliOptions plain = parseCommandLine({"find", "--find", "-dash-"});
     EXPECT_EQ(plain.criteria.find, "-dash-") << "a value may begin with a dash";
@@ -52,8 +95,8 @@ TEST(CliOptions, ValuesFlagsAndViews) {
         EXPECT_EQ(std::make_pair(o2.scan.contextBefore, o2.scan.contextAfter), expected)
             << ::testing::PrintToString(extra);
     }
-    const CliOptions terminal =
-        parseCommandLine({"find", "-l", "-q", "--color=always", "--json", "--", "-x"});
+    const CliOptions terminal = parseCommandLine(
+        {"find", "--filenames-only", "-q", "--colour=always", "--json", "--", "-x"});
     EXPECT_TRUE(terminal.filenamesOnly && terminal.quiet && terminal.json);
     EXPECT_EQ(terminal.color, ColorChoice::Always);
     EXPECT_EQ(terminal.criteria.find, "-x") << "after --, an expression may begin with a dash";
@@ -71,8 +114,14 @@ TEST(CliOptions, MistakesAreExplained) {
         {{"script", "a.ksc", "-d", "x"}, "Unknown option \"-d\" for script"},
         {{"find", "-d"}, "Option --folders needs a value"},
         {{"find", "--view", "grid"}, "--view: grid not in {lines,matches,unique,unique-sorted}"},
-        {{"find", "x", "y"}, "Unexpected \"y\" for find"},
+        {{"find", "-d", "a", "x", "y"}, "Give the folders with -d or as PATH, not both (\"y\")"},
         {{"find", "--bogus"}, "Unknown option \"--bogus\" for find"},
+        {{"find", "--hiden"}, "Unknown option \"--hiden\" for find: did you mean --hidden?"},
+        {{"find", "--contxt=2"}, "Unknown option \"--contxt=2\" for find: did you mean --context?"},
+        {{"replace", "-e", "a", "-e", "b", "-r", "x", "-r", "y"},
+         "Several -r give different replacements: one replacement serves every pattern"},
+        {{"find", "-l", "--json"}, "-l and -c print paths; leave out --json, --rtf and --preview"},
+        {{"find", "-0"}, "-0 ends the paths of -l and -c; give one of them"},
         {{"find", "-r", "x"}, "Unknown option \"-r\" for find"},
         {{"find", "--in-situ"}, "Unknown option \"--in-situ\" for find"},
         {{"find", "--threads", "0"}, "--threads: Value 0 not in range 1 to 256"},
@@ -83,8 +132,6 @@ TEST(CliOptions, MistakesAreExplained) {
         {{"find", "--json", "--rtf"},
          "--json writes every matched line; leave out --rtf and --view"},
         {{"find", "--color", "sometimes"}, "--color: sometimes not in {auto,always,never}"},
-        {{"find", "--", "a", "b"}, "\"--\" is followed by the regular expression alone"},
-        {{"find", "-e", "a", "b"}, "Give the regular expression once: with -e or as EXPR"},
         {{"find", "-C", "1", "--view", "matches"},
          "-A, -B and -C show context lines in the lines view only, not with --view matches, "
          "unique or unique-sorted"},

@@ -138,11 +138,15 @@ TEST_F(CliTest, ALineOfSeveralMegabytesComesOutAsAnyLine) {
              "\x1b[0m\n\x1b[32m2\x1b[0m\x1b[36m:\x1b[0m" + painted + "\n\n\n"},
         {{"-C", "1", "-n"}, head(4) + "1-alpha\n2:" + line + "\n3-gamma\n\n\n"},
         {{"-C", "1", "-n", "-e", "a\\sbeta"}, head(1) + "1:alpha\n2:" + line + "\n3-gamma\n\n\n"},
-        {{"-l"}, head(4) + "\n\n"},
+        {{"--filenames-only"}, head(4) + "\n\n"},
+        {{"-l"}, folder + "/long.txt\n"},
+        {{"-c", "-0"}, folder + "/long.txt" + std::string(1, '\0') + "1\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.options));
-        std::vector<std::string> args{"find", "-d", folder, "-f", "*", "-e", "beta", "--no-header"};
+        std::vector<std::string> args{"find", "-d", folder, "-f", "*", "--no-header"};
+        if (std::find(c.options.begin(), c.options.end(), "-e") == c.options.end())
+            args.insert(args.end(), {"-e", "beta"});
         args.insert(args.end(), c.options.begin(), c.options.end());
         const CliRun run = cli(args);
         EXPECT_TRUE(run.out == c.out) << run.out.size() << " bytes, not " << c.out.size();
@@ -187,14 +191,57 @@ TEST_F(CliTest, ReplaceIntoCopiesAndInPlace) {
 // The checks themselves are the search layer's; here, that each kind of refusal reaches standard
 // error with its line breaks made the console's, and exits 2 with nothing on standard output.
 // As grep does: a folder that is not there is said, the others are searched, and the status is
-// an error only when nothing was found.
+// an error even when something was found, unless -q found it.
 TEST_F(CliTest, FoldersThatAreNotThereAreSaidAndTheOthersSearched) {
-    for (const auto& [pattern, status] : {std::pair{"gamma", 0}, std::pair{"zebra", 2}}) {
-        const CliRun run =
-            cli({"find", "-d", m_root + "/gone", "-d", m_root, "-f", "*.txt", "-e", pattern});
+    const struct {
+        const char* pattern;
+        const char* quiet;
+        int status;
+    } cases[] = {{"gamma", "--no-header", 2}, {"zebra", "--no-header", 2}, {"gamma", "-q", 0}};
+    for (const auto& [pattern, quiet, status] : cases) {
+        const CliRun run = cli(
+            {"find", "-d", m_root + "/gone", "-d", m_root, "-f", "*.txt", "-e", pattern, quiet});
         const std::string said = "kestrava-cli: " + m_root + "/gone: No such file or directory\n";
         EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
         EXPECT_EQ(run.status, status) << pattern;
+    }
+}
+
+// The walk as grep and ripgrep users expect it, typed as they type it: hidden names only with
+// --hidden and never .git, the folder levels of --max-depth, a file named as a PATH searched
+// alone (masks or not), -w and -x.
+TEST_F(CliTest, ShortFormWalksAsRipgrepDoes) {
+    const std::string top = m_root + "/walk";
+    for (const char* name :
+         {"/.env", "/.git/config", "/.hid/x.txt", "/a.txt", "/s/b.txt", "/s/t/c.txt"})
+        writeFile(top + name, "key word\n");
+    const auto counts = [&](const std::vector<std::string>& names) {
+        std::string out;
+        for (const std::string& name : names)
+            out += top + name + ":1\n";
+        return out;
+    };
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"word", top}, counts({"/a.txt", "/s/b.txt", "/s/t/c.txt"})},
+        {{"--hidden", "word", top},
+         counts({"/.env", "/a.txt", "/.hid/x.txt", "/s/b.txt", "/s/t/c.txt"})},
+        {{"--max-depth", "2", "word", top}, counts({"/a.txt", "/s/b.txt"})},
+        {{"--max-depth", "0", "word", top, top + "/s/b.txt"}, counts({"/s/b.txt"})},
+        {{"-f", "*.md", "word", top + "/s/b.txt"}, counts({"/s/b.txt"})},
+        {{"-w", "wor", top}, ""},
+        {{"-x", "key word", top + "/a.txt"}, counts({"/a.txt"})},
+        {{"-x", "key", top + "/a.txt"}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::vector<std::string> args{"find", "-c"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_EQ(run.status, c.out.empty() ? 1 : 0) << run.err;
     }
 }
 
@@ -227,8 +274,9 @@ TEST_F(CliTest, ContextLinesAsGrepWritesThem) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.options));
-        std::vector<std::string> args{"find",  "-d", folder, "-f",
-                                      "*.txt", "-e", "hit",  "--no-header"};
+        std::vector<std::string> args{"find", "-d", folder, "-f", "*.txt", "--no-header"};
+        if (std::find(c.options.begin(), c.options.end(), "-e") == c.options.end())
+            args.insert(args.end(), {"-e", "hit"});
         args.insert(args.end(), c.options.begin(), c.options.end());
         EXPECT_EQ(cli(args).out, c.out);
     }
@@ -475,7 +523,8 @@ TEST_F(CliTest, ValidationMessagesAndExitCodes) {
         std::vector<std::string> args;
         std::string err;
     } cases[] = {
-        {{"find"}, "No Folder(s) specified\nNo File(s) specified\nNothing to \"Find\" specified\n"},
+        {{"find"}, "Nothing to \"Find\" specified\n"},
+        {{"find", "-d", m_root, "-e", "x"}, "No File(s) specified\n"},
         {{"replace", "-d", m_root, "-f", "*.txt", "-e", "(a)", "-r", "$2", "--yes"},
          "Error during Replace: \"Error in Replacement string \"$2\" at offset (2): Invalid "
          "Capture "
