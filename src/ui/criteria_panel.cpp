@@ -651,6 +651,17 @@ void CriteriaPanel::focusBox(HistoryBox which) {
     box(which)->setFocus();
 }
 
+bool CriteriaPanel::enterValue(HistoryBox which, const QString& value) {
+    try {
+        addValidated(which, value);
+    } catch (const std::exception&) {
+        return false;
+    }
+    rememberSelection(which);
+    emit edited();
+    return true;
+}
+
 void CriteriaPanel::setItemNumber(const QString& text, const QColor& colour) {
     m_itemNumberLabel->setText(text);
     setTextColor(m_itemNumberLabel, colour);

@@ -62,6 +62,9 @@ class CriteriaPanel : public QWidget {
     // Whether leaving a box commits it (not once the window is closing).
     void setCommitOnLeave(bool commits) { m_commitOnLeave = commits; }
     void focusBox(HistoryBox box);
+    // Adds the value to the box's history, selected and kept as the box's saved entry, as a
+    // picker does; false when the box's syntax refuses it (the box is left as it was).
+    bool enterValue(HistoryBox box, const QString& value);
     // The script item's number beside the rows (empty hides it).
     void setItemNumber(const QString& text, const QColor& colour);
 

@@ -27,6 +27,7 @@ MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
     buildParts();
     buildMenus();
     connectParts();
+    acceptDropsOnBoxes();
     setGridContent(GridContent::Empty);
     loadFiles();
     m_resultsPane->grid().setBackground(QColor::fromRgb(settings().gridColor));

@@ -73,6 +73,10 @@ class MainWindow : public QMainWindow {
     bool isRunning() const { return m_run->isRunning(); }
     QString statusBarText() const;
     const QString& lastExportFolder() const;
+    // Fills Folder(s), and File(s) for files, so that Find searches these absolute paths, then
+    // puts the focus in Find; Script mode first gives way to Find mode. What the boxes cannot
+    // name is said in a box. Nothing changes while a run goes on.
+    void openPaths(const QStringList& paths);
     // The settings folder this window reads and writes (ends with "/").
     const std::string& settingsFolderPath() const { return m_files.folder(); }
 
@@ -86,6 +90,10 @@ class MainWindow : public QMainWindow {
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     // Construction (main_window.cpp).
@@ -99,6 +107,9 @@ class MainWindow : public QMainWindow {
     void activateFirstTime();
     void saveOnClose();
     void editPreferences();
+    // Folders and files from the desktop (main_window_paths.cpp).
+    void acceptDropsOnBoxes();
+    void fillFromPaths(const QStringList& paths);
     // Modes (main_window_modes.cpp).
     void setMode(Mode mode);
     void resetModeControls();

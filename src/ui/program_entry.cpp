@@ -12,7 +12,7 @@
 
 namespace kestrava::ui {
 
-int runKestrava(std::unique_ptr<UiServices> services) {
+int runKestrava(std::unique_ptr<UiServices> services, const QStringList& folders) {
     // Installed before the window is built: loading may show a box, and a logout then must
     // still save.
     SignalClose closeOnSignal(nullptr, {SIGTERM, SIGINT, SIGHUP});
@@ -31,6 +31,7 @@ int runKestrava(std::unique_ptr<UiServices> services) {
     }
     closeOnSignal.setWindow(&fmMain);
     fmMain.show();
+    fmMain.openPaths(folders); // after the first activation has chosen the mode and its boxes
     return QApplication::exec();
 }
 

@@ -5,12 +5,15 @@
 
 #include "ui_services.h"
 
+#include <QStringList>
+
 #include <memory>
 
 namespace kestrava::ui {
 
-// Runs the program to its end and returns the exit code. A SIGTERM, SIGINT or SIGHUP at any
-// point, even while the window is being built or a box is open, saves and ends it.
-int runKestrava(std::unique_ptr<UiServices> services = nullptr);
+// Runs the program to its end and returns the exit code; the window opens on the absolute
+// folders given, if any. A SIGTERM, SIGINT or SIGHUP at any point, even while the window is
+// being built or a box is open, saves and ends it.
+int runKestrava(std::unique_ptr<UiServices> services = nullptr, const QStringList& folders = {});
 
 } // namespace kestrava::ui

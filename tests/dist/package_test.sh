@@ -95,8 +95,25 @@ window_runs() {
 }
 check "the window starts offscreen and saves its settings on SIGTERM" window_runs
 
+# Help, version and a wrong option are answered before Qt starts: no display, no platform.
+no_display() { env -i PATH="$root/usr/bin:/usr/bin:/bin" HOME="$home" "${hide[@]}" "$@"; }
+window_help() {
+    [[ $(no_display kestrava --help) == "Usage: kestrava "* &&
+       $(no_display kestrava --version) == "kestrava "[0-9]* ]]
+}
+window_refuses_option() {
+    no_display kestrava --no-such-option 2>/dev/null
+    [[ $? -eq 2 ]]
+}
+check "kestrava --help and --version work without a display" window_help
+check "kestrava says 2 for an unknown option" window_refuses_option
+
 if command -v lintian >/dev/null; then
     check "lintian finds no error" lintian --fail-on error --tag-display-limit 0 "$deb"
+    # Built with dpkg-buildflags' hardening: lintian names any of these it misses.
+    check "lintian finds the programs hardened" bash -c 'tags=$(lintian --pedantic --tags \
+        hardening-no-relro,hardening-no-fortify-functions,hardening-no-bindnow,hardening-no-pie \
+        --tag-display-limit 0 "$1"); [[ -z $tags ]] || { echo "$tags"; false; }' _ "$deb"
 else
     check "lintian is installed" false
 fi

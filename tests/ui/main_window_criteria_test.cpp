@@ -1,6 +1,10 @@
 // The criteria boxes: commit rules, validation messages, the context menu's removals, the
-// folder and file buttons, and an unreadable settings file at start-up.
+// folder and file buttons, folders and files dropped on the window, and an unreadable settings
+// file at start-up.
 #include "main_window_test_support.h"
+
+#include <QDropEvent>
+#include <QMimeData>
 
 class TestMainWindowCriteria : public WindowTest {
     Q_OBJECT
@@ -139,6 +143,64 @@ class TestMainWindowCriteria : public WindowTest {
         w.fake->folderToPick.clear(); // cancelled: nothing changes
         QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
         QCOMPARE(combo(*w, "foldersCombo")->count(), 2);
+    }
+
+    // Dropped folders are searched with their subfolders; dropped files alone, even where their
+    // names hold wildcards, wherever on the window they land. Paths are relative to the tree.
+    void droppedPathsFillTheBoxes_data() {
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QString>("target"); // the box the drop lands on, or the window
+        QTest::addColumn<QString>("folders");
+        QTest::addColumn<QString>("files");
+        QTest::addColumn<int>("scanned"); // files a Find then lists, -1: nothing taken
+        QTest::newRow("folders") << QStringList{"a", "b"} << ""
+                                 << "%1/a<+>|%1/b<+>"
+                                 << "*.*" << 4;
+        QTest::newRow("files, dropped on a box")
+            << QStringList{"a/x[1].txt", "a/sub/y.txt", "a/x[1].txt"} << "findCombo"
+            << "%1/a|%1/a/sub"
+            << "x\\[1].txt|y.txt" << 2;
+        QTest::newRow("folders win over files") << QStringList{"a/x1.txt", "b"} << ""
+                                                << "%1/b<+>"
+                                                << "*.*" << 0;
+        QTest::newRow("not a local file") << QStringList{"https://example.org/a"} << ""
+                                          << ""
+                                          << "" << -1;
+    }
+    void droppedPathsFillTheBoxes() {
+        QFETCH(QStringList, dropped);
+        QFETCH(QString, target);
+        QFETCH(QString, folders);
+        QFETCH(QString, files);
+        QFETCH(int, scanned);
+        for (const char* name : {"a/x[1].txt", "a/x1.txt", "a/sub/y.txt", "a/sub/x1.txt"})
+            writeFile(root() + "/" + name, "text\n");
+        QDir().mkpath(root() + "/b");
+        TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QList<QUrl> urls;
+        for (const QString& path : dropped)
+            urls << (path.contains("://") ? QUrl(path) : QUrl::fromLocalFile(root() + "/" + path));
+        QMimeData data;
+        data.setUrls(urls);
+        data.setText(urls.front().toString()); // as file managers offer it: a box would take it
+        QWidget* on = target.isEmpty() ? static_cast<QWidget*>(w.window.get())
+                                       : combo(*w, target.toLatin1().constData())->lineEdit();
+        // Qt hands a drop only to the widget that accepted the drag's entry.
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &enter);
+        QCOMPARE(enter.isAccepted(), scanned >= 0);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(on, &drop);
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), folders.replace("%1", root()));
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), files);
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
+        if (scanned < 0)
+            return;
+        QTRY_VERIFY(combo(*w, "findCombo")->hasFocus());
+        QCOMPARE(w.fake->lastText().endsWith("/a/x1.txt"), dropped.front().endsWith("x1.txt"));
+        runFind(w, combo(*w, "foldersCombo")->currentText(), files, "text");
+        QCOMPARE(w->results().filesScanned, scanned);
     }
 
     // A file that could not be read is named with the reason, and kept before it is saved over.

@@ -1,18 +1,117 @@
-// Start-up and shut-down: what is written at close and read at the next start, the focused box
-// committed on closing, font sizes, Preferences re-applying the layout, failed saves shown,
-// closing on SIGTERM, and when saved bounds are used.
+// Start-up and shut-down: the program's arguments and the folders it opens on, what is written
+// at close and read at the next start, the focused box committed on closing, font sizes,
+// Preferences re-applying the layout, failed saves shown, closing on SIGTERM, and when saved
+// bounds are used.
 #include "main_window_test_support.h"
 
+#include "ui/about_dialog.h"
+#include "ui/command_line.h"
 #include "ui/preferences_dialog.h"
 #include "ui/program_entry.h"
 #include "ui/signal_close.h"
 
+#include <QScopeGuard>
 #include <QScreen>
 
 #include <csignal>
+#include <sstream>
+
+namespace {
+
+MainWindow* theMainWindow() {
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* main = qobject_cast<MainWindow*>(top))
+            return main;
+    return nullptr;
+}
+
+} // namespace
 class TestMainWindowLifecycle : public WindowTest {
     Q_OBJECT
   private slots:
+    // "%1" stands for the working folder.
+    void argumentsAreReadBeforeQt_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("qt");      // after the program's name
+        QTest::addColumn<QStringList>("folders"); // made absolute
+        QTest::addColumn<int>("exitCode");        // -1: the window opens
+        QTest::addColumn<QString>("out");         // how standard output begins
+        QTest::addColumn<QString>("err");         // what standard error holds
+        QTest::newRow("relative folders") << QStringList{"x/./y/", "/tmp/", "."} << QStringList{}
+                                          << QStringList{"%1/x/y", "/tmp", "%1"} << -1 << ""
+                                          << "";
+        QTest::newRow("Qt options go to Qt")
+            << QStringList{"-style", "Fusion", "/srv", "--platform=offscreen", "-reverse"}
+            << QStringList{"-style", "Fusion", "--platform=offscreen", "-reverse"}
+            << QStringList{"/srv"} << -1 << ""
+            << "";
+        QTest::newRow("folders after --") << QStringList{"--", "-style", "--help"} << QStringList{}
+                                          << QStringList{"%1/-style", "%1/--help"} << -1 << ""
+                                          << "";
+        QTest::newRow("help") << QStringList{"/srv", "--help"} << QStringList{} << QStringList{}
+                              << 0 << "Usage: kestrava [OPTION...] [FOLDER...]\n"
+                              << "";
+        QTest::newRow("version") << QStringList{"--version"} << QStringList{} << QStringList{} << 0
+                                 << QString("kestrava ") + kKestravaVersion + "\n"
+                                 << "";
+        QTest::newRow("unknown option")
+            << QStringList{"--bogus", "--help"} << QStringList{} << QStringList{} << 2 << ""
+            << "unknown option '--bogus'";
+        QTest::newRow("Qt option with a value it does not take")
+            << QStringList{"-reverse=yes"} << QStringList{} << QStringList{} << 2 << ""
+            << "'-reverse=yes'";
+    }
+    void argumentsAreReadBeforeQt() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, qt);
+        QFETCH(QStringList, folders);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        std::vector<QByteArray> bytes{"kestrava"};
+        for (const QString& argument : arguments)
+            bytes.push_back(argument.toLocal8Bit());
+        std::vector<char*> argv;
+        for (QByteArray& argument : bytes)
+            argv.push_back(argument.data());
+        std::ostringstream outText, errText;
+        const CommandLine line =
+            readCommandLine(static_cast<int>(argv.size()), argv.data(), outText, errText);
+        QCOMPARE(line.exitCode.value_or(-1), exitCode);
+        QVERIFY2(QString::fromStdString(outText.str()).startsWith(out), outText.str().c_str());
+        QVERIFY2(QString::fromStdString(errText.str()).contains(err), errText.str().c_str());
+        if (exitCode >= 0)
+            return;
+        QStringList qtGot, foldersGot;
+        for (size_t i = 1; i < line.qtArguments.size(); ++i)
+            qtGot << QString::fromLocal8Bit(line.qtArguments[i]);
+        for (const std::string& folder : line.folders)
+            foldersGot << QString::fromStdString(folder);
+        QCOMPARE(qtGot, qt);
+        QCOMPARE(foldersGot, folders.replaceInStrings("%1", QDir::currentPath()));
+    }
+
+    // As "Open With Kestrava" starts it: the folders in Folder(s), the cursor in Find. A window
+    // that would open in Script mode opens in Find mode.
+    void startsOnTheFoldersGiven() {
+        m_env->config.write("KestravaConfig.xml",
+                            "<KestravaConfig><options><initialmode value=\"Script\"/></options>"
+                            "</KestravaConfig>");
+        const QStringList folders{root() + "/a b", root()};
+        QTimer::singleShot(0, [folders] {
+            MainWindow* w = theMainWindow();
+            QVERIFY(w != nullptr);
+            const auto closeAnyway = qScopeGuard([w] { w->close(); }); // a failure must not hang
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QCOMPARE(w->mode(), Mode::Find);
+            QCOMPARE(combo(*w, "foldersCombo")->currentText(), folders.join("<+>|") + "<+>");
+            QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.*"));
+            QTRY_VERIFY(combo(*w, "findCombo")->hasFocus());
+        });
+        QCOMPARE(runKestrava(std::make_unique<FakeUiServices>(), folders), 0);
+        QVERIFY(m_env->config.read("kestrava.ini").contains("a b<+>"));
+    }
+
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
         {
             TestWindow w;
@@ -122,10 +221,7 @@ class TestMainWindowLifecycle : public WindowTest {
     void signalDuringAQuestionAnswersNoSavesAndEnds() {
         m_env->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
         QTimer::singleShot(0, [] {
-            MainWindow* w = nullptr;
-            for (QWidget* top : QApplication::topLevelWidgets())
-                if (auto* main = qobject_cast<MainWindow*>(top))
-                    w = main;
+            MainWindow* w = theMainWindow();
             QVERIFY(w != nullptr);
             openHistoryMenu(*w, combo(*w, "findCombo"));
             whenModalShown([](QDialog*) { ::raise(SIGTERM); });
