@@ -56,7 +56,7 @@ _kestrava_cli() {
 
     local shared="--help --view --case-sensitive -s --ignore-case -i --smart-case -S
         --fixed-strings -F --word-regexp -w --line-regexp -x --files-with-matches
-        --filenames-only -l --count -c --null -0 --hidden --max-depth --colour= --no-header -n
+        --filenames-only -l --count -c --null -0 --hidden --vimgrep --no-heading -H --only-matching -o --max-depth --colour= --no-header -n
         --line-number -A --after-context -B --before-context -C --context --skip-binary
         --respect-gitignore --rtf --json --color= -q --quiet --threads --verbose --version"
     local options

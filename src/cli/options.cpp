@@ -73,6 +73,7 @@ struct Values {
     std::string view = "lines";
     std::string color = "auto";
     bool smartCase = false;
+    bool onlyMatching = false;
     bool caseGiven = false; // -i or -s was given, which -S gives way to
     bool fixedStrings = false;
     bool wordRegexp = false;
@@ -150,6 +151,13 @@ void addOutputOptions(CLI::App& command, Values& values) {
                      "print \"path:N\" for each file with a match, N its matched lines");
     command.add_flag("-0,--null", o.nullAfterPath,
                      "with -l or -c, follow each path with a NUL byte instead of a line end");
+    command.add_flag("--vimgrep", o.vimgrep,
+                     "print \"path:line:column:text\" for each match, as Vim's grepformat "
+                     "%f:%l:%c:%m reads it");
+    command.add_flag("-H,--no-heading", o.noHeading,
+                     "print \"path:line:text\" for each matched line, the whole line");
+    command.add_flag("-o,--only-matching", values.onlyMatching,
+                     "print each match alone (--view matches)");
     command.add_flag("--hidden", o.scan.includeHidden,
                      "search files and folders whose names begin with \".\" too (never .git)");
     command
@@ -361,6 +369,12 @@ void checkCombinations(const CliOptions& options, const Values& values) {
     if ((options.pathsOnly || options.countOnly) &&
         (options.json || options.richText || options.preview))
         throw std::invalid_argument("-l and -c print paths; leave out --json, --rtf and --preview");
+    if ((options.vimgrep || options.noHeading) &&
+        (options.json || options.richText || options.preview || options.pathsOnly ||
+         options.countOnly || options.interactive || options.vimgrep == options.noHeading))
+        throw std::invalid_argument("--vimgrep and --no-heading print lines of their own; give one "
+                                    "and leave out --json, --rtf, --preview, -l, -c and "
+                                    "--interactive");
     if (options.nullAfterPath && !options.pathsOnly && !options.countOnly)
         throw std::invalid_argument("-0 ends the paths of -l and -c; give one of them");
     if (values.replacements.size() > 1 &&
@@ -504,7 +518,7 @@ CliOptions parseCommandLine(const std::vector<std::string>& args) {
         options.criteria.replace = values.replacements.front();
     options.criteria.folders = joined(values.folders);
     options.criteria.files = joined(values.files);
-    options.view = kViews.at(values.view);
+    options.view = values.onlyMatching ? results::View::MatchesOnly : kViews.at(values.view);
     options.color = colorChoice(values.color);
     checkCombinations(options, values);
     return options;

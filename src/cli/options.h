@@ -32,6 +32,8 @@ struct CliOptions {
     bool pathsOnly = false;     // -l: the paths alone, one a line
     bool countOnly = false;     // -c: "path:N", N the text lines matched
     bool nullAfterPath = false; // -0: a NUL byte after each path of -l or -c, not a line end
+    bool vimgrep = false;       // "path:line:column:text" per match
+    bool noHeading = false;     // "path:line:text" per matched text line
     bool noHeader = false;
     bool lineNumbers = false; // line and match rows begin with "N:"
     bool richText = false;

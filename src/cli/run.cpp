@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include "cli/json_output.h"
+#include "cli/line_output.h"
 #include "config/config_paths.h"
 #include "script/script_run.h"
 #include "search/find_session.h"
@@ -254,6 +255,8 @@ class StreamedOutput {
                                                 options.scan.contextAfter, write);
         } else if (options.preview) {
             m_sink = std::make_unique<DiffSink>(console.out);
+        } else if (options.vimgrep || options.noHeading) {
+            m_sink = std::make_unique<PathLineSink>(options.vimgrep, write);
         } else if (options.pathsOnly || options.countOnly) {
             m_sink = std::make_unique<PathsSink>(options.countOnly, options.nullAfterPath, write);
         } else {
@@ -290,6 +293,9 @@ void printResults(const CliOptions& options, const search::SearchResults& result
         unique = text->uniqueCount();
     }
     console.out.flush();
+    // The outputs that editors and xargs read end with their last line, as grep's do.
+    if (options.vimgrep || options.noHeading || options.pathsOnly || options.countOnly)
+        return;
     console.err << results::summaryLine(results::summaryTexts(results, options.view, unique))
                 << '\n';
 }
@@ -363,7 +369,7 @@ void printNames(const char* title, const std::vector<std::string>& names, Consol
 
 // Line numbers are printed with -n and in --json; a run without them need not count lines.
 bool numbersShown(const CliOptions& options) {
-    return options.lineNumbers || options.json;
+    return options.lineNumbers || options.json || options.vimgrep || options.noHeading;
 }
 
 // The undo journal of a run that writes files; none for a find, --preview or --no-undo. False,

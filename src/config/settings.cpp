@@ -141,6 +141,7 @@ void setDefaults(const std::string& scriptsFolder, int32_t screenWidth, int32_t 
     s.showLineNumbers = true;
     s.skipBinaryFiles = false;
     s.respectGitignore = false;
+    s.includeHidden = false;
     s.showPreview = false;
     s.previewSize = 0;
     s.keepUndoJournal = true;
@@ -179,6 +180,8 @@ void readOptions(const XmlNode& options, const std::string& scriptsFolder, Setti
     s.showLineNumbers = boolOr(&options, "linenumbers", true);
     s.skipBinaryFiles = boolOr(&options, "skipbinary");
     s.respectGitignore = boolOr(&options, "respectgitignore");
+    // Files written before the option existed lack it: hidden names stay left out.
+    s.includeHidden = boolOr(&options, "includehidden");
     s.showPreview = boolOr(&options, "preview");
     int32_t size = 0;
     if (const XmlNode* preview = options.nodeByName("preview");
@@ -272,6 +275,7 @@ std::string configToXml(const Config& config) {
     options.nodeNew("skipbinary").writeAttributeString("value", s.skipBinaryFiles ? "yes" : "no");
     options.nodeNew("respectgitignore")
         .writeAttributeString("value", s.respectGitignore ? "yes" : "no");
+    options.nodeNew("includehidden").writeAttributeString("value", s.includeHidden ? "yes" : "no");
     XmlNode& preview = options.nodeNew("preview");
     preview.writeAttributeString("value", s.showPreview ? "yes" : "no");
     preview.writeAttributeInteger("size", s.previewSize);

@@ -38,6 +38,7 @@ struct Settings {
     bool showLineNumbers = true;   // the results grid's line-number column (View > Line Numbers)
     bool skipBinaryFiles = false;  // files with a NUL byte near their start are not searched
     bool respectGitignore = false; // what .gitignore excludes is not searched
+    bool includeHidden = false;    // names beginning with "." are searched too (never .git)
     bool showPreview = false;      // the file preview below the grid (View > Preview)
     int32_t previewSize = 0;       // its height in pixels; 0 until the user has sized it
     // Replacing runs keep the old content for Edit > Undo Last Replace, within these limits.

@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <fcntl.h>
 #include <memory>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace kestrava::search {
@@ -24,6 +27,19 @@ enum class GlobResult : uint8_t { Match, NoMatch, AbortAll, AbortToDoubleStar };
 
 bool inRange(unsigned char c, unsigned char low, unsigned char high) {
     return c >= low && c <= high;
+}
+
+// ASCII only, as git folds case in its own ignore matching.
+char foldAscii(char c) {
+    return inRange(static_cast<unsigned char>(c), 'A', 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool sameFolded(char a, char b) {
+    return foldAscii(a) == foldAscii(b);
+}
+
+bool equalFolded(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, sameFolded);
 }
 
 // Membership of an ASCII byte in a POSIX class, as in the C locale; nullopt for an unknown class.
@@ -66,7 +82,8 @@ constexpr size_t kMaxNestedStars = 1024;
 
 class Glob {
   public:
-    Glob(std::string_view glob, std::string_view text) : m_glob(glob), m_text(text) {}
+    Glob(std::string_view glob, std::string_view text, bool foldCase)
+        : m_glob(glob), m_text(text), m_foldCase(foldCase) {}
     GlobResult match(size_t g, size_t t);
 
   private:
@@ -77,6 +94,7 @@ class Glob {
 
     std::string_view m_glob;
     std::string_view m_text;
+    bool m_foldCase;
     size_t m_stars = 0; // stars nested in the calls now running
 };
 
@@ -85,6 +103,9 @@ GlobResult Glob::match(size_t g, size_t t) {
         const char gc = m_glob[g];
         if (t == m_text.size() && gc != '*')
             return GlobResult::AbortAll;
+        // Git folds the text's byte, and the glob's, but not the byte after a "\\" nor a set's
+        // members: with core.ignorecase, "\\A" and "[A]" match no name at all.
+        const char tc = m_foldCase ? foldAscii(m_text[t]) : m_text[t];
         switch (gc) {
         case '*':
             return star(g, t);
@@ -93,16 +114,16 @@ GlobResult Glob::match(size_t g, size_t t) {
                 return GlobResult::NoMatch;
             break;
         case '[':
-            if (const GlobResult result = bracket(g, m_text[t]); result != GlobResult::Match)
+            if (const GlobResult result = bracket(g, tc); result != GlobResult::Match)
                 return result;
             break;
         case '\\':
             // A trailing backslash escapes nothing and matches nothing.
-            if (++g == m_glob.size() || m_glob[g] != m_text[t])
+            if (++g == m_glob.size() || m_glob[g] != tc)
                 return GlobResult::NoMatch;
             break;
         default:
-            if (gc != m_text[t])
+            if ((m_foldCase ? foldAscii(gc) : gc) != tc)
                 return GlobResult::NoMatch;
         }
     }
@@ -182,17 +203,21 @@ GlobResult Glob::bracket(size_t& g, unsigned char c) const {
                     return GlobResult::AbortAll;
                 high = static_cast<unsigned char>(m_glob[g]);
             }
-            matched |= inRange(c, previous, high);
+            // A folded letter is lower case: its upper case may be in the range instead.
+            matched |= inRange(c, previous, high) ||
+                       (m_foldCase && inRange(c, 'a', 'z') &&
+                        inRange(static_cast<unsigned char>(c - 'a' + 'A'), previous, high));
             member = 0;
         } else if (member == '[' && g + 1 < end && m_glob[g + 1] == ':') {
             const size_t close = m_glob.find(']', g + 2);
             if (close == std::string_view::npos)
                 return GlobResult::AbortAll;
             if (close > g + 2 && m_glob[close - 1] == ':') {
-                const std::optional<bool> in = inClass(m_glob.substr(g + 2, close - g - 3), c);
+                const std::string_view name = m_glob.substr(g + 2, close - g - 3);
+                const std::optional<bool> in = inClass(name, c);
                 if (!in)
                     return GlobResult::AbortAll;
-                matched |= *in;
+                matched |= *in || (m_foldCase && name == "upper" && inRange(c, 'a', 'z'));
                 g = close;
                 member = 0;
             } else {
@@ -280,9 +305,9 @@ enum class Verdict : uint8_t { None, Ignored, Kept };
 
 // The last pattern that matches decides.
 Verdict lastMatch(const IgnorePatterns& patterns, std::string_view pathFromBase,
-                  std::string_view name, bool isFolder) {
+                  std::string_view name, bool isFolder, bool foldCase) {
     for (auto it = patterns.rbegin(); it != patterns.rend(); ++it)
-        if (it->matches(pathFromBase, name, isFolder))
+        if (it->matches(pathFromBase, name, isFolder, foldCase))
             return it->negated ? Verdict::Kept : Verdict::Ignored;
     return Verdict::None;
 }
@@ -386,12 +411,39 @@ std::string configValue(std::string_view raw) {
     return value;
 }
 
-// "~" and "~/..." stand for the home folder.
+// A boolean as git reads one: a key written alone is true, and so is a number other than 0.
+bool configBool(const std::optional<std::string>& value) {
+    if (!value)
+        return true;
+    const std::string lower = lowerAscii(*value);
+    if (lower == "true" || lower == "yes" || lower == "on")
+        return true;
+    long number = 0;
+    const auto [end, error] = std::from_chars(lower.data(), lower.data() + lower.size(), number);
+    return error == std::errc() && end != lower.data() && number != 0;
+}
+
+// The home folder of the user a "~name" names.
+std::string userHome(const std::string& user) {
+    passwd entry = {};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwnam_r(user.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr)
+        return {};
+    return found->pw_dir;
+}
+
+// "~" and "~/..." stand for the home folder, "~name/..." for that user's. "" when there is no
+// such folder: git refuses the file then, so nothing is read.
 std::string expandHome(std::string path) {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && (path == "~" || path.starts_with("~/")))
-        path.replace(0, 1, home);
-    return path;
+    if (!path.starts_with('~'))
+        return path;
+    const size_t slash = std::min(path.find('/'), path.size());
+    const char* home = slash == 1 ? std::getenv("HOME") : nullptr;
+    const std::string folder =
+        slash == 1 ? std::string(home == nullptr ? "" : home) : userHome(path.substr(1, slash - 1));
+    return folder.empty() ? std::string() : path.replace(0, slash, folder);
 }
 
 std::string environment(const char* name) {
@@ -404,9 +456,16 @@ bool environmentFlag(const char* name) {
     return !value.empty() && value != "0" && value != "false" && value != "no" && value != "off";
 }
 
-// The excludes file the system's and the user's git configuration name (later files win), else
-// git's default place for it.
-std::string findUserExcludesFile() {
+void takeLater(GitCoreSettings& settings, GitCoreSettings later) {
+    if (later.excludesFile)
+        settings.excludesFile = std::move(later.excludesFile);
+    if (later.ignoreCase)
+        settings.ignoreCase = later.ignoreCase;
+}
+
+// What the system's and the user's git configuration set (later files win), with git's default
+// place for the excludes file, "~" expanded.
+GitCoreSettings findUserSettings() {
     const std::string home = environment("HOME");
     std::string xdg = environment("XDG_CONFIG_HOME");
     if (xdg.empty() && !home.empty())
@@ -418,13 +477,27 @@ std::string findUserExcludesFile() {
         configs.push_back(xdg + "/git/config");
     if (!home.empty())
         configs.push_back(home + "/.gitconfig");
-    std::optional<std::string> configured;
+    GitCoreSettings settings;
     for (const std::string& config : configs)
-        if (auto value = configuredExcludesFile(readText(AT_FDCWD, config)))
-            configured = std::move(value);
-    if (configured)
-        return expandHome(*configured);
-    return xdg.empty() ? std::string() : xdg + "/git/ignore";
+        takeLater(settings, coreSettings(readText(AT_FDCWD, config)));
+    if (settings.excludesFile)
+        settings.excludesFile = expandHome(*settings.excludesFile);
+    else if (!xdg.empty())
+        settings.excludesFile = xdg + "/git/ignore";
+    return settings;
+}
+
+// One "key = value" line, or a key alone, of the [core] section.
+void noteCoreSetting(GitCoreSettings& settings, std::string_view line) {
+    const size_t equals = line.find('=');
+    const std::string key = lowerAscii(trimmed(line.substr(0, equals)));
+    std::optional<std::string> value;
+    if (equals != std::string_view::npos)
+        value = configValue(line.substr(equals + 1));
+    if (key == "excludesfile" && value)
+        settings.excludesFile = std::move(value);
+    else if (key == "ignorecase")
+        settings.ignoreCase = configBool(value);
 }
 
 std::string parentFolder(const std::string& path) {
@@ -434,16 +507,22 @@ std::string parentFolder(const std::string& path) {
 
 } // namespace
 
-bool globMatches(std::string_view glob, std::string_view text) {
-    return Glob(glob, text).match(0, 0) == GlobResult::Match;
+bool globMatches(std::string_view glob, std::string_view text, bool foldCase) {
+    return Glob(glob, text, foldCase).match(0, 0) == GlobResult::Match;
 }
 
-bool IgnorePattern::matches(std::string_view pathFromBase, std::string_view name,
-                            bool isFolder) const {
-    // A path ends with its name, so the last byte decides for most names without a call.
-    if ((fixedEnd && name.back() != glob.back()) || (folderOnly && !isFolder))
+bool IgnorePattern::matches(std::string_view pathFromBase, std::string_view name, bool isFolder,
+                            bool foldCase) const {
+    if (folderOnly && !isFolder)
         return false;
-    const std::string_view subject = anchored ? pathFromBase : name;
+    return foldCase ? matchesFolded(anchored ? pathFromBase : name)
+                    : matchesExactly(anchored ? pathFromBase : name);
+}
+
+bool IgnorePattern::matchesExactly(std::string_view subject) const {
+    // A path ends with its name, so the last byte decides for most names without a call.
+    if (fixedEnd && subject.back() != glob.back())
+        return false;
     switch (shape) {
     case Shape::Literal:
         return subject == glob;
@@ -456,6 +535,27 @@ bool IgnorePattern::matches(std::string_view pathFromBase, std::string_view name
                         subject.compare(0, leading, glob, 0, leading) != 0))
         return false;
     return subject.find(needed) != std::string_view::npos && globMatches(glob, subject);
+}
+
+// The same tests as matchesExactly, letters compared without regard to case.
+bool IgnorePattern::matchesFolded(std::string_view subject) const {
+    if (fixedEnd && !sameFolded(subject.back(), glob.back()))
+        return false;
+    const std::string_view pattern = glob;
+    switch (shape) {
+    case Shape::Literal:
+        return equalFolded(subject, pattern);
+    case Shape::Suffix:
+        return subject.size() >= pattern.size() - 1 &&
+               equalFolded(subject.substr(subject.size() - pattern.size() + 1), pattern.substr(1));
+    case Shape::Glob:
+        break;
+    }
+    if (subject.size() < leading ||
+        !equalFolded(subject.substr(0, leading), pattern.substr(0, leading)))
+        return false;
+    return (needed.empty() || !std::ranges::search(subject, needed, sameFolded).empty()) &&
+           globMatches(glob, subject, true);
 }
 
 IgnorePatterns parseIgnoreText(std::string_view text) {
@@ -471,8 +571,8 @@ IgnorePatterns parseIgnoreText(std::string_view text) {
     return patterns;
 }
 
-std::optional<std::string> configuredExcludesFile(std::string_view configText) {
-    std::optional<std::string> value;
+GitCoreSettings coreSettings(std::string_view configText) {
+    GitCoreSettings settings;
     bool inCore = false;
     while (!configText.empty()) {
         const size_t end = std::min(configText.find('\n'), configText.size());
@@ -486,12 +586,10 @@ std::optional<std::string> configuredExcludesFile(std::string_view configText) {
             inCore = lowerAscii(trimmed(line.substr(1, close - 1))) == "core";
             line = trimmed(line.substr(close + 1));
         }
-        const size_t equals = line.find('=');
-        if (inCore && equals != std::string_view::npos &&
-            lowerAscii(trimmed(line.substr(0, equals))) == "excludesfile")
-            value = configValue(line.substr(equals + 1));
+        if (inCore && !line.empty())
+            noteCoreSetting(settings, line);
     }
-    return value;
+    return settings;
 }
 
 GitIgnore::GitIgnore(const std::string& topFolder) {
@@ -563,17 +661,18 @@ bool GitIgnore::ignored(std::string_view name, bool isFolder) {
     if (here.repository == nullptr)
         return false;
     m_path.assign(here.relative).append(name);
+    const bool foldCase = here.repository->ignoreCase;
     for (size_t i = m_frames.size(); i-- > here.repositoryStart;) {
         const Frame& frame = m_frames[i];
         if (frame.patterns.empty())
             continue;
         const std::string_view fromBase = std::string_view(m_path).substr(frame.relative.size());
-        if (const Verdict verdict = lastMatch(frame.patterns, fromBase, name, isFolder);
+        if (const Verdict verdict = lastMatch(frame.patterns, fromBase, name, isFolder, foldCase);
             verdict != Verdict::None)
             return verdict == Verdict::Ignored;
     }
     for (const IgnorePatterns* patterns : {&here.repository->exclude, here.repository->user})
-        if (const Verdict verdict = lastMatch(*patterns, m_path, name, isFolder);
+        if (const Verdict verdict = lastMatch(*patterns, m_path, name, isFolder, foldCase);
             verdict != Verdict::None)
             return verdict == Verdict::Ignored;
     return false;
@@ -588,8 +687,20 @@ const GitIgnore::Repository* GitIgnore::openRepository(int folderFd) {
         return nullptr;
     Repository& repository = m_repositories.emplace_back();
     repository.exclude = parseIgnoreText(readText(common.get(), "info/exclude"));
-    const std::optional<std::string> own = configuredExcludesFile(readText(common.get(), "config"));
-    repository.user = excludesFile(own ? expandHome(*own) : userExcludesFile());
+    GitCoreSettings own = coreSettings(readText(common.get(), "config"));
+    if (own.excludesFile)
+        own.excludesFile = expandHome(*own.excludesFile);
+    GitCoreSettings settings = userSettings();
+    takeLater(settings, std::move(own));
+    repository.ignoreCase = settings.ignoreCase.value_or(false);
+    const std::string path = settings.excludesFile.value_or(std::string());
+    if (path.empty() || path.starts_with('/')) {
+        repository.user = excludesFile(path);
+    } else {
+        // Git reads it from the top of the work tree, the folder holding ".git".
+        repository.ownUser = parseIgnoreText(readText(folderFd, path));
+        repository.user = &repository.ownUser;
+    }
     return &repository;
 }
 
@@ -600,10 +711,10 @@ const IgnorePatterns* GitIgnore::excludesFile(const std::string& path) {
     return &it->second;
 }
 
-const std::string& GitIgnore::userExcludesFile() {
-    if (!m_userExcludesFile)
-        m_userExcludesFile = findUserExcludesFile();
-    return *m_userExcludesFile;
+const GitCoreSettings& GitIgnore::userSettings() {
+    if (!m_userSettings)
+        m_userSettings = findUserSettings();
+    return *m_userSettings;
 }
 
 } // namespace kestrava::search

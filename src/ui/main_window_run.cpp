@@ -33,6 +33,7 @@ search::ScanOptions MainWindow::scanOptions() const {
     search::ScanOptions options;
     options.skipBinary = settings().skipBinaryFiles;
     options.respectGitignore = settings().respectGitignore;
+    options.includeHidden = settings().includeHidden;
     return options;
 }
 

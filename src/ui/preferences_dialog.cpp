@@ -130,6 +130,9 @@ QGroupBox* PreferencesDialog::makeFindGroup() {
     respectGitignoreCheck = addCheck("Leave out what .gitignore excludes", "respectGitignoreCheck");
     respectGitignoreCheck->setToolTip(
         "Leave out what git ignores in the repository a searched folder belongs to");
+    includeHiddenCheck = addCheck("Search hidden files and folders (names beginning with \".\")",
+                                  "includeHiddenCheck");
+    includeHiddenCheck->setToolTip("A folder named .git is never searched");
     return group;
 }
 
@@ -207,6 +210,7 @@ void PreferencesDialog::fillFromSettings() {
     caseSensitiveCheck->setChecked(m_settings.caseSensitiveMatching);
     skipBinaryCheck->setChecked(m_settings.skipBinaryFiles);
     respectGitignoreCheck->setChecked(m_settings.respectGitignore);
+    includeHiddenCheck->setChecked(m_settings.includeHidden);
     replaceInPlaceCheck->setChecked(m_settings.replaceInSitu);
     undoJournalCheck->setChecked(m_settings.keepUndoJournal);
     undoRunsSpin->setValue(m_settings.undoRunsKept);
@@ -223,6 +227,7 @@ void PreferencesDialog::acceptPreferences() {
     m_settings.caseSensitiveMatching = caseSensitiveCheck->isChecked();
     m_settings.skipBinaryFiles = skipBinaryCheck->isChecked();
     m_settings.respectGitignore = respectGitignoreCheck->isChecked();
+    m_settings.includeHidden = includeHiddenCheck->isChecked();
     m_settings.replaceInSitu = replaceInPlaceCheck->isChecked();
     m_settings.keepUndoJournal = undoJournalCheck->isChecked();
     m_settings.undoRunsKept = undoRunsSpin->value();

@@ -34,6 +34,7 @@ class PreferencesDialog : public QDialog {
     QCheckBox* caseSensitiveCheck = nullptr;
     QCheckBox* skipBinaryCheck = nullptr;
     QCheckBox* respectGitignoreCheck = nullptr;
+    QCheckBox* includeHiddenCheck = nullptr;
     QCheckBox* replaceInPlaceCheck = nullptr;
     QCheckBox* undoJournalCheck = nullptr;
     QSpinBox* undoRunsSpin = nullptr;

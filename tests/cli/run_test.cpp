@@ -141,6 +141,13 @@ TEST_F(CliTest, ALineOfSeveralMegabytesComesOutAsAnyLine) {
         {{"--filenames-only"}, head(4) + "\n\n"},
         {{"-l"}, folder + "/long.txt\n"},
         {{"-c", "-0"}, folder + "/long.txt" + std::string(1, '\0') + "1\n"},
+        {{"-H"}, folder + "/long.txt:2:" + line + "\n"},
+        {{"-H", "-e", "a\\sbeta"},
+         folder + "/long.txt:1:alpha\n" + folder + "/long.txt:2:" + line + "\n"},
+        {{"--vimgrep", "-e", "beta|gamma"},
+         folder + "/long.txt:2:1:" + line + "\n" + folder + "/long.txt:2:307201:" + line + "\n" +
+             folder + "/long.txt:2:1048575:" + line + "\n" + folder +
+             "/long.txt:2:5242881:" + line + "\n" + folder + "/long.txt:3:1:gamma\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.options));

@@ -19,19 +19,19 @@ auto fields(auto&& c) {
                     c.settings.replaceInSitu, c.settings.scriptsFolder, c.settings.editorFileSpec,
                     c.settings.editorCommandLine, c.bounds.top, c.bounds.left, c.bounds.height,
                     c.bounds.width, c.lastMode, c.settings.showLineNumbers,
-                    c.settings.skipBinaryFiles, c.settings.respectGitignore, c.settings.showPreview,
-                    c.settings.previewSize, c.settings.keepUndoJournal, c.settings.undoRunsKept,
-                    c.settings.undoBytesKept);
+                    c.settings.skipBinaryFiles, c.settings.respectGitignore,
+                    c.settings.includeHidden, c.settings.showPreview, c.settings.previewSize,
+                    c.settings.keepUndoJournal, c.settings.undoRunsKept, c.settings.undoBytesKept);
 }
 
 // What the load gives for anything the file does not say, on a 1920 x 1080 screen.
 const auto kDefaults = std::tuple(
     InitialMode::Find, FontSize::Small, false, false, "/opt/kestrava/"s, "xdg-open"s, "%Filename%"s,
-    166, 430, 748, 1060, 0, true, false, false, false, 0, true, 20, int64_t{1} << 30);
+    166, 430, 748, 1060, 0, true, false, false, false, false, 0, true, 20, int64_t{1} << 30);
 const auto kExample =
     std::tuple(InitialMode::LastUsed, FontSize::Medium, false, true, "C:\\Tools\\Scripts\\"s,
-               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false, true, 240,
-               false, 5, int64_t{100} << 20);
+               "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false, true, true,
+               240, false, 5, int64_t{100} << 20);
 
 const char* const kExampleText =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -46,6 +46,7 @@ const char* const kExampleText =
     "    <linenumbers value=\"no\"/>\r\n"
     "    <skipbinary value=\"yes\"/>\r\n"
     "    <respectgitignore value=\"no\"/>\r\n"
+    "    <includehidden value=\"yes\"/>\r\n"
     "    <preview value=\"yes\" size=\"240\"/>\r\n"
     "    <undojournal value=\"no\" runs=\"5\" bytes=\"104857600\"/>\r\n"
     "  </options>\r\n"
@@ -92,7 +93,7 @@ TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
         std::tuple(InitialMode::Find, FontSize::Small, true, true,
                    "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
                    "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, 0, true, false,
-                   true, true, 7, true, 1, int64_t{5} << 30); // beyond 32 bits
+                   true, false, true, 7, true, 1, int64_t{5} << 30); // beyond 32 bits
     const struct {
         InitialMode initial;
         FontSize size;
@@ -175,6 +176,8 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
         {options("<fileeditor commandline=\"-n %Filename%\"/>"),
          [](Config& c) { c.settings.editorCommandLine = "-n %Filename%"; }},
         {options("<preview value=\"yes\"/>"), [](Config& c) { c.settings.showPreview = true; }},
+        {options("<includehidden value=\"1\"/>"),
+         [](Config& c) { c.settings.includeHidden = true; }},
         {options("<preview size=\"-40\"/>"), [](Config&) {}},
         {options("<preview value=\"no\" size=\"300\"/>"),
          [](Config& c) { c.settings.previewSize = 300; }},

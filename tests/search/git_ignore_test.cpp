@@ -108,7 +108,8 @@ struct FileCase {
     bool kept;
 };
 
-// Written after `git init` of repo, repo/inner and plain/proj, and of the linked worktree wt.
+// Written after `git init` of repo, repo/inner, plain/proj and plain/rel, and of the linked
+// worktree wt.
 const std::pair<const char*, const char*> kIgnoreFiles[] = {
     {"home/.gitconfig",
      "[user]\n\tname = t\n\temail = t@example.org\n[init]\n"
@@ -132,6 +133,9 @@ const std::pair<const char*, const char*> kIgnoreFiles[] = {
     {"wt/.gitignore", "*.w\n"},
     {"plain/.gitignore", "*\n"},
     {"plain/proj/.gitignore", "*.o\n"},
+    {"plain/rel/.gitignore", "*.TXT\nBuild/\nDoc/*.md\n[A-C]?.cls\n[[:upper:]].up\n[A]x.br\n"
+                             "\\Q.esc\nLit\n"},
+    {"plain/rel/.rules/ex", "*.rex\n"},
 };
 
 const FileCase kFiles[] = {
@@ -226,11 +230,26 @@ const FileCase kFiles[] = {
     {"plain/proj/b.c", true},
     {"plain/proj/c.glob", true},
     {"plain/proj/d.pig", false},
+    // core.ignorecase: letters match in either case, in ranges and classes too, but not after a
+    // "\" nor as a set's member. Its excludes file is named relative to the work tree's top.
+    {"plain/rel/A.Txt", false},
+    {"plain/rel/BUILD/x.c", false},
+    {"plain/rel/doc/a.MD", false},
+    {"plain/rel/bq.cls", false},
+    {"plain/rel/a.up", false},
+    {"plain/rel/LIT", false},
+    {"plain/rel/Ax.br", true},
+    {"plain/rel/ax.br", true},
+    {"plain/rel/Q.esc", true},
+    {"plain/rel/x.rex", false},
+    {"plain/rel/sub/y.REX", false},
+    {"plain/rel/sub/z.c", true},
 };
 
 // Top folders the walk starts from: a subfolder has its ancestors' rules, an ignored one lists
 // nothing, a nested repository and a worktree are found from inside.
-const char* const kTops[] = {"repo", "repo/sub", "repo/build", "repo/inner", "wt", "plain"};
+const char* const kTops[] = {"repo", "repo/sub", "repo/build",   "repo/inner",
+                             "wt",   "plain",    "plain/rel/sub"};
 
 class GitIgnoreTest : public ::testing::Test {
   protected:
@@ -259,7 +278,8 @@ class GitIgnoreTest : public ::testing::Test {
 
 TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
     m_tree.write("home/.gitconfig", kIgnoreFiles[0].second);
-    ASSERT_TRUE(git("init -q repo && git init -q repo/inner && git init -q plain/proj"));
+    ASSERT_TRUE(git("init -q repo && git init -q repo/inner && git init -q plain/proj && "
+                    "git init -q plain/rel"));
     ASSERT_TRUE(
         git("-C repo commit -q --allow-empty -m start && git -C repo worktree add -q ../wt"));
     for (const auto& [path, text] : kIgnoreFiles)
@@ -267,6 +287,9 @@ TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
     kestest::writeRaw(m_tree.path("plain/proj/.git/config"),
                       kestest::readFile(m_tree.path("plain/proj/.git/config")) +
                           "[Core]\n\tExcludesFile = \"~/proj-ignore\" ; its own list\n");
+    kestest::writeRaw(m_tree.path("plain/rel/.git/config"),
+                      kestest::readFile(m_tree.path("plain/rel/.git/config")) +
+                          "[core]\n\texcludesFile = .rules/ex\n\tignoreCase\n");
     std::filesystem::create_directories(m_tree.path("repo/linkedrules"));
     std::filesystem::create_symlink("../sub/.gitignore",
                                     m_tree.path("repo/linkedrules/.gitignore"));
@@ -279,13 +302,14 @@ TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
         if (file.kept)
             wanted.insert(file.path);
     Paths gitKept;
-    for (const char* repo : {"repo/", "wt/", "plain/proj/"})
+    for (const char* repo : {"repo/", "wt/", "plain/proj/", "plain/rel/"})
         addGitKept(m_tree.path(""), repo, gitKept);
     Paths wantedInRepositories;
     std::copy_if(wanted.begin(), wanted.end(),
                  std::inserter(wantedInRepositories, wantedInRepositories.end()),
                  [](const std::string& path) {
-                     return !path.starts_with("plain/") || path.starts_with("plain/proj/");
+                     return !path.starts_with("plain/") || path.starts_with("plain/proj/") ||
+                            path.starts_with("plain/rel/");
                  });
     EXPECT_EQ(difference(wantedInRepositories, gitKept), "") << "the table is not what git does";
 

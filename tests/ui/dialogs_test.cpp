@@ -114,6 +114,7 @@ class TestDialogs : public QObject {
             QTest::keyClick(part<QCheckBox>(*dialog, "replaceInPlaceCheck"), Qt::Key_Space);
             QTest::keyClick(part<QCheckBox>(*dialog, "skipBinaryCheck"), Qt::Key_Space);
             QTest::keyClick(part<QCheckBox>(*dialog, "respectGitignoreCheck"), Qt::Key_Space);
+            QTest::keyClick(part<QCheckBox>(*dialog, "includeHiddenCheck"), Qt::Key_Space);
             part<QSpinBox>(*dialog, "undoRunsSpin")->setValue(5);
             part<QSpinBox>(*dialog, "undoMegabytesSpin")->setValue(64);
             QTest::keyClick(part<QCheckBox>(*dialog, "undoJournalCheck"), Qt::Key_Space);
@@ -128,7 +129,7 @@ class TestDialogs : public QObject {
         QCOMPARE(settings.fontSize, kestrava::config::FontSize::Large);
         QVERIFY(!settings.caseSensitiveMatching);
         QVERIFY(settings.replaceInSitu);
-        QVERIFY(settings.skipBinaryFiles && settings.respectGitignore);
+        QVERIFY(settings.skipBinaryFiles && settings.respectGitignore && settings.includeHidden);
         QVERIFY(!settings.keepUndoJournal);
         QCOMPARE(settings.undoRunsKept, 5);
         QCOMPARE(settings.undoBytesKept, int64_t{64} << 20);

@@ -80,6 +80,17 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 Unique Match)"));
     }
 
+    // Hidden names are searched only when File > Preferences asks for them.
+    void hiddenFolderIsSearchedOnlyWithThePreference() {
+        writeFile(root() + "/.cache/h.txt", "TODO hidden");
+        TestWindow w;
+        for (const bool hidden : {false, true}) {
+            w->settings().includeHidden = hidden;
+            runFind(w, root() + "<+>", "*.txt", "hidden");
+            QCOMPARE(w->results().filesWithMatches, hidden ? 1 : 0);
+        }
+    }
+
     // Missing criteria keep the button disabled; every refusal's message is the session's
     // (RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused).
     void pressRefusesABadExpression() {

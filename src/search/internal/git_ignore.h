@@ -17,7 +17,9 @@ namespace kestrava::search {
 // True when text matches a gitignore glob: "*", "?" and "[...]" (ranges, "!" or "^" to negate,
 // [:alpha:] and the other POSIX classes) never match "/"; "**" standing alone between slashes, or
 // at either end, also spans folders ("a/**/b" takes "a/b"); "\" takes the next byte literally.
-bool globMatches(std::string_view glob, std::string_view text);
+// foldCase matches as git's core.ignorecase does: ASCII letters of the text and of the glob's
+// plain bytes without regard to case, but an escaped byte or a set's member exactly as written.
+bool globMatches(std::string_view glob, std::string_view text, bool foldCase = false);
 
 struct IgnorePattern {
     enum class Shape : uint8_t { Glob, Literal, Suffix }; // Suffix: "*" then literal bytes
@@ -31,16 +33,26 @@ struct IgnorePattern {
     size_t leading = 0;    // the plain bytes the glob starts with
     std::string needed;    // its longest run of plain bytes, "/" left out (a "**/" may take none)
 
-    // pathFromBase: the name's path from the folder of the pattern's file.
-    bool matches(std::string_view pathFromBase, std::string_view name, bool isFolder) const;
+    // pathFromBase: the name's path from the folder of the pattern's file; foldCase as for
+    // globMatches.
+    bool matches(std::string_view pathFromBase, std::string_view name, bool isFolder,
+                 bool foldCase = false) const;
+
+  private:
+    bool matchesExactly(std::string_view subject) const;
+    bool matchesFolded(std::string_view subject) const;
 };
 using IgnorePatterns = std::vector<IgnorePattern>;
 
 // The patterns of an ignore file, in file order (blank lines and comments give none).
 IgnorePatterns parseIgnoreText(std::string_view text);
 
-// The last core.excludesFile set in a git configuration text; nullopt when none is.
-std::optional<std::string> configuredExcludesFile(std::string_view configText);
+// What a git configuration text sets in its [core] section; the last setting of a key wins.
+struct GitCoreSettings {
+    std::optional<std::string> excludesFile; // as written: "~" not expanded, maybe relative
+    std::optional<bool> ignoreCase;
+};
+GitCoreSettings coreSettings(std::string_view configText);
 
 // What a listing noticed among the hidden names it otherwise leaves out.
 struct GitMarks {
@@ -68,6 +80,8 @@ class GitIgnore {
     struct Repository {
         IgnorePatterns exclude;               // info/exclude
         const IgnorePatterns* user = nullptr; // the excludes file its configuration names
+        IgnorePatterns ownUser;               // that file, when named relative to the work tree
+        bool ignoreCase = false;              // core.ignorecase
     };
     struct Frame {
         std::string relative; // from the repository root: "" or ending with "/"
@@ -79,7 +93,7 @@ class GitIgnore {
     void descendTo(const std::string& root, const std::string& top, const Repository* repository);
     const Repository* openRepository(int folderFd);
     const IgnorePatterns* excludesFile(const std::string& path);
-    const std::string& userExcludesFile();
+    const GitCoreSettings& userSettings();
 
     std::vector<Frame> m_frames;
     size_t m_base = 0;         // frames of the folders above the top folder
@@ -88,7 +102,7 @@ class GitIgnore {
     const Repository* m_topRepository = nullptr;
     std::deque<Repository> m_repositories;
     std::map<std::string, IgnorePatterns> m_excludesFiles;
-    std::optional<std::string> m_userExcludesFile;
+    std::optional<GitCoreSettings> m_userSettings;
     std::string m_path; // scratch for the path of the name being judged
 };
 
