@@ -124,7 +124,7 @@ struct FileMatches {
     int32_t folderIndex = 0;
     int32_t numMatches = 0;
     MatchedLineArray lines;
-    std::vector<ContextLine> context{}; // in line order; empty unless asked for
+    std::vector<ContextLine> context{};      // in line order; empty unless asked for
     std::vector<Replacement> replacements{}; // kept when asked for (ScanOptions), by start
     // A planning run that keeps its replacements: a hash of the bytes searched
     // (util::contentHash), and each change as shown, in the order of `replacements`.

@@ -32,8 +32,8 @@ std::string writeReplacedText(const util::WriteRoots& roots, const std::string& 
 // Names are quoted as git quotes them. With `write`, the diff is handed to it about a megabyte
 // at a time and only the rest is returned.
 using DiffWrite = std::function<void(std::string_view)>;
-std::string unifiedDiff(std::string_view oldText, std::string_view newText,
-                        const std::string& path, const DiffWrite& write = {});
+std::string unifiedDiff(std::string_view oldText, std::string_view newText, const std::string& path,
+                        const DiffWrite& write = {});
 // One view per change; `changes` are by start.
 std::vector<ChangeView> viewsOfChanges(std::string_view text,
                                        const std::vector<Replacement>& changes);

@@ -19,9 +19,9 @@ struct SearchedFile {
     const std::string& path; // full path
     // Its lines, context and kept replacements; may be borrowed from, but given back as it was.
     FileMatches& record;
-    std::string_view text;              // the bytes searched
+    std::string_view text;                 // the bytes searched
     const std::string* replaced = nullptr; // what a replacing run makes of them
-    std::chrono::nanoseconds elapsed{}; // from the file's opening to now
+    std::chrono::nanoseconds elapsed{};    // from the file's opening to now
     size_t linesAhead = 0; // lines made ahead (RunSink::makeLines) and no longer in the record
     // Sets output too large to hold aside, out of memory, to come before what make returns
     // (FoundFile::madeAhead).
