@@ -554,7 +554,8 @@ bool IgnorePattern::matchesFolded(std::string_view subject) const {
     if (subject.size() < leading ||
         !equalFolded(subject.substr(0, leading), pattern.substr(0, leading)))
         return false;
-    return (needed.empty() || !std::ranges::search(subject, needed, sameFolded).empty()) &&
+    return (needed.empty() || std::search(subject.begin(), subject.end(), needed.begin(),
+                                          needed.end(), sameFolded) != subject.end()) &&
            globMatches(glob, subject, true);
 }
 
