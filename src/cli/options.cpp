@@ -69,6 +69,7 @@ struct Values {
     std::vector<std::string> files;
     std::vector<std::string> finds;        // each -e
     std::vector<std::string> replacements; // each -r
+    std::vector<std::string> globs;        // each -g
     std::vector<std::string> positionals;  // [PATTERN] [REPLACEMENT] [PATH ...], "--" and after
     std::string view = "lines";
     std::string color = "auto";
@@ -206,6 +207,10 @@ void addCriteria(CLI::App& command, Values& values, bool replacing) {
     };
     each("-d,--folders", values.folders, "folders to search (instead of PATH)", "SPEC");
     each("-f,--files", values.files, "file masks (default with PATH: every file)", "SPEC");
+    each("-g,--glob", values.globs,
+         "a file name mask added to the masks (\"*.rs\"), or with \"!\" one that leaves files "
+         "out (\"!*.min.js\"); given again, adds more",
+         "GLOB");
     each("-e,--find,--regexp", values.finds,
          "the regular expression (instead of PATTERN); given several times, any of them", "EXPR");
     if (replacing)
@@ -431,6 +436,44 @@ std::string searchedExpression(const Values& values) {
     return any;
 }
 
+// -g: masks join the file masks (or stand for every file when -f gave none); "!" masks leave
+// files out of every mask, added to its "<excluding ...>".
+void applyGlobs(Values& values, bool masksGiven) {
+    std::vector<std::string> added;
+    std::string excluded;
+    for (const std::string& glob : values.globs) {
+        const bool leaveOut = glob.starts_with('!');
+        const std::string mask = leaveOut ? glob.substr(1) : glob;
+        if (mask.empty() || mask.find_first_of("/|<>,") != std::string::npos)
+            throw std::invalid_argument("-g takes a file name mask such as \"*.rs\" or "
+                                        "\"!*.min.js\", without \"/\", \"|\", \"<\", \">\" "
+                                        "or \",\" (\"" +
+                                        glob + "\")");
+        if (leaveOut)
+            excluded += (excluded.empty() ? "" : ",") + mask;
+        else
+            added.push_back(mask);
+    }
+    if (!added.empty() && !masksGiven)
+        values.files.clear(); // the masks stand for every file only until -g names some
+    values.files.insert(values.files.end(), added.begin(), added.end());
+    if (excluded.empty())
+        return;
+    std::vector<std::string> masks;
+    for (const std::string& entry : values.files)
+        for (size_t start = 0; start <= entry.size();) {
+            const size_t bar = std::min(entry.find('|', start), entry.size());
+            std::string mask = entry.substr(start, bar - start);
+            if (mask.ends_with('>') && mask.find("<excluding ") != std::string::npos)
+                mask.insert(mask.size() - 1, "," + excluded);
+            else
+                mask += "<excluding " + excluded + ">";
+            masks.push_back(std::move(mask));
+            start = bar + 1;
+        }
+    values.files = std::move(masks);
+}
+
 // The pattern, the replacement and the paths: from -e, -r and -d, or else from the arguments in
 // that order. Each PATH (default ".") is searched with its subfolders, for every file unless -f
 // gives masks; a PATH that is a file is searched alone.
@@ -442,18 +485,20 @@ void takeArguments(Values& values, bool replacing) {
     if (replacing && values.replacements.empty() && next < arguments.size())
         values.replacements.push_back(arguments[next++]);
     std::vector<std::string> paths(arguments.begin() + static_cast<long>(next), arguments.end());
+    const bool masksGiven = !values.files.empty();
     if (!values.folders.empty()) {
         if (!paths.empty())
             throw std::invalid_argument("Give the folders with -d or as PATH, not both (\"" +
                                         paths.front() + "\")");
-        return;
+    } else {
+        if (paths.empty())
+            paths.emplace_back(".");
+        for (const std::string& path : paths)
+            values.folders.push_back(path + "<+>");
+        if (values.files.empty())
+            values.files.emplace_back("*");
     }
-    if (paths.empty())
-        paths.emplace_back(".");
-    for (const std::string& path : paths)
-        values.folders.push_back(path + "<+>");
-    if (values.files.empty())
-        values.files.emplace_back("*");
+    applyGlobs(values, masksGiven);
 }
 
 ColorChoice colorChoice(const std::string& word) {

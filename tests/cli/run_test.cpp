@@ -241,6 +241,8 @@ TEST_F(CliTest, ShortFormWalksAsRipgrepDoes) {
         {{"-w", "wor", top}, ""},
         {{"-x", "key word", top + "/a.txt"}, counts({"/a.txt"})},
         {{"-x", "key", top + "/a.txt"}, ""},
+        {{"-g", "!b.txt", "word", top}, counts({"/a.txt", "/s/t/c.txt"})},
+        {{"-g", "c.*", "word", top}, counts({"/s/t/c.txt"})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
