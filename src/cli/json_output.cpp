@@ -1,4 +1,5 @@
 #include "cli/json_output.h"
+#include "cli/text_lines.h"
 
 #include <algorithm>
 #include <cstring>
@@ -223,17 +224,8 @@ class FileMessages {
   private:
     using Span = std::pair<size_t, size_t>; // offsets in the text
 
-    size_t lineStartOf(size_t at) const {
-        const void* feed = at == 0 ? nullptr : ::memrchr(m_text.data(), '\n', at);
-        return feed == nullptr
-                   ? 0
-                   : static_cast<size_t>(static_cast<const char*>(feed) - m_text.data()) + 1;
-    }
-    // Just past the line end of the line holding `at`.
-    size_t lineEndOf(size_t at) const {
-        const size_t feed = m_text.find('\n', at);
-        return feed == std::string_view::npos ? m_text.size() : feed + 1;
-    }
+    size_t lineStartOf(size_t at) const { return cli::lineStartOf(m_text, at); }
+    size_t lineEndOf(size_t at) const { return cli::lineEndOf(m_text, at); }
 
     void writeMessage() {
         writeContextAfter(m_start);

@@ -1,24 +1,12 @@
 #include "cli/line_output.h"
+#include "cli/text_lines.h"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 namespace kestrava::cli {
 
 namespace {
-
-size_t lineStartOf(std::string_view text, size_t at) {
-    const void* feed = at == 0 ? nullptr : ::memrchr(text.data(), '\n', at);
-    return feed == nullptr ? 0
-                           : static_cast<size_t>(static_cast<const char*>(feed) - text.data()) + 1;
-}
-
-// Just past the line feed of the line holding `at`, or the end of the text.
-size_t lineEndOf(std::string_view text, size_t at) {
-    const size_t feed = text.find('\n', at);
-    return feed == std::string_view::npos ? text.size() : feed + 1;
-}
 
 // "path:N:" and the line from `start`, without its line feed, then a line feed.
 void appendRow(std::string& out, const std::string& head, std::string_view text, size_t start) {
