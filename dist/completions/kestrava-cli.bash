@@ -61,7 +61,7 @@ _kestrava_cli() {
         --respect-gitignore --rtf --json --color= -q --quiet --threads --verbose --version"
     local options
     case $command in
-    find) options="-d --folders -f --files -g --glob -e --find --regexp $shared" ;;
+    find) options="-d --folders -f --files -g --glob -m --max-count -e --find --regexp $shared" ;;
     replace) options="-d --folders -f --files -g --glob -e --find --regexp -r --replace --in-situ --yes --preview --no-undo --interactive $shared" ;;
     script) options="--root-folder --in-situ --yes --preview --no-undo $shared" ;;
     undo) options="--help --list --force --yes" ;;

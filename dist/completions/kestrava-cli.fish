@@ -15,6 +15,7 @@ set -l criteria "__fish_seen_subcommand_from find replace"
 complete -c kestrava-cli -n $criteria -s d -l folders -x -a '(__fish_complete_directories)' -d 'Folders to search'
 complete -c kestrava-cli -n $criteria -s f -l files -x -d 'File masks'
 complete -c kestrava-cli -n $criteria -s g -l glob -x -d 'Add a file name mask, or leave files out with !'
+complete -c kestrava-cli -n "__fish_seen_subcommand_from find" -s m -l max-count -x -d 'At most N matched lines of each file'
 complete -c kestrava-cli -n $criteria -s e -l find -x -d 'The regular expression'
 complete -c kestrava-cli -n $criteria -l regexp -x -d 'The regular expression'
 complete -c kestrava-cli -n "__fish_seen_subcommand_from replace" -s r -l replace -x -d 'The replacement template'

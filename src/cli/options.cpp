@@ -213,6 +213,12 @@ void addCriteria(CLI::App& command, Values& values, bool replacing) {
          "GLOB");
     each("-e,--find,--regexp", values.finds,
          "the regular expression (instead of PATTERN); given several times, any of them", "EXPR");
+    if (!replacing)
+        command
+            .add_option("-m,--max-count", values.options.scan.maxLines,
+                        "list at most N matched lines of each file")
+            ->type_name("N")
+            ->check(wholeNumberIn(0, 2'000'000'000));
     if (replacing)
         each("-r,--replace", values.replacements,
              "the replacement (instead of REPLACEMENT): $1, $<name>, \\$ for a dollar; \"^$\" "

@@ -34,6 +34,7 @@ struct ScanOptions {
     bool respectGitignore = false; // what git ignores (see ScanListOptions)
     bool includeHidden = false;    // names beginning with "." (see ScanListOptions)
     int32_t maxDepth = -1;         // folder levels walked (see ScanListOptions); -1: all
+    int32_t maxLines = -1;         // a find keeps each file's first N text lines with matches
     int32_t contextBefore = 0;     // text lines kept before each matched line
     int32_t contextAfter = 0;      // and after it
     // A replacing run works out each file's changes as a unified diff and writes nothing.

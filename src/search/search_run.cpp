@@ -94,7 +94,30 @@ std::string readStatusText(util::ReadStatus status, int error) {
     return std::string("Read Error: ") + std::strerror(error);
 }
 
-// Searches the buffer with every item; returns the number of matches added to `file`, whose
+// Keeps the lines of the first `most` text lines holding matches, and gives their matches' count.
+int32_t keepFirstTextLines(std::string_view buffer, MatchedLineArray& lines, int32_t most) {
+    int32_t textLines = 0;
+    int32_t found = 0;
+    size_t lastEnd = 0; // just past the previous line's last match
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const MatchedLine& line = lines[i];
+        const auto start = static_cast<size_t>(line.matchStart);
+        const bool newTextLine =
+            i == 0 || (start > lastEnd &&
+                       std::memchr(buffer.data() + lastEnd, '\n', start - lastEnd) != nullptr);
+        if (newTextLine && ++textLines > most) {
+            lines.erase(lines.begin() + static_cast<ptrdiff_t>(i), lines.end());
+            break;
+        }
+        const MatchSpan last = line.match(line.matchCount() - 1);
+        lastEnd = static_cast<size_t>(line.textStart() + last.start - 1 + last.length);
+        found += static_cast<int32_t>(line.matchCount());
+    }
+    return found;
+}
+
+// Searches the buffer with every item; returns the number of matches added to `file` (only
+// those of its first options.maxLines text lines with matches, when a find sets it), whose
 // context lines are kept when the run asks for them. With file.lineSource, long lines keep no
 // text; the source is let go when none is that long.
 int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatches& file,
@@ -106,6 +129,8 @@ int32_t searchBuffer(CompiledRequest& specs, std::string_view buffer, FileMatche
     for (const ReplaceRule& item : specs.items)
         found += findMatchedLines(specs.regEx, item.patternID, buffer, file.lines,
                                   options.countLines || context, handOver, longestKept);
+    if (options.maxLines >= 0 && !specs.replace)
+        found = keepFirstTextLines(buffer, file.lines, options.maxLines);
     // Lines handed over were rendered already; only those left may need the file again.
     if (std::all_of(file.lines.begin(), file.lines.end(),
                     [](const MatchedLine& line) { return line.textKept(); }))
@@ -204,7 +229,8 @@ std::function<void(MatchedLineArray&)> makingAhead(const CompiledRequest& specs,
                                                    int64_t& textLines) {
     const ScanOptions& options = specs.options;
     if (specs.sink == nullptr || !specs.sink->makesLinesAhead() || specs.replace ||
-        specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0)
+        specs.items.size() != 1 || options.contextBefore > 0 || options.contextAfter > 0 ||
+        options.maxLines >= 0)
         return {};
     return [&specs, &searched, &linesAhead, &textLines](MatchedLineArray& lines) {
         linesAhead += lines.size();

@@ -141,6 +141,9 @@ TEST_F(CliTest, ALineOfSeveralMegabytesComesOutAsAnyLine) {
         {{"--filenames-only"}, head(4) + "\n\n"},
         {{"-l"}, folder + "/long.txt\n"},
         {{"-c", "-0"}, folder + "/long.txt" + std::string(1, '\0') + "1\n"},
+        {{"-m", "1", "-c", "-e", "alpha|beta|gamma"}, folder + "/long.txt:1\n"},
+        {{"-m", "2", "-H", "-e", "alpha|gamma"},
+         folder + "/long.txt:1:alpha\n" + folder + "/long.txt:3:gamma\n"},
         {{"-H"}, folder + "/long.txt:2:" + line + "\n"},
         {{"-H", "-e", "a\\sbeta"},
          folder + "/long.txt:1:alpha\n" + folder + "/long.txt:2:" + line + "\n"},
@@ -243,6 +246,7 @@ TEST_F(CliTest, ShortFormWalksAsRipgrepDoes) {
         {{"-x", "key", top + "/a.txt"}, ""},
         {{"-g", "!b.txt", "word", top}, counts({"/a.txt", "/s/t/c.txt"})},
         {{"-g", "c.*", "word", top}, counts({"/s/t/c.txt"})},
+        {{"-m", "0", "word", top}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
