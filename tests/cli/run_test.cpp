@@ -247,6 +247,12 @@ TEST_F(CliTest, ShortFormWalksAsRipgrepDoes) {
         {{"-g", "!b.txt", "word", top}, counts({"/a.txt", "/s/t/c.txt"})},
         {{"-g", "c.*", "word", top}, counts({"/s/t/c.txt"})},
         {{"-m", "0", "word", top}, ""},
+        {{"-s", "WORD", top}, ""},
+        {{"-s", "-i", "WORD", top + "/a.txt"}, counts({"/a.txt"})},
+        {{"-S", "WORD", top}, ""},
+        {{"-F", "y w", top + "/a.txt"}, counts({"/a.txt"})},
+        {{"-F", "k.y", top + "/a.txt"}, ""},
+        {{"-e", "absent", "-e", "word", top + "/a.txt"}, counts({"/a.txt"})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
