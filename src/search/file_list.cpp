@@ -360,13 +360,11 @@ void walkSubfolders(ScanWalk& walk, WalkLevels& levels, const std::vector<std::s
 
 // A top entry that names a regular file (or a link to one) is listed as that file in its folder.
 bool addNamedFile(ScanWalk& walk, const std::string& path) {
-    struct stat info = {};
-    if (path.empty() || path.ends_with('/') || !util::statLongPath(path, info, true) ||
-        !S_ISREG(info.st_mode))
+    const std::string folder = namedFileFolder(path);
+    if (folder.empty())
         return false;
-    const std::string folder = util::fileFolder(path);
-    const std::string name = path.substr(folder.size());
-    const int32_t index = appendItem(walk.list, false, folder.empty() ? "./" : folder, true, -1);
+    const std::string name = path.substr(util::fileFolder(path).size());
+    const int32_t index = appendItem(walk.list, false, folder, true, -1);
     appendItem(walk.list, true, name, true, index);
     ++walk.fileCount;
     if (walk.fileListed)
@@ -375,6 +373,15 @@ bool addNamedFile(ScanWalk& walk, const std::string& path) {
 }
 
 } // namespace
+
+std::string namedFileFolder(const std::string& entry) {
+    struct stat info = {};
+    if (entry.empty() || entry.ends_with('/') || !util::statLongPath(entry, info, true) ||
+        !S_ISREG(info.st_mode))
+        return {};
+    const std::string folder = util::fileFolder(entry);
+    return folder.empty() ? "./" : folder;
+}
 
 bool fileMaskMatches(const std::string& mask, const std::string& name) {
     // Users of the original platform write "*.*" for "every file", extension or not.

@@ -58,6 +58,9 @@ struct ScanListOptions {
 // file lists that file alone, masks or not: it was named.
 void buildScanList(const FolderSpecs& folders, const FileMaskSpecs& files, FileList& list,
                    int32_t& fileCount, const ScanListOptions& options = {});
+// The folder of a top entry that names a regular file (or a link to one), "./" for a bare name;
+// empty when the entry names no file. Such an entry lists that file alone.
+std::string namedFileFolder(const std::string& entry);
 // True when the mask matches the name ("*" and "?", letter case ignored; "*.*" matches all).
 bool fileMaskMatches(const std::string& mask, const std::string& name);
 

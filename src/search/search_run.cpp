@@ -622,11 +622,8 @@ std::string missingReason(const std::string& folder) {
 // Where a replace may write for a top entry: the folder itself, or the folder of a file named
 // as one (see buildScanList).
 std::string writeRootOf(const std::string& entry) {
-    struct stat info = {};
-    if (entry.ends_with('/') || !util::statLongPath(entry, info, true) || !S_ISREG(info.st_mode))
-        return entry;
-    const std::string folder = util::fileFolder(entry);
-    return folder.empty() ? "." : folder;
+    const std::string folder = namedFileFolder(entry);
+    return folder.empty() ? entry : folder;
 }
 
 // Walks the folders; returns the number of files listed, each also given to fileListed.
