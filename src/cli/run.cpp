@@ -88,20 +88,14 @@ class InterruptWatch {
     std::jthread m_watch;
 };
 
-// "12,345": digits in groups of three, as counts of files are easier read.
-std::string grouped(int32_t number) {
-    std::string digits = std::to_string(number);
-    for (auto at = static_cast<int64_t>(digits.size()) - 3; at > 0; at -= 3)
-        digits.insert(static_cast<size_t>(at), ",");
-    return digits;
-}
-
 // The progress line of a run: "Searching: 12,345 of 33,078 files".
 std::string progressLine(const search::Progress& progress) {
     if (progress.filesTotal == 0)
-        return "Listing files ...";
-    return "Searching: " + grouped(progress.filesDone) + " of " + grouped(progress.filesTotal) +
-           " files";
+        return progress.filesListed == 0
+                   ? "Listing files ..."
+                   : "Listing files ... " + util::groupedDigits(progress.filesListed);
+    return "Searching: " + util::groupedDigits(progress.filesDone) + " of " +
+           util::groupedDigits(progress.filesTotal) + " files";
 }
 
 // How long a run goes before its progress is shown. Test builds can show it at once
@@ -470,8 +464,9 @@ int replaceAsAnswered(const search::SearchResults& results, const CliOptions& op
             break;
     }
     pruneJournals(journal);
-    console.err << grouped(changes) << (changes == 1 ? " change" : " changes") << " replaced in "
-                << grouped(files) << (files == 1 ? " file\n" : " files\n");
+    console.err << util::groupedDigits(changes) << (changes == 1 ? " change" : " changes")
+                << " replaced in " << util::groupedDigits(files)
+                << (files == 1 ? " file\n" : " files\n");
     return failed ? kExitError : files > 0 ? kExitMatched : kExitNoMatch;
 }
 
@@ -609,8 +604,9 @@ int listRuns(const std::string& root, Console& console) {
         return kExitNoMatch;
     }
     for (const search::UndoRunInfo& run : runs)
-        console.out << run.id << "  " << localTime(run.time) << "  " << grouped(run.files)
-                    << (run.files == 1 ? " file  " : " files  ") << run.pattern
+        console.out << run.id << "  " << localTime(run.time) << "  "
+                    << util::groupedDigits(run.files) << (run.files == 1 ? " file  " : " files  ")
+                    << run.pattern
                     << (run.replaceWith.empty() && run.pattern.starts_with("script ")
                             ? ""
                             : " -> " + run.replaceWith)
@@ -630,7 +626,7 @@ int runUndo(const CliOptions& options, Console& console) {
         return options.runId.empty() ? kExitNoMatch : kExitError;
     }
     int status = kExitMatched;
-    if (!confirmReplace("Undo the replacement in " + grouped(run->files) +
+    if (!confirmReplace("Undo the replacement in " + util::groupedDigits(run->files) +
                             (run->files == 1 ? " file?" : " files?"),
                         options, console, status))
         return status;
@@ -644,10 +640,11 @@ int runUndo(const CliOptions& options, Console& console) {
         return kExitNoMatch;
     }
     console.err << "Undid run " << outcome.runId << ": "
-                << grouped(static_cast<int32_t>(outcome.restored.size()))
+                << util::groupedDigits(static_cast<int32_t>(outcome.restored.size()))
                 << (outcome.restored.size() == 1 ? " file" : " files") << " put back";
     if (!outcome.refused.empty())
-        console.err << ", " << grouped(static_cast<int32_t>(outcome.refused.size())) << " refused";
+        console.err << ", " << util::groupedDigits(static_cast<int32_t>(outcome.refused.size()))
+                    << " refused";
     console.err << '\n';
     return outcome.refused.empty() ? kExitMatched : kExitError;
 }

@@ -84,9 +84,15 @@ struct Progress {
     int32_t filesDone = 0;
     int32_t filesTotal = 0;
     std::string currentFile; // the file read last (full path); empty while listing
+    int32_t filesListed = 0; // so far, while the list is being made
+    int64_t bytesSearched = 0;
+    int32_t matches = 0; // found so far
 };
 // The status line for it: "Creating list of files to scan .." or "Processing file N of M".
 std::string progressText(const Progress& progress);
+// What more it says, for a status line with room: "1,234 files listed" while listing, then
+// "1.5 MB searched, 12 matches, in /the/current/file"; empty when there is nothing to add.
+std::string progressDetail(const Progress& progress);
 using ProgressEvent = std::function<void(const Progress& progress)>;
 
 // Collects the files, searches each with every item, appends files with matches to `results`

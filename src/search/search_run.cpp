@@ -10,15 +10,18 @@
 #include "util/content_hash.h"
 #include "util/file_text.h"
 #include "util/long_path.h"
+#include "util/text.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -47,34 +50,52 @@ class ProgressThrottle {
 
     void setTotal(int32_t listTotal) {
         m_total = listTotal;
-        for (const auto& [done, path] : m_early)
-            fileRead(done, path);
+        for (Progress& early : m_early)
+            fileRead(std::move(early));
         m_early.clear();
     }
 
-    void fileRead(int32_t filesScanned, const std::string& path) {
+    // `read` without its total, which is the list's.
+    void fileRead(Progress read) {
         if (!m_progress)
             return;
         if (m_total == 0) {
-            if (!m_early.empty() && m_early.back().first > kFew && m_early.back().first % 10 != 0)
-                m_early.back() = {filesScanned, path}; // only the last of these may be told
+            if (!m_early.empty() && m_early.back().filesDone > kFew &&
+                m_early.back().filesDone % 10 != 0)
+                m_early.back() = std::move(read); // only the last of these may be told
             else
-                m_early.emplace_back(filesScanned, path);
+                m_early.push_back(std::move(read));
             return;
         }
-        const bool few = m_total < kFew;
-        const bool show =
-            few || filesScanned == 1 || filesScanned % 10 == 0 || filesScanned == m_total;
+        const int32_t done = read.filesDone;
+        const bool show = m_total < kFew || done == 1 || done % 10 == 0 || done == m_total;
+        read.filesTotal = m_total;
         if (show)
-            m_progress(Progress{filesScanned, m_total, path});
+            m_progress(read);
     }
 
   private:
     static constexpr int32_t kFew = 50;
     const ProgressEvent& m_progress;
     int32_t m_total;
-    std::vector<std::pair<int32_t, std::string>> m_early; // read before the total was known
+    std::vector<Progress> m_early; // read before the total was known
 };
+
+// While the list is made: how many files it holds, every so many files.
+FileListedEvent countingListed(FileListedEvent fileListed, const ProgressEvent& progress) {
+    if (!progress)
+        return fileListed;
+    constexpr int32_t kEvery = 256;
+    return [fileListed = std::move(fileListed), &progress,
+            listed = int32_t{0}](std::string path, const std::string& name) mutable {
+        fileListed(std::move(path), name);
+        if (++listed % kEvery == 0) {
+            Progress listing;
+            listing.filesListed = listed;
+            progress(listing);
+        }
+    };
+}
 
 std::string readStatusText(util::ReadStatus status, int error) {
     switch (status) {
@@ -395,9 +416,10 @@ class Committer {
             return;
         }
         ++m_results.filesScanned;
-        m_throttle.fileRead(m_results.filesScanned, listed.path);
         m_results.bytesSearched += static_cast<int64_t>(outcome.bytes);
         FileMatches& file = outcome.file;
+        m_throttle.fileRead({m_results.filesScanned, 0, listed.path, 0, m_results.bytesSearched,
+                             m_results.totalMatches + file.numMatches});
         if (file.numMatches == 0)
             return;
         file.fileName = listed.name;
@@ -629,12 +651,13 @@ std::string writeRootOf(const std::string& entry) {
 // Walks the folders; returns the number of files listed, each also given to fileListed.
 int32_t listFiles(const FolderSpecs& folders, const FileMaskSpecs& files,
                   const ScanOptions& options, SearchResults& results, const std::stop_token& stop,
-                  FileListedEvent fileListed) {
+                  FileListedEvent fileListed, const ProgressEvent& progress) {
     FileList list;
     int32_t listTotal = 0;
     buildScanList(folders, files, list, listTotal,
-                  {&results.skipped, &results.notices, stop, std::move(fileListed),
-                   options.respectGitignore, options.includeHidden, options.maxDepth});
+                  {&results.skipped, &results.notices, stop,
+                   countingListed(std::move(fileListed), progress), options.respectGitignore,
+                   options.includeHidden, options.maxDepth});
     results.filesSkipped = static_cast<int32_t>(results.skipped.size());
     for (const FileListItem& item : list)
         if (item.parentIndex < 0 && !item.exists)
@@ -700,12 +723,14 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
             stopped = stopped || !workers.commitReady(commit, stop);
     };
     SearchResults listing;
-    const int32_t listTotal = listFiles(folders, files, specs.options, listing, stop,
-                                        [&](std::string path, const std::string& name) {
-                                            pending.push_back({std::move(path), name});
-                                            if (pending.size() == kHandOver)
-                                                handOver();
-                                        });
+    const int32_t listTotal = listFiles(
+        folders, files, specs.options, listing, stop,
+        [&](std::string path, const std::string& name) {
+            pending.push_back({std::move(path), name});
+            if (pending.size() == kHandOver)
+                handOver();
+        },
+        progress);
     handOver();
     workers.close();
     committer.setListTotal(listTotal);
@@ -759,6 +784,36 @@ void clearMatchResults(SearchResults& results) {
     results = SearchResults{};
 }
 
+namespace {
+
+// "340 KB", "1.5 MB", "2.3 GB": bytes as a status line says them.
+std::string bytesText(int64_t bytes) {
+    static const char* const kUnits[] = {" bytes", " KB", " MB", " GB", " TB"};
+    auto value = static_cast<double>(bytes);
+    size_t unit = 0;
+    while (value >= 1000 && unit + 1 < std::size(kUnits)) {
+        value /= 1000;
+        ++unit;
+    }
+    if (unit == 0)
+        return std::to_string(bytes) + kUnits[0];
+    char text[32];
+    std::snprintf(text, sizeof text, value < 10 ? "%.1f%s" : "%.0f%s", value, kUnits[unit]);
+    return text;
+}
+
+} // namespace
+
+std::string progressDetail(const Progress& progress) {
+    if (progress.filesTotal == 0)
+        return progress.filesListed == 0
+                   ? std::string()
+                   : util::groupedDigits(progress.filesListed) + " files listed";
+    return bytesText(progress.bytesSearched) + " searched, " +
+           util::groupedDigits(progress.matches) + (progress.matches == 1 ? " match" : " matches") +
+           (progress.currentFile.empty() ? "" : ", in " + progress.currentFile);
+}
+
 std::string progressText(const Progress& progress) {
     if (progress.filesTotal == 0)
         return "Creating list of files to scan ..";
@@ -791,10 +846,12 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
             const util::WriteRoots roots(results.searchedFolders);
             specs.writeRoots = &roots;
             std::vector<ListedFile> listed;
-            const int32_t listTotal = listFiles(folders, files, specs.options, results, stop,
-                                                [&](std::string path, const std::string& name) {
-                                                    listed.push_back({std::move(path), name});
-                                                });
+            const int32_t listTotal = listFiles(
+                folders, files, specs.options, results, stop,
+                [&](std::string path, const std::string& name) {
+                    listed.push_back({std::move(path), name});
+                },
+                progress);
             Committer committer(results, progress, listTotal, replaceInPlace, specs);
             committer.setRoots(roots);
             searchListed(listed, threads, specs, replaceInPlace, std::move(committer), results,

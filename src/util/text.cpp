@@ -46,4 +46,12 @@ std::string trimControl(std::string_view text) {
     return std::string(text.substr(first, last - first));
 }
 
+std::string groupedDigits(int64_t number) {
+    std::string digits = std::to_string(number);
+    const auto first = static_cast<int64_t>(number < 0 ? 1 : 0);
+    for (auto at = static_cast<int64_t>(digits.size()) - 3; at > first; at -= 3)
+        digits.insert(static_cast<size_t>(at), ",");
+    return digits;
+}
+
 } // namespace kestrava::util

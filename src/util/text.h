@@ -1,6 +1,7 @@
 // Small byte-text helpers shared by the parsers of the entries, settings and history files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,7 @@ std::string asciiLower(std::string_view text);
 std::string_view trimBlanks(std::string_view text);
 // Without leading and trailing bytes of code 32 or below.
 std::string trimControl(std::string_view text);
+// "12,345": digits in groups of three, as counts are easier read.
+std::string groupedDigits(int64_t number);
 
 } // namespace kestrava::util

@@ -32,6 +32,20 @@ TEST(Progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
     }
 }
 
+TEST(Progress, TellsFilesListedThenBytesAndMatchesSoFarWithTheFileRead) {
+    TempTree tree;
+    for (int i = 0; i < 300; ++i)
+        tree.write("f" + std::to_string(i) + ".txt", "text");
+    std::vector<std::string> details;
+    searchTree(tree.root(), "*.txt", "x", "", true,
+               [&](const Progress& p) { details.push_back(progressDetail(p)); });
+    ASSERT_GE(details.size(), 3u);
+    EXPECT_EQ(details[0], "");
+    EXPECT_EQ(details[1], "256 files listed");
+    EXPECT_THAT(details.back(),
+                ::testing::StartsWith("1.2 KB searched, 300 matches, in " + tree.root() + "/f"));
+}
+
 // "(foo)?" also matches empty text everywhere: only the non-empty matches may count.
 TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
     TempTree tree;
