@@ -2,6 +2,9 @@
 #include "results/distinct_matches.h"
 #include "results/results.h"
 
+#include <unicode/utf16.h>
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -317,13 +320,62 @@ const char* const kRichTextStart =
     "{\\*\\generator Msftedit 5.41.21.2500;}\\viewkind4\\uc1\\pard\\f0\\fs20 ";
 const char* const kRichTextEnd = "\\cf0\\par}";
 
-// Appends a line's bytes as rich text: the characters RTF gives a meaning to escaped.
-void appendRichText(std::string_view line, std::string& document) {
-    for (const char c : line) {
-        if (c == '\\' || c == '{' || c == '}')
+// One UTF-16 unit as RTF's signed 16-bit Unicode escape; "?" stands in for readers without it.
+void appendUnicodeUnit(uint16_t unit, std::string& document) {
+    document += "\\u";
+    document += std::to_string(static_cast<int16_t>(unit));
+    document += '?';
+}
+
+// A byte that is not part of valid UTF-8, as a character of the declared code page 1252.
+void appendCodePageByte(unsigned char byte, std::string& document) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    document += "\\'";
+    document += kHex[byte >> 4];
+    document += kHex[byte & 15];
+}
+
+// Appends the character that `text` starts with and returns the bytes it took: ASCII as it is
+// (the characters RTF gives a meaning to escaped), a UTF-8 sequence as Unicode, and the bytes of
+// an ill-formed one each as a code-page byte. Returns 0, appending nothing, when `text` is only
+// the start of a sequence and `whole` is false: the text handed on next may complete it.
+size_t appendRichCharacter(std::string_view text, std::string& document, bool whole) {
+    const auto lead = static_cast<unsigned char>(text.front());
+    if (lead < 0x80) {
+        if (lead == '\\' || lead == '{' || lead == '}')
             document += '\\';
-        document += c;
+        document += text.front();
+        return 1;
     }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(std::min<size_t>(text.size(), 4));
+    int32_t taken = 0;
+    UChar32 point = 0;
+    U8_NEXT(bytes, taken, length, point);
+    if (point > 0xFFFF) {
+        appendUnicodeUnit(U16_LEAD(point), document);
+        appendUnicodeUnit(U16_TRAIL(point), document);
+    } else if (point >= 0) {
+        appendUnicodeUnit(static_cast<uint16_t>(point), document);
+    } else if (!whole && taken == length && length < 4 && U8_IS_LEAD(lead)) {
+        return 0;
+    } else {
+        for (int32_t k = 0; k < taken; ++k)
+            appendCodePageByte(bytes[k], document);
+    }
+    return static_cast<size_t>(taken);
+}
+
+// Appends a line's bytes as rich text and returns how many bytes at its end were left out: the
+// start of a UTF-8 sequence cut off where a long line is handed on (none when `whole`).
+size_t appendRichText(std::string_view line, std::string& document, bool whole = true) {
+    for (size_t i = 0; i < line.size();) {
+        const size_t taken = appendRichCharacter(line.substr(i), document, whole);
+        if (taken == 0)
+            return line.size() - i;
+        i += taken;
+    }
+    return 0;
 }
 
 } // namespace
@@ -338,29 +390,32 @@ class ExportWhileRunning::LineEnd {
             out += '\n';
             return;
         }
-        escapeRest(out);
+        escapeRest(out, true);
         out += "\\par\r\n";
         m_start = out.size();
     }
     // `out` is about to be handed on and emptied.
     void handingOn(std::string& out) {
         if (m_rich)
-            escapeRest(out);
+            escapeRest(out, false);
         m_start = 0;
     }
     // What `out` holds up to here is finished text.
     void skipTo(size_t size) { m_start = size; }
 
   private:
-    void escapeRest(std::string& out) {
+    void escapeRest(std::string& out, bool lineEnds) {
+        const std::string rest = m_cut + out.substr(m_start);
         std::string escaped;
-        appendRichText(std::string_view(out).substr(m_start), escaped);
+        const size_t held = appendRichText(rest, escaped, lineEnds);
+        m_cut = rest.substr(rest.size() - held);
         out.replace(m_start, std::string::npos, escaped);
         m_start = out.size();
     }
 
     bool m_rich;
     size_t m_start = 0; // where the text not yet escaped begins
+    std::string m_cut;  // a UTF-8 sequence begun at the end of the text handed on last
 };
 
 // The row texts of a unique view, one per distinct match text, as they will be written.

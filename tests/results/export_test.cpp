@@ -93,11 +93,29 @@ TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
     EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
 
+// Valid UTF-8 pastes as the characters it encodes, whatever the code page; each byte of an
+// ill-formed sequence (and only those) stands for itself in code page 1252.
 TEST(RichText, EscapesAndEndsEachLineWithPar) {
-    const std::string document = buildRichText({"C:\\x {y}", ""});
     const std::string header =
         R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";
-    EXPECT_EQ(document, header + "C:\\\\x \\{y\\}\\par\r\n\\par\r\n\\cf0\\par}");
+    const struct {
+        const char* line;
+        const char* expected;
+    } cases[] = {
+        {"C:\\x {y}", R"(C:\\x \{y\})"},
+        {"Caf\xC3\xA9", R"(Caf\u233?)"},
+        {"\xEF\xBF\xBD\xE2\x82\xAC", R"(\u-3?\u8364?)"},
+        {"a\xF0\x9F\x98\x80"
+         "b",
+         R"(a\u-10179?\u-8704?b)"},
+        {"Caf\xE9 \xC3\xA9", R"(Caf\'e9 \u233?)"},
+        {"\xE2\x82x\xC3", R"(\'e2\'82x\'c3)"},
+        {"\xC0\xAF\xED\xA0\x80", R"(\'c0\'af\'ed\'a0\'80)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(buildRichText({c.line, ""}),
+                  header + c.expected + "\\par\r\n\\par\r\n\\cf0\\par}")
+            << c.line;
 }
 
 std::string written(const std::function<void(const std::function<void(std::string_view)>&)>& make) {
