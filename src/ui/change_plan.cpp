@@ -117,6 +117,7 @@ AppliedChanges applyCheckedChanges(const search::SearchResults& results,
                                    const search::ProgressEvent& progress,
                                    const std::stop_token& stop) {
     AppliedChanges applied;
+    applied.inPlace = replaceInPlace;
     const util::WriteRoots roots(results.searchedFolders);
     const auto anyChecked = [](const std::vector<bool>& file) {
         return std::find(file.begin(), file.end(), true) != file.end();
@@ -140,8 +141,10 @@ AppliedChanges applyCheckedChanges(const search::SearchResults& results,
         const std::string why =
             search::applyChosenChanges(roots, path, file, chosen[f], replaceInPlace, journal);
         if (why.empty()) {
-            applied.changes += std::count(chosen[f].begin(), chosen[f].end(), true);
+            const int64_t changes = std::count(chosen[f].begin(), chosen[f].end(), true);
+            applied.changes += changes;
             ++applied.files;
+            applied.written.push_back({search::replaceOutputName(path, replaceInPlace), changes});
         } else {
             applied.refused.push_back({path, search::SkipReason::Refused, why});
         }

@@ -64,10 +64,18 @@ class ChangePlan {
 // Line `offset` of a change's view (lines are separated by '\n'); empty past the last.
 std::string_view viewLine(std::string_view text, int32_t offset);
 
+// A file the checked changes went into: the file itself, or its copy.
+struct WrittenFile {
+    std::string path;
+    int64_t changes = 0;
+};
+
 // What writing the checked changes did.
 struct AppliedChanges {
     int64_t changes = 0; // written
     int32_t files = 0;
+    std::vector<WrittenFile> written; // in the plan's order
+    bool inPlace = true;
     std::vector<search::SkippedFile> refused; // each file left as it was, with why
     bool cancelled = false;
 };

@@ -207,10 +207,10 @@ QComboBox* CriteriaPanel::makeBox(HistoryBox which, const char* name, QWidget* p
 
 void CriteriaPanel::buildRows() {
     QWidget* top = m_folderFilePanel;
-    m_rootFolderLabel = makeLabel("rootFolderLabel", "Root Folder", top);
+    m_rootFolderLabel = makeLabel("rootFolderLabel", "Roo&t Folder", top);
     m_itemNumberLabel = makeLabel("itemNumberLabel", "", top);
-    m_foldersLabel = makeLabel("foldersLabel", "Folder(s)", top);
-    m_filesLabel = makeLabel("filesLabel", "File(s)", top);
+    m_foldersLabel = makeLabel("foldersLabel", "F&older(s)", top);
+    m_filesLabel = makeLabel("filesLabel", "F&ile(s)", top);
     makeBox(HistoryBox::RootFolders, "rootFolderCombo", top);
     makeBox(HistoryBox::FoldersToSearch, "foldersCombo", top);
     makeBox(HistoryBox::FilesToSearch, "filesCombo", top);
@@ -238,9 +238,9 @@ void CriteriaPanel::buildRows() {
     grid->setColumnStretch(1, 1);
 
     QWidget* bottom = m_findReplacePanel;
-    m_findLabel = makeLabel("findLabel", "Find", bottom);
+    m_findLabel = makeLabel("findLabel", "Fi&nd", bottom);
     m_regexHintLabel = makeLabel("regexHintLabel", "(RegEx)", bottom);
-    m_replaceLabel = makeLabel("replaceLabel", "Replace With", bottom);
+    m_replaceLabel = makeLabel("replaceLabel", "Replace &With", bottom);
     makeBox(HistoryBox::FindExpressions, "findCombo", bottom);
     makeBox(HistoryBox::ReplaceExpressions, "replaceCombo", bottom);
     auto* findTitle = new QHBoxLayout;
@@ -266,9 +266,30 @@ void CriteriaPanel::buildRows() {
     setHelp(box(HistoryBox::RootFolders), kRootFolderHelp);
     setHelp(box(HistoryBox::FindExpressions), kFindHelp);
     setHelp(box(HistoryBox::ReplaceExpressions), kReplaceHelp);
-    setTabOrder(box(HistoryBox::FoldersToSearch), box(HistoryBox::FilesToSearch));
-    setTabOrder(box(HistoryBox::FilesToSearch), box(HistoryBox::FindExpressions));
-    setTabOrder(box(HistoryBox::FindExpressions), box(HistoryBox::ReplaceExpressions));
+    nameBoxes();
+}
+
+void CriteriaPanel::nameBoxes() {
+    // Alt with the label's underlined letter focuses its box; the names stay whatever a label
+    // later reads.
+    const std::pair<QLabel*, HistoryBox> labelled[] = {
+        {m_rootFolderLabel, HistoryBox::RootFolders},
+        {m_foldersLabel, HistoryBox::FoldersToSearch},
+        {m_filesLabel, HistoryBox::FilesToSearch},
+        {m_findLabel, HistoryBox::FindExpressions},
+        {m_replaceLabel, HistoryBox::ReplaceExpressions}};
+    for (const auto& [label, which] : labelled) {
+        label->setBuddy(box(which));
+        box(which)->setAccessibleName(label->text().remove(QLatin1Char('&')));
+    }
+    const std::pair<QToolButton*, const char*> pickers[] = {
+        {m_pickRootFolderButton, "Choose the root folder"},
+        {m_pickFoldersButton, "Choose a folder to search"},
+        {m_pickFileButton, "Choose a file to search"}};
+    for (const auto& [picker, name] : pickers) {
+        picker->setAccessibleName(QString::fromLatin1(name));
+        picker->setToolTip(QString::fromLatin1(name));
+    }
 }
 
 void CriteriaPanel::buildActionColumn(QHBoxLayout* layout) {
@@ -281,10 +302,12 @@ void CriteriaPanel::buildActionColumn(QHBoxLayout* layout) {
     column->addStretch(1);
     static const char* const kNames[] = {"findButton", "replaceButton", "listButton",
                                          "runScriptButton"};
-    static const char* const kCaptions[] = {" Find", "Replace", "List", "Run Script"};
+    static const char* const kCaptions[] = {" Fin&d", "&Replace", "&List", "R&un Script"};
+    static const char* const kAccessibleNames[] = {"Find", "Replace", "List", "Run Script"};
     for (size_t i = 0; i < m_actionButtons.size(); ++i) {
         auto* button = named(new QPushButton(QString::fromLatin1(kCaptions[i]), this), kNames[i]);
         button->setFixedHeight(kActionButtonHeight);
+        button->setAccessibleName(QString::fromLatin1(kAccessibleNames[i]));
         button->hide();
         const auto which = static_cast<ActionButton>(i);
         connect(button, &QPushButton::clicked, this, [this, which] { emit actionPressed(which); });
@@ -292,7 +315,8 @@ void CriteriaPanel::buildActionColumn(QHBoxLayout* layout) {
         m_actionButtons[i] = button;
     }
     m_previewButton =
-        named(new QPushButton(QStringLiteral("Preview"), this), "previewChangesButton");
+        named(new QPushButton(QStringLiteral("&Preview"), this), "previewChangesButton");
+    m_previewButton->setAccessibleName(QStringLiteral("Preview changes"));
     m_previewButton->setFixedHeight(kPreviewButtonHeight);
     m_previewButton->setToolTip(
         QStringLiteral("Shows each change without writing anything; uncheck the ones to leave "
@@ -304,15 +328,34 @@ void CriteriaPanel::buildActionColumn(QHBoxLayout* layout) {
     layout->addLayout(column);
     // Listing folders is not offered: List stays disabled.
     actionButton(ActionButton::List)->setEnabled(false);
+    orderTabStops();
+}
+
+void CriteriaPanel::orderTabStops() {
+    const std::vector<QWidget*> stops = tabStops();
+    for (size_t i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
+}
+
+std::vector<QWidget*> CriteriaPanel::tabStops() const {
+    // Top to bottom, each box followed by its picker, then the action column.
+    std::vector<QWidget*> stops = {
+        box(HistoryBox::RootFolders),     m_pickRootFolderButton,
+        box(HistoryBox::FoldersToSearch), m_pickFoldersButton,
+        box(HistoryBox::FilesToSearch),   m_pickFileButton,
+        box(HistoryBox::FindExpressions), box(HistoryBox::ReplaceExpressions)};
+    stops.insert(stops.end(), m_actionButtons.begin(), m_actionButtons.end());
+    stops.push_back(m_previewButton);
+    return stops;
 }
 
 void CriteriaPanel::buildHistoryMenu() {
     m_historyMenu = named(new QMenu(this), "historyMenu");
     m_removeEntryAction =
-        named(m_historyMenu->addAction(QStringLiteral("Remove entry")), "removeEntryAction");
+        named(m_historyMenu->addAction(QStringLiteral("Remove &entry")), "removeEntryAction");
     m_removeAllAction =
-        named(m_historyMenu->addAction(QStringLiteral("Remove All")), "removeAllAction");
-    named(m_historyMenu->addAction(QStringLiteral("Cancel")), "pumCancel");
+        named(m_historyMenu->addAction(QStringLiteral("Remove &All")), "removeAllAction");
+    named(m_historyMenu->addAction(QStringLiteral("&Cancel")), "pumCancel");
     connect(m_removeEntryAction, &QAction::triggered, this, &CriteriaPanel::removeHistoryEntry);
     connect(m_removeAllAction, &QAction::triggered, this, &CriteriaPanel::removeAllHistoryEntries);
 }
@@ -428,7 +471,7 @@ config::HistoryBoxes CriteriaPanel::histories() const {
 
 // ---- Committing what was typed
 
-void CriteriaPanel::commit(HistoryBox which) {
+bool CriteriaPanel::commit(HistoryBox which) {
     QComboBox* target = box(which);
     try {
         switch (which) {
@@ -463,9 +506,10 @@ void CriteriaPanel::commit(HistoryBox which) {
             break;
         }
         target->setFocus();
-        return;
+        return false;
     }
     emit committed();
+    return true;
 }
 
 void CriteriaPanel::enterIn(HistoryBox which) {
@@ -476,15 +520,14 @@ void CriteriaPanel::enterIn(HistoryBox which) {
     emit entered();
 }
 
-void CriteriaPanel::commitFocusedBox() {
+bool CriteriaPanel::commitFocusedBox() {
     const QWidget* focused = focusWidget();
     for (HistoryBox which : {HistoryBox::FoldersToSearch, HistoryBox::FilesToSearch,
                              HistoryBox::FindExpressions, HistoryBox::ReplaceExpressions}) {
-        if (focused == box(which) || focused == box(which)->lineEdit()) {
-            commit(which); // the close goes ahead even when the value is refused
-            return;
-        }
+        if (focused == box(which) || focused == box(which)->lineEdit())
+            return commit(which);
     }
+    return true;
 }
 
 bool CriteriaPanel::eventFilter(QObject* watched, QEvent* event) {
@@ -547,7 +590,7 @@ void CriteriaPanel::removeAllHistoryEntries() {
 }
 
 void CriteriaPanel::pickFolders() {
-    QString folder;
+    QString folder = box(HistoryBox::FoldersToSearch)->currentText();
     if (!m_services.pickFolder(this, folder))
         return;
     try {
@@ -562,7 +605,7 @@ void CriteriaPanel::pickFolders() {
 }
 
 void CriteriaPanel::pickRootFolder() {
-    QString folder;
+    QString folder = box(HistoryBox::RootFolders)->currentText();
     if (!m_services.pickFolder(this, folder))
         return;
     try {
@@ -648,7 +691,8 @@ void CriteriaPanel::refreshSelections() {
 }
 
 void CriteriaPanel::focusBox(HistoryBox which) {
-    box(which)->setFocus();
+    box(which)->setFocus(Qt::ShortcutFocusReason);
+    box(which)->lineEdit()->selectAll(); // what is typed next replaces it
 }
 
 bool CriteriaPanel::enterValue(HistoryBox which, const QString& value) {
@@ -760,7 +804,8 @@ void CriteriaPanel::applyFontSize(int pointSize) {
         label->setFont(arialFont(pointSize));
     m_regexHintLabel->setFont(arialFont(pointSize - 2));
     // Both groups share one label column, as wide as the widest label ("Replace With").
-    const int labelColumn = textWidth(m_replaceLabel->font(), m_replaceLabel->text());
+    const int labelColumn =
+        textWidth(m_replaceLabel->font(), m_replaceLabel->text().remove(QLatin1Char('&')));
     for (QWidget* panel : {m_folderFilePanel, m_findReplacePanel})
         static_cast<QGridLayout*>(panel->layout())->setColumnMinimumWidth(0, labelColumn);
     const int buttonWidth =

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 class QComboBox;
 class QHBoxLayout;
@@ -57,10 +58,12 @@ class CriteriaPanel : public QWidget {
     void showValues(const search::Criteria& values);
     // Re-selects the selected entry of each showing box; typed, uncommitted text stays.
     void refreshSelections();
-    // Commits the focused box, if any, so its text reaches the history.
-    void commitFocusedBox();
+    // Commits the focused box, if any, so its text reaches the history; false when its value
+    // was refused (said, and the box keeps the focus), which need not stop a close.
+    bool commitFocusedBox();
     // Whether leaving a box commits it (not once the window is closing).
     void setCommitOnLeave(bool commits) { m_commitOnLeave = commits; }
+    // Focuses the box with its text selected.
     void focusBox(HistoryBox box);
     // Adds the value to the box's history, selected and kept as the box's saved entry, as a
     // picker does; false when the box's syntax refuses it (the box is left as it was).
@@ -89,6 +92,8 @@ class CriteriaPanel : public QWidget {
     bool isActionEnabled(ActionButton button) const;
     // Presses the action button showing, when it is enabled.
     void pressShownAction();
+    // The panel's Tab stops in their order: the boxes with their pickers, then the action column.
+    std::vector<QWidget*> tabStops() const;
     // The Preview button under the action button (Find & Replace and Script modes).
     void setPreviewShown(bool shown);
     void setPreviewEnabled(bool enabled);
@@ -111,6 +116,8 @@ class CriteriaPanel : public QWidget {
   private:
     void buildRows();
     void buildActionColumn(QHBoxLayout* layout);
+    void nameBoxes();
+    void orderTabStops();
     QComboBox* makeBox(HistoryBox which, const char* name, QWidget* parent);
     void buildHistoryMenu();
     QComboBox* box(HistoryBox which) const { return m_boxes.at(static_cast<size_t>(which)); }
@@ -123,7 +130,7 @@ class CriteriaPanel : public QWidget {
     static void setBoxIndex(QComboBox* box, int index);
     static int selectedIndex(const QComboBox* box);
     void rememberSelection(HistoryBox which);
-    void commit(HistoryBox which);
+    bool commit(HistoryBox which);
     void enterIn(HistoryBox which);
     void showHistoryMenu(QComboBox* box, const QPoint& globalPos);
     void removeHistoryEntry();

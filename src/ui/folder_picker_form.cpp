@@ -9,10 +9,13 @@
 #include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace kestrava::ui {
@@ -110,6 +113,17 @@ QString existingFolderOrParent(const QString& path) {
     return folder;
 }
 
+QString typedFolderPath(const QString& typed, const QString& base) {
+    if (typed.isEmpty())
+        return {};
+    QString path = typed;
+    if (path.startsWith(QStringLiteral("file://")))
+        path = QUrl(path).toLocalFile();
+    else if (path == "~" || path.startsWith(QStringLiteral("~/")))
+        path = QDir::homePath() + path.mid(1);
+    return QDir::cleanPath(QDir(base).absoluteFilePath(path));
+}
+
 QString driveOfPath(const QStringList& drives, const QString& path) {
     QString best = "/";
     for (const QString& drive : drives) {
@@ -126,6 +140,7 @@ FolderPickerForm::FolderPickerForm(QWidget* parent) : QDialog(parent) {
     fillDrives();
     m_shown = QDir::currentPath();
     showInTree(m_shown);
+    pathEdit->setText(m_shown);
     // Centred on the screen, not on the calling window.
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen)
@@ -133,6 +148,11 @@ FolderPickerForm::FolderPickerForm(QWidget* parent) : QDialog(parent) {
 }
 
 void FolderPickerForm::buildControls() {
+    pathEdit = new QLineEdit(this);
+    pathEdit->setObjectName("pathEdit");
+    pathEdit->setAccessibleName("Folder path");
+    auto* pathLabel = new QLabel("&Folder:", this);
+    pathLabel->setBuddy(pathEdit);
     driveCombo = new QComboBox(this);
     driveCombo->setObjectName("driveCombo");
     m_model = new QFileSystemModel(this);
@@ -155,7 +175,11 @@ void FolderPickerForm::buildControls() {
     statusLabel->setSizeGripEnabled(false);
 
     // The selector sits in the tree's column, so the two always share one width.
+    auto* typed = new QHBoxLayout;
+    typed->addWidget(pathLabel);
+    typed->addWidget(pathEdit, 1);
     auto* left = new QVBoxLayout;
+    left->addLayout(typed);
     left->addWidget(driveCombo);
     left->addWidget(folderTree, 1);
     auto* right = new QVBoxLayout;
@@ -170,7 +194,8 @@ void FolderPickerForm::buildControls() {
     outer->addLayout(middle, 1);
     outer->addWidget(statusLabel);
 
-    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    // Enter in the field reaches the default button, so both end in confirm.
+    connect(okButton, &QPushButton::clicked, this, &FolderPickerForm::confirm);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(driveCombo, &QComboBox::activated, this, &FolderPickerForm::driveChosen);
     connect(folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -210,6 +235,7 @@ void FolderPickerForm::setCurrentDirectory(const QString& path) {
     gLastDirectory = path;
     m_shown = path;
     showInTree(path);
+    pathEdit->setText(path);
     statusLabel->showMessage(path);
 }
 
@@ -236,6 +262,24 @@ void FolderPickerForm::folderLoaded(const QString& folder) {
 void FolderPickerForm::folderChosen(const QModelIndex& current) {
     if (!m_updating && current.isValid())
         setCurrentDirectory(m_model->filePath(current));
+}
+
+void FolderPickerForm::confirm() {
+    const QString typed = pathEdit->text();
+    if (typed == m_shown) { // the current folder, as the list or the caller set it
+        accept();
+        return;
+    }
+    const QString folder = typedFolderPath(typed, m_shown);
+    if (!QFileInfo(folder).isDir()) {
+        statusLabel->showMessage(typed.isEmpty() ? QStringLiteral("Type or choose a folder")
+                                                 : QStringLiteral("Not a folder: ") + typed);
+        pathEdit->setFocus();
+        pathEdit->selectAll();
+        return;
+    }
+    setCurrentDirectory(folder);
+    accept();
 }
 
 } // namespace kestrava::ui

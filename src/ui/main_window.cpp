@@ -15,10 +15,52 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
 
 namespace kestrava::ui {
+
+namespace {
+
+// The Script menu's captions are its editor's; the window underlines a letter of each, and gives
+// Open and Save their keys, which act only while the items are enabled (in Script mode).
+void addScriptMenuKeys(const QMenu& menu) {
+    struct Key {
+        const char* name;
+        char letter;
+        QKeySequence::StandardKey key;
+    };
+    static const Key kKeys[] = {{"newScriptAction", 'N', QKeySequence::UnknownKey},
+                                {"openScriptAction", 'O', QKeySequence::Open},
+                                {"saveScriptAction", 'S', QKeySequence::Save},
+                                {"saveScriptAsAction", 'A', QKeySequence::UnknownKey},
+                                {"runScriptAction", 'R', QKeySequence::UnknownKey},
+                                {"viewScriptAction", 'c', QKeySequence::UnknownKey},
+                                {"viewScriptResultsAction", 'u', QKeySequence::UnknownKey}};
+    for (const Key& key : kKeys) {
+        auto* action = menu.findChild<QAction*>(QString::fromLatin1(key.name));
+        if (action == nullptr)
+            continue;
+        QString caption = action->text();
+        if (const qsizetype at = caption.indexOf(QLatin1Char(key.letter));
+            at >= 0 && !caption.contains(QLatin1Char('&')))
+            action->setText(caption.insert(at, QLatin1Char('&')));
+        if (key.key != QKeySequence::UnknownKey)
+            action->setShortcut(key.key);
+    }
+}
+
+void addShortcut(QWidget* window, const QList<QKeySequence>& keys,
+                 const std::function<void()>& handler) {
+    auto* shortcut = new QShortcut(window);
+    shortcut->setKeys(keys);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, window, handler);
+}
+
+} // namespace
 
 MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
     : QMainWindow(parent), m_services(services ? std::move(services) : makeQtUiServices()) {
@@ -27,6 +69,8 @@ MainWindow::MainWindow(std::unique_ptr<UiServices> services, QWidget* parent)
     buildParts();
     buildMenus();
     connectParts();
+    buildShortcuts();
+    orderTabStops();
     acceptDropsOnBoxes();
     setGridContent(GridContent::Empty);
     loadFiles();
@@ -97,18 +141,22 @@ QAction* MainWindow::addMenuItem(QMenu* menu, const char* name, const QString& c
 void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     m_fileMenu = named(bar->addMenu(QStringLiteral("&File")), "fileMenu");
-    m_preferencesAction = addMenuItem(m_fileMenu, "preferencesAction",
-                                      QStringLiteral("Preferences"), [this] { editPreferences(); });
-    addMenuItem(m_fileMenu, "mmFile_Exit", QStringLiteral("Exit"), [this] { close(); });
+    m_preferencesAction =
+        addMenuItem(m_fileMenu, "preferencesAction", QStringLiteral("&Preferences"),
+                    [this] { editPreferences(); });
+    QAction* exit =
+        addMenuItem(m_fileMenu, "mmFile_Exit", QStringLiteral("E&xit"), [this] { close(); });
+    // Spelt out: QKeySequence::Quit is empty in some key schemes (the offscreen one's too).
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     m_editMenu = named(bar->addMenu(QStringLiteral("&Edit")), "editMenu");
     m_previewChangesAction =
-        addMenuItem(m_editMenu, "previewChangesAction", QStringLiteral("Preview Changes"),
+        addMenuItem(m_editMenu, "previewChangesAction", QStringLiteral("&Preview Changes"),
                     [this] { startPreview(); });
     m_previewChangesAction->setVisible(false); // Find & Replace and Script modes only
     m_editMenu->addSeparator();
-    m_undoAction = addMenuItem(m_editMenu, "undoReplaceAction", QStringLiteral("Undo Last Replace"),
-                               [this] { undoLastReplace(); });
+    m_undoAction = addMenuItem(m_editMenu, "undoReplaceAction",
+                               QStringLiteral("&Undo Last Replace"), [this] { undoLastReplace(); });
     // Ctrl+Z in the grid only: the entry boxes keep it for undoing their own typing.
     m_undoAction->setShortcut(QKeySequence::Undo);
     m_undoAction->setShortcutContext(Qt::WidgetShortcut);
@@ -117,7 +165,7 @@ void MainWindow::buildMenus() {
     m_modeMenu = named(bar->addMenu(QStringLiteral("&Mode")), "modeMenu");
     static const char* const kModeNames[] = {"findModeAction", "replaceModeAction",
                                              "scriptModeAction", "viewModeAction"};
-    static const char* const kModeCaptions[] = {"Find", "Find and Replace", "Script", "View"};
+    static const char* const kModeCaptions[] = {"&Find", "Find &and Replace", "&Script", "&View"};
     for (size_t i = 0; i < m_modeActions.size(); ++i) {
         const auto mode = static_cast<Mode>(i);
         m_modeActions[i] =
@@ -131,24 +179,55 @@ void MainWindow::buildMenus() {
     m_viewMenu = m_resultsPane->viewMenu();
     bar->addMenu(m_viewMenu);
     m_scriptMenu = m_scriptEditor->menu();
+    addScriptMenuKeys(*m_scriptMenu);
     bar->addMenu(m_scriptMenu);
 
     m_helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
-    addMenuItem(m_helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("Quick Start Guide"),
+    addMenuItem(m_helpMenu, "mmHelp_QuickStartGuide", QStringLiteral("&Quick Start Guide"),
                 [this] { openQuickStartGuide(*m_services, this); });
-    addMenuItem(m_helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is latest version ?"),
+    addMenuItem(m_helpMenu, "mmHelp_LatestVersion", QStringLiteral("What is &latest version ?"),
                 [this] { showInstalledVersion(*m_services, this); });
-    addMenuItem(m_helpMenu, "mmHelp_References", QStringLiteral("References"), [this] {
+    addMenuItem(m_helpMenu, "mmHelp_References", QStringLiteral("&References"), [this] {
         if (m_references != nullptr) {
             m_references->show();
             m_references->raise();
             m_references->activateWindow();
         }
     });
-    addMenuItem(m_helpMenu, "mmHelp_About", QStringLiteral("About"), [this] {
+    addMenuItem(m_helpMenu, "mmHelp_About", QStringLiteral("&About"), [this] {
         if (m_about != nullptr)
             m_about->exec();
     });
+}
+
+void MainWindow::buildShortcuts() {
+    addShortcut(this, {QKeySequence::Find},
+                [this] { m_criteria->focusBox(HistoryBox::FindExpressions); });
+    addShortcut(this,
+                {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+                [this] { pressActionByKey(); });
+    addShortcut(this, {QKeySequence(Qt::Key_F8)}, [this] { m_resultsPane->stepCurrentRow(true); });
+    addShortcut(this, {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
+                [this] { m_resultsPane->stepCurrentRow(false); });
+}
+
+void MainWindow::pressActionByKey() {
+    // As a click would: the box left commits its value first, and a refused one stops here.
+    if (m_criteria->commitFocusedBox())
+        m_criteria->pressShownAction();
+}
+
+void MainWindow::orderTabStops() {
+    // The criteria and their action, the script's buttons over the grid, the grid, the preview
+    // under it and the run's Cancel button, as they stand on screen.
+    std::vector<QWidget*> stops = m_criteria->tabStops();
+    for (QPushButton* button : m_scriptEditor->findChildren<QPushButton*>())
+        stops.push_back(button);
+    stops.push_back(&m_resultsPane->grid());
+    stops.push_back(&m_resultsPane->preview().textView());
+    stops.push_back(m_statusBar->findChild<QPushButton*>());
+    for (size_t i = 1; i < stops.size(); ++i)
+        setTabOrder(stops[i - 1], stops[i]);
 }
 
 void MainWindow::loadFiles() {
@@ -253,6 +332,9 @@ const results::Rows& MainWindow::resultRows() const {
 }
 const ChangePlan& MainWindow::changePlan() const {
     return m_resultsPane->plan();
+}
+const WriteReport& MainWindow::writeReport() const {
+    return m_resultsPane->report();
 }
 results::View MainWindow::resultView() const {
     return m_resultsPane->view();

@@ -18,6 +18,7 @@
 #include "settings_files.h"
 #include "ui_services.h"
 #include "window_sink.h"
+#include "write_report.h"
 
 #include <QMainWindow>
 
@@ -68,6 +69,7 @@ class MainWindow : public QMainWindow {
     const search::SearchResults& results() const;
     const results::Rows& resultRows() const;
     const ChangePlan& changePlan() const;
+    const WriteReport& writeReport() const;
     results::View resultView() const;
     int32_t savedItemIndex(config::HistoryBox box) const;
     bool isRunning() const { return m_run->isRunning(); }
@@ -161,6 +163,11 @@ class MainWindow : public QMainWindow {
     void scriptPreviewEnded(const QString& error, bool stopped);
     void applyPlan();
     void applyEnded(const QString& error, bool stopped);
+    // After a write or an undo: the grid shows what it did to each file, in place of the
+    // preview or results it came from, and status says so.
+    void showWrites(WriteReport report, const QString& status);
+    // A replacing run's results say on each file's header what was written.
+    void noteRunWrites();
     std::string planQuestion(const ChangePlan& plan, bool inPlace, bool undoKept) const;
     void planChecksChanged();
     void setPreviewEnabled(bool enabled);
@@ -200,8 +207,10 @@ class MainWindow : public QMainWindow {
     bool m_runFound = false;                        // the run going on has found something
     std::unique_ptr<search::UndoJournal> m_journal; // the replacing run's, until it has ended
     search::UndoRunRequest m_planRequest; // how the journal of the plan shown names its run
-    bool m_planArrived = false;           // a script's plan is shown when its results are
-    AppliedChanges m_applied;             // written by the worker, read after it has ended
+    // What Script mode shows when its editor turns to results: a run's, its plan, or a report.
+    GridContent m_scriptShows = GridContent::Results;
+    QString m_reportStatus;   // the mode status while a report is shown
+    AppliedChanges m_applied; // written by the worker, read after it has ended
 
     QMenu* m_fileMenu = nullptr;
     QMenu* m_editMenu = nullptr;
@@ -213,6 +222,12 @@ class MainWindow : public QMainWindow {
     QAction* m_preferencesAction = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_previewChangesAction = nullptr;
+
+    // The keyboard (main_window.cpp): keys that act anywhere in the window, and the Tab order
+    // across the window's parts.
+    void buildShortcuts();
+    void orderTabStops();
+    void pressActionByKey();
 };
 
 } // namespace kestrava::ui

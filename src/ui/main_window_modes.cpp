@@ -114,15 +114,19 @@ void MainWindow::refreshModeStatus() {
     if (m_mode == Mode::Find || m_mode == Mode::FindAndReplace) {
         const bool replacing = m_mode == Mode::FindAndReplace;
         bool enable = true;
+        const bool complete = !criteria.folders.empty() && !criteria.files.empty() &&
+                              !criteria.find.empty() && (!replacing || !criteria.replace.empty());
         if (m_gridContent == GridContent::Results) {
             text = QStringLiteral("See below for results");
         } else if (m_gridContent == GridContent::Plan) {
             text = QStringLiteral("Uncheck the changes to leave out, then press [Replace]");
-        } else if (!criteria.folders.empty() && !criteria.files.empty() && !criteria.find.empty() &&
-                   (!replacing || !criteria.replace.empty())) {
+        } else if (m_gridContent == GridContent::Report) {
+            text = m_reportStatus;
+            enable = complete;
+        } else if (complete) {
             text = replacing
                        ? QStringLiteral(
-                             "Enter search and replace criteria, then press [Find] when ready")
+                             "Enter search and replace criteria, then press [Replace] when ready")
                        : QStringLiteral("Enter search criteria, then press [Find] when ready");
         } else {
             text = replacing ? QStringLiteral("Awaiting search and replace criteria")
@@ -156,7 +160,7 @@ QString MainWindow::scriptStatus() {
     const ScriptEditState state = m_scriptEditor->state();
     const bool viewing = state == ScriptEditState::Viewing;
     const bool results = state == ScriptEditState::Results;
-    for (QMenu* menu : {m_fileMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
+    for (QMenu* menu : {m_fileMenu, m_editMenu, m_modeMenu, m_viewMenu, m_scriptMenu, m_helpMenu})
         menu->menuAction()->setEnabled(viewing || results);
     const bool canRun = viewing && hasItems && !m_run->isRunning();
     const bool planShown = m_gridContent == GridContent::Plan && !m_run->isRunning();
@@ -169,11 +173,14 @@ QString MainWindow::scriptStatus() {
 
 void MainWindow::setGridContent(GridContent content) {
     m_resultsPane->setViewsEnabled(false);
-    const bool leavingResults =
-        (m_gridContent == GridContent::Results || m_gridContent == GridContent::Plan) &&
-        content != GridContent::Results && content != GridContent::Plan;
+    const auto ofARun = [](GridContent shown) {
+        return shown == GridContent::Results || shown == GridContent::Plan ||
+               shown == GridContent::Report;
+    };
+    const bool leavingResults = ofARun(m_gridContent) && !ofARun(content);
     m_gridContent = content;
-    m_runNoteShown = content == GridContent::Results || content == GridContent::Plan;
+    // Only the run whose outcome is on screen has its note in the status bar.
+    m_runNoteShown = ofARun(content);
     ResultsGrid& grid = m_resultsPane->grid();
     switch (content) {
     case GridContent::Empty:
@@ -198,6 +205,13 @@ void MainWindow::setGridContent(GridContent content) {
         // A view of the results would leave the preview: the plan is shown as it is.
         m_resultsPane->setViewsEnabled(content == GridContent::Results);
         break;
+    case GridContent::Report:
+        if (m_mode == Mode::Script) {
+            m_summaryLine->show();
+            m_scriptEditor->hide();
+        }
+        m_summaryLine->showNote(m_runNote);
+        break;
     case GridContent::Script:
         if (leavingResults)
             m_resultsPane->showEmpty();
@@ -205,9 +219,9 @@ void MainWindow::setGridContent(GridContent content) {
         break;
     }
     // Exporting takes a results view; a plan has none.
-    grid.setContextMenuPolicy(content == GridContent::Script || content == GridContent::Plan
-                                  ? Qt::NoContextMenu
-                                  : Qt::CustomContextMenu);
+    grid.setContextMenuPolicy(content == GridContent::Results || content == GridContent::Empty
+                                  ? Qt::CustomContextMenu
+                                  : Qt::NoContextMenu);
 }
 
 void MainWindow::showResults() {
@@ -236,7 +250,7 @@ void MainWindow::scriptChanged() {
     const ScriptEditState state = m_scriptEditor->state();
     if (state == ScriptEditState::Results) {
         m_summaryLine->show();
-        setGridContent(m_planArrived ? GridContent::Plan : GridContent::Results);
+        setGridContent(m_scriptShows);
     } else {
         m_summaryLine->hide();
     }

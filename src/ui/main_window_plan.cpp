@@ -136,17 +136,28 @@ void MainWindow::applyPlan() {
 
 void MainWindow::applyEnded(const QString& error, bool) {
     // The plan is spent: what it showed is no longer what the files hold.
-    setGridContent(m_mode == Mode::Script ? GridContent::Script : GridContent::Empty);
-    search::clearMatchResults(m_resultsPane->results());
+    m_runNote = error.isEmpty() ? toQString(appliedNote(m_applied)) : QString();
+    showWrites(appliedReport(m_applied), QStringLiteral("See below for the files written"));
     if (!error.isEmpty()) {
         m_services->showMessage(this, error);
         return;
     }
-    m_runNote = toQString(appliedNote(m_applied));
-    m_runNoteShown = true;
-    m_summaryLine->showNote(m_runNote);
     if (!m_applied.refused.empty())
         m_services->showMessage(this, refusedText(m_applied.refused));
+}
+
+void MainWindow::showWrites(WriteReport report, const QString& status) {
+    m_reportStatus = status;
+    m_resultsPane->showReport(std::move(report));
+    if (m_mode == Mode::Script) {
+        m_scriptShows = GridContent::Report;
+        m_scriptEditor->setState(ScriptEditState::Results);
+        m_scriptShows = GridContent::Results;
+    } else {
+        setGridContent(GridContent::Report);
+    }
+    m_resultsPane->grid().setFocus(); // so that Ctrl+Z undoes it at once
+    refreshModeStatus();
 }
 
 } // namespace kestrava::ui

@@ -194,7 +194,9 @@ void MainWindow::finishRun(const QString& error, bool stopped) {
 void MainWindow::showRunProgress(const search::Progress& progress) {
     if (!m_run->isRunning())
         return;
-    const QString text = toQString(search::progressText(progress));
+    QString text = toQString(search::progressText(progress));
+    if (const std::string detail = search::progressDetail(progress); !detail.empty())
+        text += QStringLiteral(" - ") + toQString(detail);
     if (m_runFound) // the summary line tells what was found so far
         m_statusBar->showText(QStringLiteral(" ") + text);
     else
@@ -205,6 +207,17 @@ void MainWindow::showRunProgress(const search::Progress& progress) {
 
 void MainWindow::findEnded(const QString& error, bool stopped) {
     showFindEnd(error, stopped, GridContent::Results);
+    if (error.isEmpty() && m_mode == Mode::FindAndReplace)
+        noteRunWrites();
+}
+
+void MainWindow::noteRunWrites() {
+    WriteReport writes = fileWrites(m_resultsPane->results(), settings().replaceInSitu);
+    const QString written = toQString(writtenNote(writes));
+    if (!written.isEmpty())
+        m_runNote = m_runNote.isEmpty() ? written : written + QStringLiteral("; ") + m_runNote;
+    m_resultsPane->noteFileWrites(std::move(writes));
+    m_resultsPane->grid().setFocus(); // so that Ctrl+Z undoes it at once
 }
 
 void MainWindow::showFindEnd(const QString& error, bool stopped, GridContent shown) {
@@ -223,6 +236,9 @@ void MainWindow::showFindEnd(const QString& error, bool stopped, GridContent sho
 
 void MainWindow::scriptRunEnded(const QString& error, bool stopped) {
     showScriptEnd(error, stopped, GridContent::Results);
+    if (m_scriptEditor->state() == ScriptEditState::Results &&
+        script::scriptReplaces(m_scriptEditor->script()))
+        noteRunWrites();
 }
 
 void MainWindow::showScriptEnd(const QString& error, bool stopped, GridContent shown) {
@@ -234,9 +250,9 @@ void MainWindow::showScriptEnd(const QString& error, bool stopped, GridContent s
         m_scriptRun.outcome == script::ScriptRunOutcome::Cancelled) {
         m_runNote = runEndNote(QStringLiteral("script run"), m_resultsPane->results(), stopped);
         m_resultsPane->setView(results::View::LinesWithMatches);
-        m_planArrived = shown == GridContent::Plan; // the results are shown as the plan
+        m_scriptShows = shown; // the results are shown as the plan, or as found
         m_scriptEditor->setState(ScriptEditState::Results);
-        m_planArrived = false;
+        m_scriptShows = GridContent::Results;
         if (const QString warnings = runWarnings(m_resultsPane->results()); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     } else {

@@ -4,6 +4,7 @@
 #include "main_window.h"
 
 #include "qt_text.h"
+#include "script_editor.h"
 
 #include "config/config_paths.h"
 
@@ -99,7 +100,7 @@ void MainWindow::closeJournal() {
 }
 
 void MainWindow::undoLastReplace() {
-    if (m_run->isRunning())
+    if (m_run->isRunning() || m_scriptEditor->isEditingItem())
         return;
     const std::string root = config::undoJournalFolder();
     std::string message = "No home folder to keep the undo journal in";
@@ -117,7 +118,9 @@ void MainWindow::undoLastReplace() {
         m_services->showMessage(this, toQString(outcome.message));
         return;
     }
-    showStatusText(undoStatus(outcome));
+    // Whatever was shown came before the undo: a preview or results no longer match the files.
+    m_runNote = undoStatus(outcome);
+    showWrites(undoneReport(outcome), QStringLiteral("See below for the files put back"));
     m_services->showMessage(this, undoReport(outcome));
 }
 

@@ -143,7 +143,14 @@ QGroupBox* PreferencesDialog::makeReplaceGroup() {
     auto* column = new QVBoxLayout(group);
     column->addWidget(replaceInPlaceCheck);
     column->addLayout(makeUndoRows(group));
+    // With the journal on, replacing in place keeps the old content after all.
+    connect(undoJournalCheck, &QCheckBox::toggled, this, &PreferencesDialog::showInPlaceText);
     return group;
+}
+
+void PreferencesDialog::showInPlaceText(bool journalKept) {
+    replaceInPlaceCheck->setText(journalKept ? "Replace in place (the old content is kept for undo)"
+                                             : "Replace In-Situ (no backup)");
 }
 
 QLayout* PreferencesDialog::makeUndoRows(QWidget* group) {
@@ -213,6 +220,7 @@ void PreferencesDialog::fillFromSettings() {
     includeHiddenCheck->setChecked(m_settings.includeHidden);
     replaceInPlaceCheck->setChecked(m_settings.replaceInSitu);
     undoJournalCheck->setChecked(m_settings.keepUndoJournal);
+    showInPlaceText(m_settings.keepUndoJournal);
     undoRunsSpin->setValue(m_settings.undoRunsKept);
     undoMegabytesSpin->setValue(mebibytes(m_settings.undoBytesKept));
     for (QSpinBox* spin : {undoRunsSpin, undoMegabytesSpin})

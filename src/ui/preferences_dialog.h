@@ -49,6 +49,8 @@ class PreferencesDialog : public QDialog {
     QGroupBox* makeFindGroup();
     QGroupBox* makeReplaceGroup();
     QLayout* makeUndoRows(QWidget* group);
+    // What replacing in place keeps, as the journal check says.
+    void showInPlaceText(bool journalKept);
     QGroupBox* makeEditorGroup();
     QLayout* makeButtonRow();
 

@@ -169,6 +169,8 @@ PreviewPane::PreviewPane(QWidget* parent) : QWidget(parent) {
     m_noteLabel->setContentsMargins(4, 0, 4, 0);
     m_textView = new PreviewTextView(this);
     m_textView->setObjectName(QStringLiteral("previewText"));
+    setAccessibleName(QStringLiteral("Preview"));
+    m_textView->setAccessibleName(QStringLiteral("Preview of the chosen result's file"));
     layout->addWidget(m_noteLabel);
     layout->addWidget(m_textView, 1);
     clear();

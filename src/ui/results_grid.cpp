@@ -2,6 +2,8 @@
 // text, and the virtualised drawing of the rows in sight.
 #include "results_grid.h"
 
+#include "write_report.h"
+
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -460,6 +462,8 @@ void ResultsGrid::showEmpty() {
     m_results = nullptr;
     m_rows = nullptr;
     m_plan = nullptr;
+    m_fileWrites = nullptr;
+    m_report = nullptr;
     m_rowCount = m_fixedRows + 2;
     forgetCurrentRow();
     updateScrollBars();
@@ -472,12 +476,15 @@ void ResultsGrid::setLineNumbersShown(bool shown) {
     viewport()->update();
 }
 
-void ResultsGrid::showResults(const search::SearchResults* results, const results::Rows* rows) {
+void ResultsGrid::showResults(const search::SearchResults* results, const results::Rows* rows,
+                              bool numbered) {
     m_numberDigits = lineNumberDigits(*results);
     m_content = GridContent::Results;
     m_results = results;
     m_rows = rows;
+    m_rowsNumbered = numbered;
     m_plan = nullptr;
+    m_report = nullptr;
     m_rowCount = rows->empty() ? 2 : static_cast<int>(rows->size());
     forgetCurrentRow();
     updateScrollBars();
@@ -494,12 +501,27 @@ void ResultsGrid::rowsAdded(int32_t widestLineNumber) {
     viewport()->update();
 }
 
+void ResultsGrid::setFileWrites(const std::vector<ReportLine>* writes) {
+    m_fileWrites = writes;
+    viewport()->update();
+}
+
+void ResultsGrid::showReport(const std::vector<ReportLine>* report) {
+    showEmpty();
+    m_content = GridContent::Report;
+    m_report = report;
+    m_rowCount = report->empty() ? 2 : static_cast<int>(report->size());
+    updateScrollBars();
+}
+
 void ResultsGrid::showPlan(const search::SearchResults* results, ChangePlan* plan) {
     m_numberDigits = static_cast<int>(std::to_string(plan->widestLineNumber()).size());
     m_content = GridContent::Plan;
     m_results = results;
     m_rows = nullptr;
     m_plan = plan;
+    m_fileWrites = nullptr;
+    m_report = nullptr;
     m_rowCount = plan->empty() ? 2 : static_cast<int>(plan->rows().size());
     forgetCurrentRow();
     updateScrollBars();
@@ -513,13 +535,44 @@ void ResultsGrid::showScript(const script::Script* script, script::ItemEdit edit
     m_results = nullptr;
     m_rows = nullptr;
     m_plan = nullptr;
+    m_fileWrites = nullptr;
+    m_report = nullptr;
     m_script = script;
     m_chosenScriptColours = colours;
     applyColours();
     m_rowCount = scriptGridRowCount(*script);
     forgetCurrentRow();
     updateScrollBars();
+    scrollToScriptItem();
     viewport()->update();
+}
+
+void ResultsGrid::scrollToScriptItem() {
+    // A new item is edited at the end; otherwise the item viewed, wherever it moved to.
+    int first = -1;
+    int last = -1;
+    if (m_scriptEdit == script::ItemEdit::Append) {
+        first = last = m_rowCount - 1;
+    } else if (m_script->currentEntry >= 0) {
+        for (size_t line = 0; line < m_script->lines.size(); ++line) {
+            if (m_script->lines[line].entryIndex != m_script->currentEntry)
+                continue;
+            const int row = static_cast<int>(line) + 1; // below the header row
+            first = first < 0 ? row : first;
+            last = row;
+        }
+    }
+    if (first >= 0)
+        scrollRowsIntoView(first, last);
+}
+
+void ResultsGrid::scrollRowsIntoView(int first, int last) {
+    // Scrolled just far enough, as a list view does.
+    QScrollBar* bar = verticalScrollBar();
+    if (last >= bar->value() + visibleRowCount())
+        bar->setValue(last - visibleRowCount() + 1);
+    if (first < bar->value())
+        bar->setValue(first);
 }
 
 void ResultsGrid::setBackground(const QColor& color) {
@@ -586,6 +639,8 @@ int ResultsGrid::rowAt(const QPoint& viewportPoint) const {
 int ResultsGrid::selectableRowCount() const {
     if (m_content == GridContent::Results && m_rows != nullptr)
         return static_cast<int>(m_rows->size());
+    if (m_content == GridContent::Report && m_report != nullptr)
+        return static_cast<int>(m_report->size());
     if (m_content == GridContent::Plan && m_plan != nullptr)
         return static_cast<int>(m_plan->rows().size());
     return 0;
@@ -593,14 +648,8 @@ int ResultsGrid::selectableRowCount() const {
 
 void ResultsGrid::setCurrentRow(int row) {
     row = row >= 0 && row < selectableRowCount() ? row : -1;
-    if (row >= 0) {
-        // Scrolled just far enough, as a list view does.
-        QScrollBar* bar = verticalScrollBar();
-        if (row < bar->value())
-            bar->setValue(row);
-        else if (row >= bar->value() + visibleRowCount())
-            bar->setValue(row - visibleRowCount() + 1);
-    }
+    if (row >= 0)
+        scrollRowsIntoView(row, row);
     if (row == m_currentRow)
         return;
     m_currentRow = row;
@@ -684,6 +733,8 @@ void ResultsGrid::paintEvent(QPaintEvent* event) {
             drawPlanRow(painter, row, rect);
         else if (m_content == GridContent::Script)
             drawScriptRow(painter, row, rect);
+        else if (m_content == GridContent::Report)
+            drawReportRow(painter, row, rect);
     }
 }
 
@@ -703,12 +754,33 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
                                ? m_colours.currentRowFill
                                : resultRowFill(*m_rows, index, m_background, m_colours));
     int indent = 0;
-    if (m_lineNumbers && index < m_rows->size()) {
+    if (m_lineNumbers && m_rowsNumbered && index < m_rows->size()) {
         const results::Row& shown = (*m_rows)[index];
         if (shown.kind == results::RowKind::Line || shown.kind == results::RowKind::Match)
             indent = drawLineNumber(painter, rowLine(*m_results, shown).lineNumber, rect);
     }
-    drawPieces(painter, resultRowPieces(*m_results, *m_rows, index, m_colours), rect, indent);
+    std::vector<GridPiece> pieces = resultRowPieces(*m_results, *m_rows, index, m_colours);
+    if (const results::Row* shown = index < m_rows->size() ? &(*m_rows)[index] : nullptr;
+        shown != nullptr && shown->kind == results::RowKind::FileHeader &&
+        m_fileWrites != nullptr && static_cast<size_t>(shown->fileIndex) < m_fileWrites->size()) {
+        for (GridPiece& piece :
+             headerWritePieces((*m_fileWrites)[static_cast<size_t>(shown->fileIndex)], m_colours))
+            pieces.push_back(std::move(piece));
+    }
+    drawPieces(painter, pieces, rect, indent);
+}
+
+void ResultsGrid::drawReportRow(QPainter& painter, int row, const QRect& rect) {
+    if (row == 0)
+        m_widestExtent = 0;
+    if (m_report->empty()) {
+        if (row == 0)
+            drawPieces(painter, {{QStringLiteral("Nothing was written"), m_colours.text}}, rect);
+        return;
+    }
+    if (row == m_currentRow)
+        painter.fillRect(rect, m_colours.currentRowFill);
+    drawPieces(painter, reportRowPieces((*m_report)[static_cast<size_t>(row)], m_colours), rect);
 }
 
 int ResultsGrid::boxColumnWidth() const {

@@ -19,8 +19,10 @@
 namespace kestrava::ui {
 
 // What the grid shows (the window selects it). A plan is a replace preview: the changes with
-// their boxes.
-enum class GridContent : uint8_t { Empty, Results, Script, Plan };
+// their boxes; a report what a write or an undo did to each file.
+enum class GridContent : uint8_t { Empty, Results, Script, Plan, Report };
+
+struct ReportLine;
 
 // One run of text drawn in a row: where it starts relative to the previous piece's end.
 struct GridPiece {
@@ -106,8 +108,15 @@ class ResultsGrid : public QAbstractScrollArea {
     void clearDrawGrid(int columnCount);
     // Shows nothing (rows 0 and 1 in the background colour).
     void showEmpty();
-    // Shows the rows of a results view; both records must outlive the showing.
-    void showResults(const search::SearchResults* results, const results::Rows* rows);
+    // Shows the rows of a results view; both records must outlive the showing. A unique view's
+    // rows belong to no line of a file, so they have no line numbers (`numbered` off).
+    void showResults(const search::SearchResults* results, const results::Rows* rows,
+                     bool numbered = true);
+    // What a replacing run did to each file of the results shown, in their order, said after
+    // each file's header (null: nothing); it must outlive the showing.
+    void setFileWrites(const std::vector<ReportLine>* writes);
+    // Shows what a write or an undo did, a row per file; it must outlive the showing.
+    void showReport(const std::vector<ReportLine>* report);
     // The rows of the results shown grew (a run going on); the current row and the scrolling
     // stay. widestLineNumber: the largest line number among the new rows.
     void rowsAdded(int32_t widestLineNumber);
@@ -162,6 +171,9 @@ class ResultsGrid : public QAbstractScrollArea {
   private:
     void drawResultRow(QPainter& painter, int row, const QRect& rect);
     void drawPlanRow(QPainter& painter, int row, const QRect& rect);
+    void drawReportRow(QPainter& painter, int row, const QRect& rect);
+    void scrollToScriptItem();
+    void scrollRowsIntoView(int first, int last);
     void drawCheckBox(QPainter& painter, CheckMark mark, const QRect& rect);
     void drawScriptRow(QPainter& painter, int row, const QRect& rect);
     void drawPieces(QPainter& painter, const std::vector<GridPiece>& pieces, const QRect& rect,
@@ -189,6 +201,9 @@ class ResultsGrid : public QAbstractScrollArea {
     const search::SearchResults* m_results = nullptr;
     const results::Rows* m_rows = nullptr;
     ChangePlan* m_plan = nullptr;
+    const std::vector<ReportLine>* m_fileWrites = nullptr;
+    const std::vector<ReportLine>* m_report = nullptr;
+    bool m_rowsNumbered = true;
     const script::Script* m_script = nullptr;
     script::ItemEdit m_scriptEdit = script::ItemEdit::None;
     ScriptColours m_chosenScriptColours;

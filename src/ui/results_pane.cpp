@@ -7,7 +7,10 @@
 #include "util/file_io.h"
 
 #include <QAction>
+#include <QActionGroup>
+#include <QApplication>
 #include <QClipboard>
+#include <QFocusFrame>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
@@ -48,6 +51,7 @@ ResultsPane::ResultsPane(UiServices& services, config::Settings& settings,
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     m_grid = new ResultsGrid(this);
+    m_grid->setAccessibleName(QStringLiteral("Results"));
     buildPreview();
     layout->addWidget(m_previewSplitter);
     buildMenu();
@@ -55,6 +59,18 @@ ResultsPane::ResultsPane(UiServices& services, config::Settings& settings,
     connect(m_grid, &ResultsGrid::mouseDown, this, &ResultsPane::recordPress);
     connect(m_grid, &ResultsGrid::doubleClicked, this, &ResultsPane::openInEditor);
     connect(m_grid, &ResultsGrid::currentRowChanged, this, &ResultsPane::previewRow);
+    markGridFocus();
+}
+
+void ResultsPane::markGridFocus() {
+    // The grid draws no focus of its own: a ring in the highlight colour shows that keys go to it.
+    auto* ring = named(new QFocusFrame(this), "gridFocusFrame");
+    QPalette palette = ring->palette();
+    palette.setColor(QPalette::WindowText, palette.color(QPalette::Highlight));
+    ring->setPalette(palette);
+    connect(qApp, &QApplication::focusChanged, ring, [this, ring](QWidget*, QWidget* now) {
+        ring->setWidget(now == m_grid ? m_grid : nullptr);
+    });
 }
 
 void ResultsPane::buildPreview() {
@@ -111,19 +127,23 @@ void ResultsPane::buildViewMenu() {
     }
     static const char* const kNames[] = {"mmView_LinesWithMatches", "mmView_MatchesOnly",
                                          "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"};
-    static const char* const kCaptions[] = {"Lines with Matches", "Matches Only", "Unique Matches",
-                                            "Unique Matches (sorted)"};
+    static const char* const kCaptions[] = {"&Lines with Matches", "&Matches Only",
+                                            "&Unique Matches", "Unique Matches (&sorted)"};
+    auto* views = new QActionGroup(this); // the menu marks the view shown
     for (size_t i = 0; i < m_viewActions.size(); ++i) {
         m_viewActions[i] =
             named(m_viewMenu->addAction(QString::fromLatin1(kCaptions[i])), kNames[i]);
+        m_viewActions[i]->setCheckable(true);
+        views->addAction(m_viewActions[i]);
         connect(m_viewActions[i], &QAction::triggered, this, [this, i] {
-            m_view = static_cast<results::View>(i);
+            setView(static_cast<results::View>(i));
             emit viewChosen();
         });
     }
+    setView(m_view);
     m_viewMenu->addSeparator();
     m_lineNumbersAction =
-        named(m_viewMenu->addAction(QStringLiteral("Line Numbers")), "lineNumbersAction");
+        named(m_viewMenu->addAction(QStringLiteral("Line &Numbers")), "lineNumbersAction");
     m_lineNumbersAction->setCheckable(true);
     m_lineNumbersAction->setChecked(m_settings.showLineNumbers);
     m_grid->setLineNumbersShown(m_settings.showLineNumbers);
@@ -131,7 +151,7 @@ void ResultsPane::buildViewMenu() {
         m_settings.showLineNumbers = shown;
         m_grid->setLineNumbersShown(shown);
     });
-    m_previewAction = named(m_viewMenu->addAction(QStringLiteral("Preview")), "previewAction");
+    m_previewAction = named(m_viewMenu->addAction(QStringLiteral("&Preview")), "previewAction");
     m_previewAction->setCheckable(true);
     m_previewAction->setChecked(m_settings.showPreview);
     connect(m_previewAction, &QAction::toggled, this, &ResultsPane::setPreviewShown);
@@ -145,14 +165,45 @@ void ResultsPane::applySettings() {
     setPreviewShown(m_settings.showPreview);
 }
 
+void ResultsPane::setView(results::View view) {
+    m_view = view;
+    m_viewActions.at(static_cast<size_t>(view))->setChecked(true);
+}
+
 void ResultsPane::setViewsEnabled(bool enabled) {
     for (QAction* action : m_viewActions)
         action->setEnabled(enabled);
 }
 
+void ResultsPane::stepCurrentRow(bool forward) {
+    size_t rows = 0;
+    switch (m_grid->content()) {
+    case GridContent::Results:
+        rows = m_rows.size();
+        break;
+    case GridContent::Plan:
+        rows = m_plan.rows().size();
+        break;
+    case GridContent::Report:
+        rows = m_report.size();
+        break;
+    case GridContent::Empty:
+    case GridContent::Script: // the script's items have keys of their own
+        break;
+    }
+    if (rows == 0 || !m_grid->isEnabled())
+        return;
+    const int last = static_cast<int>(rows) - 1;
+    const int current = m_grid->currentRow();
+    const int next = current < 0 ? (forward ? 0 : last) : current + (forward ? 1 : -1);
+    if (next >= 0 && next <= last)
+        m_grid->setCurrentRow(next);
+}
+
 void ResultsPane::startRun(bool shown) {
     showEmpty();
     search::clearMatchResults(m_results);
+    m_fileWrites.clear();
     m_runShown = shown;
 }
 
@@ -174,7 +225,7 @@ results::SummaryTexts ResultsPane::addFound(FoundBatch& batch) {
     m_results.filesScanned = batch.filesScanned;
     m_results.binarySkipped = batch.binarySkipped;
     if (m_runShown && first && !m_rows.empty()) {
-        m_view = results::View::LinesWithMatches;
+        setView(results::View::LinesWithMatches);
         m_rowsLive = true;
         m_grid->showResults(&m_results, &m_rows);
         m_grid->setEnabled(true);
@@ -189,6 +240,7 @@ void ResultsPane::endRun(search::SearchResults&& totals, bool failed) {
     if (failed) {
         showEmpty();
         search::clearMatchResults(m_results);
+        m_fileWrites.clear();
         return;
     }
     totals.files = std::move(m_results.files); // its folders are the run's own, as the files'
@@ -207,7 +259,10 @@ results::SummaryTexts ResultsPane::showResults() {
         m_uniqueMatchCount = unique;
     if (m_grid->columnCount() != 1)
         m_grid->clearDrawGrid(1);
-    m_grid->showResults(&m_results, &m_rows);
+    m_grid->showResults(&m_results, &m_rows,
+                        m_view == results::View::LinesWithMatches ||
+                            m_view == results::View::MatchesOnly);
+    m_grid->setFileWrites(m_fileWrites.empty() ? nullptr : &m_fileWrites);
     m_previewPane->clear();
     m_grid->setEnabled(m_results.totalMatches >= 1);
     return results::summaryTexts(m_results, m_view, m_uniqueMatchCount);
@@ -236,6 +291,20 @@ results::SummaryTexts ResultsPane::planSummary() const {
     texts.inFiles = " in " + counted(m_plan.fileCount(), " file", " files");
     texts.uniqueMatches = "(" + std::to_string(m_plan.checkedCount()) + " checked)";
     return texts;
+}
+
+void ResultsPane::noteFileWrites(WriteReport writes) {
+    m_fileWrites = std::move(writes);
+    m_grid->setFileWrites(m_fileWrites.empty() ? nullptr : &m_fileWrites);
+}
+
+void ResultsPane::showReport(WriteReport report) {
+    showEmpty();
+    search::clearMatchResults(m_results);
+    m_fileWrites.clear();
+    m_report = std::move(report);
+    m_grid->showReport(&m_report);
+    m_grid->setEnabled(true); // Ctrl+Z works on it
 }
 
 void ResultsPane::showEmpty() {

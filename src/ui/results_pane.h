@@ -10,6 +10,7 @@
 #include "results_grid.h"
 #include "ui_services.h"
 #include "window_sink.h"
+#include "write_report.h"
 
 #include <QWidget>
 
@@ -36,7 +37,8 @@ class ResultsPane : public QWidget {
     const search::SearchResults& results() const { return m_results; }
     const results::Rows& rows() const { return m_rows; }
     results::View view() const { return m_view; }
-    void setView(results::View view) { m_view = view; }
+    // The View menu marks the view set.
+    void setView(results::View view);
     // Builds the view's rows and shows them; the summary texts of what is shown. Rows shown
     // while the run went on stay as they are, with the current row.
     results::SummaryTexts showResults();
@@ -53,6 +55,12 @@ class ResultsPane : public QWidget {
     // The summary texts of the preview shown, with how many changes are checked.
     results::SummaryTexts planSummary() const;
     const ChangePlan& plan() const { return m_plan; }
+    // What a replacing run did to each file of its results, said on their headers until the
+    // next run.
+    void noteFileWrites(WriteReport writes);
+    // Shows what a write or an undo did, in place of any results or preview; the results go.
+    void showReport(WriteReport report);
+    const WriteReport& report() const { return m_report; }
     // Shows nothing; the rows go (the results stay for a later view).
     void showEmpty();
     const QString& lastExportFolder() const { return m_lastExportFolder; }
@@ -60,6 +68,9 @@ class ResultsPane : public QWidget {
     // Line Numbers and Preview, which are always there.
     QMenu* viewMenu() const { return m_viewMenu; }
     void setViewsEnabled(bool enabled);
+    // Makes the next (or previous) row of the results, preview or report shown current, from the
+    // first (or last) when none is; nothing past either end.
+    void stepCurrentRow(bool forward);
     // Follows the settings as loaded (the line-number column, the preview and its height).
     void applySettings();
 
@@ -75,6 +86,7 @@ class ResultsPane : public QWidget {
     void buildPreview();
     void buildMenu();
     void buildViewMenu();
+    void markGridFocus();
     void recordPress(const QPoint& viewportPoint);
     const results::Row* pressedRow() const;
     void openInEditor();
@@ -101,6 +113,8 @@ class ResultsPane : public QWidget {
     bool m_rowsLive = false; // the lines view's rows, made as the run's batches came
     bool m_runShown = false; // the run going on is shown as it goes
     ChangePlan m_plan;
+    WriteReport m_fileWrites;
+    WriteReport m_report;
     results::View m_view = results::View::LinesWithMatches;
     int32_t m_uniqueMatchCount = 0;
     QPoint m_pressPos{-1, -1}; // last press on the grid (viewport pixels)

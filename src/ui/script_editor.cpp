@@ -83,9 +83,12 @@ ScriptEditor::ScriptEditor(UiServices& services, config::Settings& settings,
                                          "changeItemButton", "deleteItemButton",
                                          "moveItemUpButton", "moveItemDownButton"};
     static const char* const kCaptions[] = {"Append", "Insert", "Change", "Delete", "Up", "Down"};
+    static const char* const kAccessibleNames[] = {"Append item", "Insert item",  "Change item",
+                                                   "Delete item", "Move item up", "Move item down"};
     for (size_t i = 0; i < m_itemButtons.size(); ++i) {
         m_itemButtons[i] = named(
             new QPushButton(QString::fromLatin1(kCaptions[i]), m_itemButtonsPanel), kNames[i]);
+        m_itemButtons[i]->setAccessibleName(QString::fromLatin1(kAccessibleNames[i]));
         m_itemButtons[i]->setEnabled(false);
         items->addWidget(m_itemButtons[i]);
     }
@@ -109,6 +112,8 @@ ScriptEditor::ScriptEditor(UiServices& services, config::Settings& settings,
         named(new QPushButton(QStringLiteral("Accept"), m_acceptPanel), "acceptItemButton");
     m_cancelButton =
         named(new QPushButton(QStringLiteral("Cancel"), m_acceptPanel), "cancelItemButton");
+    m_acceptButton->setAccessibleName(QStringLiteral("Accept item"));
+    m_cancelButton->setAccessibleName(QStringLiteral("Cancel item"));
     accept->addWidget(m_acceptButton);
     accept->addWidget(m_cancelButton);
     connect(m_acceptButton, &QPushButton::clicked, this, &ScriptEditor::acceptItem);

@@ -44,11 +44,14 @@ ModeLine::ModeLine(QWidget* parent) : QWidget(parent) {
 
 void ModeLine::showMode(const QString& name) {
     m_nameLabel->setText(name);
+    m_nameLabel->setAccessibleName(name);
 }
 
 void ModeLine::showStatus(const QString& status, const QString& detail) {
     m_statusLabel->setText(QStringLiteral("(") + status + QStringLiteral(")"));
+    m_statusLabel->setAccessibleName(status.isEmpty() ? QStringLiteral("No status") : status);
     m_detailLabel->setText(detail);
+    m_detailLabel->setAccessibleName(detail);
     m_detailLabel->setVisible(!detail.isEmpty());
 }
 
@@ -67,9 +70,12 @@ SummaryLine::SummaryLine(QWidget* parent) : QWidget(parent) {
                                          "laMatchResults4", "laMatchResults5"};
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 0, 10, 0);
-    layout->setSpacing(2);
+    // Two pixels between the counts; the binary files' note starts with its comma, so it
+    // follows straight on.
+    layout->setSpacing(0);
     for (size_t i = 0; i < m_labels.size(); ++i) {
         m_labels[i] = makeLabel(kNames[i], this);
+        m_labels[i]->setContentsMargins(i == 0 || i == 4 ? 0 : 2, 0, 0, 0);
         layout->addWidget(m_labels[i]);
     }
     layout->addStretch(1);
@@ -111,7 +117,9 @@ RunStatusBar::RunStatusBar(QWidget* parent) : QStatusBar(parent) {
     m_progressBar = named(new QProgressBar(this), "progressBar");
     m_progressBar->setMaximumWidth(220);
     m_progressBar->setTextVisible(false);
+    m_progressBar->setAccessibleName(QStringLiteral("Run progress"));
     m_stopButton = named(new QPushButton(QStringLiteral("Cancel"), this), "stopRunButton");
+    m_stopButton->setAccessibleName(QStringLiteral("Cancel the run"));
     m_stopButton->setToolTip(QStringLiteral("Stop the search (Esc)"));
     addPermanentWidget(m_progressBar);
     addPermanentWidget(m_stopButton);

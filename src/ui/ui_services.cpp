@@ -71,7 +71,7 @@ class QtUiServices final : public UiServices {
         return dialog.selectedFiles().constFirst();
     }
     bool pickFolder(QWidget* parent, QString& folder) override {
-        if (m_picker.execute(parent) != QDialog::Accepted)
+        if (m_picker.execute(parent, folder) != QDialog::Accepted)
             return false;
         folder = m_picker.path;
         return true;

@@ -36,8 +36,8 @@ class UiServices {
     virtual QString getSaveFileName(QWidget* parent, const QString& title,
                                     const QString& startFolder, const QString& filter,
                                     const QString& defaultSuffix) = 0;
-    // The directory picker, which remembers the last folder chosen; true and `folder` set when
-    // the user confirms.
+    // The directory picker, which remembers the last folder chosen; it opens at the folder that
+    // `folder` (the box's text) names, and returns true with `folder` set when the user confirms.
     virtual bool pickFolder(QWidget* parent, QString& folder) = 0;
     // Opens a document with the desktop's associated program; false when that could not start.
     virtual bool openDocument(const std::string& path) = 0;

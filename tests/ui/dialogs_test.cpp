@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -85,6 +86,13 @@ class TestDialogs : public QObject {
         QCOMPARE(preferences.fontSizeCombo->currentIndex(), sizeIndex);
         QVERIFY(preferences.caseSensitiveCheck->isChecked());
         QVERIFY(!preferences.replaceInPlaceCheck->isChecked());
+        // In place says what it keeps, as the journal check is.
+        for (const bool kept : {!settings.keepUndoJournal, settings.keepUndoJournal}) {
+            preferences.undoJournalCheck->setChecked(kept);
+            QCOMPARE(preferences.replaceInPlaceCheck->text(),
+                     kept ? "Replace in place (the old content is kept for undo)"
+                          : "Replace In-Situ (no backup)");
+        }
         QCOMPARE(preferences.editorCommandLineEdit->text(), "\"+goto %CursorAt%\" %Filename%");
         QCOMPARE(preferences.undoMegabytesSpin->value(), 1);
         whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
@@ -213,27 +221,100 @@ class TestDialogs : public QObject {
                  Answer::Cancel);
     }
 
-    void pickerOpensAtCurrentFolderOrNearestExistingParent() {
+    // The box's first folder, without its marker and exclusions; else the last folder picked
+    // (or its nearest parent, when it has gone since); else home. "T" is a fresh folder.
+    void pickerOpensAtTheBoxsFolderElseTheLastPicked_data() {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("lastPicked");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("first use") << ""
+                                   << "" << QDir::homePath();
+        QTest::newRow("first of several") << "T/a/b<+>|T/c"
+                                          << "T/c"
+                                          << "T/a/b";
+        QTest::newRow("marker and exclusions") << "T/a/b/ <+> <excluding x, y>"
+                                               << ""
+                                               << "T/a/b";
+        QTest::newRow("missing first folder") << "T/gone|T/c"
+                                              << "T/a"
+                                              << "T/a";
+        QTest::newRow("a file") << "T/a/file.txt"
+                                << "" << QDir::homePath();
+        QTest::newRow("unreadable entry") << "T/a<excluding"
+                                          << "T/c"
+                                          << "T/c";
+        QTest::newRow("last picked gone") << ""
+                                          << "T/a/gone/deeper"
+                                          << "T/a";
+    }
+    void pickerOpensAtTheBoxsFolderElseTheLastPicked() {
+        QFETCH(QString, box);
+        QFETCH(QString, lastPicked);
+        QFETCH(QString, start);
         QTemporaryDir temp;
-        const QString previous = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(temp.path()));
-        const QString current = QDir::currentPath();
+        QVERIFY(QDir(temp.path()).mkpath("a/b") && QDir(temp.path()).mkpath("c"));
+        writeFile(temp.path() + "/a/file.txt", "");
+        const auto inTemp = [&temp](QString text) { return text.replace("T/", temp.path() + "/"); };
         FolderPicker picker;
-        QString shownStatus;
+        picker.path = inTemp(lastPicked);
+        QString shown; // status bar | path field
         whenModalShown([&](QDialog* dialog) {
-            shownStatus = status(dialog);
+            shown = status(dialog) + "|" + part<QLineEdit>(*dialog, "pathEdit")->text();
             QTest::keyClick(dialog, Qt::Key_Return); // OK is the default button
         });
-        const int result = picker.execute();
-        QDir::setCurrent(previous);
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(picker.path, current);
-        QCOMPARE(shownStatus, current);
-        picker.path = temp.path() + "/gone/deeper"; // a missing folder: its nearest parent
-        whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
-        QCOMPARE(picker.execute(), int(QDialog::Accepted));
-        QCOMPARE(picker.path, temp.path());
-        QCOMPARE(existingFolderOrParent(""), QString());
+        QCOMPARE(picker.execute(nullptr, inTemp(box)), int(QDialog::Accepted));
+        QCOMPARE(shown, inTemp(start) + "|" + inTemp(start));
+        QCOMPARE(picker.path, inTemp(start));
+    }
+
+    // A path typed or pasted into the field is the answer when it is a folder; anything else is
+    // said in the status bar and the dialog stays open. Relative paths lie under the folder shown.
+    void pickerTakesATypedFolderOnly_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("outcome"); // the folder taken, or the status shown
+        QTest::newRow("absolute") << "T/a/b"
+                                  << "T/a/b";
+        QTest::newRow("trailing slash, by OK") << "T/c/"
+                                               << "T/c";
+        QTest::newRow("relative") << "a/b"
+                                  << "T/a/b";
+        QTest::newRow("home") << "~" << QDir::homePath();
+        QTest::newRow("pasted URL") << "file://T/a%20b"
+                                    << "T/a b";
+        QTest::newRow("a file") << "T/a/file.txt"
+                                << "Not a folder: T/a/file.txt";
+        QTest::newRow("missing") << "missing"
+                                 << "Not a folder: missing";
+        QTest::newRow("empty") << ""
+                               << "Type or choose a folder";
+    }
+    void pickerTakesATypedFolderOnly() {
+        QFETCH(QString, typed);
+        QFETCH(QString, outcome);
+        QTemporaryDir temp;
+        QVERIFY(QDir(temp.path()).mkpath("a/b") && QDir(temp.path()).mkpath("c") &&
+                QDir(temp.path()).mkpath("a b"));
+        writeFile(temp.path() + "/a/file.txt", "");
+        const auto inTemp = [&temp](QString text) { return text.replace("T/", temp.path() + "/"); };
+        FolderPicker picker;
+        picker.path = temp.path();
+        QString refused;
+        whenModalShown([&](QDialog* dialog) {
+            auto* field = part<QLineEdit>(*dialog, "pathEdit");
+            field->setText(inTemp(typed));
+            if (QTest::currentDataTag() == QByteArray("trailing slash, by OK"))
+                click(dialog, "okButton");
+            else
+                QTest::keyClick(field, Qt::Key_Return);
+            if (dialog->isVisible()) {
+                refused = status(dialog);
+                click(dialog, "cancelButton");
+            }
+        });
+        const bool accepted = picker.execute() == QDialog::Accepted;
+        QCOMPARE(accepted ? picker.path : refused, inTemp(outcome));
+        if (!accepted)
+            QCOMPARE(picker.path, temp.path()); // a refused path changes nothing
     }
 
     // Moved to a subfolder (its name has a blank), then closed: only OK takes the full path.

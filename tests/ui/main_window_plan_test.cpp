@@ -15,11 +15,23 @@ void preview(TestWindow& w) {
 }
 
 // A plan row as drawn: bold pieces in brackets, struck ones after a "-".
-QString shownRow(const MainWindow& w, size_t row) {
+QString joined(const std::vector<GridPiece>& pieces) {
     QString text;
-    for (const GridPiece& piece : planRowPieces(w.results(), w.changePlan(), row))
+    for (const GridPiece& piece : pieces)
         text += (piece.struck ? "-" : "") + (piece.bold ? "[" + piece.text + "]" : piece.text);
     return text;
+}
+
+QString shownRow(const MainWindow& w, size_t row) {
+    return joined(planRowPieces(w.results(), w.changePlan(), row));
+}
+
+// What the grid says a write or an undo did, a row per file.
+QStringList reportRows(const MainWindow& w) {
+    QStringList rows;
+    for (const ReportLine& line : w.writeReport())
+        rows << joined(reportRowPieces(line));
+    return rows;
 }
 
 void pressBox(const MainWindow& w, int row) {
@@ -83,14 +95,31 @@ class TestMainWindowPlan : public WindowTest {
         QCOMPARE(readFile(root() + "/d.txt"), QByteArray("DONE d\n"));
         QCOMPARE(w.fake->lastText(), "Not replaced: " + root() +
                                          "/c.txt: changed since it was searched; left as it is");
-        QCOMPARE(w->gridContent(), GridContent::Empty);
-        QVERIFY2(w->statusBarText().endsWith(" - Replaced 3 changes in 2 files; 1 file refused"),
-                 qPrintable(w->statusBarText()));
+        // The grid tells what was written, and Ctrl+Z there undoes it.
+        QCOMPARE(w->gridContent(), GridContent::Report);
+        QCOMPARE(reportRows(*w),
+                 QStringList({"Written: [" + root() + "/a.txt] (2 changes)",
+                              "Written: [" + root() + "/d.txt] (1 change)",
+                              "Not replaced: [" + root() +
+                                  "/c.txt]: changed since it was searched; left as it is"}));
+        QCOMPARE(w->statusBarText(), QString(" See below for the files written - Replaced 3 "
+                                             "changes in 2 files; 1 file refused"));
 
-        item(*w, "undoReplaceAction")->trigger();
+        // A new preview, then the undo: it ends the preview, so Replace acts on nothing stale.
+        preview(w);
+        grid(*w)->setFocus();
+        QTest::keyClick(grid(*w), Qt::Key_Z, Qt::ControlModifier);
         // One run of the journal for the whole apply.
         QCOMPARE(w.fake->questions.back(), QString("Undo the replacement in 2 files?"));
         QCOMPARE(readFile(root() + "/a.txt"), QByteArray("one TODO\ntwo TODO\nthree TODO\n"));
+        QCOMPARE(readFile(root() + "/d.txt"), QByteArray("TODO d\n"));
+        QCOMPARE(w->gridContent(), GridContent::Report);
+        QVERIFY(w->changePlan().empty());
+        QCOMPARE(reportRows(*w), QStringList({"Put back: [" + root() + "/d.txt]",
+                                              "Put back: [" + root() + "/a.txt]"}));
+        w.fake->answers = {false};
+        pressAction(*w);
+        QCOMPARE(w.fake->questions.back().left(24), QString("Replace all matches of t"));
         QCOMPARE(readFile(root() + "/d.txt"), QByteArray("TODO d\n"));
 
         // Editing a criterion leaves the preview.
@@ -115,7 +144,10 @@ class TestMainWindowPlan : public WindowTest {
         QVERIFY2(w.fake->questions.back().startsWith("This script will find"),
                  qPrintable(w.fake->questions.back()));
         QCOMPARE(readFile(root() + "/kesReplace/a.txt"), QByteArray("ALPHA\nbeta\n"));
-        QCOMPARE(w->gridContent(), GridContent::Script);
+        QCOMPARE(w->gridContent(), GridContent::Report);
+        QCOMPARE(reportRows(*w),
+                 QStringList({"Copy written: [" + root() + "/kesReplace/a.txt] (1 change)"}));
+        QCOMPARE(w->scriptState(), ScriptEditState::Results); // View Script goes back
     }
 };
 

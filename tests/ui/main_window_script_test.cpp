@@ -255,6 +255,18 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(s.currentEntry, 1);
         QVERIFY(!button(*w, "moveItemUpButton")->isEnabled());
         QVERIFY(button(*w, "moveItemDownButton")->isEnabled());
+
+        // An item appended to a script longer than the grid is scrolled into sight, and so is
+        // the first one again when chosen.
+        grid(*w)->resize(grid(*w)->width(), 6 * grid(*w)->defaultRowHeight());
+        for (int i = 0; i < 8; ++i)
+            appendItem(*w, "/c" + QString::number(i), "*.txt", "z");
+        const int top = grid(*w)->topRow();
+        QVERIFY2(top > 0 && int(s.lines.size()) < top + 6, qPrintable(QString::number(top)));
+        for (int i = 0; i < int(s.entries.size()); ++i)
+            QTest::keyClick(grid(*w), Qt::Key_Up);
+        QCOMPARE(s.currentEntry, 0);
+        QVERIFY(grid(*w)->topRow() <= 1);
     }
 
     // ---- Enable states
@@ -271,7 +283,8 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
 
         button(*w, "appendItemButton")->click(); // editing: Accept or Cancel first
-        for (const char* menu : {"fileMenu", "modeMenu", "viewMenu", "scriptMenu", "helpMenu"})
+        for (const char* menu :
+             {"fileMenu", "editMenu", "modeMenu", "viewMenu", "scriptMenu", "helpMenu"})
             QVERIFY2(!w->findChild<QMenu*>(menu)->menuAction()->isEnabled(), menu);
         QVERIFY(!button(*w, "runScriptButton")->isEnabled());
         QVERIFY(!grid(*w)->isEnabled());

@@ -163,15 +163,19 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(QDir(state + "/kestrava/undo").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
                  1);
 
-        // Ctrl+Z in the grid is the menu item.
-        grid(*w)->setFocus();
+        // The status says what was written; the grid has the focus, and Ctrl+Z there is the
+        // menu item.
+        QCOMPARE(w->statusBarText(), QString(" Results now displaying - 2 files written"));
+        QVERIFY(grid(*w)->hasFocus());
         QTest::keyClick(grid(*w), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(w.fake->questions.back(), QString("Undo the replacement in 2 files?"));
         QCOMPARE(readFile(root() + "/a.txt"), a);
         QCOMPARE(readFile(root() + "/b.txt"), b);
         QVERIFY2(w.fake->lastText().startsWith("Put back 2 files of run "),
                  qPrintable(w.fake->lastText()));
-        QCOMPARE(w->statusBarText(), QString(" Undo: 2 files put back"));
+        QCOMPARE(w->statusBarText(),
+                 QString(" See below for the files put back - Undo: 2 files put back"));
+        QCOMPARE(w->gridContent(), GridContent::Report);
 
         item(*w, "undoReplaceAction")->trigger();
         QVERIFY2(w.fake->lastText().startsWith("Nothing to undo: "),
