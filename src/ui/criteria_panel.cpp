@@ -782,6 +782,7 @@ void CriteriaPanel::setHighlight(RowGroup group, bool highlighted, const QColor&
                      highlighted ? colour : QApplication::palette().color(QPalette::Button));
     panel->setPalette(palette);
     panel->setAutoFillBackground(true);
+    refreshTextColors(panel);
 }
 
 void CriteriaPanel::setRowsEditable(bool editable) {

@@ -75,7 +75,7 @@ QStringList parseMountedVolumes(const QString& mountsText) {
         const QStringList fields = line.split(' ', Qt::SkipEmptyParts);
         if (fields.size() < 3)
             continue;
-        const QString device = fields[0];
+        const QString& device = fields[0];
         const QString mountPoint = decodeMountField(fields[1]);
         const bool real = device.startsWith("/dev/") || isNetworkFileSystem(fields[2]);
         if (real && mountPoint != "/" && !isSystemFolder(mountPoint) &&

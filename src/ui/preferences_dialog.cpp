@@ -1,5 +1,7 @@
 #include "preferences_dialog.h"
 
+#include "widget_style.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -53,12 +55,24 @@ int mebibytes(int64_t bytes) {
         std::min<int64_t>((bytes + kMebibyte - 1) / kMebibyte, kMaxMebibytesKept));
 }
 
-// Cream panels with a thin border on the light grey dialog background.
-const char* const kPreferencesStyle = R"(
-QDialog#fmPreferences { background-color: #EFEFEF; }
+// Cream panels with a thin border on the light grey dialog background; on a dark theme the
+// panels take the theme's own colours, so its light text stays readable on them.
+QColor panelColor(const QPalette& palette) {
+    return isDark(palette.color(QPalette::Window)) ? palette.color(QPalette::Base)
+                                                   : QColor(0xFF, 0xFB, 0xF0);
+}
+
+QString preferencesStyle(const QPalette& palette) {
+    const bool dark = isDark(palette.color(QPalette::Window));
+    const QColor window = dark ? palette.color(QPalette::Window) : QColor(0xEF, 0xEF, 0xEF);
+    const QColor panel = panelColor(palette);
+    const QColor border =
+        dark ? blend(palette.color(QPalette::WindowText), window, 0.35) : QColor(0xA0, 0xA0, 0xA0);
+    return QStringLiteral(R"(
+QDialog#fmPreferences { background-color: %1; }
 QGroupBox {
-    background-color: #FFFBF0;
-    border: 1px solid #A0A0A0;
+    background-color: %2;
+    border: 1px solid %3;
     border-radius: 3px;
     margin-top: 1.1em;
     padding: 6px 4px 4px 4px;
@@ -67,9 +81,11 @@ QGroupBox::title {
     subcontrol-origin: margin;
     left: 8px;
     padding: 0 3px;
-    background-color: #EFEFEF;
+    background-color: %1;
 }
-)";
+)")
+        .arg(window.name(), panel.name(), border.name());
+}
 
 QGroupBox* newGroup(const QString& caption, const QString& name, QWidget* parent) {
     auto* group = new QGroupBox(caption, parent);
@@ -92,7 +108,7 @@ PreferencesDialog::PreferencesDialog(config::Settings& settings, QWidget* parent
     : QDialog(parent), m_settings(settings) {
     setObjectName("fmPreferences");
     setWindowTitle("Kestrava Preferences");
-    setStyleSheet(kPreferencesStyle);
+    setStyleSheet(preferencesStyle(palette()));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeGuiGroup());
     layout->addWidget(makeFindGroup());
@@ -101,6 +117,8 @@ PreferencesDialog::PreferencesDialog(config::Settings& settings, QWidget* parent
     layout->addStretch(1);
     layout->addLayout(makeButtonRow());
     setMinimumWidth(520);
+    for (QCheckBox* check : findChildren<QCheckBox*>())
+        check->setPalette(checkBoxPalette(check->palette(), panelColor(palette())));
     fillFromSettings();
 }
 

@@ -2,6 +2,7 @@
 // text, and the virtualised drawing of the rows in sight.
 #include "results_grid.h"
 
+#include "widget_style.h"
 #include "write_report.h"
 
 #include <QFontMetrics>
@@ -28,19 +29,6 @@ const QColor kDefaultBackground{0xF7, 0xF7, 0xF7};
 const QColor kDarkMatchColor{0xFF, 0x6B, 0x6B};
 const QColor kDarkContextColor{0x7C, 0xB8, 0xFF};
 const QColor kDarkAddedColor{0x7C, 0xE0, 0x7C};
-
-bool isDark(const QColor& color) {
-    return color.lightnessF() < 0.5;
-}
-
-// `share` of `front` over `back`, as if painted with that opacity.
-QColor blend(const QColor& front, const QColor& back, double share) {
-    const auto mix = [share](int a, int b) {
-        return static_cast<int>(std::lround(a * share + b * (1.0 - share)));
-    };
-    return {mix(front.red(), back.red()), mix(front.green(), back.green()),
-            mix(front.blue(), back.blue())};
-}
 
 // The widest line number among the results, as the number of its digits.
 int lineNumberDigits(const search::SearchResults& results) {
@@ -750,9 +738,10 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
         }
         return;
     }
-    painter.fillRect(rect, row == m_currentRow
-                               ? m_colours.currentRowFill
-                               : resultRowFill(*m_rows, index, m_background, m_colours));
+    const QColor fill = row == m_currentRow
+                            ? m_colours.currentRowFill
+                            : resultRowFill(*m_rows, index, m_background, m_colours);
+    painter.fillRect(rect, fill);
     int indent = 0;
     if (m_lineNumbers && m_rowsNumbered && index < m_rows->size()) {
         const results::Row& shown = (*m_rows)[index];
@@ -764,8 +753,10 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
         shown != nullptr && shown->kind == results::RowKind::FileHeader &&
         m_fileWrites != nullptr && static_cast<size_t>(shown->fileIndex) < m_fileWrites->size()) {
         for (GridPiece& piece :
-             headerWritePieces((*m_fileWrites)[static_cast<size_t>(shown->fileIndex)], m_colours))
+             headerWritePieces((*m_fileWrites)[static_cast<size_t>(shown->fileIndex)], m_colours)) {
+            piece.color = readableOn(piece.color, fill); // green or red on the header's tint
             pieces.push_back(std::move(piece));
+        }
     }
     drawPieces(painter, pieces, rect, indent);
 }
@@ -819,6 +810,7 @@ void ResultsGrid::drawCheckBox(QPainter& painter, CheckMark mark, const QRect& r
     option.state = QStyle::State_Enabled | (mark == CheckMark::Checked  ? QStyle::State_On
                                             : mark == CheckMark::Partly ? QStyle::State_NoChange
                                                                         : QStyle::State_Off);
+    option.palette = checkBoxPalette(option.palette, m_background);
     style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter, viewport());
 }
 

@@ -1,13 +1,13 @@
 // The grid on light and dark palettes: the light look kept as it always was, every text readable
 // on a dark theme. With KES_SCREENSHOT_DIR set, the window, with results, a current row and the
-// preview, and in Script mode, is saved as light[-script].png and dark[-script].png there for a
-// person to look at (offscreen, Fusion).
+// preview, a replace preview, the Preferences and Script mode, is saved as light[-view].png and
+// dark[-view].png there for a person to look at (offscreen, Fusion).
 #include "main_window_test_support.h"
+#include "ui/preferences_dialog.h"
+#include "ui/widget_style.h"
 
 #include <QPalette>
 #include <QStyleFactory>
-
-#include <cmath>
 
 namespace {
 
@@ -44,23 +44,10 @@ QString screenshotFolder() {
     return qEnvironmentVariable("KES_SCREENSHOT_DIR");
 }
 
-// WCAG contrast ratio of two colours, 1 to 21.
-double contrast(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        const auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
 void saveScreenshot(QWidget& window, const QString& name) {
     if (screenshotFolder().isEmpty())
         return;
+    QApplication::processEvents(); // the layouts catch up with the texts just set
     QVERIFY(window.grab().save(screenshotFolder() + "/" + name + ".png"));
 }
 
@@ -93,6 +80,8 @@ class TestTheme : public WindowTest {
         };
         for (const auto& [actual, expected] : kept)
             QCOMPARE(actual, expected);
+        for (const QColor& label : {kBlackText, kGreyText, kInactiveText, kTealText})
+            QCOMPARE(themedTextColor(label, light), label);
     }
 
     // Body text must reach 4.5:1, text on a tinted row 3:1 (it is drawn in its own colour there).
@@ -119,12 +108,22 @@ class TestTheme : public WindowTest {
             {"highlighted script item", readableTextOn(QColor(0xFF, 0xFF, 0xB3), dark),
              QColor(0xFF, 0xFF, 0xB3), 4.5},
             {"preview line number", c.lineNumber, c.gutterFill, 3.0},
+            {"write note on a file header", readableOn(c.added, c.headerFill), c.headerFill, 4.5},
+            {"refusal on a file header", readableOn(c.removed, c.headerFill), c.headerFill, 4.5},
         };
         for (const auto& p : pairs)
-            QVERIFY2(contrast(p.text, p.fill) >= p.least,
+            QVERIFY2(contrastRatio(p.text, p.fill) >= p.least,
                      qPrintable(QStringLiteral("%1: %2 on %3 is %4:1")
                                     .arg(p.what, p.text.name(), p.fill.name())
-                                    .arg(contrast(p.text, p.fill), 0, 'f', 2)));
+                                    .arg(contrastRatio(p.text, p.fill), 0, 'f', 2)));
+        // The labels and the status line, on the window behind them.
+        const QColor window = dark.color(QPalette::Window);
+        QCOMPARE(themedTextColor(kBlackText, dark), dark.color(QPalette::WindowText));
+        for (const QColor& label : {kGreyText, kInactiveText, kTealText}) {
+            const QColor shown = themedTextColor(label, dark);
+            QVERIFY2(contrastRatio(shown, window) >= 4.5, qPrintable(shown.name()));
+            QCOMPARE(shown.hslHue(), label.hslHue()); // teal stays teal
+        }
     }
 
     void windowWithResults_data() {
@@ -148,6 +147,22 @@ class TestTheme : public WindowTest {
         clickRow(*w, 2);
         QTRY_VERIFY(QTest::qWaitForWindowExposed(w.window.get()));
         saveScreenshot(*w, name);
+
+        // A preview's boxes, one of them cleared, and the Preferences panels.
+        chooseMode(*w, Mode::FindAndReplace);
+        typeCriteria(*w, tree + "<+>", "*.txt", "kestrel\\w*");
+        typeInto(combo(*w, "replaceCombo"), "falcon");
+        button(*w, "previewChangesButton")->click();
+        QTRY_COMPARE(w->gridContent(), GridContent::Plan);
+        QTest::mouseClick(grid(*w)->viewport(), Qt::LeftButton, {},
+                          QPoint(8, rowCentre(*w, 3).y()));
+        saveScreenshot(*w, name + "-preview");
+        config::Settings settings;
+        PreferencesDialog preferences(settings);
+        preferences.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preferences));
+        saveScreenshot(preferences, name + "-preferences");
+        preferences.close();
 
         // The script grid: its header, the current item's rows and an item being added.
         chooseMode(*w, Mode::Script);
