@@ -761,14 +761,18 @@ void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {
     drawPieces(painter, pieces, rect, indent);
 }
 
-void ResultsGrid::drawReportRow(QPainter& painter, int row, const QRect& rect) {
+bool ResultsGrid::drawnEmpty(QPainter& painter, int row, const QRect& rect, bool empty,
+                             const QString& note) {
     if (row == 0)
         m_widestExtent = 0;
-    if (m_report->empty()) {
-        if (row == 0)
-            drawPieces(painter, {{QStringLiteral("Nothing was written"), m_colours.text}}, rect);
+    if (empty && row == 0)
+        drawPieces(painter, {{note, m_colours.text}}, rect);
+    return empty;
+}
+
+void ResultsGrid::drawReportRow(QPainter& painter, int row, const QRect& rect) {
+    if (drawnEmpty(painter, row, rect, m_report->empty(), QStringLiteral("Nothing was written")))
         return;
-    }
     if (row == m_currentRow)
         painter.fillRect(rect, m_colours.currentRowFill);
     drawPieces(painter, reportRowPieces((*m_report)[static_cast<size_t>(row)], m_colours), rect);
@@ -779,14 +783,9 @@ int ResultsGrid::boxColumnWidth() const {
 }
 
 void ResultsGrid::drawPlanRow(QPainter& painter, int row, const QRect& rect) {
-    const auto index = static_cast<size_t>(row);
-    if (row == 0)
-        m_widestExtent = 0;
-    if (m_plan->empty()) {
-        if (row == 0)
-            drawPieces(painter, {{QStringLiteral("Nothing would change"), m_colours.text}}, rect);
+    if (drawnEmpty(painter, row, rect, m_plan->empty(), QStringLiteral("Nothing would change")))
         return;
-    }
+    const auto index = static_cast<size_t>(row);
     const bool header = m_plan->rows()[index].kind == PlanRowKind::FileHeader;
     painter.fillRect(rect, row == m_currentRow ? m_colours.currentRowFill
                            : header            ? m_colours.headerFill

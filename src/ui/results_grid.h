@@ -171,6 +171,9 @@ class ResultsGrid : public QAbstractScrollArea {
   private:
     void drawResultRow(QPainter& painter, int row, const QRect& rect);
     void drawPlanRow(QPainter& painter, int row, const QRect& rect);
+    // Starts a row of a plan or a report: false when there is something to draw; else true, with
+    // the note on the first row.
+    bool drawnEmpty(QPainter& painter, int row, const QRect& rect, bool empty, const QString& note);
     void drawReportRow(QPainter& painter, int row, const QRect& rect);
     void scrollToScriptItem();
     void scrollRowsIntoView(int first, int last);
