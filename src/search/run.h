@@ -87,8 +87,12 @@ struct Progress {
     int32_t filesListed = 0; // so far, while the list is being made
     int64_t bytesSearched = 0;
     int32_t matches = 0; // found so far
+    // The bytes and matches include how far the files being read have come (their matched lines
+    // so far), and currentFile is one of them: told while a long file is read.
+    bool partway = false;
 };
-// The status line for it: "Creating list of files to scan .." or "Processing file N of M".
+// The status line for it: "Creating list of files to scan .." or "Processing file N of M" (the
+// file being read, when partway; else the file read last).
 std::string progressText(const Progress& progress);
 // What more it says, for a status line with room: "1,234 files listed" while listing, then
 // "1.5 MB searched, 12 matches, in /the/current/file"; empty when there is nothing to add.

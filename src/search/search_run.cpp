@@ -15,12 +15,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -29,6 +31,7 @@
 #include <stdexcept>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 
 namespace kestrava::search {
 
@@ -40,16 +43,82 @@ constexpr size_t kKeepBufferBytes = size_t{64} << 20;
 // that is one line of a gigabyte would otherwise be held whole, and then its rows too.
 constexpr size_t kLongestKeptLine = size_t{256} << 10;
 
+// How far the file a thread reads has come: that thread writes it as a long search goes on, the
+// thread that commits reads it between files' ends, so that a long file shows its progress.
+struct ReadingSlot {
+    std::atomic<const std::string*> path{nullptr}; // none between files
+    std::atomic<int64_t> bytes{0};
+    std::atomic<int64_t> lines{0}; // with matches, so far
+};
+
+// The file this thread reads now, for the hook a long search calls (see regex::StopScope).
+struct Reading {
+    ReadingSlot* slot = nullptr;
+    std::string_view content;
+    const FileMatches* file = nullptr;
+    const size_t* linesAhead = nullptr; // lines handed on already
+};
+thread_local const Reading* tReading = nullptr;
+// On the thread that commits, while a run goes on: tells its progress partway.
+thread_local const std::function<void()>* tTellPartway = nullptr;
+
+void passedWhileReading(const char* at) {
+    util::FileText::passed(at);
+    const Reading* reading = tReading;
+    if (reading == nullptr)
+        return;
+    const auto offset = reinterpret_cast<uintptr_t>(at) -
+                        reinterpret_cast<uintptr_t>(reading->content.data()); // wraps below it
+    ReadingSlot& slot = *reading->slot;
+    const auto bytes = static_cast<int64_t>(std::min<uintptr_t>(offset, reading->content.size()));
+    if (bytes > slot.bytes.load(std::memory_order_relaxed))
+        slot.bytes.store(bytes, std::memory_order_relaxed);
+    slot.lines.store(static_cast<int64_t>(reading->file->lines.size() + *reading->linesAhead),
+                     std::memory_order_relaxed);
+    if (tTellPartway != nullptr)
+        (*tTellPartway)();
+}
+
+// Shows, for as long as it lives, the file this thread reads in its slot.
+class ReadingScope {
+  public:
+    ReadingScope(ReadingSlot* slot, const std::string& path, const Reading& reading)
+        : m_reading(reading), m_outer(tReading) {
+        if (slot == nullptr)
+            return;
+        m_reading.slot = slot;
+        slot->bytes.store(0, std::memory_order_relaxed);
+        slot->lines.store(0, std::memory_order_relaxed);
+        slot->path.store(&path, std::memory_order_release);
+        tReading = &m_reading;
+    }
+    ~ReadingScope() {
+        if (m_reading.slot == nullptr)
+            return;
+        m_reading.slot->path.store(nullptr, std::memory_order_release);
+        tReading = m_outer;
+    }
+    ReadingScope(const ReadingScope&) = delete;
+    ReadingScope& operator=(const ReadingScope&) = delete;
+
+  private:
+    Reading m_reading;
+    const Reading* m_outer;
+};
+
 // Every file below 50 files; otherwise the first, every tenth read and the last. Files read
 // while the list is still being made (its total 0) are told once it is complete, as a run that
 // lists every file first tells them; only those that may be told are kept till then.
 class ProgressThrottle {
   public:
     ProgressThrottle(const ProgressEvent& progress, int32_t listTotal)
-        : m_progress(progress), m_total(listTotal) {}
+        : m_progress(progress), m_total(listTotal) {
+        m_latest.filesTotal = listTotal;
+    }
 
     void setTotal(int32_t listTotal) {
         m_total = listTotal;
+        m_latest.filesTotal = listTotal;
         for (Progress& early : m_early)
             fileRead(std::move(early));
         m_early.clear();
@@ -70,15 +139,50 @@ class ProgressThrottle {
         const int32_t done = read.filesDone;
         const bool show = m_total < kFew || done == 1 || done % 10 == 0 || done == m_total;
         read.filesTotal = m_total;
+        m_latest = read;
         if (show)
-            m_progress(read);
+            tell(read);
+    }
+
+    // Between files' ends, at most every so often once the list is complete: the files read so
+    // far with how far the files being read have come.
+    void tellPartway(const std::vector<ReadingSlot>& slots) {
+        if (!m_progress || m_total == 0 || Clock::now() - m_toldAt < kPartwayEvery)
+            return;
+        Progress partway = m_latest;
+        int64_t furthest = -1;
+        for (const ReadingSlot& slot : slots) {
+            const std::string* path = slot.path.load(std::memory_order_acquire);
+            if (path == nullptr)
+                continue;
+            const int64_t bytes = slot.bytes.load(std::memory_order_relaxed);
+            partway.bytesSearched += bytes;
+            partway.matches += static_cast<int32_t>(slot.lines.load(std::memory_order_relaxed));
+            if (bytes > furthest) {
+                furthest = bytes;
+                partway.currentFile = *path; // alive: it is freed once committed, on this thread
+            }
+        }
+        partway.partway = true;
+        if (furthest >= 0)
+            tell(partway);
     }
 
   private:
+    using Clock = std::chrono::steady_clock;
     static constexpr int32_t kFew = 50;
+    static constexpr auto kPartwayEvery = std::chrono::milliseconds(200);
+
+    void tell(const Progress& progress) {
+        m_toldAt = Clock::now();
+        m_progress(progress);
+    }
+
     const ProgressEvent& m_progress;
     int32_t m_total;
     std::vector<Progress> m_early; // read before the total was known
+    Progress m_latest;             // the files read so far, told or not
+    Clock::time_point m_toldAt;
 };
 
 // While the list is made: how many files it holds, every so many files.
@@ -269,13 +373,14 @@ bool readsLinesBack(const CompiledRequest& specs) {
 // threads at once, each with its own buffer. With prepareInPlace, the replaced text is also
 // written beside the file, to be flushed with its batch (see Committer::commit) and renamed.
 FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::string& buffer,
-                       const std::stop_token& stop, bool prepareInPlace = false) {
+                       const std::stop_token& stop, ReadingSlot* slot,
+                       bool prepareInPlace = false) {
     FileOutcome outcome;
     const auto opened = std::chrono::steady_clock::now();
     try {
         // A stop is heard between match attempts, so a slow pattern in one large file cannot
         // hold the run; the file's half-made results are then dropped.
-        const regex::StopScope stopScope(stop, &util::FileText::passed);
+        const regex::StopScope stopScope(stop, &passedWhileReading);
         util::FileText text;
         std::shared_ptr<util::TextSpill> spill; // out here, so that an abandoned search frees it
         size_t linesAhead = 0;
@@ -295,6 +400,7 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
                 }
                 outcome.bytes = content.size();
                 FileMatches file;
+                const ReadingScope reading(slot, path, {nullptr, content, &file, &linesAhead});
                 if (readsLinesBack(specs))
                     file.lineSource = text.file();
                 SearchedFile seen{path, file, content};
@@ -360,10 +466,11 @@ FileOutcome searchFile(CompiledRequest& specs, const std::string& path, std::str
 // Records outcomes in list order: counters, progress, files with matches, replaced text written.
 class Committer {
   public:
+    // `readers`: how many threads read files, each with its ReadingSlot.
     Committer(SearchResults& results, const ProgressEvent& progress, int32_t listTotal,
-              bool replaceInPlace, const CompiledRequest& specs)
+              bool replaceInPlace, const CompiledRequest& specs, size_t readers)
         : m_results(results), m_throttle(progress, listTotal), m_replaceInPlace(replaceInPlace),
-          m_sink(specs.sink), m_journal(specs.options.undoJournal) {}
+          m_sink(specs.sink), m_journal(specs.options.undoJournal), m_reading(readers) {}
 
     // Where the replaced texts may go; told to the journal, which must put files back there only.
     void setRoots(const util::WriteRoots& roots) {
@@ -438,6 +545,9 @@ class Committer {
 
     const std::vector<std::string>& replacedPaths() const { return m_replacedPaths; }
     void setListTotal(int32_t listTotal) { m_throttle.setTotal(listTotal); }
+    ReadingSlot* readingSlot(size_t reader) { return &m_reading.at(reader); }
+    // On the committing thread, between files' ends.
+    void tellPartway() { m_throttle.tellPartway(m_reading); }
 
   private:
     // The index in Folders of the path's folder part, appended when absent; looked up in a table,
@@ -543,6 +653,22 @@ class Committer {
     std::vector<Batched> m_batch;
     size_t m_batchBytes = 0;
     std::vector<std::string> m_replacedPaths; // in the order they were written
+    std::vector<ReadingSlot> m_reading;       // written by the reading threads
+};
+
+// While it lives, a long file read on this thread, which commits, tells the run's progress.
+class PartwayScope {
+  public:
+    explicit PartwayScope(Committer& committer)
+        : m_tell([&committer] { committer.tellPartway(); }),
+          m_outer(std::exchange(tTellPartway, &m_tell)) {}
+    ~PartwayScope() { tTellPartway = m_outer; }
+    PartwayScope(const PartwayScope&) = delete;
+    PartwayScope& operator=(const PartwayScope&) = delete;
+
+  private:
+    std::function<void()> m_tell;
+    const std::function<void()>* m_outer;
 };
 
 size_t workerCount(int32_t requested) {
@@ -595,13 +721,16 @@ void searchInOrder(const std::vector<ListedFile>& files, CompiledRequest& specs,
     const bool batched = specs.replace && replaceInPlace; // see Committer::commit
     const std::vector<bool> awaited =
         batched ? awaitedJobs(writeDependencies(files, true)) : std::vector<bool>();
+    const PartwayScope partway(committer);
     for (size_t i = 0; i < files.size(); ++i) {
         if (stop.stop_requested()) {
             results.cancelled = true;
             return;
         }
-        committer.commit(files[i], searchFile(specs, files[i].path, buffer, stop, batched),
-                         batched && awaited[i]);
+        committer.commit(
+            files[i],
+            searchFile(specs, files[i].path, buffer, stop, committer.readingSlot(0), batched),
+            batched && awaited[i]);
     }
 }
 
@@ -619,9 +748,12 @@ void searchOnWorkers(const std::vector<ListedFile>& files, size_t threads, Compi
     OrderedWorkers<FileOutcome> workers(
         files.size(), threads, window,
         [&](size_t index, size_t worker) {
-            return searchFile(specs, files[index].path, buffers[worker], stop, replaceInPlace);
+            return searchFile(specs, files[index].path, buffers[worker], stop,
+                              committer.readingSlot(worker), replaceInPlace);
         },
         std::move(waitFor));
+    const PartwayScope partway(committer);
+    workers.setWhileWaiting([&committer] { committer.tellPartway(); });
     const bool complete = workers.commitAll(
         [&](size_t index, FileOutcome&& outcome) {
             committer.commit(files[index], std::move(outcome), !awaited.empty() && awaited[index]);
@@ -694,16 +826,19 @@ void searchWhileWalking(const FolderSpecs& folders, const FileMaskSpecs& files, 
     std::deque<ListedFile> listed; // grows at the back: what workers hold stays in place
     std::mutex listedLock;
     std::vector<std::string> buffers(threads);
-    OrderedWorkers<FileOutcome> workers(
-        threads, std::numeric_limits<size_t>::max(), [&](size_t index, size_t worker) {
-            const ListedFile* file = nullptr;
-            {
-                std::lock_guard lock(listedLock);
-                file = &listed[index];
-            }
-            return searchFile(specs, file->path, buffers[worker], stop);
-        });
-    Committer committer(results, progress, 0, false, specs);
+    Committer committer(results, progress, 0, false, specs, threads); // outlives the workers
+    OrderedWorkers<FileOutcome> workers(threads, std::numeric_limits<size_t>::max(),
+                                        [&](size_t index, size_t worker) {
+                                            const ListedFile* file = nullptr;
+                                            {
+                                                std::lock_guard lock(listedLock);
+                                                file = &listed[index];
+                                            }
+                                            return searchFile(specs, file->path, buffers[worker],
+                                                              stop, committer.readingSlot(worker));
+                                        });
+    const PartwayScope partway(committer);
+    workers.setWhileWaiting([&committer] { committer.tellPartway(); });
     const auto commit = [&](size_t index, FileOutcome&& outcome) {
         committer.commit(listed[index], std::move(outcome)); // only this thread adds to `listed`
         listed[index] = ListedFile{};                        // no worker comes back to it
@@ -817,8 +952,9 @@ std::string progressDetail(const Progress& progress) {
 std::string progressText(const Progress& progress) {
     if (progress.filesTotal == 0)
         return "Creating list of files to scan ..";
-    return "Processing file " + std::to_string(progress.filesDone) + " of " +
-           std::to_string(progress.filesTotal);
+    const int32_t file = progress.partway ? std::min(progress.filesDone + 1, progress.filesTotal)
+                                          : progress.filesDone;
+    return "Processing file " + std::to_string(file) + " of " + std::to_string(progress.filesTotal);
 }
 
 int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, CompiledRequest& specs,
@@ -852,7 +988,7 @@ int32_t scanFiles(const FolderSpecs& folders, const FileMaskSpecs& files, Compil
                     listed.push_back({std::move(path), name});
                 },
                 progress);
-            Committer committer(results, progress, listTotal, replaceInPlace, specs);
+            Committer committer(results, progress, listTotal, replaceInPlace, specs, threads);
             committer.setRoots(roots);
             searchListed(listed, threads, specs, replaceInPlace, std::move(committer), results,
                          stop);

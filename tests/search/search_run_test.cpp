@@ -3,6 +3,7 @@
 #include "search_test_tree.h"
 #include "util/file_text.h"
 
+#include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -44,6 +45,34 @@ TEST(Progress, TellsFilesListedThenBytesAndMatchesSoFarWithTheFileRead) {
     EXPECT_EQ(details[1], "256 files listed");
     EXPECT_THAT(details.back(),
                 ::testing::StartsWith("1.2 KB searched, 300 matches, in " + tree.root() + "/f"));
+
+    // A long file tells how far it has come before it ends, on the thread that commits and from
+    // the others; then, done, it is counted whole.
+    TempTree longFile;
+    std::string text;
+    for (int line = 0; line < 100000; ++line)
+        text += "a kestrel hovers over the field at dawn\n";
+    longFile.write("long.txt", text);
+    for (const int32_t threads : {1, 2}) {
+        std::vector<Progress> told;
+        searchTree(
+            longFile.root(), "*.txt", "kestrel", "", true,
+            [&](const Progress& p) { told.push_back(p); }, {}, threads);
+        ASSERT_FALSE(told.empty());
+        EXPECT_FALSE(told.back().partway);
+        EXPECT_EQ(progressText(told.back()), "Processing file 1 of 1");
+        EXPECT_EQ(told.back().bytesSearched, static_cast<int64_t>(text.size()));
+        const auto partway =
+            std::find_if(told.begin(), told.end(), [](const Progress& p) { return p.partway; });
+        if (threads == 2 && partway == told.end())
+            continue; // the other thread may read it before a tick of the committing one
+        ASSERT_NE(partway, told.end()) << threads;
+        EXPECT_EQ(progressText(*partway), "Processing file 1 of 1");
+        EXPECT_GT(partway->bytesSearched, 0);
+        EXPECT_LT(partway->bytesSearched, told.back().bytesSearched);
+        EXPECT_GT(partway->matches, 0);
+        EXPECT_EQ(partway->currentFile, longFile.path("long.txt"));
+    }
 }
 
 // "(foo)?" also matches empty text everywhere: only the non-empty matches may count.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -66,6 +67,12 @@ template <typename Outcome> class OrderedWorkers {
         m_space.notify_all();
     }
 
+    // While commitAll waits for the next job, it runs `whileWaiting` on its thread every so often
+    // (a long file's progress is told so).
+    void setWhileWaiting(std::function<void()> whileWaiting) {
+        m_whileWaiting = std::move(whileWaiting);
+    }
+
     // Commits every job in order, once the jobs are closed; false when a stop request ended it
     // early (nothing after the last committed job is committed).
     bool commitAll(const Commit& commit, const std::stop_token& stop) {
@@ -112,7 +119,17 @@ template <typename Outcome> class OrderedWorkers {
         }
         std::unique_lock lock(m_lock);
         m_mergerWaitsFor = index;
-        m_readyChanged.wait(lock, stop, [&] { return m_ready[index] != nullptr; });
+        const auto ready = [&] { return m_ready[index] != nullptr; };
+        if (!m_whileWaiting) {
+            m_readyChanged.wait(lock, stop, ready);
+        } else {
+            while (!m_readyChanged.wait_for(lock, stop, kWhileWaitingEvery, ready) &&
+                   !stop.stop_requested()) {
+                lock.unlock();
+                m_whileWaiting();
+                lock.lock();
+            }
+        }
         m_mergerWaitsFor = kNobody;
         if (stop.stop_requested())
             return false;
@@ -222,12 +239,14 @@ template <typename Outcome> class OrderedWorkers {
     static constexpr size_t kNobody = static_cast<size_t>(-1);
     static constexpr size_t kWakeBatch = 16;
     static constexpr size_t kMostPerTurn = 8;
+    static constexpr auto kWhileWaitingEvery = std::chrono::milliseconds(100);
     size_t m_jobs = 0;
     bool m_closed = false;
     const bool m_callerWorks;   // the calling thread is worker m_threadCount - 1
     const size_t m_threadCount; // the caller included when it works
     const size_t m_window;
     const Process m_process;
+    std::function<void()> m_whileWaiting;
     const std::vector<int64_t> m_waitFor;
     const bool m_anyWaits; // some job waits for another
     std::mutex m_lock;
