@@ -724,6 +724,22 @@ void ResultsGrid::paintEvent(QPaintEvent* event) {
         else if (m_content == GridContent::Report)
             drawReportRow(painter, row, rect);
     }
+    // The grid draws itself, frame included: a keyboard user must see that it has the focus.
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+    }
+}
+
+void ResultsGrid::focusInEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void ResultsGrid::focusOutEvent(QFocusEvent* event) {
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 void ResultsGrid::drawResultRow(QPainter& painter, int row, const QRect& rect) {

@@ -197,6 +197,13 @@ class TestMainWindowKeyboard : public WindowTest {
         QCOMPARE(tabOrder(combo(*w, "foldersCombo")),
                  (QStringList{"foldersCombo", "pickFoldersButton", "filesCombo", "pickFileButton",
                               "findCombo", "findButton", "resultsGrid", "previewText"}));
+        // The grid, which draws itself, marks the focus with a frame.
+        const auto edge = [&w] { return grid(*w)->viewport()->grab().toImage().pixelColor(1, 40); };
+        const QColor highlight = grid(*w)->palette().color(QPalette::Active, QPalette::Highlight);
+        grid(*w)->setFocus();
+        QCOMPARE(edge(), highlight);
+        combo(*w, "findCombo")->setFocus();
+        QVERIFY(edge() != highlight);
         chooseMode(*w, Mode::Script);
         QCOMPARE(tabOrder(combo(*w, "rootFolderCombo")),
                  (QStringList{"rootFolderCombo", "pickRootFolderButton", "appendItemButton",
