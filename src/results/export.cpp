@@ -405,10 +405,18 @@ class ExportWhileRunning::LineEnd {
 
   private:
     void escapeRest(std::string& out, bool lineEnds) {
-        const std::string rest = m_cut + out.substr(m_start);
+        // Only a sequence cut at the last hand-over is joined to the text; the rest is read in
+        // place.
+        std::string joined;
+        std::string_view rest = std::string_view(out).substr(m_start);
+        if (!m_cut.empty()) {
+            joined = m_cut;
+            joined += rest;
+            rest = joined;
+        }
         std::string escaped;
         const size_t held = appendRichText(rest, escaped, lineEnds);
-        m_cut = rest.substr(rest.size() - held);
+        m_cut = std::string(rest.substr(rest.size() - held));
         out.replace(m_start, std::string::npos, escaped);
         m_start = out.size();
     }

@@ -24,34 +24,6 @@ namespace kestrava::ui {
 
 namespace {
 
-// The Script menu's captions are its editor's; the window underlines a letter of each, and gives
-// Open and Save their keys, which act only while the items are enabled (in Script mode).
-void addScriptMenuKeys(const QMenu& menu) {
-    struct Key {
-        const char* name;
-        char letter;
-        QKeySequence::StandardKey key;
-    };
-    static const Key kKeys[] = {{"newScriptAction", 'N', QKeySequence::UnknownKey},
-                                {"openScriptAction", 'O', QKeySequence::Open},
-                                {"saveScriptAction", 'S', QKeySequence::Save},
-                                {"saveScriptAsAction", 'A', QKeySequence::UnknownKey},
-                                {"runScriptAction", 'R', QKeySequence::UnknownKey},
-                                {"viewScriptAction", 'c', QKeySequence::UnknownKey},
-                                {"viewScriptResultsAction", 'u', QKeySequence::UnknownKey}};
-    for (const Key& key : kKeys) {
-        auto* action = menu.findChild<QAction*>(QString::fromLatin1(key.name));
-        if (action == nullptr)
-            continue;
-        QString caption = action->text();
-        if (const qsizetype at = caption.indexOf(QLatin1Char(key.letter));
-            at >= 0 && !caption.contains(QLatin1Char('&')))
-            action->setText(caption.insert(at, QLatin1Char('&')));
-        if (key.key != QKeySequence::UnknownKey)
-            action->setShortcut(key.key);
-    }
-}
-
 void addShortcut(QWidget* window, const QList<QKeySequence>& keys,
                  const std::function<void()>& handler) {
     auto* shortcut = new QShortcut(window);
@@ -179,7 +151,6 @@ void MainWindow::buildMenus() {
     m_viewMenu = m_resultsPane->viewMenu();
     bar->addMenu(m_viewMenu);
     m_scriptMenu = m_scriptEditor->menu();
-    addScriptMenuKeys(*m_scriptMenu);
     bar->addMenu(m_scriptMenu);
 
     m_helpMenu = named(bar->addMenu(QStringLiteral("&Help")), "helpMenu");
@@ -206,9 +177,10 @@ void MainWindow::buildShortcuts() {
     addShortcut(this,
                 {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
                 [this] { pressActionByKey(); });
-    addShortcut(this, {QKeySequence(Qt::Key_F8)}, [this] { m_resultsPane->stepCurrentRow(true); });
+    addShortcut(this, {QKeySequence(Qt::Key_F8)},
+                [this] { m_resultsPane->grid().stepCurrentRow(true); });
     addShortcut(this, {QKeySequence(Qt::SHIFT | Qt::Key_F8)},
-                [this] { m_resultsPane->stepCurrentRow(false); });
+                [this] { m_resultsPane->grid().stepCurrentRow(false); });
 }
 
 void MainWindow::pressActionByKey() {

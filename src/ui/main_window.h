@@ -168,6 +168,8 @@ class MainWindow : public QMainWindow {
     void showWrites(WriteReport report, const QString& status);
     // A replacing run's results say on each file's header what was written.
     void noteRunWrites();
+    // The script editor turns to results, and the grid shows `shown` for them.
+    void showScriptOutcome(GridContent shown);
     std::string planQuestion(const ChangePlan& plan, bool inPlace, bool undoKept) const;
     void planChecksChanged();
     void setPreviewEnabled(bool enabled);

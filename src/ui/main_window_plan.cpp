@@ -150,9 +150,7 @@ void MainWindow::showWrites(WriteReport report, const QString& status) {
     m_reportStatus = status;
     m_resultsPane->showReport(std::move(report));
     if (m_mode == Mode::Script) {
-        m_scriptShows = GridContent::Report;
-        m_scriptEditor->setState(ScriptEditState::Results);
-        m_scriptShows = GridContent::Results;
+        showScriptOutcome(GridContent::Report);
     } else {
         setGridContent(GridContent::Report);
     }

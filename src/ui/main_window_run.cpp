@@ -241,6 +241,12 @@ void MainWindow::scriptRunEnded(const QString& error, bool stopped) {
         noteRunWrites();
 }
 
+void MainWindow::showScriptOutcome(GridContent shown) {
+    m_scriptShows = shown;
+    m_scriptEditor->setState(ScriptEditState::Results);
+    m_scriptShows = GridContent::Results;
+}
+
 void MainWindow::showScriptEnd(const QString& error, bool stopped, GridContent shown) {
     if (!error.isEmpty())
         m_scriptRun = {script::ScriptRunOutcome::Failed,
@@ -250,9 +256,7 @@ void MainWindow::showScriptEnd(const QString& error, bool stopped, GridContent s
         m_scriptRun.outcome == script::ScriptRunOutcome::Cancelled) {
         m_runNote = runEndNote(QStringLiteral("script run"), m_resultsPane->results(), stopped);
         m_resultsPane->setView(results::View::LinesWithMatches);
-        m_scriptShows = shown; // the results are shown as the plan, or as found
-        m_scriptEditor->setState(ScriptEditState::Results);
-        m_scriptShows = GridContent::Results;
+        showScriptOutcome(shown); // the results are shown as the plan, or as found
         if (const QString warnings = runWarnings(m_resultsPane->results()); !warnings.isEmpty())
             m_services->showMessage(this, warnings);
     } else {

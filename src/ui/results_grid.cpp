@@ -645,6 +645,15 @@ void ResultsGrid::setCurrentRow(int row) {
     emit currentRowChanged(row);
 }
 
+void ResultsGrid::stepCurrentRow(bool forward) {
+    const int last = selectableRowCount() - 1;
+    if (last < 0 || !isEnabled())
+        return;
+    const int next = m_currentRow < 0 ? (forward ? 0 : last) : m_currentRow + (forward ? 1 : -1);
+    if (next >= 0 && next <= last)
+        setCurrentRow(next);
+}
+
 void ResultsGrid::forgetCurrentRow() {
     if (m_currentRow < 0)
         return;

@@ -148,6 +148,9 @@ class ResultsGrid : public QAbstractScrollArea {
     int currentRow() const { return m_currentRow; }
     // Makes a results row current (-1: none) and scrolls it into sight.
     void setCurrentRow(int row);
+    // Makes the next (or previous) row of the results, preview or report current, from the
+    // first (or last) when none is; nothing past either end, nothing while disabled.
+    void stepCurrentRow(bool forward);
 
   signals:
     // The current results row changed; -1 once none is (new rows, a script, nothing shown).

@@ -8,9 +8,7 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QClipboard>
-#include <QFocusFrame>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
@@ -59,18 +57,6 @@ ResultsPane::ResultsPane(UiServices& services, config::Settings& settings,
     connect(m_grid, &ResultsGrid::mouseDown, this, &ResultsPane::recordPress);
     connect(m_grid, &ResultsGrid::doubleClicked, this, &ResultsPane::openInEditor);
     connect(m_grid, &ResultsGrid::currentRowChanged, this, &ResultsPane::previewRow);
-    markGridFocus();
-}
-
-void ResultsPane::markGridFocus() {
-    // The grid draws no focus of its own: a ring in the highlight colour shows that keys go to it.
-    auto* ring = named(new QFocusFrame(this), "gridFocusFrame");
-    QPalette palette = ring->palette();
-    palette.setColor(QPalette::WindowText, palette.color(QPalette::Highlight));
-    ring->setPalette(palette);
-    connect(qApp, &QApplication::focusChanged, ring, [this, ring](QWidget*, QWidget* now) {
-        ring->setWidget(now == m_grid ? m_grid : nullptr);
-    });
 }
 
 void ResultsPane::buildPreview() {
@@ -173,31 +159,6 @@ void ResultsPane::setView(results::View view) {
 void ResultsPane::setViewsEnabled(bool enabled) {
     for (QAction* action : m_viewActions)
         action->setEnabled(enabled);
-}
-
-void ResultsPane::stepCurrentRow(bool forward) {
-    size_t rows = 0;
-    switch (m_grid->content()) {
-    case GridContent::Results:
-        rows = m_rows.size();
-        break;
-    case GridContent::Plan:
-        rows = m_plan.rows().size();
-        break;
-    case GridContent::Report:
-        rows = m_report.size();
-        break;
-    case GridContent::Empty:
-    case GridContent::Script: // the script's items have keys of their own
-        break;
-    }
-    if (rows == 0 || !m_grid->isEnabled())
-        return;
-    const int last = static_cast<int>(rows) - 1;
-    const int current = m_grid->currentRow();
-    const int next = current < 0 ? (forward ? 0 : last) : current + (forward ? 1 : -1);
-    if (next >= 0 && next <= last)
-        m_grid->setCurrentRow(next);
 }
 
 void ResultsPane::startRun(bool shown) {

@@ -68,9 +68,6 @@ class ResultsPane : public QWidget {
     // Line Numbers and Preview, which are always there.
     QMenu* viewMenu() const { return m_viewMenu; }
     void setViewsEnabled(bool enabled);
-    // Makes the next (or previous) row of the results, preview or report shown current, from the
-    // first (or last) when none is; nothing past either end.
-    void stepCurrentRow(bool forward);
     // Follows the settings as loaded (the line-number column, the preview and its height).
     void applySettings();
 
@@ -86,7 +83,6 @@ class ResultsPane : public QWidget {
     void buildPreview();
     void buildMenu();
     void buildViewMenu();
-    void markGridFocus();
     void recordPress(const QPoint& viewportPoint);
     const results::Row* pressedRow() const;
     void openInEditor();

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -130,21 +131,24 @@ void ScriptEditor::buildMenu() {
         const char* name;
         const char* caption;
         std::function<void()> handler;
+        QKeySequence::StandardKey key = QKeySequence::UnknownKey;
     };
+    // Open and Save keep their keys: they act only while the items are enabled.
     const Item items[] = {
-        {"newScriptAction", "New", [this] { newScript(); }},
-        {"openScriptAction", "Open", [this] { openScript(); }},
-        {"saveScriptAction", "Save", [this] { saveScript(); }},
-        {"saveScriptAsAction", "Save-As", [this] { saveScriptAs(); }},
-        {"runScriptAction", "Run", [this] { emit runRequested(); }},
-        {"viewScriptAction", "View Script", [this] { emit scriptViewRequested(); }},
-        {"viewScriptResultsAction", "View Results",
+        {"newScriptAction", "&New", [this] { newScript(); }},
+        {"openScriptAction", "&Open", [this] { openScript(); }, QKeySequence::Open},
+        {"saveScriptAction", "&Save", [this] { saveScript(); }, QKeySequence::Save},
+        {"saveScriptAsAction", "Save-&As", [this] { saveScriptAs(); }},
+        {"runScriptAction", "&Run", [this] { emit runRequested(); }},
+        {"viewScriptAction", "View S&cript", [this] { emit scriptViewRequested(); }},
+        {"viewScriptResultsAction", "View Res&ults",
          [this] { setState(ScriptEditState::Results); }}};
     for (size_t i = 0; i < m_menuActions.size(); ++i) {
         if (i == 5)
             m_menu->addSeparator();
         m_menuActions[i] =
             named(m_menu->addAction(QString::fromLatin1(items[i].caption)), items[i].name);
+        m_menuActions[i]->setShortcut(items[i].key);
         connect(m_menuActions[i], &QAction::triggered, this, items[i].handler);
     }
 }
