@@ -221,100 +221,74 @@ class TestDialogs : public QObject {
                  Answer::Cancel);
     }
 
-    // The box's first folder, without its marker and exclusions; else the last folder picked
-    // (or its nearest parent, when it has gone since); else home. "T" is a fresh folder.
-    void pickerOpensAtTheBoxsFolderElseTheLastPicked_data() {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("lastPicked");
-        QTest::addColumn<QString>("start");
-        QTest::newRow("first use") << ""
-                                   << "" << QDir::homePath();
-        QTest::newRow("first of several") << "T/a/b<+>|T/c"
-                                          << "T/c"
-                                          << "T/a/b";
-        QTest::newRow("marker and exclusions") << "T/a/b/ <+> <excluding x, y>"
-                                               << ""
-                                               << "T/a/b";
-        QTest::newRow("missing first folder") << "T/gone|T/c"
-                                              << "T/a"
-                                              << "T/a";
-        QTest::newRow("a file") << "T/a/file.txt"
-                                << "" << QDir::homePath();
-        QTest::newRow("unreadable entry") << "T/a<excluding"
-                                          << "T/c"
-                                          << "T/c";
-        QTest::newRow("last picked gone") << ""
-                                          << "T/a/gone/deeper"
-                                          << "T/a";
-    }
-    void pickerOpensAtTheBoxsFolderElseTheLastPicked() {
-        QFETCH(QString, box);
-        QFETCH(QString, lastPicked);
-        QFETCH(QString, start);
+    // Where the picker opens: the box's first folder, without its marker and exclusions; else the
+    // last folder picked (or its nearest parent, when it has gone since); else home. Then a path
+    // typed or pasted into the field is the answer when it is a folder; anything else is said in
+    // the status bar and the dialog stays open. Relative paths lie under the folder shown.
+    void pickerStartsAtTheBoxsFolderAndTakesATypedFolderOnly() {
         QTemporaryDir temp;
-        QVERIFY(QDir(temp.path()).mkpath("a/b") && QDir(temp.path()).mkpath("c"));
+        for (const char* folder : {"a/b", "c", "a b"})
+            QVERIFY(QDir(temp.path()).mkpath(folder));
         writeFile(temp.path() + "/a/file.txt", "");
         const auto inTemp = [&temp](QString text) { return text.replace("T/", temp.path() + "/"); };
-        FolderPicker picker;
-        picker.path = inTemp(lastPicked);
-        QString shown; // status bar | path field
-        whenModalShown([&](QDialog* dialog) {
-            shown = status(dialog) + "|" + part<QLineEdit>(*dialog, "pathEdit")->text();
-            QTest::keyClick(dialog, Qt::Key_Return); // OK is the default button
-        });
-        QCOMPARE(picker.execute(nullptr, inTemp(box)), int(QDialog::Accepted));
-        QCOMPARE(shown, inTemp(start) + "|" + inTemp(start));
-        QCOMPARE(picker.path, inTemp(start));
-    }
-
-    // A path typed or pasted into the field is the answer when it is a folder; anything else is
-    // said in the status bar and the dialog stays open. Relative paths lie under the folder shown.
-    void pickerTakesATypedFolderOnly_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("outcome"); // the folder taken, or the status shown
-        QTest::newRow("absolute") << "T/a/b"
-                                  << "T/a/b";
-        QTest::newRow("trailing slash, by OK") << "T/c/"
-                                               << "T/c";
-        QTest::newRow("relative") << "a/b"
-                                  << "T/a/b";
-        QTest::newRow("home") << "~" << QDir::homePath();
-        QTest::newRow("pasted URL") << "file://T/a%20b"
-                                    << "T/a b";
-        QTest::newRow("a file") << "T/a/file.txt"
-                                << "Not a folder: T/a/file.txt";
-        QTest::newRow("missing") << "missing"
-                                 << "Not a folder: missing";
-        QTest::newRow("empty") << ""
-                               << "Type or choose a folder";
-    }
-    void pickerTakesATypedFolderOnly() {
-        QFETCH(QString, typed);
-        QFETCH(QString, outcome);
-        QTemporaryDir temp;
-        QVERIFY(QDir(temp.path()).mkpath("a/b") && QDir(temp.path()).mkpath("c") &&
-                QDir(temp.path()).mkpath("a b"));
-        writeFile(temp.path() + "/a/file.txt", "");
-        const auto inTemp = [&temp](QString text) { return text.replace("T/", temp.path() + "/"); };
-        FolderPicker picker;
-        picker.path = temp.path();
-        QString refused;
-        whenModalShown([&](QDialog* dialog) {
-            auto* field = part<QLineEdit>(*dialog, "pathEdit");
-            field->setText(inTemp(typed));
-            if (QTest::currentDataTag() == QByteArray("trailing slash, by OK"))
-                click(dialog, "okButton");
-            else
-                QTest::keyClick(field, Qt::Key_Return);
-            if (dialog->isVisible()) {
-                refused = status(dialog);
-                click(dialog, "cancelButton");
-            }
-        });
-        const bool accepted = picker.execute() == QDialog::Accepted;
-        QCOMPARE(accepted ? picker.path : refused, inTemp(outcome));
-        if (!accepted)
-            QCOMPARE(picker.path, temp.path()); // a refused path changes nothing
+        const QString home = QDir::homePath();
+        const struct {
+            QString box, lastPicked, start;
+        } starts[] = {
+            {"", "", home},
+            {"T/a/b<+>|T/c", "T/c", "T/a/b"},
+            {"T/a/b/ <+> <excluding x, y>", "", "T/a/b"},
+            {"T/gone|T/c", "T/a", "T/a"},    // missing first folder
+            {"T/a/file.txt", "", home},      // a file
+            {"T/a<excluding", "T/c", "T/c"}, // unreadable entry
+            {"", "T/a/gone/deeper", "T/a"},  // last picked gone
+        };
+        for (const auto& [box, lastPicked, start] : starts) {
+            FolderPicker picker;
+            picker.path = inTemp(lastPicked);
+            QString shown; // status bar | path field
+            whenModalShown([&](QDialog* dialog) {
+                shown = status(dialog) + "|" + part<QLineEdit>(*dialog, "pathEdit")->text();
+                QTest::keyClick(dialog, Qt::Key_Return); // OK is the default button
+            });
+            QCOMPARE(picker.execute(nullptr, inTemp(box)), int(QDialog::Accepted));
+            QCOMPARE(shown, inTemp(start) + "|" + inTemp(start));
+            QCOMPARE(picker.path, inTemp(start));
+        }
+        const struct {
+            QString typed, outcome; // the folder taken, or the status shown
+            bool byOk = false;
+        } typings[] = {
+            {"T/a/b", "T/a/b"},
+            {"T/c/", "T/c", true},
+            {"a/b", "T/a/b"},
+            {"~", home},
+            {"file://T/a%20b", "T/a b"},
+            {"T/a/file.txt", "Not a folder: T/a/file.txt"},
+            {"missing", "Not a folder: missing"},
+            {"", "Type or choose a folder"},
+        };
+        for (const auto& typing : typings) { // named: lambdas may not capture bindings
+            FolderPicker picker;
+            picker.path = temp.path();
+            QString refused;
+            whenModalShown([&](QDialog* dialog) {
+                auto* field = part<QLineEdit>(*dialog, "pathEdit");
+                field->setText(inTemp(typing.typed));
+                if (typing.byOk)
+                    click(dialog, "okButton");
+                else
+                    QTest::keyClick(field, Qt::Key_Return);
+                if (dialog->isVisible()) {
+                    refused = status(dialog);
+                    click(dialog, "cancelButton");
+                }
+            });
+            const bool accepted = picker.execute() == QDialog::Accepted;
+            QCOMPARE(accepted ? picker.path : refused, inTemp(typing.outcome));
+            if (!accepted)
+                QCOMPARE(picker.path, temp.path()); // a refused path changes nothing
+        }
     }
 
     // Moved to a subfolder (its name has a blank), then closed: only OK takes the full path.
