@@ -1,6 +1,6 @@
 // The window's dialogs driven through their real widgets: Preferences fill/accept/cancel, the
-// folder picker (start folder, OK, Cancel, choosing a subfolder, drives), the About and
-// references windows and the shipped resources.
+// folder picker (start folder, typed paths, OK, Cancel, a subfolder chosen, drives), the About
+// and references windows and the shipped resources.
 #include "main_window_test_support.h"
 #include "ui/about_dialog.h"
 #include "ui/folder_picker.h"
@@ -29,12 +29,6 @@ QString status(QWidget* dialog) {
     return part<QStatusBar>(*dialog, "statusLabel")->currentMessage();
 }
 
-// Moves the picker's folder tree to path.
-void choose(QWidget* dialog, const QString& path) {
-    auto* tree = part<QTreeView>(*dialog, "folderTree");
-    tree->setCurrentIndex(qobject_cast<QFileSystemModel*>(tree->model())->index(path));
-}
-
 kestrava::config::Settings sampleSettings() {
     kestrava::config::Settings settings;
     settings.initialMode = kestrava::config::InitialMode::Script;
@@ -45,6 +39,13 @@ kestrava::config::Settings sampleSettings() {
     settings.editorCommandLine = "\"+goto %CursorAt%\" %Filename%";
     settings.undoBytesKept = 1000; // shown as 1 MiB, and kept as it is unless changed
     return settings;
+}
+
+// Everything the settings file holds, so that one comparison checks every setting.
+QString xml(const kestrava::config::Settings& settings) {
+    kestrava::config::Config config;
+    config.settings = settings;
+    return QString::fromStdString(kestrava::config::configToXml(config));
 }
 
 } // namespace
@@ -58,56 +59,49 @@ class TestDialogs : public QObject {
 
     // --- Preferences
 
-    void preferencesFillAndAcceptUntouched_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("modeIndex");
-        QTest::addColumn<int>("sizeIndex");
-        QTest::addColumn<int>("modeAfter");
-        QTest::addColumn<int>("sizeAfter");
-        QTest::newRow("last used, small") << 0 << 0 << 0 << 0 << 0 << 0;
-        QTest::newRow("script, medium") << 3 << 1 << 3 << 1 << 3 << 1;
-        // View Folders/Files has no item: nothing selected, and Accept turns it into Find.
-        QTest::newRow("view folders/files becomes find") << 4 << 1 << -1 << 1 << 1 << 1;
-        QTest::newRow("unknown font size becomes small") << 1 << 7 << 1 << -1 << 1 << 0;
-    }
+    // Whatever Accept is not told to change comes back as it was, except a start-up mode or font
+    // size the lists have no item for.
     void preferencesFillAndAcceptUntouched() {
-        QFETCH(int, mode);
-        QFETCH(int, size);
-        QFETCH(int, modeIndex);
-        QFETCH(int, sizeIndex);
-        QFETCH(int, modeAfter);
-        QFETCH(int, sizeAfter);
-        kestrava::config::Settings settings = sampleSettings();
-        settings.initialMode = static_cast<kestrava::config::InitialMode>(mode);
-        settings.fontSize = static_cast<kestrava::config::FontSize>(size);
-        PreferencesDialog preferences(settings);
-        QCOMPARE(preferences.initialModeCombo->currentIndex(), modeIndex);
-        QCOMPARE(preferences.fontSizeCombo->currentIndex(), sizeIndex);
-        QVERIFY(preferences.caseSensitiveCheck->isChecked());
-        QVERIFY(!preferences.replaceInPlaceCheck->isChecked());
-        // In place says what it keeps, as the journal check is.
-        for (const bool kept : {!settings.keepUndoJournal, settings.keepUndoJournal}) {
-            preferences.undoJournalCheck->setChecked(kept);
-            QCOMPARE(preferences.replaceInPlaceCheck->text(),
-                     kept ? "Replace in place (the old content is kept for undo)"
-                          : "Replace In-Situ (no backup)");
+        using kestrava::config::FontSize;
+        using kestrava::config::InitialMode;
+        const struct {
+            int mode, size, modeIndex, sizeIndex, modeAfter, sizeAfter;
+        } cases[] = {
+            {0, 0, 0, 0, 0, 0},  // last used, small
+            {3, 1, 3, 1, 3, 1},  // script, medium
+            {4, 1, -1, 1, 1, 1}, // View Folders/Files has no item: Accept turns it into Find
+            {1, 7, 1, -1, 1, 0}, // an unknown font size becomes small
+        };
+        for (const auto& c : cases) {
+            kestrava::config::Settings settings = sampleSettings();
+            settings.initialMode = static_cast<InitialMode>(c.mode);
+            settings.fontSize = static_cast<FontSize>(c.size);
+            PreferencesDialog preferences(settings);
+            QCOMPARE(preferences.initialModeCombo->currentIndex(), c.modeIndex);
+            QCOMPARE(preferences.fontSizeCombo->currentIndex(), c.sizeIndex);
+            QVERIFY(preferences.caseSensitiveCheck->isChecked());
+            QVERIFY(!preferences.replaceInPlaceCheck->isChecked());
+            // In place says what it keeps, as the journal check is.
+            for (const bool kept : {!settings.keepUndoJournal, settings.keepUndoJournal}) {
+                preferences.undoJournalCheck->setChecked(kept);
+                QCOMPARE(preferences.replaceInPlaceCheck->text(),
+                         kept ? "Replace in place (the old content is kept for undo)"
+                              : "Replace In-Situ (no backup)");
+            }
+            QCOMPARE(preferences.editorCommandLineEdit->text(), "\"+goto %CursorAt%\" %Filename%");
+            QCOMPARE(preferences.undoMegabytesSpin->value(), 1);
+            whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
+            QCOMPARE(preferences.exec(), int(QDialog::Accepted));
+            kestrava::config::Settings expected = sampleSettings();
+            expected.initialMode = static_cast<InitialMode>(c.modeAfter);
+            expected.fontSize = static_cast<FontSize>(c.sizeAfter);
+            QCOMPARE(xml(settings), xml(expected));
         }
-        QCOMPARE(preferences.editorCommandLineEdit->text(), "\"+goto %CursorAt%\" %Filename%");
-        QCOMPARE(preferences.undoMegabytesSpin->value(), 1);
-        whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
-        QCOMPARE(preferences.exec(), int(QDialog::Accepted));
-        QCOMPARE(int(settings.initialMode), modeAfter);
-        QCOMPARE(int(settings.fontSize), sizeAfter);
-        const kestrava::config::Settings sample = sampleSettings();
-        QCOMPARE(settings.caseSensitiveMatching, sample.caseSensitiveMatching);
-        QCOMPARE(settings.replaceInSitu, sample.replaceInSitu);
-        QCOMPARE(settings.editorFileSpec, sample.editorFileSpec);
-        QCOMPARE(settings.editorCommandLine, sample.editorCommandLine);
-        QCOMPARE(settings.undoBytesKept, sample.undoBytesKept);
     }
 
-    void preferencesAcceptCopiesEveryControl() {
+    // Cancel and Escape keep the settings, yet the next opening shows the cancelled edits; Accept
+    // copies every control.
+    void preferencesCancelKeepsSettingsAndAcceptCopiesEveryControl() {
         kestrava::config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         QStringList labels;
@@ -116,47 +110,12 @@ class TestDialogs : public QObject {
         QVERIFY(labels.contains(
             "Tokens:  %CursorAt% %LineNumber% %Column% %StartSel% %EndSel% %Filename%"));
         whenModalShown([](QDialog* dialog) {
-            combo(*dialog, "initialModeCombo")->setCurrentIndex(0);
-            combo(*dialog, "fontSizeCombo")->setCurrentIndex(2);
-            QTest::keyClick(part<QCheckBox>(*dialog, "caseSensitiveCheck"), Qt::Key_Space);
-            QTest::keyClick(part<QCheckBox>(*dialog, "replaceInPlaceCheck"), Qt::Key_Space);
-            QTest::keyClick(part<QCheckBox>(*dialog, "skipBinaryCheck"), Qt::Key_Space);
-            QTest::keyClick(part<QCheckBox>(*dialog, "respectGitignoreCheck"), Qt::Key_Space);
-            QTest::keyClick(part<QCheckBox>(*dialog, "includeHiddenCheck"), Qt::Key_Space);
-            part<QSpinBox>(*dialog, "undoRunsSpin")->setValue(5);
-            part<QSpinBox>(*dialog, "undoMegabytesSpin")->setValue(64);
-            QTest::keyClick(part<QCheckBox>(*dialog, "undoJournalCheck"), Qt::Key_Space);
-            part<QLineEdit>(*dialog, "editorEdit")->clear(); // stored empty, as typed
-            auto* commandLine = part<QLineEdit>(*dialog, "editorCommandLineEdit");
-            commandLine->clear();
-            QTest::keyClicks(commandLine, "--line %LineNumber% %Filename%");
-            click(dialog, "okButton");
-        });
-        QCOMPARE(preferences.exec(), int(QDialog::Accepted));
-        QCOMPARE(settings.initialMode, kestrava::config::InitialMode::LastUsed);
-        QCOMPARE(settings.fontSize, kestrava::config::FontSize::Large);
-        QVERIFY(!settings.caseSensitiveMatching);
-        QVERIFY(settings.replaceInSitu);
-        QVERIFY(settings.skipBinaryFiles && settings.respectGitignore && settings.includeHidden);
-        QVERIFY(!settings.keepUndoJournal);
-        QCOMPARE(settings.undoRunsKept, 5);
-        QCOMPARE(settings.undoBytesKept, int64_t{64} << 20);
-        QCOMPARE(settings.editorFileSpec, std::string());
-        QCOMPARE(settings.editorCommandLine, std::string("--line %LineNumber% %Filename%"));
-    }
-
-    void preferencesCancelKeepsSettingsButNotEdits() {
-        kestrava::config::Settings settings = sampleSettings();
-        PreferencesDialog preferences(settings);
-        whenModalShown([](QDialog* dialog) {
             combo(*dialog, "fontSizeCombo")->setCurrentIndex(2);
             QTest::keyClicks(part<QLineEdit>(*dialog, "editorEdit"), "x");
             click(dialog, "cancelButton");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
-        QCOMPARE(settings.fontSize, kestrava::config::FontSize::Medium);
-        QCOMPARE(settings.editorFileSpec, std::string("/usr/bin/gvim"));
-        // Opened again, the dialog still shows the cancelled edits; Escape cancels too.
+        QCOMPARE(xml(settings), xml(sampleSettings()));
         QString shown;
         whenModalShown([&](QDialog* dialog) {
             shown = combo(*dialog, "fontSizeCombo")->currentText() + "|" +
@@ -165,50 +124,70 @@ class TestDialogs : public QObject {
         });
         QCOMPARE(preferences.exec(), int(QDialog::Rejected));
         QCOMPARE(shown, "Large|/usr/bin/gvimx");
-        QCOMPARE(settings.fontSize, kestrava::config::FontSize::Medium);
+        QCOMPARE(xml(settings), xml(sampleSettings()));
+
+        whenModalShown([](QDialog* dialog) {
+            combo(*dialog, "initialModeCombo")->setCurrentIndex(0);
+            for (const char* check :
+                 {"caseSensitiveCheck", "replaceInPlaceCheck", "skipBinaryCheck",
+                  "respectGitignoreCheck", "includeHiddenCheck", "undoJournalCheck"})
+                QTest::keyClick(part<QCheckBox>(*dialog, check), Qt::Key_Space);
+            part<QSpinBox>(*dialog, "undoRunsSpin")->setValue(5);
+            part<QSpinBox>(*dialog, "undoMegabytesSpin")->setValue(64);
+            part<QLineEdit>(*dialog, "editorEdit")->clear(); // stored empty, as typed
+            auto* commandLine = part<QLineEdit>(*dialog, "editorCommandLineEdit");
+            commandLine->clear();
+            QTest::keyClicks(commandLine, "--line %LineNumber% %Filename%");
+            click(dialog, "okButton");
+        });
+        QCOMPARE(preferences.exec(), int(QDialog::Accepted));
+        kestrava::config::Settings expected = sampleSettings();
+        expected.initialMode = kestrava::config::InitialMode::LastUsed;
+        expected.fontSize = kestrava::config::FontSize::Large; // the cancelled edit
+        expected.caseSensitiveMatching = expected.keepUndoJournal = false;
+        expected.replaceInSitu = expected.skipBinaryFiles = true;
+        expected.respectGitignore = expected.includeHidden = true;
+        expected.undoRunsKept = 5;
+        expected.undoBytesKept = int64_t{64} << 20;
+        expected.editorFileSpec.clear();
+        expected.editorCommandLine = "--line %LineNumber% %Filename%";
+        QCOMPARE(xml(settings), xml(expected));
     }
 
     // --- Folder picker
 
-    void mountedVolumes_data() {
-        QTest::addColumn<QString>("mounts");
-        QTest::addColumn<QStringList>("volumes");
-        QTest::newRow("disks and shares, system folders left out, duplicates once")
-            << "/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /media/ann/STICK vfat rw 0 0\n"
-               "/dev/sda2 /boot ext4 rw 0 0\n/dev/sda3 /var ext4 rw 0 0\n"
-               "/dev/sda4 /etc/hosts ext4 rw 0 0\n/dev/sdc1 /run/media/ann/USB vfat rw 0 0\n"
-               "srv:/export /mnt/nfs nfs4 rw 0 0\n//srv/share /mnt/smb cifs rw 0 0\n"
-               "srv:/export /mnt/nfs nfs4 rw 0 0\n"
-            << QStringList{"/media/ann/STICK", "/run/media/ann/USB", "/mnt/nfs", "/mnt/smb"};
-        QTest::newRow("pseudo file systems and short lines are left out")
-            << "proc /proc proc rw 0 0\ntmpfs /run tmpfs rw 0 0\noverlay / overlay rw 0 0\n"
-               "tmpfs /home/ann/ram tmpfs rw 0 0\n\n/dev/sdb1\n"
-            << QStringList{};
-        QTest::newRow("escaped blanks are decoded")
-            << "/dev/sdb1 /media/ann/My\\040Disk\\011Two ext4 rw 0 0\n"
-            << QStringList{"/media/ann/My Disk\tTwo"};
-    }
-    void mountedVolumes() {
-        QFETCH(QString, mounts);
-        QFETCH(QStringList, volumes);
-        QCOMPARE(parseMountedVolumes(mounts), volumes);
-    }
-
-    void driveOfPathFindsTheMount_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("drive");
-        QTest::newRow("root") << QString("/") << QString("/");
-        QTest::newRow("home itself") << QString("/home/ann") << QString("/home/ann");
-        QTest::newRow("prefix of a name is not a parent")
-            << QString("/home/anna/x") << QString("/");
-        QTest::newRow("deepest mount wins")
-            << QString("/home/ann/usb/d") << QString("/home/ann/usb");
-        QTest::newRow("elsewhere") << QString("/srv/www") << QString("/");
-    }
-    void driveOfPathFindsTheMount() {
-        QFETCH(QString, path);
-        QFETCH(QString, drive);
-        QCOMPARE(driveOfPath({"/", "/home/ann", "/home/ann/usb"}, path), drive);
+    void mountsGiveTheVolumesAndTheDriveOfAPath() {
+        const struct {
+            const char* what;
+            QString mounts;
+            QStringList volumes;
+        } mounts[] = {
+            {"disks and shares, system folders left out, duplicates once",
+             "/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 /media/ann/STICK vfat rw 0 0\n"
+             "/dev/sda2 /boot ext4 rw 0 0\n/dev/sda3 /var ext4 rw 0 0\n"
+             "/dev/sda4 /etc/hosts ext4 rw 0 0\n/dev/sdc1 /run/media/ann/USB vfat rw 0 0\n"
+             "srv:/export /mnt/nfs nfs4 rw 0 0\n//srv/share /mnt/smb cifs rw 0 0\n"
+             "srv:/export /mnt/nfs nfs4 rw 0 0\n",
+             {"/media/ann/STICK", "/run/media/ann/USB", "/mnt/nfs", "/mnt/smb"}},
+            {"pseudo file systems and short lines are left out",
+             "proc /proc proc rw 0 0\ntmpfs /run tmpfs rw 0 0\noverlay / overlay rw 0 0\n"
+             "tmpfs /home/ann/ram tmpfs rw 0 0\n\n/dev/sdb1\n",
+             {}},
+            {"escaped blanks are decoded",
+             "/dev/sdb1 /media/ann/My\\040Disk\\011Two ext4 rw 0 0\n",
+             {"/media/ann/My Disk\tTwo"}},
+        };
+        for (const auto& m : mounts)
+            QVERIFY2(parseMountedVolumes(m.mounts) == m.volumes, m.what);
+        const std::pair<QString, QString> drives[] = {
+            {"/", "/"},
+            {"/home/ann", "/home/ann"},
+            {"/home/anna/x", "/"},                // a prefix of a name is not a parent
+            {"/home/ann/usb/d", "/home/ann/usb"}, // the deepest mount wins
+            {"/srv/www", "/"},
+        };
+        for (const auto& [path, drive] : drives)
+            QCOMPARE(driveOfPath({"/", "/home/ann", "/home/ann/usb"}, path), drive);
     }
 
     // Enter on a question never writes, deletes or discards anything.
@@ -224,10 +203,11 @@ class TestDialogs : public QObject {
     // Where the picker opens: the box's first folder, without its marker and exclusions; else the
     // last folder picked (or its nearest parent, when it has gone since); else home. Then a path
     // typed or pasted into the field is the answer when it is a folder; anything else is said in
-    // the status bar and the dialog stays open. Relative paths lie under the folder shown.
+    // the status bar and the dialog stays open. Relative paths lie under the folder shown. A folder
+    // chosen in the tree (its name has a blank) is taken on OK only.
     void pickerStartsAtTheBoxsFolderAndTakesATypedFolderOnly() {
         QTemporaryDir temp;
-        for (const char* folder : {"a/b", "c", "a b"})
+        for (const char* folder : {"a/b", "c", "a b", "a/deep folder"})
             QVERIFY(QDir(temp.path()).mkpath(folder));
         writeFile(temp.path() + "/a/file.txt", "");
         const auto inTemp = [&temp](QString text) { return text.replace("T/", temp.path() + "/"); };
@@ -255,91 +235,64 @@ class TestDialogs : public QObject {
             QCOMPARE(shown, inTemp(start) + "|" + inTemp(start));
             QCOMPARE(picker.path, inTemp(start));
         }
+        // Typed (or chosen in the tree), then closed by Return in the field, OK, Cancel or Escape:
+        // the folder taken, else the status shown (none when cancelled).
         const struct {
-            QString typed, outcome; // the folder taken, or the status shown
-            bool byOk = false;
+            QString path;
+            QString close;
+            QString outcome;
+            bool inTree = false;
         } typings[] = {
-            {"T/a/b", "T/a/b"},
-            {"T/c/", "T/c", true},
-            {"a/b", "T/a/b"},
-            {"~", home},
-            {"file://T/a%20b", "T/a b"},
-            {"T/a/file.txt", "Not a folder: T/a/file.txt"},
-            {"missing", "Not a folder: missing"},
-            {"", "Type or choose a folder"},
+            {"T/a/b", "return", "T/a/b"},
+            {"T/c/", "okButton", "T/c"},
+            {"a/b", "return", "T/a/b"},
+            {"~", "return", home},
+            {"file://T/a%20b", "return", "T/a b"},
+            {"T/a/file.txt", "return", "Not a folder: T/a/file.txt"},
+            {"missing", "return", "Not a folder: missing"},
+            {"", "return", "Type or choose a folder"},
+            {"T/a/deep folder", "okButton", "T/a/deep folder", true},
+            {"T/a/deep folder", "cancelButton", "", true},
+            {"T/a/deep folder", "escape", "", true},
         };
         for (const auto& typing : typings) { // named: lambdas may not capture bindings
             FolderPicker picker;
+            picker.caption = "Pick the root";
             picker.path = temp.path();
-            QString refused;
+            QString opened, moved, refused; // title and folder on opening; status after a move
             whenModalShown([&](QDialog* dialog) {
+                auto* tree = part<QTreeView>(*dialog, "folderTree");
+                auto* model = qobject_cast<QFileSystemModel*>(tree->model());
                 auto* field = part<QLineEdit>(*dialog, "pathEdit");
-                field->setText(inTemp(typing.typed));
-                if (typing.byOk)
-                    click(dialog, "okButton");
-                else
+                opened = dialog->windowTitle() + "|" + model->filePath(tree->currentIndex());
+                if (typing.inTree) {
+                    tree->setCurrentIndex(model->index(inTemp(typing.path)));
+                    moved = status(dialog);
+                } else {
+                    field->setText(inTemp(typing.path));
+                }
+                if (typing.close == "return")
                     QTest::keyClick(field, Qt::Key_Return);
+                else if (typing.close == "escape")
+                    QTest::keyClick(dialog, Qt::Key_Escape);
+                else
+                    click(dialog, typing.close.toLatin1().constData());
                 if (dialog->isVisible()) {
                     refused = status(dialog);
                     click(dialog, "cancelButton");
                 }
             });
             const bool accepted = picker.execute() == QDialog::Accepted;
+            QCOMPARE(opened, "Pick the root|" + temp.path());
+            QCOMPARE(moved, typing.inTree ? inTemp(typing.path) : QString());
             QCOMPARE(accepted ? picker.path : refused, inTemp(typing.outcome));
             if (!accepted)
                 QCOMPARE(picker.path, temp.path()); // a refused path changes nothing
         }
     }
 
-    // Moved to a subfolder (its name has a blank), then closed: only OK takes the full path.
-    void pickerReturnsTheChosenSubfolderOnlyOnOk_data() {
-        QTest::addColumn<QString>("close"); // the button, or "escape"
-        QTest::addColumn<bool>("accepted");
-        QTest::newRow("ok") << "okButton" << true;
-        QTest::newRow("cancel") << "cancelButton" << false;
-        QTest::newRow("escape") << "escape" << false;
-    }
-    void pickerReturnsTheChosenSubfolderOnlyOnOk() {
-        QFETCH(QString, close);
-        QFETCH(bool, accepted);
-        QTemporaryDir temp;
-        QVERIFY(QDir(temp.path()).mkpath("a/deep folder"));
-        FolderPicker picker;
-        picker.caption = "Pick the root";
-        picker.path = temp.path() + "/a";
-        const QString chosen = temp.path() + "/a/deep folder";
-        QString seen; // title | folder selected on opening | status after the move
-        whenModalShown([&](QDialog* dialog) {
-            auto* tree = part<QTreeView>(*dialog, "folderTree");
-            seen = dialog->windowTitle() + "|" +
-                   qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex());
-            choose(dialog, chosen);
-            seen += "|" + status(dialog);
-            if (close == "escape")
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            else
-                click(dialog, close.toLatin1().constData());
-        });
-        QCOMPARE(picker.execute(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
-        QCOMPARE(seen, "Pick the root|" + temp.path() + "/a|" + chosen);
-        QCOMPARE(picker.path, accepted ? chosen : temp.path() + "/a");
-    }
-
-    void pickerDriveSelectorMovesToDrive() {
-        FolderPickerForm form;
-        auto* drives = form.driveCombo;
-        QCOMPARE(drives->itemText(0), "/");
-        if (QDir::homePath() != "/")
-            QCOMPARE(drives->itemText(1), QDir::homePath());
-        QTemporaryDir temp;
-        form.setCurrentDirectory(temp.path());
-        QCOMPARE(drives->currentText(), driveOfPath(driveList(), temp.path()));
-        emit drives->activated(0);
-        QCOMPARE(FolderPickerForm::currentDirectory(), "/");
-        QCOMPARE(form.statusLabel->currentMessage(), "/");
-    }
-
-    void pickerListsFoldersOnly() {
+    // The tree lists folders only, hidden ones left out; the drive list moves it to a drive.
+    void pickerFormListsFoldersAndMovesToADrive() {
         QTemporaryDir temp;
         QVERIFY(QDir(temp.path()).mkpath("visible") && QDir(temp.path()).mkpath(".hidden"));
         writeFile(temp.path() + "/file.txt", "");
@@ -353,11 +306,20 @@ class TestDialogs : public QObject {
         QCOMPARE(model->index(0, 0, parent).data().toString(), "visible");
         QVERIFY(form.folderTree->isExpanded(parent));
         QCOMPARE(form.folderTree->currentIndex(), parent);
+
+        auto* drives = form.driveCombo;
+        QCOMPARE(drives->itemText(0), "/");
+        if (QDir::homePath() != "/")
+            QCOMPARE(drives->itemText(1), QDir::homePath());
+        QCOMPARE(drives->currentText(), driveOfPath(driveList(), temp.path()));
+        emit drives->activated(0);
+        QCOMPARE(FolderPickerForm::currentDirectory(), "/");
+        QCOMPARE(form.statusLabel->currentMessage(), "/");
     }
 
     // --- About, references and resources
 
-    void iconAboutAndQuickStartGuide() {
+    void aboutReferencesAndTheQuickStartGuide() {
         const QImage icon = kestravaPixmap(64).toImage();
         QVERIFY(qAlpha(icon.pixel(32, 32)) > 0); // drawn, not an empty picture
         QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);   // rounded corner stays clear
@@ -381,17 +343,14 @@ class TestDialogs : public QObject {
             ++links;
         }
         QVERIFY(links >= 5);
-    }
-
-    void referencesOpenOnlyWebLinks() {
+        // The references open web links only, never a local file or program.
         ReferencesDialog references;
         QStringList opened;
         references.linkOpener = [&](const QString& url) { opened.append(url); };
         QVERIFY(references.referencesBrowser->toHtml().contains("Mastering Regular Expressions"));
-        emit references.referencesBrowser->anchorClicked(
-            QUrl("https://www.regular-expressions.info/"));
-        emit references.referencesBrowser->anchorClicked(QUrl("file:///etc/passwd"));
-        emit references.referencesBrowser->anchorClicked(QUrl("/usr/bin/xterm"));
+        for (const char* link :
+             {"https://www.regular-expressions.info/", "file:///etc/passwd", "/usr/bin/xterm"})
+            emit references.referencesBrowser->anchorClicked(QUrl(link));
         QCOMPARE(opened, QStringList{"https://www.regular-expressions.info/"});
     }
 };

@@ -10,12 +10,8 @@
 class TestMainWindowExport : public WindowTest {
     Q_OBJECT
   private slots:
-    void init() {
-        WindowTest::init();
+    void exportsFromTheResultsMenu() {
         writeFile(root() + "/a.txt", "x {TODO} y\nnothing\n");
-    }
-
-    void contextMenuOffersItsItemsInOrder() {
         TestWindow w;
         QStringList items;
         for (QAction* action : menu(*w, "resultsMenu")->actions())
@@ -24,12 +20,9 @@ class TestMainWindowExport : public WindowTest {
                  (QStringList{"Open with preferred editor", "-", "Open with default program", "-",
                               "Copy all results to Clipboard", "Save all results to Text File", "-",
                               "Save all results (filenames only) to Text file", "-", "Cancel"}));
-    }
+        runFind(w, root(), "*.txt", "todo");
 
-    void copyPutsTheExactRichTextOnTheClipboard() {
-        TestWindow w;
-        find(w);
-        w->findChild<QAction*>("copyResultsAction")->trigger();
+        item(*w, "copyResultsAction")->trigger();
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime != nullptr);
         const QByteArray lines =
@@ -45,68 +38,51 @@ class TestMainWindowExport : public WindowTest {
         QCOMPARE(mime->data("application/rtf"), mime->data("text/rtf"));
         QCOMPARE(mime->text(), "Folders:  " + root() + "\nFiles:    *.txt\nFind:     todo\n\n" +
                                    "Found 1 match in " + root() + "/a.txt\nx {TODO} y\n\n\n");
-        QVERIFY(w.fake->shown.empty());
-    }
 
-    void savesWriteTheViewWithOrWithoutLines_data() {
-        QTest::addColumn<bool>("namesOnly");
-        QTest::addColumn<QString>("view");
-        QTest::addColumn<QByteArray>("body"); // after the three header lines and an empty one
-        const QByteArray header = "Found 1 match in %1/a.txt\r\n";
-        // The views' own texts are the exporter's business; these show the window passes its view.
-        QTest::newRow("matches only") << false << "mmView_MatchesOnly" << header + "TODO\r\n";
-        QTest::newRow("file lines only") << true << "mmView_LinesWithMatches" << header;
-    }
-    void savesWriteTheViewWithOrWithoutLines() {
-        QFETCH(bool, namesOnly);
-        QFETCH(QString, view);
-        QFETCH(QByteArray, body);
-        const QString item = namesOnly ? "saveFileNamesAction" : "saveResultsAction";
-        const QString title =
-            namesOnly ? "Save all results (filenames only) to:" : "Save all results to:";
-        TestWindow w;
-        find(w);
-        w->findChild<QAction*>(view)->trigger();
-        const QString path = root() + "/out/saved.txt";
-        QDir().mkpath(root() + "/out");
-        w.fake->filesToSave = {path};
-        w->findChild<QAction*>(item)->trigger();
-        const auto& dialog = w.fake->saveDialogs.at(0); // nothing exported yet: no folder
-        QCOMPARE(QStringList({dialog.title, dialog.filter, dialog.suffix, dialog.folder}),
-                 QStringList({title, "Text files (*.txt)", "txt", ""}));
-        // The blank row after the file, the final empty line and the writer's last line end.
-        const QByteArray expected = "Folders:  " + root().toUtf8() +
-                                    "\r\nFiles:    *.txt\r\nFind:     todo\r\n\r\n" +
-                                    QString::fromUtf8(body).arg(root()).toUtf8() + "\r\n\r\n\r\n";
-        QCOMPARE(readFile(path), expected);
-        QCOMPARE(w->lastExportFolder(), root() + "/out/");
-        // The next save starts where the last one went.
-        w->findChild<QAction*>(item)->trigger();
-        QCOMPARE(w.fake->saveDialogs[1].folder, root() + "/out/");
-    }
-
-    // A cancelled or failed save writes nothing; the header is the mode's, with the boxes as
-    // they are now.
-    void failedSavesWriteNothingAndTheHeaderFollowsTheMode() {
-        TestWindow w;
-        find(w);
         item(*w, "saveResultsAction")->trigger(); // the dialog is cancelled
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(w->lastExportFolder(), QString());
+        // The views' own texts are the exporter's business; these show the window passes its view.
+        const struct {
+            QString item, view, title;
+            QByteArray body; // after the three header lines and an empty one
+        } saves[] = {
+            {"saveResultsAction", "mmView_MatchesOnly",
+             "Save all results to:", "Found 1 match in %1/a.txt\r\nTODO\r\n"},
+            {"saveFileNamesAction", "mmView_LinesWithMatches",
+             "Save all results (filenames only) to:", "Found 1 match in %1/a.txt\r\n"},
+        };
+        QDir().mkpath(root() + "/out");
+        const QString path = root() + "/out/saved.txt";
+        QString folder; // nothing exported yet: no folder; then where the last save went
+        for (const auto& [action, view, title, body] : saves) {
+            item(*w, qPrintable(view))->trigger();
+            w.fake->filesToSave = {path};
+            item(*w, qPrintable(action))->trigger();
+            const auto& dialog = w.fake->saveDialogs.back();
+            QCOMPARE(QStringList({dialog.title, dialog.filter, dialog.suffix, dialog.folder}),
+                     QStringList({title, "Text files (*.txt)", "txt", folder}));
+            // The blank row after the file, the final empty line and the writer's last line end.
+            QCOMPARE(readFile(path), "Folders:  " + root().toUtf8() +
+                                         "\r\nFiles:    *.txt\r\nFind:     todo\r\n\r\n" +
+                                         QString::fromUtf8(body).arg(root()).toUtf8() +
+                                         "\r\n\r\n\r\n");
+            QCOMPARE(w->lastExportFolder(), root() + "/out/");
+            folder = root() + "/out/";
+        }
+
+        // A failed save writes nothing; the header is the mode's, with the boxes as they are now.
         const QString missing = root() + "/no/such/folder/r.txt";
         w.fake->filesToSave = {missing};
         item(*w, "saveResultsAction")->trigger();
         QCOMPARE(w.fake->allShown(),
                  "error: Directory \"" + root() + "/no/such/folder/\" does not exist.");
         QVERIFY(!QFile::exists(missing));
-
         combo(*w, "filesCombo")->setEditText("*.md"); // changed after the search, kept shown
-        const QString path = root() + "/h.txt";
         w.fake->filesToSave = {path};
         item(*w, "saveFileNamesAction")->trigger();
         QVERIFY(
             readFile(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
-
         chooseMode(*w, Mode::Script);
         appendItem(*w, root(), "*.txt", "nothing");
         runScript(w);
@@ -115,9 +91,6 @@ class TestMainWindowExport : public WindowTest {
         QCOMPARE(readFile(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
                                      root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
     }
-
-  private:
-    void find(TestWindow& w, const QString& find = "todo") { runFind(w, root(), "*.txt", find); }
 };
 
 QTEST_MAIN(TestMainWindowExport)

@@ -5,93 +5,57 @@
 #include "config/config_paths.h"
 #include "config/settings.h"
 
-namespace {
-
-bool shown(QWidget* widget, MainWindow& window) {
-    return widget->isVisibleTo(&window);
-}
-
-} // namespace
-
 class TestMainWindowModes : public WindowTest {
     Q_OBJECT
   private slots:
-    void eachModeShowsItsRowsButtonsMenusAndTexts_data() {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QString>("rows"); // the optional rows shown
-        QTest::addColumn<QString>("actionButton");
-        QTest::addColumn<QString>("menuItem"); // the checked, disabled Mode item
-        QTest::addColumn<QString>("texts");    // mode name | mode status
-        QTest::newRow("find") << int(Mode::Find) << ""
-                              << "findButton"
-                              << "findModeAction"
-                              << "Find mode|(Awaiting search criteria)";
-        QTest::newRow("replace") << int(Mode::FindAndReplace) << "replace"
-                                 << "replaceButton"
-                                 << "replaceModeAction"
-                                 << "Find & Replace mode|(Awaiting search and replace criteria)";
-        QTest::newRow("script") << int(Mode::Script) << "replace root"
-                                << "runScriptButton"
-                                << "scriptModeAction"
-                                << "Script mode|(Viewing)";
-        QTest::newRow("view") << int(Mode::ViewFoldersFiles) << "replace"
-                              << "listButton"
-                              << ""
-                              << "View Folders/Files mode|()";
-    }
     void eachModeShowsItsRowsButtonsMenusAndTexts() {
-        QFETCH(int, mode);
-        QFETCH(QString, rows);
-        QFETCH(QString, actionButton);
-        QFETCH(QString, menuItem);
-        QFETCH(QString, texts);
-        TestWindow w;
-        chooseMode(*w, static_cast<Mode>(mode));
-        const bool script = static_cast<Mode>(mode) == Mode::Script;
-        QStringList rowsShown;
-        if (shown(combo(*w, "replaceCombo"), *w.window) &&
-            shown(label(*w, "replaceLabel"), *w.window))
-            rowsShown << "replace";
-        if (shown(combo(*w, "rootFolderCombo"), *w.window))
-            rowsShown << "root";
-        QCOMPARE(rowsShown.join(' '), rows);
-        for (QPushButton* b : {button(*w, "findButton"), button(*w, "replaceButton"),
-                               button(*w, "listButton"), button(*w, "runScriptButton")})
-            QCOMPARE(shown(b, *w.window), b->objectName() == actionButton);
-        for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"}) {
-            QCOMPARE(item(*w.window, name)->isEnabled(), name != menuItem);
-            QCOMPARE(item(*w.window, name)->isChecked(), name == menuItem);
+        const struct {
+            Mode mode;
+            QString rows;     // the optional rows shown
+            QString action;   // the one action button shown
+            QString menuItem; // the checked, disabled Mode item
+            QString texts;    // mode name | mode status
+        } modes[] = {
+            {Mode::Find, "", "findButton", "findModeAction",
+             "Find mode|(Awaiting search criteria)"},
+            {Mode::FindAndReplace, "replace", "replaceButton", "replaceModeAction",
+             "Find & Replace mode|(Awaiting search and replace criteria)"},
+            {Mode::Script, "replace root", "runScriptButton", "scriptModeAction",
+             "Script mode|(Viewing)"},
+            {Mode::ViewFoldersFiles, "replace", "listButton", "", "View Folders/Files mode|()"},
+        };
+        for (const auto& [mode, rows, actionButton, menuItem, texts] : modes) {
+            TestWindow w;
+            const auto shown = [&w](QWidget* part) { return part->isVisibleTo(w.window.get()); };
+            chooseMode(*w, mode);
+            const bool script = mode == Mode::Script;
+            QStringList rowsShown;
+            if (shown(combo(*w, "replaceCombo")) && shown(label(*w, "replaceLabel")))
+                rowsShown << "replace";
+            if (shown(combo(*w, "rootFolderCombo")))
+                rowsShown << "root";
+            QCOMPARE(rowsShown.join(' '), rows);
+            for (QPushButton* b : {button(*w, "findButton"), button(*w, "replaceButton"),
+                                   button(*w, "listButton"), button(*w, "runScriptButton")})
+                QCOMPARE(shown(b), b->objectName() == actionButton);
+            for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"}) {
+                QCOMPARE(item(*w.window, name)->isEnabled(), name != menuItem);
+                QCOMPARE(item(*w.window, name)->isChecked(), name == menuItem);
+            }
+            QCOMPARE(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled(), script);
+            QCOMPARE(label(*w, "modeNameLabel")->text() + "|" +
+                         label(*w, "modeStatusLabel")->text(),
+                     texts);
+            QCOMPARE(shown(widget(*w, "summaryPanel")), !script);
+            QCOMPARE(shown(widget(*w, "scriptBar")), script);
+            QCOMPARE(grid(*w)->content() == GridContent::Script, script);
+            QVERIFY(!item(*w.window, "viewModeAction")->isVisible());
         }
-        QCOMPARE(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled(), script);
-        QCOMPARE(label(*w, "modeNameLabel")->text() + "|" + label(*w, "modeStatusLabel")->text(),
-                 texts);
-        QCOMPARE(shown(widget(*w, "summaryPanel"), *w.window), !script);
-        QCOMPARE(shown(widget(*w, "scriptBar"), *w.window), script);
-        QCOMPARE(grid(*w)->content() == GridContent::Script, script);
-        QVERIFY(!item(*w.window, "viewModeAction")->isVisible());
     }
 
-    void scriptModeMovesFolderRowsDownAndShowsRootRowInTheirPlace() {
-        TestWindow w;
-        item(*w, "findModeAction")->trigger();
-        settle(*w);
-        const int foldersTop = combo(*w, "foldersCombo")->y();
-        const int filesTop = combo(*w, "filesCombo")->y();
-        item(*w, "scriptModeAction")->trigger();
-        settle(*w);
-        QCOMPARE(combo(*w, "rootFolderCombo")->y(), foldersTop);
-        QVERIFY(combo(*w, "foldersCombo")->y() > foldersTop);
-        QCOMPARE(combo(*w, "filesCombo")->y() - combo(*w, "foldersCombo")->y(),
-                 filesTop - foldersTop);
-        QVERIFY(combo(*w, "rootFolderCombo")->isEnabled());
-        QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
-        QVERIFY(!combo(*w, "findCombo")->isEnabled());
-        item(*w, "findModeAction")->trigger();
-        settle(*w);
-        QCOMPARE(combo(*w, "foldersCombo")->y(), foldersTop); // offsets never accumulate
-    }
-
-    void findScriptFindClearsSavedSelectionsButKeepsReplace() {
+    // Script mode moves the folder rows down and shows the root row in their place; Find, Script,
+    // Find clears the saved selections but keeps Replace's.
+    void scriptModeMovesTheRowsAndClearsTheSavedSelectionsButReplace() {
         TestWindow w;
         item(*w, "replaceModeAction")->trigger();
         commit(combo(*w, "foldersCombo"), "/tmp");
@@ -103,11 +67,26 @@ class TestMainWindowModes : public WindowTest {
                  QString("/tmp")); // restored from the saved index
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString("abc"));
         QCOMPARE(combo(*w, "replaceCombo")->currentText(), QString());
+        settle(*w);
+        const int foldersTop = combo(*w, "foldersCombo")->y();
+        const int filesTop = combo(*w, "filesCombo")->y();
+
         item(*w, "scriptModeAction")->trigger();
+        settle(*w);
+        QCOMPARE(combo(*w, "rootFolderCombo")->y(), foldersTop);
+        QVERIFY(combo(*w, "foldersCombo")->y() > foldersTop);
+        QCOMPARE(combo(*w, "filesCombo")->y() - combo(*w, "foldersCombo")->y(),
+                 filesTop - foldersTop);
+        QVERIFY(combo(*w, "rootFolderCombo")->isEnabled());
+        QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
+        QVERIFY(!combo(*w, "findCombo")->isEnabled());
         for (QComboBox* box : {combo(*w, "foldersCombo"), combo(*w, "filesCombo"),
                                combo(*w, "findCombo"), combo(*w, "replaceCombo")})
             QCOMPARE(box->currentText(), QString());
+
         item(*w, "findModeAction")->trigger();
+        settle(*w);
+        QCOMPARE(combo(*w, "foldersCombo")->y(), foldersTop); // offsets never accumulate
         for (QComboBox* box :
              {combo(*w, "foldersCombo"), combo(*w, "filesCombo"), combo(*w, "findCombo")})
             QCOMPARE(box->currentText(), QString());

@@ -13,28 +13,24 @@ namespace {
 
 QPalette darkPalette() {
     QPalette p;
-    const QColor window(0x35, 0x35, 0x35);
-    const QColor base(0x2A, 0x2A, 0x2A);
-    const QColor text(0xE8, 0xE8, 0xE8);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::BrightText, Qt::red);
-    p.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
-    p.setColor(QPalette::Midlight, QColor(0x45, 0x45, 0x45));
-    p.setColor(QPalette::Mid, QColor(0x25, 0x25, 0x25));
-    p.setColor(QPalette::Dark, QColor(0x1A, 0x1A, 0x1A));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Highlight, QColor(0x2A, 0x82, 0xDA));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, QColor(0x6C, 0xB4, 0xFF));
+    const auto paint = [&p](QRgb rgb, std::initializer_list<QPalette::ColorRole> roles) {
+        for (const QPalette::ColorRole role : roles)
+            p.setColor(role, QColor(rgb));
+    };
+    paint(0x353535, {QPalette::Window, QPalette::AlternateBase, QPalette::Button});
+    paint(0x2A2A2A, {QPalette::Base, QPalette::ToolTipBase});
+    paint(0xE8E8E8,
+          {QPalette::WindowText, QPalette::ToolTipText, QPalette::Text, QPalette::ButtonText});
+    paint(0x909090, {QPalette::PlaceholderText});
+    paint(0xFF0000, {QPalette::BrightText});
+    paint(0x505050, {QPalette::Light});
+    paint(0x454545, {QPalette::Midlight});
+    paint(0x252525, {QPalette::Mid});
+    paint(0x1A1A1A, {QPalette::Dark});
+    paint(0x000000, {QPalette::Shadow});
+    paint(0x2A82DA, {QPalette::Highlight});
+    paint(0xFFFFFF, {QPalette::HighlightedText});
+    paint(0x6CB4FF, {QPalette::Link});
     for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
     return p;
@@ -67,19 +63,12 @@ class TestTheme : public WindowTest {
         const QColor grey(0xF7, 0xF7, 0xF7);
         QCOMPARE(gridBackground(grey, light), grey);
         const GridColours c = gridColours(grey, light);
-        const std::pair<QColor, QColor> kept[] = {
-            {c.text, Qt::black},
-            {c.match, Qt::red},
-            {c.context, Qt::blue},
-            {c.lineNumber, QColor(0x80, 0x80, 0x80)},
-            {c.headerFill, QColor(204, 255, 153)},
-            {c.currentRowFill, QColor(0xCC, 0xE0, 0xFF)},
-            {c.currentItemFill, QColor(0xFF, 0xE4, 0xC4)},
-            {c.gutterFill, QColor(0xEE, 0xEE, 0xEE)},
-            {readableTextOn(QColor(0xFF, 0xFF, 0xB3), light), Qt::black},
-        };
-        for (const auto& [actual, expected] : kept)
-            QCOMPARE(actual, expected);
+        const QColor yellow(0xFF, 0xFF, 0xB3); // a highlighted script item
+        QCOMPARE(
+            QList<QColor>({c.text, c.match, c.context, c.lineNumber, c.headerFill, c.currentRowFill,
+                           c.currentItemFill, c.gutterFill, readableTextOn(yellow, light)}),
+            QList<QColor>({Qt::black, Qt::red, Qt::blue, QColor(0x808080), QColor(204, 255, 153),
+                           QColor(0xCCE0FF), QColor(0xFFE4C4), QColor(0xEEEEEE), Qt::black}));
         for (const QColor& label : {kBlackText, kGreyText, kInactiveText, kTealText})
             QCOMPARE(themedTextColor(label, light), label);
     }
@@ -126,51 +115,48 @@ class TestTheme : public WindowTest {
         }
     }
 
-    void windowWithResults_data() {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("light") << "light";
-        QTest::newRow("dark") << "dark";
-    }
     void windowWithResults() {
-        QFETCH(QString, name);
-        QApplication::setPalette(name == "dark" ? darkPalette()
-                                                : QApplication::style()->standardPalette());
-        // Screenshots search a tree at a fixed place, so two of them can be compared pixel by
-        // pixel.
-        const QString tree = screenshotFolder().isEmpty() ? root() : screenshotFolder() + "/tree";
-        writeFile(tree + "/notes.txt", "The kestrel hovers.\nA second kestrel, then a third "
-                                       "KESTREL.\nNothing here.\n");
-        writeFile(tree + "/sub/more.txt", "kestrels nest on ledges\n");
-        TestWindow w;
-        runFind(w, tree + "<+>", "*.txt", "kestrel\\w*");
-        item(*w, "previewAction")->setChecked(true);
-        clickRow(*w, 2);
-        QTRY_VERIFY(QTest::qWaitForWindowExposed(w.window.get()));
-        saveScreenshot(*w, name);
+        for (const QString name : {"light", "dark"}) {
+            m_env.emplace(); // each look from a fresh start, not the last one's saved boxes
+            QApplication::setPalette(name == "dark" ? darkPalette()
+                                                    : QApplication::style()->standardPalette());
+            // Screenshots search a tree at a fixed place, so two can be compared pixel by pixel.
+            const QString tree =
+                screenshotFolder().isEmpty() ? root() : screenshotFolder() + "/tree";
+            writeFile(tree + "/notes.txt", "The kestrel hovers.\nA second kestrel, then a third "
+                                           "KESTREL.\nNothing here.\n");
+            writeFile(tree + "/sub/more.txt", "kestrels nest on ledges\n");
+            TestWindow w;
+            runFind(w, tree + "<+>", "*.txt", "kestrel\\w*");
+            item(*w, "previewAction")->setChecked(true);
+            clickRow(*w, 2);
+            QTRY_VERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+            saveScreenshot(*w, name);
 
-        // A preview's boxes, one of them cleared, and the Preferences panels.
-        chooseMode(*w, Mode::FindAndReplace);
-        typeCriteria(*w, tree + "<+>", "*.txt", "kestrel\\w*");
-        typeInto(combo(*w, "replaceCombo"), "falcon");
-        button(*w, "previewChangesButton")->click();
-        QTRY_COMPARE(w->gridContent(), GridContent::Plan);
-        QTest::mouseClick(grid(*w)->viewport(), Qt::LeftButton, {},
-                          QPoint(8, rowCentre(*w, 3).y()));
-        saveScreenshot(*w, name + "-preview");
-        config::Settings settings;
-        PreferencesDialog preferences(settings);
-        preferences.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&preferences));
-        saveScreenshot(preferences, name + "-preferences");
-        preferences.close();
+            // A preview's boxes, one of them cleared, and the Preferences panels.
+            chooseMode(*w, Mode::FindAndReplace);
+            typeCriteria(*w, tree + "<+>", "*.txt", "kestrel\\w*");
+            typeInto(combo(*w, "replaceCombo"), "falcon");
+            button(*w, "previewChangesButton")->click();
+            QTRY_COMPARE(w->gridContent(), GridContent::Plan);
+            QTest::mouseClick(grid(*w)->viewport(), Qt::LeftButton, {},
+                              QPoint(8, rowCentre(*w, 3).y()));
+            saveScreenshot(*w, name + "-preview");
+            config::Settings settings;
+            PreferencesDialog preferences(settings);
+            preferences.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&preferences));
+            saveScreenshot(preferences, name + "-preferences");
+            preferences.close();
 
-        // The script grid: its header, the current item's rows and an item being added.
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, tree + "<+>", "*.txt", "kestrel");
-        appendItem(*w, tree, "*.md", "falcon", "hawk");
-        button(*w, "appendItemButton")->click();
-        saveScreenshot(*w, name + "-script");
-        button(*w, "cancelItemButton")->click();
+            // The script grid: its header, the current item's rows and an item being added.
+            chooseMode(*w, Mode::Script);
+            appendItem(*w, tree + "<+>", "*.txt", "kestrel");
+            appendItem(*w, tree, "*.md", "falcon", "hawk");
+            button(*w, "appendItemButton")->click();
+            saveScreenshot(*w, name + "-script");
+            button(*w, "cancelItemButton")->click();
+        }
     }
 };
 
