@@ -1,8 +1,12 @@
 // View > Preview: the file of the grid's current row below the grid, its matches highlighted and
 // the row's line marked in sight; only the lines around it read from a large file; a file that
-// is gone or changed said instead; the pane and its height kept across a restart.
+// is gone or changed said instead; the pane and its height kept across a restart. And the
+// replace preview on real files: Preview writes nothing and shows each change with a box; the
+// boxes are toggled by click and Space; Replace (or Run Script) writes only the checked changes
+// as one undoable run, refusing a file edited since the preview.
 #include "main_window_test_support.h"
 
+#include "search/search.h"
 #include "ui/preview_pane.h"
 
 #include <QPlainTextEdit>
@@ -32,41 +36,89 @@ bool markedLineInSight(PreviewPane* pane) {
     return view.viewport()->rect().contains(view.cursorRect().center());
 }
 
+// Presses Preview and returns once its planning run has ended.
+void previewChanges(TestWindow& w) {
+    button(*w, "previewChangesButton")->click();
+    QTRY_VERIFY(!w->isRunning());
+    QCOMPARE(w->gridContent(), GridContent::Plan);
+}
+
+// A plan row as drawn: bold pieces in brackets, struck ones after a "-".
+QString joined(const std::vector<GridPiece>& pieces) {
+    QString text;
+    for (const GridPiece& piece : pieces)
+        text += (piece.struck ? "-" : "") + (piece.bold ? "[" + piece.text + "]" : piece.text);
+    return text;
+}
+
+// What the grid says a write or an undo did, a row per file.
+QStringList reportRows(const MainWindow& w) {
+    QStringList rows;
+    for (const ReportLine& line : w.writeReport())
+        rows << joined(reportRowPieces(line));
+    return rows;
+}
+
+void pressBox(const MainWindow& w, int row) {
+    QTest::mouseClick(grid(w)->viewport(), Qt::LeftButton, {}, QPoint(8, rowCentre(w, row).y()));
+}
+
+void spaceOn(const MainWindow& w, int row) {
+    grid(w)->setCurrentRow(row);
+    QTest::keyClick(grid(w), Qt::Key_Space);
+}
+
 } // namespace
 
 class TestMainWindowPreview : public WindowTest {
     Q_OBJECT
   private slots:
-    void previewFollowsTheCurrentRowWithEveryMatchHighlighted() {
+    // The pane, hidden until asked for, follows the current row with every match highlighted;
+    // it and its height are kept across a restart.
+    void previewFollowsTheCurrentRowAndIsKeptAcrossARestart() {
         writeFile(root() + "/a.txt",
                   "first\n\xc3\xa9 TODO and todo\nthird\nfourth\nfifth todo\nend\n");
         writeFile(root() + "/b.txt", "TODO x");
-        TestWindow w;
-        runFind(w, root(), "*.txt", "todo");
-        item(*w, "previewAction")->trigger();
-        PreviewPane* pane = preview(*w);
-        QVERIFY(pane->isVisible());
-        clickRow(*w, 1); // a.txt, line 2
-        QCOMPARE(pane->note(), root() + "/a.txt");
-        QCOMPARE(pane->textView().blockCount(), 6); // the last line feed starts no line
-        QCOMPARE(pane->markedLineNumber(), 2);
-        QCOMPARE(highlighted(pane, 1), (QList<QPair<int, int>>{{2, 4}, {11, 4}})); // after "é"
-        QCOMPARE(highlighted(pane, 4), (QList<QPair<int, int>>{{6, 4}}));
-        QVERIFY(markedLineInSight(pane));
-        QTest::keyClick(grid(*w), Qt::Key_Down); // a.txt, line 5
-        QCOMPARE(pane->markedLineNumber(), 5);
-        clickRow(*w, 4); // b.txt's header: its first match
-        QCOMPARE(pane->note(), root() + "/b.txt");
-        QCOMPARE(pane->markedLineNumber(), 1);
+        {
+            TestWindow w;
+            QVERIFY(!preview(*w)->isVisible());
+            runFind(w, root(), "*.txt", "todo");
+            item(*w, "previewAction")->trigger();
+            PreviewPane* pane = preview(*w);
+            QVERIFY(pane->isVisible());
+            clickRow(*w, 1); // a.txt, line 2
+            QCOMPARE(pane->note(), root() + "/a.txt");
+            QCOMPARE(pane->textView().blockCount(), 6); // the last line feed starts no line
+            QCOMPARE(pane->markedLineNumber(), 2);
+            QCOMPARE(highlighted(pane, 1), (QList<QPair<int, int>>{{2, 4}, {11, 4}})); // after "é"
+            QCOMPARE(highlighted(pane, 4), (QList<QPair<int, int>>{{6, 4}}));
+            QVERIFY(markedLineInSight(pane));
+            QTest::keyClick(grid(*w), Qt::Key_Down); // a.txt, line 5
+            QCOMPARE(pane->markedLineNumber(), 5);
+            clickRow(*w, 4); // b.txt's header: its first match
+            QCOMPARE(pane->note(), root() + "/b.txt");
+            QCOMPARE(pane->markedLineNumber(), 1);
 
-        w->settings().editorFileSpec = "sh"; // never started: the fake records it
-        QTest::mouseDClick(grid(*w)->viewport(), Qt::LeftButton, {}, rowCentre(*w, 1));
-        QCOMPARE(w.fake->startedPrograms.size(), size_t(1));
-        QCOMPARE(pane->markedLineNumber(), 2);
+            w->settings().editorFileSpec = "sh"; // never started: the fake records it
+            QTest::mouseDClick(grid(*w)->viewport(), Qt::LeftButton, {}, rowCentre(*w, 1));
+            QCOMPARE(w.fake->startedPrograms.size(), size_t(1));
+            QCOMPARE(pane->markedLineNumber(), 2);
 
-        runFind(w, root(), "*.txt", "todo"); // new results: nothing of the old ones stays
-        QCOMPARE(pane->textView().toPlainText(), QString());
-        QCOMPARE(pane->markedLineNumber(), 0);
+            runFind(w, root(), "*.txt", "todo"); // new results: nothing of the old ones stays
+            QCOMPARE(pane->textView().toPlainText(), QString());
+            QCOMPARE(pane->markedLineNumber(), 0);
+            auto* splitter = part<QSplitter>(*w, "previewSplitter");
+            QTRY_VERIFY(splitter->sizes().value(1) > 0);
+            const int room = splitter->sizes()[0] + splitter->sizes()[1];
+            splitter->setSizes({room - 180, 180});
+            emit splitter->splitterMoved(room - 180, 1); // as a drag of the handle ends
+            QVERIFY(w->close());
+        }
+        QVERIFY(m_env->config.read("KestravaConfig.xml")
+                    .contains("<preview value=\"yes\" size=\"180\"/>"));
+        TestWindow again;
+        QVERIFY(item(*again, "previewAction")->isChecked());
+        QTRY_COMPARE(part<QSplitter>(*again, "previewSplitter")->sizes().value(1), 180);
     }
 
     // Only the lines around the chosen one are read from a large file, and a long line cut by
@@ -129,23 +181,107 @@ class TestMainWindowPreview : public WindowTest {
         }
     }
 
-    void previewAndItsHeightAreKeptAcrossARestart() {
-        {
-            TestWindow w;
-            QVERIFY(!preview(*w)->isVisible()); // hidden until asked for
-            item(*w, "previewAction")->trigger();
-            auto* splitter = part<QSplitter>(*w, "previewSplitter");
-            QTRY_VERIFY(splitter->sizes().value(1) > 0);
-            const int room = splitter->sizes()[0] + splitter->sizes()[1];
-            splitter->setSizes({room - 180, 180});
-            emit splitter->splitterMoved(room - 180, 1); // as a drag of the handle ends
-            QVERIFY(w->close());
-        }
-        QVERIFY(m_env->config.read("KestravaConfig.xml")
-                    .contains("<preview value=\"yes\" size=\"180\"/>"));
-        TestWindow again;
-        QVERIFY(item(*again, "previewAction")->isChecked());
-        QTRY_COMPARE(part<QSplitter>(*again, "previewSplitter")->sizes().value(1), 180);
+    void checkedChangesAreWrittenOnceAndUndoneTogether() {
+        writeFile(root() + "/a.txt", "one TODO\ntwo TODO\nthree TODO\n");
+        for (const QString name : {"b", "c", "d"})
+            writeFile(root() + "/" + name + ".txt", "TODO " + name.toUtf8() + "\n");
+        TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w->settings().replaceInSitu = true;
+        chooseMode(*w, Mode::FindAndReplace);
+        typeCriteria(*w, root(), "*.txt", "TODO");
+        typeInto(combo(*w, "replaceCombo"), "DONE");
+        previewChanges(w);
+        QCOMPARE(readFile(root() + "/b.txt"), QByteArray("TODO b\n"));
+        // a: header, three changes of two rows each, blank; then b, c and d with one change each.
+        const ChangePlan& plan = w->changePlan();
+        QCOMPARE(plan.rows().size(), size_t(20));
+        QCOMPARE(joined(planRowPieces(w->results(), plan, 3)) + " / " +
+                     joined(planRowPieces(w->results(), plan, 4)),
+                 QString("-two -[TODO] / two [DONE]"));
+        QCOMPARE(planRowLineNumber(w->results(), plan, 4), 2);
+
+        // Nothing checked: Replace says so and asks nothing.
+        for (int header : {0, 8, 12, 16})
+            spaceOn(*w, header);
+        QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 checked)"));
+        pressAction(*w);
+        QCOMPARE(w.fake->lastText(), QString("No change is checked: nothing was written."));
+        QVERIFY(w.fake->questions.empty());
+
+        // All of a but its second change, none of b, c and d; then c is edited.
+        spaceOn(*w, 0);
+        pressBox(*w, 3);
+        pressBox(*w, 12);
+        pressBox(*w, 16);
+        QCOMPARE(plan.mark(0), CheckMark::Partly);
+        QCOMPARE(plan.mark(8), CheckMark::Unchecked);
+        QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(4 checked)"));
+        writeFile(root() + "/c.txt", "TODO c, edited\n");
+        pressAction(*w);
+        QTRY_VERIFY(!w->isRunning());
+        QCOMPARE(w.fake->questions.back(),
+                 "Replace only the checked changes (4 of 6)" +
+                     QString::fromStdString(search::replaceNote(true, true)) + "?");
+        QCOMPARE(readFile(root() + "/a.txt"), QByteArray("one DONE\ntwo TODO\nthree DONE\n"));
+        QCOMPARE(readFile(root() + "/b.txt"), QByteArray("TODO b\n"));
+        QCOMPARE(readFile(root() + "/c.txt"), QByteArray("TODO c, edited\n"));
+        QCOMPARE(readFile(root() + "/d.txt"), QByteArray("DONE d\n"));
+        QCOMPARE(w.fake->lastText(), "Not replaced: " + root() +
+                                         "/c.txt: changed since it was searched; left as it is");
+        // The grid tells what was written, and Ctrl+Z there undoes it.
+        QCOMPARE(w->gridContent(), GridContent::Report);
+        QCOMPARE(reportRows(*w),
+                 QStringList({"Written: [" + root() + "/a.txt] (2 changes)",
+                              "Written: [" + root() + "/d.txt] (1 change)",
+                              "Not replaced: [" + root() +
+                                  "/c.txt]: changed since it was searched; left as it is"}));
+        QCOMPARE(w->statusBarText(), QString(" See below for the files written - Replaced 3 "
+                                             "changes in 2 files; 1 file refused"));
+
+        // A new preview, then the undo: it ends the preview, so Replace acts on nothing stale.
+        previewChanges(w);
+        grid(*w)->setFocus();
+        QTest::keyClick(grid(*w), Qt::Key_Z, Qt::ControlModifier);
+        // One run of the journal for the whole apply.
+        QCOMPARE(w.fake->questions.back(), QString("Undo the replacement in 2 files?"));
+        QCOMPARE(readFile(root() + "/a.txt"), QByteArray("one TODO\ntwo TODO\nthree TODO\n"));
+        QCOMPARE(readFile(root() + "/d.txt"), QByteArray("TODO d\n"));
+        QCOMPARE(w->gridContent(), GridContent::Report);
+        QVERIFY(w->changePlan().empty());
+        QCOMPARE(reportRows(*w), QStringList({"Put back: [" + root() + "/d.txt]",
+                                              "Put back: [" + root() + "/a.txt]"}));
+        w.fake->answers = {false};
+        pressAction(*w);
+        QCOMPARE(w.fake->questions.back().left(24), QString("Replace all matches of t"));
+        QCOMPARE(readFile(root() + "/d.txt"), QByteArray("TODO d\n"));
+
+        // Editing a criterion leaves the preview.
+        previewChanges(w);
+        QTest::keyClicks(combo(*w, "findCombo"), "x");
+        QCOMPARE(w->gridContent(), GridContent::Empty);
+        QVERIFY(w->changePlan().empty());
+    }
+
+    // A script's plan goes through Run Script and the script's question.
+    void scriptPreviewIsWrittenByRunScript() {
+        writeFile(root() + "/a.txt", "alpha\nbeta\n");
+        TestWindow w;
+        chooseMode(*w, Mode::Script);
+        appendItem(*w, root(), "*.txt", "alpha", "ALPHA");
+        previewChanges(w);
+        QCOMPARE(readFile(root() + "/a.txt"), QByteArray("alpha\nbeta\n"));
+        QCOMPARE(w->changePlan().checkedCount(), 1);
+        QVERIFY(button(*w, "runScriptButton")->isEnabled());
+        pressAction(*w);
+        QTRY_VERIFY(!w->isRunning());
+        QVERIFY2(w.fake->questions.back().startsWith("This script will find"),
+                 qPrintable(w.fake->questions.back()));
+        QCOMPARE(readFile(root() + "/kesReplace/a.txt"), QByteArray("ALPHA\nbeta\n"));
+        QCOMPARE(w->gridContent(), GridContent::Report);
+        QCOMPARE(reportRows(*w),
+                 QStringList({"Copy written: [" + root() + "/kesReplace/a.txt] (1 change)"}));
+        QCOMPARE(w->scriptState(), ScriptEditState::Results); // View Script goes back
     }
 };
 
