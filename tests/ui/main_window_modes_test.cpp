@@ -64,8 +64,8 @@ class TestMainWindowModes : public WindowTest {
         commit(combo(*w, "replaceCombo"), "xyz");
         item(*w, "findModeAction")->trigger();
         QCOMPARE(combo(*w, "foldersCombo")->currentText(),
-                 QString("/tmp")); // restored from the saved index
-        QCOMPARE(combo(*w, "findCombo")->currentText(), QString("abc"));
+                 "/tmp"); // restored from the saved index
+        QCOMPARE(combo(*w, "findCombo")->currentText(), "abc");
         QCOMPARE(combo(*w, "replaceCombo")->currentText(), QString());
         settle(*w);
         const int foldersTop = combo(*w, "foldersCombo")->y();
@@ -94,7 +94,7 @@ class TestMainWindowModes : public WindowTest {
         QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), -1);
         QCOMPARE(w->savedItemIndex(HistoryBox::ReplaceExpressions), 0);
         item(*w, "replaceModeAction")->trigger();
-        QCOMPARE(combo(*w, "replaceCombo")->currentText(), QString("xyz"));
+        QCOMPARE(combo(*w, "replaceCombo")->currentText(), "xyz");
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
         QCOMPARE(combo(*w, "findCombo")->count(), 1); // histories themselves are untouched
     }
@@ -105,16 +105,15 @@ class TestMainWindowModes : public WindowTest {
         commit(combo(*w, "foldersCombo"), "/tmp");
         commit(combo(*w, "filesCombo"), "*.txt");
         QVERIFY(!button(*w, "findButton")->isEnabled());
-        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Awaiting search criteria)"));
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), "(Awaiting search criteria)");
         // Text that arrived without an edit signal: only the key release refreshes the status.
         combo(*w, "findCombo")->setEditText("a");
         QVERIFY(!button(*w, "findButton")->isEnabled());
         QTest::keyRelease(combo(*w, "findCombo"), Qt::Key_A);
         QVERIFY(button(*w, "findButton")->isEnabled());
         QCOMPARE(label(*w, "modeStatusLabel")->text(),
-                 QString("(Enter search criteria, then press [Find] when ready)"));
-        QCOMPARE(w->statusBarText(),
-                 QString(" Enter search criteria, then press [Find] when ready"));
+                 "(Enter search criteria, then press [Find] when ready)");
+        QCOMPARE(w->statusBarText(), " Enter search criteria, then press [Find] when ready");
         typeInto(combo(*w, "filesCombo"), "");
         QVERIFY(!button(*w, "findButton")->isEnabled());
         item(*w, "replaceModeAction")->trigger(); // Replace needs all four boxes
@@ -137,7 +136,7 @@ class TestMainWindowModes : public WindowTest {
         QCOMPARE(modes.at(0).at(0).value<Mode>(), Mode::Find);
         QCOMPARE(modes.at(1).at(0).value<Mode>(), Mode::Script);
         QCOMPARE(w->mode(), Mode::Script);
-        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), "(Viewing)");
         w->hide(); // only the first activation acts
         w->show();
         QCOMPARE(modes.count(), 2);
