@@ -29,10 +29,10 @@ QString status(QWidget* dialog) {
     return part<QStatusBar>(*dialog, "statusLabel")->currentMessage();
 }
 
-kestrava::config::Settings sampleSettings() {
-    kestrava::config::Settings settings;
-    settings.initialMode = kestrava::config::InitialMode::Script;
-    settings.fontSize = kestrava::config::FontSize::Medium;
+config::Settings sampleSettings() {
+    config::Settings settings;
+    settings.initialMode = config::InitialMode::Script;
+    settings.fontSize = config::FontSize::Medium;
     settings.caseSensitiveMatching = true;
     settings.replaceInSitu = false;
     settings.editorFileSpec = "/usr/bin/gvim";
@@ -42,10 +42,10 @@ kestrava::config::Settings sampleSettings() {
 }
 
 // Everything the settings file holds, so that one comparison checks every setting.
-QString xml(const kestrava::config::Settings& settings) {
-    kestrava::config::Config config;
+QString xml(const config::Settings& settings) {
+    config::Config config;
     config.settings = settings;
-    return QString::fromStdString(kestrava::config::configToXml(config));
+    return QString::fromStdString(config::configToXml(config));
 }
 
 } // namespace
@@ -62,8 +62,6 @@ class TestDialogs : public QObject {
     // Whatever Accept is not told to change comes back as it was, except a start-up mode or font
     // size the lists have no item for.
     void preferencesFillAndAcceptUntouched() {
-        using kestrava::config::FontSize;
-        using kestrava::config::InitialMode;
         const struct {
             int mode, size, modeIndex, sizeIndex, modeAfter, sizeAfter;
         } cases[] = {
@@ -73,9 +71,9 @@ class TestDialogs : public QObject {
             {1, 7, 1, -1, 1, 0}, // an unknown font size becomes small
         };
         for (const auto& c : cases) {
-            kestrava::config::Settings settings = sampleSettings();
-            settings.initialMode = static_cast<InitialMode>(c.mode);
-            settings.fontSize = static_cast<FontSize>(c.size);
+            config::Settings settings = sampleSettings();
+            settings.initialMode = static_cast<config::InitialMode>(c.mode);
+            settings.fontSize = static_cast<config::FontSize>(c.size);
             PreferencesDialog preferences(settings);
             QCOMPARE(preferences.initialModeCombo->currentIndex(), c.modeIndex);
             QCOMPARE(preferences.fontSizeCombo->currentIndex(), c.sizeIndex);
@@ -92,9 +90,9 @@ class TestDialogs : public QObject {
             QCOMPARE(preferences.undoMegabytesSpin->value(), 1);
             whenModalShown([](QDialog* dialog) { click(dialog, "okButton"); });
             QCOMPARE(preferences.exec(), int(QDialog::Accepted));
-            kestrava::config::Settings expected = sampleSettings();
-            expected.initialMode = static_cast<InitialMode>(c.modeAfter);
-            expected.fontSize = static_cast<FontSize>(c.sizeAfter);
+            config::Settings expected = sampleSettings();
+            expected.initialMode = static_cast<config::InitialMode>(c.modeAfter);
+            expected.fontSize = static_cast<config::FontSize>(c.sizeAfter);
             QCOMPARE(xml(settings), xml(expected));
         }
     }
@@ -102,7 +100,7 @@ class TestDialogs : public QObject {
     // Cancel and Escape keep the settings, yet the next opening shows the cancelled edits; Accept
     // copies every control.
     void preferencesCancelKeepsSettingsAndAcceptCopiesEveryControl() {
-        kestrava::config::Settings settings = sampleSettings();
+        config::Settings settings = sampleSettings();
         PreferencesDialog preferences(settings);
         QStringList labels;
         for (const QLabel* shown : preferences.findChildren<QLabel*>())
@@ -141,9 +139,9 @@ class TestDialogs : public QObject {
             click(dialog, "okButton");
         });
         QCOMPARE(preferences.exec(), int(QDialog::Accepted));
-        kestrava::config::Settings expected = sampleSettings();
-        expected.initialMode = kestrava::config::InitialMode::LastUsed;
-        expected.fontSize = kestrava::config::FontSize::Large; // the cancelled edit
+        config::Settings expected = sampleSettings();
+        expected.initialMode = config::InitialMode::LastUsed;
+        expected.fontSize = config::FontSize::Large; // the cancelled edit
         expected.caseSensitiveMatching = expected.keepUndoJournal = false;
         expected.replaceInSitu = expected.skipBinaryFiles = true;
         expected.respectGitignore = expected.includeHidden = true;

@@ -75,6 +75,7 @@ class TestMainWindowExport : public WindowTest {
         const QString missing = root() + "/no/such/folder/r.txt";
         w.fake->filesToSave = {missing};
         item(*w, "saveResultsAction")->trigger();
+        QCOMPARE(w.fake->saveDialogs.back().folder, folder); // where the names went
         QCOMPARE(w.fake->allShown(),
                  "error: Directory \"" + root() + "/no/such/folder/\" does not exist.");
         QVERIFY(!QFile::exists(missing));

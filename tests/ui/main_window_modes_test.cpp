@@ -125,10 +125,10 @@ class TestMainWindowModes : public WindowTest {
     }
 
     void startupModeScriptPassesThroughFind() {
-        kestrava::config::Config config;
-        config.settings.initialMode = kestrava::config::InitialMode::Script;
-        kestrava::config::saveConfig(
-            kestrava::config::configFilePath(m_env->config.path().toStdString() + "/"), config);
+        config::Config startup;
+        startup.settings.initialMode = config::InitialMode::Script;
+        config::saveConfig(config::configFilePath(m_env->config.path().toStdString() + "/"),
+                           startup);
         TestWindow w(false);
         QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
         w->show();
