@@ -7,10 +7,7 @@
 #include <array>
 #include <gtest/gtest.h>
 
-using namespace kestrava;
-using namespace kestrava::script;
-using kestrava::script::test::TempTree;
-
+namespace kestrava::script::test {
 namespace {
 
 const std::string kExamples = KES_EXAMPLES_DIR;
@@ -54,6 +51,7 @@ TEST(ScriptExamples, DoWhatTheyPromiseInPlace) {
          3},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
         TempTree tree;
         for (const auto& [path, before, after] : c.files)
             tree.write(path, before);
@@ -62,12 +60,12 @@ TEST(ScriptExamples, DoWhatTheyPromiseInPlace) {
         search::CompiledRequest specs;
         search::SearchResults results;
         EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).outcome,
-                  ScriptRunOutcome::Completed)
-            << c.script;
-        EXPECT_EQ(results.totalMatches, c.matches) << c.script;
+                  ScriptRunOutcome::Completed);
+        EXPECT_EQ(results.totalMatches, c.matches);
         for (const auto& [path, before, after] : c.files)
-            EXPECT_EQ(tree.read(path), after) << c.script << " " << path;
+            EXPECT_EQ(tree.read(path), after) << path;
     }
 }
 
 } // namespace
+} // namespace kestrava::script::test

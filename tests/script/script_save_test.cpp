@@ -3,10 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kestrava;
-using namespace kestrava::script;
-using namespace kestrava::script::test;
-
+namespace kestrava::script::test {
 namespace {
 
 class FakeDialogs : public ScriptDialogs {
@@ -60,7 +57,25 @@ TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
     }
 }
 
-TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
+TEST(ScriptSaveAs, AddsTheExtensionOnlyToANameWithout) {
+    TempTree scratch;
+    FakeDialogs dialogs;
+    dialogs.savePath = scratch.path("named");
+    Script script = changedScript(scratch.path("old.ksc"));
+    EXPECT_TRUE(saveScriptAs(script, dialogs));
+    EXPECT_EQ(script.fileName, scratch.path("named.ksc"));
+    EXPECT_EQ(scratch.read("named.ksc"), scriptText(script));
+    const std::pair<const char*, const char*> names[] = {
+        {"/s/a.txt", "/s/a.txt"}, {"/s/a.ksc", "/s/a.ksc"},         {"/s.d/a", "/s.d/a.ksc"},
+        {"/s/", "/s/"},           {"/s/.hidden", "/s/.hidden.ksc"}, {"a", "a.ksc"}};
+    for (const auto& [typed, saved] : names)
+        EXPECT_EQ(withScriptExtension(typed), saved);
+}
+
+// Unchanged, nothing is asked; Cancel stops New and Open; No drops the changes, and Open then
+// reads the chosen file and remembers its folder only when it was read.
+TEST(ScriptOpen, AsksFirstThenReadsTheChosenFileAndRemembersItsFolder) {
+    TempTree scratch;
     FakeDialogs dialogs;
     Script script = makeScript({folderItem("/a", "*")});
     EXPECT_TRUE(saveChangedScript(script, dialogs));
@@ -72,33 +87,8 @@ TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
     EXPECT_EQ(script.entries.size(), 1u);
     EXPECT_EQ(dialogs.shown.size(), 2u); // two questions, no open dialog
     dialogs.answer = SaveAnswer::No;
-    EXPECT_TRUE(newScript(script, dialogs));
-    EXPECT_TRUE(script.entries.empty());
-}
-
-TEST(ScriptSaveAs, AddsTheExtensionOnlyToANameWithout) {
-    TempTree scratch;
-    FakeDialogs dialogs;
-    dialogs.savePath = scratch.path("named");
-    Script script = changedScript(scratch.path("old.ksc"));
-    EXPECT_TRUE(saveScriptAs(script, dialogs));
-    EXPECT_EQ(script.fileName, scratch.path("named.ksc"));
-    EXPECT_EQ(scratch.read("named.ksc"), scriptText(script));
-    for (const std::string kept : {"/s/a.txt", "/s/a.ksc"})
-        EXPECT_EQ(withScriptExtension(kept), kept);
-    EXPECT_EQ(withScriptExtension("/s.d/a"), "/s.d/a.ksc");
-    EXPECT_EQ(withScriptExtension("/s/.hidden"), "/s/.hidden.ksc");
-}
-
-TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
-    TempTree scratch;
-    FakeDialogs dialogs;
-    dialogs.answer = SaveAnswer::No;
-    Script script = changedScript("/x.ksc");
-    std::string folder = "/scripts/";
-    // No, then a cancelled dialog: the changes are gone and nothing is read.
-    EXPECT_TRUE(openScript(script, dialogs, folder));
-    EXPECT_TRUE(script.entries.empty() && script.fileName.empty());
+    EXPECT_TRUE(openScript(script, dialogs, folder)); // its dialog cancelled
+    EXPECT_TRUE(script.entries.empty() && script.fileName.empty() && !script.changed);
     dialogs.openPath = scratch.path("absent.ksc");
     EXPECT_NE(errorOf([&] { openScript(script, dialogs, folder); }), "(no error)");
     EXPECT_EQ(folder, "/scripts/");
@@ -109,6 +99,10 @@ TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
     EXPECT_EQ(script.entries, changedScript().entries);
     EXPECT_EQ(script.fileName, dialogs.openPath);
     EXPECT_EQ(folder, scratch.path("lib/"));
+    script.changed = true;
+    EXPECT_TRUE(newScript(script, dialogs));
+    EXPECT_TRUE(script.entries.empty() && script.fileName.empty());
 }
 
 } // namespace
+} // namespace kestrava::script::test
