@@ -87,25 +87,17 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
     expectRefused(scratch.path("fifo.ksc"), "Not a regular file");
 }
 
-// Lines that end in CR LF, CR or LF, with a last line without an end and a NUL ending the text.
-std::string lines(const std::vector<std::string>& lines, const std::string& end) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + end;
+// The lines of `text` ended as given ('|' marks an end), then a last line without an end, and
+// a NUL that ends the text.
+std::string lines(std::string text, const std::string& end) {
+    for (size_t at; (at = text.find('|')) != std::string::npos;)
+        text.replace(at, 1, end);
     return text + "Find:       c" + std::string(1, '\0') + "Find:       junk";
 }
 
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
-    const std::vector<std::string> twoGroups{"Folder(s):  /d",
-                                             "File(s):    *.c",
-                                             "",
-                                             "Find:       a",
-                                             "Replace:    b",
-                                             "",
-                                             "",
-                                             "Folder(s):  e",
-                                             "",
-                                             ""};
+    const std::string twoGroups =
+        "Folder(s):  /d|File(s):    *.c||Find:       a|Replace:    b|||Folder(s):  e|||";
     const ScriptEntries twoGroupsItems{folderItem("/d", "*.c"), findItem("a", "b"),
                                        folderItem("e", ""), findItem("c")};
     const std::string huge(10u << 20, 'q');
@@ -137,7 +129,8 @@ TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
     }
 }
 
-TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptions) {
+// Options are never written; a failed save names the path and changes nothing.
+TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptionsOrNothing) {
     TempTree scratch;
     Script script = makeScript({folderItem("/a <+>", "*.c|*.h"), findItem(" x ", "y", "o"),
                                 findItem(""), folderItem("/b", ""), findItem("z", "^$")});
@@ -157,64 +150,47 @@ TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptions) {
     buildScriptLines(script);
     EXPECT_EQ(back.entries, script.entries);
     EXPECT_EQ(back.lines, script.lines);
-}
-
-TEST(ScriptWriting, FailureNamesThePathAndChangesNothing) {
-    TempTree scratch;
-    const std::pair<ScriptEntries, std::string> cases[] = {
-        {{folderItem("/a", "*")}, "missing/s.ksc"},
-        // A value that would read back as other lines is refused.
-        {{folderItem("/a", "*"), findItem("x\r\nFind:       y")}, "s.ksc"},
-    };
-    for (const auto& [entries, name] : cases) {
-        Script script = makeScript(entries);
+    // No folder to write in, and a value that would read back as other lines.
+    for (const auto& [name, find] : {std::pair{"missing/s.ksc", "x"}, {"s.ksc", "x\r\nFind: y"}}) {
+        script = makeScript({folderItem("/a", "*"), findItem(find)});
         script.fileName = "/before.ksc";
         script.changed = true;
-        const std::string path = scratch.path(name);
-        const std::string failure = errorOf([&] { writeScript(script, path); });
-        EXPECT_TRUE(failure.starts_with("Unable to save Script to " + path + ": ")) << failure;
-        EXPECT_FALSE(std::filesystem::exists(path)) << name;
+        const std::string target = scratch.path(name);
+        const std::string failure = errorOf([&] { writeScript(script, target); });
+        EXPECT_TRUE(failure.starts_with("Unable to save Script to " + target + ": ")) << failure;
+        EXPECT_FALSE(std::filesystem::exists(target)) << name;
         EXPECT_TRUE(script.fileName == "/before.ksc" && script.changed) << name;
     }
 }
 
-// Forks a writer that saves the script `rounds` times, with the fault hook set when given.
-pid_t startWriter(const Script& script, const std::string& path, int rounds,
-                  const char* fault = nullptr) {
+// Forks a writer that saves the script `rounds` times, with the fault hook set as given.
+pid_t startWriter(Script script, const std::string& path, int rounds, const char* fault = "") {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (fault != nullptr)
-            ::setenv("KESTRAVA_FAULT", fault, 1);
-        Script copy = script;
-        for (int round = 0; round < rounds; ++round)
-            writeScript(copy, path);
+        ::setenv("KESTRAVA_FAULT", fault, 1);
+        while (rounds-- > 0)
+            writeScript(script, path);
         ::_exit(0);
     }
     return pid;
 }
 
-int waitStatus(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return status;
-}
-
 TEST(AtomicScriptSaves, AKillOrASecondWriterLeavesOneWholeScript) {
     TempTree tree, other; // a killed save may leave its temporary file behind
-    std::string path = tree.path("s.ksc");
     Script old = makeScript({folderItem("/old", "*.txt"), findItem("old")});
-    writeScript(old, path);
-    const Script changed = makeScript({folderItem("/new", "*.c"), findItem("new", "x")});
-    const int killed = waitStatus(startWriter(changed, path, 1, "after-temp-write:abort"));
-    ASSERT_TRUE(WIFSIGNALED(killed)) << "the fault hook did not fire";
+    writeScript(old, tree.path("s.ksc"));
+    int status = 0;
+    ::waitpid(startWriter(makeScript({folderItem("/new", "*.c"), findItem("new", "x")}),
+                          tree.path("s.ksc"), 1, "after-temp-write:abort"),
+              &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the fault hook did not fire";
     EXPECT_EQ(tree.read("s.ksc"), scriptText(old));
     const Script writers[] = {
         makeScript({folderItem("/a", "*.txt"), findItem(std::string(300000, 'a'))}),
         makeScript({folderItem("/b", "*.txt"), findItem(std::string(200000, 'b'))})};
-    path = other.path("s.ksc");
-    const pid_t pids[] = {startWriter(writers[0], path, 40), startWriter(writers[1], path, 40)};
-    for (const pid_t pid : pids) {
-        const int status = waitStatus(pid);
+    for (const pid_t pid : {startWriter(writers[0], other.path("s.ksc"), 40),
+                            startWriter(writers[1], other.path("s.ksc"), 40)}) {
+        ::waitpid(pid, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     const std::string saved = other.read("s.ksc");

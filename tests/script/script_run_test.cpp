@@ -49,8 +49,8 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
     const auto find = [](const char* text, const char* replace = "") {
         return findItem(text, replace);
     };
-    const std::string noFolders = "No Folder(s) specified";
-    const std::string neither = noFolders + " and No Files(s) specified";
+    const std::string none = "No Folder(s) specified";
+    const std::string neither = none + " and No Files(s) specified";
     struct {
         const char* what;
         ScriptEntries entries;
@@ -59,48 +59,30 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
         std::string two = kTwo;   // b/two.txt afterwards
         bool caseSensitive = false;
     } const cases[] = {
-        {"two groups accumulate, ignoring case by default",
-         {a, find("alpha"), find("beta"), b, find("alpha")},
+        {"groups accumulate", Items{a, find("alpha"), find("beta"), b, find("alpha")},
          "one.txt:3 two.txt:1"},
-        {"{Stop} runs what precedes it in its group and nothing after",
-         {a, find("gamma"), find("{Stop}"), find("alpha"), folderItem("", ""), find("(unclosed")},
+        {"{Stop} ends the run",
+         Items{a, find("gamma"), find("{Stop}"), find("alpha"), folderItem("", ""), find("(")},
          "one.txt:1"},
         // "{RootFolder}/b" stays literal: no such folder.
-        {"only the first Root Folder token is replaced",
-         {folderItem("{RootFolder}/a|{RootFolder}/b", "*.txt"), find("alpha")},
-         "one.txt:2"},
-        {"two Folder(s) items in a row search only the second", {a, b, find("beta")}, "two.txt:1"},
-        {"only Folder(s) items search nothing", {a, b}, ""},
-        {"^$ deletes and an empty Replace only finds",
-         {b, find("[ \\t]+(?=\\n)", "^$"), a, find("alpha", "")},
-         "two.txt:1 one.txt:2",
-         "",
+        {"one token replaced",
+         Items{folderItem("{RootFolder}/a|{RootFolder}/b", "*.txt"), find("alpha")}, "one.txt:2"},
+        {"groups without finds search nothing", Items{a, b, find("beta"), a}, "two.txt:1"},
+        {"^$ deletes, no Replace finds",
+         Items{b, find("[ \\t]+(?=\\n)", "^$"), a, find("alpha", "")}, "two.txt:1 one.txt:2", "",
          "beta delta\nALPHA\n"},
-        {"a Find ending with a bar is run unchanged", {a, find("gamma|")}, "one.txt:1"},
-        {"case sensitive, a dot still matches line ends",
-         {b, find("alpha"), find("delta.*ALPHA")},
-         "two.txt:1",
-         "",
-         kTwo,
-         true},
-        {"invalid Find in the third item",
-         {a, find("gamma"), b, find("beta"), find("delta"), find("(unclosed")},
+        {"a bar ending a Find stays", Items{a, find("gamma|")}, "one.txt:1"},
+        {"case sensitive, dot matches LF", Items{b, find("alpha"), find("delta.*ALPHA")},
+         "two.txt:1", "", kTwo, true},
+        {"invalid Find", Items{a, find("gamma"), b, find("beta"), find("delta"), find("(unclosed")},
          "one.txt:1",
          "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (9) "
          "on line 2.3"},
-        {"empty Folder(s) before another group",
-         {folderItem("", "*.txt"), a, find("alpha")},
-         "",
-         noFolders + " on line 1"},
-        {"neither value", {folderItem("", ""), find("alpha")}, "", neither + " on line 1"},
-        {"empty Find",
-         {a, find("alpha"), b, find("")},
-         "one.txt:2",
+        {"no Folder(s)", Items{folderItem("", "*.txt"), a, find("alpha")}, "", none + " on line 1"},
+        {"neither value", Items{folderItem("", ""), find("alpha")}, "", neither + " on line 1"},
+        {"empty Find", Items{a, find("alpha"), b, find("")}, "one.txt:2",
          "Nothing to \"Find\" specified on line 2.1"},
-        {"a Find before any Folder(s)",
-         {find("alpha")},
-         "",
-         neither + " before trying to process line 0.1"},
+        {"a Find first", Items{find("alpha")}, "", neither + " before trying to process line 0.1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,23 +110,20 @@ TEST_F(ScriptRun, ARootFolderBlankOrANoStopsBeforeAnythingChanges) {
         "Enter a value for \"Root Folder\" then run the sctipt again.";
     const std::string find = "This script will find all matches to the \"Find\" expression(s) ";
     const std::string runNow = "\r\n\r\nRun script now ? ";
-    struct {
-        const char* root;
-        const char* replace;
-        ScriptRunOutcome outcome;
-        std::string message, question;
-    } const cases[] = {
-        {"", "", ScriptRunOutcome::RootFolderEmpty, blank, ""},
-        {" \t ", "omega", ScriptRunOutcome::RootFolderEmpty, blank, ""},
-        {"/r", "", ScriptRunOutcome::Declined, "", find + "in the specified files" + runNow},
-        {"/r", "omega", ScriptRunOutcome::Declined, "",
-         find +
-             "and where included, will replace matches with the corresponding \"ReplaceWith\" "
-             "expressions in the specified files" +
-             search::replaceNote(true) + runNow},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "root '" << c.root << "', replace '" << c.replace);
+    // Root Folder, Replace With, outcome, message, question asked.
+    const std::tuple<const char*, const char*, ScriptRunOutcome, std::string, std::string> cases[] =
+        {
+            {"", "", ScriptRunOutcome::RootFolderEmpty, blank, ""},
+            {" \t ", "omega", ScriptRunOutcome::RootFolderEmpty, blank, ""},
+            {"/r", "", ScriptRunOutcome::Declined, "", find + "in the specified files" + runNow},
+            {"/r", "omega", ScriptRunOutcome::Declined, "",
+             find +
+                 "and where included, will replace matches with the corresponding \"ReplaceWith\" "
+                 "expressions in the specified files" +
+                 search::replaceNote(true) + runNow},
+        };
+    for (const auto& [root, replace, expected, message, asked] : cases) {
+        SCOPED_TRACE(::testing::Message() << "root '" << root << "', replace '" << replace);
         std::string question;
         ScriptRunEvents events;
         events.confirm = [&](const std::string& text) {
@@ -152,14 +131,13 @@ TEST_F(ScriptRun, ARootFolderBlankOrANoStopsBeforeAnythingChanges) {
             return false;
         };
         events.starting = [] { ADD_FAILURE() << "started"; };
-        const auto outcome = run({m_a, findItem("alpha", c.replace),
+        const auto outcome = run({m_a, findItem("alpha", replace),
                                   folderItem("{RootFolder}/b", "*.txt"), findItem("beta")},
-                                 {c.root}, events);
-        EXPECT_EQ(outcome.outcome, c.outcome);
-        EXPECT_EQ(outcome.message, c.message);
-        EXPECT_EQ(outcome.messageKind,
-                  c.message.empty() ? MessageKind::None : MessageKind::Message);
-        EXPECT_EQ(question, c.question);
+                                 {root}, events);
+        EXPECT_EQ(outcome.outcome, expected);
+        EXPECT_EQ(outcome.message, message);
+        EXPECT_EQ(outcome.messageKind, message.empty() ? MessageKind::None : MessageKind::Message);
+        EXPECT_EQ(question, asked);
         EXPECT_EQ(found(), "stale.txt:1");
         EXPECT_EQ(m_tree.read("a/one.txt"), kOne);
     }
