@@ -82,7 +82,7 @@ TEST(ResultRows, EachViewHasItsShapeAndNoMatchesGiveNoRows) {
     // Collation follows the environment; pin it so the test means the same everywhere.
     const char* old = std::getenv("LC_ALL");
     const std::optional<std::string> saved = old != nullptr ? std::optional(old) : std::nullopt;
-    setenv("LC_ALL", "en_US.UTF-8", 1);
+    ::setenv("LC_ALL", "en_US.UTF-8", 1);
     const search::SearchResults results =
         makeResults({{"/src/", "a.txt", {"x [Beta] y [alpha]", "[beta]"}},
                      {"/src/sub/", "b.txt", {"[ALPHA][gamma]->", "[\xC3\xA9t\xC3\xA9] [ete]"}}},
@@ -102,10 +102,7 @@ TEST(ResultRows, EachViewHasItsShapeAndNoMatchesGiveNoRows) {
         EXPECT_EQ(buildResultRows(makeResults({}, 3), view, rows), 0);
         EXPECT_TRUE(rows.empty());
     }
-    if (saved)
-        setenv("LC_ALL", saved->c_str(), 1);
-    else
-        unsetenv("LC_ALL");
+    saved ? ::setenv("LC_ALL", saved->c_str(), 1) : ::unsetenv("LC_ALL");
 }
 
 // Root collation for C and POSIX; in every locale letter case folds and accents do not, and
@@ -117,10 +114,7 @@ TEST(MatchCollation, FoldsLetterCaseButNotAccentsInEveryLocale) {
     for (const char* locale : {"C", "POSIX", "", "de_DE.UTF-8", "xx_YY", "en_US"}) {
         SCOPED_TRACE(locale);
         MatchCollator collator(locale);
-        EXPECT_EQ(collator.sortKey("Stra\xC3\x9F"
-                                   "e"),
-                  collator.sortKey("STRA\xC3\x9F"
-                                   "E"));
+        EXPECT_EQ(collator.sortKey("Stra\u00DFe"), collator.sortKey("STRA\u00DFE"));
         EXPECT_NE(collator.sortKey("abc"), collator.sortKey("abd"));
         EXPECT_LT(collator.sortKey("apple"), collator.sortKey("Banana"));
         EXPECT_EQ(collator.sortKey("caf\xE9"), collator.sortKey("CAF\xC9"));
@@ -131,9 +125,9 @@ TEST(MatchCollation, FoldsLetterCaseButNotAccentsInEveryLocale) {
 
 TEST(TextSet, KeepsTheFirstOfEqualTextsInOrderThroughGrowth) {
     for (const bool copy : {false, true}) {
-        std::vector<std::string> texts;
-        for (int i = 0; i < 5000; ++i)
-            texts.push_back("t" + std::to_string(i % 2500)); // every text twice
+        std::vector<std::string> texts(5000);
+        for (size_t i = 0; i < texts.size(); ++i)
+            texts[i] = "t" + std::to_string(i % 2500); // every text twice
         TextSet set(4, copy);
         size_t added = 0;
         for (const std::string& text : texts)
@@ -225,9 +219,7 @@ TEST(RichText, EscapesAndEndsEachLineWithPar) {
         {"C:\\x {y}", R"(C:\\x \{y\})"},
         {"Caf\xC3\xA9", R"(Caf\u233?)"},
         {"\xEF\xBF\xBD\xE2\x82\xAC", R"(\u-3?\u8364?)"},
-        {"a\xF0\x9F\x98\x80"
-         "b",
-         R"(a\u-10179?\u-8704?b)"},
+        {"a\U0001F600b", R"(a\u-10179?\u-8704?b)"},
         {"Caf\xE9 \xC3\xA9", R"(Caf\'e9 \u233?)"},
         {"\xE2\x82x\xC3", R"(\'e2\'82x\'c3)"},
         {"\xC0\xAF\xED\xA0\x80", R"(\'c0\'af\'ed\'a0\'80)"},

@@ -17,9 +17,9 @@ Script fourItems(int32_t current) {
 // A refused item changes nothing; an accepted one becomes current and marks the script changed.
 TEST(ScriptEdit, AcceptStartsAGroupWhereTheValuesDifferFromTheGroupBefore) {
     using enum ItemEdit;
-    constexpr AcceptOutcome ok = AcceptOutcome::Accepted;
-    constexpr AcceptOutcome noFolders = AcceptOutcome::NeedFoldersFiles;
-    constexpr AcceptOutcome noFind = AcceptOutcome::NeedFind;
+    const AcceptOutcome ok = AcceptOutcome::Accepted;
+    const AcceptOutcome noFolders = AcceptOutcome::NeedFoldersFiles;
+    const AcceptOutcome noFind = AcceptOutcome::NeedFind;
     const std::string before = "1 /a, 1.1 x, 2 /b, 2.1 y";
     const std::tuple<ItemEdit, int32_t, const char*, const char*, AcceptOutcome, std::string,
                      int32_t>

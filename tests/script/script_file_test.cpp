@@ -42,8 +42,11 @@ TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
 
 const std::string kHead = "Folder(s):  /data\r\nFile(s):    *.txt\r\n\r\n";
 
-// A failed load names the file and the cause, and leaves an empty, unchanged script.
-void expectRefused(const std::string& path, const std::string& message) {
+// A failed load names the file and the cause (which may end with the line refused, quoted or
+// not), and leaves an empty, unchanged script.
+void expectRefused(const std::string& path, std::string message, const std::string& line = "",
+                   bool quoted = false) {
+    message += quoted ? "\"" + line + "\"" : line;
     Script script = makeScript({folderItem("old", "*")}, ItemEdit::Append);
     script.fileName = "/old.ksc";
     script.changed = true;
@@ -79,8 +82,7 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
     };
     TempTree scratch;
     for (const auto& [message, before, refused] : cases)
-        expectRefused(scratch.write("s.ksc", before + refused),
-                      message + (message == order ? "\"" + refused + "\"" : refused));
+        expectRefused(scratch.write("s.ksc", before + refused), message, refused, message == order);
     expectRefused(scratch.path("none.ksc"), "Open Error: No such file or directory");
     // A FIFO named by mistake must not hang the load waiting for a writer.
     ASSERT_EQ(::mkfifo(scratch.path("fifo.ksc").c_str(), 0600), 0);

@@ -6,8 +6,7 @@
 namespace kestrava::script::test {
 namespace {
 
-class FakeDialogs : public ScriptDialogs {
-  public:
+struct FakeDialogs : ScriptDialogs {
     SaveAnswer answer = SaveAnswer::Cancel;
     std::string openPath, savePath; // empty: that dialog is cancelled
     std::vector<std::string> shown;
@@ -16,10 +15,7 @@ class FakeDialogs : public ScriptDialogs {
         shown.push_back("open in " + initialFolder);
         return !(path = openPath).empty();
     }
-    bool chooseScriptToSave(std::string& path) override {
-        shown.push_back("save");
-        return !(path = savePath).empty();
-    }
+    bool chooseScriptToSave(std::string& path) override { return !(path = savePath).empty(); }
     SaveAnswer askYesNoCancel(const std::string& question) override {
         shown.push_back(question);
         return answer;
