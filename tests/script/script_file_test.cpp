@@ -1,74 +1,108 @@
-// Reading and writing .ksc files: order rules, unknown lines, line ends, columns, trimming,
-// the exact bytes written and the round trip.
+// The script model's line view, and reading and writing .ksc files: order rules, unknown lines,
+// line ends, columns, trimming, hostile files (a 10 MB line, NUL bytes, a byte order mark), the
+// exact bytes written, the round trip, and saves that a kill or a second writer cannot tear.
 #include "script_test_support.h"
 
 #include <gtest/gtest.h>
 
-using namespace kestrava;
-using namespace kestrava::script;
-using namespace kestrava::script::test;
+#include <sys/stat.h>
+#include <sys/wait.h>
 
+namespace kestrava::script::test {
 namespace {
+
+using namespace std::string_literals;
+
+// The line view as "kind item" words: "folders0 files0 _0 find1 _1 new1".
+std::string lineView(const Script& script) {
+    static const char* const kKinds[] = {"?",       "folders", "files", "find",
+                                         "replace", "options", "_",     "new"};
+    std::string view;
+    for (const ScriptLine& line : script.lines)
+        view += kKinds[static_cast<int>(line.lineKind)] + std::to_string(line.entryIndex) + " ";
+    return view;
+}
+
+TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
+    const std::string plain = "folders0 files0 _0 find1 replace1 options1 _1 find2 _2 ";
+    const std::tuple<ItemEdit, int32_t, std::string> cases[] = {
+        {ItemEdit::None, 1, plain},
+        {ItemEdit::Change, 2, plain},
+        {ItemEdit::Append, 0, plain + "_2 new2 _2 "},
+        {ItemEdit::Insert, 1, "folders0 files0 _0 new0 _0 find1 replace1 options1 _1 find2 _2 "},
+        {ItemEdit::Insert, 0, "new-1 _-1 " + plain},
+    };
+    for (const auto& [edit, current, expected] : cases)
+        EXPECT_EQ(lineView(makeScript({folderItem("a", ""), findItem("f", "r", "o"), findItem("g")},
+                                      edit, current)),
+                  expected);
+    // Appending to an empty script: the placeholder belongs to no item.
+    EXPECT_EQ(lineView(makeScript({}, ItemEdit::Append)), "_-1 new-1 _-1 ");
+}
 
 const std::string kHead = "Folder(s):  /data\r\nFile(s):    *.txt\r\n\r\n";
 
-TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
-    const std::pair<std::string, std::string> cases[] = {
-        // text, message
-        {"Find:       x\r\n",
-         "Folder(s) and File(s) must be defined before this line Find:       x"},
-        {"Folder(s):  a\r\nFind:       x\r\n", "Invalid line type prior to: \"Find:       x\""},
-        {"Folder(s):  a\r\nReplace:    x\r\n", "Invalid line type prior to: \"Replace:    x\""},
-        {kHead + "Find:       x\r\nFolder(s):  b\r\n",
-         "Invalid line type prior to: \"Folder(s):  b\""},
-        {"Folder(s):  a\r\nFile(s):    b\r\nFile(s):    c\r\n",
-         "Invalid line type prior to: \"File(s):    c\""},
-        {"File(s):    b\r\n", "Invalid line type prior to: \"File(s):    b\""},
-        {kHead + "Find:       x\r\nOptions:    o\r\nReplace:    y\r\n",
-         "Invalid line type prior to: \"Replace:    y\""},
-        {kHead + "Options:    o\r\n", "Invalid line type prior to: \"Options:    o\""},
-        {kHead + "Find:\r\n", "Unknown line in script: Find:"},
-        {kHead + "find:       x\r\n", "Unknown line in script: find:       x"},
-        {"File(s): *.txt", "Unknown line in script: File(s): *.txt"},
-        {kHead + "   \r\n", "Unknown line in script:    "},
-        {"", "Open Error: No such file or directory"}, // no file at all
-    };
-    for (const auto& [text, message] : cases) {
-        TempTree scratch;
-        const std::string path =
-            text.empty() ? scratch.path("none.ksc") : scratch.write("s.ksc", text);
-        Script script = makeScript({folderItem("old", "*")}, ItemEdit::Append);
-        script.fileName = "/old.ksc";
-        script.changed = true;
-        EXPECT_EQ(errorOf([&] { loadScript(script, path); }),
-                  "Unable to load script file: " + path + "\r\n" + message);
-        EXPECT_TRUE(script.entries.empty() && script.lines.empty() && script.fileName.empty())
-            << message;
-        EXPECT_TRUE(script.currentEntry == -1 && !script.changed) << message;
-    }
+// A failed load names the file and the cause (which may end with the line refused, quoted or
+// not), and leaves an empty, unchanged script.
+void expectRefused(const std::string& path, std::string message, const std::string& line = "",
+                   bool quoted = false) {
+    message += quoted ? "\"" + line + "\"" : line;
+    Script script = makeScript({folderItem("old", "*")}, ItemEdit::Append);
+    script.fileName = "/old.ksc";
+    script.changed = true;
+    EXPECT_EQ(errorOf([&] { loadScript(script, path); }),
+              "Unable to load script file: " + path + "\r\n" + message);
+    EXPECT_TRUE(script.entries.empty() && script.lines.empty() && script.fileName.empty());
+    EXPECT_TRUE(script.currentEntry == -1 && !script.changed);
 }
 
-// Lines that end in CR LF, CR or LF, with a last line without an end and a NUL ending the text.
-std::string lines(const std::vector<std::string>& lines, const std::string& end) {
-    std::string text;
-    for (const std::string& line : lines)
-        text += line + end;
+TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
+    const std::string noFolders = "Folder(s) and File(s) must be defined before this line ";
+    const std::string order = "Invalid line type prior to: "; // the line quoted
+    const std::string unknown = "Unknown line in script: ";
+    // The message, the lines before the one refused, and that line (the text's last, unended).
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {noFolders, "", "Find:       x"},
+        {order, "Folder(s):  a\r\n", "Find:       x"},
+        {order, "Folder(s):  a\r\n", "Replace:    x"},
+        {order, kHead + "Find:       x\r\n", "Folder(s):  b"},
+        {order, "Folder(s):  a\r\nFile(s):    b\r\n", "File(s):    c"},
+        {order, "", "File(s):    b"},
+        {order, kHead + "Find:       x\r\nOptions:    o\r\n", "Replace:    y"},
+        {order, kHead, "Options:    o"},
+        {order, kHead + "Find:       old\r\n", "Find:       again"},
+        {order, "Folder(s):  /a\r\n", "Folder(s):  /src"},
+        {unknown, kHead, "Find:"},
+        {unknown, kHead, "find:       x"},
+        {unknown, "", "File(s): *.txt"},
+        {unknown, kHead, "   "},
+        {unknown, "",
+         "\xef\xbb\xbf"
+         "Folder(s):  /src"}, // a byte order mark
+    };
+    TempTree scratch;
+    for (const auto& [message, before, refused] : cases)
+        expectRefused(scratch.write("s.ksc", before + refused), message, refused, message == order);
+    expectRefused(scratch.path("none.ksc"), "Open Error: No such file or directory");
+    // A FIFO named by mistake must not hang the load waiting for a writer.
+    ASSERT_EQ(::mkfifo(scratch.path("fifo.ksc").c_str(), 0600), 0);
+    expectRefused(scratch.path("fifo.ksc"), "Not a regular file");
+}
+
+// The lines of `text` ended as given ('|' marks an end), then a last line without an end, and
+// a NUL that ends the text.
+std::string lines(std::string text, const std::string& end) {
+    for (size_t at; (at = text.find('|')) != std::string::npos;)
+        text.replace(at, 1, end);
     return text + "Find:       c" + std::string(1, '\0') + "Find:       junk";
 }
 
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
-    const std::vector<std::string> twoGroups{"Folder(s):  /d",
-                                             "File(s):    *.c",
-                                             "",
-                                             "Find:       a",
-                                             "Replace:    b",
-                                             "",
-                                             "",
-                                             "Folder(s):  e",
-                                             "",
-                                             ""};
+    const std::string twoGroups =
+        "Folder(s):  /d|File(s):    *.c||Find:       a|Replace:    b|||Folder(s):  e|||";
     const ScriptEntries twoGroupsItems{folderItem("/d", "*.c"), findItem("a", "b"),
                                        folderItem("e", ""), findItem("c")};
+    const std::string huge(10u << 20, 'q');
     const std::pair<std::string, ScriptEntries> cases[] = {
         {lines(twoGroups, "\r\n"), twoGroupsItems},
         {lines(twoGroups, "\r"), twoGroupsItems},
@@ -78,21 +112,27 @@ TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
          "Find:         a b  \r\nReplace:    ^$ \r\nOptions:    x  \r\n\r\nFind:     \r\n",
          {folderItem("/d", "*.c"), findItem("  a b  ", "^$ ", "x"), findItem("")}},
         {"", {}},
+        {kHead + "Find:       " + huge + "\r\n", {folderItem("/data", "*.txt"), findItem(huge)}},
+        {"Folder(s):  /s\0rc\r\nFile(s):    *.txt\r\n\r\nFind:       a\0b\r\n"s,
+         {folderItem("/s", "")}},
+        {std::string(1u << 20, '\0'), {}},
     };
+    TempTree scratch;
     for (const auto& [text, entries] : cases) {
-        TempTree scratch;
+        SCOPED_TRACE(text.substr(0, 40));
         Script script;
         const std::string path = scratch.write("s.ksc", text);
-        ASSERT_EQ(errorOf([&] { loadScript(script, path); }), "(no error)") << text;
+        ASSERT_EQ(errorOf([&] { loadScript(script, path); }), "(no error)");
         const Script expected = makeScript(entries);
-        EXPECT_EQ(script.entries, expected.entries) << text;
-        EXPECT_EQ(script.lines, expected.lines) << text;
-        EXPECT_EQ(script.currentEntry, expected.currentEntry) << text;
-        EXPECT_TRUE(script.fileName == path && !script.changed) << text;
+        EXPECT_EQ(script.entries, expected.entries);
+        EXPECT_EQ(script.lines, expected.lines);
+        EXPECT_EQ(script.currentEntry, expected.currentEntry);
+        EXPECT_TRUE(script.fileName == path && !script.changed);
     }
 }
 
-TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptions) {
+// Options are never written; a failed save names the path and changes nothing.
+TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptionsOrNothing) {
     TempTree scratch;
     Script script = makeScript({folderItem("/a <+>", "*.c|*.h"), findItem(" x ", "y", "o"),
                                 findItem(""), folderItem("/b", ""), findItem("z", "^$")});
@@ -112,25 +152,54 @@ TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptions) {
     buildScriptLines(script);
     EXPECT_EQ(back.entries, script.entries);
     EXPECT_EQ(back.lines, script.lines);
-}
-
-TEST(ScriptWriting, FailureNamesThePathAndChangesNothing) {
-    TempTree scratch;
-    const std::pair<ScriptEntries, std::string> cases[] = {
-        {{folderItem("/a", "*")}, "missing/s.ksc"},
-        // A value that would read back as other lines is refused.
-        {{folderItem("/a", "*"), findItem("x\r\nFind:       y")}, "s.ksc"},
-    };
-    for (const auto& [entries, name] : cases) {
-        Script script = makeScript(entries);
+    // No folder to write in, and a value that would read back as other lines.
+    for (const auto& [name, find] : {std::pair{"missing/s.ksc", "x"}, {"s.ksc", "x\r\nFind: y"}}) {
+        script = makeScript({folderItem("/a", "*"), findItem(find)});
         script.fileName = "/before.ksc";
         script.changed = true;
-        const std::string path = scratch.path(name);
-        const std::string failure = errorOf([&] { writeScript(script, path); });
-        EXPECT_TRUE(failure.starts_with("Unable to save Script to " + path + ": ")) << failure;
-        EXPECT_FALSE(std::filesystem::exists(path)) << name;
+        const std::string target = scratch.path(name);
+        const std::string failure = errorOf([&] { writeScript(script, target); });
+        EXPECT_TRUE(failure.starts_with("Unable to save Script to " + target + ": ")) << failure;
+        EXPECT_FALSE(std::filesystem::exists(target)) << name;
         EXPECT_TRUE(script.fileName == "/before.ksc" && script.changed) << name;
     }
 }
 
+// Forks a writer that saves the script `rounds` times, with the fault hook set as given.
+pid_t startWriter(Script script, const std::string& path, int rounds, const char* fault = "") {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("KESTRAVA_FAULT", fault, 1);
+        while (rounds-- > 0)
+            writeScript(script, path);
+        ::_exit(0);
+    }
+    return pid;
+}
+
+TEST(AtomicScriptSaves, AKillOrASecondWriterLeavesOneWholeScript) {
+    TempTree tree, other; // a killed save may leave its temporary file behind
+    Script old = makeScript({folderItem("/old", "*.txt"), findItem("old")});
+    writeScript(old, tree.path("s.ksc"));
+    int status = 0;
+    ::waitpid(startWriter(makeScript({folderItem("/new", "*.c"), findItem("new", "x")}),
+                          tree.path("s.ksc"), 1, "after-temp-write:abort"),
+              &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the fault hook did not fire";
+    EXPECT_EQ(tree.read("s.ksc"), scriptText(old));
+    const Script writers[] = {
+        makeScript({folderItem("/a", "*.txt"), findItem(std::string(300000, 'a'))}),
+        makeScript({folderItem("/b", "*.txt"), findItem(std::string(200000, 'b'))})};
+    for (const pid_t pid : {startWriter(writers[0], other.path("s.ksc"), 40),
+                            startWriter(writers[1], other.path("s.ksc"), 40)}) {
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string saved = other.read("s.ksc");
+    EXPECT_TRUE(saved == scriptText(writers[0]) || saved == scriptText(writers[1]))
+        << "a mix of " << saved.size() << " bytes";
+    EXPECT_EQ(kestest::names(other.root()), std::vector<std::string>{"s.ksc"});
+}
+
 } // namespace
+} // namespace kestrava::script::test

@@ -3,14 +3,10 @@
 
 #include <gtest/gtest.h>
 
-using namespace kestrava;
-using namespace kestrava::script;
-using namespace kestrava::script::test;
-
+namespace kestrava::script::test {
 namespace {
 
-class FakeDialogs : public ScriptDialogs {
-  public:
+struct FakeDialogs : ScriptDialogs {
     SaveAnswer answer = SaveAnswer::Cancel;
     std::string openPath, savePath; // empty: that dialog is cancelled
     std::vector<std::string> shown;
@@ -19,10 +15,7 @@ class FakeDialogs : public ScriptDialogs {
         shown.push_back("open in " + initialFolder);
         return !(path = openPath).empty();
     }
-    bool chooseScriptToSave(std::string& path) override {
-        shown.push_back("save");
-        return !(path = savePath).empty();
-    }
+    bool chooseScriptToSave(std::string& path) override { return !(path = savePath).empty(); }
     SaveAnswer askYesNoCancel(const std::string& question) override {
         shown.push_back(question);
         return answer;
@@ -36,31 +29,46 @@ Script changedScript(const std::string& fileName = "") {
     return script;
 }
 
-// The caller may go on exactly when the changes were saved or discarded.
+// The caller may go on exactly when the changes were saved or discarded; a name chosen for a
+// script without a file of its own gets the extension when it has none.
 TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
-    // Answer, whether the script has a file of its own (else the save dialog is cancelled), and
-    // whether the caller may go on.
-    const std::tuple<SaveAnswer, bool, bool> cases[] = {{SaveAnswer::Yes, true, true},
-                                                        {SaveAnswer::Yes, false, false},
-                                                        {SaveAnswer::No, true, true},
-                                                        {SaveAnswer::Cancel, true, false}};
-    for (const auto& [answer, hasFile, goOn] : cases) {
-        SCOPED_TRACE(::testing::Message()
-                     << "answer " << static_cast<int>(answer) << ", file " << hasFile);
+    // Answer, the script's own file, what the save dialog gives ("": it is cancelled), the file
+    // the script is saved in, and whether the caller may go on.
+    const std::tuple<SaveAnswer, const char*, const char*, const char*, bool> cases[] = {
+        {SaveAnswer::Yes, "own.ksc", "", "own.ksc", true},
+        {SaveAnswer::Yes, "", "", "", false},
+        {SaveAnswer::Yes, "", "named", "named.ksc", true},
+        {SaveAnswer::No, "own.ksc", "", "", true},
+        {SaveAnswer::Cancel, "own.ksc", "", "", false}};
+    for (const auto& [answer, own, chosen, saved, goOn] : cases) {
+        SCOPED_TRACE(::testing::Message() << static_cast<int>(answer) << " " << own << chosen);
         TempTree scratch;
         FakeDialogs dialogs;
         dialogs.answer = answer;
-        Script script = changedScript(hasFile ? scratch.path("own.ksc") : "");
+        dialogs.savePath = *chosen != 0 ? scratch.path(chosen) : "";
+        Script script = changedScript(*own != 0 ? scratch.path(own) : "");
         EXPECT_EQ(saveChangedScript(script, dialogs), goOn);
         EXPECT_EQ(dialogs.shown.at(0), "Save changed script before continuing ?");
         EXPECT_EQ(script.entries.size(), answer == SaveAnswer::No ? 0u : 2u);
         EXPECT_EQ(script.changed, !goOn);
-        EXPECT_EQ(scratch.read("own.ksc"),
-                  answer == SaveAnswer::Yes && goOn ? scriptText(script) : "");
+        EXPECT_EQ(kestest::names(scratch.root()),
+                  *saved != 0 ? std::vector<std::string>{saved} : std::vector<std::string>{});
+        if (*saved != 0) {
+            EXPECT_TRUE(script.fileName == scratch.path(saved) &&
+                        scratch.read(saved) == scriptText(script));
+        }
     }
+    const std::pair<const char*, const char*> names[] = {
+        {"/s/a.txt", "/s/a.txt"}, {"/s/a.ksc", "/s/a.ksc"},         {"/s.d/a", "/s.d/a.ksc"},
+        {"/s/", "/s/"},           {"/s/.hidden", "/s/.hidden.ksc"}, {"a", "a.ksc"}};
+    for (const auto& [typed, named] : names)
+        EXPECT_EQ(withScriptExtension(typed), named);
 }
 
-TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
+// Unchanged, nothing is asked; Cancel stops New and Open; No drops the changes, and Open then
+// reads the chosen file and remembers its folder only when it was read.
+TEST(ScriptOpen, AsksFirstThenReadsTheChosenFileAndRemembersItsFolder) {
+    TempTree scratch;
     FakeDialogs dialogs;
     Script script = makeScript({folderItem("/a", "*")});
     EXPECT_TRUE(saveChangedScript(script, dialogs));
@@ -72,33 +80,8 @@ TEST(ScriptSaveQuestion, IsNotAskedWithoutChangesAndCancelStopsNewAndOpen) {
     EXPECT_EQ(script.entries.size(), 1u);
     EXPECT_EQ(dialogs.shown.size(), 2u); // two questions, no open dialog
     dialogs.answer = SaveAnswer::No;
-    EXPECT_TRUE(newScript(script, dialogs));
-    EXPECT_TRUE(script.entries.empty());
-}
-
-TEST(ScriptSaveAs, AddsTheExtensionOnlyToANameWithout) {
-    TempTree scratch;
-    FakeDialogs dialogs;
-    dialogs.savePath = scratch.path("named");
-    Script script = changedScript(scratch.path("old.ksc"));
-    EXPECT_TRUE(saveScriptAs(script, dialogs));
-    EXPECT_EQ(script.fileName, scratch.path("named.ksc"));
-    EXPECT_EQ(scratch.read("named.ksc"), scriptText(script));
-    for (const std::string kept : {"/s/a.txt", "/s/a.ksc"})
-        EXPECT_EQ(withScriptExtension(kept), kept);
-    EXPECT_EQ(withScriptExtension("/s.d/a"), "/s.d/a.ksc");
-    EXPECT_EQ(withScriptExtension("/s/.hidden"), "/s/.hidden.ksc");
-}
-
-TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
-    TempTree scratch;
-    FakeDialogs dialogs;
-    dialogs.answer = SaveAnswer::No;
-    Script script = changedScript("/x.ksc");
-    std::string folder = "/scripts/";
-    // No, then a cancelled dialog: the changes are gone and nothing is read.
-    EXPECT_TRUE(openScript(script, dialogs, folder));
-    EXPECT_TRUE(script.entries.empty() && script.fileName.empty());
+    EXPECT_TRUE(openScript(script, dialogs, folder)); // its dialog cancelled
+    EXPECT_TRUE(script.entries.empty() && script.fileName.empty() && !script.changed);
     dialogs.openPath = scratch.path("absent.ksc");
     EXPECT_NE(errorOf([&] { openScript(script, dialogs, folder); }), "(no error)");
     EXPECT_EQ(folder, "/scripts/");
@@ -109,6 +92,10 @@ TEST(ScriptOpen, ReadsTheChosenFileAndRemembersItsFolderOnlyWhenRead) {
     EXPECT_EQ(script.entries, changedScript().entries);
     EXPECT_EQ(script.fileName, dialogs.openPath);
     EXPECT_EQ(folder, scratch.path("lib/"));
+    script.changed = true;
+    EXPECT_TRUE(newScript(script, dialogs));
+    EXPECT_TRUE(script.entries.empty() && script.fileName.empty());
 }
 
 } // namespace
+} // namespace kestrava::script::test

@@ -1,4 +1,5 @@
-// Short builders for the items of the script tests; scratch trees come from the search tests.
+// Short builders for the items of the script tests, and one-line pictures of a script; scratch
+// trees come from the search tests.
 #pragma once
 
 #include "../search/search_test_tree.h"
@@ -8,6 +9,7 @@ namespace kestrava::script::test {
 
 using kestrava::util::testing::errorOf;
 using kestrava::util::testing::TempTree;
+using Items = ScriptEntries; // spelled out in a table row, it keeps the row packed
 
 inline ScriptEntry folderItem(std::string folders, std::string files) {
     return ScriptEntry::folderFile(std::move(folders), std::move(files));
@@ -17,14 +19,23 @@ inline ScriptEntry findItem(std::string find, std::string replace = "", std::str
     return ScriptEntry::findReplace(std::move(find), std::move(replace), std::move(options));
 }
 
-// A numbered script of the items, first item current, line view built.
-inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None) {
+// A numbered script of the items with the line view built; `current` is the current item.
+inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None,
+                         int32_t current = 0) {
     Script script;
     script.entries = std::move(entries);
-    script.currentEntry = script.entries.empty() ? -1 : 0;
+    script.currentEntry = script.entries.empty() ? -1 : current;
     numberScriptEntries(script);
     buildScriptLines(script, edit);
     return script;
+}
+
+// The items as the grid numbers them with their first text: "1 /a, 1.1 x, 2 /b".
+inline std::string numbered(const Script& script) {
+    std::string items;
+    for (const ScriptEntry& e : script.entries)
+        items += (items.empty() ? "" : ", ") + scriptItemNumber(e) + " " + e.heading();
+    return items;
 }
 
 } // namespace kestrava::script::test
