@@ -44,7 +44,8 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
                  QString("Found 3 matches in ") + root() + "/a.txt");
         // Each view's rows are the row builder's (ResultRowsTest.EachViewHasItsShape); the window
-        // passes the chosen view and shows the unique count only for the unique views.
+        // passes the chosen view, marks it alone in the View menu and shows the unique count only
+        // for the unique views. A new search shows its lines again.
         const struct {
             const char* action;
             size_t rows;
@@ -52,13 +53,26 @@ class TestMainWindowSearch : public WindowTest {
         } views[] = {{"mmView_MatchesOnly", 8, ""},
                      {"mmView_UniqueMatches", 1, "(1 Unique Match)"}, // TODO and todo count once
                      {"mmView_UniqueMatchesSorted", 1, "(1 Unique Match)"},
-                     {"mmView_LinesWithMatches", 7, ""}};
+                     {nullptr, 7, ""}}; // a new search
         for (const auto& view : views) {
-            item(*w, view.action)->trigger();
+            if (view.action == nullptr) {
+                pressAction(*w);
+                QTRY_VERIFY(!w->isRunning());
+            } else {
+                item(*w, view.action)->trigger();
+            }
             QCOMPARE(w->resultRows().size(), view.rows);
             QCOMPARE(labels(*w.window), "Searched 2 files:   Found 4| matches| in 2 files|" +
                                             QString(view.uniqueCount));
+            QStringList checked;
+            for (const char* name : {"mmView_LinesWithMatches", "mmView_MatchesOnly",
+                                     "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"})
+                if (item(*w, name)->isChecked())
+                    checked << name;
+            QCOMPARE(checked,
+                     QStringList{view.action != nullptr ? view.action : "mmView_LinesWithMatches"});
         }
+        QCOMPARE(w->resultView(), results::View::LinesWithMatches);
 
         QTest::keyClicks(combo(*w, "findCombo"), "x");
         QCOMPARE(w->gridContent(), GridContent::Empty);
@@ -67,9 +81,11 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
     }
 
-    void noMatchesLeavesTheGridDisabled() {
+    // Hidden names are searched only when File > Preferences asks for them.
+    void noMatchesLeavesTheGridDisabledAndHiddenFoldersNeedThePreference() {
+        writeFile(root() + "/.cache/h.txt", "TODO hidden");
         TestWindow w;
-        runFind(w, root() + "|" + root() + "/gone", "*.txt", "zzz");
+        runFind(w, root() + "|" + root() + "/gone", "*.txt", "hidden");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 0| matches| in 0 files|"));
         QVERIFY2(w->statusBarText().endsWith("Folder not found: " + root() + "/gone"),
                  qPrintable(w->statusBarText()));
@@ -78,12 +94,6 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(!grid(*w)->isEnabled());
         item(*w, "mmView_UniqueMatches")->trigger();
         QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 Unique Match)"));
-    }
-
-    // Hidden names are searched only when File > Preferences asks for them.
-    void hiddenFolderIsSearchedOnlyWithThePreference() {
-        writeFile(root() + "/.cache/h.txt", "TODO hidden");
-        TestWindow w;
         for (const bool hidden : {false, true}) {
             w->settings().includeHidden = hidden;
             runFind(w, root() + "<+>", "*.txt", "hidden");
@@ -220,9 +230,6 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(w->resultRows().size(), rows);
         QCOMPARE(w->results().files.size(), size_t(w->results().filesWithMatches));
     }
-
-  private:
-    void find(TestWindow& w, const QString& find) { runFind(w, root(), "*.txt", find); }
 };
 
 QTEST_MAIN(TestMainWindowSearch)
