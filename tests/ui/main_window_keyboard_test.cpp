@@ -97,32 +97,11 @@ class TestMainWindowKeyboard : public WindowTest {
         QVERIFY(!w->isVisible());
     }
 
-    void f8StepsThroughTheRowsAndStopsAtTheEnds() {
-        TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        const auto press = [&w](bool back) {
-            QTest::keyClick(w.window.get(), Qt::Key_F8, back ? Qt::ShiftModifier : Qt::NoModifier);
-            return grid(*w)->currentRow();
-        };
-        QCOMPARE(press(false), -1); // no rows: nothing
-        item(*w, "previewAction")->setChecked(true);
-        runFind(w, root(), "*.txt", "todo");
-        const int last = static_cast<int>(w->resultRows().size()) - 1;
-        QVERIFY(last >= 2);
-        QCOMPARE(press(true), last); // from none, Shift+F8 starts at the end
-        QCOMPARE(press(false), last);
-        QCOMPARE(press(true), last - 1);
-        grid(*w)->setCurrentRow(-1);
-        QCOMPARE(press(false), 0);
-        QCOMPARE(press(true), 0);
-        QCOMPARE(press(false), 1);
-        // The preview follows, as with the arrow keys.
-        QVERIFY(part<QPlainTextEdit>(*w, "previewText")->toPlainText().startsWith("todo"));
-    }
-
-    // In every mode: no two shown letters clash, and every control has an accessible name.
+    // In every mode: no two shown letters clash, and every control has an accessible name. Each
+    // box is its label's buddy, named after it, and Alt with the label's letter focuses it.
     void mnemonicsAreSetAndNeverClashAndControlsAreNamed() {
         TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         QStringList titles;
         for (QAction* title : w->menuBar()->actions()) {
             titles << mnemonic(title->text());
@@ -153,36 +132,38 @@ class TestMainWindowKeyboard : public WindowTest {
                 if (isControl && control->isVisible())
                     QVERIFY2(!accessibleName(control).isEmpty(), qPrintable(control->objectName()));
             }
+            if (mode != Mode::FindAndReplace)
+                continue;
+            const std::pair<const char*, const char*> buddies[] = {
+                {"foldersLabel", "foldersCombo"},
+                {"filesLabel", "filesCombo"},
+                {"findLabel", "findCombo"},
+                {"replaceLabel", "replaceCombo"},
+                {"rootFolderLabel", "rootFolderCombo"}};
+            for (const auto& [labelName, boxName] : buddies) {
+                QLabel* shown = label(*w, labelName);
+                QComboBox* box = combo(*w, boxName);
+                QCOMPARE(shown->buddy(), box);
+                QCOMPARE(accessibleName(box), shown->text().remove('&'));
+                if (!shown->isVisible())
+                    continue; // Root Folder: Script mode only
+                button(*w, "replaceButton")->setFocus();
+                QTest::keyClick(w.window.get(), mnemonic(shown->text()).at(0).toLatin1(),
+                                Qt::AltModifier);
+                QVERIFY2(box->hasFocus(), labelName);
+            }
         }
     }
 
-    void altWithALabelsLetterFocusesItsBox() {
+    // Tab visits the controls in screen order; F8 steps through the rows and stops at the ends.
+    void tabAndF8VisitTheControlsAndRowsInOrder() {
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        chooseMode(*w, Mode::FindAndReplace);
-        const std::pair<const char*, const char*> buddies[] = {
-            {"foldersLabel", "foldersCombo"},
-            {"filesLabel", "filesCombo"},
-            {"findLabel", "findCombo"},
-            {"replaceLabel", "replaceCombo"},
-            {"rootFolderLabel", "rootFolderCombo"}};
-        for (const auto& [labelName, boxName] : buddies) {
-            QLabel* shown = label(*w, labelName);
-            QComboBox* box = combo(*w, boxName);
-            QCOMPARE(shown->buddy(), box);
-            QCOMPARE(accessibleName(box), shown->text().remove('&'));
-            if (!shown->isVisible())
-                continue; // Root Folder: Script mode only, and disabled there until an item
-            button(*w, "replaceButton")->setFocus();
-            QTest::keyClick(w.window.get(), mnemonic(shown->text()).at(0).toLatin1(),
-                            Qt::AltModifier);
-            QVERIFY2(box->hasFocus(), labelName);
-        }
-    }
-
-    void tabVisitsTheControlsInScreenOrder() {
-        TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        const auto press = [&w](bool back) {
+            QTest::keyClick(w.window.get(), Qt::Key_F8, back ? Qt::ShiftModifier : Qt::NoModifier);
+            return grid(*w)->currentRow();
+        };
+        QCOMPARE(press(false), -1); // no rows: nothing
         item(*w, "previewAction")->setChecked(true);
         chooseMode(*w, Mode::FindAndReplace);
         typeInto(combo(*w, "replaceCombo"), "done");
@@ -191,6 +172,17 @@ class TestMainWindowKeyboard : public WindowTest {
                               "findCombo", "replaceCombo", "previewText"}));
         chooseMode(*w, Mode::Find);
         runFind(w, root(), "*.txt", "todo");
+        const int last = static_cast<int>(w->resultRows().size()) - 1;
+        QVERIFY(last >= 2);
+        QCOMPARE(press(true), last); // from none, Shift+F8 starts at the end
+        QCOMPARE(press(false), last);
+        QCOMPARE(press(true), last - 1);
+        grid(*w)->setCurrentRow(-1);
+        QCOMPARE(press(false), 0);
+        QCOMPARE(press(true), 0);
+        QCOMPARE(press(false), 1);
+        // The preview follows, as with the arrow keys.
+        QVERIFY(part<QPlainTextEdit>(*w, "previewText")->toPlainText().startsWith("todo"));
         QCOMPARE(tabOrder(combo(*w, "foldersCombo")),
                  (QStringList{"foldersCombo", "pickFoldersButton", "filesCombo", "pickFileButton",
                               "findCombo", "findButton", "resultsGrid", "previewText"}));

@@ -64,7 +64,7 @@ class TestMainWindowScript : public WindowTest {
 
     // ---- Accept rules
 
-    void appendNeedsFoldersFilesAndFindAndJoinsTheLastGroup() {
+    void appendNeedsFoldersFilesAndFindAndChangeEditsOnlyTheCurrentItem() {
         TestWindow& w = *m_w;
         QVERIFY(button(*w, "appendItemButton")->isEnabled());
         for (const char* name : {"insertItemButton", "changeItemButton", "deleteItemButton",
@@ -100,41 +100,37 @@ class TestMainWindowScript : public WindowTest {
         button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
         button(*w, "cancelItemButton")->click();
-        appendItem(*w, "/data", "*.md", "c");
+        appendItem(*w, "/data", "*.md", "c", "r");
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 3);
-        w.fake->threeWayAnswers = {Answer::No};
-        item(*w, "findModeAction")->trigger();
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
-    }
 
-    void changeEditsOnlyTheCurrentItemsOwnRows() {
-        TestWindow& w = *m_w;
-        appendItem(*w, "/a", "*.txt", "x", "r");
+        // Change edits only the current item's own rows.
         button(*w, "changeItemButton")->click();
         QCOMPARE(w->scriptState(), State::Change);
         QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
-        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a")); // the group's values
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.md")); // the group's values
         QVERIFY(combo(*w, "findCombo")->isEnabled());
         QVERIFY(!combo(*w, "rootFolderCombo")->isEnabled());
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.1"));
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("2.1"));
         typeInto(combo(*w, "findCombo"), "");
         button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
         typeInto(combo(*w, "findCombo"), "z");
         typeInto(combo(*w, "replaceCombo"), "");
         button(*w, "acceptItemButton")->click();
-        QCOMPARE(texts(w->script().entries[1]), (QStringList{"z", "", ""}));
-        QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.txt", ""}));
-
+        QCOMPARE(texts(w->script().entries[3]), (QStringList{"z", "", ""}));
+        QCOMPARE(texts(w->script().entries[2]), (QStringList{"/data", "*.md", ""}));
         grid(*w)->setFocus();
         QTest::keyClick(grid(*w), Qt::Key_Up);
         button(*w, "changeItemButton")->click();
         QVERIFY(combo(*w, "foldersCombo")->isEnabled());
         QVERIFY(!combo(*w, "findCombo")->isEnabled());
-        typeInto(combo(*w, "filesCombo"), "*.md");
+        typeInto(combo(*w, "filesCombo"), "*.h");
         button(*w, "acceptItemButton")->click();
-        QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.md", ""}));
+        QCOMPARE(texts(w->script().entries[2]), (QStringList{"/data", "*.h", ""}));
+        w.fake->threeWayAnswers = {Answer::No};
+        item(*w, "findModeAction")->trigger();
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
     }
 
     // ---- The grid, the current item and Delete

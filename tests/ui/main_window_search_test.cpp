@@ -81,10 +81,18 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
     }
 
-    // Hidden names are searched only when File > Preferences asks for them.
-    void noMatchesLeavesTheGridDisabledAndHiddenFoldersNeedThePreference() {
+    // A refused press runs nothing (its messages are the session's:
+    // RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused); no matches leave the
+    // grid disabled; hidden names are searched only when File > Preferences asks for them.
+    void refusalsAndEmptyResultsShowNoRows() {
         writeFile(root() + "/.cache/h.txt", "TODO hidden");
         TestWindow w;
+        typeCriteria(*w, "/tmp", "*.txt", "a(");
+        pressAction(*w);
+        QVERIFY2(w.fake->allShown().startsWith("error: Invalid Find Expression: "),
+                 qPrintable(w.fake->allShown()));
+        QVERIFY(!w->isRunning());
+        QCOMPARE(w->gridContent(), GridContent::Empty);
         runFind(w, root() + "|" + root() + "/gone", "*.txt", "hidden");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 0| matches| in 0 files|"));
         QVERIFY2(w->statusBarText().endsWith("Folder not found: " + root() + "/gone"),
@@ -99,18 +107,6 @@ class TestMainWindowSearch : public WindowTest {
             runFind(w, root() + "<+>", "*.txt", "hidden");
             QCOMPARE(w->results().filesWithMatches, hidden ? 1 : 0);
         }
-    }
-
-    // Missing criteria keep the button disabled; every refusal's message is the session's
-    // (RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused).
-    void pressRefusesABadExpression() {
-        TestWindow w;
-        typeCriteria(*w, "/tmp", "*.txt", "a(");
-        pressAction(*w);
-        QVERIFY2(w.fake->allShown().startsWith("error: Invalid Find Expression: "),
-                 qPrintable(w.fake->allShown()));
-        QVERIFY(!w->isRunning());
-        QCOMPARE(w->gridContent(), GridContent::Empty);
     }
 
     void replaceAsksFirstAndWritesCopies() {
