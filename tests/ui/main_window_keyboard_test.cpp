@@ -202,7 +202,7 @@ class TestMainWindowKeyboard : public WindowTest {
     // ---- Opening result files
 
     // Line, column and selection tokens, several in one argument, are checked through a double
-    // click (doubleClickStartsTheEditorForHeaderAndLineRows).
+    // click (doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows).
     void editorArgumentsReplaceEachTokensFirstOccurrence() {
         const std::string odd = "/t/my \"odd\" file.txt";
         const struct {
@@ -252,13 +252,16 @@ class TestMainWindowKeyboard : public WindowTest {
     }
 
     // A bare editor name is looked up on PATH; a missing or blank one is said only for rows
-    // that open a file.
-    void doubleClickStartsTheEditorForHeaderAndLineRows() {
+    // that open a file. The default program gets only a header row's file.
+    void doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows() {
         std::string resolved;
         QCOMPARE(kestrava::ui::checkEditor("sh", resolved), std::string());
         QVERIFY(resolved.find('/') != std::string::npos);
         TestWindow w;
-        const std::string path = runFindOnOddFile(w);
+        const QString odd = root() + "/my \"odd\" file.txt"; // "TODO" at byte 18, line 2, column 8
+        writeFile(odd, "first line\nsecond TODO here\n");
+        runFind(w, root(), "my*", "todo");
+        const std::string path = odd.toStdString();
         const QString editor = root() + "/bin/editor";
         writeFile(editor, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -289,11 +292,9 @@ class TestMainWindowKeyboard : public WindowTest {
             QCOMPARE(w.fake->allShown(), "message: " + message);
             QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
         }
-    }
 
-    void openWithItemsFollowTheLastPressedRowAndOpenItsFile() {
-        TestWindow w;
-        const std::string path = runFindOnOddFile(w);
+        // "Open with ..." follows the last pressed row.
+        w.fake->shown.clear();
         auto* editorItem = item(*w, "openInEditorAction");
         auto* defaultItem = item(*w, "openWithDefaultAction");
         auto* namesItem = item(*w, "saveFileNamesAction");
@@ -315,7 +316,7 @@ class TestMainWindowKeyboard : public WindowTest {
         clickRow(*w, 0);
         defaultItem->trigger();
         QCOMPARE(w.fake->openedDocuments, Args{path});
-        QVERIFY(w.fake->startedPrograms.empty() && w.fake->shown.empty());
+        QVERIFY(w.fake->startedPrograms.size() == 2 && w.fake->shown.empty());
 
         item(*w, "mmView_UniqueMatches")->trigger();
         clickRow(*w, 0);
@@ -330,14 +331,6 @@ class TestMainWindowKeyboard : public WindowTest {
         int64_t column = 0;
         kestrava::ui::fileLineAndColumn((root() + name).toStdString(), offset, line, column);
         return QString("%1:%2").arg(line).arg(column);
-    }
-
-    // A file whose name has blanks and quotes, one "TODO" at byte 18 (line 2, column 8).
-    std::string runFindOnOddFile(TestWindow& w) {
-        const QString path = root() + "/my \"odd\" file.txt";
-        writeFile(path, "first line\nsecond TODO here\n");
-        [&] { runFind(w, root(), "my*", "todo"); }();
-        return path.toStdString();
     }
 
     void doubleClick(TestWindow& w, int row) {

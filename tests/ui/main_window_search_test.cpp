@@ -109,8 +109,14 @@ class TestMainWindowSearch : public WindowTest {
         }
     }
 
-    void replaceAsksFirstAndWritesCopies() {
+    // Replace asks first and writes copies, refusing a planted link. In place, the journal is
+    // made before the question, and one that cannot be made stops the run. The undo asks, then
+    // puts every file back byte for byte (CR LF lines, no final line end).
+    void replaceWritesCopiesOrInPlaceAndIsUndoneFromTheEditMenu() {
+        const QByteArray a = readFile(root() + "/a.txt");
+        const QByteArray b = readFile(root() + "/b.txt");
         TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         item(*w, "replaceModeAction")->trigger();
         typeCriteria(*w, root(), "b.txt", "TODO");
         commit(combo(*w, "replaceCombo"), "done"); // the typed letter case must win over this
@@ -139,19 +145,12 @@ class TestMainWindowSearch : public WindowTest {
                 "/kesReplace is not a folder but a link or a file; nothing is written into it");
         QVERIFY2(w->statusBarText().contains("1 file not replaced"),
                  qPrintable(w->statusBarText()));
-    }
 
-    // The journal is made before the question; one that cannot be made stops the run. The undo
-    // asks, then puts every file back byte for byte (CR LF lines, no final line end).
-    void replaceInSituIsUndoneFromTheEditMenu() {
-        const QByteArray a = readFile(root() + "/a.txt");
-        const QByteArray b = readFile(root() + "/b.txt");
         const QString state = m_env->config.statePath();
+        QVERIFY(QDir(state + "/kestrava").removeRecursively()); // the copies' runs
         writeFile(state + "/kestrava", "a file where the journal's folder should be");
-        TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         w->settings().replaceInSitu = true;
-        item(*w, "replaceModeAction")->trigger();
+        w.fake->questions.clear();
         typeCriteria(*w, root(), "*.txt", "todo");
         typeInto(combo(*w, "replaceCombo"), "DONE");
         pressAction(*w);
