@@ -54,6 +54,7 @@ class TestMainWindowLifecycle : public WindowTest {
             for (const QString& argument : c.arguments.split(' '))
                 bytes.push_back(argument.toLocal8Bit());
             std::vector<char*> argv;
+            argv.reserve(bytes.size());
             for (QByteArray& argument : bytes)
                 argv.push_back(argument.data());
             std::ostringstream outText, errText;
