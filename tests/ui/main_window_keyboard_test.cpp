@@ -1,13 +1,21 @@
 // Driving the window from the keyboard: the window-wide keys, the result rows stepped through
-// with F8, the View menu marking the view shown, mnemonics without clashes, the label buddies,
-// the Tab order, and an accessible name on every control.
+// with F8, mnemonics without clashes, the label buddies, the Tab order, and an accessible name
+// on every control. Opening result files: the editor's argument list (tokens, first occurrence
+// only, line and column, paths with blanks and quotes kept whole), the editor checks and their
+// messages, the rows a double click acts on, "Open with ..." and the default program.
 #include "main_window_test_support.h"
+
+#include "ui/open_file.h"
 
 #include <QAccessible>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
+
+#include <sys/stat.h>
+
+using Args = std::vector<std::string>;
 
 namespace {
 
@@ -89,51 +97,11 @@ class TestMainWindowKeyboard : public WindowTest {
         QVERIFY(!w->isVisible());
     }
 
-    void f8StepsThroughTheRowsAndStopsAtTheEnds() {
+    // In every mode: no two shown letters clash, and every control has an accessible name. Each
+    // box is its label's buddy, named after it, and Alt with the label's letter focuses it.
+    void mnemonicsAreSetAndNeverClashAndControlsAreNamed() {
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        const auto press = [&w](bool back) {
-            QTest::keyClick(w.window.get(), Qt::Key_F8, back ? Qt::ShiftModifier : Qt::NoModifier);
-            return grid(*w)->currentRow();
-        };
-        QCOMPARE(press(false), -1); // no rows: nothing
-        item(*w, "previewAction")->setChecked(true);
-        runFind(w, root(), "*.txt", "todo");
-        const int last = static_cast<int>(w->resultRows().size()) - 1;
-        QVERIFY(last >= 2);
-        QCOMPARE(press(true), last); // from none, Shift+F8 starts at the end
-        QCOMPARE(press(false), last);
-        QCOMPARE(press(true), last - 1);
-        grid(*w)->setCurrentRow(-1);
-        QCOMPARE(press(false), 0);
-        QCOMPARE(press(true), 0);
-        QCOMPARE(press(false), 1);
-        // The preview follows, as with the arrow keys.
-        QVERIFY(part<QPlainTextEdit>(*w, "previewText")->toPlainText().startsWith("todo"));
-    }
-
-    void viewMenuMarksTheViewShown() {
-        TestWindow w;
-        const auto checked = [&w] {
-            QStringList names;
-            for (const char* name : {"mmView_LinesWithMatches", "mmView_MatchesOnly",
-                                     "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"})
-                if (item(*w, name)->isChecked())
-                    names << name;
-            return names.join(' ');
-        };
-        QCOMPARE(checked(), QString("mmView_LinesWithMatches"));
-        runFind(w, root(), "*.txt", "todo");
-        item(*w, "mmView_UniqueMatchesSorted")->trigger();
-        QCOMPARE(checked(), QString("mmView_UniqueMatchesSorted"));
-        QCOMPARE(w->resultView(), results::View::UniqueMatchesSorted);
-        pressAction(*w); // a new search shows its lines again
-        QTRY_VERIFY(!w->isRunning());
-        QCOMPARE(checked(), QString("mmView_LinesWithMatches"));
-    }
-
-    void mnemonicsAreSetAndNeverClash() {
-        TestWindow w;
         QStringList titles;
         for (QAction* title : w->menuBar()->actions()) {
             titles << mnemonic(title->text());
@@ -156,36 +124,46 @@ class TestMainWindowKeyboard : public WindowTest {
                 if (shown->isVisible() && !mnemonic(shown->text()).isEmpty())
                     letters << mnemonic(shown->text());
             QCOMPARE(letters.removeDuplicates(), 0);
+            for (QWidget* control : w->findChildren<QWidget*>()) {
+                const bool isControl = ((control->focusPolicy() & Qt::TabFocus) != 0 &&
+                                        control->focusProxy() == nullptr) ||
+                                       qobject_cast<QProgressBar*>(control) != nullptr ||
+                                       control->parent() == widget(*w, "modeBar");
+                if (isControl && control->isVisible())
+                    QVERIFY2(!accessibleName(control).isEmpty(), qPrintable(control->objectName()));
+            }
+            if (mode != Mode::FindAndReplace)
+                continue;
+            const std::pair<const char*, const char*> buddies[] = {
+                {"foldersLabel", "foldersCombo"},
+                {"filesLabel", "filesCombo"},
+                {"findLabel", "findCombo"},
+                {"replaceLabel", "replaceCombo"},
+                {"rootFolderLabel", "rootFolderCombo"}};
+            for (const auto& [labelName, boxName] : buddies) {
+                QLabel* shown = label(*w, labelName);
+                QComboBox* box = combo(*w, boxName);
+                QCOMPARE(shown->buddy(), box);
+                QCOMPARE(accessibleName(box), shown->text().remove('&'));
+                if (!shown->isVisible())
+                    continue; // Root Folder: Script mode only
+                button(*w, "replaceButton")->setFocus();
+                QTest::keyClick(w.window.get(), mnemonic(shown->text()).at(0).toLatin1(),
+                                Qt::AltModifier);
+                QVERIFY2(box->hasFocus(), labelName);
+            }
         }
     }
 
-    void altWithALabelsLetterFocusesItsBox() {
+    // Tab visits the controls in screen order; F8 steps through the rows and stops at the ends.
+    void tabAndF8VisitTheControlsAndRowsInOrder() {
         TestWindow w;
         QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
-        chooseMode(*w, Mode::FindAndReplace);
-        const std::pair<const char*, const char*> buddies[] = {
-            {"foldersLabel", "foldersCombo"},
-            {"filesLabel", "filesCombo"},
-            {"findLabel", "findCombo"},
-            {"replaceLabel", "replaceCombo"},
-            {"rootFolderLabel", "rootFolderCombo"}};
-        for (const auto& [labelName, boxName] : buddies) {
-            QLabel* shown = label(*w, labelName);
-            QComboBox* box = combo(*w, boxName);
-            QCOMPARE(shown->buddy(), box);
-            QCOMPARE(accessibleName(box), shown->text().remove('&'));
-            if (!shown->isVisible())
-                continue; // Root Folder: Script mode only, and disabled there until an item
-            button(*w, "replaceButton")->setFocus();
-            QTest::keyClick(w.window.get(), mnemonic(shown->text()).at(0).toLatin1(),
-                            Qt::AltModifier);
-            QVERIFY2(box->hasFocus(), labelName);
-        }
-    }
-
-    void tabVisitsTheControlsInScreenOrder() {
-        TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        const auto press = [&w](bool back) {
+            QTest::keyClick(w.window.get(), Qt::Key_F8, back ? Qt::ShiftModifier : Qt::NoModifier);
+            return grid(*w)->currentRow();
+        };
+        QCOMPARE(press(false), -1); // no rows: nothing
         item(*w, "previewAction")->setChecked(true);
         chooseMode(*w, Mode::FindAndReplace);
         typeInto(combo(*w, "replaceCombo"), "done");
@@ -194,6 +172,17 @@ class TestMainWindowKeyboard : public WindowTest {
                               "findCombo", "replaceCombo", "previewText"}));
         chooseMode(*w, Mode::Find);
         runFind(w, root(), "*.txt", "todo");
+        const int last = static_cast<int>(w->resultRows().size()) - 1;
+        QVERIFY(last >= 2);
+        QCOMPARE(press(true), last); // from none, Shift+F8 starts at the end
+        QCOMPARE(press(false), last);
+        QCOMPARE(press(true), last - 1);
+        grid(*w)->setCurrentRow(-1);
+        QCOMPARE(press(false), 0);
+        QCOMPARE(press(true), 0);
+        QCOMPARE(press(false), 1);
+        // The preview follows, as with the arrow keys.
+        QVERIFY(part<QPlainTextEdit>(*w, "previewText")->toPlainText().startsWith("todo"));
         QCOMPARE(tabOrder(combo(*w, "foldersCombo")),
                  (QStringList{"foldersCombo", "pickFoldersButton", "filesCombo", "pickFileButton",
                               "findCombo", "findButton", "resultsGrid", "previewText"}));
@@ -210,20 +199,142 @@ class TestMainWindowKeyboard : public WindowTest {
                               "previewText"}));
     }
 
-    void everyControlHasAnAccessibleName() {
-        TestWindow w;
-        for (Mode mode : {Mode::Find, Mode::FindAndReplace, Mode::Script}) {
-            chooseMode(*w, mode);
-            const QList<QWidget*> controls = w->findChildren<QWidget*>();
-            for (QWidget* control : controls) {
-                const bool isControl = ((control->focusPolicy() & Qt::TabFocus) != 0 &&
-                                        control->focusProxy() == nullptr) ||
-                                       qobject_cast<QProgressBar*>(control) != nullptr ||
-                                       control->parent() == widget(*w, "modeBar");
-                if (isControl && control->isVisible())
-                    QVERIFY2(!accessibleName(control).isEmpty(), qPrintable(control->objectName()));
-            }
+    // ---- Opening result files
+
+    // Line, column and selection tokens, several in one argument, are checked through a double
+    // click (doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows).
+    void editorArgumentsReplaceEachTokensFirstOccurrence() {
+        const std::string odd = "/t/my \"odd\" file.txt";
+        const struct {
+            std::string commandLine, path;
+            Args expected;
+        } cases[] = {
+            {"/pos=%CursorAt% %Filename%", odd, {"/pos=11", odd}},
+            // A path holding a token is never replaced inside.
+            {"%Filename% %CursorAt%", "/t/%CursorAt%.txt", {"/t/%CursorAt%.txt", "11"}},
+            {"%cursorat% %Filename%", odd, {"%cursorat%", odd}}, // tokens are case-sensitive
+            {"-n", odd, {"-n"}},
+        };
+        // Match at file bytes 10..14 (0-based), on line 3 at column 5.
+        for (const auto& c : cases)
+            QCOMPARE(kestrava::ui::editorArguments(c.commandLine, c.path, {10, 15, 3, 5}),
+                     c.expected);
+    }
+
+    // Lines count line feeds before the match, from text or from the file. A result that
+    // became a FIFO must not hang the window: it counts as empty, like a missing one.
+    void lineAndColumnCountLineFeedsBeforeTheMatch() {
+        const QByteArray text("ab\ncd\r\nef"); // lines start at 0, 3 and 7
+        writeFile(root() + "/f.txt", text);
+        const struct {
+            int offset;
+            const char* position; // line:column
+        } cases[] = {{0, "1:1"},
+                     {3, "2:1"},
+                     {5, "2:3"} /* CR is a column */,
+                     {7, "3:1"},
+                     {20, "3:14"} /* past the end of a shorter file */};
+        for (const auto& c : cases) {
+            int64_t line = 0;
+            int64_t column = 0;
+            kestrava::ui::lineAndColumn(text.toStdString(), c.offset, line, column);
+            QCOMPARE(QString("%1:%2").arg(line).arg(column), QString(c.position));
+            QCOMPARE(filePosition("/f.txt", c.offset), QString(c.position));
         }
+        QByteArray big;
+        for (int i = 0; i < 1500; ++i)
+            big += QByteArray(99, 'x') + '\n'; // 150000 bytes: more than one read
+        writeFile(root() + "/big.txt", big);
+        QCOMPARE(filePosition("/big.txt", 130050), "1301:51");
+        QCOMPARE(filePosition("/gone.txt", 41), "1:42");
+        QCOMPARE(::mkfifo((root() + "/fifo").toLocal8Bit().constData(), 0600), 0);
+        QCOMPARE(filePosition("/fifo", 41), "1:42");
+    }
+
+    // A bare editor name is looked up on PATH; a missing or blank one is said only for rows
+    // that open a file. The default program gets only a header row's file.
+    void doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows() {
+        std::string resolved;
+        QCOMPARE(kestrava::ui::checkEditor("sh", resolved), std::string());
+        QVERIFY(resolved.find('/') != std::string::npos);
+        TestWindow w;
+        const QString odd = root() + "/my \"odd\" file.txt"; // "TODO" at byte 18, line 2, column 8
+        writeFile(odd, "first line\nsecond TODO here\n");
+        runFind(w, root(), "my*", "todo");
+        const std::string path = odd.toStdString();
+        const QString editor = root() + "/bin/editor";
+        writeFile(editor, "#!/bin/sh\nexit 0\n");
+        QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        w->settings().editorFileSpec = editor.toStdString();
+        w->settings().editorCommandLine =
+            "-l %LineNumber% -c %Column% --sel=%StartSel%-%EndSel% %Filename% %Filename%";
+        doubleClick(w, 0); // the header row: the bare path, whatever the template
+        QCOMPARE(w.fake->startedPrograms, (std::vector<Args>{{editor.toStdString(), path}}));
+        doubleClick(w, 1); // the line row: "TODO" at byte 18, line 2, column 8
+        QCOMPARE(w.fake->startedPrograms.back(), (Args{editor.toStdString(), "-l", "2", "-c", "8",
+                                                       "--sel=19-23", path, "%Filename%"}));
+        doubleClick(w, 2); // the blank row
+        QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
+        QVERIFY(w.fake->shown.empty());
+
+        for (const auto& [spec, message] : std::initializer_list<std::pair<std::string, QString>>{
+                 {"  ", "An Editor needs to be specified in Preferences"},
+                 {"/nowhere/ed", "The Editor specified in Preferences cannot be found.\r\n"
+                                 "(/nowhere/ed)"}}) {
+            w->settings().editorFileSpec = spec;
+            w.fake->shown.clear();
+            item(*w, "mmView_MatchesOnly")->trigger();
+            QCOMPARE(w->resultRows()[1].kind, kestrava::results::RowKind::Match);
+            doubleClick(w, 1); // a match row opens nothing and says nothing
+            QVERIFY(w.fake->shown.empty());
+            item(*w, "mmView_LinesWithMatches")->trigger();
+            doubleClick(w, 1);
+            QCOMPARE(w.fake->allShown(), "message: " + message);
+            QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
+        }
+
+        // "Open with ..." follows the last pressed row.
+        w.fake->shown.clear();
+        auto* editorItem = item(*w, "openInEditorAction");
+        auto* defaultItem = item(*w, "openWithDefaultAction");
+        auto* namesItem = item(*w, "saveFileNamesAction");
+        const struct {
+            int row;
+            bool enabled;
+        } presses[] = {{0, true}, {1, false}, {0, true}, {40, true}, {2, false}, {40, false}};
+        for (const auto& press : presses) {
+            clickRow(*w, press.row, Qt::RightButton);
+            QCOMPARE(editorItem->isEnabled(), press.enabled);
+            QCOMPARE(defaultItem->isEnabled(), press.enabled);
+            QVERIFY(namesItem->isEnabled());
+        }
+        // The default program gets only a header row's file, and is never run as a program.
+        w->settings().editorFileSpec = ""; // not consulted
+        clickRow(*w, 1);
+        defaultItem->trigger();
+        QVERIFY(w.fake->openedDocuments.empty());
+        clickRow(*w, 0);
+        defaultItem->trigger();
+        QCOMPARE(w.fake->openedDocuments, Args{path});
+        QVERIFY(w.fake->startedPrograms.size() == 2 && w.fake->shown.empty());
+
+        item(*w, "mmView_UniqueMatches")->trigger();
+        clickRow(*w, 0);
+        QVERIFY(!namesItem->isEnabled());
+        QVERIFY(!editorItem->isEnabled()); // a unique match row is no file header
+    }
+
+  private:
+    // "line:column" of offset in the file name under the tree.
+    QString filePosition(const QString& name, int64_t offset) {
+        int64_t line = 0;
+        int64_t column = 0;
+        kestrava::ui::fileLineAndColumn((root() + name).toStdString(), offset, line, column);
+        return QString("%1:%2").arg(line).arg(column);
+    }
+
+    void doubleClick(TestWindow& w, int row) {
+        QTest::mouseDClick(grid(*w)->viewport(), Qt::LeftButton, {}, rowCentre(*w, row));
     }
 };
 

@@ -1,7 +1,7 @@
 // Start-up and shut-down: the program's arguments and the folders it opens on, what is written
-// at close and read at the next start, the focused box committed on closing, font sizes,
-// Preferences re-applying the layout, failed saves shown, closing on SIGTERM, and when saved
-// bounds are used.
+// at close and read at the next start, damaged or huge settings files, font sizes, failed saves,
+// closing on SIGTERM and saved bounds; and the criteria boxes: commit rules, the history menu's
+// removals, the folder and file buttons, and folders and files dropped on the window.
 #include "main_window_test_support.h"
 
 #include "ui/about_dialog.h"
@@ -10,6 +10,8 @@
 #include "ui/program_entry.h"
 #include "ui/signal_close.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QScopeGuard>
 #include <QScreen>
 
@@ -26,83 +28,74 @@ MainWindow* theMainWindow() {
 }
 
 } // namespace
+
 class TestMainWindowLifecycle : public WindowTest {
     Q_OBJECT
   private slots:
-    // "%1" stands for the working folder.
-    void argumentsAreReadBeforeQt_data() {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QStringList>("qt");      // after the program's name
-        QTest::addColumn<QStringList>("folders"); // made absolute
-        QTest::addColumn<int>("exitCode");        // -1: the window opens
-        QTest::addColumn<QString>("out");         // how standard output begins
-        QTest::addColumn<QString>("err");         // what standard error holds
-        QTest::newRow("relative folders") << QStringList{"x/./y/", "/tmp/", "."} << QStringList{}
-                                          << QStringList{"%1/x/y", "/tmp", "%1"} << -1 << ""
-                                          << "";
-        QTest::newRow("Qt options go to Qt")
-            << QStringList{"-style", "Fusion", "/srv", "--platform=offscreen", "-reverse"}
-            << QStringList{"-style", "Fusion", "--platform=offscreen", "-reverse"}
-            << QStringList{"/srv"} << -1 << ""
-            << "";
-        QTest::newRow("folders after --") << QStringList{"--", "-style", "--help"} << QStringList{}
-                                          << QStringList{"%1/-style", "%1/--help"} << -1 << ""
-                                          << "";
-        QTest::newRow("help") << QStringList{"/srv", "--help"} << QStringList{} << QStringList{}
-                              << 0 << "Usage: kestrava [OPTION...] [FOLDER...]\n"
-                              << "";
-        QTest::newRow("version") << QStringList{"--version"} << QStringList{} << QStringList{} << 0
-                                 << QString("kestrava ") + kKestravaVersion + "\n"
-                                 << "";
-        QTest::newRow("unknown option")
-            << QStringList{"--bogus", "--help"} << QStringList{} << QStringList{} << 2 << ""
-            << "unknown option '--bogus'";
-        QTest::newRow("Qt option with a value it does not take")
-            << QStringList{"-reverse=yes"} << QStringList{} << QStringList{} << 2 << ""
-            << "'-reverse=yes'";
-    }
+    // ---- Start-up and shut-down
+
     void argumentsAreReadBeforeQt() {
-        QFETCH(QStringList, arguments);
-        QFETCH(QStringList, qt);
-        QFETCH(QStringList, folders);
-        QFETCH(int, exitCode);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
-        std::vector<QByteArray> bytes{"kestrava"};
-        for (const QString& argument : arguments)
-            bytes.push_back(argument.toLocal8Bit());
-        std::vector<char*> argv;
-        for (QByteArray& argument : bytes)
-            argv.push_back(argument.data());
-        std::ostringstream outText, errText;
-        const CommandLine line =
-            readCommandLine(static_cast<int>(argv.size()), argv.data(), outText, errText);
-        QCOMPARE(line.exitCode.value_or(-1), exitCode);
-        QVERIFY2(QString::fromStdString(outText.str()).startsWith(out), outText.str().c_str());
-        QVERIFY2(QString::fromStdString(errText.str()).contains(err), errText.str().c_str());
-        if (exitCode >= 0)
-            return;
-        QStringList qtGot, foldersGot;
-        for (size_t i = 1; i < line.qtArguments.size(); ++i)
-            qtGot << QString::fromLocal8Bit(line.qtArguments[i]);
-        for (const std::string& folder : line.folders)
-            foldersGot << QString::fromStdString(folder);
-        QCOMPARE(qtGot, qt);
-        QCOMPARE(foldersGot, folders.replaceInStrings("%1", QDir::currentPath()));
+        const struct {
+            QString arguments, qt, folders; // blank-separated; Qt's after the program's name
+            int exitCode;                   // -1: the window opens
+            QString out, err;               // how standard output begins, what standard error holds
+        } cases[] = {
+            {"x/./y/ /tmp/ .", "", "%1/x/y /tmp %1", -1, "", ""}, // "%1": the working folder
+            {"-style Fusion /srv --platform=offscreen -reverse",
+             "-style Fusion --platform=offscreen -reverse", "/srv", -1, "", ""},
+            {"-- -style --help", "", "%1/-style %1/--help", -1, "", ""},
+            {"/srv --help", "", "", 0, "Usage: kestrava [OPTION...] [FOLDER...]\n", ""},
+            {"--version", "", "", 0, QString("kestrava ") + kKestravaVersion + "\n", ""},
+            {"--bogus --help", "", "", 2, "", "unknown option '--bogus'"},
+            {"-reverse=yes", "", "", 2, "", "'-reverse=yes'"}, // a value it does not take
+        };
+        for (const auto& c : cases) {
+            std::vector<QByteArray> bytes{"kestrava"};
+            for (const QString& argument : c.arguments.split(' '))
+                bytes.push_back(argument.toLocal8Bit());
+            std::vector<char*> argv;
+            argv.reserve(bytes.size());
+            for (QByteArray& argument : bytes)
+                argv.push_back(argument.data());
+            std::ostringstream outText, errText;
+            const CommandLine line =
+                readCommandLine(static_cast<int>(argv.size()), argv.data(), outText, errText);
+            QVERIFY2(QString::fromStdString(outText.str()).startsWith(c.out),
+                     outText.str().c_str());
+            QVERIFY2(QString::fromStdString(errText.str()).contains(c.err), errText.str().c_str());
+            QStringList qt, folders;
+            for (size_t i = 1; i < line.qtArguments.size(); ++i)
+                qt << QString::fromLocal8Bit(line.qtArguments[i]);
+            for (const std::string& folder : line.folders)
+                folders << QString::fromStdString(folder);
+            // The arguments lead both sides, so a failure names its case.
+            const auto outcome = [&c](int code, const QString& qtSaw, const QString& foldersSaw) {
+                return c.arguments + " -> " + QString::number(code) +
+                       (code < 0 ? " | " + qtSaw + " | " + foldersSaw : "");
+            };
+            QCOMPARE(
+                outcome(line.exitCode.value_or(-1), qt.join(' '), folders.join(' ')),
+                outcome(c.exitCode, c.qt, QString(c.folders).replace("%1", QDir::currentPath())));
+        }
     }
 
     // As "Open With Kestrava" starts it: the folders in Folder(s), the cursor in Find. A window
-    // that would open in Script mode opens in Find mode.
+    // that would open in Script mode opens in Find mode, and one saved larger than the screen
+    // opens screen-sized.
     void startsOnTheFoldersGiven() {
         m_env->config.write("KestravaConfig.xml",
                             "<KestravaConfig><options><initialmode value=\"Script\"/></options>"
-                            "</KestravaConfig>");
+                            "<forms><mainform top=\"0\" left=\"0\" height=\"40000\" "
+                            "width=\"40000\"/></forms></KestravaConfig>");
         const QStringList folders{root() + "/a b", root()};
         QTimer::singleShot(0, [folders] {
             MainWindow* w = theMainWindow();
             QVERIFY(w != nullptr);
             const auto closeAnyway = qScopeGuard([w] { w->close(); }); // a failure must not hang
             QVERIFY(QTest::qWaitForWindowActive(w));
+            QCOMPARE(w->config().bounds.width, 40000);
+            const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+            QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
             QCOMPARE(w->mode(), Mode::Find);
             QCOMPARE(combo(*w, "foldersCombo")->currentText(), folders.join("<+>|") + "<+>");
             QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.*"));
@@ -130,11 +123,8 @@ class TestMainWindowLifecycle : public WindowTest {
             QVERIFY(w->close());
             QVERIFY(w.fake->shown.empty());
         }
-        const QByteArray ini = m_env->config.read("kestrava.ini");
-        QVERIFY2(ini.contains("FoldersToSearch=0") && ini.contains("=*.typed"), ini.constData());
-        QVERIFY(!m_env->config.read("KestravaConfig.xml").isEmpty());
-
         TestWindow again;
+        QCOMPARE(entries(combo(*again, "filesCombo")), (QStringList{"*.conf", "*.typed"}));
         QCOMPARE(entries(combo(*again, "foldersCombo")), (QStringList{"/etc", "/srv"}));
         QCOMPARE(entries(combo(*again, "replaceCombo")), QStringList{"^$"});
         QVERIFY(again->settings().caseSensitiveMatching);
@@ -144,44 +134,88 @@ class TestMainWindowLifecycle : public WindowTest {
         QCOMPARE(combo(*again, "findCombo")->currentText(), QString("a b"));
     }
 
-    void fontSizeSetsPointSizes_data() {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("points");
-        QTest::addColumn<int>("modeName");
-        QTest::newRow("small") << int(kestrava::config::FontSize::Small) << 10 << 12;
-        QTest::newRow("medium") << int(kestrava::config::FontSize::Medium) << 11 << 14;
-        QTest::newRow("large") << int(kestrava::config::FontSize::Large) << 12 << 14;
-    }
-    void fontSizeSetsPointSizes() {
-        QFETCH(int, size);
-        QFETCH(int, points);
-        QFETCH(int, modeName);
+    // Nothing stored is dropped, and a long history loads with one list update per box (one
+    // search of the list per entry took minutes at this size).
+    void longHistoriesLoadWhole() {
+        constexpr int kCount = 20000;
+        QByteArray ini;
+        for (const char* section : {"FoldersToSearch", "FilesToSearch", "FindExpressions"}) {
+            ini += QByteArray("[") + section + "]\n";
+            for (int i = kCount; i > 0; --i)
+                ini += QByteArray::number(i) + "=/e" + QByteArray::number(i) + "\n";
+        }
+        ini += "[FindExpressions]\n1=/e7\n"; // a repeat adds nothing
+        m_env->config.write("kestrava.ini", ini);
         TestWindow w;
-        w->settings().fontSize = static_cast<kestrava::config::FontSize>(size);
-        item(*w, "preferencesAction")->trigger(); // no dialog: the setting in force is applied
-        for (const char* name :
-             {"foldersCombo", "findCombo", "foldersLabel", "itemNumberLabel", "findButton"})
-            QVERIFY2(widget(*w, name)->font().pointSize() == points, name);
-        QCOMPARE(label(*w, "modeNameLabel")->font().pointSize(), modeName);
-        QCOMPARE(label(*w, "modeStatusLabel")->font().pointSize(), std::min(points, 11));
-        QCOMPARE(label(*w, "regexHintLabel")->font().pointSize(), points - 2);
-        QVERIFY(combo(*w, "findCombo")->font().fixedPitch() ||
-                combo(*w, "findCombo")->font().styleHint() == QFont::Monospace);
+        QVERIFY(w.fake->shown.empty());
+        for (const char* box : {"foldersCombo", "filesCombo", "findCombo"})
+            QCOMPARE(combo(*w, box)->count(), kCount);
+        QCOMPARE(combo(*w, "findCombo")->itemText(0), QString("/e20000")); // file order
+        QCOMPARE(combo(*w, "foldersCombo")->itemText(0), QString("/e1"));  // sorted
+        QCOMPARE(combo(*w, "foldersCombo")->itemText(1), QString("/e10"));
     }
 
-    void preferencesCancelStillReappliesTheFontSize() {
+    // A file that could not be read is named with the reason, and kept before it is saved over.
+    void unreadableFilesAreNamedAndKept() {
+        const struct {
+            QString damaged;
+            QByteArray bytes;
+            const char* reason;
+        } cases[] = {{"KestravaConfig.xml", "<KestravaConfig><options><fontsize val",
+                      "The defaults are in force"},
+                     {"kestrava.ini", QByteArray(65 << 20, ';'), "the file is too large"}};
+        for (const auto& c : cases) {
+            m_env.emplace();
+            m_env->config.write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
+            m_env->config.write(c.damaged, c.bytes);
+            {
+                TestWindow w;
+                QCOMPARE(w.fake->shown.size(), size_t(1));
+                const QString text = w.fake->lastText();
+                QVERIFY2(text.contains(c.reason) && text.contains(m_env->config.file(c.damaged)) &&
+                             text.contains(c.damaged + ".damaged when"),
+                         qPrintable(text));
+                if (c.damaged != "kestrava.ini") // the history still loaded
+                    QCOMPARE(entries(combo(*w, "filesCombo")), QStringList{"*.txt"});
+                QCOMPARE(w->mode(), kestrava::ui::Mode::Find);
+                QVERIFY(w->close());
+            }
+            QCOMPARE(m_env->config.read(c.damaged + ".damaged"), c.bytes);
+            QVERIFY(m_env->config.read(c.damaged).contains(
+                c.damaged == "kestrava.ini" ? "[ItemIndex]" : "<KestravaConfig"));
+        }
+    }
+
+    // Preferences applies the size in force when it closes, even when cancelled.
+    void fontSizeSetsPointSizes() {
         TestWindow w;
         PreferencesDialog preferences(w->settings(), w.window.get());
         w->setPreferencesDialog(&preferences);
-        w->settings().fontSize = kestrava::config::FontSize::Large; // in force, not yet applied
         QCOMPARE(combo(*w, "foldersCombo")->font().pointSize(), 10);
-        QTimer::singleShot(0, &preferences, [&preferences] {
-            preferences.fontSizeCombo->setCurrentIndex(0);
-            preferences.reject();
-        });
-        item(*w, "preferencesAction")->trigger();
-        QCOMPARE(w->settings().fontSize, kestrava::config::FontSize::Large);
-        QCOMPARE(combo(*w, "foldersCombo")->font().pointSize(), 12);
+        const struct {
+            kestrava::config::FontSize size;
+            int points, modeName;
+        } sizes[] = {{kestrava::config::FontSize::Large, 12, 14},
+                     {kestrava::config::FontSize::Medium, 11, 14},
+                     {kestrava::config::FontSize::Small, 10, 12}};
+        for (const auto& s : sizes) {
+            w->settings().fontSize = s.size; // in force, not yet applied
+            const int other = (static_cast<int>(s.size) + 1) % 3;
+            QTimer::singleShot(0, &preferences, [&preferences, other] {
+                preferences.fontSizeCombo->setCurrentIndex(other);
+                preferences.reject();
+            });
+            item(*w, "preferencesAction")->trigger();
+            QCOMPARE(w->settings().fontSize, s.size);
+            for (const char* name :
+                 {"foldersCombo", "findCombo", "foldersLabel", "itemNumberLabel", "findButton"})
+                QVERIFY2(widget(*w, name)->font().pointSize() == s.points, name);
+            QCOMPARE(label(*w, "modeNameLabel")->font().pointSize(), s.modeName);
+            QCOMPARE(label(*w, "modeStatusLabel")->font().pointSize(), std::min(s.points, 11));
+            QCOMPARE(label(*w, "regexHintLabel")->font().pointSize(), s.points - 2);
+            QVERIFY(combo(*w, "findCombo")->font().fixedPitch() ||
+                    combo(*w, "findCombo")->font().styleHint() == QFont::Monospace);
+        }
     }
 
     void failedSaveIsShown() {
@@ -231,39 +265,186 @@ class TestMainWindowLifecycle : public WindowTest {
         QVERIFY(m_env->config.read("kestrava.ini").contains("kept"));
     }
 
-    void savedBoundsAreFittedToAScreen_data() {
-        QTest::addColumn<QRect>("bounds"); // left, top, width, height
-        QTest::addColumn<QRect>("placed"); // invalid: the default placement
-        QTest::newRow("inside") << QRect(100, 50, 800, 600) << QRect(100, 50, 800, 600);
-        QTest::newRow("no size") << QRect(100, 50, 0, 600) << QRect();
-        QTest::newRow("off to the right") << QRect(5000, 50, 800, 600) << QRect();
-        QTest::newRow("title bar above the screen") << QRect(100, -400, 800, 600) << QRect();
-        QTest::newRow("mostly off the left, still grabbable")
-            << QRect(-700, 50, 800, 600) << QRect(-700, 50, 800, 600);
-        QTest::newRow("on the second screen")
-            << QRect(2000, 100, 800, 600) << QRect(2000, 100, 800, 600);
-        QTest::newRow("huge") << QRect(0, 0, 40000, 40000) << QRect(0, 0, 1920, 1080);
-        QTest::newRow("too tall on the second screen")
-            << QRect(2000, 500, 800, 5000) << QRect(2000, 0, 800, 1024);
-    }
     void savedBoundsAreFittedToAScreen() {
-        QFETCH(QRect, bounds);
-        QFETCH(QRect, placed);
         const std::vector<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
-        const kestrava::config::WindowBounds b{bounds.top(), bounds.left(), bounds.height(),
-                                               bounds.width()};
-        QCOMPARE(kestrava::ui::fitBoundsToScreens(b, screens), placed);
+        const struct {
+            const char* what;
+            QRect bounds, placed; // placed invalid: the default placement
+        } cases[] = {
+            {"inside", {100, 50, 800, 600}, {100, 50, 800, 600}},
+            {"no size", {100, 50, 0, 600}, {}},
+            {"off to the right", {5000, 50, 800, 600}, {}},
+            {"title bar above the screen", {100, -400, 800, 600}, {}},
+            {"mostly off the left, still grabbable", {-700, 50, 800, 600}, {-700, 50, 800, 600}},
+            {"on the second screen", {2000, 100, 800, 600}, {2000, 100, 800, 600}},
+            {"huge", {0, 0, 40000, 40000}, {0, 0, 1920, 1080}},
+            {"too tall on the second screen", {2000, 500, 800, 5000}, {2000, 0, 800, 1024}},
+        };
+        for (const auto& c : cases) {
+            const kestrava::config::WindowBounds b{c.bounds.top(), c.bounds.left(),
+                                                   c.bounds.height(), c.bounds.width()};
+            QVERIFY2(kestrava::ui::fitBoundsToScreens(b, screens) == c.placed, c.what);
+        }
     }
 
-    void hugeSavedSizeOpensAScreenSizedWindow() {
-        m_env->config.write("KestravaConfig.xml", "<KestravaConfig><forms><mainform top=\"0\" "
-                                                  "left=\"0\" height=\"40000\" width=\"40000\"/>"
-                                                  "</forms></KestravaConfig>");
-        TestWindow w(false);
-        QCOMPARE(w->config().bounds.width, 40000);
-        w->applyBounds(w->config().bounds);
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
+    // ---- The criteria boxes
+
+    // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
+    // it), and even there the box keeps the spelling just typed.
+    void commitKeepsWhatWasTypedAndSkipsEmptyText() {
+        const struct {
+            const char* box;
+            QString typed;
+            QStringList expected;
+        } cases[] = {{"replaceCombo", "DOG", {"dog", "DOG"}},
+                     {"foldersCombo", "/src/App", {"/src/app", "/src/App"}},
+                     {"rootFolderCombo", "/SRC", {"/src", "/SRC"}},
+                     {"filesCombo", "*.TXT", {"*.TXT"}},
+                     {"findCombo", "dog", {"dog"}}}; // the same text twice
+        for (const auto& c : cases) {
+            TestWindow w;
+            chooseMode(*w, QByteArray(c.box) == "rootFolderCombo" ? Mode::Script
+                                                                  : Mode::FindAndReplace);
+            QComboBox* box = combo(*w, c.box);
+            commit(box, c.typed.toLower()); // then the same text in the typed letter case
+            commit(box, c.typed);
+            QCOMPARE(entries(box), c.expected);
+            QCOMPARE(box->currentText(), c.typed);
+            commit(box, "");
+            QCOMPARE(entries(box), c.expected);
+            QVERIFY(w.fake->shown.empty());
+        }
+    }
+
+    // Leaving a box commits it; folders are sorted, and find entries go to the end.
+    void leavingABoxCommitsItInTheBoxsOrder() {
+        TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        const auto typeAndLeave = [&w](const char* box, const QString& text) {
+            typeInto(combo(*w, box), text);
+            combo(*w, box == QByteArray("filesCombo") ? "foldersCombo" : "filesCombo")->setFocus();
+            QTRY_VERIFY(entries(combo(*w, box)).contains(text));
+        };
+        for (const char* folder : {"/srv", "/home/b", "/Home/a"})
+            typeAndLeave("foldersCombo", folder);
+        QCOMPARE(entries(combo(*w, "foldersCombo")), (QStringList{"/Home/a", "/home/b", "/srv"}));
+        QCOMPARE(w->savedItemIndex(HistoryBox::FoldersToSearch), 0);
+        for (const char* find : {"zeta", "alpha"})
+            typeAndLeave("findCombo", find);
+        QCOMPARE(entries(combo(*w, "findCombo")), (QStringList{"zeta", "alpha"}));
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 1);
+    }
+
+    void removeEntryDeletesOnlyACommittedSelectionAndRemoveAllAsks() {
+        TestWindow w;
+        QComboBox* find = combo(*w, "findCombo");
+        QComboBox* files = combo(*w, "filesCombo");
+        auto* removeEntry = item(*w, "removeEntryAction");
+        openHistoryMenu(*w, find); // an empty box: nothing to remove
+        QVERIFY(!removeEntry->isEnabled());
+        QVERIFY(!item(*w, "removeAllAction")->isEnabled());
+        commit(find, "one");
+        commit(find, "two");
+        // Typed but never committed: nothing is deleted, the box is emptied.
+        typeInto(find, "tw");
+        openHistoryMenu(*w, find);
+        QVERIFY(removeEntry->isEnabled());
+        removeEntry->trigger();
+        QCOMPARE(entries(find), (QStringList{"one", "two"}));
+        QCOMPARE(find->currentText(), QString());
+        // A selected entry goes, and the saved selection does not point past it.
+        commit(find, "two");
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 1);
+        openHistoryMenu(*w, find);
+        find->setCurrentIndex(0);
+        find->setEditText("one");
+        removeEntry->trigger();
+        QCOMPARE(entries(find), QStringList{"two"});
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), 0);
+
+        // Remove All asks, and No keeps everything.
+        commit(files, "*.c");
+        commit(files, "*.h");
+        openHistoryMenu(*w, files);
+        w.fake->answers = {false, true};
+        item(*w, "removeAllAction")->trigger();
+        QCOMPARE(w.fake->questions.back(), QString("Remove all File(s) items ?"));
+        QCOMPARE(entries(files), (QStringList{"*.c", "*.h"}));
+        QCOMPARE(files->currentText(), QString("*.h"));
+        item(*w, "removeAllAction")->trigger();
+        QCOMPARE(files->count(), 0);
+        QCOMPARE(files->currentText(), QString());
+        QCOMPARE(w->savedItemIndex(HistoryBox::FilesToSearch), -1);
+    }
+
+    void folderAndFileButtonsCommitWhatWasPicked() {
+        TestWindow w;
+        w.fake->folderToPick = "/usr/share";
+        QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
+        QCOMPARE(entries(combo(*w, "foldersCombo")), QStringList{"/usr/share"});
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/usr/share"));
+        commit(combo(*w, "foldersCombo"), "/usr/share<+><excluding doc>");
+        w.fake->fileToOpen = "/usr/share/dict/words";
+        QTest::mouseClick(toolButton(*w, "pickFileButton"), Qt::LeftButton);
+        QCOMPARE(w.fake->lastOpenTitle, QString("Choose a File"));
+        QCOMPARE(w.fake->lastOpenFolder, QString("/usr/share")); // the entry's folder, not its text
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("words"));
+        w.fake->folderToPick.clear(); // cancelled: nothing changes
+        QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
+        QCOMPARE(combo(*w, "foldersCombo")->count(), 2);
+    }
+
+    // Dropped folders are searched with their subfolders; dropped files alone, even where their
+    // names hold wildcards, wherever on the window they land. Paths are relative to the tree.
+    void droppedPathsFillTheBoxes() {
+        for (const char* name : {"a/x[1].txt", "a/x1.txt", "a/sub/y.txt", "a/sub/x1.txt"})
+            writeFile(root() + "/" + name, "text\n");
+        QDir().mkpath(root() + "/b");
+        const struct {
+            QStringList dropped;
+            const char* target; // the box the drop lands on, or the window
+            QString folders, files;
+            int scanned; // files a Find then lists, -1: nothing taken
+        } cases[] = {
+            {{"a", "b"}, nullptr, "%1/a<+>|%1/b<+>", "*.*", 4},
+            {{"a/x[1].txt", "a/sub/y.txt", "a/x[1].txt"},
+             "findCombo",
+             "%1/a|%1/a/sub",
+             "x\\[1].txt|y.txt",
+             2},
+            {{"a/x1.txt", "b"}, nullptr, "%1/b<+>", "*.*", 0}, // folders win over files
+            {{"https://example.org/a"}, nullptr, "", "", -1},  // not a local file
+        };
+        for (const auto& c : cases) {
+            TestWindow w;
+            QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+            QList<QUrl> urls;
+            for (const QString& path : c.dropped)
+                urls << (path.contains("://") ? QUrl(path)
+                                              : QUrl::fromLocalFile(root() + "/" + path));
+            QMimeData data;
+            data.setUrls(urls);
+            data.setText(urls.front().toString()); // as file managers offer it: a box would take it
+            QWidget* on = c.target == nullptr ? static_cast<QWidget*>(w.window.get())
+                                              : combo(*w, c.target)->lineEdit();
+            // Qt hands a drop only to the widget that accepted the drag's entry.
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(on, &enter);
+            QCOMPARE(enter.isAccepted(), c.scanned >= 0);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+            QApplication::sendEvent(on, &drop);
+            QCOMPARE(combo(*w, "foldersCombo")->currentText(),
+                     QString(c.folders).replace("%1", root()));
+            QCOMPARE(combo(*w, "filesCombo")->currentText(), c.files);
+            QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
+            if (c.scanned < 0)
+                continue;
+            QTRY_VERIFY(combo(*w, "findCombo")->hasFocus());
+            QCOMPARE(w.fake->lastText().endsWith("/a/x1.txt"),
+                     c.dropped.front().endsWith("x1.txt"));
+            runFind(w, combo(*w, "foldersCombo")->currentText(), c.files, "text");
+            QCOMPARE(w->results().filesScanned, c.scanned);
+        }
     }
 };
 

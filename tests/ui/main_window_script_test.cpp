@@ -1,12 +1,11 @@
 // Script mode in the window: the Accept rules for appending, inserting and changing items, Delete
 // and its refusal, the Up and Down moves, the script grid in every state, the enable states of
-// the Script menu and the bar, choosing the current item, New/Open/Save, leaving Script mode with
-// unsaved changes, and a whole script run with its results.
+// the Script menu and the bar, New/Open/Save, leaving Script mode with unsaved changes, and
+// script runs with their results, refusals and failures.
 #include "main_window_test_support.h"
 
 #include "script/script_edit.h"
 #include "script/script_run.h"
-#include "ui/results_grid.h"
 
 namespace {
 
@@ -29,17 +28,14 @@ QStringList texts(const Entry& e) {
             QString::fromStdString(folderFile ? std::string() : e.options)};
 }
 
-// The Script menu's enabled items, by short name.
+// The Script menu's enabled items: "new open save saveAs run view viewResults".
 QString enabledScriptItems(const MainWindow& w) {
-    const char* const names[] = {"New", "Open",       "Save",       "SaveAs",
-                                 "Run", "ViewScript", "ViewResults"};
-    const char* const actions[] = {"newScriptAction",        "openScriptAction", "saveScriptAction",
-                                   "saveScriptAsAction",     "runScriptAction",  "viewScriptAction",
-                                   "viewScriptResultsAction"};
     QStringList enabled;
-    for (size_t i = 0; i < std::size(names); ++i)
-        if (item(w, actions[i])->isEnabled())
-            enabled << names[i];
+    for (const char* name :
+         {"newScriptAction", "openScriptAction", "saveScriptAction", "saveScriptAsAction",
+          "runScriptAction", "viewScriptAction", "viewScriptResultsAction"})
+        if (item(w, name)->isEnabled())
+            enabled << QString(name).remove("Script").remove("Action");
     return enabled.join(' ');
 }
 
@@ -56,18 +52,25 @@ int gridRow(const kestrava::script::Script& script, int32_t index, Kind kind) {
 class TestMainWindowScript : public WindowTest {
     Q_OBJECT
   private slots:
+    void init() {
+        WindowTest::init();
+        m_w.emplace();
+        chooseMode(**m_w, Mode::Script);
+    }
+    void cleanup() {
+        m_w.reset();
+        WindowTest::cleanup();
+    }
+
     // ---- Accept rules
 
-    void appendNeedsFoldersFilesAndFindAndJoinsTheLastGroup() {
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
+    void appendNeedsFoldersFilesAndFindAndChangeEditsOnlyTheCurrentItem() {
+        TestWindow& w = *m_w;
         QVERIFY(button(*w, "appendItemButton")->isEnabled());
-        for (QPushButton* b : {button(*w, "insertItemButton"), button(*w, "changeItemButton"),
-                               button(*w, "deleteItemButton"), button(*w, "moveItemUpButton"),
-                               button(*w, "moveItemDownButton")})
-            QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
-        QVERIFY(!button(*w, "runScriptButton")->isEnabled());
-        QCOMPARE(enabledScriptItems(*w.window), "Open"); // nothing to run, save or view yet
+        for (const char* name : {"insertItemButton", "changeItemButton", "deleteItemButton",
+                                 "moveItemUpButton", "moveItemDownButton", "runScriptButton"})
+            QVERIFY2(!button(*w, name)->isEnabled(), name);
+        QCOMPARE(enabledScriptItems(*w), "open"); // nothing to run, save or view yet
 
         appendItem(*w, "/data", "", "x");
         QCOMPARE(w.fake->lastText(), QString("Folders and Files must be defined"));
@@ -97,81 +100,43 @@ class TestMainWindowScript : public WindowTest {
         button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
         button(*w, "cancelItemButton")->click();
-        appendItem(*w, "/data", "*.md", "c");
+        appendItem(*w, "/data", "*.md", "c", "r");
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 3);
-        w.fake->threeWayAnswers = {Answer::No};
-        item(*w, "findModeAction")->trigger();
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
-    }
 
-    void changeEditsOnlyTheCurrentItemsOwnRows() {
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, "/a", "*.txt", "x", "r");
+        // Change edits only the current item's own rows.
         button(*w, "changeItemButton")->click();
         QCOMPARE(w->scriptState(), State::Change);
         QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
-        QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a")); // the group's values
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.md")); // the group's values
         QVERIFY(combo(*w, "findCombo")->isEnabled());
         QVERIFY(!combo(*w, "rootFolderCombo")->isEnabled());
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1.1"));
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("2.1"));
         typeInto(combo(*w, "findCombo"), "");
         button(*w, "acceptItemButton")->click();
         QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
         typeInto(combo(*w, "findCombo"), "z");
         typeInto(combo(*w, "replaceCombo"), "");
         button(*w, "acceptItemButton")->click();
-        QCOMPARE(texts(w->script().entries[1]), (QStringList{"z", "", ""}));
-        QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.txt", ""}));
-
+        QCOMPARE(texts(w->script().entries[3]), (QStringList{"z", "", ""}));
+        QCOMPARE(texts(w->script().entries[2]), (QStringList{"/data", "*.md", ""}));
         grid(*w)->setFocus();
         QTest::keyClick(grid(*w), Qt::Key_Up);
         button(*w, "changeItemButton")->click();
         QVERIFY(combo(*w, "foldersCombo")->isEnabled());
         QVERIFY(!combo(*w, "findCombo")->isEnabled());
-        typeInto(combo(*w, "filesCombo"), "*.md");
+        typeInto(combo(*w, "filesCombo"), "*.h");
         button(*w, "acceptItemButton")->click();
-        QCOMPARE(texts(w->script().entries[0]), (QStringList{"/a", "*.md", ""}));
+        QCOMPARE(texts(w->script().entries[2]), (QStringList{"/data", "*.h", ""}));
+        w.fake->threeWayAnswers = {Answer::No};
+        item(*w, "findModeAction")->trigger();
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
     }
 
-    // ---- Delete
+    // ---- The grid, the current item and Delete
 
-    void deleteRefusesToLeaveAFindFirstAndKeepsACurrentItem() {
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, "/a", "*.txt", "x");
-        appendItem(*w, "/b", "*.txt", "y");
-        grid(*w)->setFocus();
-        for (int i = 0; i < 3; ++i)
-            QTest::keyClick(grid(*w), Qt::Key_Up);
-        QCOMPARE(w->script().currentEntry, 0);
-        w.fake->shown.clear();
-        button(*w, "deleteItemButton")->click(); // 1.1 would come first
-        QCOMPARE(w.fake->allShown(),
-                 "error: Unable to Delete as a Folder(s)/File(s) entry is required before the "
-                 "following Find/Replace entry");
-        QTest::keyClick(grid(*w), Qt::Key_Down);
-        button(*w, "deleteItemButton")->click(); // 1.1 goes, and item 1 after it
-        QTest::keyClick(grid(*w), Qt::Key_Up);
-        button(*w, "deleteItemButton")->click();
-        QCOMPARE(numbered(w->script()), (QStringList{"1 /b", "1.1 y"}));
-        QCOMPARE(w->script().currentEntry, 0);
-        QTest::keyClick(grid(*w), Qt::Key_Down);
-        button(*w, "deleteItemButton")->click(); // the last item: the new last one becomes current
-        QCOMPARE(w->script().currentEntry, 0);
-        button(*w, "deleteItemButton")->click();
-        QVERIFY(w->script().entries.empty());
-        QCOMPARE(w->script().currentEntry, -1);
-        QCOMPARE(scriptLineCell(w->script(), itemEdit(w->scriptState()), 2, 3, {}).text,
-                 QString("  Empty Script"));
-    }
-
-    // ---- The grid and the current item
-
-    void gridMarksTheCurrentItemAndItsGroupInEachState() {
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
+    void gridMarksTheCurrentItemInEachStateAndDeleteKeepsOne() {
+        TestWindow& w = *m_w;
         appendItem(*w, "/a", "*.txt", "x", "r");
         appendItem(*w, "/b", "*.md", "y");
         const kestrava::script::Script& s = w->script();
@@ -219,22 +184,40 @@ class TestMainWindowScript : public WindowTest {
         button(*w, "acceptItemButton")->click();
         QCOMPARE(numbered(s), (QStringList{"1 /a", "1.1 x", "2 /b", "2.1 new", "2.2 y"}));
         QCOMPARE(s.currentEntry, 3);
+
+        // Delete's rules are the editor's (ScriptEdit.DeleteNeverLeavesAFindFirst): the window
+        // says a refusal, and deleting from the end leaves the new last item current.
+        grid(*w)->setFocus();
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(grid(*w), Qt::Key_Up);
+        w.fake->shown.clear();
+        button(*w, "deleteItemButton")->click(); // 1.1 would come first
+        QCOMPARE(w.fake->allShown(),
+                 "error: Unable to Delete as a Folder(s)/File(s) entry is required before the "
+                 "following Find/Replace entry");
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(grid(*w), Qt::Key_Down);
+        while (!s.entries.empty()) {
+            const auto last = int32_t(s.entries.size()) - 2;
+            button(*w, "deleteItemButton")->click();
+            QCOMPARE(s.currentEntry, last);
+        }
+        QCOMPARE(cell(2, 3).text, QString("  Empty Script"));
     }
 
     void mouseAndArrowKeysChooseTheCurrentItemAndUpDownMoveIt() {
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
+        TestWindow& w = *m_w;
         appendItem(*w, "/a", "*.txt", "x");
         appendItem(*w, "/b", "*.txt", "y");
         const kestrava::script::Script& s = w->script();
-        clickRow(*w.window, gridRow(s, 0, Kind::Files));
+        clickRow(*w, gridRow(s, 0, Kind::Files));
         QCOMPARE(s.currentEntry, 0);
         QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a"));
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
         for (int row : {gridRow(s, 1, Kind::Blank), 0, int(s.lines.size()) + 1}) {
-            clickRow(*w.window, row);
+            clickRow(*w, row);
             QCOMPARE(s.currentEntry, 0);
         }
         QTest::keyClick(grid(*w), Qt::Key_Down);
@@ -269,25 +252,25 @@ class TestMainWindowScript : public WindowTest {
         QVERIFY(grid(*w)->topRow() <= 1);
     }
 
-    // ---- Enable states
+    // ---- Enable states and the run
 
-    void menusAndButtonsFollowTheEditingState() {
-        writeFile(root() + "/a.txt", "x\n");
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, root(), "*.txt", "x");
+    void menusFollowTheStateAndARunSearchesEveryGroup() {
+        writeFile(root() + "/a.txt", "alpha one\nbeta\n");
+        writeFile(root() + "/sub/b.md", "beta two\n");
+        TestWindow& w = *m_w;
+        appendItem(*w, root(), "*.txt", "ALPHA");
+        appendItem(*w, "{RootFolder}/sub", "*.md", "beta", "gamma");
+        typeInto(combo(*w, "rootFolderCombo"), root());
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
-        QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run");
-        QVERIFY(button(*w, "runScriptButton")->isEnabled());
-        QVERIFY(grid(*w)->isEnabled());
+        QCOMPARE(enabledScriptItems(*w), "new open save saveAs run");
+        QVERIFY(button(*w, "runScriptButton")->isEnabled() && grid(*w)->isEnabled());
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
 
         button(*w, "appendItemButton")->click(); // editing: Accept or Cancel first
         for (const char* menu :
              {"fileMenu", "editMenu", "modeMenu", "viewMenu", "scriptMenu", "helpMenu"})
             QVERIFY2(!w->findChild<QMenu*>(menu)->menuAction()->isEnabled(), menu);
-        QVERIFY(!button(*w, "runScriptButton")->isEnabled());
-        QVERIFY(!grid(*w)->isEnabled());
+        QVERIFY(!button(*w, "runScriptButton")->isEnabled() && !grid(*w)->isEnabled());
         QVERIFY(widget(*w, "acceptCancelPanel")->isVisible());
         // Both buttons lie inside the bar, at its right end.
         const QRect pair = widget(*w, "acceptCancelPanel")->geometry();
@@ -298,120 +281,7 @@ class TestMainWindowScript : public WindowTest {
         button(*w, "cancelItemButton")->click();
         QVERIFY(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled());
 
-        runScript(w);
-        QCOMPARE(w->scriptState(), State::Results);
-        QCOMPARE(enabledScriptItems(*w.window), "ViewScript");
-        QVERIFY(grid(*w)->isEnabled());
-        item(*w.window, "viewScriptAction")->trigger();
-        QCOMPARE(w->scriptState(), State::Viewing);
-        QCOMPARE(enabledScriptItems(*w.window), "New Open Save SaveAs Run ViewResults");
-    }
-
-    // ---- Files and leaving the mode
-
-    // A fresh settings file keeps scripts in the XDG data folder, made as the first save's
-    // dialog opens so that it opens there (even when that save is then cancelled).
-    void theDefaultScriptsFolderIsMadeWhenTheFirstScriptIsSaved() {
-        TestWindow w;
-        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + "/kestrava/scripts/";
-        QCOMPARE(QString::fromStdString(w->settings().scriptsFolder), folder);
-        QVERIFY(!QDir(folder).exists());
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, "/a", "*.txt", "x");
-        item(*w.window, "saveScriptAsAction")->trigger(); // cancelled
-        QCOMPARE(w.fake->saveDialogs.back().folder, folder);
-        QVERIFY(QDir(folder).exists());
-    }
-
-    void saveAsNewAndOpenGoThroughTheScriptDialogs() {
-        TestWindow w;
-        w->settings().scriptsFolder = root().toStdString() + "/";
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, "/a", "*.txt", "x", "r");
-        const QString path = root() + "/saved";
-        w.fake->filesToSave = {path};
-        item(*w.window, "saveScriptAsAction")->trigger();
-        QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
-        QCOMPARE(w.fake->saveDialogs.back().folder, root() + "/");
-        QFile saved(path + ".ksc"); // the bytes are the script file's business
-        QVERIFY(saved.exists());
-        QCOMPARE(label(*w, "modeDetailLabel")->text(), path + ".ksc");
-        QVERIFY(!item(*w.window, "saveScriptAction")->isEnabled());
-
-        item(*w.window, "newScriptAction")->trigger();
-        QVERIFY(w->script().entries.empty());
-        QCOMPARE(label(*w, "modeDetailLabel")->text(), QString("New script"));
-
-        QDir().mkpath(root() + "/other");
-        QVERIFY(saved.copy(root() + "/other/copy.ksc"));
-        w.fake->fileToOpen = root() + "/other/copy.ksc";
-        item(*w.window, "openScriptAction")->trigger();
-        QCOMPARE(w.fake->lastOpenFolder, root() + "/");
-        QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
-        QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
-        QCOMPARE(w->settings().scriptsFolder, root().toStdString() + "/other/");
-        QCOMPARE(w->scriptState(), State::Viewing);
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
-        // An unreadable file is said as an error and leaves an empty script.
-        writeFile(root() + "/bad.ksc", "Find:       x\r\n");
-        w.fake->fileToOpen = root() + "/bad.ksc";
-        item(*w.window, "openScriptAction")->trigger();
-        QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + root() +
-                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
-        QVERIFY(w->script().entries.empty());
-        QCOMPARE(grid(*w)->rowCount(), 3);
-    }
-
-    void leavingScriptModeAsksAboutUnsavedChanges_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("chooseFile");
-        QTest::addColumn<bool>("left");
-        QTest::addColumn<bool>("written");
-        QTest::newRow("yes saves") << int(Answer::Yes) << true << true << true;
-        QTest::newRow("yes but the save dialog cancelled stays")
-            << int(Answer::Yes) << false << false << false;
-        QTest::newRow("no discards") << int(Answer::No) << false << true << false;
-        QTest::newRow("cancel stays") << int(Answer::Cancel) << false << false << false;
-    }
-    void leavingScriptModeAsksAboutUnsavedChanges() {
-        QFETCH(int, answer);
-        QFETCH(bool, chooseFile);
-        QFETCH(bool, left);
-        QFETCH(bool, written);
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, "/a", "*.txt", "x");
-        w.fake->threeWayAnswers = {static_cast<Answer>(answer)};
-        const QString path = root() + "/kept.ksc";
-        if (chooseFile)
-            w.fake->filesToSave = {path};
-        item(*w.window, "findModeAction")->trigger(); // as the menu does: checked before asked
-        QCOMPARE(w.fake->questions.back(), QString("Save changed script before continuing ?"));
-        QCOMPARE(w->mode(), left ? kestrava::ui::Mode::Find : kestrava::ui::Mode::Script);
-        // Exactly the mode in force is checked.
-        for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"})
-            QCOMPARE(item(*w.window, name)->isChecked(),
-                     QByteArray(name) == (left ? "findModeAction" : "scriptModeAction"));
-        QCOMPARE(QFile::exists(path), written);
-        if (!left) {
-            QCOMPARE(w->script().entries.size(), size_t(2)); // nothing changed
-        } else {
-            chooseMode(*w, Mode::Script); // a new, empty script every time the mode is entered
-            QVERIFY(w->script().entries.empty());
-        }
-    }
-
-    // ---- The run
-
-    void runSearchesEveryGroupAndShowsTheResults() {
-        writeFile(root() + "/a.txt", "alpha one\nbeta\n");
-        writeFile(root() + "/sub/b.md", "beta two\n");
-        TestWindow w;
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, root(), "*.txt", "ALPHA");
-        appendItem(*w, "{RootFolder}/sub", "*.md", "beta", "gamma");
-        typeInto(combo(*w, "rootFolderCombo"), root());
         w.fake->answers = {true};
         button(*w, "runScriptButton")->click();
         QVERIFY(w.fake->questions.back().startsWith(
@@ -426,56 +296,134 @@ class TestMainWindowScript : public WindowTest {
         QVERIFY(widget(*w, "summaryPanel")->isVisible() && !widget(*w, "scriptBar")->isVisible());
         QCOMPARE(readFile(root() + "/sub/kesReplace/b.md"), QByteArray("gamma two\n"));
         QVERIFY(w->script().changed); // the run never touches the script
-    }
-
-    void runStopsBeforeAnythingChanges_data() {
-        QTest::addColumn<QString>("rootFolder");
-        QTest::addColumn<bool>("answer");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("blank root folder")
-            << "   " << true << QString::fromStdString(kestrava::script::rootFolderEmptyText());
-        QTest::newRow("question answered no") << "/x" << false << QString();
-    }
-    void runStopsBeforeAnythingChanges() {
-        QFETCH(QString, rootFolder);
-        QFETCH(bool, answer);
-        QFETCH(QString, message);
-        writeFile(root() + "/a.txt", "alpha\n");
-        TestWindow w;
-        chooseMode(*w, Mode::Script);
-        appendItem(*w, root(), "*.txt", "alpha");
-        runScript(w); // earlier results that a stopped run must keep
-        item(*w.window, "viewScriptAction")->trigger();
-        appendItem(*w, "{RootFolder}", "*.txt", "beta");
-        typeInto(combo(*w, "rootFolderCombo"), rootFolder);
-        w.fake->questions.clear();
-        w.fake->answers = {answer};
-        button(*w, "runScriptButton")->click();
-        QVERIFY(!w->isRunning());
-        QCOMPARE(w.fake->questions.size(), size_t(message.isEmpty() ? 1 : 0));
-        if (!message.isEmpty())
-            QCOMPARE(w.fake->lastText(), message);
-        QCOMPARE(w->results().totalMatches, 1);
+        QCOMPARE(enabledScriptItems(*w), "view");
+        QVERIFY(grid(*w)->isEnabled());
+        item(*w, "viewScriptAction")->trigger();
         QCOMPARE(w->scriptState(), State::Viewing);
+        QCOMPARE(enabledScriptItems(*w), "new open save saveAs run viewResults");
     }
 
-    void runFailureReturnsToTheScriptWithTheMessage() {
-        writeFile(root() + "/a.txt", "alpha\n");
-        TestWindow w;
-        QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        chooseMode(*w, Mode::Script);
+    // A refused or failed run keeps the results it or the last run found.
+    void runStopsBeforeAnythingChangesOrFailsWithTheItemsLine() {
+        writeFile(root() + "/a.txt", "alpha\nbeta\n");
+        TestWindow& w = *m_w;
         appendItem(*w, root(), "*.txt", "alpha");
+        runScript(w);
+        item(*w, "viewScriptAction")->trigger();
+        appendItem(*w, "{RootFolder}", "*.txt", "beta");
+        const struct {
+            const char* rootFolder;
+            bool answer;
+            QString message; // empty: the question was asked
+        } refusals[] = {{"   ", true, QString::fromStdString(script::rootFolderEmptyText())},
+                        {"/x", false, {}}};
+        for (const auto& refusal : refusals) {
+            typeInto(combo(*w, "rootFolderCombo"), refusal.rootFolder);
+            w.fake->questions.clear();
+            w.fake->answers = {refusal.answer};
+            button(*w, "runScriptButton")->click();
+            QVERIFY(!w->isRunning());
+            QCOMPARE(w.fake->questions.size(), size_t(refusal.message.isEmpty() ? 1 : 0));
+            if (!refusal.message.isEmpty())
+                QCOMPARE(w.fake->lastText(), refusal.message);
+            QCOMPARE(w->results().totalMatches, 1);
+            QCOMPARE(w->scriptState(), State::Viewing);
+        }
+        typeInto(combo(*w, "rootFolderCombo"), root());
         appendItem(*w, "/b", "*.txt", "a(");
-        button(*w, "runScriptButton")->click();
-        QTRY_COMPARE(ended.count(), 1);
+        runScript(w);
         QVERIFY2(w.fake->lastText().startsWith("Error running script: Invalid Find Expression: "),
                  qPrintable(w.fake->lastText()));
-        QVERIFY(w.fake->lastText().endsWith(" on line 2.1"));
+        QVERIFY(w.fake->lastText().endsWith(" on line 3.1"));
         QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(w->gridContent(), GridContent::Script);
-        QCOMPARE(w->results().totalMatches, 1); // the first group's results stay viewable
-        QVERIFY(item(*w.window, "viewScriptResultsAction")->isEnabled());
+        QCOMPARE(w->results().totalMatches, 2); // the first groups' results stay viewable
+        QVERIFY(item(*w, "viewScriptResultsAction")->isEnabled());
     }
+
+    // ---- Files and leaving the mode
+
+    // A fresh settings file keeps scripts in the XDG data folder, made as the first save's
+    // dialog opens so that it opens there (even when that save is then cancelled).
+    void saveAsNewAndOpenGoThroughTheScriptDialogs() {
+        TestWindow& w = *m_w;
+        const QString folder = qEnvironmentVariable("XDG_DATA_HOME") + "/kestrava/scripts/";
+        QCOMPARE(QString::fromStdString(w->settings().scriptsFolder), folder);
+        QVERIFY(!QDir(folder).exists());
+        appendItem(*w, "/a", "*.txt", "x", "r");
+        item(*w, "saveScriptAsAction")->trigger(); // cancelled
+        QCOMPARE(w.fake->saveDialogs.back().folder, folder);
+        QVERIFY(QDir(folder).exists());
+
+        w->settings().scriptsFolder = root().toStdString() + "/";
+        const QString path = root() + "/saved";
+        w.fake->filesToSave = {path};
+        item(*w, "saveScriptAsAction")->trigger();
+        QCOMPARE(w.fake->saveDialogs.back().filter, QString("Script files (*.ksc)"));
+        QCOMPARE(w.fake->saveDialogs.back().folder, root() + "/");
+        QFile saved(path + ".ksc"); // the bytes are the script file's business
+        QVERIFY(saved.exists());
+        QCOMPARE(label(*w, "modeDetailLabel")->text(), path + ".ksc");
+        QVERIFY(!item(*w, "saveScriptAction")->isEnabled());
+
+        item(*w, "newScriptAction")->trigger();
+        QVERIFY(w->script().entries.empty());
+        QCOMPARE(label(*w, "modeDetailLabel")->text(), QString("New script"));
+
+        QDir().mkpath(root() + "/other");
+        QVERIFY(saved.copy(root() + "/other/copy.ksc"));
+        w.fake->fileToOpen = root() + "/other/copy.ksc";
+        item(*w, "openScriptAction")->trigger();
+        QCOMPARE(w.fake->lastOpenFolder, root() + "/");
+        QCOMPARE(w.fake->lastOpenFilter, QString("Script files (*.ksc)"));
+        QCOMPARE(numbered(w->script()), (QStringList{"1 /a", "1.1 x"}));
+        QCOMPARE(w->settings().scriptsFolder, root().toStdString() + "/other/");
+        QCOMPARE(w->scriptState(), State::Viewing);
+        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
+        // An unreadable file is said as an error and leaves an empty script.
+        writeFile(root() + "/bad.ksc", "Find:       x\r\n");
+        w.fake->fileToOpen = root() + "/bad.ksc";
+        item(*w, "openScriptAction")->trigger();
+        QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + root() +
+                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
+        QVERIFY(w->script().entries.empty());
+        QCOMPARE(grid(*w)->rowCount(), 3);
+    }
+
+    // What each answer does to the script is the save question's (ScriptSaveQuestion.*); here
+    // the window leaves or stays and marks the mode in force.
+    void leavingScriptModeAsksAboutUnsavedChanges() {
+        TestWindow& w = *m_w;
+        const QString path = root() + "/kept.ksc";
+        const struct {
+            const char* what;
+            Answer answer;
+            bool left;
+        } cases[] = {{"cancel stays", Answer::Cancel, false},
+                     {"no discards", Answer::No, true},
+                     {"yes saves", Answer::Yes, true}};
+        for (const auto& c : cases) {
+            appendItem(*w, "/a", "*.txt", "x");
+            w.fake->threeWayAnswers = {c.answer};
+            if (c.answer == Answer::Yes)
+                w.fake->filesToSave = {path};
+            item(*w, "findModeAction")->trigger(); // as the menu does: checked before asked
+            QVERIFY2(w.fake->questions.back() == "Save changed script before continuing ?", c.what);
+            QVERIFY2(w->mode() == (c.left ? Mode::Find : Mode::Script), c.what);
+            // Exactly the mode in force is checked.
+            for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"})
+                QVERIFY2(item(*w, name)->isChecked() ==
+                             (QByteArray(name) == (c.left ? "findModeAction" : "scriptModeAction")),
+                         c.what);
+            QVERIFY2(QFile::exists(path) == (c.answer == Answer::Yes), c.what);
+            if (c.left) // a new, empty script every time the mode is entered
+                chooseMode(*w, Mode::Script);
+            QVERIFY2(w->script().entries.size() == (c.left ? 0U : 2U), c.what);
+        }
+    }
+
+  private:
+    std::optional<TestWindow> m_w; // in Script mode
 };
 
 QTEST_MAIN(TestMainWindowScript)

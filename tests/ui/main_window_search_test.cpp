@@ -27,7 +27,7 @@ class TestMainWindowSearch : public WindowTest {
 
     // Enter in a criteria box commits it and presses the mode's action button; editing a
     // criterion afterwards clears what is shown.
-    void enterFindsAndShowsLabelsAndRowsForEveryView() {
+    void enterFindsAndShowsLabelsAndRowsForEveryViewOrNone() {
         TestWindow w;
         typeCriteria(*w, root(), "*.txt", "todo");
         QTest::keyClick(combo(*w, "findCombo"), Qt::Key_Return);
@@ -44,7 +44,8 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
                  QString("Found 3 matches in ") + root() + "/a.txt");
         // Each view's rows are the row builder's (ResultRowsTest.EachViewHasItsShape); the window
-        // passes the chosen view and shows the unique count only for the unique views.
+        // passes the chosen view, marks it alone in the View menu and shows the unique count only
+        // for the unique views. A new search shows its lines again.
         const struct {
             const char* action;
             size_t rows;
@@ -52,24 +53,44 @@ class TestMainWindowSearch : public WindowTest {
         } views[] = {{"mmView_MatchesOnly", 8, ""},
                      {"mmView_UniqueMatches", 1, "(1 Unique Match)"}, // TODO and todo count once
                      {"mmView_UniqueMatchesSorted", 1, "(1 Unique Match)"},
-                     {"mmView_LinesWithMatches", 7, ""}};
+                     {nullptr, 7, ""}}; // a new search
         for (const auto& view : views) {
-            item(*w, view.action)->trigger();
+            if (view.action == nullptr) {
+                pressAction(*w);
+                QTRY_VERIFY(!w->isRunning());
+            } else {
+                item(*w, view.action)->trigger();
+            }
             QCOMPARE(w->resultRows().size(), view.rows);
             QCOMPARE(labels(*w.window), "Searched 2 files:   Found 4| matches| in 2 files|" +
                                             QString(view.uniqueCount));
+            QStringList checked;
+            for (const char* name : {"mmView_LinesWithMatches", "mmView_MatchesOnly",
+                                     "mmView_UniqueMatches", "mmView_UniqueMatchesSorted"})
+                if (item(*w, name)->isChecked())
+                    checked << name;
+            QCOMPARE(checked,
+                     QStringList{view.action != nullptr ? view.action : "mmView_LinesWithMatches"});
         }
+        QCOMPARE(w->resultView(), results::View::LinesWithMatches);
 
         QTest::keyClicks(combo(*w, "findCombo"), "x");
         QCOMPARE(w->gridContent(), GridContent::Empty);
         QVERIFY(w->resultRows().empty());
         QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
         QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
-    }
 
-    void noMatchesLeavesTheGridDisabled() {
-        TestWindow w;
-        runFind(w, root() + "|" + root() + "/gone", "*.txt", "zzz");
+        // A refused press runs nothing (its messages are the session's:
+        // RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused); no matches leave
+        // the grid disabled; hidden names are searched only when File > Preferences asks.
+        writeFile(root() + "/.cache/h.txt", "TODO hidden");
+        typeCriteria(*w, "/tmp", "*.txt", "a(");
+        pressAction(*w);
+        QVERIFY2(w.fake->allShown().startsWith("error: Invalid Find Expression: "),
+                 qPrintable(w.fake->allShown()));
+        QVERIFY(!w->isRunning());
+        QCOMPARE(w->gridContent(), GridContent::Empty);
+        runFind(w, root() + "|" + root() + "/gone", "*.txt", "hidden");
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 0| matches| in 0 files|"));
         QVERIFY2(w->statusBarText().endsWith("Folder not found: " + root() + "/gone"),
                  qPrintable(w->statusBarText()));
@@ -78,12 +99,6 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(!grid(*w)->isEnabled());
         item(*w, "mmView_UniqueMatches")->trigger();
         QCOMPARE(label(*w, "laMatchResults4")->text(), QString("(0 Unique Match)"));
-    }
-
-    // Hidden names are searched only when File > Preferences asks for them.
-    void hiddenFolderIsSearchedOnlyWithThePreference() {
-        writeFile(root() + "/.cache/h.txt", "TODO hidden");
-        TestWindow w;
         for (const bool hidden : {false, true}) {
             w->settings().includeHidden = hidden;
             runFind(w, root() + "<+>", "*.txt", "hidden");
@@ -91,20 +106,14 @@ class TestMainWindowSearch : public WindowTest {
         }
     }
 
-    // Missing criteria keep the button disabled; every refusal's message is the session's
-    // (RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused).
-    void pressRefusesABadExpression() {
+    // Replace asks first and writes copies, refusing a planted link. In place, the journal is
+    // made before the question, and one that cannot be made stops the run. The undo asks, then
+    // puts every file back byte for byte (CR LF lines, no final line end).
+    void replaceWritesCopiesOrInPlaceAndIsUndoneFromTheEditMenu() {
+        const QByteArray a = readFile(root() + "/a.txt");
+        const QByteArray b = readFile(root() + "/b.txt");
         TestWindow w;
-        typeCriteria(*w, "/tmp", "*.txt", "a(");
-        pressAction(*w);
-        QVERIFY2(w.fake->allShown().startsWith("error: Invalid Find Expression: "),
-                 qPrintable(w.fake->allShown()));
-        QVERIFY(!w->isRunning());
-        QCOMPARE(w->gridContent(), GridContent::Empty);
-    }
-
-    void replaceAsksFirstAndWritesCopies() {
-        TestWindow w;
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         item(*w, "replaceModeAction")->trigger();
         typeCriteria(*w, root(), "b.txt", "TODO");
         commit(combo(*w, "replaceCombo"), "done"); // the typed letter case must win over this
@@ -133,19 +142,12 @@ class TestMainWindowSearch : public WindowTest {
                 "/kesReplace is not a folder but a link or a file; nothing is written into it");
         QVERIFY2(w->statusBarText().contains("1 file not replaced"),
                  qPrintable(w->statusBarText()));
-    }
 
-    // The journal is made before the question; one that cannot be made stops the run. The undo
-    // asks, then puts every file back byte for byte (CR LF lines, no final line end).
-    void replaceInSituIsUndoneFromTheEditMenu() {
-        const QByteArray a = readFile(root() + "/a.txt");
-        const QByteArray b = readFile(root() + "/b.txt");
         const QString state = m_env->config.statePath();
+        QVERIFY(QDir(state + "/kestrava").removeRecursively()); // the copies' runs
         writeFile(state + "/kestrava", "a file where the journal's folder should be");
-        TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         w->settings().replaceInSitu = true;
-        item(*w, "replaceModeAction")->trigger();
+        w.fake->questions.clear();
         typeCriteria(*w, root(), "*.txt", "todo");
         typeInto(combo(*w, "replaceCombo"), "DONE");
         pressAction(*w);
@@ -220,9 +222,6 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(w->resultRows().size(), rows);
         QCOMPARE(w->results().files.size(), size_t(w->results().filesWithMatches));
     }
-
-  private:
-    void find(TestWindow& w, const QString& find) { runFind(w, root(), "*.txt", find); }
 };
 
 QTEST_MAIN(TestMainWindowSearch)

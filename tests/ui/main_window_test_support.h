@@ -325,7 +325,7 @@ inline QStringList entries(const QComboBox* box) {
 }
 
 // Runs action on the modal dialog as soon as exec() has shown it.
-inline void whenModalShown(std::function<void(QDialog*)> action) {
+inline void whenModalShown(const std::function<void(QDialog*)>& action) {
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
