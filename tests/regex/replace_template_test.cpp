@@ -57,17 +57,6 @@ TEST_F(ReplaceTest, TemplateForms) {
             << c.pattern << " " << c.tmpl << " " << c.max << " " << c.startAt;
 }
 
-TEST_F(ReplaceTest, StartPositionErrors) {
-    const int32_t id = compile("a");
-    std::string output;
-    EXPECT_EQ(
-        test::raised([&] { m_regex.replace(id, "abc", "x", -1, 0, output); }).message,
-        R"m("StartAt must be greater than 0 -(0) is invalid" reported by Method "Replace" on Class "TldiRegExMulti".)m");
-    EXPECT_EQ(
-        test::raised([&] { m_regex.replace(id, "abc", "x", -1, 5, output); }).message,
-        R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Match" on Class "TldiRegExMulti" when calling "MatchAndReplace".)m");
-}
-
 TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
     struct Case {
         const char* pattern;
