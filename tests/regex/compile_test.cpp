@@ -49,6 +49,8 @@ TEST(PatternTable, IDsSerialsAndVectorSize) {
     EXPECT_EQ(test::compile(regex, "z"), 4) << "no freed IDs left: the next is slots used";
     EXPECT_EQ(regex.slotsUsed(), 5);
     EXPECT_EQ(regex.patternEntry(1)->pattern, "y");
+    EXPECT_FALSE(regex.addPattern("(", id, status));
+    EXPECT_EQ(test::compile(regex, "w"), 5) << "a failed compile gives a new slot back too";
     regex.clearPatterns();
     test::compile(regex, "c");
     EXPECT_EQ(regex.patternEntry(0)->serial, 1);
@@ -140,6 +142,7 @@ TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
     shared.setPatternCacheMaxCount(0); // starts empty
     shared.setPatternCacheMaxCount(100);
     std::vector<std::thread> threads;
+    threads.reserve(4);
     std::atomic<int> failures{0};
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &failures] {

@@ -77,6 +77,7 @@ TEST(Errors, NameTheMethodTheClassAndTheInnerCall) {
     ASSERT_TRUE(multi.matches(id, "abab", 4, 0, {MatchOption::NoCapturing}, whole));
     ASSERT_EQ(whole.size(), 2u);
     EXPECT_EQ(whole[1].groupCount, 1) << "without captures only the whole match is kept";
+    EXPECT_EQ(whole[1].groupStartEnd[0], 3);
     EXPECT_EQ(whole[1].patternID, id);
     EXPECT_EQ(whole[1].matchPatternID, 1);
     const std::string abc = "abc";
