@@ -148,6 +148,8 @@ TEST(Errors, NameTheMethodTheClassAndTheInnerCall) {
             EXPECT_EQ(raised.message, c.message);
         }
     }
+    multi.replace(freed, "aaa", "b", -1, 1, output);
+    EXPECT_EQ(output, "aaa") << "Replace copies the target where Matches finds a freed slot";
 }
 
 // The shared instance matches case-insensitively with "." across lines, cached or not.

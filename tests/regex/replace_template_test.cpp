@@ -86,7 +86,7 @@ TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
     }
 }
 
-TEST_F(ReplaceTest, customTokens) {
+TEST_F(ReplaceTest, CustomTokensAreAskedByIndex) {
     m_regex.setCustomTokens(" Date , user,Path ");
     EXPECT_EQ(m_regex.customTokens(), " Date , user,Path ");
     std::vector<int32_t> asked;
@@ -103,14 +103,6 @@ TEST_F(ReplaceTest, customTokens) {
     EXPECT_EQ(
         test::raised([&] { m_regex.replace(id, "x", "${date}", -1, 1, output); }).message,
         R"m("The OnReplaceCustomToken event must  be assigned to evaluate the token ${Date}" reported by Method "AppendReplacement".)m");
-}
-
-TEST_F(ReplaceTest, FreedPatternCopiesTheTarget) {
-    const int32_t id = compile("a");
-    m_regex.removePattern(id);
-    std::string output;
-    m_regex.replace(id, "aaa", "b", -1, 1, output);
-    EXPECT_EQ(output, "aaa");
 }
 
 } // namespace
