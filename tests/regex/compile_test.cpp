@@ -82,13 +82,10 @@ TEST(PatternOptions, TranslateBothWays) {
               (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
 }
 
+// NoStudy leaves the library's interpreter alone, which the comparisons with the shortcuts rely on.
 TEST(PatternOptions, DefaultsAndNoStudy) {
     PatternSet regex;
     EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{IgnoreCase, DotMatchesAll}));
-    EXPECT_EQ(regex.defaultMatchOptions(), MatchOptions{});
-    EXPECT_EQ(regex.defaultLanguage(), PatternLanguage::English);
-    EXPECT_EQ(regex.defaultMatchLimit, 10000000u);
-
     regex.setDefaultPatternOptions({Multiline, NoStudy});
     EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{Multiline, NoStudy}));
     ASSERT_EQ(test::compile(regex, "a+"), 0);
