@@ -86,6 +86,7 @@ TEST(PatternOptions, TranslateBothWays) {
 TEST(PatternOptions, DefaultsAndNoStudy) {
     PatternSet regex;
     EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{IgnoreCase, DotMatchesAll}));
+    EXPECT_EQ(regex.defaultMatchOptions(), MatchOptions{});
     regex.setDefaultPatternOptions({Multiline, NoStudy});
     EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{Multiline, NoStudy}));
     ASSERT_EQ(test::compile(regex, "a+"), 0);
