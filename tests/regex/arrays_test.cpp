@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace kestrava::regex {
@@ -29,7 +30,7 @@ TEST(SmallArray, KeepsValuesAcrossGrowthCopiesAndMoves) {
 
         Array copy = array;
         copy[0] = 99;
-        EXPECT_EQ(array[0], 0) << "a copy shares nothing";
+        EXPECT_EQ(std::as_const(array)[0], 0) << "a copy shares nothing";
         Array moved = std::move(array);
         EXPECT_EQ(values(moved), expected);
         EXPECT_TRUE(array.empty()); // NOLINT(bugprone-use-after-move): moved-from state is defined

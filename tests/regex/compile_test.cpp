@@ -10,7 +10,12 @@
 namespace kestrava::regex {
 namespace {
 
-TEST(PatternTable, EmptyPatternCompilesWithNoGroups) {
+using enum PatternOption;
+
+// IDs: a freed one is reused most recent first, a failed compile gives its slot back, and a
+// reused slot forgets what it knew of the old pattern. Serials count compiles until cleared; the
+// offset vector fits the pattern with the most groups.
+TEST(PatternTable, IDsSerialsAndVectorSize) {
     PatternSet regex;
     EXPECT_EQ(test::compile(regex, ""), 0);
     EXPECT_EQ(regex.patternEntry(0)->captureCount, 0);
@@ -18,52 +23,14 @@ TEST(PatternTable, EmptyPatternCompilesWithNoGroups) {
     test::compile(regex, "(a)(b)(?:c)");
     EXPECT_EQ(regex.groupOffsetVectorSize(), 9); // (2 + 1) * 3
     test::compile(regex, "(x)");
-    EXPECT_EQ(regex.groupOffsetVectorSize(), 9) << "sized for the largest pattern";
-}
-
-TEST(PatternTable, FreedIDsAreReusedMostRecentFirst) {
-    PatternSet regex;
-    for (int i = 0; i < 4; ++i)
-        ASSERT_EQ(test::compile(regex, "p" + std::to_string(i)), i);
-    regex.removePattern(1);
-    regex.removePattern(3);
-    EXPECT_EQ(test::compile(regex, "x"), 3);
-    EXPECT_EQ(test::compile(regex, "y"), 1);
-    EXPECT_EQ(test::compile(regex, "z"), 4)
-        << "the stack is empty again: the next new ID is slots used";
-    EXPECT_EQ(regex.slotsUsed(), 5);
-    EXPECT_EQ(regex.patternEntry(1)->pattern, "y");
-    EXPECT_EQ(
-        test::raised([&] { regex.removePattern(5); }).message,
-        R"m("Invalid PatternID (5)" reported by Method "RemovePattern" on Class "TldiRegExMulti".)m");
-}
-
-TEST(PatternTable, ReusedSlotForgetsWhatItKnewOfTheOldPattern) {
-    PatternSet regex;
+    EXPECT_EQ(regex.groupOffsetVectorSize(), 9);
     const int32_t planned = test::compile(regex, "\\b\\w+_t\\b");
     ASSERT_FALSE(regex.patternEntry(planned)->compiled->required().text.empty());
+    EXPECT_EQ(regex.patternEntry(planned)->serial, 4);
+    regex.removePattern(1);
     regex.removePattern(planned);
-    regex.setDefaultPatternOptions({PatternOption::NoStudy});
-    ASSERT_EQ(test::compile(regex, "x"), planned);
-    MatchCollection results;
-    EXPECT_TRUE(regex.matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
-}
+    EXPECT_EQ(regex.patternEntry(1)->serial, 0);
 
-TEST(PatternTable, SerialsCountCompilesUntilCleared) {
-    PatternSet regex;
-    test::compile(regex, "a");
-    test::compile(regex, "b");
-    EXPECT_EQ(regex.patternEntry(1)->serial, 2);
-    regex.removePattern(0);
-    EXPECT_EQ(regex.patternEntry(0)->serial, 0);
-    regex.clearPatterns();
-    test::compile(regex, "c");
-    EXPECT_EQ(regex.patternEntry(0)->serial, 1);
-}
-
-TEST(PatternTable, PatternErrorIsAStatusAndFreesTheSlot) {
-    PatternSet regex;
-    test::compile(regex, "ok");
     int32_t id = 0;
     PatternStatus status;
     EXPECT_FALSE(regex.addPattern("a(", id, status));
@@ -73,28 +40,40 @@ TEST(PatternTable, PatternErrorIsAStatusAndFreesTheSlot) {
     EXPECT_EQ(status.statusCode, RegexErrorCode::PatternError);
     EXPECT_EQ(status.errorMessage,
               "Error in Pattern: \"missing closing parenthesis\" at offset (2)");
-    EXPECT_EQ(test::compile(regex, "b"), 1) << "the failed slot is free again";
+
+    regex.setDefaultPatternOptions({NoStudy});
+    EXPECT_EQ(test::compile(regex, "x"), planned);
+    MatchCollection results;
+    EXPECT_TRUE(regex.matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
+    EXPECT_EQ(test::compile(regex, "y"), 1);
+    EXPECT_EQ(test::compile(regex, "z"), 4) << "no freed IDs left: the next is slots used";
+    EXPECT_EQ(regex.slotsUsed(), 5);
+    EXPECT_EQ(regex.patternEntry(1)->pattern, "y");
+    EXPECT_FALSE(regex.addPattern("(", id, status));
+    EXPECT_EQ(test::compile(regex, "w"), 5) << "a failed compile gives a new slot back too";
+    regex.clearPatterns();
+    test::compile(regex, "c");
+    EXPECT_EQ(regex.patternEntry(0)->serial, 1);
 }
 
 TEST(PatternOptions, TranslateBothWays) {
     const std::pair<PatternOption, uint64_t> table[] = {
-        {PatternOption::IgnoreCase, 0x8},
-        {PatternOption::Multiline, 0x400},
-        {PatternOption::DotMatchesAll, 0x20},
-        {PatternOption::IgnorePatternWhiteSpace, 0x80},
-        {PatternOption::Anchored, 0x80000000},
-        {PatternOption::DollarEndOnly, 0x10},
-        {PatternOption::Extra, uint64_t{1} << 32}, // the layer's own: strict escapes
-        {PatternOption::UnGreedy, 0x40000},
-        {PatternOption::Utf8, 0x80000},
-        {PatternOption::ExplicitCapture, 0x2000},
-        {PatternOption::NoUtf8Check, 0x40000000},
-        {PatternOption::NoStudy, 0},
+        {IgnoreCase, 0x8},
+        {Multiline, 0x400},
+        {DotMatchesAll, 0x20},
+        {IgnorePatternWhiteSpace, 0x80},
+        {Anchored, 0x80000000},
+        {DollarEndOnly, 0x10},
+        {Extra, uint64_t{1} << 32}, // the layer's own: strict escapes
+        {UnGreedy, 0x40000},
+        {Utf8, 0x80000},
+        {ExplicitCapture, 0x2000},
+        {NoUtf8Check, 0x40000000},
+        {NoStudy, 0},
     };
     for (const auto& [option, flag] : table) {
         EXPECT_EQ(patternOptionsToFlags({option}), flag) << int(option);
-        EXPECT_EQ(flagsToPatternOptions(flag, option != PatternOption::NoStudy),
-                  PatternOptions{option});
+        EXPECT_EQ(flagsToPatternOptions(flag, option != NoStudy), PatternOptions{option});
     }
     EXPECT_EQ(matchOptionsToFlags({MatchOption::Anchored, MatchOption::NotBol, MatchOption::NotEol,
                                    MatchOption::NotEmpty, MatchOption::NoUtf8Check}),
@@ -103,17 +82,13 @@ TEST(PatternOptions, TranslateBothWays) {
               (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
 }
 
+// NoStudy leaves the library's interpreter alone, which the comparisons with the shortcuts rely on.
 TEST(PatternOptions, DefaultsAndNoStudy) {
     PatternSet regex;
-    EXPECT_EQ(regex.defaultPatternOptions(),
-              (PatternOptions{PatternOption::IgnoreCase, PatternOption::DotMatchesAll}));
+    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{IgnoreCase, DotMatchesAll}));
     EXPECT_EQ(regex.defaultMatchOptions(), MatchOptions{});
-    EXPECT_EQ(regex.defaultLanguage(), PatternLanguage::English);
-    EXPECT_EQ(regex.defaultMatchLimit, 10000000u);
-
-    regex.setDefaultPatternOptions({PatternOption::Multiline, PatternOption::NoStudy});
-    EXPECT_EQ(regex.defaultPatternOptions(),
-              (PatternOptions{PatternOption::Multiline, PatternOption::NoStudy}));
+    regex.setDefaultPatternOptions({Multiline, NoStudy});
+    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{Multiline, NoStudy}));
     ASSERT_EQ(test::compile(regex, "a+"), 0);
     EXPECT_FALSE(regex.patternEntry(0)->study);
     EXPECT_EQ(regex.patternEntry(0)->compiled->unchecked(), nullptr) << "no windows";
@@ -127,104 +102,77 @@ TEST(PatternCache, KeyIsExact) {
               std::string("abc50\3", 6));
 }
 
-TEST(PatternCache, SameTextWithOtherOptionsGetsOtherIDs) {
+// One ID per key (text, options, study), never evicted: a full cache reports code 10. Raising
+// the limit keeps the table, lowering it empties table and cache.
+TEST(PatternCache, OneIDPerKeyUntilFull) {
     StaticPatternTable regex;
-    regex.setPatternCacheMaxCount(10);
     PatternStatus status;
-    const int32_t base = regex.getCachedPatternID("abc", {PatternOption::IgnoreCase}, status,
-                                                  PatternLanguage::English);
-    EXPECT_EQ(regex.getCachedPatternID("abc", {PatternOption::IgnoreCase}, status,
-                                       PatternLanguage::English),
-              base);
+    const auto cached = [&](const std::string& pattern, PatternOptions options = {}) {
+        return regex.getCachedPatternID(pattern, options, status, PatternLanguage::English);
+    };
+    EXPECT_EQ(cached("a"), -1) << "max 0 caches nothing";
+    regex.setPatternCacheMaxCount(5);
+    const std::pair<const char*, PatternOptions> keys[] = {
+        {"abc", {IgnoreCase}}, {"abc", {}}, {"abc", {IgnoreCase, NoStudy}}, {"ABC", {IgnoreCase}}};
+    for (int pass = 0; pass < 2; ++pass)
+        for (int32_t i = 0; i < 4; ++i)
+            EXPECT_EQ(cached(keys[i].first, keys[i].second), i) << "pass " << pass;
     EXPECT_TRUE(status.success);
-    EXPECT_NE(regex.getCachedPatternID("abc", {}, status, PatternLanguage::English), base);
-    EXPECT_NE(regex.getCachedPatternID("abc", {PatternOption::IgnoreCase, PatternOption::NoStudy},
-                                       status, PatternLanguage::English),
-              base);
-    EXPECT_NE(regex.getCachedPatternID("ABC", {PatternOption::IgnoreCase}, status,
-                                       PatternLanguage::English),
-              base);
-    EXPECT_EQ(regex.slotsUsed(), 4);
-}
-
-TEST(PatternCache, FullCacheReportsCode10AndNeverEvicts) {
-    StaticPatternTable regex;
-    regex.setPatternCacheMaxCount(100);
-    PatternStatus status;
-    for (int i = 0; i < 100; ++i)
-        ASSERT_EQ(
-            regex.getCachedPatternID("p" + std::to_string(i), {}, status, PatternLanguage::English),
-            i);
-    EXPECT_EQ(regex.getCachedPatternID("p100", {}, status, PatternLanguage::English), -1);
+    EXPECT_EQ(cached("p4"), 4);
+    EXPECT_EQ(cached("p5"), -1);
     EXPECT_EQ(status.statusCode, RegexErrorCode::CacheFull);
     EXPECT_FALSE(status.success);
-    EXPECT_EQ(regex.getCachedPatternID("p5", {}, status, PatternLanguage::English), 5)
-        << "cached ones still found";
-}
+    EXPECT_EQ(cached("abc"), 1) << "cached ones are still found";
 
-TEST(PatternCache, UnitLevelMatchWorksPastTheCacheLimit) {
-    StaticPatternTable& shared = regExStatic();
-    shared.setPatternCacheMaxCount(0);
-    shared.setPatternCacheMaxCount(100);
-    MatchResult result;
-    for (int i = 0; i < 101; ++i) {
-        const std::string text = "..X" + std::to_string(i) + "Y..";
-        ASSERT_TRUE(match("x" + std::to_string(i) + "y", text, false, result));
-    }
-    EXPECT_EQ(shared.slotsUsed(), 100);
-    const std::string text = "X100Y";
-    ASSERT_TRUE(match("x100y", text, false, result));
-    EXPECT_EQ(result.patternID, -1) << "the 101st pattern is compiled per call";
-    EXPECT_EQ(result.matchPatternID, 0);
-    shared.setPatternCacheMaxCount(0); // leave the shared instance empty for other tests
-    shared.setPatternCacheMaxCount(100);
-}
-
-TEST(PatternCache, MaxCountChangesClearOnlyWhenNeeded) {
-    StaticPatternTable regex;
-    PatternStatus status;
-    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, PatternLanguage::English), -1)
-        << "max 0 caches nothing";
-    regex.setPatternCacheMaxCount(5);
-    regex.getCachedPatternID("a", {}, status, PatternLanguage::English);
     regex.setPatternCacheMaxCount(8);
-    EXPECT_EQ(regex.slotsUsed(), 1) << "raising from a positive value keeps the table";
+    EXPECT_EQ(regex.slotsUsed(), 5);
     regex.setPatternCacheMaxCount(7);
-    EXPECT_EQ(regex.slotsUsed(), 0) << "lowering empties the table";
-    EXPECT_EQ(regex.getCachedPatternID("a", {}, status, PatternLanguage::English), 0)
-        << "and the cache";
+    EXPECT_EQ(regex.slotsUsed(), 0);
+    EXPECT_EQ(cached("abc"), 0) << "the cache is empty too";
     regex.setPatternCacheMaxCount(-4);
     EXPECT_EQ(regex.patternCacheMaxCount(), 0);
 }
 
-TEST(PatternCache, ConcurrentUnitLevelCallsStayCorrect) {
+// The shared instance from several threads at once, past its 100 patterns: those beyond are
+// compiled per call, and every call gets its own group.
+TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
+    StaticPatternTable& shared = regExStatic();
+    shared.setPatternCacheMaxCount(0); // starts empty
+    shared.setPatternCacheMaxCount(100);
     std::vector<std::thread> threads;
+    threads.reserve(4);
     std::atomic<int> failures{0};
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &failures] {
             MatchResult result;
             std::string value;
-            for (int i = 0; i < 60; ++i) {
-                const std::string word = "w" + std::to_string((i * 7 + t) % 60);
+            for (int i = 0; i < 150; ++i) {
+                const std::string word = "w" + std::to_string((i * 7 + t) % 150);
                 const std::string text = "..<" + word + ">..";
                 if (!match("<(" + word + ")>", text, false, result)) {
                     ++failures;
                     continue;
                 }
                 groupValue(result, 1, value);
-                failures += value != word;
+                failures += value != word || (result.patternID < 0) != (result.matchPatternID == 0);
             }
         });
     for (auto& thread : threads)
         thread.join();
     EXPECT_EQ(failures.load(), 0);
-    regExStatic().setPatternCacheMaxCount(0);
-    regExStatic().setPatternCacheMaxCount(100);
+    EXPECT_EQ(shared.slotsUsed(), 100);
+    MatchResult result;
+    const std::string text = "..X1000Y..";
+    ASSERT_TRUE(match("x1000y", text, false, result));
+    EXPECT_EQ(result.patternID, -1) << "the 101st pattern is compiled per call";
+    EXPECT_EQ(result.matchPatternID, 0);
+    shared.setPatternCacheMaxCount(0); // leave the shared instance empty for other tests
+    shared.setPatternCacheMaxCount(100);
 }
 
 TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     PatternSet regex;
-    regex.setDefaultPatternOptions({PatternOption::NoStudy});
+    regex.setDefaultPatternOptions({NoStudy});
     const int32_t before = test::compile(regex, "a(?C1)b");
     int calls = 0;
     int32_t verdict = 0;
@@ -276,8 +224,7 @@ TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {
     };
     for (const auto& c : cases) {
         PatternSet regex;
-        regex.setDefaultPatternOptions(c.strict ? PatternOptions{PatternOption::Extra}
-                                                : PatternOptions{});
+        regex.setDefaultPatternOptions(c.strict ? PatternOptions{Extra} : PatternOptions{});
         int32_t id = 0;
         PatternStatus status;
         std::string outcome;

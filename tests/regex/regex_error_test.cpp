@@ -28,15 +28,13 @@ TEST(RegExMessages, CallingFormsNameTheInnerCallAndFillTheFields) {
     }
 }
 
-TEST(RegExMessages, CodesWithoutTextAreUnknown) {
+TEST(RegExMessages, UnknownCodesAndPlaceholders) {
     // 23 and 26 are retired numbers: no code holds them any more.
     for (RegexErrorCode code : {RegexErrorCode::CacheFull, RegexErrorCode(23), RegexErrorCode(26),
                                 RegexErrorCode::UnknownExecResult, RegexErrorCode(200)})
         EXPECT_EQ(regExErrorText(code), "Unknown Error Code (%d)") << int(code);
     EXPECT_EQ(regExMethodName(RegexOperation(0)), "") << "a retired number has no name";
-}
-
-TEST(RegExMessages, FormatFillsLeftToRight) {
+    // Placeholders fill from left to right.
     EXPECT_EQ(formatRegExText("a %s b %d c", {std::string("x"), int64_t{-3}, int64_t{9}}),
               "a x b -3 c");
     EXPECT_EQ(formatRegExText("100%% %d", {int64_t{1}}), "100% 1");

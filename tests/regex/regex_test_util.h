@@ -10,10 +10,11 @@
 
 namespace kestrava::regex::test {
 
-// The message and code of the RegexError the action raises; empty message when none.
+// What the action raised: a RegexError's message and code, or a stop (empty message when none).
 struct Raised {
     std::string message;
     RegexErrorCode code = RegexErrorCode::None;
+    bool stopped = false;
 };
 
 // Compiles with the object's defaults; the ID, or -1 with a test failure naming the error.
@@ -30,6 +31,8 @@ inline Raised raised(const std::function<void()>& action) {
         action();
     } catch (const RegexError& e) {
         return {e.what(), e.errorCode};
+    } catch (const RegexStoppedError&) {
+        return {"", RegexErrorCode::None, true};
     }
     return {};
 }

@@ -57,17 +57,6 @@ TEST_F(ReplaceTest, TemplateForms) {
             << c.pattern << " " << c.tmpl << " " << c.max << " " << c.startAt;
 }
 
-TEST_F(ReplaceTest, StartPositionErrors) {
-    const int32_t id = compile("a");
-    std::string output;
-    EXPECT_EQ(
-        test::raised([&] { m_regex.replace(id, "abc", "x", -1, 0, output); }).message,
-        R"m("StartAt must be greater than 0 -(0) is invalid" reported by Method "Replace" on Class "TldiRegExMulti".)m");
-    EXPECT_EQ(
-        test::raised([&] { m_regex.replace(id, "abc", "x", -1, 5, output); }).message,
-        R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Match" on Class "TldiRegExMulti" when calling "MatchAndReplace".)m");
-}
-
 TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
     struct Case {
         const char* pattern;
@@ -97,7 +86,7 @@ TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
     }
 }
 
-TEST_F(ReplaceTest, customTokens) {
+TEST_F(ReplaceTest, CustomTokensAreAskedByIndex) {
     m_regex.setCustomTokens(" Date , user,Path ");
     EXPECT_EQ(m_regex.customTokens(), " Date , user,Path ");
     std::vector<int32_t> asked;
@@ -114,14 +103,6 @@ TEST_F(ReplaceTest, customTokens) {
     EXPECT_EQ(
         test::raised([&] { m_regex.replace(id, "x", "${date}", -1, 1, output); }).message,
         R"m("The OnReplaceCustomToken event must  be assigned to evaluate the token ${Date}" reported by Method "AppendReplacement".)m");
-}
-
-TEST_F(ReplaceTest, FreedPatternCopiesTheTarget) {
-    const int32_t id = compile("a");
-    m_regex.removePattern(id);
-    std::string output;
-    m_regex.replace(id, "aaa", "b", -1, 1, output);
-    EXPECT_EQ(output, "aaa");
 }
 
 } // namespace
