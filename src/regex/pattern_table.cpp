@@ -118,6 +118,14 @@ pcre_api::CodePtr compileForm(std::string_view text, uint64_t flags, bool jit,
     return code;
 }
 
+// Text + decimal flags + "-1"/"0" for study + the language ordinal byte, then the text's length:
+// without it "a" with flags 40 and "a4" with flags 0 would share a key and a pattern.
+std::string cacheKey(const std::string& pattern, uint64_t flags, bool study,
+                     PatternLanguage language) {
+    return pattern + std::to_string(flags) + (study ? "-1" : "0") +
+           static_cast<char>(static_cast<uint8_t>(language)) + std::to_string(pattern.size());
+}
+
 } // namespace
 
 void CodeDeleter::operator()(pcre2_real_code_8* code) const {
@@ -358,12 +366,6 @@ void CachedPatternTable::setPatternCacheMaxCount(int32_t count) {
     if ((m_patternCacheMaxCount == 0 && count > 0) || count < m_patternCacheMaxCount)
         clearPatterns();
     m_patternCacheMaxCount = count;
-}
-
-std::string CachedPatternTable::cacheKey(const std::string& pattern, uint64_t flags, bool study,
-                                         PatternLanguage language) {
-    return pattern + std::to_string(flags) + (study ? "-1" : "0") +
-           static_cast<char>(static_cast<uint8_t>(language));
 }
 
 int32_t CachedPatternTable::cachedPatternID(const std::string& pattern, PatternOptions options,

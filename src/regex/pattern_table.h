@@ -338,9 +338,6 @@ class CachedPatternTable : public PatternTable {
     int32_t patternCacheMaxCount() const { return m_patternCacheMaxCount; }
     // Negative becomes 0. Raising from 0 or lowering empties the table and the cache.
     void setPatternCacheMaxCount(int32_t count);
-    // The exact cache key: text + decimal flags + "-1"/"0" for study + the language ordinal byte.
-    static std::string cacheKey(const std::string& pattern, uint64_t flags, bool study,
-                                PatternLanguage language);
 
   protected:
     int32_t cachedPatternID(const std::string& pattern, PatternOptions options,

@@ -95,11 +95,18 @@ TEST(PatternOptions, DefaultsAndNoStudy) {
     EXPECT_EQ(regex.patternEntry(0)->compileOptions, 0x400u);
 }
 
-TEST(PatternCache, KeyIsExact) {
-    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, true, PatternLanguage::English),
-              std::string("abc5-1\0", 7));
-    EXPECT_EQ(CachedPatternTable::cacheKey("abc", 5, false, PatternLanguage::German),
-              std::string("abc50\3", 6));
+// The options are part of the key, so a text that ends in the digits of another's options is
+// another key.
+TEST(PatternCache, KeysOfDifferentTextsNeverMeet) {
+    StaticPatternTable regex;
+    regex.setPatternCacheMaxCount(5);
+    PatternStatus status;
+    const int32_t caseless = regex.getCachedPatternID("a", {IgnoreCase, DotMatchesAll}, status,
+                                                      PatternLanguage::English);
+    const int32_t plain = regex.getCachedPatternID("a4", {}, status, PatternLanguage::English);
+    ASSERT_GE(plain, 0);
+    EXPECT_NE(plain, caseless);
+    EXPECT_EQ(regex.patternEntry(plain)->pattern, "a4");
 }
 
 // One ID per key (text, options, study), never evicted: a full cache reports code 10. Raising
