@@ -11,75 +11,68 @@
 namespace kestrava::config {
 namespace {
 
+// "KESTRAVA_CONFIG_DIR|XDG_CONFIG_HOME|HOME|XDG_DATA_HOME|XDG_STATE_HOME", empty ones unset.
+ConfigEnvironment environment(const std::string& values) {
+    std::vector<std::string> parts(1);
+    for (const char ch : values) {
+        if (ch == '|')
+            parts.emplace_back();
+        else
+            parts.back().push_back(ch);
+    }
+    parts.resize(5);
+    return {parts[0], parts[1], parts[2], parts[3], parts[4]};
+}
+
+// The settings go where the environment says, else beside a portable install's settings file,
+// else to the XDG folder. Scripts are documents: they go to the XDG data folder unless the
+// install is portable.
 TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     kestest::TempFolder portable; // holds a KestravaConfig.xml
     kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
     kestest::TempFolder installed; // holds none
     kestest::TempFolder lookalike; // holds a folder of that name
     std::filesystem::create_directory(lookalike.path() + "KestravaConfig.xml");
-    const std::string portableNoSlash = portable.path().substr(0, portable.path().size() - 1);
+    const std::string& p = portable.path();
+    const std::string& i = installed.path();
+    using Env = const ConfigEnvironment&;
+    const auto settings = [](const std::string& program, Env env) {
+        return settingsFolder(program, env);
+    };
+    const auto scripts = [](const std::string& program, Env env) {
+        return defaultScriptsFolder(program, env);
+    };
+    const auto undo = [](const std::string&, Env env) { return undoJournalFolder(env); };
     const struct {
         const char* label;
-        ConfigEnvironment env;
+        std::function<std::string(const std::string&, Env)> folder;
+        const char* env;
         std::string program;
         std::string expected;
     } cases[] = {
-        {"override wins", {"/etc/kes", "/x", "/home/u", "", ""}, portable.path(), "/etc/kes/"},
-        {"portable install", {"", "/x", "/home/u", "", ""}, portable.path(), portable.path()},
-        {"portable, no slash", {"", "/x", "/home/u", "", ""}, portableNoSlash, portable.path()},
-        {"folder named like the file", {"", "/x", "", "", ""}, lookalike.path(), "/x/kestrava/"},
-        {"XDG folder", {"", "/x/conf/", "/home/u", "", ""}, installed.path(), "/x/conf/kestrava/"},
-        {"relative XDG",
-         {"", "conf", "/home/u", "", ""},
-         installed.path(),
-         "/home/u/.config/kestrava/"},
-        {"home default",
-         {"", "", "/home/u/", "", ""},
-         installed.path(),
-         "/home/u/.config/kestrava/"},
-        {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
+        {"override wins", settings, "/etc/kes|/x|/home/u", p, "/etc/kes/"},
+        {"portable install", settings, "|/x|/home/u", p, p},
+        {"portable, no slash", settings, "|/x|/home/u", p.substr(0, p.size() - 1), p},
+        {"folder named like the file", settings, "|/x", lookalike.path(), "/x/kestrava/"},
+        {"XDG folder", settings, "|/x/conf/|/home/u", i, "/x/conf/kestrava/"},
+        {"relative XDG", settings, "|conf|/home/u", i, "/home/u/.config/kestrava/"},
+        {"home default", settings, "||/home/u/", i, "/home/u/.config/kestrava/"},
+        {"no home at all", settings, "", i, i},
+        {"scripts, portable", scripts, "|/c|/home/u|/d", p, p},
+        {"scripts, settings moved", scripts, "/etc/kes||/home/u|/d/", p, "/d/kestrava/scripts/"},
+        {"scripts, XDG folder", scripts, "||/home/u|/d/", i, "/d/kestrava/scripts/"},
+        {"scripts, relative XDG", scripts, "||/home/u|d", i,
+         "/home/u/.local/share/kestrava/scripts/"},
+        {"scripts, home default", scripts, "|/c|/home/u", i,
+         "/home/u/.local/share/kestrava/scripts/"},
+        {"scripts, no home at all", scripts, "", i, i},
+        {"undo, XDG folder", undo, "||/home/u||/s", "", "/s/kestrava/undo/"},
+        {"undo, relative XDG", undo, "||/home/u||s", "", "/home/u/.local/state/kestrava/undo/"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(settingsFolder(c.program, c.env), c.expected) << c.label;
+        EXPECT_EQ(c.folder(c.program, environment(c.env)), c.expected) << c.label;
     EXPECT_EQ(configFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
-}
-
-// Scripts are documents: they go to the XDG data folder unless the install is portable.
-TEST(SettingsFolder, DefaultScriptsFolderByEnvironmentAndProgramFolder) {
-    kestest::TempFolder portable;
-    kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
-    kestest::TempFolder installed;
-    const struct {
-        const char* label;
-        ConfigEnvironment env;
-        std::string program;
-        std::string expected;
-    } cases[] = {
-        {"portable install", {"", "/c", "/home/u", "/d", ""}, portable.path(), portable.path()},
-        {"portable, settings moved",
-         {"/etc/kes", "", "/home/u", "/d/", ""},
-         portable.path(),
-         "/d/kestrava/scripts/"},
-        {"XDG data folder",
-         {"", "", "/home/u", "/d/", ""},
-         installed.path(),
-         "/d/kestrava/scripts/"},
-        {"relative XDG",
-         {"", "", "/home/u", "d", ""},
-         installed.path(),
-         "/home/u/.local/share/kestrava/scripts/"},
-        {"home default",
-         {"", "/c", "/home/u", "", ""},
-         installed.path(),
-         "/home/u/.local/share/kestrava/scripts/"},
-        {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(defaultScriptsFolder(c.program, c.env), c.expected) << c.label;
-    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "/s"}), "/s/kestrava/undo/");
-    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "s"}),
-              "/home/u/.local/state/kestrava/undo/");
 }
 
 TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {

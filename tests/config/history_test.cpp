@@ -38,27 +38,23 @@ struct Recorder {
 const std::string kNoIndices = "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
                                "FindExpressions=-1\nReplaceExpressions=-1\n";
 
+// Only the boxes with entries get a section; the indices follow, without the root folders'. A
+// line break inside an entry cannot break the file.
 TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
     HistoryBoxes boxes;
     EXPECT_EQ(historyToText(boxes), kNoIndices);
     boxes[HistoryBox::RootFolders] = {{"c:\\projects"}, 0};
     boxes[HistoryBox::FoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
     boxes[HistoryBox::FilesToSearch] = {{"*.pas | *.dfm"}, 0};
-    boxes[HistoryBox::FindExpressions] = {{"\\bTODO\\b"}, 0};
+    boxes[HistoryBox::FindExpressions] = {
+        {"\\bTODO\\b", "a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"}, 0};
     EXPECT_EQ(historyToText(boxes),
               "[RootFolders]\n1=c:\\projects\n"
               "[FoldersToSearch]\n1=c:\\temp<+>\n2=d:\\src<+><excluding obj,bin>\n"
               "[FilesToSearch]\n1=*.pas | *.dfm\n"
-              "[FindExpressions]\n1=\\bTODO\\b\n"
+              "[FindExpressions]\n1=\\bTODO\\b\n2=a  b\n3=x [ItemIndex] FoldersToSearch=7\n"
               "[ItemIndex]\nFoldersToSearch=1\nFilesToSearch=0\nFindExpressions=0\n"
               "ReplaceExpressions=-1\n");
-}
-
-TEST(HistorySave, LineBreaksInsideAnEntryCannotBreakTheFile) {
-    HistoryBoxes boxes;
-    boxes[HistoryBox::FindExpressions].items = {"a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"};
-    EXPECT_EQ(historyToText(boxes),
-              "[FindExpressions]\n1=a  b\n2=x [ItemIndex] FoldersToSearch=7\n" + kNoIndices);
 }
 
 TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
