@@ -1,5 +1,5 @@
 // Where the settings live (the environment override, a portable install, the XDG folder), and how
-// both settings files are saved into it.
+// both settings files are saved into it: atomically, even for two processes saving at once.
 #include "config/config_paths.h"
 #include "config/history.h"
 #include "config/settings.h"
@@ -82,20 +82,68 @@ TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
     EXPECT_TRUE(std::filesystem::exists(folder + "config_tests"));
 }
 
-// A folder that is a regular file cannot be created, not even by root.
-TEST(SettingsFiles, SavingCreatesTheFolderAndAFailureNamesIt) {
-    kestest::TempFolder folder;
-    kestest::writeRaw(folder.path() + "plain", "x");
-    const std::pair<const char*, std::function<void(const std::string&)>> savers[] = {
-        {"settings", [](const std::string& name) { saveConfig(name, Config{}); }},
-        {"histories", [](const std::string& name) { saveHistory(name, HistoryBoxes{}); }},
+Config configWith(const std::string& editor) {
+    Config config;
+    config.settings.editorFileSpec = editor;
+    return config;
+}
+
+HistoryBoxes historyWith(const std::string& find) {
+    HistoryBoxes boxes;
+    boxes[HistoryBox::FindExpressions] = {{find, "second"}, 0};
+    return boxes;
+}
+
+// Saving creates the folder, and a failure names it (a folder that is a regular file cannot be
+// created, not even by root). A kill during a save leaves the old file whole; two processes
+// saving at once leave one whole file of either, and no temporary file.
+TEST(SettingsFiles, SavesCreateTheFolderAndAreAtomicEvenTwoAtOnce) {
+    const struct {
+        const char* name;
+        std::function<void(const std::string&, const std::string&)> save; // file, distinct text
+        std::function<std::string(const std::string&)> text;              // what the save writes
+    } savers[] = {
+        {"settings",
+         [](const std::string& f, const std::string& t) { saveConfig(f, configWith(t)); },
+         [](const std::string& t) { return configToXml(configWith(t)); }},
+        {"history",
+         [](const std::string& f, const std::string& t) { saveHistory(f, historyWith(t)); },
+         [](const std::string& t) { return historyToText(historyWith(t)); }},
     };
-    for (const auto& [what, saver] : savers) {
-        const auto& save = saver; // clang cannot capture a structured binding in a lambda
-        save(folder.path() + what + "/sub/file");
-        EXPECT_TRUE(std::filesystem::is_regular_file(folder.path() + what + "/sub/file")) << what;
-        const std::string error = kestest::errorOf([&] { save(folder.path() + "plain/file"); });
-        EXPECT_NE(error.find(folder.path() + "plain"), std::string::npos) << what << ": " << error;
+    for (const auto& c : savers) {
+        SCOPED_TRACE(c.name);
+        kestest::TempFolder folder;
+        kestest::writeRaw(folder.path() + "plain", "x");
+        const std::string error =
+            kestest::errorOf([&] { c.save(folder.path() + "plain/file", ""); });
+        EXPECT_NE(error.find(folder.path() + "plain"), std::string::npos) << error;
+        const std::string killed = folder.path() + "new/sub/killed";
+        c.save(killed, "old");
+        int status = 0;
+        ::waitpid(kestest::startChild([&] {
+                      ::setenv("KESTRAVA_FAULT", "after-temp-write:abort", 1);
+                      c.save(killed, std::string(100000, 'n'));
+                  }),
+                  &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the fault hook did not fire";
+        EXPECT_EQ(kestest::readFile(killed), c.text("old"));
+
+        const std::string file = folder.path() + "two/saved";
+        const std::string texts[] = {std::string(300000, 'a'), std::string(200000, 'b')};
+        std::vector<pid_t> pids;
+        for (const std::string& text : texts)
+            pids.push_back(kestest::startChild([&] {
+                for (int round = 0; round < 40; ++round)
+                    c.save(file, text);
+            }));
+        for (const pid_t pid : pids) {
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+        }
+        const std::string saved = kestest::readFile(file);
+        EXPECT_TRUE(saved == c.text(texts[0]) || saved == c.text(texts[1]))
+            << "a mix of " << saved.size() << " bytes";
+        EXPECT_EQ(kestest::names(folder.path() + "two"), std::vector<std::string>{"saved"});
     }
 }
 

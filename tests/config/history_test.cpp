@@ -9,6 +9,7 @@
 namespace kestrava::config {
 namespace {
 
+using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 using Indices = std::array<int32_t, kHistoryBoxCount>;
 constexpr int32_t kNotSet = -9;
@@ -57,7 +58,10 @@ TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
               "ReplaceExpressions=-1\n");
 }
 
+// Hostile files (huge lines, NUL bytes, duplicates, noise) load what they can.
 TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
+    const std::string huge(10u << 20, 'h');
+    const Indices none{-1, -1, -1, -1, -1};
     const struct {
         const char* label;
         std::string text;
@@ -100,6 +104,22 @@ TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
          {"check Folders /a", "add FoldersToSearch /a", "check Files bad<<"},
          {kNotSet, kNotSet, kNotSet, kNotSet, kNotSet},
          "Error loading configuration: Invalid Syntax for Files To Search: bad<<"},
+        {"10 MB line",
+         "[FindExpressions]\n1=" + huge + "\n2=b\n",
+         {"add FindExpressions " + huge, "add FindExpressions b"},
+         none,
+         ""},
+        {"NUL bytes",
+         "[FindExpressions]\n1=a\0b\n2=c\n"s,
+         {"add FindExpressions a\0b"s, "add FindExpressions c"},
+         none,
+         ""},
+        {"duplicate keys and sections",
+         "[FindExpressions]\n1=a\n1=b\n[FindExpressions]\n1=c\n",
+         {"add FindExpressions a", "add FindExpressions b", "add FindExpressions c"},
+         none,
+         ""},
+        {"no sections, only noise", std::string(1u << 20, '\n') + "=x\n[", {}, none, ""},
     };
     for (const auto& c : cases) {
         Recorder recorder;

@@ -58,24 +58,47 @@ const char* const kExampleText =
     "  </info>\r\n"
     "</KestravaConfig>\r\n";
 
-// Loads text as the settings file (no file at all when text is null) into config; returns the
-// error raised, "(no error)" when none.
-std::string loadInto(const char* text, Config& config) {
+// Loads text as the settings file (no file at all for "-") into config; returns the error raised,
+// "(no error)" when none.
+std::string loadInto(const std::string& text, Config& config) {
     kestest::TempFolder folder;
     const std::string fileName = folder.path() + "KestravaConfig.xml";
-    if (text != nullptr)
+    if (text != "-")
         kestest::writeRaw(fileName, text);
     return kestest::errorOf([&] { loadConfig(fileName, "/opt/kestrava", 1920, 1080, config); });
 }
 
 Config loadText(const std::string& text) {
     Config config;
-    EXPECT_EQ(loadInto(text.c_str(), config), "(no error)") << text;
+    EXPECT_EQ(loadInto(text, config), "(no error)") << text;
     return config;
 }
 
 std::string options(const std::string& inner) {
     return "<KestravaConfig><options>" + inner + "</options></KestravaConfig>";
+}
+
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += text;
+    return all;
+}
+
+// Each entity names the one below ten times: nine levels would expand to 10^9 "lol"s.
+std::string billionLaughs() {
+    std::string text = "<!DOCTYPE KestravaConfig [\r\n<!ENTITY l0 \"lol\">\r\n";
+    for (int i = 1; i <= 9; ++i)
+        text += "<!ENTITY l" + std::to_string(i) + " \"" +
+                repeated("&l" + std::to_string(i - 1) + ";", 10) + "\">\r\n";
+    return text + "]>" + options("<scriptsfolder value=\"&l9;\"/><fileeditor filespec=\"&l9;\"/>");
+}
+
+// Elements nested depth deep inside the options; left open, the file ends among them.
+std::string deepNesting(int depth, bool closed = true) {
+    return closed ? options(repeated("<n>", depth) + repeated("</n>", depth) +
+                            "<fontsize value=\"Large\"/>")
+                  : "<KestravaConfig><options>" + repeated("<n>", depth);
 }
 
 TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
@@ -118,7 +141,8 @@ TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
     }
 }
 
-// Whatever was loaded before is reset; a missing or malformed file leaves every default.
+// Whatever was loaded before is reset; a missing, malformed or hostile file leaves every default
+// (and says why), never expands an entity, never reads another file, never runs out of stack.
 TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
     const std::string form = "<KestravaConfig><forms><mainform ";
     const struct {
@@ -130,6 +154,23 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
         {"", nullptr, "No root element found in xml"},
         {"<KestravaConfig><options><fontsize value=\"Large\"/></option></KestravaConfig>", nullptr,
          "Incorrect close tag in element options"},
+        {"<KestravaConfig>\0<options/>\0</KestravaConfig>"s, nullptr,
+         "Missing close tag in element "},
+        {deepNesting(10000), nullptr, "Elements nested more than 256 levels deep"},
+        {deepNesting(10000, false), nullptr, "Elements nested more than 256 levels deep"},
+        {deepNesting(200), [](Config& c) { c.settings.fontSize = FontSize::Large; }},
+        {billionLaughs(),
+         [](Config& c) { c.settings.scriptsFolder = c.settings.editorFileSpec = "&l9;"; }},
+        {"<!DOCTYPE KestravaConfig [<!ENTITY pw SYSTEM \"file:///etc/passwd\">"
+         "<!ENTITY % remote SYSTEM \"/etc/passwd\"> %remote;]>" +
+             options("<scriptsfolder value=\"&pw;\"/><fileeditor filespec=\"&pw;\" "
+                     "commandline=\"&pw;\"/>"),
+         [](Config& c) {
+             c.settings.scriptsFolder = c.settings.editorFileSpec = c.settings.editorCommandLine =
+                 "&pw;";
+         }},
+        {options("<fileeditor filespec=\"" + std::string(10u << 20, 'e') + "\"/>"),
+         [](Config& c) { c.settings.editorFileSpec = std::string(10u << 20, 'e'); }},
         {options("<fontsize value=\"LARGE\"/>"),
          [](Config& c) { c.settings.fontSize = FontSize::Large; }},
         {"<kestravaconfig><Options><FONTSIZE Value=\"medium\"/><InitialMode VALUE=\"script\"/>"
@@ -179,8 +220,9 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
             c.change(expected);
         Config loaded;
         fields(loaded) = kExample;
-        EXPECT_EQ(loadInto(c.text == "-" ? nullptr : c.text.c_str(), loaded), c.error) << c.text;
-        EXPECT_EQ(fields(loaded), fields(expected)) << c.text;
+        SCOPED_TRACE(c.text.substr(0, 160));
+        EXPECT_EQ(loadInto(c.text, loaded), c.error);
+        EXPECT_EQ(fields(loaded), fields(expected));
     }
 }
 
