@@ -1,6 +1,6 @@
 // Whole-file writing: the exact bytes, kept permission bits and owner, symlinks followed, and an
 // original that survives every failure with no temporary file left behind (the starved and
-// interrupted writes are in faults_test.cpp).
+// interrupted writes are in faults_test.cpp); writes prepared ahead; text set aside.
 #include "util/file_io.h"
 #include "util/text_spill.h"
 #include "util/unique_fd.h"
@@ -44,15 +44,9 @@ class FileWriting : public ::testing::Test {
 
 } // namespace
 
-TEST(FileFolder, IsEverythingUpToTheLastSlash) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"/x/y/f.txt", "/x/y/"}, {"f.txt", ""}, {"/f", "/"}, {"a/b/", "a/b/"}, {"", ""}};
-    for (const auto& [name, folder] : cases)
-        EXPECT_EQ(fileFolder(name), folder) << name;
-}
-
 // Every write gives "ok" with the exact bytes in place, or its message with nothing created and
-// the original as it was. Read-only targets are tried as another user, which root becomes.
+// the original as it was. Read-only targets are tried as another user, which root becomes. A link
+// stays a link: its target (at the end of a chain, or still missing) is written.
 TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
     namespace fs = std::filesystem;
     const std::string bytes = "line\r\n\0\xff\x80 end"s;
@@ -69,6 +63,13 @@ TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
     writeRaw(m_dir + "locked.txt", "locked");
     ::chmod((m_dir + "locked.txt").c_str(), 0444);
     ::chmod((m_dir + "ro").c_str(), 0555);
+    fs::create_directory(m_dir + "data");
+    fs::create_directory(m_dir + "links");
+    writeRaw(m_dir + "data/real.txt", "old");
+    ::chmod((m_dir + "data/real.txt").c_str(), 0600);
+    fs::create_symlink("../data/real.txt", m_dir + "links/hop"); // relative, another folder
+    fs::create_symlink("hop", m_dir + "links/link");             // a chain of two
+    fs::create_symlink("later.txt", m_dir + "data/dangling");
     const std::string notThere = "Cannot create a temporary file in " + m_dir;
     const struct {
         const char* name; // in the folder
@@ -81,6 +82,8 @@ TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
         {"empty.txt", 'c', "", "ok", "\r\n"},
         {longName.c_str(), 'a', bytes, "ok", bytes},
         {"none", 'a', "", "ok", ""},
+        {"links/link", 'a', "new", "ok", "new"},
+        {"data/dangling", 'a', "created", "ok", "created"},
         {"Missing/out.txt", 'c', "x", "Directory \"" + m_dir + "Missing/\" does not exist.", "-"},
         {"plain/out.txt", 'c', "x", "Directory \"" + m_dir + "plain/\" does not exist.", "-"},
         {"sub", 'c', "x", "Cannot write " + m_dir + "sub: Is a directory", "-"},
@@ -121,9 +124,14 @@ TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
     EXPECT_EQ(tryWrite("", "x"), "Cannot write: No file name given");
     ::chmod((m_dir + "ro").c_str(), 0755);
     EXPECT_EQ(names(m_dir + "ro"), Strings{"f.txt"});
-    EXPECT_EQ(names(m_dir), (Strings{"empty.txt", "fifo", "locked.txt", "loop", longName, "none",
-                                     "out.txt", "plain", "ro", "sub"}));
+    EXPECT_EQ(names(m_dir), (Strings{"data", "empty.txt", "fifo", "links", "locked.txt", "loop",
+                                     longName, "none", "out.txt", "plain", "ro", "sub"}));
     EXPECT_TRUE(S_ISFIFO(modeOf(m_dir + "fifo")));
+    EXPECT_EQ(modeOf(m_dir + "data/real.txt") & 07777, 0600u);
+    for (const char* link : {"links/link", "links/hop", "data/dangling"})
+        EXPECT_TRUE(fs::is_symlink(m_dir + link)) << link;
+    EXPECT_EQ(names(m_dir + "data"), (Strings{"dangling", "later.txt", "real.txt"}));
+    EXPECT_EQ(names(m_dir + "links"), (Strings{"hop", "link"}));
 }
 
 // A new file follows the umask; an existing one keeps its bits, its owner (where root may hand
@@ -157,27 +165,6 @@ TEST_F(FileWriting, NewFileFollowsUmaskAndExistingFileKeepsBitsOwnerAndAttribute
         EXPECT_EQ(::getxattr(name.c_str(), "user.kestrava", value, sizeof value), 3);
         EXPECT_STREQ(value, "tag");
     }
-}
-
-TEST_F(FileWriting, SymlinkTargetIsReplacedAndLinkStaysLink) {
-    namespace fs = std::filesystem;
-    fs::create_directory(m_dir + "data");
-    fs::create_directory(m_dir + "links");
-    writeRaw(m_dir + "data/real.txt", "old");
-    ::chmod((m_dir + "data/real.txt").c_str(), 0600);
-    fs::create_symlink("../data/real.txt", m_dir + "links/hop"); // relative, another folder
-    fs::create_symlink("hop", m_dir + "links/link");             // a chain of two
-    fs::create_symlink("later.txt", m_dir + "data/dangling");
-
-    EXPECT_EQ(tryWrite(m_dir + "links/link", "new"), "ok");
-    EXPECT_EQ(readFile(m_dir + "data/real.txt"), "new");
-    EXPECT_EQ(modeOf(m_dir + "data/real.txt") & 07777, 0600u);
-    EXPECT_EQ(tryWrite(m_dir + "data/dangling", "created"), "ok");
-    EXPECT_EQ(readFile(m_dir + "data/later.txt"), "created");
-    for (const char* link : {"links/link", "links/hop", "data/dangling"})
-        EXPECT_TRUE(fs::is_symlink(m_dir + link)) << link;
-    EXPECT_EQ(names(m_dir + "data"), (Strings{"dangling", "later.txt", "real.txt"}));
-    EXPECT_EQ(names(m_dir + "links"), (Strings{"hop", "link"}));
 }
 
 TEST_F(FileWriting, ForceFileFolderCreatesMissingParents) {
