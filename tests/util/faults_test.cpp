@@ -148,51 +148,46 @@ TEST(StarvedWrites, WriteEveryByteOrFailClearlyWithTheOriginalIntact) {
     const struct {
         const char* name;
         std::function<void(const std::string&)> setup; // runs in the child before the write
-        bool linked;                                   // the file has a second name
-        bool inPlace;                                  // it keeps its inode
+        bool inPlace;                                  // it keeps its inode (as a linked one does)
         std::string expected; // "written" or the message, "@" standing for the folder
     } cases[] = {
-        {"short writes", fault("write:short"), false, false, "written"},
-        {"short writes, linked", fault("write:short"), true, true, "written"},
-        {"disk full", fault("write:nospace"), false, true,
-         "Cannot write @f.txt: No space left on device"},
-        {"disk full, linked", fault("write:nospace"), true, true,
-         "Cannot write @f.txt: No space left on device"},
-        {"size limit", sizeLimit, false, true, "Cannot write @f.txt: File too large"},
-        {"size limit, linked", sizeLimit, true, true, "Cannot write @f.txt: File too large"},
-        {"no descriptor", noDescriptor, false, true,
+        {"short writes", fault("write:short"), false, "written"},
+        {"disk full", fault("write:nospace"), true, "Cannot write @f.txt: No space left on device"},
+        {"size limit", sizeLimit, true, "Cannot write @f.txt: File too large"},
+        {"no descriptor", noDescriptor, true,
          "Cannot create a temporary file in @: Too many open files"},
-        {"owner cannot be kept", otherUser, false, true, "written"},
+        {"owner cannot be kept", otherUser, true, "written"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (std::string_view(c.name) == "owner cannot be kept" && ::geteuid() != 0)
-            continue; // needs root to hand the file to another user
-        kestest::TempFolder tmp;
-        const std::string path = tmp.path() + "f.txt";
-        const std::string text = std::string(20000, 'x') + "\r\n\0end"s;
-        writeRaw(path, kOld);
-        if (c.linked)
-            ::link(path.c_str(), (tmp.path() + "g.txt").c_str());
-        const struct stat before = statOf(path);
-        const std::string outcome = kestest::runInChild([&] {
-            c.setup(tmp.path());
-            std::string error;
-            return writeFileAtomically(path, text, error) ? std::string("written") : error;
-        });
-        std::string expected = c.expected;
-        if (const size_t at = expected.find('@'); at != std::string::npos)
-            expected.replace(at, 1, tmp.path());
-        EXPECT_EQ(outcome, expected);
-        const bool written = c.expected == "written";
-        EXPECT_EQ(readFile(path), written ? text : kOld);
-        EXPECT_EQ(statOf(path).st_ino == before.st_ino, c.inPlace);
-        EXPECT_EQ(statOf(path).st_uid, before.st_uid);
-        if (c.linked) {
-            EXPECT_EQ(readFile(tmp.path() + "g.txt"), written ? text : kOld);
+    for (const bool linked : {false, true})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (linked ? ", linked" : ""));
+            if (std::string_view(c.name) == "owner cannot be kept" && ::geteuid() != 0)
+                continue; // needs root to hand the file to another user
+            kestest::TempFolder tmp;
+            const std::string path = tmp.path() + "f.txt";
+            const std::string text = std::string(20000, 'x') + "\r\n\0end"s;
+            writeRaw(path, kOld);
+            if (linked)
+                ::link(path.c_str(), (tmp.path() + "g.txt").c_str());
+            const struct stat before = statOf(path);
+            const std::string outcome = kestest::runInChild([&] {
+                c.setup(tmp.path());
+                std::string error;
+                return writeFileAtomically(path, text, error) ? std::string("written") : error;
+            });
+            std::string expected = c.expected;
+            if (const size_t at = expected.find('@'); at != std::string::npos)
+                expected.replace(at, 1, tmp.path());
+            EXPECT_EQ(outcome, expected);
+            const bool written = c.expected == "written";
+            EXPECT_EQ(readFile(path), written ? text : kOld);
+            EXPECT_EQ(statOf(path).st_ino == before.st_ino, c.inPlace || linked);
+            EXPECT_EQ(statOf(path).st_uid, before.st_uid);
+            if (linked) {
+                EXPECT_EQ(readFile(tmp.path() + "g.txt"), written ? text : kOld);
+            }
+            EXPECT_EQ(names(tmp.path()).size(), linked ? 2u : 1u) << "no temporary file is left";
         }
-        EXPECT_EQ(names(tmp.path()).size(), c.linked ? 2u : 1u) << "no temporary file is left";
-    }
 }
 
 } // namespace
