@@ -74,6 +74,8 @@ Config loadText(const std::string& text) {
     return config;
 }
 
+constexpr const char* kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+
 std::string options(const std::string& inner, const std::string& lastMode = "") {
     return "<KestravaConfig><options>" + inner + "</options>" +
            (lastMode.empty() ? "" : "<info><lastmode value=\"" + lastMode + "\"/></info>") +
@@ -143,7 +145,8 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
         {"", "", "No root element found in xml"},
         {R"(<KestravaConfig><options><fontsize value="Large"/></option></KestravaConfig>)", "",
          "Incorrect close tag in element options"},
-        {"<KestravaConfig>\0<options/>\0</KestravaConfig>"s, "", "Missing close tag in element "},
+        {kHead + "<KestravaConfig>\0<options/>\0</KestravaConfig>"s, "",
+         "Missing close tag in element "},
         {deepNesting(10000), "", "Elements nested more than 256 levels deep"},
         {deepNesting(10000, false), "", "Elements nested more than 256 levels deep"},
         {deepNesting(200), R"(<fontsize value="Large"/>)"},
@@ -156,8 +159,11 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
          R"(<scriptsfolder value="&amp;pw;"/>)"
          R"(<fileeditor filespec="&amp;pw;" commandline="&amp;pw;"/>)"},
         // Every word of each mode and size, both ways; awkward text and numbers past 32 bits.
-        {options(R"(<initialmode value="replace"/><fontsize value="large"/>)", "viewfoldersfiles"),
+        {options(R"(<initialmode value="replace"/><fontsize value="large"/>)"
+                 R"(<casesensitivematching value="yes"/><respectgitignore value="yes"/>)",
+                 "viewfoldersfiles"),
          R"(<initialmode value="Replace"/><fontsize value="Large"/>)"
+         R"(<casesensitivematching value="yes"/><respectgitignore value="yes"/>)"
          R"(<lastmode value="ViewFoldersFiles"/>)"},
         {options(R"(<initialmode value="ViewFoldersFiles"/>)", "Script"),
          R"(<initialmode value="ViewFoldersFiles"/><lastmode value="Script"/>)"},

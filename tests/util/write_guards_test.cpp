@@ -97,6 +97,12 @@ TEST_F(WriteGuards, OnlyTheFileReadIsReplacedAndOnlyBeneathTheSearchedFolder) {
              link(m_victim + "passwd", a);
          },
          changed, "moved=old;a.txt=secret"},
+        {"a.txt", false,
+         [&] {
+             fs::create_directory(copies);
+             writeRaw(copies + "/a.txt", "an earlier copy");
+         },
+         "", "a.txt=old;kesReplace/a.txt=new"},
         {"a.txt", false, [&] { link(".", copies); }, notFolder, "a.txt=old"},
         {"a.txt", false, [&] { link(m_victim, copies); }, notFolder, "a.txt=old"},
         {"a.txt", false, [&] { writeRaw(copies, "x"); }, notFolder, "a.txt=old"},
