@@ -22,7 +22,7 @@ struct Recorder {
     Indices index = kUntouched;
 
     HistoryLoadCallbacks callbacks() {
-        const auto validator = [this](std::string kind) {
+        const auto validator = [this](const std::string& kind) {
             return [this, kind](const std::string& entry) {
                 log.push_back("check " + kind + " " + entry);
                 if (entry.starts_with("bad"))

@@ -125,7 +125,7 @@ TEST(StartDetached, ReportsProgramsThatCannotStart) {
 // An executable searched file opened as a document goes to xdg-open, and is not run.
 TEST(OpenDocument, OpensWithXdgOpenAndNeverRunsTheFile) {
     kestest::TempFolder tmp;
-    const std::string dir = tmp.path();
+    const std::string& dir = tmp.path();
     std::filesystem::create_directory(dir + "bin");
     writeRecorder(dir + "bin/xdg-open", dir + "opened");
     writeRecorder(dir + "run-me.sh", dir + "was-run");
