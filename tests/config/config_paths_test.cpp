@@ -8,25 +8,23 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace kestrava::config {
 namespace {
 
 // "KESTRAVA_CONFIG_DIR|XDG_CONFIG_HOME|HOME|XDG_DATA_HOME|XDG_STATE_HOME", empty ones unset.
 ConfigEnvironment environment(const std::string& values) {
-    std::vector<std::string> parts(1);
-    for (const char ch : values) {
-        if (ch == '|')
-            parts.emplace_back();
-        else
-            parts.back().push_back(ch);
-    }
-    parts.resize(5);
+    std::istringstream in(values);
+    std::string parts[5];
+    for (std::string& part : parts)
+        std::getline(in, part, '|');
     return {parts[0], parts[1], parts[2], parts[3], parts[4]};
 }
 
 // The settings go where the environment says, else beside a portable install's settings file,
 // else to the XDG folder. Scripts are documents: they go to the XDG data folder unless the
-// install is portable.
+// install is portable. The program's folder is found.
 TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     kestest::TempFolder portable; // holds a KestravaConfig.xml
     kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
@@ -73,13 +71,9 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
         EXPECT_EQ(c.folder(c.program, environment(c.env)), c.expected) << c.label;
     EXPECT_EQ(configFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
-}
-
-TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
-    const std::string folder = programFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
-    EXPECT_TRUE(std::filesystem::exists(folder + "config_tests"));
+    const std::string program = programFolder(); // this test program's
+    EXPECT_TRUE(program.ends_with('/')) << program;
+    EXPECT_TRUE(std::filesystem::exists(program + "config_tests")) << program;
 }
 
 Config configWith(const std::string& editor) {
