@@ -1,5 +1,5 @@
 // Where the settings live (the environment override, a portable install, the XDG folder), and how
-// both settings files are saved into it.
+// both settings files are saved into it: atomically, even for two processes saving at once.
 #include "config/config_paths.h"
 #include "config/history.h"
 #include "config/settings.h"
@@ -8,101 +8,136 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace kestrava::config {
 namespace {
 
+// "KESTRAVA_CONFIG_DIR|XDG_CONFIG_HOME|HOME|XDG_DATA_HOME|XDG_STATE_HOME", empty ones unset.
+ConfigEnvironment environment(const std::string& values) {
+    std::istringstream in(values);
+    std::string parts[5];
+    for (std::string& part : parts)
+        std::getline(in, part, '|');
+    return {parts[0], parts[1], parts[2], parts[3], parts[4]};
+}
+
+// The settings go where the environment says, else beside a portable install's settings file,
+// else to the XDG folder. Scripts are documents: they go to the XDG data folder unless the
+// install is portable. The program's folder is found.
 TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     kestest::TempFolder portable; // holds a KestravaConfig.xml
     kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
     kestest::TempFolder installed; // holds none
     kestest::TempFolder lookalike; // holds a folder of that name
     std::filesystem::create_directory(lookalike.path() + "KestravaConfig.xml");
-    const std::string portableNoSlash = portable.path().substr(0, portable.path().size() - 1);
+    const std::string& p = portable.path();
+    const std::string& i = installed.path();
+    using Env = const ConfigEnvironment&;
+    const auto settings = [](const std::string& program, Env env) {
+        return settingsFolder(program, env);
+    };
+    const auto scripts = [](const std::string& program, Env env) {
+        return defaultScriptsFolder(program, env);
+    };
+    const auto undo = [](const std::string&, Env env) { return undoJournalFolder(env); };
     const struct {
         const char* label;
-        ConfigEnvironment env;
+        std::function<std::string(const std::string&, Env)> folder;
+        const char* env;
         std::string program;
         std::string expected;
     } cases[] = {
-        {"override wins", {"/etc/kes", "/x", "/home/u", "", ""}, portable.path(), "/etc/kes/"},
-        {"portable install", {"", "/x", "/home/u", "", ""}, portable.path(), portable.path()},
-        {"portable, no slash", {"", "/x", "/home/u", "", ""}, portableNoSlash, portable.path()},
-        {"folder named like the file", {"", "/x", "", "", ""}, lookalike.path(), "/x/kestrava/"},
-        {"XDG folder", {"", "/x/conf/", "/home/u", "", ""}, installed.path(), "/x/conf/kestrava/"},
-        {"relative XDG",
-         {"", "conf", "/home/u", "", ""},
-         installed.path(),
-         "/home/u/.config/kestrava/"},
-        {"home default",
-         {"", "", "/home/u/", "", ""},
-         installed.path(),
-         "/home/u/.config/kestrava/"},
-        {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
+        {"override wins", settings, "/etc/kes|/x|/home/u", p, "/etc/kes/"},
+        {"portable install", settings, "|/x|/home/u", p, p},
+        {"portable, no slash", settings, "|/x|/home/u", p.substr(0, p.size() - 1), p},
+        {"folder named like the file", settings, "|/x", lookalike.path(), "/x/kestrava/"},
+        {"XDG folder", settings, "|/x/conf/|/home/u", i, "/x/conf/kestrava/"},
+        {"relative XDG", settings, "|conf|/home/u", i, "/home/u/.config/kestrava/"},
+        {"home default", settings, "||/home/u/", i, "/home/u/.config/kestrava/"},
+        {"no home at all", settings, "", i, i},
+        {"scripts, portable", scripts, "|/c|/home/u|/d", p, p},
+        {"scripts, settings moved", scripts, "/etc/kes||/home/u|/d/", p, "/d/kestrava/scripts/"},
+        {"scripts, XDG folder", scripts, "||/home/u|/d/", i, "/d/kestrava/scripts/"},
+        {"scripts, relative XDG", scripts, "||/home/u|d", i,
+         "/home/u/.local/share/kestrava/scripts/"},
+        {"scripts, home default", scripts, "|/c|/home/u", i,
+         "/home/u/.local/share/kestrava/scripts/"},
+        {"scripts, no home at all", scripts, "", i, i},
+        {"undo, XDG folder", undo, "||/home/u||/s", "", "/s/kestrava/undo/"},
+        {"undo, relative XDG", undo, "||/home/u||s", "", "/home/u/.local/state/kestrava/undo/"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(settingsFolder(c.program, c.env), c.expected) << c.label;
+        EXPECT_EQ(c.folder(c.program, environment(c.env)), c.expected) << c.label;
     EXPECT_EQ(configFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
+    const std::string program = programFolder(); // this test program's
+    EXPECT_TRUE(program.ends_with('/')) << program;
+    EXPECT_TRUE(std::filesystem::exists(program + "config_tests")) << program;
 }
 
-// Scripts are documents: they go to the XDG data folder unless the install is portable.
-TEST(SettingsFolder, DefaultScriptsFolderByEnvironmentAndProgramFolder) {
-    kestest::TempFolder portable;
-    kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
-    kestest::TempFolder installed;
+Config configWith(const std::string& editor) {
+    Config config;
+    config.settings.editorFileSpec = editor;
+    return config;
+}
+
+HistoryBoxes historyWith(const std::string& find) {
+    HistoryBoxes boxes;
+    boxes[HistoryBox::FindExpressions] = {{find, "second"}, 0};
+    return boxes;
+}
+
+// Saving creates the folder, and a failure names it (a folder that is a regular file cannot be
+// created, not even by root). A kill during a save leaves the old file whole; two processes
+// saving at once leave one whole file of either, and no temporary file.
+TEST(SettingsFiles, SavesCreateTheFolderAndAreAtomicEvenTwoAtOnce) {
     const struct {
-        const char* label;
-        ConfigEnvironment env;
-        std::string program;
-        std::string expected;
-    } cases[] = {
-        {"portable install", {"", "/c", "/home/u", "/d", ""}, portable.path(), portable.path()},
-        {"portable, settings moved",
-         {"/etc/kes", "", "/home/u", "/d/", ""},
-         portable.path(),
-         "/d/kestrava/scripts/"},
-        {"XDG data folder",
-         {"", "", "/home/u", "/d/", ""},
-         installed.path(),
-         "/d/kestrava/scripts/"},
-        {"relative XDG",
-         {"", "", "/home/u", "d", ""},
-         installed.path(),
-         "/home/u/.local/share/kestrava/scripts/"},
-        {"home default",
-         {"", "/c", "/home/u", "", ""},
-         installed.path(),
-         "/home/u/.local/share/kestrava/scripts/"},
-        {"no home at all", {"", "", "", "", ""}, installed.path(), installed.path()},
+        const char* name;
+        std::function<void(const std::string&, const std::string&)> save; // file, distinct text
+        std::function<std::string(const std::string&)> text;              // what the save writes
+    } savers[] = {
+        {"settings",
+         [](const std::string& f, const std::string& t) { saveConfig(f, configWith(t)); },
+         [](const std::string& t) { return configToXml(configWith(t)); }},
+        {"history",
+         [](const std::string& f, const std::string& t) { saveHistory(f, historyWith(t)); },
+         [](const std::string& t) { return historyToText(historyWith(t)); }},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(defaultScriptsFolder(c.program, c.env), c.expected) << c.label;
-    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "/s"}), "/s/kestrava/undo/");
-    EXPECT_EQ(undoJournalFolder({"", "", "/home/u", "", "s"}),
-              "/home/u/.local/state/kestrava/undo/");
-}
+    for (const auto& c : savers) {
+        SCOPED_TRACE(c.name);
+        kestest::TempFolder folder;
+        kestest::writeRaw(folder.path() + "plain", "x");
+        const std::string error =
+            kestest::errorOf([&] { c.save(folder.path() + "plain/file", ""); });
+        EXPECT_NE(error.find(folder.path() + "plain"), std::string::npos) << error;
+        const std::string killed = folder.path() + "new/sub/killed";
+        c.save(killed, "old");
+        int status = 0;
+        ::waitpid(kestest::startChild([&] {
+                      ::setenv("KESTRAVA_FAULT", "after-temp-write:abort", 1);
+                      c.save(killed, std::string(100000, 'n'));
+                  }),
+                  &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the fault hook did not fire";
+        EXPECT_EQ(kestest::readFile(killed), c.text("old"));
 
-TEST(SettingsFolder, ProgramFolderIsTheFolderOfThisTestProgram) {
-    const std::string folder = programFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), '/');
-    EXPECT_TRUE(std::filesystem::exists(folder + "config_tests"));
-}
-
-// A folder that is a regular file cannot be created, not even by root.
-TEST(SettingsFiles, SavingCreatesTheFolderAndAFailureNamesIt) {
-    kestest::TempFolder folder;
-    kestest::writeRaw(folder.path() + "plain", "x");
-    const std::pair<const char*, std::function<void(const std::string&)>> savers[] = {
-        {"settings", [](const std::string& name) { saveConfig(name, Config{}); }},
-        {"histories", [](const std::string& name) { saveHistory(name, HistoryBoxes{}); }},
-    };
-    for (const auto& [what, saver] : savers) {
-        const auto& save = saver; // clang cannot capture a structured binding in a lambda
-        save(folder.path() + what + "/sub/file");
-        EXPECT_TRUE(std::filesystem::is_regular_file(folder.path() + what + "/sub/file")) << what;
-        const std::string error = kestest::errorOf([&] { save(folder.path() + "plain/file"); });
-        EXPECT_NE(error.find(folder.path() + "plain"), std::string::npos) << what << ": " << error;
+        const std::string file = folder.path() + "two/saved";
+        const std::string texts[] = {std::string(300000, 'a'), std::string(200000, 'b')};
+        std::vector<pid_t> pids;
+        for (const std::string& text : texts)
+            pids.push_back(kestest::startChild([&] {
+                for (int round = 0; round < 40; ++round)
+                    c.save(file, text);
+            }));
+        for (const pid_t pid : pids) {
+            ::waitpid(pid, &status, 0);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+        }
+        const std::string saved = kestest::readFile(file);
+        EXPECT_TRUE(saved == c.text(texts[0]) || saved == c.text(texts[1]))
+            << "a mix of " << saved.size() << " bytes";
+        EXPECT_EQ(kestest::names(folder.path() + "two"), std::vector<std::string>{"saved"});
     }
 }
 

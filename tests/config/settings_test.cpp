@@ -58,24 +58,51 @@ const char* const kExampleText =
     "  </info>\r\n"
     "</KestravaConfig>\r\n";
 
-// Loads text as the settings file (no file at all when text is null) into config; returns the
-// error raised, "(no error)" when none.
-std::string loadInto(const char* text, Config& config) {
+// Loads text as the settings file (no file at all for "-") into config; returns the error raised,
+// "(no error)" when none.
+std::string loadInto(const std::string& text, Config& config) {
     kestest::TempFolder folder;
     const std::string fileName = folder.path() + "KestravaConfig.xml";
-    if (text != nullptr)
+    if (text != "-")
         kestest::writeRaw(fileName, text);
     return kestest::errorOf([&] { loadConfig(fileName, "/opt/kestrava", 1920, 1080, config); });
 }
 
 Config loadText(const std::string& text) {
     Config config;
-    EXPECT_EQ(loadInto(text.c_str(), config), "(no error)") << text;
+    EXPECT_EQ(loadInto(text, config), "(no error)") << text;
     return config;
 }
 
-std::string options(const std::string& inner) {
-    return "<KestravaConfig><options>" + inner + "</options></KestravaConfig>";
+constexpr const char* kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+
+std::string options(const std::string& inner, const std::string& lastMode = "") {
+    return "<KestravaConfig><options>" + inner + "</options>" +
+           (lastMode.empty() ? "" : "<info><lastmode value=\"" + lastMode + "\"/></info>") +
+           "</KestravaConfig>";
+}
+
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i)
+        all += text;
+    return all;
+}
+
+// Each entity names the one below ten times: nine levels would expand to 10^9 "lol"s.
+std::string billionLaughs() {
+    std::string text = "<!DOCTYPE KestravaConfig [\r\n<!ENTITY l0 \"lol\">\r\n";
+    for (int i = 1; i <= 9; ++i)
+        text += "<!ENTITY l" + std::to_string(i) + " \"" +
+                repeated("&l" + std::to_string(i - 1) + ";", 10) + "\">\r\n";
+    return text + "]>" + options("<scriptsfolder value=\"&l9;\"/><fileeditor filespec=\"&l9;\"/>");
+}
+
+// Elements nested depth deep inside the options; left open, the file ends among them.
+std::string deepNesting(int depth, bool closed = true) {
+    return closed ? options(repeated("<n>", depth) + repeated("</n>", depth) +
+                            "<fontsize value=\"Large\"/>")
+                  : "<KestravaConfig><options>" + repeated("<n>", depth);
 }
 
 TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
@@ -87,113 +114,100 @@ TEST(ConfigFile, ExampleIsWrittenByteForByteAndReadBack) {
     EXPECT_EQ(fields(loadText(kExampleText)), kExample);
 }
 
-TEST(ConfigFile, EveryValueIsWrittenInItsWordAndComesBack) {
-    Config config;
-    fields(config) =
-        std::tuple(InitialMode::Find, FontSize::Small, true, true,
-                   "/home/zoë/Skripte & <Tests> 'a' \"b\" &amp; &#65;/日本/"s, "/usr/bin/gvim"s,
-                   "--remote-silent +%LineNumber% \"%Filename%\""s, -5, 2000, 1, 0, 0, true, false,
-                   true, false, true, 7, true, 1, int64_t{5} << 30); // beyond 32 bits
-    const struct {
-        InitialMode initial;
-        FontSize size;
-        int32_t last;
-        const char* words[3]; // as written for each of them
-    } cases[] = {
-        {InitialMode::Find, FontSize::Small, 0, {"Find", "Small", "Find"}},
-        {InitialMode::Replace, FontSize::Large, 1, {"Replace", "Large", "Replace"}},
-        {InitialMode::Script, FontSize::Medium, 2, {"Script", "Medium", "Script"}},
-        {InitialMode::ViewFoldersFiles,
-         FontSize::Small,
-         3,
-         {"ViewFoldersFiles", "Small", "ViewFoldersFiles"}},
-    };
-    for (const auto& c : cases) {
-        config.settings.initialMode = c.initial;
-        config.settings.fontSize = c.size;
-        config.lastMode = c.last;
-        const std::string text = configToXml(config);
-        const std::string elements[] = {"initialmode", "fontsize", "lastmode"};
-        for (size_t i = 0; i < 3; ++i) {
-            const std::string written = "<" + elements[i] + " value=\"" + c.words[i] + "\"/>";
-            EXPECT_NE(text.find(written), std::string::npos) << written;
-        }
-        EXPECT_EQ(fields(loadText(text)), fields(config)) << c.words[0];
+// The defaults as saved, with each element of `changed` (a run of "<name .../>") in place of the
+// element of its name.
+std::string savedWith(const std::string& changed) {
+    Config defaults;
+    fields(defaults) = kDefaults;
+    std::string text = configToXml(defaults);
+    for (size_t at = 0, end = 0; (at = changed.find('<', end)) != std::string::npos;) {
+        end = changed.find("/>", at) + 2;
+        const size_t from = text.find(changed.substr(at, changed.find(' ', at) + 1 - at));
+        if (from == std::string::npos)
+            return "no element like " + changed.substr(at, end - at);
+        text.replace(from, text.find("/>", from) + 2 - from, changed.substr(at, end - at));
     }
+    return text;
 }
 
-TEST(ConfigLoad, MissingOrMalformedFileLeavesEveryDefault) {
-    const struct {
-        const char* text;
-        const char* error;
-    } cases[] = {
-        {nullptr, "(no error)"},
-        {"", "No root element found in xml"},
-        {"<KestravaConfig><options><fontsize value=\"Large\"/></option></KestravaConfig>",
-         "Incorrect close tag in element options"},
-    };
-    for (const auto& c : cases) {
-        Config config;
-        fields(config) = kExample; // whatever was there is reset
-        EXPECT_EQ(loadInto(c.text, config), c.error) << c.error;
-        EXPECT_EQ(fields(config), kDefaults) << c.error;
-    }
-}
-
+// Whatever was loaded before is reset; a missing, malformed or hostile file leaves every default
+// (and says why), never expands an entity, never reads another file, never runs out of stack.
+// What each file gives is told as it would be saved.
 TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
     const std::string form = "<KestravaConfig><forms><mainform ";
+    const std::string huge(10u << 20, 'e');
     const struct {
-        std::string text;
-        std::function<void(Config&)> change; // from the defaults
+        std::string text; // "-": there is no file
+        std::string changed;
+        std::string error = "(no error)";
     } cases[] = {
-        {options("<fontsize value=\"LARGE\"/>"),
-         [](Config& c) { c.settings.fontSize = FontSize::Large; }},
-        {"<kestravaconfig><Options><FONTSIZE Value=\"medium\"/><InitialMode VALUE=\"script\"/>"
-         "</Options><FORMS><MainForm TOP=\"5\"/></FORMS><Info><LastMode value=\"REPLACE\"/>"
-         "</Info></kestravaconfig>",
-         [](Config& c) {
-             c.settings.fontSize = FontSize::Medium;
-             c.settings.initialMode = InitialMode::Script;
-             c.bounds.top = 5;
-             c.lastMode = 1;
-         }},
-        {"<KestravaConfig><options><initialmode value=\"lastmode\"/><fontsize value=\"huge\"/>"
-         "</options><info><lastmode value=\"lastmode\"/></info></KestravaConfig>",
-         [](Config& c) { c.settings.initialMode = InitialMode::LastUsed; }},
-        {options("<initialmode value=\"Medium\"/><fontsize value=\"\"/>"), [](Config&) {}},
-        {form + "top=\"abc\" left=\"-20\" height=\"500\" width=\"+640\"/></forms></KestravaConfig>",
-         [](Config& c) {
-             c.bounds.top = 166;
-             c.bounds.left = -20;
-             c.bounds.height = 500;
-             c.bounds.width = 640;
-         }},
-        {form + "top=\"2147483648\" left=\"1.5\" height=\"\"/></forms></KestravaConfig>",
-         [](Config&) {}},
-        {options("<fileeditor filespec=\"\" commandline=\"\"/>"), [](Config&) {}},
-        {options("<fileeditor filespec=\"kate\"/>"),
-         [](Config& c) { c.settings.editorFileSpec = "kate"; }},
-        {options("<fileeditor commandline=\"-n %Filename%\"/>"),
-         [](Config& c) { c.settings.editorCommandLine = "-n %Filename%"; }},
-        {options("<preview value=\"yes\"/>"), [](Config& c) { c.settings.showPreview = true; }},
-        {options("<includehidden value=\"1\"/>"),
-         [](Config& c) { c.settings.includeHidden = true; }},
-        {options("<preview size=\"-40\"/>"), [](Config&) {}},
-        {options("<preview value=\"no\" size=\"300\"/>"),
-         [](Config& c) { c.settings.previewSize = 300; }},
+        {"-", ""},
+        {"", "", "No root element found in xml"},
+        {R"(<KestravaConfig><options><fontsize value="Large"/></option></KestravaConfig>)", "",
+         "Incorrect close tag in element options"},
+        {kHead + "<KestravaConfig>\0<options/>\0</KestravaConfig>"s, "",
+         "Missing close tag in element "},
+        {deepNesting(10000), "", "Elements nested more than 256 levels deep"},
+        {deepNesting(10000, false), "", "Elements nested more than 256 levels deep"},
+        {deepNesting(200), R"(<fontsize value="Large"/>)"},
+        {billionLaughs(), R"(<scriptsfolder value="&amp;l9;"/>)"
+                          R"(<fileeditor filespec="&amp;l9;" commandline="%Filename%"/>)"},
+        {R"(<!DOCTYPE KestravaConfig [<!ENTITY pw SYSTEM "file:///etc/passwd">)"
+         R"(<!ENTITY % remote SYSTEM "/etc/passwd"> %remote;]>)" +
+             options(R"(<scriptsfolder value="&pw;"/>)"
+                     R"(<fileeditor filespec="&pw;" commandline="&pw;"/>)"),
+         R"(<scriptsfolder value="&amp;pw;"/>)"
+         R"(<fileeditor filespec="&amp;pw;" commandline="&amp;pw;"/>)"},
+        // Every word of each mode and size, both ways; awkward text and numbers past 32 bits.
+        {options(R"(<initialmode value="replace"/><fontsize value="large"/>)"
+                 R"(<casesensitivematching value="yes"/><respectgitignore value="yes"/>)",
+                 "viewfoldersfiles"),
+         R"(<initialmode value="Replace"/><fontsize value="Large"/>)"
+         R"(<casesensitivematching value="yes"/><respectgitignore value="yes"/>)"
+         R"(<lastmode value="ViewFoldersFiles"/>)"},
+        {options(R"(<initialmode value="ViewFoldersFiles"/>)", "Script"),
+         R"(<initialmode value="ViewFoldersFiles"/><lastmode value="Script"/>)"},
+        {R"(<KestravaConfig><options><scriptsfolder value="/home/zoë/S &amp; &lt;T&gt; )"
+         R"(&apos;a&apos; &quot;b&quot; &amp;amp; &amp;#65;/日本/"/></options>)"
+         R"(<forms><mainform top="-5" width="0"/></forms></KestravaConfig>)",
+         R"(<scriptsfolder value="/home/zoë/S &amp; &lt;T&gt; &apos;a&apos; &quot;b&quot; )"
+         R"(&amp;amp; &amp;#65;/日本/"/><mainform top="-5" left="430" height="748" width="0"/>)"},
+        {options(R"(<undojournal bytes="5368709120"/>)"),
+         R"(<undojournal value="yes" runs="20" bytes="5368709120"/>)"},
+        {options(R"(<fileeditor filespec=")" + huge + R"("/>)"),
+         R"(<fileeditor filespec=")" + huge + R"(" commandline="%Filename%"/>)"},
+        {options(R"(<fontsize value="LARGE"/>)"), R"(<fontsize value="Large"/>)"},
+        {R"(<kestravaconfig><Options><FONTSIZE Value="medium"/><InitialMode VALUE="script"/>)"
+         R"(</Options><FORMS><MainForm TOP="5"/></FORMS><Info><LastMode value="REPLACE"/>)"
+         R"(</Info></kestravaconfig>)",
+         R"(<initialmode value="Script"/><fontsize value="Medium"/><lastmode value="Replace"/>)"
+         R"(<mainform top="5" left="430" height="748" width="1060"/>)"},
+        {options(R"(<initialmode value="lastmode"/><fontsize value="huge"/>)", "lastmode"),
+         R"(<initialmode value="LastMode"/>)"},
+        {options(R"(<initialmode value="Medium"/><fontsize value=""/>)"), ""},
+        {form + R"(top="abc" left="-20" height="500" width="+640"/></forms></KestravaConfig>)",
+         R"(<mainform top="166" left="-20" height="500" width="640"/>)"},
+        {form + R"(top="2147483648" left="1.5" height=""/></forms></KestravaConfig>)", ""},
+        {options(R"(<fileeditor filespec="" commandline=""/>)"), ""},
+        {options(R"(<fileeditor filespec="kate"/>)"),
+         R"(<fileeditor filespec="kate" commandline="%Filename%"/>)"},
+        {options(R"(<fileeditor commandline="-n %Filename%"/>)"),
+         R"(<fileeditor filespec="xdg-open" commandline="-n %Filename%"/>)"},
+        {options(R"(<preview value="yes"/>)"), R"(<preview value="yes" size="0"/>)"},
+        {options(R"(<includehidden value="1"/>)"), R"(<includehidden value="yes"/>)"},
+        {options(R"(<preview size="-40"/>)"), ""},
+        {options(R"(<preview value="no" size="300"/>)"), R"(<preview value="no" size="300"/>)"},
         // The journal's limits take whole numbers of at least 1 only.
-        {options("<undojournal runs=\"0\" bytes=\"-1\"/>"), [](Config&) {}},
-        {options("<undojournal value=\"no\" runs=\"2.5\" bytes=\"4294967296\"/>"),
-         [](Config& c) {
-             c.settings.keepUndoJournal = false;
-             c.settings.undoBytesKept = int64_t{4} << 30;
-         }},
+        {options(R"(<undojournal runs="0" bytes="-1"/>)"), ""},
+        {options(R"(<undojournal value="no" runs="2.5" bytes="4294967296"/>)"),
+         R"(<undojournal value="no" runs="20" bytes="4294967296"/>)"},
     };
     for (const auto& c : cases) {
-        Config expected;
-        fields(expected) = kDefaults;
-        c.change(expected);
-        EXPECT_EQ(fields(loadText(c.text)), fields(expected)) << c.text;
+        SCOPED_TRACE(c.text.substr(0, 160));
+        Config loaded;
+        fields(loaded) = kExample;
+        EXPECT_EQ(loadInto(c.text, loaded), c.error);
+        EXPECT_EQ(configToXml(loaded), savedWith(c.changed));
     }
 }
 

@@ -1,17 +1,17 @@
 // Writes interrupted or starved on purpose (through the test build's fault hooks and limits): a
-// kill between writing the temporary file and renaming it, short writes, a full disk, a size
-// limit, no descriptor left. The original keeps every old byte or holds every new one; nothing
-// partial replaces it.
+// kill or SIGTERM between writing the temporary file and renaming it or in the middle of a rewrite
+// through the inode, short writes, a full disk, a size limit, no descriptor left, another user.
+// The old content is always whole somewhere; nothing partial replaces it.
 #include "util/file_io.h"
+#include "util/write_gate.h"
 
 #include "util_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 using kestest::names;
 using kestest::readFile;
@@ -19,145 +19,175 @@ using kestest::writeRaw;
 using namespace kestrava;
 using namespace kestrava::util;
 using namespace std::string_literals;
+using Strings = std::vector<std::string>;
 
 namespace {
 
 const std::string kOld = "old content\r\n\0with a NUL\n"s;
-const std::string kNew = std::string(300000, 'n') + "\nend";
+const std::string kNew = std::string(300000, 'n') + "\r\n\0end"s;
 
-// Starts a child that writes kNew over path with the given fault set; returns its pid.
-pid_t startFaultyWrite(const std::string& path, const char* fault) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setenv("KESTRAVA_FAULT", fault, 1);
-        std::string error;
-        const bool written = writeFileAtomically(path, kNew, error);
-        ::_exit(written ? 0 : 1);
-    }
-    return pid;
+struct stat statOf(const std::string& path) {
+    struct stat st = {};
+    ::stat(path.c_str(), &st);
+    return st;
 }
 
-// The one name in the folder that is a leftover temporary file of `name`, or "".
-std::string leftoverOf(const std::string& folder, const std::string& name) {
-    for (const std::string& entry : names(folder))
-        if (entry.starts_with("." + name + std::string(kTempNameMarker)) &&
-            entry.size() == name.size() + 1 + kTempNameMarker.size() + 6)
-            return entry;
-    return {};
+// The folder's names, with the random part of a temporary name shown as "*".
+Strings shapeOf(const std::string& folder) {
+    Strings shape = names(folder);
+    for (std::string& name : shape)
+        if (const size_t at = name.find(kTempNameMarker); at != std::string::npos)
+            name.replace(at + kTempNameMarker.size(), std::string::npos, "*");
+    return shape;
 }
 
-// Stopped between the complete temporary file and the rename, the original is whole: aborted or
-// killed there, it stays so (an abort leaves the complete leftover, named after the file); let go
-// on, the write completes and nothing is left behind.
-TEST(KilledMidWrite, TheOriginalIsWholeUntilTheRename) {
+std::string howEnded(int status) {
+    return WIFSIGNALED(status) ? ::strsignal(WTERMSIG(status))
+                               : "exit " + std::to_string(WEXITSTATUS(status));
+}
+
+extern "C" void exitOnTerm(int signalNumber) {
+    if (!deferSignal(signalNumber))
+        ::_exit(42);
+}
+
+// Stopped between the complete temporary file and the rename, or in the middle of a rewrite
+// through the inode (a file with a second name), the old content is whole: in the file, or in
+// the visible backup that then blocks the next rewrite. An abort or a kill leaves it so; let go
+// on, the write completes and nothing is left behind; SIGTERM waits until the rewrite is on disk.
+TEST(KilledMidWrite, TheOldContentIsWholeUntilTheNewIsInPlace) {
+    const std::string temp = ".f.txt" + std::string(kTempNameMarker) + "*";
+    const std::string backup = "f.txt" + std::string(kBackupNameSuffix);
     const struct {
         const char* fault;
-        int signal; // sent to the stopped write; 0 when the write aborts by itself
-    } cases[] = {{"after-temp-write:abort", 0},
-                 {"after-temp-write:pause", SIGKILL},
-                 {"after-temp-write:pause", SIGCONT}};
+        bool linked; // g.txt is a second name of f.txt
+        int signal;  // sent to the stopped write (SIGCONT follows it); 0 when it aborts by itself
+        const char* ended;
+        Strings left;     // the names afterwards
+        std::string text; // f.txt afterwards; a leftover temporary file or backup holds the other
+    } cases[] = {
+        {"after-temp-write:abort", false, 0, "Aborted", {temp, "f.txt"}, kOld},
+        {"after-temp-write:pause", false, SIGKILL, "Killed", {temp, "f.txt"}, kOld},
+        {"after-temp-write:pause", false, SIGCONT, "exit 0", {"f.txt"}, kNew},
+        {"mid-rewrite:abort", true, 0, "Aborted", {"f.txt", backup, "g.txt"}, kOld},
+        {"mid-rewrite:pause", true, SIGTERM, "exit 42", {"f.txt", "g.txt"}, kNew},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.signal);
+        SCOPED_TRACE(std::string(c.fault) + " " + c.ended);
         kestest::TempFolder tmp;
         const std::string path = tmp.path() + "f.txt";
         writeRaw(path, kOld);
-        const pid_t pid = startFaultyWrite(path, c.fault);
+        if (c.linked)
+            ::link(path.c_str(), (tmp.path() + "g.txt").c_str());
+        const WriteRoots roots({tmp.path()});
+        const ReadTarget read = kestest::readTargetOf(path);
+        const pid_t pid = kestest::startChild([&] {
+            std::signal(SIGTERM, exitOnTerm);
+            ::setenv("KESTRAVA_FAULT", c.fault, 1);
+            std::string error;
+            c.linked ? (void)replaceReadFile(roots, read, kNew, error)
+                     : (void)writeFileAtomically(path, kNew, error);
+        });
         int status = 0;
         if (c.signal != 0) {
             ::waitpid(pid, &status, WUNTRACED);
             ASSERT_TRUE(WIFSTOPPED(status));
-            EXPECT_EQ(readFile(path), kOld);
-            EXPECT_NE(leftoverOf(tmp.path(), "f.txt"), "");
+            EXPECT_EQ(readFile(c.linked ? tmp.path() + backup : path), kOld);
             ::kill(pid, c.signal);
+            ::kill(pid, SIGCONT);
         }
         ::waitpid(pid, &status, 0);
-        if (c.signal == SIGCONT) {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-            EXPECT_EQ(readFile(path), kNew);
-            EXPECT_EQ(names(tmp.path()), std::vector<std::string>{"f.txt"});
-            continue;
+        EXPECT_EQ(howEnded(status), c.ended);
+        EXPECT_EQ(shapeOf(tmp.path()), c.left);
+        EXPECT_EQ(readFile(path), c.text);
+        for (const std::string& name : names(tmp.path()))
+            if (name != "f.txt" && name != "g.txt") {
+                EXPECT_EQ(readFile(tmp.path() + name), c.linked ? kOld : kNew) << name;
+            }
+        if (c.linked) {
+            EXPECT_EQ(readFile(tmp.path() + "g.txt"), readFile(path));
         }
-        ASSERT_TRUE(WIFSIGNALED(status));
-        EXPECT_EQ(readFile(path), kOld);
-        if (c.signal == 0) {
-            EXPECT_EQ(WTERMSIG(status), SIGABRT);
-            const std::string leftover = leftoverOf(tmp.path(), "f.txt");
-            ASSERT_NE(leftover, "");
-            EXPECT_EQ(readFile(tmp.path() + leftover), kNew) << "the leftover is complete";
+        // A leftover temporary file is no obstacle; a leftover backup stops the next rewrite.
+        std::string message;
+        const WriteOutcome again =
+            replaceReadFile(roots, kestest::readTargetOf(path), "again", message);
+        if (std::find(c.left.begin(), c.left.end(), backup) != c.left.end()) {
+            EXPECT_EQ(again, WriteOutcome::Refused);
+            EXPECT_NE(message.find("still in " + tmp.path() + backup), std::string::npos)
+                << message;
+        } else {
+            EXPECT_EQ(again, WriteOutcome::Written) << message;
         }
     }
 }
 
-// ---- Short writes, a full disk, a size limit, no descriptor left ------------------------------
-
-ino_t inodeOf(const std::string& path) {
-    struct stat st = {};
-    ::stat(path.c_str(), &st);
-    return st.st_ino;
-}
-
-// A file with a second name is rewritten through its inode: both names see the outcome, and on
-// failure both keep the old bytes.
+// A file with a second name, or one whose owner a new file could not take, is rewritten through
+// its inode: both names see the outcome, and on failure both keep the old bytes.
 TEST(StarvedWrites, WriteEveryByteOrFailClearlyWithTheOriginalIntact) {
     const auto fault = [](const char* name) {
-        return [name] { ::setenv("KESTRAVA_FAULT", name, 1); };
+        return [name](const std::string&) { ::setenv("KESTRAVA_FAULT", name, 1); };
     };
-    const auto sizeLimit = [] {
+    const auto sizeLimit = [](const std::string&) {
         const rlimit limit{4096, 4096};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_IGN);
     };
-    const auto noDescriptor = [] {
+    const auto noDescriptor = [](const std::string&) {
         const int lowestFree = ::dup(0);
         ::close(lowestFree);
         const rlimit limit{static_cast<rlim_t>(lowestFree), static_cast<rlim_t>(lowestFree)};
         ::setrlimit(RLIMIT_NOFILE, &limit);
     };
+    // Root hands the file and its folder to everyone and becomes nobody.
+    const auto otherUser = [](const std::string& folder) {
+        ::chmod(folder.c_str(), 0777);
+        ::chmod((folder + "f.txt").c_str(), 0666);
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+    };
     const struct {
         const char* name;
-        std::function<void()> setup; // runs in the child before the write
-        bool linked;                 // the file has a second name
-        std::string expected;        // "written" or the message, "@" standing for the folder
+        std::function<void(const std::string&)> setup; // runs in the child before the write
+        bool inPlace;                                  // it keeps its inode (as a linked one does)
+        std::string expected; // "written" or the message, "@" standing for the folder
     } cases[] = {
         {"short writes", fault("write:short"), false, "written"},
-        {"short writes, linked", fault("write:short"), true, "written"},
-        {"disk full", fault("write:nospace"), false,
-         "Cannot write @f.txt: No space left on device"},
-        {"disk full, linked", fault("write:nospace"), true,
-         "Cannot write @f.txt: No space left on device"},
-        {"size limit", sizeLimit, false, "Cannot write @f.txt: File too large"},
-        {"size limit, linked", sizeLimit, true, "Cannot write @f.txt: File too large"},
-        {"no descriptor", noDescriptor, false,
+        {"disk full", fault("write:nospace"), true, "Cannot write @f.txt: No space left on device"},
+        {"size limit", sizeLimit, true, "Cannot write @f.txt: File too large"},
+        {"no descriptor", noDescriptor, true,
          "Cannot create a temporary file in @: Too many open files"},
+        {"owner cannot be kept", otherUser, true, "written"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        kestest::TempFolder tmp;
-        const std::string path = tmp.path() + "f.txt";
-        const std::string text = std::string(20000, 'x') + "\r\n\0end"s;
-        writeRaw(path, kOld);
-        if (c.linked)
-            ::link(path.c_str(), (tmp.path() + "g.txt").c_str());
-        const ino_t inode = inodeOf(path);
-        const std::string outcome = kestest::runInChild([&] {
-            c.setup();
-            std::string error;
-            return writeFileAtomically(path, text, error) ? std::string("written") : error;
-        });
-        std::string expected = c.expected;
-        if (const size_t at = expected.find('@'); at != std::string::npos)
-            expected.replace(at, 1, tmp.path());
-        EXPECT_EQ(outcome, expected);
-        const bool written = c.expected == "written";
-        EXPECT_EQ(readFile(path), written ? text : kOld);
-        if (c.linked || !written) {
-            EXPECT_EQ(inodeOf(path), inode);
+    for (const bool linked : {false, true})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (linked ? ", linked" : ""));
+            if (std::string_view(c.name) == "owner cannot be kept" && ::geteuid() != 0)
+                continue; // needs root to hand the file to another user
+            kestest::TempFolder tmp;
+            const std::string path = tmp.path() + "f.txt";
+            const std::string text = std::string(20000, 'x') + "\r\n\0end"s;
+            writeRaw(path, kOld);
+            if (linked)
+                ::link(path.c_str(), (tmp.path() + "g.txt").c_str());
+            const struct stat before = statOf(path);
+            const std::string outcome = kestest::runInChild([&] {
+                c.setup(tmp.path());
+                std::string error;
+                return writeFileAtomically(path, text, error) ? std::string("written") : error;
+            });
+            std::string expected = c.expected;
+            if (const size_t at = expected.find('@'); at != std::string::npos)
+                expected.replace(at, 1, tmp.path());
+            EXPECT_EQ(outcome, expected);
+            const bool written = c.expected == "written";
+            EXPECT_EQ(readFile(path), written ? text : kOld);
+            EXPECT_EQ(statOf(path).st_ino == before.st_ino, c.inPlace || linked);
+            EXPECT_EQ(statOf(path).st_uid, before.st_uid);
+            if (linked) {
+                EXPECT_EQ(readFile(tmp.path() + "g.txt"), written ? text : kOld);
+            }
+            EXPECT_EQ(names(tmp.path()).size(), linked ? 2u : 1u) << "no temporary file is left";
         }
-        if (c.linked) {
-            EXPECT_EQ(readFile(tmp.path() + "g.txt"), written ? text : kOld);
-        }
-        EXPECT_EQ(names(tmp.path()).size(), c.linked ? 2u : 1u) << "no temporary file is left";
-    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // Whole-file writing: the exact bytes, kept permission bits and owner, symlinks followed, and an
 // original that survives every failure with no temporary file left behind (the starved and
-// interrupted writes are in faults_test.cpp).
+// interrupted writes are in faults_test.cpp); writes prepared ahead; text set aside.
 #include "util/file_io.h"
 #include "util/text_spill.h"
 #include "util/unique_fd.h"
@@ -44,44 +44,94 @@ class FileWriting : public ::testing::Test {
 
 } // namespace
 
-TEST(FileFolder, IsEverythingUpToTheLastSlash) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"/x/y/f.txt", "/x/y/"}, {"f.txt", ""}, {"/f", "/"}, {"a/b/", "a/b/"}, {"", ""}};
-    for (const auto& [name, folder] : cases)
-        EXPECT_EQ(fileFolder(name), folder) << name;
-}
-
-TEST_F(FileWriting, BytesAreWrittenExactlyAndCompleteWriteAddsCrLf) {
-    writeRaw(m_dir + "out.txt", "a much longer original content");
-    writeCompleteTextFile(m_dir + "out.txt", "abc");
-    EXPECT_EQ(readFile(m_dir + "out.txt"), "abc\r\n");
-    writeCompleteTextFile(m_dir + "empty.txt", "");
-    EXPECT_EQ(readFile(m_dir + "empty.txt"), "\r\n");
+// Every write gives "ok" with the exact bytes in place, or its message with nothing created and
+// the original as it was. Read-only targets are tried as another user, which root becomes. A link
+// stays a link: its target (at the end of a chain, or still missing) is written.
+TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
+    namespace fs = std::filesystem;
     const std::string bytes = "line\r\n\0\xff\x80 end"s;
     const std::string longName(250, 'n'); // its temporary name must still fit beside it
-    EXPECT_EQ(tryWrite(m_dir + longName, "old"), "ok");
-    EXPECT_EQ(tryWrite(m_dir + longName, bytes), "ok");
-    EXPECT_EQ(readFile(m_dir + longName), bytes);
-    EXPECT_EQ(tryWrite(m_dir + "none", ""), "ok");
-    EXPECT_EQ(readFile(m_dir + "none"), "");
-    EXPECT_EQ(names(m_dir), (Strings{"empty.txt", longName, "none", "out.txt"}));
-}
-
-TEST_F(FileWriting, CompleteWriteRaisesForBadTargetsAndCreatesNothing) {
+    writeRaw(m_dir + "out.txt", "a much longer original content");
+    writeRaw(m_dir + longName, "old");
     writeRaw(m_dir + "plain", "x");
-    std::filesystem::create_directory(m_dir + "sub");
-    const std::pair<std::string, std::string> cases[] = {
-        {"", "ldiWriteCompleteTextFile requires a non-blank filename."},
-        {m_dir + "Missing/out.txt", "Directory \"" + m_dir + "Missing/\" does not exist."},
-        {"out.txt", "Directory \"\" does not exist."},
-        {m_dir + "plain/out.txt", "Directory \"" + m_dir + "plain/\" does not exist."},
-        {m_dir + "sub", "Cannot write " + m_dir + "sub: Is a directory"},
+    fs::create_directory(m_dir + "sub");
+    fs::create_symlink("loop", m_dir + "loop");
+    ::mkfifo((m_dir + "fifo").c_str(), 0600); // opening it would block: it must never be opened
+    fs::create_directory(m_dir + "ro");
+    writeRaw(m_dir + "ro/f.txt", "original");
+    ::chmod((m_dir + "ro/f.txt").c_str(), 0666); // only its folder is read-only
+    writeRaw(m_dir + "locked.txt", "locked");
+    ::chmod((m_dir + "locked.txt").c_str(), 0444);
+    ::chmod((m_dir + "ro").c_str(), 0555);
+    fs::create_directory(m_dir + "data");
+    fs::create_directory(m_dir + "links");
+    writeRaw(m_dir + "data/real.txt", "old");
+    ::chmod((m_dir + "data/real.txt").c_str(), 0600);
+    fs::create_symlink("../data/real.txt", m_dir + "links/hop"); // relative, another folder
+    fs::create_symlink("hop", m_dir + "links/link");             // a chain of two
+    fs::create_symlink("later.txt", m_dir + "data/dangling");
+    const std::string notThere = "Cannot create a temporary file in " + m_dir;
+    const struct {
+        const char* name; // in the folder
+        char how; // 'c': writeCompleteTextFile; 'a': writeFileAtomically, 'u': as another user
+        std::string text;
+        std::string outcome; // "ok" or the message
+        std::string after;   // the file's content afterwards ("-": there is none)
+    } cases[] = {
+        {"out.txt", 'c', "abc", "ok", "abc\r\n"},
+        {"empty.txt", 'c', "", "ok", "\r\n"},
+        {longName.c_str(), 'a', bytes, "ok", bytes},
+        {"none", 'a', "", "ok", ""},
+        {"links/link", 'a', "new", "ok", "new"},
+        {"data/dangling", 'a', "created", "ok", "created"},
+        {"Missing/out.txt", 'c', "x", "Directory \"" + m_dir + "Missing/\" does not exist.", "-"},
+        {"plain/out.txt", 'c', "x", "Directory \"" + m_dir + "plain/\" does not exist.", "-"},
+        {"sub", 'c', "x", "Cannot write " + m_dir + "sub: Is a directory", "-"},
+        {"loop", 'a', "x", "Cannot write " + m_dir + "loop: Too many levels of symbolic links",
+         "-"},
+        {"sub", 'a', "x", "Cannot write " + m_dir + "sub: Is a directory", "-"},
+        {"fifo", 'a', "x", "Cannot write " + m_dir + "fifo: Not a regular file", "-"},
+        {"plain/f", 'a', "x", notThere + "plain/: Not a directory", "-"},
+        {"ro/f.txt", 'u', "new", notThere + "ro/: Permission denied", "original"},
+        {"locked.txt", 'u', "new", "Cannot write " + m_dir + "locked.txt: Permission denied",
+         "locked"},
     };
-    for (const auto& [target, message] : cases) {
-        const std::string& name = target; // a lambda cannot capture a structured binding in clang
-        EXPECT_EQ(errorOf([&] { writeCompleteTextFile(name, "text"); }), message) << name;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = m_dir + c.name;
+        std::string outcome;
+        if (c.how == 'c') {
+            outcome = errorOf([&] { writeCompleteTextFile(name, c.text); });
+            outcome = outcome == "(no error)" ? "ok" : outcome;
+        } else if (c.how == 'u' && ::geteuid() == 0) {
+            outcome = kestest::runInChild([&] {
+                ::chmod(m_dir.c_str(), 0777); // the user may reach the folder, not ro/
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    return std::string("setuid failed");
+                return tryWrite(name, c.text);
+            });
+        } else {
+            outcome = tryWrite(name, c.text);
+        }
+        EXPECT_EQ(outcome, c.outcome);
+        std::error_code ec;
+        EXPECT_EQ(fs::is_regular_file(name, ec) ? readFile(name) : "-", c.after);
     }
-    EXPECT_EQ(names(m_dir), (Strings{"plain", "sub"}));
+    for (const char* blank : {"", "out.txt"}) // no name, or no folder
+        EXPECT_EQ(errorOf([&] { writeCompleteTextFile(blank, "text"); }),
+                  *blank == '\0' ? "ldiWriteCompleteTextFile requires a non-blank filename."
+                                 : "Directory \"\" does not exist.");
+    EXPECT_EQ(tryWrite("", "x"), "Cannot write: No file name given");
+    ::chmod((m_dir + "ro").c_str(), 0755);
+    EXPECT_EQ(names(m_dir + "ro"), Strings{"f.txt"});
+    EXPECT_EQ(names(m_dir), (Strings{"data", "empty.txt", "fifo", "links", "locked.txt", "loop",
+                                     longName, "none", "out.txt", "plain", "ro", "sub"}));
+    EXPECT_TRUE(S_ISFIFO(modeOf(m_dir + "fifo")));
+    EXPECT_EQ(modeOf(m_dir + "data/real.txt") & 07777, 0600u);
+    for (const char* link : {"links/link", "links/hop", "data/dangling"})
+        EXPECT_TRUE(fs::is_symlink(m_dir + link)) << link;
+    EXPECT_EQ(names(m_dir + "data"), (Strings{"dangling", "later.txt", "real.txt"}));
+    EXPECT_EQ(names(m_dir + "links"), (Strings{"hop", "link"}));
 }
 
 // A new file follows the umask; an existing one keeps its bits, its owner (where root may hand
@@ -95,83 +145,19 @@ TEST_F(FileWriting, NewFileFollowsUmaskAndExistingFileKeepsBitsOwnerAndAttribute
         const std::string name = m_dir + "kept" + std::to_string(bits);
         writeRaw(name, "old");
         ::chmod(name.c_str(), bits);
+        const bool handedOver = ::geteuid() == 0 && ::chown(name.c_str(), 65534, 65534) == 0;
+        const bool tagged = ::setxattr(name.c_str(), "user.kestrava", "tag", 3, 0) == 0;
         EXPECT_EQ(tryWrite(name, "new"), "ok");
-        EXPECT_EQ(modeOf(name) & 07777, bits);
         EXPECT_EQ(readFile(name), "new");
+        struct stat st = {};
+        ::stat(name.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, bits);
+        EXPECT_EQ(st.st_uid, handedOver ? 65534u : ::geteuid());
+        EXPECT_EQ(st.st_gid, handedOver ? 65534u : ::getegid());
+        char value[8] = {};
+        EXPECT_EQ(::getxattr(name.c_str(), "user.kestrava", value, sizeof value), tagged ? 3 : -1);
+        EXPECT_STREQ(value, tagged ? "tag" : "");
     }
-    const std::string name = m_dir + "theirs";
-    writeRaw(name, "old");
-    const bool handedOver = ::geteuid() == 0 && ::chown(name.c_str(), 65534, 65534) == 0;
-    const bool tagged = ::setxattr(name.c_str(), "user.kestrava", "tag", 3, 0) == 0;
-    EXPECT_EQ(tryWrite(name, "new"), "ok");
-    struct stat st = {};
-    ::stat(name.c_str(), &st);
-    if (handedOver) {
-        EXPECT_EQ(st.st_uid, 65534u);
-        EXPECT_EQ(st.st_gid, 65534u);
-    }
-    char value[8] = {};
-    if (tagged) {
-        EXPECT_EQ(::getxattr(name.c_str(), "user.kestrava", value, sizeof value), 3);
-        EXPECT_STREQ(value, "tag");
-    }
-}
-
-TEST_F(FileWriting, SymlinkTargetIsReplacedAndLinkStaysLink) {
-    namespace fs = std::filesystem;
-    fs::create_directory(m_dir + "data");
-    fs::create_directory(m_dir + "links");
-    writeRaw(m_dir + "data/real.txt", "old");
-    ::chmod((m_dir + "data/real.txt").c_str(), 0600);
-    fs::create_symlink("../data/real.txt", m_dir + "links/hop"); // relative, another folder
-    fs::create_symlink("hop", m_dir + "links/link");             // a chain of two
-    fs::create_symlink("later.txt", m_dir + "data/dangling");
-
-    EXPECT_EQ(tryWrite(m_dir + "links/link", "new"), "ok");
-    EXPECT_EQ(readFile(m_dir + "data/real.txt"), "new");
-    EXPECT_EQ(modeOf(m_dir + "data/real.txt") & 07777, 0600u);
-    EXPECT_EQ(tryWrite(m_dir + "data/dangling", "created"), "ok");
-    EXPECT_EQ(readFile(m_dir + "data/later.txt"), "created");
-    for (const char* link : {"links/link", "links/hop", "data/dangling"})
-        EXPECT_TRUE(fs::is_symlink(m_dir + link)) << link;
-    EXPECT_EQ(names(m_dir + "data"), (Strings{"dangling", "later.txt", "real.txt"}));
-    EXPECT_EQ(names(m_dir + "links"), (Strings{"hop", "link"}));
-}
-
-TEST_F(FileWriting, RefusedTargetsStayAsTheyWere) {
-    std::filesystem::create_symlink("loop", m_dir + "loop");
-    std::filesystem::create_directory(m_dir + "sub");
-    ::mkfifo((m_dir + "fifo").c_str(), 0600); // opening it would block: it must never be opened
-    writeRaw(m_dir + "plain", "x");
-    const std::pair<std::string, std::string> cases[] = {
-        {"loop", "Too many levels of symbolic links"},
-        {"sub", "Is a directory"},
-        {"fifo", "Not a regular file"},
-        {"plain/f", "Cannot create a temporary file in " + m_dir + "plain/: Not a directory"},
-    };
-    for (const auto& [name, reason] : cases)
-        EXPECT_NE(tryWrite(m_dir + name, "x").find(reason), std::string::npos) << name;
-    EXPECT_TRUE(S_ISFIFO(modeOf(m_dir + "fifo")));
-    EXPECT_EQ(names(m_dir), (Strings{"fifo", "loop", "plain", "sub"}));
-    EXPECT_EQ(tryWrite("", "x"), "Cannot write: No file name given");
-}
-
-TEST_F(FileWriting, ReadOnlyFolderOrFileFailsAndKeepsOriginal) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root ignores permission bits";
-    std::filesystem::create_directory(m_dir + "ro");
-    writeRaw(m_dir + "ro/f.txt", "original\n");
-    writeRaw(m_dir + "locked.txt", "locked\n");
-    ::chmod((m_dir + "locked.txt").c_str(), 0444);
-    ::chmod((m_dir + "ro").c_str(), 0555);
-    EXPECT_EQ(tryWrite(m_dir + "ro/f.txt", "new"),
-              "Cannot create a temporary file in " + m_dir + "ro/: Permission denied");
-    EXPECT_EQ(tryWrite(m_dir + "locked.txt", "new"),
-              "Cannot write " + m_dir + "locked.txt: Permission denied");
-    ::chmod((m_dir + "ro").c_str(), 0755);
-    EXPECT_EQ(readFile(m_dir + "ro/f.txt"), "original\n");
-    EXPECT_EQ(readFile(m_dir + "locked.txt"), "locked\n");
-    EXPECT_EQ(names(m_dir + "ro"), Strings{"f.txt"});
 }
 
 TEST_F(FileWriting, ForceFileFolderCreatesMissingParents) {

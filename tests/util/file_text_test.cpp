@@ -21,20 +21,50 @@ std::string largeText(size_t size = FileText::kMapFrom + 4097) {
     return text;
 }
 
-TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
+// Small files are read, large ones mapped, with the same bytes. With a probe, a NUL among the
+// first bytes ends the reading there (the file is binary); one after them is text.
+TEST(FileText, FilesAreReadOrMappedWithTheirBytesAndAProbedNulEndsTheReading) {
+    constexpr size_t kProbe = 64 << 10;
+    const auto withNul = [](std::string text, size_t at) {
+        text[at] = '\0';
+        return text;
+    };
+    const std::string large = largeText();
+    const std::string medium = large.substr(0, 3 * kProbe);
+    const struct {
+        const char* name;
+        std::string content;
+        size_t probe;
+        ReadStatus status;
+        bool mapped, binary;
+        size_t kept; // how many of its bytes the text holds
+    } cases[] = {
+        // Long enough for passed pages to be let go.
+        {"huge", largeText(size_t{24} << 20), 0, ReadStatus::Read, true, false, 24u << 20},
+        {"small", "small text", 0, ReadStatus::Read, false, false, 10},
+        {"empty", "", 0, ReadStatus::Empty, false, false, 0},
+        {"late NUL", withNul(medium, kProbe + 10), kProbe, ReadStatus::Read, false, false,
+         3 * kProbe},
+        {"early NUL", withNul(medium, 10), kProbe, ReadStatus::Read, false, true, kProbe},
+        {"mapped, early NUL", withNul(large, 10), kProbe, ReadStatus::Read, true, true,
+         large.size()},
+        {"mapped, late NUL", withNul(large, kProbe), kProbe, ReadStatus::Read, true, false,
+         large.size()},
+    };
     kestest::TempFolder folder;
-    const std::string large = largeText(size_t{24} << 20); // long enough for pages to be let go
-    kestest::writeRaw(folder.path() + "large", large);
-    kestest::writeRaw(folder.path() + "small", "small text");
-    kestest::writeRaw(folder.path() + "empty", "");
-    for (const auto& [name, expected, status, mapped] :
-         {std::tuple{"large", large, ReadStatus::Read, true},
-          std::tuple{"small", std::string("small text"), ReadStatus::Read, false},
-          std::tuple{"empty", std::string(), ReadStatus::Empty, false}}) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        kestest::writeRaw(folder.path() + c.name, c.content);
         FileText text;
-        std::string buffer;
+        std::string buffer = "kept";
         int error = 0;
-        ASSERT_EQ(text.load(folder.path() + name, buffer, error, INT64_MAX), status) << name;
+        ASSERT_EQ(text.load(folder.path() + c.name, buffer, error, INT64_MAX, nullptr, c.probe),
+                  c.status);
+        EXPECT_EQ(text.binary(), c.binary);
+        EXPECT_EQ(text.file() != nullptr, c.mapped);
+        if (c.mapped) { // nothing was read into the caller's buffer
+            EXPECT_TRUE(buffer.empty() || buffer.capacity() < FileText::kMapFrom);
+        }
         // Read twice, telling how far the reading has come: pages of a mapped file that were
         // passed and let go read the same when the work goes back to them.
         std::string seen;
@@ -46,44 +76,8 @@ TEST(FileText, SmallFilesAreReadAndLargeOnesMappedWithTheSameBytes) {
                     FileText::passed(content.data() + at);
                 }
             }
-        })) << name;
-        EXPECT_TRUE(seen == expected) << name;
-        EXPECT_EQ(text.file() != nullptr, mapped) << name;
-    }
-    // A mapped file leaves the caller's buffer alone: nothing was read into it.
-    FileText text;
-    std::string buffer = "kept";
-    int error = 0;
-    text.load(folder.path() + "large", buffer, error, INT64_MAX);
-    EXPECT_TRUE(buffer.empty() || buffer.capacity() < FileText::kMapFrom);
-}
-
-// With a probe, a NUL among the first bytes ends the reading there; one after them is text.
-TEST(FileText, ANulInTheProbedBytesStopsTheReadingAndOneAfterThemDoesNot) {
-    constexpr size_t kProbe = 64 << 10;
-    kestest::TempFolder folder;
-    const auto withNul = [](std::string text, size_t at) {
-        text[at] = '\0';
-        return text;
-    };
-    const std::string large = largeText();
-    const std::string medium = large.substr(0, 3 * kProbe);
-    for (const auto& [name, content, binary, kept] :
-         {std::tuple{"late", withNul(medium, kProbe + 10), false, 3 * kProbe},
-          std::tuple{"early", withNul(medium, 10), true, kProbe},
-          std::tuple{"mapped-early", withNul(large, 10), true, large.size()},
-          std::tuple{"mapped-late", withNul(large, kProbe), false, large.size()}}) {
-        kestest::writeRaw(folder.path() + name, content);
-        FileText text;
-        std::string buffer;
-        int error = 0;
-        ASSERT_EQ(text.load(folder.path() + name, buffer, error, INT64_MAX, nullptr, kProbe),
-                  ReadStatus::Read)
-            << name;
-        EXPECT_EQ(text.binary(), binary) << name;
-        std::string seen;
-        text.use([&](std::string_view bytes) { seen = bytes; });
-        EXPECT_TRUE(seen == content.substr(0, kept)) << name;
+        }));
+        EXPECT_TRUE(seen == c.content.substr(0, c.kept));
     }
 }
 

@@ -1,5 +1,6 @@
-// Starting programs and opening documents: shell-like splitting with no expansion, detached start
-// with nothing left to reap, and documents that go to xdg-open instead of being run.
+// Starting programs and opening documents never goes through a shell: command lines are split
+// with no expansion, programs start detached with their arguments intact and nothing left to
+// reap, and documents go to xdg-open instead of being run.
 #include "util/shell.h"
 
 #include "util_test_support.h"
@@ -7,12 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 using kestest::waitForFile;
 using kestest::writeRaw;
-using kestest::writeRecorder;
 using namespace kestrava;
 using namespace kestrava::util;
 using namespace std::string_literals;
@@ -21,21 +19,22 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-// Puts a folder first on PATH for one test.
-class ScopedPath {
-  public:
-    explicit ScopedPath(const std::string& folder) {
-        ::setenv("PATH", (folder + ":" + m_saved).c_str(), 1);
-    }
-    ~ScopedPath() { ::setenv("PATH", m_saved.c_str(), 1); }
-    ScopedPath(const ScopedPath&) = delete;
-    ScopedPath& operator=(const ScopedPath&) = delete;
+// An executable script that records its arguments, each ended by a NUL, then where its standard
+// streams lead; it writes a temporary name first, so the record appears only complete.
+void writeRecorder(const std::string& script, const std::string& record) {
+    writeRaw(script, "#!/bin/sh\no=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
+                     "{ for a in \"$@\"; do printf '%s\\0' \"$a\"; done; echo \"$o\"; } > '" +
+                         record + ".part'\nmv '" + record + ".part' '" + record + "'\n");
+    ::chmod(script.c_str(), 0700);
+}
 
-  private:
-    const std::string m_saved = std::getenv("PATH");
-};
-
-} // namespace
+// What the recorder writes for these arguments, started with nothing but /dev/null to talk to.
+std::string recorded(const Args& args) {
+    std::string text;
+    for (const std::string& arg : args)
+        text += arg + '\0';
+    return text + "/dev/null\n/dev/null\n/dev/null\n";
+}
 
 TEST(SplitCommandLine, FollowsShellQuotingWithoutExpansion) {
     const std::pair<std::string, Args> cases[] = {
@@ -50,6 +49,7 @@ TEST(SplitCommandLine, FollowsShellQuotingWithoutExpansion) {
         {"$HOME *.txt ~ `id` ;rm", {"$HOME", "*.txt", "~", "`id`", ";rm"}},
         {"'unterminated rest", {"unterminated rest"}},
         {"trailing\\", {"trailing\\"}},
+        {"+%LineNumber% %Filename%", {"+%LineNumber%", "%Filename%"}},
     };
     for (const auto& [line, expected] : cases)
         EXPECT_EQ(splitCommandLine(line), expected) << line;
@@ -66,15 +66,30 @@ TEST(FindProgram, AcceptsOnlyExecutableRegularFiles) {
         EXPECT_EQ(findProgram(name), "") << name;
 }
 
+// Hostile file names reach the editor byte for byte, one argument each, and run nothing.
 TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToReap) {
+    const std::string names[] = {
+        "with blank.txt",    "quote\"and'apostrophe.txt", "$(touch pwned).txt",
+        "`touch pwned`",     "semi;touch pwned",          "new\nline.txt",
+        "-leading-dash.txt", "\xe9t\xe9\xff.txt",         "back\\slash %Filename%.txt",
+        "&& touch pwned |",  "a 'b' \"c\" $HOME;"};
     kestest::TempFolder tmp;
-    const std::string marker = tmp.path() + "marker";
-    // $$ is the started shell itself: its three standard descriptors, read before any redirection.
-    const std::string script =
-        "o=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2); "
-        "printf '%s|%s' \"$1\" \"$o\" > \"$2.part\" && mv \"$2.part\" \"$2\"";
-    ASSERT_TRUE(startDetached({"sh", "-c", script, "sh", "a 'b' \"c\" $HOME;", marker}));
-    EXPECT_EQ(waitForFile(marker), "a 'b' \"c\" $HOME;|/dev/null\n/dev/null\n/dev/null");
+    const std::string editor = tmp.path() + "fake-editor";
+    const std::string record = tmp.path() + "record";
+    writeRecorder(editor, record);
+    ASSERT_FALSE(std::filesystem::exists("pwned")) << "left over from elsewhere";
+    int round = 0;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string path = tmp.path() + name;
+        writeRaw(path, "x");
+        std::filesystem::remove(record);
+        const Args argv = {editor, "+" + std::to_string(++round), path};
+        ASSERT_TRUE(startDetached(argv));
+        EXPECT_EQ(waitForFile(record), recorded({argv[1], path}));
+        EXPECT_FALSE(std::filesystem::exists(tmp.path() + "pwned"));
+        EXPECT_FALSE(std::filesystem::exists("pwned"));
+    }
     errno = 0;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
@@ -95,21 +110,20 @@ TEST(StartDetached, ReportsProgramsThatCannotStart) {
         EXPECT_FALSE(startDetached(argv)) << (argv.empty() ? "(no argv)" : argv[0]);
 }
 
+// An executable searched file opened as a document goes to xdg-open, and is not run.
 TEST(OpenDocument, OpensWithXdgOpenAndNeverRunsTheFile) {
     kestest::TempFolder tmp;
-    const std::string dir = tmp.path();
+    const std::string& dir = tmp.path();
     std::filesystem::create_directory(dir + "bin");
     writeRecorder(dir + "bin/xdg-open", dir + "opened");
-    ScopedPath path(dir + "bin");
-
-    writeRaw(dir + "notes.txt", "text");
-    ASSERT_TRUE(openDocument(dir + "notes.txt"));
-    EXPECT_EQ(waitForFile(dir + "opened"), dir + "notes.txt\n");
-
-    // An executable searched file: opening it as a document must not run it.
-    std::filesystem::remove(dir + "opened");
     writeRecorder(dir + "run-me.sh", dir + "was-run");
-    ASSERT_TRUE(openDocument(dir + "run-me.sh"));
-    EXPECT_EQ(waitForFile(dir + "opened"), dir + "run-me.sh\n");
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (dir + "bin:" + path).c_str(), 1);
+    const bool opened = openDocument(dir + "run-me.sh");
+    ::setenv("PATH", path.c_str(), 1);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(waitForFile(dir + "opened"), recorded({dir + "run-me.sh"}));
     EXPECT_FALSE(std::filesystem::exists(dir + "was-run"));
 }
+
+} // namespace

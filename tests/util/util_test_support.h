@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -22,7 +21,7 @@
 
 namespace kestrava::util::testing {
 
-// A fresh folder under TMPDIR, removed with everything in it; Path() ends with "/".
+// A fresh folder under TMPDIR, removed with everything in it; path() ends with "/".
 class TempFolder {
   public:
     TempFolder() {
@@ -32,10 +31,10 @@ class TempFolder {
         m_path = pattern + "/";
     }
     ~TempFolder() {
-        namespace fs = std::filesystem;
         std::error_code ec;
-        fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_path, ec);
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(m_path, ec); // deeper than PATH_MAX too
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -73,18 +72,31 @@ inline std::string errorOf(const std::function<void()>& body) {
     return "(no error)";
 }
 
-// Runs body in a forked child (for process-wide limits) and returns the text it produced.
+// Forks a child that runs body and exits (1 when body raises); the child's pid.
+inline pid_t startChild(const std::function<void()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        try {
+            body();
+        } catch (...) {
+            ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    return pid;
+}
+
+// Runs body in a forked child (for process-wide limits and other users) and returns its text.
 inline std::string runInChild(const std::function<std::string()>& body) {
     int fds[2];
     if (::pipe(fds) != 0)
         return "pipe failed";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    const pid_t pid = startChild([&] {
         ::close(fds[0]);
         const std::string text = body();
-        const ssize_t written = ::write(fds[1], text.data(), text.size());
-        ::_exit(written == static_cast<ssize_t>(text.size()) ? 0 : 1);
-    }
+        if (::write(fds[1], text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            ::_exit(1);
+    });
     ::close(fds[1]);
     std::string text;
     char buffer[512];
@@ -103,16 +115,6 @@ inline std::string waitForFile(const std::string& path) {
     while (!std::filesystem::exists(path) && steady_clock::now() < giveUp)
         std::this_thread::sleep_for(milliseconds(10));
     return std::filesystem::exists(path) ? readFile(path) : "<never written>";
-}
-
-// Writes an executable script that records its arguments, each followed by `separator` (as printf
-// spells it), in `record`; it writes a temporary name first, so the record appears only complete.
-inline void writeRecorder(const std::string& script, const std::string& record,
-                          const std::string& separator = "\\n") {
-    writeRaw(script, "#!/bin/sh\nfor a in \"$@\"; do printf '%s" + separator +
-                         "' \"$a\"; done > '" + record + ".part'\nmv '" + record + ".part' '" +
-                         record + "'\n");
-    ::chmod(script.c_str(), 0700);
 }
 
 // What reading the file tells of it, as a replacement needs it (see replaceReadFile).
