@@ -19,7 +19,7 @@ namespace {
 
 using namespace std::string_literals;
 
-class CliUndoTest : public CliScratchTest {
+class Undo : public CliScratchTest {
   protected:
     // Every name below the tree: its kind, mode, link count and content (or link target).
     std::map<std::string, std::string> snapshot() const {
@@ -61,7 +61,7 @@ class CliUndoTest : public CliScratchTest {
     }
 };
 
-TEST_F(CliUndoTest, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
+TEST_F(Undo, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
     writeTree();
     const auto before = snapshot();
     EXPECT_EQ(cli({"replace", "-d", m_root + "<+>", "-f", "*.txt", "-e", "world", "-r", "planet",
@@ -80,7 +80,7 @@ TEST_F(CliUndoTest, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
 // Runs go back newest first; a run is undone once all its files are back, and a file changed
 // since is kept unless --force, which then acts on that same run. A script run is one step, even
 // where two of its groups wrote one file.
-TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
+TEST_F(Undo, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     writeTree();
     const auto before = snapshot();
     ASSERT_EQ(replace("world", "planet").status, 0);
@@ -123,7 +123,7 @@ TEST_F(CliUndoTest, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
 // of the user's own (a link, a folder others may write to) is named and never restored from or
 // pruned through. A run puts files back only beneath the folders it searched, through no link,
 // even with --force.
-TEST_F(CliUndoTest, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
+TEST_F(Undo, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
     writeFile(m_root + "/sub/b.txt", "world\n");
     const mode_t umaskBefore = ::umask(0);
     ASSERT_EQ(replace("world", "planet").status, 0);
@@ -186,7 +186,7 @@ TEST_F(CliUndoTest, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
 }
 
 // A file deeper than PATH_MAX is replaced and put back like any other.
-TEST_F(CliUndoTest, AFilePastPathMaxIsPutBack) {
+TEST_F(Undo, AFilePastPathMaxIsPutBack) {
     fs::create_directories(m_root);
     std::string bottom = m_root;
     {
@@ -219,7 +219,7 @@ TEST_F(CliUndoTest, AFilePastPathMaxIsPutBack) {
 
 // A file listed twice is read the second time only once the first write is in place, even while
 // writes wait in a batch for the journal's flush.
-TEST_F(CliUndoTest, AFileListedTwiceIsReplacedTwiceAndUndoneInOneStep) {
+TEST_F(Undo, AFileListedTwiceIsReplacedTwiceAndUndoneInOneStep) {
     for (const char* threads : {"1", "2"}) {
         writeFile(m_root + "/a.txt", "o\n");
         writeFile(m_root + "/b.txt", "o\n");
@@ -234,7 +234,7 @@ TEST_F(CliUndoTest, AFileListedTwiceIsReplacedTwiceAndUndoneInOneStep) {
 
 // --interactive on a terminal: y, n, a, d and q per change, as git add -p asks them; a file
 // changed after the search is named and left as it is.
-TEST_F(CliUndoTest, InteractiveReplacesOnlyWhatWasChosen) {
+TEST_F(Undo, InteractiveReplacesOnlyWhatWasChosen) {
     writeFile(m_root + "/a.txt", "x x\r\nx\n");
     writeFile(m_root + "/b.txt", "x\nx\n");
     writeFile(m_root + "/c.txt", "x\n");
@@ -273,7 +273,7 @@ TEST_F(CliUndoTest, InteractiveReplacesOnlyWhatWasChosen) {
     EXPECT_EQ(readFile(m_root + "/a.txt"), "x x\r\nx\n");
 }
 
-TEST_F(CliUndoTest, CopiesTheRunCreatedAreRemovedUnlessChanged) {
+TEST_F(Undo, CopiesTheRunCreatedAreRemovedUnlessChanged) {
     writeFile(m_root + "/a.txt", "world\n");
     writeFile(m_root + "/b.txt", "world\n");
     ASSERT_EQ(replace("world", "planet", {}).status, 0);
@@ -286,7 +286,7 @@ TEST_F(CliUndoTest, CopiesTheRunCreatedAreRemovedUnlessChanged) {
 
 // Without a journal nothing is replaced, whatever keeps it from being written; --no-undo goes on
 // without one. A kill between journaling a file and replacing it loses nothing either.
-TEST_F(CliUndoTest, NoFileIsReplacedBeforeItsOldContentIsKept) {
+TEST_F(Undo, NoFileIsReplacedBeforeItsOldContentIsKept) {
     writeFile(m_root + "/0big.txt", std::string(8192, 'x') + "world\n");
     fs::create_hard_link(m_root + "/0big.txt", m_root + "/0big.dat"); // copied, not linked
     writeFile(m_root + "/a.txt", "world\n");
