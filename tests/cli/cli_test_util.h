@@ -1,6 +1,7 @@
 // Runs the built kestrava-cli and reads and writes the files of its test trees.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 namespace kestrava::cli::test {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 struct CliRun {
     std::string out;

@@ -37,7 +37,7 @@ TEST_F(Hostile, UnreadableFilesGoToStandardErrorAndTheExitStatusKeepsItsMeaning)
         const CliRun found = cli({"find", "-d", ".<+>", "-f", "*.txt", "-e", "word", "-c"});
         EXPECT_EQ(found.status, status);
         EXPECT_EQ(found.out, status == 0 ? "./open.txt:1\n" : "");
-        EXPECT_NE(found.err.find(skipped), std::string::npos) << found.err;
+        EXPECT_THAT(found.err, HasSubstr(skipped));
     }
 }
 
@@ -103,9 +103,7 @@ TEST_F(Hostile, AFailedWriteToStandardOutputIsAnError) {
               std::vector<std::string>{"--version"}}) {
             const CliRun run = cli(args, c.outTo);
             EXPECT_EQ(run.status, 2) << c.outTo << ' ' << args[0];
-            EXPECT_NE(run.err.find(std::string("kestrava-cli: write error: ") + c.reason),
-                      std::string::npos)
-                << run.err;
+            EXPECT_THAT(run.err, HasSubstr(std::string("kestrava-cli: write error: ") + c.reason));
         }
     }
     EXPECT_EQ(readFile(m_root + "/a.txt"), "word\n") << "no file took the closed output's place";
@@ -166,8 +164,8 @@ TEST_F(Hostile, ProgressOnlyOnATerminal) {
     waitpid(pid, nullptr, 0);
     close(terminal);
     EXPECT_EQ(redirected.err.find("Listing files"), std::string::npos) << redirected.err;
-    EXPECT_NE(shown.find("Listing files ...\x1b[K"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\r\x1b[KSearched 1 file:"), std::string::npos) << "erased first";
+    EXPECT_THAT(shown, HasSubstr("Listing files ...\x1b[K"));
+    EXPECT_THAT(shown, HasSubstr("\r\x1b[KSearched 1 file:")) << "erased first";
 }
 
 } // namespace
