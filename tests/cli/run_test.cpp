@@ -137,6 +137,7 @@ std::vector<nlohmann::json> readJsonStrictly(const std::string& out, const std::
 
 std::vector<std::string> typesOf(const std::vector<nlohmann::json>& messages) {
     std::vector<std::string> types;
+    types.reserve(messages.size());
     for (const nlohmann::json& message : messages)
         types.push_back(message["type"]);
     return types;
@@ -211,7 +212,7 @@ TEST_F(RunOutput, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {
                                           "q\"u.txt",  "b\\s.txt",       "u\xff\xc3\xa9.txt",
                                           "s p\".txt", " lead d\n/x.txt"};
     for (const std::string& name : odd)
-        writeFile(folder + "/" + name, "beta in " + name + "\n");
+        writeFile(fs::path(folder) / name, "beta in " + name + "\n");
     const auto run = [&](const std::string& target, std::vector<std::string> extra) {
         std::vector<std::string> args{"replace", "-d",   target + "<+>", "-f",   "*.txt",
                                       "-e",      "beta", "-r",           "GAMMA"};
@@ -241,7 +242,8 @@ TEST_F(RunOutput, PreviewIsADiffThatGitAndPatchApplyAsTheReplaceWould) {
         fs::copy(m_root + "/r", folder, fs::copy_options::recursive);
         ASSERT_EQ(std::system((apply + diff + "'").c_str()), 0);
         for (const std::string& name : names)
-            EXPECT_EQ(readFile(folder + "/" + name), readFile(m_root + "/q/" + name)) << name;
+            EXPECT_EQ(readFile(fs::path(folder) / name), readFile(fs::path(m_root) / "q" / name))
+                << name;
     }
     const CliRun nothing = run(folder, {"--preview"});
     EXPECT_EQ(nothing.out, "");
