@@ -1,6 +1,7 @@
 // Runs the built kestrava-cli and reads and writes the files of its test trees.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 namespace kestrava::cli::test {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 struct CliRun {
     std::string out;
@@ -35,6 +37,12 @@ inline void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// The line that opens the results of a file.
+inline std::string foundIn(const std::string& path, int matches) {
+    return "Found " + std::to_string(matches) + (matches == 1 ? " match in " : " matches in ") +
+           path + "\n";
+}
+
 // In a forked child: becomes the program with these arguments.
 [[noreturn]] inline void execCli(const std::vector<std::string>& args) {
     std::vector<char*> argv{const_cast<char*>(KESTRAVA_CLI)};
@@ -45,14 +53,17 @@ inline void writeFile(const fs::path& path, const std::string& text) {
     _exit(127);
 }
 
-// Runs the program with standard input from /dev/null, so it never sees a terminal. Standard
-// output goes to `outTo` when given ("-": closed), else to a file read back into Out.
+// Runs the program with standard input from /dev/null, so it never sees a terminal, in `cwd`
+// when given. Standard output goes to `outTo` when given ("-": closed), else to a file read back
+// into Out.
 inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scratch,
-                     const std::string& outTo = "") {
+                     const std::string& outTo = "", const fs::path& cwd = {}) {
     const fs::path out = outTo.empty() ? scratch / "stdout" : fs::path(outTo);
     const fs::path err = scratch / "stderr";
     const pid_t pid = fork();
     if (pid == 0) {
+        if (!cwd.empty() && chdir(cwd.c_str()) != 0)
+            _exit(126);
         const int in = open("/dev/null", O_RDONLY);
         const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(in, 0);
@@ -71,14 +82,15 @@ inline CliRun runCli(const std::vector<std::string>& args, const fs::path& scrat
             WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-// A scratch folder per test: the tree to search goes in m_root (its "tree"), the program's
-// output beside it.
+// A scratch folder per test: the tree to search goes in m_root (its "tree"), which is also the
+// working folder of the runs, the program's output beside it.
 class CliScratchTest : public ::testing::Test {
   protected:
     void SetUp() override {
         char pattern[] = "/tmp/kestrava-cli-XXXXXX";
         m_scratch = mkdtemp(pattern);
         m_root = (m_scratch / "tree").string();
+        fs::create_directories(m_root);
         // Undo journals of the runs stay in the scratch folder, never in the user's own.
         setenv("XDG_STATE_HOME", (m_scratch / "state").c_str(), 1);
     }
@@ -90,7 +102,7 @@ class CliScratchTest : public ::testing::Test {
         fs::remove_all(m_scratch, ec);
     }
     CliRun cli(const std::vector<std::string>& args, const std::string& outTo = "") const {
-        return runCli(args, m_scratch, outTo);
+        return runCli(args, m_scratch, outTo, m_root);
     }
 
     fs::path m_scratch;

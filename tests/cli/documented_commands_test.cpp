@@ -77,7 +77,7 @@ TEST_F(DocumentedCommands, FindWhatTheySay) {
         EXPECT_EQ(run.status, 0) << run.err;
         const std::string checked =
             expected->inFile != nullptr ? readFile(m_root + "/" + expected->inFile) : run.out;
-        EXPECT_NE(checked.find(expected->found), std::string::npos) << checked;
+        EXPECT_THAT(checked, HasSubstr(expected->found));
         if (*expected->notFound != '\0') {
             EXPECT_EQ(run.out.find(expected->notFound), std::string::npos) << run.out;
         }
