@@ -33,19 +33,6 @@ std::string describe(const SearchResults& r) {
     return out.str();
 }
 
-// Every file below the tree with its bytes, in name order.
-std::string contents(const TempTree& tree) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.root()))
-        if (entry.is_regular_file())
-            files[entry.path().string().substr(tree.root().size())] =
-                kestest::readFile(entry.path().string());
-    std::string text;
-    for (const auto& [name, bytes] : files)
-        text += name + "=" + bytes + "\n";
-    return text;
-}
-
 // A tree of many small files: matches on some lines, none in others, CR LF, TAB, NUL bytes,
 // empty files, nested folders and an old kesReplace copy that a copy-mode replace overwrites.
 void populate(const TempTree& tree) {
@@ -99,112 +86,105 @@ RunResult runOn(RunKind kind, const std::string& files, const std::string& find,
     };
     run.outcome = relative(run.outcome);
     run.error = relative(run.error);
-    run.files = contents(tree);
+    run.files = filesBelow(tree.root());
     return run;
 }
 
-// Two threads: one worker beside the thread that walks, lists and commits (and searches once
-// the list is complete). Four: more workers than jobs at times.
-void expectSameOnOneAndManyThreads(const std::string& files, const std::string& find,
-                                   const std::string& replace = "", bool inPlace = true,
-                                   const std::function<void(TempTree&)>& setUp = {}) {
-    const RunResult one = runOn({1}, files, find, replace, inPlace, setUp);
-    for (const int32_t threads : {2, 4}) {
-        const RunResult many = runOn({threads}, files, find, replace, inPlace, setUp);
-        const std::string what =
-            files + " / " + find + " / " + replace + " / threads " + std::to_string(threads);
-        EXPECT_EQ(many.outcome, one.outcome) << what;
-        EXPECT_EQ(many.files, one.files) << what;
-        EXPECT_EQ(many.error, one.error) << what;
-    }
-}
-
-// Many small folders hand the workers their files a few at a time; a link back up the tree is
-// walked once.
-void addManySmallFolders(TempTree& tree) {
-    for (int i = 0; i < 300; ++i)
-        tree.write("many/" + std::to_string(i % 37) + "/" + std::to_string(i) + "/f.txt",
-                   i % 4 == 0 ? "a cat\n" : "no\n");
-    std::filesystem::create_directory_symlink(tree.root() + "/many", tree.root() + "/many/5/up");
-}
-
-TEST(ParallelSearch, FindsWhatOneThreadFinds) {
-    for (const char* find :
-         {"cat", "(?-i)Cat", "c.t\\r\\n", "\\bline \\d\\b", "x*", "dog|cat\tand"})
-        expectSameOnOneAndManyThreads("*.txt|f1*", find);
-    expectSameOnOneAndManyThreads("*.txt", "cat", "", true, addManySmallFolders);
-}
-
-TEST(ParallelSearch, ReplacesWhatOneThreadReplaces) {
-    // "*.txt|f1*" lists f1.txt, f10.txt ... twice: in place, the second pass must see the first.
-    expectSameOnOneAndManyThreads("*.txt|f1*", "cat", "[$0]", true);
-    // Copy mode over old kesReplace copies, which are searched after being overwritten.
-    expectSameOnOneAndManyThreads("*.txt", "(c)at", "$1ow", false);
-}
-
-// Four threads with every shortcut (byte search of plain texts and alternations, searching only
-// lines that hold a required text) against one thread on the library's interpreter alone.
-TEST(ParallelSearch, ShortcutsOnFourThreadsGiveWhatThePlainEngineGivesOnOne) {
-    const char* finds[] = {"cat",         "dog|cat\tand|line", "\\bline \\d\\b",
-                           "[a-z]+at\\b", "\\w+\\s+\\d",       "n.\\d",
-                           "at\\r"};
+// Two and four threads with every shortcut (byte search of plain texts and alternations,
+// searching only lines that hold a required text) against one thread on the library's
+// interpreter alone. "*.txt|f1*" lists f1.txt, f10.txt ... twice: in place, the second pass must
+// see the first.
+TEST(ParallelSearch, ShortcutsOnManyThreadsGiveWhatThePlainEngineGivesOnOne) {
+    const char* finds[] = {
+        "cat",          "(?-i)Cat",          "c.t\\r\\n",   "\\bline \\d\\b", "x*",
+        "dog|cat\tand", "dog|cat\tand|line", "[a-z]+at\\b", "\\w+\\s+\\d",    "n.\\d",
+        "at\\r"};
     for (const bool caseSensitive : {false, true})
         for (const char* find : finds)
             for (const char* replace : {"", "<$0>"}) {
                 const RunResult plain =
-                    runOn({1, caseSensitive, true}, "*.txt", find, replace, true);
-                const RunResult shortcuts =
-                    runOn({4, caseSensitive, false}, "*.txt", find, replace, true);
-                const std::string what = std::string(find) + " / " + replace +
-                                         (caseSensitive ? " / case sensitive" : "");
-                EXPECT_EQ(shortcuts.outcome, plain.outcome) << what;
-                EXPECT_EQ(shortcuts.files, plain.files) << what;
+                    runOn({1, caseSensitive, true}, "*.txt|f1*", find, replace, true);
+                for (const int32_t threads : {2, 4}) {
+                    const RunResult shortcuts =
+                        runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true);
+                    const std::string what = std::string(find) + " / " + replace + " / threads " +
+                                             std::to_string(threads) +
+                                             (caseSensitive ? " / case sensitive" : "");
+                    EXPECT_EQ(shortcuts.outcome, plain.outcome) << what;
+                    EXPECT_EQ(shortcuts.files, plain.files) << what;
+                }
             }
 }
 
-TEST(ParallelSearch, AFailedWriteStopsAtTheSamePlace) {
-    // A "kesReplace" that is a file: copies for folder 2 cannot be made.
-    expectSameOnOneAndManyThreads("*.txt", "cat", "x", false,
-                                  [](TempTree& tree) { tree.write("2/kesReplace", "in the way"); });
-}
-
-// In place, later files are written beside their originals ahead of their turn. When an earlier
-// write fails (a disk that takes no file past 4 KiB), those must vanish and their originals stay.
-TEST(ParallelSearch, AFailedInPlaceWriteLeavesLaterFilesUntouched) {
-    ::setenv("KESTRAVA_FAULT", "write:nospace", 1);
-    expectSameOnOneAndManyThreads("*.txt", "cat", "x", true, [](TempTree& tree) {
-        tree.write("0/big.txt", std::string(5000, 'c') + "cat\n");
-    });
-    ::unsetenv("KESTRAVA_FAULT");
-}
-
-// A stop heard while the outcomes are committed (here by the first file's progress) ends the
-// run there, whichever thread was searching what comes next.
-TEST(ParallelSearch, AStopWhileCommittingEndsTheRunAfterThatFile) {
-    TempTree tree;
-    populate(tree);
-    for (const int32_t threads : {1, 2, 4}) {
-        std::stop_source stop;
-        const ProgressEvent stopAtFirstFile = [&](const Progress& progress) {
-            if (progress.filesDone > 0)
-                stop.request_stop();
-        };
-        const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "cat", "", true,
-                                           stopAtFirstFile, stop.get_token(), threads);
-        EXPECT_TRUE(r.cancelled) << threads;
-        EXPECT_EQ(r.filesScanned, 1) << threads;
+// Each row adds to the tree, and may set the test build's fault hook.
+TEST(ParallelSearch, WalksCopiesAndFailsAsOneThreadDoes) {
+    const struct {
+        const char* what;
+        const char* find;
+        const char* replace;
+        bool inPlace;
+        std::function<void(TempTree&)> setUp;
+        const char* fault = nullptr;
+    } cases[] = {
+        {"many small folders hand the workers a few files at a time; a link up is walked once",
+         "cat", "", true,
+         [](TempTree& tree) {
+             for (int i = 0; i < 300; ++i)
+                 tree.write("many/" + std::to_string(i % 37) + "/" + std::to_string(i) + "/f.txt",
+                            i % 4 == 0 ? "a cat\n" : "no\n");
+             std::filesystem::create_directory_symlink(tree.root() + "/many",
+                                                       tree.root() + "/many/5/up");
+         }},
+        {"old kesReplace copies are searched after being overwritten", "(c)at", "$1ow", false, {}},
+        {"a kesReplace that is a file: copies for folder 2 cannot be made", "cat", "x", false,
+         [](TempTree& tree) { tree.write("2/kesReplace", "in the way"); }},
+        // In place, later files are written beside their originals ahead of their turn.
+        {"an earlier write fails: later ones vanish and their originals stay", "cat", "x", true,
+         [](TempTree& tree) { tree.write("0/big.txt", std::string(5000, 'c') + "cat\n"); },
+         "write:nospace"}, // a disk that takes no file past 4 KiB
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.fault != nullptr)
+            ::setenv("KESTRAVA_FAULT", c.fault, 1);
+        // Two threads: one worker beside the thread that walks, lists and commits (and searches
+        // once the list is complete). Four: more workers than jobs at times.
+        const RunResult one = runOn({1}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
+        for (const int32_t threads : {2, 4}) {
+            const RunResult many = runOn({threads}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
+            EXPECT_EQ(many.outcome, one.outcome) << threads;
+            EXPECT_EQ(many.files, one.files) << threads;
+            EXPECT_EQ(many.error, one.error) << threads;
+        }
+        ::unsetenv("KESTRAVA_FAULT");
     }
 }
 
-TEST(ParallelSearch, AStopWhileListingCountsAsCancelled) {
+// A stop heard while the outcomes are committed (here by the first file's progress) ends the run
+// after that file, keeping what was found, whichever thread was searching what comes next. A stop
+// heard while listing ends it before any file.
+TEST(Cancellation, EndsTheRunAfterTheFileBeingCommittedKeepingWhatWasFound) {
     TempTree tree;
-    populate(tree);
-    std::stop_source stop;
-    stop.request_stop();
-    const SearchResults r =
-        searchTree(tree.root() + "<+>", "*.txt", "cat", "", true, {}, stop.get_token(), 4);
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(r.filesScanned, 0);
+    for (int i = 0; i < 30; ++i)
+        tree.write(std::to_string(i % 3) + "/" + std::to_string(i) + ".txt", "hit");
+    for (const int32_t threads : {1, 2, 4})
+        for (const bool whileListing : {false, true}) {
+            SCOPED_TRACE(std::to_string(threads) +
+                         (whileListing ? " threads, listing" : " threads"));
+            std::stop_source stop;
+            if (whileListing)
+                stop.request_stop();
+            const ProgressEvent stopAtFirstFile = [&](const Progress& progress) {
+                if (progress.filesDone > 0)
+                    stop.request_stop();
+            };
+            const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "hit", "", true,
+                                               stopAtFirstFile, stop.get_token(), threads);
+            EXPECT_TRUE(r.cancelled);
+            EXPECT_EQ(r.filesScanned, whileListing ? 0 : 1);
+            EXPECT_EQ(r.totalMatches, r.filesScanned);
+            EXPECT_EQ(r.files.size(), static_cast<size_t>(r.filesScanned));
+        }
 }
 
 } // namespace

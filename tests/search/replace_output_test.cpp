@@ -17,7 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(ReplaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
+// In place or into a kesReplace copy, every byte outside the replaced spans is kept and nothing
+// else is created. Empty matches are neither counted nor replaced, nor is a file written for them.
+TEST(ReplaceInPlace, RewritesEveryMatchKeepsEveryOtherByteAndCreatesNothingElse) {
     struct {
         const char* name;
         std::string text, find, replace, expected;
@@ -26,23 +28,36 @@ TEST(ReplaceInPlace, RewritesEveryMatchAndCreatesNothingElse) {
         {"Plain", "one two one\r\n", "one", "1", "1 two 1\r\n", 2},
         {"CaretDollarDeletesKeepingOtherBytes", {"x-y\0-\xff", 6}, "-", "^$", {"xy\0\xff", 4}, 2},
         {"AllOf2500Matches", std::string(2500, 'a'), "a", "bb", std::string(5000, 'b'), 2500},
-        // Empty matches are neither counted nor replaced, and no file is written for them.
         {"EmptyAtLineStarts", "x\r\nab\xe9\r\n", "^", "Z", "x\r\nab\xe9\r\n", 0},
         {"EmptyAtWordEdges", "x\r\nab\xe9\r\n", "\\b", "Z", "x\r\nab\xe9\r\n", 0},
         {"EmptyLookahead", "x\r\nab\xe9\r\n", "(?=a)", "Z", "x\r\nab\xe9\r\n", 0},
         {"EmptyStar", "x\r\nab\xe9\r\n", "q*", "Z", "x\r\nab\xe9\r\n", 0},
         {"StarOnlyWhereNotEmpty", "x\r\nab\xe9\r\n", "x*", "Z", "Z\r\nab\xe9\r\n", 1},
+        {"ByteOrderMark", "\xef\xbb\xbfone old\r\n", "old", "NEW", "\xef\xbb\xbfone NEW\r\n", 1},
+        {"LoneAndMixedLineEnds", "mix\r\nold\rlone\nend", "old", "NEW", "mix\r\nNEW\rlone\nend", 1},
+        {"NoFinalLineEnd", "no final line end old", "old", "NEW", "no final line end NEW", 1},
+        {"NulBytes", {"nul\0old\0\0tail", 14}, "old", "NEW", {"nul\0NEW\0\0tail", 14}, 1},
+        {"Utf16", {"\xff\xfeo\0l\0d\0 old", 12}, "old", "NEW", {"\xff\xfeo\0l\0d\0 NEW", 12}, 1},
+        {"HighBytes", "\x80\x81old\xfe\xff", "old", "NEW", "\x80\x81NEW\xfe\xff", 1},
     };
-    for (const auto& c : cases) {
-        TempTree tree;
-        tree.write("a.txt", c.text);
-        tree.write("b.txt", "nothing");
-        EXPECT_EQ(searchTree(tree.root(), "*.txt", c.find, c.replace).totalMatches, c.matches)
-            << c.name;
-        EXPECT_EQ(tree.read("a.txt"), c.expected) << c.name;
-        EXPECT_EQ(std::distance(fs::directory_iterator(tree.root()), fs::directory_iterator()), 2)
-            << c.name;
-    }
+    for (const bool inPlace : {true, false})
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (inPlace ? " in place" : " into a copy"));
+            TempTree tree;
+            tree.write("a.txt", c.text);
+            tree.write("b.txt", "nothing");
+            EXPECT_EQ(searchTree(tree.root(), "*.txt", c.find, c.replace, inPlace).totalMatches,
+                      c.matches);
+            EXPECT_EQ(tree.read("a.txt"), inPlace ? c.expected : c.text);
+            std::vector<std::string> names{"a.txt", "b.txt"};
+            if (!inPlace && c.matches > 0) {
+                EXPECT_EQ(tree.read("kesReplace/a.txt"), c.expected);
+                EXPECT_EQ(kestest::names(tree.path("kesReplace")),
+                          std::vector<std::string>{"a.txt"});
+                names.emplace_back("kesReplace");
+            }
+            EXPECT_EQ(kestest::names(tree.root()), names);
+        }
 }
 
 // A planted kesReplace that is no real folder is refused for its folder; the run goes on.

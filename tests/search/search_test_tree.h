@@ -5,6 +5,8 @@
 #include "../util/util_test_support.h"
 #include "search/search.h"
 
+#include <map>
+
 namespace kestrava::util::testing {
 using namespace kestrava::search;
 
@@ -30,11 +32,48 @@ class TempTree {
     kestest::TempFolder m_folder;
 };
 
+// Every file below the folder with its bytes, as "/path=bytes" lines in path order.
+inline std::string filesBelow(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().string().substr(folder.size())] =
+                kestest::readFile(entry.path().string());
+    std::string text;
+    for (const auto& [name, bytes] : files)
+        text += name + "=" + bytes + "\n";
+    return text;
+}
+
 // Parses both entries the way a press does (files first).
 inline void parseBoth(const std::string& folders, const std::string& files,
                       FolderSpecs& folderSpecs, FileMaskSpecs& fileSpecs) {
     parseFilesToSearch(files, fileSpecs);
     parseFoldersToSearch(folders, folderSpecs);
+}
+
+// What a walk of the entries lists: each item as its path from its top folder, folders ending
+// in "/", a top folder as "<top>" (or "<missing>" when it does not exist).
+inline std::vector<std::string> listScan(const std::string& folders, const std::string& files,
+                                         const ScanListOptions& options = {},
+                                         int32_t* count = nullptr) {
+    FolderSpecs folderSpecs;
+    FileMaskSpecs fileSpecs;
+    parseBoth(folders, files, folderSpecs, fileSpecs);
+    FileList list;
+    int32_t fileCount = -1;
+    buildScanList(folderSpecs, fileSpecs, list, fileCount, options);
+    if (count != nullptr)
+        *count = fileCount;
+    std::vector<std::string> out;
+    for (const FileListItem& item : list) {
+        std::string path = item.isFile ? item.name : item.name + "/";
+        for (int32_t i = item.parentIndex; i >= 0 && list[i].parentIndex >= 0;
+             i = list[i].parentIndex)
+            path.insert(0, list[i].name + "/");
+        out.push_back(item.parentIndex >= 0 ? path : item.exists ? "<top>" : "<missing>");
+    }
+    return out;
 }
 
 // Compiles find (and replace, when given) as a press would, then searches the entries.
