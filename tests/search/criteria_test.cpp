@@ -13,74 +13,69 @@ using ::testing::HasSubstr;
 
 namespace {
 
-TEST(FolderGrammar, DividesEachSpecification) {
-    const std::pair<const char*, std::vector<FolderSpec>> cases[] = {
-        {"c:\\Temp<+><excluding abc,def>", {{"c:\\Temp", true, {"abc", "def"}}}},
-        {"c:\\Temp <+> <excluding abc>", {{"c:\\Temp", true, {"abc"}}}},
+// Each specification as "folder|+|exclusion,exclusion" ("-" without subfolders), or
+// "mask|exclusion,exclusion" for files.
+TEST(EntryGrammar, DividesEachSpecification) {
+    const auto folders = [](const std::string& entry) {
+        FolderSpecs specs;
+        parseFoldersToSearch(entry, specs);
+        std::vector<std::string> out;
+        for (const FolderSpec& spec : specs) {
+            out.push_back(spec.folder + (spec.includeSubfolders ? "|+|" : "|-|"));
+            for (const std::string& excluded : spec.excludedFolders)
+                out.back() += excluded + ",";
+        }
+        return out;
+    };
+    const std::pair<const char*, std::vector<std::string>> cases[] = {
+        {"c:\\Temp<+><excluding abc,def>", {"c:\\Temp|+|abc,def,"}},
+        {"c:\\Temp <+> <excluding abc>", {"c:\\Temp|+|abc,"}},
         // Two blanks after the marker: the marker stays in the path.
-        {"c:\\Temp <+>  <excluding abc>", {{"c:\\Temp <+>", false, {"abc"}}}},
+        {"c:\\Temp <+>  <excluding abc>", {"c:\\Temp <+>|-|abc,"}},
         // Reversed order: the exclusion group runs to the last ">".
-        {"c:\\Temp<excluding abc><+>", {{"c:\\Temp", false, {"abc><+"}}}},
-        {"d:\\temp", {{"d:\\temp", false, {}}}},
-        {"  /src <+>  ", {{"/src", true, {}}}},
-        {"/src<+><EXCLUDING Bin>", {{"/src", true, {"Bin"}}}},
-        {"/src/<+><excluding a, b ,,c>", {{"/src/", true, {"a", "b", "", "c"}}}},
-        {"a|b|", {{"a", false, {}}, {"b", false, {}}}},
-        {"a||b", {{"a", false, {}}, {"", false, {}}, {"b", false, {}}}},
-        {"|a", {{"", false, {}}, {"a", false, {}}}},
+        {"c:\\Temp<excluding abc><+>", {"c:\\Temp|-|abc><+,"}},
+        {"d:\\temp", {"d:\\temp|-|"}},
+        {"  /src <+>  ", {"/src|+|"}},
+        {"/src<+><EXCLUDING Bin>", {"/src|+|Bin,"}},
+        {"/src/<+><excluding a, b ,,c>", {"/src/|+|a,b,,c,"}},
+        {"a|b|", {"a|-|", "b|-|"}},
+        {"a||b", {"a|-|", "|-|", "b|-|"}},
+        {"|a", {"|-|", "a|-|"}},
         {"", {}},
     };
-    for (const auto& [entry, expected] : cases) {
-        FolderSpecs folders;
-        parseFoldersToSearch(entry, folders);
-        ASSERT_EQ(folders.size(), expected.size()) << entry;
-        for (size_t i = 0; i < folders.size(); ++i) {
-            EXPECT_EQ(folders[i].folder, expected[i].folder) << entry;
-            EXPECT_EQ(folders[i].includeSubfolders, expected[i].includeSubfolders) << entry;
-            EXPECT_EQ(folders[i].excludedFolders, expected[i].excludedFolders) << entry;
-        }
-    }
-}
-
-TEST(FileGrammar, DividesMasksAndExclusions) {
+    for (const auto& [entry, expected] : cases)
+        EXPECT_EQ(folders(entry), expected) << entry;
     FileMaskSpecs files;
     parseFilesToSearch("*.html<excluding abc.html> | *.pas|\t*.h <Excluding a.h, b.h>", files);
-    ASSERT_EQ(files.size(), 3u);
-    EXPECT_EQ(files[0].fileMask, "*.html");
-    EXPECT_THAT(files[0].excludedFiles, ElementsAre("abc.html"));
-    EXPECT_EQ(files[1].fileMask, "*.pas");
-    EXPECT_TRUE(files[1].excludedFiles.empty());
-    EXPECT_EQ(files[2].fileMask, "*.h");
-    EXPECT_THAT(files[2].excludedFiles, ElementsAre("a.h", "b.h"));
+    std::vector<std::string> masks;
+    for (const FileMaskSpec& spec : files) {
+        masks.push_back(spec.fileMask + "|");
+        for (const std::string& excluded : spec.excludedFiles)
+            masks.back() += excluded + ",";
+    }
+    EXPECT_THAT(masks, ElementsAre("*.html|abc.html,", "*.pas|", "*.h|a.h,b.h,"));
 }
-
 
 TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
     const std::string patternError =
         "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (2)";
+    const std::string noReplace = "\r\nNothing to \"ReplaceWith\" specified";
+    const std::string noneOfThree =
+        "\r\nNo Folder(s) specified\r\nNo File(s) specified\r\nNothing to \"Find\" specified";
     struct {
         const char* name;
         Criteria criteria;
         bool replacing;
         std::string expected; // "" when the run may start
     } const cases[] = {
-        {"AllEmpty",
-         {},
-         false,
-         "\r\nNo Folder(s) specified\r\nNo File(s) specified\r\nNothing to \"Find\" specified"},
+        {"AllEmpty", {}, false, noneOfThree},
         {"PatternErrorReplacesEarlierMessages", {"", "*", "a(", "", ""}, false, patternError},
-        {"ReplaceAfterPatternError",
-         {"/", "*", "a(", "", ""},
-         true,
-         patternError + "\r\nNothing to \"ReplaceWith\" specified"},
+        {"ReplaceAfterPatternError", {"/", "*", "a(", "", ""}, true, patternError + noReplace},
         {"TrailingBar",
          {"/", "*", "abc|", "", ""},
          false,
          "Invalid Find Expression: Expression cannot end with '|'"},
-        {"ReplaceWithoutTemplate",
-         {"/", "*", "a", "", ""},
-         true,
-         "\r\nNothing to \"ReplaceWith\" specified"},
+        {"ReplaceWithoutTemplate", {"/", "*", "a", "", ""}, true, noReplace},
         {"Valid", {"/", "*", "a", "b", ""}, true, ""},
         // A Find press never writes, whatever the Replace box holds.
         {"FindWithATemplate", {"/", "*", "a", "b", ""}, false, ""},
@@ -111,8 +106,10 @@ TEST(RequestItem, CaseSettingTogglesOnlyIgnoreCase) {
 // The question before a replace must say where the replaced text goes: swapped notes would tell
 // users their files stay as they are while they are rewritten.
 TEST(ReplaceTexts, NameWhereTheReplacedTextGoes) {
-    EXPECT_THAT(replaceConfirmText(true), HasSubstr("original files will be altered and no backup"));
-    EXPECT_THAT(replaceNote(false), HasSubstr("will be created in a subfolder named \"kesReplace\""));
+    EXPECT_THAT(replaceConfirmText(true),
+                HasSubstr("original files will be altered and no backup"));
+    EXPECT_THAT(replaceNote(false),
+                HasSubstr("will be created in a subfolder named \"kesReplace\""));
 }
 
 } // namespace

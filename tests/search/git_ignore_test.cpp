@@ -16,28 +16,6 @@ using Paths = std::set<std::string>;
 
 namespace {
 
-// Environment variables set for one test; the old values come back at its end.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment() = default;
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment() {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
-                       : unsetenv(it->first.c_str());
-    }
-    // nullptr unsets.
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        m_saved.emplace_back(name, old == nullptr ? std::nullopt : std::optional<std::string>(old));
-        value == nullptr ? unsetenv(name) : setenv(name, value, 1);
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
-
 // What a command prints; the tests quote the paths they pass.
 std::string output(const std::string& command) {
     std::string text;
@@ -181,13 +159,18 @@ class GitIgnoreTest : public ::testing::Test {
     void SetUp() override {
         if (std::system("git --version > /dev/null 2>&1") != 0)
             GTEST_SKIP() << "git is not installed";
-        m_environment.set("HOME", m_tree.path("home").c_str());
-        m_environment.set("XDG_CONFIG_HOME", m_tree.path("xdg").c_str());
-        m_environment.set("GIT_CONFIG_NOSYSTEM", "1");
+        setEnv("HOME", m_tree.path("home").c_str());
+        setEnv("XDG_CONFIG_HOME", m_tree.path("xdg").c_str());
+        setEnv("GIT_CONFIG_NOSYSTEM", "1");
         for (const char* name : {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_CONFIG_GLOBAL",
                                  "GIT_CONFIG_PARAMETERS", "GIT_CEILING_DIRECTORIES"})
-            m_environment.set(name, nullptr);
+            setEnv(name, nullptr);
         m_tree.write("home/.keep", "");
+    }
+    // The environment comes back as it was, for the tests that run after.
+    void TearDown() override {
+        for (const auto& [name, old] : m_savedEnv)
+            old ? setenv(name.c_str(), old->c_str(), 1) : unsetenv(name.c_str());
     }
     // Runs git with the test's paths quoted; false when it fails.
     bool git(const std::string& arguments) const {
@@ -198,7 +181,13 @@ class GitIgnoreTest : public ::testing::Test {
     TempTree m_tree;
 
   private:
-    ScopedEnvironment m_environment;
+    void setEnv(const char* name, const char* value) { // nullptr unsets
+        const char* old = std::getenv(name);
+        m_savedEnv.emplace_back(name,
+                                old == nullptr ? std::nullopt : std::optional<std::string>(old));
+        value == nullptr ? unsetenv(name) : setenv(name, value, 1);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_savedEnv;
 };
 
 TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {

@@ -23,24 +23,23 @@ MatchedLineArray build(const std::string& file, const std::string& pattern) {
     return lines;
 }
 
-// "<text before the first segment>{gap}[match]", "->" when truncated, " @start,end". A "#"
-// marks a hole or overlap between segments, or segments that stop short of the Text's end.
+// "<text before the first segment>{gap}[match]", "->" when truncated, " @start,end Lnumber". A
+// "#" marks a hole or overlap between segments, or segments that stop short of the Text's end; a
+// "!" segments that do not make up the text shown.
 std::string render(const MatchedLine& line) {
     const LineSegments segments = line.segments();
     int32_t next = segments.begin() == segments.end() ? 1 : (*segments.begin()).start;
     std::string out = next > 1 ? "<" + std::string(line.text().substr(0, next - 1)) + ">" : "";
+    std::string shown;
     for (const MatchedSegment s : segments) {
         const char* marks = s.isMatch ? "[]" : "{}";
-        out += (s.start == next ? "" : "#") +
-               (marks[0] + std::string(line.text().substr(s.start - 1, s.length))) + marks[1];
+        const std::string_view text = line.text().substr(s.start - 1, s.length);
+        out += (s.start == next ? "" : "#") + (marks[0] + std::string(text)) + marks[1];
+        shown += text;
         next = s.start + s.length;
     }
     out += next == static_cast<int32_t>(line.text().size()) + 1 ? "" : "#";
-    std::string shown;
-    for (const MatchedSegment s : segments)
-        shown +=
-            line.text().substr(static_cast<size_t>(s.start - 1), static_cast<size_t>(s.length));
-    out += shown == line.shownText() ? "" : "!"; // the segments make up the text shown
+    out += shown == line.shownText() ? "" : "!";
     return out + (line.truncated() ? "->" : "") + " @" + std::to_string(line.matchStart) + "," +
            std::to_string(line.matchEnd) + " L" + std::to_string(line.lineNumber);
 }
