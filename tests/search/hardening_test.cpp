@@ -130,18 +130,22 @@ TEST(SpecialFiles, AreNeverOpenedAndAreCountedWithTheirReason) {
     EXPECT_EQ(results.filesWithMatches, 2);
     EXPECT_EQ(results.totalMatches, 2);
     EXPECT_EQ(results.filesSkipped, 8);
-    std::map<std::string, std::pair<SkipReason, std::string>> skipped;
-    for (const SkippedFile& file : results.skipped)
-        skipped[file.fileName.substr(tree.path("").size())] = {file.reason, file.message};
+    std::map<std::string, SkipReason> skipped;
     const std::string tooLarge = "File is 2 GiB or larger";
-    using Skip = std::pair<SkipReason, std::string>;
-    EXPECT_EQ(skipped["big.txt"], Skip(SkipReason::TooLarge, tooLarge));
-    EXPECT_EQ(skipped["huge.txt"], Skip(SkipReason::TooLarge, tooLarge));
-    EXPECT_EQ(skipped["self.txt"].first, SkipReason::Unreadable);
-    EXPECT_EQ(skipped["dangling.txt"].first, SkipReason::Missing);
-    for (const char* name : {"pipe.txt", "sock.txt", "sub/exact", "zero.txt"})
-        EXPECT_EQ(skipped[name].first, SkipReason::NotRegular) << name;
-    EXPECT_EQ(skipped.size(), 8u);
+    for (const SkippedFile& file : results.skipped) {
+        skipped[file.fileName.substr(tree.path("").size())] = file.reason;
+        EXPECT_TRUE(file.reason != SkipReason::TooLarge || file.message == tooLarge)
+            << file.message;
+    }
+    using enum SkipReason;
+    EXPECT_EQ(skipped, (std::map<std::string, SkipReason>{{"big.txt", TooLarge},
+                                                          {"huge.txt", TooLarge},
+                                                          {"self.txt", Unreadable},
+                                                          {"dangling.txt", Missing},
+                                                          {"pipe.txt", NotRegular},
+                                                          {"sock.txt", NotRegular},
+                                                          {"sub/exact", NotRegular},
+                                                          {"zero.txt", NotRegular}}));
 
     // Read directly, as a listed file is: a FIFO put in its place is not waited on, and a file
     // of 2 GiB exactly is refused before any of it is read.
@@ -346,15 +350,11 @@ TEST(ReplaceInPlace, RewritesEveryMatchKeepsEveryOtherByteAndCreatesNothingElse)
             tree.write("b.txt", "nothing");
             EXPECT_EQ(searchTree(tree.root(), "*.txt", c.find, c.replace, inPlace).totalMatches,
                       c.matches);
-            EXPECT_EQ(tree.read("a.txt"), inPlace ? c.expected : c.text);
-            std::vector<std::string> names{"a.txt", "b.txt"};
-            if (!inPlace && c.matches > 0) {
-                EXPECT_EQ(tree.read("kesReplace/a.txt"), c.expected);
-                EXPECT_EQ(kestest::names(tree.path("kesReplace")),
-                          std::vector<std::string>{"a.txt"});
-                names.emplace_back("kesReplace");
-            }
-            EXPECT_EQ(kestest::names(tree.root()), names);
+            const std::string copy =
+                !inPlace && c.matches > 0 ? "/kesReplace/a.txt=" + c.expected + "\n" : "";
+            EXPECT_EQ(filesBelow(tree.root()),
+                      "/a.txt=" + (inPlace ? c.expected : c.text) + "\n/b.txt=nothing\n" + copy);
+            EXPECT_EQ(kestest::names(tree.root()).size(), copy.empty() ? 2u : 3u); // no folder left
         }
 }
 
@@ -394,10 +394,8 @@ TEST(ReplaceRefusal, AFileSwappedForALinkMidRunIsLeftAlone) {
         // Stopped before a rename: a.txt is swapped once its own replaced text waits beside it.
         for (bool swapped = false;
              ::waitpid(pid, &status, WUNTRACED) == pid && WIFSTOPPED(status);) {
-            const auto names = kestest::names(tree.path("tree"));
-            if (!swapped && std::any_of(names.begin(), names.end(), [](const std::string& name) {
-                    return name.starts_with(".a.txt.kestrava-tmp-");
-                })) {
+            if (!swapped &&
+                filesBelow(tree.path("tree")).find("/.a.txt.kestrava-tmp-") != std::string::npos) {
                 swapped = true;
                 fs::rename(tree.path("tree/a.txt"), tree.path("tree/moved"));
                 fs::create_symlink(tree.path("victim/passwd"), tree.path("tree/a.txt"));

@@ -54,12 +54,6 @@ void populate(const TempTree& tree) {
     tree.write("0/kesReplace/f5.txt", "old copy with cat");
 }
 
-struct RunResult {
-    std::string outcome;
-    std::string files;
-    std::string error;
-};
-
 // How a run is made: threads, letter case, and whether the engine runs alone (no study, so no
 // byte search and no required-text search).
 struct RunKind {
@@ -68,29 +62,25 @@ struct RunKind {
     bool plainEngine = false;
 };
 
-RunResult runOn(RunKind kind, const std::string& files, const std::string& find,
-                const std::string& replace, bool inPlace,
-                const std::function<void(TempTree&)>& setUp = {}) {
+// Everything a run on a fresh tree leaves behind: its outcome or its error, then the files. Paths
+// differ between two trees, so the root is given as "<root>".
+std::string runOn(RunKind kind, const std::string& files, const std::string& find,
+                  const std::string& replace, bool inPlace,
+                  const std::function<void(TempTree&)>& setUp = {}) {
     TempTree tree;
     populate(tree);
     if (setUp)
         setUp(tree);
-    RunResult run;
+    std::string run;
     try {
-        run.outcome = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {},
-                                          {}, kind.threads, kind.caseSensitive, kind.plainEngine));
+        run = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {}, {},
+                                  kind.threads, kind.caseSensitive, kind.plainEngine));
     } catch (const std::exception& e) {
-        run.error = e.what();
+        run = std::string("error ") + e.what() + "\n";
     }
-    // Paths differ between the two trees; compare them relative to each tree.
-    auto relative = [&](std::string text) {
-        for (size_t at; (at = text.find(tree.root())) != std::string::npos;)
-            text.replace(at, tree.root().size(), "<root>");
-        return text;
-    };
-    run.outcome = relative(run.outcome);
-    run.error = relative(run.error);
-    run.files = filesBelow(tree.root());
+    run += filesBelow(tree.root());
+    for (size_t at; (at = run.find(tree.root())) != std::string::npos;)
+        run.replace(at, tree.root().size(), "<root>");
     return run;
 }
 
@@ -106,16 +96,14 @@ TEST(ParallelSearch, ShortcutsOnManyThreadsGiveWhatThePlainEngineGivesOnOne) {
     for (const bool caseSensitive : {false, true})
         for (const char* find : finds)
             for (const char* replace : {"", "<$0>"}) {
-                const RunResult plain =
+                const std::string plain =
                     runOn({1, caseSensitive, true}, "*.txt|f1*", find, replace, true);
                 for (const int32_t threads : {2, 4}) {
-                    const RunResult shortcuts =
-                        runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true);
-                    const std::string what = std::string(find) + " / " + replace + " / threads " +
-                                             std::to_string(threads) +
-                                             (caseSensitive ? " / case sensitive" : "");
-                    EXPECT_EQ(shortcuts.outcome, plain.outcome) << what;
-                    EXPECT_EQ(shortcuts.files, plain.files) << what;
+                    EXPECT_EQ(
+                        runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true),
+                        plain)
+                        << find << " / " << replace << " / threads " << threads
+                        << (caseSensitive ? " / case sensitive" : "");
                 }
             }
 }
@@ -153,13 +141,10 @@ TEST(ParallelSearch, WalksCopiesAndFailsAsOneThreadDoes) {
             ::setenv("KESTRAVA_FAULT", c.fault, 1);
         // Two threads: one worker beside the thread that walks, lists and commits (and searches
         // once the list is complete). Four: more workers than jobs at times.
-        const RunResult one = runOn({1}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
-        for (const int32_t threads : {2, 4}) {
-            const RunResult many = runOn({threads}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
-            EXPECT_EQ(many.outcome, one.outcome) << threads;
-            EXPECT_EQ(many.files, one.files) << threads;
-            EXPECT_EQ(many.error, one.error) << threads;
-        }
+        const std::string one = runOn({1}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
+        for (const int32_t threads : {2, 4})
+            EXPECT_EQ(runOn({threads}, "*.txt", c.find, c.replace, c.inPlace, c.setUp), one)
+                << threads;
         ::unsetenv("KESTRAVA_FAULT");
     }
 }
