@@ -154,12 +154,6 @@ TEST(MatchedLines, KeepTheirBytesWhileOthersComeAndGo) {
         return std::string(static_cast<size_t>(i % 7 == 0 ? 20000 : 10 + i % 90),
                            static_cast<char>('a' + i % 26));
     };
-    const auto check = [&](const MatchedLine& line, int i) {
-        ASSERT_EQ(line.text(), textOf(i)) << i;
-        ASSERT_EQ(line.matchCount(), static_cast<size_t>(1 + i % 3)) << i;
-        for (size_t m = 0; m < line.matchCount(); ++m)
-            ASSERT_EQ(line.match(m).start, static_cast<int32_t>(m * 3 + 1)) << i;
-    };
     std::vector<std::pair<int, MatchedLine>> kept;
     std::vector<MatchedLine> handedOff;
     for (int i = 0; i < 20000; ++i) {
@@ -178,8 +172,12 @@ TEST(MatchedLines, KeepTheirBytesWhileOthersComeAndGo) {
         MatchedLine line;
         line.assign(textOf(i + 1), {{1, 1}});
     }
-    for (const auto& [i, line] : kept)
-        check(line, i);
+    for (const auto& [i, line] : kept) {
+        ASSERT_EQ(line.text(), textOf(i)) << i;
+        ASSERT_EQ(line.matchCount(), static_cast<size_t>(1 + i % 3)) << i;
+        for (size_t m = 0; m < line.matchCount(); ++m)
+            ASSERT_EQ(line.match(m).start, static_cast<int32_t>(m * 3 + 1)) << i;
+    }
 }
 
 } // namespace
