@@ -27,10 +27,9 @@ std::string rooted(std::string folders, const TempTree& tree) {
 // and all below them are never listed; "*.*" matches names without a dot too.
 TEST(Collection, WalksDepthFirstInByteOrderOncePerMaskWithoutDotNames) {
     TempTree tree;
-    for (const char* file :
-         {"b.txt", "z/f.txt", "\xC3\xA9.txt", "B.txt", "9.txt", "Y/f.txt", "Y/d/g.txt",
-          "Y/d/skip.bin", "a.txt", "10.txt", ".hidden.txt", ".git/config.txt", "Y/.cache/c.txt",
-          "Makefile", "main.cpp"})
+    for (const char* file : {"b.txt", "z/f.txt", "\xC3\xA9.txt", "B.txt", "9.txt", "Y/f.txt",
+                             "Y/d/g.txt", "Y/d/skip.bin", "a.txt", "10.txt", ".hidden.txt",
+                             ".git/config.txt", "Y/.cache/c.txt", "Makefile", "main.cpp"})
         tree.write(file, "x");
     const struct {
         const char* what;
@@ -80,8 +79,8 @@ TEST(Collection, ExclusionsArePathsNamesOrMasksIgnoringAsciiCase) {
         std::filesystem::create_directories(tree.path(folder));
     for (const char* file : {"app.min.js", "app.js", "a[1].txt", "a1.txt", "Notes"})
         tree.write(file, "x");
-    const Strings allFolders = {"<top>", "bin/", "bin/x/", "src/", "src/bin/", "src/lib/",
-                                "\xC3\xA4q/"};
+    const Strings allFolders = {"<top>",    "bin/",     "bin/x/",    "src/",
+                                "src/bin/", "src/lib/", "\xC3\xA4q/"};
     // Folder rows use a mask no file matches; file rows list the top folder alone.
     const struct {
         std::string folders;
@@ -89,13 +88,17 @@ TEST(Collection, ExclusionsArePathsNamesOrMasksIgnoringAsciiCase) {
         Strings listed;
     } cases[] = {
         {"<+><excluding bin>", "-", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
-        {"<+><excluding src/bin>", "-", {"<top>", "bin/", "bin/x/", "src/", "src/lib/", "\xC3\xA4q/"}},
+        {"<+><excluding src/bin>",
+         "-",
+         {"<top>", "bin/", "bin/x/", "src/", "src/lib/", "\xC3\xA4q/"}},
         {"<+><excluding BIN, SRC/Lib/>", "-", {"<top>", "src/", "src/bin/", "\xC3\xA4q/"}},
         {"<+><excluding src>", "-", {"<top>", "bin/", "bin/x/", "\xC3\xA4q/"}},
         {"<+><excluding \xC3\x84Q,,>", "-", allFolders},
         {"<+><excluding *in>", "-", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
         {"<+><excluding S?C/*>", "-", {"<top>", "bin/", "bin/x/", "src/", "\xC3\xA4q/"}},
-        {"<+><excluding */?>", "-", {"<top>", "bin/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"<+><excluding */?>",
+         "-",
+         {"<top>", "bin/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
         {"", "*<excluding *.MIN.js>", {"<top>", "app.js", "a[1].txt", "a1.txt", "Notes"}},
         {"", "*<excluding A[1].TXT>", {"<top>", "app.min.js", "app.js", "a1.txt", "Notes"}},
         {"", "*<excluding a?.txt,notes>", {"<top>", "app.min.js", "app.js", "a[1].txt"}},
@@ -121,10 +124,10 @@ TEST(Collection, FollowsLinksToFilesAndFoldersButNeverLoops) {
     std::filesystem::create_directory_symlink("../a", tree.path("b/to_a"));
     std::filesystem::create_symlink("loop", tree.path("loop"));
     int32_t count = 0;
-    EXPECT_THAT(listScan(tree.root() + "<+>", "*.txt", {}, &count),
-                UnorderedElementsAreArray({"<top>", "link.txt", "a/", "a/f.txt", "a/to_b/",
-                                           "a/to_b/z.txt", "b/", "b/z.txt", "b/to_a/",
-                                           "b/to_a/f.txt", "d/", "d/x.txt"}));
+    EXPECT_THAT(
+        listScan(tree.root() + "<+>", "*.txt", {}, &count),
+        UnorderedElementsAreArray({"<top>", "link.txt", "a/", "a/f.txt", "a/to_b/", "a/to_b/z.txt",
+                                   "b/", "b/z.txt", "b/to_a/", "b/to_a/f.txt", "d/", "d/x.txt"}));
     EXPECT_EQ(count, 6);
 }
 

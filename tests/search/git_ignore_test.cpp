@@ -55,7 +55,7 @@ Paths walked(const TempTree& tree, const std::string& top) {
     for (const std::string& path :
          kestrava::util::testing::listScan(tree.path(top) + "<+>", "*.*", options))
         if (!path.ends_with('/') && !path.starts_with('<'))
-            paths.insert(top + "/" + path);
+            paths.insert((top + "/").append(path));
     return paths;
 }
 

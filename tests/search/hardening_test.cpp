@@ -25,6 +25,7 @@ using namespace kestrava::util::testing;
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 bool isRoot() {
     return ::geteuid() == 0;
@@ -324,7 +325,7 @@ TEST(ReplaceInPlace, RewritesEveryMatchKeepsEveryOtherByteAndCreatesNothingElse)
         int32_t matches;
     } const cases[] = {
         {"Plain", "one two one\r\n", "one", "1", "1 two 1\r\n", 2},
-        {"CaretDollarDeletesKeepingOtherBytes", {"x-y\0-\xff", 6}, "-", "^$", {"xy\0\xff", 4}, 2},
+        {"CaretDollarDeletesKeepingOtherBytes", "x-y\0-\xff"s, "-", "^$", "xy\0\xff"s, 2},
         {"AllOf2500Matches", std::string(2500, 'a'), "a", "bb", std::string(5000, 'b'), 2500},
         {"EmptyAtLineStarts", "x\r\nab\xe9\r\n", "^", "Z", "x\r\nab\xe9\r\n", 0},
         {"EmptyAtWordEdges", "x\r\nab\xe9\r\n", "\\b", "Z", "x\r\nab\xe9\r\n", 0},
@@ -334,8 +335,8 @@ TEST(ReplaceInPlace, RewritesEveryMatchKeepsEveryOtherByteAndCreatesNothingElse)
         {"ByteOrderMark", "\xef\xbb\xbfone old\r\n", "old", "NEW", "\xef\xbb\xbfone NEW\r\n", 1},
         {"LoneAndMixedLineEnds", "mix\r\nold\rlone\nend", "old", "NEW", "mix\r\nNEW\rlone\nend", 1},
         {"NoFinalLineEnd", "no final line end old", "old", "NEW", "no final line end NEW", 1},
-        {"NulBytes", {"nul\0old\0\0tail", 14}, "old", "NEW", {"nul\0NEW\0\0tail", 14}, 1},
-        {"Utf16", {"\xff\xfeo\0l\0d\0 old", 12}, "old", "NEW", {"\xff\xfeo\0l\0d\0 NEW", 12}, 1},
+        {"NulBytes", "nul\0old\0\0tail"s, "old", "NEW", "nul\0NEW\0\0tail"s, 1},
+        {"Utf16", "\xff\xfeo\0l\0d\0 old"s, "old", "NEW", "\xff\xfeo\0l\0d\0 NEW"s, 1},
         {"HighBytes", "\x80\x81old\xfe\xff", "old", "NEW", "\x80\x81NEW\xfe\xff", 1},
     };
     for (const bool inPlace : {true, false})

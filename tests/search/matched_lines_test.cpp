@@ -45,6 +45,8 @@ std::string render(const MatchedLine& line) {
 }
 
 TEST(MatchedLines, SplitTheFileAroundEachMatch) {
+    std::string lineFeeds;
+    lineFeeds.resize(20'000'000, '\n');
     struct {
         const char* name;
         std::string file;
@@ -88,8 +90,8 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
          "ab\ncd\nef",
          "b\\nc|e",
          {"{a}[b\nc]{d} @1,4 L1", "<\n>{}[e]{f} @6,7 L3"}},
-        {"TenMillionLines",
-         std::string(20'000'000, '\n') + "x",
+        {"TwentyMillionLineFeeds",
+         lineFeeds + "x",
          "x",
          {"<\n>{}[x] @20000000,20000001 L20000001"}},
     };

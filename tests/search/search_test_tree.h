@@ -19,7 +19,7 @@ class TempTree {
     std::string path(const std::string& relative) const { return m_folder.path() + relative; }
     // Writes the bytes, creating the file's folders; returns the full path.
     std::string write(const std::string& relative, const std::string& content) const {
-        const std::string full = path(relative);
+        std::string full = path(relative);
         std::filesystem::create_directories(std::filesystem::path(full).parent_path());
         kestest::writeRaw(full, content);
         return full;
@@ -41,7 +41,7 @@ inline std::string filesBelow(const std::string& folder) {
                 kestest::readFile(entry.path().string());
     std::string text;
     for (const auto& [name, bytes] : files)
-        text += name + "=" + bytes + "\n";
+        text.append(name).append("=").append(bytes).append("\n");
     return text;
 }
 
@@ -81,7 +81,7 @@ inline std::vector<std::string> listScan(const std::string& folders, const std::
 inline SearchResults searchTree(const std::string& folders, const std::string& files,
                                 const std::string& find, const std::string& replace = "",
                                 bool inPlace = true, const ProgressEvent& progress = {},
-                                std::stop_token stop = {}, int32_t threads = 0,
+                                const std::stop_token& stop = {}, int32_t threads = 0,
                                 bool caseSensitive = false, bool plainEngine = false) {
     CompiledRequest specs;
     if (plainEngine) {
@@ -97,7 +97,7 @@ inline SearchResults searchTree(const std::string& folders, const std::string& f
     FileMaskSpecs fileSpecs;
     parseBoth(folders, files, folderSpecs, fileSpecs);
     SearchResults results;
-    scanFiles(folderSpecs, fileSpecs, specs, inPlace, results, progress, std::move(stop), threads);
+    scanFiles(folderSpecs, fileSpecs, specs, inPlace, results, progress, stop, threads);
     return results;
 }
 
