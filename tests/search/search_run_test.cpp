@@ -84,27 +84,24 @@ std::string runOn(RunKind kind, const std::string& files, const std::string& fin
     return run;
 }
 
-// Two and four threads with every shortcut (byte search of plain texts and alternations,
-// searching only lines that hold a required text) against one thread on the library's
-// interpreter alone. "*.txt|f1*" lists f1.txt, f10.txt ... twice: in place, the second pass must
-// see the first.
+// Two or four threads with every shortcut (byte search of plain texts and alternations, searching
+// only lines that hold a required text) against one thread on the library's interpreter alone;
+// two threads for every third combination. "*.txt|f1*" lists f1.txt, f10.txt ... twice: in place,
+// the second pass must see the first.
 TEST(ParallelSearch, ShortcutsOnManyThreadsGiveWhatThePlainEngineGivesOnOne) {
     const char* finds[] = {
         "cat",          "(?-i)Cat",          "c.t\\r\\n",   "\\bline \\d\\b", "x*",
         "dog|cat\tand", "dog|cat\tand|line", "[a-z]+at\\b", "\\w+\\s+\\d",    "n.\\d",
         "at\\r"};
+    int combination = 0;
     for (const bool caseSensitive : {false, true})
         for (const char* find : finds)
             for (const char* replace : {"", "<$0>"}) {
-                const std::string plain =
-                    runOn({1, caseSensitive, true}, "*.txt|f1*", find, replace, true);
-                for (const int32_t threads : {2, 4}) {
-                    EXPECT_EQ(
-                        runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true),
-                        plain)
-                        << find << " / " << replace << " / threads " << threads
-                        << (caseSensitive ? " / case sensitive" : "");
-                }
+                const int32_t threads = combination++ % 3 == 0 ? 2 : 4;
+                EXPECT_EQ(runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true),
+                          runOn({1, caseSensitive, true}, "*.txt|f1*", find, replace, true))
+                    << find << " / " << replace << " / threads " << threads
+                    << (caseSensitive ? " / case sensitive" : "");
             }
 }
 
