@@ -13,16 +13,16 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// Each specification as "folder|+|exclusion,exclusion" ("-" without subfolders), or
-// "mask|exclusion,exclusion" for files.
-TEST(EntryGrammar, DividesEachSpecification) {
+// Each folder entry as "folder|+|exclusion,exclusion" ("-" without subfolders), each file entry
+// as "mask|exclusion,exclusion".
+TEST(EntryGrammar, DividesEachEntry) {
     const auto folders = [](const std::string& entry) {
-        FolderSpecs specs;
-        parseFoldersToSearch(entry, specs);
+        FolderSpecs parsed;
+        parseFoldersToSearch(entry, parsed);
         std::vector<std::string> out;
-        for (const FolderSpec& spec : specs) {
-            out.push_back(spec.folder + (spec.includeSubfolders ? "|+|" : "|-|"));
-            for (const std::string& excluded : spec.excludedFolders)
+        for (const FolderSpec& folder : parsed) {
+            out.push_back(folder.folder + (folder.includeSubfolders ? "|+|" : "|-|"));
+            for (const std::string& excluded : folder.excludedFolders)
                 out.back() += excluded + ",";
         }
         return out;
@@ -48,9 +48,9 @@ TEST(EntryGrammar, DividesEachSpecification) {
     FileMaskSpecs files;
     parseFilesToSearch("*.html<excluding abc.html> | *.pas|\t*.h <Excluding a.h, b.h>", files);
     std::vector<std::string> masks;
-    for (const FileMaskSpec& spec : files) {
-        masks.push_back(spec.fileMask + "|");
-        for (const std::string& excluded : spec.excludedFiles)
+    for (const FileMaskSpec& mask : files) {
+        masks.push_back(mask.fileMask + "|");
+        for (const std::string& excluded : mask.excludedFiles)
             masks.back() += excluded + ",";
     }
     EXPECT_THAT(masks, ElementsAre("*.html|abc.html,", "*.pas|", "*.h|a.h,b.h,"));
@@ -81,25 +81,26 @@ TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
         {"FindWithATemplate", {"/", "*", "a", "b", ""}, false, ""},
     };
     for (const auto& c : cases) {
-        CompiledRequest specs;
-        EXPECT_EQ(prepareFindReplace(c.criteria, c.replacing, false, specs), c.expected) << c.name;
-        EXPECT_EQ(specs.items.size(), 1u) << c.name;
-        EXPECT_EQ(specs.regEx.slotsUsed(), c.expected.empty() ? 1 : 0) << c.name;
+        CompiledRequest request;
+        EXPECT_EQ(prepareFindReplace(c.criteria, c.replacing, false, request), c.expected)
+            << c.name;
+        EXPECT_EQ(request.items.size(), 1u) << c.name;
+        EXPECT_EQ(request.regEx.slotsUsed(), c.expected.empty() ? 1 : 0) << c.name;
         if (c.expected.empty()) {
-            EXPECT_EQ(specs.replace, c.replacing) << c.name;
-            EXPECT_EQ(specs.items[0].doReplace, c.replacing) << c.name;
+            EXPECT_EQ(request.replace, c.replacing) << c.name;
+            EXPECT_EQ(request.items[0].doReplace, c.replacing) << c.name;
         }
     }
 }
 
 TEST(RequestItem, CaseSettingTogglesOnlyIgnoreCase) {
-    CompiledRequest specs; // one object, so the setting must be turned off and on again
+    CompiledRequest request; // one object, so the setting must be turned off and on again
     for (const bool sensitive : {true, false}) {
-        ASSERT_EQ(prepareFindReplace({"/", "*", "a.c", "", ""}, false, sensitive, specs), "");
+        ASSERT_EQ(prepareFindReplace({"/", "*", "a.c", "", ""}, false, sensitive, request), "");
         regex::MatchCollection matches;
-        EXPECT_EQ(specs.regEx.matches(specs.items[0].patternID, "A\nC", 3, 0, {}, matches),
+        EXPECT_EQ(request.regEx.matches(request.items[0].patternID, "A\nC", 3, 0, {}, matches),
                   !sensitive);
-        EXPECT_TRUE(specs.regEx.matches(specs.items[0].patternID, "a\nc", 3, 0, {}, matches));
+        EXPECT_TRUE(request.regEx.matches(request.items[0].patternID, "a\nc", 3, 0, {}, matches));
     }
 }
 

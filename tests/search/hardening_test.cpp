@@ -75,15 +75,15 @@ TEST(FailingBatch, KeepsEarlierWritesNamesTheFileClearsTheResultsAndLeavesNoTemp
             originals += "/" + name(i) + "=old\n";
             expected += i < 100 ? "/kesReplace/" + name(i) + "=new\n" : "";
         }
-        CompiledRequest specs;
-        ASSERT_EQ(prepareFindReplace({"-", "-", "old", "new", ""}, true, false, specs), "");
+        CompiledRequest request;
+        ASSERT_EQ(prepareFindReplace({"-", "-", "old", "new", ""}, true, false, request), "");
         FolderSpecs folders;
         FileMaskSpecs files;
         parseBoth(tree.root(), "*.txt", folders, files);
         SearchResults results;
         ::setenv("KESTRAVA_FAULT", ("disk-full:" + name(100)).c_str(), 1);
         const std::string error =
-            errorOf([&] { scanFiles(folders, files, specs, false, results, {}, {}, threads); });
+            errorOf([&] { scanFiles(folders, files, request, false, results, {}, {}, threads); });
         ::unsetenv("KESTRAVA_FAULT");
         EXPECT_TRUE(results.totalMatches == 0 && results.filesScanned == 0 && results.files.empty())
             << "a failed run keeps no results";

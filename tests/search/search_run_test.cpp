@@ -281,16 +281,16 @@ TEST(Run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
 TEST(Run, AppliesEveryItemInOrder) {
     TempTree tree;
     tree.write("a.txt", "cat dog cat");
-    CompiledRequest specs;
+    CompiledRequest request;
     int32_t dog = -1;
     int32_t cat = -1;
     regex::PatternStatus status;
-    ASSERT_TRUE(specs.regEx.addPattern("dog", dog, status));
-    ASSERT_TRUE(specs.regEx.addPattern("cat", cat, status));
-    specs.items = {{dog, true, "cat"}, {cat, true, "bird"}};
-    specs.replace = true;
+    ASSERT_TRUE(request.regEx.addPattern("dog", dog, status));
+    ASSERT_TRUE(request.regEx.addPattern("cat", cat, status));
+    request.items = {{dog, true, "cat"}, {cat, true, "bird"}};
+    request.replace = true;
     SearchResults r;
-    EXPECT_EQ(scanFiles({{tree.root(), false, {}}}, {{"*", {}}}, specs, true, r), 3);
+    EXPECT_EQ(scanFiles({{tree.root(), false, {}}}, {{"*", {}}}, request, true, r), 3);
     ASSERT_EQ(r.files.at(0).lines.size(), 2u); // one line per item
     EXPECT_EQ(r.files[0].lines[0].matchStart, 4);
     EXPECT_EQ(r.files[0].lines[1].matchStart, 0);

@@ -47,9 +47,9 @@ inline std::string filesBelow(const std::string& folder) {
 
 // Parses both entries the way a press does (files first).
 inline void parseBoth(const std::string& folders, const std::string& files,
-                      FolderSpecs& folderSpecs, FileMaskSpecs& fileSpecs) {
-    parseFilesToSearch(files, fileSpecs);
-    parseFoldersToSearch(folders, folderSpecs);
+                      FolderSpecs& parsedFolders, FileMaskSpecs& parsedMasks) {
+    parseFilesToSearch(files, parsedMasks);
+    parseFoldersToSearch(folders, parsedFolders);
 }
 
 // What a walk of the entries lists: each item as its path from its top folder, folders ending
@@ -57,12 +57,12 @@ inline void parseBoth(const std::string& folders, const std::string& files,
 inline std::vector<std::string> listScan(const std::string& folders, const std::string& files,
                                          const ScanListOptions& options = {},
                                          int32_t* count = nullptr) {
-    FolderSpecs folderSpecs;
-    FileMaskSpecs fileSpecs;
-    parseBoth(folders, files, folderSpecs, fileSpecs);
+    FolderSpecs parsedFolders;
+    FileMaskSpecs parsedMasks;
+    parseBoth(folders, files, parsedFolders, parsedMasks);
     FileList list;
     int32_t fileCount = -1;
-    buildScanList(folderSpecs, fileSpecs, list, fileCount, options);
+    buildScanList(parsedFolders, parsedMasks, list, fileCount, options);
     if (count != nullptr)
         *count = fileCount;
     std::vector<std::string> out;
@@ -83,21 +83,21 @@ inline SearchResults searchTree(const std::string& folders, const std::string& f
                                 bool inPlace = true, const ProgressEvent& progress = {},
                                 const std::stop_token& stop = {}, int32_t threads = 0,
                                 bool caseSensitive = false, bool plainEngine = false) {
-    CompiledRequest specs;
+    CompiledRequest request;
     if (plainEngine) {
-        regex::PatternOptions options = specs.regEx.defaultPatternOptions();
+        regex::PatternOptions options = request.regEx.defaultPatternOptions();
         options.include(regex::PatternOption::NoStudy);
-        specs.regEx.setDefaultPatternOptions(options);
+        request.regEx.setDefaultPatternOptions(options);
     }
     const std::string errors =
-        prepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), caseSensitive, specs);
+        prepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), caseSensitive, request);
     if (!errors.empty())
         throw std::runtime_error(errors);
-    FolderSpecs folderSpecs;
-    FileMaskSpecs fileSpecs;
-    parseBoth(folders, files, folderSpecs, fileSpecs);
+    FolderSpecs parsedFolders;
+    FileMaskSpecs parsedMasks;
+    parseBoth(folders, files, parsedFolders, parsedMasks);
     SearchResults results;
-    scanFiles(folderSpecs, fileSpecs, specs, inPlace, results, progress, stop, threads);
+    scanFiles(parsedFolders, parsedMasks, request, inPlace, results, progress, stop, threads);
     return results;
 }
 
