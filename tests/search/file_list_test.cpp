@@ -7,132 +7,106 @@
 
 using namespace kestrava;
 using namespace kestrava::search;
+using kestrava::util::testing::listScan;
 using kestrava::util::testing::TempTree;
 using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
+using ::testing::UnorderedElementsAreArray;
 using Strings = std::vector<std::string>;
 
 namespace {
 
-// Each entry as "path relative to its top folder", folders ending in "/"; a top folder is
-// "<top>", or "<missing>" when it does not exist.
-Strings collect(const std::string& folders, const std::string& files, int32_t* count = nullptr,
-                Strings* notices = nullptr) {
-    FolderSpecs folderSpecs;
-    FileMaskSpecs fileSpecs;
-    kestrava::util::testing::parseBoth(folders, files, folderSpecs, fileSpecs);
-    FileList list;
-    int32_t fileCount = -1;
-    ScanListOptions options;
-    options.notices = notices;
-    buildScanList(folderSpecs, fileSpecs, list, fileCount, options);
-    if (count != nullptr)
-        *count = fileCount;
-    Strings out;
-    for (const FileListItem& item : list) {
-        std::string path = item.isFile ? item.name : item.name + "/";
-        for (int32_t i = item.parentIndex; i >= 0 && list[i].parentIndex >= 0;
-             i = list[i].parentIndex)
-            path.insert(0, list[i].name + "/");
-        out.push_back(item.parentIndex >= 0 ? path : item.exists ? "<top>" : "<missing>");
+// The folders entry with each "~" standing for the tree's root.
+std::string rooted(std::string folders, const TempTree& tree) {
+    for (size_t at; (at = folders.find('~')) != std::string::npos;)
+        folders.replace(at, 1, tree.root());
+    return folders;
+}
+
+// Whatever order the file system keeps, names come in byte order (upper case before lower case,
+// bytes of 128 and above last), each mask's files, then the subfolders, depth first. Dot names
+// and all below them are never listed; "*.*" matches names without a dot too.
+TEST(Collection, WalksDepthFirstInByteOrderOncePerMaskWithoutDotNames) {
+    TempTree tree;
+    for (const char* file : {"b.txt", "z/f.txt", "\xC3\xA9.txt", "B.txt", "9.txt", "Y/f.txt",
+                             "Y/d/g.txt", "Y/d/skip.bin", "a.txt", "10.txt", ".hidden.txt",
+                             ".git/config.txt", "Y/.cache/c.txt", "Makefile", "main.cpp"})
+        tree.write(file, "x");
+    const struct {
+        const char* what;
+        const char* folders;
+        const char* files;
+        Strings listed;
+        int32_t count;
+    } cases[] = {
+        {"subfolders after the files",
+         "~<+>",
+         "*.txt|b*",
+         {"<top>", "10.txt", "9.txt", "B.txt", "a.txt", "b.txt", "\xC3\xA9.txt", "B.txt", "b.txt",
+          "Y/", "Y/f.txt", "Y/d/", "Y/d/g.txt", "z/", "z/f.txt"},
+         11},
+        {"no dot needed, empty masks match nothing",
+         "~",
+         "*.*| |*.c",
+         {"<top>", "10.txt", "9.txt", "B.txt", "Makefile", "a.txt", "b.txt", "main.cpp",
+          "\xC3\xA9.txt"},
+         8},
+        {"once per matching mask, exclusions ignore case",
+         "~",
+         "*.txt|*.TXT<excluding b.TXT>",
+         {"<top>", "10.txt", "9.txt", "B.txt", "a.txt", "b.txt", "\xC3\xA9.txt", "10.txt", "9.txt",
+          "a.txt", "\xC3\xA9.txt"},
+         10},
+        {"top folders as typed: a trailing separator, missing, empty",
+         "~/ | ~/missing | ",
+         "*.txt",
+         {"<top>", "10.txt", "9.txt", "B.txt", "a.txt", "b.txt", "\xC3\xA9.txt", "<missing>",
+          "<missing>"},
+         6},
+    };
+    for (const auto& c : cases) {
+        int32_t count = 0;
+        EXPECT_EQ(listScan(rooted(c.folders, tree), c.files, {}, &count), c.listed) << c.what;
+        EXPECT_EQ(count, c.count) << c.what;
     }
-    return out;
 }
 
-TEST(Collection, IsDepthFirstWithAFoldersFilesBeforeItsSubfolders) {
-    TempTree tree;
-    for (const char* file : {"f1.txt", "a/f2.txt", "a/b/f3.txt", "a/b/skip.bin"})
-        tree.write(file, "x");
-    int32_t count = 0;
-    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt", &count),
-                ElementsAre("<top>", "f1.txt", "a/", "a/f2.txt", "a/b/", "a/b/f3.txt"));
-    EXPECT_EQ(count, 3);
-    EXPECT_THAT(collect(tree.root(), "*.txt"), ElementsAre("<top>", "f1.txt"));
-}
-
-// Whatever order the file system keeps, names come in byte order: upper case before lower case,
-// bytes of 128 and above last; each mask's files, then the subfolders.
-TEST(Collection, NamesComeInByteOrder) {
-    TempTree tree;
-    for (const char* file :
-         {"b.txt", "z/f.txt", "\xC3\xA9.txt", "B.txt", "9.txt", "Y/f.txt", "a.txt", "10.txt"})
-        tree.write(file, "x");
-    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt|b*"),
-                ElementsAre("<top>", "10.txt", "9.txt", "B.txt", "a.txt", "b.txt", "\xC3\xA9.txt",
-                            "B.txt", "b.txt", "Y/", "Y/f.txt", "z/", "z/f.txt"));
-}
-
-TEST(Collection, FolderExclusionsAreRelativePathsOrMasksIgnoringAsciiCase) {
+// Folder exclusions are paths from the top folder or masks within one folder name; file
+// exclusions are names or masks. Only A-Z fold, so an upper-case a-umlaut is another name. A name
+// that held a bracket before masks were accepted still excludes only itself.
+TEST(Collection, ExclusionsArePathsNamesOrMasksIgnoringAsciiCase) {
     TempTree tree;
     for (const char* folder : {"bin/x", "src/bin", "src/lib", "\xC3\xA4q"})
         std::filesystem::create_directories(tree.path(folder));
-    const std::pair<const char*, Strings> cases[] = {
-        {"bin", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
-        {"src/bin", {"<top>", "bin/", "bin/x/", "src/", "src/lib/", "\xC3\xA4q/"}},
-        {"BIN, SRC/Lib/", {"<top>", "src/", "src/bin/", "\xC3\xA4q/"}},
-        {"src", {"<top>", "bin/", "bin/x/", "\xC3\xA4q/"}},
-        // Only A-Z fold: the upper-case a-umlaut is a different name.
-        {"\xC3\x84Q,,", {"<top>", "bin/", "bin/x/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
-        // A wildcard stays within one folder name, so "*in" is the top "bin" alone.
-        {"*in", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
-        {"S?C/*", {"<top>", "bin/", "bin/x/", "src/", "\xC3\xA4q/"}},
-        {"*/?", {"<top>", "bin/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
-    };
-    for (const auto& [excluding, folders] : cases)
-        EXPECT_THAT(collect(tree.root() + "<+><excluding " + excluding + ">", "*"),
-                    ::testing::UnorderedElementsAreArray(folders))
-            << excluding;
-}
-
-// A name that held a bracket before masks were accepted still excludes only itself.
-TEST(Collection, FileExclusionsAreNamesOrMasksIgnoringAsciiCase) {
-    TempTree tree;
     for (const char* file : {"app.min.js", "app.js", "a[1].txt", "a1.txt", "Notes"})
         tree.write(file, "x");
-    const std::pair<const char*, Strings> cases[] = {
-        {"*.MIN.js", {"<top>", "app.js", "a[1].txt", "a1.txt", "Notes"}},
-        {"A[1].TXT", {"<top>", "app.min.js", "app.js", "a1.txt", "Notes"}},
-        {"a?.txt,notes", {"<top>", "app.min.js", "app.js", "a[1].txt"}},
-        {"*.*", {"<top>"}},
+    const Strings allFolders = {"<top>",    "bin/",     "bin/x/",    "src/",
+                                "src/bin/", "src/lib/", "\xC3\xA4q/"};
+    // Folder rows use a mask no file matches; file rows list the top folder alone.
+    const struct {
+        std::string folders;
+        const char* files;
+        Strings listed;
+    } cases[] = {
+        {"<+><excluding bin>", "-", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"<+><excluding src/bin>",
+         "-",
+         {"<top>", "bin/", "bin/x/", "src/", "src/lib/", "\xC3\xA4q/"}},
+        {"<+><excluding BIN, SRC/Lib/>", "-", {"<top>", "src/", "src/bin/", "\xC3\xA4q/"}},
+        {"<+><excluding src>", "-", {"<top>", "bin/", "bin/x/", "\xC3\xA4q/"}},
+        {"<+><excluding \xC3\x84Q,,>", "-", allFolders},
+        {"<+><excluding *in>", "-", {"<top>", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"<+><excluding S?C/*>", "-", {"<top>", "bin/", "bin/x/", "src/", "\xC3\xA4q/"}},
+        {"<+><excluding */?>",
+         "-",
+         {"<top>", "bin/", "src/", "src/bin/", "src/lib/", "\xC3\xA4q/"}},
+        {"", "*<excluding *.MIN.js>", {"<top>", "app.js", "a[1].txt", "a1.txt", "Notes"}},
+        {"", "*<excluding A[1].TXT>", {"<top>", "app.min.js", "app.js", "a1.txt", "Notes"}},
+        {"", "*<excluding a?.txt,notes>", {"<top>", "app.min.js", "app.js", "a[1].txt"}},
+        {"", "*<excluding *.*>", {"<top>"}},
     };
-    for (const auto& [excluding, files] : cases)
-        EXPECT_THAT(collect(tree.root(), std::string("*<excluding ") + excluding + ">"),
-                    ::testing::UnorderedElementsAreArray(files))
-            << excluding;
-}
-
-TEST(Collection, SkipsDotNamesAndEverythingBelowThem) {
-    TempTree tree;
-    for (const char* file : {".hidden.txt", ".git/config.txt", "src/.cache/c.txt", "src/s.txt"})
-        tree.write(file, "x");
-    EXPECT_THAT(collect(tree.root() + "<+>", "*.*"), ElementsAre("<top>", "src/", "src/s.txt"));
-}
-
-TEST(Collection, ListsAFileOncePerMatchingMaskAndHonoursExcludedNames) {
-    TempTree tree;
-    tree.write("a.txt", "x");
-    tree.write("Keep.TXT", "x");
-    int32_t count = 0;
-    EXPECT_THAT(collect(tree.root(), "*.txt|*.TXT<excluding keep.txt>", &count),
-                UnorderedElementsAre("<top>", "a.txt", "Keep.TXT", "a.txt"));
-    EXPECT_EQ(count, 3);
-}
-
-TEST(Collection, TopFoldersAreUsedAsTypedAndMayNotExist) {
-    TempTree tree;
-    tree.write("a.txt", "x");
-    // A trailing separator, a missing folder and an empty path.
-    EXPECT_THAT(collect(tree.root() + "/ | " + tree.path("missing") + " | ", "*.txt"),
-                ElementsAre("<top>", "a.txt", "<missing>", "<missing>"));
-}
-
-// "*.*" matches names without a dot too, as users of desktop search boxes expect.
-TEST(FileMasks, MatchWholeNamesIgnoringLetterCase) {
-    EXPECT_TRUE(fileMaskMatches("*.*", "Makefile"));
-    EXPECT_TRUE(fileMaskMatches("*.TXT", "notes.txt"));
-    EXPECT_TRUE(fileMaskMatches("a?c.h", "ABC.H"));
-    EXPECT_FALSE(fileMaskMatches("*.c", "main.cpp"));
-    EXPECT_FALSE(fileMaskMatches("", "a"));
+    for (const auto& c : cases)
+        EXPECT_THAT(listScan(tree.root() + c.folders, c.files), UnorderedElementsAreArray(c.listed))
+            << c.folders << c.files;
 }
 
 // Links planted in the tree: to a file, to the top folder, to ".", to the parent, two folders
@@ -150,10 +124,10 @@ TEST(Collection, FollowsLinksToFilesAndFoldersButNeverLoops) {
     std::filesystem::create_directory_symlink("../a", tree.path("b/to_a"));
     std::filesystem::create_symlink("loop", tree.path("loop"));
     int32_t count = 0;
-    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt", &count),
-                UnorderedElementsAre("<top>", "link.txt", "a/", "a/f.txt", "a/to_b/",
-                                     "a/to_b/z.txt", "b/", "b/z.txt", "b/to_a/", "b/to_a/f.txt",
-                                     "d/", "d/x.txt"));
+    EXPECT_THAT(
+        listScan(tree.root() + "<+>", "*.txt", {}, &count),
+        UnorderedElementsAreArray({"<top>", "link.txt", "a/", "a/f.txt", "a/to_b/", "a/to_b/z.txt",
+                                   "b/", "b/z.txt", "b/to_a/", "b/to_a/f.txt", "d/", "d/x.txt"}));
     EXPECT_EQ(count, 6);
 }
 
@@ -166,7 +140,9 @@ TEST(Collection, LeavesOutBackupsOfInterruptedRewritesAndTellsOfEach) {
          Strings{"a.txt", "a.txt" + suffix, "sub/b.bin" + suffix, "sub/c.txt"})
         tree.write(file, "x");
     Strings notices;
-    EXPECT_THAT(collect(tree.root() + "<+>", "*.txt|*.txt" + suffix, nullptr, &notices),
+    ScanListOptions options;
+    options.notices = &notices;
+    EXPECT_THAT(listScan(tree.root() + "<+>", "*.txt|*.txt" + suffix, options),
                 ElementsAre("<top>", "a.txt", "sub/", "sub/c.txt"));
     const auto notice = [&](const std::string& name) {
         return "An earlier replacement of " + tree.path(name) +

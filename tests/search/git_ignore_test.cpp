@@ -16,28 +16,6 @@ using Paths = std::set<std::string>;
 
 namespace {
 
-// Environment variables set for one test; the old values come back at its end.
-class ScopedEnvironment {
-  public:
-    ScopedEnvironment() = default;
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment() {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
-            it->second ? setenv(it->first.c_str(), it->second->c_str(), 1)
-                       : unsetenv(it->first.c_str());
-    }
-    // nullptr unsets.
-    void set(const char* name, const char* value) {
-        const char* old = std::getenv(name);
-        m_saved.emplace_back(name, old == nullptr ? std::nullopt : std::optional<std::string>(old));
-        value == nullptr ? unsetenv(name) : setenv(name, value, 1);
-    }
-
-  private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
-
 // What a command prints; the tests quote the paths they pass.
 std::string output(const std::string& command) {
     std::string text;
@@ -71,23 +49,13 @@ void addGitKept(const std::string& root, const std::string& repo, Paths& kept) {
 
 // The files our walk lists from root + top, all masks, with git's rules on.
 Paths walked(const TempTree& tree, const std::string& top) {
-    FolderSpecs folders;
-    FileMaskSpecs files;
-    kestrava::util::testing::parseBoth(tree.path(top) + "<+>", "*.*", folders, files);
-    FileList list;
-    int32_t count = 0;
     ScanListOptions options;
     options.respectGitignore = true;
-    buildScanList(folders, files, list, count, options);
     Paths paths;
-    for (const FileListItem& item : list) {
-        if (!item.isFile)
-            continue;
-        std::string path = item.name;
-        for (int32_t i = item.parentIndex; list[i].parentIndex >= 0; i = list[i].parentIndex)
-            path.insert(0, list[i].name + "/");
-        paths.insert(path.insert(0, top + "/"));
-    }
+    for (const std::string& path :
+         kestrava::util::testing::listScan(tree.path(top) + "<+>", "*.*", options))
+        if (!path.ends_with('/') && !path.starts_with('<'))
+            paths.insert((top + "/").append(path));
     return paths;
 }
 
@@ -102,11 +70,6 @@ std::string difference(const Paths& want, const Paths& got) {
             text.append(" extra: '").append(path).append("'");
     return text;
 }
-
-struct FileCase {
-    const char* path;
-    bool kept;
-};
 
 // Written after `git init` of repo, repo/inner, plain/proj and plain/rel, and of the linked
 // worktree wt.
@@ -138,112 +101,52 @@ const std::pair<const char*, const char*> kIgnoreFiles[] = {
     {"plain/rel/.rules/ex", "*.rex\n"},
 };
 
-const FileCase kFiles[] = {
+// The files below the trees, "+" when git keeps one, "-" when it ignores it.
+const std::vector<std::string> kFiles[] = {
     // Escapes, negation, case.
-    {"repo/#hash.txt", false},
-    {"repo/!bang.txt", false},
-    {"repo/a.log", false},
-    {"repo/important.log", true},
-    {"repo/Case.LOG", true},
+    {"-repo/#hash.txt", "-repo/!bang.txt", "-repo/a.log", "+repo/important.log", "+repo/Case.LOG"},
     // info/exclude comes after every .gitignore: its "!b.log" cannot undo "*.log".
-    {"repo/b.log", false},
-    {"repo/saved.excl", true},
-    {"repo/one.excl", false},
-    {"repo/top-only.ex2", false},
-    {"repo/sub/top-only.ex2", true},
+    {"-repo/b.log", "+repo/saved.excl", "-repo/one.excl", "-repo/top-only.ex2",
+     "+repo/sub/top-only.ex2"},
     // The user's excludes file (git's default place), last of all.
-    {"repo/g.glob", false},
-    {"repo/kept.glob", true},
-    {"repo/keep.glob", true},
-    {"repo/sub/g.glob", false},
+    {"-repo/g.glob", "+repo/kept.glob", "+repo/keep.glob", "-repo/sub/g.glob"},
     // A trailing "/" takes folders only, at any depth; an ignored folder's own .gitignore never
     // re-includes anything.
-    {"repo/build/keep.txt", false},
-    {"repo/build/x.c", false},
-    {"repo/src/build/y.c", false},
-    {"repo/src/other/build", true},
-    {"repo/src/gen/a.c", false},
-    {"repo/gen/a.c", true},
+    {"-repo/build/keep.txt", "-repo/build/x.c", "-repo/src/build/y.c", "+repo/src/other/build",
+     "-repo/src/gen/a.c", "+repo/gen/a.c"},
     // A "/" at the start or in the middle anchors to the .gitignore's folder.
-    {"repo/anchored.txt", false},
-    {"repo/src/anchored.txt", true},
-    {"repo/doc/a.txt", false},
-    {"repo/doc/sub/b.txt", true},
-    {"repo/src/doc/a.txt", true},
+    {"-repo/anchored.txt", "+repo/src/anchored.txt", "-repo/doc/a.txt", "+repo/doc/sub/b.txt",
+     "+repo/src/doc/a.txt"},
     // "**" leading, trailing, in the middle, and elsewhere (one "*").
-    {"repo/deep/target.txt", false},
-    {"repo/p/q/deep/target.txt", false},
-    {"repo/p/deep/other.txt", true},
-    {"repo/logs/a", false},
-    {"repo/logs/x/y", false},
-    {"repo/src/logs/a", true},
-    {"repo/a/z.txt", false},
-    {"repo/a/b/c/z.txt", false},
-    {"repo/b/a/z.txt", true},
-    {"repo/x.tmp", false},
-    {"repo/src/y.tmp", false},
+    {"-repo/deep/target.txt", "-repo/p/q/deep/target.txt", "+repo/p/deep/other.txt", "-repo/logs/a",
+     "-repo/logs/x/y", "+repo/src/logs/a", "-repo/a/z.txt", "-repo/a/b/c/z.txt", "+repo/b/a/z.txt",
+     "-repo/x.tmp", "-repo/src/y.tmp"},
     // Bracket sets, ranges, "]" first, POSIX classes, an unclosed set, an escaped "*".
-    {"repo/ab.cls", false},
-    {"repo/dz.cls", true},
-    {"repo/a.cls", true},
-    {"repo/a9.neg", false},
-    {"repo/y9.neg", true},
-    {"repo/]x.br", false},
-    {"repo/1A.pc", false},
-    {"repo/1a.pc", true},
-    {"repo/[unclosed", true},
-    {"repo/lit*.txt", false},
-    {"repo/litx.txt", true},
+    {"-repo/ab.cls", "+repo/dz.cls", "+repo/a.cls", "-repo/a9.neg", "+repo/y9.neg", "-repo/]x.br",
+     "-repo/1A.pc", "+repo/1a.pc", "+repo/[unclosed", "-repo/lit*.txt", "+repo/litx.txt"},
     // Trailing spaces are dropped unless escaped.
-    {"repo/trail.txt", false},
-    {"repo/esc ", false},
-    {"repo/esc", true},
+    {"-repo/trail.txt", "-repo/esc ", "+repo/esc"},
     // A folder left in (kd/*) whose file a negation re-includes.
-    {"repo/kd/want.txt", true},
-    {"repo/kd/other.txt", false},
+    {"+repo/kd/want.txt", "-repo/kd/other.txt"},
     // A nested .gitignore overrides the root one; CR LF lines; a byte order mark.
-    {"repo/sub/x.log", true},
-    {"repo/sub/readme.md", false},
-    {"repo/readme.md", true},
-    {"repo/sub/sub-anchored.txt", false},
-    {"repo/sub/deeper/sub-anchored.txt", true},
-    {"repo/sub/crlf.txt", false},
-    {"repo/bom/bom.txt", false},
+    {"+repo/sub/x.log", "-repo/sub/readme.md", "+repo/readme.md", "-repo/sub/sub-anchored.txt",
+     "+repo/sub/deeper/sub-anchored.txt", "-repo/sub/crlf.txt", "-repo/bom/bom.txt"},
     // A .gitignore that is a link is not followed; one that is a folder ignores nothing.
-    {"repo/linkedrules/readme.md", true},
-    {"repo/odd/x.txt", true},
+    {"+repo/linkedrules/readme.md", "+repo/odd/x.txt"},
     // A nested repository has its own rules, not the outer ones; the user's still apply.
-    {"repo/inner/x.log", true},
-    {"repo/inner/y.in", false},
-    {"repo/inner/z.glob", false},
-    {"repo/inner/w.excl", true},
-    {"repo/inner/v.iex", false},
+    {"+repo/inner/x.log", "-repo/inner/y.in", "-repo/inner/z.glob", "+repo/inner/w.excl",
+     "-repo/inner/v.iex"},
     // A linked worktree: info/exclude of the common folder, its own .gitignore.
-    {"wt/a.excl", false},
-    {"wt/x.w", false},
-    {"wt/y.txt", true},
-    {"wt/a.log", true},
+    {"-wt/a.excl", "-wt/x.w", "+wt/y.txt", "+wt/a.log"},
     // Outside any repository nothing is ignored, but a repository below has its rules, and its
     // own configuration names another excludes file.
-    {"plain/a.txt", true},
-    {"plain/proj/a.o", false},
-    {"plain/proj/b.c", true},
-    {"plain/proj/c.glob", true},
-    {"plain/proj/d.pig", false},
+    {"+plain/a.txt", "-plain/proj/a.o", "+plain/proj/b.c", "+plain/proj/c.glob",
+     "-plain/proj/d.pig"},
     // core.ignorecase: letters match in either case, in ranges and classes too, but not after a
     // "\" nor as a set's member. Its excludes file is named relative to the work tree's top.
-    {"plain/rel/A.Txt", false},
-    {"plain/rel/BUILD/x.c", false},
-    {"plain/rel/doc/a.MD", false},
-    {"plain/rel/bq.cls", false},
-    {"plain/rel/a.up", false},
-    {"plain/rel/LIT", false},
-    {"plain/rel/Ax.br", true},
-    {"plain/rel/ax.br", true},
-    {"plain/rel/Q.esc", true},
-    {"plain/rel/x.rex", false},
-    {"plain/rel/sub/y.REX", false},
-    {"plain/rel/sub/z.c", true},
+    {"-plain/rel/A.Txt", "-plain/rel/BUILD/x.c", "-plain/rel/doc/a.MD", "-plain/rel/bq.cls",
+     "-plain/rel/a.up", "-plain/rel/LIT", "+plain/rel/Ax.br", "+plain/rel/ax.br",
+     "+plain/rel/Q.esc", "-plain/rel/x.rex", "-plain/rel/sub/y.REX", "+plain/rel/sub/z.c"},
 };
 
 // Top folders the walk starts from: a subfolder has its ancestors' rules, an ignored one lists
@@ -256,13 +159,18 @@ class GitIgnoreTest : public ::testing::Test {
     void SetUp() override {
         if (std::system("git --version > /dev/null 2>&1") != 0)
             GTEST_SKIP() << "git is not installed";
-        m_environment.set("HOME", m_tree.path("home").c_str());
-        m_environment.set("XDG_CONFIG_HOME", m_tree.path("xdg").c_str());
-        m_environment.set("GIT_CONFIG_NOSYSTEM", "1");
+        setEnv("HOME", m_tree.path("home").c_str());
+        setEnv("XDG_CONFIG_HOME", m_tree.path("xdg").c_str());
+        setEnv("GIT_CONFIG_NOSYSTEM", "1");
         for (const char* name : {"GIT_DIR", "GIT_WORK_TREE", "GIT_INDEX_FILE", "GIT_CONFIG_GLOBAL",
                                  "GIT_CONFIG_PARAMETERS", "GIT_CEILING_DIRECTORIES"})
-            m_environment.set(name, nullptr);
+            setEnv(name, nullptr);
         m_tree.write("home/.keep", "");
+    }
+    // The environment comes back as it was, for the tests that run after.
+    void TearDown() override {
+        for (const auto& [name, old] : m_savedEnv)
+            old ? setenv(name.c_str(), old->c_str(), 1) : unsetenv(name.c_str());
     }
     // Runs git with the test's paths quoted; false when it fails.
     bool git(const std::string& arguments) const {
@@ -273,7 +181,13 @@ class GitIgnoreTest : public ::testing::Test {
     TempTree m_tree;
 
   private:
-    ScopedEnvironment m_environment;
+    void setEnv(const char* name, const char* value) { // nullptr unsets
+        const char* old = std::getenv(name);
+        m_savedEnv.emplace_back(name,
+                                old == nullptr ? std::nullopt : std::optional<std::string>(old));
+        value == nullptr ? unsetenv(name) : setenv(name, value, 1);
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_savedEnv;
 };
 
 TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
@@ -294,23 +208,21 @@ TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
     std::filesystem::create_symlink("../sub/.gitignore",
                                     m_tree.path("repo/linkedrules/.gitignore"));
     std::filesystem::create_directories(m_tree.path("repo/odd/.gitignore"));
-    for (const FileCase& file : kFiles)
-        m_tree.write(file.path, "x");
-
     Paths wanted;
-    for (const FileCase& file : kFiles)
-        if (file.kept)
-            wanted.insert(file.path);
+    Paths wantedInRepositories; // what git is asked about
+    for (const std::vector<std::string>& group : kFiles)
+        for (const std::string& file : group) {
+            const std::string path = file.substr(1);
+            m_tree.write(path, "x");
+            if (file[0] == '+')
+                wanted.insert(path);
+            if (file[0] == '+' && (!path.starts_with("plain/") || path.starts_with("plain/proj/") ||
+                                   path.starts_with("plain/rel/")))
+                wantedInRepositories.insert(path);
+        }
     Paths gitKept;
     for (const char* repo : {"repo/", "wt/", "plain/proj/", "plain/rel/"})
         addGitKept(m_tree.path(""), repo, gitKept);
-    Paths wantedInRepositories;
-    std::copy_if(wanted.begin(), wanted.end(),
-                 std::inserter(wantedInRepositories, wantedInRepositories.end()),
-                 [](const std::string& path) {
-                     return !path.starts_with("plain/") || path.starts_with("plain/proj/") ||
-                            path.starts_with("plain/rel/");
-                 });
     EXPECT_EQ(difference(wantedInRepositories, gitKept), "") << "the table is not what git does";
 
     for (const std::string top : kTops) {

@@ -1,50 +1,210 @@
-// The search run: counters, records, items, progress and cancellation. Skipped files are proven
-// with the other hostile files in the hardening tests.
+// The search run: counters, records, items, progress and cancellation. Searching on several
+// threads must give exactly what one thread gives: the same records in the same order, the same
+// files written, the same failure at the same place. Skipped files are proven with the other
+// hostile files in the hardening tests.
 #include "search_test_tree.h"
 #include "util/file_text.h"
 
 #include <algorithm>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sstream>
 
-using namespace kestrava;
-using namespace kestrava::search;
-using kestrava::util::testing::searchTree;
-using kestrava::util::testing::TempTree;
-using ::testing::ElementsAre;
-
+namespace kestrava::search {
+using namespace kestrava::util::testing;
 namespace {
 
-TEST(Progress, ShowsEveryFileBelowFiftyThenTheFirstEveryTenthAndTheLast) {
-    const std::pair<int, std::vector<int>> cases[] = {
-        {3, {1, 2, 3}}, {120, {1, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}}};
-    for (const auto& [files, shown] : cases) {
+// Everything a run leaves behind, as text, so two runs compare in one assertion.
+std::string describe(const SearchResults& r) {
+    std::ostringstream out;
+    out << r.filesScanned << ' ' << r.filesWithMatches << ' ' << r.totalMatches << ' '
+        << r.totalLines << ' ' << r.filesSkipped << ' ' << r.cancelled << '\n';
+    for (const std::string& folder : r.folders)
+        out << "folder " << folder << '\n';
+    for (const FileMatches& file : r.files) {
+        out << "file " << file.folderIndex << ' ' << file.fileName << ' ' << file.numMatches
+            << '\n';
+        for (const MatchedLine& line : file.lines) {
+            out << "  [" << line.text() << "] " << line.truncated() << ' ' << line.matchStart << ' '
+                << line.matchEnd;
+            for (const MatchedSegment s : line.segments())
+                out << ' ' << s.start << ':' << s.length << ':' << s.isMatch;
+            out << '\n';
+        }
+    }
+    for (const SkippedFile& skipped : r.skipped)
+        out << "skipped " << skipped.fileName << ' ' << int(skipped.reason) << '\n';
+    return out.str();
+}
+
+// A tree of many small files: matches on some lines, none in others, CR LF, TAB, NUL bytes,
+// empty files, nested folders and an old kesReplace copy that a copy-mode replace overwrites.
+void populate(const TempTree& tree) {
+    for (int i = 0; i < 60; ++i) {
+        const std::string folder = std::to_string(i % 5) + (i % 3 == 0 ? "/deep/" : "/");
+        std::string text;
+        for (int line = 0; line < i % 7; ++line)
+            text +=
+                "Line " + std::to_string(line) + (line % 2 ? " has Cat\tand cat\r\n" : " dog\n");
+        if (i % 11 == 0)
+            text += std::string("bin\0cat", 7);
+        tree.write(folder + "f" + std::to_string(i) + ".txt", text);
+    }
+    tree.write("0/kesReplace/f0.txt", "old copy with cat");
+    tree.write("0/kesReplace/f5.txt", "old copy with cat");
+}
+
+// How a run is made: threads, letter case, and whether the engine runs alone (no study, so no
+// byte search and no required-text search).
+struct RunKind {
+    int32_t threads = 1;
+    bool caseSensitive = false;
+    bool plainEngine = false;
+};
+
+// Everything a run on a fresh tree leaves behind: its outcome or its error, then the files. Paths
+// differ between two trees, so the root is given as "<root>".
+std::string runOn(RunKind kind, const std::string& files, const std::string& find,
+                  const std::string& replace, bool inPlace,
+                  const std::function<void(TempTree&)>& setUp = {}) {
+    TempTree tree;
+    populate(tree);
+    if (setUp)
+        setUp(tree);
+    std::string run;
+    try {
+        run = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {}, {},
+                                  kind.threads, kind.caseSensitive, kind.plainEngine));
+    } catch (const std::exception& e) {
+        run = std::string("error ") + e.what() + "\n";
+    }
+    run += filesBelow(tree.root());
+    for (size_t at; (at = run.find(tree.root())) != std::string::npos;)
+        run.replace(at, tree.root().size(), "<root>");
+    return run;
+}
+
+// Two or four threads with every shortcut (byte search of plain texts and alternations, searching
+// only lines that hold a required text) against one thread on the library's interpreter alone;
+// two threads for every third combination. "*.txt|f1*" lists f1.txt, f10.txt ... twice: in place,
+// the second pass must see the first.
+TEST(ParallelSearch, ShortcutsOnManyThreadsGiveWhatThePlainEngineGivesOnOne) {
+    const char* finds[] = {
+        "cat",          "(?-i)Cat",          "c.t\\r\\n",   "\\bline \\d\\b", "x*",
+        "dog|cat\tand", "dog|cat\tand|line", "[a-z]+at\\b", "\\w+\\s+\\d",    "n.\\d",
+        "at\\r"};
+    int combination = 0;
+    for (const bool caseSensitive : {false, true})
+        for (const char* find : finds)
+            for (const char* replace : {"", "<$0>"}) {
+                const int32_t threads = combination++ % 3 == 0 ? 2 : 4;
+                EXPECT_EQ(runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true),
+                          runOn({1, caseSensitive, true}, "*.txt|f1*", find, replace, true))
+                    << find << " / " << replace << " / threads " << threads
+                    << (caseSensitive ? " / case sensitive" : "");
+            }
+}
+
+// Each row adds to the tree, and may set the test build's fault hook.
+TEST(ParallelSearch, WalksCopiesAndFailsAsOneThreadDoes) {
+    const struct {
+        const char* what;
+        const char* find;
+        const char* replace;
+        bool inPlace;
+        std::function<void(TempTree&)> setUp;
+        const char* fault = nullptr;
+    } cases[] = {
+        {"many small folders hand the workers a few files at a time; a link up is walked once",
+         "cat", "", true,
+         [](TempTree& tree) {
+             for (int i = 0; i < 300; ++i)
+                 tree.write("many/" + std::to_string(i % 37) + "/" + std::to_string(i) + "/f.txt",
+                            i % 4 == 0 ? "a cat\n" : "no\n");
+             std::filesystem::create_directory_symlink(tree.root() + "/many",
+                                                       tree.root() + "/many/5/up");
+         }},
+        {"old kesReplace copies are searched after being overwritten", "(c)at", "$1ow", false, {}},
+        {"a kesReplace that is a file: copies for folder 2 cannot be made", "cat", "x", false,
+         [](TempTree& tree) { tree.write("2/kesReplace", "in the way"); }},
+        // In place, later files are written beside their originals ahead of their turn.
+        {"an earlier write fails: later ones vanish and their originals stay", "cat", "x", true,
+         [](TempTree& tree) { tree.write("0/big.txt", std::string(5000, 'c') + "cat\n"); },
+         "write:nospace"}, // a disk that takes no file past 4 KiB
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.fault != nullptr)
+            ::setenv("KESTRAVA_FAULT", c.fault, 1);
+        // Two threads: one worker beside the thread that walks, lists and commits (and searches
+        // once the list is complete). Four: more workers than jobs at times.
+        const std::string one = runOn({1}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
+        for (const int32_t threads : {2, 4})
+            EXPECT_EQ(runOn({threads}, "*.txt", c.find, c.replace, c.inPlace, c.setUp), one)
+                << threads;
+        ::unsetenv("KESTRAVA_FAULT");
+    }
+}
+
+// A stop heard while the outcomes are committed (here by the first file's progress) ends the run
+// after that file, keeping what was found, whichever thread was searching what comes next. A stop
+// heard while listing ends it before any file.
+TEST(Cancellation, EndsTheRunAfterTheFileBeingCommittedKeepingWhatWasFound) {
+    TempTree tree;
+    for (int i = 0; i < 30; ++i)
+        tree.write(std::to_string(i % 3) + "/" + std::to_string(i) + ".txt", "hit");
+    for (const int32_t threads : {1, 2, 4})
+        for (const bool whileListing : {false, true}) {
+            SCOPED_TRACE(std::to_string(threads) +
+                         (whileListing ? " threads, listing" : " threads"));
+            std::stop_source stop;
+            if (whileListing)
+                stop.request_stop();
+            const ProgressEvent stopAtFirstFile = [&](const Progress& progress) {
+                if (progress.filesDone > 0)
+                    stop.request_stop();
+            };
+            const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "hit", "", true,
+                                               stopAtFirstFile, stop.get_token(), threads);
+            EXPECT_TRUE(r.cancelled);
+            EXPECT_EQ(r.filesScanned, whileListing ? 0 : 1);
+            EXPECT_EQ(r.totalMatches, r.filesScanned);
+            EXPECT_EQ(r.files.size(), static_cast<size_t>(r.filesScanned));
+        }
+}
+
+// Every file is shown below fifty, then the first, every tenth and the last; the detail tells the
+// files listed so far, then the bytes and matches so far with the file being read.
+TEST(Progress, ShowsFilesDoneBytesAndMatchesSoFarAndTheFileRead) {
+    for (const int files : {3, 305}) {
         TempTree tree;
         for (int i = 0; i < files; ++i)
             tree.write("f" + std::to_string(i) + ".txt", "text");
         std::vector<std::string> texts;
-        std::vector<std::string> expected{"Creating list of files to scan .."};
-        for (const int n : shown)
-            expected.push_back("Processing file " + std::to_string(n) + " of " +
-                               std::to_string(files));
-        searchTree(tree.root(), "*.txt", "x", "", true,
-                   [&](const Progress& p) { texts.push_back(progressText(p)); });
-        EXPECT_EQ(texts, expected) << files << " files";
+        std::vector<std::string> details;
+        searchTree(tree.root(), "*.txt", "x", "", true, [&](const Progress& p) {
+            texts.push_back(progressText(p));
+            details.push_back(progressDetail(p));
+        });
+        const auto shown = [&](int n) {
+            return "Processing file " + std::to_string(n) + " of " + std::to_string(files);
+        };
+        std::vector<std::string> expected;
+        if (files == 3) {
+            expected = {"Creating list of files to scan ..", shown(1), shown(2), shown(3)};
+        } else {
+            expected = {"Creating list of files to scan ..", "Creating list of files to scan ..",
+                        shown(1)};
+            for (int n = 10; n <= 300; n += 10)
+                expected.push_back(shown(n));
+            expected.push_back(shown(305));
+            EXPECT_EQ(details.at(1), "256 files listed");
+            EXPECT_THAT(details.back(), ::testing::StartsWith("1.2 KB searched, 305 matches, in " +
+                                                              tree.root() + "/f"));
+        }
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(details[0], "");
     }
-}
-
-TEST(Progress, TellsFilesListedThenBytesAndMatchesSoFarWithTheFileRead) {
-    TempTree tree;
-    for (int i = 0; i < 300; ++i)
-        tree.write("f" + std::to_string(i) + ".txt", "text");
-    std::vector<std::string> details;
-    searchTree(tree.root(), "*.txt", "x", "", true,
-               [&](const Progress& p) { details.push_back(progressDetail(p)); });
-    ASSERT_GE(details.size(), 3u);
-    EXPECT_EQ(details[0], "");
-    EXPECT_EQ(details[1], "256 files listed");
-    EXPECT_THAT(details.back(),
-                ::testing::StartsWith("1.2 KB searched, 300 matches, in " + tree.root() + "/f"));
 
     // A long file tells how far it has come before it ends, on the thread that commits and from
     // the others; then, done, it is counted whole.
@@ -86,7 +246,7 @@ TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
     EXPECT_EQ(r.filesWithMatches, 2);
     EXPECT_EQ(r.totalMatches, 3);
     EXPECT_EQ(r.totalLines, 3);
-    EXPECT_THAT(r.folders, ElementsAre(tree.path("a") + "/", tree.path("b") + "/"));
+    EXPECT_THAT(r.folders, ::testing::ElementsAre(tree.path("a") + "/", tree.path("b") + "/"));
     ASSERT_EQ(r.files.size(), 2u); // the reusable record of a file without matches is gone
     EXPECT_EQ(r.files[0].fileName, "x.txt");
     EXPECT_EQ(r.files[0].numMatches, 2);
@@ -121,37 +281,21 @@ TEST(Run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
 TEST(Run, AppliesEveryItemInOrder) {
     TempTree tree;
     tree.write("a.txt", "cat dog cat");
-    CompiledRequest specs;
+    CompiledRequest request;
     int32_t dog = -1;
     int32_t cat = -1;
     regex::PatternStatus status;
-    ASSERT_TRUE(specs.regEx.addPattern("dog", dog, status));
-    ASSERT_TRUE(specs.regEx.addPattern("cat", cat, status));
-    specs.items = {{dog, true, "cat"}, {cat, true, "bird"}};
-    specs.replace = true;
+    ASSERT_TRUE(request.regEx.addPattern("dog", dog, status));
+    ASSERT_TRUE(request.regEx.addPattern("cat", cat, status));
+    request.items = {{dog, true, "cat"}, {cat, true, "bird"}};
+    request.replace = true;
     SearchResults r;
-    EXPECT_EQ(scanFiles({{tree.root(), false, {}}}, {{"*", {}}}, specs, true, r), 3);
+    EXPECT_EQ(scanFiles({{tree.root(), false, {}}}, {{"*", {}}}, request, true, r), 3);
     ASSERT_EQ(r.files.at(0).lines.size(), 2u); // one line per item
     EXPECT_EQ(r.files[0].lines[0].matchStart, 4);
     EXPECT_EQ(r.files[0].lines[1].matchStart, 0);
     EXPECT_EQ(tree.read("a.txt"), "bird bird bird");
 }
 
-TEST(Cancellation, EndsAfterTheCurrentFileKeepingWhatWasFound) {
-    TempTree tree;
-    for (const char* folder : {"1", "2", "3"})
-        tree.write(std::string(folder) + "/a.txt", "hit");
-    std::stop_source stop;
-    auto progress = [&](const Progress& p) {
-        if (p.filesDone == 1)
-            stop.request_stop();
-    };
-    const SearchResults r = searchTree(tree.path("1") + "|" + tree.path("2") + "|" + tree.path("3"),
-                                       "*", "hit", "", true, progress, stop.get_token());
-    EXPECT_TRUE(r.cancelled);
-    EXPECT_EQ(r.filesScanned, 1);
-    EXPECT_EQ(r.totalMatches, 1);
-    EXPECT_EQ(r.files.size(), 1u);
-}
-
 } // namespace
+} // namespace kestrava::search

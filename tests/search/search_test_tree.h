@@ -5,6 +5,8 @@
 #include "../util/util_test_support.h"
 #include "search/search.h"
 
+#include <map>
+
 namespace kestrava::util::testing {
 using namespace kestrava::search;
 
@@ -17,7 +19,7 @@ class TempTree {
     std::string path(const std::string& relative) const { return m_folder.path() + relative; }
     // Writes the bytes, creating the file's folders; returns the full path.
     std::string write(const std::string& relative, const std::string& content) const {
-        const std::string full = path(relative);
+        std::string full = path(relative);
         std::filesystem::create_directories(std::filesystem::path(full).parent_path());
         kestest::writeRaw(full, content);
         return full;
@@ -30,11 +32,48 @@ class TempTree {
     kestest::TempFolder m_folder;
 };
 
+// Every file below the folder with its bytes, as "/path=bytes" lines in path order.
+inline std::string filesBelow(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[entry.path().string().substr(folder.size())] =
+                kestest::readFile(entry.path().string());
+    std::string text;
+    for (const auto& [name, bytes] : files)
+        text.append(name).append("=").append(bytes).append("\n");
+    return text;
+}
+
 // Parses both entries the way a press does (files first).
 inline void parseBoth(const std::string& folders, const std::string& files,
-                      FolderSpecs& folderSpecs, FileMaskSpecs& fileSpecs) {
-    parseFilesToSearch(files, fileSpecs);
-    parseFoldersToSearch(folders, folderSpecs);
+                      FolderSpecs& parsedFolders, FileMaskSpecs& parsedMasks) {
+    parseFilesToSearch(files, parsedMasks);
+    parseFoldersToSearch(folders, parsedFolders);
+}
+
+// What a walk of the entries lists: each item as its path from its top folder, folders ending
+// in "/", a top folder as "<top>" (or "<missing>" when it does not exist).
+inline std::vector<std::string> listScan(const std::string& folders, const std::string& files,
+                                         const ScanListOptions& options = {},
+                                         int32_t* count = nullptr) {
+    FolderSpecs parsedFolders;
+    FileMaskSpecs parsedMasks;
+    parseBoth(folders, files, parsedFolders, parsedMasks);
+    FileList list;
+    int32_t fileCount = -1;
+    buildScanList(parsedFolders, parsedMasks, list, fileCount, options);
+    if (count != nullptr)
+        *count = fileCount;
+    std::vector<std::string> out;
+    for (const FileListItem& item : list) {
+        std::string path = item.isFile ? item.name : item.name + "/";
+        for (int32_t i = item.parentIndex; i >= 0 && list[i].parentIndex >= 0;
+             i = list[i].parentIndex)
+            path.insert(0, list[i].name + "/");
+        out.push_back(item.parentIndex >= 0 ? path : item.exists ? "<top>" : "<missing>");
+    }
+    return out;
 }
 
 // Compiles find (and replace, when given) as a press would, then searches the entries.
@@ -42,23 +81,23 @@ inline void parseBoth(const std::string& folders, const std::string& files,
 inline SearchResults searchTree(const std::string& folders, const std::string& files,
                                 const std::string& find, const std::string& replace = "",
                                 bool inPlace = true, const ProgressEvent& progress = {},
-                                std::stop_token stop = {}, int32_t threads = 0,
+                                const std::stop_token& stop = {}, int32_t threads = 0,
                                 bool caseSensitive = false, bool plainEngine = false) {
-    CompiledRequest specs;
+    CompiledRequest request;
     if (plainEngine) {
-        regex::PatternOptions options = specs.regEx.defaultPatternOptions();
+        regex::PatternOptions options = request.regEx.defaultPatternOptions();
         options.include(regex::PatternOption::NoStudy);
-        specs.regEx.setDefaultPatternOptions(options);
+        request.regEx.setDefaultPatternOptions(options);
     }
     const std::string errors =
-        prepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), caseSensitive, specs);
+        prepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), caseSensitive, request);
     if (!errors.empty())
         throw std::runtime_error(errors);
-    FolderSpecs folderSpecs;
-    FileMaskSpecs fileSpecs;
-    parseBoth(folders, files, folderSpecs, fileSpecs);
+    FolderSpecs parsedFolders;
+    FileMaskSpecs parsedMasks;
+    parseBoth(folders, files, parsedFolders, parsedMasks);
     SearchResults results;
-    scanFiles(folderSpecs, fileSpecs, specs, inPlace, results, progress, std::move(stop), threads);
+    scanFiles(parsedFolders, parsedMasks, request, inPlace, results, progress, stop, threads);
     return results;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <tuple>
@@ -65,39 +66,28 @@ std::string applyDiff(const std::string& text, const std::string& diff) {
         --d;
     }
     out.insert(out.end(), lines.begin() + static_cast<long>(next), lines.end());
-    std::string result;
-    for (const std::string& line : out)
-        result += line;
-    return result;
+    return std::accumulate(out.begin(), out.end(), std::string());
 }
 
 TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
     std::mt19937 random(11);
     for (int round = 0; round < 300; ++round) {
-        std::vector<std::string> oldLines;
-        const int count = static_cast<int>(random() % 40);
-        for (int i = 0; i < count; ++i)
-            oldLines.push_back("l" + std::to_string(random() % 6) + (random() % 9 ? "\n" : "\r\n"));
+        std::vector<std::string> oldLines(random() % 40);
+        for (std::string& line : oldLines)
+            line = "l" + std::to_string(random() % 6) + (random() % 9 ? "\n" : "\r\n");
         std::vector<std::string> newLines = oldLines;
         for (int edits = static_cast<int>(random() % 5); edits > 0 && !newLines.empty(); --edits) {
             const size_t at = random() % newLines.size();
-            switch (random() % 3) {
-            case 0:
+            if (const auto kind = random() % 3; kind == 0)
                 newLines[at] = "new" + std::to_string(random() % 3) + "\n";
-                break;
-            case 1:
+            else if (kind == 1)
                 newLines.insert(newLines.begin() + static_cast<long>(at), "added\n");
-                break;
-            default:
+            else
                 newLines.erase(newLines.begin() + static_cast<long>(at));
-            }
         }
-        std::string oldText;
-        std::string newText;
-        for (const std::string& line : oldLines)
-            oldText += line;
-        for (const std::string& line : newLines)
-            newText += line;
+        const std::string oldText =
+            std::accumulate(oldLines.begin(), oldLines.end(), std::string());
+        std::string newText = std::accumulate(newLines.begin(), newLines.end(), std::string());
         if (round % 4 == 0 && !newText.empty())
             newText.pop_back(); // the last line loses its line feed
         const std::string diff = unifiedDiff(oldText, newText, "/tmp/a b.txt");
