@@ -60,13 +60,7 @@ TEST(XmlEscaping, EscapesFiveCharactersAndDecodesEntitiesAndNumbersOnly) {
 // A document read is written back unchanged; names are looked up ignoring their letter case,
 // the first match winning; a Latin-1 file is read as UTF-8.
 TEST(XmlReader, ReadsNamesInAnyCaseAndWritesTheDocumentBackUnchanged) {
-    const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                             "<!-- kept -->\r\n"
-                             "<r>\r\n"
-                             "  <a q='say \"hi\"' x=\"1&amp;2\"/>\r\n"
-                             "  <b>some &lt;text&gt;</b>\r\n"
-                             "  <![CDATA[<raw>]]>\r\n"
-                             "</r>\r\n";
+    const std::string text = kestest::readFile(KES_CONFIG_DATA "document.xml");
     XmlDocument document;
     document.loadFromString(text);
     document.setXmlFormat(XmlFormat::Readable);

@@ -55,17 +55,6 @@ TEST(SplitCommandLine, FollowsShellQuotingWithoutExpansion) {
         EXPECT_EQ(splitCommandLine(line), expected) << line;
 }
 
-TEST(FindProgram, AcceptsOnlyExecutableRegularFiles) {
-    kestest::TempFolder tmp;
-    writeRaw(tmp.path() + "data.txt", "x");
-    EXPECT_EQ(findProgram("/bin/sh"), "/bin/sh");
-    const std::string onPath = findProgram("sh");
-    EXPECT_TRUE(onPath.ends_with("/sh")) << onPath;
-    for (const std::string& name :
-         {""s, "no-such-program-kes"s, tmp.path() + "data.txt", tmp.path(), tmp.path() + "missing"})
-        EXPECT_EQ(findProgram(name), "") << name;
-}
-
 // Hostile file names reach the editor byte for byte, one argument each, and run nothing.
 TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToReap) {
     const std::string names[] = {
@@ -95,6 +84,7 @@ TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToRea
     EXPECT_EQ(errno, ECHILD);
 }
 
+// Only executable regular files are started, found by name on the PATH or at their path.
 TEST(StartDetached, ReportsProgramsThatCannotStart) {
     kestest::TempFolder tmp;
     writeRaw(tmp.path() + "not-executable", "#!/bin/sh\n");
@@ -104,6 +94,8 @@ TEST(StartDetached, ReportsProgramsThatCannotStart) {
     const Args cases[] = {{},
                           {""},
                           {"no-such-program-kes"},
+                          {tmp.path()},
+                          {tmp.path() + "missing"},
                           {tmp.path() + "not-executable"},
                           {tmp.path() + "bad-interpreter"}};
     for (const Args& argv : cases)
