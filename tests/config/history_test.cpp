@@ -89,19 +89,22 @@ TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
     }
 }
 
-// A caller may take no indices; a missing file loads empty; one that cannot be read (a folder,
-// not even by root) is an error.
+// A caller may take no indices nor checks; a missing file loads empty; one that cannot be read (a
+// folder, not even by root) is an error.
 TEST(HistoryLoad, FromAFileOrNone) {
     kestest::TempFolder folder;
     kestest::writeRaw(folder.path() + "kestrava.ini",
-                      "[FindExpressions]\n1=x\n[ItemIndex]\nFindExpressions=0\n");
+                      "[FoldersToSearch]\n1=/f\n[FilesToSearch]\n1=*.c\n[FindExpressions]\n1=x\n"
+                      "[ItemIndex]\nFindExpressions=0\n");
     Recorder recorder;
     HistoryLoadCallbacks noIndices = recorder.callbacks();
     noIndices.setItemIndex = nullptr;
+    noIndices.validateFolders = noIndices.validateFiles = nullptr;
     EXPECT_NO_THROW(loadHistory(folder.path() + "kestrava.ini", noIndices));
     EXPECT_EQ(recorder.index, kUntouched);
     loadHistory(folder.path() + "missing.ini", recorder.callbacks());
-    EXPECT_EQ(recorder.log, Strings{"add FindExpressions x"});
+    EXPECT_EQ(recorder.log, (Strings{"add FoldersToSearch /f", "add FilesToSearch *.c",
+                                     "add FindExpressions x"}));
     EXPECT_EQ(recorder.index, (Indices{-1, -1, -1, -1, -1}));
     EXPECT_EQ(kestest::errorOf([&] { loadHistory(folder.path(), recorder.callbacks()); }),
               "Error loading configuration: Cannot read " + folder.path() + ": not a regular file");
