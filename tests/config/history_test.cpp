@@ -36,15 +36,13 @@ struct Recorder {
     }
 };
 
-const std::string kNoIndices = "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
-                               "FindExpressions=-1\nReplaceExpressions=-1\n";
-
 // Only the boxes with entries get a section; the indices follow, without the root folders'. A
 // line break inside an entry cannot break the file; other awkward entries are kept as they are
 // (data/history-awkward.ini, which the table below loads back).
 TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
     HistoryBoxes boxes;
-    EXPECT_EQ(historyToText(boxes), kNoIndices);
+    EXPECT_EQ(historyToText(boxes), "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
+                                    "FindExpressions=-1\nReplaceExpressions=-1\n");
     boxes[HistoryBox::RootFolders] = {{"c:\\projects"}, 0};
     boxes[HistoryBox::FoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
     boxes[HistoryBox::FilesToSearch] = {{"*.pas | *.dfm"}, 0};
