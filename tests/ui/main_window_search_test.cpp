@@ -72,7 +72,6 @@ class TestMainWindowSearch : public WindowTest {
             QCOMPARE(checked,
                      QStringList{view.action != nullptr ? view.action : "mmView_LinesWithMatches"});
         }
-        QCOMPARE(w->resultView(), results::View::LinesWithMatches);
 
         QTest::keyClicks(combo(*w, "findCombo"), "x");
         QCOMPARE(w->gridContent(), GridContent::Empty);
