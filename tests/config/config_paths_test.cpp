@@ -33,42 +33,38 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     std::filesystem::create_directory(lookalike.path() + "KestravaConfig.xml");
     const std::string& p = portable.path();
     const std::string& i = installed.path();
-    using Env = const ConfigEnvironment&;
-    const auto settings = [](const std::string& program, Env env) {
-        return settingsFolder(program, env);
-    };
-    const auto scripts = [](const std::string& program, Env env) {
-        return defaultScriptsFolder(program, env);
-    };
-    const auto undo = [](const std::string&, Env env) { return undoJournalFolder(env); };
     const struct {
         const char* label;
-        std::function<std::string(const std::string&, Env)> folder;
+        char folder; // 's': settingsFolder, 'c': defaultScriptsFolder, 'u': undoJournalFolder
         const char* env;
         std::string program;
         std::string expected;
     } cases[] = {
-        {"override wins", settings, "/etc/kes|/x|/home/u", p, "/etc/kes/"},
-        {"portable install", settings, "|/x|/home/u", p, p},
-        {"portable, no slash", settings, "|/x|/home/u", p.substr(0, p.size() - 1), p},
-        {"folder named like the file", settings, "|/x", lookalike.path(), "/x/kestrava/"},
-        {"XDG folder", settings, "|/x/conf/|/home/u", i, "/x/conf/kestrava/"},
-        {"relative XDG", settings, "|conf|/home/u", i, "/home/u/.config/kestrava/"},
-        {"home default", settings, "||/home/u/", i, "/home/u/.config/kestrava/"},
-        {"no home at all", settings, "", i, i},
-        {"scripts, portable", scripts, "|/c|/home/u|/d", p, p},
-        {"scripts, settings moved", scripts, "/etc/kes||/home/u|/d/", p, "/d/kestrava/scripts/"},
-        {"scripts, XDG folder", scripts, "||/home/u|/d/", i, "/d/kestrava/scripts/"},
-        {"scripts, relative XDG", scripts, "||/home/u|d", i,
-         "/home/u/.local/share/kestrava/scripts/"},
-        {"scripts, home default", scripts, "|/c|/home/u", i,
-         "/home/u/.local/share/kestrava/scripts/"},
-        {"scripts, no home at all", scripts, "", i, i},
-        {"undo, XDG folder", undo, "||/home/u||/s", "", "/s/kestrava/undo/"},
-        {"undo, relative XDG", undo, "||/home/u||s", "", "/home/u/.local/state/kestrava/undo/"},
+        {"override wins", 's', "/etc/kes|/x|/home/u", p, "/etc/kes/"},
+        {"portable install", 's', "|/x|/home/u", p, p},
+        {"portable, no slash", 's', "|/x|/home/u", p.substr(0, p.size() - 1), p},
+        {"folder named like the file", 's', "|/x", lookalike.path(), "/x/kestrava/"},
+        {"XDG folder", 's', "|/x/conf/|/home/u", i, "/x/conf/kestrava/"},
+        {"relative XDG", 's', "|conf|/home/u", i, "/home/u/.config/kestrava/"},
+        {"home default", 's', "||/home/u/", i, "/home/u/.config/kestrava/"},
+        {"no home at all", 's', "", i, i},
+        {"scripts, portable", 'c', "|/c|/home/u|/d", p, p},
+        {"scripts, settings moved", 'c', "/etc/kes||/home/u|/d/", p, "/d/kestrava/scripts/"},
+        {"scripts, XDG folder", 'c', "||/home/u|/d/", i, "/d/kestrava/scripts/"},
+        {"scripts, relative XDG", 'c', "||/home/u|d", i, "/home/u/.local/share/kestrava/scripts/"},
+        {"scripts, home default", 'c', "|/c|/home/u", i, "/home/u/.local/share/kestrava/scripts/"},
+        {"scripts, no home at all", 'c', "", i, i},
+        {"undo, XDG folder", 'u', "||/home/u||/s", "", "/s/kestrava/undo/"},
+        {"undo, relative XDG", 'u', "||/home/u||s", "", "/home/u/.local/state/kestrava/undo/"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.folder(c.program, environment(c.env)), c.expected) << c.label;
+    for (const auto& c : cases) {
+        const ConfigEnvironment env = environment(c.env);
+        EXPECT_EQ(c.folder == 's'   ? settingsFolder(c.program, env)
+                  : c.folder == 'c' ? defaultScriptsFolder(c.program, env)
+                                    : undoJournalFolder(env),
+                  c.expected)
+            << c.label;
+    }
     EXPECT_EQ(configFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
     const std::string program = programFolder(); // this test program's

@@ -9,7 +9,6 @@
 namespace kestrava::config {
 namespace {
 
-using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 using Indices = std::array<int32_t, kHistoryBoxCount>;
 constexpr int32_t kNotSet = -9;
@@ -37,121 +36,73 @@ struct Recorder {
     }
 };
 
-const std::string kNoIndices = "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
-                               "FindExpressions=-1\nReplaceExpressions=-1\n";
-
 // Only the boxes with entries get a section; the indices follow, without the root folders'. A
-// line break inside an entry cannot break the file.
+// line break inside an entry cannot break the file; other awkward entries are kept as they are
+// (data/history-awkward.ini, which the table below loads back).
 TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
     HistoryBoxes boxes;
-    EXPECT_EQ(historyToText(boxes), kNoIndices);
+    EXPECT_EQ(historyToText(boxes), "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
+                                    "FindExpressions=-1\nReplaceExpressions=-1\n");
     boxes[HistoryBox::RootFolders] = {{"c:\\projects"}, 0};
     boxes[HistoryBox::FoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
     boxes[HistoryBox::FilesToSearch] = {{"*.pas | *.dfm"}, 0};
     boxes[HistoryBox::FindExpressions] = {
         {"\\bTODO\\b", "a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"}, 0};
-    EXPECT_EQ(historyToText(boxes),
-              "[RootFolders]\n1=c:\\projects\n"
-              "[FoldersToSearch]\n1=c:\\temp<+>\n2=d:\\src<+><excluding obj,bin>\n"
-              "[FilesToSearch]\n1=*.pas | *.dfm\n"
-              "[FindExpressions]\n1=\\bTODO\\b\n2=a  b\n3=x [ItemIndex] FoldersToSearch=7\n"
-              "[ItemIndex]\nFoldersToSearch=1\nFilesToSearch=0\nFindExpressions=0\n"
-              "ReplaceExpressions=-1\n");
+    EXPECT_EQ(historyToText(boxes), kestest::readFile(KES_CONFIG_DATA "saved.ini"));
+    HistoryBoxes awkward;
+    awkward[HistoryBox::RootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
+    awkward[HistoryBox::FoldersToSearch] = {
+        {"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
+    awkward[HistoryBox::FilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
+    awkward[HistoryBox::FindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
+    awkward[HistoryBox::ReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
+    kestest::TempFolder folder;
+    saveHistory(folder.path() + "kestrava.ini", awkward);
+    EXPECT_EQ(kestest::readFile(folder.path() + "kestrava.ini"),
+              kestest::readFile(KES_CONFIG_DATA "history-awkward.ini"));
 }
 
-// Hostile files (huge lines, NUL bytes, duplicates, noise) load what they can.
+// Hostile files (huge lines, NUL bytes, duplicates, noise) load what they can. The files are
+// data/*.ini; each .expected beside one holds the error, the indices, then the log.
 TEST(HistoryLoad, BoxesAreFedInOrderUntilARejectedEntry) {
+    auto cases = kestest::fileCases(KES_CONFIG_DATA, ".ini");
+    ASSERT_GT(cases.size(), 7u);
     const std::string huge(10u << 20, 'h');
-    const struct {
-        const char* label;
-        std::string text;
-        Strings log;
-        Indices index{-1, -1, -1, -1, -1};
-        std::string error = "(no error)";
-    } cases[] = {
-        {"sections in box order, entries in file order, keys not interpreted",
-         "[ItemIndex]\nFindExpressions=3\nfoldersTOsearch=+2\nRootFolders=1\n"
-         "[ReplaceExpressions]\n9=r1\n1=r2\n[FoldersToSearch]\nb=/b\na=/a\n[RootFolders]\n1=/r\n",
-         {"check Folders /r", "add RootFolders /r", "check Folders /b", "add FoldersToSearch /b",
-          "check Folders /a", "add FoldersToSearch /a", "add ReplaceExpressions r1",
-          "add ReplaceExpressions r2"},
-         {-1, 2, -1, 3, -1}},
-        {"CR LF lines and a byte order mark",
-         "\xEF\xBB\xBF[FilesToSearch]\r\n1=*.c\r\n[ItemIndex]\r\nFilesToSearch=0\r\n",
-         {"check Files *.c", "add FilesToSearch *.c"},
-         {-1, -1, 0, -1, -1}},
-        {"empty entries and stray lines are skipped, unreadable indices are none",
-         "1=before any section\n[FilesToSearch]\n1=\n; note\nno equals sign\n\n2=*.c\n"
-         "[ItemIndex]\nFoldersToSearch=abc\nFilesToSearch=\nFindExpressions=99999999999\n"
-         "ReplaceExpressions= 4 \n",
-         {"check Files *.c", "add FilesToSearch *.c"},
-         {-1, -1, -1, -1, 4}},
-        {"rejected folder",
-         "[FoldersToSearch]\n1=/good\n2=bad<+\n3=/never\n[FindExpressions]\n1=x\n",
-         {"check Folders /good", "add FoldersToSearch /good", "check Folders bad<+"},
-         kUntouched,
-         "Error loading configuration: Invalid Syntax for Folders To Search: bad<+"},
-        {"rejected root folder",
-         "[RootFolders]\n1=bad?\n[FoldersToSearch]\n1=/a\n",
-         {"check Folders bad?"},
-         kUntouched,
-         "Error loading configuration: Invalid Syntax for Folders To Search: bad?"},
-        {"rejected file entry",
-         "[FoldersToSearch]\n1=/a\n[FilesToSearch]\n1=bad<<\n[FindExpressions]\n1=x\n",
-         {"check Folders /a", "add FoldersToSearch /a", "check Files bad<<"},
-         kUntouched,
-         "Error loading configuration: Invalid Syntax for Files To Search: bad<<"},
+    cases.push_back(
         {"10 MB line",
          "[FindExpressions]\n1=" + huge + "\n2=b\n",
-         {"add FindExpressions " + huge, "add FindExpressions b"}},
-        {"NUL bytes",
-         "[FindExpressions]\n1=a\0b\n2=c\n"s,
-         {"add FindExpressions a\0b"s, "add FindExpressions c"}},
-        {"duplicate keys and sections",
-         "[FindExpressions]\n1=a\n1=b\n[FindExpressions]\n1=c\n",
-         {"add FindExpressions a", "add FindExpressions b", "add FindExpressions c"}},
-        {"no sections, only noise", std::string(1u << 20, '\n') + "=x\n[", {}},
-    };
+         {"(no error)", "-1 -1 -1 -1 -1", "add FindExpressions " + huge, "add FindExpressions b"}});
+    cases.push_back(
+        {"only noise", std::string(1u << 20, '\n') + "=x\n[", {"(no error)", "-1 -1 -1 -1 -1"}});
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         Recorder recorder;
-        const std::string error =
-            kestest::errorOf([&] { loadHistoryFromText(c.text, recorder.callbacks()); });
-        EXPECT_EQ(error, c.error) << c.label;
-        EXPECT_EQ(recorder.log, c.log) << c.label;
-        EXPECT_EQ(recorder.index, c.index) << c.label;
+        EXPECT_EQ(kestest::errorOf([&] { loadHistoryFromText(c.input, recorder.callbacks()); }),
+                  c.expected.at(0));
+        std::string index;
+        for (const int32_t value : recorder.index)
+            index += (index.empty() ? "" : " ") + std::to_string(value);
+        EXPECT_EQ(index, c.expected.at(1));
+        EXPECT_EQ(recorder.log, Strings(c.expected.begin() + 2, c.expected.end()));
     }
 }
 
-// Awkward entries saved come back unchanged. A missing file loads empty; one that cannot be read
-// (a folder, not even by root) is an error.
-TEST(HistoryRoundTrip, AwkwardEntriesComeBackUnchanged) {
-    HistoryBoxes saved;
-    saved[HistoryBox::RootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
-    saved[HistoryBox::FoldersToSearch] = {
-        {"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
-    saved[HistoryBox::FilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
-    saved[HistoryBox::FindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
-    saved[HistoryBox::ReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
-
+// A caller may take no indices nor checks; a missing file loads empty; one that cannot be read (a
+// folder, not even by root) is an error.
+TEST(HistoryLoad, FromAFileOrNone) {
     kestest::TempFolder folder;
-    saveHistory(folder.path() + "kestrava.ini", saved);
-    HistoryBoxes loaded;
-    HistoryLoadCallbacks cb;
-    cb.addItem = [&](HistoryBox box, const std::string& entry) {
-        loaded[box].items.push_back(entry);
-    };
-    cb.setItemIndex = [&](HistoryBox box, int32_t index) { loaded[box].itemIndex = index; };
-    loadHistory(folder.path() + "kestrava.ini", cb);
-    saved[HistoryBox::RootFolders].itemIndex = -1; // never saved
-    for (size_t box = 0; box < kHistoryBoxCount; ++box) {
-        EXPECT_EQ(loaded[box].items, saved[box].items) << kHistorySections[box];
-        EXPECT_EQ(loaded[box].itemIndex, saved[box].itemIndex) << kHistorySections[box];
-    }
-    cb.setItemIndex = nullptr; // a caller may take no indices
-    EXPECT_NO_THROW(loadHistory(folder.path() + "kestrava.ini", cb));
+    kestest::writeRaw(folder.path() + "kestrava.ini",
+                      "[FoldersToSearch]\n1=/f\n[FilesToSearch]\n1=*.c\n[FindExpressions]\n1=x\n"
+                      "[ItemIndex]\nFindExpressions=0\n");
     Recorder recorder;
+    HistoryLoadCallbacks noIndices = recorder.callbacks();
+    noIndices.setItemIndex = nullptr;
+    noIndices.validateFolders = noIndices.validateFiles = nullptr;
+    EXPECT_NO_THROW(loadHistory(folder.path() + "kestrava.ini", noIndices));
+    EXPECT_EQ(recorder.index, kUntouched);
     loadHistory(folder.path() + "missing.ini", recorder.callbacks());
-    EXPECT_TRUE(recorder.log.empty());
+    EXPECT_EQ(recorder.log, (Strings{"add FoldersToSearch /f", "add FilesToSearch *.c",
+                                     "add FindExpressions x"}));
     EXPECT_EQ(recorder.index, (Indices{-1, -1, -1, -1, -1}));
     EXPECT_EQ(kestest::errorOf([&] { loadHistory(folder.path(), recorder.callbacks()); }),
               "Error loading configuration: Cannot read " + folder.path() + ": not a regular file");

@@ -201,26 +201,6 @@ class TestMainWindowKeyboard : public WindowTest {
 
     // ---- Opening result files
 
-    // Line, column and selection tokens, several in one argument, are checked through a double
-    // click (doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows).
-    void editorArgumentsReplaceEachTokensFirstOccurrence() {
-        const std::string odd = "/t/my \"odd\" file.txt";
-        const struct {
-            std::string commandLine, path;
-            Args expected;
-        } cases[] = {
-            {"/pos=%CursorAt% %Filename%", odd, {"/pos=11", odd}},
-            // A path holding a token is never replaced inside.
-            {"%Filename% %CursorAt%", "/t/%CursorAt%.txt", {"/t/%CursorAt%.txt", "11"}},
-            {"%cursorat% %Filename%", odd, {"%cursorat%", odd}}, // tokens are case-sensitive
-            {"-n", odd, {"-n"}},
-        };
-        // Match at file bytes 10..14 (0-based), on line 3 at column 5.
-        for (const auto& c : cases)
-            QCOMPARE(kestrava::ui::editorArguments(c.commandLine, c.path, {10, 15, 3, 5}),
-                     c.expected);
-    }
-
     // Lines count line feeds before the match, from text or from the file. A result that
     // became a FIFO must not hang the window: it counts as empty, like a missing one.
     void lineAndColumnCountLineFeedsBeforeTheMatch() {
@@ -251,14 +231,16 @@ class TestMainWindowKeyboard : public WindowTest {
         QCOMPARE(filePosition("/fifo", 41), "1:42");
     }
 
-    // A bare editor name is looked up on PATH; a missing or blank one is said only for rows
-    // that open a file. The default program gets only a header row's file.
+    // Each token's first occurrence is replaced, case-sensitively, and never inside the path,
+    // which is kept whole. A bare editor name is looked up on PATH; a missing or blank one is
+    // said only for rows that open a file. The default program gets only a header row's file.
     void doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows() {
+        QCOMPARE(kestrava::ui::editorArguments("-n", "/p", {}), Args{"-n"}); // no path added
         std::string resolved;
         QCOMPARE(kestrava::ui::checkEditor("sh", resolved), std::string());
         QVERIFY(resolved.find('/') != std::string::npos);
         TestWindow w;
-        const QString odd = root() + "/my \"odd\" file.txt"; // "TODO" at byte 18, line 2, column 8
+        const QString odd = root() + "/my \"odd\" %CursorAt% file.txt";
         writeFile(odd, "first line\nsecond TODO here\n");
         runFind(w, root(), "my*", "todo");
         const std::string path = odd.toStdString();
@@ -266,13 +248,14 @@ class TestMainWindowKeyboard : public WindowTest {
         writeFile(editor, "#!/bin/sh\nexit 0\n");
         QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         w->settings().editorFileSpec = editor.toStdString();
-        w->settings().editorCommandLine =
-            "-l %LineNumber% -c %Column% --sel=%StartSel%-%EndSel% %Filename% %Filename%";
+        w->settings().editorCommandLine = "-l %LineNumber% -c %Column% --sel=%StartSel%-%EndSel% "
+                                          "%Filename% /pos=%CursorAt% %cursorat% %Filename%";
         doubleClick(w, 0); // the header row: the bare path, whatever the template
         QCOMPARE(w.fake->startedPrograms, (std::vector<Args>{{editor.toStdString(), path}}));
         doubleClick(w, 1); // the line row: "TODO" at byte 18, line 2, column 8
-        QCOMPARE(w.fake->startedPrograms.back(), (Args{editor.toStdString(), "-l", "2", "-c", "8",
-                                                       "--sel=19-23", path, "%Filename%"}));
+        QCOMPARE(w.fake->startedPrograms.back(),
+                 (Args{editor.toStdString(), "-l", "2", "-c", "8", "--sel=19-23", path, "/pos=19",
+                       "%cursorat%", "%Filename%"}));
         doubleClick(w, 2); // the blank row
         QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
         QVERIFY(w.fake->shown.empty());

@@ -1,14 +1,14 @@
 // Start-up and shut-down: the program's arguments and the folders it opens on, what is written
 // at close and read at the next start, damaged or huge settings files, font sizes, failed saves,
-// closing on SIGTERM and saved bounds; and the criteria boxes: commit rules, the history menu's
-// removals, the folder and file buttons, and folders and files dropped on the window.
+// closing on SIGTERM and saved bounds; the four modes: rows, buttons, menus, status texts and
+// the saved selections across switches; and the criteria boxes: commit rules, the history
+// menu's removals, the folder and file buttons, and folders and files dropped on the window.
 #include "main_window_test_support.h"
 
 #include "ui/about_dialog.h"
 #include "ui/command_line.h"
 #include "ui/preferences_dialog.h"
 #include "ui/program_entry.h"
-#include "ui/signal_close.h"
 
 #include <QDropEvent>
 #include <QMimeData>
@@ -83,10 +83,10 @@ class TestMainWindowLifecycle : public WindowTest {
     // that would open in Script mode opens in Find mode, and one saved larger than the screen
     // opens screen-sized.
     void startsOnTheFoldersGiven() {
-        m_env->config.write("KestravaConfig.xml",
-                            "<KestravaConfig><options><initialmode value=\"Script\"/></options>"
-                            "<forms><mainform top=\"0\" left=\"0\" height=\"40000\" "
-                            "width=\"40000\"/></forms></KestravaConfig>");
+        m_env->write("KestravaConfig.xml",
+                     "<KestravaConfig><options><initialmode value=\"Script\"/></options>"
+                     "<forms><mainform top=\"0\" left=\"0\" height=\"40000\" "
+                     "width=\"40000\"/></forms></KestravaConfig>");
         const QStringList folders{root() + "/a b", root()};
         QTimer::singleShot(0, [folders] {
             MainWindow* w = theMainWindow();
@@ -102,7 +102,7 @@ class TestMainWindowLifecycle : public WindowTest {
             QTRY_VERIFY(combo(*w, "findCombo")->hasFocus());
         });
         QCOMPARE(runKestrava(std::make_unique<FakeUiServices>(), folders), 0);
-        QVERIFY(m_env->config.read("kestrava.ini").contains("a b<+>"));
+        QVERIFY(m_env->read("kestrava.ini").contains("a b<+>"));
     }
 
     void historiesSettingsAndTheFocusedBoxSurviveARestart() {
@@ -145,7 +145,7 @@ class TestMainWindowLifecycle : public WindowTest {
                 ini += QByteArray::number(i) + "=/e" + QByteArray::number(i) + "\n";
         }
         ini += "[FindExpressions]\n1=/e7\n"; // a repeat adds nothing
-        m_env->config.write("kestrava.ini", ini);
+        m_env->write("kestrava.ini", ini);
         TestWindow w;
         QVERIFY(w.fake->shown.empty());
         for (const char* box : {"foldersCombo", "filesCombo", "findCombo"})
@@ -166,13 +166,13 @@ class TestMainWindowLifecycle : public WindowTest {
                      {"kestrava.ini", QByteArray(65 << 20, ';'), "the file is too large"}};
         for (const auto& c : cases) {
             m_env.emplace();
-            m_env->config.write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
-            m_env->config.write(c.damaged, c.bytes);
+            m_env->write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
+            m_env->write(c.damaged, c.bytes);
             {
                 TestWindow w;
                 QCOMPARE(w.fake->shown.size(), size_t(1));
                 const QString text = w.fake->lastText();
-                QVERIFY2(text.contains(c.reason) && text.contains(m_env->config.file(c.damaged)) &&
+                QVERIFY2(text.contains(c.reason) && text.contains(m_env->file(c.damaged)) &&
                              text.contains(c.damaged + ".damaged when"),
                          qPrintable(text));
                 if (c.damaged != "kestrava.ini") // the history still loaded
@@ -180,8 +180,8 @@ class TestMainWindowLifecycle : public WindowTest {
                 QCOMPARE(w->mode(), kestrava::ui::Mode::Find);
                 QVERIFY(w->close());
             }
-            QCOMPARE(m_env->config.read(c.damaged + ".damaged"), c.bytes);
-            QVERIFY(m_env->config.read(c.damaged).contains(
+            QCOMPARE(m_env->read(c.damaged + ".damaged"), c.bytes);
+            QVERIFY(m_env->read(c.damaged).contains(
                 c.damaged == "kestrava.ini" ? "[ItemIndex]" : "<KestravaConfig"));
         }
     }
@@ -231,38 +231,30 @@ class TestMainWindowLifecycle : public WindowTest {
         QCOMPARE(w.fake->lastText().count("\r\n"), 1);
     }
 
-    void terminationSignalClosesAndSaves() {
-        TestWindow w;
-        commit(combo(*w, "filesCombo"), "*.sig");
-        SignalClose closer(w.window.get(), {SIGTERM});
-        ::raise(SIGTERM);
-        QTRY_VERIFY(!w->isVisible());
-        QCOMPARE(closer.lastSignal(), SIGTERM);
-        QVERIFY(m_env->config.read("kestrava.ini").contains("*.sig"));
-    }
-
     // A logout must save in every state: here the start-up's error box is open.
     void signalDuringAStartUpBoxDismissesItSavesAndEnds() {
-        m_env->config.write("KestravaConfig.xml", "");
-        m_env->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        m_env->write("KestravaConfig.xml", "");
+        m_env->write("kestrava.ini", "[FindExpressions]\n1=kept\n");
         whenModalShown([](QDialog*) { ::raise(SIGTERM); });
         QCOMPARE(runKestrava(makeQtUiServices()), 0);
-        QVERIFY(m_env->config.read("kestrava.ini").contains("kept"));
-        QVERIFY(m_env->config.read("KestravaConfig.xml").contains("<KestravaConfig"));
+        QVERIFY(m_env->read("kestrava.ini").contains("kept"));
+        QVERIFY(m_env->read("KestravaConfig.xml").contains("<KestravaConfig"));
     }
 
     // ... and here a question: it takes the harmless answer, then the window saves and closes.
     void signalDuringAQuestionAnswersNoSavesAndEnds() {
-        m_env->config.write("kestrava.ini", "[FindExpressions]\n1=kept\n");
+        m_env->write("kestrava.ini", "[FindExpressions]\n1=kept\n");
         QTimer::singleShot(0, [] {
             MainWindow* w = theMainWindow();
             QVERIFY(w != nullptr);
+            commit(combo(*w, "filesCombo"), "*.sig"); // saved only if the window saves
             openHistoryMenu(*w, combo(*w, "findCombo"));
             whenModalShown([](QDialog*) { ::raise(SIGTERM); });
             item(*w, "removeAllAction")->trigger();
         });
         QCOMPARE(runKestrava(makeQtUiServices()), 0);
-        QVERIFY(m_env->config.read("kestrava.ini").contains("kept"));
+        QVERIFY(m_env->read("kestrava.ini").contains("kept"));
+        QVERIFY(m_env->read("kestrava.ini").contains("*.sig"));
     }
 
     void savedBoundsAreFittedToAScreen() {
@@ -285,6 +277,141 @@ class TestMainWindowLifecycle : public WindowTest {
                                                    c.bounds.height(), c.bounds.width()};
             QVERIFY2(kestrava::ui::fitBoundsToScreens(b, screens) == c.placed, c.what);
         }
+    }
+
+    // ---- The four modes
+
+    void eachModeShowsItsRowsButtonsMenusAndTexts() {
+        const struct {
+            Mode mode;
+            QString rows;     // the optional rows shown
+            QString action;   // the one action button shown
+            QString menuItem; // the checked, disabled Mode item
+            QString texts;    // mode name | mode status
+        } modes[] = {
+            {Mode::Find, "", "findButton", "findModeAction",
+             "Find mode|(Awaiting search criteria)"},
+            {Mode::FindAndReplace, "replace", "replaceButton", "replaceModeAction",
+             "Find & Replace mode|(Awaiting search and replace criteria)"},
+            {Mode::Script, "replace root", "runScriptButton", "scriptModeAction",
+             "Script mode|(Viewing)"},
+            {Mode::ViewFoldersFiles, "replace", "listButton", "", "View Folders/Files mode|()"},
+        };
+        for (const auto& [mode, rows, actionButton, menuItem, texts] : modes) {
+            TestWindow w;
+            const auto shown = [&w](QWidget* part) { return part->isVisibleTo(w.window.get()); };
+            chooseMode(*w, mode);
+            const bool script = mode == Mode::Script;
+            QStringList rowsShown;
+            if (shown(combo(*w, "replaceCombo")) && shown(label(*w, "replaceLabel")))
+                rowsShown << "replace";
+            if (shown(combo(*w, "rootFolderCombo")))
+                rowsShown << "root";
+            QCOMPARE(rowsShown.join(' '), rows);
+            for (QPushButton* b : {button(*w, "findButton"), button(*w, "replaceButton"),
+                                   button(*w, "listButton"), button(*w, "runScriptButton")})
+                QCOMPARE(shown(b), b->objectName() == actionButton);
+            for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"}) {
+                QCOMPARE(item(*w.window, name)->isEnabled(), name != menuItem);
+                QCOMPARE(item(*w.window, name)->isChecked(), name == menuItem);
+            }
+            QCOMPARE(w->findChild<QMenu*>("scriptMenu")->menuAction()->isEnabled(), script);
+            QCOMPARE(label(*w, "modeNameLabel")->text() + "|" +
+                         label(*w, "modeStatusLabel")->text(),
+                     texts);
+            QCOMPARE(shown(widget(*w, "summaryPanel")), !script);
+            QCOMPARE(shown(widget(*w, "scriptBar")), script);
+            QCOMPARE(grid(*w)->content() == GridContent::Script, script);
+            QVERIFY(!item(*w.window, "viewModeAction")->isVisible());
+        }
+    }
+
+    // Script mode moves the folder rows down and shows the root row in their place; Find, Script,
+    // Find clears the saved selections but keeps Replace's.
+    void scriptModeMovesTheRowsAndClearsTheSavedSelectionsButReplace() {
+        TestWindow w;
+        item(*w, "replaceModeAction")->trigger();
+        commit(combo(*w, "foldersCombo"), "/tmp");
+        commit(combo(*w, "filesCombo"), "*.txt");
+        commit(combo(*w, "findCombo"), "abc");
+        commit(combo(*w, "replaceCombo"), "xyz");
+        item(*w, "findModeAction")->trigger();
+        QCOMPARE(combo(*w, "foldersCombo")->currentText(),
+                 "/tmp"); // restored from the saved index
+        QCOMPARE(combo(*w, "findCombo")->currentText(), "abc");
+        QCOMPARE(combo(*w, "replaceCombo")->currentText(), QString());
+        const auto settle = [&w] { // the layouts place what a change showed or hid
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            w->centralWidget()->layout()->activate();
+        };
+        settle();
+        const int foldersTop = combo(*w, "foldersCombo")->y();
+        const int filesTop = combo(*w, "filesCombo")->y();
+
+        item(*w, "scriptModeAction")->trigger();
+        settle();
+        QCOMPARE(combo(*w, "rootFolderCombo")->y(), foldersTop);
+        QVERIFY(combo(*w, "foldersCombo")->y() > foldersTop);
+        QCOMPARE(combo(*w, "filesCombo")->y() - combo(*w, "foldersCombo")->y(),
+                 filesTop - foldersTop);
+        QVERIFY(combo(*w, "rootFolderCombo")->isEnabled());
+        QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
+        QVERIFY(!combo(*w, "findCombo")->isEnabled());
+        for (QComboBox* box : {combo(*w, "foldersCombo"), combo(*w, "filesCombo"),
+                               combo(*w, "findCombo"), combo(*w, "replaceCombo")})
+            QCOMPARE(box->currentText(), QString());
+
+        item(*w, "findModeAction")->trigger();
+        settle();
+        QCOMPARE(combo(*w, "foldersCombo")->y(), foldersTop); // offsets never accumulate
+        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString());
+        QCOMPARE(w->savedItemIndex(HistoryBox::FoldersToSearch), -1);
+        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), -1);
+        QCOMPARE(w->savedItemIndex(HistoryBox::ReplaceExpressions), 0);
+        item(*w, "replaceModeAction")->trigger();
+        QCOMPARE(combo(*w, "replaceCombo")->currentText(), "xyz");
+        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
+        QCOMPARE(combo(*w, "findCombo")->count(), 1); // histories themselves are untouched
+    }
+
+    void statusEnablesFindOnTheKeyReleaseThatFillsTheLastBox() {
+        TestWindow w;
+        item(*w, "findModeAction")->trigger();
+        commit(combo(*w, "foldersCombo"), "/tmp");
+        commit(combo(*w, "filesCombo"), "*.txt");
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(), "(Awaiting search criteria)");
+        // Text that arrived without an edit signal: only the key release refreshes the status.
+        combo(*w, "findCombo")->setEditText("a");
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        QTest::keyRelease(combo(*w, "findCombo"), Qt::Key_A);
+        QVERIFY(button(*w, "findButton")->isEnabled());
+        QCOMPARE(label(*w, "modeStatusLabel")->text(),
+                 "(Enter search criteria, then press [Find] when ready)");
+        QCOMPARE(w->statusBarText(), " Enter search criteria, then press [Find] when ready");
+        typeInto(combo(*w, "filesCombo"), "");
+        QVERIFY(!button(*w, "findButton")->isEnabled());
+        item(*w, "replaceModeAction")->trigger(); // Replace needs all four boxes
+        typeInto(combo(*w, "filesCombo"), "*");
+        typeInto(combo(*w, "findCombo"), "a");
+        QVERIFY(!button(*w, "replaceButton")->isEnabled());
+        typeInto(combo(*w, "replaceCombo"), "b");
+        QVERIFY(button(*w, "replaceButton")->isEnabled());
+    }
+
+    void startupModeScriptPassesThroughFind() {
+        m_env->write("KestravaConfig.xml",
+                     "<KestravaConfig><options><initialmode value=\"Script\"/></options>"
+                     "</KestravaConfig>");
+        TestWindow w(false);
+        QSignalSpy modes(w.window.get(), &MainWindow::modeChanged);
+        w->show();
+        QCOMPARE(modes.count(), 2);
+        QCOMPARE(modes.at(0).at(0).value<Mode>(), Mode::Find);
+        QCOMPARE(modes.at(1).at(0).value<Mode>(), Mode::Script);
+        w->hide(); // only the first activation acts
+        w->show();
+        QCOMPARE(modes.count(), 2);
     }
 
     // ---- The criteria boxes
@@ -380,17 +507,17 @@ class TestMainWindowLifecycle : public WindowTest {
     void folderAndFileButtonsCommitWhatWasPicked() {
         TestWindow w;
         w.fake->folderToPick = "/usr/share";
-        QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
+        QTest::mouseClick(part<QToolButton>(*w, "pickFoldersButton"), Qt::LeftButton);
         QCOMPARE(entries(combo(*w, "foldersCombo")), QStringList{"/usr/share"});
         QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/usr/share"));
         commit(combo(*w, "foldersCombo"), "/usr/share<+><excluding doc>");
         w.fake->fileToOpen = "/usr/share/dict/words";
-        QTest::mouseClick(toolButton(*w, "pickFileButton"), Qt::LeftButton);
+        QTest::mouseClick(part<QToolButton>(*w, "pickFileButton"), Qt::LeftButton);
         QCOMPARE(w.fake->lastOpenTitle, QString("Choose a File"));
         QCOMPARE(w.fake->lastOpenFolder, QString("/usr/share")); // the entry's folder, not its text
         QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("words"));
         w.fake->folderToPick.clear(); // cancelled: nothing changes
-        QTest::mouseClick(toolButton(*w, "pickFoldersButton"), Qt::LeftButton);
+        QTest::mouseClick(part<QToolButton>(*w, "pickFoldersButton"), Qt::LeftButton);
         QCOMPARE(combo(*w, "foldersCombo")->count(), 2);
     }
 

@@ -78,15 +78,10 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
+        // Where Accept puts an item is the editor's (ScriptEdit.AcceptStartsAGroup...).
         appendItem(*w, "/data", "*.txt", "");
-        QCOMPARE(numbered(w->script()), QStringList{"1 /data"});
         QCOMPARE(w->scriptState(), State::Viewing);
-        QVERIFY(w->script().changed);
-
-        // Appending joins the last group unless Folder(s) or File(s) change.
         appendItem(*w, "/data", "*.txt", "a");
-        QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a"}));
-        QCOMPARE(w->script().currentEntry, 1);
         // The boxes start with the last group's values, and an empty Find is refused there.
         button(*w, "appendItemButton")->click();
         QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/data"));
@@ -112,9 +107,6 @@ class TestMainWindowScript : public WindowTest {
         QVERIFY(combo(*w, "findCombo")->isEnabled());
         QVERIFY(!combo(*w, "rootFolderCombo")->isEnabled());
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("2.1"));
-        typeInto(combo(*w, "findCombo"), "");
-        button(*w, "acceptItemButton")->click();
-        QCOMPARE(w.fake->lastText(), QString("Find expression must be defined"));
         typeInto(combo(*w, "findCombo"), "z");
         typeInto(combo(*w, "replaceCombo"), "");
         button(*w, "acceptItemButton")->click();
@@ -178,13 +170,6 @@ class TestMainWindowScript : public WindowTest {
         button(*w, "cancelItemButton")->click();
         QCOMPARE(cell(find, 3).fill, current);
 
-        // Inserted before a group's first find, with the group's values shown, it joins it.
-        button(*w, "insertItemButton")->click();
-        typeInto(combo(*w, "findCombo"), "new");
-        button(*w, "acceptItemButton")->click();
-        QCOMPARE(numbered(s), (QStringList{"1 /a", "1.1 x", "2 /b", "2.1 new", "2.2 y"}));
-        QCOMPARE(s.currentEntry, 3);
-
         // Delete's rules are the editor's (ScriptEdit.DeleteNeverLeavesAFindFirst): the window
         // says a refusal, and deleting from the end leaves the new last item current.
         grid(*w)->setFocus();
@@ -214,7 +199,6 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(s.currentEntry, 0);
         QCOMPARE(combo(*w, "foldersCombo")->currentText(), QString("/a"));
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
-        QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
         // A blank separator row, the header row and the spare row choose nothing.
         for (int row : {gridRow(s, 1, Kind::Blank), 0, int(s.lines.size()) + 1}) {
             clickRow(*w, row);
@@ -264,7 +248,6 @@ class TestMainWindowScript : public WindowTest {
         // Viewing, changed: everything but View Script and (nothing searched) View Results.
         QCOMPARE(enabledScriptItems(*w), "new open save saveAs run");
         QVERIFY(button(*w, "runScriptButton")->isEnabled() && grid(*w)->isEnabled());
-        QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Viewing)"));
 
         button(*w, "appendItemButton")->click(); // editing: Accept or Cancel first
         for (const char* menu :
@@ -291,13 +274,11 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(w->scriptState(), State::Results);
         QCOMPARE(w->gridContent(), GridContent::Results);
         QCOMPARE(w->results().filesWithMatches, 2); // ALPHA ignored letter case
-        QCOMPARE(w->results().totalMatches, 2);
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(Results)"));
         QVERIFY(widget(*w, "summaryPanel")->isVisible() && !widget(*w, "scriptBar")->isVisible());
         QCOMPARE(readFile(root() + "/sub/kesReplace/b.md"), QByteArray("gamma two\n"));
         QVERIFY(w->script().changed); // the run never touches the script
         QCOMPARE(enabledScriptItems(*w), "view");
-        QVERIFY(grid(*w)->isEnabled());
         item(*w, "viewScriptAction")->trigger();
         QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(enabledScriptItems(*w), "new open save saveAs run viewResults");
@@ -384,10 +365,10 @@ class TestMainWindowScript : public WindowTest {
         writeFile(root() + "/bad.ksc", "Find:       x\r\n");
         w.fake->fileToOpen = root() + "/bad.ksc";
         item(*w, "openScriptAction")->trigger();
+        // The reason's text is the script file's (ScriptFile tests).
         QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + root() +
-                                              "/bad.ksc\r\nFolder(s) and File(s) must be defined"));
+                                              "/bad.ksc\r\n"));
         QVERIFY(w->script().entries.empty());
-        QCOMPARE(grid(*w)->rowCount(), 3);
     }
 
     // What each answer does to the script is the save question's (ScriptSaveQuestion.*); here

@@ -72,7 +72,6 @@ class TestMainWindowSearch : public WindowTest {
             QCOMPARE(checked,
                      QStringList{view.action != nullptr ? view.action : "mmView_LinesWithMatches"});
         }
-        QCOMPARE(w->resultView(), results::View::LinesWithMatches);
 
         QTest::keyClicks(combo(*w, "findCombo"), "x");
         QCOMPARE(w->gridContent(), GridContent::Empty);
@@ -137,13 +136,13 @@ class TestMainWindowSearch : public WindowTest {
         QTRY_VERIFY(!w->isRunning());
         QVERIFY(!QFile::exists(root() + "/elsewhere/b.txt"));
         QCOMPARE(
-            w.fake->shown.back().text,
+            w.fake->lastText(),
             "Not replaced: " + root() + "/b.txt: " + root() +
                 "/kesReplace is not a folder but a link or a file; nothing is written into it");
         QVERIFY2(w->statusBarText().contains("1 file not replaced"),
                  qPrintable(w->statusBarText()));
 
-        const QString state = m_env->config.statePath();
+        const QString state = m_env->statePath();
         QVERIFY(QDir(state + "/kestrava").removeRecursively()); // the copies' runs
         writeFile(state + "/kestrava", "a file where the journal's folder should be");
         w->settings().replaceInSitu = true;

@@ -39,11 +39,7 @@ using kestrava::config::HistoryBox;
 // when a queue is empty) and dialogs from the file names set beforehand.
 class FakeUiServices : public UiServices {
   public:
-    struct Shown {
-        QString kind; // "message" or "error"
-        QString text;
-    };
-    std::vector<Shown> shown;
+    std::vector<std::pair<QString, QString>> shown; // kind ("message", "error") and text
     std::vector<QString> questions;
     std::deque<bool> answers;
     QString folderToPick; // empty: the picker is cancelled
@@ -102,12 +98,12 @@ class FakeUiServices : public UiServices {
         queue.pop_front();
         return value;
     }
-    QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
+    QString lastText() const { return shown.empty() ? QString() : shown.back().second; }
     // Everything shown so far as "kind: text" lines, so one comparison checks count, kind and text.
     QString allShown() const {
         QStringList lines;
-        for (const Shown& item : shown)
-            lines << item.kind + ": " + item.text;
+        for (const auto& [kind, text] : shown)
+            lines << kind + ": " + text;
         return lines.join('\n');
     }
 };
@@ -126,17 +122,17 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A settings folder of its own (KESTRAVA_CONFIG_DIR) for as long as the object lives, a data
-// folder (XDG_DATA_HOME), so a default scripts folder made by a save stays out of the real home,
-// and a state folder (XDG_STATE_HOME) for the undo journals of replacing runs.
-class TestConfigFolder {
+// A settings folder (KESTRAVA_CONFIG_DIR), a data folder (XDG_DATA_HOME: a default scripts
+// folder made by a save stays out of the real home), a state folder (XDG_STATE_HOME: the undo
+// journals) and a tree of files, for as long as the object lives.
+class TestFolders {
   public:
-    TestConfigFolder() : m_programStateHome(qgetenv("XDG_STATE_HOME")) {
+    TestFolders() : m_programStateHome(qgetenv("XDG_STATE_HOME")) {
         qputenv("KESTRAVA_CONFIG_DIR", path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toLocal8Bit());
         qputenv("XDG_STATE_HOME", statePath().toLocal8Bit());
     }
-    ~TestConfigFolder() {
+    ~TestFolders() {
         qunsetenv("KESTRAVA_CONFIG_DIR");
         qunsetenv("XDG_DATA_HOME");
         // Back to the one ctest gives the program, never to the real ~/.local/state.
@@ -147,20 +143,14 @@ class TestConfigFolder {
     }
     QString path() const { return m_dir.path() + "/cfg"; }
     QString statePath() const { return m_dir.path() + "/state"; }
+    QString root() const { return m_tree.path(); }
     QString file(const QString& name) const { return path() + "/" + name; }
     void write(const QString& name, const QByteArray& text) const { writeFile(file(name), text); }
     QByteArray read(const QString& name) const { return readFile(file(name)); }
 
   private:
-    QTemporaryDir m_dir;
+    QTemporaryDir m_dir, m_tree;
     QByteArray m_programStateHome;
-};
-
-// A settings folder and a temporary tree of files, made afresh for each test.
-struct TestFolders {
-    TestConfigFolder config;
-    QTemporaryDir tree;
-    QString root() const { return tree.path(); }
 };
 
 // A window suite's base: a fresh settings folder and file tree for every test. A suite with an
@@ -220,26 +210,14 @@ inline QLabel* label(const QWidget& w, const char* name) {
 inline QPushButton* button(const QWidget& w, const char* name) {
     return part<QPushButton>(w, name);
 }
-inline QToolButton* toolButton(const QWidget& w, const char* name) {
-    return part<QToolButton>(w, name);
-}
 inline QWidget* widget(const QWidget& w, const char* name) {
     return part<QWidget>(w, name);
-}
-inline QMenu* menu(const QWidget& w, const char* name) {
-    return part<QMenu>(w, name);
 }
 inline ResultsGrid* grid(const QWidget& w) {
     return part<ResultsGrid>(w, "resultsGrid");
 }
 inline QAction* item(const QWidget& window, const char* name) {
     return part<QAction>(window, name);
-}
-
-// Lets the layouts place what a change showed or hid.
-inline void settle(MainWindow& window) {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    window.centralWidget()->layout()->activate();
 }
 
 // Switches mode as the Mode menu does.
@@ -260,7 +238,7 @@ inline void commit(QComboBox* box, const QString& text) {
 // items act on that box.
 inline void openHistoryMenu(const MainWindow& window, QComboBox* box) {
     emit box->lineEdit()->customContextMenuRequested(QPoint());
-    menu(window, "historyMenu")->hide();
+    part<QMenu>(window, "historyMenu")->hide();
 }
 
 // Presses the action button the mode shows (Find, Replace).

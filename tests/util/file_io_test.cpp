@@ -89,7 +89,6 @@ TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
         {"sub", 'c', "x", "Cannot write " + m_dir + "sub: Is a directory", "-"},
         {"loop", 'a', "x", "Cannot write " + m_dir + "loop: Too many levels of symbolic links",
          "-"},
-        {"sub", 'a', "x", "Cannot write " + m_dir + "sub: Is a directory", "-"},
         {"fifo", 'a', "x", "Cannot write " + m_dir + "fifo: Not a regular file", "-"},
         {"plain/f", 'a', "x", notThere + "plain/: Not a directory", "-"},
         {"ro/f.txt", 'u', "new", notThere + "ro/: Permission denied", "original"},

@@ -55,18 +55,8 @@ TEST(SplitCommandLine, FollowsShellQuotingWithoutExpansion) {
         EXPECT_EQ(splitCommandLine(line), expected) << line;
 }
 
-TEST(FindProgram, AcceptsOnlyExecutableRegularFiles) {
-    kestest::TempFolder tmp;
-    writeRaw(tmp.path() + "data.txt", "x");
-    EXPECT_EQ(findProgram("/bin/sh"), "/bin/sh");
-    const std::string onPath = findProgram("sh");
-    EXPECT_TRUE(onPath.ends_with("/sh")) << onPath;
-    for (const std::string& name :
-         {""s, "no-such-program-kes"s, tmp.path() + "data.txt", tmp.path(), tmp.path() + "missing"})
-        EXPECT_EQ(findProgram(name), "") << name;
-}
-
-// Hostile file names reach the editor byte for byte, one argument each, and run nothing.
+// Hostile file names reach the editor, and xdg-open when opened as documents, byte for byte, one
+// argument each, and run nothing; the file itself, executable, is never run.
 TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToReap) {
     const std::string names[] = {
         "with blank.txt",    "quote\"and'apostrophe.txt", "$(touch pwned).txt",
@@ -74,27 +64,35 @@ TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToRea
         "-leading-dash.txt", "\xe9t\xe9\xff.txt",         "back\\slash %Filename%.txt",
         "&& touch pwned |",  "a 'b' \"c\" $HOME;"};
     kestest::TempFolder tmp;
-    const std::string editor = tmp.path() + "fake-editor";
-    const std::string record = tmp.path() + "record";
-    writeRecorder(editor, record);
+    const std::string& dir = tmp.path();
+    std::filesystem::create_directory(dir + "bin");
+    writeRecorder(dir + "editor", dir + "edited");
+    writeRecorder(dir + "bin/xdg-open", dir + "opened");
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (dir + "bin:" + path).c_str(), 1);
     ASSERT_FALSE(std::filesystem::exists("pwned")) << "left over from elsewhere";
     int round = 0;
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
-        const std::string path = tmp.path() + name;
-        writeRaw(path, "x");
-        std::filesystem::remove(record);
-        const Args argv = {editor, "+" + std::to_string(++round), path};
+        writeRecorder(dir + name, dir + "was-run");
+        std::filesystem::remove(dir + "edited");
+        std::filesystem::remove(dir + "opened");
+        const Args argv = {dir + "editor", "+" + std::to_string(++round), dir + name};
         ASSERT_TRUE(startDetached(argv));
-        EXPECT_EQ(waitForFile(record), recorded({argv[1], path}));
-        EXPECT_FALSE(std::filesystem::exists(tmp.path() + "pwned"));
+        EXPECT_EQ(waitForFile(dir + "edited"), recorded({argv[1], argv[2]}));
+        ASSERT_TRUE(openDocument(argv[2]));
+        EXPECT_EQ(waitForFile(dir + "opened"), recorded({argv[2]}));
+        EXPECT_FALSE(std::filesystem::exists(dir + "pwned"));
         EXPECT_FALSE(std::filesystem::exists("pwned"));
     }
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir + "was-run"));
     errno = 0;
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
 }
 
+// Only executable regular files are started, found by name on the PATH or at their path.
 TEST(StartDetached, ReportsProgramsThatCannotStart) {
     kestest::TempFolder tmp;
     writeRaw(tmp.path() + "not-executable", "#!/bin/sh\n");
@@ -104,26 +102,12 @@ TEST(StartDetached, ReportsProgramsThatCannotStart) {
     const Args cases[] = {{},
                           {""},
                           {"no-such-program-kes"},
+                          {tmp.path()},
+                          {tmp.path() + "missing"},
                           {tmp.path() + "not-executable"},
                           {tmp.path() + "bad-interpreter"}};
     for (const Args& argv : cases)
         EXPECT_FALSE(startDetached(argv)) << (argv.empty() ? "(no argv)" : argv[0]);
-}
-
-// An executable searched file opened as a document goes to xdg-open, and is not run.
-TEST(OpenDocument, OpensWithXdgOpenAndNeverRunsTheFile) {
-    kestest::TempFolder tmp;
-    const std::string& dir = tmp.path();
-    std::filesystem::create_directory(dir + "bin");
-    writeRecorder(dir + "bin/xdg-open", dir + "opened");
-    writeRecorder(dir + "run-me.sh", dir + "was-run");
-    const std::string path = std::getenv("PATH");
-    ::setenv("PATH", (dir + "bin:" + path).c_str(), 1);
-    const bool opened = openDocument(dir + "run-me.sh");
-    ::setenv("PATH", path.c_str(), 1);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(waitForFile(dir + "opened"), recorded({dir + "run-me.sh"}));
-    EXPECT_FALSE(std::filesystem::exists(dir + "was-run"));
 }
 
 } // namespace

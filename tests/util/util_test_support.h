@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <sys/stat.h>
@@ -60,6 +61,28 @@ inline std::vector<std::string> names(const std::string& folder) {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// A case kept as files: <name><extension> in a folder, its expected lines in <name>.expected.
+struct FileCase {
+    std::string name, input;
+    std::vector<std::string> expected;
+};
+
+inline std::vector<FileCase> fileCases(const std::string& folder, const std::string& extension) {
+    std::vector<FileCase> cases;
+    for (const std::string& name : names(folder)) {
+        const std::string base = name.substr(0, name.rfind('.'));
+        std::string input = folder;
+        input.append(base).append(extension);
+        if (!name.ends_with(".expected") || !std::filesystem::exists(input))
+            continue;
+        std::istringstream in(readFile(folder + name));
+        cases.push_back({base, readFile(input), {}});
+        for (std::string line; std::getline(in, line);)
+            cases.back().expected.push_back(line);
+    }
+    return cases;
 }
 
 // The message of the std::runtime_error that body raises; "(no error)" when it raises none.
