@@ -209,42 +209,23 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
 namespace kestrava::regex {
 namespace {
 
-// Escapes read as users have always typed them: an unknown one is the character itself unless
-// Extra asks for strictness, while every other fault of an escape stays an error. \K inside a
-// lookaround, which could end a match before it starts, is refused by this library.
+// Escapes as users have always typed them, and what the library refuses ("syntax" table).
 TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {
-    const struct {
-        const char* pattern;
-        bool strict;
-        const char* text;
-        std::string outcome; // "start-end" of the first match, or the library's error text
-    } cases[] = {
-        {"\\y", false, "xy", "1-2"},
-        {"[\\y]", false, "xy", "1-2"},
-        {"\\y", true, "xy", "unrecognized character follows \\"},
-        {"a\\", false, "a", "\\ at end of pattern"},
-        {"a\\c", false, "ac", "\\c at end of pattern"},
-        {"\\k", false, "k", "\\k is not followed by a braced, angle-bracketed, or quoted name"},
-        {"(?=a\\K)", false, "a",
-         "\\K is not allowed in lookarounds (but see PCRE2_EXTRA_ALLOW_LOOKAROUND_BSK)"},
-        {"(*UTF8)\xC3\xA9", false, "x\xC3\xA9", "1-3"},
-    };
-    for (const auto& c : cases) {
+    for (const kestest::Row& c : test::cases("syntax")) {
         PatternSet regex;
-        regex.setDefaultPatternOptions(c.strict ? PatternOptions{Extra} : PatternOptions{});
+        regex.setDefaultPatternOptions(test::optionsOf(c[1]));
         int32_t id = 0;
         PatternStatus status;
         std::string outcome;
-        if (regex.addPattern(c.pattern, id, status)) {
+        if (regex.addPattern(c[0], id, status)) {
             MatchCollection results;
-            const auto length = static_cast<uint32_t>(std::strlen(c.text));
-            if (regex.matches(id, c.text, length, 0, {}, results))
+            if (regex.matches(id, c[2].data(), static_cast<uint32_t>(c[2].size()), 0, {}, results))
                 outcome = std::to_string(results[0].groupStartEnd[0]) + "-" +
                           std::to_string(results[0].groupStartEnd[1]);
         } else {
             outcome = status.errorText;
         }
-        EXPECT_EQ(outcome, c.outcome) << c.pattern;
+        EXPECT_EQ(outcome, c[3]) << c[0];
     }
 }
 

@@ -1,6 +1,7 @@
 // Small helpers shared by the regular-expression tests.
 #pragma once
 
+#include "case_table.h"
 #include "regex/pattern_table.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,29 @@ inline int32_t compile(PatternSet& regex, const std::string& pattern) {
     if (!regex.addPattern(pattern, id, status))
         ADD_FAILURE() << pattern << ": " << status.errorMessage;
     return id;
+}
+
+// The golden cases of regex_cases.txt in table `name`.
+inline std::vector<kestest::Row> cases(const std::string& name) {
+    return kestest::caseTable(KES_REGEX_CASES, name);
+}
+
+// Options by letter, as the case files write them ("-": none): i, s, m, x, a, u, U, e, n.
+inline PatternOptions optionsOf(const std::string& letters) {
+    using enum PatternOption;
+    PatternOptions options;
+    for (const char c : letters)
+        if (c != '-')
+            options.include(c == 'i'   ? IgnoreCase
+                            : c == 's' ? DotMatchesAll
+                            : c == 'm' ? Multiline
+                            : c == 'x' ? IgnorePatternWhiteSpace
+                            : c == 'a' ? Anchored
+                            : c == 'u' ? Utf8
+                            : c == 'U' ? UnGreedy
+                            : c == 'e' ? Extra
+                                       : NoStudy);
+    return options;
 }
 
 inline Raised raised(const std::function<void()>& action) {
