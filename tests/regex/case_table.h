@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace kestest {
+namespace golden {
 
 using Row = std::vector<std::string>;
 
@@ -52,4 +52,4 @@ inline std::vector<Row> caseTable(const std::string& path, const std::string& na
     return tables[name];
 }
 
-} // namespace kestest
+} // namespace golden

@@ -211,7 +211,7 @@ namespace {
 
 // Escapes as users have always typed them, and what the library refuses ("syntax" table).
 TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {
-    for (const kestest::Row& c : test::cases("syntax")) {
+    for (const golden::Row& c : test::cases("syntax")) {
         PatternSet regex;
         regex.setDefaultPatternOptions(test::optionsOf(c[1]));
         int32_t id = 0;

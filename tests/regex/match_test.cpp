@@ -32,7 +32,7 @@ Groups everyGroup(PatternSet& regex, int32_t id, const std::string& text, uint32
 
 // Every match once, in order, with its groups: the golden cases of the "matches" table.
 TEST(Matches, ReportsEveryMatchOnceInOrder) {
-    for (const kestest::Row& c : test::cases("matches")) {
+    for (const golden::Row& c : test::cases("matches")) {
         PatternSet regex;
         regex.setDefaultPatternOptions(test::optionsOf(c[2]));
         std::string got;
@@ -156,7 +156,7 @@ TEST(UnitLevel, MatchAndGroupValue) {
 // The pieces between non-empty matches, with each group's text between them; the unit-level
 // Split, cached or not, gives what SplitToArray gives without a limit.
 TEST(Split, PiecesLimitAndStart) {
-    for (const kestest::Row& c : test::cases("split")) {
+    for (const golden::Row& c : test::cases("split")) {
         SCOPED_TRACE(c[0] + " on " + c[1]);
         const std::vector<std::string> expected(c.begin() + 4, c.end());
         const int32_t limit = std::stoi(c[2]);
@@ -178,7 +178,7 @@ TEST(Split, PiecesLimitAndStart) {
 // Plain text and alternations of plain texts are found by a byte search; anything the engine
 // might read differently is not.
 TEST(LiteralSearch, OnlyPlainTextTakesIt) {
-    for (const kestest::Row& c : test::cases("literals")) {
+    for (const golden::Row& c : test::cases("literals")) {
         PatternSet regex;
         regex.setDefaultPatternOptions(test::optionsOf(c[1]));
         EXPECT_EQ(regex.patternEntry(test::compile(regex, c[0]))->compiled->literals(),
@@ -253,7 +253,7 @@ std::vector<Fuzz> fuzzCases() {
     std::vector<Fuzz> cases;
     std::mt19937 random(7);
     bool anyStart = false;
-    for (const kestest::Row& row : test::cases("fuzz")) {
+    for (const golden::Row& row : test::cases("fuzz")) {
         if (row[0] == "case") {
             Fuzz& made = cases.emplace_back();
             made.what = row[1];
@@ -320,14 +320,14 @@ TEST(JitAndInterpreter, EveryShortcutFindsWhatTheInterpreterFinds) {
 // What a pattern promises about its matches: a text each holds, whether it stays in a line (no
 // match holds a line break), and the shortest run a word-start pattern is tried on.
 TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
-    for (const kestest::Row& c : test::cases("required")) {
+    for (const golden::Row& c : test::cases("required")) {
         PatternSet regex;
         const RequiredText& required =
             regex.patternEntry(test::compile(regex, c[0]))->compiled->required();
         EXPECT_EQ(required.text, c[1]) << c[0];
         EXPECT_EQ(required.stops['\n'], c[2] == "1") << c[0];
     }
-    for (const kestest::Row& c : test::cases("word starts")) {
+    for (const golden::Row& c : test::cases("word starts")) {
         PatternSet regex;
         const RequiredText& required =
             regex.patternEntry(test::compile(regex, c[0]))->compiled->required();

@@ -28,8 +28,8 @@ inline int32_t compile(PatternSet& regex, const std::string& pattern) {
 }
 
 // The golden cases of regex_cases.txt in table `name`.
-inline std::vector<kestest::Row> cases(const std::string& name) {
-    return kestest::caseTable(KES_REGEX_CASES, name);
+inline std::vector<golden::Row> cases(const std::string& name) {
+    return golden::caseTable(KES_REGEX_CASES, name);
 }
 
 // Options by letter, as the case files write them ("-": none): i, s, m, x, a, u, U, e, n.

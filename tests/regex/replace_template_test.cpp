@@ -20,14 +20,14 @@ class ReplaceTest : public ::testing::Test {
 
 // The "templates" table, and a text long enough to show there is no hidden limit.
 TEST_F(ReplaceTest, TemplateForms) {
-    for (const kestest::Row& c : test::cases("templates"))
+    for (const golden::Row& c : test::cases("templates"))
         EXPECT_EQ(replaced(c[0], c[1], c[2], std::stoi(c[4]), std::stoi(c[5])), c[3])
             << c[0] << " " << c[2] << " " << c[4] << " " << c[5];
     EXPECT_EQ(replaced("a", std::string(2500, 'a'), "b"), std::string(2500, 'b'));
 }
 
 TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
-    for (const kestest::Row& c : test::cases("template errors")) {
+    for (const golden::Row& c : test::cases("template errors")) {
         const int32_t id = compile(c[0]);
         std::string output = "untouched";
         const auto raised = test::raised([&] { m_regex.replace(id, "abc", c[1], -1, 1, output); });

@@ -147,7 +147,7 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
     for (const PatternOptions& options :
          {PatternOptions{PatternOption::IgnoreCase, PatternOption::DotMatchesAll},
           PatternOptions{PatternOption::Multiline}}) {
-        for (const kestest::Row& row : test::cases("stop check")) {
+        for (const golden::Row& row : test::cases("stop check")) {
             const std::string& pattern = row[0];
             std::string error;
             size_t offset = 0;

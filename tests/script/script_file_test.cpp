@@ -24,18 +24,10 @@ std::string lineView(const Script& script) {
 }
 
 TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
-    const std::string plain = "folders0 files0 _0 find1 replace1 options1 _1 find2 _2 ";
-    const std::tuple<ItemEdit, int32_t, std::string> cases[] = {
-        {ItemEdit::None, 1, plain},
-        {ItemEdit::Change, 2, plain},
-        {ItemEdit::Append, 0, plain + "_2 new2 _2 "},
-        {ItemEdit::Insert, 1, "folders0 files0 _0 new0 _0 find1 replace1 options1 _1 find2 _2 "},
-        {ItemEdit::Insert, 0, "new-1 _-1 " + plain},
-    };
-    for (const auto& [edit, current, expected] : cases)
+    for (const golden::Row& c : cases("line view"))
         EXPECT_EQ(lineView(makeScript({folderItem("a", ""), findItem("f", "r", "o"), findItem("g")},
-                                      edit, current)),
-                  expected);
+                                      editNamed(c[0]), std::stoi(c[1]))),
+                  c[2] + " ");
     // Appending to an empty script: the placeholder belongs to no item.
     EXPECT_EQ(lineView(makeScript({}, ItemEdit::Append)), "_-1 new-1 _-1 ");
 }
@@ -57,32 +49,10 @@ void expectRefused(const std::string& path, std::string message, const std::stri
 }
 
 TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
-    const std::string noFolders = "Folder(s) and File(s) must be defined before this line ";
-    const std::string order = "Invalid line type prior to: "; // the line quoted
-    const std::string unknown = "Unknown line in script: ";
-    // The message, the lines before the one refused, and that line (the text's last, unended).
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {noFolders, "", "Find:       x"},
-        {order, "Folder(s):  a\r\n", "Find:       x"},
-        {order, "Folder(s):  a\r\n", "Replace:    x"},
-        {order, kHead + "Find:       x\r\n", "Folder(s):  b"},
-        {order, "Folder(s):  a\r\nFile(s):    b\r\n", "File(s):    c"},
-        {order, "", "File(s):    b"},
-        {order, kHead + "Find:       x\r\nOptions:    o\r\n", "Replace:    y"},
-        {order, kHead, "Options:    o"},
-        {order, kHead + "Find:       old\r\n", "Find:       again"},
-        {order, "Folder(s):  /a\r\n", "Folder(s):  /src"},
-        {unknown, kHead, "Find:"},
-        {unknown, kHead, "find:       x"},
-        {unknown, "", "File(s): *.txt"},
-        {unknown, kHead, "   "},
-        {unknown, "",
-         "\xef\xbb\xbf"
-         "Folder(s):  /src"}, // a byte order mark
-    };
     TempTree scratch;
-    for (const auto& [message, before, refused] : cases)
-        expectRefused(scratch.write("s.ksc", before + refused), message, refused, message == order);
+    for (const golden::Row& c : cases("refused"))
+        expectRefused(scratch.write("s.ksc", c[1] + c[2]), c[0], c[2],
+                      c[0].starts_with("Invalid line type"));
     expectRefused(scratch.path("none.ksc"), "Open Error: No such file or directory");
     // A FIFO named by mistake must not hang the load waiting for a writer.
     ASSERT_EQ(::mkfifo(scratch.path("fifo.ksc").c_str(), 0600), 0);

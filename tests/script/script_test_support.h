@@ -2,6 +2,7 @@
 // trees come from the search tests.
 #pragma once
 
+#include "../regex/case_table.h"
 #include "../search/search_test_tree.h"
 #include "script/script.h"
 
@@ -28,6 +29,19 @@ inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None,
     numberScriptEntries(script);
     buildScriptLines(script, edit);
     return script;
+}
+
+// The golden cases of script_cases.txt in table `name`.
+inline std::vector<golden::Row> cases(const std::string& name) {
+    return golden::caseTable(KES_SCRIPT_CASES, name);
+}
+
+// An edit by its name in the case files.
+inline ItemEdit editNamed(const std::string& name) {
+    return name == "Append"   ? ItemEdit::Append
+           : name == "Insert" ? ItemEdit::Insert
+           : name == "Change" ? ItemEdit::Change
+                              : ItemEdit::None;
 }
 
 // The items as the grid numbers them with their first text: "1 /a, 1.1 x, 2 /b".
