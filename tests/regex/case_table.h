@@ -6,9 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
-#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,40 +15,29 @@ namespace golden {
 
 using Row = std::vector<std::string>;
 
-inline std::string unescapeField(const std::string& field) {
-    std::string value;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '%' || i + 1 == field.size())
-            value += field[i];
-        else if (field[i + 1] == '_')
-            ++i;
-        else {
-            value += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        }
-    }
-    return value;
-}
-
 // The rows of table `name` in `path`; a missing or empty table fails the calling test.
 inline std::vector<Row> caseTable(const std::string& path, const std::string& name) {
-    std::map<std::string, std::vector<Row>> tables;
+    std::vector<Row> rows;
     std::ifstream in(path);
-    std::vector<Row>* table = nullptr;
+    bool inTable = false;
     for (std::string line; std::getline(in, line);) {
-        if (line.starts_with("== ") && line.ends_with(" ==") && line.size() > 6)
-            table = &tables[line.substr(3, line.size() - 6)];
-        else if (table != nullptr && !line.empty() && line[0] != '#') {
-            Row& row = table->emplace_back();
-            for (size_t start = 0; start < line.size();) {
-                const size_t end = std::min(line.find('\t', start), line.size());
-                row.push_back(unescapeField(line.substr(start, end - start)));
-                start = line.find_first_not_of('\t', end);
+        if (line.starts_with("== ") && line.ends_with(" =="))
+            inTable = line == "== " + name + " ==";
+        else if (inTable && !line.empty() && line[0] != '#') {
+            std::istringstream fields(line);
+            Row& row = rows.emplace_back();
+            for (std::string field; std::getline(fields, field, '\t');) {
+                std::string& value = row.emplace_back();
+                for (size_t i = 0; i < field.size(); ++i)
+                    if (field[i] != '%')
+                        value += field[i];
+                    else if (field[++i] != '_')
+                        value += static_cast<char>(std::stoi(field.substr(i++, 2), nullptr, 16));
             }
         }
     }
-    EXPECT_FALSE(tables[name].empty()) << name << " in " << path;
-    return tables[name];
+    EXPECT_FALSE(rows.empty()) << name << " in " << path;
+    return rows;
 }
 
 } // namespace golden

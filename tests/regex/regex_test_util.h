@@ -32,22 +32,18 @@ inline std::vector<golden::Row> cases(const std::string& name) {
     return golden::caseTable(KES_REGEX_CASES, name);
 }
 
-// Options by letter, as the case files write them ("-": none): i, s, m, x, a, u, U, e, n.
+// Options by letter, as the case files write them ("-": none).
 inline PatternOptions optionsOf(const std::string& letters) {
     using enum PatternOption;
-    PatternOptions options;
+    const std::string_view known = "ismxa$eUuEcn";
+    const PatternOption options[] = {
+        IgnoreCase, DotMatchesAll, Multiline, IgnorePatternWhiteSpace, Anchored,    DollarEndOnly,
+        Extra,      UnGreedy,      Utf8,      ExplicitCapture,         NoUtf8Check, NoStudy};
+    PatternOptions set;
     for (const char c : letters)
         if (c != '-')
-            options.include(c == 'i'   ? IgnoreCase
-                            : c == 's' ? DotMatchesAll
-                            : c == 'm' ? Multiline
-                            : c == 'x' ? IgnorePatternWhiteSpace
-                            : c == 'a' ? Anchored
-                            : c == 'u' ? Utf8
-                            : c == 'U' ? UnGreedy
-                            : c == 'e' ? Extra
-                                       : NoStudy);
-    return options;
+            set.include(options[known.find(c)]);
+    return set;
 }
 
 inline Raised raised(const std::function<void()>& action) {

@@ -59,36 +59,17 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
     expectRefused(scratch.path("fifo.ksc"), "Not a regular file");
 }
 
-// The lines of `text` ended as given ('|' marks an end), then a last line without an end, and
-// a NUL that ends the text.
-std::string lines(std::string text, const std::string& end) {
-    for (size_t at; (at = text.find('|')) != std::string::npos;)
-        text.replace(at, 1, end);
-    return text + "Find:       c" + std::string(1, '\0') + "Find:       junk";
-}
-
+// The "loads" table, an empty text, a 10 MB line, and a text of NUL bytes.
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
-    const std::string twoGroups =
-        "Folder(s):  /d|File(s):    *.c||Find:       a|Replace:    b|||Folder(s):  e|||";
-    const ScriptEntries twoGroupsItems{folderItem("/d", "*.c"), findItem("a", "b"),
-                                       folderItem("e", ""), findItem("c")};
     const std::string huge(10u << 20, 'q');
-    const std::pair<std::string, ScriptEntries> cases[] = {
-        {lines(twoGroups, "\r\n"), twoGroupsItems},
-        {lines(twoGroups, "\r"), twoGroupsItems},
-        {lines(twoGroups, "\n"), twoGroupsItems},
-        // Values start in column 13; only Find and Replace keep their blanks.
-        {"Folder(s):XY  /d \t\r\nFile(s):    *.c  \r\n\r\n"
-         "Find:         a b  \r\nReplace:    ^$ \r\nOptions:    x  \r\n\r\nFind:     \r\n",
-         {folderItem("/d", "*.c"), findItem("  a b  ", "^$ ", "x"), findItem("")}},
+    std::vector<std::pair<std::string, ScriptEntries>> texts = {
         {"", {}},
         {kHead + "Find:       " + huge + "\r\n", {folderItem("/data", "*.txt"), findItem(huge)}},
-        {"Folder(s):  /s\0rc\r\nFile(s):    *.txt\r\n\r\nFind:       a\0b\r\n"s,
-         {folderItem("/s", "")}},
-        {std::string(1u << 20, '\0'), {}},
-    };
+        {std::string(1u << 20, '\0'), {}}};
+    for (const golden::Row& c : cases("loads"))
+        texts.emplace_back(c[0], itemsOf(c.begin() + 1, c.end()));
     TempTree scratch;
-    for (const auto& [text, entries] : cases) {
+    for (const auto& [text, entries] : texts) {
         SCOPED_TRACE(text.substr(0, 40));
         Script script;
         const std::string path = scratch.write("s.ksc", text);
