@@ -12,8 +12,8 @@ namespace {
 using enum PatternOption;
 
 // IDs: a freed one is reused most recent first, a failed compile gives its slot back, and a
-// reused slot forgets what it knew of the old pattern. Serials count compiles until cleared; the
-// offset vector fits the pattern with the most groups.
+// reused slot forgets what it knew of the old pattern (here, that it was studied). Serials count
+// compiles until cleared; the offset vector fits the pattern with the most groups.
 TEST(PatternTable, IDsSerialsAndVectorSize) {
     PatternSet regex;
     EXPECT_EQ(test::compile(regex, ""), 0);
@@ -44,6 +44,9 @@ TEST(PatternTable, IDsSerialsAndVectorSize) {
     EXPECT_EQ(test::compile(regex, "x"), planned);
     MatchCollection results;
     EXPECT_TRUE(regex.matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
+    // NoStudy leaves the interpreter alone, which the comparisons with the shortcuts rely on.
+    EXPECT_FALSE(regex.patternEntry(planned)->study);
+    EXPECT_EQ(regex.patternEntry(planned)->compiled->unchecked(), nullptr) << "no windows";
     EXPECT_EQ(test::compile(regex, "y"), 1);
     EXPECT_EQ(test::compile(regex, "z"), 4) << "no freed IDs left: the next is slots used";
     EXPECT_EQ(regex.slotsUsed(), 5);
@@ -67,16 +70,6 @@ TEST(PatternOptions, TranslateBothWays) {
               0x80000000u | 0x1 | 0x2 | 0x4 | 0x40000000u);
     EXPECT_EQ(flagsToMatchOptions(0x1, false),
               (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
-}
-
-// NoStudy leaves the library's interpreter alone, which the comparisons with the shortcuts rely on.
-TEST(PatternOptions, NoStudyLeavesTheInterpreterAlone) {
-    PatternSet regex;
-    regex.setDefaultPatternOptions({Multiline, NoStudy});
-    ASSERT_EQ(test::compile(regex, "a+"), 0);
-    EXPECT_FALSE(regex.patternEntry(0)->study);
-    EXPECT_EQ(regex.patternEntry(0)->compiled->unchecked(), nullptr) << "no windows";
-    EXPECT_EQ(regex.patternEntry(0)->compileOptions, 0x400u);
 }
 
 // The options are part of the key, so a text that ends in the digits of another's options is

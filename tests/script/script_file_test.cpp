@@ -11,8 +11,6 @@
 namespace kestrava::script::test {
 namespace {
 
-using namespace std::string_literals;
-
 // The line view as "kind item" words: "folders0 files0 _0 find1 _1 new1".
 std::string lineView(const Script& script) {
     static const char* const kKinds[] = {"?",       "folders", "files", "find",
@@ -59,11 +57,10 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
     expectRefused(scratch.path("fifo.ksc"), "Not a regular file");
 }
 
-// The "loads" table, an empty text, a 10 MB line, and a text of NUL bytes.
+// The "loads" table, a 10 MB line, and a text of NUL bytes.
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
     const std::string huge(10u << 20, 'q');
     std::vector<std::pair<std::string, ScriptEntries>> texts = {
-        {"", {}},
         {kHead + "Find:       " + huge + "\r\n", {folderItem("/data", "*.txt"), findItem(huge)}},
         {std::string(1u << 20, '\0'), {}}};
     for (const golden::Row& c : cases("loads"))
