@@ -6,6 +6,8 @@
 #include "../search/search_test_tree.h"
 #include "script/script.h"
 
+#include <algorithm>
+
 namespace kestrava::script::test {
 
 using kestrava::util::testing::errorOf;
@@ -54,10 +56,8 @@ inline ScriptEntries itemsOf(golden::Row::const_iterator item, golden::Row::cons
 
 // An edit by its name in the case files.
 inline ItemEdit editNamed(const std::string& name) {
-    return name == "Append"   ? ItemEdit::Append
-           : name == "Insert" ? ItemEdit::Insert
-           : name == "Change" ? ItemEdit::Change
-                              : ItemEdit::None;
+    const char* const names[] = {"None", "Append", "Insert", "Change"};
+    return ItemEdit(std::ranges::find(names, name) - std::begin(names));
 }
 
 // The items as the grid numbers them with their first text: "1 /a, 1.1 x, 2 /b".
