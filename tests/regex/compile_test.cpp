@@ -123,9 +123,9 @@ TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
     StaticPatternTable& shared = regExStatic();
     shared.setPatternCacheMaxCount(0); // starts empty
     shared.setPatternCacheMaxCount(100);
-    std::vector<std::thread> threads;
-    threads.reserve(4);
     std::atomic<int> failures{0};
+    std::vector<std::jthread> threads;
+    threads.reserve(4);
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &failures] {
             MatchResult result;
@@ -141,8 +141,7 @@ TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
                 failures += value != word || (result.patternID < 0) != (result.matchPatternID == 0);
             }
         });
-    for (auto& thread : threads)
-        thread.join();
+    threads.clear(); // joins them
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(shared.slotsUsed(), 100);
     MatchResult result;

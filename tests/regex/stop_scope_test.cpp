@@ -88,14 +88,14 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
         regex.setDefaultPatternOptions(options);
         const int32_t id = test::compile(regex, pattern);
         std::stop_source source;
-        std::thread stopper;
+        std::jthread stopper; // joined before the source goes
         size_t found = 0;
         const auto search = [&] {
             const StopScope scope(source.get_token());
             regex.forEachMatch(
                 id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, [&](MatchResult&) {
                     if (found++ == 0)
-                        stopper = std::thread([&] {
+                        stopper = std::jthread([&] {
                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
                             source.request_stop();
                         });
@@ -103,8 +103,6 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
         };
         EXPECT_TRUE(test::raised(search).stopped) << pattern;
         EXPECT_EQ(found, 1u) << pattern;
-        if (stopper.joinable())
-            stopper.join();
     }
 }
 
