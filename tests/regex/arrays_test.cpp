@@ -21,11 +21,11 @@ std::vector<int> values(const Array& array) {
 TEST(SmallArray, KeepsValuesAcrossGrowthCopiesAndMoves) {
     for (const size_t count : {2u, 7u}) {
         Array array;
-        for (size_t i = 0; i < count; ++i)
-            array.push_back(static_cast<int>(i) * 10);
         std::vector<int> expected;
-        for (size_t i = 0; i < count; ++i)
-            expected.push_back(static_cast<int>(i) * 10);
+        for (int i = 0; i < static_cast<int>(count); ++i) {
+            array.push_back(i * 10);
+            expected.push_back(i * 10);
+        }
         EXPECT_EQ(values(array), expected);
 
         Array copy = array;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <thread>
 
 namespace kestrava::regex {
@@ -13,8 +12,8 @@ namespace {
 using enum PatternOption;
 
 // IDs: a freed one is reused most recent first, a failed compile gives its slot back, and a
-// reused slot forgets what it knew of the old pattern. Serials count compiles until cleared; the
-// offset vector fits the pattern with the most groups.
+// reused slot forgets what it knew of the old pattern (here, that it was studied). Serials count
+// compiles until cleared; the offset vector fits the pattern with the most groups.
 TEST(PatternTable, IDsSerialsAndVectorSize) {
     PatternSet regex;
     EXPECT_EQ(test::compile(regex, ""), 0);
@@ -45,6 +44,9 @@ TEST(PatternTable, IDsSerialsAndVectorSize) {
     EXPECT_EQ(test::compile(regex, "x"), planned);
     MatchCollection results;
     EXPECT_TRUE(regex.matches(planned, "x", 1, 0, {}, results)) << "no search for \"_t\" runs";
+    // NoStudy leaves the interpreter alone, which the comparisons with the shortcuts rely on.
+    EXPECT_FALSE(regex.patternEntry(planned)->study);
+    EXPECT_EQ(regex.patternEntry(planned)->compiled->unchecked(), nullptr) << "no windows";
     EXPECT_EQ(test::compile(regex, "y"), 1);
     EXPECT_EQ(test::compile(regex, "z"), 4) << "no freed IDs left: the next is slots used";
     EXPECT_EQ(regex.slotsUsed(), 5);
@@ -56,43 +58,18 @@ TEST(PatternTable, IDsSerialsAndVectorSize) {
     EXPECT_EQ(regex.patternEntry(0)->serial, 1);
 }
 
+// The "options" table; match options as the library's flags.
 TEST(PatternOptions, TranslateBothWays) {
-    const std::pair<PatternOption, uint64_t> table[] = {
-        {IgnoreCase, 0x8},
-        {Multiline, 0x400},
-        {DotMatchesAll, 0x20},
-        {IgnorePatternWhiteSpace, 0x80},
-        {Anchored, 0x80000000},
-        {DollarEndOnly, 0x10},
-        {Extra, uint64_t{1} << 32}, // the layer's own: strict escapes
-        {UnGreedy, 0x40000},
-        {Utf8, 0x80000},
-        {ExplicitCapture, 0x2000},
-        {NoUtf8Check, 0x40000000},
-        {NoStudy, 0},
-    };
-    for (const auto& [option, flag] : table) {
-        EXPECT_EQ(patternOptionsToFlags({option}), flag) << int(option);
-        EXPECT_EQ(flagsToPatternOptions(flag, option != NoStudy), PatternOptions{option});
+    for (const golden::Row& c : test::cases("options")) {
+        const uint64_t flag = std::stoull(c[1], nullptr, 16);
+        EXPECT_EQ(patternOptionsToFlags(test::optionsOf(c[0])), flag) << c[0];
+        EXPECT_EQ(flagsToPatternOptions(flag, c[0] != "n"), test::optionsOf(c[0])) << c[0];
     }
     EXPECT_EQ(matchOptionsToFlags({MatchOption::Anchored, MatchOption::NotBol, MatchOption::NotEol,
                                    MatchOption::NotEmpty, MatchOption::NoUtf8Check}),
               0x80000000u | 0x1 | 0x2 | 0x4 | 0x40000000u);
     EXPECT_EQ(flagsToMatchOptions(0x1, false),
               (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
-}
-
-// NoStudy leaves the library's interpreter alone, which the comparisons with the shortcuts rely on.
-TEST(PatternOptions, DefaultsAndNoStudy) {
-    PatternSet regex;
-    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{IgnoreCase, DotMatchesAll}));
-    EXPECT_EQ(regex.defaultMatchOptions(), MatchOptions{});
-    regex.setDefaultPatternOptions({Multiline, NoStudy});
-    EXPECT_EQ(regex.defaultPatternOptions(), (PatternOptions{Multiline, NoStudy}));
-    ASSERT_EQ(test::compile(regex, "a+"), 0);
-    EXPECT_FALSE(regex.patternEntry(0)->study);
-    EXPECT_EQ(regex.patternEntry(0)->compiled->unchecked(), nullptr) << "no windows";
-    EXPECT_EQ(regex.patternEntry(0)->compileOptions, 0x400u);
 }
 
 // The options are part of the key, so a text that ends in the digits of another's options is
@@ -146,9 +123,9 @@ TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
     StaticPatternTable& shared = regExStatic();
     shared.setPatternCacheMaxCount(0); // starts empty
     shared.setPatternCacheMaxCount(100);
-    std::vector<std::thread> threads;
-    threads.reserve(4);
     std::atomic<int> failures{0};
+    std::vector<std::jthread> threads;
+    threads.reserve(4);
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &failures] {
             MatchResult result;
@@ -164,8 +141,7 @@ TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
                 failures += value != word || (result.patternID < 0) != (result.matchPatternID == 0);
             }
         });
-    for (auto& thread : threads)
-        thread.join();
+    threads.clear(); // joins them
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(shared.slotsUsed(), 100);
     MatchResult result;
@@ -209,42 +185,23 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
 namespace kestrava::regex {
 namespace {
 
-// Escapes read as users have always typed them: an unknown one is the character itself unless
-// Extra asks for strictness, while every other fault of an escape stays an error. \K inside a
-// lookaround, which could end a match before it starts, is refused by this library.
+// Escapes as users have always typed them, and what the library refuses ("syntax" table).
 TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {
-    const struct {
-        const char* pattern;
-        bool strict;
-        const char* text;
-        std::string outcome; // "start-end" of the first match, or the library's error text
-    } cases[] = {
-        {"\\y", false, "xy", "1-2"},
-        {"[\\y]", false, "xy", "1-2"},
-        {"\\y", true, "xy", "unrecognized character follows \\"},
-        {"a\\", false, "a", "\\ at end of pattern"},
-        {"a\\c", false, "ac", "\\c at end of pattern"},
-        {"\\k", false, "k", "\\k is not followed by a braced, angle-bracketed, or quoted name"},
-        {"(?=a\\K)", false, "a",
-         "\\K is not allowed in lookarounds (but see PCRE2_EXTRA_ALLOW_LOOKAROUND_BSK)"},
-        {"(*UTF8)\xC3\xA9", false, "x\xC3\xA9", "1-3"},
-    };
-    for (const auto& c : cases) {
+    for (const golden::Row& c : test::cases("syntax")) {
         PatternSet regex;
-        regex.setDefaultPatternOptions(c.strict ? PatternOptions{Extra} : PatternOptions{});
+        regex.setDefaultPatternOptions(test::optionsOf(c[1]));
         int32_t id = 0;
         PatternStatus status;
         std::string outcome;
-        if (regex.addPattern(c.pattern, id, status)) {
+        if (regex.addPattern(c[0], id, status)) {
             MatchCollection results;
-            const auto length = static_cast<uint32_t>(std::strlen(c.text));
-            if (regex.matches(id, c.text, length, 0, {}, results))
+            if (regex.matches(id, c[2].data(), static_cast<uint32_t>(c[2].size()), 0, {}, results))
                 outcome = std::to_string(results[0].groupStartEnd[0]) + "-" +
                           std::to_string(results[0].groupStartEnd[1]);
         } else {
             outcome = status.errorText;
         }
-        EXPECT_EQ(outcome, c.outcome) << c.pattern;
+        EXPECT_EQ(outcome, c[3]) << c[0];
     }
 }
 

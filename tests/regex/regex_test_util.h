@@ -1,6 +1,7 @@
 // Small helpers shared by the regular-expression tests.
 #pragma once
 
+#include "case_table.h"
 #include "regex/pattern_table.h"
 
 #include <gtest/gtest.h>
@@ -24,6 +25,25 @@ inline int32_t compile(PatternSet& regex, const std::string& pattern) {
     if (!regex.addPattern(pattern, id, status))
         ADD_FAILURE() << pattern << ": " << status.errorMessage;
     return id;
+}
+
+// The golden cases of regex_cases.txt in table `name`.
+inline std::vector<golden::Row> cases(const std::string& name) {
+    return golden::caseTable(KES_REGEX_CASES, name);
+}
+
+// Options by letter, as the case files write them ("-": none).
+inline PatternOptions optionsOf(const std::string& letters) {
+    using enum PatternOption;
+    const std::string_view known = "ismxa$eUuEcn";
+    const PatternOption options[] = {
+        IgnoreCase, DotMatchesAll, Multiline, IgnorePatternWhiteSpace, Anchored,    DollarEndOnly,
+        Extra,      UnGreedy,      Utf8,      ExplicitCapture,         NoUtf8Check, NoStudy};
+    PatternOptions set;
+    for (const char c : letters)
+        if (c != '-')
+            set.include(options[known.find(c)]);
+    return set;
 }
 
 inline Raised raised(const std::function<void()>& action) {

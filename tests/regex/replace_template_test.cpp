@@ -18,69 +18,21 @@ class ReplaceTest : public ::testing::Test {
     PatternSet m_regex;
 };
 
+// The "templates" table, and a text long enough to show there is no hidden limit.
 TEST_F(ReplaceTest, TemplateForms) {
-    struct Case {
-        const char* pattern;
-        std::string text;
-        const char* tmpl;
-        std::string expected;
-        int32_t max = -1;
-        int32_t startAt = 1;
-    };
-    const std::string tenGroups = "(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)";
-    const Case cases[] = {
-        {"(\\w+)@(\\w+)", "me@host", "$2 at $1", "host at me"},
-        {"b", "abc", "[$0]", "a[b]c"},
-        {"b", "abc", "$", "a$c"}, // a lone dollar is literal
-        {"b", "abc", "a$", "aa$c"},
-        {"b", "abc", "$x", "a$xc"},   // $ before another character is literal
-        {"b", "abc", "\\$1", "a$1c"}, // an escaped dollar is not a group
-        {"b", "abc", "\\\\", "a\\c"},
-        {"b", "abc", "x\\", "ax\\c"}, // a trailing backslash stays
-        {"b", "abc", "\\n", "anc"},   // backslash only escapes, it does not translate
-        {"b", "abcb", "", "ac"},      // empty template deletes every match
-        {"(?<y>\\d+)-(?P<m>\\d+)", "2026-12", "$<m>/$<y>", "12/2026"},
-        {"(a)|(b)", "ab", "[$2]", "[][b]"}, // a group that did not take part gives nothing
-        {"x*", "axb", "-", "a-b"},          // only non-empty matches are replaced
-        {"B", "abcb", "_", "a_c_"},         // the object's default: case-insensitive
-        {tenGroups.c_str(), "abcdefghij", "$10$1", "ja"}, // ten or more groups take every digit
-        {tenGroups.c_str(), "abcdefghij", "$010", "j"},   // leading zeros are one number
-        {"a", "aaaa", "b", "baaa", 1},                    // maximum
-        {"a", "aaaa", "b", "aaaa", 0},
-        {"a", "xxaa", "b", "aa", 0, 3}, // text before the start is not copied
-        {"a", "xaxa", "b", "xb", -1, 3},
-        {"a", "a", "b", "", -1, 2},                                 // start just past the end
-        {"a", std::string(2500, 'a'), "b", std::string(2500, 'b')}, // no hidden limit
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(replaced(c.pattern, c.text, c.tmpl, c.max, c.startAt), c.expected)
-            << c.pattern << " " << c.tmpl << " " << c.max << " " << c.startAt;
+    for (const golden::Row& c : test::cases("templates"))
+        EXPECT_EQ(replaced(c[0], c[1], c[2], std::stoi(c[4]), std::stoi(c[5])), c[3])
+            << c[0] << " " << c[2] << " " << c[4] << " " << c[5];
+    EXPECT_EQ(replaced("a", std::string(2500, 'a'), "b"), std::string(2500, 'b'));
 }
 
 TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
-    struct Case {
-        const char* pattern;
-        const char* tmpl;
-        const char* detail;
-    };
-    const Case cases[] = {
-        {"b", "x$9y", R"m(at offset (3): Invalid Capture Group "$9")m"},
-        {"b", "${", R"m(at offset (2): Invalid Custom Token "${")m"},
-        {"b", "${nope}", R"m(at offset (6): Invalid Custom Token "${nope}")m"},
-        {"(a)", "$10", R"m(at offset (3): Invalid Capture Group "$10")m"},
-        {"(?<n>a)", "<$<m>>", R"m(at offset (4): Invalid Named Capture Group "$<m>")m"},
-        {"(?<n>a)", "$<n", R"m(at offset (3): Invalid Named Capture Group "$<n")m"},
-        {"(?<n>a)", "$<N>", R"m(at offset (3): Invalid Named Capture Group "$<N>")m"},
-        {"b", "$99999999999", R"m(at offset (12): Invalid Capture Group "$99999999999")m"},
-    };
-    for (const Case& c : cases) {
-        const int32_t id = compile(c.pattern);
+    for (const golden::Row& c : test::cases("template errors")) {
+        const int32_t id = compile(c[0]);
         std::string output = "untouched";
-        const auto raised =
-            test::raised([&] { m_regex.replace(id, "abc", c.tmpl, -1, 1, output); });
-        EXPECT_EQ(raised.code, RegexErrorCode::ReplacementError) << c.tmpl;
-        EXPECT_EQ(raised.message, std::string("\"Error in Replacement string \"") + c.tmpl + "\" " +
-                                      c.detail +
+        const auto raised = test::raised([&] { m_regex.replace(id, "abc", c[1], -1, 1, output); });
+        EXPECT_EQ(raised.code, RegexErrorCode::ReplacementError) << c[1];
+        EXPECT_EQ(raised.message, "\"Error in Replacement string \"" + c[1] + "\" " + c[2] +
                                       "\" reported by Method \"Match\" on Class \"TldiRegExMulti\" "
                                       "when calling \"MatchAndReplace\".");
     }

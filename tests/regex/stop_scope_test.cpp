@@ -88,14 +88,14 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
         regex.setDefaultPatternOptions(options);
         const int32_t id = test::compile(regex, pattern);
         std::stop_source source;
-        std::thread stopper;
+        std::jthread stopper; // joined before the source goes
         size_t found = 0;
         const auto search = [&] {
             const StopScope scope(source.get_token());
             regex.forEachMatch(
                 id, text.data(), static_cast<uint32_t>(text.size()), 0, {}, [&](MatchResult&) {
                     if (found++ == 0)
-                        stopper = std::thread([&] {
+                        stopper = std::jthread([&] {
                             std::this_thread::sleep_for(std::chrono::milliseconds(20));
                             source.request_stop();
                         });
@@ -103,8 +103,6 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
         };
         EXPECT_TRUE(test::raised(search).stopped) << pattern;
         EXPECT_EQ(found, 1u) << pattern;
-        if (stopper.joinable())
-            stopper.join();
     }
 }
 
@@ -144,46 +142,33 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
         i.push_back(bits != nullptr ? std::string(reinterpret_cast<const char*>(bits), 32) : "-");
         return i;
     };
-    using Patterns = std::vector<std::string>;
     for (const PatternOptions& options :
          {PatternOptions{PatternOption::IgnoreCase, PatternOption::DotMatchesAll},
           PatternOptions{PatternOption::Multiline}}) {
-        for (const Patterns& group :
-             {Patterns{"abc", "(?i)abc(?-i)D", ".*x", "^abc", "\\Gx|y", "a|b", "(a)|b", "(?=ab)\\w",
-                       "\\bfoo\\b", "(*UTF8)\xC3\xA9+", "(*CRLF)(?m)^x$", "(*NO_START_OPT)abc",
-                       "(*LIMIT_MATCH=100)(*LIMIT_RECURSION=50)a+b",
-                       "(*LIMIT_HEAP=9)(*NOTEMPTY)(*NO_JIT)a", "\\s.*\\d"},
-              Patterns{"\\b(\\w+)ing\\b", "(?<y>\\d{4})-(?<m>\\d\\d)", "(?J)(?<n>a)|(?<n>b)",
-                       "(?U)a+b", "(?x) a b # c", "(?:abc)+d", "\\Aabc|(?|(x)|(y))", "x*", "",
-                       "(?C1)a(?C2)b", "a(?R)?b", "(?<=ab)c\\1?(z)", "[\\d_]{3,}"},
-              Patterns{"a(", "*a", "a)", "[a", "\\", "a{2,1}", "(?<n>a)(?<n>b)", "\\k<zz>",
-                       "(?<=a+)b", "(*UTF8)\xFF", "(*UTF8)a\xC3", "(*CRLF)(", "(*CRLF)*", "(*UTF8"},
-              Patterns{"(*LIMIT_MATCH=99999999999)a", "(*LIMIT_MATCH=12", "(*FOO)a", "x(*UTF8)y",
-                       "(*UTF8)(*CR)(*LIMIT_RECURSION=5)(?", "(?C256)", "(*LIMIT_DEPTH=1)(*NUL)(?",
-                       "(\0a"s, "(?(1)a|b|c)"}})
-            for (const std::string& pattern : group) {
-                std::string error;
-                size_t offset = 0;
-                const CodePtr plain = pcre_api::compile(
-                    pattern.c_str(), patternOptionsToFlags(options), nullptr, error, offset);
-                PatternSet regex;
-                regex.setDefaultPatternOptions(options);
-                int32_t id = 0;
-                PatternStatus status;
-                const bool compiled = regex.addPattern(pattern, id, status);
-                ASSERT_EQ(compiled, plain != nullptr) << pattern << ": " << status.errorMessage;
-                if (!compiled) {
-                    EXPECT_EQ(status.errorText, error) << pattern;
-                    EXPECT_EQ(status.errorOffset, static_cast<int32_t>(offset)) << pattern;
-                    continue;
-                }
-                const Info expected = info(plain.get());
-                const CompiledPattern& entry = *regex.patternEntry(id)->compiled;
-                EXPECT_EQ(info(entry.checked()), expected) << pattern;
-                if (entry.unchecked() != nullptr) {
-                    EXPECT_EQ(info(entry.unchecked()), expected) << pattern;
-                }
+        for (const golden::Row& row : test::cases("stop check")) {
+            const std::string& pattern = row[0];
+            std::string error;
+            size_t offset = 0;
+            const CodePtr plain = pcre_api::compile(pattern.c_str(), patternOptionsToFlags(options),
+                                                    nullptr, error, offset);
+            PatternSet regex;
+            regex.setDefaultPatternOptions(options);
+            int32_t id = 0;
+            PatternStatus status;
+            const bool compiled = regex.addPattern(pattern, id, status);
+            ASSERT_EQ(compiled, plain != nullptr) << pattern << ": " << status.errorMessage;
+            if (!compiled) {
+                EXPECT_EQ(status.errorText, error) << pattern;
+                EXPECT_EQ(status.errorOffset, static_cast<int32_t>(offset)) << pattern;
+                continue;
             }
+            const Info expected = info(plain.get());
+            const CompiledPattern& entry = *regex.patternEntry(id)->compiled;
+            EXPECT_EQ(info(entry.checked()), expected) << pattern;
+            if (entry.unchecked() != nullptr) {
+                EXPECT_EQ(info(entry.unchecked()), expected) << pattern;
+            }
+        }
     }
 }
 

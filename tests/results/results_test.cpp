@@ -5,6 +5,8 @@
 #include "results/results.h"
 #include "results/text_set.h"
 
+#include "../regex/case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -14,6 +16,22 @@ namespace kestrava::results {
 namespace {
 
 using Lines = std::vector<std::string>;
+
+std::vector<golden::Row> cases(const std::string& name) {
+    return golden::caseTable(KES_RESULTS_CASES, name);
+}
+
+// Views and header kinds by their names in the case file.
+View viewNamed(const std::string& name) {
+    const char* const names[] = {"LinesWithMatches", "MatchesOnly", "UniqueMatches",
+                                 "UniqueMatchesSorted"};
+    return View(std::ranges::find(names, name) - std::begin(names));
+}
+
+HeaderKind headerNamed(const std::string& name) {
+    const char* const names[] = {"Find", "Replace", "Script", "None"};
+    return HeaderKind(std::ranges::find(names, name) - std::begin(names));
+}
 
 search::MatchedLine makeLine(std::string spec) {
     search::MatchedLine line;
@@ -87,18 +105,12 @@ TEST(ResultRows, EachViewHasItsShapeAndNoMatchesGiveNoRows) {
         makeResults({{"/src/", "a.txt", {"x [Beta] y [alpha]", "[beta]"}},
                      {"/src/sub/", "b.txt", {"[ALPHA][gamma]->", "[\xC3\xA9t\xC3\xA9] [ete]"}}},
                     5);
-    // Unique views fold letter case and keep the first occurrence; accents still count.
-    const std::pair<View, std::string> views[] = {
-        {View::LinesWithMatches, "H0 L0 L1 _ H1 L0 L1 _ "},
-        {View::MatchesOnly, "H0 Beta alpha beta _ H1 ALPHA gamma \xC3\xA9t\xC3\xA9 ete _ "},
-        {View::UniqueMatches, "Beta alpha gamma \xC3\xA9t\xC3\xA9 ete "},
-        {View::UniqueMatchesSorted, "alpha Beta ete \xC3\xA9t\xC3\xA9 gamma "},
-    };
-    for (const auto& [view, expected] : views) {
+    for (const golden::Row& c : cases("views")) {
+        const View view = viewNamed(c[0]);
         Rows rows;
         const bool unique = view == View::UniqueMatches || view == View::UniqueMatchesSorted;
         EXPECT_EQ(buildResultRows(results, view, rows), unique ? 5 : 0);
-        EXPECT_EQ(shape(results, rows), expected);
+        EXPECT_EQ(shape(results, rows), c[1] + " ");
         EXPECT_EQ(buildResultRows(makeResults({}, 3), view, rows), 0);
         EXPECT_TRUE(rows.empty());
     }
@@ -141,25 +153,13 @@ TEST(TextSet, KeepsTheFirstOfEqualTextsInOrderThroughGrowth) {
 }
 
 TEST(SummaryTexts, SingularExactlyForOne) {
-    const std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t, View, const char*> cases[] = {
-        // scanned, matches, files, unique, binary files skipped, view, the line
-        {12, 5, 3, 4, 0, View::UniqueMatches,
-         "Searched 12 files:   Found 5 matches in 3 files (4 Unique Matches)"},
-        {1, 1, 1, 1, 1, View::UniqueMatchesSorted,
-         "Searched 1 file:   Found 1 match in 1 file (1 Unique Match), 1 binary file skipped"},
-        {0, 0, 0, 0, 0, View::UniqueMatches,
-         "Searched 0 files:   Found 0 matches in 0 files (0 Unique Match)"},
-        {7, 2, 1, 9, 2, View::LinesWithMatches,
-         "Searched 7 files:   Found 2 matches in 1 file, 2 binary files skipped"},
-        {7, 2, 2, 9, 0, View::MatchesOnly, "Searched 7 files:   Found 2 matches in 2 files"},
-    };
-    for (const auto& [scanned, matches, files, unique, binary, view, expected] : cases) {
+    for (const golden::Row& c : cases("summary")) {
         search::SearchResults results;
-        results.filesScanned = scanned;
-        results.totalMatches = matches;
-        results.filesWithMatches = files;
-        results.binarySkipped = binary;
-        EXPECT_EQ(summaryLine(summaryTexts(results, view, unique)), expected);
+        results.filesScanned = std::stoi(c[0]);
+        results.totalMatches = std::stoi(c[1]);
+        results.filesWithMatches = std::stoi(c[2]);
+        results.binarySkipped = std::stoi(c[4]);
+        EXPECT_EQ(summaryLine(summaryTexts(results, viewNamed(c[5]), std::stoi(c[3]))), c[6]);
     }
 }
 
@@ -177,56 +177,24 @@ class ExportTest : public ::testing::Test {
         {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
 };
 
-Lines operator+(Lines first, const Lines& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
-// "->" marks a cut line; ">" marks a cut match only where it is the last thing on its line (the
-// first line is cut after its non-match tail, so its match gets none).
+// The "export" table.
 TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
-    const Lines head{"Folders:  /src<+>", "Files:    *.txt", "Find:     a|b", ""};
-    const std::string a = "Found 3 matches in /src/a.txt";
-    const std::string b = "Found 1 match in /src/d/b.txt";
-    const std::tuple<View, bool, HeaderKind, Lines> cases[] = {
-        {View::LinesWithMatches, true, HeaderKind::Find,
-         head + Lines{a, "one a two->", "bca->", "", b, "A", "", ""}},
-        {View::MatchesOnly, true, HeaderKind::Find,
-         head + Lines{a, "a", "b", "a>", "", b, "A", "", ""}},
-        {View::LinesWithMatches, false, HeaderKind::None, {a, "", b, "", ""}},
-        {View::UniqueMatches, false, HeaderKind::None, {""}},
-        {View::UniqueMatches, true, HeaderKind::Replace,
-         Lines{"Folders:      /src<+>", "Files:        *.txt", "Find:         a|b",
-               "Replace with: x", "", "a", "b", ""}},
-        {View::UniqueMatches, true, HeaderKind::Script,
-         Lines{"Script: New (unsaved) script", "", "a", "b", ""}},
-    };
-    for (const auto& [view, details, mode, expected] : cases) {
-        SCOPED_TRACE(::testing::Message()
-                     << static_cast<int>(view) << details << static_cast<int>(mode));
-        EXPECT_EQ(lines(view, details, mode), expected);
+    for (const golden::Row& c : cases("export")) {
+        SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
+        EXPECT_EQ(lines(viewNamed(c[0]), c[1] == "1", headerNamed(c[2])),
+                  Lines(c.begin() + 3, c.end()));
     }
     m_results = makeResults({}, 2);
     EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
 
-// Valid UTF-8 pastes as the characters it encodes, whatever the code page; each byte of an
-// ill-formed sequence (and only those) stands for itself in code page 1252.
+// The "rich text" table.
 TEST(RichText, EscapesAndEndsEachLineWithPar) {
     const std::string header =
         R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\x {y}", R"(C:\\x \{y\})"},
-        {"Caf\xC3\xA9", R"(Caf\u233?)"},
-        {"\xEF\xBF\xBD\xE2\x82\xAC", R"(\u-3?\u8364?)"},
-        {"a\U0001F600b", R"(a\u-10179?\u-8704?b)"},
-        {"Caf\xE9 \xC3\xA9", R"(Caf\'e9 \u233?)"},
-        {"\xE2\x82x\xC3", R"(\'e2\'82x\'c3)"},
-        {"\xC0\xAF\xED\xA0\x80", R"(\'c0\'af\'ed\'a0\'80)"},
-    };
-    for (const auto& [line, expected] : cases)
-        EXPECT_EQ(buildRichText({line, ""}), header + expected + "\\par\r\n\\par\r\n\\cf0\\par}")
-            << line;
+    for (const golden::Row& c : cases("rich text"))
+        EXPECT_EQ(buildRichText({c[0], ""}), header + c[1] + "\\par\r\n\\par\r\n\\cf0\\par}")
+            << c[0];
 }
 
 // Written file by file while a run records them (or rendered where each was searched, whole or a

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-
 namespace kestrava::script::test {
 namespace {
 
@@ -26,41 +24,21 @@ TEST(ScriptExamples, EachLoadsIsWrittenAsTheProgramWouldWriteItAndDoesWhatItProm
         EXPECT_EQ(scriptText(script), kestest::readFile(entry.path())) << entry.path();
     }
     EXPECT_GE(count, 2);
-    struct {
-        const char* script;
-        std::vector<std::array<std::string, 3>> files; // path, before, after ("": unchanged)
-        int32_t matches;
-    } const cases[] = {
-        // Line ends are kept; the build folder is skipped.
-        {"trailing-whitespace.ksc",
-         {{"src/a.c", "int x;  \r\nint y;\t\n\tz; \n", "int x;\r\nint y;\n\tz;\n"},
-          {"build/gen.c", "int x;  \n", ""}},
-         3},
-        // Whole words in their own letter case only.
-        {"rename-identifier.ksc",
-         {{"x.h", "#ifndef OLD_NAME_H\nOldName oldname OldNameX\n",
-           "#ifndef NEW_NAME_H\nNewName oldname OldNameX\n"}},
-         2},
-        // Notes of both groups are listed; nothing changes.
-        {"find-todo.ksc",
-         {{"a.cpp", "f(); // TODO: tidy\n// todo lower case\n// FIXME now\n", ""},
-          {"notes.md", "- TODO write docs\n", ""}},
-         3},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+    for (const golden::Row& c : cases("examples")) {
+        SCOPED_TRACE(c[0]);
         TempTree tree;
-        for (const auto& [path, before, after] : c.files)
-            tree.write(path, before);
+        for (size_t file = 2; file + 2 < c.size(); file += 3)
+            tree.write(c[file], c[file + 1]);
         Script script;
-        loadScript(script, kExamples + "/" + c.script);
+        loadScript(script, kExamples + "/" + c[0]);
         search::CompiledRequest specs;
         search::SearchResults results;
         EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).outcome,
                   ScriptRunOutcome::Completed);
-        EXPECT_EQ(results.totalMatches, c.matches);
-        for (const auto& [path, before, after] : c.files)
-            EXPECT_EQ(tree.read(path), after.empty() ? before : after) << path;
+        EXPECT_EQ(results.totalMatches, std::stoi(c[1]));
+        for (size_t file = 2; file + 2 < c.size(); file += 3)
+            EXPECT_EQ(tree.read(c[file]), c[file + 2] == "-" ? c[file + 1] : c[file + 2])
+                << c[file];
     }
 }
 

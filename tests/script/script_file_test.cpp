@@ -11,8 +11,6 @@
 namespace kestrava::script::test {
 namespace {
 
-using namespace std::string_literals;
-
 // The line view as "kind item" words: "folders0 files0 _0 find1 _1 new1".
 std::string lineView(const Script& script) {
     static const char* const kKinds[] = {"?",       "folders", "files", "find",
@@ -24,18 +22,10 @@ std::string lineView(const Script& script) {
 }
 
 TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
-    const std::string plain = "folders0 files0 _0 find1 replace1 options1 _1 find2 _2 ";
-    const std::tuple<ItemEdit, int32_t, std::string> cases[] = {
-        {ItemEdit::None, 1, plain},
-        {ItemEdit::Change, 2, plain},
-        {ItemEdit::Append, 0, plain + "_2 new2 _2 "},
-        {ItemEdit::Insert, 1, "folders0 files0 _0 new0 _0 find1 replace1 options1 _1 find2 _2 "},
-        {ItemEdit::Insert, 0, "new-1 _-1 " + plain},
-    };
-    for (const auto& [edit, current, expected] : cases)
+    for (const golden::Row& c : cases("line view"))
         EXPECT_EQ(lineView(makeScript({folderItem("a", ""), findItem("f", "r", "o"), findItem("g")},
-                                      edit, current)),
-                  expected);
+                                      editNamed(c[0]), std::stoi(c[1]))),
+                  c[2] + " ");
     // Appending to an empty script: the placeholder belongs to no item.
     EXPECT_EQ(lineView(makeScript({}, ItemEdit::Append)), "_-1 new-1 _-1 ");
 }
@@ -57,68 +47,26 @@ void expectRefused(const std::string& path, std::string message, const std::stri
 }
 
 TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
-    const std::string noFolders = "Folder(s) and File(s) must be defined before this line ";
-    const std::string order = "Invalid line type prior to: "; // the line quoted
-    const std::string unknown = "Unknown line in script: ";
-    // The message, the lines before the one refused, and that line (the text's last, unended).
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {noFolders, "", "Find:       x"},
-        {order, "Folder(s):  a\r\n", "Find:       x"},
-        {order, "Folder(s):  a\r\n", "Replace:    x"},
-        {order, kHead + "Find:       x\r\n", "Folder(s):  b"},
-        {order, "Folder(s):  a\r\nFile(s):    b\r\n", "File(s):    c"},
-        {order, "", "File(s):    b"},
-        {order, kHead + "Find:       x\r\nOptions:    o\r\n", "Replace:    y"},
-        {order, kHead, "Options:    o"},
-        {order, kHead + "Find:       old\r\n", "Find:       again"},
-        {order, "Folder(s):  /a\r\n", "Folder(s):  /src"},
-        {unknown, kHead, "Find:"},
-        {unknown, kHead, "find:       x"},
-        {unknown, "", "File(s): *.txt"},
-        {unknown, kHead, "   "},
-        {unknown, "",
-         "\xef\xbb\xbf"
-         "Folder(s):  /src"}, // a byte order mark
-    };
     TempTree scratch;
-    for (const auto& [message, before, refused] : cases)
-        expectRefused(scratch.write("s.ksc", before + refused), message, refused, message == order);
+    for (const golden::Row& c : cases("refused"))
+        expectRefused(scratch.write("s.ksc", c[1] + c[2]), c[0], c[2],
+                      c[0].starts_with("Invalid line type"));
     expectRefused(scratch.path("none.ksc"), "Open Error: No such file or directory");
     // A FIFO named by mistake must not hang the load waiting for a writer.
     ASSERT_EQ(::mkfifo(scratch.path("fifo.ksc").c_str(), 0600), 0);
     expectRefused(scratch.path("fifo.ksc"), "Not a regular file");
 }
 
-// The lines of `text` ended as given ('|' marks an end), then a last line without an end, and
-// a NUL that ends the text.
-std::string lines(std::string text, const std::string& end) {
-    for (size_t at; (at = text.find('|')) != std::string::npos;)
-        text.replace(at, 1, end);
-    return text + "Find:       c" + std::string(1, '\0') + "Find:       junk";
-}
-
+// The "loads" table, a 10 MB line, and a text of NUL bytes.
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
-    const std::string twoGroups =
-        "Folder(s):  /d|File(s):    *.c||Find:       a|Replace:    b|||Folder(s):  e|||";
-    const ScriptEntries twoGroupsItems{folderItem("/d", "*.c"), findItem("a", "b"),
-                                       folderItem("e", ""), findItem("c")};
     const std::string huge(10u << 20, 'q');
-    const std::pair<std::string, ScriptEntries> cases[] = {
-        {lines(twoGroups, "\r\n"), twoGroupsItems},
-        {lines(twoGroups, "\r"), twoGroupsItems},
-        {lines(twoGroups, "\n"), twoGroupsItems},
-        // Values start in column 13; only Find and Replace keep their blanks.
-        {"Folder(s):XY  /d \t\r\nFile(s):    *.c  \r\n\r\n"
-         "Find:         a b  \r\nReplace:    ^$ \r\nOptions:    x  \r\n\r\nFind:     \r\n",
-         {folderItem("/d", "*.c"), findItem("  a b  ", "^$ ", "x"), findItem("")}},
-        {"", {}},
+    std::vector<std::pair<std::string, ScriptEntries>> texts = {
         {kHead + "Find:       " + huge + "\r\n", {folderItem("/data", "*.txt"), findItem(huge)}},
-        {"Folder(s):  /s\0rc\r\nFile(s):    *.txt\r\n\r\nFind:       a\0b\r\n"s,
-         {folderItem("/s", "")}},
-        {std::string(1u << 20, '\0'), {}},
-    };
+        {std::string(1u << 20, '\0'), {}}};
+    for (const golden::Row& c : cases("loads"))
+        texts.emplace_back(c[0], itemsOf(c.begin() + 1, c.end()));
     TempTree scratch;
-    for (const auto& [text, entries] : cases) {
+    for (const auto& [text, entries] : texts) {
         SCOPED_TRACE(text.substr(0, 40));
         Script script;
         const std::string path = scratch.write("s.ksc", text);

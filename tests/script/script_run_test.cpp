@@ -45,56 +45,23 @@ class ScriptRun : public ::testing::Test {
 };
 
 TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
-    const ScriptEntry &a = m_a, &b = m_b;
-    const auto find = [](const char* text, const char* replace = "") {
-        return findItem(text, replace);
-    };
-    const std::string none = "No Folder(s) specified";
-    const std::string neither = none + " and No Files(s) specified";
-    struct {
-        const char* what;
+    for (const golden::Row& c : cases("run")) {
+        SCOPED_TRACE(c[0]);
         ScriptEntries entries;
-        std::string found;
-        std::string failure = ""; // after "Error running script: "; "" when it completes
-        std::string two = kTwo;   // b/two.txt afterwards
-        bool caseSensitive = false;
-    } const cases[] = {
-        {"groups accumulate", Items{a, find("alpha"), find("beta"), b, find("alpha")},
-         "one.txt:3 two.txt:1"},
-        {"{Stop} ends the run",
-         Items{a, find("gamma"), find("{Stop}"), find("alpha"), folderItem("", ""), find("(")},
-         "one.txt:1"},
-        // "{RootFolder}/b" stays literal: no such folder.
-        {"one token replaced",
-         Items{folderItem("{RootFolder}/a|{RootFolder}/b", "*.txt"), find("alpha")}, "one.txt:2"},
-        {"groups without finds search nothing", Items{a, b, find("beta"), a}, "two.txt:1"},
-        {"^$ deletes, no Replace finds",
-         Items{b, find("[ \\t]+(?=\\n)", "^$"), a, find("alpha", "")}, "two.txt:1 one.txt:2", "",
-         "beta delta\nALPHA\n"},
-        {"a bar ending a Find stays", Items{a, find("gamma|")}, "one.txt:1"},
-        {"case sensitive, dot matches LF", Items{b, find("alpha"), find("delta.*ALPHA")},
-         "two.txt:1", "", kTwo, true},
-        {"invalid Find", Items{a, find("gamma"), b, find("beta"), find("delta"), find("(unclosed")},
-         "one.txt:1",
-         "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (9) "
-         "on line 2.3"},
-        {"no Folder(s)", Items{folderItem("", "*.txt"), a, find("alpha")}, "", none + " on line 1"},
-        {"neither value", Items{folderItem("", ""), find("alpha")}, "", neither + " on line 1"},
-        {"empty Find", Items{a, find("alpha"), b, find("")}, "one.txt:2",
-         "Nothing to \"Find\" specified on line 2.1"},
-        {"a Find first", Items{find("alpha")}, "", neither + " before trying to process line 0.1"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+        for (auto item = c.begin() + 5; item != c.end(); ++item)
+            if (*item == "a" || *item == "b")
+                entries.push_back(*item == "a" ? m_a : m_b);
+            else
+                entries.push_back(itemsOf(item, item + 1)[0]);
         reset();
-        const auto outcome = run(c.entries, {m_tree.root(), c.caseSensitive});
+        const auto outcome = run(entries, {m_tree.root(), c[4] == "1"});
         EXPECT_EQ(outcome.outcome,
-                  c.failure.empty() ? ScriptRunOutcome::Completed : ScriptRunOutcome::Failed);
-        EXPECT_EQ(outcome.message, c.failure.empty() ? "" : "Error running script: " + c.failure);
-        EXPECT_EQ(found(), c.found);
+                  c[2].empty() ? ScriptRunOutcome::Completed : ScriptRunOutcome::Failed);
+        EXPECT_EQ(outcome.message, c[2].empty() ? "" : "Error running script: " + c[2]);
+        EXPECT_EQ(found(), c[1]);
         EXPECT_EQ(m_results.filesWithMatches, static_cast<int32_t>(m_results.files.size()));
         EXPECT_EQ(m_tree.read("a/one.txt"), kOne);
-        EXPECT_EQ(m_tree.read("b/two.txt"), c.two);
+        EXPECT_EQ(m_tree.read("b/two.txt"), c[3] == "-" ? kTwo : c[3]);
         EXPECT_TRUE(m_specs.items.empty() && !m_specs.replace);
         EXPECT_EQ(m_specs.regEx.slotsUsed(), 0);
     }

@@ -32,37 +32,31 @@ Script changedScript(const std::string& fileName = "") {
 // The caller may go on exactly when the changes were saved or discarded; a name chosen for a
 // script without a file of its own gets the extension when it has none.
 TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
-    // Answer, the script's own file, what the save dialog gives ("": it is cancelled), the file
-    // the script is saved in, and whether the caller may go on.
-    const std::tuple<SaveAnswer, const char*, const char*, const char*, bool> cases[] = {
-        {SaveAnswer::Yes, "own.ksc", "", "own.ksc", true},
-        {SaveAnswer::Yes, "", "", "", false},
-        {SaveAnswer::Yes, "", "named", "named.ksc", true},
-        {SaveAnswer::No, "own.ksc", "", "", true},
-        {SaveAnswer::Cancel, "own.ksc", "", "", false}};
-    for (const auto& [answer, own, chosen, saved, goOn] : cases) {
-        SCOPED_TRACE(::testing::Message() << static_cast<int>(answer) << " " << own << chosen);
+    for (const golden::Row& c : cases("save question")) {
+        SCOPED_TRACE(c[0] + " " + c[1] + c[2]);
+        const SaveAnswer answer = c[0] == "Yes"  ? SaveAnswer::Yes
+                                  : c[0] == "No" ? SaveAnswer::No
+                                                 : SaveAnswer::Cancel;
+        const std::string& saved = c[3];
         TempTree scratch;
         FakeDialogs dialogs;
         dialogs.answer = answer;
-        dialogs.savePath = *chosen != 0 ? scratch.path(chosen) : "";
-        Script script = changedScript(*own != 0 ? scratch.path(own) : "");
+        dialogs.savePath = c[2].empty() ? "" : scratch.path(c[2]);
+        Script script = changedScript(c[1].empty() ? "" : scratch.path(c[1]));
+        const bool goOn = c[4] == "1";
         EXPECT_EQ(saveChangedScript(script, dialogs), goOn);
         EXPECT_EQ(dialogs.shown.at(0), "Save changed script before continuing ?");
         EXPECT_EQ(script.entries.size(), answer == SaveAnswer::No ? 0u : 2u);
         EXPECT_EQ(script.changed, !goOn);
         EXPECT_EQ(kestest::names(scratch.root()),
-                  *saved != 0 ? std::vector<std::string>{saved} : std::vector<std::string>{});
-        if (*saved != 0) {
+                  saved.empty() ? std::vector<std::string>{} : std::vector<std::string>{saved});
+        if (!saved.empty()) {
             EXPECT_TRUE(script.fileName == scratch.path(saved) &&
                         scratch.read(saved) == scriptText(script));
         }
     }
-    const std::pair<const char*, const char*> names[] = {
-        {"/s/a.txt", "/s/a.txt"}, {"/s/a.ksc", "/s/a.ksc"},         {"/s.d/a", "/s.d/a.ksc"},
-        {"/s/", "/s/"},           {"/s/.hidden", "/s/.hidden.ksc"}, {"a", "a.ksc"}};
-    for (const auto& [typed, named] : names)
-        EXPECT_EQ(withScriptExtension(typed), named);
+    for (const golden::Row& c : cases("extension"))
+        EXPECT_EQ(withScriptExtension(c[0]), c[1]);
 }
 
 // Unchanged, nothing is asked; Cancel stops New and Open; No drops the changes, and Open then

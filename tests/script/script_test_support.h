@@ -2,8 +2,11 @@
 // trees come from the search tests.
 #pragma once
 
+#include "../regex/case_table.h"
 #include "../search/search_test_tree.h"
 #include "script/script.h"
+
+#include <algorithm>
 
 namespace kestrava::script::test {
 
@@ -28,6 +31,33 @@ inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None,
     numberScriptEntries(script);
     buildScriptLines(script, edit);
     return script;
+}
+
+// The golden cases of script_cases.txt in table `name`.
+inline std::vector<golden::Row> cases(const std::string& name) {
+    return golden::caseTable(KES_SCRIPT_CASES, name);
+}
+
+// Items as the case files write them: "@FOLDERS;FILES", else "FIND=>REPLACE=>OPTIONS".
+inline ScriptEntries itemsOf(golden::Row::const_iterator item, golden::Row::const_iterator end) {
+    ScriptEntries items;
+    for (; item != end; ++item) {
+        const bool folders = item->starts_with('@');
+        const std::string cut = folders ? ";" : "=>";
+        std::vector<std::string> parts;
+        for (size_t from = folders ? 1 : 0, at = 0; at != std::string::npos; from = at + cut.size())
+            parts.push_back(item->substr(from, (at = item->find(cut, from)) - from));
+        parts.resize(3);
+        items.push_back(folders ? folderItem(parts[0], parts[1])
+                                : findItem(parts[0], parts[1], parts[2]));
+    }
+    return items;
+}
+
+// An edit by its name in the case files.
+inline ItemEdit editNamed(const std::string& name) {
+    const char* const names[] = {"None", "Append", "Insert", "Change"};
+    return ItemEdit(std::ranges::find(names, name) - std::begin(names));
 }
 
 // The items as the grid numbers them with their first text: "1 /a, 1.1 x, 2 /b".
