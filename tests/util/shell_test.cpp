@@ -87,19 +87,15 @@ TEST(StartDetached, PassesArgumentsIntactWithStdioOnDevNullAndLeavesNoChildToRea
 
 TEST(StartDetached, ReportsProgramsThatCannotStart) {
     kestest::TempFolder tmp;
-    writeRaw(tmp.path() + "not-executable", "#!/bin/sh\n");
-    writeRaw(tmp.path() + "bad-interpreter", "#!/no/such/interpreter\n");
-    ::chmod((tmp.path() + "bad-interpreter").c_str(), 0755);
+    const std::string& t = tmp.path();
+    writeRaw(t + "not-executable", "#!/bin/sh\n");
+    writeRaw(t + "bad-interpreter", "#!/no/such/interpreter\n");
+    ::chmod((t + "bad-interpreter").c_str(), 0755);
+    EXPECT_FALSE(startDetached({}));
     // The last one fails in exec itself.
-    const Args cases[] = {{},
-                          {""},
-                          {"no-such-program-kes"},
-                          {tmp.path()},
-                          {tmp.path() + "missing"},
-                          {tmp.path() + "not-executable"},
-                          {tmp.path() + "bad-interpreter"}};
-    for (const Args& argv : cases)
-        EXPECT_FALSE(startDetached(argv)) << (argv.empty() ? "(no argv)" : argv[0]);
+    for (const std::string& program : {std::string(), std::string("no-such-program-kes"), t,
+                                       t + "missing", t + "not-executable", t + "bad-interpreter"})
+        EXPECT_FALSE(startDetached({program})) << program;
 }
 
 } // namespace
