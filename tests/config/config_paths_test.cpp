@@ -1,5 +1,4 @@
-// Where the settings live (the environment override, a portable install, the XDG folder), and how
-// both settings files are saved into it: atomically, even for two processes saving at once.
+// Where the settings live, and how both settings files are saved into it.
 #include "config/config_paths.h"
 #include "config/history.h"
 #include "config/settings.h"
@@ -8,23 +7,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace kestrava::config {
 namespace {
 
-// "KESTRAVA_CONFIG_DIR|XDG_CONFIG_HOME|HOME|XDG_DATA_HOME|XDG_STATE_HOME", empty ones unset.
-ConfigEnvironment environment(const std::string& values) {
-    std::istringstream in(values);
-    std::string parts[5];
-    for (std::string& part : parts)
-        std::getline(in, part, '|');
-    return {parts[0], parts[1], parts[2], parts[3], parts[4]};
+ConfigEnvironment env(const char* a = "", const char* b = "", const char* c = "",
+                      const char* d = "", const char* e = "") {
+    return {a, b, c, d, e};
 }
 
-// The settings go where the environment says, else beside a portable install's settings file,
-// else to the XDG folder. Scripts are documents: they go to the XDG data folder unless the
-// install is portable. The program's folder is found.
+// Scripts are documents: they go to the XDG data folder unless the install is portable.
 TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     kestest::TempFolder portable; // holds a KestravaConfig.xml
     kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
@@ -36,32 +27,34 @@ TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
     const struct {
         const char* label;
         char folder; // 's': settingsFolder, 'c': defaultScriptsFolder, 'u': undoJournalFolder
-        const char* env;
+        ConfigEnvironment env; // KESTRAVA_CONFIG_DIR, XDG_CONFIG_HOME, HOME, XDG_DATA/STATE_HOME
         std::string program;
         std::string expected;
     } cases[] = {
-        {"override wins", 's', "/etc/kes|/x|/home/u", p, "/etc/kes/"},
-        {"portable install", 's', "|/x|/home/u", p, p},
-        {"portable, no slash", 's', "|/x|/home/u", p.substr(0, p.size() - 1), p},
-        {"folder named like the file", 's', "|/x", lookalike.path(), "/x/kestrava/"},
-        {"XDG folder", 's', "|/x/conf/|/home/u", i, "/x/conf/kestrava/"},
-        {"relative XDG", 's', "|conf|/home/u", i, "/home/u/.config/kestrava/"},
-        {"home default", 's', "||/home/u/", i, "/home/u/.config/kestrava/"},
-        {"no home at all", 's', "", i, i},
-        {"scripts, portable", 'c', "|/c|/home/u|/d", p, p},
-        {"scripts, settings moved", 'c', "/etc/kes||/home/u|/d/", p, "/d/kestrava/scripts/"},
-        {"scripts, XDG folder", 'c', "||/home/u|/d/", i, "/d/kestrava/scripts/"},
-        {"scripts, relative XDG", 'c', "||/home/u|d", i, "/home/u/.local/share/kestrava/scripts/"},
-        {"scripts, home default", 'c', "|/c|/home/u", i, "/home/u/.local/share/kestrava/scripts/"},
-        {"scripts, no home at all", 'c', "", i, i},
-        {"undo, XDG folder", 'u', "||/home/u||/s", "", "/s/kestrava/undo/"},
-        {"undo, relative XDG", 'u', "||/home/u||s", "", "/home/u/.local/state/kestrava/undo/"},
+        {"override wins", 's', env("/etc/kes", "/x", "/home/u"), p, "/etc/kes/"},
+        {"portable install", 's', env("", "/x", "/home/u"), p, p},
+        {"portable, no slash", 's', env("", "/x", "/home/u"), p.substr(0, p.size() - 1), p},
+        {"folder named like the file", 's', env("", "/x"), lookalike.path(), "/x/kestrava/"},
+        {"XDG folder", 's', env("", "/x/conf/", "/home/u"), i, "/x/conf/kestrava/"},
+        {"relative XDG", 's', env("", "conf", "/home/u"), i, "/home/u/.config/kestrava/"},
+        {"home default", 's', env("", "", "/home/u/"), i, "/home/u/.config/kestrava/"},
+        {"no home at all", 's', env(), i, i},
+        {"scripts, portable", 'c', env("", "/c", "/home/u", "/d"), p, p},
+        {"scripts, settings moved", 'c', env("/etc/kes", "", "/u", "/d/"), p,
+         "/d/kestrava/scripts/"},
+        {"scripts, XDG folder", 'c', env("", "", "/home/u", "/d/"), i, "/d/kestrava/scripts/"},
+        {"scripts, relative XDG", 'c', env("", "", "/u", "d"), i,
+         "/u/.local/share/kestrava/scripts/"},
+        {"scripts, home default", 'c', env("", "/c", "/u"), i, "/u/.local/share/kestrava/scripts/"},
+        {"scripts, no home at all", 'c', env(), i, i},
+        {"undo, XDG folder", 'u', env("", "", "/home/u", "", "/s"), "", "/s/kestrava/undo/"},
+        {"undo, relative XDG", 'u', env("", "", "/u", "", "s"), "",
+         "/u/.local/state/kestrava/undo/"},
     };
     for (const auto& c : cases) {
-        const ConfigEnvironment env = environment(c.env);
-        EXPECT_EQ(c.folder == 's'   ? settingsFolder(c.program, env)
-                  : c.folder == 'c' ? defaultScriptsFolder(c.program, env)
-                                    : undoJournalFolder(env),
+        EXPECT_EQ(c.folder == 's'   ? settingsFolder(c.program, c.env)
+                  : c.folder == 'c' ? defaultScriptsFolder(c.program, c.env)
+                                    : undoJournalFolder(c.env),
                   c.expected)
             << c.label;
     }
@@ -84,9 +77,7 @@ HistoryBoxes historyWith(const std::string& find) {
     return boxes;
 }
 
-// Saving creates the folder, and a failure names it (a folder that is a regular file cannot be
-// created, not even by root). A kill during a save leaves the old file whole; two processes
-// saving at once leave one whole file of either, and no temporary file.
+// A folder that is a regular file cannot be created, not even by root.
 TEST(SettingsFiles, SavesCreateTheFolderAndAreAtomicEvenTwoAtOnce) {
     const struct {
         const char* name;
@@ -137,7 +128,6 @@ TEST(SettingsFiles, SavesCreateTheFolderAndAreAtomicEvenTwoAtOnce) {
     }
 }
 
-// A file that could not be read is moved aside, never over anything already kept.
 TEST(SettingsFiles, ADamagedFileIsKeptUnderAFreeName) {
     kestest::TempFolder folder;
     const std::string file = folder.path() + "KestravaConfig.xml";

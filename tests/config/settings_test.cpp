@@ -1,5 +1,4 @@
-// KestravaConfig.xml: the exact text saved, the defaults and fallbacks of the load, and that what
-// is saved comes back.
+// KestravaConfig.xml: the exact text saved, the defaults and fallbacks of the load.
 #include "config/settings.h"
 
 #include "../util/util_test_support.h"
@@ -33,8 +32,7 @@ const auto kExample =
                "Notepad"s, "%Filename%"s, 140, 430, 748, 1060, 2, false, true, false, true, true,
                240, false, 5, int64_t{100} << 20);
 
-// Loads text as the settings file (no file at all for "-") into config; returns the error raised,
-// "(no error)" when none.
+// No file at all for "-".
 std::string loadInto(const std::string& text, Config& config) {
     kestest::TempFolder folder;
     const std::string fileName = folder.path() + "KestravaConfig.xml";
@@ -72,10 +70,8 @@ std::string savedWith(const std::vector<std::string>& expected) {
     return text;
 }
 
-// Whatever was loaded before is reset; a missing, malformed or hostile file leaves every default
-// (and says why), never expands an entity, never reads another file, never runs out of stack.
-// The files are data/*.xml; each .expected beside one holds the error, then the elements that
-// differ from the defaults as they would be saved. Only the large ones are made here.
+// Whatever was loaded before is reset. Each data/*.expected holds the error, then the elements
+// that differ from the defaults as saved. Only the large cases are made here.
 TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
     auto cases = kestest::fileCases(KES_CONFIG_DATA, ".xml");
     ASSERT_GT(cases.size(), 30u);
@@ -107,8 +103,7 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
     }
 }
 
-// Booleans of the file (the files of data/ show the load uses this): numbers are true unless
-// zero; the default decides only for values that are neither numbers nor boolean words.
+// The default decides only for values that are neither numbers nor boolean words.
 TEST(ConfigLoad, BooleanValues) {
     for (const char* value : {"2", "Yes", "-1", "1e3", "y", "TRUE", "tRuE", " 1 "})
         EXPECT_TRUE(configStrToBool(value, false)) << '"' << value << '"';
@@ -122,16 +117,14 @@ TEST(ConfigLoad, BooleanValues) {
 TEST(ConfigLoad, ScreenDerivedBounds) {
     const struct {
         int32_t screenWidth, screenHeight;
-        WindowBounds expected; // top, left, height, width
-    } cases[] = {
-        {1024, 768, {10, 0, 748, 1024}}, {1920, 1080, {166, 430, 748, 1060}},
-        {1061, 749, {0, 0, 748, 1060}}, // half a pixel truncates
-        {1063, 751, {1, 1, 748, 1060}},  {800, 600, {0, 0, 600, 800}},
-    };
-    for (const auto& c : cases) {
+        WindowBounds expected; // top, left, height, width; at 1061 x 749 half a pixel truncates
+    } cases[] = {{1024, 768, {10, 0, 748, 1024}},
+                 {1061, 749, {0, 0, 748, 1060}},
+                 {1063, 751, {1, 1, 748, 1060}},
+                 {800, 600, {0, 0, 600, 800}}};
+    for (const auto& c : cases)
         EXPECT_EQ(defaultFormBounds(c.screenWidth, c.screenHeight), c.expected)
             << c.screenWidth << "x" << c.screenHeight;
-    }
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// The XML document layer: the exact text it writes, how it reads names and attribute values (the
-// messages of malformed files are among the settings files of data/).
+// The XML document layer (the messages of malformed files are among the settings files of data/).
 #include "config/xml_document.h"
 
 #include "../util/util_test_support.h"
@@ -11,8 +10,7 @@ namespace {
 
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
-// Each format lays out elements its way; attributes keep their order and are replaced in place,
-// whatever the letter case of their name; a name with a blank is refused.
+// Attributes keep their order and are replaced in place, whatever the letter case of their name.
 TEST(XmlWriter, WritesEachFormatItsWay) {
     XmlDocument document("r");
     EXPECT_EQ(document.writeToString(), kDeclaration + "\n<r></r>\n"); // the root keeps its end tag
@@ -57,8 +55,7 @@ TEST(XmlEscaping, EscapesFiveCharactersAndDecodesEntitiesAndNumbersOnly) {
               "a&amp;b&lt;c&gt;d&apos;e&quot;f &amp;amp;/home/zoë/日本");
 }
 
-// A document read is written back unchanged; names are looked up ignoring their letter case (the
-// first match winning, and a Latin-1 file read as UTF-8: see the settings files of data/).
+// First match wins, and a Latin-1 file is read as UTF-8: see the settings files of data/.
 TEST(XmlReader, ReadsNamesInAnyCaseAndWritesTheDocumentBackUnchanged) {
     const std::string text = kestest::readFile(KES_CONFIG_DATA "document.xml");
     XmlDocument document;

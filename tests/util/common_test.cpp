@@ -1,9 +1,7 @@
-// The find expression check and the font sizes of the settings.
 #include "util/common.h"
 
 #include <gtest/gtest.h>
 
-using namespace kestrava;
 using namespace kestrava::util;
 
 TEST(CheckFindExpression, RefusesAnUnescapedBarAtTheEnd) {

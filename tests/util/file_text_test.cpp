@@ -1,5 +1,4 @@
-// File texts for searching: large files are mapped, binary ones probed, and a mapped file that
-// shrinks under a search gives an error instead of ending the process.
+// File texts for searching: large files are mapped, binary ones probed.
 #include "util/file_text.h"
 #include "util_test_support.h"
 
@@ -12,8 +11,7 @@
 namespace kestrava::util {
 namespace {
 
-// A file past the size from which files are mapped (by default just past it), its bytes varying
-// so that any misplaced page shows.
+// Bytes vary so that any misplaced page shows.
 std::string largeText(size_t size = FileText::kMapFrom + 4097) {
     std::string text(size, '\0');
     for (size_t i = 0; i < text.size(); ++i)
@@ -21,8 +19,7 @@ std::string largeText(size_t size = FileText::kMapFrom + 4097) {
     return text;
 }
 
-// Small files are read, large ones mapped, with the same bytes. With a probe, a NUL among the
-// first bytes ends the reading there (the file is binary); one after them is text.
+// With a probe, a NUL among the first bytes ends the reading there; one after them is text.
 TEST(FileText, FilesAreReadOrMappedWithTheirBytesAndAProbedNulEndsTheReading) {
     constexpr size_t kProbe = 64 << 10;
     const auto withNul = [](std::string text, size_t at) {
@@ -65,8 +62,7 @@ TEST(FileText, FilesAreReadOrMappedWithTheirBytesAndAProbedNulEndsTheReading) {
         if (c.mapped) { // nothing was read into the caller's buffer
             EXPECT_TRUE(buffer.empty() || buffer.capacity() < FileText::kMapFrom);
         }
-        // Read twice, telling how far the reading has come: pages of a mapped file that were
-        // passed and let go read the same when the work goes back to them.
+        // Pages passed and let go read the same when the work goes back to them.
         std::string seen;
         EXPECT_TRUE(text.use([&](std::string_view content) {
             for (int pass = 0; pass < 2; ++pass) {
@@ -104,12 +100,10 @@ TEST(FileText, AMappedFileThatShrinksUnderTheWorkIsAnErrorNotACrash) {
     EXPECT_EQ(pages, (FileText::kMapFrom + 4097 + 4095) / 4096) << "the work went on to the end";
     EXPECT_EQ(pagesWithText, 1u) << "the lost pages read as zero bytes";
     EXPECT_FALSE(text.use([](std::string_view) {})) << "and stay lost";
-    // The guard is gone again afterwards, and a later mapping works as before.
     kestest::writeRaw(path, largeText());
     FileText again;
     ASSERT_EQ(again.load(path, buffer, error, INT64_MAX), ReadStatus::Read);
     EXPECT_TRUE(again.use([](std::string_view) {}));
-    // An exception from the work passes through unchanged.
     EXPECT_THROW(again.use([](std::string_view) { throw std::runtime_error("work failed"); }),
                  std::runtime_error);
 }

@@ -1,27 +1,20 @@
-// Paths longer than PATH_MAX: opened and examined as open and stat would, links included, and
-// failing with the error open would give.
+// Paths longer than PATH_MAX, opened and examined as open and stat would.
 #include "util/long_path.h"
-#include "util/unique_fd.h"
 
 #include "util_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 
-using namespace kestrava;
 using namespace kestrava::util;
-
-namespace {
 
 TEST(LongPaths, AreOpenedAndExaminedAsOpenAndStatWouldWithLinksFollowedWhereverTheySit) {
     kestest::TempFolder root;
-    // A chain of folders whose bottom lies past PATH_MAX, built relative to folder descriptors
-    // since no call takes its full path.
+    // Built relative to folder descriptors since no call takes the full path.
     std::string bottom = root.path().substr(0, root.path().size() - 1);
     UniqueFd folder(::open(root.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     for (std::string name = "deep"; bottom.size() <= PATH_MAX; name = std::string(200, 'n')) {
@@ -54,7 +47,6 @@ TEST(LongPaths, AreOpenedAndExaminedAsOpenAndStatWouldWithLinksFollowedWhereverT
          "deep", 0},
         {"link at the end", bottom + "/link.txt", O_RDONLY, "linked", 0},
         {"link at the end, not followed", bottom + "/link.txt", O_RDONLY | O_NOFOLLOW, "", ELOOP},
-        // "up" leads back to the root: a long path that names a short one's file.
         {"folder link", bottom + "/up/target.txt", O_RDONLY, "linked", 0},
         {"empty", "", O_RDONLY, "", ENOENT},
         {"short, missing", root.path() + "missing.txt", O_RDONLY, "", ENOENT},
@@ -90,5 +82,3 @@ TEST(LongPaths, AreOpenedAndExaminedAsOpenAndStatWouldWithLinksFollowedWhereverT
     ASSERT_TRUE(statLongPath(file, info, true));
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
-
-} // namespace

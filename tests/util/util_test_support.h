@@ -1,5 +1,4 @@
-// Scratch folders and small file helpers for the utility tests and the configuration tests that
-// sit on top of them.
+// Scratch folders and small file helpers for the tests.
 #pragma once
 
 #include "util/file_io.h"
@@ -54,7 +53,6 @@ inline void writeRaw(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-// The names in a folder, sorted.
 inline std::vector<std::string> names(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -130,8 +128,7 @@ inline std::string runInChild(const std::function<std::string()>& body) {
     return text;
 }
 
-// Content of a file that a started program writes; polls until it appears, giving up after a
-// generous bound so a program that never starts fails the test instead of hanging it.
+// Gives up after a while so a program that never starts fails the test instead of hanging it.
 inline std::string waitForFile(const std::string& path) {
     using namespace std::chrono;
     const auto giveUp = steady_clock::now() + seconds(20);
@@ -140,7 +137,6 @@ inline std::string waitForFile(const std::string& path) {
     return std::filesystem::exists(path) ? readFile(path) : "<never written>";
 }
 
-// What reading the file tells of it, as a replacement needs it (see replaceReadFile).
 inline ReadTarget readTargetOf(const std::string& path) {
     UniqueFd file;
     size_t size = 0;

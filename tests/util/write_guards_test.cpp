@@ -1,19 +1,12 @@
-// A replacement goes only over the very file that was read, never through a link planted in the
-// tree, never over a read-only file; a link the tree holds is followed only where it stays
-// beneath the searched folder. The same with the kernel's openat2 and with the walk name by name
-// that stands in for it.
-#include "util/file_io.h"
+// A replacement goes only over the very file read, never through a planted link, with openat2
+// and with the walk name by name that stands in for it.
 #include "util/write_gate.h"
 
 #include "util_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-using kestest::readFile;
-using kestest::writeRaw;
-using namespace kestrava;
+using namespace kestest;
 using namespace kestrava::util;
 using Strings = std::vector<std::string>;
 
@@ -31,7 +24,6 @@ class WriteGuards : public ::testing::Test {
     const std::string m_tree = m_tmp.path() + "tree/"; // the searched folder
     const std::string m_victim = m_tmp.path() + "victim/";
 
-    // a.txt and sub/b.txt, with links to them and out of the tree.
     void plantTree() {
         fs::remove_all(m_tree);
         fs::create_directories(m_tree + "sub");
@@ -58,8 +50,7 @@ class WriteGuards : public ::testing::Test {
     }
 };
 
-// What another program does between the read and the write is what stays; a planted link is
-// never written through.
+// What another program does between the read and the write is what stays.
 TEST_F(WriteGuards, OnlyTheFileReadIsReplacedAndOnlyBeneathTheSearchedFolder) {
     const std::string outside =
         " is reached through a link that leads outside the searched folders; not replaced";
@@ -132,7 +123,7 @@ TEST_F(WriteGuards, OnlyTheFileReadIsReplacedAndOnlyBeneathTheSearchedFolder) {
             EXPECT_EQ(outcome, c.message.empty() ? WriteOutcome::Written : WriteOutcome::Refused);
             EXPECT_TRUE(message.ends_with(c.message)) << message;
             EXPECT_EQ(contents(c.after), c.after);
-            EXPECT_EQ(kestest::names(m_victim), Strings{"passwd"});
+            EXPECT_EQ(names(m_victim), Strings{"passwd"});
             EXPECT_EQ(readFile(m_victim + "passwd"), "secret");
             EXPECT_TRUE(fs::is_symlink(m_tree + "link.txt"));
         }
