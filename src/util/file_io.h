@@ -88,7 +88,7 @@ bool copyData(int from, int to, int& err);
 std::string fileFolder(const std::string& fileName);
 
 // Writes text followed by CR LF, replacing any existing file (through a symlink, its target).
-// Raises std::runtime_error: "writeCompleteTextFile requires a non-blank filename.",
+// Raises std::runtime_error: "ldiWriteCompleteTextFile requires a non-blank filename.",
 // "Directory \"<folder>\" does not exist.", or the platform's error text.
 void writeCompleteTextFile(const std::string& fileName, std::string_view text);
 
