@@ -60,7 +60,6 @@ class TestMainWindowKeyboard : public WindowTest {
             QTest::keySequence(w.window.get(), keys);
             QCOMPARE(ended.count(), 0);
         }
-        // Open and Save belong to Script mode.
         QTest::keySequence(w.window.get(), QKeySequence::Open);
         QTest::keySequence(w.window.get(), QKeySequence::Save);
         QVERIFY(w.fake->lastOpenTitle.isEmpty() && w.fake->saveDialogs.empty());
@@ -263,7 +262,6 @@ class TestMainWindowKeyboard : public WindowTest {
             QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
         }
 
-        // "Open with ..." follows the last pressed row.
         w.fake->shown.clear();
         auto* editorItem = item(*w, "openInEditorAction");
         auto* defaultItem = item(*w, "openWithDefaultAction");

@@ -56,10 +56,6 @@ QStringList reportRows(const MainWindow& w) {
     return rows;
 }
 
-void pressBox(const MainWindow& w, int row) {
-    QTest::mouseClick(grid(w)->viewport(), Qt::LeftButton, {}, QPoint(8, rowCentre(w, row).y()));
-}
-
 void spaceOn(const MainWindow& w, int row) {
     grid(w)->setCurrentRow(row);
     QTest::keyClick(grid(w), Qt::Key_Space);
@@ -197,7 +193,8 @@ class TestMainWindowPreview : public WindowTest {
         // All of a but its second change, none of b, c and d; then c is edited.
         spaceOn(*w, 0);
         for (int row : {3, 12, 16})
-            pressBox(*w, row);
+            QTest::mouseClick(grid(*w)->viewport(), Qt::LeftButton, {},
+                              QPoint(8, rowCentre(*w, row).y()));
         QCOMPARE(plan.mark(0), CheckMark::Partly);
         QCOMPARE(label(*w, "laMatchResults4")->text(), "(4 checked)");
         writeFile(root() + "/c.txt", "TODO c, edited\n");
@@ -280,7 +277,6 @@ class TestMainWindowPreview : public WindowTest {
         item(*w, "copyResultsAction")->trigger();
         const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
         QVERIFY(mime != nullptr);
-        // The document's head, escapes and line ends are the exporter's (RichText.*).
         const QByteArray rtf = mime->data("text/rtf");
         QVERIFY2(rtf.startsWith("{\\rtf1\\ansi") && rtf.contains("Find:     todo\\par"),
                  rtf.constData());
@@ -291,7 +287,6 @@ class TestMainWindowPreview : public WindowTest {
         item(*w, "saveResultsAction")->trigger(); // the dialog is cancelled
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(w->lastExportFolder(), QString());
-        // The views' texts are the exporter's; these show the window passes its view.
         const struct {
             QString item, view, title;
             QByteArray body; // after the three header lines and an empty one

@@ -345,7 +345,6 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(w->settings().scriptsFolder, root().toStdString() + "/other/");
         QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
-        // An unreadable file is said as an error and leaves an empty script.
         writeFile(root() + "/bad.ksc", "Find:       x\r\n");
         w.fake->fileToOpen = root() + "/bad.ksc";
         item(*w, "openScriptAction")->trigger();

@@ -160,7 +160,6 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(QDir(state + "/kestrava/undo").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
                  1);
 
-        // The grid has the focus, and Ctrl+Z there is the menu item.
         QCOMPARE(w->statusBarText(), QString(" Results now displaying - 2 files written"));
         QVERIFY(grid(*w)->hasFocus());
         QTest::keyClick(grid(*w), Qt::Key_Z, Qt::ControlModifier);
@@ -193,7 +192,6 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(button(*w, "stopRunButton")->isVisibleTo(w.window.get()));
         QVERIFY(!combo(*w, "findCombo")->isEnabled() ||
                 !widget(*w, "findReplacePanel")->isEnabled());
-        // The rows join the grid while it goes on, the summary line counting them.
         QTRY_VERIFY(grid(*w)->rowCount() > 2);
         QVERIFY(w->isRunning());
         QVERIFY(grid(*w)->isEnabled());
