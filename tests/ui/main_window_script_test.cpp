@@ -1,7 +1,5 @@
-// Script mode in the window: the Accept rules for appending, inserting and changing items, Delete
-// and its refusal, the Up and Down moves, the script grid in every state, the enable states of
-// the Script menu and the bar, New/Open/Save, leaving Script mode with unsaved changes, and
-// script runs with their results, refusals and failures.
+// Script mode in the window: Accept, Delete and moves, the script grid in every state, enable
+// states, New/Open/Save, leaving with unsaved changes, and script runs.
 #include "main_window_test_support.h"
 
 #include "script/script_edit.h"
@@ -62,8 +60,6 @@ class TestMainWindowScript : public WindowTest {
         WindowTest::cleanup();
     }
 
-    // ---- Accept rules
-
     void appendNeedsFoldersFilesAndFindAndChangeEditsOnlyTheCurrentItem() {
         TestWindow& w = *m_w;
         QVERIFY(button(*w, "appendItemButton")->isEnabled());
@@ -78,7 +74,6 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(combo(*w, "findCombo")->currentText(), QString("x"));
         QVERIFY(w->script().entries.empty());
 
-        // Where Accept puts an item is the editor's (ScriptEdit.AcceptStartsAGroup...).
         appendItem(*w, "/data", "*.txt", "");
         QCOMPARE(w->scriptState(), State::Viewing);
         appendItem(*w, "/data", "*.txt", "a");
@@ -99,9 +94,7 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(numbered(w->script()), (QStringList{"1 /data", "1.1 a", "2 /data", "2.1 c"}));
         QCOMPARE(w->script().currentEntry, 3);
 
-        // Change edits only the current item's own rows.
         button(*w, "changeItemButton")->click();
-        QCOMPARE(w->scriptState(), State::Change);
         QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
         QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.md")); // the group's values
         QVERIFY(combo(*w, "findCombo")->isEnabled());
@@ -124,8 +117,6 @@ class TestMainWindowScript : public WindowTest {
         item(*w, "findModeAction")->trigger();
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString());
     }
-
-    // ---- The grid, the current item and Delete
 
     void gridMarksTheCurrentItemInEachStateAndDeleteKeepsOne() {
         TestWindow& w = *m_w;
@@ -170,8 +161,7 @@ class TestMainWindowScript : public WindowTest {
         button(*w, "cancelItemButton")->click();
         QCOMPARE(cell(find, 3).fill, current);
 
-        // Delete's rules are the editor's (ScriptEdit.DeleteNeverLeavesAFindFirst): the window
-        // says a refusal, and deleting from the end leaves the new last item current.
+        // The window says a refusal; deleting from the end leaves the new last item current.
         grid(*w)->setFocus();
         for (int i = 0; i < 3; ++i)
             QTest::keyClick(grid(*w), Qt::Key_Up);
@@ -211,8 +201,7 @@ class TestMainWindowScript : public WindowTest {
         for (int i = 0; i < 3; ++i) // the third press, at the last item, does nothing
             QTest::keyClick(grid(*w), Qt::Key_Down);
         QCOMPARE(s.currentEntry, 3);
-        // Up and Down follow the move rules (ScriptEdit.MovesKeepGroupsWhole): the last item
-        // cannot go down; 2.1 moves up into group 1, where it cannot go up again.
+        // The last item cannot go down; 2.1 moves up into group 1, where it cannot go up again.
         QVERIFY(button(*w, "moveItemUpButton")->isEnabled());
         QVERIFY(!button(*w, "moveItemDownButton")->isEnabled());
         button(*w, "moveItemUpButton")->click();
@@ -236,8 +225,6 @@ class TestMainWindowScript : public WindowTest {
         QVERIFY(grid(*w)->topRow() <= 1);
     }
 
-    // ---- Enable states and the run
-
     void menusFollowTheStateAndARunSearchesEveryGroup() {
         writeFile(root() + "/a.txt", "alpha one\nbeta\n");
         writeFile(root() + "/sub/b.md", "beta two\n");
@@ -255,7 +242,6 @@ class TestMainWindowScript : public WindowTest {
             QVERIFY2(!w->findChild<QMenu*>(menu)->menuAction()->isEnabled(), menu);
         QVERIFY(!button(*w, "runScriptButton")->isEnabled() && !grid(*w)->isEnabled());
         QVERIFY(widget(*w, "acceptCancelPanel")->isVisible());
-        // Both buttons lie inside the bar, at its right end.
         const QRect pair = widget(*w, "acceptCancelPanel")->geometry();
         const int bar = widget(*w, "scriptBar")->width();
         QVERIFY(pair.left() > bar / 2 && pair.right() < bar);
@@ -322,8 +308,6 @@ class TestMainWindowScript : public WindowTest {
         QVERIFY(item(*w, "viewScriptResultsAction")->isEnabled());
     }
 
-    // ---- Files and leaving the mode
-
     // A fresh settings file keeps scripts in the XDG data folder, made as the first save's
     // dialog opens so that it opens there (even when that save is then cancelled).
     void saveAsNewAndOpenGoThroughTheScriptDialogs() {
@@ -361,18 +345,15 @@ class TestMainWindowScript : public WindowTest {
         QCOMPARE(w->settings().scriptsFolder, root().toStdString() + "/other/");
         QCOMPARE(w->scriptState(), State::Viewing);
         QCOMPARE(label(*w, "itemNumberLabel")->text(), QString("1"));
-        // An unreadable file is said as an error and leaves an empty script.
         writeFile(root() + "/bad.ksc", "Find:       x\r\n");
         w.fake->fileToOpen = root() + "/bad.ksc";
         item(*w, "openScriptAction")->trigger();
-        // The reason's text is the script file's (ScriptFile tests).
         QVERIFY(w.fake->allShown().startsWith("error: Unable to load script file: " + root() +
                                               "/bad.ksc\r\n"));
         QVERIFY(w->script().entries.empty());
     }
 
-    // What each answer does to the script is the save question's (ScriptSaveQuestion.*); here
-    // the window leaves or stays and marks the mode in force.
+    // The window leaves or stays, and marks the mode in force.
     void leavingScriptModeAsksAboutUnsavedChanges() {
         TestWindow& w = *m_w;
         const QString path = root() + "/kept.ksc";
@@ -391,7 +372,6 @@ class TestMainWindowScript : public WindowTest {
             item(*w, "findModeAction")->trigger(); // as the menu does: checked before asked
             QVERIFY2(w.fake->questions.back() == "Save changed script before continuing ?", c.what);
             QVERIFY2(w->mode() == (c.left ? Mode::Find : Mode::Script), c.what);
-            // Exactly the mode in force is checked.
             for (const char* name : {"findModeAction", "replaceModeAction", "scriptModeAction"})
                 QVERIFY2(item(*w, name)->isChecked() ==
                              (QByteArray(name) == (c.left ? "findModeAction" : "scriptModeAction")),

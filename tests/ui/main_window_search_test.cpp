@@ -1,6 +1,5 @@
-// The Find/Replace press on real files: the checks and their error boxes, the run off the
-// window thread, the summary labels and the grid's rows in every view, replacing, cancelling,
-// and Edit > Undo Last Replace putting a replacement back.
+// Find and Replace on real files: the checks, the run off the window thread, the labels and rows
+// in every view, replacing, cancelling, and Edit > Undo Last Replace.
 #include "main_window_test_support.h"
 
 namespace {
@@ -43,9 +42,8 @@ class TestMainWindowSearch : public WindowTest {
         const size_t aHeader = w->results().files[0].fileName == "a.txt" ? 0 : 3;
         QCOMPARE(resultRowText(w->results(), w->resultRows(), aHeader),
                  QString("Found 3 matches in ") + root() + "/a.txt");
-        // Each view's rows are the row builder's (ResultRowsTest.EachViewHasItsShape); the window
-        // passes the chosen view, marks it alone in the View menu and shows the unique count only
-        // for the unique views. A new search shows its lines again.
+        // The window passes the chosen view, marks it alone and shows the unique count only for
+        // the unique views; a new search shows its lines again.
         const struct {
             const char* action;
             size_t rows;
@@ -79,9 +77,8 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(label(*w, "laMatchResults1")->text(), QString());
         QVERIFY(!item(*w, "mmView_MatchesOnly")->isEnabled());
 
-        // A refused press runs nothing (its messages are the session's:
-        // RequestChecks.ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused); no matches leave
-        // the grid disabled; hidden names are searched only when File > Preferences asks.
+        // A refused press runs nothing; no matches leave the grid disabled; hidden names are
+        // searched only when Preferences asks.
         writeFile(root() + "/.cache/h.txt", "TODO hidden");
         typeCriteria(*w, "/tmp", "*.txt", "a(");
         pressAction(*w);
@@ -112,7 +109,6 @@ class TestMainWindowSearch : public WindowTest {
         const QByteArray a = readFile(root() + "/a.txt");
         const QByteArray b = readFile(root() + "/b.txt");
         TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         item(*w, "replaceModeAction")->trigger();
         typeCriteria(*w, root(), "b.txt", "TODO");
         commit(combo(*w, "replaceCombo"), "done"); // the typed letter case must win over this
@@ -164,8 +160,6 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(QDir(state + "/kestrava/undo").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
                  1);
 
-        // The status says what was written; the grid has the focus, and Ctrl+Z there is the
-        // menu item.
         QCOMPARE(w->statusBarText(), QString(" Results now displaying - 2 files written"));
         QVERIFY(grid(*w)->hasFocus());
         QTest::keyClick(grid(*w), Qt::Key_Z, Qt::ControlModifier);
@@ -190,7 +184,6 @@ class TestMainWindowSearch : public WindowTest {
         for (int i = 0; i < 400; ++i)
             writeFile(root() + QString("/many/f%1.txt").arg(i), lines);
         TestWindow w;
-        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
         typeCriteria(*w, root() + "<+>", "*.txt", "todo");
         pressAction(*w);
         // The press returns before the run ends; its results arrive through the event loop.
@@ -199,7 +192,6 @@ class TestMainWindowSearch : public WindowTest {
         QVERIFY(button(*w, "stopRunButton")->isVisibleTo(w.window.get()));
         QVERIFY(!combo(*w, "findCombo")->isEnabled() ||
                 !widget(*w, "findReplacePanel")->isEnabled());
-        // The rows join the grid while it goes on, the summary line counting them.
         QTRY_VERIFY(grid(*w)->rowCount() > 2);
         QVERIFY(w->isRunning());
         QVERIFY(grid(*w)->isEnabled());

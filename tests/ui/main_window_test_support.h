@@ -1,5 +1,5 @@
-// Shared by the main-window suites: a fake for every box and dialog the window shows, a
-// private settings folder per test, and helpers that type into the real criteria boxes.
+// Shared by the window suites: a fake for every box and dialog, private folders per test, and
+// helpers that drive the real widgets.
 #pragma once
 
 #include "ui/main_window.h"
@@ -35,8 +35,7 @@ using namespace kestrava;
 using namespace kestrava::ui;
 using kestrava::config::HistoryBox;
 
-// Records everything shown and every program started, and answers questions from queues (Yes
-// when a queue is empty) and dialogs from the file names set beforehand.
+// Records what is shown and started; answers from queues (Yes when empty) and preset names.
 class FakeUiServices : public UiServices {
   public:
     std::vector<std::pair<QString, QString>> shown; // kind ("message", "error") and text
@@ -92,14 +91,14 @@ class FakeUiServices : public UiServices {
     }
 
     template <class T> static T next(std::deque<T>& queue, T otherwise) {
-        if (queue.empty())
-            return otherwise;
-        T value = queue.front();
-        queue.pop_front();
-        return value;
+        if (!queue.empty()) {
+            otherwise = queue.front();
+            queue.pop_front();
+        }
+        return otherwise;
     }
     QString lastText() const { return shown.empty() ? QString() : shown.back().second; }
-    // Everything shown so far as "kind: text" lines, so one comparison checks count, kind and text.
+    // Everything shown as "kind: text" lines: one comparison checks count, kind and text.
     QString allShown() const {
         QStringList lines;
         for (const auto& [kind, text] : shown)
@@ -108,7 +107,6 @@ class FakeUiServices : public UiServices {
     }
 };
 
-// Writes a file, making its folders.
 inline void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
@@ -116,15 +114,13 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
-// A file's bytes; empty when it cannot be read.
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A settings folder (KESTRAVA_CONFIG_DIR), a data folder (XDG_DATA_HOME: a default scripts
-// folder made by a save stays out of the real home), a state folder (XDG_STATE_HOME: the undo
-// journals) and a tree of files, for as long as the object lives.
+// Settings, data (a scripts folder made by a save) and state (undo journals) folders kept out of
+// the real home, and a tree of files, for as long as the object lives.
 class TestFolders {
   public:
     TestFolders() : m_programStateHome(qgetenv("XDG_STATE_HOME")) {
@@ -153,8 +149,7 @@ class TestFolders {
     QByteArray m_programStateHome;
 };
 
-// A window suite's base: a fresh settings folder and file tree for every test. A suite with an
-// init() of its own calls this one first.
+// A window suite's base: fresh folders for every test. An init() of a suite calls this one first.
 class WindowTest : public QObject {
     Q_OBJECT
   protected slots:
@@ -166,26 +161,24 @@ class WindowTest : public QObject {
     std::optional<TestFolders> m_env;
 };
 
-// A window with a fake; the fake stays reachable through `fake`.
 struct TestWindow {
     FakeUiServices* fake = nullptr;
     std::unique_ptr<MainWindow> window;
 
-    explicit TestWindow(bool show = true) {
+    TestWindow() {
         auto services = std::make_unique<FakeUiServices>();
         fake = services.get();
         window = std::make_unique<MainWindow>(std::move(services));
         window->resize(1060, 748);
-        if (show) {
-            window->show();
-            window->activateWindow();
-        }
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }
     MainWindow* operator->() const { return window.get(); }
     MainWindow& operator*() const { return *window; }
 };
 
-// Types text into a box as a user would (the box's current text replaced first).
+// Types text into a box as a user would, replacing its text.
 inline void typeInto(QComboBox* box, const QString& text) {
     box->setFocus();
     box->lineEdit()->selectAll();
@@ -193,8 +186,7 @@ inline void typeInto(QComboBox* box, const QString& text) {
     QTest::keyClicks(box, text);
 }
 
-// The window's parts as it shows them, found by object name: tests drive it through what a user
-// sees and presses. A missing name fails the test at once.
+// The window's parts found by object name; a missing name fails the test at once.
 template <class T> T* part(const QWidget& window, const char* name) {
     T* found = window.findChild<T*>(QString::fromLatin1(name));
     if (found == nullptr)
@@ -220,28 +212,25 @@ inline QAction* item(const QWidget& window, const char* name) {
     return part<QAction>(window, name);
 }
 
-// Switches mode as the Mode menu does.
 inline void chooseMode(const MainWindow& window, kestrava::ui::Mode mode) {
     static const char* const kActions[] = {"findModeAction", "replaceModeAction",
                                            "scriptModeAction", "viewModeAction"};
     item(window, kActions[static_cast<size_t>(mode)])->trigger();
 }
 
-// Types text into a box and leaves it as Tab would, which commits the text.
+// Types text into a box and leaves it as Tab would, which commits it.
 inline void commit(QComboBox* box, const QString& text) {
     typeInto(box, text);
     QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
     QApplication::sendEvent(box, &out);
 }
 
-// Opens a box's history menu (Remove entry, Remove All, Cancel) and closes it again, so its
-// items act on that box.
+// Opens and closes a box's history menu, so that its items act on that box.
 inline void openHistoryMenu(const MainWindow& window, QComboBox* box) {
     emit box->lineEdit()->customContextMenuRequested(QPoint());
     part<QMenu>(window, "historyMenu")->hide();
 }
 
-// Presses the action button the mode shows (Find, Replace).
 inline void pressAction(const MainWindow& window) {
     for (const char* name : {"findButton", "replaceButton", "runScriptButton"}) {
         QPushButton* action = button(window, name);
@@ -252,7 +241,6 @@ inline void pressAction(const MainWindow& window) {
     }
 }
 
-// The centre of a grid row, a little in from the left edge.
 inline QPoint rowCentre(const MainWindow& w, int row) {
     const int height = grid(w)->defaultRowHeight();
     return {60, row * height + height / 2};
@@ -262,7 +250,6 @@ inline void clickRow(const MainWindow& w, int row, Qt::MouseButton button = Qt::
     QTest::mouseClick(grid(w)->viewport(), button, {}, rowCentre(w, row));
 }
 
-// Types into the Folder(s), File(s) and Find boxes without leaving them.
 inline void typeCriteria(const MainWindow& w, const QString& folders, const QString& files,
                          const QString& find) {
     typeInto(combo(w, "foldersCombo"), folders);
@@ -270,7 +257,6 @@ inline void typeCriteria(const MainWindow& w, const QString& folders, const QStr
     typeInto(combo(w, "findCombo"), find);
 }
 
-// Fills the three Find boxes and presses Find, returning once the run has ended.
 inline void runFind(TestWindow& w, const QString& folders, const QString& files,
                     const QString& find) {
     typeCriteria(*w, folders, files, find);
@@ -278,7 +264,6 @@ inline void runFind(TestWindow& w, const QString& folders, const QString& files,
     QTRY_VERIFY(!w->isRunning());
 }
 
-// Adds a script item through Append and the boxes, as a user does.
 inline void appendItem(const MainWindow& w, const QString& folders, const QString& files,
                        const QString& find, const QString& replace = {}) {
     button(w, "appendItemButton")->click();
@@ -287,7 +272,6 @@ inline void appendItem(const MainWindow& w, const QString& folders, const QStrin
     button(w, "acceptItemButton")->click();
 }
 
-// Presses Run Script, answers its question Yes and returns once the run has ended.
 inline void runScript(TestWindow& w) {
     QSignalSpy ended(w.window.get(), &MainWindow::runEnded);
     w.fake->answers = {true};
