@@ -1,6 +1,5 @@
 // Parsing of the Folder(s) and File(s) entries, and the checks of a Find or Find & Replace
-// request. The trailing-bar rule itself is proven by the util tests; here it only has to be
-// applied.
+// request (the trailing-bar rule itself is proven by the util tests).
 #include "search/search.h"
 
 #include <gmock/gmock.h>

@@ -29,10 +29,6 @@ std::string output(const std::string& command) {
     return text;
 }
 
-bool hidden(const std::string& path) {
-    return path.starts_with('.') || path.find("/.") != std::string::npos;
-}
-
 // The files git keeps in the repository at root + repo, as paths from root, asking each nested
 // repository (listed as "name/") in turn. Hidden names are left out, as the walk leaves them.
 void addGitKept(const std::string& root, const std::string& repo, Paths& kept) {
@@ -42,7 +38,7 @@ void addGitKept(const std::string& root, const std::string& repo, Paths& kept) {
         const std::string path = repo + listed.substr(at, end - at);
         if (path.ends_with('/'))
             addGitKept(root, path, kept);
-        else if (!hidden(path))
+        else if (!path.starts_with('.') && path.find("/.") == std::string::npos)
             kept.insert(path);
     }
 }

@@ -55,6 +55,7 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
     } const cases[] = {
         {"MatchSpanningCrLf", "abc\r\ndef", "c\\r\\nd", {"{ab}[c\r\nd]{ef} @2,6 L1"}},
         {"MatchEndingInCrLfIsCut", "abc\r\ndef", "c\\r\\n", {"{ab}[c\r]-> @2,5 L1"}},
+        // A match over a line end is numbered where it starts; the next line counts its feeds.
         {"SecondLineStartsAtTheLineEnd",
          "abc\r\ndef\r\nxyz",
          "c\\r\\nd|y",
@@ -69,7 +70,6 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
          "ab",
          {"<\x01>{}[ab] @1,3 L1"}},
         {"MatchBeginningWithLineEnd", "ab\ncd", "\\nc", {"[\nc]{d} @2,4 L1"}},
-        {"OneLinePerLine", "one\ntwo\n", "o", {"{}[o]{ne} @0,1 L1", "<\n>{tw}[o] @6,7 L2"}},
         {"LaterMatchPastTheLineEndTakesItsLines",
          "ab\ncd",
          "a|b\\nc",
@@ -79,17 +79,12 @@ TEST(MatchedLines, SplitTheFileAroundEachMatch) {
          "a;\n\nb;\n\nc\n",
          ";\\n\\n\\w",
          {"{a}[;\n\nb]{}[;\n\nc] @1,5 L1"}},
-        // A line's number counts the line feeds before its first match: CR alone ends no line,
-        // and a match running over line ends is numbered where it starts.
+        // A line's number counts the line feeds before its first match: CR alone ends no line.
         {"Numbers",
          "a\nb x\r\nc x\rd x\n\nfoo x",
          "x",
          {"<\n>{b }[x] @4,5 L2", "<\n>{c }[x] @9,10 L3", "<\r>{d }[x] @13,14 L3",
           "<\n>{foo }[x] @20,21 L5"}},
-        {"NumberOfASpanningMatch",
-         "ab\ncd\nef",
-         "b\\nc|e",
-         {"{a}[b\nc]{d} @1,4 L1", "<\n>{}[e]{f} @6,7 L3"}},
         {"TwentyMillionLineFeeds",
          lineFeeds + "x",
          "x",

@@ -1,7 +1,6 @@
 // The search run: counters, records, items, progress and cancellation. Searching on several
 // threads must give exactly what one thread gives: the same records in the same order, the same
-// files written, the same failure at the same place. Skipped files are proven with the other
-// hostile files in the hardening tests.
+// files written, the same failure at the same place.
 #include "search_test_tree.h"
 #include "util/file_text.h"
 
@@ -54,19 +53,12 @@ void populate(const TempTree& tree) {
     tree.write("0/kesReplace/f5.txt", "old copy with cat");
 }
 
-// How a run is made: threads, letter case, and whether the engine runs alone (no study, so no
-// byte search and no required-text search).
-struct RunKind {
-    int32_t threads = 1;
-    bool caseSensitive = false;
-    bool plainEngine = false;
-};
-
 // Everything a run on a fresh tree leaves behind: its outcome or its error, then the files. Paths
-// differ between two trees, so the root is given as "<root>".
-std::string runOn(RunKind kind, const std::string& files, const std::string& find,
+// differ between two trees, so the root is given as "<root>". plainEngine: see searchTree.
+std::string runOn(int32_t threads, const std::string& files, const std::string& find,
                   const std::string& replace, bool inPlace,
-                  const std::function<void(TempTree&)>& setUp = {}) {
+                  const std::function<void(TempTree&)>& setUp = {}, bool caseSensitive = false,
+                  bool plainEngine = false) {
     TempTree tree;
     populate(tree);
     if (setUp)
@@ -74,7 +66,7 @@ std::string runOn(RunKind kind, const std::string& files, const std::string& fin
     std::string run;
     try {
         run = describe(searchTree(tree.root() + "<+>", files, find, replace, inPlace, {}, {},
-                                  kind.threads, kind.caseSensitive, kind.plainEngine));
+                                  threads, caseSensitive, plainEngine));
     } catch (const std::exception& e) {
         run = std::string("error ") + e.what() + "\n";
     }
@@ -98,8 +90,8 @@ TEST(ParallelSearch, ShortcutsOnManyThreadsGiveWhatThePlainEngineGivesOnOne) {
         for (const char* find : finds)
             for (const char* replace : {"", "<$0>"}) {
                 const int32_t threads = combination++ % 3 == 0 ? 2 : 4;
-                EXPECT_EQ(runOn({threads, caseSensitive, false}, "*.txt|f1*", find, replace, true),
-                          runOn({1, caseSensitive, true}, "*.txt|f1*", find, replace, true))
+                EXPECT_EQ(runOn(threads, "*.txt|f1*", find, replace, true, {}, caseSensitive),
+                          runOn(1, "*.txt|f1*", find, replace, true, {}, caseSensitive, true))
                     << find << " / " << replace << " / threads " << threads
                     << (caseSensitive ? " / case sensitive" : "");
             }
@@ -138,9 +130,9 @@ TEST(ParallelSearch, WalksCopiesAndFailsAsOneThreadDoes) {
             ::setenv("KESTRAVA_FAULT", c.fault, 1);
         // Two threads: one worker beside the thread that walks, lists and commits (and searches
         // once the list is complete). Four: more workers than jobs at times.
-        const std::string one = runOn({1}, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
+        const std::string one = runOn(1, "*.txt", c.find, c.replace, c.inPlace, c.setUp);
         for (const int32_t threads : {2, 4})
-            EXPECT_EQ(runOn({threads}, "*.txt", c.find, c.replace, c.inPlace, c.setUp), one)
+            EXPECT_EQ(runOn(threads, "*.txt", c.find, c.replace, c.inPlace, c.setUp), one)
                 << threads;
         ::unsetenv("KESTRAVA_FAULT");
     }
@@ -186,24 +178,19 @@ TEST(Progress, ShowsFilesDoneBytesAndMatchesSoFarAndTheFileRead) {
             texts.push_back(progressText(p));
             details.push_back(progressDetail(p));
         });
-        const auto shown = [&](int n) {
-            return "Processing file " + std::to_string(n) + " of " + std::to_string(files);
-        };
-        std::vector<std::string> expected;
-        if (files == 3) {
-            expected = {"Creating list of files to scan ..", shown(1), shown(2), shown(3)};
-        } else {
-            expected = {"Creating list of files to scan ..", "Creating list of files to scan ..",
-                        shown(1)};
-            for (int n = 10; n <= 300; n += 10)
-                expected.push_back(shown(n));
-            expected.push_back(shown(305));
+        // Listing tells every 256 files.
+        std::vector<std::string> expected(files / 256 + 1, "Creating list of files to scan ..");
+        for (int n = 1; n <= files; ++n)
+            if (files < 50 || n == 1 || n % 10 == 0 || n == files)
+                expected.push_back("Processing file " + std::to_string(n) + " of " +
+                                   std::to_string(files));
+        EXPECT_EQ(texts, expected);
+        EXPECT_EQ(details.at(0), "");
+        if (files > 256) {
             EXPECT_EQ(details.at(1), "256 files listed");
             EXPECT_THAT(details.back(), ::testing::StartsWith("1.2 KB searched, 305 matches, in " +
                                                               tree.root() + "/f"));
         }
-        EXPECT_EQ(texts, expected);
-        EXPECT_EQ(details[0], "");
     }
 
     // A long file tells how far it has come before it ends, on the thread that commits and from
@@ -235,46 +222,28 @@ TEST(Progress, ShowsFilesDoneBytesAndMatchesSoFarAndTheFileRead) {
     }
 }
 
-// "(foo)?" also matches empty text everywhere: only the non-empty matches may count.
-TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatches) {
+// "(foo|needle)?" also matches empty text everywhere: only the non-empty matches may count. A file
+// from the size on which files are mapped rather than read is searched and replaced alike.
+TEST(Run, RecordsFilesLinesFoldersAndCountersOfNonEmptyMatchesInSmallAndMappedFiles) {
     TempTree tree;
     tree.write("a/x.txt", "one\nfoo two\nfoo\n");
     tree.write("b/y.txt", "nothing here");
-    tree.write("b/z.txt", "FOO");
-    const SearchResults r = searchTree(tree.path("a") + "|" + tree.path("b"), "*.txt", "(foo)?");
-    EXPECT_EQ(r.filesScanned, 3);
-    EXPECT_EQ(r.filesWithMatches, 2);
-    EXPECT_EQ(r.totalMatches, 3);
-    EXPECT_EQ(r.totalLines, 3);
-    EXPECT_THAT(r.folders, ::testing::ElementsAre(tree.path("a") + "/", tree.path("b") + "/"));
-    ASSERT_EQ(r.files.size(), 2u); // the reusable record of a file without matches is gone
-    EXPECT_EQ(r.files[0].fileName, "x.txt");
-    EXPECT_EQ(r.files[0].numMatches, 2);
-    EXPECT_EQ(r.files[0].lines.at(0).matchStart, 4);
-    EXPECT_EQ(r.files[0].lines[0].matchEnd, 7);
-    EXPECT_EQ(r.files[1].fileName, "z.txt");
-    EXPECT_EQ(r.files[1].folderIndex, 1);
-    EXPECT_EQ(r.files[1].lines.at(0).text(), "FOO");
-}
-
-// Files from the size on which they are mapped rather than read are searched and replaced alike.
-TEST(Run, LargeFilesAreSearchedAndReplacedLikeSmallOnes) {
-    TempTree tree;
-    std::string text = "needle first\n";
-    while (text.size() < util::FileText::kMapFrom)
-        text += "hay hay hay hay hay hay hay hay hay hay hay hay hay hay hay\n";
-    text += "last needle";
-    tree.write("big.txt", text);
-    const SearchResults found = searchTree(tree.root(), "*.txt", "needle");
-    ASSERT_EQ(found.totalMatches, 2);
-    EXPECT_EQ(found.files.at(0).lines.at(1).text(), "\nlast needle"); // from the line break on
-    EXPECT_EQ(found.files[0].lines[1].matchStart, static_cast<int32_t>(text.size()) - 6);
-
-    searchTree(tree.root(), "*.txt", "needle", "pin");
-    std::string expected = text;
-    expected.replace(0, 6, "pin");
-    expected.replace(expected.size() - 6, 6, "pin");
-    EXPECT_TRUE(tree.read("big.txt") == expected);
+    std::string big = "needle first\n";
+    while (big.size() < util::FileText::kMapFrom)
+        big += "hay hay hay hay hay hay hay hay hay hay hay hay hay hay hay\n";
+    tree.write("b/z.txt", big + "last FOO");
+    const SearchResults r =
+        searchTree(tree.path("a") + "|" + tree.path("b"), "*.txt", "(foo|needle)?");
+    // Counters, folders, then each file's lines: [text] truncated start end, then the segments.
+    EXPECT_EQ(describe(r), "3 2 4 4 0 0\nfolder " + tree.path("a/") + "\nfolder " +
+                               tree.path("b/") +
+                               "\nfile 0 x.txt 2\n  [\nfoo two] 0 4 7 2:0:0 2:3:1 5:4:0\n"
+                               "  [\nfoo] 0 12 15 2:0:0 2:3:1\nfile 1 z.txt 2\n"
+                               "  [needle first] 0 0 6 1:0:0 1:6:1 7:6:0\n  [\nlast FOO] 0 " +
+                               std::to_string(big.size() + 5) + " " +
+                               std::to_string(big.size() + 8) + " 2:5:0 7:3:1\n");
+    searchTree(tree.path("b"), "*.txt", "needle|foo", "pin");
+    EXPECT_TRUE(tree.read("b/z.txt") == "pin" + big.substr(6) + "last pin");
 }
 
 // Every item searches the file as read; each replacing item works on the previous one's output.
@@ -282,8 +251,7 @@ TEST(Run, AppliesEveryItemInOrder) {
     TempTree tree;
     tree.write("a.txt", "cat dog cat");
     CompiledRequest request;
-    int32_t dog = -1;
-    int32_t cat = -1;
+    int32_t dog = -1, cat = -1;
     regex::PatternStatus status;
     ASSERT_TRUE(request.regEx.addPattern("dog", dog, status));
     ASSERT_TRUE(request.regEx.addPattern("cat", cat, status));

@@ -1,5 +1,5 @@
-// A temporary folder tree for the search and script tests, on the shared scratch folder of the
-// util tests, and a search set up the way a Find press sets it up.
+// A temporary folder tree for the search and script tests, and a search set up the way a Find
+// press sets it up.
 #pragma once
 
 #include "../util/util_test_support.h"
@@ -45,24 +45,25 @@ inline std::string filesBelow(const std::string& folder) {
     return text;
 }
 
-// Parses both entries the way a press does (files first).
-inline void parseBoth(const std::string& folders, const std::string& files,
-                      FolderSpecs& parsedFolders, FileMaskSpecs& parsedMasks) {
-    parseFilesToSearch(files, parsedMasks);
-    parseFoldersToSearch(folders, parsedFolders);
-}
+// Both entries parsed the way a press parses them (files first).
+struct Entries {
+    Entries(const std::string& folderEntry, const std::string& fileEntry) {
+        parseFilesToSearch(fileEntry, files);
+        parseFoldersToSearch(folderEntry, folders);
+    }
+    FolderSpecs folders;
+    FileMaskSpecs files;
+};
 
 // What a walk of the entries lists: each item as its path from its top folder, folders ending
 // in "/", a top folder as "<top>" (or "<missing>" when it does not exist).
 inline std::vector<std::string> listScan(const std::string& folders, const std::string& files,
                                          const ScanListOptions& options = {},
                                          int32_t* count = nullptr) {
-    FolderSpecs parsedFolders;
-    FileMaskSpecs parsedMasks;
-    parseBoth(folders, files, parsedFolders, parsedMasks);
+    const Entries entries(folders, files);
     FileList list;
     int32_t fileCount = -1;
-    buildScanList(parsedFolders, parsedMasks, list, fileCount, options);
+    buildScanList(entries.folders, entries.files, list, fileCount, options);
     if (count != nullptr)
         *count = fileCount;
     std::vector<std::string> out;
@@ -93,11 +94,9 @@ inline SearchResults searchTree(const std::string& folders, const std::string& f
         prepareFindReplace({"-", "-", find, replace, ""}, !replace.empty(), caseSensitive, request);
     if (!errors.empty())
         throw std::runtime_error(errors);
-    FolderSpecs parsedFolders;
-    FileMaskSpecs parsedMasks;
-    parseBoth(folders, files, parsedFolders, parsedMasks);
+    const Entries entries(folders, files);
     SearchResults results;
-    scanFiles(parsedFolders, parsedMasks, request, inPlace, results, progress, stop, threads);
+    scanFiles(entries.folders, entries.files, request, inPlace, results, progress, stop, threads);
     return results;
 }
 
