@@ -37,10 +37,14 @@ inline void writeFile(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// The line that opens the results of a file.
-inline std::string foundIn(const std::string& path, int matches) {
-    return "Found " + std::to_string(matches) + (matches == 1 ? " match in " : " matches in ") +
-           path + "\n";
+// What a terminal shows, until `until` appears or the child closes it.
+inline std::string readTerminal(int terminal, const char* until = nullptr) {
+    std::string shown;
+    char buffer[4096];
+    for (ssize_t got = 0; (until == nullptr || shown.find(until) == std::string::npos) &&
+                          (got = read(terminal, buffer, sizeof buffer)) > 0;)
+        shown.append(buffer, static_cast<size_t>(got));
+    return shown;
 }
 
 // In a forked child: becomes the program with these arguments.

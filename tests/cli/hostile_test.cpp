@@ -157,10 +157,7 @@ TEST_F(Hostile, ProgressOnlyOnATerminal) {
     }
     unsetenv("KESTRAVA_FAULT");
     ASSERT_GT(pid, 0);
-    std::string shown;
-    char buffer[4096];
-    for (ssize_t got = 0; (got = read(terminal, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, static_cast<size_t>(got));
+    const std::string shown = readTerminal(terminal);
     waitpid(pid, nullptr, 0);
     close(terminal);
     EXPECT_EQ(redirected.err.find("Listing files"), std::string::npos) << redirected.err;

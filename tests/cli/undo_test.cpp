@@ -37,15 +37,20 @@ class Undo : public CliScratchTest {
     }
     CliRun replace(const std::string& find, const std::string& with,
                    std::vector<std::string> more = {"--in-situ"}) const {
-        std::vector<std::string> args{"replace", "-d", m_root + "<+>", "-f",    "*.txt",     "-e",
-                                      find,      "-r", with,           "--yes", "--threads", "1"};
-        args.insert(args.end(), more.begin(), more.end());
-        return cli(args);
+        more.insert(more.begin(), {"replace", "-d", m_root + "<+>", "-f", "*.txt", "-e", find, "-r",
+                                   with, "--yes", "--threads", "1"});
+        return cli(more);
     }
-    CliRun undo(std::vector<std::string> more = {}) const {
-        std::vector<std::string> args{"undo", "--yes"};
-        args.insert(args.end(), more.begin(), more.end());
-        return cli(args);
+    // Under the test build's fault hook, KESTRAVA_FAULT.
+    CliRun replaceUnder(const char* fault, const std::string& with) const {
+        setenv("KESTRAVA_FAULT", fault, 1);
+        CliRun run = replace("world", with);
+        unsetenv("KESTRAVA_FAULT");
+        return run;
+    }
+    CliRun undo(const std::string& more = "") const {
+        return cli(more.empty() ? std::vector<std::string>{"undo", "--yes"}
+                                : std::vector<std::string>{"undo", "--yes", more});
     }
     std::string lastRunId() const {
         const CliRun list = cli({"undo", "--list"});
@@ -61,35 +66,17 @@ class Undo : public CliScratchTest {
     }
 };
 
-// A preview writes nothing, and an undo gives back the tree byte for byte: modes, links, hard
-// links (rewritten through their inode). The copies a run made go, unless changed since.
-TEST_F(Undo, PreviewReplaceUndoGivesBackTheTreeByteForByte) {
+// A preview writes nothing. Runs go back newest first, byte for byte: modes, links, hard links
+// (rewritten through their inode). A run is undone once all its files are back, and a file changed
+// since is kept unless --force, which then acts on that same run. A script run is one step, even
+// where two of its groups wrote one file. The copies a run made go, unless changed since.
+TEST_F(Undo, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     writeTree();
     const auto before = snapshot();
     EXPECT_EQ(replace("world", "planet", {"--in-situ", "--preview"}).status, 0);
     EXPECT_EQ(snapshot(), before) << "a preview writes nothing";
     ASSERT_EQ(replace("world", "planet").status, 0);
     EXPECT_EQ(readFile(m_root + "/sub/m2.dat"), "multi planet\n");
-    const CliRun undone = undo();
-    EXPECT_EQ(undone.status, 0) << undone.err;
-    EXPECT_THAT(undone.err, HasSubstr(" files put back"));
-    EXPECT_EQ(snapshot(), before);
-
-    ASSERT_EQ(replace("world", "planet", {}).status, 0);
-    writeFile(m_root + "/kesReplace/a.txt", "kept\n");
-    EXPECT_EQ(undo().status, 2);
-    EXPECT_FALSE(fs::exists(m_root + "/sub/kesReplace/b.txt"));
-    EXPECT_EQ(readFile(m_root + "/kesReplace/a.txt"), "kept\n");
-    EXPECT_EQ(readFile(m_root + "/sub/b.txt"), "world\n");
-}
-
-// Runs go back newest first; a run is undone once all its files are back, and a file changed
-// since is kept unless --force, which then acts on that same run. A script run is one step, even
-// where two of its groups wrote one file.
-TEST_F(Undo, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
-    writeTree();
-    const auto before = snapshot();
-    ASSERT_EQ(replace("world", "planet").status, 0);
     const std::string first = lastRunId();
     writeFile(m_scratch / "two.ksc", "Folder(s):  " + m_root +
                                          "<+>\nFile(s):    *.txt\n\n"
@@ -113,15 +100,21 @@ TEST_F(Undo, RunsGoBackNewestFirstOnceAndNeverOverALaterEdit) {
     run = undo();
     EXPECT_EQ(run.status, 2) << "a run with a refused file stays the one to undo";
     EXPECT_THAT(run.err, HasSubstr("Undid run " + first));
-    run = undo({"--force"});
+    run = undo("--force");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(snapshot(), before) << "--force puts back that same run";
     run = undo();
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.err, HasSubstr("Nothing to undo"));
-    run = undo({first});
+    run = undo(first);
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.err, HasSubstr("was undone already; nothing to do"));
+
+    ASSERT_EQ(replace("world", "planet", {}).status, 0);
+    writeFile(m_root + "/kesReplace/a.txt", "kept\n");
+    EXPECT_EQ(undo().status, 2);
+    EXPECT_FALSE(fs::exists(m_root + "/sub/kesReplace/b.txt"));
+    EXPECT_EQ(readFile(m_root + "/kesReplace/a.txt"), "kept\n");
 }
 
 // The undo folder is the user's alone: made 0700 whatever the umask, and what in it is not a run
@@ -157,7 +150,7 @@ TEST_F(Undo, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
                   util::contentHash("planet\n") + "\t" + outside +
                   "/b.txt\nfile\t../1\tcopied\t644\t0\t0\tx\ty\t" + m_root + "/sub/b.txt\n");
 
-    CliRun undone = undo({"--force"});
+    CliRun undone = undo("--force");
     EXPECT_EQ(undone.status, 2);
     for (const std::string& named : std::vector<std::string>{
              undoRoot + "99990101T000000.000001 is not a run of yours; left alone",
@@ -181,7 +174,7 @@ TEST_F(Undo, TheJournalIsTheUsersAloneAndPutsBackOnlyWhereTheRunWrote) {
     fs::create_directory_symlink(outside, m_root + "/sub");
     writeFile(outside + "/b.txt", "moon\n");
     for (const char* force : {"--yes", "--force"}) {
-        undone = undo({force});
+        undone = undo(force);
         EXPECT_EQ(undone.status, 2);
         EXPECT_THAT(undone.err,
                     HasSubstr(m_root + "/sub/b.txt: a folder on its way is now a link"));
@@ -245,16 +238,11 @@ TEST_F(Undo, InteractiveReplacesOnlyWhatWasChosen) {
         execCli({"replace", "-d", m_root, "-f", "*.txt", "-e", "x", "-r", "Y", "--in-situ",
                  "--interactive"});
     ASSERT_GT(pid, 0);
-    std::string shown;
-    char buffer[4096];
-    for (ssize_t got = 0; shown.find("Replace this?") == std::string::npos &&
-                          (got = read(terminal, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, static_cast<size_t>(got));
+    std::string shown = readTerminal(terminal, "Replace this?");
     writeFile(m_root + "/b.txt", "changed\n"); // searched already, not yet asked for
     const std::string answers = "y\nwhat\nn\na\nd\nq\n";
     ASSERT_EQ(write(terminal, answers.data(), answers.size()), ssize_t(answers.size()));
-    for (ssize_t got = 0; (got = read(terminal, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, static_cast<size_t>(got));
+    shown += readTerminal(terminal);
     int status = 0;
     waitpid(pid, &status, 0);
     close(terminal);
@@ -280,9 +268,7 @@ TEST_F(Undo, NoFileIsReplacedBeforeItsOldContentIsKept) {
     writeFile(m_root + "/b.txt", "world\n");
     const auto before = snapshot();
 
-    setenv("KESTRAVA_FAULT", "write:nospace", 1); // the test build's hook: a nearly full disk
-    CliRun run = replace("world", "planet");
-    unsetenv("KESTRAVA_FAULT");
+    CliRun run = replaceUnder("write:nospace", "planet"); // a nearly full disk
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.err,
                 HasSubstr("Cannot keep the old content of " + m_root + "/0big.txt for undo"));
@@ -301,9 +287,7 @@ TEST_F(Undo, NoFileIsReplacedBeforeItsOldContentIsKept) {
 
     writeFile(m_root + "/a.txt", "world\n");
     writeFile(m_root + "/b.txt", "world\n");
-    setenv("KESTRAVA_FAULT", "after-keep:abort:b.txt", 1); // killed just before b.txt's rename
-    EXPECT_EQ(replace("world", "moon").status, -1);
-    unsetenv("KESTRAVA_FAULT");
+    EXPECT_EQ(replaceUnder("after-keep:abort:b.txt", "moon").status, -1); // before b.txt's rename
     EXPECT_EQ(readFile(m_root + "/a.txt"), "moon\n");
     EXPECT_EQ(undo().status, 0);
     EXPECT_EQ(readFile(m_root + "/a.txt"), "world\n");
@@ -312,9 +296,7 @@ TEST_F(Undo, NoFileIsReplacedBeforeItsOldContentIsKept) {
     // Killed once a hard-linked file is rewritten, before its backup is removed: undo puts the
     // journal's copy back and removes the stale backup, naming both.
     writeFile(m_root + "/0big.txt", std::string(8192, 'x') + "world\n");
-    setenv("KESTRAVA_FAULT", "after-rewrite:abort:0big.txt", 1);
-    EXPECT_EQ(replace("world", "moon").status, -1);
-    unsetenv("KESTRAVA_FAULT");
+    EXPECT_EQ(replaceUnder("after-rewrite:abort:0big.txt", "moon").status, -1);
     const std::string backup = m_root + "/0big.txt.kestrava-backup";
     ASSERT_TRUE(fs::exists(backup));
     run = undo();
@@ -328,9 +310,7 @@ TEST_F(Undo, NoFileIsReplacedBeforeItsOldContentIsKept) {
     EXPECT_TRUE(after == before);
 
     // A file deleted between its reading and its replacement is named; the run goes on.
-    setenv("KESTRAVA_FAULT", "vanish-before-keep:a.txt", 1);
-    run = replace("world", "moon");
-    unsetenv("KESTRAVA_FAULT");
+    run = replaceUnder("vanish-before-keep:a.txt", "moon");
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.err,
                 HasSubstr(m_root + "/a.txt: changed while it was being replaced; left as it is"));
