@@ -16,8 +16,7 @@ std::vector<int> values(const Array& array) {
     return {array.begin(), array.end()};
 }
 
-// Growing past the places kept in the object keeps every value, and so do copies and moves
-// from either storage, which leave the source empty but usable.
+// Copies and moves from either storage keep every value and leave the source empty but usable.
 TEST(SmallArray, KeepsValuesAcrossGrowthCopiesAndMoves) {
     for (const size_t count : {2u, 7u}) {
         Array array;
@@ -55,12 +54,6 @@ TEST(SmallArray, AssignAndResizeFillOnlyNewPlaces) {
     EXPECT_EQ(values(array), (std::vector<int>{0, 7, -1, -1}));
     EXPECT_THROW((void)array.at(4), std::out_of_range);
 }
-
-} // namespace
-} // namespace kestrava::regex
-
-namespace kestrava::regex {
-namespace {
 
 // Arrays that grow from the heap into mapped blocks keep every value across each move, and a
 // mapped block starts on a huge-page boundary (else the kernel could not use huge pages).

@@ -1,7 +1,5 @@
-// Reads the golden cases kept in data files: "== name ==" starts a table, each other line is a row
-// of fields parted by tabs, "#" starts a comment line. In a field "%XX" is the byte of hex XX
-// and "%_" nothing (an empty field, or a blank that must stay visible); all else is literal, so
-// patterns keep their backslashes as typed.
+// Golden cases: "== name ==" starts a table, rows are tab-parted, "#" comments; "%XX" is a byte,
+// "%_" nothing (an empty or visible blank field); all else literal, backslashes as typed.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,7 +13,7 @@ namespace golden {
 
 using Row = std::vector<std::string>;
 
-// The rows of table `name` in `path`; a missing or empty table fails the calling test.
+// A missing or empty table fails the calling test.
 inline std::vector<Row> caseTable(const std::string& path, const std::string& name) {
     std::vector<Row> rows;
     std::ifstream in(path);

@@ -11,9 +11,7 @@ namespace {
 
 using enum PatternOption;
 
-// IDs: a freed one is reused most recent first, a failed compile gives its slot back, and a
-// reused slot forgets what it knew of the old pattern (here, that it was studied). Serials count
-// compiles until cleared; the offset vector fits the pattern with the most groups.
+// Freed IDs are reused most recent first, and a reused slot forgets it was studied.
 TEST(PatternTable, IDsSerialsAndVectorSize) {
     PatternSet regex;
     EXPECT_EQ(test::compile(regex, ""), 0);
@@ -58,7 +56,6 @@ TEST(PatternTable, IDsSerialsAndVectorSize) {
     EXPECT_EQ(regex.patternEntry(0)->serial, 1);
 }
 
-// The "options" table; match options as the library's flags.
 TEST(PatternOptions, TranslateBothWays) {
     for (const golden::Row& c : test::cases("options")) {
         const uint64_t flag = std::stoull(c[1], nullptr, 16);
@@ -86,8 +83,7 @@ TEST(PatternCache, KeysOfDifferentTextsNeverMeet) {
     EXPECT_EQ(regex.patternEntry(plain)->pattern, "a4");
 }
 
-// One ID per key (text, options, study), never evicted: a full cache reports code 10. Raising
-// the limit keeps the table, lowering it empties table and cache.
+// Never evicted: raising the limit keeps the table, lowering it empties table and cache.
 TEST(PatternCache, OneIDPerKeyUntilFull) {
     StaticPatternTable regex;
     PatternStatus status;
@@ -117,8 +113,7 @@ TEST(PatternCache, OneIDPerKeyUntilFull) {
     EXPECT_EQ(regex.patternCacheMaxCount(), 0);
 }
 
-// The shared instance from several threads at once, past its 100 patterns: those beyond are
-// compiled per call, and every call gets its own group.
+// Past its 100 patterns the shared instance compiles per call, each thread with its own group.
 TEST(PatternCache, SharedInstanceServesThreadsPastItsLimit) {
     StaticPatternTable& shared = regExStatic();
     shared.setPatternCacheMaxCount(0); // starts empty
@@ -178,12 +173,6 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     EXPECT_TRUE(regex.matches(before, "ab", 2, 0, {}, results));
     EXPECT_EQ(calls, 0);
 }
-
-} // namespace
-} // namespace kestrava::regex
-
-namespace kestrava::regex {
-namespace {
 
 // Escapes as users have always typed them, and what the library refuses ("syntax" table).
 TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {

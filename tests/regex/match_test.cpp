@@ -1,6 +1,5 @@
-// Matching: every match of a text, groups, splitting, errors and limits, and every shortcut a
-// studied pattern takes (JIT, byte search, required text, word starts, windows) against the
-// interpreter, which takes none.
+// Matching, splitting, errors and limits; every shortcut of a studied pattern against the
+// interpreter.
 #include "regex/internal/pattern_internals.h"
 #include "regex/pcre_api.h"
 #include "regex_test_util.h"
@@ -15,7 +14,6 @@
 namespace kestrava::regex {
 namespace {
 
-using namespace std::string_literals;
 using enum PatternOption;
 using Groups = std::vector<std::vector<int32_t>>; // start and end of each group, per match
 
@@ -29,7 +27,6 @@ Groups everyGroup(PatternSet& regex, int32_t id, const std::string& text, uint32
     return groups;
 }
 
-// Every match once, in order, with its groups: the golden cases of the "matches" table.
 TEST(Matches, ReportsEveryMatchOnceInOrder) {
     for (const golden::Row& c : test::cases("matches")) {
         PatternSet regex;
@@ -44,8 +41,6 @@ TEST(Matches, ReportsEveryMatchOnceInOrder) {
     }
 }
 
-// Every failure raises its code and message (the "errors" table), and the options that change
-// what a match keeps.
 TEST(Errors, NameTheMethodTheClassAndTheInnerCall) {
     PatternSet multi;
     const int32_t id = test::compile(multi, "(b)");
@@ -114,7 +109,6 @@ TEST(Errors, NameTheMethodTheClassAndTheInnerCall) {
     EXPECT_EQ(output, "aaa") << "Replace copies the target where Matches finds a freed slot";
 }
 
-// The shared instance matches case-insensitively with "." across lines, cached or not.
 TEST(UnitLevel, MatchAndGroupValue) {
     MatchResult result;
     std::string value = "stale";
@@ -133,8 +127,7 @@ TEST(UnitLevel, MatchAndGroupValue) {
     EXPECT_FALSE(match("zzz", lines, false, result));
 }
 
-// The pieces between non-empty matches, with each group's text between them; the unit-level
-// Split, cached or not, gives what SplitToArray gives without a limit.
+// The unit-level Split, cached or not, gives what SplitToArray gives without a limit.
 TEST(Split, PiecesLimitAndStart) {
     for (const golden::Row& c : test::cases("split")) {
         SCOPED_TRACE(c[0] + " on " + c[1]);
@@ -155,8 +148,7 @@ TEST(Split, PiecesLimitAndStart) {
     }
 }
 
-// Plain text and alternations of plain texts are found by a byte search; anything the engine
-// might read differently is not.
+// Only what the engine cannot read differently is found by a byte search.
 TEST(LiteralSearch, OnlyPlainTextTakesIt) {
     for (const golden::Row& c : test::cases("literals")) {
         PatternSet regex;
@@ -167,8 +159,7 @@ TEST(LiteralSearch, OnlyPlainTextTakesIt) {
     }
 }
 
-// Every group of every match, and what Replace and Split (which search "not empty") make of the
-// text, as one string. At most two matches start at one place (an empty one, then a longer one).
+// Groups, Replace and Split as one string; at most two matches (empty, longer) start at a place.
 std::string outcome(PatternSet& regex, int32_t id, const std::string& text, uint32_t from) {
     const Groups groups = everyGroup(regex, id, text, from);
     EXPECT_LE(groups.size(), 2 * text.size() + 2) << "runaway matches";
@@ -196,7 +187,6 @@ std::string acrossPieceEnds() {
     return text;
 }
 
-// One case of the "fuzz" table: patterns, texts fixed and random, windows, where to start.
 struct Fuzz {
     std::string what;
     std::vector<std::pair<std::string, PatternOptions>> patterns;
@@ -282,8 +272,7 @@ TEST(JitAndInterpreter, EveryShortcutFindsWhatTheInterpreterFinds) {
     useAvx2Steps(true);
 }
 
-// What a pattern promises about its matches: a text each holds, whether it stays in a line (no
-// match holds a line break), and the shortest run a word-start pattern is tried on.
+// A text each match holds, whether matches stay in a line, the shortest word-start run.
 TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
     for (const golden::Row& c : test::cases("required")) {
         PatternSet regex;
@@ -301,20 +290,6 @@ TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
     }
 }
 
-// The bytes no match holds bound the runs searched; caseless, a letter stands for both cases.
-TEST(RequiredText, StopBytesAreTheBytesNoStepConsumes) {
-    for (const bool caseless : {false, true}) {
-        PatternSet regex;
-        regex.setDefaultPatternOptions(caseless ? PatternOptions{IgnoreCase} : PatternOptions{});
-        const auto& stops =
-            regex.patternEntry(test::compile(regex, "\\b[a-z]+ing"))->compiled->required().stops;
-        EXPECT_FALSE(stops['a'] || stops['z'] || stops['i']);
-        EXPECT_EQ(stops['A'] && stops['I'], !caseless);
-        EXPECT_TRUE(stops['_'] && stops['0'] && stops[' '] && stops['\n'] && stops[0xE9]);
-        EXPECT_EQ(stops.count(), caseless ? 256u - 52 : 256u - 26);
-    }
-}
-
 TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
     pcre_api::setThreadJitStackLimit(pcre_api::kJitStackStart); // as small as it gets
     PatternSet regex;
@@ -325,8 +300,7 @@ TEST(JitAndInterpreter, JitStackOverflowFallsBackToTheInterpreter) {
     pcre_api::setThreadJitStackLimit(pcre_api::kJitStackMax);
 }
 
-// Runaway patterns end with the limit's error, never with "no match", studied or not; so does a
-// recursion deep enough to break the interpreter's stack (at the library's own limit).
+// Never "no match", studied or not; also a recursion deep enough to break the interpreter's stack.
 TEST(MatchLimit, IsReportedNeverNoMatchAndNeverACrash) {
     const struct {
         const char* name;

@@ -1,5 +1,4 @@
-// Message composition of the regular-expression layer's errors. The plain and class forms and
-// the status arguments are proven where the layer raises them (GroupValue, RemovePattern, Match).
+// Message composition; the plain and class forms are proven where the layer raises them.
 #include "regex/regex_error.h"
 #include "regex_test_util.h"
 
@@ -34,7 +33,6 @@ TEST(RegExMessages, UnknownCodesAndPlaceholders) {
                                 RegexErrorCode::UnknownExecResult, RegexErrorCode(200)})
         EXPECT_EQ(regExErrorText(code), "Unknown Error Code (%d)") << int(code);
     EXPECT_EQ(regExMethodName(RegexOperation(0)), "") << "a retired number has no name";
-    // Placeholders fill from left to right.
     EXPECT_EQ(formatRegExText("a %s b %d c", {std::string("x"), int64_t{-3}, int64_t{9}}),
               "a x b -3 c");
     EXPECT_EQ(formatRegExText("100%% %d", {int64_t{1}}), "100% 1");

@@ -18,7 +18,6 @@ struct Raised {
     bool stopped = false;
 };
 
-// Compiles with the object's defaults; the ID, or -1 with a test failure naming the error.
 inline int32_t compile(PatternSet& regex, const std::string& pattern) {
     int32_t id = -1;
     PatternStatus status;
@@ -27,12 +26,10 @@ inline int32_t compile(PatternSet& regex, const std::string& pattern) {
     return id;
 }
 
-// The golden cases of regex_cases.txt in table `name`.
 inline std::vector<golden::Row> cases(const std::string& name) {
     return golden::caseTable(KES_REGEX_CASES, name);
 }
 
-// Options by letter, as the case files write them ("-": none).
 inline PatternOptions optionsOf(const std::string& letters) {
     using enum PatternOption;
     const std::string_view known = "ismxa$eUuEcn";

@@ -18,7 +18,6 @@ class ReplaceTest : public ::testing::Test {
     PatternSet m_regex;
 };
 
-// The "templates" table, and a text long enough to show there is no hidden limit.
 TEST_F(ReplaceTest, TemplateForms) {
     for (const golden::Row& c : test::cases("templates"))
         EXPECT_EQ(replaced(c[0], c[1], c[2], std::stoi(c[4]), std::stoi(c[5])), c[3])

@@ -1,5 +1,4 @@
-// Stopping a match on request, and the stop check every compiled pattern carries: the pattern
-// must look to the user and to the library exactly as written.
+// Stopping a match on request, and the stop check that must leave the pattern as written.
 #include "regex/pcre_api.h"
 #include "regex_test_util.h"
 
@@ -7,7 +6,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <thread>
@@ -15,8 +13,6 @@
 
 namespace kestrava::regex {
 namespace {
-
-using namespace std::string_literals;
 
 static_assert(!std::is_base_of_v<std::runtime_error, RegexStoppedError>,
               "a stop must be told apart from a failed match");
@@ -73,9 +69,7 @@ TEST(StopScope, StopRequestedBeforehandEndsEveryEntryPoint) {
     }
 }
 
-// The stop comes from another thread once the search is under way (after its first match);
-// without it each search would take many seconds. Nothing here is timed: the search must
-// simply end with the exception. Windows, the JIT with the callout, the interpreter.
+// Stopped after its first match; untimed, else each search would take many seconds.
 TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
     const std::string text = "x 1 " + wordsWithoutDigits(size_t{300} << 10);
     const std::pair<const char*, PatternOptions> cases[] = {
@@ -106,13 +100,10 @@ TEST(StopScope, StopFromAnotherThreadEndsASlowSearch) {
     }
 }
 
-// What the library works out from the start of a pattern (anchoring, first and required
-// characters, start bits, minimum length) decides how fast it searches; groups and names are
-// what the user sees, and so are its errors with their offsets, also in or just after the
-// leading "(*...)" items. The stop check must change none of them, and neither may the copy
-// made without it.
+// What the library works out from a pattern decides its speed, groups, names and error offsets
+// (also around leading "(*...)" items): neither the stop check nor the copy without it may change
+// it.
 TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
-    // Each item the library reports as "code=value"; the tables by content.
     using Info = std::vector<std::string>;
     const auto info = [](const pcre2_code* code) {
         Info i;
@@ -172,8 +163,7 @@ TEST(StopCheck, LibraryKnowsThePatternAsWritten) {
     }
 }
 
-// A long search that finds nothing tells its scope how far it has come, in the text and forward,
-// so the caller can let go of what lies behind.
+// A long search without matches tells how far it has come, so the caller can let go behind it.
 thread_local std::vector<const char*> tPassed;
 TEST(StopScope, ALongSearchWithoutMatchesTellsHowFarItHasCome) {
     PatternSet studied;

@@ -21,7 +21,6 @@ std::vector<golden::Row> cases(const std::string& name) {
     return golden::caseTable(KES_RESULTS_CASES, name);
 }
 
-// Views and header kinds by their names in the case file.
 View viewNamed(const std::string& name) {
     const char* const names[] = {"LinesWithMatches", "MatchesOnly", "UniqueMatches",
                                  "UniqueMatchesSorted"};
@@ -53,7 +52,6 @@ search::MatchedLine makeLine(std::string spec) {
     return line;
 }
 
-// Files given as folder, name and lines; the counts follow from them.
 search::SearchResults
 makeResults(const std::vector<std::tuple<std::string, std::string, Lines>>& files,
             int32_t scanned) {
@@ -177,7 +175,6 @@ class ExportTest : public ::testing::Test {
         {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
 };
 
-// The "export" table.
 TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
     for (const golden::Row& c : cases("export")) {
         SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
@@ -188,7 +185,6 @@ TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
     EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
 
-// The "rich text" table.
 TEST(RichText, EscapesAndEndsEachLineWithPar) {
     const std::string header =
         R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";
@@ -197,18 +193,15 @@ TEST(RichText, EscapesAndEndsEachLineWithPar) {
             << c[0];
 }
 
-// Written file by file while a run records them (or rendered where each was searched, whole or a
-// few lines at a time as it was searched), the text of every view is the one made from the
-// finished results, as text or rich text, in every header mode and with or without details; and
-// a run without matches says so.
+// Written file by file as a run records them (some rendered where searched, whole or in part),
+// every view's text is the one made from the finished results.
 TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
     const auto written = [](View view, const ExportHeader& header, bool details, bool rich,
                             const search::SearchResults& finished) {
         std::string text;
         ExportWhileRunning running(
             header, view, details, [&text](std::string_view block) { text += block; }, rich);
-        // As searching threads do: the second file made where it was searched, the first line
-        // of the first while it was.
+        // The second file made where it was searched, the first line of the first while it was.
         search::SearchResults results = finished;
         for (size_t index = 0; index < results.files.size(); ++index) {
             search::FileMatches& file = results.files[index];

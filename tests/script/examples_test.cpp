@@ -1,5 +1,4 @@
-// The example scripts shipped in examples/: they load, are written the way the program writes
-// them, and do what the README says they do on a small tree.
+// The shipped examples load, are written as the program writes them and do what the README says.
 #include "script_test_support.h"
 
 #include "script/script_run.h"

@@ -1,5 +1,4 @@
-// The item editor's rules without a window: where Accept puts a new or changed item and when it
-// starts a group, what Delete refuses, and how Up and Down keep groups whole.
+// The item editor's rules without a window: Accept, Delete, Up and Down.
 #include "script_test_support.h"
 
 #include "script/script_edit.h"

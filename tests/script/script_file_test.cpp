@@ -1,6 +1,4 @@
-// The script model's line view, and reading and writing .ksc files: order rules, unknown lines,
-// line ends, columns, trimming, hostile files (a 10 MB line, NUL bytes, a byte order mark), the
-// exact bytes written, the round trip, and saves that a kill or a second writer cannot tear.
+// The line view, and reading (hostile files too) and writing .ksc files that a kill cannot tear.
 #include "script_test_support.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +30,7 @@ TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
 
 const std::string kHead = "Folder(s):  /data\r\nFile(s):    *.txt\r\n\r\n";
 
-// A failed load names the file and the cause (which may end with the line refused, quoted or
-// not), and leaves an empty, unchanged script.
+// A failed load names file and cause and leaves an empty, unchanged script.
 void expectRefused(const std::string& path, std::string message, const std::string& line = "",
                    bool quoted = false) {
     message += quoted ? "\"" + line + "\"" : line;
@@ -57,7 +54,6 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
     expectRefused(scratch.path("fifo.ksc"), "Not a regular file");
 }
 
-// The "loads" table, a 10 MB line, and a text of NUL bytes.
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
     const std::string huge(10u << 20, 'q');
     std::vector<std::pair<std::string, ScriptEntries>> texts = {
@@ -113,7 +109,6 @@ TEST(ScriptWriting, WritesTheExactBytesAndReadsBackAllButOptionsOrNothing) {
     }
 }
 
-// Forks a writer that saves the script `rounds` times, with the fault hook set as given.
 pid_t startWriter(Script script, const std::string& path, int rounds, const char* fault = "") {
     const pid_t pid = ::fork();
     if (pid == 0) {

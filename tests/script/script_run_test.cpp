@@ -1,5 +1,4 @@
-// The script run over temporary trees: groups, tokens, failures, replacing, the question, the
-// case setting, a stop request and the reset of the find/replace items.
+// The script run over temporary trees.
 #include "script_test_support.h"
 
 #include "script/script_run.h"
@@ -12,7 +11,6 @@ namespace {
 const std::string kOne = "alpha beta\ngamma alpha\n";
 const std::string kTwo = "beta delta  \nALPHA\n";
 
-// A tree of two folders, each with one text file, and results left from an earlier run.
 class ScriptRun : public ::testing::Test {
   protected:
     void SetUp() override { reset(); }
@@ -28,7 +26,6 @@ class ScriptRun : public ::testing::Test {
         settings.replaceInPlace = true;
         return runScript(makeScript(entries), settings, m_specs, m_results, events, stop);
     }
-    // The files with matches and their match counts: "one.txt:2 two.txt:1".
     std::string found() const {
         std::string found;
         for (const search::FileMatches& file : m_results.files)

@@ -29,8 +29,7 @@ Script changedScript(const std::string& fileName = "") {
     return script;
 }
 
-// The caller may go on exactly when the changes were saved or discarded; a name chosen for a
-// script without a file of its own gets the extension when it has none.
+// The caller may go on exactly when the changes were saved or discarded.
 TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
     for (const golden::Row& c : cases("save question")) {
         SCOPED_TRACE(c[0] + " " + c[1] + c[2]);
@@ -59,8 +58,7 @@ TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
         EXPECT_EQ(withScriptExtension(c[0]), c[1]);
 }
 
-// Unchanged, nothing is asked; Cancel stops New and Open; No drops the changes, and Open then
-// reads the chosen file and remembers its folder only when it was read.
+// Open remembers the chosen file's folder only when it was read.
 TEST(ScriptOpen, AsksFirstThenReadsTheChosenFileAndRemembersItsFolder) {
     TempTree scratch;
     FakeDialogs dialogs;

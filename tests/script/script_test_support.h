@@ -1,5 +1,4 @@
-// Short builders for the items of the script tests, and one-line pictures of a script; scratch
-// trees come from the search tests.
+// Builders and one-line pictures of scripts; scratch trees come from the search tests.
 #pragma once
 
 #include "../regex/case_table.h"
@@ -22,7 +21,6 @@ inline ScriptEntry findItem(std::string find, std::string replace = "", std::str
     return ScriptEntry::findReplace(std::move(find), std::move(replace), std::move(options));
 }
 
-// A numbered script of the items with the line view built; `current` is the current item.
 inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None,
                          int32_t current = 0) {
     Script script;
@@ -33,7 +31,6 @@ inline Script makeScript(ScriptEntries entries, ItemEdit edit = ItemEdit::None,
     return script;
 }
 
-// The golden cases of script_cases.txt in table `name`.
 inline std::vector<golden::Row> cases(const std::string& name) {
     return golden::caseTable(KES_SCRIPT_CASES, name);
 }
@@ -54,7 +51,6 @@ inline ScriptEntries itemsOf(golden::Row::const_iterator item, golden::Row::cons
     return items;
 }
 
-// An edit by its name in the case files.
 inline ItemEdit editNamed(const std::string& name) {
     const char* const names[] = {"None", "Append", "Insert", "Change"};
     return ItemEdit(std::ranges::find(names, name) - std::begin(names));
