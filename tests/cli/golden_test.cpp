@@ -43,7 +43,7 @@ std::map<fs::path, std::string> filesIn(const fs::path& root, const fs::path& fr
 }
 
 fs::path treeOf(const fs::path& dir) {
-    const fs::path tree = dir / "tree";
+    fs::path tree = dir / "tree";
     if (fs::is_directory(tree) || !fs::exists(tree))
         return tree;
     return kGolden / "trees" / linesOf(tree).at(0);
