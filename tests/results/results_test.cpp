@@ -32,15 +32,15 @@ HeaderKind headerNamed(const std::string& name) {
     return HeaderKind(std::ranges::find(names, name) - std::begin(names));
 }
 
-search::MatchedLine makeLine(std::string spec) {
+search::MatchedLine makeLine(std::string marked) {
     search::MatchedLine line;
-    if (spec.ends_with("->")) {
+    if (marked.ends_with("->")) {
         line.setTruncated();
-        spec.resize(spec.size() - 2);
+        marked.resize(marked.size() - 2);
     }
     std::string text;
     std::vector<search::MatchSpan> matches;
-    for (const char c : spec) {
+    for (const char c : marked) {
         if (c == '[')
             matches.push_back({static_cast<int32_t>(text.size()) + 1, 0});
         else if (c == ']')
