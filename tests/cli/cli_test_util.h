@@ -1,6 +1,8 @@
 // Runs the built kestrava-cli and reads and writes the files of its test trees.
 #pragma once
 
+#include "../util/util_test_support.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -25,16 +27,11 @@ struct CliRun {
     int status = -1;
 };
 
-inline std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using kestrava::util::testing::readFile;
 
 inline void writeFile(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
+    kestrava::util::testing::writeRaw(path, text);
 }
 
 // What a terminal shows, until `until` appears or the child closes it.
