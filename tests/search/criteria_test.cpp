@@ -1,5 +1,6 @@
 // Parsing of the Folder(s) and File(s) entries, and the checks of a Find or Find & Replace
 // request (the trailing-bar rule itself is proven by the util tests).
+#include "../regex/case_table.h"
 #include "search/search.h"
 
 #include <gmock/gmock.h>
@@ -12,8 +13,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// Each folder entry as "folder|+|exclusion,exclusion" ("-" without subfolders), each file entry
-// as "mask|exclusion,exclusion".
+// Folder entries as the "folder entries" table in data/search_cases.txt shows them; each file
+// entry as "mask|exclusion,exclusion,".
 TEST(EntryGrammar, DividesEachEntry) {
     const auto folders = [](const std::string& entry) {
         FolderSpecs parsed;
@@ -26,24 +27,8 @@ TEST(EntryGrammar, DividesEachEntry) {
         }
         return out;
     };
-    const std::pair<const char*, std::vector<std::string>> cases[] = {
-        {"c:\\Temp<+><excluding abc,def>", {"c:\\Temp|+|abc,def,"}},
-        {"c:\\Temp <+> <excluding abc>", {"c:\\Temp|+|abc,"}},
-        // Two blanks after the marker: the marker stays in the path.
-        {"c:\\Temp <+>  <excluding abc>", {"c:\\Temp <+>|-|abc,"}},
-        // Reversed order: the exclusion group runs to the last ">".
-        {"c:\\Temp<excluding abc><+>", {"c:\\Temp|-|abc><+,"}},
-        {"d:\\temp", {"d:\\temp|-|"}},
-        {"  /src <+>  ", {"/src|+|"}},
-        {"/src<+><EXCLUDING Bin>", {"/src|+|Bin,"}},
-        {"/src/<+><excluding a, b ,,c>", {"/src/|+|a,b,,c,"}},
-        {"a|b|", {"a|-|", "b|-|"}},
-        {"a||b", {"a|-|", "|-|", "b|-|"}},
-        {"|a", {"|-|", "a|-|"}},
-        {"", {}},
-    };
-    for (const auto& [entry, expected] : cases)
-        EXPECT_EQ(folders(entry), expected) << entry;
+    for (const golden::Row& c : golden::caseTable(KES_SEARCH_CASES, "folder entries"))
+        EXPECT_EQ(folders(c[0]), golden::Row(c.begin() + 1, c.end())) << c[0];
     FileMaskSpecs files;
     parseFilesToSearch("*.html<excluding abc.html> | *.pas|\t*.h <Excluding a.h, b.h>", files);
     std::vector<std::string> masks;
@@ -55,6 +40,8 @@ TEST(EntryGrammar, DividesEachEntry) {
     EXPECT_THAT(masks, ElementsAre("*.html|abc.html,", "*.pas|", "*.h|a.h,b.h,"));
 }
 
+// One request for all rows, as a script run keeps one: a refused row must leave no pattern from
+// an earlier one, and each row's case setting must turn only "ignore case" off or on again.
 TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
     const std::string patternError =
         "Invalid Find Expression: Error in Pattern: \"missing closing parenthesis\" at offset (2)";
@@ -67,6 +54,9 @@ TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
         bool replacing;
         std::string expected; // "" when the run may start
     } const cases[] = {
+        {"Valid", {"/", "*", "a.c", "b", ""}, true, ""},
+        // A Find press never writes, whatever the Replace box holds.
+        {"FindWithATemplate", {"/", "*", "a.c", "b", ""}, false, ""},
         {"AllEmpty", {}, false, noneOfThree},
         {"PatternErrorReplacesEarlierMessages", {"", "*", "a(", "", ""}, false, patternError},
         {"ReplaceAfterPatternError", {"/", "*", "a(", "", ""}, true, patternError + noReplace},
@@ -75,31 +65,23 @@ TEST(RequestChecks, ReturnTheMessagesInOrderAndKeepNoPatternWhenRefused) {
          false,
          "Invalid Find Expression: Expression cannot end with '|'"},
         {"ReplaceWithoutTemplate", {"/", "*", "a", "", ""}, true, noReplace},
-        {"Valid", {"/", "*", "a", "b", ""}, true, ""},
-        // A Find press never writes, whatever the Replace box holds.
-        {"FindWithATemplate", {"/", "*", "a", "b", ""}, false, ""},
     };
+    CompiledRequest request;
+    bool caseSensitive = false; // on for the first row, then off, then on ...
     for (const auto& c : cases) {
-        CompiledRequest request;
-        EXPECT_EQ(prepareFindReplace(c.criteria, c.replacing, false, request), c.expected)
+        caseSensitive = !caseSensitive;
+        EXPECT_EQ(prepareFindReplace(c.criteria, c.replacing, caseSensitive, request), c.expected)
             << c.name;
         EXPECT_EQ(request.items.size(), 1u) << c.name;
         EXPECT_EQ(request.regEx.slotsUsed(), c.expected.empty() ? 1 : 0) << c.name;
-        if (c.expected.empty()) {
-            EXPECT_EQ(request.replace, c.replacing) << c.name;
-            EXPECT_EQ(request.items[0].doReplace, c.replacing) << c.name;
-        }
-    }
-}
-
-TEST(RequestItem, CaseSettingTogglesOnlyIgnoreCase) {
-    CompiledRequest request; // one object, so the setting must be turned off and on again
-    for (const bool sensitive : {true, false}) {
-        ASSERT_EQ(prepareFindReplace({"/", "*", "a.c", "", ""}, false, sensitive, request), "");
+        if (!c.expected.empty())
+            continue;
+        EXPECT_EQ(request.replace, c.replacing) << c.name;
+        EXPECT_EQ(request.items[0].doReplace, c.replacing) << c.name;
         regex::MatchCollection matches;
-        EXPECT_EQ(request.regEx.matches(request.items[0].patternID, "A\nC", 3, 0, {}, matches),
-                  !sensitive);
-        EXPECT_TRUE(request.regEx.matches(request.items[0].patternID, "a\nc", 3, 0, {}, matches));
+        const int32_t id = request.items[0].patternID;
+        EXPECT_EQ(request.regEx.matches(id, "A\nC", 3, 0, {}, matches), !caseSensitive) << c.name;
+        EXPECT_TRUE(request.regEx.matches(id, "a\nc", 3, 0, {}, matches)) << c.name;
     }
 }
 

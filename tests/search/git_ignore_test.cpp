@@ -1,6 +1,7 @@
-// Leaving out what git ignores, proven against git itself: one table of files says what git
-// keeps in a tree of ignore files; `git ls-files` must agree with it, and so must the walk from
-// every top folder.
+// Leaving out what git ignores, proven against git itself: one table of files (in
+// data/search_cases.txt, with the ignore files) says what git keeps in a tree of ignore files;
+// `git ls-files` must agree with it, and so must the walk from every top folder.
+#include "../regex/case_table.h"
 #include "search_test_tree.h"
 
 #include <gtest/gtest.h>
@@ -67,84 +68,6 @@ std::string difference(const Paths& want, const Paths& got) {
     return text;
 }
 
-// Written after `git init` of repo, repo/inner, plain/proj and plain/rel, and of the linked
-// worktree wt.
-const std::pair<const char*, const char*> kIgnoreFiles[] = {
-    {"home/.gitconfig",
-     "[user]\n\tname = t\n\temail = t@example.org\n[init]\n"
-     "\tdefaultBranch = main\n[core]\n\tautocrlf = false\n"
-     "[other]\n\texcludesFile = ~/wrong\n[core \"x\"]\nexcludesfile = ~/wrong\n"},
-    {"home/wrong", "*\n"},
-    {"xdg/git/ignore", "*.glob\n!keep.glob\n"},
-    {"home/proj-ignore", "*.pig\n"},
-    {"repo/.git/info/exclude", "*.excl\n/top-only.ex2\n!b.log\n!kept.glob\n"},
-    {"repo/.gitignore", "# a comment, then a blank line\n\n\\#hash.txt\n\\!bang.txt\n*.log\n"
-                        "!important.log\nbuild/\n/anchored.txt\ndoc/*.txt\n**/deep/target.txt\n"
-                        "logs/**\na/**/z.txt\n**.tmp\n[abc]?.cls\n[!x-z]9.neg\n[]]x.br\n"
-                        "[[:digit:]][[:upper:]].pc\n[unclosed\nlit\\*.txt\ntrail.txt   \n"
-                        "esc\\ \nkd/*\n!kd/want.txt\nsrc/gen/\n!saved.excl\n"},
-    {"repo/sub/.gitignore", "!*.log\n*.md\n/sub-anchored.txt\ncrlf.txt\r\n"},
-    {"repo/build/.gitignore", "!keep.txt\n"},
-    {"repo/bom/.gitignore", "\xEF\xBB\xBF"
-                            "bom.txt\n"},
-    {"repo/inner/.gitignore", "*.in\n"},
-    {"repo/inner/.git/info/exclude", "*.iex\n"},
-    {"wt/.gitignore", "*.w\n"},
-    {"plain/.gitignore", "*\n"},
-    {"plain/proj/.gitignore", "*.o\n"},
-    {"plain/rel/.gitignore", "*.TXT\nBuild/\nDoc/*.md\n[A-C]?.cls\n[[:upper:]].up\n[A]x.br\n"
-                             "\\Q.esc\nLit\n"},
-    {"plain/rel/.rules/ex", "*.rex\n"},
-};
-
-// The files below the trees, "+" when git keeps one, "-" when it ignores it.
-const std::vector<std::string> kFiles[] = {
-    // Escapes, negation, case.
-    {"-repo/#hash.txt", "-repo/!bang.txt", "-repo/a.log", "+repo/important.log", "+repo/Case.LOG"},
-    // info/exclude comes after every .gitignore: its "!b.log" cannot undo "*.log".
-    {"-repo/b.log", "+repo/saved.excl", "-repo/one.excl", "-repo/top-only.ex2",
-     "+repo/sub/top-only.ex2"},
-    // The user's excludes file (git's default place), last of all.
-    {"-repo/g.glob", "+repo/kept.glob", "+repo/keep.glob", "-repo/sub/g.glob"},
-    // A trailing "/" takes folders only, at any depth; an ignored folder's own .gitignore never
-    // re-includes anything.
-    {"-repo/build/keep.txt", "-repo/build/x.c", "-repo/src/build/y.c", "+repo/src/other/build",
-     "-repo/src/gen/a.c", "+repo/gen/a.c"},
-    // A "/" at the start or in the middle anchors to the .gitignore's folder.
-    {"-repo/anchored.txt", "+repo/src/anchored.txt", "-repo/doc/a.txt", "+repo/doc/sub/b.txt",
-     "+repo/src/doc/a.txt"},
-    // "**" leading, trailing, in the middle, and elsewhere (one "*").
-    {"-repo/deep/target.txt", "-repo/p/q/deep/target.txt", "+repo/p/deep/other.txt", "-repo/logs/a",
-     "-repo/logs/x/y", "+repo/src/logs/a", "-repo/a/z.txt", "-repo/a/b/c/z.txt", "+repo/b/a/z.txt",
-     "-repo/x.tmp", "-repo/src/y.tmp"},
-    // Bracket sets, ranges, "]" first, POSIX classes, an unclosed set, an escaped "*".
-    {"-repo/ab.cls", "+repo/dz.cls", "+repo/a.cls", "-repo/a9.neg", "+repo/y9.neg", "-repo/]x.br",
-     "-repo/1A.pc", "+repo/1a.pc", "+repo/[unclosed", "-repo/lit*.txt", "+repo/litx.txt"},
-    // Trailing spaces are dropped unless escaped.
-    {"-repo/trail.txt", "-repo/esc ", "+repo/esc"},
-    // A folder left in (kd/*) whose file a negation re-includes.
-    {"+repo/kd/want.txt", "-repo/kd/other.txt"},
-    // A nested .gitignore overrides the root one; CR LF lines; a byte order mark.
-    {"+repo/sub/x.log", "-repo/sub/readme.md", "+repo/readme.md", "-repo/sub/sub-anchored.txt",
-     "+repo/sub/deeper/sub-anchored.txt", "-repo/sub/crlf.txt", "-repo/bom/bom.txt"},
-    // A .gitignore that is a link is not followed; one that is a folder ignores nothing.
-    {"+repo/linkedrules/readme.md", "+repo/odd/x.txt"},
-    // A nested repository has its own rules, not the outer ones; the user's still apply.
-    {"+repo/inner/x.log", "-repo/inner/y.in", "-repo/inner/z.glob", "+repo/inner/w.excl",
-     "-repo/inner/v.iex"},
-    // A linked worktree: info/exclude of the common folder, its own .gitignore.
-    {"-wt/a.excl", "-wt/x.w", "+wt/y.txt", "+wt/a.log"},
-    // Outside any repository nothing is ignored, but a repository below has its rules, and its
-    // own configuration names another excludes file.
-    {"+plain/a.txt", "-plain/proj/a.o", "+plain/proj/b.c", "+plain/proj/c.glob",
-     "-plain/proj/d.pig"},
-    // core.ignorecase: letters match in either case, in ranges and classes too, but not after a
-    // "\" nor as a set's member. Its excludes file is named relative to the work tree's top.
-    {"-plain/rel/A.Txt", "-plain/rel/BUILD/x.c", "-plain/rel/doc/a.MD", "-plain/rel/bq.cls",
-     "-plain/rel/a.up", "-plain/rel/LIT", "+plain/rel/Ax.br", "+plain/rel/ax.br",
-     "+plain/rel/Q.esc", "-plain/rel/x.rex", "-plain/rel/sub/y.REX", "+plain/rel/sub/z.c"},
-};
-
 // Top folders the walk starts from: a subfolder has its ancestors' rules, an ignored one lists
 // nothing, a nested repository and a worktree are found from inside.
 const char* const kTops[] = {"repo", "repo/sub", "repo/build",   "repo/inner",
@@ -187,12 +110,18 @@ class GitIgnoreTest : public ::testing::Test {
 };
 
 TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
-    m_tree.write("home/.gitconfig", kIgnoreFiles[0].second);
+    std::vector<std::pair<std::string, std::string>> ignoreFiles; // in the order first named
+    for (const golden::Row& row : golden::caseTable(KES_SEARCH_CASES, "ignore lines")) {
+        if (ignoreFiles.empty() || ignoreFiles.back().first != row[0])
+            ignoreFiles.emplace_back(row[0], "");
+        ignoreFiles.back().second += row.at(1) + "\n";
+    }
+    m_tree.write("home/.gitconfig", ignoreFiles.at(0).second);
     ASSERT_TRUE(git("init -q repo && git init -q repo/inner && git init -q plain/proj && "
                     "git init -q plain/rel"));
     ASSERT_TRUE(
         git("-C repo commit -q --allow-empty -m start && git -C repo worktree add -q ../wt"));
-    for (const auto& [path, text] : kIgnoreFiles)
+    for (const auto& [path, text] : ignoreFiles)
         m_tree.write(path, text);
     kestest::writeRaw(m_tree.path("plain/proj/.git/config"),
                       kestest::readFile(m_tree.path("plain/proj/.git/config")) +
@@ -206,16 +135,15 @@ TEST_F(GitIgnoreTest, WalkLeavesOutExactlyWhatGitIgnores) {
     std::filesystem::create_directories(m_tree.path("repo/odd/.gitignore"));
     Paths wanted;
     Paths wantedInRepositories; // what git is asked about
-    for (const std::vector<std::string>& group : kFiles)
-        for (const std::string& file : group) {
-            const std::string path = file.substr(1);
-            m_tree.write(path, "x");
-            if (file[0] == '+')
-                wanted.insert(path);
-            if (file[0] == '+' && (!path.starts_with("plain/") || path.starts_with("plain/proj/") ||
-                                   path.starts_with("plain/rel/")))
-                wantedInRepositories.insert(path);
-        }
+    for (const golden::Row& row : golden::caseTable(KES_SEARCH_CASES, "ignored files")) {
+        const std::string path = row[0].substr(1);
+        m_tree.write(path, "x");
+        if (row[0][0] == '+')
+            wanted.insert(path);
+        if (row[0][0] == '+' && (!path.starts_with("plain/") || path.starts_with("plain/proj/") ||
+                                 path.starts_with("plain/rel/")))
+            wantedInRepositories.insert(path);
+    }
     Paths gitKept;
     for (const char* repo : {"repo/", "wt/", "plain/proj/", "plain/rel/"})
         addGitKept(m_tree.path(""), repo, gitKept);

@@ -195,24 +195,6 @@ TEST(Sizes, ALineOf200MBIsSearchedAsOneLine) {
     EXPECT_EQ(results.files.at(0).lines.at(0).matchStart, 100 << 20);
 }
 
-// Each copy goes into a kesReplace beside its file, originals untouched. The first run's folders
-// are searched like any other on a second run, so a file found there gets its own copy one level
-// down; that run's new folders are not searched again.
-TEST(CopyMode, CopiesGoBesideEachFileAndASecondRunNeverNestsInItsOwnOutput) {
-    TempTree tree;
-    tree.write("a.txt", "old");
-    tree.write("sub/b.txt", "old bold");
-    tree.write("sub/deeper/c.txt", "old");
-    EXPECT_EQ(searchTree(tree.root() + "<+>", "*.txt", "old", "new", false).totalMatches, 4);
-    tree.write("kesReplace/c.txt", "old again");
-    const SearchResults second = searchTree(tree.root() + "<+>", "*.txt", "old", "new", false);
-    EXPECT_EQ(second.filesWithMatches, 4); // a.txt, kesReplace/c.txt, sub/b.txt, sub/deeper/c.txt
-    EXPECT_EQ(filesBelow(tree.root()),
-              "/a.txt=old\n/kesReplace/a.txt=new\n/kesReplace/c.txt=old again\n"
-              "/kesReplace/kesReplace/c.txt=new again\n/sub/b.txt=old bold\n/sub/deeper/c.txt=old\n"
-              "/sub/deeper/kesReplace/c.txt=new\n/sub/kesReplace/b.txt=new bnew\n");
-}
-
 // No write bit means read-only whoever runs the search, root included; the others are replaced.
 // Only an ordinary user meets unreadable files and folders, and a folder that takes no new file.
 TEST(Permissions, ReadOnlyFilesAreLeftUnreadableOnesSkippedAndALockedFolderFailsClearly) {
@@ -313,21 +295,34 @@ TEST(ReplaceInPlace, RewritesEveryMatchKeepsEveryOtherByteAndCreatesNothingElse)
         }
 }
 
-// A planted kesReplace that is no real folder is refused for its folder; the run goes on.
-TEST(ReplaceRefusal, ACopyFolderThatIsNoRealFolderIsNamedAndTheRunGoesOn) {
-    TempTree tree;
-    tree.write("a.txt", "one");
-    const std::string planted = "a regular file where the folder should be";
-    tree.write("kesReplace", planted);
-    tree.write("sub/b.txt", "one");
-    const SearchResults r = searchTree(tree.root() + "<+>", "*.txt", "one", "1", false);
-    ASSERT_EQ(r.notReplaced.size(), 1u);
-    EXPECT_EQ(r.notReplaced[0].fileName + ": " + r.notReplaced[0].message,
-              tree.path("a.txt") + ": " + tree.path("kesReplace") +
-                  " is not a folder but a link or a file; nothing is written into it");
-    EXPECT_EQ(r.filesReplaced, 1);
-    EXPECT_EQ(filesBelow(tree.root()),
-              "/a.txt=one\n/kesReplace=" + planted + "\n/sub/b.txt=one\n/sub/kesReplace/b.txt=1\n");
+// Each copy goes into a kesReplace beside its file, originals untouched; a planted kesReplace
+// that is no real folder is refused for its folder and the run goes on. An old copy is searched
+// like any other file, its copy one level down; what the run writes is never searched in it,
+// though the replaced text still matches.
+TEST(CopyMode, CopiesGoBesideEachFileAPlantedFileIsRefusedAndNoCopyIsCopiedAgain) {
+    for (const int32_t threads : {1, 2}) {
+        TempTree tree;
+        tree.write("a.txt", "one");
+        const std::string planted = "a regular file where the folder should be";
+        tree.write("kesReplace", planted);
+        tree.write("sub/b.txt", "one one");
+        tree.write("sub/kesReplace/c.txt", "old copy: one");
+        tree.write("sub/deeper/d.txt", "one");
+        const SearchResults r =
+            searchTree(tree.root() + "<+>", "*.txt", "one", "one1", false, {}, {}, threads);
+        ASSERT_EQ(r.notReplaced.size(), 1u);
+        EXPECT_EQ(r.notReplaced[0].fileName + ": " + r.notReplaced[0].message,
+                  tree.path("a.txt") + ": " + tree.path("kesReplace") +
+                      " is not a folder but a link or a file; nothing is written into it");
+        EXPECT_EQ(r.filesReplaced, 3);
+        EXPECT_EQ(
+            filesBelow(tree.root()),
+            "/a.txt=one\n/kesReplace=" + planted +
+                "\n/sub/b.txt=one one\n/sub/deeper/d.txt=one\n/sub/deeper/kesReplace/d.txt=one1\n"
+                "/sub/kesReplace/b.txt=one1 one1\n/sub/kesReplace/c.txt=old copy: one\n"
+                "/sub/kesReplace/kesReplace/c.txt=old copy: one1\n")
+            << threads;
+    }
 }
 
 // Between the read and the rename, a.txt is swapped for a link to a file outside the tree: the

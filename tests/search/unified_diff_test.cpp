@@ -1,5 +1,6 @@
 // The unified diff of a replacement: applied hunk by hunk to the old text it must give the new
 // one, with no more than three lines of context around each run of changes.
+#include "../regex/case_table.h"
 #include "search/search.h"
 
 #include <gtest/gtest.h>
@@ -125,23 +126,14 @@ TEST(UnifiedDiff, AppliedItGivesTheNewTextWithThreeLinesOfContext) {
     }
 }
 
+// The "diff names" table in data/search_cases.txt.
 TEST(UnifiedDiff, NamesAreQuotedAsGitQuotesThemSoNoneLeavesItsLine) {
-    const struct {
-        std::string path;
-        std::string name; // as the "---" line gives it; "+++" has "b/" for "a/"
-    } cases[] = {
-        {"./dir//sub/./x.txt", "a/dir/sub/x.txt"}, // git apply refuses "." steps
-        {"/tmp/a b.txt", "a/tmp/a b.txt\t"},       // the tab ends the name for patch
-        {"say \"hi\".txt", "\"a/say \\\"hi\\\".txt\"\t"},
-        {"bad\xff\xc3\xa9.txt", "\"a/bad\\377\\303\\251.txt\""},
-        {"c\a\b\t\n\v\f\r\x1f\x7f\\/~", "\"a/c\\a\\b\\t\\n\\v\\f\\r\\037\\177\\\\/~\""},
-    };
-    for (const auto& c : cases) {
-        std::string plus = c.name;
+    for (const golden::Row& c : golden::caseTable(KES_SEARCH_CASES, "diff names")) {
+        std::string plus = c.at(1);
         plus[plus.find("a/")] = 'b';
-        EXPECT_EQ(unifiedDiff("x\n", "y\n", c.path),
-                  "--- " + c.name + "\n+++ " + plus + "\n@@ -1,1 +1,1 @@\n-x\n+y\n")
-            << c.path;
+        EXPECT_EQ(unifiedDiff("x\n", "y\n", c[0]),
+                  "--- " + c[1] + "\n+++ " + plus + "\n@@ -1,1 +1,1 @@\n-x\n+y\n")
+            << c[0];
     }
 }
 
