@@ -3,6 +3,7 @@
 #include "config/history.h"
 #include "config/settings.h"
 
+#include "../regex/case_table.h"
 #include "../util/util_test_support.h"
 
 #include <gtest/gtest.h>
@@ -10,59 +11,26 @@
 namespace kestrava::config {
 namespace {
 
-ConfigEnvironment env(const char* a = "", const char* b = "", const char* c = "",
-                      const char* d = "", const char* e = "") {
-    return {a, b, c, d, e};
-}
-
-// Scripts are documents: they go to the XDG data folder unless the install is portable.
 TEST(SettingsFolder, ChoiceByEnvironmentAndProgramFolder) {
-    kestest::TempFolder portable; // holds a KestravaConfig.xml
-    kestest::writeRaw(portable.path() + "KestravaConfig.xml", "<KestravaConfig/>");
-    kestest::TempFolder installed; // holds none
-    kestest::TempFolder lookalike; // holds a folder of that name
-    std::filesystem::create_directory(lookalike.path() + "KestravaConfig.xml");
-    const std::string& p = portable.path();
-    const std::string& i = installed.path();
-    const struct {
-        const char* label;
-        char folder; // 's': settingsFolder, 'c': defaultScriptsFolder, 'u': undoJournalFolder
-        ConfigEnvironment env; // KESTRAVA_CONFIG_DIR, XDG_CONFIG_HOME, HOME, XDG_DATA/STATE_HOME
-        std::string program;
-        std::string expected;
-    } cases[] = {
-        {"override wins", 's', env("/etc/kes", "/x", "/home/u"), p, "/etc/kes/"},
-        {"portable install", 's', env("", "/x", "/home/u"), p, p},
-        {"portable, no slash", 's', env("", "/x", "/home/u"), p.substr(0, p.size() - 1), p},
-        {"folder named like the file", 's', env("", "/x"), lookalike.path(), "/x/kestrava/"},
-        {"XDG folder", 's', env("", "/x/conf/", "/home/u"), i, "/x/conf/kestrava/"},
-        {"relative XDG", 's', env("", "conf", "/home/u"), i, "/home/u/.config/kestrava/"},
-        {"home default", 's', env("", "", "/home/u/"), i, "/home/u/.config/kestrava/"},
-        {"no home at all", 's', env(), i, i},
-        {"scripts, portable", 'c', env("", "/c", "/home/u", "/d"), p, p},
-        {"scripts, settings moved", 'c', env("/etc/kes", "", "/u", "/d/"), p,
-         "/d/kestrava/scripts/"},
-        {"scripts, XDG folder", 'c', env("", "", "/home/u", "/d/"), i, "/d/kestrava/scripts/"},
-        {"scripts, relative XDG", 'c', env("", "", "/u", "d"), i,
-         "/u/.local/share/kestrava/scripts/"},
-        {"scripts, home default", 'c', env("", "/c", "/u"), i, "/u/.local/share/kestrava/scripts/"},
-        {"scripts, no home at all", 'c', env(), i, i},
-        {"undo, XDG folder", 'u', env("", "", "/home/u", "", "/s"), "", "/s/kestrava/undo/"},
-        {"undo, relative XDG", 'u', env("", "", "/u", "", "s"), "",
-         "/u/.local/state/kestrava/undo/"},
+    kestest::TempFolder scratch;
+    for (const char* folder : {"portable/", "installed/", "lookalike/KestravaConfig.xml/"})
+        std::filesystem::create_directories(scratch.path() + folder);
+    kestest::writeRaw(scratch.path() + "portable/KestravaConfig.xml", "<KestravaConfig/>");
+    const auto placed = [&](const std::string& folder) {
+        return folder.starts_with('/') ? folder : scratch.path() + folder;
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.folder == 's'   ? settingsFolder(c.program, c.env)
-                  : c.folder == 'c' ? defaultScriptsFolder(c.program, c.env)
-                                    : undoJournalFolder(c.env),
-                  c.expected)
-            << c.label;
+    for (const golden::Row& r :
+         golden::caseTable(KES_CONFIG_DATA "tables.txt", "settings folder")) {
+        const ConfigEnvironment env{r[2], r[3], r[4], r[5], r[6]};
+        EXPECT_EQ(r[1] == "settings"  ? settingsFolder(placed(r[7]), env)
+                  : r[1] == "scripts" ? defaultScriptsFolder(placed(r[7]), env)
+                                      : undoJournalFolder(env),
+                  placed(r[8]))
+            << r[0];
     }
     EXPECT_EQ(configFilePath("/a/b"), "/a/b/KestravaConfig.xml");
     EXPECT_EQ(historyFilePath("/a/b/"), "/a/b/kestrava.ini");
-    const std::string program = programFolder(); // this test program's
-    EXPECT_TRUE(program.ends_with('/')) << program;
-    EXPECT_TRUE(std::filesystem::exists(program + "config_tests")) << program;
+    EXPECT_TRUE(std::filesystem::exists(programFolder() + "config_tests")) << programFolder();
 }
 
 Config configWith(const std::string& editor) {

@@ -37,21 +37,16 @@ struct Recorder {
 // A line break inside an entry cannot break the file; data/history-awkward.ini is loaded back
 // by the table below.
 TEST(HistorySave, NonEmptySectionsThenTheIndicesWithoutRootFolders) {
-    HistoryBoxes boxes;
-    EXPECT_EQ(historyToText(boxes), "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
-                                    "FindExpressions=-1\nReplaceExpressions=-1\n");
-    boxes[HistoryBox::RootFolders] = {{"c:\\projects"}, 0};
-    boxes[HistoryBox::FoldersToSearch] = {{"c:\\temp<+>", "d:\\src<+><excluding obj,bin>"}, 1};
-    boxes[HistoryBox::FilesToSearch] = {{"*.pas | *.dfm"}, 0};
-    boxes[HistoryBox::FindExpressions] = {
-        {"\\bTODO\\b", "a\r\nb", "x\n[ItemIndex]\nFoldersToSearch=7"}, 0};
-    EXPECT_EQ(historyToText(boxes), kestest::readFile(KES_CONFIG_DATA "saved.ini"));
+    EXPECT_EQ(historyToText({}), "[ItemIndex]\nFoldersToSearch=-1\nFilesToSearch=-1\n"
+                                 "FindExpressions=-1\nReplaceExpressions=-1\n");
     HistoryBoxes awkward;
     awkward[HistoryBox::RootFolders] = {{"  /leading and trailing  ", "/tab\tinside\t"}, 1};
     awkward[HistoryBox::FoldersToSearch] = {
         {"\"/quoted/\"", "'/single'", "/a=b=c", "[/not a section]"}, 3};
     awkward[HistoryBox::FilesToSearch] = {{"*.txt ; *.md", "ünïcödé*.日本"}, 1};
-    awkward[HistoryBox::FindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes"}, 0};
+    awkward[HistoryBox::FindExpressions] = {{"=", " ", "a\\b\\\\c", "\xFF\xFE raw bytes", "a\r\nb",
+                                             "x\n[ItemIndex]\nFoldersToSearch=7"},
+                                            0};
     awkward[HistoryBox::ReplaceExpressions] = {{"$1 & ${name} \"x\"", "^$"}, -1};
     EXPECT_EQ(historyToText(awkward), kestest::readFile(KES_CONFIG_DATA "history-awkward.ini"));
 }

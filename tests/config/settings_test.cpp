@@ -1,6 +1,7 @@
 // KestravaConfig.xml: the exact text saved, the defaults and fallbacks of the load.
 #include "config/settings.h"
 
+#include "../regex/case_table.h"
 #include "../util/util_test_support.h"
 
 #include <gtest/gtest.h>
@@ -103,28 +104,15 @@ TEST(ConfigLoad, EachValueIsTakenOnItsOwnAndAnUnreadableOneKeepsItsDefault) {
     }
 }
 
-// The default decides only for values that are neither numbers nor boolean words.
-TEST(ConfigLoad, BooleanValues) {
-    for (const char* value : {"2", "Yes", "-1", "1e3", "y", "TRUE", "tRuE", " 1 "})
-        EXPECT_TRUE(configStrToBool(value, false)) << '"' << value << '"';
-    for (const char* value :
-         {"0.0", "maybe", "", "0e5", "N", "no", "FALSE", "inf", "nan", "0x1", "yes!"})
-        EXPECT_FALSE(configStrToBool(value, false)) << '"' << value << '"';
-    EXPECT_TRUE(configStrToBool("maybe", true));
-    EXPECT_FALSE(configStrToBool("0", true));
-}
-
-TEST(ConfigLoad, ScreenDerivedBounds) {
-    const struct {
-        int32_t screenWidth, screenHeight;
-        WindowBounds expected; // top, left, height, width; at 1061 x 749 half a pixel truncates
-    } cases[] = {{1024, 768, {10, 0, 748, 1024}},
-                 {1061, 749, {0, 0, 748, 1060}},
-                 {1063, 751, {1, 1, 748, 1060}},
-                 {800, 600, {0, 0, 600, 800}}};
-    for (const auto& c : cases)
-        EXPECT_EQ(defaultFormBounds(c.screenWidth, c.screenHeight), c.expected)
-            << c.screenWidth << "x" << c.screenHeight;
+TEST(ConfigLoad, BooleanWordsAndScreenDerivedBounds) {
+    const std::string tables = KES_CONFIG_DATA "tables.txt";
+    for (const golden::Row& r : golden::caseTable(tables, "boolean words"))
+        EXPECT_EQ(configStrToBool(r[0], r[1] == "1"), r[2] == "1") << '"' << r[0] << '"';
+    for (const golden::Row& r : golden::caseTable(tables, "screen bounds")) {
+        const WindowBounds expected{std::stoi(r[2]), std::stoi(r[3]), std::stoi(r[4]),
+                                    std::stoi(r[5])};
+        EXPECT_EQ(defaultFormBounds(std::stoi(r[0]), std::stoi(r[1])), expected) << r[0] << r[1];
+    }
 }
 
 } // namespace

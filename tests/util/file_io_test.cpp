@@ -105,10 +105,14 @@ TEST_F(FileWriting, WritesTheExactBytesOrFailWithTheirMessageAndCreateNothing) {
                   *blank == '\0' ? "ldiWriteCompleteTextFile requires a non-blank filename."
                                  : "Directory \"\" does not exist.");
     EXPECT_EQ(tryWrite("", "x"), "Cannot write: No file name given");
+    EXPECT_TRUE(forceFileFolder(m_dir + "a/b/out.txt"));
+    EXPECT_TRUE(forceFileFolder(m_dir + "a/b/again.txt"));
+    EXPECT_FALSE(forceFileFolder("bare.txt"));
+    EXPECT_FALSE(forceFileFolder(m_dir + "plain/sub/f.txt"));
     ::chmod((m_dir + "ro").c_str(), 0755);
     EXPECT_EQ(names(m_dir + "ro"), Strings{"f.txt"});
-    EXPECT_EQ(names(m_dir), (Strings{"data", "empty.txt", "fifo", "links", "locked.txt", "loop",
-                                     longName, "none", "out.txt", "plain", "ro", "sub"}));
+    EXPECT_EQ(names(m_dir), (Strings{"a", "data", "empty.txt", "fifo", "links", "locked.txt",
+                                     "loop", longName, "none", "out.txt", "plain", "ro", "sub"}));
     EXPECT_EQ(modeOf(m_dir + "data/real.txt") & 07777, 0600u);
     for (const char* link : {"links/link", "links/hop", "data/dangling"})
         EXPECT_TRUE(fs::is_symlink(m_dir + link)) << link;
@@ -138,17 +142,6 @@ TEST_F(FileWriting, NewFileFollowsUmaskAndExistingFileKeepsBitsOwnerAndAttribute
         EXPECT_EQ(::getxattr(name.c_str(), "user.kestrava", value, sizeof value), tagged ? 3 : -1);
         EXPECT_STREQ(value, tagged ? "tag" : "");
     }
-}
-
-TEST_F(FileWriting, ForceFileFolderCreatesMissingParents) {
-    writeRaw(m_dir + "plain", "x");
-    EXPECT_TRUE(forceFileFolder(m_dir + "a/b/c/out.txt"));
-    EXPECT_TRUE(std::filesystem::is_directory(m_dir + "a/b/c"));
-    EXPECT_TRUE(forceFileFolder(m_dir + "a/b/c/again.txt"));
-    EXPECT_TRUE(forceFileFolder("/top.txt"));
-    EXPECT_FALSE(forceFileFolder("bare.txt"));
-    EXPECT_FALSE(forceFileFolder(m_dir + "plain/sub/f.txt"));
-    EXPECT_EQ(names(m_dir), (Strings{"a", "plain"}));
 }
 
 // A file with a second name is never prepared: it is written through its inode at its turn.
@@ -190,9 +183,8 @@ TEST(TextSpill, GivesBackWhatWasSetAsideWhereverItWasKept) {
     for (const std::string& place : {folder.path(), folder.path() + "missing"}) {
         setenv("TMPDIR", place.c_str(), 1);
         TextSpill spill;
-        for (const char* text : {"first\n", "", "second\n"})
+        for (const std::string& text : {"first\n"s, ""s, "second\n"s, piece})
             spill.append(text);
-        spill.append(piece);
         std::string back;
         EXPECT_TRUE(spill.writeTo([&](std::string_view block) { back += block; }));
         EXPECT_EQ(back, "first\nsecond\n" + piece) << place;

@@ -71,8 +71,7 @@ inline std::vector<FileCase> fileCases(const std::string& folder, const std::str
     std::vector<FileCase> cases;
     for (const std::string& name : names(folder)) {
         const std::string base = name.substr(0, name.rfind('.'));
-        std::string input = folder;
-        input.append(base).append(extension);
+        const std::string input = folder + base + extension;
         if (!name.ends_with(".expected") || !std::filesystem::exists(input))
             continue;
         std::istringstream in(readFile(folder + name));
