@@ -161,30 +161,6 @@ TEST(SummaryTexts, SingularExactlyForOne) {
     }
 }
 
-class ExportTest : public ::testing::Test {
-  protected:
-    Lines lines(View view, bool details, HeaderKind mode = HeaderKind::Find) {
-        Rows rows;
-        buildResultRows(m_results, view, rows);
-        return buildResultLines(m_results, rows, header(mode), details);
-    }
-    static ExportHeader header(HeaderKind mode) {
-        return makeExportHeader(mode, {"/src<+>", "*.txt", "a|b", "x", ""}, "");
-    }
-    search::SearchResults m_results = makeResults(
-        {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
-};
-
-TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
-    for (const golden::Row& c : cases("export")) {
-        SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
-        EXPECT_EQ(lines(viewNamed(c[0]), c[1] == "1", headerNamed(c[2])),
-                  Lines(c.begin() + 3, c.end()));
-    }
-    m_results = makeResults({}, 2);
-    EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
-}
-
 TEST(RichText, EscapesAndEndsEachLineWithPar) {
     const std::string header =
         R"({\rtf1\ansi\ansicpg1252\deff0\deflang1033{\fonttbl{\f0\fswiss\fcharset0 Arial;}}{\colortbl ;\red255\green0\blue0;;\red0\green128\blue0;\red0\green0\blue255;}{\*\generator Msftedit 5.41.21.2500;}\viewkind4\uc1\pard\f0\fs20 )";
@@ -193,57 +169,65 @@ TEST(RichText, EscapesAndEndsEachLineWithPar) {
             << c[0];
 }
 
+ExportHeader exportHeader(HeaderKind mode) {
+    return makeExportHeader(mode, {"/src<+>", "*.txt", "a|b", "x", ""}, "");
+}
+
 // Written file by file as a run records them (some rendered where searched, whole or in part),
-// every view's text is the one made from the finished results.
-TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
-    const auto written = [](View view, const ExportHeader& header, bool details, bool rich,
-                            const search::SearchResults& finished) {
-        std::string text;
-        ExportWhileRunning running(
-            header, view, details, [&text](std::string_view block) { text += block; }, rich);
-        // The second file made where it was searched, the first line of the first while it was.
-        search::SearchResults results = finished;
-        for (size_t index = 0; index < results.files.size(); ++index) {
-            search::FileMatches& file = results.files[index];
-            const std::string path = filePath(results, file);
-            std::string made;
-            std::shared_ptr<util::TextSpill> ahead;
-            if (index % 2 == 1 || !running.makesLinesAhead()) {
-                made = running.make({path, file, ""});
-                EXPECT_EQ(file.lines.size(), finished.files[index].lines.size());
-            } else {
-                search::FileMatches first = file;
-                first.lines.resize(1);
-                ahead = std::make_shared<util::TextSpill>();
-                running.makeLines({path, first, ""},
-                                  [&ahead](std::string_view part) { ahead->append(part); });
-                file.lines.erase(file.lines.begin());
-            }
-            running.fileFound(results, {path, file, made, ahead.get()});
+// the text is the one made from the finished results.
+std::pair<std::string, int32_t> writtenWhileRunning(View view, const ExportHeader& header,
+                                                    bool details, bool rich,
+                                                    const search::SearchResults& finished) {
+    std::string text;
+    ExportWhileRunning running(
+        header, view, details, [&text](std::string_view block) { text += block; }, rich);
+    // The second file made where it was searched, the first line of the first while it was.
+    search::SearchResults results = finished;
+    for (size_t index = 0; index < results.files.size(); ++index) {
+        search::FileMatches& file = results.files[index];
+        const std::string path = filePath(results, file);
+        std::string made;
+        std::shared_ptr<util::TextSpill> ahead;
+        if (index % 2 == 1 || !running.makesLinesAhead()) {
+            made = running.make({path, file, ""});
+            EXPECT_EQ(file.lines.size(), finished.files[index].lines.size());
+        } else {
+            search::FileMatches first = file;
+            first.lines.resize(1);
+            ahead = std::make_shared<util::TextSpill>();
+            running.makeLines({path, first, ""},
+                              [&ahead](std::string_view part) { ahead->append(part); });
+            file.lines.erase(file.lines.begin());
         }
-        running.finish();
-        return std::pair{text, running.uniqueCount()};
-    };
-    for (const View view : {View::LinesWithMatches, View::MatchesOnly, View::UniqueMatches,
-                            View::UniqueMatchesSorted})
-        for (const HeaderKind mode :
-             {HeaderKind::Find, HeaderKind::Replace, HeaderKind::Script, HeaderKind::None})
-            for (const bool details : {true, false})
-                for (const bool rich : {false, true}) {
-                    SCOPED_TRACE(::testing::Message() << static_cast<int>(view) << details << rich
-                                                      << static_cast<int>(mode));
-                    Rows rows;
-                    const int32_t unique = buildResultRows(m_results, view, rows);
-                    const Lines lines = buildResultLines(m_results, rows, header(mode), details);
-                    std::string expected;
-                    for (const std::string& line : lines)
-                        expected += line + '\n';
-                    EXPECT_EQ(written(view, header(mode), details, rich, m_results),
-                              std::pair(rich ? buildRichText(lines) : expected, unique));
-                }
+        running.fileFound(results, {path, file, made, ahead.get()});
+    }
+    running.finish();
+    return {text, running.uniqueCount()};
+}
+
+TEST(ExportTest, EachViewModeAndDetailGiveTheirLinesAlsoWhenWrittenWhileRunning) {
+    const search::SearchResults results = makeResults(
+        {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
+    for (const golden::Row& c : cases("export")) {
+        SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
+        const View view = viewNamed(c[0]);
+        const ExportHeader header = exportHeader(headerNamed(c[2]));
+        const Lines expected(c.begin() + 3, c.end());
+        Rows rows;
+        const int32_t unique = buildResultRows(results, view, rows);
+        EXPECT_EQ(buildResultLines(results, rows, header, c[1] == "1"), expected);
+        std::string text;
+        for (const std::string& line : expected)
+            text += line + '\n';
+        for (const bool rich : {false, true})
+            EXPECT_EQ(writtenWhileRunning(view, header, c[1] == "1", rich, results),
+                      std::pair(rich ? buildRichText(expected) : text, unique));
+    }
+    const Lines none = {"No matches found", "", ""};
+    EXPECT_EQ(buildResultLines(makeResults({}, 2), {}, exportHeader(HeaderKind::Find), true), none);
     for (const bool rich : {false, true})
-        EXPECT_EQ(written(View::LinesWithMatches, {}, true, rich, {}).first,
-                  rich ? buildRichText({"No matches found", "", ""}) : "No matches found\n\n\n");
+        EXPECT_EQ(writtenWhileRunning(View::LinesWithMatches, {}, true, rich, {}).first,
+                  rich ? buildRichText(none) : "No matches found\n\n\n");
 }
 
 } // namespace
