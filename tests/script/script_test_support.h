@@ -11,7 +11,6 @@ namespace kestrava::script::test {
 
 using kestrava::util::testing::errorOf;
 using kestrava::util::testing::TempTree;
-using Items = ScriptEntries; // spelled out in a table row, it keeps the row packed
 
 inline ScriptEntry folderItem(std::string folders, std::string files) {
     return ScriptEntry::folderFile(std::move(folders), std::move(files));
