@@ -59,6 +59,11 @@ TEST(LanguageTables, MissingLocaleFailsWithCode3AndLeavesTheThreadLocale) {
                   "Locale for selected language (German) is unavailable on this machine");
     }
     EXPECT_EQ(uselocale(locale_t{}), before);
+    EXPECT_EQ(languageName(PatternLanguage::English) + languageName(PatternLanguage::UserLocale) +
+                  languageName(PatternLanguage::French) + languageName(PatternLanguage(9)),
+              "EnglishUser LocaleFrenchUnknown Language");
+    EXPECT_GE(regex.getCachedPatternID("\\w", {}, status, PatternLanguage::UserLocale), 0)
+        << "the user's locale always builds its own tables";
 
     setLanguageLocaleCandidates(PatternLanguage::German, {"xx_NOWHERE", "de_DE.ISO-8859-1"});
     if (localeExists("de_DE.ISO-8859-1")) {

@@ -126,6 +126,8 @@ TEST(UnitLevel, MatchAndGroupValue) {
             values += value + "|";
         }
         EXPECT_EQ(values, "excluding\nx>|\nx||") << "a group that did not take part is empty";
+        clearMatchResult(result);
+        EXPECT_EQ(result.groupCount, 0) << "a cleared result holds no group";
     }
 }
 

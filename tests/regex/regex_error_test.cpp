@@ -11,9 +11,9 @@ namespace {
 // placeholders filled.
 TEST(RegExMessages, CallingFormsUnknownCodesAndPlaceholders) {
     EXPECT_EQ(
-        composeRegExMessage(RegexErrorCode::StartAtTooLarge, RegexOperation::Match,
-                            RegexOperation::GetMatchStatic, "", {int64_t{3}, int64_t{4}}),
-        R"m("StartAt is greater than length of target. TargetLength = 3 but StartAt = 4." reported by Method "Match" when calling "GetMatchStatic".)m");
+        composeRegExMessage(RegexErrorCode::CustomTokenIndex, RegexOperation::Match,
+                            RegexOperation::GetMatchStatic, "", {int64_t{9}}),
+        R"m("CustomToken index invalid (9)" reported by Method "Match" when calling "GetMatchStatic".)m");
     // 23 and 26 are retired numbers: no code holds them any more.
     for (RegexErrorCode code : {RegexErrorCode::CacheFull, RegexErrorCode(23), RegexErrorCode(26),
                                 RegexErrorCode::UnknownExecResult, RegexErrorCode(200)})

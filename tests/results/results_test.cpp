@@ -21,16 +21,9 @@ std::vector<golden::Row> cases(const std::string& name) {
     return golden::caseTable(KES_RESULTS_CASES, name);
 }
 
-View viewNamed(const std::string& name) {
-    const char* const names[] = {"LinesWithMatches", "MatchesOnly", "UniqueMatches",
-                                 "UniqueMatchesSorted"};
-    return View(std::ranges::find(names, name) - std::begin(names));
-}
-
-HeaderKind headerNamed(const std::string& name) {
-    const char* const names[] = {"Find", "Replace", "Script", "None"};
-    return HeaderKind(std::ranges::find(names, name) - std::begin(names));
-}
+const char* const kViews[] = {"LinesWithMatches", "MatchesOnly", "UniqueMatches",
+                              "UniqueMatchesSorted"};
+const char* const kHeaders[] = {"Find", "Replace", "Script", "None"};
 
 search::MatchedLine makeLine(std::string marked) {
     search::MatchedLine line;
@@ -104,7 +97,7 @@ TEST(ResultRows, EachViewHasItsShapeAndNoMatchesGiveNoRows) {
                      {"/src/sub/", "b.txt", {"[ALPHA][gamma]->", "[\xC3\xA9t\xC3\xA9] [ete]"}}},
                     5);
     for (const golden::Row& c : cases("views")) {
-        const View view = viewNamed(c[0]);
+        const View view = golden::named<View>(c[0], kViews);
         Rows rows;
         const bool unique = view == View::UniqueMatches || view == View::UniqueMatchesSorted;
         EXPECT_EQ(buildResultRows(results, view, rows), unique ? 5 : 0);
@@ -157,7 +150,8 @@ TEST(SummaryTexts, SingularExactlyForOne) {
         results.totalMatches = std::stoi(c[1]);
         results.filesWithMatches = std::stoi(c[2]);
         results.binarySkipped = std::stoi(c[4]);
-        EXPECT_EQ(summaryLine(summaryTexts(results, viewNamed(c[5]), std::stoi(c[3]))), c[6]);
+        const View view = golden::named<View>(c[5], kViews);
+        EXPECT_EQ(summaryLine(summaryTexts(results, view, std::stoi(c[3]))), c[6]);
     }
 }
 
@@ -210,8 +204,8 @@ TEST(ExportTest, EachViewModeAndDetailGiveTheirLinesAlsoWhenWrittenWhileRunning)
         {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
     for (const golden::Row& c : cases("export")) {
         SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
-        const View view = viewNamed(c[0]);
-        const ExportHeader header = exportHeader(headerNamed(c[2]));
+        const View view = golden::named<View>(c[0], kViews);
+        const ExportHeader header = exportHeader(golden::named<HeaderKind>(c[2], kHeaders));
         const Lines expected(c.begin() + 3, c.end());
         Rows rows;
         const int32_t unique = buildResultRows(results, view, rows);

@@ -19,11 +19,9 @@ TEST(ScriptEdit, AcceptStartsAGroupWhereTheValuesDifferFromTheGroupBefore) {
     for (const golden::Row& c : cases("accept")) {
         SCOPED_TRACE(c[0] + " at " + c[1] + ": " + c[2] + " " + c[3]);
         Script script = fourItems(std::stoi(c[1]));
-        const AcceptOutcome outcome =
-            acceptScriptItem(script, editNamed(c[0]), {c[2], "*", c[3], "", ""});
-        EXPECT_EQ(outcome, c[4] == "ok"          ? AcceptOutcome::Accepted
-                           : c[4] == "noFolders" ? AcceptOutcome::NeedFoldersFiles
-                                                 : AcceptOutcome::NeedFind);
+        const AcceptOutcome outcome = acceptScriptItem(
+            script, golden::named<ItemEdit>(c[0], kEdits), {c[2], "*", c[3], "", ""});
+        EXPECT_EQ(outcome, golden::named<AcceptOutcome>(c[4], {"ok", "noFolders", "noFind"}));
         EXPECT_EQ(numbered(script), c[5]);
         EXPECT_EQ(script.currentEntry, std::stoi(c[6]));
         EXPECT_EQ(script.changed, c[5] != before);

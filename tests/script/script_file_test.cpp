@@ -22,7 +22,7 @@ std::string lineView(const Script& script) {
 TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
     for (const golden::Row& c : cases("line view"))
         EXPECT_EQ(lineView(makeScript({folderItem("a", ""), findItem("f", "r", "o"), findItem("g")},
-                                      editNamed(c[0]), std::stoi(c[1]))),
+                                      golden::named<ItemEdit>(c[0], kEdits), std::stoi(c[1]))),
                   c[2] + " ");
     // Appending to an empty script: the placeholder belongs to no item.
     EXPECT_EQ(lineView(makeScript({}, ItemEdit::Append)), "_-1 new-1 _-1 ");

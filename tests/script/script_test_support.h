@@ -50,10 +50,7 @@ inline ScriptEntries itemsOf(golden::Row::const_iterator item, golden::Row::cons
     return items;
 }
 
-inline ItemEdit editNamed(const std::string& name) {
-    const char* const names[] = {"None", "Append", "Insert", "Change"};
-    return ItemEdit(std::ranges::find(names, name) - std::begin(names));
-}
+inline const char* const kEdits[] = {"None", "Append", "Insert", "Change"};
 
 // The items as the grid numbers them with their first text: "1 /a, 1.1 x, 2 /b".
 inline std::string numbered(const Script& script) {
