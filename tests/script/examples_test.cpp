@@ -27,9 +27,9 @@ TEST(ScriptExamples, EachLoadsIsWrittenAsTheProgramWouldWriteItAndDoesWhatItProm
         TempTree tree;
         for (size_t file = 2; file + 2 < c.size(); file += 3)
             tree.write(c[file], c[file + 1]);
-        search::CompiledRequest specs;
+        search::CompiledRequest request;
         search::SearchResults results;
-        EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).outcome,
+        EXPECT_EQ(runScript(script, {tree.root(), false, true}, request, results).outcome,
                   ScriptRunOutcome::Completed);
         EXPECT_EQ(results.totalMatches, std::stoi(c[1]));
         for (size_t file = 2; file + 2 < c.size(); file += 3)

@@ -24,7 +24,7 @@ class ScriptRun : public ::testing::Test {
     ScriptRunResult run(const ScriptEntries& entries, ScriptRunSettings settings = {},
                         const ScriptRunEvents& events = {}, const std::stop_token& stop = {}) {
         settings.replaceInPlace = true;
-        return runScript(makeScript(entries), settings, m_specs, m_results, events, stop);
+        return runScript(makeScript(entries), settings, m_request, m_results, events, stop);
     }
     std::string found() const {
         std::string found;
@@ -37,7 +37,7 @@ class ScriptRun : public ::testing::Test {
     TempTree m_tree;
     const ScriptEntry m_a = folderItem(m_tree.path("a"), "*.txt");
     const ScriptEntry m_b = folderItem(m_tree.path("b"), "*.txt");
-    search::CompiledRequest m_specs;
+    search::CompiledRequest m_request;
     search::SearchResults m_results;
 };
 
@@ -59,8 +59,8 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
         EXPECT_EQ(m_results.filesWithMatches, static_cast<int32_t>(m_results.files.size()));
         EXPECT_EQ(m_tree.read("a/one.txt"), kOne);
         EXPECT_EQ(m_tree.read("b/two.txt"), c[3] == "-" ? kTwo : c[3]);
-        EXPECT_TRUE(m_specs.items.empty() && !m_specs.replace);
-        EXPECT_EQ(m_specs.regEx.slotsUsed(), 0);
+        EXPECT_TRUE(m_request.items.empty() && !m_request.replace);
+        EXPECT_EQ(m_request.regEx.slotsUsed(), 0);
     }
 }
 
