@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -12,6 +13,12 @@
 namespace golden {
 
 using Row = std::vector<std::string>;
+
+// The enumerator whose name stands at its place in names, which lists them in their order.
+template <typename Enum, size_t N>
+Enum named(const std::string& name, const char* const (&names)[N]) {
+    return Enum(std::ranges::find(names, name) - std::begin(names));
+}
 
 // A missing or empty table fails the calling test.
 inline std::vector<Row> caseTable(const std::string& path, const std::string& name) {

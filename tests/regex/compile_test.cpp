@@ -11,11 +11,11 @@ namespace {
 
 using enum PatternOption;
 
-// Freed IDs are reused most recent first, and a reused slot forgets it was studied.
+// Freed IDs are reused most recent first, and a reused slot forgets it was studied. (What a
+// failed compile tells is checked where the cached unit-level Match raises it.)
 TEST(PatternTable, IDsSerialsAndVectorSize) {
     PatternSet regex;
     EXPECT_EQ(test::compile(regex, ""), 0);
-    EXPECT_EQ(regex.patternEntry(0)->captureCount, 0);
     EXPECT_EQ(regex.groupOffsetVectorSize(), 3);
     test::compile(regex, "(a)(b)(?:c)");
     EXPECT_EQ(regex.groupOffsetVectorSize(), 9); // (2 + 1) * 3
@@ -32,11 +32,6 @@ TEST(PatternTable, IDsSerialsAndVectorSize) {
     PatternStatus status;
     EXPECT_FALSE(regex.addPattern("a(", id, status));
     EXPECT_EQ(id, -1);
-    EXPECT_FALSE(status.success);
-    EXPECT_EQ(status.patternID, -1);
-    EXPECT_EQ(status.statusCode, RegexErrorCode::PatternError);
-    EXPECT_EQ(status.errorMessage,
-              "Error in Pattern: \"missing closing parenthesis\" at offset (2)");
 
     regex.setDefaultPatternOptions({NoStudy});
     EXPECT_EQ(test::compile(regex, "x"), planned);
@@ -69,21 +64,9 @@ TEST(PatternOptions, TranslateBothWays) {
               (MatchOptions{MatchOption::NotBol, MatchOption::NoCapturing}));
 }
 
-// The options are part of the key, so a text that ends in the digits of another's options is
+// Never evicted: raising the limit keeps the table, lowering it empties table and cache. The
+// options are part of the key, so a text that ends in the digits of another's options is
 // another key.
-TEST(PatternCache, KeysOfDifferentTextsNeverMeet) {
-    StaticPatternTable regex;
-    regex.setPatternCacheMaxCount(5);
-    PatternStatus status;
-    const int32_t caseless = regex.getCachedPatternID("a", {IgnoreCase, DotMatchesAll}, status,
-                                                      PatternLanguage::English);
-    const int32_t plain = regex.getCachedPatternID("a4", {}, status, PatternLanguage::English);
-    ASSERT_GE(plain, 0);
-    EXPECT_NE(plain, caseless);
-    EXPECT_EQ(regex.patternEntry(plain)->pattern, "a4");
-}
-
-// Never evicted: raising the limit keeps the table, lowering it empties table and cache.
 TEST(PatternCache, OneIDPerKeyUntilFull) {
     StaticPatternTable regex;
     PatternStatus status;
@@ -91,22 +74,26 @@ TEST(PatternCache, OneIDPerKeyUntilFull) {
         return regex.getCachedPatternID(pattern, options, status, PatternLanguage::English);
     };
     EXPECT_EQ(cached("a"), -1) << "max 0 caches nothing";
-    regex.setPatternCacheMaxCount(5);
-    const std::pair<const char*, PatternOptions> keys[] = {
-        {"abc", {IgnoreCase}}, {"abc", {}}, {"abc", {IgnoreCase, NoStudy}}, {"ABC", {IgnoreCase}}};
+    regex.setPatternCacheMaxCount(7);
+    const std::pair<const char*, PatternOptions> keys[] = {{"abc", {IgnoreCase}},
+                                                           {"abc", {}},
+                                                           {"abc", {IgnoreCase, NoStudy}},
+                                                           {"ABC", {IgnoreCase}},
+                                                           {"a", {IgnoreCase, DotMatchesAll}},
+                                                           {"a4", {}}};
     for (int pass = 0; pass < 2; ++pass)
-        for (int32_t i = 0; i < 4; ++i)
+        for (int32_t i = 0; i < 6; ++i)
             EXPECT_EQ(cached(keys[i].first, keys[i].second), i) << "pass " << pass;
     EXPECT_TRUE(status.success);
-    EXPECT_EQ(cached("p4"), 4);
-    EXPECT_EQ(cached("p5"), -1);
+    EXPECT_EQ(cached("p6"), 6);
+    EXPECT_EQ(cached("p7"), -1);
     EXPECT_EQ(status.statusCode, RegexErrorCode::CacheFull);
     EXPECT_FALSE(status.success);
     EXPECT_EQ(cached("abc"), 1) << "cached ones are still found";
 
+    regex.setPatternCacheMaxCount(9);
+    EXPECT_EQ(regex.slotsUsed(), 7);
     regex.setPatternCacheMaxCount(8);
-    EXPECT_EQ(regex.slotsUsed(), 5);
-    regex.setPatternCacheMaxCount(7);
     EXPECT_EQ(regex.slotsUsed(), 0);
     EXPECT_EQ(cached("abc"), 0) << "the cache is empty too";
     regex.setPatternCacheMaxCount(-4);
@@ -172,26 +159,6 @@ TEST(RegExObject, CallOutsReachTheHandlerAndDecide) {
     calls = 0;
     EXPECT_TRUE(regex.matches(before, "ab", 2, 0, {}, results));
     EXPECT_EQ(calls, 0);
-}
-
-// Escapes as users have always typed them, and what the library refuses ("syntax" table).
-TEST(PatternSyntax, EscapesAndWhatTheLibraryRefuses) {
-    for (const golden::Row& c : test::cases("syntax")) {
-        PatternSet regex;
-        regex.setDefaultPatternOptions(test::optionsOf(c[1]));
-        int32_t id = 0;
-        PatternStatus status;
-        std::string outcome;
-        if (regex.addPattern(c[0], id, status)) {
-            MatchCollection results;
-            if (regex.matches(id, c[2].data(), static_cast<uint32_t>(c[2].size()), 0, {}, results))
-                outcome = std::to_string(results[0].groupStartEnd[0]) + "-" +
-                          std::to_string(results[0].groupStartEnd[1]);
-        } else {
-            outcome = status.errorText;
-        }
-        EXPECT_EQ(outcome, c[3]) << c[0];
-    }
 }
 
 } // namespace

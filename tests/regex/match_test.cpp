@@ -27,12 +27,15 @@ Groups everyGroup(PatternSet& regex, int32_t id, const std::string& text, uint32
     return groups;
 }
 
+// Also escapes as users have always typed them, and what the library refuses (its error text).
 TEST(Matches, ReportsEveryMatchOnceInOrder) {
     for (const golden::Row& c : test::cases("matches")) {
         PatternSet regex;
         regex.setDefaultPatternOptions(test::optionsOf(c[2]));
-        std::string got;
-        for (const auto& groups : everyGroup(regex, test::compile(regex, c[0]), c[1])) {
+        int32_t id = -1;
+        PatternStatus status;
+        std::string got = regex.addPattern(c[0], id, status) ? "" : status.errorText;
+        for (const auto& groups : id < 0 ? Groups{} : everyGroup(regex, id, c[1])) {
             got += got.empty() ? "" : " ";
             for (size_t i = 0; i < groups.size(); ++i)
                 got += (i == 0 ? "" : ",") + std::to_string(groups[i]);
@@ -109,22 +112,23 @@ TEST(Errors, NameTheMethodTheClassAndTheInnerCall) {
     EXPECT_EQ(output, "aaa") << "Replace copies the target where Matches finds a freed slot";
 }
 
+// Cached or compiled per call, caseless and with the dot taking line breaks.
 TEST(UnitLevel, MatchAndGroupValue) {
-    MatchResult result;
-    std::string value = "stale";
-    const std::string excluding = "<excluding x>";
-    ASSERT_TRUE(match("EXCLUDING (.*?)>|(y)", excluding, false, result));
-    groupValue(result, 1, value);
-    EXPECT_EQ(value, "x");
-    groupValue(result, 2, value);
-    EXPECT_EQ(value, "") << "a group that did not take part";
-    groupValue(result, 0, value);
-    EXPECT_EQ(value, "excluding x>");
-    const std::string lines = "a\nb";
-    EXPECT_TRUE(match("a.b", lines, true, result));
-    EXPECT_EQ(result.patternID, -1) << "throw-away";
-    clearMatchResult(result);
-    EXPECT_FALSE(match("zzz", lines, false, result));
+    const std::string text = "<excluding\nx>";
+    for (const bool bypass : {false, true}) {
+        MatchResult result;
+        ASSERT_TRUE(match("EXCLUDING(.*?)>|(y)", text, bypass, result));
+        EXPECT_EQ(result.patternID < 0, bypass);
+        std::string values;
+        for (const int32_t group : {0, 1, 2}) {
+            std::string value = "stale";
+            groupValue(result, group, value);
+            values += value + "|";
+        }
+        EXPECT_EQ(values, "excluding\nx>|\nx||") << "a group that did not take part is empty";
+        clearMatchResult(result);
+        EXPECT_EQ(result.groupCount, 0) << "a cleared result holds no group";
+    }
 }
 
 // The unit-level Split, cached or not, gives what SplitToArray gives without a limit.
@@ -145,17 +149,6 @@ TEST(Split, PiecesLimitAndStart) {
                 split(c[0], c[1], bypass, pieces);
                 EXPECT_EQ(pieces, expected) << "unit level, bypass " << bypass;
             }
-    }
-}
-
-// Only what the engine cannot read differently is found by a byte search.
-TEST(LiteralSearch, OnlyPlainTextTakesIt) {
-    for (const golden::Row& c : test::cases("literals")) {
-        PatternSet regex;
-        regex.setDefaultPatternOptions(test::optionsOf(c[1]));
-        EXPECT_EQ(regex.patternEntry(test::compile(regex, c[0]))->compiled->literals(),
-                  std::vector<std::string>(c.begin() + 2, c.end()))
-            << c[0];
     }
 }
 
@@ -272,21 +265,28 @@ TEST(JitAndInterpreter, EveryShortcutFindsWhatTheInterpreterFinds) {
     useAvx2Steps(true);
 }
 
-// A text each match holds, whether matches stay in a line, the shortest word-start run.
+// The texts a byte search looks for, a text each match holds, whether matches stay in a line
+// and the shortest word-start run are read only from patterns the layer fully understands.
 TEST(RequiredText, IsReadOnlyFromPatternsItFullyUnderstands) {
-    for (const golden::Row& c : test::cases("required")) {
+    const auto compiled = [](const std::string& pattern, const std::string& options = "") {
         PatternSet regex;
-        const RequiredText& required =
-            regex.patternEntry(test::compile(regex, c[0]))->compiled->required();
-        EXPECT_EQ(required.text, c[1]) << c[0];
-        EXPECT_EQ(required.stops['\n'], c[2] == "1") << c[0];
+        if (!options.empty())
+            regex.setDefaultPatternOptions(test::optionsOf(options));
+        return regex.patternEntry(test::compile(regex, pattern))->compiled;
+    };
+    for (const golden::Row& c : test::cases("literals"))
+        EXPECT_EQ(compiled(c[0], c[1])->literals(),
+                  std::vector<std::string>(c.begin() + 2, c.end()))
+            << c[0];
+    for (const golden::Row& c : test::cases("required")) {
+        const auto pattern = compiled(c[0]);
+        EXPECT_EQ(pattern->required().text, c[1]) << c[0];
+        EXPECT_EQ(pattern->required().stops['\n'], c[2] == "1") << c[0];
     }
     for (const golden::Row& c : test::cases("word starts")) {
-        PatternSet regex;
-        const RequiredText& required =
-            regex.patternEntry(test::compile(regex, c[0]))->compiled->required();
-        EXPECT_EQ(required.wordStartLength, std::stoul(c[1])) << c[0];
-        EXPECT_EQ(required.wholeRuns, c[2] == "1") << c[0];
+        const auto pattern = compiled(c[0]);
+        EXPECT_EQ(pattern->required().wordStartLength, std::stoul(c[1])) << c[0];
+        EXPECT_EQ(pattern->required().wholeRuns, c[2] == "1") << c[0];
     }
 }
 

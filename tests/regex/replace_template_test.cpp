@@ -8,28 +8,23 @@ namespace {
 
 class ReplaceTest : public ::testing::Test {
   protected:
-    int32_t compile(const std::string& pattern) { return test::compile(m_regex, pattern); }
     std::string replaced(const std::string& pattern, const std::string& text,
                          const std::string& tmpl, int32_t max = -1, int32_t startAt = 1) {
         std::string output = "stale";
-        m_regex.replace(compile(pattern), text, tmpl, max, startAt, output);
+        m_regex.replace(test::compile(m_regex, pattern), text, tmpl, max, startAt, output);
         return output;
     }
     PatternSet m_regex;
 };
 
-TEST_F(ReplaceTest, TemplateForms) {
+// A faulty template tells its offset and token.
+TEST_F(ReplaceTest, TemplateFormsAndTheirErrors) {
     for (const golden::Row& c : test::cases("templates"))
         EXPECT_EQ(replaced(c[0], c[1], c[2], std::stoi(c[4]), std::stoi(c[5])), c[3])
             << c[0] << " " << c[2] << " " << c[4] << " " << c[5];
     EXPECT_EQ(replaced("a", std::string(2500, 'a'), "b"), std::string(2500, 'b'));
-}
-
-TEST_F(ReplaceTest, TemplateErrorsGiveOffsetAndToken) {
     for (const golden::Row& c : test::cases("template errors")) {
-        const int32_t id = compile(c[0]);
-        std::string output = "untouched";
-        const auto raised = test::raised([&] { m_regex.replace(id, "abc", c[1], -1, 1, output); });
+        const auto raised = test::raised([&] { replaced(c[0], "abc", c[1]); });
         EXPECT_EQ(raised.code, RegexErrorCode::ReplacementError) << c[1];
         EXPECT_EQ(raised.message, "\"Error in Replacement string \"" + c[1] + "\" " + c[2] +
                                       "\" reported by Method \"Match\" on Class \"TldiRegExMulti\" "
@@ -49,10 +44,8 @@ TEST_F(ReplaceTest, CustomTokensAreAskedByIndex) {
     EXPECT_EQ(asked, (std::vector<int32_t>{1, 2, 1, 2}));
 
     m_regex.setOnReplaceCustomToken(nullptr);
-    const int32_t id = compile("x");
-    std::string output;
     EXPECT_EQ(
-        test::raised([&] { m_regex.replace(id, "x", "${date}", -1, 1, output); }).message,
+        test::raised([&] { replaced("x", "x", "${date}"); }).message,
         R"m("The OnReplaceCustomToken event must  be assigned to evaluate the token ${Date}" reported by Method "AppendReplacement".)m");
 }
 

@@ -21,16 +21,9 @@ std::vector<golden::Row> cases(const std::string& name) {
     return golden::caseTable(KES_RESULTS_CASES, name);
 }
 
-View viewNamed(const std::string& name) {
-    const char* const names[] = {"LinesWithMatches", "MatchesOnly", "UniqueMatches",
-                                 "UniqueMatchesSorted"};
-    return View(std::ranges::find(names, name) - std::begin(names));
-}
-
-HeaderKind headerNamed(const std::string& name) {
-    const char* const names[] = {"Find", "Replace", "Script", "None"};
-    return HeaderKind(std::ranges::find(names, name) - std::begin(names));
-}
+const char* const kViews[] = {"LinesWithMatches", "MatchesOnly", "UniqueMatches",
+                              "UniqueMatchesSorted"};
+const char* const kHeaders[] = {"Find", "Replace", "Script", "None"};
 
 search::MatchedLine makeLine(std::string marked) {
     search::MatchedLine line;
@@ -104,7 +97,7 @@ TEST(ResultRows, EachViewHasItsShapeAndNoMatchesGiveNoRows) {
                      {"/src/sub/", "b.txt", {"[ALPHA][gamma]->", "[\xC3\xA9t\xC3\xA9] [ete]"}}},
                     5);
     for (const golden::Row& c : cases("views")) {
-        const View view = viewNamed(c[0]);
+        const View view = golden::named<View>(c[0], kViews);
         Rows rows;
         const bool unique = view == View::UniqueMatches || view == View::UniqueMatchesSorted;
         EXPECT_EQ(buildResultRows(results, view, rows), unique ? 5 : 0);
@@ -157,32 +150,9 @@ TEST(SummaryTexts, SingularExactlyForOne) {
         results.totalMatches = std::stoi(c[1]);
         results.filesWithMatches = std::stoi(c[2]);
         results.binarySkipped = std::stoi(c[4]);
-        EXPECT_EQ(summaryLine(summaryTexts(results, viewNamed(c[5]), std::stoi(c[3]))), c[6]);
+        const View view = golden::named<View>(c[5], kViews);
+        EXPECT_EQ(summaryLine(summaryTexts(results, view, std::stoi(c[3]))), c[6]);
     }
-}
-
-class ExportTest : public ::testing::Test {
-  protected:
-    Lines lines(View view, bool details, HeaderKind mode = HeaderKind::Find) {
-        Rows rows;
-        buildResultRows(m_results, view, rows);
-        return buildResultLines(m_results, rows, header(mode), details);
-    }
-    static ExportHeader header(HeaderKind mode) {
-        return makeExportHeader(mode, {"/src<+>", "*.txt", "a|b", "x", ""}, "");
-    }
-    search::SearchResults m_results = makeResults(
-        {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
-};
-
-TEST_F(ExportTest, EachViewModeAndDetailGiveTheirLines) {
-    for (const golden::Row& c : cases("export")) {
-        SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
-        EXPECT_EQ(lines(viewNamed(c[0]), c[1] == "1", headerNamed(c[2])),
-                  Lines(c.begin() + 3, c.end()));
-    }
-    m_results = makeResults({}, 2);
-    EXPECT_EQ(lines(View::LinesWithMatches, true), (Lines{"No matches found", "", ""}));
 }
 
 TEST(RichText, EscapesAndEndsEachLineWithPar) {
@@ -193,57 +163,65 @@ TEST(RichText, EscapesAndEndsEachLineWithPar) {
             << c[0];
 }
 
+ExportHeader exportHeader(HeaderKind mode) {
+    return makeExportHeader(mode, {"/src<+>", "*.txt", "a|b", "x", ""}, "");
+}
+
 // Written file by file as a run records them (some rendered where searched, whole or in part),
-// every view's text is the one made from the finished results.
-TEST_F(ExportTest, TextWrittenWhileRunningEqualsTextMadeAfterwards) {
-    const auto written = [](View view, const ExportHeader& header, bool details, bool rich,
-                            const search::SearchResults& finished) {
-        std::string text;
-        ExportWhileRunning running(
-            header, view, details, [&text](std::string_view block) { text += block; }, rich);
-        // The second file made where it was searched, the first line of the first while it was.
-        search::SearchResults results = finished;
-        for (size_t index = 0; index < results.files.size(); ++index) {
-            search::FileMatches& file = results.files[index];
-            const std::string path = filePath(results, file);
-            std::string made;
-            std::shared_ptr<util::TextSpill> ahead;
-            if (index % 2 == 1 || !running.makesLinesAhead()) {
-                made = running.make({path, file, ""});
-                EXPECT_EQ(file.lines.size(), finished.files[index].lines.size());
-            } else {
-                search::FileMatches first = file;
-                first.lines.resize(1);
-                ahead = std::make_shared<util::TextSpill>();
-                running.makeLines({path, first, ""},
-                                  [&ahead](std::string_view part) { ahead->append(part); });
-                file.lines.erase(file.lines.begin());
-            }
-            running.fileFound(results, {path, file, made, ahead.get()});
+// the text is the one made from the finished results.
+std::pair<std::string, int32_t> writtenWhileRunning(View view, const ExportHeader& header,
+                                                    bool details, bool rich,
+                                                    const search::SearchResults& finished) {
+    std::string text;
+    ExportWhileRunning running(
+        header, view, details, [&text](std::string_view block) { text += block; }, rich);
+    // The second file made where it was searched, the first line of the first while it was.
+    search::SearchResults results = finished;
+    for (size_t index = 0; index < results.files.size(); ++index) {
+        search::FileMatches& file = results.files[index];
+        const std::string path = filePath(results, file);
+        std::string made;
+        std::shared_ptr<util::TextSpill> ahead;
+        if (index % 2 == 1 || !running.makesLinesAhead()) {
+            made = running.make({path, file, ""});
+            EXPECT_EQ(file.lines.size(), finished.files[index].lines.size());
+        } else {
+            search::FileMatches first = file;
+            first.lines.resize(1);
+            ahead = std::make_shared<util::TextSpill>();
+            running.makeLines({path, first, ""},
+                              [&ahead](std::string_view part) { ahead->append(part); });
+            file.lines.erase(file.lines.begin());
         }
-        running.finish();
-        return std::pair{text, running.uniqueCount()};
-    };
-    for (const View view : {View::LinesWithMatches, View::MatchesOnly, View::UniqueMatches,
-                            View::UniqueMatchesSorted})
-        for (const HeaderKind mode :
-             {HeaderKind::Find, HeaderKind::Replace, HeaderKind::Script, HeaderKind::None})
-            for (const bool details : {true, false})
-                for (const bool rich : {false, true}) {
-                    SCOPED_TRACE(::testing::Message() << static_cast<int>(view) << details << rich
-                                                      << static_cast<int>(mode));
-                    Rows rows;
-                    const int32_t unique = buildResultRows(m_results, view, rows);
-                    const Lines lines = buildResultLines(m_results, rows, header(mode), details);
-                    std::string expected;
-                    for (const std::string& line : lines)
-                        expected += line + '\n';
-                    EXPECT_EQ(written(view, header(mode), details, rich, m_results),
-                              std::pair(rich ? buildRichText(lines) : expected, unique));
-                }
+        running.fileFound(results, {path, file, made, ahead.get()});
+    }
+    running.finish();
+    return {text, running.uniqueCount()};
+}
+
+TEST(ExportTest, EachViewModeAndDetailGiveTheirLinesAlsoWhenWrittenWhileRunning) {
+    const search::SearchResults results = makeResults(
+        {{"/src/", "a.txt", {"one [a] two->", "[b]c[a]->"}}, {"/src/d/", "b.txt", {"[A]"}}}, 4);
+    for (const golden::Row& c : cases("export")) {
+        SCOPED_TRACE(c[0] + " " + c[1] + " " + c[2]);
+        const View view = golden::named<View>(c[0], kViews);
+        const ExportHeader header = exportHeader(golden::named<HeaderKind>(c[2], kHeaders));
+        const Lines expected(c.begin() + 3, c.end());
+        Rows rows;
+        const int32_t unique = buildResultRows(results, view, rows);
+        EXPECT_EQ(buildResultLines(results, rows, header, c[1] == "1"), expected);
+        std::string text;
+        for (const std::string& line : expected)
+            text += line + '\n';
+        for (const bool rich : {false, true})
+            EXPECT_EQ(writtenWhileRunning(view, header, c[1] == "1", rich, results),
+                      std::pair(rich ? buildRichText(expected) : text, unique));
+    }
+    const Lines none = {"No matches found", "", ""};
+    EXPECT_EQ(buildResultLines(makeResults({}, 2), {}, exportHeader(HeaderKind::Find), true), none);
     for (const bool rich : {false, true})
-        EXPECT_EQ(written(View::LinesWithMatches, {}, true, rich, {}).first,
-                  rich ? buildRichText({"No matches found", "", ""}) : "No matches found\n\n\n");
+        EXPECT_EQ(writtenWhileRunning(View::LinesWithMatches, {}, true, rich, {}).first,
+                  rich ? buildRichText(none) : "No matches found\n\n\n");
 }
 
 } // namespace

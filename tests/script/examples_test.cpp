@@ -11,28 +11,25 @@ namespace {
 const std::string kExamples = KES_EXAMPLES_DIR;
 
 TEST(ScriptExamples, EachLoadsIsWrittenAsTheProgramWouldWriteItAndDoesWhatItPromises) {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(kExamples)) {
-        if (entry.path().extension() != ".ksc")
-            continue;
-        ++count;
-        Script script;
-        ASSERT_NO_THROW(loadScript(script, entry.path()));
-        EXPECT_FALSE(script.entries.empty()) << entry.path();
-        EXPECT_TRUE(scriptUsesRootFolder(script)) << entry.path();
-        EXPECT_EQ(scriptText(script), kestest::readFile(entry.path())) << entry.path();
-    }
-    EXPECT_GE(count, 2);
-    for (const golden::Row& c : cases("examples")) {
+    const std::vector<golden::Row> rows = cases("examples");
+    EXPECT_EQ(
+        std::ranges::count_if(std::filesystem::directory_iterator(kExamples),
+                              [](const auto& entry) { return entry.path().extension() == ".ksc"; }),
+        std::ssize(rows))
+        << "every example has its row";
+    for (const golden::Row& c : rows) {
         SCOPED_TRACE(c[0]);
+        const std::string path = kExamples + "/" + c[0];
+        Script script;
+        ASSERT_NO_THROW(loadScript(script, path));
+        EXPECT_TRUE(scriptUsesRootFolder(script));
+        EXPECT_EQ(scriptText(script), kestest::readFile(path));
         TempTree tree;
         for (size_t file = 2; file + 2 < c.size(); file += 3)
             tree.write(c[file], c[file + 1]);
-        Script script;
-        loadScript(script, kExamples + "/" + c[0]);
-        search::CompiledRequest specs;
+        search::CompiledRequest request;
         search::SearchResults results;
-        EXPECT_EQ(runScript(script, {tree.root(), false, true}, specs, results).outcome,
+        EXPECT_EQ(runScript(script, {tree.root(), false, true}, request, results).outcome,
                   ScriptRunOutcome::Completed);
         EXPECT_EQ(results.totalMatches, std::stoi(c[1]));
         for (size_t file = 2; file + 2 < c.size(); file += 3)

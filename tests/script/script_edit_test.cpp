@@ -19,32 +19,18 @@ TEST(ScriptEdit, AcceptStartsAGroupWhereTheValuesDifferFromTheGroupBefore) {
     for (const golden::Row& c : cases("accept")) {
         SCOPED_TRACE(c[0] + " at " + c[1] + ": " + c[2] + " " + c[3]);
         Script script = fourItems(std::stoi(c[1]));
-        const AcceptOutcome outcome =
-            acceptScriptItem(script, editNamed(c[0]), {c[2], "*", c[3], "", ""});
-        EXPECT_EQ(outcome, c[4] == "ok"          ? AcceptOutcome::Accepted
-                           : c[4] == "noFolders" ? AcceptOutcome::NeedFoldersFiles
-                                                 : AcceptOutcome::NeedFind);
+        const AcceptOutcome outcome = acceptScriptItem(
+            script, golden::named<ItemEdit>(c[0], kEdits), {c[2], "*", c[3], "", ""});
+        EXPECT_EQ(outcome, golden::named<AcceptOutcome>(c[4], {"ok", "noFolders", "noFind"}));
         EXPECT_EQ(numbered(script), c[5]);
         EXPECT_EQ(script.currentEntry, std::stoi(c[6]));
         EXPECT_EQ(script.changed, c[5] != before);
     }
 }
 
-TEST(ScriptEdit, DeleteNeverLeavesAFindFirst) {
-    Script script = fourItems(0);
-    EXPECT_FALSE(deleteScriptItem(script));
-    EXPECT_EQ(script.entries.size(), 4u);
-    script.currentEntry = 1;
-    EXPECT_TRUE(deleteScriptItem(script)); // 1.1 goes: now a Folder(s)/File(s) item follows
-    script.currentEntry = 0;
-    EXPECT_TRUE(deleteScriptItem(script));
-    EXPECT_EQ(numbered(script), "1 /b, 1.1 y");
-    script.currentEntry = 1;
-    EXPECT_TRUE(deleteScriptItem(script)); // the last item: the one before becomes current
-    EXPECT_EQ(script.currentEntry, 0);
-}
-
-TEST(ScriptEdit, MovesKeepGroupsWhole) {
+// Deletes never leave a Find/Replace item first; a Folder(s)/File(s) item may go when another
+// follows.
+TEST(ScriptEdit, MovesAndDeletesKeepGroupsWhole) {
     for (const golden::Row& c : cases("moves")) {
         SCOPED_TRACE(c[0]);
         Script script = makeScript({folderItem("/a", "*"), findItem("p"), findItem("q"),
@@ -53,12 +39,18 @@ TEST(ScriptEdit, MovesKeepGroupsWhole) {
         const std::string before = numbered(script);
         const bool up = c[2] == "1";
         const bool moves = c[3] != before;
-        EXPECT_EQ(canMoveScriptItem(script, up), moves);
-        EXPECT_EQ(moveScriptItem(script, up), moves);
+        if (c[2] == "delete") {
+            EXPECT_EQ(deleteScriptItem(script), moves);
+        } else {
+            EXPECT_EQ(canMoveScriptItem(script, up), moves);
+            EXPECT_EQ(moveScriptItem(script, up), moves);
+        }
         EXPECT_EQ(numbered(script), c[3]);
         EXPECT_EQ(script.currentEntry, std::stoi(c[4]));
         EXPECT_EQ(script.changed, moves);
     }
+    Script folders = makeScript({folderItem("/a", "*"), folderItem("/b", "*")});
+    EXPECT_TRUE(deleteScriptItem(folders));
 }
 
 } // namespace

@@ -22,13 +22,11 @@ std::string lineView(const Script& script) {
 TEST(ScriptLineView, HasThePlaceholderRowsOfANewItem) {
     for (const golden::Row& c : cases("line view"))
         EXPECT_EQ(lineView(makeScript({folderItem("a", ""), findItem("f", "r", "o"), findItem("g")},
-                                      editNamed(c[0]), std::stoi(c[1]))),
+                                      golden::named<ItemEdit>(c[0], kEdits), std::stoi(c[1]))),
                   c[2] + " ");
     // Appending to an empty script: the placeholder belongs to no item.
     EXPECT_EQ(lineView(makeScript({}, ItemEdit::Append)), "_-1 new-1 _-1 ");
 }
-
-const std::string kHead = "Folder(s):  /data\r\nFile(s):    *.txt\r\n\r\n";
 
 // A failed load names file and cause and leaves an empty, unchanged script.
 void expectRefused(const std::string& path, std::string message, const std::string& line = "",
@@ -57,7 +55,8 @@ TEST(ScriptReading, RefusedTextFailsWithItsMessageAndLeavesTheScriptEmpty) {
 TEST(ScriptReading, AcceptedTextGivesItsItemsNumberedWithTheLineView) {
     const std::string huge(10u << 20, 'q');
     std::vector<std::pair<std::string, ScriptEntries>> texts = {
-        {kHead + "Find:       " + huge + "\r\n", {folderItem("/data", "*.txt"), findItem(huge)}},
+        {"Folder(s):  /data\r\nFile(s):    *.txt\r\n\r\nFind:       " + huge + "\r\n",
+         {folderItem("/data", "*.txt"), findItem(huge)}},
         {std::string(1u << 20, '\0'), {}}};
     for (const golden::Row& c : cases("loads"))
         texts.emplace_back(c[0], itemsOf(c.begin() + 1, c.end()));

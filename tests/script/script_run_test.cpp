@@ -24,7 +24,7 @@ class ScriptRun : public ::testing::Test {
     ScriptRunResult run(const ScriptEntries& entries, ScriptRunSettings settings = {},
                         const ScriptRunEvents& events = {}, const std::stop_token& stop = {}) {
         settings.replaceInPlace = true;
-        return runScript(makeScript(entries), settings, m_specs, m_results, events, stop);
+        return runScript(makeScript(entries), settings, m_request, m_results, events, stop);
     }
     std::string found() const {
         std::string found;
@@ -37,7 +37,7 @@ class ScriptRun : public ::testing::Test {
     TempTree m_tree;
     const ScriptEntry m_a = folderItem(m_tree.path("a"), "*.txt");
     const ScriptEntry m_b = folderItem(m_tree.path("b"), "*.txt");
-    search::CompiledRequest m_specs;
+    search::CompiledRequest m_request;
     search::SearchResults m_results;
 };
 
@@ -59,8 +59,8 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
         EXPECT_EQ(m_results.filesWithMatches, static_cast<int32_t>(m_results.files.size()));
         EXPECT_EQ(m_tree.read("a/one.txt"), kOne);
         EXPECT_EQ(m_tree.read("b/two.txt"), c[3] == "-" ? kTwo : c[3]);
-        EXPECT_TRUE(m_specs.items.empty() && !m_specs.replace);
-        EXPECT_EQ(m_specs.regEx.slotsUsed(), 0);
+        EXPECT_TRUE(m_request.items.empty() && !m_request.replace);
+        EXPECT_EQ(m_request.regEx.slotsUsed(), 0);
     }
 }
 
@@ -69,25 +69,8 @@ TEST_F(ScriptRun, WalksTheGroupsAccumulatingResultsAndResettingTheItems) {
 TEST_F(ScriptRun, ARootFolderBlankOrANoStopsBeforeAnythingChanges) {
     EXPECT_EQ(substituteRootFolder("{RootFolder}x{RootFolder}|{rootfolder}", "/r "),
               "/r x{RootFolder}|{rootfolder}");
-    const std::string blank =
-        "{RootFolder} is used in this script but specified \"Root Folder\" is empty.\r\n"
-        "Enter a value for \"Root Folder\" then run the sctipt again.";
-    const std::string find = "This script will find all matches to the \"Find\" expression(s) ";
-    const std::string runNow = "\r\n\r\nRun script now ? ";
-    // Root Folder, Replace With, outcome, message, question asked.
-    const std::tuple<const char*, const char*, ScriptRunOutcome, std::string, std::string> cases[] =
-        {
-            {"", "", ScriptRunOutcome::RootFolderEmpty, blank, ""},
-            {" \t ", "omega", ScriptRunOutcome::RootFolderEmpty, blank, ""},
-            {"/r", "", ScriptRunOutcome::Declined, "", find + "in the specified files" + runNow},
-            {"/r", "omega", ScriptRunOutcome::Declined, "",
-             find +
-                 "and where included, will replace matches with the corresponding \"ReplaceWith\" "
-                 "expressions in the specified files" +
-                 search::replaceNote(true) + runNow},
-        };
-    for (const auto& [root, replace, expected, message, asked] : cases) {
-        SCOPED_TRACE(::testing::Message() << "root '" << root << "', replace '" << replace);
+    for (const golden::Row& c : cases("root folder")) {
+        SCOPED_TRACE("root '" + c[0] + "', replace '" + c[1] + "'");
         std::string question;
         ScriptRunEvents events;
         events.confirm = [&](const std::string& text) {
@@ -95,13 +78,14 @@ TEST_F(ScriptRun, ARootFolderBlankOrANoStopsBeforeAnythingChanges) {
             return false;
         };
         events.starting = [] { ADD_FAILURE() << "started"; };
-        const auto outcome = run({m_a, findItem("alpha", replace),
-                                  folderItem("{RootFolder}/b", "*.txt"), findItem("beta")},
-                                 {root}, events);
-        EXPECT_EQ(outcome.outcome, expected);
-        EXPECT_EQ(outcome.message, message);
-        EXPECT_EQ(outcome.messageKind, message.empty() ? MessageKind::None : MessageKind::Message);
-        EXPECT_EQ(question, asked);
+        const auto outcome = run(
+            {m_a, findItem("alpha", c[1]), folderItem("{RootFolder}/b", "*.txt"), findItem("beta")},
+            {c[0]}, events);
+        EXPECT_EQ(outcome.outcome,
+                  c[2].empty() ? ScriptRunOutcome::Declined : ScriptRunOutcome::RootFolderEmpty);
+        EXPECT_EQ(outcome.message, c[2]);
+        EXPECT_EQ(outcome.messageKind, c[2].empty() ? MessageKind::None : MessageKind::Message);
+        EXPECT_EQ(question, c[3]);
         EXPECT_EQ(found(), "stale.txt:1");
         EXPECT_EQ(m_tree.read("a/one.txt"), kOne);
     }

@@ -33,9 +33,7 @@ Script changedScript(const std::string& fileName = "") {
 TEST(ScriptSaveQuestion, AnswerDecidesWhatHappensToTheChanges) {
     for (const golden::Row& c : cases("save question")) {
         SCOPED_TRACE(c[0] + " " + c[1] + c[2]);
-        const SaveAnswer answer = c[0] == "Yes"  ? SaveAnswer::Yes
-                                  : c[0] == "No" ? SaveAnswer::No
-                                                 : SaveAnswer::Cancel;
+        const SaveAnswer answer = golden::named<SaveAnswer>(c[0], {"Yes", "No", "Cancel"});
         const std::string& saved = c[3];
         TempTree scratch;
         FakeDialogs dialogs;

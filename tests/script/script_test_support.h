@@ -11,7 +11,6 @@ namespace kestrava::script::test {
 
 using kestrava::util::testing::errorOf;
 using kestrava::util::testing::TempTree;
-using Items = ScriptEntries; // spelled out in a table row, it keeps the row packed
 
 inline ScriptEntry folderItem(std::string folders, std::string files) {
     return ScriptEntry::folderFile(std::move(folders), std::move(files));
@@ -51,10 +50,7 @@ inline ScriptEntries itemsOf(golden::Row::const_iterator item, golden::Row::cons
     return items;
 }
 
-inline ItemEdit editNamed(const std::string& name) {
-    const char* const names[] = {"None", "Append", "Insert", "Change"};
-    return ItemEdit(std::ranges::find(names, name) - std::begin(names));
-}
+inline const char* const kEdits[] = {"None", "Append", "Insert", "Change"};
 
 // The items as the grid numbers them with their first text: "1 /a, 1.1 x, 2 /b".
 inline std::string numbered(const Script& script) {
