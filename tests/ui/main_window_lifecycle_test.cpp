@@ -17,11 +17,14 @@
 
 namespace {
 
-MainWindow* theMainWindow() {
-    for (QWidget* top : QApplication::topLevelWidgets())
-        if (auto* main = qobject_cast<MainWindow*>(top))
-            return main;
-    return nullptr;
+// Runs action on the window that runKestrava opens, as soon as its event loop runs.
+void whenWindowOpens(const std::function<void(MainWindow&)>& action) {
+    QTimer::singleShot(0, [action] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* main = qobject_cast<MainWindow*>(top))
+                return action(*main);
+        QFAIL("no window opened");
+    });
 }
 
 } // namespace
@@ -31,18 +34,19 @@ class TestMainWindowLifecycle : public WindowTest {
   private slots:
     void argumentsAreReadBeforeQt() {
         const struct {
-            QString arguments, qt, folders; // blank-separated; Qt's after the program's name
-            int exitCode;                   // -1: the window opens
-            QString out, err;               // how standard output begins, what standard error holds
+            QString arguments; // blank-separated
+            // The exit code and the first line printed, or -1 when the window opens, then Qt's
+            // arguments after the program's name and the folders ("%1": the working folder).
+            QString outcome;
         } cases[] = {
-            {"x/./y/ /tmp/ .", "", "%1/x/y /tmp %1", -1, "", ""}, // "%1": the working folder
+            {"x/./y/ /tmp/ .", "-1 |  | %1/x/y /tmp %1"},
             {"-style Fusion /srv --platform=offscreen -reverse",
-             "-style Fusion --platform=offscreen -reverse", "/srv", -1, "", ""},
-            {"-- -style --help", "", "%1/-style %1/--help", -1, "", ""},
-            {"/srv --help", "", "", 0, "Usage: kestrava [OPTION...] [FOLDER...]\n", ""},
-            {"--version", "", "", 0, QString("kestrava ") + kKestravaVersion + "\n", ""},
-            {"--bogus --help", "", "", 2, "", "unknown option '--bogus'"},
-            {"-reverse=yes", "", "", 2, "", "'-reverse=yes'"}, // a value it does not take
+             "-1 | -style Fusion --platform=offscreen -reverse | /srv"},
+            {"-- -style --help", "-1 |  | %1/-style %1/--help"},
+            {"/srv --help", "0 | Usage: kestrava [OPTION...] [FOLDER...]"},
+            {"--version", QString("0 | kestrava ") + kKestravaVersion},
+            {"--bogus --help", "2 | kestrava: unknown option '--bogus'"},
+            {"-reverse=yes", "2 | kestrava: unknown option '-reverse=yes'"}, // it takes no value
         };
         for (const auto& c : cases) {
             std::vector<QByteArray> bytes{"kestrava"};
@@ -52,24 +56,23 @@ class TestMainWindowLifecycle : public WindowTest {
             argv.reserve(bytes.size());
             for (QByteArray& argument : bytes)
                 argv.push_back(argument.data());
-            std::ostringstream outText, errText;
+            std::ostringstream out, err;
             const CommandLine line =
-                readCommandLine(static_cast<int>(argv.size()), argv.data(), outText, errText);
-            QVERIFY2(QString::fromStdString(outText.str()).startsWith(c.out),
-                     outText.str().c_str());
-            QVERIFY2(QString::fromStdString(errText.str()).contains(c.err), errText.str().c_str());
-            QStringList qt, folders;
-            for (size_t i = 1; i < line.qtArguments.size(); ++i)
-                qt << QString::fromLocal8Bit(line.qtArguments[i]);
-            for (const std::string& folder : line.folders)
-                folders << QString::fromStdString(folder);
-            const auto outcome = [&c](int code, const QString& qtSaw, const QString& foldersSaw) {
-                return c.arguments + " -> " + QString::number(code) +
-                       (code < 0 ? " | " + qtSaw + " | " + foldersSaw : "");
-            };
-            QCOMPARE(
-                outcome(line.exitCode.value_or(-1), qt.join(' '), folders.join(' ')),
-                outcome(c.exitCode, c.qt, QString(c.folders).replace("%1", QDir::currentPath())));
+                readCommandLine(static_cast<int>(argv.size()), argv.data(), out, err);
+            QStringList outcome{QString::number(line.exitCode.value_or(-1))};
+            if (line.exitCode) {
+                outcome << QString::fromStdString(out.str() + err.str()).section('\n', 0, 0);
+            } else {
+                QStringList qt, folders;
+                for (size_t i = 1; i < line.qtArguments.size(); ++i)
+                    qt << QString::fromLocal8Bit(line.qtArguments[i]);
+                for (const std::string& folder : line.folders)
+                    folders << QString::fromStdString(folder);
+                outcome << qt.join(' ') << folders.join(' ');
+                QVERIFY(out.str().empty() && err.str().empty());
+            }
+            QCOMPARE(c.arguments + " -> " + outcome.join(" | "),
+                     c.arguments + " -> " + QString(c.outcome).replace("%1", QDir::currentPath()));
         }
     }
 
@@ -81,32 +84,36 @@ class TestMainWindowLifecycle : public WindowTest {
                      "<forms><mainform top=\"0\" left=\"0\" height=\"40000\" "
                      "width=\"40000\"/></forms></KestravaConfig>");
         const QStringList folders{root() + "/a b", root()};
-        QTimer::singleShot(0, [folders] {
-            MainWindow* w = theMainWindow();
-            QVERIFY(w != nullptr);
-            const auto closeAnyway = qScopeGuard([w] { w->close(); }); // a failure must not hang
-            QVERIFY(QTest::qWaitForWindowActive(w));
-            QCOMPARE(w->config().bounds.width, 40000);
+        whenWindowOpens([folders](MainWindow& w) {
+            const auto closeAnyway = qScopeGuard([&w] { w.close(); }); // a failure must not hang
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QCOMPARE(w.config().bounds.width, 40000);
             const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-            QVERIFY(w->width() <= screen.width() && w->height() <= screen.height());
-            QCOMPARE(w->mode(), Mode::Find);
-            QCOMPARE(combo(*w, "foldersCombo")->currentText(), folders.join("<+>|") + "<+>");
-            QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("*.*"));
-            QTRY_VERIFY(combo(*w, "findCombo")->hasFocus());
+            QVERIFY(w.width() <= screen.width() && w.height() <= screen.height());
+            QCOMPARE(w.mode(), Mode::Find);
+            QCOMPARE(combo(w, "foldersCombo")->currentText(), folders.join("<+>|") + "<+>");
+            QCOMPARE(combo(w, "filesCombo")->currentText(), QString("*.*"));
+            QTRY_VERIFY(combo(w, "findCombo")->hasFocus());
         });
         QCOMPARE(runKestrava(std::make_unique<FakeUiServices>(), folders), 0);
         QVERIFY(m_env->read("kestrava.ini").contains("a b<+>"));
     }
 
-    void historiesSettingsAndTheFocusedBoxSurviveARestart() {
+    void historiesSettingsAndSelectionsSurviveARestartAndScriptModeClearsThem() {
         {
             TestWindow w;
             item(*w, "replaceModeAction")->trigger();
-            commit(combo(*w, "foldersCombo"), "/srv");
-            commit(combo(*w, "foldersCombo"), "/etc");
+            // What is typed is what is searched and written: only File(s) folds letter case (masks
+            // ignore it), keeping the spelling typed last. Empty text and repeats add nothing.
+            for (const char* folders : {"/srv", "/etc", "", "/Etc"})
+                commit(combo(*w, "foldersCombo"), folders);
             commit(combo(*w, "filesCombo"), "*.conf");
-            commit(combo(*w, "findCombo"), "a b");
-            commit(combo(*w, "replaceCombo"), "^$");
+            commit(combo(*w, "filesCombo"), "*.CONF");
+            for (const char* find : {"a b", "", "a b"})
+                commit(combo(*w, "findCombo"), find);
+            for (const char* replace : {"^$", "", "dog", "DOG"})
+                commit(combo(*w, "replaceCombo"), replace);
+            QVERIFY(w.fake->shown.empty());
             w->settings().caseSensitiveMatching = true;
             w->settings().initialMode = kestrava::config::InitialMode::LastUsed;
             QVERIFY(item(*w, "lineNumbersAction")->isChecked()); // shown unless turned off
@@ -115,23 +122,56 @@ class TestMainWindowLifecycle : public WindowTest {
             QVERIFY(w->close());
         }
         TestWindow again;
-        QCOMPARE(entries(combo(*again, "filesCombo")), (QStringList{"*.conf", "*.typed"}));
-        QCOMPARE(entries(combo(*again, "foldersCombo")), (QStringList{"/etc", "/srv"}));
-        QCOMPARE(entries(combo(*again, "replaceCombo")), QStringList{"^$"});
+        QCOMPARE(entries(combo(*again, "filesCombo")), (QStringList{"*.CONF", "*.typed"}));
+        QCOMPARE(entries(combo(*again, "foldersCombo")), (QStringList{"/etc", "/Etc", "/srv"}));
+        QCOMPARE(entries(combo(*again, "replaceCombo")), (QStringList{"^$", "dog", "DOG"}));
         QVERIFY(again->settings().caseSensitiveMatching);
         QVERIFY(!item(*again, "lineNumbersAction")->isChecked());
         QCOMPARE(again->mode(), Mode::FindAndReplace); // the last mode, with its selections
-        QCOMPARE(combo(*again, "foldersCombo")->currentText(), QString("/etc"));
+        QCOMPARE(combo(*again, "foldersCombo")->currentText(), QString("/Etc"));
         QCOMPARE(combo(*again, "findCombo")->currentText(), QString("a b"));
         chooseMode(*again, Mode::Find);
         again->hide(); // only the first activation sets the start-up mode
         again->show();
         QCOMPARE(again->mode(), Mode::Find);
+        QCOMPARE(combo(*again, "foldersCombo")->currentText(), "/Etc"); // from the saved index
+
+        // Script mode moves the folder rows down and shows the root row in their place; Find,
+        // Script, Find clears the saved selections but keeps Replace's.
+        const auto settle = [&again] { // the layouts place what a change showed or hid
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            again->centralWidget()->layout()->activate();
+        };
+        settle();
+        const int foldersTop = combo(*again, "foldersCombo")->y();
+        const int filesTop = combo(*again, "filesCombo")->y();
+        item(*again, "scriptModeAction")->trigger();
+        settle();
+        QCOMPARE(combo(*again, "rootFolderCombo")->y(), foldersTop);
+        QVERIFY(combo(*again, "foldersCombo")->y() > foldersTop);
+        QCOMPARE(combo(*again, "filesCombo")->y() - combo(*again, "foldersCombo")->y(),
+                 filesTop - foldersTop);
+        QVERIFY(combo(*again, "rootFolderCombo")->isEnabled());
+        QVERIFY(!combo(*again, "foldersCombo")->isEnabled());
+        for (const char* box : {"foldersCombo", "filesCombo", "findCombo", "replaceCombo"})
+            QCOMPARE(combo(*again, box)->currentText(), QString());
+        item(*again, "findModeAction")->trigger();
+        settle();
+        QCOMPARE(combo(*again, "foldersCombo")->y(), foldersTop); // offsets never accumulate
+        QCOMPARE(combo(*again, "filesCombo")->currentText(), QString());
+        QCOMPARE(again->savedItemIndex(HistoryBox::FoldersToSearch), -1);
+        QCOMPARE(again->savedItemIndex(HistoryBox::FindExpressions), -1);
+        QCOMPARE(again->savedItemIndex(HistoryBox::ReplaceExpressions), 2);
+        item(*again, "replaceModeAction")->trigger();
+        QCOMPARE(combo(*again, "replaceCombo")->currentText(), "DOG");
+        QCOMPARE(combo(*again, "findCombo")->currentText(), QString());
+        QCOMPARE(combo(*again, "findCombo")->count(), 1); // histories themselves are untouched
     }
 
-    // Nothing stored is dropped, and a long history loads with one list update per box (one
-    // search of the list per entry took minutes at this size).
-    void longHistoriesLoadWhole() {
+    // An unreadable file is named with the reason, and kept before it is saved over. Beside a
+    // damaged settings file the history still loads, and whole: a long one with one list update
+    // per box (one search of the list per entry took minutes at this size).
+    void unreadableFilesAreNamedAndKept() {
         constexpr int kCount = 20000;
         QByteArray ini;
         for (const char* section : {"FoldersToSearch", "FilesToSearch", "FindExpressions"}) {
@@ -140,17 +180,6 @@ class TestMainWindowLifecycle : public WindowTest {
                 ini += QByteArray::number(i) + "=/e" + QByteArray::number(i) + "\n";
         }
         ini += "[FindExpressions]\n1=/e7\n"; // a repeat adds nothing
-        m_env->write("kestrava.ini", ini);
-        TestWindow w;
-        for (const char* box : {"foldersCombo", "filesCombo", "findCombo"})
-            QCOMPARE(combo(*w, box)->count(), kCount);
-        QCOMPARE(combo(*w, "findCombo")->itemText(0), QString("/e20000")); // file order
-        QCOMPARE(combo(*w, "foldersCombo")->itemText(0), QString("/e1"));  // sorted
-        QCOMPARE(combo(*w, "foldersCombo")->itemText(1), QString("/e10"));
-    }
-
-    // An unreadable file is named with the reason, and kept before it is saved over.
-    void unreadableFilesAreNamedAndKept() {
         const struct {
             QString damaged;
             QByteArray bytes;
@@ -160,7 +189,7 @@ class TestMainWindowLifecycle : public WindowTest {
                      {"kestrava.ini", QByteArray(65 << 20, ';'), "the file is too large"}};
         for (const auto& c : cases) {
             m_env.emplace();
-            m_env->write("kestrava.ini", "[FilesToSearch]\n1=*.txt\n");
+            m_env->write("kestrava.ini", ini);
             m_env->write(c.damaged, c.bytes);
             {
                 TestWindow w;
@@ -169,8 +198,13 @@ class TestMainWindowLifecycle : public WindowTest {
                 QVERIFY2(text.contains(c.reason) && text.contains(m_env->file(c.damaged)) &&
                              text.contains(c.damaged + ".damaged when"),
                          qPrintable(text));
-                if (c.damaged != "kestrava.ini") // the history still loaded
-                    QCOMPARE(entries(combo(*w, "filesCombo")), QStringList{"*.txt"});
+                if (c.damaged != "kestrava.ini") {
+                    for (const char* box : {"foldersCombo", "filesCombo", "findCombo"})
+                        QCOMPARE(combo(*w, box)->count(), kCount);
+                    QCOMPARE(combo(*w, "findCombo")->itemText(0), "/e20000"); // file order
+                    QCOMPARE(entries(combo(*w, "foldersCombo")).mid(0, 2),
+                             (QStringList{"/e1", "/e10"})); // sorted
+                }
                 QCOMPARE(w->mode(), kestrava::ui::Mode::Find);
                 QVERIFY(w->close());
             }
@@ -199,7 +233,6 @@ class TestMainWindowLifecycle : public WindowTest {
                 preferences.reject();
             });
             item(*w, "preferencesAction")->trigger();
-            QCOMPARE(w->settings().fontSize, s.size);
             for (const char* name :
                  {"foldersCombo", "findCombo", "foldersLabel", "itemNumberLabel", "findButton"})
                 QVERIFY2(widget(*w, name)->font().pointSize() == s.points, name);
@@ -233,13 +266,11 @@ class TestMainWindowLifecycle : public WindowTest {
                 m_env->write("KestravaConfig.xml", "");
                 whenModalShown([](QDialog*) { ::raise(SIGTERM); });
             } else {
-                QTimer::singleShot(0, [] {
-                    MainWindow* w = theMainWindow();
-                    QVERIFY(w != nullptr);
-                    commit(combo(*w, "filesCombo"), "*.sig"); // saved only if the window saves
-                    openHistoryMenu(*w, combo(*w, "findCombo"));
+                whenWindowOpens([](MainWindow& w) {
+                    commit(combo(w, "filesCombo"), "*.sig"); // saved only if the window saves
+                    openHistoryMenu(w, combo(w, "findCombo"));
                     whenModalShown([](QDialog*) { ::raise(SIGTERM); });
-                    item(*w, "removeAllAction")->trigger();
+                    item(w, "removeAllAction")->trigger();
                 });
             }
             QCOMPARE(runKestrava(makeQtUiServices()), 0);
@@ -271,6 +302,8 @@ class TestMainWindowLifecycle : public WindowTest {
         }
     }
 
+    // Each mode's rows, action button, Mode item and texts; Find and Replace enable their action
+    // once every box they need is filled.
     void eachModeShowsItsRowsButtonsMenusAndTexts() {
         const struct {
             Mode mode;
@@ -313,104 +346,33 @@ class TestMainWindowLifecycle : public WindowTest {
             QCOMPARE(shown(widget(*w, "scriptBar")), script);
             QCOMPARE(grid(*w)->content() == GridContent::Script, script);
             QVERIFY(!item(*w.window, "viewModeAction")->isVisible());
+            if (mode != Mode::Find && mode != Mode::FindAndReplace)
+                continue;
+            // The action is enabled on the key release that fills the last box it needs.
+            QStringList needs{"foldersCombo", "filesCombo", "findCombo"};
+            if (mode == Mode::FindAndReplace)
+                needs << "replaceCombo";
+            QPushButton* action = button(*w, qPrintable(actionButton));
+            for (const QString& name : needs) {
+                QComboBox* box = combo(*w, qPrintable(name));
+                box->setEditText("a"); // with no edit signal: only the key release refreshes
+                QVERIFY(!action->isEnabled());
+                QTest::keyRelease(box, Qt::Key_A);
+            }
+            QVERIFY(action->isEnabled());
+            QCOMPARE(w->statusBarText(),
+                     mode == Mode::Find
+                         ? " Enter search criteria, then press [Find] when ready"
+                         : " Enter search and replace criteria, then press [Replace] when ready");
+            QCOMPARE(label(*w, "modeStatusLabel")->text(), "(" + w->statusBarText().mid(1) + ")");
+            typeInto(combo(*w, "filesCombo"), "");
+            QVERIFY(!action->isEnabled());
         }
     }
 
-    // Script mode moves the folder rows down and shows the root row in their place; Find, Script,
-    // Find clears the saved selections but keeps Replace's.
-    void scriptModeMovesTheRowsAndClearsTheSavedSelectionsButReplace() {
-        TestWindow w;
-        item(*w, "replaceModeAction")->trigger();
-        commit(combo(*w, "foldersCombo"), "/tmp");
-        commit(combo(*w, "filesCombo"), "*.txt");
-        commit(combo(*w, "findCombo"), "abc");
-        commit(combo(*w, "replaceCombo"), "xyz");
-        item(*w, "findModeAction")->trigger();
-        QCOMPARE(combo(*w, "foldersCombo")->currentText(), "/tmp"); // from the saved index
-        const auto settle = [&w] { // the layouts place what a change showed or hid
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-            w->centralWidget()->layout()->activate();
-        };
-        settle();
-        const int foldersTop = combo(*w, "foldersCombo")->y();
-        const int filesTop = combo(*w, "filesCombo")->y();
-
-        item(*w, "scriptModeAction")->trigger();
-        settle();
-        QCOMPARE(combo(*w, "rootFolderCombo")->y(), foldersTop);
-        QVERIFY(combo(*w, "foldersCombo")->y() > foldersTop);
-        QCOMPARE(combo(*w, "filesCombo")->y() - combo(*w, "foldersCombo")->y(),
-                 filesTop - foldersTop);
-        QVERIFY(combo(*w, "rootFolderCombo")->isEnabled());
-        QVERIFY(!combo(*w, "foldersCombo")->isEnabled());
-        for (QComboBox* box : {combo(*w, "foldersCombo"), combo(*w, "filesCombo"),
-                               combo(*w, "findCombo"), combo(*w, "replaceCombo")})
-            QCOMPARE(box->currentText(), QString());
-
-        item(*w, "findModeAction")->trigger();
-        settle();
-        QCOMPARE(combo(*w, "foldersCombo")->y(), foldersTop); // offsets never accumulate
-        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString());
-        QCOMPARE(w->savedItemIndex(HistoryBox::FoldersToSearch), -1);
-        QCOMPARE(w->savedItemIndex(HistoryBox::FindExpressions), -1);
-        QCOMPARE(w->savedItemIndex(HistoryBox::ReplaceExpressions), 0);
-        item(*w, "replaceModeAction")->trigger();
-        QCOMPARE(combo(*w, "replaceCombo")->currentText(), "xyz");
-        QCOMPARE(combo(*w, "findCombo")->currentText(), QString());
-        QCOMPARE(combo(*w, "findCombo")->count(), 1); // histories themselves are untouched
-    }
-
-    void statusEnablesFindOnTheKeyReleaseThatFillsTheLastBox() {
-        TestWindow w;
-        item(*w, "findModeAction")->trigger();
-        commit(combo(*w, "foldersCombo"), "/tmp");
-        commit(combo(*w, "filesCombo"), "*.txt");
-        QVERIFY(!button(*w, "findButton")->isEnabled());
-        QCOMPARE(label(*w, "modeStatusLabel")->text(), "(Awaiting search criteria)");
-        // Text that arrived without an edit signal: only the key release refreshes the status.
-        combo(*w, "findCombo")->setEditText("a");
-        QVERIFY(!button(*w, "findButton")->isEnabled());
-        QTest::keyRelease(combo(*w, "findCombo"), Qt::Key_A);
-        QVERIFY(button(*w, "findButton")->isEnabled());
-        QCOMPARE(label(*w, "modeStatusLabel")->text(),
-                 "(Enter search criteria, then press [Find] when ready)");
-        QCOMPARE(w->statusBarText(), " Enter search criteria, then press [Find] when ready");
-        typeInto(combo(*w, "filesCombo"), "");
-        QVERIFY(!button(*w, "findButton")->isEnabled());
-        item(*w, "replaceModeAction")->trigger(); // Replace needs all four boxes
-        typeInto(combo(*w, "filesCombo"), "*");
-        typeInto(combo(*w, "findCombo"), "a");
-        QVERIFY(!button(*w, "replaceButton")->isEnabled());
-        typeInto(combo(*w, "replaceCombo"), "b");
-        QVERIFY(button(*w, "replaceButton")->isEnabled());
-    }
-
-    // What is typed is what is searched and written: only File(s) folds letter case (masks ignore
-    // it), and even there the box keeps the spelling just typed.
-    void commitKeepsWhatWasTypedAndSkipsEmptyText() {
-        const struct {
-            const char* box;
-            QString typed;
-            QStringList expected;
-        } cases[] = {{"replaceCombo", "DOG", {"dog", "DOG"}},
-                     {"foldersCombo", "/src/App", {"/src/app", "/src/App"}},
-                     {"filesCombo", "*.TXT", {"*.TXT"}},
-                     {"findCombo", "dog", {"dog"}}}; // the same text twice
-        for (const auto& c : cases) {
-            TestWindow w;
-            chooseMode(*w, Mode::FindAndReplace);
-            QComboBox* box = combo(*w, c.box);
-            commit(box, c.typed.toLower()); // then the same text in the typed letter case
-            commit(box, c.typed);
-            QCOMPARE(entries(box), c.expected);
-            QCOMPARE(box->currentText(), c.typed);
-            commit(box, "");
-            QCOMPARE(entries(box), c.expected);
-            QVERIFY(w.fake->shown.empty());
-        }
-    }
-
-    void removeEntryDeletesOnlyACommittedSelectionAndRemoveAllAsks() {
+    // Remove Entry deletes only a committed selection, Remove All asks first, and the pick buttons
+    // commit what was picked.
+    void boxesTakeWhatWasPickedAndRemoveOnlyCommittedEntries() {
         TestWindow w;
         QComboBox* find = combo(*w, "findCombo");
         QComboBox* files = combo(*w, "filesCombo");
@@ -449,22 +411,21 @@ class TestMainWindowLifecycle : public WindowTest {
         QCOMPARE(files->count(), 0);
         QCOMPARE(files->currentText(), QString());
         QCOMPARE(w->savedItemIndex(HistoryBox::FilesToSearch), -1);
-    }
 
-    void folderAndFileButtonsCommitWhatWasPicked() {
-        TestWindow w;
+        // The pick buttons commit what was picked; a cancelled pick changes nothing.
+        QComboBox* folders = combo(*w, "foldersCombo");
         w.fake->folderToPick = "/usr/share";
         QTest::mouseClick(part<QToolButton>(*w, "pickFoldersButton"), Qt::LeftButton);
-        QCOMPARE(entries(combo(*w, "foldersCombo")), QStringList{"/usr/share"});
-        commit(combo(*w, "foldersCombo"), "/usr/share<+><excluding doc>");
+        QCOMPARE(entries(folders), QStringList{"/usr/share"});
+        commit(folders, "/usr/share<+><excluding doc>");
         w.fake->fileToOpen = "/usr/share/dict/words";
         QTest::mouseClick(part<QToolButton>(*w, "pickFileButton"), Qt::LeftButton);
         QCOMPARE(w.fake->lastOpenTitle, QString("Choose a File"));
         QCOMPARE(w.fake->lastOpenFolder, QString("/usr/share")); // the entry's folder, not its text
-        QCOMPARE(combo(*w, "filesCombo")->currentText(), QString("words"));
-        w.fake->folderToPick.clear(); // cancelled: nothing changes
+        QCOMPARE(files->currentText(), QString("words"));
+        w.fake->folderToPick.clear();
         QTest::mouseClick(part<QToolButton>(*w, "pickFoldersButton"), Qt::LeftButton);
-        QCOMPARE(combo(*w, "foldersCombo")->count(), 2);
+        QCOMPARE(folders->count(), 2);
     }
 
     // Dropped folders are searched with their subfolders; dropped files alone, even where their
