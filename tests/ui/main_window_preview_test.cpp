@@ -283,18 +283,22 @@ class TestMainWindowPreview : public WindowTest {
             readFile(path).startsWith("Folders:  " + root().toUtf8() + "\r\nFiles:    *.md\r\n"));
         chooseMode(*w, Mode::Script);
         appendItem(*w, root(), "*.txt", "nothing", "NOTHING");
-        previewChanges(w);
-        QVERIFY(!QFile::exists(root() + "/kesReplace"));
         runScript(w);
-        QVERIFY(w.fake->questions.back().startsWith("This script will find"));
-        QCOMPARE(readFile(root() + "/kesReplace/a.txt"), "x {TODO} y\nNOTHING\n");
-        QCOMPARE(reportRows(*w),
-                 QStringList({"Copy written: [" + root() + "/kesReplace/a.txt] (1 change)"}));
-        QCOMPARE(w->scriptState(), ScriptEditState::Results); // View Script goes back
         w.fake->filesToSave = {path};
         item(*w, "saveFileNamesAction")->trigger();
         QCOMPARE(readFile(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
                                      root().toUtf8() + "/a.txt\r\n\r\n\r\n\r\n");
+
+        // Run Script writes a script's replace preview, in place of another run.
+        QVERIFY(QDir(root() + "/kesReplace").removeRecursively());
+        item(*w, "viewScriptAction")->trigger();
+        previewChanges(w);
+        QVERIFY(!QFile::exists(root() + "/kesReplace"));
+        runScript(w);
+        QCOMPARE(readFile(root() + "/kesReplace/a.txt"), "x {TODO} y\nNOTHING\n");
+        QCOMPARE(reportRows(*w),
+                 QStringList({"Copy written: [" + root() + "/kesReplace/a.txt] (1 change)"}));
+        QCOMPARE(w->scriptState(), ScriptEditState::Results); // View Script goes back
     }
 };
 
