@@ -2,7 +2,7 @@
 // cases, as the user sees it; the values that combine are in option_cases.txt.
 #include "cli/options.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 
 #include <gtest/gtest.h>
 

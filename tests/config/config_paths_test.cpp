@@ -3,7 +3,7 @@
 #include "config/history.h"
 #include "config/settings.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "../util/util_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // KestravaConfig.xml: the exact text saved, the defaults and fallbacks of the load.
 #include "config/settings.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "../util/util_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The XML document layer (the messages of malformed files are among the settings files of data/).
 #include "config/xml_document.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "../util/util_test_support.h"
 
 #include <gtest/gtest.h>

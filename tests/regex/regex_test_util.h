@@ -1,7 +1,7 @@
 // Small helpers shared by the regular-expression tests.
 #pragma once
 
-#include "case_table.h"
+#include "../case_table.h"
 #include "regex/pattern_table.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "results/results.h"
 #include "results/text_set.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 
 #include <gtest/gtest.h>
 

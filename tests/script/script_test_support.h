@@ -1,7 +1,7 @@
 // Builders and one-line pictures of scripts; scratch trees come from the search tests.
 #pragma once
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "../search/search_test_tree.h"
 #include "script/script.h"
 

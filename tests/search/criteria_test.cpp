@@ -1,6 +1,6 @@
 // Parsing of the Folder(s) and File(s) entries, and the checks of a Find or Find & Replace
 // request (the trailing-bar rule itself is proven by the util tests).
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "search/search.h"
 
 #include <gmock/gmock.h>

@@ -1,7 +1,7 @@
 // Leaving out what git ignores, proven against git itself: one table of files (in
 // data/search_cases.txt, with the ignore files) says what git keeps in a tree of ignore files;
 // `git ls-files` must agree with it, and so must the walk from every top folder.
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "search_test_tree.h"
 
 #include <gtest/gtest.h>

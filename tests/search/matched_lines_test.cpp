@@ -1,5 +1,5 @@
 // Matched lines and segments built around the matches of one item in one file.
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "search/search.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The unified diff of a replacement: applied hunk by hunk to the old text it must give the new
 // one, with no more than three lines of context around each run of changes.
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "search/search.h"
 
 #include <gtest/gtest.h>

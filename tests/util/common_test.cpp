@@ -1,6 +1,6 @@
 #include "util/common.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Starting programs and opening documents never goes through a shell.
 #include "util/shell.h"
 
-#include "../regex/case_table.h"
+#include "../case_table.h"
 #include "util_test_support.h"
 
 #include <gtest/gtest.h>
