@@ -202,7 +202,7 @@ class TestMainWindowKeyboard : public WindowTest {
         writeFile(odd, "first line\nsecond TODO here\n");
         runFind(w, root(), "my*", "todo");
         const std::string path = odd.toStdString();
-        w->settings().editorFileSpec = "sh"; // found on the PATH; the fake starts nothing
+        w->settings().editorFileSpec = resolved; // sh's full path; the fake starts nothing
         w->settings().editorCommandLine = "-l %LineNumber% -c %Column% --sel=%StartSel%-%EndSel% "
                                           "%Filename% /pos=%CursorAt% %cursorat% %Filename%";
         doubleClick(w, 0); // the header row: the bare path, whatever the template

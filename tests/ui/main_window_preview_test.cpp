@@ -284,6 +284,7 @@ class TestMainWindowPreview : public WindowTest {
         chooseMode(*w, Mode::Script);
         appendItem(*w, root(), "*.txt", "nothing", "NOTHING");
         runScript(w);
+        QVERIFY(w.fake->questions.back().contains(", will replace matches with the corresponding"));
         w.fake->filesToSave = {path};
         item(*w, "saveFileNamesAction")->trigger();
         QCOMPARE(readFile(path), "Script: New (unsaved) script\r\n\r\nFound 1 match in " +
