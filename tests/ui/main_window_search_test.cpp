@@ -35,7 +35,6 @@ class TestMainWindowSearch : public WindowTest {
         QCOMPARE(labels(*w.window), QString("Searched 2 files:   Found 4| matches| in 2 files|"));
         QVERIFY(w.fake->shown.empty());
         QCOMPARE(label(*w, "modeStatusLabel")->text(), QString("(See below for results)"));
-        QCOMPARE(w->statusBarText(), QString(" Results now displaying"));
         QVERIFY(grid(*w)->isEnabled());
         // The window passes the chosen view, marks it and shows the unique count only for
         // the unique views; a new search shows its lines again.
